@@ -1,0 +1,48 @@
+# Helpers that keep the per-folder build files to one line each.
+
+# zorbel_library(<name> [DEPS <targets>...])
+# Builds every .cpp of the calling folder into a static library. A folder with
+# no sources yet becomes an interface library, so dependants link it already.
+function(zorbel_library name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
+  file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  if(sources)
+    add_library(${name} STATIC ${sources} ${headers})
+    target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  else()
+    add_library(${name} INTERFACE)
+    target_link_libraries(${name} INTERFACE ${ARG_DEPS})
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
+  endif()
+endfunction()
+
+# zorbel_test(<name> DIR <folder> [GUI] [DEPS <targets>...])
+# One test executable from every .cpp under the folder (recursively). GUI tests
+# run inside a QApplication; the others inside a QCoreApplication.
+function(zorbel_test name)
+  cmake_parse_arguments(ARG "GUI" "DIR" "DEPS" ${ARGN})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${ARG_DIR}/*.cpp)
+  if(NOT sources)
+    return()
+  endif()
+  add_executable(${name} ${sources} ${PROJECT_SOURCE_DIR}/tests/support/TestMain.cpp)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock Qt6::Core)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+  target_compile_definitions(${name} PRIVATE ZORBEL_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data")
+  if(ARG_GUI)
+    target_link_libraries(${name} PRIVATE Qt6::Widgets)
+    target_compile_definitions(${name} PRIVATE ZORBEL_TEST_GUI=1)
+  endif()
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 600)
+endfunction()
+
+# zorbel_bench(<name> SOURCES <files>... [DEPS <targets>...])
+function(zorbel_bench name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src)
+endfunction()
