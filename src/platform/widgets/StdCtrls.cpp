@@ -109,11 +109,13 @@ TLabel::TLabel(QWidget *parent, const QString &name) : QLabel(parent), TControl(
 {
     Init(this, name);
     setTextFormat(Qt::PlainText);
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
 }
 
 void TLabel::SetCaption(const QString &caption)
 {
-    // '&' marks the accelerator letter in the original's captions; "&&" is one '&'.
+    // '&' marks the accelerator letter in the original's captions; "&&" is one
+    // '&'. CR LF, CR and LF each break the line.
     QString shown;
     for (int i = 0; i < caption.size(); ++i) {
         if (caption[i] == QLatin1Char('&') && i + 1 < caption.size()) {
@@ -122,6 +124,12 @@ void TLabel::SetCaption(const QString &caption)
                 shown += QLatin1Char('&');
                 continue;
             }
+        }
+        if (caption[i] == QLatin1Char('\r')) {
+            shown += QLatin1Char('\n');
+            if (i + 1 < caption.size() && caption[i + 1] == QLatin1Char('\n'))
+                ++i;
+            continue;
         }
         shown += caption[i];
     }
