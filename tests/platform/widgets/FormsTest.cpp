@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QTimer>
 
 namespace zorbel {
 namespace {
@@ -319,6 +320,25 @@ TEST(KeyTest, CtrlLettersGiveControlCharacters)
     form.Ed->OnKeyPress = [&](TObject *, QChar &key) { pressed = key; };
     SendKey(form.Ed, Qt::Key_C, Qt::ControlModifier, QStringLiteral("c"));
     EXPECT_EQ(pressed, QChar(3));
+}
+
+} // namespace
+} // namespace zorbel
+
+namespace zorbel {
+namespace {
+
+TEST(ModalTest, WithoutAHandlerAnEventLoopWaitsForTheResult)
+{
+    TModalHandler saved = SetModalHandler(nullptr);
+    TTestDialog dialog;
+    QTimer::singleShot(0, &dialog, [&] { SendKeyToFocus(dialog, Qt::Key_Escape); });
+    EXPECT_EQ(dialog.ShowModal(), mrCancel);
+    QTimer::singleShot(0, &dialog, [&] { dialog.close(); });
+    EXPECT_EQ(dialog.ShowModal(), mrCancel);
+    QTimer::singleShot(0, &dialog, [&] { SendClick(dialog.ButOk); });
+    EXPECT_EQ(dialog.ShowModal(), mrOk);
+    SetModalHandler(saved);
 }
 
 } // namespace
