@@ -53,6 +53,7 @@ TPageControl::TPageControl(QWidget *parent, const QString &name)
 {
     Init(this, name);
     tabs_->setDrawBase(true);
+    tabs_->setExpanding(false);
     connect(tabs_, &QTabBar::currentChanged, this, [this](int tab) {
         if (updating_ || tab < 0)
             return;
@@ -125,6 +126,7 @@ bool TPageControl::ControlEvent(QEvent *event)
 TTabControl::TTabControl(QWidget *parent, const QString &name) : QWidget(parent), TControl(this), tabs_(new QTabBar(this))
 {
     Init(this, name);
+    tabs_->setExpanding(false);
     connect(tabs_, &QTabBar::currentChanged, this, [this] {
         if (!updating_)
             Fire(OnChange, this);

@@ -189,10 +189,15 @@ TButton::TButton(QWidget *parent, const QString &name) : QPushButton(parent), TC
 {
     Init(this, name);
     setAutoDefault(false);
+    // One dispatch for the whole click, so a modal form ends only after
+    // OnClick had its chance to clear ModalResult again.
     connect(this, &QPushButton::clicked, this, [this] {
-        if (TForm *form = ParentForm())
-            form->SetModalResult(modalResult_);
-        Fire(OnClick, this);
+        DispatchEvent([this] {
+            if (TForm *form = ParentForm())
+                form->SetModalResult(modalResult_);
+            if (OnClick)
+                OnClick(this);
+        });
     });
 }
 
@@ -202,11 +207,7 @@ void TButton::SetDefault(bool value)
     setDefault(value);
 }
 
-void TButton::Click()
-{
-    // Through the dispatcher, so a modal form ends after the whole click.
-    DispatchEvent([this] { click(); });
-}
+void TButton::Click() { click(); }
 
 // ---- edit ----
 
@@ -505,10 +506,11 @@ TCheckListBox::TCheckListBox(QWidget *parent, const QString &name) : TListBox(pa
             }
         settingCheck_ = false;
     });
-    connect(this, &QListWidget::itemChanged, this, [this] {
-        if (!settingCheck_)
-            Fire(OnClickCheck, this);
-    });
+    connect(model(), &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex &, const QModelIndex &, const QList<int> &roles) {
+                if (!settingCheck_ && roles.contains(Qt::CheckStateRole))
+                    Fire(OnClickCheck, this);
+            });
 }
 
 bool TCheckListBox::Checked(int index) const

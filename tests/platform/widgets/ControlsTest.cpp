@@ -3,12 +3,14 @@
 #include "platform/widgets/Buttons.h"
 #include "platform/widgets/ComCtrls.h"
 #include "platform/widgets/ExtCtrls.h"
+#include "platform/widgets/Menus.h"
 #include "platform/widgets/ModalScript.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QImage>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QUrl>
 
@@ -129,8 +131,12 @@ TEST(ItemListTest, ItemsCarryIntegerObjects)
     EXPECT_FALSE(list->Checked(0));
     EXPECT_EQ(list->Items().Objects(1), 45323);
     EXPECT_EQ(checks + clicks, 0); // code changes fire nothing
-    list->item(0)->setCheckState(Qt::Checked); // as the user's click on the box does
+    list->Items().Add(QStringLiteral("01.03.2024"), 45352); // adding is no check
+    EXPECT_EQ(checks, 0);
+    list->model()->setData(list->model()->index(0, 0), Qt::Checked, Qt::CheckStateRole); // as the user's click does
     EXPECT_EQ(checks, 1);
+    EXPECT_TRUE(list->Checked(0));
+    list->Items().Delete(2);
     EXPECT_EQ(list->Items().Text(), QStringLiteral("01.01.2024\r\n01.02.2024"));
 }
 
@@ -318,6 +324,72 @@ TEST(UpDownTest, StepsWithinBoundsAndShowsInItsEdit)
     EXPECT_EQ(updown->Position(), 2002);
     EXPECT_EQ(edit->Text(), QStringLiteral("2002"));
     EXPECT_EQ(presses.size(), 2);
+}
+
+} // namespace
+} // namespace zorbel
+
+namespace zorbel {
+namespace {
+
+// A main-window-like form: the menu bar sits above the aligned controls.
+// With ZORBEL_SCREENSHOTS set it is saved there for a look by eye.
+TEST(AlignTest, MenuBarTakesTheTopOfTheForm)
+{
+    TForm form;
+    form.SetCaption(QStringLiteral("Zorbel"));
+    form.resize(520, 300);
+    auto *menu = new TMainMenu(&form, QStringLiteral("MainMenu"));
+    TMenuItem *file = menu->Add(QStringLiteral("mFile"), QStringLiteral("&Файл"));
+    file->Add(QStringLiteral("mOpen"), QStringLiteral("&Открыть..."), ShortCut('O', ssCtrl));
+    menu->Add(QStringLiteral("mCategory"), QStringLiteral("&Статья"));
+    auto *top = new TPanel(&form, QStringLiteral("PanTop"));
+    top->SetHeight(30);
+    top->SetAlign(TAlign::alTop);
+    auto *butCt = new TSpeedButton(top, QStringLiteral("ButCt"));
+    butCt->SetCaption(QStringLiteral("Расход"));
+    butCt->SetBounds(2, 2, 70, 26);
+    butCt->SetGroupIndex(1);
+    butCt->SetDown(true);
+    auto *period = new TComboBox(top, QStringLiteral("CbPer"));
+    period->SetStyle(TComboBoxStyle::csDropDownList);
+    period->Items().Assign({QStringLiteral("Весь период"), QStringLiteral("Месяц")});
+    period->SetItemIndex(1);
+    period->SetBounds(80, 3, 120, 24);
+    auto *sb = new TStatusBar(&form, QStringLiteral("Sb"));
+    sb->SetAlign(TAlign::alBottom);
+    const QStringList texts{"Начало", "1 000,00", "Приход", "250,00", "Расход", "75,50"};
+    for (int i = 0; i < texts.size(); ++i)
+        sb->AddPanel(i % 2 ? 90 : 60, texts[i]);
+    auto *pages = new TPageControl(&form, QStringLiteral("Pg"));
+    pages->SetAlign(TAlign::alClient);
+    auto *sheet = new TTabSheet(pages, QStringLiteral("TsMoney"));
+    sheet->SetCaption(QStringLiteral("Деньги"));
+    (new TTabSheet(pages, QStringLiteral("TsFace")))->SetCaption(QStringLiteral("Люди"));
+    auto *group = new TRadioGroup(sheet, QStringLiteral("RgKind"));
+    group->SetCaption(QStringLiteral("Вид"));
+    group->SetItems({QStringLiteral("Реальные"), QStringLiteral("Планируемые")});
+    group->SetItemIndex(0);
+    group->SetBounds(4, 4, 160, 80);
+    auto *check = new TCheckBox(sheet, QStringLiteral("ChConf"));
+    check->SetCaption(QStringLiteral("Подтверждать"));
+    check->SetBounds(180, 10, 150, 20);
+    auto *memo = new TMemo(sheet, QStringLiteral("M"));
+    memo->SetLines({QStringLiteral("Сегодня  08 дек 2026  вторник")});
+    memo->SetBounds(180, 40, 250, 60);
+    form.SetMenu(menu);
+    form.show();
+
+    const int barHeight = menu->Bar()->height();
+    EXPECT_GT(barHeight, 0);
+    EXPECT_EQ(menu->Bar()->y(), 0);
+    EXPECT_EQ(top->Top(), barHeight);
+    EXPECT_EQ(pages->Top(), barHeight + 30);
+    EXPECT_EQ(sb->Top() + sb->Height(), form.height());
+    EXPECT_EQ(menu->Bar()->actions().size(), 2);
+    const QString dir = qEnvironmentVariable("ZORBEL_SCREENSHOTS");
+    if (!dir.isEmpty())
+        form.grab().save(dir + QStringLiteral("/main-like.png"));
 }
 
 } // namespace

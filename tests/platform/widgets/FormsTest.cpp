@@ -130,6 +130,16 @@ TEST(ModalTest, HandlerResettingModalResultKeepsTheWindowOpen)
         valid = true;
         SendKeyToFocus(f, Qt::Key_Return);
     });
+    // The same with the mouse.
+    script.Then([&](TForm &f) {
+        valid = false;
+        SendClick(dialog.ButOk);
+        EXPECT_TRUE(f.isVisible());
+        EXPECT_EQ(f.ModalResult(), mrNone);
+        valid = true;
+        SendClick(dialog.ButOk);
+    });
+    EXPECT_EQ(dialog.ShowModal(), mrOk);
     EXPECT_EQ(dialog.ShowModal(), mrOk);
     EXPECT_TRUE(script.Finished());
 }
@@ -308,6 +318,23 @@ TEST(KeyTest, RussianLettersArriveAsTypedCharactersOnTheirKeys)
     EXPECT_EQ(form.Log, (QStringList{"form-down 65", "ed-down 65", "form-press ф", "ed-press ф", "form-down 188",
                                      "ed-down 188", "form-press Б", "ed-press Б"}));
     EXPECT_EQ(form.Ed->Text(), QStringLiteral("фБ"));
+}
+
+TEST(KeyTest, KeypadAndFunctionKeysGiveTheirVirtualKeys)
+{
+    TKeyForm form;
+    form.SetKeyPreview(true);
+    form.show();
+    QList<QPair<WORD, TShiftState>> seen;
+    form.OnKeyDown = [&](TObject *, WORD &key, TShiftState shift) { seen << qMakePair(key, shift); };
+    SendKey(form.Ed, Qt::Key_Plus, Qt::ControlModifier | Qt::KeypadModifier, QStringLiteral("+"));
+    SendKey(form.Ed, Qt::Key_7, Qt::ControlModifier, QStringLiteral("7"));
+    SendKey(form.Ed, Qt::Key_F3, Qt::ShiftModifier);
+    SendKey(form.Ed, Qt::Key_Left, Qt::AltModifier);
+    SendKey(form.Ed, Qt::Key_Delete, Qt::ControlModifier);
+    const QList<QPair<WORD, TShiftState>> expected{
+        {VK_ADD, ssCtrl}, {WORD('7'), ssCtrl}, {VK_F3, ssShift}, {VK_LEFT, ssAlt}, {VK_DELETE, ssCtrl}};
+    EXPECT_EQ(seen, expected);
 }
 
 TEST(KeyTest, CtrlLettersGiveControlCharacters)
