@@ -54,6 +54,10 @@ TEST_F(TulnDlgTest, YesNoAnswersByKeysAndTitleBar)
         EXPECT_EQ(ButtonsLeftToRight(f), (QStringList{"Yes=Да", "No=Нет"}));
         EXPECT_NE(f.findChild<TImage *>(QStringLiteral("Image")), nullptr);
         Snapshot(f, QStringLiteral("ask-yes-no"));
+        // The default button has the focus; the window sits in the screen's centre.
+        EXPECT_EQ(f.focusWidget(), f.findChild<TButton *>(QStringLiteral("Yes")));
+        EXPECT_LE(std::abs(f.Left() + f.Width() / 2 - Screen().Width() / 2), 1);
+        EXPECT_LE(std::abs(f.Top() + f.Height() / 2 - Screen().Height() / 2), 1);
         SendKeyToFocus(f, Qt::Key_Return);
     });
     script.Then([](TForm &f) { SendKeyToFocus(f, Qt::Key_Escape); });
@@ -246,6 +250,8 @@ TEST_F(TulnDlgTest, InputLineStoresOnOkAndKeepsTheValueOtherwise)
         EXPECT_EQ(edit->Text(), QStringLiteral("Еда"));
         EXPECT_EQ(edit->SelText(), QStringLiteral("Еда")); // all of it selected
         EXPECT_EQ(ButtonsLeftToRight(f), (QStringList{"OK=OK", "Cancel=Отмена"}));
+        EXPECT_EQ(f.focusWidget(), edit);
+        EXPECT_LE(std::abs(f.Left() + f.Width() / 2 - Screen().Width() / 2), 1);
         Snapshot(f, QStringLiteral("input-line"));
         // Typing replaces the selection; Enter answers OK.
         SendKey(edit, 0x0425, Qt::ShiftModifier, QStringLiteral("Х"));

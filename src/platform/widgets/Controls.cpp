@@ -490,6 +490,12 @@ bool TControl::ControlEvent(QEvent *event)
             de->ignore();
         return true;
     }
+    case QEvent::DragLeave:
+        if (dragSource && OnDragOver) {
+            bool ignored = false;
+            DispatchEvent([&] { OnDragOver(this, dragSource, -1, -1, TDragState::dsDragLeave, ignored); });
+        }
+        return false;
     case QEvent::Drop: {
         auto *de = static_cast<QDropEvent *>(event);
         if (!de->mimeData()->hasFormat(QLatin1String(kDragMime)))

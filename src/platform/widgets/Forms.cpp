@@ -254,7 +254,11 @@ bool DispatchEvent(const std::function<void()> &handler)
         handler();
     } catch (...) {
         ok = false;
-        Application().HandleException(nullptr);
+        try {
+            Application().HandleException(nullptr);
+        } catch (...) {
+            // A failure while reporting a failure must not cross the event loop.
+        }
     }
     --dispatchDepth;
     if (dispatchDepth == 0)
@@ -701,6 +705,11 @@ TApplication &Application()
 {
     static TApplication application;
     return application;
+}
+
+QString TApplication::Title() const
+{
+    return title_.isEmpty() ? QCoreApplication::applicationName() : title_;
 }
 
 void TApplication::HelpContext(int context)

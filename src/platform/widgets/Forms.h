@@ -156,7 +156,8 @@ TModalHandler ModalHandler();
 
 class TApplication {
 public:
-    QString Title() const { return title_; }
+    // The title set, else the program's name.
+    QString Title() const;
     void SetTitle(const QString &title) { title_ = title; }
     QString HelpFile() const { return helpFile_; }
     void SetHelpFile(const QString &file) { helpFile_ = file; }
