@@ -196,13 +196,36 @@ int TCanvas::TextHeight(const QString &) const { return QFontMetrics(Font).heigh
 
 // ---- control ----
 
-// Routes the widget's own events to its control.
+// Routes the widget's own events to its control. A scroll area (list, memo,
+// grid) gets its mouse, context-menu and drag events from its viewport (the
+// client area) and the rest from itself, so none arrives twice.
 class TControl::EventFilter : public QObject {
 public:
     explicit EventFilter(TControl *control) : control_(control) {}
-    bool eventFilter(QObject *, QEvent *event) override { return control_->ControlEvent(event); }
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        const bool hasViewport = qobject_cast<QAbstractScrollArea *>(control_->Widget()) != nullptr;
+        if (hasViewport && ClientEvent(event->type()) != (watched != control_->Widget()))
+            return false;
+        return control_->ControlEvent(event);
+    }
 
 private:
+    static bool ClientEvent(QEvent::Type type)
+    {
+        switch (type) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::ContextMenu:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::DragLeave:
+        case QEvent::Drop: return true;
+        default: return false;
+        }
+    }
     TControl *control_;
 };
 

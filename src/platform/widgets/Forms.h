@@ -16,6 +16,23 @@
 //
 // A window whose handler leaves it open without a result is closed with
 // mrCancel when the test handler returns, and the handler records that.
+//
+// A window is written like this:
+//
+//   class TFormCalc : public TForm {
+//   public:
+//       TFormCalc() {
+//           SetCaption("Калькулятор"); SetKeyPreview(true);
+//           Ed = new TEdit(this, "Ed");            // owned by the form
+//           Ed->OnKeyPress = [this](TObject *s, QChar &k) { EdKeyPress(s, k); };
+//           OnKeyDown = [this](TObject *s, WORD &k, TShiftState sh) { FormKeyDown(s, k, sh); };
+//           DoCreate();
+//       }
+//       ~TFormCalc() override { DoDestroy(); }
+//       TEdit *Ed;
+//       void EdKeyPress(TObject *Sender, QChar &Key);
+//       void FormKeyDown(TObject *Sender, WORD &Key, TShiftState Shift);
+//   };
 #pragma once
 
 #include "platform/widgets/Controls.h"

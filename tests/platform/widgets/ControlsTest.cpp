@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QImage>
 #include <QMenuBar>
 #include <QMimeData>
@@ -192,6 +193,29 @@ TEST(PageControlTest, PagesWithoutTabsCanStillBeActive)
     tabs->SetTabIndex(1);
     EXPECT_EQ(tabs->TabIndex(), 1);
     EXPECT_EQ(tabChanges, 0);
+}
+
+TEST(EventTest, ScrollAreasReportEachEventOnce)
+{
+    TForm form;
+    auto *list = new TListBox(&form, QStringLiteral("Lb"));
+    list->SetBounds(0, 0, 100, 100);
+    form.show();
+    int resizes = 0, downs = 0, popups = 0;
+    list->OnResize = [&](TObject *) { ++resizes; };
+    list->OnMouseDown = [&](TObject *, TMouseButton button, TShiftState, int x, int y) {
+        ++downs;
+        EXPECT_EQ(button, TMouseButton::mbRight);
+        EXPECT_EQ(QPoint(x, y), QPoint(5, 6)); // client coordinates
+    };
+    list->OnContextPopup = [&](TObject *, QPoint, bool &) { ++popups; };
+    list->SetWidth(150);
+    SendClick(list->viewport(), QPoint(5, 6), Qt::RightButton);
+    QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(5, 6), list->viewport()->mapToGlobal(QPoint(5, 6)));
+    QApplication::sendEvent(list->viewport(), &menu);
+    EXPECT_EQ(resizes, 1);
+    EXPECT_EQ(downs, 1);
+    EXPECT_EQ(popups, 1);
 }
 
 TEST(StatusBarTest, FixedPanelsAndClicks)
