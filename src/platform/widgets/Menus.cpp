@@ -2,7 +2,7 @@
 #include "platform/widgets/Menus.h"
 
 #include <QAction>
-#include <QActionGroup>
+#include <QEvent>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -168,10 +168,20 @@ TMainMenu::~TMainMenu()
         delete bar_;
 }
 
+bool TMainMenu::eventFilter(QObject *watched, QEvent *event)
+{
+    // Entries added or removed later reach the bar too.
+    if (bar_ && (event->type() == QEvent::ActionAdded || event->type() == QEvent::ActionRemoved))
+        QMetaObject::invokeMethod(this, [this] { Bar(); }, Qt::QueuedConnection);
+    return TMenu::eventFilter(watched, event);
+}
+
 QMenuBar *TMainMenu::Bar()
 {
-    if (!bar_)
+    if (!bar_) {
         bar_ = new QMenuBar(qobject_cast<QWidget *>(parent())); // the form it is set on owns it
+        root_->SubMenu()->installEventFilter(this);
+    }
     const auto actions = root_->SubMenu()->actions();
     if (bar_->actions() != actions) {
         bar_->clear();

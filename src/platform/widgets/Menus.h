@@ -105,6 +105,9 @@ public:
     // The menu bar shown by the form the menu is set on.
     QMenuBar *Bar();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     QPointer<QMenuBar> bar_;
 };

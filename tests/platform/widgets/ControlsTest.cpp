@@ -411,6 +411,9 @@ TEST(AlignTest, MenuBarTakesTheTopOfTheForm)
     EXPECT_EQ(pages->Top(), barHeight + 30);
     EXPECT_EQ(sb->Top() + sb->Height(), form.height());
     EXPECT_EQ(menu->Bar()->actions().size(), 2);
+    menu->Add(QStringLiteral("mHelp"), QStringLiteral("&Помощь"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(menu->Bar()->actions().size(), 3);
     const QString dir = qEnvironmentVariable("ZORBEL_SCREENSHOTS");
     if (!dir.isEmpty())
         form.grab().save(dir + QStringLiteral("/main-like.png"));
