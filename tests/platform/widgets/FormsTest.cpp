@@ -355,6 +355,22 @@ TEST(KeyTest, CtrlLettersGiveControlCharacters)
 namespace zorbel {
 namespace {
 
+TEST(ModalTest, ShowingModallyActivatesTheWindow)
+{
+    TTestDialog dialog;
+    int activations = 0;
+    dialog.OnActivate = [&](TObject *) { ++activations; };
+    TModalScript script;
+    script.Then([&](TForm &f) {
+        QCoreApplication::processEvents();
+        EXPECT_EQ(activations, 1);
+        EXPECT_EQ(Screen().ActiveForm(), &f);
+        EXPECT_EQ(Screen().ActiveControl(), dialog.Ed);
+        f.SetModalResult(mrOk);
+    });
+    EXPECT_EQ(dialog.ShowModal(), mrOk);
+}
+
 TEST(ModalTest, WithoutAHandlerAnEventLoopWaitsForTheResult)
 {
     TModalHandler saved = SetModalHandler(nullptr);
