@@ -2,7 +2,6 @@
 #include "platform/rtl/Exceptions.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/FormatSettings.h"
-#include "platform/rtl/QStringPrinter.h"
 
 #include <QDate>
 #include <cmath>
