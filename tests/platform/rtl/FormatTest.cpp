@@ -87,6 +87,7 @@ TEST(FormatFloat, PercentHashAndLiterals)
     EXPECT_EQ(FormatFloat("\"Итого: \"#,##0.00' р.'", 5), "Итого: 5,00 р.");
     EXPECT_EQ(FormatFloat("0.00 \"#;0\"", 5), "5,00 #;0");
     EXPECT_EQ(FormatFloat("", 2.5), "2,5");
+    EXPECT_EQ(FormatFloat("#,##0.00", 1e20), "1E20");
 }
 
 TEST(FormatFloat, Sections)
