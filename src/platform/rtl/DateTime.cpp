@@ -142,6 +142,19 @@ TDateTime TimeStampToDateTime(const TTimeStamp &stamp)
     return days < 0 ? days - time : days + time;
 }
 
+double TimeStampToMSecs(const TTimeStamp &stamp)
+{
+    return static_cast<double>(stamp.Date) * MSecsPerDay + stamp.Time;
+}
+
+TTimeStamp MSecsToTimeStamp(double msecs)
+{
+    if (!(msecs >= 0 && msecs < 1e15)) // beyond year 9999 or garbage
+        return {0, 0};
+    const auto ms = static_cast<int64_t>(msecs);
+    return {static_cast<int>(ms % MSecsPerDay), static_cast<int>(ms / MSecsPerDay)};
+}
+
 bool DecodeDate(TDateTime date, int &year, int &month, int &day)
 {
     if (!DayNumberToDate(DateTimeToTimeStamp(date).Date, year, month, day)) {

@@ -118,7 +118,7 @@ QString NonFiniteText(double value)
     return value < 0 ? QStringLiteral("-INF") : QStringLiteral("INF");
 }
 
-// Integer digits of d (at least "0" when keepZero), grouped when asked.
+// Integer digits of d ("0" when there are none), grouped when asked.
 QString IntegerText(const DecimalDigits &d, bool group)
 {
     QString text;
@@ -194,7 +194,7 @@ QString GeneralText(double value, int precision)
     return text;
 }
 
-// Skips blanks.
+// Moves pos past blanks (U+0020).
 void SkipBlanks(const QString &s, int &pos)
 {
     while (pos < s.size() && s[pos] == QLatin1Char(' '))

@@ -150,3 +150,19 @@ TEST(DateTime, NowIsTheLocalClockToTheMillisecond)
     EXPECT_GE(Time(), 0);
     EXPECT_LT(Time(), 1);
 }
+
+TEST(DateTime, TimeStampsCountMillisecondsFromYearOne)
+{
+    const TDateTime t = EncodeDate(2024, 3, 5) + EncodeTime(9, 7, 3, 45);
+    const TTimeStamp stamp = DateTimeToTimeStamp(t);
+    EXPECT_EQ(stamp.Date, DateDelta + 45356);
+    EXPECT_EQ(stamp.Time, ((9 * 60 + 7) * 60 + 3) * 1000 + 45);
+    const double ms = TimeStampToMSecs(stamp);
+    EXPECT_EQ(ms, double(stamp.Date) * MSecsPerDay + stamp.Time);
+    const TTimeStamp back = MSecsToTimeStamp(ms);
+    EXPECT_EQ(back.Date, stamp.Date);
+    EXPECT_EQ(back.Time, stamp.Time);
+    EXPECT_DOUBLE_EQ(TimeStampToDateTime(back), t);
+    EXPECT_EQ(DateTimeToTimeStamp(EncodeDate(1, 1, 1)).Date, 1);
+    EXPECT_EQ(MSecsToTimeStamp(-5).Date, 0); // garbage does not wrap
+}
