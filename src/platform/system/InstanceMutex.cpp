@@ -1,3 +1,4 @@
+// Named mutex as a lock file with flock(2); see InstanceMutex.h.
 #include "platform/system/InstanceMutex.h"
 
 #include "platform/system/SysFiles.h"
@@ -15,7 +16,7 @@ namespace zorbel {
 TInstanceMutex::TInstanceMutex(const QString &name, const QString &folder)
 {
     assert(!name.isEmpty() && !name.contains(QLatin1Char('/')));
-    QString base = folder.isEmpty() ? TempFolder() : folder;
+    QString base = folder.isEmpty() ? UserTempFolder() : folder;
     if (base.isEmpty())
         return;
     if (!base.endsWith(QLatin1Char('/')))

@@ -1,3 +1,5 @@
+// Shell open: the address is checked here, then handed to the launcher, by
+// default the desktop's URL handler (which needs the GUI application object).
 #include "platform/system/ShellOpen.h"
 
 #include <QDesktopServices>

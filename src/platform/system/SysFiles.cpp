@@ -118,7 +118,7 @@ qint64 MSecsOf(const timespec &t) { return qint64(t.tv_sec) * 1000 + t.tv_nsec /
 
 } // namespace
 
-QString TempFolder(const QString &systemTemp)
+QString UserTempFolder(const QString &systemTemp)
 {
     const QString base = systemTemp.isEmpty() ? QDir::tempPath() : systemTemp;
     const QString folder = QDir::cleanPath(base) + QStringLiteral("/zorbel-") + QString::number(::getuid());

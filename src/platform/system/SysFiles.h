@@ -27,9 +27,10 @@ constexpr int faArchive = 0x20;
 // The user's private temporary folder "<systemTemp>/zorbel-<uid>/" with a
 // trailing separator. It is created with mode 0700 when missing; an existing
 // one is accepted only when it is a real folder (not a link) owned by this
-// user, and its mode is narrowed to 0700. Returns an empty string when no such
+// user, and its mode is narrowed to 0700. systemTemp defaults to the system's
+// temporary folder ($TMPDIR or /tmp). Returns an empty string when no such
 // folder can be had (the caller reports it).
-QString TempFolder(const QString &systemTemp = QString());
+QString UserTempFolder(const QString &systemTemp = QString());
 
 // Moves source to target, replacing an existing target file. Within one file
 // system this is a rename; across file systems the file is copied (contents,

@@ -50,12 +50,12 @@ protected:
 TEST_F(SysFilesTest, TempFolderIsPrivateToTheUser)
 {
     const QString expected = At(QStringLiteral("zorbel-%1/").arg(::getuid()));
-    EXPECT_EQ(TempFolder(dir_.path()), expected);
+    EXPECT_EQ(UserTempFolder(dir_.path()), expected);
     EXPECT_EQ(ModeOf(expected), 0700u);
 
     // An existing folder of ours with loose rights is narrowed.
     ASSERT_EQ(::chmod(Native(expected).constData(), 0777), 0);
-    EXPECT_EQ(TempFolder(dir_.path() + QLatin1Char('/')), expected);
+    EXPECT_EQ(UserTempFolder(dir_.path() + QLatin1Char('/')), expected);
     EXPECT_EQ(ModeOf(expected), 0700u);
 }
 
@@ -64,13 +64,13 @@ TEST_F(SysFilesTest, TempFolderRefusesWhatSomeoneElsePlanted)
     const QString name = QStringLiteral("zorbel-%1").arg(::getuid());
     QTemporaryDir linkBase, foreignBase, target;
     ASSERT_EQ(::symlink(Native(target.path()).constData(), Native(linkBase.filePath(name)).constData()), 0);
-    EXPECT_EQ(TempFolder(linkBase.path()), QString());
+    EXPECT_EQ(UserTempFolder(linkBase.path()), QString());
 
     const QByteArray foreign = Native(foreignBase.filePath(name));
     ASSERT_EQ(::mkdir(foreign.constData(), 0700), 0);
     if (::chown(foreign.constData(), ::getuid() + 1, ::getgid()) != 0)
         GTEST_SKIP() << "cannot give a folder to another user here";
-    EXPECT_EQ(TempFolder(foreignBase.path()), QString());
+    EXPECT_EQ(UserTempFolder(foreignBase.path()), QString());
 }
 
 TEST_F(SysFilesTest, MoveReplacesTheTargetAcrossFolders)
