@@ -68,4 +68,14 @@ TEST(StrUtils, RussianOrder)
     EXPECT_TRUE(SameText("File.ZIP", "file.zip"));
     EXPECT_LT(CompareText("a", "B"), 0);
     EXPECT_GT(CompareStr("a", "B"), 0);
+    // The plain order is the Windows-1251 byte order: Ё, ё, then А..я.
+    EXPECT_LT(CompareStr("Ё", "ё"), 0);
+    EXPECT_LT(CompareStr("ё", "А"), 0);
+    EXPECT_LT(CompareStr("Я", "а"), 0);
+    EXPECT_LT(CompareStr("№", "А"), 0);
+    EXPECT_GT(CompareStr("я", "€x"), 0); // € is 0x88 in 1251, above U+044F in Unicode
+    EXPECT_LT(CompareStr("я", "\u4E2D"), 0);
+    EXPECT_NE(CompareStr("\u4E2D", "?"), 0);
+    EXPECT_EQ(CompareText("Файл.ZIP", "Файл.zip"), 0);
+    EXPECT_NE(CompareText("Файл", "файл"), 0);
 }
