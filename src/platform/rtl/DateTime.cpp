@@ -6,6 +6,7 @@
 #include "platform/rtl/Exceptions.h"
 
 #include <QDateTime>
+#include <algorithm>
 #include <cmath>
 
 namespace zorbel {
@@ -188,9 +189,11 @@ TDateTime IncMonth(TDateTime date, int months)
     int y, m, d;
     if (!DecodeDate(date, y, m, d))
         throw EConvertError(QStringLiteral("Invalid argument to date encode"));
-    const int total = y * 12 + (m - 1) + months;
-    y = total / 12;
-    m = total % 12 + 1;
+    const int64_t total = int64_t(y) * 12 + (m - 1) + months;
+    if (total < 12 || total >= 10000 * 12) // outside years 1..9999
+        throw EConvertError(QStringLiteral("Invalid argument to date encode"));
+    y = static_cast<int>(total / 12);
+    m = static_cast<int>(total % 12) + 1;
     d = std::min(d, DaysInAMonth(y, m));
     const TDateTime day = EncodeDate(y, m, d);
     const TDateTime time = TimeOf(date);

@@ -10,6 +10,7 @@
 #include "platform/rtl/Money.h"
 
 #include <QDate>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>

@@ -133,6 +133,9 @@ TEST(DateTime, IncMonthClampsTheDayAcrossMonthEnds)
     const TDateTime noon = EncodeDate(2024, 1, 31) + 0.5;
     EXPECT_DOUBLE_EQ(IncMonth(noon, 1), EncodeDate(2024, 2, 29) + 0.5);
     EXPECT_THROW(IncMonth(EncodeDate(9999, 12, 1), 1), EConvertError);
+    EXPECT_THROW(IncMonth(EncodeDate(1, 1, 1), -1), EConvertError);
+    EXPECT_THROW(IncMonth(EncodeDate(2024, 1, 1), INT32_MIN), EConvertError);
+    EXPECT_THROW(IncMonth(EncodeDate(2024, 1, 1), INT32_MAX), EConvertError);
 }
 
 TEST(DateTime, NowIsTheLocalClockToTheMillisecond)
