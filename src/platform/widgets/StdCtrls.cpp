@@ -2,6 +2,7 @@
 #include "platform/widgets/StdCtrls.h"
 
 #include "platform/widgets/Forms.h"
+#include "platform/rtl/Collation.h"
 
 #include <QAbstractItemModel>
 #include <QEvent>
@@ -37,24 +38,24 @@ QString TItems::Strings(int index) const { return model_->index(index, 0).data(Q
 
 void TItems::SetStrings(int index, const QString &text) { model_->setData(model_->index(index, 0), text, Qt::DisplayRole); }
 
-std::intptr_t TItems::Objects(int index) const
+std::int64_t TItems::Objects(int index) const
 {
-    return std::intptr_t(model_->index(index, 0).data(Qt::UserRole).toLongLong());
+    return std::int64_t(model_->index(index, 0).data(Qt::UserRole).toLongLong());
 }
 
-void TItems::SetObjects(int index, std::intptr_t object)
+void TItems::SetObjects(int index, std::int64_t object)
 {
     model_->setData(model_->index(index, 0), qlonglong(object), Qt::UserRole);
 }
 
-int TItems::Add(const QString &text, std::intptr_t object)
+int TItems::Add(const QString &text, std::int64_t object)
 {
     const int index = Count();
     Insert(index, text, object);
     return index;
 }
 
-void TItems::Insert(int index, const QString &text, std::intptr_t object)
+void TItems::Insert(int index, const QString &text, std::int64_t object)
 {
     if (index < 0 || index > Count())
         throw EListError(QStringLiteral("List index out of bounds (%1)").arg(index));
@@ -75,12 +76,12 @@ void TItems::Clear() { model_->removeRows(0, Count()); }
 int TItems::IndexOf(const QString &text) const
 {
     for (int i = 0; i < Count(); ++i)
-        if (Strings(i).compare(text, Qt::CaseInsensitive) == 0)
+        if (CompareRussian(Strings(i), text, true) == 0)
             return i;
     return -1;
 }
 
-int TItems::IndexOfObject(std::intptr_t object) const
+int TItems::IndexOfObject(std::int64_t object) const
 {
     for (int i = 0; i < Count(); ++i)
         if (Objects(i) == object)
@@ -94,6 +95,21 @@ QStringList TItems::ToStringList() const
     for (int i = 0; i < Count(); ++i)
         list << Strings(i);
     return list;
+}
+
+void TItems::Assign(const TStringList &list)
+{
+    Clear();
+    for (int i = 0; i < list.Count(); ++i)
+        Add(list.Strings(i), list.Objects(i));
+}
+
+QString TItems::Text() const
+{
+    QString text;
+    for (int i = 0; i < Count(); ++i)
+        text += Strings(i) + QStringLiteral("\r\n");
+    return text;
 }
 
 void TItems::Assign(const QStringList &texts)

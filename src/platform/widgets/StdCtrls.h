@@ -12,6 +12,7 @@
 #pragma once
 
 #include "platform/widgets/Controls.h"
+#include "platform/rtl/StringList.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -37,22 +38,24 @@ public:
     QString Strings(int index) const;
     QString operator[](int index) const { return Strings(index); }
     void SetStrings(int index, const QString &text);
-    std::intptr_t Objects(int index) const;
-    void SetObjects(int index, std::intptr_t object);
+    std::int64_t Objects(int index) const;
+    void SetObjects(int index, std::int64_t object);
     // Appends an item; returns its index.
-    int Add(const QString &text, std::intptr_t object = 0);
-    int AddObject(const QString &text, std::intptr_t object) { return Add(text, object); }
-    void Insert(int index, const QString &text, std::intptr_t object = 0);
+    int Add(const QString &text, std::int64_t object = 0);
+    int AddObject(const QString &text, std::int64_t object) { return Add(text, object); }
+    void Insert(int index, const QString &text, std::int64_t object = 0);
     void Delete(int index);
     void Clear();
-    // Index of the first item equal to text, ignoring case as the original
-    // did; -1 when there is none.
+    // Index of the first item equal to text in the Russian collation,
+    // ignoring case as the original did; -1 when there is none.
     int IndexOf(const QString &text) const;
-    int IndexOfObject(std::intptr_t object) const;
+    int IndexOfObject(std::int64_t object) const;
     QStringList ToStringList() const;
     void Assign(const QStringList &texts);
-    // All items, one per line.
-    QString Text() const { return ToStringList().join(QStringLiteral("\r\n")); }
+    // Takes the texts and objects of a string list.
+    void Assign(const TStringList &list);
+    // Every item followed by CR LF.
+    QString Text() const;
 
 private:
     QAbstractItemModel *model_;

@@ -138,7 +138,12 @@ TEST(ItemListTest, ItemsCarryIntegerObjects)
     EXPECT_EQ(checks, 1);
     EXPECT_TRUE(list->Checked(0));
     list->Items().Delete(2);
-    EXPECT_EQ(list->Items().Text(), QStringLiteral("01.01.2024\r\n01.02.2024"));
+    EXPECT_EQ(list->Items().Text(), QStringLiteral("01.01.2024\r\n01.02.2024\r\n"));
+    TStringList days;
+    days.AddObject(QStringLiteral("Ёлка"), 7);
+    list->Items().Assign(days);
+    EXPECT_EQ(list->Items().Objects(0), 7);
+    EXPECT_EQ(list->Items().IndexOf(QStringLiteral("ёЛКА")), 0);
 }
 
 TEST(CheckBoxTest, CheckedFromCodeFiresOnClickOncePerChange)
