@@ -30,6 +30,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPainter>
+#include <QPointer>
 #include <QScreen>
 #include <QSet>
 #include <QStyle>
@@ -472,7 +473,9 @@ int TForm::ShowModal()
         focusNextChild();
 
     if (TModalHandler handler = ModalHandlerSlot()) {
-        handler(*this);
+        // A window that closed itself while showing needs no answer.
+        if (!modalEnded_)
+            handler(*this);
         if (!modalEnded_ && modalResult_ != mrNone)
             TryEndModal();
         if (!modalEnded_) {

@@ -371,6 +371,16 @@ TEST(ModalTest, ShowingModallyActivatesTheWindow)
     EXPECT_EQ(dialog.ShowModal(), mrOk);
 }
 
+TEST(ModalTest, WindowClosingItselfOnShowTakesNoStep)
+{
+    TTestDialog dialog;
+    dialog.OnShow = [&](TObject *) { dialog.SetModalResult(mrAbort); };
+    TModalScript script;
+    EXPECT_EQ(dialog.ShowModal(), mrAbort);
+    EXPECT_TRUE(script.Finished());
+    EXPECT_TRUE(script.Seen().empty());
+}
+
 TEST(ModalTest, WithoutAHandlerAnEventLoopWaitsForTheResult)
 {
     TModalHandler saved = SetModalHandler(nullptr);
