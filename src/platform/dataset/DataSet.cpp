@@ -269,7 +269,7 @@ void TDataSet::SetBufferCount(int value)
         for (TDataLink *link : source->dataLinks_)
             if (link->active_)
                 link->firstRecord_ = std::max(0, link->firstRecord_ - shifted);
-    if (grew && internalOpenComplete_ && recordCount_ > 0 && state_ != dsInsert) {
+    if (grew && internalOpenComplete_ && state_ != dsInsert) {
         GetNextRecords();
         const int added = GetPriorRecords();
         for (TDataSource *source : dataSources_)
@@ -630,6 +630,7 @@ void TDataSet::Edit()
     CheckBrowseMode();
     CheckCanModify();
     DoBeforeEdit();
+    UpdateCursorPos();
     InternalEdit();
     GetCalcFields(ActiveBuffer());
     SetState(dsEdit);
@@ -665,6 +666,7 @@ void TDataSet::Post()
         return;
     DataEvent(deCheckBrowseMode);
     DoBeforePost();
+    UpdateCursorPos();
     InternalPost();
     SetState(dsBrowse);
     Resync({});
