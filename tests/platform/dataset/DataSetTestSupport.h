@@ -6,6 +6,7 @@
 #include "VectorDataSet.h"
 
 #include "platform/dataset/DataSource.h"
+#include "platform/rtl/Exceptions.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
