@@ -51,8 +51,10 @@ TDataSet::TDataSet() : fields_(this) {}
 
 TDataSet::~TDataSet()
 {
-    for (TDataSource *source : dataSources_)
-        source->dataSet_ = nullptr;
+    // Sources forget this dataset, so their links go inactive.
+    const std::vector<TDataSource *> sources = dataSources_;
+    for (TDataSource *source : sources)
+        source->SetDataSet(nullptr);
 }
 
 void TDataSet::CloseForDestroy()

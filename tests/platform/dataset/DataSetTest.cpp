@@ -359,13 +359,13 @@ TEST(DataSetFilter, OnFilterRecordHidesRowsFromNavigationCountAndLocate)
         accept = d->FieldByName(QStringLiteral("ID"))->AsInteger() % 2 == 0;
     });
     EXPECT_EQ(ds.RecordCount(), 10); // not filtered yet
-    ds.SetFilteredFlag(true);
+    ds.SetFiltered(true);
     EXPECT_EQ(ds.Id(), 2);
     EXPECT_EQ(ds.RecordCount(), 5);
     EXPECT_THAT(ds.IdsForward(), ElementsAre(2, 4, 6, 8, 10));
     EXPECT_FALSE(ds.Locate(QStringLiteral("ID"), Variant(3), {}));
     EXPECT_TRUE(ds.Locate(QStringLiteral("ID"), Variant(8), {}));
-    ds.SetFilteredFlag(false);
+    ds.SetFiltered(false);
     EXPECT_EQ(ds.RecordCount(), 10);
 }
 

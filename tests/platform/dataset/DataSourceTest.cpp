@@ -131,3 +131,18 @@ TEST(DataLinks, NestedDisableControlsSuppressEventsUntilTheOutermostEnable)
     f.ds.EnableControls();
     EXPECT_THAT(f.link.Take(), ElementsAre("LayoutChanged"));
 }
+
+TEST(DataLinks, ADestroyedDataSetLeavesItsLinksInactive)
+{
+    auto ds = std::make_unique<People>();
+    TDataSource source(ds.get());
+    RecordingLink link;
+    link.SetDataSource(&source);
+    ds->Open();
+    link.Take();
+    ds.reset();
+    EXPECT_EQ(source.DataSet(), nullptr);
+    EXPECT_EQ(source.State(), dsInactive);
+    EXPECT_THAT(link.Take(), ElementsAre("Inactive"));
+    EXPECT_EQ(link.RecordCount(), 0);
+}

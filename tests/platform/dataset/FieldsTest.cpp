@@ -267,3 +267,46 @@ TEST(Fields, PersistentFieldsBindToDefinitionsOrFail)
     lookup.AddField<TStringField>(QStringLiteral("L"), fkLookup, 10);
     EXPECT_RAISES(lookup.Open(), EDatabaseError, "Lookup information for field 'L' is incomplete");
 }
+
+namespace {
+
+// Keeps one memo value outside the records, as blob-storing datasets do.
+class MemoHolder : public TVectorDataSet {
+public:
+    QByteArray stored;
+    bool has = false;
+    MemoHolder()
+    {
+        FieldDefs().Add(QStringLiteral("M"), ftMemo);
+        Open();
+        Append();
+    }
+    bool GetBlobData(TField *, QByteArray &data) const override
+    {
+        data = stored;
+        return has;
+    }
+    void SetBlobData(TField *, const QByteArray *data) override
+    {
+        has = data != nullptr;
+        stored = data ? *data : QByteArray();
+    }
+};
+
+} // namespace
+
+TEST(Fields, MemoTextTravelsAsUtf8AndShowsItsKind)
+{
+    MemoHolder ds;
+    TField *m = ds.FieldByName(QStringLiteral("M"));
+    EXPECT_TRUE(m->IsBlob());
+    EXPECT_TRUE(m->IsNull());
+    EXPECT_EQ(m->DisplayText(), QStringLiteral("(Memo)"));
+    m->SetAsString(QStringLiteral("Заметка"));
+    EXPECT_EQ(ds.stored, QStringLiteral("Заметка").toUtf8());
+    EXPECT_EQ(m->AsString(), QStringLiteral("Заметка"));
+    EXPECT_EQ(m->Text(), QStringLiteral("Заметка"));
+    EXPECT_EQ(m->DisplayText(), QStringLiteral("(MEMO)"));
+    m->SetAsString(QString());
+    EXPECT_TRUE(m->IsNull());
+}
