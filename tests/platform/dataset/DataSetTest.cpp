@@ -405,3 +405,34 @@ TEST(DataSetLocate, SeveralFieldsWithOptionsAndLookupWithoutMoving)
     EXPECT_EQ(ds.Id(), 3);
     EXPECT_EQ(ds.State(), dsBrowse);
 }
+
+TEST(DataSetEditing, WholeRecordsFromValueListsAndClearedFields)
+{
+    People ds;
+    ds.Open();
+    ds.AppendRecord({Variant(1), Variant(QStringLiteral("Один")), Variant(1.5)});
+    ds.AppendRecord({Variant(3), Variant::Null(), Variant()});
+    ds.First();
+    ds.Next();
+    ds.InsertRecord({Variant(2), Variant(QStringLiteral("Два"))});
+    EXPECT_EQ(ds.Id(), 2);
+    EXPECT_THAT(ds.IdsForward(), ElementsAre(1, 2, 3));
+    EXPECT_TRUE(ds.FieldByName(QStringLiteral("Name"))->IsNull());
+    EXPECT_THROW(ds.AppendRecord({Variant(QStringLiteral("x"))}), EVariantError);
+    EXPECT_EQ(ds.State(), dsBrowse);
+    EXPECT_EQ(ds.RecordCount(), 3);
+
+    ds.First();
+    ds.Edit();
+    ds.ClearFields();
+    EXPECT_TRUE(ds.FieldByName(QStringLiteral("ID"))->IsNull());
+    EXPECT_TRUE(ds.Modified());
+    ds.Post();
+    EXPECT_TRUE(ds.FieldByName(QStringLiteral("Amount"))->IsNull());
+    EXPECT_EQ(ds.RecNo(), 1);
+
+    EXPECT_EQ(ds.GetFieldNames(), (QStringList{QStringLiteral("ID"), QStringLiteral("Name"), QStringLiteral("Amount")}));
+    ds.FieldByName(QStringLiteral("Amount"))->SetIndex(0);
+    EXPECT_EQ(ds.Fields()[0]->FieldName(), QStringLiteral("Amount"));
+    EXPECT_EQ(ds.FieldByName(QStringLiteral("ID"))->Index(), 1);
+}

@@ -146,3 +146,44 @@ TEST(DataLinks, ADestroyedDataSetLeavesItsLinksInactive)
     EXPECT_THAT(link.Take(), ElementsAre("Inactive"));
     EXPECT_EQ(link.RecordCount(), 0);
 }
+
+TEST(DataLinks, ResizingTheWindowKeepsTheCurrentRecord)
+{
+    Fixture f;
+    f.link.SetBufferCount(5);
+    f.ds.Open();
+    f.ds.FillNumbered(10);
+    f.ds.First();
+    f.ds.MoveBy(4);
+    EXPECT_EQ(f.link.ActiveRecord(), 4);
+    f.link.SetBufferCount(2);
+    EXPECT_EQ(f.ds.Id(), 5);
+    EXPECT_EQ(f.link.ActiveRecord(), 1);
+    EXPECT_EQ(f.link.RecordCount(), 2);
+    f.ds.Next();
+    EXPECT_EQ(f.ds.Id(), 6);
+    f.link.SetBufferCount(6);
+    EXPECT_EQ(f.ds.Id(), 6);
+    EXPECT_EQ(f.link.RecordCount(), 6);
+    std::vector<int> window;
+    for (int i = 0; i < f.link.RecordCount(); ++i) {
+        f.link.SetActiveRecord(i);
+        window.push_back(f.ds.Id());
+    }
+    EXPECT_EQ(window.front() + 5, window.back());
+    EXPECT_LE(window.front(), 6);
+    EXPECT_GE(window.back(), 6);
+
+    // A bookmark jump centres the record in the window.
+    f.ds.First();
+    const TBookmark first = f.ds.GetBookmark();
+    f.ds.Last();
+    f.ds.GotoBookmark(first);
+    EXPECT_EQ(f.ds.Id(), 1);
+    f.ds.MoveBy(6);
+    const TBookmark seventh = f.ds.GetBookmark();
+    f.ds.First();
+    f.ds.GotoBookmark(seventh);
+    EXPECT_EQ(f.ds.Id(), 7);
+    EXPECT_EQ(f.link.ActiveRecord(), 2);
+}
