@@ -183,6 +183,8 @@ void TDataSet::OpenCursor()
 
 void TDataSet::CloseCursor()
 {
+    if (blockReadSize_ != 0)
+        SetBlockReadSize(0);
     SetBufListSize(0);
     bufferCount_ = 0;
     ClearBuffers();
@@ -814,10 +816,15 @@ bool TDataSet::FilterRecordAccepted(TRecordBuffer buffer)
 
 void TDataSet::SetBlockReadSize(int value)
 {
-    if (value > 0)
+    if (value > 0) {
+        CheckActive();
+        blockReadSize_ = value;
         SetState(dsBlockRead);
-    else if (state_ == dsBlockRead)
-        SetState(dsBrowse);
+    } else {
+        blockReadSize_ = 0;
+        if (state_ == dsBlockRead)
+            SetState(dsBrowse);
+    }
 }
 
 // ---- Calculated fields ----
@@ -889,6 +896,7 @@ TRecordBuffer TDataSet::GetActiveRecordBuffer() const
     switch (state_) {
     case dsBrowse: return IsEmpty() ? nullptr : ActiveBuffer();
     case dsEdit: case dsInsert: case dsNewValue: case dsCurValue: case dsOldValue:
+    case dsBlockRead:
         return ActiveBuffer();
     case dsCalcFields: case dsInternalCalc: return calcBuffer_;
     case dsFilter: return filterBuffer_;

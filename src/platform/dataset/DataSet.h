@@ -187,6 +187,11 @@ public:
     // Whether the field belongs to the current index.
     virtual bool GetIsIndexField(TField *field) const { (void)field; return false; }
     virtual bool IsSequenced() const { return true; }
+    // Change state of the active record; the base knows none.
+    virtual TUpdateStatus UpdateStatus() const { return usUnmodified; }
+    // Records read in a block without notifying controls; 0 ends block reading.
+    int BlockReadSize() const { return blockReadSize_; }
+    virtual void SetBlockReadSize(int value);
 
     // Buffers.
     TRecordBuffer ActiveBuffer() const;
@@ -238,7 +243,6 @@ protected:
     virtual int GetRecNo() const { return -1; }
     virtual void SetRecNoImpl(int value) { (void)value; }
     virtual bool GetCanModify() const { return true; }
-    virtual void SetBlockReadSize(int value);
     virtual void CheckActive() const;
     virtual void CheckInactive() const;
     // Zero-fills the calculated-field area of buffer (all calculated fields null).
@@ -363,6 +367,7 @@ private:
     int activeRecord_ = 0;
     int currentRecord_ = -1;
     int bookmarkSize_ = 0;
+    int blockReadSize_ = 0;
     int calcFieldsSize_ = 0;
     TRecordBuffer calcBuffer_ = nullptr;
     TRecordBuffer filterBuffer_ = nullptr;

@@ -187,3 +187,23 @@ TEST(DataLinks, ResizingTheWindowKeepsTheCurrentRecord)
     EXPECT_EQ(f.ds.Id(), 7);
     EXPECT_EQ(f.link.ActiveRecord(), 2);
 }
+
+TEST(DataLinks, BlockReadingKeepsControlsUninformed)
+{
+    Fixture f;
+    f.ds.Open();
+    f.ds.FillNumbered(4);
+    f.ds.First();
+    f.link.Take();
+    f.ds.SetBlockReadSize(10);
+    EXPECT_EQ(f.ds.State(), dsBlockRead);
+    f.ds.Next();
+    f.ds.Next();
+    EXPECT_EQ(f.ds.Id(), 3);
+    EXPECT_THAT(f.link.Take(), IsEmpty());
+    f.ds.SetBlockReadSize(0);
+    EXPECT_EQ(f.ds.State(), dsBrowse);
+    f.ds.SetBlockReadSize(5);
+    f.ds.Close();
+    EXPECT_EQ(f.ds.BlockReadSize(), 0);
+}
