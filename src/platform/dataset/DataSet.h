@@ -317,6 +317,8 @@ protected:
     // Generic search: the first record (in cursor order, passing the
     // descendant's GetRecord checks) whose key fields match, fetched into
     // TempBuffer; the cursor is left on it. Returns false when none matches.
+    // A pending edit stays pending (Locate settles it first; Lookup, which
+    // lookup fields call while their dataset may be editing, does not).
     bool LocateRecord(const QString &keyFields, const Variant &keyValues, TLocateOptions options);
 
 private:
