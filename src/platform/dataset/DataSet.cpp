@@ -47,7 +47,13 @@ int TypeFamily(TFieldType type)
 
 void DatabaseError(const QString &message) { throw EDatabaseError(message); }
 
-TDataSet::TDataSet() : fields_(this) {}
+TDataSet::TDataSet() : fieldDefs_([this] { InitFieldDefs(); }), fields_(this) {}
+
+void TDataSet::InitFieldDefs()
+{
+    if (!Active())
+        InternalInitFieldDefs();
+}
 
 TDataSet::~TDataSet()
 {

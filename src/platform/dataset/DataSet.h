@@ -47,7 +47,6 @@ namespace zorbel {
 class TDataSource;
 class TDataLink;
 
-
 using TBookmark = TBookmarkStr;
 
 class TDataSet {
@@ -63,6 +62,9 @@ public:
     // Component name (used by the program to tell datasets apart).
     const QString &Name() const { return name_; }
     void SetName(const QString &name) { name_ = name; }
+    // A number the program attaches to the dataset (shared handlers use it).
+    long Tag() const { return tag_; }
+    void SetTag(long tag) { tag_ = tag; }
 
     // Opening and closing.
     bool Active() const { return state_ != dsInactive; }
@@ -76,6 +78,9 @@ public:
     bool AutoCalcFields() const { return autoCalcFields_; }
     void SetAutoCalcFields(bool value) { autoCalcFields_ = value; }
     bool CanModify() const { return GetCanModify(); }
+    // Reads the field definitions from the data source (InternalInitFieldDefs)
+    // while closed; an open dataset's definitions are current.
+    void InitFieldDefs();
 
     // Definitions and fields.
     TFieldDefs &FieldDefs() { return fieldDefs_; }
@@ -352,6 +357,7 @@ private:
     void AddRecord(const std::vector<Variant> &values, bool append);
 
     QString name_;
+    long tag_ = 0;
     TDataSetState state_ = dsInactive;
     bool modified_ = false;
     bool bof_ = true;

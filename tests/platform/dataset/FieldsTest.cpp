@@ -251,6 +251,38 @@ TEST(FieldDefs, DefinitionsAndIndexDefinitions)
     EXPECT_RAISES(indexes.Find(QStringLiteral("Q")), EDatabaseError, "Index 'Q' not found");
 }
 
+namespace {
+
+// Reads its definitions from a "source" only when asked.
+class Described : public TVectorDataSet {
+public:
+    int reads = 0;
+
+protected:
+    void InternalInitFieldDefs() override
+    {
+        ++reads;
+        FieldDefs().Clear();
+        FieldDefs().Add(QStringLiteral("Id"), ftInteger);
+    }
+};
+
+} // namespace
+
+TEST(FieldDefs, UpdateReadsTheDefinitionsOfAClosedDataSet)
+{
+    Described ds;
+    EXPECT_EQ(ds.FieldDefs().Count(), 0);
+    ds.FieldDefs().Update();
+    EXPECT_EQ(ds.reads, 1);
+    EXPECT_EQ(ds.FieldDefs()[0]->Name(), QStringLiteral("Id"));
+    ds.Open();
+    EXPECT_EQ(ds.reads, 2);
+    ds.FieldDefs().Update();
+    EXPECT_EQ(ds.reads, 2);
+    EXPECT_EQ(ds.FieldByName(QStringLiteral("ID"))->FieldNo(), 1);
+}
+
 TEST(Fields, PersistentFieldsBindToDefinitionsOrFail)
 {
     TVectorDataSet ds;
