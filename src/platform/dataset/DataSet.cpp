@@ -521,6 +521,7 @@ bool TDataSet::IsEmpty() const { return activeRecord_ >= recordCount_; }
 
 void TDataSet::Resync(TResyncMode mode)
 {
+    CheckActive();
     TRecordBuffer spare = buffers_[size_t(recordCount_)];
     if (mode.Contains(rmExact)) {
         CursorPosChanged();
