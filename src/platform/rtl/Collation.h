@@ -1,0 +1,32 @@
+// The Russian collation: the one order of texts that the in-memory tables and
+// the SQL tables share (the program ran with the Russian locale, and both its
+// table engine and its locale-aware string comparison sorted this way).
+//
+// Order of characters, by group, each group before the next:
+//   1. everything that is neither a letter nor an ASCII digit (space,
+//      punctuation, symbols, controls), by code point — so a text " " sorts
+//      before every text that begins with a letter or digit;
+//   2. the digits 0-9;
+//   3. the Latin letters a-z;
+//   4. the Russian alphabet а б в г д е ё ж з и й к л м н о п р с т у ф х ц ч
+//      ш щ ъ ы ь э ю я (Ё is its own letter between Е and Ж), then the other
+//      Cyrillic letters by code point;
+//   5. every other letter, by code point.
+// Letters are compared case-blind first (each letter taken in its lower case).
+// A text that is a prefix of another sorts first. Two texts are equal
+// case-insensitively exactly when they are the same text apart from case.
+// Case-sensitively, texts equal apart from case are then ordered at their first
+// differing character, the lower-case letter first ("абв" < "Абв"), so they are
+// equal only when identical.
+#pragma once
+
+#include <QStringView>
+
+namespace zorbel {
+
+// Compares a with b in the Russian collation.
+// On return: negative when a sorts first, 0 when equal, positive when b sorts
+// first.
+int CompareRussian(QStringView a, QStringView b, bool ignoreCase);
+
+} // namespace zorbel
