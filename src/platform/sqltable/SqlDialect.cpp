@@ -4,6 +4,8 @@
 // at the end.
 #include "platform/sqltable/SqlDialect.h"
 
+#include "platform/sqltable/SqlSchema.h"
+
 #include <QRegularExpression>
 
 namespace zorbel {
@@ -226,16 +228,9 @@ bool TranslateAlter(const TMasked &m, TTranslatedSql &result)
 
 QString SqlColumnType(const QString &originalType)
 {
-    static const QRegularExpression sized(QStringLiteral("^\\s*(VAR)?CHAR(ACTER)?\\s*\\(\\s*(\\d+)\\s*\\)\\s*$"),
-                                          QRegularExpression::CaseInsensitiveOption);
-    const auto s = sized.match(originalType);
-    if (s.hasMatch())
-        return QStringLiteral("VARCHAR(%1)").arg(s.captured(3));
-    const QString t = originalType.trimmed().toUpper();
-    if (t.startsWith(QStringLiteral("NUMERIC")) || t.startsWith(QStringLiteral("DECIMAL")) || t == QStringLiteral("FLOAT") ||
-        t == QStringLiteral("MONEY"))
-        return QStringLiteral("FLOAT");
-    return t;
+    int size = 0;
+    const TColumnKind kind = KindOfType(originalType, size);
+    return kind == TColumnKind::Unknown ? originalType.trimmed() : DeclaredType(kind, size);
 }
 
 QStringList SqlParamNames(const QString &text)

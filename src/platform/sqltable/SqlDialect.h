@@ -36,9 +36,9 @@ struct TTranslatedSql {
 TTranslatedSql TranslateSql(const QString &text);
 
 // Declared SQLite column type for a column type of the original local SQL
-// ("CHAR(1)", "VARCHAR(50)", "NUMERIC", "SMALLINT", "DATE", ...). Numbers get
-// REAL affinity ("FLOAT"), so dt/rate never becomes an integer division;
-// strings keep their width ("VARCHAR(50)") so the table layer knows it.
+// ("CHAR(1)", "VARCHAR(50)", "NUMERIC", "SMALLINT", "DATE", ...), as the
+// storage rules declare the kind (DeclaredType): numbers get REAL affinity, so
+// dt/rate never becomes an integer division; strings keep their width.
 QString SqlColumnType(const QString &originalType);
 
 // Finds parameter names in a text the way TranslateSql does (distinct, in order

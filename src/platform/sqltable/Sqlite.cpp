@@ -1,18 +1,13 @@
 #include "platform/sqltable/Sqlite.h"
 
+#include "platform/rtl/Collation.h"
+#include "platform/rtl/StrUtils.h"
+
 #include <QDate>
 #include <sqlite3.h>
 
 namespace zorbel {
 namespace {
-
-std::function<int(const QString &, const QString &)> &Collation()
-{
-    static std::function<int(const QString &, const QString &)> compare = [](const QString &a, const QString &b) {
-        return QString::compare(a, b, Qt::CaseSensitive);
-    };
-    return compare;
-}
 
 QString ArgText(sqlite3_value *v)
 {
@@ -47,7 +42,7 @@ void FoldCase(sqlite3_context *ctx, int, sqlite3_value **argv)
         return;
     }
     const QString s = ArgText(argv[0]);
-    ResultText(ctx, Upper ? s.toUpper() : s.toLower());
+    ResultText(ctx, Upper ? AnsiUpperCase(s) : AnsiLowerCase(s));
 }
 
 // Case-sensitive LIKE: '%' any run, '_' one character, the escape character
@@ -109,9 +104,13 @@ void Like(sqlite3_context *ctx, int argc, sqlite3_value **argv)
                                       text.constData() + text.size(), esc, hasEsc));
 }
 
+// RUSSIAN orders case-blind and breaks ties by case, so "=" stays exact;
+// RUSSIAN_CI is the case-blind comparison alone.
+template <bool IgnoreCase>
 int CollateRussian(void *, int n1, const void *s1, int n2, const void *s2)
 {
-    return Collation()(QString(static_cast<const QChar *>(s1), n1 / 2), QString(static_cast<const QChar *>(s2), n2 / 2));
+    return CompareRussian(QStringView(static_cast<const QChar *>(s1), n1 / 2),
+                          QStringView(static_cast<const QChar *>(s2), n2 / 2), IgnoreCase);
 }
 
 } // namespace
@@ -122,11 +121,6 @@ void DecodeDaySerial(int64_t serial, int &year, int &month, int &day)
     year = date.year();
     month = date.month();
     day = date.day();
-}
-
-void TSqliteDb::SetCollation(std::function<int(const QString &, const QString &)> compare)
-{
-    Collation() = std::move(compare);
 }
 
 TSqliteDb::~TSqliteDb()
@@ -155,7 +149,8 @@ void TSqliteDb::Open(const QString &fileName)
     sqlite3_create_function_v2(db_, "upper", 1, flags, nullptr, FoldCase<true>, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db_, "like", 2, flags, nullptr, Like, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db_, "like", 3, flags, nullptr, Like, nullptr, nullptr, nullptr);
-    sqlite3_create_collation_v2(db_, "RUSSIAN", SQLITE_UTF16, nullptr, CollateRussian, nullptr);
+    sqlite3_create_collation_v2(db_, "RUSSIAN", SQLITE_UTF16, nullptr, CollateRussian<false>, nullptr);
+    sqlite3_create_collation_v2(db_, "RUSSIAN_CI", SQLITE_UTF16, nullptr, CollateRussian<true>, nullptr);
     Exec(QStringLiteral("PRAGMA journal_mode=MEMORY; PRAGMA synchronous=OFF; PRAGMA temp_store=MEMORY;"));
 }
 

@@ -1,7 +1,9 @@
 // A thin owner of one SQLite connection and its prepared statements, with the
 // functions the program's SQL expects registered on every connection:
-// zb_year/zb_month/zb_day over day serials, lower/upper folding Cyrillic, and
-// a case-sensitive LIKE with ESCAPE. Errors raise EDatabaseError with SQLite's
+// zb_year/zb_month/zb_day over day serials, lower/upper folding Cyrillic as
+// AnsiLowerCase/AnsiUpperCase do, a case-sensitive LIKE with ESCAPE, and the
+// Russian collation (CompareRussian) as "RUSSIAN" (case-blind order, ties by
+// case, so equality is exact) and "RUSSIAN_CI" (case-blind). Errors raise EDatabaseError with SQLite's
 // message.
 //
 // The connection runs with an in-memory journal and no syncing: the database
@@ -13,7 +15,6 @@
 
 #include <QString>
 #include <cstdint>
-#include <functional>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -40,10 +41,6 @@ public:
     int64_t Changes() const;
     int64_t LastInsertRowId() const;
     sqlite3 *Handle() const { return db_; }
-
-    // String comparison used by the "RUSSIAN" collation; set once per process
-    // before connections open (defaults to plain code-point order).
-    static void SetCollation(std::function<int(const QString &, const QString &)> compare);
 
     [[noreturn]] void Fail(const QString &context) const;
 

@@ -64,12 +64,12 @@ TEST(SqlDialect, AlterTableBecomesOneAddColumnPerField)
         "ALTER TABLE \"Tb_Account.db\" \nADD \"Tb_Account.db\".\"A\" CHAR(1),\nADD \"Tb_Account.db\".\"Rate\" NUMERIC,\n"
         "ADD \"Tb_Account.db\".\"Beg\" NUMERIC"));
     ASSERT_EQ(t.Statements.size(), 3u);
-    EXPECT_EQ(t.Statements[0], "ALTER TABLE Tb_Account ADD COLUMN A VARCHAR(1)");
+    EXPECT_EQ(t.Statements[0], "ALTER TABLE Tb_Account ADD COLUMN A VARCHAR(1) COLLATE RUSSIAN");
     EXPECT_EQ(t.Statements[1], "ALTER TABLE Tb_Account ADD COLUMN Rate FLOAT");
     EXPECT_EQ(t.Statements[2], "ALTER TABLE Tb_Account ADD COLUMN Beg FLOAT");
     const TTranslatedSql s = TranslateSql(QStringLiteral(
         "ALTER TABLE \"Tb_Hist.db\" \nADD \"Tb_Hist.db\".\"Comment\" VARCHAR(50),\nADD \"Tb_Hist.db\".\"Yr\" smallint"));
     ASSERT_EQ(s.Statements.size(), 2u);
-    EXPECT_EQ(s.Statements[0], "ALTER TABLE Tb_Hist ADD COLUMN Comment VARCHAR(50)");
+    EXPECT_EQ(s.Statements[0], "ALTER TABLE Tb_Hist ADD COLUMN Comment VARCHAR(50) COLLATE RUSSIAN");
     EXPECT_EQ(s.Statements[1], "ALTER TABLE Tb_Hist ADD COLUMN Yr SMALLINT");
 }
