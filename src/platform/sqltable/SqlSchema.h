@@ -91,11 +91,13 @@ void DropTable(TSqliteDb &db, const QString &table);
 TTableDef ReadTableDef(TSqliteDb &db, const QString &table);
 
 // Sets the width of the Alpha field fieldName (case-insensitive) to newSize,
-// keeping the rows (longer texts are cut). Raises EDatabaseError
+// keeping the rows (longer texts are cut). Requires: no statement of the
+// connection is mid-walk (close the tables first). Raises EDatabaseError
 // "Поле не найдено" when the table has no such string field and
 // "Ничего не сделано" when the width already is newSize. Returns true.
 bool WidenTextField(TSqliteDb &db, const QString &table, const QString &fieldName, int newSize);
 // Rewrites the database file without free pages (the original's pack).
+// Requires: as WidenTextField.
 void PackDatabase(TSqliteDb &db);
 
 // Quotes an identifier for SQLite.
