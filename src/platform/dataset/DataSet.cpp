@@ -51,8 +51,10 @@ TDataSet::TDataSet() : fields_(this) {}
 
 TDataSet::~TDataSet()
 {
-    for (TDataSource *source : dataSources_)
-        source->dataSet_ = nullptr;
+    // Sources forget this dataset, so their links go inactive.
+    const std::vector<TDataSource *> sources = dataSources_;
+    for (TDataSource *source : sources)
+        source->SetDataSet(nullptr);
 }
 
 void TDataSet::CloseForDestroy()
@@ -269,7 +271,7 @@ void TDataSet::SetBufferCount(int value)
         for (TDataLink *link : source->dataLinks_)
             if (link->active_)
                 link->firstRecord_ = std::max(0, link->firstRecord_ - shifted);
-    if (grew && internalOpenComplete_ && recordCount_ > 0 && state_ != dsInsert) {
+    if (grew && internalOpenComplete_ && state_ != dsInsert) {
         GetNextRecords();
         const int added = GetPriorRecords();
         for (TDataSource *source : dataSources_)
@@ -630,6 +632,7 @@ void TDataSet::Edit()
     CheckBrowseMode();
     CheckCanModify();
     DoBeforeEdit();
+    UpdateCursorPos();
     InternalEdit();
     GetCalcFields(ActiveBuffer());
     SetState(dsEdit);
@@ -665,6 +668,7 @@ void TDataSet::Post()
         return;
     DataEvent(deCheckBrowseMode);
     DoBeforePost();
+    UpdateCursorPos();
     InternalPost();
     SetState(dsBrowse);
     Resync({});

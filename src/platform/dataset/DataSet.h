@@ -160,7 +160,10 @@ public:
     const QString &Filter() const { return filterText_; }
     void SetFilter(const QString &text) { SetFilterText(text); }
     bool Filtered() const { return filtered_; }
-    void SetFilteredFlag(bool value) { SetFiltered(value); }
+    // The setters of Filtered and Filter; the base stores the value, a
+    // descendant re-reads its records.
+    virtual void SetFiltered(bool value);
+    virtual void SetFilterText(const QString &text);
     TFilterOptions FilterOptions() const { return filterOptions_; }
     virtual void SetFilterOptions(TFilterOptions options);
     const TFilterRecordEvent &OnFilterRecord() const { return onFilterRecord_; }
@@ -235,9 +238,6 @@ protected:
     virtual int GetRecNo() const { return -1; }
     virtual void SetRecNoImpl(int value) { (void)value; }
     virtual bool GetCanModify() const { return true; }
-    // Filter setters: the base stores the value (after CheckBrowseMode when open).
-    virtual void SetFiltered(bool value);
-    virtual void SetFilterText(const QString &text);
     virtual void SetBlockReadSize(int value);
     virtual void CheckActive() const;
     virtual void CheckInactive() const;
