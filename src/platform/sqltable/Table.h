@@ -54,6 +54,8 @@ public:
     bool Locate(const QString &keyFields, const Variant &keyValues, TLocateOptions options) override;
     bool BookmarkValid(const TBookmark &bookmark) const override;
     bool GetIsIndexField(TField *field) const override;
+    void SetFiltered(bool value) override;
+    void SetFilterText(const QString &text) override;
     void SetFilterOptions(TFilterOptions options) override;
 
     // The cursor under the open table (for tests and benchmarks).
@@ -75,8 +77,6 @@ protected:
     int GetRecordCount() const override;
     int GetRecNo() const override;
     void SetRecNoImpl(int value) override;
-    void SetFiltered(bool value) override;
-    void SetFilterText(const QString &text) override;
 
 private:
     // Where the cursor stands for the framework: on its current row, or on a

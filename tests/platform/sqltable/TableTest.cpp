@@ -142,7 +142,7 @@ TEST_F(TableTest, LocateOptionsNullsAndTextAgainstNumbers)
 TEST_F(TableTest, FiltersComparingNumbersWithQuotedTextAndNulls)
 {
     hist.SetFilter(QStringLiteral("id_person='1'"));
-    hist.SetFilteredFlag(true);
+    hist.SetFiltered(true);
     EXPECT_EQ(Stamps(), QStringList({"1", "10"}));
     hist.SetFilter(QStringLiteral("id_person=null"));
     EXPECT_EQ(hist.RecordCount(), 7);
@@ -150,18 +150,18 @@ TEST_F(TableTest, FiltersComparingNumbersWithQuotedTextAndNulls)
     EXPECT_EQ(Stamps(), QStringList({"9"}));
     hist.SetRange({1}, {1});
     EXPECT_TRUE(hist.IsEmpty());
-    hist.SetFilteredFlag(false);
+    hist.SetFiltered(false);
     EXPECT_EQ(hist.RecordCount(), 6);
 
     TTable family;
     family.SetDatabase(&db);
     family.SetTableName(QStringLiteral("TB_Family"));
     family.SetFilter(QStringLiteral("id_person='3'"));
-    family.SetFilteredFlag(true);
+    family.SetFiltered(true);
     family.Open();
     EXPECT_EQ(Column(family, "Name"), QStringList({"Петя"}));
     acc.SetFilter(QStringLiteral("id_Account<>'1'"));
-    acc.SetFilteredFlag(true);
+    acc.SetFiltered(true);
     EXPECT_EQ(acc.RecordCount(), 4);
     ASSERT_FALSE(acc.Locate(QStringLiteral("Id_Account"), 1, {})); // filtered out
 }
