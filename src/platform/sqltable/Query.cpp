@@ -38,6 +38,28 @@ TColumnKind KindFromValues(const std::vector<std::vector<Variant>> &rows, size_t
     return real || !integer ? TColumnKind::Number : TColumnKind::Integer;
 }
 
+// min(x)/max(x) of a date or timestamp column keeps the column's kind, as the
+// original engine typed it (callers read such results as dates). The column
+// is looked up by name in the tables of the database.
+TColumnKind AggregateKind(TSqliteDb &db, const QString &columnName)
+{
+    static const QRegularExpression re(QStringLiteral("^\\s*(?:min|max)\\s*\\(\\s*(?:\\w+\\.)?(\\w+)\\s*\\)\\s*$"),
+                                       QRegularExpression::CaseInsensitiveOption);
+    const auto m = re.match(columnName);
+    if (!m.hasMatch())
+        return TColumnKind::Unknown;
+    TSqliteStatement st(db, QStringLiteral("SELECT p.type FROM sqlite_master t, pragma_table_info(t.name) p "
+                                           "WHERE t.type='table' AND p.name=?1 COLLATE NOCASE"));
+    st.BindText(1, m.captured(1));
+    while (st.Step()) {
+        int size = 0;
+        const TColumnKind kind = KindOfType(st.ColumnText(0), size);
+        if (kind == TColumnKind::Date || kind == TColumnKind::Timestamp)
+            return kind;
+    }
+    return TColumnKind::Unknown;
+}
+
 } // namespace
 
 // ---- TParams -------------------------------------------------------------------
@@ -226,6 +248,8 @@ void TQuery::InternalOpen()
         TColumnDef col;
         col.Name = st.ColumnName(c);
         col.Kind = KindOfType(st.ColumnDeclType(c), col.Size);
+        if (col.Kind == TColumnKind::Unknown)
+            col.Kind = AggregateKind(Db(), col.Name);
         // Duplicate names (a join of tables sharing a field) get a suffix.
         QString name = col.Name;
         for (int n = 1; std::any_of(columns.begin(), columns.end(),
@@ -286,9 +310,10 @@ void TQuery::ExecSQL()
     for (const QString &statement : t.Statements) {
         TSqliteStatement st(Db(), statement);
         BindParams(st, t.ParamNames);
+        const int64_t before = Db().TotalChanges();
         while (st.Step()) {
         }
-        rowsAffected_ += int(Db().Changes());
+        rowsAffected_ += int(Db().TotalChanges() - before);
     }
 }
 

@@ -7,8 +7,8 @@
 // DataSource's field of the same name.
 //
 // Open reads the whole result into memory (the program's results are small);
-// fields are typed from the columns' declared types, else from the query's
-// persistent fields, else from the values. With RequestLive on a query over
+// fields are typed from the columns' declared types (min/max of a date column
+// stays a date), else from the query's persistent fields, else from the values. With RequestLive on a query over
 // one table, edits and deletes write back to that table by rowid.
 #pragma once
 

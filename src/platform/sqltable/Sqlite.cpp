@@ -185,6 +185,11 @@ int64_t TSqliteDb::Changes() const
     return db_ ? sqlite3_changes64(db_) : 0;
 }
 
+int64_t TSqliteDb::TotalChanges() const
+{
+    return db_ ? sqlite3_total_changes64(db_) : 0;
+}
+
 int64_t TSqliteDb::LastInsertRowId() const
 {
     return db_ ? sqlite3_last_insert_rowid(db_) : 0;

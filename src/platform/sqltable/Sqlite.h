@@ -39,6 +39,8 @@ public:
     // Runs statements without results.
     void Exec(const QString &sql);
     int64_t Changes() const;
+    // Rows changed by all statements since the connection opened (DDL adds none).
+    int64_t TotalChanges() const;
     int64_t LastInsertRowId() const;
     sqlite3 *Handle() const { return db_; }
 

@@ -56,7 +56,7 @@ TDateTime D(int y, int m, int d)
 QString Text(const TField *field)
 {
     if (field->IsNull())
-        return QStringLiteral("-");
+        return QStringLiteral("~");
     switch (field->DataType()) {
     case ftDate: return QDate(1899, 12, 30).addDays(int64_t(field->AsDateTime())).toString(Qt::ISODate);
     case ftDateTime: return QString::number(field->AsDateTime(), 'f', 8);

@@ -53,7 +53,7 @@ namespace zorbel::test {
 TDateTime Stamp(int n);
 TDateTime D(int y, int m, int d);
 
-// The rows of a query as "a|b|c" lines; null is "-", dates "yyyy-mm-dd",
+// The rows of a query as "a|b|c" lines; null is "~", dates "yyyy-mm-dd",
 // numbers in the shortest form with a point.
 QStringList Rows(TDataSet &ds);
 QString Text(const TField *field);
