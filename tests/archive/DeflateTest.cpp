@@ -1,4 +1,5 @@
 #include "archive/Deflate.h"
+#include "archive/ZipDecode.h"
 
 #include "archive/DeflateWalker.h"
 #include "archive/TestCorpus.h"
@@ -9,7 +10,7 @@
 #include <memory>
 
 using namespace zorbel;
-using namespace zorbel::testing;
+using namespace zorbel::test;
 
 namespace {
 
@@ -18,7 +19,7 @@ namespace {
 // and undoes it on its own copy.
 class TVectorIO : public TDeflateIO {
 public:
-    explicit TVectorIO(const TBytes &input, int chunk = 1 << 30, bool scramble = false)
+    explicit TVectorIO(const Bytes &input, int chunk = 1 << 30, bool scramble = false)
         : input_(input), chunk_(chunk), scramble_(scramble)
     {
     }
@@ -39,25 +40,25 @@ public:
             Output.push_back(scramble_ ? uint8_t(buffer[i] ^ 0x5A) : buffer[i]);
         }
     }
-    TBytes Output;
+    Bytes Output;
     int eofResult_ = 0;
 
 private:
-    const TBytes &input_;
+    const Bytes &input_;
     size_t pos_ = 0;
     int chunk_;
     bool scramble_;
 };
 
 struct TPacked {
-    TBytes Data;
+    Bytes Data;
     int64_t Size = 0;
     TDeflateEntry Entry;
 };
 
 class DeflateTest : public ::testing::Test {
 protected:
-    TPacked Pack(const TBytes &input, int level, int chunk = 1 << 30, bool scramble = false)
+    TPacked Pack(const Bytes &input, int level, int chunk = 1 << 30, bool scramble = false)
     {
         TVectorIO io(input, chunk, scramble);
         TPacked p;
@@ -66,11 +67,11 @@ protected:
         return p;
     }
 
-    static TBytes ZlibInflate(const TBytes &data, std::string &error)
+    static Bytes ZlibInflate(const Bytes &data, std::string &error)
     {
         z_stream z{};
         inflateInit2(&z, -15);
-        TBytes out;
+        Bytes out;
         uint8_t chunk[65536];
         z.next_in = const_cast<Bytef *>(data.data());
         z.avail_in = uInt(data.size());
@@ -89,23 +90,8 @@ protected:
         return out;
     }
 
-    static TBytes ZlibDeflate(const TBytes &data, int level)
-    {
-        z_stream z{};
-        deflateInit2(&z, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
-        TBytes out(deflateBound(&z, uLong(data.size())));
-        z.next_in = const_cast<Bytef *>(data.data());
-        z.avail_in = uInt(data.size());
-        z.next_out = out.data();
-        z.avail_out = uInt(out.size());
-        deflate(&z, Z_FINISH);
-        out.resize(z.total_out);
-        deflateEnd(&z);
-        return out;
-    }
-
-    // Packs input at level and checks it against both decoders; returns the walk.
-    TWalk CheckRoundTrip(const TBytes &input, int level, const std::string &what)
+    // Packs input at level and checks it against zlib, our inflate and the walker.
+    TWalk CheckRoundTrip(const Bytes &input, int level, const std::string &what)
     {
         SCOPED_TRACE(what + " at level " + std::to_string(level));
         const TPacked p = Pack(input, level);
@@ -118,6 +104,12 @@ protected:
         std::string error;
         EXPECT_EQ(ZlibInflate(p.Data, error), input);
         EXPECT_EQ(error, "");
+        Bytes ours;
+        const char *oursError = nullptr;
+        EXPECT_EQ(DecodeBuffer(8, p.Entry.Flags, p.Data.data(), p.Data.size(), int64_t(input.size()), ours, &oursError),
+                  TDecodeStatus::Ok)
+            << (oursError ? oursError : "");
+        EXPECT_EQ(ours, input);
         TWalk walk = TDeflateWalker(p.Data).Walk();
         EXPECT_EQ(walk.Error, "");
         EXPECT_EQ(walk.Output, input);
@@ -129,10 +121,10 @@ protected:
 };
 
 // Text and binary mixed, to reach the window slide with matches across it.
-TBytes Mixed(size_t size)
+Bytes Mixed(size_t size)
 {
-    TBytes out = TextBytes(size / 2, 11);
-    const TBytes bin = BinaryBytes(size - size / 2, 12);
+    Bytes out = TextBytes(size / 2, 11);
+    const Bytes bin = BinaryBytes(size - size / 2, 12);
     out.insert(out.end(), bin.begin(), bin.end());
     return out;
 }
@@ -158,15 +150,15 @@ void CheckBlockChoices(const TWalk &walk)
 
 TEST_F(DeflateTest, EveryLevelInflatesWithZlibAndTheWalker)
 {
-    const std::vector<std::pair<std::string, TBytes>> inputs = {
+    const std::vector<std::pair<std::string, Bytes>> inputs = {
         {"text", TextBytes(150000, 1)},
         {"cyrillic", CyrillicBytes(90000, 2)},
         {"binary", BinaryBytes(80000, 3)},
         {"sqlite", SqliteFixture()},
         {"empty", {}},
         {"one byte", {'x'}},
-        {"random", RandomBytes(70000, 4)},
-        {"zeros", TBytes(300000, 0)},
+        {"random", SampleRandom(70000, 4)},
+        {"zeros", Bytes(300000, 0)},
         {"window-1", Mixed(32767)},
         {"window", Mixed(32768)},
         {"window+1", Mixed(32769)},
@@ -188,7 +180,7 @@ TEST_F(DeflateTest, EmptyAndIncompressibleFilesAreStoredWhole)
     EXPECT_EQ(empty.Size, 0);
     EXPECT_TRUE(empty.Data.empty());
 
-    const TBytes noise = RandomBytes(5000, 9);
+    const Bytes noise = SampleRandom(5000, 9);
     TPacked p = Pack(noise, 6);
     EXPECT_EQ(p.Entry.Method, 0);
     EXPECT_EQ(p.Size, 5000);
@@ -200,9 +192,9 @@ TEST_F(DeflateTest, EmptyAndIncompressibleFilesAreStoredWhole)
 
 TEST_F(DeflateTest, FlagBitsFollowTheLevelAndFileTypeTheBytes)
 {
-    const TBytes text = TextBytes(20000, 5);
+    const Bytes text = TextBytes(20000, 5);
     const uint16_t expected[10] = {0, 4, 4, 0, 0, 0, 0, 0, 2, 2};
-    TBytes first;
+    Bytes first;
     for (int level = 1; level <= 9; ++level) {
         TPacked p = Pack(text, level);
         EXPECT_EQ(p.Entry.Flags, expected[level]) << "level " << level;
@@ -211,7 +203,7 @@ TEST_F(DeflateTest, FlagBitsFollowTheLevelAndFileTypeTheBytes)
 
     TPacked bin = Pack(BinaryBytes(20000, 5), 6);
     EXPECT_EQ(bin.Entry.InternalAttributes, 0);
-    TBytes cyr = CyrillicBytes(20000, 5);
+    Bytes cyr = CyrillicBytes(20000, 5);
     EXPECT_EQ(Pack(cyr, 6).Entry.InternalAttributes, 0); // bytes above 127 count as binary
 
     // A type already known is kept.
@@ -237,7 +229,7 @@ TEST_F(DeflateTest, BlockChoiceFollowsTheCosts)
     EXPECT_EQ(ChooseDeflateBlock(100, 8 * 100 - 3, 9000, false, true), TDeflateBlockKind::Dynamic);
 
     // In streams: random data goes in stored blocks, a short text in fixed trees.
-    TPacked noise = Pack(RandomBytes(100000, 6), 6);
+    TPacked noise = Pack(SampleRandom(100000, 6), 6);
     TWalk walk = TDeflateWalker(noise.Data).Walk();
     ASSERT_EQ(walk.Error, "");
     ASSERT_GE(walk.Blocks.size(), 3u);
@@ -248,7 +240,7 @@ TEST_F(DeflateTest, BlockChoiceFollowsTheCosts)
     EXPECT_LT(walk.Blocks[0].InputBytes, 32900u);
 
     const std::string hello = "hello hello hello hello, hello world";
-    walk = TDeflateWalker(Pack(TBytes(hello.begin(), hello.end()), 6).Data).Walk();
+    walk = TDeflateWalker(Pack(Bytes(hello.begin(), hello.end()), 6).Data).Walk();
     ASSERT_EQ(walk.Blocks.size(), 1u);
     EXPECT_EQ(walk.Blocks[0].Type, 1);
     EXPECT_TRUE(walk.Blocks[0].Final);
@@ -272,7 +264,7 @@ TEST_F(DeflateTest, ShortReadsAndOutputChangedInPlace)
     // Stored blocks of random bytes followed by copies of them: the copies
     // match into the stored blocks, which must reach the output unchanged
     // while the window keeps the plain bytes.
-    TBytes input = RandomBytes(40000, 8);
+    Bytes input = SampleRandom(40000, 8);
     input.insert(input.end(), input.begin() + 20000, input.begin() + 40000);
     input.insert(input.end(), input.begin() + 30000, input.begin() + 40000);
     for (int level : {1, 6}) {
@@ -287,7 +279,7 @@ TEST_F(DeflateTest, ShortReadsAndOutputChangedInPlace)
     }
 
     // A read result of -1 ends the input as 0 does.
-    const TBytes text = TextBytes(50000, 8);
+    const Bytes text = TextBytes(50000, 8);
     TVectorIO io(text, 4096);
     io.eofResult_ = -1;
     TDeflateEntry entry;
@@ -298,11 +290,11 @@ TEST_F(DeflateTest, ShortReadsAndOutputChangedInPlace)
 
 TEST_F(DeflateTest, SizeStaysNearZlib)
 {
-    TBytes input = TextBytes(300000, 10);
-    const TBytes sql = SqliteFixture();
+    Bytes input = TextBytes(300000, 10);
+    const Bytes sql = SqliteFixture();
     input.insert(input.end(), sql.begin(), sql.end());
     for (int level : {1, 6, 9}) {
-        const double ratio = double(Pack(input, level).Size) / double(ZlibDeflate(input, level).size());
+        const double ratio = double(Pack(input, level).Size) / double(ZlibDeflate(input, level, Z_DEFAULT_STRATEGY).size());
         EXPECT_LT(ratio, level == 1 ? 1.06 : 1.03) << "level " << level;
     }
 }

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace zorbel::testing {
+namespace zorbel::test {
 
 struct TWalkedBlock {
     int Type = 0;            // 0 stored, 1 fixed trees, 2 dynamic trees
@@ -214,4 +214,4 @@ private:
     uint64_t fixedBits_ = 0;
 };
 
-} // namespace zorbel::testing
+} // namespace zorbel::test
