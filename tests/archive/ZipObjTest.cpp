@@ -1,6 +1,6 @@
 #include "archive/ZipObj.h"
 
-#include "ZipTestSupport.h"
+#include "ZipRecordSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-// Helpers of the archive tests: little-endian record building, running the
+// Helpers of the record and reader tests: little-endian record building, running the
 // external oracles (Info-ZIP zip/unzip, python3) and file access.
 #pragma once
 
