@@ -8,6 +8,10 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <ostream>
+
+// Readable QString values in test failure messages.
+inline void PrintTo(const QString &S, std::ostream *Os) { *Os << '"' << S.toStdString() << '"'; }
 
 namespace ziptest {
 
