@@ -40,6 +40,7 @@ constexpr int StoreBlockSize = 16000;
 constexpr int CrcBlockSize = 4096;
 constexpr int EncryptionHeaderSize = 12;
 constexpr uint32_t DataDescriptorSig = 0x08074B50;
+constexpr uint32_t EarliestDosDateTime = (1 << 5 | 1) << 16; // 1 January 1980, 00:00
 
 // MS-DOS attribute bits of the external attributes.
 constexpr int32_t faReadOnly = 0x01;
@@ -472,7 +473,7 @@ bool TZipWriter::PackOneFile(const QString &FileName)
     const int64_t size = r.source->Size();
     h.ExternalFileAttributes = DosAttributesOf(FileName);
     if (!FileAgeDos(FileName, h.LastModFileDateTime))
-        h.LastModFileDateTime = DateTimeToDosDateTime(NowAsDateTime());
+        h.LastModFileDateTime = EarliestDosDateTime; // dated before 1980
     h.UncompressedSize = int32_t(size);
     SetStoredName(h, FileName);
     h.RelativeOffset = int32_t(r.out->Position());

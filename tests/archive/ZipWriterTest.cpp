@@ -282,6 +282,22 @@ TEST_F(ZipWriterTest, RezippingCarriesOldEntriesAndAppendsNewFiles)
     MakeFile("0new.txt", TextBytes(100, 6));
     EXPECT_EQ(Pack(), 3); // a and b replaced in place, 0new appended; c copied
     EXPECT_EQ(Names(CheckArchive({}, {{"c.txt", cMd5}})), (QStringList{"a.txt", "b.txt", "c.txt", "0new.txt"}));
+
+    // An archive held in a stream is replaced by the new stream.
+    MakeFile("1more.txt", TextBytes(200, 7));
+    TZipWriter zip;
+    Configure(zip);
+    auto *stream = new TMemoryStream;
+    stream->LoadFromFile(archive_);
+    zip.SetSourceStream(stream);
+    zip.FilesList() = QStringList{"1more.txt"};
+    EXPECT_EQ(zip.CompressFiles(), 1);
+    ASSERT_NE(zip.SourceStream(), nullptr);
+    EXPECT_EQ(zip.Count(), 5);
+    QFile::remove(archive_);
+    static_cast<TMemoryStream *>(zip.SourceStream())->SaveToFile(archive_);
+    EXPECT_EQ(Names(CheckArchive({}, {{"c.txt", cMd5}})),
+              (QStringList{"a.txt", "b.txt", "c.txt", "0new.txt", "1more.txt"}));
 }
 
 TEST_F(ZipWriterTest, UpdateAndFreshenGoByDates)
