@@ -495,38 +495,7 @@ bool TZipWriter::PackOneFile(const QString &FileName)
     }
 
     h.WriteLocal(*r.out);
-    r.encrypt = !Password().isEmpty();
-    r.fileSize = size;
-    r.fileDone = 0;
-    if (r.encrypt) {
-        // The header's check byte is the CRC's top byte: one pass first.
-        uint32_t crc = 0xFFFFFFFF;
-        uint8_t block[CrcBlockSize];
-        for (int64_t n; (n = r.source->Read(block, CrcBlockSize)) > 0;)
-            crc = UpdateCRC(crc, block, size_t(n));
-        r.source->Seek(0, soFromBeginning);
-        WriteEncryptionHeader(~crc);
-    }
-
-    r.crc = 0xFFFFFFFF;
-    int64_t compressed = 0;
-    if (packLevel_ <= 0 || IsNoCompress(h.FileName())) {
-        std::vector<uint8_t> block(StoreBlockSize);
-        for (int n; (n = ReadInput(block.data(), StoreBlockSize)) > 0; compressed += n)
-            WriteOutput(block.data(), n);
-        h.CompressionMethod = 0;
-        h.InternalFileAttributes = 0;
-    } else {
-        TDeflateEntry entry;
-        entry.Flags = h.Flag;
-        entry.InternalAttributes = h.InternalFileAttributes;
-        entry.Method = h.CompressionMethod;
-        compressed = DeflateFile(*this, packLevel_, deflateTables_, *r.buffers, entry);
-        h.Flag = entry.Flags;
-        h.InternalFileAttributes = entry.InternalAttributes;
-        h.CompressionMethod = entry.Method;
-    }
-
+    int64_t compressed = WriteFileData(h);
     h.Crc32 = ~r.crc;
     h.UncompressedSize = int32_t(r.fileDone); // what was read, should the file have changed
     if (r.encrypt) {
@@ -543,6 +512,47 @@ bool TZipWriter::PackOneFile(const QString &FileName)
         OnEndZip(this, FileName, h.UncompressedSize, h.CompressedSize, int(end));
     Book(std::move(header), FileName, true);
     return true;
+}
+
+// Writes the data of the open source file after its local header: the
+// encryption header when a password is set, then the bytes stored or
+// deflated. Sets the method, the flags and the file type; returns the bytes
+// of data written (without the encryption header).
+int64_t TZipWriter::WriteFileData(TZipHeaderInfo &Header)
+{
+    TPackRun &r = *run_;
+    r.encrypt = !Password().isEmpty();
+    r.fileSize = Header.UncompressedSize;
+    r.fileDone = 0;
+    if (r.encrypt) {
+        // The header's check byte is the CRC's top byte: one pass first.
+        uint32_t crc = 0xFFFFFFFF;
+        uint8_t block[CrcBlockSize];
+        for (int64_t n; (n = r.source->Read(block, CrcBlockSize)) > 0;)
+            crc = UpdateCRC(crc, block, size_t(n));
+        r.source->Seek(0, soFromBeginning);
+        WriteEncryptionHeader(~crc);
+    }
+
+    r.crc = 0xFFFFFFFF;
+    if (packLevel_ <= 0 || IsNoCompress(Header.FileName())) {
+        std::vector<uint8_t> block(StoreBlockSize);
+        int64_t written = 0;
+        for (int n; (n = ReadInput(block.data(), StoreBlockSize)) > 0; written += n)
+            WriteOutput(block.data(), n);
+        Header.CompressionMethod = 0;
+        Header.InternalFileAttributes = 0;
+        return written;
+    }
+    TDeflateEntry entry;
+    entry.Flags = Header.Flag;
+    entry.InternalAttributes = Header.InternalFileAttributes;
+    entry.Method = Header.CompressionMethod;
+    const int64_t written = DeflateFile(*this, packLevel_, deflateTables_, *r.buffers, entry);
+    Header.Flag = entry.Flags;
+    Header.InternalFileAttributes = entry.InternalAttributes;
+    Header.CompressionMethod = entry.Method;
+    return written;
 }
 
 void TZipWriter::Book(std::unique_ptr<TZipHeaderInfo> Header, const QString &FileName, bool Packed)

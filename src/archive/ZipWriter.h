@@ -155,6 +155,7 @@ private:
     // Packs one file; false when it was skipped (a name already written, or
     // OnStartZip). Raises when the file cannot be read.
     bool PackOneFile(const QString &FileName);
+    int64_t WriteFileData(TZipHeaderInfo &Header);
     void Book(std::unique_ptr<TZipHeaderInfo> Header, const QString &FileName, bool Packed);
     void WriteCentralDirectory();
     void CommitTempArchive();
