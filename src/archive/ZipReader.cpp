@@ -121,11 +121,16 @@ void TZipReader::CloseStream()
     archive_ = nullptr;
 }
 
-void TZipReader::DropArchive()
+void TZipReader::DropLists()
 {
     sorted_ = nullptr;
     sortedView_.reset();
     files_.reset();
+}
+
+void TZipReader::DropArchive()
+{
+    DropLists();
     archiveDate_ = QDateTime();
     ecrec_.Clear();
     CloseStream();
@@ -187,9 +192,7 @@ void TZipReader::NextDiskForCentral(TStream *&Stream)
 void TZipReader::ReadCentralDirectory()
 {
     archiveDate_ = ArchiveFileDate();
-    sorted_ = nullptr;
-    sortedView_.reset();
-    files_.reset();
+    DropLists();
     scanMode_ = false;
     TStream &zip = Archive();
     try {
@@ -197,11 +200,11 @@ void TZipReader::ReadCentralDirectory()
             if (OnInCompleteZip)
                 OnInCompleteZip(this, incompleteZipMode_);
             if (incompleteZipMode_ == TIncompleteZipMode::izAssumeMulti) {
-                CloseArchive();
+                CloseAfterFailure();
                 throw EIncompleteZip(QStringLiteral("Incomplete Zip File"));
             }
             if (!ScanLocalHeaders()) {
-                CloseArchive();
+                CloseAfterFailure();
                 throw EBadZipFile(QStringLiteral("Not a valid zip file!"));
             }
         } else {
@@ -216,7 +219,7 @@ void TZipReader::ReadCentralDirectory()
                 if (archive_->Read(sig.data(), 4) == 4 && Get32(sig.data()) == CentralHeaderSig) {
                     archive_->Seek(-4, soFromCurrent);
                 } else if (!ScanLocalHeaders()) {
-                    CloseArchive();
+                    CloseAfterFailure();
                     throw EBadZipFile(QStringLiteral("Not a valid zip file!"));
                 }
             }
@@ -258,19 +261,31 @@ void TZipReader::ReadCentralDirectory()
         volumes_ = ecrec_.ThisDiskNumber + 1;
         currentDisk_ = ecrec_.ThisDiskNumber;
         ApplySortMode(sortMode_);
-    } catch (const EIncompleteZip &) {
-        throw;
     } catch (...) {
         // Never leave a half-read list behind.
-        sorted_ = nullptr;
-        sortedView_.reset();
-        files_.reset();
+        DropLists();
         ecrec_.Clear();
         scanMode_ = false;
         if (!isSourceStream_)
             CloseStream();
         throw;
     }
+}
+
+void TZipReader::CloseAfterFailure()
+{
+    // A source stream stays held: its owner frees it and lets go of it
+    // after a failed read, and must not find it freed already.
+    if (!isSourceStream_) {
+        CloseArchive();
+        return;
+    }
+    DropLists();
+    ecrec_.Clear();
+    scanMode_ = false;
+    archiveDate_ = QDateTime();
+    volumes_ = 1;
+    multiMode_ = TMultiMode::mmNone;
 }
 
 bool TZipReader::ScanLocalHeaders()
