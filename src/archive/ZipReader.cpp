@@ -16,11 +16,8 @@ namespace {
 
 constexpr int ScanChunk = 10240;
 
-uint16_t Get16(const uint8_t *p) { return uint16_t(p[0] | p[1] << 8); }
-uint32_t Get32(const uint8_t *p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
+uint16_t Get16(const uint8_t *p) { return GetLE16(p); }
+uint32_t Get32(const uint8_t *p) { return GetLE32(p); }
 
 // Date of an entry for the overwrite comparisons; 0 when invalid.
 TDateTime EntryDate(uint32_t Dos)

@@ -40,8 +40,8 @@ protected:
     QString Zip(const QString &archive, const QStringList &args)
     {
         const QString path = tmp.filePath(archive);
-        QByteArray output;
-        EXPECT_EQ(RunTool("zip", QStringList{"-q", "-X", path} + args, src, &output), 0) << output.constData();
+        QString output;
+        EXPECT_EQ(RunTool("zip", QStringList{"-q", "-X", path} + args, src, &output), 0) << output.toStdString();
         return path;
     }
 
@@ -50,9 +50,9 @@ protected:
     QString PyZip(const QString &archive, const QString &body)
     {
         const QString path = tmp.filePath(archive);
-        QByteArray output;
+        QString output;
         const QString script = "import zipfile, sys\npath = sys.argv[1]\n" + body;
-        EXPECT_EQ(RunTool("python3", {"-c", script, path}, src, &output), 0) << output.constData();
+        EXPECT_EQ(RunTool("python3", {"-c", script, path}, src, &output), 0) << output.toStdString();
         return path;
     }
 
