@@ -16,8 +16,6 @@ namespace {
 
 constexpr int ScanChunk = 10240;
 
-uint16_t Get16(const uint8_t *p) { return GetLE16(p); }
-uint32_t Get32(const uint8_t *p) { return GetLE32(p); }
 
 // Date of an entry for the overwrite comparisons; 0 when invalid.
 TDateTime EntryDate(uint32_t Dos)
@@ -213,7 +211,7 @@ void TZipReader::ReadCentralDirectory()
                     AskForNewDisk(ecrec_.CentralStartDisk + 1);
                 std::array<uint8_t, 4> sig{};
                 archive_->Seek(ecrec_.CentralOffset, soFromBeginning);
-                if (archive_->Read(sig.data(), 4) == 4 && Get32(sig.data()) == CentralHeaderSig) {
+                if (archive_->Read(sig.data(), 4) == 4 && GetLE32(sig.data()) == CentralHeaderSig) {
                     archive_->Seek(-4, soFromCurrent);
                 } else if (!ScanLocalHeaders()) {
                     CloseAfterFailure();
@@ -303,7 +301,7 @@ bool TZipReader::ScanLocalHeaders()
             break;
         const size_t n = kept + size_t(got);
         for (size_t i = 0; i + 4 <= n; ++i)
-            if (buf[i] == 'P' && Get32(&buf[i]) == LocalHeaderSig) {
+            if (buf[i] == 'P' && GetLE32(&buf[i]) == LocalHeaderSig) {
                 found = pos - int64_t(kept) + int64_t(i);
                 break;
             }
@@ -419,7 +417,7 @@ void TZipReader::FetchComment(TZipHeaderInfo &Entry)
     zip.Seek(Entry.CentralOffset, soFromBeginning);
     if (zip.Read(h.data(), CentralHeaderSize) != CentralHeaderSize)
         return;
-    zip.Seek(int64_t(Get16(&h[28])) + Get16(&h[30]), soFromCurrent);
+    zip.Seek(int64_t(GetLE16(&h[28])) + GetLE16(&h[30]), soFromCurrent);
     QByteArray raw(Entry.FileCommentLength, Qt::Uninitialized);
     raw.truncate(int(zip.Read(raw.data(), raw.size())));
     const uint16_t length = Entry.FileCommentLength;
@@ -733,12 +731,12 @@ bool TZipReader::UnzipOne(int Index, bool &Rerun)
         std::array<uint8_t, LocalHeaderSize> local{};
         archive_->Seek(tmpHeader_.RelativeOffset, soFromBeginning);
         if (archive_->Read(local.data(), LocalHeaderSize) != LocalHeaderSize
-            || Get32(local.data()) != LocalHeaderSig) {
+            || GetLE32(local.data()) != LocalHeaderSig) {
             Skip(TSkipReason::srBadHeader, tmpHeader_.FullName(), Index);
             decoder_->LowerSelectionTotal(tmpHeader_.UncompressedSize);
             return false;
         }
-        dataStart = int64_t(tmpHeader_.RelativeOffset) + LocalHeaderSize + Get16(&local[26]) + Get16(&local[28]);
+        dataStart = int64_t(tmpHeader_.RelativeOffset) + LocalHeaderSize + GetLE16(&local[26]) + GetLE16(&local[28]);
     }
 
     QString name = OutputName(tmpHeader_);

@@ -125,7 +125,8 @@ TEST_F(ZipReaderTest, ListsAndExtractsInfoZipArchivesAtEveryLevel)
         EXPECT_EQ(names, (QStringList{"text.txt", "noise.bin", "empty.dat", "dir\\", "dir\\inner.txt"}));
         EXPECT_EQ(zip.Entry(0).UncompressedSize, 70000);
         EXPECT_FALSE(zip.IsEntryEncrypted(0));
-        EXPECT_NEAR(zip.GetDateTime(0), FileAgeAsDateTime(Src("text.txt")), 2.0 / 86400);
+        // Both sides are in MS-DOS form, which keeps even seconds only.
+        EXPECT_NEAR(zip.GetDateTime(0), FileAgeAsDateTime(Src("text.txt")), 3.0 / 86400);
 
         QDir(out).removeRecursively();
         EXPECT_EQ(ExtractAll(zip, archive), 4); // the folder entry creates nothing
@@ -135,7 +136,7 @@ TEST_F(ZipReaderTest, ListsAndExtractsInfoZipArchivesAtEveryLevel)
         EXPECT_EQ(ReadFile(Out("inner.txt")), ReadFile(Src("dir/inner.txt")));
         EXPECT_EQ(QFileInfo(Out("empty.dat")).size(), 0);
         // The entry's time is given to the file.
-        EXPECT_NEAR(FileAgeAsDateTime(Out("text.txt")), zip.GetDateTime(0), 2.0 / 86400);
+        EXPECT_NEAR(FileAgeAsDateTime(Out("text.txt")), zip.GetDateTime(0), 3.0 / 86400);
     }
 }
 
