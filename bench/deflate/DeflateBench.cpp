@@ -89,7 +89,7 @@ int main()
     for (const TMixPart &p : mix) {
         inputBytes += p.Data.size();
         largest = std::max(largest, p.Data.size());
-        std::printf("%-7s %9zu bytes\n", p.Name.c_str(), p.Data.size());
+        std::printf("%-10s %9zu bytes\n", p.Name.c_str(), p.Data.size());
     }
     TBytes out(largest + largest / 100 + 4096);
     TDeflateTables tables;

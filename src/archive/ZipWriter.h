@@ -37,7 +37,6 @@
 
 namespace zorbel {
 
-class TFileStream;
 
 // How files meet existing entries of the same name.
 enum class TZipAction {
