@@ -12,8 +12,6 @@ namespace zorbel {
 
 namespace {
 
-uint16_t Get16(const uint8_t *p) { return uint16_t(p[0] | p[1] << 8); }
-uint32_t Get32(const uint8_t *p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
 void Put16(uint8_t *p, uint16_t v)
 {
     p[0] = uint8_t(v);
@@ -146,23 +144,23 @@ void TZipHeaderInfo::SplitAndSetName(const QString &Name)
 
 void TZipHeaderInfo::SetFromCentral(const uint8_t *Header, const QString &Name)
 {
-    VersionMadeBy = Get16(Header + 4);
-    VersionNeeded = Get16(Header + 6);
-    Flag = Get16(Header + 8);
-    CompressionMethod = Get16(Header + 10);
-    LastModFileDateTime = ClampDosDateTime(Get32(Header + 12));
-    Crc32 = Get32(Header + 16);
-    CompressedSize = int32_t(Get32(Header + 20));
-    UncompressedSize = int32_t(Get32(Header + 24));
-    ExtraFieldLength = Get16(Header + 30);
-    FileCommentLength = Get16(Header + 32);
-    DiskNumberStart = Get16(Header + 34);
-    InternalFileAttributes = Get16(Header + 36);
-    ExternalFileAttributes = int32_t(Get32(Header + 38));
-    RelativeOffset = int32_t(Get32(Header + 42));
+    VersionMadeBy = GetLE16(Header + 4);
+    VersionNeeded = GetLE16(Header + 6);
+    Flag = GetLE16(Header + 8);
+    CompressionMethod = GetLE16(Header + 10);
+    LastModFileDateTime = ClampDosDateTime(GetLE32(Header + 12));
+    Crc32 = GetLE32(Header + 16);
+    CompressedSize = int32_t(GetLE32(Header + 20));
+    UncompressedSize = int32_t(GetLE32(Header + 24));
+    ExtraFieldLength = GetLE16(Header + 30);
+    FileCommentLength = GetLE16(Header + 32);
+    DiskNumberStart = GetLE16(Header + 34);
+    InternalFileAttributes = GetLE16(Header + 36);
+    ExternalFileAttributes = int32_t(GetLE32(Header + 38));
+    RelativeOffset = int32_t(GetLE32(Header + 42));
     SplitAndSetName(Name);
     // The name length is that of the stored name, whatever its decoding.
-    FileNameLength = Get16(Header + 28);
+    FileNameLength = GetLE16(Header + 28);
     CentralOffset = 0;
     comment_.reset();
     Selected = false;
@@ -171,14 +169,14 @@ void TZipHeaderInfo::SetFromCentral(const uint8_t *Header, const QString &Name)
 void TZipHeaderInfo::SetFromLocal(const uint8_t *Header, const QString &Name)
 {
     VersionMadeBy = 0;
-    VersionNeeded = Get16(Header + 4);
-    Flag = Get16(Header + 6);
-    CompressionMethod = Get16(Header + 8);
-    LastModFileDateTime = ClampDosDateTime(Get32(Header + 10));
-    Crc32 = Get32(Header + 14);
-    CompressedSize = int32_t(Get32(Header + 18));
-    UncompressedSize = int32_t(Get32(Header + 22));
-    ExtraFieldLength = Get16(Header + 28);
+    VersionNeeded = GetLE16(Header + 4);
+    Flag = GetLE16(Header + 6);
+    CompressionMethod = GetLE16(Header + 8);
+    LastModFileDateTime = ClampDosDateTime(GetLE32(Header + 10));
+    Crc32 = GetLE32(Header + 14);
+    CompressedSize = int32_t(GetLE32(Header + 18));
+    UncompressedSize = int32_t(GetLE32(Header + 22));
+    ExtraFieldLength = GetLE16(Header + 28);
     FileCommentLength = 0;
     DiskNumberStart = 0;
     InternalFileAttributes = 0;
@@ -186,7 +184,7 @@ void TZipHeaderInfo::SetFromLocal(const uint8_t *Header, const QString &Name)
     RelativeOffset = 0;
     CentralOffset = 0;
     SplitAndSetName(Name);
-    FileNameLength = Get16(Header + 26);
+    FileNameLength = GetLE16(Header + 26);
     comment_.reset();
     Selected = false;
 }
@@ -250,17 +248,17 @@ bool TZipHeaderInfo::ReadCentral(TStream *&Stream, const TNextDiskProc &NextDisk
     };
     std::array<uint8_t, CentralHeaderSize> h{};
     int64_t got = Stream->Read(h.data(), CentralHeaderSize);
-    if (NextDiskProc && (got == 0 || (got >= 4 && got < CentralHeaderSize && Get32(h.data()) == CentralHeaderSig))) {
+    if (NextDiskProc && (got == 0 || (got >= 4 && got < CentralHeaderSize && GetLE32(h.data()) == CentralHeaderSig))) {
         NextDiskProc(Stream);
         got += Stream->Read(h.data() + got, CentralHeaderSize - got);
     }
-    if (got < CentralHeaderSize || Get32(h.data()) != CentralHeaderSig)
+    if (got < CentralHeaderSize || GetLE32(h.data()) != CentralHeaderSig)
         return restore();
-    RefuseLarge(Get32(&h[20]), Get32(&h[24]), Get32(&h[42]));
+    RefuseLarge(GetLE32(&h[20]), GetLE32(&h[24]), GetLE32(&h[42]));
     QString name;
-    if (!ReadName(*Stream, Get16(&h[28]), name))
+    if (!ReadName(*Stream, GetLE16(&h[28]), name))
         return restore();
-    Stream->Seek(int64_t(Get16(&h[30])) + Get16(&h[32]), soFromCurrent);
+    Stream->Seek(int64_t(GetLE16(&h[30])) + GetLE16(&h[32]), soFromCurrent);
     SetFromCentral(h.data(), name);
     CentralOffset = uint32_t(p);
     return true;
@@ -270,13 +268,13 @@ bool TZipHeaderInfo::ReadLocal(TStream &Stream)
 {
     const int64_t p = Stream.Position();
     std::array<uint8_t, LocalHeaderSize> h{};
-    if (Stream.Read(h.data(), LocalHeaderSize) != LocalHeaderSize || Get32(h.data()) != LocalHeaderSig) {
+    if (Stream.Read(h.data(), LocalHeaderSize) != LocalHeaderSize || GetLE32(h.data()) != LocalHeaderSig) {
         Stream.Seek(p, soFromBeginning);
         return false;
     }
-    RefuseLarge(Get32(&h[18]), Get32(&h[22]), uint32_t(p));
+    RefuseLarge(GetLE32(&h[18]), GetLE32(&h[22]), uint32_t(p));
     QString name;
-    if (!ReadName(Stream, Get16(&h[26]), name)) {
+    if (!ReadName(Stream, GetLE16(&h[26]), name)) {
         Stream.Seek(p, soFromBeginning);
         return false;
     }
@@ -402,15 +400,15 @@ bool TEndCentral::FindInStream(TStream &Stream)
         return false;
     for (int64_t i = n - EndCentralSize; i >= 0; --i) {
         const uint8_t *r = &buf[size_t(i)];
-        if (r[0] != 'P' || Get32(r) != EndCentralSig)
+        if (r[0] != 'P' || GetLE32(r) != EndCentralSig)
             continue;
-        ThisDiskNumber = Get16(r + 4);
-        CentralStartDisk = Get16(r + 6);
-        EntriesThisDisk = Get16(r + 8);
-        TotalEntries = Get16(r + 10);
-        CentralSize = Get32(r + 12);
-        CentralOffset = Get32(r + 16);
-        CommentLength = Get16(r + 20);
+        ThisDiskNumber = GetLE16(r + 4);
+        CentralStartDisk = GetLE16(r + 6);
+        EntriesThisDisk = GetLE16(r + 8);
+        TotalEntries = GetLE16(r + 10);
+        CentralSize = GetLE32(r + 12);
+        CentralOffset = GetLE32(r + 16);
+        CommentLength = GetLE16(r + 20);
         CommentPosition = uint32_t(size - CommentLength);
         return true;
     }

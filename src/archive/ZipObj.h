@@ -50,6 +50,13 @@ constexpr int EndCentralSearchSize = EndCentralSize + 65535;
 constexpr uint16_t FlagEncrypted = 0x0001;
 constexpr uint16_t FlagDataDescriptor = 0x0008;
 
+// Little-endian fields of the records.
+inline uint16_t GetLE16(const uint8_t *p) { return uint16_t(p[0] | p[1] << 8); }
+inline uint32_t GetLE32(const uint8_t *p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
 // Replaces Stream by the next volume of a spanned archive.
 using TNextDiskProc = std::function<void(TStream *&Stream)>;
 

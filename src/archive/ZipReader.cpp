@@ -16,11 +16,6 @@ namespace {
 
 constexpr int ScanChunk = 10240;
 
-uint16_t Get16(const uint8_t *p) { return uint16_t(p[0] | p[1] << 8); }
-uint32_t Get32(const uint8_t *p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
 
 // Date of an entry for the overwrite comparisons; 0 when invalid.
 TDateTime EntryDate(uint32_t Dos)
@@ -121,11 +116,16 @@ void TZipReader::CloseStream()
     archive_ = nullptr;
 }
 
-void TZipReader::DropArchive()
+void TZipReader::DropLists()
 {
     sorted_ = nullptr;
     sortedView_.reset();
     files_.reset();
+}
+
+void TZipReader::DropArchive()
+{
+    DropLists();
     archiveDate_ = QDateTime();
     ecrec_.Clear();
     CloseStream();
@@ -187,9 +187,7 @@ void TZipReader::NextDiskForCentral(TStream *&Stream)
 void TZipReader::ReadCentralDirectory()
 {
     archiveDate_ = ArchiveFileDate();
-    sorted_ = nullptr;
-    sortedView_.reset();
-    files_.reset();
+    DropLists();
     scanMode_ = false;
     TStream &zip = Archive();
     try {
@@ -197,11 +195,11 @@ void TZipReader::ReadCentralDirectory()
             if (OnInCompleteZip)
                 OnInCompleteZip(this, incompleteZipMode_);
             if (incompleteZipMode_ == TIncompleteZipMode::izAssumeMulti) {
-                CloseArchive();
+                CloseAfterFailure();
                 throw EIncompleteZip(QStringLiteral("Incomplete Zip File"));
             }
             if (!ScanLocalHeaders()) {
-                CloseArchive();
+                CloseAfterFailure();
                 throw EBadZipFile(QStringLiteral("Not a valid zip file!"));
             }
         } else {
@@ -213,10 +211,10 @@ void TZipReader::ReadCentralDirectory()
                     AskForNewDisk(ecrec_.CentralStartDisk + 1);
                 std::array<uint8_t, 4> sig{};
                 archive_->Seek(ecrec_.CentralOffset, soFromBeginning);
-                if (archive_->Read(sig.data(), 4) == 4 && Get32(sig.data()) == CentralHeaderSig) {
+                if (archive_->Read(sig.data(), 4) == 4 && GetLE32(sig.data()) == CentralHeaderSig) {
                     archive_->Seek(-4, soFromCurrent);
                 } else if (!ScanLocalHeaders()) {
-                    CloseArchive();
+                    CloseAfterFailure();
                     throw EBadZipFile(QStringLiteral("Not a valid zip file!"));
                 }
             }
@@ -258,19 +256,31 @@ void TZipReader::ReadCentralDirectory()
         volumes_ = ecrec_.ThisDiskNumber + 1;
         currentDisk_ = ecrec_.ThisDiskNumber;
         ApplySortMode(sortMode_);
-    } catch (const EIncompleteZip &) {
-        throw;
     } catch (...) {
         // Never leave a half-read list behind.
-        sorted_ = nullptr;
-        sortedView_.reset();
-        files_.reset();
+        DropLists();
         ecrec_.Clear();
         scanMode_ = false;
         if (!isSourceStream_)
             CloseStream();
         throw;
     }
+}
+
+void TZipReader::CloseAfterFailure()
+{
+    // A source stream stays held: its owner frees it and lets go of it
+    // after a failed read, and must not find it freed already.
+    if (!isSourceStream_) {
+        CloseArchive();
+        return;
+    }
+    DropLists();
+    ecrec_.Clear();
+    scanMode_ = false;
+    archiveDate_ = QDateTime();
+    volumes_ = 1;
+    multiMode_ = TMultiMode::mmNone;
 }
 
 bool TZipReader::ScanLocalHeaders()
@@ -291,7 +301,7 @@ bool TZipReader::ScanLocalHeaders()
             break;
         const size_t n = kept + size_t(got);
         for (size_t i = 0; i + 4 <= n; ++i)
-            if (buf[i] == 'P' && Get32(&buf[i]) == LocalHeaderSig) {
+            if (buf[i] == 'P' && GetLE32(&buf[i]) == LocalHeaderSig) {
                 found = pos - int64_t(kept) + int64_t(i);
                 break;
             }
@@ -407,7 +417,7 @@ void TZipReader::FetchComment(TZipHeaderInfo &Entry)
     zip.Seek(Entry.CentralOffset, soFromBeginning);
     if (zip.Read(h.data(), CentralHeaderSize) != CentralHeaderSize)
         return;
-    zip.Seek(int64_t(Get16(&h[28])) + Get16(&h[30]), soFromCurrent);
+    zip.Seek(int64_t(GetLE16(&h[28])) + GetLE16(&h[30]), soFromCurrent);
     QByteArray raw(Entry.FileCommentLength, Qt::Uninitialized);
     raw.truncate(int(zip.Read(raw.data(), raw.size())));
     const uint16_t length = Entry.FileCommentLength;
@@ -721,12 +731,12 @@ bool TZipReader::UnzipOne(int Index, bool &Rerun)
         std::array<uint8_t, LocalHeaderSize> local{};
         archive_->Seek(tmpHeader_.RelativeOffset, soFromBeginning);
         if (archive_->Read(local.data(), LocalHeaderSize) != LocalHeaderSize
-            || Get32(local.data()) != LocalHeaderSig) {
+            || GetLE32(local.data()) != LocalHeaderSig) {
             Skip(TSkipReason::srBadHeader, tmpHeader_.FullName(), Index);
             decoder_->LowerSelectionTotal(tmpHeader_.UncompressedSize);
             return false;
         }
-        dataStart = int64_t(tmpHeader_.RelativeOffset) + LocalHeaderSize + Get16(&local[26]) + Get16(&local[28]);
+        dataStart = int64_t(tmpHeader_.RelativeOffset) + LocalHeaderSize + GetLE16(&local[26]) + GetLE16(&local[28]);
     }
 
     QString name = OutputName(tmpHeader_);

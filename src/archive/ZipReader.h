@@ -175,8 +175,12 @@ protected:
     void AskForNewDisk(int Disk);
     bool CheckDiskLabel(int Disk) const;
     void NextDiskForCentral(TStream *&Stream);
+    void DropLists();
     // Frees the lists and the archive stream, clears the end record.
     void DropArchive();
+    // CloseArchive after a failed directory read, except that a source
+    // stream stays held.
+    void CloseAfterFailure();
     void CloseStream();
     void CheckIndex(int Index) const;
     QDateTime ArchiveFileDate() const;

@@ -31,10 +31,10 @@ protected:
     // Writes an archive with Python's zipfile; body sees `z` open for writing.
     QByteArray PyArchive(const QString &body)
     {
-        QByteArray output;
+        QString output;
         const QString script = "import zipfile, sys\n"
                                "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n" + body;
-        EXPECT_EQ(RunTool("python3", {"-c", script, archive}, tmp.path(), &output), 0) << output.constData();
+        EXPECT_EQ(RunTool("python3", {"-c", script, archive}, tmp.path(), &output), 0) << output.toStdString();
         return ReadFile(archive);
     }
 

@@ -1,10 +1,11 @@
-// Helpers of the record and reader tests: little-endian record building, running the
-// external oracles (Info-ZIP zip/unzip, python3) and file access.
+// Helpers of the record and reader tests: little-endian record building and
+// file access in QByteArray form. The oracles run through test::RunTool.
 #pragma once
+
+#include "archive/ZipTestSupport.h"
 
 #include <QByteArray>
 #include <QFile>
-#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -14,6 +15,8 @@
 inline void PrintTo(const QString &S, std::ostream *Os) { *Os << '"' << S.toStdString() << '"'; }
 
 namespace ziptest {
+
+using zorbel::test::RunTool;
 
 inline void Add16(QByteArray &b, uint16_t v)
 {
@@ -41,22 +44,6 @@ inline void Put16(QByteArray &b, qsizetype at, uint16_t v)
 {
     b[at] = char(v & 0xFF);
     b[at + 1] = char(v >> 8);
-}
-
-// Runs a program in Dir; returns its exit code (-1 when it couldn't run).
-inline int RunTool(const QString &Program, const QStringList &Args, const QString &Dir = QString(),
-               QByteArray *Output = nullptr)
-{
-    QProcess p;
-    if (!Dir.isEmpty())
-        p.setWorkingDirectory(Dir);
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(Program, Args);
-    if (!p.waitForFinished(120000))
-        return -1;
-    if (Output)
-        *Output = p.readAll();
-    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
 }
 
 inline QByteArray ReadFile(const QString &Name)
