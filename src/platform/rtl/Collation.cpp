@@ -1,0 +1,107 @@
+// Russian collation: a primary weight per UTF-16 code unit, looked up in one
+// table of 65536 entries built on first use. The weight of a unit is the weight
+// of its lower-case form with Ё folded to Е, so equal weights mean equal
+// letters apart from case and Ё; the group (see Collation.h) sits in the high
+// half of the weight. The secondary and tertiary levels are only walked when
+// the primary level ties, which is rare in sorting.
+#include "platform/rtl/Collation.h"
+
+#include <QChar>
+#include <array>
+#include <cstdint>
+#include <memory>
+
+namespace zorbel {
+namespace {
+
+constexpr std::uint32_t kGroupOther = 0x00000;  // space, punctuation, symbols
+constexpr std::uint32_t kGroupDigit = 0x10000;  // 0-9
+constexpr std::uint32_t kGroupLatin = 0x20000;  // a-z
+constexpr std::uint32_t kGroupCyrillic = 0x30000; // Russian alphabet, then other Cyrillic
+constexpr std::uint32_t kGroupLetter = 0x40000; // other letters
+
+constexpr char16_t kSmallYo = 0x0451, kCapitalYo = 0x0401, kSmallIe = 0x0435;
+
+// The Russian alphabet in its order, lower case, without ё (weighed as е).
+constexpr char16_t kRussian[] = u"абвгдежзийклмнопрстуфхцчшщъыьэюя";
+
+using WeightTable = std::array<std::uint32_t, 65536>;
+
+std::unique_ptr<WeightTable> BuildWeights()
+{
+    auto table = std::make_unique<WeightTable>();
+    std::array<int, 65536> russianRank;
+    russianRank.fill(-1);
+    for (int i = 0; kRussian[i] != 0; ++i)
+        russianRank[kRussian[i]] = i;
+    for (std::uint32_t unit = 0; unit < 65536; ++unit) {
+        const QChar c(static_cast<char16_t>(unit));
+        char16_t lower = c.isSurrogate() ? c.unicode() : c.toLower().unicode();
+        if (lower == kSmallYo)
+            lower = kSmallIe;
+        std::uint32_t weight;
+        if (lower >= u'0' && lower <= u'9')
+            weight = kGroupDigit + (lower - u'0');
+        else if (lower >= u'a' && lower <= u'z')
+            weight = kGroupLatin + (lower - u'a');
+        else if (russianRank[lower] >= 0)
+            weight = kGroupCyrillic + static_cast<std::uint32_t>(russianRank[lower]);
+        else if (!QChar(lower).isLetter())
+            weight = kGroupOther + lower;
+        else if (lower >= 0x0400 && lower <= 0x052F)
+            weight = kGroupCyrillic + 0x100 + lower;
+        else
+            weight = kGroupLetter + lower;
+        (*table)[unit] = weight;
+    }
+    return table;
+}
+
+const WeightTable &Weights()
+{
+    static const std::unique_ptr<WeightTable> table = BuildWeights();
+    return *table;
+}
+
+bool IsYo(char16_t c) { return c == kSmallYo || c == kCapitalYo; }
+bool IsLowerCase(char16_t c) { return QChar(c).toLower().unicode() == c; }
+
+} // namespace
+
+int CompareRussian(QStringView a, QStringView b, bool ignoreCase)
+{
+    const WeightTable &weight = Weights();
+    const char16_t *pa = a.utf16();
+    const char16_t *pb = b.utf16();
+    const qsizetype common = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < common; ++i) {
+        if (pa[i] == pb[i])
+            continue;
+        const std::uint32_t wa = weight[pa[i]];
+        const std::uint32_t wb = weight[pb[i]];
+        if (wa != wb)
+            return wa < wb ? -1 : 1;
+    }
+    if (a.size() != b.size())
+        return a.size() < b.size() ? -1 : 1;
+    // Same letters apart from case and Ё: the first Е/Ё difference decides.
+    for (qsizetype i = 0; i < common; ++i)
+        if (IsYo(pa[i]) != IsYo(pb[i]))
+            return IsYo(pa[i]) ? 1 : -1;
+    if (ignoreCase)
+        return 0;
+    // Equal apart from case: the first character that differs decides, its
+    // lower-case form first.
+    for (qsizetype i = 0; i < common; ++i) {
+        if (pa[i] == pb[i])
+            continue;
+        const bool lowerA = IsLowerCase(pa[i]);
+        const bool lowerB = IsLowerCase(pb[i]);
+        if (lowerA != lowerB)
+            return lowerA ? -1 : 1;
+        return pa[i] < pb[i] ? -1 : 1;
+    }
+    return 0;
+}
+
+} // namespace zorbel

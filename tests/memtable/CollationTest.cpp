@@ -1,0 +1,87 @@
+// The Russian collation shared by the memory tables and the SQL tables.
+#include "platform/rtl/Collation.h"
+
+#include <QString>
+#include <gtest/gtest.h>
+#include <random>
+
+namespace zorbel {
+namespace {
+
+int Sign(int v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); }
+
+TEST(Collation, RussianAlphabetOrderWithYo)
+{
+    const QString lower = QStringLiteral("абвгдеёжзийклмнопрстуфхцчшщъыьэюя");
+    const QString upper = lower.toUpper();
+    for (qsizetype i = 1; i < lower.size(); ++i) {
+        for (bool ignoreCase : {false, true}) {
+            EXPECT_LT(CompareRussian(lower.mid(i - 1, 1), lower.mid(i, 1), ignoreCase), 0) << i;
+            EXPECT_LT(CompareRussian(upper.mid(i - 1, 1), upper.mid(i, 1), ignoreCase), 0) << i;
+            // Case never outweighs the letter.
+            EXPECT_LT(CompareRussian(upper.mid(i - 1, 1), lower.mid(i, 1), ignoreCase), 0) << i;
+            EXPECT_LT(CompareRussian(lower.mid(i - 1, 1), upper.mid(i, 1), ignoreCase), 0) << i;
+        }
+    }
+    // Ё weighs as Е first; only a tie on the letters puts Ё after Е.
+    EXPECT_GT(CompareRussian(u"Елена", u"Ёж", true), 0);
+    EXPECT_LT(CompareRussian(u"еж", u"ёж", true), 0);
+    EXPECT_LT(CompareRussian(u"ёж", u"ель", false), 0);
+    EXPECT_LT(CompareRussian(u"ёж", u"жук", false), 0);
+    EXPECT_NE(CompareRussian(u"ёлка", u"елка", true), 0);
+}
+
+TEST(Collation, CaseRules)
+{
+    EXPECT_EQ(CompareRussian(u"Привет Мир", u"пРИВЕТ мИР", true), 0);
+    EXPECT_EQ(CompareRussian(u"ЁЛКА", u"ёлка", true), 0);
+    EXPECT_EQ(CompareRussian(u"Abc", u"aBC", true), 0);
+    // Case-sensitive: equal apart from case, the lower-case letter first.
+    EXPECT_LT(CompareRussian(u"ёлка", u"Ёлка", false), 0);
+    EXPECT_GT(CompareRussian(u"Abc", u"abc", false), 0);
+    EXPECT_GT(CompareRussian(u"aBc", u"abC", false), 0) << "the first difference decides";
+    EXPECT_EQ(CompareRussian(u"Тест", u"Тест", false), 0);
+}
+
+TEST(Collation, GroupsAndPrefixes)
+{
+    // Space and symbols, then digits, then Latin, then Cyrillic letters.
+    const char16_t *ordered[] = {u"", u" ", u"  Я", u"!", u"0", u"9", u"a", u"Z", u"а", u"А1", u"Аб", u"я"};
+    for (size_t i = 1; i < std::size(ordered); ++i)
+        EXPECT_LT(CompareRussian(ordered[i - 1], ordered[i], false), 0) << i;
+    EXPECT_LT(CompareRussian(u"Иван", u"Иванов", true), 0);
+    EXPECT_GT(CompareRussian(u"Иванов", u"Иван", true), 0);
+    EXPECT_LT(CompareRussian(u" ", u"Автомобиль", false), 0) << "a totals row sorts first";
+}
+
+TEST(Collation, ConsistentOrderOnRandomTexts)
+{
+    const QString alphabet = QStringLiteral("аАеЕёЁжЖzZ 1-");
+    std::mt19937 random(12);
+    std::vector<QString> texts;
+    for (int i = 0; i < 300; ++i) {
+        QString text;
+        for (int n = static_cast<int>(random() % 4); n >= 0; --n)
+            text += alphabet[static_cast<qsizetype>(random() % alphabet.size())];
+        texts.push_back(text);
+    }
+    for (bool ignoreCase : {false, true}) {
+        for (size_t i = 0; i < texts.size(); ++i) {
+            for (size_t j = 0; j < texts.size(); j += 7) {
+                const int ab = CompareRussian(texts[i], texts[j], ignoreCase);
+                ASSERT_EQ(Sign(ab), -Sign(CompareRussian(texts[j], texts[i], ignoreCase)));
+                const bool same = ignoreCase ? texts[i].toLower() == texts[j].toLower() : texts[i] == texts[j];
+                ASSERT_EQ(ab == 0, same) << texts[i].toStdString() << " / " << texts[j].toStdString();
+            }
+        }
+        std::vector<QString> sorted = texts;
+        std::sort(sorted.begin(), sorted.end(),
+                  [&](const QString &a, const QString &b) { return CompareRussian(a, b, ignoreCase) < 0; });
+        for (size_t i = 1; i < sorted.size(); ++i)
+            for (size_t j = i; j < sorted.size(); j += 13)
+                ASSERT_LE(CompareRussian(sorted[i - 1], sorted[j], ignoreCase), 0);
+    }
+}
+
+} // namespace
+} // namespace zorbel
