@@ -158,8 +158,8 @@ protected:
     {
         const QString zipName = root + "/out.zip";
         QFile::remove(zipName);
-        QByteArray output;
-        ASSERT_EQ(ziptest::RunTool("zip", QStringList(options) << "-r" << zipName << "in", root, &output), 0) << output.toStdString();
+        QString output;
+        ASSERT_EQ(test::RunTool("zip", QStringList(options) << "-r" << zipName << "in", root, &output), 0) << output.toStdString();
         const Bytes zip = test::ReadFile(zipName);
         const std::vector<test::ZipEntry> entries = test::WalkZip(zip);
         size_t checked = 0;
@@ -211,8 +211,8 @@ TEST_F(InfoZipArchiveTest, EncryptedEntriesDecodeWithTheirPassword)
 
 TEST_F(InfoZipArchiveTest, Bzip2EntryIsAnUnknownMethod)
 {
-    QByteArray output;
-    ASSERT_EQ(ziptest::RunTool("zip", {"-Z", "bzip2", "out.zip", "in/text.txt"}, root, &output), 0) << output.toStdString();
+    QString output;
+    ASSERT_EQ(test::RunTool("zip", {"-Z", "bzip2", "out.zip", "in/text.txt"}, root, &output), 0) << output.toStdString();
     const Bytes zip = test::ReadFile(root + "/out.zip");
     const test::ZipEntry e = test::WalkZip(zip).at(0);
     EXPECT_EQ(e.method, 12);

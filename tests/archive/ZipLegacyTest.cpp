@@ -245,8 +245,8 @@ void CheckWithUnzipAndDecoder(int method, uint16_t flags, const Bytes &stream, c
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     test::WriteFile(dir.path() + "/t.zip", test::MakeZip("data.bin", static_cast<uint16_t>(method), flags, stream, plain));
-    QByteArray output;
-    EXPECT_EQ(ziptest::RunTool("unzip", {"-t", "t.zip"}, dir.path(), &output), 0) << output.toStdString();
+    QString output;
+    EXPECT_EQ(test::RunTool("unzip", {"-t", "t.zip"}, dir.path(), &output), 0) << output.toStdString();
     EXPECT_TRUE(output.contains("No errors detected")) << output.toStdString();
     Bytes out;
     const char *error = nullptr;

@@ -2,6 +2,8 @@
 
 #include "archive/ZipCrc.h"
 
+#include <QFile>
+#include <QProcess>
 #include <random>
 #include <stdexcept>
 #include <zlib.h>
@@ -52,14 +54,19 @@ Bytes SampleRandom(size_t size, uint32_t seed)
 
 Bytes ReadFile(const QString &path)
 {
-    const QByteArray all = ziptest::ReadFile(path);
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        throw std::runtime_error("cannot read " + path.toStdString());
+    const QByteArray all = f.readAll();
     return Bytes(all.begin(), all.end());
 }
 
 void WriteFile(const QString &path, const Bytes &data)
 {
-    if (!ziptest::WriteFile(path, QByteArray(reinterpret_cast<const char *>(data.data()), static_cast<qsizetype>(data.size()))))
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
         throw std::runtime_error("cannot write " + path.toStdString());
+    f.write(reinterpret_cast<const char *>(data.data()), static_cast<qint64>(data.size()));
 }
 
 namespace {
@@ -151,6 +158,19 @@ Bytes MakeZip(const QString &name, uint16_t method, uint16_t flags, const Bytes 
     Put32(zip, static_cast<uint32_t>(central));
     Put16(zip, 0);
     return zip;
+}
+
+int RunTool(const QString &program, const QStringList &args, const QString &workDir, QString *Output)
+{
+    QProcess p;
+    p.setWorkingDirectory(workDir);
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(program, args);
+    if (!p.waitForFinished(60000))
+        return -1;
+    if (Output)
+        *Output = QString::fromLocal8Bit(p.readAll());
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
 }
 
 } // namespace zorbel::test

@@ -1,10 +1,8 @@
 // Helpers of the decoder tests: an LSB-first bit writer for hand-made
-// streams, zlib's raw deflate as the reference compressor, and a minimal zip
-// file writer and walker (independent of the component's own records).
-// Running the external tools: ZipRecordSupport.h.
+// streams, zlib's raw deflate as the reference compressor, a minimal zip
+// file writer and walker (independent of the component's own records), and
+// running Info-ZIP zip/unzip.
 #pragma once
-
-#include "archive/ZipRecordSupport.h"
 
 #include <QByteArray>
 #include <QString>
@@ -70,5 +68,9 @@ struct ZipEntry {
 std::vector<ZipEntry> WalkZip(const Bytes &zip);
 // A one-entry zip file around already compressed data.
 Bytes MakeZip(const QString &name, uint16_t method, uint16_t flags, const Bytes &compressed, const Bytes &plain);
+
+// Runs a program; returns its exit code (-1 when it could not run) and its
+// combined output in Output.
+int RunTool(const QString &program, const QStringList &args, const QString &workDir, QString *Output = nullptr);
 
 } // namespace zorbel::test
