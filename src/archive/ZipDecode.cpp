@@ -5,26 +5,14 @@
 #include "archive/ZipDecode.h"
 
 #include "archive/ZipHuffman.h"
+#include "archive/ZipLib.h"
 #include "platform/rtl/CodePages.h"
 
 #include <algorithm>
 #include <bit>
-#include <cmath>
 #include <cstring>
 
 namespace zorbel {
-
-namespace {
-
-// Percent of Part in Whole, at most 100; 0 when Whole is not positive.
-int PercentOf(int64_t Part, int64_t Whole)
-{
-    if (Whole <= 0)
-        return 0;
-    return static_cast<int>(std::min<int64_t>(std::llround(double(Part) * 100.0 / double(Whole)), 100));
-}
-
-} // namespace
 
 TZipDecoder::TZipDecoder()
     : in_(new uint8_t[BufferSize + 1]), out_(new uint8_t[BufferSize + 1]), work_(std::make_unique<TWork>())
@@ -219,9 +207,9 @@ void TZipDecoder::FlushOutput()
     selectionWritten_ += n;
     outCount_ = 0;
     if (OnFilePercentDone)
-        OnFilePercentDone(PercentOf(written_, uncompressed_));
+        OnFilePercentDone(Percent(written_, uncompressed_));
     if (OnTotalPercentDone)
-        OnTotalPercentDone(PercentOf(selectionWritten_, selectionTotal_));
+        OnTotalPercentDone(Percent(selectionWritten_, selectionTotal_));
 }
 
 // ---- stored ----------------------------------------------------------------
