@@ -3,9 +3,9 @@
 //
 // The CRC is the reflected CRC-32 (polynomial 0xEDB88320). A running value
 // starts at 0xFFFFFFFF, folds bytes in with UpdateCRC, and its complement is
-// the CRC-32 stored in the headers. UpdateCRC works on eight bytes at a time
-// ("slicing by 8"): CrcTables[0] is the classic byte table, CrcTables[k] the
-// effect of a byte followed by k zero bytes.
+// the CRC-32 stored in the headers. UpdateCRC works on sixteen bytes at a
+// time ("slicing by 16"): CrcTables[0] is the classic byte table,
+// CrcTables[k] the effect of a byte followed by k zero bytes.
 //
 // The cipher keeps three 32-bit keys. InitKeys seeds them from the password
 // bytes (the ANSI code page); each plain byte then advances them with
@@ -20,9 +20,9 @@
 
 namespace zorbel {
 
-using TCrcTables = std::array<std::array<uint32_t, 256>, 8>;
+using TCrcTables = std::array<std::array<uint32_t, 256>, 16>;
 
-// Generator of the slicing-by-8 tables (evaluated at compile time).
+// Generator of the slicing-by-16 tables (evaluated at compile time).
 constexpr TCrcTables MakeCrcTables()
 {
     TCrcTables t{};
@@ -33,7 +33,7 @@ constexpr TCrcTables MakeCrcTables()
         t[0][i] = c;
     }
     for (uint32_t i = 0; i < 256; ++i)
-        for (int k = 1; k < 8; ++k)
+        for (int k = 1; k < 16; ++k)
             t[k][i] = (t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 255];
     return t;
 }

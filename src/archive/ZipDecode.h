@@ -99,7 +99,7 @@ public:
     uint32_t RunningCrc() const { return crc_; }
     int64_t BytesWritten() const { return written_; }
 
-    // Decode tables: see ZipHuffman in ZipInflate.cpp.
+    // The window and code tables of the decoders (ZipHuffman.h).
     struct TWork;
 
 private:

@@ -3,6 +3,7 @@
 // checks independently, and hand-derived reduce streams (unzip cannot
 // unreduce).
 #include "archive/ZipDecode.h"
+#include "archive/ZipReader.h"
 
 #include "archive/ZipTestSupport.h"
 
@@ -478,6 +479,38 @@ TEST(ZipLegacyTest, BadReduceStreamsFail)
     EXPECT_EQ(DecodeBuffer(2, 0, shortStream.data(), shortStream.size(), 10, out, &error), TDecodeStatus::Corrupt);
     EXPECT_STREQ(error, "unexpected end of compressed data");
     EXPECT_EQ(out, B("abc"));
+}
+
+// The reader extracts entries of every legacy method (the dispatch passes
+// implode its flag bits).
+TEST(ZipLegacyTest, ReaderExtractsLegacyEntries)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const Bytes text = MixedSample(6000, 21);
+    const Bytes reducePlain = B("ABCABCABC");
+    struct Entry {
+        uint16_t method, flags;
+        Bytes stream;
+        const Bytes &plain;
+    } entries[] = {
+        {1, 0, Shrink(text), text},
+        {6, 0, Implode(text, false, false), text},
+        {6, 6, Implode(text, true, true), text},
+        {3, 0, ReduceStream().Text("ABC").Byte(144).Byte(3).Byte(2).Data(), reducePlain},
+    };
+    for (const Entry &e : entries) {
+        SCOPED_TRACE(e.method * 10 + e.flags);
+        const QString archive = dir.path() + "/legacy.zip";
+        test::WriteFile(archive, test::MakeZip("data.bin", e.method, e.flags, e.stream, e.plain));
+        TZipReader zip;
+        zip.SetZipName(archive);
+        zip.SetDestDir(dir.path() + "/out");
+        zip.SetDoAll(true);
+        zip.SetOverwriteMode(TUZOverwriteMode::Always);
+        EXPECT_EQ(zip.ExtractFiles(), 1);
+        EXPECT_TRUE(test::ReadFile(dir.path() + "/out/data.bin") == e.plain);
+    }
 }
 
 } // namespace

@@ -41,7 +41,7 @@ protected:
     {
         const QString path = tmp.filePath(archive);
         QString output;
-        EXPECT_EQ(RunTool("zip", QStringList{"-q", "-X", path} + args, src, &output), 0) << output.toStdString();
+        EXPECT_EQ(RunTool("zip", QStringList{"-q", path} + args, src, &output), 0) << output.toStdString();
         return path;
     }
 
@@ -123,6 +123,31 @@ TEST_F(ZipReaderTest, ListsAndExtractsInfoZipArchivesAtEveryLevel)
         for (int i = 0; i < zip.Count(); ++i)
             names << zip.Entry(i).FullName();
         EXPECT_EQ(names, (QStringList{"text.txt", "noise.bin", "empty.dat", "dir\\", "dir\\inner.txt"}));
+        // Every field against Python's reading of the same archive.
+        QString listing;
+        ASSERT_EQ(RunTool("python3", {"-c", "import zipfile, sys\n"
+                                            "for i in zipfile.ZipFile(sys.argv[1]).infolist():\n"
+                                            "    print(i.filename, i.CRC, i.compress_size, i.file_size, i.compress_type,"
+                                            " i.flag_bits, i.header_offset, i.external_attr)",
+                                      archive},
+                          src, &listing),
+                  0);
+        QStringList ours;
+        for (int i = 0; i < zip.Count(); ++i) {
+            const TZipHeaderInfo &e = zip.Entry(i);
+            QString name = e.FullName();
+            SlashesToForward(name);
+            ours << QString("%1 %2 %3 %4 %5 %6 %7 %8")
+                        .arg(name)
+                        .arg(e.Crc32)
+                        .arg(e.CompressedSize)
+                        .arg(e.UncompressedSize)
+                        .arg(e.CompressionMethod)
+                        .arg(e.Flag)
+                        .arg(e.RelativeOffset)
+                        .arg(uint32_t(e.ExternalFileAttributes));
+        }
+        EXPECT_EQ(ours, listing.trimmed().split('\n'));
         EXPECT_EQ(zip.Entry(0).UncompressedSize, 70000);
         EXPECT_FALSE(zip.IsEntryEncrypted(0));
         // Both sides are in MS-DOS form, which keeps even seconds only.

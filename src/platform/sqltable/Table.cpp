@@ -265,6 +265,22 @@ void TTable::InternalRefresh()
     crack_ = cursor_->HasRow() ? TCrack::None : TCrack::BeforeFirst;
 }
 
+// A row deleted behind the table's back (by a query) must not stop Refresh:
+// re-read first, and let the active buffer stand for the row the cursor kept.
+void TTable::DoBeforeRefresh()
+{
+    TSqlDataSet::DoBeforeRefresh();
+    if (!cursor_ || IsEmpty())
+        return;
+    TSqlRecord *active = Rec(ActiveBuffer());
+    if (cursor_->BookmarkValid(active->RowId))
+        return;
+    cursor_->Refresh();
+    if (cursor_->Current())
+        active->RowId = *cursor_->Current();
+    CursorPosChanged();
+}
+
 // ---- keys and ranges -----------------------------------------------------------
 
 void TTable::BeginKeyEdit(TKeyIndex index, bool clear)

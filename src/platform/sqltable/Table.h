@@ -74,6 +74,7 @@ protected:
     void InternalDelete() override;
     void InternalPost() override;
     void InternalRefresh() override;
+    void DoBeforeRefresh() override;
     int GetRecordCount() const override;
     int GetRecNo() const override;
     void SetRecNoImpl(int value) override;

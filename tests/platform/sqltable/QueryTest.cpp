@@ -492,3 +492,16 @@ TEST_F(QueryTest, ParametersKeepValuesAcrossRewritesAndIgnoreQuotedColons)
     EXPECT_EQ(Rows(q), QStringList({"2"})); // :id kept its value
     EXPECT_THROW(q.ParamByName(QStringLiteral("nope")), EDatabaseError);
 }
+
+TEST_F(QueryTest, PersistentFieldsTypeComputedColumns)
+{
+    TQuery q;
+    q.SetDatabase(&db);
+    q.SQL() = QStringList({"select level1 id, count(*) cnt, sum(dt) sdt from tb_hist", "group by level1"});
+    q.AddField<TFloatField>(QStringLiteral("cnt"));
+    q.AddField<TSmallintField>(QStringLiteral("id"));
+    q.AddField<TFloatField>(QStringLiteral("sdt"));
+    q.Open();
+    EXPECT_EQ(q.FieldByName(QStringLiteral("cnt"))->DataType(), ftFloat);
+    EXPECT_EQ(Rows(q), QStringList({"2|-1|10", "6|0|~", "2|1|25000"})); // persistent fields' order
+}

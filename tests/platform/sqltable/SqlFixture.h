@@ -44,6 +44,8 @@
 #include "platform/sqltable/Query.h"
 #include "platform/sqltable/Table.h"
 
+#include "../rtl/QStringPrinter.h"
+
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 

@@ -164,6 +164,17 @@ TEST_F(TableTest, FiltersComparingNumbersWithQuotedTextAndNulls)
     acc.SetFiltered(true);
     EXPECT_EQ(acc.RecordCount(), 4);
     ASSERT_FALSE(acc.Locate(QStringLiteral("Id_Account"), 1, {})); // filtered out
+    // Case-blind and partial texts, functions and lists.
+    acc.SetFilterOptions({foCaseInsensitive});
+    acc.SetFilter(QStringLiteral("Account = 'ЁЖ*'"));
+    EXPECT_EQ(Column(acc, "Account"), QStringList({"Ёжик"}));
+    acc.SetFilterOptions({});
+    acc.SetFilter(QStringLiteral("Account = 'ЁЖ*'"));
+    EXPECT_TRUE(acc.IsEmpty());
+    acc.SetFilter(QStringLiteral("upper(Currency) = 'РУБ' and Id_Account in (1, 2, 4)"));
+    EXPECT_EQ(Column(acc, "Account"), QStringList({"Банк Ёлка", "Кошелёк"}));
+    acc.SetFilter(QStringLiteral("C = ''"));
+    EXPECT_EQ(acc.RecordCount(), 4);
 }
 
 TEST_F(TableTest, PostsAndDeletesAreSeenByTheNextQuery)
@@ -193,6 +204,12 @@ TEST_F(TableTest, PostsAndDeletesAreSeenByTheNextQuery)
     Exec({QStringLiteral("delete from tb_hist where id_account=1 and kind='2'")});
     hist.Refresh();
     EXPECT_EQ(hist.RecordCount(), 5);
+    // Even when the current row itself went away.
+    ASSERT_TRUE(hist.Locate(QStringLiteral("Kind;Ct"), VarArrayOf({QStringLiteral("1"), 250}), {}));
+    Exec({QStringLiteral("delete from tb_hist where ct=250")});
+    hist.Refresh();
+    EXPECT_EQ(hist.RecordCount(), 4);
+    EXPECT_EQ(StampNo(), 5); // the row that followed
 }
 
 TEST_F(TableTest, BookmarkOfADeletedRowIsInvalid)
