@@ -1,0 +1,967 @@
+// Number and date text. Floats are turned into decimal digits once
+// (DecimalDigits: 18 significant digits of the exact binary value, as the
+// original's extended arithmetic produced them) and then rounded half away
+// from zero on those digits, either to a count of significant digits or to a
+// count of decimals. Every formatter below lays those digits out.
+#include "platform/rtl/Format.h"
+
+#include "platform/rtl/Exceptions.h"
+#include "platform/rtl/FormatSettings.h"
+#include "platform/rtl/Money.h"
+
+#include <QDate>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <string>
+
+namespace zorbel {
+
+TFormatSettings &FormatSettings()
+{
+    static TFormatSettings settings;
+    return settings;
+}
+
+namespace {
+
+// A non-negative value as 0.d1d2d3... x 10^exponent; no trailing zeros in
+// digits; zero has no digits.
+struct DecimalDigits {
+    std::string digits;
+    int exponent = 0;
+    bool IsZero() const { return digits.empty(); }
+    char At(int i) const { return i >= 0 && i < static_cast<int>(digits.size()) ? digits[i] : '0'; }
+};
+
+constexpr int MaxDigits = 18;
+
+DecimalDigits ToDigits(double value)
+{
+    DecimalDigits d;
+    value = std::fabs(value);
+    if (value == 0 || !std::isfinite(value))
+        return d;
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.*e", MaxDigits - 1, value);
+    // buffer: "d.ddddddddddddddddde[+-]xx"
+    d.digits.push_back(buffer[0]);
+    d.digits.append(buffer + 2, MaxDigits - 1);
+    d.exponent = std::atoi(buffer + MaxDigits + 2) + 1;
+    return d;
+}
+
+void StripTrailingZeros(DecimalDigits &d)
+{
+    while (!d.digits.empty() && d.digits.back() == '0')
+        d.digits.pop_back();
+    if (d.digits.empty())
+        d.exponent = 0;
+}
+
+// Keeps the first count digits, rounding half away from zero on the next one.
+void RoundToCount(DecimalDigits &d, int count)
+{
+    if (count >= static_cast<int>(d.digits.size())) {
+        StripTrailingZeros(d);
+        return;
+    }
+    if (count < 0) {
+        d.digits.clear();
+        d.exponent = 0;
+        return;
+    }
+    const bool up = d.digits[count] >= '5';
+    d.digits.resize(count);
+    if (up) {
+        int i = count - 1;
+        while (i >= 0 && d.digits[i] == '9')
+            d.digits[i--] = '0';
+        if (i >= 0) {
+            ++d.digits[i];
+        } else {
+            d.digits.insert(d.digits.begin(), '1');
+            ++d.exponent;
+        }
+    }
+    StripTrailingZeros(d);
+}
+
+DecimalDigits SignificantDigits(double value, int precision)
+{
+    DecimalDigits d = ToDigits(value);
+    RoundToCount(d, precision);
+    return d;
+}
+
+DecimalDigits FixedDigits(double value, int decimals)
+{
+    DecimalDigits d = ToDigits(value);
+    if (!d.IsZero())
+        RoundToCount(d, d.exponent + decimals);
+    return d;
+}
+
+QString NonFiniteText(double value)
+{
+    if (std::isnan(value))
+        return QStringLiteral("NAN");
+    return value < 0 ? QStringLiteral("-INF") : QStringLiteral("INF");
+}
+
+// Integer digits of d (at least "0" when keepZero), grouped when asked.
+QString IntegerText(const DecimalDigits &d, bool group)
+{
+    QString text;
+    for (int i = 0; i < d.exponent; ++i) {
+        text += QLatin1Char(d.At(i));
+        const int place = d.exponent - i;
+        if (group && place > 1 && (place - 1) % 3 == 0)
+            text += FormatSettings().ThousandSeparator;
+    }
+    if (text.isEmpty())
+        text = QStringLiteral("0");
+    return text;
+}
+
+QString FractionText(const DecimalDigits &d, int decimals)
+{
+    QString text;
+    for (int i = 0; i < decimals; ++i)
+        text += QLatin1Char(d.At(d.exponent + i));
+    return text;
+}
+
+QString FixedText(double value, int decimals, bool group)
+{
+    const DecimalDigits d = FixedDigits(value, decimals);
+    QString text = value < 0 && !d.IsZero() ? QStringLiteral("-") : QString();
+    text += IntegerText(d, group);
+    if (decimals > 0)
+        text += FormatSettings().DecimalSeparator + FractionText(d, decimals);
+    return text;
+}
+
+// "d,ddd...E+ddd" with precision significant digits and the exponent padded
+// to expDigits.
+QString ScientificText(const DecimalDigits &d, bool negative, int precision, int expDigits, bool trimZeros,
+                       bool plusSign)
+{
+    QString text = negative ? QStringLiteral("-") : QString();
+    text += QLatin1Char(d.At(0));
+    QString fraction;
+    for (int i = 1; i < precision; ++i)
+        fraction += QLatin1Char(d.At(i));
+    if (trimZeros)
+        while (fraction.endsWith(QLatin1Char('0')))
+            fraction.chop(1);
+    if (!fraction.isEmpty())
+        text += FormatSettings().DecimalSeparator + fraction;
+    const int exponent = d.IsZero() ? 0 : d.exponent - 1;
+    text += QLatin1Char('E');
+    if (exponent < 0)
+        text += QLatin1Char('-');
+    else if (plusSign)
+        text += QLatin1Char('+');
+    text += QString::number(std::abs(exponent)).rightJustified(expDigits, QLatin1Char('0'));
+    return text;
+}
+
+QString GeneralText(double value, int precision)
+{
+    if (!std::isfinite(value))
+        return NonFiniteText(value);
+    const DecimalDigits d = SignificantDigits(value, precision);
+    if (d.IsZero())
+        return QStringLiteral("0");
+    const bool negative = value < 0;
+    if (d.exponent > precision || d.exponent < -3)
+        return ScientificText(d, negative, precision, 0, true, false);
+    QString text = negative ? QStringLiteral("-") : QString();
+    text += IntegerText(d, false);
+    const int decimals = static_cast<int>(d.digits.size()) - d.exponent;
+    if (decimals > 0)
+        text += FormatSettings().DecimalSeparator + FractionText(d, decimals);
+    return text;
+}
+
+// Skips blanks.
+void SkipBlanks(const QString &s, int &pos)
+{
+    while (pos < s.size() && s[pos] == QLatin1Char(' '))
+        ++pos;
+}
+
+bool IsDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
+
+} // namespace
+
+// ---- integers -------------------------------------------------------------
+
+QString IntToStr(int64_t value) { return QString::number(value); }
+
+bool TryStrToInt64(const QString &text, int64_t &value)
+{
+    int pos = 0;
+    SkipBlanks(text, pos);
+    bool negative = false;
+    if (pos < text.size() && (text[pos] == QLatin1Char('-') || text[pos] == QLatin1Char('+')))
+        negative = text[pos++] == QLatin1Char('-');
+    if (pos >= text.size())
+        return false;
+    // Accumulate negatively so that the minimum value fits.
+    int64_t result = 0;
+    for (; pos < text.size(); ++pos) {
+        if (!IsDigit(text[pos]))
+            return false;
+        const int digit = text[pos].unicode() - '0';
+        if (result < (std::numeric_limits<int64_t>::min() + digit) / 10)
+            return false;
+        result = result * 10 - digit;
+    }
+    if (!negative) {
+        if (result == std::numeric_limits<int64_t>::min())
+            return false;
+        result = -result;
+    }
+    value = result;
+    return true;
+}
+
+bool TryStrToInt(const QString &text, int &value)
+{
+    int64_t wide;
+    if (!TryStrToInt64(text, wide) || wide < std::numeric_limits<int>::min() || wide > std::numeric_limits<int>::max())
+        return false;
+    value = static_cast<int>(wide);
+    return true;
+}
+
+int StrToInt(const QString &text)
+{
+    int value;
+    if (!TryStrToInt(text, value))
+        throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(text));
+    return value;
+}
+
+int64_t StrToInt64(const QString &text)
+{
+    int64_t value;
+    if (!TryStrToInt64(text, value))
+        throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(text));
+    return value;
+}
+
+int StrToIntDef(const QString &text, int defaultValue)
+{
+    int value;
+    return TryStrToInt(text, value) ? value : defaultValue;
+}
+
+// ---- floats ----------------------------------------------------------------
+
+QString FloatToStr(double value) { return GeneralText(value, 15); }
+
+bool TryStrToFloat(const QString &text, double &value)
+{
+    // Validate the grammar ourselves, then let strtod convert the C form.
+    std::string c;
+    int pos = 0;
+    SkipBlanks(text, pos);
+    if (pos < text.size() && (text[pos] == QLatin1Char('-') || text[pos] == QLatin1Char('+')))
+        c += static_cast<char>(text[pos++].unicode());
+    int mantissaDigits = 0;
+    for (; pos < text.size() && IsDigit(text[pos]); ++pos, ++mantissaDigits)
+        c += static_cast<char>(text[pos].unicode());
+    if (pos < text.size() && text[pos] == FormatSettings().DecimalSeparator) {
+        c += '.';
+        for (++pos; pos < text.size() && IsDigit(text[pos]); ++pos, ++mantissaDigits)
+            c += static_cast<char>(text[pos].unicode());
+    }
+    if (mantissaDigits == 0)
+        return false;
+    if (pos < text.size() && (text[pos] == QLatin1Char('E') || text[pos] == QLatin1Char('e'))) {
+        c += 'e';
+        ++pos;
+        if (pos < text.size() && (text[pos] == QLatin1Char('-') || text[pos] == QLatin1Char('+')))
+            c += static_cast<char>(text[pos++].unicode());
+        int expDigits = 0;
+        for (; pos < text.size() && IsDigit(text[pos]); ++pos, ++expDigits)
+            c += static_cast<char>(text[pos].unicode());
+        if (expDigits == 0)
+            return false;
+    }
+    SkipBlanks(text, pos);
+    if (pos != text.size())
+        return false;
+    const double result = std::strtod(c.c_str(), nullptr);
+    if (!std::isfinite(result))
+        return false;
+    value = result;
+    return true;
+}
+
+double StrToFloat(const QString &text)
+{
+    double value;
+    if (!TryStrToFloat(text, value))
+        throw EConvertError(QStringLiteral("'%1' is not a valid floating point value").arg(text));
+    return value;
+}
+
+QString CurrToStr(double value)
+{
+    const int64_t units = MoneyToUnits(value);
+    const uint64_t magnitude = units < 0 ? 0 - static_cast<uint64_t>(units) : static_cast<uint64_t>(units);
+    QString text = units < 0 ? QStringLiteral("-") : QString();
+    text += QString::number(magnitude / MoneyScale);
+    QString fraction = QString::number(magnitude % MoneyScale).rightJustified(4, QLatin1Char('0'));
+    while (fraction.endsWith(QLatin1Char('0')))
+        fraction.chop(1);
+    if (!fraction.isEmpty())
+        text += FormatSettings().DecimalSeparator + fraction;
+    return text;
+}
+
+bool TryStrToCurr(const QString &text, double &value)
+{
+    double parsed;
+    if (!TryStrToFloat(text, parsed) || std::fabs(parsed) >= 922337203685477.0)
+        return false;
+    value = UnitsToMoney(MoneyToUnits(parsed));
+    return true;
+}
+
+double StrToCurr(const QString &text)
+{
+    double value;
+    if (!TryStrToCurr(text, value))
+        throw EConvertError(QStringLiteral("'%1' is not a valid floating point value").arg(text));
+    return value;
+}
+
+// ---- FormatFloat ---------------------------------------------------------
+
+namespace {
+
+// Splits a mask into its sections at ";" outside quotes.
+QStringList MaskSections(const QString &mask)
+{
+    QStringList sections;
+    QString current;
+    QChar quote;
+    for (const QChar c : mask) {
+        if (!quote.isNull()) {
+            if (c == quote)
+                quote = QChar();
+        } else if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
+            quote = c;
+        } else if (c == QLatin1Char(';')) {
+            sections << current;
+            current.clear();
+            continue;
+        }
+        current += c;
+    }
+    sections << current;
+    return sections;
+}
+
+bool IsExponentAt(const QString &s, int i)
+{
+    return (s[i] == QLatin1Char('E') || s[i] == QLatin1Char('e')) && i + 1 < s.size() &&
+           (s[i + 1] == QLatin1Char('+') || s[i + 1] == QLatin1Char('-'));
+}
+
+// What a section asks for, read in one pass over it.
+struct SectionLayout {
+    int integerPlaces = 0;   // "0"/"#" before the decimal point
+    int requiredInteger = 0; // places from the first "0" to the decimal point
+    int decimals = 0;        // "0"/"#" after the decimal point
+    int requiredDecimals = 0;// places up to the last "0" after the point
+    bool group = false;      // "," before the decimal point
+    bool scientific = false;
+    bool hasPlaces() const { return integerPlaces + decimals > 0; }
+};
+
+SectionLayout ReadSection(const QString &s)
+{
+    SectionLayout layout;
+    bool afterPoint = false;
+    int firstZero = -1;
+    for (int i = 0; i < s.size(); ++i) {
+        const QChar c = s[i];
+        if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
+            const int end = s.indexOf(c, i + 1);
+            i = end < 0 ? s.size() : end;
+        } else if (c == QLatin1Char('0') || c == QLatin1Char('#')) {
+            if (afterPoint) {
+                ++layout.decimals;
+                if (c == QLatin1Char('0'))
+                    layout.requiredDecimals = layout.decimals;
+            } else {
+                if (c == QLatin1Char('0') && firstZero < 0)
+                    firstZero = layout.integerPlaces;
+                ++layout.integerPlaces;
+            }
+        } else if (c == QLatin1Char('.')) {
+            afterPoint = true;
+        } else if (c == QLatin1Char(',') && !afterPoint) {
+            layout.group = true;
+        } else if (IsExponentAt(s, i)) {
+            layout.scientific = true;
+            // The exponent's zeros are not digit places.
+            i += 1;
+            while (i + 1 < s.size() && s[i + 1] == QLatin1Char('0'))
+                ++i;
+        }
+    }
+    if (firstZero >= 0)
+        layout.requiredInteger = layout.integerPlaces - firstZero;
+    return layout;
+}
+
+// Lays the digits of a value out over a section's places and literals.
+QString ApplySection(const QString &s, const SectionLayout &layout, double magnitude)
+{
+    DecimalDigits d;
+    int exponent = 0;
+    if (layout.scientific) {
+        const int places = std::max(1, layout.integerPlaces);
+        d = SignificantDigits(magnitude, places + layout.decimals);
+        if (!d.IsZero()) {
+            exponent = d.exponent - places;
+            d.exponent = places;
+        }
+    } else {
+        d = FixedDigits(magnitude, layout.decimals);
+    }
+    // The integer digits with the required leading zeros.
+    QString integer;
+    for (int i = 0; i < d.exponent; ++i)
+        integer += QLatin1Char(d.At(i));
+    if (integer.size() < layout.requiredInteger)
+        integer = integer.rightJustified(layout.requiredInteger, QLatin1Char('0'));
+    QString fraction = FractionText(d, layout.decimals);
+    while (fraction.size() > layout.requiredDecimals && fraction.endsWith(QLatin1Char('0')))
+        fraction.chop(1);
+
+    QString out;
+    const auto putIntegerDigit = [&](int place) { // place counts from 1 at the point
+        out += integer[integer.size() - place];
+        if (layout.group && !layout.scientific && place > 1 && (place - 1) % 3 == 0)
+            out += FormatSettings().ThousandSeparator;
+    };
+    int integerSeen = 0, decimalSeen = 0;
+    bool afterPoint = false;
+    for (int i = 0; i < s.size(); ++i) {
+        const QChar c = s[i];
+        if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
+            int end = s.indexOf(c, i + 1);
+            if (end < 0)
+                end = s.size();
+            out += s.mid(i + 1, end - i - 1);
+            i = end;
+        } else if (c == QLatin1Char('0') || c == QLatin1Char('#')) {
+            if (afterPoint) {
+                if (decimalSeen < fraction.size())
+                    out += fraction[decimalSeen];
+                ++decimalSeen;
+                continue;
+            }
+            if (integerSeen == 0) // digits beyond the places go to the first one
+                for (int place = integer.size(); place > layout.integerPlaces; --place)
+                    putIntegerDigit(place);
+            const int place = layout.integerPlaces - integerSeen;
+            if (place <= integer.size())
+                putIntegerDigit(place);
+            ++integerSeen;
+        } else if (c == QLatin1Char('.')) {
+            if (!afterPoint) {
+                if (integerSeen == 0) // no integer places: the digits still show
+                    for (int place = integer.size(); place > 0; --place)
+                        putIntegerDigit(place);
+                if (!fraction.isEmpty())
+                    out += FormatSettings().DecimalSeparator;
+            }
+            afterPoint = true;
+        } else if (c == QLatin1Char(',')) {
+            // grouping flag, already read
+        } else if (IsExponentAt(s, i)) {
+            int zeros = 0;
+            const bool plus = s[i + 1] == QLatin1Char('+');
+            int j = i + 2;
+            for (; j < s.size() && s[j] == QLatin1Char('0'); ++j)
+                ++zeros;
+            out += c;
+            if (exponent < 0)
+                out += QLatin1Char('-');
+            else if (plus)
+                out += QLatin1Char('+');
+            out += QString::number(std::abs(exponent)).rightJustified(std::min(zeros, 4), QLatin1Char('0'));
+            i = j - 1;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+QString FormatFloat(const QString &mask, double value)
+{
+    if (!std::isfinite(value))
+        return NonFiniteText(value);
+    if (mask.isEmpty())
+        return FloatToStr(value);
+    const QStringList sections = MaskSections(mask);
+    const auto section = [&](int index) {
+        return index < sections.size() && !sections[index].isEmpty() ? sections[index] : sections[0];
+    };
+    int index = value < 0 ? 1 : value == 0 ? 2 : 0;
+    QString chosen = section(index);
+    SectionLayout layout = ReadSection(chosen);
+    if (index != 2 && layout.hasPlaces()) {
+        // A value that rounds to zero in its section is shown by the zero section.
+        const DecimalDigits probe = layout.scientific ? SignificantDigits(value, 1) : FixedDigits(value, layout.decimals);
+        if (probe.IsZero()) {
+            index = 2;
+            chosen = section(2);
+            layout = ReadSection(chosen);
+        }
+    }
+    const bool ownNegative = index == 1 && sections.size() > 1 && !sections[1].isEmpty();
+    QString text = ApplySection(chosen, layout, std::fabs(value));
+    if (index == 1 && !ownNegative)
+        text.prepend(QLatin1Char('-'));
+    return text;
+}
+
+// ---- FormatDateTime ------------------------------------------------------
+
+namespace {
+
+QString TwoDigits(int n) { return QString::number(n).rightJustified(2, QLatin1Char('0')); }
+
+// True when the format shows a day number (d or dd outside quotes): month
+// names then take the genitive, as the Russian locale writes dates.
+bool HasDayNumber(const QString &f)
+{
+    for (int i = 0; i < f.size(); ++i) {
+        const QChar c = f[i];
+        if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
+            const int end = f.indexOf(c, i + 1);
+            i = end < 0 ? f.size() : end;
+            continue;
+        }
+        if (c.toLower() != QLatin1Char('d'))
+            continue;
+        int count = 1;
+        while (i + count < f.size() && f[i + count].toLower() == QLatin1Char('d'))
+            ++count;
+        if (count <= 2)
+            return true;
+        i += count - 1;
+    }
+    return false;
+}
+
+struct DateParts {
+    int year, month, day, hour, min, sec, msec, dayOfWeek;
+};
+
+void AppendFormatted(QString &out, const QString &f, const DateParts &p, TDateTime value, int depth)
+{
+    if (depth > 2) // nested formats are expanded at most twice (c -> dd.mm.yyyy)
+        return;
+    const TFormatSettings &fs = FormatSettings();
+    const bool genitive = HasDayNumber(f);
+    QChar lastToken;
+    for (int i = 0; i < f.size();) {
+        const QChar c = f[i];
+        if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
+            int end = f.indexOf(c, i + 1);
+            if (end < 0)
+                end = f.size();
+            out += f.mid(i + 1, end - i - 1);
+            i = end + 1;
+            continue;
+        }
+        if (c == QLatin1Char('/')) {
+            out += fs.DateSeparator;
+            ++i;
+            continue;
+        }
+        if (c == QLatin1Char(':')) {
+            out += fs.TimeSeparator;
+            ++i;
+            continue;
+        }
+        QChar token = c.toUpper();
+        if (token < QLatin1Char('A') || token > QLatin1Char('Z')) {
+            out += c;
+            ++i;
+            continue;
+        }
+        int count = 1;
+        while (i + count < f.size() && f[i + count].toUpper() == token)
+            ++count;
+        i += count;
+        if (token == QLatin1Char('M') && lastToken == QLatin1Char('H'))
+            token = QLatin1Char('N');
+        lastToken = token;
+        switch (token.unicode()) {
+        case 'D':
+            if (count == 1)
+                out += QString::number(p.day);
+            else if (count == 2)
+                out += TwoDigits(p.day);
+            else if (count == 3)
+                out += p.dayOfWeek ? fs.ShortDayNames[p.dayOfWeek - 1] : QString();
+            else if (count == 4)
+                out += p.dayOfWeek ? fs.LongDayNames[p.dayOfWeek - 1] : QString();
+            else
+                AppendFormatted(out, count == 5 ? fs.ShortDateFormat : fs.LongDateFormat, p, value, depth + 1);
+            break;
+        case 'M':
+            if (count == 1)
+                out += QString::number(p.month);
+            else if (count == 2)
+                out += TwoDigits(p.month);
+            else if (p.month >= 1)
+                out += count == 3 ? fs.ShortMonthNames[p.month - 1]
+                                  : (genitive ? fs.GenitiveMonthNames : fs.LongMonthNames)[p.month - 1];
+            break;
+        case 'Y':
+            out += count <= 2 ? TwoDigits(p.year % 100) : QString::number(p.year).rightJustified(4, QLatin1Char('0'));
+            break;
+        case 'H':
+            out += count == 1 ? QString::number(p.hour) : TwoDigits(p.hour);
+            break;
+        case 'N':
+            out += count == 1 ? QString::number(p.min) : TwoDigits(p.min);
+            break;
+        case 'S':
+            out += count == 1 ? QString::number(p.sec) : TwoDigits(p.sec);
+            break;
+        case 'Z':
+            out += count <= 2 ? QString::number(p.msec) : QString::number(p.msec).rightJustified(3, QLatin1Char('0'));
+            break;
+        case 'T':
+            AppendFormatted(out, count == 1 ? fs.ShortTimeFormat : fs.LongTimeFormat, p, value, depth + 1);
+            break;
+        case 'C':
+            AppendFormatted(out, fs.ShortDateFormat, p, value, depth + 1);
+            if (p.hour || p.min || p.sec) {
+                out += QLatin1Char(' ');
+                AppendFormatted(out, fs.LongTimeFormat, p, value, depth + 1);
+            }
+            break;
+        default:
+            out += f.mid(i - count, count);
+            break;
+        }
+    }
+}
+
+} // namespace
+
+QString FormatDateTime(const QString &format, TDateTime value)
+{
+    DateParts p{};
+    const bool valid = DecodeDate(value, p.year, p.month, p.day);
+    DecodeTime(value, p.hour, p.min, p.sec, p.msec);
+    p.dayOfWeek = valid ? DayOfWeek(value) : 0;
+    QString out;
+    AppendFormatted(out, format.isEmpty() ? QStringLiteral("c") : format, p, value, 0);
+    return out;
+}
+
+QString DateToStr(TDateTime value) { return FormatDateTime(QStringLiteral("ddddd"), value); }
+QString TimeToStr(TDateTime value) { return FormatDateTime(QStringLiteral("tt"), value); }
+QString DateTimeToStr(TDateTime value) { return FormatDateTime(QStringLiteral("c"), value); }
+
+// ---- date and time parsing -----------------------------------------------
+
+namespace {
+
+bool ScanNumber(const QString &s, int &pos, int &value, int &length)
+{
+    SkipBlanks(s, pos);
+    const int start = pos;
+    int n = 0;
+    while (pos < s.size() && IsDigit(s[pos]) && pos - start < 4)
+        n = n * 10 + (s[pos++].unicode() - '0');
+    length = pos - start;
+    if (length == 0 || (pos < s.size() && IsDigit(s[pos])))
+        return false;
+    value = n;
+    return true;
+}
+
+bool ScanChar(const QString &s, int &pos, QChar c)
+{
+    SkipBlanks(s, pos);
+    if (pos < s.size() && s[pos] == c) {
+        ++pos;
+        return true;
+    }
+    return false;
+}
+
+// The order of day, month and year in the short date format ("DMY").
+QString DateOrder()
+{
+    QString order;
+    for (const QChar c : FormatSettings().ShortDateFormat) {
+        const QChar u = c.toUpper();
+        if ((u == QLatin1Char('D') || u == QLatin1Char('M') || u == QLatin1Char('Y')) && !order.contains(u))
+            order += u;
+    }
+    return order.size() == 3 ? order : QStringLiteral("DMY");
+}
+
+int ExpandYear(int year, int length)
+{
+    if (length > 2)
+        return year;
+    const int current = QDate::currentDate().year();
+    const int base = current - FormatSettings().TwoDigitYearCenturyWindow;
+    year += base / 100 * 100;
+    if (FormatSettings().TwoDigitYearCenturyWindow > 0 && year < base)
+        year += 100;
+    return year;
+}
+
+bool ScanDate(const QString &s, int &pos, TDateTime &value)
+{
+    const QChar sep = FormatSettings().DateSeparator;
+    int n1, n2, n3 = 0, l1, l2, l3 = 0;
+    if (!ScanNumber(s, pos, n1, l1) || !ScanChar(s, pos, sep) || !ScanNumber(s, pos, n2, l2))
+        return false;
+    const QString order = DateOrder();
+    int y, m, d;
+    if (ScanChar(s, pos, sep)) {
+        if (!ScanNumber(s, pos, n3, l3))
+            return false;
+        const int numbers[3] = {n1, n2, n3}, lengths[3] = {l1, l2, l3};
+        const int yi = order.indexOf(QLatin1Char('Y'));
+        y = ExpandYear(numbers[yi], lengths[yi]);
+        m = numbers[order.indexOf(QLatin1Char('M'))];
+        d = numbers[order.indexOf(QLatin1Char('D'))];
+    } else {
+        // Day and month in the format's order, the current year.
+        y = QDate::currentDate().year();
+        const bool dayFirst = order.indexOf(QLatin1Char('D')) < order.indexOf(QLatin1Char('M'));
+        d = dayFirst ? n1 : n2;
+        m = dayFirst ? n2 : n1;
+    }
+    return TryEncodeDate(y, m, d, value);
+}
+
+bool ScanTime(const QString &s, int &pos, TDateTime &value)
+{
+    const QChar sep = FormatSettings().TimeSeparator;
+    int h, n = 0, sec = 0, ms = 0, len;
+    if (!ScanNumber(s, pos, h, len))
+        return false;
+    if (ScanChar(s, pos, sep)) {
+        if (!ScanNumber(s, pos, n, len))
+            return false;
+        if (ScanChar(s, pos, sep)) {
+            if (!ScanNumber(s, pos, sec, len))
+                return false;
+            if (ScanChar(s, pos, FormatSettings().DecimalSeparator) && !ScanNumber(s, pos, ms, len))
+                return false;
+        }
+    }
+    return TryEncodeTime(h, n, sec, ms, value);
+}
+
+bool AtEnd(const QString &s, int pos)
+{
+    SkipBlanks(s, pos);
+    return pos == s.size();
+}
+
+} // namespace
+
+bool TryStrToDate(const QString &text, TDateTime &value)
+{
+    int pos = 0;
+    TDateTime result;
+    if (!ScanDate(text, pos, result) || !AtEnd(text, pos))
+        return false;
+    value = result;
+    return true;
+}
+
+TDateTime StrToDate(const QString &text)
+{
+    TDateTime value;
+    if (!TryStrToDate(text, value))
+        throw EConvertError(QStringLiteral("'%1' is not a valid date").arg(text));
+    return value;
+}
+
+bool TryStrToTime(const QString &text, TDateTime &value)
+{
+    int pos = 0;
+    TDateTime result;
+    if (!ScanTime(text, pos, result) || !AtEnd(text, pos))
+        return false;
+    value = result;
+    return true;
+}
+
+TDateTime StrToTime(const QString &text)
+{
+    TDateTime value;
+    if (!TryStrToTime(text, value))
+        throw EConvertError(QStringLiteral("'%1' is not a valid time").arg(text));
+    return value;
+}
+
+bool TryStrToDateTime(const QString &text, TDateTime &value)
+{
+    int pos = 0;
+    TDateTime date, time = 0;
+    if (!ScanDate(text, pos, date)) {
+        // No date: a time alone.
+        return TryStrToTime(text, value);
+    }
+    if (!AtEnd(text, pos) && (!ScanTime(text, pos, time) || !AtEnd(text, pos)))
+        return false;
+    value = date < 0 ? date - time : date + time;
+    return true;
+}
+
+TDateTime StrToDateTime(const QString &text)
+{
+    TDateTime value;
+    if (!TryStrToDateTime(text, value))
+        throw EConvertError(QStringLiteral("'%1' is not a valid date and time").arg(text));
+    return value;
+}
+
+// ---- Format ----------------------------------------------------------------
+
+namespace {
+
+[[noreturn]] void BadFormat(const QString &format)
+{
+    throw EConvertError(QStringLiteral("Format '%1' invalid or incompatible with argument").arg(format));
+}
+
+int ScanCount(const QString &f, int &i)
+{
+    int n = 0;
+    while (i < f.size() && IsDigit(f[i]) && n < 10000)
+        n = n * 10 + (f[i++].unicode() - '0');
+    return n;
+}
+
+QString FormatOne(QChar type, const FormatArg &arg, int precision, const QString &format)
+{
+    const bool isInt = arg.kind() == FormatArg::Kind::Integer;
+    const bool isFloat = arg.kind() == FormatArg::Kind::Float;
+    switch (type.toLower().unicode()) {
+    case 'd':
+    case 'u': {
+        if (!isInt)
+            BadFormat(format);
+        const int64_t v = arg.integer();
+        QString digits = type.toLower() == QLatin1Char('u') ? QString::number(static_cast<uint32_t>(v))
+                                                            : QString::number(v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v));
+        if (precision >= 0 && digits.size() < precision)
+            digits = digits.rightJustified(precision, QLatin1Char('0'));
+        return type.toLower() == QLatin1Char('d') && v < 0 ? QLatin1Char('-') + digits : digits;
+    }
+    case 'x': {
+        if (!isInt)
+            BadFormat(format);
+        // A negative 32-bit value prints as its 32-bit two's complement.
+        const int64_t v = arg.integer();
+        const quint64 bits = v < 0 && v >= INT32_MIN ? static_cast<uint32_t>(v) : static_cast<quint64>(v);
+        QString digits = QString::number(bits, 16).toUpper();
+        if (precision >= 0 && digits.size() < precision)
+            digits = digits.rightJustified(precision, QLatin1Char('0'));
+        return digits;
+    }
+    case 'f':
+    case 'n':
+        if (!isFloat)
+            BadFormat(format);
+        if (!std::isfinite(arg.floating()))
+            return NonFiniteText(arg.floating());
+        return FixedText(arg.floating(), precision < 0 ? 2 : std::min(precision, 18), type.toLower() == QLatin1Char('n'));
+    case 'e': {
+        if (!isFloat)
+            BadFormat(format);
+        const double v = arg.floating();
+        if (!std::isfinite(v))
+            return NonFiniteText(v);
+        const int digits = precision < 0 ? 15 : std::clamp(precision, 1, 18);
+        return ScientificText(SignificantDigits(v, digits), v < 0, digits, 3, false, true);
+    }
+    case 'g':
+        if (!isFloat)
+            BadFormat(format);
+        return GeneralText(arg.floating(), precision < 0 ? 15 : std::clamp(precision, 1, 18));
+    case 's':
+        if (arg.kind() != FormatArg::Kind::String)
+            BadFormat(format);
+        return precision >= 0 ? arg.string().left(precision) : arg.string();
+    default:
+        BadFormat(format);
+    }
+}
+
+} // namespace
+
+QString Format(const QString &format, std::initializer_list<FormatArg> args)
+{
+    QString out;
+    size_t next = 0;
+    for (int i = 0; i < format.size();) {
+        const QChar c = format[i++];
+        if (c != QLatin1Char('%')) {
+            out += c;
+            continue;
+        }
+        if (i < format.size() && format[i] == QLatin1Char('%')) {
+            out += QLatin1Char('%');
+            ++i;
+            continue;
+        }
+        int start = i;
+        int number = ScanCount(format, i);
+        if (i < format.size() && format[i] == QLatin1Char(':') && i > start) {
+            next = number;
+            ++i;
+            start = i;
+        } else {
+            i = start;
+        }
+        bool left = false;
+        if (i < format.size() && format[i] == QLatin1Char('-')) {
+            left = true;
+            ++i;
+        }
+        const int width = ScanCount(format, i);
+        int precision = -1;
+        if (i < format.size() && format[i] == QLatin1Char('.')) {
+            ++i;
+            precision = ScanCount(format, i);
+        }
+        if (i >= format.size() || next >= args.size())
+            BadFormat(format);
+        const QString text = FormatOne(format[i++], *(args.begin() + next++), precision, format);
+        out += left ? text.leftJustified(width) : text.rightJustified(width);
+    }
+    return out;
+}
+
+} // namespace zorbel

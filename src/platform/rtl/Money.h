@@ -1,0 +1,38 @@
+// The program's money model in one place: amounts are kept as double and are
+// added, subtracted and compared as 64-bit integers of 1/10000 (the scale of
+// the runtime's Currency type). Converting multiplies in extended precision
+// and rounds to the nearest unit with ties to even, as the x87 unit did for
+// the original: 0.03125 (312.5 units) becomes 312, 0.09375 becomes 938.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+namespace zorbel {
+
+// Units of 1/10000 in one whole amount.
+constexpr int64_t MoneyScale = 10000;
+
+// Rounds to the nearest integer with ties to even (the original's Round).
+// A value beyond the int64 range, or NaN, yields 0 rather than undefined
+// behaviour.
+inline int64_t RoundHalfEven(long double value)
+{
+    const long double r = std::nearbyintl(value);
+    if (!(r > -9.2e18L && r < 9.2e18L))
+        return 0;
+    return static_cast<int64_t>(r);
+}
+
+// Requires: |amount| below about 9.2e14 whole units.
+inline int64_t MoneyToUnits(double amount)
+{
+    return RoundHalfEven(static_cast<long double>(amount) * MoneyScale);
+}
+
+inline double UnitsToMoney(int64_t units)
+{
+    return static_cast<double>(units) / static_cast<double>(MoneyScale);
+}
+
+} // namespace zorbel

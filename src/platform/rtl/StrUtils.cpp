@@ -1,0 +1,137 @@
+// String routines: case mapping, trimming, quoting, replacing and the
+// locale comparisons (a three-level key comparison: letter, Ё-accent, case).
+#include "platform/rtl/StrUtils.h"
+
+namespace zorbel {
+
+namespace {
+
+constexpr char16_t CyrYo = 0x0451, CyrYoCapital = 0x0401, CyrIe = 0x0435;
+
+QString MapChars(const QString &s, QChar (*map)(QChar))
+{
+    QString result = s;
+    for (QChar &c : result)
+        c = map(c);
+    return result;
+}
+
+QChar UpperChar(QChar c) { return c.toUpper(); }
+QChar LowerChar(QChar c) { return c.toLower(); }
+QChar AsciiUpper(QChar c) { return c >= u'a' && c <= u'z' ? QChar(c.unicode() - 32) : c; }
+QChar AsciiLower(QChar c) { return c >= u'A' && c <= u'Z' ? QChar(c.unicode() + 32) : c; }
+
+// Primary key of a character: signs < digits < letters (folded, Ё as Е).
+int PrimaryKey(QChar c)
+{
+    QChar lower = c.toLower();
+    if (lower == QChar(CyrYo))
+        lower = QChar(CyrIe);
+    if (lower.isDigit())
+        return 0x10000 + lower.unicode();
+    if (lower.isLetter())
+        return 0x20000 + lower.unicode();
+    return lower.unicode();
+}
+
+int SecondaryKey(QChar c) { return c == QChar(CyrYo) || c == QChar(CyrYoCapital) ? 1 : 0; }
+int TertiaryKey(QChar c) { return c.isUpper() ? 1 : 0; }
+
+int CompareBy(const QString &a, const QString &b, int (*key)(QChar))
+{
+    const int n = std::min(a.size(), b.size());
+    for (int i = 0; i < n; ++i) {
+        const int d = key(a[i]) - key(b[i]);
+        if (d != 0)
+            return d < 0 ? -1 : 1;
+    }
+    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
+int LocaleCompare(const QString &a, const QString &b, bool caseSensitive)
+{
+    int r = CompareBy(a, b, PrimaryKey);
+    if (r == 0)
+        r = CompareBy(a, b, SecondaryKey);
+    if (r == 0 && caseSensitive)
+        r = CompareBy(a, b, TertiaryKey);
+    return r;
+}
+
+} // namespace
+
+QString AnsiUpperCase(const QString &s) { return MapChars(s, UpperChar); }
+QString AnsiLowerCase(const QString &s) { return MapChars(s, LowerChar); }
+QString UpperCase(const QString &s) { return MapChars(s, AsciiUpper); }
+QString LowerCase(const QString &s) { return MapChars(s, AsciiLower); }
+
+QString TrimLeft(const QString &s)
+{
+    int i = 0;
+    while (i < s.size() && s[i] <= u' ')
+        ++i;
+    return s.mid(i);
+}
+
+QString TrimRight(const QString &s)
+{
+    int n = s.size();
+    while (n > 0 && s[n - 1] <= u' ')
+        --n;
+    return s.left(n);
+}
+
+QString Trim(const QString &s) { return TrimLeft(TrimRight(s)); }
+
+QString AnsiQuotedStr(const QString &s, QChar quote)
+{
+    QString result = s;
+    result.replace(quote, QString(2, quote));
+    return quote + result + quote;
+}
+
+QString QuotedStr(const QString &s) { return AnsiQuotedStr(s, u'\''); }
+
+QString StringReplace(const QString &s, const QString &oldPattern, const QString &newPattern, int flags)
+{
+    if (oldPattern.isEmpty())
+        return s;
+    const bool ignoreCase = flags & rfIgnoreCase;
+    const QString haystack = ignoreCase ? AnsiUpperCase(s) : s;
+    const QString needle = ignoreCase ? AnsiUpperCase(oldPattern) : oldPattern;
+    QString result;
+    int from = 0;
+    while (from <= s.size()) {
+        const int at = haystack.indexOf(needle, from);
+        if (at < 0)
+            break;
+        result += QStringView(s).mid(from, at - from);
+        result += newPattern;
+        from = at + needle.size();
+        if (!(flags & rfReplaceAll))
+            break;
+    }
+    result += QStringView(s).mid(from);
+    return result;
+}
+
+int Pos(const QString &sub, const QString &s) { return sub.isEmpty() ? 0 : s.indexOf(sub) + 1; }
+
+QString Copy(const QString &s, int index, int count)
+{
+    if (index < 1)
+        index = 1;
+    if (count <= 0 || index > s.size())
+        return QString();
+    return s.mid(index - 1, count);
+}
+
+int AnsiCompareStr(const QString &a, const QString &b) { return LocaleCompare(a, b, true); }
+int AnsiCompareText(const QString &a, const QString &b) { return LocaleCompare(a, b, false); }
+bool AnsiSameText(const QString &a, const QString &b) { return AnsiCompareText(a, b) == 0; }
+
+int CompareStr(const QString &a, const QString &b) { return QString::compare(a, b, Qt::CaseSensitive); }
+int CompareText(const QString &a, const QString &b) { return QString::compare(UpperCase(a), UpperCase(b)); }
+bool SameText(const QString &a, const QString &b) { return CompareText(a, b) == 0; }
+
+} // namespace zorbel

@@ -1,0 +1,51 @@
+// String routines of the runtime. The "Ansi" routines follow the Russian
+// locale (Cyrillic letters including Ё/ё change case and sort in the
+// alphabet); the plain ones (UpperCase, CompareText, CompareStr) touch only
+// ASCII letters and compare code by code, as the runtime's locale-free
+// routines did. Positions are 1-based where the names are the runtime's
+// (Pos, Copy).
+#pragma once
+
+#include <QString>
+
+namespace zorbel {
+
+// Case mapping letter by letter (the length never changes).
+QString AnsiUpperCase(const QString &s);
+QString AnsiLowerCase(const QString &s);
+// ASCII letters only.
+QString UpperCase(const QString &s);
+QString LowerCase(const QString &s);
+
+// Remove leading and/or trailing blanks and control characters (<= U+0020).
+QString Trim(const QString &s);
+QString TrimLeft(const QString &s);
+QString TrimRight(const QString &s);
+
+// The text between quote characters with each inner quote doubled.
+QString AnsiQuotedStr(const QString &s, QChar quote);
+QString QuotedStr(const QString &s); // with "'"
+
+enum TReplaceFlag { rfReplaceAll = 1, rfIgnoreCase = 2 };
+// Replaces the first (or with rfReplaceAll every) occurrence of oldPattern;
+// rfIgnoreCase matches by AnsiUpperCase. An empty pattern changes nothing.
+QString StringReplace(const QString &s, const QString &oldPattern, const QString &newPattern, int flags);
+
+// 1-based position of sub in s, 0 when absent (or sub is empty).
+int Pos(const QString &sub, const QString &s);
+// count characters from the 1-based index; out-of-range parts are cut.
+QString Copy(const QString &s, int index, int count);
+
+// Locale comparisons (Russian): letters compare alphabetically, Latin before
+// Cyrillic, Е before Ё, digits before letters, other signs before digits;
+// AnsiCompareStr then puts a lower-case letter before its capital. Results
+// are < 0, 0 or > 0.
+int AnsiCompareStr(const QString &a, const QString &b);
+int AnsiCompareText(const QString &a, const QString &b);
+bool AnsiSameText(const QString &a, const QString &b);
+// Code-by-code comparison; CompareText folds ASCII letters first.
+int CompareStr(const QString &a, const QString &b);
+int CompareText(const QString &a, const QString &b);
+bool SameText(const QString &a, const QString &b);
+
+} // namespace zorbel

@@ -1,0 +1,330 @@
+#include "platform/rtl/DateTime.h"
+#include "platform/rtl/Exceptions.h"
+#include "platform/rtl/Format.h"
+#include "platform/rtl/FormatSettings.h"
+#include "platform/rtl/QStringPrinter.h"
+
+#include <QDate>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <limits>
+
+using namespace zorbel;
+
+namespace {
+
+// Grouped numbers use the no-break space; tests write it as "_".
+QString G(const char *s) { return QString::fromUtf8(s).replace(u'_', QChar(0x00A0)); }
+
+} // namespace
+
+TEST(FormatFloat, GroupedMoneyMasks)
+{
+    EXPECT_EQ(FormatFloat("#,##0.00", 1234567.891), G("1_234_567,89"));
+    EXPECT_EQ(FormatFloat("#,##0.00", -1234.5), G("-1_234,50"));
+    EXPECT_EQ(FormatFloat("#,##0.00", 0), "0,00");
+    EXPECT_EQ(FormatFloat("#,##0.00", 0.5), "0,50");
+    EXPECT_EQ(FormatFloat("#,##0.00", 999.995), G("1_000,00"));
+    EXPECT_EQ(FormatFloat("#,##0.00", 100), "100,00");
+    EXPECT_EQ(FormatFloat("#,##0.00", 1000), G("1_000,00"));
+    EXPECT_EQ(FormatFloat("#,###,###,##0.00", 1234567890.12), G("1_234_567_890,12"));
+    EXPECT_EQ(FormatFloat("#,###,###,##0.00", 12345678901234.5), G("12_345_678_901_234,50"));
+    EXPECT_EQ(FormatFloat("#,###,###,##0.00", -7), "-7,00");
+    EXPECT_EQ(FormatFloat("#,##0", 1234.5), G("1_235"));
+    EXPECT_EQ(FormatFloat("#,##0", 0), "0");
+}
+
+TEST(FormatFloat, RoundsHalfAwayFromZeroOnTheDecimalDigits)
+{
+    EXPECT_EQ(FormatFloat("0.00", 0.125), "0,13");
+    EXPECT_EQ(FormatFloat("0.00", -0.125), "-0,13");
+    EXPECT_EQ(FormatFloat("0.00", 0.005), "0,01");
+    EXPECT_EQ(FormatFloat("0.00", 2.675), "2,67"); // 2.67499999... in binary
+    EXPECT_EQ(FormatFloat("0.00", 1.005), "1,00");
+    EXPECT_EQ(FormatFloat("0", 2.5), "3");
+    EXPECT_EQ(FormatFloat("0", -2.5), "-3");
+    EXPECT_EQ(FormatFloat("0.00", 0.1 + 0.2), "0,30");
+    // A value that rounds to zero takes the zero section, without a sign.
+    EXPECT_EQ(FormatFloat("0.00", -0.001), "0,00");
+    EXPECT_EQ(FormatFloat("0.00;(0.00);nil", 0.001), "nil");
+}
+
+TEST(FormatFloat, DecimalMasksOfTheSettings)
+{
+    EXPECT_EQ(FormatFloat("0.0000", 0.1), "0,1000");
+    EXPECT_EQ(FormatFloat("0.000", 2), "2,000");
+    EXPECT_EQ(FormatFloat("0.00", 1234.5), "1234,50");
+    EXPECT_EQ(FormatFloat("0.0", 1.25), "1,3");
+    EXPECT_EQ(FormatFloat("0", 1.4), "1");
+    EXPECT_EQ(FormatFloat("0.####", 1.5), "1,5");
+    EXPECT_EQ(FormatFloat("0.####", 2), "2");
+    EXPECT_EQ(FormatFloat("0.####", 1.23456), "1,2346");
+    EXPECT_EQ(FormatFloat("0.####", 0.00004), "0");
+}
+
+TEST(FormatFloat, OptionalThirdDecimal)
+{
+    EXPECT_EQ(FormatFloat("#,##0.00#", 1.5), "1,50");
+    EXPECT_EQ(FormatFloat("#,##0.00#", 1.2346), "1,235");
+    EXPECT_EQ(FormatFloat("#,##0.00#", 1.2345), "1,234"); // 1.23449999... in binary
+    EXPECT_EQ(FormatFloat("#,##0.00#", 1.2344), "1,234");
+    EXPECT_EQ(FormatFloat("#,##0.00#", 1234.5), G("1_234,50"));
+    EXPECT_EQ(FormatFloat("#,###,###,##0.00#", -1234567.125), G("-1_234_567,125"));
+}
+
+TEST(FormatFloat, PercentHashAndLiterals)
+{
+    EXPECT_EQ(FormatFloat("##0%", 45.6), "46%");
+    EXPECT_EQ(FormatFloat("##0%", 0), "0%");
+    EXPECT_EQ(FormatFloat("0%", 7), "7%");
+    EXPECT_EQ(FormatFloat("#", 12.6), "13");
+    EXPECT_EQ(FormatFloat("#", 0), "");
+    EXPECT_EQ(FormatFloat("#.00", 0.5), ",50");
+    EXPECT_EQ(FormatFloat(".00", 12.5), "12,50");
+    // Spaces between the places are printed as written.
+    EXPECT_EQ(FormatFloat("# ### ### ##0.00", 1234567.5), " 1 234 567,50");
+    EXPECT_EQ(FormatFloat("# ### ### ##0.00", 5), "   5,00");
+    EXPECT_EQ(FormatFloat("# ### ### ##0.00", 1234567890.5), "1 234 567 890,50");
+    EXPECT_EQ(FormatFloat("\"Итого: \"#,##0.00' р.'", 5), "Итого: 5,00 р.");
+    EXPECT_EQ(FormatFloat("0.00 \"#;0\"", 5), "5,00 #;0");
+    EXPECT_EQ(FormatFloat("", 2.5), "2,5");
+}
+
+TEST(FormatFloat, Sections)
+{
+    EXPECT_EQ(FormatFloat("0.00;(0.00);Ноль", -5), "(5,00)");
+    EXPECT_EQ(FormatFloat("0.00;(0.00);Ноль", 0), "Ноль");
+    EXPECT_EQ(FormatFloat("0.00;(0.00);Ноль", 5), "5,00");
+    EXPECT_EQ(FormatFloat("0.00;;Ноль", -5), "-5,00");
+    EXPECT_EQ(FormatFloat("0.00;(0.00)", 0), "0,00");
+    EXPECT_EQ(FormatFloat("0.00;\"минус \"0", -2.5), "минус 3");
+}
+
+TEST(FormatFloat, Scientific)
+{
+    EXPECT_EQ(FormatFloat("0.00E+00", 12345), "1,23E+04");
+    EXPECT_EQ(FormatFloat("0.00E+00", 0.00012345), "1,23E-04");
+    EXPECT_EQ(FormatFloat("0.00E-00", 12345), "1,23E04");
+    EXPECT_EQ(FormatFloat("0.00E-0", -0.05), "-5,00E-2");
+    EXPECT_EQ(FormatFloat("00.0e+0", 12345), "12,3e+3");
+    EXPECT_EQ(FormatFloat("0.0E+00", 0), "0,0E+00");
+}
+
+TEST(FormatFloat, NonFiniteValues)
+{
+    EXPECT_EQ(FormatFloat("0.00", std::numeric_limits<double>::infinity()), "INF");
+    EXPECT_EQ(FormatFloat("0.00", -std::numeric_limits<double>::infinity()), "-INF");
+    EXPECT_EQ(FormatFloat("0.00", std::nan("")), "NAN");
+}
+
+TEST(FloatToStr, FifteenSignificantDigits)
+{
+    EXPECT_EQ(FloatToStr(0), "0");
+    EXPECT_EQ(FloatToStr(100), "100");
+    EXPECT_EQ(FloatToStr(-2.5), "-2,5");
+    EXPECT_EQ(FloatToStr(0.1), "0,1");
+    EXPECT_EQ(FloatToStr(0.1 + 0.2), "0,3");
+    EXPECT_EQ(FloatToStr(1.0 / 3), "0,333333333333333");
+    EXPECT_EQ(FloatToStr(2.0 / 3), "0,666666666666667");
+    EXPECT_EQ(FloatToStr(999999999999999.0), "999999999999999");
+    EXPECT_EQ(FloatToStr(1e15), "1E15");
+    EXPECT_EQ(FloatToStr(123456789012345678.0), "1,23456789012346E17");
+    EXPECT_EQ(FloatToStr(0.0001), "0,0001");
+    EXPECT_EQ(FloatToStr(0.00001), "1E-5");
+    EXPECT_EQ(FloatToStr(1.5e-7), "1,5E-7");
+    EXPECT_EQ(FloatToStr(1e20), "1E20");
+    EXPECT_EQ(FloatToStr(12345.678), "12345,678");
+}
+
+TEST(StrToFloat, StrictWithTheDecimalComma)
+{
+    EXPECT_DOUBLE_EQ(StrToFloat("12,5"), 12.5);
+    EXPECT_DOUBLE_EQ(StrToFloat(" 12,5 "), 12.5);
+    EXPECT_DOUBLE_EQ(StrToFloat("-1,5E3"), -1500);
+    EXPECT_DOUBLE_EQ(StrToFloat("+,5"), 0.5);
+    EXPECT_DOUBLE_EQ(StrToFloat("7,"), 7);
+    EXPECT_DOUBLE_EQ(StrToFloat("1e-2"), 0.01);
+    EXPECT_DOUBLE_EQ(StrToFloat("0,1"), 0.1); // exact nearest double
+    for (const char *bad : {"", " ", ",", "-", "1 234,5", "1.5", "inf", "INF", "nan", "0x10", "1e", "1e+",
+                            "12,5abc", "1e400", "--1", "1,2,3", "Infinity"}) {
+        double v = 42;
+        EXPECT_FALSE(TryStrToFloat(QString::fromUtf8(bad), v)) << bad;
+        EXPECT_EQ(v, 42) << bad;
+    }
+    double v;
+    EXPECT_FALSE(TryStrToFloat(G("1_234"), v));
+    try {
+        StrToFloat("1.5");
+        FAIL();
+    } catch (const EConvertError &e) {
+        EXPECT_EQ(e.Message(), "'1.5' is not a valid floating point value");
+    }
+}
+
+TEST(StrToInt, DecimalOnlyWithRange)
+{
+    EXPECT_EQ(StrToInt("42"), 42);
+    EXPECT_EQ(StrToInt(" -42"), -42);
+    EXPECT_EQ(StrToInt("+7"), 7);
+    EXPECT_EQ(StrToInt("2147483647"), 2147483647);
+    EXPECT_EQ(StrToInt("-2147483648"), INT32_MIN);
+    EXPECT_THROW(StrToInt("2147483648"), EConvertError);
+    EXPECT_THROW(StrToInt("12a"), EConvertError);
+    EXPECT_THROW(StrToInt("1,5"), EConvertError);
+    EXPECT_THROW(StrToInt(""), EConvertError);
+    EXPECT_THROW(StrToInt("-"), EConvertError);
+    EXPECT_EQ(StrToInt64("-9223372036854775808"), INT64_MIN);
+    EXPECT_THROW(StrToInt64("9223372036854775808"), EConvertError);
+    EXPECT_EQ(StrToIntDef("x", 20), 20);
+    EXPECT_EQ(StrToIntDef("-5", 20), -5);
+    EXPECT_EQ(IntToStr(-1234567), "-1234567");
+}
+
+TEST(CurrToStr, FourDecimalsAtMost)
+{
+    EXPECT_EQ(CurrToStr(1.5), "1,5");
+    EXPECT_EQ(CurrToStr(2), "2");
+    EXPECT_EQ(CurrToStr(0), "0");
+    EXPECT_EQ(CurrToStr(-0.0001), "-0,0001");
+    EXPECT_EQ(CurrToStr(1234567.891), "1234567,891");
+    EXPECT_EQ(CurrToStr(0.12346), "0,1235");
+    double v = 0;
+    EXPECT_TRUE(TryStrToCurr("12,34567", v));
+    EXPECT_DOUBLE_EQ(v, 12.3457);
+    EXPECT_FALSE(TryStrToCurr("1e300", v));
+    EXPECT_FALSE(TryStrToCurr("12.5", v));
+}
+
+namespace {
+
+// Tuesday, 5 March 2024, 09:07:03.045.
+const TDateTime Sample = EncodeDate(2024, 3, 5) + EncodeTime(9, 7, 3, 45);
+
+} // namespace
+
+TEST(FormatDateTime, MasksOfTheProgram)
+{
+    EXPECT_EQ(FormatDateTime("dd.mm.yy", Sample), "05.03.24");
+    EXPECT_EQ(FormatDateTime("dd.mm.yyyy", Sample), "05.03.2024");
+    EXPECT_EQ(FormatDateTime("dd.mm.yy ddd", Sample), "05.03.24 Вт");
+    EXPECT_EQ(FormatDateTime("dd mmm yyyy  dddd", Sample), "05 мар 2024  вторник");
+    EXPECT_EQ(FormatDateTime("dd.mmm.yyyy ddd", Sample), "05.мар.2024 Вт");
+    EXPECT_EQ(FormatDateTime("dd mmm yyyy", Sample), "05 мар 2024");
+    EXPECT_EQ(FormatDateTime("dd-mmmm-yyyy", Sample), "05-марта-2024");
+    EXPECT_EQ(FormatDateTime("dd/mm/yy", Sample), "05.03.24");
+    EXPECT_EQ(FormatDateTime("c", Sample), "05.03.2024 9:07:03");
+    EXPECT_EQ(FormatDateTime("c", EncodeDate(2024, 3, 5)), "05.03.2024");
+    EXPECT_EQ(FormatDateTime("", EncodeDate(2024, 3, 5)), "05.03.2024");
+    EXPECT_EQ(FormatDateTime("t", Sample), "9:07");
+    EXPECT_EQ(FormatDateTime("tt", Sample), "9:07:03");
+}
+
+TEST(FormatDateTime, Specifiers)
+{
+    EXPECT_EQ(FormatDateTime("d.m.yy", EncodeDate(2005, 1, 9)), "9.1.05");
+    EXPECT_EQ(FormatDateTime("dddd", EncodeDate(2024, 3, 3)), "воскресенье");
+    EXPECT_EQ(FormatDateTime("ddd", EncodeDate(2024, 3, 9)), "Сб");
+    EXPECT_EQ(FormatDateTime("mmmm", Sample), "Март");
+    EXPECT_EQ(FormatDateTime("mmmm yyyy", EncodeDate(2024, 5, 1)), "Май 2024");
+    EXPECT_EQ(FormatDateTime("d mmmm", EncodeDate(2024, 5, 1)), "1 мая");
+    EXPECT_EQ(FormatDateTime("dddddd", Sample), "5 марта 2024 г.");
+    EXPECT_EQ(FormatDateTime("ddddd", Sample), "05.03.2024");
+    EXPECT_EQ(FormatDateTime("hh:nn:ss.zzz", Sample), "09:07:03.045");
+    EXPECT_EQ(FormatDateTime("h:n:s z", Sample), "9:7:3 45");
+    // m right after an hour means minutes, even across literals.
+    EXPECT_EQ(FormatDateTime("h:mm", Sample), "9:07");
+    EXPECT_EQ(FormatDateTime("hh 'ч' mm", Sample), "09 ч 07");
+    EXPECT_EQ(FormatDateTime("hh dd mm", Sample), "09 05 03");
+    EXPECT_EQ(FormatDateTime("\"Дата:\" yyyy", Sample), "Дата: 2024");
+    EXPECT_EQ(FormatDateTime("yyyy", EncodeDate(33, 1, 1)), "0033");
+}
+
+TEST(FormatDateTime, EveryMonthAndDayName)
+{
+    const char *genitive[] = {"января", "февраля", "марта", "апреля", "мая", "июня",
+                              "июля", "августа", "сентября", "октября", "ноября", "декабря"};
+    const char *shortNames[] = {"янв", "фев", "мар", "апр", "май", "июн", "июл", "авг", "сен", "окт", "ноя", "дек"};
+    for (int m = 1; m <= 12; ++m) {
+        const TDateTime d = EncodeDate(2023, m, 1);
+        EXPECT_EQ(FormatDateTime("d mmmm", d), QStringLiteral("1 ") + QString::fromUtf8(genitive[m - 1]));
+        EXPECT_EQ(FormatDateTime("mmm", d), QString::fromUtf8(shortNames[m - 1]));
+    }
+    const char *days[] = {"Пн", "Вт", "Ср", "Чт", "Пт", "Сб", "Вс"};
+    for (int i = 0; i < 7; ++i) // 4 March 2024 is a Monday
+        EXPECT_EQ(FormatDateTime("ddd", EncodeDate(2024, 3, 4 + i)), QString::fromUtf8(days[i]));
+}
+
+TEST(FormatDateTime, InvalidSerialsFormatWithoutFailing)
+{
+    EXPECT_EQ(FormatDateTime("dd.mm.yyyy ddd mmm", -1000000), "00.00.0000  ");
+}
+
+TEST(StrToDate, ShortDateFormat)
+{
+    EXPECT_EQ(StrToDate("29.02.2024"), EncodeDate(2024, 2, 29));
+    EXPECT_EQ(StrToDate("1.2.2004"), EncodeDate(2004, 2, 1));
+    EXPECT_EQ(StrToDate(" 01 . 02 . 2004 "), EncodeDate(2004, 2, 1));
+    EXPECT_EQ(StrToDate("01.02.04"), EncodeDate(2004, 2, 1));
+    EXPECT_EQ(StrToDate("01.02.99"), EncodeDate(1999, 2, 1));
+    EXPECT_EQ(StrToDate("15.6"), EncodeDate(QDate::currentDate().year(), 6, 15));
+    TDateTime v = 7;
+    for (const char *bad : {"", "29.02.2023", "31.04.2024", "2024-02-29", "01.02.2004x", "01/02/2004", "1..2004",
+                            "01.02.", "123456.01.2004", "0.1.2004"}) {
+        EXPECT_FALSE(TryStrToDate(QString::fromUtf8(bad), v)) << bad;
+        EXPECT_EQ(v, 7) << bad;
+    }
+    try {
+        StrToDate("30.02.2024");
+        FAIL();
+    } catch (const EConvertError &e) {
+        EXPECT_EQ(e.Message(), "'30.02.2024' is not a valid date");
+    }
+}
+
+TEST(StrToDate, TimesAndDateTimesRoundTrip)
+{
+    EXPECT_DOUBLE_EQ(StrToTime("9:07"), EncodeTime(9, 7, 0, 0));
+    EXPECT_DOUBLE_EQ(StrToTime("23:59:58"), EncodeTime(23, 59, 58, 0));
+    EXPECT_DOUBLE_EQ(StrToTime("1:02:03,004"), EncodeTime(1, 2, 3, 4));
+    EXPECT_THROW(StrToTime("24:00"), EConvertError);
+    EXPECT_THROW(StrToTime("9:"), EConvertError);
+    EXPECT_DOUBLE_EQ(StrToDateTime(DateTimeToStr(Sample)), EncodeDate(2024, 3, 5) + EncodeTime(9, 7, 3, 0));
+    EXPECT_DOUBLE_EQ(StrToDateTime(DateToStr(Sample)), EncodeDate(2024, 3, 5));
+    EXPECT_DOUBLE_EQ(StrToDateTime("12:00"), 0.5);
+    EXPECT_THROW(StrToDateTime("05.03.2024 x"), EConvertError);
+    EXPECT_EQ(TimeToStr(Sample), "9:07:03");
+}
+
+TEST(Format, DirectivesOfTheProgram)
+{
+    EXPECT_EQ(Format("where id_account=%d", {5}), "where id_account=5");
+    EXPECT_EQ(Format(" (Dy=%d and Mn=%d )", {8, 12}), " (Dy=8 and Mn=12 )");
+    EXPECT_EQ(Format("%-2.2d", {5}), "05");
+    EXPECT_EQ(Format("%3.3d", {7}), "007");
+    EXPECT_EQ(Format("%3.3d", {-7}), "-007");
+    EXPECT_EQ(Format("%-10.10d", {42}), "0000000042");
+    EXPECT_EQ(Format("%.1d", {7}), "7");
+    EXPECT_EQ(Format("[%-d]", {5}), "[5]");
+    EXPECT_EQ(Format("[%4d][%-4d]", {5, 6}), "[   5][6   ]");
+    EXPECT_EQ(Format("%.8X", {255}), "000000FF");
+    EXPECT_EQ(Format("%.8X", {-1}), "FFFFFFFF");
+    EXPECT_EQ(Format("%6.6x", {0x00AB12}), "00AB12");
+    EXPECT_EQ(Format("%2.0f", {3.5}), " 4");
+    EXPECT_EQ(Format("%6.1f", {12.34}), "  12,3");
+    EXPECT_EQ(Format("%4.2f", {1.5}), "1,50");
+    EXPECT_EQ(Format("%f", {-1.005}), "-1,00");
+    EXPECT_EQ(Format("%n", {1234567.5}), G("1_234_567,50"));
+    EXPECT_EQ(Format("%e", {1.5}), "1,50000000000000E+000");
+    EXPECT_EQ(Format("%g", {0.5}), "0,5");
+    EXPECT_EQ(Format("%d.%d.%d.%d", {1, 2, 3, 4}), "1.2.3.4");
+    EXPECT_EQ(Format("Надо удалить %d записей со статьёй \"%s\" !", {3, "Перевод"}),
+              "Надо удалить 3 записей со статьёй \"Перевод\" !");
+    EXPECT_EQ(Format("%.3s|%s", {"abcdef", QStringLiteral("я")}), "abc|я");
+    EXPECT_EQ(Format("%1:s %0:s %s", {"a", "b"}), "b a b");
+    EXPECT_EQ(Format("100%%", {}), "100%");
+    EXPECT_THROW(Format("%d", {"x"}), EConvertError);
+    EXPECT_THROW(Format("%s", {1}), EConvertError);
+    EXPECT_THROW(Format("%d %d", {1}), EConvertError);
+    EXPECT_THROW(Format("%", {1}), EConvertError);
+    EXPECT_THROW(Format("%q", {1}), EConvertError);
+}
