@@ -584,65 +584,87 @@ int TVemtCommon::CompareValues(const void *first, const void *second, TFieldType
     return (options & mtcoDescending) ? -result : result;
 }
 
-int TVemtCommon::CompareRecords(const TVemtFieldList &fields, int count, const TVemtRecord *first,
-                                const TVemtRecord *second, bool ignoreNull, bool partial, int mode) const
+TVemtKeyField TVemtCommon::KeyField(TField *field, TVemtMemTableCompareOptions options) const
+{
+    TVemtKeyField key;
+    key.Field = field;
+    key.Type = field->DataType();
+    key.Options = options;
+    const int fieldNo = field->FieldNo();
+    key.Offset = fieldNo > 0 && fieldNo <= fieldCount_ ? fieldOffset_[fieldNo] : calcStart_ + field->Offset();
+    key.VarLength = IsVarLength(fieldNo);
+    key.Compressed = key.VarLength && (fieldFlags_[fieldNo] & kFieldCompressed);
+    return key;
+}
+
+void TVemtCommon::PrepareKeyFields(const TVemtFieldList &fields, std::vector<TVemtKeyField> &keys) const
+{
+    keys.clear();
+    for (int i = 0; i < fields.Count(); ++i)
+        keys.push_back(KeyField(fields.Fields(i), fields.Options(i)));
+}
+
+int TVemtCommon::CompareField(const TVemtKeyField &key, const TVemtRecord *first, const TVemtRecord *second,
+                              const std::uint8_t *a, const std::uint8_t *b, TVemtMemTableCompareOptions options,
+                              bool &fullMatch) const
+{
+    if (!key.VarLength && !OnCompareFields)
+        return CompareValues(a + 1, b + 1, key.Type, options, localeId_, fullMatch);
+    auto &self = const_cast<TVemtCommon &>(*this);
+    const void *va = a + 1;
+    const void *vb = b + 1;
+    QByteArray unpackedA;
+    QByteArray unpackedB;
+    std::uint32_t lengthA = 0;
+    std::uint32_t lengthB = 0;
+    if (key.VarLength) {
+        va = self.ValueBytes(FieldValueHandle(first, key.Field), &lengthA);
+        vb = self.ValueBytes(FieldValueHandle(second, key.Field), &lengthB);
+        if (key.Compressed && OnDecompressField) {
+            unpackedA = OnDecompressField(key.Field, static_cast<const std::uint8_t *>(va), lengthA);
+            unpackedB = OnDecompressField(key.Field, static_cast<const std::uint8_t *>(vb), lengthB);
+            va = unpackedA.constData();
+            vb = unpackedB.constData();
+            lengthA = static_cast<std::uint32_t>(unpackedA.size());
+            lengthB = static_cast<std::uint32_t>(unpackedB.size());
+        }
+    }
+    if (OnCompareFields) {
+        int result = 0;
+        OnCompareFields(va, vb, key.Field, key.Type, options, fullMatch, result);
+        return result;
+    }
+    if (key.Type == ftString || key.Type == ftFixedChar)
+        return CompareStrings(TextOf(va, lengthA / kCharSize), TextOf(vb, lengthB / kCharSize), options, localeId_,
+                              fullMatch);
+    // Other variable-length types have no order.
+    return 0;
+}
+
+int TVemtCommon::CompareKeys(const TVemtKeyField *keys, int count, const TVemtRecord *first,
+                             const TVemtRecord *second, bool ignoreNull, bool partial, int mode) const
 {
     if (!first || !second)
         return 0;
-    auto &self = const_cast<TVemtCommon &>(*this);
-    Locker lock(self);
-    const int n = (count <= 0 || count > fields.Count()) ? fields.Count() : count;
     int result = 0;
-    for (int i = 0; i < n; ++i) {
-        TField *field = fields.Fields(i);
-        TVemtMemTableCompareOptions options = fields.Options(i);
+    for (int i = 0; i < count; ++i) {
+        const TVemtKeyField &key = keys[i];
+        TVemtMemTableCompareOptions options = key.Options;
         if (mode >= cmLess && mode <= cmGreaterEqual)
             options &= ~mtcoDescending;
         if (partial)
             options |= mtcoPartialKey;
-        const bool skipNull = ignoreNull || (options & mtcoIgnoreNullKey);
-        const std::uint8_t *a = FieldPointer(first, field);
-        const std::uint8_t *b = FieldPointer(second, field);
+        const std::uint8_t *a = first->Data() + key.Offset;
+        const std::uint8_t *b = second->Data() + key.Offset;
         const bool hasA = a[0] != 0;
         const bool hasB = b[0] != 0;
-        if (skipNull && !hasA)
+        if (!hasA && (ignoreNull || (options & mtcoIgnoreNullKey)))
             continue;
         bool fullMatch = true;
-        if (hasA && hasB) {
-            const TFieldType type = field->DataType();
-            const void *va = a + 1;
-            const void *vb = b + 1;
-            QByteArray unpackedA;
-            QByteArray unpackedB;
-            std::uint32_t lengthA = 0;
-            std::uint32_t lengthB = 0;
-            const bool varLength = IsVarLength(field->FieldNo());
-            if (varLength) {
-                va = self.ValueBytes(FieldValueHandle(first, field), &lengthA);
-                vb = self.ValueBytes(FieldValueHandle(second, field), &lengthB);
-                if ((FieldFlags(field->FieldNo()) & kFieldCompressed) && OnDecompressField) {
-                    unpackedA = OnDecompressField(field, static_cast<const std::uint8_t *>(va), lengthA);
-                    unpackedB = OnDecompressField(field, static_cast<const std::uint8_t *>(vb), lengthB);
-                    va = unpackedA.constData();
-                    vb = unpackedB.constData();
-                    lengthA = static_cast<std::uint32_t>(unpackedA.size());
-                    lengthB = static_cast<std::uint32_t>(unpackedB.size());
-                }
-            }
-            if (OnCompareFields) {
-                result = 0;
-                OnCompareFields(va, vb, field, type, options, fullMatch, result);
-            } else if (varLength && (type == ftString || type == ftFixedChar)) {
-                result = CompareStrings(TextOf(va, lengthA / kCharSize), TextOf(vb, lengthB / kCharSize),
-                                        options, localeId_, fullMatch);
-            } else if (varLength && (!va || !vb)) {
-                result = 0;
-            } else {
-                result = CompareValues(va, vb, type, options, localeId_, fullMatch);
-            }
-        } else {
+        if (hasA && hasB)
+            result = CompareField(key, first, second, a, b, options, fullMatch);
+        else
             result = hasA ? 1 : (hasB ? -1 : 0);
-        }
         switch (mode) {
         case cmEqual: if (result != 0 || !fullMatch) return result; break;
         case cmLess: if (result < 0) return result; break;
@@ -653,6 +675,27 @@ int TVemtCommon::CompareRecords(const TVemtFieldList &fields, int count, const T
         }
     }
     return result;
+}
+
+int TVemtCommon::CompareRecords(const TVemtFieldList &fields, int count, const TVemtRecord *first,
+                                const TVemtRecord *second, bool ignoreNull, bool partial, int mode) const
+{
+    if (!first || !second)
+        return 0;
+    Locker lock(const_cast<TVemtCommon &>(*this));
+    const int n = (count <= 0 || count > fields.Count()) ? fields.Count() : count;
+    // The usual short lists need no allocation.
+    constexpr int kShortList = 8;
+    TVemtKeyField shortKeys[kShortList];
+    std::vector<TVemtKeyField> longKeys;
+    TVemtKeyField *keys = shortKeys;
+    if (n > kShortList) {
+        longKeys.resize(static_cast<size_t>(n));
+        keys = longKeys.data();
+    }
+    for (int i = 0; i < n; ++i)
+        keys[i] = KeyField(fields.Fields(i), fields.Options(i));
+    return CompareKeys(keys, n, first, second, ignoreNull, partial, mode);
 }
 
 // ---------------------------------------------------------------------------

@@ -103,6 +103,16 @@ class TVemtIndex;
 class TVemtIndexes;
 class TVemtCommon;
 
+// A field of a compared list, resolved against the store's layout once.
+struct TVemtKeyField {
+    TField *Field = nullptr;
+    TFieldType Type = ftUnknown;
+    TVemtMemTableCompareOptions Options = 0;
+    int Offset = 0;          // of the null byte in the record's data
+    bool VarLength = false;  // value in a value block
+    bool Compressed = false; // value block passes OnDecompressField
+};
+
 // A field list with compare options per field: what an index, a sort, a
 // locate or a master/detail link compares on.
 class TVemtFieldList {
@@ -249,6 +259,13 @@ public:
     // count <= 0). See TVemtCompareMode for when it stops.
     int CompareRecords(const TVemtFieldList &fields, int count, const TVemtRecord *first,
                        const TVemtRecord *second, bool ignoreNull, bool partial, int mode) const;
+    // The same on key fields resolved beforehand (PrepareKeyFields), for the
+    // long loops of sorting and searching.
+    // Requires: the caller holds the lock; the layout has not changed since.
+    int CompareKeys(const TVemtKeyField *keys, int count, const TVemtRecord *first, const TVemtRecord *second,
+                    bool ignoreNull, bool partial, int mode) const;
+    TVemtKeyField KeyField(TField *field, TVemtMemTableCompareOptions options) const;
+    void PrepareKeyFields(const TVemtFieldList &fields, std::vector<TVemtKeyField> &keys) const;
 
     // The record list: slots, empty ones included.
     int RecordCount() const { return static_cast<int>(records_.size()); }
@@ -336,6 +353,9 @@ private:
     friend class TVemtCommonTestAccess;
 
     void LayoutFieldDef(TFieldDef &def);
+    int CompareField(const TVemtKeyField &key, const TVemtRecord *first, const TVemtRecord *second,
+                     const std::uint8_t *a, const std::uint8_t *b, TVemtMemTableCompareOptions options,
+                     bool &fullMatch) const;
     std::uint32_t DrawDataID() const;
     void FreeRecordUnlocked(TVemtRecord *record, bool withValues, bool withVersions);
     void FreeAllRecords();

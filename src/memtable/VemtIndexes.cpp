@@ -8,6 +8,7 @@
 #include "memtable/VemtIndexes.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace zorbel {
 namespace {
@@ -16,6 +17,7 @@ constexpr int kBisectMinimum = 21;   // entries from which a key search bisects
 constexpr int kQuickSortMinimum = 6; // ranges below this wait for the insertion sort
 constexpr int kProgressStep = 100;   // entries between progress reports
 constexpr int kFilteredCapacity = 100;
+constexpr int kPrefetchDistance = 8; // entries ahead whose records are fetched
 
 const QString kDupKeyMessage = QStringLiteral("Duplicate index value. Operation aborted.");
 
@@ -52,6 +54,71 @@ std::vector<FieldSpec> ParseFieldList(const QString &text)
     return specs;
 }
 
+// Quicksort of entries low..high (median of three, ranges below 6 entries left
+// alone), then one insertion sort over the whole range. compare(a, b) gives
+// -1, 0 or 1 and never 0 for two different records (ties are broken).
+template <class Compare>
+void QuickSortEntries(std::vector<TVemtRecord *> &entries, int low, int high, int prefetchOffset,
+                      const Compare &compare)
+{
+    // Recurse into the smaller part and loop on the larger one, so the stack
+    // stays logarithmic whatever the data.
+    while (high - low + 1 >= kQuickSortMinimum) {
+        const int mid = low + (high - low) / 2;
+        if (compare(entries[mid], entries[low]) < 0)
+            std::swap(entries[mid], entries[low]);
+        if (compare(entries[high], entries[low]) < 0)
+            std::swap(entries[high], entries[low]);
+        if (compare(entries[high], entries[mid]) < 0)
+            std::swap(entries[high], entries[mid]);
+        std::swap(entries[mid], entries[high - 1]);
+        const TVemtRecord *pivot = entries[high - 1];
+        int i = low;
+        int j = high - 1;
+        // The two scans walk the entry list in order but reach the records
+        // through pointers; fetching the records ahead hides the cache misses.
+        const auto prefetch = [&](int at) {
+            if (at >= low && at <= high)
+                __builtin_prefetch(entries[static_cast<size_t>(at)]->Data() + prefetchOffset);
+        };
+        for (;;) {
+            do
+                prefetch(i + kPrefetchDistance);
+            while (compare(entries[++i], pivot) < 0);
+            do
+                prefetch(j - kPrefetchDistance);
+            while (compare(entries[--j], pivot) > 0);
+            if (j < i)
+                break;
+            std::swap(entries[i], entries[j]);
+        }
+        std::swap(entries[i], entries[high - 1]);
+        if (i - low < high - i) {
+            QuickSortEntries(entries, low, i - 1, prefetchOffset, compare);
+            low = i + 1;
+        } else {
+            QuickSortEntries(entries, i + 1, high, prefetchOffset, compare);
+            high = i - 1;
+        }
+    }
+}
+
+template <class Compare>
+void SortEntries(std::vector<TVemtRecord *> &entries, int first, int last, int prefetchOffset,
+                 const Compare &compare)
+{
+    QuickSortEntries(entries, first, last, prefetchOffset, compare);
+    for (int i = first + 1; i <= last; ++i) {
+        TVemtRecord *record = entries[i];
+        int j = i - 1;
+        while (j >= first && compare(entries[j], record) > 0) {
+            entries[j + 1] = entries[j];
+            --j;
+        }
+        entries[j + 1] = record;
+    }
+}
+
 bool IsIndexableType(TFieldType type)
 {
     return TVemtCommon::IsSupportedType(type) && !TVemtCommon::IsBlobType(type) && type != ftBytes
@@ -59,6 +126,34 @@ bool IsIndexableType(TFieldType type)
 }
 
 } // namespace
+
+// Compares two records on one fixed-size numeric key of type T the way
+// TVemtCommon::CompareKeys does (nulls first, descending reverses values
+// only), then breaks ties as the index does.
+template <typename T> struct TVemtIndex::FixedKeyCompare {
+    const TVemtIndex *Index;
+    int Offset;
+    bool Descending;
+
+    int operator()(const TVemtRecord *first, const TVemtRecord *second) const
+    {
+        const std::uint8_t *a = first->Data() + Offset;
+        const std::uint8_t *b = second->Data() + Offset;
+        int result;
+        if (a[0] != 0 && b[0] != 0) {
+            T x;
+            T y;
+            std::memcpy(&x, a + 1, sizeof(T));
+            std::memcpy(&y, b + 1, sizeof(T));
+            result = x < y ? -1 : (y < x ? 1 : 0);
+            if (Descending)
+                result = -result;
+        } else {
+            result = a[0] != 0 ? 1 : (b[0] != 0 ? -1 : 0);
+        }
+        return result != 0 ? result : Index->TieBreak(first, second);
+    }
+};
 
 // ---------------------------------------------------------------------------
 // Field lists
@@ -156,14 +251,11 @@ void TVemtIndex::Load()
     }
 }
 
-int TVemtIndex::CompareRecords(const TVemtRecord *first, const TVemtRecord *second, bool partial,
-                               bool tieBreak) const
+int TVemtIndex::TieBreak(const TVemtRecord *first, const TVemtRecord *second) const
 {
-    int result = store_.CompareRecords(fields_, 0, first, second, false, partial, cmEqual);
-    if (result != 0 || !tieBreak)
-        return result;
     const bool firstPlaced = first->Position >= 0;
     const bool secondPlaced = second->Position >= 0;
+    int result = 0;
     if (!firstPlaced && !secondPlaced)
         result = first->SlotIndex < second->SlotIndex ? -1 : (first->SlotIndex > second->SlotIndex ? 1 : 0);
     else if (firstPlaced != secondPlaced)
@@ -173,68 +265,61 @@ int TVemtIndex::CompareRecords(const TVemtRecord *first, const TVemtRecord *seco
     return result;
 }
 
-void TVemtIndex::QuickSort(int low, int high)
+int TVemtIndex::CompareRecords(const TVemtRecord *first, const TVemtRecord *second, bool partial,
+                               bool tieBreak) const
 {
-    // Recurse into the smaller part and loop on the larger one, so the stack
-    // stays logarithmic whatever the data.
-    while (high - low + 1 >= kQuickSortMinimum) {
-        auto less = [this](const TVemtRecord *a, const TVemtRecord *b) { return CompareRecords(a, b, false, true) < 0; };
-        const int mid = low + (high - low) / 2;
-        if (less(entries_[mid], entries_[low]))
-            std::swap(entries_[mid], entries_[low]);
-        if (less(entries_[high], entries_[low]))
-            std::swap(entries_[high], entries_[low]);
-        if (less(entries_[high], entries_[mid]))
-            std::swap(entries_[high], entries_[mid]);
-        std::swap(entries_[mid], entries_[high - 1]);
-        const TVemtRecord *pivot = entries_[high - 1];
-        int i = low;
-        int j = high - 1;
-        for (;;) {
-            while (CompareRecords(entries_[++i], pivot, false, true) < 0) {}
-            while (CompareRecords(entries_[--j], pivot, false, true) > 0) {}
-            if (j < i)
-                break;
-            std::swap(entries_[i], entries_[j]);
-        }
-        std::swap(entries_[i], entries_[high - 1]);
-        if (i - low < high - i) {
-            QuickSort(low, i - 1);
-            low = i + 1;
-        } else {
-            QuickSort(i + 1, high);
-            high = i - 1;
-        }
-    }
+    const int result = store_.CompareRecords(fields_, 0, first, second, false, partial, cmEqual);
+    return result != 0 || !tieBreak ? result : TieBreak(first, second);
 }
 
-void TVemtIndex::InsertionSort(int first, int last)
+void TVemtIndex::PrepareKeys()
 {
-    for (int i = first + 1; i <= last; ++i) {
-        TVemtRecord *record = entries_[i];
-        int j = i - 1;
-        while (j >= first && CompareRecords(entries_[j], record, false, true) > 0) {
-            entries_[j + 1] = entries_[j];
-            --j;
-        }
-        entries_[j + 1] = record;
-    }
+    store_.PrepareKeyFields(fields_, keys_);
+}
+
+int TVemtIndex::CompareEntries(const TVemtRecord *first, const TVemtRecord *second, bool partial,
+                               bool tieBreak) const
+{
+    const int result =
+        store_.CompareKeys(keys_.data(), static_cast<int>(keys_.size()), first, second, false, partial, cmEqual);
+    return result != 0 || !tieBreak ? result : TieBreak(first, second);
 }
 
 void TVemtIndex::SortRange(int first, int last)
 {
     TVemtCommon::Locker lock(store_);
+    PrepareKeys();
     if (first < last) {
-        QuickSort(first, last);
-        InsertionSort(first, last);
+        const auto general = [this](const TVemtRecord *a, const TVemtRecord *b) {
+            return CompareEntries(a, b, false, true);
+        };
+        const int prefetchOffset = keys_.empty() ? 0 : keys_.front().Offset;
+        // One fixed-size numeric key (the analysis windows' sorts on an amount)
+        // is compared inline; it orders exactly as CompareEntries does.
+        const bool oneFixedKey = keys_.size() == 1 && !keys_[0].VarLength && !store_.OnCompareFields;
+        const TFieldType type = oneFixedKey ? keys_[0].Type : ftUnknown;
+        const auto sortAs = [&](auto sample) {
+            const FixedKeyCompare<decltype(sample)> compare{this, keys_[0].Offset,
+                                                            (keys_[0].Options & mtcoDescending) != 0};
+            SortEntries(entries_, first, last, prefetchOffset, compare);
+        };
+        switch (type) {
+        case ftSmallint: sortAs(std::int16_t()); break;
+        case ftWord: sortAs(std::uint16_t()); break;
+        case ftInteger: case ftAutoInc: case ftDate: case ftTime: sortAs(std::int32_t()); break;
+        case ftLargeint: sortAs(std::int64_t()); break;
+        case ftFloat: case ftCurrency: case ftDateTime: sortAs(double()); break;
+        default: SortEntries(entries_, first, last, prefetchOffset, general); break;
+        }
     }
     ordered_ = true;
 }
 
 void TVemtIndex::CheckUnique()
 {
+    PrepareKeys();
     for (int i = 1; i < Count(); ++i)
-        if (CompareRecords(entries_[i - 1], entries_[i], false, false) == 0)
+        if (CompareEntries(entries_[i - 1], entries_[i], false, false) == 0)
             throw EMemTableDupKey(kDupKeyMessage);
 }
 
@@ -262,11 +347,12 @@ void TVemtIndex::Rebuild()
 TVemtSearchResult TVemtIndex::Search(TVemtRecord *key, const TVemtFieldList *fields, bool respectFilter,
                                      bool partial)
 {
-    const TVemtFieldList &list = fields ? *fields : fields_;
-    auto compare = [&](const TVemtRecord *entry, bool withPartial) {
-        return store_.CompareRecords(list, 0, key, entry, false, withPartial, cmEqual);
-    };
     TVemtCommon::Locker lock(store_);
+    std::vector<TVemtKeyField> keys;
+    store_.PrepareKeyFields(fields ? *fields : fields_, keys);
+    auto compare = [&](const TVemtRecord *entry, bool withPartial) {
+        return store_.CompareKeys(keys.data(), static_cast<int>(keys.size()), key, entry, false, withPartial, cmEqual);
+    };
     table_.Progress(0, mtpcSearch);
     TVemtSearchResult result;
     const int count = Count();
@@ -510,13 +596,15 @@ TVemtSearchResult TVemtIndexes::SearchCurrent(const TVemtFieldList &fields, TVem
         return current->Search(key, &fields, respectFilter, partial);
     TVemtCommon &store = table_.Store();
     TVemtCommon::Locker lock(store);
+    std::vector<TVemtKeyField> keys;
+    store.PrepareKeyFields(fields, keys);
     TVemtSearchResult result;
     const bool recalc = table_.RecalcOnIndex();
     for (int i = 0; i < current->Count(); ++i) {
         TVemtRecord *entry = current->Entry(i);
         if (recalc)
             table_.CalcRecordFields(entry);
-        const int c = store.CompareRecords(fields, 0, key, entry, false, partial, cmEqual);
+        const int c = store.CompareKeys(keys.data(), static_cast<int>(keys.size()), key, entry, false, partial, cmEqual);
         result.LastCompare = c;
         if (c == 0 && (!respectFilter || table_.AcceptRecord(entry))) {
             result.Found = true;

@@ -93,8 +93,12 @@ public:
 private:
     friend class TVemtIndexes;
 
-    void QuickSort(int low, int high);
-    void InsertionSort(int first, int last);
+    // Resolves the fields against the store's layout for the loops below.
+    void PrepareKeys();
+    // CompareRecords on the prepared keys. Requires: PrepareKeys, the lock.
+    int CompareEntries(const TVemtRecord *first, const TVemtRecord *second, bool partial, bool tieBreak) const;
+    int TieBreak(const TVemtRecord *first, const TVemtRecord *second) const;
+    template <typename T> struct FixedKeyCompare;
     void CheckUnique();
     int ScanForSlot(int from, std::int32_t slot) const;
 
@@ -104,6 +108,7 @@ private:
     TVemtCommon &store_;                  // the table's store
     std::vector<TVemtRecord *> entries_;  // records of the store, in index order
     TVemtFieldList fields_;               // fields with their compare options
+    std::vector<TVemtKeyField> keys_;     // fields_ resolved by PrepareKeys
     TVemtMemTableCompareOptions options_; // index-level options (unique, non-maintained)
     bool sorted_;                         // entries kept in key order
     bool internal_;                       // made by the table itself

@@ -139,6 +139,49 @@ TEST_F(VemtIndexTest, SortIsByCollationWithEqualKeysInSlotOrder)
     EXPECT_EQ(Names().mid(5, 3), (QStringList{"Ёлка", "ёлка", "Жук"})) << "case-blind: slot order";
 }
 
+// A sort on one number field takes an inline comparison; it must order as the
+// general comparison of several fields does when the others are equal.
+TEST_F(VemtIndexTest, SortOnOneNumberFieldOrdersAsTheGeneralComparison)
+{
+    std::mt19937 random(7);
+    for (int i = 0; i < 300; ++i) {
+        TVemtRecord *record = Add(QStringLiteral("same"), static_cast<double>(random() % 40) - 20,
+                                  static_cast<std::int16_t>(static_cast<int>(random() % 50) - 25));
+        if (random() % 10 == 0)
+            table.SetNull(record, QStringLiteral("sdt"));
+        if (random() % 10 == 0)
+            table.SetNull(record, QStringLiteral("id"));
+    }
+    const struct {
+        const char *single;
+        TVemtMemTableCompareOptions options;
+        const char *general;
+    } cases[] = {
+        {"sdt", 0, "sdt;nm"}, {"sdt", mtcoDescending, "sdt:D;nm"}, {"id", 0, "id;nm"}, {"id:D", 0, "id:D;nm"}};
+    for (const auto &c : cases) {
+        table.Sort(QString::fromLatin1(c.general));
+        const std::vector<int> expected = Slots();
+        table.Sort(QString::fromLatin1(c.single), c.options);
+        EXPECT_EQ(Slots(), expected) << c.single;
+    }
+    // Nulls first, equal amounts in slot order.
+    table.Sort(QStringLiteral("sdt"));
+    const std::vector<TVemtRecord *> ordered = table.Ordered();
+    for (size_t i = 1; i < ordered.size(); ++i) {
+        const bool nullBefore = table.IsNull(ordered[i - 1], QStringLiteral("sdt"));
+        const bool nullHere = table.IsNull(ordered[i], QStringLiteral("sdt"));
+        ASSERT_FALSE(!nullBefore && nullHere);
+        if (nullBefore && !nullHere)
+            continue;
+        if (nullBefore == nullHere && (nullHere || table.Value<double>(ordered[i - 1], QStringLiteral("sdt"))
+                                                       == table.Value<double>(ordered[i], QStringLiteral("sdt"))))
+            ASSERT_LT(ordered[i - 1]->SlotIndex, ordered[i]->SlotIndex);
+        else
+            ASSERT_LT(table.Value<double>(ordered[i - 1], QStringLiteral("sdt")),
+                      table.Value<double>(ordered[i], QStringLiteral("sdt")));
+    }
+}
+
 TEST_F(VemtIndexTest, BlankSortReturnsToRowOrderAndClosedTableIsNotSorted)
 {
     Add(QStringLiteral("б"));
