@@ -480,9 +480,9 @@ std::uint32_t TVemtCommon::CopyValue(std::uint32_t handle)
 
 void TVemtCommon::FreeValue(std::uint32_t handle)
 {
-    if (handle == 0)
-        return;
     Locker lock(*this);
+    if (handle == 0 || handle > blocks_.size() || !blocks_[handle - 1])
+        return;
     delete[] blocks_[handle - 1];
     blocks_[handle - 1] = nullptr;
     freeBlocks_.push_back(handle);
@@ -490,7 +490,7 @@ void TVemtCommon::FreeValue(std::uint32_t handle)
 
 std::uint8_t *TVemtCommon::ValueBytes(std::uint32_t handle, std::uint32_t *length)
 {
-    std::uint8_t *block = handle ? blocks_[handle - 1] : nullptr;
+    std::uint8_t *block = handle != 0 && handle <= blocks_.size() ? blocks_[handle - 1] : nullptr;
     if (length)
         *length = block ? Load<std::uint32_t>(block) : 0;
     return block ? block + 4 : nullptr;
@@ -593,6 +593,7 @@ TVemtKeyField TVemtCommon::KeyField(TField *field, TVemtMemTableCompareOptions o
     const int fieldNo = field->FieldNo();
     key.Offset = fieldNo > 0 && fieldNo <= fieldCount_ ? fieldOffset_[fieldNo] : calcStart_ + field->Offset();
     key.VarLength = IsVarLength(fieldNo);
+    key.MaxUnits = std::max(field->Size(), 0);
     key.Compressed = key.VarLength && (fieldFlags_[fieldNo] & kFieldCompressed);
     return key;
 }
@@ -608,8 +609,12 @@ int TVemtCommon::CompareField(const TVemtKeyField &key, const TVemtRecord *first
                               const std::uint8_t *a, const std::uint8_t *b, TVemtMemTableCompareOptions options,
                               bool &fullMatch) const
 {
-    if (!key.VarLength && !OnCompareFields)
+    if (!key.VarLength && !OnCompareFields) {
+        if (key.Type == ftString || key.Type == ftFixedChar)
+            return CompareStrings(TextOf(a + 1, key.MaxUnits), TextOf(b + 1, key.MaxUnits), options, localeId_,
+                                  fullMatch);
         return CompareValues(a + 1, b + 1, key.Type, options, localeId_, fullMatch);
+    }
     auto &self = const_cast<TVemtCommon &>(*this);
     const void *va = a + 1;
     const void *vb = b + 1;

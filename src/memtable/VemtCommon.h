@@ -109,6 +109,7 @@ struct TVemtKeyField {
     TFieldType Type = ftUnknown;
     TVemtMemTableCompareOptions Options = 0;
     int Offset = 0;          // of the null byte in the record's data
+    int MaxUnits = 0;        // characters of a text field (its Size)
     bool VarLength = false;  // value in a value block
     bool Compressed = false; // value block passes OnDecompressField
 };

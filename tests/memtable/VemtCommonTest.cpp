@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 namespace zorbel {
 
 // Reaches the serial counter, which only billions of stores could move.
@@ -488,6 +492,37 @@ TEST(VemtSettings, AttachedTables)
     EXPECT_EQ(MessageOf([&] { store.AttachTable(&third); }), QStringLiteral("Table must be closed for this operation."));
     EXPECT_EQ(MessageOf([&] { store.SetAttachMaxCount(3); }), QStringLiteral("Table must be closed for this operation."));
     store.DetachTable(&other);
+}
+
+// One re-entrant lock per store: another thread waits while this one holds
+// it; a Standalone store takes no lock.
+TEST(VemtLock, StoreOperationsWaitForTheHolderUnlessStandalone)
+{
+    using namespace std::chrono_literals;
+    StoreTable table;
+    table.FieldDefs().Add(QStringLiteral("n"), ftInteger);
+    table.Open();
+    TVemtCommon &store = table.Store();
+    for (bool standalone : {false, true}) {
+        store.SetStandalone(standalone);
+        std::atomic<bool> stored{false};
+        std::thread other;
+        {
+            TVemtCommon::Locker lock(store);
+            TVemtCommon::Locker again(store);
+            other = std::thread([&] {
+                store.StoreRecord(store.NewRecord());
+                stored = true;
+            });
+            const auto until = std::chrono::steady_clock::now() + (standalone ? 5s : 100ms);
+            while (!stored && std::chrono::steady_clock::now() < until)
+                std::this_thread::sleep_for(1ms);
+            EXPECT_EQ(stored.load(), standalone);
+        }
+        other.join();
+        EXPECT_TRUE(stored);
+    }
+    EXPECT_EQ(store.RecordCount(), 2);
 }
 
 } // namespace

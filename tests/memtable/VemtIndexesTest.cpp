@@ -365,6 +365,15 @@ TEST_F(VemtIndexTest, DisabledUpkeepMarksUnorderedButDeletesStillLeaveNoReferenc
     EXPECT_TRUE(sorted->Ordered()) << "deletions are kept while indexes are off";
     EXPECT_EQ(Names(), (QStringList{"б", "в"}));
     EXPECT_EQ(table.Indexes().RowOrderIndex()->Count(), 0) << "unordered row order dropped its references";
+
+    // Switched on again, upkeep does not patch an index that missed records:
+    // it stays unordered until rebuilt.
+    table.enableIndexes = false;
+    Add(QStringLiteral("г"));
+    table.enableIndexes = true;
+    Add(QStringLiteral("а"));
+    EXPECT_FALSE(sorted->Ordered());
+    EXPECT_EQ(Names(), (QStringList{"а", "б", "в", "г"}));
 }
 
 // Random inserts, edits and deletes against a plain sorted copy.
