@@ -15,6 +15,7 @@
 #include <QRandomGenerator>
 #include <cstring>
 #include <limits>
+#include <memory>
 
 namespace zorbel {
 namespace {
@@ -40,15 +41,43 @@ int Sign(T a, T b)
     return a < b ? -1 : (b < a ? 1 : 0);
 }
 
-// Text of a zero-terminated UTF-16 value of at most maxUnits units.
-QStringView TextOf(const void *p, qsizetype maxUnits)
-{
-    const auto *units = static_cast<const char16_t *>(p);
-    qsizetype n = 0;
-    while (n < maxUnits && Load<char16_t>(units + n) != 0)
-        ++n;
-    return QStringView(units, n);
-}
+// Text of a zero-terminated UTF-16 value of at most maxUnits units. Values
+// in a record may start at an odd address; such a text is copied to an
+// aligned buffer before it is read as characters.
+class TextOf {
+public:
+    TextOf(const void *p, qsizetype maxUnits)
+    {
+        if (reinterpret_cast<std::uintptr_t>(p) % alignof(char16_t) == 0) {
+            const auto *units = static_cast<const char16_t *>(p);
+            qsizetype n = 0;
+            while (n < maxUnits && units[n] != 0)
+                ++n;
+            view_ = QStringView(units, n);
+            return;
+        }
+        const auto *bytes = static_cast<const std::uint8_t *>(p);
+        qsizetype n = 0;
+        while (n < maxUnits && (bytes[2 * n] != 0 || bytes[2 * n + 1] != 0))
+            ++n;
+        char16_t *copy = small_;
+        if (n > kSmall) {
+            large_ = std::make_unique<char16_t[]>(static_cast<size_t>(n));
+            copy = large_.get();
+        }
+        std::memcpy(copy, p, static_cast<size_t>(n) * sizeof(char16_t));
+        view_ = QStringView(copy, n);
+    }
+    TextOf(const TextOf &) = delete;
+    TextOf &operator=(const TextOf &) = delete;
+    operator QStringView() const { return view_; }
+
+private:
+    static constexpr qsizetype kSmall = 64;
+    char16_t small_[kSmall];
+    std::unique_ptr<char16_t[]> large_;
+    QStringView view_;
+};
 
 // Whether the collation serves the locale: the neutral, user and system
 // defaults (the program runs with the Russian locale) and every Russian one.
@@ -521,6 +550,19 @@ std::uint32_t TVemtCommon::FieldValueHandle(const TVemtRecord *record, const TFi
 // ---------------------------------------------------------------------------
 // Comparison
 
+int TVemtCommon::CompareTexts(const void *first, qsizetype maxFirst, const void *second, qsizetype maxSecond,
+                              TVemtMemTableCompareOptions options, int locale, bool &fullMatch)
+{
+    if (options & (mtcoPartialKey | mtcoIgnoreLocale))
+        return CompareStrings(TextOf(first, maxFirst), TextOf(second, maxSecond), options, locale, fullMatch);
+    // The usual case compares in place, without measuring the texts first.
+    if (!IsCollationLocale(locale))
+        throw EMemTableInvalidLocale(QStringLiteral("Invalid locale. %1").arg(locale));
+    const int result = CompareRussianText(first, maxFirst, second, maxSecond, (options & mtcoCaseInsensitive) != 0);
+    const int sign = result < 0 ? -1 : (result > 0 ? 1 : 0);
+    return (options & mtcoDescending) ? -sign : sign;
+}
+
 int TVemtCommon::CompareStrings(QStringView first, QStringView second, TVemtMemTableCompareOptions options,
                                 int locale, bool &fullMatch)
 {
@@ -549,9 +591,8 @@ int TVemtCommon::CompareValues(const void *first, const void *second, TFieldType
     int result = 0;
     switch (type) {
     case ftString: case ftFixedChar:
-        return CompareStrings(TextOf(first, std::numeric_limits<qsizetype>::max()),
-                              TextOf(second, std::numeric_limits<qsizetype>::max()), options, locale,
-                              fullMatch);
+        return CompareTexts(first, std::numeric_limits<qsizetype>::max(), second,
+                            std::numeric_limits<qsizetype>::max(), options, locale, fullMatch);
     case ftSmallint:
         result = Sign(Load<std::int16_t>(first), Load<std::int16_t>(second));
         break;
@@ -611,8 +652,7 @@ int TVemtCommon::CompareField(const TVemtKeyField &key, const TVemtRecord *first
 {
     if (!key.VarLength && !OnCompareFields) {
         if (key.Type == ftString || key.Type == ftFixedChar)
-            return CompareStrings(TextOf(a + 1, key.MaxUnits), TextOf(b + 1, key.MaxUnits), options, localeId_,
-                                  fullMatch);
+            return CompareTexts(a + 1, key.MaxUnits, b + 1, key.MaxUnits, options, localeId_, fullMatch);
         return CompareValues(a + 1, b + 1, key.Type, options, localeId_, fullMatch);
     }
     auto &self = const_cast<TVemtCommon &>(*this);
@@ -640,8 +680,7 @@ int TVemtCommon::CompareField(const TVemtKeyField &key, const TVemtRecord *first
         return result;
     }
     if (key.Type == ftString || key.Type == ftFixedChar)
-        return CompareStrings(TextOf(va, lengthA / kCharSize), TextOf(vb, lengthB / kCharSize), options, localeId_,
-                              fullMatch);
+        return CompareTexts(va, lengthA / kCharSize, vb, lengthB / kCharSize, options, localeId_, fullMatch);
     // Other variable-length types have no order.
     return 0;
 }

@@ -256,6 +256,10 @@ public:
     // Compares two texts with the options (see CompareValues).
     static int CompareStrings(QStringView first, QStringView second, TVemtMemTableCompareOptions options,
                               int locale, bool &fullMatch);
+    // The same for zero-terminated UTF-16 values of at most maxFirst and
+    // maxSecond units, at any address.
+    static int CompareTexts(const void *first, qsizetype maxFirst, const void *second, qsizetype maxSecond,
+                            TVemtMemTableCompareOptions options, int locale, bool &fullMatch);
     // Compares two records on the first `count` fields of the list (all when
     // count <= 0). See TVemtCompareMode for when it stops.
     int CompareRecords(const TVemtFieldList &fields, int count, const TVemtRecord *first,

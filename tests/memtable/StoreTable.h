@@ -68,9 +68,23 @@ public:
         if (store_->IsVarLength(field->FieldNo())) {
             std::uint32_t length = 0;
             const std::uint8_t *bytes = store_->ValueBytes(store_->FieldValueHandle(record, field), &length);
-            return QString(reinterpret_cast<const QChar *>(bytes), length / 2);
+            return TextAt(bytes, length / 2);
         }
-        return QString(reinterpret_cast<const QChar *>(p + 1));
+        return TextAt(p + 1, field->Size());
+    }
+    // Text of at most maxUnits UTF-16 units up to a zero, read byte-wise
+    // (values in a record may lie at odd addresses).
+    static QString TextAt(const std::uint8_t *bytes, int maxUnits)
+    {
+        QString text;
+        for (int i = 0; i < maxUnits; ++i) {
+            char16_t unit;
+            std::memcpy(&unit, bytes + 2 * i, 2);
+            if (unit == 0)
+                break;
+            text += QChar(unit);
+        }
+        return text;
     }
     template <typename T> T Value(const TVemtRecord *record, const QString &name) const
     {

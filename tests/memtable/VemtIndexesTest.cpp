@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <random>
 
@@ -255,8 +256,10 @@ TEST_F(VemtIndexTest, SearchScansBelow21EntriesAndBisectsFrom21)
     table.Store().OnCompareFields = [&](const void *a, const void *b, TField *, TFieldType,
                                         TVemtMemTableCompareOptions, bool &, int &result) {
         ++compares;
-        const double x = *static_cast<const double *>(a);
-        const double y = *static_cast<const double *>(b);
+        double x;
+        double y;
+        std::memcpy(&x, a, sizeof x);
+        std::memcpy(&y, b, sizeof y);
         result = x < y ? -1 : (x > y ? 1 : 0);
     };
     for (int count : {20, 21}) {

@@ -6,6 +6,7 @@
 
 #include <QChar>
 #include <array>
+#include <cstring>
 #include <cstdint>
 #include <memory>
 
@@ -57,38 +58,75 @@ const WeightTable &Weights()
     return *table;
 }
 
-} // namespace
+// A text being compared: units read one by one (by memcpy, so the text may
+// lie at any address), ending at its size or, for a zero-terminated text,
+// at its first zero unit.
+class Units {
+public:
+    Units(const void *data, qsizetype size, bool zeroTerminated)
+        : bytes_(static_cast<const unsigned char *>(data)), size_(size), zeroTerminated_(zeroTerminated)
+    {
+    }
+    // The unit at i; false past the end of the text.
+    bool At(qsizetype i, char16_t &unit) const
+    {
+        if (i >= size_)
+            return false;
+        std::memcpy(&unit, bytes_ + 2 * i, sizeof unit);
+        return !(zeroTerminated_ && unit == 0);
+    }
 
-int CompareRussian(QStringView a, QStringView b, bool ignoreCase)
+private:
+    const unsigned char *bytes_;
+    qsizetype size_;
+    bool zeroTerminated_;
+};
+
+int Compare(const Units &a, const Units &b, bool ignoreCase)
 {
     const WeightTable &weight = Weights();
-    const char16_t *pa = a.utf16();
-    const char16_t *pb = b.utf16();
-    const qsizetype common = std::min(a.size(), b.size());
-    for (qsizetype i = 0; i < common; ++i) {
-        if (pa[i] == pb[i])
-            continue;
-        const std::uint32_t wa = weight[pa[i]];
-        const std::uint32_t wb = weight[pb[i]];
-        if (wa != wb)
-            return wa < wb ? -1 : 1;
+    char16_t ua = 0;
+    char16_t ub = 0;
+    qsizetype i = 0;
+    for (;; ++i) {
+        const bool hasA = a.At(i, ua);
+        const bool hasB = b.At(i, ub);
+        if (!hasA || !hasB) {
+            if (hasA != hasB)
+                return hasA ? 1 : -1;
+            break;
+        }
+        if (ua != ub && weight[ua] != weight[ub])
+            return weight[ua] < weight[ub] ? -1 : 1;
     }
-    if (a.size() != b.size())
-        return a.size() < b.size() ? -1 : 1;
     if (ignoreCase)
         return 0;
     // Equal apart from case: the first character that differs decides, its
     // lower-case form first.
-    for (qsizetype i = 0; i < common; ++i) {
-        if (pa[i] == pb[i])
+    for (qsizetype j = 0; j < i; ++j) {
+        a.At(j, ua);
+        b.At(j, ub);
+        if (ua == ub)
             continue;
-        const bool lowerA = QChar(pa[i]).toLower().unicode() == pa[i];
-        const bool lowerB = QChar(pb[i]).toLower().unicode() == pb[i];
+        const bool lowerA = QChar(ua).toLower().unicode() == ua;
+        const bool lowerB = QChar(ub).toLower().unicode() == ub;
         if (lowerA != lowerB)
             return lowerA ? -1 : 1;
-        return pa[i] < pb[i] ? -1 : 1;
+        return ua < ub ? -1 : 1;
     }
     return 0;
+}
+
+} // namespace
+
+int CompareRussian(QStringView a, QStringView b, bool ignoreCase)
+{
+    return Compare(Units(a.utf16(), a.size(), false), Units(b.utf16(), b.size(), false), ignoreCase);
+}
+
+int CompareRussianText(const void *a, qsizetype maxA, const void *b, qsizetype maxB, bool ignoreCase)
+{
+    return Compare(Units(a, maxA, true), Units(b, maxB, true), ignoreCase);
 }
 
 } // namespace zorbel
