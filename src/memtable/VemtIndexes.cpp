@@ -356,7 +356,12 @@ TVemtSearchResult TVemtIndex::Search(TVemtRecord *key, const TVemtFieldList *fie
     table_.Progress(0, mtpcSearch);
     TVemtSearchResult result;
     const int count = Count();
-    if (!ordered_ || rowOrder_ || !sorted_ || count < kBisectMinimum) {
+    // A prefix (partial key) comparison can disagree with the collation's
+    // order ("еж" matches "ежа", which sorts after "ёж", which "еж" is below),
+    // so partial keys are looked for by scanning.
+    const bool partialKeys = std::any_of(keys.begin(), keys.end(),
+                                         [](const TVemtKeyField &k) { return (k.Options & mtcoPartialKey) != 0; });
+    if (!ordered_ || rowOrder_ || !sorted_ || count < kBisectMinimum || partialKeys) {
         const bool recalc = table_.RecalcOnIndex();
         for (int i = 0; i < count; ++i) {
             if (i > 0 && i % kProgressStep == 0)
@@ -468,6 +473,22 @@ int TVemtIndex::FindRecordPosition(const TVemtRecord *record)
     const int position = ScanForSlot(start, slot);
     // A record whose key no longer matches its place is still found.
     return position >= 0 || start == 0 ? position : ScanForSlot(0, slot);
+}
+
+int TVemtIndex::LowerBound(const TVemtRecord *values)
+{
+    TVemtCommon::Locker lock(store_);
+    PrepareKeys();
+    int low = 0;
+    int high = Count();
+    while (low < high) {
+        const int mid = low + (high - low) / 2;
+        if (CompareEntries(values, entries_[static_cast<size_t>(mid)], false, false) > 0)
+            low = mid + 1;
+        else
+            high = mid;
+    }
+    return low;
 }
 
 void TVemtIndex::InsertEntry(int position, TVemtRecord *record)
@@ -639,8 +660,7 @@ int TVemtIndexes::InsertPlace(TVemtIndex &index, TVemtRecord *values, int positi
             return std::clamp(position - 1, 0, index.Count());
         return index.Count();
     }
-    const TVemtSearchResult found = index.Search(values, nullptr, false, true);
-    return found.Position < 0 ? index.Count() : found.Position;
+    return index.LowerBound(values);
 }
 
 void TVemtIndexes::UpdateIndex(TVemtIndex &index, TVemtUpdateKind kind, TVemtRecord *record, int position,

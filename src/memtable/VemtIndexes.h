@@ -84,6 +84,11 @@ public:
     // Whether the record passes OnFilterIndex and the filter expression.
     bool PassesFilter(TVemtRecord *record);
 
+    // Where a record with these values goes: before the first entry whose key
+    // is not below them (so before equal keys). Requires: Ordered.
+    // The exact comparison is used: a prefix comparison can disagree with the
+    // collation's order ("ёж" sorts before "ежа", its prefix "еж" after).
+    int LowerBound(const TVemtRecord *values);
     void InsertEntry(int position, TVemtRecord *record);
     void RemoveEntry(int position);
 

@@ -292,6 +292,23 @@ TEST_F(VemtIndexTest, SearchScansBelow21EntriesAndBisectsFrom21)
     table.Store().OnCompareFields = nullptr;
 }
 
+// Ё weighs as Е before it weighs after it, so "ёж" sorts before "ежа" while
+// the prefix "еж" of "ежа" sorts before "ёж": a partial key must still find it.
+TEST_F(VemtIndexTest, PartialKeyFindsTextsAcrossYo)
+{
+    for (int i = 0; i < 30; ++i)
+        Add(i % 2 ? QStringLiteral("ёж%1").arg(i) : QStringLiteral("ежа%1").arg(i));
+    Add(QStringLiteral("ёж"));
+    table.Sort(QStringLiteral("nm"));
+    TVemtIndex *index = table.CurrentIndex();
+    TVemtFieldList partial;
+    BuildFieldList(table, partial, QStringLiteral("nm:P"));
+    const TVemtSearchResult found = index->Search(Key(QStringLiteral("еж")), &partial, false, false);
+    ASSERT_TRUE(found.Found);
+    EXPECT_EQ(table.String(index->Entry(found.Position), QStringLiteral("nm")), QStringLiteral("ежа0"));
+    EXPECT_EQ(found.Position, 16) << "the first match in index order, after ёж and ёж1..ёж29";
+}
+
 TEST_F(VemtIndexTest, SearchRespectingTheFilterMovesToTheNextVisibleMatch)
 {
     for (int i = 0; i < 30; ++i)

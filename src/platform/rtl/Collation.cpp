@@ -1,13 +1,19 @@
-// Russian collation: a weight per UTF-16 code unit, looked up in one table of
-// 65536 entries built on first use. The weight of a unit is the weight of its
-// lower-case form, so equal weights mean equal letters apart from case; the
-// group (see Collation.h) sits in the high half of the weight.
+// Russian collation: a primary weight per UTF-16 code unit, looked up in one
+// table of 65536 entries built on first use. The weight of a unit is the weight
+// of its lower-case form with Ё folded to Е, so equal weights mean equal
+// letters apart from case and Ё; the group (see Collation.h) sits in the high
+// half of the weight. The secondary and tertiary levels are only walked when
+// the primary level ties, which is rare in sorting.
+//
+// Texts are read unit by unit through memcpy, so that texts lying at odd
+// addresses in record buffers are compared in place; a zero-terminated text
+// ends at its first zero unit or its maximum, whichever comes first.
 #include "platform/rtl/Collation.h"
 
 #include <QChar>
 #include <array>
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 namespace zorbel {
@@ -19,8 +25,10 @@ constexpr std::uint32_t kGroupLatin = 0x20000;  // a-z
 constexpr std::uint32_t kGroupCyrillic = 0x30000; // Russian alphabet, then other Cyrillic
 constexpr std::uint32_t kGroupLetter = 0x40000; // other letters
 
-// The Russian alphabet in its order, lower case.
-constexpr char16_t kRussian[] = u"абвгдеёжзийклмнопрстуфхцчшщъыьэюя";
+constexpr char16_t kSmallYo = 0x0451, kCapitalYo = 0x0401, kSmallIe = 0x0435;
+
+// The Russian alphabet in its order, lower case, without ё (weighed as е).
+constexpr char16_t kRussian[] = u"абвгдежзийклмнопрстуфхцчшщъыьэюя";
 
 using WeightTable = std::array<std::uint32_t, 65536>;
 
@@ -33,7 +41,9 @@ std::unique_ptr<WeightTable> BuildWeights()
         russianRank[kRussian[i]] = i;
     for (std::uint32_t unit = 0; unit < 65536; ++unit) {
         const QChar c(static_cast<char16_t>(unit));
-        const char16_t lower = c.isSurrogate() ? c.unicode() : c.toLower().unicode();
+        char16_t lower = c.isSurrogate() ? c.unicode() : c.toLower().unicode();
+        if (lower == kSmallYo)
+            lower = kSmallIe;
         std::uint32_t weight;
         if (lower >= u'0' && lower <= u'9')
             weight = kGroupDigit + (lower - u'0');
@@ -58,9 +68,11 @@ const WeightTable &Weights()
     return *table;
 }
 
-// A text being compared: units read one by one (by memcpy, so the text may
-// lie at any address), ending at its size or, for a zero-terminated text,
-// at its first zero unit.
+bool IsYo(char16_t c) { return c == kSmallYo || c == kCapitalYo; }
+bool IsLowerCase(char16_t c) { return QChar(c).toLower().unicode() == c; }
+
+// A text being compared: units read one by one, ending at its size or, for a
+// zero-terminated text, at its first zero unit.
 class Units {
 public:
     Units(const void *data, qsizetype size, bool zeroTerminated)
@@ -87,10 +99,10 @@ int Compare(const Units &a, const Units &b, bool ignoreCase)
     const WeightTable &weight = Weights();
     char16_t ua = 0;
     char16_t ub = 0;
-    qsizetype i = 0;
-    for (;; ++i) {
-        const bool hasA = a.At(i, ua);
-        const bool hasB = b.At(i, ub);
+    qsizetype common = 0;
+    for (;; ++common) {
+        const bool hasA = a.At(common, ua);
+        const bool hasB = b.At(common, ub);
         if (!hasA || !hasB) {
             if (hasA != hasB)
                 return hasA ? 1 : -1;
@@ -99,17 +111,24 @@ int Compare(const Units &a, const Units &b, bool ignoreCase)
         if (ua != ub && weight[ua] != weight[ub])
             return weight[ua] < weight[ub] ? -1 : 1;
     }
+    // Same letters apart from case and Ё: the first Е/Ё difference decides.
+    for (qsizetype i = 0; i < common; ++i) {
+        a.At(i, ua);
+        b.At(i, ub);
+        if (IsYo(ua) != IsYo(ub))
+            return IsYo(ua) ? 1 : -1;
+    }
     if (ignoreCase)
         return 0;
     // Equal apart from case: the first character that differs decides, its
     // lower-case form first.
-    for (qsizetype j = 0; j < i; ++j) {
-        a.At(j, ua);
-        b.At(j, ub);
+    for (qsizetype i = 0; i < common; ++i) {
+        a.At(i, ua);
+        b.At(i, ub);
         if (ua == ub)
             continue;
-        const bool lowerA = QChar(ua).toLower().unicode() == ua;
-        const bool lowerB = QChar(ub).toLower().unicode() == ub;
+        const bool lowerA = IsLowerCase(ua);
+        const bool lowerB = IsLowerCase(ub);
         if (lowerA != lowerB)
             return lowerA ? -1 : 1;
         return ua < ub ? -1 : 1;

@@ -1,8 +1,8 @@
 // String routines of the runtime. The "Ansi" routines follow the Russian
 // locale (Cyrillic letters including Ё/ё change case and sort in the
 // alphabet); the plain ones (UpperCase, CompareText, CompareStr) touch only
-// ASCII letters and compare code by code, as the runtime's locale-free
-// routines did. Positions are 1-based where the names are the runtime's
+// ASCII letters and compare in Windows-1251 byte order, as the runtime's
+// locale-free routines did. Positions are 1-based where the names are the runtime's
 // (Pos, Copy).
 #pragma once
 
@@ -36,14 +36,14 @@ int Pos(const QString &sub, const QString &s);
 // count characters from the 1-based index; out-of-range parts are cut.
 QString Copy(const QString &s, int index, int count);
 
-// Locale comparisons (Russian): letters compare alphabetically, Latin before
-// Cyrillic, Е before Ё, digits before letters, other signs before digits;
-// AnsiCompareStr then puts a lower-case letter before its capital. Results
-// are < 0, 0 or > 0.
+// Locale comparisons in the Russian collation (Collation.h): AnsiCompareText
+// ignores case, AnsiCompareStr puts a lower-case letter before its capital.
+// Results are < 0, 0 or > 0.
 int AnsiCompareStr(const QString &a, const QString &b);
 int AnsiCompareText(const QString &a, const QString &b);
 bool AnsiSameText(const QString &a, const QString &b);
-// Code-by-code comparison; CompareText folds ASCII letters first.
+// Plain comparison in Windows-1251 byte order (Ё < ё < А..я after all
+// Latin); CompareText folds ASCII letters first.
 int CompareStr(const QString &a, const QString &b);
 int CompareText(const QString &a, const QString &b);
 bool SameText(const QString &a, const QString &b);
