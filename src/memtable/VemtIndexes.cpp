@@ -81,13 +81,15 @@ void QuickSortEntries(std::vector<TVemtRecord *> &entries, int low, int high, in
             if (at >= low && at <= high)
                 __builtin_prefetch(entries[static_cast<size_t>(at)]->Data() + prefetchOffset);
         };
+        // The bounds checks keep a comparison that is not a consistent order
+        // (an OnCompareFields handler, partial-key fields) inside the range.
         for (;;) {
             do
                 prefetch(i + kPrefetchDistance);
-            while (compare(entries[++i], pivot) < 0);
+            while (compare(entries[++i], pivot) < 0 && i < high - 1);
             do
                 prefetch(j - kPrefetchDistance);
-            while (compare(entries[--j], pivot) > 0);
+            while (compare(entries[--j], pivot) > 0 && j > low);
             if (j < i)
                 break;
             std::swap(entries[i], entries[j]);

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <numeric>
 #include <random>
 
 namespace zorbel {
@@ -181,6 +182,24 @@ TEST_F(VemtIndexTest, SortOnOneNumberFieldOrdersAsTheGeneralComparison)
             ASSERT_LT(table.Value<double>(ordered[i - 1], QStringLiteral("sdt")),
                       table.Value<double>(ordered[i], QStringLiteral("sdt")));
     }
+}
+
+// A compare handler that is no consistent order cannot make the sort leave
+// its range: every record is still listed once.
+TEST_F(VemtIndexTest, InconsistentCompareHandlerKeepsTheSortInRange)
+{
+    for (int i = 0; i < 500; ++i)
+        Add(QString::number(i));
+    std::mt19937 random(3);
+    table.Store().OnCompareFields = [&](const void *, const void *, TField *, TFieldType, TVemtMemTableCompareOptions,
+                                        bool &, int &result) { result = static_cast<int>(random() % 3) - 1; };
+    table.Sort(QStringLiteral("nm"));
+    table.Store().OnCompareFields = nullptr;
+    std::vector<int> listed = Slots();
+    std::sort(listed.begin(), listed.end());
+    std::vector<int> all(500);
+    std::iota(all.begin(), all.end(), 0);
+    EXPECT_EQ(listed, all);
 }
 
 TEST_F(VemtIndexTest, BlankSortReturnsToRowOrderAndClosedTableIsNotSorted)
