@@ -51,7 +51,7 @@ enum TVemtMemTableCompareOption : unsigned {
     mtcoCaseInsensitive = 1u << 1, // texts compare apart from case
     mtcoPartialKey = 1u << 2,      // the second text is cut to the first's length
     mtcoIgnoreNullKey = 1u << 3,   // a null first value skips the field
-    mtcoIgnoreLocale = 1u << 4,    // texts compare by code point, not by collation
+    mtcoIgnoreLocale = 1u << 4,    // texts compare in the runtime's plain order, not by collation
     mtcoUnique = 1u << 5,          // index: no two equal keys
     mtcoNonMaintained = 1u << 6,   // index: not kept up to date, rebuilt on use
 };
