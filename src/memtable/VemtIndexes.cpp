@@ -298,7 +298,8 @@ void TVemtIndex::SortRange(int first, int last)
         const int prefetchOffset = keys_.empty() ? 0 : keys_.front().Offset;
         // One fixed-size numeric key (the analysis windows' sorts on an amount)
         // is compared inline; it orders exactly as CompareEntries does.
-        const bool oneFixedKey = keys_.size() == 1 && !keys_[0].VarLength && !store_.OnCompareFields;
+        const bool oneFixedKey = keys_.size() == 1 && !keys_[0].VarLength && !store_.OnCompareFields
+            && !(keys_[0].Options & mtcoIgnoreNullKey);
         const TFieldType type = oneFixedKey ? keys_[0].Type : ftUnknown;
         const auto sortAs = [&](auto sample) {
             const FixedKeyCompare<decltype(sample)> compare{this, keys_[0].Offset,
@@ -360,9 +361,10 @@ TVemtSearchResult TVemtIndex::Search(TVemtRecord *key, const TVemtFieldList *fie
     const int count = Count();
     // A prefix (partial key) comparison can disagree with the collation's
     // order ("еж" matches "ежа", which sorts after "ёж", which "еж" is below),
-    // so partial keys are looked for by scanning.
-    const bool partialKeys = std::any_of(keys.begin(), keys.end(),
-                                         [](const TVemtKeyField &k) { return (k.Options & mtcoPartialKey) != 0; });
+    // so partial keys are looked for by scanning; bisection compares exactly.
+    const bool partialKeys = partial || std::any_of(keys.begin(), keys.end(), [](const TVemtKeyField &k) {
+                                 return (k.Options & mtcoPartialKey) != 0;
+                             });
     if (!ordered_ || rowOrder_ || !sorted_ || count < kBisectMinimum || partialKeys) {
         const bool recalc = table_.RecalcOnIndex();
         for (int i = 0; i < count; ++i) {
@@ -403,7 +405,7 @@ TVemtSearchResult TVemtIndex::Search(TVemtRecord *key, const TVemtFieldList *fie
         }
     }
     if (position >= 0) {
-        while (position > 0 && compare(entries_[position - 1], partial) == 0)
+        while (position > 0 && compare(entries_[position - 1], false) == 0)
             --position;
         result.Found = true;
         result.LastCompare = 0;
@@ -415,15 +417,14 @@ TVemtSearchResult TVemtIndex::Search(TVemtRecord *key, const TVemtFieldList *fie
         result.Found = false;
         int next = position + 1;
         for (; next < count; ++next) {
-            const int c = compare(entries_[next], partial);
+            const int c = compare(entries_[next], false);
             result.LastCompare = c;
-            if (c == 0 || (partial && c < 0)) {
-                if (table_.AcceptRecord(entries_[next])) {
-                    result.Found = c == 0;
-                    break;
-                }
-            } else if (c < 0) {
+            if (c != 0) {
                 next = count;
+                break;
+            }
+            if (table_.AcceptRecord(entries_[next])) {
+                result.Found = true;
                 break;
             }
         }
