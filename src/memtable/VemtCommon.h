@@ -77,7 +77,7 @@ enum TVemtCompareMode {
 
 // Record header, 32 bytes; the data part follows it in the same block.
 struct TVemtRecord {
-    std::int32_t Position = -1;    // -1 in the store; in a buffer, its place in the current index
+    std::int32_t Position = -1;    // -1 in the store (the index tie-break relies on it); in a buffer, its place in the current index
     std::int32_t SlotIndex = -1;   // slot in the store's record list; -1 until stored
     std::int32_t Serial = -1;      // number given when stored; identity behind bookmarks
     std::uint8_t Flags = 0;        // bit 0: held by the store
@@ -139,6 +139,14 @@ private:
 
 // What the store and the indexes need of a memory table. The memory table
 // implements it; the store keeps the tables that share it through it.
+// Contract for the implementer:
+// - records handed to StoreRecord keep Position -1 while they are stored;
+// - PrepareEmpty settles a pending edit, clears the buffers and calls
+//   Indexes().EmptyAll() and sets the cursor position to -1;
+// - SwitchIndex is the table's index switch (settle edits, keep the current
+//   record when the new index shows it, else go to the first record);
+// - close the table before destroying its store: the store closes tables
+//   that are still open through CloseTable.
 class TVemtTableLink {
 public:
     virtual ~TVemtTableLink() = default;
