@@ -77,7 +77,7 @@ enum TVemtCompareMode {
 
 // Record header, 32 bytes; the data part follows it in the same block.
 struct TVemtRecord {
-    std::int32_t Position = -1;    // -1 in the store (the index tie-break relies on it); in a buffer, its place in the current index
+    std::int32_t Position = -1;    // -1 in the store (tie-breaks rely on it); in a buffer, its index place
     std::int32_t SlotIndex = -1;   // slot in the store's record list; -1 until stored
     std::int32_t Serial = -1;      // number given when stored; identity behind bookmarks
     std::uint8_t Flags = 0;        // bit 0: held by the store
