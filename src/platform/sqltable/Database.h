@@ -43,14 +43,21 @@ public:
     // Requires: Connected.
     TSqliteDb &Db();
 
-    // A dataset registers how to close it; Close runs these first.
-    void Attach(const void *dataSet, std::function<void()> close);
+    // A dataset registers how to close it (Close runs these first) and how
+    // to end any walk it keeps running (before a restructure or a pack).
+    void Attach(const void *dataSet, std::function<void()> close, std::function<void()> release = {});
     void Detach(const void *dataSet);
+    // Ends the running walks of the attached datasets: SQLite refuses to
+    // drop a table or VACUUM while a statement is mid-walk.
+    void ReleaseStatements();
+    // Rewrites the database file without free pages (the original's pack).
+    void Pack();
 
 private:
     struct TClient {
         const void *DataSet;
         std::function<void()> Close;
+        std::function<void()> Release;
     };
     QString databaseName_;
     QStringList params_;

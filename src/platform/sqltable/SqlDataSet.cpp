@@ -243,7 +243,7 @@ void TSqlDataSet::FinishOpen()
     BindFields(true);
     SetBookmarkSize(int(sizeof(int64_t)));
     if (database_)
-        database_->Attach(this, [this] { Close(); });
+        database_->Attach(this, [this] { Close(); }, [this] { ReleaseStatements(); });
 }
 
 void TSqlDataSet::FinishClose()
