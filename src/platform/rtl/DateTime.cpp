@@ -6,6 +6,7 @@
 #include "platform/rtl/Exceptions.h"
 
 #include <QDateTime>
+#include <algorithm>
 #include <cmath>
 
 namespace zorbel {
@@ -142,6 +143,19 @@ TDateTime TimeStampToDateTime(const TTimeStamp &stamp)
     return days < 0 ? days - time : days + time;
 }
 
+double TimeStampToMSecs(const TTimeStamp &stamp)
+{
+    return static_cast<double>(stamp.Date) * MSecsPerDay + stamp.Time;
+}
+
+TTimeStamp MSecsToTimeStamp(double msecs)
+{
+    if (!(msecs >= 0 && msecs < 1e15)) // beyond year 9999 or garbage
+        return {0, 0};
+    const auto ms = static_cast<int64_t>(msecs);
+    return {static_cast<int>(ms % MSecsPerDay), static_cast<int>(ms / MSecsPerDay)};
+}
+
 bool DecodeDate(TDateTime date, int &year, int &month, int &day)
 {
     if (!DayNumberToDate(DateTimeToTimeStamp(date).Date, year, month, day)) {
@@ -175,9 +189,11 @@ TDateTime IncMonth(TDateTime date, int months)
     int y, m, d;
     if (!DecodeDate(date, y, m, d))
         throw EConvertError(QStringLiteral("Invalid argument to date encode"));
-    const int total = y * 12 + (m - 1) + months;
-    y = total / 12;
-    m = total % 12 + 1;
+    const int64_t total = int64_t(y) * 12 + (m - 1) + months;
+    if (total < 12 || total >= 10000 * 12) // outside years 1..9999
+        throw EConvertError(QStringLiteral("Invalid argument to date encode"));
+    y = static_cast<int>(total / 12);
+    m = static_cast<int>(total % 12) + 1;
     d = std::min(d, DaysInAMonth(y, m));
     const TDateTime day = EncodeDate(y, m, d);
     const TDateTime time = TimeOf(date);

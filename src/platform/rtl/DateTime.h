@@ -62,5 +62,9 @@ struct TTimeStamp {
 };
 TTimeStamp DateTimeToTimeStamp(TDateTime value);
 TDateTime TimeStampToDateTime(const TTimeStamp &stamp);
+// Milliseconds since 1 January 0001 00:00 counted from day 1 (the stored
+// form of date-time fields), and back.
+double TimeStampToMSecs(const TTimeStamp &stamp);
+TTimeStamp MSecsToTimeStamp(double msecs);
 
 } // namespace zorbel

@@ -10,6 +10,7 @@
 #include "platform/rtl/Money.h"
 
 #include <QDate>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -102,6 +103,15 @@ DecimalDigits FixedDigits(double value, int decimals)
     return d;
 }
 
+// The raising form of a Try conversion: "'text' is not a valid <what>".
+template <typename T, typename TryFunction> T Strict(const QString &text, TryFunction tryParse, const char *what)
+{
+    T value{};
+    if (!tryParse(text, value))
+        throw EConvertError(QStringLiteral("'%1' is not a valid %2").arg(text, QLatin1String(what)));
+    return value;
+}
+
 QString NonFiniteText(double value)
 {
     if (std::isnan(value))
@@ -109,7 +119,7 @@ QString NonFiniteText(double value)
     return value < 0 ? QStringLiteral("-INF") : QStringLiteral("INF");
 }
 
-// Integer digits of d (at least "0" when keepZero), grouped when asked.
+// Integer digits of d ("0" when there are none), grouped when asked.
 QString IntegerText(const DecimalDigits &d, bool group)
 {
     QString text;
@@ -185,7 +195,7 @@ QString GeneralText(double value, int precision)
     return text;
 }
 
-// Skips blanks.
+// Moves pos past blanks (U+0020).
 void SkipBlanks(const QString &s, int &pos)
 {
     while (pos < s.size() && s[pos] == QLatin1Char(' '))
@@ -193,6 +203,16 @@ void SkipBlanks(const QString &s, int &pos)
 }
 
 bool IsDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
+
+bool IsQuote(QChar c) { return c == QLatin1Char('"') || c == QLatin1Char('\''); }
+
+// Index of the quote that closes the literal opening at i (s.size() when the
+// literal runs to the end).
+int LiteralEnd(const QString &s, int i)
+{
+    const int end = s.indexOf(s[i], i + 1);
+    return end < 0 ? s.size() : end;
+}
 
 } // namespace
 
@@ -237,21 +257,9 @@ bool TryStrToInt(const QString &text, int &value)
     return true;
 }
 
-int StrToInt(const QString &text)
-{
-    int value;
-    if (!TryStrToInt(text, value))
-        throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(text));
-    return value;
-}
+int StrToInt(const QString &text) { return Strict<int>(text, TryStrToInt, "integer value"); }
 
-int64_t StrToInt64(const QString &text)
-{
-    int64_t value;
-    if (!TryStrToInt64(text, value))
-        throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(text));
-    return value;
-}
+int64_t StrToInt64(const QString &text) { return Strict<int64_t>(text, TryStrToInt64, "integer value"); }
 
 int StrToIntDef(const QString &text, int defaultValue)
 {
@@ -302,13 +310,7 @@ bool TryStrToFloat(const QString &text, double &value)
     return true;
 }
 
-double StrToFloat(const QString &text)
-{
-    double value;
-    if (!TryStrToFloat(text, value))
-        throw EConvertError(QStringLiteral("'%1' is not a valid floating point value").arg(text));
-    return value;
-}
+double StrToFloat(const QString &text) { return Strict<double>(text, TryStrToFloat, "floating point value"); }
 
 QString CurrToStr(double value)
 {
@@ -333,13 +335,7 @@ bool TryStrToCurr(const QString &text, double &value)
     return true;
 }
 
-double StrToCurr(const QString &text)
-{
-    double value;
-    if (!TryStrToCurr(text, value))
-        throw EConvertError(QStringLiteral("'%1' is not a valid floating point value").arg(text));
-    return value;
-}
+double StrToCurr(const QString &text) { return Strict<double>(text, TryStrToCurr, "floating point value"); }
 
 // ---- FormatFloat ---------------------------------------------------------
 
@@ -355,7 +351,7 @@ QStringList MaskSections(const QString &mask)
         if (!quote.isNull()) {
             if (c == quote)
                 quote = QChar();
-        } else if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
+        } else if (IsQuote(c)) {
             quote = c;
         } else if (c == QLatin1Char(';')) {
             sections << current;
@@ -392,9 +388,8 @@ SectionLayout ReadSection(const QString &s)
     int firstZero = -1;
     for (int i = 0; i < s.size(); ++i) {
         const QChar c = s[i];
-        if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
-            const int end = s.indexOf(c, i + 1);
-            i = end < 0 ? s.size() : end;
+        if (IsQuote(c)) {
+            i = LiteralEnd(s, i);
         } else if (c == QLatin1Char('0') || c == QLatin1Char('#')) {
             if (afterPoint) {
                 ++layout.decimals;
@@ -457,10 +452,8 @@ QString ApplySection(const QString &s, const SectionLayout &layout, double magni
     bool afterPoint = false;
     for (int i = 0; i < s.size(); ++i) {
         const QChar c = s[i];
-        if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
-            int end = s.indexOf(c, i + 1);
-            if (end < 0)
-                end = s.size();
+        if (IsQuote(c)) {
+            const int end = LiteralEnd(s, i);
             out += s.mid(i + 1, end - i - 1);
             i = end;
         } else if (c == QLatin1Char('0') || c == QLatin1Char('#')) {
@@ -514,7 +507,9 @@ QString FormatFloat(const QString &mask, double value)
 {
     if (!std::isfinite(value))
         return NonFiniteText(value);
-    if (mask.isEmpty())
+    // An empty mask, or more integer digits than the digits the value
+    // carries, falls back to the general format.
+    if (mask.isEmpty() || std::fabs(value) >= 1e18)
         return FloatToStr(value);
     const QStringList sections = MaskSections(mask);
     const auto section = [&](int index) {
@@ -551,9 +546,8 @@ bool HasDayNumber(const QString &f)
 {
     for (int i = 0; i < f.size(); ++i) {
         const QChar c = f[i];
-        if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
-            const int end = f.indexOf(c, i + 1);
-            i = end < 0 ? f.size() : end;
+        if (IsQuote(c)) {
+            i = LiteralEnd(f, i);
             continue;
         }
         if (c.toLower() != QLatin1Char('d'))
@@ -572,7 +566,7 @@ struct DateParts {
     int year, month, day, hour, min, sec, msec, dayOfWeek;
 };
 
-void AppendFormatted(QString &out, const QString &f, const DateParts &p, TDateTime value, int depth)
+void AppendFormatted(QString &out, const QString &f, const DateParts &p, int depth)
 {
     if (depth > 2) // nested formats are expanded at most twice (c -> dd.mm.yyyy)
         return;
@@ -581,10 +575,8 @@ void AppendFormatted(QString &out, const QString &f, const DateParts &p, TDateTi
     QChar lastToken;
     for (int i = 0; i < f.size();) {
         const QChar c = f[i];
-        if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
-            int end = f.indexOf(c, i + 1);
-            if (end < 0)
-                end = f.size();
+        if (IsQuote(c)) {
+            const int end = LiteralEnd(f, i);
             out += f.mid(i + 1, end - i - 1);
             i = end + 1;
             continue;
@@ -623,7 +615,7 @@ void AppendFormatted(QString &out, const QString &f, const DateParts &p, TDateTi
             else if (count == 4)
                 out += p.dayOfWeek ? fs.LongDayNames[p.dayOfWeek - 1] : QString();
             else
-                AppendFormatted(out, count == 5 ? fs.ShortDateFormat : fs.LongDateFormat, p, value, depth + 1);
+                AppendFormatted(out, count == 5 ? fs.ShortDateFormat : fs.LongDateFormat, p, depth + 1);
             break;
         case 'M':
             if (count == 1)
@@ -650,13 +642,13 @@ void AppendFormatted(QString &out, const QString &f, const DateParts &p, TDateTi
             out += count <= 2 ? QString::number(p.msec) : QString::number(p.msec).rightJustified(3, QLatin1Char('0'));
             break;
         case 'T':
-            AppendFormatted(out, count == 1 ? fs.ShortTimeFormat : fs.LongTimeFormat, p, value, depth + 1);
+            AppendFormatted(out, count == 1 ? fs.ShortTimeFormat : fs.LongTimeFormat, p, depth + 1);
             break;
         case 'C':
-            AppendFormatted(out, fs.ShortDateFormat, p, value, depth + 1);
+            AppendFormatted(out, fs.ShortDateFormat, p, depth + 1);
             if (p.hour || p.min || p.sec) {
                 out += QLatin1Char(' ');
-                AppendFormatted(out, fs.LongTimeFormat, p, value, depth + 1);
+                AppendFormatted(out, fs.LongTimeFormat, p, depth + 1);
             }
             break;
         default:
@@ -675,7 +667,7 @@ QString FormatDateTime(const QString &format, TDateTime value)
     DecodeTime(value, p.hour, p.min, p.sec, p.msec);
     p.dayOfWeek = valid ? DayOfWeek(value) : 0;
     QString out;
-    AppendFormatted(out, format.isEmpty() ? QStringLiteral("c") : format, p, value, 0);
+    AppendFormatted(out, format.isEmpty() ? QStringLiteral("c") : format, p, 0);
     return out;
 }
 
@@ -786,43 +778,26 @@ bool AtEnd(const QString &s, int pos)
     return pos == s.size();
 }
 
+// Scans the whole text with one scanner; blanks may follow.
+bool ScanWhole(const QString &text, TDateTime &value, bool (*scan)(const QString &, int &, TDateTime &))
+{
+    int pos = 0;
+    TDateTime result;
+    if (!scan(text, pos, result) || !AtEnd(text, pos))
+        return false;
+    value = result;
+    return true;
+}
+
 } // namespace
 
-bool TryStrToDate(const QString &text, TDateTime &value)
-{
-    int pos = 0;
-    TDateTime result;
-    if (!ScanDate(text, pos, result) || !AtEnd(text, pos))
-        return false;
-    value = result;
-    return true;
-}
+bool TryStrToDate(const QString &text, TDateTime &value) { return ScanWhole(text, value, ScanDate); }
 
-TDateTime StrToDate(const QString &text)
-{
-    TDateTime value;
-    if (!TryStrToDate(text, value))
-        throw EConvertError(QStringLiteral("'%1' is not a valid date").arg(text));
-    return value;
-}
+TDateTime StrToDate(const QString &text) { return Strict<TDateTime>(text, TryStrToDate, "date"); }
 
-bool TryStrToTime(const QString &text, TDateTime &value)
-{
-    int pos = 0;
-    TDateTime result;
-    if (!ScanTime(text, pos, result) || !AtEnd(text, pos))
-        return false;
-    value = result;
-    return true;
-}
+bool TryStrToTime(const QString &text, TDateTime &value) { return ScanWhole(text, value, ScanTime); }
 
-TDateTime StrToTime(const QString &text)
-{
-    TDateTime value;
-    if (!TryStrToTime(text, value))
-        throw EConvertError(QStringLiteral("'%1' is not a valid time").arg(text));
-    return value;
-}
+TDateTime StrToTime(const QString &text) { return Strict<TDateTime>(text, TryStrToTime, "time"); }
 
 bool TryStrToDateTime(const QString &text, TDateTime &value)
 {
@@ -838,13 +813,7 @@ bool TryStrToDateTime(const QString &text, TDateTime &value)
     return true;
 }
 
-TDateTime StrToDateTime(const QString &text)
-{
-    TDateTime value;
-    if (!TryStrToDateTime(text, value))
-        throw EConvertError(QStringLiteral("'%1' is not a valid date and time").arg(text));
-    return value;
-}
+TDateTime StrToDateTime(const QString &text) { return Strict<TDateTime>(text, TryStrToDateTime, "date and time"); }
 
 // ---- Format ----------------------------------------------------------------
 

@@ -46,6 +46,7 @@ double StrToCurr(const QString &text);
 // digits counted by the zeros after it, '...' and "..." literal text, any
 // other character literal. Rounding is half away from zero on the decimal
 // digits; a value that rounds to zero is formatted by the zero section.
+// An empty mask or a value of 1e18 and above gives FloatToStr's text.
 QString FormatFloat(const QString &mask, double value);
 
 // Format specifiers: d dd ddd dddd ddddd (short date) dddddd (long date),

@@ -2,6 +2,8 @@
 // locale comparisons (a three-level key comparison: letter, Ё-accent, case).
 #include "platform/rtl/StrUtils.h"
 
+#include "platform/rtl/CodePages.h"
+
 namespace zorbel {
 
 namespace {
@@ -47,6 +49,17 @@ int CompareBy(const QString &a, const QString &b, int (*key)(QChar))
     }
     return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
+
+// Order of the plain comparison: the Windows-1251 byte of a character (the
+// original compared those bytes), characters outside 1251 after all of them
+// by code. Injective, so equal keys mean equal characters.
+int PlainKey(QChar c)
+{
+    const unsigned char byte = UnicodeCharToCodePage(TCodePage::Win1251, c.unicode());
+    return byte != '?' || c == u'?' ? byte : 0x100 + c.unicode();
+}
+
+int PlainFoldedKey(QChar c) { return PlainKey(AsciiUpper(c)); }
 
 int LocaleCompare(const QString &a, const QString &b, bool caseSensitive)
 {
@@ -130,8 +143,8 @@ int AnsiCompareStr(const QString &a, const QString &b) { return LocaleCompare(a,
 int AnsiCompareText(const QString &a, const QString &b) { return LocaleCompare(a, b, false); }
 bool AnsiSameText(const QString &a, const QString &b) { return AnsiCompareText(a, b) == 0; }
 
-int CompareStr(const QString &a, const QString &b) { return QString::compare(a, b, Qt::CaseSensitive); }
-int CompareText(const QString &a, const QString &b) { return QString::compare(UpperCase(a), UpperCase(b)); }
+int CompareStr(const QString &a, const QString &b) { return CompareBy(a, b, PlainKey); }
+int CompareText(const QString &a, const QString &b) { return CompareBy(a, b, PlainFoldedKey); }
 bool SameText(const QString &a, const QString &b) { return CompareText(a, b) == 0; }
 
 } // namespace zorbel

@@ -1,8 +1,8 @@
 // String routines of the runtime. The "Ansi" routines follow the Russian
 // locale (Cyrillic letters including Ё/ё change case and sort in the
 // alphabet); the plain ones (UpperCase, CompareText, CompareStr) touch only
-// ASCII letters and compare code by code, as the runtime's locale-free
-// routines did. Positions are 1-based where the names are the runtime's
+// ASCII letters and compare in Windows-1251 byte order, as the runtime's
+// locale-free routines did. Positions are 1-based where the names are the runtime's
 // (Pos, Copy).
 #pragma once
 
@@ -43,7 +43,8 @@ QString Copy(const QString &s, int index, int count);
 int AnsiCompareStr(const QString &a, const QString &b);
 int AnsiCompareText(const QString &a, const QString &b);
 bool AnsiSameText(const QString &a, const QString &b);
-// Code-by-code comparison; CompareText folds ASCII letters first.
+// Plain comparison in Windows-1251 byte order (Ё < ё < А..я after all
+// Latin); CompareText folds ASCII letters first.
 int CompareStr(const QString &a, const QString &b);
 int CompareText(const QString &a, const QString &b);
 bool SameText(const QString &a, const QString &b);

@@ -133,6 +133,9 @@ TEST(DateTime, IncMonthClampsTheDayAcrossMonthEnds)
     const TDateTime noon = EncodeDate(2024, 1, 31) + 0.5;
     EXPECT_DOUBLE_EQ(IncMonth(noon, 1), EncodeDate(2024, 2, 29) + 0.5);
     EXPECT_THROW(IncMonth(EncodeDate(9999, 12, 1), 1), EConvertError);
+    EXPECT_THROW(IncMonth(EncodeDate(1, 1, 1), -1), EConvertError);
+    EXPECT_THROW(IncMonth(EncodeDate(2024, 1, 1), INT32_MIN), EConvertError);
+    EXPECT_THROW(IncMonth(EncodeDate(2024, 1, 1), INT32_MAX), EConvertError);
 }
 
 TEST(DateTime, NowIsTheLocalClockToTheMillisecond)
@@ -149,4 +152,20 @@ TEST(DateTime, NowIsTheLocalClockToTheMillisecond)
     EXPECT_EQ(Date(), DateOf(Date()));
     EXPECT_GE(Time(), 0);
     EXPECT_LT(Time(), 1);
+}
+
+TEST(DateTime, TimeStampsCountMillisecondsFromYearOne)
+{
+    const TDateTime t = EncodeDate(2024, 3, 5) + EncodeTime(9, 7, 3, 45);
+    const TTimeStamp stamp = DateTimeToTimeStamp(t);
+    EXPECT_EQ(stamp.Date, DateDelta + 45356);
+    EXPECT_EQ(stamp.Time, ((9 * 60 + 7) * 60 + 3) * 1000 + 45);
+    const double ms = TimeStampToMSecs(stamp);
+    EXPECT_EQ(ms, double(stamp.Date) * MSecsPerDay + stamp.Time);
+    const TTimeStamp back = MSecsToTimeStamp(ms);
+    EXPECT_EQ(back.Date, stamp.Date);
+    EXPECT_EQ(back.Time, stamp.Time);
+    EXPECT_DOUBLE_EQ(TimeStampToDateTime(back), t);
+    EXPECT_EQ(DateTimeToTimeStamp(EncodeDate(1, 1, 1)).Date, 1);
+    EXPECT_EQ(MSecsToTimeStamp(-5).Date, 0); // garbage does not wrap
 }

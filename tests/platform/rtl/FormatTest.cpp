@@ -2,7 +2,6 @@
 #include "platform/rtl/Exceptions.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/FormatSettings.h"
-#include "platform/rtl/QStringPrinter.h"
 
 #include <QDate>
 #include <cmath>
@@ -88,6 +87,7 @@ TEST(FormatFloat, PercentHashAndLiterals)
     EXPECT_EQ(FormatFloat("\"Итого: \"#,##0.00' р.'", 5), "Итого: 5,00 р.");
     EXPECT_EQ(FormatFloat("0.00 \"#;0\"", 5), "5,00 #;0");
     EXPECT_EQ(FormatFloat("", 2.5), "2,5");
+    EXPECT_EQ(FormatFloat("#,##0.00", 1e20), "1E20");
 }
 
 TEST(FormatFloat, Sections)

@@ -1,7 +1,6 @@
 #include "platform/rtl/DateTime.h"
 #include "platform/rtl/Exceptions.h"
 #include "platform/rtl/Variant.h"
-#include "platform/rtl/QStringPrinter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,236 @@
+// File primitives over POSIX calls. Every replacement of a file goes through
+// TempBeside: the new contents are written into a fresh temporary file in the
+// target's own folder (so the final rename never crosses a file system), synced
+// and renamed over the target. Until that rename the target is untouched; a
+// temporary file is removed whenever the operation does not complete.
+#include "platform/system/SysFiles.h"
+
+#include "platform/rtl/Exceptions.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zorbel {
+
+namespace {
+
+QByteArray Native(const QString &path) { return QFile::encodeName(path); }
+
+// Writes the whole buffer, retrying short writes and interruptions.
+bool WriteAll(int fd, const char *data, qsizetype size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, static_cast<size_t>(size));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
+// A temporary file beside a target that replaces the target on Replace().
+// Requires: the target's folder exists. On return from the constructor Fd()
+// is the open file, or -1 with errno set.
+class TempBeside {
+public:
+    explicit TempBeside(const QString &target) : target_(Native(target)), path_(target_ + ".XXXXXX")
+    {
+        fd_ = ::mkostemp(path_.data(), O_CLOEXEC);
+        created_ = fd_ >= 0;
+    }
+    ~TempBeside()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+        if (created_ && !replaced_)
+            ::unlink(path_.constData());
+    }
+    TempBeside(const TempBeside &) = delete;
+    TempBeside &operator=(const TempBeside &) = delete;
+
+    int Fd() const { return fd_; }
+
+    // Flushes the contents to the disk and closes the file.
+    bool Sync()
+    {
+        const bool ok = ::fsync(fd_) == 0;
+        const int saved = errno;
+        ::close(fd_);
+        fd_ = -1;
+        errno = saved;
+        return ok;
+    }
+
+    // Renames the synced file over the target.
+    bool Replace()
+    {
+        replaced_ = ::rename(path_.constData(), target_.constData()) == 0;
+        return replaced_;
+    }
+
+private:
+    QByteArray target_;
+    QByteArray path_;
+    int fd_ = -1;
+    bool created_ = false;
+    bool replaced_ = false;
+};
+
+// Syncs a folder so that a rename inside it survives a power loss.
+void SyncFolder(const QString &folder)
+{
+    const int fd = ::open(Native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+// Copies the contents of an open file into another, from its current position.
+bool CopyContents(int from, int to)
+{
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(from, buffer, sizeof buffer);
+        if (n == 0)
+            return true;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (!WriteAll(to, buffer, n))
+            return false;
+    }
+}
+
+qint64 MSecsOf(const timespec &t) { return qint64(t.tv_sec) * 1000 + t.tv_nsec / 1000000; }
+
+} // namespace
+
+QString UserTempFolder(const QString &systemTemp)
+{
+    const QString base = systemTemp.isEmpty() ? QDir::tempPath() : systemTemp;
+    const QString folder = QDir::cleanPath(base) + QStringLiteral("/zorbel-") + QString::number(::getuid());
+    const QByteArray native = Native(folder);
+    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
+        return {};
+    // The folder may have been planted by someone else: accept only our own.
+    struct stat st {};
+    if (::lstat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
+        return {};
+    if ((st.st_mode & 07777) != 0700 && ::chmod(native.constData(), 0700) != 0)
+        return {};
+    return folder + QLatin1Char('/');
+}
+
+bool CopyFile(const QString &source, const QString &target, bool failIfExists)
+{
+    const int from = ::open(Native(source).constData(), O_RDONLY | O_CLOEXEC);
+    if (from < 0)
+        return false;
+    struct stat st {};
+    bool ok = ::fstat(from, &st) == 0 && S_ISREG(st.st_mode);
+    if (ok && failIfExists && QFileInfo::exists(target))
+        ok = false;
+    if (ok) {
+        TempBeside copy(target);
+        const timespec times[2] = {st.st_atim, st.st_mtim};
+        ok = copy.Fd() >= 0 && CopyContents(from, copy.Fd()) && ::fchmod(copy.Fd(), st.st_mode & 07777) == 0
+             && ::futimens(copy.Fd(), times) == 0 && copy.Sync() && copy.Replace();
+    }
+    ::close(from);
+    return ok;
+}
+
+bool MoveFileReplace(const QString &source, const QString &target)
+{
+    const QByteArray from = Native(source);
+    if (::rename(from.constData(), Native(target).constData()) == 0)
+        return true;
+    if (errno != EXDEV)
+        return false;
+    return CopyFile(source, target, false) && ::unlink(from.constData()) == 0;
+}
+
+QDateTime FileAge(const QString &fileName)
+{
+    struct stat st {};
+    if (::stat(Native(fileName).constData(), &st) != 0 || S_ISDIR(st.st_mode))
+        return {};
+    return QDateTime::fromMSecsSinceEpoch(MSecsOf(st.st_mtim));
+}
+
+int FileSetDate(const QString &fileName, const QDateTime &time)
+{
+    if (!time.isValid())
+        return EINVAL;
+    const qint64 ms = time.toMSecsSinceEpoch();
+    timespec times[2] {};
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = static_cast<time_t>(ms >= 0 ? ms / 1000 : (ms - 999) / 1000);
+    times[1].tv_nsec = static_cast<long>((ms - qint64(times[1].tv_sec) * 1000) * 1000000);
+    return ::utimensat(AT_FDCWD, Native(fileName).constData(), times, 0) == 0 ? 0 : errno;
+}
+
+int FileGetAttr(const QString &fileName)
+{
+    struct stat st {};
+    if (::stat(Native(fileName).constData(), &st) != 0)
+        return -1;
+    int attr = S_ISDIR(st.st_mode) ? faDirectory : S_ISREG(st.st_mode) ? faArchive : 0;
+    if (!(st.st_mode & S_IWUSR))
+        attr |= faReadOnly;
+    if (QFileInfo(fileName).fileName().startsWith(QLatin1Char('.')))
+        attr |= faHidden;
+    return attr;
+}
+
+int FileSetAttr(const QString &fileName, int attr)
+{
+    const QByteArray native = Native(fileName);
+    struct stat st {};
+    if (::stat(native.constData(), &st) != 0)
+        return errno;
+    const mode_t mode = (attr & faReadOnly) ? (st.st_mode & 07777 & ~mode_t(0222)) : ((st.st_mode & 07777) | S_IWUSR);
+    return ::chmod(native.constData(), mode) == 0 ? 0 : errno;
+}
+
+void SaveFileAtomically(const QString &fileName, const QByteArray &data, const AtomicWriteProbe &probe)
+{
+    const auto fail = [&fileName](int error) {
+        throw EWriteError(QStringLiteral("Cannot write %1: %2").arg(fileName, qt_error_string(error)));
+    };
+    const QString folder = QFileInfo(fileName).absolutePath();
+    if (!QDir().mkpath(folder))
+        fail(errno);
+    TempBeside file(fileName);
+    if (file.Fd() < 0)
+        fail(errno);
+    if (probe)
+        probe(AtomicWriteStep::TempCreated);
+    const qsizetype half = data.size() / 2;
+    if (!WriteAll(file.Fd(), data.constData(), half))
+        fail(errno);
+    if (probe)
+        probe(AtomicWriteStep::HalfWritten);
+    if (!WriteAll(file.Fd(), data.constData() + half, data.size() - half) || !file.Sync())
+        fail(errno);
+    if (probe)
+        probe(AtomicWriteStep::Written);
+    if (!file.Replace())
+        fail(errno);
+    SyncFolder(folder);
+}
+
+} // namespace zorbel

@@ -1,0 +1,80 @@
+// File primitives of the operating system as the program expects them from its
+// original platform: the user's private temporary folder, moving a file with
+// replacement (also across file systems), copying, modification times, the
+// attribute bits, and writing a whole file atomically.
+//
+// Attribute bits keep the original's values because they travel into zip
+// headers as external attributes. On this system they are mapped, not stored:
+//   faReadOnly   no write permission for the owner
+//   faHidden     the name begins with '.' (cannot be set or cleared)
+//   faDirectory  the path is a folder
+//   faArchive    every regular file (the original sets it on each write)
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+
+namespace zorbel {
+
+constexpr int faReadOnly = 0x01;
+constexpr int faHidden = 0x02;
+constexpr int faDirectory = 0x10;
+constexpr int faArchive = 0x20;
+
+// The user's private temporary folder "<systemTemp>/zorbel-<uid>/" with a
+// trailing separator. It is created with mode 0700 when missing; an existing
+// one is accepted only when it is a real folder (not a link) owned by this
+// user, and its mode is narrowed to 0700. systemTemp defaults to the system's
+// temporary folder ($TMPDIR or /tmp). Returns an empty string when no such
+// folder can be had (the caller reports it).
+QString UserTempFolder(const QString &systemTemp = QString());
+
+// Moves source to target, replacing an existing target file. Within one file
+// system this is a rename; across file systems the file is copied (contents,
+// mode, modification time) and the source deleted. True when the source is
+// gone and the target holds its contents.
+bool MoveFileReplace(const QString &source, const QString &target);
+
+// Copies a regular file with its mode and modification time. The copy is
+// written beside the target and renamed over it, so a failed copy leaves an
+// existing target untouched. With failIfExists an existing target is kept and
+// the result is false.
+bool CopyFile(const QString &source, const QString &target, bool failIfExists);
+
+// Modification time of a file in local time; invalid when the path is missing
+// or is a folder.
+QDateTime FileAge(const QString &fileName);
+
+// Sets the modification time (the access time is left alone). Returns 0 on
+// success, else the system error number.
+int FileSetDate(const QString &fileName, const QDateTime &time);
+
+// The attribute bits of a path (see above); -1 when it does not exist.
+int FileGetAttr(const QString &fileName);
+
+// Applies faReadOnly (removes all write permissions, or gives the owner write
+// permission back); the other bits cannot be set here and are ignored.
+// Returns 0 on success, else the system error number.
+int FileSetAttr(const QString &fileName, int attr);
+
+// The points of SaveFileAtomically at which a test may inject a failure (by
+// throwing) or a crash (by ending the process).
+enum class AtomicWriteStep {
+    TempCreated, // the temporary file exists and is empty
+    HalfWritten, // half of the data is in the temporary file
+    Written,     // all data written and synced, the target not yet replaced
+};
+using AtomicWriteProbe = std::function<void(AtomicWriteStep)>;
+
+// Writes data as the new contents of fileName: into a temporary file in the
+// same folder (mode 0600), synced, then renamed over fileName, and the folder
+// synced. The folder is created when missing. At any failure or crash the old
+// file stays as it was. Raises EWriteError on failure (the temporary file is
+// removed).
+void SaveFileAtomically(const QString &fileName, const QByteArray &data,
+                        const AtomicWriteProbe &probe = {});
+
+} // namespace zorbel

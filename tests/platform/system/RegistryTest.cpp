@@ -1,0 +1,285 @@
+#include "platform/system/Registry.h"
+
+#include "ChildProcess.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace zorbel;
+
+namespace {
+
+const QString ZorbelKey = QStringLiteral("Software\\Ventaro\\Zorbel");
+
+class RegistryTest : public testing::Test {
+protected:
+    QString Path() const { return dir_.filePath(QStringLiteral("cfg/registry.json")); }
+
+    QByteArray FileBytes() const
+    {
+        QFile file(Path());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    // Names in the settings folder other than the settings file itself.
+    QStringList Strays() const
+    {
+        QStringList names = QDir(dir_.filePath(QStringLiteral("cfg"))).entryList(QDir::Files | QDir::Hidden);
+        names.removeAll(QStringLiteral("registry.json"));
+        return names;
+    }
+
+    // A settings file holding Left = 93 and Recent_Catalog.
+    void WriteBaseline()
+    {
+        TRegistry reg(Path());
+        ASSERT_TRUE(reg.OpenKey(ZorbelKey, true));
+        reg.WriteInteger(QStringLiteral("Left"), 93);
+        reg.WriteString(QStringLiteral("Recent_Catalog"), QStringLiteral("/home/ivan/деньги.den"));
+        reg.CloseKey();
+    }
+
+    QTemporaryDir dir_;
+};
+
+// Expects the call to raise ERegistryException with exactly this message.
+template <typename F> void ExpectRegistryError(F call, const QString &message)
+{
+    try {
+        call();
+        ADD_FAILURE() << "no exception, expected: " << message.toStdString();
+    } catch (const ERegistryException &e) {
+        EXPECT_EQ(e.Message(), message);
+    }
+}
+
+} // namespace
+
+TEST(Registry, DefaultFileLivesInTheXdgConfigFolder)
+{
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", "/home/ivan/.cfg");
+    EXPECT_EQ(TRegistry::DefaultFileName(), QStringLiteral("/home/ivan/.cfg/zorbel/registry.json"));
+    if (saved.isNull())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", saved);
+}
+
+TEST_F(RegistryTest, EveryKindSurvivesTheFile)
+{
+    const QByteArray grid("\x00\x01\xff\x80grid", 8);
+    {
+        TRegistry reg(Path());
+        ASSERT_TRUE(reg.OpenKey(ZorbelKey, true));
+        reg.WriteString(QStringLiteral("Calc"), QStringLiteral("calc.exe"));
+        reg.WriteString(QStringLiteral("DateForm"), QStringLiteral("dd.mm.yy ddd «Ёё»"));
+        reg.WriteString(QStringLiteral("CSV"), QString());
+        reg.WriteInteger(QStringLiteral("Left"), -93);
+        reg.WriteInteger(QStringLiteral("Min"), INT_MIN);
+        reg.WriteInteger(QStringLiteral("Max"), INT_MAX);
+        reg.WriteBool(QStringLiteral("Bar"), true);
+        reg.WriteBool(QStringLiteral("Status"), false);
+        reg.WriteBinaryData(QStringLiteral("Grid"), grid.constData(), int(grid.size()));
+        reg.CloseKey();
+    }
+    TRegistry reg(Path());
+    ASSERT_TRUE(reg.OpenKey(ZorbelKey, false));
+    EXPECT_EQ(reg.ReadString(QStringLiteral("Calc")), QStringLiteral("calc.exe"));
+    EXPECT_EQ(reg.ReadString(QStringLiteral("DateForm")), QStringLiteral("dd.mm.yy ddd «Ёё»"));
+    EXPECT_TRUE(reg.ValueExists(QStringLiteral("CSV")));
+    EXPECT_EQ(reg.ReadString(QStringLiteral("CSV")), QString());
+    EXPECT_EQ(reg.ReadInteger(QStringLiteral("Left")), -93);
+    EXPECT_EQ(reg.ReadInteger(QStringLiteral("Min")), INT_MIN);
+    EXPECT_EQ(reg.ReadInteger(QStringLiteral("Max")), INT_MAX);
+    EXPECT_TRUE(reg.ReadBool(QStringLiteral("Bar")));
+    EXPECT_FALSE(reg.ReadBool(QStringLiteral("Status")));
+    ASSERT_EQ(reg.GetDataSize(QStringLiteral("Grid")), 8);
+    QByteArray read(8, '?');
+    EXPECT_EQ(reg.ReadBinaryData(QStringLiteral("Grid"), read.data(), 8), 8);
+    EXPECT_EQ(read, grid);
+    EXPECT_EQ(reg.GetDataSize(QStringLiteral("Left")), 4);
+    EXPECT_EQ(reg.GetDataSize(QStringLiteral("Calc")), 18);
+    EXPECT_EQ(reg.GetDataSize(QStringLiteral("Top")), -1);
+    EXPECT_FALSE(reg.ValueExists(QStringLiteral("Top")));
+}
+
+TEST_F(RegistryTest, ReadingAnotherKindRaisesButDoubleWordsAreInterchangeable)
+{
+    TRegistry reg(Path());
+    ASSERT_TRUE(reg.OpenKey(ZorbelKey, true));
+    reg.WriteString(QStringLiteral("Left"), QStringLiteral("93"));
+    reg.WriteInteger(QStringLiteral("Top"), 2);
+    reg.WriteBool(QStringLiteral("Bar"), true);
+    reg.WriteBinaryData(QStringLiteral("Grid"), "ab", 2);
+    char buffer[8];
+
+    ExpectRegistryError([&] { reg.ReadInteger(QStringLiteral("Left")); }, QStringLiteral("Invalid data type for 'Left'"));
+    ExpectRegistryError([&] { reg.ReadBool(QStringLiteral("Left")); }, QStringLiteral("Invalid data type for 'Left'"));
+    ExpectRegistryError([&] { reg.ReadBinaryData(QStringLiteral("Left"), buffer, 8); },
+                        QStringLiteral("Invalid data type for 'Left'"));
+    ExpectRegistryError([&] { reg.ReadString(QStringLiteral("Top")); }, QStringLiteral("Invalid data type for 'Top'"));
+    ExpectRegistryError([&] { reg.ReadString(QStringLiteral("Grid")); }, QStringLiteral("Invalid data type for 'Grid'"));
+    ExpectRegistryError([&] { reg.ReadInteger(QStringLiteral("Grid")); }, QStringLiteral("Invalid data type for 'Grid'"));
+    ExpectRegistryError([&] { reg.ReadBinaryData(QStringLiteral("Bar"), buffer, 8); },
+                        QStringLiteral("Invalid data type for 'Bar'"));
+
+    // Booleans and integers are both double words.
+    EXPECT_TRUE(reg.ReadBool(QStringLiteral("Top")));
+    EXPECT_EQ(reg.ReadInteger(QStringLiteral("Bar")), 1);
+}
+
+TEST_F(RegistryTest, MissingValuesAndMissingKeys)
+{
+    TRegistry reg(Path());
+    EXPECT_FALSE(reg.OpenKey(ZorbelKey, false));
+    EXPECT_FALSE(reg.KeyExists(ZorbelKey));
+    ExpectRegistryError([&] { reg.WriteInteger(QStringLiteral("Left"), 1); },
+                        QStringLiteral("Failed to set data for 'Left'"));
+
+    ASSERT_TRUE(reg.OpenKey(ZorbelKey, true));
+    EXPECT_EQ(reg.CurrentPath(), ZorbelKey);
+    EXPECT_EQ(reg.ReadString(QStringLiteral("SaveDir")), QString());
+    ExpectRegistryError([&] { reg.ReadInteger(QStringLiteral("Left")); },
+                        QStringLiteral("Failed to get data for 'Left'"));
+    ExpectRegistryError([&] { reg.ReadBool(QStringLiteral("Bar")); }, QStringLiteral("Failed to get data for 'Bar'"));
+    reg.WriteBinaryData(QStringLiteral("Grid"), "abcd", 4);
+    char small[3];
+    ExpectRegistryError([&] { reg.ReadBinaryData(QStringLiteral("Grid"), small, 3); },
+                        QStringLiteral("Failed to get data for 'Grid'"));
+    reg.CloseKey();
+    EXPECT_TRUE(reg.CurrentPath().isEmpty());
+    EXPECT_FALSE(reg.ValueExists(QStringLiteral("Grid")));
+
+    // A key created without values is kept, and its parents exist.
+    TRegistry again(Path());
+    EXPECT_TRUE(again.KeyExists(QStringLiteral("\\Software\\Ventaro")));
+    EXPECT_FALSE(again.KeyExists(QStringLiteral("Software\\Vent")));
+    EXPECT_TRUE(again.OpenKey(ZorbelKey, false));
+}
+
+TEST_F(RegistryTest, DeleteKeyRemovesItWithEverythingBelowAndWritesAtOnce)
+{
+    {
+        TRegistry reg(Path());
+        for (const char *key : {"Software\\Ventaro\\Zorbel", "Software\\Ventaro\\Zorbel\\Sub",
+                                "Software\\Ventaro\\ZorbelX", "Software\\Ventaro\\Lumvara"}) {
+            ASSERT_TRUE(reg.OpenKey(QLatin1String(key), true));
+            reg.WriteInteger(QStringLiteral("Left"), 1);
+        }
+        reg.CloseKey();
+    }
+    TRegistry reg(Path());
+    ASSERT_TRUE(reg.OpenKey(QStringLiteral("Software\\Ventaro\\Zorbel\\Sub"), false));
+    EXPECT_TRUE(reg.DeleteKey(ZorbelKey));
+    EXPECT_TRUE(reg.CurrentPath().isEmpty()); // the open key went with it
+    EXPECT_FALSE(reg.DeleteKey(ZorbelKey));
+
+    TRegistry fresh(Path()); // sees the file before `reg` is closed
+    EXPECT_FALSE(fresh.KeyExists(ZorbelKey));
+    EXPECT_FALSE(fresh.KeyExists(QStringLiteral("Software\\Ventaro\\Zorbel\\Sub")));
+    EXPECT_TRUE(fresh.KeyExists(QStringLiteral("Software\\Ventaro\\ZorbelX")));
+    ASSERT_TRUE(fresh.OpenKey(QStringLiteral("Software\\Ventaro\\Lumvara"), false));
+    EXPECT_EQ(fresh.ReadInteger(QStringLiteral("Left")), 1);
+}
+
+TEST_F(RegistryTest, FailedWriteLeavesTheOldFileAndKeepsChangesPending)
+{
+    WriteBaseline();
+    const QByteArray before = FileBytes();
+    ASSERT_FALSE(before.isEmpty());
+
+    TRegistry reg(Path());
+    ASSERT_TRUE(reg.OpenKey(ZorbelKey, true));
+    reg.WriteInteger(QStringLiteral("Left"), 500);
+    reg.OnWriteStep = [](AtomicWriteStep step) {
+        if (step == AtomicWriteStep::HalfWritten)
+            throw EWriteError(QStringLiteral("disk full"));
+    };
+    ExpectRegistryError([&] { reg.CloseKey(); }, QStringLiteral("disk full"));
+    EXPECT_EQ(FileBytes(), before);
+    EXPECT_EQ(Strays(), QStringList());
+    reg.OnWriteStep = nullptr;
+    reg.CloseKey();
+    TRegistry after(Path());
+    ASSERT_TRUE(after.OpenKey(ZorbelKey, false));
+    EXPECT_EQ(after.ReadInteger(QStringLiteral("Left")), 500);
+}
+
+TEST_F(RegistryTest, CrashWhileWritingLeavesTheOldFileReadable)
+{
+    WriteBaseline();
+    const QByteArray before = FileBytes();
+    for (AtomicWriteStep crashAt : {AtomicWriteStep::HalfWritten, AtomicWriteStep::Written}) {
+        const int code = test::RunInChild([&] {
+            TRegistry reg(Path());
+            reg.OpenKey(ZorbelKey, true);
+            reg.WriteInteger(QStringLiteral("Left"), 7);
+            reg.OnWriteStep = [crashAt](AtomicWriteStep step) {
+                if (step == crashAt)
+                    ::_exit(42);
+            };
+            reg.CloseKey();
+            return 0;
+        });
+        ASSERT_EQ(code, 42);
+        EXPECT_EQ(FileBytes(), before);
+    }
+    TRegistry reg(Path());
+    ASSERT_TRUE(reg.OpenKey(ZorbelKey, false));
+    EXPECT_EQ(reg.ReadInteger(QStringLiteral("Left")), 93);
+}
+
+TEST_F(RegistryTest, UnwritableLocationIsReported)
+{
+    QFile blocker(dir_.filePath(QStringLiteral("cfg")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly)); // a file where the folder should be
+    blocker.close();
+    {
+        TRegistry reg(Path());
+        ASSERT_TRUE(reg.OpenKey(ZorbelKey, true));
+        reg.WriteBool(QStringLiteral("Bar"), true);
+        EXPECT_THROW(reg.CloseKey(), ERegistryException);
+        EXPECT_TRUE(reg.OpenKey(ZorbelKey, false));
+        EXPECT_FALSE(reg.DeleteKey(ZorbelKey));
+        EXPECT_TRUE(reg.KeyExists(ZorbelKey)); // the failed delete changed nothing
+    } // the destructor's silent retry fails as well and must not throw
+}
+
+TEST_F(RegistryTest, FileIsPrivateAndForeignContentReadsAsEmpty)
+{
+    WriteBaseline();
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(Path()).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    for (const char *content : {"not a store", "{\"format\":\"other\",\"keys\":{\"Software\\\\Ventaro\\\\Zorbel\":{}}}"}) {
+        QFile file(Path());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(content);
+        file.close();
+        TRegistry reg(Path());
+        EXPECT_FALSE(reg.KeyExists(ZorbelKey)) << content;
+    }
+
+    // Values in a form the store never writes are skipped one by one.
+    QFile file(Path());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(R"({"format":"zorbel-registry 1","keys":{"Software\\Ventaro\\Zorbel":{
+        "Left":{"kind":"integer","data":1.5}, "Top":{"kind":"integer","data":4294967296},
+        "Bar":{"kind":"boolean","data":1}, "Grid":{"kind":"binary","data":"@@"},
+        "Width":{"kind":"integer","data":804}}}})");
+    file.close();
+    TRegistry reg(Path());
+    ASSERT_TRUE(reg.OpenKey(ZorbelKey, false));
+    for (const char *name : {"Left", "Top", "Bar", "Grid"})
+        EXPECT_FALSE(reg.ValueExists(QLatin1String(name))) << name;
+    EXPECT_EQ(reg.ReadInteger(QStringLiteral("Width")), 804);
+}
