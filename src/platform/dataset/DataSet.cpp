@@ -47,7 +47,13 @@ int TypeFamily(TFieldType type)
 
 void DatabaseError(const QString &message) { throw EDatabaseError(message); }
 
-TDataSet::TDataSet() : fields_(this) {}
+TDataSet::TDataSet() : fieldDefs_([this] { InitFieldDefs(); }), fields_(this) {}
+
+void TDataSet::InitFieldDefs()
+{
+    if (!Active())
+        InternalInitFieldDefs();
+}
 
 TDataSet::~TDataSet()
 {
@@ -151,11 +157,15 @@ void TDataSet::SetActive(bool value)
         try {
             OpenCursor();
         } catch (...) {
+            // A failed open leaves no cursor and no default fields behind, so
+            // the next open starts afresh.
             state_ = dsInactive;
             try {
                 CloseCursor();
             } catch (...) {
             }
+            if (defaultFields_)
+                DestroyFields();
             throw;
         }
         SetState(dsBrowse);
@@ -183,6 +193,8 @@ void TDataSet::OpenCursor()
 
 void TDataSet::CloseCursor()
 {
+    if (blockReadSize_ != 0)
+        SetBlockReadSize(0);
     SetBufListSize(0);
     bufferCount_ = 0;
     ClearBuffers();
@@ -513,6 +525,7 @@ bool TDataSet::IsEmpty() const { return activeRecord_ >= recordCount_; }
 
 void TDataSet::Resync(TResyncMode mode)
 {
+    CheckActive();
     TRecordBuffer spare = buffers_[size_t(recordCount_)];
     if (mode.Contains(rmExact)) {
         CursorPosChanged();
@@ -814,10 +827,15 @@ bool TDataSet::FilterRecordAccepted(TRecordBuffer buffer)
 
 void TDataSet::SetBlockReadSize(int value)
 {
-    if (value > 0)
+    if (value > 0) {
+        CheckActive();
+        blockReadSize_ = value;
         SetState(dsBlockRead);
-    else if (state_ == dsBlockRead)
-        SetState(dsBrowse);
+    } else {
+        blockReadSize_ = 0;
+        if (state_ == dsBlockRead)
+            SetState(dsBrowse);
+    }
 }
 
 // ---- Calculated fields ----
@@ -889,6 +907,7 @@ TRecordBuffer TDataSet::GetActiveRecordBuffer() const
     switch (state_) {
     case dsBrowse: return IsEmpty() ? nullptr : ActiveBuffer();
     case dsEdit: case dsInsert: case dsNewValue: case dsCurValue: case dsOldValue:
+    case dsBlockRead:
         return ActiveBuffer();
     case dsCalcFields: case dsInternalCalc: return calcBuffer_;
     case dsFilter: return filterBuffer_;

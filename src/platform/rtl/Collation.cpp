@@ -1,7 +1,9 @@
-// Russian collation: a weight per UTF-16 code unit, looked up in one table of
-// 65536 entries built on first use. The weight of a unit is the weight of its
-// lower-case form, so equal weights mean equal letters apart from case; the
-// group (see Collation.h) sits in the high half of the weight.
+// Russian collation: a primary weight per UTF-16 code unit, looked up in one
+// table of 65536 entries built on first use. The weight of a unit is the weight
+// of its lower-case form with Ё folded to Е, so equal weights mean equal
+// letters apart from case and Ё; the group (see Collation.h) sits in the high
+// half of the weight. The secondary and tertiary levels are only walked when
+// the primary level ties, which is rare in sorting.
 #include "platform/rtl/Collation.h"
 
 #include <QChar>
@@ -18,8 +20,10 @@ constexpr std::uint32_t kGroupLatin = 0x20000;  // a-z
 constexpr std::uint32_t kGroupCyrillic = 0x30000; // Russian alphabet, then other Cyrillic
 constexpr std::uint32_t kGroupLetter = 0x40000; // other letters
 
-// The Russian alphabet in its order, lower case.
-constexpr char16_t kRussian[] = u"абвгдеёжзийклмнопрстуфхцчшщъыьэюя";
+constexpr char16_t kSmallYo = 0x0451, kCapitalYo = 0x0401, kSmallIe = 0x0435;
+
+// The Russian alphabet in its order, lower case, without ё (weighed as е).
+constexpr char16_t kRussian[] = u"абвгдежзийклмнопрстуфхцчшщъыьэюя";
 
 using WeightTable = std::array<std::uint32_t, 65536>;
 
@@ -32,7 +36,9 @@ std::unique_ptr<WeightTable> BuildWeights()
         russianRank[kRussian[i]] = i;
     for (std::uint32_t unit = 0; unit < 65536; ++unit) {
         const QChar c(static_cast<char16_t>(unit));
-        const char16_t lower = c.isSurrogate() ? c.unicode() : c.toLower().unicode();
+        char16_t lower = c.isSurrogate() ? c.unicode() : c.toLower().unicode();
+        if (lower == kSmallYo)
+            lower = kSmallIe;
         std::uint32_t weight;
         if (lower >= u'0' && lower <= u'9')
             weight = kGroupDigit + (lower - u'0');
@@ -57,6 +63,9 @@ const WeightTable &Weights()
     return *table;
 }
 
+bool IsYo(char16_t c) { return c == kSmallYo || c == kCapitalYo; }
+bool IsLowerCase(char16_t c) { return QChar(c).toLower().unicode() == c; }
+
 } // namespace
 
 int CompareRussian(QStringView a, QStringView b, bool ignoreCase)
@@ -75,6 +84,10 @@ int CompareRussian(QStringView a, QStringView b, bool ignoreCase)
     }
     if (a.size() != b.size())
         return a.size() < b.size() ? -1 : 1;
+    // Same letters apart from case and Ё: the first Е/Ё difference decides.
+    for (qsizetype i = 0; i < common; ++i)
+        if (IsYo(pa[i]) != IsYo(pb[i]))
+            return IsYo(pa[i]) ? 1 : -1;
     if (ignoreCase)
         return 0;
     // Equal apart from case: the first character that differs decides, its
@@ -82,8 +95,8 @@ int CompareRussian(QStringView a, QStringView b, bool ignoreCase)
     for (qsizetype i = 0; i < common; ++i) {
         if (pa[i] == pb[i])
             continue;
-        const bool lowerA = QChar(pa[i]).toLower().unicode() == pa[i];
-        const bool lowerB = QChar(pb[i]).toLower().unicode() == pb[i];
+        const bool lowerA = IsLowerCase(pa[i]);
+        const bool lowerB = IsLowerCase(pb[i]);
         if (lowerA != lowerB)
             return lowerA ? -1 : 1;
         return pa[i] < pb[i] ? -1 : 1;

@@ -8,16 +8,18 @@
 //      before every text that begins with a letter or digit;
 //   2. the digits 0-9;
 //   3. the Latin letters a-z;
-//   4. the Russian alphabet а б в г д е ё ж з и й к л м н о п р с т у ф х ц ч
-//      ш щ ъ ы ь э ю я (Ё is its own letter between Е and Ж), then the other
-//      Cyrillic letters by code point;
+//   4. the Russian alphabet а б в г д е ж з и й к л м н о п р с т у ф х ц ч
+//      ш щ ъ ы ь э ю я, with Ё weighed as Е, then the other Cyrillic letters
+//      by code point;
 //   5. every other letter, by code point.
-// Letters are compared case-blind first (each letter taken in its lower case).
-// A text that is a prefix of another sorts first. Two texts are equal
-// case-insensitively exactly when they are the same text apart from case.
-// Case-sensitively, texts equal apart from case are then ordered at their first
-// differing character, the lower-case letter first ("абв" < "Абв"), so they are
-// equal only when identical.
+// Three levels, as the system's locale comparison of the Russian locale works:
+//   primary   — the letters above, case-blind and Ё as Е; a text that is a
+//               prefix of another sorts first ("ёж" < "ель");
+//   secondary — Ё after Е at the first place they differ ("еж" < "ёж");
+//   tertiary  — only case-sensitively: the lower-case letter first at the
+//               first place the case differs ("абв" < "Абв").
+// So two texts are equal case-insensitively exactly when they are the same text
+// apart from case, and case-sensitively only when identical.
 #pragma once
 
 #include <QStringView>

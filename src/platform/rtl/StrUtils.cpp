@@ -1,14 +1,14 @@
 // String routines: case mapping, trimming, quoting, replacing and the
-// locale comparisons (a three-level key comparison: letter, Ё-accent, case).
+// locale comparisons (the Russian collation).
 #include "platform/rtl/StrUtils.h"
 
 #include "platform/rtl/CodePages.h"
+#include "platform/rtl/Collation.h"
 
 namespace zorbel {
 
 namespace {
 
-constexpr char16_t CyrYo = 0x0451, CyrYoCapital = 0x0401, CyrIe = 0x0435;
 
 QString MapChars(const QString &s, QChar (*map)(QChar))
 {
@@ -22,22 +22,6 @@ QChar UpperChar(QChar c) { return c.toUpper(); }
 QChar LowerChar(QChar c) { return c.toLower(); }
 QChar AsciiUpper(QChar c) { return c >= u'a' && c <= u'z' ? QChar(c.unicode() - 32) : c; }
 QChar AsciiLower(QChar c) { return c >= u'A' && c <= u'Z' ? QChar(c.unicode() + 32) : c; }
-
-// Primary key of a character: signs < digits < letters (folded, Ё as Е).
-int PrimaryKey(QChar c)
-{
-    QChar lower = c.toLower();
-    if (lower == QChar(CyrYo))
-        lower = QChar(CyrIe);
-    if (lower.isDigit())
-        return 0x10000 + lower.unicode();
-    if (lower.isLetter())
-        return 0x20000 + lower.unicode();
-    return lower.unicode();
-}
-
-int SecondaryKey(QChar c) { return c == QChar(CyrYo) || c == QChar(CyrYoCapital) ? 1 : 0; }
-int TertiaryKey(QChar c) { return c.isUpper() ? 1 : 0; }
 
 int CompareBy(const QString &a, const QString &b, int (*key)(QChar))
 {
@@ -60,16 +44,6 @@ int PlainKey(QChar c)
 }
 
 int PlainFoldedKey(QChar c) { return PlainKey(AsciiUpper(c)); }
-
-int LocaleCompare(const QString &a, const QString &b, bool caseSensitive)
-{
-    int r = CompareBy(a, b, PrimaryKey);
-    if (r == 0)
-        r = CompareBy(a, b, SecondaryKey);
-    if (r == 0 && caseSensitive)
-        r = CompareBy(a, b, TertiaryKey);
-    return r;
-}
 
 } // namespace
 
@@ -139,8 +113,8 @@ QString Copy(const QString &s, int index, int count)
     return s.mid(index - 1, count);
 }
 
-int AnsiCompareStr(const QString &a, const QString &b) { return LocaleCompare(a, b, true); }
-int AnsiCompareText(const QString &a, const QString &b) { return LocaleCompare(a, b, false); }
+int AnsiCompareStr(const QString &a, const QString &b) { return CompareRussian(a, b, false); }
+int AnsiCompareText(const QString &a, const QString &b) { return CompareRussian(a, b, true); }
 bool AnsiSameText(const QString &a, const QString &b) { return AnsiCompareText(a, b) == 0; }
 
 int CompareStr(const QString &a, const QString &b) { return CompareBy(a, b, PlainKey); }

@@ -36,10 +36,9 @@ int Pos(const QString &sub, const QString &s);
 // count characters from the 1-based index; out-of-range parts are cut.
 QString Copy(const QString &s, int index, int count);
 
-// Locale comparisons (Russian): letters compare alphabetically, Latin before
-// Cyrillic, Е before Ё, digits before letters, other signs before digits;
-// AnsiCompareStr then puts a lower-case letter before its capital. Results
-// are < 0, 0 or > 0.
+// Locale comparisons in the Russian collation (Collation.h): AnsiCompareText
+// ignores case, AnsiCompareStr puts a lower-case letter before its capital.
+// Results are < 0, 0 or > 0.
 int AnsiCompareStr(const QString &a, const QString &b);
 int AnsiCompareText(const QString &a, const QString &b);
 bool AnsiSameText(const QString &a, const QString &b);

@@ -404,6 +404,16 @@ TEST(DataSetLocate, SeveralFieldsWithOptionsAndLookupWithoutMoving)
     EXPECT_TRUE(ds.Lookup(QStringLiteral("ID"), Variant(7), QStringLiteral("Name")).IsNull());
     EXPECT_EQ(ds.Id(), 3);
     EXPECT_EQ(ds.State(), dsBrowse);
+
+    // A lookup leaves a pending edit pending; a locate posts it first.
+    ds.Edit();
+    ds.FieldByName(QStringLiteral("Name"))->SetAsString(QStringLiteral("Сидоров"));
+    EXPECT_EQ(ds.Lookup(QStringLiteral("ID"), Variant(1), QStringLiteral("Amount")).AsDouble(), 10.0);
+    EXPECT_EQ(ds.State(), dsEdit);
+    EXPECT_EQ(ds.FieldByName(QStringLiteral("Name"))->AsString(), QStringLiteral("Сидоров"));
+    EXPECT_TRUE(ds.Locate(QStringLiteral("Name"), QStringLiteral("Сидоров"), {}));
+    EXPECT_EQ(ds.State(), dsBrowse);
+    EXPECT_EQ(ds.Id(), 3);
 }
 
 TEST(DataSetEditing, WholeRecordsFromValueListsAndClearedFields)

@@ -251,6 +251,38 @@ TEST(FieldDefs, DefinitionsAndIndexDefinitions)
     EXPECT_RAISES(indexes.Find(QStringLiteral("Q")), EDatabaseError, "Index 'Q' not found");
 }
 
+namespace {
+
+// Reads its definitions from a "source" only when asked.
+class Described : public TVectorDataSet {
+public:
+    int reads = 0;
+
+protected:
+    void InternalInitFieldDefs() override
+    {
+        ++reads;
+        FieldDefs().Clear();
+        FieldDefs().Add(QStringLiteral("Id"), ftInteger);
+    }
+};
+
+} // namespace
+
+TEST(FieldDefs, UpdateReadsTheDefinitionsOfAClosedDataSet)
+{
+    Described ds;
+    EXPECT_EQ(ds.FieldDefs().Count(), 0);
+    ds.FieldDefs().Update();
+    EXPECT_EQ(ds.reads, 1);
+    EXPECT_EQ(ds.FieldDefs()[0]->Name(), QStringLiteral("Id"));
+    ds.Open();
+    EXPECT_EQ(ds.reads, 2);
+    ds.FieldDefs().Update();
+    EXPECT_EQ(ds.reads, 2);
+    EXPECT_EQ(ds.FieldByName(QStringLiteral("ID"))->FieldNo(), 1);
+}
+
 TEST(Fields, PersistentFieldsBindToDefinitionsOrFail)
 {
     TVectorDataSet ds;
@@ -266,6 +298,17 @@ TEST(Fields, PersistentFieldsBindToDefinitionsOrFail)
     lookup.FieldDefs().Add(QStringLiteral("A"), ftInteger);
     lookup.AddField<TStringField>(QStringLiteral("L"), fkLookup, 10);
     EXPECT_RAISES(lookup.Open(), EDatabaseError, "Lookup information for field 'L' is incomplete");
+
+    // Default fields of a failed open are dropped: the next open makes them again.
+    TVectorDataSet unknown;
+    unknown.FieldDefs().Add(QStringLiteral("A"), ftInteger);
+    unknown.FieldDefs().Add(QStringLiteral("W"), ftCursor);
+    EXPECT_RAISES(unknown.Open(), EDatabaseError, "Field 'W' is of an unknown type");
+    EXPECT_EQ(unknown.FieldCount(), 0);
+    unknown.FieldDefs().Delete(1);
+    unknown.Open();
+    EXPECT_TRUE(unknown.DefaultFields());
+    EXPECT_EQ(unknown.FieldCount(), 1);
 }
 
 namespace {

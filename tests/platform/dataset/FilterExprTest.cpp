@@ -24,6 +24,7 @@ public:
         FieldDefs().Add(QStringLiteral("d"), ftDate);
         FieldDefs().Add(QStringLiteral("memo"), ftMemo);
         FieldDefs().Add(QStringLiteral("my field"), ftCurrency);
+        FieldDefs().Add(QStringLiteral("Сумма_1"), ftFloat);
         Open();
     }
 };
@@ -83,6 +84,7 @@ TEST(FilterExpr, RewritesConstantsNullsAndPartialCompares)
         {"d < getdate()", "(d < GETDATE[])"},
         {"[my field] = 1 /* comment */", "(my field = 1:Currency)"},
         {"Y > 2004", "(y > 2004:SmallInt)"},
+        {"сумма_1>='10'", "(Сумма_1 >= 10:Float)"},
         {"memo like 'a*'", "compare[ci=0,len=1](memo like 'a':String)"},
     };
     for (const auto &[text, tree] : cases)

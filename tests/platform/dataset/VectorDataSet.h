@@ -148,6 +148,7 @@ protected:
 
     void InternalOpen() override
     {
+        InternalInitFieldDefs();
         if (DefaultFields())
             CreateFields();
         BindFields(true);
