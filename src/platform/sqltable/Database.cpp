@@ -8,8 +8,7 @@ namespace zorbel {
 
 TDatabase::~TDatabase()
 {
-    clients_.clear(); // datasets outliving us must not be called back
-    db_.Close();
+    SetConnected(false); // closes the open datasets, so none is left attached
 }
 
 QString TDatabase::Path() const

@@ -1,7 +1,7 @@
 // TDatabase: the connection of one data set. The data set is one SQLite file
 // (DatabaseFileName) in the folder given by the "PATH" parameter; its tables
-// and queries name this component and reach SQLite through it. Closing the
-// database first closes every dataset attached to it.
+// and queries name this component and reach SQLite through it. Closing (or
+// destroying) the database first closes every open dataset attached to it.
 #pragma once
 
 #include "platform/sqltable/Sqlite.h"

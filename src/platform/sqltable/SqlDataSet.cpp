@@ -108,11 +108,8 @@ Variant NativeToVariant(TFieldType type, int size, const void *buffer)
 
 // ---- TSqlDataSet -------------------------------------------------------------
 
-TSqlDataSet::~TSqlDataSet()
-{
-    if (database_)
-        database_->Detach(this);
-}
+// Descendants close in their destructors (CloseForDestroy), which detaches.
+TSqlDataSet::~TSqlDataSet() = default;
 
 void TSqlDataSet::SetDatabase(TDatabase *database)
 {

@@ -340,4 +340,15 @@ TEST_F(TableTest, ClosingTheDatabaseClosesItsDataSets)
     EXPECT_FALSE(hist.Active());
     EXPECT_FALSE(q.Active());
     EXPECT_THROW(acc.Open(), EDatabaseError);
+
+    // A database destroyed before its open tables closes them first.
+    auto early = std::make_unique<TDatabase>();
+    early->SetParams({QStringLiteral("PATH=") + dir.path()});
+    early->Open();
+    TTable t;
+    t.SetDatabase(early.get());
+    t.SetTableName(QStringLiteral("Tb_Firm"));
+    t.Open();
+    early.reset();
+    EXPECT_FALSE(t.Active());
 }
