@@ -3,6 +3,7 @@
 
 #include <QString>
 #include <gtest/gtest.h>
+#include <cstring>
 #include <random>
 
 namespace zorbel {
@@ -80,6 +81,35 @@ TEST(Collation, ConsistentOrderOnRandomTexts)
         for (size_t i = 1; i < sorted.size(); ++i)
             for (size_t j = i; j < sorted.size(); j += 13)
                 ASSERT_LE(CompareRussian(sorted[i - 1], sorted[j], ignoreCase), 0);
+    }
+}
+
+// Zero-terminated texts in record buffers, at odd addresses and cut at their
+// field size, order as the same texts do.
+TEST(Collation, TextsInBuffersOrderAsStrings)
+{
+    const QString alphabet = QStringLiteral("аАеЁёzZ 1");
+    std::mt19937 random(5);
+    auto put = [](std::vector<unsigned char> &buffer, const QString &text) {
+        buffer.assign(1 + 2 * (static_cast<size_t>(text.size()) + 1), 0); // one byte before: odd address
+        std::memcpy(buffer.data() + 1, text.utf16(), 2 * static_cast<size_t>(text.size()));
+    };
+    std::vector<unsigned char> a;
+    std::vector<unsigned char> b;
+    for (int i = 0; i < 2000; ++i) {
+        QString x;
+        QString y;
+        for (int n = static_cast<int>(random() % 5); n > 0; --n)
+            x += alphabet[static_cast<qsizetype>(random() % alphabet.size())];
+        for (int n = static_cast<int>(random() % 5); n > 0; --n)
+            y += alphabet[static_cast<qsizetype>(random() % alphabet.size())];
+        put(a, x);
+        put(b, y);
+        const bool ignoreCase = i % 2 == 0;
+        ASSERT_EQ(Sign(CompareRussianText(a.data() + 1, 100, b.data() + 1, 100, ignoreCase)),
+                  Sign(CompareRussian(x, y, ignoreCase)));
+        ASSERT_EQ(Sign(CompareRussianText(a.data() + 1, 2, b.data() + 1, 3, ignoreCase)),
+                  Sign(CompareRussian(QStringView(x).left(2), QStringView(y).left(3), ignoreCase)));
     }
 }
 

@@ -4,11 +4,16 @@
 // letters apart from case and Ё; the group (see Collation.h) sits in the high
 // half of the weight. The secondary and tertiary levels are only walked when
 // the primary level ties, which is rare in sorting.
+//
+// Texts are read unit by unit through memcpy, so that texts lying at odd
+// addresses in record buffers are compared in place; a zero-terminated text
+// ends at its first zero unit or its maximum, whichever comes first.
 #include "platform/rtl/Collation.h"
 
 #include <QChar>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 namespace zorbel {
@@ -66,42 +71,81 @@ const WeightTable &Weights()
 bool IsYo(char16_t c) { return c == kSmallYo || c == kCapitalYo; }
 bool IsLowerCase(char16_t c) { return QChar(c).toLower().unicode() == c; }
 
-} // namespace
+// A text being compared: units read one by one, ending at its size or, for a
+// zero-terminated text, at its first zero unit.
+class Units {
+public:
+    Units(const void *data, qsizetype size, bool zeroTerminated)
+        : bytes_(static_cast<const unsigned char *>(data)), size_(size), zeroTerminated_(zeroTerminated)
+    {
+    }
+    // The unit at i; false past the end of the text.
+    bool At(qsizetype i, char16_t &unit) const
+    {
+        if (i >= size_)
+            return false;
+        std::memcpy(&unit, bytes_ + 2 * i, sizeof unit);
+        return !(zeroTerminated_ && unit == 0);
+    }
 
-int CompareRussian(QStringView a, QStringView b, bool ignoreCase)
+private:
+    const unsigned char *bytes_;
+    qsizetype size_;
+    bool zeroTerminated_;
+};
+
+int Compare(const Units &a, const Units &b, bool ignoreCase)
 {
     const WeightTable &weight = Weights();
-    const char16_t *pa = a.utf16();
-    const char16_t *pb = b.utf16();
-    const qsizetype common = std::min(a.size(), b.size());
-    for (qsizetype i = 0; i < common; ++i) {
-        if (pa[i] == pb[i])
-            continue;
-        const std::uint32_t wa = weight[pa[i]];
-        const std::uint32_t wb = weight[pb[i]];
-        if (wa != wb)
-            return wa < wb ? -1 : 1;
+    char16_t ua = 0;
+    char16_t ub = 0;
+    qsizetype common = 0;
+    for (;; ++common) {
+        const bool hasA = a.At(common, ua);
+        const bool hasB = b.At(common, ub);
+        if (!hasA || !hasB) {
+            if (hasA != hasB)
+                return hasA ? 1 : -1;
+            break;
+        }
+        if (ua != ub && weight[ua] != weight[ub])
+            return weight[ua] < weight[ub] ? -1 : 1;
     }
-    if (a.size() != b.size())
-        return a.size() < b.size() ? -1 : 1;
     // Same letters apart from case and Ё: the first Е/Ё difference decides.
-    for (qsizetype i = 0; i < common; ++i)
-        if (IsYo(pa[i]) != IsYo(pb[i]))
-            return IsYo(pa[i]) ? 1 : -1;
+    for (qsizetype i = 0; i < common; ++i) {
+        a.At(i, ua);
+        b.At(i, ub);
+        if (IsYo(ua) != IsYo(ub))
+            return IsYo(ua) ? 1 : -1;
+    }
     if (ignoreCase)
         return 0;
     // Equal apart from case: the first character that differs decides, its
     // lower-case form first.
     for (qsizetype i = 0; i < common; ++i) {
-        if (pa[i] == pb[i])
+        a.At(i, ua);
+        b.At(i, ub);
+        if (ua == ub)
             continue;
-        const bool lowerA = IsLowerCase(pa[i]);
-        const bool lowerB = IsLowerCase(pb[i]);
+        const bool lowerA = IsLowerCase(ua);
+        const bool lowerB = IsLowerCase(ub);
         if (lowerA != lowerB)
             return lowerA ? -1 : 1;
-        return pa[i] < pb[i] ? -1 : 1;
+        return ua < ub ? -1 : 1;
     }
     return 0;
+}
+
+} // namespace
+
+int CompareRussian(QStringView a, QStringView b, bool ignoreCase)
+{
+    return Compare(Units(a.utf16(), a.size(), false), Units(b.utf16(), b.size(), false), ignoreCase);
+}
+
+int CompareRussianText(const void *a, qsizetype maxA, const void *b, qsizetype maxB, bool ignoreCase)
+{
+    return Compare(Units(a, maxA, true), Units(b, maxB, true), ignoreCase);
 }
 
 } // namespace zorbel

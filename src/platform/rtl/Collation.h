@@ -31,4 +31,8 @@ namespace zorbel {
 // first.
 int CompareRussian(QStringView a, QStringView b, bool ignoreCase);
 
+// The same for zero-terminated UTF-16 texts of at most maxA and maxB units,
+// at any address (as they lie in record buffers); no length is needed first.
+int CompareRussianText(const void *a, qsizetype maxA, const void *b, qsizetype maxB, bool ignoreCase);
+
 } // namespace zorbel

@@ -45,6 +45,7 @@ ZORBEL_EXCEPTION(EDatabaseError, Exception);
 ZORBEL_EXCEPTION(EVariantError, Exception);
 ZORBEL_EXCEPTION(EInOutError, Exception);
 ZORBEL_EXCEPTION(EOutOfMemory, Exception);
+ZORBEL_EXCEPTION(ERangeError, Exception);
 
 // Raises the silent abort.
 [[noreturn]] inline void Abort() { throw EAbort(QStringLiteral("Operation aborted")); }

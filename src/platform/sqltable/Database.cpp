@@ -1,13 +1,14 @@
 #include "platform/sqltable/Database.h"
 
+#include "platform/sqltable/SqlSchema.h"
+
 #include <QDir>
 
 namespace zorbel {
 
 TDatabase::~TDatabase()
 {
-    clients_.clear(); // datasets outliving us must not be called back
-    db_.Close();
+    SetConnected(false); // closes the open datasets, so none is left attached
 }
 
 QString TDatabase::Path() const
@@ -49,10 +50,23 @@ TSqliteDb &TDatabase::Db()
     return db_;
 }
 
-void TDatabase::Attach(const void *dataSet, std::function<void()> close)
+void TDatabase::Attach(const void *dataSet, std::function<void()> close, std::function<void()> release)
 {
     Detach(dataSet);
-    clients_.push_back({dataSet, std::move(close)});
+    clients_.push_back({dataSet, std::move(close), std::move(release)});
+}
+
+void TDatabase::ReleaseStatements()
+{
+    for (const TClient &c : clients_)
+        if (c.Release)
+            c.Release();
+}
+
+void TDatabase::Pack()
+{
+    ReleaseStatements();
+    PackDatabase(Db());
 }
 
 void TDatabase::Detach(const void *dataSet)

@@ -1,7 +1,7 @@
 // TDatabase: the connection of one data set. The data set is one SQLite file
 // (DatabaseFileName) in the folder given by the "PATH" parameter; its tables
-// and queries name this component and reach SQLite through it. Closing the
-// database first closes every dataset attached to it.
+// and queries name this component and reach SQLite through it. Closing (or
+// destroying) the database first closes every open dataset attached to it.
 #pragma once
 
 #include "platform/sqltable/Sqlite.h"
@@ -43,14 +43,21 @@ public:
     // Requires: Connected.
     TSqliteDb &Db();
 
-    // A dataset registers how to close it; Close runs these first.
-    void Attach(const void *dataSet, std::function<void()> close);
+    // A dataset registers how to close it (Close runs these first) and how
+    // to end any walk it keeps running (before a restructure or a pack).
+    void Attach(const void *dataSet, std::function<void()> close, std::function<void()> release = {});
     void Detach(const void *dataSet);
+    // Ends the running walks of the attached datasets: SQLite refuses to
+    // drop a table or VACUUM while a statement is mid-walk.
+    void ReleaseStatements();
+    // Rewrites the database file without free pages (the original's pack).
+    void Pack();
 
 private:
     struct TClient {
         const void *DataSet;
         std::function<void()> Close;
+        std::function<void()> Release;
     };
     QString databaseName_;
     QStringList params_;

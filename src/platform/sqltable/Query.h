@@ -80,6 +80,7 @@ public:
     TQuery();
     ~TQuery() override;
 
+    // The text; change it while the query is closed.
     QStringList &SQL() { return sql_; }
     const QStringList &SQL() const { return sql_; }
     TParams &Params();

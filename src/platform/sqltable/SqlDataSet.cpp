@@ -108,11 +108,8 @@ Variant NativeToVariant(TFieldType type, int size, const void *buffer)
 
 // ---- TSqlDataSet -------------------------------------------------------------
 
-TSqlDataSet::~TSqlDataSet()
-{
-    if (database_)
-        database_->Detach(this);
-}
+// Descendants close in their destructors (CloseForDestroy), which detaches.
+TSqlDataSet::~TSqlDataSet() = default;
 
 void TSqlDataSet::SetDatabase(TDatabase *database)
 {
@@ -243,7 +240,7 @@ void TSqlDataSet::FinishOpen()
     BindFields(true);
     SetBookmarkSize(int(sizeof(int64_t)));
     if (database_)
-        database_->Attach(this, [this] { Close(); });
+        database_->Attach(this, [this] { Close(); }, [this] { ReleaseStatements(); });
 }
 
 void TSqlDataSet::FinishClose()

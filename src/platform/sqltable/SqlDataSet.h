@@ -61,6 +61,8 @@ protected:
     // Binds fields and registers with the database; InternalOpen calls it
     // after InitFieldDefsFrom.
     void FinishOpen();
+    // Ends statements kept running between calls (see TDatabase).
+    virtual void ReleaseStatements() {}
     // Unbinds fields and unregisters; InternalClose calls it.
     void FinishClose();
     // Copies a row into a buffer and computes its calculated fields.

@@ -277,7 +277,7 @@ TTableDef ReadTableDef(TSqliteDb &db, const QString &table)
     return def;
 }
 
-bool WidenTextField(TSqliteDb &db, const QString &table, const QString &fieldName, int newSize)
+bool SetTextFieldWidth(TSqliteDb &db, const QString &table, const QString &fieldName, int newSize)
 {
     TTableDef def = ReadTableDef(db, table);
     const int col = def.ColumnIndex(fieldName);

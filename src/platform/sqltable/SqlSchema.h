@@ -95,9 +95,9 @@ TTableDef ReadTableDef(TSqliteDb &db, const QString &table);
 // connection is mid-walk (close the tables first). Raises EDatabaseError
 // "Поле не найдено" when the table has no such string field and
 // "Ничего не сделано" when the width already is newSize. Returns true.
-bool WidenTextField(TSqliteDb &db, const QString &table, const QString &fieldName, int newSize);
+bool SetTextFieldWidth(TSqliteDb &db, const QString &table, const QString &fieldName, int newSize);
 // Rewrites the database file without free pages (the original's pack).
-// Requires: as WidenTextField.
+// Requires: as SetTextFieldWidth.
 void PackDatabase(TSqliteDb &db);
 
 // Quotes an identifier for SQLite.

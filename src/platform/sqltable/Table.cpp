@@ -96,6 +96,29 @@ void TTable::FlushBuffers()
     CheckBrowseMode();
 }
 
+void TTable::RestructureTextField(const QString &fieldName, int newSize)
+{
+    const bool wasActive = Active();
+    Close();
+    try {
+        TSqliteDb &db = Db();
+        Database()->ReleaseStatements();
+        SetTextFieldWidth(db, tableName_, fieldName, newSize);
+    } catch (...) {
+        if (wasActive)
+            Open();
+        throw;
+    }
+    if (wasActive)
+        Open();
+}
+
+void TTable::ReleaseStatements()
+{
+    if (cursor_)
+        cursor_->ReleaseStream();
+}
+
 // ---- opening -------------------------------------------------------------------
 
 void TTable::InternalOpen()

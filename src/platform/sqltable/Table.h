@@ -35,6 +35,10 @@ public:
     void DeleteTable();
     // Writes are never held back; kept for callers that ask.
     void FlushBuffers();
+    // Restructure: sets the width of a string field keeping the rows
+    // (SetTextFieldWidth, with its messages). An open table is closed for it
+    // and opened again afterwards, also on failure.
+    void RestructureTextField(const QString &fieldName, int newSize);
 
     // Key searches over the current order.
     bool FindKey(const std::vector<Variant> &key);
@@ -75,6 +79,7 @@ protected:
     void InternalPost() override;
     void InternalRefresh() override;
     void DoBeforeRefresh() override;
+    void ReleaseStatements() override;
     int GetRecordCount() const override;
     int GetRecNo() const override;
     void SetRecNoImpl(int value) override;

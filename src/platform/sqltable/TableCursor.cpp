@@ -363,6 +363,12 @@ void TTableCursor::Refresh()
         GoToPosition(std::clamp(oldPos, 0, int(list_.size()) - 1));
 }
 
+void TTableCursor::ReleaseStream()
+{
+    streamLive_ = false;
+    stream_.reset();
+}
+
 // ---- searching -----------------------------------------------------------------
 
 // Goes to the first row, in cursor order, of the range that also satisfies

@@ -92,6 +92,8 @@ public:
 
     // Re-reads the range; stays on the current row when it still belongs to it.
     void Refresh();
+    // Finishes the forward stream (the walk goes on by the key list).
+    void ReleaseStream();
 
 private:
     struct TWhere {

@@ -3,6 +3,7 @@
 #include "SqlFixture.h"
 
 #include <QDir>
+#include <QTemporaryDir>
 
 using namespace zorbel;
 using namespace zorbel::test;
@@ -296,8 +297,68 @@ TEST_F(QueryTest, UpgradeStatementsRunAsTheirMeaning)
     EXPECT_EQ(old.FieldByName(QStringLiteral("Dte"))->DataType(), ftDate);
     old.Close();
     EXPECT_EQ(Run({"select rest/rate from tb_old"}), QStringList({"1.5"})); // never an integer division
-    EXPECT_TRUE(WidenTextField(db.Db(), QStringLiteral("Tb_Old"), QStringLiteral("comment"), 200));
+    EXPECT_TRUE(SetTextFieldWidth(db.Db(), QStringLiteral("Tb_Old"), QStringLiteral("comment"), 200));
     EXPECT_EQ(Run({"select comment, a from tb_old"}), QStringList({"абв|+"}));
+}
+
+// The upgrade queries, exactly as the data module holds them, on tables of the
+// oldest layout: each ALTER adds its fields with the storage kinds.
+TEST(UpgradeQueries, OldTablesGainTheirFields)
+{
+    QTemporaryDir dir;
+    TDatabase db;
+    db.SetParams({QStringLiteral("PATH=") + dir.path()});
+    db.Open();
+    auto create = [&](const char *name, const char *key) {
+        TTable t;
+        t.SetDatabase(&db);
+        t.SetTableName(QString::fromUtf8(name));
+        t.FieldDefs().Add(QString::fromUtf8(key), ftSmallint, 0, true);
+        t.IndexDefs().Add(QString(), QString::fromUtf8(key), {ixPrimary});
+        t.CreateTable();
+    };
+    create("Tb_Account", "Id_Account");
+    create("Tb_Hist", "Id_Account");
+    create("Tb_Items", "ID_ITM");
+    create("Tb_Person", "Id_Person");
+    auto alter = [&](const char *file, std::initializer_list<const char *> fields) {
+        TQuery q;
+        q.SetDatabase(&db);
+        q.SetParamCheck(false);
+        const QString f = QString::fromUtf8(file);
+        q.SQL() << QStringLiteral("ALTER TABLE \"%1\" ").arg(f);
+        int i = 0;
+        for (const char *field : fields)
+            q.SQL() << QStringLiteral("ADD \"%1\".%2%3").arg(f, QString::fromUtf8(field),
+                                                            ++i < int(fields.size()) ? QStringLiteral(",") : QString());
+        q.ExecSQL();
+    };
+    alter("Tb_Account.db", {"\"A\" CHAR(1)", "\"Rate\" NUMERIC", "\"Beg\" NUMERIC"});                 // Qacc2
+    alter("Tb_Hist.db", {"\"B\" CHAR(1)"});                                                             // Qhist21
+    alter("Tb_Hist.db", {"\"Comment\" VARCHAR(50)", "\"Qdt\" NUMERIC", "\"Qct\" NUMERIC", "\"Rate\" NUMERIC",
+                         "\"Yr\" smallint", "\"Mn\" smallint"});                                           // Qhist2
+    alter("Tb_Items.db", {"\"A\" CHAR(1)", "\"Z\" CHAR(1)", "\"Sm\" NUMERIC", "\"Pr\" NUMERIC", "\"Qn\" NUMERIC",
+                          "\"Dte\" DATE"});                                                                 // Qitm2
+    alter("Tb_Items.db", {"\"Id_Prs\" Smallint", "\"Id_Frm\" Smallint", "\"Comm\" VARCHAR(50)", "\"Grp\" VARCHAR(10)",
+                          "\"Lim\" NUMERIC"});                                                              // Qitm3
+    alter("Tb_Items.db", {"\"QLim\" NUMERIC"});                                                            // Qitm4
+    alter("Tb_Person.db", {"\"Note\" VARCHAR(200)"});                                                      // Qpers2
+
+    auto layout = [&](const char *table) {
+        const TTableDef def = ReadTableDef(db.Db(), QString::fromUtf8(table));
+        QStringList out;
+        for (const TColumnDef &c : def.Columns)
+            out << c.Name + u':' + QString::number(int(c.Kind)) + u':' + QString::number(c.Size);
+        return out.join(u' ');
+    };
+    // Kinds: 1 Short, 3 Number, 4 Alpha, 5 Date.
+    EXPECT_EQ(layout("Tb_Account"), "Id_Account:1:0 A:4:1 Rate:3:0 Beg:3:0");
+    EXPECT_EQ(layout("Tb_Hist"), "Id_Account:1:0 B:4:1 Comment:4:50 Qdt:3:0 Qct:3:0 Rate:3:0 Yr:1:0 Mn:1:0");
+    EXPECT_EQ(layout("Tb_Items"), "ID_ITM:1:0 A:4:1 Z:4:1 Sm:3:0 Pr:3:0 Qn:3:0 Dte:5:0 Id_Prs:1:0 Id_Frm:1:0 Comm:4:50 "
+                                  "Grp:4:10 Lim:3:0 QLim:3:0");
+    EXPECT_EQ(layout("Tb_Person"), "Id_Person:1:0 Note:4:200");
+    // A second run of an upgrade fails (the field exists); the program ignores it.
+    EXPECT_THROW(alter("Tb_Hist.db", {"\"B\" CHAR(1)"}), EDatabaseError);
 }
 
 // ---- ledger windows ----------------------------------------------------------------

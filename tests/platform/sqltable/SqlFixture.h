@@ -44,10 +44,12 @@
 #include "platform/sqltable/Query.h"
 #include "platform/sqltable/Table.h"
 
-#include "../rtl/QStringPrinter.h"
-
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <ostream>
+
+// Failure messages show texts as text.
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace zorbel::test {
 

@@ -286,17 +286,26 @@ TEST_F(TableTest, CreateExistsDeleteWidenAndPack)
     t.AppendRecord({1, QString(50, u'а')});
     t.AppendRecord({2, QStringLiteral("б")});
     EXPECT_EQ(t.FieldByName(QStringLiteral("Comment"))->Size(), 50);
+    // Restructure and pack while other tables are in the middle of a walk.
+    hist.First();
+    hist.Next();
+    t.RestructureTextField(QStringLiteral("COMMENT"), 200);
+    EXPECT_TRUE(t.Active());
+    EXPECT_THROW(t.RestructureTextField(QStringLiteral("Comment"), 200), EDatabaseError);
+    EXPECT_TRUE(t.Active()); // opened again after the failure
     t.Close();
-    acc.Close(); // a restructure or pack needs every walk finished, as on the program's close
-    hist.Close();
-
-    EXPECT_TRUE(WidenTextField(db.Db(), QStringLiteral("tb_tmp"), QStringLiteral("COMMENT"), 200));
-    EXPECT_THROW(WidenTextField(db.Db(), QStringLiteral("Tb_Tmp"), QStringLiteral("Comment"), 200), EDatabaseError);
-    EXPECT_THROW(WidenTextField(db.Db(), QStringLiteral("Tb_Tmp"), QStringLiteral("Id"), 200), EDatabaseError);
+    EXPECT_THROW(SetTextFieldWidth(db.Db(), QStringLiteral("Tb_Tmp"), QStringLiteral("Id"), 200), EDatabaseError);
     try {
-        WidenTextField(db.Db(), QStringLiteral("Tb_Tmp"), QStringLiteral("Nope"), 200);
+        SetTextFieldWidth(db.Db(), QStringLiteral("Tb_Tmp"), QStringLiteral("Nope"), 200);
+        ADD_FAILURE();
     } catch (const EDatabaseError &e) {
         EXPECT_EQ(e.Message(), "Поле не найдено");
+    }
+    try {
+        SetTextFieldWidth(db.Db(), QStringLiteral("Tb_Tmp"), QStringLiteral("Comment"), 200);
+        ADD_FAILURE();
+    } catch (const EDatabaseError &e) {
+        EXPECT_EQ(e.Message(), "Ничего не сделано");
     }
     t.Open();
     EXPECT_EQ(t.FieldByName(QStringLiteral("Comment"))->Size(), 200);
@@ -308,8 +317,11 @@ TEST_F(TableTest, CreateExistsDeleteWidenAndPack)
     EXPECT_TRUE(t.FindKey({1})); // the key survived the restructure
     t.Close();
 
-    Exec({QStringLiteral("delete from tb_hist")});
-    PackDatabase(db.Db());
+    Exec({QStringLiteral("delete from tb_hist where id_account=2")});
+    db.Pack();
+    hist.Next(); // the walk goes on where it was
+    EXPECT_EQ(StampNo(), 2);
+    EXPECT_EQ(hist.RecNo(), 3);
     EXPECT_EQ(Scalar(QStringLiteral("select count(*) from tb_account")), "5");
     t.DeleteTable();
     EXPECT_FALSE(t.Exists());
@@ -328,4 +340,15 @@ TEST_F(TableTest, ClosingTheDatabaseClosesItsDataSets)
     EXPECT_FALSE(hist.Active());
     EXPECT_FALSE(q.Active());
     EXPECT_THROW(acc.Open(), EDatabaseError);
+
+    // A database destroyed before its open tables closes them first.
+    auto early = std::make_unique<TDatabase>();
+    early->SetParams({QStringLiteral("PATH=") + dir.path()});
+    early->Open();
+    TTable t;
+    t.SetDatabase(early.get());
+    t.SetTableName(QStringLiteral("Tb_Firm"));
+    t.Open();
+    early.reset();
+    EXPECT_FALSE(t.Active());
 }
