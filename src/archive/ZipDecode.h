@@ -96,7 +96,6 @@ public:
     const char *FailReason() const { return failReason_; }
     // The finished CRC-32 of what was written for this entry.
     uint32_t Crc() const { return ~crc_; }
-    uint32_t RunningCrc() const { return crc_; }
     int64_t BytesWritten() const { return written_; }
 
     // The window and code tables of the decoders (ZipHuffman.h).
