@@ -41,6 +41,12 @@ class TZipReader;
 // The class library's integer-overflow error (an identifier counter at 32767).
 ZORBEL_EXCEPTION(EIntOverflow, Exception);
 
+// Sets the width of the string field FieldName (case-insensitive) of Table
+// to NewSize keeping the rows; the table is left open or closed as it was.
+// Raises EDatabaseError "Поле не найдено" when there is no such string field
+// and "Ничего не сделано" when the width already is NewSize. Returns true.
+bool WidenTextField(TTable &Table, const QString &FieldName, int NewSize);
+
 // What UpdateMenus reads of the main window.
 struct TMenuView {
     bool ExpenseTreeShown = true;  // mCt checked

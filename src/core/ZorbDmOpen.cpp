@@ -71,17 +71,23 @@ void TDm::UpgradeStructure()
         RunUpgrade(Qpers2);
 
     // Comments of older versions were shorter.
-    static const char *const wide[][2] = {
-        {"TB_Person", "Comment"}, {"Tb_Firm", "Comment"}, {"Tb_Hist", "Comment"}, {"Tb_Items", "Comm"}};
+    const std::pair<TTable *, const char *> wide[] = {
+        {&Tb_Person, "Comment"}, {&Tb_Firm, "Comment"}, {&Tb_Hist, "Comment"}, {&Tb_Items, "Comm"}};
     for (const auto &[table, field] : wide) {
         try {
-            const TTableDef def = ReadTableDef(Db.Db(), U(table));
+            const TTableDef def = ReadTableDef(Db.Db(), table->TableName());
             const int i = def.ColumnIndex(U(field));
             if (i >= 0 && def.Columns[size_t(i)].Kind == TColumnKind::Alpha && def.Columns[size_t(i)].Size < 200)
-                modified_ = WidenTextField(Db.Db(), U(table), U(field), 200);
+                modified_ = WidenTextField(*table, U(field), 200);
         } catch (const Exception &) {
         }
     }
+}
+
+bool WidenTextField(TTable &Table, const QString &FieldName, int NewSize)
+{
+    Table.RestructureTextField(FieldName, NewSize);
+    return true;
 }
 
 TOpenResult TDm::OpenDataSet(const TOpenOptions &options)
@@ -90,6 +96,7 @@ TOpenResult TDm::OpenDataSet(const TOpenOptions &options)
     // Identifiers belong to the data set: read them again from its tables.
     idCounters_.fill(0);
     modified_ = false;
+    Db.Close();
 
     try {
         if (!QFileInfo::exists(Db.FileName()))

@@ -33,6 +33,10 @@
 
 #include <QString>
 #include <QStringList>
+#include <ostream>
+
+// Readable texts in failure messages.
+inline void PrintTo(const QString &text, std::ostream *os) { *os << '"' << text.toStdString() << '"'; }
 
 namespace zorbel::test {
 

@@ -8,6 +8,7 @@
 #include "platform/sqltable/SqlSchema.h"
 #include "platform/widgets/ModalScript.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QRegularExpression>
@@ -29,6 +30,8 @@ public:
     void ApplyMenuState(const TMenuState &s) override { state = s; ++menuUpdates; }
     void ShowAccountRest(const QString &t, const QColor &c) override { restText = t; restColor = c; }
     void PacketPosted() override { ++packetPosts; }
+    void SetDatePanelEnabled(bool enabled) override { datePanel = enabled; }
+    void ClearWorkFolder() override { ++folderClears; }
 
     bool expense = true;
     bool peoplePage = false;
@@ -38,6 +41,8 @@ public:
     QString restText;
     QColor restColor;
     int packetPosts = 0;
+    bool datePanel = false;
+    int folderClears = 0;
 };
 
 class ZorbDmTest : public ::testing::Test {
@@ -114,6 +119,20 @@ TEST_F(ZorbDmTest, WorkFolderWithoutDataSetIsNotOpened)
 {
     EXPECT_FALSE(Open().Opened);
     EXPECT_FALSE(QFileInfo::exists(dm.Db.FileName())); // no empty database left behind
+}
+
+TEST_F(ZorbDmTest, DamagedDataSetReportsAndPassesTheFailureOn)
+{
+    QFile file(dm.Db.FileName());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(4096, 'x'));
+    file.close();
+    TModalScript script;
+    script.Press(QStringLiteral("OK"));
+    EXPECT_THROW(Open({QString(), false, false}), EDatabaseError);
+    ASSERT_EQ(script.Seen().size(), 1u);
+    EXPECT_EQ(script.Seen()[0].Text, U("Ошибка открытия базы данных!\nОшибка BDE.")); // the box breaks at \r
+    EXPECT_EQ(host.folderClears, 1);
 }
 
 TEST_F(ZorbDmTest, DefaultAccountAndAccountArgument)
@@ -475,6 +494,7 @@ TEST_F(ZorbDmTest, MenuStatesFollowTheLedger)
     dm.Tb_Hist.SetRange({3}, {3});
     ASSERT_TRUE(dm.Tb_Hist.Locate(QStringLiteral("Date_Create"), Variant::FromDate(Stamp(5)), {}));
     EXPECT_GT(host.menuUpdates, 0);
+    EXPECT_TRUE(host.datePanel);
     // The receiving leg of a transfer.
     EXPECT_FALSE(host.state.mMoneyDelete);
     EXPECT_FALSE(host.state.mMoneyEdit);
@@ -487,6 +507,10 @@ TEST_F(ZorbDmTest, MenuStatesFollowTheLedger)
     ASSERT_TRUE(dm.Tb_Hist.Locate(QStringLiteral("Date_Create"), Variant::FromDate(Stamp(4)), {}));
     EXPECT_TRUE(host.state.mMoneyDelete && host.state.mMoneyEdit && host.state.mpMoneyCopy);
     EXPECT_TRUE(host.state.mUpdate); // planned and due
+    dm.Tb_Hist.Edit();
+    EXPECT_FALSE(host.datePanel);
+    dm.Tb_Hist.Cancel();
+    EXPECT_TRUE(host.datePanel);
     ASSERT_TRUE(dm.Tb_Hist.Locate(QStringLiteral("Date_Create"), Variant::FromDate(Stamp(8)), {}));
     EXPECT_FALSE(host.state.mUpdate); // planned for 2030
     EXPECT_FALSE(host.state.mpMoneyCopy); // a transfer
@@ -539,6 +563,25 @@ TEST_F(ZorbDmTest, OldStructureIsUpgraded)
     EXPECT_TRUE(again.Opened);
     EXPECT_FALSE(again.PackOnClose);
     EXPECT_FALSE(dm.Modified());
+}
+
+TEST_F(ZorbDmTest, WidenTextFieldKeepsRowsAndReportsNoChange)
+{
+    OpenFixture();
+    const auto message = [](const std::function<void()> &f) {
+        try {
+            f();
+        } catch (const EDatabaseError &e) {
+            return e.Message();
+        }
+        return QString();
+    };
+    EXPECT_EQ(message([this] { WidenTextField(dm.Tb_Family, QStringLiteral("Comment"), 50); }), U("Ничего не сделано"));
+    EXPECT_EQ(message([this] { WidenTextField(dm.Tb_Family, QStringLiteral("Dy"), 80); }), U("Поле не найдено"));
+    EXPECT_TRUE(WidenTextField(dm.Tb_Family, QStringLiteral("comment"), 80));
+    EXPECT_TRUE(dm.Tb_Family.Active());
+    EXPECT_EQ(Rows(dm.Tb_Family), QStringList{U("1|3|Петя|2010-06-01|~|~|1|6")});
+    EXPECT_EQ(ReadTableDef(dm.Db.Db(), QStringLiteral("TB_Family")).Columns[4].Size, 80);
 }
 
 // ---- fixed queries -------------------------------------------------------------
