@@ -65,14 +65,33 @@ QString DesktopQuote(const QString &path)
 }
 
 // Refreshes the desktop's MIME cache when the tool is installed; never waits.
-void RefreshMimeDatabase()
+void StartMimeUpdate(const QString &MimeFolder)
 {
     const QString tool = QStandardPaths::findExecutable(QStringLiteral("update-mime-database"));
     if (!tool.isEmpty())
-        QProcess::startDetached(tool, {DataHome() + QStringLiteral("/mime")});
+        QProcess::startDetached(tool, {MimeFolder});
+}
+
+TMimeRefresh &MimeRefresh()
+{
+    static TMimeRefresh refresh = StartMimeUpdate;
+    return refresh;
+}
+
+void RefreshMimeDatabase()
+{
+    if (MimeRefresh())
+        MimeRefresh()(DataHome() + QStringLiteral("/mime"));
 }
 
 } // namespace
+
+TMimeRefresh SetMimeRefresh(TMimeRefresh Refresh)
+{
+    TMimeRefresh previous = std::move(MimeRefresh());
+    MimeRefresh() = std::move(Refresh);
+    return previous;
+}
 
 void TempFolder(QString &path) { path = UserTempFolder(); }
 

@@ -16,6 +16,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace zorbel {
 
 // The user's private temporary folder with a trailing separator; empty when
@@ -46,6 +48,12 @@ QString FindFileIn(const QString &folder, const QString &mask);
 // association existed before the call. Failures are ignored.
 bool RegisterFileType(const QString &extension, const QString &typeName, const QString &description,
                       bool doRegister);
+
+// What RegisterFileType runs after it changed the MIME package: by default
+// the desktop's "update-mime-database" on the user's MIME folder, started
+// without waiting. Returns the previous one (tests put a recorder here).
+using TMimeRefresh = std::function<void(const QString &MimeFolder)>;
+TMimeRefresh SetMimeRefresh(TMimeRefresh Refresh);
 
 // Where RegisterFileType writes: the MIME package and the desktop entry.
 QString MimePackageFile(const QString &typeName);

@@ -89,7 +89,9 @@ TEST(TulnCommon, RegisterFileTypeWritesAndRemovesTheAssociation)
     const QByteArray desktop = TSandbox::Read(entry);
     EXPECT_TRUE(desktop.contains("MimeType=application/x-zorbel;"));
     EXPECT_TRUE(desktop.contains("\" %f\n"));
+    EXPECT_EQ(box.MimeRefreshes, 1);
     EXPECT_TRUE(RegisterFileType(".den", "Zorbel", "Zorbel", true)); // it existed now
+    EXPECT_EQ(box.MimeRefreshes, 1);                                  // and nothing changed
     {
         TRegistry reg;
         EXPECT_FALSE(reg.KeyExists(QStringLiteral("Software\\Ventaro\\Lumvara")));

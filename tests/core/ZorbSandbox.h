@@ -4,6 +4,8 @@
 // the real ones.
 #pragma once
 
+#include "core/TulnCommon.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -25,9 +27,12 @@ public:
         qputenv("TMPDIR", Path("tmp").toUtf8());
         qputenv("XDG_CONFIG_HOME", Path("config").toUtf8());
         qputenv("XDG_DATA_HOME", Path("data").toUtf8());
+        // No desktop tool runs in the sandbox; refreshes are only counted.
+        previousRefresh_ = SetMimeRefresh([this](const QString &) { ++MimeRefreshes; });
     }
     ~TSandbox()
     {
+        SetMimeRefresh(previousRefresh_);
         for (const auto &[name, value] : saved_) {
             if (value.isNull())
                 qunsetenv(name);
@@ -54,7 +59,10 @@ public:
             f.write(data);
     }
 
+    int MimeRefreshes = 0;
+
 private:
+    TMimeRefresh previousRefresh_;
     QTemporaryDir dir_;
     QList<QPair<const char *, QByteArray>> saved_;
 };
