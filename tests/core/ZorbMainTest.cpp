@@ -13,8 +13,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QProcess>
+#include <QWheelEvent>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -392,6 +394,116 @@ TEST_F(ZorbMainRun, CloseWithoutSavingAsksOnlyWhenModified)
     yes.Press("Yes");
     f->mCloseNotSaveClick(f.get());
     EXPECT_FALSE(f->Dm->Modified());
+}
+
+} // namespace
+} // namespace zorbel
+
+namespace zorbel {
+namespace {
+
+TEST_F(ZorbMainRun, PasswordChangeAsksTwiceAndWarnsAboutLongOnes)
+{
+    auto f = Start();
+    struct Case {
+        QStringList answers; // first box, second box ("" when not shown)
+        bool longWarning;
+        const char *lastText;
+        const char *password; // FilePassword afterwards
+    } cases[] = {
+        {{"abc", "abd"}, false, "Пароль не подтверждён, а потому не изменён!!!", ""},
+        {{"", ""}, false, "Вы не ввели новый пароль!", ""},
+        {{"abcdefgh", "abcdefgh"}, true, "Пароль изменён!", "abcdefgh"},
+    };
+    for (const Case &c : cases) {
+        TModalScript script;
+        script.Then(Password(c.answers[0]));
+        if (c.longWarning)
+            script.Press("Yes");
+        if (QString::fromUtf8(c.lastText) != U("Вы не ввели новый пароль!"))
+            script.Then(Password(c.answers[1]));
+        script.Press("OK");
+        const bool modifiedBefore = f->Dm->Modified();
+        f->mPasswordClick(f.get());
+        EXPECT_TRUE(script.Finished()) << Texts(script).join(" | ").toStdString();
+        EXPECT_EQ(Texts(script).last(), U(c.lastText));
+        EXPECT_EQ(f->FilePassword, c.password);
+        EXPECT_EQ(f->Dm->Modified(), modifiedBefore || !QString(c.password).isEmpty());
+    }
+    // A long password refused at the warning changes nothing.
+    TModalScript refused;
+    refused.Then(Password("0123456789")).Press("No");
+    f->mPasswordClick(f.get());
+    EXPECT_EQ(f->FilePassword, "abcdefgh");
+    f->mCloseNotSaveClick(f.get());
+}
+
+TEST_F(ZorbMainRun, CancellingTheFirstSaveWarnsOfLossWhenThereIsWork)
+{
+    auto f = Start();
+    TTable &items = f->Dm->Tb_Items;
+    items.Append();
+    items.FieldByName("ITM")->SetAsString(U("Еда"));
+    items.FieldByName("LEV")->SetAsInteger(0);
+    items.Post();
+    TModalScript script;
+    script.Press("OK");
+    f->mSaveClick(f.get()); // both dialogs cancelled
+    EXPECT_EQ(Texts(script).value(0), U("Внимание! Данные будут утеряны! Сохраните свою работу!!!"));
+    EXPECT_EQ(Texts(script).value(1), U("Файл не может быть сохранён!"));
+    EXPECT_TRUE(f->Dm->Modified());
+    // The second dialog may still name the file.
+    TModalScript second;
+    second.Press("OK");
+    int asked = 0;
+    f->ExecuteSaveDialog = [&](QString &name) {
+        name = File("late.den");
+        return ++asked == 2;
+    };
+    f->mSaveClick(f.get());
+    EXPECT_TRUE(QFileInfo::exists(File("late.den")));
+    EXPECT_FALSE(f->Dm->Modified());
+    f->mCloseNotSaveClick(f.get());
+}
+
+TEST_F(ZorbMainRun, DroppedFileIsOpenedAndWheelOverCardEditsSendsKeys)
+{
+    const QString file = MakeDataFile("drop.den", QString());
+    auto f = Start();
+    ASSERT_FALSE(HasAccount(*f, U("Кошелёк")));
+    f->WMDropFiles({file});
+    EXPECT_EQ(f->Caption(), file);
+    EXPECT_TRUE(HasAccount(*f, U("Кошелёк")));
+
+    // A stand-in card with the sum box focused: the wheel becomes Up and Down.
+    TForm card;
+    TEdit *sum = new TEdit(&card, "DBESum");
+    TEdit *other = new TEdit(&card, "EdOther");
+    QStringList keys;
+    sum->OnKeyDown = [&](TObject *, WORD &key, TShiftState) { keys << QString::number(key); };
+    other->OnKeyDown = [&](TObject *, WORD &key, TShiftState) { keys << "other" + QString::number(key); };
+    card.Show();
+    QApplication::setActiveWindow(&card);
+    sum->setFocus();
+    QCoreApplication::processEvents();
+    f->FormCard = &card;
+    auto wheel = [](int dy) {
+        return QWheelEvent(QPointF(1, 1), QPointF(1, 1), QPoint(), QPoint(0, dy), Qt::NoButton, Qt::NoModifier,
+                           Qt::NoScrollPhase, false);
+    };
+    QWheelEvent up = wheel(120), down = wheel(-120);
+    ASSERT_TRUE(sum->hasFocus());
+    f->AppMessage(sum, &up);
+    f->AppMessage(sum, &down);
+    EXPECT_EQ(keys, (QStringList{"38", "40"}));
+    other->setFocus();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(other->hasFocus());
+    keys.clear();
+    f->AppMessage(other, &up);
+    EXPECT_TRUE(keys.isEmpty());
+    f->FormCard = nullptr;
+    f->mCloseNotSaveClick(f.get());
 }
 
 } // namespace
