@@ -168,6 +168,13 @@ private:
     void BuildMenu();
     void StepSplash();
     void FreeSplash();
+    // Unpacks a data file into the staging folder, asking for its password;
+    // true when every entry came out whole and the seven tables are there.
+    // Reports failures. The open data set and its password stay as they are.
+    bool UnpackToStage(const QString &FileName);
+    bool StageHoldsDataSet() const;
+    // Replaces the open data set by the staged one and opens its tables.
+    bool OpenStaged(const QString &FileName);
     // Closes the data set and empties the work folder (the end of a save with StayOpen false).
     void CloseAndClearData();
 
@@ -176,6 +183,7 @@ private:
     std::unique_ptr<THost> host_;
     TFormAbout *splash_ = nullptr;
     QString stageDir_;          // where a data file is unpacked before it replaces the work folder
+    QString stagedPassword_;    // the password of the staged data file
     QString openingFile_;       // the data file being unpacked (for the password box)
     bool messageHook_ = false;
 };

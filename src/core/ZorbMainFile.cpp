@@ -9,11 +9,14 @@
 // only when the new archive is the data file.
 #include "core/TulnCommon.h"
 #include "core/TulnDlg.h"
+#include "core/ZorbDmTables.h"
 #include "core/ZorbMain.h"
+#include "platform/sqltable/SqlSchema.h"
 
 #include "platform/system/SysFiles.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
@@ -114,19 +117,13 @@ bool TFormMain::OpenDataTables()
     return true;
 }
 
-bool TFormMain::OpenDataFile(const QString &FileName)
+bool TFormMain::UnpackToStage(const QString &FileName)
 {
-    if (!QFileInfo::exists(FileName))
-        return false;
     ButRemCloseClick(this);
     Repaint();
     THourGlass hourglass;
     ResetZipper();
-    auto unpackFailed = [&](const QString &text) {
-        SetCaption(QString());
-        ShowNotice(text, false);
-        return false;
-    };
+    ClearFolder(stageDir_, true);
     try {
         Vzp->ReadDirectory(FileName);
     } catch (const Exception &) {
@@ -135,17 +132,17 @@ bool TFormMain::OpenDataFile(const QString &FileName)
         return false;
     }
     openingFile_ = FileName;
+    const QString previousPassword = FilePassword;
     bool asked = true;
     if (Vzp->Count() > 0 && Vzp->IsEntryEncrypted(0)) {
         asked = AskPassword(FileName, false) && !FilePassword.isEmpty();
         Vzp->SetPassword(FilePassword);
     }
-    // Unpack beside the work folder; only a whole data set goes into it.
     int n = 0;
-    if (asked && ClearFolder(stageDir_, true) && ForceFolder(stageDir_)) {
+    if (asked && ForceFolder(stageDir_)) {
         int skipped = 0;
         n = Vzp->ExtractAll(stageDir_, skipped);
-        if (skipped > 0 || n != Vzp->Count())
+        if (skipped > 0 || n != Vzp->Count() || !StageHoldsDataSet())
             n = 0;
     }
     openingFile_.clear();
@@ -153,15 +150,45 @@ bool TFormMain::OpenDataFile(const QString &FileName)
     ResetZipper();
     Repaint();
     if (n <= 0) {
+        // The open data set keeps its own password.
+        FilePassword = previousPassword;
         ClearFolder(stageDir_, true);
-        return unpackFailed(U("Ошибка распаковки файла данных!\r") + FileName);
+        ShowNotice(U("Ошибка распаковки файла данных!\r") + FileName, false);
+        return false;
     }
+    stagedPassword_ = FilePassword;
+    FilePassword = previousPassword;
+    return true;
+}
+
+bool TFormMain::StageHoldsDataSet() const
+{
+    const QString file = QDir(stageDir_).filePath(QString::fromLatin1(TDatabase::DatabaseFileName));
+    if (!QFileInfo(file).isFile())
+        return false;
+    try {
+        TDatabase db;
+        db.SetParams({QStringLiteral("PATH=") + stageDir_});
+        db.Open();
+        for (const TDmTableSpec &table : DmTables())
+            if (!TableExists(db.Db(), QString::fromLatin1(table.TableName)))
+                return false;
+        return true;
+    } catch (const Exception &) {
+        return false;
+    }
+}
+
+bool TFormMain::OpenStaged(const QString &FileName)
+{
     Dm->CloseDataSet();
     ClearFolder(WorkDir, true);
     const bool moved = MoveFolderContents(stageDir_, WorkDir);
     ClearFolder(stageDir_, true);
+    FilePassword = stagedPassword_;
     bool ok = false;
     if (moved) {
+        THourGlass hourglass;
         Dm->Tb_Hist.DisableControls();
         try {
             ok = OpenDataTables();
@@ -173,10 +200,24 @@ bool TFormMain::OpenDataFile(const QString &FileName)
     if (!ok) {
         CloseDataTables();
         ClearFolder(WorkDir, true);
-        return unpackFailed(U("Ошибка распаковки файла данных!\r") + FileName);
+        SetCaption(QString());
+        FilePassword.clear();
+        ShowNotice(U("Ошибка распаковки файла данных!\r") + FileName, false);
+        return false;
     }
     SetCaption(QFileInfo(FileName).absoluteFilePath());
     return true;
+}
+
+bool TFormMain::OpenDataFile(const QString &FileName)
+{
+    if (!QFileInfo::exists(FileName))
+        return false;
+    if (!UnpackToStage(FileName)) {
+        SetCaption(QString());
+        return false;
+    }
+    return OpenStaged(FileName);
 }
 
 void TFormMain::VzpBadPassword(int FileIndex, QString &NewPassword)
@@ -232,11 +273,16 @@ void TFormMain::OpenPath(const QString &FileName)
 {
     if (!CheckDataFile(FileName, true))
         return;
+    // The file is unpacked and checked first: a file that cannot be opened
+    // leaves the open data set as it is.
+    if (!UnpackToStage(FileName))
+        return;
     if (!SaveDataFile(false, false)) {
+        ClearFolder(stageDir_, true);
         ShowNotice(U("Файл не может быть сохранён!"), false);
         return;
     }
-    if (!OpenDataFile(FileName)) {
+    if (!OpenStaged(FileName)) {
         NewFromTemplate();
         return;
     }
@@ -372,7 +418,6 @@ void TFormMain::PostAllTables()
 
 void TFormMain::CloseDataTables()
 {
-    BuildCategoryTree(true);  // the trees are emptied with their data
     for (int panel : {1, 3, 5, 7})
         Sb->SetPanelText(panel, QString());
     PanAcRest->SetCaption(QString());

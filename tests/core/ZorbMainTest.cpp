@@ -250,8 +250,13 @@ TEST_F(ZorbMainRun, BadFilesGiveTheMessageAndLeaveNothingUnpacked)
                          "import zipfile,sys\n"
                          "z=zipfile.ZipFile(sys.argv[1],'w'); z.writestr('notes.txt','hello'); z.close()\n"
                          "z=zipfile.ZipFile(sys.argv[2],'w'); z.writestr('Zorbel.db','x'); "
-                         "z.writestr('../../escaped.txt','evil'); z.close()\n",
-                         File("foreign.den"), File("escape.den")});
+                         "z.writestr('../../escaped.txt','evil'); z.close()\n"
+                         "import sqlite3,os\n"
+                         "db=os.path.join(os.path.dirname(sys.argv[3]),'Zorbel.db')\n"
+                         "c=sqlite3.connect(db); c.execute('create table Tb_Account(Id_Account integer)'); "
+                         "c.commit(); c.close()\n"
+                         "z=zipfile.ZipFile(sys.argv[3],'w'); z.write(db,'Zorbel.db'); z.close(); os.remove(db)\n",
+                         File("foreign.den"), File("escape.den"), File("tables.den")});
     ASSERT_TRUE(py.waitForFinished(10000));
     ASSERT_EQ(py.exitCode(), 0);
     const struct {
@@ -261,6 +266,7 @@ TEST_F(ZorbMainRun, BadFilesGiveTheMessageAndLeaveNothingUnpacked)
         {"broken.den", "Ошибка распаковки файла данных!"},
         {"foreign.den", "Ошибка распаковки файла данных!\r"},
         {"escape.den", "Ошибка распаковки файла данных!\r"},
+        {"tables.den", "Ошибка распаковки файла данных!\r"},
     };
     for (const auto &c : cases) {
         TModalScript script;
@@ -290,25 +296,41 @@ TEST_F(ZorbMainRun, BadFilesGiveTheMessageAndLeaveNothingUnpacked)
     f->mCloseNotSaveClick(f.get());
 }
 
-TEST_F(ZorbMainRun, OpeningABadFileWhileRunningKeepsTheSavedDataSet)
+TEST_F(ZorbMainRun, OpeningABadFileWhileRunningKeepsTheOpenDataSet)
 {
     const QString good = MakeDataFile("good.den", "pw");
-    const QByteArray saved = TSandbox::Read(good);
+    const QString other = MakeDataFile("other.den", "secret");
     TModalScript open;
     open.Then(Password("pw"));
     auto f = Start({good});
     ASSERT_TRUE(f->ReadyToRun());
-    // A wrong password cancelled: the unpack message, then a new data set.
+    AddAccount(*f, U("Несохранённый"));
+    // A wrong password, then the box cancelled: the unpack message, and the
+    // open data set stays open and modified.
     TModalScript script;
     script.Then(Password("nope")).Press("OK").CloseWith(mrCancel).Press("OK");
-    f->OpenPath(good);
+    f->OpenPath(other);
     EXPECT_TRUE(script.Finished()) << Texts(script).join(" | ").toStdString();
-    EXPECT_EQ(Texts(script).last(), U("Ошибка распаковки файла данных!\r") + good);
+    EXPECT_EQ(Texts(script).last(), U("Ошибка распаковки файла данных!\r") + other);
     EXPECT_TRUE(f->Dm->Tb_Account.Active());
-    EXPECT_TRUE(f->Caption().isEmpty());
-    EXPECT_FALSE(HasAccount(*f, U("Кошелёк")));
-    EXPECT_EQ(TSandbox::Read(good), saved);
+    EXPECT_EQ(f->Caption(), good);
+    EXPECT_EQ(f->FilePassword, "pw");
+    EXPECT_TRUE(HasAccount(*f, U("Несохранённый")));
+    EXPECT_TRUE(f->Dm->Modified());
+    // The right password: the open data set is saved first, then replaced.
+    TModalScript right;
+    right.Then(Password("secret"));
+    f->OpenPath(other);
+    EXPECT_TRUE(right.Finished()) << Texts(right).join(" | ").toStdString();
+    EXPECT_EQ(f->Caption(), other);
+    EXPECT_EQ(f->FilePassword, "secret");
+    EXPECT_FALSE(f->Dm->Modified());
     f->mCloseNotSaveClick(f.get());
+    TModalScript reopen;
+    reopen.Then(Password("pw"));
+    auto g = Start({good});
+    EXPECT_TRUE(HasAccount(*g, U("Несохранённый")));
+    g->mCloseNotSaveClick(g.get());
 }
 
 TEST_F(ZorbMainRun, RecentFileAndSettingsSurviveARestart)
