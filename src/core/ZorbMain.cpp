@@ -486,11 +486,19 @@ void TFormMain::SaveSettings(const QString &RecentFile)
     TZorbSettings s;
     static_cast<TMainOptions &>(s) = *this;
     s.Recent_Catalog = RecentFile;
-    const QRect bounds = WindowState() == TWindowState::wsMaximized ? normalGeometry() : frameGeometry();
-    s.Left = bounds.left();
-    s.Top = bounds.top();
-    s.Width = bounds.width();
-    s.Height = bounds.height();
+    if (WindowState() == TWindowState::wsMaximized) {
+        // The bounds the window returns to.
+        const QRect bounds = normalGeometry();
+        s.Left = bounds.left();
+        s.Top = bounds.top();
+        s.Width = bounds.width();
+        s.Height = bounds.height();
+    } else {
+        s.Left = Left();
+        s.Top = Top();
+        s.Width = Width();
+        s.Height = Height();
+    }
     s.Wdt_Itm = PanD->Width();
     s.MainMaxim = WindowState() == TWindowState::wsMaximized;
     s.Sel_Per = CbPer->ItemIndex();

@@ -342,6 +342,7 @@ TEST_F(ZorbMainRun, RecentFileAndSettingsSurviveARestart)
         f->CSV = "t";
         f->CbPer->SetItemIndex(3);
         f->PanD->SetWidth(222);
+        f->SetBounds(40, 50, 700, 500);
         f->FConfirm = false;
         TModalScript none;
         EXPECT_TRUE(Close(*f));
@@ -362,6 +363,7 @@ TEST_F(ZorbMainRun, RecentFileAndSettingsSurviveARestart)
     EXPECT_EQ(f->CSV, "t");
     EXPECT_EQ(f->CbPer->ItemIndex(), 3);
     EXPECT_EQ(f->PanD->Width(), 222);
+    EXPECT_EQ(QRect(f->Left(), f->Top(), f->Width(), f->Height()), QRect(40, 50, 700, 500));
     EXPECT_EQ(f->Format_Prc, 3);
     f->KeepRegistry = false;
     EXPECT_TRUE(Close(*f));
