@@ -38,6 +38,7 @@ void TTableCursor::SetOrder(const QString &indexFieldNames, const QString &index
     }
     order_ = fields;
     orderColumns_ = columns;
+    visible_.reset();
     rangeStart_.clear();
     rangeEnd_.clear();
     First();
@@ -323,6 +324,7 @@ void TTableCursor::SetRange(const TRowValues &start, const TRowValues &end)
 {
     rangeStart_ = start;
     rangeEnd_ = end;
+    visible_.reset();
     InvalidateList();
     First();
 }
@@ -340,6 +342,7 @@ int TTableCursor::RecNoOf(TRowId rowid)
 void TTableCursor::SetFilterSql(const QString &condition)
 {
     filterSql_ = condition;
+    visible_.reset();
     InvalidateList();
     First();
 }
@@ -460,14 +463,17 @@ void TTableCursor::SettleWrittenRow()
     const TWhere range = RangeWhere();
     if (!current_ || (range.Sql.isEmpty() && filterSql_.isEmpty()))
         return;
-    const QString rowParam = u'?' + QString::number(range.Binds.size() + 1);
-    {
-        TSqliteStatement st(db_, SelectSql(QString(), QStringLiteral("rowid=") + rowParam));
-        BindWhere(st, range);
-        st.BindInt(int(range.Binds.size()) + 1, *current_);
-        if (st.Step())
-            return; // visible
+    if (!visible_) {
+        visible_ = std::make_unique<TSqliteStatement>(
+            db_, SelectSql(QString(), QStringLiteral("rowid=?") + QString::number(range.Binds.size() + 1)));
     }
+    visible_->Reset();
+    BindWhere(*visible_, range);
+    visible_->BindInt(int(range.Binds.size()) + 1, *current_);
+    const bool visible = visible_->Step();
+    visible_->Reset();
+    if (visible)
+        return;
     // The rows before it in order decide where the cursor goes.
     QStringList cols, params;
     std::vector<Variant> binds;

@@ -138,6 +138,7 @@ private:
     std::unique_ptr<TSqliteStatement> fetch_;
     std::unique_ptr<TSqliteStatement> insert_;
     std::unique_ptr<TSqliteStatement> update_;
+    std::unique_ptr<TSqliteStatement> visible_; // is a rowid in range and filter? (SettleWrittenRow)
 
     std::vector<TRowId> list_;
     bool listValid_ = false;
