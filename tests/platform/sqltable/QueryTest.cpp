@@ -552,6 +552,12 @@ TEST_F(QueryTest, ParametersKeepValuesAcrossRewritesAndIgnoreQuotedColons)
     q.Open();
     EXPECT_EQ(Rows(q), QStringList({"2"})); // :id kept its value
     EXPECT_THROW(q.ParamByName(QStringLiteral("nope")), EDatabaseError);
+    q.Close();
+    // Open of a statement without a result runs it and reports no cursor.
+    q.SQL() = QStringList({"delete from tb_firm where id_firm=2"});
+    EXPECT_THROW(q.Open(), EDatabaseError);
+    EXPECT_FALSE(q.Active());
+    EXPECT_EQ(Run({"select count(*) from tb_firm"}), QStringList({"1"}));
 }
 
 TEST_F(QueryTest, PersistentFieldsTypeComputedColumns)
