@@ -188,6 +188,12 @@ TEST_F(QueryTest, CategoryTreeRowsInRussianOrder)
               QStringList({"ПЕРЕВОД|~|-1|~", "Статья дохода|Зарплата|1|20", "Статья расхода|Еда|0|10",
                            "Статья расхода|Разное|0|30"}));
     EXPECT_EQ(Run({"select itm from tb_items", "where id_itm<>:id"}, {{"id", ftSmallint, 10}}).size(), 7);
+    // The category window's list, without the transfer category.
+    QStringList names;
+    for (const QString &row : Run({"select id_itm,itm,sm,pr,qn,dte,c,comm,lim,qlim,a",
+                                   "from tb_items where id_itm<>-1", "order by itm"}))
+        names << row.section(u'|', 1, 1);
+    EXPECT_EQ(names, QStringList({"Еда", "Зарплата", "Молоко", "Разное", "Статья дохода", "Статья расхода", "Хлеб"}));
 }
 
 TEST_F(QueryTest, RemindersOfBirthdaysAndDiary)
@@ -435,6 +441,7 @@ TEST_F(QueryTest, GroupedResultsWithConditionLines)
     qres << " and (" << "id_account=1" << "or" << "id_account=2" << ")" << " and kind='2'" << "group by level1";
     EXPECT_EQ(Run(qres, period), QStringList({"0|~|1400|~|400|~|~"}));
     EXPECT_EQ(Run({"Select id_account from tb_account where not A is null"}, {}, true), QStringList({"1", "2"}));
+    EXPECT_EQ(Run({"Select Beg, Beg/Rate from tb_account where", "id_account=3"}), QStringList({"100|1.11111111111"}));
     EXPECT_EQ(Run({"Select min(Date_Real),max(Date_Real) from Tb_Hist"}), QStringList({"2023-12-31|2024-03-01"}));
 }
 
