@@ -1,0 +1,68 @@
+// TDatabase: the connection of one data set. The data set is one SQLite file
+// (DatabaseFileName) in the folder given by the "PATH" parameter; its tables
+// and queries name this component and reach SQLite through it. Closing (or
+// destroying) the database first closes every open dataset attached to it.
+#pragma once
+
+#include "platform/sqltable/Sqlite.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+namespace zorbel {
+
+class TDatabase {
+public:
+    // File name of the data set's database inside the PATH folder.
+    static constexpr const char *DatabaseFileName = "Zorbel.db";
+
+    TDatabase() = default;
+    ~TDatabase();
+    TDatabase(const TDatabase &) = delete;
+    TDatabase &operator=(const TDatabase &) = delete;
+
+    const QString &DatabaseName() const { return databaseName_; }
+    void SetDatabaseName(const QString &name) { databaseName_ = name; }
+    // "NAME=value" lines; PATH is the folder of the database file.
+    const QStringList &Params() const { return params_; }
+    void SetParams(const QStringList &params) { params_ = params; }
+    QString Path() const;
+    // Full path of the database file.
+    QString FileName() const;
+
+    bool Connected() const { return db_.IsOpen(); }
+    void SetConnected(bool value);
+    void Open() { SetConnected(true); }
+    void Close() { SetConnected(false); }
+
+    // The engine's decimal separator of numbers inside SQL text.
+    static QChar SqlDecimalSeparator() { return u'.'; }
+
+    // Requires: Connected.
+    TSqliteDb &Db();
+
+    // A dataset registers how to close it (Close runs these first) and how
+    // to end any walk it keeps running (before a restructure or a pack).
+    void Attach(const void *dataSet, std::function<void()> close, std::function<void()> release = {});
+    void Detach(const void *dataSet);
+    // Ends the running walks of the attached datasets: SQLite refuses to
+    // drop a table or VACUUM while a statement is mid-walk.
+    void ReleaseStatements();
+    // Rewrites the database file without free pages (the original's pack).
+    void Pack();
+
+private:
+    struct TClient {
+        const void *DataSet;
+        std::function<void()> Close;
+        std::function<void()> Release;
+    };
+    QString databaseName_;
+    QStringList params_;
+    TSqliteDb db_;
+    std::vector<TClient> clients_;
+};
+
+} // namespace zorbel

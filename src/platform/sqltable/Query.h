@@ -1,0 +1,154 @@
+// TQuery: one of the program's SQL texts as a dataset. The text is a list of
+// lines that callers rewrite, append to and cut; it passes through the dialect
+// step (SqlDialect.h) on every Open and ExecSQL. Parameters (":name", matched
+// without regard to case) are re-read from the text whenever it changed,
+// keeping the values of the names that remain; each is bound by its data
+// type, and one the caller left unset takes the value of the master
+// DataSource's field of the same name.
+//
+// Open reads the whole result into memory (the program's results are small);
+// fields are typed from the columns' declared types (min/max of a date column
+// stays a date), else from the query's persistent fields, else from the values. With RequestLive on a query over
+// one table, edits and deletes write back to that table by rowid.
+#pragma once
+
+#include "platform/dataset/DataSource.h"
+#include "platform/sqltable/SqlDataSet.h"
+
+#include <memory>
+
+namespace zorbel {
+
+class TSqliteStatement;
+
+class TParam {
+public:
+    explicit TParam(QString name) : name_(std::move(name)) {}
+
+    const QString &Name() const { return name_; }
+    TFieldType DataType() const { return dataType_; }
+    void SetDataType(TFieldType type) { dataType_ = type; }
+    // Empty until assigned; Null after Clear.
+    const Variant &Value() const { return value_; }
+    void SetValue(const Variant &value) { value_ = value; }
+    bool Bound() const { return !value_.IsEmpty(); }
+    bool IsNull() const { return VarIsClear(value_); }
+    void Clear() { value_ = Variant::Null(); }
+
+    // Typed setters also set the data type, as the original's did.
+    void SetAsSmallInt(int value) { Set(ftSmallint, Variant(int16_t(value))); }
+    void SetAsInteger(int value) { Set(ftInteger, Variant(value)); }
+    void SetAsFloat(double value) { Set(ftFloat, Variant(value)); }
+    void SetAsString(const QString &value) { Set(ftString, Variant(value)); }
+    void SetAsDate(TDateTime value) { Set(ftDate, Variant::FromDate(value)); }
+    void SetAsDateTime(TDateTime value) { Set(ftDateTime, Variant::FromDate(value)); }
+    void SetAsBoolean(bool value) { Set(ftBoolean, Variant(value)); }
+    int AsInteger() const { return value_.AsInteger(); }
+    double AsFloat() const { return value_.AsDouble(); }
+    QString AsString() const { return VarToStr(value_); }
+    TDateTime AsDateTime() const { return value_.AsDate(); }
+
+private:
+    void Set(TFieldType type, const Variant &value)
+    {
+        dataType_ = type;
+        value_ = value;
+    }
+    QString name_;
+    TFieldType dataType_ = ftUnknown;
+    Variant value_;
+};
+
+class TParams {
+public:
+    int Count() const { return int(items_.size()); }
+    TParam *Items(int index) const { return items_.at(size_t(index)).get(); }
+    TParam *operator[](int index) const { return Items(index); }
+    // Case-insensitive; nullptr when missing.
+    TParam *FindParam(const QString &name) const;
+    // Raises EDatabaseError "Parameter 'x' not found".
+    TParam *ParamByName(const QString &name) const;
+    TParam *CreateParam(const QString &name);
+    void Clear() { items_.clear(); }
+
+private:
+    std::vector<std::unique_ptr<TParam>> items_;
+};
+
+class TQuery : public TSqlDataSet {
+public:
+    TQuery();
+    ~TQuery() override;
+
+    // The text; change it while the query is closed.
+    QStringList &SQL() { return sql_; }
+    const QStringList &SQL() const { return sql_; }
+    TParams &Params();
+    TParam *ParamByName(const QString &name) { return Params().ParamByName(name); }
+    int ParamCount() { return Params().Count(); }
+    bool ParamCheck() const { return paramCheck_; }
+    void SetParamCheck(bool value) { paramCheck_ = value; }
+    bool RequestLive() const { return requestLive_; }
+    void SetRequestLive(bool value);
+    // Master: parameters left unset take its fields' values; the query reopens
+    // when the master scrolls to a row with other values.
+    TDataSource *DataSource() const;
+    void SetDataSource(TDataSource *source);
+
+    // Runs the text without a result; RowsAffected counts the changed rows.
+    void ExecSQL();
+    int RowsAffected() const { return rowsAffected_; }
+    void Prepare() {}
+    void UnPrepare() {}
+
+    bool BookmarkValid(const TBookmark &bookmark) const override;
+
+    // Reopens when a master value behind a parameter changed.
+    void RefreshParams();
+
+protected:
+    TGetResult GetRecord(TRecordBuffer buffer, TGetMode mode, bool doCheck) override;
+    void InternalOpen() override;
+    void InternalClose() override;
+    bool IsCursorOpen() const override { return open_; }
+    void InternalFirst() override { pos_ = -1; }
+    void InternalLast() override { pos_ = int(rows_.size()); }
+    void InternalGotoBookmark(const void *bookmark) override;
+    void InternalSetToRecord(TRecordBuffer buffer) override { pos_ = int(Rec(buffer)->RowId); }
+    void InternalAddRecord(TRecordBuffer buffer, bool append) override;
+    void InternalDelete() override;
+    void InternalPost() override;
+    int GetRecordCount() const override { return int(rows_.size()); }
+    int GetRecNo() const override;
+    void SetRecNoImpl(int value) override;
+    bool GetCanModify() const override { return live_; }
+
+private:
+    class TMasterLink;
+
+    TSqliteDb &Db() const;
+    void SyncParams();
+    // Binds the parameters named in names (1-based in order) to st.
+    void BindParams(TSqliteStatement &st, const QStringList &names);
+    Variant ParamValue(const QString &name) const;
+    // The table a live result writes to, or empty when the text does not allow it.
+    QString LiveTable(const QString &sql) const;
+
+    QStringList sql_;
+    QString parsedText_;
+    TParams params_;
+    bool paramCheck_ = true;
+    bool requestLive_ = false;
+    int rowsAffected_ = 0;
+    std::unique_ptr<TMasterLink> masterLink_;
+
+    bool open_ = false;
+    bool live_ = false;
+    TTableDef liveDef_;                       // the written table, when live_
+    std::vector<int> liveColumns_;            // result column -> table column
+    std::vector<std::vector<Variant>> rows_;  // the result
+    std::vector<int64_t> rowIds_;             // table rowid of each row, when live_
+    int pos_ = -1;                            // current row; -1 / size(): the cracks
+};
+
+} // namespace zorbel

@@ -1,0 +1,277 @@
+#include "platform/sqltable/Sqlite.h"
+
+#include "platform/rtl/Collation.h"
+#include "platform/rtl/StrUtils.h"
+
+#include <QDate>
+#include <sqlite3.h>
+
+namespace zorbel {
+namespace {
+
+QString ArgText(sqlite3_value *v)
+{
+    const void *p = sqlite3_value_text16(v);
+    const int bytes = sqlite3_value_bytes16(v);
+    return QString(static_cast<const QChar *>(p), bytes / 2);
+}
+
+void ResultText(sqlite3_context *ctx, const QString &s)
+{
+    sqlite3_result_text16(ctx, s.utf16(), int(s.size() * 2), SQLITE_TRANSIENT);
+}
+
+// zb_year(x), zb_month(x), zb_day(x): parts of a day serial; NULL stays NULL.
+template <int Part>
+void DatePart(sqlite3_context *ctx, int, sqlite3_value **argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    int y = 0, m = 0, d = 0;
+    DecodeDaySerial(static_cast<int64_t>(sqlite3_value_double(argv[0])), y, m, d);
+    sqlite3_result_int(ctx, Part == 0 ? y : Part == 1 ? m : d);
+}
+
+template <bool Upper>
+void FoldCase(sqlite3_context *ctx, int, sqlite3_value **argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const QString s = ArgText(argv[0]);
+    ResultText(ctx, Upper ? AnsiUpperCase(s) : AnsiLowerCase(s));
+}
+
+// Case-sensitive LIKE: '%' any run, '_' one character, the escape character
+// makes the next one literal.
+bool LikeMatch(const QChar *p, const QChar *pe, const QChar *s, const QChar *se, QChar esc, bool hasEsc)
+{
+    while (p < pe) {
+        const QChar c = *p;
+        if (hasEsc && c == esc && p + 1 < pe) {
+            if (s >= se || *s != p[1])
+                return false;
+            p += 2;
+            ++s;
+        } else if (c == u'%') {
+            while (p < pe && *p == u'%')
+                ++p;
+            if (p == pe)
+                return true;
+            for (const QChar *t = s; t <= se; ++t)
+                if (LikeMatch(p, pe, t, se, esc, hasEsc))
+                    return true;
+            return false;
+        } else if (c == u'_') {
+            if (s >= se)
+                return false;
+            ++p;
+            ++s;
+        } else {
+            if (s >= se || *s != c)
+                return false;
+            ++p;
+            ++s;
+        }
+    }
+    return s == se;
+}
+
+// like(pattern, text[, escape]) as SQLite calls it for "text LIKE pattern".
+void Like(sqlite3_context *ctx, int argc, sqlite3_value **argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const QString pattern = ArgText(argv[0]);
+    const QString text = ArgText(argv[1]);
+    QChar esc;
+    bool hasEsc = false;
+    if (argc == 3 && sqlite3_value_type(argv[2]) != SQLITE_NULL) {
+        const QString e = ArgText(argv[2]);
+        if (e.size() != 1) {
+            sqlite3_result_error(ctx, "ESCAPE expression must be a single character", -1);
+            return;
+        }
+        esc = e.at(0);
+        hasEsc = true;
+    }
+    sqlite3_result_int(ctx, LikeMatch(pattern.constData(), pattern.constData() + pattern.size(), text.constData(),
+                                      text.constData() + text.size(), esc, hasEsc));
+}
+
+// RUSSIAN orders case-blind and breaks ties by case, so "=" stays exact;
+// RUSSIAN_CI is the case-blind comparison alone.
+template <bool IgnoreCase>
+int CollateRussian(void *, int n1, const void *s1, int n2, const void *s2)
+{
+    return CompareRussian(QStringView(static_cast<const QChar *>(s1), n1 / 2),
+                          QStringView(static_cast<const QChar *>(s2), n2 / 2), IgnoreCase);
+}
+
+} // namespace
+
+void DecodeDaySerial(int64_t serial, int &year, int &month, int &day)
+{
+    const QDate date = QDate(1899, 12, 30).addDays(serial);
+    year = date.year();
+    month = date.month();
+    day = date.day();
+}
+
+TSqliteDb::~TSqliteDb()
+{
+    Close();
+}
+
+void TSqliteDb::Open(const QString &fileName)
+{
+    Close();
+    sqlite3 *db = nullptr;
+    const int rc = sqlite3_open_v2(fileName.toUtf8().constData(), &db,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    db_ = db;
+    fileName_ = fileName;
+    if (rc != SQLITE_OK) {
+        const QString message = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
+        Close();
+        throw EDatabaseError(QStringLiteral("Cannot open database \"%1\": %2").arg(fileName, message));
+    }
+    const int flags = SQLITE_UTF16 | SQLITE_DETERMINISTIC;
+    sqlite3_create_function_v2(db_, "zb_year", 1, flags, nullptr, DatePart<0>, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db_, "zb_month", 1, flags, nullptr, DatePart<1>, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db_, "zb_day", 1, flags, nullptr, DatePart<2>, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db_, "lower", 1, flags, nullptr, FoldCase<false>, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db_, "upper", 1, flags, nullptr, FoldCase<true>, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db_, "like", 2, flags, nullptr, Like, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db_, "like", 3, flags, nullptr, Like, nullptr, nullptr, nullptr);
+    sqlite3_create_collation_v2(db_, "RUSSIAN", SQLITE_UTF16, nullptr, CollateRussian<false>, nullptr);
+    sqlite3_create_collation_v2(db_, "RUSSIAN_CI", SQLITE_UTF16, nullptr, CollateRussian<true>, nullptr);
+    Exec(QStringLiteral("PRAGMA journal_mode=MEMORY; PRAGMA synchronous=OFF; PRAGMA temp_store=MEMORY;"));
+}
+
+void TSqliteDb::Close()
+{
+    if (db_) {
+        sqlite3_close_v2(db_);
+        db_ = nullptr;
+    }
+}
+
+void TSqliteDb::Fail(const QString &context) const
+{
+    const QString message = db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QStringLiteral("database is closed");
+    throw EDatabaseError(context.isEmpty() ? message : context + QStringLiteral(": ") + message);
+}
+
+void TSqliteDb::Exec(const QString &sql)
+{
+    if (!db_)
+        Fail(QString());
+    char *error = nullptr;
+    if (sqlite3_exec(db_, sql.toUtf8().constData(), nullptr, nullptr, &error) != SQLITE_OK) {
+        const QString message = QString::fromUtf8(error ? error : "unknown error");
+        sqlite3_free(error);
+        throw EDatabaseError(message);
+    }
+}
+
+int64_t TSqliteDb::Changes() const
+{
+    return db_ ? sqlite3_changes64(db_) : 0;
+}
+
+int64_t TSqliteDb::TotalChanges() const
+{
+    return db_ ? sqlite3_total_changes64(db_) : 0;
+}
+
+int64_t TSqliteDb::LastInsertRowId() const
+{
+    return db_ ? sqlite3_last_insert_rowid(db_) : 0;
+}
+
+// ---- TSqliteStatement --------------------------------------------------------
+
+TSqliteStatement::TSqliteStatement(TSqliteDb &db, const QString &sql) : db_(db)
+{
+    if (!db.IsOpen())
+        db.Fail(QString());
+    if (sqlite3_prepare16_v2(db.Handle(), sql.utf16(), int(sql.size() * 2), &stmt_, nullptr) != SQLITE_OK)
+        db.Fail(QString());
+    if (!stmt_)
+        throw EDatabaseError(QStringLiteral("Empty SQL statement"));
+}
+
+TSqliteStatement::~TSqliteStatement()
+{
+    sqlite3_finalize(stmt_);
+}
+
+int TSqliteStatement::ParamCount() const { return sqlite3_bind_parameter_count(stmt_); }
+
+void TSqliteStatement::BindNull(int index) { sqlite3_bind_null(stmt_, index); }
+void TSqliteStatement::BindInt(int index, int64_t value) { sqlite3_bind_int64(stmt_, index, value); }
+void TSqliteStatement::BindDouble(int index, double value) { sqlite3_bind_double(stmt_, index, value); }
+
+void TSqliteStatement::BindText(int index, const QString &value)
+{
+    sqlite3_bind_text16(stmt_, index, value.utf16(), int(value.size() * 2), SQLITE_TRANSIENT);
+}
+
+void TSqliteStatement::BindBlob(int index, const void *data, int size)
+{
+    sqlite3_bind_blob(stmt_, index, data, size, SQLITE_TRANSIENT);
+}
+
+bool TSqliteStatement::Step()
+{
+    const int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc == SQLITE_DONE)
+        return false;
+    db_.Fail(QString());
+}
+
+void TSqliteStatement::Reset()
+{
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+}
+
+int TSqliteStatement::ColumnCount() const { return sqlite3_column_count(stmt_); }
+
+QString TSqliteStatement::ColumnName(int column) const
+{
+    return QString::fromUtf8(sqlite3_column_name(stmt_, column));
+}
+
+QString TSqliteStatement::ColumnDeclType(int column) const
+{
+    const char *t = sqlite3_column_decltype(stmt_, column);
+    return t ? QString::fromUtf8(t) : QString();
+}
+
+bool TSqliteStatement::IsNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
+int TSqliteStatement::ColumnType(int column) const { return sqlite3_column_type(stmt_, column); }
+int64_t TSqliteStatement::ColumnInt(int column) const { return sqlite3_column_int64(stmt_, column); }
+double TSqliteStatement::ColumnDouble(int column) const { return sqlite3_column_double(stmt_, column); }
+
+QString TSqliteStatement::ColumnText(int column) const
+{
+    const void *p = sqlite3_column_text16(stmt_, column);
+    return QString(static_cast<const QChar *>(p), sqlite3_column_bytes16(stmt_, column) / 2);
+}
+
+QByteArray TSqliteStatement::ColumnBlob(int column) const
+{
+    const void *p = sqlite3_column_blob(stmt_, column);
+    return QByteArray(static_cast<const char *>(p), sqlite3_column_bytes(stmt_, column));
+}
+
+} // namespace zorbel

@@ -1,0 +1,93 @@
+// A thin owner of one SQLite connection and its prepared statements, with the
+// functions the program's SQL expects registered on every connection:
+// zb_year/zb_month/zb_day over day serials, lower/upper folding Cyrillic as
+// AnsiLowerCase/AnsiUpperCase do, a case-sensitive LIKE with ESCAPE, and the
+// Russian collation (CompareRussian) as "RUSSIAN" (case-blind order, ties by
+// case, so equality is exact) and "RUSSIAN_CI" (case-blind). Errors raise EDatabaseError with SQLite's
+// message.
+//
+// The connection runs with an in-memory journal and no syncing: the database
+// lives in a scratch work folder and durability comes from saving the data
+// file, so no journal file is ever left beside it.
+#pragma once
+
+#include "platform/rtl/Exceptions.h"
+
+#include <QString>
+#include <cstdint>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace zorbel {
+
+class TSqliteStatement;
+
+class TSqliteDb {
+public:
+    TSqliteDb() = default;
+    ~TSqliteDb();
+    TSqliteDb(const TSqliteDb &) = delete;
+    TSqliteDb &operator=(const TSqliteDb &) = delete;
+
+    // Opens (creating when missing) the database file; raises EDatabaseError.
+    void Open(const QString &fileName);
+    void Close();
+    bool IsOpen() const { return db_ != nullptr; }
+    const QString &FileName() const { return fileName_; }
+
+    // Runs statements without results.
+    void Exec(const QString &sql);
+    int64_t Changes() const;
+    // Rows changed by all statements since the connection opened (DDL adds none).
+    int64_t TotalChanges() const;
+    int64_t LastInsertRowId() const;
+    sqlite3 *Handle() const { return db_; }
+
+    [[noreturn]] void Fail(const QString &context) const;
+
+private:
+    sqlite3 *db_ = nullptr;
+    QString fileName_;
+};
+
+// One prepared statement. Parameter indexes are 1-based, column indexes 0-based.
+class TSqliteStatement {
+public:
+    TSqliteStatement(TSqliteDb &db, const QString &sql);
+    ~TSqliteStatement();
+    TSqliteStatement(const TSqliteStatement &) = delete;
+    TSqliteStatement &operator=(const TSqliteStatement &) = delete;
+
+    int ParamCount() const;
+    void BindNull(int index);
+    void BindInt(int index, int64_t value);
+    void BindDouble(int index, double value);
+    void BindText(int index, const QString &value);
+    void BindBlob(int index, const void *data, int size);
+
+    // Advances to the next row: true while a row is available.
+    bool Step();
+    void Reset();
+
+    int ColumnCount() const;
+    QString ColumnName(int column) const;
+    QString ColumnDeclType(int column) const;
+    bool IsNull(int column) const;
+    // SQLITE_INTEGER, SQLITE_FLOAT, SQLITE_TEXT, SQLITE_BLOB or SQLITE_NULL.
+    int ColumnType(int column) const;
+    int64_t ColumnInt(int column) const;
+    double ColumnDouble(int column) const;
+    QString ColumnText(int column) const;
+    QByteArray ColumnBlob(int column) const;
+
+private:
+    TSqliteDb &db_;
+    sqlite3_stmt *stmt_ = nullptr;
+};
+
+// Day serial (days since 30 Dec 1899) to year, month and day; used by the
+// registered date functions.
+void DecodeDaySerial(int64_t serial, int &year, int &month, int &day);
+
+} // namespace zorbel

@@ -1,0 +1,148 @@
+// TTableCursor: a navigational cursor over one SQLite table in the order of
+// an index (the fields of IndexFieldNames, of a named index, or of the primary
+// key; the row id breaks ties), limited by an optional key range and an
+// optional filter condition in SQL. It is the engine under TTable.
+//
+// Rows are addressed by SQLite's rowid, which is also the bookmark. The cursor
+// keeps:
+//   - the current row: its rowid and its values (read once per move);
+//   - a forward stream: the ordered SELECT that First() starts; Next() steps it
+//     while no write has happened, so a walk costs one sqlite3_step per row;
+//   - the key list: the rowids of the whole range in order, built on demand
+//     (Prior, Last, RecNo, RecordCount, Locate, a Next after a write) and
+//     dropped when a write may change the order or the membership.
+// Every write is one autocommitted statement, so queries see it at once.
+#pragma once
+
+#include "platform/sqltable/SqlSchema.h"
+
+#include <memory>
+#include <optional>
+
+namespace zorbel {
+
+using TRowValues = std::vector<Variant>;
+using TRowId = int64_t; // SQLite rowid: the bookmark of a table row
+
+class TTableCursor {
+public:
+    // Requires: def describes the table as stored (ReadTableDef).
+    TTableCursor(TSqliteDb &db, TTableDef def);
+    ~TTableCursor();
+    TTableCursor(const TTableCursor &) = delete;
+    TTableCursor &operator=(const TTableCursor &) = delete;
+
+    const TTableDef &Def() const { return def_; }
+    int FieldIndex(const QString &name) const { return def_.ColumnIndex(name); }
+
+    // Order: ";"-separated field names, an index name, or (both empty) the
+    // primary key. Raises EDatabaseError for an unknown field or index. The
+    // range is cancelled; the cursor goes to its first row.
+    void SetOrder(const QString &indexFieldNames, const QString &indexName);
+    const QStringList &OrderFields() const { return order_; }
+
+    // Range over the leading order fields (partial keys allowed); an empty
+    // bound is open. Applying goes to the first row.
+    void SetRange(const TRowValues &start, const TRowValues &end);
+    void CancelRange();
+    // Filter condition (an SQL expression over the columns; empty: none)
+    // applied on top of the range.
+    void SetFilterSql(const QString &condition);
+    // 1-based position of the row in cursor order; 0 when outside.
+    int RecNoOf(TRowId rowid);
+    std::optional<TRowId> Current() const { return current_; }
+
+    void First();
+    void Last();
+    void Next();
+    void Prior();
+    bool Bof() const { return bof_; }
+    bool Eof() const { return eof_; }
+    bool IsEmpty();
+    int RecordCount();
+    // 1-based position of the current row; 0 when there is none.
+    int RecNo();
+    void SetRecNo(int recNo);
+
+    bool HasRow() const { return current_.has_value(); }
+    // Requires: HasRow().
+    const TRowValues &Values() const { return values_; }
+
+    // First row whose leading order fields equal key; false (cursor kept)
+    // when none.
+    bool FindKey(const TRowValues &key);
+    // First row at or after key in index order, else the last row.
+    void FindNearest(const TRowValues &key);
+    // First row in cursor order whose fields equal values; texts compared
+    // case-blind and/or as prefixes when asked. False (cursor kept) when none.
+    bool Locate(const QStringList &fields, const TRowValues &values, bool caseInsensitive, bool partialKey);
+
+    // Writes; values hold one entry per column (converted by StoredValue).
+    // Insert and Update leave the cursor on the written row, or, when it falls
+    // outside the range or filter, on the row that takes its place in order;
+    // Delete on the row that followed (or the new last row).
+    void Insert(const TRowValues &values);
+    void Update(const TRowValues &values);
+    void Delete();
+
+    TRowId GetBookmark() const;
+    bool BookmarkValid(TRowId bookmark);
+    // Raises EDatabaseError "Record not found" when the row is gone or lies
+    // outside the range or filter.
+    void GotoBookmark(TRowId bookmark);
+
+    // Re-reads the range; stays on the current row when it still belongs to it.
+    void Refresh();
+    // Finishes the forward stream (the walk goes on by the key list).
+    void ReleaseStream();
+
+private:
+    struct TWhere {
+        QString Sql; // conditions joined with AND, or empty
+        std::vector<std::pair<int, Variant>> Binds; // (parameter number, value)
+    };
+
+    QString OrderBySql() const;
+    QString ColumnListSql() const;
+    TWhere RangeWhere() const;
+    void BindWhere(TSqliteStatement &st, const TWhere &where) const;
+    QString SelectSql(const QString &columns, const QString &extraWhere) const;
+    TRowValues ReadRow(const TSqliteStatement &st, int firstColumn) const;
+    TRowValues StoredRow(const TRowValues &values) const;
+
+    void InvalidateList();
+    void EnsureList();
+    int PositionOf(TRowId rowid);
+    bool FetchRow(TRowId rowid);
+    void GoToPosition(int pos);
+    void SetEmpty();
+    bool SeekFirst(const QString &conditions, const std::vector<Variant> &binds);
+    // After a write: moves off the current row when the range or the filter
+    // leaves it out.
+    void SettleWrittenRow();
+
+    TSqliteDb &db_;
+    TTableDef def_;
+    QStringList order_;
+    std::vector<int> orderColumns_;
+    TRowValues rangeStart_, rangeEnd_;
+    QString filterSql_;
+
+    std::optional<TRowId> current_;
+    TRowValues values_;
+    bool bof_ = true;
+    bool eof_ = true;
+
+    std::unique_ptr<TSqliteStatement> stream_; // in step with current_ while streamLive_
+    bool streamLive_ = false;
+    std::unique_ptr<TSqliteStatement> fetch_;
+    std::unique_ptr<TSqliteStatement> insert_;
+    std::unique_ptr<TSqliteStatement> update_;
+    std::unique_ptr<TSqliteStatement> visible_; // is a rowid in range and filter? (SettleWrittenRow)
+
+    std::vector<TRowId> list_;
+    bool listValid_ = false;
+    int pos_ = -1; // index of current_ in list_ when known, else -1
+};
+
+} // namespace zorbel

@@ -1,0 +1,91 @@
+#include "platform/sqltable/SqlDialect.h"
+#include "platform/sqltable/Sqlite.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace zorbel;
+
+namespace {
+
+class SqliteTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        db.Open(dir.filePath(QStringLiteral("Zorbel.db")));
+        db.Exec(QStringLiteral("create table t (id SMALLINT, name VARCHAR(30), d DATE, amt FLOAT, rate FLOAT)"));
+    }
+    // First column of the first row as text ("NULL" for null).
+    QString Scalar(const QString &sql)
+    {
+        const TTranslatedSql t = TranslateSql(sql);
+        TSqliteStatement st(db, t.Statements.front());
+        if (!st.Step())
+            return QStringLiteral("<none>");
+        return st.IsNull(0) ? QStringLiteral("NULL") : st.ColumnText(0);
+    }
+    QTemporaryDir dir;
+    TSqliteDb db;
+};
+
+} // namespace
+
+TEST_F(SqliteTest, DatePartsOfDaySerials)
+{
+    // 45351 = 29 Feb 2024; 2 = 1 Jan 1900; -1 = 29 Dec 1899.
+    db.Exec(QStringLiteral("insert into t (id, d) values (1, 45351), (2, 2), (3, -1), (4, null)"));
+    EXPECT_EQ(Scalar("select extract(year from d)*10000+extract(month from d)*100+extract(day from d) from t where id=1"),
+              "20240229");
+    EXPECT_EQ(Scalar("select EXTRACT(YEAR FROM d) from t where id=2"), "1900");
+    EXPECT_EQ(Scalar("select EXTRACT(DAY FROM d) from t where id=3"), "29");
+    EXPECT_EQ(Scalar("select EXTRACT(MONTH FROM d) from t where id=4"), "NULL");
+}
+
+TEST_F(SqliteTest, LowerUpperFoldCyrillicAndLikeIsCaseSensitiveWithEscape)
+{
+    db.Exec(QStringLiteral("insert into t (id, name) values (1, 'Ёлка ПРОЦЕНТ 5%'), (2, 'ёлка')"));
+    EXPECT_EQ(Scalar("select lower(name) from t where id=1"), "ёлка процент 5%");
+    EXPECT_EQ(Scalar("select upper(name) from t where id=2"), "ЁЛКА");
+    EXPECT_EQ(Scalar("select count(*) from t where name like 'ёлка'"), "1");
+    EXPECT_EQ(Scalar("select count(*) from t where name like 'Ё%'"), "1");
+    EXPECT_EQ(Scalar("select count(*) from t where lower(name) like '%ёлка%'"), "2");
+    EXPECT_EQ(Scalar("select count(*) from t where name like 'e%' or name like 'ЁЛКА%'"), "0");
+    EXPECT_EQ(Scalar("select count(*) from t where lower(name) like '%5^%' escape '^'"), "1");
+    EXPECT_EQ(Scalar("select count(*) from t where lower(name) like '%5^_' escape '^'"), "0");
+    EXPECT_EQ(Scalar("select count(*) from t where name like '_лка'"), "1");
+}
+
+TEST_F(SqliteTest, NumbersDivideAsRealsAndDivisionByZeroIsNull)
+{
+    db.Exec(QStringLiteral("insert into t (id, amt, rate) values (1, 3, 2), (2, 5, 0)"));
+    EXPECT_EQ(Scalar("select amt/rate from t where id=1"), "1.5");
+    EXPECT_EQ(Scalar("select amt/rate from t where id=2"), "NULL");
+}
+
+TEST_F(SqliteTest, NoJournalFileIsLeftInTheFolder)
+{
+    db.Exec(QStringLiteral("begin; insert into t (id) values (1); commit;"));
+    db.Exec(QStringLiteral("insert into t (id) values (2)"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"Zorbel.db"}));
+}
+
+TEST_F(SqliteTest, ParametersBindByTranslatedIndex)
+{
+    db.Exec(QStringLiteral("insert into t (id, name) values (1, 'а'), (2, 'б'), (3, 'в')"));
+    const TTranslatedSql t = TranslateSql(QStringLiteral("select count(*) from t where id between :Lo and :hi and name<>:lo"));
+    TSqliteStatement st(db, t.Statements.front());
+    ASSERT_EQ(st.ParamCount(), 2);
+    st.BindInt(1, 1);
+    st.BindInt(2, 3);
+    ASSERT_TRUE(st.Step());
+    EXPECT_EQ(st.ColumnInt(0), 3); // ":lo" bound to 1 compared with text never matches: all three
+}
+
+TEST_F(SqliteTest, ErrorsRaiseDatabaseErrors)
+{
+    EXPECT_THROW(db.Exec(QStringLiteral("select * from missing")), EDatabaseError);
+    EXPECT_THROW(TSqliteStatement(db, QStringLiteral("selec 1")), EDatabaseError);
+    TSqliteDb closed;
+    EXPECT_THROW(closed.Exec(QStringLiteral("select 1")), EDatabaseError);
+}

@@ -1,0 +1,364 @@
+#include "SqlFixture.h"
+
+#include "platform/sqltable/Sqlite.h"
+
+#include <QDir>
+
+using namespace zorbel;
+using namespace zorbel::test;
+
+namespace {
+
+class TableTest : public SqlFixture {
+protected:
+    void SetUp() override
+    {
+        SqlFixture::SetUp();
+        for (TTable *t : {&acc, &hist}) {
+            t->SetDatabase(&db);
+        }
+        acc.SetTableName(QStringLiteral("Tb_Account.DB"));
+        acc.SetIndexFieldNames(QStringLiteral("ACCOUNT"));
+        hist.SetTableName(QStringLiteral("Tb_Hist"));
+        acc.Open();
+        hist.Open();
+    }
+    // One column of every row, in cursor order.
+    static QStringList Column(TDataSet &ds, const char *field)
+    {
+        QStringList out;
+        for (ds.First(); !ds.Eof(); ds.Next())
+            out << Text(ds.FieldByName(QString::fromUtf8(field)));
+        return out;
+    }
+    // The fixture's stamp number of the current operation.
+    int StampNo()
+    {
+        for (int n = 1; n <= 10; ++n)
+            if (std::abs(hist.FieldByName(QStringLiteral("Date_Create"))->AsDateTime() - Stamp(n)) < 1e-9)
+                return n;
+        return -1;
+    }
+    QStringList Stamps()
+    {
+        QStringList out;
+        for (hist.First(); !hist.Eof(); hist.Next())
+            out << QString::number(StampNo());
+        return out;
+    }
+    QString Scalar(const QString &sql)
+    {
+        const QStringList rows = Select({sql});
+        return rows.isEmpty() ? QStringLiteral("<none>") : rows.front();
+    }
+    TTable acc, hist;
+};
+
+} // namespace
+
+TEST_F(TableTest, IndexOrderFollowsRussianCollationAndPrimaryKey)
+{
+    EXPECT_EQ(Column(acc, "Account"), QStringList({"Банк Ёлка", "Доллары", "евро счёт", "Ёжик", "Кошелёк"}));
+    acc.SetIndexFieldNames(QString());
+    EXPECT_EQ(Column(acc, "Id_Account"), QStringList({"1", "2", "3", "4", "5"}));
+    // Primary key of four fields; equal dates ordered by the stamp.
+    EXPECT_EQ(Stamps(), QStringList({"1", "10", "2", "3", "5", "4", "8", "9", "5", "7"}));
+    EXPECT_EQ(hist.RecordCount(), 10);
+    hist.Last();
+    EXPECT_EQ(StampNo(), 7);
+    hist.Prior();
+    EXPECT_EQ(hist.RecNo(), 9);
+
+    TTable log;
+    log.SetDatabase(&db);
+    log.SetTableName(QStringLiteral("Tb_Log"));
+    log.SetIndexName(QStringLiteral("IND_REMIND"));
+    log.Open();
+    EXPECT_EQ(Column(log, "Note"), QStringList({"Оплатить", "Просто запись", "Взнос", "Будущее"}));
+    EXPECT_THROW(log.SetIndexName(QStringLiteral("NO_SUCH")), EDatabaseError);
+    EXPECT_EQ(log.IndexName(), "IND_REMIND"); // the order stays
+    EXPECT_EQ(Column(log, "Note").front(), "Оплатить");
+}
+
+TEST_F(TableTest, RangesWithPartialKeys)
+{
+    hist.SetRange({1}, {1});
+    EXPECT_EQ(Stamps(), QStringList({"1", "10", "2", "3", "5", "4"}));
+    EXPECT_EQ(hist.RecordCount(), 6);
+    hist.SetRange({1, D(2024, 1, 12)}, {1, D(2024, 2, 10)});
+    EXPECT_EQ(Stamps(), QStringList({"2", "3", "5"}));
+    // Through the key buffers.
+    hist.SetRangeStart();
+    hist.FieldByName(QStringLiteral("Id_Account"))->SetAsInteger(3);
+    hist.SetRangeEnd();
+    hist.FieldByName(QStringLiteral("Id_Account"))->SetAsInteger(3);
+    hist.ApplyRange();
+    EXPECT_EQ(Stamps(), QStringList({"5", "7"}));
+    hist.SetRange({4}, {4});
+    EXPECT_TRUE(hist.IsEmpty());
+    EXPECT_TRUE(hist.Bof() && hist.Eof());
+    hist.CancelRange();
+    EXPECT_EQ(hist.RecordCount(), 10);
+}
+
+TEST_F(TableTest, FindKeyAndFindNearest)
+{
+    ASSERT_TRUE(hist.FindKey({2}));
+    EXPECT_EQ(StampNo(), 8);
+    EXPECT_EQ(hist.RecNo(), 7);
+    EXPECT_FALSE(hist.FindKey({4}));
+    EXPECT_EQ(StampNo(), 8); // unchanged
+    hist.FindNearest({1, D(2024, 2, 4)});
+    EXPECT_EQ(StampNo(), 5);
+    hist.FindNearest({9});
+    EXPECT_EQ(StampNo(), 7); // past the end: the last row
+    hist.SetKey();
+    hist.FieldByName(QStringLiteral("Id_Account"))->SetAsInteger(3);
+    ASSERT_TRUE(hist.GotoKey());
+    EXPECT_EQ(hist.FieldByName(QStringLiteral("Dt"))->AsFloat(), 10.0);
+
+    acc.FindNearest({QStringLiteral("д")});
+    EXPECT_EQ(acc.FieldByName(QStringLiteral("Account"))->AsString(), "Доллары");
+    acc.FindNearest({QStringLiteral("ж")});
+    EXPECT_EQ(acc.FieldByName(QStringLiteral("Account"))->AsString(), "Кошелёк"); // Ё sorts before Ж
+    EXPECT_TRUE(acc.FindKey({QStringLiteral("Ёжик")}));
+    EXPECT_FALSE(acc.FindKey({QStringLiteral("ёжик")})); // keys match exactly
+}
+
+TEST_F(TableTest, LocateOptionsNullsAndTextAgainstNumbers)
+{
+    auto id = [&] { return acc.FieldByName(QStringLiteral("Id_Account"))->AsInteger(); };
+    EXPECT_FALSE(acc.Locate(QStringLiteral("Account"), QStringLiteral("ёжик"), {}));
+    ASSERT_TRUE(acc.Locate(QStringLiteral("Account"), QStringLiteral("ёжик"), {loCaseInsensitive}));
+    EXPECT_EQ(id(), 5);
+    ASSERT_TRUE(acc.Locate(QStringLiteral("Account"), QStringLiteral("Банк"), {loPartialKey}));
+    EXPECT_EQ(id(), 2);
+    EXPECT_FALSE(acc.Locate(QStringLiteral("Account"), QStringLiteral("БАНК ё"), {loPartialKey}));
+    ASSERT_TRUE(acc.Locate(QStringLiteral("Account"), QStringLiteral("БАНК ё"), {loPartialKey, loCaseInsensitive}));
+    EXPECT_EQ(id(), 2);
+    // The first match in the current order ("ACCOUNT"): Банк Ёлка before Ёжик and Кошелёк.
+    ASSERT_TRUE(acc.Locate(QStringLiteral("Currency;Rate"), VarArrayOf({QStringLiteral("руб"), 1}), {}));
+    EXPECT_EQ(id(), 2);
+    ASSERT_TRUE(acc.Locate(QStringLiteral("Beg"), Variant::Null(), {}));
+    EXPECT_EQ(id(), 5);
+    ASSERT_TRUE(acc.Locate(QStringLiteral("C"), QString(), {})); // empty text finds the nulls
+    EXPECT_EQ(id(), 2);
+    ASSERT_TRUE(acc.Locate(QStringLiteral("Id_Account"), QStringLiteral("3"), {}));
+    EXPECT_EQ(acc.FieldByName(QStringLiteral("Account"))->AsString(), "Доллары");
+    const Variant rest = acc.Lookup(QStringLiteral("Id_Account"), 1, QStringLiteral("Rest"));
+    EXPECT_EQ(rest.AsDouble(), 1500.0);
+}
+
+TEST_F(TableTest, FiltersComparingNumbersWithQuotedTextAndNulls)
+{
+    hist.SetFilter(QStringLiteral("id_person='1'"));
+    hist.SetFiltered(true);
+    EXPECT_EQ(Stamps(), QStringList({"1", "10"}));
+    hist.SetFilter(QStringLiteral("id_person=null"));
+    EXPECT_EQ(hist.RecordCount(), 7);
+    hist.SetFilter(QStringLiteral("Kind = '2' and Ct > 500"));
+    EXPECT_EQ(Stamps(), QStringList({"9"}));
+    hist.SetRange({1}, {1});
+    EXPECT_TRUE(hist.IsEmpty());
+    hist.SetFiltered(false);
+    EXPECT_EQ(hist.RecordCount(), 6);
+
+    TTable family;
+    family.SetDatabase(&db);
+    family.SetTableName(QStringLiteral("TB_Family"));
+    family.SetFilter(QStringLiteral("id_person='3'"));
+    family.SetFiltered(true);
+    family.Open();
+    EXPECT_EQ(Column(family, "Name"), QStringList({"Петя"}));
+    acc.SetFilter(QStringLiteral("id_Account<>'1'"));
+    acc.SetFiltered(true);
+    EXPECT_EQ(acc.RecordCount(), 4);
+    ASSERT_FALSE(acc.Locate(QStringLiteral("Id_Account"), 1, {})); // filtered out
+    // Case-blind and partial texts, functions and lists.
+    acc.SetFilterOptions({foCaseInsensitive});
+    acc.SetFilter(QStringLiteral("Account = 'ЁЖ*'"));
+    EXPECT_EQ(Column(acc, "Account"), QStringList({"Ёжик"}));
+    acc.SetFilterOptions({});
+    acc.SetFilter(QStringLiteral("Account = 'ЁЖ*'"));
+    EXPECT_TRUE(acc.IsEmpty());
+    acc.SetFilter(QStringLiteral("upper(Currency) = 'РУБ' and Id_Account in (1, 2, 4)"));
+    EXPECT_EQ(Column(acc, "Account"), QStringList({"Банк Ёлка", "Кошелёк"}));
+    acc.SetFilter(QStringLiteral("C = ''"));
+    EXPECT_EQ(acc.RecordCount(), 4);
+}
+
+TEST_F(TableTest, PostsAndDeletesAreSeenByTheNextQuery)
+{
+    hist.SetRange({1}, {1});
+    hist.Append();
+    hist.FieldByName(QStringLiteral("Id_Account"))->SetAsInteger(1);
+    hist.FieldByName(QStringLiteral("Date_Real"))->SetAsDateTime(D(2024, 1, 12));
+    hist.FieldByName(QStringLiteral("Date_Create"))->SetAsDateTime(Stamp(20));
+    hist.FieldByName(QStringLiteral("Kind"))->SetAsString(QStringLiteral("1"));
+    hist.FieldByName(QStringLiteral("Ct"))->SetAsFloat(7);
+    hist.Post();
+    EXPECT_EQ(hist.RecNo(), 3); // in key order after the two rows of the 10th
+    EXPECT_EQ(Scalar(QStringLiteral("select count(*), sum(ct) from tb_hist where id_account=1 and kind='1'")), "6|1287");
+
+    acc.Locate(QStringLiteral("Id_Account"), 3, {});
+    acc.Edit();
+    acc.FieldByName(QStringLiteral("Rest"))->SetAsFloat(-12.5);
+    acc.Post();
+    EXPECT_EQ(Scalar(QStringLiteral("select rest from tb_account where id_account=3")), "-12.5");
+
+    hist.First(); // stamp 1
+    hist.Delete();
+    EXPECT_EQ(StampNo(), 10); // the following row
+    EXPECT_EQ(Scalar(QStringLiteral("select count(*) from tb_hist")), "10");
+    // A change made by a query shows after Refresh.
+    Exec({QStringLiteral("delete from tb_hist where id_account=1 and kind='2'")});
+    hist.Refresh();
+    EXPECT_EQ(hist.RecordCount(), 5);
+    // Even when the current row itself went away.
+    ASSERT_TRUE(hist.Locate(QStringLiteral("Kind;Ct"), VarArrayOf({QStringLiteral("1"), 250}), {}));
+    Exec({QStringLiteral("delete from tb_hist where ct=250")});
+    hist.Refresh();
+    EXPECT_EQ(hist.RecordCount(), 4);
+    EXPECT_EQ(StampNo(), 5); // the row that followed
+}
+
+TEST_F(TableTest, BookmarkOfADeletedRowIsInvalid)
+{
+    ASSERT_TRUE(hist.FindKey({3}));
+    const TBookmark mark = hist.GetBookmark();
+    hist.Next();
+    EXPECT_TRUE(hist.BookmarkValid(mark));
+    hist.GotoBookmark(mark);
+    EXPECT_EQ(StampNo(), 5);
+    hist.Delete();
+    EXPECT_FALSE(hist.BookmarkValid(mark));
+    EXPECT_THROW(hist.GotoBookmark(mark), EDatabaseError);
+    EXPECT_EQ(StampNo(), 7);
+}
+
+TEST_F(TableTest, SixteenBitRangeWidthCutsAndEmptyTextAsNull)
+{
+    acc.Append();
+    acc.FieldByName(QStringLiteral("Account"))->SetAsString(QString(40, u'Ж'));
+    acc.FieldByName(QStringLiteral("Currency"))->SetAsString(QStringLiteral("руб"));
+    acc.FieldByName(QStringLiteral("Rest"))->SetAsFloat(0);
+    acc.FieldByName(QStringLiteral("C"))->SetAsString(QString());
+    EXPECT_ANY_THROW(acc.FieldByName(QStringLiteral("Id_Account"))->SetAsInteger(40000));
+    acc.FieldByName(QStringLiteral("Id_Account"))->SetAsInteger(32767);
+    acc.Post();
+    EXPECT_EQ(Scalar(QStringLiteral("select length(account), c is null from tb_account where id_account=32767")), "30|1");
+
+    // The storage rule itself, as queries and restructures use it.
+    const TColumnDef shortCol{QStringLiteral("Id"), TColumnKind::Short, 0, false};
+    EXPECT_THROW(StoredValue(shortCol, 32768), EDatabaseError);
+    EXPECT_THROW(StoredValue(shortCol, QStringLiteral("-40000")), EDatabaseError);
+    EXPECT_EQ(StoredValue(shortCol, -32768).AsInteger(), -32768);
+    const TColumnDef alpha{QStringLiteral("A"), TColumnKind::Alpha, 3, false};
+    EXPECT_EQ(StoredValue(alpha, QStringLiteral("абвгд")).AsString(), "абв");
+    EXPECT_TRUE(StoredValue(alpha, QString()).IsNull());
+    const TColumnDef date{QStringLiteral("D"), TColumnKind::Date, 0, false};
+    EXPECT_EQ(StoredValue(date, Variant::FromDate(45000.75)).AsDate(), 45000.0);
+    const TColumnDef stamp{QStringLiteral("S"), TColumnKind::Timestamp, 0, false};
+    EXPECT_EQ(StoredValue(stamp, Variant::FromDate(45000.0 + 0.4 / 86400000)).AsDate(), 45000.0);
+}
+
+TEST_F(TableTest, TimestampsCompareExactlyAfterRounding)
+{
+    // A stamp with a fraction of a millisecond is stored rounded; the rounded
+    // value then finds it by equality, as Qtrans does.
+    hist.Append();
+    hist.FieldByName(QStringLiteral("Id_Account"))->SetAsInteger(5);
+    hist.FieldByName(QStringLiteral("Date_Real"))->SetAsDateTime(D(2024, 4, 1));
+    const TDateTime stamp = Stamp(30) + 0.3 / 86400000.0;
+    hist.FieldByName(QStringLiteral("Date_Create"))->SetAsDateTime(stamp);
+    hist.FieldByName(QStringLiteral("Ct"))->SetAsFloat(1);
+    hist.Post();
+    TQuery q;
+    q.SetDatabase(&db);
+    q.SQL() << QStringLiteral("Select Ct from tb_hist where date_create=:date_create");
+    q.ParamByName(QStringLiteral("date_create"))->SetAsDateTime(Stamp(30));
+    q.Open();
+    EXPECT_EQ(Rows(q), QStringList({"1"}));
+}
+
+TEST_F(TableTest, CreateExistsDeleteWidenAndPack)
+{
+    TTable t;
+    t.SetDatabase(&db);
+    t.SetTableName(QStringLiteral("Tb_Tmp"));
+    EXPECT_FALSE(t.Exists());
+    t.FieldDefs().Add(QStringLiteral("Id"), ftSmallint, 0, true);
+    t.FieldDefs().Add(QStringLiteral("Comment"), ftString, 50);
+    t.IndexDefs().Add(QString(), QStringLiteral("Id"), {ixPrimary});
+    t.CreateTable();
+    EXPECT_TRUE(t.Exists());
+    t.Open();
+    t.AppendRecord({1, QString(50, u'а')});
+    t.AppendRecord({2, QStringLiteral("б")});
+    EXPECT_EQ(t.FieldByName(QStringLiteral("Comment"))->Size(), 50);
+    // Restructure and pack while other tables are in the middle of a walk.
+    hist.First();
+    hist.Next();
+    t.RestructureTextField(QStringLiteral("COMMENT"), 200);
+    EXPECT_TRUE(t.Active());
+    EXPECT_THROW(t.RestructureTextField(QStringLiteral("Comment"), 200), EDatabaseError);
+    EXPECT_TRUE(t.Active()); // opened again after the failure
+    t.Close();
+    EXPECT_THROW(SetTextFieldWidth(db.Db(), QStringLiteral("Tb_Tmp"), QStringLiteral("Id"), 200), EDatabaseError);
+    try {
+        SetTextFieldWidth(db.Db(), QStringLiteral("Tb_Tmp"), QStringLiteral("Nope"), 200);
+        ADD_FAILURE();
+    } catch (const EDatabaseError &e) {
+        EXPECT_EQ(e.Message(), "Поле не найдено");
+    }
+    try {
+        SetTextFieldWidth(db.Db(), QStringLiteral("Tb_Tmp"), QStringLiteral("Comment"), 200);
+        ADD_FAILURE();
+    } catch (const EDatabaseError &e) {
+        EXPECT_EQ(e.Message(), "Ничего не сделано");
+    }
+    t.Open();
+    EXPECT_EQ(t.FieldByName(QStringLiteral("Comment"))->Size(), 200);
+    EXPECT_EQ(t.RecordCount(), 2);
+    t.Edit();
+    t.FieldByName(QStringLiteral("Comment"))->SetAsString(QString(120, u'в'));
+    t.Post();
+    EXPECT_EQ(t.FieldByName(QStringLiteral("Comment"))->AsString().size(), 120);
+    EXPECT_TRUE(t.FindKey({1})); // the key survived the restructure
+    t.Close();
+
+    Exec({QStringLiteral("delete from tb_hist where id_account=2")});
+    db.Pack();
+    hist.Next(); // the walk goes on where it was
+    EXPECT_EQ(StampNo(), 2);
+    EXPECT_EQ(hist.RecNo(), 3);
+    EXPECT_EQ(Scalar(QStringLiteral("select count(*) from tb_account")), "5");
+    t.DeleteTable();
+    EXPECT_FALSE(t.Exists());
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"Zorbel.db"}));
+}
+
+TEST_F(TableTest, ClosingTheDatabaseClosesItsDataSets)
+{
+    TQuery q;
+    q.SetDatabase(&db);
+    q.SQL() << QStringLiteral("select * from tb_firm");
+    q.Open();
+    EXPECT_EQ(TDatabase::SqlDecimalSeparator(), u'.');
+    db.Close();
+    EXPECT_FALSE(acc.Active());
+    EXPECT_FALSE(hist.Active());
+    EXPECT_FALSE(q.Active());
+    EXPECT_THROW(acc.Open(), EDatabaseError);
+
+    // A database destroyed before its open tables closes them first.
+    auto early = std::make_unique<TDatabase>();
+    early->SetParams({QStringLiteral("PATH=") + dir.path()});
+    early->Open();
+    TTable t;
+    t.SetDatabase(early.get());
+    t.SetTableName(QStringLiteral("Tb_Firm"));
+    t.Open();
+    early.reset();
+    EXPECT_FALSE(t.Active());
+}
