@@ -1,0 +1,260 @@
+// The decoding context: input blocks, the bit reader, output blocks with the
+// CRC and the size limit, the encryption header, stored entries, and the
+// dispatch by method. The decoders themselves are in ZipInflate.cpp (method
+// 8) and ZipLegacy.cpp (methods 1 to 6).
+#include "archive/ZipDecode.h"
+
+#include "archive/ZipHuffman.h"
+#include "archive/ZipLib.h"
+#include "platform/rtl/CodePages.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+namespace zorbel {
+
+TZipDecoder::TZipDecoder()
+    : in_(new uint8_t[BufferSize + 1]), out_(new uint8_t[BufferSize + 1]), work_(std::make_unique<TWork>())
+{
+    BuildFixedTables();
+}
+
+TZipDecoder::~TZipDecoder() = default;
+
+void TZipDecoder::BeginSelection(int64_t TotalBytes)
+{
+    selectionTotal_ = TotalBytes;
+    selectionWritten_ = 0;
+}
+
+void TZipDecoder::Begin(int64_t CompressedSize, int64_t UncompressedSize, bool Encrypted)
+{
+    inPtr_ = inEnd_ = in_.get();
+    outCount_ = 0;
+    leftToRead_ = std::max<int64_t>(CompressedSize, 0);
+    compressed_ = leftToRead_;
+    uncompressed_ = UncompressedSize;
+    encrypted_ = Encrypted;
+    bitBuf_ = 0;
+    bitCount_ = 0;
+    padBytes_ = 0;
+    crc_ = 0xFFFFFFFFu;
+    written_ = 0;
+    failReason_ = nullptr;
+}
+
+uint8_t TZipDecoder::DecryptHeader(const QString &Password)
+{
+    return DecryptHeader(UnicodeToWin1251(Password));
+}
+
+uint8_t TZipDecoder::DecryptHeader(const QByteArray &Password)
+{
+    uint8_t header[12];
+    ReadFully(header, sizeof header);
+    keys_.InitKeys(Password);
+    keys_.DecryptBuffer(header, sizeof header);
+    return header[11];
+}
+
+bool TZipDecoder::Decode(int Method, uint16_t Flags)
+{
+    switch (Method) {
+    case 0:
+        Unstore();
+        return true;
+    case 1:
+        Unshrink();
+        return true;
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+        Unreduce(Method - 1);
+        return true;
+    case 6:
+        Explode(Flags);
+        return true;
+    case 8:
+        Inflate();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TZipDecoder::Fail(const char *Reason)
+{
+    if (!failReason_)
+        failReason_ = Reason;
+}
+
+// ---- input -----------------------------------------------------------------
+
+void TZipDecoder::ReadFully(uint8_t *Buffer, int64_t Count)
+{
+    int64_t got = ReadArchive(Buffer, Count);
+    while (got < Count) {
+        if (!NextVolume || !NextVolume())
+            throw EFatalUnzipError(QStringLiteral("Premature end of file reached"));
+        const int64_t more = ReadArchive(Buffer + got, Count - got);
+        if (more <= 0)
+            throw EFatalUnzipError(QStringLiteral("Premature end of file reached"));
+        got += more;
+    }
+}
+
+bool TZipDecoder::FillInput()
+{
+    if (leftToRead_ <= 0)
+        return false;
+    if (ProcessMessages)
+        ProcessMessages();
+    const int64_t n = std::min<int64_t>(leftToRead_, BufferSize);
+    leftToRead_ -= n;
+    ReadFully(in_.get(), n);
+    if (encrypted_)
+        keys_.DecryptBuffer(in_.get(), static_cast<size_t>(n));
+    inPtr_ = in_.get();
+    inEnd_ = in_.get() + n;
+    return true;
+}
+
+void TZipDecoder::RefillBits()
+{
+    // Padding already consumed: the stream ran past its end.
+    if (padBytes_ * 8 > bitCount_)
+        throw TCorruptData{"unexpected end of compressed data"};
+    if (inEnd_ - inPtr_ >= 8) {
+        // Eight bytes at once; the bits loaded above the new count are the
+        // stream's next bits and are loaded again, unchanged, next time.
+        uint64_t word;
+        std::memcpy(&word, inPtr_, 8);
+        if constexpr (std::endian::native == std::endian::big)
+            word = __builtin_bswap64(word);
+        bitBuf_ |= word << bitCount_;
+        inPtr_ += (63 - bitCount_) >> 3;
+        bitCount_ |= 56;
+        return;
+    }
+    while (bitCount_ <= 56) {
+        const int b = ReadByte();
+        if (b < 0)
+            ++padBytes_;
+        else
+            bitBuf_ |= uint64_t(b) << bitCount_;
+        bitCount_ += 8;
+    }
+}
+
+bool TZipDecoder::GetCode(unsigned n, uint32_t &Value)
+{
+    if (bitCount_ < n && padBytes_ == 0)
+        RefillBits();
+    if (RealBits() < n)
+        return false;
+    Value = PeekBits(n);
+    DumpBits(n);
+    return true;
+}
+
+bool TZipDecoder::GetSymbol(const uint32_t *Table, unsigned TableBits, uint32_t &Value)
+{
+    if (bitCount_ < 32 && padBytes_ == 0)
+        RefillBits();
+    uint32_t e = Table[PeekBits(TableBits)];
+    unsigned used = 0;
+    if (huff::EntryOp(e) & huff::OpLink) {
+        used = huff::EntryBits(e);
+        e = Table[huff::EntryValue(e) + ((bitBuf_ >> used) & ((1u << (huff::EntryOp(e) & 15)) - 1))];
+    }
+    used += huff::EntryBits(e);
+    if (huff::EntryOp(e) & huff::OpInvalid)
+        throw TCorruptData{"invalid code"};
+    if (used > RealBits())
+        return false;
+    DumpBits(used);
+    Value = huff::EntryValue(e);
+    return true;
+}
+
+// ---- output ----------------------------------------------------------------
+
+void TZipDecoder::FlushWindow(const uint8_t *Data, size_t n)
+{
+    while (n > 0) {
+        const size_t k = std::min(n, size_t(BufferSize - outCount_));
+        std::memcpy(out_.get() + outCount_, Data, k);
+        outCount_ += static_cast<int>(k);
+        Data += k;
+        n -= k;
+        if (outCount_ == BufferSize)
+            FlushOutput();
+    }
+}
+
+void TZipDecoder::FlushOutput()
+{
+    const int n = outCount_;
+    if (n <= 0)
+        return;
+    if (written_ + n > uncompressed_)
+        throw EBiggerThanUncompressed(QStringLiteral("File is larger than uncompressed size!"));
+    WriteOutput(out_.get(), n);
+    crc_ = UpdateCRC(crc_, out_.get(), static_cast<size_t>(n));
+    written_ += n;
+    selectionWritten_ += n;
+    outCount_ = 0;
+    if (OnFilePercentDone)
+        OnFilePercentDone(Percent(written_, uncompressed_));
+    if (OnTotalPercentDone)
+        OnTotalPercentDone(Percent(selectionWritten_, selectionTotal_));
+}
+
+// ---- stored ----------------------------------------------------------------
+
+void TZipDecoder::Unstore()
+{
+    while (leftToRead_ > 0) {
+        if (ProcessMessages)
+            ProcessMessages();
+        const int n = static_cast<int>(std::min<int64_t>(leftToRead_, BufferSize));
+        leftToRead_ -= n;
+        ReadFully(out_.get(), n);
+        if (encrypted_)
+            keys_.DecryptBuffer(out_.get(), static_cast<size_t>(n));
+        outCount_ = n;
+        FlushOutput();
+    }
+    FlushOutput();
+}
+
+// ---- whole buffers ---------------------------------------------------------
+
+TDecodeStatus DecodeBuffer(int Method, uint16_t Flags, const uint8_t *Data, size_t Size, int64_t UncompressedSize,
+                           std::vector<uint8_t> &Out, const char **Error)
+{
+    Out.clear();
+    TZipDecoder decoder;
+    size_t pos = 0;
+    decoder.ReadArchive = [&](uint8_t *buffer, int64_t count) {
+        const size_t n = std::min(Size - pos, static_cast<size_t>(count));
+        std::memcpy(buffer, Data + pos, n);
+        pos += n;
+        return static_cast<int64_t>(n);
+    };
+    decoder.WriteOutput = [&](const uint8_t *buffer, int64_t count) { Out.insert(Out.end(), buffer, buffer + count); };
+    decoder.Begin(static_cast<int64_t>(Size), UncompressedSize, false);
+    try {
+        if (!decoder.Decode(Method, Flags))
+            return TDecodeStatus::UnknownMethod;
+    } catch (const EBiggerThanUncompressed &) {
+        return TDecodeStatus::TooLarge;
+    }
+    if (Error)
+        *Error = decoder.FailReason();
+    return decoder.Failed() ? TDecodeStatus::Corrupt : TDecodeStatus::Ok;
+}
+
+} // namespace zorbel

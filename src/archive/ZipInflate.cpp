@@ -1,0 +1,458 @@
+// Inflate (RFC 1951) and the decode-table builder it shares with explode.
+//
+// Blocks are decoded into TWork::Window, a linear buffer of twice the 32 KB
+// history: output is appended at winPos_; when it reaches SlideAt the
+// unflushed bytes go to the output buffer (FlushWindow) and the last 32768
+// bytes slide down to the start. So a match is always one plain forward
+// copy, which may run in 8-byte steps past its end into the slack (those
+// bytes lie beyond the write position and are overwritten later).
+//
+// Lookup bits: 9 for literal/length codes and 6 for distance codes of
+// dynamic blocks, 7 and 5 for the fixed codes; longer codes go through a
+// second-level table (see ZipHuffman.h).
+#include "archive/ZipHuffman.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+namespace zorbel {
+
+namespace huff {
+
+bool BuildTable(uint32_t *Table, size_t Capacity, unsigned TableBits, unsigned Count, const uint8_t *Lengths,
+                const uint16_t *Codes, const uint32_t *Payloads)
+{
+    constexpr uint32_t Invalid = Payload(OpInvalid, 0);
+    const size_t primary = size_t(1) << TableBits;
+    if (primary > Capacity || TableBits > 9)
+        return false;
+    std::fill(Table, Table + primary, Invalid);
+
+    // Short codes fill every primary entry they prefix; for long codes note
+    // the longest length behind each primary entry.
+    uint8_t longest[512] = {};
+    for (unsigned s = 0; s < Count; ++s) {
+        const unsigned len = Lengths[s];
+        if (len == 0)
+            continue;
+        if (len > 16)
+            return false;
+        const unsigned code = Codes[s];
+        if (len <= TableBits) {
+            for (size_t i = code; i < primary; i += size_t(1) << len) {
+                if (Table[i] != Invalid)
+                    return false;
+                Table[i] = Payloads[s] | len;
+            }
+        } else {
+            uint8_t &l = longest[code & (primary - 1)];
+            l = std::max<uint8_t>(l, static_cast<uint8_t>(len));
+        }
+    }
+
+    // One second-level table per primary entry with long codes behind it.
+    size_t next = primary;
+    for (size_t p = 0; p < primary; ++p) {
+        if (longest[p] == 0)
+            continue;
+        if (Table[p] != Invalid)
+            return false;
+        const unsigned subBits = longest[p] - TableBits;
+        const size_t size = size_t(1) << subBits;
+        if (next + size > Capacity)
+            return false;
+        Table[p] = Payload(OpLink | subBits, static_cast<uint32_t>(next)) | TableBits;
+        std::fill(Table + next, Table + next + size, Invalid);
+        next += size;
+    }
+
+    for (unsigned s = 0; s < Count; ++s) {
+        const unsigned len = Lengths[s];
+        if (len <= TableBits)
+            continue;
+        const unsigned code = Codes[s];
+        const uint32_t link = Table[code & (primary - 1)];
+        uint32_t *sub = Table + EntryValue(link);
+        const size_t size = size_t(1) << (EntryOp(link) & 15);
+        for (size_t i = code >> TableBits; i < size; i += size_t(1) << (len - TableBits)) {
+            if (sub[i] != Invalid)
+                return false;
+            sub[i] = Payloads[s] | (len - TableBits);
+        }
+    }
+    return true;
+}
+
+bool CanonicalCodes(unsigned Count, const uint8_t *Lengths, uint16_t *Codes, bool AllowEmpty)
+{
+    unsigned count[16] = {};
+    for (unsigned s = 0; s < Count; ++s) {
+        if (Lengths[s] > 15)
+            return false;
+        ++count[Lengths[s]];
+    }
+    count[0] = 0;
+    int left = 1;
+    unsigned used = 0;
+    for (unsigned len = 1; len <= 15; ++len) {
+        left = 2 * left - static_cast<int>(count[len]);
+        if (left < 0)
+            return false; // over-subscribed
+        used += count[len];
+    }
+    if (left > 0) {
+        const bool single = used == 1 && count[1] == 1;
+        if (!single && !(used == 0 && AllowEmpty))
+            return false; // incomplete
+    }
+    unsigned next[16] = {};
+    unsigned code = 0;
+    for (unsigned len = 1; len <= 15; ++len) {
+        code = (code + count[len - 1]) << 1;
+        next[len] = code;
+    }
+    for (unsigned s = 0; s < Count; ++s)
+        if (Lengths[s])
+            Codes[s] = ReverseBits(next[Lengths[s]]++, Lengths[s]);
+    return true;
+}
+
+} // namespace huff
+
+namespace {
+
+using huff::OpEnd;
+using huff::OpInvalid;
+using huff::OpLink;
+using huff::OpLiteral;
+using huff::Payload;
+
+// RFC 1951 tables.
+// Length codes 257..285: base length and extra bits.
+constexpr uint16_t LengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+                                     31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+constexpr uint8_t LengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+// Distance codes 0..29: base distance and extra bits.
+constexpr uint16_t DistBase[30] = {1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
+                                   193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+constexpr uint8_t DistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+// Order in which the code length code lengths are sent.
+constexpr uint8_t CodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+
+// Payloads of the 288 literal/length symbols: literals, end of block, length
+// bases; 286 and 287 never occur in valid data.
+constexpr std::array<uint32_t, 288> MakeLitPayloads()
+{
+    std::array<uint32_t, 288> p{};
+    for (unsigned s = 0; s < 256; ++s)
+        p[s] = Payload(OpLiteral, s);
+    p[256] = Payload(OpEnd, 0);
+    for (unsigned s = 257; s < 286; ++s)
+        p[s] = Payload(LengthExtra[s - 257], LengthBase[s - 257]);
+    p[286] = p[287] = Payload(OpInvalid, 0);
+    return p;
+}
+// Payloads of the 32 distance symbols; 30 and 31 never occur in valid data.
+constexpr std::array<uint32_t, 32> MakeDistPayloads()
+{
+    std::array<uint32_t, 32> p{};
+    for (unsigned s = 0; s < 30; ++s)
+        p[s] = Payload(DistExtra[s], DistBase[s]);
+    p[30] = p[31] = Payload(OpInvalid, 0);
+    return p;
+}
+constexpr std::array<uint32_t, 288> LitPayloads = MakeLitPayloads();
+constexpr std::array<uint32_t, 32> DistPayloads = MakeDistPayloads();
+constexpr std::array<uint32_t, 19> CodeLengthPayloads = [] {
+    std::array<uint32_t, 19> p{};
+    for (unsigned s = 0; s < 19; ++s)
+        p[s] = Payload(0, s);
+    return p;
+}();
+
+constexpr unsigned DynLitBits = 9;
+constexpr unsigned DynDistBits = 6;
+constexpr unsigned FixedLitBits = 7;
+constexpr unsigned FixedDistBits = 5;
+
+} // namespace
+
+void TZipDecoder::BuildFixedTables()
+{
+    uint8_t lens[288];
+    uint16_t codes[288];
+    std::fill(lens, lens + 144, 8);
+    std::fill(lens + 144, lens + 256, 9);
+    std::fill(lens + 256, lens + 280, 7);
+    std::fill(lens + 280, lens + 288, 8);
+    huff::CanonicalCodes(288, lens, codes, false);
+    huff::BuildTable(work_->FixedLit, TWork::LitCapacity, FixedLitBits, 288, lens, codes, LitPayloads.data());
+    std::fill(lens, lens + 32, 5);
+    huff::CanonicalCodes(32, lens, codes, false);
+    huff::BuildTable(work_->FixedDist, TWork::DistCapacity, FixedDistBits, 32, lens, codes, DistPayloads.data());
+}
+
+void TZipDecoder::Inflate()
+{
+    winPos_ = winFlushed_ = 0;
+    try {
+        InflateBlocks();
+    } catch (const TCorruptData &corrupt) {
+        // Nonsense read from the zero padding past the end is a truncation.
+        Fail(padBytes_ * 8 > bitCount_ ? "unexpected end of compressed data" : corrupt.Reason);
+    }
+    FlushWindow(work_->Window + winFlushed_, winPos_ - winFlushed_);
+    winFlushed_ = winPos_;
+    FlushOutput();
+}
+
+void TZipDecoder::InflateBlocks()
+{
+    bool last;
+    do {
+        NeedBits(3);
+        last = PeekBits(1);
+        const unsigned type = (bitBuf_ >> 1) & 3;
+        DumpBits(3);
+        switch (type) {
+        case 0:
+            InflateStored();
+            break;
+        case 1:
+            InflateCodes(work_->FixedLit, FixedLitBits, work_->FixedDist, FixedDistBits);
+            break;
+        case 2:
+            InflateDynamic();
+            break;
+        default:
+            throw TCorruptData{"invalid block type"};
+        }
+    } while (!last);
+    if (padBytes_ * 8 > bitCount_)
+        throw TCorruptData{"unexpected end of compressed data"};
+}
+
+void TZipDecoder::SlideWindow()
+{
+    uint8_t *win = work_->Window;
+    FlushWindow(win + winFlushed_, winPos_ - winFlushed_);
+    std::memmove(win, win + winPos_ - TWork::WindowSize, TWork::WindowSize);
+    winPos_ = winFlushed_ = TWork::WindowSize;
+}
+
+void TZipDecoder::InflateStored()
+{
+    AlignToByte();
+    NeedBits(32);
+    const unsigned len = PeekBits(16);
+    const unsigned nlen = (bitBuf_ >> 16) & 0xFFFF;
+    DumpBits(32);
+    if (len != (~nlen & 0xFFFF))
+        throw TCorruptData{"invalid stored block lengths"};
+    if (padBytes_ * 8 > bitCount_)
+        throw TCorruptData{"unexpected end of compressed data"};
+    uint8_t *win = work_->Window;
+    unsigned left = len;
+    // Whole bytes still held by the bit reader come first.
+    while (left > 0 && bitCount_ > 0) {
+        if (RealBits() < 8)
+            throw TCorruptData{"unexpected end of compressed data"};
+        if (winPos_ >= TWork::SlideAt)
+            SlideWindow();
+        win[winPos_++] = static_cast<uint8_t>(bitBuf_);
+        DumpBits(8);
+        --left;
+    }
+    if (bitCount_ == 0)
+        bitBuf_ = 0; // drop look-ahead bits: the next bytes are read directly
+    while (left > 0) {
+        if (winPos_ >= TWork::SlideAt)
+            SlideWindow();
+        if (inPtr_ == inEnd_ && !FillInput())
+            throw TCorruptData{"unexpected end of compressed data"};
+        const size_t k = std::min({size_t(left), size_t(inEnd_ - inPtr_), TWork::SlideAt - winPos_});
+        std::memcpy(win + winPos_, inPtr_, k);
+        winPos_ += k;
+        inPtr_ += k;
+        left -= static_cast<unsigned>(k);
+    }
+}
+
+void TZipDecoder::InflateDynamic()
+{
+    NeedBits(14);
+    const unsigned nlit = PeekBits(5) + 257;
+    DumpBits(5);
+    const unsigned ndist = PeekBits(5) + 1;
+    DumpBits(5);
+    const unsigned nclen = PeekBits(4) + 4;
+    DumpBits(4);
+    if (nlit > 286 || ndist > 30)
+        throw TCorruptData{"too many length or distance symbols"};
+
+    uint8_t clens[19] = {};
+    for (unsigned i = 0; i < nclen; ++i)
+        clens[CodeLengthOrder[i]] = static_cast<uint8_t>(TakeBits(3));
+    uint16_t codes[286 + 30];
+    if (!huff::CanonicalCodes(19, clens, codes, false)
+        || !huff::BuildTable(work_->CodeLen, 128, 7, 19, clens, codes, CodeLengthPayloads.data()))
+        throw TCorruptData{"invalid code lengths set"};
+
+    uint8_t lens[286 + 30] = {};
+    const unsigned total = nlit + ndist;
+    for (unsigned i = 0; i < total;) {
+        NeedBits(14);
+        const uint32_t e = work_->CodeLen[PeekBits(7)];
+        if (huff::EntryOp(e) & OpInvalid)
+            throw TCorruptData{"invalid code lengths set"};
+        DumpBits(huff::EntryBits(e));
+        const unsigned sym = huff::EntryValue(e);
+        if (sym < 16) {
+            lens[i++] = static_cast<uint8_t>(sym);
+            continue;
+        }
+        uint8_t value = 0;
+        unsigned repeat;
+        if (sym == 16) {
+            if (i == 0)
+                throw TCorruptData{"invalid bit length repeat"};
+            value = lens[i - 1];
+            repeat = 3 + TakeBits(2);
+        } else if (sym == 17) {
+            repeat = 3 + TakeBits(3);
+        } else {
+            repeat = 11 + TakeBits(7);
+        }
+        if (i + repeat > total)
+            throw TCorruptData{"invalid bit length repeat"};
+        std::fill(lens + i, lens + i + repeat, value);
+        i += repeat;
+    }
+    if (lens[256] == 0)
+        throw TCorruptData{"invalid code -- missing end-of-block"};
+    if (!huff::CanonicalCodes(nlit, lens, codes, false)
+        || !huff::BuildTable(work_->Lit, TWork::LitCapacity, DynLitBits, nlit, lens, codes, LitPayloads.data()))
+        throw TCorruptData{"invalid literal/lengths set"};
+    if (!huff::CanonicalCodes(ndist, lens + nlit, codes + nlit, true)
+        || !huff::BuildTable(work_->Dist, TWork::DistCapacity, DynDistBits, ndist, lens + nlit, codes + nlit,
+                             DistPayloads.data()))
+        throw TCorruptData{"invalid distances set"};
+    InflateCodes(work_->Lit, DynLitBits, work_->Dist, DynDistBits);
+}
+
+// The hot loop. Bit buffer, input pointer and window position live in locals
+// (the byte stores into the window would otherwise force the members to be
+// reloaded); they go back to the members around the slow paths. Each turn
+// starts with at least 48 bits held, enough for a length code with its
+// extra bits and a distance code with its extra bits (15+5+15+13).
+void TZipDecoder::InflateCodes(const uint32_t *LitTable, unsigned LitBits, const uint32_t *DistTable, unsigned DistBits)
+{
+    using huff::EntryBits;
+    using huff::EntryOp;
+    using huff::EntryValue;
+    uint8_t *const win = work_->Window;
+    const uint64_t litMask = (uint64_t(1) << LitBits) - 1;
+    const uint64_t distMask = (uint64_t(1) << DistBits) - 1;
+    size_t wp = winPos_;
+    uint64_t bits = bitBuf_;
+    unsigned count = bitCount_;
+    const uint8_t *in = inPtr_;
+    const uint8_t *inEnd = inEnd_;
+
+    auto store = [&] {
+        bitBuf_ = bits;
+        bitCount_ = count;
+        inPtr_ = in;
+        winPos_ = wp;
+    };
+    auto load = [&] {
+        bits = bitBuf_;
+        count = bitCount_;
+        in = inPtr_;
+        inEnd = inEnd_;
+        wp = winPos_;
+    };
+    auto fail = [&](const char *reason) {
+        store();
+        throw TCorruptData{reason};
+    };
+    auto drop = [&](unsigned n) {
+        bits >>= n;
+        count -= n;
+    };
+
+    for (;;) {
+        if (wp >= TWork::SlideAt) {
+            store();
+            SlideWindow();
+            load();
+        }
+        if (count < 48) {
+            if (inEnd - in >= 8) {
+                uint64_t word;
+                std::memcpy(&word, in, 8);
+                if constexpr (std::endian::native == std::endian::big)
+                    word = __builtin_bswap64(word);
+                bits |= word << count;
+                in += (63 - count) >> 3;
+                count |= 56;
+            } else {
+                store();
+                RefillBits();
+                load();
+            }
+        }
+        uint32_t e = LitTable[bits & litMask];
+        if (EntryOp(e) & OpLink) {
+            drop(EntryBits(e));
+            e = LitTable[EntryValue(e) + (bits & ((uint64_t(1) << (EntryOp(e) & 15)) - 1))];
+        }
+        drop(EntryBits(e));
+        unsigned op = EntryOp(e);
+        if (op & OpLiteral) {
+            win[wp++] = static_cast<uint8_t>(EntryValue(e));
+            continue;
+        }
+        if (op & OpEnd)
+            break;
+        if (op & OpInvalid)
+            fail("invalid literal/length code");
+        const unsigned length = EntryValue(e) + static_cast<unsigned>(bits & ((uint64_t(1) << op) - 1));
+        drop(op);
+
+        e = DistTable[bits & distMask];
+        if (EntryOp(e) & OpLink) {
+            drop(EntryBits(e));
+            e = DistTable[EntryValue(e) + (bits & ((uint64_t(1) << (EntryOp(e) & 15)) - 1))];
+        }
+        drop(EntryBits(e));
+        op = EntryOp(e);
+        if (op & OpInvalid)
+            fail("invalid distance code");
+        const size_t dist = EntryValue(e) + static_cast<unsigned>(bits & ((uint64_t(1) << op) - 1));
+        drop(op);
+        if (dist > wp)
+            fail("invalid distance too far back");
+
+        uint8_t *dst = win + wp;
+        const uint8_t *src = dst - dist;
+        wp += length;
+        if (dist >= 8) {
+            uint8_t *const end = win + wp;
+            do {
+                std::memcpy(dst, src, 8);
+                dst += 8;
+                src += 8;
+            } while (dst < end);
+        } else if (dist == 1) {
+            std::memset(dst, *src, length);
+        } else {
+            for (unsigned i = 0; i < length; ++i)
+                dst[i] = src[i];
+        }
+    }
+    store();
+}
+
+} // namespace zorbel

@@ -1,0 +1,829 @@
+#include "archive/ZipReader.h"
+
+#include "archive/ZipDecode.h"
+#include "archive/ZipMatch.h"
+#include "archive/ZipSStrm.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <array>
+#include <vector>
+
+namespace zorbel {
+
+namespace {
+
+constexpr int ScanChunk = 10240;
+
+
+// Date of an entry for the overwrite comparisons; 0 when invalid.
+TDateTime EntryDate(uint32_t Dos)
+{
+    TDateTime t = 0;
+    DosDateTimeToDateTime(Dos, t);
+    return t;
+}
+
+void RemoveOneTrailingSeparator(QString &Dir)
+{
+    if (Dir.size() > 1 && (Dir.endsWith(u'\\') || Dir.endsWith(u'/')))
+        Dir.chop(1);
+}
+
+} // namespace
+
+TZipReader::TZipReader()
+{
+    OnGetNextDisk = [this](TZipReader *Sender, int NextDisk, QString &FName) {
+        DefaultGetNextDisk(Sender, NextDisk, FName);
+    };
+}
+
+TZipReader::~TZipReader()
+{
+    try {
+        CloseArchive();
+    } catch (...) {
+    }
+}
+
+// ---- properties ----
+
+void TZipReader::SetZipName(const QString &Value)
+{
+    if (Value.compare(zipName_, Qt::CaseInsensitive) == 0)
+        return;
+    QString name = Value;
+    if (name.endsWith(u'?')) {
+        const QString folder = QFileInfo(name.chopped(1)).path();
+        const QString initial = DirExists(folder) ? folder : QDir::rootPath();
+        if (!OpenFileDialog
+            || !OpenFileDialog(QStringLiteral("Open a Zip File"),
+                               QStringLiteral("Zip Files (*.ZIP)|*.zip|SFX Files (*.EXE)|*.exe|"
+                                              "Jar Files (*.JAR)|*.jar|All Files (*.*)|*.*"),
+                               initial, name))
+            throw EUserCanceled(QStringLiteral("User canceled setting zip file name."));
+    }
+    zipName_ = name;
+    DropArchive();
+}
+
+void TZipReader::SetDestDir(const QString &Value)
+{
+    QString dir = Value;
+    if (dir == u"?") {
+        const QString initial = DirExists(destDir_) ? destDir_ : CurrentDirOfDrive();
+        if (!SelectFolderDialog || !SelectFolderDialog(initial, dir))
+            throw EUserCanceled(QStringLiteral("User canceled Set Desination Directory"));
+    }
+    RemoveOneTrailingSeparator(dir);
+    destDir_ = dir;
+}
+
+void TZipReader::SetRootDir(const QString &Value)
+{
+    rootDir_ = Value;
+    if (!rootDir_.isEmpty() && !rootDir_.endsWith(u'\\') && !rootDir_.endsWith(u'/'))
+        rootDir_ += PathDelim;
+}
+
+void TZipReader::SetSourceStream(TStream *Stream)
+{
+    if (!Stream) {
+        if (isSourceStream_)
+            archive_ = nullptr;
+        isSourceStream_ = false;
+        return;
+    }
+    CloseArchive();
+    archive_ = Stream;
+    keepZipOpen_ = true;
+    isSourceStream_ = true;
+}
+
+int TZipReader::Count() const { return files_ ? files_->Count() : 0; }
+
+// ---- opening and closing ----
+
+void TZipReader::CloseStream()
+{
+    if (isSourceStream_) {
+        delete archive_;
+        isSourceStream_ = false;
+    }
+    fileStream_.reset();
+    archive_ = nullptr;
+}
+
+void TZipReader::DropLists()
+{
+    sorted_ = nullptr;
+    sortedView_.reset();
+    files_.reset();
+}
+
+void TZipReader::DropArchive()
+{
+    DropLists();
+    archiveDate_ = QDateTime();
+    ecrec_.Clear();
+    CloseStream();
+    scanMode_ = false;
+}
+
+void TZipReader::CloseArchive()
+{
+    const bool source = isSourceStream_;
+    DropArchive();
+    volumes_ = 1;
+    multiMode_ = TMultiMode::mmNone;
+    if (!source)
+        zipName_.clear();
+}
+
+TStream &TZipReader::Archive()
+{
+    if (!archive_) {
+        fileStream_ = std::make_unique<TLFNFileStream>(zipName_, fmOpenRead | fmShareDenyWrite);
+        archive_ = fileStream_.get();
+    }
+    return *archive_;
+}
+
+QDateTime TZipReader::ArchiveFileDate() const
+{
+    if (isSourceStream_)
+        return QDateTime::currentDateTime();
+    return QFileInfo(zipName_).lastModified();
+}
+
+void TZipReader::OpenZip()
+{
+    if (files_ && (isSourceStream_ || ArchiveFileDate() == archiveDate_)) {
+        Archive();
+        return;
+    }
+    // A changed file may be a new file under the old name: open it afresh.
+    if (files_ && fileStream_)
+        CloseStream();
+    Archive();
+    ReadCentralDirectory();
+}
+
+void TZipReader::ReadDirectory()
+{
+    OpenZip();
+    if (!keepZipOpen_)
+        CloseStream();
+}
+
+void TZipReader::NextDiskForCentral(TStream *&Stream)
+{
+    AskForNewDisk(currentDisk_ + 2);
+    Stream = archive_;
+}
+
+void TZipReader::ReadCentralDirectory()
+{
+    archiveDate_ = ArchiveFileDate();
+    DropLists();
+    scanMode_ = false;
+    TStream &zip = Archive();
+    try {
+        if (!ecrec_.FindInStream(zip)) {
+            if (OnInCompleteZip)
+                OnInCompleteZip(this, incompleteZipMode_);
+            if (incompleteZipMode_ == TIncompleteZipMode::izAssumeMulti) {
+                CloseAfterFailure();
+                throw EIncompleteZip(QStringLiteral("Incomplete Zip File"));
+            }
+            if (!ScanLocalHeaders()) {
+                CloseAfterFailure();
+                throw EBadZipFile(QStringLiteral("Not a valid zip file!"));
+            }
+        } else {
+            currentDisk_ = ecrec_.ThisDiskNumber;
+            // Volumes of a spanned set are files; an archive in memory is one piece.
+            multiMode_ = currentDisk_ != 0 && !isSourceStream_ ? TMultiMode::mmBlocks : TMultiMode::mmNone;
+            if (ecrec_.TotalEntries > 0) {
+                if (multiMode_ != TMultiMode::mmNone && ecrec_.CentralStartDisk != currentDisk_)
+                    AskForNewDisk(ecrec_.CentralStartDisk + 1);
+                std::array<uint8_t, 4> sig{};
+                archive_->Seek(ecrec_.CentralOffset, soFromBeginning);
+                if (archive_->Read(sig.data(), 4) == 4 && GetLE32(sig.data()) == CentralHeaderSig) {
+                    archive_->Seek(-4, soFromCurrent);
+                } else if (!ScanLocalHeaders()) {
+                    CloseAfterFailure();
+                    throw EBadZipFile(QStringLiteral("Not a valid zip file!"));
+                }
+            }
+        }
+        const bool spanned = multiMode_ != TMultiMode::mmNone;
+        if (!files_)
+            files_ = std::make_unique<TSortedZip>(TDuplicates::Error, true);
+        TNextDiskProc nextDisk;
+        if (spanned && !scanMode_)
+            nextDisk = [this](TStream *&s) { NextDiskForCentral(s); };
+        for (int i = 0; i < ecrec_.TotalEntries; ++i) {
+            auto entry = std::make_unique<TZipHeaderInfo>();
+            if (!entry->ReadCentral(archive_, nextDisk)) {
+                // A list built from local headers stands without its central
+                // directory; a central directory itself must be complete.
+                if (scanMode_)
+                    break;
+                throw EBadZipFile(QStringLiteral("Not a valid zip file! (damaged central directory)"));
+            }
+            if (scanMode_) {
+                int at = 0;
+                if (files_->Find(entry.get(), at)) {
+                    TZipHeaderInfo *known = files_->Items(at);
+                    const int32_t offset = known->RelativeOffset;
+                    known->Assign(*entry);
+                    known->RelativeOffset = offset;
+                }
+                continue;
+            }
+            files_->Add(entry.get());
+            entry.release();
+        }
+        if (spanned) {
+            for (int i = 0; i < files_->Count(); ++i)
+                FetchComment(*files_->Items(i));
+            if (ecrec_.HasComment())
+                GetZipComment();
+        }
+        volumes_ = ecrec_.ThisDiskNumber + 1;
+        currentDisk_ = ecrec_.ThisDiskNumber;
+        ApplySortMode(sortMode_);
+    } catch (...) {
+        // Never leave a half-read list behind.
+        DropLists();
+        ecrec_.Clear();
+        scanMode_ = false;
+        if (!isSourceStream_)
+            CloseStream();
+        throw;
+    }
+}
+
+void TZipReader::CloseAfterFailure()
+{
+    // A source stream stays held: its owner frees it and lets go of it
+    // after a failed read, and must not find it freed already.
+    if (!isSourceStream_) {
+        CloseArchive();
+        return;
+    }
+    DropLists();
+    ecrec_.Clear();
+    scanMode_ = false;
+    archiveDate_ = QDateTime();
+    volumes_ = 1;
+    multiMode_ = TMultiMode::mmNone;
+}
+
+bool TZipReader::ScanLocalHeaders()
+{
+    scanMode_ = true;
+    TStream &zip = Archive();
+    int64_t pos = zipName_.endsWith(QStringLiteral(".exe"), Qt::CaseInsensitive) ? 14000 : 0;
+    zip.Seek(pos, soFromBeginning);
+    // Search "PK\3\4" chunk by chunk, keeping 3 bytes of overlap.
+    std::vector<uint8_t> buf(ScanChunk + 3);
+    size_t kept = 0;
+    int64_t found = -1;
+    while (found < 0) {
+        if (doProcessMessages_ && ProcessMessages)
+            ProcessMessages();
+        const int64_t got = zip.Read(buf.data() + kept, ScanChunk);
+        if (got <= 0)
+            break;
+        const size_t n = kept + size_t(got);
+        for (size_t i = 0; i + 4 <= n; ++i)
+            if (buf[i] == 'P' && GetLE32(&buf[i]) == LocalHeaderSig) {
+                found = pos - int64_t(kept) + int64_t(i);
+                break;
+            }
+        kept = std::min<size_t>(3, n);
+        std::copy(buf.begin() + int64_t(n - kept), buf.begin() + int64_t(n), buf.begin());
+        pos += got;
+    }
+    if (found < 0)
+        return false;
+    zip.Seek(found, soFromBeginning);
+    files_ = std::make_unique<TSortedZip>(TDuplicates::Error, true);
+    for (;;) {
+        auto entry = std::make_unique<TZipHeaderInfo>();
+        if (!entry->ReadLocal(zip))
+            break;
+        int64_t skip = int64_t(entry->ExtraFieldLength) + entry->CompressedSize;
+        if (entry->HasDataDescriptor())
+            skip += 16;
+        zip.Seek(skip, soFromCurrent);
+        files_->Add(entry.get());
+        entry.release();
+    }
+    ecrec_.ThisDiskNumber = 0;
+    ecrec_.CentralStartDisk = 0;
+    ecrec_.CentralOffset = uint32_t(zip.Position());
+    ecrec_.TotalEntries = uint16_t(files_->Count());
+    ecrec_.EntriesThisDisk = ecrec_.TotalEntries;
+    volumes_ = 1;
+    return files_->Count() > 0;
+}
+
+// ---- multi-volume archives ----
+
+void TZipReader::AskForNewDisk(int Disk)
+{
+    CloseStream();
+    QString previous;
+    QString name;
+    for (;;) {
+        name = zipName_;
+        if (OnGetNextDisk)
+            OnGetNextDisk(this, Disk, name);
+        if (name.isEmpty())
+            throw EUserCanceled(QStringLiteral("User canceled loading new disk."));
+        if (FileExistsByName(name) && (!CheckDiskLabels() || CheckDiskLabel(Disk)))
+            break;
+        // The same missing volume twice: nobody can supply it.
+        if (name == previous)
+            throw EUserCanceled(QStringLiteral("User canceled loading new disk."));
+        previous = name;
+    }
+    fileStream_ = std::make_unique<TLFNFileStream>(name, fmOpenRead | fmShareDenyWrite);
+    archive_ = fileStream_.get();
+    currentDisk_ = Disk - 1;
+    zipName_ = name;
+    archiveDate_ = ArchiveFileDate();
+}
+
+bool TZipReader::CheckDiskLabel(int Disk) const
+{
+    if (MultiMode() != TMultiMode::mmSpan)
+        return true;
+    const QString label = VolumeLabelOf(zipName_.left(3).toUpper()).left(11);
+    return label.endsWith(QStringLiteral("%1").arg(Disk, 3, 10, QLatin1Char('0')));
+}
+
+void TZipReader::DefaultGetNextDisk(TZipReader *, int NextDisk, QString &FName)
+{
+    if (MultiMode() == TMultiMode::mmSpan) {
+        if (Box(QStringLiteral("Please insert disk %1 of the multi-disk set.").arg(NextDisk), QString(),
+                mbOKCancel)
+            != mrOk)
+            FName.clear();
+        return;
+    }
+    const QFileInfo info(FName);
+    const QString ext = QStringLiteral(".%1").arg(NextDisk, 3, 10, QLatin1Char('0'));
+    const QString suffix = info.suffix();
+    FName = (suffix.isEmpty() ? FName : FName.left(FName.size() - suffix.size() - 1)) + ext;
+}
+
+// ---- indexed access ----
+
+void TZipReader::CheckIndex(int Index) const
+{
+    if (Index < 0 || Index >= Count() || !sorted_)
+        throw EListError(QStringLiteral("Index %1 is out of range").arg(Index));
+}
+
+const TZipHeaderInfo &TZipReader::Entry(int Index) const
+{
+    CheckIndex(Index);
+    return *sorted_->Items(Index);
+}
+
+bool TZipReader::IsEntryEncrypted(int Index) const { return Entry(Index).IsEncrypted(); }
+QString TZipReader::GetFilename(int Index) const { return Entry(Index).FileName(); }
+
+TDateTime TZipReader::GetDateTime(int Index) const
+{
+    TDateTime t = 0;
+    if (DosDateTimeToDateTime(Entry(Index).LastModFileDateTime, t))
+        return t;
+    return NowAsDateTime();
+}
+
+void TZipReader::FetchComment(TZipHeaderInfo &Entry)
+{
+    if (!Entry.HasComment() || Entry.FileComment())
+        return;
+    TStream &zip = Archive();
+    std::array<uint8_t, CentralHeaderSize> h{};
+    zip.Seek(Entry.CentralOffset, soFromBeginning);
+    if (zip.Read(h.data(), CentralHeaderSize) != CentralHeaderSize)
+        return;
+    zip.Seek(int64_t(GetLE16(&h[28])) + GetLE16(&h[30]), soFromCurrent);
+    QByteArray raw(Entry.FileCommentLength, Qt::Uninitialized);
+    raw.truncate(int(zip.Read(raw.data(), raw.size())));
+    const uint16_t length = Entry.FileCommentLength;
+    Entry.SetComment(DecodeComment(raw));
+    Entry.FileCommentLength = length;
+}
+
+QString TZipReader::GetFileComment(int Index)
+{
+    CheckIndex(Index);
+    TZipHeaderInfo &entry = *sorted_->Items(Index);
+    if (!entry.HasComment())
+        return QString();
+    if (!entry.FileComment()) {
+        FetchComment(entry);
+        if (!keepZipOpen_)
+            CloseStream();
+    }
+    return entry.FileComment().value_or(QString());
+}
+
+void TZipReader::SetFileComment(int Index, const QString &Text)
+{
+    CheckIndex(Index);
+    TZipHeaderInfo &entry = *sorted_->Items(Index);
+    if (entry.FileComment().value_or(QString()) == Text)
+        return;
+    entry.SetComment(Text);
+    ecrec_.CommentChanged = true;
+}
+
+QString TZipReader::GetZipComment()
+{
+    if (!ecrec_.HasComment())
+        return QString();
+    if (!ecrec_.Comment()) {
+        TStream &zip = Archive();
+        QByteArray raw(ecrec_.CommentLength, Qt::Uninitialized);
+        zip.Seek(ecrec_.CommentPosition, soFromBeginning);
+        raw.truncate(int(zip.Read(raw.data(), raw.size())));
+        const uint16_t length = ecrec_.CommentLength;
+        ecrec_.SetComment(DecodeComment(raw));
+        ecrec_.CommentLength = length;
+        if (!keepZipOpen_)
+            CloseStream();
+    }
+    return ecrec_.Comment().value_or(QString());
+}
+
+void TZipReader::SetZipComment(const QString &Text)
+{
+    if (ecrec_.Comment().value_or(QString()) == Text)
+        return;
+    ecrec_.SetComment(Text);
+    ecrec_.CommentChanged = true;
+}
+
+void TZipReader::ApplySortMode(TZipSortMode Mode)
+{
+    sortMode_ = Mode;
+    sortedView_.reset();
+    sorted_ = files_.get();
+    if (!files_ || Mode == TZipSortMode::ByNone)
+        return;
+    sortedView_ = std::make_unique<TSortedZip>(TDuplicates::Accept, false);
+    sortedView_->SortMode = Mode;
+    for (int i = 0; i < files_->Count(); ++i)
+        sortedView_->Add(files_->Items(i));
+    sorted_ = sortedView_.get();
+}
+
+// ---- extraction ----
+
+int TZipReader::ExtractFiles()
+{
+    if (destDir_ == u"?")
+        return 0;
+    try {
+        OpenZip();
+        const int count = UnzipSelected();
+        if (!keepZipOpen_)
+            CloseStream();
+        return count;
+    } catch (...) {
+        if (!keepZipOpen_)
+            CloseStream();
+        throw;
+    }
+}
+
+void TZipReader::Skip(TSkipReason Reason, const QString &FName, int Index)
+{
+    if (OnSkippingFile)
+        OnSkippingFile(this, Reason, FName, Index);
+}
+
+int TZipReader::Box(const QString &Text, const QString &Caption, int Buttons) const
+{
+    if (MessageBox)
+        return MessageBox(Text, Caption, Buttons);
+    return Buttons == mbYesNo ? mrNo : (Buttons == mbOK ? mrOk : mrCancel);
+}
+
+int TZipReader::UnzipSelected()
+{
+    decoder_ = std::make_unique<TZipDecoder>();
+    TZipDecoder &dec = *decoder_;
+    dec.ReadArchive = [this](uint8_t *Buffer, int64_t Count) { return archive_->Read(Buffer, Count); };
+    if (multiMode_ != TMultiMode::mmNone)
+        dec.NextVolume = [this] {
+            AskForNewDisk(currentDisk_ + 2);
+            return true;
+        };
+    if (doProcessMessages_ && ProcessMessages)
+        dec.ProcessMessages = ProcessMessages;
+    if (OnFilePercentDone)
+        dec.OnFilePercentDone = [this](int p) { OnFilePercentDone(this, p); };
+    if (OnTotalPercentDone)
+        dec.OnTotalPercentDone = [this](int p) { OnTotalPercentDone(this, p); };
+
+    if (!destDir_.isEmpty() && !DirExists(destDir_))
+        ForceDirs(destDir_);
+    const TZipSortMode savedMode = sortMode_;
+    if (multiMode_ != TMultiMode::mmNone && sortMode_ != TZipSortMode::ByNone)
+        ApplySortMode(TZipSortMode::ByNone);
+
+    int selected = 0;
+    int64_t total = 0;
+    for (int i = 0; i < Count(); ++i) {
+        TZipHeaderInfo &entry = *sorted_->Items(i);
+        entry.Selected = doAll_;
+        if (!entry.FileName().isEmpty() || recreateDirs_)
+            for (const QString &pattern : filesList_)
+                if (!entry.Selected && IsMatch(pattern.toLower(), entry.FullName().toLower()))
+                    entry.Selected = true;
+        if (entry.FileName().isEmpty() && !recreateDirs_)
+            entry.Selected = false;
+        if (entry.Selected) {
+            ++selected;
+            total += entry.UncompressedSize;
+        }
+    }
+    dec.BeginSelection(total);
+
+    int good = 0;
+    auto finish = [&] {
+        decoder_.reset();
+        if (sortMode_ != savedMode)
+            ApplySortMode(savedMode);
+        if (OnUnZipComplete)
+            OnUnZipComplete(this, good);
+    };
+    try {
+        bool stop = false;
+        if (OnStartUnZipInfo)
+            OnStartUnZipInfo(this, selected, total, stop);
+        if (selected > 0 && !stop) {
+            for (int i = 0; i < Count(); ++i) {
+                if (!doAll_ && !sorted_->Items(i)->Selected)
+                    continue;
+                bool rerun = true;
+                while (rerun) {
+                    rerun = false;
+                    if (UnzipOne(i, rerun))
+                        ++good;
+                }
+            }
+        }
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
+    return good;
+}
+
+QString TZipReader::OutputName(const TZipHeaderInfo &Entry) const
+{
+    QString folder;
+    if (recreateDirs_ && !Entry.Directory().isEmpty()) {
+        folder = Entry.Directory();
+        QString root = rootDir_;
+        SlashesToBackward(root);
+        if (!root.isEmpty() && folder.startsWith(root, Qt::CaseInsensitive))
+            folder = folder.mid(root.size());
+        if (!destDir_.isEmpty()) {
+            if (folder.size() >= 2 && folder[1] == u':')
+                folder = folder.mid(2);
+            if (!folder.startsWith(u'\\'))
+                folder.prepend(u'\\');
+            folder.prepend(destDir_);
+        }
+    } else if (!destDir_.isEmpty()) {
+        folder = destDir_ + u'\\';
+    }
+    // An empty DestDir means the current folder (never the file-system root).
+    QString name = folder + Entry.FileName();
+    SlashesToForward(name);
+    return name;
+}
+
+bool TZipReader::IsUnsafe(const TZipHeaderInfo &Entry, const QString &OutName) const
+{
+    const unsigned problems = Entry.NameProblems();
+    if (problems & (NameParentRef | NameControlChar))
+        return true;
+    if (destDir_.isEmpty())
+        return recreateDirs_ && (problems & NameAbsolute);
+    const QString base = QDir::cleanPath(QFileInfo(destDir_).absoluteFilePath());
+    const QString out = QDir::cleanPath(QFileInfo(OutName).absoluteFilePath());
+    return !out.startsWith(base + u'/');
+}
+
+bool TZipReader::CheckPassword(int Index, int64_t DataStart, const QString &FName)
+{
+    TZipDecoder &dec = *decoder_;
+    const uint8_t check = tmpHeader_.HasDataDescriptor() ? uint8_t(tmpHeader_.LastModFileDateTime >> 8)
+                                                         : uint8_t(tmpHeader_.Crc32 >> 24);
+    for (;;) {
+        archive_->Seek(DataStart, soFromBeginning);
+        if (dec.DecryptHeader(password_) == check)
+            return true;
+        QString newPassword = password_;
+        if (OnBadPassword)
+            OnBadPassword(this, Index, newPassword);
+        if (newPassword == password_)
+            break;
+        password_ = newPassword;
+    }
+    Skip(TSkipReason::srBadPassword, FName, Index);
+    dec.LowerSelectionTotal(tmpHeader_.UncompressedSize);
+    return false;
+}
+
+bool TZipReader::MayOverwrite(int Index, QString &FName)
+{
+    if (overwriteMode_ == TUZOverwriteMode::Always || !QFileInfo::exists(FName))
+        return true;
+    bool overwrite = false;
+    switch (overwriteMode_) {
+    case TUZOverwriteMode::Always:
+    case TUZOverwriteMode::Never:
+        break;
+    case TUZOverwriteMode::ifNewer:
+    case TUZOverwriteMode::ifOlder: {
+        const TDateTime entry = EntryDate(tmpHeader_.LastModFileDateTime);
+        const TDateTime file = FileAgeAsDateTime(FName);
+        overwrite = overwriteMode_ == TUZOverwriteMode::ifNewer ? entry > file : entry < file;
+        break;
+    }
+    case TUZOverwriteMode::Prompt:
+        if (OnPromptForOverwrite)
+            OnPromptForOverwrite(this, overwrite, Index, FName);
+        else
+            overwrite = Box(QStringLiteral("Replace existing file ") + tmpHeader_.FileName() + u'?',
+                            QStringLiteral("File Exists Alert"), mbYesNo)
+                        == mrYes;
+        break;
+    }
+    return overwrite;
+}
+
+std::unique_ptr<TStream> TZipReader::CreateOutput(const QString &FName)
+{
+    try {
+        return std::make_unique<TLFNFileStream>(FName, fmCreate);
+    } catch (const EFCreateError &) {
+        if (!replaceReadOnly_)
+            return nullptr;
+    } catch (const Exception &) {
+        return nullptr;
+    }
+    QFile::setPermissions(FName, QFile::permissions(FName) | QFileDevice::WriteOwner | QFileDevice::WriteUser);
+    try {
+        return std::make_unique<TLFNFileStream>(FName, fmCreate);
+    } catch (const Exception &) {
+        return nullptr;
+    }
+}
+
+TZipReader::TEntryOutcome TZipReader::Decompress(TStream &Out, int64_t DataStart)
+{
+    TZipDecoder &dec = *decoder_;
+    const bool encrypted = tmpHeader_.IsEncrypted();
+    const int64_t size = tmpHeader_.CompressedSize - (encrypted ? 12 : 0);
+    if (size < 0)
+        return TEntryOutcome::BadData;
+    archive_->Seek(DataStart + (encrypted ? 12 : 0), soFromBeginning);
+    dec.WriteOutput = [&Out](const uint8_t *Buffer, int64_t Count) { Out.WriteBuffer(Buffer, Count); };
+    dec.Begin(size, tmpHeader_.UncompressedSize, encrypted);
+    try {
+        if (!dec.Decode(tmpHeader_.CompressionMethod, tmpHeader_.Flag)) {
+            Box(QStringLiteral("Unknown Compression Method"), QStringLiteral("Zip Error"), mbOK);
+            return TEntryOutcome::Unknown;
+        }
+    } catch (const EBiggerThanUncompressed &) {
+        return TEntryOutcome::BadData;
+    }
+    if (dec.Failed() || dec.Crc() != tmpHeader_.Crc32)
+        return TEntryOutcome::BadData;
+    return TEntryOutcome::Good;
+}
+
+bool TZipReader::UnzipOne(int Index, bool &Rerun)
+{
+    tmpHeader_.Assign(*sorted_->Items(Index));
+    int64_t dataStart = 0;
+    if (!tmpHeader_.FileName().isEmpty()) {
+        if (multiMode_ != TMultiMode::mmNone && tmpHeader_.DiskNumberStart != currentDisk_)
+            AskForNewDisk(tmpHeader_.DiskNumberStart + 1);
+        std::array<uint8_t, LocalHeaderSize> local{};
+        archive_->Seek(tmpHeader_.RelativeOffset, soFromBeginning);
+        if (archive_->Read(local.data(), LocalHeaderSize) != LocalHeaderSize
+            || GetLE32(local.data()) != LocalHeaderSig) {
+            Skip(TSkipReason::srBadHeader, tmpHeader_.FullName(), Index);
+            decoder_->LowerSelectionTotal(tmpHeader_.UncompressedSize);
+            return false;
+        }
+        dataStart = int64_t(tmpHeader_.RelativeOffset) + LocalHeaderSize + GetLE16(&local[26]) + GetLE16(&local[28]);
+    }
+
+    QString name = OutputName(tmpHeader_);
+    bool skip = false;
+    if (tmpHeader_.FileName().isEmpty()) {
+        if (recreateDirs_ && OnStartUnZip) {
+            QString folder = QFileInfo(name).path();
+            OnStartUnZip(this, Index, folder, skip);
+        }
+        return false;
+    }
+    if (IsUnsafe(tmpHeader_, name)) {
+        Skip(TSkipReason::srUnsafeName, tmpHeader_.FullName(), Index);
+        decoder_->LowerSelectionTotal(tmpHeader_.UncompressedSize);
+        return false;
+    }
+    if (OnStartUnZip)
+        OnStartUnZip(this, Index, name, skip);
+    if (skip)
+        return false;
+    const QString folder = QFileInfo(name).path();
+    if (!DirExists(folder))
+        ForceDirs(folder);
+
+    if (tmpHeader_.IsEncrypted()) {
+        if (tmpHeader_.CompressedSize < 12) {
+            // No room for the encryption header.
+            Skip(TSkipReason::srBadHeader, name, Index);
+            decoder_->LowerSelectionTotal(tmpHeader_.UncompressedSize);
+            return false;
+        }
+        if (!CheckPassword(Index, dataStart, name))
+            return false;
+    }
+    if (!MayOverwrite(Index, name)) {
+        Skip(TSkipReason::srNoOverwrite, name, Index);
+        decoder_->LowerSelectionTotal(tmpHeader_.UncompressedSize);
+        return false;
+    }
+    std::unique_ptr<TStream> out = CreateOutput(name);
+    if (!out) {
+        Skip(TSkipReason::srFileCreateError, name, Index);
+        decoder_->LowerSelectionTotal(tmpHeader_.UncompressedSize);
+        return false;
+    }
+
+    TEntryOutcome outcome;
+    try {
+        outcome = Decompress(*out, dataStart);
+        out.reset();
+    } catch (...) {
+        // A partial output file is never left behind.
+        try {
+            out.reset();
+        } catch (...) {
+        }
+        QFile::remove(name);
+        throw;
+    }
+
+    if (outcome == TEntryOutcome::Good) {
+        SetFileAgeDos(name, ClampDosDateTime(tmpHeader_.LastModFileDateTime));
+        if (retainAttributes_ && (tmpHeader_.ExternalFileAttributes & 0x01))
+            QFile::setPermissions(name, QFile::permissions(name)
+                                            & ~(QFileDevice::WriteOwner | QFileDevice::WriteUser
+                                                | QFileDevice::WriteGroup | QFileDevice::WriteOther));
+        if (OnEndUnZip)
+            OnEndUnZip(this, Index, name);
+        return true;
+    }
+    QFile::remove(name);
+    if (outcome == TEntryOutcome::Unknown)
+        return false;
+    if (tmpHeader_.IsEncrypted()) {
+        QString newPassword = password_;
+        if (OnBadPassword)
+            OnBadPassword(this, Index, newPassword);
+        if (newPassword != password_) {
+            password_ = newPassword;
+            Rerun = true;
+        } else {
+            Skip(TSkipReason::srBadPassword, name, Index);
+        }
+    } else if (OnBadCRC) {
+        OnBadCRC(this, decoder_->Crc(), tmpHeader_.Crc32, Index);
+    }
+    return false;
+}
+
+} // namespace zorbel

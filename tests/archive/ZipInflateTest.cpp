@@ -1,0 +1,297 @@
+// Inflate against zlib's deflate, and hand-made malformed streams.
+#include "archive/ZipDecode.h"
+
+#include "archive/ZipTestSupport.h"
+
+#include <gtest/gtest.h>
+#include <random>
+#include <zlib.h>
+
+namespace zorbel {
+namespace {
+
+using test::BitWriter;
+using test::Bytes;
+
+constexpr int64_t NoLimit = int64_t(1) << 40;
+
+TDecodeStatus Inflate(const Bytes &stream, Bytes &out, int64_t limit = NoLimit, const char **error = nullptr)
+{
+    return DecodeBuffer(8, 0, stream.data(), stream.size(), limit, out, error);
+}
+
+TEST(ZipInflateTest, ZlibStreamsOfEveryKindInflateExactly)
+{
+    Bytes mixed = test::SampleText(300000, 3);
+    const Bytes noise = test::SampleRandom(70000, 4);
+    mixed.insert(mixed.begin() + 100000, noise.begin(), noise.end());
+    mixed.insert(mixed.end(), 40000, 'z'); // long runs: distance 1
+    const std::vector<Bytes> inputs = {Bytes{}, Bytes{'a'}, test::SampleText(100), mixed};
+    struct Kind {
+        const char *name;
+        int level;
+        int strategy;
+    };
+    const Kind kinds[] = {{"stored", 0, Z_DEFAULT_STRATEGY}, {"fixed", 6, Z_FIXED},  {"huffman-only", 6, Z_HUFFMAN_ONLY},
+                          {"rle", 6, Z_RLE},                 {"level 1", 1, Z_DEFAULT_STRATEGY},
+                          {"dynamic", 9, Z_DEFAULT_STRATEGY}};
+    for (const Kind &kind : kinds) {
+        for (const Bytes &input : inputs) {
+            const Bytes stream = test::ZlibDeflate(input, kind.level, kind.strategy);
+            Bytes out;
+            const char *error = nullptr;
+            ASSERT_EQ(Inflate(stream, out, static_cast<int64_t>(input.size()), &error), TDecodeStatus::Ok)
+                << kind.name << " size " << input.size() << ": " << (error ? error : "");
+            EXPECT_TRUE(out == input) << kind.name << " size " << input.size();
+        }
+    }
+}
+
+TEST(ZipInflateTest, OutputPastTheStatedSizeIsRefused)
+{
+    const Bytes input = test::SampleText(50000);
+    const Bytes stream = test::ZlibDeflate(input, 6, Z_DEFAULT_STRATEGY);
+    Bytes out;
+    EXPECT_EQ(Inflate(stream, out, 49999), TDecodeStatus::TooLarge);
+    EXPECT_LE(out.size(), 49999u);
+}
+
+TEST(ZipInflateTest, TruncatedStreamsFailCleanly)
+{
+    const Bytes input = test::SampleText(60000);
+    const Bytes stream = test::ZlibDeflate(input, 6, Z_DEFAULT_STRATEGY);
+    for (size_t keep : {size_t(0), size_t(1), stream.size() / 2, stream.size() - 1}) {
+        Bytes cut(stream.begin(), stream.begin() + static_cast<long>(keep));
+        Bytes out;
+        const char *error = nullptr;
+        EXPECT_EQ(Inflate(cut, out, NoLimit, &error), TDecodeStatus::Corrupt) << keep;
+        EXPECT_STREQ(error, "unexpected end of compressed data") << keep;
+    }
+}
+
+// Hand-made streams: each must fail with its reason, never crash or hang.
+struct Malformed {
+    const char *name;
+    Bytes stream;
+    const char *reason;
+};
+
+Bytes BlockType3()
+{
+    BitWriter w;
+    w.Put(1, 1); // BFINAL
+    w.Put(3, 2); // BTYPE 11: reserved
+    return w.Data();
+}
+
+Bytes StoredLengthMismatch()
+{
+    BitWriter w;
+    w.Put(1, 1); // BFINAL
+    w.Put(0, 2); // stored
+    w.AlignToByte();
+    w.Put(5, 16);      // LEN
+    w.Put(0xFFFF, 16); // NLEN should be 0xFFFA
+    w.Put('a', 8);
+    return w.Data();
+}
+
+Bytes StoredShorterThanLen()
+{
+    BitWriter w;
+    w.Put(1, 1);
+    w.Put(0, 2);
+    w.AlignToByte();
+    w.Put(10, 16);     // LEN 10
+    w.Put(0xFFF5, 16); // NLEN
+    w.Put('a', 8);     // but only 2 bytes follow
+    w.Put('b', 8);
+    return w.Data();
+}
+
+// Fixed-code symbols (RFC 1951 3.2.6).
+void FixedLiteral(BitWriter &w, uint8_t c)
+{
+    if (c < 144)
+        w.PutCode(0x30 + c, 8);
+    else
+        w.PutCode(0x190 + c - 144, 9);
+}
+void FixedEnd(BitWriter &w) { w.PutCode(0, 7); }
+
+Bytes DistanceTooFarBack()
+{
+    BitWriter w;
+    w.Put(1, 1); // BFINAL
+    w.Put(1, 2); // fixed codes
+    FixedLiteral(w, 'a');
+    w.PutCode(1, 7); // length code 257: length 3
+    w.PutCode(1, 5); // distance code 1: distance 2, but only 1 byte was produced
+    FixedEnd(w);
+    return w.Data();
+}
+
+Bytes FixedDistanceCode30()
+{
+    BitWriter w;
+    w.Put(1, 1);
+    w.Put(1, 2);
+    FixedLiteral(w, 'a');
+    w.PutCode(1, 7);  // length 3
+    w.PutCode(30, 5); // distance code 30 does not exist
+    FixedEnd(w);
+    return w.Data();
+}
+
+Bytes FixedLengthCode286()
+{
+    BitWriter w;
+    w.Put(1, 1);
+    w.Put(1, 2);
+    FixedLiteral(w, 'a');
+    w.PutCode(0xC0 + 286 - 280, 8); // length code 286 does not exist
+    FixedEnd(w);
+    return w.Data();
+}
+
+Bytes DynamicHeader(unsigned hlit, unsigned hdist, unsigned hclen)
+{
+    BitWriter w;
+    w.Put(1, 1);        // BFINAL
+    w.Put(2, 2);        // dynamic
+    w.Put(hlit - 257, 5);
+    w.Put(hdist - 1, 5);
+    w.Put(hclen - 4, 4);
+    return w.Data();
+}
+
+Bytes TooManyLengthCodes() { return DynamicHeader(287, 1, 4); }
+
+Bytes TooManyDistanceCodes()
+{
+    // HDIST 31 (the format can say 32).
+    BitWriter w;
+    w.Put(1, 1);
+    w.Put(2, 2);
+    w.Put(0, 5);
+    w.Put(30, 5);
+    w.Put(0, 4);
+    return w.Data();
+}
+
+Bytes OversubscribedCodeLengthCode()
+{
+    BitWriter w;
+    w.Put(1, 1);
+    w.Put(2, 2);
+    w.Put(0, 5); // 257 literal/length codes
+    w.Put(0, 5); // 1 distance code
+    w.Put(0, 4); // 4 code length codes: for 16, 17, 18, 0
+    for (int i = 0; i < 4; ++i)
+        w.Put(1, 3); // all of length 1: four codes of one bit
+    return w.Data();
+}
+
+// A valid code length code (0: "0", 1: "10", 2: "11") describing an
+// incomplete literal/length code: symbol 0 of length 1, end of block of
+// length 2, nothing else.
+Bytes IncompleteLiteralCode()
+{
+    BitWriter w;
+    w.Put(1, 1);
+    w.Put(2, 2);
+    w.Put(0, 5);  // 257 literal/length codes
+    w.Put(0, 5);  // 1 distance code
+    w.Put(14, 4); // 18 code length codes, in the order 16 17 18 0 8 7 9 6 10 5 11 4 12 3 13 2 14 1
+    const unsigned lengths[18] = {0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2};
+    for (unsigned l : lengths)
+        w.Put(l, 3);
+    w.PutCode(2, 2); // symbol 0: length 1
+    for (int s = 1; s < 256; ++s)
+        w.PutCode(0, 1); // length 0
+    w.PutCode(3, 2); // symbol 256: length 2
+    w.PutCode(0, 1); // the distance code: length 0
+    return w.Data();
+}
+
+// Code lengths where the first entry asks to repeat a previous one.
+Bytes RepeatWithoutPrevious()
+{
+    BitWriter w;
+    w.Put(1, 1);
+    w.Put(2, 2);
+    w.Put(0, 5);
+    w.Put(0, 5);
+    w.Put(0, 4);     // code lengths for 16, 17, 18, 0
+    w.Put(1, 3);     // 16: length 1, code "1"
+    w.Put(0, 3);     // 17 unused
+    w.Put(0, 3);     // 18 unused
+    w.Put(1, 3);     // 0: length 1, code "0"
+    w.PutCode(1, 1); // 16 first: nothing to repeat
+    w.Put(0, 2);
+    return w.Data();
+}
+
+TEST(ZipInflateTest, MalformedStreamsFailWithTheirReason)
+{
+    const Malformed cases[] = {
+        {"block type 3", BlockType3(), "invalid block type"},
+        {"stored LEN/NLEN", StoredLengthMismatch(), "invalid stored block lengths"},
+        {"stored too short", StoredShorterThanLen(), "unexpected end of compressed data"},
+        {"distance too far", DistanceTooFarBack(), "invalid distance too far back"},
+        {"distance code 30", FixedDistanceCode30(), "invalid distance code"},
+        {"length code 286", FixedLengthCode286(), "invalid literal/length code"},
+        {"287 length codes", TooManyLengthCodes(), "too many length or distance symbols"},
+        {"31 distance codes", TooManyDistanceCodes(), "too many length or distance symbols"},
+        {"over-subscribed", OversubscribedCodeLengthCode(), "invalid code lengths set"},
+        {"incomplete", IncompleteLiteralCode(), "invalid literal/lengths set"},
+        {"repeat first", RepeatWithoutPrevious(), "invalid bit length repeat"},
+    };
+    for (const Malformed &c : cases) {
+        Bytes out;
+        const char *error = nullptr;
+        EXPECT_EQ(Inflate(c.stream, out, NoLimit, &error), TDecodeStatus::Corrupt) << c.name;
+        EXPECT_STREQ(error, c.reason) << c.name;
+    }
+}
+
+TEST(ZipInflateTest, HandMadeFixedBlockWithOverlappingMatchDecodes)
+{
+    BitWriter w;
+    w.Put(1, 1);
+    w.Put(1, 2);
+    FixedLiteral(w, 'a');
+    FixedLiteral(w, 'b');
+    w.PutCode(0xC0 + 284 - 280, 8); // length code 284: 227 + 5 extra bits
+    w.Put(30, 5);                    // length 257
+    w.PutCode(1, 5);                 // distance 2
+    FixedEnd(w);
+    Bytes out;
+    ASSERT_EQ(Inflate(w.Data(), out), TDecodeStatus::Ok);
+    ASSERT_EQ(out.size(), 259u);
+    for (size_t i = 0; i < out.size(); ++i)
+        ASSERT_EQ(out[i], i % 2 ? 'b' : 'a');
+}
+
+TEST(ZipInflateTest, CorruptedStreamsNeverCrashOrHang)
+{
+    const Bytes input = test::SampleText(20000, 9);
+    const Bytes streams[] = {test::ZlibDeflate(input, 6, Z_DEFAULT_STRATEGY), test::ZlibDeflate(input, 6, Z_FIXED)};
+    std::mt19937 rng(42);
+    int failed = 0;
+    for (const Bytes &stream : streams) {
+        for (int round = 0; round < 300; ++round) {
+            Bytes bad = stream;
+            for (int k = 0; k < 1 + round % 4; ++k)
+                bad[rng() % bad.size()] ^= static_cast<uint8_t>(1 + rng() % 255);
+            Bytes out;
+            const TDecodeStatus status = Inflate(bad, out, 40000);
+            failed += status != TDecodeStatus::Ok || out != input;
+            EXPECT_LE(out.size(), 40000u);
+        }
+    }
+    EXPECT_GT(failed, 500); // nearly every corruption is noticed
+}
+
+} // namespace
+} // namespace zorbel
