@@ -8,14 +8,16 @@
 // TSortedObjectList<T> keeps its items ordered by the virtual Compare and
 // places each new item by a binary search (Find). Its duplicates policy,
 // fixed at creation, says what Add does with an item that compares equal to
-// one already held: drop it, accept it before the equal ones, or raise
-// EListError "Duplicate Object index".
+// one already held (TDuplicates of the runtime): dupIgnore drops it,
+// dupAccept puts it before the equal ones, dupError raises EListError
+// "Duplicate Object index".
 //
 // Items are typed: T names its class through a static ClassName() used in
 // messages.
 #pragma once
 
 #include "platform/rtl/Exceptions.h"
+#include "platform/rtl/StringList.h"
 
 #include <QString>
 #include <cstdint>
@@ -139,12 +141,6 @@ private:
     bool owns_;
 };
 
-enum class TDuplicates : std::uint8_t {
-    Ignore = 0, // an equal item is not inserted
-    Accept = 1, // an equal item goes before the equal ones
-    Error = 2,  // an equal item raises EListError "Duplicate Object index"
-};
-
 template <typename T>
 class TSortedObjectList : public TObjectList<T> {
 public:
@@ -176,7 +172,7 @@ public:
                 hi = mid - 1;
                 if (c == 0) {
                     found = true;
-                    if (duplicates_ != TDuplicates::Accept) {
+                    if (duplicates_ != TDuplicates::dupAccept) {
                         lo = mid;
                         break;
                     }
@@ -194,11 +190,11 @@ public:
     {
         int index = 0;
         if (Find(KeyOf(Item), index)) {
-            if (duplicates_ == TDuplicates::Ignore) {
+            if (duplicates_ == TDuplicates::dupIgnore) {
                 this->FreeItem(Item);
                 return -1;
             }
-            if (duplicates_ == TDuplicates::Error)
+            if (duplicates_ == TDuplicates::dupError)
                 throw EListError(QStringLiteral("Duplicate Object index"));
         }
         TObjectList<T>::Insert(index, Item);

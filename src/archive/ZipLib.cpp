@@ -15,9 +15,6 @@ namespace zorbel {
 
 namespace {
 
-// Day 0 of TDateTime is 30 December 1899.
-const qint64 DateTimeEpochJulian = QDate(1899, 12, 30).toJulianDay();
-
 struct DosParts {
     int hour, minute, second, year, month, day;
 };
@@ -78,31 +75,22 @@ uint32_t ClampDosDateTime(uint32_t DosDateTime)
 bool DosDateTimeToDateTime(uint32_t DosDateTime, TDateTime &Value)
 {
     const DosParts p = Unpack(DosDateTime);
-    const QDate date(p.year, p.month, p.day);
-    if (!date.isValid() || p.hour > 23 || p.minute > 59 || p.second > 59)
+    TDateTime date = 0;
+    TDateTime time = 0;
+    if (!TryEncodeDate(p.year, p.month, p.day, date) || !TryEncodeTime(p.hour, p.minute, p.second, 0, time))
         return false;
-    Value = double(date.toJulianDay() - DateTimeEpochJulian)
-            + (p.hour * 3600 + p.minute * 60 + p.second) / 86400.0;
+    Value = date + time;
     return true;
 }
 
 uint32_t DateTimeToDosDateTime(TDateTime Value)
 {
-    const double days = std::floor(Value);
-    const QDate date = QDate::fromJulianDay(qint64(days) + DateTimeEpochJulian);
-    int secs = int(std::lround((Value - days) * 86400.0));
-    secs = std::min(secs, 86399);
-    DosParts p{secs / 3600, secs / 60 % 60, secs % 60, date.year(), date.month(), date.day()};
-    if (p.year < 1980)
-        p = {0, 0, 0, 1980, 1, 1};
-    return Pack(p);
-}
-
-TDateTime NowAsDateTime()
-{
-    const QDateTime now = QDateTime::currentDateTime();
-    return double(now.date().toJulianDay() - DateTimeEpochJulian)
-           + now.time().msecsSinceStartOfDay() / 86400000.0;
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, msec = 0;
+    DecodeDate(Value, year, month, day);
+    DecodeTime(Value, hour, minute, second, msec);
+    if (year < 1980)
+        return Pack({0, 0, 0, 1980, 1, 1});
+    return Pack({hour, minute, second, year, month, day});
 }
 
 bool FileAgeDos(const QString &FileName, uint32_t &DosDateTime)
@@ -142,7 +130,7 @@ TDateTime FileAgeAsDateTime(const QString &FileName)
     TDateTime value = 0;
     if (FileAgeDos(FileName, dos) && DosDateTimeToDateTime(ClampDosDateTime(dos), value))
         return value;
-    return NowAsDateTime();
+    return Now();
 }
 
 bool ForceDirs(const QString &Dir) { return !Dir.isEmpty() && QDir().mkpath(Dir); }

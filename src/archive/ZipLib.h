@@ -5,6 +5,7 @@
 // "\" between folders, as the entry records keep them.
 #pragma once
 
+#include "platform/rtl/DateTime.h"
 #include "platform/rtl/Streams.h"
 
 #include <QFileInfo>
@@ -17,8 +18,6 @@
 #include <memory>
 
 namespace zorbel {
-
-using TDateTime = double;
 
 constexpr QChar PathDelim = u'/';
 
@@ -53,7 +52,6 @@ uint32_t ClampDosDateTime(uint32_t DosDateTime);
 bool DosDateTimeToDateTime(uint32_t DosDateTime, TDateTime &Value);
 // The date and time packed in MS-DOS form (local time, seconds halved).
 uint32_t DateTimeToDosDateTime(TDateTime Value);
-TDateTime NowAsDateTime();
 
 // Modification time of a file in MS-DOS form; false when it has none.
 bool FileAgeDos(const QString &FileName, uint32_t &DosDateTime);

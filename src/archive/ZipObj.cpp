@@ -1,9 +1,9 @@
 #include "archive/ZipObj.h"
 
 #include "platform/rtl/CodePages.h"
+#include "platform/rtl/StrUtils.h"
 
 #include <QByteArray>
-#include <QStringList>
 #include <array>
 #include <cmath>
 #include <vector>
@@ -62,22 +62,6 @@ QByteArray EncodeEntryName(const QString &Name)
 
 QString DecodeComment(const QByteArray &Raw) { return Win1251ToUnicode(Raw); }
 QByteArray EncodeComment(const QString &Text) { return UnicodeToWin1251(Text); }
-
-int CompareText(const QString &A, const QString &B)
-{
-    const qsizetype n = std::min(A.size(), B.size());
-    for (qsizetype i = 0; i < n; ++i) {
-        char16_t a = A[i].unicode();
-        char16_t b = B[i].unicode();
-        if (a >= u'a' && a <= u'z')
-            a -= 32;
-        if (b >= u'a' && b <= u'z')
-            b -= 32;
-        if (a != b)
-            return int(a) - int(b);
-    }
-    return int(A.size() - B.size());
-}
 
 // ---- TZipHeaderInfo ----
 

@@ -222,7 +222,4 @@ public:
     int Compare(const TZipHeaderInfo *A, const TZipHeaderInfo *B) const override;
 };
 
-// Case-insensitive comparison (A to Z folded), ordinal otherwise.
-int CompareText(const QString &A, const QString &B);
-
 } // namespace zorbel

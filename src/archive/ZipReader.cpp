@@ -221,7 +221,7 @@ void TZipReader::ReadCentralDirectory()
         }
         const bool spanned = multiMode_ != TMultiMode::mmNone;
         if (!files_)
-            files_ = std::make_unique<TSortedZip>(TDuplicates::Error, true);
+            files_ = std::make_unique<TSortedZip>(TDuplicates::dupError, true);
         TNextDiskProc nextDisk;
         if (spanned && !scanMode_)
             nextDisk = [this](TStream *&s) { NextDiskForCentral(s); };
@@ -312,7 +312,7 @@ bool TZipReader::ScanLocalHeaders()
     if (found < 0)
         return false;
     zip.Seek(found, soFromBeginning);
-    files_ = std::make_unique<TSortedZip>(TDuplicates::Error, true);
+    files_ = std::make_unique<TSortedZip>(TDuplicates::dupError, true);
     for (;;) {
         auto entry = std::make_unique<TZipHeaderInfo>();
         if (!entry->ReadLocal(zip))
@@ -405,7 +405,7 @@ TDateTime TZipReader::GetDateTime(int Index) const
     TDateTime t = 0;
     if (DosDateTimeToDateTime(Entry(Index).LastModFileDateTime, t))
         return t;
-    return NowAsDateTime();
+    return Now();
 }
 
 void TZipReader::FetchComment(TZipHeaderInfo &Entry)
@@ -482,7 +482,7 @@ void TZipReader::ApplySortMode(TZipSortMode Mode)
     sorted_ = files_.get();
     if (!files_ || Mode == TZipSortMode::ByNone)
         return;
-    sortedView_ = std::make_unique<TSortedZip>(TDuplicates::Accept, false);
+    sortedView_ = std::make_unique<TSortedZip>(TDuplicates::dupAccept, false);
     sortedView_->SortMode = Mode;
     for (int i = 0; i < files_->Count(); ++i)
         sortedView_->Add(files_->Items(i));
@@ -550,9 +550,8 @@ int TZipReader::UnzipSelected()
         TZipHeaderInfo &entry = *sorted_->Items(i);
         entry.Selected = doAll_;
         if (!entry.FileName().isEmpty() || recreateDirs_)
-            for (const QString &pattern : filesList_)
-                if (!entry.Selected && IsMatch(pattern.toLower(), entry.FullName().toLower()))
-                    entry.Selected = true;
+            for (int p = 0; p < filesList_.Count() && !entry.Selected; ++p)
+                entry.Selected = IsMatch(filesList_.Strings(p).toLower(), entry.FullName().toLower());
         if (entry.FileName().isEmpty() && !recreateDirs_)
             entry.Selected = false;
         if (entry.Selected) {

@@ -29,6 +29,8 @@
 
 #include <QDateTime>
 #include <QString>
+#include "platform/rtl/StringList.h"
+
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -82,8 +84,9 @@ public:
     void SetRecreateDirs(bool Value) { recreateDirs_ = Value; }
     TUZOverwriteMode OverwriteMode() const { return overwriteMode_; }
     void SetOverwriteMode(TUZOverwriteMode Value) { overwriteMode_ = Value; }
-    QStringList &FilesList() { return filesList_; }
-    void SetFilesList(const QStringList &Value) { filesList_ = Value; }
+    TStringList &FilesList() { return filesList_; }
+    // Copies the lines.
+    void SetFilesList(const TStringList &Value) { filesList_ = Value; }
     bool DoAll() const { return doAll_; }
     void SetDoAll(bool Value) { doAll_ = Value; }
     TIncompleteZipMode IncompleteZipMode() const { return incompleteZipMode_; }
@@ -214,7 +217,7 @@ private:
     TZipSortMode sortMode_ = TZipSortMode::ByNone;
     bool recreateDirs_ = false;
     TUZOverwriteMode overwriteMode_ = TUZOverwriteMode::Prompt;
-    QStringList filesList_;
+    TStringList filesList_;
     bool doAll_ = false;
     TIncompleteZipMode incompleteZipMode_ = TIncompleteZipMode::izAssumeMulti;
     bool keepZipOpen_ = false;

@@ -81,13 +81,13 @@ TEST(ObjectList, IndexErrorsNeighboursAndOwnership)
 TEST(SortedObjectList, DuplicatePolicies)
 {
     int freed = 0;
-    SortedItems ignore(TDuplicates::Ignore);
+    SortedItems ignore(TDuplicates::dupIgnore);
     ignore.Add(new Item(5));
     EXPECT_EQ(ignore.Add(new Item(5, &freed)), -1);
     EXPECT_EQ(ignore.Count(), 1);
     EXPECT_EQ(freed, 1);
 
-    SortedItems error(TDuplicates::Error);
+    SortedItems error(TDuplicates::dupError);
     error.Add(new Item(5));
     auto dup = std::make_unique<Item>(5);
     try {
@@ -99,7 +99,7 @@ TEST(SortedObjectList, DuplicatePolicies)
     EXPECT_EQ(error.Count(), 1);
     EXPECT_THROW(error.Put(0, dup.get()), EListError);
 
-    SortedItems accept(TDuplicates::Accept, false);
+    SortedItems accept(TDuplicates::dupAccept, false);
     Item a(3), b(1), c(3), d(2), e(3);
     for (Item *i : {&a, &b, &c, &d, &e})
         accept.Add(i);

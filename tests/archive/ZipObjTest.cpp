@@ -246,7 +246,7 @@ TEST(SortedZip, OrdersAndDuplicateOffsets)
     make("c", 200, day1, 90, 100);
     make("d", 400, day1, 0, 0);
 
-    TSortedZip physical(TDuplicates::Error, false);
+    TSortedZip physical(TDuplicates::dupError, false);
     for (auto &h : items)
         physical.Add(h.get());
     EXPECT_EQ(physical[0]->FileName(), "A");
@@ -256,7 +256,7 @@ TEST(SortedZip, OrdersAndDuplicateOffsets)
     EXPECT_THROW(physical.Add(&same), EListError);
 
     auto order = [&](TZipSortMode mode) {
-        TSortedZip view(TDuplicates::Accept, false);
+        TSortedZip view(TDuplicates::dupAccept, false);
         view.SortMode = mode;
         for (auto &h : items)
             view.Add(h.get());
@@ -270,7 +270,7 @@ TEST(SortedZip, OrdersAndDuplicateOffsets)
     EXPECT_EQ(order(TZipSortMode::ByRate), "cbAd");
     EXPECT_EQ(order(TZipSortMode::ByDate).at(0), u'A'); // newest first
 
-    TSortedZip byDate(TDuplicates::Accept, false);
+    TSortedZip byDate(TDuplicates::dupAccept, false);
     byDate.SortMode = TZipSortMode::ByDate;
     EXPECT_NE(byDate.Compare(items[0].get(), items[2].get()), 0);
 }

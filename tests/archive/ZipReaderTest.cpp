@@ -178,7 +178,7 @@ TEST_F(ZipReaderTest, RecreatesFoldersAndSelectsByMask)
     zip.SetDestDir(out + "/");
     EXPECT_EQ(zip.DestDir(), out);
     zip.SetRecreateDirs(true);
-    zip.FilesList() << "*.DB";
+    zip.FilesList().Add("*.DB");
     EXPECT_EQ(zip.ExtractFiles(), 2);
     EXPECT_TRUE(QFileInfo::exists(Out("b.db")));
     EXPECT_TRUE(QFileInfo::exists(Out("sub/deep/d.db")));
@@ -199,7 +199,8 @@ TEST_F(ZipReaderTest, RecreatesFoldersAndSelectsByMask)
     zip.OnStartUnZip = nullptr;
 
     QDir(out).removeRecursively();
-    zip.FilesList() = QStringList{"sub\\*"};
+    zip.FilesList().Clear();
+    zip.FilesList().Add("sub\\*");
     zip.SetRecreateDirs(false);
     EXPECT_EQ(zip.ExtractFiles(), 2);
     EXPECT_EQ(OutFiles(), (QStringList{"c.txt", "d.db"}));
@@ -210,7 +211,8 @@ TEST_F(ZipReaderTest, RecreatesFoldersAndSelectsByMask)
     zip.SetRootDir("SUB");
     EXPECT_EQ(zip.RootDir(), "SUB/");
     zip.SetRootDir("sub\\");
-    zip.FilesList() = QStringList{"*d.db"};
+    zip.FilesList().Clear();
+    zip.FilesList().Add("*d.db");
     EXPECT_EQ(zip.ExtractFiles(), 1);
     EXPECT_TRUE(QFileInfo::exists(Out("deep/d.db")));
 }
