@@ -139,6 +139,10 @@ enum class TDataEvent {
 };
 using enum TDataEvent;
 
+// Change state of a record under cached updates or versioning.
+enum class TUpdateStatus { usUnmodified, usModified, usInserted, usDeleted };
+using enum TUpdateStatus;
+
 enum class TResyncModeItem { rmExact, rmCenter };
 using enum TResyncModeItem;
 using TResyncMode = TSet<TResyncModeItem>;

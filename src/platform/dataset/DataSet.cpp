@@ -47,12 +47,20 @@ int TypeFamily(TFieldType type)
 
 void DatabaseError(const QString &message) { throw EDatabaseError(message); }
 
-TDataSet::TDataSet() : fields_(this) {}
+TDataSet::TDataSet() : fieldDefs_([this] { InitFieldDefs(); }), fields_(this) {}
+
+void TDataSet::InitFieldDefs()
+{
+    if (!Active())
+        InternalInitFieldDefs();
+}
 
 TDataSet::~TDataSet()
 {
-    for (TDataSource *source : dataSources_)
-        source->dataSet_ = nullptr;
+    // Sources forget this dataset, so their links go inactive.
+    const std::vector<TDataSource *> sources = dataSources_;
+    for (TDataSource *source : sources)
+        source->SetDataSet(nullptr);
 }
 
 void TDataSet::CloseForDestroy()
@@ -181,6 +189,8 @@ void TDataSet::OpenCursor()
 
 void TDataSet::CloseCursor()
 {
+    if (blockReadSize_ != 0)
+        SetBlockReadSize(0);
     SetBufListSize(0);
     bufferCount_ = 0;
     ClearBuffers();
@@ -269,7 +279,7 @@ void TDataSet::SetBufferCount(int value)
         for (TDataLink *link : source->dataLinks_)
             if (link->active_)
                 link->firstRecord_ = std::max(0, link->firstRecord_ - shifted);
-    if (grew && internalOpenComplete_ && recordCount_ > 0 && state_ != dsInsert) {
+    if (grew && internalOpenComplete_ && state_ != dsInsert) {
         GetNextRecords();
         const int added = GetPriorRecords();
         for (TDataSource *source : dataSources_)
@@ -511,6 +521,7 @@ bool TDataSet::IsEmpty() const { return activeRecord_ >= recordCount_; }
 
 void TDataSet::Resync(TResyncMode mode)
 {
+    CheckActive();
     TRecordBuffer spare = buffers_[size_t(recordCount_)];
     if (mode.Contains(rmExact)) {
         CursorPosChanged();
@@ -630,6 +641,7 @@ void TDataSet::Edit()
     CheckBrowseMode();
     CheckCanModify();
     DoBeforeEdit();
+    UpdateCursorPos();
     InternalEdit();
     GetCalcFields(ActiveBuffer());
     SetState(dsEdit);
@@ -665,6 +677,7 @@ void TDataSet::Post()
         return;
     DataEvent(deCheckBrowseMode);
     DoBeforePost();
+    UpdateCursorPos();
     InternalPost();
     SetState(dsBrowse);
     Resync({});
@@ -810,10 +823,15 @@ bool TDataSet::FilterRecordAccepted(TRecordBuffer buffer)
 
 void TDataSet::SetBlockReadSize(int value)
 {
-    if (value > 0)
+    if (value > 0) {
+        CheckActive();
+        blockReadSize_ = value;
         SetState(dsBlockRead);
-    else if (state_ == dsBlockRead)
-        SetState(dsBrowse);
+    } else {
+        blockReadSize_ = 0;
+        if (state_ == dsBlockRead)
+            SetState(dsBrowse);
+    }
 }
 
 // ---- Calculated fields ----
@@ -885,6 +903,7 @@ TRecordBuffer TDataSet::GetActiveRecordBuffer() const
     switch (state_) {
     case dsBrowse: return IsEmpty() ? nullptr : ActiveBuffer();
     case dsEdit: case dsInsert: case dsNewValue: case dsCurValue: case dsOldValue:
+    case dsBlockRead:
         return ActiveBuffer();
     case dsCalcFields: case dsInternalCalc: return calcBuffer_;
     case dsFilter: return filterBuffer_;

@@ -47,7 +47,6 @@ namespace zorbel {
 class TDataSource;
 class TDataLink;
 
-
 using TBookmark = TBookmarkStr;
 
 class TDataSet {
@@ -63,6 +62,9 @@ public:
     // Component name (used by the program to tell datasets apart).
     const QString &Name() const { return name_; }
     void SetName(const QString &name) { name_ = name; }
+    // A number the program attaches to the dataset (shared handlers use it).
+    long Tag() const { return tag_; }
+    void SetTag(long tag) { tag_ = tag; }
 
     // Opening and closing.
     bool Active() const { return state_ != dsInactive; }
@@ -76,6 +78,9 @@ public:
     bool AutoCalcFields() const { return autoCalcFields_; }
     void SetAutoCalcFields(bool value) { autoCalcFields_ = value; }
     bool CanModify() const { return GetCanModify(); }
+    // Reads the field definitions from the data source (InternalInitFieldDefs)
+    // while closed; an open dataset's definitions are current.
+    void InitFieldDefs();
 
     // Definitions and fields.
     TFieldDefs &FieldDefs() { return fieldDefs_; }
@@ -160,7 +165,10 @@ public:
     const QString &Filter() const { return filterText_; }
     void SetFilter(const QString &text) { SetFilterText(text); }
     bool Filtered() const { return filtered_; }
-    void SetFilteredFlag(bool value) { SetFiltered(value); }
+    // The setters of Filtered and Filter; the base stores the value, a
+    // descendant re-reads its records.
+    virtual void SetFiltered(bool value);
+    virtual void SetFilterText(const QString &text);
     TFilterOptions FilterOptions() const { return filterOptions_; }
     virtual void SetFilterOptions(TFilterOptions options);
     const TFilterRecordEvent &OnFilterRecord() const { return onFilterRecord_; }
@@ -184,6 +192,11 @@ public:
     // Whether the field belongs to the current index.
     virtual bool GetIsIndexField(TField *field) const { (void)field; return false; }
     virtual bool IsSequenced() const { return true; }
+    // Change state of the active record; the base knows none.
+    virtual TUpdateStatus UpdateStatus() const { return usUnmodified; }
+    // Records read in a block without notifying controls; 0 ends block reading.
+    int BlockReadSize() const { return blockReadSize_; }
+    virtual void SetBlockReadSize(int value);
 
     // Buffers.
     TRecordBuffer ActiveBuffer() const;
@@ -235,10 +248,6 @@ protected:
     virtual int GetRecNo() const { return -1; }
     virtual void SetRecNoImpl(int value) { (void)value; }
     virtual bool GetCanModify() const { return true; }
-    // Filter setters: the base stores the value (after CheckBrowseMode when open).
-    virtual void SetFiltered(bool value);
-    virtual void SetFilterText(const QString &text);
-    virtual void SetBlockReadSize(int value);
     virtual void CheckActive() const;
     virtual void CheckInactive() const;
     // Zero-fills the calculated-field area of buffer (all calculated fields null).
@@ -313,6 +322,8 @@ protected:
     // Generic search: the first record (in cursor order, passing the
     // descendant's GetRecord checks) whose key fields match, fetched into
     // TempBuffer; the cursor is left on it. Returns false when none matches.
+    // A pending edit stays pending (Locate settles it first; Lookup, which
+    // lookup fields call while their dataset may be editing, does not).
     bool LocateRecord(const QString &keyFields, const Variant &keyValues, TLocateOptions options);
 
 private:
@@ -346,6 +357,7 @@ private:
     void AddRecord(const std::vector<Variant> &values, bool append);
 
     QString name_;
+    long tag_ = 0;
     TDataSetState state_ = dsInactive;
     bool modified_ = false;
     bool bof_ = true;
@@ -363,6 +375,7 @@ private:
     int activeRecord_ = 0;
     int currentRecord_ = -1;
     int bookmarkSize_ = 0;
+    int blockReadSize_ = 0;
     int calcFieldsSize_ = 0;
     TRecordBuffer calcBuffer_ = nullptr;
     TRecordBuffer filterBuffer_ = nullptr;

@@ -158,7 +158,7 @@ bool FieldMatches(const TField *field, const Variant &key, TLocateOptions option
 bool TDataSet::LocateRecord(const QString &keyFields, const Variant &keyValues,
                             TLocateOptions options)
 {
-    CheckBrowseMode();
+    CheckActive();
     const std::vector<TField *> fields = GetFieldList(keyFields);
     if (fields.empty())
         DatabaseError(DBConsts::SFieldNotFound.arg(keyFields));
@@ -190,6 +190,7 @@ bool TDataSet::LocateRecord(const QString &keyFields, const Variant &keyValues,
 bool TDataSet::Locate(const QString &keyFields, const Variant &keyValues, TLocateOptions options)
 {
     DoBeforeScroll();
+    CheckBrowseMode();
     bool found;
     try {
         found = LocateRecord(keyFields, keyValues, options);

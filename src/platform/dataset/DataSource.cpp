@@ -15,6 +15,9 @@ TDataSource::TDataSource(TDataSet *dataSet) { SetDataSet(dataSet); }
 
 TDataSource::~TDataSource()
 {
+    // The owner is going away: links still learn that the data is gone, but
+    // the source's own events stay silent.
+    destroying_ = true;
     SetDataSet(nullptr);
     const std::vector<TDataLink *> links = dataLinks_;
     for (TDataLink *link : links)
@@ -41,7 +44,7 @@ void TDataSource::SetEnabled(bool enabled)
 
 void TDataSource::Edit()
 {
-    if (autoEdit_ && state_ == dsBrowse)
+    if (autoEdit_ && state_ == dsBrowse && dataSet_)
         dataSet_->Edit();
 }
 
@@ -52,6 +55,8 @@ void TDataSource::SetState(TDataSetState value)
     const TDataSetState prior = state_;
     state_ = value;
     NotifyDataLinks(deUpdateState, static_cast<intptr_t>(prior));
+    if (destroying_)
+        return;
     if (OnStateChange)
         OnStateChange(this);
     if (prior == dsInactive && OnDataChange)

@@ -66,6 +66,7 @@ private:
     TDataSet *dataSet_ = nullptr;
     bool enabled_ = true;
     bool autoEdit_ = true;
+    bool destroying_ = false;
     TDataSetState state_ = dsInactive;
     std::vector<TDataLink *> dataLinks_;
 };

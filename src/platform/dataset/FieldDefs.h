@@ -6,6 +6,7 @@
 #include "platform/dataset/DBTypes.h"
 
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -65,7 +66,9 @@ private:
 // The ordered list of field definitions of one dataset.
 class TFieldDefs {
 public:
-    TFieldDefs() = default;
+    // updater refreshes the definitions from their source (the dataset's
+    // InitFieldDefs); none for definitions kept by hand.
+    explicit TFieldDefs(std::function<void()> updater = nullptr) : updater_(std::move(updater)) {}
     TFieldDefs(const TFieldDefs &) = delete;
     TFieldDefs &operator=(const TFieldDefs &) = delete;
 
@@ -82,12 +85,16 @@ public:
     TFieldDef *Find(const QString &name) const;
     void Clear() { items_.clear(); }
     void Delete(int index);
-    // Always current here: definitions are kept by hand, never fetched.
-    bool Updated() const { return true; }
-    void Update() {}
+    // Re-reads the definitions from their source.
+    void Update()
+    {
+        if (updater_)
+            updater_();
+    }
     void Assign(const TFieldDefs &source);
 
 private:
+    std::function<void()> updater_;
     std::vector<std::unique_ptr<TFieldDef>> items_;
 };
 
@@ -124,7 +131,9 @@ private:
 
 class TIndexDefs {
 public:
-    TIndexDefs() = default;
+    // updater refreshes the definitions from their source (a table's index
+    // list); none for definitions kept by hand.
+    explicit TIndexDefs(std::function<void()> updater = nullptr) : updater_(std::move(updater)) {}
     TIndexDefs(const TIndexDefs &) = delete;
     TIndexDefs &operator=(const TIndexDefs &) = delete;
 
@@ -145,11 +154,15 @@ public:
     TIndexDef *FindIndexForFields(const QString &fields) const;
     void Clear() { items_.clear(); }
     void Delete(int index);
-    bool Updated() const { return true; }
-    void Update() {}
+    void Update()
+    {
+        if (updater_)
+            updater_();
+    }
     void Assign(const TIndexDefs &source);
 
 private:
+    std::function<void()> updater_;
     std::vector<std::unique_ptr<TIndexDef>> items_;
 };
 

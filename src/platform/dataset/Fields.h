@@ -27,7 +27,6 @@ namespace zorbel {
 
 class TDataSet;
 
-
 class TField {
 public:
     using TFieldNotifyEvent = std::function<void(TField *sender)>;
