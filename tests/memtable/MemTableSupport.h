@@ -9,7 +9,12 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <ostream>
 #include <vector>
+
+// Failure messages show texts as text.
+inline void PrintTo(const QString &text, std::ostream *os) { *os << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QStringList &list, std::ostream *os) { PrintTo(list.join(u','), os); }
 
 namespace zorbel::test {
 
