@@ -11,6 +11,7 @@
 
 #include "memtable/VemtIndexes.h"
 #include "platform/rtl/Collation.h"
+#include "platform/rtl/StrUtils.h"
 
 #include <QRandomGenerator>
 #include <cstring>
@@ -87,24 +88,14 @@ bool IsCollationLocale(int locale)
     return langId == 0 || langId == 0x0400 || langId == 0x0800 || (langId & 0x3FF) == 0x19;
 }
 
-// Plain comparison of the run-time library: by code unit, with the letters
-// a-z folded to upper case when ignoreCase.
-int CompareOrdinal(QStringView a, QStringView b, bool ignoreCase)
+// The run-time library's plain comparison (CompareStr, or CompareText when
+// ignoring case), on texts that are not copied.
+int ComparePlain(QStringView a, QStringView b, bool ignoreCase)
 {
-    const qsizetype common = std::min(a.size(), b.size());
-    for (qsizetype i = 0; i < common; ++i) {
-        char16_t ca = a[i].unicode();
-        char16_t cb = b[i].unicode();
-        if (ignoreCase) {
-            if (ca >= u'a' && ca <= u'z')
-                ca = static_cast<char16_t>(ca - 32);
-            if (cb >= u'a' && cb <= u'z')
-                cb = static_cast<char16_t>(cb - 32);
-        }
-        if (ca != cb)
-            return ca < cb ? -1 : 1;
-    }
-    return Sign(a.size(), b.size());
+    const QString textA = QString::fromRawData(reinterpret_cast<const QChar *>(a.data()), a.size());
+    const QString textB = QString::fromRawData(reinterpret_cast<const QChar *>(b.data()), b.size());
+    const int result = ignoreCase ? CompareText(textA, textB) : CompareStr(textA, textB);
+    return result < 0 ? -1 : (result > 0 ? 1 : 0);
 }
 
 // The 34-byte decimal record (precision, sign and places, 32 bytes of
@@ -574,7 +565,7 @@ int TVemtCommon::CompareStrings(QStringView first, QStringView second, TVemtMemT
     const bool ignoreCase = (options & mtcoCaseInsensitive) != 0;
     int result;
     if (options & mtcoIgnoreLocale) {
-        result = CompareOrdinal(first, second, ignoreCase);
+        result = ComparePlain(first, second, ignoreCase);
     } else {
         if (!IsCollationLocale(locale))
             throw EMemTableInvalidLocale(QStringLiteral("Invalid locale. %1").arg(locale));

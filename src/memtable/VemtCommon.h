@@ -51,7 +51,7 @@ enum TVemtMemTableCompareOption : unsigned {
     mtcoCaseInsensitive = 1u << 1, // texts compare apart from case
     mtcoPartialKey = 1u << 2,      // the second text is cut to the first's length
     mtcoIgnoreNullKey = 1u << 3,   // a null first value skips the field
-    mtcoIgnoreLocale = 1u << 4,    // texts compare by code point, not by collation
+    mtcoIgnoreLocale = 1u << 4,    // texts compare in the runtime's plain order, not by collation
     mtcoUnique = 1u << 5,          // index: no two equal keys
     mtcoNonMaintained = 1u << 6,   // index: not kept up to date, rebuilt on use
 };
@@ -77,7 +77,7 @@ enum TVemtCompareMode {
 
 // Record header, 32 bytes; the data part follows it in the same block.
 struct TVemtRecord {
-    std::int32_t Position = -1;    // -1 in the store; in a buffer, its place in the current index
+    std::int32_t Position = -1;    // -1 in the store (tie-breaks rely on it); in a buffer, its index place
     std::int32_t SlotIndex = -1;   // slot in the store's record list; -1 until stored
     std::int32_t Serial = -1;      // number given when stored; identity behind bookmarks
     std::uint8_t Flags = 0;        // bit 0: held by the store
@@ -139,6 +139,14 @@ private:
 
 // What the store and the indexes need of a memory table. The memory table
 // implements it; the store keeps the tables that share it through it.
+// Contract for the implementer:
+// - records handed to StoreRecord keep Position -1 while they are stored;
+// - PrepareEmpty settles a pending edit, clears the buffers and calls
+//   Indexes().EmptyAll() and sets the cursor position to -1;
+// - SwitchIndex is the table's index switch (settle edits, keep the current
+//   record when the new index shows it, else go to the first record);
+// - close the table before destroying its store: the store closes tables
+//   that are still open through CloseTable.
 class TVemtTableLink {
 public:
     virtual ~TVemtTableLink() = default;

@@ -22,36 +22,36 @@ constexpr int kPrefetchDistance = 8; // entries ahead whose records are fetched
 const QString kDupKeyMessage = QStringLiteral("Duplicate index value. Operation aborted.");
 
 // One name of field-list text with its option letters.
-struct FieldSpec {
+struct FieldItem {
     QString Name;
     TVemtMemTableCompareOptions Options = 0;
 };
 
-std::vector<FieldSpec> ParseFieldList(const QString &text)
+std::vector<FieldItem> ParseFieldList(const QString &listText)
 {
-    std::vector<FieldSpec> specs;
-    for (const QString &part : text.split(QLatin1Char(';'))) {
-        const QString item = part.trimmed();
-        if (item.isEmpty())
+    std::vector<FieldItem> items;
+    for (const QString &part : listText.split(QLatin1Char(';'))) {
+        const QString text = part.trimmed();
+        if (text.isEmpty())
             continue;
-        FieldSpec spec;
-        const qsizetype colon = item.indexOf(QLatin1Char(':'));
-        spec.Name = (colon < 0 ? item : item.left(colon)).trimmed();
+        FieldItem item;
+        const qsizetype colon = text.indexOf(QLatin1Char(':'));
+        item.Name = (colon < 0 ? text : text.left(colon)).trimmed();
         if (colon >= 0) {
-            for (QChar letter : item.mid(colon + 1)) {
+            for (QChar letter : text.mid(colon + 1)) {
                 switch (letter.toUpper().unicode()) {
-                case u'C': spec.Options |= mtcoCaseInsensitive; break;
-                case u'D': spec.Options |= mtcoDescending; break;
-                case u'N': spec.Options |= mtcoIgnoreNullKey; break;
-                case u'P': spec.Options |= mtcoPartialKey; break;
-                case u'L': spec.Options |= mtcoIgnoreLocale; break;
+                case u'C': item.Options |= mtcoCaseInsensitive; break;
+                case u'D': item.Options |= mtcoDescending; break;
+                case u'N': item.Options |= mtcoIgnoreNullKey; break;
+                case u'P': item.Options |= mtcoPartialKey; break;
+                case u'L': item.Options |= mtcoIgnoreLocale; break;
                 default: break;
                 }
             }
         }
-        specs.push_back(spec);
+        items.push_back(item);
     }
-    return specs;
+    return items;
 }
 
 // Quicksort of entries low..high (median of three, ranges below 6 entries left
@@ -163,24 +163,24 @@ template <typename T> struct TVemtIndex::FixedKeyCompare {
 void BuildFieldList(TDataSet &dataSet, TVemtFieldList &fieldList, const QString &text)
 {
     fieldList.Clear();
-    for (const FieldSpec &spec : ParseFieldList(text)) {
-        TField *field = dataSet.FieldByName(spec.Name);
+    for (const FieldItem &item : ParseFieldList(text)) {
+        TField *field = dataSet.FieldByName(item.Name);
         if (field->FieldKind() > fkInternalCalc || !IsIndexableType(field->DataType()))
             throw EDatabaseError(QStringLiteral("Can't index on field %1").arg(field->DisplayName()));
         if (field->FieldKind() == fkCalculated)
             if (auto *table = dynamic_cast<TVemtTableLink *>(&dataSet))
                 table->SetRecalcOnIndex(true);
-        fieldList.Add(field, spec.Options);
+        fieldList.Add(field, item.Options);
     }
 }
 
 void SetFieldOption(TVemtFieldList &fieldList, TVemtMemTableCompareOption option, const QString &text)
 {
-    const std::vector<FieldSpec> specs = ParseFieldList(text);
+    const std::vector<FieldItem> items = ParseFieldList(text);
     for (int i = 0; i < fieldList.Count(); ++i) {
         const QString &name = fieldList.Fields(i)->FieldName();
-        const bool named = std::any_of(specs.begin(), specs.end(), [&](const FieldSpec &spec) {
-            return spec.Name.compare(name, Qt::CaseInsensitive) == 0;
+        const bool named = std::any_of(items.begin(), items.end(), [&](const FieldItem &item) {
+            return item.Name.compare(name, Qt::CaseInsensitive) == 0;
         });
         const TVemtMemTableCompareOptions options = fieldList.Options(i);
         fieldList.SetOptions(i, named ? (options | option) : (options & ~option));
@@ -298,7 +298,8 @@ void TVemtIndex::SortRange(int first, int last)
         const int prefetchOffset = keys_.empty() ? 0 : keys_.front().Offset;
         // One fixed-size numeric key (the analysis windows' sorts on an amount)
         // is compared inline; it orders exactly as CompareEntries does.
-        const bool oneFixedKey = keys_.size() == 1 && !keys_[0].VarLength && !store_.OnCompareFields;
+        const bool oneFixedKey = keys_.size() == 1 && !keys_[0].VarLength && !store_.OnCompareFields
+            && !(keys_[0].Options & mtcoIgnoreNullKey);
         const TFieldType type = oneFixedKey ? keys_[0].Type : ftUnknown;
         const auto sortAs = [&](auto sample) {
             const FixedKeyCompare<decltype(sample)> compare{this, keys_[0].Offset,
@@ -360,9 +361,10 @@ TVemtSearchResult TVemtIndex::Search(TVemtRecord *key, const TVemtFieldList *fie
     const int count = Count();
     // A prefix (partial key) comparison can disagree with the collation's
     // order ("еж" matches "ежа", which sorts after "ёж", which "еж" is below),
-    // so partial keys are looked for by scanning.
-    const bool partialKeys = std::any_of(keys.begin(), keys.end(),
-                                         [](const TVemtKeyField &k) { return (k.Options & mtcoPartialKey) != 0; });
+    // so partial keys are looked for by scanning; bisection compares exactly.
+    const bool partialKeys = partial || std::any_of(keys.begin(), keys.end(), [](const TVemtKeyField &k) {
+                                 return (k.Options & mtcoPartialKey) != 0;
+                             });
     if (!ordered_ || rowOrder_ || !sorted_ || count < kBisectMinimum || partialKeys) {
         const bool recalc = table_.RecalcOnIndex();
         for (int i = 0; i < count; ++i) {
@@ -403,7 +405,7 @@ TVemtSearchResult TVemtIndex::Search(TVemtRecord *key, const TVemtFieldList *fie
         }
     }
     if (position >= 0) {
-        while (position > 0 && compare(entries_[position - 1], partial) == 0)
+        while (position > 0 && compare(entries_[position - 1], false) == 0)
             --position;
         result.Found = true;
         result.LastCompare = 0;
@@ -415,15 +417,14 @@ TVemtSearchResult TVemtIndex::Search(TVemtRecord *key, const TVemtFieldList *fie
         result.Found = false;
         int next = position + 1;
         for (; next < count; ++next) {
-            const int c = compare(entries_[next], partial);
+            const int c = compare(entries_[next], false);
             result.LastCompare = c;
-            if (c == 0 || (partial && c < 0)) {
-                if (table_.AcceptRecord(entries_[next])) {
-                    result.Found = c == 0;
-                    break;
-                }
-            } else if (c < 0) {
+            if (c != 0) {
                 next = count;
+                break;
+            }
+            if (table_.AcceptRecord(entries_[next])) {
+                result.Found = true;
                 break;
             }
         }

@@ -74,7 +74,12 @@ public:
     // Reloads and sorts while the table is open, checks uniqueness.
     // Raises EMemTableDupKey for two equal keys in a unique index.
     void Rebuild();
-    // Searches the key record (on `fields`, or the index's own when null).
+    // Searches the key record (on `fields`, or the index's own when null):
+    // bisection when the index is Ordered, sorted and holds 21 entries or
+    // more and no partial key is asked for; a scan from the first entry
+    // otherwise. Finds the first of equal entries; with respectFilter only one
+    // the table shows. With `partial` the scan also stops at the first entry
+    // above the key (Found false, Position there).
     TVemtSearchResult Search(TVemtRecord *key, const TVemtFieldList *fields, bool respectFilter, bool partial);
     // Position of the entry with the record's SlotIndex, or -1.
     int FindRecordPosition(const TVemtRecord *record);

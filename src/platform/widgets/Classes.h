@@ -1,0 +1,101 @@
+// Basic vocabulary of the window layer: the root object that event handlers
+// receive as Sender, components with a name and a tag, shift states, virtual
+// key codes, shortcuts, modal result codes and colours.
+//
+// Key codes are the Windows virtual-key numbers the program's handlers compare
+// against (VK_RETURN 13, VK_F1 112, letters and digits by their ASCII capital).
+// A shortcut packs a key code with modifier bits in one 16-bit word, as menus
+// store it: bit 13 Shift, bit 14 Ctrl, bit 15 Alt.
+// Colours are 32-bit values 0x00BBGGRR; values with the top bit set name a
+// system colour (clBtnFace, clHighlight ...) resolved through the palette.
+#pragma once
+
+#include <QColor>
+#include <QString>
+#include <cstdint>
+#include <functional>
+
+namespace zorbel {
+
+// Root of everything that can be an event's Sender.
+class TObject {
+public:
+    TObject() = default;
+    TObject(const TObject &) = delete;
+    TObject &operator=(const TObject &) = delete;
+    virtual ~TObject() = default;
+};
+
+// A named object with an integer tag that shared handlers branch on.
+class TComponent : public TObject {
+public:
+    virtual QString Name() const { return name_; }
+    virtual void SetName(const QString &name) { name_ = name; }
+    int Tag() const { return tag_; }
+    void SetTag(int tag) { tag_ = tag; }
+
+private:
+    QString name_;
+    int tag_ = 0;
+};
+
+using TNotifyEvent = std::function<void(TObject *Sender)>;
+
+// Modifier keys and mouse buttons held during an input event.
+using TShiftState = unsigned;
+constexpr TShiftState ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32,
+                      ssDouble = 64;
+// The keyboard modifiers alone, without mouse buttons.
+constexpr TShiftState KeyModifiers(TShiftState s) { return s & (ssShift | ssAlt | ssCtrl); }
+
+using WORD = std::uint16_t;
+
+// Virtual key codes the program tests.
+constexpr WORD VK_BACK = 8, VK_TAB = 9, VK_RETURN = 13, VK_SHIFT = 16, VK_CONTROL = 17, VK_MENU = 18,
+               VK_ESCAPE = 27, VK_SPACE = 32, VK_PRIOR = 33, VK_NEXT = 34, VK_END = 35, VK_HOME = 36,
+               VK_LEFT = 37, VK_UP = 38, VK_RIGHT = 39, VK_DOWN = 40, VK_INSERT = 45, VK_DELETE = 46,
+               VK_NUMPAD0 = 96, VK_MULTIPLY = 106, VK_ADD = 107, VK_SUBTRACT = 109, VK_DECIMAL = 110,
+               VK_DIVIDE = 111, VK_F1 = 112, VK_F2 = 113, VK_F3 = 114, VK_F4 = 115, VK_F5 = 116,
+               VK_F6 = 117, VK_F7 = 118, VK_F8 = 119, VK_F9 = 120, VK_F10 = 121, VK_F11 = 122,
+               VK_F12 = 123, VK_OEM_PLUS = 187, VK_OEM_MINUS = 189, VK_OEM_5 = 220;
+
+// Menu shortcut: key code with modifier bits.
+using TShortCut = std::uint16_t;
+constexpr TShortCut scShift = 0x2000, scCtrl = 0x4000, scAlt = 0x8000;
+constexpr TShortCut ShortCut(WORD key, TShiftState shift)
+{
+    return TShortCut((key & 0x0FFF) | ((shift & ssShift) ? scShift : 0) | ((shift & ssCtrl) ? scCtrl : 0) |
+                     ((shift & ssAlt) ? scAlt : 0));
+}
+// The text a menu shows for a shortcut ("Ctrl+F3", "Shift+Ins", "Ctrl+\").
+QString ShortCutToText(TShortCut shortcut);
+
+// Modal results: what ShowModal returns and what a button sets on its form.
+constexpr int mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5, mrYes = 6,
+              mrNo = 7, mrAll = 8, mrNoToAll = 9, mrYesToAll = 10;
+
+using TColor = std::int32_t;
+// Colour from its red, green and blue parts.
+constexpr TColor RGB(int r, int g, int b) { return TColor((r & 255) | ((g & 255) << 8) | ((b & 255) << 16)); }
+
+constexpr TColor clBlack = 0x000000, clMaroon = 0x000080, clGreen = 0x008000, clOlive = 0x008080,
+                 clNavy = 0x800000, clPurple = 0x800080, clTeal = 0x808000, clGray = 0x808080,
+                 clSilver = 0xC0C0C0, clRed = 0x0000FF, clLime = 0x00FF00, clYellow = 0x00FFFF,
+                 clBlue = 0xFF0000, clFuchsia = 0xFF00FF, clAqua = 0xFFFF00, clWhite = 0xFFFFFF;
+// System colours: the top bit marks them, the low byte is the system's index.
+constexpr TColor clSystemColor = TColor(0x80000000u);
+constexpr TColor clScrollBar = clSystemColor | 0, clBackground = clSystemColor | 1,
+                 clActiveCaption = clSystemColor | 2, clWindow = clSystemColor | 5,
+                 clWindowText = clSystemColor | 8, clBtnFace = clSystemColor | 15,
+                 clHighlight = clSystemColor | 13, clHighlightText = clSystemColor | 14,
+                 clBtnShadow = clSystemColor | 16, clGrayText = clSystemColor | 17,
+                 clBtnText = clSystemColor | 18, clBtnHighlight = clSystemColor | 20,
+                 clInfoText = clSystemColor | 23, clInfoBk = clSystemColor | 24;
+constexpr TColor clNone = 0x1FFFFFFF, clDefault = 0x20000000;
+
+// The colour as Qt draws it; system colours come from the application palette.
+QColor ColorToQColor(TColor color);
+// The plain RGB value of a Qt colour.
+TColor QColorToColor(const QColor &color);
+
+} // namespace zorbel

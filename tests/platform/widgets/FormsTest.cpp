@@ -1,0 +1,398 @@
+// Modal showing through the hook, dialog keys, key preview, exceptions in
+// handlers, and nested modal windows.
+#include "platform/widgets/ModalScript.h"
+#include "platform/widgets/StdCtrls.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTimer>
+
+namespace zorbel {
+namespace {
+
+// A small dialog: an edit, OK (default) and Cancel (cancel) buttons, and a
+// plain button that records its clicks.
+class TTestDialog : public TForm {
+public:
+    TTestDialog()
+    {
+        SetName(QStringLiteral("TestDialog"));
+        SetCaption(QStringLiteral("Проба"));
+        resize(300, 120);
+        Ed = new TEdit(this, QStringLiteral("Ed"));
+        Ed->SetBounds(8, 8, 200, 24);
+        ButOk = new TButton(this, QStringLiteral("ButOk"));
+        ButOk->SetCaption(QStringLiteral("OK"));
+        ButOk->SetModalResult(mrOk);
+        ButOk->SetDefault(true);
+        ButOk->SetBounds(8, 80, 75, 25);
+        ButCancel = new TButton(this, QStringLiteral("ButCancel"));
+        ButCancel->SetCaption(QStringLiteral("Отмена"));
+        ButCancel->SetModalResult(mrCancel);
+        ButCancel->SetCancel(true);
+        ButCancel->SetBounds(90, 80, 75, 25);
+        ButOther = new TButton(this, QStringLiteral("ButOther"));
+        ButOther->SetCaption(QStringLiteral("Другое"));
+        ButOther->SetBounds(172, 80, 75, 25);
+        ButOther->OnClick = [this](TObject *) { ++OtherClicks; };
+        SetActiveControl(Ed);
+        DoCreate();
+    }
+    ~TTestDialog() override { DoDestroy(); }
+
+    TEdit *Ed;
+    TButton *ButOk, *ButCancel, *ButOther;
+    int OtherClicks = 0;
+};
+
+TEST(ModalTest, ScriptAnswersWithButtonsAndResults)
+{
+    TTestDialog dialog;
+    TModalScript script;
+    script.Press(QStringLiteral("ButOk")).Press(QStringLiteral("ButCancel")).CloseWith(mrYes).CloseFromTitleBar();
+    EXPECT_EQ(dialog.ShowModal(), mrOk);
+    EXPECT_EQ(dialog.ShowModal(), mrCancel);
+    EXPECT_EQ(dialog.ShowModal(), mrYes);
+    EXPECT_EQ(dialog.ShowModal(), mrCancel);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_TRUE(script.Finished()) << script.Errors().join('\n').toStdString();
+    ASSERT_EQ(script.Seen().size(), 4u);
+    EXPECT_EQ(script.Seen()[0].Caption, QStringLiteral("Проба"));
+    EXPECT_EQ(script.Seen()[2].Result, mrYes);
+}
+
+TEST(ModalTest, RealKeysAndClicksReachTheButtons)
+{
+    TTestDialog dialog;
+    TModalScript script;
+    // Enter in the edit goes to the default button, Escape to the cancel button.
+    script.Then([](TForm &f) { SendKeyToFocus(f, Qt::Key_Return); });
+    script.Then([](TForm &f) { SendKeyToFocus(f, Qt::Key_Escape); });
+    // Enter on a focused plain button clicks that button, not the default one.
+    script.Then([&](TForm &f) {
+        dialog.ButOther->setFocus();
+        SendKey(dialog.ButOther, Qt::Key_Return);
+        EXPECT_EQ(dialog.OtherClicks, 1);
+        EXPECT_EQ(f.ModalResult(), mrNone);
+        SendClick(dialog.ButCancel);
+    });
+    script.Then([&](TForm &) { SendClick(dialog.ButOk); });
+    EXPECT_EQ(dialog.ShowModal(), mrOk);
+    EXPECT_EQ(dialog.ShowModal(), mrCancel);
+    EXPECT_EQ(dialog.ShowModal(), mrCancel);
+    EXPECT_EQ(dialog.ShowModal(), mrOk);
+    EXPECT_TRUE(script.Finished()) << script.Errors().join('\n').toStdString();
+}
+
+TEST(ModalTest, CloseQueryAndOnCloseCanKeepTheWindowOpen)
+{
+    TTestDialog dialog;
+    bool allow = false;
+    int closes = 0;
+    dialog.OnCloseQuery = [&](TObject *, bool &canClose) { canClose = allow; };
+    dialog.OnClose = [&](TObject *, TCloseAction &) { ++closes; };
+    TModalScript script;
+    script.Then([&](TForm &f) {
+        dialog.ButOk->Click();
+        EXPECT_EQ(f.ModalResult(), mrNone); // refused: still open
+        EXPECT_TRUE(f.isVisible());
+        allow = true;
+        dialog.ButOk->Click();
+    });
+    EXPECT_EQ(dialog.ShowModal(), mrOk);
+    EXPECT_EQ(closes, 1);
+
+    // OnClose with caNone refuses as well.
+    dialog.OnClose = [&](TObject *, TCloseAction &action) { action = TCloseAction::caNone; };
+    script.Then([&](TForm &f) {
+        dialog.ButOk->Click();
+        EXPECT_EQ(f.ModalResult(), mrNone);
+    });
+    // Left open by its step: closed with Cancel and reported, never hanging.
+    EXPECT_EQ(dialog.ShowModal(), mrCancel);
+    EXPECT_EQ(script.Errors().size(), 1);
+}
+
+TEST(ModalTest, HandlerResettingModalResultKeepsTheWindowOpen)
+{
+    TTestDialog dialog;
+    bool valid = false;
+    // A validating OK handler: the button set ModalResult first, the handler clears it.
+    dialog.ButOk->OnClick = [&](TObject *) {
+        if (!valid)
+            dialog.SetModalResult(mrNone);
+    };
+    TModalScript script;
+    script.Then([&](TForm &f) {
+        SendKeyToFocus(f, Qt::Key_Return);
+        EXPECT_TRUE(f.isVisible());
+        valid = true;
+        SendKeyToFocus(f, Qt::Key_Return);
+    });
+    // The same with the mouse.
+    script.Then([&](TForm &f) {
+        valid = false;
+        SendClick(dialog.ButOk);
+        EXPECT_TRUE(f.isVisible());
+        EXPECT_EQ(f.ModalResult(), mrNone);
+        valid = true;
+        SendClick(dialog.ButOk);
+    });
+    EXPECT_EQ(dialog.ShowModal(), mrOk);
+    EXPECT_EQ(dialog.ShowModal(), mrOk);
+    EXPECT_TRUE(script.Finished());
+}
+
+TEST(ModalTest, UnexpectedWindowIsClosedAndReported)
+{
+    TTestDialog dialog;
+    TModalScript script;
+    EXPECT_EQ(dialog.ShowModal(), mrCancel);
+    EXPECT_FALSE(script.Finished());
+    ASSERT_EQ(script.Errors().size(), 1);
+    EXPECT_TRUE(script.Errors()[0].contains(QStringLiteral("Проба")));
+}
+
+TEST(ModalTest, DialogOpenedFromAModalWindowTakesTheNextStep)
+{
+    TTestDialog outer;
+    int innerResult = -1;
+    outer.ButOther->OnClick = [&](TObject *) {
+        TTestDialog inner;
+        inner.SetCaption(QStringLiteral("Внутреннее"));
+        innerResult = inner.ShowModal();
+    };
+    TModalScript script;
+    script.Then([&](TForm &) {
+        SendClick(outer.ButOther);
+        EXPECT_EQ(innerResult, mrCancel);
+        EXPECT_TRUE(outer.isVisible());
+        SendKeyToFocus(outer, Qt::Key_Return);
+    });
+    script.Then([](TForm &f) {
+        EXPECT_EQ(f.Caption(), QStringLiteral("Внутреннее"));
+        SendKeyToFocus(f, Qt::Key_Escape);
+    });
+    EXPECT_EQ(outer.ShowModal(), mrOk);
+    EXPECT_TRUE(script.Finished()) << script.Errors().join('\n').toStdString();
+    ASSERT_EQ(script.Seen().size(), 2u);
+    EXPECT_EQ(script.Seen()[1].Caption, QStringLiteral("Внутреннее"));
+}
+
+TEST(ModalTest, FormEventsFireAroundShowing)
+{
+    TTestDialog dialog;
+    QStringList events;
+    dialog.OnShow = [&](TObject *) { events << QStringLiteral("show"); };
+    dialog.OnClose = [&](TObject *, TCloseAction &) { events << QStringLiteral("close"); };
+    dialog.OnHide = [&](TObject *) { events << QStringLiteral("hide"); };
+    TModalScript script;
+    script.Then([&](TForm &f) {
+        events << QStringLiteral("step");
+        EXPECT_TRUE(f.Modal());
+        f.SetModalResult(mrNo);
+    });
+    EXPECT_EQ(dialog.ShowModal(), mrNo);
+    EXPECT_EQ(events, (QStringList{"show", "step", "close", "hide"}));
+    EXPECT_FALSE(dialog.Modal());
+}
+
+TEST(DispatchTest, ExceptionInHandlerIsShownAndEAbortIsSilent)
+{
+    TTestDialog dialog;
+    Application().SetTitle(QStringLiteral("Zorbel"));
+    dialog.ButOther->OnClick = [](TObject *) { throw EConvertError(QStringLiteral("Неверное число")); };
+    TModalScript script;
+    script.Press(QStringLiteral("OK"));
+    dialog.ButOther->Click(); // not modal: the error box is the only window
+    ASSERT_EQ(script.Seen().size(), 1u);
+    EXPECT_EQ(script.Seen()[0].Caption, QStringLiteral("Zorbel"));
+    EXPECT_EQ(script.Seen()[0].Text, QStringLiteral("Неверное число."));
+    EXPECT_TRUE(script.Finished());
+
+    dialog.ButOther->OnClick = [](TObject *) { Abort(); };
+    dialog.ButOther->Click();
+    EXPECT_EQ(script.Seen().size(), 1u); // nothing shown
+
+    // Text that ends in punctuation gets no extra full stop; the window
+    // whose handler failed stays usable.
+    dialog.ButOther->OnClick = [](TObject *) { throw Exception(QStringLiteral("Файл не найден!")); };
+    script.Then([&](TForm &f) {
+        SendClick(dialog.ButOther); // the error box opens from inside this window
+        EXPECT_TRUE(f.isVisible());
+        SendKeyToFocus(f, Qt::Key_Return);
+    });
+    script.Press(QStringLiteral("OK"));
+    EXPECT_EQ(dialog.ShowModal(), mrOk);
+    ASSERT_EQ(script.Seen().size(), 3u);
+    EXPECT_EQ(script.Seen()[2].Text, QStringLiteral("Файл не найден!"));
+    EXPECT_EQ(script.Seen()[2].Result, mrOk);
+    EXPECT_TRUE(script.Finished()) << script.Errors().join('\n').toStdString();
+}
+
+TEST(DispatchTest, ExceptionOnExceptionHookReceivesIt)
+{
+    QString seen;
+    Application().OnException = [&](TObject *, const Exception &e) { seen = e.Message(); };
+    EXPECT_FALSE(DispatchEvent([] { throw EDatabaseError(QStringLiteral("Table is busy")); }));
+    EXPECT_TRUE(DispatchEvent([] {}));
+    Application().OnException = nullptr;
+    EXPECT_EQ(seen, QStringLiteral("Table is busy"));
+}
+
+// Key preview: the form sees keys first and may swallow them.
+class TKeyForm : public TForm {
+public:
+    TKeyForm()
+    {
+        resize(200, 100);
+        Ed = new TEdit(this, QStringLiteral("Ed"));
+        Ed->SetBounds(4, 4, 150, 24);
+        Ed->OnKeyDown = [this](TObject *, WORD &key, TShiftState) { Log << QStringLiteral("ed-down %1").arg(key); };
+        Ed->OnKeyPress = [this](TObject *, QChar &key) {
+            Log << QStringLiteral("ed-press %1").arg(key);
+            if (key == QLatin1Char('.'))
+                key = QLatin1Char(','); // decimal separator
+        };
+        OnKeyDown = [this](TObject *, WORD &key, TShiftState shift) {
+            Log << QStringLiteral("form-down %1").arg(key);
+            if (key == VK_F4 || (key == 'A' && shift == ssCtrl))
+                key = 0;
+        };
+        OnKeyPress = [this](TObject *, QChar &key) {
+            Log << QStringLiteral("form-press %1").arg(key);
+            if (key == QLatin1Char('#'))
+                key = QChar();
+        };
+        SetActiveControl(Ed);
+        DoCreate();
+    }
+    TEdit *Ed;
+    QStringList Log;
+};
+
+TEST(KeyTest, PreviewSeesKeysFirstAndMaySwallowThem)
+{
+    TKeyForm form;
+    form.SetKeyPreview(true);
+    form.show();
+    SendKey(form.Ed, Qt::Key_1, Qt::NoModifier, QStringLiteral("1"));
+    EXPECT_EQ(form.Log, (QStringList{"form-down 49", "ed-down 49", "form-press 1", "ed-press 1"}));
+    EXPECT_EQ(form.Ed->Text(), QStringLiteral("1"));
+
+    form.Log.clear();
+    SendKey(form.Ed, Qt::Key_F4);
+    EXPECT_EQ(form.Log, (QStringList{"form-down 115"})); // swallowed: the edit never hears it
+
+    form.Log.clear();
+    SendKey(form.Ed, Qt::Key_NumberSign, Qt::NoModifier, QStringLiteral("#"));
+    EXPECT_EQ(form.Ed->Text(), QStringLiteral("1")); // swallowed character is not typed
+    EXPECT_FALSE(form.Log.contains(QStringLiteral("ed-press #")));
+
+    // A replaced character is typed as replaced.
+    SendKey(form.Ed, Qt::Key_Period, Qt::NoModifier, QStringLiteral("."));
+    EXPECT_EQ(form.Ed->Text(), QStringLiteral("1,"));
+
+    // A swallowed key-down still types its printable character, as the original did.
+    form.Ed->OnKeyDown = [](TObject *, WORD &key, TShiftState) { key = 0; };
+    SendKey(form.Ed, Qt::Key_5, Qt::NoModifier, QStringLiteral("5"));
+    EXPECT_EQ(form.Ed->Text(), QStringLiteral("1,5"));
+}
+
+TEST(KeyTest, WithoutPreviewTheFormHearsNothingOfItsControls)
+{
+    TKeyForm form;
+    form.show();
+    SendKey(form.Ed, Qt::Key_F4);
+    EXPECT_EQ(form.Log, (QStringList{"ed-down 115"}));
+}
+
+TEST(KeyTest, RussianLettersArriveAsTypedCharactersOnTheirKeys)
+{
+    TKeyForm form;
+    form.SetKeyPreview(true);
+    form.show();
+    SendKey(form.Ed, 0x0444 /* ф */, Qt::NoModifier, QStringLiteral("ф"));
+    SendKey(form.Ed, 0x0411 /* Б */, Qt::ShiftModifier, QStringLiteral("Б"));
+    EXPECT_EQ(form.Log, (QStringList{"form-down 65", "ed-down 65", "form-press ф", "ed-press ф", "form-down 188",
+                                     "ed-down 188", "form-press Б", "ed-press Б"}));
+    EXPECT_EQ(form.Ed->Text(), QStringLiteral("фБ"));
+}
+
+TEST(KeyTest, KeypadAndFunctionKeysGiveTheirVirtualKeys)
+{
+    TKeyForm form;
+    form.SetKeyPreview(true);
+    form.show();
+    QList<QPair<WORD, TShiftState>> seen;
+    form.OnKeyDown = [&](TObject *, WORD &key, TShiftState shift) { seen << qMakePair(key, shift); };
+    SendKey(form.Ed, Qt::Key_Plus, Qt::ControlModifier | Qt::KeypadModifier, QStringLiteral("+"));
+    SendKey(form.Ed, Qt::Key_7, Qt::ControlModifier, QStringLiteral("7"));
+    SendKey(form.Ed, Qt::Key_F3, Qt::ShiftModifier);
+    SendKey(form.Ed, Qt::Key_Left, Qt::AltModifier);
+    SendKey(form.Ed, Qt::Key_Delete, Qt::ControlModifier);
+    const QList<QPair<WORD, TShiftState>> expected{
+        {VK_ADD, ssCtrl}, {WORD('7'), ssCtrl}, {VK_F3, ssShift}, {VK_LEFT, ssAlt}, {VK_DELETE, ssCtrl}};
+    EXPECT_EQ(seen, expected);
+}
+
+TEST(KeyTest, CtrlLettersGiveControlCharacters)
+{
+    TKeyForm form;
+    form.SetKeyPreview(true);
+    form.show();
+    form.OnKeyDown = nullptr;
+    QChar pressed;
+    form.Ed->OnKeyPress = [&](TObject *, QChar &key) { pressed = key; };
+    SendKey(form.Ed, Qt::Key_C, Qt::ControlModifier, QStringLiteral("c"));
+    EXPECT_EQ(pressed, QChar(3));
+}
+
+} // namespace
+} // namespace zorbel
+
+namespace zorbel {
+namespace {
+
+TEST(ModalTest, ShowingModallyActivatesTheWindow)
+{
+    TTestDialog dialog;
+    int activations = 0;
+    dialog.OnActivate = [&](TObject *) { ++activations; };
+    TModalScript script;
+    script.Then([&](TForm &f) {
+        QCoreApplication::processEvents();
+        EXPECT_EQ(activations, 1);
+        EXPECT_EQ(Screen().ActiveForm(), &f);
+        EXPECT_EQ(Screen().ActiveControl(), dialog.Ed);
+        f.SetModalResult(mrOk);
+    });
+    EXPECT_EQ(dialog.ShowModal(), mrOk);
+}
+
+TEST(ModalTest, WindowClosingItselfOnShowTakesNoStep)
+{
+    TTestDialog dialog;
+    dialog.OnShow = [&](TObject *) { dialog.SetModalResult(mrAbort); };
+    TModalScript script;
+    EXPECT_EQ(dialog.ShowModal(), mrAbort);
+    EXPECT_TRUE(script.Finished());
+    EXPECT_TRUE(script.Seen().empty());
+}
+
+TEST(ModalTest, WithoutAHandlerAnEventLoopWaitsForTheResult)
+{
+    TModalHandler saved = SetModalHandler(nullptr);
+    TTestDialog dialog;
+    QTimer::singleShot(0, &dialog, [&] { SendKeyToFocus(dialog, Qt::Key_Escape); });
+    EXPECT_EQ(dialog.ShowModal(), mrCancel);
+    QTimer::singleShot(0, &dialog, [&] { dialog.close(); });
+    EXPECT_EQ(dialog.ShowModal(), mrCancel);
+    QTimer::singleShot(0, &dialog, [&] { SendClick(dialog.ButOk); });
+    EXPECT_EQ(dialog.ShowModal(), mrOk);
+    SetModalHandler(saved);
+}
+
+} // namespace
+} // namespace zorbel
