@@ -380,16 +380,23 @@ bool TVemtCustomMemTable::EvaluateFilter(TVemtRecord *record)
 {
     if (!filterTree_)
         return true;
+    // Field reads go to the record under test in the filter state.
     TVemtRecord *saved = recordUnderTest_;
+    const bool switchState = State() != dsFilter;
+    const TDataSetState savedState = switchState ? SetTempState(dsFilter) : State();
     recordUnderTest_ = record;
     Variant result;
     try {
         result = EvaluateNode(filterTree_.get());
     } catch (...) {
         recordUnderTest_ = saved;
+        if (switchState)
+            RestoreState(savedState);
         throw;
     }
     recordUnderTest_ = saved;
+    if (switchState)
+        RestoreState(savedState);
     return !Clear(result) && Truth(result);
 }
 
