@@ -345,6 +345,58 @@ TEST(VemtMemTable, SortOnBlankFieldsReturnsToRowOrder)
     EXPECT_EQ(Column(*tby, QStringLiteral("Itm")), QStringList({"b", "c", "a"}));
 }
 
+TEST(VemtMemTable, IndexNamesSwitchTheOrderAndKeepTheCurrentRecord)
+{
+    auto tab = MakeTabRes();
+    tab->SetFiltered(false);
+    tab->IndexDefs().Add(QStringLiteral("byName"), kNm);
+    tab->IndexDefs().Add(QStringLiteral("byAmount"), kSdt, {ixDescending});
+    tab->SetIndexName(QStringLiteral("byName")); // applied when the table opens
+    tab->Open();
+    EXPECT_EQ(tab->IndexFieldNames(), kNm);
+    for (const char *name : {"d", "b", "a", "c"})
+        AddRes(*tab, 0, QString::fromLatin1(name), name[0] - 'a', 0);
+    EXPECT_EQ(Column(*tab, kNm), QStringList({"a", "b", "c", "d"}));
+    ASSERT_TRUE(tab->Locate(kNm, Variant(QStringLiteral("b")), {}));
+    tab->SetIndexFieldNames(kId); // no index has exactly these fields
+    EXPECT_EQ(tab->IndexName(), QStringLiteral("byName"));
+    tab->SetIndexName(QStringLiteral("byAmount"));
+    EXPECT_EQ(tab->FieldByName(kNm)->AsString(), QStringLiteral("b"));
+    EXPECT_EQ(tab->RecNo(), 3);
+    EXPECT_EQ(Column(*tab, kNm), QStringList({"d", "c", "b", "a"}));
+    tab->SetIndexFieldNames(QString());
+    EXPECT_EQ(tab->IndexName(), QString());
+    EXPECT_EQ(Column(*tab, kNm), QStringList({"d", "b", "a", "c"}));
+    // A hidden current record sends the cursor to the first visible one.
+    tab->SetRecNo(2);
+    tab->SetOnFilterRecord([](TDataSet *ds, bool &accept) { accept = ds->FieldByName(kNm)->AsString() != QStringLiteral("b"); });
+    tab->SetFiltered(true);
+    tab->SetRecNo(2);
+    tab->SetIndexName(QStringLiteral("byName"));
+    EXPECT_EQ(tab->FieldByName(kNm)->AsString(), QStringLiteral("a"));
+}
+
+TEST(VemtMemTable, BookmarkOrderFollowsTheCurrentIndex)
+{
+    auto tab = MakeTabRes();
+    tab->SetEnableIndexes(true);
+    tab->Open();
+    AddRes(*tab, 1, QStringLiteral("b"), 1, 0);
+    AddRes(*tab, 2, QStringLiteral("a"), 2, 0);
+    const TBookmark second = tab->GetBookmark();
+    tab->First();
+    const TBookmark first = tab->GetBookmark();
+    EXPECT_EQ(tab->CompareBookmarks(first, second), -1);
+    tab->SetSortFields(kNm);
+    tab->Sort();
+    EXPECT_EQ(tab->CompareBookmarks(first, second), 1);
+    tab->GotoBookmark(first);
+    tab->Edit();
+    tab->FieldByName(kNm)->SetAsString(QStringLiteral("z"));
+    tab->Post();
+    EXPECT_EQ(Column(*tab, kNm), QStringList({"a", "z"}));
+}
+
 TEST(VemtMemTable, FilteredCountWalksAndRestoresTheCursorWhileRecNoCountsHiddenRecords)
 {
     auto tab = MakeTabRes();
