@@ -577,8 +577,21 @@ void TVemtCustomMemTable::SetRecNoImpl(int value)
     const int current = RecNo();
     if (value <= 0 || value > currentIndex_->Count() || value == current)
         return;
-    MoveBy(value - current);
-    CursorPosChanged();
+    if (!IsFilterActive()) {
+        MoveBy(value - current);
+        CursorPosChanged();
+        return;
+    }
+    // RecNo counts hidden records, MoveBy steps over visible ones only: with
+    // a filter in force the record is reached by its position instead (a
+    // hidden one is not reached at all).
+    CheckBrowseMode();
+    if (!AcceptRecord(currentIndex_->Entry(value - 1), false))
+        return;
+    DoBeforeScroll();
+    position_ = value - 1;
+    Resync({rmExact, rmCenter});
+    DoAfterScroll();
 }
 
 void TVemtCustomMemTable::SetBlockReadSize(int value)

@@ -368,10 +368,10 @@ TEST(VemtMemTable, IndexNamesSwitchTheOrderAndKeepTheCurrentRecord)
     EXPECT_EQ(tab->IndexName(), QString());
     EXPECT_EQ(Column(*tab, kNm), QStringList({"d", "b", "a", "c"}));
     // A hidden current record sends the cursor to the first visible one.
+    tab->SetFiltered(true); // nothing restricts the rows yet
     tab->SetRecNo(2);
+    ASSERT_EQ(tab->FieldByName(kNm)->AsString(), QStringLiteral("b"));
     tab->SetOnFilterRecord([](TDataSet *ds, bool &accept) { accept = ds->FieldByName(kNm)->AsString() != QStringLiteral("b"); });
-    tab->SetFiltered(true);
-    tab->SetRecNo(2);
     tab->SetIndexName(QStringLiteral("byName"));
     EXPECT_EQ(tab->FieldByName(kNm)->AsString(), QStringLiteral("a"));
 }
@@ -387,14 +387,20 @@ TEST(VemtMemTable, BookmarkOrderFollowsTheCurrentIndex)
     tab->First();
     const TBookmark first = tab->GetBookmark();
     EXPECT_EQ(tab->CompareBookmarks(first, second), -1);
+    // A record inserted in front has a higher slot but comes first.
+    AddRes(*tab, 3, QStringLiteral("c"), 3, 0, false);
+    const TBookmark front = tab->GetBookmark();
+    EXPECT_EQ(tab->RecNo(), 1);
+    EXPECT_EQ(tab->CompareBookmarks(front, first), -1);
     tab->SetSortFields(kNm);
     tab->Sort();
     EXPECT_EQ(tab->CompareBookmarks(first, second), 1);
+    EXPECT_EQ(tab->CompareBookmarks(front, first), 1);
     tab->GotoBookmark(first);
     tab->Edit();
     tab->FieldByName(kNm)->SetAsString(QStringLiteral("z"));
     tab->Post();
-    EXPECT_EQ(Column(*tab, kNm), QStringList({"a", "z"}));
+    EXPECT_EQ(Column(*tab, kNm), QStringList({"a", "c", "z"}));
 }
 
 TEST(VemtMemTable, FilteredCountWalksAndRestoresTheCursorWhileRecNoCountsHiddenRecords)
@@ -410,6 +416,13 @@ TEST(VemtMemTable, FilteredCountWalksAndRestoresTheCursorWhileRecNoCountsHiddenR
     tab->First();
     EXPECT_EQ(tab->RecNo(), 8);
     EXPECT_FALSE(tab->IsSequenced());
+    // Setting RecNo goes to that position; a hidden record is not reached.
+    tab->SetRecNo(10);
+    EXPECT_EQ(tab->FieldByName(kNm)->AsString(), QStringLiteral("10"));
+    tab->SetRecNo(4);
+    EXPECT_EQ(tab->RecNo(), 10);
+    tab->SetRecNo(9);
+    EXPECT_EQ(tab->FieldByName(kNm)->AsString(), QStringLiteral("9"));
     tab->SetFiltered(false);
     EXPECT_EQ(tab->RecordCount(), 10);
     EXPECT_TRUE(tab->IsSequenced());
