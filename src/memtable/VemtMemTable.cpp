@@ -471,12 +471,9 @@ void TVemtCustomMemTable::InternalPost()
         if (position_ < 0 || position_ >= currentIndex_->Count() || currentIndex_->Entry(position_) != stored)
             position_ = currentIndex_->FindRecordPosition(stored);
         store_->UpdateIndexes(TVemtUpdateKind::Edit, stored, this, position_, buffer);
-        const std::uint8_t savedFlags = stored->Flags;
-        const std::uint16_t savedReserved = stored->Reserved;
         store_->MoveValues(buffer, stored);
         stored->Position = -1;
-        stored->Flags = savedFlags | kRecordStored;
-        stored->Reserved = savedReserved;
+        stored->Flags |= kRecordStored;
         ReplaceCursor(stored);
     } else {
         indexes_->CheckUnique(buffer, nullptr);

@@ -376,6 +376,31 @@ TEST(VemtMemTable, IndexNamesSwitchTheOrderAndKeepTheCurrentRecord)
     EXPECT_EQ(tab->FieldByName(kNm)->AsString(), QStringLiteral("a"));
 }
 
+TEST(VemtMemTable, AClashWithAUniqueIndexLeavesTheRecordUnposted)
+{
+    auto tab = MakeTabRes();
+    tab->SetEnableIndexes(true);
+    tab->IndexDefs().Add(QStringLiteral("byId"), kId, {ixUnique});
+    tab->Open();
+    AddRes(*tab, 1, QStringLiteral("a"), 1, 0);
+    AddRes(*tab, 2, QStringLiteral("b"), 2, 0);
+    EXPECT_EQ(MessageOf([&] { AddRes(*tab, 1, QStringLiteral("c"), 3, 0); }),
+              QStringLiteral("Duplicate index value. Operation aborted."));
+    EXPECT_EQ(tab->State(), dsInsert);
+    tab->Cancel();
+    tab->First();
+    tab->Edit();
+    tab->FieldByName(kId)->SetAsInteger(2);
+    EXPECT_THROW(tab->Post(), EMemTableDupKey);
+    tab->Cancel();
+    EXPECT_EQ(Column(*tab, kId), QStringList({"1", "2"}));
+    tab->First();
+    tab->Edit(); // its own key is no clash
+    tab->FieldByName(kNm)->SetAsString(QStringLiteral("a2"));
+    tab->Post();
+    EXPECT_EQ(Column(*tab, kNm), QStringList({"a2", "b"}));
+}
+
 TEST(VemtMemTable, BookmarkOrderFollowsTheCurrentIndex)
 {
     auto tab = MakeTabRes();
