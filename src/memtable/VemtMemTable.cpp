@@ -211,13 +211,14 @@ TRecordBuffer TVemtCustomMemTable::AllocRecordBuffer()
 
 void TVemtCustomMemTable::FreeRecordBuffer(TRecordBuffer &buffer)
 {
-    store_->FreeRecord(Rec(buffer), false, false);
+    store_->FreeRecord(Rec(buffer), true, false);
     buffer = nullptr;
 }
 
 void TVemtCustomMemTable::InternalInitRecord(TRecordBuffer buffer)
 {
     TVemtRecord *record = Rec(buffer);
+    ReleaseOwnValues(record);
     *record = TVemtRecord();
     std::memset(record->Data(), 0, static_cast<size_t>(store_->DataSize()));
     WriteInt32(BookmarkEntry(record), -1);
@@ -286,6 +287,7 @@ TGetResult TVemtCustomMemTable::GetRecord(TRecordBuffer buffer, TGetMode mode, b
         return result;
     TVemtRecord *stored = currentIndex_->Entry(position_);
     TVemtRecord *target = Rec(buffer);
+    ReleaseOwnValues(target);
     store_->CopyRecord(stored, target);
     target->Position = position_;
     target->Flags &= static_cast<std::uint8_t>(~kRecordStored);
@@ -344,10 +346,21 @@ bool TVemtCustomMemTable::GetFieldData(TField *field, void *buffer) const
     TVemtCommon::Locker lock(*store_);
     TVemtRecord *record = Rec(GetActiveRecordBuffer());
     const int fieldNo = field->FieldNo();
-    // Values kept out of line (blobs, long texts when not mtpfFast) are not
-    // served by this table.
-    if (!record || fieldNo <= 0 || fieldNo > store_->FieldCount() || store_->IsVarLength(fieldNo))
+    if (!record || fieldNo <= 0 || fieldNo > store_->FieldCount())
         return false;
+    if (store_->IsVarLength(fieldNo)) {
+        QByteArray bytes;
+        if (!ReadOutOfLine(record, field, buffer ? &bytes : nullptr))
+            return false;
+        if (buffer) {
+            // The native buffer: texts zero-terminated, at most Size characters.
+            const int size = field->DataSize();
+            std::memset(buffer, 0, static_cast<size_t>(size));
+            const int limit = field->DataType() == ftString || field->DataType() == ftFixedChar ? size - 2 : size;
+            std::memcpy(buffer, bytes.constData(), static_cast<size_t>(std::min<qsizetype>(bytes.size(), limit)));
+        }
+        return true;
+    }
     const std::uint8_t *slot = store_->FieldPointer(record, field);
     if (slot[0] == 0)
         return false;
@@ -356,26 +369,47 @@ bool TVemtCustomMemTable::GetFieldData(TField *field, void *buffer) const
     return true;
 }
 
+void TVemtCustomMemTable::CheckFieldWrite(TField *field) const
+{
+    if (!IsWriteState(State()))
+        DatabaseError(DBConsts::SNotEditing);
+    if (readOnly_ || (field->ReadOnly() && State() != dsSetKey))
+        DatabaseError(DBConsts::SFieldReadOnly.arg(field->DisplayName()));
+}
+
 void TVemtCustomMemTable::SetFieldData(TField *field, const void *buffer)
 {
     if (!cursorOpen_)
         return;
     TVemtCommon::Locker lock(*store_);
-    if (!IsWriteState(State()))
-        DatabaseError(DBConsts::SNotEditing);
-    if (readOnly_ || (field->ReadOnly() && State() != dsSetKey))
-        DatabaseError(DBConsts::SFieldReadOnly.arg(field->DisplayName()));
+    CheckFieldWrite(field);
     TVemtRecord *record = Rec(GetActiveRecordBuffer());
     const int fieldNo = field->FieldNo();
     const bool computed = field->FieldKind() == fkCalculated || field->FieldKind() == fkLookup;
     if (!record || (!computed && (fieldNo <= 0 || fieldNo > store_->FieldCount())))
         return;
-    if (!computed && store_->IsVarLength(fieldNo))
-        DatabaseError(DBConsts::SFieldReadOnly.arg(field->DisplayName()));
     // Validation runs before anything is written, so a refused value leaves
     // the old one (and its null state) intact.
     if (field->FieldKind() != fkLookup)
         field->Validate(buffer);
+    if (!computed && store_->IsVarLength(fieldNo)) {
+        std::uint32_t length = 0;
+        if (buffer) {
+            const auto *bytes = static_cast<const std::uint8_t *>(buffer);
+            length = static_cast<std::uint32_t>(field->DataSize());
+            if (field->DataType() == ftString || field->DataType() == ftFixedChar) {
+                length = 0;
+                while (length + 2 < static_cast<std::uint32_t>(field->DataSize()) &&
+                       (bytes[length] != 0 || bytes[length + 1] != 0))
+                    length += 2;
+            }
+        }
+        WriteOutOfLine(record, field, buffer, length);
+        store_->SetFieldWritten(fieldNo);
+        if (State() != dsCalcFields && State() != dsFilter && State() != dsNewValue)
+            DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field));
+        return;
+    }
     std::uint8_t *slot = store_->FieldPointer(record, field);
     const size_t size = static_cast<size_t>(computed ? field->DataSize()
                                                      : TVemtCommon::StorageSize(field->DataType(), field->Size()));
@@ -391,6 +425,70 @@ void TVemtCustomMemTable::SetFieldData(TField *field, const void *buffer)
 }
 
 bool TVemtCustomMemTable::GetIsIndexField(TField *field) const { return indexFieldList_.IndexOf(field) >= 0; }
+
+void TVemtCustomMemTable::ReleaseOwnValues(TVemtRecord *record) const
+{
+    for (int fieldNo = 1; fieldNo <= store_->FieldCount(); ++fieldNo) {
+        if (!store_->IsVarLength(fieldNo))
+            continue;
+        std::uint8_t *slot = record->Data() + store_->FieldOffset(fieldNo);
+        store_->FreeValue(TVemtCommon::SlotHandle(slot));
+        TVemtCommon::SetSlotHandle(slot, 0);
+    }
+}
+
+bool TVemtCustomMemTable::ReadOutOfLine(const TVemtRecord *record, const TField *field, QByteArray *bytes) const
+{
+    const std::uint8_t *slot = store_->FieldPointer(record, field);
+    if (slot[0] == 0)
+        return false;
+    if (bytes) {
+        std::uint32_t length = 0;
+        const std::uint8_t *value = store_->ValueBytes(store_->FieldValueHandle(record, field), &length);
+        *bytes = QByteArray(reinterpret_cast<const char *>(value), static_cast<qsizetype>(value ? length : 0));
+    }
+    return true;
+}
+
+void TVemtCustomMemTable::WriteOutOfLine(TVemtRecord *record, const TField *field, const void *bytes,
+                                         std::uint32_t length)
+{
+    std::uint8_t *slot = store_->FieldPointer(record, field);
+    const std::uint32_t handle = bytes ? store_->NewValue(length) : 0;
+    if (bytes)
+        std::memcpy(store_->ValueBytes(handle), bytes, length);
+    store_->FreeValue(TVemtCommon::SlotHandle(slot));
+    TVemtCommon::SetSlotHandle(slot, handle);
+    slot[0] = bytes ? 2 : 0;
+}
+
+bool TVemtCustomMemTable::GetBlobData(TField *field, QByteArray &data) const
+{
+    const int fieldNo = field->FieldNo();
+    if (!cursorOpen_ || fieldNo <= 0 || fieldNo > store_->FieldCount() || !store_->IsVarLength(fieldNo))
+        return TDataSet::GetBlobData(field, data);
+    TVemtCommon::Locker lock(*store_);
+    const TVemtRecord *record = Rec(GetActiveRecordBuffer());
+    data.clear();
+    return record && ReadOutOfLine(record, field, &data);
+}
+
+void TVemtCustomMemTable::SetBlobData(TField *field, const QByteArray *data)
+{
+    const int fieldNo = field->FieldNo();
+    if (!cursorOpen_ || fieldNo <= 0 || fieldNo > store_->FieldCount() || !store_->IsVarLength(fieldNo))
+        return TDataSet::SetBlobData(field, data);
+    TVemtCommon::Locker lock(*store_);
+    CheckFieldWrite(field);
+    TVemtRecord *record = Rec(GetActiveRecordBuffer());
+    if (!record)
+        return;
+    WriteOutOfLine(record, field, data ? data->constData() : nullptr,
+                   data ? static_cast<std::uint32_t>(data->size()) : 0);
+    store_->SetFieldWritten(fieldNo);
+    if (State() != dsCalcFields && State() != dsFilter && State() != dsNewValue)
+        DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field));
+}
 
 TUpdateStatus TVemtCustomMemTable::UpdateStatus() const
 {
@@ -450,6 +548,7 @@ void TVemtCustomMemTable::PostNewRecord(TVemtRecord *buffer, bool append)
     store_->UpdateIndexes(TVemtUpdateKind::Insert, record, this, append ? -1 : insertPosition_, buffer);
     buffer->SlotIndex = record->SlotIndex;
     buffer->Serial = record->Serial;
+    ReleaseOwnValues(buffer); // the stored record has copies
     store_->SetModified(true);
     ReplaceCursor(record);
 }

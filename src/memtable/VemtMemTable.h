@@ -17,6 +17,11 @@
 // holds the record with that serial and the store has not been emptied since
 // (emptying draws a new DataID); a stale bookmark never reaches freed memory.
 //
+// Out-of-line values (blobs; long texts when Performance is not mtpfFast)
+// live in the store's value blocks: a buffer's slot names a block only when
+// the buffer owns it (a value written since it was fetched); otherwise the
+// value is the stored record's.
+//
 // Cursor: a position in the current index's entry list; -1 is before the
 // first entry, Count() after the last. An index that is not Ordered (indexes
 // disabled while filling, or marked for rebuilding) is rebuilt before any
@@ -141,6 +146,8 @@ public:
     // Field values.
     bool GetFieldData(TField *field, void *buffer) const override;
     void SetFieldData(TField *field, const void *buffer) override;
+    bool GetBlobData(TField *field, QByteArray &data) const override;
+    void SetBlobData(TField *field, const QByteArray *data) override;
     bool GetIsIndexField(TField *field) const override;
     bool IsSequenced() const override { return !Filtered(); }
     TUpdateStatus UpdateStatus() const override;
@@ -224,6 +231,17 @@ private:
     // Finds the posted record again when the index was rebuilt meanwhile.
     void ReplaceCursor(TVemtRecord *stored);
     void ApplyIndexNames();
+    // Out-of-line values. A record buffer owns the value blocks named in its
+    // slots (fetching copies no handles: an unchanged value is read from the
+    // stored record with the buffer's SlotIndex); a field write gives the
+    // buffer a block of its own, which a post hands to the store.
+    void ReleaseOwnValues(TVemtRecord *record) const;
+    // The value of an out-of-line field of the record; false for null.
+    bool ReadOutOfLine(const TVemtRecord *record, const TField *field, QByteArray *bytes) const;
+    // Replaces the record's own value block of the field (null: none).
+    void WriteOutOfLine(TVemtRecord *record, const TField *field, const void *bytes, std::uint32_t length);
+    // Checks of a field write: state, read-only table and field.
+    void CheckFieldWrite(TField *field) const;
     // Filter evaluation (VemtMemTableFilter.cpp).
     Variant EvaluateNode(const TExprNode *node);
     Variant EvaluateFunction(const TExprNode *node);

@@ -28,7 +28,7 @@ void CheckDimensions(const Variant &values)
 class KeyRecord {
 public:
     explicit KeyRecord(TVemtCommon &store) : store_(store), record_(store.NewRecord()) {}
-    ~KeyRecord() { store_.FreeRecord(record_, false, false); }
+    ~KeyRecord() { store_.FreeRecord(record_, true, false); }
     KeyRecord(const KeyRecord &) = delete;
     KeyRecord &operator=(const KeyRecord &) = delete;
     TVemtRecord *Get() const { return record_; }
@@ -47,8 +47,21 @@ void TVemtCustomMemTable::SetRecordFieldValue(TVemtRecord *record, TField *field
     TVemtCommon::Locker lock(*store_);
     std::uint8_t *slot = store_->FieldPointer(record, field);
     const int fieldNo = field->FieldNo();
-    if (!slot || (fieldNo > 0 && store_->IsVarLength(fieldNo)))
+    if (!slot)
         return;
+    if (fieldNo > 0 && store_->IsVarLength(fieldNo)) {
+        const bool text = field->DataType() == ftString || field->DataType() == ftFixedChar;
+        if (VarIsClear(value)) {
+            WriteOutOfLine(record, field, nullptr, 0);
+        } else if (!text) {
+            WriteOutOfLine(record, field, "", 0); // other types take no key value
+        } else {
+            const QString cut = value.AsString().left(field->Size());
+            WriteOutOfLine(record, field, cut.utf16(), static_cast<std::uint32_t>(cut.size() * 2));
+        }
+        store_->SetFieldWritten(fieldNo);
+        return;
+    }
     const size_t size = static_cast<size_t>(TVemtCommon::StorageSize(field->DataType(), field->Size()));
     if (VarIsClear(value)) {
         slot[0] = 0;

@@ -533,6 +533,72 @@ TEST(VemtMemTable, DesignActivationDecidesWhetherAStoredActiveOpensWhileLoading)
     }
 }
 
+// Long texts kept out of line (Performance other than mtpfFast) and memos:
+// written, posted, edited, cancelled, sorted, filtered and located; the
+// sanitizer build checks that no value block leaks.
+TEST(VemtMemTable, OutOfLineTextsAndMemos)
+{
+    TVemtMemTable t;
+    t.SetPerformance(mtpfBalanced);
+    t.FieldDefs().Add(QStringLiteral("nm"), ftString, 40);
+    t.FieldDefs().Add(QStringLiteral("note"), ftMemo);
+    t.FieldDefs().Add(QStringLiteral("n"), ftInteger);
+    t.SetSortFields(QStringLiteral("nm"));
+    t.Open();
+    ASSERT_TRUE(t.Store().IsVarLength(1));
+    TField *nm = t.FieldByName(QStringLiteral("nm"));
+    TField *note = t.FieldByName(QStringLiteral("note"));
+    const char *names[] = {"Продукты:Молоко и сыр", "Авто", "Связь:Телефон домашний", "Дом"};
+    int n = 0;
+    for (const char *name : names) {
+        t.Append();
+        nm->SetAsString(QString::fromUtf8(name));
+        if (n % 2 == 0)
+            note->SetAsString(QStringLiteral("заметка %1").arg(n));
+        t.FieldByName(QStringLiteral("n"))->SetAsInteger(n++);
+        t.Post();
+        EXPECT_EQ(nm->AsString(), QString::fromUtf8(name));
+    }
+    t.Sort();
+    EXPECT_EQ(Column(t, QStringLiteral("n")), QStringList({"1", "3", "0", "2"}));
+    ASSERT_TRUE(t.Locate(QStringLiteral("nm"), Variant(S("Связь:Телефон домашний")), {}));
+    EXPECT_EQ(note->AsString(), QStringLiteral("заметка 2"));
+    ASSERT_TRUE(t.Locate(QStringLiteral("nm"), Variant(S("Прод")), {loPartialKey}));
+    EXPECT_FALSE(note->IsNull());
+
+    t.Edit();
+    nm->SetAsString(QString(60, u'я'));
+    note->Clear();
+    EXPECT_EQ(nm->AsString(), QString(40, u'я'));
+    t.Cancel();
+    EXPECT_EQ(nm->AsString(), S("Продукты:Молоко и сыр"));
+    EXPECT_EQ(note->AsString(), QStringLiteral("заметка 0"));
+    t.Edit();
+    nm->SetAsString(S("Яблоки"));
+    note->Clear();
+    t.Post();
+    EXPECT_EQ(Column(t, QStringLiteral("nm")).last(), S("Яблоки"));
+    t.Last();
+    EXPECT_TRUE(note->IsNull());
+
+    t.SetFilter(QStringLiteral("nm like '*о*[мй]'"));
+    t.SetFiltered(true);
+    EXPECT_EQ(Column(t, QStringLiteral("n")), QStringList({"3", "2"}));
+    t.SetFiltered(false);
+    t.First();
+    t.Delete();
+    t.Insert();
+    nm->SetAsString(QStringLiteral("Новая"));
+    t.Post();
+    EXPECT_EQ(t.RecordCount(), 4);
+    t.EmptyTable();
+    t.Append();
+    nm->SetAsString(QStringLiteral("x"));
+    note->SetAsString(QStringLiteral("y"));
+    // Closed with a pending insert that owns value blocks.
+    t.Close();
+}
+
 // Random appends, inserts, edits and deletes with a sort index current,
 // checked after every step against a plain vector sorted the same way
 // (records with equal keys keep the order in which they reached the key).
