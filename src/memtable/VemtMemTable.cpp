@@ -89,16 +89,26 @@ void TVemtCustomMemTable::InternalOpen()
         store_->LayoutRecord();
         CreateFields();
     }
-    SetBookmarkSize(kBookmarkBytes);
-    BindFields(true);
-    store_->LayoutRecord();
-    cursorOpen_ = true;
-    position_ = -1;
-    indexes_->DeleteAll();
-    currentIndex_ = indexes_->RowOrderIndex();
-    indexes_->RowOrderIndex()->Clear();
-    for (int i = 0; i < indexDefs_.Count(); ++i)
-        indexes_->AddFromDef(*indexDefs_[i]);
+    try {
+        SetBookmarkSize(kBookmarkBytes);
+        BindFields(true);
+        store_->LayoutRecord();
+        cursorOpen_ = true;
+        position_ = -1;
+        indexes_->DeleteAll();
+        currentIndex_ = indexes_->RowOrderIndex();
+        indexes_->RowOrderIndex()->Clear();
+        for (int i = 0; i < indexDefs_.Count(); ++i)
+            indexes_->AddFromDef(*indexDefs_[i]);
+    } catch (...) {
+        // A failed open leaves the table as closing would.
+        cursorOpen_ = false;
+        indexes_->DeleteAll();
+        BindFields(false);
+        if (DefaultFields())
+            DestroyFields();
+        throw;
+    }
     indexFieldList_.Clear();
     masterFieldList_.Clear();
     detailFieldList_.Clear();

@@ -31,6 +31,17 @@ TEST(VemtMemTable, OpenRefusesMissingOrUnsupportedFieldsAndCountsOnlyWhenOpen)
     variant.FieldDefs().Add(QStringLiteral("v"), ftVariant);
     EXPECT_EQ(MessageOf([&] { variant.Open(); }), QStringLiteral("Fielddef v (v) Datatype 32 not supported."));
 
+    // A faulty index definition fails the open; the next open starts afresh.
+    TVemtMemTable badIndex;
+    badIndex.FieldDefs().Add(QStringLiteral("a"), ftInteger);
+    badIndex.IndexDefs().Add(QStringLiteral("byB"), QStringLiteral("b"));
+    EXPECT_EQ(MessageOf([&] { badIndex.Open(); }), QStringLiteral("Field 'b' not found"));
+    EXPECT_FALSE(badIndex.Active());
+    EXPECT_EQ(badIndex.FieldCount(), 0);
+    badIndex.IndexDefs().Clear();
+    badIndex.Open();
+    EXPECT_EQ(badIndex.FieldCount(), 1);
+
     auto tab = MakeTabRes();
     EXPECT_EQ(MessageOf([&] { (void)tab->RecordCount(); }),
               QStringLiteral("Cannot perform this operation on a closed dataset"));
