@@ -108,6 +108,39 @@ TEST(VemtMemTableFilter, AmountLimitsOfTabResCompareFloatsWithQuotedNumbers)
     AddRes(*res, 6, QStringLiteral("low"), 99, 0);
     EXPECT_EQ(Column(*res, QStringLiteral("nm")), QStringList({"new"}));
     EXPECT_EQ(res->RecordCount(), 1);
+    // A threshold with a decimal point is no number here: the text is refused
+    // when it is set (the window then clears the filter).
+    EXPECT_NE(MessageOf([&] { res->SetFilter(QStringLiteral("sdt>'1.5'")); }), QStringLiteral("<no exception>"));
+    EXPECT_FALSE(res->HasFilterTree());
+}
+
+TEST(VemtMemTableFilter, DynamicsFilterTextHidesNothingUntilFilteredModeIsOn)
+{
+    TVemtMemTable dyn;
+    dyn.FieldDefs().Add(QStringLiteral("vr"), ftString, 15);
+    dyn.FieldDefs().Add(QStringLiteral("rest"), ftFloat);
+    dyn.FieldDefs().Add(QStringLiteral("dw"), ftWord);
+    dyn.SetFilter(QStringLiteral("rest<>null and rest<>0"));
+    dyn.Open();
+    const std::pair<const char *, Variant> rows[] = {
+        {"01.05", Variant(10.0)}, {"02.05", Variant::Null()}, {"03.05", Variant(0.0)}, {"04.05", Variant(-5.0)}};
+    for (const auto &[vr, rest] : rows) {
+        dyn.Append();
+        dyn.FieldByName(QStringLiteral("vr"))->SetAsString(QString::fromLatin1(vr));
+        dyn.FieldByName(QStringLiteral("rest"))->SetAsVariant(rest);
+        dyn.Post();
+    }
+    EXPECT_TRUE(dyn.HasFilterTree());
+    EXPECT_EQ(dyn.RecordCount(), 4);
+    dyn.SetFiltered(true);
+    EXPECT_EQ(Column(dyn, QStringLiteral("vr")), QStringList({"01.05", "04.05"}));
+    // Emptied and closed by every rebuild: the text stays, the rows go.
+    dyn.EmptyTable();
+    dyn.Close();
+    EXPECT_EQ(dyn.Filter(), QStringLiteral("rest<>null and rest<>0"));
+    dyn.Open();
+    EXPECT_TRUE(dyn.IsEmpty());
+    EXPECT_TRUE(dyn.IsFilterActive());
 }
 
 TEST_F(FilterRules, NullsFollowThreeValuedLogic)
