@@ -169,7 +169,7 @@ void TZipWriter::SetZipName(const QString &Value)
         return;
     if (ecrec_.CommentChanged && !busy_ && (SourceStream() || !ZipName().isEmpty())) {
         // Comments changed through the reader are written before the archive is dropped.
-        FilesList().clear();
+        FilesList().Clear();
         PackArchive();
         ecrec_.CommentChanged = false;
     }
@@ -212,20 +212,23 @@ int TZipWriter::PackArchive()
         if (existing)
             OpenZip();
         ApplySortMode(TZipSortMode::ByNone);
-        if (!FilesList().isEmpty())
+        if (FilesList().Count() > 0)
             GatherFiles();
         run_->buffers = std::make_unique<TDeflateBuffers>();
         OpenOutput(existing);
         if (existing && files_)
             CarryOverEntries(*files_);
-        if (!FilesList().isEmpty() && OnStartZipInfo) {
+        if (FilesList().Count() > 0 && OnStartZipInfo) {
             bool stop = false;
-            OnStartZipInfo(this, int(FilesList().size()), run_->totalBytes, run_->newEnd, stop);
+            OnStartZipInfo(this, FilesList().Count(), run_->totalBytes, run_->newEnd, stop);
             if (stop)
                 throw EUserCanceled(QStringLiteral("User canceled Zip operation"));
         }
-        while (!FilesList().isEmpty())
-            PackOneFile(FilesList().takeFirst());
+        while (FilesList().Count() > 0) {
+            const QString file = FilesList().Strings(0);
+            FilesList().Delete(0);
+            PackOneFile(file);
+        }
         WriteCentralDirectory();
         run_->buffers.reset();
         CommitTempArchive();
@@ -254,14 +257,15 @@ void TZipWriter::GatherFiles()
     run_->totalBytes = 0;
     std::unique_ptr<TSortedZip> oldByName;
     if (zipAction_ == TZipAction::zaFreshen) {
-        oldByName = std::make_unique<TSortedZip>(TDuplicates::Accept, false);
+        oldByName = std::make_unique<TSortedZip>(TDuplicates::dupAccept, false);
         oldByName->SortMode = TZipSortMode::ByName;
         for (int i = 0; files_ && i < files_->Count(); ++i)
             oldByName->Add(files_->Items(i));
     }
     QStringList patterns;
     QStringList kept;
-    for (QString name : std::as_const(FilesList())) {
+    for (int f = 0; f < FilesList().Count(); ++f) {
+        QString name = FilesList().Strings(f);
         if (HasWildcards(name)) {
             patterns << name;
             continue;
@@ -280,7 +284,9 @@ void TZipWriter::GatherFiles()
         run_->totalBytes += QFileInfo(name).size();
         kept << name;
     }
-    FilesList() = kept;
+    FilesList().Clear();
+    for (const QString &name : std::as_const(kept))
+        FilesList().Add(name);
     const QString archivePath = SourceStream() ? QString() : QFileInfo(ZipName()).absoluteFilePath();
     for (const QString &pattern : std::as_const(patterns))
         GatherPattern(pattern, archivePath, oldByName.get());
@@ -327,7 +333,7 @@ void TZipWriter::GatherPattern(QString Pattern, const QString &ArchivePath, cons
     }
     std::sort(found.begin(), found.end());
     for (const auto &[file, size] : found) {
-        FilesList() << file;
+        FilesList().Add(file);
         run_->totalBytes += size;
     }
 }
@@ -377,8 +383,8 @@ void TZipWriter::OpenOutput(bool Existing)
         r.outFile = std::make_unique<TFileStream>(r.outName, fmCreate);
         r.out = r.outFile.get();
     }
-    r.newFiles = std::make_unique<TSortedZip>(TDuplicates::Error, true);
-    r.newByName = std::make_unique<TSortedZip>(TDuplicates::Accept, false);
+    r.newFiles = std::make_unique<TSortedZip>(TDuplicates::dupError, true);
+    r.newByName = std::make_unique<TSortedZip>(TDuplicates::dupAccept, false);
     r.newByName->SortMode = TZipSortMode::ByName;
     if (Existing) {
         GetZipComment(); // the comment is kept, so it must be held
@@ -394,9 +400,10 @@ void TZipWriter::OpenOutput(bool Existing)
 // the file of the same name, which then leaves FilesList.
 void TZipWriter::CarryOverEntries(TSortedZip &OldFiles)
 {
-    QStringList &files = FilesList();
+    TStringList &files = FilesList();
     std::vector<std::unique_ptr<TZipHeaderInfo>> stored;
-    for (const QString &file : std::as_const(files)) {
+    for (int f = 0; f < files.Count(); ++f) {
+        const QString &file = files.Strings(f);
         stored.push_back(std::make_unique<TZipHeaderInfo>());
         SetStoredName(*stored.back(), file);
     }
@@ -411,7 +418,8 @@ void TZipWriter::CarryOverEntries(TSortedZip &OldFiles)
         while (match < stored.size() && !EntryMatchesFile(entry, *stored[match]))
             ++match;
         if (match < stored.size()) {
-            const QString file = files.takeAt(qsizetype(match));
+            const QString file = files.Strings(int(match));
+            files.Delete(int(match));
             stored.erase(stored.begin() + long(match));
             const bool keep = zipAction_ != TZipAction::zaReplace && GetDateTime(i) >= FileAgeAsDateTime(file);
             // A file skipped by OnStartZip leaves the old entry in place.
