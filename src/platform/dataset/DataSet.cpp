@@ -157,11 +157,15 @@ void TDataSet::SetActive(bool value)
         try {
             OpenCursor();
         } catch (...) {
+            // A failed open leaves no cursor and no default fields behind, so
+            // the next open starts afresh.
             state_ = dsInactive;
             try {
                 CloseCursor();
             } catch (...) {
             }
+            if (defaultFields_)
+                DestroyFields();
             throw;
         }
         SetState(dsBrowse);

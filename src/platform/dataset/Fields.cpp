@@ -781,6 +781,18 @@ void TFields::Move(int from, int to)
     items_.insert(items_.begin() + to, std::move(field));
 }
 
+namespace {
+
+// A field of a type that has no typed access here (BCD, Bytes, WideString,
+// ADT, ...): it exists so that datasets can name and refuse it themselves;
+// its value accessors raise the access error.
+class TUntypedField : public TField {
+public:
+    TUntypedField(TFieldType type, int size) : TField(type, size) {}
+};
+
+} // namespace
+
 std::unique_ptr<TField> CreateDefaultField(TFieldType type, int size)
 {
     switch (type) {
@@ -801,7 +813,8 @@ std::unique_ptr<TField> CreateDefaultField(TFieldType type, int size)
     case ftOraBlob:
         return std::make_unique<TBlobField>(type);
     case ftMemo: case ftFmtMemo: case ftOraClob: return std::make_unique<TMemoField>(type);
-    default: return nullptr;
+    case ftUnknown: case ftCursor: return nullptr;
+    default: return std::make_unique<TUntypedField>(type, size);
     }
 }
 

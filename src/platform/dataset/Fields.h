@@ -451,8 +451,10 @@ private:
     std::vector<std::unique_ptr<TField>> items_;
 };
 
-// The field class the dataset creates for a field type by default, or nullptr
-// for a type that has no field class.
+// The field the dataset creates for a field type by default; nullptr for
+// ftUnknown and ftCursor, which have no field at all. Types without typed
+// access here (BCD, Bytes, VarBytes, WideString, ADT, Array, ...) get a field
+// whose value accessors raise the access error.
 std::unique_ptr<TField> CreateDefaultField(TFieldType type, int size);
 
 } // namespace zorbel

@@ -207,3 +207,75 @@ TEST(DataLinks, BlockReadingKeepsControlsUninformed)
     f.ds.Close();
     EXPECT_EQ(f.ds.BlockReadSize(), 0);
 }
+
+// Random walks, edits and deletes checked against a plain vector of ids: the
+// current record, Bof/Eof and the link's window must always agree with it.
+TEST(DataLinks, RandomOperationsAgreeWithAPlainList)
+{
+    for (int rows : {1, 2, 4, 7}) {
+        SCOPED_TRACE(rows);
+        Fixture f;
+        f.link.SetBufferCount(rows);
+        f.ds.Open();
+        std::vector<int> ref;
+        for (int i = 1; i <= 12; ++i) {
+            f.ds.AddRow(i, QString(), 0);
+            ref.push_back(i);
+        }
+        int nextId = 100;
+        int pos = int(ref.size()) - 1; // Append leaves the cursor on the new row
+        uint32_t seed = 12345u + uint32_t(rows);
+        auto random = [&seed](int n) {
+            seed = seed * 1103515245u + 12345u;
+            return int((seed >> 16) % uint32_t(n));
+        };
+        for (int step = 0; step < 400; ++step) {
+            const int op = random(7);
+            if (op == 0) {
+                f.ds.First();
+                pos = 0;
+            } else if (op == 1) {
+                f.ds.Last();
+                pos = int(ref.size()) - 1;
+            } else if (op <= 3) {
+                const int by = random(11) - 5;
+                const int moved = f.ds.MoveBy(by);
+                const int target = std::clamp(pos + by, 0, std::max(0, int(ref.size()) - 1));
+                EXPECT_EQ(moved, ref.empty() ? 0 : target - pos);
+                pos = target;
+            } else if (op == 4 && !ref.empty()) {
+                f.ds.Delete();
+                ref.erase(ref.begin() + pos);
+                pos = std::min(pos, int(ref.size()) - 1);
+            } else if (op == 5) {
+                f.ds.Insert();
+                f.ds.FieldByName(QStringLiteral("ID"))->SetAsInteger(nextId);
+                f.ds.Post();
+                pos = std::max(pos, 0);
+                ref.insert(ref.begin() + pos, nextId++);
+            } else if (op == 6 && !ref.empty()) {
+                const TBookmark here = f.ds.GetBookmark();
+                f.ds.MoveBy(random(7) - 3);
+                f.ds.GotoBookmark(here);
+            }
+            ASSERT_EQ(f.ds.IsEmpty(), ref.empty());
+            if (ref.empty())
+                continue;
+            ASSERT_EQ(f.ds.Id(), ref[size_t(pos)]) << "step " << step;
+            ASSERT_EQ(f.ds.RecNo(), pos + 1);
+            // The window holds consecutive rows around the active one.
+            const int active = f.link.ActiveRecord();
+            ASSERT_GE(active, 0);
+            ASSERT_LT(active, f.link.RecordCount());
+            for (int i = 0; i < f.link.RecordCount(); ++i) {
+                f.link.SetActiveRecord(i);
+                const int at = pos + (i - active);
+                ASSERT_GE(at, 0);
+                ASSERT_LT(at, int(ref.size()));
+                ASSERT_EQ(f.ds.Id(), ref[size_t(at)]) << "step " << step << " row " << i;
+            }
+            f.link.SetActiveRecord(active);
+            ASSERT_EQ(f.link.RecordCount(), std::min(rows, int(ref.size())));
+        }
+    }
+}

@@ -298,6 +298,17 @@ TEST(Fields, PersistentFieldsBindToDefinitionsOrFail)
     lookup.FieldDefs().Add(QStringLiteral("A"), ftInteger);
     lookup.AddField<TStringField>(QStringLiteral("L"), fkLookup, 10);
     EXPECT_RAISES(lookup.Open(), EDatabaseError, "Lookup information for field 'L' is incomplete");
+
+    // Default fields of a failed open are dropped: the next open makes them again.
+    TVectorDataSet unknown;
+    unknown.FieldDefs().Add(QStringLiteral("A"), ftInteger);
+    unknown.FieldDefs().Add(QStringLiteral("W"), ftCursor);
+    EXPECT_RAISES(unknown.Open(), EDatabaseError, "Field 'W' is of an unknown type");
+    EXPECT_EQ(unknown.FieldCount(), 0);
+    unknown.FieldDefs().Delete(1);
+    unknown.Open();
+    EXPECT_TRUE(unknown.DefaultFields());
+    EXPECT_EQ(unknown.FieldCount(), 1);
 }
 
 namespace {
