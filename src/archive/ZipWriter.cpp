@@ -225,9 +225,9 @@ int TZipWriter::PackArchive()
                 throw EUserCanceled(QStringLiteral("User canceled Zip operation"));
         }
         while (FilesList().Count() > 0) {
-            const QString name = FilesList().Strings(0);
+            const QString file = FilesList().Strings(0);
             FilesList().Delete(0);
-            PackOneFile(name);
+            PackOneFile(file);
         }
         WriteCentralDirectory();
         run_->buffers.reset();
@@ -263,9 +263,9 @@ void TZipWriter::GatherFiles()
             oldByName->Add(files_->Items(i));
     }
     QStringList patterns;
-    TStringList kept;
-    for (int i = 0; i < FilesList().Count(); ++i) {
-        QString name = FilesList().Strings(i);
+    QStringList kept;
+    for (int f = 0; f < FilesList().Count(); ++f) {
+        QString name = FilesList().Strings(f);
         if (HasWildcards(name)) {
             patterns << name;
             continue;
@@ -282,9 +282,11 @@ void TZipWriter::GatherFiles()
         if (oldByName && !HasEntryFor(oldByName.get(), name))
             continue;
         run_->totalBytes += QFileInfo(name).size();
-        kept.Add(name);
+        kept << name;
     }
-    FilesList() = kept;
+    FilesList().Clear();
+    for (const QString &name : std::as_const(kept))
+        FilesList().Add(name);
     const QString archivePath = SourceStream() ? QString() : QFileInfo(ZipName()).absoluteFilePath();
     for (const QString &pattern : std::as_const(patterns))
         GatherPattern(pattern, archivePath, oldByName.get());
@@ -401,8 +403,9 @@ void TZipWriter::CarryOverEntries(TSortedZip &OldFiles)
     TStringList &files = FilesList();
     std::vector<std::unique_ptr<TZipHeaderInfo>> stored;
     for (int f = 0; f < files.Count(); ++f) {
+        const QString &file = files.Strings(f);
         stored.push_back(std::make_unique<TZipHeaderInfo>());
-        SetStoredName(*stored.back(), files.Strings(f));
+        SetStoredName(*stored.back(), file);
     }
     for (int i = 0; i < OldFiles.Count(); ++i) {
         TZipHeaderInfo &entry = *OldFiles.Items(i);

@@ -1,232 +1,226 @@
-// Work folder routines and the file type association (see TulnCommon.h).
+// The common window, the link label and FindTextNoCase; see TulnCommon.h.
 #include "core/TulnCommon.h"
 
-#include "platform/system/Registry.h"
-#include "platform/system/SysFiles.h"
+#include "platform/rtl/CodePages.h"
+#include "platform/system/ShellOpen.h"
 
+#include <QApplication>
 #include <QCoreApplication>
-#include <QDir>
-#include <QDirIterator>
-#include <QFile>
 #include <QFileInfo>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QStandardPaths>
+#include <QHash>
+#include <QStyle>
+#include <array>
 
-#include <sys/stat.h>
+#ifndef ZORBEL_VERSION
+#define ZORBEL_VERSION "0.0.0"
+#endif
 
 namespace zorbel {
 
+const QString AuthorMailAddress = QStringLiteral("mailto:author@zorbel.example");
+const QString ProgramWebAddress = QStringLiteral("https://zorbel.example");
+const QString MakerWebAddress = QStringLiteral("https://ventaro.example");
+const QString AlternativeAddress = QStringLiteral("https://mirror.zorbel.example");
+
 namespace {
 
-constexpr QDir::Filters AllEntries = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
-
-QString DataHome()
+// The capital-letter table by Windows-1251 byte (see the header).
+constexpr std::array<unsigned char, 256> MakeFoldTable()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    std::array<unsigned char, 256> t{};
+    for (int i = 0; i < 256; ++i)
+        t[size_t(i)] = static_cast<unsigned char>(i);
+    for (int i = 0x61; i <= 0x7A; ++i)
+        t[size_t(i)] = static_cast<unsigned char>(i - 0x20);
+    for (int i = 0xE0; i <= 0xFF; ++i)
+        t[size_t(i)] = static_cast<unsigned char>(i - 0x20);
+    constexpr unsigned char pairs[][2] = {{0x83, 0x81}, {0x90, 0x80}, {0x9A, 0x8A}, {0x9C, 0x8C}, {0x9D, 0x8D},
+                                          {0x9E, 0x8E}, {0x9F, 0x8F}, {0xA2, 0xA1}, {0xB3, 0xB2}, {0xB4, 0xA5},
+                                          {0xB8, 0xA8}, {0xBA, 0xAA}, {0xBC, 0xA3}, {0xBE, 0xBD}, {0xBF, 0xAF}};
+    for (const auto &p : pairs)
+        t[p[0]] = p[1];
+    return t;
 }
+constexpr std::array<unsigned char, 256> FoldTable = MakeFoldTable();
 
-// The MIME type a type name stands for ("Zorbel" -> "application/x-zorbel").
-QString MimeTypeOf(const QString &typeName)
+// Unicode characters of the Windows-1251 repertoire with their folded capital.
+const QHash<char16_t, char16_t> &FoldMap()
 {
-    return QStringLiteral("application/x-") + typeName.toLower();
-}
-
-QString ProgramPath()
-{
-    const QString path = QCoreApplication::applicationFilePath();
-    return path.isEmpty() ? QStringLiteral("zorbel") : path;
-}
-
-// Writes a text file unless it already holds exactly that text; failures are
-// ignored. True when the file was written.
-bool WriteIfChanged(const QString &fileName, const QByteArray &text)
-{
-    QFile f(fileName);
-    if (f.open(QIODevice::ReadOnly) && f.readAll() == text)
-        return false;
-    f.close();
-    try {
-        SaveFileAtomically(fileName, text);
-        ::chmod(QFile::encodeName(fileName).constData(), 0644);
-        return true;
-    } catch (const Exception &) {
-        return false;
-    }
-}
-
-// Desktop entry values are escaped as the desktop entry format asks.
-QString DesktopQuote(const QString &path)
-{
-    QString s = path;
-    s.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
-    s.replace(QLatin1Char('"'), QStringLiteral("\\\""));
-    return QLatin1Char('"') + s + QLatin1Char('"');
-}
-
-// Refreshes the desktop's MIME cache when the tool is installed; never waits.
-void StartMimeUpdate(const QString &MimeFolder)
-{
-    const QString tool = QStandardPaths::findExecutable(QStringLiteral("update-mime-database"));
-    if (!tool.isEmpty())
-        QProcess::startDetached(tool, {MimeFolder});
-}
-
-TMimeRefresh &MimeRefresh()
-{
-    static TMimeRefresh refresh = StartMimeUpdate;
-    return refresh;
-}
-
-void RefreshMimeDatabase()
-{
-    if (MimeRefresh())
-        MimeRefresh()(DataHome() + QStringLiteral("/mime"));
+    static const QHash<char16_t, char16_t> map = [] {
+        std::array<char16_t, 256> unicode{};
+        for (int b = 0; b < 256; ++b) {
+            const QString s = Win1251ToUnicode(QByteArray(1, char(b)));
+            unicode[size_t(b)] = s.size() == 1 ? s[0].unicode() : char16_t(0xFFFD);
+        }
+        QHash<char16_t, char16_t> m;
+        for (int b = 0; b < 256; ++b)
+            if (unicode[size_t(b)] != 0xFFFD && FoldTable[size_t(b)] != b)
+                m.insert(unicode[size_t(b)], unicode[FoldTable[size_t(b)]]);
+        return m;
+    }();
+    return map;
 }
 
 } // namespace
 
-TMimeRefresh SetMimeRefresh(TMimeRefresh Refresh)
-{
-    TMimeRefresh previous = std::move(MimeRefresh());
-    MimeRefresh() = std::move(Refresh);
-    return previous;
-}
+QChar FoldCapital(QChar c) { return QChar(FoldMap().value(c.unicode(), c.unicode())); }
 
-void TempFolder(QString &path) { path = UserTempFolder(); }
-
-bool ForceFolder(const QString &path)
+int FindTextNoCase(const QString &TextToFind, const QString &TextToSearch, int StartPos)
 {
-    if (path.isEmpty())
-        return false;
-    QDir dir(path);
-    if (!dir.exists()) {
-        // Create the parents first, then the folder itself private to the user.
-        QDir().mkpath(QFileInfo(QDir::cleanPath(path)).absolutePath());
-        ::mkdir(QFile::encodeName(QDir::cleanPath(path)).constData(), 0700);
-    }
-    return FolderExists(path);
-}
-
-bool FolderExists(const QString &path)
-{
-    const QFileInfo info(path);
-    return info.exists() && info.isDir();
-}
-
-bool IsFolderEmpty(const QString &path)
-{
-    const QFileInfo info(path);
-    if (!info.isDir() || info.isSymLink())
-        return true;
-    return QDir(path).entryList(AllEntries).isEmpty();
-}
-
-bool ClearFolder(const QString &path, bool keepFolder)
-{
-    const QFileInfo info(path);
-    if (!info.exists() && !info.isSymLink())
-        return true;
-    if (keepFolder && IsFolderEmpty(path))
-        return true;
-    const QDir dir(path);
-    for (const QFileInfo &entry : dir.entryInfoList(AllEntries)) {
-        const QString name = entry.absoluteFilePath();
-        if (entry.isDir() && !entry.isSymLink()) {
-            // A read-only folder cannot lose its entries; give the owner write access.
-            ::chmod(QFile::encodeName(name).constData(), 0700);
-            ClearFolder(name, false);
-        } else {
-            QFile::remove(name);
+    if (TextToFind.isEmpty() || TextToSearch.isEmpty() || StartPos < 1)
+        return 0;
+    const int m = int(TextToFind.size());
+    const int candidates = int(TextToSearch.size()) - (m - 1) - (StartPos - 1);
+    if (candidates <= 0)
+        return 0;
+    const QChar first = FoldCapital(TextToFind[0]);
+    for (int pos = StartPos - 1; pos < StartPos - 1 + candidates; ++pos) {
+        if (FoldCapital(TextToSearch[pos]) != first)
+            continue;
+        int k = m - 1;
+        for (; k >= 1; --k) {
+            const QChar a = TextToFind[k], b = TextToSearch[pos + k];
+            if (a != b && FoldCapital(a) != FoldCapital(b))
+                break;
         }
+        if (k < 1)
+            return pos + 1;
     }
-    if (keepFolder)
-        return IsFolderEmpty(path);
-    return QDir().rmdir(path) && !QFileInfo::exists(path);
+    return 0;
 }
 
-QString FindFileIn(const QString &folder, const QString &mask)
+QString ProgramVersionText()
 {
-    const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(mask),
-                                QRegularExpression::CaseInsensitiveOption);
-    QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-    for (const QString &name : names)
-        if (re.match(name).hasMatch())
-            return QDir(folder).absoluteFilePath(name);
-    return {};
+    QStringList parts = QString::fromLatin1(ZORBEL_VERSION).split(QLatin1Char('.'));
+    while (parts.size() < 4)
+        parts << QStringLiteral("0");
+    return parts.mid(0, 4).join(QLatin1Char('.'));
 }
 
-void FindFileNearExe(const QString &mask, QString &path)
+// ---- link label ----
+
+TUrllabel::TUrllabel(QWidget *parent, const QString &name) : TLabel(parent, name)
 {
-    path = FindFileIn(QCoreApplication::applicationDirPath(), mask);
+    QFont f = font();
+    f.setUnderline(true);
+    setFont(f);
+    SetFontColor(RGB(0, 0, 255));
+    SetCursor(crHandPoint);
 }
 
-QString MimePackageFile(const QString &typeName)
+void TUrllabel::Click()
 {
-    return DataHome() + QStringLiteral("/mime/packages/zorbel-") + typeName.toLower() + QStringLiteral(".xml");
+    TLabel::Click();
+    ShellOpen(Caption());
 }
 
-QString DesktopEntryFile(const QString &typeName)
+bool TUrllabel::ControlEvent(QEvent *event)
 {
-    return DataHome() + QStringLiteral("/applications/zorbel-") + typeName.toLower() + QStringLiteral(".desktop");
-}
-
-bool RegisterFileType(const QString &extension, const QString &typeName, const QString &description,
-                      bool doRegister)
-{
-    try {
-        TRegistry reg;
-        if (reg.KeyExists(QStringLiteral("Software\\Ventaro\\Lumvara")))
-            reg.DeleteKey(QStringLiteral("Software\\Ventaro\\Lumvara"));
-    } catch (const Exception &) {
+    switch (event->type()) {
+    case QEvent::Enter: SetFontColor(RGB(255, 0, 0)); break;
+    case QEvent::Leave: SetFontColor(RGB(0, 0, 255)); break;
+    default: break;
     }
-    if (typeName.isEmpty())
-        return QFileInfo::exists(MimePackageFile(typeName));
-    const QString mimeFile = MimePackageFile(typeName);
-    const QString desktopFile = DesktopEntryFile(typeName);
-    const bool existed = QFileInfo::exists(mimeFile);
-    if (doRegister) {
-        const QString mime = MimeTypeOf(typeName);
-        const QString glob = QLatin1Char('*') + extension.toLower();
-        const QString xml = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                                           "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
-                                           "  <mime-type type=\"%1\">\n"
-                                           "    <comment>%2 files</comment>\n"
-                                           "    <glob pattern=\"%3\"/>\n"
-                                           "    <glob pattern=\"%4\"/>\n"
-                                           "  </mime-type>\n"
-                                           "</mime-info>\n")
-                                .arg(mime, description.toHtmlEscaped(), glob.toHtmlEscaped(),
-                                     glob.toUpper().toHtmlEscaped());
-        const QString entry = QStringLiteral("[Desktop Entry]\n"
-                                             "Type=Application\n"
-                                             "Name=%1\n"
-                                             "Comment=%2 files\n"
-                                             "Exec=%3 %f\n"
-                                             "Icon=%4\n"
-                                             "MimeType=%5;\n"
-                                             "Terminal=false\n"
-                                             "Categories=Office;Finance;\n")
-                                  .arg(typeName, description, DesktopQuote(ProgramPath()),
-                                       typeName.toLower(), mime);
-        const bool mimeChanged = WriteIfChanged(mimeFile, xml.toUtf8());
-        WriteIfChanged(desktopFile, entry.toUtf8());
-        if (mimeChanged)
-            RefreshMimeDatabase();
-    } else {
-        const bool removed = QFile::remove(mimeFile);
-        QFile::remove(desktopFile);
-        if (removed)
-            RefreshMimeDatabase();
-        try {
-            TRegistry reg;
-            const QString key = QStringLiteral("Software\\Ventaro\\") + description;
-            if (reg.KeyExists(key))
-                reg.DeleteKey(key);
-        } catch (const Exception &) {
-        }
-    }
-    return existed;
+    return TLabel::ControlEvent(event);
 }
+
+// ---- common window ----
+
+TFormCommon::TFormCommon()
+{
+    SetName(QStringLiteral("FormCommon"));
+    SetCaption(QStringLiteral("About..."));
+    SetBorderStyle(TFormBorderStyle::bsDialog);
+    SetPosition(TPosition::poScreenCenter);
+    QFont arial(QStringLiteral("Arial"));
+    arial.setPixelSize(11);
+    setFont(arial);
+    ResizeClient(217, 63);
+
+    Image1 = new TImage(this, QStringLiteral("Image1"));
+    Image1->SetWidth(51);
+    Image1->SetAlign(TAlign::alLeft);
+    Image1->SetCenter(true);
+    Image1->SetCursor(crHandPoint);
+    Image1->SetHint(QStringLiteral("alternative site: ") + AlternativeAddress);
+    Image1->OnClick = [this](TObject *s) { Image1Click(s); };
+
+    PanName = new TPanel(this, QStringLiteral("PanName"));
+    PanName->SetBevelOuter(TBevelCut::bvNone);
+    PanName->SetAlignment(taLeftJustify);
+    PanName->SetAlign(TAlign::alClient);
+    QFont times(QStringLiteral("Times New Roman"));
+    times.setPixelSize(21);
+    times.setBold(true);
+    PanName->setFont(times);
+    PanName->SetFontColor(clNavy);
+
+    EdPas = new TEdit(PanName, QStringLiteral("EdPas"));
+    EdPas->SetBounds(1, 17, 100, 24);
+    QFont courier(QStringLiteral("Courier New"));
+    courier.setPixelSize(13);
+    EdPas->setFont(courier);
+    EdPas->SetFontColor(clBlack);
+    EdPas->SetMaxLength(20);
+    EdPas->SetPasswordChar(QLatin1Char('*'));
+    EdPas->SetVisible(false);
+    EdPas->OnKeyPress = [this](TObject *s, QChar &k) { EdPasKeyPress(s, k); };
+
+    OnShow = [this](TObject *s) { FormShow(s); };
+    OnKeyPress = [this](TObject *s, QChar &k) { FormKeyPress(s, k); };
+    DoCreate();
+}
+
+TFormCommon::~TFormCommon() { DoDestroy(); }
+
+void TFormCommon::FormShow(TObject *)
+{
+    if (EdPas->Visible()) {
+        if (EdPas->CanFocus())
+            EdPas->SetFocus();
+        return;
+    }
+    QIcon icon = QApplication::windowIcon();
+    if (icon.isNull())
+        icon = style()->standardIcon(QStyle::SP_ComputerIcon);
+    Image1->SetPicture(icon.pixmap(32, 32));
+    PanName->SetCaption(QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName() +
+                        QLatin1Char(' ') + ProgramVersionText());
+    if (!LinkMail) {
+        QFont small(QStringLiteral("Arial"));
+        small.setPixelSize(11);
+        LinkMail = new TUrllabel(PanName, QStringLiteral("LinkMail"));
+        LinkMail->setFont([&] { QFont f = small; f.setUnderline(true); return f; }());
+        LinkMail->SetCaption(AuthorMailAddress);
+        LinkMail->SetAlign(TAlign::alTop);
+        LinkWeb = new TUrllabel(PanName, QStringLiteral("LinkWeb"));
+        LinkWeb->setFont(LinkMail->font());
+        LinkWeb->SetCaption(ProgramWebAddress);
+        LinkWeb->SetAlign(TAlign::alBottom);
+        LinkMail->show();
+        LinkWeb->show();
+    }
+}
+
+void TFormCommon::FormKeyPress(TObject *, QChar &Key)
+{
+    if (Key == QChar(u'\x1b')) {
+        Key = QChar();
+        Close();
+    }
+}
+
+void TFormCommon::EdPasKeyPress(TObject *, QChar &Key)
+{
+    if (Key == QChar(u'\r')) {
+        Key = QChar();
+        SetModalResult(mrOk);
+    } else if (Key == QChar(u'\x1b')) {
+        Key = QChar();
+        SetModalResult(mrCancel);
+    }
+}
+
+void TFormCommon::Image1Click(TObject *) { ShellOpen(MakerWebAddress); }
 
 } // namespace zorbel

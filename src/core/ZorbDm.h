@@ -206,7 +206,7 @@ private:
     void SetDefaultAccount(const TOpenOptions &options);
     void WriteFirstRunCategories();
     // Empties the work folder and shows the database error (the caller passes the failure on).
-    void OpenFailed(const QString &details, bool enginePresent);
+    void OpenFailed(bool enginePresent);
     // Runs text on Qtemp and returns the first column of its first row.
     Variant ScalarQuery(const QString &text);
 

@@ -43,9 +43,8 @@ void TDm::RunUpgrade(TQuery &query)
     }
 }
 
-void TDm::OpenFailed(const QString &details, bool enginePresent)
+void TDm::OpenFailed(bool enginePresent)
 {
-    (void)details;
     host_->ClearWorkFolder();
     ShowNotice(U("Ошибка открытия базы данных!") + (enginePresent ? QString() : U("\rОшибка BDE.")), false);
 }
@@ -104,8 +103,8 @@ TOpenResult TDm::OpenDataSet(const TOpenOptions &options)
         Db.Open();
         if (!TableExists(Db.Db(), QStringLiteral("Tb_Account")))
             return result;
-    } catch (const Exception &e) {
-        OpenFailed(e.Message(), options.EnginePresent);
+    } catch (const Exception &) {
+        OpenFailed(options.EnginePresent);
         throw;
     }
 
@@ -113,8 +112,8 @@ TOpenResult TDm::OpenDataSet(const TOpenOptions &options)
         RunUpgrade(Qacc2);
     try {
         Tb_Account.Open();
-    } catch (const Exception &e) {
-        OpenFailed(e.Message(), options.EnginePresent);
+    } catch (const Exception &) {
+        OpenFailed(options.EnginePresent);
         throw;
     }
     host_->StepProgress();

@@ -420,9 +420,7 @@ void TFormMain::mManualClick(TObject *)
 
 void TFormMain::mAboutClick(TObject *)
 {
-    TFormAbout about;
-    about.SetCaption(U("О программе"));
-    about.Pb->SetVisible(false);
+    TFormCommon about;
     about.SetKeyPreview(true);
     about.ShowModal();
 }

@@ -27,52 +27,25 @@ namespace {
 
 QString U(const char *text) { return QString::fromUtf8(text); }
 
-// The password box: a small window with the edit EdPas (at most 20
-// characters, shown as '*'); Enter confirms (result 1), Escape cancels (2).
-class TPasswordBox : public TForm {
-public:
-    TPasswordBox()
-    {
-        SetName(QStringLiteral("FormCommon"));
-        SetBorderStyle(TFormBorderStyle::bsDialog);
-        SetPosition(TPosition::poScreenCenter);
-        SetClientWidth(200);
-        SetClientHeight(63);
-        EdPas = new TEdit(this, QStringLiteral("EdPas"));
-        EdPas->SetBounds(40, 17, 100, 24);
-        EdPas->SetMaxLength(20);
-        EdPas->SetPasswordChar(u'*');
-        EdPas->SetHint(U("Введите (или удалите) пароль и нажмите Enter"));
-        QFont font(QStringLiteral("Courier New"));
-        font.setPixelSize(13);
-        EdPas->SetFont(font);
-        EdPas->OnKeyDown = [this](TObject *, WORD &Key, TShiftState) {
-            if (Key == VK_RETURN || Key == VK_ESCAPE) {
-                SetModalResult(Key == VK_RETURN ? mrOk : mrCancel);
-                Key = 0;
-            }
-        };
-        OnShow = [this](TObject *) {
-            if (EdPas->CanFocus())
-                EdPas->SetFocus();
-        };
-        DoCreate();
-    }
-    ~TPasswordBox() override { DoDestroy(); }
-
-    // Shows the box; true with OK, the text in Text.
-    bool Ask(const QString &Title, QString &Text)
-    {
-        SetCaption(Title);
-        EdPas->SetText(Text);
-        if (ShowModal() != mrOk)
-            return false;
-        Text = EdPas->Text();
-        return true;
-    }
-
-    TEdit *EdPas;
-};
+// Shows the common window as the password box: EdPas visible with its hint,
+// the picture hidden, pre-filled with Text. True with OK, the text in Text.
+bool AskPasswordBox(const QString &Title, QString &Text, bool Tinted)
+{
+    TFormCommon box;
+    box.EdPas->SetVisible(true);
+    box.EdPas->SetHint(U("Введите (или удалите) пароль и нажмите Enter"));
+    box.Image1->SetVisible(false);
+    box.EdPas->SetText(Text);
+    box.SetWidth(200);
+    box.EdPas->SetLeft(40);
+    box.SetCaption(Title);
+    if (Tinted)
+        box.EdPas->SetColor(clInfoBk);
+    if (box.ShowModal() != mrOk)
+        return false;
+    Text = box.EdPas->Text();
+    return true;
+}
 
 } // namespace
 
@@ -449,11 +422,10 @@ void TFormMain::PackAndRezip()
 
 bool TFormMain::AskPassword(const QString &FileName, bool Change)
 {
-    TPasswordBox box;
     const QString title = FileName.isEmpty() ? U("Пароль") + QStringLiteral(":")
                                              : U("Пароль") + U(" для ") + QFileInfo(FileName).fileName();
     QString text = FilePassword;
-    if (!box.Ask(title, text))
+    if (!AskPasswordBox(title, text, false))
         return false;
     if (!Change) {
         FilePassword = text;
@@ -468,10 +440,8 @@ bool TFormMain::AskPassword(const QString &FileName, bool Change)
         ShowNotice(U("Вы не ввели новый пароль!"), false);
         return true;
     }
-    TPasswordBox again;
-    again.EdPas->SetColor(clInfoBk);
     QString repeat;
-    if (!again.Ask(U("Повторите пароль!"), repeat))
+    if (!AskPasswordBox(U("Повторите пароль!"), repeat, true))
         return false;
     if (repeat == text) {
         FilePassword = text;

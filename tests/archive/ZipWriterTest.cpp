@@ -23,14 +23,13 @@ using namespace zorbel::test;
 
 namespace {
 
-// Replaces the writer's file list by the names.
-void SetFiles(TZipWriter &zip, const QStringList &names)
+// Replaces the writer's file list with the given names.
+void SetFiles(TZipWriter &zip, std::initializer_list<QString> names)
 {
     zip.FilesList().Clear();
     for (const QString &name : names)
         zip.FilesList().Add(name);
 }
-
 
 // One entry as Python's zipfile reads it back.
 struct TPyEntry {

@@ -11,8 +11,10 @@
 
 #include <QDate>
 #include <algorithm>
+#include <charconv>
+#include <clocale>
 #include <cmath>
-#include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <string>
 
@@ -43,8 +45,9 @@ DecimalDigits ToDigits(double value)
     value = std::fabs(value);
     if (value == 0 || !std::isfinite(value))
         return d;
+    // to_chars, unlike printf, ignores the C library's locale.
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.*e", MaxDigits - 1, value);
+    *std::to_chars(buffer, buffer + sizeof buffer - 1, value, std::chars_format::scientific, MaxDigits - 1).ptr = 0;
     // buffer: "d.ddddddddddddddddde[+-]xx"
     d.digits.push_back(buffer[0]);
     d.digits.append(buffer + 2, MaxDigits - 1);
@@ -273,7 +276,7 @@ QString FloatToStr(double value) { return GeneralText(value, 15); }
 
 bool TryStrToFloat(const QString &text, double &value)
 {
-    // Validate the grammar ourselves, then let strtod convert the C form.
+    // Validate the grammar ourselves, then let strtod_l convert the C form.
     std::string c;
     int pos = 0;
     SkipBlanks(text, pos);
@@ -303,7 +306,9 @@ bool TryStrToFloat(const QString &text, double &value)
     SkipBlanks(text, pos);
     if (pos != text.size())
         return false;
-    const double result = std::strtod(c.c_str(), nullptr);
+    // Read in the "C" locale: the process's own may want a decimal comma.
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", nullptr);
+    const double result = strtod_l(c.c_str(), nullptr, cLocale);
     if (!std::isfinite(result))
         return false;
     value = result;

@@ -242,6 +242,11 @@ void TQuery::InternalOpen()
     TSqliteStatement st(Db(), text);
     BindParams(st, t.ParamNames);
 
+    if (st.ColumnCount() == 0) {
+        // As the original engine: the statement runs, but there is no cursor.
+        st.Step();
+        DatabaseError(QStringLiteral("Error creating cursor handle"));
+    }
     const int first = live_ ? 1 : 0;
     std::vector<TColumnDef> columns;
     for (int c = first; c < st.ColumnCount(); ++c) {

@@ -29,27 +29,25 @@ void TTable::SetTableName(const QString &name)
 
 void TTable::SetIndexFieldNames(const QString &names)
 {
-    indexFieldNames_ = names;
-    if (!names.isEmpty())
-        indexName_.clear();
-    ApplyOrder();
+    ApplyOrder(names, names.isEmpty() ? indexName_ : QString());
 }
 
 void TTable::SetIndexName(const QString &name)
 {
-    indexName_ = name;
-    if (!name.isEmpty())
-        indexFieldNames_.clear();
-    ApplyOrder();
+    ApplyOrder(name.isEmpty() ? indexFieldNames_ : QString(), name);
 }
 
-void TTable::ApplyOrder()
+// An unknown field or index leaves the order as it was.
+void TTable::ApplyOrder(const QString &fieldNames, const QString &indexName)
 {
-    if (!Active())
-        return;
-    CheckBrowseMode();
-    cursor_->SetOrder(indexFieldNames_, indexName_);
-    First();
+    if (Active()) {
+        CheckBrowseMode();
+        cursor_->SetOrder(fieldNames, indexName);
+    }
+    indexFieldNames_ = fieldNames;
+    indexName_ = indexName;
+    if (Active())
+        First();
 }
 
 bool TTable::Exists()

@@ -91,7 +91,7 @@ private:
     enum TKeyIndex { kiLookup, kiRangeStart, kiRangeEnd, kiCount };
 
     TSqliteDb &Db() const;
-    void ApplyOrder();
+    void ApplyOrder(const QString &fieldNames, const QString &indexName);
     void ApplyFilter();
     void BeginKeyEdit(TKeyIndex index, bool clear);
     // Leaves dsSetKey (the framework's Post does not).

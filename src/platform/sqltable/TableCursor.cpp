@@ -38,6 +38,7 @@ void TTableCursor::SetOrder(const QString &indexFieldNames, const QString &index
     }
     order_ = fields;
     orderColumns_ = columns;
+    visible_.reset();
     rangeStart_.clear();
     rangeEnd_.clear();
     First();
@@ -323,6 +324,7 @@ void TTableCursor::SetRange(const TRowValues &start, const TRowValues &end)
 {
     rangeStart_ = start;
     rangeEnd_ = end;
+    visible_.reset();
     InvalidateList();
     First();
 }
@@ -340,6 +342,7 @@ int TTableCursor::RecNoOf(TRowId rowid)
 void TTableCursor::SetFilterSql(const QString &condition)
 {
     filterSql_ = condition;
+    visible_.reset();
     InvalidateList();
     First();
 }
@@ -453,7 +456,52 @@ bool TTableCursor::Locate(const QStringList &fields, const TRowValues &values, b
     return SeekFirst(conditions.join(QStringLiteral(" AND ")), binds);
 }
 
-// ---- writing ---------------------------------------------------------------------
+// ---- writing ----
+
+void TTableCursor::SettleWrittenRow()
+{
+    const TWhere range = RangeWhere();
+    if (!current_ || (range.Sql.isEmpty() && filterSql_.isEmpty()))
+        return;
+    if (!visible_) {
+        visible_ = std::make_unique<TSqliteStatement>(
+            db_, SelectSql(QString(), QStringLiteral("rowid=?") + QString::number(range.Binds.size() + 1)));
+    }
+    visible_->Reset();
+    BindWhere(*visible_, range);
+    visible_->BindInt(int(range.Binds.size()) + 1, *current_);
+    const bool visible = visible_->Step();
+    visible_->Reset();
+    if (visible)
+        return;
+    // The rows before it in order decide where the cursor goes.
+    QStringList cols, params;
+    std::vector<Variant> binds;
+    for (int c : orderColumns_) {
+        cols << QuoteName(def_.Columns[c].Name);
+        binds.push_back(values_[c]);
+        params << QStringLiteral("?p") + QString::number(binds.size());
+    }
+    cols << QStringLiteral("rowid");
+    binds.push_back(Variant(static_cast<long long>(*current_)));
+    params << QStringLiteral("?p") + QString::number(binds.size());
+    QString cond = QStringLiteral("(%1) < (%2)").arg(cols.join(u','), params.join(u','));
+    for (size_t i = binds.size(); i >= 1; --i)
+        cond.replace(QStringLiteral("?p%1").arg(i), u'?' + QString::number(range.Binds.size() + i));
+    TSqliteStatement count(db_, QStringLiteral("SELECT count(*) FROM (%1)").arg(SelectSql(QString(), cond)));
+    BindWhere(count, range);
+    for (size_t i = 0; i < binds.size(); ++i)
+        BindVariant(count, int(range.Binds.size() + i + 1), binds[i]);
+    count.Step();
+    const int before = int(count.ColumnInt(0));
+    current_.reset();
+    InvalidateList();
+    EnsureList();
+    if (list_.empty())
+        SetEmpty();
+    else
+        GoToPosition(std::min(before, int(list_.size()) - 1));
+}
 
 void TTableCursor::Insert(const TRowValues &values)
 {
@@ -475,6 +523,7 @@ void TTableCursor::Insert(const TRowValues &values)
     current_ = db_.LastInsertRowId();
     values_ = stored;
     bof_ = eof_ = false;
+    SettleWrittenRow();
 }
 
 void TTableCursor::Update(const TRowValues &values)
@@ -507,6 +556,7 @@ void TTableCursor::Update(const TRowValues &values)
               (stored[c].IsNull() && values_[c].IsNull())))
             InvalidateList();
     values_ = stored;
+    SettleWrittenRow();
 }
 
 void TTableCursor::Delete()

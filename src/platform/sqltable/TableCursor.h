@@ -78,8 +78,9 @@ public:
     bool Locate(const QStringList &fields, const TRowValues &values, bool caseInsensitive, bool partialKey);
 
     // Writes; values hold one entry per column (converted by StoredValue).
-    // Insert leaves the cursor on the new row; Delete on the row that followed
-    // (or the new last row).
+    // Insert and Update leave the cursor on the written row, or, when it falls
+    // outside the range or filter, on the row that takes its place in order;
+    // Delete on the row that followed (or the new last row).
     void Insert(const TRowValues &values);
     void Update(const TRowValues &values);
     void Delete();
@@ -116,6 +117,9 @@ private:
     void GoToPosition(int pos);
     void SetEmpty();
     bool SeekFirst(const QString &conditions, const std::vector<Variant> &binds);
+    // After a write: moves off the current row when the range or the filter
+    // leaves it out.
+    void SettleWrittenRow();
 
     TSqliteDb &db_;
     TTableDef def_;
@@ -134,6 +138,7 @@ private:
     std::unique_ptr<TSqliteStatement> fetch_;
     std::unique_ptr<TSqliteStatement> insert_;
     std::unique_ptr<TSqliteStatement> update_;
+    std::unique_ptr<TSqliteStatement> visible_; // is a rowid in range and filter? (SettleWrittenRow)
 
     std::vector<TRowId> list_;
     bool listValid_ = false;

@@ -1163,8 +1163,14 @@ bool TDBGrid::CanEditColumn(TColumn *column) const
     if (!column || readOnly_ || !options_.Contains(dgEditing) || column->ReadOnly() || !link_->Active())
         return false;
     TField *field = column->Field();
-    return field && field->CanModify() && !link_->ReadOnly() &&
-           (!field->Lookup() || field->LookupDataSet());
+    if (!field || link_->ReadOnly())
+        return false;
+    if (field->Lookup()) {
+        // A lookup column edits its key field.
+        TField *key = field->LookupDataSet() ? link_->DataSet()->FindField(field->KeyFields()) : nullptr;
+        return key && !field->ReadOnly() && key->CanModify();
+    }
+    return field->CanModify();
 }
 
 bool TDBGrid::EditorMode() const { return editor_ != nullptr; }

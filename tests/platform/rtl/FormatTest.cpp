@@ -4,6 +4,7 @@
 #include "platform/rtl/FormatSettings.h"
 
 #include <QDate>
+#include <clocale>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
@@ -134,6 +135,34 @@ TEST(FloatToStr, FifteenSignificantDigits)
     EXPECT_EQ(FloatToStr(1.5e-7), "1,5E-7");
     EXPECT_EQ(FloatToStr(1e20), "1E20");
     EXPECT_EQ(FloatToStr(12345.678), "12345,678");
+}
+
+// The program runs on desktops whose C library locale has a decimal comma;
+// number text must read and print the same there. Needs such a locale
+// installed (ru_RU, de_DE, ...); skipped where there is none.
+TEST(StrToFloat, DoesNotDependOnTheProcessLocale)
+{
+    const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
+    const char *found = nullptr;
+    for (const char *name : {"ru_RU.UTF-8", "ru_RU.utf8", "de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "uk_UA.UTF-8"})
+        if (std::setlocale(LC_NUMERIC, name)) {
+            found = name;
+            break;
+        }
+    if (!found)
+        GTEST_SKIP() << "no locale with a decimal comma installed";
+    struct Restore {
+        std::string name;
+        ~Restore() { std::setlocale(LC_NUMERIC, name.c_str()); }
+    } restore{saved};
+    EXPECT_DOUBLE_EQ(StrToFloat("12,5"), 12.5) << found;
+    EXPECT_DOUBLE_EQ(StrToFloat("-1,5E3"), -1500) << found;
+    EXPECT_DOUBLE_EQ(StrToFloat("0,0001"), 0.0001) << found;
+    EXPECT_EQ(FloatToStr(1234.5678), "1234,5678") << found;
+    EXPECT_EQ(FormatFloat("#,##0.00", 1234.5), G("1_234,50")) << found;
+    double v = 0;
+    EXPECT_TRUE(TryStrToCurr("12,34567", v));
+    EXPECT_DOUBLE_EQ(v, 12.3457);
 }
 
 TEST(StrToFloat, StrictWithTheDecimalComma)

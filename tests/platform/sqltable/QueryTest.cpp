@@ -188,6 +188,12 @@ TEST_F(QueryTest, CategoryTreeRowsInRussianOrder)
               QStringList({"ПЕРЕВОД|~|-1|~", "Статья дохода|Зарплата|1|20", "Статья расхода|Еда|0|10",
                            "Статья расхода|Разное|0|30"}));
     EXPECT_EQ(Run({"select itm from tb_items", "where id_itm<>:id"}, {{"id", ftSmallint, 10}}).size(), 7);
+    // The category window's list, without the transfer category.
+    QStringList names;
+    for (const QString &row : Run({"select id_itm,itm,sm,pr,qn,dte,c,comm,lim,qlim,a",
+                                   "from tb_items where id_itm<>-1", "order by itm"}))
+        names << row.section(u'|', 1, 1);
+    EXPECT_EQ(names, QStringList({"Еда", "Зарплата", "Молоко", "Разное", "Статья дохода", "Статья расхода", "Хлеб"}));
 }
 
 TEST_F(QueryTest, RemindersOfBirthdaysAndDiary)
@@ -435,6 +441,7 @@ TEST_F(QueryTest, GroupedResultsWithConditionLines)
     qres << " and (" << "id_account=1" << "or" << "id_account=2" << ")" << " and kind='2'" << "group by level1";
     EXPECT_EQ(Run(qres, period), QStringList({"0|~|1400|~|400|~|~"}));
     EXPECT_EQ(Run({"Select id_account from tb_account where not A is null"}, {}, true), QStringList({"1", "2"}));
+    EXPECT_EQ(Run({"Select Beg, Beg/Rate from tb_account where", "id_account=3"}), QStringList({"100|1.11111111111"}));
     EXPECT_EQ(Run({"Select min(Date_Real),max(Date_Real) from Tb_Hist"}), QStringList({"2023-12-31|2024-03-01"}));
 }
 
@@ -552,6 +559,12 @@ TEST_F(QueryTest, ParametersKeepValuesAcrossRewritesAndIgnoreQuotedColons)
     q.Open();
     EXPECT_EQ(Rows(q), QStringList({"2"})); // :id kept its value
     EXPECT_THROW(q.ParamByName(QStringLiteral("nope")), EDatabaseError);
+    q.Close();
+    // Open of a statement without a result runs it and reports no cursor.
+    q.SQL() = QStringList({"delete from tb_firm where id_firm=2"});
+    EXPECT_THROW(q.Open(), EDatabaseError);
+    EXPECT_FALSE(q.Active());
+    EXPECT_EQ(Run({"select count(*) from tb_firm"}), QStringList({"1"}));
 }
 
 TEST_F(QueryTest, PersistentFieldsTypeComputedColumns)

@@ -68,6 +68,16 @@ TEST_F(TableTest, IndexOrderFollowsRussianCollationAndPrimaryKey)
     EXPECT_EQ(StampNo(), 7);
     hist.Prior();
     EXPECT_EQ(hist.RecNo(), 9);
+
+    TTable log;
+    log.SetDatabase(&db);
+    log.SetTableName(QStringLiteral("Tb_Log"));
+    log.SetIndexName(QStringLiteral("IND_REMIND"));
+    log.Open();
+    EXPECT_EQ(Column(log, "Note"), QStringList({"Оплатить", "Просто запись", "Взнос", "Будущее"}));
+    EXPECT_THROW(log.SetIndexName(QStringLiteral("NO_SUCH")), EDatabaseError);
+    EXPECT_EQ(log.IndexName(), "IND_REMIND"); // the order stays
+    EXPECT_EQ(Column(log, "Note").front(), "Оплатить");
 }
 
 TEST_F(TableTest, RangesWithPartialKeys)

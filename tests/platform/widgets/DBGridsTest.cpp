@@ -3,6 +3,7 @@
 // round-trip, and owner drawing sees exactly the shown cells.
 // With ZORBEL_SCREENSHOTS set to a folder the grid is saved there as grid.png.
 #include "LedgerDataSet.h"
+#include "../dataset/DataSetTestSupport.h"
 
 #include "platform/widgets/DBGrids.h"
 #include "platform/widgets/Forms.h"
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -327,6 +329,49 @@ TEST_F(GridFixture, ClosingTheDatasetEmptiesTheGrid)
     EXPECT_EQ(grid->SelectedRows().Count(), 0);
     data.Open();
     EXPECT_EQ(grid->View()->model()->rowCount(), grid->VisibleRowCount());
+}
+
+TEST(GridLookupTest, InPlaceLookupDropDownWritesTheKeyField)
+{
+    test::People persons;
+    persons.Open();
+    persons.AddRow(1, QStringLiteral("Анна"), 0);
+    persons.AddRow(2, QStringLiteral("Борис"), 0);
+    persons.First();
+    test::TVectorDataSet ops;
+    ops.FieldDefs().Add(QStringLiteral("PersonId"), ftSmallint);
+    TField *personId = ops.AddField<TSmallintField>(QStringLiteral("PersonId"));
+    auto *person = ops.AddField<TStringField>(QStringLiteral("Person"), fkLookup, 10);
+    person->SetLookupDataSet(&persons);
+    person->SetKeyFields(QStringLiteral("PersonId"));
+    person->SetLookupKeyFields(QStringLiteral("ID"));
+    person->SetLookupResultField(QStringLiteral("Name"));
+    ops.Open();
+    ops.Append();
+    personId->SetAsInteger(1);
+    ops.Post();
+    TDataSource source(&ops);
+    TForm form;
+    form.resize(300, 200);
+    auto *grid = new TDBGrid(&form, QStringLiteral("DBGTab"));
+    grid->SetAlign(TAlign::alClient);
+    grid->SetDataSource(&source);
+    form.show();
+    EXPECT_EQ(grid->View()->model()->index(0, 1).data().toString(), QStringLiteral("Анна"));
+
+    grid->SetSelectedField(person);
+    grid->SetEditorMode(true);
+    auto *combo = qobject_cast<QComboBox *>(grid->InplaceEditor());
+    ASSERT_NE(combo, nullptr);
+    EXPECT_EQ(combo->count(), 2);
+    EXPECT_EQ(combo->currentText(), QStringLiteral("Анна"));
+    combo->setCurrentIndex(1);
+    SendKey(combo, Qt::Key_Return);
+    EXPECT_EQ(grid->InplaceEditor(), nullptr);
+    EXPECT_EQ(personId->AsInteger(), 2);
+    ops.Post();
+    EXPECT_EQ(person->AsString(), QStringLiteral("Борис"));
+    EXPECT_EQ(persons.FieldByName(QStringLiteral("ID"))->AsInteger(), 1) << "the list leaves its dataset's cursor";
 }
 
 } // namespace
