@@ -3,6 +3,7 @@
 #include "platform/widgets/DBGrids.h"
 
 #include "platform/rtl/Exceptions.h"
+#include "platform/widgets/FocusWithin.h"
 
 #include <QAbstractTableModel>
 #include <QApplication>
@@ -603,6 +604,8 @@ TDBGrid::TDBGrid(QWidget *parent, const QString &name)
         UpdateScrollBar();
     });
     SetOptions(options_);
+    // OnEnter and OnExit follow the focus of the view and its editors.
+    TrackFocusWithin(this, [this](QEvent *e) { TControl::ControlEvent(e); });
 }
 
 TDBGrid::~TDBGrid()
@@ -1004,7 +1007,10 @@ QRect TDBGrid::CellRect(int col, int row) const
 
 // ---- input ----
 
-bool TDBGrid::ControlEvent(QEvent *event) { return TControl::ControlEvent(event); }
+bool TDBGrid::ControlEvent(QEvent *event)
+{
+    return IsFocusEvent(event) ? false : TControl::ControlEvent(event);
+}
 
 bool TDBGrid::DoMouseWheel(TShiftState shift, int wheelDelta, QPoint mousePos)
 {

@@ -2,6 +2,7 @@
 #include "platform/widgets/TreeView.h"
 
 #include "platform/rtl/Collation.h"
+#include "platform/widgets/FocusWithin.h"
 
 #include <QDragMoveEvent>
 #include <QDropEvent>
@@ -367,6 +368,8 @@ TTreeView::TTreeView(QWidget *parent, const QString &name) : QTreeWidget(parent)
     setDragEnabled(false);
     setItemDelegate(new TTreeDelegate(this));
     SetReadOnly(false);
+    // A label editor taking the focus is no leaving of the tree.
+    TrackFocusWithin(this, [this](QEvent *e) { TControl::ControlEvent(e); });
     connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem *current) {
         if (OnChange)
             DispatchEvent([&] { OnChange(this, static_cast<TTreeNode *>(current)); });
@@ -541,6 +544,8 @@ void TTreeView::DrawNode(QPainter *painter, const QRect &rect, TTreeNode *node, 
 
 bool TTreeView::ControlEvent(QEvent *event)
 {
+    if (IsFocusEvent(event))
+        return false;
     switch (event->type()) {
     case QEvent::MouseButtonPress: {
         auto *me = static_cast<QMouseEvent *>(event);

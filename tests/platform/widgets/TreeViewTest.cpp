@@ -175,6 +175,30 @@ TEST_F(TreeFixture, LabelEditingAsksAcceptsAndRefuses)
     EXPECT_FALSE(bread->EditText());
 }
 
+TEST_F(TreeFixture, LabelEditorTakingTheFocusIsNoExit)
+{
+    auto *other = new TEdit(&form, QStringLiteral("Other"));
+    other->SetAlign(TAlign::alBottom);
+    other->show();
+    QStringList log;
+    tree->OnEnter = [&](TObject *) { log << QStringLiteral("enter"); };
+    tree->OnExit = [&](TObject *) {
+        log << QStringLiteral("exit");
+        if (TTreeNode *node = tree->Selected())
+            node->EndEdit(false); // as the main window does: leaving ends the edit, accepting it
+    };
+    other->SetFocus();
+    log.clear();
+    tree->setFocus();
+    ASSERT_TRUE(milk->EditText());
+    qobject_cast<QLineEdit *>(QApplication::focusWidget())->setText(QStringLiteral("Сливки"));
+    EXPECT_TRUE(tree->IsEditing());
+    other->SetFocus();
+    EXPECT_FALSE(tree->IsEditing());
+    EXPECT_EQ(milk->Text(), QStringLiteral("Сливки"));
+    EXPECT_EQ(log, (QStringList{"enter", "exit"}));
+}
+
 TEST_F(TreeFixture, OwnerDrawingSeesEveryShownNodeWithItsState)
 {
     food->SetExpanded(true);
