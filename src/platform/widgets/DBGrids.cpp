@@ -1258,9 +1258,8 @@ void ApplyColumnLayout(TDBGrid *grid, bool apply, QString &layout)
     TDBGridColumns &columns = grid->Columns();
     if (!apply) {
         if (columns.Count() <= 1) {
-            std::vector<std::pair<QString, int>> fields;
-            for (int i = 0; i < columns.Count(); ++i)
-                fields.emplace_back(columns[i]->FieldName(), columns[i]->Width());
+            // Too few columns to describe a layout: the grid takes one column
+            // per visible field first.
             columns.Clear();
             for (int i = 0; i < ds->FieldCount(); ++i) {
                 TField *field = ds->Fields()[i];

@@ -262,6 +262,15 @@ TEST_F(GridFixture, ColumnLayoutRoundTrip)
     ApplyColumnLayout(grid, true, unknown);
     EXPECT_EQ(grid->Columns().State(), TDBGridColumnsState::csDefault);
     EXPECT_EQ(grid->Columns()[0]->FieldName(), QStringLiteral("ID"));
+
+    // A grid of one column stores one line per visible field.
+    grid->Columns().Add()->SetFieldName(QStringLiteral("NAME"));
+    ASSERT_EQ(grid->Columns().Count(), 1);
+    QString all;
+    ApplyColumnLayout(grid, false, all);
+    EXPECT_EQ(grid->Columns().Count(), 5);
+    EXPECT_TRUE(all.startsWith(QStringLiteral("ID="))) << all.toStdString();
+    EXPECT_EQ(all.count(QStringLiteral("\r\n")), 4);
 }
 
 TEST_F(GridFixture, OwnerDrawingSeesOnlyTheShownCellsOfTheirOwnRow)

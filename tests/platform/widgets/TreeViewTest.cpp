@@ -216,6 +216,9 @@ TEST_F(TreeFixture, OwnerDrawingSeesEveryShownNodeWithItsState)
         }
     };
     const QImage image = tree->viewport()->grab().toImage();
+    const QString dir = qEnvironmentVariable("ZORBEL_SCREENSHOTS");
+    if (!dir.isEmpty())
+        image.save(dir + QStringLiteral("/tree.png"));
     EXPECT_EQ(seen.size(), 5u) << "Бензин is inside a collapsed branch";
     EXPECT_FALSE(seen.count(QStringLiteral("Бензин")));
     EXPECT_TRUE(seen[QStringLiteral("Молоко")] & cdsSelected);
