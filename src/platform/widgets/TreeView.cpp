@@ -367,6 +367,7 @@ TTreeView::TTreeView(QWidget *parent, const QString &name) : QTreeWidget(parent)
     // the item view's; the view keeps accepting drops for it.
     setDragEnabled(false);
     setItemDelegate(new TTreeDelegate(this));
+    HideViewSelection();
     SetReadOnly(false);
     // A label editor taking the focus is no leaving of the tree.
     TrackFocusWithin(this, [this](QEvent *e) { TControl::ControlEvent(e); });
@@ -476,6 +477,17 @@ void TTreeView::SetColor(TColor color)
     TControl::SetColor(color);
     QPalette p = palette();
     p.setColor(QPalette::Base, ColorToQColor(color));
+    setPalette(p);
+    HideViewSelection();
+}
+
+void TTreeView::HideViewSelection()
+{
+    // The nodes draw their own selection (DrawNode); the view's highlight of
+    // the indent and branch area is painted in the background colour.
+    QPalette p = palette();
+    p.setColor(QPalette::Highlight, p.color(QPalette::Base));
+    p.setColor(QPalette::HighlightedText, p.color(QPalette::Text));
     setPalette(p);
 }
 
