@@ -11,7 +11,7 @@
 // the choice changes through the user; code setting ItemIndex fires nothing.
 #pragma once
 
-#include "platform/dataset/DBTypes.h" // TAlignment
+#include "platform/dataset/DBTypes.h" // TAlignment, shared with fields
 #include "platform/widgets/Controls.h"
 #include "platform/rtl/StringList.h"
 
