@@ -5,6 +5,7 @@
 #include "platform/widgets/Forms.h"
 
 #include <QEvent>
+#include <QFocusEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QToolButton>
@@ -138,6 +139,16 @@ void TDBControlBase::CommitOnExit()
 
 namespace {
 
+// Focus leaving the control for another control of the window (not a popup
+// or another window taking it for a while).
+bool IsExit(QEvent *event)
+{
+    if (event->type() != QEvent::FocusOut)
+        return false;
+    const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+    return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
+}
+
 // Focus changes of a text control: entering shows the edit text, leaving
 // writes the value and shows the display text.
 template <class C> void FollowFocus(C *control, QEvent *event, const std::function<void()> &commit,
@@ -145,7 +156,7 @@ template <class C> void FollowFocus(C *control, QEvent *event, const std::functi
 {
     if (event->type() == QEvent::FocusIn && !control->DataLink().IsModified())
         show();
-    else if (event->type() == QEvent::FocusOut) {
+    else if (IsExit(event)) {
         commit();
         if (!control->DataLink().IsModified())
             show();
@@ -254,7 +265,7 @@ void TDBCheckBox::SetValueUnchecked(const QString &value)
 
 bool TDBCheckBox::ControlEvent(QEvent *event)
 {
-    if (event->type() == QEvent::FocusOut)
+    if (IsExit(event))
         CommitOnExit();
     return TCheckBox::ControlEvent(event);
 }
@@ -296,7 +307,7 @@ TDBComboBox::TDBComboBox(QWidget *parent, const QString &name) : TComboBox(paren
 
 bool TDBComboBox::ControlEvent(QEvent *event)
 {
-    if (event->type() == QEvent::FocusOut)
+    if (IsExit(event))
         CommitOnExit();
     return TComboBox::ControlEvent(event);
 }

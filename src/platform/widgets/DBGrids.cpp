@@ -3,6 +3,7 @@
 #include "platform/widgets/DBGrids.h"
 
 #include "platform/rtl/Exceptions.h"
+#include "platform/widgets/FocusWithin.h"
 
 #include <QAbstractTableModel>
 #include <QApplication>
@@ -603,6 +604,8 @@ TDBGrid::TDBGrid(QWidget *parent, const QString &name)
         UpdateScrollBar();
     });
     SetOptions(options_);
+    // OnEnter and OnExit follow the focus of the view and its editors.
+    TrackFocusWithin(this, [this](QEvent *e) { TControl::ControlEvent(e); });
 }
 
 TDBGrid::~TDBGrid()
@@ -1004,7 +1007,10 @@ QRect TDBGrid::CellRect(int col, int row) const
 
 // ---- input ----
 
-bool TDBGrid::ControlEvent(QEvent *event) { return TControl::ControlEvent(event); }
+bool TDBGrid::ControlEvent(QEvent *event)
+{
+    return IsFocusEvent(event) ? false : TControl::ControlEvent(event);
+}
 
 bool TDBGrid::DoMouseWheel(TShiftState shift, int wheelDelta, QPoint mousePos)
 {
@@ -1252,9 +1258,8 @@ void ApplyColumnLayout(TDBGrid *grid, bool apply, QString &layout)
     TDBGridColumns &columns = grid->Columns();
     if (!apply) {
         if (columns.Count() <= 1) {
-            std::vector<std::pair<QString, int>> fields;
-            for (int i = 0; i < columns.Count(); ++i)
-                fields.emplace_back(columns[i]->FieldName(), columns[i]->Width());
+            // Too few columns to describe a layout: the grid takes one column
+            // per visible field first.
             columns.Clear();
             for (int i = 0; i < ds->FieldCount(); ++i) {
                 TField *field = ds->Fields()[i];

@@ -2,6 +2,7 @@
 #include "platform/widgets/TreeView.h"
 
 #include "platform/rtl/Collation.h"
+#include "platform/widgets/FocusWithin.h"
 
 #include <QDragMoveEvent>
 #include <QDropEvent>
@@ -366,7 +367,10 @@ TTreeView::TTreeView(QWidget *parent, const QString &name) : QTreeWidget(parent)
     // the item view's; the view keeps accepting drops for it.
     setDragEnabled(false);
     setItemDelegate(new TTreeDelegate(this));
+    HideViewSelection();
     SetReadOnly(false);
+    // A label editor taking the focus is no leaving of the tree.
+    TrackFocusWithin(this, [this](QEvent *e) { TControl::ControlEvent(e); });
     connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem *current) {
         if (OnChange)
             DispatchEvent([&] { OnChange(this, static_cast<TTreeNode *>(current)); });
@@ -474,6 +478,17 @@ void TTreeView::SetColor(TColor color)
     QPalette p = palette();
     p.setColor(QPalette::Base, ColorToQColor(color));
     setPalette(p);
+    HideViewSelection();
+}
+
+void TTreeView::HideViewSelection()
+{
+    // The nodes draw their own selection (DrawNode); the view's highlight of
+    // the indent and branch area is painted in the background colour.
+    QPalette p = palette();
+    p.setColor(QPalette::Highlight, p.color(QPalette::Base));
+    p.setColor(QPalette::HighlightedText, p.color(QPalette::Text));
+    setPalette(p);
 }
 
 bool TTreeView::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
@@ -541,6 +556,8 @@ void TTreeView::DrawNode(QPainter *painter, const QRect &rect, TTreeNode *node, 
 
 bool TTreeView::ControlEvent(QEvent *event)
 {
+    if (IsFocusEvent(event))
+        return false;
     switch (event->type()) {
     case QEvent::MouseButtonPress: {
         auto *me = static_cast<QMouseEvent *>(event);

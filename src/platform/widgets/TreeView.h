@@ -189,6 +189,7 @@ private:
     // Ends a label edit in progress, writing it unless cancelled.
     void EndEditing(bool cancel);
     void DrawNode(QPainter *painter, const QRect &rect, TTreeNode *node, TCustomDrawState state);
+    void HideViewSelection();
 
     TTreeNodes items_;
     TCanvas canvas_;

@@ -8,6 +8,7 @@
 #include "platform/widgets/DBGrids.h"
 #include "platform/widgets/Forms.h"
 #include "platform/widgets/ModalScript.h"
+#include "platform/widgets/StdCtrls.h"
 
 #include <gtest/gtest.h>
 
@@ -261,6 +262,15 @@ TEST_F(GridFixture, ColumnLayoutRoundTrip)
     ApplyColumnLayout(grid, true, unknown);
     EXPECT_EQ(grid->Columns().State(), TDBGridColumnsState::csDefault);
     EXPECT_EQ(grid->Columns()[0]->FieldName(), QStringLiteral("ID"));
+
+    // A grid of one column stores one line per visible field.
+    grid->Columns().Add()->SetFieldName(QStringLiteral("NAME"));
+    ASSERT_EQ(grid->Columns().Count(), 1);
+    QString all;
+    ApplyColumnLayout(grid, false, all);
+    EXPECT_EQ(grid->Columns().Count(), 5);
+    EXPECT_TRUE(all.startsWith(QStringLiteral("ID="))) << all.toStdString();
+    EXPECT_EQ(all.count(QStringLiteral("\r\n")), 4);
 }
 
 TEST_F(GridFixture, OwnerDrawingSeesOnlyTheShownCellsOfTheirOwnRow)
@@ -317,6 +327,27 @@ TEST_F(GridFixture, TitleClickAndColumnMove)
     grid->Columns()[0]->SetVisible(false);
     EXPECT_EQ(grid->View()->model()->columnCount(), 4);
     EXPECT_EQ(grid->View()->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("NAME"));
+}
+
+TEST_F(GridFixture, EnterAndExitIgnoreTheGridsOwnEditor)
+{
+    auto *other = new TEdit(&form, QStringLiteral("Other"));
+    other->SetAlign(TAlign::alTop);
+    other->show();
+    QApplication::setActiveWindow(&form);
+    QStringList log;
+    grid->OnEnter = [&](TObject *) { log << QStringLiteral("enter"); };
+    grid->OnExit = [&](TObject *) { log << QStringLiteral("exit"); };
+    other->SetFocus();
+    log.clear();
+    grid->SetFocus();
+    EXPECT_TRUE(grid->Focused());
+    grid->SetEditorMode(true);
+    ASSERT_NE(grid->InplaceEditor(), nullptr);
+    EXPECT_TRUE(grid->InplaceEditor()->hasFocus());
+    grid->SetEditorMode(false);
+    other->SetFocus();
+    EXPECT_EQ(log, (QStringList{"enter", "exit"}));
 }
 
 TEST_F(GridFixture, ClosingTheDatasetEmptiesTheGrid)

@@ -175,6 +175,30 @@ TEST_F(TreeFixture, LabelEditingAsksAcceptsAndRefuses)
     EXPECT_FALSE(bread->EditText());
 }
 
+TEST_F(TreeFixture, LabelEditorTakingTheFocusIsNoExit)
+{
+    auto *other = new TEdit(&form, QStringLiteral("Other"));
+    other->SetAlign(TAlign::alBottom);
+    other->show();
+    QStringList log;
+    tree->OnEnter = [&](TObject *) { log << QStringLiteral("enter"); };
+    tree->OnExit = [&](TObject *) {
+        log << QStringLiteral("exit");
+        if (TTreeNode *node = tree->Selected())
+            node->EndEdit(false); // as the main window does: leaving ends the edit, accepting it
+    };
+    other->SetFocus();
+    log.clear();
+    tree->setFocus();
+    ASSERT_TRUE(milk->EditText());
+    qobject_cast<QLineEdit *>(QApplication::focusWidget())->setText(QStringLiteral("Сливки"));
+    EXPECT_TRUE(tree->IsEditing());
+    other->SetFocus();
+    EXPECT_FALSE(tree->IsEditing());
+    EXPECT_EQ(milk->Text(), QStringLiteral("Сливки"));
+    EXPECT_EQ(log, (QStringList{"enter", "exit"}));
+}
+
 TEST_F(TreeFixture, OwnerDrawingSeesEveryShownNodeWithItsState)
 {
     food->SetExpanded(true);
@@ -192,6 +216,9 @@ TEST_F(TreeFixture, OwnerDrawingSeesEveryShownNodeWithItsState)
         }
     };
     const QImage image = tree->viewport()->grab().toImage();
+    const QString dir = qEnvironmentVariable("ZORBEL_SCREENSHOTS");
+    if (!dir.isEmpty())
+        image.save(dir + QStringLiteral("/tree.png"));
     EXPECT_EQ(seen.size(), 5u) << "Бензин is inside a collapsed branch";
     EXPECT_FALSE(seen.count(QStringLiteral("Бензин")));
     EXPECT_TRUE(seen[QStringLiteral("Молоко")] & cdsSelected);
@@ -199,7 +226,7 @@ TEST_F(TreeFixture, OwnerDrawingSeesEveryShownNodeWithItsState)
     // No highlight colour anywhere in the selected row.
     const QRect row = milk->DisplayRect(false);
     const QColor highlight = ColorToQColor(clHighlight);
-    for (int x = row.left(); x < row.right(); x += 3)
+    for (int x = 0; x < row.right(); x += 3)
         ASSERT_NE(image.pixelColor(x, row.center().y()), highlight) << x;
     // The transfer node's text is green somewhere in its label.
     const QRect label = transfer->DisplayRect(true);
