@@ -188,7 +188,12 @@ void TQuery::BindParams(TSqliteStatement &st, const QStringList &names)
     for (qsizetype i = 0; i < names.size(); ++i) {
         const TParam *p = params_.FindParam(names[i]);
         const Variant value = ParamValue(names[i]);
-        const TColumnKind kind = p ? KindOfFieldType(p->DataType()) : TColumnKind::Unknown;
+        TColumnKind kind = p ? KindOfFieldType(p->DataType()) : TColumnKind::Unknown;
+        // An untyped date-time (a field's value, a master field) is rounded
+        // to whole milliseconds as stamps are stored: read back through a
+        // field it may be off in the last bit and would miss its row.
+        if (kind == TColumnKind::Unknown && value.VarType() == varDate)
+            kind = TColumnKind::Timestamp;
         BindVariant(st, int(i) + 1, kind == TColumnKind::Unknown ? value : StoredValue({names[i], kind, 0, false}, value));
     }
 }

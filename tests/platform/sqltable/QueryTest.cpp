@@ -567,6 +567,42 @@ TEST_F(QueryTest, ParametersKeepValuesAcrossRewritesAndIgnoreQuotedColons)
     EXPECT_EQ(Run({"select count(*) from tb_firm"}), QStringList({"1"}));
 }
 
+// A creation stamp read back from a field may differ from the stored value
+// in the last bit; given to a parameter as a plain value (or through the
+// master source) it must still find its row, as the transfer leg query does.
+TEST_F(QueryTest, StampsFromFieldsFindTheirRowThroughUntypedParameters)
+{
+    const TColumnDef stampColumn{QStringLiteral("S"), TColumnKind::Timestamp, 0, false};
+    const TDateTime stamp = StoredValue(stampColumn, Variant::FromDate(44280.766321712967)).AsDate();
+    TTable hist;
+    hist.SetDatabase(&db);
+    hist.SetTableName(QStringLiteral("Tb_Hist"));
+    hist.Open();
+    hist.Append();
+    hist.FieldByName(QStringLiteral("Id_Account"))->SetAsInteger(5);
+    hist.FieldByName(QStringLiteral("Date_Real"))->SetAsDateTime(D(2021, 3, 25));
+    hist.FieldByName(QStringLiteral("Date_Create"))->SetAsDateTime(stamp);
+    hist.FieldByName(QStringLiteral("Dt"))->SetAsFloat(70);
+    hist.Post();
+    const QStringList text = {"Select Dt from tb_hist", "where id_account=:id_account", "and date_create=:date_create"};
+    TQuery q;
+    q.SetDatabase(&db);
+    q.SQL() = text;
+    q.ParamByName(QStringLiteral("id_account"))->SetValue(hist.FieldByName(QStringLiteral("Id_Account"))->AsVariant());
+    q.ParamByName(QStringLiteral("date_create"))->SetValue(hist.FieldByName(QStringLiteral("Date_Create"))->AsVariant());
+    q.Open();
+    EXPECT_EQ(Rows(q), QStringList({"70"}));
+
+    TDataSource master;
+    master.SetDataSet(&hist);
+    TQuery detail;
+    detail.SetDatabase(&db);
+    detail.SQL() = text;
+    detail.SetDataSource(&master);
+    detail.Open();
+    EXPECT_EQ(Rows(detail), QStringList({"70"}));
+}
+
 TEST_F(QueryTest, PersistentFieldsTypeComputedColumns)
 {
     TQuery q;
