@@ -2,6 +2,7 @@
 
 #include "platform/dataset/DBConsts.h"
 #include "platform/sqltable/Database.h"
+#include "platform/sqltable/FilterSql.h"
 #include "platform/sqltable/SqlDialect.h"
 #include "platform/sqltable/Sqlite.h"
 
@@ -246,6 +247,8 @@ void TQuery::InternalOpen()
     }
     TSqliteStatement st(Db(), text);
     BindParams(st, t.ParamNames);
+    openText_ = text;
+    openParamNames_ = t.ParamNames;
 
     if (st.ColumnCount() == 0) {
         // As the original engine: the statement runs, but there is no cursor.
@@ -269,17 +272,8 @@ void TQuery::InternalOpen()
         col.Name = name;
         columns.push_back(col);
     }
-    rows_.clear();
-    rowIds_.clear();
-    while (st.Step()) {
-        std::vector<Variant> row;
-        row.reserve(columns.size());
-        for (size_t c = 0; c < columns.size(); ++c)
-            row.push_back(ReadColumn(st, first + int(c), columns[c].Kind));
-        rows_.push_back(std::move(row));
-        if (live_)
-            rowIds_.push_back(st.ColumnInt(0));
-    }
+    readColumns_ = columns;
+    ReadRows(st);
     for (size_t c = 0; c < columns.size(); ++c) {
         if (columns[c].Kind != TColumnKind::Unknown)
             continue;
@@ -295,10 +289,81 @@ void TQuery::InternalOpen()
     pos_ = -1;
     try {
         FinishOpen();
+        if (Filtered() && !Filter().trimmed().isEmpty())
+            ApplyFilter(); // the parser needs the fields
     } catch (...) {
         open_ = false;
         throw;
     }
+}
+
+void TQuery::ReadRows(TSqliteStatement &st)
+{
+    const int first = live_ ? 1 : 0;
+    rows_.clear();
+    rowIds_.clear();
+    while (st.Step()) {
+        std::vector<Variant> row;
+        row.reserve(readColumns_.size());
+        for (size_t c = 0; c < readColumns_.size(); ++c)
+            row.push_back(ReadColumn(st, first + int(c), readColumns_[c].Kind));
+        rows_.push_back(std::move(row));
+        if (live_)
+            rowIds_.push_back(st.ColumnInt(0));
+    }
+    pos_ = -1;
+}
+
+// The filter runs as an SQL condition over the result: the text opened is
+// read again inside "SELECT * FROM (...) WHERE condition", keeping its order.
+void TQuery::ApplyFilter()
+{
+    QString condition;
+    if (Filtered() && !Filter().trimmed().isEmpty()) {
+        TExprParser parser(this, Filter(), FilterOptions());
+        condition = FilterToSql(parser.Root());
+    }
+    const QString text = condition.isEmpty()
+                             ? openText_
+                             : QStringLiteral("SELECT * FROM (%1\n) WHERE %2").arg(openText_, condition);
+    TSqliteStatement st(Db(), text);
+    BindParams(st, openParamNames_);
+    ReadRows(st);
+}
+
+void TQuery::Refilter()
+{
+    if (!Active())
+        return;
+    CheckBrowseMode();
+    ApplyFilter();
+    First();
+}
+
+void TQuery::SetFiltered(bool value)
+{
+    if (value == Filtered())
+        return;
+    if (Active())
+        CheckBrowseMode();
+    TSqlDataSet::SetFiltered(value);
+    Refilter();
+}
+
+void TQuery::SetFilterText(const QString &text)
+{
+    if (Active())
+        CheckBrowseMode();
+    TSqlDataSet::SetFilterText(text);
+    if (Filtered())
+        Refilter();
+}
+
+void TQuery::SetFilterOptions(TFilterOptions options)
+{
+    TSqlDataSet::SetFilterOptions(options);
+    if (Filtered())
+        Refilter();
 }
 
 void TQuery::InternalClose()
@@ -306,6 +371,8 @@ void TQuery::InternalClose()
     FinishClose();
     open_ = false;
     live_ = false;
+    openText_.clear();
+    openParamNames_.clear();
     rows_.clear();
     rowIds_.clear();
     pos_ = -1;

@@ -603,6 +603,52 @@ TEST_F(QueryTest, StampsFromFieldsFindTheirRowThroughUntypedParameters)
     EXPECT_EQ(Rows(detail), QStringList({"70"}));
 }
 
+// The category search window filters its query by kind and switches the
+// filter while the query is open.
+TEST_F(QueryTest, FilterTextRestrictsTheRowsOfAQuery)
+{
+    TQuery q;
+    q.SetDatabase(&db);
+    q.SQL() = QStringList({"select id_itm,itm,sm,pr,qn,dte,c,comm,lim,qlim,a", "from tb_items", "order by itm"});
+    q.SetFilter(QStringLiteral("c<>'-'"));
+    q.SetFiltered(true);
+    q.Open();
+    auto names = [&] {
+        QStringList out;
+        for (q.First(); !q.Eof(); q.Next())
+            out << q.FieldByName(QStringLiteral("itm"))->AsString();
+        return out;
+    };
+    EXPECT_EQ(names(), QStringList({"Зарплата", "ПЕРЕВОД", "Разное", "Статья дохода"}));
+    EXPECT_EQ(q.RecordCount(), 4);
+    q.SetFilter(QStringLiteral("c<>'+'"));
+    EXPECT_EQ(q.FieldByName(QStringLiteral("itm"))->AsString(), "Еда"); // on the first row
+    EXPECT_EQ(names(), QStringList({"Еда", "Молоко", "ПЕРЕВОД", "Разное", "Статья расхода", "Хлеб"}));
+    EXPECT_TRUE(q.Locate(QStringLiteral("id_itm"), 30, {}));
+    EXPECT_FALSE(q.Locate(QStringLiteral("id_itm"), 20, {}));
+    q.SetFiltered(false);
+    EXPECT_EQ(q.RecordCount(), 8);
+    q.Close();
+    q.SetFiltered(true);
+    q.Open(); // the text applies again on the next open
+    EXPECT_EQ(q.RecordCount(), 6);
+    EXPECT_THROW(q.SetFilter(QStringLiteral("c<>")), EDatabaseError);
+
+    // A live result keeps writing back through the filter.
+    TQuery live;
+    live.SetDatabase(&db);
+    live.SetRequestLive(true);
+    live.SQL() = QStringList({"select * from tb_items", "where lev=1"});
+    live.SetFilter(QStringLiteral("c='-'"));
+    live.SetFiltered(true);
+    live.Open();
+    ASSERT_EQ(live.RecordCount(), 1);
+    live.Edit();
+    live.FieldByName(QStringLiteral("Sm"))->SetAsFloat(125);
+    live.Post();
+    EXPECT_EQ(Run({"select sm from tb_items where id_itm=10"}), QStringList({"125"}));
+}
+
 TEST_F(QueryTest, PersistentFieldsTypeComputedColumns)
 {
     TQuery q;
