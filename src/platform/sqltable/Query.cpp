@@ -491,6 +491,8 @@ void TQuery::InternalPost()
             BindVariant(st, int(i) + 1, values[i]);
         st.BindInt(int(values.size()) + 1, rowIds_.at(row));
         st.Step();
+        if (Db().Changes() == 0) // the row went away since the query read it
+            DatabaseError(DBConsts::SRecordNotFound);
     }
     stored = rec->Values;
     pos_ = int(row);

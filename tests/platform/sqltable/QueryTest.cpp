@@ -102,6 +102,14 @@ TEST_F(QueryTest, LiveTransferLegWritesBack)
     q.FieldByName(QStringLiteral("Dt"))->SetAsFloat(12);
     q.Post();
     EXPECT_EQ(Run({"select dt from tb_hist where id_account=3 and level1=-1"}), QStringList({"12"}));
+    // A row deleted meanwhile is not written: the post fails and stays pending.
+    Exec({"delete from tb_hist where id_account=3 and level1=-1"});
+    q.Edit();
+    q.FieldByName(QStringLiteral("Dt"))->SetAsFloat(14);
+    EXPECT_THROW(q.Post(), EDatabaseError);
+    EXPECT_EQ(q.State(), dsEdit);
+    q.Cancel();
+    EXPECT_EQ(q.FieldByName(QStringLiteral("Dt"))->AsFloat(), 12.0);
 
     TQuery grouped;
     grouped.SetDatabase(&db);
