@@ -227,9 +227,25 @@ QString TQuery::LiveTable(const QString &sql) const
     return m.captured(1);
 }
 
+// New lines end the open result, as an SQL change closes the query in the
+// class library: an Open or ExecSQL after them runs the new text.
+void TQuery::CloseIfTextChanged()
+{
+    if (Active() && sql_.join(u'\n') != openedSql_)
+        Close();
+}
+
+void TQuery::SetActive(bool value)
+{
+    if (value)
+        CloseIfTextChanged();
+    TSqlDataSet::SetActive(value);
+}
+
 void TQuery::InternalOpen()
 {
     SyncParams();
+    openedSql_ = sql_.join(u'\n');
     const TTranslatedSql t = TranslateSql(sql_.join(u'\n'));
     if (t.Statements.size() != 1)
         DatabaseError(QStringLiteral("Query %1 does not return a result").arg(Name()));
@@ -380,6 +396,7 @@ void TQuery::InternalClose()
 
 void TQuery::ExecSQL()
 {
+    CloseIfTextChanged();
     CheckInactive();
     SyncParams();
     const TTranslatedSql t = TranslateSql(sql_.join(u'\n'));

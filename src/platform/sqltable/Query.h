@@ -81,7 +81,8 @@ public:
     TQuery();
     ~TQuery() override;
 
-    // The text; change it while the query is closed.
+    // The text. New lines end an open result: the next Open (or ExecSQL)
+    // closes the query and runs them.
     QStringList &SQL() { return sql_; }
     const QStringList &SQL() const { return sql_; }
     TParams &Params();
@@ -103,6 +104,7 @@ public:
     void UnPrepare() {}
 
     bool BookmarkValid(const TBookmark &bookmark) const override;
+    void SetActive(bool value) override;
     // A filter text restricts the rows read (also re-read when it changes
     // while the query is open).
     void SetFiltered(bool value) override;
@@ -145,6 +147,8 @@ private:
     void ApplyFilter();
     // ApplyFilter on an open query, then to the first row.
     void Refilter();
+    // Closes an open query whose lines changed since it opened.
+    void CloseIfTextChanged();
 
     QStringList sql_;
     QString parsedText_;
@@ -158,6 +162,7 @@ private:
     bool live_ = false;
     TTableDef liveDef_;                       // the written table, when live_
     std::vector<int> liveColumns_;            // result column -> table column
+    QString openedSql_;                       // the lines opened, joined
     QString openText_;                        // the statement opened, as SQLite runs it
     QStringList openParamNames_;              // its parameters, bound as ?1, ?2, ...
     std::vector<TColumnDef> readColumns_;     // the kinds its columns are read as

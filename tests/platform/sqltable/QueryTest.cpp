@@ -657,6 +657,28 @@ TEST_F(QueryTest, FilterTextRestrictsTheRowsOfAQuery)
     EXPECT_EQ(Run({"select sm from tb_items where id_itm=10"}), QStringList({"125"}));
 }
 
+// As in the class library, new SQL lines end the open result: a query left
+// open by an earlier caller runs the new text on Open and on ExecSQL.
+TEST_F(QueryTest, ChangedTextOfAnOpenQueryRunsOnTheNextOpen)
+{
+    TQuery q;
+    q.SetDatabase(&db);
+    q.SQL() = QStringList({"Select max(ID_PERSON) from Tb_Person"});
+    q.Open();
+    EXPECT_EQ(Rows(q), QStringList({"3"}));
+    q.SQL() = QStringList({"Select count(*) from tb_hist where ID_ACCOUNT='2'"});
+    q.Open();
+    EXPECT_EQ(Rows(q), QStringList({"2"}));
+    q.SQL() = QStringList({"update tb_account set C = null"});
+    q.ExecSQL();
+    EXPECT_FALSE(q.Active());
+    EXPECT_EQ(q.RowsAffected(), 5);
+    q.SQL() = QStringList({"Select count(*) from tb_account where C is null"});
+    q.Open();
+    q.Open(); // the same text stays open
+    EXPECT_EQ(Rows(q), QStringList({"5"}));
+}
+
 TEST_F(QueryTest, PersistentFieldsTypeComputedColumns)
 {
     TQuery q;
