@@ -117,6 +117,17 @@ TEST_F(TableTest, KeyBufferRangesCompareUnassignedFieldsAsNull)
     };
     applyRange({1}, {2}); // the whole period of account 1
     EXPECT_EQ(Stamps(), QStringList({"1", "10", "2", "3", "5", "4"}));
+    // Lifted to reach another account's row by its key, then applied again.
+    hist.CancelRange();
+    TQuery leg;
+    leg.SetDatabase(&db);
+    leg.SQL() << QStringLiteral("select id_account,date_real,date_create,kind from tb_hist where id_account=3");
+    leg.Open();
+    ASSERT_TRUE(hist.FindKey({leg.Fields()[0]->AsVariant(), leg.Fields()[1]->AsVariant(), leg.Fields()[2]->AsVariant(),
+                              leg.Fields()[3]->AsVariant()}));
+    EXPECT_EQ(StampNo(), 5);
+    hist.ApplyRange();
+    EXPECT_EQ(hist.RecordCount(), 6);
     applyRange({1, Variant::FromDate(D(2024, 1, 15))}, {1, Variant::FromDate(D(2024, 2, 5))});
     EXPECT_EQ(Stamps(), QStringList({"2", "3"})); // 5 Feb itself is past the end key
     applyRange({1, Variant::FromDate(D(2024, 1, 10))}, {1, Variant::FromDate(D(2024, 2, 20) + 1)});
