@@ -2,6 +2,7 @@
 
 #include "platform/dataset/DBConsts.h"
 #include "platform/sqltable/Database.h"
+#include "platform/sqltable/FilterSql.h"
 #include "platform/sqltable/SqlDialect.h"
 #include "platform/sqltable/Sqlite.h"
 
@@ -188,7 +189,12 @@ void TQuery::BindParams(TSqliteStatement &st, const QStringList &names)
     for (qsizetype i = 0; i < names.size(); ++i) {
         const TParam *p = params_.FindParam(names[i]);
         const Variant value = ParamValue(names[i]);
-        const TColumnKind kind = p ? KindOfFieldType(p->DataType()) : TColumnKind::Unknown;
+        TColumnKind kind = p ? KindOfFieldType(p->DataType()) : TColumnKind::Unknown;
+        // An untyped date-time (a field's value, a master field) is rounded
+        // to whole milliseconds as stamps are stored: read back through a
+        // field it may be off in the last bit and would miss its row.
+        if (kind == TColumnKind::Unknown && value.VarType() == varDate)
+            kind = TColumnKind::Timestamp;
         BindVariant(st, int(i) + 1, kind == TColumnKind::Unknown ? value : StoredValue({names[i], kind, 0, false}, value));
     }
 }
@@ -221,9 +227,25 @@ QString TQuery::LiveTable(const QString &sql) const
     return m.captured(1);
 }
 
+// New lines end the open result, as an SQL change closes the query in the
+// class library: an Open or ExecSQL after them runs the new text.
+void TQuery::CloseIfTextChanged()
+{
+    if (Active() && sql_.join(u'\n') != openedSql_)
+        Close();
+}
+
+void TQuery::SetActive(bool value)
+{
+    if (value)
+        CloseIfTextChanged();
+    TSqlDataSet::SetActive(value);
+}
+
 void TQuery::InternalOpen()
 {
     SyncParams();
+    openedSql_ = sql_.join(u'\n');
     const TTranslatedSql t = TranslateSql(sql_.join(u'\n'));
     if (t.Statements.size() != 1)
         DatabaseError(QStringLiteral("Query %1 does not return a result").arg(Name()));
@@ -241,6 +263,8 @@ void TQuery::InternalOpen()
     }
     TSqliteStatement st(Db(), text);
     BindParams(st, t.ParamNames);
+    openText_ = text;
+    openParamNames_ = t.ParamNames;
 
     if (st.ColumnCount() == 0) {
         // As the original engine: the statement runs, but there is no cursor.
@@ -264,17 +288,8 @@ void TQuery::InternalOpen()
         col.Name = name;
         columns.push_back(col);
     }
-    rows_.clear();
-    rowIds_.clear();
-    while (st.Step()) {
-        std::vector<Variant> row;
-        row.reserve(columns.size());
-        for (size_t c = 0; c < columns.size(); ++c)
-            row.push_back(ReadColumn(st, first + int(c), columns[c].Kind));
-        rows_.push_back(std::move(row));
-        if (live_)
-            rowIds_.push_back(st.ColumnInt(0));
-    }
+    readColumns_ = columns;
+    ReadRows(st);
     for (size_t c = 0; c < columns.size(); ++c) {
         if (columns[c].Kind != TColumnKind::Unknown)
             continue;
@@ -290,10 +305,81 @@ void TQuery::InternalOpen()
     pos_ = -1;
     try {
         FinishOpen();
+        if (Filtered() && !Filter().trimmed().isEmpty())
+            ApplyFilter(); // the parser needs the fields
     } catch (...) {
         open_ = false;
         throw;
     }
+}
+
+void TQuery::ReadRows(TSqliteStatement &st)
+{
+    const int first = live_ ? 1 : 0;
+    rows_.clear();
+    rowIds_.clear();
+    while (st.Step()) {
+        std::vector<Variant> row;
+        row.reserve(readColumns_.size());
+        for (size_t c = 0; c < readColumns_.size(); ++c)
+            row.push_back(ReadColumn(st, first + int(c), readColumns_[c].Kind));
+        rows_.push_back(std::move(row));
+        if (live_)
+            rowIds_.push_back(st.ColumnInt(0));
+    }
+    pos_ = -1;
+}
+
+// The filter runs as an SQL condition over the result: the text opened is
+// read again inside "SELECT * FROM (...) WHERE condition", keeping its order.
+void TQuery::ApplyFilter()
+{
+    QString condition;
+    if (Filtered() && !Filter().trimmed().isEmpty()) {
+        TExprParser parser(this, Filter(), FilterOptions());
+        condition = FilterToSql(parser.Root());
+    }
+    const QString text = condition.isEmpty()
+                             ? openText_
+                             : QStringLiteral("SELECT * FROM (%1\n) WHERE %2").arg(openText_, condition);
+    TSqliteStatement st(Db(), text);
+    BindParams(st, openParamNames_);
+    ReadRows(st);
+}
+
+void TQuery::Refilter()
+{
+    if (!Active())
+        return;
+    CheckBrowseMode();
+    ApplyFilter();
+    First();
+}
+
+void TQuery::SetFiltered(bool value)
+{
+    if (value == Filtered())
+        return;
+    if (Active())
+        CheckBrowseMode();
+    TSqlDataSet::SetFiltered(value);
+    Refilter();
+}
+
+void TQuery::SetFilterText(const QString &text)
+{
+    if (Active())
+        CheckBrowseMode();
+    TSqlDataSet::SetFilterText(text);
+    if (Filtered())
+        Refilter();
+}
+
+void TQuery::SetFilterOptions(TFilterOptions options)
+{
+    TSqlDataSet::SetFilterOptions(options);
+    if (Filtered())
+        Refilter();
 }
 
 void TQuery::InternalClose()
@@ -301,6 +387,8 @@ void TQuery::InternalClose()
     FinishClose();
     open_ = false;
     live_ = false;
+    openText_.clear();
+    openParamNames_.clear();
     rows_.clear();
     rowIds_.clear();
     pos_ = -1;
@@ -308,6 +396,7 @@ void TQuery::InternalClose()
 
 void TQuery::ExecSQL()
 {
+    CloseIfTextChanged();
     CheckInactive();
     SyncParams();
     const TTranslatedSql t = TranslateSql(sql_.join(u'\n'));
@@ -419,6 +508,8 @@ void TQuery::InternalPost()
             BindVariant(st, int(i) + 1, values[i]);
         st.BindInt(int(values.size()) + 1, rowIds_.at(row));
         st.Step();
+        if (Db().Changes() == 0) // the row went away since the query read it
+            DatabaseError(DBConsts::SRecordNotFound);
     }
     stored = rec->Values;
     pos_ = int(row);

@@ -9,7 +9,8 @@
 // Open reads the whole result into memory (the program's results are small);
 // fields are typed from the columns' declared types (min/max of a date column
 // stays a date), else from the query's persistent fields, else from the values. With RequestLive on a query over
-// one table, edits and deletes write back to that table by rowid.
+// one table, edits and deletes write back to that table by rowid. A filter
+// text (Filtered) runs as an SQL condition over the result.
 #pragma once
 
 #include "platform/dataset/DataSource.h"
@@ -80,7 +81,8 @@ public:
     TQuery();
     ~TQuery() override;
 
-    // The text; change it while the query is closed.
+    // The text. New lines end an open result: the next Open (or ExecSQL)
+    // closes the query and runs them.
     QStringList &SQL() { return sql_; }
     const QStringList &SQL() const { return sql_; }
     TParams &Params();
@@ -102,6 +104,12 @@ public:
     void UnPrepare() {}
 
     bool BookmarkValid(const TBookmark &bookmark) const override;
+    void SetActive(bool value) override;
+    // A filter text restricts the rows read (also re-read when it changes
+    // while the query is open).
+    void SetFiltered(bool value) override;
+    void SetFilterText(const QString &text) override;
+    void SetFilterOptions(TFilterOptions options) override;
 
     // Reopens when a master value behind a parameter changed.
     void RefreshParams();
@@ -133,6 +141,14 @@ private:
     Variant ParamValue(const QString &name) const;
     // The table a live result writes to, or empty when the text does not allow it.
     QString LiveTable(const QString &sql) const;
+    // Reads the result rows of st (columns as readColumns_).
+    void ReadRows(TSqliteStatement &st);
+    // Reads the rows again through the filter condition (or without one).
+    void ApplyFilter();
+    // ApplyFilter on an open query, then to the first row.
+    void Refilter();
+    // Closes an open query whose lines changed since it opened.
+    void CloseIfTextChanged();
 
     QStringList sql_;
     QString parsedText_;
@@ -146,6 +162,10 @@ private:
     bool live_ = false;
     TTableDef liveDef_;                       // the written table, when live_
     std::vector<int> liveColumns_;            // result column -> table column
+    QString openedSql_;                       // the lines opened, joined
+    QString openText_;                        // the statement opened, as SQLite runs it
+    QStringList openParamNames_;              // its parameters, bound as ?1, ?2, ...
+    std::vector<TColumnDef> readColumns_;     // the kinds its columns are read as
     std::vector<std::vector<Variant>> rows_;  // the result
     std::vector<int64_t> rowIds_;             // table rowid of each row, when live_
     int pos_ = -1;                            // current row; -1 / size(): the cracks

@@ -337,6 +337,20 @@ std::vector<Variant> TTable::KeyValues(TKeyIndex index) const
     return values;
 }
 
+std::vector<Variant> TTable::RangeKeyValues(TKeyIndex index) const
+{
+    std::vector<Variant> values;
+    bool assigned = false;
+    for (const QString &name : cursor_->OrderFields()) {
+        const Variant &v = keys_[index].Values[size_t(cursor_->FieldIndex(name))];
+        assigned = assigned || !v.IsEmpty();
+        values.push_back(v.IsEmpty() ? Variant::Null() : v);
+    }
+    if (!assigned)
+        values.clear();
+    return values;
+}
+
 bool TTable::GotoKey()
 {
     EndKeyEdit();
@@ -390,7 +404,7 @@ void TTable::ApplyRange()
 {
     EndKeyEdit();
     CheckBrowseMode();
-    cursor_->SetRange(KeyValues(kiRangeStart), KeyValues(kiRangeEnd));
+    cursor_->SetRange(RangeKeyValues(kiRangeStart), RangeKeyValues(kiRangeEnd));
     First();
 }
 

@@ -3,8 +3,10 @@
 // primary key; posts and deletes write through at once. Key searches and
 // ranges take key values either directly (FindKey, SetRange) or through the
 // key buffer (SetKey/SetRangeStart/SetRangeEnd, then field assignments, then
-// GotoKey/ApplyRange); a partial key uses the leading index fields that were
-// given. Filter texts go through the shared filter-expression parser and run
+// GotoKey/ApplyRange). FindKey, SetRange and GotoKey use the leading index
+// fields that were given; a range set through the key buffers compares every
+// index field, those not assigned being null, which sorts first (so an end key
+// (account + 1) stops before that account's rows). Filter texts go through the shared filter-expression parser and run
 // as SQL conditions.
 #pragma once
 
@@ -98,6 +100,10 @@ private:
     void EndKeyEdit();
     // The given leading key values of a key buffer (stops at the first Empty).
     std::vector<Variant> KeyValues(TKeyIndex index) const;
+    // A range bound from a key buffer: every field of the order, those not
+    // assigned as null (nulls sort first); empty when none was assigned (an
+    // open bound).
+    std::vector<Variant> RangeKeyValues(TKeyIndex index) const;
     // After the cursor moved by itself: refill the buffers around it.
     void ResyncToCursor();
 

@@ -3,6 +3,7 @@
 #include "platform/sqltable/Sqlite.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace zorbel {
 
@@ -62,13 +63,17 @@ QString TTableCursor::ColumnListSql() const
 }
 
 // Fields where both bounds are given and equal become "IS ?" (so a null key
-// part matches nulls); the rest of each bound is a row-value comparison, which
-// leaves out rows whose deciding part is null, as nulls sort first.
+// part matches nulls). The rest of each bound compares the row's leading key
+// fields with it in index order, where a null sorts before every value: runs
+// of non-null bound values become row-value comparisons (which leave out rows
+// whose deciding part is null), a null bound value asks for "IS NOT NULL" (start)
+// or "IS NULL" (end) at that place. So trailing nulls in a start bound change
+// nothing, and in an end bound they stop before the rows that go on with values.
 TTableCursor::TWhere TTableCursor::RangeWhere() const
 {
     TWhere w;
     QStringList conditions;
-    auto param = [&](int field, const Variant &v) {
+    auto param = [&](size_t field, const Variant &v) {
         w.Binds.emplace_back(int(w.Binds.size()) + 1, StoredValue(def_.Columns[orderColumns_[field]], v));
         return u'?' + QString::number(w.Binds.size());
     };
@@ -83,20 +88,51 @@ TTableCursor::TWhere TTableCursor::RangeWhere() const
     while (same < n && VarIsClear(rangeStart_[same]) && VarIsClear(rangeEnd_[same]))
         ++same;
     for (size_t i = 0; i < same; ++i)
-        conditions << name(i) + QStringLiteral(" IS ") + param(int(i), rangeStart_[i]);
-    auto bound = [&](const TRowValues &values, const char *op) {
+        conditions << name(i) + QStringLiteral(" IS ") + param(i, rangeStart_[i]);
+    const QString all = QStringLiteral("1");
+    // The condition "row key from field i on >= (or <=) values from i on".
+    std::function<QString(const TRowValues &, size_t, bool)> from = [&](const TRowValues &values, size_t i,
+                                                                          bool lower) -> QString {
         const size_t count = std::min(values.size(), orderColumns_.size());
-        if (count <= same)
-            return;
-        QStringList cols, params;
-        for (size_t i = same; i < count; ++i) {
-            cols << name(i);
-            params << param(int(i), values[i]);
+        size_t j = i;
+        while (j < count && !VarIsClear(values[j]))
+            ++j;
+        QString rest = all;
+        if (j < count) {
+            const QString inner = from(values, j + 1, lower);
+            if (!lower)
+                rest = inner == all ? name(j) + QStringLiteral(" IS NULL")
+                                    : QStringLiteral("(%1 IS NULL AND %2)").arg(name(j), inner);
+            else if (inner != all)
+                rest = QStringLiteral("(%1 IS NOT NULL OR %2)").arg(name(j), inner);
         }
-        conditions << QStringLiteral("(%1) %2 (%3)").arg(cols.join(u','), QLatin1String(op), params.join(u','));
+        if (j == i)
+            return rest;
+        auto tuple = [&]() {
+            QStringList cols, params;
+            for (size_t k = i; k < j; ++k) {
+                cols << name(k);
+                params << param(k, values[k]);
+            }
+            return std::make_pair(u'(' + cols.join(u',') + u')', u'(' + params.join(u',') + u')');
+        };
+        if (rest == all) {
+            const auto [cols, params] = tuple();
+            return QStringLiteral("%1 %2 %3").arg(cols, lower ? QStringLiteral(">=") : QStringLiteral("<="), params);
+        }
+        const auto [cols, params] = tuple();
+        const auto [cols2, params2] = tuple();
+        return QStringLiteral("(%1 %2 %3 OR (%4 = %5 AND %6))")
+            .arg(cols, lower ? QStringLiteral(">") : QStringLiteral("<"), params, cols2, params2, rest);
     };
-    bound(rangeStart_, ">=");
-    bound(rangeEnd_, "<=");
+    for (const bool lower : {true, false}) {
+        const TRowValues &values = lower ? rangeStart_ : rangeEnd_;
+        if (std::min(values.size(), orderColumns_.size()) <= same)
+            continue;
+        const QString c = from(values, same, lower);
+        if (c != all)
+            conditions << c;
+    }
     w.Sql = conditions.join(QStringLiteral(" AND "));
     return w;
 }

@@ -41,8 +41,9 @@ public:
     void SetOrder(const QString &indexFieldNames, const QString &indexName);
     const QStringList &OrderFields() const { return order_; }
 
-    // Range over the leading order fields (partial keys allowed); an empty
-    // bound is open. Applying goes to the first row.
+    // Range over the leading order fields (partial keys allowed; a null in a
+    // bound sorts before every value); an empty bound is open. Applying goes
+    // to the first row.
     void SetRange(const TRowValues &start, const TRowValues &end);
     void CancelRange();
     // Filter condition (an SQL expression over the columns; empty: none)

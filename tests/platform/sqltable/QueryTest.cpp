@@ -102,6 +102,14 @@ TEST_F(QueryTest, LiveTransferLegWritesBack)
     q.FieldByName(QStringLiteral("Dt"))->SetAsFloat(12);
     q.Post();
     EXPECT_EQ(Run({"select dt from tb_hist where id_account=3 and level1=-1"}), QStringList({"12"}));
+    // A row deleted meanwhile is not written: the post fails and stays pending.
+    Exec({"delete from tb_hist where id_account=3 and level1=-1"});
+    q.Edit();
+    q.FieldByName(QStringLiteral("Dt"))->SetAsFloat(14);
+    EXPECT_THROW(q.Post(), EDatabaseError);
+    EXPECT_EQ(q.State(), dsEdit);
+    q.Cancel();
+    EXPECT_EQ(q.FieldByName(QStringLiteral("Dt"))->AsFloat(), 12.0);
 
     TQuery grouped;
     grouped.SetDatabase(&db);
@@ -565,6 +573,110 @@ TEST_F(QueryTest, ParametersKeepValuesAcrossRewritesAndIgnoreQuotedColons)
     EXPECT_THROW(q.Open(), EDatabaseError);
     EXPECT_FALSE(q.Active());
     EXPECT_EQ(Run({"select count(*) from tb_firm"}), QStringList({"1"}));
+}
+
+// A creation stamp read back from a field may differ from the stored value
+// in the last bit; given to a parameter as a plain value (or through the
+// master source) it must still find its row, as the transfer leg query does.
+TEST_F(QueryTest, StampsFromFieldsFindTheirRowThroughUntypedParameters)
+{
+    const TColumnDef stampColumn{QStringLiteral("S"), TColumnKind::Timestamp, 0, false};
+    const TDateTime stamp = StoredValue(stampColumn, Variant::FromDate(44280.766321712967)).AsDate();
+    TTable hist;
+    hist.SetDatabase(&db);
+    hist.SetTableName(QStringLiteral("Tb_Hist"));
+    hist.Open();
+    hist.Append();
+    hist.FieldByName(QStringLiteral("Id_Account"))->SetAsInteger(5);
+    hist.FieldByName(QStringLiteral("Date_Real"))->SetAsDateTime(D(2021, 3, 25));
+    hist.FieldByName(QStringLiteral("Date_Create"))->SetAsDateTime(stamp);
+    hist.FieldByName(QStringLiteral("Dt"))->SetAsFloat(70);
+    hist.Post();
+    const QStringList text = {"Select Dt from tb_hist", "where id_account=:id_account", "and date_create=:date_create"};
+    TQuery q;
+    q.SetDatabase(&db);
+    q.SQL() = text;
+    q.ParamByName(QStringLiteral("id_account"))->SetValue(hist.FieldByName(QStringLiteral("Id_Account"))->AsVariant());
+    q.ParamByName(QStringLiteral("date_create"))->SetValue(hist.FieldByName(QStringLiteral("Date_Create"))->AsVariant());
+    q.Open();
+    EXPECT_EQ(Rows(q), QStringList({"70"}));
+
+    TDataSource master;
+    master.SetDataSet(&hist);
+    TQuery detail;
+    detail.SetDatabase(&db);
+    detail.SQL() = text;
+    detail.SetDataSource(&master);
+    detail.Open();
+    EXPECT_EQ(Rows(detail), QStringList({"70"}));
+}
+
+// The category search window filters its query by kind and switches the
+// filter while the query is open.
+TEST_F(QueryTest, FilterTextRestrictsTheRowsOfAQuery)
+{
+    TQuery q;
+    q.SetDatabase(&db);
+    q.SQL() = QStringList({"select id_itm,itm,sm,pr,qn,dte,c,comm,lim,qlim,a", "from tb_items", "order by itm"});
+    q.SetFilter(QStringLiteral("c<>'-'"));
+    q.SetFiltered(true);
+    q.Open();
+    auto names = [&] {
+        QStringList out;
+        for (q.First(); !q.Eof(); q.Next())
+            out << q.FieldByName(QStringLiteral("itm"))->AsString();
+        return out;
+    };
+    EXPECT_EQ(names(), QStringList({"Зарплата", "ПЕРЕВОД", "Разное", "Статья дохода"}));
+    EXPECT_EQ(q.RecordCount(), 4);
+    q.SetFilter(QStringLiteral("c<>'+'"));
+    EXPECT_EQ(q.FieldByName(QStringLiteral("itm"))->AsString(), "Еда"); // on the first row
+    EXPECT_EQ(names(), QStringList({"Еда", "Молоко", "ПЕРЕВОД", "Разное", "Статья расхода", "Хлеб"}));
+    EXPECT_TRUE(q.Locate(QStringLiteral("id_itm"), 30, {}));
+    EXPECT_FALSE(q.Locate(QStringLiteral("id_itm"), 20, {}));
+    q.SetFiltered(false);
+    EXPECT_EQ(q.RecordCount(), 8);
+    q.Close();
+    q.SetFiltered(true);
+    q.Open(); // the text applies again on the next open
+    EXPECT_EQ(q.RecordCount(), 6);
+    EXPECT_THROW(q.SetFilter(QStringLiteral("c<>")), EDatabaseError);
+
+    // A live result keeps writing back through the filter.
+    TQuery live;
+    live.SetDatabase(&db);
+    live.SetRequestLive(true);
+    live.SQL() = QStringList({"select * from tb_items", "where lev=1"});
+    live.SetFilter(QStringLiteral("c='-'"));
+    live.SetFiltered(true);
+    live.Open();
+    ASSERT_EQ(live.RecordCount(), 1);
+    live.Edit();
+    live.FieldByName(QStringLiteral("Sm"))->SetAsFloat(125);
+    live.Post();
+    EXPECT_EQ(Run({"select sm from tb_items where id_itm=10"}), QStringList({"125"}));
+}
+
+// As in the class library, new SQL lines end the open result: a query left
+// open by an earlier caller runs the new text on Open and on ExecSQL.
+TEST_F(QueryTest, ChangedTextOfAnOpenQueryRunsOnTheNextOpen)
+{
+    TQuery q;
+    q.SetDatabase(&db);
+    q.SQL() = QStringList({"Select max(ID_PERSON) from Tb_Person"});
+    q.Open();
+    EXPECT_EQ(Rows(q), QStringList({"3"}));
+    q.SQL() = QStringList({"Select count(*) from tb_hist where ID_ACCOUNT='2'"});
+    q.Open();
+    EXPECT_EQ(Rows(q), QStringList({"2"}));
+    q.SQL() = QStringList({"update tb_account set C = null"});
+    q.ExecSQL();
+    EXPECT_FALSE(q.Active());
+    EXPECT_EQ(q.RowsAffected(), 5);
+    q.SQL() = QStringList({"Select count(*) from tb_account where C is null"});
+    q.Open();
+    q.Open(); // the same text stays open
+    EXPECT_EQ(Rows(q), QStringList({"5"}));
 }
 
 TEST_F(QueryTest, PersistentFieldsTypeComputedColumns)

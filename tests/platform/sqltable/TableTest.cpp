@@ -87,18 +87,59 @@ TEST_F(TableTest, RangesWithPartialKeys)
     EXPECT_EQ(hist.RecordCount(), 6);
     hist.SetRange({1, D(2024, 1, 12)}, {1, D(2024, 2, 10)});
     EXPECT_EQ(Stamps(), QStringList({"2", "3", "5"}));
-    // Through the key buffers.
-    hist.SetRangeStart();
-    hist.FieldByName(QStringLiteral("Id_Account"))->SetAsInteger(3);
-    hist.SetRangeEnd();
-    hist.FieldByName(QStringLiteral("Id_Account"))->SetAsInteger(3);
-    hist.ApplyRange();
-    EXPECT_EQ(Stamps(), QStringList({"5", "7"}));
+    // Explicit nulls in a bound sort before every value.
+    hist.SetRange({1, D(2024, 1, 15)}, {1, D(2024, 2, 5), Variant::Null()});
+    EXPECT_EQ(Stamps(), QStringList({"2", "3"}));
+    hist.SetRange({1, D(2024, 1, 15), Variant::Null()}, {1, D(2024, 2, 5)});
+    EXPECT_EQ(Stamps(), QStringList({"2", "3", "5"}));
     hist.SetRange({4}, {4});
     EXPECT_TRUE(hist.IsEmpty());
     EXPECT_TRUE(hist.Bof() && hist.Eof());
     hist.CancelRange();
     EXPECT_EQ(hist.RecordCount(), 10);
+}
+
+// Through the key buffers every key field takes part: those not assigned
+// are null, and a null sorts before every value. The ledger's range relies
+// on it: an end key (account, last day + 1) stops before that day's rows,
+// and (account + 1) before the next account's rows.
+TEST_F(TableTest, KeyBufferRangesCompareUnassignedFieldsAsNull)
+{
+    auto applyRange = [&](std::vector<Variant> start, std::vector<Variant> end) {
+        const char *names[] = {"Id_Account", "Date_Real"};
+        hist.SetRangeStart();
+        for (size_t i = 0; i < start.size(); ++i)
+            hist.FieldByName(QString::fromUtf8(names[i]))->SetValue(start[i]);
+        hist.SetRangeEnd();
+        for (size_t i = 0; i < end.size(); ++i)
+            hist.FieldByName(QString::fromUtf8(names[i]))->SetValue(end[i]);
+        hist.ApplyRange();
+    };
+    applyRange({1}, {2}); // the whole period of account 1
+    EXPECT_EQ(Stamps(), QStringList({"1", "10", "2", "3", "5", "4"}));
+    // Lifted to reach another account's row by its key, then applied again.
+    hist.CancelRange();
+    TQuery leg;
+    leg.SetDatabase(&db);
+    leg.SQL() << QStringLiteral("select id_account,date_real,date_create,kind from tb_hist where id_account=3");
+    leg.Open();
+    ASSERT_TRUE(hist.FindKey({leg.Fields()[0]->AsVariant(), leg.Fields()[1]->AsVariant(), leg.Fields()[2]->AsVariant(),
+                              leg.Fields()[3]->AsVariant()}));
+    EXPECT_EQ(StampNo(), 5);
+    hist.ApplyRange();
+    EXPECT_EQ(hist.RecordCount(), 6);
+    applyRange({1, Variant::FromDate(D(2024, 1, 15))}, {1, Variant::FromDate(D(2024, 2, 5))});
+    EXPECT_EQ(Stamps(), QStringList({"2", "3"})); // 5 Feb itself is past the end key
+    applyRange({1, Variant::FromDate(D(2024, 1, 10))}, {1, Variant::FromDate(D(2024, 2, 20) + 1)});
+    EXPECT_EQ(Stamps(), QStringList({"1", "10", "2", "3", "5", "4"}));
+    applyRange({3}, {3}); // only rows whose later key fields are null
+    EXPECT_TRUE(hist.IsEmpty());
+    // A bound without any assigned field is open.
+    hist.SetRangeStart();
+    hist.SetRangeEnd();
+    hist.FieldByName(QStringLiteral("Id_Account"))->SetAsInteger(2);
+    hist.ApplyRange();
+    EXPECT_EQ(Stamps(), QStringList({"1", "10", "2", "3", "5", "4"}));
 }
 
 TEST_F(TableTest, FindKeyAndFindNearest)
