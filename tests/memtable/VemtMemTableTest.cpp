@@ -5,6 +5,7 @@
 #include "memtable/VemtMemTable.h"
 #include "memtable/MemTableSupport.h"
 #include "platform/dataset/DataSource.h"
+#include "platform/rtl/Collation.h"
 #include "platform/rtl/DateTime.h"
 
 #include <gtest/gtest.h>
@@ -278,6 +279,42 @@ TEST(VemtMemTable, EmptyTablePostsAPendingEditAndKeepsTheTableOpen)
     tab->Open();
     EXPECT_EQ(tab->RecordCount(), 0);
     EXPECT_NE(tab->FindField(kSdt), nullptr);
+}
+
+// TabRes is filled with its indexes disabled while sorted (its AfterOpen
+// sorts): every post lands the cursor on the posted row, the sort index is not
+// rebuilt for it, and the rows come out in name order, equal names in the
+// order they were added, as a rebuild orders them.
+TEST(VemtMemTable, FillingWithIndexesDisabledDoesNotResortAtEveryPost)
+{
+    auto tab = MakeTabRes();
+    tab->SetSortFields(kNm);
+    tab->AfterOpen = [](TDataSet *ds) { static_cast<TVemtCustomMemTable *>(ds)->Sort(); };
+    TDataSource source; // a grid's link: posts fetch neighbouring rows too
+    source.SetDataSet(tab.get());
+    tab->Open();
+    TVemtIndex *sorted = tab->CurrentIndex();
+    ASSERT_EQ(sorted->Name(), QString::fromLatin1(TVemtIndexes::kDefaultSortName));
+    const int rebuilds = sorted->RebuildCount();
+    std::mt19937 random(5);
+    std::vector<std::pair<QString, int>> added; // (name, id)
+    constexpr int kRows = 3000;
+    tab->DisableControls();
+    for (int id = 0; id < kRows; ++id) {
+        const QString name = QStringLiteral("Ст%1").arg(random() % 500);
+        AddRes(*tab, id, name, id, 0, id % 2 == 0);
+        added.emplace_back(name, id);
+        ASSERT_EQ(tab->FieldByName(kId)->AsInteger(), id);
+    }
+    tab->EnableControls();
+    EXPECT_EQ(sorted->RebuildCount(), rebuilds);
+    std::stable_sort(added.begin(), added.end(),
+                     [](const auto &a, const auto &b) { return CompareRussian(a.first, b.first, false) < 0; });
+    QStringList expected;
+    for (const auto &row : added)
+        expected << QString::number(row.second);
+    EXPECT_EQ(Column(*tab, kId), expected);
+    EXPECT_EQ(tab->RecordCount(), kRows);
 }
 
 TEST(VemtMemTable, DataSourcesSeeOneChangeAfterEmptyTable)
