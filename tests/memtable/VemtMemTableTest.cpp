@@ -1,7 +1,7 @@
 // The memory table as a dataset: opening and closing, filling by Append and
 // Insert, field values, post and delete, bookmarks, record count and number,
-// EmptyTable, Sort kept across refills, indexes rebuilt after disabled upkeep,
-// and a random run against a plain sorted vector.
+// EmptyTable, Sort kept across refills, filling with disabled upkeep, and
+// random runs against a plain sorted vector and a plain list.
 #include "memtable/VemtMemTable.h"
 #include "memtable/MemTableSupport.h"
 #include "platform/dataset/DataSource.h"
@@ -707,6 +707,120 @@ TEST(VemtMemTable, SortedTableAgreesWithAPlainSortedVector)
                 expectedIds.push_back(r.second);
             std::sort(expectedIds.begin(), expectedIds.end());
             ASSERT_EQ(ids, expectedIds) << "step " << step;
+        }
+    }
+}
+
+// Random appends, inserts, edits, deletes, sorts, filter and upkeep switches,
+// EmptyTable and Locate on TabRes with a grid-sized buffer window, checked
+// after every step against a plain list: the visible rows (their count, RecNo,
+// the ids, the sort order) and the posted row being current.
+TEST(VemtMemTable, RandomWorkAgreesWithAPlainList)
+{
+    struct Row {
+        int id;
+        QString nm;
+        int sdt;
+    };
+    for (unsigned seed = 1; seed <= 60; ++seed) {
+        SCOPED_TRACE(seed);
+        auto tab = MakeTabRes();
+        tab->SetFiltered(false);
+        TDataSource source;
+        TDataLink link;
+        source.SetDataSet(tab.get());
+        link.SetDataSource(&source);
+        link.SetBufferCount(1 + static_cast<int>(seed % 6));
+        tab->Open();
+        std::mt19937 random(seed);
+        std::vector<Row> rows;
+        int nextId = 0;
+        QString sortField;
+        bool descending = false;
+        bool filtered = false;
+        const auto visible = [&](const Row &r) { return !filtered || r.sdt > 20; };
+        for (int step = 0; step < 200; ++step) {
+            SCOPED_TRACE(step);
+            const int action = static_cast<int>(random() % 20);
+            if (action < 8 || rows.empty()) {
+                const Row row{nextId++, QStringLiteral("n%1").arg(random() % 7), static_cast<int>(random() % 40)};
+                if (random() % 2)
+                    tab->SetRecNo(1 + static_cast<int>(random() % std::max(1, tab->RecordCount())));
+                AddRes(*tab, row.id, row.nm, row.sdt, 0, random() % 2 == 0);
+                if (visible(row)) {
+                    ASSERT_EQ(tab->FieldByName(kId)->AsInteger(), row.id);
+                }
+                rows.push_back(row);
+            } else if (action < 13) {
+                tab->SetRecNo(1 + static_cast<int>(random() % std::max(1, tab->RecordCount())));
+                if (tab->IsEmpty())
+                    continue;
+                const int id = tab->FieldByName(kId)->AsInteger();
+                const auto it = std::find_if(rows.begin(), rows.end(), [&](const Row &r) { return r.id == id; });
+                if (action < 11) {
+                    it->sdt = static_cast<int>(random() % 40);
+                    tab->Edit();
+                    tab->FieldByName(kSdt)->SetAsFloat(it->sdt);
+                    tab->Post();
+                } else {
+                    tab->Delete();
+                    rows.erase(it);
+                }
+            } else if (action < 15) {
+                const int kind = static_cast<int>(random() % 4);
+                sortField = kind == 0 ? QString() : (kind == 1 ? kSdt : kNm);
+                descending = kind == 3 || (kind == 1 && random() % 2);
+                tab->SetSortFields(sortField);
+                tab->SetSortOptions(descending ? TVemtMemTableCompareOptions(mtcoDescending) : 0);
+                tab->Sort();
+            } else if (action < 16) {
+                tab->SetEnableIndexes(!tab->EnableIndexes());
+            } else if (action < 17) {
+                filtered = !filtered;
+                tab->SetFilter(filtered ? QStringLiteral("sdt>'20'") : QString());
+                tab->SetFiltered(filtered);
+            } else if (action < 18) {
+                if (random() % 5 == 0) {
+                    tab->EmptyTable();
+                    rows.clear();
+                }
+            } else {
+                const int value = static_cast<int>(random() % 40);
+                const bool expected = std::any_of(rows.begin(), rows.end(),
+                                                  [&](const Row &r) { return r.sdt == value && visible(r); });
+                ASSERT_EQ(tab->Locate(kSdt, Variant(double(value)), {}), expected);
+                if (expected) {
+                    ASSERT_EQ(tab->FieldByName(kSdt)->AsInteger(), value);
+                }
+            }
+
+            std::vector<int> expectedIds;
+            for (const Row &r : rows)
+                if (visible(r))
+                    expectedIds.push_back(r.id);
+            ASSERT_EQ(tab->RecordCount(), static_cast<int>(expectedIds.size()));
+            std::vector<int> ids;
+            QStringList keys;
+            int lastRecNo = 0;
+            tab->First();
+            while (!tab->Eof()) {
+                if (!filtered) {
+                    ASSERT_EQ(tab->RecNo(), static_cast<int>(ids.size()) + 1);
+                }
+                ASSERT_GT(tab->RecNo(), lastRecNo);
+                lastRecNo = tab->RecNo();
+                ids.push_back(tab->FieldByName(kId)->AsInteger());
+                keys << tab->FieldByName(sortField.isEmpty() ? kSdt : sortField)->AsString();
+                tab->Next();
+            }
+            std::sort(ids.begin(), ids.end());
+            std::sort(expectedIds.begin(), expectedIds.end());
+            ASSERT_EQ(ids, expectedIds);
+            for (qsizetype i = 1; !sortField.isEmpty() && i < keys.size(); ++i) {
+                const int c = sortField == kNm ? QString::compare(keys[i - 1], keys[i])
+                                               : keys[i - 1].toInt() - keys[i].toInt();
+                ASSERT_LE(descending ? -c : c, 0) << "row " << i;
+            }
         }
     }
 }
