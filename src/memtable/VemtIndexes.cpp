@@ -768,6 +768,10 @@ void TVemtIndexes::Update(TVemtUpdateKind kind, TVemtRecord *record, int positio
             && index.CanPlaceAsRebuilt()) {
             // Not maintained, but the table reads it next: put the record
             // where the rebuild would, instead of rebuilding at every post.
+            // Until it is placed the index counts as unordered, so a failing
+            // filter or comparison leaves it to be rebuilt.
+            index.ordered_ = false;
+            index.asRebuilt_ = false;
             if (index.PassesFilter(record)) {
                 const int at = index.PlaceAsRebuilt(record);
                 index.InsertEntry(at, record);
@@ -775,6 +779,8 @@ void TVemtIndexes::Update(TVemtUpdateKind kind, TVemtRecord *record, int positio
                 if (newValues)
                     newValues->Position = at;
             }
+            index.ordered_ = true;
+            index.asRebuilt_ = true;
             continue;
         }
         if (!maintained || !index.Ordered()) {
@@ -792,6 +798,13 @@ void TVemtIndexes::Update(TVemtUpdateKind kind, TVemtRecord *record, int positio
         // rules (before equal keys, at the insert position) need not.
         index.asRebuilt_ = index.asRebuilt_ && kind == TVemtUpdateKind::Delete;
     }
+}
+
+void TVemtIndexes::DropRecord(const TVemtRecord *record)
+{
+    for (const auto &index : indexes_)
+        index->entries_.erase(std::remove(index->entries_.begin(), index->entries_.end(), record),
+                              index->entries_.end());
 }
 
 void TVemtIndexes::SortWith(const QString &sortFields, TVemtMemTableCompareOptions options)

@@ -205,6 +205,9 @@ public:
     // (insert), -1 when not given; newValues: the buffer holding the new
     // values (edit) or the posted buffer (insert), may be null otherwise.
     void Update(TVemtUpdateKind kind, TVemtRecord *record, int position, TVemtRecord *newValues);
+    // Removes the record from every index that holds it (undoes an insert
+    // whose post failed).
+    void DropRecord(const TVemtRecord *record);
     // Sort: replaces the default sort index by one on sortFields and makes it
     // (or the row-order index, for blank sortFields) current. Nothing while
     // the table is closed.

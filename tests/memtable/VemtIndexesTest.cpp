@@ -417,6 +417,15 @@ TEST_F(VemtIndexTest, DisabledUpkeepPlacesIntoTheCurrentIndexAndMarksTheOthers)
     EXPECT_EQ(sorted->RebuildCount(), rebuilds);
     table.Sort(QString());
     EXPECT_EQ(Names(), (QStringList{"б", "в", "аб"})) << "row order rebuilt in slot order (a's slot reused)";
+
+    // A record that cannot be placed (its comparison fails) leaves the index
+    // to be rebuilt rather than missing the stored record.
+    table.Sort(QStringLiteral("nm"));
+    table.enableIndexes = false;
+    table.Store().SetLocaleID(0x0409);
+    EXPECT_EQ(MessageOf([&] { Add(QStringLiteral("г")); }), QStringLiteral("Invalid locale. 1033"));
+    table.Store().SetLocaleID(1024);
+    EXPECT_EQ(Names(), (QStringList{"аб", "б", "в", "г"}));
 }
 
 // With upkeep off, random inserts (into reused slots too) and deletes leave
