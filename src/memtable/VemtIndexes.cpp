@@ -370,7 +370,7 @@ TVemtSearchResult TVemtIndex::Search(TVemtRecord *key, const TVemtFieldList *fie
     const bool partialKeys = partial || std::any_of(keys.begin(), keys.end(), [](const TVemtKeyField &k) {
                                  return (k.Options & mtcoPartialKey) != 0;
                              });
-    if (!ordered_ || rowOrder_ || !sorted_ || count < kBisectMinimum || partialKeys) {
+    if (!ordered_ || rowOrder_ || !sorted_ || count < kBisectMinimum || partialKeys || !KeysFollowOrder(keys)) {
         const bool recalc = table_.RecalcOnIndex();
         for (int i = 0; i < count; ++i) {
             if (i > 0 && i % kProgressStep == 0)
@@ -438,6 +438,26 @@ TVemtSearchResult TVemtIndex::Search(TVemtRecord *key, const TVemtFieldList *fie
     result.Position = position;
     table_.Progress(100, mtpcSearch);
     return result;
+}
+
+bool TVemtIndex::KeysFollowOrder(const std::vector<TVemtKeyField> &keys) const
+{
+    if (static_cast<int>(keys.size()) != fields_.Count())
+        return false;
+    for (int i = 0; i < fields_.Count(); ++i) {
+        const TVemtMemTableCompareOptions own = fields_.Options(i);
+        const TVemtMemTableCompareOptions key = keys[static_cast<size_t>(i)].Options;
+        if ((own ^ key) & (mtcoDescending | mtcoIgnoreLocale))
+            return false;
+        // The collation orders case within equal letters, so a key that
+        // ignores case may bisect a case-sensitive order, not the reverse;
+        // the plain order interleaves cases, so there both must agree.
+        const bool ownIgnoresCase = own & mtcoCaseInsensitive;
+        const bool keyIgnoresCase = key & mtcoCaseInsensitive;
+        if (ownIgnoresCase != keyIgnoresCase && (ownIgnoresCase || (own & mtcoIgnoreLocale)))
+            return false;
+    }
+    return true;
 }
 
 int TVemtIndex::ScanForSlot(int from, std::int32_t slot) const

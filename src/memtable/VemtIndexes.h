@@ -92,8 +92,8 @@ public:
     void Rebuild();
     // Searches the key record (on `fields`, or the index's own when null):
     // bisection when the index is Ordered, sorted and holds 21 entries or
-    // more and no partial key is asked for; a scan from the first entry
-    // otherwise. Finds the first of equal entries; with respectFilter only one
+    // more, no partial key is asked for and the key compares in the index's
+    // order; a scan from the first entry otherwise. Finds the first of equal entries; with respectFilter only one
     // the table shows. With `partial` the scan also stops at the first entry
     // above the key (Found false, Position there).
     TVemtSearchResult Search(TVemtRecord *key, const TVemtFieldList *fields, bool respectFilter, bool partial);
@@ -127,6 +127,9 @@ private:
     template <typename T> struct FixedKeyCompare;
     void CheckUnique();
     int ScanForSlot(int from, std::int32_t slot) const;
+    // Whether keys compared with these options follow the entries' order, so
+    // that a search may bisect them.
+    bool KeysFollowOrder(const std::vector<TVemtKeyField> &keys) const;
     // Whether a record can be placed as a rebuild would place it: the entries
     // are as rebuilt and the order is one a sort reproduces exactly (no
     // comparison handler, no partial or null-skipping key, no calculated

@@ -156,6 +156,35 @@ TEST(VemtMemTableLocate, DescendingSortOfALargeTableIsBisectedInItsOwnDirection)
     }
 }
 
+// An index ordered apart from case (or in the plain order) cannot be bisected
+// with a key that compares case by case (or by collation): such a Locate still
+// finds the first match in the index's order.
+TEST(VemtMemTableLocate, AKeyComparedOtherwiseThanTheIndexOrdersStillFindsItsRecord)
+{
+    for (const char *letters : {"C", "L"}) {
+        SCOPED_TRACE(letters);
+        auto lim = MakeTabLim();
+        lim->Open();
+        const char *stems[] = {"аб", "Аб", "АБ", "аБ", "ав", "Ав", "б", "Б", "ё", "Ё"};
+        for (int i = 0; i < 40; ++i) {
+            lim->Append();
+            lim->FieldByName(QStringLiteral("itm"))->SetAsString(S(stems[i % 10]) + QString::number(i / 20));
+            lim->FieldByName(QStringLiteral("id_itm"))->SetAsInteger(i);
+            lim->Post();
+        }
+        lim->SetSortFields(QStringLiteral("itm:") + QString::fromLatin1(letters));
+        lim->Sort();
+        const QStringList order = Column(*lim, QStringLiteral("id_itm"));
+        for (int i = 0; i < 40; ++i) {
+            const QString key = S(stems[i % 10]) + QString::number(i / 20);
+            ASSERT_TRUE(lim->Locate(QStringLiteral("itm"), Variant(key), {})) << i;
+            EXPECT_EQ(lim->FieldByName(QStringLiteral("itm"))->AsString(), key);
+            const int first = std::min(i % 10 + (i / 20) * 20, i % 10 + 10 + (i / 20) * 20);
+            EXPECT_EQ(lim->RecNo(), order.indexOf(QString::number(first)) + 1) << i;
+        }
+    }
+}
+
 TEST(VemtMemTableLocate, KeyValuesAreConvertedToTheFieldsTypes)
 {
     TVemtMemTable t;
