@@ -379,7 +379,10 @@ TVemtSearchResult TVemtIndex::Search(TVemtRecord *key, const TVemtFieldList *fie
                 table_.CalcRecordFields(entries_[i]);
             const int c = compare(entries_[i], partial);
             result.LastCompare = c;
-            if (c == 0 && (!respectFilter || table_.AcceptRecord(entries_[i]))) {
+            if (c == 0
+                && (keys.size() == 1
+                    || store_.MatchKeys(keys.data(), static_cast<int>(keys.size()), key, entries_[i], partial))
+                && (!respectFilter || table_.AcceptRecord(entries_[i]))) {
                 result.Found = true;
                 result.Position = i;
                 break;
@@ -689,7 +692,9 @@ TVemtSearchResult TVemtIndexes::SearchCurrent(const TVemtFieldList &fields, TVem
             table_.CalcRecordFields(entry);
         const int c = store.CompareKeys(keys.data(), static_cast<int>(keys.size()), key, entry, false, partial, cmEqual);
         result.LastCompare = c;
-        if (c == 0 && (!respectFilter || table_.AcceptRecord(entry))) {
+        if (c == 0
+            && (keys.size() == 1 || store.MatchKeys(keys.data(), static_cast<int>(keys.size()), key, entry, partial))
+            && (!respectFilter || table_.AcceptRecord(entry))) {
             result.Found = true;
             result.Position = i;
             break;
