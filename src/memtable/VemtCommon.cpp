@@ -712,6 +712,15 @@ int TVemtCommon::CompareKeys(const TVemtKeyField *keys, int count, const TVemtRe
     return result;
 }
 
+bool TVemtCommon::MatchKeys(const TVemtKeyField *keys, int count, const TVemtRecord *key, const TVemtRecord *record,
+                            bool partial) const
+{
+    for (int i = 0; i < count; ++i)
+        if (CompareKeys(keys + i, 1, key, record, false, partial, cmEqual) != 0)
+            return false;
+    return true;
+}
+
 int TVemtCommon::CompareRecords(const TVemtFieldList &fields, int count, const TVemtRecord *first,
                                 const TVemtRecord *second, bool ignoreNull, bool partial, int mode) const
 {

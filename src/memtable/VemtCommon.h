@@ -277,6 +277,11 @@ public:
     // Requires: the caller holds the lock; the layout has not changed since.
     int CompareKeys(const TVemtKeyField *keys, int count, const TVemtRecord *first, const TVemtRecord *second,
                     bool ignoreNull, bool partial, int mode) const;
+    // Whether every key field compares equal: unlike CompareKeys, a partial
+    // match of one field does not decide for the fields after it.
+    // Requires: as CompareKeys.
+    bool MatchKeys(const TVemtKeyField *keys, int count, const TVemtRecord *key, const TVemtRecord *record,
+                   bool partial) const;
     TVemtKeyField KeyField(TField *field, TVemtMemTableCompareOptions options) const;
     void PrepareKeyFields(const TVemtFieldList &fields, std::vector<TVemtKeyField> &keys) const;
 

@@ -214,12 +214,14 @@ TVemtIndex::TVemtIndex(const QString &name, bool internal, bool sorted, TVemtMem
         }
     }
     ordered_ = store_.RecordCount() == 0;
+    asRebuilt_ = ordered_;
 }
 
 void TVemtIndex::Clear()
 {
     entries_.clear();
     ordered_ = false;
+    asRebuilt_ = false;
 }
 
 bool TVemtIndex::PassesFilter(TVemtRecord *record)
@@ -330,9 +332,11 @@ void TVemtIndex::Rebuild()
 {
     if (!table_.IsOpen()) {
         ordered_ = true;
+        asRebuilt_ = false;
         return;
     }
     TVemtCommon::Locker lock(store_);
+    ++rebuildCount_;
     if (!noReload_)
         Load();
     if (!entries_.empty() && sorted_) {
@@ -343,6 +347,7 @@ void TVemtIndex::Rebuild()
         table_.Progress(100, mtpcSort);
     }
     ordered_ = true;
+    asRebuilt_ = !noReload_;
     if (table_.CurrentIndex() == this && table_.CursorPosition() > Count() - 1)
         table_.SetCursorPosition(Count() - 1);
 }
@@ -365,7 +370,7 @@ TVemtSearchResult TVemtIndex::Search(TVemtRecord *key, const TVemtFieldList *fie
     const bool partialKeys = partial || std::any_of(keys.begin(), keys.end(), [](const TVemtKeyField &k) {
                                  return (k.Options & mtcoPartialKey) != 0;
                              });
-    if (!ordered_ || rowOrder_ || !sorted_ || count < kBisectMinimum || partialKeys) {
+    if (!ordered_ || rowOrder_ || !sorted_ || count < kBisectMinimum || partialKeys || !KeysFollowOrder(keys)) {
         const bool recalc = table_.RecalcOnIndex();
         for (int i = 0; i < count; ++i) {
             if (i > 0 && i % kProgressStep == 0)
@@ -374,7 +379,10 @@ TVemtSearchResult TVemtIndex::Search(TVemtRecord *key, const TVemtFieldList *fie
                 table_.CalcRecordFields(entries_[i]);
             const int c = compare(entries_[i], partial);
             result.LastCompare = c;
-            if (c == 0 && (!respectFilter || table_.AcceptRecord(entries_[i]))) {
+            if (c == 0
+                && (keys.size() == 1
+                    || store_.MatchKeys(keys.data(), static_cast<int>(keys.size()), key, entries_[i], partial))
+                && (!respectFilter || table_.AcceptRecord(entries_[i]))) {
                 result.Found = true;
                 result.Position = i;
                 break;
@@ -435,6 +443,26 @@ TVemtSearchResult TVemtIndex::Search(TVemtRecord *key, const TVemtFieldList *fie
     return result;
 }
 
+bool TVemtIndex::KeysFollowOrder(const std::vector<TVemtKeyField> &keys) const
+{
+    if (static_cast<int>(keys.size()) != fields_.Count())
+        return false;
+    for (int i = 0; i < fields_.Count(); ++i) {
+        const TVemtMemTableCompareOptions own = fields_.Options(i);
+        const TVemtMemTableCompareOptions key = keys[static_cast<size_t>(i)].Options;
+        if ((own ^ key) & (mtcoDescending | mtcoIgnoreLocale))
+            return false;
+        // The collation orders case within equal letters, so a key that
+        // ignores case may bisect a case-sensitive order, not the reverse;
+        // the plain order interleaves cases, so there both must agree.
+        const bool ownIgnoresCase = own & mtcoCaseInsensitive;
+        const bool keyIgnoresCase = key & mtcoCaseInsensitive;
+        if (ownIgnoresCase != keyIgnoresCase && (ownIgnoresCase || (own & mtcoIgnoreLocale)))
+            return false;
+    }
+    return true;
+}
+
 int TVemtIndex::ScanForSlot(int from, std::int32_t slot) const
 {
     for (int i = std::max(from, 0); i < Count(); ++i) {
@@ -478,7 +506,7 @@ int TVemtIndex::FindRecordPosition(const TVemtRecord *record)
     return position >= 0 || start == 0 ? position : ScanForSlot(0, slot);
 }
 
-int TVemtIndex::LowerBound(const TVemtRecord *values)
+int TVemtIndex::Bisect(const TVemtRecord *values, bool tieBreak)
 {
     TVemtCommon::Locker lock(store_);
     PrepareKeys();
@@ -486,12 +514,43 @@ int TVemtIndex::LowerBound(const TVemtRecord *values)
     int high = Count();
     while (low < high) {
         const int mid = low + (high - low) / 2;
-        if (CompareEntries(values, entries_[static_cast<size_t>(mid)], false, false) > 0)
+        if (CompareEntries(values, entries_[static_cast<size_t>(mid)], false, tieBreak) > 0)
             low = mid + 1;
         else
             high = mid;
     }
     return low;
+}
+
+int TVemtIndex::LowerBound(const TVemtRecord *values) { return Bisect(values, false); }
+
+bool TVemtIndex::CanPlaceAsRebuilt() const
+{
+    if (!ordered_ || !asRebuilt_ || noReload_ || table_.RecalcOnIndex())
+        return false;
+    if (rowOrder_ || !sorted_)
+        return true;
+    if (store_.OnCompareFields)
+        return false;
+    for (int i = 0; i < fields_.Count(); ++i)
+        if (fields_.Options(i) & (mtcoPartialKey | mtcoIgnoreNullKey))
+            return false;
+    return true;
+}
+
+int TVemtIndex::PlaceAsRebuilt(const TVemtRecord *record)
+{
+    if (rowOrder_ || !sorted_) {
+        // Loading takes the records in slot order.
+        const auto bySlot = [](const TVemtRecord *entry, std::int32_t slot) { return entry->SlotIndex < slot; };
+        if (entries_.empty() || entries_.back()->SlotIndex < record->SlotIndex)
+            return Count();
+        return static_cast<int>(std::lower_bound(entries_.begin(), entries_.end(), record->SlotIndex, bySlot)
+                                - entries_.begin());
+    }
+    // The sort breaks ties by slot, so no two records compare equal and the
+    // place is unique: before the first entry that sorts after the record.
+    return Bisect(record, true);
 }
 
 void TVemtIndex::InsertEntry(int position, TVemtRecord *record)
@@ -595,6 +654,7 @@ void TVemtIndexes::EmptyAll()
     for (const auto &index : indexes_) {
         index->entries_.clear();
         index->ordered_ = true;
+        index->asRebuilt_ = true;
     }
 }
 
@@ -606,8 +666,10 @@ void TVemtIndexes::RebuildAll()
 
 void TVemtIndexes::MarkAllUnordered()
 {
-    for (const auto &index : indexes_)
+    for (const auto &index : indexes_) {
         index->ordered_ = false;
+        index->asRebuilt_ = false;
+    }
 }
 
 TVemtSearchResult TVemtIndexes::SearchCurrent(const TVemtFieldList &fields, TVemtRecord *key, bool respectFilter,
@@ -630,7 +692,9 @@ TVemtSearchResult TVemtIndexes::SearchCurrent(const TVemtFieldList &fields, TVem
             table_.CalcRecordFields(entry);
         const int c = store.CompareKeys(keys.data(), static_cast<int>(keys.size()), key, entry, false, partial, cmEqual);
         result.LastCompare = c;
-        if (c == 0 && (!respectFilter || table_.AcceptRecord(entry))) {
+        if (c == 0
+            && (keys.size() == 1 || store.MatchKeys(keys.data(), static_cast<int>(keys.size()), key, entry, partial))
+            && (!respectFilter || table_.AcceptRecord(entry))) {
             result.Found = true;
             result.Position = i;
             break;
@@ -725,17 +789,47 @@ void TVemtIndexes::Update(TVemtUpdateKind kind, TVemtRecord *record, int positio
         TVemtIndex &index = *item;
         const bool maintained = index.Enabled() && !(index.Options() & mtcoNonMaintained)
             && (table_.EnableIndexes() || kind == TVemtUpdateKind::Delete);
+        if (!maintained && kind == TVemtUpdateKind::Insert && table_.CurrentIndex() == &index
+            && index.CanPlaceAsRebuilt()) {
+            // Not maintained, but the table reads it next: put the record
+            // where the rebuild would, instead of rebuilding at every post.
+            // Until it is placed the index counts as unordered, so a failing
+            // filter or comparison leaves it to be rebuilt.
+            index.ordered_ = false;
+            index.asRebuilt_ = false;
+            if (index.PassesFilter(record)) {
+                const int at = index.PlaceAsRebuilt(record);
+                index.InsertEntry(at, record);
+                table_.SetCursorPosition(at);
+                if (newValues)
+                    newValues->Position = at;
+            }
+            index.ordered_ = true;
+            index.asRebuilt_ = true;
+            continue;
+        }
         if (!maintained || !index.Ordered()) {
             // Rebuilt before its next use; a deleted record must not stay
             // referenced meanwhile.
             if (kind == TVemtUpdateKind::Delete)
                 index.Clear();
             index.ordered_ = false;
+            index.asRebuilt_ = false;
             continue;
         }
         UpdateIndex(index, kind, record, position, newValues);
         index.ordered_ = true;
+        // Removing an entry keeps the rebuilt order; placing one by upkeep
+        // rules (before equal keys, at the insert position) need not.
+        index.asRebuilt_ = index.asRebuilt_ && kind == TVemtUpdateKind::Delete;
     }
+}
+
+void TVemtIndexes::DropRecord(const TVemtRecord *record)
+{
+    for (const auto &index : indexes_)
+        index->entries_.erase(std::remove(index->entries_.begin(), index->entries_.end(), record),
+                              index->entries_.end());
 }
 
 void TVemtIndexes::SortWith(const QString &sortFields, TVemtMemTableCompareOptions options)

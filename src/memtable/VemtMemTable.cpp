@@ -555,7 +555,17 @@ void TVemtCustomMemTable::PostNewRecord(TVemtRecord *buffer, bool append)
         store_->FreeRecord(record, true, false);
         throw;
     }
-    store_->UpdateIndexes(TVemtUpdateKind::Insert, record, this, append ? -1 : insertPosition_, buffer);
+    const int savedPosition = position_;
+    try {
+        store_->UpdateIndexes(TVemtUpdateKind::Insert, record, this, append ? -1 : insertPosition_, buffer);
+    } catch (...) {
+        // The post failed: the record leaves the indexes that took it and the
+        // store again, and the cursor stays where it was.
+        indexes_->DropRecord(record);
+        store_->DeleteRecord(record);
+        position_ = savedPosition;
+        throw;
+    }
     buffer->SlotIndex = record->SlotIndex;
     buffer->Serial = record->Serial;
     ReleaseOwnValues(buffer); // the stored record has copies

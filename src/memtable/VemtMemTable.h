@@ -25,7 +25,8 @@
 // Cursor: a position in the current index's entry list; -1 is before the
 // first entry, Count() after the last. An index that is not Ordered (indexes
 // disabled while filling, or marked for rebuilding) is rebuilt before any
-// cursor operation reads it.
+// cursor operation reads it; while indexes are disabled, posts place new
+// records into the current index as a rebuild would, so it stays Ordered.
 //
 // Filters: the Filter text is parsed once (TExprParser) into a tree that
 // EvaluateFilter walks for each record under test, reading fields straight

@@ -389,30 +389,80 @@ TEST_F(VemtIndexTest, InsertInRowOrderGoesBeforeTheRecordThatWasCurrent)
     EXPECT_EQ(table.CurrentIndex()->FindRecordPosition(record), 2);
 }
 
-TEST_F(VemtIndexTest, DisabledUpkeepMarksUnorderedButDeletesStillLeaveNoReference)
+TEST_F(VemtIndexTest, DisabledUpkeepPlacesIntoTheCurrentIndexAndMarksTheOthers)
 {
     Add(QStringLiteral("б"));
     TVemtRecord *a = Add(QStringLiteral("а"));
     table.Sort(QStringLiteral("nm"));
     TVemtIndex *sorted = table.CurrentIndex();
+    TVemtIndex *rowOrder = table.Indexes().RowOrderIndex();
+    const int rebuilds = sorted->RebuildCount();
     table.enableIndexes = false;
-    Add(QStringLiteral("в"));
-    EXPECT_FALSE(sorted->Ordered());
-    EXPECT_EQ(sorted->Count(), 2);
-    EXPECT_EQ(Names(), (QStringList{"а", "б", "в"})) << "rebuilt before use";
+    Add(QStringLiteral("аб"));
+    EXPECT_TRUE(sorted->Ordered()) << "placed where a rebuild puts it, not re-sorted";
+    EXPECT_EQ(sorted->RebuildCount(), rebuilds);
+    EXPECT_EQ(table.CursorPosition(), 1) << "the cursor is on the new record";
+    EXPECT_FALSE(rowOrder->Ordered()) << "an index not shown waits for its next use";
+    EXPECT_EQ(Names(), (QStringList{"а", "аб", "б"}));
     table.DeleteStored(a);
     EXPECT_TRUE(sorted->Ordered()) << "deletions are kept while indexes are off";
-    EXPECT_EQ(Names(), (QStringList{"б", "в"}));
-    EXPECT_EQ(table.Indexes().RowOrderIndex()->Count(), 0) << "unordered row order dropped its references";
+    EXPECT_EQ(Names(), (QStringList{"аб", "б"}));
+    EXPECT_EQ(rowOrder->Count(), 0) << "unordered row order dropped its references";
 
     // Switched on again, upkeep does not patch an index that missed records:
     // it stays unordered until rebuilt.
-    table.enableIndexes = false;
-    Add(QStringLiteral("г"));
     table.enableIndexes = true;
-    Add(QStringLiteral("а"));
-    EXPECT_FALSE(sorted->Ordered());
-    EXPECT_EQ(Names(), (QStringList{"а", "б", "в", "г"}));
+    Add(QStringLiteral("в"));
+    EXPECT_FALSE(rowOrder->Ordered());
+    EXPECT_EQ(sorted->RebuildCount(), rebuilds);
+    table.Sort(QString());
+    EXPECT_EQ(Names(), (QStringList{"б", "в", "аб"})) << "row order rebuilt in slot order (a's slot reused)";
+
+    // A record that cannot be placed (its comparison fails) leaves the index
+    // to be rebuilt rather than missing the stored record.
+    table.Sort(QStringLiteral("nm"));
+    table.enableIndexes = false;
+    table.Store().SetLocaleID(0x0409);
+    EXPECT_EQ(MessageOf([&] { Add(QStringLiteral("г")); }), QStringLiteral("Invalid locale. 1033"));
+    table.Store().SetLocaleID(1024);
+    EXPECT_EQ(Names(), (QStringList{"аб", "б", "в", "г"}));
+}
+
+// With upkeep off, random inserts (into reused slots too) and deletes leave
+// the current index exactly as a rebuild would make it, for a sorted index
+// with equal keys, nulls and a descending field (one numeric key is sorted
+// by its own comparison), and for the row order.
+TEST_F(VemtIndexTest, DisabledUpkeepKeepsTheCurrentIndexAsARebuildMakesIt)
+{
+    for (const QString &fields : {QStringLiteral("nm:D;sdt"), QStringLiteral("sdt:D"), QString()}) {
+        SCOPED_TRACE(fields.toStdString());
+        table.Store().EmptyAll();
+        table.Sort(fields);
+        TVemtIndex *current = table.CurrentIndex();
+        TVemtIndex *oracle = table.Indexes().Add(QStringLiteral("oracle"), false, !fields.isEmpty(), 0, fields);
+        const int rebuilds = current->RebuildCount();
+        table.enableIndexes = false;
+        std::mt19937 random(77);
+        std::vector<TVemtRecord *> stored;
+        for (int step = 0; step < 400; ++step) {
+            if (random() % 3 != 0 || stored.empty()) {
+                const int n = static_cast<int>(random() % 6);
+                stored.push_back(Add(n == 0 ? QString() : QString(QChar(u'а' + n)), random() % 3));
+            } else {
+                const size_t victim = random() % stored.size();
+                table.DeleteStored(stored[victim]);
+                stored.erase(stored.begin() + static_cast<std::ptrdiff_t>(victim));
+            }
+            ASSERT_TRUE(current->Ordered());
+            oracle->Rebuild();
+            ASSERT_EQ(current->Count(), oracle->Count()) << step;
+            for (int i = 0; i < current->Count(); ++i)
+                ASSERT_EQ(current->Entry(i), oracle->Entry(i)) << "step " << step << " entry " << i;
+        }
+        EXPECT_EQ(current->RebuildCount(), rebuilds);
+        table.enableIndexes = true;
+        table.Indexes().Delete(oracle);
+    }
 }
 
 // Random inserts, edits and deletes against a plain sorted copy.

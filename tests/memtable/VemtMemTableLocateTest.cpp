@@ -22,6 +22,15 @@ void AddItem(TVemtCustomMemTable &t, const QString &itm, double january)
     t.Post();
 }
 
+// A TabLim row with its name and category id.
+void AddLimit(TVemtCustomMemTable &t, const QString &itm, int id)
+{
+    t.Append();
+    t.FieldByName(QStringLiteral("itm"))->SetAsString(itm);
+    t.FieldByName(QStringLiteral("id_itm"))->SetAsInteger(id);
+    t.Post();
+}
+
 // TbY with its sort on "Itm"; enough rows that a search on the sort field
 // bisects the index.
 class TbYLocate : public ::testing::Test {
@@ -115,12 +124,8 @@ TEST(VemtMemTableLocate, EmptyTablesDuplicatesAndDescendingSort)
     EXPECT_EQ(lim->RecNo(), -1);
 
     const std::pair<const char *, int> rows[] = {{"Еда", 1}, {"Авто", 2}, {"Еда", 3}, {"Жильё", 4}};
-    for (const auto &[itm, id] : rows) {
-        lim->Append();
-        lim->FieldByName(QStringLiteral("itm"))->SetAsString(S(itm));
-        lim->FieldByName(QStringLiteral("id_itm"))->SetAsInteger(id);
-        lim->Post();
-    }
+    for (const auto &[itm, id] : rows)
+        AddLimit(*lim, S(itm), id);
     // Two records with the same key: the first in the current index.
     ASSERT_TRUE(lim->Locate(QStringLiteral("itm"), Variant(S("Еда")), {}));
     EXPECT_EQ(lim->FieldByName(QStringLiteral("id_itm"))->AsInteger(), 1);
@@ -141,18 +146,62 @@ TEST(VemtMemTableLocate, DescendingSortOfALargeTableIsBisectedInItsOwnDirection)
 {
     auto lim = MakeTabLim();
     lim->Open();
-    for (int i = 0; i < 60; ++i) {
-        lim->Append();
-        lim->FieldByName(QStringLiteral("itm"))->SetAsString(QStringLiteral("item %1").arg(i, 2, 10, QLatin1Char('0')));
-        lim->FieldByName(QStringLiteral("id_itm"))->SetAsInteger(i);
-        lim->Post();
-    }
+    for (int i = 0; i < 60; ++i)
+        AddLimit(*lim, QStringLiteral("item %1").arg(i, 2, 10, QLatin1Char('0')), i);
     lim->SetSortOptions(mtcoDescending);
     lim->Sort();
     for (int i : {0, 17, 31, 59}) {
         ASSERT_TRUE(lim->Locate(QStringLiteral("itm"), Variant(QStringLiteral("item %1").arg(i, 2, 10, QLatin1Char('0'))), {}));
         EXPECT_EQ(lim->FieldByName(QStringLiteral("id_itm"))->AsInteger(), i);
         EXPECT_EQ(lim->RecNo(), 60 - i);
+    }
+}
+
+// An index ordered apart from case (or in the plain order) cannot be bisected
+// with a key that compares case by case (or by collation): such a Locate still
+// finds the first match in the index's order.
+TEST(VemtMemTableLocate, AKeyComparedOtherwiseThanTheIndexOrdersStillFindsItsRecord)
+{
+    for (const char *letters : {"C", "L"}) {
+        SCOPED_TRACE(letters);
+        auto lim = MakeTabLim();
+        lim->Open();
+        const char *stems[] = {"аб", "Аб", "АБ", "аБ", "ав", "Ав", "б", "Б", "ё", "Ё"};
+        for (int i = 0; i < 40; ++i)
+            AddLimit(*lim, S(stems[i % 10]) + QString::number(i / 20), i);
+        lim->SetSortFields(QStringLiteral("itm:") + QString::fromLatin1(letters));
+        lim->Sort();
+        const QStringList order = Column(*lim, QStringLiteral("id_itm"));
+        for (int i = 0; i < 40; ++i) {
+            const QString key = S(stems[i % 10]) + QString::number(i / 20);
+            ASSERT_TRUE(lim->Locate(QStringLiteral("itm"), Variant(key), {})) << i;
+            EXPECT_EQ(lim->FieldByName(QStringLiteral("itm"))->AsString(), key);
+            const int first = std::min(i % 10 + (i / 20) * 20, i % 10 + 10 + (i / 20) * 20);
+            EXPECT_EQ(lim->RecNo(), order.indexOf(QString::number(first)) + 1) << i;
+        }
+    }
+}
+
+// With a partial key every key field must still match: a name that only
+// begins with the key text does not end the comparison before the id.
+TEST(VemtMemTableLocate, PartialKeyOnTwoFieldsMatchesBoth)
+{
+    auto lim = MakeTabLim();
+    lim->Open();
+    const std::pair<const char *, int> rows[] = {{"Авто", 1}, {"Авиа", 7}, {"Ав", 3}, {"Дом", 7}};
+    for (const auto &[itm, id] : rows)
+        AddLimit(*lim, S(itm), id);
+    const QString fields = QStringLiteral("itm;id_itm");
+    for (bool sorted : {false, true}) {
+        SCOPED_TRACE(sorted);
+        if (sorted)
+            lim->Sort();
+        ASSERT_TRUE(lim->Locate(fields, VarArrayOf({Variant(S("Ав")), Variant(7)}), {loPartialKey}));
+        EXPECT_EQ(lim->FieldByName(QStringLiteral("itm"))->AsString(), S("Авиа"));
+        ASSERT_TRUE(lim->Locate(fields, VarArrayOf({Variant(S("Ав")), Variant(3)}), {loPartialKey}));
+        EXPECT_EQ(lim->FieldByName(QStringLiteral("itm"))->AsString(), S("Ав"));
+        EXPECT_FALSE(lim->Locate(fields, VarArrayOf({Variant(S("Ав")), Variant(9)}), {loPartialKey}));
+        EXPECT_FALSE(lim->Locate(fields, VarArrayOf({Variant(S("Ав")), Variant(7)}), {}));
     }
 }
 
@@ -208,12 +257,8 @@ TEST(VemtMemTableLocate, LocateSettlesAPendingEditWhileLookupLeavesItAlone)
 {
     auto lim = MakeTabLim();
     lim->Open();
-    for (int i = 1; i <= 3; ++i) {
-        lim->Append();
-        lim->FieldByName(QStringLiteral("itm"))->SetAsString(QStringLiteral("n%1").arg(i));
-        lim->FieldByName(QStringLiteral("id_itm"))->SetAsInteger(i);
-        lim->Post();
-    }
+    for (int i = 1; i <= 3; ++i)
+        AddLimit(*lim, QStringLiteral("n%1").arg(i), i);
     lim->Edit();
     lim->FieldByName(QStringLiteral("Lim"))->SetAsFloat(-50);
     EXPECT_EQ(lim->Lookup(QStringLiteral("id_itm"), Variant(1), QStringLiteral("itm")).AsString(), QStringLiteral("n1"));

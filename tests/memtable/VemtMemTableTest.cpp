@@ -1,10 +1,11 @@
 // The memory table as a dataset: opening and closing, filling by Append and
 // Insert, field values, post and delete, bookmarks, record count and number,
-// EmptyTable, Sort kept across refills, indexes rebuilt after disabled upkeep,
-// and a random run against a plain sorted vector.
+// EmptyTable, Sort kept across refills, filling with disabled upkeep, and
+// random runs against a plain sorted vector and a plain list.
 #include "memtable/VemtMemTable.h"
 #include "memtable/MemTableSupport.h"
 #include "platform/dataset/DataSource.h"
+#include "platform/rtl/Collation.h"
 #include "platform/rtl/DateTime.h"
 
 #include <gtest/gtest.h>
@@ -280,6 +281,42 @@ TEST(VemtMemTable, EmptyTablePostsAPendingEditAndKeepsTheTableOpen)
     EXPECT_NE(tab->FindField(kSdt), nullptr);
 }
 
+// TabRes is filled with its indexes disabled while sorted (its AfterOpen
+// sorts): every post lands the cursor on the posted row, the sort index is not
+// rebuilt for it, and the rows come out in name order, equal names in the
+// order they were added, as a rebuild orders them.
+TEST(VemtMemTable, FillingWithIndexesDisabledDoesNotResortAtEveryPost)
+{
+    auto tab = MakeTabRes();
+    tab->SetSortFields(kNm);
+    tab->AfterOpen = [](TDataSet *ds) { static_cast<TVemtCustomMemTable *>(ds)->Sort(); };
+    TDataSource source; // a grid's link: posts fetch neighbouring rows too
+    source.SetDataSet(tab.get());
+    tab->Open();
+    TVemtIndex *sorted = tab->CurrentIndex();
+    ASSERT_EQ(sorted->Name(), QString::fromLatin1(TVemtIndexes::kDefaultSortName));
+    const int rebuilds = sorted->RebuildCount();
+    std::mt19937 random(5);
+    std::vector<std::pair<QString, int>> added; // (name, id)
+    constexpr int kRows = 3000;
+    tab->DisableControls();
+    for (int id = 0; id < kRows; ++id) {
+        const QString name = QStringLiteral("Ст%1").arg(random() % 500);
+        AddRes(*tab, id, name, id, 0, id % 2 == 0);
+        added.emplace_back(name, id);
+        ASSERT_EQ(tab->FieldByName(kId)->AsInteger(), id);
+    }
+    tab->EnableControls();
+    EXPECT_EQ(sorted->RebuildCount(), rebuilds);
+    std::stable_sort(added.begin(), added.end(),
+                     [](const auto &a, const auto &b) { return CompareRussian(a.first, b.first, false) < 0; });
+    QStringList expected;
+    for (const auto &row : added)
+        expected << QString::number(row.second);
+    EXPECT_EQ(Column(*tab, kId), expected);
+    EXPECT_EQ(tab->RecordCount(), kRows);
+}
+
 TEST(VemtMemTable, DataSourcesSeeOneChangeAfterEmptyTable)
 {
     auto tab = MakeTabRes();
@@ -410,6 +447,41 @@ TEST(VemtMemTable, AClashWithAUniqueIndexLeavesTheRecordUnposted)
     tab->FieldByName(kNm)->SetAsString(QStringLiteral("a2"));
     tab->Post();
     EXPECT_EQ(Column(*tab, kNm), QStringList({"a2", "b"}));
+}
+
+// A post that fails while the indexes take the new record (here its name
+// cannot be compared under an unknown locale) leaves nothing in the store: a
+// later sort does not bring up a stray copy, and the retried post adds one.
+TEST(VemtMemTable, APostThatFailsInTheIndexesLeavesNoRecordBehind)
+{
+    auto lim = MakeTabLim();
+    lim->Open();
+    lim->Sort();
+    for (const char *itm : {"Авто", "Еда"}) {
+        lim->Append();
+        lim->FieldByName(QStringLiteral("itm"))->SetAsString(S(itm));
+        lim->Post();
+    }
+    lim->SetLocaleID(0x0409);
+    lim->Append();
+    lim->FieldByName(QStringLiteral("itm"))->SetAsString(S("Жильё"));
+    EXPECT_EQ(MessageOf([&] { lim->Post(); }), QStringLiteral("Invalid locale. 1033"));
+    EXPECT_EQ(lim->State(), dsInsert);
+    lim->SetLocaleID(1024);
+    lim->Post();
+    lim->Sort();
+    EXPECT_EQ(Column(*lim, QStringLiteral("itm")), QStringList({S("Авто"), S("Еда"), S("Жильё")}));
+
+    lim->SetLocaleID(0x0409);
+    lim->Append();
+    lim->FieldByName(QStringLiteral("itm"))->SetAsString(S("Дача"));
+    EXPECT_THROW(lim->Post(), EMemTableInvalidLocale);
+    lim->Cancel();
+    lim->SetLocaleID(1024);
+    lim->SetSortFields(QString());
+    lim->Sort();
+    EXPECT_EQ(lim->RecordCount(), 3);
+    EXPECT_FALSE(lim->Locate(QStringLiteral("itm"), Variant(S("Дача")), {}));
 }
 
 TEST(VemtMemTable, BookmarkOrderFollowsTheCurrentIndex)
@@ -670,6 +742,120 @@ TEST(VemtMemTable, SortedTableAgreesWithAPlainSortedVector)
                 expectedIds.push_back(r.second);
             std::sort(expectedIds.begin(), expectedIds.end());
             ASSERT_EQ(ids, expectedIds) << "step " << step;
+        }
+    }
+}
+
+// Random appends, inserts, edits, deletes, sorts, filter and upkeep switches,
+// EmptyTable and Locate on TabRes with a grid-sized buffer window, checked
+// after every step against a plain list: the visible rows (their count, RecNo,
+// the ids, the sort order) and the posted row being current.
+TEST(VemtMemTable, RandomWorkAgreesWithAPlainList)
+{
+    struct Row {
+        int id;
+        QString nm;
+        int sdt;
+    };
+    for (unsigned seed = 1; seed <= 60; ++seed) {
+        SCOPED_TRACE(seed);
+        auto tab = MakeTabRes();
+        tab->SetFiltered(false);
+        TDataSource source;
+        TDataLink link;
+        source.SetDataSet(tab.get());
+        link.SetDataSource(&source);
+        link.SetBufferCount(1 + static_cast<int>(seed % 6));
+        tab->Open();
+        std::mt19937 random(seed);
+        std::vector<Row> rows;
+        int nextId = 0;
+        QString sortField;
+        bool descending = false;
+        bool filtered = false;
+        const auto visible = [&](const Row &r) { return !filtered || r.sdt > 20; };
+        for (int step = 0; step < 200; ++step) {
+            SCOPED_TRACE(step);
+            const int action = static_cast<int>(random() % 20);
+            if (action < 8 || rows.empty()) {
+                const Row row{nextId++, QStringLiteral("n%1").arg(random() % 7), static_cast<int>(random() % 40)};
+                if (random() % 2)
+                    tab->SetRecNo(1 + static_cast<int>(random() % std::max(1, tab->RecordCount())));
+                AddRes(*tab, row.id, row.nm, row.sdt, 0, random() % 2 == 0);
+                if (visible(row)) {
+                    ASSERT_EQ(tab->FieldByName(kId)->AsInteger(), row.id);
+                }
+                rows.push_back(row);
+            } else if (action < 13) {
+                tab->SetRecNo(1 + static_cast<int>(random() % std::max(1, tab->RecordCount())));
+                if (tab->IsEmpty())
+                    continue;
+                const int id = tab->FieldByName(kId)->AsInteger();
+                const auto it = std::find_if(rows.begin(), rows.end(), [&](const Row &r) { return r.id == id; });
+                if (action < 11) {
+                    it->sdt = static_cast<int>(random() % 40);
+                    tab->Edit();
+                    tab->FieldByName(kSdt)->SetAsFloat(it->sdt);
+                    tab->Post();
+                } else {
+                    tab->Delete();
+                    rows.erase(it);
+                }
+            } else if (action < 15) {
+                const int kind = static_cast<int>(random() % 4);
+                sortField = kind == 0 ? QString() : (kind == 1 ? kSdt : kNm);
+                descending = kind == 3 || (kind == 1 && random() % 2);
+                tab->SetSortFields(sortField);
+                tab->SetSortOptions(descending ? TVemtMemTableCompareOptions(mtcoDescending) : 0);
+                tab->Sort();
+            } else if (action < 16) {
+                tab->SetEnableIndexes(!tab->EnableIndexes());
+            } else if (action < 17) {
+                filtered = !filtered;
+                tab->SetFilter(filtered ? QStringLiteral("sdt>'20'") : QString());
+                tab->SetFiltered(filtered);
+            } else if (action < 18) {
+                if (random() % 5 == 0) {
+                    tab->EmptyTable();
+                    rows.clear();
+                }
+            } else {
+                const int value = static_cast<int>(random() % 40);
+                const bool expected = std::any_of(rows.begin(), rows.end(),
+                                                  [&](const Row &r) { return r.sdt == value && visible(r); });
+                ASSERT_EQ(tab->Locate(kSdt, Variant(double(value)), {}), expected);
+                if (expected) {
+                    ASSERT_EQ(tab->FieldByName(kSdt)->AsInteger(), value);
+                }
+            }
+
+            std::vector<int> expectedIds;
+            for (const Row &r : rows)
+                if (visible(r))
+                    expectedIds.push_back(r.id);
+            ASSERT_EQ(tab->RecordCount(), static_cast<int>(expectedIds.size()));
+            std::vector<int> ids;
+            QStringList keys;
+            int lastRecNo = 0;
+            tab->First();
+            while (!tab->Eof()) {
+                if (!filtered) {
+                    ASSERT_EQ(tab->RecNo(), static_cast<int>(ids.size()) + 1);
+                }
+                ASSERT_GT(tab->RecNo(), lastRecNo);
+                lastRecNo = tab->RecNo();
+                ids.push_back(tab->FieldByName(kId)->AsInteger());
+                keys << tab->FieldByName(sortField.isEmpty() ? kSdt : sortField)->AsString();
+                tab->Next();
+            }
+            std::sort(ids.begin(), ids.end());
+            std::sort(expectedIds.begin(), expectedIds.end());
+            ASSERT_EQ(ids, expectedIds);
+            for (qsizetype i = 1; !sortField.isEmpty() && i < keys.size(); ++i) {
+                const int c = sortField == kNm ? QString::compare(keys[i - 1], keys[i])
+                                               : keys[i - 1].toInt() - keys[i].toInt();
+                ASSERT_LE(descending ? -c : c, 0) << "row " << i;
+            }
         }
     }
 }
