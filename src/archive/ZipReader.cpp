@@ -679,7 +679,7 @@ bool TZipReader::MayOverwrite(int Index, QString &FName)
     return overwrite;
 }
 
-std::unique_ptr<TStream> TZipReader::CreateOutput(const QString &FName)
+std::unique_ptr<TLFNFileStream> TZipReader::CreateOutput(const QString &FName)
 {
     try {
         return std::make_unique<TLFNFileStream>(FName, fmCreate);
@@ -775,7 +775,7 @@ bool TZipReader::UnzipOne(int Index, bool &Rerun)
         decoder_->LowerSelectionTotal(tmpHeader_.UncompressedSize);
         return false;
     }
-    std::unique_ptr<TStream> out = CreateOutput(name);
+    std::unique_ptr<TLFNFileStream> out = CreateOutput(name);
     if (!out) {
         Skip(TSkipReason::srFileCreateError, name, Index);
         decoder_->LowerSelectionTotal(tmpHeader_.UncompressedSize);
@@ -785,6 +785,10 @@ bool TZipReader::UnzipOne(int Index, bool &Rerun)
     TEntryOutcome outcome;
     try {
         outcome = Decompress(*out, dataStart);
+        // Bytes still buffered are written now: a disk that refuses them
+        // fails the entry here, where closing would lose them silently.
+        if (outcome == TEntryOutcome::Good)
+            out->Flush();
         out.reset();
     } catch (...) {
         // A partial output file is never left behind.

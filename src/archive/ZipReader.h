@@ -25,6 +25,7 @@
 #include "archive/ZipErrors.h"
 #include "archive/ZipLib.h"
 #include "archive/ZipObj.h"
+#include "archive/ZipSStrm.h"
 #include "platform/rtl/Streams.h"
 
 #include <QDateTime>
@@ -206,7 +207,7 @@ private:
     bool IsUnsafe(const TZipHeaderInfo &Entry, const QString &OutName) const;
     bool CheckPassword(int Index, int64_t DataStart, const QString &FName);
     bool MayOverwrite(int Index, QString &FName);
-    std::unique_ptr<TStream> CreateOutput(const QString &FName);
+    std::unique_ptr<TLFNFileStream> CreateOutput(const QString &FName);
     TEntryOutcome Decompress(TStream &Out, int64_t DataStart);
     void FetchComment(TZipHeaderInfo &Entry);
 

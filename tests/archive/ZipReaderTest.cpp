@@ -8,9 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <random>
+#include <unistd.h>
 
 using namespace zorbel;
 using namespace ziptest;
@@ -524,4 +526,21 @@ TEST_F(ZipReaderTest, SplitArchiveAcrossVolumes)
     } catch (const EUserCanceled &e) {
         EXPECT_EQ(e.Message(), "User canceled loading new disk.");
     }
+}
+
+TEST_F(ZipReaderTest, OutputThatCannotBeWrittenIsNotCountedAsExtracted)
+{
+    // A small entry stays in the output's buffers until the file is closed;
+    // a disk that refuses those bytes must not leave a short file counted
+    // as extracted.
+    MakeFile("small.txt", Text(3000, 1));
+    const QString archive = Zip("small.zip", {"small.txt"});
+    const QString full = tmp.filePath("full.txt");
+    ASSERT_EQ(::symlink("/dev/full", QFile::encodeName(full).constData()), 0);
+    TZipReader zip;
+    zip.OnStartUnZip = [&](TZipReader *, int, QString &FName, bool &) { FName = full; };
+    int count = -1;
+    EXPECT_THROW(count = ExtractAll(zip, archive), EWriteError);
+    EXPECT_EQ(count, -1);
+    EXPECT_FALSE(QFileInfo(full).isSymLink()) << "the failed output is left behind";
 }
