@@ -106,12 +106,12 @@ int TZipReader::Count() const { return files_ ? files_->Count() : 0; }
 
 // ---- opening and closing ----
 
+// Closes an archive file; a source stream stays the archive until the
+// archive is dropped.
 void TZipReader::CloseStream()
 {
-    if (isSourceStream_) {
-        delete archive_;
-        isSourceStream_ = false;
-    }
+    if (isSourceStream_)
+        return;
     fileStream_.reset();
     archive_ = nullptr;
 }
@@ -128,6 +128,11 @@ void TZipReader::DropArchive()
     DropLists();
     archiveDate_ = QDateTime();
     ecrec_.Clear();
+    if (isSourceStream_) {
+        delete archive_;
+        archive_ = nullptr;
+        isSourceStream_ = false;
+    }
     CloseStream();
     scanMode_ = false;
 }

@@ -185,6 +185,7 @@ protected:
     // CloseArchive after a failed directory read, except that a source
     // stream stays held.
     void CloseAfterFailure();
+    // Closes an archive file (a source stream is kept until DropArchive).
     void CloseStream();
     void CheckIndex(int Index) const;
     QDateTime ArchiveFileDate() const;

@@ -544,3 +544,29 @@ TEST_F(ZipReaderTest, OutputThatCannotBeWrittenIsNotCountedAsExtracted)
     EXPECT_EQ(count, -1);
     EXPECT_FALSE(QFileInfo(full).isSymLink()) << "the failed output is left behind";
 }
+
+TEST_F(ZipReaderTest, SourceStreamIsFreedOnlyWhenTheArchiveIsDropped)
+{
+    // With KeepZipOpen off, reading and extracting close a file after use;
+    // a stream in memory stays the archive, and its owner may free it and
+    // let go of it afterwards.
+    MakeFile("a.txt", Text(2000, 1));
+    QFile f(Zip("a.zip", {"a.txt"}));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    TZipReader zip;
+    auto *stream = new TMemoryStream;
+    stream->WriteBuffer(bytes.constData(), bytes.size());
+    zip.SetSourceStream(stream);
+    zip.SetKeepZipOpen(false);
+    zip.ReadDirectory();
+    ASSERT_EQ(zip.SourceStream(), stream) << "the stream was freed by ReadDirectory";
+    EXPECT_EQ(zip.GetZipComment(), QString());
+    EXPECT_EQ(zip.GetFileComment(0), QString());
+    EXPECT_EQ(ExtractAll(zip, QString()), 1);
+    ASSERT_EQ(zip.SourceStream(), stream) << "the stream was freed by ExtractFiles";
+    EXPECT_EQ(stream->Size(), bytes.size());
+    delete stream;
+    zip.SetSourceStream(nullptr);
+    EXPECT_EQ(zip.SourceStream(), nullptr);
+}
