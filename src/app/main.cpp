@@ -1,9 +1,11 @@
-// Entry point of Zorbel: creates the application object and runs the program.
+// Entry point of Zorbel: the application object, then the main program.
+#include "core/ZorbMain.h"
+
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zorbel"));
-    return 0;
+    return zorbel::ZorbelMain(QApplication::arguments().mid(1));
 }

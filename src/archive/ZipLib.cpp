@@ -152,7 +152,7 @@ void CopyFileWithMessage(const QString &Source, const QString &Dest, const TZipM
     }
     if (copied == 0 && Box)
         Box(QStringLiteral("Could not copy from ") + Source + QStringLiteral(" -> ") + Dest,
-            QStringLiteral("Error"), mbOK);
+            QStringLiteral("Error"), MB_OK);
 }
 
 bool SetVolumeLabelOf(const QString &, const QString &) { return false; }

@@ -5,6 +5,7 @@
 // "\" between folders, as the entry records keep them.
 #pragma once
 
+#include "platform/rtl/ModalResults.h"
 #include "platform/rtl/DateTime.h"
 #include "platform/rtl/Streams.h"
 
@@ -24,13 +25,11 @@ constexpr QChar PathDelim = u'/';
 // Message box of the component: returns the button pressed (mrYes, mrOk,
 // ...). The owner supplies it; there is no window in this subsystem.
 using TZipMessageBox = std::function<int(const QString &Text, const QString &Caption, int Buttons)>;
-constexpr int mbOK = 0x0;
-constexpr int mbOKCancel = 0x1;
-constexpr int mbYesNo = 0x4;
-constexpr int mrOk = 1;
-constexpr int mrCancel = 2;
-constexpr int mrYes = 6;
-constexpr int mrNo = 7;
+// Button sets of the message-box hook, numbered as the system's message box
+// numbered them.
+constexpr int MB_OK = 0x0;
+constexpr int MB_OKCANCEL = 0x1;
+constexpr int MB_YESNO = 0x4;
 
 // min(round(Part * 100 / Whole), 100); 0 when Whole <= 0.
 int Percent(int64_t Part, int64_t Whole);

@@ -377,7 +377,7 @@ void TZipReader::DefaultGetNextDisk(TZipReader *, int NextDisk, QString &FName)
 {
     if (MultiMode() == TMultiMode::mmSpan) {
         if (Box(QStringLiteral("Please insert disk %1 of the multi-disk set.").arg(NextDisk), QString(),
-                mbOKCancel)
+                MB_OKCANCEL)
             != mrOk)
             FName.clear();
         return;
@@ -523,7 +523,7 @@ int TZipReader::Box(const QString &Text, const QString &Caption, int Buttons) co
 {
     if (MessageBox)
         return MessageBox(Text, Caption, Buttons);
-    return Buttons == mbYesNo ? mrNo : (Buttons == mbOK ? mrOk : mrCancel);
+    return Buttons == MB_YESNO ? mrNo : (Buttons == MB_OK ? mrOk : mrCancel);
 }
 
 int TZipReader::UnzipSelected()
@@ -677,7 +677,7 @@ bool TZipReader::MayOverwrite(int Index, QString &FName)
             OnPromptForOverwrite(this, overwrite, Index, FName);
         else
             overwrite = Box(QStringLiteral("Replace existing file ") + tmpHeader_.FileName() + u'?',
-                            QStringLiteral("File Exists Alert"), mbYesNo)
+                            QStringLiteral("File Exists Alert"), MB_YESNO)
                         == mrYes;
         break;
     }
@@ -714,7 +714,7 @@ TZipReader::TEntryOutcome TZipReader::Decompress(TStream &Out, int64_t DataStart
     dec.Begin(size, tmpHeader_.UncompressedSize, encrypted);
     try {
         if (!dec.Decode(tmpHeader_.CompressionMethod, tmpHeader_.Flag)) {
-            Box(QStringLiteral("Unknown Compression Method"), QStringLiteral("Zip Error"), mbOK);
+            Box(QStringLiteral("Unknown Compression Method"), QStringLiteral("Zip Error"), MB_OK);
             return TEntryOutcome::Unknown;
         }
     } catch (const EBiggerThanUncompressed &) {

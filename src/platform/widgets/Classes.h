@@ -10,6 +10,7 @@
 // system colour (clBtnFace, clHighlight ...) resolved through the palette.
 #pragma once
 
+#include "platform/rtl/ModalResults.h"
 #include <QColor>
 #include <QString>
 #include <cstdint>
@@ -70,9 +71,6 @@ constexpr TShortCut ShortCut(WORD key, TShiftState shift)
 // The text a menu shows for a shortcut ("Ctrl+F3", "Shift+Ins", "Ctrl+\").
 QString ShortCutToText(TShortCut shortcut);
 
-// Modal results: what ShowModal returns and what a button sets on its form.
-constexpr int mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5, mrYes = 6,
-              mrNo = 7, mrAll = 8, mrNoToAll = 9, mrYesToAll = 10;
 
 using TColor = std::int32_t;
 // Colour from its red, green and blue parts.

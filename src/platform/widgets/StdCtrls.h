@@ -11,6 +11,7 @@
 // the choice changes through the user; code setting ItemIndex fires nothing.
 #pragma once
 
+#include "platform/dataset/DBTypes.h" // TAlignment, shared with fields
 #include "platform/widgets/Controls.h"
 #include "platform/rtl/StringList.h"
 
@@ -61,7 +62,6 @@ private:
     QAbstractItemModel *model_;
 };
 
-enum class TAlignment { taLeftJustify, taRightJustify, taCenter };
 enum class TTextLayout { tlTop, tlCenter, tlBottom };
 
 class TLabel : public QLabel, public TControl {

@@ -1,0 +1,15 @@
+#include "template/ZorbDat.h"
+
+#include <QFile>
+
+namespace zorbel {
+
+QByteArray ZorbDatArchive()
+{
+    QFile resource(QStringLiteral(":/ZorbDat"));
+    if (!resource.open(QIODevice::ReadOnly))
+        return {};
+    return resource.readAll();
+}
+
+} // namespace zorbel

@@ -1,0 +1,133 @@
+// The small common window (About box and password prompt), the link label,
+// and the case-insensitive text search of the reference-book and ledger
+// searches.
+//
+// FindTextNoCase folds letters with the program's own capital table over the
+// Windows-1251 repertoire: a character that Windows-1251 can hold is folded
+// through its byte (Latin and Russian letters, Ё/ё, the Ukrainian and
+// Belarusian letters, Serbian and Macedonian letters), any other character
+// only matches itself. The table, by Windows-1251 byte:
+//   0x61..0x7A -> 0x41..0x5A  (a..z -> A..Z)
+//   0xE0..0xFF -> 0xC0..0xDF  (а..я -> А..Я)
+//   0x83->0x81 ѓ->Ѓ   0x90->0x80 ђ->Ђ   0x9A->0x8A љ->Љ   0x9C->0x8C њ->Њ
+//   0x9D->0x8D ќ->Ќ   0x9E->0x8E ћ->Ћ   0x9F->0x8F џ->Џ   0xA2->0xA1 ў->Ў
+//   0xB3->0xB2 і->І   0xB4->0xA5 ґ->Ґ   0xB8->0xA8 ё->Ё   0xBA->0xAA є->Є
+//   0xBC->0xA3 ј->Ј   0xBE->0xBD ѕ->Ѕ   0xBF->0xAF ї->Ї
+// every other byte (0xB5 µ included) stays itself.
+//
+// Also the work folder routines and the file type association
+// (TulnCommonFiles.cpp).
+//
+// The work folder holds the decrypted tables while the program runs, so it
+// lies inside the user's private temporary folder (mode 0700, see
+// UserTempFolder) and is itself created with mode 0700.
+//
+// The file type association stands for the original's registry entries under
+// HKEY_CLASSES_ROOT: on this system it is a shared-MIME-info package that
+// gives the extension a MIME type and a desktop entry that opens files of
+// that type with the program, both in the user's XDG data folder:
+//   <data>/mime/packages/zorbel-<typeName>.xml   MIME type for "*<extension>"
+//   <data>/applications/zorbel-<typeName>.desktop  Exec=<program> %f
+#pragma once
+
+#include "platform/widgets/ExtCtrls.h"
+#include "platform/widgets/Forms.h"
+#include "platform/widgets/StdCtrls.h"
+
+#include <QString>
+
+#include <functional>
+
+namespace zorbel {
+
+// The capital of a character by the table above.
+QChar FoldCapital(QChar c);
+
+// The 1-based position of the first case-insensitive occurrence of
+// TextToFind in TextToSearch that begins at or after StartPos, or 0.
+// Requires: StartPos >= 1.
+int FindTextNoCase(const QString &TextToFind, const QString &TextToSearch, int StartPos);
+
+// A label showing a web or "mailto:" address: blue and underlined, red while
+// the mouse is over it; a click opens the address through the shell.
+class TUrllabel : public TLabel {
+    Q_OBJECT
+public:
+    explicit TUrllabel(QWidget *parent, const QString &name = {});
+    void Click() override;
+
+protected:
+    bool ControlEvent(QEvent *event) override;
+};
+
+// The About window, also the password prompt: the caller shows EdPas (and
+// hides Image1) for the prompt and reads EdPas when it returns 1.
+class TFormCommon : public TForm {
+    Q_OBJECT
+public:
+    TFormCommon();
+    ~TFormCommon() override;
+
+    TImage *Image1;
+    TPanel *PanName;
+    TEdit *EdPas;
+    // The link labels the About mode adds on showing (nullptr before).
+    TUrllabel *LinkMail = nullptr;
+    TUrllabel *LinkWeb = nullptr;
+
+    void FormShow(TObject *Sender);
+    void FormKeyPress(TObject *Sender, QChar &Key);
+    void EdPasKeyPress(TObject *Sender, QChar &Key);
+    void Image1Click(TObject *Sender);
+};
+
+// The addresses the About window shows and opens.
+extern const QString AuthorMailAddress; // "mailto:..."
+extern const QString ProgramWebAddress;
+extern const QString MakerWebAddress;    // opened by a click on the picture
+extern const QString AlternativeAddress; // named in the picture's hint
+
+// The program's version as four numbers joined by points, from the build.
+QString ProgramVersionText();
+
+// ---- work folder and file type association ----
+// The user's private temporary folder with a trailing separator; empty when
+// it cannot be had.
+void TempFolder(QString &path);
+// Creates the folder and its parents when missing (new folders private to
+// the user). True when the folder exists afterwards.
+bool ForceFolder(const QString &path);
+// Deletes every entry of the folder, folders with their contents (links are
+// removed, never followed). With keepFolder the folder itself stays and the
+// result is whether it is empty afterwards; without, the result is whether
+// the folder is gone. A missing folder gives true.
+bool ClearFolder(const QString &path, bool keepFolder);
+// True when the path is not a folder or holds no entry.
+bool IsFolderEmpty(const QString &path);
+// True when the path is a folder.
+bool FolderExists(const QString &path);
+// The full path of the first file (by name) in the program's folder that
+// matches the mask, ignoring case; empty when there is none.
+void FindFileNearExe(const QString &mask, QString &path);
+// The same in any folder.
+QString FindFileIn(const QString &folder, const QString &mask);
+
+// Associates files with the extension (".den") with the program under the
+// MIME type of typeName, or removes the association (and then the settings
+// key "Software\Ventaro\" + description). Always deletes the settings key
+// "Software\Ventaro\Lumvara" of an older program. Returns whether the
+// association existed before the call. Failures are ignored.
+bool RegisterFileType(const QString &extension, const QString &typeName, const QString &description,
+                      bool doRegister);
+
+// What RegisterFileType runs after it changed the MIME package: by default
+// the desktop's "update-mime-database" on the user's MIME folder, started
+// without waiting. Returns the previous one (tests put a recorder here).
+using TMimeRefresh = std::function<void(const QString &MimeFolder)>;
+TMimeRefresh SetMimeRefresh(TMimeRefresh Refresh);
+
+// Where RegisterFileType writes: the MIME package and the desktop entry.
+QString MimePackageFile(const QString &typeName);
+QString DesktopEntryFile(const QString &typeName);
+
+} // namespace zorbel

@@ -1,0 +1,233 @@
+// The work folder routines and the file type association of TulnCommon (see
+// TulnCommon.h).
+#include "core/TulnCommon.h"
+
+#include "platform/system/Registry.h"
+#include "platform/system/SysFiles.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+
+#include <sys/stat.h>
+
+namespace zorbel {
+
+namespace {
+
+constexpr QDir::Filters AllEntries = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
+
+QString DataHome()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+}
+
+// The MIME type a type name stands for ("Zorbel" -> "application/x-zorbel").
+QString MimeTypeOf(const QString &typeName)
+{
+    return QStringLiteral("application/x-") + typeName.toLower();
+}
+
+QString ProgramPath()
+{
+    const QString path = QCoreApplication::applicationFilePath();
+    return path.isEmpty() ? QStringLiteral("zorbel") : path;
+}
+
+// Writes a text file unless it already holds exactly that text; failures are
+// ignored. True when the file was written.
+bool WriteIfChanged(const QString &fileName, const QByteArray &text)
+{
+    QFile f(fileName);
+    if (f.open(QIODevice::ReadOnly) && f.readAll() == text)
+        return false;
+    f.close();
+    try {
+        SaveFileAtomically(fileName, text);
+        ::chmod(QFile::encodeName(fileName).constData(), 0644);
+        return true;
+    } catch (const Exception &) {
+        return false;
+    }
+}
+
+// Desktop entry values are escaped as the desktop entry format asks.
+QString DesktopQuote(const QString &path)
+{
+    QString s = path;
+    s.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    s.replace(QLatin1Char('"'), QStringLiteral("\\\""));
+    return QLatin1Char('"') + s + QLatin1Char('"');
+}
+
+// Refreshes the desktop's MIME cache when the tool is installed; never waits.
+void StartMimeUpdate(const QString &MimeFolder)
+{
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("update-mime-database"));
+    if (!tool.isEmpty())
+        QProcess::startDetached(tool, {MimeFolder});
+}
+
+TMimeRefresh &MimeRefresh()
+{
+    static TMimeRefresh refresh = StartMimeUpdate;
+    return refresh;
+}
+
+void RefreshMimeDatabase()
+{
+    if (MimeRefresh())
+        MimeRefresh()(DataHome() + QStringLiteral("/mime"));
+}
+
+} // namespace
+
+TMimeRefresh SetMimeRefresh(TMimeRefresh Refresh)
+{
+    TMimeRefresh previous = std::move(MimeRefresh());
+    MimeRefresh() = std::move(Refresh);
+    return previous;
+}
+
+void TempFolder(QString &path) { path = UserTempFolder(); }
+
+bool ForceFolder(const QString &path)
+{
+    if (path.isEmpty())
+        return false;
+    QDir dir(path);
+    if (!dir.exists()) {
+        // Create the parents first, then the folder itself private to the user.
+        QDir().mkpath(QFileInfo(QDir::cleanPath(path)).absolutePath());
+        ::mkdir(QFile::encodeName(QDir::cleanPath(path)).constData(), 0700);
+    }
+    return FolderExists(path);
+}
+
+bool FolderExists(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() && info.isDir();
+}
+
+bool IsFolderEmpty(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.isDir() || info.isSymLink())
+        return true;
+    return QDir(path).entryList(AllEntries).isEmpty();
+}
+
+bool ClearFolder(const QString &path, bool keepFolder)
+{
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return true;
+    if (keepFolder && IsFolderEmpty(path))
+        return true;
+    const QDir dir(path);
+    for (const QFileInfo &entry : dir.entryInfoList(AllEntries)) {
+        const QString name = entry.absoluteFilePath();
+        if (entry.isDir() && !entry.isSymLink()) {
+            // A read-only folder cannot lose its entries; give the owner write access.
+            ::chmod(QFile::encodeName(name).constData(), 0700);
+            ClearFolder(name, false);
+        } else {
+            QFile::remove(name);
+        }
+    }
+    if (keepFolder)
+        return IsFolderEmpty(path);
+    return QDir().rmdir(path) && !QFileInfo::exists(path);
+}
+
+QString FindFileIn(const QString &folder, const QString &mask)
+{
+    const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(mask),
+                                QRegularExpression::CaseInsensitiveOption);
+    QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    for (const QString &name : names)
+        if (re.match(name).hasMatch())
+            return QDir(folder).absoluteFilePath(name);
+    return {};
+}
+
+void FindFileNearExe(const QString &mask, QString &path)
+{
+    path = FindFileIn(QCoreApplication::applicationDirPath(), mask);
+}
+
+QString MimePackageFile(const QString &typeName)
+{
+    return DataHome() + QStringLiteral("/mime/packages/zorbel-") + typeName.toLower() + QStringLiteral(".xml");
+}
+
+QString DesktopEntryFile(const QString &typeName)
+{
+    return DataHome() + QStringLiteral("/applications/zorbel-") + typeName.toLower() + QStringLiteral(".desktop");
+}
+
+bool RegisterFileType(const QString &extension, const QString &typeName, const QString &description,
+                      bool doRegister)
+{
+    try {
+        TRegistry reg;
+        if (reg.KeyExists(QStringLiteral("Software\\Ventaro\\Lumvara")))
+            reg.DeleteKey(QStringLiteral("Software\\Ventaro\\Lumvara"));
+    } catch (const Exception &) {
+    }
+    if (typeName.isEmpty())
+        return QFileInfo::exists(MimePackageFile(typeName));
+    const QString mimeFile = MimePackageFile(typeName);
+    const QString desktopFile = DesktopEntryFile(typeName);
+    const bool existed = QFileInfo::exists(mimeFile);
+    if (doRegister) {
+        const QString mime = MimeTypeOf(typeName);
+        const QString glob = QLatin1Char('*') + extension.toLower();
+        const QString xml = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                           "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
+                                           "  <mime-type type=\"%1\">\n"
+                                           "    <comment>%2 files</comment>\n"
+                                           "    <glob pattern=\"%3\"/>\n"
+                                           "    <glob pattern=\"%4\"/>\n"
+                                           "  </mime-type>\n"
+                                           "</mime-info>\n")
+                                .arg(mime, description.toHtmlEscaped(), glob.toHtmlEscaped(),
+                                     glob.toUpper().toHtmlEscaped());
+        const QString entry = QStringLiteral("[Desktop Entry]\n"
+                                             "Type=Application\n"
+                                             "Name=%1\n"
+                                             "Comment=%2 files\n"
+                                             "Exec=%3 %f\n"
+                                             "Icon=%4\n"
+                                             "MimeType=%5;\n"
+                                             "Terminal=false\n"
+                                             "Categories=Office;Finance;\n")
+                                  .arg(typeName, description, DesktopQuote(ProgramPath()),
+                                       typeName.toLower(), mime);
+        const bool mimeChanged = WriteIfChanged(mimeFile, xml.toUtf8());
+        WriteIfChanged(desktopFile, entry.toUtf8());
+        if (mimeChanged)
+            RefreshMimeDatabase();
+    } else {
+        const bool removed = QFile::remove(mimeFile);
+        QFile::remove(desktopFile);
+        if (removed)
+            RefreshMimeDatabase();
+        try {
+            TRegistry reg;
+            const QString key = QStringLiteral("Software\\Ventaro\\") + description;
+            if (reg.KeyExists(key))
+                reg.DeleteKey(key);
+        } catch (const Exception &) {
+        }
+    }
+    return existed;
+}
+
+} // namespace zorbel

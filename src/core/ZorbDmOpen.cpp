@@ -1,0 +1,195 @@
+// Opening a data set: the structure upgrade of older data sets, the opening
+// of the tables and the first-run rows, in the order the main window's
+// OpenDataTables runs them.
+//
+// Older data sets lack fields that later versions added; each upgrade
+// statement adds a group of them, guarded by the presence of one field of the
+// group, and the short comment fields of older versions are widened to 200
+// characters. The statements' failures are ignored: a table that still lacks
+// a field fails later, when its persistent field is bound on opening.
+#include "core/ZorbDm.h"
+
+#include "core/TulnDlg.h"
+#include "platform/sqltable/SqlSchema.h"
+
+#include <QFileInfo>
+
+namespace zorbel {
+namespace {
+
+QString U(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+
+// Whether the stored table has the field; false also when it cannot be read.
+bool HasField(TDatabase &db, const char *table, const char *field)
+{
+    try {
+        return ReadTableDef(db.Db(), U(table)).ColumnIndex(U(field)) >= 0;
+    } catch (const Exception &) {
+        return true; // nothing to upgrade in a table that cannot be read
+    }
+}
+
+} // namespace
+
+void TDm::RunUpgrade(TQuery &query)
+{
+    try {
+        query.ExecSQL();
+    } catch (const Exception &) {
+        // An upgrade that cannot run leaves the table as it is.
+    }
+}
+
+void TDm::OpenFailed(bool enginePresent)
+{
+    host_->ClearWorkFolder();
+    ShowNotice(U("Ошибка открытия базы данных!") + (enginePresent ? QString() : U("\rОшибка BDE.")), false);
+}
+
+void TDm::UpgradeStructure()
+{
+    if (!HasField(Db, "Tb_Hist", "B"))
+        RunUpgrade(Qhist21);
+    if (!HasField(Db, "Tb_Hist", "Comment")) {
+        RunUpgrade(Qhist2);
+        Qtemp.Close();
+        Qtemp.SQL() = QStringList{QStringLiteral("update tb_account set C = null")};
+        RunUpgrade(Qtemp);
+    }
+    RunUpgrade(Qmn);
+    if (!HasField(Db, "Tb_Items", "A"))
+        RunUpgrade(Qitm2);
+    if (!HasField(Db, "Tb_Items", "Grp"))
+        RunUpgrade(Qitm3);
+    if (!HasField(Db, "Tb_Items", "QLim"))
+        RunUpgrade(Qitm4);
+    if (!HasField(Db, "TB_Person", "Note"))
+        RunUpgrade(Qpers2);
+
+    // Comments of older versions were shorter.
+    const std::pair<TTable *, const char *> wide[] = {
+        {&Tb_Person, "Comment"}, {&Tb_Firm, "Comment"}, {&Tb_Hist, "Comment"}, {&Tb_Items, "Comm"}};
+    for (const auto &[table, field] : wide) {
+        try {
+            const TTableDef def = ReadTableDef(Db.Db(), table->TableName());
+            const int i = def.ColumnIndex(U(field));
+            if (i >= 0 && def.Columns[size_t(i)].Kind == TColumnKind::Alpha && def.Columns[size_t(i)].Size < 200)
+                modified_ = WidenTextField(*table, U(field), 200);
+        } catch (const Exception &) {
+        }
+    }
+}
+
+bool WidenTextField(TTable &Table, const QString &FieldName, int NewSize)
+{
+    Table.RestructureTextField(FieldName, NewSize);
+    return true;
+}
+
+TOpenResult TDm::OpenDataSet(const TOpenOptions &options)
+{
+    TOpenResult result;
+    // Identifiers belong to the data set: read them again from its tables.
+    idCounters_.fill(0);
+    modified_ = false;
+    Db.Close();
+
+    try {
+        if (!QFileInfo::exists(Db.FileName()))
+            return result;
+        Db.Open();
+        if (!TableExists(Db.Db(), QStringLiteral("Tb_Account")))
+            return result;
+    } catch (const Exception &) {
+        OpenFailed(options.EnginePresent);
+        throw;
+    }
+
+    if (!HasField(Db, "Tb_Account", "A"))
+        RunUpgrade(Qacc2);
+    try {
+        Tb_Account.Open();
+    } catch (const Exception &) {
+        OpenFailed(options.EnginePresent);
+        throw;
+    }
+    host_->StepProgress();
+    // The schema changes below need the connection without open cursors.
+    Tb_Account.Close();
+    UpgradeStructure();
+
+    try {
+        Tb_Account.Open();
+    } catch (const Exception &) {
+        Tb_Account.Close();
+        ShowNotice(U("Нет доступа к базе данных"), false);
+        return result;
+    }
+    result.PackOnClose = modified_;
+    for (TTable *t : {&Tb_Person, &Tb_Firm, &Tb_Log, &Tb_Hist, &Tb_Family, &Tb_Items})
+        t->Open();
+
+    SetDefaultAccount(options);
+    WriteFirstRunCategories();
+    if (!result.PackOnClose)
+        modified_ = false; // the first-run rows are not a change of the user's
+    result.Opened = true;
+    return result;
+}
+
+void TDm::SetDefaultAccount(const TOpenOptions &options)
+{
+    TField *c = Tb_Account.FindField(QStringLiteral("C"));
+    if (c && !Tb_Account.IsEmpty()) {
+        if (!Tb_Account.Locate(QStringLiteral("C"), Variant(QStringLiteral("!")), {})) {
+            Tb_Account.First();
+            try {
+                Tb_Account.Edit();
+                c->SetAsString(QStringLiteral("!"));
+                Tb_Account.Post();
+            } catch (const Exception &) {
+                Tb_Account.Cancel();
+            }
+        }
+    } else if (Tb_Account.IsEmpty()) {
+        Tb_Account.Insert();
+        Tb_Account.FieldByName(QStringLiteral("Account"))->SetAsString(U("Мой первый счёт"));
+        Tb_Account.FieldByName(QStringLiteral("Currency"))->SetAsString(QStringLiteral("$"));
+        Tb_Account.FieldByName(QStringLiteral("C"))->SetAsString(QStringLiteral("!"));
+        Tb_Account.Post();
+    }
+
+    bool found = false;
+    if (!options.AccountName.isEmpty())
+        found = Tb_Account.Locate(QStringLiteral("Account"), Variant(options.AccountName), {loCaseInsensitive});
+    if (!found && !options.AccDef)
+        Tb_Account.First();
+}
+
+void TDm::WriteFirstRunCategories()
+{
+    if (Tb_Items.RecordCount() > 1)
+        return;
+    if (Tb_Items.FindKey({Variant(-1)})) {
+        Tb_Items.Edit();
+        Tb_Items.FieldByName(QStringLiteral("ITM"))->SetAsString(U("ПЕРЕВОД"));
+        Tb_Items.Post();
+    }
+    // The roots of the expense and the income tree.
+    for (const auto &[name, kind] : {std::pair{"Статья расхода", "-"}, std::pair{"Статья дохода", "+"}}) {
+        Tb_Items.Insert();
+        Tb_Items.FieldByName(QStringLiteral("ITM"))->SetAsString(U(name));
+        Tb_Items.FieldByName(QStringLiteral("LEV"))->SetAsInteger(0);
+        Tb_Items.FieldByName(QStringLiteral("C"))->SetAsString(U(kind));
+        Tb_Items.Post();
+    }
+}
+
+void TDm::CloseDataSet()
+{
+    Db.Close();
+}
+} // namespace zorbel

@@ -1,0 +1,171 @@
+#include "core/ZorbDmTables.h"
+
+#include "platform/sqltable/Database.h"
+#include "platform/sqltable/Table.h"
+
+#include <QString>
+
+namespace zorbel {
+namespace {
+
+constexpr TFieldType S = ftSmallint, A = ftString, N = ftFloat, D = ftDate, T = ftDateTime;
+constexpr const char *Money = "#,##0.00";
+
+// clang-format off
+//                                  name           kind size req   label            format      visible
+constexpr TDmFieldSpec AccountFields[] = {
+    {"Id_Account",  S, 0,   true,  "",              "",         false},
+    {"Account",     A, 30,  true,  "Наименование",  "",         true},
+    {"Currency",    A, 15,  true,  "Валюта",        "",         true},
+    {"Rest",        N, 0,   true,  "Остаток",       Money,      true},
+    {"C",           A, 1,   false, "У...",          "",         false},
+    {"A",           A, 1,   false, "Г...",          "",         true},
+    {"Rate",        N, 0,   false, "Курс",          "",         true},
+    {"Beg",         N, 0,   false, "Нач.сумма",     "0.00",     false},
+};
+
+constexpr TDmFieldSpec HistFields[] = {
+    {"Id_Account",  S, 0,   true,  "",              "",         true},
+    {"Date_Real",   D, 0,   false, "Дата",          "dd.mm.yy", true},
+    {"Date_Create", T, 0,   true,  "Дата записи",   "",         true},
+    {"Kind",        A, 1,   false, "",              "",         true},
+    {"Dt",          N, 0,   false, "Приход",        Money,      true},
+    {"Ct",          N, 0,   false, "Расход",        Money,      true},
+    {"Level1",      S, 0,   false, "Категория",     "",         true},
+    {"Level2",      S, 0,   false, "Группа",        "",         true},
+    {"Level3",      S, 0,   false, "Предмет",       "",         true},
+    {"Price",       N, 0,   false, "Цена",          "",         true},
+    {"ID_Person",   S, 0,   false, "",              "",         true},
+    {"ID_Firm",     S, 0,   false, "",              "",         true},
+    {"Ref_Account", S, 0,   false, "",              "",         true},
+    {"Comment",     A, 200, false, "Примечание",    "",         true},
+    {"Qdt",         N, 0,   false, "Кол-во (прих)", "",         true},
+    {"Qct",         N, 0,   false, "Кол-во (расх)", "",         true},
+    {"Rate",        N, 0,   false, "Курс",          "",         true},
+    {"Yr",          S, 0,   false, "",              "",         true},
+    {"Mn",          S, 0,   false, "",              "",         true},
+    {"B",           A, 1,   false, "",              "",         true},
+};
+
+constexpr TDmFieldSpec ItemsFields[] = {
+    {"ID_ITM",      S, 0,   false, "", "", true},
+    {"ITM",         A, 30,  false, "", "", true},
+    {"ID_REF",      S, 0,   false, "", "", true},
+    {"LEV",         S, 0,   false, "", "", true},
+    {"C",           A, 1,   false, "", "", true},
+    {"S",           A, 1,   false, "", "", true},
+    {"A",           A, 1,   false, "", "", true},
+    {"Z",           A, 1,   false, "", "", true},
+    {"Sm",          N, 0,   false, "", "", true},
+    {"Pr",          N, 0,   false, "", "", true},
+    {"Qn",          N, 0,   false, "", "", true},
+    {"Dte",         D, 0,   false, "", "", true},
+    {"Id_Prs",      S, 0,   false, "", "", true},
+    {"Id_Frm",      S, 0,   false, "", "", true},
+    {"Comm",        A, 200, false, "", "", true},
+    {"Grp",         A, 10,  false, "", "", true},
+    {"Lim",         N, 0,   false, "", "", true},
+    {"QLim",        N, 0,   false, "", "", true},
+};
+
+constexpr TDmFieldSpec PersonFields[] = {
+    {"Id_Person",   S, 0,   true,  "",              "", false},
+    {"Name",        A, 30,  true,  "Фамилия И.О.",  "", true},
+    {"Phone",       A, 15,  false, "Телефон",       "", true},
+    {"Address",     A, 50,  false, "Адрес",         "", true},
+    {"Birthday",    D, 0,   false, "Дата рожд.",    "", true},
+    {"Id_Firm",     S, 0,   false, "",              "", false},
+    {"Comment",     A, 200, false, "Комментарий",   "", true},
+    {"C",           A, 1,   false, "",              "", true},
+    {"Dy",          S, 0,   false, "",              "", false},
+    {"Mn",          S, 0,   false, "",              "", false},
+    {"Note",        A, 200, false, "Описание",      "", true},
+};
+
+constexpr TDmFieldSpec FirmFields[] = {
+    {"Id_Firm",     S, 0,   true,  "",              "", false},
+    {"Firm",        A, 30,  true,  "Наименование",  "", true},
+    {"Phone",       A, 15,  false, "",              "", true},
+    {"Address",     A, 50,  false, "",              "", true},
+    {"Comment",     A, 200, false, "",              "", true},
+    {"C",           A, 1,   false, "",              "", false},
+};
+
+constexpr TDmFieldSpec FamilyFields[] = {
+    {"Id_Family",   S, 0,   false, "",              "", true},
+    {"Id_Person",   S, 0,   false, "",              "", true},
+    {"Name",        A, 30,  false, "Имя",           "", true},
+    {"Birthday",    D, 0,   false, "Дата рождения", "", true},
+    {"Comment",     A, 50,  false, "",              "", true},
+    {"C",           A, 1,   false, "",              "", true},
+    {"Dy",          S, 0,   false, "",              "", true},
+    {"Mn",          S, 0,   false, "",              "", true},
+};
+
+constexpr TDmFieldSpec LogFields[] = {
+    {"Date_Create", T, 0,   false, "Дата записи",   "", true},
+    {"Date_Remind", D, 0,   false, "Когда",         "", true},
+    {"Note",        A, 70,  false, "Содержание",    "", true},
+    {"Id_Person",   S, 0,   false, "",              "", true},
+    {"Id_firm",     S, 0,   false, "",              "", true},
+    {"C",           A, 1,   false, "",              "", true},
+    {"Dy",          S, 0,   false, "",              "", true},
+};
+
+//  component     table         tag key                                      index         index fields   order                                   order index
+constexpr TDmTableSpec Tables[] = {
+    {"Tb_Account", "Tb_Account", 3, "Id_Account",                            "Account",    "Account",     "ACCOUNT",                              "",           AccountFields},
+    {"Tb_Hist",    "Tb_Hist",    0, "Id_Account;Date_Real;Date_Create;Kind", "",           "",            "ID_ACCOUNT;DATE_REAL;DATE_CREATE;KIND", "",           HistFields},
+    {"Tb_Items",   "Tb_Items",   5, "ID_ITM",                                "",           "",            "",                                     "",           ItemsFields},
+    {"Tb_Person",  "TB_Person",  1, "Id_Person",                             "Name",       "Name",        "NAME",                                 "",           PersonFields},
+    {"Tb_Firm",    "Tb_Firm",    2, "Id_Firm",                               "Firm",       "Firm",        "FIRM",                                 "",           FirmFields},
+    {"Tb_Family",  "TB_Family",  4, "Id_Family",                             "",           "",            "",                                     "",           FamilyFields},
+    {"Tb_Log",     "Tb_Log",     0, "Date_Create",                           "IND_REMIND", "Date_Remind", "",                                     "IND_REMIND", LogFields},
+};
+// clang-format on
+
+} // namespace
+
+std::span<const TDmTableSpec> DmTables()
+{
+    return Tables;
+}
+
+const TDmTableSpec *DmTable(const char *component)
+{
+    for (const TDmTableSpec &t : Tables)
+        if (QString::fromLatin1(t.Component).compare(QLatin1String(component), Qt::CaseInsensitive) == 0)
+            return &t;
+    return nullptr;
+}
+
+void CreateDmTable(TDatabase &db, const TDmTableSpec &spec)
+{
+    TTable t;
+    t.SetDatabase(&db);
+    t.SetTableName(QString::fromUtf8(spec.TableName));
+    for (const TDmFieldSpec &f : spec.Fields)
+        t.FieldDefs().Add(QString::fromUtf8(f.Name), f.Type, f.Size, f.Required);
+    t.IndexDefs().Add(QString(), QString::fromUtf8(spec.Key), {ixPrimary});
+    if (*spec.IndexName)
+        t.IndexDefs().Add(QString::fromUtf8(spec.IndexName), QString::fromUtf8(spec.IndexFields), {ixCaseInsensitive});
+    t.CreateTable();
+}
+
+void CreateTemplateDataSet(TDatabase &db)
+{
+    for (const TDmTableSpec &spec : Tables)
+        CreateDmTable(db, spec);
+    TTable items;
+    items.SetDatabase(&db);
+    items.SetTableName(QStringLiteral("Tb_Items"));
+    items.Open();
+    items.Append();
+    items.FieldByName(QStringLiteral("ID_ITM"))->SetAsInteger(-1);
+    items.FieldByName(QStringLiteral("ITM"))->SetAsString(QStringLiteral("ПЕРЕВОД"));
+    items.FieldByName(QStringLiteral("LEV"))->SetAsInteger(0);
+    items.FieldByName(QStringLiteral("C"))->SetAsString(QStringLiteral("-"));
+    items.Post();
+}
+
+} // namespace zorbel

@@ -1,0 +1,52 @@
+// The seven tables of a data set in their current structure, as data: each
+// table's stored fields (name, kind, width, required, label, display format,
+// visibility), its primary key, its secondary index and its order. The data
+// module builds its persistent fields from these rows; the template data set
+// is created from them by the build tool (resources/template), so the program
+// and the template can never disagree about a field.
+#pragma once
+
+#include "platform/dataset/DBTypes.h"
+
+#include <span>
+
+namespace zorbel {
+
+class TDatabase;
+
+struct TDmFieldSpec {
+    const char *Name;
+    TFieldType Type;    // ftSmallint, ftString, ftFloat, ftDate or ftDateTime
+    int Size;           // characters of a string field, else 0
+    bool Required;
+    const char *Label;  // display label, "" for the field name
+    const char *Format; // display format, "" for none
+    bool Visible;
+};
+
+struct TDmTableSpec {
+    const char *Component;   // the dataset's name in the data module
+    const char *TableName;   // the stored table
+    long Tag;                // identifier counter slot (0: no identifier)
+    const char *Key;         // primary key fields, ';'-separated
+    const char *IndexName;   // secondary index, "" for none
+    const char *IndexFields; // its fields
+    const char *OrderFields; // IndexFieldNames of the component, "" when ordered by IndexName or the key
+    const char *OrderIndex;  // IndexName of the component, ""
+    std::span<const TDmFieldSpec> Fields;
+};
+
+// The tables in the order Tb_Account, Tb_Hist, Tb_Items, Tb_Person, Tb_Firm,
+// Tb_Family, Tb_Log.
+std::span<const TDmTableSpec> DmTables();
+// The table of a component name (case-insensitive), nullptr when none.
+const TDmTableSpec *DmTable(const char *component);
+
+// Creates one table with its key and secondary index. Requires: db connected.
+void CreateDmTable(TDatabase &db, const TDmTableSpec &spec);
+// Creates the template data set in db: the seven tables, empty but for the
+// transfer category (ID_ITM -1 "ПЕРЕВОД", level 0, kind '-'), which the
+// first-run rows need so that the category roots get the identifiers 0 and 1.
+void CreateTemplateDataSet(TDatabase &db);
+
+} // namespace zorbel

@@ -1,0 +1,114 @@
+// The data file on disk, apart from any window: the check of a ".den" file,
+// the names of the backup and reserve copies, packing the work folder into an
+// archive, and installing a new archive as the data file with its backups.
+//
+// Installing never loses a save. The new archive (complete and flushed in the
+// temporary folder) is first copied beside the data file, and the old data
+// file is copied beside its backup copy; only then do renames put the copies
+// in place, each replacing its target in one step:
+//
+//   stage     Z -> <T folder>/.~<T name>       (a failure: nothing changed)
+//             T -> <B folder>/.~<B name>       (a failure: nothing changed)
+//   rotate    R1 -> R2, then B -> R1, at most once a day (failures end the
+//             rotation only, as a failed rotation loses nothing)
+//   install   .~B -> B, then .~T -> T
+//
+// So at a failure before the install renames, the data file, its backup and
+// the reserve copies are exactly as they were.
+#pragma once
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace zorbel {
+
+class TZipWriter;
+
+enum class TDataFileState {
+    Ok,
+    Missing,      // "Файл отсутствует!"
+    BadExtension, // "Файл должен иметь расширение .den"
+    NotReadable,  // "Файл не доступен!"
+    BadFormat,    // "Неверный формат файла": the first two bytes are not "PK"
+};
+
+TDataFileState DataFileState(const QString &FileName);
+// The notice for a failed check ("...\r" + FileName); empty for Ok.
+QString DataFileMessage(TDataFileState State, const QString &FileName);
+
+// PathBak when it names an existing folder, else the data file's folder; with
+// a trailing separator.
+QString BackupFolderFor(const QString &PathBak, const QString &DataFile);
+// PathReserve when it names an existing folder, else programFolder + "Reserve";
+// with a trailing separator. The folder is not created here.
+QString ReserveFolderFor(const QString &PathReserve, const QString &ProgramFolder);
+
+struct TBackupNames {
+    QString Target;   // T: the data file
+    QString Backup;   // B: T's name with ".bak" in the backup folder
+    QString Reserve1; // R1: reserve folder + "1_" + B's name
+    QString Reserve2; // R2: reserve folder + "2_" + B's name
+};
+TBackupNames BackupNamesFor(const QString &Target, const QString &BackupFolder, const QString &ReserveFolder);
+
+// The main window's zip component (Vzp) as the data file uses it: fixed
+// settings (overwrite always, all entries, no message processing, attributes
+// not kept, level 1, action replace, "*.lck" and "*.ini" left out).
+class TDataZip {
+public:
+    TDataZip();
+    ~TDataZip();
+    TDataZip(const TDataZip &) = delete;
+    TDataZip &operator=(const TDataZip &) = delete;
+
+    // ResetZipper: no archive, no source stream, no password, no file list.
+    void Reset();
+    // Opens the archive and reads its directory; raises on failure.
+    void ReadDirectory(const QString &ZipName);
+    int Count() const;
+    bool IsEntryEncrypted(int Index) const;
+    const QString &Password() const;
+    void SetPassword(const QString &Password);
+    // Extracts every entry of the archive read last into DestDir; returns the
+    // number extracted, and in Skipped the number given up (bad password,
+    // unsafe name, damaged data).
+    int ExtractAll(const QString &DestDir, int &Skipped);
+    // Unpacks the template data set into DestDir; the number of files.
+    int ExtractTemplate(const QString &DestDir);
+    // Packs every file of Folder into a new archive Archive at level 1 with
+    // Password (empty: not encrypted) and reads the written directory back.
+    // Returns the number of files packed; 0 when packing failed or the
+    // archive does not list them all (Archive is then removed). An existing
+    // Archive is deleted first; when it cannot be, nothing is packed.
+    int PackFolder(const QString &Folder, const QString &Archive, const QString &Password);
+
+    // The bad-password event: FileIndex, and the password to try next (left
+    // unchanged: give up).
+    std::function<void(int FileIndex, QString &NewPassword)> OnBadPassword;
+
+private:
+    std::unique_ptr<TZipWriter> zip_;
+};
+
+// Moves Source to Target, replacing Target, across file systems too. On
+// failure shows "Ошибка копирования\r<source name>\rв <target name>".
+bool MoveFileReport(const QString &Source, const QString &Target);
+
+// The steps of InstallDataFile at which a test may inject a failure by
+// throwing (the throw counts as the step failing).
+enum class TInstallStep { NewStaged, BackupStaged, Rotated, BackupInstalled };
+using TInstallProbe = std::function<void(TInstallStep)>;
+
+// Puts the packed archive Z in place of Names.Target, keeping the old data
+// file as Names.Backup and rotating the reserve copies (see above). True when
+// the new archive is the data file; failures are reported with notices. Z is
+// removed on success and kept on failure.
+bool InstallDataFile(const QString &Z, const TBackupNames &Names, const TInstallProbe &Probe = {});
+
+// Moves every entry of From into the folder To (replacing entries of the same
+// name); true when all moved.
+bool MoveFolderContents(const QString &From, const QString &To);
+
+} // namespace zorbel

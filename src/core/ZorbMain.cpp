@@ -1,0 +1,570 @@
+// The main window: layout, start-up and shutdown, settings storage and the
+// handlers of the file menu (see ZorbMain.h). The data file lifecycle lives
+// in ZorbMainFile.cpp.
+#include "core/ZorbMain.h"
+
+#include "core/TulnCommon.h"
+#include "core/TulnDlg.h"
+#include "platform/rtl/Format.h"
+#include "platform/rtl/FormatSettings.h"
+#include "platform/system/InstanceMutex.h"
+#include "platform/system/Registry.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QUrl>
+#include <QWheelEvent>
+
+namespace zorbel {
+
+namespace {
+
+QString U(const char *text) { return QString::fromUtf8(text); }
+
+} // namespace
+
+// What the data module asks of the main window.
+class TFormMain::THost : public TDmHost {
+public:
+    explicit THost(TFormMain &form) : f_(form) {}
+    TDateTime EntryDate() const override { return f_.EntryDate; }
+    void ApplyMenuState(const TMenuState &state) override
+    {
+        f_.mSave->SetEnabled(state.mSave);
+        f_.mSaveAs->SetEnabled(state.mSaveAs);
+        f_.mPassword->SetEnabled(state.mPassword);
+    }
+    void ShowAccountRest(const QString &text, const QColor &color) override
+    {
+        f_.PanAcRest->SetCaption(text);
+        QPalette p = f_.PanAcRest->palette();
+        p.setColor(QPalette::WindowText, color);
+        f_.PanAcRest->setPalette(p);
+    }
+    void StepProgress() override { f_.StepSplash(); }
+    void ClearWorkFolder() override { ClearFolder(f_.WorkDir, true); }
+
+private:
+    TFormMain &f_;
+};
+
+// ---------------------------------------------------------------- splash
+
+TFormAbout::TFormAbout()
+{
+    SetName(QStringLiteral("FormAbout"));
+    SetBorderStyle(TFormBorderStyle::bsDialog);
+    SetPosition(TPosition::poScreenCenter);
+    SetClientWidth(300);
+    SetClientHeight(80);
+    LabName = new TLabel(this, QStringLiteral("LabName"));
+    LabName->SetCaption(QStringLiteral("Zorbel"));
+    LabName->SetBounds(10, 8, 280, 30);
+    QFont font(QStringLiteral("Times New Roman"));
+    font.setPixelSize(21);
+    font.setBold(true);
+    LabName->SetFont(font);
+    Pb = new TProgressBar(this, QStringLiteral("Pb"));
+    Pb->SetBounds(10, 48, 280, 16);
+    DoCreate();
+}
+
+TFormAbout::~TFormAbout() { DoDestroy(); }
+
+// ---------------------------------------------------------------- layout
+
+TFormMain::TFormMain(const QStringList &Args, const QString &ProgramFolder)
+    : args_(Args), programFolder_(ProgramFolder.isEmpty() ? QCoreApplication::applicationDirPath() : ProgramFolder),
+      host_(std::make_unique<THost>(*this))
+{
+    SetName(QStringLiteral("FormMain"));
+    BuildLayout();
+    BuildMenu();
+    Vzp = std::make_unique<TDataZip>();
+    Vzp->OnBadPassword = [this](int FileIndex, QString &NewPassword) { VzpBadPassword(FileIndex, NewPassword); };
+    ExecuteSaveDialog = [this](QString &FileName) {
+        FileName = QFileDialog::getSaveFileName(this, U("Сохранение данных в архиве"), FileName,
+                                                QStringLiteral("*.den"));
+        if (!FileName.isEmpty() && QFileInfo(FileName).suffix().isEmpty())
+            FileName += QStringLiteral(".den");
+        return !FileName.isEmpty();
+    };
+    ExecuteOpenDialog = [this](QString &FileName) {
+        FileName = QFileDialog::getOpenFileName(this, U("Открыть *den-ежный файл"), FileName,
+                                                QStringLiteral("*.den"));
+        return !FileName.isEmpty();
+    };
+    OpenHelpFile = [](const QString &FileName) { return QDesktopServices::openUrl(QUrl::fromLocalFile(FileName)); };
+    OnCreate = [this](TObject *Sender) { FormCreate(Sender); };
+    OnShow = [this](TObject *Sender) { FormShow(Sender); };
+    OnCloseQuery = [this](TObject *Sender, bool &CanClose) { FormCloseQuery(Sender, CanClose); };
+    OnDestroy = [this](TObject *Sender) { FormDestroy(Sender); };
+    OnDropFiles = [this](TObject *, const QStringList &Files) { WMDropFiles(Files); };
+    DoCreate();
+}
+
+TFormMain::~TFormMain()
+{
+    if (messageHook_)
+        qApp->removeEventFilter(this);
+    DoDestroy();
+}
+
+void TFormMain::BuildLayout()
+{
+    SetBounds(93, 86, 804, 544);
+    PanTop = new TPanel(this, QStringLiteral("PanTop"));
+    PanTop->SetAlign(TAlign::alTop);
+    PanTop->SetHeight(30);
+    ButExit = new TButton(PanTop, QStringLiteral("ButExit"));
+    ButExit->SetCaption(U("Выход"));
+    ButExit->SetHint(U("Выход"));
+    ButExit->SetBounds(4, 3, 70, 24);
+    ButExit->OnClick = [this](TObject *Sender) { mExitClick(Sender); };
+    CbPer = new TComboBox(PanTop, QStringLiteral("CbPer"));
+    CbPer->SetStyle(TComboBoxStyle::csDropDownList);
+    for (const char *item : {"Весь период", "Год", "Квартал", "Месяц", "Неделя", "День"})
+        CbPer->Items().Add(U(item));
+    CbPer->SetBounds(84, 4, 120, 22);
+    PanAcRest = new TPanel(PanTop, QStringLiteral("PanAcRest"));
+    PanAcRest->SetAlignment(TAlignment::taLeftJustify);
+    PanAcRest->SetBevelOuter(TBevelCut::bvLowered);
+    PanAcRest->SetBounds(214, 3, 340, 24);
+    Sb = new TStatusBar(this, QStringLiteral("Sb"));
+    Sb->SetAlign(TAlign::alBottom);
+    for (int i = 0; i < 8; ++i)
+        Sb->AddPanel(i % 2 ? 90 : 70);
+    PanD = new TPanel(this, QStringLiteral("PanD"));
+    PanD->SetAlign(TAlign::alLeft);
+    PanD->SetWidth(185);
+    PanD->SetBevelOuter(TBevelCut::bvLowered);
+}
+
+void TFormMain::BuildMenu()
+{
+    MainMenu = new TMainMenu(this, QStringLiteral("MainMenu"));
+    mFile = MainMenu->Add(QStringLiteral("mFile"), U("&Файл"));
+    mNew = mFile->Add(QStringLiteral("mNew"), U("&Новый"));
+    mOpen = mFile->Add(QStringLiteral("mOpen"), U("&Открыть..."));
+    mSave = mFile->Add(QStringLiteral("mSave"), U("&Сохранить"), ShortCut('S', ssCtrl));
+    mSaveAs = mFile->Add(QStringLiteral("mSaveAs"), U("Сохранить &как..."));
+    mPassword = mFile->Add(QStringLiteral("mPassword"), U("&Изменить пароль..."));
+    mFile->Add(QStringLiteral("N1"), QStringLiteral("-"));
+    mSets = mFile->Add(QStringLiteral("mSets"), U("&Настройки..."));
+    mRemind = mFile->Add(QStringLiteral("mRemind"), U("Напо&минания"), ShortCut('R', ssCtrl));
+    mFile->Add(QStringLiteral("N2"), QStringLiteral("-"));
+    mCloseNotSave = mFile->Add(QStringLiteral("mCloseNotSave"), U("&Закрыть без сохранения"));
+    mExit = mFile->Add(QStringLiteral("mExit"), U("Вы&ход"));
+    mHelp = MainMenu->Add(QStringLiteral("mHelp"), U("&?"));
+    mManual = mHelp->Add(QStringLiteral("mManual"), U("&Содержание.."));
+    mAbout = mHelp->Add(QStringLiteral("mAbout"), U("&О программе..."));
+    mSets->SetEnabled(false); // the settings window comes with its own part
+    mNew->OnClick = [this](TObject *s) { mNewClick(s); };
+    mOpen->OnClick = [this](TObject *s) { mOpenClick(s); };
+    mSave->OnClick = [this](TObject *s) { mSaveClick(s); };
+    mSaveAs->OnClick = [this](TObject *s) { mSaveAsClick(s); };
+    mPassword->OnClick = [this](TObject *s) { mPasswordClick(s); };
+    mRemind->OnClick = [this](TObject *s) { mRemindClick(s); };
+    mCloseNotSave->OnClick = [this](TObject *s) { mCloseNotSaveClick(s); };
+    mExit->OnClick = [this](TObject *s) { mExitClick(s); };
+    mManual->OnClick = [this](TObject *s) { mManualClick(s); };
+    mAbout->OnClick = [this](TObject *s) { mAboutClick(s); };
+    SetMenu(MainMenu);
+}
+
+bool TFormMain::ReadyToRun() const { return Dm && Dm->Tb_Account.Active() && !StartingOrClosing; }
+
+void TFormMain::StepSplash()
+{
+    if (splash_ && StartingOrClosing) {
+        splash_->Pb->SetPosition(splash_->Pb->Position() + 1);
+        splash_->Repaint();
+    }
+}
+
+void TFormMain::FreeSplash()
+{
+    if (splash_) {
+        splash_->Hide();
+        delete splash_;
+        splash_ = nullptr;
+    }
+}
+
+// ---------------------------------------------------------------- start-up
+
+void TFormMain::FormCreate(TObject *)
+{
+    TreeFilter = 0;
+    KeepRegistry = FConfirm = Grp_Conf = true;
+    StartingOrClosing = true;
+    CbPer->SetItemIndex(0);
+    PackOnClose = false;
+
+    TempFolder(TempDir);
+    WorkDir = TempDir + QStringLiteral("ZORB_DAT");
+    stageDir_ = TempDir + QStringLiteral("ZORB_NEW");
+    if (TempDir.isEmpty() || !ClearFolder(WorkDir, true)) {
+        ShowNotice(QStringLiteral("Error access to ZorbDir"), false);
+        return;
+    }
+    if (!ForceFolder(WorkDir)) {
+        ShowNotice(U("Невозможно создать временную папку!"), false);
+        return;
+    }
+
+    HelpFile = QDir(programFolder_).filePath(QStringLiteral("Zorbel.Hlp"));
+    mManual->SetVisible(QFileInfo::exists(HelpFile));
+    Application().SetHelpFile(mManual->Visible() ? HelpFile : QString());
+
+    // Today with 29 February taken as 28, and the reminder days around it.
+    int y, m, d;
+    DecodeDate(Date(), y, m, d);
+    if (m == 2 && d == 29)
+        d = 28;
+    AllBegin = EncodeDate(y - 100, m, d);
+    AllEnd = EncodeDate(y + 100, m, d);
+    const int offsets[5] = {0, 1, 2, -1, -2};
+    for (int i = 0; i < 5; ++i) {
+        int yy, mm, dd;
+        DecodeDate(Date() + offsets[i], yy, mm, dd);
+        ReminderDays[size_t(i)] = {uint16_t(i == 0 ? d : dd), uint16_t(mm)};
+    }
+
+    const QString arg1 = args_.value(0);
+    if (!arg1.isEmpty()) {
+        if (QFileInfo::exists(arg1)) {
+            if (!CheckDataFile(arg1, true))
+                return;
+            SetCaption(arg1);
+        } else {
+            ShowNotice(U("Файл отсутствует!\r") + arg1, false);
+        }
+    }
+
+    splash_ = new TFormAbout;
+    splash_->SetCaption(QStringLiteral("  ") + FormatDateTime(FormatSettings().LongDateFormat, Date()) +
+                        QStringLiteral("   ") + FormatSettings().LongDayNames[DayOfWeek(Date()) - 1]);
+    splash_->Show();
+    splash_->Repaint();
+    bool opened = false;
+    try {
+        Dm = std::make_unique<TDm>(host_.get());
+        Dm->Tb_Hist.DisableControls();
+        Dm->Db.SetParams({QStringLiteral("PATH=") + WorkDir});
+        splash_->Pb->SetMax(4);
+        splash_->Pb->SetPosition(0);
+        if (!Caption().isEmpty())
+            SetCaption(QFileInfo(Caption()).absoluteFilePath());
+
+        QString recent;
+        LoadSettings(recent);
+        if (Caption().isEmpty())
+            SetCaption(recent);
+        if (!Caption().isEmpty() && !CheckDataFile(Caption(), true))
+            SetCaption(QString());
+        if (Caption().isEmpty()) {
+            QString nearExe = FindFileIn(programFolder_, QStringLiteral("*.den"));
+            if (!nearExe.isEmpty() && !CheckDataFile(nearExe, true))
+                nearExe.clear();
+            SetCaption(nearExe);
+        }
+
+        if (!Caption().isEmpty()) {
+            opened = OpenDataFile(Caption());
+            if (!opened) {
+                if (!arg1.isEmpty()) {
+                    FreeSplash();
+                    ClearFolder(WorkDir, true);
+                    return;
+                }
+                opened = NewFromTemplate();
+            }
+        } else {
+            opened = NewFromTemplate();
+        }
+    } catch (const Exception &e) {
+        FreeSplash();
+        if (!opened)
+            ClearFolder(WorkDir, true);
+        ShowNotice(e.Message(), false);
+        return;
+    }
+    FreeSplash();
+    if (!opened || !Dm->Tb_Account.Active()) {
+        ClearFolder(WorkDir, true);
+        return;
+    }
+    RegisterFileType(QStringLiteral(".den"), QStringLiteral("Zorbel"), QStringLiteral("Zorbel"), true);
+    StartingOrClosing = false;
+    Dm->Tb_Hist.EnableControls();
+    SqlDecimalSeparator = TDatabase::SqlDecimalSeparator();
+    ApplyDisplayFormats();
+    qApp->installEventFilter(this);
+    messageHook_ = true;
+    SetAcceptFiles(true);
+    if (FormatSettings().DecimalSeparator == FormatSettings().ThousandSeparator)
+        ShowNotice(U("Внимание! В Вашей системе ошибочно установлены одинаковые символы\rразделителей тысяч и "
+                     "дробной части числа!\rПожалуйста, исправьте региональные настройки!!!"),
+                   false);
+}
+
+void TFormMain::FormShow(TObject *)
+{
+    mRemindClick(mRemind);
+}
+
+bool TFormMain::eventFilter(QObject *Watched, QEvent *Event)
+{
+    AppMessage(Watched, Event);
+    return TForm::eventFilter(Watched, Event);
+}
+
+bool TFormMain::AppMessage(QObject *, QEvent *Event)
+{
+    if (Event->type() != QEvent::Wheel || !FormCard || !FormCard->isVisible())
+        return false;
+    for (const char *name : {"DBEQuant", "DBEPrice", "DBERate", "DBE_Rate", "DBESum"}) {
+        QWidget *edit = FormCard->findChild<QWidget *>(QString::fromLatin1(name));
+        if (edit && edit->hasFocus()) {
+            const bool away = static_cast<QWheelEvent *>(Event)->angleDelta().y() > 0;
+            const int key = away ? Qt::Key_Up : Qt::Key_Down;
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+            QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+            QCoreApplication::sendEvent(edit, &press);
+            QCoreApplication::sendEvent(edit, &release);
+            break;
+        }
+    }
+    return false;
+}
+
+void TFormMain::WMDropFiles(const QStringList &Files)
+{
+    Repaint();
+    Application().BringToFront();
+    if (!Files.isEmpty() && QFileInfo::exists(Files.first().left(261)))
+        OpenPath(Files.first().left(261));
+}
+
+// ---------------------------------------------------------------- shutdown
+
+void TFormMain::FormCloseQuery(TObject *, bool &CanClose)
+{
+    PostAllTables();
+    CanClose = !FConfirm || CloseNotSave ||
+               AskDialog(U("Закрыть программу?"), TMsgDlgType::mtConfirmation, mbYes | mbNo, false) == mrYes;
+    Repaint();
+    if (!CanClose)
+        return;
+    StartingOrClosing = true;
+    ButRemCloseClick(this);
+    const QString recent = QFileInfo::exists(Caption()) ? Caption() : QString();
+    if (!SaveDataFile(false, false)) {
+        CanClose = false;
+        StartingOrClosing = false;
+        CloseNotSave = false;
+        ShowNotice(U("Файл не может быть сохранён!"), false);
+        return;
+    }
+    ShutdownEngine();
+    ClearFolder(WorkDir, false);
+    try {
+        SaveSettings(recent);
+    } catch (const Exception &e) {
+        // The data is saved; a lost preference does not keep the program open.
+        ShowNotice(U("Настройки не могут быть сохранены!\r") + e.Message(), false);
+    }
+}
+
+void TFormMain::ShutdownEngine()
+{
+    if (Dm)
+        Dm->CloseDataSet();
+    Vzp->Reset();
+}
+
+void TFormMain::FormDestroy(TObject *)
+{
+    if (Dm)
+        Dm->CloseDataSet();
+    if (!WorkDir.isEmpty())
+        ClearFolder(WorkDir, false);
+    if (!stageDir_.isEmpty())
+        ClearFolder(stageDir_, false);
+}
+
+void TFormMain::mExitClick(TObject *) { Close(); }
+
+void TFormMain::mCloseNotSaveClick(TObject *)
+{
+    if (Dm && Dm->Modified()) {
+        if (AskDialog(U("Закрыть программу без сохранения изменений?"), TMsgDlgType::mtConfirmation, mbYes | mbNo,
+                      false) != mrYes)
+            return;
+        Dm->SetModified(false);
+    }
+    CloseNotSave = true;
+    Close();
+}
+
+void TFormMain::mManualClick(TObject *)
+{
+    if (!HelpFile.isEmpty() && QFileInfo::exists(HelpFile) && OpenHelpFile)
+        OpenHelpFile(HelpFile);
+}
+
+void TFormMain::mAboutClick(TObject *)
+{
+    TFormCommon about;
+    about.SetKeyPreview(true);
+    about.ShowModal();
+}
+
+// ---------------------------------------------------------------- settings
+
+void TFormMain::LoadSettings(QString &RecentFile)
+{
+    RecentFile.clear();
+    TRegistry reg;
+    reg.OpenKey(SettingsKey(), true);
+    TZorbSettings s;
+    // The window's own state is the starting point of values left unchanged.
+    static_cast<TMainOptions &>(s) = *this;
+    s.Left = Left();
+    s.Top = Top();
+    s.Width = Width();
+    s.Height = Height();
+    s.Wdt_Itm = PanD->Width();
+    s.Sel_Per = CbPer->ItemIndex();
+    s.AcRest_Width = PanAcRest->Width();
+    ReadSettings(reg, s, nullptr);
+    reg.CloseKey();
+
+    RecentFile = s.Recent_Catalog;
+    static_cast<TMainOptions &>(*this) = s;
+    SetBounds(s.Left, s.Top, s.Width, s.Height);
+    PanD->SetWidth(s.Wdt_Itm);
+    if (s.MainMaxim)
+        SetWindowState(TWindowState::wsMaximized);
+    CbPer->SetItemIndex(s.Sel_Per);
+    PanTop->SetVisible(ShowBar);
+    Sb->SetVisible(ShowStatus);
+    if (s.AcRest_Width > 50)
+        PanAcRest->SetWidth(s.AcRest_Width);
+    GridFont = QFont(s.F1_Name, s.F1_Size);
+    GridFont.setBold(s.F1_Bold);
+    GridFontColor = s.F1_Color;
+    GridFontCharSet = s.F1_CharSet;
+    TitleFont = QFont(s.F2_Name, s.F2_Size);
+    TitleFont.setBold(s.F2_Bold);
+    TitleFontColor = s.F2_Color;
+    TitleFontCharSet = s.F2_CharSet;
+    ApplyGridFonts();
+    Col_Pers = s.Col_Pers;
+    Col_Fam = s.Col_Fam;
+    Col_Log = s.Col_Log;
+    Col_Firm = s.Col_Firm;
+    Col_PF = s.Col_PF;
+    GridColumns = s.Grid;
+}
+
+void TFormMain::SaveSettings(const QString &RecentFile)
+{
+    TRegistry reg;
+    if (!KeepRegistry) {
+        if (reg.KeyExists(SettingsKey()) && !reg.DeleteKey(SettingsKey()))
+            throw Exception(QStringLiteral("Failed to delete key '%1'").arg(SettingsKey()));
+        return;
+    }
+    TZorbSettings s;
+    static_cast<TMainOptions &>(s) = *this;
+    s.Recent_Catalog = RecentFile;
+    if (WindowState() == TWindowState::wsMaximized) {
+        // The bounds the window returns to.
+        const QRect bounds = normalGeometry();
+        s.Left = bounds.left();
+        s.Top = bounds.top();
+        s.Width = bounds.width();
+        s.Height = bounds.height();
+    } else {
+        s.Left = Left();
+        s.Top = Top();
+        s.Width = Width();
+        s.Height = Height();
+    }
+    s.Wdt_Itm = PanD->Width();
+    s.MainMaxim = WindowState() == TWindowState::wsMaximized;
+    s.Sel_Per = CbPer->ItemIndex();
+    s.AcRest_Width = PanAcRest->Width();
+    s.F1_Name = GridFont.family();
+    s.F1_CharSet = GridFontCharSet;
+    s.F1_Size = GridFont.pointSize();
+    s.F1_Color = GridFontColor;
+    s.F1_Bold = GridFont.bold();
+    s.F2_Name = TitleFont.family();
+    s.F2_CharSet = TitleFontCharSet;
+    s.F2_Size = TitleFont.pointSize();
+    s.F2_Color = TitleFontColor;
+    s.F2_Bold = TitleFont.bold();
+    s.Col_Pers = Col_Pers;
+    s.Col_Fam = Col_Fam;
+    s.Col_Log = Col_Log;
+    s.Col_Firm = Col_Firm;
+    s.Col_PF = Col_PF;
+    s.Grid = GridColumns;
+    reg.OpenKey(SettingsKey(), true);
+    WriteSettings(reg, s);
+    reg.CloseKey();
+}
+
+void TFormMain::ApplyGridFonts()
+{
+    Sb->SetFont(TitleFont);
+    QFont bold = TitleFont;
+    bold.setBold(true);
+    PanAcRest->SetFont(bold);
+}
+
+// ---------------------------------------------------------------- filled by later parts
+
+void TFormMain::mRemindClick(TObject *) {}
+void TFormMain::ButRemCloseClick(TObject *) {}
+void TFormMain::ApplyDisplayFormats() {}
+void TFormMain::ShowEntryDate() {}
+void TFormMain::CbPerClick(TObject *) {}
+void TFormMain::ShowPage(int) {}
+void TFormMain::BuildCategoryTree(bool) {}
+void TFormMain::UpdateBalances(bool, int64_t) {}
+void TFormMain::ApplyColumnLayout(QWidget *, bool, QString &) {}
+void TFormMain::CreateCard() {}
+
+// ---------------------------------------------------------------- main program
+
+int ZorbelMain(const QStringList &Args, bool RunLoop)
+{
+    TInstanceMutex mutex(QStringLiteral("Ventaro_Zorbel"));
+    if (mutex.AlreadyExists()) {
+        ShowNotice(QStringLiteral("Program is already running!"), true);
+        return 1;
+    }
+    Application().SetTitle(QStringLiteral("Zorbel"));
+    TFormMain form(Args);
+    Application().SetMainForm(&form);
+    int rc = 0;
+    if (form.ReadyToRun()) {
+        form.Show();
+        if (RunLoop)
+            rc = QApplication::exec();
+    } else if (!form.WorkDir.isEmpty()) {
+        ClearFolder(form.WorkDir, true);
+    }
+    Application().SetMainForm(nullptr);
+    return rc;
+}
+
+} // namespace zorbel

@@ -1,0 +1,482 @@
+// The main window's data file lifecycle: check, open (with the password and
+// its retries), new from the template, save with backups, password change,
+// pack and re-zip.
+//
+// Opening unpacks into the staging folder first and moves the files into the
+// work folder only when every entry came out whole, so a damaged, foreign or
+// wrongly protected file leaves nothing behind. Saving packs into
+// TempDir + "~~.bak" and hands that to InstallDataFile; a save is a success
+// only when the new archive is the data file.
+#include "core/TulnCommon.h"
+#include "core/TulnDlg.h"
+#include "core/ZorbDmTables.h"
+#include "core/ZorbMain.h"
+#include "platform/sqltable/SqlSchema.h"
+
+#include "platform/system/SysFiles.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+
+namespace zorbel {
+
+namespace {
+
+QString U(const char *text) { return QString::fromUtf8(text); }
+
+// Shows the common window as the password box: EdPas visible with its hint,
+// the picture hidden, pre-filled with Text. True with OK, the text in Text.
+bool AskPasswordBox(const QString &Title, QString &Text, bool Tinted)
+{
+    TFormCommon box;
+    box.EdPas->SetVisible(true);
+    box.EdPas->SetHint(U("Введите (или удалите) пароль и нажмите Enter"));
+    box.Image1->SetVisible(false);
+    box.EdPas->SetText(Text);
+    box.SetWidth(200);
+    box.EdPas->SetLeft(40);
+    box.SetCaption(Title);
+    if (Tinted)
+        box.EdPas->SetColor(clInfoBk);
+    if (box.ShowModal() != mrOk)
+        return false;
+    Text = box.EdPas->Text();
+    return true;
+}
+
+} // namespace
+
+bool TFormMain::CheckDataFile(const QString &FileName, bool Report)
+{
+    const TDataFileState state = DataFileState(FileName);
+    if (state != TDataFileState::Ok && Report)
+        ShowNotice(DataFileMessage(state, FileName), false);
+    return state == TDataFileState::Ok;
+}
+
+void TFormMain::ResetZipper() { Vzp->Reset(); }
+
+bool TFormMain::OpenDataTables()
+{
+    EntryDate = Date();
+    ShowEntryDate();
+    TOpenOptions options;
+    options.AccountName = args_.value(1);
+    options.AccDef = Acc_Def;
+    const TOpenResult r = Dm->OpenDataSet(options);
+    if (!r.Opened)
+        return false;
+    PackOnClose = r.PackOnClose;
+    if (PackOnClose)
+        Dm->SetModified(true);
+    CreateCard();
+    BuildCategoryTree(true);
+    BuildCategoryTree(false);
+    try {
+        if (Last_Date) {
+            EntryDate = LastRealisedDate();
+            ShowEntryDate();
+        }
+        CbPerClick(CbPer);
+        ShowPage(0);
+    } catch (const Exception &) {
+    }
+    Dm->UpdateMenus();
+    if (isVisible())
+        FormShow(this);
+    return true;
+}
+
+bool TFormMain::UnpackToStage(const QString &FileName)
+{
+    ButRemCloseClick(this);
+    Repaint();
+    THourGlass hourglass;
+    ResetZipper();
+    ClearFolder(stageDir_, true);
+    try {
+        Vzp->ReadDirectory(FileName);
+    } catch (const Exception &) {
+        ResetZipper();
+        ShowNotice(U("Ошибка распаковки файла данных!"), false);
+        return false;
+    }
+    openingFile_ = FileName;
+    const QString previousPassword = FilePassword;
+    bool asked = true;
+    if (Vzp->Count() > 0 && Vzp->IsEntryEncrypted(0)) {
+        asked = AskPassword(FileName, false) && !FilePassword.isEmpty();
+        Vzp->SetPassword(FilePassword);
+    }
+    int n = 0;
+    if (asked && ForceFolder(stageDir_)) {
+        int skipped = 0;
+        n = Vzp->ExtractAll(stageDir_, skipped);
+        if (skipped > 0 || n != Vzp->Count() || !StageHoldsDataSet())
+            n = 0;
+    }
+    openingFile_.clear();
+    StepSplash();
+    ResetZipper();
+    Repaint();
+    if (n <= 0) {
+        // The open data set keeps its own password.
+        FilePassword = previousPassword;
+        ClearFolder(stageDir_, true);
+        ShowNotice(U("Ошибка распаковки файла данных!\r") + FileName, false);
+        return false;
+    }
+    stagedPassword_ = FilePassword;
+    FilePassword = previousPassword;
+    return true;
+}
+
+bool TFormMain::StageHoldsDataSet() const
+{
+    const QString file = QDir(stageDir_).filePath(QString::fromLatin1(TDatabase::DatabaseFileName));
+    if (!QFileInfo(file).isFile())
+        return false;
+    try {
+        TDatabase db;
+        db.SetParams({QStringLiteral("PATH=") + stageDir_});
+        db.Open();
+        for (const TDmTableSpec &table : DmTables())
+            if (!TableExists(db.Db(), QString::fromLatin1(table.TableName)))
+                return false;
+        return true;
+    } catch (const Exception &) {
+        return false;
+    }
+}
+
+bool TFormMain::OpenStaged(const QString &FileName)
+{
+    Dm->CloseDataSet();
+    ClearFolder(WorkDir, true);
+    const bool moved = MoveFolderContents(stageDir_, WorkDir);
+    ClearFolder(stageDir_, true);
+    FilePassword = stagedPassword_;
+    bool ok = false;
+    if (moved) {
+        THourGlass hourglass;
+        Dm->Tb_Hist.DisableControls();
+        try {
+            ok = OpenDataTables();
+        } catch (const Exception &) {
+            ok = false;
+        }
+        Dm->Tb_Hist.EnableControls();
+    }
+    if (!ok) {
+        CloseDataTables();
+        ClearFolder(WorkDir, true);
+        SetCaption(QString());
+        FilePassword.clear();
+        ShowNotice(U("Ошибка распаковки файла данных!\r") + FileName, false);
+        return false;
+    }
+    SetCaption(QFileInfo(FileName).absoluteFilePath());
+    return true;
+}
+
+bool TFormMain::OpenDataFile(const QString &FileName)
+{
+    if (!QFileInfo::exists(FileName))
+        return false;
+    if (!UnpackToStage(FileName)) {
+        SetCaption(QString());
+        return false;
+    }
+    return OpenStaged(FileName);
+}
+
+void TFormMain::VzpBadPassword(int FileIndex, QString &NewPassword)
+{
+    if (FileIndex > 0)
+        return;
+    ShowNotice(U("Пароль неверен!!!"), false);
+    FilePassword.clear();
+    // Ask again until the right password or a cancel.
+    if (AskPassword(openingFile_, false) && !FilePassword.isEmpty())
+        NewPassword = FilePassword;
+}
+
+bool TFormMain::NewFromTemplate()
+{
+    ButRemCloseClick(this);
+    if (!SaveDataFile(false, false)) {
+        ShowNotice(U("Файл не может быть сохранён!"), false);
+        return false;
+    }
+    CloseDataTables();
+    ClearFolder(WorkDir, true);
+    if (!ForceFolder(WorkDir))
+        throw Exception(U("Невозможно создать временную папку!"));
+    {
+        THourGlass hourglass;
+        try {
+            Vzp->ExtractTemplate(WorkDir);
+        } catch (const Exception &) {
+        }
+        StepSplash();
+    }
+    bool ok = false;
+    {
+        THourGlass hourglass;
+        Dm->Tb_Hist.DisableControls();
+        try {
+            ok = OpenDataTables();
+        } catch (...) {
+            Dm->Tb_Hist.EnableControls();
+            throw;
+        }
+        Dm->Tb_Hist.EnableControls();
+    }
+    SetCaption(QString());
+    FilePassword.clear();
+    Dm->SetModified(false);
+    ResetZipper();
+    return ok;
+}
+
+void TFormMain::OpenPath(const QString &FileName)
+{
+    if (!CheckDataFile(FileName, true))
+        return;
+    // The file is unpacked and checked first: a file that cannot be opened
+    // leaves the open data set as it is.
+    if (!UnpackToStage(FileName))
+        return;
+    if (!SaveDataFile(false, false)) {
+        ClearFolder(stageDir_, true);
+        ShowNotice(U("Файл не может быть сохранён!"), false);
+        return;
+    }
+    if (!OpenStaged(FileName)) {
+        NewFromTemplate();
+        return;
+    }
+    mRemindClick(mRemind);
+}
+
+void TFormMain::mOpenClick(TObject *)
+{
+    Repaint();
+    QString name;
+    if (ExecuteOpenDialog && ExecuteOpenDialog(name) && !name.isEmpty())
+        OpenPath(name);
+}
+
+void TFormMain::mNewClick(TObject *) { NewFromTemplate(); }
+
+void TFormMain::CloseAndClearData()
+{
+    CloseDataTables();
+    ClearFolder(WorkDir, true);
+    SetCaption(QString());
+    FilePassword.clear();
+}
+
+bool TFormMain::SaveDataFile(bool SaveAs, bool StayOpen)
+{
+    if (!Dm)
+        return true;
+    PostAllTables();
+    const int categories = Dm->Tb_Items.Active() ? Dm->Tb_Items.RecordCount() : 0;
+    if (!Dm->Modified() && !Caption().isEmpty() && !QFileInfo::exists(Caption()))
+        Dm->SetModified(true);
+    if (!Dm->Modified() && !SaveAs) {
+        if (!StayOpen)
+            CloseAndClearData();
+        return true;
+    }
+    if (!Dm->Tb_Account.Active() && !SaveAs)
+        return true; // nothing open: nothing to write
+    const QString c0 = Caption();
+    ResetZipper();
+    QString target = Caption();
+    if (SaveAs || !QFileInfo::exists(target)) {
+        QString chosen = target;
+        target = ExecuteSaveDialog && ExecuteSaveDialog(chosen) ? chosen : QString();
+        if (!SaveAs && target.isEmpty() && Dm->Modified() && categories > 3) {
+            ShowNotice(U("Внимание! Данные будут утеряны! Сохраните свою работу!!!"), false);
+            chosen = Caption();
+            target = ExecuteSaveDialog && ExecuteSaveDialog(chosen) ? chosen : QString();
+        }
+    }
+    if (target.isEmpty()) {
+        // No file chosen: nothing was saved. Closing goes on only when the
+        // user agrees to lose the changes.
+        if (!StayOpen && !SaveAs &&
+            AskDialog(U("Данные не сохранены! Закрыть их без сохранения изменений?"), TMsgDlgType::mtConfirmation,
+                      mbYes | mbNo, false) == mrYes) {
+            CloseAndClearData();
+            return true;
+        }
+        return false;
+    }
+    target = QFileInfo(target).absoluteFilePath();
+
+    const TBackupNames names = BackupNamesFor(target, BackupFolderFor(PathBak, target),
+                                              ReserveFolderFor(PathReserve, programFolder_));
+    const QString z = TempDir + QStringLiteral("~~.bak");
+    // Tables are flushed (PostAllTables); SQLite holds no journal between statements.
+    const int n = Vzp->PackFolder(WorkDir, z, FilePassword);
+    bool saved = false;
+    if (n > 0)
+        saved = InstallDataFile(z, names, InstallProbe);
+    else
+        ShowNotice(U("Ошибка упаковки!"), false);
+
+    if (saved && !StayOpen) {
+        CloseDataTables();
+        if (PackOnClose)
+            PackAndRezip();
+        ClearFolder(WorkDir, true);
+        SetCaption(QString());
+        FilePassword.clear();
+    }
+    Dm->SetModified(!saved);
+    ResetZipper();
+    if (saved && StayOpen) {
+        SetCaption(U("Сохранение успешно!"));
+        Repaint();
+        QThread::msleep(50);
+        SetCaption(c0);
+    }
+    return saved;
+}
+
+void TFormMain::mSaveClick(TObject *)
+{
+    if (!SaveDataFile(false, true))
+        ShowNotice(U("Файл не может быть сохранён!"), false);
+}
+
+void TFormMain::mSaveAsClick(TObject *)
+{
+    const bool modified = Dm->Modified();
+    if (!SaveDataFile(true, true))
+        ShowNotice(U("Файл не может быть сохранён!"), false);
+    Dm->SetModified(modified);
+}
+
+void TFormMain::PostAllTables()
+{
+    if (!Dm)
+        return;
+    for (TTable *t : {&Dm->Tb_Account, &Dm->Tb_Person, &Dm->Tb_Family, &Dm->Tb_Firm, &Dm->Tb_Log}) {
+        if (t->State() == dsEdit || t->State() == dsInsert) {
+            try {
+                t->Post();
+            } catch (const Exception &) {
+                t->Cancel();
+            }
+        }
+    }
+    if (Dm->Tb_Account.Active()) {
+        for (TTable *t : {&Dm->Tb_Account, &Dm->Tb_Person, &Dm->Tb_Firm, &Dm->Tb_Log, &Dm->Tb_Family,
+                          &Dm->Tb_Items, &Dm->Tb_Hist}) {
+            try {
+                if (t->Active())
+                    t->FlushBuffers();
+            } catch (const Exception &) {
+            }
+        }
+    }
+}
+
+void TFormMain::CloseDataTables()
+{
+    for (int panel : {1, 3, 5, 7})
+        Sb->SetPanelText(panel, QString());
+    PanAcRest->SetCaption(QString());
+    if (Dm) {
+        Dm->CloseDataSet();
+        if (!StartingOrClosing)
+            Dm->UpdateMenus();
+    }
+}
+
+void TFormMain::PackAndRezip()
+{
+    if (!PackOnClose || Caption().isEmpty() || !QFileInfo::exists(Caption()))
+        return;
+    try {
+        Dm->Db.Open();
+        Dm->Db.Pack();
+    } catch (const Exception &) {
+    }
+    Dm->CloseDataSet();
+    // Written like a save: the data file is replaced only by a whole archive.
+    const QString z = TempDir + QStringLiteral("~~.bak");
+    if (Vzp->PackFolder(WorkDir, z, FilePassword) > 0)
+        MoveFileReplace(z, Caption());
+    QFile::remove(z);
+    ResetZipper();
+    PackOnClose = false;
+}
+
+bool TFormMain::AskPassword(const QString &FileName, bool Change)
+{
+    const QString title = FileName.isEmpty() ? U("Пароль") + QStringLiteral(":")
+                                             : U("Пароль") + U(" для ") + QFileInfo(FileName).fileName();
+    QString text = FilePassword;
+    if (!AskPasswordBox(title, text, false))
+        return false;
+    if (!Change) {
+        FilePassword = text;
+        return true;
+    }
+    if (text.size() >= 7 &&
+        AskDialog(U("Длина пароля более 6-ти символов!!!\rЕсли Вы его забудете, восстановить будет невозможно! "
+                    "Продолжить?"),
+                  TMsgDlgType::mtConfirmation, mbYes | mbNo, false) != mrYes)
+        return false;
+    if (text == FilePassword) {
+        ShowNotice(U("Вы не ввели новый пароль!"), false);
+        return true;
+    }
+    QString repeat;
+    if (!AskPasswordBox(U("Повторите пароль!"), repeat, true))
+        return false;
+    if (repeat == text) {
+        FilePassword = text;
+        ShowNotice(U("Пароль изменён!"), false);
+    } else {
+        ShowNotice(U("Пароль не подтверждён, а потому не изменён!!!"), false);
+    }
+    return true;
+}
+
+void TFormMain::mPasswordClick(TObject *)
+{
+    const QString old = FilePassword;
+    AskPassword(Caption(), true);
+    if (FilePassword != old)
+        Dm->SetModified(true);
+}
+
+TDateTime TFormMain::LastRealisedDate()
+{
+    TQuery &q = Dm->Qtemp;
+    try {
+        q.Close();
+        const QString id = Dm->Tb_Account.FieldByName(QStringLiteral("Id_Account"))->AsString();
+        q.SQL() = QStringList{QStringLiteral("Select max(date_real)from tb_hist where id_account=") + id +
+                              QStringLiteral(" and kind=\"1\"")};
+        q.Open();
+        const TField *f = q.Fields()[0];
+        const TDateTime result = f->IsNull() ? EntryDate : f->AsDateTime();
+        q.Close();
+        return result;
+    } catch (const Exception &) {
+        q.Close();
+        return EntryDate;
+    }
+}
+
+} // namespace zorbel

@@ -1,0 +1,359 @@
+// The data grid: TDBGrid shows a dataset through a data link, one row per
+// record, and TKDBGrid adds the program's wheel and mouse rules.
+//
+// The grid never copies the dataset. Its item model has exactly the rows of
+// the link's buffer window (the records the view has room for), and a cell
+// is read by making its buffer the dataset's active record for the moment
+// of the read, as the class library's grid did. The current record is always
+// one of the shown rows: moving through the grid (keys, clicks, the vertical
+// scroll bar, the wheel) moves the dataset, and the window follows it. The
+// vertical scroll bar is the grid's own: its range is the record count and
+// its position the record number when the dataset is sequenced, else five
+// positions (first, upper, middle, lower, last).
+//
+// Columns. Without columns of its own the grid shows one default column per
+// visible field, in field order, rebuilt whenever the dataset's layout
+// changes. Adding a column makes the set customised: from then on the grid
+// shows exactly the columns added. Column indexes count hidden columns.
+//
+// Cell drawing. Every cell goes through DrawCell: the canvas gets the
+// grid's colours for the cell's state (highlight for selected cells), then
+// DefaultDrawColumnCell writes the field's display text unless
+// DefaultDrawing is off, then OnDrawColumnCell may paint over it. Only the
+// cells of the shown rows are ever drawn.
+//
+// Selection. The selected column (SelectedIndex) and the current record make
+// the focused cell; with dgRowSelect the whole current row is selected. With
+// dgMultiSelect, SelectedRows holds bookmarks of chosen records: Ctrl+click
+// toggles a record, Shift+click and Shift+arrows extend from the current one,
+// a plain click clears the choice.
+//
+// Editing in place (dgEditing, not ReadOnly): F2, Enter or typing opens an
+// editor on the focused cell; a lookup field gets a drop-down list of its
+// lookup dataset's result values; a column with an ellipsis button shows one
+// that fires OnEditButtonClick. Enter or leaving the cell writes the text into
+// the field (putting the dataset into edit mode); moving to another record
+// posts it, as the dataset does on every move; Escape drops the editor, and
+// a second Escape cancels the record's changes.
+#pragma once
+
+#include "platform/dataset/DataSource.h"
+#include "platform/dataset/DataSet.h"
+#include "platform/widgets/Controls.h"
+
+#include <QTableView>
+#include <QWidget>
+#include <memory>
+#include <vector>
+
+class QScrollBar;
+class QLineEdit;
+
+namespace zorbel {
+
+class TDBGrid;
+class TGridDataLink;
+class TGridModel;
+class TGridView;
+
+enum class TDBGridOption {
+    dgEditing, dgAlwaysShowEditor, dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines,
+    dgTabs, dgRowSelect, dgAlwaysShowSelection, dgConfirmDelete, dgCancelOnExit, dgMultiSelect
+};
+using enum TDBGridOption;
+using TDBGridOptions = TSet<TDBGridOption>;
+
+// State of a cell being drawn.
+using TGridDrawState = unsigned;
+constexpr TGridDrawState gdSelected = 1, gdFocused = 2, gdFixed = 4;
+
+enum class TColumnButtonStyle { cbsAuto, cbsEllipsis, cbsNone };
+
+// The title cell of a column.
+struct TColumnTitle {
+    QString Caption;      // empty: the field's display label
+    TAlignment Alignment = taLeftJustify;
+    TColor Color = clBtnFace;
+    TColor FontColor = clDefault; // clDefault: the grid's title font colour
+};
+
+class TColumn {
+public:
+    explicit TColumn(TDBGrid *grid) : grid_(grid) {}
+    TColumn(const TColumn &) = delete;
+    TColumn &operator=(const TColumn &) = delete;
+
+    TDBGrid *Grid() const { return grid_; }
+    QString FieldName() const { return fieldName_; }
+    void SetFieldName(const QString &name);
+    // The dataset's field of that name (nullptr when there is none).
+    TField *Field() const;
+    void SetField(TField *field) { SetFieldName(field ? field->FieldName() : QString()); }
+    int Index() const;
+
+    TColumnTitle &Title() { return title_; }
+    const TColumnTitle &Title() const { return title_; }
+    // The title's caption: its own, else the field's display label.
+    QString TitleCaption() const;
+    void SetTitleCaption(const QString &caption);
+    void SetTitleColor(TColor color);
+    void SetTitleFontColor(TColor color);
+
+    int Width() const { return width_; }
+    void SetWidth(int width);
+    bool Visible() const { return visible_; }
+    void SetVisible(bool visible);
+    // taLeftJustify unless set: then the field's alignment.
+    TAlignment Alignment() const;
+    void SetAlignment(TAlignment alignment);
+    TColor Color() const { return color_; }   // clDefault: the grid's colour
+    void SetColor(TColor color);
+    TColor FontColor() const { return fontColor_; } // clDefault: the grid's font colour
+    void SetFontColor(TColor color);
+    bool ReadOnly() const { return readOnly_; }
+    void SetReadOnly(bool readOnly) { readOnly_ = readOnly; }
+    TColumnButtonStyle ButtonStyle() const { return buttonStyle_; }
+    void SetButtonStyle(TColumnButtonStyle style) { buttonStyle_ = style; }
+
+private:
+    friend class TDBGrid;
+    friend class TDBGridColumns;
+    void Changed(bool layout);
+    TDBGrid *grid_;
+    QString fieldName_;
+    TColumnTitle title_;
+    int width_ = 64;
+    bool visible_ = true;
+    bool alignmentSet_ = false;
+    TAlignment alignment_ = taLeftJustify;
+    TColor color_ = clDefault;
+    TColor fontColor_ = clDefault;
+    bool readOnly_ = false;
+    TColumnButtonStyle buttonStyle_ = TColumnButtonStyle::cbsAuto;
+};
+
+enum class TDBGridColumnsState { csDefault, csCustomized };
+
+class TDBGridColumns {
+public:
+    explicit TDBGridColumns(TDBGrid *grid) : grid_(grid) {}
+    int Count() const { return int(items_.size()); }
+    TColumn *Items(int index) const { return items_.at(size_t(index)).get(); }
+    TColumn *operator[](int index) const { return Items(index); }
+    // Adds a column; the set becomes customised.
+    TColumn *Add();
+    // Removes every column; the grid goes back to default columns.
+    void Clear();
+    void Delete(int index);
+    // Moves a column to another index.
+    void Move(int from, int to);
+    // Back to one default column per visible field.
+    void RebuildColumns();
+    TDBGridColumnsState State() const { return state_; }
+    int IndexOf(const TColumn *column) const;
+
+private:
+    friend class TDBGrid;
+    void BuildDefault();
+    TDBGrid *grid_;
+    std::vector<std::unique_ptr<TColumn>> items_;
+    TDBGridColumnsState state_ = TDBGridColumnsState::csDefault;
+};
+
+// Bookmarks of the records chosen in a multi-select grid, in dataset order.
+class TBookmarkList {
+public:
+    explicit TBookmarkList(TDBGrid *grid) : grid_(grid) {}
+    int Count() const { return int(items_.size()); }
+    const TBookmark &Items(int index) const { return items_.at(size_t(index)); }
+    const TBookmark &operator[](int index) const { return Items(index); }
+    bool CurrentRowSelected() const;
+    void SetCurrentRowSelected(bool selected);
+    bool Find(const TBookmark &bookmark, int &index) const;
+    void Clear();
+    // Drops bookmarks that no longer name a record; true when any went.
+    bool Refresh();
+
+private:
+    friend class TDBGrid;
+    bool Contains(const TBookmark &bookmark) const;
+    TDBGrid *grid_;
+    std::vector<TBookmark> items_;
+};
+
+using TDrawColumnCellEvent =
+    std::function<void(TObject *Sender, const QRect &Rect, int DataCol, TColumn *Column, TGridDrawState State)>;
+using TDBGridClickEvent = std::function<void(TObject *Sender, TColumn *Column)>;
+using TMovedEvent = std::function<void(TObject *Sender, int FromIndex, int ToIndex)>;
+using TMouseWheelEvent =
+    std::function<void(TObject *Sender, TShiftState Shift, int WheelDelta, QPoint MousePos, bool &Handled)>;
+
+class TDBGrid : public QWidget, public TControl {
+    Q_OBJECT
+public:
+    explicit TDBGrid(QWidget *parent, const QString &name = {});
+    ~TDBGrid() override;
+
+    TDataSource *DataSource() const;
+    void SetDataSource(TDataSource *source);
+    TDataLink &DataLink();
+
+    TDBGridOptions Options() const { return options_; }
+    void SetOptions(TDBGridOptions options);
+    bool ReadOnly() const { return readOnly_; }
+    void SetReadOnly(bool readOnly) { readOnly_ = readOnly; }
+    bool DefaultDrawing() const { return defaultDrawing_; }
+    void SetDefaultDrawing(bool value) { defaultDrawing_ = value; }
+
+    TDBGridColumns &Columns() { return columns_; }
+    TBookmarkList &SelectedRows() { return selectedRows_; }
+
+    // Index of the focused column among all columns.
+    int SelectedIndex() const { return selectedIndex_; }
+    void SetSelectedIndex(int index);
+    // The field of the focused column.
+    TField *SelectedField() const;
+    void SetSelectedField(TField *field);
+
+    // Fonts: cells and titles.
+    QFont TitleFont() const;
+    void SetTitleFont(const QFont &font);
+    TColor TitleFontColor() const { return titleFontColor_; }
+    void SetTitleFontColor(TColor color);
+    void SetFont(const QFont &font);
+    void SetColor(TColor color) override;
+
+    // Rows shown at once (the link's window).
+    int VisibleRowCount() const;
+    // Row height in pixels.
+    int DefaultRowHeight() const;
+
+    // Canvas cells are drawn on; valid inside OnDrawColumnCell.
+    TCanvas &Canvas() { return canvas_; }
+    // Writes the column's display text into rect with the canvas's brush and font.
+    void DefaultDrawColumnCell(const QRect &rect, int dataCol, TColumn *column, TGridDrawState state);
+
+    // Cell under a point of the grid: column index (-1 for the indicator)
+    // and row (0 the titles when shown, then the shown records); -1 outside.
+    void MouseCoord(int x, int y, int &col, int &row) const;
+    // Rectangle of a shown record's cell in grid coordinates.
+    QRect CellRect(int col, int row) const;
+
+    // Editing in place.
+    bool EditorMode() const;
+    void SetEditorMode(bool on);
+    QWidget *InplaceEditor() const { return editor_; }
+
+    // Moves the dataset as the scroll bar's arrows, pages and thumb do.
+    void ScrollLines(int rows);
+    void ScrollPages(int pages);
+    void ScrollTo(int position);
+
+    // The shown item view and its model (tests and painting).
+    QTableView *View() const;
+    QScrollBar *VerticalBar() const { return vbar_; }
+    // Cells drawn since the counter was last reset.
+    int PaintedCells() const { return paintedCells_; }
+    void ResetPaintedCells() { paintedCells_ = 0; }
+
+    void SetFocus() override;
+
+    TDrawColumnCellEvent OnDrawColumnCell;
+    TNotifyEvent OnCellClick, OnColEnter, OnColExit, OnEditButtonClick;
+    TDBGridClickEvent OnTitleClick, OnColumnClick;
+    TMovedEvent OnColumnMoved;
+    TMouseWheelEvent OnMouseWheel;
+
+protected:
+    bool ControlEvent(QEvent *event) override;
+    // Wheel handling; returns true when the wheel was used. The grid moves one
+    // record per wheel step unless OnMouseWheel handled it.
+    virtual bool DoMouseWheel(TShiftState shift, int wheelDelta, QPoint mousePos);
+    // Press and release on the cells, after the control's mouse events fired.
+    virtual void MouseDown(QMouseEvent *event);
+    virtual void MouseUp(QMouseEvent *event);
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    friend class TGridDataLink;
+    friend class TGridModel;
+    friend class TGridView;
+    friend class TGridDelegate;
+    friend class TColumn;
+    friend class TDBGridColumns;
+    friend class TBookmarkList;
+
+    void LinkActive();
+    void LinkChanged();
+    void LinkRecordChanged(TField *field);
+    void LayoutChanged();
+    void UpdateRowCount();
+    void UpdateScrollBar();
+    void UpdateCurrent();
+    void ApplyColumnWidths();
+    std::vector<TColumn *> ShownColumns() const;
+    TColumn *ShownColumn(int viewColumn) const;
+    int ViewColumnOf(int columnIndex) const;
+    void DrawCell(QPainter *painter, const QRect &rect, int row, int viewColumn);
+    void DrawTitle(QPainter *painter, const QRect &rect, int viewColumn);
+    bool CanEditColumn(TColumn *column) const;
+    void MoveToRow(int row, Qt::KeyboardModifiers modifiers);
+    bool KeyDown(int key, Qt::KeyboardModifiers modifiers, const QString &text);
+    void SelectRange(int fromRow, int toRow);
+    void WriteEditor(const QString &text);
+    void CloseEditor(bool accept);
+    void ColumnDragged(int logical, int oldVisual, int newVisual);
+    QString CellText(int row, TColumn *column) const;
+
+    std::unique_ptr<TGridDataLink> link_;
+    TGridModel *model_;
+    TGridView *view_;
+    QScrollBar *vbar_;
+    TDBGridColumns columns_;
+    TBookmarkList selectedRows_;
+    TDBGridOptions options_;
+    TCanvas canvas_;
+    QWidget *editor_ = nullptr;
+    bool editorFromKey_ = false;
+    QFont titleFont_;
+    TColor titleFontColor_ = clWindowText;
+    bool readOnly_ = false;
+    bool defaultDrawing_ = true;
+    bool updating_ = false;
+    bool rowsPending_ = false;
+    int selectedIndex_ = 0;
+    int paintedCells_ = 0;
+};
+
+// The program's grid: the wheel moves WheelLinesMany records per step (or
+// the system's wheel-lines setting with WheelLinesMode), and OnMouseDown and
+// OnMouseUp fire before the grid's own handling of every press and release.
+class TKDBGrid : public TDBGrid {
+    Q_OBJECT
+public:
+    explicit TKDBGrid(QWidget *parent, const QString &name = {});
+    bool WheelLinesMode() const { return wheelLinesMode_; }
+    void SetWheelLinesMode(bool mode) { wheelLinesMode_ = mode; }
+    int WheelLinesMany() const { return wheelLinesMany_; }
+    void SetWheelLinesMany(int many) { wheelLinesMany_ = many; }
+
+protected:
+    bool DoMouseWheel(TShiftState shift, int wheelDelta, QPoint mousePos) override;
+
+private:
+    bool wheelLinesMode_ = false;
+    int wheelLinesMany_ = 1;
+};
+
+// Applies a remembered column layout to a grid (apply true) or stores the
+// grid's layout (apply false). The layout is lines "FieldName=width".
+// Applying needs a positive width for every visible field of the dataset
+// (names without regard to case); otherwise the grid keeps its columns.
+// Then one column per line, in line order (a width of 0 or less becomes 20;
+// date columns get the ellipsis button, date-time columns are read-only); a
+// line naming no field of the dataset restores the default columns.
+// Storing first turns the default columns into the grid's own when it has at
+// most one column, then writes one line per column with a positive width.
+void ApplyColumnLayout(TDBGrid *grid, bool apply, QString &layout);
+
+} // namespace zorbel

@@ -1,0 +1,21 @@
+// Entering and leaving of a composite control: a grid or a tree whose
+// in-place editors (and, for the grid, its inner view) take the focus from
+// it. Enter and exit events fire only when the focus comes from, or goes to,
+// a widget outside the control within the same window; activation changes
+// between windows fire nothing, as the original's OnEnter/OnExit did not.
+#pragma once
+
+#include "platform/widgets/Controls.h"
+
+namespace zorbel {
+
+// Sends controlEvent a focus-in or focus-out event whenever the focus enters
+// or leaves widget and its children. The control passes it to the base
+// control hook (OnEnter/OnExit) and swallows the plain focus events of its
+// own widgets (see IsFocusEvent).
+void TrackFocusWithin(QWidget *widget, const std::function<void(QEvent *)> &controlEvent);
+
+// True for focus-in and focus-out events.
+bool IsFocusEvent(const QEvent *event);
+
+} // namespace zorbel

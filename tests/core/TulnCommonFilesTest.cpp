@@ -1,0 +1,108 @@
+// The work folder routines and the file type association of TulnCommon.
+#include "core/TulnCommon.h"
+
+#include "ZorbSandbox.h"
+#include "platform/system/Registry.h"
+
+#include <gtest/gtest.h>
+
+#include <QFileInfo>
+
+#include <sys/stat.h>
+
+namespace zorbel {
+namespace {
+
+TEST(TulnCommon, WorkFolderIsPrivateToTheUser)
+{
+    TSandbox box;
+    QString temp;
+    TempFolder(temp);
+    ASSERT_FALSE(temp.isEmpty());
+    EXPECT_TRUE(temp.startsWith(box.Path("tmp")));
+    EXPECT_TRUE(temp.endsWith(u'/'));
+    const QString work = temp + QStringLiteral("ZORB_DAT");
+    ASSERT_TRUE(ForceFolder(work + QStringLiteral("/deeper")));
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(temp).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    ASSERT_EQ(::stat(QFile::encodeName(work + QStringLiteral("/deeper")).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0077, 0u);
+}
+
+TEST(TulnCommon, ClearFolderEmptiesNestedAndReadOnlyEntriesButNotLinkTargets)
+{
+    TSandbox box;
+    const QString root = box.Path("files/work");
+    const QString outside = box.Path("files/outside.txt");
+    QDir().mkpath(root + QStringLiteral("/sub/deep"));
+    TSandbox::Write(root + QStringLiteral("/a.db"), "a");
+    TSandbox::Write(root + QStringLiteral("/.hidden"), "h");
+    TSandbox::Write(root + QStringLiteral("/sub/deep/b"), "b");
+    TSandbox::Write(outside, "keep");
+    QFile::link(outside, root + QStringLiteral("/link"));
+    QFile::link(box.Path("files"), root + QStringLiteral("/dirlink"));
+    ::chmod(QFile::encodeName(root + QStringLiteral("/sub")).constData(), 0500);
+
+    EXPECT_FALSE(IsFolderEmpty(root));
+    EXPECT_TRUE(ClearFolder(root, true));
+    EXPECT_TRUE(FolderExists(root));
+    EXPECT_TRUE(IsFolderEmpty(root));
+    EXPECT_EQ(TSandbox::Read(outside), QByteArray("keep"));
+    EXPECT_TRUE(ClearFolder(root, false));
+    EXPECT_FALSE(QFileInfo::exists(root));
+    EXPECT_TRUE(ClearFolder(root, true)); // a missing folder is clear
+    EXPECT_TRUE(IsFolderEmpty(outside));   // not a folder
+    EXPECT_FALSE(FolderExists(outside));
+}
+
+TEST(TulnCommon, FindFileInTakesTheFirstMatchIgnoringCase)
+{
+    TSandbox box;
+    const QString dir = box.Path("program");
+    EXPECT_TRUE(FindFileIn(dir, QStringLiteral("*.den")).isEmpty());
+    TSandbox::Write(dir + QStringLiteral("/b.DEN"), "PK");
+    TSandbox::Write(dir + QStringLiteral("/c.den"), "PK");
+    TSandbox::Write(dir + QStringLiteral("/a.txt"), "");
+    QDir(dir).mkdir(QStringLiteral("a.den"));
+    EXPECT_EQ(FindFileIn(dir, QStringLiteral("*.den")), dir + QStringLiteral("/b.DEN"));
+}
+
+TEST(TulnCommon, RegisterFileTypeWritesAndRemovesTheAssociation)
+{
+    TSandbox box;
+    {
+        TRegistry reg;
+        reg.OpenKey(QStringLiteral("Software\\Ventaro\\Lumvara"), true);
+        reg.WriteString(QStringLiteral("x"), QStringLiteral("y"));
+        reg.OpenKey(QStringLiteral("Software\\Ventaro\\Zorbel"), true);
+        reg.WriteInteger(QStringLiteral("Left"), 1);
+        reg.CloseKey();
+    }
+    EXPECT_FALSE(RegisterFileType(".den", "Zorbel", "Zorbel", true));
+    const QString mime = MimePackageFile(QStringLiteral("Zorbel"));
+    const QString entry = DesktopEntryFile(QStringLiteral("Zorbel"));
+    EXPECT_TRUE(mime.startsWith(box.Path("data")));
+    const QByteArray xml = TSandbox::Read(mime);
+    EXPECT_TRUE(xml.contains("type=\"application/x-zorbel\""));
+    EXPECT_TRUE(xml.contains("<glob pattern=\"*.den\"/>"));
+    const QByteArray desktop = TSandbox::Read(entry);
+    EXPECT_TRUE(desktop.contains("MimeType=application/x-zorbel;"));
+    EXPECT_TRUE(desktop.contains("\" %f\n"));
+    EXPECT_EQ(box.MimeRefreshes, 1);
+    EXPECT_TRUE(RegisterFileType(".den", "Zorbel", "Zorbel", true)); // it existed now
+    EXPECT_EQ(box.MimeRefreshes, 1);                                  // and nothing changed
+    {
+        TRegistry reg;
+        EXPECT_FALSE(reg.KeyExists(QStringLiteral("Software\\Ventaro\\Lumvara")));
+        EXPECT_TRUE(reg.KeyExists(QStringLiteral("Software\\Ventaro\\Zorbel")));
+    }
+    EXPECT_TRUE(RegisterFileType(".den", "Zorbel", "Zorbel", false));
+    EXPECT_FALSE(QFileInfo::exists(mime));
+    EXPECT_FALSE(QFileInfo::exists(entry));
+    TRegistry reg;
+    EXPECT_FALSE(reg.KeyExists(QStringLiteral("Software\\Ventaro\\Zorbel")));
+}
+
+} // namespace
+} // namespace zorbel

@@ -1,0 +1,534 @@
+// The program end to end, in-process: start-up, the data file lifecycle with
+// passwords, backups and failures, closing, settings, the second instance.
+// Every dialog is answered by a TModalScript; a dialog nobody expected fails
+// the test through the script's errors.
+#include "core/ZorbMain.h"
+
+#include "ZorbSandbox.h"
+#include "core/TulnCommon.h"
+#include "platform/system/InstanceMutex.h"
+#include "platform/system/Registry.h"
+#include "platform/system/SysFiles.h"
+#include "platform/widgets/ModalScript.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QProcess>
+#include <QWheelEvent>
+
+#include <csignal>
+#include <sys/resource.h>
+
+namespace zorbel {
+namespace {
+
+QString U(const char *text) { return QString::fromUtf8(text); }
+
+// A script step that types a password into the box and confirms it.
+TModalScript::TStep Password(const QString &text)
+{
+    return [text](TForm &form) {
+        TEdit *ed = FindControl<TEdit>(form, QStringLiteral("EdPas"));
+        ASSERT_NE(ed, nullptr);
+        ed->SetText(text);
+        form.SetModalResult(mrOk);
+    };
+}
+
+QStringList Texts(const TModalScript &script)
+{
+    QStringList texts;
+    for (const auto &seen : script.Seen())
+        texts << QString(seen.Text.isEmpty() ? seen.Caption : seen.Text).replace(u'\n', u'\r');
+    return texts;
+}
+
+class ZorbMainRun : public testing::Test {
+protected:
+    std::unique_ptr<TFormMain> Start(const QStringList &args = {})
+    {
+        auto form = std::make_unique<TFormMain>(args, box.Path("program"));
+        form->ExecuteSaveDialog = [this](QString &name) {
+            name = saveAs;
+            return !saveAs.isEmpty();
+        };
+        return form;
+    }
+    static void AddAccount(TFormMain &f, const QString &name)
+    {
+        TTable &t = f.Dm->Tb_Account;
+        t.Append();
+        t.FieldByName("Account")->SetAsString(name);
+        t.FieldByName("Currency")->SetAsString(U("руб"));
+        t.Post();
+    }
+    static bool HasAccount(TFormMain &f, const QString &name)
+    {
+        return f.Dm->Tb_Account.Locate("Account", Variant(name), {});
+    }
+    // Closes as the title bar would; true when the window agreed.
+    static bool Close(TFormMain &f)
+    {
+        bool can = false;
+        f.FormCloseQuery(&f, can);
+        return can;
+    }
+    QString File(const QString &name) { return box.Path("files/" + name); }
+    // A data file holding the account "Кошелёк", protected by password.
+    QString MakeDataFile(const QString &name, const QString &password)
+    {
+        TModalScript script;
+        if (!password.isEmpty())
+            script.Then(Password(password)).Then(Password(password)).Press("OK");
+        script.Press("Yes");
+        auto f = Start();
+        AddAccount(*f, U("Кошелёк"));
+        if (!password.isEmpty())
+            f->mPasswordClick(f.get());
+        saveAs = File(name);
+        f->mSaveClick(f.get());
+        saveAs.clear();
+        EXPECT_TRUE(Close(*f));
+        EXPECT_TRUE(script.Finished()) << Texts(script).join(" | ").toStdString();
+        return File(name);
+    }
+
+    TSandbox box;
+    QString saveAs; // what the save dialog answers; empty: cancelled
+};
+
+TEST_F(ZorbMainRun, NewDataSetSavedWithPasswordReopensIntact)
+{
+    TModalScript script;
+    auto f = Start();
+    ASSERT_TRUE(f->ReadyToRun());
+    EXPECT_TRUE(f->Caption().isEmpty());
+    EXPECT_FALSE(f->Dm->Modified());
+    EXPECT_TRUE(HasAccount(*f, U("Мой первый счёт")));
+    EXPECT_TRUE(QFileInfo::exists(f->WorkDir + "/Zorbel.db"));
+    EXPECT_TRUE(f->WorkDir.startsWith(box.Path("tmp")));
+    EXPECT_TRUE(QFileInfo::exists(MimePackageFile("Zorbel")));
+    EXPECT_TRUE(script.Finished()) << Texts(script).join(" | ").toStdString();
+
+    AddAccount(*f, U("Кошелёк"));
+    EXPECT_TRUE(f->Dm->Modified());
+    TModalScript pw;
+    pw.Then(Password("pw")).Then(Password("pw")).Press("OK");
+    f->mPasswordClick(f.get());
+    EXPECT_EQ(Texts(pw).last(), U("Пароль изменён!"));
+    EXPECT_EQ(f->FilePassword, "pw");
+
+    // Save as writes a copy; the data set stays modified and without a file.
+    saveAs = File("home.den");
+    f->mSaveAsClick(f.get());
+    EXPECT_TRUE(QFileInfo::exists(saveAs));
+    EXPECT_TRUE(f->Dm->Modified());
+    EXPECT_TRUE(f->Caption().isEmpty());
+    QProcess unzip;
+    unzip.start("unzip", {"-t", "-P", "pw", saveAs});
+    ASSERT_TRUE(unzip.waitForFinished(10000));
+    EXPECT_EQ(unzip.exitCode(), 0);
+
+    // Closing: the file dialog is cancelled, which is no save; the user agrees to lose the changes.
+    saveAs.clear();
+    TModalScript closing;
+    closing.Press("Yes").Press("Yes");
+    EXPECT_TRUE(Close(*f));
+    EXPECT_EQ(Texts(closing), (QStringList{U("Закрыть программу?"),
+                                           U("Данные не сохранены! Закрыть их без сохранения изменений?")}));
+    const QString work = f->WorkDir;
+    f.reset();
+    EXPECT_FALSE(QFileInfo::exists(work));
+
+    // Start with the file: a wrong password, then the right one.
+    TModalScript open;
+    open.Then(Password("bad")).Press("OK").Then(Password("pw"));
+    f = Start({File("home.den")});
+    EXPECT_TRUE(open.Finished()) << Texts(open).join(" | ").toStdString();
+    EXPECT_EQ(Texts(open)[1], U("Пароль неверен!!!"));
+    ASSERT_TRUE(f->ReadyToRun());
+    EXPECT_EQ(f->Caption(), File("home.den"));
+    EXPECT_TRUE(HasAccount(*f, U("Кошелёк")));
+    EXPECT_EQ(f->FilePassword, "pw");
+    EXPECT_FALSE(f->Dm->Modified());
+
+    // A save now keeps the previous file as the backup copy.
+    const QByteArray before = TSandbox::Read(File("home.den"));
+    AddAccount(*f, U("Карта"));
+    f->mSaveClick(f.get());
+    EXPECT_FALSE(f->Dm->Modified());
+    EXPECT_EQ(TSandbox::Read(File("home.bak")), before);
+    EXPECT_EQ(f->Caption(), File("home.den"));
+    TModalScript last;
+    last.Press("Yes");
+    EXPECT_TRUE(Close(*f));
+    EXPECT_TRUE(last.Finished());
+}
+
+TEST_F(ZorbMainRun, ReserveCopiesRotateAcrossDays)
+{
+    const QString file = MakeDataFile("r.den", QString());
+    auto f = Start({file});
+    ASSERT_TRUE(f->ReadyToRun());
+    const QString reserve = box.Path("program/Reserve/");
+    for (int i = 0; i < 3; ++i) {
+        AddAccount(*f, QString("A%1").arg(i));
+        f->mSaveClick(f.get());
+    }
+    EXPECT_TRUE(QFileInfo::exists(reserve + "1_r.bak"));
+    EXPECT_FALSE(QFileInfo::exists(reserve + "2_r.bak"));
+    const QByteArray r1 = TSandbox::Read(reserve + "1_r.bak");
+    FileSetDate(reserve + "1_r.bak", FileAge(reserve + "1_r.bak").addDays(-1));
+    AddAccount(*f, "B");
+    f->mSaveClick(f.get());
+    EXPECT_EQ(TSandbox::Read(reserve + "2_r.bak"), r1);
+    f->mCloseNotSaveClick(f.get());
+}
+
+TEST_F(ZorbMainRun, AFailedSaveLeavesTheDataFileByteIdentical)
+{
+    const QString file = MakeDataFile("keep.den", QString());
+    const QByteArray original = TSandbox::Read(file);
+    auto f = Start({file});
+    ASSERT_TRUE(f->ReadyToRun());
+    AddAccount(*f, "X");
+
+    // The folder of the data file takes no new file (the staging name is taken by a folder).
+    QDir().mkpath(box.Path("files/.~keep.den"));
+    TModalScript s1;
+    s1.Press("OK").Press("OK");
+    f->mSaveClick(f.get());
+    EXPECT_TRUE(s1.Finished());
+    EXPECT_TRUE(Texts(s1)[0].startsWith(U("Ошибка копирования")));
+    EXPECT_EQ(Texts(s1)[1], U("Файл не может быть сохранён!"));
+    EXPECT_EQ(TSandbox::Read(file), original);
+    EXPECT_FALSE(QFileInfo::exists(File("keep.bak")));
+    EXPECT_TRUE(f->Dm->Modified());
+    QDir().rmdir(box.Path("files/.~keep.den"));
+
+    // A full disk while packing.
+    rlimit old {};
+    getrlimit(RLIMIT_FSIZE, &old);
+    auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 1024;
+    setrlimit(RLIMIT_FSIZE, &small);
+    TModalScript s2;
+    s2.Press("OK").Press("OK");
+    f->mSaveClick(f.get());
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, handler);
+    EXPECT_EQ(Texts(s2), (QStringList{U("Ошибка упаковки!"), U("Файл не может быть сохранён!")}));
+    EXPECT_EQ(TSandbox::Read(file), original);
+    EXPECT_TRUE(f->Dm->Modified());
+
+    // Closing when the save fails keeps the program open.
+    QDir().mkpath(box.Path("files/.~keep.den"));
+    TModalScript s3;
+    s3.Press("Yes").Press("OK").Press("OK");
+    EXPECT_FALSE(Close(*f));
+    EXPECT_FALSE(f->StartingOrClosing);
+    EXPECT_EQ(Texts(s3).last(), U("Файл не может быть сохранён!"));
+    QDir().rmdir(box.Path("files/.~keep.den"));
+    TModalScript s4;
+    s4.Press("Yes");
+    EXPECT_TRUE(Close(*f));
+    f.reset();
+    auto g = Start({file});
+    EXPECT_TRUE(HasAccount(*g, "X"));
+    g->mCloseNotSaveClick(g.get());
+}
+
+TEST_F(ZorbMainRun, BadFilesGiveTheMessageAndLeaveNothingUnpacked)
+{
+    // A "PK" file that is no archive; a foreign archive; one whose entry escapes.
+    TSandbox::Write(File("broken.den"), "PK\3\4 this is not an archive");
+    QProcess py;
+    py.start("python3", {"-c",
+                         "import zipfile,sys\n"
+                         "z=zipfile.ZipFile(sys.argv[1],'w'); z.writestr('notes.txt','hello'); z.close()\n"
+                         "z=zipfile.ZipFile(sys.argv[2],'w'); z.writestr('Zorbel.db','x'); "
+                         "z.writestr('../../escaped.txt','evil'); z.close()\n"
+                         "import sqlite3,os\n"
+                         "db=os.path.join(os.path.dirname(sys.argv[3]),'Zorbel.db')\n"
+                         "c=sqlite3.connect(db); c.execute('create table Tb_Account(Id_Account integer)'); "
+                         "c.commit(); c.close()\n"
+                         "z=zipfile.ZipFile(sys.argv[3],'w'); z.write(db,'Zorbel.db'); z.close(); os.remove(db)\n",
+                         File("foreign.den"), File("escape.den"), File("tables.den")});
+    ASSERT_TRUE(py.waitForFinished(10000));
+    ASSERT_EQ(py.exitCode(), 0);
+    const struct {
+        const char *file;
+        const char *message;
+    } cases[] = {
+        {"broken.den", "Ошибка распаковки файла данных!"},
+        {"foreign.den", "Ошибка распаковки файла данных!\r"},
+        {"escape.den", "Ошибка распаковки файла данных!\r"},
+        {"tables.den", "Ошибка распаковки файла данных!\r"},
+    };
+    for (const auto &c : cases) {
+        TModalScript script;
+        script.Press("OK");
+        auto f = Start({File(c.file)});
+        EXPECT_FALSE(f->ReadyToRun()) << c.file;
+        EXPECT_TRUE(script.Finished()) << c.file;
+        EXPECT_TRUE(Texts(script).value(0).startsWith(U(c.message)))
+            << c.file << ": " << Texts(script).join(" | ").toStdString();
+        EXPECT_TRUE(IsFolderEmpty(f->WorkDir)) << c.file;
+        EXPECT_TRUE(IsFolderEmpty(f->TempDir + "ZORB_NEW")) << c.file;
+    }
+    EXPECT_FALSE(QFileInfo::exists(box.Path("tmp/escaped.txt")));
+    EXPECT_FALSE(QFileInfo::exists(box.Path("escaped.txt")));
+
+    // A file without the ".den" extension ends the program; a missing one does not.
+    TSandbox::Write(File("data.zip"), "PK");
+    TModalScript ext;
+    ext.Press("OK");
+    EXPECT_FALSE(Start({File("data.zip")})->ReadyToRun());
+    EXPECT_EQ(Texts(ext), QStringList{U("Файл должен иметь расширение .den\r") + File("data.zip")});
+    TModalScript missing;
+    missing.Press("OK");
+    auto f = Start({File("none.den")});
+    EXPECT_TRUE(f->ReadyToRun());
+    EXPECT_EQ(Texts(missing), QStringList{U("Файл отсутствует!\r") + File("none.den")});
+    f->mCloseNotSaveClick(f.get());
+}
+
+TEST_F(ZorbMainRun, OpeningABadFileWhileRunningKeepsTheOpenDataSet)
+{
+    const QString good = MakeDataFile("good.den", "pw");
+    const QString other = MakeDataFile("other.den", "secret");
+    TModalScript open;
+    open.Then(Password("pw"));
+    auto f = Start({good});
+    ASSERT_TRUE(f->ReadyToRun());
+    AddAccount(*f, U("Несохранённый"));
+    // A wrong password, then the box cancelled: the unpack message, and the
+    // open data set stays open and modified.
+    TModalScript script;
+    script.Then(Password("nope")).Press("OK").CloseWith(mrCancel).Press("OK");
+    f->OpenPath(other);
+    EXPECT_TRUE(script.Finished()) << Texts(script).join(" | ").toStdString();
+    EXPECT_EQ(Texts(script).last(), U("Ошибка распаковки файла данных!\r") + other);
+    EXPECT_TRUE(f->Dm->Tb_Account.Active());
+    EXPECT_EQ(f->Caption(), good);
+    EXPECT_EQ(f->FilePassword, "pw");
+    EXPECT_TRUE(HasAccount(*f, U("Несохранённый")));
+    EXPECT_TRUE(f->Dm->Modified());
+    // The right password: the open data set is saved first, then replaced.
+    TModalScript right;
+    right.Then(Password("secret"));
+    f->OpenPath(other);
+    EXPECT_TRUE(right.Finished()) << Texts(right).join(" | ").toStdString();
+    EXPECT_EQ(f->Caption(), other);
+    EXPECT_EQ(f->FilePassword, "secret");
+    EXPECT_FALSE(f->Dm->Modified());
+    f->mCloseNotSaveClick(f.get());
+    TModalScript reopen;
+    reopen.Then(Password("pw"));
+    auto g = Start({good});
+    EXPECT_TRUE(HasAccount(*g, U("Несохранённый")));
+    g->mCloseNotSaveClick(g.get());
+}
+
+TEST_F(ZorbMainRun, RecentFileAndSettingsSurviveARestart)
+{
+    const QString file = MakeDataFile("recent.den", QString());
+    {
+        auto f = Start({file});
+        f->Mem_Sum = false;
+        f->CSV = "t";
+        f->CbPer->SetItemIndex(3);
+        f->PanD->SetWidth(222);
+        f->SetBounds(40, 50, 700, 500);
+        f->FConfirm = false;
+        TModalScript none;
+        EXPECT_TRUE(Close(*f));
+        EXPECT_TRUE(none.Finished());
+    }
+    {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(SettingsKey(), false));
+        EXPECT_EQ(reg.ReadString("Recent_Catalog"), file);
+        EXPECT_FALSE(reg.ReadBool("Mem_Sum"));
+        reg.WriteString("Format_Prc", "broken"); // a value of the wrong kind
+        reg.CloseKey();
+    }
+    auto f = Start();
+    ASSERT_TRUE(f->ReadyToRun());
+    EXPECT_EQ(f->Caption(), file);
+    EXPECT_FALSE(f->Mem_Sum);
+    EXPECT_EQ(f->CSV, "t");
+    EXPECT_EQ(f->CbPer->ItemIndex(), 3);
+    EXPECT_EQ(f->PanD->Width(), 222);
+    EXPECT_EQ(QRect(f->Left(), f->Top(), f->Width(), f->Height()), QRect(40, 50, 700, 500));
+    EXPECT_EQ(f->Format_Prc, 3);
+    f->KeepRegistry = false;
+    EXPECT_TRUE(Close(*f));
+    TRegistry reg;
+    EXPECT_FALSE(reg.KeyExists(SettingsKey()));
+}
+
+TEST_F(ZorbMainRun, HelpShowsOnlyWithTheHelpFile)
+{
+    auto f = Start();
+    EXPECT_FALSE(f->mManual->Visible());
+    f->mCloseNotSaveClick(f.get());
+    f.reset();
+    TSandbox::Write(box.Path("program/Zorbel.Hlp"), "help");
+    f = Start();
+    EXPECT_TRUE(f->mManual->Visible());
+    QString opened;
+    f->OpenHelpFile = [&](const QString &name) {
+        opened = name;
+        return true;
+    };
+    f->mManualClick(f.get());
+    EXPECT_EQ(opened, box.Path("program/Zorbel.Hlp"));
+    f->mCloseNotSaveClick(f.get());
+}
+
+TEST_F(ZorbMainRun, ASecondInstanceIsRefused)
+{
+    TInstanceMutex first(QStringLiteral("Ventaro_Zorbel"));
+    ASSERT_TRUE(first.Owned());
+    TModalScript script;
+    script.Press("OK");
+    EXPECT_EQ(ZorbelMain({}, false), 1);
+    EXPECT_EQ(Texts(script), QStringList{"Program is already running!"});
+}
+
+TEST_F(ZorbMainRun, CloseWithoutSavingAsksOnlyWhenModified)
+{
+    auto f = Start();
+    TModalScript none;
+    f->mCloseNotSaveClick(f.get());
+    EXPECT_TRUE(none.Finished());
+    EXPECT_EQ(none.Seen().size(), 0u);
+    f = Start();
+    AddAccount(*f, "Y");
+    TModalScript no;
+    no.Press("No");
+    f->mCloseNotSaveClick(f.get());
+    EXPECT_EQ(Texts(no), QStringList{U("Закрыть программу без сохранения изменений?")});
+    EXPECT_TRUE(f->Dm->Modified());
+    TModalScript yes;
+    yes.Press("Yes");
+    f->mCloseNotSaveClick(f.get());
+    EXPECT_FALSE(f->Dm->Modified());
+}
+
+} // namespace
+} // namespace zorbel
+
+namespace zorbel {
+namespace {
+
+TEST_F(ZorbMainRun, PasswordChangeAsksTwiceAndWarnsAboutLongOnes)
+{
+    auto f = Start();
+    struct Case {
+        QStringList answers; // first box, second box ("" when not shown)
+        bool longWarning;
+        const char *lastText;
+        const char *password; // FilePassword afterwards
+    } cases[] = {
+        {{"abc", "abd"}, false, "Пароль не подтверждён, а потому не изменён!!!", ""},
+        {{"", ""}, false, "Вы не ввели новый пароль!", ""},
+        {{"abcdefgh", "abcdefgh"}, true, "Пароль изменён!", "abcdefgh"},
+    };
+    for (const Case &c : cases) {
+        TModalScript script;
+        script.Then(Password(c.answers[0]));
+        if (c.longWarning)
+            script.Press("Yes");
+        if (QString::fromUtf8(c.lastText) != U("Вы не ввели новый пароль!"))
+            script.Then(Password(c.answers[1]));
+        script.Press("OK");
+        const bool modifiedBefore = f->Dm->Modified();
+        f->mPasswordClick(f.get());
+        EXPECT_TRUE(script.Finished()) << Texts(script).join(" | ").toStdString();
+        EXPECT_EQ(Texts(script).last(), U(c.lastText));
+        EXPECT_EQ(f->FilePassword, c.password);
+        EXPECT_EQ(f->Dm->Modified(), modifiedBefore || !QString(c.password).isEmpty());
+    }
+    // A long password refused at the warning changes nothing.
+    TModalScript refused;
+    refused.Then(Password("0123456789")).Press("No");
+    f->mPasswordClick(f.get());
+    EXPECT_EQ(f->FilePassword, "abcdefgh");
+    f->mCloseNotSaveClick(f.get());
+}
+
+TEST_F(ZorbMainRun, CancellingTheFirstSaveWarnsOfLossWhenThereIsWork)
+{
+    auto f = Start();
+    TTable &items = f->Dm->Tb_Items;
+    items.Append();
+    items.FieldByName("ITM")->SetAsString(U("Еда"));
+    items.FieldByName("LEV")->SetAsInteger(0);
+    items.Post();
+    TModalScript script;
+    script.Press("OK");
+    f->mSaveClick(f.get()); // both dialogs cancelled
+    EXPECT_EQ(Texts(script).value(0), U("Внимание! Данные будут утеряны! Сохраните свою работу!!!"));
+    EXPECT_EQ(Texts(script).value(1), U("Файл не может быть сохранён!"));
+    EXPECT_TRUE(f->Dm->Modified());
+    // The second dialog may still name the file.
+    TModalScript second;
+    second.Press("OK");
+    int asked = 0;
+    f->ExecuteSaveDialog = [&](QString &name) {
+        name = File("late.den");
+        return ++asked == 2;
+    };
+    f->mSaveClick(f.get());
+    EXPECT_TRUE(QFileInfo::exists(File("late.den")));
+    EXPECT_FALSE(f->Dm->Modified());
+    f->mCloseNotSaveClick(f.get());
+}
+
+TEST_F(ZorbMainRun, DroppedFileIsOpenedAndWheelOverCardEditsSendsKeys)
+{
+    const QString file = MakeDataFile("drop.den", QString());
+    auto f = Start();
+    ASSERT_FALSE(HasAccount(*f, U("Кошелёк")));
+    f->WMDropFiles({file});
+    EXPECT_EQ(f->Caption(), file);
+    EXPECT_TRUE(HasAccount(*f, U("Кошелёк")));
+
+    // A stand-in card with the sum box focused: the wheel becomes Up and Down.
+    TForm card;
+    TEdit *sum = new TEdit(&card, "DBESum");
+    TEdit *other = new TEdit(&card, "EdOther");
+    QStringList keys;
+    sum->OnKeyDown = [&](TObject *, WORD &key, TShiftState) { keys << QString::number(key); };
+    other->OnKeyDown = [&](TObject *, WORD &key, TShiftState) { keys << "other" + QString::number(key); };
+    card.Show();
+    QApplication::setActiveWindow(&card);
+    sum->setFocus();
+    QCoreApplication::processEvents();
+    f->FormCard = &card;
+    auto wheel = [](int dy) {
+        return QWheelEvent(QPointF(1, 1), QPointF(1, 1), QPoint(), QPoint(0, dy), Qt::NoButton, Qt::NoModifier,
+                           Qt::NoScrollPhase, false);
+    };
+    QWheelEvent up = wheel(120), down = wheel(-120);
+    ASSERT_TRUE(sum->hasFocus());
+    f->AppMessage(sum, &up);
+    f->AppMessage(sum, &down);
+    EXPECT_EQ(keys, (QStringList{"38", "40"}));
+    other->setFocus();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(other->hasFocus());
+    keys.clear();
+    f->AppMessage(other, &up);
+    EXPECT_TRUE(keys.isEmpty());
+    f->FormCard = nullptr;
+    f->mCloseNotSaveClick(f.get());
+}
+
+} // namespace
+} // namespace zorbel
