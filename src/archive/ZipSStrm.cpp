@@ -162,7 +162,7 @@ TLFNFileStream::~TLFNFileStream() = default;
 void TLFNFileStream::Flush()
 {
     FlushWrites();
-    File->Flush();
+    File->Flush(false);
 }
 
 } // namespace zorbel

@@ -85,7 +85,7 @@ public:
 
     const QString &FileName() const { return File->FileName(); }
 
-    // Puts everything written so far on the disk; raises EWriteError when
+    // Hands everything written so far to the file; raises EWriteError when
     // the file refuses any of it (a full disk), which closing can't report.
     void Flush();
 };
