@@ -24,11 +24,10 @@ void Put32(uint8_t *p, uint32_t v)
 }
 
 // Sizes and offsets of 2 GiB or more would turn negative in the 32-bit
-// signed fields; they belong to Zip64 archives, which are not understood.
+// signed fields.
 void RefuseLarge(uint32_t CompressedSize, uint32_t UncompressedSize, uint32_t Offset)
 {
-    if ((CompressedSize | UncompressedSize | Offset) & 0x80000000u)
-        throw EBadZipFile(QStringLiteral("Entry sizes or offsets of 2 GiB or more are not supported"));
+    CheckEntryFits(CompressedSize, UncompressedSize, Offset);
 }
 
 // Reads Length name bytes; false on a short read.
@@ -45,6 +44,13 @@ bool ReadName(TStream &Stream, int Length, QString &Name)
 }
 
 } // namespace
+
+void CheckEntryFits(int64_t CompressedSize, int64_t UncompressedSize, int64_t Offset)
+{
+    constexpr int64_t Limit = INT32_MAX;
+    if (CompressedSize > Limit || UncompressedSize > Limit || Offset > Limit)
+        throw EBadZipFile(QStringLiteral("Entry sizes or offsets of 2 GiB or more are not supported"));
+}
 
 QString DecodeEntryName(const QByteArray &Raw)
 {
@@ -203,6 +209,7 @@ void TZipHeaderInfo::WriteCentral(TStream &Stream) const
 
 void TZipHeaderInfo::WriteLocal(TStream &Stream)
 {
+    CheckEntryFits(0, 0, Stream.Position());
     RelativeOffset = int32_t(Stream.Position());
     const QByteArray name = FileNameLength ? EncodeEntryName(FullName()) : QByteArray();
     std::array<uint8_t, LocalHeaderSize> h{};

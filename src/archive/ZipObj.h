@@ -72,6 +72,10 @@ enum TZipNameProblem : unsigned {
 QString DecodeEntryName(const QByteArray &Raw);
 QByteArray EncodeEntryName(const QString &Name);
 // Comments are kept as text of the ANSI code page (Windows-1251).
+// Raises EBadZipFile when a size or an offset doesn't fit the headers'
+// signed 32-bit fields (2 GiB or more: Zip64, which is not understood).
+void CheckEntryFits(int64_t CompressedSize, int64_t UncompressedSize, int64_t Offset);
+
 QString DecodeComment(const QByteArray &Raw);
 QByteArray EncodeComment(const QString &Text);
 
@@ -99,8 +103,9 @@ public:
     // written as 0).
     void WriteCentral(TStream &Stream) const;
     // Stores the stream position as the local header offset, then writes the
-    // local header and name. The extra field length is written as held; the
-    // caller writes that many bytes after.
+    // local header and name (an offset of 2 GiB or more raises EBadZipFile).
+    // The extra field length is written as held; the caller writes that many
+    // bytes after.
     void WriteLocal(TStream &Stream);
 
     // Reads a central header at the stream position. False (position

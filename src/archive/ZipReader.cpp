@@ -106,12 +106,12 @@ int TZipReader::Count() const { return files_ ? files_->Count() : 0; }
 
 // ---- opening and closing ----
 
+// Closes an archive file; a source stream stays the archive until the
+// archive is dropped.
 void TZipReader::CloseStream()
 {
-    if (isSourceStream_) {
-        delete archive_;
-        isSourceStream_ = false;
-    }
+    if (isSourceStream_)
+        return;
     fileStream_.reset();
     archive_ = nullptr;
 }
@@ -128,6 +128,11 @@ void TZipReader::DropArchive()
     DropLists();
     archiveDate_ = QDateTime();
     ecrec_.Clear();
+    if (isSourceStream_) {
+        delete archive_;
+        archive_ = nullptr;
+        isSourceStream_ = false;
+    }
     CloseStream();
     scanMode_ = false;
 }
@@ -679,7 +684,7 @@ bool TZipReader::MayOverwrite(int Index, QString &FName)
     return overwrite;
 }
 
-std::unique_ptr<TStream> TZipReader::CreateOutput(const QString &FName)
+std::unique_ptr<TLFNFileStream> TZipReader::CreateOutput(const QString &FName)
 {
     try {
         return std::make_unique<TLFNFileStream>(FName, fmCreate);
@@ -775,7 +780,7 @@ bool TZipReader::UnzipOne(int Index, bool &Rerun)
         decoder_->LowerSelectionTotal(tmpHeader_.UncompressedSize);
         return false;
     }
-    std::unique_ptr<TStream> out = CreateOutput(name);
+    std::unique_ptr<TLFNFileStream> out = CreateOutput(name);
     if (!out) {
         Skip(TSkipReason::srFileCreateError, name, Index);
         decoder_->LowerSelectionTotal(tmpHeader_.UncompressedSize);
@@ -785,6 +790,10 @@ bool TZipReader::UnzipOne(int Index, bool &Rerun)
     TEntryOutcome outcome;
     try {
         outcome = Decompress(*out, dataStart);
+        // Bytes still buffered are written now: a disk that refuses them
+        // fails the entry here, where closing would lose them silently.
+        if (outcome == TEntryOutcome::Good)
+            out->Flush();
         out.reset();
     } catch (...) {
         // A partial output file is never left behind.

@@ -25,6 +25,7 @@
 #include "archive/ZipErrors.h"
 #include "archive/ZipLib.h"
 #include "archive/ZipObj.h"
+#include "archive/ZipSStrm.h"
 #include "platform/rtl/Streams.h"
 
 #include <QDateTime>
@@ -184,6 +185,7 @@ protected:
     // CloseArchive after a failed directory read, except that a source
     // stream stays held.
     void CloseAfterFailure();
+    // Closes an archive file (a source stream is kept until DropArchive).
     void CloseStream();
     void CheckIndex(int Index) const;
     QDateTime ArchiveFileDate() const;
@@ -206,7 +208,7 @@ private:
     bool IsUnsafe(const TZipHeaderInfo &Entry, const QString &OutName) const;
     bool CheckPassword(int Index, int64_t DataStart, const QString &FName);
     bool MayOverwrite(int Index, QString &FName);
-    std::unique_ptr<TStream> CreateOutput(const QString &FName);
+    std::unique_ptr<TLFNFileStream> CreateOutput(const QString &FName);
     TEntryOutcome Decompress(TStream &Out, int64_t DataStart);
     void FetchComment(TZipHeaderInfo &Entry);
 

@@ -134,8 +134,7 @@ int64_t TS_BufferStream::Size()
 
 void TS_BufferStream::SetSize(int64_t newSize)
 {
-    if (state_ == TState::Writing && !FlushBuffer())
-        throw EWriteError(QStringLiteral("Stream write error"));
+    FlushWrites();
     DropBuffer();
     under_.SetSize(newSize);
 }
@@ -147,11 +146,23 @@ void TS_BufferStream::PutBack(uint8_t Value)
     buffer_[size_t(--pos_)] = Value;
 }
 
+void TS_BufferStream::FlushWrites()
+{
+    if (state_ == TState::Writing && !FlushBuffer())
+        throw EWriteError(QStringLiteral("Stream write error"));
+}
+
 TLFNFileStream::TLFNFileStream(const QString &FileName, uint16_t Mode)
     : detail::OwnedFile{std::make_unique<TFileStream>(FileName, Mode)}, TS_BufferStream(*File)
 {
 }
 
 TLFNFileStream::~TLFNFileStream() = default;
+
+void TLFNFileStream::Flush()
+{
+    FlushWrites();
+    File->Flush(false);
+}
 
 } // namespace zorbel

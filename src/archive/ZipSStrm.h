@@ -41,6 +41,10 @@ public:
     // Raises EStreamError "Putback overflow" at the start of the buffer.
     void PutBack(uint8_t Value);
 
+    // Writes the pending bytes; raises EWriteError when the underlying
+    // stream takes fewer.
+    void FlushWrites();
+
     std::function<void()> OnRefill; // after each refill from the underlying stream
     std::function<void()> OnFlush;  // after each flush to the underlying stream
 
@@ -80,6 +84,10 @@ public:
     ~TLFNFileStream() override;
 
     const QString &FileName() const { return File->FileName(); }
+
+    // Hands everything written so far to the file; raises EWriteError when
+    // the file refuses any of it (a full disk), which closing can't report.
+    void Flush();
 };
 
 } // namespace zorbel

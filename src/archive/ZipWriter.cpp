@@ -479,6 +479,8 @@ bool TZipWriter::PackOneFile(const QString &FileName)
     auto header = std::make_unique<TZipHeaderInfo>();
     TZipHeaderInfo &h = *header;
     const int64_t size = r.source->Size();
+    // Refused before anything is written: the archive must stay readable.
+    CheckEntryFits(0, size, r.out->Position());
     h.ExternalFileAttributes = DosAttributesOf(FileName);
     if (!FileAgeDos(FileName, h.LastModFileDateTime))
         h.LastModFileDateTime = EarliestDosDateTime; // dated before 1980
@@ -510,6 +512,7 @@ bool TZipWriter::PackOneFile(const QString &FileName)
         h.Flag |= FlagEncrypted;
         compressed += EncryptionHeaderSize;
     }
+    CheckEntryFits(compressed, r.fileDone, h.RelativeOffset);
     h.CompressedSize = int32_t(compressed);
     const int64_t end = r.out->Position();
     r.out->Seek(h.RelativeOffset, soFromBeginning);

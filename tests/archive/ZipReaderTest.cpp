@@ -8,9 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <random>
+#include <unistd.h>
 
 using namespace zorbel;
 using namespace ziptest;
@@ -524,4 +526,47 @@ TEST_F(ZipReaderTest, SplitArchiveAcrossVolumes)
     } catch (const EUserCanceled &e) {
         EXPECT_EQ(e.Message(), "User canceled loading new disk.");
     }
+}
+
+TEST_F(ZipReaderTest, OutputThatCannotBeWrittenIsNotCountedAsExtracted)
+{
+    // A small entry stays in the output's buffers until the file is closed;
+    // a disk that refuses those bytes must not leave a short file counted
+    // as extracted.
+    MakeFile("small.txt", Text(3000, 1));
+    const QString archive = Zip("small.zip", {"small.txt"});
+    const QString full = tmp.filePath("full.txt");
+    ASSERT_EQ(::symlink("/dev/full", QFile::encodeName(full).constData()), 0);
+    TZipReader zip;
+    zip.OnStartUnZip = [&](TZipReader *, int, QString &FName, bool &) { FName = full; };
+    int count = -1;
+    EXPECT_THROW(count = ExtractAll(zip, archive), EWriteError);
+    EXPECT_EQ(count, -1);
+    EXPECT_FALSE(QFileInfo(full).isSymLink()) << "the failed output is left behind";
+}
+
+TEST_F(ZipReaderTest, SourceStreamIsFreedOnlyWhenTheArchiveIsDropped)
+{
+    // With KeepZipOpen off, reading and extracting close a file after use;
+    // a stream in memory stays the archive, and its owner may free it and
+    // let go of it afterwards.
+    MakeFile("a.txt", Text(2000, 1));
+    QFile f(Zip("a.zip", {"a.txt"}));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    TZipReader zip;
+    auto *stream = new TMemoryStream;
+    stream->WriteBuffer(bytes.constData(), bytes.size());
+    zip.SetSourceStream(stream);
+    zip.SetKeepZipOpen(false);
+    zip.ReadDirectory();
+    ASSERT_EQ(zip.SourceStream(), stream) << "the stream was freed by ReadDirectory";
+    EXPECT_EQ(zip.GetZipComment(), QString());
+    EXPECT_EQ(zip.GetFileComment(0), QString());
+    EXPECT_EQ(ExtractAll(zip, QString()), 1);
+    ASSERT_EQ(zip.SourceStream(), stream) << "the stream was freed by ExtractFiles";
+    EXPECT_EQ(stream->Size(), bytes.size());
+    delete stream;
+    zip.SetSourceStream(nullptr);
+    EXPECT_EQ(zip.SourceStream(), nullptr);
 }

@@ -490,3 +490,21 @@ TEST_F(ZipWriterTest, PathsDisposeAndCommentsWritten)
     zip.SetStorePaths(false);
     EXPECT_FALSE(zip.RelativePaths());
 }
+
+TEST_F(ZipWriterTest, FileTooLargeForTheHeadersFailsTheRun)
+{
+    // The headers hold sizes in signed 32 bits, as the reader reads them: a
+    // file of 2 GiB must not be written into an archive that can't be read
+    // back. The file is sparse, so it costs no disk.
+    MakeWorkFolder();
+    EXPECT_EQ(Pack(), 6);
+    const QByteArray before = ArchiveBytes();
+    {
+        QFile huge(Work("huge.bin"));
+        ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(huge.resize(qint64(1) << 31));
+    }
+    EXPECT_THROW(Pack(), EBadZipFile);
+    EXPECT_EQ(ArchiveBytes(), before);
+    EXPECT_TRUE(TempFiles().isEmpty());
+}

@@ -114,9 +114,9 @@ int64_t TFileStream::Size()
     return file_->size();
 }
 
-void TFileStream::Flush()
+void TFileStream::Flush(bool ToDisk)
 {
-    if (!file_->flush() || ::fsync(file_->handle()) != 0)
+    if (!file_->flush() || (ToDisk && ::fsync(file_->handle()) != 0))
         throw EWriteError(QStringLiteral("Stream write error"));
 }
 

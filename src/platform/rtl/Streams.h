@@ -70,8 +70,9 @@ public:
     void SetSize(int64_t newSize) override;
     int64_t Size() override;
 
-    // Pushes written data through to the disk (fsync); raises EWriteError.
-    void Flush();
+    // Pushes written data to the file and, with ToDisk, through to the disk
+    // (fsync); raises EWriteError.
+    void Flush(bool ToDisk = true);
     const QString &FileName() const { return fileName_; }
 
 private:
