@@ -78,7 +78,11 @@ int64_t TFileStream::Read(void *buffer, int64_t count)
     if (count <= 0)
         return 0;
     const qint64 n = file_->read(static_cast<char *>(buffer), count);
-    return n < 0 ? 0 : n;
+    // A failed read is an error, never an early end: a caller packing the file
+    // would otherwise store it short with a matching CRC.
+    if (n < 0)
+        throw EReadError(QStringLiteral("Stream read error on \"%1\". %2").arg(fileName_, file_->errorString()));
+    return n;
 }
 
 int64_t TFileStream::Write(const void *buffer, int64_t count)

@@ -2,8 +2,9 @@
 // exact-transfer helpers, a file stream and a growable memory stream.
 //
 // Read and Write transfer at most the requested count and return what they
-// moved; ReadBuffer and WriteBuffer insist on the whole count and raise
-// EReadError / EWriteError (both EStreamError) on a short transfer.
+// moved (a file read that fails, rather than ending, raises EReadError);
+// ReadBuffer and WriteBuffer insist on the whole count and raise EReadError /
+// EWriteError (both EStreamError) on a short transfer.
 #pragma once
 
 #include "platform/rtl/Exceptions.h"

@@ -48,3 +48,12 @@ TEST(FileStream, CreateOpenCopyAndErrors)
     EXPECT_THROW(TFileStream(dir.filePath("нет.bin"), fmOpenRead), EFOpenError);
     EXPECT_THROW(TFileStream(dir.filePath("нет/нет.bin"), fmCreate), EFCreateError);
 }
+
+TEST(FileStream, AFailingReadRaisesInsteadOfLookingLikeTheEnd)
+{
+    // Reading the start of a process's own memory file fails with an I/O
+    // error (the page at address 0 is never mapped).
+    TFileStream f(QStringLiteral("/proc/self/mem"), fmOpenRead);
+    char buf[16];
+    EXPECT_THROW(f.Read(buf, sizeof buf), EReadError);
+}
