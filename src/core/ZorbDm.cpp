@@ -413,8 +413,11 @@ void TDm::Tb_AccountBeforeDelete(TDataSet *DataSet)
 
 void TDm::Tb_AccountAfterPost(TDataSet *DataSet)
 {
-    (void)DataSet;
     modified_ = true;
+    // A new person gets its identifier only on posting, after the filter was
+    // set for the unposted row: filter the family again for the row now shown.
+    if (DataSet == &Tb_Person && DataSet->State() == dsBrowse && Tb_Family.Filter() != FamilyFilter())
+        Tb_Family.SetFilter(FamilyFilter());
 }
 
 void TDm::Tb_AccountCalcFields(TDataSet *DataSet)
@@ -426,15 +429,18 @@ void TDm::Tb_AccountCalcFields(TDataSet *DataSet)
     DataSet->FieldByName(QStringLiteral("AcRest"))->SetAsString(Trim(text));
 }
 
+QString TDm::FamilyFilter() const
+{
+    if (!host_->PeoplePageActive())
+        return QString();
+    const TField *id = Tb_Person.FieldByName(QStringLiteral("Id_Person"));
+    return id->IsNull() ? QStringLiteral("id_person=null") : QStringLiteral("id_person='") + id->AsString() + u'\'';
+}
+
 void TDm::Tb_PersonAfterScroll(TDataSet *DataSet)
 {
-    if (!host_->PeoplePageActive()) {
-        Tb_Family.SetFilter(QString());
-        return;
-    }
-    const TField *id = DataSet->FieldByName(QStringLiteral("Id_Person"));
-    Tb_Family.SetFilter(id->IsNull() ? QStringLiteral("id_person=null")
-                                     : QStringLiteral("id_person='") + id->AsString() + u'\'');
+    (void)DataSet;
+    Tb_Family.SetFilter(FamilyFilter());
 }
 
 void TDm::Tb_LogNewRecord(TDataSet *DataSet)

@@ -306,6 +306,14 @@ TEST_F(ZorbDmTest, FamilyFollowsThePersonOnThePeoplePage)
     host.peoplePage = false;
     dm.Tb_Person.First();
     EXPECT_EQ(dm.Tb_Family.Filter(), QString());
+
+    // A new person gets its identifier on posting; the family shown is then
+    // that person's, so a member added next stays in view.
+    host.peoplePage = true;
+    Add(dm.Tb_Person, {{"Name", U("Новиков Н.")}});
+    ASSERT_EQ(dm.Tb_Person.FieldByName(QStringLiteral("Id_Person"))->AsInteger(), 5);
+    Add(dm.Tb_Family, {{"Name", U("Коля")}});
+    EXPECT_EQ(Rows(dm.Tb_Family), QStringList{U("2|5|Коля|~|~|~|~|~")});
 }
 
 TEST_F(ZorbDmTest, CalculatedAndLookupFields)
