@@ -97,12 +97,10 @@ void TDm::DefineTables()
     Tb_Account.AddField<TStringField>(QStringLiteral("AcRest"), fkCalculated, 50);
     Tb_Account.FieldByName(QStringLiteral("Rest"))->SetDefaultExpression(QStringLiteral("0"));
 
-    AddLookup(Tb_Hist, QStringLiteral("Category"), QStringLiteral("Level1"), Tb_Items, QStringLiteral("ID_ITM"),
-              QStringLiteral("ITM"), {});
-    AddLookup(Tb_Hist, QStringLiteral("Item"), QStringLiteral("Level2"), Tb_Items, QStringLiteral("ID_ITM"),
-              QStringLiteral("ITM"), {});
-    AddLookup(Tb_Hist, QStringLiteral("Article"), QStringLiteral("Level3"), Tb_Items, QStringLiteral("ID_ITM"),
-              QStringLiteral("ITM"), {});
+    // The names of the category path carry the labels of its level fields.
+    for (const auto &[name, level] : {std::pair{"Category", "Level1"}, {"Item", "Level2"}, {"Article", "Level3"}})
+        AddLookup(Tb_Hist, U(name), U(level), Tb_Items, QStringLiteral("ID_ITM"), QStringLiteral("ITM"),
+                  Tb_Hist.FieldByName(U(level))->DisplayLabel());
     AddLookup(Tb_Hist, QStringLiteral("Person"), QStringLiteral("ID_Person"), Tb_Person, QStringLiteral("ID_PERSON"),
               QStringLiteral("NAME"), U("Кто?"));
     AddLookup(Tb_Hist, QStringLiteral("Firm"), QStringLiteral("ID_Firm"), Tb_Firm, QStringLiteral("ID_FIRM"),

@@ -346,6 +346,14 @@ TEST_F(ZorbDmTest, CalculatedAndLookupFields)
     EXPECT_EQ(hist("Category"), U("ПЕРЕВОД"));
     EXPECT_TRUE(dm.Tb_Hist.FieldByName(QStringLiteral("Quant"))->IsNull());
 
+    // The ledger's columns are titled, and listed in the settings, by these labels.
+    QStringList labels;
+    for (const char *name : {"DATE_REAL", "Category", "Item", "Article", "Dt", "Ct", "Price", "Quant", "Comment",
+                             "Person", "Firm", "Ref_Acc", "Rate", "DATE_CREATE"})
+        labels << dm.Tb_Hist.FieldByName(U(name))->DisplayLabel();
+    EXPECT_EQ(labels.join(u'|').toStdString(), "Дата|Категория|Группа|Предмет|Приход|Расход|Цена|Кол-во|Примечание|"
+                                               "Кто?|Где?|Кор.счёт|Курс|Дата записи");
+
     ASSERT_TRUE(dm.Tb_Person.Locate(QStringLiteral("Id_Person"), Variant(3), {}));
     EXPECT_EQ(dm.Tb_Person.FieldByName(QStringLiteral("Firm"))->AsString(), U("Аптека"));
     EXPECT_EQ(Rows(dm.Tb_Log).join(u'\n').count(U("Ежедневно")), 2);
