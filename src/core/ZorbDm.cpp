@@ -97,12 +97,10 @@ void TDm::DefineTables()
     Tb_Account.AddField<TStringField>(QStringLiteral("AcRest"), fkCalculated, 50);
     Tb_Account.FieldByName(QStringLiteral("Rest"))->SetDefaultExpression(QStringLiteral("0"));
 
-    AddLookup(Tb_Hist, QStringLiteral("Category"), QStringLiteral("Level1"), Tb_Items, QStringLiteral("ID_ITM"),
-              QStringLiteral("ITM"), {});
-    AddLookup(Tb_Hist, QStringLiteral("Item"), QStringLiteral("Level2"), Tb_Items, QStringLiteral("ID_ITM"),
-              QStringLiteral("ITM"), {});
-    AddLookup(Tb_Hist, QStringLiteral("Article"), QStringLiteral("Level3"), Tb_Items, QStringLiteral("ID_ITM"),
-              QStringLiteral("ITM"), {});
+    // The names of the category path carry the labels of its level fields.
+    for (const auto &[name, level] : {std::pair{"Category", "Level1"}, {"Item", "Level2"}, {"Article", "Level3"}})
+        AddLookup(Tb_Hist, U(name), U(level), Tb_Items, QStringLiteral("ID_ITM"), QStringLiteral("ITM"),
+                  Tb_Hist.FieldByName(U(level))->DisplayLabel());
     AddLookup(Tb_Hist, QStringLiteral("Person"), QStringLiteral("ID_Person"), Tb_Person, QStringLiteral("ID_PERSON"),
               QStringLiteral("NAME"), U("Кто?"));
     AddLookup(Tb_Hist, QStringLiteral("Firm"), QStringLiteral("ID_Firm"), Tb_Firm, QStringLiteral("ID_FIRM"),
@@ -413,8 +411,11 @@ void TDm::Tb_AccountBeforeDelete(TDataSet *DataSet)
 
 void TDm::Tb_AccountAfterPost(TDataSet *DataSet)
 {
-    (void)DataSet;
     modified_ = true;
+    // A new person gets its identifier only on posting, after the filter was
+    // set for the unposted row: filter the family again for the row now shown.
+    if (DataSet == &Tb_Person && DataSet->State() == dsBrowse && Tb_Family.Filter() != FamilyFilter())
+        Tb_Family.SetFilter(FamilyFilter());
 }
 
 void TDm::Tb_AccountCalcFields(TDataSet *DataSet)
@@ -426,15 +427,18 @@ void TDm::Tb_AccountCalcFields(TDataSet *DataSet)
     DataSet->FieldByName(QStringLiteral("AcRest"))->SetAsString(Trim(text));
 }
 
+QString TDm::FamilyFilter() const
+{
+    if (!host_->PeoplePageActive())
+        return QString();
+    const TField *id = Tb_Person.FieldByName(QStringLiteral("Id_Person"));
+    return id->IsNull() ? QStringLiteral("id_person=null") : QStringLiteral("id_person='") + id->AsString() + u'\'';
+}
+
 void TDm::Tb_PersonAfterScroll(TDataSet *DataSet)
 {
-    if (!host_->PeoplePageActive()) {
-        Tb_Family.SetFilter(QString());
-        return;
-    }
-    const TField *id = DataSet->FieldByName(QStringLiteral("Id_Person"));
-    Tb_Family.SetFilter(id->IsNull() ? QStringLiteral("id_person=null")
-                                     : QStringLiteral("id_person='") + id->AsString() + u'\'');
+    (void)DataSet;
+    Tb_Family.SetFilter(FamilyFilter());
 }
 
 void TDm::Tb_LogNewRecord(TDataSet *DataSet)

@@ -190,6 +190,9 @@ private:
     void Tb_AccountAfterPost(TDataSet *DataSet);
     void Tb_AccountCalcFields(TDataSet *DataSet);
     void Tb_PersonAfterScroll(TDataSet *DataSet);
+    // The filter of Tb_Family for the current person: that person's members
+    // on the people page, all members elsewhere.
+    QString FamilyFilter() const;
     void Tb_LogNewRecord(TDataSet *DataSet);
     void Tb_LogBeforePost(TDataSet *DataSet);
     void Tb_LogCalcFields(TDataSet *DataSet);

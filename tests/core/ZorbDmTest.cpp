@@ -306,6 +306,14 @@ TEST_F(ZorbDmTest, FamilyFollowsThePersonOnThePeoplePage)
     host.peoplePage = false;
     dm.Tb_Person.First();
     EXPECT_EQ(dm.Tb_Family.Filter(), QString());
+
+    // A new person gets its identifier on posting; the family shown is then
+    // that person's, so a member added next stays in view.
+    host.peoplePage = true;
+    Add(dm.Tb_Person, {{"Name", U("Новиков Н.")}});
+    ASSERT_EQ(dm.Tb_Person.FieldByName(QStringLiteral("Id_Person"))->AsInteger(), 5);
+    Add(dm.Tb_Family, {{"Name", U("Коля")}});
+    EXPECT_EQ(Rows(dm.Tb_Family), QStringList{U("2|5|Коля|~|~|~|~|~")});
 }
 
 TEST_F(ZorbDmTest, CalculatedAndLookupFields)
@@ -337,6 +345,14 @@ TEST_F(ZorbDmTest, CalculatedAndLookupFields)
     EXPECT_EQ(hist("Ref_Acc"), U("Доллары"));
     EXPECT_EQ(hist("Category"), U("ПЕРЕВОД"));
     EXPECT_TRUE(dm.Tb_Hist.FieldByName(QStringLiteral("Quant"))->IsNull());
+
+    // The ledger's columns are titled, and listed in the settings, by these labels.
+    QStringList labels;
+    for (const char *name : {"DATE_REAL", "Category", "Item", "Article", "Dt", "Ct", "Price", "Quant", "Comment",
+                             "Person", "Firm", "Ref_Acc", "Rate", "DATE_CREATE"})
+        labels << dm.Tb_Hist.FieldByName(U(name))->DisplayLabel();
+    EXPECT_EQ(labels.join(u'|').toStdString(), "Дата|Категория|Группа|Предмет|Приход|Расход|Цена|Кол-во|Примечание|"
+                                               "Кто?|Где?|Кор.счёт|Курс|Дата записи");
 
     ASSERT_TRUE(dm.Tb_Person.Locate(QStringLiteral("Id_Person"), Variant(3), {}));
     EXPECT_EQ(dm.Tb_Person.FieldByName(QStringLiteral("Firm"))->AsString(), U("Аптека"));
