@@ -920,6 +920,12 @@ void TDBGrid::ColumnDragged(int logical, int oldVisual, int newVisual)
         selectedIndex_ = toIndex;
     if (OnColumnMoved)
         DispatchEvent([&] { OnColumnMoved(this, fromIndex, toIndex); });
+    // The release that ends the drag is also a click on the title the
+    // column now stands under, as with the class library's grid.
+    if (OnTitleClick && toIndex < columns_.Count()) {
+        TColumn *moved = columns_[toIndex];
+        DispatchEvent([&] { OnTitleClick(this, moved); });
+    }
 }
 
 // ---- drawing ----

@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QHeaderView>
+#include <QMouseEvent>
 #include <QLineEdit>
 
 namespace zorbel {
@@ -127,6 +129,37 @@ TEST_F(PeopleGrid, AColumnWhoseFieldIsGoneStaysEmptyAndUneditable)
     grid->Columns().Delete(1);
     EXPECT_EQ(grid->View()->model()->columnCount(), 2);
     grid->grab();
+}
+
+TEST_F(PeopleGrid, DraggingATitleEndsWithATitleClickOnTheMovedColumn)
+{
+    // As with the class library's grid, the release after a column drag is
+    // also a title click; windows that sort on title clicks skip that one.
+    QStringList log;
+    grid->OnColumnMoved = [&](TObject *, int from, int to) { log << QStringLiteral("moved %1 %2").arg(from).arg(to); };
+    grid->OnTitleClick = [&](TObject *, TColumn *column) { log << QStringLiteral("title ") + column->FieldName(); };
+    QHeaderView *header = grid->View()->horizontalHeader();
+    QWidget *vp = header->viewport();
+    auto mouse = [&](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+        QMouseEvent e(type, at, vp->mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
+        QApplication::sendEvent(vp, &e);
+    };
+    const int y = header->height() / 2;
+    const QPoint from(header->sectionViewportPosition(0) + 5, y);
+    const QPoint to(header->sectionViewportPosition(2) + header->sectionSize(2) - 3, y);
+    mouse(QEvent::MouseButtonPress, from, Qt::LeftButton);
+    mouse(QEvent::MouseMove, from + QPoint(30, 0), Qt::LeftButton);
+    mouse(QEvent::MouseMove, to, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, to, Qt::NoButton);
+    EXPECT_EQ(log, (QStringList{"moved 0 2", "title ID"}));
+    EXPECT_EQ(grid->Columns()[2]->FieldName(), QStringLiteral("ID"));
+
+    // A plain click is one title click.
+    log.clear();
+    const QPoint name(header->sectionViewportPosition(0) + 5, y);
+    mouse(QEvent::MouseButtonPress, name, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, name, Qt::NoButton);
+    EXPECT_EQ(log, QStringList{QStringLiteral("title Name")});
 }
 
 } // namespace
