@@ -80,6 +80,24 @@ TEST_F(PeopleGrid, TypedTextReachesTheRecordWhenTheDatasetPostsOrMoves)
     EXPECT_EQ(Name(), QStringLiteral("N2"));
 }
 
+TEST_F(PeopleGrid, EnterSwallowedByTheGridsKeyPressPostsTheTypedText)
+{
+    // The reference pages consume Enter in their grids and post the table
+    // when it is editing.
+    grid->OnKeyPress = [&](TObject *, QChar &key) {
+        if (key != QChar(u'\r'))
+            return;
+        key = QChar();
+        if (people.State() == dsEdit || people.State() == dsInsert)
+            people.Post();
+    };
+    QLineEdit *edit = TypeIntoEditor(QStringLiteral("Ада"));
+    ASSERT_NE(edit, nullptr);
+    SendKey(edit, Qt::Key_Return);
+    EXPECT_EQ(people.State(), dsBrowse);
+    EXPECT_EQ(Name(), QStringLiteral("Ада"));
+}
+
 TEST_F(PeopleGrid, DeletingEmptyingAndReopeningUnderTheGrid)
 {
     ASSERT_NE(TypeIntoEditor(QStringLiteral("Z")), nullptr);
