@@ -31,6 +31,8 @@ TEST(EditorLifetimeTest, TreeLabelEditorUnderSortingAndDeletion)
     tree->SetSortType(TSortType::stText);
     food->Expand(false);
 
+    QStringList edited;
+    tree->OnEdited = [&](TObject *, TTreeNode *node, QString &s) { edited << node->Text() + QStringLiteral("->") + s; };
     // The renamed node moves to its place in the sorted branch.
     ASSERT_TRUE(last->EditText());
     auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
@@ -41,18 +43,31 @@ TEST(EditorLifetimeTest, TreeLabelEditorUnderSortingAndDeletion)
     EXPECT_FALSE(tree->IsEditing());
     EXPECT_EQ(food->Item(0)->Text(), QStringLiteral("Бублики"));
     EXPECT_EQ(food->Item(1)->Text(), QStringLiteral("Хлеб"));
+    EXPECT_EQ(edited, QStringList{QStringLiteral("Яйца->Бублики")});
+    edited.clear();
 
+    // Deleting a node, or its parent, or every node, drops its edit: no
+    // rename reaches the program for a node that is going away.
     ASSERT_TRUE(food->Item(1)->EditText());
+    qobject_cast<QLineEdit *>(QApplication::focusWidget())->setText(QStringLiteral("Хлебцы"));
     food->Item(1)->Delete();
     QApplication::processEvents();
     EXPECT_FALSE(tree->IsEditing());
     EXPECT_EQ(food->Count(), 1);
 
+    tree->Items().AddChild(food, QStringLiteral("Сыр"));
+    ASSERT_TRUE(food->Item(1)->EditText());
+    food->Delete();
+    QApplication::processEvents();
+    EXPECT_FALSE(tree->IsEditing());
+
+    food = tree->Items().Add(nullptr, QStringLiteral("Дом"));
     ASSERT_TRUE(food->EditText());
     tree->Items().Clear();
     QApplication::processEvents();
     EXPECT_FALSE(tree->IsEditing());
     EXPECT_EQ(tree->Items().Count(), 0);
+    EXPECT_TRUE(edited.isEmpty()) << edited.join(QLatin1Char(' ')).toStdString();
 
     tree->Items().Add(nullptr, QStringLiteral("Авто"));
     ASSERT_TRUE(tree->Items()[0]->EditText());
