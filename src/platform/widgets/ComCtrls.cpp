@@ -309,6 +309,14 @@ void TUpDown::SetAssociate(QWidget *edit)
 
 void TUpDown::Step(TUDBtnType button)
 {
+    // The arrows step from the number the edit shows, which may have been
+    // typed since the position was last set.
+    if (auto *edit = dynamic_cast<TEdit *>(associate_)) {
+        bool ok = false;
+        const int shown = edit->Text().trimmed().toInt(&ok);
+        if (ok)
+            position_ = std::clamp(shown, std::min(min_, max_), std::max(min_, max_));
+    }
     int next = position_ + (button == TUDBtnType::btNext ? increment_ : -increment_);
     if (wrap_) {
         if (next > max_) next = min_;

@@ -148,10 +148,14 @@ public:
         if (field && field->Lookup() && field->LookupDataSet() && field->LookupDataSet()->Active()) {
             auto *combo = new QComboBox(parent);
             combo->addItems(LookupValues(field));
+            QObject::connect(combo, &QComboBox::activated, grid_, [g = grid_] { g->EditorModified(); });
             editor = combo;
         } else {
             auto *edit = new QLineEdit(parent);
             edit->setFrame(false);
+            // The first change the user makes puts the record into edit mode, so
+            // a post or a move from elsewhere takes the text (UpdateData).
+            QObject::connect(edit, &QLineEdit::textEdited, grid_, [g = grid_] { g->EditorModified(); });
             if (field && (field->DataType() == ftString || field->DataType() == ftFixedChar) && field->Size() > 0)
                 edit->setMaxLength(field->Size());
             if (column && column->ButtonStyle() == TColumnButtonStyle::cbsEllipsis) {
@@ -164,6 +168,7 @@ public:
         }
         editor->setFont(grid_->View()->font());
         grid_->editor_ = editor;
+        grid_->editorBookmark_ = grid_->EditedRecord();
         return editor;
     }
     void destroyEditor(QWidget *editor, const QModelIndex &index) const override
@@ -176,8 +181,11 @@ public:
     {
         TColumn *column = grid_->ShownColumn(index.column());
         TField *field = column ? column->Field() : nullptr;
-        if (!field)
+        // Loaded once: the view reloads an open editor on every change of its
+        // cell, which would drop what the user typed.
+        if (!field || editor->property("loaded").toBool())
             return;
+        editor->setProperty("loaded", true);
         if (auto *combo = qobject_cast<QComboBox *>(editor)) {
             combo->setCurrentIndex(combo->findText(field->DisplayText()));
         } else if (auto *edit = qobject_cast<QLineEdit *>(editor)) {
@@ -774,6 +782,10 @@ void TDBGrid::LinkChanged()
         updating_ = true;
     }
     updating_ = false;
+    // The dataset went to another record under an open editor: its text was
+    // written to its own record before the move (UpdateData), so it closes.
+    if (editor_ && EditedRecord() != editorBookmark_)
+        CloseEditor(false);
     UpdateCurrent();
     UpdateScrollBar();
     if (rowsPending_) {
@@ -782,6 +794,18 @@ void TDBGrid::LinkChanged()
         if (link_->Active() && link_->BufferCount() != VisibleRowCount())
             UpdateRowCount();
     }
+}
+
+TBookmark TDBGrid::EditedRecord() const
+{
+    TDataSet *ds = link_->DataSet();
+    return ds && link_->Active() && ds->BookmarkAvailable() ? ds->Bookmark() : TBookmark();
+}
+
+void TDBGrid::EditorModified()
+{
+    if (editor_ && !link_->Editing())
+        DispatchEvent([&] { link_->Edit(); });
 }
 
 void TDBGrid::LinkRecordChanged(TField *)
@@ -896,6 +920,12 @@ void TDBGrid::ColumnDragged(int logical, int oldVisual, int newVisual)
         selectedIndex_ = toIndex;
     if (OnColumnMoved)
         DispatchEvent([&] { OnColumnMoved(this, fromIndex, toIndex); });
+    // The release that ends the drag is also a click on the title the
+    // column now stands under, as with the class library's grid.
+    if (OnTitleClick && toIndex < columns_.Count()) {
+        TColumn *moved = columns_[toIndex];
+        DispatchEvent([&] { OnTitleClick(this, moved); });
+    }
 }
 
 // ---- drawing ----
@@ -1153,6 +1183,7 @@ bool TDBGrid::KeyDown(int key, Qt::KeyboardModifiers modifiers, const QString &t
                 if (auto *edit = qobject_cast<QLineEdit *>(editor_)) {
                     edit->setText(text);
                     editorFromKey_ = false;
+                    EditorModified();
                 }
             } else {
                 done = false;
@@ -1190,6 +1221,8 @@ void TDBGrid::SetEditorMode(bool on)
     if (editor_ || !CanEditColumn(ShownColumn(ViewColumnOf(selectedIndex_))))
         return;
     UpdateCurrent();
+    if (!view_->currentIndex().isValid())
+        return;
     editorFromKey_ = false;
     view_->edit(view_->currentIndex());
     if (editor_)
@@ -1199,9 +1232,12 @@ void TDBGrid::SetEditorMode(bool on)
 void TDBGrid::CloseEditor(bool accept)
 {
     if (QWidget *editor = editor_) {
+        // The grid keeps the focus its editor had, and takes none it had not.
+        const bool hadFocus = editor->hasFocus();
         static_cast<TGridView *>(view_)->CommitAndClose(editor, accept);
         editor_ = nullptr;
-        view_->setFocus(Qt::OtherFocusReason);
+        if (hadFocus)
+            view_->setFocus(Qt::OtherFocusReason);
     }
 }
 

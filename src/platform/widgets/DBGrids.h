@@ -301,6 +301,10 @@ private:
     bool KeyDown(int key, Qt::KeyboardModifiers modifiers, const QString &text);
     void SelectRange(int fromRow, int toRow);
     void WriteEditor(const QString &text);
+    // The user changed the editor's text: the record goes into edit mode.
+    void EditorModified();
+    // Bookmark of the current record (empty when it has none).
+    TBookmark EditedRecord() const;
     void CloseEditor(bool accept);
     void ColumnDragged(int logical, int oldVisual, int newVisual);
     QString CellText(int row, TColumn *column) const;
@@ -315,6 +319,7 @@ private:
     TCanvas canvas_;
     QWidget *editor_ = nullptr;
     bool editorFromKey_ = false;
+    TBookmark editorBookmark_;
     QFont titleFont_;
     TColor titleFontColor_ = clWindowText;
     bool readOnly_ = false;

@@ -43,6 +43,18 @@ TTreeNode::TTreeNode(const QString &text) : QTreeWidgetItem(QStringList{text})
     setFlags(flags() | Qt::ItemIsEditable);
 }
 
+TTreeNode::~TTreeNode()
+{
+    // Removing the edited node would otherwise commit its editor into a node
+    // that is going away.
+    if (TTreeView *tree = TreeView())
+        for (TTreeNode *p = tree->editedNode_; p; p = p->Parent())
+            if (p == this) {
+                tree->EndEditing(true);
+                break;
+            }
+}
+
 TTreeView *TTreeNode::TreeView() const { return static_cast<TTreeView *>(treeWidget()); }
 
 int TTreeNode::Level() const
@@ -300,6 +312,7 @@ TTreeNode *TTreeNodes::Insert(TTreeNode *sibling, const QString &text)
 void TTreeNodes::Clear()
 {
     tree_->dropTarget_ = nullptr;
+    tree_->EndEditing(true);
     tree_->clear();
 }
 
@@ -335,12 +348,15 @@ public:
     {
         QWidget *editor = QStyledItemDelegate::createEditor(parent, option, index);
         tree_->editor_ = editor;
+        tree_->editedNode_ = static_cast<TTreeNode *>(tree_->itemFromIndex(index));
         return editor;
     }
     void destroyEditor(QWidget *editor, const QModelIndex &index) const override
     {
-        if (tree_->editor_ == editor)
+        if (tree_->editor_ == editor) {
             tree_->editor_ = nullptr;
+            tree_->editedNode_ = nullptr;
+        }
         QStyledItemDelegate::destroyEditor(editor, index);
     }
     void setModelData(QWidget *editor, QAbstractItemModel *, const QModelIndex &index) const override
@@ -380,6 +396,7 @@ TTreeView::TTreeView(QWidget *parent, const QString &name) : QTreeWidget(parent)
 TTreeView::~TTreeView()
 {
     // Node deletion during teardown must reach no handler.
+    EndEditing(true);
     OnChange = nullptr;
     blockSignals(true);
 }
@@ -516,6 +533,7 @@ void TTreeView::EndEditing(bool cancel)
             commitData(editor);
         closeEditor(editor, QAbstractItemDelegate::NoHint);
         editor_ = nullptr;
+        editedNode_ = nullptr;
     }
 }
 

@@ -39,6 +39,8 @@ using enum TNodeAttachMode;
 class TTreeNode : public QTreeWidgetItem {
 public:
     explicit TTreeNode(const QString &text);
+    // A label edit of the node or its branch ends unwritten.
+    ~TTreeNode() override;
 
     QString Text() const { return text(0); }
     void SetText(const QString &text) { setText(0, text); }
@@ -195,6 +197,7 @@ private:
     TCanvas canvas_;
     TTreeNode *dropTarget_ = nullptr;
     QWidget *editor_ = nullptr;
+    TTreeNode *editedNode_ = nullptr;
     TSortType sortType_ = TSortType::stNone;
     bool readOnly_ = false;
     bool rightClickSelect_ = false;

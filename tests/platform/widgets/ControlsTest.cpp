@@ -353,6 +353,17 @@ TEST(UpDownTest, StepsWithinBoundsAndShowsInItsEdit)
     EXPECT_EQ(updown->Position(), 2002);
     EXPECT_EQ(edit->Text(), QStringLiteral("2002"));
     EXPECT_EQ(presses.size(), 2);
+
+    // An arrow steps from what the edit shows, as typed there (the arrows
+    // take no focus, so the edit is not left first); text that is no number
+    // leaves the position.
+    edit->SetText(QStringLiteral("2000"));
+    updown->Step(TUDBtnType::btNext);
+    EXPECT_EQ(updown->Position(), 2001);
+    EXPECT_EQ(edit->Text(), QStringLiteral("2001"));
+    edit->SetText(QStringLiteral("x"));
+    updown->Step(TUDBtnType::btPrev);
+    EXPECT_EQ(updown->Position(), 2000);
 }
 
 } // namespace
