@@ -43,6 +43,8 @@ public:
     }
     int CompareBookmarks(const TBookmark &a, const TBookmark &b) const override
     {
+        if (a.size() != 4 || b.size() != 4) // an empty bookmark sorts first
+            return int(a.size() == 4) - int(b.size() == 4);
         const int ia = IndexOf(a.constData()), ib = IndexOf(b.constData());
         return ia < ib ? -1 : ia > ib ? 1 : 0;
     }
