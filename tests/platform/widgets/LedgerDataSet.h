@@ -39,13 +39,12 @@ public:
 
     bool BookmarkValid(const TBookmark &b) const override
     {
-        return b.size() == 4 && IndexOf(b.constData()) >= 0 && IndexOf(b.constData()) < rows_;
+        const int i = IndexOf(b);
+        return i >= 0 && i < rows_;
     }
     int CompareBookmarks(const TBookmark &a, const TBookmark &b) const override
     {
-        if (a.size() != 4 || b.size() != 4) // an empty bookmark sorts first
-            return int(a.size() == 4) - int(b.size() == 4);
-        const int ia = IndexOf(a.constData()), ib = IndexOf(b.constData());
+        const int ia = IndexOf(a), ib = IndexOf(b); // an empty bookmark (-1) sorts first
         return ia < ib ? -1 : ia > ib ? 1 : 0;
     }
 
@@ -186,6 +185,13 @@ protected:
 private:
     int IdOffset() const { return rowSize_ + CalcFieldsSize(); }
     int BufferSize() const { return IdOffset() + 5; }
+    // The row of a bookmark; -1 for one that is not a row's.
+    static int IndexOf(const TBookmark &bookmark)
+    {
+        if (bookmark.size() != 4)
+            return -1;
+        return IndexOf(static_cast<const void *>(bookmark.constData()));
+    }
     static int IndexOf(const void *bookmark)
     {
         int index;
