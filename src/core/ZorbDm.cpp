@@ -121,14 +121,14 @@ void TDm::DefineTables()
 
 void TDm::DefineFields(TTable &table)
 {
-    const TDmTableSpec *spec = DmTable(table.Name().toLatin1().constData());
-    table.SetTableName(U(spec->TableName));
-    table.SetTag(spec->Tag);
-    if (*spec->OrderFields)
-        table.SetIndexFieldNames(U(spec->OrderFields));
-    if (*spec->OrderIndex)
-        table.SetIndexName(U(spec->OrderIndex));
-    for (const TDmFieldSpec &f : spec->Fields) {
+    const TDmTableDef *def = DmTable(table.Name().toLatin1().constData());
+    table.SetTableName(U(def->TableName));
+    table.SetTag(def->Tag);
+    if (*def->OrderFields)
+        table.SetIndexFieldNames(U(def->OrderFields));
+    if (*def->OrderIndex)
+        table.SetIndexName(U(def->OrderIndex));
+    for (const TDmFieldDef &f : def->Fields) {
         const QString name = U(f.Name);
         TField *field = nullptr;
         switch (f.Type) {

@@ -13,7 +13,7 @@ constexpr const char *Money = "#,##0.00";
 
 // clang-format off
 //                                  name           kind size req   label            format      visible
-constexpr TDmFieldSpec AccountFields[] = {
+constexpr TDmFieldDef AccountFields[] = {
     {"Id_Account",  S, 0,   true,  "",              "",         false},
     {"Account",     A, 30,  true,  "Наименование",  "",         true},
     {"Currency",    A, 15,  true,  "Валюта",        "",         true},
@@ -24,7 +24,7 @@ constexpr TDmFieldSpec AccountFields[] = {
     {"Beg",         N, 0,   false, "Нач.сумма",     "0.00",     false},
 };
 
-constexpr TDmFieldSpec HistFields[] = {
+constexpr TDmFieldDef HistFields[] = {
     {"Id_Account",  S, 0,   true,  "",              "",         true},
     {"Date_Real",   D, 0,   false, "Дата",          "dd.mm.yy", true},
     {"Date_Create", T, 0,   true,  "Дата записи",   "",         true},
@@ -47,7 +47,7 @@ constexpr TDmFieldSpec HistFields[] = {
     {"B",           A, 1,   false, "",              "",         true},
 };
 
-constexpr TDmFieldSpec ItemsFields[] = {
+constexpr TDmFieldDef ItemsFields[] = {
     {"ID_ITM",      S, 0,   false, "", "", true},
     {"ITM",         A, 30,  false, "", "", true},
     {"ID_REF",      S, 0,   false, "", "", true},
@@ -68,7 +68,7 @@ constexpr TDmFieldSpec ItemsFields[] = {
     {"QLim",        N, 0,   false, "", "", true},
 };
 
-constexpr TDmFieldSpec PersonFields[] = {
+constexpr TDmFieldDef PersonFields[] = {
     {"Id_Person",   S, 0,   true,  "",              "", false},
     {"Name",        A, 30,  true,  "Фамилия И.О.",  "", true},
     {"Phone",       A, 15,  false, "Телефон",       "", true},
@@ -82,7 +82,7 @@ constexpr TDmFieldSpec PersonFields[] = {
     {"Note",        A, 200, false, "Описание",      "", true},
 };
 
-constexpr TDmFieldSpec FirmFields[] = {
+constexpr TDmFieldDef FirmFields[] = {
     {"Id_Firm",     S, 0,   true,  "",              "", false},
     {"Firm",        A, 30,  true,  "Наименование",  "", true},
     {"Phone",       A, 15,  false, "",              "", true},
@@ -91,7 +91,7 @@ constexpr TDmFieldSpec FirmFields[] = {
     {"C",           A, 1,   false, "",              "", false},
 };
 
-constexpr TDmFieldSpec FamilyFields[] = {
+constexpr TDmFieldDef FamilyFields[] = {
     {"Id_Family",   S, 0,   false, "",              "", true},
     {"Id_Person",   S, 0,   false, "",              "", true},
     {"Name",        A, 30,  false, "Имя",           "", true},
@@ -102,7 +102,7 @@ constexpr TDmFieldSpec FamilyFields[] = {
     {"Mn",          S, 0,   false, "",              "", true},
 };
 
-constexpr TDmFieldSpec LogFields[] = {
+constexpr TDmFieldDef LogFields[] = {
     {"Date_Create", T, 0,   false, "Дата записи",   "", true},
     {"Date_Remind", D, 0,   false, "Когда",         "", true},
     {"Note",        A, 70,  false, "Содержание",    "", true},
@@ -113,7 +113,7 @@ constexpr TDmFieldSpec LogFields[] = {
 };
 
 //  component     table         tag key                                      index         index fields   order                                   order index
-constexpr TDmTableSpec Tables[] = {
+constexpr TDmTableDef Tables[] = {
     {"Tb_Account", "Tb_Account", 3, "Id_Account",                            "Account",    "Account",     "ACCOUNT",                              "",           AccountFields},
     {"Tb_Hist",    "Tb_Hist",    0, "Id_Account;Date_Real;Date_Create;Kind", "",           "",            "ID_ACCOUNT;DATE_REAL;DATE_CREATE;KIND", "",           HistFields},
     {"Tb_Items",   "Tb_Items",   5, "ID_ITM",                                "",           "",            "",                                     "",           ItemsFields},
@@ -126,36 +126,36 @@ constexpr TDmTableSpec Tables[] = {
 
 } // namespace
 
-std::span<const TDmTableSpec> DmTables()
+std::span<const TDmTableDef> DmTables()
 {
     return Tables;
 }
 
-const TDmTableSpec *DmTable(const char *component)
+const TDmTableDef *DmTable(const char *component)
 {
-    for (const TDmTableSpec &t : Tables)
+    for (const TDmTableDef &t : Tables)
         if (QString::fromLatin1(t.Component).compare(QLatin1String(component), Qt::CaseInsensitive) == 0)
             return &t;
     return nullptr;
 }
 
-void CreateDmTable(TDatabase &db, const TDmTableSpec &spec)
+void CreateDmTable(TDatabase &db, const TDmTableDef &def)
 {
     TTable t;
     t.SetDatabase(&db);
-    t.SetTableName(QString::fromUtf8(spec.TableName));
-    for (const TDmFieldSpec &f : spec.Fields)
+    t.SetTableName(QString::fromUtf8(def.TableName));
+    for (const TDmFieldDef &f : def.Fields)
         t.FieldDefs().Add(QString::fromUtf8(f.Name), f.Type, f.Size, f.Required);
-    t.IndexDefs().Add(QString(), QString::fromUtf8(spec.Key), {ixPrimary});
-    if (*spec.IndexName)
-        t.IndexDefs().Add(QString::fromUtf8(spec.IndexName), QString::fromUtf8(spec.IndexFields), {ixCaseInsensitive});
+    t.IndexDefs().Add(QString(), QString::fromUtf8(def.Key), {ixPrimary});
+    if (*def.IndexName)
+        t.IndexDefs().Add(QString::fromUtf8(def.IndexName), QString::fromUtf8(def.IndexFields), {ixCaseInsensitive});
     t.CreateTable();
 }
 
 void CreateTemplateDataSet(TDatabase &db)
 {
-    for (const TDmTableSpec &spec : Tables)
-        CreateDmTable(db, spec);
+    for (const TDmTableDef &def : Tables)
+        CreateDmTable(db, def);
     TTable items;
     items.SetDatabase(&db);
     items.SetTableName(QStringLiteral("Tb_Items"));

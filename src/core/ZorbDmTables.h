@@ -14,7 +14,7 @@ namespace zorbel {
 
 class TDatabase;
 
-struct TDmFieldSpec {
+struct TDmFieldDef {
     const char *Name;
     TFieldType Type;    // ftSmallint, ftString, ftFloat, ftDate or ftDateTime
     int Size;           // characters of a string field, else 0
@@ -24,7 +24,7 @@ struct TDmFieldSpec {
     bool Visible;
 };
 
-struct TDmTableSpec {
+struct TDmTableDef {
     const char *Component;   // the dataset's name in the data module
     const char *TableName;   // the stored table
     long Tag;                // identifier counter slot (0: no identifier)
@@ -33,17 +33,17 @@ struct TDmTableSpec {
     const char *IndexFields; // its fields
     const char *OrderFields; // IndexFieldNames of the component, "" when ordered by IndexName or the key
     const char *OrderIndex;  // IndexName of the component, ""
-    std::span<const TDmFieldSpec> Fields;
+    std::span<const TDmFieldDef> Fields;
 };
 
 // The tables in the order Tb_Account, Tb_Hist, Tb_Items, Tb_Person, Tb_Firm,
 // Tb_Family, Tb_Log.
-std::span<const TDmTableSpec> DmTables();
+std::span<const TDmTableDef> DmTables();
 // The table of a component name (case-insensitive), nullptr when none.
-const TDmTableSpec *DmTable(const char *component);
+const TDmTableDef *DmTable(const char *component);
 
 // Creates one table with its key and secondary index. Requires: db connected.
-void CreateDmTable(TDatabase &db, const TDmTableSpec &spec);
+void CreateDmTable(TDatabase &db, const TDmTableDef &def);
 // Creates the template data set in db: the seven tables, empty but for the
 // transfer category (ID_ITM -1 "ПЕРЕВОД", level 0, kind '-'), which the
 // first-run rows need so that the category roots get the identifiers 0 and 1.

@@ -143,7 +143,7 @@ bool TFormMain::StageHoldsDataSet() const
         TDatabase db;
         db.SetParams({QStringLiteral("PATH=") + stageDir_});
         db.Open();
-        for (const TDmTableSpec &table : DmTables())
+        for (const TDmTableDef &table : DmTables())
             if (!TableExists(db.Db(), QString::fromLatin1(table.TableName)))
                 return false;
         return true;

@@ -75,8 +75,8 @@ void MakeFixture(const QString &folder)
 {
     TDatabase db;
     Connect(db, folder);
-    for (const TDmTableSpec &spec : DmTables())
-        CreateDmTable(db, spec);
+    for (const TDmTableDef &def : DmTables())
+        CreateDmTable(db, def);
     Append(db, "Tb_Account",
            {{1, S("Кошелёк"), S("руб"), 1500.0, S("!"), N, 1.0, 1000.0},
             {2, S("Банк Ёлка"), S("руб"), 20000.0, N, S("+"), 1.0, N},

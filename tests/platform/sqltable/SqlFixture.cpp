@@ -8,18 +8,18 @@ namespace {
 
 const Variant N = Variant::Null();
 
-struct TFieldSpec {
+struct TFieldRow {
     const char *Name;
     TFieldType Type;
     int Size;
     bool Required;
 };
 
-void Define(TTable &t, const char *name, std::initializer_list<TFieldSpec> fields, const char *key,
+void Define(TTable &t, const char *name, std::initializer_list<TFieldRow> fields, const char *key,
             std::initializer_list<std::pair<const char *, const char *>> indexes = {})
 {
     t.SetTableName(QString::fromUtf8(name));
-    for (const TFieldSpec &f : fields)
+    for (const TFieldRow &f : fields)
         t.FieldDefs().Add(QString::fromUtf8(f.Name), f.Type, f.Size, f.Required);
     t.IndexDefs().Add(QString(), QString::fromUtf8(key), {ixPrimary});
     for (const auto &[index, fieldNames] : indexes)
