@@ -268,11 +268,14 @@ void TFormMain::OpenPath(const QString &FileName)
 {
     if (!CheckDataFile(FileName, true))
         return;
-    // Another file is unpacked and checked first: a file that cannot be
-    // opened leaves the open data set as it is. The open data set's own file
-    // is unpacked after the save, which writes the changes into it.
-    const bool ownFile = !Caption().isEmpty() && SameFile(Caption(), FileName);
-    if (!ownFile && !UnpackToStage(FileName))
+    // The file is unpacked and checked first: a file that cannot be opened
+    // leaves the open data set as it is. The open data set's own file first
+    // takes the changes, so that it is opened as saved.
+    if (!Caption().isEmpty() && SameFile(Caption(), FileName) && !SaveDataFile(false, true)) {
+        ShowNotice(U("Файл не может быть сохранён!"), false);
+        return;
+    }
+    if (!UnpackToStage(FileName))
         return;
     const TFileStamp before = FileStampOf(FileName);
     if (!SaveDataFile(false, false)) {
@@ -280,8 +283,8 @@ void TFormMain::OpenPath(const QString &FileName)
         ShowNotice(U("Файл не может быть сохранён!"), false);
         return;
     }
-    // The save may also have written this file (named in the save dialog).
-    if (ownFile || FileStampOf(FileName) != before) {
+    // The save may have written this very file (named in the save dialog).
+    if (FileStampOf(FileName) != before) {
         ClearFolder(stageDir_, true);
         if (!UnpackToStage(FileName)) {
             NewFromTemplate();

@@ -553,6 +553,14 @@ TEST_F(ZorbMainRun, OpeningTheOpenFileAgainShowsWhatWasJustSavedIntoIt)
     EXPECT_EQ(f->Caption(), file);
     EXPECT_TRUE(HasAccount(*f, U("Свежий")));
     EXPECT_FALSE(f->Dm->Modified());
+    // Unchanged, and the password box cancelled: the open data set stays.
+    TModalScript cancelled;
+    cancelled.CloseWith(mrCancel).Press("OK");
+    f->OpenPath(file);
+    EXPECT_TRUE(cancelled.Finished()) << Texts(cancelled).join(" | ").toStdString();
+    EXPECT_EQ(f->Caption(), file);
+    EXPECT_EQ(f->FilePassword, "pw");
+    EXPECT_TRUE(HasAccount(*f, U("Свежий")));
 
     // A new data set saved (in the save dialog) under the name of the file
     // being opened: the file is opened as it now is.
