@@ -320,7 +320,11 @@ void TFormMain::FormShow(TObject *)
 
 bool TFormMain::eventFilter(QObject *Watched, QEvent *Event)
 {
-    AppMessage(Watched, Event);
+    // An input event from the system reaches its window first and is then
+    // passed on to the widget below the pointer and its parents; the hook
+    // sees it once, at the window.
+    if (Watched->isWindowType())
+        AppMessage(Watched, Event);
     return TForm::eventFilter(Watched, Event);
 }
 
@@ -443,7 +447,12 @@ void TFormMain::LoadSettings(QString &RecentFile)
     s.Sel_Per = CbPer->ItemIndex();
     s.AcRest_Width = PanAcRest->Width();
     ReadSettings(reg, s, nullptr);
-    reg.CloseKey();
+    try {
+        reg.CloseKey();
+    } catch (const Exception &) {
+        // The new key could not be stored; it is written at exit, and an
+        // unwritable store does not keep the program from starting.
+    }
 
     RecentFile = s.Recent_Catalog;
     static_cast<TMainOptions &>(*this) = s;

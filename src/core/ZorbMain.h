@@ -102,7 +102,8 @@ public:
     void FormCloseQuery(TObject *Sender, bool &CanClose);
     void FormDestroy(TObject *Sender);
     void ShutdownEngine();
-    // Every application event passes here (installed once a data set is open).
+    // Every event the system delivers to a window of the application passes
+    // here once (installed once a data set is open).
     bool AppMessage(QObject *Watched, QEvent *Event);
     void WMDropFiles(const QStringList &Files);
     void mExitClick(TObject *Sender);

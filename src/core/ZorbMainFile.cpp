@@ -21,9 +21,31 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <sys/stat.h>
+
+#include <tuple>
+
 namespace zorbel {
 
 namespace {
+
+// What tells whether a file was replaced or rewritten: device, inode, size
+// and modification time (all zero for a missing file).
+using TFileStamp = std::tuple<dev_t, ino_t, off_t, time_t, long>;
+
+TFileStamp FileStampOf(const QString &FileName)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(FileName).constData(), &st) != 0)
+        return {};
+    return {st.st_dev, st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+}
+
+bool SameFile(const QString &A, const QString &B)
+{
+    const TFileStamp a = FileStampOf(A);
+    return a != TFileStamp{} && a == FileStampOf(B);
+}
 
 QString U(const char *text) { return QString::fromUtf8(text); }
 
@@ -247,13 +269,27 @@ void TFormMain::OpenPath(const QString &FileName)
     if (!CheckDataFile(FileName, true))
         return;
     // The file is unpacked and checked first: a file that cannot be opened
-    // leaves the open data set as it is.
+    // leaves the open data set as it is. The open data set's own file first
+    // takes the changes, so that it is opened as saved.
+    if (!Caption().isEmpty() && SameFile(Caption(), FileName) && !SaveDataFile(false, true)) {
+        ShowNotice(U("Файл не может быть сохранён!"), false);
+        return;
+    }
     if (!UnpackToStage(FileName))
         return;
+    const TFileStamp before = FileStampOf(FileName);
     if (!SaveDataFile(false, false)) {
         ClearFolder(stageDir_, true);
         ShowNotice(U("Файл не может быть сохранён!"), false);
         return;
+    }
+    // The save may have written this very file (named in the save dialog).
+    if (FileStampOf(FileName) != before) {
+        ClearFolder(stageDir_, true);
+        if (!UnpackToStage(FileName)) {
+            NewFromTemplate();
+            return;
+        }
     }
     if (!OpenStaged(FileName)) {
         NewFromTemplate();

@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QWheelEvent>
+#include <QWindow>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -527,6 +528,126 @@ TEST_F(ZorbMainRun, DroppedFileIsOpenedAndWheelOverCardEditsSendsKeys)
     f->AppMessage(other, &up);
     EXPECT_TRUE(keys.isEmpty());
     f->FormCard = nullptr;
+    f->mCloseNotSaveClick(f.get());
+}
+
+} // namespace
+} // namespace zorbel
+
+namespace zorbel {
+namespace {
+
+TEST_F(ZorbMainRun, OpeningTheOpenFileAgainShowsWhatWasJustSavedIntoIt)
+{
+    // With a password: it is asked once, after the changes went into the file.
+    const QString file = MakeDataFile("same.den", "pw");
+    TModalScript start;
+    start.Then(Password("pw"));
+    auto f = Start({file});
+    ASSERT_TRUE(f->ReadyToRun());
+    AddAccount(*f, U("Свежий"));
+    TModalScript reopen;
+    reopen.Then(Password("pw"));
+    f->OpenPath(file);
+    EXPECT_TRUE(reopen.Finished()) << Texts(reopen).join(" | ").toStdString();
+    EXPECT_EQ(f->Caption(), file);
+    EXPECT_TRUE(HasAccount(*f, U("Свежий")));
+    EXPECT_FALSE(f->Dm->Modified());
+    // Unchanged, and the password box cancelled: the open data set stays.
+    TModalScript cancelled;
+    cancelled.CloseWith(mrCancel).Press("OK");
+    f->OpenPath(file);
+    EXPECT_TRUE(cancelled.Finished()) << Texts(cancelled).join(" | ").toStdString();
+    EXPECT_EQ(f->Caption(), file);
+    EXPECT_EQ(f->FilePassword, "pw");
+    EXPECT_TRUE(HasAccount(*f, U("Свежий")));
+
+    // A new data set saved (in the save dialog) under the name of the file
+    // being opened: the file is opened as it now is.
+    const QString other = MakeDataFile("other.den", QString());
+    TModalScript none;
+    f->mNewClick(f.get());
+    AddAccount(*f, U("Из нового"));
+    saveAs = other;
+    f->OpenPath(other);
+    saveAs.clear();
+    EXPECT_TRUE(none.Finished()) << Texts(none).join(" | ").toStdString();
+    EXPECT_EQ(f->Caption(), other);
+    EXPECT_TRUE(HasAccount(*f, U("Из нового")));
+    f->mCloseNotSaveClick(f.get());
+}
+
+TEST_F(ZorbMainRun, AnUnwritableSettingsStoreStopsNeitherStartNorClose)
+{
+    // The settings folder cannot be made: a file holds its name.
+    TSandbox::Write(box.Path("config/zorbel"), "not a folder");
+    TModalScript start;
+    auto f = Start();
+    EXPECT_TRUE(start.Finished()) << Texts(start).join(" | ").toStdString();
+    ASSERT_TRUE(f->ReadyToRun());
+    EXPECT_TRUE(f->Mem_Sum);
+    TModalScript closing;
+    closing.Press("Yes").Press("OK");
+    EXPECT_TRUE(Close(*f));
+    EXPECT_TRUE(closing.Finished()) << Texts(closing).join(" | ").toStdString();
+    EXPECT_TRUE(Texts(closing).last().startsWith(U("Настройки не могут быть сохранены!")));
+}
+
+TEST_F(ZorbMainRun, OneWheelTurnOverTheCardIsOneKey)
+{
+    auto f = Start();
+    ASSERT_TRUE(f->ReadyToRun());
+    TForm card;
+    card.SetBounds(0, 0, 300, 200);
+    TPanel *panel = new TPanel(&card, "PanEdits");
+    panel->SetBounds(0, 0, 300, 200);
+    TEdit *sum = new TEdit(panel, "DBESum");
+    sum->SetBounds(10, 10, 100, 24);
+    QStringList keys;
+    sum->OnKeyDown = [&](TObject *, WORD &key, TShiftState) { keys << QString::number(key); };
+    card.Show();
+    QApplication::setActiveWindow(&card);
+    sum->setFocus();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(sum->hasFocus());
+    f->FormCard = &card;
+    // The turn arrives at the window as from the system, over the panel, and
+    // passes on to the widgets below the pointer.
+    const QPointF at(150, 150);
+    QWheelEvent up(at, card.mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                   Qt::NoScrollPhase, false);
+    QWheelEvent down(at, card.mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                     Qt::NoScrollPhase, false);
+    ASSERT_NE(card.windowHandle(), nullptr);
+    QCoreApplication::sendEvent(card.windowHandle(), &up);
+    QCoreApplication::sendEvent(card.windowHandle(), &down);
+    EXPECT_EQ(keys, (QStringList{"38", "40"}));
+    f->FormCard = nullptr;
+    f->mCloseNotSaveClick(f.get());
+}
+
+TEST_F(ZorbMainRun, LastRealisedDateIsTheLatestRealisedOperationOfTheAccount)
+{
+    TModalScript none;
+    auto f = Start();
+    ASSERT_TRUE(f->ReadyToRun());
+    f->EntryDate = EncodeDate(2030, 1, 1);
+    EXPECT_EQ(f->LastRealisedDate(), EncodeDate(2030, 1, 1)); // no operations yet
+    TTable &h = f->Dm->Tb_Hist;
+    const struct {
+        int y, m, d;
+        const char *kind;
+    } rows[] = {{2024, 3, 5, "1"}, {2024, 7, 9, "1"}, {2025, 1, 2, "2"}};
+    for (const auto &r : rows) {
+        h.Insert();
+        h.FieldByName("Date_Real")->SetAsDateTime(EncodeDate(r.y, r.m, r.d));
+        h.FieldByName("Kind")->SetAsString(r.kind);
+        h.FieldByName("Ct")->SetAsFloat(1);
+        h.Post();
+    }
+    EXPECT_EQ(f->LastRealisedDate(), EncodeDate(2024, 7, 9));
+    EXPECT_TRUE(none.Finished()) << Texts(none).join(" | ").toStdString();
+    f->Dm->SetModified(false);
     f->mCloseNotSaveClick(f.get());
 }
 
