@@ -126,6 +126,11 @@ bool RegisterFileType(const QString &extension, const QString &typeName, const Q
 using TMimeRefresh = std::function<void(const QString &MimeFolder)>;
 TMimeRefresh SetMimeRefresh(TMimeRefresh Refresh);
 
+// The program path as the Exec line of a desktop entry writes it (quoted and
+// escaped); empty when the path holds a control character and cannot be
+// written, in which case no desktop entry is made.
+QString DesktopExecArgument(const QString &program);
+
 // Where RegisterFileType writes: the MIME package and the desktop entry.
 QString MimePackageFile(const QString &typeName);
 QString DesktopEntryFile(const QString &typeName);

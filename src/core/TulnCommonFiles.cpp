@@ -57,14 +57,6 @@ bool WriteIfChanged(const QString &fileName, const QByteArray &text)
 }
 
 // Desktop entry values are escaped as the desktop entry format asks.
-QString DesktopQuote(const QString &path)
-{
-    QString s = path;
-    s.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
-    s.replace(QLatin1Char('"'), QStringLiteral("\\\""));
-    return QLatin1Char('"') + s + QLatin1Char('"');
-}
-
 // Refreshes the desktop's MIME cache when the tool is installed; never waits.
 void StartMimeUpdate(const QString &MimeFolder)
 {
@@ -167,6 +159,26 @@ QString MimePackageFile(const QString &typeName)
     return DataHome() + QStringLiteral("/mime/packages/zorbel-") + typeName.toLower() + QStringLiteral(".xml");
 }
 
+QString DesktopExecArgument(const QString &program)
+{
+    // Inside the quotes '"', '`', '$' and '\' take a backslash and '%' is
+    // doubled (field codes); then the whole value is escaped again as a
+    // desktop-entry string, which doubles every backslash.
+    QString quoted;
+    for (QChar c : program) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            return QString(); // no way to write a control character in Exec
+        if (c == u'"' || c == u'`' || c == u'$' || c == u'\\')
+            quoted += u'\\';
+        else if (c == u'%')
+            quoted += u'%';
+        quoted += c;
+    }
+    quoted = u'"' + quoted + u'"';
+    quoted.replace(QStringLiteral("\\"), QStringLiteral("\\\\"));
+    return quoted;
+}
+
 QString DesktopEntryFile(const QString &typeName)
 {
     return DataHome() + QStringLiteral("/applications/zorbel-") + typeName.toLower() + QStringLiteral(".desktop");
@@ -199,6 +211,7 @@ bool RegisterFileType(const QString &extension, const QString &typeName, const Q
                                            "</mime-info>\n")
                                 .arg(mime, description.toHtmlEscaped(), glob.toHtmlEscaped(),
                                      glob.toUpper().toHtmlEscaped());
+        const QString exec = DesktopExecArgument(ProgramPath());
         const QString entry = QStringLiteral("[Desktop Entry]\n"
                                              "Type=Application\n"
                                              "Name=%1\n"
@@ -208,10 +221,11 @@ bool RegisterFileType(const QString &extension, const QString &typeName, const Q
                                              "MimeType=%5;\n"
                                              "Terminal=false\n"
                                              "Categories=Office;Finance;\n")
-                                  .arg(typeName, description, DesktopQuote(ProgramPath()),
+                                  .arg(typeName, description, exec,
                                        typeName.toLower(), mime);
         const bool mimeChanged = WriteIfChanged(mimeFile, xml.toUtf8());
-        WriteIfChanged(desktopFile, entry.toUtf8());
+        if (!exec.isEmpty())
+            WriteIfChanged(desktopFile, entry.toUtf8());
         if (mimeChanged)
             RefreshMimeDatabase();
     } else {

@@ -104,5 +104,17 @@ TEST(TulnCommon, RegisterFileTypeWritesAndRemovesTheAssociation)
     EXPECT_FALSE(reg.KeyExists(QStringLiteral("Software\\Ventaro\\Zorbel")));
 }
 
+TEST(TulnCommon, DesktopExecLineQuotesEveryReservedCharacter)
+{
+    // After the desktop-entry string unescaping (\\ -> \) the argument reads
+    // "/opt/a \"b\" \$x \`y\` \\z %%": quote, dollar, backtick and backslash
+    // escaped inside the quotes, the percent sign doubled.
+    EXPECT_EQ(DesktopExecArgument(QStringLiteral("/opt/a \"b\" $x `y` \\z %")),
+              QStringLiteral("\"/opt/a \\\\\"b\\\\\" \\\\$x \\\\`y\\\\` \\\\\\\\z %%\""));
+    EXPECT_EQ(DesktopExecArgument(QStringLiteral("/opt/Зорбел/zorbel")), QStringLiteral("\"/opt/Зорбел/zorbel\""));
+    // A newline could start a new key of the entry: no entry is written.
+    EXPECT_TRUE(DesktopExecArgument(QStringLiteral("/opt/a\nExec=evil")).isEmpty());
+}
+
 } // namespace
 } // namespace zorbel
