@@ -209,13 +209,7 @@ std::uint32_t TVemtCommon::DrawDataID() const
 
 bool TVemtCommon::IsBlobType(TFieldType type)
 {
-    switch (type) {
-    case ftBlob: case ftMemo: case ftGraphic: case ftFmtMemo: case ftParadoxOle:
-    case ftDBaseOle: case ftTypedBinary: case ftOraBlob: case ftOraClob:
-        return true;
-    default:
-        return false;
-    }
+    return zorbel::IsBlobType(type);
 }
 
 bool TVemtCommon::IsSupportedType(TFieldType type)
