@@ -1,9 +1,10 @@
 #include "platform/sqltable/Sqlite.h"
 
+#include "platform/rtl/DateTime.h"
+
 #include "platform/rtl/Collation.h"
 #include "platform/rtl/StrUtils.h"
 
-#include <QDate>
 #include <sqlite3.h>
 
 namespace zorbel {
@@ -30,7 +31,7 @@ void DatePart(sqlite3_context *ctx, int, sqlite3_value **argv)
         return;
     }
     int y = 0, m = 0, d = 0;
-    DecodeDaySerial(static_cast<int64_t>(sqlite3_value_double(argv[0])), y, m, d);
+    DecodeDate(sqlite3_value_double(argv[0]), y, m, d);
     sqlite3_result_int(ctx, Part == 0 ? y : Part == 1 ? m : d);
 }
 
@@ -114,14 +115,6 @@ int CollateRussian(void *, int n1, const void *s1, int n2, const void *s2)
 }
 
 } // namespace
-
-void DecodeDaySerial(int64_t serial, int &year, int &month, int &day)
-{
-    const QDate date = QDate(1899, 12, 30).addDays(serial);
-    year = date.year();
-    month = date.month();
-    day = date.day();
-}
 
 TSqliteDb::~TSqliteDb()
 {

@@ -86,8 +86,4 @@ private:
     sqlite3_stmt *stmt_ = nullptr;
 };
 
-// Day serial (days since 30 Dec 1899) to year, month and day; used by the
-// registered date functions.
-void DecodeDaySerial(int64_t serial, int &year, int &month, int &day);
-
 } // namespace zorbel
