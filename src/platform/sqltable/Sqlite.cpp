@@ -1,8 +1,7 @@
 #include "platform/sqltable/Sqlite.h"
 
-#include "platform/rtl/DateTime.h"
-
 #include "platform/rtl/Collation.h"
+#include "platform/rtl/DateTime.h"
 #include "platform/rtl/StrUtils.h"
 
 #include <sqlite3.h>
