@@ -322,9 +322,9 @@ void TFormMain::TvCtEdited(TObject *Sender, TTreeNode *Node, QString &S)
 {
     if (!Node || !Dm)
         return;
+    S = Trim(S);
     if (S.isEmpty())
         S = Node->Text();
-    S = Trim(S);
     if (S == Node->Text())
         return;
     if (CategoryNameExists(NoLevel, S)) {
