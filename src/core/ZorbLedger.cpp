@@ -116,20 +116,16 @@ QString EntryDateCaption(TDateTime EntryDate)
 
 void SetLedgerRange(TTable &Table, int Account, const TPeriod &Period, bool Whole)
 {
+    // Dates are whole days, so the bounds (account, first day) and (account,
+    // last day) over the leading key fields hold exactly the rows before the
+    // key (account, last day + 1) of the original's open end.
+    const Variant account = Variant(int16_t(Account));
     Table.DisableControls();
     try {
-        Table.SetRangeStart();
-        Table.FieldByName(QStringLiteral("Id_Account"))->SetAsInteger(Account);
-        if (!Whole)
-            Table.FieldByName(QStringLiteral("Date_Real"))->SetAsDateTime(Period.Begin);
-        Table.SetRangeEnd();
-        if (Whole) {
-            Table.FieldByName(QStringLiteral("Id_Account"))->SetAsInteger(Account + 1);
-        } else {
-            Table.FieldByName(QStringLiteral("Id_Account"))->SetAsInteger(Account);
-            Table.FieldByName(QStringLiteral("Date_Real"))->SetAsDateTime(Period.End + 1);
-        }
-        Table.ApplyRange();
+        if (Whole)
+            Table.SetRange({account}, {account});
+        else
+            Table.SetRange({account, Variant::FromDate(Period.Begin)}, {account, Variant::FromDate(Period.End)});
     } catch (...) {
         Table.EnableControls();
         throw;

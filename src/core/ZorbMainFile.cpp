@@ -447,6 +447,8 @@ void TFormMain::PostAllTables()
 
 void TFormMain::CloseDataTables()
 {
+    TvCt->Items().Clear();
+    TvDt->Items().Clear();
     for (int panel : {1, 3, 5, 7})
         Sb->SetPanelText(panel, QString());
     PanAcRest->SetCaption(QString());

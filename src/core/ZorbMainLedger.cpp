@@ -168,7 +168,9 @@ void TFormMain::ApplyLedgerPeriod()
 {
     if (!Dm || !Dm->Tb_Account.Active() || Dm->Tb_Account.IsEmpty())
         return;
-    Repaint();
+    // The window is repainted once the new range is in (not before, which
+    // would paint it twice per click).
+    Invalidate();
     const TPeriod p = LedgerPeriod(PeriodKind(), EntryDate, AllBegin, AllEnd);
     PeriodBegin = p.Begin;
     PeriodEnd = p.End;

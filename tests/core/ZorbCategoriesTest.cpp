@@ -32,8 +32,9 @@ protected:
         QStringList lines;
         for (const TCategoryNodeSpec &n : CategoryTreeNodes(dm.Qtv, income, filter, withTransfer, accounts)) {
             lines << QString("%1:%2%3").arg(n.Level).arg(n.Text, n.ImageIndex == -1 ? "*" : "");
-            if (n.Parent >= 0)
+            if (n.Parent >= 0) {
                 EXPECT_LT(n.Parent, int(lines.size()) - 1);
+            }
         }
         dm.Qtv.Close();
         return lines;
