@@ -2,7 +2,7 @@
 // ZorbFile.h).
 #include "core/ZorbFile.h"
 
-#include "core/TulnDlg.h"
+#include "core/ZorbHost.h"
 #include "platform/system/SysFiles.h"
 
 #include <QDir>
@@ -37,6 +37,13 @@ bool ProbePasses(const TInstallProbe &probe, TInstallStep step)
     } catch (const std::exception &) {
         return false;
     }
+}
+
+// The notice of a failed move or copy.
+QString CopyErrorText(const QString &from, const QString &to)
+{
+    return QStringLiteral("Ошибка копирования\r") + QFileInfo(from).fileName() + QStringLiteral("\rв ") +
+           QFileInfo(to).fileName();
 }
 
 // Days between two file times (a missing file counts as 29 December 1899).
@@ -108,19 +115,17 @@ TBackupNames BackupNamesFor(const QString &Target, const QString &BackupFolder, 
     return n;
 }
 
-bool MoveFileReport(const QString &Source, const QString &Target)
+bool MoveFileReport(const QString &Source, const QString &Target, TNoticeHost &Host)
 {
     bool done = MoveFileReplace(Source, Target) && !QFileInfo::exists(Source);
     if (!done && QFileInfo::exists(Source))
         done = CopyFile(Source, Target, false) && QFile::remove(Source);
     if (!done)
-        ShowNotice(QStringLiteral("Ошибка копирования\r") + QFileInfo(Source).fileName() + QStringLiteral("\rв ") +
-                       QFileInfo(Target).fileName(),
-                   false);
+        Host.Notice(CopyErrorText(Source, Target));
     return done;
 }
 
-bool InstallDataFile(const QString &Z, const TBackupNames &Names, const TInstallProbe &Probe)
+bool InstallDataFile(const QString &Z, const TBackupNames &Names, TNoticeHost &Host, const TInstallProbe &Probe)
 {
     const QString &T = Names.Target;
     const QString &B = Names.Backup;
@@ -130,9 +135,7 @@ bool InstallDataFile(const QString &Z, const TBackupNames &Names, const TInstall
     auto failed = [&](const QString &from, const QString &to) {
         QFile::remove(newT);
         QFile::remove(newB);
-        ShowNotice(QStringLiteral("Ошибка копирования\r") + QFileInfo(from).fileName() + QStringLiteral("\rв ") +
-                       QFileInfo(to).fileName(),
-                   false);
+        Host.Notice(CopyErrorText(from, to));
         return false;
     };
 
@@ -147,9 +150,9 @@ bool InstallDataFile(const QString &Z, const TBackupNames &Names, const TInstall
         const QString reserve = QFileInfo(Names.Reserve1).absolutePath();
         QDir().mkpath(reserve);
         if (QFileInfo(reserve).isDir() && AgeDays(B, Names.Reserve1) >= 1.0) {
-            const bool r1Free = !QFileInfo::exists(Names.Reserve1) || MoveFileReport(Names.Reserve1, Names.Reserve2);
+            const bool r1Free = !QFileInfo::exists(Names.Reserve1) || MoveFileReport(Names.Reserve1, Names.Reserve2, Host);
             if (r1Free)
-                MoveFileReport(B, Names.Reserve1);
+                MoveFileReport(B, Names.Reserve1, Host);
         }
     }
     if (!ProbePasses(Probe, TInstallStep::Rotated))

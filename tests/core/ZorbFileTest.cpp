@@ -4,6 +4,7 @@
 #include "core/ZorbFile.h"
 
 #include "ZorbSandbox.h"
+#include "core/ZorbDialogHost.h"
 #include "platform/system/SysFiles.h"
 #include "platform/widgets/ModalScript.h"
 
@@ -72,7 +73,7 @@ protected:
     bool Save(const QByteArray &content, const TInstallProbe &probe = {})
     {
         TSandbox::Write(z, content);
-        return InstallDataFile(z, names, probe);
+        return InstallDataFile(z, names, dialogs, probe);
     }
     // Moves a file's modification time days into the past.
     static void Age(const QString &file, int days)
@@ -80,6 +81,7 @@ protected:
         FileSetDate(file, FileAge(file).addDays(-days));
     }
     TSandbox box;
+    TDialogHost dialogs;
     TBackupNames names;
     QString z;
 };

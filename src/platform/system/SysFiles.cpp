@@ -163,6 +163,15 @@ bool MoveFileReplace(const QString &source, const QString &target)
     return CopyFile(source, target, false) && ::unlink(from.constData()) == 0;
 }
 
+TFileIdentity FileIdentity(const QString &fileName)
+{
+    struct stat st {};
+    if (::stat(Native(fileName).constData(), &st) != 0)
+        return {};
+    return {quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size), qint64(st.st_mtim.tv_sec),
+            qint64(st.st_mtim.tv_nsec)};
+}
+
 QDateTime FileAge(const QString &fileName)
 {
     struct stat st {};

@@ -48,6 +48,15 @@ bool CopyFile(const QString &source, const QString &target, bool failIfExists);
 // or is a folder.
 QDateTime FileAge(const QString &fileName);
 
+// What tells whether a file was replaced or rewritten: device, inode, size
+// and modification time. All zero for a missing file.
+struct TFileIdentity {
+    quint64 Device = 0, Inode = 0;
+    qint64 Size = 0, ModifiedSec = 0, ModifiedNsec = 0;
+    bool operator==(const TFileIdentity &) const = default;
+};
+TFileIdentity FileIdentity(const QString &fileName);
+
 // Sets the modification time (the access time is left alone). Returns 0 on
 // success, else the system error number.
 int FileSetDate(const QString &fileName, const QDateTime &time);
