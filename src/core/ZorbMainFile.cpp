@@ -13,6 +13,7 @@
 #include "core/ZorbDmTables.h"
 #include "core/ZorbMain.h"
 #include "platform/sqltable/SqlSchema.h"
+#include "platform/system/SysEnv.h"
 #include "platform/system/SysFiles.h"
 
 #include <QApplication>
@@ -348,7 +349,7 @@ bool TFormMain::SaveDataFile(bool SaveAs, bool StayOpen)
     bool saved = false;
     if (n > 0) {
         TDialogHost dialogs;
-        saved = InstallDataFile(z, names, dialogs, InstallProbe);
+        saved = InstallDataFile(z, names, dialogs);
     }
     else
         ShowNotice(U("Ошибка упаковки!"), false);
@@ -437,7 +438,7 @@ void TFormMain::PackAndRezip()
     const QString z = TempDir + QStringLiteral("~~.bak");
     if (Vzp->PackFolder(WorkDir, z, FilePassword) > 0)
         MoveFileReplace(z, Caption());
-    QFile::remove(z);
+    TSysEnv::Remove(z);
     ResetZipper();
     PackOnClose = false;
 }
