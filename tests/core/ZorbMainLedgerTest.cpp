@@ -8,6 +8,7 @@
 #include "ZorbSandbox.h"
 #include "platform/rtl/Money.h"
 #include "platform/widgets/ModalScript.h"
+#include "support/FaultEnv.h"
 
 #include <gtest/gtest.h>
 
@@ -180,6 +181,23 @@ TEST_F(MainLedger, MonthStepsAndStatusBarFollowTheOperations)
     f->ButDateClick(f->ButDate);
     EXPECT_TRUE(script.Finished()) << Texts(script).join('|').toStdString();
     EXPECT_EQ(f->EntryDate, Date() - 1);
+}
+
+TEST_F(MainLedger, PlannedRowAfterTodayShowsInTheClosingPanel)
+{
+    test::TFaultEnv env;
+    env.SetNow(QDateTime(QDate(2024, 2, 10), QTime(12, 0)));
+    TSysEnvScope scope(env);
+    SetPeriod(pkMonth, D(2024, 2, 10));
+    const QString nb(QChar(0xA0));
+    EXPECT_EQ(f->Sb->PanelText(7), "4" + nb + U("620,00  (4") + nb + U("220,00)"));
+    EXPECT_EQ(f->PlannedExpenseText, U("250,00  (650,00)"));
+    EXPECT_TRUE(f->PlannedIncomeText.isEmpty());
+    // Once the planned day is past, only the realised amounts count.
+    env.SetNow(QDateTime(QDate(2024, 2, 29), QTime(12, 0)));
+    f->UpdateBalances(false, 0);
+    EXPECT_EQ(f->Sb->PanelText(7), "4" + nb + U("620,00"));
+    EXPECT_TRUE(f->PlannedExpenseText.isEmpty());
 }
 
 TEST_F(MainLedger, WeekOnASundayDayViewAndPages)
