@@ -342,6 +342,29 @@ TEST_F(MainLedger, RenameAndDeleteInTheTree)
     EXPECT_EQ(f->TvDt->Items().Count(), 0);
 }
 
+TEST_F(MainLedger, ATreeBehindTheTableCannotDeleteThroughAnOldPath)
+{
+    // "Подарки" (kind "0") under the income root, with one operation.
+    const int gift = AddCategory(U("Подарки"), 1, 1, "0");
+    Op(acc1, D(2024, 3, 1), "1", 10, 0, 1, gift);
+    f->mDtClick(f->mDt);
+    ASSERT_EQ(f->ShownTree(), f->TvDt);
+    f->BuildCategoryTree(f->TvDt, true, true, false, true);
+    // The category moves under "Зарплата" behind the tree's back.
+    MoveCategoryRow(*dm, gift, 2, salary, {1, gift, NoLevel}, {1, salary, gift});
+    TTreeNode *stale = Node(f->TvDt, gift);
+    ASSERT_NE(stale, nullptr);
+    ASSERT_EQ(stale->Level(), 1);
+    f->TvDt->SetFocus();
+    ASSERT_TRUE(f->TvDt->hasFocus());
+    f->TvDt->SetSelected(stale);
+    TModalScript used;
+    used.Press("Yes").Press("OK");
+    f->mCategoryDeleteClick(f->mCategoryDelete);
+    EXPECT_EQ(Texts(used), (QStringList{U("Удалить статью?"), U("Удаление невозможно! - 1 связей в истории")}));
+    EXPECT_EQ(Sqlite(QString("select count(*) from tb_items not indexed where id_itm=%1").arg(gift)), "1");
+}
+
 TEST_F(MainLedger, DragAndDropPositionsAndRepathing)
 {
     f->mpExpandClick(f->mpExpand);
