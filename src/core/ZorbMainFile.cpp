@@ -80,6 +80,13 @@ bool TFormMain::OpenDataTables()
     if (PackOnClose)
         Dm->SetModified(true);
     CreateCard();
+    // A data set opens on the money page with the expense tree in front.
+    mCt->SetChecked(true);
+    mDt->SetChecked(false);
+    ButCt->SetDown(true);
+    ButDt->SetDown(false);
+    TvCt->SetVisible(true);
+    TvDt->SetVisible(false);
     TMenuItem *trees[] = {mTreeAll, mTree1, mTree2, mTree3, mTree4, mTree5};
     trees[TreeFilter >= 1 && TreeFilter <= 5 ? TreeFilter : 0]->SetChecked(true);
     TvCt->Items().Clear();
