@@ -236,6 +236,34 @@ TEST_F(MainLedger, WeekOnASundayDayViewAndPages)
     EXPECT_EQ(dm->Tb_Hist.FieldByName("Ct")->AsFloat(), 30);
 }
 
+TEST_F(MainLedger, ColumnLayoutsStoreAndApplyButIgnoreAnIncompleteText)
+{
+    ASSERT_EQ(f->DBG->Columns().Count(), 14);
+    EXPECT_EQ(f->DBG->Columns()[0]->FieldName(), "DATE_REAL");
+    EXPECT_EQ(f->DBG->Columns()[13]->FieldName(), "DATE_CREATE");
+    QString layout;
+    f->ApplyColumnLayout(f->DBG, false, layout);
+    EXPECT_EQ(layout.split("\r\n").size(), 14) << layout.toStdString();
+    EXPECT_TRUE(layout.startsWith("DATE_REAL=80"));
+    // One visible field missing: the grid keeps its columns.
+    QString partial = "DATE_REAL=50\r\nCt=70";
+    f->ApplyColumnLayout(f->DBG, true, partial);
+    EXPECT_EQ(f->DBG->Columns().Count(), 14);
+    EXPECT_EQ(f->DBG->Columns()[0]->Width(), 80);
+    // A text naming every visible field of the operations applies, in its
+    // own order and widths.
+    QStringList lines;
+    for (int i = 0; i < dm->Tb_Hist.FieldCount(); ++i)
+        if (dm->Tb_Hist.Fields()[i]->Visible())
+            lines.prepend(dm->Tb_Hist.Fields()[i]->FieldName() + "=" + QString::number(40 + i));
+    QString complete = lines.join("\r\n");
+    f->ApplyColumnLayout(f->DBG, true, complete);
+    ASSERT_EQ(f->DBG->Columns().Count(), lines.size());
+    EXPECT_EQ(f->DBG->Columns()[0]->FieldName(), lines.first().section('=', 0, 0));
+    EXPECT_EQ(f->DBG->Columns()[lines.size() - 1]->FieldName(), "Id_Account");
+    EXPECT_EQ(f->DBG->Columns()[lines.size() - 1]->Width(), 40);
+}
+
 TEST_F(MainLedger, HiddenStatusBarStillPostsTheBalance)
 {
     SetPeriod(pkTotal, D(2024, 3, 1));
