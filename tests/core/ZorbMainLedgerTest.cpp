@@ -391,6 +391,24 @@ TEST_F(MainLedger, ATreeBehindTheTableCannotDeleteThroughAnOldPath)
     f->mCategoryDeleteClick(f->mCategoryDelete);
     EXPECT_EQ(Texts(used), (QStringList{U("Удалить статью?"), U("Удаление невозможно! - 1 связей в истории")}));
     EXPECT_EQ(Sqlite(QString("select count(*) from tb_items not indexed where id_itm=%1").arg(gift)), "1");
+
+    // Clicking the checked tree item again leaves neither tree: the panel and
+    // the category menu go; the expense button brings the expense tree back,
+    // refilled because it was emptied.
+    f->TvCt->Items().Clear();
+    f->mDtClick(f->mDt);
+    EXPECT_FALSE(f->mCt->Checked());
+    EXPECT_FALSE(f->mDt->Checked());
+    EXPECT_FALSE(f->ButDt->Down());
+    EXPECT_FALSE(f->PanD->Visible());
+    EXPECT_FALSE(f->mCategory->Visible());
+    EXPECT_EQ(f->ShownTree(), nullptr);
+    f->ButCt->Press();
+    EXPECT_TRUE(f->mCt->Checked());
+    EXPECT_TRUE(f->PanD->Visible());
+    EXPECT_TRUE(f->TvCt->Visible());
+    EXPECT_FALSE(f->TvDt->Visible());
+    EXPECT_NE(Node(f->TvCt, bread), nullptr);
 }
 
 TEST_F(MainLedger, DragAndDropPositionsAndRepathing)
