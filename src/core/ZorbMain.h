@@ -135,6 +135,11 @@ public:
     void FormCloseQuery(TObject *Sender, bool &CanClose);
     void FormDestroy(TObject *Sender);
     void ShutdownEngine();
+    // The desktop session ends (logout, a terminating signal): closes as the
+    // window's close does, without questions; a modified data set that has a
+    // file is saved with its password, the work folder is emptied, and the
+    // message loop ends.
+    void EndSession();
     // Every event the system delivers to a window of the application passes
     // here once (installed once a data set is open).
     bool AppMessage(QObject *Watched, QEvent *Event);
@@ -280,6 +285,10 @@ private:
     QString stageDir_;          // where a data file is unpacked before it replaces the work folder
     QString stagedPassword_;    // the password of the staged data file
     QString openingFile_;       // the data file being unpacked (for the password box)
+    QString unopenedFile_;      // a data file not opened as its password box was cancelled
+    bool passwordCancelled_ = false; // the password box of the file being unpacked was cancelled
+    bool saveCancelled_ = false;     // the last save ended in a cancelled file dialog
+    bool endingSession_ = false;     // closing for the desktop session: no questions
     bool messageHook_ = false;
     TLedgerTotals totals_;      // the status bar's figures
     // Ledger and tree layout and menus (ZorbMainLedger.cpp, ZorbMainTree.cpp).
@@ -295,6 +304,14 @@ private:
     // The ledger grid's own columns, in their default order.
     void SetDefaultLedgerColumns();
 };
+
+// The characters of a password that Windows-1251 (the archive's code page
+// for passwords) has no byte for, each once; empty when all fit.
+QString PasswordCharsOutsideCodePage(const QString &Password);
+
+// Loads Qt's own Russian texts (its file dialogs and message boxes) into the
+// application, once. False when they are not installed.
+bool InstallQtTranslations();
 
 // The main program: the single-instance guard, the main window, and (with
 // RunLoop) the message loop while a data set is open. Returns the exit code.

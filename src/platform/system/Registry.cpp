@@ -4,6 +4,8 @@
 // a file that is not such a store at all reads as an empty store.
 #include "platform/system/Registry.h"
 
+#include "platform/system/SysEnv.h"
+
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -58,6 +60,19 @@ void TRegistry::Fail(const char *format, const QString &name)
     throw ERegistryException(QString::fromLatin1(format).arg(name));
 }
 
+QStringList &TRegistry::damagedCopies()
+{
+    static QStringList copies;
+    return copies;
+}
+
+QStringList TRegistry::TakeDamagedCopies()
+{
+    QStringList copies;
+    copies.swap(damagedCopies());
+    return copies;
+}
+
 void TRegistry::Load()
 {
     if (loaded_)
@@ -66,9 +81,16 @@ void TRegistry::Load()
     QFile file(fileName_);
     if (!file.open(QIODevice::ReadOnly))
         return;
-    const QJsonObject root = QJsonDocument::fromJson(file.readAll()).object();
-    if (root.value(QLatin1String("format")).toString() != FormatTag) {
-        qWarning("Settings file %s is not a settings store; starting empty", qPrintable(fileName_));
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
+    file.close();
+    const QJsonObject root = document.object();
+    if (error.error != QJsonParseError::NoError || root.value(QLatin1String("format")).toString() != FormatTag) {
+        // Damaged (garbage, or cut short): kept aside under a dated name, so
+        // that writing the defaults back does not destroy it.
+        const QString kept = fileName_ + TSysEnv::CurrentTime().toString(QStringLiteral(".'damaged'-yyyyMMdd-HHmmss"));
+        if (TSysEnv::Rename(fileName_, kept))
+            damagedCopies().append(kept);
         return;
     }
     const QJsonObject keys = root.value(QLatin1String("keys")).toObject();
