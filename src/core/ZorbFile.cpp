@@ -227,6 +227,14 @@ bool InstallDataFile(const QString &Z, const TBackupNames &Names, TNoticeHost &H
     return true;
 }
 
+bool ReplaceDataFile(const QString &Z, const QString &Target)
+{
+    const int mode = QFileInfo::exists(Target) ? ModeOf(Target) : 0600;
+    if (mode >= 0)
+        ::chmod(QFile::encodeName(Z).constData(), mode_t(mode));
+    return MoveFileReplace(Z, Target);
+}
+
 void RemoveSaveLeftovers(const QString &File)
 {
     const QFileInfo info(File);

@@ -111,6 +111,10 @@ bool MoveFileReport(const QString &Source, const QString &Target, TNoticeHost &H
 // through Host. Z is removed on success and kept on failure.
 bool InstallDataFile(const QString &Z, const TBackupNames &Names, TNoticeHost &Host);
 
+// Moves the archive Z over Target in one step, with Target's permissions
+// (0600 for a new file); no backup is made. True when Z is Target.
+bool ReplaceDataFile(const QString &Z, const QString &Target);
+
 // Removes what an interrupted save left beside File: its hidden staging copy
 // and the temporary files of a copy into it. Other names are not touched.
 void RemoveSaveLeftovers(const QString &File);

@@ -509,7 +509,7 @@ void TFormMain::PackAndRezip()
     // Written like a save: the data file is replaced only by a whole archive.
     const QString z = TempDir + QStringLiteral("~~.bak");
     if (Vzp->PackFolder(WorkDir, z, FilePassword) > 0)
-        MoveFileReplace(z, Caption());
+        ReplaceDataFile(z, Caption());
     TSysEnv::Remove(z);
     ResetZipper();
     PackOnClose = false;
