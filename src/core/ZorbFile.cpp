@@ -164,7 +164,11 @@ bool InstallDataFile(const QString &Z, const TBackupNames &Names, TNoticeHost &H
     bool rotate = false;
     if (hadB) {
         const QString reserve = QFileInfo(Names.Reserve1).absolutePath();
-        QDir().mkpath(reserve);
+        if (!QFileInfo::exists(reserve)) {
+            // A new reserve folder is the user's own, as the copies are.
+            QDir().mkpath(QFileInfo(reserve).absolutePath());
+            ::mkdir(QFile::encodeName(reserve).constData(), 0700);
+        }
         rotate = QFileInfo(reserve).isDir() && AgeDays(B, Names.Reserve1) >= 1.0;
         if (rotate) {
             RemoveSaveLeftovers(Names.Reserve1);

@@ -533,10 +533,12 @@ bool TFormMain::AskPassword(const QString &FileName, bool Change)
         QStringList chars;
         for (qsizetype i = 0; i < bad.size(); ++i) {
             const qsizetype len = bad[i].isHighSurrogate() ? 2 : 1;
-            chars << bad.mid(i, len);
+            // With its number, as a font may lack the character itself.
+            chars << bad.mid(i, len) + QStringLiteral(" (U+%1)").arg(bad.mid(i, len).toUcs4().value(0), 4, 16,
+                                                                      QLatin1Char('0')).toUpper();
             i += len - 1;
         }
-        ShowNotice(U("Эти символы нельзя использовать в пароле: ") + chars.join(QStringLiteral(" ")) +
+        ShowNotice(U("Эти символы нельзя использовать в пароле: ") + chars.join(QStringLiteral(", ")) +
                        U("\rПароль не изменён."),
                    false);
         return false;

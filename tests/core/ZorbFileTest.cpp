@@ -205,6 +205,7 @@ TEST_F(ZorbFileInstall, ANewDataFileIsPrivateAndAReplacedOneKeepsItsMode)
     EXPECT_EQ(mode(names.Backup), 0640);
     ASSERT_TRUE(Save("v3"));
     EXPECT_EQ(mode(names.Reserve1), 0640);
+    EXPECT_EQ(mode(QFileInfo(names.Reserve1).absolutePath()), 0700);
 }
 
 TEST_F(ZorbFileInstall, SavingUnderANewNameMovesItsOldBackupToTheReserve)

@@ -105,7 +105,7 @@ TEST_F(ZorbMainRun, PasswordsWithCharactersOutsideTheCodePageAreRefused)
     script.Then(Password(U("密码"))).Press("OK");
     f->mPasswordClick(f.get());
     EXPECT_TRUE(script.Finished());
-    EXPECT_EQ(Texts(script).value(1), U("Эти символы нельзя использовать в пароле: 密 码\rПароль не изменён."));
+    EXPECT_EQ(Texts(script).value(1), U("Эти символы нельзя использовать в пароле: 密 (U+5BC6), 码 (U+7801)\rПароль не изменён."));
     EXPECT_TRUE(f->FilePassword.isEmpty());
     EXPECT_FALSE(f->Dm->Modified());
     f->mCloseNotSaveClick(f.get());
