@@ -5,6 +5,7 @@
 #include "ZorbDmFixture.h"
 
 #include "core/ZorbDialogHost.h"
+#include "core/ZorbText.h"
 #include "platform/sqltable/SqlSchema.h"
 #include "platform/widgets/ModalScript.h"
 
@@ -18,8 +19,6 @@
 
 namespace zorbel::test {
 namespace {
-
-QString U(const char *text) { return QString::fromUtf8(text); }
 
 class TTestHost : public TDialogHost {
 public:
