@@ -1,3 +1,4 @@
+// The data module tests' data sets: the template, the Cyrillic fixture and the oldest structure.
 #include "ZorbDmFixture.h"
 
 #include "archive/ZipReader.h"

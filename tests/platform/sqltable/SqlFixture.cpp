@@ -1,3 +1,4 @@
+// The table tests' data set: the seven tables with their keys and the fixture rows.
 #include "SqlFixture.h"
 
 #include <QDate>

@@ -1,3 +1,4 @@
+// File primitives: the private temporary folder, moves, copies, times, attributes, atomic saves.
 #include "platform/system/SysFiles.h"
 
 #include "platform/rtl/Exceptions.h"
