@@ -10,6 +10,7 @@
 #include "platform/rtl/Money.h"
 #include "platform/widgets/ModalScript.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
@@ -232,6 +233,214 @@ TEST_F(ImportWindowTest, ASpreadsheetSavedAsWindows1251TabTextImportsWhole)
 TEST_F(ImportWindowTest, ASpreadsheetSavedAsUtf8TabTextImportsWhole)
 {
     ImportSpreadsheet(76);
+}
+
+TEST_F(ImportWindowTest, ABankStatementInCsvWithQuotesAndAHeaderImports)
+{
+    // As a bank exports it: Windows-1251, ";" between quoted fields, a
+    // header, decimal commas, grouped thousands, expenses with a minus, the
+    // category path in three columns.
+    WriteFile(QStringLiteral("bank.csv"),
+              UnicodeToWin1251(U("\"Дата\";\"Категория\";\"Группа\";\"Статья\";\"Расход\";\"Приход\";\"Кто\";\"Примечание\"\r\n"
+                                 "\"05.03.2024\";\"Статья расхода\";\"Еда\";\"Хлеб\";\"-1 234,56\";\"\";\"иванов и.и.\";\"Оплата; карта *1234\"\r\n"
+                                 "\"06.03.2024\";\"\";\"Еда\";\"\";\"-10,00\";\"\";\"Новиков\";\"\"\r\n"
+                                 "\"07.03.2024\";\"Статья дохода\";\"Зарплата\";\"\";\"\";\"100 000,00\";\"Новиков\";\"за февраль\"\r\n")));
+    host.ImpList = QStringLiteral("0;1;2;3;5;4;10;9");
+    form.FormShow(nullptr);
+    form.ButLoadClick(nullptr);
+    EXPECT_EQ(form.LabRecs->Caption(), QStringLiteral("4"));
+    form.ButTestClick(nullptr);
+    EXPECT_EQ(form.PanRes->Caption(),
+              U("Всего / К импорту = 4 / 3 строк ... Приход = 100\u00a0000,00  Расход = 1\u00a0244,56"));
+    const double rest = data.Rest();
+    EXPECT_EQ(Import(), U("Импорт произведён!"));
+    EXPECT_EQ(MoneyToUnits(data.Rest()) - MoneyToUnits(rest),
+              MoneyToUnits(100000.0) - MoneyToUnits(1234.56) - MoneyToUnits(10.0));
+    const int food = data.Id("Еда", 0);
+    EXPECT_EQ(data.Select(QStringLiteral("SELECT Level1, Level2, Level3, Comment FROM Tb_Hist ORDER BY Date_Real")),
+              (QStringList{QStringLiteral("0|%1|%2|").arg(food).arg(data.Id("Хлеб", food)) + U("Оплата; карта *1234"),
+                           QStringLiteral("0|%1|~|~").arg(food),
+                           QStringLiteral("1|%1|~|").arg(data.Id("Зарплата", 1)) + U("за февраль")}));
+    // The new person is created once for the two rows naming him.
+    EXPECT_EQ(data.Select(QStringLiteral("SELECT COUNT(*) FROM TB_Person")), QStringList{QStringLiteral("2")});
+    EXPECT_EQ(host.expenseTrees, 0); // no category was created
+}
+
+TEST_F(ImportWindowTest, MalformedFilesGiveAMessageOrAPreview)
+{
+    host.ImpList = QStringLiteral("0;1;5");
+    form.FormShow(nullptr);
+    // Binary bytes: a message, and the memo stays as it was.
+    form.M->SetText(QStringLiteral("kept"));
+    WriteFile(QStringLiteral("picture.csv"), QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+    {
+        TModalScript script;
+        script.Press(QStringLiteral("OK"));
+        form.ButLoadClick(nullptr);
+        ASSERT_EQ(script.Seen().size(), 1u);
+        EXPECT_TRUE(script.Seen()[0].Text.contains(U("не текстовый")));
+    }
+    EXPECT_EQ(form.M->Text(), QStringLiteral("kept"));
+
+    // One huge line: a message.
+    WriteFile(QStringLiteral("huge.csv"), QByteArray(5 * 1024 * 1024, '7'));
+    {
+        TModalScript script;
+        script.Press(QStringLiteral("OK"));
+        form.ButLoadClick(nullptr);
+        ASSERT_EQ(script.Seen().size(), 1u);
+        EXPECT_TRUE(script.Seen()[0].Text.contains(U("Строка 1 длиннее")));
+    }
+
+    // Control characters and stray bytes in a line: a preview row that says
+    // nothing was read from it.
+    WriteFile(QStringLiteral("odd.csv"), QByteArray("\x01\x02;\xff\xfe;\x7f\n01.02.2024;;5,00\n"));
+    form.ButLoadClick(nullptr);
+    form.ButTestClick(nullptr);
+    EXPECT_EQ(form.TabImp.RecordCount(), 2);
+    EXPECT_TRUE(form.PanRes->Caption().startsWith(U("Всего / К импорту = 2 / 1 строк")));
+
+    // 100,000 lines: a preview of every one.
+    QByteArray many;
+    for (int i = 0; i < 100000; ++i)
+        many += QByteArray::number(1 + i % 28) + ".02.2024;" + (i % 2 ? "Хлеб" : "Еда") + ";1,00\n";
+    WriteFile(QStringLiteral("many.csv"), many);
+    form.TabImp.EmptyTable();
+    form.ButLoadClick(nullptr);
+    EXPECT_EQ(form.LabRecs->Caption(), QStringLiteral("100000"));
+    QElapsedTimer timer;
+    timer.start();
+    form.ButTestClick(nullptr);
+    EXPECT_EQ(form.TabImp.RecordCount(), 100000);
+    EXPECT_TRUE(form.PanRes->Caption().contains(U("100000 / 100000 строк")));
+    EXPECT_LT(timer.elapsed(), 60000);
+}
+
+TEST_F(ImportWindowTest, TheColumnMapIsEditedAndRememberedOnClose)
+{
+    host.ImpList = QStringLiteral("12;99;x;0");
+    host.ImpDelims = QStringLiteral(".") + QChar(1) + QStringLiteral("/") + QChar(1) + QStringLiteral("2") + QChar(1) +
+                     QStringLiteral("|");
+    // The layout is read when the window shows; Esc closes it, and closing
+    // remembers the edited layout.
+    TModalScript script;
+    script.Then([&](TForm &f) {
+        EXPECT_EQ(form.Columns().mid(0, 3), (QStringList{U("Курс"), U("Дата"), U("Статья1")}));
+        EXPECT_EQ(form.Lb->ItemIndex(), 0);
+        EXPECT_EQ(form.EdNum->Text(), QStringLiteral("."));
+        EXPECT_EQ(form.EdDate->Text(), QStringLiteral("/"));
+        EXPECT_EQ(form.CbDate->ItemIndex(), 2);
+        EXPECT_EQ(form.EdItm->Text(), QStringLiteral("|"));
+
+        form.ButUpClick(nullptr); // not past the top
+        EXPECT_EQ(form.Lb->ItemIndex(), 0);
+        form.ButDownClick(nullptr);
+        EXPECT_EQ(form.Columns().mid(0, 2), (QStringList{U("Дата"), U("Курс")}));
+        EXPECT_EQ(form.Lb->ItemIndex(), 1);
+        form.ButAddSkipClick(nullptr); // "---" before the selected entry
+        EXPECT_EQ(form.Columns().mid(0, 3), (QStringList{U("Дата"), U("---"), U("Курс")}));
+        form.Lb->SetItemIndex(2);
+        form.ButDelSkipClick(nullptr); // only "---" is deleted
+        EXPECT_EQ(form.Lb->Count(), 14);
+        WORD key = VK_INSERT;
+        form.LbKeyDown(nullptr, key, 0);
+        EXPECT_EQ(form.Lb->Count(), 15);
+        key = VK_DELETE;
+        form.LbKeyDown(nullptr, key, 0);
+        form.Lb->SetItemIndex(1);
+        form.ButDelSkipClick(nullptr);
+        EXPECT_EQ(form.Lb->Count(), 13);
+        EXPECT_EQ(form.Lb->ItemIndex(), 0); // the entry before
+        SendKeyToFocus(f, Qt::Key_Escape);
+    });
+    form.ShowModal();
+    EXPECT_TRUE(script.Finished());
+    EXPECT_TRUE(host.ImpList.startsWith(QStringLiteral("0;12;1;"))) << host.ImpList.toStdString();
+    EXPECT_EQ(host.ImpDelims, QStringLiteral(".") + QChar(1) + QStringLiteral("/") + QChar(1) + QStringLiteral("2") +
+                                  QChar(1) + QStringLiteral("|"));
+}
+
+TEST_F(ImportWindowTest, ClearingDeletingAndCancellingTheWrite)
+{
+    host.ImpList = QStringLiteral("0;1;4;5");
+    form.FormShow(nullptr);
+    EXPECT_FALSE(form.ButImp->isEnabled());
+    form.M->SetText(U("01.02.2024;Хлеб;;1,00\n02.02.2024;Хлеб;;2,00\n03.02.2024;Нечто;;3,00\nзаголовок"));
+    form.ButTestClick(nullptr);
+    EXPECT_TRUE(form.ButImp->isEnabled());
+    EXPECT_TRUE(form.mDelImp->Enabled());
+
+    // Cancelling the question writes nothing.
+    {
+        TModalScript script;
+        script.Press(QStringLiteral("No"));
+        form.ButImpClick(nullptr);
+    }
+    EXPECT_EQ(data.Select(QStringLiteral("SELECT COUNT(*) FROM Tb_Hist")), QStringList{QStringLiteral("0")});
+    EXPECT_EQ(host.balanceUpdates, 0);
+
+    // Deleting the second row recounts the rest.
+    form.TabImp.SetRecNo(2);
+    {
+        TModalScript script;
+        script.Press(QStringLiteral("Yes"));
+        form.mDelImpClick(nullptr);
+    }
+    EXPECT_EQ(form.TabImp.RecordCount(), 3);
+    EXPECT_EQ(form.TabImp.RecNo(), 1);
+    EXPECT_EQ(form.PanRes->Caption(), U("Всего / К импорту = 3 / 2 строк ... Приход = 0,00  Расход = 4,00"));
+
+    // Clearing asks first.
+    {
+        TModalScript script;
+        script.Press(QStringLiteral("No")).Press(QStringLiteral("Yes"));
+        form.ButClearClick(nullptr);
+        EXPECT_EQ(form.TabImp.RecordCount(), 3);
+        form.ButClearClick(nullptr);
+    }
+    EXPECT_EQ(form.TabImp.RecordCount(), 0);
+    EXPECT_EQ(form.PanRes->Caption(), QString());
+    EXPECT_FALSE(form.ButImp->isEnabled());
+    EXPECT_FALSE(form.mClearImp->Enabled());
+
+    // With an empty memo step 2 asks for a file instead.
+    form.M->SetText(QString());
+    bool asked = false;
+    form.ExecuteOpenDialog = [&](QString &) { return asked = true, false; };
+    form.ButTestClick(nullptr);
+    EXPECT_TRUE(asked);
+}
+
+TEST_F(ImportWindowTest, MarkedCellsAreColoured)
+{
+    host.ImpList = QStringLiteral("0;1;4;5");
+    form.FormShow(nullptr);
+    form.resize(2400, 600);
+    form.M->SetText(U("01.02.;Хлеб;;1,00\n01.02.2024;Нечто;;2,00\n01.02.2024;Хлеб"));
+    form.ButTestClick(nullptr);
+    form.show();
+    QTableView *view = form.DBGImp->View();
+    view->clearSelection();
+    form.TabImp.Last(); // the marks of the other rows show in their own colours
+    QCoreApplication::processEvents();
+    const QImage image = view->viewport()->grab().toImage();
+    const auto colourAt = [&](int row, int column) {
+        const QRect cell = view->visualRect(view->model()->index(row, column));
+        return image.pixelColor(cell.left() + 2, cell.center().y());
+    };
+    // Colours compare within the rounding of the screen's colour depth.
+    const auto near = [](const QColor &a, const QColor &b) {
+        return std::abs(a.red() - b.red()) <= 2 && std::abs(a.green() - b.green()) <= 2 &&
+               std::abs(a.blue() - b.blue()) <= 2;
+    };
+    const QColor green(0xD0, 0xE7, 0xD1); // 13756112, stored as BGR
+    const QColor pink(0xFC, 0xD0, 0xCD);  // 13488636, stored as BGR
+    EXPECT_TRUE(near(colourAt(0, 0), green)); // fallback date
+    EXPECT_TRUE(near(colourAt(1, 1), green)); // a category not found
+    EXPECT_TRUE(near(colourAt(2, 4), pink));  // no amount, also in the selected row
+    EXPECT_TRUE(near(colourAt(2, 5), pink));
+    EXPECT_FALSE(near(colourAt(1, 2), green)); // an unmarked cell
+    form.hide();
 }
 
 } // namespace
