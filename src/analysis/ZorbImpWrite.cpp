@@ -7,6 +7,10 @@
 #include "memtable/VemtMemTable.h"
 #include "platform/rtl/Exceptions.h"
 #include "platform/rtl/Money.h"
+#include "platform/sqltable/SqlSchema.h"
+#include "platform/sqltable/Sqlite.h"
+
+#include <memory>
 
 namespace zorbel {
 
@@ -37,12 +41,18 @@ private:
     int Level(TField *value, const QString &name, int lev, int parent, bool income);
     // Gives an existing category of the other kind both kinds.
     void WidenItemKind(const TImportItem &item, bool income);
+    // Operations go in through one prepared statement of the table's
+    // columns: a table post per row would re-read the ledger each time.
+    void PrepareOperations();
     bool WriteOperation(int person, int firm, const int (&levels)[3]);
 
     TDm &dm_;
     TVemtMemTable &tab_;
     TImportCatalog catalog_;
     TImportWriteResult result_;
+    TTableDef histDef_;
+    std::unique_ptr<TSqliteStatement> insert_;
+    Variant account_; // the current account
 };
 
 int TImportWriter::Reference(TField *value, const QString &name, TTable &table, const char *nameField,
@@ -125,41 +135,52 @@ int TImportWriter::Level(TField *value, const QString &name, int lev, int parent
     return item.Id;
 }
 
+void TImportWriter::PrepareOperations()
+{
+    histDef_ = ReadTableDef(dm_.Db.Db(), dm_.Tb_Hist.TableName());
+    QStringList names, marks;
+    for (const TColumnDef &c : histDef_.Columns) {
+        names.append(QuoteName(c.Name));
+        marks.append(QStringLiteral("?"));
+    }
+    insert_ = std::make_unique<TSqliteStatement>(
+        dm_.Db.Db(), QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                         .arg(QuoteName(histDef_.Name), names.join(u','), marks.join(u',')));
+    account_ = dm_.Tb_Account.FieldByName(F("Id_Account"))->AsVariant();
+}
+
 bool TImportWriter::WriteOperation(int person, int firm, const int (&levels)[3])
 {
-    TTable &hist = dm_.Tb_Hist;
     const TDateTime date = tab_.FieldByName(F("Date_Real"))->AsDateTime();
     int year = 0, month = 0, day = 0;
     DecodeDate(date, year, month, day);
     const double ct = tab_.FieldByName(F("Ct"))->AsFloat();
     const double dt = tab_.FieldByName(F("Dt"))->AsFloat();
+    const auto id = [](int value) { return value == LevelEmpty ? Variant::Null() : Variant(value); };
+    const auto amount = [](double value) { return value != 0 ? Variant(value) : Variant::Null(); };
+    const auto copied = [this](const char *name) { return tab_.FieldByName(F(name))->AsVariant(); };
+    // The new row as the data module's new-row rule and the preview make it.
+    const std::pair<const char *, Variant> values[] = {
+        {"Id_Account", account_},          {"Date_Real", Variant::FromDate(date)},
+        {"Date_Create", Variant::FromDate(dm_.NextStamp())},
+        {"Kind", Variant(QStringLiteral("1"))}, {"Dt", amount(dt)},          {"Ct", amount(ct)},
+        {"Level1", id(levels[0])},        {"Level2", id(levels[1])},         {"Level3", id(levels[2])},
+        {"Price", copied("Price")},       {"ID_Person", id(person)},         {"ID_Firm", id(firm)},
+        {"Comment", copied("Comment")},   {"Qdt", copied("Qdt")},            {"Qct", copied("Qct")},
+        {"Rate", copied("Rate")},         {"Yr", Variant(year)},             {"Mn", Variant(month)},
+    };
     try {
-        hist.Insert();
-        hist.FieldByName(F("Date_Real"))->SetAsDateTime(date);
-        hist.FieldByName(F("Yr"))->SetAsInteger(year);
-        hist.FieldByName(F("Mn"))->SetAsInteger(month);
-        hist.FieldByName(F("Kind"))->SetAsString(QStringLiteral("1"));
-        for (const char *name : {"Qdt", "Qct", "Price", "Rate", "Comment"})
-            hist.FieldByName(F(name))->AssignValue(*tab_.FieldByName(F(name)));
-        if (ct != 0)
-            hist.FieldByName(F("Ct"))->SetAsFloat(ct);
-        if (dt != 0)
-            hist.FieldByName(F("Dt"))->SetAsFloat(dt);
-        const auto set = [&](const char *name, int value) {
-            TField *field = hist.FieldByName(F(name));
-            if (value == LevelEmpty)
-                field->Clear();
-            else
-                field->SetAsInteger(value);
-        };
-        set("ID_Person", person);
-        set("ID_Firm", firm);
-        set("Level1", levels[0]);
-        set("Level2", levels[1]);
-        set("Level3", levels[2]);
-        hist.Post();
+        for (size_t c = 0; c < histDef_.Columns.size(); ++c) {
+            Variant value = Variant::Null();
+            for (const auto &[name, v] : values)
+                if (histDef_.Columns[c].Name.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+                    value = v;
+            BindVariant(*insert_, int(c) + 1, StoredValue(histDef_.Columns[c], value));
+        }
+        insert_->Step();
+        insert_->Reset();
     } catch (const Exception &) {
-        Settle(hist);
+        insert_->Reset();
         return false;
     }
     if (ct != 0)
@@ -174,6 +195,7 @@ TImportWriteResult TImportWriter::Run(const std::function<void(int)> &progress)
     TField *levelField[3] = {tab_.FieldByName(F("Level1")), tab_.FieldByName(F("Level2")),
                              tab_.FieldByName(F("Level3"))};
     TField *itm[3] = {tab_.FieldByName(F("Itm1")), tab_.FieldByName(F("Itm2")), tab_.FieldByName(F("Itm3"))};
+    PrepareOperations();
     for (tab_.First(); !tab_.Eof(); tab_.Next()) {
         if (!ImportableRow(tab_))
             continue;
@@ -197,6 +219,9 @@ TImportWriteResult TImportWriter::Run(const std::function<void(int)> &progress)
             progress(result_.Written);
     }
     tab_.First();
+    insert_.reset();
+    if (result_.Written > 0)
+        dm_.SetModified(true);
     if (result_.BalanceChange() != 0) {
         TTable &account = dm_.Tb_Account;
         account.Edit();
@@ -228,6 +253,7 @@ TImportWriteResult WriteImport(TDm &dm, TVemtMemTable &tab, const std::function<
     try {
         const TImportWriteResult result = writer.Run(progress);
         db.Exec(QStringLiteral("COMMIT"));
+        dm.Tb_Hist.Refresh(); // the ledger shows the new operations
         enable();
         return result;
     } catch (...) {

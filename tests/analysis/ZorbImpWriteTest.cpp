@@ -144,12 +144,10 @@ TEST_F(ImportWriteTest, AFailedOperationIsLeftOutOfTheBalanceAndCounted)
     const double rest = data.Rest();
     Preview({U("01.03.2024;Хлеб;10,00;;;;ok"), U("02.03.2024;Хлеб;99,00;;;;refused"),
              U("03.03.2024;Хлеб;1,00;;;;ok")});
-    data.Dm.Tb_Hist.BeforePost = [](TDataSet *d) {
-        if (d->FieldByName(QStringLiteral("Comment"))->AsString() == QLatin1String("refused"))
-            throw Exception(QStringLiteral("refused"));
-    };
+    // The database itself refuses one row.
+    data.Dm.Db.Db().Exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON Tb_Hist WHEN NEW.Comment = "
+                                        "'refused' BEGIN SELECT RAISE(ABORT, 'refused'); END"));
     const TImportWriteResult r = WriteImport(data.Dm, tab);
-    data.Dm.Tb_Hist.BeforePost = nullptr;
     EXPECT_EQ(r.Written, 2);
     EXPECT_EQ(r.Failed, 1);
     EXPECT_DOUBLE_EQ(data.Rest(), rest - 11.0);
