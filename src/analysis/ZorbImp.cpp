@@ -6,9 +6,9 @@
 #include "core/TulnDlg.h"
 #include "core/ZorbDm.h"
 #include "platform/rtl/Format.h"
+#include "platform/rtl/Streams.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 
@@ -92,7 +92,6 @@ TFormImp::TFormImp(TDm &Dm, TImportHost &Host, QWidget *Parent) : TForm(Parent),
                                                 U("CSV files (*.csv);;Text files (*.txt);;All files (*)"));
         return !FileName.isEmpty();
     };
-    Today = [] { return Date(); };
     OnCreate = [this](TObject *Sender) { FormCreate(Sender); };
     OnShow = [this](TObject *Sender) { FormShow(Sender); };
     OnClose = [this](TObject *Sender, TCloseAction &Action) { FormClose(Sender, Action); };
@@ -353,18 +352,25 @@ void TFormImp::LbKeyDown(TObject *, WORD &Key, TShiftState)
 
 bool TFormImp::LoadFile(const QString &FileName)
 {
-    QFile file(FileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        ShowNotice(U("Не удалось открыть файл ") + FileName + QStringLiteral("\n") + file.errorString(), false);
-        return false;
-    }
-    if (file.size() > MaxImportFileBytes) {
-        ShowNotice(U("Файл ") + FileName + U(" слишком велик для импорта."), false);
-        return false;
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        ShowNotice(U("Ошибка чтения файла ") + FileName + QStringLiteral("\n") + file.errorString(), false);
+    QByteArray bytes;
+    try {
+        TFileStream file(FileName, fmOpenRead);
+        const int64_t size = file.Size();
+        if (size > MaxImportFileBytes) {
+            ShowNotice(U("Файл ") + FileName + U(" слишком велик для импорта."), false);
+            return false;
+        }
+        bytes.resize(qsizetype(size));
+        int64_t done = 0;
+        while (done < size) {
+            const int64_t got = file.Read(bytes.data() + done, size - done);
+            if (got <= 0)
+                break;
+            done += got;
+        }
+        bytes.truncate(qsizetype(done));
+    } catch (const Exception &e) {
+        ShowNotice(U("Не удалось прочитать файл ") + FileName + QStringLiteral("\n") + e.Message(), false);
         return false;
     }
     const TImportText text = DecodeImportFile(bytes);
@@ -402,7 +408,7 @@ void TFormImp::ButTestClick(TObject *Sender)
 void TFormImp::BuildImportPreview()
 {
     PanRes->SetCaption(QString());
-    const TDateTime today = Today();
+    const TDateTime today = Date();
     const TDateTime entry = host_.EntryDate();
     const TDateTime fallback = entry > 0 && entry < today ? entry : today;
     THourGlass hourGlass;

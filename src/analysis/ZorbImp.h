@@ -107,8 +107,6 @@ public:
 
     // The open dialog: true with a file chosen (FileName starts as the folder).
     std::function<bool(QString &FileName)> ExecuteOpenDialog;
-    // Today (the fallback date is the earlier of today and the entry date).
-    std::function<TDateTime()> Today;
 
 private:
     void BuildLayout();

@@ -43,8 +43,8 @@ private:
 
 void OpenImportWindow(TFormMain &Main)
 {
-    if (!Main.Dm)
-        return;
+    if (!Main.Dm || !Main.Dm->Tb_Account.Active())
+        return; // no data set is open
     TMainImportHost host(Main);
     auto form = std::make_unique<TFormImp>(*Main.Dm, host, &Main);
     FormImp = form.get();

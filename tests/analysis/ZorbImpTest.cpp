@@ -9,6 +9,7 @@
 #include "platform/rtl/CodePages.h"
 #include "platform/rtl/Money.h"
 #include "platform/widgets/ModalScript.h"
+#include "support/FaultEnv.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -127,13 +128,13 @@ QString SaveAsTabText(const QString &folder, int charset)
 
 class ImportWindowTest : public ::testing::Test {
 protected:
-    ImportWindowTest() : form(data.Dm, host)
+    ImportWindowTest() : scope(env), form(data.Dm, host)
     {
         form.ExecuteOpenDialog = [this](QString &name) {
             name = fileToOpen;
             return !name.isEmpty();
         };
-        form.Today = [] { return EncodeDate(2024, 7, 1); };
+        env.SetNow(QDateTime(QDate(2024, 7, 1), QTime(12, 0)));
     }
     void WriteFile(const QString &name, const QByteArray &bytes)
     {
@@ -218,6 +219,8 @@ protected:
         ExpectSourceRowsWritten(rest);
     }
 
+    TFaultEnv env; // today is 1 July 2024
+    TSysEnvScope scope;
     QTemporaryDir dir;
     TImportDataSet data;
     TFakeHost host;
@@ -280,6 +283,19 @@ TEST_F(ImportWindowTest, MalformedFilesGiveAMessageOrAPreview)
         ASSERT_EQ(script.Seen().size(), 1u);
         EXPECT_TRUE(script.Seen()[0].Text.contains(U("не текстовый")));
     }
+    EXPECT_EQ(form.M->Text(), QStringLiteral("kept"));
+
+    // A read that fails: a message, and nothing changes.
+    WriteFile(QStringLiteral("good.csv"), "01.02.2024;;5,00\n");
+    env.FailCall(TSysOp::Read, 1, EIO);
+    {
+        TModalScript script;
+        script.Press(QStringLiteral("OK"));
+        form.ButLoadClick(nullptr);
+        ASSERT_EQ(script.Seen().size(), 1u);
+        EXPECT_TRUE(script.Seen()[0].Text.startsWith(U("Не удалось прочитать файл")));
+    }
+    env.Heal();
     EXPECT_EQ(form.M->Text(), QStringLiteral("kept"));
 
     // One huge line: a message.
@@ -435,6 +451,11 @@ TEST_F(ImportWindowTest, MarkedCellsAreColoured)
     };
     const QColor green(0xD0, 0xE7, 0xD1); // 13756112, stored as BGR
     const QColor pink(0xFC, 0xD0, 0xCD);  // 13488636, stored as BGR
+    // The unreadable date took the earlier of today and the entry date.
+    form.TabImp.First();
+    EXPECT_EQ(form.TabImp.FieldByName(QStringLiteral("Date_Real"))->AsDateTime(), host.EntryDate());
+    form.TabImp.Last();
+    QCoreApplication::processEvents();
     EXPECT_TRUE(near(colourAt(0, 0), green)); // fallback date
     EXPECT_TRUE(near(colourAt(1, 1), green)); // a category not found
     EXPECT_TRUE(near(colourAt(2, 4), pink));  // no amount, also in the selected row
