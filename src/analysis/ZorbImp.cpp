@@ -108,7 +108,7 @@ TFormImp::~TFormImp()
 
 void TFormImp::BuildLayout()
 {
-    SetBounds(0, 0, 860, 600);
+    SetBounds(0, 0, 900, 620);
 
     PanTop = new TPanel(this, QStringLiteral("PanTop"));
     PanTop->SetAlign(TAlign::alTop);
@@ -166,7 +166,10 @@ void TFormImp::BuildLayout()
         e->SetWidth(134);
     }
 
-    M = new TMemo(this, QStringLiteral("M"));
+    PanWork = new TPanel(this, QStringLiteral("PanWork"));
+    PanWork->SetAlign(TAlign::alClient);
+    PanWork->SetBevelOuter(TBevelCut::bvNone);
+    M = new TMemo(PanWork, QStringLiteral("M"));
     M->SetAlign(TAlign::alTop);
     M->SetHeight(190);
     M->SetWordWrap(false);
@@ -176,7 +179,7 @@ void TFormImp::BuildLayout()
     M->SetFont(mono);
 
     DataImp.SetDataSet(&TabImp);
-    DBGImp = new TDBGrid(this, QStringLiteral("DBGImp"));
+    DBGImp = new TDBGrid(PanWork, QStringLiteral("DBGImp"));
     DBGImp->SetAlign(TAlign::alClient);
     DBGImp->SetReadOnly(true);
     DBGImp->SetOptions({TDBGridOption::dgTitles, TDBGridOption::dgColumnResize, TDBGridOption::dgColLines,

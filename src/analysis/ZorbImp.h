@@ -56,7 +56,7 @@ public:
     ~TFormImp() override;
 
     // ---- controls ----
-    TPanel *PanTop, *PanLeft, *PanDef, *PanAcc, *PanRes;
+    TPanel *PanTop, *PanLeft, *PanWork, *PanDef, *PanAcc, *PanRes;
     TButton *ButLoad, *ButTest, *ButImp, *ButClear;
     TButton *ButUp, *ButDown, *ButAddSkip, *ButDelSkip;
     TLabel *LabRecs;

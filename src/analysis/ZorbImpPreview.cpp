@@ -233,6 +233,8 @@ void OpenImportTable(TVemtMemTable &tab)
             field->SetDisplayLabel(QString::fromUtf16(LevelLabels[level++]));
         if (*d.Format)
             field->SetDisplayFormat(QString::fromUtf16(d.Format));
+        if (d.Type == ftString)
+            field->SetDisplayWidth(d.Size > NameWidth ? 30 : 14); // the grid's column widths
     }
 }
 
