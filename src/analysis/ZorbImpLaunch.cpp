@@ -27,7 +27,10 @@ public:
     }
     TDateTime EntryDate() const override { return main_.EntryDate; }
     void UpdateBalances(bool WithOpening, int64_t Amount) override { main_.UpdateBalances(WithOpening, Amount); }
-    void BuildCategoryTree(bool Expense) override { main_.BuildCategoryTree(Expense); }
+    void BuildCategoryTree(bool Expense) override
+    {
+        main_.BuildCategoryTree(Expense ? main_.TvCt : main_.TvDt, !Expense, true, false, true);
+    }
 
 private:
     // The import folder is kept while the program runs.
