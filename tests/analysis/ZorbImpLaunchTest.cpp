@@ -44,6 +44,33 @@ TEST(ImportLaunchTest, TheMainWindowsImportCommandOpensTheWindowAndTakesTheSepar
     EXPECT_EQ(main->CSV, QStringLiteral("|"));
     EXPECT_TRUE(main->ImpList.startsWith(QStringLiteral("0;5;")));
     EXPECT_TRUE(FormImp.isNull());
+
+    // An import through the main window: the ledger's balance and the
+    // category trees follow.
+    const auto treeHas = [](TTreeView *tree, const QString &text) {
+        for (int i = 0; i < tree->Items().Count(); ++i)
+            if (tree->Items()[i]->Text() == text)
+                return true;
+        return false;
+    };
+    const double rest = main->Dm->Tb_Account.FieldByName(QStringLiteral("Rest"))->AsFloat();
+    main->ImpList = QStringLiteral("0;1;5;4");
+    TModalScript import;
+    import.Then([](TForm &f) {
+              auto &imp = static_cast<TFormImp &>(f);
+              imp.EdCSV->SetText(QStringLiteral(";"));
+              imp.M->SetText(U("01.01.2024;Новая статья;10,00\n02.01.2024;Доход с продаж;;25,50"));
+              imp.ButTestClick(nullptr);
+              imp.ButImpClick(nullptr); // answered by the next two steps
+              imp.Close();
+          })
+        .Press(QStringLiteral("Yes"))
+        .Press(QStringLiteral("OK"));
+    main->mImportClick(main.get());
+    EXPECT_TRUE(import.Finished()) << import.Errors().join(u';').toStdString();
+    EXPECT_DOUBLE_EQ(main->Dm->Tb_Account.FieldByName(QStringLiteral("Rest"))->AsFloat(), rest + 15.5);
+    EXPECT_TRUE(treeHas(main->TvCt, U("Новая статья")));
+    EXPECT_TRUE(treeHas(main->TvDt, U("Доход с продаж")));
     AnalysisLaunchers().FormImp = nullptr;
 }
 
