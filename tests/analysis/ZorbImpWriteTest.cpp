@@ -103,6 +103,14 @@ TEST_F(ImportWriteTest, WritingPostsOperationsAndMovesTheBalanceByWhatWasWritten
     EXPECT_FALSE(r.CategoriesCreated);
 }
 
+TEST_F(ImportWriteTest, ALongNoteReachesTheLedgerWhole)
+{
+    const QString note = QString(150, u'ж') + QStringLiteral("end");
+    Preview({U("01.03.2024;Хлеб;10,00;;;;") + note});
+    EXPECT_EQ(WriteImport(data.Dm, tab).Written, 1);
+    EXPECT_EQ(data.Select(QStringLiteral("SELECT Comment FROM Tb_Hist")), QStringList{note});
+}
+
 TEST_F(ImportWriteTest, NewCategoriesHangAtTheirPlaceWithTheRowsKind)
 {
     Preview({U("01.03.2024;Еда:Новинка;1,00"), U("01.03.2024;Зарплата:Премия;;2,00"),
