@@ -32,35 +32,11 @@ namespace zorbel {
 
 // ---- values ----
 
-TRepEvValue TRepEvValue::Integer(int32_t value)
-{
-    TRepEvValue v;
-    v.Kind = TRepEvKind::Integer;
-    v.IntValue = value;
-    return v;
-}
-
-TRepEvValue TRepEvValue::Float(double value)
-{
-    TRepEvValue v;
-    v.Kind = TRepEvKind::Float;
-    v.FloatValue = value;
-    return v;
-}
-
 TRepEvValue TRepEvValue::String(const QString &text)
 {
     TRepEvValue v;
     v.Kind = TRepEvKind::String;
     v.Text = text.size() > RepEvMaxString ? text.left(RepEvMaxString) : text;
-    return v;
-}
-
-TRepEvValue TRepEvValue::Boolean(bool value)
-{
-    TRepEvValue v;
-    v.Kind = TRepEvKind::Boolean;
-    v.BoolValue = value;
     return v;
 }
 
@@ -106,11 +82,13 @@ TRepEvValue TRepEvElement::ComputeValue(TRepFiFo &) { return TRepEvValue(); }
 
 namespace {
 
-// An operand the queue does not hold (cannot happen in a compiled queue).
-TRepEvValue NextValue(TRepFiFo &queue)
+// The value of the next element of the queue. A compiled queue always holds
+// the operand; a missing one reads as an empty operand.
+[[gnu::always_inline]] inline TRepEvValue NextValue(TRepFiFo &queue)
 {
-    TRepEvElement *element = queue.NextElement();
-    return element ? element->ComputeValue(queue) : TRepEvValue::Error(QStringLiteral("Error in expression : "));
+    if (TRepEvElement *element = queue.NextElement()) [[likely]]
+        return element->ComputeValue(queue);
+    return TRepEvValue::Error(QStringLiteral("Error in expression : "));
 }
 
 // Operator symbols and verbs for the messages, by operator code.
@@ -223,34 +201,32 @@ TRepEvValue BooleanOperator(TRepEvOperator op, bool a, bool b)
 
 } // namespace
 
-TRepEvValue RepEvApplyOperator(TRepEvOperator op, TRepEvValue left, TRepEvValue right)
+TRepEvValue RepEvApplyOperator(TRepEvOperator op, const TRepEvValue &left, const TRepEvValue &right)
 {
     if (left.IsError())
         return left;
     if (right.IsError())
         return right;
-    if (left.Kind != right.Kind) {
-        if (left.IsNumber() && right.IsNumber()) {
-            left = TRepEvValue::Float(left.AsDouble());
-            right = TRepEvValue::Float(right.AsDouble());
-        } else {
-            left = TRepEvValue::String(RepEvValueText(left));
-            right = TRepEvValue::String(RepEvValueText(right));
+    if (left.Kind == right.Kind) {
+        switch (left.Kind) {
+        case TRepEvKind::Integer: return IntegerOperator(op, left.IntValue, right.IntValue);
+        case TRepEvKind::Float: return FloatOperator(op, left.FloatValue, right.FloatValue);
+        case TRepEvKind::String: return StringOperator(op, left.Text, right.Text);
+        default: return BooleanOperator(op, left.BoolValue, right.BoolValue);
         }
     }
-    switch (left.Kind) {
-    case TRepEvKind::Integer: return IntegerOperator(op, left.IntValue, right.IntValue);
-    case TRepEvKind::Float: return FloatOperator(op, left.FloatValue, right.FloatValue);
-    case TRepEvKind::String: return StringOperator(op, left.Text, right.Text);
-    default: return BooleanOperator(op, left.BoolValue, right.BoolValue);
-    }
+    // Integer with float is a float; every other pair meets as text.
+    if (left.IsNumber() && right.IsNumber())
+        return FloatOperator(op, left.AsDouble(), right.AsDouble());
+    return StringOperator(op, TRepEvValue::String(RepEvValueText(left)).Text,
+                          TRepEvValue::String(RepEvValueText(right)).Text);
 }
 
 TRepEvValue TRepEvElementOperator::ComputeValue(TRepFiFo &queue)
 {
-    TRepEvValue left = NextValue(queue);
-    TRepEvValue right = NextValue(queue);
-    return RepEvApplyOperator(OperatorCode, std::move(left), std::move(right));
+    const TRepEvValue left = NextValue(queue);
+    const TRepEvValue right = NextValue(queue);
+    return RepEvApplyOperator(OperatorCode, left, right);
 }
 
 TRepEvValue TRepEvElementNot::ComputeValue(TRepFiFo &queue)

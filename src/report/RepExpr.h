@@ -68,11 +68,28 @@ struct TRepEvValue {
     double FloatValue = 0;
     QString Text;
 
-    static TRepEvValue Integer(int32_t value);
-    static TRepEvValue Float(double value);
+    static TRepEvValue Integer(int32_t value)
+    {
+        TRepEvValue v;
+        v.IntValue = value;
+        return v;
+    }
+    static TRepEvValue Float(double value)
+    {
+        TRepEvValue v;
+        v.Kind = TRepEvKind::Float;
+        v.FloatValue = value;
+        return v;
+    }
+    static TRepEvValue Boolean(bool value)
+    {
+        TRepEvValue v;
+        v.Kind = TRepEvKind::Boolean;
+        v.BoolValue = value;
+        return v;
+    }
     // The text cut to RepEvMaxString characters.
     static TRepEvValue String(const QString &text);
-    static TRepEvValue Boolean(bool value);
     static TRepEvValue Error(const QString &message);
 
     bool IsError() const { return Kind == TRepEvKind::Error; }
@@ -152,7 +169,7 @@ enum class TRepEvOperator : uint8_t {
 };
 
 // Combines two values as the operator does (kinds aligned first).
-TRepEvValue RepEvApplyOperator(TRepEvOperator op, TRepEvValue left, TRepEvValue right);
+TRepEvValue RepEvApplyOperator(TRepEvOperator op, const TRepEvValue &left, const TRepEvValue &right);
 
 // A binary operator: computes the next two elements as its operands.
 class TRepEvElementOperator : public TRepEvElement {
