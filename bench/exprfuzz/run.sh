@@ -15,7 +15,7 @@ flags=(-std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-omit-frame-poi
        -I"$root/src" $(pkg-config --cflags Qt6Core))
 clang++ "${flags[@]}" -o "$work/expr_fuzz" "$here/ExprFuzz.cpp" \
     "$root"/src/report/RepExpr*.cpp "$root"/src/memtable/*.cpp "$root"/src/platform/dataset/*.cpp \
-    "$root"/src/platform/rtl/*.cpp $(pkg-config --libs Qt6Core)
+    "$root"/src/platform/rtl/*.cpp "$root"/src/platform/system/SysEnv.cpp $(pkg-config --libs Qt6Core)
 
 i=0
 while IFS= read -r line; do

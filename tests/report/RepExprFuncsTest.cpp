@@ -1,6 +1,7 @@
 // The function library: registration, descriptions, and every function with
 // its cases and failures.
 #include "RepExprSupport.h"
+#include "support/FaultEnv.h"
 
 #include "platform/rtl/DateTime.h"
 #include "platform/rtl/Format.h"
@@ -98,6 +99,14 @@ TEST(RepExprFunctions, TimeAndDateInTheRuntimeFormats)
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{1,2}:\\d\\d:\\d\\d$")).match(time.Text).hasMatch())
         << time.Text.toStdString();
     EXPECT_TRUE(IsError(Eval("DATE(1)"), "Wrong arguments for DATE"));
+
+    // With the clock fixed: the short date and the long time formats.
+    TFaultEnv env;
+    env.SetNow(QDateTime(QDate(2026, 3, 7), QTime(9, 5, 4)));
+    TSysEnvScope scope(env);
+    EXPECT_TRUE(IsString(Eval("DATE"), "07.03.2026"));
+    EXPECT_TRUE(IsString(Eval("TIME"), "9:05:04"));
+    EXPECT_TRUE(IsString(Eval("'Отчёт от ' + DATE"), "Отчёт от 07.03.2026"));
     EXPECT_TRUE(IsError(Eval("TIME('x')"), "Wrong arguments for TIME"));
 }
 
