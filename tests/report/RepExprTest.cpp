@@ -415,3 +415,27 @@ TEST(RepExprAggregates, OnlyAggregatePassesAdd)
     EXPECT_FALSE(e.Queue()->AggregateMode);
     EXPECT_TRUE(IsInteger(e.Evaluate(), 1));
 }
+
+TEST(RepExprFields, PersistentFieldsOfAClosedDatasetReadAsNull)
+{
+    TVemtMemTable table;
+    table.SetName(QStringLiteral("P"));
+    table.FieldDefs().Add(QStringLiteral("amt"), ftFloat);
+    table.FieldDefs().Add(QStringLiteral("nm"), ftString, 10);
+    table.AddField<TFloatField>(QStringLiteral("amt"));
+    table.AddField<TStringField>(QStringLiteral("nm"), fkData, 10);
+    std::vector<TDataSet *> list{&table};
+    TRepEvaluator e;
+    e.SetDataSetList(&list);
+    e.Compile(QStringLiteral("nm + amt"));
+    // Compiled while closed: the persistent fields are there already.
+    EXPECT_TRUE(IsString(e.Evaluate(), "0"));
+    table.Open();
+    table.Append();
+    table.FieldByName(QStringLiteral("amt"))->SetAsFloat(2.5);
+    table.FieldByName(QStringLiteral("nm"))->SetAsString(QStringLiteral("x"));
+    table.Post();
+    EXPECT_TRUE(IsString(e.Evaluate(), "x2,5"));
+    table.Close();
+    EXPECT_TRUE(IsString(e.Evaluate(), "0"));
+}
