@@ -6,12 +6,15 @@
 #include "memtable/VemtMemTable.h"
 #include "report/RepExpr.h"
 
+#include "../BenchTiming.h"
+
 #include <QCoreApplication>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 
 using namespace zorbel;
+using zorbel::bench::BestSeconds;
 
 namespace {
 
@@ -21,17 +24,6 @@ constexpr int kRuns = 3;
 const char *const kExpression = "((a + 1) * 2 - b / 4 + 3) * 5 - (6 - 2) / 8 + 7";
 
 double Formula(double a, int b) { return ((a + 1) * 2 - b / 4.0 + 3) * 5 - (6 - 2) / 8.0 + 7; }
-
-template <typename F> double BestSeconds(F run)
-{
-    double best = 1e9;
-    for (int i = 0; i < kRuns; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        run();
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-    }
-    return best;
-}
 
 } // namespace
 
@@ -58,13 +50,13 @@ int main(int argc, char **argv)
     evaluator.Compile(QString::fromLatin1(kExpression));
 
     double exprSum = 0;
-    const double withNext = BestSeconds([&] {
+    const double withNext = BestSeconds(kRuns, [&] {
         exprSum = 0;
         for (table.First(); !table.Eof(); table.Next())
             exprSum += evaluator.Evaluate().FloatValue;
     });
     double moveSum = 0;
-    const double moveOnly = BestSeconds([&] {
+    const double moveOnly = BestSeconds(kRuns, [&] {
         moveSum = 0;
         for (table.First(); !table.Eof(); table.Next())
             moveSum += 1;
@@ -72,13 +64,13 @@ int main(int argc, char **argv)
     // The same expression over one record, as often: the evaluation alone.
     table.First();
     double sameSum = 0;
-    const double evalOnly = BestSeconds([&] {
+    const double evalOnly = BestSeconds(kRuns, [&] {
         sameSum = 0;
         for (int i = 0; i < kRecords; ++i)
             sameSum += evaluator.Evaluate().FloatValue;
     });
     double refSum = 0;
-    const double reference = BestSeconds([&] {
+    const double reference = BestSeconds(kRuns, [&] {
         refSum = 0;
         for (table.First(); !table.Eof(); table.Next()) {
             double av = 0;

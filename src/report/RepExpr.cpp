@@ -646,22 +646,6 @@ TRepEvaluator::TRepEvaluator() = default;
 
 TRepEvaluator::~TRepEvaluator() { Discard(); }
 
-void TRepEvaluator::SetDataSetList(std::vector<TDataSet *> *list)
-{
-    if (list != ownedDataSetList_.get())
-        ownedDataSetList_.reset();
-    dataSetList_ = list;
-}
-
-std::vector<TDataSet *> *TRepEvaluator::GetDataSetList()
-{
-    if (!dataSetList_) {
-        ownedDataSetList_ = std::make_unique<std::vector<TDataSet *>>();
-        dataSetList_ = ownedDataSetList_.get();
-    }
-    return dataSetList_;
-}
-
 void TRepEvaluator::Append(std::unique_ptr<TRepEvElement> element) { queue_->Append(std::move(element)); }
 
 void TRepEvaluator::Compile(const QString &expression)
@@ -763,11 +747,11 @@ void TRepEvaluator::AddFunctionCall(const QString &name, const QString &argument
 
 void TRepEvaluator::AddNameReference(const QString &name)
 {
-    if (dataSetList_) {
+    if (std::vector<TDataSet *> *dataSets = dataSets_.Peek()) {
         const int dot = int(name.indexOf(u'.'));
         const QString qualifier = dot < 0 ? QString() : AnsiUpperCase(name.left(dot));
         const QString fieldName = AnsiUpperCase(dot < 0 ? name : name.mid(dot + 1));
-        for (TDataSet *dataSet : *dataSetList_) {
+        for (TDataSet *dataSet : *dataSets) {
             if (!dataSet)
                 continue;
             if (!qualifier.isEmpty() && AnsiUpperCase(dataSet->Name()) != qualifier)

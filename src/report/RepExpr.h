@@ -107,6 +107,34 @@ QString RepEvKindWord(TRepEvKind kind);
 
 class TRepEvElement;
 
+// The datasets searched for field names: a list the caller passes and keeps,
+// or one made on demand and owned here.
+class TRepDataSetListHolder {
+public:
+    // An own list is freed when another one replaces it.
+    void Set(std::vector<TDataSet *> *list)
+    {
+        if (list != own_.get())
+            own_.reset();
+        list_ = list;
+    }
+    // The list, making an own empty one when none is set.
+    std::vector<TDataSet *> *Get()
+    {
+        if (!list_) {
+            own_ = std::make_unique<std::vector<TDataSet *>>();
+            list_ = own_.get();
+        }
+        return list_;
+    }
+    // The list as set, nullptr when none.
+    std::vector<TDataSet *> *Peek() const { return list_; }
+
+private:
+    std::unique_ptr<std::vector<TDataSet *>> own_;
+    std::vector<TDataSet *> *list_ = nullptr;
+};
+
 // The element queue of one compiled expression. It owns its elements.
 class TRepFiFo {
 public:
@@ -279,9 +307,9 @@ public:
     // The datasets searched for field names, in order; nullptr means names
     // are never fields. The caller keeps ownership of a list it passes; an own
     // list is freed when replaced.
-    void SetDataSetList(std::vector<TDataSet *> *list);
+    void SetDataSetList(std::vector<TDataSet *> *list) { dataSets_.Set(list); }
     // The list, creating an own empty one when none is set.
-    std::vector<TDataSet *> *GetDataSetList();
+    std::vector<TDataSet *> *GetDataSetList() { return dataSets_.Get(); }
 
     // Searched for variables before the global environment; not owned. Read
     // only while compiling.
@@ -317,8 +345,7 @@ private:
     void AddVariableReference(const QString &name);
     void Append(std::unique_ptr<TRepEvElement> element);
 
-    std::unique_ptr<std::vector<TDataSet *>> ownedDataSetList_;
-    std::vector<TDataSet *> *dataSetList_ = nullptr;
+    TRepDataSetListHolder dataSets_;
     std::unique_ptr<TRepFiFo> queue_;
     bool isCompiled_ = false;
     // The global environment this evaluator holds a use of, while compiled.
@@ -428,8 +455,8 @@ public:
     bool IsCompiled() const { return useCount_ > 0; }
     int UseCount() const { return useCount_; }
 
-    void SetDataSetList(std::vector<TDataSet *> *list);
-    std::vector<TDataSet *> *GetDataSetList();
+    void SetDataSetList(std::vector<TDataSet *> *list) { dataSets_.Set(list); }
+    std::vector<TDataSet *> *GetDataSetList() { return dataSets_.Get(); }
 
     // Frees every variable.
     void Clear();
@@ -451,8 +478,7 @@ private:
 
     std::vector<TVariable> variables_;
     int useCount_ = 0;
-    std::unique_ptr<std::vector<TDataSet *>> ownedDataSetList_;
-    std::vector<TDataSet *> *dataSetList_ = nullptr;
+    TRepDataSetListHolder dataSets_;
 };
 
 // The environment shared by every report: APPSTARTTIME, APPSTARTDATE and

@@ -170,22 +170,6 @@ void TRepEvEnvironment::DiscardAll()
         variable.Function->OwnEvaluator->Discard();
 }
 
-void TRepEvEnvironment::SetDataSetList(std::vector<TDataSet *> *list)
-{
-    if (list != ownedDataSetList_.get())
-        ownedDataSetList_.reset();
-    dataSetList_ = list;
-}
-
-std::vector<TDataSet *> *TRepEvEnvironment::GetDataSetList()
-{
-    if (!dataSetList_) {
-        ownedDataSetList_ = std::make_unique<std::vector<TDataSet *>>();
-        dataSetList_ = ownedDataSetList_.get();
-    }
-    return dataSetList_;
-}
-
 void TRepEvEnvironment::Clear()
 {
     TDiscarding guard;
