@@ -545,7 +545,7 @@ void TFormMain::SaveSettings(const QString &RecentFile)
     s.Col_Log = Col_Log;
     s.Col_Firm = Col_Firm;
     s.Col_PF = Col_PF;
-    s.Grid = GridColumns;
+    s.Grid = GridColumns = LedgerColumnsStream();
     reg.OpenKey(SettingsKey(), true);
     WriteSettings(reg, s);
     reg.CloseKey();

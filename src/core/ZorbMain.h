@@ -193,6 +193,13 @@ public:
     // The date picker at Date; -2000000 when cancelled.
     TDateTime AskDate(TDateTime Date);
     void ApplyColumnLayout(TDBGrid *Grid, bool Apply, QString &Layout);
+    // The ledger grid's columns as stored in the settings (value "Grid"):
+    // lines "FieldName=width" in UTF-8; empty while the grid has no columns.
+    QByteArray LedgerColumnsStream() const;
+    // Sets the ledger grid's columns from a stored value; columns of fields
+    // the operations table lacks are skipped, and a value naming none of its
+    // fields leaves the default columns.
+    void ApplyLedgerColumns(const QByteArray &Stream);
     void ShowPage(int Index);
     void MoveOperationRow(bool Up);
     static QString DecimalsFormat(int N) { return zorbel::DecimalsFormat(N); }
