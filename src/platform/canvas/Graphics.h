@@ -1,5 +1,6 @@
 // Drawing vocabulary shared by windows and reports: colours, pen and brush
-// styles, and the canvas that paints through a QPainter.
+// styles, text alignment, and the canvas that paints through a QPainter or
+// records into an enhanced metafile.
 //
 // Colours are 32-bit values 0x00BBGGRR; values with the top bit set name a
 // system colour (clBtnFace, clHighlight ...) resolved through the palette.
@@ -7,6 +8,8 @@
 
 #include <QColor>
 #include <QFont>
+#include <QImage>
+#include <QList>
 #include <QPixmap>
 #include <QPoint>
 #include <QRect>
@@ -44,9 +47,30 @@ TColor QColorToColor(const QColor &color);
 enum class TBrushStyle { bsSolid, bsClear };
 enum class TPenStyle { psSolid, psDash, psDot, psClear };
 
-// Drawing surface of an owner-drawn control. Outside painting it still
-// measures text in its font. The brush fills, the pen outlines, the font
-// (with its colour) writes text.
+// Character sets of a font as the original's fonts carry them.
+constexpr int DEFAULT_CHARSET = 1, RUSSIAN_CHARSET = 204;
+
+// Text alignment of TextOut: where the reference point lies on the text box.
+constexpr unsigned TA_LEFT = 0x00, TA_RIGHT = 0x02, TA_CENTER = 0x06, TA_TOP = 0x00,
+                   TA_BOTTOM = 0x08, TA_BASELINE = 0x18;
+
+// Pixels per inch of the screen that report pages and metafiles measure against.
+constexpr int ScreenPixelsPerInch = 96;
+
+// Height in pixels of a font's characters on the screen (a point size is
+// converted at ScreenPixelsPerInch).
+int FontPixelHeight(const QFont &font);
+
+class TMetafileRecorder;
+
+// Drawing surface of owner-drawn controls, printer pages and metafiles.
+// Outside painting it still measures text in its font. The brush fills, the
+// pen outlines, the font (with its colour and character set) writes text.
+//
+// A canvas draws either through a QPainter (Begin) or into an enhanced
+// metafile (BeginRecording); the same calls give the same picture both ways.
+// Coordinates are device pixels; Rectangle, Ellipse and FillRect exclude the
+// right and bottom edges, as the original's graphics did.
 class TCanvas {
 public:
     struct TBrush {
@@ -63,25 +87,45 @@ public:
     TPen Pen;
     QFont Font;
     TColor FontColor = clWindowText;
+    int FontCharset = DEFAULT_CHARSET;
+    // TA_LEFT/TA_RIGHT/TA_CENTER combined with TA_TOP/TA_BOTTOM/TA_BASELINE.
+    unsigned TextAlign = TA_LEFT | TA_TOP;
 
     // Binds the canvas to a painter for one paint pass (nullptr unbinds).
-    void Begin(QPainter *painter) { painter_ = painter; }
+    void Begin(QPainter *painter) { painter_ = painter; recorder_ = nullptr; }
     QPainter *Painter() const { return painter_; }
+    // Binds the canvas to a metafile recorder (nullptr unbinds). The recorder
+    // must outlive the binding.
+    void BeginRecording(TMetafileRecorder *recorder) { recorder_ = recorder; painter_ = nullptr; }
+    TMetafileRecorder *Recorder() const { return recorder_; }
 
     void FillRect(const QRect &rect);
     void Rectangle(const QRect &rect);
+    void Ellipse(const QRect &rect);
     void MoveTo(int x, int y) { penPos_ = QPoint(x, y); }
     void LineTo(int x, int y);
+    QPoint PenPos() const { return penPos_; }
+    void Polyline(const QList<QPoint> &points);
+    void Polygon(const QList<QPoint> &points);
+    // Writes text with its reference point at (x, y) placed by TextAlign; with
+    // a solid brush the text box is filled first.
     void TextOut(int x, int y, const QString &text);
     // Fills rect with the brush and writes text at (x, y), clipped to rect.
     void TextRect(const QRect &rect, int x, int y, const QString &text);
     void Draw(int x, int y, const QPixmap &picture);
+    // Draws the image scaled into rect.
+    void StretchDraw(const QRect &rect, const QImage &image);
     int TextWidth(const QString &text) const;
     int TextHeight(const QString &text) const;
+    QSize TextExtent(const QString &text) const { return {TextWidth(text), TextHeight(text)}; }
 
 private:
     QPainter *painter_ = nullptr;
+    TMetafileRecorder *recorder_ = nullptr;
     QPoint penPos_;
+
+    void UsePen();
+    QPoint TextOrigin(int x, int y, const QString &text) const;
 };
 
 } // namespace zorbel
