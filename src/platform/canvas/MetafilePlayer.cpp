@@ -73,10 +73,19 @@ Header ReadHeader(const QByteArray &emf)
     if (h.Bytes < headerSize || h.Bytes > uint32_t(emf.size()) || h.Bytes % 4)
         Bad(QStringLiteral("bad length"));
     const U_SIZEL device = Field<U_SIZEL>(d, 72);
-    const U_SIZEL mm = Field<U_SIZEL>(d, 80);
+    U_SIZEL mm = Field<U_SIZEL>(d, 80);
+    double mmScale = 1;
+    if (headerSize >= 108) {
+        // The device size in micrometres is the more precise one when present.
+        const U_SIZEL um = Field<U_SIZEL>(d, 100);
+        if (um.cx > 0 && um.cy > 0) {
+            mm = um;
+            mmScale = 1000;
+        }
+    }
     const double dpmm = ScreenPixelsPerInch / 25.4;
-    h.PxPerMmX = device.cx > 0 && mm.cx > 0 ? double(device.cx) / mm.cx : dpmm;
-    h.PxPerMmY = device.cy > 0 && mm.cy > 0 ? double(device.cy) / mm.cy : dpmm;
+    h.PxPerMmX = device.cx > 0 && mm.cx > 0 ? device.cx * mmScale / mm.cx : dpmm;
+    h.PxPerMmY = device.cy > 0 && mm.cy > 0 ? device.cy * mmScale / mm.cy : dpmm;
     const double fl = h.Frame.left / 100.0 * h.PxPerMmX, ft = h.Frame.top / 100.0 * h.PxPerMmY;
     const double fr = h.Frame.right / 100.0 * h.PxPerMmX, fb = h.Frame.bottom / 100.0 * h.PxPerMmY;
     if (fr > fl && fb > ft)
@@ -305,7 +314,7 @@ Object MakeFont(const U_LOGFONT &lf)
     }
     if (em <= 0)
         em = 12;
-    em = std::min(em, 100000.0);
+    em = std::min(em, 4000.0);
     f.FontValue.setPixelSize(std::max(1, int(std::lround(em))));
     f.FontValue.setWeight(lf.lfWeight >= 600 ? QFont::Bold : QFont::Normal);
     f.FontValue.setItalic(lf.lfItalic);

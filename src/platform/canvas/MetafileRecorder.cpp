@@ -304,6 +304,8 @@ TMetafile TMetafileRecorder::Finish()
     header->nBytes = uint32_t(data_.size());
     header->nRecords = records_;
     header->nHandles = uint16_t(nextHandle_);
+    header->szlMicrometers = sizel_set(int32_t(std::lround(width_ * 25400.0 / ScreenPixelsPerInch)),
+                                       int32_t(std::lround(height_ * 25400.0 / ScreenPixelsPerInch)));
     TMetafile out;
     out.SetData(data_);
     data_.clear();
