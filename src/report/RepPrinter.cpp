@@ -438,15 +438,15 @@ void TRepPrinter::DerivePaperFromPage()
         return;
     const int w = int(page->Width() / xScale_ / 40);
     const int h = int(page->Height() / xScale_ / 40);
+    // The first code of that size wins, so A4 is not taken for A4Small nor
+    // Letter for LetterSmall.
     for (int code = 1; code <= 26; ++code) {
         const int tw = int(kRepPapers[code].Width / 4), th = int(kRepPapers[code].Height / 4);
-        if (tw == w && th == h) {
+        const bool portrait = tw == w && th == h, landscape = tw == h && th == w;
+        if (portrait || landscape) {
             settings_.PaperSize = TRepPaperSize(code);
-            settings_.Orientation = false;
-        }
-        if (tw == h && th == w) {
-            settings_.PaperSize = TRepPaperSize(code);
-            settings_.Orientation = true;
+            settings_.Orientation = landscape;
+            break;
         }
     }
 }
