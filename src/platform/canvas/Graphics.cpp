@@ -149,9 +149,8 @@ void TCanvas::Polygon(const QList<QPoint> &points)
 }
 
 // The top-left corner of the text box for a reference point under TextAlign.
-QPoint TCanvas::TextOrigin(int x, int y, const QString &text) const
+QPoint TCanvas::TextOrigin(const QFontMetrics &metrics, int x, int y, const QString &text) const
 {
-    const QFontMetrics metrics(Font);
     const unsigned horizontal = TextAlign & TA_CENTER;
     if (horizontal == TA_CENTER)
         x -= metrics.horizontalAdvance(text) / 2;
@@ -186,8 +185,8 @@ std::vector<int> Advances(const QFontMetrics &metrics, const QString &text)
 
 void TCanvas::TextOut(int x, int y, const QString &text)
 {
-    const QPoint origin = TextOrigin(x, y, text);
     const QFontMetrics metrics(Font);
+    const QPoint origin = TextOrigin(metrics, x, y, text);
     const QRect box(origin, QSize(metrics.horizontalAdvance(text), metrics.height()));
     if (recorder_) {
         recorder_->UseFont(Font, FontCharset, FontColor);
@@ -206,11 +205,12 @@ void TCanvas::TextOut(int x, int y, const QString &text)
 
 void TCanvas::TextRect(const QRect &rect, int x, int y, const QString &text)
 {
-    const QPoint origin = TextOrigin(x, y, text);
+    const QFontMetrics metrics(Font);
+    const QPoint origin = TextOrigin(metrics, x, y, text);
     if (recorder_) {
         recorder_->UseFont(Font, FontCharset, FontColor);
         recorder_->UseTextAlign(TA_LEFT | TA_TOP);
-        recorder_->TextOut(origin, text, Advances(QFontMetrics(Font), text), rect, true,
+        recorder_->TextOut(origin, text, Advances(metrics, text), rect, true,
                            Brush.Style == TBrushStyle::bsSolid, Brush.Color);
         return;
     }
@@ -221,7 +221,7 @@ void TCanvas::TextRect(const QRect &rect, int x, int y, const QString &text)
     painter_->setClipRect(rect);
     painter_->setFont(Font);
     painter_->setPen(ColorToQColor(FontColor));
-    painter_->drawText(QPoint(origin.x(), origin.y() + QFontMetrics(Font).ascent()), text);
+    painter_->drawText(QPoint(origin.x(), origin.y() + metrics.ascent()), text);
     painter_->restore();
 }
 

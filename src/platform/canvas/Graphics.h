@@ -16,6 +16,7 @@
 #include <QString>
 #include <cstdint>
 
+class QFontMetrics;
 class QPainter;
 
 namespace zorbel {
@@ -125,7 +126,7 @@ private:
     QPoint penPos_;
 
     void UsePen();
-    QPoint TextOrigin(int x, int y, const QString &text) const;
+    QPoint TextOrigin(const QFontMetrics &metrics, int x, int y, const QString &text) const;
 };
 
 } // namespace zorbel

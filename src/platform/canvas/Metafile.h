@@ -57,6 +57,15 @@ public:
     void LoadFromStream(TStream &stream, int64_t limit = INT64_MAX);
 
 private:
+    friend class TMetafileRecorder;
+    // The recorder's own output: well-formed by construction, not checked again.
+    void TakeRecorded(const QByteArray &data, int width, int height)
+    {
+        data_ = data;
+        width_ = width;
+        height_ = height;
+    }
+
     QByteArray data_;
     int width_ = 0;
     int height_ = 0;

@@ -75,6 +75,8 @@ struct TMetafileRecorder::Objects {
     int TextColor = -1;
     int TextAlign = -1;
     bool BkTransparent = false;
+    QFont LastFont; // the font selected last, to skip the lookup when it repeats
+    int LastCharset = -1;
 };
 
 TMetafileRecorder::TMetafileRecorder(int width, int height)
@@ -165,6 +167,11 @@ void TMetafileRecorder::UseBrush(const TCanvas::TBrush &brush)
 
 void TMetafileRecorder::UseFont(const QFont &font, int charset, TColor color)
 {
+    if (objects_->Font != 0 && charset == objects_->LastCharset && color == objects_->TextColor &&
+        font == objects_->LastFont)
+        return;
+    objects_->LastFont = font;
+    objects_->LastCharset = charset;
     const int height = FontPixelHeight(font);
     const QString key = QStringLiteral("%1/%2/%3/%4%5%6%7")
                             .arg(font.family())
@@ -307,7 +314,7 @@ TMetafile TMetafileRecorder::Finish()
     header->szlMicrometers = sizel_set(int32_t(std::lround(width_ * 25400.0 / ScreenPixelsPerInch)),
                                        int32_t(std::lround(height_ * 25400.0 / ScreenPixelsPerInch)));
     TMetafile out;
-    out.SetData(data_);
+    out.TakeRecorded(data_, width_, height_);
     data_.clear();
     records_ = 0;
     return out;

@@ -167,6 +167,10 @@ TEST(MetafilePlayer, RecordedPageLooksLikeDirectPaintingAtAnyScale)
     const TMetafile page = test::RecordSample();
     EXPECT_EQ(page.Width(), 400);
     EXPECT_EQ(page.Height(), 300);
+    TMetafile reread; // the size as a reader finds it in the header
+    reread.SetData(page.Data());
+    EXPECT_EQ(reread.Width(), 400);
+    EXPECT_EQ(reread.Height(), 300);
     for (double scale : {1.0, 2.0}) {
         const int w = int(400 * scale), h = int(300 * scale);
         QImage direct = Blank(w, h);
