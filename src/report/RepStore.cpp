@@ -11,9 +11,9 @@
 #include "platform/rtl/DateTime.h"
 #include "platform/system/SysFiles.h"
 
+#include "platform/system/SysEnv.h"
+
 #include <QFile>
-#include <QSaveFile>
-#include <QTemporaryFile>
 #include <cstring>
 
 namespace zorbel {
@@ -49,8 +49,6 @@ template <typename T> struct Locked {
 
 } // namespace
 
-TDateTime RepNow() { return Now(); }
-
 // ---- stream ----
 
 std::unique_ptr<TRepStream> TRepStream::CreateInMemory(int64_t spillLimit)
@@ -64,9 +62,8 @@ std::unique_ptr<TRepStream> TRepStream::CreateInMemory(int64_t spillLimit)
 std::unique_ptr<TRepStream> TRepStream::CreateOnFile(const QString &fileName)
 {
     std::unique_ptr<TRepStream> s(new TRepStream);
-    s->file_ = std::make_unique<QFile>(fileName);
-    if (!s->file_->open(QIODevice::ReadOnly))
-        throw EFOpenError(QStringLiteral("Cannot open file \"%1\". %2").arg(fileName, s->file_->errorString()));
+    s->disk_ = std::make_unique<TFileStream>(fileName, fmOpenRead | fmShareDenyNone);
+    s->readOnly_ = true;
     return s;
 }
 
@@ -74,95 +71,78 @@ TRepStream::~TRepStream()
 {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     memory_.reset();
-    temp_.reset(); // removes the temporary file
-    file_.reset();
+    disk_.reset();
+    if (!tempPath_.isEmpty())
+        TSysEnv::Remove(tempPath_);
 }
 
-QString TRepStream::TempPath() const { return temp_ ? temp_->fileName() : QString(); }
+TStream &TRepStream::Current()
+{
+    if (memory_)
+        return *memory_;
+    return *disk_;
+}
 
 void TRepStream::Spill()
 {
     const QString folder = UserTempFolder();
     if (folder.isEmpty())
         throw EFCreateError(QStringLiteral("No temporary folder for the report pages"));
-    auto temp = std::make_unique<QTemporaryFile>(folder + QStringLiteral("REPXXXXXX"));
-    if (!temp->open())
-        throw EFCreateError(QStringLiteral("Cannot create a temporary file for the report pages. ") +
-                            temp->errorString());
-    const int64_t size = memory_->Size();
-    if (temp->write(reinterpret_cast<const char *>(memory_->Memory()), size) != size || !temp->flush())
-        throw EWriteError(QStringLiteral("Cannot write the report pages to a temporary file. ") +
-                          temp->errorString());
-    const int64_t pos = memory_->Position();
-    temp->seek(pos);
-    temp_ = std::move(temp);
+    QByteArray name = QFile::encodeName(folder + QStringLiteral("REPXXXXXX"));
+    const int fd = TSysEnv::OpenTemp(name);
+    if (fd < 0)
+        throw EFCreateError(QStringLiteral("Cannot create a temporary file for the report pages: %1")
+                                .arg(qt_error_string(errno)));
+    TSysEnv::Close(fd);
+    const QString path = QFile::decodeName(name);
+    try {
+        auto disk = std::make_unique<TFileStream>(path, fmOpenReadWrite);
+        disk->WriteBuffer(memory_->Memory(), memory_->Size());
+        disk->SetPosition(memory_->Position());
+        disk_ = std::move(disk);
+    } catch (...) {
+        TSysEnv::Remove(path);
+        throw;
+    }
+    tempPath_ = path;
     memory_.reset();
 }
 
 int64_t TRepStream::Read(void *buffer, int64_t count)
 {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    if (memory_)
-        return memory_->Read(buffer, count);
-    QFile *f = temp_ ? temp_.get() : file_.get();
-    const int64_t n = f->read(static_cast<char *>(buffer), count);
-    if (n < 0)
-        throw EReadError(QStringLiteral("Cannot read the report pages. ") + f->errorString());
-    return n;
+    return Current().Read(buffer, count);
 }
 
 int64_t TRepStream::Write(const void *buffer, int64_t count)
 {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    if (file_)
+    if (readOnly_)
         throw EWriteError(QStringLiteral("A report opened from a file cannot be written to"));
-    if (memory_) {
-        const int64_t n = memory_->Write(buffer, count);
-        if (memory_->Size() > spillLimit_)
-            Spill();
-        return n;
-    }
-    const int64_t n = temp_->write(static_cast<const char *>(buffer), count);
-    if (n != count)
-        throw EWriteError(QStringLiteral("Cannot write the report pages. ") + temp_->errorString());
+    const int64_t n = Current().Write(buffer, count);
+    if (memory_ && memory_->Size() > spillLimit_)
+        Spill();
     return n;
 }
 
 int64_t TRepStream::Seek(int64_t offset, int origin)
 {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    if (memory_)
-        return memory_->Seek(offset, origin);
-    QFile *f = temp_ ? temp_.get() : file_.get();
-    int64_t target = offset;
-    if (origin == soFromCurrent)
-        target += f->pos();
-    else if (origin == soFromEnd)
-        target += f->size();
-    if (target < 0)
-        throw EStreamError(QStringLiteral("Seek before the start of the report pages"));
-    if (target != f->pos() && !f->seek(target))
-        throw EStreamError(QStringLiteral("Cannot seek in the report pages. ") + f->errorString());
-    return target;
+    return Current().Seek(offset, origin);
 }
 
 void TRepStream::SetSize(int64_t newSize)
 {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    if (file_)
+    if (readOnly_)
         throw EWriteError(QStringLiteral("A report opened from a file cannot be written to"));
-    if (memory_)
-        memory_->SetSize(newSize);
-    else if (!temp_->resize(newSize))
-        throw EWriteError(QStringLiteral("Cannot resize the report pages. ") + temp_->errorString());
+    Current().SetSize(newSize);
 }
 
 int64_t TRepStream::Size()
 {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    if (memory_)
-        return memory_->Size();
-    return (temp_ ? static_cast<QFile *>(temp_.get()) : file_.get())->size();
+    return Current().Size();
 }
 
 // ---- coder ----
@@ -347,7 +327,7 @@ void TRepPageList::WriteHeader()
     std::memcpy(h + 2, &kMarker2, 2);
     const int32_t count = storedPages_;
     std::memcpy(h + 8, &count, 4);
-    const double now = RepNow();
+    const double now = Now();
     std::memcpy(h + 16, &now, 8);
     h[25] = compressed_ ? 1 : 0;
     Locked<TRepStream> streamLock(*store_);
@@ -363,33 +343,44 @@ void TRepPageList::AddPage(const TMetafile &page)
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     if (!store_)
         throw ERepFileError(QStringLiteral("No page store to add a page to"));
-    if (storedPages_ == 0 && store_->Size() == 0)
-        WriteHeader();
     Locked<TRepStream> streamLock(*store_);
-    const int64_t start = store_->Seek(0, soFromEnd);
-    WriteI32(*store_, storedPages_ + 1);
-    const int64_t next = store_->Position();
-    WriteI32(*store_, 0);
-    if (!compressed_) {
-        page.SaveToStream(*store_);
-    } else {
-        WriteI32(*store_, int32_t(page.Data().size()));
-        TRepCompress coder(*store_, true);
-        for (char c : page.Data())
-            coder.Expand(uint8_t(c));
-        coder.Flush();
+    const int number = storedPages_ + 1;
+    const int64_t start = std::max<int64_t>(store_->Size(), headerSize_);
+    try {
+        if (number == 1) {
+            storedPages_ = 1; // the first header already counts this page
+            WriteHeader();
+        }
+        store_->SetPosition(start);
+        WriteI32(*store_, number);
+        const int64_t next = store_->Position();
+        WriteI32(*store_, 0);
+        if (!compressed_) {
+            page.SaveToStream(*store_);
+        } else {
+            WriteI32(*store_, int32_t(page.Data().size()));
+            TRepCompress coder(*store_, true);
+            for (char c : page.Data())
+                coder.Expand(uint8_t(c));
+            coder.Flush();
+        }
+        WriteI32(*store_, int32_t(start));
+        const int64_t end = store_->Position();
+        if (end > INT32_MAX)
+            throw ERepFileError(QStringLiteral("The report has grown beyond what a report file can hold"));
+        store_->SetPosition(next);
+        WriteI32(*store_, int32_t(end));
+        store_->SetPosition(end);
+    } catch (...) {
+        // Drop the half-written record; the pages before it stay whole.
+        storedPages_ = number - 1;
+        try {
+            store_->SetSize(start);
+        } catch (const Exception &) {
+        }
+        throw;
     }
-    WriteI32(*store_, int32_t(start));
-    const int64_t end = store_->Position();
-    if (end > INT32_MAX) {
-        // Offsets are 32-bit: the page does not fit; drop it again.
-        store_->SetSize(start);
-        throw ERepFileError(QStringLiteral("The report has grown beyond what a report file can hold"));
-    }
-    store_->SetPosition(next);
-    WriteI32(*store_, int32_t(end));
-    store_->SetPosition(end);
-    ++storedPages_;
+    storedPages_ = number;
     records_.push_back(start);
 }
 
@@ -516,23 +507,26 @@ void TRepPageList::SaveToFile(const QString &fileName)
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     if (!store_)
         throw ERepFileError(QStringLiteral("There are no pages to save"));
-    QSaveFile out(fileName);
-    if (!out.open(QIODevice::WriteOnly))
-        throw EFCreateError(QStringLiteral("Cannot create file \"%1\". %2").arg(fileName, out.errorString()));
     Locked<TRepStream> streamLock(*store_);
+    // A store being recorded gets its current page count first, so a report
+    // saved before its run ended (or after it was aborted) shows every page.
+    if (!store_->ReadOnly() && storedPages_ > 0)
+        WriteHeader();
     const int64_t back = store_->Position();
     store_->SetPosition(0);
-    char block[kSaveBlock];
-    for (;;) {
-        const int64_t n = store_->Read(block, kSaveBlock);
-        if (n <= 0)
-            break;
-        if (out.write(block, n) != n)
-            break;
+    try {
+        // Into a temporary file beside the target, renamed over it at the end.
+        SaveFileAtomically(fileName, [this](QByteArray &block) {
+            block.resize(kSaveBlock);
+            const int64_t n = store_->Read(block.data(), kSaveBlock);
+            block.resize(qsizetype(std::max<int64_t>(n, 0)));
+            return n > 0;
+        });
+    } catch (...) {
+        store_->SetPosition(back);
+        throw;
     }
     store_->SetPosition(back);
-    if (!out.commit())
-        throw EWriteError(QStringLiteral("Cannot write file \"%1\". %2").arg(fileName, out.errorString()));
 }
 
 } // namespace zorbel

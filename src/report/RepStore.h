@@ -33,9 +33,6 @@
 #include <mutex>
 #include <vector>
 
-class QFile;
-class QTemporaryFile;
-
 namespace zorbel {
 
 ZORBEL_EXCEPTION(ERepFileError, Exception);
@@ -68,18 +65,21 @@ public:
     void Unlock() { mutex_.unlock(); }
 
     bool Resident() const { return memory_ != nullptr; }
+    bool ReadOnly() const { return readOnly_; }
     // The temporary file's path once spilled; empty otherwise.
-    QString TempPath() const;
+    QString TempPath() const { return tempPath_; }
     int64_t SpillLimit() const { return spillLimit_; }
 
 private:
     TRepStream() = default;
     void Spill();
+    TStream &Current();
 
     std::recursive_mutex mutex_;
     std::unique_ptr<TMemoryStream> memory_;
-    std::unique_ptr<QTemporaryFile> temp_; // the spilled store
-    std::unique_ptr<QFile> file_;          // a report file opened for reading
+    std::unique_ptr<TFileStream> disk_; // the spilled store, or a report file
+    QString tempPath_;                  // the spilled store's file, removed with it
+    bool readOnly_ = false;             // opened on a report file
     int64_t spillLimit_ = kRepDefaultSpillLimit;
 };
 
@@ -208,8 +208,5 @@ private:
     std::vector<int64_t> records_; // offset of each page's record
     TRepOutline outline_;
 };
-
-// The moment written into a new header (tests fix it).
-TDateTime RepNow();
 
 } // namespace zorbel

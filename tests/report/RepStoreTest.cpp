@@ -4,6 +4,7 @@
 #include "report/RepStore.h"
 
 #include "platform/system/SysFiles.h"
+#include "support/FaultEnv.h"
 
 #include <QDir>
 #include <QFile>
@@ -449,23 +450,67 @@ TEST(RepPageList, SavingOverTheOpenFileKeepsItWhole)
     EXPECT_EQ(again.StoredPages(), 3);
 }
 
-TEST(RepPageList, AFailedSaveLeavesTheOldFile)
+TEST(RepPageList, AFailedSaveLeavesTheOldFileAndNoTemporaryFile)
 {
     QTemporaryDir dir;
     const QByteArray good = GoodFile(dir, false);
     TRepPageList list;
     list.SetStore(TRepStream::CreateInMemory());
-    list.AddPage(NumberedPage(9));
-    EXPECT_THROW(list.SaveToFile(dir.filePath("no/such/folder/x.rep")), EStreamError);
-    // A folder that cannot be written: the existing file stays as it was.
-    QDir().mkdir(dir.filePath("ro"));
-    WriteFile(dir.filePath("ro/keep.rep"), good);
-    QFile::setPermissions(dir.filePath("ro"), QFile::ReadOwner | QFile::ExeOwner);
-    if (!QFileInfo(dir.filePath("ro")).isWritable()) { // not when running as root
-        EXPECT_THROW(list.SaveToFile(dir.filePath("ro/keep.rep")), EStreamError);
-        EXPECT_EQ(ReadFile(dir.filePath("ro/keep.rep")), good);
+    for (int n = 1; n <= 5; ++n)
+        list.AddPage(NumberedPage(n));
+    for (TSysOp op : {TSysOp::Write, TSysOp::Flush, TSysOp::Rename, TSysOp::Open}) {
+        test::TFaultEnv env;
+        env.FailCall(op, op == TSysOp::Write ? 2 : 1, ENOSPC, true);
+        TSysEnvScope scope(env);
+        EXPECT_THROW(list.SaveToFile(dir.filePath("good.rep")), EStreamError) << int(op);
     }
-    QFile::setPermissions(dir.filePath("ro"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(ReadFile(dir.filePath("good.rep")), good);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"good.rep"});
+    // The store is still whole and saves once the disk works again.
+    list.SaveToFile(dir.filePath("good.rep"));
+    TRepPageList loaded;
+    loaded.LoadFromFile(dir.filePath("good.rep"));
+    ASSERT_EQ(loaded.StoredPages(), 5); // the header was brought up to date
+    EXPECT_EQ(loaded.GetPage(5)->Data(), NumberedPage(5).Data());
+}
+
+TEST(RepPageList, HeaderCarriesTheTimeOfWriting)
+{
+    test::TFaultEnv env;
+    env.SetNow(QDateTime(QDate(2024, 3, 15), QTime(12, 0)));
+    TSysEnvScope scope(env);
+    QTemporaryDir dir;
+    const QByteArray file = GoodFile(dir, true);
+    double written;
+    std::memcpy(&written, file.constData() + 16, 8);
+    EXPECT_DOUBLE_EQ(written, 45366.5); // 15.03.2024 12:00
+    EXPECT_EQ(file[25], 1);             // compressed
+}
+
+TEST(RepStream, ASpillThatCannotCreateItsFileKeepsTheBytesInMemory)
+{
+    auto stream = TRepStream::CreateInMemory(100);
+    QByteArray block(100, 'x');
+    stream->WriteBuffer(block.constData(), block.size());
+    {
+        test::TFaultEnv env;
+        env.FailCall(TSysOp::Open, 1, ENOSPC);
+        TSysEnvScope scope(env);
+        EXPECT_THROW(stream->WriteBuffer("y", 1), EFCreateError);
+    }
+    EXPECT_TRUE(stream->Resident());
+    EXPECT_EQ(stream->Size(), 101);
+    {
+        test::TFaultEnv env;
+        env.FailCall(TSysOp::Write, 1, ENOSPC);
+        TSysEnvScope scope(env);
+        EXPECT_THROW(stream->WriteBuffer("z", 1), EStreamError);
+    }
+    EXPECT_TRUE(stream->Resident());
+    EXPECT_EQ(QDir(UserTempFolder()).entryList({"REP*"}, QDir::Files).size(), 0)
+        << "no half-written temporary file is left";
+    stream->WriteBuffer("w", 1);
+    EXPECT_FALSE(stream->Resident());
 }
 
 TEST(RepPageList, PagesAddedOnOneThreadAreReadWholeOnAnother)
