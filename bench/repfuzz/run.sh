@@ -13,13 +13,13 @@ mkdir -p "$work/corpus"
 
 sources=("$root"/src/report/RepStore.cpp "$root"/src/platform/canvas/Graphics.cpp
          "$root"/src/platform/canvas/Metafile*.cpp "$root"/src/platform/rtl/*.cpp
-         "$root"/src/platform/system/SysFiles.cpp)
+         "$root"/src/platform/system/SysFiles.cpp "$root"/src/platform/system/SysEnv.cpp)
 flags=(-std=c++20 -g -O1 -fno-omit-frame-pointer -fPIC -I"$root/src" $(pkg-config --cflags Qt6Gui))
 libs=($(pkg-config --libs Qt6Gui) -luemf)
 clang++ "${flags[@]}" -fsanitize=address,undefined -DREP_FUZZ_SEEDS -o "$work/rep_seeds" \
     "$here/RepLoadFuzz.cpp" "${sources[@]}" "${libs[@]}"
 ASAN_OPTIONS=detect_leaks=0 "$work/rep_seeds" "$work/corpus"
-clang++ "${flags[@]}" -fsanitize=fuzzer,address,undefined -o "$work/repload_fuzz" \
+clang++ "${flags[@]}" -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -o "$work/repload_fuzz" \
     "$here/RepLoadFuzz.cpp" "${sources[@]}" "${libs[@]}"
 
 cd "$work"

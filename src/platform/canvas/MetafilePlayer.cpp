@@ -340,6 +340,8 @@ void Player::Text(const char *r, uint32_t size)
     const uint32_t options = Field<uint32_t>(r, textAt + 16);
     if (count > size || offString > size || size - offString < uint64_t(count) * 2)
         Bad(QStringLiteral("text outside its record"));
+    if (count == 0)
+        return;
     QRectF rect;
     size_t next = textAt + 20;
     if (!(options & U_ETO_NO_RECT)) {

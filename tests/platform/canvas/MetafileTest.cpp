@@ -252,6 +252,28 @@ TEST(MetafileChecks, TruncatedOrForeignBytesAreRefused)
     EXPECT_THROW(PlayMetafile(painter, longRecord, QRectF(0, 0, 50, 50)), EMetafileError);
 }
 
+TEST(MetafileChecks, EmptyTextRecordDrawsNothing)
+{
+    // The first EXTTEXTOUTW record of the sample, its character count set to 0.
+    QByteArray emf = test::RecordSample().Data();
+    qsizetype at = 0;
+    for (;;) {
+        uint32_t type, size;
+        std::memcpy(&type, emf.constData() + at, 4);
+        std::memcpy(&size, emf.constData() + at + 4, 4);
+        if (type == 84)
+            break;
+        at += size;
+        ASSERT_LT(at, emf.size());
+    }
+    const uint32_t none = 0;
+    std::memcpy(emf.data() + at + 36 + 8, &none, 4); // emrtext.nChars
+    std::vector<QString> texts;
+    EnumMetafileTexts(emf, [&](const TMetafileText &t) { texts.push_back(t.Text); });
+    EXPECT_EQ(texts, std::vector<QString>{QStringLiteral("Report")});
+    EXPECT_NO_THROW(Play(emf, 40, 30));
+}
+
 TEST(MetafileChecks, RandomDamageNeverCrashesThePlayer)
 {
     const QByteArray good = test::RecordSample().Data();
