@@ -195,32 +195,26 @@ int TRepPrinter::YToDevice(double y) const { return int(std::lround((y - topOrig
 int TRepPrinter::WidthToDevice(double w) const { return int(std::lround(w * xScale_)); }
 int TRepPrinter::HeightToDevice(double h) const { return int(std::lround(h * yScale_)); }
 
-int TRepPrinter::PaperWidthValue() const
+// The paper's width and length in 0.1 mm, portrait, from the table or (for
+// Default and Custom) from the settings.
+QSize TRepPrinter::PortraitPaper() const
 {
     const TRepPaperSize code = settings_.PaperSize;
-    int w, l;
-    if (code == rpDefault || code >= rpCustom) {
-        w = settings_.PaperWidth;
-        l = settings_.PaperLength;
-    } else {
-        w = int(std::lround(kRepPapers[code].Width * 10));
-        l = int(std::lround(kRepPapers[code].Height * 10));
-    }
-    return settings_.Orientation ? l : w;
+    if (code == rpDefault || code >= rpCustom)
+        return {settings_.PaperWidth, settings_.PaperLength};
+    return {int(std::lround(kRepPapers[code].Width * 10)), int(std::lround(kRepPapers[code].Height * 10))};
+}
+
+int TRepPrinter::PaperWidthValue() const
+{
+    const QSize paper = PortraitPaper();
+    return settings_.Orientation ? paper.height() : paper.width();
 }
 
 int TRepPrinter::PaperLengthValue() const
 {
-    const TRepPaperSize code = settings_.PaperSize;
-    int w, l;
-    if (code == rpDefault || code >= rpCustom) {
-        w = settings_.PaperWidth;
-        l = settings_.PaperLength;
-    } else {
-        w = int(std::lround(kRepPapers[code].Width * 10));
-        l = int(std::lround(kRepPapers[code].Height * 10));
-    }
-    return settings_.Orientation ? w : l;
+    const QSize paper = PortraitPaper();
+    return settings_.Orientation ? paper.width() : paper.height();
 }
 
 bool TRepPrinter::InRange(int n) const

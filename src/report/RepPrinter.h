@@ -20,6 +20,7 @@
 #include "platform/canvas/Printers.h"
 #include "report/RepStore.h"
 
+#include <QSize>
 #include <QString>
 #include <atomic>
 #include <cstdint>
@@ -280,6 +281,7 @@ public:
     std::function<void(TRepPrinter &, TRepExportFilter &)> OnExportToFilter;
 
 private:
+    QSize PortraitPaper() const;
     bool InRange(int n) const;
     void NewMetafilePage();
     void ClosePage();
