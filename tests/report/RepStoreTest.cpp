@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <array>
@@ -430,6 +432,26 @@ TEST(RepFileChecks, RandomDamageNeverCrashesTheLoader)
             for (int k = 0; k < 1 + round % 6; ++k)
                 bad[qsizetype(random() % uint32_t(bad.size()))] = char(random());
             LoadsCleanly(dir, bad);
+        }
+    }
+}
+
+TEST(RepFileChecks, PagesFoundByFuzzingPlayWithoutHarm)
+{
+    // A report whose damaged page asks for text of absurd size: the glyph
+    // cache once crashed on it.
+    TRepPageList list;
+    list.LoadFromFile(QStringLiteral(ZORBEL_TEST_DATA "/report/huge-glyph.rep"));
+    ASSERT_GT(list.StoredPages(), 0);
+    QImage image(60, 80, QImage::Format_RGB32);
+    for (int n = 1; n <= list.StoredPages(); ++n) {
+        try {
+            std::unique_ptr<TMetafile> page = list.GetPage(n);
+            ASSERT_NE(page, nullptr);
+            QPainter painter(&image);
+            PlayMetafile(painter, page->Data(), QRectF(image.rect()));
+        } catch (const ERepFileError &) {
+        } catch (const EMetafileError &) {
         }
     }
 }

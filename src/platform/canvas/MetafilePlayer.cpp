@@ -420,7 +420,21 @@ void Player::Text(const char *r, uint32_t size)
         painter_->scale(width / natural, 1);
         painter_->translate(-left, 0);
     }
-    painter_->drawText(QPointF(left, baseline), text);
+    // The glyph cache fails on glyphs of absurd device size or distortion
+    // (damaged records): such text is drawn as outlines, and text too small
+    // to see or under a degenerate transform not at all.
+    const QTransform device = painter_->transform();
+    const double sx = std::hypot(device.m11(), device.m12()), sy = std::hypot(device.m21(), device.m22());
+    const double glyphSize = font.FontValue.pixelSize() * std::sqrt(std::abs(device.determinant()));
+    if (std::isfinite(glyphSize) && glyphSize >= 0.5 && sx > 0 && sy > 0) {
+        if (glyphSize > 1000 || sx / sy > 8 || sy / sx > 8 || !device.isAffine()) {
+            QPainterPath outline;
+            outline.addText(QPointF(left, baseline), font.FontValue, text);
+            painter_->fillPath(outline, dc_.TextColor);
+        } else {
+            painter_->drawText(QPointF(left, baseline), text);
+        }
+    }
     painter_->restore();
 }
 
