@@ -186,6 +186,18 @@ bool ReadWholeFile(const QString &fileName, QByteArray &data)
 
 void SaveFileAtomically(const QString &fileName, const QByteArray &data)
 {
+    bool given = false;
+    SaveFileAtomically(fileName, [&](QByteArray &block) {
+        if (given)
+            return false;
+        block = data;
+        given = true;
+        return true;
+    });
+}
+
+void SaveFileAtomically(const QString &fileName, const std::function<bool(QByteArray &block)> &next)
+{
     const auto fail = [&fileName](int error) {
         throw EWriteError(QStringLiteral("Cannot write %1: %2").arg(fileName, qt_error_string(error)));
     };
@@ -195,7 +207,11 @@ void SaveFileAtomically(const QString &fileName, const QByteArray &data)
     TempBeside file(fileName);
     if (file.Fd() < 0)
         fail(errno);
-    if (!TSysEnv::WriteAll(file.Fd(), data.constData(), data.size()) || !file.Sync())
+    QByteArray block;
+    while (next(block))
+        if (!TSysEnv::WriteAll(file.Fd(), block.constData(), block.size()))
+            fail(errno);
+    if (!file.Sync())
         fail(errno);
     if (!file.Replace())
         fail(errno);

@@ -16,6 +16,8 @@
 #include <QDateTime>
 #include <QString>
 
+#include <functional>
+
 namespace zorbel {
 
 constexpr int faReadOnly = 0x01;
@@ -77,5 +79,9 @@ bool ReadWholeFile(const QString &fileName, QByteArray &data);
 // file stays as it was. Raises EWriteError on failure (the temporary file is
 // removed).
 void SaveFileAtomically(const QString &fileName, const QByteArray &data);
+// The same for contents produced block by block: next fills block and returns
+// false when there is no more (an exception from next is passed on, the old
+// file kept).
+void SaveFileAtomically(const QString &fileName, const std::function<bool(QByteArray &block)> &next);
 
 } // namespace zorbel
