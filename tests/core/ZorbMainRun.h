@@ -5,14 +5,13 @@
 #include "core/ZorbMain.h"
 
 #include "ZorbSandbox.h"
+#include "core/ZorbText.h"
 #include "platform/system/Registry.h"
 #include "platform/widgets/ModalScript.h"
 
 #include <gtest/gtest.h>
 
 namespace zorbel {
-
-inline QString U(const char *text) { return QString::fromUtf8(text); }
 
 // A script step that types a password into the box and confirms it.
 inline TModalScript::TStep Password(const QString &text)

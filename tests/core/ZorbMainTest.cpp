@@ -7,6 +7,7 @@
 #include "ZorbMainRun.h"
 #include "ZorbSandbox.h"
 #include "core/TulnCommon.h"
+#include "core/ZorbText.h"
 #include "platform/system/InstanceMutex.h"
 #include "platform/system/Registry.h"
 #include "platform/system/SysFiles.h"

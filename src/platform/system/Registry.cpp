@@ -1,12 +1,12 @@
 // Settings store with the registry's keys and value kinds; see Registry.h for
 // the file layout. The whole store is held in memory once read; a value that
 // the file holds in a form this code does not write is skipped when read, and
-// a file that is not such a store at all reads as an empty store.
+// a file that is not such a store at all reads as an empty store and is kept
+// aside under a dated name.
 #include "platform/system/Registry.h"
 
 #include "platform/system/SysEnv.h"
 
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStandardPaths>
@@ -78,12 +78,11 @@ void TRegistry::Load()
     if (loaded_)
         return;
     loaded_ = true;
-    QFile file(fileName_);
-    if (!file.open(QIODevice::ReadOnly))
+    QByteArray data;
+    if (!ReadWholeFile(fileName_, data))
         return;
     QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
-    file.close();
+    const QJsonDocument document = QJsonDocument::fromJson(data, &error);
     const QJsonObject root = document.object();
     if (error.error != QJsonParseError::NoError || root.value(QLatin1String("format")).toString() != FormatTag) {
         // Damaged (garbage, or cut short): kept aside under a dated name, so
