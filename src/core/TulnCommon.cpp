@@ -239,8 +239,13 @@ void TFormCommon::FormShow(TObject *)
     if (icon.isNull())
         icon = style()->standardIcon(QStyle::SP_ComputerIcon);
     Image1->SetPicture(icon.pixmap(32, 32));
-    PanName->SetCaption(QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName() +
-                        QLatin1Char(' ') + ProgramVersionText());
+    // The version the program file carries (the build's own when it carries none).
+    const QString program = QCoreApplication::applicationFilePath();
+    QString version;
+    quint32 high = 0;
+    if (!FileVersionText(program, version, high))
+        version = ProgramVersionText();
+    PanName->SetCaption(QFileInfo(program).completeBaseName() + QLatin1Char(' ') + version);
     if (!LinkMail) {
         QFont small(QStringLiteral("Arial"));
         small.setPixelSize(11);

@@ -295,6 +295,9 @@ void TFormMain::FormCreate(TObject *)
             SetCaption(recent);
         if (!Caption().isEmpty() && !CheckDataFile(Caption(), true))
             SetCaption(QString());
+        // What an interrupted save left beside the file goes before it is opened.
+        if (!Caption().isEmpty())
+            RemoveSaveLeftovers(Caption());
         if (Caption().isEmpty()) {
             QString nearExe = FindFileIn(programFolder_, QStringLiteral("*.den"));
             if (!nearExe.isEmpty() && !CheckDataFile(nearExe, true))
@@ -409,7 +412,8 @@ void TFormMain::FormCloseQuery(TObject *, bool &CanClose)
     ShutdownEngine();
     ClearFolder(WorkDir, false);
     try {
-        SaveSettings(recent);
+        // A new data set saved on the way out is the one offered next time.
+        SaveSettings(tiedFile_.isEmpty() ? recent : tiedFile_);
     } catch (const Exception &e) {
         // The data is saved; a lost preference does not keep the program open.
         ShowNotice(U("Настройки не могут быть сохранены!\r") + e.Message(), false);

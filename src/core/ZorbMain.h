@@ -290,6 +290,7 @@ private:
     QString unopenedFile_;      // a data file not opened as its password box was cancelled
     bool passwordCancelled_ = false; // the password box of the file being unpacked was cancelled
     bool saveCancelled_ = false;     // the last save ended in a cancelled file dialog
+    QString tiedFile_;               // the file the last save tied a data set without a file to
     bool endingSession_ = false;     // closing for the desktop session: no questions
     bool messageHook_ = false;
     TLedgerTotals totals_;      // the status bar's figures

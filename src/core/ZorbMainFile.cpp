@@ -359,6 +359,7 @@ void TFormMain::CloseAndClearData()
 bool TFormMain::SaveDataFile(bool SaveAs, bool StayOpen)
 {
     saveCancelled_ = false;
+    tiedFile_.clear();
     if (!Dm)
         return true;
     PostAllTables();
@@ -403,6 +404,9 @@ bool TFormMain::SaveDataFile(bool SaveAs, bool StayOpen)
         return false;
     }
     target = QFileInfo(target).absoluteFilePath();
+    // A data set without a file (or whose file is gone) belongs to the file
+    // its save writes; save as of a data set that has a file writes a copy.
+    const bool ties = c0.isEmpty() || (!SaveAs && !QFileInfo::exists(c0));
 
     const TBackupNames names = BackupNamesFor(target, BackupFolderFor(PathBak, target),
                                               ReserveFolderFor(PathReserve, DefaultReserveFolder()));
@@ -426,14 +430,14 @@ bool TFormMain::SaveDataFile(bool SaveAs, bool StayOpen)
         FilePassword.clear();
     }
     Dm->SetModified(!saved);
+    if (saved && ties)
+        tiedFile_ = target;
     ResetZipper();
     if (saved && StayOpen) {
         SetCaption(U("Сохранение успешно!"));
         Repaint();
         QThread::msleep(50);
-        // A data set saved for the first time belongs to its file from now
-        // on; a data set that has a file keeps it (save as writes a copy).
-        SetCaption(c0.isEmpty() || (!SaveAs && !QFileInfo::exists(c0)) ? target : c0);
+        SetCaption(ties ? target : c0);
     }
     return saved;
 }

@@ -55,6 +55,18 @@ protected:
     {
         return f.Dm->Tb_Account.Locate("Account", Variant(name), {});
     }
+    // Starts again with File, answering its password box with Password, and
+    // tells whether the data set holds the account; closes without saving.
+    bool ReopenedHoldsAccount(const QString &File, const QString &Password, const QString &Account)
+    {
+        TModalScript open;
+        open.Then(zorbel::Password(Password));
+        auto f = Start({File});
+        const bool holds = f->ReadyToRun() && HasAccount(*f, Account);
+        f->mCloseNotSaveClick(f.get());
+        EXPECT_TRUE(open.Finished()) << Texts(open).join(" | ").toStdString();
+        return holds;
+    }
     // Closes as the title bar would; true when the window agreed.
     static bool Close(TFormMain &f)
     {

@@ -258,11 +258,7 @@ TEST_F(ZorbMainRun, OpeningABadFileWhileRunningKeepsTheOpenDataSet)
     EXPECT_EQ(f->FilePassword, "secret");
     EXPECT_FALSE(f->Dm->Modified());
     f->mCloseNotSaveClick(f.get());
-    TModalScript reopen;
-    reopen.Then(Password("pw"));
-    auto g = Start({good});
-    EXPECT_TRUE(HasAccount(*g, U("Несохранённый")));
-    g->mCloseNotSaveClick(g.get());
+    EXPECT_TRUE(ReopenedHoldsAccount(good, "pw", U("Несохранённый")));
 }
 
 TEST_F(ZorbMainRun, RecentFileAndSettingsSurviveARestart)
