@@ -154,6 +154,9 @@ public:
     bool CheckDataFile(const QString &FileName, bool Report);
     bool OpenDataFile(const QString &FileName);
     bool NewFromTemplate();
+    // Saves the data set (see ZorbMainFile.cpp). A data set without a file
+    // is tied to the file its first save writes; a cancelled file dialog
+    // writes nothing and sets saveCancelled_, which is no failure to report.
     bool SaveDataFile(bool SaveAs, bool StayOpen);
     void OpenPath(const QString &FileName);
     void PostAllTables();
@@ -162,7 +165,8 @@ public:
     void ResetZipper();
     TDateTime LastRealisedDate();
     // Asks for the password of FileName (Change: a new one, twice). True when
-    // the box was confirmed.
+    // the box was confirmed; a new password with characters the archive cannot
+    // keep is refused with a notice (false).
     bool AskPassword(const QString &FileName, bool Change);
     bool OpenDataTables();
     void mNewClick(TObject *Sender);
