@@ -1,5 +1,6 @@
 #include "platform/sqltable/Database.h"
 
+#include "platform/dataset/DataSet.h"
 #include "platform/sqltable/SqlSchema.h"
 
 #include <QDir>
@@ -41,6 +42,7 @@ void TDatabase::SetConnected(bool value)
     for (const TClient &c : clients)
         c.Close();
     db_.Close();
+    depth_ = 0;
 }
 
 TSqliteDb &TDatabase::Db()
@@ -67,6 +69,65 @@ void TDatabase::Pack()
 {
     ReleaseStatements();
     PackDatabase(Db());
+}
+
+void TDatabase::StartTransaction()
+{
+    Db().Exec(QStringLiteral("SAVEPOINT zb%1").arg(depth_));
+    ++depth_;
+}
+
+void TDatabase::Commit()
+{
+    if (depth_ == 0)
+        throw EDatabaseError(QStringLiteral("No transaction is active"));
+    Db().Exec(QStringLiteral("RELEASE zb%1").arg(depth_ - 1));
+    --depth_;
+}
+
+void TDatabase::Rollback()
+{
+    if (depth_ == 0)
+        throw EDatabaseError(QStringLiteral("No transaction is active"));
+    ReleaseStatements();
+    --depth_;
+    Db().Exec(QStringLiteral("ROLLBACK TO zb%1; RELEASE zb%1").arg(depth_));
+}
+
+TTransactionScope::TTransactionScope(TDatabase &db, std::initializer_list<TDataSet *> refreshOnRollback)
+    : db_(db), refresh_(refreshOnRollback)
+{
+    db_.StartTransaction();
+}
+
+TTransactionScope::~TTransactionScope()
+{
+    if (done_)
+        return;
+    try {
+        Rollback();
+    } catch (...) {
+        // Leaving by an exception already: the rollback's own failure is not passed on.
+    }
+}
+
+void TTransactionScope::Commit()
+{
+    done_ = true;
+    db_.Commit();
+}
+
+void TTransactionScope::Rollback()
+{
+    done_ = true;
+    db_.Rollback();
+    for (TDataSet *ds : refresh_) {
+        if (!ds->Active())
+            continue;
+        if (ds->State() == dsEdit || ds->State() == dsInsert)
+            ds->Cancel();
+        ds->Refresh();
+    }
 }
 
 void TDatabase::Detach(const void *dataSet)
