@@ -3,6 +3,8 @@
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Money.h"
 
+#include <cmath>
+
 namespace zorbel {
 namespace {
 
@@ -46,6 +48,15 @@ int64_t CardDeltaOnOk(int64_t Delta, bool realiseFlag, TDataSet &hist)
     if (dt->IsNull())
         return Delta - Units(hist.FieldByName(QStringLiteral("Ct")));
     return Units(dt) - Delta;
+}
+
+void DefaultFutureRange(TDateTime Today, TDateTime &From, TDateTime &To)
+{
+    From = std::trunc(Today) + 1;
+    int y = 0, m = 0, d = 0;
+    DecodeDate(From, y, m, d);
+    DecodeDate(IncMonth(From, d <= 14 ? 1 : 2), y, m, d);
+    To = EncodeDate(y, m, 1) - 1;
 }
 
 void AddToRest(TTable &Accounts, int64_t Delta)

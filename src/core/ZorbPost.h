@@ -86,6 +86,11 @@ int64_t CardDeltaOnShow(TCardMode mode, bool editing, TDataSet &hist);
 // income), an edited realised one new minus old; a planned one keeps Delta.
 int64_t CardDeltaOnOk(int64_t Delta, bool realiseFlag, TDataSet &hist);
 
+// The range the copy into the future offers first: from the day after Today
+// to the end of that day's month when it is the 14th or earlier, else to the
+// end of the following month.
+void DefaultFutureRange(TDateTime Today, TDateTime &From, TDateTime &To);
+
 // Adds Delta (1/10000) to Rest of the account row Accounts stands on.
 void AddToRest(TTable &Accounts, int64_t Delta);
 

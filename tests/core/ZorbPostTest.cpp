@@ -451,6 +451,21 @@ TEST_F(PostTest, CopiesArePlannedWithTheirOwnStampsAndNoMark)
     EXPECT_DOUBLE_EQ(Rest(1), 987.5);
 }
 
+TEST(FutureRange, EndsThisOrNextMonthByTheDay)
+{
+    TDateTime from = 0, to = 0;
+    DefaultFutureRange(EncodeDate(2027, 1, 13), from, to); // tomorrow is the 14th
+    EXPECT_EQ(from, EncodeDate(2027, 1, 14));
+    EXPECT_EQ(to, EncodeDate(2027, 1, 31));
+    DefaultFutureRange(EncodeDate(2027, 1, 14), from, to); // the 15th: to the end of February
+    EXPECT_EQ(to, EncodeDate(2027, 2, 28));
+    DefaultFutureRange(EncodeDate(2027, 12, 31), from, to); // across the year
+    EXPECT_EQ(from, EncodeDate(2028, 1, 1));
+    EXPECT_EQ(to, EncodeDate(2028, 1, 31));
+    DefaultFutureRange(EncodeDate(2028, 1, 30) + 0.5, from, to);
+    EXPECT_EQ(to, EncodeDate(2028, 2, 29));
+}
+
 TEST_F(PostTest, MovingARealisedExpenseMovesItsAmount)
 {
     Add(TCardMode::Expense, Bread(), 50, Date());
