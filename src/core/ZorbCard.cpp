@@ -48,12 +48,12 @@ TFormCard::TFormCard(TDm &Dm, TPosting &Post, TMainOptions &Options)
     QFont font(QStringLiteral("Arial"), 8);
     setFont(font);
     SetClientWidth(527);
-    SetClientHeight(392);
+    SetClientHeight(380);
 
     LabAccount = new TLabel(this, U("LabAccount"));
     LabAccount->SetAutoSize(false);
     LabAccount->SetAlignment(TAlignment::taCenter);
-    LabAccount->SetBounds(0, 0, 18, 392);
+    LabAccount->SetBounds(0, 0, 18, 380);
 
     const auto edit = [this](const char *name, int tag, int x, int y, int w) {
         auto *e = new TDBEdit(this, U(name));
@@ -96,7 +96,8 @@ TFormCard::TFormCard(TDm &Dm, TPosting &Post, TMainOptions &Options)
 
     PanTrans = new TPanel(this, U("PanTrans"));
     PanTrans->SetBevelOuter(TBevelCut::bvNone);
-    PanTrans->SetBounds(24, 92, 495, 88);
+    PanTrans->setAutoFillBackground(true);
+    PanTrans->SetBounds(24, 36, 495, 90); // over price and quantity, which a transfer does not use
     LabTrans = new TLabel(PanTrans, U("LabTrans"));
     LabTrans->SetCaption(U("Счёт"));
     LabTrans->SetBounds(0, 4, 40, 16);
@@ -162,46 +163,47 @@ TFormCard::TFormCard(TDm &Dm, TPosting &Post, TMainOptions &Options)
         l->SetDropDownRows(20);
         return l;
     };
-    ButWho = toggle("ButWho", "От кого (Кому)", 190);
-    DBLWho = lookup("DBLWho", 1, "ID_Person", &dm_.DataPerson, "ID_PERSON", "NAME", 190);
-    ButFindWho = button("ButFindWho", "+", 1, 444, 190, 22);
-    ButDelWho = button("ButDelWho", "-", 1, 468, 190, 22);
-    ButWhere = toggle("ButWhere", "Откуда (Куда)", 218);
-    DBLWhere = lookup("DBLWhere", 2, "ID_Firm", &dm_.DataFirm, "ID_FIRM", "FIRM", 218);
-    ButFindWhere = button("ButFindWhere", "+", 2, 444, 218, 22);
-    ButDelWhere = button("ButDelWhere", "-", 2, 468, 218, 22);
+    ButWho = toggle("ButWho", "От кого (Кому)", 134);
+    DBLWho = lookup("DBLWho", 1, "ID_Person", &dm_.DataPerson, "ID_PERSON", "NAME", 134);
+    ButFindWho = button("ButFindWho", "+", 1, 444, 134, 22);
+    ButDelWho = button("ButDelWho", "-", 1, 468, 134, 22);
+    ButWhere = toggle("ButWhere", "Откуда (Куда)", 162);
+    DBLWhere = lookup("DBLWhere", 2, "ID_Firm", &dm_.DataFirm, "ID_FIRM", "FIRM", 162);
+    ButFindWhere = button("ButFindWhere", "+", 2, 444, 162, 22);
+    ButDelWhere = button("ButDelWhere", "-", 2, 468, 162, 22);
     for (TButton *b : {ButFindWho, ButFindWhere})
         b->SetHint(U("Добавить в список..."));
     for (TButton *b : {ButDelWho, ButDelWhere})
         b->SetHint(U("Очистить поле"));
-    ButComm = button("ButComm", "Примеч.", 0, 24, 246, 110);
+    ButComm = button("ButComm", "Примеч.", 0, 24, 190, 110);
     ButComm->SetHint(U("Список примечаний... (F7)"));
     DBEComm = new TDBMemo(this, U("DBEComm"));
-    DBEComm->SetBounds(140, 246, 326, 56);
+    DBEComm->SetBounds(140, 190, 326, 56);
     DBEComm->SetScrollBars(TScrollStyle::ssVertical);
     DBEComm->SetWantReturns(false);
     DBEComm->SetDataSource(&dm_.DataHist);
     DBEComm->SetDataField(QStringLiteral("Comment"));
-    ButDelComm = button("ButDelComm", "-", 3, 468, 246, 22);
+    ButDelComm = button("ButDelComm", "-", 3, 468, 190, 22);
     ButDelComm->SetHint(U("Очистить поле"));
 
-    LabRate = label("LabRate", "Курс", 24, 310);
-    DBE_Rate = edit("DBE_Rate", 6, 90, 310, 100);
+    LabRate = label("LabRate", "Курс", 24, 254);
+    DBE_Rate = edit("DBE_Rate", 6, 90, 254, 100);
     DBE_Rate->SetDataField(QStringLiteral("Rate"));
     ChDate = new TCheckBox(this, U("ChDate"));
     ChDate->SetCaption(U("Дата"));
     ChDate->SetHint(U("Заменить на новую дату"));
-    ChDate->SetBounds(210, 312, 70, 20);
+    ChDate->SetBounds(210, 256, 70, 20);
     ChDate->SetVisible(false);
     ChCategory = new TCheckBox(this, U("ChCategory"));
     ChCategory->SetCaption(U("За что?"));
     ChCategory->SetHint(U("Заменить на новую статью расхода-прихода"));
-    ChCategory->SetBounds(290, 312, 90, 20);
+    ChCategory->SetBounds(290, 256, 90, 20);
     ChCategory->SetVisible(false);
 
     PanDate = new TPanel(this, U("PanDate"));
     PanDate->SetHint(U("Дата использования"));
-    PanDate->SetBounds(24, 338, 170, 22);
+    PanDate->SetBevelOuter(TBevelCut::bvLowered);
+    PanDate->SetBounds(24, 284, 170, 22);
     ButPrior = new TButton(PanDate, U("ButPrior"));
     ButPrior->SetCaption(U("<"));
     ButPrior->SetTag(1);
@@ -212,16 +214,16 @@ TFormCard::TFormCard(TDm &Dm, TPosting &Post, TMainOptions &Options)
     ButNext->SetBounds(150, 0, 20, 22);
     LabSum = new TLabel(this, U("LabSum"));
     LabSum->SetHint(U("(F8)"));
-    LabSum->SetBounds(210, 342, 300, 16);
+    LabSum->SetBounds(210, 288, 300, 16);
     Lab2 = new TLabel(this, U("Lab2"));
-    Lab2->SetBounds(24, 368, 240, 16);
+    Lab2->SetBounds(24, 312, 320, 16);
     Lab1 = new TLabel(this, U("Lab1"));
-    Lab1->SetBounds(24, 350 + 36, 240, 16);
+    Lab1->SetBounds(24, 330, 320, 16);
     Lab1->SetVisible(false);
     Lab2->SetVisible(false);
-    ButOk = button("ButOk", "OK", 0, 362, 364, 75);
+    ButOk = button("ButOk", "OK", 0, 362, 350, 75);
     ButOk->SetDefault(true);
-    ButCancel = button("ButCancel", "Cancel", 0, 444, 364, 75);
+    ButCancel = button("ButCancel", "Cancel", 0, 444, 350, 75);
     ButCancel->SetCancel(true);
     ButCancel->SetModalResult(mrCancel);
 

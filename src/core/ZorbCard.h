@@ -22,6 +22,7 @@
 #include "platform/widgets/StdCtrls.h"
 
 #include <functional>
+#include <optional>
 
 namespace zorbel {
 
@@ -127,5 +128,26 @@ private:
     int parentIds_[2] = {-100, -100}; // top and middle parent of the row's category
     int year_ = 0, month_ = 0;
 };
+
+} // namespace zorbel
+
+namespace zorbel {
+
+// What adding or editing an operation reads of the main window's category
+// trees: which tree is shown and the node selected in each.
+struct TCardTrees {
+    bool ExpenseShown = true;                  // mCt checked (else mDt)
+    std::optional<TCategoryNode> ExpenseNode;  // selected in TvCt
+    std::optional<TCategoryNode> IncomeNode;   // selected in TvDt
+    // Shows the expense (true) or income tree when an edited row belongs to the other.
+    std::function<void(bool Expense)> ShowTree;
+};
+
+// Adds (IsNew) or edits the current operation through the card, with the
+// posting's RealiseFlag realising it: chooses the mode, prepares the row,
+// shows the card and on OK writes everything (TPosting::PostOperation).
+// Notices go to the user; a failing post is passed on after the card's state
+// was reset.
+void RunOperationCard(TDm &Dm, TPosting &Post, TFormCard &Card, bool IsNew, TCardTrees &Trees);
 
 } // namespace zorbel
