@@ -137,7 +137,7 @@ bool ReadMonthSums(TDm &Dm, const QString &LevelColumn, int CategoryId, bool ByC
             q.SQL().removeLast();
         q.SQL() << QStringLiteral("and ") + LevelColumn + QStringLiteral("=:itm") +
                        (ByCurrency ? QStringLiteral(" and a.currency=:cur") : QStringLiteral(" and h.id_account=:acc")) +
-                       QStringLiteral(" and yr=:yr and mn=:mn");
+                       QStringLiteral(" and yr=:yr and mn=:mn and h.date_real between :d1 and :d2");
         q.ParamByName(QStringLiteral("itm"))->SetAsInteger(CategoryId);
         if (ByCurrency)
             q.ParamByName(QStringLiteral("cur"))->SetAsString(Currency);
@@ -145,6 +145,11 @@ bool ReadMonthSums(TDm &Dm, const QString &LevelColumn, int CategoryId, bool ByC
             q.ParamByName(QStringLiteral("acc"))->SetAsInteger(Account);
         q.ParamByName(QStringLiteral("yr"))->SetAsInteger(Year);
         q.ParamByName(QStringLiteral("mn"))->SetAsInteger(Month);
+        // Yr and Mn follow Date_Real: the same month as a date range lets the
+        // operations' key find the rows without reading the whole table.
+        const TDateTime first = EncodeDate(Year, Month, 1);
+        q.ParamByName(QStringLiteral("d1"))->SetAsDate(first);
+        q.ParamByName(QStringLiteral("d2"))->SetAsDate(IncMonth(first, 1) - 1);
         q.Open();
         Sums = {};
         if (!q.IsEmpty()) {

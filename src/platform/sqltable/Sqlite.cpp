@@ -143,7 +143,10 @@ void TSqliteDb::Open(const QString &fileName)
     sqlite3_create_function_v2(db_, "like", 3, flags, nullptr, Like, nullptr, nullptr, nullptr);
     sqlite3_create_collation_v2(db_, "RUSSIAN", SQLITE_UTF16, nullptr, CollateRussian<false>, nullptr);
     sqlite3_create_collation_v2(db_, "RUSSIAN_CI", SQLITE_UTF16, nullptr, CollateRussian<true>, nullptr);
-    Exec(QStringLiteral("PRAGMA journal_mode=MEMORY; PRAGMA synchronous=OFF; PRAGMA temp_store=MEMORY;"));
+    // A household's data set fits in memory: a page cache of 32 MB keeps a
+    // year's ledger from being read from the file again on every query.
+    Exec(QStringLiteral("PRAGMA journal_mode=MEMORY; PRAGMA synchronous=OFF; PRAGMA temp_store=MEMORY; "
+                        "PRAGMA cache_size=-32768;"));
 }
 
 void TSqliteDb::Close()
