@@ -3,6 +3,7 @@
 #include "archive/ZipDecode.h"
 #include "archive/ZipMatch.h"
 #include "archive/ZipSStrm.h"
+#include "platform/system/SysEnv.h"
 
 #include <QDir>
 #include <QFile>
@@ -159,7 +160,7 @@ TStream &TZipReader::Archive()
 QDateTime TZipReader::ArchiveFileDate() const
 {
     if (isSourceStream_)
-        return QDateTime::currentDateTime();
+        return TSysEnv::CurrentTime();
     return QFileInfo(zipName_).lastModified();
 }
 
@@ -801,7 +802,7 @@ bool TZipReader::UnzipOne(int Index, bool &Rerun)
             out.reset();
         } catch (...) {
         }
-        QFile::remove(name);
+        TSysEnv::Remove(name);
         throw;
     }
 
@@ -815,7 +816,7 @@ bool TZipReader::UnzipOne(int Index, bool &Rerun)
             OnEndUnZip(this, Index, name);
         return true;
     }
-    QFile::remove(name);
+    TSysEnv::Remove(name);
     if (outcome == TEntryOutcome::Unknown)
         return false;
     if (tmpHeader_.IsEncrypted()) {
