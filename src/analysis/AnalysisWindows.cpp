@@ -1,6 +1,7 @@
 // Hands the analysis layer's windows to the main window's launcher seam.
 #include "analysis/AnalysisWindows.h"
 
+#include "analysis/ZorbPlan.h"
 #include "core/ZorbLaunch.h"
 
 namespace zorbel {
@@ -8,8 +9,7 @@ namespace zorbel {
 void RegisterAnalysisWindows()
 {
     TAnalysisLaunchers &launchers = AnalysisLaunchers();
-    // The future-dates dialog is not built yet: FormPlan stays empty.
-    (void)launchers;
+    launchers.FormPlan = ChooseFutureDates;
 }
 
 } // namespace zorbel

@@ -22,6 +22,7 @@
 #pragma once
 
 #include "core/ZorbDm.h"
+#include "core/ZorbHost.h"
 
 #include <cstdint>
 #include <functional>
@@ -66,16 +67,14 @@ struct TCardResult {
 };
 
 // What posting needs of the main window; the defaults let it run without one.
-class TPostHost {
+// Notices (a receiving leg not found) go through the notice host.
+class TPostHost : public TNoticeHost {
 public:
-    virtual ~TPostHost() = default;
     // Adds Delta (1/10000) to the current account's Rest and refreshes the
     // totals; RecomputeOpening also the period's opening balance.
     virtual void UpdateBalances(TDm &dm, bool RecomputeOpening, int64_t Delta);
     // Restricts Tb_Hist to the ledger's account and period again.
     virtual void ApplyLedgerRange(TDm &dm) { (void)dm; }
-    // A notice to the user.
-    virtual void Notice(const QString &text) { (void)text; }
 };
 
 // The card's balance change as it opens: the amount the row holds when it is

@@ -165,3 +165,31 @@ TEST(PlanDialog, OkHandsTheChosenDaysToTheCaller)
 
 } // namespace
 } // namespace zorbel
+
+#include "analysis/AnalysisWindows.h"
+#include "core/ZorbLaunch.h"
+
+namespace zorbel {
+namespace {
+
+TEST(PlanDialog, RegisteredAsTheFutureDatesLauncher)
+{
+    AnalysisLaunchers().FormPlan = nullptr;
+    RegisterAnalysisWindows();
+    ASSERT_TRUE(AnalysisLaunchers().FormPlan);
+    TModalScript script;
+    script.Then([](TForm &f) {
+        auto &plan = dynamic_cast<TFormPlan &>(f);
+        plan.ChWeek->SetChecked(6, true); // Sundays
+        plan.ButAdd->Click();
+        PressButton(f, QStringLiteral("ButOk"));
+    });
+    std::vector<int> days;
+    ASSERT_TRUE(AnalysisLaunchers().FormPlan(Date() + 1, Date() + 14, days));
+    ASSERT_EQ(days.size(), 2u);
+    EXPECT_EQ(DayOfWeek(days[0]), 1);
+    EXPECT_EQ(days[1] - days[0], 7);
+}
+
+} // namespace
+} // namespace zorbel

@@ -28,7 +28,7 @@ public:
         dm.Tb_Hist.SetRange({acc}, {acc});
         ++rangeApplied;
     }
-    void Notice(const QString &text) override { notices << text; }
+    void Notice(const QString &Text) override { notices << Text; }
     void UpdateBalances(TDm &dm, bool recompute, int64_t delta) override
     {
         TPostHost::UpdateBalances(dm, recompute, delta);
