@@ -113,6 +113,7 @@ TFormMain::~TFormMain()
     if (messageHook_)
         qApp->removeEventFilter(this);
     DoDestroy();
+    delete FormCard.data(); // its datasets stand on the data module, which goes next
 }
 
 void TFormMain::BuildLayout()
@@ -551,7 +552,6 @@ void TFormMain::ShowPage(int) {}
 void TFormMain::BuildCategoryTree(bool) {}
 void TFormMain::UpdateBalances(bool, int64_t) {}
 void TFormMain::ApplyColumnLayout(QWidget *, bool, QString &) {}
-void TFormMain::CreateCard() {}
 
 // ---------------------------------------------------------------- main program
 

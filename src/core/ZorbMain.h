@@ -18,6 +18,7 @@
 // reminders, status-bar totals) are members with empty bodies, marked so.
 #pragma once
 
+#include "core/ZorbCard.h"
 #include "core/ZorbDm.h"
 #include "core/ZorbFile.h"
 #include "core/ZorbSettings.h"
@@ -149,7 +150,27 @@ public:
     void BuildCategoryTree(bool Expense);         // category trees
     void UpdateBalances(bool WithOpening, int64_t Amount); // status-bar totals
     void ApplyColumnLayout(QWidget *Grid, bool Apply, QString &Layout); // grid layouts
-    void CreateCard();                            // operation card
+
+    // ---- posting of operations (ZorbMainPost.cpp) and the card (ZorbMainCard.cpp) ----
+    std::unique_ptr<TPosting> Posting;   // the posting road over Dm; exists with Dm
+    // What the category trees have selected, as adding an operation reads it;
+    // the trees' owner fills it in (unset: no node, nothing is added).
+    std::function<TCardTrees()> CategoryTrees;
+    // Restricts Tb_Hist to the ledger's account and period again after the
+    // posting reached other accounts' rows (unset: Tb_Hist stays unrestricted).
+    std::function<void()> ReapplyLedgerRange;
+    void CreateCard();
+    TFormCard *Card() const;
+    void EditOperation(bool isNew);
+    void mMoneyNewClick(TObject *Sender);
+    void mMoneyEditClick(TObject *Sender);
+    void mUpdateClick(TObject *Sender);
+    void mMoneyDeleteClick(TObject *Sender);
+    void mpMoneyCopyClick(TObject *Sender);
+    void mpAccCopyClick(TObject *Sender);
+    void mEmptyClick(TObject *Sender);
+    bool PurgeHistory(bool beforeEntryDate);
+    double DayRate(int account, TDateTime date);
 
     // ---- seams for tests ----
     // The save and open dialogs: true with a file name chosen.
@@ -180,6 +201,7 @@ private:
     QStringList args_;
     QString programFolder_;
     std::unique_ptr<THost> host_;
+    std::unique_ptr<TPostHost> postHost_; // the posting's view of this window
     TFormAbout *splash_ = nullptr;
     QString stageDir_;          // where a data file is unpacked before it replaces the work folder
     QString stagedPassword_;    // the password of the staged data file

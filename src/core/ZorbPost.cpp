@@ -78,6 +78,31 @@ void AddToRest(TTable &Accounts, int64_t Delta)
 
 void TPostHost::UpdateBalances(TDm &dm, bool, int64_t Delta) { AddToRest(dm.Tb_Account, Delta); }
 
+std::vector<TAccountLine> AccountPickerLines(TDm &dm)
+{
+    std::vector<TAccountLine> lines;
+    TTable &acc = dm.Tb_Account;
+    if (!acc.Active() || acc.IsEmpty())
+        return lines;
+    TControlsOff off(acc);
+    const TBookmark back = acc.GetBookmark();
+    const int current = acc.FieldByName(QStringLiteral("Id_Account"))->AsInteger();
+    for (acc.First(); !acc.Eof(); acc.Next()) {
+        const int id = acc.FieldByName(QStringLiteral("Id_Account"))->AsInteger();
+        if (id == current)
+            continue;
+        QString text = acc.FieldByName(QStringLiteral("Account"))->AsString() + QStringLiteral(" = ") +
+                       FormatFloat(QStringLiteral("#,##0.00"), acc.FieldByName(QStringLiteral("Rest"))->AsFloat()) +
+                       u' ' + acc.FieldByName(QStringLiteral("Currency"))->AsString();
+        const TField *rate = acc.FieldByName(QStringLiteral("Rate"));
+        if (!rate->IsNull() && rate->AsFloat() > 0)
+            text += U(",   курс=") + FloatToStr(rate->AsFloat());
+        lines.push_back({text, id});
+    }
+    acc.GotoBookmark(back);
+    return lines;
+}
+
 double RateFromAccountLine(const QString &line)
 {
     const qsizetype at = line.indexOf(U("курс="));

@@ -93,6 +93,15 @@ void DefaultFutureRange(TDateTime Today, TDateTime &From, TDateTime &To);
 // Adds Delta (1/10000) to Rest of the account row Accounts stands on.
 void AddToRest(TTable &Accounts, int64_t Delta);
 
+// The lines of the account picker for moving an operation: every account
+// but the current one, in the account table's order, as name = rest
+// currency (",   курс=" rate when above 0), with its id. Keeps Tb_Account's row.
+struct TAccountLine {
+    QString Text;
+    int Id = 0;
+};
+std::vector<TAccountLine> AccountPickerLines(TDm &dm);
+
 // The rate to offer when moving an operation: the number after "курс=" in a
 // line of the account picker; 0 when there is none.
 double RateFromAccountLine(const QString &line);
