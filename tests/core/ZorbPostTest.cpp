@@ -6,6 +6,7 @@
 
 #include "ZorbPostFixture.h"
 #include "platform/rtl/Money.h"
+#include "support/FaultEnv.h"
 
 #include <gtest/gtest.h>
 
@@ -33,6 +34,21 @@ TEST_F(PostTest, NewExpenseRealisedTodayPlannedTomorrow)
     int y = 0, m = 0, d = 0;
     DecodeDate(Date() + 1, y, m, d);
     EXPECT_EQ(Count(QStringLiteral("ct=40 and yr=%1 and mn=%2").arg(y).arg(m)), 1);
+}
+
+TEST_F(PostTest, RealisedOrPlannedByTheEntryDateAgainstToday)
+{
+    TFaultEnv env;
+    env.SetNow(QDateTime(QDate(2031, 3, 10), QTime(23, 59)));
+    TSysEnvScope scope(env);
+    const TDateTime today = EncodeDate(2031, 3, 10);
+    Add(TCardMode::Expense, Bread(), 10, today);
+    Add(TCardMode::Expense, Bread(), 20, today + 1);
+    Add(TCardMode::Expense, Bread(), 30, today - 400);
+    EXPECT_EQ(Count(U("ct=10 and kind='1'")), 1);
+    EXPECT_EQ(Count(U("ct=20 and kind='2'")), 1);
+    EXPECT_EQ(Count(U("ct=30 and kind='1' and yr=2030 and mn=2")), 1);
+    EXPECT_DOUBLE_EQ(Rest(1), 960);
 }
 
 TEST_F(PostTest, EditingChangesRestByTheDifferenceOnlyWhenRealised)
@@ -209,6 +225,25 @@ TEST_F(PostTest, FailureWritingTheReceivingLegLeavesEverythingAsBefore)
     EXPECT_DOUBLE_EQ(Rest(1), 900);
     EXPECT_DOUBLE_EQ(Rest(2), 5100);
     EXPECT_EQ(dm.Tb_Hist.State(), dsBrowse);
+}
+
+TEST_F(PostTest, FailingFileWriteOfATransferLeavesEverythingAsBefore)
+{
+    Add(TCardMode::Transfer, Transfer(), 100, Date(), 2);
+    TFaultEnv env;
+    env.FailCall(TSysOp::Write, 1, ENOSPC); // the data set's file refuses the transfer's pages once
+    {
+        TSysEnvScope scope(env);
+        EXPECT_THROW(Add(TCardMode::Transfer, Transfer(), 250, Date(), 2), Exception);
+    }
+    EXPECT_GE(env.Calls(TSysOp::Write), 1);
+    EXPECT_EQ(Count(U("level1=-1")), 2);
+    EXPECT_DOUBLE_EQ(Rest(1), 900);
+    EXPECT_DOUBLE_EQ(Rest(2), 5100);
+    // The data set goes on working.
+    Add(TCardMode::Transfer, Transfer(), 50, Date(), 2);
+    EXPECT_DOUBLE_EQ(Rest(1), 850);
+    EXPECT_DOUBLE_EQ(Rest(2), 5150);
 }
 
 TEST_F(PostTest, FailureOfTheTargetBalanceLeavesEverythingAsBefore)
