@@ -184,22 +184,18 @@ void TFormPlan::FormKeyDown(TObject *, WORD &Key, TShiftState)
     }
 }
 
-void TFormPlan::ButDateClick(TObject *)
-{
-    const TDateTime chosen = AskDate(PlanStart);
-    if (chosen <= -1000000 || chosen == PlanStart)
-        return;
-    PlanStart = ClampPlanStart(chosen, PlanEnd, Date() + 1);
-    ShowPlanDate(ButDate);
-}
+void TFormPlan::ButDateClick(TObject *) { PickPlanDate(true); }
 
-void TFormPlan::ButDateToClick(TObject *)
+void TFormPlan::ButDateToClick(TObject *) { PickPlanDate(false); }
+
+void TFormPlan::PickPlanDate(bool Start)
 {
-    const TDateTime chosen = AskDate(PlanEnd);
-    if (chosen <= -1000000 || chosen == PlanEnd)
+    TDateTime &date = Start ? PlanStart : PlanEnd;
+    const TDateTime chosen = AskDate(date);
+    if (chosen <= -1000000 || chosen == date)
         return;
-    PlanEnd = ClampPlanEnd(chosen, PlanStart, Date() + 1);
-    ShowPlanDate(ButDateTo);
+    date = Start ? ClampPlanStart(chosen, PlanEnd, Date() + 1) : ClampPlanEnd(chosen, PlanStart, Date() + 1);
+    ShowPlanDate(Start ? ButDate : ButDateTo);
 }
 
 void TFormPlan::ButWeeksClick(TObject *)

@@ -58,6 +58,8 @@ public:
     void mpDelClick(TObject *Sender);
     void mpClearClick(TObject *Sender);
     void PmDtPopup(TObject *Sender);
+    // Asks for the start (Start) or end date and keeps it within the rules.
+    void PickPlanDate(bool Start);
     // Shows a date on its button: "с  " or "по " and "dd.mm.yy ddd", coloured by weekday.
     void ShowPlanDate(TButton *Button);
 };

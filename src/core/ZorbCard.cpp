@@ -55,19 +55,25 @@ TFormCard::TFormCard(TDm &Dm, TPosting &Post, TMainOptions &Options)
     LabAccount->SetAlignment(TAlignment::taCenter);
     LabAccount->SetBounds(0, 0, 18, 380);
 
-    const auto edit = [this](const char *name, int tag, int x, int y, int w) {
-        auto *e = new TDBEdit(this, U(name));
+    const auto editOn = [](QWidget *parent, TDataSource *source, const char *name, int tag, int x, int y, int w) {
+        auto *e = new TDBEdit(parent, U(name));
         e->SetTag(tag);
         e->SetBounds(x, y, w, 22);
-        e->SetDataSource(&dm_.DataHist);
+        e->SetDataSource(source);
         return e;
     };
-    const auto button = [this](const char *name, const char *caption, int tag, int x, int y, int w) {
-        auto *b = new TButton(this, U(name));
+    const auto edit = [&](const char *name, int tag, int x, int y, int w) {
+        return editOn(this, &dm_.DataHist, name, tag, x, y, w);
+    };
+    const auto buttonOn = [](QWidget *parent, const char *name, const char *caption, int tag, int x, int y, int w) {
+        auto *b = new TButton(parent, U(name));
         b->SetCaption(U(caption));
         b->SetTag(tag);
         b->SetBounds(x, y, w, 22);
         return b;
+    };
+    const auto button = [&](const char *name, const char *caption, int tag, int x, int y, int w) {
+        return buttonOn(this, name, caption, tag, x, y, w);
     };
     const auto label = [this](const char *name, const char *caption, int x, int y) {
         auto *l = new TLabel(this, U(name));
@@ -112,15 +118,9 @@ TFormCard::TFormCard(TDm &Dm, TPosting &Post, TMainOptions &Options)
     GrRate = new TGroupBox(PanTrans, U("GrRate"));
     GrRate->SetCaption(U("Сумма перевода и кросс-курс (цена)"));
     GrRate->SetBounds(0, 28, 400, 56);
-    DBETrans_Ref = new TDBEdit(GrRate, U("DBETrans_Ref"));
-    DBETrans_Ref->SetTag(4);
-    DBETrans_Ref->SetBounds(8, 22, 120, 22);
-    DBETrans_Ref->SetDataSource(&dm_.DataTrans);
+    DBETrans_Ref = editOn(GrRate, &dm_.DataTrans, "DBETrans_Ref", 4, 8, 22, 120);
     DBETrans_Ref->SetDataField(QStringLiteral("Dt"));
-    ButTransEv = new TButton(GrRate, U("ButTransEv"));
-    ButTransEv->SetCaption(U("="));
-    ButTransEv->SetTag(4);
-    ButTransEv->SetBounds(130, 22, 22, 22);
+    ButTransEv = buttonOn(GrRate, "ButTransEv", "=", 4, 130, 22, 22);
     ButDiv = new TSpeedButton(GrRate, U("ButDiv"));
     ButDiv->SetGroupIndex(7);
     ButDiv->SetAllowAllUp(true);
@@ -128,16 +128,10 @@ TFormCard::TFormCard(TDm &Dm, TPosting &Post, TMainOptions &Options)
     ButDiv->SetCaption(U("x"));
     ButDiv->SetHint(U("умножить"));
     ButDiv->SetBounds(170, 22, 24, 22);
-    DBERate = new TDBEdit(GrRate, U("DBERate"));
-    DBERate->SetTag(5);
+    DBERate = editOn(GrRate, &dm_.DataHist, "DBERate", 5, 198, 22, 120);
     DBERate->SetHint(U("Цена (кросс-курс) перевода"));
-    DBERate->SetBounds(198, 22, 120, 22);
-    DBERate->SetDataSource(&dm_.DataHist);
     DBERate->SetDataField(QStringLiteral("PRICE"));
-    ButRateEv = new TButton(GrRate, U("ButRateEv"));
-    ButRateEv->SetCaption(U("="));
-    ButRateEv->SetTag(5);
-    ButRateEv->SetBounds(320, 22, 22, 22);
+    ButRateEv = buttonOn(GrRate, "ButRateEv", "=", 5, 320, 22, 22);
     GrRate->SetVisible(false);
     PanTrans->SetVisible(false);
 

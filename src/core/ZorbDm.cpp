@@ -18,18 +18,6 @@ QString U(const char *text)
     return QString::fromUtf8(text);
 }
 
-// Controls of a dataset stay disabled while this lives.
-class TControlsOff {
-public:
-    explicit TControlsOff(TDataSet &dataSet) : dataSet_(dataSet) { dataSet_.DisableControls(); }
-    ~TControlsOff() { dataSet_.EnableControls(); }
-    TControlsOff(const TControlsOff &) = delete;
-    TControlsOff &operator=(const TControlsOff &) = delete;
-
-private:
-    TDataSet &dataSet_;
-};
-
 // Lines of an upgrade statement of the local SQL dialect:
 //   ALTER TABLE "T.db" <line break>
 //   ADD "T.db"."F1" type1,

@@ -17,18 +17,6 @@ void SetUnits(TField *f, int64_t units) { f->SetAsFloat(UnitsToMoney(units)); }
 
 const QString KeyFields = QStringLiteral("Id_Account;Date_Create;Kind");
 
-// Keeps a dataset's controls disabled for a scope.
-class TControlsOff {
-public:
-    explicit TControlsOff(TDataSet &ds) : ds_(ds) { ds_.DisableControls(); }
-    ~TControlsOff() { ds_.EnableControls(); }
-    TControlsOff(const TControlsOff &) = delete;
-    TControlsOff &operator=(const TControlsOff &) = delete;
-
-private:
-    TDataSet &ds_;
-};
-
 } // namespace
 
 int64_t CardDeltaOnShow(TCardMode mode, bool editing, TDataSet &hist)
