@@ -16,11 +16,7 @@ public:
     {
         main_.UpdateBalances(RecomputeOpening, Delta);
     }
-    void ApplyLedgerRange(TDm &) override
-    {
-        if (main_.ReapplyLedgerRange)
-            main_.ReapplyLedgerRange();
-    }
+    void ApplyLedgerRange(TDm &dm) override { main_.SetLedgerRange(dm.Tb_Hist); }
     void Notice(const QString &Text) override { ShowNotice(Text, false); }
 
 private:

@@ -26,8 +26,133 @@ void TFormMain::EditOperation(bool isNew)
         return;
     Posting->EntryDate = EntryDate;
     Posting->Mem = {Mem_Sum, Mem_Price, Mem_Quant, Mem_Prs, Mem_Frm, Mem_Comm, Mem_Rate};
-    TCardTrees trees = CategoryTrees ? CategoryTrees() : TCardTrees{};
+    TCardTrees trees = CardTrees();
     RunOperationCard(*Dm, *Posting, *Card(), isNew, trees);
+}
+
+void TFormMain::BuildPostMenu()
+{
+    mMoney = MainMenu->Add(QStringLiteral("mMoney"), U("&Деньги"));
+    mMoneyNew = mMoney->Add(QStringLiteral("mMoneyNew"), U("&Добавить"));
+    mMoneyEdit = mMoney->Add(QStringLiteral("mMoneyEdit"), U("&Изменить"));
+    mMoneyDelete = mMoney->Add(QStringLiteral("mMoneyDelete"), U("&Удалить"));
+    mUpdate = mMoney->Add(QStringLiteral("mUpdate"), U("Реали&зовать"));
+    mMoney->Add(QStringLiteral("N30"), QStringLiteral("-"));
+    mEmpty = mMoney->Add(QStringLiteral("mEmpty"), U("Очистить историю..."));
+    mEmpty->SetVisible(AdminMode);
+}
+
+void TFormMain::BuildPostCommands()
+{
+    mpMoneyNew = PmHist->Add(QStringLiteral("mpMoneyNew"), U("&Добавить операцию..."));
+    mpMoneyEdit = PmHist->Add(QStringLiteral("mpMoneyEdit"), U("&Изменить операцию..."));
+    mpMoneyDelete = PmHist->Add(QStringLiteral("mpMoneyDelete"), U("&Удалить операцию..."));
+    mpUpdate = PmHist->Add(QStringLiteral("mpUpdate"), U("Реали&зовать операцию..."));
+    mpMoneyCopy = PmHist->Add(QStringLiteral("mpMoneyCopy"), U("&Копировать в будущее..."));
+    mpAccCopy = PmHist->Add(QStringLiteral("mpAccCopy"), U("Пере&местить на счёт..."));
+    for (TMenuItem *m : {mMoneyNew, mpMoneyNew})
+        m->OnClick = [this](TObject *s) { mMoneyNewClick(s); };
+    for (TMenuItem *m : {mMoneyEdit, mpMoneyEdit})
+        m->OnClick = [this](TObject *s) { mMoneyEditClick(s); };
+    for (TMenuItem *m : {mMoneyDelete, mpMoneyDelete})
+        m->OnClick = [this](TObject *s) { mMoneyDeleteClick(s); };
+    for (TMenuItem *m : {mUpdate, mpUpdate})
+        m->OnClick = [this](TObject *s) { mUpdateClick(s); };
+    mpMoneyCopy->OnClick = [this](TObject *s) { mpMoneyCopyClick(s); };
+    mpAccCopy->OnClick = [this](TObject *s) { mpAccCopyClick(s); };
+    mEmpty->OnClick = [this](TObject *s) { mEmptyClick(s); };
+    const TNotifyEvent popup = PmHist->OnPopup;
+    PmHist->OnPopup = [this, popup](TObject *s) {
+        if (popup)
+            popup(s);
+        PmHistPopup(s);
+    };
+    DBG->OnDblClick = [this](TObject *s) { DBGDblClick(s); };
+    DBG->OnKeyPress = [this](TObject *s, QChar &k) { DBGKeyPress(s, k); };
+    for (TTreeView *tv : {TvCt, TvDt}) {
+        tv->OnDblClick = [this](TObject *s) { TvCtDblClick(s); };
+        tv->OnKeyPress = [this](TObject *s, QChar &k) { TvCtKeyPress(s, k); };
+    }
+}
+
+void TFormMain::ApplyPostMenuState(const TMenuState &State)
+{
+    mMoney->SetEnabled(State.mMoney);
+    const std::pair<TMenuItem *, bool> items[] = {
+        {mMoneyNew, State.mMoneyNew},       {mMoneyEdit, State.mMoneyEdit},     {mMoneyDelete, State.mMoneyDelete},
+        {mUpdate, State.mUpdate},           {mpMoneyNew, State.mpMoneyNew},     {mpMoneyEdit, State.mpMoneyEdit},
+        {mpMoneyDelete, State.mpMoneyDelete}, {mpUpdate, State.mpUpdate},       {mpMoneyCopy, State.mpMoneyCopy},
+        {mpAccCopy, State.mpAccCopy}};
+    for (const auto &[item, enabled] : items)
+        item->SetEnabled(enabled);
+}
+
+TCardTrees TFormMain::CardTrees()
+{
+    TCardTrees trees;
+    trees.ExpenseShown = mCt->Checked();
+    const auto node = [](TTreeView *tv) -> std::optional<TCategoryNode> {
+        const TTreeNode *n = tv->Selected();
+        if (!n)
+            return std::nullopt;
+        TCategoryNode c{int16_t(n->Data()), n->Level(), 0, 0};
+        if (const TTreeNode *p = n->Parent()) {
+            c.Parent = int16_t(p->Data());
+            if (const TTreeNode *g = p->Parent())
+                c.Grandparent = int16_t(g->Data());
+        }
+        return c;
+    };
+    trees.ExpenseNode = node(TvCt);
+    trees.IncomeNode = node(TvDt);
+    trees.ShowTree = [this](bool expense) {
+        mCt->SetChecked(expense);
+        mDt->SetChecked(!expense);
+        ButCt->SetDown(expense);
+        ButDt->SetDown(!expense);
+        SwitchTreeKind();
+    };
+    return trees;
+}
+
+void TFormMain::DBGDblClick(TObject *)
+{
+    if (mMoneyEdit->Enabled())
+        EditOperation(false);
+}
+
+void TFormMain::DBGKeyPress(TObject *Sender, QChar &Key)
+{
+    if (Key == u'\r') {
+        Key = QChar();
+        DBGDblClick(Sender);
+    }
+}
+
+void TFormMain::DBGDragDrop(TObject *, TObject *, int, int)
+{
+    DBG->SetDragMode(TDragMode::dmManual);
+    EditOperation(true);
+}
+
+void TFormMain::PmHistPopup(TObject *)
+{
+    mpAccCopy->SetVisible(Dm->Tb_Account.Active() && Dm->Tb_Account.RecordCount() > 1);
+}
+
+void TFormMain::TvCtDblClick(TObject *Sender)
+{
+    auto *tv = dynamic_cast<TTreeView *>(Sender);
+    if (tv && tv->Selected() && !tv->Selected()->HasChildren())
+        EditOperation(true);
+}
+
+void TFormMain::TvCtKeyPress(TObject *, QChar &Key)
+{
+    if (Key == u'\r') {
+        Key = QChar();
+        EditOperation(true);
+    }
 }
 
 void TFormMain::mMoneyNewClick(TObject *) { EditOperation(true); }

@@ -26,13 +26,12 @@ protected:
         acc.FieldByName("Rate")->SetAsFloat(1.5);
         acc.Post();
         acc.Locate("Account", Variant(U("Мой первый счёт")), {});
-        // The expense root category selected in the expense tree.
-        main->CategoryTrees = [] {
-            TCardTrees trees;
-            trees.ExpenseNode = TCategoryNode{0, 0, 0, 0};
-            return trees;
-        };
         main->EntryDate = Date();
+        main->ApplyLedgerPeriod();
+        // The expense root category selected in the expense tree.
+        TTreeNode *root = main->FindCategoryNode(main->TvCt, 0);
+        EXPECT_NE(root, nullptr);
+        main->TvCt->SetSelected(root);
     }
     ~MainPost() override { AnalysisLaunchers().FormPlan = nullptr; }
     int Count(const QString &where)
@@ -72,9 +71,26 @@ protected:
 TEST_F(MainPost, AddAndDeleteThroughTheMenu)
 {
     ASSERT_NE(main->Card(), nullptr);
+    const double rest = main->Dm->Tb_Account.FieldByName("Rest")->AsFloat();
     AddExpense(U("42"));
     EXPECT_EQ(Count(U("ct=42 and kind='1' and level1=0")), 1);
     EXPECT_EQ(main->Posting->CardMode, TCardMode::Idle);
+    // The balance and the status bar follow; the ledger shows the new row.
+    EXPECT_DOUBLE_EQ(main->Dm->Tb_Account.FieldByName("Rest")->AsFloat(), rest - 42);
+    EXPECT_EQ(main->Dm->Tb_Hist.RecordCount(), 1);
+    // A double click on the row edits it through the card.
+    TModalScript edit;
+    edit.Then([&](TForm &f) {
+        auto &card = dynamic_cast<TFormCard &>(f);
+        EXPECT_TRUE(card.Caption().endsWith(U("--Изменение--")));
+        card.DBESum->selectAll();
+        for (QChar c : U("40"))
+            SendKey(card.DBESum, 0, Qt::NoModifier, QString(c));
+        card.ButOk->Click();
+    });
+    main->DBGDblClick(main->DBG);
+    EXPECT_TRUE(edit.Finished()) << edit.Errors().join(u'\n').toStdString();
+    EXPECT_DOUBLE_EQ(main->Dm->Tb_Account.FieldByName("Rest")->AsFloat(), rest - 40);
     GoToLastOperation();
     TModalScript no;
     no.Press(QStringLiteral("No"));

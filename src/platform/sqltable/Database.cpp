@@ -81,8 +81,20 @@ void TDatabase::Commit()
 {
     if (depth_ == 0)
         throw EDatabaseError(QStringLiteral("No transaction is active"));
-    Db().Exec(QStringLiteral("RELEASE zb%1").arg(depth_ - 1));
     --depth_;
+    try {
+        Db().Exec(QStringLiteral("RELEASE zb%1").arg(depth_));
+    } catch (...) {
+        // A release that failed (a full disk at the commit) must leave
+        // nothing of the transaction behind.
+        try {
+            ReleaseStatements();
+            Db().Exec(QStringLiteral("ROLLBACK TO zb%1; RELEASE zb%1").arg(depth_));
+        } catch (...) {
+            // SQLite has rolled the whole transaction back itself.
+        }
+        throw;
+    }
 }
 
 void TDatabase::Rollback()
@@ -114,13 +126,23 @@ TTransactionScope::~TTransactionScope()
 void TTransactionScope::Commit()
 {
     done_ = true;
-    db_.Commit();
+    try {
+        db_.Commit();
+    } catch (...) {
+        RefreshDataSets();
+        throw;
+    }
 }
 
 void TTransactionScope::Rollback()
 {
     done_ = true;
     db_.Rollback();
+    RefreshDataSets();
+}
+
+void TTransactionScope::RefreshDataSets()
+{
     for (TDataSet *ds : refresh_) {
         if (!ds->Active())
             continue;

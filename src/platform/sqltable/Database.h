@@ -92,6 +92,7 @@ public:
     void Rollback();
 
 private:
+    void RefreshDataSets();
     TDatabase &db_;
     std::vector<TDataSet *> refresh_;
     bool done_ = false;
