@@ -20,7 +20,7 @@
 namespace zorbel {
 namespace {
 
-constexpr int KeySize = 28, KeyGap = 4, EdLeft = 8;
+constexpr int KeySize = 28, KeyGap = 4, EdLeft = 8, OkExtra = 16;
 
 // The keypad, row by row: caption, control name.
 struct TKeyDef {
@@ -45,9 +45,10 @@ TFormCalc::TFormCalc()
     SetKeyPreview(true);
 
     PanTop = new TPanel(this, QStringLiteral("PanTop"));
-    PanTop->SetBounds(0, 0, 5 * KeySize + 4 * KeyGap + 2 * EdLeft, 36);
+    // The edit spans the keypad and the wider "Ok  =" key of its last row.
+    PanTop->SetBounds(0, 0, 5 * KeySize + 4 * KeyGap + OkExtra + 2 * EdLeft, 36);
     Ed = new TEdit(PanTop, QStringLiteral("Ed"));
-    Ed->SetBounds(EdLeft, 6, 5 * KeySize + 4 * KeyGap, 24);
+    Ed->SetBounds(EdLeft, 6, 5 * KeySize + 4 * KeyGap + OkExtra, 24);
 
     PanBut = new TPanel(this, QStringLiteral("PanBut"));
     PanBut->SetBevelOuter(TBevelCut::bvNone);
@@ -72,7 +73,7 @@ TFormCalc::TFormCalc()
     ButOk = new TButton(PanBut, QStringLiteral("ButOk"));
     ButOk->SetCaption(QStringLiteral("Ok  ="));
     ButOk->SetHint(QStringLiteral("Расчёт"));
-    ButOk->SetBounds(EdLeft + 4 * (KeySize + KeyGap), KeyGap + 3 * (KeySize + KeyGap), KeySize + 10, KeySize);
+    ButOk->SetBounds(EdLeft + 4 * (KeySize + KeyGap), KeyGap + 3 * (KeySize + KeyGap), KeySize + OkExtra, KeySize);
     ButOk->setFocusPolicy(Qt::NoFocus);
     ButOk->OnClick = [this](TObject *s) { ButOkClick(s); };
 

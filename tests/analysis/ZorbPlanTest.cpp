@@ -7,10 +7,20 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+
 namespace zorbel {
 namespace {
 
 QString U(const char *text) { return QString::fromUtf8(text); }
+
+// With ZORBEL_SCREENSHOTS set to a folder the dialog is saved there as a PNG.
+void Snapshot(TForm &form, const QString &name)
+{
+    const QString dir = qEnvironmentVariable("ZORBEL_SCREENSHOTS");
+    if (!dir.isEmpty())
+        form.grab().save(QDir(dir).filePath(name + QStringLiteral(".png")));
+}
 
 std::vector<bool> Ticks(std::initializer_list<int> ticked)
 {
@@ -146,6 +156,7 @@ TEST(PlanDialog, OkHandsTheChosenDaysToTheCaller)
         plan.ChDays->SetChecked(0, true); // the 1st
         plan.ChDays->SetChecked(14, true); // the 15th
         plan.mpAdd->Click();
+        Snapshot(f, QStringLiteral("future-dates"));
         PressButton(f, QStringLiteral("ButOk"));
     });
     std::vector<int> days;

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+
 namespace zorbel {
 namespace {
 
@@ -101,6 +103,8 @@ TEST(CalcWindow, EnterEvaluatesAndReturnsTheResult)
     script.Then([&](TForm &) {
         Type(calc, QStringLiteral("2ю5*4")); // 'ю' is the decimal separator
         EXPECT_EQ(calc.Ed->Text(), QStringLiteral("2,5*4"));
+        if (const QString dir = qEnvironmentVariable("ZORBEL_SCREENSHOTS"); !dir.isEmpty())
+            calc.grab().save(QDir(dir).filePath(QStringLiteral("calculator.png")));
         SendKey(calc.Ed, Qt::Key_Return);
     });
     EXPECT_EQ(calc.ShowModal(), mrOk);
