@@ -1,6 +1,7 @@
 // Hands the analysis layer's windows to the main window's launcher seam.
 #include "analysis/AnalysisWindows.h"
 
+#include "analysis/ZorbImpLaunch.h"
 #include "analysis/ZorbPlan.h"
 #include "core/ZorbLaunch.h"
 
@@ -10,6 +11,7 @@ void RegisterAnalysisWindows()
 {
     TAnalysisLaunchers &launchers = AnalysisLaunchers();
     launchers.FormPlan = ChooseFutureDates;
+    launchers.FormImp = [](TFormMain &Main) { OpenImportWindow(Main); };
 }
 
 } // namespace zorbel
