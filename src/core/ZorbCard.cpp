@@ -388,14 +388,7 @@ void TFormCard::PrepareHistory(int Account)
     } catch (const Exception &) {
         return;
     }
-    const int n = QitmHist.RecordCount();
-    ButNext->SetVisible(n > 1);
-    ButPrior->SetVisible(n > 1);
-    const QString hint = QString::number(QitmHist.RecNo()) + u'/' + QString::number(n);
-    ButNext->SetHint(hint);
-    ButPrior->SetHint(hint);
-    ButNext->SetEnabled(QitmHist.RecNo() > 1);
-    ButPrior->SetEnabled(QitmHist.RecNo() < n);
+    ShowHistoryPosition();
 }
 
 void TFormCard::FormShow(TObject *)
@@ -947,6 +940,18 @@ void TFormCard::ShowParentTotals(TLabel *Label, int IncludeRowDelta)
     }
 }
 
+void TFormCard::ShowHistoryPosition()
+{
+    const int n = QitmHist.RecordCount();
+    ButNext->SetVisible(n > 1);
+    ButPrior->SetVisible(n > 1);
+    const QString hint = QString::number(QitmHist.RecNo()) + u'/' + QString::number(n);
+    ButNext->SetHint(hint);
+    ButPrior->SetHint(hint);
+    ButNext->SetEnabled(QitmHist.RecNo() > 1);
+    ButPrior->SetEnabled(QitmHist.RecNo() < n);
+}
+
 void TFormCard::FillFromHistory()
 {
     ButNext->SetHint(QString());
@@ -957,9 +962,8 @@ void TFormCard::FillFromHistory()
     } catch (const Exception &) {
         return;
     }
-    const int n = QitmHist.RecordCount();
-    ButNext->SetVisible(n > 1);
-    ButPrior->SetVisible(n > 1);
+    ButNext->SetVisible(QitmHist.RecordCount() > 1);
+    ButPrior->SetVisible(QitmHist.RecordCount() > 1);
     if (QitmHist.IsEmpty() || QitmHist.FieldByName(QStringLiteral("Date_Real"))->IsNull() || !Editing())
         return;
     const auto q = [this](const char *name) { return QitmHist.FieldByName(U(name))->AsVariant(); };
@@ -985,11 +989,7 @@ void TFormCard::FillFromHistory()
         H("Rate")->SetAsVariant(q("Rate"));
     PanDate->SetCaption(
         FormatDateTime(QStringLiteral("dd.mm.yy ddd"), QitmHist.FieldByName(QStringLiteral("Date_Real"))->AsDateTime()));
-    ButNext->SetEnabled(QitmHist.RecNo() > 1);
-    ButPrior->SetEnabled(QitmHist.RecNo() < n);
-    const QString hint = QString::number(QitmHist.RecNo()) + u'/' + QString::number(n);
-    ButNext->SetHint(hint);
-    ButPrior->SetHint(hint);
+    ShowHistoryPosition();
 }
 
 } // namespace zorbel

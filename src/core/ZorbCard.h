@@ -106,6 +106,9 @@ public:
     void ToggleDerivedField(int Tag);
     void EditWithCalculator(TDBEdit *Edit);
     void FillFromHistory();
+    // The history buttons: shown with more than one earlier operation, their
+    // hint the position, each enabled while there is a row its way.
+    void ShowHistoryPosition();
     // Points QitmHist at the account's earlier operations of the row's
     // category and opens it (the posting's preparation of the card).
     void PrepareHistory(int Account);
