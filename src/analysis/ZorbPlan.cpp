@@ -13,14 +13,13 @@
 #include "analysis/ZorbPlan.h"
 
 #include "core/Qar_date.h"
+#include "core/ZorbText.h"
 #include "platform/rtl/Format.h"
 
 #include <cmath>
 
 namespace zorbel {
 namespace {
-
-QString U(const char *text) { return QString::fromUtf8(text); }
 
 // Weekday with Monday 1 .. Sunday 7 (DayOfWeek counts Sunday 1 .. Saturday 7).
 int IsoWeekday(TDateTime d) { return (DayOfWeek(d) + 5) % 7 + 1; }

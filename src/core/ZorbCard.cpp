@@ -20,6 +20,7 @@
 #include "core/TulnDlg.h"
 #include "core/ZorbCalc.h"
 #include "core/ZorbCalcParser.h"
+#include "core/ZorbText.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/FormatSettings.h"
 #include "platform/rtl/Money.h"
@@ -28,8 +29,6 @@
 
 namespace zorbel {
 namespace {
-
-QString U(const char *text) { return QString::fromUtf8(text); }
 
 constexpr TColor DerivedColor = 14606308; // light grey: the field the card computes
 constexpr TColor OverLimitColor = clRed, UnderLimitColor = clNavy;

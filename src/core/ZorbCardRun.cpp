@@ -3,11 +3,10 @@
 #include "core/ZorbCard.h"
 
 #include "core/TulnDlg.h"
+#include "core/ZorbText.h"
 
 namespace zorbel {
 namespace {
-
-QString U(const char *text) { return QString::fromUtf8(text); }
 
 // The card's state after every showing, whatever happened.
 void ResetCard(TPosting &Post, TFormCard &Card)

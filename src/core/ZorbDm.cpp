@@ -3,6 +3,7 @@
 #include "core/ZorbDm.h"
 
 #include "core/ZorbDmTables.h"
+#include "core/ZorbText.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/FormatSettings.h"
 #include "platform/rtl/Money.h"
@@ -13,10 +14,6 @@
 namespace zorbel {
 namespace {
 
-QString U(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 // Lines of an upgrade statement of the local SQL dialect:
 //   ALTER TABLE "T.db" <line break>

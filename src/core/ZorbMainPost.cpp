@@ -6,12 +6,11 @@
 #include "core/TulnDlg.h"
 #include "core/ZorbCopAc.h"
 #include "core/ZorbLaunch.h"
+#include "core/ZorbText.h"
 #include "platform/rtl/Format.h"
 
 namespace zorbel {
 namespace {
-
-QString U(const char *text) { return QString::fromUtf8(text); }
 
 bool AskYes(const QString &text)
 {

@@ -1,5 +1,6 @@
 #include "core/ZorbPost.h"
 
+#include "core/ZorbText.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Money.h"
 
@@ -7,8 +8,6 @@
 
 namespace zorbel {
 namespace {
-
-QString U(const char *text) { return QString::fromUtf8(text); }
 
 int64_t Units(const TField *f) { return f->IsNull() ? 0 : MoneyToUnits(f->AsFloat()); }
 
