@@ -365,6 +365,29 @@ open(path, 'wb').write(raw)
     zip.SetSourceStream(nullptr);
 }
 
+TEST_F(ZipReaderTest, NamesFlaggedAsUtf8AreReadAsUtf8)
+{
+    // Python's zipfile (like 7-Zip) stores a non-ASCII name in UTF-8 with
+    // general-purpose bit 11 set; an unflagged one stays code page 866.
+    const QString archive = PyZip("utf8.zip", R"(
+with zipfile.ZipFile(path, 'w') as z:
+    z.writestr('\u0421\u0447\u0451\u0442.db', b'utf8 entry')
+    z.writestr('\u043f\u0430\u043f\u043a\u0430/\u20ac.txt', b'euro', compress_type=zipfile.ZIP_DEFLATED)
+    z.writestr('YYYY.866', b'cp866 entry')
+raw = open(path, 'rb').read().replace(b'YYYY.866', '\u0421\u0447\u0451\u0442.866'.encode('cp866'))
+open(path, 'wb').write(raw)
+)");
+    TZipReader zip;
+    zip.SetRecreateDirs(true);
+    EXPECT_EQ(ExtractAll(zip, archive), 3);
+    EXPECT_EQ(zip.GetFilename(0), "Счёт.db");
+    EXPECT_EQ(zip.GetFilename(1), "€.txt");
+    EXPECT_EQ(zip.GetFilename(2), "Счёт.866");
+    EXPECT_EQ(ReadFile(Out("Счёт.db")), QByteArray("utf8 entry"));
+    EXPECT_EQ(ReadFile(Out("папка/€.txt")), QByteArray("euro"));
+    EXPECT_EQ(ReadFile(Out("Счёт.866")), QByteArray("cp866 entry"));
+}
+
 TEST_F(ZipReaderTest, LargeFileRoundTrip)
 {
     const QByteArray big = Text(50 * 1024 * 1024, 7);
