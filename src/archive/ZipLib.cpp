@@ -10,6 +10,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace zorbel {
 
@@ -168,6 +172,52 @@ QString TempFileIn(const QString &Folder)
     if (!f.open())
         return QString();
     return f.fileName();
+}
+
+namespace {
+
+// The names TempFileIn makes: "KPZ", six letters or digits, ".tmp".
+bool IsTempFileName(const QString &Name)
+{
+    if (Name.size() != 13 || !Name.startsWith(QLatin1String("KPZ")) || !Name.endsWith(QLatin1String(".tmp")))
+        return false;
+    for (int i = 3; i < 9; ++i)
+        if (Name[i].unicode() > 127 || !Name[i].isLetterOrNumber())
+            return false;
+    return true;
+}
+
+} // namespace
+
+TTempFileLock::TTempFileLock(const QString &FileName)
+    : fd_(::open(QFile::encodeName(FileName).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC))
+{
+    if (fd_ >= 0)
+        ::flock(fd_, LOCK_EX);
+}
+
+TTempFileLock::~TTempFileLock()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+void RemoveStaleTempFiles(const QString &Folder)
+{
+    const QDir dir(Folder);
+    for (const QString &name : dir.entryList({QStringLiteral("KPZ*.tmp")}, QDir::Files | QDir::Hidden | QDir::System)) {
+        if (!IsTempFileName(name))
+            continue;
+        const QByteArray path = QFile::encodeName(dir.filePath(name));
+        // Never through a link, and only a file no run holds locked.
+        const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            ::unlink(path.constData());
+        ::close(fd);
+    }
 }
 
 QString OemRoundTrip(const QString &Text) { return Cp866ToUnicode(UnicodeToCp866(Text)); }

@@ -92,6 +92,7 @@ void SyncFolder(const QString &Folder)
 
 struct TZipWriter::TPackRun {
     QString outName;                         // the temporary file being written; empty once renamed
+    std::unique_ptr<TTempFileLock> outLock;  // held on outName while the run lasts
     std::unique_ptr<TFileStream> outFile;    // the output for an archive file
     std::unique_ptr<TMemoryStream> outMemory; // the output for an archive held in a stream
     TStream *out = nullptr;
@@ -379,9 +380,11 @@ void TZipWriter::OpenOutput(bool Existing)
     } else {
         // Beside the archive, so that the finished file can be renamed over it.
         const QString folder = QFileInfo(ZipName()).absolutePath();
+        RemoveStaleTempFiles(folder);
         r.outName = TempFileIn(folder);
         if (r.outName.isEmpty())
             throw EFCreateError(QStringLiteral("Cannot create file \"%1\"").arg(folder + QStringLiteral("/KPZ*.tmp")));
+        r.outLock = std::make_unique<TTempFileLock>(r.outName);
         r.outFile = std::make_unique<TFileStream>(r.outName, fmCreate);
         r.out = r.outFile.get();
     }

@@ -16,7 +16,10 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <fcntl.h>
 #include <map>
+#include <sys/file.h>
+#include <unistd.h>
 
 using namespace zorbel;
 using namespace zorbel::test;
@@ -590,4 +593,32 @@ TEST_F(ZipWriterTest, EntriesWithZip64LocalFieldsAreCarriedOver)
     Configure(piped);
     EXPECT_EQ(piped.CompressFiles(), 1);
     EXPECT_EQ(Names(CheckArchive({}, old)), (QStringList{"-", "mine.txt"}));
+}
+
+TEST_F(ZipWriterTest, StaleTemporaryArchivesOfAKilledRunAreRemoved)
+{
+    MakeWorkFolder();
+    // What a save killed half-way leaves beside the archive, and names that
+    // are not the writer's own.
+    const QString stale = tmp_.filePath("KPZa1B2c3.tmp");
+    WriteFile(stale, SampleRandom(2 << 20, 4));
+    const QStringList foreign{"KPZ12345.tmp", "KPZabcdef.txt", "xKPZabcdef.tmp", "other.tmp"};
+    for (const QString &name : foreign)
+        WriteFile(tmp_.filePath(name), {'x'});
+    // A temporary archive another run is still writing (it holds its lock).
+    const QString busy = tmp_.filePath("KPZbusy01.tmp");
+    WriteFile(busy, {'y'});
+    const int fd = ::open(QFile::encodeName(busy).constData(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+
+    EXPECT_EQ(Pack(), 6);
+    EXPECT_FALSE(QFileInfo::exists(stale));
+    EXPECT_TRUE(QFileInfo::exists(busy));
+    for (const QString &name : foreign)
+        EXPECT_TRUE(QFileInfo::exists(tmp_.filePath(name))) << name.toStdString();
+    ::close(fd);
+    EXPECT_EQ(Pack(), 6);
+    EXPECT_FALSE(QFileInfo::exists(busy));
+    CheckArchive();
 }
