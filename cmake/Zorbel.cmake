@@ -1,12 +1,27 @@
 # Helpers that keep the per-folder build files to one line each.
 
-# zorbel_library(<name> [DEPS <targets>...])
-# Builds every .cpp of the calling folder into a static library. A folder with
-# no sources yet becomes an interface library, so dependants link it already.
+# zorbel_library(<name> [UNITS <unit>...] [EXCLUDE <unit>...] [DEPS <targets>...])
+# Builds the .cpp files of the calling folder into a static library: every
+# one, or with UNITS only the units named (a unit is its .cpp and .h files and
+# the UnitName*.cpp files it is split into), or with EXCLUDE every unit but
+# those. A folder with no sources yet becomes an interface library, so
+# dependants link it already.
 function(zorbel_library name)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "UNITS;EXCLUDE;DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
   file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  if(ARG_UNITS OR ARG_EXCLUDE)
+    list(JOIN ARG_UNITS "|" units)
+    list(JOIN ARG_EXCLUDE "|" excluded)
+    foreach(list sources headers)
+      if(ARG_UNITS)
+        list(FILTER ${list} INCLUDE REGEX "/(${units})[A-Za-z0-9_]*\\.[a-z]+$")
+      endif()
+      if(ARG_EXCLUDE)
+        list(FILTER ${list} EXCLUDE REGEX "/(${excluded})[A-Za-z0-9_]*\\.[a-z]+$")
+      endif()
+    endforeach()
+  endif()
   if(sources)
     add_library(${name} STATIC ${sources} ${headers})
     target_link_libraries(${name} PUBLIC ${ARG_DEPS})
@@ -16,6 +31,44 @@ function(zorbel_library name)
     target_link_libraries(${name} INTERFACE ${ARG_DEPS})
     target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
   endif()
+endfunction()
+
+# zorbel_forbid_link(<target> <forbidden>)
+# Fails the configure step when <forbidden> is among the libraries <target>
+# links, directly or through its dependencies, and builds <target>_linkcheck:
+# a program holding every object of <target>, which links only when no object
+# needs a symbol of a library outside that list.
+function(zorbel_forbid_link target forbidden)
+  set(pending ${target})
+  set(seen)
+  while(pending)
+    list(POP_FRONT pending current)
+    if(current IN_LIST seen OR NOT TARGET ${current})
+      continue()
+    endif()
+    list(APPEND seen ${current})
+    get_target_property(aliased ${current} ALIASED_TARGET)
+    if(aliased)
+      list(APPEND pending ${aliased})
+    endif()
+    get_target_property(links ${current} INTERFACE_LINK_LIBRARIES)
+    if(links)
+      list(APPEND pending ${links})
+    endif()
+    get_target_property(type ${current} TYPE)
+    if(NOT type STREQUAL "INTERFACE_LIBRARY")
+      get_target_property(links ${current} LINK_LIBRARIES)
+      if(links)
+        list(APPEND pending ${links})
+      endif()
+    endif()
+  endwhile()
+  get_target_property(forbidden_real ${forbidden} ALIASED_TARGET)
+  if(${forbidden} IN_LIST seen OR (forbidden_real AND forbidden_real IN_LIST seen))
+    message(FATAL_ERROR "${target} must not link ${forbidden}")
+  endif()
+  add_executable(${target}_linkcheck ${PROJECT_SOURCE_DIR}/cmake/LinkCheck.cpp)
+  target_link_libraries(${target}_linkcheck PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,${target}>")
 endfunction()
 
 # zorbel_test(<name> DIR <folder> [GUI] [DEPS <targets>...])

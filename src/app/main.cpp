@@ -1,4 +1,6 @@
-// Entry point of Zorbel: the application object, then the main program.
+// Entry point of Zorbel: the application object, the analysis windows handed
+// to the main window's launchers, then the main program.
+#include "analysis/AnalysisWindows.h"
 #include "core/ZorbMain.h"
 
 #include <QApplication>
@@ -7,5 +9,6 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zorbel"));
+    zorbel::RegisterAnalysisWindows();
     return zorbel::ZorbelMain(QApplication::arguments().mid(1));
 }

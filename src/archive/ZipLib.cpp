@@ -2,6 +2,7 @@
 
 #include "archive/ZipMatch.h"
 #include "platform/rtl/CodePages.h"
+#include "platform/system/SysEnv.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -13,7 +14,6 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace zorbel {
 
@@ -189,8 +189,7 @@ bool IsTempFileName(const QString &Name)
 
 } // namespace
 
-TTempFileLock::TTempFileLock(const QString &FileName)
-    : fd_(::open(QFile::encodeName(FileName).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC))
+TTempFileLock::TTempFileLock(const QString &FileName) : fd_(TSysEnv::Open(FileName, O_RDONLY | O_NOFOLLOW))
 {
     if (fd_ >= 0)
         ::flock(fd_, LOCK_EX);
@@ -199,7 +198,7 @@ TTempFileLock::TTempFileLock(const QString &FileName)
 TTempFileLock::~TTempFileLock()
 {
     if (fd_ >= 0)
-        ::close(fd_);
+        TSysEnv::Close(fd_);
 }
 
 void RemoveStaleTempFiles(const QString &Folder)
@@ -208,15 +207,15 @@ void RemoveStaleTempFiles(const QString &Folder)
     for (const QString &name : dir.entryList({QStringLiteral("KPZ*.tmp")}, QDir::Files | QDir::Hidden | QDir::System)) {
         if (!IsTempFileName(name))
             continue;
-        const QByteArray path = QFile::encodeName(dir.filePath(name));
+        const QString path = dir.filePath(name);
         // Never through a link, and only a file no run holds locked.
-        const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        const int fd = TSysEnv::Open(path, O_RDONLY | O_NOFOLLOW);
         if (fd < 0)
             continue;
         struct stat st {};
         if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
-            ::unlink(path.constData());
-        ::close(fd);
+            TSysEnv::Remove(path);
+        TSysEnv::Close(fd);
     }
 }
 

@@ -3,13 +3,12 @@
 #include "archive/ZipDecode.h"
 #include "archive/ZipMatch.h"
 #include "archive/ZipSStrm.h"
+#include "platform/system/SysEnv.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 #include <array>
-#include <cstdio>
 #include <vector>
 
 namespace zorbel {
@@ -161,7 +160,7 @@ TStream &TZipReader::Archive()
 QDateTime TZipReader::ArchiveFileDate() const
 {
     if (isSourceStream_)
-        return QDateTime::currentDateTime();
+        return TSysEnv::CurrentTime();
     return QFileInfo(zipName_).lastModified();
 }
 
@@ -718,19 +717,19 @@ std::unique_ptr<TLFNFileStream> TZipReader::CreateOutput(const QString &FName, Q
             return nullptr;
         QFile::setPermissions(FName, QFile::permissions(FName) | QFileDevice::WriteOwner | QFileDevice::WriteUser);
     }
-    QTemporaryFile part(existing.absolutePath() + QStringLiteral("/.zorb-XXXXXX.part"));
-    part.setAutoRemove(false);
-    if (!part.open())
+    QByteArray pattern = QFile::encodeName(existing.absolutePath() + QStringLiteral("/.zorb-part-XXXXXX"));
+    const int fd = TSysEnv::OpenTemp(pattern);
+    if (fd < 0)
         return nullptr;
-    PartName = part.fileName();
-    part.close();
+    TSysEnv::Close(fd);
+    PartName = QFile::decodeName(pattern);
     // The final file gets the usual permissions, not the temporary's private ones.
     QFile::setPermissions(PartName, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
                                         | QFileDevice::ReadOther);
     try {
         return std::make_unique<TLFNFileStream>(PartName, fmCreate);
     } catch (const Exception &) {
-        QFile::remove(PartName);
+        TSysEnv::Remove(PartName);
         PartName.clear();
         return nullptr;
     }
@@ -837,7 +836,7 @@ bool TZipReader::UnzipOne(int Index, bool &Rerun)
             out.reset();
         } catch (...) {
         }
-        QFile::remove(part);
+        TSysEnv::Remove(part);
         throw;
     }
 
@@ -847,9 +846,9 @@ bool TZipReader::UnzipOne(int Index, bool &Rerun)
             QFile::setPermissions(part, QFile::permissions(part)
                                             & ~(QFileDevice::WriteOwner | QFileDevice::WriteUser
                                                 | QFileDevice::WriteGroup | QFileDevice::WriteOther));
-        // rename() replaces the name in one step (a link at it included).
-        if (std::rename(QFile::encodeName(part).constData(), QFile::encodeName(name).constData()) != 0) {
-            QFile::remove(part);
+        // The rename replaces the name in one step (a link at it included).
+        if (!TSysEnv::Rename(part, name)) {
+            TSysEnv::Remove(part);
             Skip(TSkipReason::srFileCreateError, name, Index);
             return false;
         }
@@ -857,7 +856,7 @@ bool TZipReader::UnzipOne(int Index, bool &Rerun)
             OnEndUnZip(this, Index, name);
         return true;
     }
-    QFile::remove(part);
+    TSysEnv::Remove(part);
     if (outcome == TEntryOutcome::Unknown)
         return false;
     if (tmpHeader_.IsEncrypted()) {

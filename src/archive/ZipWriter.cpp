@@ -19,6 +19,7 @@
 #include "archive/ZipMatch.h"
 #include "platform/rtl/CodePages.h"
 #include "platform/rtl/Streams.h"
+#include "platform/system/SysEnv.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -77,16 +78,6 @@ int32_t DosAttributesOf(const QString &FileName)
 }
 
 uint32_t Get32(const uint8_t *p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
-
-// Pushes a rename or a new file's name in a folder to the disk.
-void SyncFolder(const QString &Folder)
-{
-    const int fd = ::open(QFile::encodeName(Folder).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
 
 } // namespace
 
@@ -244,7 +235,7 @@ int TZipWriter::PackArchive()
             run_->source.reset();
             run_->outFile.reset();
             if (!run_->outName.isEmpty())
-                QFile::remove(run_->outName);
+                TSysEnv::Remove(run_->outName);
         }
         finish();
         throw;
@@ -679,10 +670,10 @@ void TZipWriter::CommitTempArchive()
     }
     CloseArchive();
     SetZipName(name);
-    if (std::rename(QFile::encodeName(r.outName).constData(), QFile::encodeName(name).constData()) != 0)
+    if (!TSysEnv::Rename(r.outName, name))
         throw EFCreateError(QStringLiteral("Cannot create file \"%1\"").arg(name));
     r.outName.clear();
-    SyncFolder(QFileInfo(name).absolutePath());
+    TSysEnv::SyncFolder(QFileInfo(name).absolutePath());
 }
 
 // The archive just written becomes the component's directory, read back
@@ -700,7 +691,7 @@ void TZipWriter::DisposeFiles()
         if (OnDisposeFile)
             OnDisposeFile(this, file, skip);
         if (!skip)
-            QFile::remove(file);
+            TSysEnv::Remove(file);
     }
 }
 

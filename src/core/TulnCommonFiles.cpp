@@ -3,6 +3,7 @@
 #include "core/TulnCommon.h"
 
 #include "platform/system/Registry.h"
+#include "platform/system/SysEnv.h"
 #include "platform/system/SysFiles.h"
 
 #include <QCoreApplication>
@@ -130,7 +131,7 @@ bool ClearFolder(const QString &path, bool keepFolder)
             ::chmod(QFile::encodeName(name).constData(), 0700);
             ClearFolder(name, false);
         } else {
-            QFile::remove(name);
+            TSysEnv::Remove(name);
         }
     }
     if (keepFolder)
@@ -229,8 +230,8 @@ bool RegisterFileType(const QString &extension, const QString &typeName, const Q
         if (mimeChanged)
             RefreshMimeDatabase();
     } else {
-        const bool removed = QFile::remove(mimeFile);
-        QFile::remove(desktopFile);
+        const bool removed = TSysEnv::Remove(mimeFile);
+        TSysEnv::Remove(desktopFile);
         if (removed)
             RefreshMimeDatabase();
         try {

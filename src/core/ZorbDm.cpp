@@ -2,14 +2,12 @@
 // events. Opening a data set (upgrade and first-run rows) is in ZorbDmOpen.cpp.
 #include "core/ZorbDm.h"
 
-#include "core/TulnDlg.h"
 #include "core/ZorbDmTables.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/FormatSettings.h"
 #include "platform/rtl/Money.h"
 #include "platform/rtl/StrUtils.h"
 
-#include <QWidget>
 #include <cmath>
 
 namespace zorbel {
@@ -389,7 +387,7 @@ void TDm::Tb_AccountBeforeDelete(TDataSet *DataSet)
     const QString condition = id->FieldName() + QStringLiteral("='") + id->AsString() + u'\'';
     const auto refuse = [&](const char *head, const char *message) {
         if (ScalarQuery(U(head) + condition).AsInteger() > 0) {
-            ShowNotice(U(message), false);
+            host_->Notice(U(message));
             Abort();
         }
     };
@@ -404,7 +402,7 @@ void TDm::Tb_AccountBeforeDelete(TDataSet *DataSet)
     if (DataSet == &Tb_Account &&
         ScalarQuery(QStringLiteral("Select count(*) from tb_hist where Ref_Account='") + id->AsString() + u'\'')
                 .AsInteger() > 0) {
-        ShowNotice(U("Есть связи в истории!"), false);
+        host_->Notice(U("Есть связи в истории!"));
         Abort();
     }
 }
@@ -602,10 +600,9 @@ bool TDm::EditCategoryLimit(QWidget *Owner, TDataSet *Source, bool Quantity)
                                     : (limit != 0 ? "Положительное число (или опустошить)"
                                                   : "Введите положительное число");
     QString text = initial;
-    if (!InputLine(Quantity ? U("Лимит количества") : U("Лимит денег"), U(prompt), text, false))
+    if (!host_->InputLine(Quantity ? U("Лимит количества") : U("Лимит денег"), U(prompt), text))
         return false;
-    if (Owner)
-        Owner->repaint();
+    host_->RepaintOwner(Owner);
     if (text == initial)
         return false;
     double value = 0;

@@ -16,10 +16,11 @@
 //   Modified     set after every post and delete.
 //
 // What belongs to the main window (menus, panels, the entry date, the tree
-// shown) is reached through TDmHost, which the main window implements; the
-// defaults of TDmHost let the module run without one.
+// shown, its notices and questions) is reached through TDmHost, which the main
+// window implements; the defaults of TDmHost let the module run without one.
 #pragma once
 
+#include "core/ZorbHost.h"
 #include "platform/dataset/DataSource.h"
 #include "platform/rtl/DateTime.h"
 #include "platform/rtl/Exceptions.h"
@@ -31,8 +32,6 @@
 #include <QString>
 #include <array>
 #include <cstdint>
-
-class QWidget;
 
 namespace zorbel {
 
@@ -74,9 +73,8 @@ struct TMenuState {
 
 // The main window as the data module sees it. Every member has a default, so
 // the module works without a window (tests, tools).
-class TDmHost {
+class TDmHost : public TNoticeHost {
 public:
-    virtual ~TDmHost() = default;
     // The working date new operations take.
     virtual TDateTime EntryDate() const { return Date(); }
     // New categories are expense categories ('-') while this is true.

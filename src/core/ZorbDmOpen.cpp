@@ -9,7 +9,6 @@
 // a field fails later, when its persistent field is bound on opening.
 #include "core/ZorbDm.h"
 
-#include "core/TulnDlg.h"
 #include "platform/sqltable/SqlSchema.h"
 
 #include <QFileInfo>
@@ -46,7 +45,7 @@ void TDm::RunUpgrade(TQuery &query)
 void TDm::OpenFailed(bool enginePresent)
 {
     host_->ClearWorkFolder();
-    ShowNotice(U("Ошибка открытия базы данных!") + (enginePresent ? QString() : U("\rОшибка BDE.")), false);
+    host_->Notice(U("Ошибка открытия базы данных!") + (enginePresent ? QString() : U("\rОшибка BDE.")));
 }
 
 void TDm::UpgradeStructure()
@@ -125,7 +124,7 @@ TOpenResult TDm::OpenDataSet(const TOpenOptions &options)
         Tb_Account.Open();
     } catch (const Exception &) {
         Tb_Account.Close();
-        ShowNotice(U("Нет доступа к базе данных"), false);
+        host_->Notice(U("Нет доступа к базе данных"));
         return result;
     }
     result.PackOnClose = modified_;

@@ -2,12 +2,15 @@
 // ZorbFile.h).
 #include "core/ZorbFile.h"
 
-#include "core/TulnDlg.h"
+#include "core/ZorbHost.h"
+#include "platform/system/SysEnv.h"
 #include "platform/system/SysFiles.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+#include <fcntl.h>
 
 namespace zorbel {
 
@@ -26,17 +29,11 @@ QString StagingName(const QString &file)
     return info.absolutePath() + QStringLiteral("/.~") + info.fileName();
 }
 
-// The step probe; a throw there makes the step fail.
-bool ProbePasses(const TInstallProbe &probe, TInstallStep step)
+// The notice of a failed move or copy.
+QString CopyErrorText(const QString &from, const QString &to)
 {
-    if (!probe)
-        return true;
-    try {
-        probe(step);
-        return true;
-    } catch (const std::exception &) {
-        return false;
-    }
+    return QStringLiteral("Ошибка копирования\r") + QFileInfo(from).fileName() + QStringLiteral("\rв ") +
+           QFileInfo(to).fileName();
 }
 
 // Days between two file times (a missing file counts as 29 December 1899).
@@ -56,11 +53,13 @@ TDataFileState DataFileState(const QString &FileName)
         return TDataFileState::Missing;
     if (!FileName.toLower().endsWith(QStringLiteral(".den")))
         return TDataFileState::BadExtension;
-    QFile f(FileName);
-    if (!f.open(QIODevice::ReadOnly))
+    const int fd = TSysEnv::Open(FileName, O_RDONLY);
+    if (fd < 0)
         return TDataFileState::NotReadable;
-    const QByteArray head = f.read(2);
-    if (head != QByteArrayLiteral("PK"))
+    char head[2] = {};
+    const int64_t n = TSysEnv::Read(fd, head, 2);
+    TSysEnv::Close(fd);
+    if (n != 2 || head[0] != 'P' || head[1] != 'K')
         return TDataFileState::BadFormat;
     return TDataFileState::Ok;
 }
@@ -108,19 +107,17 @@ TBackupNames BackupNamesFor(const QString &Target, const QString &BackupFolder, 
     return n;
 }
 
-bool MoveFileReport(const QString &Source, const QString &Target)
+bool MoveFileReport(const QString &Source, const QString &Target, TNoticeHost &Host)
 {
     bool done = MoveFileReplace(Source, Target) && !QFileInfo::exists(Source);
     if (!done && QFileInfo::exists(Source))
-        done = CopyFile(Source, Target, false) && QFile::remove(Source);
+        done = CopyFile(Source, Target, false) && TSysEnv::Remove(Source);
     if (!done)
-        ShowNotice(QStringLiteral("Ошибка копирования\r") + QFileInfo(Source).fileName() + QStringLiteral("\rв ") +
-                       QFileInfo(Target).fileName(),
-                   false);
+        Host.Notice(CopyErrorText(Source, Target));
     return done;
 }
 
-bool InstallDataFile(const QString &Z, const TBackupNames &Names, const TInstallProbe &Probe)
+bool InstallDataFile(const QString &Z, const TBackupNames &Names, TNoticeHost &Host)
 {
     const QString &T = Names.Target;
     const QString &B = Names.Backup;
@@ -128,18 +125,16 @@ bool InstallDataFile(const QString &Z, const TBackupNames &Names, const TInstall
     const QString newB = StagingName(B);
     const bool hadT = QFileInfo::exists(T);
     auto failed = [&](const QString &from, const QString &to) {
-        QFile::remove(newT);
-        QFile::remove(newB);
-        ShowNotice(QStringLiteral("Ошибка копирования\r") + QFileInfo(from).fileName() + QStringLiteral("\rв ") +
-                       QFileInfo(to).fileName(),
-                   false);
+        TSysEnv::Remove(newT);
+        TSysEnv::Remove(newB);
+        Host.Notice(CopyErrorText(from, to));
         return false;
     };
 
     // Stage: the new archive beside the data file, the old data file beside its backup.
-    if (!CopyFile(Z, newT, false) || !ProbePasses(Probe, TInstallStep::NewStaged))
+    if (!CopyFile(Z, newT, false))
         return failed(Z, T);
-    if (hadT && (!CopyFile(T, newB, false) || !ProbePasses(Probe, TInstallStep::BackupStaged)))
+    if (hadT && !CopyFile(T, newB, false))
         return failed(T, B);
 
     // Rotate the reserve copies at most once a day.
@@ -147,22 +142,21 @@ bool InstallDataFile(const QString &Z, const TBackupNames &Names, const TInstall
         const QString reserve = QFileInfo(Names.Reserve1).absolutePath();
         QDir().mkpath(reserve);
         if (QFileInfo(reserve).isDir() && AgeDays(B, Names.Reserve1) >= 1.0) {
-            const bool r1Free = !QFileInfo::exists(Names.Reserve1) || MoveFileReport(Names.Reserve1, Names.Reserve2);
+            const bool r1Free =
+                !QFileInfo::exists(Names.Reserve1) || MoveFileReport(Names.Reserve1, Names.Reserve2, Host);
             if (r1Free)
-                MoveFileReport(B, Names.Reserve1);
+                MoveFileReport(B, Names.Reserve1, Host);
         }
     }
-    if (!ProbePasses(Probe, TInstallStep::Rotated))
-        return failed(T, B);
 
     // Install: each rename replaces its target in one step.
     if (hadT) {
-        if (!MoveFileReplace(newB, B) || !ProbePasses(Probe, TInstallStep::BackupInstalled))
+        if (!MoveFileReplace(newB, B))
             return failed(T, B);
     }
     if (!MoveFileReplace(newT, T))
         return failed(Z, T);
-    QFile::remove(Z);
+    TSysEnv::Remove(Z);
     return true;
 }
 

@@ -24,6 +24,7 @@
 
 namespace zorbel {
 
+class TNoticeHost;
 class TZipWriter;
 
 enum class TDataFileState {
@@ -93,19 +94,14 @@ private:
 };
 
 // Moves Source to Target, replacing Target, across file systems too. On
-// failure shows "Ошибка копирования\r<source name>\rв <target name>".
-bool MoveFileReport(const QString &Source, const QString &Target);
-
-// The steps of InstallDataFile at which a test may inject a failure by
-// throwing (the throw counts as the step failing).
-enum class TInstallStep { NewStaged, BackupStaged, Rotated, BackupInstalled };
-using TInstallProbe = std::function<void(TInstallStep)>;
+// failure shows "Ошибка копирования\r<source name>\rв <target name>" through Host.
+bool MoveFileReport(const QString &Source, const QString &Target, TNoticeHost &Host);
 
 // Puts the packed archive Z in place of Names.Target, keeping the old data
 // file as Names.Backup and rotating the reserve copies (see above). True when
-// the new archive is the data file; failures are reported with notices. Z is
-// removed on success and kept on failure.
-bool InstallDataFile(const QString &Z, const TBackupNames &Names, const TInstallProbe &Probe = {});
+// the new archive is the data file; failures are reported with notices
+// through Host. Z is removed on success and kept on failure.
+bool InstallDataFile(const QString &Z, const TBackupNames &Names, TNoticeHost &Host);
 
 // Moves every entry of From into the folder To (replacing entries of the same
 // name); true when all moved.

@@ -4,6 +4,7 @@
 #include "archive/ZipWriter.h"
 #include "core/ZorbDm.h"
 #include "core/ZorbFile.h"
+#include "platform/system/SysEnv.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -82,7 +83,7 @@ int TDataZip::ExtractTemplate(const QString &DestDir)
 
 int TDataZip::PackFolder(const QString &Folder, const QString &Archive, const QString &Password)
 {
-    QFile::remove(Archive);
+    TSysEnv::Remove(Archive);
     if (QFileInfo::exists(Archive))
         return 0;
     int n = 0;
@@ -104,7 +105,7 @@ int TDataZip::PackFolder(const QString &Folder, const QString &Archive, const QS
     }
     Reset();
     if (n <= 0)
-        QFile::remove(Archive);
+        TSysEnv::Remove(Archive);
     return n;
 }
 

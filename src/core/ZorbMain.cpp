@@ -5,6 +5,7 @@
 
 #include "core/TulnCommon.h"
 #include "core/TulnDlg.h"
+#include "core/ZorbDialogHost.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/FormatSettings.h"
 #include "platform/system/InstanceMutex.h"
@@ -28,7 +29,7 @@ QString U(const char *text) { return QString::fromUtf8(text); }
 } // namespace
 
 // What the data module asks of the main window.
-class TFormMain::THost : public TDmHost {
+class TFormMain::THost : public TDialogHost {
 public:
     explicit THost(TFormMain &form) : f_(form) {}
     TDateTime EntryDate() const override { return f_.EntryDate; }

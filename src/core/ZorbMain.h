@@ -155,8 +155,6 @@ public:
     // The save and open dialogs: true with a file name chosen.
     std::function<bool(QString &FileName)> ExecuteSaveDialog;
     std::function<bool(QString &FileName)> ExecuteOpenDialog;
-    // Failure injection into the install steps of a save.
-    TInstallProbe InstallProbe;
     // Hands the help file to the desktop.
     std::function<bool(const QString &FileName)> OpenHelpFile;
 

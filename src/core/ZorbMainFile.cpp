@@ -9,10 +9,11 @@
 // only when the new archive is the data file.
 #include "core/TulnCommon.h"
 #include "core/TulnDlg.h"
+#include "core/ZorbDialogHost.h"
 #include "core/ZorbDmTables.h"
 #include "core/ZorbMain.h"
 #include "platform/sqltable/SqlSchema.h"
-
+#include "platform/system/SysEnv.h"
 #include "platform/system/SysFiles.h"
 
 #include <QApplication>
@@ -21,30 +22,14 @@
 #include <QFileInfo>
 #include <QThread>
 
-#include <sys/stat.h>
-
-#include <tuple>
-
 namespace zorbel {
 
 namespace {
 
-// What tells whether a file was replaced or rewritten: device, inode, size
-// and modification time (all zero for a missing file).
-using TFileStamp = std::tuple<dev_t, ino_t, off_t, time_t, long>;
-
-TFileStamp FileStampOf(const QString &FileName)
-{
-    struct stat st {};
-    if (::stat(QFile::encodeName(FileName).constData(), &st) != 0)
-        return {};
-    return {st.st_dev, st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
-}
-
 bool SameFile(const QString &A, const QString &B)
 {
-    const TFileStamp a = FileStampOf(A);
-    return a != TFileStamp{} && a == FileStampOf(B);
+    const TFileIdentity a = FileIdentity(A);
+    return a != TFileIdentity{} && a == FileIdentity(B);
 }
 
 QString U(const char *text) { return QString::fromUtf8(text); }
@@ -277,14 +262,14 @@ void TFormMain::OpenPath(const QString &FileName)
     }
     if (!UnpackToStage(FileName))
         return;
-    const TFileStamp before = FileStampOf(FileName);
+    const TFileIdentity before = FileIdentity(FileName);
     if (!SaveDataFile(false, false)) {
         ClearFolder(stageDir_, true);
         ShowNotice(U("Файл не может быть сохранён!"), false);
         return;
     }
     // The save may have written this very file (named in the save dialog).
-    if (FileStampOf(FileName) != before) {
+    if (FileIdentity(FileName) != before) {
         ClearFolder(stageDir_, true);
         if (!UnpackToStage(FileName)) {
             NewFromTemplate();
@@ -362,8 +347,10 @@ bool TFormMain::SaveDataFile(bool SaveAs, bool StayOpen)
     // Tables are flushed (PostAllTables); SQLite holds no journal between statements.
     const int n = Vzp->PackFolder(WorkDir, z, FilePassword);
     bool saved = false;
-    if (n > 0)
-        saved = InstallDataFile(z, names, InstallProbe);
+    if (n > 0) {
+        TDialogHost dialogs;
+        saved = InstallDataFile(z, names, dialogs);
+    }
     else
         ShowNotice(U("Ошибка упаковки!"), false);
 
@@ -451,7 +438,7 @@ void TFormMain::PackAndRezip()
     const QString z = TempDir + QStringLiteral("~~.bak");
     if (Vzp->PackFolder(WorkDir, z, FilePassword) > 0)
         MoveFileReplace(z, Caption());
-    QFile::remove(z);
+    TSysEnv::Remove(z);
     ResetZipper();
     PackOnClose = false;
 }

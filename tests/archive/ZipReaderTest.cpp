@@ -4,6 +4,7 @@
 
 #include "archive/ZipDecode.h"
 #include "ZipRecordSupport.h"
+#include "support/FaultEnv.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +13,6 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <random>
-#include <csignal>
-#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace zorbel;
@@ -565,23 +564,9 @@ TEST_F(ZipReaderTest, OutputThatCannotBeWrittenIsNotCountedAsExtracted)
     TZipReader zip;
     int count = -1;
     {
-        // Writes past 1000 bytes fail (EFBIG) instead of raising SIGXFSZ.
-        struct Limit {
-            rlimit saved{};
-            void (*handler)(int) = signal(SIGXFSZ, SIG_IGN);
-            Limit()
-            {
-                getrlimit(RLIMIT_FSIZE, &saved);
-                rlimit low = saved;
-                low.rlim_cur = 1000;
-                setrlimit(RLIMIT_FSIZE, &low);
-            }
-            ~Limit()
-            {
-                setrlimit(RLIMIT_FSIZE, &saved);
-                signal(SIGXFSZ, handler);
-            }
-        } limit;
+        test::TFaultEnv env;
+        env.FailCall(TSysOp::Write, 1, ENOSPC, true); // the disk is full
+        TSysEnvScope scope(env);
         EXPECT_THROW(count = ExtractAll(zip, archive), EWriteError);
     }
     EXPECT_EQ(count, -1);

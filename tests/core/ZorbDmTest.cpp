@@ -4,7 +4,7 @@
 // first-run rows, the upgrade and every fixed query.
 #include "ZorbDmFixture.h"
 
-#include "core/ZorbDm.h"
+#include "core/ZorbDialogHost.h"
 #include "platform/sqltable/SqlSchema.h"
 #include "platform/widgets/ModalScript.h"
 
@@ -21,7 +21,7 @@ namespace {
 
 QString U(const char *text) { return QString::fromUtf8(text); }
 
-class TTestHost : public TDmHost {
+class TTestHost : public TDialogHost {
 public:
     TDateTime EntryDate() const override { return D(2024, 3, 15); }
     bool NewCategoryIsExpense() const override { return expense; }

@@ -4,8 +4,10 @@
 #include "core/ZorbFile.h"
 
 #include "ZorbSandbox.h"
+#include "core/ZorbDialogHost.h"
 #include "platform/system/SysFiles.h"
 #include "platform/widgets/ModalScript.h"
+#include "support/FaultEnv.h"
 
 #include <gtest/gtest.h>
 
@@ -13,9 +15,7 @@
 #include <QFileInfo>
 #include <QProcess>
 
-#include <csignal>
-#include <sys/resource.h>
-#include <sys/stat.h>
+#include <cerrno>
 
 namespace zorbel {
 namespace {
@@ -29,14 +29,16 @@ TEST(ZorbFile, CheckNamesEachFault)
     TSandbox::Write(dir + "short.den", "P");
     TSandbox::Write(dir + "data.zip", "PK\3\4");
     TSandbox::Write(dir + "locked.den", "PK\3\4");
-    ::chmod(QFile::encodeName(dir + "locked.den").constData(), 0);
     EXPECT_EQ(DataFileState(dir + "good.DEN"), TDataFileState::Ok);
     EXPECT_EQ(DataFileState(dir + "none.den"), TDataFileState::Missing);
     EXPECT_EQ(DataFileState(dir), TDataFileState::Missing);
     EXPECT_EQ(DataFileState(dir + "data.zip"), TDataFileState::BadExtension);
     EXPECT_EQ(DataFileState(dir + "text.den"), TDataFileState::BadFormat);
     EXPECT_EQ(DataFileState(dir + "short.den"), TDataFileState::BadFormat);
-    if (::geteuid() != 0) { // root reads any file
+    {
+        test::TFaultEnv env;
+        env.FailCall(TSysOp::Open, 1, EACCES);
+        TSysEnvScope scope(env);
         EXPECT_EQ(DataFileState(dir + "locked.den"), TDataFileState::NotReadable);
     }
     EXPECT_EQ(DataFileMessage(TDataFileState::BadExtension, "x.zip"),
@@ -69,10 +71,10 @@ protected:
         z = box.Path("tmp/~~.bak");
     }
     // One save: a new archive with this content is installed.
-    bool Save(const QByteArray &content, const TInstallProbe &probe = {})
+    bool Save(const QByteArray &content)
     {
         TSandbox::Write(z, content);
-        return InstallDataFile(z, names, probe);
+        return InstallDataFile(z, names, dialogs);
     }
     // Moves a file's modification time days into the past.
     static void Age(const QString &file, int days)
@@ -80,6 +82,7 @@ protected:
         FileSetDate(file, FileAge(file).addDays(-days));
     }
     TSandbox box;
+    TDialogHost dialogs;
     TBackupNames names;
     QString z;
 };
@@ -126,13 +129,15 @@ TEST_F(ZorbFileInstall, AFailureAtAnyStepLeavesFileAndChainAsTheyWere)
     Age(names.Reserve1, 2); // the next save would rotate
     const QByteArray t = TSandbox::Read(names.Target), b = TSandbox::Read(names.Backup),
                      r1 = TSandbox::Read(names.Reserve1);
-    for (TInstallStep step : {TInstallStep::NewStaged, TInstallStep::BackupStaged}) {
+    // Staging the new archive beside the data file (the first copy), and the
+    // old data file beside its backup (the second).
+    for (int copy : {1, 2}) {
         TModalScript script;
         script.Press("OK");
-        EXPECT_FALSE(Save("new", [step](TInstallStep s) {
-            if (s == step)
-                throw std::runtime_error("disk full");
-        }));
+        test::TFaultEnv env;
+        env.FailCall(TSysOp::Copy, copy, ENOSPC);
+        TSysEnvScope scope(env);
+        EXPECT_FALSE(Save("new"));
         EXPECT_TRUE(script.Finished());
         ASSERT_EQ(script.Seen().size(), 1u);
         EXPECT_TRUE(script.Seen()[0].Text.startsWith(QString::fromUtf8("Ошибка копирования")));
@@ -142,17 +147,18 @@ TEST_F(ZorbFileInstall, AFailureAtAnyStepLeavesFileAndChainAsTheyWere)
         EXPECT_FALSE(QFileInfo::exists(names.Reserve2));
         EXPECT_TRUE(QFileInfo::exists(z)); // the archive stays for another try
     }
-    // A folder that cannot be written: the data file stays as it was.
-    const QString files = box.Path("files");
-    ::chmod(QFile::encodeName(files).constData(), 0500);
-    if (::geteuid() != 0) {
+    // A folder that takes no new file (the new archive is read, then no file
+    // can be created): the data file stays as it was.
+    {
         TModalScript script;
         script.Press("OK");
+        test::TFaultEnv env;
+        env.FailCall(TSysOp::Open, 2, EACCES, true);
+        TSysEnvScope scope(env);
         EXPECT_FALSE(Save("new"));
         EXPECT_EQ(TSandbox::Read(names.Target), t);
         EXPECT_EQ(TSandbox::Read(names.Backup), b);
     }
-    ::chmod(QFile::encodeName(files).constData(), 0700);
     EXPECT_TRUE(Save("v4"));
     EXPECT_EQ(TSandbox::Read(names.Reserve1), b);
 }
@@ -204,17 +210,13 @@ TEST(ZorbFilePack, AFullDiskFailsThePackAndLeavesNoArchive)
     TSandbox::Write(work + "/Zorbel.db", data);
     const QString archive = box.Path("tmp/full.zip");
     TDataZip zip;
-    // Writes beyond 64 KB fail as on a full disk (EFBIG instead of a signal).
-    rlimit old {};
-    getrlimit(RLIMIT_FSIZE, &old);
-    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = old;
-    small.rlim_cur = 64 * 1024;
-    setrlimit(RLIMIT_FSIZE, &small);
-    const int n = zip.PackFolder(work, archive, QString());
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
-    EXPECT_EQ(n, 0);
+    {
+        // The disk fills up after the first write.
+        test::TFaultEnv env;
+        env.FailCall(TSysOp::Write, 2, ENOSPC, true);
+        TSysEnvScope scope(env);
+        EXPECT_EQ(zip.PackFolder(work, archive, QString()), 0);
+    }
     EXPECT_FALSE(QFileInfo::exists(archive));
     EXPECT_TRUE(QDir(box.Path("tmp")).entryList({"full.zip*"}, QDir::Files | QDir::Hidden).isEmpty());
     EXPECT_EQ(zip.PackFolder(work, archive, QString()), 1);

@@ -10,6 +10,7 @@
 #include "platform/system/Registry.h"
 #include "platform/system/SysFiles.h"
 #include "platform/widgets/ModalScript.h"
+#include "support/FaultEnv.h"
 
 #include <gtest/gtest.h>
 
@@ -18,9 +19,6 @@
 #include <QProcess>
 #include <QWheelEvent>
 #include <QWindow>
-
-#include <csignal>
-#include <sys/resource.h>
 
 namespace zorbel {
 namespace {
@@ -210,17 +208,14 @@ TEST_F(ZorbMainRun, AFailedSaveLeavesTheDataFileByteIdentical)
     QDir().rmdir(box.Path("files/.~keep.den"));
 
     // A full disk while packing.
-    rlimit old {};
-    getrlimit(RLIMIT_FSIZE, &old);
-    auto handler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = old;
-    small.rlim_cur = 1024;
-    setrlimit(RLIMIT_FSIZE, &small);
     TModalScript s2;
     s2.Press("OK").Press("OK");
-    f->mSaveClick(f.get());
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, handler);
+    {
+        test::TFaultEnv env;
+        env.FailCall(TSysOp::Write, 1, ENOSPC, true);
+        TSysEnvScope scope(env);
+        f->mSaveClick(f.get());
+    }
     EXPECT_EQ(Texts(s2), (QStringList{U("Ошибка упаковки!"), U("Файл не может быть сохранён!")}));
     EXPECT_EQ(TSandbox::Read(file), original);
     EXPECT_TRUE(f->Dm->Modified());

@@ -4,6 +4,7 @@
 #include "platform/rtl/DateTime.h"
 
 #include "platform/rtl/Exceptions.h"
+#include "platform/system/SysEnv.h"
 
 #include <QDateTime>
 #include <algorithm>
@@ -60,7 +61,7 @@ bool DayNumberToDate(int number, int &year, int &month, int &day)
 
 TDateTime CurrentTimeStamp(bool withDate, bool withTime)
 {
-    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime now = TSysEnv::CurrentTime();
     const QDate d = now.date();
     const QTime t = now.time();
     TDateTime result = 0;

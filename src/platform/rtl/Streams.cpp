@@ -1,8 +1,13 @@
+// Byte streams: the file stream over the system seam and the memory stream.
 #include "platform/rtl/Streams.h"
 
-#include <QFile>
+#include "platform/system/SysEnv.h"
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace zorbel {
@@ -47,80 +52,101 @@ int64_t TStream::CopyFrom(TStream &source, int64_t count)
 
 // ---- TFileStream -------------------------------------------------------------
 
-TFileStream::TFileStream(const QString &fileName, uint16_t mode)
-    : fileName_(fileName), file_(std::make_unique<QFile>(fileName))
+namespace {
+
+QString SystemError()
 {
-    if (mode == fmCreate || (mode & 0xFF00) == fmCreate) {
-        if (!file_->open(QIODevice::ReadWrite | QIODevice::Truncate))
-            throw EFCreateError(QStringLiteral("Cannot create file \"%1\". %2").arg(fileName, file_->errorString()));
-        return;
-    }
-    QIODevice::OpenMode qtMode;
-    switch (mode & 0x3) {
-    case fmOpenWrite:
-        qtMode = QIODevice::WriteOnly | QIODevice::ExistingOnly;
-        break;
-    case fmOpenReadWrite:
-        qtMode = QIODevice::ReadWrite | QIODevice::ExistingOnly;
-        break;
-    default:
-        qtMode = QIODevice::ReadOnly;
-        break;
-    }
-    if (!file_->open(qtMode))
-        throw EFOpenError(QStringLiteral("Cannot open file \"%1\". %2").arg(fileName, file_->errorString()));
+    return qt_error_string(errno);
 }
 
-TFileStream::~TFileStream() = default;
+} // namespace
+
+TFileStream::TFileStream(const QString &fileName, uint16_t mode) : fileName_(fileName)
+{
+    const bool create = mode == fmCreate || (mode & 0xFF00) == fmCreate;
+    int flags = O_RDONLY;
+    if (create)
+        flags = O_RDWR | O_CREAT | O_TRUNC;
+    else if ((mode & 0x3) == fmOpenWrite)
+        flags = O_WRONLY;
+    else if ((mode & 0x3) == fmOpenReadWrite)
+        flags = O_RDWR;
+    fd_ = TSysEnv::Open(fileName, flags);
+    // A folder is not a file, though the system opens it for reading.
+    struct stat st {};
+    if (fd_ >= 0 && ::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
+        TSysEnv::Close(fd_);
+        fd_ = -1;
+        errno = EISDIR;
+    }
+    if (fd_ >= 0)
+        return;
+    if (create)
+        throw EFCreateError(QStringLiteral("Cannot create file \"%1\". %2").arg(fileName, SystemError()));
+    throw EFOpenError(QStringLiteral("Cannot open file \"%1\". %2").arg(fileName, SystemError()));
+}
+
+TFileStream::~TFileStream()
+{
+    TSysEnv::Close(fd_);
+}
 
 int64_t TFileStream::Read(void *buffer, int64_t count)
 {
     if (count <= 0)
         return 0;
-    const qint64 n = file_->read(static_cast<char *>(buffer), count);
-    // A failed read is an error, never an early end: a caller packing the file
-    // would otherwise store it short with a matching CRC.
-    if (n < 0)
-        throw EReadError(QStringLiteral("Stream read error on \"%1\". %2").arg(fileName_, file_->errorString()));
-    return n;
+    // Short reads are retried until the count or the end; a failed read is an
+    // error, never an early end: a caller packing the file would otherwise
+    // store it short with a matching CRC.
+    int64_t total = 0;
+    while (total < count) {
+        const int64_t n = TSysEnv::Read(fd_, static_cast<char *>(buffer) + total, count - total);
+        if (n < 0)
+            throw EReadError(QStringLiteral("Stream read error on \"%1\". %2").arg(fileName_, SystemError()));
+        if (n == 0)
+            break;
+        total += n;
+    }
+    return total;
 }
 
 int64_t TFileStream::Write(const void *buffer, int64_t count)
 {
     if (count <= 0)
         return 0;
-    const qint64 n = file_->write(static_cast<const char *>(buffer), count);
-    return n < 0 ? 0 : n;
+    return TSysEnv::WriteAll(fd_, buffer, count) ? count : 0;
 }
 
 int64_t TFileStream::Seek(int64_t offset, int origin)
 {
     int64_t target = offset;
     if (origin == soFromCurrent)
-        target += file_->pos();
+        target += ::lseek(fd_, 0, SEEK_CUR);
     else if (origin == soFromEnd)
-        target += file_->size();
-    if (target < 0 || !file_->seek(target))
+        target += Size();
+    if (target < 0 || ::lseek(fd_, off_t(target), SEEK_SET) != off_t(target))
         throw EStreamError(QStringLiteral("Seek error on \"%1\"").arg(fileName_));
     return target;
 }
 
 void TFileStream::SetSize(int64_t newSize)
 {
-    if (newSize < 0 || !file_->resize(newSize))
+    if (newSize < 0 || !TSysEnv::Truncate(fd_, newSize))
         throw EWriteError(QStringLiteral("Stream write error"));
-    if (file_->pos() > newSize)
-        file_->seek(newSize);
+    if (::lseek(fd_, 0, SEEK_CUR) > newSize)
+        ::lseek(fd_, off_t(newSize), SEEK_SET);
 }
 
 int64_t TFileStream::Size()
 {
-    return file_->size();
+    struct stat st {};
+    return ::fstat(fd_, &st) == 0 ? int64_t(st.st_size) : 0;
 }
 
 void TFileStream::Flush(bool ToDisk)
 {
-    if (!file_->flush() || (ToDisk && ::fsync(file_->handle()) != 0))
+    // Writes go straight to the file; only the way to the disk is left.
+    if (ToDisk && !TSysEnv::Flush(fd_))
         throw EWriteError(QStringLiteral("Stream write error"));
 }
 

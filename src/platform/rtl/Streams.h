@@ -14,8 +14,6 @@
 #include <memory>
 #include <vector>
 
-class QFile;
-
 namespace zorbel {
 
 // Seek origins as the original numbered them.
@@ -62,6 +60,7 @@ class TFileStream : public TStream {
 public:
     // fmCreate creates or truncates the file (EFCreateError on failure);
     // the open modes open an existing file (EFOpenError on failure).
+    // Every file operation goes through the system seam (SysEnv.h).
     TFileStream(const QString &fileName, uint16_t mode);
     ~TFileStream() override;
 
@@ -78,7 +77,7 @@ public:
 
 private:
     QString fileName_;
-    std::unique_ptr<QFile> file_;
+    int fd_ = -1;
 };
 
 class TMemoryStream : public TStream {

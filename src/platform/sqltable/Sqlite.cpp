@@ -3,6 +3,7 @@
 #include "platform/rtl/Collation.h"
 #include "platform/rtl/DateTime.h"
 #include "platform/rtl/StrUtils.h"
+#include "platform/sqltable/SqliteVfs.h"
 
 #include <sqlite3.h>
 
@@ -125,7 +126,7 @@ void TSqliteDb::Open(const QString &fileName)
     Close();
     sqlite3 *db = nullptr;
     const int rc = sqlite3_open_v2(fileName.toUtf8().constData(), &db,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, SeamVfsName());
     db_ = db;
     fileName_ = fileName;
     if (rc != SQLITE_OK) {

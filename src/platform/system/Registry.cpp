@@ -122,7 +122,7 @@ QByteArray TRegistry::Serialize() const
 void TRegistry::Save()
 {
     try {
-        SaveFileAtomically(fileName_, Serialize(), OnWriteStep);
+        SaveFileAtomically(fileName_, Serialize());
     } catch (const EWriteError &e) {
         throw ERegistryException(e.Message());
     }

@@ -91,9 +91,6 @@ public:
     void WriteBool(const QString &name, bool value);
     void WriteBinaryData(const QString &name, const void *buffer, int bufSize);
 
-    // Test seam: called at each step of writing the file (see SysFiles.h).
-    AtomicWriteProbe OnWriteStep;
-
 private:
     enum class Kind { String, Integer, Boolean, Binary };
     struct Value {

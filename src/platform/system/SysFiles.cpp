@@ -6,6 +6,7 @@
 #include "platform/system/SysFiles.h"
 
 #include "platform/rtl/Exceptions.h"
+#include "platform/system/SysEnv.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,38 +23,21 @@ namespace {
 
 QByteArray Native(const QString &path) { return QFile::encodeName(path); }
 
-// Writes the whole buffer, retrying short writes and interruptions.
-bool WriteAll(int fd, const char *data, qsizetype size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, static_cast<size_t>(size));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        size -= n;
-    }
-    return true;
-}
-
 // A temporary file beside a target that replaces the target on Replace().
 // Requires: the target's folder exists. On return from the constructor Fd()
 // is the open file, or -1 with errno set.
 class TempBeside {
 public:
-    explicit TempBeside(const QString &target) : target_(Native(target)), path_(target_ + ".XXXXXX")
+    explicit TempBeside(const QString &target) : target_(target), path_(Native(target) + ".XXXXXX")
     {
-        fd_ = ::mkostemp(path_.data(), O_CLOEXEC);
+        fd_ = TSysEnv::OpenTemp(path_);
         created_ = fd_ >= 0;
     }
     ~TempBeside()
     {
-        if (fd_ >= 0)
-            ::close(fd_);
+        TSysEnv::Close(fd_);
         if (created_ && !replaced_)
-            ::unlink(path_.constData());
+            TSysEnv::Remove(QFile::decodeName(path_));
     }
     TempBeside(const TempBeside &) = delete;
     TempBeside &operator=(const TempBeside &) = delete;
@@ -63,9 +47,9 @@ public:
     // Flushes the contents to the disk and closes the file.
     bool Sync()
     {
-        const bool ok = ::fsync(fd_) == 0;
+        const bool ok = TSysEnv::Flush(fd_);
         const int saved = errno;
-        ::close(fd_);
+        TSysEnv::Close(fd_);
         fd_ = -1;
         errno = saved;
         return ok;
@@ -74,45 +58,17 @@ public:
     // Renames the synced file over the target.
     bool Replace()
     {
-        replaced_ = ::rename(path_.constData(), target_.constData()) == 0;
+        replaced_ = TSysEnv::Rename(QFile::decodeName(path_), target_);
         return replaced_;
     }
 
 private:
-    QByteArray target_;
+    QString target_;
     QByteArray path_;
     int fd_ = -1;
     bool created_ = false;
     bool replaced_ = false;
 };
-
-// Syncs a folder so that a rename inside it survives a power loss.
-void SyncFolder(const QString &folder)
-{
-    const int fd = ::open(Native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
-// Copies the contents of an open file into another, from its current position.
-bool CopyContents(int from, int to)
-{
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(from, buffer, sizeof buffer);
-        if (n == 0)
-            return true;
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (!WriteAll(to, buffer, n))
-            return false;
-    }
-}
 
 qint64 MSecsOf(const timespec &t) { return qint64(t.tv_sec) * 1000 + t.tv_nsec / 1000000; }
 
@@ -136,7 +92,7 @@ QString UserTempFolder(const QString &systemTemp)
 
 bool CopyFile(const QString &source, const QString &target, bool failIfExists)
 {
-    const int from = ::open(Native(source).constData(), O_RDONLY | O_CLOEXEC);
+    const int from = TSysEnv::Open(source, O_RDONLY);
     if (from < 0)
         return false;
     struct stat st {};
@@ -146,21 +102,29 @@ bool CopyFile(const QString &source, const QString &target, bool failIfExists)
     if (ok) {
         TempBeside copy(target);
         const timespec times[2] = {st.st_atim, st.st_mtim};
-        ok = copy.Fd() >= 0 && CopyContents(from, copy.Fd()) && ::fchmod(copy.Fd(), st.st_mode & 07777) == 0
+        ok = copy.Fd() >= 0 && TSysEnv::Copy(from, copy.Fd()) && ::fchmod(copy.Fd(), st.st_mode & 07777) == 0
              && ::futimens(copy.Fd(), times) == 0 && copy.Sync() && copy.Replace();
     }
-    ::close(from);
+    TSysEnv::Close(from);
     return ok;
 }
 
 bool MoveFileReplace(const QString &source, const QString &target)
 {
-    const QByteArray from = Native(source);
-    if (::rename(from.constData(), Native(target).constData()) == 0)
+    if (TSysEnv::Rename(source, target))
         return true;
     if (errno != EXDEV)
         return false;
-    return CopyFile(source, target, false) && ::unlink(from.constData()) == 0;
+    return CopyFile(source, target, false) && TSysEnv::Remove(source);
+}
+
+TFileIdentity FileIdentity(const QString &fileName)
+{
+    struct stat st {};
+    if (::stat(Native(fileName).constData(), &st) != 0)
+        return {};
+    return {quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size), qint64(st.st_mtim.tv_sec),
+            qint64(st.st_mtim.tv_nsec)};
 }
 
 QDateTime FileAge(const QString &fileName)
@@ -206,7 +170,7 @@ int FileSetAttr(const QString &fileName, int attr)
     return ::chmod(native.constData(), mode) == 0 ? 0 : errno;
 }
 
-void SaveFileAtomically(const QString &fileName, const QByteArray &data, const AtomicWriteProbe &probe)
+void SaveFileAtomically(const QString &fileName, const QByteArray &data)
 {
     const auto fail = [&fileName](int error) {
         throw EWriteError(QStringLiteral("Cannot write %1: %2").arg(fileName, qt_error_string(error)));
@@ -217,20 +181,11 @@ void SaveFileAtomically(const QString &fileName, const QByteArray &data, const A
     TempBeside file(fileName);
     if (file.Fd() < 0)
         fail(errno);
-    if (probe)
-        probe(AtomicWriteStep::TempCreated);
-    const qsizetype half = data.size() / 2;
-    if (!WriteAll(file.Fd(), data.constData(), half))
+    if (!TSysEnv::WriteAll(file.Fd(), data.constData(), data.size()) || !file.Sync())
         fail(errno);
-    if (probe)
-        probe(AtomicWriteStep::HalfWritten);
-    if (!WriteAll(file.Fd(), data.constData() + half, data.size() - half) || !file.Sync())
-        fail(errno);
-    if (probe)
-        probe(AtomicWriteStep::Written);
     if (!file.Replace())
         fail(errno);
-    SyncFolder(folder);
+    TSysEnv::SyncFolder(folder);
 }
 
 } // namespace zorbel

@@ -1,5 +1,6 @@
 // File primitives of the operating system as the program expects them from its
-// original platform: the user's private temporary folder, moving a file with
+// original platform (their reads, writes, renames and removals go through the
+// system seam, SysEnv.h): the user's private temporary folder, moving a file with
 // replacement (also across file systems), copying, modification times, the
 // attribute bits, and writing a whole file atomically.
 //
@@ -14,8 +15,6 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
-
-#include <functional>
 
 namespace zorbel {
 
@@ -48,6 +47,15 @@ bool CopyFile(const QString &source, const QString &target, bool failIfExists);
 // or is a folder.
 QDateTime FileAge(const QString &fileName);
 
+// What tells whether a file was replaced or rewritten: device, inode, size
+// and modification time. All zero for a missing file.
+struct TFileIdentity {
+    quint64 Device = 0, Inode = 0;
+    qint64 Size = 0, ModifiedSec = 0, ModifiedNsec = 0;
+    bool operator==(const TFileIdentity &) const = default;
+};
+TFileIdentity FileIdentity(const QString &fileName);
+
 // Sets the modification time (the access time is left alone). Returns 0 on
 // success, else the system error number.
 int FileSetDate(const QString &fileName, const QDateTime &time);
@@ -60,21 +68,11 @@ int FileGetAttr(const QString &fileName);
 // Returns 0 on success, else the system error number.
 int FileSetAttr(const QString &fileName, int attr);
 
-// The points of SaveFileAtomically at which a test may inject a failure (by
-// throwing) or a crash (by ending the process).
-enum class AtomicWriteStep {
-    TempCreated, // the temporary file exists and is empty
-    HalfWritten, // half of the data is in the temporary file
-    Written,     // all data written and synced, the target not yet replaced
-};
-using AtomicWriteProbe = std::function<void(AtomicWriteStep)>;
-
 // Writes data as the new contents of fileName: into a temporary file in the
 // same folder (mode 0600), synced, then renamed over fileName, and the folder
 // synced. The folder is created when missing. At any failure or crash the old
 // file stays as it was. Raises EWriteError on failure (the temporary file is
 // removed).
-void SaveFileAtomically(const QString &fileName, const QByteArray &data,
-                        const AtomicWriteProbe &probe = {});
+void SaveFileAtomically(const QString &fileName, const QByteArray &data);
 
 } // namespace zorbel

@@ -1,5 +1,6 @@
 #include "platform/rtl/DateTime.h"
 #include "platform/rtl/Exceptions.h"
+#include "support/FaultEnv.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -152,6 +153,18 @@ TEST(DateTime, NowIsTheLocalClockToTheMillisecond)
     EXPECT_EQ(Date(), DateOf(Date()));
     EXPECT_GE(Time(), 0);
     EXPECT_LT(Time(), 1);
+}
+
+TEST(DateTime, AFixedClockGivesTodayNowAndTimeOfItsMoment)
+{
+    test::TFaultEnv env;
+    env.SetNow(QDateTime(QDate(2024, 2, 29), QTime(23, 59, 59, 999)));
+    TSysEnvScope scope(env);
+    EXPECT_EQ(Date(), EncodeDate(2024, 2, 29));
+    EXPECT_DOUBLE_EQ(Time(), EncodeTime(23, 59, 59, 999));
+    EXPECT_DOUBLE_EQ(Now(), EncodeDate(2024, 2, 29) + EncodeTime(23, 59, 59, 999));
+    env.SetNow(QDateTime());
+    EXPECT_GT(Date(), EncodeDate(2025, 1, 1)); // the real clock again
 }
 
 TEST(DateTime, TimeStampsCountMillisecondsFromYearOne)

@@ -1,5 +1,7 @@
 #include "platform/rtl/Streams.h"
 
+#include "support/FaultEnv.h"
+
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -51,9 +53,35 @@ TEST(FileStream, CreateOpenCopyAndErrors)
 
 TEST(FileStream, AFailingReadRaisesInsteadOfLookingLikeTheEnd)
 {
-    // Reading the start of a process's own memory file fails with an I/O
-    // error (the page at address 0 is never mapped).
-    TFileStream f(QStringLiteral("/proc/self/mem"), fmOpenRead);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("a.bin"));
+    TFileStream(path, fmCreate).WriteBuffer("0123456789", 10);
+    TFileStream f(path, fmOpenRead);
+    test::TFaultEnv env;
+    env.FailCall(TSysOp::Read, 1);
+    TSysEnvScope scope(env);
     char buf[16];
     EXPECT_THROW(f.Read(buf, sizeof buf), EReadError);
+    EXPECT_EQ(f.Read(buf, sizeof buf), 10); // the next read succeeds
+}
+
+TEST(FileStream, FailingOpenWriteFlushAndResizeRaise)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("a.bin"));
+    test::TFaultEnv env;
+    TSysEnvScope scope(env);
+    env.FailCall(TSysOp::Open, 1, EACCES);
+    EXPECT_THROW(TFileStream(path, fmCreate), EFCreateError);
+    env.FailCall(TSysOp::Open, 2, EACCES);
+    TFileStream f(path, fmCreate);
+    EXPECT_THROW(TFileStream(path, fmOpenRead), EFOpenError);
+    env.FailCall(TSysOp::Write, 1, ENOSPC);
+    EXPECT_THROW(f.WriteBuffer("0123", 4), EWriteError);
+    env.FailCall(TSysOp::Flush, 1);
+    EXPECT_THROW(f.Flush(), EWriteError);
+    env.FailCall(TSysOp::Truncate, 1);
+    EXPECT_THROW(f.SetSize(2), EWriteError);
+    EXPECT_EQ(f.Size(), 0); // nothing was written
+    EXPECT_THROW(TFileStream(dir.path(), fmOpenRead), EFOpenError); // a folder
 }

@@ -1,5 +1,6 @@
 #include "platform/sqltable/SqlDialect.h"
 #include "platform/sqltable/Sqlite.h"
+#include "support/FaultEnv.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -88,4 +89,41 @@ TEST_F(SqliteTest, ErrorsRaiseDatabaseErrors)
     EXPECT_THROW(TSqliteStatement(db, QStringLiteral("selec 1")), EDatabaseError);
     TSqliteDb closed;
     EXPECT_THROW(closed.Exec(QStringLiteral("select 1")), EDatabaseError);
+}
+
+TEST_F(SqliteTest, FailedFileIoFailsTheStatementAndKeepsNothingOfIt)
+{
+    db.Exec(QStringLiteral("insert into t (id) values (1)"));
+    test::TFaultEnv env;
+    {
+        TSysEnvScope scope(env);
+        env.FailCall(TSysOp::Write, 1, ENOSPC, true); // the disk is full
+        EXPECT_THROW(db.Exec(QStringLiteral("begin; insert into t (id) values (2); insert into t (id) values (3); "
+                                            "commit;")),
+                     EDatabaseError);
+        EXPECT_GT(env.Calls(TSysOp::Write), 0); // SQLite's writes went through the seam
+        env.Heal(); // SQLite rolled the transaction back itself
+    }
+    db.Close();
+    db.Open(dir.filePath(QStringLiteral("Zorbel.db")));
+    EXPECT_EQ(Scalar("select count(*) from t"), "1");
+
+    db.Close();
+    TSysEnvScope scope(env);
+    env.FailCall(TSysOp::Open, 1, EACCES);
+    EXPECT_THROW(db.Open(dir.filePath(QStringLiteral("Zorbel.db"))), EDatabaseError);
+    db.Open(dir.filePath(QStringLiteral("Zorbel.db")));
+    env.FailCall(TSysOp::Read, 1);
+    EXPECT_THROW(Scalar("select count(*) from t"), EDatabaseError);
+    EXPECT_EQ(Scalar("select count(*) from t"), "1");
+}
+
+TEST_F(SqliteTest, NowIsTheSeamsClock)
+{
+    test::TFaultEnv env;
+    env.SetNow(QDateTime(QDate(2024, 2, 29), QTime(12, 0), Qt::UTC));
+    TSysEnvScope scope(env);
+    TSqliteStatement st(db, QStringLiteral("select date('now')"));
+    ASSERT_TRUE(st.Step());
+    EXPECT_EQ(st.ColumnText(0), QStringLiteral("2024-02-29"));
 }

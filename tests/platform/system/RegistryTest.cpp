@@ -1,6 +1,7 @@
 #include "platform/system/Registry.h"
 
 #include "ChildProcess.h"
+#include "support/FaultEnv.h"
 
 #include <QDir>
 #include <QFile>
@@ -199,14 +200,15 @@ TEST_F(RegistryTest, FailedWriteLeavesTheOldFileAndKeepsChangesPending)
     TRegistry reg(Path());
     ASSERT_TRUE(reg.OpenKey(ZorbelKey, true));
     reg.WriteInteger(QStringLiteral("Left"), 500);
-    reg.OnWriteStep = [](AtomicWriteStep step) {
-        if (step == AtomicWriteStep::HalfWritten)
-            throw EWriteError(QStringLiteral("disk full"));
-    };
-    ExpectRegistryError([&] { reg.CloseKey(); }, QStringLiteral("disk full"));
-    EXPECT_EQ(FileBytes(), before);
-    EXPECT_EQ(Strays(), QStringList());
-    reg.OnWriteStep = nullptr;
+    {
+        test::TFaultEnv env;
+        env.FailCall(TSysOp::Write, 1, ENOSPC, true); // the disk is full
+        TSysEnvScope scope(env);
+        ExpectRegistryError([&] { reg.CloseKey(); },
+                            QStringLiteral("Cannot write %1: %2").arg(Path(), qt_error_string(ENOSPC)));
+        EXPECT_EQ(FileBytes(), before);
+        EXPECT_EQ(Strays(), QStringList());
+    }
     reg.CloseKey();
     TRegistry after(Path());
     ASSERT_TRUE(after.OpenKey(ZorbelKey, false));
@@ -217,15 +219,16 @@ TEST_F(RegistryTest, CrashWhileWritingLeavesTheOldFileReadable)
 {
     WriteBaseline();
     const QByteArray before = FileBytes();
-    for (AtomicWriteStep crashAt : {AtomicWriteStep::HalfWritten, AtomicWriteStep::Written}) {
+    // The process ends before the data is written, before it is synced, and
+    // before the new file is renamed over the old one.
+    for (TSysOp crashAt : {TSysOp::Write, TSysOp::Flush, TSysOp::Rename}) {
         const int code = test::RunInChild([&] {
             TRegistry reg(Path());
             reg.OpenKey(ZorbelKey, true);
             reg.WriteInteger(QStringLiteral("Left"), 7);
-            reg.OnWriteStep = [crashAt](AtomicWriteStep step) {
-                if (step == crashAt)
-                    ::_exit(42);
-            };
+            test::TFaultEnv env;
+            env.AtCall(crashAt, 1, [] { ::_exit(42); });
+            TSysEnvScope scope(env);
             reg.CloseKey();
             return 0;
         });

@@ -1,6 +1,7 @@
 #include "platform/system/SysFiles.h"
 
 #include "platform/rtl/Exceptions.h"
+#include "support/FaultEnv.h"
 
 #include <QDir>
 #include <QFile>
@@ -182,12 +183,12 @@ TEST_F(SysFilesTest, AtomicSaveCreatesTheFolderAndSurvivesFailures)
     EXPECT_EQ(Get(file), "first");
     EXPECT_EQ(ModeOf(file), 0600u);
 
-    for (AtomicWriteStep failAt : {AtomicWriteStep::TempCreated, AtomicWriteStep::HalfWritten, AtomicWriteStep::Written}) {
-        const auto probe = [failAt](AtomicWriteStep step) {
-            if (step == failAt)
-                throw EWriteError(QStringLiteral("injected"));
-        };
-        EXPECT_THROW(SaveFileAtomically(file, "second, longer contents", probe), EWriteError);
+    // Creating the temporary file, writing it, syncing it, renaming it over the file.
+    for (TSysOp failAt : {TSysOp::Open, TSysOp::Write, TSysOp::Flush, TSysOp::Rename}) {
+        test::TFaultEnv env;
+        env.FailCall(failAt, 1);
+        TSysEnvScope scope(env);
+        EXPECT_THROW(SaveFileAtomically(file, "second, longer contents"), EWriteError);
         EXPECT_EQ(Get(file), "first");
         EXPECT_EQ(QDir(At(QStringLiteral("deep/er"))).entryList(QDir::Files | QDir::Hidden).size(), 1);
     }

@@ -1,0 +1,15 @@
+// Hands the analysis layer's windows to the main window's launcher seam.
+#include "analysis/AnalysisWindows.h"
+
+#include "core/ZorbLaunch.h"
+
+namespace zorbel {
+
+void RegisterAnalysisWindows()
+{
+    TAnalysisLaunchers &launchers = AnalysisLaunchers();
+    // The future-dates dialog is not built yet: FormPlan stays empty.
+    (void)launchers;
+}
+
+} // namespace zorbel

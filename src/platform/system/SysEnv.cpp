@@ -1,0 +1,162 @@
+// The real system behind the seam, and the switch to an installed environment.
+#include "platform/system/SysEnv.h"
+
+#include <QFile>
+
+#include <atomic>
+#include <cerrno>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+namespace zorbel {
+
+namespace {
+
+TSysEnv &RealEnv()
+{
+    static TSysEnv real;
+    return real;
+}
+
+std::atomic<TSysEnv *> current{nullptr};
+
+// True when the installed environment lets Op run; else errno is set.
+bool Allowed(TSysOp Op)
+{
+    const int error = TSysEnv::Current().Fault(Op);
+    if (error == 0)
+        return true;
+    errno = error;
+    return false;
+}
+
+} // namespace
+
+TSysEnv &TSysEnv::Current()
+{
+    TSysEnv *env = current.load(std::memory_order_acquire);
+    return env ? *env : RealEnv();
+}
+
+int TSysEnv::Fault(TSysOp Op)
+{
+    (void)Op;
+    return 0;
+}
+
+QDateTime TSysEnv::Now()
+{
+    return QDateTime::currentDateTime();
+}
+
+int TSysEnv::Open(const QString &Path, int Flags, int Mode)
+{
+    if (!Allowed(TSysOp::Open))
+        return -1;
+    int fd;
+    do
+        fd = ::open(QFile::encodeName(Path).constData(), Flags | O_CLOEXEC, Mode);
+    while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+int TSysEnv::OpenTemp(QByteArray &Template)
+{
+    if (!Allowed(TSysOp::Open))
+        return -1;
+    return ::mkostemp(Template.data(), O_CLOEXEC);
+}
+
+int64_t TSysEnv::Read(int Fd, void *Buffer, int64_t Count)
+{
+    if (!Allowed(TSysOp::Read))
+        return -1;
+    ssize_t n;
+    do
+        n = ::read(Fd, Buffer, size_t(Count));
+    while (n < 0 && errno == EINTR);
+    return n;
+}
+
+bool TSysEnv::WriteAll(int Fd, const void *Data, int64_t Count)
+{
+    const char *p = static_cast<const char *>(Data);
+    while (Count > 0) {
+        if (!Allowed(TSysOp::Write))
+            return false;
+        const ssize_t n = ::write(Fd, p, size_t(Count));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        p += n;
+        Count -= n;
+    }
+    return true;
+}
+
+bool TSysEnv::Flush(int Fd)
+{
+    return Allowed(TSysOp::Flush) && ::fsync(Fd) == 0;
+}
+
+void TSysEnv::SyncFolder(const QString &Folder)
+{
+    const int fd = ::open(QFile::encodeName(Folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    Flush(fd);
+    ::close(fd);
+}
+
+bool TSysEnv::Truncate(int Fd, int64_t Size)
+{
+    return Allowed(TSysOp::Truncate) && ::ftruncate(Fd, off_t(Size)) == 0;
+}
+
+bool TSysEnv::Rename(const QString &From, const QString &To)
+{
+    return Allowed(TSysOp::Rename)
+           && ::rename(QFile::encodeName(From).constData(), QFile::encodeName(To).constData()) == 0;
+}
+
+bool TSysEnv::Remove(const QString &Path)
+{
+    return Allowed(TSysOp::Remove) && ::unlink(QFile::encodeName(Path).constData()) == 0;
+}
+
+bool TSysEnv::Copy(int From, int To)
+{
+    if (!Allowed(TSysOp::Copy))
+        return false;
+    char buffer[65536];
+    for (;;) {
+        const int64_t n = Read(From, buffer, sizeof buffer);
+        if (n == 0)
+            return true;
+        if (n < 0 || !WriteAll(To, buffer, n))
+            return false;
+    }
+}
+
+void TSysEnv::Close(int Fd)
+{
+    if (Fd >= 0)
+        ::close(Fd);
+}
+
+QDateTime TSysEnv::CurrentTime()
+{
+    return Current().Now();
+}
+
+TSysEnvScope::TSysEnvScope(TSysEnv &Env) : previous_(current.exchange(&Env, std::memory_order_acq_rel)) {}
+
+TSysEnvScope::~TSysEnvScope()
+{
+    current.store(previous_, std::memory_order_release);
+}
+
+} // namespace zorbel

@@ -1,0 +1,92 @@
+// The one seam between the program and the system's services, in the spirit
+// of leveldb's Env: every file operation (open, read, write, flush, truncate,
+// rename, remove, copy) and every reading of the clock goes through TSysEnv.
+// The static functions below are the only places that make these system
+// calls; SQLite's file I/O asks the same seam through the VFS of
+// platform/sqltable.
+//
+// In the program the real system answers. A test installs another TSysEnv
+// with a TSysEnvScope (tests/support/FaultEnv.h has one that fails the n-th
+// call of an operation, ends the process there, or fixes the date), so a
+// failure between two writes or a given "today" is reproduced exactly.
+//
+// The file functions keep POSIX's conventions: -1 (or false) with errno set
+// on failure. Every call first asks Current().Fault(op); a non-zero answer is
+// the errno the call fails with, before it touches the system.
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include <cstdint>
+
+namespace zorbel {
+
+// The operations the seam counts.
+enum class TSysOp {
+    Open,     // opening or creating a file (also a temporary file)
+    Read,     // one read
+    Write,    // one write
+    Flush,    // pushing a file's data through to the disk
+    Truncate, // setting a file's size
+    Rename,   // renaming a file over another
+    Remove,   // deleting a file
+    Copy,     // copying a file's contents (its reads and writes count too)
+};
+constexpr int SysOpCount = 8;
+
+class TSysEnv {
+public:
+    TSysEnv() = default;
+    virtual ~TSysEnv() = default;
+    TSysEnv(const TSysEnv &) = delete;
+    TSysEnv &operator=(const TSysEnv &) = delete;
+
+    // The environment in force: the real system unless a scope installed another.
+    static TSysEnv &Current();
+
+    // Asked before every operation: 0 lets it run, an errno value makes it
+    // fail with that error. The real system lets everything run.
+    virtual int Fault(TSysOp Op);
+    // The local date and time now.
+    virtual QDateTime Now();
+
+    // ---- the operations, through Current() ----
+    static int Open(const QString &Path, int Flags, int Mode = 0666);
+    // Creates and opens a new file from Template, whose last six characters
+    // "XXXXXX" are replaced by the name made (mode 0600, close-on-exec).
+    static int OpenTemp(QByteArray &Template);
+    // One read; interruptions are retried. The bytes read, 0 at the end, -1.
+    static int64_t Read(int Fd, void *Buffer, int64_t Count);
+    // Writes all Count bytes; each system write is one Write operation.
+    static bool WriteAll(int Fd, const void *Data, int64_t Count);
+    static bool Flush(int Fd);
+    // Pushes a folder's entries (a rename or a new name in it) to the disk,
+    // so the change survives a power loss; one Flush. Failures are ignored.
+    static void SyncFolder(const QString &Folder);
+    static bool Truncate(int Fd, int64_t Size);
+    // Renames From over To (replacing To in one step).
+    static bool Rename(const QString &From, const QString &To);
+    static bool Remove(const QString &Path);
+    // Copies the rest of From's contents into To, from both current positions.
+    static bool Copy(int From, int To);
+    static void Close(int Fd);
+    // Current().Now().
+    static QDateTime CurrentTime();
+};
+
+// Installs Env as the current environment while it lives; the previous one
+// comes back afterwards. Scopes nest.
+class TSysEnvScope {
+public:
+    explicit TSysEnvScope(TSysEnv &Env);
+    ~TSysEnvScope();
+    TSysEnvScope(const TSysEnvScope &) = delete;
+    TSysEnvScope &operator=(const TSysEnvScope &) = delete;
+
+private:
+    TSysEnv *previous_;
+};
+
+} // namespace zorbel
