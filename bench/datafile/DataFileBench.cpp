@@ -273,18 +273,20 @@ int main(int argc, char *argv[])
         {"libdeflate", [&] { ReferencePack(libdeflate, files, libdeflateArchive); }, {}}};
     RunInterleaved(saves, Rounds);
 
+    // Our extraction of the data file (and of the one saved without a password).
+    const auto extract = [&](const QString &file, const QString &password) {
+        EmptyFolder(open);
+        zip.Reset();
+        zip.ReadDirectory(file);
+        zip.SetPassword(password);
+        int skipped = 0;
+        if (zip.ExtractAll(open, skipped) != files.size() || skipped)
+            std::exit(4);
+        zip.Reset();
+    };
     std::vector<TContender> extractions{
-        {"ours, with a password",
-         [&] {
-             EmptyFolder(open);
-             zip.Reset();
-             zip.ReadDirectory(archive);
-             zip.SetPassword(Password);
-             int skipped = 0;
-             if (zip.ExtractAll(open, skipped) != files.size() || skipped)
-                 std::exit(4);
-             zip.Reset();
-         }, {}},
+        {"ours, with a password", [&] { extract(archive, Password); }, {}},
+        {"ours, without a password", [&] { extract(plainArchive, QString()); }, {}},
         {"zlib",
          [&] {
              EmptyFolder(viaZlib);
@@ -319,8 +321,9 @@ int main(int argc, char *argv[])
         Report(c.Name.c_str(), c, saves[2].Median());
     std::printf("open: extraction\n");
     for (const TContender &c : extractions)
-        Report(c.Name.c_str(), c, extractions[1].Median());
+        Report(c.Name.c_str(), c, extractions[2].Median());
     std::printf("open: tables (after extraction)\n");
-    Report(tables[0].Name.c_str(), tables[0], extractions[1].Median());
+    std::printf("%-30s %9.1f ms %9.1f ms\n", tables[0].Name.c_str(), tables[0].Min() * 1e3,
+                tables[0].Median() * 1e3);
     return 0;
 }
