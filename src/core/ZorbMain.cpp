@@ -33,11 +33,26 @@ class TFormMain::THost : public TDialogHost {
 public:
     explicit THost(TFormMain &form) : f_(form) {}
     TDateTime EntryDate() const override { return f_.EntryDate; }
+    bool NewCategoryIsExpense() const override { return f_.mCt->Checked(); }
+    TMenuView MenuView() const override
+    {
+        TMenuView v;
+        v.ExpenseTreeShown = f_.mCt->Checked();
+        v.IncomeTreeShown = f_.mDt->Checked();
+        v.ExpenseTreeHasNodes = f_.TvCt->Items().Count() > 0;
+        v.IncomeTreeHasNodes = f_.TvDt->Items().Count() > 0;
+        v.LedgerVisible = f_.PanD->Visible();
+        return v;
+    }
     void ApplyMenuState(const TMenuState &state) override
     {
         f_.mSave->SetEnabled(state.mSave);
         f_.mSaveAs->SetEnabled(state.mSaveAs);
         f_.mPassword->SetEnabled(state.mPassword);
+        f_.mCategory->SetEnabled(state.mCategory);
+        f_.mView->SetEnabled(state.mView);
+        f_.mpUp->SetEnabled(state.mpUp);
+        f_.mpDown->SetEnabled(state.mpDown);
     }
     void ShowAccountRest(const QString &text, const QColor &color) override
     {
@@ -85,6 +100,8 @@ TFormMain::TFormMain(const QStringList &Args, const QString &ProgramFolder)
     SetName(QStringLiteral("FormMain"));
     BuildLayout();
     BuildMenu();
+    BuildLedgerLayout();
+    BuildTreeLayout();
     Vzp = std::make_unique<TDataZip>();
     Vzp->OnBadPassword = [this](int FileIndex, QString &NewPassword) { VzpBadPassword(FileIndex, NewPassword); };
     ExecuteSaveDialog = [this](QString &FileName) {
@@ -138,7 +155,7 @@ void TFormMain::BuildLayout()
     Sb = new TStatusBar(this, QStringLiteral("Sb"));
     Sb->SetAlign(TAlign::alBottom);
     for (int i = 0; i < 8; ++i)
-        Sb->AddPanel(i % 2 ? 90 : 70);
+        Sb->AddPanel(i % 2 ? 120 : 70);
     PanD = new TPanel(this, QStringLiteral("PanD"));
     PanD->SetAlign(TAlign::alLeft);
     PanD->SetWidth(185);
@@ -160,6 +177,8 @@ void TFormMain::BuildMenu()
     mFile->Add(QStringLiteral("N2"), QStringLiteral("-"));
     mCloseNotSave = mFile->Add(QStringLiteral("mCloseNotSave"), U("&Закрыть без сохранения"));
     mExit = mFile->Add(QStringLiteral("mExit"), U("Вы&ход"));
+    BuildLedgerMenu();
+    BuildTreeMenu();
     mHelp = MainMenu->Add(QStringLiteral("mHelp"), U("&?"));
     mManual = mHelp->Add(QStringLiteral("mManual"), U("&Содержание.."));
     mAbout = mHelp->Add(QStringLiteral("mAbout"), U("&О программе..."));
@@ -534,6 +553,12 @@ void TFormMain::SaveSettings(const QString &RecentFile)
 
 void TFormMain::ApplyGridFonts()
 {
+    DBG->SetFont(GridFont);
+    DBG->SetFontColor(GridFontColor);
+    QFont titles = TitleFont;
+    titles.setBold(true);
+    DBG->SetTitleFont(titles);
+    DBG->SetTitleFontColor(TitleFontColor);
     Sb->SetFont(TitleFont);
     QFont bold = TitleFont;
     bold.setBold(true);
@@ -544,13 +569,6 @@ void TFormMain::ApplyGridFonts()
 
 void TFormMain::mRemindClick(TObject *) {}
 void TFormMain::ButRemCloseClick(TObject *) {}
-void TFormMain::ApplyDisplayFormats() {}
-void TFormMain::ShowEntryDate() {}
-void TFormMain::CbPerClick(TObject *) {}
-void TFormMain::ShowPage(int) {}
-void TFormMain::BuildCategoryTree(bool) {}
-void TFormMain::UpdateBalances(bool, int64_t) {}
-void TFormMain::ApplyColumnLayout(QWidget *, bool, QString &) {}
 void TFormMain::CreateCard() {}
 
 // ---------------------------------------------------------------- main program

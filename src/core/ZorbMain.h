@@ -18,15 +18,20 @@
 // reminders, status-bar totals) are members with empty bodies, marked so.
 #pragma once
 
+#include "core/ZorbCategories.h"
 #include "core/ZorbDm.h"
 #include "core/ZorbFile.h"
+#include "core/ZorbLedger.h"
 #include "core/ZorbSettings.h"
 #include "platform/rtl/DateTime.h"
+#include "platform/widgets/Buttons.h"
 #include "platform/widgets/ComCtrls.h"
+#include "platform/widgets/DBGrids.h"
 #include "platform/widgets/ExtCtrls.h"
 #include "platform/widgets/Forms.h"
 #include "platform/widgets/Menus.h"
 #include "platform/widgets/StdCtrls.h"
+#include "platform/widgets/TreeView.h"
 
 #include <QPointer>
 #include <QStringList>
@@ -64,6 +69,29 @@ public:
     TPanel *PanAcRest;   // balance of the current account
     TPanel *PanD;        // category trees and ledger
     TStatusBar *Sb;
+    // ledger (ZorbMainLedger.cpp)
+    TMenuItem *mView, *mMoneyView, *mPersonView, *mFirmView, *mRemindView;
+    TMenuItem *mPeriod, *mTotal, *mYear, *mQuart, *mMonth, *mWeek, *mDay;
+    TMenuItem *mDayBefore, *mDayAfter, *mPerBefore, *mPerAfter;
+    TSpeedButton *ButMoney, *ButFace, *ButFirm, *ButLog;
+    TPanel *PanDate;
+    TButton *ButDate;
+    TSpeedButton *ButPrev, *ButNext;
+    TPageControl *Pg;
+    TTabSheet *ShMoney, *ShPers, *ShFirm, *ShLog;
+    TSplitter *Splitter1;
+    TKDBGrid *DBG;
+    TPopupMenu *PmHist;
+    TMenuItem *mpUp, *mpDown;
+    // category trees (ZorbMainTree.cpp)
+    TTreeView *TvCt, *TvDt;
+    TSpeedButton *ButCt, *ButDt;
+    TMenuItem *mCategory, *mCategoryNew, *mCategoryNewChild, *mCategoryEdit, *mCategoryDelete, *mCategoryFind,
+        *mCategorySearch, *mCategoryView, *mCategoryMove, *mPacks, *mCt, *mDt, *mTree, *mTree1, *mTree2, *mTree3,
+        *mTree4, *mTree5, *mTreeAll, *mExpandAll;
+    TPopupMenu *PmCat;
+    TMenuItem *mpCategoryNew, *mpCategoryNewChild, *mpCategoryEdit, *mpCategoryDelete, *mpCategoryFind,
+        *mpFindNextItm, *mpCategorySearch, *mpCategoryView, *mpCategoryMove, *mpPack, *mpExpand;
 
     // ---- state shared with the other windows ----
     bool StartingOrClosing = true;
@@ -77,6 +105,11 @@ public:
     TDateTime AllBegin = 0, AllEnd = 0;
     std::array<TDayMonth, 5> ReminderDays{}; // today, +1, +2, -1, -2
     TDateTime EntryDate = 0;
+    TDateTime PeriodBegin = 0, PeriodEnd = 0; // the viewed period, both days included
+    int64_t OpeningBalance = 0;  // units of 1/10000: the account's balance when the period begins
+    QString PlannedIncomeText, PlannedExpenseText; // status texts with planned amounts, empty when none
+    QString QntFormat, PrcFormat, RteFormat;        // display formats of quantities, prices, rates
+    QString CategoryFindText;    // the last text searched for among category names
     QChar SqlDecimalSeparator = u'.';
     QString FilePassword;
     QFont GridFont, TitleFont; // the data and title fonts of the main grid
@@ -142,14 +175,70 @@ public:
     // ---- filled by later parts of the main window (empty here) ----
     void mRemindClick(TObject *Sender);           // reminder list
     void ButRemCloseClick(TObject *Sender);       // reminder panel
-    void ApplyDisplayFormats();                   // ledger display formats
-    void ShowEntryDate();                         // ledger
-    void CbPerClick(TObject *Sender);             // ledger period
-    void ShowPage(int Index);                     // ledger pages
-    void BuildCategoryTree(bool Expense);         // category trees
-    void UpdateBalances(bool WithOpening, int64_t Amount); // status-bar totals
-    void ApplyColumnLayout(QWidget *Grid, bool Apply, QString &Layout); // grid layouts
     void CreateCard();                            // operation card
+
+    // ---- ledger and balances (ZorbMainLedger.cpp) ----
+    void ApplyDisplayFormats();
+    void ShowEntryDate();
+    void ApplyLedgerPeriod();
+    void SetLedgerRange(TTable &Table);
+    void SetFindRange();
+    // Adds Delta (units, income positive) to the current account's stored
+    // balance and refreshes the status bar (with RecomputeOpening also the
+    // period's opening balance).
+    void UpdateBalances(bool RecomputeOpening, int64_t Delta);
+    // Colours one cell of a ledger-like grid on its canvas; the caller then
+    // draws the cell the default way.
+    void PaintGridCell(TDBGrid *Grid, TGridDrawState State, TColumn *Column);
+    // The date picker at Date; -2000000 when cancelled.
+    TDateTime AskDate(TDateTime Date);
+    void ApplyColumnLayout(TDBGrid *Grid, bool Apply, QString &Layout);
+    void ShowPage(int Index);
+    void MoveOperationRow(bool Up);
+    static QString DecimalsFormat(int N) { return zorbel::DecimalsFormat(N); }
+    // The period kind shown (the position of CbPer, 0 whole period .. 5 day).
+    int PeriodKind() const;
+    const TLedgerTotals &Totals() const { return totals_; }
+    void CbPerClick(TObject *Sender);
+    void mTotalClick(TObject *Sender);
+    void ButDateClick(TObject *Sender);
+    void ButDateMouseDown(TObject *Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+    void ButPrevClick(TObject *Sender);
+    void ButPrevMouseDown(TObject *Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+    void ButNextMouseDown(TObject *Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+    void mMoneyViewClick(TObject *Sender);
+    void PgChange(TObject *Sender);
+    void DBGDrawColumnCell(TObject *Sender, const QRect &Rect, int DataCol, TColumn *Column, TGridDrawState State);
+    void mpUpClick(TObject *Sender);
+    void mpDownClick(TObject *Sender);
+
+    // ---- category trees (ZorbMainTree.cpp) ----
+    // Fills Tree (TvCt, TvDt or a search window's tree) with the expense or
+    // (Income) the income categories; a filled tree is kept unless Rebuild.
+    void BuildCategoryTree(TTreeView *Tree, bool Income, bool Rebuild, bool AllTrees, bool WithTransfer);
+    TTreeNode *FindCategoryNode(TTreeView *Tree, int Id) const;
+    bool CategoryNameExists(int ExcludeId, const QString &Name);
+    void SwitchTreeKind();
+    void MoveCategory(TTreeNode *Source, TTreeNode *Target, int Mode);
+    // The tree shown in front (TvCt, TvDt, or nullptr when none).
+    TTreeView *ShownTree() const;
+    // The tree with the focus (nullptr when neither has it).
+    TTreeView *FocusedTree() const;
+    void TvCtChange(TObject *Sender, TTreeNode *Node);
+    void TvCtCustomDrawItem(TObject *Sender, TTreeNode *Node, TCustomDrawState State, bool &DefaultDraw);
+    void TvCtDragDrop(TObject *Sender, TObject *Source, int X, int Y);
+    void TvCtDragOver(TObject *Sender, TObject *Source, int X, int Y, TDragState State, bool &Accept);
+    void TvCtEdited(TObject *Sender, TTreeNode *Node, QString &S);
+    void TvCtEnter(TObject *Sender);
+    void TvCtExit(TObject *Sender);
+    void DBGEnter(TObject *Sender);
+    void DBGDragDrop(TObject *Sender, TObject *Source, int X, int Y);
+    void mDtClick(TObject *Sender);
+    void ButCtClick(TObject *Sender);
+    void mCategoryDeleteClick(TObject *Sender);
+    void mpExpandClick(TObject *Sender);
+    void mTree1Click(TObject *Sender);
+    void PmCatPopup(TObject *Sender);
 
     // ---- seams for tests ----
     // The save and open dialogs: true with a file name chosen.
@@ -185,6 +274,19 @@ private:
     QString stagedPassword_;    // the password of the staged data file
     QString openingFile_;       // the data file being unpacked (for the password box)
     bool messageHook_ = false;
+    TLedgerTotals totals_;      // the status bar's figures
+    // Ledger and tree layout and menus (ZorbMainLedger.cpp, ZorbMainTree.cpp).
+    void BuildLedgerLayout();
+    void BuildLedgerMenu();
+    void BuildTreeLayout();
+    void BuildTreeMenu();
+    void StepEntryDate(int Tag);
+    // Ends a label edit in progress in both trees, accepting it.
+    void EndTreeEdits();
+    // Shows the totals in the status bar.
+    void ShowTotals();
+    // The ledger grid's own columns, in their default order.
+    void SetDefaultLedgerColumns();
 };
 
 // The main program: the single-instance guard, the main window, and (with

@@ -80,15 +80,42 @@ bool TFormMain::OpenDataTables()
     if (PackOnClose)
         Dm->SetModified(true);
     CreateCard();
-    BuildCategoryTree(true);
-    BuildCategoryTree(false);
+    // A data set opens on the money page with the expense tree in front.
+    mCt->SetChecked(true);
+    mDt->SetChecked(false);
+    ButCt->SetDown(true);
+    ButDt->SetDown(false);
+    TvCt->SetVisible(true);
+    TvDt->SetVisible(false);
+    TMenuItem *trees[] = {mTreeAll, mTree1, mTree2, mTree3, mTree4, mTree5};
+    trees[TreeFilter >= 1 && TreeFilter <= 5 ? TreeFilter : 0]->SetChecked(true);
+    TvCt->Items().Clear();
+    TvDt->Items().Clear();
+    try {
+        if (Dm->Tb_Items.Active()) {
+            BuildCategoryTree(TvCt, false, false, false, true);
+            BuildCategoryTree(TvDt, true, false, false, true);
+        }
+    } catch (const Exception &) {
+    }
+    const QString hint = Dm->Tb_Items.RecordCount() <= 1 ? U("Перетяните статью вправо") : QString();
+    TvCt->SetHint(hint);
+    TvDt->SetHint(hint);
+    if (TTreeNode *first = TvCt->Items().GetFirstNode())
+        TvCt->SetSelected(first);
     try {
         if (Last_Date) {
             EntryDate = LastRealisedDate();
             ShowEntryDate();
         }
+        if (DBG->DataSource() != &Dm->DataHist) {
+            DBG->SetDataSource(&Dm->DataHist);
+            SetDefaultLedgerColumns();
+        }
         CbPerClick(CbPer);
         ShowPage(0);
+        if (Last_Date)
+            Dm->Tb_Hist.Locate(QStringLiteral("Date_Real"), Variant::FromDate(EntryDate), {});
     } catch (const Exception &) {
     }
     Dm->UpdateMenus();
@@ -414,6 +441,8 @@ void TFormMain::PostAllTables()
 
 void TFormMain::CloseDataTables()
 {
+    TvCt->Items().Clear();
+    TvDt->Items().Clear();
     for (int panel : {1, 3, 5, 7})
         Sb->SetPanelText(panel, QString());
     PanAcRest->SetCaption(QString());

@@ -67,6 +67,12 @@ QString FieldTypeName(TFieldType type);
 // True for the types whose values live outside the record (blob and memo kinds).
 bool IsBlobType(TFieldType type);
 
+// How a value of this type is entered in a grid cell: a date is picked
+// through the button beside the cell (the program's date dialog), a date-time
+// is a stamp the program writes and nobody types, any other type is typed.
+enum class TFieldEntry { feTyped, fePicked, feStamped };
+TFieldEntry FieldEntryOf(TFieldType type);
+
 // Byte size of the native value buffer of a field of this type and size, the
 // layout that GetFieldData/SetFieldData exchange:
 //   String, FixedChar  Size+1 UTF-16 code units, zero-terminated ((Size+1)*2 bytes)

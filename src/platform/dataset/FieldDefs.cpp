@@ -38,6 +38,15 @@ bool IsBlobType(TFieldType type)
     }
 }
 
+TFieldEntry FieldEntryOf(TFieldType type)
+{
+    switch (type) {
+    case ftDate: return TFieldEntry::fePicked;
+    case ftDateTime: return TFieldEntry::feStamped;
+    default: return TFieldEntry::feTyped;
+    }
+}
+
 int FieldDataSize(TFieldType type, int size)
 {
     switch (type) {

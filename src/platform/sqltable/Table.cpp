@@ -440,6 +440,45 @@ bool TTable::Locate(const QString &keyFields, const Variant &keyValues, TLocateO
     return true;
 }
 
+Variant TTable::Lookup(const QString &keyFields, const Variant &keyValues, const QString &resultFields)
+{
+    const QStringList keys = SplitFieldNames(keyFields), results = SplitFieldNames(resultFields);
+    const auto stored = [this](const QStringList &names) {
+        for (const QString &name : names)
+            if (cursor_->FieldIndex(name) < 0)
+                return false;
+        return !names.isEmpty();
+    };
+    if (!cursor_ || State() != dsBrowse || OnFilterRecord() || !stored(keys) || !stored(results))
+        return TSqlDataSet::Lookup(keyFields, keyValues, resultFields);
+    GetFieldList(resultFields); // unknown result fields fail before the search
+    std::vector<Variant> values;
+    if (keyValues.IsArray()) {
+        for (qsizetype i = 0; i < keys.size(); ++i)
+            values.push_back(keyValues[int(i)]);
+    } else {
+        if (keys.size() > 1)
+            DatabaseError(DBConsts::SMoreFieldsThanValues);
+        values.push_back(keyValues);
+    }
+    Variant result = Variant::Null();
+    try {
+        if (cursor_->Locate(keys, values, false, false)) {
+            std::vector<Variant> found;
+            for (const QString &name : results)
+                found.push_back(cursor_->Values()[size_t(cursor_->FieldIndex(name))]);
+            result = found.size() == 1 ? found.front() : VarArrayOf(found);
+        }
+    } catch (...) {
+        CursorPosChanged();
+        UpdateCursorPos();
+        throw;
+    }
+    CursorPosChanged();
+    UpdateCursorPos();
+    return result;
+}
+
 bool TTable::GetIsIndexField(TField *field) const
 {
     if (!cursor_)

@@ -58,6 +58,9 @@ public:
     void CancelRange();
 
     bool Locate(const QString &keyFields, const Variant &keyValues, TLocateOptions options) override;
+    // Searches through the cursor (an indexed query) when the key and result
+    // fields are stored columns; the current record stays where it is.
+    Variant Lookup(const QString &keyFields, const Variant &keyValues, const QString &resultFields) override;
     bool BookmarkValid(const TBookmark &bookmark) const override;
     bool GetIsIndexField(TField *field) const override;
     void SetFiltered(bool value) override;

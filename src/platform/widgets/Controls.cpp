@@ -2,9 +2,6 @@
 // key code translation; colours and shortcut texts.
 #include "platform/widgets/Controls.h"
 
-#include "platform/widgets/Forms.h"
-#include "platform/widgets/Menus.h"
-
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -334,8 +331,6 @@ bool TControl::Focused() const
 
 void TControl::SetFocus() { self_->setFocus(Qt::OtherFocusReason); }
 
-TForm *TControl::ParentForm() const { return dynamic_cast<TForm *>(self_->window()); }
-
 TControl *TControl::ParentControl() const
 {
     return self_->isWindow() ? nullptr : FindControl(self_->parentWidget());
@@ -410,20 +405,6 @@ TMouseButton ButtonOf(Qt::MouseButton button)
                                         : TMouseButton::mbLeft;
 }
 } // namespace
-
-bool TControl::ShowPopupMenu(QPoint localPos, QPoint globalPos)
-{
-    bool handled = false;
-    if (OnContextPopup)
-        DispatchEvent([&] { OnContextPopup(this, localPos, handled); });
-    if (handled)
-        return true;
-    if (!popupMenu_)
-        return false;
-    popupMenu_->SetPopupComponent(this);
-    popupMenu_->Popup(globalPos.x(), globalPos.y());
-    return true;
-}
 
 bool TControl::ControlEvent(QEvent *event)
 {
@@ -602,9 +583,5 @@ QCursor CursorShape(TCursor cursor)
     default: return QCursor(Qt::ArrowCursor);
     }
 }
-
-THourGlass::THourGlass() : previous_(Screen().Cursor()) { Screen().SetCursor(crHourGlass); }
-
-THourGlass::~THourGlass() { Screen().SetCursor(previous_); }
 
 } // namespace zorbel

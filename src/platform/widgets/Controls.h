@@ -9,7 +9,7 @@
 // shows it as the application's error message (EAbort silently), so an
 // exception never crosses Qt's event loop.
 //
-// Keys are not handled here but by the application's key router (Forms.cpp):
+// Keys are not handled here but by the application's key router (FormsKeys.cpp):
 // it finds the focused control, consults popup and main-menu shortcuts, the
 // form's key preview, then the control's OnKeyDown and OnKeyPress.
 //
@@ -224,6 +224,11 @@ private:
 // The nearest control at or above a widget (nullptr when there is none).
 TControl *FindControl(QWidget *widget);
 
+// Gives the form a control lies on a modal result, as a clicked button with a
+// ModalResult does; nothing when the control lies on no form. The form layer
+// defines it, so controls need not know forms.
+void SetParentModalResult(TControl *control, int result);
+
 // The drag data of a drag of source; it also becomes the drag source. Drops
 // built with it (by a test or a drag started elsewhere) reach OnDragDrop.
 QMimeData *NewDragMimeData(TControl *source);
@@ -235,19 +240,6 @@ TShiftState ShiftStateOf(Qt::KeyboardModifiers modifiers, Qt::MouseButtons butto
 WORD VirtualKeyOf(int qtKey);
 // The Qt key of a virtual key code.
 int QtKeyOf(WORD virtualKey);
-
-// Shows the hourglass cursor for its lifetime, restoring the previous cursor
-// also when an exception passes.
-class THourGlass {
-public:
-    THourGlass();
-    ~THourGlass();
-    THourGlass(const THourGlass &) = delete;
-    THourGlass &operator=(const THourGlass &) = delete;
-
-private:
-    TCursor previous_;
-};
 
 QCursor CursorShape(TCursor cursor);
 

@@ -52,9 +52,6 @@ class QLineEdit;
 namespace zorbel {
 
 class TDBGrid;
-class TGridDataLink;
-class TGridModel;
-class TGridView;
 
 enum class TDBGridOption {
     dgEditing, dgAlwaysShowEditor, dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines,
@@ -275,13 +272,15 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    friend class TGridDataLink;
-    friend class TGridModel;
-    friend class TGridView;
-    friend class TGridDelegate;
+    // The grid's inner parts (DBGridsView.h): the link to the dataset, the
+    // item model of the link's window, the cell delegate and the item view.
+    class TGridDataLink;
+    class TGridModel;
+    class TGridDelegate;
+    class TGridView;
+    // Columns tell the grid when their layout or look changed.
     friend class TColumn;
     friend class TDBGridColumns;
-    friend class TBookmarkList;
 
     void LinkActive();
     void LinkChanged();

@@ -222,4 +222,17 @@ private:
 
 TScreen &Screen();
 
+// Shows the hourglass cursor for its lifetime, restoring the previous cursor
+// also when an exception passes.
+class THourGlass {
+public:
+    THourGlass();
+    ~THourGlass();
+    THourGlass(const THourGlass &) = delete;
+    THourGlass &operator=(const THourGlass &) = delete;
+
+private:
+    TCursor previous_;
+};
+
 } // namespace zorbel

@@ -8,6 +8,21 @@
 
 namespace zorbel {
 
+// Defined with the menus: the control layer knows menus only by name.
+bool TControl::ShowPopupMenu(QPoint localPos, QPoint globalPos)
+{
+    bool handled = false;
+    if (OnContextPopup)
+        DispatchEvent([&] { OnContextPopup(this, localPos, handled); });
+    if (handled)
+        return true;
+    if (!popupMenu_)
+        return false;
+    popupMenu_->SetPopupComponent(this);
+    popupMenu_->Popup(globalPos.x(), globalPos.y());
+    return true;
+}
+
 TMenuItem::TMenuItem(QObject *owner, const QString &name) : QObject(owner), action_(new QAction(this))
 {
     if (!name.isEmpty()) {

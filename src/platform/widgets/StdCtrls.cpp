@@ -1,8 +1,8 @@
 // Standard controls.
 #include "platform/widgets/StdCtrls.h"
 
-#include "platform/widgets/Forms.h"
 #include "platform/rtl/Collation.h"
+#include "platform/rtl/Exceptions.h"
 
 #include <QAbstractItemModel>
 #include <QEvent>
@@ -209,8 +209,7 @@ TButton::TButton(QWidget *parent, const QString &name) : QPushButton(parent), TC
     // OnClick had its chance to clear ModalResult again.
     connect(this, &QPushButton::clicked, this, [this] {
         DispatchEvent([this] {
-            if (TForm *form = ParentForm())
-                form->SetModalResult(modalResult_);
+            SetParentModalResult(this, modalResult_);
             if (OnClick)
                 OnClick(this);
         });

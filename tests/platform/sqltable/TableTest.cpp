@@ -403,3 +403,30 @@ TEST_F(TableTest, ClosingTheDatabaseClosesItsDataSets)
     early.reset();
     EXPECT_FALSE(t.Active());
 }
+
+TEST_F(TableTest, LookupSeesRangeAndFilterAndKeepsTheCurrentRecord)
+{
+    const auto id = [&] { return acc.FieldByName(QStringLiteral("Id_Account"))->AsInteger(); };
+    ASSERT_TRUE(acc.Locate(QStringLiteral("Id_Account"), 3, {}));
+    const Variant two = acc.Lookup(QStringLiteral("Id_Account"), 2, QStringLiteral("Account;Currency"));
+    ASSERT_TRUE(two.IsArray());
+    EXPECT_EQ(two[0].AsString(), "Банк Ёлка");
+    EXPECT_EQ(two[1].AsString(), "руб");
+    EXPECT_TRUE(VarIsClear(acc.Lookup(QStringLiteral("Id_Account"), 99, QStringLiteral("Account"))));
+    EXPECT_EQ(id(), 3);
+    // A calculated or unknown result field is still answered or refused as before.
+    EXPECT_THROW(acc.Lookup(QStringLiteral("Id_Account"), 2, QStringLiteral("NoSuchField")), EDatabaseError);
+    // Rows outside the filter are not found.
+    acc.SetFilter(QStringLiteral("Currency = 'руб'"));
+    acc.SetFiltered(true);
+    EXPECT_TRUE(VarIsClear(acc.Lookup(QStringLiteral("Id_Account"), 3, QStringLiteral("Account"))));
+    EXPECT_EQ(acc.Lookup(QStringLiteral("Id_Account"), 5, QStringLiteral("Account")).AsString(), "Ёжик");
+    acc.SetFiltered(false);
+    // Nor rows outside the range.
+    hist.SetRange({Variant(int16_t(1))}, {Variant(int16_t(1))});
+    hist.First();
+    const int stamp = StampNo();
+    EXPECT_TRUE(VarIsClear(hist.Lookup(QStringLiteral("Id_Account"), 2, QStringLiteral("Kind"))));
+    EXPECT_FALSE(VarIsClear(hist.Lookup(QStringLiteral("Id_Account"), 1, QStringLiteral("Kind"))));
+    EXPECT_EQ(StampNo(), stamp);
+}

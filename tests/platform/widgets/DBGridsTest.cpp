@@ -405,5 +405,41 @@ TEST(GridLookupTest, InPlaceLookupDropDownWritesTheKeyField)
     EXPECT_EQ(persons.FieldByName(QStringLiteral("ID"))->AsInteger(), 1) << "the list leaves its dataset's cursor";
 }
 
+
+TEST(GridLayoutTest, AppliedLayoutLetsDatesBePickedAndKeepsStampsFromTyping)
+{
+    test::TVectorDataSet ops;
+    ops.FieldDefs().Add(QStringLiteral("DATE_REAL"), ftDate);
+    ops.FieldDefs().Add(QStringLiteral("DATE_CREATE"), ftDateTime);
+    ops.FieldDefs().Add(QStringLiteral("Comment"), ftString, 20);
+    ops.Open();
+    ops.Append();
+    ops.FieldByName(QStringLiteral("DATE_CREATE"))->SetAsDateTime(43831.5);
+    ops.Post();
+    TDataSource source(&ops);
+    TForm form;
+    form.resize(300, 200);
+    auto *grid = new TDBGrid(&form, QStringLiteral("DBG"));
+    grid->SetAlign(TAlign::alClient);
+    grid->SetDataSource(&source);
+    form.show();
+
+    QString layout = QStringLiteral("Comment=90\r\nDATE_CREATE=80\r\nDATE_REAL=70");
+    ApplyColumnLayout(grid, true, layout);
+    ASSERT_EQ(grid->Columns().Count(), 3);
+    EXPECT_EQ(grid->Columns()[0]->ButtonStyle(), TColumnButtonStyle::cbsAuto);
+    EXPECT_FALSE(grid->Columns()[0]->ReadOnly());
+    EXPECT_TRUE(grid->Columns()[1]->ReadOnly()) << "a date-time is a stamp";
+    EXPECT_EQ(grid->Columns()[1]->ButtonStyle(), TColumnButtonStyle::cbsAuto);
+    EXPECT_EQ(grid->Columns()[2]->ButtonStyle(), TColumnButtonStyle::cbsEllipsis);
+    EXPECT_FALSE(grid->Columns()[2]->ReadOnly());
+
+    grid->SetSelectedIndex(1);
+    grid->SetEditorMode(true);
+    EXPECT_EQ(grid->InplaceEditor(), nullptr);
+    SendKey(grid->View(), 0, Qt::NoModifier, QStringLiteral("7"));
+    EXPECT_EQ(ops.State(), dsBrowse);
+    EXPECT_DOUBLE_EQ(ops.FieldByName(QStringLiteral("DATE_CREATE"))->AsDateTime(), 43831.5);
+}
 } // namespace
 } // namespace zorbel

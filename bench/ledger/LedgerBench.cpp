@@ -1,0 +1,403 @@
+// The main window on a large data set: 100,000 operations over 10 accounts
+// and 5 years, 2,000 expense categories. Built once through the program
+// (a new data set, rows written with raw inserts in one transaction, saved as
+// a data file), then:
+//   start-up      a child process opens the data file and paints the ledger
+//                 and the trees (process start to painted, unpacking included);
+//   clicks        switching the account, the period kind (month <-> whole
+//                 period) and one step back, each with the status-bar totals
+//                 and a repaint of the grid;
+//   routines      UpdateBalances(true, 0), BuildCategoryTree over 2,000
+//                 categories, the first paint of the ledger.
+// Targets: start-up <= 500 ms; each click <= 16 ms; a tree fill <= 50 ms.
+//
+// ZORBEL_BENCH_COVER=1 adds an index holding (Id_Account, Date_Real, Kind,
+// Dt, Ct), so that the sums never read the rows: a what-if, not the program.
+// ZORBEL_BENCH_PARTS=1 also prints the parts of one period change.
+//
+// With "--shot FILE" it builds a small data set (a few hundred operations),
+// shows the window on the current display and saves a picture of it.
+#include "core/ZorbMain.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <functional>
+#include <random>
+#include <sqlite3.h>
+#include <vector>
+
+using namespace zorbel;
+
+namespace {
+
+QString U(const char *text) { return QString::fromUtf8(text); }
+
+int YearOfToday()
+{
+    int y, m, d;
+    DecodeDate(Date(), y, m, d);
+    return y;
+}
+
+struct TSize {
+    int Accounts, Operations, Years, Groups, ItemsPerGroup;
+};
+
+void Check(int rc, sqlite3 *db)
+{
+    if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
+        std::fprintf(stderr, "sqlite: %s\n", sqlite3_errmsg(db));
+        std::exit(2);
+    }
+}
+
+// Fills the open data set of f: accounts, a category tree under the expense
+// root (Groups level-1 groups of ItemsPerGroup level-2 items) and operations
+// spread over the years before this one, 1 in 20 planned.
+void Fill(TFormMain &f, const TSize &size)
+{
+    TTable &acc = f.Dm->Tb_Account;
+    const char *names[] = {"Кошелёк", "Банк Ёлка", "Доллары", "Евро", "Копилка", "Карта", "Вклад", "Касса",
+                           "Сейф", "Запас"};
+    for (int i = 1; i < size.Accounts; ++i) {
+        acc.Append();
+        acc.FieldByName("Account")->SetAsString(U(names[i % 10]) + (i >= 10 ? QString::number(i) : QString()));
+        acc.FieldByName("Currency")->SetAsString(i % 3 == 2 ? "USD" : U("руб"));
+        acc.FieldByName("Rate")->SetAsFloat(i % 3 == 2 ? 90 : 1);
+        acc.FieldByName("Rest")->SetAsFloat(0);
+        acc.Post();
+    }
+    sqlite3 *db = f.Dm->Db.Db().Handle();
+    f.Dm->Db.ReleaseStatements();
+    Check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db);
+    sqlite3_stmt *item = nullptr;
+    Check(sqlite3_prepare_v2(db, "insert into tb_items(id_itm,itm,id_ref,lev,c) values(?,?,?,?,'-')", -1, &item,
+                             nullptr),
+          db);
+    const char *groups[] = {"Еда", "Дом", "Транспорт", "Здоровье", "Одежда", "Связь", "Отдых", "Дети"};
+    std::vector<std::pair<int, int>> leaves; // (group, item)
+    int id = 100;
+    for (int g = 0; g < size.Groups; ++g) {
+        const int groupId = id++;
+        const QByteArray gname = (U(groups[g % 8]) + QString(" %1").arg(g + 1)).toUtf8();
+        sqlite3_bind_int(item, 1, groupId);
+        sqlite3_bind_text(item, 2, gname.constData(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int(item, 3, 0);
+        sqlite3_bind_int(item, 4, 1);
+        Check(sqlite3_step(item), db);
+        sqlite3_reset(item);
+        for (int i = 0; i < size.ItemsPerGroup; ++i) {
+            const QByteArray iname = (U("Статья ") + QString("%1.%2").arg(g + 1).arg(i + 1)).toUtf8();
+            sqlite3_bind_int(item, 1, id);
+            sqlite3_bind_text(item, 2, iname.constData(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_int(item, 3, groupId);
+            sqlite3_bind_int(item, 4, 2);
+            Check(sqlite3_step(item), db);
+            sqlite3_reset(item);
+            leaves.push_back({groupId, id++});
+        }
+    }
+    sqlite3_finalize(item);
+
+    sqlite3_stmt *op = nullptr;
+    Check(sqlite3_prepare_v2(db,
+                             "insert into tb_hist(id_account,date_real,date_create,kind,dt,ct,level1,level2,level3,"
+                             "comment,rate,yr,mn) values(?,?,?,?,?,?,?,?,?,?,1,?,?)",
+                             -1, &op, nullptr),
+          db);
+    std::mt19937 rnd(7);
+    int y, m, d;
+    DecodeDate(Date(), y, m, d);
+    const TDateTime first = EncodeDate(y - size.Years, 1, 1), last = EncodeDate(y, 1, 1) - 1;
+    const TDateTime stamp0 = first;
+    const QByteArray comments[] = {U("Хлеб белый").toUtf8(), U("Молоко").toUtf8(), U("Бензин").toUtf8(),
+                                   U("Зарплата за месяц").toUtf8(), QByteArray()};
+    for (int i = 0; i < size.Operations; ++i) {
+        const int account = 1 + int(rnd() % unsigned(size.Accounts));
+        const TDateTime date = first + double(rnd() % unsigned(last - first + 1));
+        const bool income = rnd() % 10 == 0;
+        const auto &[group, leaf] = leaves[rnd() % leaves.size()];
+        int yy, mm, dd;
+        DecodeDate(date, yy, mm, dd);
+        sqlite3_bind_int(op, 1, account);
+        sqlite3_bind_int64(op, 2, qint64(date));
+        sqlite3_bind_double(op, 3, stamp0 + double(i) / MSecsPerDay);
+        sqlite3_bind_text(op, 4, rnd() % 20 == 0 ? "2" : "1", -1, SQLITE_STATIC);
+        const double amount = double(1 + rnd() % 500000) / 100;
+        if (income) {
+            sqlite3_bind_double(op, 5, amount * 20);
+            sqlite3_bind_null(op, 6);
+            sqlite3_bind_int(op, 7, 1);
+            sqlite3_bind_null(op, 8);
+            sqlite3_bind_null(op, 9);
+        } else {
+            sqlite3_bind_null(op, 5);
+            sqlite3_bind_double(op, 6, amount);
+            sqlite3_bind_int(op, 7, 0);
+            sqlite3_bind_int(op, 8, group);
+            sqlite3_bind_int(op, 9, leaf);
+        }
+        const QByteArray &c = comments[i % 5];
+        if (c.isEmpty())
+            sqlite3_bind_null(op, 10);
+        else
+            sqlite3_bind_text(op, 10, c.constData(), -1, SQLITE_STATIC);
+        sqlite3_bind_int(op, 11, yy);
+        sqlite3_bind_int(op, 12, mm);
+        Check(sqlite3_step(op), db);
+        sqlite3_reset(op);
+    }
+    sqlite3_finalize(op);
+    // What-if: an index that holds everything the sums read.
+    if (qEnvironmentVariableIsSet("ZORBEL_BENCH_COVER"))
+        Check(sqlite3_exec(db, "create index bench_cover on tb_hist(id_account,date_real,kind,dt,ct)", nullptr,
+                           nullptr, nullptr),
+              db);
+    Check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db);
+    f.Dm->Tb_Items.Refresh();
+    f.Dm->Tb_Hist.Refresh();
+    f.Dm->SetModified(true);
+}
+
+// Starts the program on a new data set, fills it and saves it as file.
+void MakeDataFile(const QString &program, const QString &file, const TSize &size)
+{
+    TFormMain f(QStringList{}, program);
+    Fill(f, size);
+    f.ExecuteSaveDialog = [&](QString &name) {
+        name = file;
+        return true;
+    };
+    f.mSaveClick(&f);
+    f.Dm->SetModified(false);
+    f.mCloseNotSaveClick(&f);
+}
+
+void Paint(TFormMain &f)
+{
+    f.DBG->View()->viewport()->repaint();
+    f.Sb->repaint();
+}
+
+struct TFigure {
+    const char *Name;
+    std::vector<double> Ms;
+    double Target;
+    std::vector<double> Cpu; // processor time of this thread, for a loaded machine
+};
+
+// Processor time of the calling thread in milliseconds.
+double CpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
+
+double Median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+void Print(const TFigure &fig)
+{
+    const double worst = *std::max_element(fig.Ms.begin(), fig.Ms.end());
+    std::printf("%-44s %9.2f %9.2f %9.2f %7.0f  %s\n", fig.Name, Median(fig.Ms), worst, Median(fig.Cpu), fig.Target,
+                worst <= fig.Target ? "ok" : "OVER");
+}
+
+// Times one run of Step into Fig (wall clock and thread processor time).
+void Time(TFigure &Fig, const std::function<void()> &Step)
+{
+    QElapsedTimer t;
+    const double cpu = CpuMs();
+    t.start();
+    Step();
+    Fig.Ms.push_back(t.nsecsElapsed() / 1e6);
+    Fig.Cpu.push_back(CpuMs() - cpu);
+}
+
+// The child of the start-up figure: open, show, paint, report.
+int StartupChild(const QString &file, const QString &program)
+{
+    QElapsedTimer t;
+    t.start();
+    TFormMain f(QStringList{file}, program);
+    if (!f.ReadyToRun())
+        return 3;
+    f.resize(1000, 650);
+    f.Show();
+    QApplication::processEvents();
+    Paint(f);
+    f.TvCt->viewport()->repaint();
+    std::printf("painted %.2f\n", t.nsecsElapsed() / 1e6);
+    std::fflush(stdout);
+    f.Dm->SetModified(false);
+    f.mCloseNotSaveClick(&f);
+    return 0;
+}
+
+int Shot(const QString &out, const QString &program, const QString &folder)
+{
+    const QString file = folder + "/shot.den";
+    MakeDataFile(program, file, {3, 400, 1, 6, 5});
+    TFormMain f(QStringList{file}, program);
+    f.resize(1000, 650);
+    f.Show();
+    f.EntryDate = EncodeDate(YearOfToday() - 1, 11, 15);
+    f.ShowEntryDate();
+    f.CbPer->SetItemIndex(pkMonth);
+    f.CbPerClick(f.CbPer);
+    f.mpExpandClick(f.mpExpand);
+    f.TvCt->SetSelected(f.TvCt->Items().Item(3));
+    for (int i = 0; i < 20; ++i) {
+        QApplication::processEvents();
+        QThread::msleep(20);
+    }
+    const bool saved = f.grab().save(out);
+    std::printf("%s %s\n", saved ? "saved" : "not saved", qPrintable(out));
+    std::fflush(stdout);
+    if (qEnvironmentVariableIsSet("ZORBEL_SHOT_WAIT"))
+        QThread::sleep(qEnvironmentVariableIntValue("ZORBEL_SHOT_WAIT"));
+    f.Dm->SetModified(false);
+    f.mCloseNotSaveClick(&f);
+    return saved ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const QStringList args = [&] {
+        QStringList a;
+        for (int i = 1; i < argc; ++i)
+            a << QString::fromLocal8Bit(argv[i]);
+        return a;
+    }();
+    const bool shot = args.value(0) == "--shot";
+    if (!shot && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (args.value(0) == "--child") {
+        QApplication app(argc, argv);
+        return StartupChild(args.value(1), args.value(2));
+    }
+
+    // A private home: settings, work folder and program folder of our own.
+    QTemporaryDir home;
+    for (const char *v : {"TMPDIR", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
+        qputenv(v, home.path().toUtf8());
+    const QString program = home.path() + "/program";
+    QDir().mkpath(program);
+    QApplication app(argc, argv);
+    if (shot)
+        return Shot(args.value(1), program, home.path());
+
+    const TSize size{10, 100000, 5, 40, 49}; // 40 groups + 1,960 items = 2,000 categories
+    const QString file = home.path() + "/big.den";
+    QElapsedTimer t;
+    t.start();
+    MakeDataFile(program, file, size);
+    std::printf("data set: %d operations, %d accounts, %d categories, built in %.0f ms, file %lld bytes\n",
+                size.Operations, size.Accounts, size.Groups * (1 + size.ItemsPerGroup), t.nsecsElapsed() / 1e6,
+                QFileInfo(file).size());
+
+    TFigure startup{"start-up to ledger and trees painted", {}, 500, {}};
+    for (int i = 0; i < 3; ++i) {
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        t.restart();
+        child.start(QCoreApplication::applicationFilePath(), {"--child", file, program});
+        child.waitForReadyRead(60000);
+        const double ms = t.nsecsElapsed() / 1e6;
+        const QByteArray line = child.readAllStandardOutput();
+        child.waitForFinished(60000);
+        if (!line.startsWith("painted")) {
+            std::fprintf(stderr, "start-up child failed: %s\n", line.constData());
+            return 1;
+        }
+        startup.Ms.push_back(ms);
+    }
+
+    TFormMain f(QStringList{file}, program);
+    f.resize(1000, 650);
+    f.Show();
+    QApplication::processEvents();
+    TFigure firstPaint{"first paint of the ledger", {}, 16, {}};
+    Time(firstPaint, [&] { Paint(f); });
+
+    TFigure account{"switch the account (month view)", {}, 16, {}};
+    TFigure accountAll{"switch the account (whole period)", {}, 16, {}};
+    TFigure period{"period kind month <-> whole period", {}, 16, {}};
+    TFigure step{"one step of ButPrev (month view)", {}, 16, {}};
+    TFigure balances{"UpdateBalances(true, 0), whole period", {}, 16, {}};
+    TFigure tree{"BuildCategoryTree, 2,000 categories", {}, 50, {}};
+    f.EntryDate = EncodeDate(YearOfToday() - 2, 6, 15);
+    for (int kind : {pkMonth, pkTotal}) {
+        f.CbPer->SetItemIndex(kind);
+        f.CbPerClick(f.CbPer);
+        for (int a = 1; a <= size.Accounts; ++a)
+            Time(kind == pkMonth ? account : accountAll, [&] {
+                f.Dm->Tb_Account.Locate("Id_Account", Variant(a), {});
+                f.ApplyLedgerPeriod();
+                Paint(f);
+            });
+    }
+    for (int i = 0; i < 10; ++i) {
+        for (int kind : {pkMonth, pkTotal})
+            Time(period, [&] {
+                f.CbPer->SetItemIndex(kind);
+                f.CbPerClick(f.CbPer);
+                Paint(f);
+            });
+    }
+    for (int i = 0; i < 20; ++i)
+        Time(balances, [&] {
+            f.UpdateBalances(true, 0);
+            f.Sb->repaint();
+        });
+    f.CbPer->SetItemIndex(pkMonth);
+    f.CbPerClick(f.CbPer);
+    for (int i = 0; i < 20; ++i)
+        Time(step, [&] {
+            f.ButPrevClick(f.mPerBefore);
+            Paint(f);
+        });
+    for (int i = 0; i < 10; ++i)
+        Time(tree, [&] {
+            f.BuildCategoryTree(f.TvCt, false, true, false, true);
+            f.TvCt->viewport()->repaint();
+        });
+    std::printf("tree nodes: %d\n", f.TvCt->Items().Count());
+    if (qEnvironmentVariableIsSet("ZORBEL_BENCH_PARTS")) {
+        const auto part = [&](const char *name, const std::function<void()> &run) {
+            t.restart();
+            run();
+            std::printf("  part %-30s %8.2f ms\n", name, t.nsecsElapsed() / 1e6);
+        };
+        part("form repaint", [&] { f.Repaint(); });
+        part("range", [&] { f.SetLedgerRange(f.Dm->Tb_Hist); });
+        part("balances", [&] { f.UpdateBalances(true, 0); });
+        part("record count", [&] { f.Dm->Tb_Hist.RecordCount(); });
+        part("find range", [&] { f.SetFindRange(); });
+        part("grid paint", [&] { Paint(f); });
+        part("grid paint again", [&] { Paint(f); });
+    }
+
+    std::printf("%-44s %9s %9s %9s %7s\n", "figure", "median ms", "worst ms", "cpu ms", "target");
+    for (const TFigure *fig : {&startup, &firstPaint, &account, &accountAll, &period, &step, &balances, &tree})
+        Print(*fig);
+    f.Dm->SetModified(false);
+    f.mCloseNotSaveClick(&f);
+    return 0;
+}
