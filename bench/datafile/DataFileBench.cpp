@@ -13,6 +13,7 @@
 #include "platform/rtl/DateTime.h"
 
 #include "BenchTiming.h"
+#include "ZlibRaw.h"
 
 #include <libdeflate.h>
 #include <sqlite3.h>
@@ -100,27 +101,11 @@ TCodec ZlibCodec()
 {
     TCodec c;
     c.Compress = [](const TBytes &in, TBytes &out) {
-        z_stream z{};
-        deflateInit2(&z, 1, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
-        z.next_in = const_cast<Bytef *>(in.data());
-        z.avail_in = uInt(in.size());
-        z.next_out = out.data();
-        z.avail_out = uInt(out.size());
-        deflate(&z, Z_FINISH);
-        const size_t n = z.total_out;
-        deflateEnd(&z);
-        return n;
+        return ZlibDeflateRaw(in.data(), in.size(), 1, out.data(), out.size());
     };
     c.Decompress = [](const uint8_t *in, size_t size, TBytes &out) {
-        z_stream z{};
-        inflateInit2(&z, -15);
-        z.next_in = const_cast<Bytef *>(in);
-        z.avail_in = uInt(size);
-        z.next_out = out.data();
-        z.avail_out = uInt(out.size());
-        const int rc = inflate(&z, Z_FINISH);
-        inflateEnd(&z);
-        return rc == Z_STREAM_END;
+        size_t n = 0;
+        return ZlibInflateRaw(in, size, out.data(), out.size(), n) && n == out.size();
     };
     c.Crc = [](const TBytes &b) { return uint32_t(crc32(0, b.data(), uInt(b.size()))); };
     return c;

@@ -5,11 +5,11 @@
 // round after round, and the table gives each one's minimum and median.
 #include "BenchMix.h"
 #include "BenchTiming.h"
+#include "ZlibRaw.h"
 
 #include "archive/Deflate.h"
 
 #include <libdeflate.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
@@ -63,16 +63,7 @@ TCompress Ours(int level)
 TCompress Zlib(int level)
 {
     return [=](const TBytes &input, TBytes &out) {
-        z_stream z{};
-        deflateInit2(&z, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
-        z.next_in = const_cast<Bytef *>(input.data());
-        z.avail_in = uInt(input.size());
-        z.next_out = out.data();
-        z.avail_out = uInt(out.size());
-        deflate(&z, Z_FINISH);
-        const size_t n = z.total_out;
-        deflateEnd(&z);
-        return n;
+        return ZlibDeflateRaw(input.data(), input.size(), level, out.data(), out.size());
     };
 }
 
@@ -88,16 +79,9 @@ TCompress Libdeflate(int level)
 bool InflatesTo(const TBytes &packed, const TBytes &plain)
 {
     TBytes out(plain.size() + 1);
-    z_stream z{};
-    inflateInit2(&z, -15);
-    z.next_in = const_cast<Bytef *>(packed.data());
-    z.avail_in = uInt(packed.size());
-    z.next_out = out.data();
-    z.avail_out = uInt(out.size());
-    const int rc = inflate(&z, Z_FINISH);
-    const size_t n = z.total_out;
-    inflateEnd(&z);
-    return rc == Z_STREAM_END && n == plain.size() && std::equal(plain.begin(), plain.end(), out.begin());
+    size_t n = 0;
+    return ZlibInflateRaw(packed.data(), packed.size(), out.data(), out.size(), n) && n == plain.size()
+        && std::equal(plain.begin(), plain.end(), out.begin());
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 // output from the minimum and the median time.
 #include "BenchMix.h"
 #include "BenchTiming.h"
+#include "ZlibRaw.h"
 
 #include "archive/ZipCrc.h"
 #include "archive/ZipDecode.h"
@@ -26,16 +27,8 @@ constexpr int Rounds = 9;
 
 TBytes Deflate(const TBytes &data)
 {
-    z_stream z{};
-    deflateInit2(&z, 6, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
-    TBytes out(deflateBound(&z, data.size()));
-    z.next_in = const_cast<uint8_t *>(data.data());
-    z.avail_in = static_cast<uInt>(data.size());
-    z.next_out = out.data();
-    z.avail_out = static_cast<uInt>(out.size());
-    deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
-    deflateEnd(&z);
+    TBytes out(compressBound(uLong(data.size())));
+    out.resize(ZlibDeflateRaw(data.data(), data.size(), 6, out.data(), out.size()));
     return out;
 }
 
@@ -84,15 +77,7 @@ int main()
             decoder.Decode(8, 0);
         };
         const auto zlib = [&](bool crc) {
-            z_stream z{};
-            inflateInit2(&z, -15);
-            z.next_in = const_cast<uint8_t *>(s.Packed.data());
-            z.avail_in = static_cast<uInt>(s.Packed.size());
-            z.next_out = out.data();
-            z.avail_out = static_cast<uInt>(out.size());
-            inflate(&z, Z_FINISH);
-            outPos = z.total_out;
-            inflateEnd(&z);
+            ZlibInflateRaw(s.Packed.data(), s.Packed.size(), out.data(), out.size(), outPos);
             if (crc)
                 sink ^= static_cast<uint32_t>(crc32(0, out.data(), static_cast<uInt>(outPos)));
         };
