@@ -6,6 +6,7 @@
 #include "core/TulnCommon.h"
 #include "core/TulnDlg.h"
 #include "core/ZorbDialogHost.h"
+#include "core/ZorbText.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/FormatSettings.h"
 #include "platform/system/InstanceMutex.h"
@@ -21,12 +22,6 @@
 #include <QWheelEvent>
 
 namespace zorbel {
-
-namespace {
-
-QString U(const char *text) { return QString::fromUtf8(text); }
-
-} // namespace
 
 // What the data module asks of the main window.
 class TFormMain::THost : public TDialogHost {
@@ -174,6 +169,7 @@ void TFormMain::BuildMenu()
     mFile->Add(QStringLiteral("N1"), QStringLiteral("-"));
     mSets = mFile->Add(QStringLiteral("mSets"), U("&Настройки..."));
     mRemind = mFile->Add(QStringLiteral("mRemind"), U("Напо&минания"), ShortCut('R', ssCtrl));
+    mImport = mFile->Add(QStringLiteral("mImport"), U("&Импорт..."));
     mFile->Add(QStringLiteral("N2"), QStringLiteral("-"));
     mCloseNotSave = mFile->Add(QStringLiteral("mCloseNotSave"), U("&Закрыть без сохранения"));
     mExit = mFile->Add(QStringLiteral("mExit"), U("Вы&ход"));
@@ -189,6 +185,7 @@ void TFormMain::BuildMenu()
     mSaveAs->OnClick = [this](TObject *s) { mSaveAsClick(s); };
     mPassword->OnClick = [this](TObject *s) { mPasswordClick(s); };
     mRemind->OnClick = [this](TObject *s) { mRemindClick(s); };
+    mImport->OnClick = [this](TObject *s) { mImportClick(s); };
     mCloseNotSave->OnClick = [this](TObject *s) { mCloseNotSaveClick(s); };
     mExit->OnClick = [this](TObject *s) { mExitClick(s); };
     mManual->OnClick = [this](TObject *s) { mManualClick(s); };
@@ -545,7 +542,7 @@ void TFormMain::SaveSettings(const QString &RecentFile)
     s.Col_Log = Col_Log;
     s.Col_Firm = Col_Firm;
     s.Col_PF = Col_PF;
-    s.Grid = GridColumns;
+    s.Grid = GridColumns = LedgerColumnsStream();
     reg.OpenKey(SettingsKey(), true);
     WriteSettings(reg, s);
     reg.CloseKey();

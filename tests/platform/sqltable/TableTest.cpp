@@ -1,3 +1,4 @@
+// TTable: index order, ranges, key searches, locate, filters, posts, restructure and lookups.
 #include "SqlFixture.h"
 
 #include "platform/sqltable/Sqlite.h"
@@ -261,6 +262,26 @@ TEST_F(TableTest, PostsAndDeletesAreSeenByTheNextQuery)
     hist.Refresh();
     EXPECT_EQ(hist.RecordCount(), 4);
     EXPECT_EQ(StampNo(), 5); // the row that followed
+}
+
+TEST_F(TableTest, RefreshAfterARolledBackInsertStandsOnARowThatExists)
+{
+    hist.SetRange({1}, {1});
+    const int before = hist.RecordCount();
+    db.Db().Exec(QStringLiteral("BEGIN"));
+    hist.Append();
+    hist.FieldByName(QStringLiteral("Id_Account"))->SetAsInteger(1);
+    hist.FieldByName(QStringLiteral("Date_Real"))->SetAsDateTime(D(2024, 1, 12));
+    hist.FieldByName(QStringLiteral("Date_Create"))->SetAsDateTime(Stamp(20));
+    hist.FieldByName(QStringLiteral("Kind"))->SetAsString(QStringLiteral("1"));
+    hist.Post();
+    EXPECT_EQ(hist.RecordCount(), before + 1);
+    db.ReleaseStatements();
+    db.Db().Exec(QStringLiteral("ROLLBACK"));
+    // The current row is gone: Refresh moves to a row that is still there.
+    hist.Refresh();
+    EXPECT_EQ(hist.RecordCount(), before);
+    EXPECT_NE(StampNo(), 20);
 }
 
 TEST_F(TableTest, BookmarkOfADeletedRowIsInvalid)
