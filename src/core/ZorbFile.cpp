@@ -2,6 +2,7 @@
 // ZorbFile.h).
 #include "core/ZorbFile.h"
 
+#include "archive/ZipLib.h"
 #include "core/ZorbHost.h"
 #include "platform/system/SysEnv.h"
 #include "platform/system/SysFiles.h"
@@ -255,10 +256,10 @@ void RemoveTempLeftovers(const QString &TempFolder)
 {
     if (TempFolder.isEmpty())
         return;
+    RemoveStaleTempFiles(TempFolder);
     const QDir folder(TempFolder);
-    for (const QString &name : folder.entryList({QStringLiteral("KPZ??????.tmp"), QStringLiteral("~~.bak"),
-                                                 QStringLiteral("~~.bak.??????")},
-                                                QDir::Files | QDir::Hidden | QDir::System))
+    for (const QString &name :
+         folder.entryList({QStringLiteral("~~.bak"), QStringLiteral("~~.bak.??????")}, QDir::Files | QDir::Hidden))
         TSysEnv::Remove(folder.filePath(name));
 }
 

@@ -120,7 +120,8 @@ bool ReplaceDataFile(const QString &Z, const QString &Target);
 void RemoveSaveLeftovers(const QString &File);
 
 // Removes what an interrupted save left in the program's private temporary
-// folder: the packed archive "~~.bak" and the zip writer's "KPZ*.tmp" files.
+// folder: the packed archive "~~.bak" and the zip writer's "KPZ*.tmp" files
+// that no run holds.
 void RemoveTempLeftovers(const QString &TempFolder);
 
 // Moves every entry of From into the folder To (replacing entries of the same
