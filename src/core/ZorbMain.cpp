@@ -179,6 +179,8 @@ void TFormMain::BuildMenu()
     mExit = mFile->Add(QStringLiteral("mExit"), U("Вы&ход"));
     BuildLedgerMenu();
     BuildTreeMenu();
+    BuildCategoryCommands();
+    BuildPacketCommands();
     mHelp = MainMenu->Add(QStringLiteral("mHelp"), U("&?"));
     mManual = mHelp->Add(QStringLiteral("mManual"), U("&Содержание.."));
     mAbout = mHelp->Add(QStringLiteral("mAbout"), U("&О программе..."));
