@@ -63,6 +63,7 @@ public:
     TMainMenu *MainMenu;
     TMenuItem *mFile, *mNew, *mOpen, *mSave, *mSaveAs, *mPassword, *mCloseNotSave, *mExit;
     TMenuItem *mSets, *mRemind, *mHelp, *mManual, *mAbout;
+    TMenuItem *mImport; // import of operations (ZorbMainImport.cpp)
     TPanel *PanTop;      // tool bar
     TButton *ButExit;
     TComboBox *CbPer;    // viewed period
@@ -174,6 +175,7 @@ public:
 
     // ---- filled by later parts of the main window (empty here) ----
     void mRemindClick(TObject *Sender);           // reminder list
+    void mImportClick(TObject *Sender);           // import window, through the launcher seam
     void ButRemCloseClick(TObject *Sender);       // reminder panel
     void CreateCard();                            // operation card
 
