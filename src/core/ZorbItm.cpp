@@ -112,6 +112,7 @@ TFormItm::TFormItm(TFormMain &Main) : main_(Main)
     TvItm->SetAlign(TAlign::alClient);
     TvItm->SetReadOnly(true);
 
+    // Bounds with the frame: set again once the window has one (FormShow).
     SetBounds(Main.Itm_Left, Main.Itm_Top, Main.Itm_Width, Main.Itm_Height);
     PanGrid->SetWidth(Main.Itm_Wdt > 0 ? Main.Itm_Wdt : 455);
     if (Main.Itm_Max)
@@ -178,6 +179,8 @@ int TFormItm::ChosenId() const
 
 void TFormItm::FormShow(TObject *)
 {
+    if (!main_.Itm_Max)
+        SetBounds(main_.Itm_Left, main_.Itm_Top, main_.Itm_Width, main_.Itm_Height);
     TvItm->SetFont(main_.TvCt->Font());
     DBGItm->SetFont(main_.DBG->Font());
     DBGItm->SetTitleFont(main_.DBG->TitleFont());

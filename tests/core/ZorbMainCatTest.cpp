@@ -214,6 +214,29 @@ TEST_F(MainCat, EmptyNameDisablesOkAndTheTransferCategoryKeepsItsKind)
     EXPECT_EQ(Item(TransferCategory, "C"), "-");
 }
 
+TEST_F(MainCat, FailingPostClosesTheDialogAndSaysSo)
+{
+    Select(f->TvCt, food);
+    const int nodes = f->TvCt->Items().Count();
+    auto assignId = dm->Tb_Items.BeforePost;
+    dm->Tb_Items.BeforePost = [](TDataSet *) { throw EDatabaseError("disk full"); };
+    TModalScript script;
+    script.Then([](TForm &form) {
+        TypeName(form, U("Сыр"));
+        PressButton(form, "ButOk");
+    });
+    script.Press("OK");
+    f->mpCategoryNewChild->Click();
+    dm->Tb_Items.BeforePost = assignId;
+    EXPECT_TRUE(script.Finished()) << script.Errors().join("; ").toStdString();
+    ASSERT_EQ(script.Seen().size(), 2u);
+    EXPECT_EQ(script.Seen()[0].Result, mrCancel);
+    EXPECT_TRUE(script.Seen()[1].Text.startsWith(U("Статья не записана"))) << script.Seen()[1].Text.toStdString();
+    EXPECT_EQ(f->TvCt->Items().Count(), nodes);
+    EXPECT_FALSE(dm->Tb_Items.Locate("ITM", Variant(U("Сыр")), {}));
+    EXPECT_EQ(dm->Tb_Items.State(), dsBrowse);
+}
+
 // ---------------------------------------------------------------- category search
 
 TEST_F(MainCat, SearchFindsTheBeginningOfANameInAnyCase)
@@ -296,6 +319,28 @@ TEST_F(MainCat, TreeMembershipIsStoredAsBitsAndShownAsDigits)
     EXPECT_TRUE(Item(milk, "A").isEmpty());
 }
 
+TEST_F(MainCat, SearchWindowKeepsItsPlacement)
+{
+    f->Itm_Left = 30;
+    f->Itm_Top = 40;
+    f->Itm_Width = 700;
+    f->Itm_Height = 420;
+    f->Itm_Wdt = 300;
+    {
+        TFormItm itm(*f);
+        EXPECT_EQ(itm.PanGrid->Width(), 300);
+        TModalScript script;
+        script.Then([&](TForm &) {
+            itm.PanGrid->SetWidth(350);
+            itm.SetModalResult(mrCancel);
+        });
+        itm.ShowModal();
+    }
+    EXPECT_EQ(f->Itm_Wdt, 350);
+    EXPECT_FALSE(f->Itm_Max);
+    EXPECT_EQ(f->Itm_Width, 700);
+}
+
 TEST_F(MainCat, ExtendedSearchSelectsTheChosenCategory)
 {
     Select(f->TvCt, food);
@@ -332,6 +377,27 @@ TEST_F(MainCat, CtrlDigitWritesAFilledPacketAtOnceWithoutConfirmation)
     EXPECT_FALSE(f->PacketKey('5', ssCtrl | ssShift));
     f->mDtClick(f->mDt);
     EXPECT_FALSE(f->PacketKey('5', ssCtrl));
+}
+
+TEST_F(MainCat, LinesThatCouldNotBeWrittenAreNamed)
+{
+    AddCategory(U("Кофе"), food, 2, "-", "4", 100);
+    AddCategory(U("Чай"), food, 2, "-", "4", 40);
+    f->Grp_Conf = false;
+    f->EntryDate = Date();
+    const double rest = Rest();
+    dm->Tb_Hist.BeforePost = [](TDataSet *d) {
+        if (d->FieldByName("Ct")->AsFloat() == 40)
+            throw EDatabaseError("disk full");
+    };
+    TModalScript script;
+    script.Press("OK");
+    EXPECT_TRUE(f->PacketKey('4', ssCtrl));
+    dm->Tb_Hist.BeforePost = nullptr;
+    EXPECT_TRUE(script.Finished()) << script.Errors().join("; ").toStdString();
+    ASSERT_EQ(script.Seen().size(), 1u);
+    EXPECT_EQ(script.Seen()[0].Text, U("Не записаны строки пакета:\nЧай"));
+    EXPECT_DOUBLE_EQ(Rest(), rest - 100);
 }
 
 TEST_F(MainCat, EmptyPacketOpensTheWindowAndOkWithoutSumsWritesNothing)
