@@ -319,6 +319,36 @@ TEST_F(MainCat, TreeMembershipIsStoredAsBitsAndShownAsDigits)
     EXPECT_TRUE(Item(milk, "A").isEmpty());
 }
 
+TEST_F(MainCat, TitleClickSortsByDataColumnsOnly)
+{
+    for (const auto &[id, sum] : {std::pair{food, 5.0}, {milk, 3.0}, {bread, 9.0}}) {
+        ASSERT_TRUE(dm->Tb_Items.FindKey({Variant(int16_t(id))}));
+        dm->Tb_Items.Edit();
+        dm->Tb_Items.FieldByName("Sm")->SetAsFloat(sum);
+        dm->Tb_Items.Post();
+    }
+    TFormItm itm(*f);
+    QStringList bySum;
+    QString afterTrees;
+    TModalScript script;
+    script.Then([&](TForm &) {
+        TDBGridColumns &columns = itm.DBGItm->Columns();
+        for (int i = 0; i < columns.Count(); ++i)
+            if (columns[i]->FieldName() == "sm")
+                itm.DBGItmTitleClick(itm.DBGItm, columns[i]);
+        for (itm.Qitm->First(); !itm.Qitm->Eof(); itm.Qitm->Next())
+            if (!itm.Qitm->FieldByName("sm")->IsNull())
+                bySum << itm.Qitm->FieldByName("itm")->AsString();
+        // The trees column is calculated: its title sorts nothing.
+        itm.DBGItmTitleClick(itm.DBGItm, columns[columns.Count() - 1]);
+        afterTrees = itm.Qitm->SQL().last();
+        itm.SetModalResult(mrCancel);
+    });
+    itm.ShowModal();
+    EXPECT_EQ(bySum, (QStringList{U("Молоко"), U("Еда"), U("Хлеб")}));
+    EXPECT_EQ(afterTrees, "order by sm");
+}
+
 TEST_F(MainCat, SearchWindowKeepsItsPlacement)
 {
     f->Itm_Left = 30;
