@@ -8,7 +8,6 @@
 #include "core/ZorbDm.h"
 #include "core/ZorbPacket.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -27,15 +26,7 @@ protected:
         EXPECT_TRUE(dm.Tb_Account.Locate("Id_Account", Variant(1), {}));
         dm.Tb_Hist.SetRange({1}, {1});
     }
-    QString Sqlite(const QString &sql)
-    {
-        QProcess p;
-        p.start("sqlite3", {dm.Db.FileName(), sql});
-        EXPECT_TRUE(p.waitForFinished(10000));
-        const QByteArray err = p.readAllStandardError();
-        EXPECT_TRUE(err.isEmpty()) << err.toStdString() << " in " << sql.toStdString();
-        return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
-    }
+    QString Sqlite(const QString &sql) { return SqliteShell(dm.Db.FileName(), sql); }
     // Adds an expense category under the root 0 in packet 5; returns its id.
     int AddLine(const QString &name, const Variant &sum, const QString &comment, const QString &s = QString())
     {
