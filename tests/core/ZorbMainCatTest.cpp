@@ -403,6 +403,11 @@ TEST_F(MainCat, CtrlDigitWritesAFilledPacketAtOnceWithoutConfirmation)
     EXPECT_TRUE(none.Seen().empty());
     EXPECT_EQ(HistCount(), ops + 2);
     EXPECT_DOUBLE_EQ(Rest(), rest - 150);
+    // The same through the keyboard, with the tree focused.
+    f->TvCt->SetFocus();
+    SendKey(f->TvCt, Qt::Key_5, Qt::ControlModifier);
+    EXPECT_EQ(HistCount(), ops + 4);
+    EXPECT_DOUBLE_EQ(Rest(), rest - 300);
     // Not a packet key: other modifiers, or the income tree shown.
     EXPECT_FALSE(f->PacketKey('5', ssCtrl | ssShift));
     f->mDtClick(f->mDt);
