@@ -6,6 +6,7 @@
 #include "core/ZorbCategories.h"
 #include "core/ZorbDbTransaction.h"
 #include "core/ZorbDm.h"
+#include "core/ZorbPost.h"
 #include "platform/rtl/Money.h"
 
 #include <vector>
@@ -83,24 +84,6 @@ bool OpenPacket(TDm &dm, int Digit)
         q.Close();
     }
     return q.Active();
-}
-
-double DayRate(TDm &dm, int Account, TDateTime Day)
-{
-    TQuery &q = dm.QDayRate;
-    q.Close();
-    q.ParamByName(QStringLiteral("a"))->SetAsInteger(Account);
-    q.ParamByName(QStringLiteral("d"))->SetAsDate(Day);
-    double rate = 0;
-    try {
-        q.Open();
-        if (!q.IsEmpty())
-            rate = q.Fields()[0]->AsFloat();
-    } catch (const Exception &) {
-        rate = 0;
-    }
-    q.Close();
-    return rate;
 }
 
 TPacketResult WritePacketLines(TDm &dm, int Digit, TDateTime EntryDate, TDateTime Today,

@@ -35,9 +35,6 @@ QString RemovePacketDigit(const QString &Grp, int Digit);
 // leaves Qgrp closed; returns whether Qgrp is open.
 bool OpenPacket(TDm &dm, int Digit);
 
-// The average rate of Account's operations on Day; 0 when it has none.
-double DayRate(TDm &dm, int Account, TDateTime Day);
-
 // What the writing copies from a line besides its sum (the settings Mem_*).
 struct TPacketOptions {
     bool Mem_Price = true, Mem_Quant = true, Mem_Prs = true, Mem_Frm = true, Mem_Comm = true, Mem_Rate = true;

@@ -7,6 +7,7 @@
 
 #include "core/ZorbDm.h"
 #include "core/ZorbPacket.h"
+#include "core/ZorbPost.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
