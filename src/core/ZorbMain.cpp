@@ -187,6 +187,8 @@ void TFormMain::BuildMenu()
     BuildLedgerMenu();
     BuildTreeMenu();
     BuildPostMenu();
+    BuildCategoryCommands();
+    BuildPacketCommands();
     mHelp = MainMenu->Add(QStringLiteral("mHelp"), U("&?"));
     mManual = mHelp->Add(QStringLiteral("mManual"), U("&Содержание.."));
     mAbout = mHelp->Add(QStringLiteral("mAbout"), U("&О программе..."));

@@ -282,6 +282,21 @@ public:
     void mTree1Click(TObject *Sender);
     void PmCatPopup(TObject *Sender);
 
+    // ---- category windows (ZorbMainCat.cpp) ----
+    // Opens the category dialog on the shown tree (CatAddBeside, CatAddBranch, CatEdit).
+    void EditCategory(int Mode);
+    void mCategoryNewClick(TObject *Sender);
+    void mpCategorySearchClick(TObject *Sender);
+
+    // ---- batch entry (ZorbMainPacket.cpp) ----
+    // Shows (ShowWindow) or directly writes packet Digit, while the expense tree is shown.
+    void EnterPacket(int Digit, bool ShowWindow);
+    // Writes the open packet (the digit of the last EnterPacket).
+    void WritePacket();
+    void mpPackClick(TObject *Sender);
+    // Ctrl+0..Ctrl+9: true when the key started a packet.
+    bool PacketKey(WORD Key, TShiftState Shift);
+
     // ---- seams for tests ----
     // The save and open dialogs: true with a file name chosen.
     std::function<bool(QString &FileName)> ExecuteSaveDialog;
@@ -330,6 +345,9 @@ private:
     void BuildTreeMenu();
     void BuildPostMenu();
     void BuildPostCommands();
+    void BuildCategoryCommands();
+    void BuildPacketCommands();
+    int packetDigit_ = 0;       // the packet EnterPacket is writing
     void StepEntryDate(int Tag);
     // Ends a label edit in progress in both trees, accepting it.
     void EndTreeEdits();
