@@ -1,6 +1,7 @@
 // Hands the analysis layer's windows to the main window's launcher seam.
 #include "analysis/AnalysisWindows.h"
 
+#include "analysis/ZorbImpLaunch.h"
 #include "core/ZorbLaunch.h"
 
 namespace zorbel {
@@ -9,7 +10,7 @@ void RegisterAnalysisWindows()
 {
     TAnalysisLaunchers &launchers = AnalysisLaunchers();
     // The future-dates dialog is not built yet: FormPlan stays empty.
-    (void)launchers;
+    launchers.FormImp = [](TFormMain &Main) { OpenImportWindow(Main); };
 }
 
 } // namespace zorbel

@@ -19,12 +19,18 @@
 
 namespace zorbel {
 
+class TFormMain;
+
 struct TAnalysisLaunchers {
     // The future-dates dialog TFormPlan ("Тиражирование операции в будущее"):
     // shown modally with the range PlanStart..PlanEnd offered. Returns true
     // on OK, with Dates holding the chosen dates as whole day numbers in the
     // order of its list; false leaves Dates empty.
     std::function<bool(TDateTime PlanStart, TDateTime PlanEnd, std::vector<int> &Dates)> FormPlan;
+    // The import window TFormImp ("Импорт расходов и приходов"): shown
+    // modally over the main window's data set; takes the field separator
+    // from the main window's CSV setting and stores it back.
+    std::function<void(TFormMain &Main)> FormImp;
 };
 
 // The one set of launchers of the process.

@@ -174,6 +174,7 @@ void TFormMain::BuildMenu()
     mFile->Add(QStringLiteral("N1"), QStringLiteral("-"));
     mSets = mFile->Add(QStringLiteral("mSets"), U("&Настройки..."));
     mRemind = mFile->Add(QStringLiteral("mRemind"), U("Напо&минания"), ShortCut('R', ssCtrl));
+    mImport = mFile->Add(QStringLiteral("mImport"), U("&Импорт..."));
     mFile->Add(QStringLiteral("N2"), QStringLiteral("-"));
     mCloseNotSave = mFile->Add(QStringLiteral("mCloseNotSave"), U("&Закрыть без сохранения"));
     mExit = mFile->Add(QStringLiteral("mExit"), U("Вы&ход"));
@@ -189,6 +190,7 @@ void TFormMain::BuildMenu()
     mSaveAs->OnClick = [this](TObject *s) { mSaveAsClick(s); };
     mPassword->OnClick = [this](TObject *s) { mPasswordClick(s); };
     mRemind->OnClick = [this](TObject *s) { mRemindClick(s); };
+    mImport->OnClick = [this](TObject *s) { mImportClick(s); };
     mCloseNotSave->OnClick = [this](TObject *s) { mCloseNotSaveClick(s); };
     mExit->OnClick = [this](TObject *s) { mExitClick(s); };
     mManual->OnClick = [this](TObject *s) { mManualClick(s); };
@@ -545,7 +547,7 @@ void TFormMain::SaveSettings(const QString &RecentFile)
     s.Col_Log = Col_Log;
     s.Col_Firm = Col_Firm;
     s.Col_PF = Col_PF;
-    s.Grid = GridColumns;
+    s.Grid = GridColumns = LedgerColumnsStream();
     reg.OpenKey(SettingsKey(), true);
     WriteSettings(reg, s);
     reg.CloseKey();

@@ -63,6 +63,7 @@ public:
     TMainMenu *MainMenu;
     TMenuItem *mFile, *mNew, *mOpen, *mSave, *mSaveAs, *mPassword, *mCloseNotSave, *mExit;
     TMenuItem *mSets, *mRemind, *mHelp, *mManual, *mAbout;
+    TMenuItem *mImport; // import of operations (ZorbMainImport.cpp)
     TPanel *PanTop;      // tool bar
     TButton *ButExit;
     TComboBox *CbPer;    // viewed period
@@ -174,6 +175,7 @@ public:
 
     // ---- filled by later parts of the main window (empty here) ----
     void mRemindClick(TObject *Sender);           // reminder list
+    void mImportClick(TObject *Sender);           // import window, through the launcher seam
     void ButRemCloseClick(TObject *Sender);       // reminder panel
     void CreateCard();                            // operation card
 
@@ -193,6 +195,13 @@ public:
     // The date picker at Date; -2000000 when cancelled.
     TDateTime AskDate(TDateTime Date);
     void ApplyColumnLayout(TDBGrid *Grid, bool Apply, QString &Layout);
+    // The ledger grid's columns as stored in the settings (value "Grid"):
+    // lines "FieldName=width" in UTF-8; empty while the grid has no columns.
+    QByteArray LedgerColumnsStream() const;
+    // Sets the ledger grid's columns from a stored value; columns of fields
+    // the operations table lacks are skipped, and a value naming none of its
+    // fields leaves the default columns.
+    void ApplyLedgerColumns(const QByteArray &Stream);
     void ShowPage(int Index);
     void MoveOperationRow(bool Up);
     static QString DecimalsFormat(int N) { return zorbel::DecimalsFormat(N); }

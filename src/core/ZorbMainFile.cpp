@@ -110,7 +110,7 @@ bool TFormMain::OpenDataTables()
         }
         if (DBG->DataSource() != &Dm->DataHist) {
             DBG->SetDataSource(&Dm->DataHist);
-            SetDefaultLedgerColumns();
+            ApplyLedgerColumns(GridColumns);
         }
         CbPerClick(CbPer);
         ShowPage(0);

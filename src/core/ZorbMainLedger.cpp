@@ -431,6 +431,40 @@ void TFormMain::SetDefaultLedgerColumns()
     }
 }
 
+QByteArray TFormMain::LedgerColumnsStream() const
+{
+    QStringList lines;
+    for (int i = 0; i < DBG->Columns().Count(); ++i) {
+        const TColumn *c = DBG->Columns()[i];
+        if (!c->FieldName().isEmpty())
+            lines << c->FieldName() + u'=' + QString::number(c->Width());
+    }
+    return lines.join(u'\n').toUtf8();
+}
+
+void TFormMain::ApplyLedgerColumns(const QByteArray &Stream)
+{
+    TDataSet *hist = DBG->DataSource() ? DBG->DataSource()->DataSet() : nullptr;
+    std::vector<std::pair<QString, int>> columns;
+    for (const QString &line : QString::fromUtf8(Stream).split(u'\n', Qt::SkipEmptyParts)) {
+        const QString name = line.section(u'=', 0, 0).trimmed();
+        bool ok = false;
+        const int width = line.section(u'=', 1).trimmed().toInt(&ok);
+        if (hist && hist->FindField(name) && ok)
+            columns.emplace_back(name, width > 0 ? width : 20);
+    }
+    if (columns.empty()) {
+        SetDefaultLedgerColumns();
+        return;
+    }
+    DBG->Columns().Clear();
+    for (const auto &[name, width] : columns) {
+        TColumn *c = DBG->Columns().Add();
+        c->SetFieldName(name);
+        c->SetWidth(width);
+    }
+}
+
 void TFormMain::ApplyColumnLayout(TDBGrid *Grid, bool Apply, QString &Layout)
 {
     zorbel::ApplyColumnLayout(Grid, Apply, Layout);

@@ -264,6 +264,31 @@ TEST_F(MainLedger, ColumnLayoutsStoreAndApplyButIgnoreAnIncompleteText)
     EXPECT_EQ(f->DBG->Columns()[lines.size() - 1]->Width(), 40);
 }
 
+TEST_F(MainLedger, LedgerColumnsSurviveARestart)
+{
+    f->DBG->Columns()[1]->SetWidth(133);
+    f->DBG->Columns().Delete(2);
+    const QByteArray stream = f->LedgerColumnsStream();
+    EXPECT_TRUE(stream.startsWith("DATE_REAL=80\nCategory=133\nArticle=90\n")) << stream.toStdString();
+    // Unknown fields are skipped; nothing usable gives the default columns.
+    f->ApplyLedgerColumns("NoSuchField=10\nComment=0\nDt=55");
+    ASSERT_EQ(f->DBG->Columns().Count(), 2);
+    EXPECT_EQ(f->DBG->Columns()[0]->Width(), 20);
+    EXPECT_EQ(f->DBG->Columns()[1]->FieldName(), "Dt");
+    f->ApplyLedgerColumns("garbage");
+    EXPECT_EQ(f->DBG->Columns().Count(), 14);
+
+    f->ApplyLedgerColumns(stream);
+    f->SaveSettings(QString());
+    dm->SetModified(false);
+    f->mCloseNotSaveClick(f.get());
+    f = std::make_unique<TFormMain>(QStringList{}, box.Path("program"));
+    dm = f->Dm.get();
+    ASSERT_TRUE(f->ReadyToRun());
+    EXPECT_EQ(f->LedgerColumnsStream(), stream);
+    EXPECT_EQ(f->DBG->Columns().Count(), 13);
+}
+
 TEST_F(MainLedger, HiddenStatusBarStillPostsTheBalance)
 {
     SetPeriod(pkTotal, D(2024, 3, 1));
@@ -391,6 +416,24 @@ TEST_F(MainLedger, ATreeBehindTheTableCannotDeleteThroughAnOldPath)
     f->mCategoryDeleteClick(f->mCategoryDelete);
     EXPECT_EQ(Texts(used), (QStringList{U("Удалить статью?"), U("Удаление невозможно! - 1 связей в истории")}));
     EXPECT_EQ(Sqlite(QString("select count(*) from tb_items not indexed where id_itm=%1").arg(gift)), "1");
+
+    // Clicking the checked tree item again leaves neither tree: the panel and
+    // the category menu go; the expense button brings the expense tree back,
+    // refilled because it was emptied.
+    f->TvCt->Items().Clear();
+    f->mDtClick(f->mDt);
+    EXPECT_FALSE(f->mCt->Checked());
+    EXPECT_FALSE(f->mDt->Checked());
+    EXPECT_FALSE(f->ButDt->Down());
+    EXPECT_FALSE(f->PanD->Visible());
+    EXPECT_FALSE(f->mCategory->Visible());
+    EXPECT_EQ(f->ShownTree(), nullptr);
+    f->ButCt->Press();
+    EXPECT_TRUE(f->mCt->Checked());
+    EXPECT_TRUE(f->PanD->Visible());
+    EXPECT_TRUE(f->TvCt->Visible());
+    EXPECT_FALSE(f->TvDt->Visible());
+    EXPECT_NE(Node(f->TvCt, bread), nullptr);
 }
 
 TEST_F(MainLedger, DragAndDropPositionsAndRepathing)

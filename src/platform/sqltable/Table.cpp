@@ -286,17 +286,23 @@ void TTable::InternalRefresh()
     crack_ = cursor_->HasRow() ? TCrack::None : TCrack::BeforeFirst;
 }
 
-// A row deleted behind the table's back (by a query) must not stop Refresh:
-// re-read first, and let the active buffer stand for the row the cursor kept.
+// A row deleted behind the table's back (by a query, or by rolling back the
+// transaction that inserted it) must not stop Refresh: re-read first, since
+// the cursor's cached order may still hold the row, and let the active
+// buffer stand for the row the cursor kept.
 void TTable::DoBeforeRefresh()
 {
     TSqlDataSet::DoBeforeRefresh();
     if (!cursor_ || IsEmpty())
         return;
     TSqlRecord *active = Rec(ActiveBuffer());
+    cursor_->Refresh();
     if (cursor_->BookmarkValid(active->RowId))
         return;
-    cursor_->Refresh();
+    if (!cursor_->Current()) {
+        ClearBuffers(); // no row is left: the buffers name none
+        return;
+    }
     if (cursor_->Current())
         active->RowId = *cursor_->Current();
     CursorPosChanged();

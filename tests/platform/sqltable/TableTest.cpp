@@ -263,6 +263,26 @@ TEST_F(TableTest, PostsAndDeletesAreSeenByTheNextQuery)
     EXPECT_EQ(StampNo(), 5); // the row that followed
 }
 
+TEST_F(TableTest, RefreshAfterARolledBackInsertStandsOnARowThatExists)
+{
+    hist.SetRange({1}, {1});
+    const int before = hist.RecordCount();
+    db.Db().Exec(QStringLiteral("BEGIN"));
+    hist.Append();
+    hist.FieldByName(QStringLiteral("Id_Account"))->SetAsInteger(1);
+    hist.FieldByName(QStringLiteral("Date_Real"))->SetAsDateTime(D(2024, 1, 12));
+    hist.FieldByName(QStringLiteral("Date_Create"))->SetAsDateTime(Stamp(20));
+    hist.FieldByName(QStringLiteral("Kind"))->SetAsString(QStringLiteral("1"));
+    hist.Post();
+    EXPECT_EQ(hist.RecordCount(), before + 1);
+    db.ReleaseStatements();
+    db.Db().Exec(QStringLiteral("ROLLBACK"));
+    // The current row is gone: Refresh moves to a row that is still there.
+    hist.Refresh();
+    EXPECT_EQ(hist.RecordCount(), before);
+    EXPECT_NE(StampNo(), 20);
+}
+
 TEST_F(TableTest, BookmarkOfADeletedRowIsInvalid)
 {
     ASSERT_TRUE(hist.FindKey({3}));

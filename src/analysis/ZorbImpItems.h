@@ -1,0 +1,83 @@
+// Names of an import line matched against the data set: the category tree,
+// the people and the firms, held in memory for one preview or write pass so
+// that each line costs a few hash lookups instead of table searches.
+//
+// Category resolution (ResolveItemLevels) places the up to three category
+// names of a line on the tree's levels. Each level's result is a category id
+// (0 or more), LevelEmpty (no name there), LevelUnknown (-50: a name not
+// found, created on writing) or LevelInconsistent (-100: the names do not
+// form a path of the tree, or name the transfer category; the line is not
+// importable). After resolution a line that names any category carries its
+// whole path: a found category brings its missing ancestors, and a level-2 or
+// level-3 result never stands without a level-1 result above it.
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <array>
+#include <climits>
+#include <vector>
+
+namespace zorbel {
+
+class TDm;
+
+constexpr int LevelEmpty = INT_MIN;      // no value at that level
+constexpr int LevelUnknown = -50;        // a name not found: created on writing
+constexpr int LevelInconsistent = -100;  // not a path of the tree
+constexpr int TransferItemId = -1;       // the category "ПЕРЕВОД"
+
+// One category row.
+struct TImportItem {
+    int Id = 0;
+    int Ref = LevelEmpty; // parent id
+    int Lev = 0;          // depth 0, 1, 2
+    QChar C;              // '-' expense, '+' income, '0' both
+    QString Name;
+};
+
+class TImportCatalog {
+public:
+    // Reads the category, person and firm tables of the data module; the
+    // tables' current rows are kept.
+    static TImportCatalog FromDataModule(TDm &dm);
+
+    // Adds a row (in ascending id order for the name search's "first").
+    void AddItem(const TImportItem &item);
+    void AddPerson(int id, const QString &name);
+    void AddFirm(int id, const QString &name);
+    // Sets the kind of a category.
+    void SetItemKind(int id, QChar c);
+
+    // The category of an id, nullptr when none.
+    const TImportItem *FindItem(int id) const;
+    // The first category (by id) named so, case-insensitive, whose kind is
+    // not refused; nullptr when none.
+    const TImportItem *LocateItem(const QString &name, QChar refused) const;
+    // The category named so at a place of the tree: depth lev under parent
+    // ref (LevelEmpty for a root), case-insensitive; nullptr when none.
+    const TImportItem *FindItemAt(const QString &name, int lev, int ref) const;
+    // Id of the person or firm of that name (case-insensitive), or LevelUnknown.
+    int FindPerson(const QString &name) const;
+    int FindFirm(const QString &name) const;
+
+private:
+    static QString Key(const QString &name) { return name.toCaseFolded(); }
+    std::vector<TImportItem> items_;
+    QHash<int, size_t> byId_;
+    QHash<QString, std::vector<size_t>> byName_; // indexes in ascending id
+    QHash<QString, int> persons_, firms_;
+};
+
+// The three names of a line and their level results.
+struct TItemLevels {
+    std::array<QString, 3> Names;
+    std::array<int, 3> Result{LevelEmpty, LevelEmpty, LevelEmpty};
+};
+
+// Places the names on the tree's levels. Direction is the kind the
+// categories may not have: '+' for an expense line, '-' for an income line.
+// Ancestors filled in from the tree replace the names at their levels.
+TItemLevels ResolveItemLevels(const std::array<QString, 3> &names, QChar direction, const TImportCatalog &catalog);
+
+} // namespace zorbel

@@ -1,0 +1,329 @@
+// Reading of delimited import files (see ZorbImpParse.h).
+#include "analysis/ZorbImpParse.h"
+
+#include "platform/rtl/CodePages.h"
+
+#include <QStringDecoder>
+
+namespace zorbel {
+
+const std::array<QString, icColumnCount> ImportFieldNames = {
+    QStringLiteral("Дата"),     QStringLiteral("Статья1"),  QStringLiteral("Статья2"), QStringLiteral("Статья3"),
+    QStringLiteral("Приход"),   QStringLiteral("Расход"),   QStringLiteral("Цена"),    QStringLiteral("Кол-во +"),
+    QStringLiteral("Кол-во -"), QStringLiteral("Примеч."),  QStringLiteral("Кто"),     QStringLiteral("Где"),
+    QStringLiteral("Курс"),     QStringLiteral("---"),
+};
+
+namespace {
+
+QChar FirstChar(const QString &text) { return text.isEmpty() ? QChar() : text.at(0); }
+
+bool IsDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+
+// Reads one field starting at pos; pos ends on the separator after it (or
+// the line's end). A field opening with a quote runs to its closing quote;
+// text between that quote and the separator is kept as it stands.
+QString ReadField(QStringView line, QChar sep, qsizetype &pos)
+{
+    const qsizetype n = line.size();
+    if (pos < n && line[pos] == u'"') {
+        QString field;
+        qsizetype i = pos + 1;
+        while (i < n) {
+            if (line[i] == u'"') {
+                if (i + 1 < n && line[i + 1] == u'"') {
+                    field += u'"';
+                    i += 2;
+                    continue;
+                }
+                ++i; // the closing quote
+                break;
+            }
+            field += line[i++];
+        }
+        const qsizetype end = sep.isNull() ? n : line.indexOf(sep, i);
+        const qsizetype stop = end < 0 ? n : end;
+        field += line.mid(i, stop - i);
+        pos = stop;
+        return field;
+    }
+    const qsizetype end = sep.isNull() ? n : line.indexOf(sep, pos);
+    const qsizetype stop = end < 0 ? n : end;
+    QString field = line.mid(pos, stop - pos).toString();
+    pos = stop;
+    return field;
+}
+
+} // namespace
+
+TImportFormat TImportFormat::FromTexts(const QString &csv, const QString &num, const QString &date, int order,
+                                       const QString &itm)
+{
+    TImportFormat f;
+    f.FieldSep = FirstChar(csv);
+    if (f.FieldSep == u't')
+        f.FieldSep = u'\t';
+    f.DecimalChar = FirstChar(num);
+    f.DateSep = FirstChar(date);
+    f.DateOrder = order >= idoDayMonthYear && order <= idoMonthDayYear ? order : idoDayMonthYear;
+    f.ItemSep = FirstChar(itm);
+    return f;
+}
+
+void SplitImportFields(QStringView line, QChar sep, std::vector<QString> &fields)
+{
+    fields.clear();
+    qsizetype pos = 0;
+    for (;;) {
+        fields.push_back(ReadField(line, sep, pos));
+        if (pos >= line.size())
+            break;
+        ++pos; // past the separator; a line ending in one has an empty last field
+        if (pos == line.size()) {
+            fields.emplace_back();
+            break;
+        }
+    }
+}
+
+QString SplitImportField(int N, QStringView line, QChar sep)
+{
+    if (sep.isNull() || N < 1)
+        return {};
+    std::vector<QString> fields;
+    SplitImportFields(line, sep, fields);
+    return size_t(N) <= fields.size() ? fields[size_t(N - 1)] : QString();
+}
+
+TDateTime ParseImportDate(QStringView text, QChar sep, int order, bool *unreadable)
+{
+    const auto fail = [&](bool bad) {
+        if (unreadable)
+            *unreadable = bad;
+        return TDateTime(0);
+    };
+    const QStringView t = text.trimmed();
+    if (t.isEmpty())
+        return fail(false);
+    if (sep.isNull())
+        return fail(true);
+    const QList<QStringView> parts = t.split(sep);
+    if (parts.size() != 3)
+        return fail(true); // a missing or an extra part: never a guessed year
+    int value[3];
+    for (int i = 0; i < 3; ++i) {
+        const QStringView p = parts[i].trimmed();
+        if (p.isEmpty() || p.size() > 4)
+            return fail(true);
+        for (QChar c : p)
+            if (!IsDigit(c))
+                return fail(true);
+        value[i] = p.toInt();
+    }
+    int day = value[0], month = value[1], year = value[2];
+    if (order == idoYearMonthDay) {
+        year = value[0];
+        day = value[2];
+    } else if (order == idoMonthDayYear) {
+        month = value[0];
+        day = value[1];
+    }
+    if (day < 1 || day > 31 || month < 1 || month > 12)
+        return fail(true);
+    if (year < 1000)
+        year += 2000;
+    TDateTime result = 0;
+    if (!TryEncodeDate(year, month, day, result) || result <= 0)
+        return fail(true);
+    if (unreadable)
+        *unreadable = false;
+    return result;
+}
+
+double ParseImportAmount(QStringView text, QChar decimalChar, bool *unreadable)
+{
+    if (unreadable)
+        *unreadable = false;
+    if (text.isEmpty() || decimalChar.isNull())
+        return 0;
+    const auto bad = [&] {
+        if (unreadable)
+            *unreadable = true;
+        return 0.0;
+    };
+    QString kept;
+    kept.reserve(text.size());
+    int decimals = 0;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text[i];
+        if (IsDigit(c)) {
+            kept += c;
+        } else if (c == decimalChar) {
+            kept += u'.';
+            ++decimals;
+        } else if ((c == u'.' || c == u',') && i > 0 && IsDigit(text[i - 1]) && i + 1 < n && IsDigit(text[i + 1])) {
+            // Between digits a point or comma other than the decimal
+            // character can only separate thousands: three digits follow.
+            qsizetype digits = 0;
+            while (i + 1 + digits < n && IsDigit(text[i + 1 + digits]))
+                ++digits;
+            if (digits != 3 || decimals > 0)
+                return bad();
+        }
+    }
+    if (decimals > 1)
+        return bad();
+    bool ok = false;
+    const double value = kept.toDouble(&ok);
+    if (!ok)
+        return 0;
+    if (value >= MaxImportAmount)
+        return bad();
+    return value;
+}
+
+void SplitItemPath(std::array<QString, 3> &names, QChar sep)
+{
+    if (sep.isNull())
+        return;
+    int given = 0, which = 0;
+    for (int k = 0; k < 3; ++k)
+        if (!names[size_t(k)].isEmpty()) {
+            ++given;
+            which = k;
+        }
+    if (given != 1)
+        return;
+    QStringView copy(names[size_t(which)]);
+    if (copy.startsWith(sep))
+        copy = copy.mid(1);
+    const qsizetype first = copy.indexOf(sep);
+    if (first < 0)
+        return;
+    const QStringView rest = copy.mid(first + 1);
+    const qsizetype second = rest.indexOf(sep);
+    std::array<QString, 3> split;
+    split[0] = copy.left(first).trimmed().toString();
+    split[1] = (second < 0 ? rest : rest.left(second)).trimmed().toString();
+    split[2] = second < 0 ? QString() : rest.mid(second + 1).trimmed().toString();
+    names = split;
+}
+
+QStringList ImportListNames(const QString &impList)
+{
+    QStringList names;
+    if (!impList.isEmpty()) {
+        for (const QString &piece : impList.split(u';')) {
+            bool ok = false;
+            const int index = piece.toInt(&ok);
+            if (ok && index >= 0 && index < icColumnCount)
+                names.append(ImportFieldNames[size_t(index)]);
+        }
+    }
+    for (int i = 0; i < icSkip; ++i)
+        if (!names.contains(ImportFieldNames[size_t(i)]))
+            names.append(ImportFieldNames[size_t(i)]);
+    return names;
+}
+
+QString ImportListText(const QStringList &names)
+{
+    QStringList pieces;
+    for (const QString &name : names) {
+        for (int i = 0; i < icColumnCount; ++i)
+            if (ImportFieldNames[size_t(i)] == name) {
+                pieces.append(QString::number(i));
+                break;
+            }
+    }
+    return pieces.join(u';');
+}
+
+int FindColumnPosition(const QStringList &names, const QString &name) { return int(names.indexOf(name)); }
+
+void ParseImportDelims(const QString &text, TImportDelims &delims)
+{
+    if (text.isEmpty())
+        return; // nothing remembered yet: the defaults stand
+    const QStringList pieces = text.split(QChar(1));
+    delims.Num = pieces[0];
+    if (pieces.size() > 1)
+        delims.Date = pieces[1];
+    if (pieces.size() > 2) {
+        bool ok = false;
+        const int order = pieces[2].toInt(&ok);
+        if (ok && order >= idoDayMonthYear && order <= idoMonthDayYear)
+            delims.DateOrder = order;
+        else if (!ok)
+            delims.DateOrder = 0;
+    }
+    if (pieces.size() == 4 && !pieces[3].isEmpty())
+        delims.Itm = pieces[3];
+}
+
+QString ImportDelimsText(const TImportDelims &delims)
+{
+    const QChar sep(1);
+    return delims.Num + sep + delims.Date + sep + QString::number(delims.DateOrder) + sep + delims.Itm;
+}
+
+TImportText DecodeImportFile(const QByteArray &bytes)
+{
+    TImportText result;
+    if (bytes.size() > MaxImportFileBytes) {
+        result.Error = QStringLiteral("Файл слишком велик для импорта (больше %1 МБ).")
+                           .arg(MaxImportFileBytes / (1024 * 1024));
+        return result;
+    }
+    if (bytes.contains('\0')) {
+        result.Error = QStringLiteral("Файл не текстовый: в нём есть нулевые байты. Сохраните таблицу "
+                                      "как текст с разделителями (CSV) и загрузите снова.");
+        return result;
+    }
+    QString text;
+    static const QByteArray bom("\xEF\xBB\xBF");
+    bool ascii = true;
+    for (char c : bytes)
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            ascii = false;
+            break;
+        }
+    if (bytes.startsWith(bom)) {
+        result.Encoding = TImportEncoding::Utf8;
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        text = decoder(QByteArrayView(bytes).sliced(bom.size()));
+    } else if (!ascii) {
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        QString utf8 = decoder(bytes);
+        if (!decoder.hasError()) {
+            result.Encoding = TImportEncoding::Utf8;
+            text = std::move(utf8);
+        } else {
+            text = Win1251ToUnicode(bytes);
+        }
+    } else {
+        text = QString::fromLatin1(bytes);
+    }
+    qsizetype start = 0;
+    const qsizetype n = text.size();
+    while (start < n) {
+        qsizetype end = start;
+        while (end < n && text[end] != u'\n' && text[end] != u'\r')
+            ++end;
+        if (end - start > MaxImportLineLength) {
+            result.Error = QStringLiteral("Строка %1 длиннее %2 знаков: это не похоже на таблицу для импорта.")
+                               .arg(result.Lines.size() + 1)
+                               .arg(MaxImportLineLength);
+            result.Lines.clear();
+            return result;
+        }
+        result.Lines.append(text.mid(start, end - start));
+        if (end < n && text[end] == u'\r' && end + 1 < n && text[end + 1] == u'\n')
+            ++end;
+        start = end + 1;
+    }
+    return result;
+}
+
+} // namespace zorbel

@@ -1,0 +1,468 @@
+// The import window driven as a user drives it: files made the way users
+// make them (a spreadsheet saved as tab-separated text by LibreOffice, a
+// bank statement in CSV), the three steps, and the ledger, the categories
+// and the balance checked against sums computed from the source rows.
+// Malformed files give a message or a preview, never a crash or a hang.
+#include "ImportFixture.h"
+
+#include "analysis/ZorbImp.h"
+#include "platform/rtl/CodePages.h"
+#include "platform/rtl/Money.h"
+#include "platform/widgets/ModalScript.h"
+#include "support/FaultEnv.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTableView>
+
+namespace zorbel::test {
+namespace {
+
+class TFakeHost : public TImportHost {
+public:
+    TDateTime EntryDate() const override { return EncodeDate(2024, 6, 15); }
+    void UpdateBalances(bool WithOpening, int64_t Amount) override
+    {
+        ++balanceUpdates;
+        opening = WithOpening;
+        amount = Amount;
+    }
+    void BuildCategoryTree(bool Expense) override { (Expense ? expenseTrees : incomeTrees)++; }
+    int balanceUpdates = 0, expenseTrees = 0, incomeTrees = 0;
+    bool opening = false;
+    int64_t amount = -1;
+};
+
+// A source row of a test file: what a user keeps in a spreadsheet.
+struct TSourceRow {
+    int Y, M, D;
+    const char *Path;  // category path, levels joined by ':'
+    double Expense;    // shown negative in the spreadsheet
+    double Income;
+    const char *Person;
+    const char *Firm;
+    const char *Note;
+};
+
+const TSourceRow SourceRows[] = {
+    {2024, 2, 1, "Еда:Хлеб", 1234.5, 0, "Иванов И.И.", "Магазин", "батон \"Нарезной\""},
+    {2024, 2, 2, "Еда", 99.99, 0, "Петрова А.", "Рынок", ""},
+    {2024, 2, 3, "Статья дохода:Зарплата", 0, 50000, "", "Работа", "аванс"},
+    {2024, 2, 4, "Дом:Ремонт:Краска", 2500, 0, "Петрова А.", "", ""},
+    {2024, 2, 5, "Дом:Ремонт:Кисти", 150.25, 0, "", "", ""},
+    {2024, 2, 6, "Статья дохода:Пенсия", 0, 3000, "", "", "от бабушки"},
+};
+
+QString Xml(const QString &text) { return text.toHtmlEscaped(); }
+
+// The source rows as a flat OpenDocument spreadsheet with Russian number and
+// date formats, expenses negative with grouped thousands.
+QByteArray Spreadsheet()
+{
+    QString x = QStringLiteral(
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+        "<office:document xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+        "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
+        "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
+        "xmlns:number=\"urn:oasis:names:tc:opendocument:xmlns:datastyle:1.0\" "
+        "xmlns:style=\"urn:oasis:names:tc:opendocument:xmlns:style:1.0\" office:version=\"1.2\" "
+        "office:mimetype=\"application/vnd.oasis.opendocument.spreadsheet\"><office:automatic-styles>"
+        "<number:number-style style:name=\"N1\" number:language=\"ru\" number:country=\"RU\"><number:number "
+        "number:decimal-places=\"2\" number:min-decimal-places=\"2\" number:min-integer-digits=\"1\" "
+        "number:grouping=\"true\"/></number:number-style>"
+        "<number:date-style style:name=\"D1\" number:language=\"ru\" number:country=\"RU\"><number:day "
+        "number:style=\"long\"/><number:text>.</number:text><number:month number:style=\"long\"/>"
+        "<number:text>.</number:text><number:year number:style=\"long\"/></number:date-style>"
+        "<style:style style:name=\"cN\" style:family=\"table-cell\" style:data-style-name=\"N1\"/>"
+        "<style:style style:name=\"cD\" style:family=\"table-cell\" style:data-style-name=\"D1\"/>"
+        "</office:automatic-styles><office:body><office:spreadsheet><table:table table:name=\"Лист1\">");
+    const auto text = [](const QString &t) {
+        return QStringLiteral("<table:table-cell office:value-type=\"string\"><text:p>") + Xml(t) +
+               QStringLiteral("</text:p></table:table-cell>");
+    };
+    const auto number = [](double v) {
+        return v == 0 ? QStringLiteral("<table:table-cell/>")
+                      : QStringLiteral("<table:table-cell table:style-name=\"cN\" office:value-type=\"float\" "
+                                       "office:value=\"%1\"/>")
+                            .arg(v, 0, 'f', 2);
+    };
+    x += QStringLiteral("<table:table-row>");
+    for (const char *h : {"Дата", "Статья", "Расход", "Приход", "Кто", "Где", "Примечание"})
+        x += text(U(h));
+    x += QStringLiteral("</table:table-row>");
+    for (const TSourceRow &r : SourceRows) {
+        x += QStringLiteral("<table:table-row><table:table-cell table:style-name=\"cD\" office:value-type=\"date\" "
+                            "office:date-value=\"%1-%2-%3\"/>")
+                 .arg(r.Y)
+                 .arg(r.M, 2, 10, QLatin1Char('0'))
+                 .arg(r.D, 2, 10, QLatin1Char('0'));
+        x += text(U(r.Path)) + number(-r.Expense) + number(r.Income) + text(U(r.Person)) + text(U(r.Firm)) +
+             text(U(r.Note)) + QStringLiteral("</table:table-row>");
+    }
+    x += QStringLiteral("</table:table></office:spreadsheet></office:body></office:document>");
+    return x.toUtf8();
+}
+
+// Saves the spreadsheet as tab-separated text through LibreOffice in the
+// character set given by its number (34 Windows-1251, 76 UTF-8).
+QString SaveAsTabText(const QString &folder, int charset)
+{
+    const QString source = folder + QStringLiteral("/sheet.fods");
+    QFile f(source);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(Spreadsheet());
+    f.close();
+    QProcess lo;
+    lo.start(QStringLiteral("soffice"),
+             {QStringLiteral("-env:UserInstallation=file://") + folder + QStringLiteral("/lo-profile"),
+              QStringLiteral("--headless"), QStringLiteral("--convert-to"),
+              QStringLiteral("txt:Text - txt - csv (StarCalc):9,34,%1").arg(charset), QStringLiteral("--outdir"),
+              folder, source});
+    EXPECT_TRUE(lo.waitForFinished(180000));
+    return folder + QStringLiteral("/sheet.txt");
+}
+
+class ImportWindowTest : public ::testing::Test {
+protected:
+    ImportWindowTest() : scope(env), form(data.Dm, host)
+    {
+        form.ExecuteOpenDialog = [this](QString &name) {
+            name = fileToOpen;
+            return !name.isEmpty();
+        };
+        env.SetNow(QDateTime(QDate(2024, 7, 1), QTime(12, 0)));
+    }
+    void WriteFile(const QString &name, const QByteArray &bytes)
+    {
+        fileToOpen = dir.path() + QLatin1Char('/') + name;
+        QFile f(fileToOpen);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    // Runs step 3, answering Yes and the final notice; returns the notice.
+    QString Import()
+    {
+        TModalScript script;
+        script.Press(QStringLiteral("Yes")).Press(QStringLiteral("OK"));
+        form.ButImpClick(nullptr);
+        EXPECT_TRUE(script.Finished()) << script.Errors().join(u';').toStdString();
+        return script.Seen().size() == 2 ? script.Seen()[1].Text : QString();
+    }
+    // Checks the ledger against the source rows: every row written once
+    // with its amount and date, and the balance moved by their sum.
+    void ExpectSourceRowsWritten(double restBefore)
+    {
+        int64_t change = 0;
+        for (const TSourceRow &r : SourceRows)
+            change += MoneyToUnits(r.Income) - MoneyToUnits(r.Expense);
+        EXPECT_EQ(MoneyToUnits(data.Rest()) - MoneyToUnits(restBefore), change);
+        const QStringList ops = data.Select(QStringLiteral(
+            "SELECT Date_Real, coalesce(Ct, 0), coalesce(Dt, 0), Kind, Level1 IS NOT NULL FROM Tb_Hist "
+            "ORDER BY Date_Real"));
+        ASSERT_EQ(ops.size(), int(std::size(SourceRows)));
+        for (size_t i = 0; i < std::size(SourceRows); ++i) {
+            const TSourceRow &r = SourceRows[i];
+            const QStringList cells = ops[int(i)].split(u'|');
+            EXPECT_EQ(cells[0].toInt(), int(EncodeDate(r.Y, r.M, r.D))) << i;
+            EXPECT_DOUBLE_EQ(cells[1].toDouble(), r.Expense) << i;
+            EXPECT_DOUBLE_EQ(cells[2].toDouble(), r.Income) << i;
+            EXPECT_EQ(cells[3], QStringLiteral("1"));
+            EXPECT_EQ(cells[4], QStringLiteral("1")) << i; // every row has its category path
+        }
+        // The categories of the source paths, at their places.
+        const int house = data.Id("Дом");
+        const int repair = data.Id("Ремонт", house);
+        EXPECT_GE(data.Id("Краска", repair), 0);
+        EXPECT_GE(data.Id("Кисти", repair), 0);
+        EXPECT_GE(data.Id("Зарплата", 1), 0);
+        EXPECT_EQ(data.Select(QStringLiteral("SELECT C FROM Tb_Items WHERE ID_ITM = %1").arg(data.Id("Пенсия", 1))),
+                  QStringList{QStringLiteral("+")});
+        EXPECT_EQ(data.Select(QStringLiteral("SELECT COUNT(*) FROM Tb_Items WHERE ITM = '") + U("Ремонт") +
+                              QStringLiteral("'")),
+                  QStringList{QStringLiteral("1")});
+        // New people and firms once each; the existing ones reused.
+        EXPECT_EQ(data.Select(QStringLiteral("SELECT Name FROM TB_Person ORDER BY Name")),
+                  (QStringList{U("Иванов И.И."), U("Петрова А.")}));
+        EXPECT_EQ(data.Select(QStringLiteral("SELECT Firm FROM Tb_Firm ORDER BY Firm")),
+                  (QStringList{U("Магазин"), U("Работа"), U("Рынок")}));
+        EXPECT_EQ(data.Select(QStringLiteral("SELECT Comment FROM Tb_Hist WHERE Date_Real = %1")
+                                  .arg(int(EncodeDate(2024, 2, 1)))),
+                  QStringList{U("батон \"Нарезной\"")});
+    }
+
+    // Steps 1 to 3 over the spreadsheet saved as tab text in a character set.
+    void ImportSpreadsheet(int charset)
+    {
+        ASSERT_FALSE(QStandardPaths::findExecutable(QStringLiteral("soffice")).isEmpty())
+            << "LibreOffice (soffice) makes the test file";
+        fileToOpen = SaveAsTabText(dir.path(), charset);
+        host.ImpList = QStringLiteral("0;1;5;4;10;11;9");
+        form.FormShow(nullptr);
+        form.EdCSV->SetText(QStringLiteral("t"));
+        form.ButLoadClick(nullptr);
+        EXPECT_EQ(form.LabRecs->Caption(), QStringLiteral("7"));
+        EXPECT_TRUE(form.M->Text().contains(U("Ремонт:Краска")));
+        form.ButTestClick(nullptr);
+        EXPECT_TRUE(form.PanRes->Caption().startsWith(U("Всего / К импорту = 7 / 6 строк")))
+            << form.PanRes->Caption().toStdString();
+        const double rest = data.Rest();
+        EXPECT_EQ(Import(), U("Импорт произведён!"));
+        EXPECT_EQ(host.balanceUpdates, 1);
+        EXPECT_TRUE(host.opening);
+        EXPECT_EQ(host.expenseTrees, 1);
+        EXPECT_EQ(host.incomeTrees, 1);
+        EXPECT_EQ(form.Caption(), U("Импорт расходов и приходов"));
+        ExpectSourceRowsWritten(rest);
+    }
+
+    TFaultEnv env; // today is 1 July 2024
+    TSysEnvScope scope;
+    QTemporaryDir dir;
+    TImportDataSet data;
+    TFakeHost host;
+    TFormImp form;
+    QString fileToOpen;
+};
+
+TEST_F(ImportWindowTest, ASpreadsheetSavedAsWindows1251TabTextImportsWhole)
+{
+    ImportSpreadsheet(34);
+}
+
+TEST_F(ImportWindowTest, ASpreadsheetSavedAsUtf8TabTextImportsWhole)
+{
+    ImportSpreadsheet(76);
+}
+
+TEST_F(ImportWindowTest, ABankStatementInCsvWithQuotesAndAHeaderImports)
+{
+    // As a bank exports it: Windows-1251, ";" between quoted fields, a
+    // header, decimal commas, grouped thousands, expenses with a minus, the
+    // category path in three columns.
+    WriteFile(QStringLiteral("bank.csv"),
+              UnicodeToWin1251(U("\"Дата\";\"Категория\";\"Группа\";\"Статья\";\"Расход\";\"Приход\";\"Кто\";\"Примечание\"\r\n"
+                                 "\"05.03.2024\";\"Статья расхода\";\"Еда\";\"Хлеб\";\"-1 234,56\";\"\";\"иванов и.и.\";\"Оплата; карта *1234\"\r\n"
+                                 "\"06.03.2024\";\"\";\"Еда\";\"\";\"-10,00\";\"\";\"Новиков\";\"\"\r\n"
+                                 "\"07.03.2024\";\"Статья дохода\";\"Зарплата\";\"\";\"\";\"100 000,00\";\"Новиков\";\"за февраль\"\r\n")));
+    host.ImpList = QStringLiteral("0;1;2;3;5;4;10;9");
+    form.FormShow(nullptr);
+    form.ButLoadClick(nullptr);
+    EXPECT_EQ(form.LabRecs->Caption(), QStringLiteral("4"));
+    form.ButTestClick(nullptr);
+    EXPECT_EQ(form.PanRes->Caption(),
+              U("Всего / К импорту = 4 / 3 строк ... Приход = 100\u00a0000,00  Расход = 1\u00a0244,56"));
+    const double rest = data.Rest();
+    EXPECT_EQ(Import(), U("Импорт произведён!"));
+    EXPECT_EQ(MoneyToUnits(data.Rest()) - MoneyToUnits(rest),
+              MoneyToUnits(100000.0) - MoneyToUnits(1234.56) - MoneyToUnits(10.0));
+    const int food = data.Id("Еда", 0);
+    EXPECT_EQ(data.Select(QStringLiteral("SELECT Level1, Level2, Level3, Comment FROM Tb_Hist ORDER BY Date_Real")),
+              (QStringList{QStringLiteral("0|%1|%2|").arg(food).arg(data.Id("Хлеб", food)) + U("Оплата; карта *1234"),
+                           QStringLiteral("0|%1|~|~").arg(food),
+                           QStringLiteral("1|%1|~|").arg(data.Id("Зарплата", 1)) + U("за февраль")}));
+    // The new person is created once for the two rows naming him.
+    EXPECT_EQ(data.Select(QStringLiteral("SELECT COUNT(*) FROM TB_Person")), QStringList{QStringLiteral("2")});
+    EXPECT_EQ(host.expenseTrees, 0); // no category was created
+}
+
+TEST_F(ImportWindowTest, MalformedFilesGiveAMessageOrAPreview)
+{
+    host.ImpList = QStringLiteral("0;1;5");
+    form.FormShow(nullptr);
+    // Binary bytes: a message, and the memo stays as it was.
+    form.M->SetText(QStringLiteral("kept"));
+    WriteFile(QStringLiteral("picture.csv"), QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+    {
+        TModalScript script;
+        script.Press(QStringLiteral("OK"));
+        form.ButLoadClick(nullptr);
+        ASSERT_EQ(script.Seen().size(), 1u);
+        EXPECT_TRUE(script.Seen()[0].Text.contains(U("не текстовый")));
+    }
+    EXPECT_EQ(form.M->Text(), QStringLiteral("kept"));
+
+    // A read that fails: a message, and nothing changes.
+    WriteFile(QStringLiteral("good.csv"), "01.02.2024;;5,00\n");
+    env.FailCall(TSysOp::Read, 1, EIO);
+    {
+        TModalScript script;
+        script.Press(QStringLiteral("OK"));
+        form.ButLoadClick(nullptr);
+        ASSERT_EQ(script.Seen().size(), 1u);
+        EXPECT_TRUE(script.Seen()[0].Text.startsWith(U("Не удалось прочитать файл")));
+    }
+    env.Heal();
+    EXPECT_EQ(form.M->Text(), QStringLiteral("kept"));
+
+    // One huge line: a message.
+    WriteFile(QStringLiteral("huge.csv"), QByteArray(5 * 1024 * 1024, '7'));
+    {
+        TModalScript script;
+        script.Press(QStringLiteral("OK"));
+        form.ButLoadClick(nullptr);
+        ASSERT_EQ(script.Seen().size(), 1u);
+        EXPECT_TRUE(script.Seen()[0].Text.contains(U("Строка 1 длиннее")));
+    }
+
+    // Control characters and stray bytes in a line: a preview row that says
+    // nothing was read from it.
+    WriteFile(QStringLiteral("odd.csv"), QByteArray("\x01\x02;\xff\xfe;\x7f\n01.02.2024;;5,00\n"));
+    form.ButLoadClick(nullptr);
+    form.ButTestClick(nullptr);
+    EXPECT_EQ(form.TabImp.RecordCount(), 2);
+    EXPECT_TRUE(form.PanRes->Caption().startsWith(U("Всего / К импорту = 2 / 1 строк")));
+
+    // 100,000 lines: a preview of every one.
+    QByteArray many;
+    for (int i = 0; i < 100000; ++i)
+        many += QByteArray::number(1 + i % 28) + ".02.2024;" + (i % 2 ? "Хлеб" : "Еда") + ";1,00\n";
+    WriteFile(QStringLiteral("many.csv"), many);
+    form.TabImp.EmptyTable();
+    form.ButLoadClick(nullptr);
+    EXPECT_EQ(form.LabRecs->Caption(), QStringLiteral("100000"));
+    QElapsedTimer timer;
+    timer.start();
+    form.ButTestClick(nullptr);
+    EXPECT_EQ(form.TabImp.RecordCount(), 100000);
+    EXPECT_TRUE(form.PanRes->Caption().contains(U("100000 / 100000 строк")));
+    EXPECT_LT(timer.elapsed(), 60000);
+}
+
+TEST_F(ImportWindowTest, TheColumnMapIsEditedAndRememberedOnClose)
+{
+    host.ImpList = QStringLiteral("12;99;x;0");
+    host.ImpDelims = QStringLiteral(".") + QChar(1) + QStringLiteral("/") + QChar(1) + QStringLiteral("2") + QChar(1) +
+                     QStringLiteral("|");
+    // The layout is read when the window shows; Esc closes it, and closing
+    // remembers the edited layout.
+    TModalScript script;
+    script.Then([&](TForm &f) {
+        EXPECT_EQ(form.Columns().mid(0, 3), (QStringList{U("Курс"), U("Дата"), U("Статья1")}));
+        EXPECT_EQ(form.Lb->ItemIndex(), 0);
+        EXPECT_EQ(form.EdNum->Text(), QStringLiteral("."));
+        EXPECT_EQ(form.EdDate->Text(), QStringLiteral("/"));
+        EXPECT_EQ(form.CbDate->ItemIndex(), 2);
+        EXPECT_EQ(form.EdItm->Text(), QStringLiteral("|"));
+
+        form.ButUpClick(nullptr); // not past the top
+        EXPECT_EQ(form.Lb->ItemIndex(), 0);
+        form.ButDownClick(nullptr);
+        EXPECT_EQ(form.Columns().mid(0, 2), (QStringList{U("Дата"), U("Курс")}));
+        EXPECT_EQ(form.Lb->ItemIndex(), 1);
+        form.ButAddSkipClick(nullptr); // "---" before the selected entry
+        EXPECT_EQ(form.Columns().mid(0, 3), (QStringList{U("Дата"), U("---"), U("Курс")}));
+        form.Lb->SetItemIndex(2);
+        form.ButDelSkipClick(nullptr); // only "---" is deleted
+        EXPECT_EQ(form.Lb->Count(), 14);
+        WORD key = VK_INSERT;
+        form.LbKeyDown(nullptr, key, 0);
+        EXPECT_EQ(form.Lb->Count(), 15);
+        key = VK_DELETE;
+        form.LbKeyDown(nullptr, key, 0);
+        form.Lb->SetItemIndex(1);
+        form.ButDelSkipClick(nullptr);
+        EXPECT_EQ(form.Lb->Count(), 13);
+        EXPECT_EQ(form.Lb->ItemIndex(), 0); // the entry before
+        SendKeyToFocus(f, Qt::Key_Escape);
+    });
+    form.ShowModal();
+    EXPECT_TRUE(script.Finished());
+    EXPECT_TRUE(host.ImpList.startsWith(QStringLiteral("0;12;1;"))) << host.ImpList.toStdString();
+    EXPECT_EQ(host.ImpDelims, QStringLiteral(".") + QChar(1) + QStringLiteral("/") + QChar(1) + QStringLiteral("2") +
+                                  QChar(1) + QStringLiteral("|"));
+}
+
+TEST_F(ImportWindowTest, ClearingDeletingAndCancellingTheWrite)
+{
+    host.ImpList = QStringLiteral("0;1;4;5");
+    form.FormShow(nullptr);
+    EXPECT_FALSE(form.ButImp->isEnabled());
+    form.M->SetText(U("01.02.2024;Хлеб;;1,00\n02.02.2024;Хлеб;;2,00\n03.02.2024;Нечто;;3,00\nзаголовок"));
+    form.ButTestClick(nullptr);
+    EXPECT_TRUE(form.ButImp->isEnabled());
+    EXPECT_TRUE(form.mDelImp->Enabled());
+
+    // Cancelling the question writes nothing.
+    {
+        TModalScript script;
+        script.Press(QStringLiteral("No"));
+        form.ButImpClick(nullptr);
+    }
+    EXPECT_EQ(data.Select(QStringLiteral("SELECT COUNT(*) FROM Tb_Hist")), QStringList{QStringLiteral("0")});
+    EXPECT_EQ(host.balanceUpdates, 0);
+
+    // Deleting the second row recounts the rest.
+    form.TabImp.SetRecNo(2);
+    {
+        TModalScript script;
+        script.Press(QStringLiteral("Yes"));
+        form.mDelImpClick(nullptr);
+    }
+    EXPECT_EQ(form.TabImp.RecordCount(), 3);
+    EXPECT_EQ(form.TabImp.RecNo(), 1);
+    EXPECT_EQ(form.PanRes->Caption(), U("Всего / К импорту = 3 / 2 строк ... Приход = 0,00  Расход = 4,00"));
+
+    // Clearing asks first.
+    {
+        TModalScript script;
+        script.Press(QStringLiteral("No")).Press(QStringLiteral("Yes"));
+        form.ButClearClick(nullptr);
+        EXPECT_EQ(form.TabImp.RecordCount(), 3);
+        form.ButClearClick(nullptr);
+    }
+    EXPECT_EQ(form.TabImp.RecordCount(), 0);
+    EXPECT_EQ(form.PanRes->Caption(), QString());
+    EXPECT_FALSE(form.ButImp->isEnabled());
+    EXPECT_FALSE(form.mClearImp->Enabled());
+
+    // With an empty memo step 2 asks for a file instead.
+    form.M->SetText(QString());
+    bool asked = false;
+    form.ExecuteOpenDialog = [&](QString &) { return asked = true, false; };
+    form.ButTestClick(nullptr);
+    EXPECT_TRUE(asked);
+}
+
+TEST_F(ImportWindowTest, MarkedCellsAreColoured)
+{
+    host.ImpList = QStringLiteral("0;1;4;5");
+    form.FormShow(nullptr);
+    form.resize(2400, 600);
+    form.M->SetText(U("01.02.;Хлеб;;1,00\n01.02.2024;Нечто;;2,00\n01.02.2024;Хлеб"));
+    form.ButTestClick(nullptr);
+    form.show();
+    QTableView *view = form.DBGImp->View();
+    view->clearSelection();
+    form.TabImp.Last(); // the marks of the other rows show in their own colours
+    QCoreApplication::processEvents();
+    const QImage image = view->viewport()->grab().toImage();
+    const auto colourAt = [&](int row, int column) {
+        const QRect cell = view->visualRect(view->model()->index(row, column));
+        return image.pixelColor(cell.left() + 2, cell.center().y());
+    };
+    // Colours compare within the rounding of the screen's colour depth.
+    const auto near = [](const QColor &a, const QColor &b) {
+        return std::abs(a.red() - b.red()) <= 2 && std::abs(a.green() - b.green()) <= 2 &&
+               std::abs(a.blue() - b.blue()) <= 2;
+    };
+    const QColor green(0xD0, 0xE7, 0xD1); // 13756112, stored as BGR
+    const QColor pink(0xFC, 0xD0, 0xCD);  // 13488636, stored as BGR
+    // The unreadable date took the earlier of today and the entry date.
+    form.TabImp.First();
+    EXPECT_EQ(form.TabImp.FieldByName(QStringLiteral("Date_Real"))->AsDateTime(), host.EntryDate());
+    form.TabImp.Last();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(near(colourAt(0, 0), green)); // fallback date
+    EXPECT_TRUE(near(colourAt(1, 1), green)); // a category not found
+    EXPECT_TRUE(near(colourAt(2, 4), pink));  // no amount, also in the selected row
+    EXPECT_TRUE(near(colourAt(2, 5), pink));
+    EXPECT_FALSE(near(colourAt(1, 2), green)); // an unmarked cell
+    form.hide();
+}
+
+} // namespace
+} // namespace zorbel::test
