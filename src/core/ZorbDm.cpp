@@ -3,6 +3,7 @@
 #include "core/ZorbDm.h"
 
 #include "core/ZorbDmTables.h"
+#include "core/ZorbText.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/FormatSettings.h"
 #include "platform/rtl/Money.h"
@@ -13,22 +14,6 @@
 namespace zorbel {
 namespace {
 
-QString U(const char *text)
-{
-    return QString::fromUtf8(text);
-}
-
-// Controls of a dataset stay disabled while this lives.
-class TControlsOff {
-public:
-    explicit TControlsOff(TDataSet &dataSet) : dataSet_(dataSet) { dataSet_.DisableControls(); }
-    ~TControlsOff() { dataSet_.EnableControls(); }
-    TControlsOff(const TControlsOff &) = delete;
-    TControlsOff &operator=(const TControlsOff &) = delete;
-
-private:
-    TDataSet &dataSet_;
-};
 
 // Lines of an upgrade statement of the local SQL dialect:
 //   ALTER TABLE "T.db" <line break>

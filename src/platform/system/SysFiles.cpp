@@ -170,6 +170,20 @@ int FileSetAttr(const QString &fileName, int attr)
     return ::chmod(native.constData(), mode) == 0 ? 0 : errno;
 }
 
+bool ReadWholeFile(const QString &fileName, QByteArray &data)
+{
+    data.clear();
+    const int fd = TSysEnv::Open(fileName, O_RDONLY);
+    if (fd < 0)
+        return false;
+    char buffer[65536];
+    int64_t n;
+    while ((n = TSysEnv::Read(fd, buffer, sizeof buffer)) > 0)
+        data.append(buffer, qsizetype(n));
+    TSysEnv::Close(fd);
+    return n == 0;
+}
+
 void SaveFileAtomically(const QString &fileName, const QByteArray &data)
 {
     bool given = false;

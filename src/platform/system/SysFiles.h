@@ -70,6 +70,9 @@ int FileGetAttr(const QString &fileName);
 // Returns 0 on success, else the system error number.
 int FileSetAttr(const QString &fileName, int attr);
 
+// Reads the whole file into data; false when it cannot be opened or read.
+bool ReadWholeFile(const QString &fileName, QByteArray &data);
+
 // Writes data as the new contents of fileName: into a temporary file in the
 // same folder (mode 0600), synced, then renamed over fileName, and the folder
 // synced. The folder is created when missing. At any failure or crash the old
