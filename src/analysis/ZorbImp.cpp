@@ -5,6 +5,7 @@
 #include "analysis/ZorbImpWrite.h"
 #include "core/TulnDlg.h"
 #include "core/ZorbDm.h"
+#include "core/ZorbText.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Streams.h"
 
@@ -18,7 +19,6 @@ QPointer<TFormImp> FormImp;
 
 namespace {
 
-QString U(const char *text) { return QString::fromUtf8(text); }
 
 constexpr TColor LightGreen = 13756112;
 constexpr TColor Pink = 13488636;

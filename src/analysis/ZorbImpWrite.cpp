@@ -3,6 +3,7 @@
 
 #include "analysis/ZorbImpItems.h"
 #include "analysis/ZorbImpPreview.h"
+#include "core/ZorbDbTransaction.h"
 #include "core/ZorbDm.h"
 #include "memtable/VemtMemTable.h"
 #include "platform/rtl/Exceptions.h"
@@ -241,7 +242,6 @@ TImportWriteResult WriteImport(TDm &dm, TVemtMemTable &tab, const std::function<
     TTable *tables[] = {&dm.Tb_Hist, &dm.Tb_Items, &dm.Tb_Person, &dm.Tb_Firm, &dm.Tb_Account};
     for (TTable *table : tables)
         table->CheckBrowseMode();
-    TSqliteDb &db = dm.Db.Db();
     TImportWriter writer(dm, tab);
     tab.DisableControls();
     dm.Tb_Hist.DisableControls();
@@ -249,22 +249,18 @@ TImportWriteResult WriteImport(TDm &dm, TVemtMemTable &tab, const std::function<
         dm.Tb_Hist.EnableControls();
         tab.EnableControls();
     };
-    db.Exec(QStringLiteral("BEGIN"));
     try {
+        // The shared transaction nests inside one already running and rolls
+        // back by itself when the pass fails.
+        TDbTransaction transaction(dm.Db);
         const TImportWriteResult result = writer.Run(progress);
-        db.Exec(QStringLiteral("COMMIT"));
+        transaction.Commit();
         dm.Tb_Hist.Refresh(); // the ledger shows the new operations
         enable();
         return result;
     } catch (...) {
         for (TTable *table : tables)
             Settle(*table);
-        dm.Db.ReleaseStatements();
-        try {
-            db.Exec(QStringLiteral("ROLLBACK"));
-        } catch (const Exception &) {
-            // SQLite already rolled the transaction back itself.
-        }
         for (TTable *table : tables)
             table->Refresh();
         tab.First();

@@ -353,6 +353,8 @@ void TFormMain::FormCreate(TObject *)
 void TFormMain::FormShow(TObject *)
 {
     mRemindClick(mRemind);
+    if (TvCt->CanFocus())
+        TvCt->SetFocus();
 }
 
 bool TFormMain::eventFilter(QObject *Watched, QEvent *Event)

@@ -11,6 +11,7 @@
 
 #include "core/ZorbDm.h"
 #include "core/ZorbDmTables.h"
+#include "core/ZorbText.h"
 #include "platform/sqltable/Sqlite.h"
 
 #include <QTemporaryDir>
@@ -22,7 +23,6 @@ inline void PrintTo(const QString &text, std::ostream *os) { *os << '"' << text.
 
 namespace zorbel::test {
 
-inline QString U(const char *text) { return QString::fromUtf8(text); }
 
 class TImportDataSet {
 public:

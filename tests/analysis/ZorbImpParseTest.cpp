@@ -1,6 +1,7 @@
 // Reading of import files: fields, dates, amounts, category paths, the
 // remembered layout and the decoding of the file's bytes.
 #include "analysis/ZorbImpParse.h"
+#include "core/ZorbText.h"
 
 #include "platform/rtl/CodePages.h"
 
@@ -9,7 +10,6 @@
 namespace zorbel {
 namespace {
 
-QString U(const char *text) { return QString::fromUtf8(text); }
 
 TEST(ImportFieldTest, FieldsAreNumberedFromOneAndEmptyBeyondTheLine)
 {

@@ -1,6 +1,7 @@
 // The future-dates dialog: the date rules against hand-counted calendars, and
 // the window driven through the modal hook.
 #include "analysis/ZorbPlan.h"
+#include "core/ZorbText.h"
 
 #include "platform/rtl/Format.h"
 #include "platform/widgets/ModalScript.h"
@@ -12,7 +13,6 @@
 namespace zorbel {
 namespace {
 
-QString U(const char *text) { return QString::fromUtf8(text); }
 
 // With ZORBEL_SCREENSHOTS set to a folder the dialog is saved there as a PNG.
 void Snapshot(TForm &form, const QString &name)

@@ -145,6 +145,15 @@ protected:
     int acc1 = 0, acc2 = 0, acc3 = 0, food = 0, bread = 0, milk = 0, misc = 0, salary = 0;
 };
 
+TEST_F(MainLedger, ShowingTheWindowFocusesTheExpenseTree)
+{
+    // Enter right after start-up must reach the tree (a new operation), not
+    // the first button of the tool bar ("Выход").
+    QApplication::processEvents();
+    EXPECT_TRUE(f->TvCt->Focused());
+    EXPECT_FALSE(f->ButExit->hasFocus());
+}
+
 TEST_F(MainLedger, MonthStepsAndStatusBarFollowTheOperations)
 {
     SetPeriod(pkMonth, D(2024, 1, 31));

@@ -5,6 +5,7 @@
 #include "ZorbSandbox.h"
 #include "core/ZorbCopAc.h"
 #include "core/ZorbLaunch.h"
+#include "core/ZorbText.h"
 #include "platform/widgets/ModalScript.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +13,6 @@
 namespace zorbel {
 namespace {
 
-QString U(const char *text) { return QString::fromUtf8(text); }
 
 class MainPost : public testing::Test {
 protected:

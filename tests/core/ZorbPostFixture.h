@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/ZorbPost.h"
+#include "core/ZorbText.h"
 
 #include "ZorbDmFixture.h"
 #include "platform/rtl/Money.h"
@@ -15,7 +16,6 @@
 
 namespace zorbel::test {
 
-inline QString U(const char *text) { return QString::fromUtf8(text); }
 
 // The main window as the posting sees it: the ledger range of the current
 // account, notices recorded.
