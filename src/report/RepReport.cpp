@@ -163,13 +163,13 @@ void TRepCustomBand::MakeSpace()
 {
     TCustomBandReport &r = *Report;
     const int h = Round(HeightWithLinks(true));
-    const TRepPage &page = r.Page;
-    bool fits = BandType == rbPageFooter || r.SpaceLeft() >= h ||
-                h > page.Values[TRepPage::iLength] - (page.Values[TRepPage::iTopMargin] + page.Values[TRepPage::iBottomMargin]);
+    bool fits = BandType == rbPageFooter || r.SpaceLeft() >= h;
     if (r.CurrentPage == 0)
         fits = false;
     // At the top of a column a break gains nothing: the band prints here,
-    // clipped by the page, rather than breaking page after page.
+    // clipped by the page, rather than breaking page after page. A band
+    // taller than any page so starts a column of its own instead of
+    // running below the bottom of a page that already holds others.
     else if (!fits && r.AtColumnStart())
         fits = true;
     if (!fits) {
@@ -230,7 +230,7 @@ void TRepCustomBand::PrintPrintables()
 void TRepCustomBand::Print()
 {
     TCustomBandReport &r = *Report;
-    const int startX = r.CurrentX, startY = r.CurrentY;
+    int startX = r.CurrentX, startY = r.CurrentY;
     bool doPrint = Enabled;
     if (Enabled && BeforePrint)
         BeforePrint(*this, doPrint);
@@ -244,6 +244,9 @@ void TRepCustomBand::Print()
             r.ForceNewColumnNow();
         else
             MakeSpace();
+        // The writer is told where the band actually went, after any break.
+        startX = r.CurrentX;
+        startY = r.CurrentY;
         if (PrintingController)
             PrintingController->NotifyClients(0);
         if (KeepOnOnePage && StretchHeight() > r.SpaceLeft())
@@ -518,6 +521,10 @@ void TRepController::Execute()
         PrintGroupHeaders();
         RunBeforeList();
         Report->PrintBand(DetailBand);
+        // Once a record has printed, a forced break is no longer the one
+        // right after the title: it is honoured.
+        if (main)
+            Report->SkipNextForcedPage = false;
         RunAfterList();
         if (active) {
             DataSet->Next();
