@@ -27,11 +27,8 @@ public:
         TRepPrintable::Prepare();
         if (!Field.isEmpty())
             Source = Report->MainController.DataSet->FieldByName(Field);
-        if (!Expression.isEmpty()) {
-            Evaluator.SetDataSetList(Report->DataSetList);
-            Evaluator.LocalEnvironment = &Report->Functions;
-            Evaluator.Compile(Expression);
-        }
+        if (!Expression.isEmpty())
+            Report->PrepareEvaluator(Evaluator, Expression);
     }
     void Unprepare() override
     {

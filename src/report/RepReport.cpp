@@ -369,9 +369,7 @@ void TRepCustomController::PrepareRun()
     for (TRepCustomController *c : AfterList)
         c->PrepareRun();
     for (TRepGroup *g : Groups) {
-        g->Evaluator.SetDataSetList(Report->DataSetList);
-        g->Evaluator.LocalEnvironment = &Report->Functions;
-        g->Evaluator.Compile(g->Expression);
+        Report->PrepareEvaluator(g->Evaluator, g->Expression);
         g->Evaluated = false;
         g->HeaderPage = 1;
     }
@@ -591,6 +589,13 @@ void TCustomBandReport::SetUnits(TRepUnit unit)
 void TCustomBandReport::SetEntry(const char *name, int value)
 {
     TRepEvEnvironment::SetIntegerConstant(Functions.GetVariableElement(QString::fromLatin1(name)), value);
+}
+
+void TCustomBandReport::PrepareEvaluator(TRepEvaluator &evaluator, const QString &expression)
+{
+    evaluator.SetDataSetList(DataSetList);
+    evaluator.LocalEnvironment = &Functions;
+    evaluator.Compile(expression);
 }
 
 void TCustomBandReport::PrintBand(TRepCustomBand *band)

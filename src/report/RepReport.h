@@ -293,6 +293,9 @@ public:
     // a further break could not make room.
     bool AtColumnStart() const { return CurrentY <= freshY_; }
     bool InCompositeRun = false;
+    // Compiles expression against the run's datasets and the report's
+    // variables (used by groups and by printables that show expressions).
+    void PrepareEvaluator(TRepEvaluator &evaluator, const QString &expression);
 
 private:
     void PrepareAllPrintables();

@@ -26,11 +26,8 @@ public:
     {
         TRepPrintable::Prepare();
         PartsDone = 0;
-        if (!Expression.isEmpty()) {
-            Evaluator.SetDataSetList(Report->DataSetList);
-            Evaluator.LocalEnvironment = &Report->Functions;
-            Evaluator.Compile(Expression);
-        }
+        if (!Expression.isEmpty())
+            Report->PrepareEvaluator(Evaluator, Expression);
     }
     void Unprepare() override
     {
