@@ -1,0 +1,921 @@
+#include "report/RepReport.h"
+
+#include "platform/dataset/DataSet.h"
+
+#include <QCoreApplication>
+#include <QThread>
+#include <cmath>
+
+namespace zorbel {
+
+namespace {
+int Round(double v) { return int(std::lround(v)); }
+
+bool OnMainThread()
+{
+    return QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread();
+}
+
+const char *const kBandNames[] = {"Title", "Page Header", "Detail", "Page Footer", "Summary", "Group Header",
+                                  "Group Footer", "Sub Detail", "Column Header", "Overlay", "Child"};
+const char *const kBandBases[] = {"TitleBand", "PageHeaderBand", "DetailBand", "PageFooterBand", "SummaryBand",
+                                  "GroupHeaderBand", "GroupFooterBand", "SubDetailBand", "ColumnHeaderBand",
+                                  "OverlayBand", "ChildBand"};
+} // namespace
+
+QString RepBandTypeName(TRepBandType type) { return QString::fromLatin1(kBandNames[type]); }
+QString RepBandNameBase(TRepBandType type) { return QString::fromLatin1(kBandBases[type]); }
+
+// ---- printable ----
+
+TRepPrintable::TRepPrintable() { Size.SetUnits(TRepUnit::Native); }
+
+void TRepPrintable::AlignInBand()
+{
+    if (!AlignToBand)
+        return;
+    double &left = Size.Values[TRepPrintableSize::iLeft];
+    const double width = Size.Values[TRepPrintableSize::iWidth];
+    if (Alignment == TAlignment::taLeftJustify)
+        left = 0;
+    else if (Band) {
+        const double bandWidth = Band->Size.Width;
+        left = Alignment == TAlignment::taRightJustify ? bandWidth - width : std::trunc((bandWidth - width) / 2);
+    }
+}
+
+void TRepPrintable::SetAlignment(TAlignment a)
+{
+    Alignment = a;
+    AlignInBand();
+}
+
+void TRepPrintable::Prepare()
+{
+    PrintingNow = true;
+    Printer = Report ? Report->RepPrinter : nullptr;
+}
+
+void TRepPrintable::Print(double x, double y)
+{
+    if (!Report || !Report->DrawToPrinter || !Frame.HasLines() || !Printer)
+        return;
+    const double l = Size.Values[TRepPrintableSize::iLeft], t = Size.Values[TRepPrintableSize::iTop];
+    const QRect r(QPoint(Printer->XToDevice(x + l), Printer->YToDevice(y + t)),
+                  QPoint(Printer->XToDevice(l + x + Size.Values[TRepPrintableSize::iWidth]) - 1,
+                         Printer->YToDevice(t + y + Size.Values[TRepPrintableSize::iHeight]) - 1));
+    Frame.Draw(Printer->GetCanvas(), r, Printer->YScale(), Printer->XScale(), Report, this);
+}
+
+void TRepPrintable::Notify(TRepCustomController &, int code)
+{
+    if (code == 2)
+        AlignInBand();
+}
+
+// ---- band ----
+
+TRepCustomBand::TRepCustomBand(TRepBandType type) : BandType(type)
+{
+    Size.SetUnits(TRepUnit::Native);
+}
+
+TRepCustomBand::~TRepCustomBand() = default;
+
+bool TRepCustomBand::SetLinkBand(TRepCustomBand *band)
+{
+    for (TRepCustomBand *b = band; b; b = b->linkBand_)
+        if (b == this)
+            return false;
+    linkBand_ = band;
+    return true;
+}
+
+bool TRepChildBand::SetParentBand(TRepCustomBand *band)
+{
+    for (TRepCustomBand *b = band; b; b = dynamic_cast<TRepChildBand *>(b) ? static_cast<TRepChildBand *>(b)->parent_ : nullptr)
+        if (b == this)
+            return false;
+    parent_ = band;
+    return true;
+}
+
+TRepCustomBand *TRepCustomBand::ChildBand() const
+{
+    if (!Report)
+        return nullptr;
+    for (const auto &b : Report->Bands())
+        if (auto *child = dynamic_cast<TRepChildBand *>(b.get()); child && child->ParentBand() == this)
+            return child;
+    return nullptr;
+}
+
+double TRepCustomBand::HeightWithLinks(bool includeLinks) const
+{
+    double h = Size.Length;
+    // A linked chain must fit with this band: its heights add up.
+    if (includeLinks && linkBand_)
+        h += linkBand_->HeightWithLinks(true);
+    return h;
+}
+
+void TRepCustomBand::AdvancePosition() { Report->CurrentY += Round(Size.Length + Expanded); }
+
+bool TRepCustomBand::CanExpand(double extra) const
+{
+    return Round(extra + Size.Length + Expanded) <= Report->SpaceLeft();
+}
+
+bool TRepCustomBand::ExpandBy(double extra, bool &requested, double &total)
+{
+    if (!CanExpand(extra))
+        return false;
+    bool result = false;
+    if (requested || extra >= Expanded)
+        Expanded += extra;
+    else
+        result = true;
+    total = Expanded;
+    requested = true;
+    return result;
+}
+
+double TRepCustomBand::StretchHeight()
+{
+    constexpr double kPixelsPerTenth = 0.37795; // at 96 pixels per inch
+    double h = Size.Length, gap = 0;
+    for (const auto &p : printables_) {
+        double e = 0;
+        if (!p->Enabled || !p->GetExpandedHeight(e))
+            continue;
+        const double top = p->Size.Values[TRepPrintableSize::iTop] * kPixelsPerTenth;
+        const double c = (top + e) / kPixelsPerTenth;
+        if (c > h) {
+            h = c;
+            gap = (Size.Length * kPixelsPerTenth - top - p->Size.Values[TRepPrintableSize::iHeight] * kPixelsPerTenth + 1) /
+                  kPixelsPerTenth;
+        }
+    }
+    return h + std::max(gap, 0.0);
+}
+
+void TRepCustomBand::MakeSpace()
+{
+    TCustomBandReport &r = *Report;
+    const int h = Round(HeightWithLinks(true));
+    bool fits = BandType == rbPageFooter || r.SpaceLeft() >= h;
+    if (r.CurrentPage == 0)
+        fits = false;
+    // At the top of a column a break gains nothing: the band prints here,
+    // clipped by the page, rather than breaking page after page. A band
+    // taller than any page so starts a column of its own instead of
+    // running below the bottom of a page that already holds others.
+    else if (!fits && r.AtColumnStart())
+        fits = true;
+    if (!fits) {
+        r.SuppressForceNewPage = BandType == rbDetail;
+        r.NewColumn();
+    } else if (BandType == rbDetail)
+        r.SuppressForceNewPage = false;
+}
+
+void TRepCustomBand::PrintPrintables()
+{
+    TCustomBandReport &r = *Report;
+    Expanded = 0;
+    const double height = Size.Length;
+    bool firstPass = true, allDone = false;
+    while (!allDone) {
+        allDone = true;
+        const bool continuation = !firstPass && r.AtColumnStart();
+        bool progressed = false;
+        for (const auto &p : printables_) {
+            if (!p->Enabled)
+                continue;
+            if (firstPass || !p->FinishedPrinting) {
+                const int64_t before = p->Progress;
+                p->Print(r.CurrentX, r.CurrentY);
+                progressed = progressed || p->Progress != before;
+            }
+            allDone = allDone && p->FinishedPrinting;
+        }
+        if (r.RepPrinter && (r.DrawToPrinter || r.Exporting)) {
+            TRepPrinter &pr = *r.RepPrinter;
+            BandRect = QRect(QPoint(pr.XToDevice(r.CurrentX), pr.YToDevice(r.CurrentY)),
+                             QPoint(pr.XToDevice(r.CurrentX + Size.Width) - 1,
+                                    pr.YToDevice(r.CurrentY + Size.Length + Expanded + 1) - 1));
+            if (Frame.HasLines())
+                Frame.Draw(pr.GetCanvas(), BandRect, pr.YScale(), pr.XScale(), &r);
+        }
+        // A continuation at the top of a fresh column that printed nothing
+        // would repeat forever: what is left is given up, clipped.
+        if (!allDone && continuation && !progressed) {
+            for (const auto &p : printables_)
+                p->FinishedPrinting = true;
+            allDone = true;
+        }
+        if (!allDone) {
+            r.SuppressForceNewPage = true;
+            r.NewColumn();
+            r.SuppressForceNewPage = false;
+            Size.Length = height;
+            Expanded = 0;
+        }
+        firstPass = false;
+    }
+    AdvancePosition();
+    Size.Length = height;
+}
+
+void TRepCustomBand::Print()
+{
+    TCustomBandReport &r = *Report;
+    int startX = r.CurrentX, startY = r.CurrentY;
+    bool doPrint = Enabled;
+    if (Enabled && BeforePrint)
+        BeforePrint(*this, doPrint);
+    const bool decoration = BandType == rbTitle || BandType == rbPageHeader || BandType == rbPageFooter ||
+                            BandType == rbOverlay;
+    if (doPrint) {
+        if (ForceNewPage && !r.SuppressForceNewPage && !decoration && r.CurrentPage > 0) {
+            r.ForceNewPageNow();
+            r.SuppressForceNewPage = false;
+        } else if (ForceNewColumn && !decoration && r.CurrentPage > 0)
+            r.ForceNewColumnNow();
+        else
+            MakeSpace();
+        // The writer is told where the band actually went, after any break.
+        startX = r.CurrentX;
+        startY = r.CurrentY;
+        if (PrintingController)
+            PrintingController->NotifyClients(0);
+        if (KeepOnOnePage && StretchHeight() > r.SpaceLeft())
+            r.NewColumn();
+        TRepPrinter *pr = r.RepPrinter;
+        if (!TransparentBand && Enabled && pr) {
+            const double height = PreCaluculateBandHeight ? StretchHeight() : Size.Length;
+            BandRect = QRect(QPoint(pr->XToDevice(r.CurrentX), pr->YToDevice(r.CurrentY)),
+                             QPoint(pr->XToDevice(r.CurrentX + Size.Width) - 1, pr->YToDevice(r.CurrentY + height) - 1));
+            if (r.Exporting && r.ExportFilter) {
+                TRepShape shape;
+                shape.Brush.Color = Color;
+                shape.Pen.Style = TPenStyle::psClear;
+                shape.Size.Values[TRepPrintableSize::iLeft] = BandRect.left();
+                shape.Size.Values[TRepPrintableSize::iTop] = BandRect.top();
+                shape.Size.Values[TRepPrintableSize::iWidth] = BandRect.width();
+                shape.Size.Values[TRepPrintableSize::iHeight] = BandRect.height();
+                r.ExportFilter->PutGraphic(shape, BandRect.left(), BandRect.top());
+            }
+            if (r.DrawToPrinter) {
+                TCanvas &c = pr->GetCanvas();
+                c.Brush.Style = TBrushStyle::bsSolid;
+                c.Brush.Color = Color;
+                c.FillRect(BandRect);
+            }
+        }
+        if (Size.Length > 0 && Enabled)
+            PrintPrintables();
+        if (r.Exporting && r.ExportFilter)
+            r.ExportFilter->PutBand(*this, Expanded, startX, startY);
+    } else if (PrintingController && !Enabled)
+        PrintingController->NotifyClients(0);
+    if (AfterPrint)
+        AfterPrint(*this, doPrint);
+    if (TRepCustomBand *child = ChildBand()) {
+        const bool footer = BandType == rbPageFooter;
+        if (footer)
+            child->BandType = rbPageFooter;
+        r.PrintBand(child);
+        if (footer)
+            child->BandType = rbChild;
+    }
+    r.SuppressForceNewPage = false;
+}
+
+// ---- groups ----
+
+TRepEvValue TRepGroup::EvaluateNow() { return Evaluator.IsCompiled() ? Evaluator.Evaluate() : TRepEvValue(); }
+
+static bool SameValue(const TRepEvValue &a, const TRepEvValue &b)
+{
+    if (a.Kind != b.Kind)
+        return false;
+    switch (a.Kind) {
+    case TRepEvKind::Integer: return a.IntValue == b.IntValue;
+    case TRepEvKind::Float: return a.FloatValue == b.FloatValue;
+    case TRepEvKind::Boolean: return a.BoolValue == b.BoolValue;
+    default: return a.Text == b.Text;
+    }
+}
+
+void TRepGroup::CheckChange()
+{
+    Changed = false;
+    const TRepEvValue v = EvaluateNow();
+    if (!Evaluated || !SameValue(v, LastValue)) {
+        LastValue = v;
+        Changed = true;
+        Evaluated = true;
+    }
+}
+
+void TRepGroup::StoreNow()
+{
+    LastValue = EvaluateNow();
+    Changed = true;
+    Evaluated = true;
+}
+
+void TRepGroup::CheckReprint()
+{
+    if (ReprintOnNewPage && InGroup && HeaderPage != Report->CurrentPage) {
+        Changed = true;
+        HeaderPage = Report->CurrentPage;
+    } else
+        Changed = false;
+}
+
+void TRepGroup::PrintHeader()
+{
+    Report->PrintBand(this);
+    InGroup = true;
+    HeaderPage = Report->CurrentPage;
+}
+
+void TRepGroup::PrintFooter()
+{
+    if (FooterBand)
+        Report->PrintBand(FooterBand);
+    InGroup = false;
+}
+
+// ---- controllers ----
+
+void TRepCustomController::Prepare()
+{
+    BeforeList.clear();
+    AfterList.clear();
+    Groups.clear();
+    for (const auto &b : Report->Bands())
+        if (auto *g = dynamic_cast<TRepGroup *>(b.get()); g && (g->Master == Report || !g->Master))
+            Groups.push_back(g);
+}
+
+void TRepCustomController::PrepareRun()
+{
+    Clients.clear();
+    for (TRepCustomController *c : BeforeList)
+        c->PrepareRun();
+    for (TRepCustomController *c : AfterList)
+        c->PrepareRun();
+    for (TRepGroup *g : Groups) {
+        Report->PrepareEvaluator(g->Evaluator, g->Expression);
+        g->Evaluated = false;
+        g->HeaderPage = 1;
+    }
+}
+
+void TRepCustomController::PrintEmpty()
+{
+    RunBeforeList();
+    RunAfterList();
+}
+
+void TRepCustomController::RunAfterList()
+{
+    for (TRepCustomController *c : AfterList)
+        c->Execute();
+}
+
+void TRepCustomController::RunBeforeList()
+{
+    for (TRepCustomController *c : BeforeList)
+        c->Execute();
+}
+
+void TRepCustomController::NotifyClients(int code)
+{
+    for (TRepPrintable *p : Clients)
+        p->Notify(*this, code);
+}
+
+bool TRepCustomController::CheckGroups()
+{
+    size_t i = 0;
+    for (; i < Groups.size(); ++i) {
+        Groups[i]->CheckChange();
+        if (Groups[i]->Changed)
+            break;
+    }
+    if (i == Groups.size())
+        return false;
+    for (size_t k = i + 1; k < Groups.size(); ++k)
+        Groups[k]->StoreNow();
+    return true;
+}
+
+void TRepCustomController::PrintGroupHeaders()
+{
+    for (TRepGroup *g : Groups)
+        if (g->Changed)
+            g->PrintHeader();
+}
+
+void TRepCustomController::PrintGroupFooters()
+{
+    for (auto it = Groups.rbegin(); it != Groups.rend(); ++it)
+        if ((*it)->Changed)
+            (*it)->PrintFooter();
+}
+
+void TRepCustomController::InvertGroupChanges()
+{
+    for (TRepGroup *g : Groups)
+        g->Changed = !g->Changed;
+}
+
+void TRepCustomController::ReprintGroupHeaders()
+{
+    for (TRepGroup *g : Groups)
+        if (g->Changed)
+            return;
+    for (TRepCustomController *c : BeforeList)
+        c->ReprintGroupHeaders();
+    bool marked = false;
+    for (size_t i = 0; i < Groups.size(); ++i) {
+        Groups[i]->CheckReprint();
+        if (Groups[i]->Changed) {
+            for (size_t k = i + 1; k < Groups.size(); ++k)
+                Groups[k]->StoreNow();
+            marked = true;
+            break;
+        }
+    }
+    if (marked) {
+        PrintGroupHeaders();
+        // The reprint is not a group break: the next record compares afresh.
+        for (TRepGroup *g : Groups)
+            g->Changed = false;
+    }
+    for (TRepCustomController *c : AfterList)
+        c->ReprintGroupHeaders();
+}
+
+void TRepController::PrintEmpty()
+{
+    Report->PrintBand(HeaderBand);
+    RunBeforeList();
+    Report->PrintBand(DetailBand);
+    RunAfterList();
+    Report->PrintBand(FooterBand);
+}
+
+void TRepController::Execute()
+{
+    for (TRepGroup *g : Groups)
+        g->Evaluated = false;
+    const bool active = DataSet && DataSet->Active();
+    if ((!active && !OnNeedData) || !Report) {
+        if (PrintIfEmpty)
+            PrintEmpty();
+        return;
+    }
+    const bool main = this == &Report->MainController;
+    bool moreData = true;
+    int recordTotal = 1;
+    if (active) {
+        DataSet->First();
+        moreData = !DataSet->Eof();
+        if (auto *br = dynamic_cast<TBandReport *>(Report))
+            recordTotal = br->RecordTotal();
+        if (!moreData && PrintIfEmpty)
+            PrintEmpty();
+    } else
+        OnNeedData(moreData);
+    DetailNumber = 0;
+    if (DetailBand)
+        DetailBand->PrintingController = this;
+    if (!moreData)
+        return;
+    if (OnMainThread())
+        QCoreApplication::processEvents();
+    if (Report->RunCancelled)
+        return;
+    Report->PrintBand(HeaderBand);
+    if (main)
+        Report->SkipNextForcedPage = true;
+    TRepCustomBand *columnHeader = Report->BandOfType(rbColumnHeader);
+    if ((Report->CurrentPage <= 1 || Report->InCompositeRun) && main && columnHeader && columnHeader->Enabled) {
+        Report->PrintBand(columnHeader);
+        Report->SkipNextForcedPage = true;
+    }
+    CheckGroups();
+    while (moreData) {
+        if (OnMainThread())
+            QCoreApplication::processEvents();
+        if ((Report->RepPrinter && Report->RepPrinter->Cancelled()) || Report->RunCancelled)
+            return;
+        ++DetailNumber;
+        PrintGroupHeaders();
+        RunBeforeList();
+        Report->PrintBand(DetailBand);
+        // Once a record has printed, a forced break is no longer the one
+        // right after the title: it is honoured.
+        if (main)
+            Report->SkipNextForcedPage = false;
+        RunAfterList();
+        if (active) {
+            DataSet->Next();
+            moreData = !DataSet->Eof();
+        } else {
+            moreData = false;
+            OnNeedData(moreData);
+        }
+        if (CheckGroups()) {
+            if (active)
+                DataSet->Prior();
+            PrintGroupFooters();
+            if (active)
+                DataSet->Next();
+        }
+        if (active && dynamic_cast<TBandReport *>(Report) && DataSet == Report->MainController.DataSet &&
+            recordTotal != 0 && Report->RepPrinter)
+            Report->RepPrinter->SetProgress(DetailNumber * 100 / recordTotal);
+    }
+    InvertGroupChanges();
+    PrintGroupFooters();
+    if (FooterBand) {
+        if (Report->CurrentPage == 0)
+            Report->NewPage();
+        if (FooterBand->Size.Length > Report->SpaceLeft() && !Report->AtColumnStart())
+            Report->NewColumn();
+        Report->PrintBand(FooterBand);
+    }
+}
+
+// ---- report ----
+
+TCustomBandReport::TCustomBandReport()
+{
+    Font = QFont(QStringLiteral("Liberation Sans"));
+    Font.setPointSize(10);
+    Functions.DefineVariable(QStringLiteral("PAGENUMBER"), QStringLiteral("0"));
+    Functions.DefineVariable(QStringLiteral("COLUMNNUMBER"), QStringLiteral("0"));
+    Functions.DefineVariable(QStringLiteral("REPORTTITLE"), QStringLiteral("''"));
+}
+
+TCustomBandReport::~TCustomBandReport() = default;
+
+TRepCustomBand *TCustomBandReport::BandOfType(TRepBandType type) const
+{
+    for (const auto &b : bands_)
+        if (b->BandType == type)
+            return b.get();
+    return nullptr;
+}
+
+void TCustomBandReport::SetUnits(TRepUnit unit)
+{
+    Page.SetUnits(unit);
+    for (const auto &b : bands_) {
+        b->Size.SetUnits(unit);
+        for (const auto &p : b->Printables())
+            p->Size.SetUnits(unit);
+    }
+    for (const auto &p : printables_)
+        p->Size.SetUnits(unit);
+}
+
+void TCustomBandReport::SetEntry(const char *name, int value)
+{
+    TRepEvEnvironment::SetIntegerConstant(Functions.GetVariableElement(QString::fromLatin1(name)), value);
+}
+
+void TCustomBandReport::PrepareEvaluator(TRepEvaluator &evaluator, const QString &expression)
+{
+    evaluator.SetDataSetList(DataSetList);
+    evaluator.LocalEnvironment = &Functions;
+    evaluator.Compile(expression);
+}
+
+void TCustomBandReport::PrintBand(TRepCustomBand *band)
+{
+    if (!band)
+        return;
+    if (band->AlignToBottom) {
+        if (band->BandType == rbSummary && !HasOption(TBandReportOption::LastPageFooter))
+            PageFooterSize = 0;
+        const int l = Page.Orientation() == poLandscape ? RepPrinter->PaperWidthValue() : RepPrinter->PaperLengthValue();
+        const double h = band->Size.Length, bottom = Page.Values[TRepPage::iBottomMargin];
+        if (l - CurrentY >= Round(h + bottom + PageFooterSize))
+            CurrentY = l - Round(h) - Round(bottom + PageFooterSize);
+    }
+    band->Print();
+}
+
+int TCustomBandReport::SpaceLeft() const
+{
+    if (Available || CurrentY == -1 || !RepPrinter)
+        return 0;
+    if (Exporting && ExportFilter && ExportFilter->WantsOnePage())
+        return RepPrinter->PaperLengthValue();
+    const int l = Page.Orientation() == poLandscape && Page.PaperSize() != rpCustom ? RepPrinter->PaperWidthValue()
+                                                                                    : RepPrinter->PaperLengthValue();
+    return Round(l - Page.Values[TRepPage::iBottomMargin] - PageFooterSize - CurrentY);
+}
+
+void TCustomBandReport::NewColumn()
+{
+    const int columns = Page.Columns();
+    if (CurrentColumn == columns) {
+        CurrentColumn = 1;
+        CurrentX = Round(Page.Values[TRepPage::iLeftMargin]);
+        NewPage();
+    } else {
+        const TRepCustomBand *detail = BandOfType(rbDetail);
+        const int space = Round(Page.Values[TRepPage::iColumnSpace]);
+        const int w = detail ? Round(detail->Size.Width)
+                             : (Round(Page.Values[TRepPage::iWidth] - (Page.Values[TRepPage::iLeftMargin] +
+                                                                         Page.Values[TRepPage::iRightMargin])) -
+                                (columns - 1) * space) / columns;
+        CurrentX += w + space;
+        CurrentY = ColumnTop;
+        ++CurrentColumn;
+    }
+    SetEntry("COLUMNNUMBER", CurrentColumn);
+    freshY_ = CurrentY;
+    if (!(CurrentColumn == 1 && CurrentPage == 1)) {
+        PrintBand(BandOfType(rbColumnHeader));
+        MainController.ReprintGroupHeaders();
+    }
+    freshY_ = CurrentY;
+}
+
+void TCustomBandReport::NewPage()
+{
+    EndPage();
+    if (Exporting && ExportFilter)
+        ExportFilter->BeginNextPage();
+    ++CurrentPage;
+    SetEntry("PAGENUMBER", CurrentPage);
+    if (DrawToPrinter || CurrentPage == 1)
+        RepPrinter->NewPage();
+    CurrentY = Round(Page.Values[TRepPage::iTopMargin]);
+    freshY_ = CurrentY;
+    if (OnStartPage)
+        OnStartPage(*this);
+    if (BackImage) {
+        const QRect r = BackImageRect(BackImage->Size);
+        if (DrawToPrinter)
+            BackImage->StretchPicture(RepPrinter->GetCanvas(), r);
+        if (Exporting && ExportFilter)
+            ExportFilter->PutGraphic(*BackImage, r.left(), r.top());
+    }
+    if (CurrentPage > 1 || HasOption(TBandReportOption::FirstPageHeader))
+        PrintBand(BandOfType(rbPageHeader));
+    freshY_ = CurrentY;
+    ColumnTop = CurrentY;
+    if (CurrentPage == 1)
+        if (const TRepCustomBand *title = BandOfType(rbTitle))
+            ColumnTop += Round(title->Size.Length);
+}
+
+QRect TCustomBandReport::BackImageRect(const TRepPrintableSize &size) const
+{
+    const double l = size.Values[TRepPrintableSize::iLeft], t = size.Values[TRepPrintableSize::iTop];
+    return QRect(QPoint(RepPrinter->XToDevice(l), RepPrinter->YToDevice(t)),
+                 QPoint(RepPrinter->XToDevice(l + size.Values[TRepPrintableSize::iWidth]) - 1,
+                        RepPrinter->YToDevice(t + size.Values[TRepPrintableSize::iHeight]) - 1));
+}
+
+void TCustomBandReport::EndPage()
+{
+    if (CurrentPage > 0) {
+        CurrentY = Round(Page.Values[TRepPage::iLength] - Page.Values[TRepPage::iBottomMargin] - PageFooterSize);
+        CurrentX = Round(Page.Values[TRepPage::iLeftMargin]);
+        if (!(FinalPage && !HasOption(TBandReportOption::LastPageFooter)))
+            PrintBand(BandOfType(rbPageFooter));
+        PrintPageDecorations();
+        if (OnEndPage)
+            OnEndPage(*this);
+    }
+    if (Exporting && ExportFilter)
+        ExportFilter->FinishPage();
+}
+
+void TCustomBandReport::PrintPageDecorations()
+{
+    for (const auto &p : printables_)
+        if (p.get() != BackImage)
+            p->Print(0, 0);
+    if ((DrawToPrinter || Exporting) && Frame.HasLines()) {
+        const QRect r(QPoint(RepPrinter->XToDevice(Page.Values[TRepPage::iLeftMargin]),
+                             RepPrinter->YToDevice(Page.Values[TRepPage::iTopMargin])),
+                      QPoint(RepPrinter->XToDevice(Page.Values[TRepPage::iWidth] - Page.Values[TRepPage::iRightMargin]) - 1,
+                             RepPrinter->YToDevice(Page.Values[TRepPage::iLength] - Page.Values[TRepPage::iBottomMargin]) - 1));
+        Frame.Draw(RepPrinter->GetCanvas(), r, RepPrinter->YScale(), RepPrinter->XScale(), this);
+    }
+}
+
+void TCustomBandReport::ForceNewPageNow()
+{
+    if (Available)
+        return;
+    if (SkipNextForcedPage) {
+        SkipNextForcedPage = false;
+        return;
+    }
+    do
+        NewColumn();
+    while (CurrentColumn != 1);
+}
+
+void TCustomBandReport::ForceNewColumnNow()
+{
+    if (Available)
+        return;
+    if (ForcedColumnSeen || CurrentColumn > 1)
+        NewColumn();
+    else
+        ForcedColumnSeen = true;
+}
+
+void TCustomBandReport::MeasurePageFooter()
+{
+    PageFooterSize = 0;
+    for (const auto &b : bands_)
+        if (b->BandType == rbPageFooter && b->Enabled)
+            for (const TRepCustomBand *c = b.get(); c; c = c->ChildBand())
+                PageFooterSize += c->Size.Length;
+}
+
+void TCustomBandReport::PrepareAllPrintables()
+{
+    for (const auto &p : printables_)
+        p->Prepare();
+    for (const auto &b : bands_)
+        for (const auto &p : b->Printables())
+            p->Prepare();
+}
+
+void TCustomBandReport::UnprepareAllPrintables()
+{
+    for (const auto &p : printables_)
+        p->Unprepare();
+    for (const auto &b : bands_)
+        for (const auto &p : b->Printables())
+            p->Unprepare();
+}
+
+void TCustomBandReport::Cancel()
+{
+    if (!Available) {
+        RunCancelled = true;
+        if (RepPrinter)
+            RepPrinter->Cancel();
+    }
+}
+
+void TCustomBandReport::CreateReport(bool composite)
+{
+    bool expected = true;
+    if (!RepPrinter || !Available.compare_exchange_strong(expected, false))
+        return;
+    double *v = Page.Values;
+    if (v[TRepPage::iWidth] - v[TRepPage::iLeftMargin] - v[TRepPage::iRightMargin] < 0)
+        v[TRepPage::iLeftMargin] = v[TRepPage::iRightMargin] = 0;
+    if (v[TRepPage::iLength] - v[TRepPage::iTopMargin] - v[TRepPage::iBottomMargin] < 0)
+        v[TRepPage::iTopMargin] = v[TRepPage::iBottomMargin] = 0;
+    RunCancelled = false;
+    FinalPage = SkipNextForcedPage = ForcedColumnSeen = SuppressForceNewPage = false;
+    std::vector<TDataSet *> dataSetList;
+    DataSetList = &dataSetList;
+    BackImage = nullptr;
+    for (const auto &p : printables_)
+        if (!BackImageControl.isEmpty() && p->Name == BackImageControl)
+            BackImage = p.get();
+    bool doIt = true;
+    if (BeforePrint)
+        BeforePrint(*this, doIt);
+    if (!doIt) {
+        DataSetList = nullptr;
+        Available = true;
+        return;
+    }
+    const TRepUnit units = Units();
+    SetUnits(TRepUnit::Native);
+    bool docBegun = false, expressions = false;
+    try {
+        for (TDataSet *d : DataSets)
+            if (d && d->Active())
+                dataSetList.push_back(d);
+        if (!composite) {
+            RepPrinter->SetPaperSize(Page.PaperSize());
+            RepPrinter->SetOrientation(Page.Orientation() == poLandscape);
+            if (Page.PaperSize() == rpCustom || Page.PaperSize() == rpDefault) {
+                RepPrinter->SetPaperWidth(Round(v[TRepPage::iWidth]));
+                RepPrinter->SetPaperLength(Round(v[TRepPage::iLength]));
+            }
+            RepPrinter->Title = ReportTitle;
+            RepPrinter->SetCompression(HasOption(TBandReportOption::Compression));
+            RepPrinter->BeginDoc();
+            docBegun = true;
+            CurrentY = -1;
+            CurrentPage = 0;
+            CurrentColumn = Page.Columns();
+        } else
+            CurrentColumn = 1;
+        freshY_ = -1;
+        if (Exporting && ExportFilter && !ExportFilter->Started)
+            ExportFilter->BeginDocument(Round(v[TRepPage::iWidth]), Round(v[TRepPage::iLength]), Font);
+        MeasurePageFooter();
+        CurrentX = Round(v[TRepPage::iLeftMargin]);
+        MainController.Report = this;
+        MainController.Prepare();
+        Functions.SetDataSetList(DataSetList);
+        Functions.CompileAll();
+        expressions = true;
+        TRepEvEnvironment::SetStringConstant(Functions.GetVariableElement(QStringLiteral("REPORTTITLE")), ReportTitle);
+        MainController.PrepareRun();
+        PrepareAllPrintables();
+        InCompositeRun = composite;
+        MainController.HeaderBand = BandOfType(rbTitle);
+        MainController.DetailBand = BandOfType(rbDetail);
+        MainController.FooterBand = BandOfType(rbSummary);
+        if (OnNeedData)
+            MainController.OnNeedData = OnNeedData;
+        MainController.Execute();
+        if (!composite || Tag == 999) {
+            CurrentX = Round(v[TRepPage::iLeftMargin]);
+            FinalPage = true;
+            if (!RunCancelled || composite)
+                EndPage();
+            if (Exporting && ExportFilter)
+                ExportFilter->EndDocument();
+        }
+    } catch (...) {
+        // Leave nothing half open: the document, the printables, the
+        // expressions and the report's own state are all put back.
+        if (docBegun)
+            RepPrinter->AbortDoc();
+        SetUnits(units);
+        UnprepareAllPrintables();
+        MainController.UnprepareRun();
+        if (expressions)
+            Functions.DiscardAll();
+        for (TRepGroup *g : MainController.Groups)
+            g->Evaluator.Discard();
+        DataSetList = nullptr;
+        Available = true;
+        throw;
+    }
+    SetUnits(units);
+    UnprepareAllPrintables();
+    MainController.UnprepareRun();
+    Functions.DiscardAll();
+    for (TRepGroup *g : MainController.Groups)
+        g->Evaluator.Discard();
+    if (RunCancelled)
+        RepPrinter->AbortDoc();
+    else if (!composite)
+        DrawToPrinter ? RepPrinter->EndDoc() : RepPrinter->AbortDoc();
+    DataSetList = nullptr;
+    Available = true;
+}
+
+void TCustomBandReport::ExportToFilter(TRepExportFilter &filter)
+{
+    SetExportFilter(&filter);
+    filter.Report = this;
+    filter.SourcePrinter = RepPrinter;
+    DrawToPrinter = false;
+    TRepPrinter *kept = RepPrinter;
+    TRepPrinter fresh;
+    RepPrinter = &fresh;
+    struct Restore {
+        TCustomBandReport &r;
+        TRepPrinter *kept;
+        ~Restore()
+        {
+            r.SetExportFilter(nullptr);
+            r.DrawToPrinter = true;
+            r.RepPrinter = kept;
+        }
+    } restore{*this, kept};
+    CreateReport();
+}
+
+int TBandReport::RecordTotal() const
+{
+    TDataSet *d = MainController.DataSet;
+    if (!d || !d->Active())
+        return 1;
+    try {
+        const int n = d->RecordCount();
+        return n > 0 ? n : 1;
+    } catch (...) {
+        return 1;
+    }
+}
+
+} // namespace zorbel

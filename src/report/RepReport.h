@@ -1,0 +1,316 @@
+// The band report: printables placed on bands, bands stacked on a report,
+// controllers that drive the detail loop over a dataset with groups, and
+// the run that lays all of it out into pages of the report's printer and,
+// when a writer is attached, into an export filter. Layouts are built in
+// code: a report owns its bands, a band owns its printables.
+#pragma once
+
+#include "report/RepExpr.h"
+#include "report/RepFilter.h"
+#include "report/RepLayout.h"
+#include "report/RepPrinter.h"
+
+#include <QFont>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace zorbel {
+
+class TDataSet;
+class TRepController;
+class TRepCustomController;
+
+class TRepPrintable {
+public:
+    TRepPrintable();
+    TRepPrintable(const TRepPrintable &) = delete;
+    TRepPrintable &operator=(const TRepPrintable &) = delete;
+    virtual ~TRepPrintable() = default;
+
+    QString Name;
+    TRepFrame Frame{this};
+    TCustomBandReport *Report = nullptr;
+    TRepPrinter *Printer = nullptr;
+    TRepPrintableSize Size{this};
+    TAlignment Alignment = TAlignment::taLeftJustify;
+    bool AlignToBand = false;
+    bool FinishedPrinting = true;
+    bool PrintingNow = false;
+    bool Enabled = true;
+    bool Visible = true;
+    bool Transparent = false;
+    TColor Color = clWhite;
+    TRepCustomBand *Band = nullptr; // the band it lies on, null when on the report
+    // Grows whenever a stretching descendant prints a further part; a band
+    // sees from it whether a continuation printed anything.
+    int64_t Progress = 0;
+
+    virtual bool CanPrint() const { return Enabled || !Visible; }
+    virtual void AlignInBand();
+    virtual void Prepare();
+    // x, y: the band's top-left corner on the page in 0.1 mm.
+    virtual void Print(double x, double y);
+    virtual void Notify(TRepCustomController &controller, int code);
+    virtual void Unprepare() { PrintingNow = false; }
+    // Pixels (96 per inch) the content needs; none when the kind cannot stretch.
+    virtual bool GetExpandedHeight(double &pixels) { return (void)pixels, false; }
+    // A picture placed stretched into a device rectangle (images only).
+    virtual void StretchPicture(TCanvas &, const QRect &) {}
+    void SetAlignment(TAlignment a);
+};
+
+enum TRepBandType : uint8_t {
+    rbTitle, rbPageHeader, rbDetail, rbPageFooter, rbSummary, rbGroupHeader, rbGroupFooter, rbSubDetail,
+    rbColumnHeader, rbOverlay, rbChild
+};
+QString RepBandTypeName(TRepBandType type);
+QString RepBandNameBase(TRepBandType type);
+
+// A shape lent to the export filter for band backgrounds and frame lines.
+class TRepShape : public TRepPrintable {
+public:
+    enum TShapeType { qrsRectangle, qrsHorLine, qrsVertLine };
+    TShapeType Shape = qrsRectangle;
+    TCanvas::TBrush Brush;
+    TCanvas::TPen Pen;
+};
+
+class TRepCustomBand {
+public:
+    explicit TRepCustomBand(TRepBandType type);
+    TRepCustomBand(const TRepCustomBand &) = delete;
+    TRepCustomBand &operator=(const TRepCustomBand &) = delete;
+    virtual ~TRepCustomBand();
+
+    QString Name;
+    bool PreCaluculateBandHeight = false, KeepOnOnePage = false;
+    QRect BandRect;
+    double Expanded = 0;
+    std::function<void(TRepCustomBand &sender, bool bandPrinted)> AfterPrint;
+    bool AlignToBottom = false;
+    std::function<void(TRepCustomBand &sender, bool &printBand)> BeforePrint;
+    bool Enabled = true, ForceNewColumn = false, ForceNewPage = false;
+    TCustomBandReport *Report = nullptr;
+    bool TransparentBand = true;
+    TRepBandType BandType;
+    TRepBandSize Size{this};
+    TRepController *PrintingController = nullptr;
+    TColor Color = clWhite;
+    TRepFrame Frame{this};
+
+    TRepCustomBand *LinkBand() const { return linkBand_; }
+    // Refuses (false) a link whose chain comes back to this band.
+    bool SetLinkBand(TRepCustomBand *band);
+
+    // Takes ownership; the printable lies on this band.
+    template <class T> T &Add(std::unique_ptr<T> printable)
+    {
+        T &p = *printable;
+        p.Band = this;
+        p.Report = Report;
+        printables_.push_back(std::move(printable));
+        return p;
+    }
+    const std::vector<std::unique_ptr<TRepPrintable>> &Printables() const { return printables_; }
+
+    TRepCustomBand *ChildBand() const;
+    bool HasChild() const { return ChildBand() != nullptr; }
+    void Print();
+    void MakeSpace();
+    double HeightWithLinks(bool includeLinks) const;
+    void AdvancePosition();
+    bool CanExpand(double extra) const;
+    bool ExpandBy(double extra, bool &requested, double &total);
+    double StretchHeight();
+
+private:
+    void PrintPrintables();
+    std::vector<std::unique_ptr<TRepPrintable>> printables_;
+    TRepCustomBand *linkBand_ = nullptr;
+};
+
+class TRepBand : public TRepCustomBand {
+public:
+    explicit TRepBand(TRepBandType type = rbDetail) : TRepCustomBand(type) {}
+};
+
+class TRepChildBand : public TRepCustomBand {
+public:
+    TRepChildBand() : TRepCustomBand(rbChild) {}
+    TRepCustomBand *ParentBand() const { return parent_; }
+    bool SetParentBand(TRepCustomBand *band);
+
+private:
+    TRepCustomBand *parent_ = nullptr;
+};
+
+// A group header band: prints when Expression changes from record to record.
+class TRepGroup : public TRepCustomBand {
+public:
+    TRepGroup() : TRepCustomBand(rbGroupHeader) {}
+    QString Expression;
+    TRepBand *FooterBand = nullptr;
+    bool ReprintOnNewPage = false;
+    void *Master = nullptr; // the report or a controller band
+
+    // Run state.
+    bool Changed = false, Evaluated = false, InGroup = false;
+    TRepEvValue LastValue;
+    int HeaderPage = 1;
+    TRepEvaluator Evaluator;
+
+    TRepEvValue EvaluateNow();
+    void CheckChange();
+    void StoreNow();
+    void CheckReprint();
+    void PrintHeader();
+    void PrintFooter();
+};
+
+class TRepCustomController {
+public:
+    explicit TRepCustomController(TCustomBandReport *report) : Report(report) {}
+    TRepCustomController(const TRepCustomController &) = delete;
+    TRepCustomController &operator=(const TRepCustomController &) = delete;
+    virtual ~TRepCustomController() = default;
+
+    TCustomBandReport *Report;
+    bool PrintBefore = false, PrintIfEmpty = true;
+    std::vector<TRepCustomController *> BeforeList, AfterList;
+    std::vector<TRepGroup *> Groups;
+    std::vector<TRepPrintable *> Clients;
+
+    virtual void Prepare();
+    virtual void Execute() { if (PrintIfEmpty) PrintEmpty(); }
+    virtual void PrepareRun();
+    virtual void UnprepareRun() {}
+    virtual void PrintEmpty();
+    void RunAfterList();
+    void RunBeforeList();
+    void RegisterClient(TRepPrintable *printable) { Clients.push_back(printable); }
+    void NotifyClients(int code);
+    bool CheckGroups();
+    void PrintGroupHeaders();
+    void PrintGroupFooters();
+    void InvertGroupChanges();
+    void ReprintGroupHeaders();
+};
+
+class TRepController : public TRepCustomController {
+public:
+    using TRepCustomController::TRepCustomController;
+    TDataSet *DataSet = nullptr;
+    TRepCustomBand *DetailBand = nullptr, *FooterBand = nullptr, *HeaderBand = nullptr;
+    std::function<void(bool &moreData)> OnNeedData;
+    int DetailNumber = 0;
+
+    void Execute() override;
+    void PrintEmpty() override;
+};
+
+enum class TBandReportOption : uint8_t { FirstPageHeader = 1, LastPageFooter = 2, Compression = 4 };
+
+class TCustomBandReport {
+public:
+    TCustomBandReport();
+    TCustomBandReport(const TCustomBandReport &) = delete;
+    TCustomBandReport &operator=(const TCustomBandReport &) = delete;
+    virtual ~TCustomBandReport();
+
+    // Layout.
+    TRepPage Page{this};
+    QFont Font;
+    TRepFrame Frame{this};
+    unsigned Options = unsigned(TBandReportOption::FirstPageHeader) | unsigned(TBandReportOption::LastPageFooter);
+    QString ReportTitle;
+    QString BackImageControl;
+    TRepEvEnvironment Functions;
+    TRepController MainController{this};
+    std::vector<TDataSet *> DataSets; // the datasets of the form the report lies on
+    std::function<void(TCustomBandReport &, bool &printReport)> BeforePrint;
+    std::function<void(TCustomBandReport &)> OnStartPage, OnEndPage;
+    std::function<void(bool &moreData)> OnNeedData;
+    int Tag = 0;
+
+    template <class T> T &AddBand(std::unique_ptr<T> band)
+    {
+        T &b = *band;
+        b.Report = this;
+        b.Size.Report = this;
+        for (const auto &p : b.Printables())
+            p->Report = this;
+        bands_.push_back(std::move(band));
+        return b;
+    }
+    template <class T> T &AddPrintable(std::unique_ptr<T> printable)
+    {
+        T &p = *printable;
+        p.Report = this;
+        printables_.push_back(std::move(printable));
+        return p;
+    }
+    const std::vector<std::unique_ptr<TRepCustomBand>> &Bands() const { return bands_; }
+    TRepCustomBand *BandOfType(TRepBandType type) const;
+    TRepUnit Units() const { return Page.GetUnits(); }
+    void SetUnits(TRepUnit unit);
+    bool HasOption(TBandReportOption o) const { return Options & unsigned(o); }
+
+    // Run state (positions in 0.1 mm).
+    std::atomic<bool> Available = true, RunCancelled = false;
+    bool FinalPage = false, SkipNextForcedPage = false, ForcedColumnSeen = false;
+    int CurrentX = 0, CurrentY = -1, CurrentColumn = 1, ColumnTop = 0, CurrentPage = 0;
+    double PageFooterSize = 0;
+    bool Exporting = false;
+    TRepExportFilter *ExportFilter = nullptr;
+    bool DrawToPrinter = true;
+    TRepPrinter *RepPrinter = nullptr;
+    TRepPrintable *BackImage = nullptr;
+    std::vector<TDataSet *> *DataSetList = nullptr;
+    bool SuppressForceNewPage = false;
+
+    void SetExportFilter(TRepExportFilter *filter) { ExportFilter = filter; Exporting = filter != nullptr; }
+    // One run into RepPrinter; an exception ends the printer's document and
+    // leaves the report ready for another run before it propagates.
+    void CreateReport(bool composite = false);
+    // Runs again on a fresh printer with filter attached (the preview's
+    // export); the report's own printer and its pages stay as they were.
+    void ExportToFilter(TRepExportFilter &filter);
+    void Cancel();
+    void PrintBand(TRepCustomBand *band);
+    int SpaceLeft() const;
+    void NewColumn();
+    void NewPage();
+    void EndPage();
+    void ForceNewPageNow();
+    void ForceNewColumnNow();
+    void MeasurePageFooter();
+    void PrintPageDecorations();
+    // Where the background picture goes on the device for an image size.
+    QRect BackImageRect(const TRepPrintableSize &size) const;
+    // Whether the current position has not moved since the column began, so
+    // a further break could not make room.
+    bool AtColumnStart() const { return CurrentY <= freshY_; }
+    bool InCompositeRun = false;
+    // Compiles expression against the run's datasets and the report's
+    // variables (used by groups and by printables that show expressions).
+    void PrepareEvaluator(TRepEvaluator &evaluator, const QString &expression);
+
+private:
+    void PrepareAllPrintables();
+    void UnprepareAllPrintables();
+    void SetEntry(const char *name, int value);
+    std::vector<std::unique_ptr<TRepCustomBand>> bands_;
+    std::vector<std::unique_ptr<TRepPrintable>> printables_;
+    int freshY_ = -1;
+    bool prepared_ = false;
+};
+
+class TBandReport : public TCustomBandReport {
+public:
+    // 1 when the main dataset is closed or cannot count.
+    int RecordTotal() const;
+};
+
+} // namespace zorbel
