@@ -9,12 +9,15 @@
 
 #include "core/ZorbDbTransaction.h"
 #include "core/ZorbDm.h"
+#include "platform/rtl/CodePages.h"
+#include "platform/rtl/DbfReader.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/FormatSettings.h"
 #include "platform/sqltable/Sqlite.h"
 
 #include <QFile>
 #include <QStringDecoder>
+#include <cstring>
 #include <cmath>
 
 namespace zorbel {
@@ -55,6 +58,12 @@ int WriteDay(TDm &dm, const QString &ids, TDateTime Date, double Rate)
     st.Step();
     return int(dm.Db.Db().Changes());
 }
+
+} // namespace
+
+namespace {
+
+QString ReadFailure(const QString &FileName) { return QString::fromUtf8("Не удалось прочитать файл ") + FileName; }
 
 } // namespace
 
@@ -153,21 +162,50 @@ int ImportRatesText(TDm &dm, const std::vector<int> &Ids, const QString &FileNam
 {
     QFile file(FileName);
     if (!file.open(QIODevice::ReadOnly)) {
-        Error = QString::fromUtf8("Не удалось прочитать файл ") + FileName;
+        Error = ReadFailure(FileName);
         return 0;
     }
     const QByteArray bytes = file.readAll();
     QStringDecoder utf8(QStringDecoder::Utf8);
     QString text = utf8.decode(bytes);
-    if (utf8.hasError()) {
-        QStringDecoder cp1251("windows-1251");
-        text = cp1251.isValid() ? QString(cp1251.decode(bytes)) : QString::fromLatin1(bytes);
-    }
+    if (utf8.hasError())
+        text = Win1251ToUnicode(bytes);
     std::vector<TDayRate> days;
     for (const QString &line : text.split(u'\n')) {
         TDayRate d;
         if (ParseRateLine(line, d))
             days.push_back(d);
+    }
+    return ApplyRates(dm, Ids, days);
+}
+
+int ImportRatesDbf(TDm &dm, const std::vector<int> &Ids, const QString &FileName, QString &Error)
+{
+    QFile file(FileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        Error = ReadFailure(FileName);
+        return 0;
+    }
+    const TDbfReader table(file.readAll());
+    if (!table.Ok()) {
+        Error = QString::fromUtf8("Файл повреждён или не является таблицей dBASE (%1):\r%2").arg(table.Error(), FileName);
+        return 0;
+    }
+    const auto &fields = table.Fields();
+    const char first = fields.front().Type, last = fields.back().Type;
+    if (fields.size() < 2 || !std::strchr("DT", first) || !std::strchr("NFBY", last)) {
+        Error = QString::fromUtf8("В таблице нужны дата в первом поле и курс в последнем:\r") + FileName;
+        return 0;
+    }
+    std::vector<TDayRate> days;
+    for (int i = 0; i < table.RecordCount(); ++i) {
+        if (table.Deleted(i))
+            continue;
+        const Variant date = table.Value(i, 0);
+        const Variant rate = table.Value(i, int(fields.size()) - 1);
+        if (date.IsNull() || rate.IsNull() || !(date.AsDate() > 0) || !(rate.AsDouble() > 0))
+            continue;
+        days.push_back({std::trunc(date.AsDate()), rate.AsDouble()});
     }
     return ApplyRates(dm, Ids, days);
 }

@@ -50,4 +50,11 @@ int ApplyRates(TDm &dm, const std::vector<int> &Ids, const std::vector<TDayRate>
 // set when the file cannot be read.
 int ImportRatesText(TDm &dm, const std::vector<int> &Ids, const QString &FileName, QString &Error);
 
+// Reads a dBASE table whose first field is a date (or date-time) and whose
+// last field is a number (numeric, float, double or currency) and applies
+// its records' rates; returns the number of dates changed. Blank dates, rates
+// not above 0 and deleted records are skipped. A damaged file or one of
+// another layout imports nothing and sets Error.
+int ImportRatesDbf(TDm &dm, const std::vector<int> &Ids, const QString &FileName, QString &Error);
+
 } // namespace zorbel

@@ -331,5 +331,44 @@ TEST_F(ZorbAccountsTest, RatesByHandAndFromText)
     EXPECT_FALSE(error.isEmpty());
 }
 
+TEST_F(ZorbAccountsTest, RatesFromADbaseTable)
+{
+    // Written by LibreOffice Calc: 10.01.2024 95.5, 15.01.2024 96.25, a blank
+    // date, 03.02.2024 0 (refused), 31.12.2023 1.75.
+    const std::vector<int> rub = CurrencyAccounts(dm, U("руб"));
+    const QString table = QStringLiteral(ZORBEL_TEST_DATA "/dbase/rates.dbf");
+    QString error;
+    EXPECT_EQ(ImportRatesDbf(dm, rub, table, error), 3);
+    EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+    EXPECT_EQ(Select(QStringLiteral("select date_real,rate from tb_hist where id_account in (1,2) and rate<>1 "
+                                    "order by date_create")),
+              (QStringList{U("2024-01-10|95.5"), U("2024-01-15|96.25"), U("2023-12-31|1.75"), U("2024-01-10|95.5")}));
+
+    // A damaged copy imports nothing and says why.
+    QFile in(table);
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    const QByteArray bytes = in.readAll();
+    const QString damaged = dir.filePath(QStringLiteral("damaged.dbf"));
+    QFile out(damaged);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(bytes.left(bytes.size() - 12));
+    out.close();
+    Exec(QStringLiteral("update tb_hist set rate=1 where id_account<>3"));
+    EXPECT_EQ(ImportRatesDbf(dm, rub, damaged, error), 0);
+    EXPECT_TRUE(error.startsWith(U("Файл повреждён"))) << error.toStdString();
+    EXPECT_EQ(Select(QStringLiteral("select count(*) from tb_hist where rate<>1 and id_account<>3")),
+              QStringList{U("0")});
+
+    // A table whose first field is not a date is not a rates table.
+    QByteArray swapped = bytes;
+    swapped[32 + 11] = 'C';
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(swapped);
+    out.close();
+    error.clear();
+    EXPECT_EQ(ImportRatesDbf(dm, rub, damaged, error), 0);
+    EXPECT_FALSE(error.isEmpty());
+}
+
 } // namespace
 } // namespace zorbel::test
