@@ -6,6 +6,8 @@
 #include "memtable/StoreTable.h"
 #include "platform/rtl/Collation.h"
 
+#include "../BenchTiming.h"
+
 #include <QCoreApplication>
 #include <algorithm>
 #include <chrono>
@@ -13,6 +15,7 @@
 #include <random>
 
 using namespace zorbel;
+using zorbel::bench::BestSeconds;
 
 namespace {
 
@@ -26,17 +29,6 @@ struct Row {
     double values[9];
     int slot;
 };
-
-template <typename F> double BestSeconds(F run)
-{
-    double best = 1e9;
-    for (int i = 0; i < kRuns; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        run();
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-    }
-    return best;
-}
 
 } // namespace
 
@@ -85,12 +77,12 @@ int main(int argc, char **argv)
     for (const Case &c : cases) {
         std::vector<Row> sorted;
         // The copy is not part of the sort: time it alone and take it off.
-        const double copy = BestSeconds([&] { sorted = rows; });
-        const double reference = BestSeconds([&] {
+        const double copy = BestSeconds(kRuns, [&] { sorted = rows; });
+        const double reference = BestSeconds(kRuns, [&] {
             sorted = rows;
             std::stable_sort(sorted.begin(), sorted.end(), c.less);
         });
-        const double memTable = BestSeconds([&] {
+        const double memTable = BestSeconds(kRuns, [&] {
             table.Sort(QStringLiteral(""));
             table.Sort(QString::fromLatin1(c.field));
         });
