@@ -15,8 +15,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Data, size_t Size)
         return table.Error().isEmpty() ? (std::abort(), 0) : 0;
     for (int r = 0; r < table.RecordCount(); ++r) {
         (void)table.Deleted(r);
-        for (int f = 0; f < int(table.Fields().size()); ++f)
-            (void)table.Value(r, f).AsString();
+        for (int f = 0; f < int(table.Fields().size()); ++f) {
+            const Variant v = table.Value(r, f);
+            if (!v.IsNull())
+                (void)v.AsString();
+        }
     }
     return 0;
 }

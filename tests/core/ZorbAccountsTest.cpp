@@ -1,7 +1,7 @@
 // The accounts book's and the rates' rules on the Cyrillic fixture, without
 // a window: totals, the account dialog's effect, deletion, marks, currency
 // sums and renaming, rates by hand and from a text file.
-#include "ZorbDmFixture.h"
+#include "ZorbFixtureSet.h"
 
 #include "core/ZorbAccounts.h"
 #include "core/ZorbDm.h"
@@ -23,23 +23,8 @@ public:
     QStringList notices;
 };
 
-class ZorbAccountsTest : public ::testing::Test {
+class ZorbAccountsTest : public TFixtureSet<TNoticeLog> {
 protected:
-    void SetUp() override
-    {
-        dm.Db.SetParams({QStringLiteral("PATH=") + dir.path()});
-        MakeFixture(dir.path());
-        ASSERT_TRUE(dm.OpenDataSet({}).Opened);
-    }
-    QStringList Select(const QString &text)
-    {
-        dm.Qtemp.Close();
-        dm.Qtemp.SQL() = QStringList{text};
-        dm.Qtemp.Open();
-        QStringList rows = Rows(dm.Qtemp);
-        dm.Qtemp.Close();
-        return rows;
-    }
     void Exec(const QString &text)
     {
         dm.Db.ReleaseStatements();
@@ -50,10 +35,6 @@ protected:
     TField *F(const char *name) { return dm.Tb_Account.FieldByName(U(name)); }
     // Id, rest, rate and marks of every account.
     QStringList Accounts() { return Select(QStringLiteral("select id_account,rest,rate,c,a from tb_account order by 1")); }
-
-    QTemporaryDir dir;
-    TNoticeLog host;
-    TDm dm{&host};
 };
 
 TEST(AccountEntry, MessagesPointAtTheField)

@@ -57,15 +57,7 @@ protected:
         MakeFixture(dir.path());
         ASSERT_TRUE(Open().Opened);
     }
-    QStringList Select(const QString &text)
-    {
-        dm.Qtemp.Close();
-        dm.Qtemp.SQL() = QStringList{text};
-        dm.Qtemp.Open();
-        QStringList rows = Rows(dm.Qtemp);
-        dm.Qtemp.Close();
-        return rows;
-    }
+    QStringList Select(const QString &text) { return SelectRows(dm.Qtemp, text); }
     // Inserts a row with the given field values into a table and posts it.
     void Add(TTable &t, std::initializer_list<std::pair<const char *, Variant>> values)
     {
