@@ -23,8 +23,8 @@ TFormAdd::TFormAdd(TDm &dm) : dm_(dm)
     SetClientHeight(200);
     const auto label = [this](const char *name, const char *caption, int left, int top) {
         auto *l = new TLabel(this, QString::fromLatin1(name));
-        l->SetCaption(U(caption));
         l->SetBounds(left, top, 100, 16);
+        l->SetCaption(U(caption)); // the label then fits its caption
         return l;
     };
     LabAccount = label("LabAccount", "Наименование", 12, 12);
