@@ -48,6 +48,7 @@ public:
         f_.mView->SetEnabled(state.mView);
         f_.mpUp->SetEnabled(state.mpUp);
         f_.mpDown->SetEnabled(state.mpDown);
+        f_.ApplyPostMenuState(state);
     }
     void ShowAccountRest(const QString &text, const QColor &color) override
     {
@@ -97,6 +98,7 @@ TFormMain::TFormMain(const QStringList &Args, const QString &ProgramFolder)
     BuildMenu();
     BuildLedgerLayout();
     BuildTreeLayout();
+    BuildPostCommands();
     Vzp = std::make_unique<TDataZip>();
     Vzp->OnBadPassword = [this](int FileIndex, QString &NewPassword) { VzpBadPassword(FileIndex, NewPassword); };
     ExecuteSaveDialog = [this](QString &FileName) {
@@ -125,6 +127,7 @@ TFormMain::~TFormMain()
     if (messageHook_)
         qApp->removeEventFilter(this);
     DoDestroy();
+    delete FormCard.data(); // its datasets stand on the data module, which goes next
 }
 
 void TFormMain::BuildLayout()
@@ -175,6 +178,7 @@ void TFormMain::BuildMenu()
     mExit = mFile->Add(QStringLiteral("mExit"), U("Вы&ход"));
     BuildLedgerMenu();
     BuildTreeMenu();
+    BuildPostMenu();
     mHelp = MainMenu->Add(QStringLiteral("mHelp"), U("&?"));
     mManual = mHelp->Add(QStringLiteral("mManual"), U("&Содержание.."));
     mAbout = mHelp->Add(QStringLiteral("mAbout"), U("&О программе..."));
@@ -566,7 +570,6 @@ void TFormMain::ApplyGridFonts()
 
 void TFormMain::mRemindClick(TObject *) {}
 void TFormMain::ButRemCloseClick(TObject *) {}
-void TFormMain::CreateCard() {}
 
 // ---------------------------------------------------------------- main program
 

@@ -18,6 +18,7 @@
 // reminders, status-bar totals) are members with empty bodies, marked so.
 #pragma once
 
+#include "core/ZorbCard.h"
 #include "core/ZorbCategories.h"
 #include "core/ZorbDm.h"
 #include "core/ZorbFile.h"
@@ -177,7 +178,30 @@ public:
     void mRemindClick(TObject *Sender);           // reminder list
     void mImportClick(TObject *Sender);           // import window, through the launcher seam
     void ButRemCloseClick(TObject *Sender);       // reminder panel
-    void CreateCard();                            // operation card
+    // ---- posting of operations (ZorbMainPost.cpp) and the card (ZorbMainCard.cpp) ----
+    TMenuItem *mMoney, *mMoneyNew, *mMoneyEdit, *mMoneyDelete, *mUpdate, *mEmpty;
+    TMenuItem *mpMoneyNew, *mpMoneyEdit, *mpMoneyDelete, *mpUpdate, *mpMoneyCopy, *mpAccCopy;
+    std::unique_ptr<TPosting> Posting;   // the posting road over Dm; exists with Dm
+    // What the category trees have selected, as adding an operation reads it.
+    TCardTrees CardTrees();
+    void CreateCard();
+    TFormCard *Card() const;
+    void EditOperation(bool isNew);
+    void mMoneyNewClick(TObject *Sender);
+    void mMoneyEditClick(TObject *Sender);
+    void mUpdateClick(TObject *Sender);
+    void mMoneyDeleteClick(TObject *Sender);
+    void mpMoneyCopyClick(TObject *Sender);
+    void mpAccCopyClick(TObject *Sender);
+    void mEmptyClick(TObject *Sender);
+    bool PurgeHistory(bool beforeEntryDate);
+    double DayRate(int account, TDateTime date);
+    void DBGDblClick(TObject *Sender);
+    void DBGKeyPress(TObject *Sender, QChar &Key);
+    void PmHistPopup(TObject *Sender);
+    void TvCtDblClick(TObject *Sender);
+    void TvCtKeyPress(TObject *Sender, QChar &Key);
+    void ApplyPostMenuState(const TMenuState &State);
 
     // ---- ledger and balances (ZorbMainLedger.cpp) ----
     void ApplyDisplayFormats();
@@ -278,6 +302,7 @@ private:
     QStringList args_;
     QString programFolder_;
     std::unique_ptr<THost> host_;
+    std::unique_ptr<TPostHost> postHost_; // the posting's view of this window
     TFormAbout *splash_ = nullptr;
     QString stageDir_;          // where a data file is unpacked before it replaces the work folder
     QString stagedPassword_;    // the password of the staged data file
@@ -289,6 +314,8 @@ private:
     void BuildLedgerMenu();
     void BuildTreeLayout();
     void BuildTreeMenu();
+    void BuildPostMenu();
+    void BuildPostCommands();
     void StepEntryDate(int Tag);
     // Ends a label edit in progress in both trees, accepting it.
     void EndTreeEdits();

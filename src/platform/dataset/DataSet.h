@@ -303,6 +303,9 @@ protected:
     static bool ReadCalcField(const uint8_t *area, const TField *field, void *buffer);
     static void WriteCalcField(uint8_t *area, const TField *field, const void *buffer);
     void SetState(TDataSetState value);
+    // Closes after a failure that left the cursor unusable: state inactive,
+    // cursor closed, without the close events.
+    void CloseAfterFailure();
     // Changes the state without data events (for short internal switches).
     TDataSetState SetTempState(TDataSetState value);
     void RestoreState(TDataSetState value);
@@ -391,5 +394,17 @@ private:
 
 // Raises EDatabaseError with the message.
 [[noreturn]] void DatabaseError(const QString &message);
+
+// Controls of a dataset stay disabled while this lives.
+class TControlsOff {
+public:
+    explicit TControlsOff(TDataSet &dataSet) : dataSet_(dataSet) { dataSet_.DisableControls(); }
+    ~TControlsOff() { dataSet_.EnableControls(); }
+    TControlsOff(const TControlsOff &) = delete;
+    TControlsOff &operator=(const TControlsOff &) = delete;
+
+private:
+    TDataSet &dataSet_;
+};
 
 } // namespace zorbel
