@@ -11,8 +11,8 @@
 //                 categories, the first paint of the ledger.
 // Targets: start-up <= 500 ms; each click <= 16 ms; a tree fill <= 50 ms.
 //
-// ZORBEL_BENCH_COVER=1 adds an index holding (Id_Account, Date_Real, Kind,
-// Dt, Ct), so that the sums never read the rows: a what-if, not the program.
+// ZORBEL_BENCH_NOCOVER=1 drops the data set's index over (Id_Account,
+// Date_Real, Kind, Dt, Ct), to measure the sums reading the rows instead.
 // ZORBEL_BENCH_PARTS=1 also prints the parts of one period change.
 //
 // With "--shot FILE" it builds a small data set (a few hundred operations),

@@ -8,6 +8,7 @@
 // characters. The statements' failures are ignored: a table that still lacks
 // a field fails later, when its persistent field is bound on opening.
 #include "core/ZorbDm.h"
+#include "core/ZorbDmTables.h"
 
 #include "core/ZorbText.h"
 #include "platform/sqltable/SqlSchema.h"
@@ -55,6 +56,12 @@ void TDm::UpgradeStructure()
         RunUpgrade(Qtemp);
     }
     RunUpgrade(Qmn);
+    try {
+        // Data files of older versions gain the index of the balance sums.
+        EnsureHistCoverIndex(Db);
+    } catch (const Exception &) {
+        // A read-only or damaged file opens without it: the sums read the rows.
+    }
     if (!HasField(Db, "Tb_Items", "A"))
         RunUpgrade(Qitm2);
     if (!HasField(Db, "Tb_Items", "Grp"))

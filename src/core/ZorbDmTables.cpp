@@ -153,10 +153,17 @@ void CreateDmTable(TDatabase &db, const TDmTableDef &def)
     t.CreateTable();
 }
 
+void EnsureHistCoverIndex(TDatabase &db)
+{
+    db.Db().Exec(QStringLiteral(
+        "CREATE INDEX IF NOT EXISTS \"Tb_Hist_Cover\" ON \"Tb_Hist\" (\"Id_Account\",\"Date_Real\",\"Kind\",\"Dt\",\"Ct\")"));
+}
+
 void CreateTemplateDataSet(TDatabase &db)
 {
     for (const TDmTableDef &def : Tables)
         CreateDmTable(db, def);
+    EnsureHistCoverIndex(db);
     TTable items;
     items.SetDatabase(&db);
     items.SetTableName(QStringLiteral("Tb_Items"));

@@ -48,5 +48,10 @@ void CreateDmTable(TDatabase &db, const TDmTableDef &def);
 // transfer category (ID_ITM -1 "ПЕРЕВОД", level 0, kind '-'), which the
 // first-run rows need so that the category roots get the identifiers 0 and 1.
 void CreateTemplateDataSet(TDatabase &db);
+// Creates, when missing, the index "Tb_Hist_Cover" over (Id_Account,
+// Date_Real, Kind, Dt, Ct): it holds every column the balance sums read, so
+// an account's sum up to a date reads the index alone, never the rows.
+// Requires: db connected, Tb_Hist present.
+void EnsureHistCoverIndex(TDatabase &db);
 
 } // namespace zorbel

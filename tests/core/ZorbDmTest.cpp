@@ -7,6 +7,7 @@
 #include "core/ZorbDialogHost.h"
 #include "core/ZorbText.h"
 #include "platform/sqltable/SqlSchema.h"
+#include "platform/sqltable/Sqlite.h"
 #include "platform/widgets/ModalScript.h"
 #include "support/FaultEnv.h"
 
@@ -56,15 +57,7 @@ protected:
         MakeFixture(dir.path());
         ASSERT_TRUE(Open().Opened);
     }
-    QStringList Select(const QString &text)
-    {
-        dm.Qtemp.Close();
-        dm.Qtemp.SQL() = QStringList{text};
-        dm.Qtemp.Open();
-        QStringList rows = Rows(dm.Qtemp);
-        dm.Qtemp.Close();
-        return rows;
-    }
+    QStringList Select(const QString &text) { return SelectRows(dm.Qtemp, text); }
     // Inserts a row with the given field values into a table and posts it.
     void Add(TTable &t, std::initializer_list<std::pair<const char *, Variant>> values)
     {
@@ -84,6 +77,24 @@ protected:
             return script.Seen().empty() ? QStringLiteral("<silent>") : script.Seen()[0].Text;
         }
         return QString();
+    }
+
+    // Columns of the balance-sum index, "" when the data set lacks it.
+    QString CoverColumns()
+    {
+        const QStringList cols = Select(QStringLiteral("select name from pragma_index_info('Tb_Hist_Cover') order by seqno"));
+        return cols.join(u',');
+    }
+    // How SQLite reads an account's sums before a date.
+    QString SumPlan()
+    {
+        dm.Db.ReleaseStatements();
+        TSqliteStatement st(dm.Db.Db(), QStringLiteral("explain query plan select sum(dt),sum(ct) from tb_hist "
+                                                       "where id_account=1 and date_real<2 and kind=1"));
+        QStringList details;
+        while (st.Step())
+            details << st.ColumnText(3);
+        return details.join(u';');
     }
 
     QTemporaryDir dir;
@@ -108,6 +119,9 @@ TEST_F(ZorbDmTest, TemplateOpensWithFirstAccountAndRootCategories)
         EXPECT_EQ(Select(QStringLiteral("select count(*) from ") + U(t)), QStringList{QStringLiteral("0")}) << t;
     const TTableDef person = ReadTableDef(dm.Db.Db(), QStringLiteral("TB_Person"));
     EXPECT_EQ(person.Columns[size_t(person.ColumnIndex(QStringLiteral("Comment")))].Size, 200);
+    // The balance sums read the index alone.
+    EXPECT_EQ(CoverColumns(), U("Id_Account,Date_Real,Kind,Dt,Ct"));
+    EXPECT_TRUE(SumPlan().contains(U("COVERING INDEX Tb_Hist_Cover"))) << SumPlan().toStdString();
 
     // Reopening finds the rows there and writes none again.
     dm.CloseDataSet();
@@ -590,6 +604,10 @@ TEST_F(ZorbDmTest, OldStructureIsUpgraded)
     EXPECT_EQ(Select(QStringLiteral("select comment from tb_firm")), QStringList{U("Комментарий фирмы")});
     EXPECT_EQ(dm.Tb_Account.FieldByName(QStringLiteral("C"))->AsString(), u"!");
     EXPECT_EQ(dm.Tb_Items.RecordCount(), 4); // no first-run categories in a used data set
+    // The old file gained the balance-sum index, and rebuilding Tb_Hist for the
+    // wider comment kept it.
+    EXPECT_EQ(CoverColumns(), U("Id_Account,Date_Real,Kind,Dt,Ct"));
+    EXPECT_TRUE(SumPlan().contains(U("COVERING INDEX Tb_Hist_Cover"))) << SumPlan().toStdString();
 
     // The upgraded data set opens as a current one.
     dm.CloseDataSet();

@@ -6,6 +6,7 @@
 
 #include "platform/rtl/DateTime.h"
 #include "platform/sqltable/Database.h"
+#include "platform/sqltable/Query.h"
 #include "platform/sqltable/Table.h"
 
 #include <QDate>
@@ -73,6 +74,17 @@ inline QStringList Rows(TDataSet &ds)
             cells << Text(ds.Fields()[i]);
         rows << cells.join(u'|');
     }
+    return rows;
+}
+
+// Runs Text on Query (closed again afterwards) and returns its rows as Rows does.
+inline QStringList SelectRows(TQuery &Query, const QString &Text)
+{
+    Query.Close();
+    Query.SQL() = QStringList{Text};
+    Query.Open();
+    QStringList rows = Rows(Query);
+    Query.Close();
     return rows;
 }
 

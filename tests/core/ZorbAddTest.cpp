@@ -1,0 +1,94 @@
+// The account dialog on the Cyrillic fixture, driven as a person would:
+// refused entries with their messages, an added account in a currency in use
+// (which takes the new rate to that currency's other account), an edit.
+#include "ZorbFixtureSet.h"
+
+#include "core/ZorbAccounts.h"
+#include "core/ZorbAdd.h"
+#include "core/ZorbDm.h"
+#include "platform/widgets/DBCtrls.h"
+#include "platform/widgets/ModalScript.h"
+#include "platform/widgets/StdCtrls.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace zorbel::test {
+namespace {
+
+QString U(const char *text) { return QString::fromUtf8(text); }
+
+class ZorbAddTest : public TFixtureSet<> {
+protected:
+    // Types the four entries into the open dialog.
+    static void Type(TForm &f, const char *name, const char *currency, const char *beg, const char *rate)
+    {
+        auto &d = dynamic_cast<TFormAdd &>(f);
+        d.DBAccount->SetText(U(name));
+        d.DBCur->SetText(U(currency));
+        d.DBBeg->SetText(U(beg));
+        d.DBRate->SetText(U(rate));
+    }
+};
+
+TEST_F(ZorbAddTest, RefusedEntriesKeepTheDialogOpen)
+{
+    TModalScript script;
+    QStringList captions;
+    script.Then([&](TForm &f) {
+        captions << f.windowTitle();
+        auto &d = dynamic_cast<TFormAdd &>(f);
+        EXPECT_TRUE(d.DBCur->isEnabled());
+        EXPECT_FALSE(d.ChDef->Checked());
+        Type(f, "", "руб", "", "");
+        d.ButOk->Click();
+        Type(f, "Карта", "", "", "");
+        d.ButOk->Click();
+        Type(f, "Карта", "руб", "", "0");
+        d.ButOk->Click();
+        EXPECT_EQ(f.ModalResult(), 0);
+        d.ButCancel->Click();
+    });
+    script.Press(QStringLiteral("OK")).Press(QStringLiteral("OK")).Press(QStringLiteral("OK"));
+    TAccountTotals totals;
+    EXPECT_EQ(EditAccount(dm, true, totals), 2);
+    EXPECT_TRUE(script.Finished()) << script.Errors().join(u';').toStdString();
+    EXPECT_EQ(captions, QStringList{U("Добавление счёта")});
+    ASSERT_EQ(script.Seen().size(), 4u);
+    EXPECT_EQ(script.Seen()[1].Text, U("Не указано наименование счёта!"));
+    EXPECT_EQ(script.Seen()[2].Text, U("Не указана валюта!"));
+    EXPECT_EQ(script.Seen()[3].Text, U("Надо указать положительное число!"));
+    EXPECT_EQ(Select(QStringLiteral("select count(*) from tb_account")), QStringList{U("5")});
+}
+
+TEST_F(ZorbAddTest, AddedAccountSharesItsRate)
+{
+    TModalScript script;
+    script.Then([&](TForm &f) {
+        Type(f, "Карта евро", "EUR", "100.5", "95.5"); // the other decimal separator
+        dynamic_cast<TFormAdd &>(f).ButOk->Click();
+    });
+    TAccountTotals totals;
+    EXPECT_EQ(EditAccount(dm, true, totals), 1);
+    EXPECT_TRUE(script.Finished()) << script.Errors().join(u';').toStdString();
+    EXPECT_EQ(Select(QStringLiteral("select account,currency,beg,rest,rate,c from tb_account where currency='EUR' "
+                                    "order by id_account")),
+              (QStringList{U("Пустой евро|EUR|~|0|95.5|~"), U("Карта евро|EUR|100.5|100.5|95.5|~")}));
+    EXPECT_EQ(totals.Count, 6);
+
+    // Editing: the currency box is disabled with two accounts or more.
+    ASSERT_TRUE(dm.Tb_Account.Locate(QStringLiteral("Id_Account"), Variant(2), {}));
+    script.Then([&](TForm &f) {
+        auto &d = dynamic_cast<TFormAdd &>(f);
+        EXPECT_EQ(f.windowTitle(), U("Редактирование счёта"));
+        EXPECT_FALSE(d.DBCur->isEnabled());
+        EXPECT_EQ(d.DBAccount->Text(), U("Банк Ёлка"));
+        d.ChDef->SetChecked(true);
+        d.ButOk->Click();
+    });
+    EXPECT_EQ(EditAccount(dm, false, totals), 1);
+    EXPECT_EQ(Select(QStringLiteral("select id_account from tb_account where c='!'")), QStringList{U("2")});
+}
+
+} // namespace
+} // namespace zorbel::test
