@@ -26,6 +26,7 @@
 #include "platform/rtl/Exceptions.h"
 #include "platform/sqltable/Database.h"
 #include "platform/sqltable/Query.h"
+#include "memtable/VemtMemTable.h"
 #include "platform/sqltable/Table.h"
 
 #include <QColor>
@@ -126,6 +127,9 @@ public:
         Qitm2, Qitm3, Qitm4, Qpers2;
     TDataSource DataAccount, DataHist, DataItems, DataPerson, DataFirm, DataFamily, DataLog, DataPers_Firm,
         DataAcn, DataTrans;
+    // The reminder list (ZorbRemind.h) and its source for the reminder grid.
+    TVemtMemTable Tb_Rem;
+    TDataSource Data_Rem{&Tb_Rem};
 
     // ---- state ----
     bool Modified() const { return modified_; }

@@ -243,19 +243,15 @@ void TFormMain::FormCreate(TObject *)
     mManual->SetVisible(QFileInfo::exists(HelpFile));
     Application().SetHelpFile(mManual->Visible() ? HelpFile : QString());
 
-    // Today with 29 February taken as 28, and the reminder days around it.
+    // The period's bounds a hundred years around today (29 February taken as
+    // 28), and the reminder days around today.
     int y, m, d;
     DecodeDate(Date(), y, m, d);
     if (m == 2 && d == 29)
         d = 28;
     AllBegin = EncodeDate(y - 100, m, d);
     AllEnd = EncodeDate(y + 100, m, d);
-    const int offsets[5] = {0, 1, 2, -1, -2};
-    for (int i = 0; i < 5; ++i) {
-        int yy, mm, dd;
-        DecodeDate(Date() + offsets[i], yy, mm, dd);
-        ReminderDays[size_t(i)] = {uint16_t(i == 0 ? d : dd), uint16_t(mm)};
-    }
+    ReminderDays = MakeReminderDays(Date());
 
     const QString arg1 = args_.value(0);
     if (!arg1.isEmpty()) {

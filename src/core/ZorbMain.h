@@ -22,6 +22,7 @@
 #include "core/ZorbDm.h"
 #include "core/ZorbFile.h"
 #include "core/ZorbLedger.h"
+#include "core/ZorbRemind.h"
 #include "core/ZorbSettings.h"
 #include "platform/rtl/DateTime.h"
 #include "platform/widgets/Buttons.h"
@@ -43,12 +44,6 @@
 namespace zorbel {
 
 class TFormAbout;
-
-// A day and month of the reminder days.
-struct TDayMonth {
-    uint16_t Day = 0;
-    uint16_t Month = 0;
-};
 
 class TFormMain : public TForm, public TMainOptions {
     Q_OBJECT
@@ -104,7 +99,7 @@ public:
     QString HelpFile;    // ProgramFolder + "Zorbel.Hlp"
     bool CloseNotSave = false;
     TDateTime AllBegin = 0, AllEnd = 0;
-    std::array<TDayMonth, 5> ReminderDays{}; // today, +1, +2, -1, -2
+    TReminderDays ReminderDays{}; // today, +1, +2, -1, -2 (the reminders' day window)
     TDateTime EntryDate = 0;
     TDateTime PeriodBegin = 0, PeriodEnd = 0; // the viewed period, both days included
     int64_t OpeningBalance = 0;  // units of 1/10000: the account's balance when the period begins

@@ -390,8 +390,7 @@ void TFormMain::PaintGridCell(TDBGrid *Grid, TGridDrawState State, TColumn *Colu
     in.Day1 = Day1;
     in.Day2 = Day2;
     in.RemFlag = Rem_Flag;
-    for (size_t i = 0; i < ReminderDays.size(); ++i)
-        in.Days[i] = {ReminderDays[i].Day, ReminderDays[i].Month};
+    in.Days = ReminderDays;
     const TCellPaint p = PaintCellColors(in, *row);
     TCanvas &canvas = Grid->Canvas();
     canvas.Brush.Color = p.Brush;
