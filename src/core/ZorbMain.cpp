@@ -102,6 +102,8 @@ TFormMain::TFormMain(const QStringList &Args, const QString &ProgramFolder)
     BuildMenu();
     BuildLedgerLayout();
     BuildTreeLayout();
+    BuildRefLayout();
+    BuildRemindLayout();
     Vzp = std::make_unique<TDataZip>();
     Vzp->OnBadPassword = [this](int FileIndex, QString &NewPassword) { VzpBadPassword(FileIndex, NewPassword); };
     ExecuteSaveDialog = [this](QString &FileName) {
@@ -565,8 +567,6 @@ void TFormMain::ApplyGridFonts()
 
 // ---------------------------------------------------------------- filled by later parts
 
-void TFormMain::mRemindClick(TObject *) {}
-void TFormMain::ButRemCloseClick(TObject *) {}
 void TFormMain::CreateCard() {}
 
 // ---------------------------------------------------------------- main program

@@ -169,10 +169,59 @@ public:
     void ApplyGridFonts();
 
     // ---- filled by later parts of the main window (empty here) ----
-    void mRemindClick(TObject *Sender);           // reminder list
     void mImportClick(TObject *Sender);           // import window, through the launcher seam
-    void ButRemCloseClick(TObject *Sender);       // reminder panel
     void CreateCard();                            // operation card
+
+    // ---- people, firms and diary pages (ZorbMainRef.cpp) ----
+    TKDBGrid *DBGPerson, *DBGFamily, *DBGFirm, *DBGPers_Firm, *DBGLog;
+    TSplitter *SplitPers;
+    TPopupMenu *PmPerson, *PmFirm, *PmLog;
+    TMenuItem *mpPersonNew, *mpPersonDel, *mpPersonEditDate, *mpPersonDelDate, *mFindPers, *mFindPersNext,
+        *pmResPers, *mPersFindFirm, *mpMail, *mpForm, *mpPersonSave;
+    TMenuItem *mpFirmNew, *mpFirmDel, *mFindFirm, *mFindFirmNext, *pmResFirm, *mpFirmPerson, *mpMailF, *mpFirmSave;
+    TMenuItem *mpLogNew, *mpLogDel, *mpLogEditDate, *mpLogNon, *mpLogDate, *mpLogMonth, *mFindLog, *mFindLogNext,
+        *mpLogFindPerson, *mpLogFindFirm, *mpMailLog, *mpLogSave;
+    TMenuItem *mMail, *mFindText, *mFindNext; // hidden: they carry Ctrl+M, Ctrl+F and F3
+    QString FindText; // the last text searched in the reference grids
+    // Points the reference grids at the data module's tables.
+    void ConnectRefGrids();
+    void PmPersonPopup(TObject *Sender);
+    void mpPersonNewClick(TObject *Sender); // add, delete, edit date, delete date by the item's Tag
+    void mpFormClick(TObject *Sender);
+    void PmFirmPopup(TObject *Sender);
+    void mpFirmPersonClick(TObject *Sender);
+    void DBGPers_FirmDblClick(TObject *Sender);
+    void PmLogPopup(TObject *Sender);
+    void mpLogNonClick(TObject *Sender); // the reminder mode by the item's Tag
+    void DBGPersonKeyPress(TObject *Sender, QChar &Key);
+    void DBGPersonKeyDown(TObject *Sender, WORD &Key, TShiftState Shift);
+    void DBGLogKeyDown(TObject *Sender, WORD &Key, TShiftState Shift);
+    // Asks for a date for Field of Table's current row (today when null).
+    void EditDateField(TTable &Table, const QString &Field);
+    // Opens the selected cell's text of Grid as a link (ZorbLink.h).
+    void OpenLink(TDBGrid *Grid);
+    void mMailClick(TObject *Sender);
+    void mFindTextClick(TObject *Sender);
+    void mFindNextClick(TObject *Sender);
+    // Selects the next field of the current row that shows FindText, else
+    // the first; false when none does.
+    bool FindNextInGrid(TDBGrid *Grid);
+    // The reference grid with the focus, or nullptr.
+    TDBGrid *FocusedRefGrid() const;
+    // The grid F3 searches on the page shown.
+    TDBGrid *SearchGrid() const;
+
+    // ---- reminders (ZorbMainRemind.cpp) ----
+    TPanel *PanRemind;
+    TKDBGrid *DBGRem;
+    TSpeedButton *ButRemClose;
+    // Rebuilds the reminder list; true when it holds rows.
+    bool BuildReminders();
+    void mRemindClick(TObject *Sender);
+    void ButRemCloseClick(TObject *Sender);
+    void DBGRemDblClick(TObject *Sender);
+    void DBGRemKeyPress(TObject *Sender, QChar &Key);
+    void PanRemindResize(TObject *Sender);
 
     // ---- ledger and balances (ZorbMainLedger.cpp) ----
     void ApplyDisplayFormats();
@@ -284,6 +333,11 @@ private:
     void BuildLedgerMenu();
     void BuildTreeLayout();
     void BuildTreeMenu();
+    void BuildRefLayout();
+    // Runs Step; a failure is shown in the program's message box.
+    void ReportFailure(const std::function<void()> &Step);
+    TDBGrid *PopupGrid(TPopupMenu *Menu) const;
+    void BuildRemindLayout();
     void StepEntryDate(int Tag);
     // Ends a label edit in progress in both trees, accepting it.
     void EndTreeEdits();

@@ -56,7 +56,7 @@ int CountRowMatches(TDataSet &Table, const QString &Text)
 {
     int count = 0;
     for (int i = 0; i < Table.FieldCount(); ++i)
-        count += FieldShows(Table.Fields(i), Text) ? 1 : 0;
+        count += FieldShows(Table.Fields()[i], Text) ? 1 : 0;
     return count;
 }
 
@@ -99,7 +99,7 @@ std::vector<TFindItem> SearchTable(const TFindSource &Source, const QString &Tex
 int FindInRow(TDataSet &Table, int Start, const QString &Text)
 {
     for (int i = std::max(Start, 0); i < Table.FieldCount(); ++i)
-        if (FieldShows(Table.Fields(i), Text))
+        if (FieldShows(Table.Fields()[i], Text))
             return i;
     return -1;
 }

@@ -80,7 +80,7 @@ QHash<int, QString> Names(TQuery &q, const char *sql)
         q.SQL() = QStringList{QString::fromLatin1(sql)};
         q.Open();
         for (q.First(); !q.Eof(); q.Next())
-            names.insert(q.Fields(0)->AsInteger(), q.Fields(1)->AsString());
+            names.insert(q.Fields()[0]->AsInteger(), q.Fields()[1]->AsString());
         q.Close();
     } catch (const Exception &) {
         q.Close();

@@ -6,6 +6,7 @@
 
 #include "core/ZorbDm.h"
 #include "core/ZorbRemind.h"
+#include "platform/rtl/Format.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -137,7 +138,7 @@ TEST_F(ReminderBuild, BirthdaysAndDueEntriesInOrder)
     EXPECT_EQ(c.Family, 0);
     EXPECT_EQ(c.Diary, 1);
     // Persons by birth date, with firm; the daily entry since January with its person.
-    EXPECT_EQ(Rem(), (QStringList{U("1|1975-03-05|Андреев А. [Аптека]"), U("1|1980-03-05|Иванов И.И. [Магазин]"),
+    EXPECT_EQ(Rem(), (QStringList{U("1|1975-03-05|Андреев А. [Аптека]"), U("1|1980-03-05|Иванов И.И. (111) [Магазин]"),
                                   U("3|2024-01-05|Оплатить (Ёлкин П.)")}));
     EXPECT_EQ(dm.Tb_Rem.FieldByName("Rem")->DisplayLabel(), U("2 персон         1 напоминаний"));
     EXPECT_EQ(dm.Tb_Rem.FieldByName("Date_Rem")->DisplayLabel(), U("Дата"));
