@@ -170,6 +170,10 @@ public:
     // the resource is missing).
     static int ExtractTemplate(TZipReader &Zip);
 
+    // Filters Tb_Family to the current person while the people page is shown,
+    // else shows every member.
+    void FollowPerson() { Tb_PersonAfterScroll(&Tb_Person); }
+
     // The next creation stamp: now, or the millisecond after the last stamp
     // when the clock has not moved past it.
     TDateTime NextStamp();

@@ -34,6 +34,7 @@ public:
     explicit THost(TFormMain &form) : f_(form) {}
     TDateTime EntryDate() const override { return f_.EntryDate; }
     bool NewCategoryIsExpense() const override { return f_.mCt->Checked(); }
+    bool PeoplePageActive() const override { return f_.Pg->ActivePageIndex() == 1; }
     TMenuView MenuView() const override
     {
         TMenuView v;

@@ -326,11 +326,9 @@ void TFormMain::ShowPage(int Index)
     mCategory->SetVisible(money && PanD->Visible());
     mPeriod->SetVisible(money);
     Dm->UpdateMenus();
-    if (Index == 2) {
-        // The people of the current firm are listed on the firms page by its own part.
-    } else {
-        Dm->QPers_Firm.Close();
-    }
+    Dm->FollowPerson();
+    if (Index != 2 && mpFirmPerson->Checked())
+        mpFirmPersonClick(mpFirmPerson);
 }
 
 void TFormMain::PgChange(TObject *)
