@@ -1,3 +1,4 @@
+// Reads the embedded template data set archive out of the program's resources.
 #include "template/ZorbDat.h"
 
 #include <QFile>

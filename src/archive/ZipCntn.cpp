@@ -1,3 +1,4 @@
+// The object lists behind the zip component's entry lists: capacity growth and owned items.
 #include "archive/ZipCntn.h"
 
 namespace zorbel {

@@ -1,3 +1,4 @@
+// The zip component's helpers (paths, MS-DOS dates, files, temporary files) and the writer's folder walk.
 #include "archive/ZipLib.h"
 
 #include "archive/ZipMatch.h"

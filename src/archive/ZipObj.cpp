@@ -1,3 +1,4 @@
+// Zip records in memory: reading and writing the local and central headers, the end record and the entry list.
 #include "archive/ZipObj.h"
 
 #include "platform/rtl/CodePages.h"

@@ -1,3 +1,4 @@
+// Reading a zip archive: its central directory, and extracting, decrypting and checking entries.
 #include "archive/ZipReader.h"
 
 #include "archive/ZipDecode.h"

@@ -1,3 +1,4 @@
+// The zip component's buffered stream over another stream (read, write and putback states).
 #include "archive/ZipSStrm.h"
 
 #include <algorithm>

@@ -44,10 +44,9 @@ QString ProgramPath()
 // ignored. True when the file was written.
 bool WriteIfChanged(const QString &fileName, const QByteArray &text)
 {
-    QFile f(fileName);
-    if (f.open(QIODevice::ReadOnly) && f.readAll() == text)
+    QByteArray old;
+    if (ReadWholeFile(fileName, old) && old == text)
         return false;
-    f.close();
     try {
         SaveFileAtomically(fileName, text);
         ::chmod(QFile::encodeName(fileName).constData(), 0644);

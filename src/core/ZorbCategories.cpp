@@ -3,13 +3,12 @@
 
 #include "core/ZorbDbTransaction.h"
 #include "core/ZorbDm.h"
+#include "core/ZorbText.h"
 #include "platform/rtl/StrUtils.h"
 
 namespace zorbel {
 
 namespace {
-
-QString U(const char *text) { return QString::fromUtf8(text); }
 
 // The bit of an alternative tree 1..5 in a category's A.
 int TreeBit(int tree) { return 1 << (tree - 1); }

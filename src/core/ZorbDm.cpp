@@ -3,6 +3,7 @@
 #include "core/ZorbDm.h"
 
 #include "core/ZorbDmTables.h"
+#include "core/ZorbText.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/FormatSettings.h"
 #include "platform/rtl/Money.h"
@@ -12,11 +13,6 @@
 
 namespace zorbel {
 namespace {
-
-QString U(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 // Controls of a dataset stay disabled while this lives.
 class TControlsOff {

@@ -9,17 +9,13 @@
 // a field fails later, when its persistent field is bound on opening.
 #include "core/ZorbDm.h"
 
+#include "core/ZorbText.h"
 #include "platform/sqltable/SqlSchema.h"
 
 #include <QFileInfo>
 
 namespace zorbel {
 namespace {
-
-QString U(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 // Whether the stored table has the field; false also when it cannot be read.
 bool HasField(TDatabase &db, const char *table, const char *field)

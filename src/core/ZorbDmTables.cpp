@@ -1,3 +1,4 @@
+// The seven tables of a data set as data, and creating a table from its definition.
 #include "core/ZorbDmTables.h"
 
 #include "platform/sqltable/Database.h"

@@ -9,6 +9,7 @@
 
 #include "core/ZorbDbTransaction.h"
 #include "core/ZorbDm.h"
+#include "core/ZorbText.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/FormatSettings.h"
 #include "platform/rtl/Money.h"
@@ -19,8 +20,6 @@
 namespace zorbel {
 
 namespace {
-
-QString U(const char *text) { return QString::fromUtf8(text); }
 
 QString MoneyText(int64_t units) { return Trim(FormatFloat(QStringLiteral("#,##0.00"), UnitsToMoney(units))); }
 

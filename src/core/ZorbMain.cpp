@@ -6,6 +6,7 @@
 #include "core/TulnCommon.h"
 #include "core/TulnDlg.h"
 #include "core/ZorbDialogHost.h"
+#include "core/ZorbText.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/FormatSettings.h"
 #include "platform/system/InstanceMutex.h"
@@ -21,12 +22,6 @@
 #include <QWheelEvent>
 
 namespace zorbel {
-
-namespace {
-
-QString U(const char *text) { return QString::fromUtf8(text); }
-
-} // namespace
 
 // What the data module asks of the main window.
 class TFormMain::THost : public TDialogHost {

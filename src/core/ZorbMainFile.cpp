@@ -12,6 +12,7 @@
 #include "core/ZorbDialogHost.h"
 #include "core/ZorbDmTables.h"
 #include "core/ZorbMain.h"
+#include "core/ZorbText.h"
 #include "platform/sqltable/SqlSchema.h"
 #include "platform/system/SysEnv.h"
 #include "platform/system/SysFiles.h"
@@ -31,8 +32,6 @@ bool SameFile(const QString &A, const QString &B)
     const TFileIdentity a = FileIdentity(A);
     return a != TFileIdentity{} && a == FileIdentity(B);
 }
-
-QString U(const char *text) { return QString::fromUtf8(text); }
 
 // Shows the common window as the password box: EdPas visible with its hint,
 // the picture hidden, pre-filled with Text. True with OK, the text in Text.

@@ -8,13 +8,12 @@
 
 #include "core/Qar_date.h"
 #include "core/ZorbGridPaint.h"
+#include "core/ZorbText.h"
 #include "platform/rtl/Format.h"
 
 namespace zorbel {
 
 namespace {
-
-QString U(const char *text) { return QString::fromUtf8(text); }
 
 TSpeedButton *ToolButton(QWidget *parent, const char *name, const char *caption, const char *hint, int left,
                          int tag)

@@ -3,6 +3,7 @@
 // between the books, open links and search text. The search itself
 // (ZorbRefFind.h) and the link rules (ZorbLink.h) are window-free routines.
 #include "core/ZorbMain.h"
+#include "core/ZorbText.h"
 
 #include "core/TulnDlg.h"
 #include "core/ZorbLink.h"
@@ -12,8 +13,6 @@
 namespace zorbel {
 
 namespace {
-
-QString U(const char *text) { return QString::fromUtf8(text); }
 
 TKDBGrid *MakeGrid(QWidget *parent, const char *name, int tag, std::initializer_list<const char *> fields)
 {

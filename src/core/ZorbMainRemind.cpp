@@ -3,14 +3,11 @@
 // Tb_Rem; this part shows it, closes it and leads from a row to its person,
 // family member or diary entry.
 #include "core/ZorbMain.h"
+#include "core/ZorbText.h"
 
 #include "core/ZorbRemind.h"
 
 namespace zorbel {
-
-namespace {
-QString U(const char *text) { return QString::fromUtf8(text); }
-} // namespace
 
 void TFormMain::BuildRemindLayout()
 {

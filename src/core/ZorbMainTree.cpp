@@ -11,13 +11,12 @@
 #include "core/ZorbMain.h"
 
 #include "core/TulnDlg.h"
+#include "core/ZorbText.h"
 #include "platform/rtl/StrUtils.h"
 
 namespace zorbel {
 
 namespace {
-
-QString U(const char *text) { return QString::fromUtf8(text); }
 
 // The ids of a node and its ancestors, root first.
 std::vector<int> NodeIds(TTreeNode *node)

@@ -1,6 +1,7 @@
 // The person card, the person-or-firm picker and the text search window
 // (see ZorbRef.h).
 #include "core/ZorbRef.h"
+#include "core/ZorbText.h"
 
 #include "core/TulnDlg.h"
 #include "core/ZorbMain.h"
@@ -10,8 +11,6 @@
 namespace zorbel {
 
 namespace {
-
-QString U(const char *text) { return QString::fromUtf8(text); }
 
 TLabel *FieldLabel(QWidget *parent, const char *text, int x, int y)
 {

@@ -1,6 +1,7 @@
 // The reminder list (see ZorbRemind.h). Every value the queries compare with
 // (days, months, the mark, today) goes in as a bound parameter.
 #include "core/ZorbRemind.h"
+#include "core/ZorbText.h"
 
 #include "core/ZorbDm.h"
 #include "platform/rtl/Exceptions.h"
@@ -10,8 +11,6 @@
 namespace zorbel {
 
 namespace {
-
-QString U(const char *text) { return QString::fromUtf8(text); }
 
 constexpr int RemWidth = 100; // characters of a reminder text
 

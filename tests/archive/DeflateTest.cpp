@@ -1,3 +1,4 @@
+// Deflate: every level inflates with zlib and the walker; stored files, flag bits and block choice.
 #include "archive/Deflate.h"
 #include "archive/ZipDecode.h"
 

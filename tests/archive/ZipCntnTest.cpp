@@ -1,3 +1,4 @@
+// Object lists of the zip component: growth, index errors, ownership and duplicate policies.
 #include "archive/ZipCntn.h"
 
 #include <gtest/gtest.h>

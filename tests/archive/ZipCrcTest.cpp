@@ -1,3 +1,4 @@
+// CRC-32 against known vectors and zlib, and the traditional encryption keys.
 #include "archive/ZipCrc.h"
 
 #include "archive/ZipTestSupport.h"

@@ -1,3 +1,4 @@
+// The zip component's helpers: percentages, MS-DOS dates, the folder walk and temporary files.
 #include "archive/ZipLib.h"
 
 #include "ZipRecordSupport.h"

@@ -1,3 +1,4 @@
+// File-name masks of the zip component: stars, sets, ranges and result codes.
 #include "archive/ZipMatch.h"
 
 #include <gtest/gtest.h>

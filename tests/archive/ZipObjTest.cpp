@@ -1,3 +1,4 @@
+// Zip header records: names in OEM with slashes, skipped extras, refusals and size limits.
 #include "archive/ZipObj.h"
 
 #include "ZipRecordSupport.h"

@@ -1,3 +1,4 @@
+// The buffered stream against a plain stream: short reads, seeks, mixed reads and writes, putback.
 #include "archive/ZipSStrm.h"
 
 #include <gtest/gtest.h>

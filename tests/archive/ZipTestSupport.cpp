@@ -1,3 +1,4 @@
+// The decoder tests' helpers: bit writer, zlib reference, a minimal zip writer and walker, Info-ZIP runs.
 #include "archive/ZipTestSupport.h"
 
 #include "archive/ZipCrc.h"

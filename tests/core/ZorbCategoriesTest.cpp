@@ -7,14 +7,13 @@
 
 #include "core/ZorbCategories.h"
 #include "core/ZorbDm.h"
+#include "core/ZorbText.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace zorbel::test {
 namespace {
-
-QString U(const char *text) { return QString::fromUtf8(text); }
 
 class CategoryData : public ::testing::Test {
 protected:

@@ -1,3 +1,4 @@
+// The data module tests' data sets: the template, the Cyrillic fixture and the oldest structure.
 #include "ZorbDmFixture.h"
 
 #include "archive/ZipReader.h"
@@ -10,22 +11,6 @@
 
 namespace zorbel::test {
 namespace {
-
-const Variant N = Variant::Null();
-
-Variant S(const char *text) { return Variant(QString::fromUtf8(text)); }
-Variant Dt(int y, int m, int d) { return Variant::FromDate(D(y, m, d)); }
-Variant St(int n) { return Variant::FromDate(Stamp(n)); }
-
-void Append(TDatabase &db, const char *table, const std::vector<std::vector<Variant>> &rows)
-{
-    TTable t;
-    t.SetDatabase(&db);
-    t.SetTableName(QString::fromUtf8(table));
-    t.Open();
-    for (const auto &row : rows)
-        t.AppendRecord(row);
-}
 
 struct TOldField {
     const char *Name;
@@ -52,16 +37,6 @@ void Connect(TDatabase &db, const QString &folder)
 
 } // namespace
 
-TDateTime Stamp(int n)
-{
-    return EncodeDate(2024, 1, 1) + EncodeTime(n / 60, n % 60, 0, 500);
-}
-
-TDateTime D(int y, int m, int d)
-{
-    return EncodeDate(y, m, d);
-}
-
 int UnpackTemplate(const QString &folder)
 {
     TZipReader zip;
@@ -77,14 +52,14 @@ void MakeFixture(const QString &folder)
     Connect(db, folder);
     for (const TDmTableDef &def : DmTables())
         CreateDmTable(db, def);
-    Append(db, "Tb_Account",
+    AppendRows(db, "Tb_Account",
            {{1, S("Кошелёк"), S("руб"), 1500.0, S("!"), N, 1.0, 1000.0},
             {2, S("Банк Ёлка"), S("руб"), 20000.0, N, S("+"), 1.0, N},
             {3, S("Доллары"), S("$"), 300.0, N, N, 90.0, N},
             {4, S("Пустой евро"), S("EUR"), 0.0, N, N, 100.0, N},
             {5, S("Копилка"), S("руб"), 0.0, N, N, 1.0, N}});
     //       acc date            stamp kind dt  ct   l1 l2 l3 price pers firm ref comment qdt qct rate yr mn b
-    Append(db, "Tb_Hist",
+    AppendRows(db, "Tb_Hist",
            {{1, Dt(2024, 1, 10), St(1), S("1"), N, 100.0, 0, 10, 11, 50.0, 1, 1, N, S("Хлеб белый"), 2.0, N, 1.0, 2024, 1, N},
             {1, Dt(2024, 1, 15), St(2), S("1"), 5000.0, N, 1, 20, N, N, N, N, N, S("Аванс"), N, N, 1.0, 2024, 1, N},
             {1, Dt(2024, 2, 3), St(3), S("1"), N, 250.0, 0, 10, 12, N, N, N, N, S("Молоко свежее"), N, N, 1.0, 2024, 2, S("+")},
@@ -95,7 +70,7 @@ void MakeFixture(const QString &folder)
             {1, Dt(2030, 1, 1), St(8), S("2"), N, 700.0, -1, N, N, N, N, N, 5, N, N, N, 1.0, 2030, 1, N},
             {1, Dt(2024, 1, 10), St(9), S("1"), N, 30.0, 0, 10, 11, N, N, N, N, S("ХЛЕБ"), N, 3.0, 3.0, 2024, 1, N}});
     //       id itm ref lev c s a z sm pr qn dte prs frm comm grp lim
-    Append(db, "Tb_Items",
+    AppendRows(db, "Tb_Items",
            {{-1, S("ПЕРЕВОД"), N, 0, S("-")},
             {0, S("Статья расхода"), N, 0, S("-")},
             {1, S("Статья дохода"), N, 0, S("+")},
@@ -105,14 +80,14 @@ void MakeFixture(const QString &folder)
             {20, S("Зарплата"), 1, 1, S("+")},
             {30, S("Разное"), 0, 1, S("0"), N, N, N, 30.0, N, N, N, N, N, N, S("2"), -20.0},
             {40, S("Сирота"), 99, 2, S("-")}});
-    Append(db, "TB_Person",
+    AppendRows(db, "TB_Person",
            {{1, S("Иванов И.И."), S("111"), N, Dt(1980, 3, 5), 1, N, N, 5, 3, N},
             {2, S("Ёлкин П."), N, N, N, 1},
             {3, S("Андреев А."), N, S("ул. Ленина"), Dt(1975, 3, 5), 2, N, N, 5, 3, N},
             {4, S("Свободный")}});
-    Append(db, "Tb_Firm", {{1, S("Магазин")}, {2, S("Аптека")}, {3, S("Рынок")}, {4, S("Киоск")}});
-    Append(db, "TB_Family", {{1, 3, S("Петя"), Dt(2010, 6, 1), N, N, 1, 6}});
-    Append(db, "Tb_Log",
+    AppendRows(db, "Tb_Firm", {{1, S("Магазин")}, {2, S("Аптека")}, {3, S("Рынок")}, {4, S("Киоск")}});
+    AppendRows(db, "TB_Family", {{1, 3, S("Петя"), Dt(2010, 6, 1), N, N, 1, 6}});
+    AppendRows(db, "Tb_Log",
            {{St(101), Dt(2024, 1, 5), S("Оплатить"), 2, N, S("1"), 5},
             {St(102), Dt(2024, 2, 10), S("Взнос"), N, 3, S("2"), 10},
             {St(103), Dt(2024, 5, 1), S("Будущее"), N, N, S("1"), 1},
@@ -148,36 +123,15 @@ void MakeOldDataSet(const QString &folder)
               "Id_Firm");
     CreateDmTable(db, *DmTable("Tb_Family"));
     CreateDmTable(db, *DmTable("Tb_Log"));
-    Append(db, "Tb_Account", {{1, S("Старый счёт"), S("руб"), 100.0, S("!")}});
-    Append(db, "Tb_Hist", {{1, Dt(2019, 5, 17), St(1), S("1"), N, 10.0, 0, 10, N, N, N, N, N}});
-    Append(db, "Tb_Items",
+    AppendRows(db, "Tb_Account", {{1, S("Старый счёт"), S("руб"), 100.0, S("!")}});
+    AppendRows(db, "Tb_Hist", {{1, Dt(2019, 5, 17), St(1), S("1"), N, 10.0, 0, 10, N, N, N, N, N}});
+    AppendRows(db, "Tb_Items",
            {{-1, S("ПЕРЕВОД"), N, 0, S("-")},
             {0, S("Статья расхода"), N, 0, S("-")},
             {1, S("Статья дохода"), N, 0, S("+")},
             {10, S("Еда"), 0, 1, S("-")}});
-    Append(db, "TB_Person", {{1, S("Петров"), N, N, N, 1, S("Старый комментарий")}});
-    Append(db, "Tb_Firm", {{1, S("Завод"), N, N, S("Комментарий фирмы")}});
-}
-
-QStringList Rows(TDataSet &ds)
-{
-    QStringList rows;
-    for (ds.First(); !ds.Eof(); ds.Next()) {
-        QStringList cells;
-        for (int i = 0; i < ds.FieldCount(); ++i) {
-            const TField *f = ds.Fields()[i];
-            if (f->IsNull())
-                cells << QStringLiteral("~");
-            else if (f->DataType() == ftDate)
-                cells << QDate(1899, 12, 30).addDays(int64_t(f->AsDateTime())).toString(Qt::ISODate);
-            else if (f->DataType() == ftFloat || f->DataType() == ftCurrency || f->DataType() == ftDateTime)
-                cells << QString::number(f->AsFloat(), 'g', 12);
-            else
-                cells << f->AsString();
-        }
-        rows << cells.join(u'|');
-    }
-    return rows;
+    AppendRows(db, "TB_Person", {{1, S("Петров"), N, N, N, 1, S("Старый комментарий")}});
+    AppendRows(db, "Tb_Firm", {{1, S("Завод"), N, N, S("Комментарий фирмы")}});
 }
 
 } // namespace zorbel::test

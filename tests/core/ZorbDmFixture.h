@@ -28,20 +28,11 @@
 //             s103 remind 2024-05-01 c 1 Будущее; s104 remind 2024-01-05 c 0 Просто запись
 #pragma once
 
-#include "platform/dataset/DataSet.h"
-#include "platform/rtl/DateTime.h"
+#include "support/TableRows.h"
 
 #include <QString>
-#include <QStringList>
-#include <ostream>
-
-// Readable texts in failure messages.
-inline void PrintTo(const QString &text, std::ostream *os) { *os << '"' << text.toStdString() << '"'; }
 
 namespace zorbel::test {
-
-TDateTime Stamp(int n);
-TDateTime D(int y, int m, int d);
 
 // Unpacks the template archive into folder through the zip reader; returns
 // the number of files extracted.
@@ -52,9 +43,5 @@ void MakeFixture(const QString &folder);
 // upgrade) into folder: one account, one operation, four categories, a
 // person and a firm with 50-character comments.
 void MakeOldDataSet(const QString &folder);
-
-// The rows of a dataset as "a|b|c" lines; null is "~", dates "yyyy-mm-dd",
-// numbers in the shortest form with a point.
-QStringList Rows(TDataSet &ds);
 
 } // namespace zorbel::test

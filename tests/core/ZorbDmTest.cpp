@@ -5,21 +5,22 @@
 #include "ZorbDmFixture.h"
 
 #include "core/ZorbDialogHost.h"
+#include "core/ZorbText.h"
 #include "platform/sqltable/SqlSchema.h"
 #include "platform/widgets/ModalScript.h"
+#include "support/FaultEnv.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <cmath>
 #include <set>
 #include <gtest/gtest.h>
 
 namespace zorbel::test {
 namespace {
-
-QString U(const char *text) { return QString::fromUtf8(text); }
 
 class TTestHost : public TDialogHost {
 public:
@@ -389,6 +390,23 @@ TEST_F(ZorbDmTest, NewOperationsTakeTheAccountDateAndUniqueStamps)
         ASSERT_LT((stamp - Now()) * MSecsPerDay, 50 + i + 2);
         last = stamp;
     }
+}
+
+TEST_F(ZorbDmTest, StampsFollowTheClockAndStayUniqueWhenItStandsOrGoesBack)
+{
+    TFaultEnv env;
+    TSysEnvScope scope(env);
+    const QDate day(2024, 3, 15);
+    const TDateTime t0 = EncodeDate(2024, 3, 15) + EncodeTime(10, 0, 0, 0);
+    const auto msAfterT0 = [&](TDateTime stamp) { return std::llround((stamp - t0) * MSecsPerDay); };
+    env.SetNow(QDateTime(day, QTime(10, 0)));
+    EXPECT_EQ(msAfterT0(dm.NextStamp()), 0);
+    EXPECT_EQ(msAfterT0(dm.NextStamp()), 1); // the clock stood: the next millisecond
+    EXPECT_EQ(msAfterT0(dm.NextStamp()), 2);
+    env.SetNow(QDateTime(day, QTime(10, 0, 1)));
+    EXPECT_EQ(msAfterT0(dm.NextStamp()), 1000);
+    env.SetNow(QDateTime(day, QTime(9, 0))); // the clock was set back
+    EXPECT_EQ(msAfterT0(dm.NextStamp()), 1001);
 }
 
 // ---- services ----------------------------------------------------------------

@@ -6,6 +6,7 @@
 
 #include "core/ZorbDm.h"
 #include "core/ZorbLedger.h"
+#include "core/ZorbText.h"
 #include "platform/rtl/Money.h"
 
 #include <QProcess>
@@ -15,8 +16,6 @@
 
 namespace zorbel::test {
 namespace {
-
-QString U(const char *text) { return QString::fromUtf8(text); }
 
 TEST(LedgerPeriod, EveryKindAroundADate)
 {

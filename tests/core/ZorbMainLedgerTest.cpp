@@ -6,6 +6,7 @@
 #include "core/ZorbMain.h"
 
 #include "ZorbSandbox.h"
+#include "core/ZorbText.h"
 #include "platform/rtl/Money.h"
 #include "platform/widgets/ModalScript.h"
 #include "support/FaultEnv.h"
@@ -17,8 +18,6 @@
 
 namespace zorbel {
 namespace {
-
-QString U(const char *text) { return QString::fromUtf8(text); }
 
 QStringList Texts(const TModalScript &script)
 {

@@ -6,6 +6,7 @@
 
 #include "ZorbSandbox.h"
 #include "core/TulnCommon.h"
+#include "core/ZorbText.h"
 #include "platform/system/InstanceMutex.h"
 #include "platform/system/Registry.h"
 #include "platform/system/SysFiles.h"
@@ -22,8 +23,6 @@
 
 namespace zorbel {
 namespace {
-
-QString U(const char *text) { return QString::fromUtf8(text); }
 
 // A script step that types a password into the box and confirms it.
 TModalScript::TStep Password(const QString &text)

@@ -5,6 +5,7 @@
 
 #include "memtable/VemtMemTable.h"
 #include "platform/rtl/Exceptions.h"
+#include "support/MessageOf.h"
 
 #include <QString>
 #include <QStringList>
@@ -17,16 +18,6 @@ inline void PrintTo(const QString &text, std::ostream *os) { *os << '"' << text.
 inline void PrintTo(const QStringList &list, std::ostream *os) { PrintTo(list.join(u','), os); }
 
 namespace zorbel::test {
-
-template <typename F> QString MessageOf(F action)
-{
-    try {
-        action();
-    } catch (const Exception &e) {
-        return e.Message();
-    }
-    return QStringLiteral("<no exception>");
-}
 
 inline QString S(const char *text) { return QString::fromUtf8(text); }
 

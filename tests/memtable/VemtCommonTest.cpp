@@ -2,6 +2,7 @@
 // record comparison, locale and attached tables.
 #include "memtable/VemtCommon.h"
 #include "memtable/StoreTable.h"
+#include "support/MessageOf.h"
 
 #include <gtest/gtest.h>
 
@@ -19,17 +20,8 @@ public:
 
 namespace {
 
+using test::MessageOf;
 using test::StoreTable;
-
-template <typename F> QString MessageOf(F action)
-{
-    try {
-        action();
-    } catch (const Exception &e) {
-        return e.Message();
-    }
-    return QStringLiteral("<no exception>");
-}
 
 int Compare(const void *a, const void *b, TFieldType type, TVemtMemTableCompareOptions options = 0)
 {

@@ -2,6 +2,7 @@
 // paths, uniqueness, and index upkeep checked against a plain sorted copy.
 #include "memtable/VemtIndexes.h"
 #include "memtable/StoreTable.h"
+#include "support/MessageOf.h"
 #include "platform/rtl/Collation.h"
 
 #include <gtest/gtest.h>
@@ -15,17 +16,8 @@
 namespace zorbel {
 namespace {
 
+using test::MessageOf;
 using test::StoreTable;
-
-template <typename F> QString MessageOf(F action)
-{
-    try {
-        action();
-    } catch (const Exception &e) {
-        return e.Message();
-    }
-    return QStringLiteral("<no exception>");
-}
 
 // A table shaped like the analysis windows' results: id, nm, sdt.
 class VemtIndexTest : public ::testing::Test {

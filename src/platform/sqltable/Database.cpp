@@ -1,3 +1,4 @@
+// The connection of one data set: its SQLite file in the work folder and the datasets attached to it.
 #include "platform/sqltable/Database.h"
 
 #include "platform/sqltable/SqlSchema.h"

@@ -1,3 +1,4 @@
+// Filter expressions of tables written as SQL conditions over their columns.
 #include "platform/sqltable/FilterSql.h"
 
 #include "platform/rtl/Exceptions.h"

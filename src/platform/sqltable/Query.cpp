@@ -1,3 +1,4 @@
+// TQuery: the program's SQL texts as datasets, with parameters, through the dialect step.
 #include "platform/sqltable/Query.h"
 
 #include "platform/dataset/DBConsts.h"

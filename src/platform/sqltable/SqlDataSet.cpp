@@ -1,3 +1,4 @@
+// The record buffers, bookmarks and field values that TTable and TQuery share.
 #include "platform/sqltable/SqlDataSet.h"
 
 #include "platform/dataset/DBConsts.h"

@@ -1,3 +1,4 @@
+// How the program's tables are stored in SQLite: column types, values, creation, restructure and pack.
 #include "platform/sqltable/SqlSchema.h"
 
 #include "platform/sqltable/Sqlite.h"

@@ -1,3 +1,4 @@
+// One SQLite connection and its statements, with the program's SQL functions and Russian collations.
 #include "platform/sqltable/Sqlite.h"
 
 #include "platform/rtl/Collation.h"

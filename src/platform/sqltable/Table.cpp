@@ -1,3 +1,4 @@
+// TTable: a table as a navigational dataset with keys, ranges, lookups and write-through posts.
 #include "platform/sqltable/Table.h"
 
 #include "platform/dataset/DBConsts.h"

@@ -1,3 +1,4 @@
+// The navigational cursor under TTable: rows of one table in index order within a range and a filter.
 #include "platform/sqltable/TableCursor.h"
 
 #include "platform/sqltable/Sqlite.h"

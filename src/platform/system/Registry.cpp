@@ -4,7 +4,6 @@
 // a file that is not such a store at all reads as an empty store.
 #include "platform/system/Registry.h"
 
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStandardPaths>
@@ -63,10 +62,10 @@ void TRegistry::Load()
     if (loaded_)
         return;
     loaded_ = true;
-    QFile file(fileName_);
-    if (!file.open(QIODevice::ReadOnly))
+    QByteArray data;
+    if (!ReadWholeFile(fileName_, data))
         return;
-    const QJsonObject root = QJsonDocument::fromJson(file.readAll()).object();
+    const QJsonObject root = QJsonDocument::fromJson(data).object();
     if (root.value(QLatin1String("format")).toString() != FormatTag) {
         qWarning("Settings file %s is not a settings store; starting empty", qPrintable(fileName_));
         return;

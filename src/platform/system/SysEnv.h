@@ -1,9 +1,11 @@
 // The one seam between the program and the system's services, in the spirit
 // of leveldb's Env: every file operation (open, read, write, flush, truncate,
 // rename, remove, copy) and every reading of the clock goes through TSysEnv.
-// The static functions below are the only places that make these system
-// calls; SQLite's file I/O asks the same seam through the VFS of
-// platform/sqltable.
+// The program's streams, file primitives (SysFiles.h), zip component and
+// data-file routines open, read, write, flush, rename and remove files through
+// the static functions below; SQLite's file I/O asks the same seam through the
+// VFS of platform/sqltable. (Folders, permissions and file times are set
+// directly: no failure of theirs needs reproducing.)
 //
 // In the program the real system answers. A test installs another TSysEnv
 // with a TSysEnvScope (tests/support/FaultEnv.h has one that fails the n-th

@@ -170,7 +170,33 @@ int FileSetAttr(const QString &fileName, int attr)
     return ::chmod(native.constData(), mode) == 0 ? 0 : errno;
 }
 
+bool ReadWholeFile(const QString &fileName, QByteArray &data)
+{
+    data.clear();
+    const int fd = TSysEnv::Open(fileName, O_RDONLY);
+    if (fd < 0)
+        return false;
+    char buffer[65536];
+    int64_t n;
+    while ((n = TSysEnv::Read(fd, buffer, sizeof buffer)) > 0)
+        data.append(buffer, qsizetype(n));
+    TSysEnv::Close(fd);
+    return n == 0;
+}
+
 void SaveFileAtomically(const QString &fileName, const QByteArray &data)
+{
+    bool given = false;
+    SaveFileAtomically(fileName, [&](QByteArray &block) {
+        if (given)
+            return false;
+        block = data;
+        given = true;
+        return true;
+    });
+}
+
+void SaveFileAtomically(const QString &fileName, const std::function<bool(QByteArray &block)> &next)
 {
     const auto fail = [&fileName](int error) {
         throw EWriteError(QStringLiteral("Cannot write %1: %2").arg(fileName, qt_error_string(error)));
@@ -181,7 +207,11 @@ void SaveFileAtomically(const QString &fileName, const QByteArray &data)
     TempBeside file(fileName);
     if (file.Fd() < 0)
         fail(errno);
-    if (!TSysEnv::WriteAll(file.Fd(), data.constData(), data.size()) || !file.Sync())
+    QByteArray block;
+    while (next(block))
+        if (!TSysEnv::WriteAll(file.Fd(), block.constData(), block.size()))
+            fail(errno);
+    if (!file.Sync())
         fail(errno);
     if (!file.Replace())
         fail(errno);

@@ -16,6 +16,8 @@
 #include <QDateTime>
 #include <QString>
 
+#include <functional>
+
 namespace zorbel {
 
 constexpr int faReadOnly = 0x01;
@@ -68,11 +70,18 @@ int FileGetAttr(const QString &fileName);
 // Returns 0 on success, else the system error number.
 int FileSetAttr(const QString &fileName, int attr);
 
+// Reads the whole file into data; false when it cannot be opened or read.
+bool ReadWholeFile(const QString &fileName, QByteArray &data);
+
 // Writes data as the new contents of fileName: into a temporary file in the
 // same folder (mode 0600), synced, then renamed over fileName, and the folder
 // synced. The folder is created when missing. At any failure or crash the old
 // file stays as it was. Raises EWriteError on failure (the temporary file is
 // removed).
 void SaveFileAtomically(const QString &fileName, const QByteArray &data);
+// The same for contents produced block by block: next fills block and returns
+// false when there is no more (an exception from next is passed on, the old
+// file kept).
+void SaveFileAtomically(const QString &fileName, const std::function<bool(QByteArray &block)> &next);
 
 } // namespace zorbel

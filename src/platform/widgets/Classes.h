@@ -1,17 +1,15 @@
 // Basic vocabulary of the window layer: the root object that event handlers
 // receive as Sender, components with a name and a tag, shift states, virtual
-// key codes, shortcuts, modal result codes and colours.
+// key codes, shortcuts and modal result codes (colours come from the canvas).
 //
 // Key codes are the Windows virtual-key numbers the program's handlers compare
 // against (VK_RETURN 13, VK_F1 112, letters and digits by their ASCII capital).
 // A shortcut packs a key code with modifier bits in one 16-bit word, as menus
 // store it: bit 13 Shift, bit 14 Ctrl, bit 15 Alt.
-// Colours are 32-bit values 0x00BBGGRR; values with the top bit set name a
-// system colour (clBtnFace, clHighlight ...) resolved through the palette.
 #pragma once
 
+#include "platform/canvas/Graphics.h"
 #include "platform/rtl/ModalResults.h"
-#include <QColor>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -72,28 +70,5 @@ constexpr TShortCut ShortCut(WORD key, TShiftState shift)
 QString ShortCutToText(TShortCut shortcut);
 
 
-using TColor = std::int32_t;
-// Colour from its red, green and blue parts.
-constexpr TColor RGB(int r, int g, int b) { return TColor((r & 255) | ((g & 255) << 8) | ((b & 255) << 16)); }
-
-constexpr TColor clBlack = 0x000000, clMaroon = 0x000080, clGreen = 0x008000, clOlive = 0x008080,
-                 clNavy = 0x800000, clPurple = 0x800080, clTeal = 0x808000, clGray = 0x808080,
-                 clSilver = 0xC0C0C0, clRed = 0x0000FF, clLime = 0x00FF00, clYellow = 0x00FFFF,
-                 clBlue = 0xFF0000, clFuchsia = 0xFF00FF, clAqua = 0xFFFF00, clWhite = 0xFFFFFF;
-// System colours: the top bit marks them, the low byte is the system's index.
-constexpr TColor clSystemColor = TColor(0x80000000u);
-constexpr TColor clScrollBar = clSystemColor | 0, clBackground = clSystemColor | 1,
-                 clActiveCaption = clSystemColor | 2, clWindow = clSystemColor | 5,
-                 clWindowText = clSystemColor | 8, clBtnFace = clSystemColor | 15,
-                 clHighlight = clSystemColor | 13, clHighlightText = clSystemColor | 14,
-                 clBtnShadow = clSystemColor | 16, clGrayText = clSystemColor | 17,
-                 clBtnText = clSystemColor | 18, clBtnHighlight = clSystemColor | 20,
-                 clInfoText = clSystemColor | 23, clInfoBk = clSystemColor | 24;
-constexpr TColor clNone = 0x1FFFFFFF, clDefault = 0x20000000;
-
-// The colour as Qt draws it; system colours come from the application palette.
-QColor ColorToQColor(TColor color);
-// The plain RGB value of a Qt colour.
-TColor QColorToColor(const QColor &color);
 
 } // namespace zorbel

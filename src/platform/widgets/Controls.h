@@ -63,49 +63,6 @@ inline void Fire(const TNotifyEvent &event, TObject *sender)
         DispatchEvent([&] { event(sender); });
 }
 
-enum class TBrushStyle { bsSolid, bsClear };
-enum class TPenStyle { psSolid, psDash, psDot, psClear };
-
-// Drawing surface of an owner-drawn control. Outside painting it still
-// measures text in its font. The brush fills, the pen outlines, the font
-// (with its colour) writes text.
-class TCanvas {
-public:
-    struct TBrush {
-        TColor Color = clWindow;
-        TBrushStyle Style = TBrushStyle::bsSolid;
-    };
-    struct TPen {
-        TColor Color = clBlack;
-        int Width = 1;
-        TPenStyle Style = TPenStyle::psSolid;
-    };
-
-    TBrush Brush;
-    TPen Pen;
-    QFont Font;
-    TColor FontColor = clWindowText;
-
-    // Binds the canvas to a painter for one paint pass (nullptr unbinds).
-    void Begin(QPainter *painter) { painter_ = painter; }
-    QPainter *Painter() const { return painter_; }
-
-    void FillRect(const QRect &rect);
-    void Rectangle(const QRect &rect);
-    void MoveTo(int x, int y) { penPos_ = QPoint(x, y); }
-    void LineTo(int x, int y);
-    void TextOut(int x, int y, const QString &text);
-    // Fills rect with the brush and writes text at (x, y), clipped to rect.
-    void TextRect(const QRect &rect, int x, int y, const QString &text);
-    void Draw(int x, int y, const QPixmap &picture);
-    int TextWidth(const QString &text) const;
-    int TextHeight(const QString &text) const;
-
-private:
-    QPainter *painter_ = nullptr;
-    QPoint penPos_;
-};
-
 // Cursor shapes the program sets.
 using TCursor = int;
 constexpr TCursor crDefault = 0, crArrow = -2, crCross = -3, crIBeam = -4, crSizeWE = -9,

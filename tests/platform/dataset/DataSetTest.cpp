@@ -1,3 +1,4 @@
+// The dataset framework: navigation, editing, calculated and lookup fields, filters, locate.
 #include "DataSetTestSupport.h"
 
 #include "platform/rtl/Exceptions.h"

@@ -1,3 +1,4 @@
+// Data links: following a dataset's events, windows of the buffer ring, disabled controls.
 #include "DataSetTestSupport.h"
 
 using namespace zorbel;

@@ -1,3 +1,4 @@
+// Field classes: sizes, nulls, string cutting, integer ranges and conversions.
 #include "DataSetTestSupport.h"
 
 #include "platform/rtl/DateTime.h"

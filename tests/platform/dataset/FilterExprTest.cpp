@@ -1,3 +1,4 @@
+// The filter-expression parser: the program's filters as trees, rewrites and error messages.
 #include "DataSetTestSupport.h"
 
 #include "platform/dataset/FilterExpr.h"

@@ -1,3 +1,4 @@
+// Windows-1251 and 866 conversions: every Cyrillic letter and byte round-trips.
 #include "platform/rtl/CodePages.h"
 
 #include <gtest/gtest.h>

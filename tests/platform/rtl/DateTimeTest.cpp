@@ -1,3 +1,4 @@
+// Day serials, calendar rules, times to the millisecond, and the clock through the system seam.
 #include "platform/rtl/DateTime.h"
 #include "platform/rtl/Exceptions.h"
 #include "support/FaultEnv.h"

@@ -1,3 +1,4 @@
+// The exception classes: messages as UTF-8, EAbort and the stream errors' common base.
 #include "platform/rtl/Exceptions.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// FormatFloat, FormatDateTime and number parsing with the program's fixed Russian settings.
 #include "platform/rtl/DateTime.h"
 #include "platform/rtl/Exceptions.h"
 #include "platform/rtl/Format.h"

@@ -1,3 +1,4 @@
+// Money as whole 1/10000 units: rounding ties to even and exact sums.
 #include "platform/rtl/Money.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// String routines: Cyrillic case, trimming, quoting, replacing and one-based positions.
 #include "platform/rtl/StrUtils.h"
 
 #include <gtest/gtest.h>

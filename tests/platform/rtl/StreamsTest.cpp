@@ -1,3 +1,4 @@
+// Memory and file streams, and file failures injected through the system seam.
 #include "platform/rtl/Streams.h"
 
 #include "support/FaultEnv.h"

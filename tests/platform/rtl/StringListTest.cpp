@@ -1,3 +1,4 @@
+// TStringList: lines with objects, sorting and duplicates, CR-LF text, names and values.
 #include "platform/rtl/Exceptions.h"
 #include "platform/rtl/StringList.h"
 

@@ -1,3 +1,4 @@
+// Variant: kinds, conversions through the decimal comma, booleans, nulls and dates.
 #include "platform/rtl/DateTime.h"
 #include "platform/rtl/Exceptions.h"
 #include "platform/rtl/Variant.h"

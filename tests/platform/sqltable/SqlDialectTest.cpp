@@ -1,3 +1,4 @@
+// The SQL dialect step: parameters, literals, quoted tokens and date functions.
 #include "platform/sqltable/SqlDialect.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// The table tests' data set: the seven tables with their keys and the fixture rows.
 #include "SqlFixture.h"
 
 #include <QDate>
@@ -5,8 +6,6 @@
 
 namespace zorbel::test {
 namespace {
-
-const Variant N = Variant::Null();
 
 struct TFieldRow {
     const char *Name;
@@ -27,56 +26,7 @@ void Define(TTable &t, const char *name, std::initializer_list<TFieldRow> fields
     t.CreateTable();
 }
 
-void Append(TDatabase &db, const char *table, const std::vector<std::vector<Variant>> &rows)
-{
-    TTable t;
-    t.SetDatabase(&db);
-    t.SetTableName(QString::fromUtf8(table));
-    t.Open();
-    for (const auto &row : rows)
-        t.AppendRecord(row);
-}
-
-Variant S(const char *text) { return Variant(QString::fromUtf8(text)); }
-Variant Dt(int y, int m, int d) { return Variant::FromDate(D(y, m, d)); }
-Variant St(int n) { return Variant::FromDate(Stamp(n)); }
-
 } // namespace
-
-TDateTime Stamp(int n)
-{
-    return EncodeDate(2024, 1, 1) + EncodeTime(n / 60, n % 60, 0, 500);
-}
-
-TDateTime D(int y, int m, int d)
-{
-    return EncodeDate(y, m, d);
-}
-
-QString Text(const TField *field)
-{
-    if (field->IsNull())
-        return QStringLiteral("~");
-    switch (field->DataType()) {
-    case ftDate: return QDate(1899, 12, 30).addDays(int64_t(field->AsDateTime())).toString(Qt::ISODate);
-    case ftDateTime: return QString::number(field->AsDateTime(), 'f', 8);
-    case ftFloat: case ftCurrency: return QString::number(field->AsFloat(), 'g', 12);
-    case ftSmallint: case ftInteger: case ftWord: case ftBoolean: return QString::number(field->AsInteger());
-    default: return field->AsString();
-    }
-}
-
-QStringList Rows(TDataSet &ds)
-{
-    QStringList rows;
-    for (ds.First(); !ds.Eof(); ds.Next()) {
-        QStringList cells;
-        for (int i = 0; i < ds.FieldCount(); ++i)
-            cells << Text(ds.Fields()[i]);
-        rows << cells.join(u'|');
-    }
-    return rows;
-}
 
 void CreateZorbelTables(TDatabase &db)
 {
@@ -155,14 +105,14 @@ void CreateZorbelTables(TDatabase &db)
 
 void FillZorbelTables(TDatabase &db)
 {
-    Append(db, "Tb_Account",
+    AppendRows(db, "Tb_Account",
            {{1, S("Кошелёк"), S("руб"), 1500.0, S("!"), S("+"), 1.0, 1000.0},
             {2, S("Банк Ёлка"), S("руб"), 20000.0, N, S("+"), 1.0, 0.0},
             {3, S("Доллары"), S("$"), 300.0, N, N, 90.0, 100.0},
             {4, S("евро счёт"), S("EUR"), 0.0, N, N, 100.0, 50.0},
             {5, S("Ёжик"), S("руб"), 0.0, N, N, 1.0, N}});
     //       acc date            stamp kind dt  ct   l1 l2 l3 price pers firm ref comment qdt qct rate yr mn b
-    Append(db, "Tb_Hist",
+    AppendRows(db, "Tb_Hist",
            {{1, Dt(2024, 1, 10), St(1), S("1"), N, 100.0, 0, 10, 11, 50.0, 1, 1, N, S("Хлеб белый"), 2.0, N, 1.0, 2024, 1, N},
             {1, Dt(2024, 1, 15), St(2), S("1"), 5000.0, N, 1, 20, N, N, N, N, N, S("Аванс"), N, N, 1.0, 2024, 1, N},
             {1, Dt(2024, 2, 3), St(3), S("1"), N, 250.0, 0, 10, 12, N, 2, N, N, S("молоко 50% жирн_"), N, N, 1.0, 2024, 2, S("+")},
@@ -174,7 +124,7 @@ void FillZorbelTables(TDatabase &db)
             {2, Dt(2024, 1, 10), St(9), S("2"), N, 1000.0, 0, 10, N, N, N, N, N, N, N, N, N, N, N, N},
             {1, Dt(2024, 1, 10), St(10), S("1"), N, 30.0, 0, 10, 11, N, 1, N, N, S("хлеб"), N, N, 3.0, 2024, 1, N}});
     //       id itm ref lev c s a z sm
-    Append(db, "Tb_Items",
+    AppendRows(db, "Tb_Items",
            {{-1, S("ПЕРЕВОД"), N, 0, S("0")},
             {0, S("Статья расхода"), N, 0, S("-")},
             {1, S("Статья дохода"), N, 0, S("+")},
@@ -183,13 +133,13 @@ void FillZorbelTables(TDatabase &db)
             {12, S("Молоко"), 10, 2, S("-"), N, S("3"), N, 80.0, N, N, N, N, N, N, S("3")},
             {20, S("Зарплата"), 1, 1, S("+")},
             {30, S("Разное"), 0, 1, S("0"), N, N, N, 30.0, N, N, N, N, N, N, S("2")}});
-    Append(db, "TB_Person",
+    AppendRows(db, "TB_Person",
            {{1, S("Иванов И.И."), S("111"), N, Dt(1980, 3, 5), 1, N, N, 5, 3, N},
             {2, S("Ёлкин П."), N, N, N, 1, N, N, N, N, S("сосед")},
             {3, S("Андреев А."), N, S("ул. Ленина"), Dt(1975, 3, 5), 2, N, N, 5, 3, N}});
-    Append(db, "Tb_Firm", {{1, S("Магазин")}, {2, S("Аптека")}});
-    Append(db, "TB_Family", {{1, 1, S("Маша"), Dt(2010, 6, 1), N, N, 1, 6}, {2, 3, S("Петя")}});
-    Append(db, "Tb_Log",
+    AppendRows(db, "Tb_Firm", {{1, S("Магазин")}, {2, S("Аптека")}});
+    AppendRows(db, "TB_Family", {{1, 1, S("Маша"), Dt(2010, 6, 1), N, N, 1, 6}, {2, 3, S("Петя")}});
+    AppendRows(db, "Tb_Log",
            {{St(101), Dt(2024, 1, 5), S("Оплатить"), 1, N, S("1"), 5},
             {St(102), Dt(2024, 2, 10), S("Взнос"), N, 2, S("2"), 10},
             {St(103), Dt(2024, 5, 1), S("Будущее"), N, N, S("1"), 1},

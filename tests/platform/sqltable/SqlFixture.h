@@ -39,28 +39,15 @@
 //             l3 remind 2024-05-01 c 1 Будущее; l4 remind 2024-01-05 c 0 Просто запись
 #pragma once
 
-#include "platform/rtl/DateTime.h"
 #include "platform/sqltable/Database.h"
 #include "platform/sqltable/Query.h"
 #include "platform/sqltable/Table.h"
+#include "support/TableRows.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <ostream>
-
-// Failure messages show texts as text.
-inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace zorbel::test {
-
-// Creation stamp of operation n of the fixture.
-TDateTime Stamp(int n);
-TDateTime D(int y, int m, int d);
-
-// The rows of a query as "a|b|c" lines; null is "~", dates "yyyy-mm-dd",
-// numbers in the shortest form with a point.
-QStringList Rows(TDataSet &ds);
-QString Text(const TField *field);
 
 class SqlFixture : public ::testing::Test {
 protected:

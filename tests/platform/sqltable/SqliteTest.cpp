@@ -1,3 +1,4 @@
+// The SQLite connection: the program's functions and collations, errors, and I/O through the seam.
 #include "platform/sqltable/SqlDialect.h"
 #include "platform/sqltable/Sqlite.h"
 #include "support/FaultEnv.h"

@@ -1,3 +1,4 @@
+// TTable: index order, ranges, key searches, locate, filters, posts, restructure and lookups.
 #include "SqlFixture.h"
 
 #include "platform/sqltable/Sqlite.h"

@@ -1,3 +1,4 @@
+// Running a piece of a test in a forked child process.
 #include "ChildProcess.h"
 
 #include <csignal>

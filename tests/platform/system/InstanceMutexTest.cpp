@@ -1,3 +1,4 @@
+// The single-instance lock between processes, after crashes and in unusable folders.
 #include "platform/system/InstanceMutex.h"
 
 #include "ChildProcess.h"

@@ -1,3 +1,4 @@
+// The settings store: value kinds, keys, the file's privacy, and failed or interrupted writes.
 #include "platform/system/Registry.h"
 
 #include "ChildProcess.h"

@@ -1,3 +1,4 @@
+// File primitives: the private temporary folder, moves, copies, times, attributes, atomic saves.
 #include "platform/system/SysFiles.h"
 
 #include "platform/rtl/Exceptions.h"
@@ -194,4 +195,21 @@ TEST_F(SysFilesTest, AtomicSaveCreatesTheFolderAndSurvivesFailures)
     }
     SaveFileAtomically(file, QByteArray());
     EXPECT_EQ(Get(file), QByteArray());
+}
+
+TEST_F(SysFilesTest, WholeFileReadsEverythingOrFails)
+{
+    const QString file = At(QStringLiteral("store.json"));
+    QByteArray big(200000, 'x');
+    big[199999] = 'y';
+    Put(file, big);
+    QByteArray data;
+    EXPECT_TRUE(ReadWholeFile(file, data));
+    EXPECT_EQ(data, big);
+    EXPECT_FALSE(ReadWholeFile(At(QStringLiteral("missing")), data));
+    EXPECT_TRUE(data.isEmpty());
+    test::TFaultEnv env;
+    env.FailCall(TSysOp::Read, 2); // after the first 64 KB
+    TSysEnvScope scope(env);
+    EXPECT_FALSE(ReadWholeFile(file, data));
 }
