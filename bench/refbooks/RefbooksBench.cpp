@@ -203,7 +203,6 @@ int Shot(const QString &dir, const QString &program)
         f.ShowPage(page);
         Save(f, dir, page == 1 ? "people.png" : page == 2 ? "firms.png" : "diary.png");
     }
-    f.mpFirmPersonClick(f.mpFirmPerson);
     f.ShowPage(2);
     f.mpFirmPersonClick(f.mpFirmPerson);
     Save(f, dir, "firms-people.png");

@@ -14,16 +14,27 @@ namespace zorbel {
 
 namespace {
 
-TKDBGrid *MakeGrid(QWidget *parent, const char *name, int tag, std::initializer_list<const char *> fields)
+// A grid column: its field, width and, where the field has no label of its
+// own, its title.
+struct TRefColumn {
+    const char *Field;
+    int Width;
+    const char *Title = nullptr;
+};
+
+TKDBGrid *MakeGrid(QWidget *parent, const char *name, int tag, std::initializer_list<TRefColumn> columns)
 {
     auto *grid = new TKDBGrid(parent, QString::fromLatin1(name));
     grid->SetTag(tag);
     grid->SetOptions({dgEditing, dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs,
                       dgAlwaysShowSelection, dgCancelOnExit});
-    for (const char *field : fields) {
+    for (const TRefColumn &c : columns) {
         TColumn *column = grid->Columns().Add();
-        column->SetFieldName(QString::fromLatin1(field));
-        if (QByteArray(field).toUpper().startsWith("BIRTHDAY") || QByteArray(field) == "Date_Remind")
+        column->SetFieldName(QString::fromLatin1(c.Field));
+        column->SetWidth(c.Width);
+        if (c.Title)
+            column->SetTitleCaption(U(c.Title));
+        if (QByteArray(c.Field).toUpper() == "BIRTHDAY" || QByteArray(c.Field) == "Date_Remind")
             column->SetButtonStyle(TColumnButtonStyle::cbsEllipsis);
     }
     return grid;
@@ -55,13 +66,16 @@ void TFormMain::BuildRefLayout()
 {
     // People and their families.
     HeadPanel(ShPers, "PanPers", "Знакомые всё лица...  и члены их семей");
-    DBGPerson = MakeGrid(ShPers, "DBGPerson", 3, {"NAME", "BIRTHDAY", "PHONE", "ADDRESS", "Firm", "COMMENT", "Note", "C"});
+    DBGPerson = MakeGrid(ShPers, "DBGPerson", 3,
+                         {{"NAME", 160}, {"BIRTHDAY", 86}, {"PHONE", 110}, {"ADDRESS", 150}, {"Firm", 140},
+                          {"COMMENT", 160}, {"Note", 160}, {"C", 24}});
     DBGPerson->SetAlign(TAlign::alTop);
     DBGPerson->SetHeight(260);
     SplitPers = new TSplitter(ShPers, QStringLiteral("SplitPers"));
     SplitPers->SetAlign(TAlign::alTop);
     SplitPers->SetHeight(4);
-    DBGFamily = MakeGrid(ShPers, "DBGFamily", 4, {"NAME", "BIRTHDAY", "COMMENT", "C"});
+    DBGFamily = MakeGrid(ShPers, "DBGFamily", 4,
+                         {{"NAME", 160}, {"BIRTHDAY", 86}, {"COMMENT", 260, "Комментарий"}, {"C", 24}});
     DBGFamily->SetAlign(TAlign::alClient);
 
     PmPerson = new TPopupMenu(this, QStringLiteral("PmPerson"));
@@ -92,7 +106,10 @@ void TFormMain::BuildRefLayout()
 
     // Firms and the people who work there.
     HeadPanel(ShFirm, "PanFirm", "Магазины, фирмы, организации, явки...");
-    DBGPers_Firm = MakeGrid(ShFirm, "DBGPers_Firm", 0, {});
+    DBGPers_Firm = MakeGrid(ShFirm, "DBGPers_Firm", 0,
+                            {{"Name", 160, "Фамилия И.О."}, {"Phone", 110, "Телефон"}, {"Address", 150, "Адрес"},
+                             {"Birthday", 86, "Дата рождения"}, {"Comment", 160, "Комментарий"},
+                             {"Note", 160, "Описание"}});
     DBGPers_Firm->SetAlign(TAlign::alBottom);
     DBGPers_Firm->SetHeight(150);
     DBGPers_Firm->SetReadOnly(true);
@@ -105,7 +122,9 @@ void TFormMain::BuildRefLayout()
             DBGPers_FirmDblClick(s);
         }
     };
-    DBGFirm = MakeGrid(ShFirm, "DBGFirm", 0, {});
+    DBGFirm = MakeGrid(ShFirm, "DBGFirm", 0,
+                       {{"FIRM", 200}, {"PHONE", 110, "Телефон"}, {"ADDRESS", 220, "Адрес"},
+                        {"COMMENT", 300, "Комментарий"}});
     DBGFirm->SetAlign(TAlign::alClient);
     PmFirm = new TPopupMenu(this, QStringLiteral("PmFirm"));
     mpFirmNew = PmFirm->Add(QStringLiteral("mpFirmNew"), U("&Добавить запись  Ins"));
@@ -129,7 +148,9 @@ void TFormMain::BuildRefLayout()
 
     // The diary.
     HeadPanel(ShLog, "PanLog", "Дневник-памятка  :  сделать, напомнить...");
-    DBGLog = MakeGrid(ShLog, "DBGLog", 5, {"Knd", "Date_Remind", "Note", "Person", "Firm", "Date_Create"});
+    DBGLog = MakeGrid(ShLog, "DBGLog", 5,
+                      {{"Knd", 90}, {"Date_Remind", 86}, {"Note", 330}, {"Person", 150}, {"Firm", 150},
+                       {"Date_Create", 130}});
     DBGLog->SetAlign(TAlign::alClient);
     PmLog = new TPopupMenu(this, QStringLiteral("PmLog"));
     mpLogNew = PmLog->Add(QStringLiteral("mpLogNew"), U("&Добавить запись  Ins"));

@@ -16,7 +16,7 @@ TLabel *FieldLabel(QWidget *parent, const char *text, int x, int y)
 {
     auto *label = new TLabel(parent);
     label->SetCaption(U(text));
-    label->SetBounds(x, y + 3, 70, 16);
+    label->SetBounds(x, y + 3, 76, 16);
     return label;
 }
 
