@@ -2,6 +2,7 @@
 #include "analysis/AnalysisWindows.h"
 
 #include "analysis/ZorbImpLaunch.h"
+#include "analysis/ZorbPlan.h"
 #include "core/ZorbLaunch.h"
 
 namespace zorbel {
@@ -9,7 +10,7 @@ namespace zorbel {
 void RegisterAnalysisWindows()
 {
     TAnalysisLaunchers &launchers = AnalysisLaunchers();
-    // The future-dates dialog is not built yet: FormPlan stays empty.
+    launchers.FormPlan = ChooseFutureDates;
     launchers.FormImp = [](TFormMain &Main) { OpenImportWindow(Main); };
 }
 

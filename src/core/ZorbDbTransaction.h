@@ -14,14 +14,13 @@ public:
     explicit TDbTransaction(TDatabase &db) : db_(db)
     {
         db_.ReleaseStatements();
-        db_.Db().Exec(QStringLiteral("BEGIN IMMEDIATE"));
+        db_.StartTransaction(); // nests inside a transaction already running
     }
     ~TDbTransaction()
     {
         if (open_) {
             try {
-                db_.ReleaseStatements();
-                db_.Db().Exec(QStringLiteral("ROLLBACK"));
+                db_.Rollback();
             } catch (...) {
                 // SQLite has already rolled back (a failed COMMIT or a full
                 // disk ends the transaction by itself).
@@ -33,8 +32,8 @@ public:
 
     void Commit()
     {
-        db_.Db().Exec(QStringLiteral("COMMIT"));
-        open_ = false;
+        open_ = false; // a failed commit has rolled back already
+        db_.Commit();
     }
 
 private:

@@ -14,17 +14,6 @@
 namespace zorbel {
 namespace {
 
-// Controls of a dataset stay disabled while this lives.
-class TControlsOff {
-public:
-    explicit TControlsOff(TDataSet &dataSet) : dataSet_(dataSet) { dataSet_.DisableControls(); }
-    ~TControlsOff() { dataSet_.EnableControls(); }
-    TControlsOff(const TControlsOff &) = delete;
-    TControlsOff &operator=(const TControlsOff &) = delete;
-
-private:
-    TDataSet &dataSet_;
-};
 
 // Lines of an upgrade statement of the local SQL dialect:
 //   ALTER TABLE "T.db" <line break>

@@ -49,6 +49,7 @@ public:
         f_.mView->SetEnabled(state.mView);
         f_.mpUp->SetEnabled(state.mpUp);
         f_.mpDown->SetEnabled(state.mpDown);
+        f_.ApplyPostMenuState(state);
     }
     void ShowAccountRest(const QString &text, const QColor &color) override
     {
@@ -98,6 +99,7 @@ TFormMain::TFormMain(const QStringList &Args, const QString &ProgramFolder)
     BuildMenu();
     BuildLedgerLayout();
     BuildTreeLayout();
+    BuildPostCommands();
     BuildRefLayout();
     BuildRemindLayout();
     Vzp = std::make_unique<TDataZip>();
@@ -128,6 +130,7 @@ TFormMain::~TFormMain()
     if (messageHook_)
         qApp->removeEventFilter(this);
     DoDestroy();
+    delete FormCard.data(); // its datasets stand on the data module, which goes next
 }
 
 void TFormMain::BuildLayout()
@@ -178,6 +181,7 @@ void TFormMain::BuildMenu()
     mExit = mFile->Add(QStringLiteral("mExit"), U("Вы&ход"));
     BuildLedgerMenu();
     BuildTreeMenu();
+    BuildPostMenu();
     mHelp = MainMenu->Add(QStringLiteral("mHelp"), U("&?"));
     mManual = mHelp->Add(QStringLiteral("mManual"), U("&Содержание.."));
     mAbout = mHelp->Add(QStringLiteral("mAbout"), U("&О программе..."));
@@ -560,10 +564,6 @@ void TFormMain::ApplyGridFonts()
     bold.setBold(true);
     PanAcRest->SetFont(bold);
 }
-
-// ---------------------------------------------------------------- filled by later parts
-
-void TFormMain::CreateCard() {}
 
 // ---------------------------------------------------------------- main program
 

@@ -14,10 +14,12 @@
 // there. Saving packs the work folder into "~~.bak" in the temporary folder
 // and installs it as the data file through InstallDataFile (ZorbFile.h).
 //
-// Routines that later parts of the main window fill (ledger, category trees,
-// reminders, status-bar totals) are members with empty bodies, marked so.
+// Its other concerns live in ZorbMain<Concern>.cpp files sharing this header:
+// the ledger, the category trees, posting and the card, the reference pages,
+// the reminder panel and the import command.
 #pragma once
 
+#include "core/ZorbCard.h"
 #include "core/ZorbCategories.h"
 #include "core/ZorbDm.h"
 #include "core/ZorbFile.h"
@@ -168,9 +170,31 @@ public:
     void SaveSettings(const QString &RecentFile);
     void ApplyGridFonts();
 
-    // ---- filled by later parts of the main window (empty here) ----
-    void mImportClick(TObject *Sender);           // import window, through the launcher seam
-    void CreateCard();                            // operation card
+    void mImportClick(TObject *Sender);           // import window, through the launcher seam (ZorbMainImport.cpp)
+    // ---- posting of operations (ZorbMainPost.cpp) and the card (ZorbMainCard.cpp) ----
+    TMenuItem *mMoney, *mMoneyNew, *mMoneyEdit, *mMoneyDelete, *mUpdate, *mEmpty;
+    TMenuItem *mpMoneyNew, *mpMoneyEdit, *mpMoneyDelete, *mpUpdate, *mpMoneyCopy, *mpAccCopy;
+    std::unique_ptr<TPosting> Posting;   // the posting road over Dm; exists with Dm
+    // What the category trees have selected, as adding an operation reads it.
+    TCardTrees CardTrees();
+    void CreateCard();
+    TFormCard *Card() const;
+    void EditOperation(bool isNew);
+    void mMoneyNewClick(TObject *Sender);
+    void mMoneyEditClick(TObject *Sender);
+    void mUpdateClick(TObject *Sender);
+    void mMoneyDeleteClick(TObject *Sender);
+    void mpMoneyCopyClick(TObject *Sender);
+    void mpAccCopyClick(TObject *Sender);
+    void mEmptyClick(TObject *Sender);
+    bool PurgeHistory(bool beforeEntryDate);
+    double DayRate(int account, TDateTime date);
+    void DBGDblClick(TObject *Sender);
+    void DBGKeyPress(TObject *Sender, QChar &Key);
+    void PmHistPopup(TObject *Sender);
+    void TvCtDblClick(TObject *Sender);
+    void TvCtKeyPress(TObject *Sender, QChar &Key);
+    void ApplyPostMenuState(const TMenuState &State);
 
     // ---- people, firms and diary pages (ZorbMainRef.cpp) ----
     TKDBGrid *DBGPerson, *DBGFamily, *DBGFirm, *DBGPers_Firm, *DBGLog;
@@ -210,6 +234,9 @@ public:
     TDBGrid *FocusedRefGrid() const;
     // The grid F3 searches on the page shown.
     TDBGrid *SearchGrid() const;
+    // The person (Tag 1) or firm (else) picker over the current row; on OK
+    // Id is the chosen row's identifier.
+    bool PickReference(int Tag, Variant &Id);
 
     // ---- reminders (ZorbMainRemind.cpp) ----
     TPanel *PanRemind;
@@ -322,6 +349,7 @@ private:
     QStringList args_;
     QString programFolder_;
     std::unique_ptr<THost> host_;
+    std::unique_ptr<TPostHost> postHost_; // the posting's view of this window
     TFormAbout *splash_ = nullptr;
     QString stageDir_;          // where a data file is unpacked before it replaces the work folder
     QString stagedPassword_;    // the password of the staged data file
@@ -333,11 +361,13 @@ private:
     void BuildLedgerMenu();
     void BuildTreeLayout();
     void BuildTreeMenu();
+    void BuildPostMenu();
+    void BuildPostCommands();
     void BuildRefLayout();
+    void BuildRemindLayout();
     // Runs Step; a failure is shown in the program's message box.
     void ReportFailure(const std::function<void()> &Step);
     TDBGrid *PopupGrid(TPopupMenu *Menu) const;
-    void BuildRemindLayout();
     void StepEntryDate(int Tag);
     // Ends a label edit in progress in both trees, accepting it.
     void EndTreeEdits();

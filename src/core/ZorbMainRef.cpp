@@ -542,6 +542,19 @@ void TFormMain::mFindNextClick(TObject *Sender)
         ShowNotice(U("Текст не найден."), false);
 }
 
+bool TFormMain::PickReference(int Tag, Variant &Id)
+{
+    const bool person = Tag == 1;
+    TFormRef picker(*this, person ? &Dm->DataPerson : &Dm->DataFirm);
+    if (picker.ShowModal() != mrOk)
+        return false;
+    TTable &table = person ? Dm->Tb_Person : Dm->Tb_Firm;
+    if (!table.Active() || table.IsEmpty())
+        return false;
+    Id = table.FieldByName(person ? QStringLiteral("ID_PERSON") : QStringLiteral("ID_FIRM"))->AsVariant();
+    return true;
+}
+
 bool TFormMain::FindNextInGrid(TDBGrid *Grid)
 {
     TTable *t = GridTable(Grid);

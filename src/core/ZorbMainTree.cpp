@@ -449,7 +449,6 @@ void TFormMain::TvCtDragDrop(TObject *Sender, TObject *Source, int X, int Y)
     tree->AlphaSort();
 }
 
-void TFormMain::DBGDragDrop(TObject *, TObject *, int, int) { DBG->SetDragMode(TDragMode::dmManual); }
 
 // ---------------------------------------------------------------- drawing and focus
 

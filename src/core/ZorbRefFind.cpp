@@ -5,6 +5,8 @@
 #include "platform/dataset/DataSet.h"
 #include "platform/rtl/Exceptions.h"
 
+#include <optional>
+
 namespace zorbel {
 
 namespace {
@@ -13,26 +15,6 @@ bool FieldShows(const TField *field, const QString &text)
 {
     return field->Visible() && FindTextNoCase(text, field->DisplayText(), 1) > 0;
 }
-
-// Disables a table's controls for the life of the scope.
-class TControlsOff {
-public:
-    explicit TControlsOff(TDataSet *table) : table_(table)
-    {
-        if (table_)
-            table_->DisableControls();
-    }
-    ~TControlsOff()
-    {
-        if (table_)
-            table_->EnableControls();
-    }
-    TControlsOff(const TControlsOff &) = delete;
-    TControlsOff &operator=(const TControlsOff &) = delete;
-
-private:
-    TDataSet *table_;
-};
 
 QString WithCount(QString text, int count)
 {
@@ -67,7 +49,10 @@ std::vector<TFindItem> SearchTable(const TFindSource &Source, const QString &Tex
     if (Text.isEmpty() || !table.Active() || table.IsEmpty())
         return items;
     TDataSet *family = Source.Family && Source.Family->Active() ? Source.Family : nullptr;
-    TControlsOff off(&table), familyOff(family);
+    TControlsOff off(table);
+    std::optional<TControlsOff> familyOff;
+    if (family)
+        familyOff.emplace(*family);
     const TBookmark mark = table.GetBookmark();
     const TBookmark familyMark = family && !family->IsEmpty() ? family->GetBookmark() : TBookmark();
     for (table.First(); !table.Eof(); table.Next()) {
@@ -108,7 +93,7 @@ int FindNextRow(TDataSet &Table, int Selected, const QString &Text)
 {
     if (Text.isEmpty() || !Table.Active() || Table.IsEmpty())
         return -1;
-    TControlsOff off(&Table);
+    TControlsOff off(Table);
     const int start = Table.RecNo();
     int found = FindInRow(Table, Selected + 1, Text);
     if (found >= 0)

@@ -233,6 +233,24 @@ TEST_F(MainRef, PickerMovesToAnExistingNameAndAsksForANewOne)
     EXPECT_EQ(firms.Caption(), U("Фирмы"));
 }
 
+TEST_F(MainRef, CardPickerReturnsTheChosenRow)
+{
+    TModalScript script;
+    script.Then([](TForm &form) {
+        auto &picker = dynamic_cast<TFormRef &>(form);
+        picker.Ed->SetText(U("Гастр"));
+        picker.ButOk->Click();
+    });
+    script.Then([](TForm &form) { form.SetModalResult(mrCancel); });
+    Variant id;
+    EXPECT_TRUE(f->PickReference(2, id));
+    EXPECT_EQ(id.AsInteger(), shop);
+    Variant none;
+    EXPECT_FALSE(f->PickReference(1, none));
+    EXPECT_TRUE(VarIsClear(none));
+    EXPECT_TRUE(script.Finished()) << Texts(script).join('|').toStdString();
+}
+
 TEST_F(MainRef, CellNamingAProgramIsRefused)
 {
     QStringList opened;

@@ -392,4 +392,16 @@ private:
 // Raises EDatabaseError with the message.
 [[noreturn]] void DatabaseError(const QString &message);
 
+// Controls of a dataset stay disabled while this lives.
+class TControlsOff {
+public:
+    explicit TControlsOff(TDataSet &dataSet) : dataSet_(dataSet) { dataSet_.DisableControls(); }
+    ~TControlsOff() { dataSet_.EnableControls(); }
+    TControlsOff(const TControlsOff &) = delete;
+    TControlsOff &operator=(const TControlsOff &) = delete;
+
+private:
+    TDataSet &dataSet_;
+};
+
 } // namespace zorbel

@@ -1,6 +1,7 @@
 // The connection of one data set: its SQLite file in the work folder and the datasets attached to it.
 #include "platform/sqltable/Database.h"
 
+#include "platform/dataset/DataSet.h"
 #include "platform/sqltable/SqlSchema.h"
 
 #include <QDir>
@@ -42,6 +43,7 @@ void TDatabase::SetConnected(bool value)
     for (const TClient &c : clients)
         c.Close();
     db_.Close();
+    depth_ = 0;
 }
 
 TSqliteDb &TDatabase::Db()
@@ -68,6 +70,87 @@ void TDatabase::Pack()
 {
     ReleaseStatements();
     PackDatabase(Db());
+}
+
+void TDatabase::StartTransaction()
+{
+    Db().Exec(QStringLiteral("SAVEPOINT zb%1").arg(depth_));
+    ++depth_;
+}
+
+void TDatabase::Commit()
+{
+    if (depth_ == 0)
+        throw EDatabaseError(QStringLiteral("No transaction is active"));
+    --depth_;
+    try {
+        Db().Exec(QStringLiteral("RELEASE zb%1").arg(depth_));
+    } catch (...) {
+        // A release that failed (a full disk at the commit) must leave
+        // nothing of the transaction behind.
+        try {
+            ReleaseStatements();
+            Db().Exec(QStringLiteral("ROLLBACK TO zb%1; RELEASE zb%1").arg(depth_));
+        } catch (...) {
+            // SQLite has rolled the whole transaction back itself.
+        }
+        throw;
+    }
+}
+
+void TDatabase::Rollback()
+{
+    if (depth_ == 0)
+        throw EDatabaseError(QStringLiteral("No transaction is active"));
+    ReleaseStatements();
+    --depth_;
+    Db().Exec(QStringLiteral("ROLLBACK TO zb%1; RELEASE zb%1").arg(depth_));
+}
+
+TTransactionScope::TTransactionScope(TDatabase &db, std::initializer_list<TDataSet *> refreshOnRollback)
+    : db_(db), refresh_(refreshOnRollback)
+{
+    db_.StartTransaction();
+}
+
+TTransactionScope::~TTransactionScope()
+{
+    if (done_)
+        return;
+    try {
+        Rollback();
+    } catch (...) {
+        // Leaving by an exception already: the rollback's own failure is not passed on.
+    }
+}
+
+void TTransactionScope::Commit()
+{
+    done_ = true;
+    try {
+        db_.Commit();
+    } catch (...) {
+        RefreshDataSets();
+        throw;
+    }
+}
+
+void TTransactionScope::Rollback()
+{
+    done_ = true;
+    db_.Rollback();
+    RefreshDataSets();
+}
+
+void TTransactionScope::RefreshDataSets()
+{
+    for (TDataSet *ds : refresh_) {
+        if (!ds->Active())
+            continue;
+        if (ds->State() == dsEdit || ds->State() == dsInsert)
+            ds->Cancel();
+        ds->Refresh();
+    }
 }
 
 void TDatabase::Detach(const void *dataSet)

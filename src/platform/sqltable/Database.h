@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <initializer_list>
 #include <vector>
 
 namespace zorbel {
@@ -53,6 +54,15 @@ public:
     // Rewrites the database file without free pages (the original's pack).
     void Pack();
 
+    // Transactions: every write between StartTransaction and Commit lands
+    // together, or none of it after Rollback. They nest: an inner one is a
+    // savepoint inside the outer. Rollback first ends the datasets' running
+    // walks; their buffers then hold what was rolled back until refreshed.
+    void StartTransaction();
+    void Commit();
+    void Rollback();
+    bool InTransaction() const { return depth_ > 0; }
+
 private:
     struct TClient {
         const void *DataSet;
@@ -63,6 +73,29 @@ private:
     QStringList params_;
     TSqliteDb db_;
     std::vector<TClient> clients_;
+    int depth_ = 0; // open transactions (savepoints)
+};
+
+class TDataSet;
+
+// One transaction for a scope: rolled back when the scope is left without
+// Commit (an exception on the way), after which the datasets named are
+// cancelled and refreshed so they show the stored rows again.
+class TTransactionScope {
+public:
+    TTransactionScope(TDatabase &db, std::initializer_list<TDataSet *> refreshOnRollback);
+    ~TTransactionScope();
+    TTransactionScope(const TTransactionScope &) = delete;
+    TTransactionScope &operator=(const TTransactionScope &) = delete;
+    void Commit();
+    // Rolls back now (the destructor then does nothing).
+    void Rollback();
+
+private:
+    void RefreshDataSets();
+    TDatabase &db_;
+    std::vector<TDataSet *> refresh_;
+    bool done_ = false;
 };
 
 } // namespace zorbel

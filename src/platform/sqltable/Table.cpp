@@ -212,6 +212,9 @@ void TTable::InternalGotoBookmark(const void *bookmark)
 
 void TTable::InternalSetToRecord(TRecordBuffer buffer)
 {
+    // Every row went away behind the table's back: the refresh finds none to stand on.
+    if (cursor_ && !cursor_->HasRow() && !cursor_->BookmarkValid(Rec(buffer)->RowId))
+        return;
     InternalGotoBookmark(&Rec(buffer)->RowId);
 }
 

@@ -262,6 +262,11 @@ TEST_F(TableTest, PostsAndDeletesAreSeenByTheNextQuery)
     hist.Refresh();
     EXPECT_EQ(hist.RecordCount(), 4);
     EXPECT_EQ(StampNo(), 5); // the row that followed
+    // And when every row of the range went away.
+    Exec({QStringLiteral("delete from tb_hist where id_account=1")});
+    EXPECT_NO_THROW(hist.Refresh());
+    EXPECT_TRUE(hist.IsEmpty());
+    EXPECT_EQ(hist.RecordCount(), 0);
 }
 
 TEST_F(TableTest, RefreshAfterARolledBackInsertStandsOnARowThatExists)

@@ -1,0 +1,994 @@
+// The operation card: layout, showing for a row, the amount keys, the
+// derived fields, the month totals against the category's limits, the
+// category's history and the check on OK.
+//
+//   +--+---------------------------------------------------------------+
+//   |L | [Сумма] [DBESum      ] [=] [%]        LabQlim                 |
+//   |a |  Цена   [DBEPrice    ] [=]                                    |
+//   |b |  Кол-во [DBEQuant    ] [=]                                    |
+//   |A | PanTrans: Счёт [DBLTrans              ]                       |
+//   |c |   GrRate: [DBETrans_Ref] [=]  [x] [DBERate] [=]               |
+//   |c | [От кого (Кому)] [DBLWho           ] [+] [-]                  |
+//   |o | [Откуда (Куда) ] [DBLWhere         ] [+] [-]                  |
+//   |u | [Примеч.]        [DBEComm                       ] [-]         |
+//   |n |  Курс  [DBE_Rate]   [ ] Дата  [ ] За что?                      |
+//   |t | PanDate [<] dd.mm.yy ddd [>]                     LabSum       |
+//   |  | Lab1  Lab2                               [ OK ] [ Cancel ]    |
+//   +--+---------------------------------------------------------------+
+#include "core/ZorbCard.h"
+
+#include "core/TulnDlg.h"
+#include "core/ZorbCalc.h"
+#include "core/ZorbCalcParser.h"
+#include "core/ZorbText.h"
+#include "platform/rtl/Format.h"
+#include "platform/rtl/FormatSettings.h"
+#include "platform/rtl/Money.h"
+
+#include <cmath>
+
+namespace zorbel {
+namespace {
+
+constexpr TColor DerivedColor = 14606308; // light grey: the field the card computes
+constexpr TColor OverLimitColor = clRed, UnderLimitColor = clNavy;
+
+int64_t Units(const TField *f) { return !f || f->IsNull() ? 0 : MoneyToUnits(f->AsFloat()); }
+
+QString Money(int64_t units) { return FormatFloat(QStringLiteral("#,##0.00"), UnitsToMoney(units)); }
+
+} // namespace
+
+TFormCard::TFormCard(TDm &Dm, TPosting &Post, TMainOptions &Options)
+    : DataAcc(&Tb_Acc), DataItmHist(&QitmHist), dm_(Dm), post_(Post), options_(Options)
+{
+    SetName(U("FormCard"));
+    SetKeyPreview(true);
+    QFont font(QStringLiteral("Arial"), 8);
+    setFont(font);
+    SetClientWidth(527);
+    SetClientHeight(380);
+
+    LabAccount = new TLabel(this, U("LabAccount"));
+    LabAccount->SetAutoSize(false);
+    LabAccount->SetAlignment(TAlignment::taCenter);
+    LabAccount->SetBounds(0, 0, 18, 380);
+
+    const auto editOn = [](QWidget *parent, TDataSource *source, const char *name, int tag, int x, int y, int w) {
+        auto *e = new TDBEdit(parent, U(name));
+        e->SetTag(tag);
+        e->SetBounds(x, y, w, 22);
+        e->SetDataSource(source);
+        return e;
+    };
+    const auto edit = [&](const char *name, int tag, int x, int y, int w) {
+        return editOn(this, &dm_.DataHist, name, tag, x, y, w);
+    };
+    const auto buttonOn = [](QWidget *parent, const char *name, const char *caption, int tag, int x, int y, int w) {
+        auto *b = new TButton(parent, U(name));
+        b->SetCaption(U(caption));
+        b->SetTag(tag);
+        b->SetBounds(x, y, w, 22);
+        return b;
+    };
+    const auto button = [&](const char *name, const char *caption, int tag, int x, int y, int w) {
+        return buttonOn(this, name, caption, tag, x, y, w);
+    };
+    const auto label = [this](const char *name, const char *caption, int x, int y) {
+        auto *l = new TLabel(this, U(name));
+        l->SetCaption(U(caption));
+        l->SetBounds(x, y + 4, 60, 16);
+        return l;
+    };
+
+    ButSum = button("ButSum", "Сумма", 0, 24, 8, 60);
+    ButSum->SetHint(U("Калькулятор 2*2... (F6)"));
+    DBESum = edit("DBESum", 1, 90, 8, 140);
+    ButSumEv = button("ButSumEv", "=", 1, 232, 8, 22);
+    ButPerc = button("ButPerc", "%", 0, 258, 8, 50);
+    ButPerc->SetHint(U("Клавиши '%' и пробел пересчитывают сумму на этот процент"));
+    LabQlim = new TLabel(this, U("LabQlim"));
+    LabQlim->SetHint(U("Количество в месяц"));
+    LabQlim->SetBounds(320, 66, 200, 16);
+    LabSumCaption = nullptr;
+    LabPrice = label("LabPrice", "Цена", 24, 36);
+    DBEPrice = edit("DBEPrice", 2, 90, 36, 140);
+    DBEPrice->SetDataField(QStringLiteral("PRICE"));
+    ButPriceEv = button("ButPriceEv", "=", 2, 232, 36, 22);
+    LabQuant = label("LabQuant", "Кол-во", 24, 64);
+    DBEQuant = edit("DBEQuant", 3, 90, 64, 140);
+    ButQuantEv = button("ButQuantEv", "=", 3, 232, 64, 22);
+
+    PanTrans = new TPanel(this, U("PanTrans"));
+    PanTrans->SetBevelOuter(TBevelCut::bvNone);
+    PanTrans->setAutoFillBackground(true);
+    PanTrans->SetBounds(24, 36, 495, 90); // over price and quantity, which a transfer does not use
+    LabTrans = new TLabel(PanTrans, U("LabTrans"));
+    LabTrans->SetCaption(U("Счёт"));
+    LabTrans->SetBounds(0, 4, 40, 16);
+    DBLTrans = new TDBLookupComboBox(PanTrans, U("DBLTrans"));
+    DBLTrans->SetBounds(66, 0, 300, 22);
+    DBLTrans->SetDataSource(&dm_.DataHist);
+    DBLTrans->SetDataField(QStringLiteral("REF_ACCOUNT"));
+    DBLTrans->SetListSource(&DataAcc);
+    DBLTrans->SetKeyField(QStringLiteral("ID_ACCOUNT"));
+    DBLTrans->SetListField(QStringLiteral("Acc"));
+    DBLTrans->SetDropDownRows(15);
+    GrRate = new TGroupBox(PanTrans, U("GrRate"));
+    GrRate->SetCaption(U("Сумма перевода и кросс-курс (цена)"));
+    GrRate->SetBounds(0, 28, 400, 56);
+    DBETrans_Ref = editOn(GrRate, &dm_.DataTrans, "DBETrans_Ref", 4, 8, 22, 120);
+    DBETrans_Ref->SetDataField(QStringLiteral("Dt"));
+    ButTransEv = buttonOn(GrRate, "ButTransEv", "=", 4, 130, 22, 22);
+    ButDiv = new TSpeedButton(GrRate, U("ButDiv"));
+    ButDiv->SetGroupIndex(7);
+    ButDiv->SetAllowAllUp(true);
+    ButDiv->SetDown(true);
+    ButDiv->SetCaption(U("x"));
+    ButDiv->SetHint(U("умножить"));
+    ButDiv->SetBounds(170, 22, 24, 22);
+    DBERate = editOn(GrRate, &dm_.DataHist, "DBERate", 5, 198, 22, 120);
+    DBERate->SetHint(U("Цена (кросс-курс) перевода"));
+    DBERate->SetDataField(QStringLiteral("PRICE"));
+    ButRateEv = buttonOn(GrRate, "ButRateEv", "=", 5, 320, 22, 22);
+    GrRate->SetVisible(false);
+    PanTrans->SetVisible(false);
+
+    const auto toggle = [this](const char *name, const char *caption, int y) {
+        auto *b = new TSpeedButton(this, U(name));
+        b->SetCaption(U(caption));
+        b->SetHint(U("Подставлять последнее"));
+        b->SetAllowAllUp(true);
+        b->SetGroupIndex(y); // each alone in its group
+        b->SetBounds(24, y, 110, 22);
+        return b;
+    };
+    const auto lookup = [this](const char *name, int tag, const char *field, TDataSource *list, const char *key,
+                               const char *listField, int y) {
+        auto *l = new TDBLookupComboBox(this, U(name));
+        l->SetTag(tag);
+        l->SetBounds(140, y, 300, 22);
+        l->SetDataSource(&dm_.DataHist);
+        l->SetDataField(U(field));
+        l->SetListSource(list);
+        l->SetKeyField(U(key));
+        l->SetListField(U(listField));
+        l->SetDropDownRows(20);
+        return l;
+    };
+    ButWho = toggle("ButWho", "От кого (Кому)", 134);
+    DBLWho = lookup("DBLWho", 1, "ID_Person", &dm_.DataPerson, "ID_PERSON", "NAME", 134);
+    ButFindWho = button("ButFindWho", "+", 1, 444, 134, 22);
+    ButDelWho = button("ButDelWho", "-", 1, 468, 134, 22);
+    ButWhere = toggle("ButWhere", "Откуда (Куда)", 162);
+    DBLWhere = lookup("DBLWhere", 2, "ID_Firm", &dm_.DataFirm, "ID_FIRM", "FIRM", 162);
+    ButFindWhere = button("ButFindWhere", "+", 2, 444, 162, 22);
+    ButDelWhere = button("ButDelWhere", "-", 2, 468, 162, 22);
+    for (TButton *b : {ButFindWho, ButFindWhere})
+        b->SetHint(U("Добавить в список..."));
+    for (TButton *b : {ButDelWho, ButDelWhere})
+        b->SetHint(U("Очистить поле"));
+    ButComm = button("ButComm", "Примеч.", 0, 24, 190, 110);
+    ButComm->SetHint(U("Список примечаний... (F7)"));
+    DBEComm = new TDBMemo(this, U("DBEComm"));
+    DBEComm->SetBounds(140, 190, 326, 56);
+    DBEComm->SetScrollBars(TScrollStyle::ssVertical);
+    DBEComm->SetWantReturns(false);
+    DBEComm->SetDataSource(&dm_.DataHist);
+    DBEComm->SetDataField(QStringLiteral("Comment"));
+    ButDelComm = button("ButDelComm", "-", 3, 468, 190, 22);
+    ButDelComm->SetHint(U("Очистить поле"));
+
+    LabRate = label("LabRate", "Курс", 24, 254);
+    DBE_Rate = edit("DBE_Rate", 6, 90, 254, 100);
+    DBE_Rate->SetDataField(QStringLiteral("Rate"));
+    ChDate = new TCheckBox(this, U("ChDate"));
+    ChDate->SetCaption(U("Дата"));
+    ChDate->SetHint(U("Заменить на новую дату"));
+    ChDate->SetBounds(210, 256, 70, 20);
+    ChDate->SetVisible(false);
+    ChCategory = new TCheckBox(this, U("ChCategory"));
+    ChCategory->SetCaption(U("За что?"));
+    ChCategory->SetHint(U("Заменить на новую статью расхода-прихода"));
+    ChCategory->SetBounds(290, 256, 90, 20);
+    ChCategory->SetVisible(false);
+
+    PanDate = new TPanel(this, U("PanDate"));
+    PanDate->SetHint(U("Дата использования"));
+    PanDate->SetBevelOuter(TBevelCut::bvLowered);
+    PanDate->SetBounds(24, 284, 170, 22);
+    ButPrior = new TButton(PanDate, U("ButPrior"));
+    ButPrior->SetCaption(U("<"));
+    ButPrior->SetTag(1);
+    ButPrior->SetBounds(0, 0, 20, 22);
+    ButNext = new TButton(PanDate, U("ButNext"));
+    ButNext->SetCaption(U(">"));
+    ButNext->SetTag(2);
+    ButNext->SetBounds(150, 0, 20, 22);
+    LabSum = new TLabel(this, U("LabSum"));
+    LabSum->SetHint(U("(F8)"));
+    LabSum->SetBounds(210, 288, 300, 16);
+    Lab2 = new TLabel(this, U("Lab2"));
+    Lab2->SetBounds(24, 312, 320, 16);
+    Lab1 = new TLabel(this, U("Lab1"));
+    Lab1->SetBounds(24, 330, 320, 16);
+    Lab1->SetVisible(false);
+    Lab2->SetVisible(false);
+    ButOk = button("ButOk", "OK", 0, 362, 350, 75);
+    ButOk->SetDefault(true);
+    ButCancel = button("ButCancel", "Cancel", 0, 444, 350, 75);
+    ButCancel->SetCancel(true);
+    ButCancel->SetModalResult(mrCancel);
+
+    // Own datasets: the other accounts and the category's history.
+    Tb_Acc.SetName(U("Tb_Acc"));
+    Tb_Acc.SetDatabase(&dm_.Db);
+    Tb_Acc.SetTableName(QStringLiteral("Tb_Account"));
+    Tb_Acc.SetIndexFieldNames(QStringLiteral("ACCOUNT"));
+    Tb_Acc.AddField<TSmallintField>(QStringLiteral("ID_ACCOUNT"));
+    Tb_Acc.AddField<TStringField>(QStringLiteral("ACCOUNT"), fkData, 30);
+    Tb_Acc.AddField<TStringField>(QStringLiteral("CURRENCY"), fkData, 15);
+    Tb_Acc.AddField<TFloatField>(QStringLiteral("REST"))->SetDisplayFormat(QStringLiteral("#,##0.00"));
+    Tb_Acc.AddField<TFloatField>(QStringLiteral("Rate"));
+    Tb_Acc.AddField<TStringField>(QStringLiteral("Acc"), fkCalculated, 30);
+    Tb_Acc.SetFiltered(true);
+    Tb_Acc.OnCalcFields = [this](TDataSet *d) { Tb_AccCalcFields(d); };
+    DataAcc.OnDataChange = [this](TDataSource *s, TField *f) { DataAccDataChange(s, f); };
+    QitmHist.SetName(U("QitmHist"));
+    QitmHist.SetDatabase(&dm_.Db);
+    QitmHist.SQL() = QStringList{QStringLiteral("select * from tb_hist"), QStringLiteral("where id_account=1"),
+                                 QStringLiteral("and level3=33"), QStringLiteral("order by date_real desc")};
+
+    // Bindings of the form layout.
+    OnCreate = [this](TObject *s) { FormCreate(s); };
+    OnShow = [this](TObject *s) { FormShow(s); };
+    OnClose = [this](TObject *s, TCloseAction &a) { FormClose(s, a); };
+    OnKeyDown = [this](TObject *s, WORD &k, TShiftState sh) { FormKeyDown(s, k, sh); };
+    ButOk->OnClick = [this](TObject *s) { ButOkClick(s); };
+    for (TButton *b : {ButSumEv, ButPriceEv, ButQuantEv, ButTransEv, ButRateEv})
+        b->OnClick = [this](TObject *s) { ButSumEvClick(s); };
+    for (TDBEdit *e : {DBESum, DBEPrice, DBEQuant, DBERate, DBE_Rate, DBETrans_Ref})
+        e->OnKeyPress = [this](TObject *s, QChar &k) { DBESumKeyPress(s, k); };
+    for (TDBEdit *e : {DBESum, DBEPrice, DBEQuant, DBERate, DBE_Rate})
+        e->OnKeyDown = [this](TObject *s, WORD &k, TShiftState sh) { DBESumKeyDown(s, k, sh); };
+    DBLTrans->OnKeyPress = [this](TObject *s, QChar &k) { DBLTransKeyPress(s, k); };
+    DBLTrans->OnChange = [this](TObject *) {
+        const Variant key = DBLTrans->KeyValue();
+        if (Tb_Acc.Active() && !VarIsClear(key))
+            Tb_Acc.Locate(QStringLiteral("ID_ACCOUNT"), key, {});
+    };
+    for (TButton *b : {ButFindWho, ButFindWhere})
+        b->OnClick = [this](TObject *s) { ButFindWhoClick(s); };
+    for (TDBLookupComboBox *l : {DBLWho, DBLWhere}) {
+        l->OnKeyPress = [this](TObject *s, QChar &k) { DBLWhoKeyPress(s, k); };
+        l->OnKeyDown = [this](TObject *s, WORD &k, TShiftState sh) { DBLWhoKeyDown(s, k, sh); };
+    }
+    for (TButton *b : {ButDelWho, ButDelWhere, ButDelComm})
+        b->OnClick = [this](TObject *s) { ButDelWhoClick(s); };
+    ButComm->OnClick = [this](TObject *s) { ButCommClick(s); };
+    DBEComm->OnKeyPress = [this](TObject *s, QChar &k) { DBECommKeyPress(s, k); };
+    DBEComm->OnEnter = [this](TObject *s) { DBECommEnter(s); };
+    ButSum->OnClick = [this](TObject *s) { ButSumClick(s); };
+    ButDiv->OnClick = [this](TObject *s) { ButDivClick(s); };
+    ButPerc->OnClick = [this](TObject *s) { ButPercClick(s); };
+    LabSum->OnClick = [this](TObject *s) { LabSumClick(s); };
+    LabAccount->OnClick = [this](TObject *s) { LabAccountClick(s); };
+    for (TButton *b : {ButPrior, ButNext})
+        b->OnClick = [this](TObject *s) { ButPriorClick(s); };
+    DoCreate();
+}
+
+TFormCard::~TFormCard()
+{
+    DoDestroy();
+    Tb_Acc.Close();
+    QitmHist.Close();
+}
+
+TField *TFormCard::H(const char *name) const { return dm_.Tb_Hist.FieldByName(U(name)); }
+
+bool TFormCard::Editing() const { return dm_.Tb_Hist.State() == dsEdit || dm_.Tb_Hist.State() == dsInsert; }
+
+void TFormCard::FormCreate(TObject *)
+{
+    PercentValue = 0;
+    SetBounds(options_.Card_Left > 0 ? options_.Card_Left : Left(), options_.Card_Top > 0 ? options_.Card_Top : Top(),
+              options_.Card_Width > 10 ? options_.Card_Width : Width(),
+              options_.Card_Height > 10 ? options_.Card_Height : Height());
+}
+
+void TFormCard::FormClose(TObject *, TCloseAction &)
+{
+    if (dm_.Qtrans.Active()) {
+        dm_.Qtrans.Cancel();
+        dm_.Qtrans.Close();
+    }
+    ButOk->SetEnabled(true);
+    options_.Card_Left = Left();
+    options_.Card_Width = Width();
+    options_.Card_Top = Top();
+    options_.Card_Height = Height();
+}
+
+void TFormCard::ShowAccountLabel()
+{
+    LabAccount->SetCaption(QString());
+    LabAccount->SetColor(clBtnFace);
+    TTable &acc = dm_.Tb_Account;
+    if (acc.Active() && acc.RecordCount() > 1) {
+        const QString name = acc.FieldByName(QStringLiteral("Account"))->AsString().left(17);
+        QStringList letters;
+        for (QChar c : name)
+            letters << QString(c);
+        LabAccount->SetCaption(letters.join(u'\n'));
+        LabAccount->SetColor(clSilver);
+    }
+}
+
+void TFormCard::ToggleDerivedField(int Tag)
+{
+    options_.AutoCor = ToggleAutoCor(options_.AutoCor, Tag);
+    for (TDBEdit *e : {DBESum, DBEPrice, DBEQuant})
+        e->SetColor(clWindow);
+    if (post_.CardMode == TCardMode::Transfer)
+        return;
+    switch (options_.AutoCor) {
+    case 1:
+        DBEQuant->SetColor(DerivedColor);
+        break;
+    case 2:
+        DBEPrice->SetColor(DerivedColor);
+        break;
+    case 3:
+        DBESum->SetColor(DerivedColor);
+        break;
+    default:
+        break;
+    }
+}
+
+void TFormCard::DataAccDataChange(TDataSource *, TField *)
+{
+    const TCardMode mode = post_.CardMode;
+    bool cross = false;
+    if (Tb_Acc.Active() && !Tb_Acc.IsEmpty() && !H("REF_ACCOUNT")->IsNull()) {
+        const QString own = dm_.Tb_Account.FieldByName(QStringLiteral("Currency"))->AsString();
+        cross = Tb_Acc.FieldByName(QStringLiteral("CURRENCY"))->AsString() != own &&
+                (post_.RealiseFlag || H("Kind")->AsString() == u"1");
+    }
+    GrRate->SetVisible(cross);
+    DBETrans_Ref->SetTabStop(cross);
+    DBERate->SetTabStop(cross);
+    ButSumEv->SetVisible(mode != TCardMode::Transfer || cross);
+}
+
+void TFormCard::Tb_AccCalcFields(TDataSet *DataSet)
+{
+    DataSet->FieldByName(QStringLiteral("Acc"))
+        ->SetAsString(DataSet->FieldByName(QStringLiteral("ACCOUNT"))->AsString().left(15) + QStringLiteral(" = ") +
+                      FormatFloat(QStringLiteral("#,##0.00"), DataSet->FieldByName(QStringLiteral("REST"))->AsFloat()) +
+                      u' ' + DataSet->FieldByName(QStringLiteral("CURRENCY"))->AsString());
+}
+
+void TFormCard::PrepareHistory(int Account)
+{
+    QitmHist.Close();
+    QitmHist.SQL()[1] = QStringLiteral("where id_account=%1").arg(Account);
+    const TField *l3 = H("Level3"), *l2 = H("Level2");
+    if (!l3->IsNull())
+        QitmHist.SQL()[2] = QStringLiteral("and level3=%1").arg(l3->AsInteger());
+    else if (!l2->IsNull())
+        QitmHist.SQL()[2] = QStringLiteral("and level3 is null and level2=%1").arg(l2->AsInteger());
+    else
+        QitmHist.SQL()[2] = QStringLiteral("and level3 is null and level2 is null and level1=%1")
+                                .arg(H("Level1")->IsNull() ? -100 : H("Level1")->AsInteger());
+    try {
+        QitmHist.Open();
+    } catch (const Exception &) {
+        return;
+    }
+    ShowHistoryPosition();
+}
+
+void TFormCard::FormShow(TObject *)
+{
+    const TCardMode mode = post_.CardMode;
+    TTable &h = dm_.Tb_Hist;
+    for (QWidget *w : std::initializer_list<QWidget *>{DBESum, DBEQuant, DBEPrice, DBERate, DBEComm, DBLWho,
+                                                       DBLWhere, DBLTrans, DBETrans_Ref, DBE_Rate})
+        if (GridFont != QFont())
+            w->setFont(GridFont);
+    static const char *const captions[] = {"", "Расход", "Приход", "Перевод на другой счёт"};
+    QString caption = U(captions[int(mode) & 3]);
+    PanTrans->SetVisible(mode == TCardMode::Transfer);
+    ToggleDerivedField(-1);
+    ShowAccountLabel();
+    BalanceDelta = 0;
+    const bool editing = h.State() == dsEdit;
+    if (mode == TCardMode::Expense || mode == TCardMode::Income) {
+        const bool expense = mode == TCardMode::Expense;
+        DBESum->SetDataField(expense ? QStringLiteral("CT") : QStringLiteral("DT"));
+        DBEQuant->SetDataField(expense ? QStringLiteral("Qdt") : QStringLiteral("Qct"));
+        BalanceDelta = CardDeltaOnShow(mode, editing, h);
+        if (!h.IsEmpty() || h.State() == dsInsert) {
+            QString name = H("Article")->AsString();
+            if (name.isEmpty())
+                name = H("Item")->AsString();
+            if (name.isEmpty())
+                name = H("Category")->AsString();
+            caption += QStringLiteral("...") + name;
+        }
+    } else if (mode == TCardMode::Transfer) {
+        DBESum->SetDataField(QStringLiteral("CT"));
+        BalanceDelta = CardDeltaOnShow(mode, editing, h);
+        TransferAmount = 0;
+        Tb_Acc.Close();
+        Tb_Acc.SetFilter(QStringLiteral("id_Account<>'") +
+                         dm_.Tb_Account.FieldByName(QStringLiteral("Id_Account"))->AsString() + u'\'');
+        Tb_Acc.Open();
+        DBLTrans->SetEnabled(h.State() == dsInsert || H("Kind")->AsString() == u"2");
+        if (h.State() == dsInsert && Tb_Acc.RecordCount() == 1)
+            H("REF_ACCOUNT")->SetAsVariant(Tb_Acc.FieldByName(QStringLiteral("ID_ACCOUNT"))->AsVariant());
+        if (!H("REF_ACCOUNT")->IsNull())
+            Tb_Acc.Locate(QStringLiteral("ID_ACCOUNT"), H("REF_ACCOUNT")->AsVariant(), {});
+        DataAccDataChange(&DataAcc, nullptr);
+        TQuery &qt = dm_.Qtrans;
+        qt.Close();
+        TParam *ref = qt.ParamByName(QStringLiteral("ref_account"));
+        if (H("REF_ACCOUNT")->IsNull())
+            ref->Clear();
+        else
+            ref->SetAsSmallInt(H("REF_ACCOUNT")->AsInteger());
+        qt.ParamByName(QStringLiteral("date_create"))->SetAsDateTime(H("Date_Create")->AsDateTime());
+        try {
+            qt.Open();
+            if (GrRate->Visible() && !qt.IsEmpty())
+                TransferAmount = Units(qt.FieldByName(QStringLiteral("Dt")));
+        } catch (const Exception &) {
+            // Without the receiving leg the amount is typed anew.
+        }
+    }
+    ButSumEv->SetVisible(mode != TCardMode::Transfer || GrRate->Visible());
+    DBLTrans->SetTabStop(PanTrans->Visible());
+    DBEPrice->SetTabStop(!PanTrans->Visible());
+    DBEQuant->SetTabStop(!PanTrans->Visible());
+    DBETrans_Ref->SetTabStop(GrRate->Visible());
+    DBERate->SetTabStop(GrRate->Visible());
+    ChDate->SetTabStop(ChDate->Visible());
+    ChCategory->SetTabStop(ChCategory->Visible());
+    caption += h.State() == dsInsert ? U("    --Добавление--") : U("    --Изменение--");
+    SetCaption(caption);
+    ShowMonthTotals(false);
+    const TMemOptions &mem = post_.Mem;
+    if (mem.AnyRow() && PanDate->Caption().isEmpty())
+        FillFromHistory();
+    if (mem.Comm && H("Comment")->IsNull() && QitmHist.Active() && !QitmHist.IsEmpty() && Editing()) {
+        QitmHist.First();
+        H("Comment")->SetAsVariant(QitmHist.FieldByName(QStringLiteral("Comment"))->AsVariant());
+    }
+    if (DBESum->CanFocus()) {
+        DBESum->SetFocus();
+        if (!DBESum->Text().isEmpty())
+            DBESum->SelectAll();
+    }
+}
+
+TDBEdit *TFormCard::KeyTarget() const
+{
+    for (TDBEdit *e : {DBEQuant, DBEPrice, DBERate, DBE_Rate})
+        if (e->Focused())
+            return e;
+    return DBESum;
+}
+
+int64_t TFormCard::FieldUnits(TDBEdit *edit) const
+{
+    if (edit == DBETrans_Ref)
+        return dm_.Qtrans.Active() ? Units(dm_.Qtrans.FieldByName(QStringLiteral("Dt"))) : 0;
+    return Units(edit->Field());
+}
+
+void TFormCard::WriteAmount(TDBEdit *edit, double value)
+{
+    TField *f = edit->Field();
+    if (edit == DBETrans_Ref) {
+        if (!dm_.Qtrans.Active())
+            return;
+        dm_.Qtrans.Edit();
+        f = dm_.Qtrans.FieldByName(QStringLiteral("Dt"));
+    } else if (!Editing() || !f) {
+        return;
+    }
+    f->SetAsFloat(value);
+}
+
+bool TFormCard::ValidateCard(int64_t &Delta)
+{
+    const TCardMode mode = post_.CardMode;
+    const TCardSwitches switches{options_.QuantDefault, options_.AutoSum, options_.AutoCor};
+    if (mode != TCardMode::Transfer)
+        DeriveOnOk(dm_.Tb_Hist, DBESum->DataField(), DBEQuant->DataField(), mode, switches);
+    const auto refuse = [this](TDBEdit *focus) {
+        ShowNotice(U("Надо указать положительное число!"), false);
+        if (focus->CanFocus())
+            focus->SetFocus();
+        return false;
+    };
+    const TField *dt = H("Dt"), *ct = H("Ct");
+    if (dt->IsNull() && !(!ct->IsNull() && ct->AsFloat() > 0))
+        return refuse(DBESum);
+    if (ct->IsNull() && !(!dt->IsNull() && dt->AsFloat() > 0))
+        return refuse(DBESum);
+    if (!H("Price")->IsNull() && H("Price")->AsFloat() <= 0)
+        return refuse(DBEPrice);
+    const TField *quant = DBEQuant->Field();
+    if (mode != TCardMode::Transfer && quant && !quant->IsNull() && quant->AsFloat() <= 0)
+        return refuse(DBEQuant);
+    if (!H("Rate")->IsNull() && H("Rate")->AsFloat() <= 0)
+        return refuse(DBE_Rate);
+    Delta = CardDeltaOnOk(Delta, post_.RealiseFlag, dm_.Tb_Hist);
+    if (mode != TCardMode::Transfer)
+        return true;
+    if (H("REF_ACCOUNT")->IsNull() || DBLTrans->Text().isEmpty()) {
+        ShowNotice(U("Не выбран целевой счёт ( куда перевести деньги ? ) !"), false);
+        if (DBLTrans->CanFocus())
+            DBLTrans->SetFocus();
+        return false;
+    }
+    if (GrRate->Visible()) {
+        const int64_t received = FieldUnits(DBETrans_Ref);
+        if (received <= 0)
+            return refuse(DBETrans_Ref);
+        if (H("Kind")->AsString() == u"1" || post_.RealiseFlag)
+            TransferAmount = received;
+    }
+    return true;
+}
+
+void TFormCard::ButOkClick(TObject *)
+{
+    ButOk->setFocus(); // the focused control writes its text into its field
+    dm_.Tb_Hist.UpdateRecord();
+    int64_t delta = BalanceDelta;
+    if (!ValidateCard(delta))
+        return;
+    BalanceDelta = delta;
+    SetModalResult(mrOk);
+}
+
+void TFormCard::ButSumEvClick(TObject *Sender)
+{
+    if (!Editing())
+        return;
+    const int tag = dynamic_cast<TComponent *>(Sender) ? dynamic_cast<TComponent *>(Sender)->Tag() : 0;
+    ButOk->setFocus();
+    dm_.Tb_Hist.UpdateRecord();
+    const int64_t S = FieldUnits(DBESum), P = Units(H("Price")), Q = FieldUnits(DBEQuant),
+                  T = FieldUnits(DBETrans_Ref);
+    TDBEdit *const focusFor[] = {nullptr, DBESum, DBEPrice, DBEQuant, DBETrans_Ref, DBERate, DBE_Rate};
+    if (tag >= 1 && tag <= 6 && focusFor[tag]->CanFocus())
+        focusFor[tag]->SetFocus();
+    if (const auto d = DeriveField(tag, post_.CardMode, S, P, Q, T, ButDiv->Down())) {
+        TDBEdit *const target[] = {nullptr, DBESum, DBEPrice, DBEQuant, DBETrans_Ref, DBERate};
+        WriteAmount(target[d->Tag], d->Value);
+    }
+    ShowMonthTotals(true);
+}
+
+void TFormCard::DBESumKeyPress(TObject *Sender, QChar &Key)
+{
+    TDBEdit *target = KeyTarget();
+    if (Sender == DBETrans_Ref)
+        target = DBETrans_Ref;
+    const auto value = [&] {
+        QString text = target->Text();
+        text.remove(FormatSettings().ThousandSeparator);
+        double v = 0;
+        TryStrToFloat(text.isEmpty() ? QStringLiteral("0") : text, v);
+        return v;
+    };
+    const auto write = [&](std::optional<double> v) {
+        if (v) {
+            target->SetText(FloatToStr(*v));
+            target->DataLink().Modified();
+            target->SetSelStart(target->Text().size());
+        }
+    };
+    static const QString separators = U("./,бюБЮ");
+    static const QString who = U("qQйЙ"), where = U("aAфФ"), note = U("zZяЯ");
+    if (Key == u'=') {
+        Key = QChar();
+        ButSumEvClick(Sender);
+    } else if (Key == u'%' || Key == u' ') {
+        Key = QChar();
+        if (target->DataLink().Edit() || target == DBETrans_Ref)
+            write(PercentStep(value(), PercentValue));
+    } else if (Key == u'+') {
+        Key = QChar();
+        if (target->DataLink().Edit() || target == DBETrans_Ref)
+            write(StepUp(value()));
+    } else if (Key == u'-') {
+        Key = QChar();
+        if (target->DataLink().Edit() || target == DBETrans_Ref)
+            write(StepDown(value()));
+    } else if (separators.contains(Key)) {
+        Key = FormatSettings().DecimalSeparator;
+    } else if (who.contains(Key)) {
+        Key = QChar();
+        DBLWho->SetFocus();
+    } else if (where.contains(Key)) {
+        Key = QChar();
+        DBLWhere->SetFocus();
+    } else if (note.contains(Key)) {
+        Key = QChar();
+        DBEComm->SetFocus();
+    } else if (Key == u'*') {
+        Key = QChar();
+        if (post_.CardMode != TCardMode::Transfer)
+            ToggleDerivedField(dynamic_cast<TComponent *>(Sender) ? dynamic_cast<TComponent *>(Sender)->Tag() : 0);
+    }
+}
+
+void TFormCard::DBESumKeyDown(TObject *Sender, WORD &Key, TShiftState)
+{
+    if (Key != VK_UP && Key != VK_DOWN)
+        return;
+    QChar c = Key == VK_UP ? QChar(u'+') : QChar(u'-');
+    Key = 0;
+    DBESumKeyPress(Sender, c);
+}
+
+void TFormCard::DBLTransKeyPress(TObject *, QChar &Key)
+{
+    if (!Tb_Acc.Active() || Key.unicode() < 32)
+        return;
+    Tb_Acc.FindNearest({Variant(QString(Key))});
+    if (!Tb_Acc.IsEmpty() && Editing())
+        H("REF_ACCOUNT")->SetAsVariant(Tb_Acc.FieldByName(QStringLiteral("ID_ACCOUNT"))->AsVariant());
+}
+
+void TFormCard::ButFindWhoClick(TObject *Sender)
+{
+    if (!Editing() || !PickReference)
+        return;
+    const int tag = dynamic_cast<TComponent *>(Sender) ? dynamic_cast<TComponent *>(Sender)->Tag() : 0;
+    Variant id;
+    if (PickReference(tag, id))
+        H(tag == 1 ? "ID_Person" : "ID_Firm")->SetAsVariant(id);
+}
+
+void TFormCard::DBLWhoKeyPress(TObject *Sender, QChar &Key)
+{
+    if (Key != u'+')
+        return;
+    Key = QChar();
+    ButFindWhoClick(Sender);
+}
+
+void TFormCard::DBLWhoKeyDown(TObject *Sender, WORD &Key, TShiftState)
+{
+    if (Key != VK_DELETE || !Editing())
+        return;
+    Key = 0;
+    H(Sender == DBLWho ? "ID_Person" : "ID_Firm")->Clear();
+}
+
+void TFormCard::ButDelWhoClick(TObject *Sender)
+{
+    const int tag = dynamic_cast<TComponent *>(Sender) ? dynamic_cast<TComponent *>(Sender)->Tag() : 0;
+    static const char *const fields[] = {"", "ID_Person", "ID_Firm", "Comment"};
+    if (tag < 1 || tag > 3 || !Editing())
+        return;
+    try {
+        H(fields[tag])->Clear();
+    } catch (const Exception &) {
+    }
+}
+
+void TFormCard::ButCommClick(TObject *)
+{
+    QString note;
+    if (Editing() && PickNote && PickNote(note))
+        H("Comment")->SetAsString(note);
+}
+
+void TFormCard::DBECommKeyPress(TObject *, QChar &Key)
+{
+    if (Key == u'\r') {
+        Key = QChar();
+        ButOkClick(ButOk);
+    } else if (Key == QChar(27)) {
+        Key = QChar();
+        SetModalResult(mrCancel);
+    }
+}
+
+void TFormCard::DBECommEnter(TObject *) { DBEComm->SelectAll(); }
+
+void TFormCard::ButSumClick(TObject *)
+{
+    TDBEdit *edit = DBESum;
+    for (TDBEdit *e : {DBERate, DBEQuant, DBEPrice, DBE_Rate, DBETrans_Ref})
+        if (e->Focused()) {
+            edit = e;
+            break;
+        }
+    EditWithCalculator(edit);
+}
+
+void TFormCard::EditWithCalculator(TDBEdit *Edit)
+{
+    TFormCalc calc;
+    QString text = Edit->Text();
+    text.remove(FormatSettings().ThousandSeparator);
+    calc.Ed->SetText(text);
+    if (calc.ShowModal() != mrOk || calc.ResultText.isEmpty())
+        return;
+    try {
+        if (Edit == DBETrans_Ref) {
+            if (dm_.Qtrans.Active()) {
+                dm_.Qtrans.Edit();
+                dm_.Qtrans.FieldByName(QStringLiteral("Dt"))->SetAsString(calc.ResultText);
+            }
+        } else if (Edit->Field() && (Editing() || Edit->DataLink().Edit())) {
+            Edit->Field()->SetAsString(calc.ResultText);
+        }
+        Edit->SetSelStart(Edit->Text().size());
+    } catch (const Exception &) {
+        // A result the field does not take is dropped.
+    }
+}
+
+void TFormCard::ButDivClick(TObject *)
+{
+    ButDiv->SetCaption(ButDiv->Down() ? U("x") : U("/"));
+    ButDiv->SetHint(ButDiv->Down() ? U("умножить") : U("делить"));
+}
+
+void TFormCard::ButPercClick(TObject *)
+{
+    QString answer = FloatToStr(PercentValue);
+    if (!InputLine(U("Процент пересчёта суммы"), U("Новый процент (можно отрицательный):"), answer, false))
+        return;
+    if (answer == FloatToStr(PercentValue))
+        return;
+    double v = 0;
+    if (!TryStrToFloat(answer.trimmed().isEmpty() ? QStringLiteral("0") : answer.trimmed(), v))
+        return;
+    PercentValue = v;
+    ButPerc->SetCaption(v == 0 ? U("%") : FloatToStr(v) + u'%');
+}
+
+void TFormCard::LabSumClick(TObject *)
+{
+    options_.LimPlan = !options_.LimPlan;
+    ShowMonthTotals(true);
+}
+
+void TFormCard::LabAccountClick(TObject *) { ShowAccountLabel(); }
+
+void TFormCard::ButPriorClick(TObject *Sender)
+{
+    try {
+        if (!QitmHist.Active())
+            QitmHist.Open();
+        if (Sender == ButPrior)
+            QitmHist.Next();
+        else
+            QitmHist.Prior();
+    } catch (const Exception &) {
+        return;
+    }
+    FillFromHistory();
+}
+
+void TFormCard::FormKeyDown(TObject *, WORD &Key, TShiftState Shift)
+{
+    const bool alt = Shift & ssAlt, shift = Shift & ssShift;
+    if (Key == VK_F9 && OpenSystemCalculator) {
+        OpenSystemCalculator();
+    } else if (Key == VK_F6) {
+        ButSumClick(ButSum);
+    } else if (Key == VK_F7) {
+        ButCommClick(ButComm);
+    } else if (Key == VK_F5) {
+        if (ChDate->Visible()) {
+            ChDate->SetChecked(true);
+            ButOkClick(ButOk);
+        }
+    } else if (Key == VK_F8) {
+        LabSumClick(LabSum);
+    } else if ((alt && Key == VK_LEFT) || (shift && Key == VK_F1)) {
+        Key = 0;
+        ButPriorClick(ButPrior);
+    } else if ((alt && Key == VK_RIGHT) || (shift && Key == VK_F2)) {
+        Key = 0;
+        ButPriorClick(ButNext);
+    }
+}
+
+QString TFormCard::MonthHint(int year, int month) const
+{
+    return FormatSettings().LongMonthNames[month - 1] + u' ' + QString::number(year) + U("г.");
+}
+
+void TFormCard::ApplyTotalLabel(TLabel *label, int64_t net, int64_t lim, bool income, const QString &prefix)
+{
+    QString sign;
+    if (net < 0) {
+        net = -net;
+        if (lim != 0 && lim < net)
+            label->SetFontColor(OverLimitColor);
+    } else if (income) {
+        if (lim != 0 && net < lim)
+            label->SetFontColor(UnderLimitColor);
+    } else if (net != 0) {
+        sign = QStringLiteral("+"); // an expense category with more refunds than spending
+    }
+    if (net == 0 && lim == 0)
+        return;
+    QString text = prefix;
+    if (net != 0 || !prefix.isEmpty())
+        text += sign + Money(net) + QStringLiteral("  ");
+    if (lim != 0)
+        text += QStringLiteral("   (") + Money(lim) + QStringLiteral(")  ");
+    label->SetCaption(text);
+}
+
+void TFormCard::ShowMonthTotals(bool IncludeCurrentRow)
+{
+    for (TLabel *l : {LabQlim, LabSum, Lab1, Lab2}) {
+        l->SetCaption(QString());
+        l->SetFontColor(clWindowText);
+    }
+    LabSum->SetHint(QString());
+    PanDate->SetCaption(QString());
+    PanDate->setToolTip(QString());
+    for (TLabel *l : {Lab1, Lab2}) {
+        l->SetVisible(false);
+        l->SetHint(QString());
+    }
+    const TDateTime when = H("Date_Real")->IsNull() ? post_.EntryDate : H("Date_Real")->AsDateTime();
+    int d = 0;
+    DecodeDate(when, year_, month_, d);
+    const int id = TPosting::OperationCategory(dm_.Tb_Hist);
+    parentIds_[0] = parentIds_[1] = -100;
+    if (!H("Level3")->IsNull()) {
+        parentIds_[1] = H("Level2")->IsNull() ? -100 : H("Level2")->AsInteger();
+        parentIds_[0] = H("Level1")->IsNull() ? -100 : H("Level1")->AsInteger();
+    } else if (!H("Level2")->IsNull()) {
+        parentIds_[0] = H("Level1")->IsNull() ? -100 : H("Level1")->AsInteger();
+    }
+    TTable &items = dm_.Tb_Items;
+    if (id == -100 || !items.FindKey({Variant(int16_t(id))}))
+        return;
+    const int64_t lim = Units(items.FieldByName(QStringLiteral("Lim")));
+    const int64_t qlim = Units(items.FieldByName(QStringLiteral("QLim")));
+    const TField *dte = items.FieldByName(QStringLiteral("Dte"));
+    if (!dte->IsNull())
+        PanDate->SetCaption(FormatDateTime(QStringLiteral("dd.mm.yy ddd"), dte->AsDateTime()));
+    else if (QitmHist.Active() && !QitmHist.IsEmpty() && !QitmHist.FieldByName(QStringLiteral("Date_Real"))->IsNull())
+        PanDate->SetCaption(FormatDateTime(QStringLiteral("dd.mm.yy ddd"),
+                                           QitmHist.FieldByName(QStringLiteral("Date_Real"))->AsDateTime()));
+    if (!PanDate->Caption().isEmpty())
+        PanDate->setToolTip(PanDate->Hint());
+    const int lev = items.FieldByName(QStringLiteral("LEV"))->AsInteger();
+    const QString column = lev == 0 ? QStringLiteral("level1") : lev == 1 ? QStringLiteral("level2") : QStringLiteral("level3");
+    const bool income = items.FieldByName(QStringLiteral("C"))->AsString() == u"+";
+    const bool byCurrency = options_.LimPlan;
+    TTable &acc = dm_.Tb_Account;
+    const QString currency = acc.FieldByName(QStringLiteral("Currency"))->AsString();
+    const QString scope = byCurrency ? U(" Валюта  ") + currency
+                                     : U(" Счёт  ") + acc.FieldByName(QStringLiteral("Account"))->AsString();
+    TMonthSums sums;
+    if (!ReadMonthSums(dm_, column, id, byCurrency, currency, acc.FieldByName(QStringLiteral("Id_Account"))->AsInteger(),
+                       year_, month_, sums))
+        return;
+    int64_t net = sums.Dt - sums.Ct;
+    int64_t qnet = income ? sums.Qct - sums.Qdt : sums.Qdt - sums.Qct;
+    int rowDelta = 0;
+    if (IncludeCurrentRow && dm_.Tb_Hist.State() == dsInsert) {
+        rowDelta = 1;
+        net += Units(H("Dt")) - Units(H("Ct"));
+        qnet += FieldUnits(DBEQuant);
+    }
+    if (qnet != 0 || qlim != 0) {
+        if (qnet > 0 && qlim != 0) {
+            if (income && qlim > qnet)
+                LabQlim->SetFontColor(UnderLimitColor);
+            else if (!income && qlim < qnet)
+                LabQlim->SetFontColor(OverLimitColor);
+        }
+        QString text = Money(qnet) + QStringLiteral("  ");
+        if (qlim != 0)
+            text += QStringLiteral("   (") + Money(qlim) + QStringLiteral(")  ");
+        LabQlim->SetCaption(text);
+    }
+    ApplyTotalLabel(LabSum, net, lim, income, QString());
+    if (!LabSum->Caption().isEmpty())
+        LabSum->SetHint(U("Итог за ") + MonthHint(year_, month_) + scope + U(" (F8)"));
+    if (parentIds_[1] != -100)
+        ShowParentTotals(Lab2, rowDelta);
+    if (parentIds_[0] != -100)
+        ShowParentTotals(Lab1, rowDelta);
+}
+
+void TFormCard::ShowParentTotals(TLabel *Label, int IncludeRowDelta)
+{
+    const bool middle = Label == Lab2;
+    const int id = parentIds_[middle ? 1 : 0];
+    TTable &items = dm_.Tb_Items;
+    if (!items.FindKey({Variant(int16_t(id))}))
+        return;
+    const int64_t lim = Units(items.FieldByName(QStringLiteral("Lim")));
+    const bool income = items.FieldByName(QStringLiteral("C"))->AsString() == u"+";
+    const QString name = items.FieldByName(QStringLiteral("ITM"))->AsString();
+    TTable &acc = dm_.Tb_Account;
+    TMonthSums sums;
+    if (!ReadMonthSums(dm_, middle ? QStringLiteral("level2") : QStringLiteral("level1"), id, options_.LimPlan,
+                       acc.FieldByName(QStringLiteral("Currency"))->AsString(),
+                       acc.FieldByName(QStringLiteral("Id_Account"))->AsInteger(), year_, month_, sums))
+        return;
+    int64_t net = sums.Dt - sums.Ct;
+    if (IncludeRowDelta)
+        net += Units(H("Dt")) - Units(H("Ct"));
+    ApplyTotalLabel(Label, net, lim, income, name + QStringLiteral(" = "));
+    if (!Label->Caption().isEmpty()) {
+        Label->SetVisible(true);
+        Label->SetHint(U(" за ") + MonthHint(year_, month_));
+    }
+}
+
+void TFormCard::ShowHistoryPosition()
+{
+    const int n = QitmHist.RecordCount();
+    ButNext->SetVisible(n > 1);
+    ButPrior->SetVisible(n > 1);
+    const QString hint = QString::number(QitmHist.RecNo()) + u'/' + QString::number(n);
+    ButNext->SetHint(hint);
+    ButPrior->SetHint(hint);
+    ButNext->SetEnabled(QitmHist.RecNo() > 1);
+    ButPrior->SetEnabled(QitmHist.RecNo() < n);
+}
+
+void TFormCard::FillFromHistory()
+{
+    ButNext->SetHint(QString());
+    ButPrior->SetHint(QString());
+    try {
+        if (!QitmHist.Active())
+            QitmHist.Open();
+    } catch (const Exception &) {
+        return;
+    }
+    ButNext->SetVisible(QitmHist.RecordCount() > 1);
+    ButPrior->SetVisible(QitmHist.RecordCount() > 1);
+    if (QitmHist.IsEmpty() || QitmHist.FieldByName(QStringLiteral("Date_Real"))->IsNull() || !Editing())
+        return;
+    const auto q = [this](const char *name) { return QitmHist.FieldByName(U(name))->AsVariant(); };
+    const TMemOptions &mem = post_.Mem;
+    const bool expense = post_.CardMode == TCardMode::Expense;
+    if (!QitmHist.FieldByName(QStringLiteral("Level1"))->IsNull() &&
+        QitmHist.FieldByName(QStringLiteral("Level1"))->AsInteger() >= 0) {
+        if (mem.Price)
+            H("Price")->SetAsVariant(q("Price"));
+        if (mem.Sum)
+            H(expense ? "Ct" : "Dt")->SetAsVariant(q(expense ? "Ct" : "Dt"));
+        if (mem.Quant)
+            H(expense ? "Qdt" : "Qct")->SetAsVariant(q(expense ? "QDt" : "QCt"));
+        H("Ref_Account")->SetAsVariant(q("Ref_Account"));
+    }
+    if (mem.Prs)
+        H("ID_Person")->SetAsVariant(q("ID_Person"));
+    if (mem.Frm)
+        H("ID_Firm")->SetAsVariant(q("ID_Firm"));
+    if (mem.Comm)
+        H("Comment")->SetAsVariant(q("Comment"));
+    if (mem.Rate)
+        H("Rate")->SetAsVariant(q("Rate"));
+    PanDate->SetCaption(
+        FormatDateTime(QStringLiteral("dd.mm.yy ddd"), QitmHist.FieldByName(QStringLiteral("Date_Real"))->AsDateTime()));
+    ShowHistoryPosition();
+}
+
+} // namespace zorbel

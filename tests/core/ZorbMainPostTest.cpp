@@ -1,0 +1,159 @@
+// The main window's posting commands on a new data set: each asks what it
+// must ask, then adds, deletes, copies, moves or purges through the posting.
+#include "core/ZorbMain.h"
+
+#include "ZorbSandbox.h"
+#include "core/ZorbCopAc.h"
+#include "core/ZorbLaunch.h"
+#include "platform/widgets/ModalScript.h"
+
+#include <gtest/gtest.h>
+
+namespace zorbel {
+namespace {
+
+QString U(const char *text) { return QString::fromUtf8(text); }
+
+class MainPost : public testing::Test {
+protected:
+    MainPost()
+    {
+        main = std::make_unique<TFormMain>(QStringList{}, box.Path("program"));
+        TTable &acc = main->Dm->Tb_Account;
+        acc.Append();
+        acc.FieldByName("Account")->SetAsString(U("Банк"));
+        acc.FieldByName("Currency")->SetAsString(U("руб"));
+        acc.FieldByName("Rate")->SetAsFloat(1.5);
+        acc.Post();
+        acc.Locate("Account", Variant(U("Мой первый счёт")), {});
+        main->EntryDate = Date();
+        main->ApplyLedgerPeriod();
+        // The expense root category selected in the expense tree.
+        TTreeNode *root = main->FindCategoryNode(main->TvCt, 0);
+        EXPECT_NE(root, nullptr);
+        main->TvCt->SetSelected(root);
+    }
+    ~MainPost() override { AnalysisLaunchers().FormPlan = nullptr; }
+    int Count(const QString &where)
+    {
+        TQuery &q = main->Dm->Qtemp;
+        q.Close();
+        q.SQL() = QStringList{QStringLiteral("select count(*) from tb_hist where ") + where};
+        q.Open();
+        const int n = q.Fields()[0]->AsInteger();
+        q.Close();
+        return n;
+    }
+    // Adds an expense of Sum through the menu command and the card.
+    void AddExpense(const QString &sum)
+    {
+        TModalScript script;
+        script.Then([&](TForm &f) {
+            auto &card = dynamic_cast<TFormCard &>(f);
+            for (QChar c : sum)
+                SendKey(card.DBESum, 0, Qt::NoModifier, QString(c));
+            card.ButOk->Click();
+        });
+        main->mMoneyNewClick(nullptr);
+        EXPECT_TRUE(script.Finished()) << script.Errors().join(u'\n').toStdString();
+    }
+    void GoToLastOperation()
+    {
+        TTable &h = main->Dm->Tb_Hist;
+        h.Refresh();
+        h.Last();
+    }
+
+    TSandbox box;
+    std::unique_ptr<TFormMain> main;
+};
+
+TEST_F(MainPost, AddAndDeleteThroughTheMenu)
+{
+    ASSERT_NE(main->Card(), nullptr);
+    const double rest = main->Dm->Tb_Account.FieldByName("Rest")->AsFloat();
+    AddExpense(U("42"));
+    EXPECT_EQ(Count(U("ct=42 and kind='1' and level1=0")), 1);
+    EXPECT_EQ(main->Posting->CardMode, TCardMode::Idle);
+    // The balance and the status bar follow; the ledger shows the new row.
+    EXPECT_DOUBLE_EQ(main->Dm->Tb_Account.FieldByName("Rest")->AsFloat(), rest - 42);
+    EXPECT_EQ(main->Dm->Tb_Hist.RecordCount(), 1);
+    // A double click on the row edits it through the card.
+    TModalScript edit;
+    edit.Then([&](TForm &f) {
+        auto &card = dynamic_cast<TFormCard &>(f);
+        EXPECT_TRUE(card.Caption().endsWith(U("--Изменение--")));
+        card.DBESum->selectAll();
+        for (QChar c : U("40"))
+            SendKey(card.DBESum, 0, Qt::NoModifier, QString(c));
+        card.ButOk->Click();
+    });
+    main->DBGDblClick(main->DBG);
+    EXPECT_TRUE(edit.Finished()) << edit.Errors().join(u'\n').toStdString();
+    EXPECT_DOUBLE_EQ(main->Dm->Tb_Account.FieldByName("Rest")->AsFloat(), rest - 40);
+    GoToLastOperation();
+    TModalScript no;
+    no.Press(QStringLiteral("No"));
+    main->mMoneyDeleteClick(nullptr);
+    EXPECT_EQ(Count(U("1=1")), 1);
+    TModalScript yes;
+    yes.Press(QStringLiteral("Yes"));
+    main->mMoneyDeleteClick(nullptr);
+    ASSERT_EQ(yes.Seen().size(), 1u);
+    EXPECT_EQ(yes.Seen()[0].Text, U("Удалить строку?"));
+    EXPECT_EQ(Count(U("1=1")), 0);
+}
+
+TEST_F(MainPost, CopyIntoTheFutureAsksForTheCount)
+{
+    AddExpense(U("15"));
+    GoToLastOperation();
+    TDateTime offeredFrom = 0;
+    AnalysisLaunchers().FormPlan = [&](TDateTime from, TDateTime, std::vector<int> &days) {
+        offeredFrom = from;
+        days = {int(from) + 3, int(from) + 33};
+        return true;
+    };
+    TModalScript script;
+    script.Press(QStringLiteral("Yes"));
+    main->mpMoneyCopyClick(nullptr);
+    EXPECT_EQ(offeredFrom, Date() + 1);
+    ASSERT_EQ(script.Seen().size(), 1u);
+    EXPECT_EQ(script.Seen()[0].Text, U("Добавить 2 планируемых строк?"));
+    EXPECT_EQ(Count(U("kind='2' and ct=15")), 2);
+}
+
+TEST_F(MainPost, MoveTakesTheChosenAccountAndItsRate)
+{
+    AddExpense(U("7"));
+    GoToLastOperation();
+    TModalScript script;
+    script.Then([](TForm &f) {
+        auto &picker = dynamic_cast<TFormCopAc &>(f);
+        EXPECT_EQ(picker.Caption(), U("Переместить строку на счёт"));
+        ASSERT_EQ(picker.Lb->Count(), 1);
+        EXPECT_TRUE(picker.Lb->Items().Strings(0).startsWith(U("Банк = ")));
+        EXPECT_TRUE(picker.Lb->Items().Strings(0).endsWith(U("руб,   курс=1,5")));
+        picker.LbDblClick(picker.Lb);
+    });
+    main->mpAccCopyClick(nullptr);
+    EXPECT_TRUE(script.Finished());
+    EXPECT_EQ(Count(U("ct=7 and rate=1.5 and id_account=2")), 1);
+}
+
+TEST_F(MainPost, PurgeAsksAndMarksForPacking)
+{
+    AddExpense(U("3"));
+    main->EntryDate = Date() + 1;
+    TModalScript script;
+    script.Press(QStringLiteral("Yes"));
+    main->mEmptyClick(nullptr);
+    ASSERT_EQ(script.Seen().size(), 1u);
+    EXPECT_TRUE(script.Seen()[0].Text.startsWith(U("Удалить БЕЗВОЗВРАТНО все данные до ")));
+    EXPECT_EQ(Count(U("1=1")), 0);
+    EXPECT_TRUE(main->PackOnClose);
+    EXPECT_TRUE(main->Dm->Modified());
+}
+
+} // namespace
+} // namespace zorbel
