@@ -26,6 +26,7 @@
 #include "platform/rtl/Exceptions.h"
 #include "platform/sqltable/Database.h"
 #include "platform/sqltable/Query.h"
+#include "memtable/VemtMemTable.h"
 #include "platform/sqltable/Table.h"
 
 #include <QColor>
@@ -127,6 +128,9 @@ public:
         Qitm2, Qitm3, Qitm4, Qpers2;
     TDataSource DataAccount, DataHist, DataItems, DataPerson, DataFirm, DataFamily, DataLog, DataPers_Firm,
         DataAcn, DataTrans;
+    // The reminder list (ZorbRemind.h) and its source for the reminder grid.
+    TVemtMemTable Tb_Rem;
+    TDataSource Data_Rem{&Tb_Rem};
 
     // ---- state ----
     bool Modified() const { return modified_; }
@@ -166,6 +170,10 @@ public:
     // and is dropped again. Returns the number of files extracted (0 when
     // the resource is missing).
     static int ExtractTemplate(TZipReader &Zip);
+
+    // Filters Tb_Family to the current person while the people page is shown,
+    // else shows every member.
+    void FollowPerson() { Tb_PersonAfterScroll(&Tb_Person); }
 
     // The next creation stamp: now, or the millisecond after the last stamp
     // when the clock has not moved past it.

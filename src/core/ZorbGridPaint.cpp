@@ -33,14 +33,7 @@ bool BirthdayHighlight(const TCellPaintInput &in, const TDataSet &row)
 {
     const int dy = row.FindField(QStringLiteral("Dy")) ? row.FieldByName(QStringLiteral("Dy"))->AsInteger() : 0;
     const int mn = row.FindField(QStringLiteral("Mn")) ? row.FieldByName(QStringLiteral("Mn"))->AsInteger() : 0;
-    const auto is = [&](size_t i) { return in.Days[i].first == dy && in.Days[i].second == mn; };
-    bool h = is(0) || (in.Day2 > 0 && is(3)) || (in.Day2 > 1 && is(4)) || (in.Day1 > 0 && is(1)) ||
-             (in.Day1 > 1 && is(2));
-    const QString c = Text(row, "C");
-    h = h && c.isEmpty();
-    if (!in.RemFlag.isEmpty())
-        h = h || c == in.RemFlag;
-    return h;
+    return RemindedPerson(ReminderWindow(in.Days, in.Day1, in.Day2), Text(row, "C"), in.RemFlag, dy, mn);
 }
 
 } // namespace

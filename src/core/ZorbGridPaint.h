@@ -7,6 +7,7 @@
 // members, 5 diary, 6 reminder list.
 #pragma once
 
+#include "core/ZorbRemind.h"
 #include "platform/widgets/Classes.h"
 
 #include <QString>
@@ -29,7 +30,7 @@ struct TCellPaintInput {
     // Birthday highlighting of people and family members (settings).
     int Day1 = 0, Day2 = 0;     // days ahead and back that still highlight
     QString RemFlag;            // a row whose C equals it is highlighted
-    std::array<std::pair<int, int>, 5> Days{}; // (day, month) of today, +1, +2, -1, -2
+    TReminderDays Days{};       // today, +1, +2, -1, -2
 };
 
 struct TCellPaint {

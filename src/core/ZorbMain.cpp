@@ -37,6 +37,7 @@ public:
     explicit THost(TFormMain &form) : f_(form) {}
     TDateTime EntryDate() const override { return f_.EntryDate; }
     bool NewCategoryIsExpense() const override { return f_.mCt->Checked(); }
+    bool PeoplePageActive() const override { return f_.Pg->ActivePageIndex() == 1; }
     TMenuView MenuView() const override
     {
         TMenuView v;
@@ -107,6 +108,8 @@ TFormMain::TFormMain(const QStringList &Args, const QString &ProgramFolder)
     BuildLedgerLayout();
     BuildTreeLayout();
     BuildPostCommands();
+    BuildRefLayout();
+    BuildRemindLayout();
     Vzp = std::make_unique<TDataZip>();
     Vzp->OnBadPassword = [this](int FileIndex, QString &NewPassword) { VzpBadPassword(FileIndex, NewPassword); };
     ExecuteSaveDialog = [this](QString &FileName) {
@@ -255,19 +258,15 @@ void TFormMain::FormCreate(TObject *)
     mManual->SetVisible(QFileInfo::exists(HelpFile));
     Application().SetHelpFile(mManual->Visible() ? HelpFile : QString());
 
-    // Today with 29 February taken as 28, and the reminder days around it.
+    // The period's bounds a hundred years around today (29 February taken as
+    // 28), and the reminder days around today.
     int y, m, d;
     DecodeDate(Date(), y, m, d);
     if (m == 2 && d == 29)
         d = 28;
     AllBegin = EncodeDate(y - 100, m, d);
     AllEnd = EncodeDate(y + 100, m, d);
-    const int offsets[5] = {0, 1, 2, -1, -2};
-    for (int i = 0; i < 5; ++i) {
-        int yy, mm, dd;
-        DecodeDate(Date() + offsets[i], yy, mm, dd);
-        ReminderDays[size_t(i)] = {uint16_t(i == 0 ? d : dd), uint16_t(mm)};
-    }
+    ReminderDays = MakeReminderDays(Date());
 
     const QString arg1 = args_.value(0);
     if (!arg1.isEmpty()) {
@@ -606,11 +605,6 @@ void TFormMain::ApplyGridFonts()
     bold.setBold(true);
     PanAcRest->SetFont(bold);
 }
-
-// ---------------------------------------------------------------- filled by later parts
-
-void TFormMain::mRemindClick(TObject *) {}
-void TFormMain::ButRemCloseClick(TObject *) {}
 
 // ---------------------------------------------------------------- main program
 

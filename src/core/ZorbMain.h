@@ -14,8 +14,9 @@
 // there. Saving packs the work folder into "~~.bak" in the temporary folder
 // and installs it as the data file through InstallDataFile (ZorbFile.h).
 //
-// Routines that later parts of the main window fill (ledger, category trees,
-// reminders, status-bar totals) are members with empty bodies, marked so.
+// Its other concerns live in ZorbMain<Concern>.cpp files sharing this header:
+// the ledger, the category trees, posting and the card, the reference pages,
+// the reminder panel and the import command.
 #pragma once
 
 #include "core/ZorbCard.h"
@@ -23,6 +24,7 @@
 #include "core/ZorbDm.h"
 #include "core/ZorbFile.h"
 #include "core/ZorbLedger.h"
+#include "core/ZorbRemind.h"
 #include "core/ZorbSettings.h"
 #include "platform/rtl/DateTime.h"
 #include "platform/widgets/Buttons.h"
@@ -44,12 +46,6 @@
 namespace zorbel {
 
 class TFormAbout;
-
-// A day and month of the reminder days.
-struct TDayMonth {
-    uint16_t Day = 0;
-    uint16_t Month = 0;
-};
 
 class TFormMain : public TForm, public TMainOptions {
     Q_OBJECT
@@ -105,7 +101,7 @@ public:
     QString HelpFile;    // ProgramFolder + "Zorbel.Hlp"
     bool CloseNotSave = false;
     TDateTime AllBegin = 0, AllEnd = 0;
-    std::array<TDayMonth, 5> ReminderDays{}; // today, +1, +2, -1, -2
+    TReminderDays ReminderDays{}; // today, +1, +2, -1, -2 (the reminders' day window)
     TDateTime EntryDate = 0;
     TDateTime PeriodBegin = 0, PeriodEnd = 0; // the viewed period, both days included
     int64_t OpeningBalance = 0;  // units of 1/10000: the account's balance when the period begins
@@ -183,10 +179,7 @@ public:
     void SaveSettings(const QString &RecentFile);
     void ApplyGridFonts();
 
-    // ---- filled by later parts of the main window (empty here) ----
-    void mRemindClick(TObject *Sender);           // reminder list
-    void mImportClick(TObject *Sender);           // import window, through the launcher seam
-    void ButRemCloseClick(TObject *Sender);       // reminder panel
+    void mImportClick(TObject *Sender);           // import window, through the launcher seam (ZorbMainImport.cpp)
     // ---- posting of operations (ZorbMainPost.cpp) and the card (ZorbMainCard.cpp) ----
     TMenuItem *mMoney, *mMoneyNew, *mMoneyEdit, *mMoneyDelete, *mUpdate, *mEmpty;
     TMenuItem *mpMoneyNew, *mpMoneyEdit, *mpMoneyDelete, *mpUpdate, *mpMoneyCopy, *mpAccCopy;
@@ -211,6 +204,60 @@ public:
     void TvCtDblClick(TObject *Sender);
     void TvCtKeyPress(TObject *Sender, QChar &Key);
     void ApplyPostMenuState(const TMenuState &State);
+
+    // ---- people, firms and diary pages (ZorbMainRef.cpp) ----
+    TKDBGrid *DBGPerson, *DBGFamily, *DBGFirm, *DBGPers_Firm, *DBGLog;
+    TSplitter *SplitPers;
+    TPopupMenu *PmPerson, *PmFirm, *PmLog;
+    TMenuItem *mpPersonNew, *mpPersonDel, *mpPersonEditDate, *mpPersonDelDate, *mFindPers, *mFindPersNext,
+        *pmResPers, *mPersFindFirm, *mpMail, *mpForm, *mpPersonSave;
+    TMenuItem *mpFirmNew, *mpFirmDel, *mFindFirm, *mFindFirmNext, *pmResFirm, *mpFirmPerson, *mpMailF, *mpFirmSave;
+    TMenuItem *mpLogNew, *mpLogDel, *mpLogEditDate, *mpLogNon, *mpLogDate, *mpLogMonth, *mFindLog, *mFindLogNext,
+        *mpLogFindPerson, *mpLogFindFirm, *mpMailLog, *mpLogSave;
+    TMenuItem *mMail, *mFindText, *mFindNext; // hidden: they carry Ctrl+M, Ctrl+F and F3
+    QString FindText; // the last text searched in the reference grids
+    // Points the reference grids at the data module's tables.
+    void ConnectRefGrids();
+    void PmPersonPopup(TObject *Sender);
+    void mpPersonNewClick(TObject *Sender); // add, delete, edit date, delete date by the item's Tag
+    void mpFormClick(TObject *Sender);
+    void PmFirmPopup(TObject *Sender);
+    void mpFirmPersonClick(TObject *Sender);
+    void DBGPers_FirmDblClick(TObject *Sender);
+    void PmLogPopup(TObject *Sender);
+    void mpLogNonClick(TObject *Sender); // the reminder mode by the item's Tag
+    void DBGPersonKeyPress(TObject *Sender, QChar &Key);
+    void DBGPersonKeyDown(TObject *Sender, WORD &Key, TShiftState Shift);
+    void DBGLogKeyDown(TObject *Sender, WORD &Key, TShiftState Shift);
+    // Asks for a date for Field of Table's current row (today when null).
+    void EditDateField(TTable &Table, const QString &Field);
+    // Opens the selected cell's text of Grid as a link (ZorbLink.h).
+    void OpenLink(TDBGrid *Grid);
+    void mMailClick(TObject *Sender);
+    void mFindTextClick(TObject *Sender);
+    void mFindNextClick(TObject *Sender);
+    // Selects the next field of the current row that shows FindText, else
+    // the first; false when none does.
+    bool FindNextInGrid(TDBGrid *Grid);
+    // The reference grid with the focus, or nullptr.
+    TDBGrid *FocusedRefGrid() const;
+    // The grid F3 searches on the page shown.
+    TDBGrid *SearchGrid() const;
+    // The person (Tag 1) or firm (else) picker over the current row; on OK
+    // Id is the chosen row's identifier.
+    bool PickReference(int Tag, Variant &Id);
+
+    // ---- reminders (ZorbMainRemind.cpp) ----
+    TPanel *PanRemind;
+    TKDBGrid *DBGRem;
+    TSpeedButton *ButRemClose;
+    // Rebuilds the reminder list; true when it holds rows.
+    bool BuildReminders();
+    void mRemindClick(TObject *Sender);
+    void ButRemCloseClick(TObject *Sender);
+    void DBGRemDblClick(TObject *Sender);
+    void DBGRemKeyPress(TObject *Sender, QChar &Key);
+    void PanRemindResize(TObject *Sender);
 
     // ---- ledger and balances (ZorbMainLedger.cpp) ----
     void ApplyDisplayFormats();
@@ -348,6 +395,11 @@ private:
     void BuildCategoryCommands();
     void BuildPacketCommands();
     int packetDigit_ = 0;       // the packet EnterPacket is writing
+    void BuildRefLayout();
+    void BuildRemindLayout();
+    // Runs Step; a failure is shown in the program's message box.
+    void ReportFailure(const std::function<void()> &Step);
+    TDBGrid *PopupGrid(TPopupMenu *Menu) const;
     void StepEntryDate(int Tag);
     // Ends a label edit in progress in both trees, accepting it.
     void EndTreeEdits();

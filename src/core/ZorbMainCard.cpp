@@ -35,6 +35,7 @@ void TFormMain::CreateCard()
         auto *card = new TFormCard(*Dm, *Posting, *this);
         card->setParent(this, card->windowFlags());
         FormCard = card;
+        card->PickReference = [this](int Tag, Variant &Id) { return PickReference(Tag, Id); };
     }
     Card()->GridFont = GridFont;
 }

@@ -128,6 +128,7 @@ bool TFormMain::OpenDataTables()
             DBG->SetDataSource(&Dm->DataHist);
             ApplyLedgerColumns(GridColumns);
         }
+        ConnectRefGrids();
         CbPerClick(CbPer);
         ShowPage(0);
         if (Last_Date)

@@ -325,11 +325,9 @@ void TFormMain::ShowPage(int Index)
     mCategory->SetVisible(money && PanD->Visible());
     mPeriod->SetVisible(money);
     Dm->UpdateMenus();
-    if (Index == 2) {
-        // The people of the current firm are listed on the firms page by its own part.
-    } else {
-        Dm->QPers_Firm.Close();
-    }
+    Dm->FollowPerson();
+    if (Index != 2 && mpFirmPerson->Checked())
+        mpFirmPersonClick(mpFirmPerson);
 }
 
 void TFormMain::PgChange(TObject *)
@@ -389,8 +387,7 @@ void TFormMain::PaintGridCell(TDBGrid *Grid, TGridDrawState State, TColumn *Colu
     in.Day1 = Day1;
     in.Day2 = Day2;
     in.RemFlag = Rem_Flag;
-    for (size_t i = 0; i < ReminderDays.size(); ++i)
-        in.Days[i] = {ReminderDays[i].Day, ReminderDays[i].Month};
+    in.Days = ReminderDays;
     const TCellPaint p = PaintCellColors(in, *row);
     TCanvas &canvas = Grid->Canvas();
     canvas.Brush.Color = p.Brush;

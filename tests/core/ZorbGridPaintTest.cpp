@@ -46,7 +46,7 @@ protected:
 
     QTemporaryDir dir;
     TDm dm;
-    std::array<std::pair<int, int>, 5> days{};
+    TReminderDays days{};
     int day1 = 0;
     QString remFlag;
 };
@@ -83,7 +83,7 @@ TEST_F(GridPaint, OperationsByKindMarkAndWeekday)
 TEST_F(GridPaint, BirthdaysAndDiary)
 {
     ASSERT_TRUE(dm.Tb_Person.Locate("Id_Person", Variant(1), {})); // born 5 March
-    days = {{{1, 1}, {5, 3}, {2, 2}, {3, 3}, {4, 4}}};
+    days = {{{1, 1, 31}, {5, 3, 31}, {2, 2, 28}, {3, 3, 31}, {4, 4, 30}}};
     EXPECT_EQ(Paint(3, "Name").Brush, clWindow); // tomorrow, but Day1 is 0
     day1 = 1;
     EXPECT_EQ(Paint(3, "Name").Brush, RGB(210, 255, 210));

@@ -3,6 +3,7 @@
 #include "platform/system/ShellOpen.h"
 
 #include <QDesktopServices>
+#include <QFileInfo>
 
 namespace zorbel {
 
@@ -14,7 +15,44 @@ TShellLauncher &Launcher()
     return launcher;
 }
 
+// File kinds a desktop runs instead of showing, by suffix (lower case).
+constexpr const char *RunnableSuffixes[] = {
+    "desktop", "sh",  "bash", "zsh", "csh", "ksh", "fish", "py",  "pyw", "pl",   "rb",  "php", "js",
+    "jar",     "exe", "com",  "bat", "cmd", "scr", "pif",  "msi", "vbs", "vbe",  "wsf", "ps1", "lnk",
+    "url",     "run", "bin",  "appimage", "deb", "rpm", "flatpakref", "snap", "elf", "out", "command", "app",
+};
+
+QString LocalPath(const QString &path)
+{
+    if (path.startsWith(QLatin1String("file:"), Qt::CaseInsensitive))
+        return QUrl(path).toLocalFile();
+    return path;
+}
+
 } // namespace
+
+bool IsDocumentFile(const QString &path)
+{
+    const QString local = LocalPath(path);
+    if (local.isEmpty())
+        return false;
+    const QFileInfo info(local);
+    if (!info.exists() || !info.isFile() || info.isExecutable())
+        return false;
+    const QString suffix = info.suffix().toLower();
+    for (const char *runnable : RunnableSuffixes)
+        if (suffix == QLatin1String(runnable))
+            return false;
+    return true;
+}
+
+bool ShellOpenDocument(const QString &path)
+{
+    if (!IsDocumentFile(path))
+        return false;
+    const QUrl url = QUrl::fromLocalFile(QFileInfo(LocalPath(path)).absoluteFilePath());
+    return Launcher() && Launcher()(url);
+}
 
 TShellLauncher SetShellLauncher(TShellLauncher launcher)
 {

@@ -26,4 +26,14 @@ QUrl ShellAddress(const QString &address);
 // refused or the launcher fails.
 bool ShellOpen(const QString &address);
 
+// True when path (a local path or a "file:" URL) names an existing regular
+// file that opening cannot run: no execute permission and none of the kinds
+// a desktop starts as a program (desktop entries, scripts, executables,
+// installers, shortcuts).
+bool IsDocumentFile(const QString &path);
+
+// Hands a document file to the desktop's viewer; false when it is refused
+// (IsDocumentFile) or the launcher fails.
+bool ShellOpenDocument(const QString &path);
+
 } // namespace zorbel

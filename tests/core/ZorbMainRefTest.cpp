@@ -1,0 +1,280 @@
+// The reference pages, the reminder panel and the reference windows in the
+// real main window offscreen, with "today" fixed at 5 March 2024 before the
+// window is made: the panel at start and its jumps, the search window with
+// namesakes, F3 without a match, the picker's add question, removing a
+// birthday, and a cell naming a program.
+#include "core/ZorbMain.h"
+
+#include "ZorbSandbox.h"
+#include "core/ZorbRef.h"
+#include "platform/system/ShellOpen.h"
+#include "platform/widgets/ModalScript.h"
+#include "support/FaultEnv.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+namespace zorbel {
+namespace {
+
+QString U(const char *text) { return QString::fromUtf8(text); }
+
+QStringList Texts(const TModalScript &script)
+{
+    QStringList texts;
+    for (const auto &seen : script.Seen())
+        texts << (seen.Text.isEmpty() ? seen.Caption : seen.Text);
+    return texts;
+}
+
+class MainRef : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        env.SetNow(QDateTime(QDate(2024, 3, 5), QTime(9, 0)));
+        f = std::make_unique<TFormMain>(QStringList{}, box.Path("program"));
+        ASSERT_TRUE(f->ReadyToRun());
+        dm = f->Dm.get();
+        shop = AddFirm(U("Гастроном"));
+        ivanov = AddPerson(U("Иванов"), EncodeDate(1980, 3, 5), shop);
+        twin1 = AddPerson(U("Двойник"), 0);
+        twin2 = AddPerson(U("Двойник"), 0);
+        masha1 = AddMember(twin1, U("Маша"), EncodeDate(2010, 3, 6));
+        masha2 = AddMember(twin2, U("Маша"), 0);
+        dm->Tb_Log.Append();
+        dm->Tb_Log.FieldByName("Note")->SetAsString(U("  Позвонить  "));
+        dm->Tb_Log.FieldByName("C")->SetAsString("1");
+        dm->Tb_Log.FieldByName("Id_Person")->SetAsInteger(ivanov);
+        dm->Tb_Log.Post();
+        f->Day1 = 1;
+        f->Show();
+        QApplication::setActiveWindow(f.get());
+    }
+    void TearDown() override
+    {
+        dm->SetModified(false);
+        f->mCloseNotSaveClick(f.get());
+    }
+    int AddFirm(const QString &name)
+    {
+        dm->Tb_Firm.Append();
+        dm->Tb_Firm.FieldByName("FIRM")->SetAsString(name);
+        dm->Tb_Firm.Post();
+        return dm->Tb_Firm.FieldByName("ID_FIRM")->AsInteger();
+    }
+    int AddPerson(const QString &name, TDateTime birthday, int firm = 0)
+    {
+        TTable &t = dm->Tb_Person;
+        t.Append();
+        t.FieldByName("NAME")->SetAsString(name);
+        if (birthday > 0)
+            t.FieldByName("BIRTHDAY")->SetAsDateTime(birthday);
+        if (firm)
+            t.FieldByName("ID_FIRM")->SetAsInteger(firm);
+        t.Post();
+        return t.FieldByName("ID_PERSON")->AsInteger();
+    }
+    int AddMember(int person, const QString &name, TDateTime birthday)
+    {
+        EXPECT_TRUE(dm->Tb_Person.Locate("ID_PERSON", Variant(person), {}));
+        f->ShowPage(1);
+        TTable &t = dm->Tb_Family;
+        t.Append();
+        t.FieldByName("NAME")->SetAsString(name);
+        if (birthday > 0)
+            t.FieldByName("BIRTHDAY")->SetAsDateTime(birthday);
+        t.Post();
+        return t.FieldByName("Id_Family")->AsInteger();
+    }
+    // Rebuilds the list as the menu command does.
+    void Remind()
+    {
+        f->ButRemCloseClick(f.get());
+        f->mRemindClick(f->mRemind);
+    }
+    bool ToKind(int kind)
+    {
+        for (dm->Tb_Rem.First(); !dm->Tb_Rem.Eof(); dm->Tb_Rem.Next())
+            if (dm->Tb_Rem.FieldByName("Knd")->AsInteger() == kind)
+                return true;
+        return false;
+    }
+
+    test::TFaultEnv env;
+    TSysEnvScope scope{env};
+    TSandbox box;
+    std::unique_ptr<TFormMain> f;
+    TDm *dm = nullptr;
+    int shop = 0, ivanov = 0, twin1 = 0, twin2 = 0, masha1 = 0, masha2 = 0;
+};
+
+TEST_F(MainRef, ReminderPanelListsAndLeadsToRows)
+{
+    Remind();
+    EXPECT_TRUE(f->mRemind->Checked());
+    EXPECT_TRUE(f->PanRemind->isVisible());
+    EXPECT_EQ(dm->Tb_Rem.RecordCount(), 3); // Иванов today, Маша tomorrow, the daily entry
+    EXPECT_EQ(f->DBGRem->Columns()[1]->TitleCaption(), U("1 персон         1 родств.         1 напоминаний"));
+
+    ASSERT_TRUE(ToKind(2));
+    EXPECT_EQ(dm->Tb_Rem.FieldByName("Rem")->AsString(), U("Маша (Двойник)"));
+    QChar enter(u'\r');
+    f->DBGRemKeyPress(f->DBGRem, enter);
+    EXPECT_TRUE(enter.isNull());
+    EXPECT_EQ(f->Pg->ActivePageIndex(), 1);
+    EXPECT_EQ(dm->Tb_Person.FieldByName("ID_PERSON")->AsInteger(), twin1);
+    EXPECT_EQ(dm->Tb_Family.FieldByName("Id_Family")->AsInteger(), masha1);
+
+    ASSERT_TRUE(ToKind(3));
+    EXPECT_EQ(dm->Tb_Rem.FieldByName("Rem")->AsString(), U("Позвонить (Иванов)"));
+    f->DBGRemDblClick(f->DBGRem);
+    EXPECT_EQ(f->Pg->ActivePageIndex(), 3);
+    EXPECT_EQ(dm->Tb_Log.FieldByName("Note")->AsString().trimmed(), U("Позвонить"));
+
+    ASSERT_TRUE(ToKind(1));
+    f->DBGRemDblClick(f->DBGRem);
+    EXPECT_EQ(f->Pg->ActivePageIndex(), 1);
+    EXPECT_EQ(dm->Tb_Person.FieldByName("ID_PERSON")->AsInteger(), ivanov);
+
+    // The command again closes the panel and drops the list.
+    f->mRemindClick(f->mRemind);
+    EXPECT_FALSE(f->PanRemind->isVisible());
+    EXPECT_FALSE(dm->Tb_Rem.Active());
+    EXPECT_FALSE(f->mRemind->Checked());
+}
+
+TEST_F(MainRef, NothingToRemindKeepsThePanelHidden)
+{
+    f->Day1 = 0; // Маша's birthday is tomorrow
+    dm->Tb_Log.First();
+    dm->Tb_Log.Delete();
+    ASSERT_TRUE(dm->Tb_Person.Locate("ID_PERSON", Variant(ivanov), {}));
+    // Deleting the date takes Иванов out of the birthdays.
+    f->ShowPage(1);
+    f->DBGPerson->SetFocus();
+    f->mpPersonDelDate->Click();
+    EXPECT_TRUE(dm->Tb_Person.FieldByName("Dy")->IsNull());
+    EXPECT_TRUE(dm->Tb_Person.FieldByName("Mn")->IsNull());
+    Remind();
+    EXPECT_TRUE(f->mRemind->Checked());
+    EXPECT_FALSE(f->PanRemind->isVisible());
+    EXPECT_FALSE(dm->Tb_Rem.Active());
+}
+
+TEST_F(MainRef, SearchWindowChoosesTheRightNamesake)
+{
+    f->ShowPage(1);
+    TModalScript script;
+    script.Then([&](TForm &form) {
+        auto &find = dynamic_cast<TFormFind &>(form);
+        find.EdFind->SetText(U("маш"));
+        find.RunSearch();
+        ASSERT_EQ(find.Lb->Count(), 2);
+        EXPECT_EQ(find.PanHead->Caption(), "2  ");
+        EXPECT_EQ(find.Lb->Items()[1], U("Маша »» Двойник"));
+        // The second person's member, though both share names.
+        const int pick = find.Items()[0].PersonId == twin2 ? 0 : 1;
+        find.Lb->SetItemIndex(pick);
+        find.LbDblClick(find.Lb);
+        form.SetModalResult(mrCancel);
+    });
+    f->mFindTextClick(f.get());
+    EXPECT_TRUE(script.Finished()) << Texts(script).join('|').toStdString();
+    EXPECT_EQ(f->FindText, U("маш"));
+    EXPECT_EQ(dm->Tb_Person.FieldByName("ID_PERSON")->AsInteger(), twin2);
+    EXPECT_EQ(dm->Tb_Family.FieldByName("Id_Family")->AsInteger(), masha2);
+    EXPECT_EQ(f->DBGFamily->SelectedField()->FieldName().toUpper(), "NAME");
+}
+
+TEST_F(MainRef, SearchAndF3WithoutAMatch)
+{
+    f->ShowPage(2);
+    TModalScript script;
+    script.Then([&](TForm &form) {
+        auto &find = dynamic_cast<TFormFind &>(form);
+        find.EdFind->SetText(U("нигде нет"));
+        find.RunSearch();
+        form.SetModalResult(mrCancel);
+    });
+    script.Press("OK");
+    f->mFindTextClick(f.get());
+    script.Press("OK");
+    ASSERT_TRUE(dm->Tb_Firm.Locate("ID_FIRM", Variant(shop), {}));
+    f->mFindNextClick(f.get());
+    EXPECT_EQ(Texts(script).mid(1), (QStringList{U("Текст не найден!"), U("Текст не найден.")}));
+    EXPECT_EQ(dm->Tb_Firm.FieldByName("ID_FIRM")->AsInteger(), shop);
+    // F3 on the money page does nothing.
+    f->ShowPage(0);
+    f->mFindNextClick(f.get());
+    EXPECT_EQ(script.Seen().size(), 3u);
+}
+
+TEST_F(MainRef, PickerMovesToAnExistingNameAndAsksForANewOne)
+{
+    TFormRef picker(*f, &dm->DataPerson);
+    EXPECT_EQ(picker.Caption(), U("Люди"));
+    {
+        TModalScript none; // no question expected
+        picker.Ed->SetText(U("иванов"));
+        picker.ButAddClick(picker.ButAdd);
+        EXPECT_TRUE(none.Seen().empty());
+    }
+    EXPECT_EQ(dm->Tb_Person.FieldByName("ID_PERSON")->AsInteger(), ivanov);
+    const int before = dm->Tb_Person.RecordCount();
+    TModalScript ask;
+    ask.Press("Yes");
+    picker.Ed->SetText(U("Петров"));
+    picker.ButAddClick(picker.ButAdd);
+    EXPECT_EQ(Texts(ask), QStringList{U("Добавить\nПетров?")});
+    EXPECT_EQ(dm->Tb_Person.RecordCount(), before + 1);
+    EXPECT_EQ(dm->Tb_Person.FieldByName("NAME")->AsString(), U("Петров"));
+    TFormRef firms(*f, &dm->DataFirm);
+    EXPECT_EQ(firms.Caption(), U("Фирмы"));
+}
+
+TEST_F(MainRef, CardPickerReturnsTheChosenRow)
+{
+    TModalScript script;
+    script.Then([](TForm &form) {
+        auto &picker = dynamic_cast<TFormRef &>(form);
+        picker.Ed->SetText(U("Гастр"));
+        picker.ButOk->Click();
+    });
+    script.Then([](TForm &form) { form.SetModalResult(mrCancel); });
+    Variant id;
+    EXPECT_TRUE(f->PickReference(2, id));
+    EXPECT_EQ(id.AsInteger(), shop);
+    Variant none;
+    EXPECT_FALSE(f->PickReference(1, none));
+    EXPECT_TRUE(VarIsClear(none));
+    EXPECT_TRUE(script.Finished()) << Texts(script).join('|').toStdString();
+}
+
+TEST_F(MainRef, CellNamingAProgramIsRefused)
+{
+    QStringList opened;
+    TShellLauncher previous = SetShellLauncher([&](const QUrl &url) {
+        opened << url.toString();
+        return true;
+    });
+    ASSERT_TRUE(dm->Tb_Person.Locate("ID_PERSON", Variant(ivanov), {}));
+    dm->Tb_Person.Edit();
+    dm->Tb_Person.FieldByName("ADDRESS")->SetAsString("/bin/sh");
+    dm->Tb_Person.FieldByName("COMMENT")->SetAsString("ivanov@example.ru");
+    dm->Tb_Person.Post();
+    f->ShowPage(1);
+    f->DBGPerson->SetSelectedField(dm->Tb_Person.FieldByName("ADDRESS"));
+    TModalScript script;
+    script.Press("OK");
+    f->OpenLink(f->DBGPerson);
+    EXPECT_EQ(script.Seen().size(), 1u);
+    EXPECT_TRUE(opened.isEmpty());
+    f->DBGPerson->SetSelectedField(dm->Tb_Person.FieldByName("COMMENT"));
+    f->OpenLink(f->DBGPerson);
+    EXPECT_EQ(opened, QStringList{"mailto:ivanov@example.ru"});
+    SetShellLauncher(previous);
+}
+
+} // namespace
+} // namespace zorbel
