@@ -99,6 +99,7 @@ TFormMain::TFormMain(const QStringList &Args, const QString &ProgramFolder)
     BuildLedgerLayout();
     BuildTreeLayout();
     BuildPostCommands();
+    BuildMarkCommands();
     Vzp = std::make_unique<TDataZip>();
     Vzp->OnBadPassword = [this](int FileIndex, QString &NewPassword) { VzpBadPassword(FileIndex, NewPassword); };
     ExecuteSaveDialog = [this](QString &FileName) {

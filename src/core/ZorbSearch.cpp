@@ -124,13 +124,25 @@ void BuildNotesQuery(TQuery &comm, const TNotesQuery &o)
         comm.ParamByName(QStringLiteral("txt"))->SetAsString(pattern);
 }
 
+QStringList MarksQueryText()
+{
+    return {QStringLiteral("Select h.*, i1.ITM Itm1, i2.ITM Itm2, i3.ITM Itm3, p.NAME Pers, f.FIRM Firm, "
+                           "a.ACCOUNT Acnt, r.ACCOUNT Ac_Ref from tb_hist h "
+                           "left join tb_items i1 on i1.ID_ITM=h.level1 left join tb_items i2 on i2.ID_ITM=h.level2 "
+                           "left join tb_items i3 on i3.ID_ITM=h.level3 left join tb_person p on p.ID_PERSON=h.ID_Person "
+                           "left join tb_firm f on f.ID_FIRM=h.ID_Firm left join tb_account a on a.ID_ACCOUNT=h.ID_Account "
+                           "left join tb_account r on r.ID_ACCOUNT=h.Ref_Account"),
+            QStringLiteral("where not h.B is null"), QString(),
+            QStringLiteral("and (h.date_real between :d1 and :d2) "), QStringLiteral("order by h.date_real")};
+}
+
 void PrepareMarksQuery(TQuery &mark, bool allAccounts, int account, TDateTime begin, TDateTime end)
 {
     mark.Close();
     QStringList &sql = mark.SQL();
     while (sql.size() < 5)
         sql << QString();
-    sql[2] = allAccounts ? QString() : QStringLiteral("and id_account=%1").arg(account);
+    sql[2] = allAccounts ? QString() : QStringLiteral("and h.id_account=%1").arg(account);
     mark.ParamByName(QStringLiteral("d1"))->SetAsDate(begin);
     mark.ParamByName(QStringLiteral("d2"))->SetAsDate(end);
 }

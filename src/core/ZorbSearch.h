@@ -55,6 +55,10 @@ struct TNotesQuery {
 // Rewrites Qcomm's text and parameters for the notes list (not opened).
 void BuildNotesQuery(TQuery &comm, const TNotesQuery &options);
 
+// The bookmark list's text: the marked operations with the names of their
+// categories, person, firm and accounts; the third line takes the account
+// condition, the fourth the period.
+QStringList MarksQueryText();
 // Rewrites Qmark's account line and period (not opened).
 void PrepareMarksQuery(TQuery &mark, bool allAccounts, int account, TDateTime begin, TDateTime end);
 

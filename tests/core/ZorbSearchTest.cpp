@@ -161,8 +161,7 @@ TEST_F(SearchData, BookmarkListAndTotals)
     dm.Qtemp.ExecSQL();
     TQuery mark;
     mark.SetDatabase(&dm.Db);
-    mark.SQL() = QStringList{"Select * from tb_hist", "where not B is null", "",
-                             "and (date_real between :d1 and :d2) ", "order by date_real"};
+    mark.SQL() = MarksQueryText();
     PrepareMarksQuery(mark, false, 1, EncodeDate(2024, 1, 1), EncodeDate(2024, 12, 31));
     mark.Open();
     // Account 1 in 2024: rows 3 (marked before), 4, 5 and 9.
@@ -172,6 +171,8 @@ TEST_F(SearchData, BookmarkListAndTotals)
     EXPECT_DOUBLE_EQ(double(t.Dt), 0);
     EXPECT_DOUBLE_EQ(double(t.Qct), 3);
     EXPECT_EQ(mark.RecNo(), 1);
+    EXPECT_EQ(mark.FieldByName("Itm3")->AsString(), U("Молоко"));
+    EXPECT_EQ(mark.FieldByName("Acnt")->AsString(), U("Кошелёк"));
     EXPECT_EQ(FormatMarkSum(t.Ct), U("1 580,00").replace(' ', QChar(0xA0)));
     PrepareMarksQuery(mark, true, 1, EncodeDate(2000, 1, 1), EncodeDate(2040, 12, 31));
     mark.Open();
