@@ -1,186 +1,133 @@
-// Inflate throughput of the archive's decoder against zlib on the same
-// input: a 20 MB mix of text, a SQLite database with many rows and bytes
-// that are already compressed, each deflated by zlib at level 6 (raw
-// deflate, as in zip entries). Prints MB/s of output and the ratio
-// ours/zlib, without and with the CRC-32 that extraction computes.
+// Inflate throughput of the archive's decoder against zlib and libdeflate on
+// the same input: the 20 MB mix of the deflate benchmark (text, a SQLite
+// database with many rows, bytes that are already compressed), each part
+// deflated by zlib at level 6 (raw deflate, as in zip entries). Our decoder
+// always computes the CRC-32 that extraction checks, so the others run with
+// and without it. Contenders run interleaved, round after round; MB/s of
+// output from the minimum and the median time.
+#include "BenchMix.h"
+#include "BenchTiming.h"
+#include "ZlibRaw.h"
+
+#include "archive/ZipCrc.h"
 #include "archive/ZipDecode.h"
 
-#include <QTemporaryDir>
-#include <algorithm>
-#include <chrono>
-#include <cstdio>
-#include <random>
-#include <sqlite3.h>
-#include <vector>
+#include <libdeflate.h>
 #include <zlib.h>
 
-using Bytes = std::vector<uint8_t>;
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+using namespace zorbel::bench;
 
 namespace {
 
-Bytes Text(size_t size)
+constexpr int Rounds = 9;
+
+TBytes Deflate(const TBytes &data)
 {
-    static const char *const words[] = {"счёт ", "balance ", "the ", "income ", "expense ", "transfer ", "2024-01-31 ",
-                                        "1234.56\r\n", "category ", "rate ", "и ", "plan ", "Продукты ", "Зарплата "};
-    std::mt19937 rng(1);
-    Bytes out;
-    while (out.size() < size)
-        for (const char *w = words[rng() % 14]; *w && out.size() < size; ++w)
-            out.push_back(static_cast<uint8_t>(*w));
+    TBytes out(compressBound(uLong(data.size())));
+    out.resize(ZlibDeflateRaw(data.data(), data.size(), 6, out.data(), out.size()));
     return out;
 }
 
-Bytes Database(size_t size)
-{
-    QTemporaryDir dir;
-    const QByteArray name = (dir.path() + "/bench.db").toUtf8();
-    sqlite3 *db = nullptr;
-    sqlite3_open(name.constData(), &db);
-    sqlite3_exec(db, "create table hist(id integer primary key, date_real real, ct real, dt real, level1 int,"
-                     " level2 int, comment text); begin;", nullptr, nullptr, nullptr);
-    sqlite3_stmt *st = nullptr;
-    sqlite3_prepare_v2(db, "insert into hist values(?,?,?,?,?,?,?)", -1, &st, nullptr);
-    std::mt19937 rng(2);
-    static const char *const notes[] = {"хлеб", "молоко", "бензин", "rent", "", "подарок маме", "coffee"};
-    for (int i = 0; i < 400000; ++i) {
-        sqlite3_bind_int(st, 1, i);
-        sqlite3_bind_double(st, 2, 45000 + i / 40);
-        sqlite3_bind_double(st, 3, (rng() % 100000) / 100.0);
-        sqlite3_bind_double(st, 4, 0);
-        sqlite3_bind_int(st, 5, rng() % 30);
-        sqlite3_bind_int(st, 6, rng() % 200);
-        sqlite3_bind_text(st, 7, notes[rng() % 7], -1, SQLITE_STATIC);
-        sqlite3_step(st);
-        sqlite3_reset(st);
-    }
-    sqlite3_finalize(st);
-    sqlite3_exec(db, "commit;", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
-    FILE *f = fopen(name.constData(), "rb");
-    Bytes out(size);
-    out.resize(fread(out.data(), 1, size, f));
-    fclose(f);
-    return out;
-}
-
-Bytes Compressed(size_t size)
-{
-    // Deflated random-ish text: what a zip of zips holds.
-    std::mt19937 rng(3);
-    Bytes noise(size * 2);
-    for (auto &b : noise)
-        b = static_cast<uint8_t>('a' + rng() % 26);
-    Bytes out(compressBound(static_cast<uLong>(noise.size())));
-    uLongf len = out.size();
-    compress2(out.data(), &len, noise.data(), static_cast<uLong>(noise.size()), 9);
-    out.resize(std::min<size_t>(len, size));
-    return out;
-}
-
-Bytes Deflate(const Bytes &data)
-{
-    z_stream z{};
-    deflateInit2(&z, 6, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
-    Bytes out(deflateBound(&z, data.size()));
-    z.next_in = const_cast<uint8_t *>(data.data());
-    z.avail_in = static_cast<uInt>(data.size());
-    z.next_out = out.data();
-    z.avail_out = static_cast<uInt>(out.size());
-    deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
-}
-
-struct Sample {
-    const char *name;
-    Bytes plain, packed;
+struct TSample {
+    std::string Name;
+    TBytes Plain, Packed;
 };
-
-double Seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
-
-// Best of several runs, in seconds.
-template <typename F> double Best(F run)
-{
-    double best = 1e9;
-    for (int i = 0; i < 7; ++i) {
-        const auto t0 = std::chrono::steady_clock::now();
-        run();
-        best = std::min(best, Seconds(std::chrono::steady_clock::now() - t0));
-    }
-    return best;
-}
 
 } // namespace
 
 int main()
 {
-    std::vector<Sample> samples;
-    samples.push_back({"text", Text(8 << 20), {}});
-    samples.push_back({"sqlite", Database(8 << 20), {}});
-    samples.push_back({"compressed", Compressed(4 << 20), {}});
-    for (Sample &s : samples)
-        s.packed = Deflate(s.plain);
+    std::vector<TSample> samples;
+    for (TMixPart &part : BuildMix())
+        samples.push_back({part.Name, std::move(part.Data), {}});
+    for (TSample &s : samples)
+        s.Packed = Deflate(s.Plain);
 
     zorbel::TZipDecoder decoder;
-    Bytes out(10 << 20);
+    TBytes out(10 << 20);
     size_t outPos = 0;
     decoder.WriteOutput = [&](const uint8_t *b, int64_t n) {
         std::copy_n(b, n, out.data() + outPos);
         outPos += static_cast<size_t>(n);
     };
+    std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor *)> ld(
+        libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
+    uint32_t sink = 0;
 
-    double oursTotal = 0, zlibTotal = 0, zlibCrcTotal = 0;
+    std::printf("%d interleaved rounds; MB/s of output from the minimum / the median time\n", Rounds);
+    std::printf("%-11s %6s %13s %13s %13s %13s %13s %9s %9s\n", "input", "MB", "ours(+crc)", "zlib", "zlib+crc",
+                "libdeflate", "libdefl+crc", "ours/zlib", "ours/libd");
+    std::vector<double> totals(5, 0.0);
     size_t bytes = 0;
-    std::printf("%-11s %9s %9s %10s %12s %7s\n", "input", "MB", "ours MB/s", "zlib MB/s", "zlib+crc MB/s", "ratio");
-    for (const Sample &s : samples) {
-        const double mb = s.plain.size() / 1e6;
-        const double ours = Best([&] {
+    for (const TSample &s : samples) {
+        const auto ours = [&] {
             size_t inPos = 0;
             decoder.ReadArchive = [&](uint8_t *b, int64_t n) {
-                const size_t k = std::min(s.packed.size() - inPos, static_cast<size_t>(n));
-                std::copy_n(s.packed.data() + inPos, k, b);
+                const size_t k = std::min(s.Packed.size() - inPos, static_cast<size_t>(n));
+                std::copy_n(s.Packed.data() + inPos, k, b);
                 inPos += k;
                 return static_cast<int64_t>(k);
             };
             outPos = 0;
-            decoder.Begin(static_cast<int64_t>(s.packed.size()), static_cast<int64_t>(s.plain.size()), false);
+            decoder.Begin(static_cast<int64_t>(s.Packed.size()), static_cast<int64_t>(s.Plain.size()), false);
             decoder.Decode(8, 0);
-        });
-        if (decoder.Failed() || outPos != s.plain.size() || !std::equal(s.plain.begin(), s.plain.end(), out.begin())) {
-            std::printf("%s: our output differs\n", s.name);
-            return 1;
-        }
-        auto zlibRun = [&](bool crc) {
-            z_stream z{};
-            inflateInit2(&z, -15);
-            z.next_in = const_cast<uint8_t *>(s.packed.data());
-            z.avail_in = static_cast<uInt>(s.packed.size());
-            z.next_out = out.data();
-            z.avail_out = static_cast<uInt>(out.size());
-            inflate(&z, Z_FINISH);
-            inflateEnd(&z);
-            if (crc)
-                (void)crc32(0, out.data(), static_cast<uInt>(z.total_out));
         };
-        const double zl = Best([&] { zlibRun(false); });
-        const double zlc = Best([&] { zlibRun(true); });
-        std::printf("%-11s %9.1f %9.0f %10.0f %12.0f %7.2f\n", s.name, mb, mb / ours, mb / zl, mb / zlc, zlc / ours);
-        oursTotal += ours;
-        zlibTotal += zl;
-        zlibCrcTotal += zlc;
-        bytes += s.plain.size();
+        const auto zlib = [&](bool crc) {
+            ZlibInflateRaw(s.Packed.data(), s.Packed.size(), out.data(), out.size(), outPos);
+            if (crc)
+                sink ^= static_cast<uint32_t>(crc32(0, out.data(), static_cast<uInt>(outPos)));
+        };
+        const auto libdeflate = [&](bool crc) {
+            size_t n = 0;
+            libdeflate_deflate_decompress(ld.get(), s.Packed.data(), s.Packed.size(), out.data(), out.size(), &n);
+            outPos = n;
+            if (crc)
+                sink ^= libdeflate_crc32(0, out.data(), n);
+        };
+        std::vector<TContender> contenders{{"ours", ours, {}},
+                                           {"zlib", [&] { zlib(false); }, {}},
+                                           {"zlib+crc", [&] { zlib(true); }, {}},
+                                           {"libdeflate", [&] { libdeflate(false); }, {}},
+                                           {"libdeflate+crc", [&] { libdeflate(true); }, {}}};
+        // Every contender must give the input back before it is timed.
+        for (TContender &c : contenders) {
+            c.Run();
+            if (outPos != s.Plain.size() || !std::equal(s.Plain.begin(), s.Plain.end(), out.begin())) {
+                std::printf("%s: %s output differs\n", s.Name.c_str(), c.Name.c_str());
+                return 1;
+            }
+        }
+        RunInterleaved(contenders, Rounds);
+        const double mb = s.Plain.size() / 1e6;
+        std::printf("%-11s %6.1f", s.Name.c_str(), mb);
+        for (size_t i = 0; i < contenders.size(); ++i) {
+            std::printf(" %6.0f/%6.0f", mb / contenders[i].Min(), mb / contenders[i].Median());
+            totals[i] += contenders[i].Median();
+        }
+        std::printf(" %9.2f %9.2f\n", contenders[2].Median() / contenders[0].Median(),
+                    contenders[4].Median() / contenders[0].Median());
+        bytes += s.Plain.size();
     }
     const double mb = bytes / 1e6;
-    std::printf("%-11s %9.1f %9.0f %10.0f %12.0f %7.2f\n", "all", mb, mb / oursTotal, mb / zlibTotal, mb / zlibCrcTotal,
-                zlibCrcTotal / oursTotal);
-    std::printf("ratio ours/zlib without CRC on zlib's side: %.2f (ours always computes the CRC)\n", zlibTotal / oursTotal);
+    std::printf("%-11s %6.1f", "all", mb);
+    for (double t : totals)
+        std::printf(" %13.0f", mb / t);
+    std::printf(" %9.2f %9.2f  (medians; ratios are ours' speed against the others with CRC)\n",
+                totals[2] / totals[0], totals[4] / totals[0]);
 
     // The CRC alone, over the text sample.
-    const Bytes &text = samples[0].plain;
-    uint32_t sink = 0;
-    const double ourCrc = Best([&] { sink ^= zorbel::Crc32Of(text.data(), text.size()); });
-    const double zlibCrc = Best([&] { sink ^= static_cast<uint32_t>(crc32(0, text.data(), static_cast<uInt>(text.size()))); });
-    std::printf("CRC-32 MB/s: ours %.0f, zlib %.0f (%08x)\n", text.size() / 1e6 / ourCrc, text.size() / 1e6 / zlibCrc, sink);
+    const TBytes &text = samples[0].Plain;
+    std::vector<TContender> crcs{
+        {"ours", [&] { sink ^= zorbel::Crc32Of(text.data(), text.size()); }, {}},
+        {"zlib", [&] { sink ^= static_cast<uint32_t>(crc32(0, text.data(), static_cast<uInt>(text.size()))); }, {}},
+        {"libdeflate", [&] { sink ^= libdeflate_crc32(0, text.data(), text.size()); }, {}}};
+    RunInterleaved(crcs, Rounds);
+    std::printf("CRC-32 MB/s (median): ours %.0f, zlib %.0f, libdeflate %.0f (%08x)\n",
+                text.size() / 1e6 / crcs[0].Median(), text.size() / 1e6 / crcs[1].Median(),
+                text.size() / 1e6 / crcs[2].Median(), sink);
     return 0;
 }

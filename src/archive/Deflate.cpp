@@ -20,6 +20,7 @@
 // candidate", so a match is never taken from the very first byte of the window.
 
 #include "archive/Deflate.h"
+#include "archive/DeflateCodes.h"
 
 #include <algorithm>
 #include <bit>
@@ -45,7 +46,7 @@ constexpr int EndBlock = 256;
 constexpr int LCodes = 286;
 constexpr int DCodes = 30;
 constexpr int BLCodes = 19;
-constexpr int MaxBits = 15;
+constexpr int MaxBits = huff::MaxCodeBits;
 constexpr int MaxBLBits = 7;
 constexpr int OutBufSize = 1024;
 
@@ -73,38 +74,10 @@ constexpr TLevelConfig LevelTable[10] = {
     {32, 258, 258, 4096, false},
 };
 
-constexpr uint8_t ExtraLBits[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
-                                    2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-constexpr uint8_t ExtraDBits[DCodes] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
-                                        6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
 constexpr uint8_t ExtraBLBits[BLCodes] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 3, 7};
-constexpr uint8_t BLOrder[BLCodes] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
-
-unsigned ReverseBits(unsigned code, int length)
-{
-    unsigned result = 0;
-    for (int i = 0; i < length; ++i, code >>= 1)
-        result = (result << 1) | (code & 1);
-    return result;
-}
-
-// Canonical codes (RFC 1951 3.2.2) for the lengths len[0..count), bit-reversed
-// because the bit writer sends least significant bit first.
-void CanonicalCodes(const uint8_t *len, uint16_t *code, int count)
-{
-    uint16_t lengthCount[MaxBits + 1] = {};
-    for (int n = 0; n < count; ++n)
-        ++lengthCount[len[n]];
-    lengthCount[0] = 0;
-    uint16_t next[MaxBits + 1] = {};
-    unsigned value = 0;
-    for (int bits = 1; bits <= MaxBits; ++bits) {
-        value = (value + lengthCount[bits - 1]) << 1;
-        next[bits] = uint16_t(value);
-    }
-    for (int n = 0; n < count; ++n)
-        code[n] = len[n] ? uint16_t(ReverseBits(next[len[n]]++, len[n])) : 0;
-}
+constexpr const uint8_t *ExtraLBits = huff::LengthExtra;
+constexpr const uint8_t *ExtraDBits = huff::DistExtra;
+constexpr const uint8_t *BLOrder = huff::CodeLengthOrder;
 
 // One Huffman tree of a block: frequencies in, code lengths and codes out.
 template <int Elems> struct THuffTree {
@@ -132,7 +105,7 @@ template <int Elems> void BuildTree(THuffTree<Elems> &tree, int maxLength)
         int b = a == 0 ? 1 : 0;
         tree.Len[a] = tree.Len[b] = 1;
         tree.MaxCode = std::max(a, b);
-        CanonicalCodes(tree.Len, tree.Code, Elems);
+        huff::AssignCanonicalCodes(Elems, tree.Len, tree.Code);
         return;
     }
     tree.MaxCode = sym[n - 1];
@@ -186,7 +159,7 @@ template <int Elems> void BuildTree(THuffTree<Elems> &tree, int maxLength)
     for (int bits = std::min(deepest, maxLength); bits >= 1; --bits)
         for (int k = lengthCount[bits]; k > 0; --k)
             tree.Len[sym[i++]] = uint8_t(bits);
-    CanonicalCodes(tree.Len, tree.Code, Elems);
+    huff::AssignCanonicalCodes(Elems, tree.Len, tree.Code);
 }
 
 // Loads two bytes as one value (for comparing byte pairs).
@@ -820,10 +793,10 @@ void TDeflateTables::Build()
 
     for (int n = 0; n < 288; ++n)
         FixedLitLen[n] = n < 144 ? 8 : n < 256 ? 9 : n < 280 ? 7 : 8;
-    CanonicalCodes(FixedLitLen, FixedLitCode, 288);
+    huff::AssignCanonicalCodes(288, FixedLitLen, FixedLitCode);
     for (int n = 0; n < DCodes; ++n) {
         FixedDistLen[n] = 5;
-        FixedDistCode[n] = uint16_t(ReverseBits(unsigned(n), 5));
+        FixedDistCode[n] = huff::ReverseBits(unsigned(n), 5);
     }
     Built = true;
 }

@@ -11,5 +11,6 @@ namespace zorbel {
 ZORBEL_EXCEPTION(EBadZipFile, Exception);    // no usable directory, damaged headers
 ZORBEL_EXCEPTION(EIncompleteZip, Exception); // no end record ("Incomplete Zip File")
 ZORBEL_EXCEPTION(EUserCanceled, Exception);  // a dialog or handler cancelled
+ZORBEL_EXCEPTION(EZipNameClash, Exception);  // two files would be stored under one name
 
 } // namespace zorbel

@@ -17,6 +17,7 @@
 // that no code reaches are OpInvalid: decoding one fails the entry.
 #pragma once
 
+#include "archive/DeflateCodes.h"
 #include "archive/ZipDecode.h"
 
 #include <cstddef>
@@ -49,20 +50,12 @@ constexpr unsigned EntryValue(uint32_t e) { return e >> 16; }
 bool BuildTable(uint32_t *Table, size_t Capacity, unsigned TableBits, unsigned Count, const uint8_t *Lengths,
                 const uint16_t *Codes, const uint32_t *Payloads);
 
-// Assigns the canonical codes of RFC 1951 to the lengths (at most 15).
-// Returns false for an over-subscribed set and for an incomplete one, except
-// that a single code of length 1 and (with AllowEmpty) no code at all are
-// accepted, as RFC 1951 allows for distance codes.
+// Checks lengths read from a stream (at most 15) and assigns their canonical
+// codes (AssignCanonicalCodes). Returns false for an over-subscribed set and
+// for an incomplete one, except that a single code of length 1 and (with
+// AllowEmpty) no code at all are accepted, as RFC 1951 allows for distance
+// codes.
 bool CanonicalCodes(unsigned Count, const uint8_t *Lengths, uint16_t *Codes, bool AllowEmpty);
-
-// Reverses the low n bits of v.
-constexpr uint16_t ReverseBits(uint32_t v, unsigned n)
-{
-    uint32_t r = 0;
-    for (unsigned i = 0; i < n; ++i, v >>= 1)
-        r = (r << 1) | (v & 1);
-    return static_cast<uint16_t>(r);
-}
 
 } // namespace huff
 

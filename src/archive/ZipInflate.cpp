@@ -106,15 +106,7 @@ bool CanonicalCodes(unsigned Count, const uint8_t *Lengths, uint16_t *Codes, boo
         if (!single && !(used == 0 && AllowEmpty))
             return false; // incomplete
     }
-    unsigned next[16] = {};
-    unsigned code = 0;
-    for (unsigned len = 1; len <= 15; ++len) {
-        code = (code + count[len - 1]) << 1;
-        next[len] = code;
-    }
-    for (unsigned s = 0; s < Count; ++s)
-        if (Lengths[s])
-            Codes[s] = ReverseBits(next[Lengths[s]]++, Lengths[s]);
+    AssignCanonicalCodes(Count, Lengths, Codes);
     return true;
 }
 
@@ -128,17 +120,11 @@ using huff::OpLink;
 using huff::OpLiteral;
 using huff::Payload;
 
-// RFC 1951 tables.
-// Length codes 257..285: base length and extra bits.
-constexpr uint16_t LengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
-                                     31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
-constexpr uint8_t LengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-// Distance codes 0..29: base distance and extra bits.
-constexpr uint16_t DistBase[30] = {1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
-                                   193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
-constexpr uint8_t DistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
-// Order in which the code length code lengths are sent.
-constexpr uint8_t CodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+using huff::CodeLengthOrder;
+using huff::DistBase;
+using huff::DistExtra;
+using huff::LengthBase;
+using huff::LengthExtra;
 
 // Payloads of the 288 literal/length symbols: literals, end of block, length
 // bases; 286 and 287 never occur in valid data.

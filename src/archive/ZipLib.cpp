@@ -3,6 +3,7 @@
 
 #include "archive/ZipMatch.h"
 #include "platform/rtl/CodePages.h"
+#include "platform/system/SysEnv.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -11,6 +12,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 
 namespace zorbel {
 
@@ -169,6 +173,51 @@ QString TempFileIn(const QString &Folder)
     if (!f.open())
         return QString();
     return f.fileName();
+}
+
+namespace {
+
+// The names TempFileIn makes: "KPZ", six letters or digits, ".tmp".
+bool IsTempFileName(const QString &Name)
+{
+    if (Name.size() != 13 || !Name.startsWith(QLatin1String("KPZ")) || !Name.endsWith(QLatin1String(".tmp")))
+        return false;
+    for (int i = 3; i < 9; ++i)
+        if (Name[i].unicode() > 127 || !Name[i].isLetterOrNumber())
+            return false;
+    return true;
+}
+
+} // namespace
+
+TTempFileLock::TTempFileLock(const QString &FileName) : fd_(TSysEnv::Open(FileName, O_RDONLY | O_NOFOLLOW))
+{
+    if (fd_ >= 0)
+        ::flock(fd_, LOCK_EX);
+}
+
+TTempFileLock::~TTempFileLock()
+{
+    if (fd_ >= 0)
+        TSysEnv::Close(fd_);
+}
+
+void RemoveStaleTempFiles(const QString &Folder)
+{
+    const QDir dir(Folder);
+    for (const QString &name : dir.entryList({QStringLiteral("KPZ*.tmp")}, QDir::Files | QDir::Hidden | QDir::System)) {
+        if (!IsTempFileName(name))
+            continue;
+        const QString path = dir.filePath(name);
+        // Never through a link, and only a file no run holds locked.
+        const int fd = TSysEnv::Open(path, O_RDONLY | O_NOFOLLOW);
+        if (fd < 0)
+            continue;
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            TSysEnv::Remove(path);
+        TSysEnv::Close(fd);
+    }
 }
 
 QString OemRoundTrip(const QString &Text) { return Cp866ToUnicode(UnicodeToCp866(Text)); }

@@ -77,6 +77,25 @@ QString VolumeLabelOf(const QString &Root);
 // name, empty when none could be created.
 QString TempFileIn(const QString &Folder);
 
+// Holds an exclusive lock on a temporary file of TempFileIn while a run
+// writes it, so that another run's clean-up leaves it alone; released when
+// destroyed.
+class TTempFileLock {
+public:
+    explicit TTempFileLock(const QString &FileName);
+    ~TTempFileLock();
+    TTempFileLock(const TTempFileLock &) = delete;
+    TTempFileLock &operator=(const TTempFileLock &) = delete;
+
+private:
+    int fd_ = -1;
+};
+
+// Removes the temporary files that TempFileIn made in Folder and that no run
+// holds locked any more: what a run killed half-way left behind. Files of
+// other names are never touched.
+void RemoveStaleTempFiles(const QString &Folder);
+
 // Text passed to the OEM code page (866) and back: characters without an
 // OEM form come back as "?".
 QString OemRoundTrip(const QString &Text);

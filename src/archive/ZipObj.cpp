@@ -5,6 +5,7 @@
 #include "platform/rtl/StrUtils.h"
 
 #include <QByteArray>
+#include <QStringDecoder>
 #include <array>
 #include <cmath>
 #include <vector>
@@ -31,8 +32,9 @@ void RefuseLarge(uint32_t CompressedSize, uint32_t UncompressedSize, uint32_t Of
     CheckEntryFits(CompressedSize, UncompressedSize, Offset);
 }
 
-// Reads Length name bytes; false on a short read.
-bool ReadName(TStream &Stream, int Length, QString &Name)
+// Reads Length name bytes (UTF-8 when the entry's Flag says so, else code
+// page 866); false on a short read.
+bool ReadName(TStream &Stream, int Length, uint16_t Flag, QString &Name)
 {
     Name.clear();
     if (Length == 0)
@@ -40,7 +42,7 @@ bool ReadName(TStream &Stream, int Length, QString &Name)
     QByteArray raw(Length, Qt::Uninitialized);
     if (Stream.Read(raw.data(), Length) != Length)
         return false;
-    Name = DecodeEntryName(raw);
+    Name = DecodeEntryName(raw, (Flag & FlagUtf8Name) != 0);
     return true;
 }
 
@@ -53,9 +55,17 @@ void CheckEntryFits(int64_t CompressedSize, int64_t UncompressedSize, int64_t Of
         throw EBadZipFile(QStringLiteral("Entry sizes or offsets of 2 GiB or more are not supported"));
 }
 
-QString DecodeEntryName(const QByteArray &Raw)
+QString DecodeEntryName(const QByteArray &Raw, bool Utf8)
 {
-    QString name = Cp866ToUnicode(Raw);
+    QString name;
+    if (Utf8) {
+        QStringDecoder decoder(QStringDecoder::Utf8);
+        name = decoder(Raw);
+        if (decoder.hasError()) // flagged but not UTF-8: read it as the writers of old did
+            name = Cp866ToUnicode(Raw);
+    } else {
+        name = Cp866ToUnicode(Raw);
+    }
     SlashesToBackward(name);
     return name;
 }
@@ -188,7 +198,7 @@ void TZipHeaderInfo::WriteCentral(TStream &Stream) const
     Put32(&h[0], CentralHeaderSig);
     Put16(&h[4], VersionMadeBy);
     Put16(&h[6], VersionNeeded);
-    Put16(&h[8], Flag);
+    Put16(&h[8], Flag & ~FlagUtf8Name); // the name is written in code page 866
     Put16(&h[10], CompressionMethod);
     Put32(&h[12], LastModFileDateTime);
     Put32(&h[16], Crc32);
@@ -216,7 +226,7 @@ void TZipHeaderInfo::WriteLocal(TStream &Stream)
     std::array<uint8_t, LocalHeaderSize> h{};
     Put32(&h[0], LocalHeaderSig);
     Put16(&h[4], VersionNeeded);
-    Put16(&h[6], Flag);
+    Put16(&h[6], Flag & ~FlagUtf8Name); // the name is written in code page 866
     Put16(&h[8], CompressionMethod);
     Put32(&h[10], LastModFileDateTime);
     Put32(&h[14], Crc32);
@@ -248,7 +258,7 @@ bool TZipHeaderInfo::ReadCentral(TStream *&Stream, const TNextDiskProc &NextDisk
         return restore();
     RefuseLarge(GetLE32(&h[20]), GetLE32(&h[24]), GetLE32(&h[42]));
     QString name;
-    if (!ReadName(*Stream, GetLE16(&h[28]), name))
+    if (!ReadName(*Stream, GetLE16(&h[28]), GetLE16(&h[8]), name))
         return restore();
     Stream->Seek(int64_t(GetLE16(&h[30])) + GetLE16(&h[32]), soFromCurrent);
     SetFromCentral(h.data(), name);
@@ -266,7 +276,7 @@ bool TZipHeaderInfo::ReadLocal(TStream &Stream)
     }
     RefuseLarge(GetLE32(&h[18]), GetLE32(&h[22]), uint32_t(p));
     QString name;
-    if (!ReadName(Stream, GetLE16(&h[26]), name)) {
+    if (!ReadName(Stream, GetLE16(&h[26]), GetLE16(&h[6]), name)) {
         Stream.Seek(p, soFromBeginning);
         return false;
     }

@@ -49,6 +49,7 @@ constexpr int EndCentralSearchSize = EndCentralSize + 65535;
 // Flag bits of the general purpose flags.
 constexpr uint16_t FlagEncrypted = 0x0001;
 constexpr uint16_t FlagDataDescriptor = 0x0008;
+constexpr uint16_t FlagUtf8Name = 0x0800; // the name is UTF-8 (bit 11)
 
 // Little-endian fields of the records.
 inline uint16_t GetLE16(const uint8_t *p) { return uint16_t(p[0] | p[1] << 8); }
@@ -69,7 +70,9 @@ enum TZipNameProblem : unsigned {
     NameControlChar = 8, // NUL or another control character
 };
 
-QString DecodeEntryName(const QByteArray &Raw);
+// Names are read in code page 866, or in UTF-8 when the entry is flagged so
+// (and the bytes are UTF-8); they are always written in code page 866.
+QString DecodeEntryName(const QByteArray &Raw, bool Utf8 = false);
 QByteArray EncodeEntryName(const QString &Name);
 // Comments are kept as text of the ANSI code page (Windows-1251).
 // Raises EBadZipFile when a size or an offset doesn't fit the headers'

@@ -686,20 +686,52 @@ bool TZipReader::MayOverwrite(int Index, QString &FName)
     return overwrite;
 }
 
-std::unique_ptr<TLFNFileStream> TZipReader::CreateOutput(const QString &FName)
+// A folder below DestDir that is a symbolic link would take the entry out of
+// the destination (or into someone else's folder): the link is replaced by a
+// real folder, as Info-ZIP does, never followed.
+void TZipReader::ReplaceFolderLinks(const QString &Folder) const
 {
-    try {
-        return std::make_unique<TLFNFileStream>(FName, fmCreate);
-    } catch (const EFCreateError &) {
+    if (destDir_.isEmpty())
+        return;
+    const QString base = QDir::cleanPath(QFileInfo(destDir_).absoluteFilePath());
+    const QString target = QDir::cleanPath(QFileInfo(Folder).absoluteFilePath());
+    if (!target.startsWith(base + u'/'))
+        return;
+    QString path = base;
+    for (const QString &part : target.mid(base.size() + 1).split(u'/', Qt::SkipEmptyParts)) {
+        path += u'/' + part;
+        if (QFileInfo(path).isSymLink() && QFile::remove(path))
+            QDir().mkdir(path);
+    }
+}
+
+// An entry is written to a new temporary file beside its output name
+// (PartName) and renamed over that name only once its CRC is good: a damaged
+// entry never costs the user an existing file, and a symbolic link at the
+// name is replaced rather than written through.
+std::unique_ptr<TLFNFileStream> TZipReader::CreateOutput(const QString &FName, QString &PartName)
+{
+    const QFileInfo existing(FName);
+    if (existing.exists() && !existing.isSymLink() && !existing.isWritable()) {
+        // A read-only file is replaced only with ReplaceReadOnly.
         if (!replaceReadOnly_)
             return nullptr;
-    } catch (const Exception &) {
-        return nullptr;
+        QFile::setPermissions(FName, QFile::permissions(FName) | QFileDevice::WriteOwner | QFileDevice::WriteUser);
     }
-    QFile::setPermissions(FName, QFile::permissions(FName) | QFileDevice::WriteOwner | QFileDevice::WriteUser);
+    QByteArray pattern = QFile::encodeName(existing.absolutePath() + QStringLiteral("/.zorb-part-XXXXXX"));
+    const int fd = TSysEnv::OpenTemp(pattern);
+    if (fd < 0)
+        return nullptr;
+    TSysEnv::Close(fd);
+    PartName = QFile::decodeName(pattern);
+    // The final file gets the usual permissions, not the temporary's private ones.
+    QFile::setPermissions(PartName, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
+                                        | QFileDevice::ReadOther);
     try {
-        return std::make_unique<TLFNFileStream>(FName, fmCreate);
+        return std::make_unique<TLFNFileStream>(PartName, fmCreate);
     } catch (const Exception &) {
+        TSysEnv::Remove(PartName);
+        PartName.clear();
         return nullptr;
     }
 }
@@ -764,6 +796,7 @@ bool TZipReader::UnzipOne(int Index, bool &Rerun)
     if (skip)
         return false;
     const QString folder = QFileInfo(name).path();
+    ReplaceFolderLinks(folder);
     if (!DirExists(folder))
         ForceDirs(folder);
 
@@ -782,7 +815,8 @@ bool TZipReader::UnzipOne(int Index, bool &Rerun)
         decoder_->LowerSelectionTotal(tmpHeader_.UncompressedSize);
         return false;
     }
-    std::unique_ptr<TLFNFileStream> out = CreateOutput(name);
+    QString part;
+    std::unique_ptr<TLFNFileStream> out = CreateOutput(name, part);
     if (!out) {
         Skip(TSkipReason::srFileCreateError, name, Index);
         decoder_->LowerSelectionTotal(tmpHeader_.UncompressedSize);
@@ -803,21 +837,27 @@ bool TZipReader::UnzipOne(int Index, bool &Rerun)
             out.reset();
         } catch (...) {
         }
-        TSysEnv::Remove(name);
+        TSysEnv::Remove(part);
         throw;
     }
 
     if (outcome == TEntryOutcome::Good) {
-        SetFileAgeDos(name, ClampDosDateTime(tmpHeader_.LastModFileDateTime));
+        SetFileAgeDos(part, ClampDosDateTime(tmpHeader_.LastModFileDateTime));
         if (retainAttributes_ && (tmpHeader_.ExternalFileAttributes & 0x01))
-            QFile::setPermissions(name, QFile::permissions(name)
+            QFile::setPermissions(part, QFile::permissions(part)
                                             & ~(QFileDevice::WriteOwner | QFileDevice::WriteUser
                                                 | QFileDevice::WriteGroup | QFileDevice::WriteOther));
+        // The rename replaces the name in one step (a link at it included).
+        if (!TSysEnv::Rename(part, name)) {
+            TSysEnv::Remove(part);
+            Skip(TSkipReason::srFileCreateError, name, Index);
+            return false;
+        }
         if (OnEndUnZip)
             OnEndUnZip(this, Index, name);
         return true;
     }
-    TSysEnv::Remove(name);
+    TSysEnv::Remove(part);
     if (outcome == TEntryOutcome::Unknown)
         return false;
     if (tmpHeader_.IsEncrypted()) {

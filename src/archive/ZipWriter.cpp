@@ -28,6 +28,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
+#include <map>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -82,11 +83,13 @@ uint32_t Get32(const uint8_t *p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32
 
 struct TZipWriter::TPackRun {
     QString outName;                         // the temporary file being written; empty once renamed
+    std::unique_ptr<TTempFileLock> outLock;  // held on outName while the run lasts
     std::unique_ptr<TFileStream> outFile;    // the output for an archive file
     std::unique_ptr<TMemoryStream> outMemory; // the output for an archive held in a stream
     TStream *out = nullptr;
     std::unique_ptr<TSortedZip> newFiles;    // entries in write order; owns them
     std::unique_ptr<TSortedZip> newByName;   // the same by name, to refuse a name written twice
+    std::map<const TZipHeaderInfo *, QString> sources; // packed entries: the file's absolute path
     TEndCentral newEnd;
     std::unique_ptr<TDeflateBuffers> buffers;
     int64_t totalBytes = 0;                  // bytes of all gathered files
@@ -368,9 +371,11 @@ void TZipWriter::OpenOutput(bool Existing)
     } else {
         // Beside the archive, so that the finished file can be renamed over it.
         const QString folder = QFileInfo(ZipName()).absolutePath();
+        RemoveStaleTempFiles(folder);
         r.outName = TempFileIn(folder);
         if (r.outName.isEmpty())
             throw EFCreateError(QStringLiteral("Cannot create file \"%1\"").arg(folder + QStringLiteral("/KPZ*.tmp")));
+        r.outLock = std::make_unique<TTempFileLock>(r.outName);
         r.outFile = std::make_unique<TFileStream>(r.outName, fmCreate);
         r.out = r.outFile.get();
     }
@@ -429,32 +434,77 @@ bool TZipWriter::EntryMatchesFile(const TZipHeaderInfo &Entry, const TZipHeaderI
 
 // Copies an entry of the old archive: a new local header at the output
 // position, then the old local header's extra field and the data (and the
-// data descriptor when the entry has one) unchanged.
+// data descriptor when the entry has one) unchanged. A Zip64 field in the
+// old local header (Python's force_zip64, Info-ZIP writing from a pipe) is
+// dropped: the entry's sizes, taken from the central directory, fit the
+// 32-bit fields the new header carries, and its data descriptor, whose
+// sizes were 8 bytes each, is rewritten with 4.
 void TZipWriter::CopyOldEntry(std::unique_ptr<TZipHeaderInfo> Entry)
 {
     TStream &in = Archive();
     TStream &out = *run_->out;
     in.Seek(Entry->RelativeOffset, soFromBeginning);
-    TZipHeaderInfo local;
-    if (!local.ReadLocal(in))
+    uint8_t local[LocalHeaderSize];
+    if (in.Read(local, LocalHeaderSize) != LocalHeaderSize || Get32(local) != LocalHeaderSig)
         throw EBadZipFile(QStringLiteral("Not a valid zip file!"));
+    in.Seek(GetLE16(local + 26), soFromCurrent);
+    QByteArray extra(GetLE16(local + 28), Qt::Uninitialized);
+    in.ReadBuffer(extra.data(), extra.size());
+    const bool zip64 = DropZip64Field(extra);
     // The local extra field may differ from the central one (Info-ZIP's do).
-    Entry->ExtraFieldLength = local.ExtraFieldLength;
+    Entry->ExtraFieldLength = uint16_t(extra.size());
     Entry->WriteLocal(out);
-    const int64_t length = int64_t(local.ExtraFieldLength) + uint32_t(Entry->CompressedSize);
-    if (length > 0)
-        out.CopyFrom(in, length);
+    if (!extra.isEmpty())
+        out.WriteBuffer(extra.constData(), extra.size());
+    if (Entry->CompressedSize > 0)
+        out.CopyFrom(in, uint32_t(Entry->CompressedSize));
     if (Entry->HasDataDescriptor()) {
-        uint8_t descriptor[16];
-        in.ReadBuffer(descriptor, 12);
-        int size = 12;
+        // [signature] CRC-32, compressed size, uncompressed size.
+        uint8_t descriptor[24];
+        in.ReadBuffer(descriptor, 4);
+        int at = 0;
+        uint8_t plain[16];
+        int size = 0;
         if (Get32(descriptor) == DataDescriptorSig) {
-            in.ReadBuffer(descriptor + 12, 4);
-            size = 16;
+            std::copy(descriptor, descriptor + 4, plain);
+            size = 4;
+            in.ReadBuffer(descriptor + 4, 4);
+            at = 4;
         }
-        out.WriteBuffer(descriptor, size);
+        std::copy(descriptor + at, descriptor + at + 4, plain + size); // CRC-32
+        size += 4;
+        const int sizeBytes = zip64 ? 8 : 4;
+        in.ReadBuffer(descriptor + at + 4, 2 * sizeBytes);
+        for (int field = 0; field < 2; ++field) // the low 4 bytes of each size
+            std::copy(descriptor + at + 4 + field * sizeBytes, descriptor + at + 8 + field * sizeBytes,
+                      plain + size + 4 * field);
+        size += 8;
+        out.WriteBuffer(plain, size);
     }
     Book(std::move(Entry), QString(), false);
+}
+
+// Removes the Zip64 extended information field (tag 1) from an extra field
+// of tagged blocks; returns whether there was one.
+bool TZipWriter::DropZip64Field(QByteArray &Extra)
+{
+    bool found = false;
+    QByteArray kept;
+    qsizetype p = 0;
+    while (p + 4 <= Extra.size()) {
+        const auto *b = reinterpret_cast<const uint8_t *>(Extra.constData() + p);
+        const qsizetype length = 4 + GetLE16(b + 2);
+        if (p + length > Extra.size())
+            break; // a damaged tail is kept as it was
+        if (GetLE16(b) == 1)
+            found = true;
+        else
+            kept += Extra.mid(p, length);
+        p += length;
+    }
+    if (found)
+        Extra = kept + Extra.mid(p);
+    return found;
 }
 
 bool TZipWriter::PackOneFile(const QString &FileName)
@@ -484,6 +534,14 @@ bool TZipWriter::PackOneFile(const QString &FileName)
     int index = 0;
     bool skip = false;
     if (r.newByName->Find(&h, index)) {
+        // The same file named twice is packed once; two files under one
+        // stored name (case, or characters code page 866 lacks) would leave
+        // one of them out of the archive, so the run fails.
+        const auto packed = r.sources.find(r.newByName->Items(index));
+        const QString path = QFileInfo(FileName).absoluteFilePath();
+        if (packed != r.sources.end() && packed->second != path)
+            throw EZipNameClash(QStringLiteral("Files \"%1\" and \"%2\" would both be stored as \"%3\"")
+                                    .arg(packed->second, path, h.FullName()));
         Skip(TSkipReason::srNoOverwrite, FileName, -1);
         skip = true;
     } else if (OnStartZip) {
@@ -565,6 +623,8 @@ void TZipWriter::Book(std::unique_ptr<TZipHeaderInfo> Header, const QString &Fil
     TZipHeaderInfo *h = Header.get();
     r.newFiles->Add(Header.release());
     r.newByName->Add(h);
+    if (!FileName.isEmpty())
+        r.sources[h] = QFileInfo(FileName).absoluteFilePath();
     if (Packed) {
         ++r.count;
         if (dispose_)

@@ -150,6 +150,7 @@ private:
     void OpenOutput(bool Existing);
     void CarryOverEntries(TSortedZip &OldFiles);
     bool EntryMatchesFile(const TZipHeaderInfo &Entry, const TZipHeaderInfo &FileName) const;
+    static bool DropZip64Field(QByteArray &Extra);
     void CopyOldEntry(std::unique_ptr<TZipHeaderInfo> Entry);
     // Packs one file; false when it was skipped (a name already written, or
     // OnStartZip). Raises when the file cannot be read.

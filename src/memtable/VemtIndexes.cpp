@@ -352,6 +352,35 @@ void TVemtIndex::Rebuild()
         table_.SetCursorPosition(Count() - 1);
 }
 
+TVemtSearchResult TVemtIndex::ScanFor(const std::vector<TVemtKeyField> &keys, TVemtRecord *key, bool respectFilter,
+                                      bool partial, bool reportProgress)
+{
+    TVemtSearchResult result;
+    const int count = Count();
+    const int keyCount = static_cast<int>(keys.size());
+    const bool recalc = table_.RecalcOnIndex();
+    for (int i = 0; i < count; ++i) {
+        TVemtRecord *entry = entries_[i];
+        if (reportProgress && i > 0 && i % kProgressStep == 0)
+            table_.Progress(static_cast<int>(100LL * i / count), mtpcSearch);
+        if (recalc)
+            table_.CalcRecordFields(entry);
+        const int c = store_.CompareKeys(keys.data(), keyCount, key, entry, false, partial, cmEqual);
+        result.LastCompare = c;
+        if (c == 0 && (keyCount == 1 || store_.MatchKeys(keys.data(), keyCount, key, entry, partial))
+            && (!respectFilter || table_.AcceptRecord(entry))) {
+            result.Found = true;
+            result.Position = i;
+            break;
+        }
+        if (partial && c < 0) {
+            result.Position = i;
+            break;
+        }
+    }
+    return result;
+}
+
 TVemtSearchResult TVemtIndex::Search(TVemtRecord *key, const TVemtFieldList *fields, bool respectFilter,
                                      bool partial)
 {
@@ -371,27 +400,7 @@ TVemtSearchResult TVemtIndex::Search(TVemtRecord *key, const TVemtFieldList *fie
                                  return (k.Options & mtcoPartialKey) != 0;
                              });
     if (!ordered_ || rowOrder_ || !sorted_ || count < kBisectMinimum || partialKeys || !KeysFollowOrder(keys)) {
-        const bool recalc = table_.RecalcOnIndex();
-        for (int i = 0; i < count; ++i) {
-            if (i > 0 && i % kProgressStep == 0)
-                table_.Progress(static_cast<int>(100LL * i / count), mtpcSearch);
-            if (recalc)
-                table_.CalcRecordFields(entries_[i]);
-            const int c = compare(entries_[i], partial);
-            result.LastCompare = c;
-            if (c == 0
-                && (keys.size() == 1
-                    || store_.MatchKeys(keys.data(), static_cast<int>(keys.size()), key, entries_[i], partial))
-                && (!respectFilter || table_.AcceptRecord(entries_[i]))) {
-                result.Found = true;
-                result.Position = i;
-                break;
-            }
-            if (partial && c < 0) {
-                result.Position = i;
-                break;
-            }
-        }
+        result = ScanFor(keys, key, respectFilter, partial, true);
         table_.Progress(100, mtpcSearch);
         return result;
     }
@@ -684,27 +693,7 @@ TVemtSearchResult TVemtIndexes::SearchCurrent(const TVemtFieldList &fields, TVem
     TVemtCommon::Locker lock(store);
     std::vector<TVemtKeyField> keys;
     store.PrepareKeyFields(fields, keys);
-    TVemtSearchResult result;
-    const bool recalc = table_.RecalcOnIndex();
-    for (int i = 0; i < current->Count(); ++i) {
-        TVemtRecord *entry = current->Entry(i);
-        if (recalc)
-            table_.CalcRecordFields(entry);
-        const int c = store.CompareKeys(keys.data(), static_cast<int>(keys.size()), key, entry, false, partial, cmEqual);
-        result.LastCompare = c;
-        if (c == 0
-            && (keys.size() == 1 || store.MatchKeys(keys.data(), static_cast<int>(keys.size()), key, entry, partial))
-            && (!respectFilter || table_.AcceptRecord(entry))) {
-            result.Found = true;
-            result.Position = i;
-            break;
-        }
-        if (partial && c < 0) {
-            result.Position = i;
-            break;
-        }
-    }
-    return result;
+    return current->ScanFor(keys, key, respectFilter, partial, false);
 }
 
 void TVemtIndexes::CheckUnique(TVemtRecord *newValues, const TVemtRecord *changing)

@@ -130,6 +130,12 @@ private:
     // Whether keys compared with these options follow the entries' order, so
     // that a search may bisect them.
     bool KeysFollowOrder(const std::vector<TVemtKeyField> &keys) const;
+    // Walks the entries in order for the first one equal to key on keys
+    // (and accepted by the filter with respectFilter); with partial it also
+    // stops, not found, at the first entry above the key. Requires the
+    // store's lock to be held.
+    TVemtSearchResult ScanFor(const std::vector<TVemtKeyField> &keys, TVemtRecord *key, bool respectFilter,
+                              bool partial, bool reportProgress);
     // Whether a record can be placed as a rebuild would place it: the entries
     // are as rebuilt and the order is one a sort reproduces exactly (no
     // comparison handler, no partial or null-skipping key, no calculated

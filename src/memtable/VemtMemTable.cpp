@@ -844,28 +844,36 @@ void TVemtCustomMemTable::SwitchIndex(TVemtIndex *index)
     TVemtIndex *target = index ? index : indexes_->RowOrderIndex();
     if (target == currentIndex_)
         return;
-    TVemtRecord *remembered = nullptr;
     const bool open = cursorOpen_ && Active();
-    if (open) {
-        CheckBrowseMode();
-        if (!IsEmpty())
-            remembered = StoredRecord(Rec(ActiveBuffer()));
-    }
-    currentIndex_ = target;
-    indexFieldNames_ = target->RowOrder() ? QString() : target->FieldNames();
-    indexName_ = target->RowOrder() ? QString() : target->Name();
-    target->Fields().CopyTo(indexFieldList_);
-    EnsureOrdered();
-    position_ = std::min(position_, currentIndex_->Count() - 1);
-    if (!open || position_ < 0)
-        return;
-    const int at = remembered ? currentIndex_->FindRecordPosition(remembered) : -1;
-    if (at >= 0 && AcceptRecord(currentIndex_->Entry(at), false)) {
-        position_ = at;
-        CursorPosChanged();
-        Resync({});
-    } else {
-        First();
+    try {
+        TVemtRecord *remembered = nullptr;
+        if (open) {
+            CheckBrowseMode();
+            if (!IsEmpty())
+                remembered = StoredRecord(Rec(ActiveBuffer()));
+        }
+        currentIndex_ = target;
+        indexFieldNames_ = target->RowOrder() ? QString() : target->FieldNames();
+        indexName_ = target->RowOrder() ? QString() : target->Name();
+        target->Fields().CopyTo(indexFieldList_);
+        EnsureOrdered();
+        position_ = std::min(position_, currentIndex_->Count() - 1);
+        if (!open || position_ < 0)
+            return;
+        const int at = remembered ? currentIndex_->FindRecordPosition(remembered) : -1;
+        if (at >= 0 && AcceptRecord(currentIndex_->Entry(at), false)) {
+            position_ = at;
+            CursorPosChanged();
+            Resync({});
+        } else {
+            First();
+        }
+    } catch (...) {
+        // A half-made switch leaves no cursor behind: the table is closed
+        // (without its close events) and the failure goes on to the caller.
+        if (open)
+            CloseAfterFailure();
+        throw;
     }
 }
 

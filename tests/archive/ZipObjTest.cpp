@@ -95,6 +95,39 @@ TEST(ZipHeaderInfo, NameIsWrittenWithSlashesInOemAndReadBack)
     EXPECT_EQ(s.Position(), s.Size());
 }
 
+TEST(ZipHeaderInfo, AUtf8NameReadBackIsWrittenInOemWithoutTheFlag)
+{
+    // A local header flagged UTF-8 (bit 11) naming "Счёт.db".
+    const QByteArray utf8 = QStringLiteral("Счёт.db").toUtf8();
+    QByteArray local(30, 0);
+    Put32(local, 0, 0x04034B50);
+    Put16(local, 6, 0x0800);
+    Put16(local, 26, uint16_t(utf8.size()));
+    TMemoryStream in;
+    in.WriteBuffer((local + utf8).constData(), local.size() + utf8.size());
+    in.SetPosition(0);
+    TZipHeaderInfo h;
+    ASSERT_TRUE(h.ReadLocal(in));
+    EXPECT_EQ(h.FileName(), "Счёт.db");
+    // Flagged but not valid UTF-8: read as code page 866 after all.
+    QByteArray oem = local + QByteArray("\x91\xE7\xF1\xE2.db");
+    Put16(oem, 26, 7);
+    TMemoryStream in866;
+    in866.WriteBuffer(oem.constData(), oem.size());
+    in866.SetPosition(0);
+    TZipHeaderInfo o;
+    ASSERT_TRUE(o.ReadLocal(in866));
+    EXPECT_EQ(o.FileName(), "Счёт.db");
+
+    TMemoryStream out;
+    h.WriteCentral(out);
+    h.WriteLocal(out);
+    const QByteArray bytes(reinterpret_cast<const char *>(out.Memory()), int(out.Size()));
+    EXPECT_EQ(Get32(bytes, 8) & 0x0800, 0u);          // central flags
+    EXPECT_EQ(Get32(bytes, 46 + 7 + 6) & 0x0800, 0u); // local flags
+    EXPECT_EQ(bytes.mid(46, 7), QByteArray("\x91\xE7\xF1\xE2.db"));
+}
+
 TEST(ZipHeaderInfo, ExtraFieldAndCommentAreSkippedButTheirLengthsKept)
 {
     TMemoryStream m;

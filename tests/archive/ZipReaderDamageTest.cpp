@@ -298,3 +298,72 @@ TEST_F(ZipDamageTest, UnknownMethodIsShownAndNotCounted)
     EXPECT_EQ(shown, "Zip Error: Unknown Compression Method");
     EXPECT_FALSE(QFileInfo::exists(out + "/stored.txt"));
 }
+
+TEST_F(ZipDamageTest, ADamagedEntryLeavesTheExistingFileOfItsName)
+{
+    QByteArray bad = Victim();
+    const qsizetype central = CentralStart(bad);
+    const qsizetype second = central + 46 + 10; // "stored.txt" is 10 bytes
+    Put32(bad, second + 16, Get32(bad, second + 16) ^ 1); // CRC of deflated.txt
+    QByteArray unknown = Victim();
+    Put16(unknown, CentralStart(unknown) + 46 + 10 + 10, 12); // deflated.txt: bzip2
+    QByteArray truncated = Victim();
+    Put32(truncated, CentralStart(truncated) + 46 + 10 + 20, 0x10000000); // deflated.txt runs past the end
+
+    for (const QByteArray *b : {&bad, &unknown, &truncated}) {
+        QDir(out).removeRecursively();
+        QDir().mkpath(out);
+        WriteFile(out + "/deflated.txt", "the user's own data");
+        WriteFile(archive, *b);
+        TZipReader zip;
+        zip.MessageBox = [](const QString &, const QString &, int) { return mrOk; };
+        zip.SetZipName(archive);
+        zip.SetDestDir(out);
+        zip.SetDoAll(true);
+        zip.SetOverwriteMode(TUZOverwriteMode::Always);
+        try {
+            EXPECT_EQ(zip.ExtractFiles(), 2);
+        } catch (const EFatalUnzipError &) {
+            EXPECT_EQ(b, &truncated);
+        }
+        EXPECT_EQ(ReadFile(out + "/deflated.txt"), QByteArray("the user's own data"));
+        // No temporary file is left beside it.
+        for (const QString &name : QDir(out).entryList(QDir::Files | QDir::Hidden))
+            EXPECT_TRUE(VictimFiles().count(name)) << name.toStdString();
+    }
+    // A good entry still replaces the file.
+    WriteFile(archive, Victim());
+    TZipReader zip;
+    zip.SetZipName(archive);
+    zip.SetDestDir(out);
+    zip.SetDoAll(true);
+    zip.SetOverwriteMode(TUZOverwriteMode::Always);
+    EXPECT_EQ(zip.ExtractFiles(), 3);
+    EXPECT_EQ(ReadFile(out + "/deflated.txt"), VictimFiles()["deflated.txt"]);
+}
+
+TEST_F(ZipDamageTest, SymbolicLinksInTheDestinationAreReplacedNotFollowed)
+{
+    const QByteArray b = PyArchive("    z.writestr('stored.txt', b'new data')\n"
+                                   "    z.writestr('sub/fine.txt', b'fine')\n");
+    const QString outside = tmp.filePath("outside");
+    QDir().mkpath(outside);
+    WriteFile(outside + "/target.txt", "outside file");
+    QDir().mkpath(out);
+    ASSERT_TRUE(QFile::link(outside + "/target.txt", out + "/stored.txt"));
+    ASSERT_TRUE(QFile::link(outside, out + "/sub"));
+    WriteFile(archive, b);
+    TZipReader zip;
+    zip.SetZipName(archive);
+    zip.SetDestDir(out);
+    zip.SetDoAll(true);
+    zip.SetRecreateDirs(true);
+    zip.SetOverwriteMode(TUZOverwriteMode::Always);
+    EXPECT_EQ(zip.ExtractFiles(), 2);
+    EXPECT_EQ(ReadFile(outside + "/target.txt"), QByteArray("outside file"));
+    EXPECT_FALSE(QFileInfo::exists(outside + "/fine.txt"));
+    EXPECT_FALSE(QFileInfo(out + "/stored.txt").isSymLink());
+    EXPECT_EQ(ReadFile(out + "/stored.txt"), QByteArray("new data"));
+    EXPECT_FALSE(QFileInfo(out + "/sub").isSymLink());
+    EXPECT_EQ(ReadFile(out + "/sub/fine.txt"), QByteArray("fine"));
+}

@@ -4,6 +4,7 @@
 
 #include "archive/ZipDecode.h"
 #include "ZipRecordSupport.h"
+#include "support/FaultEnv.h"
 
 #include <gtest/gtest.h>
 
@@ -363,6 +364,29 @@ open(path, 'wb').write(raw)
     zip.SetSourceStream(nullptr);
 }
 
+TEST_F(ZipReaderTest, NamesFlaggedAsUtf8AreReadAsUtf8)
+{
+    // Python's zipfile (like 7-Zip) stores a non-ASCII name in UTF-8 with
+    // general-purpose bit 11 set; an unflagged one stays code page 866.
+    const QString archive = PyZip("utf8.zip", R"(
+with zipfile.ZipFile(path, 'w') as z:
+    z.writestr('\u0421\u0447\u0451\u0442.db', b'utf8 entry')
+    z.writestr('\u043f\u0430\u043f\u043a\u0430/\u20ac.txt', b'euro', compress_type=zipfile.ZIP_DEFLATED)
+    z.writestr('YYYY.866', b'cp866 entry')
+raw = open(path, 'rb').read().replace(b'YYYY.866', '\u0421\u0447\u0451\u0442.866'.encode('cp866'))
+open(path, 'wb').write(raw)
+)");
+    TZipReader zip;
+    zip.SetRecreateDirs(true);
+    EXPECT_EQ(ExtractAll(zip, archive), 3);
+    EXPECT_EQ(zip.GetFilename(0), "Счёт.db");
+    EXPECT_EQ(zip.GetFilename(1), "€.txt");
+    EXPECT_EQ(zip.GetFilename(2), "Счёт.866");
+    EXPECT_EQ(ReadFile(Out("Счёт.db")), QByteArray("utf8 entry"));
+    EXPECT_EQ(ReadFile(Out("папка/€.txt")), QByteArray("euro"));
+    EXPECT_EQ(ReadFile(Out("Счёт.866")), QByteArray("cp866 entry"));
+}
+
 TEST_F(ZipReaderTest, LargeFileRoundTrip)
 {
     const QByteArray big = Text(50 * 1024 * 1024, 7);
@@ -532,17 +556,35 @@ TEST_F(ZipReaderTest, OutputThatCannotBeWrittenIsNotCountedAsExtracted)
 {
     // A small entry stays in the output's buffers until the file is closed;
     // a disk that refuses those bytes must not leave a short file counted
-    // as extracted.
+    // as extracted, nor cost the file it was to replace.
+    MakeFile("small.txt", Text(3000, 1));
+    const QString archive = Zip("small.zip", {"small.txt"});
+    QDir().mkpath(out);
+    WriteFile(out + "/small.txt", "kept");
+    TZipReader zip;
+    int count = -1;
+    {
+        test::TFaultEnv env;
+        env.FailCall(TSysOp::Write, 1, ENOSPC, true); // the disk is full
+        TSysEnvScope scope(env);
+        EXPECT_THROW(count = ExtractAll(zip, archive), EWriteError);
+    }
+    EXPECT_EQ(count, -1);
+    EXPECT_EQ(ReadFile(out + "/small.txt"), QByteArray("kept"));
+    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList{"small.txt"});
+}
+
+TEST_F(ZipReaderTest, ALinkAtTheOutputNameIsReplacedNotWrittenThrough)
+{
     MakeFile("small.txt", Text(3000, 1));
     const QString archive = Zip("small.zip", {"small.txt"});
     const QString full = tmp.filePath("full.txt");
     ASSERT_EQ(::symlink("/dev/full", QFile::encodeName(full).constData()), 0);
     TZipReader zip;
     zip.OnStartUnZip = [&](TZipReader *, int, QString &FName, bool &) { FName = full; };
-    int count = -1;
-    EXPECT_THROW(count = ExtractAll(zip, archive), EWriteError);
-    EXPECT_EQ(count, -1);
-    EXPECT_FALSE(QFileInfo(full).isSymLink()) << "the failed output is left behind";
+    EXPECT_EQ(ExtractAll(zip, archive), 1);
+    EXPECT_FALSE(QFileInfo(full).isSymLink());
+    EXPECT_EQ(ReadFile(full), ReadFile(Src("small.txt")));
 }
 
 TEST_F(ZipReaderTest, SourceStreamIsFreedOnlyWhenTheArchiveIsDropped)

@@ -174,4 +174,13 @@ int RunTool(const QString &program, const QStringList &args, const QString &work
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
 }
 
+bool UnzipRefusesPassword(const QString &Archive, const QString &Password, const QString &WorkDir, QString *Output)
+{
+    QString output;
+    const int rc = RunTool("unzip", {"-t", "-P", Password, Archive}, WorkDir, &output);
+    if (Output)
+        *Output = output;
+    return rc == 82 && output.contains("incorrect password");
+}
+
 } // namespace zorbel::test

@@ -73,4 +73,9 @@ Bytes MakeZip(const QString &name, uint16_t method, uint16_t flags, const Bytes 
 // combined output in Output.
 int RunTool(const QString &program, const QStringList &args, const QString &workDir, QString *Output = nullptr);
 
+// True when Info-ZIP's `unzip -t` ran and refused Password for every entry
+// of Archive (its exit code 82); a missing unzip is a failure, not a pass.
+bool UnzipRefusesPassword(const QString &Archive, const QString &Password, const QString &WorkDir,
+                          QString *Output = nullptr);
+
 } // namespace zorbel::test

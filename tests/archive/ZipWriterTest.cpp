@@ -16,7 +16,10 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <fcntl.h>
 #include <map>
+#include <sys/file.h>
+#include <unistd.h>
 
 using namespace zorbel;
 using namespace zorbel::test;
@@ -256,7 +259,7 @@ TEST_F(ZipWriterTest, PasswordProtectsEveryEntry)
         }
     }
     QString output;
-    EXPECT_NE(RunTool("unzip", {"-t", "-P", "wrong", archive_}, tmp_.path(), &output), 0);
+    EXPECT_TRUE(UnzipRefusesPassword(archive_, "wrong", tmp_.path(), &output)) << output.toStdString();
     reader.SetDestDir(tmp_.filePath("out"));
     reader.SetDoAll(true);
     reader.SetDoProcessMessages(false);
@@ -507,4 +510,115 @@ TEST_F(ZipWriterTest, FileTooLargeForTheHeadersFailsTheRun)
     EXPECT_THROW(Pack(), EBadZipFile);
     EXPECT_EQ(ArchiveBytes(), before);
     EXPECT_TRUE(TempFiles().isEmpty());
+}
+
+TEST_F(ZipWriterTest, TwoFilesUnderOneStoredNameFailTheRun)
+{
+    MakeWorkFolder();
+    EXPECT_EQ(Pack(), 6);
+    const QByteArray before = ArchiveBytes();
+    // Names that differ only in case, and names whose characters code page
+    // 866 lacks (both stored as "?.txt"), would leave one file out.
+    for (const auto &[first, second] : {std::pair<QString, QString>{"Case.txt", "case.TXT"}, {"€.txt", "∑.txt"}}) {
+        SCOPED_TRACE(first.toStdString());
+        MakeFile(first, TextBytes(100, 5));
+        MakeFile(second, TextBytes(100, 6));
+        TZipWriter zip;
+        Configure(zip);
+        try {
+            zip.CompressFiles();
+            ADD_FAILURE() << "the run reported success";
+        } catch (const EZipNameClash &e) {
+            EXPECT_TRUE(e.Message().contains(first) && e.Message().contains(second)) << e.Message().toStdString();
+        }
+        EXPECT_EQ(ArchiveBytes(), before);
+        EXPECT_TRUE(TempFiles().isEmpty());
+        QFile::remove(Work(first));
+        QFile::remove(Work(second));
+    }
+    // The same file named twice is still packed once.
+    TZipWriter zip;
+    Configure(zip);
+    SetFiles(zip, {"one.txt", Work("one.txt"), "*"});
+    EXPECT_EQ(zip.CompressFiles(), 6);
+}
+
+TEST_F(ZipWriterTest, EntriesWithZip64LocalFieldsAreCarriedOver)
+{
+    // Python with force_zip64, and Info-ZIP reading from a pipe, put a Zip64
+    // extra field in the local header and 0xFFFFFFFF in its size fields.
+    QString output;
+    ASSERT_EQ(RunTool("python3",
+                      {"-c",
+                       "import zipfile,sys\n"
+                       "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z:\n"
+                       "    with z.open('big.txt', 'w', force_zip64=True) as f: f.write(b'hello world ' * 500)\n"
+                       "    z.writestr('plain.txt', b'plain')\n",
+                       archive_},
+                      work_, &output),
+              0)
+        << output.toStdString();
+    ASSERT_EQ(RunTool("sh", {"-c", "printf 'piped data %.0s' $(seq 300) | zip -q \"$0\" -", archive_}, work_, &output), 0)
+        << output.toStdString();
+    const std::map<QString, QByteArray> old{{"big.txt", Md5(QByteArray("hello world ").repeated(500))},
+                                            {"plain.txt", Md5("plain")},
+                                            {"-", Md5(QByteArray("piped data ").repeated(300))}};
+    MakeFile("mine.txt", TextBytes(3000, 3));
+
+    TZipWriter zip;
+    Configure(zip);
+    EXPECT_EQ(zip.CompressFiles(), 1);
+    EXPECT_EQ(Names(CheckArchive({}, old)), (QStringList{"big.txt", "plain.txt", "-", "mine.txt"}));
+    // The local headers now carry the real sizes and no Zip64 field.
+    const QByteArray bytes = ArchiveBytes();
+    for (qsizetype at = bytes.indexOf("PK\x03\x04"); at >= 0; at = bytes.indexOf("PK\x03\x04", at + 4)) {
+        const auto u16 = [&](qsizetype p) { return uint8_t(bytes[p]) | uint8_t(bytes[p + 1]) << 8; };
+        EXPECT_NE(uint8_t(bytes[at + 18]) & uint8_t(bytes[at + 19]) & uint8_t(bytes[at + 20]) & uint8_t(bytes[at + 21]),
+                  0xFF);
+        const qsizetype extra = at + 30 + u16(at + 26);
+        for (qsizetype p = extra; p + 4 <= extra + u16(at + 28); p += 4 + u16(p + 2))
+            EXPECT_NE(u16(p), 1) << "a Zip64 field is left in a local header";
+    }
+    EXPECT_EQ(zip.Count(), 4);
+
+    // Written to a pipe, Info-ZIP follows the data with a data descriptor
+    // whose sizes are 8 bytes each.
+    QFile::remove(archive_);
+    ASSERT_EQ(RunTool("sh", {"-c", "printf 'piped data %.0s' $(seq 300) | zip -q - - | cat > \"$0\"", archive_}, work_,
+                      &output),
+              0)
+        << output.toStdString();
+    ASSERT_TRUE(ArchiveBytes().contains("PK\x07\x08"));
+    TZipWriter piped;
+    Configure(piped);
+    EXPECT_EQ(piped.CompressFiles(), 1);
+    EXPECT_EQ(Names(CheckArchive({}, old)), (QStringList{"-", "mine.txt"}));
+}
+
+TEST_F(ZipWriterTest, StaleTemporaryArchivesOfAKilledRunAreRemoved)
+{
+    MakeWorkFolder();
+    // What a save killed half-way leaves beside the archive, and names that
+    // are not the writer's own.
+    const QString stale = tmp_.filePath("KPZa1B2c3.tmp");
+    WriteFile(stale, SampleRandom(2 << 20, 4));
+    const QStringList foreign{"KPZ12345.tmp", "KPZabcdef.txt", "xKPZabcdef.tmp", "other.tmp"};
+    for (const QString &name : foreign)
+        WriteFile(tmp_.filePath(name), {'x'});
+    // A temporary archive another run is still writing (it holds its lock).
+    const QString busy = tmp_.filePath("KPZbusy01.tmp");
+    WriteFile(busy, {'y'});
+    const int fd = ::open(QFile::encodeName(busy).constData(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+
+    EXPECT_EQ(Pack(), 6);
+    EXPECT_FALSE(QFileInfo::exists(stale));
+    EXPECT_TRUE(QFileInfo::exists(busy));
+    for (const QString &name : foreign)
+        EXPECT_TRUE(QFileInfo::exists(tmp_.filePath(name))) << name.toStdString();
+    ::close(fd);
+    EXPECT_EQ(Pack(), 6);
+    EXPECT_FALSE(QFileInfo::exists(busy));
+    CheckArchive();
 }

@@ -238,6 +238,20 @@ TEST_F(FilterRules, Functions)
     EXPECT_EQ(Shown("hour(d) = 0 and minute(d) = 0 and second(d) = 0"), QStringLiteral("  Mixed Ёж ,plain"));
     EXPECT_EQ(Shown("d < getdate()"), QStringLiteral("  Mixed Ёж ,plain"));
     EXPECT_EQ(Shown("date('2006.12.01', 'yyyy.mm.dd') = d"), QStringLiteral("plain"));
+}
+
+TEST_F(FilterRules, TextComparedWithADateFunctionIsReadAsADate)
+{
+    Add("one");
+    // As text "01.01.2005" sorts after today's date text on most days; read
+    // as a date it lies in the past whatever today is.
+    EXPECT_EQ(Shown("getdate() > '01.01.2005'"), QStringLiteral("one"));
+    EXPECT_EQ(Shown("'01.01.2005' < getdate()"), QStringLiteral("one"));
+    EXPECT_EQ(Shown("getdate() < '31.12.2004'"), QString());
+    EXPECT_EQ(Shown("date('2006.12.01', 'yyyy.mm.dd') = '01.12.2006'"), QStringLiteral("one"));
+    EXPECT_EQ(Shown("time('10:30', 'hh:nn') > '09:15'"), QStringLiteral("one"));
+    EXPECT_EQ(Shown("time('10:30', 'hh:nn') < '09:15'"), QString());
+    EXPECT_THROW(Shown("getdate() > 'вчера'"), EDatabaseError);
     EXPECT_EQ(MessageOf([&] { Shown("substring(nm) = 'a'"); }),
               QStringLiteral("Invalid or missing parameter for function SUBSTRING"));
 }

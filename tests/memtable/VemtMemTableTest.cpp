@@ -424,6 +424,45 @@ TEST(VemtMemTable, IndexNamesSwitchTheOrderAndKeepTheCurrentRecord)
     EXPECT_EQ(tab->FieldByName(kNm)->AsString(), QStringLiteral("a"));
 }
 
+TEST(VemtMemTable, AFailureWhileSwitchingTheIndexClosesTheTable)
+{
+    auto tab = MakeTabRes();
+    tab->SetFiltered(false);
+    tab->IndexDefs().Add(QStringLiteral("byName"), kNm);
+    tab->IndexDefs().Add(QStringLiteral("byAmount"), kSdt, {ixDescending});
+    tab->Open();
+    for (const char *name : {"d", "b", "a", "c"})
+        AddRes(*tab, 0, QString::fromLatin1(name), name[0] - 'a', 0);
+
+    // The filter fails while the current record is looked up in the new order.
+    tab->SetFiltered(true);
+    bool fail = false;
+    tab->SetOnFilterRecord([&](TDataSet *, bool &) {
+        if (fail)
+            throw EDatabaseError(QStringLiteral("filter failed"));
+    });
+    fail = true;
+    EXPECT_THROW(tab->SetIndexName(QStringLiteral("byName")), EDatabaseError);
+    EXPECT_FALSE(tab->Active());
+    EXPECT_EQ(tab->State(), dsInactive);
+    fail = false;
+    tab->Open(); // the next open starts afresh
+    for (const char *name : {"d", "b", "a", "c"})
+        AddRes(*tab, 0, QString::fromLatin1(name), name[0] - 'a', 0);
+    tab->SetIndexName(QStringLiteral("byName"));
+    EXPECT_EQ(Column(*tab, kNm), QStringList({"a", "b", "c", "d"}));
+
+    // A pending edit that cannot be posted fails the switch the same way.
+    tab->Edit();
+    tab->FieldByName(kNm)->SetAsString(QStringLiteral("e"));
+    tab->BeforePost = [](TDataSet *) { throw EDatabaseError(QStringLiteral("refused")); };
+    EXPECT_THROW(tab->SetIndexName(QStringLiteral("byAmount")), EDatabaseError);
+    EXPECT_EQ(tab->State(), dsInactive);
+    tab->BeforePost = nullptr;
+    tab->Open();
+    EXPECT_EQ(tab->RecordCount(), 0);
+}
+
 TEST(VemtMemTable, AClashWithAUniqueIndexLeavesTheRecordUnposted)
 {
     auto tab = MakeTabRes();

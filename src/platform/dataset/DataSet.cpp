@@ -168,6 +168,14 @@ void TDataSet::SetActive(bool value)
     }
 }
 
+void TDataSet::CloseAfterFailure()
+{
+    if (!Active())
+        return;
+    SetState(dsInactive);
+    CloseCursor();
+}
+
 void TDataSet::OpenCursor()
 {
     defaultFields_ = fields_.Count() == 0;

@@ -303,6 +303,9 @@ protected:
     static bool ReadCalcField(const uint8_t *area, const TField *field, void *buffer);
     static void WriteCalcField(uint8_t *area, const TField *field, const void *buffer);
     void SetState(TDataSetState value);
+    // Closes after a failure that left the cursor unusable: state inactive,
+    // cursor closed, without the close events.
+    void CloseAfterFailure();
     // Changes the state without data events (for short internal switches).
     TDataSetState SetTempState(TDataSetState value);
     void RestoreState(TDataSetState value);

@@ -506,6 +506,14 @@ private:
         const bool fieldConst = left->NodeClass == nodeFIELD && right->NodeClass == nodeCONST;
         if (fieldConst && RawType(left.get()) != ftUnknown && op != coLIKE)
             TypeConstant(*right, RawType(left.get()), left->Size);
+        if (op != coLIKE) {
+            // A text compared with a date, time or date-time operand that is
+            // not a field takes that operand's type too.
+            if (IsTextConstant(right.get()) && DateResultType(left.get()) != ftUnknown)
+                TypeConstant(*right, DateResultType(left.get()), sizeof(double));
+            else if (IsTextConstant(left.get()) && DateResultType(right.get()) != ftUnknown)
+                TypeConstant(*left, DateResultType(right.get()), sizeof(double));
+        }
         if (fieldConst && (op == coEQ || op == coNE || op == coLIKE) &&
             right->Value.VarType() == varString && !right->Value.AsString().isEmpty()) {
             QString text = right->Value.AsString();
@@ -524,6 +532,28 @@ private:
             }
         }
         return NewNode(nodeBINARY, op, std::move(left), std::move(right));
+    }
+
+    static bool IsTextConstant(const TExprNode *n)
+    {
+        return n->NodeClass == nodeCONST && n->Value.VarType() == varString;
+    }
+
+    // The date kind of what a function yields: GETDATE a date-time, DATE and
+    // TIME with a format argument a date or a time (with one argument they
+    // yield numbers); ftUnknown for everything else.
+    static TFieldType DateResultType(const TExprNode *n)
+    {
+        if (n->NodeClass != nodeFUNC)
+            return ftUnknown;
+        if (n->FunctionName == QLatin1String("GETDATE"))
+            return ftDateTime;
+        const bool formatted = n->Left && n->Left->Elements.size() >= 2;
+        if (formatted && n->FunctionName == QLatin1String("DATE"))
+            return ftDate;
+        if (formatted && n->FunctionName == QLatin1String("TIME"))
+            return ftTime;
+        return ftUnknown;
     }
 
     // Gives a constant the type and size of the field it is compared with.

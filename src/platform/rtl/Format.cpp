@@ -274,39 +274,62 @@ int StrToIntDef(const QString &text, int defaultValue)
 
 QString FloatToStr(double value) { return GeneralText(value, 15); }
 
-bool TryStrToFloat(const QString &text, double &value)
+namespace {
+
+// A number's text as its grammar reads it: sign, the mantissa's digits with
+// the count of those before the decimal separator, and the exponent
+// (saturated far beyond any finite double's).
+struct NumberText {
+    bool negative = false;
+    std::string digits;
+    int integerDigits = 0;
+    int exponent = 0;
+};
+
+// Strict: optional blanks around, sign, digits with the decimal separator,
+// optional exponent "E[+-]digits"; nothing else.
+bool ScanNumberText(const QString &text, NumberText &n)
 {
-    // Validate the grammar ourselves, then let strtod_l convert the C form.
-    std::string c;
     int pos = 0;
     SkipBlanks(text, pos);
     if (pos < text.size() && (text[pos] == QLatin1Char('-') || text[pos] == QLatin1Char('+')))
-        c += static_cast<char>(text[pos++].unicode());
-    int mantissaDigits = 0;
-    for (; pos < text.size() && IsDigit(text[pos]); ++pos, ++mantissaDigits)
-        c += static_cast<char>(text[pos].unicode());
-    if (pos < text.size() && text[pos] == FormatSettings().DecimalSeparator) {
-        c += '.';
-        for (++pos; pos < text.size() && IsDigit(text[pos]); ++pos, ++mantissaDigits)
-            c += static_cast<char>(text[pos].unicode());
-    }
-    if (mantissaDigits == 0)
+        n.negative = text[pos++] == QLatin1Char('-');
+    for (; pos < text.size() && IsDigit(text[pos]); ++pos, ++n.integerDigits)
+        n.digits += static_cast<char>(text[pos].unicode());
+    if (pos < text.size() && text[pos] == FormatSettings().DecimalSeparator)
+        for (++pos; pos < text.size() && IsDigit(text[pos]); ++pos)
+            n.digits += static_cast<char>(text[pos].unicode());
+    if (n.digits.empty())
         return false;
     if (pos < text.size() && (text[pos] == QLatin1Char('E') || text[pos] == QLatin1Char('e'))) {
-        c += 'e';
         ++pos;
+        bool negativeExponent = false;
         if (pos < text.size() && (text[pos] == QLatin1Char('-') || text[pos] == QLatin1Char('+')))
-            c += static_cast<char>(text[pos++].unicode());
-        int expDigits = 0;
-        for (; pos < text.size() && IsDigit(text[pos]); ++pos, ++expDigits)
-            c += static_cast<char>(text[pos].unicode());
-        if (expDigits == 0)
+            negativeExponent = text[pos++] == QLatin1Char('-');
+        const int start = pos;
+        for (; pos < text.size() && IsDigit(text[pos]); ++pos)
+            n.exponent = std::min(n.exponent * 10 + (text[pos].unicode() - '0'), 1000000);
+        if (pos == start)
             return false;
+        if (negativeExponent)
+            n.exponent = -n.exponent;
     }
     SkipBlanks(text, pos);
-    if (pos != text.size())
+    return pos == text.size();
+}
+
+} // namespace
+
+bool TryStrToFloat(const QString &text, double &value)
+{
+    NumberText n;
+    if (!ScanNumberText(text, n))
         return false;
-    // Read in the "C" locale: the process's own may want a decimal comma.
+    // strtod_l in the "C" locale converts the C form: the process's own
+    // locale may want a decimal comma.
+    std::string c = n.negative ? "-" : "";
+    c += n.digits.substr(0, n.integerDigits) + '.' + n.digits.substr(n.integerDigits);
+    c += 'e' + std::to_string(n.exponent);
     static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", nullptr);
     const double result = strtod_l(c.c_str(), nullptr, cLocale);
     if (!std::isfinite(result))
@@ -331,12 +354,49 @@ QString CurrToStr(double value)
     return text;
 }
 
+// Rounds the decimal text itself to units of 1/10000, ties to even, so that
+// "0,00015" is 2 units and "0,00005" is 0: a double in between would already
+// have moved the tie.
+bool TryStrToCurrUnits(const QString &text, int64_t &units)
+{
+    NumberText n;
+    if (!ScanNumberText(text, n))
+        return false;
+    // value = 0.digits x 10^point; its units have `point + 4` integer digits.
+    const size_t first = n.digits.find_first_not_of('0');
+    if (first == std::string::npos) {
+        units = 0;
+        return true;
+    }
+    const std::string digits = n.digits.substr(first);
+    const int64_t point = static_cast<int64_t>(n.integerDigits) - static_cast<int64_t>(first) + n.exponent;
+    const int64_t integerDigits = point + 4;
+    // Below the limit of 922337203685477 whole units, as TryStrToFloat's
+    // callers have always been.
+    constexpr uint64_t Limit = 922337203685477ULL * MoneyScale;
+    if (integerDigits > 19)
+        return false;
+    uint64_t magnitude = 0;
+    for (int64_t i = 0; i < integerDigits; ++i)
+        magnitude = magnitude * 10 + (i < static_cast<int64_t>(digits.size()) ? digits[i] - '0' : 0);
+    if (integerDigits >= 0 && integerDigits < static_cast<int64_t>(digits.size())) {
+        const char next = digits[integerDigits];
+        const bool beyondTie = digits.find_first_not_of('0', integerDigits + 1) != std::string::npos;
+        if (next > '5' || (next == '5' && (beyondTie || magnitude % 2 == 1)))
+            ++magnitude;
+    }
+    if (magnitude >= Limit)
+        return false;
+    units = n.negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
+    return true;
+}
+
 bool TryStrToCurr(const QString &text, double &value)
 {
-    double parsed;
-    if (!TryStrToFloat(text, parsed) || std::fabs(parsed) >= 922337203685477.0)
+    int64_t units;
+    if (!TryStrToCurrUnits(text, units))
         return false;
-    value = UnitsToMoney(MoneyToUnits(parsed));
+    value = UnitsToMoney(units);
     return true;
 }
 
@@ -381,7 +441,7 @@ struct SectionLayout {
     int requiredInteger = 0; // places from the first "0" to the decimal point
     int decimals = 0;        // "0"/"#" after the decimal point
     int requiredDecimals = 0;// places up to the last "0" after the point
-    bool group = false;      // "," before the decimal point
+    bool group = false;      // "," anywhere outside quotes
     bool scientific = false;
     bool hasPlaces() const { return integerPlaces + decimals > 0; }
 };
@@ -407,7 +467,7 @@ SectionLayout ReadSection(const QString &s)
             }
         } else if (c == QLatin1Char('.')) {
             afterPoint = true;
-        } else if (c == QLatin1Char(',') && !afterPoint) {
+        } else if (c == QLatin1Char(',')) { // anywhere in the section
             layout.group = true;
         } else if (IsExponentAt(s, i)) {
             layout.scientific = true;
@@ -441,7 +501,9 @@ QString ApplySection(const QString &s, const SectionLayout &layout, double magni
     QString integer;
     for (int i = 0; i < d.exponent; ++i)
         integer += QLatin1Char(d.At(i));
-    if (integer.size() < layout.requiredInteger)
+    if (layout.scientific && d.IsZero()) // zero shows a digit in every integer place
+        integer = QString(std::max(1, layout.integerPlaces), QLatin1Char('0'));
+    else if (integer.size() < layout.requiredInteger)
         integer = integer.rightJustified(layout.requiredInteger, QLatin1Char('0'));
     QString fraction = FractionText(d, layout.decimals);
     while (fraction.size() > layout.requiredDecimals && fraction.endsWith(QLatin1Char('0')))
@@ -532,6 +594,8 @@ QString FormatFloat(const QString &mask, double value)
             layout = ReadSection(chosen);
         }
     }
+    if (chosen.isEmpty()) // an empty first section stands for the general format
+        return FloatToStr(value);
     const bool ownNegative = index == 1 && sections.size() > 1 && !sections[1].isEmpty();
     QString text = ApplySection(chosen, layout, std::fabs(value));
     if (index == 1 && !ownNegative)
@@ -545,24 +609,28 @@ namespace {
 
 QString TwoDigits(int n) { return QString::number(n).rightJustified(2, QLatin1Char('0')); }
 
-// True when the format shows a day number (d or dd outside quotes): month
-// names then take the genitive, as the Russian locale writes dates.
-bool HasDayNumber(const QString &f)
+// The length of an am/pm marker ("am/pm" or "a/p", any case) at i, or 0.
+int AmPmMarkerAt(const QString &f, int i)
 {
-    for (int i = 0; i < f.size(); ++i) {
-        const QChar c = f[i];
-        if (IsQuote(c)) {
+    if (f.mid(i, 5).compare(QLatin1String("am/pm"), Qt::CaseInsensitive) == 0)
+        return 5;
+    if (f.mid(i, 3).compare(QLatin1String("a/p"), Qt::CaseInsensitive) == 0)
+        return 3;
+    return 0;
+}
+
+// An hour ending at i is on the 12-hour clock when the first "a" that
+// follows it outside quotes, before another hour, starts an am/pm marker.
+bool TwelveHourClockAfter(const QString &f, int i)
+{
+    for (; i < f.size(); ++i) {
+        const QChar c = f[i].toLower();
+        if (IsQuote(c))
             i = LiteralEnd(f, i);
-            continue;
-        }
-        if (c.toLower() != QLatin1Char('d'))
-            continue;
-        int count = 1;
-        while (i + count < f.size() && f[i + count].toLower() == QLatin1Char('d'))
-            ++count;
-        if (count <= 2)
-            return true;
-        i += count - 1;
+        else if (c == QLatin1Char('h'))
+            return false;
+        else if (c == QLatin1Char('a'))
+            return AmPmMarkerAt(f, i) > 0;
     }
     return false;
 }
@@ -576,7 +644,6 @@ void AppendFormatted(QString &out, const QString &f, const DateParts &p, int dep
     if (depth > 2) // nested formats are expanded at most twice (c -> dd.mm.yyyy)
         return;
     const TFormatSettings &fs = FormatSettings();
-    const bool genitive = HasDayNumber(f);
     QChar lastToken;
     for (int i = 0; i < f.size();) {
         const QChar c = f[i];
@@ -594,6 +661,14 @@ void AppendFormatted(QString &out, const QString &f, const DateParts &p, int dep
         if (c == QLatin1Char(':')) {
             out += fs.TimeSeparator;
             ++i;
+            continue;
+        }
+        if (const int marker = AmPmMarkerAt(f, i)) {
+            // "am/pm" shows its first or second half, "a/p" one letter, in
+            // the case the format wrote them.
+            const int half = marker == 5 ? 2 : 1;
+            out += p.hour < 12 ? f.mid(i, half) : f.mid(i + half + 1, half);
+            i += marker;
             continue;
         }
         QChar token = c.toUpper();
@@ -628,15 +703,18 @@ void AppendFormatted(QString &out, const QString &f, const DateParts &p, int dep
             else if (count == 2)
                 out += TwoDigits(p.month);
             else if (p.month >= 1)
-                out += count == 3 ? fs.ShortMonthNames[p.month - 1]
-                                  : (genitive ? fs.GenitiveMonthNames : fs.LongMonthNames)[p.month - 1];
+                out += (count == 3 ? fs.ShortMonthNames : fs.LongMonthNames)[p.month - 1];
             break;
         case 'Y':
             out += count <= 2 ? TwoDigits(p.year % 100) : QString::number(p.year).rightJustified(4, QLatin1Char('0'));
             break;
-        case 'H':
-            out += count == 1 ? QString::number(p.hour) : TwoDigits(p.hour);
+        case 'H': {
+            int hour = p.hour;
+            if (TwelveHourClockAfter(f, i))
+                hour = hour == 0 ? 12 : hour > 12 ? hour - 12 : hour;
+            out += count == 1 ? QString::number(hour) : TwoDigits(hour);
             break;
+        }
         case 'N':
             out += count == 1 ? QString::number(p.min) : TwoDigits(p.min);
             break;

@@ -33,17 +33,20 @@ double StrToFloat(const QString &text);
 bool TryStrToFloat(const QString &text, double &value);
 // A float rounded to four decimals (the Currency type) as the shortest text.
 QString CurrToStr(double value);
-// Like TryStrToFloat, with the value rounded to four decimals and limited to
-// the Currency range.
+// TryStrToFloat's grammar, the decimal text rounded to four decimals with
+// ties to even (no double in between) and limited to the Currency range.
 bool TryStrToCurr(const QString &text, double &value);
+// The same text as a count of 1/10000 units.
+bool TryStrToCurrUnits(const QString &text, int64_t &units);
 double StrToCurr(const QString &text);
 
 // Mask language: up to three sections "positive;negative;zero" (an absent or
-// empty section uses the first one; the negative section prints no sign of
-// its own). In a section: "0" digit, "#" digit or nothing, "." decimal
-// separator position, "," anywhere before it groups the integer part by
-// thousands, "E+"/"E-"/"e+"/"e-" scientific with the exponent's minimum
-// digits counted by the zeros after it, '...' and "..." literal text, any
+// empty section uses the first one, an empty first section the general
+// format; the negative section prints no sign of its own). In a section:
+// "0" digit, "#" digit or nothing, "." decimal separator position, ","
+// anywhere groups the integer part by thousands, "E+"/"E-"/"e+"/"e-"
+// scientific with the exponent's minimum digits counted by the zeros after
+// it (zero fills every integer place), '...' and "..." literal text, any
 // other character literal. Rounding is half away from zero on the decimal
 // digits; a value that rounds to zero is formatted by the zero section.
 // An empty mask or a value of 1e18 and above gives FloatToStr's text.
@@ -52,8 +55,9 @@ QString FormatFloat(const QString &mask, double value);
 // Format specifiers: d dd ddd dddd ddddd (short date) dddddd (long date),
 // m mm mmm mmmm (minutes after h/hh), yy yyyy, h hh n nn s ss z zzz,
 // c (short date, and the long time unless midnight), t tt (short and long
-// time), "/" and ":" as the date and time separators, '...' and "..."
-// literal. A long month name after a day number is in the genitive.
+// time), am/pm and a/p (as written; an hour followed by one is on the
+// 12-hour clock), "/" and ":" as the date and time separators, '...' and
+// "..." literal. Month names are in the nominative.
 QString FormatDateTime(const QString &format, TDateTime value);
 QString DateToStr(TDateTime value);
 QString TimeToStr(TDateTime value);

@@ -15,26 +15,21 @@ struct TFormatSettings {
     QChar DateSeparator = u'.';
     QChar TimeSeparator = u':';
     QString ShortDateFormat = QStringLiteral("dd.mm.yyyy");
-    // Russian long date: day, month name in the genitive, year, "г.".
+    // Russian long date: day, month name, year, "г.".
     QString LongDateFormat = QStringLiteral("d mmmm yyyy 'г.'");
     QString ShortTimeFormat = QStringLiteral("h:mm");
     QString LongTimeFormat = QStringLiteral("h:mm:ss");
     QString CurrencyString = QStringLiteral("р.");
-    // Short month names, January first (the genitive forms are the same).
+    // Short month names, January first.
     QString ShortMonthNames[12] = {
         QStringLiteral("янв"), QStringLiteral("фев"), QStringLiteral("мар"), QStringLiteral("апр"),
         QStringLiteral("май"), QStringLiteral("июн"), QStringLiteral("июл"), QStringLiteral("авг"),
         QStringLiteral("сен"), QStringLiteral("окт"), QStringLiteral("ноя"), QStringLiteral("дек")};
-    // Long month names in the nominative ("Январь" as a title).
+    // Long month names, in the nominative wherever they stand ("5 Март").
     QString LongMonthNames[12] = {
         QStringLiteral("Январь"), QStringLiteral("Февраль"), QStringLiteral("Март"), QStringLiteral("Апрель"),
         QStringLiteral("Май"), QStringLiteral("Июнь"), QStringLiteral("Июль"), QStringLiteral("Август"),
         QStringLiteral("Сентябрь"), QStringLiteral("Октябрь"), QStringLiteral("Ноябрь"), QStringLiteral("Декабрь")};
-    // Long month names in the genitive ("8 января"), used after a day number.
-    QString GenitiveMonthNames[12] = {
-        QStringLiteral("января"), QStringLiteral("февраля"), QStringLiteral("марта"), QStringLiteral("апреля"),
-        QStringLiteral("мая"), QStringLiteral("июня"), QStringLiteral("июля"), QStringLiteral("августа"),
-        QStringLiteral("сентября"), QStringLiteral("октября"), QStringLiteral("ноября"), QStringLiteral("декабря")};
     // Day names, Sunday first (index DayOfWeek - 1).
     QString ShortDayNames[7] = {QStringLiteral("Вс"), QStringLiteral("Пн"), QStringLiteral("Вт"), QStringLiteral("Ср"),
                                 QStringLiteral("Чт"), QStringLiteral("Пт"), QStringLiteral("Сб")};

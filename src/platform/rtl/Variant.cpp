@@ -174,9 +174,15 @@ int64_t Variant::AsCurrencyUnits() const
     case varBoolean:
     case varEmpty:
         return RoundedInteger(varCurrency, INT64_MIN / MoneyScale, INT64_MAX / MoneyScale) * MoneyScale;
-    case varDouble:
-    case varDate:
     case varString: {
+        // Rounded from the text itself: through a double a tie may move.
+        int64_t units;
+        if (TryStrToCurrUnits(string_, units))
+            return units;
+        [[fallthrough]];
+    }
+    case varDouble:
+    case varDate: {
         const double d = AsDouble();
         if (!(std::fabs(d) < 922337203685477.0))
             throw EVariantError(QStringLiteral("Overflow while converting variant of type (%1) into type (Currency)")

@@ -3,6 +3,7 @@
 #include "platform/rtl/Exceptions.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/FormatSettings.h"
+#include "platform/rtl/Money.h"
 
 #include <QDate>
 #include <clocale>
@@ -110,6 +111,31 @@ TEST(FormatFloat, Scientific)
     EXPECT_EQ(FormatFloat("0.00E-0", -0.05), "-5,00E-2");
     EXPECT_EQ(FormatFloat("00.0e+0", 12345), "12,3e+3");
     EXPECT_EQ(FormatFloat("0.0E+00", 0), "0,0E+00");
+}
+
+TEST(FormatFloat, ScientificZeroFillsEveryIntegerPlace)
+{
+    EXPECT_EQ(FormatFloat("#.###E-0", 0), "0E0");
+    EXPECT_EQ(FormatFloat("##0.0E-0", 0), "000,0E0");
+    EXPECT_EQ(FormatFloat("##0.0E-0;;#.###E-0", 0), "0E0"); // the zero section's places
+    EXPECT_EQ(FormatFloat("#.###E-0", 1.5), "1,5E0");
+}
+
+TEST(FormatFloat, CommaAnywhereGroups)
+{
+    EXPECT_EQ(FormatFloat("0.00,", 1234567.5), G("1_234_567,50"));
+    EXPECT_EQ(FormatFloat("#0,", 1234), G("1_234"));
+    EXPECT_EQ(FormatFloat("0.0;0.0,", -1234), G("1_234,0"));
+    EXPECT_EQ(FormatFloat("'1,2' 0", 1234), "1,2 1234"); // a quoted comma is text
+}
+
+TEST(FormatFloat, EmptyFirstSectionIsTheGeneralFormat)
+{
+    EXPECT_EQ(FormatFloat(";(0.00)", 2.5), "2,5");
+    EXPECT_EQ(FormatFloat(";(0.00)", -2.5), "(2,50)");
+    EXPECT_EQ(FormatFloat(";;", -2.5), "-2,5");
+    EXPECT_EQ(FormatFloat(";(0.00)", 0), "0");
+    EXPECT_EQ(FormatFloat(";(0.00);Ноль", 0), "Ноль");
 }
 
 TEST(FormatFloat, NonFiniteValues)
@@ -225,6 +251,42 @@ TEST(CurrToStr, FourDecimalsAtMost)
     EXPECT_FALSE(TryStrToCurr("12.5", v));
 }
 
+TEST(TryStrToCurr, RoundsTheDecimalTextTiesToEven)
+{
+    const struct {
+        const char *text;
+        int64_t units;
+    } cases[] = {
+        {"0,00015", 2},   // a tie rounds up to the even unit
+        {"0,00005", 0},   // and down to it
+        {"0,00025", 2},
+        {"-0,00015", -2},
+        {"0,000150001", 2},
+        {"0,000050001", 1}, // above the tie
+        {"1,00004999", 10000},
+        {"2,5E-4", 2},
+        {"15E-5", 2},
+        {"0,1", 1000},
+        {"1234567,891", 12345678910},
+        {"922337203685476,9999", 9223372036854769999},
+    };
+    for (const auto &c : cases) {
+        double v = 42;
+        ASSERT_TRUE(TryStrToCurr(QString::fromUtf8(c.text), v)) << c.text;
+        EXPECT_EQ(v, UnitsToMoney(c.units)) << c.text;
+        int64_t units = 42;
+        ASSERT_TRUE(TryStrToCurrUnits(QString::fromUtf8(c.text), units)) << c.text;
+        EXPECT_EQ(units, c.units) << c.text;
+    }
+    double v = 42;
+    for (const char *bad : {"922337203685478", "1e300", "", "1,2,3", "abc", "1e99999999999"}) {
+        EXPECT_FALSE(TryStrToCurr(QString::fromUtf8(bad), v)) << bad;
+        EXPECT_EQ(v, 42) << bad;
+    }
+    EXPECT_DOUBLE_EQ(StrToCurr("0,00015"), 0.0002);
+    EXPECT_THROW(StrToCurr("x"), EConvertError);
+}
+
 namespace {
 
 // Tuesday, 5 March 2024, 09:07:03.045.
@@ -240,7 +302,7 @@ TEST(FormatDateTime, MasksOfTheProgram)
     EXPECT_EQ(FormatDateTime("dd mmm yyyy  dddd", Sample), "05 мар 2024  вторник");
     EXPECT_EQ(FormatDateTime("dd.mmm.yyyy ddd", Sample), "05.мар.2024 Вт");
     EXPECT_EQ(FormatDateTime("dd mmm yyyy", Sample), "05 мар 2024");
-    EXPECT_EQ(FormatDateTime("dd-mmmm-yyyy", Sample), "05-марта-2024");
+    EXPECT_EQ(FormatDateTime("dd-mmmm-yyyy", Sample), "05-Март-2024");
     EXPECT_EQ(FormatDateTime("dd/mm/yy", Sample), "05.03.24");
     EXPECT_EQ(FormatDateTime("c", Sample), "05.03.2024 9:07:03");
     EXPECT_EQ(FormatDateTime("c", EncodeDate(2024, 3, 5)), "05.03.2024");
@@ -256,8 +318,8 @@ TEST(FormatDateTime, Specifiers)
     EXPECT_EQ(FormatDateTime("ddd", EncodeDate(2024, 3, 9)), "Сб");
     EXPECT_EQ(FormatDateTime("mmmm", Sample), "Март");
     EXPECT_EQ(FormatDateTime("mmmm yyyy", EncodeDate(2024, 5, 1)), "Май 2024");
-    EXPECT_EQ(FormatDateTime("d mmmm", EncodeDate(2024, 5, 1)), "1 мая");
-    EXPECT_EQ(FormatDateTime("dddddd", Sample), "5 марта 2024 г.");
+    EXPECT_EQ(FormatDateTime("d mmmm", EncodeDate(2024, 5, 1)), "1 Май");
+    EXPECT_EQ(FormatDateTime("dddddd", Sample), "5 Март 2024 г.");
     EXPECT_EQ(FormatDateTime("ddddd", Sample), "05.03.2024");
     EXPECT_EQ(FormatDateTime("hh:nn:ss.zzz", Sample), "09:07:03.045");
     EXPECT_EQ(FormatDateTime("h:n:s z", Sample), "9:7:3 45");
@@ -271,17 +333,38 @@ TEST(FormatDateTime, Specifiers)
 
 TEST(FormatDateTime, EveryMonthAndDayName)
 {
-    const char *genitive[] = {"января", "февраля", "марта", "апреля", "мая", "июня",
-                              "июля", "августа", "сентября", "октября", "ноября", "декабря"};
+    const char *longNames[] = {"Январь", "Февраль", "Март", "Апрель", "Май", "Июнь",
+                               "Июль", "Август", "Сентябрь", "Октябрь", "Ноябрь", "Декабрь"};
     const char *shortNames[] = {"янв", "фев", "мар", "апр", "май", "июн", "июл", "авг", "сен", "окт", "ноя", "дек"};
     for (int m = 1; m <= 12; ++m) {
         const TDateTime d = EncodeDate(2023, m, 1);
-        EXPECT_EQ(FormatDateTime("d mmmm", d), QStringLiteral("1 ") + QString::fromUtf8(genitive[m - 1]));
+        EXPECT_EQ(FormatDateTime("d mmmm", d), QStringLiteral("1 ") + QString::fromUtf8(longNames[m - 1]));
+        EXPECT_EQ(FormatDateTime("mmmm", d), QString::fromUtf8(longNames[m - 1]));
         EXPECT_EQ(FormatDateTime("mmm", d), QString::fromUtf8(shortNames[m - 1]));
     }
     const char *days[] = {"Пн", "Вт", "Ср", "Чт", "Пт", "Сб", "Вс"};
     for (int i = 0; i < 7; ++i) // 4 March 2024 is a Monday
         EXPECT_EQ(FormatDateTime("ddd", EncodeDate(2024, 3, 4 + i)), QString::fromUtf8(days[i]));
+}
+
+TEST(FormatDateTime, AmPmMarkersUseTheTwelveHourClock)
+{
+    const TDateTime morning = EncodeDate(2024, 3, 5) + EncodeTime(9, 7, 3, 0);
+    const TDateTime evening = EncodeDate(2024, 3, 5) + EncodeTime(21, 7, 3, 0);
+    const TDateTime midnight = EncodeDate(2024, 3, 5);
+    const TDateTime noon = EncodeDate(2024, 3, 5) + EncodeTime(12, 30, 0, 0);
+    EXPECT_EQ(FormatDateTime("h:nn am/pm", morning), "9:07 am");
+    EXPECT_EQ(FormatDateTime("h:nn am/pm", evening), "9:07 pm");
+    EXPECT_EQ(FormatDateTime("hh:mm AM/PM", evening), "09:07 PM"); // m after h stays minutes
+    EXPECT_EQ(FormatDateTime("h:nn Am/Pm", midnight), "12:00 Am");
+    EXPECT_EQ(FormatDateTime("h:nn a/p", noon), "12:30 p");
+    EXPECT_EQ(FormatDateTime("h:nn A/P", morning), "9:07 A");
+    // Without a marker after it the hour keeps the 24-hour clock.
+    EXPECT_EQ(FormatDateTime("h:nn", evening), "21:07");
+    EXPECT_EQ(FormatDateTime("am/pm h", evening), "pm 21");
+    EXPECT_EQ(FormatDateTime("h 'am/pm'", evening), "21 am/pm");
+    // A lone "a" is still text.
+    EXPECT_EQ(FormatDateTime("h a", evening), "21 a");
 }
 
 TEST(FormatDateTime, InvalidSerialsFormatWithoutFailing)

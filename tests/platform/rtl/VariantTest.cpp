@@ -45,6 +45,9 @@ TEST(Variant, TextAndNumbersMeetThroughTheDecimalComma)
     EXPECT_EQ(Variant::FromCurrency(2.0).AsString(), "2");
     EXPECT_EQ(Variant("0,03125").AsCurrencyUnits(), 312); // 312.5 units, ties to even
     EXPECT_EQ(Variant("0,09375").AsCurrencyUnits(), 938);
+    EXPECT_EQ(Variant("0,00015").AsCurrencyUnits(), 2); // from the decimal text, not a double
+    EXPECT_EQ(Variant("0,00005").AsCurrencyUnits(), 0);
+    EXPECT_EQ(Variant("-0,00025").AsCurrencyUnits(), -2);
 }
 
 TEST(Variant, BooleansEmptyAndNull)

@@ -4,6 +4,7 @@
 #include "platform/widgets/ComCtrls.h"
 #include "platform/widgets/ExtCtrls.h"
 #include "platform/widgets/Menus.h"
+#include "platform/widgets/StdCtrls.h"
 #include "platform/widgets/ModalScript.h"
 
 #include <gtest/gtest.h>
@@ -57,6 +58,20 @@ TEST(AlignTest, AlignedChildrenShareTheParentInOrder)
     QApplication::sendEvent(splitter, &release);
     EXPECT_EQ(left->Width(), 140);
     EXPECT_EQ(client->Left(), 143);
+}
+
+TEST(LabelTest, HorizontalAlignmentAndLayoutAreSetIndependently)
+{
+    TLabel label(nullptr);
+    label.SetLayout(TTextLayout::tlBottom);
+    label.SetAlignment(taRightJustify);
+    EXPECT_EQ(label.alignment(), Qt::AlignRight | Qt::AlignBottom);
+    label.SetAlignment(taCenter);
+    EXPECT_EQ(label.alignment(), Qt::AlignHCenter | Qt::AlignBottom);
+    label.SetLayout(TTextLayout::tlCenter);
+    EXPECT_EQ(label.alignment(), Qt::AlignHCenter | Qt::AlignVCenter);
+    label.SetAlignment(taLeftJustify);
+    EXPECT_EQ(label.alignment(), Qt::AlignLeft | Qt::AlignVCenter);
 }
 
 TEST(SpeedButtonTest, GroupsReleaseEachOtherAndMayAllBeUp)
