@@ -278,6 +278,7 @@ public:
     // Bookmarks and grid export (ZorbMainMark.cpp, ZorbMainExport.cpp)
     TMenuItem *mpSetMark = nullptr, *mpShowMark = nullptr, *mShowMark = nullptr, *mpHistSave = nullptr;
     void BuildMarkCommands();
+    void mpFindNextItmClick(TObject *Sender); // F3 in the category trees (ZorbMainFind.cpp)
     void mpSetMarkClick(TObject *Sender);
     void mpShowMarkClick(TObject *Sender);
     void SaveGridToFile(TDBGrid *Grid);

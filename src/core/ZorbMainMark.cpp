@@ -20,6 +20,8 @@ void TFormMain::BuildMarkCommands()
     mpShowMark->OnClick = [this](TObject *s) { mpShowMarkClick(s); };
     mShowMark->OnClick = [this](TObject *s) { mpShowMarkClick(s); };
     mpHistSave->OnClick = [this](TObject *) { SaveGridToFile(DBG); };
+    if (!mpFindNextItm->OnClick)
+        mpFindNextItm->OnClick = [this](TObject *s) { mpFindNextItmClick(s); };
     const auto keyPress = DBG->OnKeyPress;
     DBG->OnKeyPress = [this, keyPress](TObject *s, QChar &k) {
         if (k == u'+' || k == u'=') {

@@ -94,6 +94,21 @@ void PrepareHistFind(TQuery &find, int field, const THistFindValues &values)
     }
 }
 
+int NextMatchingNode(const QStringList &texts, int selected, const QString &text)
+{
+    if (selected < 0 || selected >= texts.size() || text.isEmpty())
+        return -1;
+    const QString needle = AnsiLowerCase(text);
+    auto matches = [&](int i) { return AnsiLowerCase(texts[i]).contains(needle); };
+    for (int i = selected + 1; i < texts.size(); ++i)
+        if (matches(i))
+            return i;
+    for (int i = 0; i <= selected; ++i)
+        if (matches(i))
+            return i;
+    return -1;
+}
+
 void BuildNotesQuery(TQuery &comm, const TNotesQuery &o)
 {
     comm.Close();

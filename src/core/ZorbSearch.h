@@ -44,6 +44,12 @@ void PrepareHistFind(TQuery &find, int field, const THistFindValues &values);
 // escape clause is needed.
 QString LikePattern(const QString &text, bool *escaped);
 
+// The category F3 step over the tree's node texts in tree order: the first
+// node after selected whose text holds text (case folded), else the first
+// from the top up to and including selected; -1 when none matches or when
+// nothing is selected (selected < 0).
+int NextMatchingNode(const QStringList &texts, int selected, const QString &text);
+
 struct TNotesQuery {
     bool OnlyCurrentAccount = false;
     int Account = 0;

@@ -171,7 +171,7 @@ TEST_F(SearchData, BookmarkListAndTotals)
     EXPECT_DOUBLE_EQ(double(t.Dt), 0);
     EXPECT_DOUBLE_EQ(double(t.Qct), 3);
     EXPECT_EQ(mark.RecNo(), 1);
-    EXPECT_EQ(mark.FieldByName("Itm3")->AsString(), U("Молоко"));
+    EXPECT_EQ(mark.FieldByName("Itm3")->AsString(), U("Хлеб")); // row 9, the earliest
     EXPECT_EQ(mark.FieldByName("Acnt")->AsString(), U("Кошелёк"));
     EXPECT_EQ(FormatMarkSum(t.Ct), U("1 580,00").replace(' ', QChar(0xA0)));
     PrepareMarksQuery(mark, true, 1, EncodeDate(2000, 1, 1), EncodeDate(2040, 12, 31));
@@ -179,6 +179,24 @@ TEST_F(SearchData, BookmarkListAndTotals)
     t = SumMarks(mark);
     EXPECT_EQ(t.Count, 7); // with rows 6, 7 and 8 of other accounts and years
     EXPECT_DOUBLE_EQ(double(t.Dt), 10 + 20000);
+}
+
+} // namespace
+} // namespace zorbel::test
+
+namespace zorbel::test {
+namespace {
+
+TEST(CategoryFindNext, StepsOnWrapsAndNeedsASelection)
+{
+    const QStringList nodes = {U("Еда"), U("Хлеб"), U("Молоко"), U("Хлебцы"), U("Разное")};
+    EXPECT_EQ(NextMatchingNode(nodes, 0, U("хЛЕБ")), 1);
+    EXPECT_EQ(NextMatchingNode(nodes, 1, U("хлеб")), 3);
+    EXPECT_EQ(NextMatchingNode(nodes, 3, U("хлеб")), 1); // wraps to the top
+    EXPECT_EQ(NextMatchingNode(nodes, 2, U("молоко")), 2); // only the selected one
+    EXPECT_EQ(NextMatchingNode(nodes, 2, U("сыр")), -1);
+    EXPECT_EQ(NextMatchingNode(nodes, -1, U("хлеб")), -1); // nothing selected
+    EXPECT_EQ(NextMatchingNode({}, -1, U("хлеб")), -1);
 }
 
 } // namespace
