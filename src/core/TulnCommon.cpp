@@ -6,10 +6,12 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QStyle>
 #include <array>
+#include <cctype>
 
 #ifndef ZORBEL_VERSION
 #define ZORBEL_VERSION "0.0.0"
@@ -95,6 +97,59 @@ QString ProgramVersionText()
     while (parts.size() < 4)
         parts << QStringLiteral("0");
     return parts.mid(0, 4).join(QLatin1Char('.'));
+}
+
+namespace {
+
+// The version record the program file carries, found by FileVersionText in
+// the file's bytes: the key, then four numbers joined by points, then a zero byte.
+constexpr char VersionKey[] = "ZorbelFileVersion=";
+[[gnu::used]] const char VersionRecord[] = "ZorbelFileVersion=" ZORBEL_VERSION;
+
+// Parses "a.b.c.d" (missing parts 0, each part 0..65535).
+bool ParseVersion(const QByteArray &text, quint16 (&parts)[4])
+{
+    const QList<QByteArray> items = text.split('.');
+    if (items.isEmpty() || items.size() > 4)
+        return false;
+    for (int i = 0; i < 4; ++i) {
+        parts[i] = 0;
+        if (i >= items.size())
+            continue;
+        bool ok = false;
+        const uint value = items[i].toUInt(&ok);
+        if (!ok || value > 0xFFFF || items[i].isEmpty() || !std::isdigit(uchar(items[i][0])))
+            return false;
+        parts[i] = quint16(value);
+    }
+    return true;
+}
+
+} // namespace
+
+bool FileVersionText(const QString &FileName, QString &Text, quint32 &High)
+{
+    QFile file(FileName);
+    if (!file.open(QIODevice::ReadOnly) || file.size() <= 0)
+        return false;
+    const uchar *data = file.map(0, file.size());
+    if (!data)
+        return false;
+    const QByteArrayView bytes(reinterpret_cast<const char *>(data), file.size());
+    const QByteArrayView key(VersionKey, sizeof VersionKey - 1);
+    for (qsizetype at = bytes.indexOf(key); at >= 0; at = bytes.indexOf(key, at + 1)) {
+        const qsizetype start = at + key.size();
+        const qsizetype end = bytes.indexOf('\0', start);
+        if (end < 0 || end - start > 24)
+            continue;
+        quint16 parts[4];
+        if (!ParseVersion(bytes.sliced(start, end - start).toByteArray(), parts))
+            continue;
+        Text = QStringLiteral("%1.%2.%3.%4").arg(parts[0]).arg(parts[1]).arg(parts[2]).arg(parts[3]);
+        High = quint32(parts[0]) << 16 | parts[1];
+        return true;
+    }
+    return false;
 }
 
 // ---- link label ----
@@ -184,8 +239,13 @@ void TFormCommon::FormShow(TObject *)
     if (icon.isNull())
         icon = style()->standardIcon(QStyle::SP_ComputerIcon);
     Image1->SetPicture(icon.pixmap(32, 32));
-    PanName->SetCaption(QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName() +
-                        QLatin1Char(' ') + ProgramVersionText());
+    // The version the program file carries (the build's own when it carries none).
+    const QString program = QCoreApplication::applicationFilePath();
+    QString version;
+    quint32 high = 0;
+    if (!FileVersionText(program, version, high))
+        version = ProgramVersionText();
+    PanName->SetCaption(QFileInfo(program).completeBaseName() + QLatin1Char(' ') + version);
     if (!LinkMail) {
         QFont small(QStringLiteral("Arial"));
         small.setPixelSize(11);

@@ -89,10 +89,15 @@ extern const QString AlternativeAddress; // named in the picture's hint
 
 // The program's version as four numbers joined by points, from the build.
 QString ProgramVersionText();
+// The version a program file carries: its text "a.b.c.d" and in High the
+// upper 32 bits (a << 16 | b) of the four 16-bit parts. False when the file
+// carries none. The program's own file carries the build's version.
+bool FileVersionText(const QString &FileName, QString &Text, quint32 &High);
 
 // ---- work folder and file type association ----
-// The user's private temporary folder with a trailing separator; empty when
-// it cannot be had.
+// The program's private working folder with a trailing separator: the
+// session folder (UserRuntimeFolder), else the user's private temporary
+// folder, else a freshly made private one; empty when none can be had.
 void TempFolder(QString &path);
 // Creates the folder and its parents when missing (new folders private to
 // the user). True when the folder exists afterwards.

@@ -86,7 +86,16 @@ TMimeRefresh SetMimeRefresh(TMimeRefresh Refresh)
     return previous;
 }
 
-void TempFolder(QString &path) { path = UserTempFolder(); }
+void TempFolder(QString &path)
+{
+    // The session folder is private by design; a shared temporary folder may
+    // hold a folder of our name planted by someone else, so then a fresh one.
+    path = UserRuntimeFolder();
+    if (path.isEmpty())
+        path = UserTempFolder();
+    if (path.isEmpty())
+        path = FreshPrivateFolder();
+}
 
 bool ForceFolder(const QString &path)
 {

@@ -180,3 +180,69 @@ bool CategoryNameExists(TDm &dm, int ExcludeId, const QString &Name)
 }
 
 } // namespace zorbel
+
+namespace zorbel {
+
+int TreeBits(const QString &A) { return A.isEmpty() ? 0 : int(A.at(0).unicode()) & 31; }
+
+QString TreesText(const QString &A)
+{
+    const int bits = TreeBits(A);
+    QStringList trees;
+    for (int tree = 1; tree <= 5; ++tree)
+        if (bits & (1 << (tree - 1)))
+            trees << QString::number(tree);
+    return trees.join(u',');
+}
+
+QString TreeMembership(int Bits)
+{
+    Bits &= 31;
+    if (Bits == 0 || Bits == 31)
+        return {};
+    return QString(QChar(char16_t(Bits)));
+}
+
+QString CategoryDialogCaption(int Mode, bool Income)
+{
+    const char *head = Mode == CatAddBeside   ? "Добавление статьи "
+                       : Mode == CatAddBranch ? "Ответвление статьи "
+                                              : "Изменение статьи ";
+    return QString::fromUtf8(head) + QString::fromUtf8(Income ? "приход" : "расход") + QString::fromUtf8("а");
+}
+
+QString CategoryDialogLabel(int Mode, const QStringList &LevelTitles, const TCategoryNodeInfo *Node,
+                            const QString &NodeName, const QString &ParentName)
+{
+    const auto title = [&LevelTitles](int level) {
+        return level >= 0 && level < LevelTitles.size() ? LevelTitles.at(level) : QString();
+    };
+    const auto quoted = [](const QString &name) { return QStringLiteral(" \"") + name + u'"'; };
+    if (!Node)
+        return title(0);
+    const int level = Node->Level;
+    if (Mode == CatAddBeside) {
+        if (level == 0)
+            return title(0) + QStringLiteral(" ...");
+        return title(level - 1) + quoted(ParentName);
+    }
+    return title(level) + quoted(NodeName);
+}
+
+TCategoryPlace NewCategoryPlace(int Mode, const TCategoryNodeInfo *Node)
+{
+    TCategoryPlace place;
+    if (!Node)
+        return place;
+    if (Mode == CatAddBranch) {
+        place.Lev = Node->Level + 1;
+        place.IdRef = Node->Id;
+    } else {
+        place.Lev = Node->Level;
+        if (Node->Level > 0)
+            place.IdRef = Node->ParentId;
+    }
+    return place;
+}
+
+} // namespace zorbel

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <vector>
 
@@ -80,5 +81,47 @@ int CountPathOperations(TDm &dm, const TCategoryPath &Path);
 // True when a category other than ExcludeId (NoLevel: none excluded) has a
 // name equal to Name, both trimmed and compared without regard to case.
 bool CategoryNameExists(TDm &dm, int ExcludeId, const QString &Name);
+
+} // namespace zorbel
+
+namespace zorbel {
+
+// ---- alternative-tree membership (the A field) ----
+
+// The tree bits (1, 2, 4, 8, 16 for trees 1..5) of a category's A; 0 when A
+// is empty (member of every tree).
+int TreeBits(const QString &A);
+// The trees of A as digits "1".."5" joined by "," (trees 1, 3, 5 give
+// "1,3,5"); empty for an empty A.
+QString TreesText(const QString &A);
+// The A value of a set of tree bits: empty (every tree) for no tree or all
+// five, else the one character with that code.
+QString TreeMembership(int Bits);
+
+// ---- the category dialog ----
+
+// Modes of the category dialog: add beside the selected node, add a branch
+// under it, edit it.
+constexpr int CatAddBeside = 1, CatAddBranch = 2, CatEdit = 3;
+
+// The dialog's caption: "Добавление статьи ", "Ответвление статьи " or
+// "Изменение статьи " with the tree's kind in the genitive ("расхода",
+// "прихода").
+QString CategoryDialogCaption(int Mode, bool Income);
+
+// What the dialog's label says: the title of the level the new or edited
+// category takes, with the name of the node it hangs under or of itself.
+// LevelTitles holds the titles of levels 0..2; Node is null when no node is
+// selected.
+QString CategoryDialogLabel(int Mode, const QStringList &LevelTitles, const TCategoryNodeInfo *Node,
+                            const QString &NodeName, const QString &ParentName);
+
+// Where a new category goes: its LEV and ID_REF (NoLevel: none, a root).
+struct TCategoryPlace {
+    int Lev = 0;
+    int IdRef = NoLevel;
+};
+// Mode CatAddBeside or CatAddBranch; Node is null when none is selected.
+TCategoryPlace NewCategoryPlace(int Mode, const TCategoryNodeInfo *Node);
 
 } // namespace zorbel

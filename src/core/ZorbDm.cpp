@@ -100,6 +100,14 @@ void TDm::DefineTables()
               QStringLiteral("NAME"), U("Кто"));
     AddLookup(Tb_Log, QStringLiteral("Firm"), QStringLiteral("Id_firm"), Tb_Firm, QStringLiteral("ID_FIRM"),
               QStringLiteral("FIRM"), U("Где"));
+
+    // The packet's lines: every stored field of a category, with the names of
+    // the person and firm it remembers.
+    AddStoredFields(Qgrp, *DmTable("Tb_Items"));
+    AddLookup(Qgrp, QStringLiteral("Prs"), QStringLiteral("Id_Prs"), Tb_Person, QStringLiteral("ID_PERSON"),
+              QStringLiteral("NAME"), U("Кто"));
+    AddLookup(Qgrp, QStringLiteral("Frm"), QStringLiteral("Id_Frm"), Tb_Firm, QStringLiteral("ID_FIRM"),
+              QStringLiteral("FIRM"), U("Где"));
 }
 
 void TDm::DefineFields(TTable &table)
@@ -111,7 +119,12 @@ void TDm::DefineFields(TTable &table)
         table.SetIndexFieldNames(U(def->OrderFields));
     if (*def->OrderIndex)
         table.SetIndexName(U(def->OrderIndex));
-    for (const TDmFieldDef &f : def->Fields) {
+    AddStoredFields(table, *def);
+}
+
+void TDm::AddStoredFields(TDataSet &table, const TDmTableDef &def)
+{
+    for (const TDmFieldDef &f : def.Fields) {
         const QString name = U(f.Name);
         TField *field = nullptr;
         switch (f.Type) {
@@ -130,7 +143,7 @@ void TDm::DefineFields(TTable &table)
     }
 }
 
-void TDm::AddLookup(TTable &table, const QString &name, const QString &keyField, TTable &source,
+void TDm::AddLookup(TDataSet &table, const QString &name, const QString &keyField, TTable &source,
                     const QString &sourceKey, const QString &result, const QString &label)
 {
     TField *field = table.AddField<TStringField>(name, fkLookup, 30);
@@ -629,8 +642,10 @@ double TDm::SumPacket(int &Count)
         const TField *s = Qgrp.FieldByName(QStringLiteral("S"));
         const TField *sm = Qgrp.FieldByName(QStringLiteral("Sm"));
         for (Qgrp.First(); !Qgrp.Eof(); Qgrp.Next()) {
-            if (s->AsString() != u"N" && sm->AsFloat() != 0) {
-                units += MoneyToUnits(sm->AsFloat());
+            // Only lines that a packet writes count: a negative sum is never written.
+            const int64_t sum = MoneyToUnits(sm->AsFloat());
+            if (s->AsString() != u"N" && sum > 0) {
+                units += sum;
                 ++Count;
             }
         }

@@ -36,6 +36,7 @@
 namespace zorbel {
 
 class TZipReader;
+struct TDmTableDef;
 
 // The class library's integer-overflow error (an identifier counter at 32767).
 ZORBEL_EXCEPTION(EIntOverflow, Exception);
@@ -146,8 +147,8 @@ public:
     // in Source's current row and stores it in Tb_Items. True when a changed,
     // valid entry was confirmed. Requires: Source has id_itm, C, Lim, QLim.
     bool EditCategoryLimit(QWidget *Owner, TDataSet *Source, bool Quantity);
-    // Sum of Sm over the rows of Qgrp with S other than 'N' and Sm not 0, and
-    // their number; 0 when Qgrp is closed or empty. Keeps Qgrp's current row.
+    // Sum of Sm over the rows of Qgrp with S other than 'N' and Sm above 0
+    // (the lines a packet writes), and their number; 0 when Qgrp is closed or empty. Keeps Qgrp's current row.
     double SumPacket(int &Count);
 
     // ---- opening a data set (the main window's OpenDataTables) ----
@@ -175,7 +176,9 @@ private:
     void DefineQueries();
     void BindEvents();
     void DefineFields(TTable &table);
-    void AddLookup(TTable &table, const QString &name, const QString &keyField, TTable &source,
+    // Adds the stored fields of a table definition to a dataset.
+    static void AddStoredFields(TDataSet &table, const TDmTableDef &def);
+    void AddLookup(TDataSet &table, const QString &name, const QString &keyField, TTable &source,
                    const QString &sourceKey, const QString &result, const QString &label);
     void SetSql(TQuery &query, const QStringList &lines);
 

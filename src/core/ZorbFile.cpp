@@ -2,6 +2,7 @@
 // ZorbFile.h).
 #include "core/ZorbFile.h"
 
+#include "archive/ZipLib.h"
 #include "core/ZorbHost.h"
 #include "platform/system/SysEnv.h"
 #include "platform/system/SysFiles.h"
@@ -9,8 +10,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 
 namespace zorbel {
 
@@ -89,11 +92,17 @@ QString BackupFolderFor(const QString &PathBak, const QString &DataFile)
     return WithSeparator(QFileInfo(DataFile).absolutePath());
 }
 
-QString ReserveFolderFor(const QString &PathReserve, const QString &ProgramFolder)
+QString ReserveFolderFor(const QString &PathReserve, const QString &DefaultFolder)
 {
     if (!PathReserve.isEmpty() && QFileInfo(PathReserve).isDir())
         return WithSeparator(QFileInfo(PathReserve).absoluteFilePath());
-    return WithSeparator(WithSeparator(ProgramFolder) + QStringLiteral("Reserve"));
+    return WithSeparator(DefaultFolder);
+}
+
+QString DefaultReserveFolder()
+{
+    return WithSeparator(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)) +
+           QStringLiteral("zorbel/Reserve/");
 }
 
 TBackupNames BackupNamesFor(const QString &Target, const QString &BackupFolder, const QString &ReserveFolder)
@@ -117,47 +126,141 @@ bool MoveFileReport(const QString &Source, const QString &Target, TNoticeHost &H
     return done;
 }
 
+namespace {
+
+// A staged copy: Source copied to the hidden staging name of Final, put in
+// place by Commit, removed when it was not.
+struct TStaged {
+    QString Source, Final, Staging;
+    bool Ready = false;
+};
+
+bool Stage(TStaged &s)
+{
+    s.Staging = StagingName(s.Final);
+    s.Ready = CopyFile(s.Source, s.Staging, false);
+    return s.Ready;
+}
+
+// The permission bits a file keeps; -1 when it cannot be read.
+int ModeOf(const QString &file)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(file).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+}
+
+} // namespace
+
 bool InstallDataFile(const QString &Z, const TBackupNames &Names, TNoticeHost &Host)
 {
     const QString &T = Names.Target;
     const QString &B = Names.Backup;
-    const QString newT = StagingName(T);
-    const QString newB = StagingName(B);
     const bool hadT = QFileInfo::exists(T);
-    auto failed = [&](const QString &from, const QString &to) {
-        TSysEnv::Remove(newT);
-        TSysEnv::Remove(newB);
-        Host.Notice(CopyErrorText(from, to));
-        return false;
-    };
+    const bool hadB = QFileInfo::exists(B);
+    RemoveSaveLeftovers(T);
+    if (hadT)
+        RemoveSaveLeftovers(B);
 
-    // Stage: the new archive beside the data file, the old data file beside its backup.
-    if (!CopyFile(Z, newT, false))
-        return failed(Z, T);
-    if (hadT && !CopyFile(T, newB, false))
-        return failed(T, B);
-
-    // Rotate the reserve copies at most once a day.
-    if (hadT && QFileInfo::exists(B)) {
+    // The reserve copies move on when B is at least a day newer than R1.
+    bool rotate = false;
+    if (hadB) {
         const QString reserve = QFileInfo(Names.Reserve1).absolutePath();
-        QDir().mkpath(reserve);
-        if (QFileInfo(reserve).isDir() && AgeDays(B, Names.Reserve1) >= 1.0) {
-            const bool r1Free =
-                !QFileInfo::exists(Names.Reserve1) || MoveFileReport(Names.Reserve1, Names.Reserve2, Host);
-            if (r1Free)
-                MoveFileReport(B, Names.Reserve1, Host);
+        if (!QFileInfo::exists(reserve)) {
+            // A new reserve folder is the user's own, as the copies are.
+            QDir().mkpath(QFileInfo(reserve).absolutePath());
+            ::mkdir(QFile::encodeName(reserve).constData(), 0700);
+        }
+        rotate = QFileInfo(reserve).isDir() && AgeDays(B, Names.Reserve1) >= 1.0;
+        if (rotate) {
+            RemoveSaveLeftovers(Names.Reserve1);
+            RemoveSaveLeftovers(Names.Reserve2);
         }
     }
 
-    // Install: each rename replaces its target in one step.
-    if (hadT) {
-        if (!MoveFileReplace(newB, B))
-            return failed(T, B);
+    TStaged newT{Z, T, {}}, newB{T, B, {}}, newR1{B, Names.Reserve1, {}}, newR2{Names.Reserve1, Names.Reserve2, {}};
+    TStaged *all[] = {&newT, &newB, &newR1, &newR2};
+    auto discard = [&] {
+        for (TStaged *s : all)
+            if (s->Ready)
+                TSysEnv::Remove(s->Staging);
+    };
+
+    // Stage every copy; nothing visible changes yet.
+    if (!Stage(newT)) {
+        discard();
+        Host.Notice(CopyErrorText(Z, T));
+        return false;
     }
-    if (!MoveFileReplace(newT, T))
-        return failed(Z, T);
+    // The new data file keeps the old one's permissions; a first one is private.
+    const int mode = hadT ? ModeOf(T) : 0600;
+    if (mode >= 0)
+        ::chmod(QFile::encodeName(newT.Staging).constData(), mode_t(mode));
+    const bool staged = (!hadT || Stage(newB) || (Host.Notice(CopyErrorText(T, B)), false)) &&
+                        (!rotate || Stage(newR1) || (Host.Notice(CopyErrorText(B, Names.Reserve1)), false)) &&
+                        (!rotate || !QFileInfo::exists(Names.Reserve1) || Stage(newR2) ||
+                         (Host.Notice(CopyErrorText(Names.Reserve1, Names.Reserve2)), false));
+    if (!staged) {
+        discard();
+        return false;
+    }
+
+    // Install: the data file first, in one rename. At a failure nothing has changed.
+    if (!TSysEnv::Rename(newT.Staging, T)) {
+        discard();
+        Host.Notice(CopyErrorText(Z, T));
+        return false;
+    }
+    newT.Ready = false;
+    TSysEnv::SyncFolder(QFileInfo(T).absolutePath());
     TSysEnv::Remove(Z);
+
+    // Then the chain, oldest first, so that a failure leaves every copy not
+    // yet moved on as it was: R1 -> R2, B -> R1, T -> B.
+    for (TStaged *s : {&newR2, &newR1, &newB}) {
+        if (!s->Ready)
+            continue;
+        if (!TSysEnv::Rename(s->Staging, s->Final)) {
+            discard();
+            Host.Notice(CopyErrorText(s->Source, s->Final));
+            break;
+        }
+        s->Ready = false;
+    }
+    // Without an old data file no new backup replaces B: it has moved to R1.
+    if (rotate && !hadT && !newR1.Ready && TSysEnv::Rename(B, StagingName(B)))
+        TSysEnv::Remove(StagingName(B));
     return true;
+}
+
+bool ReplaceDataFile(const QString &Z, const QString &Target)
+{
+    const int mode = QFileInfo::exists(Target) ? ModeOf(Target) : 0600;
+    if (mode >= 0)
+        ::chmod(QFile::encodeName(Z).constData(), mode_t(mode));
+    return MoveFileReplace(Z, Target);
+}
+
+void RemoveSaveLeftovers(const QString &File)
+{
+    const QFileInfo info(File);
+    const QDir folder = info.absoluteDir();
+    const QString staging = QStringLiteral(".~") + info.fileName();
+    // The staging copy itself, and the temporary files of copies into the
+    // file and into its staging name (a dot and six characters).
+    for (const QString &name :
+         folder.entryList({staging, staging + QStringLiteral(".??????")}, QDir::Files | QDir::Hidden | QDir::System))
+        TSysEnv::Remove(folder.filePath(name));
+}
+
+void RemoveTempLeftovers(const QString &TempFolder)
+{
+    if (TempFolder.isEmpty())
+        return;
+    RemoveStaleTempFiles(TempFolder);
+    const QDir folder(TempFolder);
+    for (const QString &name :
+         folder.entryList({QStringLiteral("~~.bak"), QStringLiteral("~~.bak.??????")}, QDir::Files | QDir::Hidden))
+        TSysEnv::Remove(folder.filePath(name));
 }
 
 bool MoveFolderContents(const QString &From, const QString &To)

@@ -2,19 +2,23 @@
 // the names of the backup and reserve copies, packing the work folder into an
 // archive, and installing a new archive as the data file with its backups.
 //
-// Installing never loses a save. The new archive (complete and flushed in the
-// temporary folder) is first copied beside the data file, and the old data
-// file is copied beside its backup copy; only then do renames put the copies
-// in place, each replacing its target in one step:
+// Installing never loses a save. Every new copy is first staged under a
+// hidden name beside its final place: the new archive beside the data file
+// (".~<T name>"), the old data file beside its backup, and, when the reserve
+// copies move on (at most once a day), the old backup and the first reserve
+// copy beside theirs. Only then do renames put them in place, each replacing
+// its target in one step:
 //
-//   stage     Z -> <T folder>/.~<T name>       (a failure: nothing changed)
-//             T -> <B folder>/.~<B name>       (a failure: nothing changed)
-//   rotate    R1 -> R2, then B -> R1, at most once a day (failures end the
-//             rotation only, as a failed rotation loses nothing)
-//   install   .~B -> B, then .~T -> T
+//   install   .~T -> T        (a failure: nothing changed, the save failed)
+//   chain     .~R2 -> R2, .~R1 -> R1, .~B -> B
 //
-// So at a failure before the install renames, the data file, its backup and
-// the reserve copies are exactly as they were.
+// A failure while staging or installing leaves the data file, its backup and
+// the reserve copies exactly as they were. Once the data file is in place the
+// save has succeeded; a failed rename of the chain is reported and leaves the
+// copies not yet moved on as they were.
+//
+// The new data file keeps the permissions of the one it replaces (a first
+// one is private to the user, 0600); the copies keep those of their sources.
 #pragma once
 
 #include <QString>
@@ -42,9 +46,13 @@ QString DataFileMessage(TDataFileState State, const QString &FileName);
 // PathBak when it names an existing folder, else the data file's folder; with
 // a trailing separator.
 QString BackupFolderFor(const QString &PathBak, const QString &DataFile);
-// PathReserve when it names an existing folder, else programFolder + "Reserve";
-// with a trailing separator. The folder is not created here.
-QString ReserveFolderFor(const QString &PathReserve, const QString &ProgramFolder);
+// PathReserve when it names an existing folder, else DefaultFolder; with a
+// trailing separator. The folder is not created here.
+QString ReserveFolderFor(const QString &PathReserve, const QString &DefaultFolder);
+// The reserve folder when no setting names one: "zorbel/Reserve" in the
+// user's data folder ($XDG_DATA_HOME), as the program's own folder is
+// usually not the user's to write.
+QString DefaultReserveFolder();
 
 struct TBackupNames {
     QString Target;   // T: the data file
@@ -102,6 +110,19 @@ bool MoveFileReport(const QString &Source, const QString &Target, TNoticeHost &H
 // the new archive is the data file; failures are reported with notices
 // through Host. Z is removed on success and kept on failure.
 bool InstallDataFile(const QString &Z, const TBackupNames &Names, TNoticeHost &Host);
+
+// Moves the archive Z over Target in one step, with Target's permissions
+// (0600 for a new file); no backup is made. True when Z is Target.
+bool ReplaceDataFile(const QString &Z, const QString &Target);
+
+// Removes what an interrupted save left beside File: its hidden staging copy
+// and the temporary files of a copy into it. Other names are not touched.
+void RemoveSaveLeftovers(const QString &File);
+
+// Removes what an interrupted save left in the program's private temporary
+// folder: the packed archive "~~.bak" and the zip writer's "KPZ*.tmp" files
+// that no run holds.
+void RemoveTempLeftovers(const QString &TempFolder);
 
 // Moves every entry of From into the folder To (replacing entries of the same
 // name); true when all moved.

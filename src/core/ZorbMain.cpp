@@ -9,6 +9,7 @@
 #include "core/ZorbText.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/FormatSettings.h"
+#include "platform/system/EndSignals.h"
 #include "platform/system/InstanceMutex.h"
 #include "platform/system/Registry.h"
 
@@ -18,8 +19,15 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+#include <QScreen>
+#include <QSessionManager>
 #include <QUrl>
 #include <QWheelEvent>
+
+#include <sys/stat.h>
 
 namespace zorbel {
 
@@ -180,6 +188,8 @@ void TFormMain::BuildMenu()
     BuildLedgerMenu();
     BuildTreeMenu();
     BuildPostMenu();
+    BuildCategoryCommands();
+    BuildPacketCommands();
     mHelp = MainMenu->Add(QStringLiteral("mHelp"), U("&?"));
     mManual = mHelp->Add(QStringLiteral("mManual"), U("&Содержание.."));
     mAbout = mHelp->Add(QStringLiteral("mAbout"), U("&О программе..."));
@@ -238,6 +248,9 @@ void TFormMain::FormCreate(TObject *)
         ShowNotice(U("Невозможно создать временную папку!"), false);
         return;
     }
+    // The decrypted tables are no one else's to read.
+    ::chmod(QFile::encodeName(WorkDir).constData(), 0700);
+    RemoveTempLeftovers(TempDir);
 
     HelpFile = QDir(programFolder_).filePath(QStringLiteral("Zorbel.Hlp"));
     mManual->SetVisible(QFileInfo::exists(HelpFile));
@@ -289,6 +302,9 @@ void TFormMain::FormCreate(TObject *)
             SetCaption(recent);
         if (!Caption().isEmpty() && !CheckDataFile(Caption(), true))
             SetCaption(QString());
+        // What an interrupted save left beside the file goes before it is opened.
+        if (!Caption().isEmpty())
+            RemoveSaveLeftovers(Caption());
         if (Caption().isEmpty()) {
             QString nearExe = FindFileIn(programFolder_, QStringLiteral("*.den"));
             if (!nearExe.isEmpty() && !CheckDataFile(nearExe, true))
@@ -382,15 +398,18 @@ void TFormMain::WMDropFiles(const QStringList &Files)
 void TFormMain::FormCloseQuery(TObject *, bool &CanClose)
 {
     PostAllTables();
-    CanClose = !FConfirm || CloseNotSave ||
+    CanClose = !FConfirm || CloseNotSave || endingSession_ ||
                AskDialog(U("Закрыть программу?"), TMsgDlgType::mtConfirmation, mbYes | mbNo, false) == mrYes;
     Repaint();
     if (!CanClose)
         return;
     StartingOrClosing = true;
     ButRemCloseClick(this);
-    const QString recent = QFileInfo::exists(Caption()) ? Caption() : QString();
-    if (!SaveDataFile(false, false)) {
+    // A file whose password box was cancelled stays the one offered next time.
+    const QString recent = QFileInfo::exists(Caption())         ? Caption()
+                           : QFileInfo::exists(unopenedFile_) ? unopenedFile_
+                                                              : QString();
+    if (!SaveDataFile(false, false) && !endingSession_) {
         CanClose = false;
         StartingOrClosing = false;
         CloseNotSave = false;
@@ -400,11 +419,24 @@ void TFormMain::FormCloseQuery(TObject *, bool &CanClose)
     ShutdownEngine();
     ClearFolder(WorkDir, false);
     try {
-        SaveSettings(recent);
+        // A new data set saved on the way out is the one offered next time.
+        SaveSettings(tiedFile_.isEmpty() ? recent : tiedFile_);
     } catch (const Exception &e) {
         // The data is saved; a lost preference does not keep the program open.
         ShowNotice(U("Настройки не могут быть сохранены!\r") + e.Message(), false);
     }
+}
+
+void TFormMain::EndSession()
+{
+    if (endingSession_ || !ReadyToRun())
+        return;
+    endingSession_ = true;
+    bool closed = false;
+    FormCloseQuery(this, closed);
+    hide();
+    if (QCoreApplication::instance())
+        QCoreApplication::exit(0);
 }
 
 void TFormMain::ShutdownEngine()
@@ -469,6 +501,11 @@ void TFormMain::LoadSettings(QString &RecentFile)
     s.Sel_Per = CbPer->ItemIndex();
     s.AcRest_Width = PanAcRest->Width();
     ReadSettings(reg, s, nullptr);
+    for (const QString &kept : TRegistry::TakeDamagedCopies())
+        ShowNotice(U("Файл настроек повреждён и не может быть прочитан. Используются настройки по умолчанию.\r"
+                     "Повреждённый файл сохранён как\r") +
+                       kept,
+                   false);
     try {
         reg.CloseKey();
     } catch (const Exception &) {
@@ -478,7 +515,13 @@ void TFormMain::LoadSettings(QString &RecentFile)
 
     RecentFile = s.Recent_Catalog;
     static_cast<TMainOptions &>(*this) = s;
-    SetBounds(s.Left, s.Top, s.Width, s.Height);
+    // The stored bounds are the window's own area (without the frame the
+    // window manager adds), kept within the screens' free area.
+    QList<QRect> areas;
+    for (const QScreen *screen : QGuiApplication::screens())
+        areas << screen->availableGeometry();
+    const QRect bounds = ClampWindowBounds(QRect(s.Left, s.Top, s.Width, s.Height), areas, QSize(804, 544));
+    SetBounds(bounds.left(), bounds.top(), bounds.width(), bounds.height());
     PanD->SetWidth(s.Wdt_Itm);
     if (s.MainMaxim)
         SetWindowState(TWindowState::wsMaximized);
@@ -515,19 +558,15 @@ void TFormMain::SaveSettings(const QString &RecentFile)
     TZorbSettings s;
     static_cast<TMainOptions &>(s) = *this;
     s.Recent_Catalog = RecentFile;
-    if (WindowState() == TWindowState::wsMaximized) {
-        // The bounds the window returns to.
-        const QRect bounds = normalGeometry();
-        s.Left = bounds.left();
-        s.Top = bounds.top();
-        s.Width = bounds.width();
-        s.Height = bounds.height();
-    } else {
-        s.Left = Left();
-        s.Top = Top();
-        s.Width = Width();
-        s.Height = Height();
-    }
+    // The position of the frame and the size of the window's own area: what
+    // LoadSettings gives back, so the window keeps its size from session to
+    // session. A maximized window keeps the bounds it returns to.
+    const QRect inner = WindowState() == TWindowState::wsMaximized ? normalGeometry() : geometry();
+    const QPoint frameOffset = geometry().topLeft() - pos();
+    s.Left = inner.left() - frameOffset.x();
+    s.Top = inner.top() - frameOffset.y();
+    s.Width = inner.width();
+    s.Height = inner.height();
     s.Wdt_Itm = PanD->Width();
     s.MainMaxim = WindowState() == TWindowState::wsMaximized;
     s.Sel_Per = CbPer->ItemIndex();
@@ -574,8 +613,27 @@ void TFormMain::ButRemCloseClick(TObject *) {}
 
 // ---------------------------------------------------------------- main program
 
+bool InstallQtTranslations()
+{
+    static QTranslator *installed = nullptr;
+    if (installed)
+        return true;
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(QLocale(QLocale::Russian, QLocale::Russia), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+        !QCoreApplication::installTranslator(translator.get()))
+        return false;
+    installed = translator.release();
+    return true;
+}
+
 int ZorbelMain(const QStringList &Args, bool RunLoop)
 {
+    // Qt's own dialogs (choosing a file, confirming a replacement) speak Russian too.
+    InstallQtTranslations();
+    // Logout, shutdown, a closed terminal or Ctrl+C close the program as its
+    // own close does, without questions.
+    TEndSignals endSignals;
     TInstanceMutex mutex(QStringLiteral("Ventaro_Zorbel"));
     if (mutex.AlreadyExists()) {
         ShowNotice(QStringLiteral("Program is already running!"), true);
@@ -584,14 +642,23 @@ int ZorbelMain(const QStringList &Args, bool RunLoop)
     Application().SetTitle(QStringLiteral("Zorbel"));
     TFormMain form(Args);
     Application().SetMainForm(&form);
+    endSignals.OnSignal = [&form](int) { form.EndSession(); };
+    const QMetaObject::Connection logout =
+        QObject::connect(qApp, &QGuiApplication::commitDataRequest, &form, [&form](QSessionManager &) {
+            form.EndSession();
+        });
     int rc = 0;
     if (form.ReadyToRun()) {
         form.Show();
         if (RunLoop)
             rc = QApplication::exec();
-    } else if (!form.WorkDir.isEmpty()) {
-        ClearFolder(form.WorkDir, true);
+    } else {
+        if (!form.WorkDir.isEmpty())
+            ClearFolder(form.WorkDir, true);
+        rc = 1; // a failed start
     }
+    QObject::disconnect(logout);
+    endSignals.OnSignal = nullptr;
     Application().SetMainForm(nullptr);
     return rc;
 }

@@ -137,6 +137,11 @@ public:
     void FormCloseQuery(TObject *Sender, bool &CanClose);
     void FormDestroy(TObject *Sender);
     void ShutdownEngine();
+    // The desktop session ends (logout, a terminating signal): closes as the
+    // window's close does, without questions; a modified data set that has a
+    // file is saved with its password, the work folder is emptied, and the
+    // message loop ends.
+    void EndSession();
     // Every event the system delivers to a window of the application passes
     // here once (installed once a data set is open).
     bool AppMessage(QObject *Watched, QEvent *Event);
@@ -150,6 +155,9 @@ public:
     bool CheckDataFile(const QString &FileName, bool Report);
     bool OpenDataFile(const QString &FileName);
     bool NewFromTemplate();
+    // Saves the data set (see ZorbMainFile.cpp). A data set without a file
+    // is tied to the file its first save writes; a cancelled file dialog
+    // writes nothing and sets saveCancelled_, which is no failure to report.
     bool SaveDataFile(bool SaveAs, bool StayOpen);
     void OpenPath(const QString &FileName);
     void PostAllTables();
@@ -158,7 +166,8 @@ public:
     void ResetZipper();
     TDateTime LastRealisedDate();
     // Asks for the password of FileName (Change: a new one, twice). True when
-    // the box was confirmed.
+    // the box was confirmed; a new password with characters the archive cannot
+    // keep is refused with a notice (false).
     bool AskPassword(const QString &FileName, bool Change);
     bool OpenDataTables();
     void mNewClick(TObject *Sender);
@@ -273,6 +282,21 @@ public:
     void mTree1Click(TObject *Sender);
     void PmCatPopup(TObject *Sender);
 
+    // ---- category windows (ZorbMainCat.cpp) ----
+    // Opens the category dialog on the shown tree (CatAddBeside, CatAddBranch, CatEdit).
+    void EditCategory(int Mode);
+    void mCategoryNewClick(TObject *Sender);
+    void mpCategorySearchClick(TObject *Sender);
+
+    // ---- batch entry (ZorbMainPacket.cpp) ----
+    // Shows (ShowWindow) or directly writes packet Digit, while the expense tree is shown.
+    void EnterPacket(int Digit, bool ShowWindow);
+    // Writes the open packet (the digit of the last EnterPacket).
+    void WritePacket();
+    void mpPackClick(TObject *Sender);
+    // Ctrl+0..Ctrl+9: true when the key started a packet.
+    bool PacketKey(WORD Key, TShiftState Shift);
+
     // ---- seams for tests ----
     // The save and open dialogs: true with a file name chosen.
     // Bookmarks and grid export (ZorbMainMark.cpp, ZorbMainExport.cpp)
@@ -317,6 +341,11 @@ private:
     QString stageDir_;          // where a data file is unpacked before it replaces the work folder
     QString stagedPassword_;    // the password of the staged data file
     QString openingFile_;       // the data file being unpacked (for the password box)
+    QString unopenedFile_;      // a data file not opened as its password box was cancelled
+    bool passwordCancelled_ = false; // the password box of the file being unpacked was cancelled
+    bool saveCancelled_ = false;     // the last save ended in a cancelled file dialog
+    QString tiedFile_;               // the file the last save tied a data set without a file to
+    bool endingSession_ = false;     // closing for the desktop session: no questions
     bool messageHook_ = false;
     TLedgerTotals totals_;      // the status bar's figures
     // Ledger and tree layout and menus (ZorbMainLedger.cpp, ZorbMainTree.cpp).
@@ -326,6 +355,9 @@ private:
     void BuildTreeMenu();
     void BuildPostMenu();
     void BuildPostCommands();
+    void BuildCategoryCommands();
+    void BuildPacketCommands();
+    int packetDigit_ = 0;       // the packet EnterPacket is writing
     void StepEntryDate(int Tag);
     // Ends a label edit in progress in both trees, accepting it.
     void EndTreeEdits();
@@ -334,6 +366,14 @@ private:
     // The ledger grid's own columns, in their default order.
     void SetDefaultLedgerColumns();
 };
+
+// The characters of a password that Windows-1251 (the archive's code page
+// for passwords) has no byte for, each once; empty when all fit.
+QString PasswordCharsOutsideCodePage(const QString &Password);
+
+// Loads Qt's own Russian texts (its file dialogs and message boxes) into the
+// application, once. False when they are not installed.
+bool InstallQtTranslations();
 
 // The main program: the single-instance guard, the main window, and (with
 // RunLoop) the message loop while a data set is open. Returns the exit code.

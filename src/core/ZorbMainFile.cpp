@@ -13,6 +13,7 @@
 #include "core/ZorbDmTables.h"
 #include "core/ZorbMain.h"
 #include "core/ZorbText.h"
+#include "platform/rtl/CodePages.h"
 #include "platform/sqltable/SqlSchema.h"
 #include "platform/system/SysEnv.h"
 #include "platform/system/SysFiles.h"
@@ -54,6 +55,22 @@ bool AskPasswordBox(const QString &Title, QString &Text, bool Tinted)
 }
 
 } // namespace
+
+QString PasswordCharsOutsideCodePage(const QString &Password)
+{
+    QString bad;
+    for (qsizetype i = 0; i < Password.size(); ++i) {
+        // A surrogate pair is one character, and never in the code page.
+        const qsizetype len = Password[i].isHighSurrogate() && i + 1 < Password.size() ? 2 : 1;
+        const QString ch = Password.mid(i, len);
+        const bool fits = len == 1 && (ch[0] == u'?' ||
+                                       UnicodeCharToCodePage(TCodePage::Win1251, ch[0].unicode()) != '?');
+        if (!fits && !bad.contains(ch))
+            bad += ch;
+        i += len - 1;
+    }
+    return bad;
+}
 
 bool TFormMain::CheckDataFile(const QString &FileName, bool Report)
 {
@@ -140,8 +157,11 @@ bool TFormMain::UnpackToStage(const QString &FileName)
     openingFile_ = FileName;
     const QString previousPassword = FilePassword;
     bool asked = true;
+    passwordCancelled_ = false;
     if (Vzp->Count() > 0 && Vzp->IsEntryEncrypted(0)) {
-        asked = AskPassword(FileName, false) && !FilePassword.isEmpty();
+        const bool answered = AskPassword(FileName, false);
+        passwordCancelled_ = !answered;
+        asked = answered && !FilePassword.isEmpty();
         Vzp->SetPassword(FilePassword);
     }
     int n = 0;
@@ -159,7 +179,13 @@ bool TFormMain::UnpackToStage(const QString &FileName)
         // The open data set keeps its own password.
         FilePassword = previousPassword;
         ClearFolder(stageDir_, true);
-        ShowNotice(U("Ошибка распаковки файла данных!\r") + FileName, false);
+        if (passwordCancelled_) {
+            // Not an error of the file: it stays the one offered next time.
+            unopenedFile_ = QFileInfo(FileName).absoluteFilePath();
+            ShowNotice(U("Файл не открыт: пароль не введён.\r") + FileName, false);
+        } else {
+            ShowNotice(U("Ошибка распаковки файла данных!\r") + FileName, false);
+        }
         return false;
     }
     stagedPassword_ = FilePassword;
@@ -212,6 +238,7 @@ bool TFormMain::OpenStaged(const QString &FileName)
         return false;
     }
     SetCaption(QFileInfo(FileName).absoluteFilePath());
+    unopenedFile_.clear();
     return true;
 }
 
@@ -233,7 +260,9 @@ void TFormMain::VzpBadPassword(int FileIndex, QString &NewPassword)
     ShowNotice(U("Пароль неверен!!!"), false);
     FilePassword.clear();
     // Ask again until the right password or a cancel.
-    if (AskPassword(openingFile_, false) && !FilePassword.isEmpty())
+    if (!AskPassword(openingFile_, false))
+        passwordCancelled_ = true;
+    else if (!FilePassword.isEmpty())
         NewPassword = FilePassword;
 }
 
@@ -329,6 +358,8 @@ void TFormMain::CloseAndClearData()
 
 bool TFormMain::SaveDataFile(bool SaveAs, bool StayOpen)
 {
+    saveCancelled_ = false;
+    tiedFile_.clear();
     if (!Dm)
         return true;
     PostAllTables();
@@ -345,6 +376,12 @@ bool TFormMain::SaveDataFile(bool SaveAs, bool StayOpen)
     const QString c0 = Caption();
     ResetZipper();
     QString target = Caption();
+    if ((SaveAs || !QFileInfo::exists(target)) && endingSession_) {
+        // The session ends: no one answers a dialog, and a data set that
+        // has no file has nowhere to go.
+        CloseAndClearData();
+        return true;
+    }
     if (SaveAs || !QFileInfo::exists(target)) {
         QString chosen = target;
         target = ExecuteSaveDialog && ExecuteSaveDialog(chosen) ? chosen : QString();
@@ -354,6 +391,7 @@ bool TFormMain::SaveDataFile(bool SaveAs, bool StayOpen)
             target = ExecuteSaveDialog && ExecuteSaveDialog(chosen) ? chosen : QString();
         }
     }
+    saveCancelled_ = target.isEmpty();
     if (target.isEmpty()) {
         // No file chosen: nothing was saved. Closing goes on only when the
         // user agrees to lose the changes.
@@ -366,9 +404,12 @@ bool TFormMain::SaveDataFile(bool SaveAs, bool StayOpen)
         return false;
     }
     target = QFileInfo(target).absoluteFilePath();
+    // A data set without a file (or whose file is gone) belongs to the file
+    // its save writes; save as of a data set that has a file writes a copy.
+    const bool ties = c0.isEmpty() || (!SaveAs && !QFileInfo::exists(c0));
 
     const TBackupNames names = BackupNamesFor(target, BackupFolderFor(PathBak, target),
-                                              ReserveFolderFor(PathReserve, programFolder_));
+                                              ReserveFolderFor(PathReserve, DefaultReserveFolder()));
     const QString z = TempDir + QStringLiteral("~~.bak");
     // Tables are flushed (PostAllTables); SQLite holds no journal between statements.
     const int n = Vzp->PackFolder(WorkDir, z, FilePassword);
@@ -389,28 +430,34 @@ bool TFormMain::SaveDataFile(bool SaveAs, bool StayOpen)
         FilePassword.clear();
     }
     Dm->SetModified(!saved);
+    if (saved && ties)
+        tiedFile_ = target;
     ResetZipper();
     if (saved && StayOpen) {
         SetCaption(U("Сохранение успешно!"));
         Repaint();
         QThread::msleep(50);
-        SetCaption(c0);
+        SetCaption(ties ? target : c0);
     }
     return saved;
 }
 
 void TFormMain::mSaveClick(TObject *)
 {
-    if (!SaveDataFile(false, true))
+    // A cancelled dialog is the user's choice, not a failure.
+    if (!SaveDataFile(false, true) && !saveCancelled_)
         ShowNotice(U("Файл не может быть сохранён!"), false);
 }
 
 void TFormMain::mSaveAsClick(TObject *)
 {
     const bool modified = Dm->Modified();
-    if (!SaveDataFile(true, true))
+    const QString file = Caption();
+    if (!SaveDataFile(true, true) && !saveCancelled_)
         ShowNotice(U("Файл не может быть сохранён!"), false);
-    Dm->SetModified(modified);
+    // The copy does not count as saving the data set, unless it was its first save.
+    if (Caption() == file)
+        Dm->SetModified(modified);
 }
 
 void TFormMain::PostAllTables()
@@ -465,7 +512,7 @@ void TFormMain::PackAndRezip()
     // Written like a save: the data file is replaced only by a whole archive.
     const QString z = TempDir + QStringLiteral("~~.bak");
     if (Vzp->PackFolder(WorkDir, z, FilePassword) > 0)
-        MoveFileReplace(z, Caption());
+        ReplaceDataFile(z, Caption());
     TSysEnv::Remove(z);
     ResetZipper();
     PackOnClose = false;
@@ -481,6 +528,23 @@ bool TFormMain::AskPassword(const QString &FileName, bool Change)
     if (!Change) {
         FilePassword = text;
         return true;
+    }
+    // The archive keeps a password as Windows-1251 bytes: a character it has
+    // no byte for would become "?" and match any other such character.
+    const QString bad = PasswordCharsOutsideCodePage(text);
+    if (!bad.isEmpty()) {
+        QStringList chars;
+        for (qsizetype i = 0; i < bad.size(); ++i) {
+            const qsizetype len = bad[i].isHighSurrogate() ? 2 : 1;
+            // With its number, as a font may lack the character itself.
+            chars << bad.mid(i, len) + QStringLiteral(" (U+%1)").arg(bad.mid(i, len).toUcs4().value(0), 4, 16,
+                                                                      QLatin1Char('0')).toUpper();
+            i += len - 1;
+        }
+        ShowNotice(U("Эти символы нельзя использовать в пароле: ") + chars.join(QStringLiteral(", ")) +
+                       U("\rПароль не изменён."),
+                   false);
+        return false;
     }
     if (text.size() >= 7 &&
         AskDialog(U("Длина пароля более 6-ти символов!!!\rЕсли Вы его забудете, восстановить будет невозможно! "

@@ -144,9 +144,8 @@ void TFormMain::BuildTreeMenu()
     mpExpand->OnClick = [this](TObject *s) { mpExpandClick(s); };
     PmCat->OnPopup = [this](TObject *s) { PmCatPopup(s); };
     // The dialogs behind these commands come with their own windows.
-    for (TMenuItem *m : {mCategoryNew, mCategoryNewChild, mCategoryEdit, mCategoryFind, mCategorySearch,
-                         mCategoryView, mCategoryMove, mPacks, mpCategoryNew, mpCategoryNewChild, mpCategoryEdit,
-                         mpCategoryFind, mpFindNextItm, mpCategorySearch, mpCategoryView, mpCategoryMove, mpPack})
+    for (TMenuItem *m : {mCategoryFind, mCategoryView, mCategoryMove, mpCategoryFind, mpFindNextItm, mpCategoryView,
+                         mpCategoryMove})
         m->SetVisible(false);
 }
 
@@ -310,7 +309,7 @@ void TFormMain::TvCtChange(TObject *, TTreeNode *)
     mpCategorySearch->SetEnabled(edit);
     mpCategoryFind->SetEnabled(edit);
     mpCategoryView->SetEnabled(view);
-    mpPack->SetEnabled(mCt->Checked());
+    mpPack->SetVisible(mCt->Checked());
 }
 
 void TFormMain::PmCatPopup(TObject *Sender) { TvCtChange(Sender, nullptr); }

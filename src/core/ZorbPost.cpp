@@ -103,13 +103,13 @@ TDateTime TPosting::Today() { return Date(); }
 
 TField *TPosting::H(const char *name) { return dm_.Tb_Hist.FieldByName(U(name)); }
 
-double TPosting::DayRate(int account, TDateTime date)
+double DayRate(TDm &dm, int Account, TDateTime Day)
 {
-    TQuery &q = dm_.QDayRate;
+    TQuery &q = dm.QDayRate;
     try {
         q.Close();
-        q.ParamByName(QStringLiteral("a"))->SetAsSmallInt(account);
-        q.ParamByName(QStringLiteral("d"))->SetAsDate(date);
+        q.ParamByName(QStringLiteral("a"))->SetAsSmallInt(Account);
+        q.ParamByName(QStringLiteral("d"))->SetAsDate(Day);
         q.Open();
         const double rate = q.IsEmpty() || q.Fields()[0]->IsNull() ? 0 : q.Fields()[0]->AsFloat();
         q.Close();
@@ -119,6 +119,8 @@ double TPosting::DayRate(int account, TDateTime date)
         return 0;
     }
 }
+
+double TPosting::DayRate(int account, TDateTime date) { return zorbel::DayRate(dm_, account, date); }
 
 void TPosting::SetOperationCategory(TDataSet &hist, const TCategoryNode &node)
 {

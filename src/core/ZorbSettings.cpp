@@ -169,3 +169,31 @@ void WriteSettings(TRegistry &reg, const TZorbSettings &s)
 }
 
 } // namespace zorbel
+
+namespace zorbel {
+
+QRect ClampWindowBounds(const QRect &Wanted, const QList<QRect> &Areas, const QSize &Fallback)
+{
+    int width = Wanted.width() > 0 ? Wanted.width() : Fallback.width();
+    int height = Wanted.height() > 0 ? Wanted.height() : Fallback.height();
+    if (Areas.isEmpty())
+        return QRect(Wanted.left(), Wanted.top(), width, height);
+    // The area the window overlaps most.
+    QRect area = Areas.first();
+    qint64 best = 0;
+    for (const QRect &a : Areas) {
+        const QRect common = a.intersected(QRect(Wanted.left(), Wanted.top(), width, height));
+        const qint64 overlap = common.isEmpty() ? 0 : qint64(common.width()) * common.height();
+        if (overlap > best) {
+            best = overlap;
+            area = a;
+        }
+    }
+    width = std::min(width, area.width());
+    height = std::min(height, area.height());
+    const int left = std::clamp(Wanted.left(), area.left(), area.left() + area.width() - width);
+    const int top = std::clamp(Wanted.top(), area.top(), area.top() + area.height() - height);
+    return QRect(left, top, width, height);
+}
+
+} // namespace zorbel

@@ -13,6 +13,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 
@@ -119,6 +121,13 @@ std::span<const TSettingDef> SettingDefs();
 
 // The registry key of the settings.
 QString SettingsKey();
+
+// Window bounds read from the settings, made visible: a size that is not
+// positive becomes Fallback's, a size larger than the free area of a screen
+// is cut to it, and the window is moved into the area it overlaps most (the
+// first one when it overlaps none). Areas: the screens' free areas, the
+// primary first; with none the bounds are only given a positive size.
+QRect ClampWindowBounds(const QRect &Wanted, const QList<QRect> &Areas, const QSize &Fallback);
 
 // Reads every value of the current key of reg into s (Recent_Catalog too).
 // Values of the wrong kind take their default; their names go to badValues.

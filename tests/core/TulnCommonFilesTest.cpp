@@ -3,9 +3,11 @@
 
 #include "ZorbSandbox.h"
 #include "platform/system/Registry.h"
+#include "platform/system/SysFiles.h"
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 #include <sys/stat.h>
@@ -19,7 +21,7 @@ TEST(TulnCommon, WorkFolderIsPrivateToTheUser)
     QString temp;
     TempFolder(temp);
     ASSERT_FALSE(temp.isEmpty());
-    EXPECT_TRUE(temp.startsWith(box.Path("tmp")));
+    EXPECT_EQ(temp, box.Path("runtime/zorbel/"));
     EXPECT_TRUE(temp.endsWith(u'/'));
     const QString work = temp + QStringLiteral("ZORB_DAT");
     ASSERT_TRUE(ForceFolder(work + QStringLiteral("/deeper")));
@@ -28,6 +30,61 @@ TEST(TulnCommon, WorkFolderIsPrivateToTheUser)
     EXPECT_EQ(st.st_mode & 0777, 0700u);
     ASSERT_EQ(::stat(QFile::encodeName(work + QStringLiteral("/deeper")).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0077, 0u);
+}
+
+TEST(TulnCommon, APlantedTemporaryFolderCannotBlockTheWorkFolder)
+{
+    TSandbox box;
+    // No session folder, and the user's folder under the shared temporary
+    // folder is a link someone planted: a fresh private folder is used.
+    qunsetenv("XDG_RUNTIME_DIR");
+    const QString planted = box.Path("tmp/zorbel-") + QString::number(::getuid());
+    ASSERT_TRUE(QFile::link(box.Path("files"), planted));
+    QString temp;
+    TempFolder(temp);
+    ASSERT_FALSE(temp.isEmpty());
+    EXPECT_TRUE(temp.startsWith(planted + "-")) << temp.toStdString();
+    struct stat st {};
+    ASSERT_EQ(::lstat(QFile::encodeName(temp).constData(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    // A session folder others may enter is not the session's own.
+    QDir().mkpath(box.Path("open"));
+    QFile::setPermissions(box.Path("open"), QFileDevice::Permissions(0x7777));
+    qputenv("XDG_RUNTIME_DIR", box.Path("open").toUtf8());
+    EXPECT_EQ(UserRuntimeFolder(), QString());
+    // The session folder's own "zorbel" folder is narrowed to 0700.
+    qputenv("XDG_RUNTIME_DIR", box.Path("runtime").toUtf8());
+    QDir().mkpath(box.Path("runtime/zorbel"));
+    QFile::setPermissions(box.Path("runtime/zorbel"), QFileDevice::Permissions(0x7755));
+    EXPECT_EQ(UserRuntimeFolder(), box.Path("runtime/zorbel/"));
+    ASSERT_EQ(::stat(QFile::encodeName(box.Path("runtime/zorbel")).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+}
+
+TEST(TulnCommon, FileVersionTextReadsTheRecordAProgramFileCarries)
+{
+    TSandbox box;
+    QString text = "x";
+    quint32 high = 7;
+    // The program's own file carries the build's version.
+    ASSERT_TRUE(FileVersionText(QCoreApplication::applicationFilePath(), text, high));
+    EXPECT_EQ(text, ProgramVersionText());
+    const QStringList parts = text.split('.');
+    EXPECT_EQ(high, parts[0].toUInt() << 16 | parts[1].toUInt());
+
+    const QString file = box.Path("files/prog");
+    // Made at run time, so that this test's own file does not carry the records.
+    const QByteArray key = QByteArray("Zorbel") + "FileVersion=";
+    TSandbox::Write(file, "\x7f" "ELF " + key + '\0' + key + "9.x" + '\0' + key + "2.10.65535.7" + '\0' + "tail");
+    ASSERT_TRUE(FileVersionText(file, text, high));
+    EXPECT_EQ(text, "2.10.65535.7");
+    EXPECT_EQ(high, 0x0002000Au);
+    TSandbox::Write(file, key + "1.70000" + '\0' + " no other");
+    text = "kept";
+    EXPECT_FALSE(FileVersionText(file, text, high));
+    EXPECT_EQ(text, "kept");
+    EXPECT_FALSE(FileVersionText(box.Path("files/missing"), text, high));
 }
 
 TEST(TulnCommon, ClearFolderEmptiesNestedAndReadOnlyEntriesButNotLinkTargets)

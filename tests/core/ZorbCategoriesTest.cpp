@@ -176,3 +176,52 @@ TEST_F(CategoryData, NamesCompareTrimmedAndWithoutCase)
 
 } // namespace
 } // namespace zorbel::test
+
+namespace zorbel::test {
+namespace {
+
+TEST(CategoryTrees, MembershipBitsDigitsAndStoredValue)
+{
+    EXPECT_EQ(TreeBits(QString()), 0);
+    EXPECT_EQ(TreeBits(QString(QChar(5))), 5);
+    EXPECT_EQ(TreesText(QString(QChar(5))), "1,3");
+    EXPECT_EQ(TreesText(QString(QChar(21))), "1,3,5");
+    EXPECT_EQ(TreesText(QString(QChar(16))), "5");
+    EXPECT_EQ(TreesText(QString()), "");
+    EXPECT_EQ(TreeMembership(5), QString(QChar(5)));
+    EXPECT_TRUE(TreeMembership(0).isEmpty());
+    EXPECT_TRUE(TreeMembership(31).isEmpty());
+    for (int bits = 1; bits < 31; ++bits)
+        EXPECT_EQ(TreeBits(TreeMembership(bits)), bits);
+}
+
+TEST(CategoryDialog, CaptionsLabelsAndPlaces)
+{
+    const QStringList titles{QString::fromUtf8("Статья"), QString::fromUtf8("Группа"), QString::fromUtf8("Вид")};
+    EXPECT_EQ(CategoryDialogCaption(CatAddBeside, true), QString::fromUtf8("Добавление статьи прихода"));
+    EXPECT_EQ(CategoryDialogCaption(CatAddBranch, false), QString::fromUtf8("Ответвление статьи расхода"));
+    EXPECT_EQ(CategoryDialogCaption(CatEdit, false), QString::fromUtf8("Изменение статьи расхода"));
+
+    const TCategoryNodeInfo root{7, 0, NoLevel, true}, mid{8, 1, 7, true}, leaf{9, 2, 8, false};
+    const auto label = [&](int mode, const TCategoryNodeInfo *node) {
+        return CategoryDialogLabel(mode, titles, node, "N", "P");
+    };
+    EXPECT_EQ(label(CatAddBeside, nullptr), QString::fromUtf8("Статья"));
+    EXPECT_EQ(label(CatAddBeside, &root), QString::fromUtf8("Статья ..."));
+    EXPECT_EQ(label(CatAddBeside, &mid), QString::fromUtf8("Статья \"P\""));
+    EXPECT_EQ(label(CatAddBeside, &leaf), QString::fromUtf8("Группа \"P\""));
+    EXPECT_EQ(label(CatAddBranch, &mid), QString::fromUtf8("Группа \"N\""));
+    EXPECT_EQ(label(CatEdit, &leaf), QString::fromUtf8("Вид \"N\""));
+
+    // A new category beside a root is a root; beside a deeper one it shares the parent.
+    EXPECT_EQ(NewCategoryPlace(CatAddBeside, nullptr).Lev, 0);
+    EXPECT_EQ(NewCategoryPlace(CatAddBeside, nullptr).IdRef, NoLevel);
+    EXPECT_EQ(NewCategoryPlace(CatAddBeside, &root).IdRef, NoLevel);
+    EXPECT_EQ(NewCategoryPlace(CatAddBeside, &leaf).Lev, 2);
+    EXPECT_EQ(NewCategoryPlace(CatAddBeside, &leaf).IdRef, 8);
+    EXPECT_EQ(NewCategoryPlace(CatAddBranch, &mid).Lev, 2);
+    EXPECT_EQ(NewCategoryPlace(CatAddBranch, &mid).IdRef, 8);
+}
+
+} // namespace
+} // namespace zorbel::test

@@ -8,6 +8,8 @@
 #include "platform/sqltable/Table.h"
 
 #include <QDate>
+#include <QProcess>
+#include <gtest/gtest.h>
 
 namespace zorbel::test {
 namespace {
@@ -132,6 +134,16 @@ void MakeOldDataSet(const QString &folder)
             {10, S("Еда"), 0, 1, S("-")}});
     AppendRows(db, "TB_Person", {{1, S("Петров"), N, N, N, 1, S("Старый комментарий")}});
     AppendRows(db, "Tb_Firm", {{1, S("Завод"), N, N, S("Комментарий фирмы")}});
+}
+
+QString SqliteShell(const QString &file, const QString &sql)
+{
+    QProcess p;
+    p.start(QStringLiteral("sqlite3"), {file, sql});
+    EXPECT_TRUE(p.waitForFinished(10000));
+    const QByteArray err = p.readAllStandardError();
+    EXPECT_TRUE(err.isEmpty()) << err.toStdString() << " in " << sql.toStdString();
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
 }
 
 } // namespace zorbel::test

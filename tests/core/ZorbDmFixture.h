@@ -44,4 +44,8 @@ void MakeFixture(const QString &folder);
 // person and a firm with 50-character comments.
 void MakeOldDataSet(const QString &folder);
 
+// Runs sql through the sqlite3 program on a data set's file and returns its
+// output, trimmed; anything sqlite3 writes to its error stream fails the test.
+QString SqliteShell(const QString &file, const QString &sql);
+
 } // namespace zorbel::test

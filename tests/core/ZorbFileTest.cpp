@@ -16,6 +16,7 @@
 #include <QProcess>
 
 #include <cerrno>
+#include <sys/stat.h>
 
 namespace zorbel {
 namespace {
@@ -55,7 +56,9 @@ TEST(ZorbFile, BackupAndReserveNames)
     EXPECT_EQ(BackupFolderFor(QString(), files + "/my.den"), files + "/");
     EXPECT_EQ(BackupFolderFor(program + "/missing", files + "/my.den"), files + "/");
     EXPECT_EQ(BackupFolderFor(program, files + "/my.den"), program + "/");
-    EXPECT_EQ(ReserveFolderFor(QString(), program), program + "/Reserve/");
+    EXPECT_EQ(ReserveFolderFor(QString(), program + "/Reserve"), program + "/Reserve/");
+    // By default the reserve copies live in the user's data folder.
+    EXPECT_EQ(DefaultReserveFolder(), box.Path("data/zorbel/Reserve/"));
     EXPECT_EQ(ReserveFolderFor(files, program), files + "/");
     const TBackupNames n = BackupNamesFor(files + "/my.data.den", program + "/", files + "/R/");
     EXPECT_EQ(n.Backup, program + "/my.data.bak");
@@ -121,46 +124,118 @@ TEST_F(ZorbFileInstall, BackupAndReserveCopiesRotateAtMostOnceADay)
     EXPECT_TRUE(QDir(box.Path("files")).entryList({".~*"}, QDir::Hidden | QDir::Files).isEmpty());
 }
 
+// A failure at any copy or rename of a save that also moves the reserve
+// copies on: a failed save changes nothing; a save that put the new data
+// file in place leaves each copy either moved on or as it was, never lost
+// out of order (R2 moves before R1, R1 before B), and no staging file stays.
 TEST_F(ZorbFileInstall, AFailureAtAnyStepLeavesFileAndChainAsTheyWere)
 {
+    struct TState {
+        QByteArray T, B, R1, R2;
+        bool operator==(const TState &) const = default;
+    };
+    auto state = [&] {
+        return TState{TSandbox::Read(names.Target), TSandbox::Read(names.Backup), TSandbox::Read(names.Reserve1),
+                      TSandbox::Read(names.Reserve2)};
+    };
+    auto prepare = [&] {
+        for (const QString &f : {names.Target, names.Backup, names.Reserve1, names.Reserve2})
+            QFile::remove(f);
+        EXPECT_TRUE(Save("v1") && Save("v2") && Save("v3") && Save("v4"));
+        Age(names.Reserve1, 2); // the next save moves the reserve copies on
+        return state();
+    };
+    const TState before = prepare();
+    ASSERT_EQ(before, (TState{"v4", "v3", "v1", ""}));
+    // R1 exists: the full chain is R1 -> R2, B -> R1, T -> B.
+    const TState rotated{"new", "v4", "v3", "v1"};
+    int failedSaves = 0, partialChains = 0;
+    for (TSysOp op : {TSysOp::Copy, TSysOp::Rename}) {
+        for (int nth = 1; nth <= 8; ++nth) {
+            const TState old = prepare();
+            TModalScript script;
+            script.Press("OK");
+            bool saved;
+            {
+                test::TFaultEnv env;
+                env.FailCall(op, nth, EIO);
+                TSysEnvScope scope(env);
+                saved = Save("new");
+            }
+            const TState now = state();
+            const std::string where = (op == TSysOp::Copy ? "copy " : "rename ") + std::to_string(nth);
+            if (!saved) {
+                ++failedSaves;
+                EXPECT_EQ(now, old) << where;
+                EXPECT_TRUE(QFileInfo::exists(z)) << where; // kept for another try
+                EXPECT_TRUE(script.Finished()) << where;
+            } else {
+                EXPECT_EQ(now.T, rotated.T) << where;
+                EXPECT_FALSE(QFileInfo::exists(z)) << where;
+                const bool r2 = now.R2 == rotated.R2, r1 = now.R1 == rotated.R1, b = now.B == rotated.B;
+                EXPECT_TRUE(r2 || now.R2 == old.R2) << where;
+                EXPECT_TRUE(r1 ? r2 : now.R1 == old.R1) << where;
+                EXPECT_TRUE(b ? r1 : now.B == old.B) << where;
+                if (!b)
+                    ++partialChains;
+            }
+            for (const QString &folder : {box.Path("files"), box.Path("program/Reserve")})
+                EXPECT_TRUE(QDir(folder).entryList({".~*"}, QDir::Hidden | QDir::Files).isEmpty()) << where;
+        }
+    }
+    // Four copies and the data file's rename fail the save; the chain's three
+    // renames fail after it.
+    EXPECT_EQ(failedSaves, 4 + 5);
+    EXPECT_EQ(partialChains, 3);
+    EXPECT_TRUE(Save("v5"));
+}
+
+TEST_F(ZorbFileInstall, ANewDataFileIsPrivateAndAReplacedOneKeepsItsMode)
+{
+    auto mode = [](const QString &file) {
+        struct stat st {};
+        return ::stat(QFile::encodeName(file).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
+    };
+    ::umask(022);
     ASSERT_TRUE(Save("v1"));
+    EXPECT_EQ(mode(names.Target), 0600);
+    ::chmod(QFile::encodeName(names.Target).constData(), 0640);
     ASSERT_TRUE(Save("v2"));
+    EXPECT_EQ(mode(names.Target), 0640);
+    EXPECT_EQ(mode(names.Backup), 0640);
     ASSERT_TRUE(Save("v3"));
-    Age(names.Reserve1, 2); // the next save would rotate
-    const QByteArray t = TSandbox::Read(names.Target), b = TSandbox::Read(names.Backup),
-                     r1 = TSandbox::Read(names.Reserve1);
-    // Staging the new archive beside the data file (the first copy), and the
-    // old data file beside its backup (the second).
-    for (int copy : {1, 2}) {
-        TModalScript script;
-        script.Press("OK");
-        test::TFaultEnv env;
-        env.FailCall(TSysOp::Copy, copy, ENOSPC);
-        TSysEnvScope scope(env);
-        EXPECT_FALSE(Save("new"));
-        EXPECT_TRUE(script.Finished());
-        ASSERT_EQ(script.Seen().size(), 1u);
-        EXPECT_TRUE(script.Seen()[0].Text.startsWith(QString::fromUtf8("Ошибка копирования")));
-        EXPECT_EQ(TSandbox::Read(names.Target), t);
-        EXPECT_EQ(TSandbox::Read(names.Backup), b);
-        EXPECT_EQ(TSandbox::Read(names.Reserve1), r1);
-        EXPECT_FALSE(QFileInfo::exists(names.Reserve2));
-        EXPECT_TRUE(QFileInfo::exists(z)); // the archive stays for another try
-    }
-    // A folder that takes no new file (the new archive is read, then no file
-    // can be created): the data file stays as it was.
-    {
-        TModalScript script;
-        script.Press("OK");
-        test::TFaultEnv env;
-        env.FailCall(TSysOp::Open, 2, EACCES, true);
-        TSysEnvScope scope(env);
-        EXPECT_FALSE(Save("new"));
-        EXPECT_EQ(TSandbox::Read(names.Target), t);
-        EXPECT_EQ(TSandbox::Read(names.Backup), b);
-    }
-    EXPECT_TRUE(Save("v4"));
-    EXPECT_EQ(TSandbox::Read(names.Reserve1), b);
+    EXPECT_EQ(mode(names.Reserve1), 0640);
+    EXPECT_EQ(mode(QFileInfo(names.Reserve1).absolutePath()), 0700);
+}
+
+TEST_F(ZorbFileInstall, SavingUnderANewNameMovesItsOldBackupToTheReserve)
+{
+    TSandbox::Write(names.Backup, "old backup");
+    Age(names.Backup, 3);
+    ASSERT_TRUE(Save("first"));
+    EXPECT_EQ(TSandbox::Read(names.Target), QByteArray("first"));
+    EXPECT_EQ(TSandbox::Read(names.Reserve1), QByteArray("old backup"));
+    EXPECT_FALSE(QFileInfo::exists(names.Backup));
+}
+
+TEST_F(ZorbFileInstall, LeftoversOfAnInterruptedSaveGoButNothingElse)
+{
+    const QString files = box.Path("files/");
+    for (const char *name : {".~my.den", ".~my.den.Ab12Cd", "my.den.backup", ".~other.den", "notes.txt"})
+        TSandbox::Write(files + name, "x");
+    ASSERT_TRUE(Save("v1"));
+    EXPECT_FALSE(QFileInfo::exists(files + ".~my.den.Ab12Cd"));
+    for (const char *name : {"my.den.backup", ".~other.den", "notes.txt"})
+        EXPECT_TRUE(QFileInfo::exists(files + name)) << name;
+
+    const QString temp = box.Path("tmp/");
+    for (const char *name : {"KPZa1B2c3.tmp", "~~.bak", "KPZnotes.txt", "mine.tmp"})
+        TSandbox::Write(temp + name, "x");
+    RemoveTempLeftovers(temp);
+    EXPECT_FALSE(QFileInfo::exists(temp + "KPZa1B2c3.tmp"));
+    EXPECT_FALSE(QFileInfo::exists(temp + "~~.bak"));
+    EXPECT_TRUE(QFileInfo::exists(temp + "KPZnotes.txt"));
+    EXPECT_TRUE(QFileInfo::exists(temp + "mine.tmp"));
 }
 
 // Packs a folder; the archive must pass Info-ZIP's test with the password.

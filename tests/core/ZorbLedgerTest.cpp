@@ -9,7 +9,6 @@
 #include "core/ZorbText.h"
 #include "platform/rtl/Money.h"
 
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -86,16 +85,7 @@ protected:
     {
         return U(text).replace(QRegularExpression("(?<=\\d) (?=\\d)"), QString(QChar(0xA0)));
     }
-    // Runs sql through the sqlite3 program on the data set's file.
-    QString Sqlite(const QString &sql)
-    {
-        QProcess p;
-        p.start("sqlite3", {dm.Db.FileName(), sql});
-        EXPECT_TRUE(p.waitForFinished(10000));
-        const QByteArray err = p.readAllStandardError();
-        EXPECT_TRUE(err.isEmpty()) << err.toStdString() << " in " << sql.toStdString();
-        return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
-    }
+    QString Sqlite(const QString &sql) { return SqliteShell(dm.Db.FileName(), sql); }
     // Realised (kind) income minus expense of an account over day serials
     // d1..d2, in units, as sqlite3 sums it.
     int64_t Net(int account, TDateTime d1, TDateTime d2, const char *kind = "kind collate binary='1'")

@@ -1,5 +1,6 @@
-// A private home for one test: temporary, configuration and data folders of
-// its own (TMPDIR, XDG_CONFIG_HOME, XDG_DATA_HOME), restored afterwards, so
+// A private home for one test: temporary, session, configuration and data
+// folders of its own (TMPDIR, XDG_RUNTIME_DIR, XDG_CONFIG_HOME, XDG_DATA_HOME),
+// restored afterwards, so
 // the settings store, the work folder and the file association never touch
 // the real ones.
 #pragma once
@@ -17,13 +18,16 @@ class TSandbox {
 public:
     TSandbox()
     {
-        for (const char *name : {"TMPDIR", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
+        for (const char *name : {"TMPDIR", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
             saved_.append({name, qgetenv(name)});
         QDir(dir_.path()).mkpath(QStringLiteral("tmp"));
         QDir(dir_.path()).mkpath(QStringLiteral("config"));
         QDir(dir_.path()).mkpath(QStringLiteral("data"));
         QDir(dir_.path()).mkpath(QStringLiteral("files"));
         QDir(dir_.path()).mkpath(QStringLiteral("program"));
+        QDir(dir_.path()).mkpath(QStringLiteral("runtime"));
+        QFile::setPermissions(Path("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", Path("runtime").toUtf8());
         qputenv("TMPDIR", Path("tmp").toUtf8());
         qputenv("XDG_CONFIG_HOME", Path("config").toUtf8());
         qputenv("XDG_DATA_HOME", Path("data").toUtf8());
@@ -44,7 +48,7 @@ public:
     TSandbox &operator=(const TSandbox &) = delete;
 
     // A path inside the sandbox ("files" for data files, "program" for the
-    // program's folder).
+    // program's folder, "runtime" for the session folder).
     QString Path(const QString &relative) const { return QDir(dir_.path()).filePath(relative); }
 
     static QByteArray Read(const QString &file)

@@ -3,7 +3,9 @@
 
 #include "platform/system/SysFiles.h"
 
+#include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 
 #include <cassert>
 #include <cerrno>
@@ -13,10 +15,23 @@
 
 namespace zorbel {
 
+QString UserLockFolder()
+{
+    // Not the temporary folder: copies started with different TMPDIR must meet.
+    const QString runtime = UserRuntimeFolder();
+    if (!runtime.isEmpty())
+        return runtime;
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (config.isEmpty())
+        return {};
+    QDir().mkpath(config);
+    return UserTempFolder(config);
+}
+
 TInstanceMutex::TInstanceMutex(const QString &name, const QString &folder)
 {
     assert(!name.isEmpty() && !name.contains(QLatin1Char('/')));
-    QString base = folder.isEmpty() ? UserTempFolder() : folder;
+    QString base = folder.isEmpty() ? UserLockFolder() : folder;
     if (base.isEmpty())
         return;
     if (!base.endsWith(QLatin1Char('/')))

@@ -12,10 +12,15 @@
 
 namespace zorbel {
 
+// Where the user's locks live: the session folder (UserRuntimeFolder), else
+// a private folder in the user's configuration folder; never the temporary
+// folder, which differs between copies started with different TMPDIR.
+QString UserLockFolder();
+
 class TInstanceMutex {
 public:
     // Takes the mutex "name" (a plain file name, no separators) in folder,
-    // by default the user's private temporary folder. Never blocks.
+    // by default UserLockFolder(). Never blocks.
     explicit TInstanceMutex(const QString &name, const QString &folder = QString());
     // Releases the mutex.
     ~TInstanceMutex();

@@ -1,8 +1,11 @@
 // Settings store with the registry's keys and value kinds; see Registry.h for
 // the file layout. The whole store is held in memory once read; a value that
 // the file holds in a form this code does not write is skipped when read, and
-// a file that is not such a store at all reads as an empty store.
+// a file that is not such a store at all reads as an empty store and is kept
+// aside under a dated name.
 #include "platform/system/Registry.h"
+
+#include "platform/system/SysEnv.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -57,6 +60,19 @@ void TRegistry::Fail(const char *format, const QString &name)
     throw ERegistryException(QString::fromLatin1(format).arg(name));
 }
 
+QStringList &TRegistry::damagedCopies()
+{
+    static QStringList copies;
+    return copies;
+}
+
+QStringList TRegistry::TakeDamagedCopies()
+{
+    QStringList copies;
+    copies.swap(damagedCopies());
+    return copies;
+}
+
 void TRegistry::Load()
 {
     if (loaded_)
@@ -65,9 +81,15 @@ void TRegistry::Load()
     QByteArray data;
     if (!ReadWholeFile(fileName_, data))
         return;
-    const QJsonObject root = QJsonDocument::fromJson(data).object();
-    if (root.value(QLatin1String("format")).toString() != FormatTag) {
-        qWarning("Settings file %s is not a settings store; starting empty", qPrintable(fileName_));
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(data, &error);
+    const QJsonObject root = document.object();
+    if (error.error != QJsonParseError::NoError || root.value(QLatin1String("format")).toString() != FormatTag) {
+        // Damaged (garbage, or cut short): kept aside under a dated name, so
+        // that writing the defaults back does not destroy it.
+        const QString kept = fileName_ + TSysEnv::CurrentTime().toString(QStringLiteral(".'damaged'-yyyyMMdd-HHmmss"));
+        if (TSysEnv::Rename(fileName_, kept))
+            damagedCopies().append(kept);
         return;
     }
     const QJsonObject keys = root.value(QLatin1String("keys")).toObject();

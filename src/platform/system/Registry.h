@@ -31,6 +31,7 @@
 #include <QByteArray>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 namespace zorbel {
@@ -51,6 +52,11 @@ public:
 
     // <XDG config home>/zorbel/registry.json
     static QString DefaultFileName();
+    // A settings file that could not be read (garbage, cut short) is renamed
+    // "<file>.damaged-<yyyyMMdd-HHmmss>" and the store starts empty. Returns
+    // the names of the copies kept so since the last call, and forgets them,
+    // so the user is told once.
+    static QStringList TakeDamagedCopies();
     const QString &FileName() const { return fileName_; }
 
     // Makes key (a full path such as "Software\Ventaro\Zorbel") the current
@@ -100,6 +106,7 @@ private:
     using Values = QMap<QString, Value>;
 
     void Load();
+    static QStringList &damagedCopies();
     void Save();
     QByteArray Serialize() const;
     static QString CleanKey(const QString &key);

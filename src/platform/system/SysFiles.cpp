@@ -74,20 +74,53 @@ qint64 MSecsOf(const timespec &t) { return qint64(t.tv_sec) * 1000 + t.tv_nsec /
 
 } // namespace
 
-QString UserTempFolder(const QString &systemTemp)
+namespace {
+
+// folder/name made (mode 0700) or taken when it is a real folder of this
+// user, narrowed to 0700; empty otherwise.
+QString OwnPrivateFolder(const QString &folder)
 {
-    const QString base = systemTemp.isEmpty() ? QDir::tempPath() : systemTemp;
-    const QString folder = QDir::cleanPath(base) + QStringLiteral("/zorbel-") + QString::number(::getuid());
     const QByteArray native = Native(folder);
     if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
         return {};
-    // The folder may have been planted by someone else: accept only our own.
     struct stat st {};
     if (::lstat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
         return {};
     if ((st.st_mode & 07777) != 0700 && ::chmod(native.constData(), 0700) != 0)
         return {};
     return folder + QLatin1Char('/');
+}
+
+} // namespace
+
+QString UserTempFolder(const QString &systemTemp)
+{
+    const QString base = systemTemp.isEmpty() ? QDir::tempPath() : systemTemp;
+    // The folder may have been planted by someone else: accept only our own.
+    return OwnPrivateFolder(QDir::cleanPath(base) + QStringLiteral("/zorbel-") + QString::number(::getuid()));
+}
+
+QString UserRuntimeFolder()
+{
+    const QString runtime = QFile::decodeName(qgetenv("XDG_RUNTIME_DIR"));
+    if (runtime.isEmpty() || !QDir::isAbsolutePath(runtime))
+        return {};
+    struct stat st {};
+    // The session's own folder: a real folder of this user that no one else may enter.
+    if (::lstat(Native(runtime).constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() ||
+        (st.st_mode & 0077) != 0)
+        return {};
+    return OwnPrivateFolder(QDir::cleanPath(runtime) + QStringLiteral("/zorbel"));
+}
+
+QString FreshPrivateFolder(const QString &systemTemp)
+{
+    const QString base = systemTemp.isEmpty() ? QDir::tempPath() : systemTemp;
+    QByteArray name = Native(QDir::cleanPath(base) + QStringLiteral("/zorbel-") + QString::number(::getuid()) +
+                             QStringLiteral("-XXXXXX"));
+    if (!::mkdtemp(name.data()))
+        return {};
+    return QFile::decodeName(name) + QLatin1Char('/');
 }
 
 bool CopyFile(const QString &source, const QString &target, bool failIfExists)

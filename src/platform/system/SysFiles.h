@@ -33,6 +33,16 @@ constexpr int faArchive = 0x20;
 // folder can be had (the caller reports it).
 QString UserTempFolder(const QString &systemTemp = QString());
 
+// The program's folder in the user's session folder, "$XDG_RUNTIME_DIR/zorbel/"
+// (private by design, emptied at logout), made with mode 0700 when missing.
+// Empty when the variable is unset or does not name a private folder of this
+// user, or the folder cannot be had.
+QString UserRuntimeFolder();
+
+// A new folder "<systemTemp>/zorbel-<uid>-XXXXXX/" made with mode 0700 and a
+// name no one else could have taken; empty on failure.
+QString FreshPrivateFolder(const QString &systemTemp = QString());
+
 // Moves source to target, replacing an existing target file. Within one file
 // system this is a rename; across file systems the file is copied (contents,
 // mode, modification time) and the source deleted. True when the source is

@@ -36,9 +36,11 @@ TMenuItem::~TMenuItem() { delete subMenu_; }
 
 void TMenuItem::UpdateText()
 {
+    // A separator carries no text: styles draw a separator's text beside its line.
+    const bool separator = caption_ == QLatin1String("-");
     const QString key = shortCut_ ? ShortCutToText(shortCut_) : QString();
-    action_->setText(key.isEmpty() ? caption_ : caption_ + QLatin1Char('\t') + key);
-    action_->setSeparator(caption_ == QLatin1String("-"));
+    action_->setText(separator ? QString() : key.isEmpty() ? caption_ : caption_ + QLatin1Char('\t') + key);
+    action_->setSeparator(separator);
 }
 
 void TMenuItem::SetCaption(const QString &caption)

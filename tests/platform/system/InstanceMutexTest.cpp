@@ -3,6 +3,7 @@
 
 #include "ChildProcess.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -89,4 +90,38 @@ TEST_F(InstanceMutexTest, UnusableFolderRunsUnguarded)
     TInstanceMutex mutex(Name, dir_.filePath(QStringLiteral("missing")));
     EXPECT_FALSE(mutex.Owned());
     EXPECT_FALSE(mutex.AlreadyExists());
+}
+
+// Copies started with different temporary folders still meet: the lock lives
+// in the session folder, else in the configuration folder.
+TEST(InstanceMutexFolder, CopiesWithDifferentTemporaryFoldersMeet)
+{
+    QTemporaryDir home;
+    const QByteArray savedTmp = qgetenv("TMPDIR"), savedRuntime = qgetenv("XDG_RUNTIME_DIR"),
+                     savedConfig = qgetenv("XDG_CONFIG_HOME");
+    QDir(home.path()).mkpath("runtime");
+    QFile::setPermissions(home.path() + "/runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QDir(home.path()).mkpath("config");
+    qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toUtf8());
+    for (const bool session : {true, false}) {
+        if (session)
+            qputenv("XDG_RUNTIME_DIR", (home.path() + "/runtime").toUtf8());
+        else
+            qunsetenv("XDG_RUNTIME_DIR");
+        EXPECT_TRUE(UserLockFolder().startsWith(home.path() + (session ? "/runtime/" : "/config/")))
+            << UserLockFolder().toStdString();
+        qputenv("TMPDIR", (home.path() + "/a").toUtf8());
+        TInstanceMutex first(Name);
+        ASSERT_TRUE(first.Owned());
+        qputenv("TMPDIR", (home.path() + "/b").toUtf8());
+        TInstanceMutex second(Name);
+        EXPECT_TRUE(second.AlreadyExists());
+    }
+    for (const auto &[name, value] : {std::pair{"TMPDIR", savedTmp}, std::pair{"XDG_RUNTIME_DIR", savedRuntime},
+                                      std::pair{"XDG_CONFIG_HOME", savedConfig}}) {
+        if (value.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    }
 }

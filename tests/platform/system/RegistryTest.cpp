@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -257,7 +258,7 @@ TEST_F(RegistryTest, UnwritableLocationIsReported)
     } // the destructor's silent retry fails as well and must not throw
 }
 
-TEST_F(RegistryTest, FileIsPrivateAndForeignContentReadsAsEmpty)
+TEST_F(RegistryTest, FileIsPrivateAndForeignContentIsKeptAsideAndReadsAsEmpty)
 {
     WriteBaseline();
     struct stat st {};
@@ -271,6 +272,17 @@ TEST_F(RegistryTest, FileIsPrivateAndForeignContentReadsAsEmpty)
         file.close();
         TRegistry reg(Path());
         EXPECT_FALSE(reg.KeyExists(ZorbelKey)) << content;
+        // The unreadable file is kept aside, once, for the user to see.
+        const QStringList kept = TRegistry::TakeDamagedCopies();
+        ASSERT_EQ(kept.size(), 1) << content;
+        EXPECT_TRUE(kept[0].startsWith(Path() + ".damaged-"));
+        QFile copy(kept[0]);
+        ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+        EXPECT_EQ(copy.readAll(), QByteArray(content));
+        copy.close();
+        copy.remove();
+        EXPECT_FALSE(QFileInfo::exists(Path()));
+        EXPECT_TRUE(TRegistry::TakeDamagedCopies().isEmpty());
     }
 
     // Values in a form the store never writes are skipped one by one.

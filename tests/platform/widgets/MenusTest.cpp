@@ -81,6 +81,21 @@ TEST(MenuTest, HiddenItemsKeepTheirShortcutDisabledOnesLoseIt)
     EXPECT_EQ(form.mIns->Action()->text(), QStringLiteral("Вставить\tCtrl+Ins"));
 }
 
+// A caption "-" is a separator line and shows no text of its own; another
+// caption makes the item an item again.
+TEST(MenuTest, ADashCaptionIsAPlainSeparator)
+{
+    TMenuForm form;
+    TMenuItem *line = form.MainMenu->Items().Items(0)->Add(QStringLiteral("N1"), QStringLiteral("-"));
+    EXPECT_TRUE(line->Action()->isSeparator());
+    EXPECT_TRUE(line->Action()->text().isEmpty());
+    line->SetShortCut(ShortCut(VK_F5, ssCtrl));
+    EXPECT_TRUE(line->Action()->text().isEmpty());
+    line->SetCaption(QStringLiteral("Обновить всё"));
+    EXPECT_FALSE(line->Action()->isSeparator());
+    EXPECT_TRUE(line->Action()->text().startsWith(QStringLiteral("Обновить всё")));
+}
+
 TEST(MenuTest, RadioItemsOfAGroupExcludeEachOther)
 {
     TMenuForm form;
