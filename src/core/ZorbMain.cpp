@@ -110,6 +110,7 @@ TFormMain::TFormMain(const QStringList &Args, const QString &ProgramFolder)
     BuildPostCommands();
     BuildRefLayout();
     BuildRemindLayout();
+    BuildMarkCommands();
     Vzp = std::make_unique<TDataZip>();
     Vzp->OnBadPassword = [this](int FileIndex, QString &NewPassword) { VzpBadPassword(FileIndex, NewPassword); };
     ExecuteSaveDialog = [this](QString &FileName) {

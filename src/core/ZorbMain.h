@@ -346,6 +346,16 @@ public:
 
     // ---- seams for tests ----
     // The save and open dialogs: true with a file name chosen.
+    // Bookmarks and grid export (ZorbMainMark.cpp, ZorbMainExport.cpp)
+    TMenuItem *mpSetMark = nullptr, *mpShowMark = nullptr, *mShowMark = nullptr, *mpHistSave = nullptr;
+    void BuildMarkCommands();
+    void mpFindNextItmClick(TObject *Sender); // F3 in the category trees (ZorbMainFind.cpp)
+    void mpSetMarkClick(TObject *Sender);
+    void mpShowMarkClick(TObject *Sender);
+    void SaveGridToFile(TDBGrid *Grid);
+    // The export's file dialog: the name (preset with the folder) and the
+    // type (1 comma, 2 text, 3 spreadsheet); false when cancelled.
+    std::function<bool(QString &FileName, int &Type)> ExecuteExportDialog;
     std::function<bool(QString &FileName)> ExecuteSaveDialog;
     std::function<bool(QString &FileName)> ExecuteOpenDialog;
     // Hands the help file to the desktop.
