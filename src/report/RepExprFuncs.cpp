@@ -1,7 +1,7 @@
 // The function library of report expressions and its 26 built-in functions.
 //
 // Each function is an element class; its name, description (prototype, a
-// bar, the description) and argument specification (a category digit, then
+// bar, the description) and argument pattern (a category digit, then
 // one letter per argument: N numeric, S string, B boolean, V any value) come
 // from the table kFunctionTexts. Categories: 1 date & time, 2 math & trig,
 // 3 statistical, 4 database, 5 logical, 6 information, 7 other.
@@ -27,10 +27,10 @@ struct TFunctionText {
     const char *Name;
     const char *Prototype; // up to and including the bar, where there is one
     const char *Description;
-    const char *Spec;
+    const char *Arguments; // category digit, then one letter per argument
 };
 
-// name | prototype | description | argument spec
+// name | prototype | description | arguments
 constexpr TFunctionText kFunctionTexts[] = {
     {"IF", "IF(<Exp>, <X>, <Y>)|", "Returns <X> or <Y> depending on the boolean expression <Exp>", "5BVV"},
     {"STR", "STR(<X>)|", "Convert a numeric <X> to a string", "7N"},
@@ -78,7 +78,7 @@ public:
     {
         return QLatin1String(kFunctionTexts[Id].Prototype) + QLatin1String(kFunctionTexts[Id].Description);
     }
-    QString GetArgumentSpec() const override { return QLatin1String(kFunctionTexts[Id].Spec); }
+    QString GetArgumentSpec() const override { return QLatin1String(kFunctionTexts[Id].Arguments); }
 
 protected:
     bool OneNumber() const { return Arguments.size() == 1 && Arguments[0].IsNumber(); }
@@ -232,7 +232,7 @@ public:
     {
         return QLatin1String(kFunctionTexts[fnAverage].Prototype) + QLatin1String(kFunctionTexts[fnAverage].Description);
     }
-    QString GetArgumentSpec() const override { return QLatin1String(kFunctionTexts[fnAverage].Spec); }
+    QString GetArgumentSpec() const override { return QLatin1String(kFunctionTexts[fnAverage].Arguments); }
 
     void AddCurrentRecord() override
     {
