@@ -124,7 +124,7 @@ TEST_F(DataFileCycleTest, SaveOpenRepackAndChangePassword)
     saved.erase("PDOXUSRS.LCK");
     saved.erase("Zorbel.ini");
     QString output;
-    EXPECT_TRUE(UnzipRefusesPassword(data, "wrong", tmp_.path(), &output)) << output.toStdString();
+    EXPECT_TRUE(UnzipRefusesPassword(data, "wrong", tmp_.path(), &output, {"empty.dat"})) << output.toStdString();
 
     // The work folder holds other data when the file is opened.
     MakeFile("TB_ACCOUNT.db", SampleRandom(500, 9));
@@ -132,10 +132,14 @@ TEST_F(DataFileCycleTest, SaveOpenRepackAndChangePassword)
 
     // A wrong password: every entry fails its check, each is offered to the
     // handler with the password typed, nothing is written.
-    EXPECT_EQ(Open(data, "пароль"), 0);
-    ASSERT_EQ(badCalls_.size(), 4u);
+    // The cipher checks one byte of its header, so a wrong password passes
+    // that check for about one entry in 256; only the empty entry then has no
+    // data to fail on. Every other entry is offered to the handler.
+    const int wrongOpened = Open(data, "пароль");
+    EXPECT_LE(wrongOpened, 1);
+    ASSERT_EQ(badCalls_.size() + size_t(wrongOpened), 4u);
     for (size_t i = 0; i < badCalls_.size(); ++i) {
-        EXPECT_EQ(badCalls_[i].first, int(i));
+        EXPECT_TRUE(i == 0 || badCalls_[i].first > badCalls_[i - 1].first);
         EXPECT_EQ(badCalls_[i].second, "пароль");
     }
     EXPECT_EQ(notices_, 1);
@@ -172,7 +176,7 @@ TEST_F(DataFileCycleTest, SaveOpenRepackAndChangePassword)
     }
     EXPECT_EQ(after, order);
     ResetZipper();
-    EXPECT_TRUE(UnzipRefusesPassword(data, "wrong", tmp_.path(), &output)) << output.toStdString();
+    EXPECT_TRUE(UnzipRefusesPassword(data, "wrong", tmp_.path(), &output, {"empty.dat"})) << output.toStdString();
 
     // Unpacked into a clean folder it is the work folder byte for byte.
     const QString check = tmp_.filePath("check");
@@ -192,8 +196,9 @@ TEST_F(DataFileCycleTest, SaveOpenRepackAndChangePassword)
     EXPECT_EQ(RunTool("unzip", {"-t", "-P", "new", data}, tmp_.path(), &output), 0) << output.toStdString();
     QDir(check).removeRecursively();
     badCalls_.clear();
-    EXPECT_EQ(Open(data, password), 0);
-    EXPECT_EQ(badCalls_.size(), 4u);
+    const int oldOpened = Open(data, password); // at most the empty entry, as above
+    EXPECT_LE(oldOpened, 1);
+    EXPECT_EQ(badCalls_.size() + size_t(oldOpened), 4u);
     EXPECT_EQ(Open(data, "new"), 4);
     for (const auto &[name, bytes] : saved)
         EXPECT_EQ(ReadFile(check + "/" + name), bytes) << name.toStdString();
