@@ -1,0 +1,49 @@
+// Memory-table definitions and the account condition shared by the monthly,
+// yearly and limits computations (see ZorbAnalysisTables.h).
+#include "analysis/ZorbAnalysisTables.h"
+
+#include "platform/dataset/Fields.h"
+#include "platform/rtl/Money.h"
+
+namespace zorbel {
+
+void OpenMemTable(TVemtMemTable &Table, std::span<const TMemFieldDef> Fields)
+{
+    Table.FieldDefs().Clear();
+    for (const TMemFieldDef &d : Fields)
+        Table.FieldDefs().Add(d.Name, d.Type, d.Size);
+    Table.Open();
+    for (const TMemFieldDef &d : Fields) {
+        TField *field = Table.FieldByName(d.Name);
+        if (!d.Title.isEmpty())
+            field->SetDisplayLabel(d.Title);
+        if (!d.Format.isEmpty())
+            field->SetDisplayFormat(d.Format);
+        if (d.Width > 0)
+            field->SetDisplayWidth(d.Width);
+        field->SetVisible(d.Visible);
+    }
+}
+
+QString AccountScopeLine(const TAccountScope &Scope)
+{
+    QString line = Scope.SameCurrency ? QStringLiteral("and a.currency=:cur") : QStringLiteral("and h.id_account=:acc");
+    if (Scope.NoTransfers)
+        line += QStringLiteral(" and level1<>-1 ");
+    return line;
+}
+
+void BindAccountScope(TQuery &Query, const TAccountScope &Scope)
+{
+    if (Scope.SameCurrency)
+        Query.ParamByName(QStringLiteral("cur"))->SetAsString(Scope.Currency);
+    else
+        Query.ParamByName(QStringLiteral("acc"))->SetAsSmallInt(Scope.AccountId);
+}
+
+int64_t FieldUnits(const TField *Field)
+{
+    return Field->IsNull() ? 0 : MoneyToUnits(Field->AsFloat());
+}
+
+} // namespace zorbel
