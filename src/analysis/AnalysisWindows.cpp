@@ -1,6 +1,8 @@
 // Hands the analysis layer's windows to the main window's launcher seam.
 #include "analysis/AnalysisWindows.h"
 
+#include "analysis/ZorbDays.h"
+#include "analysis/ZorbDiff.h"
 #include "analysis/ZorbImpLaunch.h"
 #include "analysis/ZorbPlan.h"
 #include "core/ZorbLaunch.h"
@@ -12,6 +14,8 @@ void RegisterAnalysisWindows()
     TAnalysisLaunchers &launchers = AnalysisLaunchers();
     launchers.FormPlan = ChooseFutureDates;
     launchers.FormImp = [](TFormMain &Main) { OpenImportWindow(Main); };
+    launchers.FormDays = ChooseFutureDay;
+    launchers.FormDiff = OpenYearWindow;
 }
 
 } // namespace zorbel
