@@ -4,7 +4,9 @@
 #include "analysis/ZorbDays.h"
 #include "analysis/ZorbDiff.h"
 #include "analysis/ZorbImpLaunch.h"
+#include "analysis/ZorbLim.h"
 #include "analysis/ZorbPlan.h"
+#include "analysis/ZorbRest.h"
 #include "core/ZorbLaunch.h"
 
 namespace zorbel {
@@ -16,6 +18,8 @@ void RegisterAnalysisWindows()
     launchers.FormImp = [](TFormMain &Main) { OpenImportWindow(Main); };
     launchers.FormDays = ChooseFutureDay;
     launchers.FormDiff = OpenYearWindow;
+    launchers.FormRest = OpenBalancesWindow;
+    launchers.FormLim = OpenLimitsWindow;
 }
 
 } // namespace zorbel
