@@ -4,6 +4,9 @@
 #include "core/ZorbDm.h"
 #include "core/ZorbMain.h"
 
+#include <QApplication>
+#include <QStyle>
+
 namespace zorbel {
 
 TAccountScope CurrentAccountScope(const TFormMain &Main, bool SameCurrency, bool NoTransfers)
@@ -37,6 +40,11 @@ TSpeedButton *TopButton(QWidget *Parent, const char *Name, const QString &Captio
     b->SetHint(Hint);
     b->SetBounds(Left, 3, Width, 25);
     return b;
+}
+
+QPixmap SaveGlyph()
+{
+    return QApplication::style()->standardIcon(QStyle::SP_DialogSaveButton).pixmap(16, 16);
 }
 
 } // namespace zorbel

@@ -22,4 +22,7 @@ void TakeLedgerFonts(const TFormMain &Main, TDBGrid *Grid);
 TSpeedButton *TopButton(QWidget *Parent, const char *Name, const QString &Caption, const QString &Hint, int Left,
                         int Width = 25);
 
+// The picture of the "save to a file" buttons.
+QPixmap SaveGlyph();
+
 } // namespace zorbel

@@ -50,7 +50,8 @@ TFormDiff::TFormDiff(TFormMain &Main) : main_(Main)
     ButSum = TopButton(PanTop, "ButSum", U("Σ"), U("Показать итоговые суммы"), 404);
     ButSum->SetGroupIndex(1);
     ButSum->SetAllowAllUp(true);
-    ButExport = TopButton(PanTop, "ButExport", U("💾"), U("Сохранить в файл... (Ctrl+S)"), 432);
+    ButExport = TopButton(PanTop, "ButExport", QString(), U("Сохранить в файл... (Ctrl+S)"), 432);
+    ButExport->SetGlyph(SaveGlyph());
     ChTrans = new TCheckBox(PanTop, QStringLiteral("ChTrans"));
     ChTrans->SetCaption(U("Исключить Переводы"));
     ChTrans->SetBounds(466, 7, 160, 17);

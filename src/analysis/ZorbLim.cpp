@@ -75,11 +75,11 @@ TFormLim::TFormLim(TFormMain &Main) : main_(Main)
     CbLim->SetHint(U("Что выводить в таблицу"));
     for (const char *item : {"Все Обороты за месяц", "Обороты с лимитами", "Все Обороты и Лимиты"})
         CbLim->Items().Add(U(item));
-    CbLim->SetBounds(412, 4, 165, 22);
+    CbLim->SetBounds(412, 4, 175, 22);
     Rb1 = new TRadioButton(PanTop, QStringLiteral("Rb1"));
     Rb2 = new TRadioButton(PanTop, QStringLiteral("Rb2"));
     Rb3 = new TRadioButton(PanTop, QStringLiteral("Rb3"));
-    int left = 582;
+    int left = 592;
     for (TRadioButton *rb : {Rb1, Rb2, Rb3}) {
         const int n = rb == Rb1 ? 1 : rb == Rb2 ? 2 : 3;
         rb->SetCaption(QString::number(n));
@@ -89,12 +89,12 @@ TFormLim::TFormLim(TFormMain &Main) : main_(Main)
     }
     ChTrans = new TCheckBox(PanTop, QStringLiteral("ChTrans"));
     ChTrans->SetHint(U("Исключить Переводы"));
-    ChTrans->SetBounds(684, 7, 18, 17);
+    ChTrans->SetBounds(694, 7, 18, 17);
 
     OpenLimTables(TabLim, TabSum);
     DBGSum = new TDBGrid(this, QStringLiteral("DBGSum"));
     DBGSum->SetAlign(TAlign::alBottom);
-    DBGSum->SetHeight(62);
+    DBGSum->SetHeight(80);
     DBGSum->SetReadOnly(true);
     DBGSum->SetOptions({dgTitles, dgColumnResize, dgColLines, dgRowLines});
     DBGSum->SetDataSource(&DataSum);
@@ -440,7 +440,8 @@ void TFormLim::DBGLimDrawColumnCell(const QRect &Rect, int DataCol, TColumn *Col
     TCanvas &canvas = DBGLim->Canvas();
     const QString field = Column->FieldName();
     const TField *f = Column->Field();
-    const double value = f && !f->IsNull() ? f->AsFloat() : 0;
+    const bool number = f && !f->IsNull() && (f->DataType() == ftFloat || f->DataType() == ftInteger);
+    const double value = number ? f->AsFloat() : 0;
     const double lim = Num(TabLim, "Lim"), qlim = Num(TabLim, "QLim");
     canvas.Brush.Color = DBGLim->Color() == clDefault ? clWindow : DBGLim->Color();
     canvas.FontColor = DBGLim->FontColor();

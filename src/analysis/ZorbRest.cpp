@@ -112,23 +112,24 @@ TFormRest::TFormRest(TFormMain &Main) : main_(Main)
     PanTop->SetHeight(31);
     CbAcc = Combo(PanTop, "CbAcc", {U("Текущий счёт"), U("Счета с этой валютой")}, 4, 150);
     CbSel = Combo(PanTop, "CbSel", {U("Остатки"), U("Остатки и Балансы"), U("Приходы и Расходы"), U("Таблицы")},
-                  158, 140);
-    ChTrans = Check(PanTop, "ChTrans", QString(), 304, 18);
+                  158, 165);
+    ChTrans = Check(PanTop, "ChTrans", QString(), 329, 18);
     ChTrans->SetHint(U("Исключить Переводы"));
     PanFilter = new TPanel(PanTop, QStringLiteral("PanFilter"));
     PanFilter->SetBevelOuter(TBevelCut::bvNone);
-    PanFilter->SetBounds(326, 0, 200, 31);
+    PanFilter->SetBounds(351, 0, 200, 31);
     CbEqv = Combo(PanFilter, "CbEqv", {QStringLiteral(">"), QStringLiteral("="), QStringLiteral("<")}, 2, 40);
     CbYr = Combo(PanFilter, "CbYr", {}, 46, 70, TComboBoxStyle::csDropDown);
     CbYr->SetHint(U("Год"));
-    ButPrn = TopButton(PanFilter, "ButPrn", U("🖶"), U("Печать графиков..."), 122);
+    ButPrn = TopButton(PanFilter, "ButPrn", U("Печать"), U("Печать графиков..."), 122, 60);
     PanTables = new TPanel(PanTop, QStringLiteral("PanTables"));
     PanTables->SetBevelOuter(TBevelCut::bvNone);
-    PanTables->SetBounds(326, 0, 200, 31);
+    PanTables->SetBounds(351, 0, 200, 31);
     ChDt = Check(PanTables, "ChDt", U("Прих."), 2, 60);
     ChCt = Check(PanTables, "ChCt", U("Расх."), 64, 60);
     ChBal = Check(PanTables, "ChBal", U("Бал."), 126, 60);
-    ButExport = TopButton(PanTop, "ButExport", U("💾"), U("Сохранить в файл..."), 530);
+    ButExport = TopButton(PanTop, "ButExport", QString(), U("Сохранить в файл..."), 555);
+    ButExport->SetGlyph(SaveGlyph());
 
     OpenRestTables(TbRest, TbY);
     PanChart = new TPanel(this, QStringLiteral("PanChart"));
@@ -136,16 +137,8 @@ TFormRest::TFormRest(TFormMain &Main) : main_(Main)
     PanChart->SetBevelOuter(TBevelCut::bvNone);
     auto *layout = new QVBoxLayout(PanChart);
     layout->setContentsMargins(0, 0, 0, 0);
-    DBCRest = new TDBChart(PanChart);
-    layout->addWidget(DBCRest);
-    for (const TRestSeries &s : kSeries) {
-        TChartSeries &series = DBCRest->AddSeries(TChartKind::Bar);
-        series.Title = U(s.Title);
-        series.SeriesColor = ColorToQColor(s.Color);
-        series.SetLabelField(QStringLiteral("Per"));
-        series.SetValueField(QString::fromLatin1(s.Field));
-    }
-    DBCRest->SetLegendVisible(false);
+    chartMouse_ = std::make_unique<TChartMouse>(*this);
+    BuildChart(0);
 
     PanGrids = new TPanel(this, QStringLiteral("PanGrids"));
     PanGrids->SetAlign(TAlign::alClient);
@@ -177,10 +170,6 @@ TFormRest::TFormRest(TFormMain &Main) : main_(Main)
         c->OnClick = [this](TObject *s) { ChDtClick(s); };
     ButPrn->OnClick = [this](TObject *s) { ButPrnClick(s); };
     ButExport->OnClick = [this](TObject *s) { ButExportClick(s); };
-    chartMouse_ = std::make_unique<TChartMouse>(*this);
-    DBCRest->installEventFilter(chartMouse_.get());
-    for (QWidget *child : DBCRest->findChildren<QWidget *>())
-        child->installEventFilter(chartMouse_.get());
     OnKeyDown = [this](TObject *, WORD &Key, TShiftState) {
         if (Key == VK_ESCAPE)
             Close();
@@ -211,8 +200,7 @@ TFormRest::TFormRest(TFormMain &Main) : main_(Main)
 
 TFormRest::~TFormRest()
 {
-    for (int i = 0; i < DBCRest->SeriesCount(); ++i)
-        DBCRest->Series(i).SetDataSource(nullptr);
+    UnbindChart();
     for (TDBGrid *g : {DBGRs, DBGBn, DBGCt, DBGDt, DBG})
         g->SetDataSource(nullptr);
     DoDestroy();
@@ -271,14 +259,37 @@ void TFormRest::CbEqvClick(TObject *)
     DBCRest->RefreshData();
 }
 
-void TFormRest::SetSeriesActive(int Index, bool Active)
+void TFormRest::UnbindChart()
 {
-    TChartSeries &s = DBCRest->Series(Index);
-    if (Active == (s.DataSource() != nullptr))
-        return;
-    s.SetDataSource(Active ? &TbRest : nullptr);
-    if (!Active)
-        s.Clear();
+    for (int i = 0; i < DBCRest->SeriesCount(); ++i)
+        DBCRest->Series(i).SetDataSource(nullptr);
+}
+
+void TFormRest::BuildChart(int Selection)
+{
+    // The chart holds only the series the selection shows: 0 the balances,
+    // 1 the balances and the differences, 2 the incomes and the expenses.
+    if (DBCRest) {
+        UnbindChart();
+        delete DBCRest;
+    }
+    DBCRest = new TDBChart(PanChart);
+    PanChart->layout()->addWidget(DBCRest);
+    const int first = Selection == 2 ? 2 : 0, last = Selection == 0 ? 0 : Selection == 1 ? 1 : 3;
+    for (int i = first; i <= last; ++i) {
+        TChartSeries &series = DBCRest->AddSeries(TChartKind::Bar);
+        series.Title = U(kSeries[i].Title);
+        series.SeriesColor = ColorToQColor(kSeries[i].Color);
+        series.SetLabelField(QStringLiteral("Per"));
+        series.SetValueField(QString::fromLatin1(kSeries[i].Field));
+        series.SetDataSource(&TbRest);
+    }
+    DBCRest->SetLegendVisible(false);
+    DBCRest->installEventFilter(chartMouse_.get());
+    for (QWidget *child : DBCRest->findChildren<QWidget *>())
+        child->installEventFilter(chartMouse_.get());
+    chartSelection_ = Selection;
+    DBCRest->RefreshData();
 }
 
 void TFormRest::CbSelClick(TObject *)
@@ -289,13 +300,8 @@ void TFormRest::CbSelClick(TObject *)
     PanTables->SetVisible(tables);
     PanChart->SetVisible(!tables);
     PanGrids->SetVisible(tables);
-    if (!tables) {
-        SetSeriesActive(0, sel <= 1);
-        SetSeriesActive(1, sel == 1);
-        SetSeriesActive(2, sel == 2);
-        SetSeriesActive(3, sel == 2);
-        DBCRest->RefreshData();
-    }
+    if (!tables && sel != chartSelection_)
+        BuildChart(std::max(sel, 0));
     ChDtClick(this);
 }
 

@@ -32,7 +32,7 @@ public:
     TComboBox *CbAcc, *CbSel, *CbEqv, *CbYr;
     TCheckBox *ChTrans, *ChDt, *ChCt, *ChBal;
     TSpeedButton *ButPrn, *ButExport;
-    TDBChart *DBCRest;
+    TDBChart *DBCRest = nullptr;
     TDBGrid *DBGRs, *DBGBn, *DBGCt, *DBGDt, *DBG;
     TVemtMemTable TbRest, TbY;
     TDataSource DataRest{&TbRest}, DataY{&TbY}, DataExport;
@@ -50,7 +50,9 @@ public:
 
 private:
     void ApplyYearFilter();
-    void SetSeriesActive(int Index, bool Active);
+    void BuildChart(int Selection);
+    void UnbindChart();
+    int chartSelection_ = -1;
     class TChartMouse;
     TFormMain &main_;
     std::unique_ptr<TChartMouse> chartMouse_;

@@ -30,6 +30,47 @@ struct TOp {
     int Month() const { int y, m, d; DecodeDate(Date, y, m, d); return m; }
 };
 
+inline void ExecSql(TDatabase &db, const QString &sql)
+{
+    TQuery q;
+    q.SetDatabase(&db);
+    q.SQL() = {sql};
+    q.ExecSQL();
+}
+
+// Writes one operation straight into tb_hist (with a fresh creation stamp).
+inline void InsertOperation(TDatabase &db, const TOp &op)
+{
+    static int stamp = 0;
+    TQuery q;
+    q.SetDatabase(&db);
+    q.SQL() = {QStringLiteral("insert into tb_hist (id_account,date_real,date_create,kind,dt,ct,qdt,qct,"
+                              "level1,level2,level3,rate,yr,mn) values (:a,:d,:s,:k,:dt,:ct,:qdt,:qct,:l1,:l2,"
+                              ":l3,1,:yr,:mn)")};
+    q.ParamByName(QStringLiteral("a"))->SetAsSmallInt(op.Acc);
+    q.ParamByName(QStringLiteral("d"))->SetAsDate(op.Date);
+    q.ParamByName(QStringLiteral("s"))->SetAsDateTime(EncodeDate(2023, 1, 1) + ++stamp / 86400.0);
+    q.ParamByName(QStringLiteral("k"))->SetAsString(QString(QChar(op.Kind)));
+    auto num = [&q](const char *name, const std::optional<double> &v) {
+        TParam *p = q.ParamByName(QString::fromLatin1(name));
+        v ? p->SetAsFloat(*v) : p->Clear();
+    };
+    auto id = [&q](const char *name, const std::optional<int> &v) {
+        TParam *p = q.ParamByName(QString::fromLatin1(name));
+        v ? p->SetAsSmallInt(*v) : p->Clear();
+    };
+    num("dt", op.Dt);
+    num("ct", op.Ct);
+    num("qdt", op.Qdt);
+    num("qct", op.Qct);
+    id("l1", op.L1);
+    id("l2", op.L2);
+    id("l3", op.L3);
+    q.ParamByName(QStringLiteral("yr"))->SetAsSmallInt(op.Year());
+    q.ParamByName(QStringLiteral("mn"))->SetAsSmallInt(op.Month());
+    q.ExecSQL();
+}
+
 class TAnalysisLedger {
 public:
     TAnalysisLedger()
@@ -76,43 +117,11 @@ public:
 
     void Add(const TOp &op)
     {
-        TQuery q;
-        q.SetDatabase(&Ds.Dm.Db);
-        q.SQL() = {QStringLiteral("insert into tb_hist (id_account,date_real,date_create,kind,dt,ct,qdt,qct,"
-                                  "level1,level2,level3,rate,yr,mn) values (:a,:d,:s,:k,:dt,:ct,:qdt,:qct,:l1,:l2,"
-                                  ":l3,1,:yr,:mn)")};
-        q.ParamByName(QStringLiteral("a"))->SetAsSmallInt(op.Acc);
-        q.ParamByName(QStringLiteral("d"))->SetAsDate(op.Date);
-        q.ParamByName(QStringLiteral("s"))->SetAsDateTime(EncodeDate(2023, 1, 1) + ++stamp_ / 86400.0);
-        q.ParamByName(QStringLiteral("k"))->SetAsString(QString(QChar(op.Kind)));
-        auto num = [&q](const char *name, const std::optional<double> &v) {
-            TParam *p = q.ParamByName(QString::fromLatin1(name));
-            v ? p->SetAsFloat(*v) : p->Clear();
-        };
-        auto id = [&q](const char *name, const std::optional<int> &v) {
-            TParam *p = q.ParamByName(QString::fromLatin1(name));
-            v ? p->SetAsSmallInt(*v) : p->Clear();
-        };
-        num("dt", op.Dt);
-        num("ct", op.Ct);
-        num("qdt", op.Qdt);
-        num("qct", op.Qct);
-        id("l1", op.L1);
-        id("l2", op.L2);
-        id("l3", op.L3);
-        q.ParamByName(QStringLiteral("yr"))->SetAsSmallInt(op.Year());
-        q.ParamByName(QStringLiteral("mn"))->SetAsSmallInt(op.Month());
-        q.ExecSQL();
+        InsertOperation(Ds.Dm.Db, op);
         Ops.push_back(op);
     }
 
-    void Exec(const QString &sql)
-    {
-        TQuery q;
-        q.SetDatabase(&Ds.Dm.Db);
-        q.SQL() = {sql};
-        q.ExecSQL();
-    }
+    void Exec(const QString &sql) { ExecSql(Ds.Dm.Db, sql); }
 
     static QString Currency(int acc) { return acc == 3 ? QStringLiteral("EUR") : QStringLiteral("$"); }
     static double Beg(int acc) { return acc == 1 ? 10 : acc == 2 ? 100.5 : 50; }
@@ -121,8 +130,6 @@ public:
     int Food = 0, Bread = 0, FoodOther = 0, Salary = 0, SalaryOther = 0, Auto = 0, Petrol = 0;
     std::vector<TOp> Ops;
 
-private:
-    int stamp_ = 0;
 };
 
 } // namespace zorbel::test

@@ -336,14 +336,27 @@ void TDBChart::BuildBar(TChartSeries &S)
         bars->append(set);
     }
     Chart()->addSeries(bars);
-    auto *x = new QBarCategoryAxis;
-    x->append(categories.isEmpty() ? QStringList{QString()} : categories);
-    auto *y = new QValueAxis;
-    Chart()->addAxis(x, Qt::AlignBottom);
-    Chart()->addAxis(y, Qt::AlignLeft);
+    // Bar series of one chart share the axes of the first one, so their
+    // bars are measured on one scale.
+    QBarCategoryAxis *x = nullptr;
+    QValueAxis *y = nullptr;
+    for (QAbstractAxis *axis : Chart()->axes()) {
+        if (!x)
+            x = qobject_cast<QBarCategoryAxis *>(axis);
+        if (!y)
+            y = qobject_cast<QValueAxis *>(axis);
+    }
+    const bool shared = x && y;
+    double lo = shared ? y->min() : 0, hi = shared ? y->max() : 0;
+    if (!shared) {
+        x = new QBarCategoryAxis;
+        x->append(categories.isEmpty() ? QStringList{QString()} : categories);
+        y = new QValueAxis;
+        Chart()->addAxis(x, Qt::AlignBottom);
+        Chart()->addAxis(y, Qt::AlignLeft);
+    }
     bars->attachAxis(x);
     bars->attachAxis(y);
-    double lo = 0, hi = 0;
     for (const TChartPoint &p : S.Points())
         if (p.Value)
             lo = std::min(lo, *p.Value), hi = std::max(hi, *p.Value);
