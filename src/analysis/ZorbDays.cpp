@@ -24,6 +24,12 @@ TFormDays::TFormDays(TFormMain &Main) : main_(Main)
     DBGDays->SetReadOnly(true);
     DBGDays->SetOptions({dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs, dgRowSelect, dgAlwaysShowSelection});
     DBGDays->SetDataSource(&DataDays);
+    // Four columns that fit the small window.
+    for (const auto &[field, width] : {std::pair{"Date_Real", 80}, {"Dt", 85}, {"Ct", 85}, {"Rest", 95}}) {
+        TColumn *c = DBGDays->Columns().Add();
+        c->SetFieldName(QString::fromLatin1(field));
+        c->SetWidth(width);
+    }
     TakeLedgerFonts(Main, DBGDays);
 
     OnShow = [this](TObject *) {

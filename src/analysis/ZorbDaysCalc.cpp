@@ -12,8 +12,8 @@ void OpenDaysTable(TVemtMemTable &TbDays)
     const QString money = QStringLiteral("#,##0.00");
     const TMemFieldDef fields[] = {
         {QStringLiteral("Date_Real"), ftDateTime, 0, QStringLiteral("Дата"), {}, 15},
-        {QStringLiteral("Dt"), ftFloat, 0, QStringLiteral("Приход"), money},
-        {QStringLiteral("Ct"), ftFloat, 0, QStringLiteral("Расход"), money},
+        {QStringLiteral("Dt"), ftFloat, 0, QStringLiteral("Приход"), money, 10},
+        {QStringLiteral("Ct"), ftFloat, 0, QStringLiteral("Расход"), money, 10},
         {QStringLiteral("Rest"), ftFloat, 0, QStringLiteral("Остаток"), money, 12},
     };
     OpenMemTable(TbDays, fields);
