@@ -61,8 +61,13 @@ TDiffOutcome ComputeYearItemTotals(TDatabase &Db, const TDiffOptions &Options, T
     q.SQL() = {QStringLiteral("Select mn,") + levels + QStringLiteral(",sum(dt) sdt,sum(ct) sct"),
                QStringLiteral("from tb_hist h,tb_account a"), QStringLiteral("where a.id_account=h.id_account"),
                QStringLiteral("and kind='1' and yr=:yr"), AccountScopeLine(Options.Scope),
+               // The year's dates again, so that the (account, date) index finds its rows.
+               QStringLiteral("and h.date_real between :d1 and :d2"),
                QStringLiteral("group by mn,") + levels};
     q.ParamByName(QStringLiteral("yr"))->SetAsSmallInt(Options.Year);
+    const int year = std::clamp(Options.Year, 1, 9999); // a year no date can have finds nothing anyway
+    q.ParamByName(QStringLiteral("d1"))->SetAsDate(EncodeDate(year, 1, 1));
+    q.ParamByName(QStringLiteral("d2"))->SetAsDate(EncodeDate(year, 12, 31));
     BindAccountScope(q, Options.Scope);
     q.Open();
 

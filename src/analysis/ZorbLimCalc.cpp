@@ -206,9 +206,14 @@ void ComputeLimitTurnovers(TDatabase &Db, const TLimOptions &Options, TVemtMemTa
                QStringLiteral("sum(ct) sct,sum(dt) sdt,sum(qdt) sqdt,sum(qct) sqct"),
                QStringLiteral("from tb_hist h,tb_account a"), QStringLiteral("where a.id_account=h.id_account"),
                AccountScopeLine(Options.Scope), QStringLiteral("and yr=:y and mn=:m"),
+               // The month's dates again, so that the (account, date) index finds its rows.
+               QStringLiteral("and h.date_real between :d1 and :d2"),
                QStringLiteral("group by ") + kLevels[depth - 1] + QStringLiteral(",kind")};
     q.ParamByName(QStringLiteral("y"))->SetAsSmallInt(Options.Year);
     q.ParamByName(QStringLiteral("m"))->SetAsSmallInt(Options.Month);
+    const TDateTime first = EncodeDate(std::clamp(Options.Year, 1, 9998), std::clamp(Options.Month, 1, 12), 1);
+    q.ParamByName(QStringLiteral("d1"))->SetAsDate(first);
+    q.ParamByName(QStringLiteral("d2"))->SetAsDate(IncMonth(first, 1) - 1);
     BindAccountScope(q, Options.Scope);
     q.Open();
 
