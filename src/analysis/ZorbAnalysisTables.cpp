@@ -5,6 +5,8 @@
 #include "platform/dataset/Fields.h"
 #include "platform/rtl/Money.h"
 
+#include <algorithm>
+
 namespace zorbel {
 
 void OpenMemTable(TVemtMemTable &Table, std::span<const TMemFieldDef> Fields)
@@ -39,6 +41,13 @@ void BindAccountScope(TQuery &Query, const TAccountScope &Scope)
         Query.ParamByName(QStringLiteral("cur"))->SetAsString(Scope.Currency);
     else
         Query.ParamByName(QStringLiteral("acc"))->SetAsSmallInt(Scope.AccountId);
+}
+
+QString LevelColumns(int Depth)
+{
+    static const QString levels[] = {QStringLiteral("level1"), QStringLiteral("level1,level2"),
+                                     QStringLiteral("level1,level2,level3")};
+    return levels[std::clamp(Depth, 1, 3) - 1];
 }
 
 int64_t FieldUnits(const TField *Field)

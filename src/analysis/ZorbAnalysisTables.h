@@ -49,6 +49,10 @@ QString AccountScopeLine(const TAccountScope &Scope);
 // Binds the value the line of AccountScopeLine names (call after the SQL is set).
 void BindAccountScope(TQuery &Query, const TAccountScope &Scope);
 
+// The category columns of a depth: "level1", "level1,level2" or
+// "level1,level2,level3".
+QString LevelColumns(int Depth);
+
 // A float field's value in units of 1/10000 (null counts as 0).
 int64_t FieldUnits(const TField *Field);
 

@@ -53,9 +53,7 @@ TDiffOutcome ComputeYearItemTotals(TDatabase &Db, const TDiffOptions &Options, T
 {
     TbY.EmptyTable();
     const int level = std::clamp(Options.Level, 1, 3);
-    static const QString kLevels[] = {QStringLiteral("level1"), QStringLiteral("level1,level2"),
-                                      QStringLiteral("level1,level2,level3")};
-    const QString &levels = kLevels[level - 1];
+    const QString levels = LevelColumns(level);
     TQuery q;
     q.SetDatabase(&Db);
     q.SQL() = {QStringLiteral("Select mn,") + levels + QStringLiteral(",sum(dt) sdt,sum(ct) sct"),

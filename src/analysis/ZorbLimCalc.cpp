@@ -95,17 +95,27 @@ QString PathName(const std::unordered_map<int, TLimItem> &items, const TLimItem 
     return name;
 }
 
+// A group's sums: income and quantity in as they are, expense and quantity
+// out negated; a null sum leaves its value.
+struct TGroupSums {
+    const TField *Sdt, *Sct, *Sqdt, *Sqct;
+    void Into(Opt &dt, Opt &ct, Opt &qdt, Opt &qct) const
+    {
+        if (!Sdt->IsNull())
+            dt = Sdt->AsFloat();
+        if (!Sct->IsNull())
+            ct = -Sct->AsFloat();
+        if (!Sqdt->IsNull())
+            qdt = Sqdt->AsFloat();
+        if (!Sqct->IsNull())
+            qct = -Sqct->AsFloat();
+    }
+};
+
 // A realised group: turnovers, balances and the differences from the limits.
-void SetRealised(TLimRow &row, const TField *sdt, const TField *sct, const TField *sqdt, const TField *sqct)
+void SetRealised(TLimRow &row, const TGroupSums &sums)
 {
-    if (!sdt->IsNull())
-        row.Dt = sdt->AsFloat();
-    if (!sct->IsNull())
-        row.Ct = -sct->AsFloat();
-    if (!sqdt->IsNull())
-        row.Qdt = sqdt->AsFloat();
-    if (!sqct->IsNull())
-        row.Qct = -sqct->AsFloat();
+    sums.Into(row.Dt, row.Ct, row.Qdt, row.Qct);
     row.Bal = row.Dt.value_or(0) + row.Ct.value_or(0);
     row.QBal = row.Qdt.value_or(0) + row.Qct.value_or(0);
     if (row.Lim) {
@@ -198,17 +208,16 @@ void ComputeLimitTurnovers(TDatabase &Db, const TLimOptions &Options, TVemtMemTa
 {
     TabLim.EmptyTable();
     const int depth = std::clamp(Options.Depth, 1, 3);
-    static const QString kLevels[] = {QStringLiteral("level1"), QStringLiteral("level1,level2"),
-                                      QStringLiteral("level1,level2,level3")};
+    const QString levels = LevelColumns(depth);
     TQuery q;
     q.SetDatabase(&Db);
-    q.SQL() = {QStringLiteral("Select ") + kLevels[depth - 1] + QStringLiteral(",kind,"),
+    q.SQL() = {QStringLiteral("Select ") + levels + QStringLiteral(",kind,"),
                QStringLiteral("sum(ct) sct,sum(dt) sdt,sum(qdt) sqdt,sum(qct) sqct"),
                QStringLiteral("from tb_hist h,tb_account a"), QStringLiteral("where a.id_account=h.id_account"),
                AccountScopeLine(Options.Scope), QStringLiteral("and yr=:y and mn=:m"),
                // The month's dates again, so that the (account, date) index finds its rows.
                QStringLiteral("and h.date_real between :d1 and :d2"),
-               QStringLiteral("group by ") + kLevels[depth - 1] + QStringLiteral(",kind")};
+               QStringLiteral("group by ") + levels + QStringLiteral(",kind")};
     q.ParamByName(QStringLiteral("y"))->SetAsSmallInt(Options.Year);
     q.ParamByName(QStringLiteral("m"))->SetAsSmallInt(Options.Month);
     const TDateTime first = EncodeDate(std::clamp(Options.Year, 1, 9998), std::clamp(Options.Month, 1, 12), 1);
@@ -225,8 +234,8 @@ void ComputeLimitTurnovers(TDatabase &Db, const TLimOptions &Options, TVemtMemTa
     const TField *level2 = depth > 1 ? q.FieldByName(QStringLiteral("level2")) : nullptr;
     const TField *level3 = depth > 2 ? q.FieldByName(QStringLiteral("level3")) : nullptr;
     const TField *kind = q.FieldByName(QStringLiteral("kind"));
-    const TField *sct = q.FieldByName(QStringLiteral("sct")), *sdt = q.FieldByName(QStringLiteral("sdt"));
-    const TField *sqdt = q.FieldByName(QStringLiteral("sqdt")), *sqct = q.FieldByName(QStringLiteral("sqct"));
+    const TGroupSums sums{q.FieldByName(QStringLiteral("sdt")), q.FieldByName(QStringLiteral("sct")),
+                          q.FieldByName(QStringLiteral("sqdt")), q.FieldByName(QStringLiteral("sqct"))};
     for (; !q.Eof(); q.Next()) {
         const TField *chosen = level3 && !level3->IsNull()            ? level3
                                : depth == 1 || !level2 || level2->IsNull() ? level1
@@ -243,18 +252,10 @@ void ComputeLimitTurnovers(TDatabase &Db, const TLimOptions &Options, TVemtMemTa
         if (added)
             rows.push_back(NewRow(id, item->second));
         TLimRow &row = rows[at->second];
-        if (kind->AsString() != QStringLiteral("2")) {
-            SetRealised(row, sdt, sct, sqdt, sqct);
-        } else {
-            if (!sdt->IsNull())
-                row.DtP = sdt->AsFloat();
-            if (!sct->IsNull())
-                row.CtP = -sct->AsFloat();
-            if (!sqdt->IsNull())
-                row.QdtP = sqdt->AsFloat();
-            if (!sqct->IsNull())
-                row.QctP = -sqct->AsFloat();
-        }
+        if (kind->AsString() != QStringLiteral("2"))
+            SetRealised(row, sums);
+        else
+            sums.Into(row.DtP, row.CtP, row.QdtP, row.QctP); // plans touch no balance
     }
     q.Close();
 
