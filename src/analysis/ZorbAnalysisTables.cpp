@@ -27,6 +27,8 @@ void OpenMemTable(TVemtMemTable &Table, std::span<const TMemFieldDef> Fields)
     }
 }
 
+QString AccountsThenOperations() { return QStringLiteral("from tb_account a cross join tb_hist h"); }
+
 QString AccountScopeLine(const TAccountScope &Scope)
 {
     QString line = Scope.SameCurrency ? QStringLiteral("and a.currency=:cur") : QStringLiteral("and h.id_account=:acc");

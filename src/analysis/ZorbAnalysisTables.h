@@ -42,6 +42,11 @@ struct TAccountScope {
     bool NoTransfers = false;  // leave out transfer legs (level1 -1)
 };
 
+// The from-line of those queries: "from tb_account a cross join tb_hist h",
+// the accounts read first, so that the operations of each account in scope
+// are found through the (account, date) index instead of a scan of all.
+QString AccountsThenOperations();
+
 // The account condition line of a query over "tb_hist h, tb_account a":
 // "and h.id_account=:acc" or "and a.currency=:cur", with
 // " and level1<>-1 " appended when transfers are left out.

@@ -57,7 +57,7 @@ TDiffOutcome ComputeYearItemTotals(TDatabase &Db, const TDiffOptions &Options, T
     TQuery q;
     q.SetDatabase(&Db);
     q.SQL() = {QStringLiteral("Select mn,") + levels + QStringLiteral(",sum(dt) sdt,sum(ct) sct"),
-               QStringLiteral("from tb_hist h,tb_account a"), QStringLiteral("where a.id_account=h.id_account"),
+               AccountsThenOperations(), QStringLiteral("where a.id_account=h.id_account"),
                QStringLiteral("and kind='1' and yr=:yr"), AccountScopeLine(Options.Scope),
                // The year's dates again, so that the (account, date) index finds its rows.
                QStringLiteral("and h.date_real between :d1 and :d2"),

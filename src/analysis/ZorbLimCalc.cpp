@@ -213,7 +213,7 @@ void ComputeLimitTurnovers(TDatabase &Db, const TLimOptions &Options, TVemtMemTa
     q.SetDatabase(&Db);
     q.SQL() = {QStringLiteral("Select ") + levels + QStringLiteral(",kind,"),
                QStringLiteral("sum(ct) sct,sum(dt) sdt,sum(qdt) sqdt,sum(qct) sqct"),
-               QStringLiteral("from tb_hist h,tb_account a"), QStringLiteral("where a.id_account=h.id_account"),
+               AccountsThenOperations(), QStringLiteral("where a.id_account=h.id_account"),
                AccountScopeLine(Options.Scope), QStringLiteral("and yr=:y and mn=:m"),
                // The month's dates again, so that the (account, date) index finds its rows.
                QStringLiteral("and h.date_real between :d1 and :d2"),

@@ -1,8 +1,10 @@
 // Monthly balances and their yearly tables (see ZorbRestCalc.h).
 //
-// The months come from one grouped query (year, month, sum of income, sum of
-// expense) over the accounts in scope; the running balance B starts at the
-// opening balance and moves by each month's income minus expense, in units.
+// The months come from one query of the daily sums of income and expense
+// over the accounts in scope (answered from the account-date index without
+// reading the rows), added up per month in units; the running balance B
+// starts at the opening balance and moves by each month's income minus
+// expense.
 // The yearly table is built from the same months in memory: one row per
 // year, the months of that year in their columns, then the sums and the
 // average of the non-zero month-end balances.
@@ -88,26 +90,33 @@ QStringList ComputeMonthlyBalances(TDatabase &Db, const TAccountScope &Scope, do
         qbeg.Close();
     }
 
+    // Sums per day, read from the (account, date, kind, income, expense)
+    // index alone, then added up per month of the date.
     TQuery q;
     q.SetDatabase(&Db);
-    q.SQL() = {QStringLiteral("select yr,mn,sum(dt) sdt,sum(ct) sct "), QStringLiteral("from tb_hist h,tb_account a"),
-               QStringLiteral("where a.id_account=h.id_account"), QStringLiteral("and kind='1'"),
-               AccountScopeLine(Scope), QStringLiteral("group by yr,mn"), QStringLiteral("order by yr,mn")};
+    q.SQL() = {QStringLiteral("select h.date_real,sum(dt) sdt,sum(ct) sct "),
+               AccountsThenOperations(), QStringLiteral("where a.id_account=h.id_account"),
+               QStringLiteral("and kind='1'"), AccountScopeLine(Scope), QStringLiteral("group by h.date_real")};
     BindAccountScope(q, Scope);
     q.Open();
-    std::vector<TMonthRow> months;
-    TField *yr = q.FieldByName(QStringLiteral("yr")), *mn = q.FieldByName(QStringLiteral("mn"));
+    std::map<std::pair<int, int>, std::pair<int64_t, int64_t>> sums; // (year, month) -> income, expense
+    TField *date = q.FieldByName(QStringLiteral("date_real"));
     TField *sdt = q.FieldByName(QStringLiteral("sdt")), *sct = q.FieldByName(QStringLiteral("sct"));
     for (; !q.Eof(); q.Next()) {
-        // A month that is empty or out of range does not move the balance.
-        const int m = mn->IsNull() ? 0 : mn->AsInteger();
-        if (m < 1 || m > 12 || yr->IsNull())
-            continue;
-        const int64_t dt = FieldUnits(sdt), ct = FieldUnits(sct);
-        b += dt - ct;
-        months.push_back({yr->AsInteger(), m, dt, ct, b});
+        if (date->IsNull())
+            continue; // an operation without a date has no month
+        int yy, mm, dd;
+        DecodeDate(date->AsDateTime(), yy, mm, dd);
+        auto &month = sums[{yy, mm}];
+        month.first += FieldUnits(sdt);
+        month.second += FieldUnits(sct);
     }
     q.Close();
+    std::vector<TMonthRow> months;
+    for (const auto &[ym, s] : sums) {
+        b += s.first - s.second;
+        months.push_back({ym.first, ym.second, s.first, s.second, b});
+    }
 
     TField *y = TbRest.FieldByName(QStringLiteral("y")), *m = TbRest.FieldByName(QStringLiteral("m"));
     TField *per = TbRest.FieldByName(QStringLiteral("Per")), *dt = TbRest.FieldByName(QStringLiteral("Dt"));

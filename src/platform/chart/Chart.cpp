@@ -22,6 +22,7 @@
 #include <QVBoxLayout>
 #include <QValueAxis>
 
+#include <algorithm>
 #include <cmath>
 
 namespace zorbel {
@@ -326,7 +327,19 @@ void TDBChart::BuildBar(TChartSeries &S)
     bars->setName(S.Title);
     QStringList categories;
     const int n = int(S.Points().size());
-    for (int i = 0; i < n; ++i) {
+    const bool oneColour = !S.ColorEachPoint && std::none_of(S.Points().begin(), S.Points().end(),
+                                                             [](const TChartPoint &p) { return p.Color.isValid(); });
+    if (oneColour && n > 0) {
+        // All bars in the series colour: one bar set holds every point.
+        auto *set = new QBarSet(S.Title);
+        for (const TChartPoint &p : S.Points()) {
+            categories << p.Label;
+            set->append(p.Value ? *p.Value : 0.0);
+        }
+        set->setColor(S.PointColor(0));
+        bars->append(set);
+    }
+    for (int i = 0; i < n && !oneColour; ++i) {
         const TChartPoint &p = S.Points()[size_t(i)];
         categories << p.Label;
         auto *set = new QBarSet(p.Label);
