@@ -9,4 +9,12 @@ TAnalysisLaunchers &AnalysisLaunchers()
     return launchers;
 }
 
+namespace {
+TRstWindow *formRst = nullptr;
+} // namespace
+
+TRstWindow *FormRst() { return formRst; }
+
+void SetFormRst(TRstWindow *Window) { formRst = Window; }
+
 } // namespace zorbel

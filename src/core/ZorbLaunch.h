@@ -36,4 +36,18 @@ struct TAnalysisLaunchers {
 // The one set of launchers of the process.
 TAnalysisLaunchers &AnalysisLaunchers();
 
+// The results window as the core windows see it. The results window of the
+// analysis layer registers itself with SetFormRst while it exists (from its
+// creation to its destruction); the accounts book and the bookmarks window
+// test FormRst() to know that they were opened from it.
+class TRstWindow {
+public:
+    virtual ~TRstWindow() = default;
+};
+
+// The results window while it exists, else nullptr.
+TRstWindow *FormRst();
+// Registers (Window) or clears (nullptr) the results window.
+void SetFormRst(TRstWindow *Window);
+
 } // namespace zorbel
