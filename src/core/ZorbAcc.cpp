@@ -23,29 +23,30 @@ TSpeedButton *Button(QWidget *parent, const char *name, const char *caption, con
     return b;
 }
 
-// field | title | display format | tint | title colour
+// field | title | display format | tint | title colour | width
 struct TBookColumn {
     const char *Field, *Title, *Format;
     TColor Color, TitleColor;
+    int Width;
 };
 
 const TBookColumn AccountColumns[] = {
-    {"C", "", "", clInfoBk, clMaroon},
-    {"ACCOUNT", "Наименование", "", clDefault, clDefault},
-    {"CURRENCY", "Валюта", "", clDefault, clDefault},
-    {"Rate", "Курс", "", clDefault, clDefault},
-    {"Beg", "Нач.сумма", "", clDefault, clDefault},
-    {"REST", "Остаток", "", clDefault, clDefault},
-    {"A", "", "", clInfoBk, clNavy},
+    {"C", "", "", clInfoBk, clMaroon, 26},
+    {"ACCOUNT", "Наименование", "", clDefault, clDefault, 140},
+    {"CURRENCY", "Валюта", "", clDefault, clDefault, 56},
+    {"Rate", "Курс", "", clDefault, clDefault, 60},
+    {"Beg", "Нач.сумма", "", clDefault, clDefault, 80},
+    {"REST", "Остаток", "", clDefault, clDefault, 90},
+    {"A", "", "", clInfoBk, clNavy, 26},
 };
 
 const TBookColumn SumColumns[] = {
-    {"Currency", "Валюта", "", clDefault, clDefault},
-    {"Cnt", "Счетов", "", clDefault, clDefault},
-    {"Bg", "Поправка", "0.00", clDefault, clDefault},
-    {"Rte", "Курс", "", clDefault, clDefault},
-    {"Rst", "Остаток", "0.00", clDefault, clDefault},
-    {"ye", "Условн. ед.", "0.00", clDefault, clDefault},
+    {"Currency", "Валюта", "", clDefault, clDefault, 70},
+    {"Cnt", "Счетов", "", clDefault, clDefault, 50},
+    {"Bg", "Поправка", "0.00", clDefault, clDefault, 80},
+    {"Rte", "Курс", "", clDefault, clDefault, 60},
+    {"Rst", "Остаток", "0.00", clDefault, clDefault, 90},
+    {"ye", "Условн. ед.", "0.00", clDefault, clDefault, 90},
 };
 
 template <size_t N> void AddColumns(TDBGrid *grid, const TBookColumn (&defs)[N])
@@ -59,7 +60,7 @@ template <size_t N> void AddColumns(TDBGrid *grid, const TBookColumn (&defs)[N])
             c->SetColor(d.Color);
         if (d.TitleColor != clDefault)
             c->SetTitleFontColor(d.TitleColor);
-        c->SetWidth(*d.Title ? 80 : 18);
+        c->SetWidth(d.Width);
     }
 }
 
@@ -124,7 +125,6 @@ TFormAcc::TFormAcc(TFormMain &Main) : main_(Main), dm_(*Main.Dm)
                        dgAlwaysShowSelection});
     DBGAc->SetDataSource(&dm_.DataAccount);
     AddColumns(DBGAc, AccountColumns);
-    DBGAc->Columns()[1]->SetWidth(150);
     for (TDBGrid *g : {DBGAc, DBGRate}) {
         g->SetFont(Main.GridFont);
         g->SetFontColor(Main.GridFontColor);

@@ -7,6 +7,7 @@
 #include "platform/widgets/Dialogs.h"
 
 #include <QFileDialog>
+#include <QTabBar>
 
 namespace zorbel {
 namespace {
@@ -101,6 +102,15 @@ TFormSets::TFormSets()
     ButCancel->SetModalResult(mrCancel);
     Pg = new TPageControl(this, QStringLiteral("Pg"));
     Pg->SetAlign(TAlign::alClient);
+    // The four tabs stay in view: a slightly smaller font for the captions,
+    // shortened where the window is too narrow for them.
+    if (auto *tabs = Pg->findChild<QTabBar *>()) {
+        QFont small = tabs->font();
+        small.setPointSizeF(small.pointSizeF() * 0.85);
+        tabs->setFont(small);
+        tabs->setUsesScrollButtons(false);
+        tabs->setElideMode(Qt::ElideRight);
+    }
 
     ShView = Page("ShView", "Внешний вид");
     TGroupBox *g = Group(ShView, "Видимость", 8, 8, 220, 72);
@@ -118,7 +128,7 @@ TFormSets::TFormSets()
     ButColumn = Button(title, "ButColumn", "✓", "Применить", 174, 26, 32);
 
     ShFormat = Page("ShFormat", "Подстановка и формат чисел");
-    g = Group(ShFormat, "Подстановка при вводе данных", 8, 8, 200, 196);
+    g = Group(ShFormat, "Подстановка при вводе данных", 8, 8, 212, 196);
     ChSum = Check(g, "ChSum", "Сумма", 12, 22, 180);
     ChPrice = Check(g, "ChPrice", "Цена", 12, 46, 180);
     ChQuant = Check(g, "ChQuant", "Количество", 12, 70, 180);
@@ -126,15 +136,15 @@ TFormSets::TFormSets()
     ChPrs = Check(g, "ChPrs", "Кто", 12, 118, 180);
     ChFrm = Check(g, "ChFrm", "Где", 12, 142, 180);
     ChComm = Check(g, "ChComm", "Комментарий", 12, 166, 180);
-    g = Group(ShFormat, "Количество цифр после запятой", 216, 8, 257, 118);
+    g = Group(ShFormat, "Количество цифр после запятой", 226, 8, 247, 118);
     Label(g, "Цена", 10, 28);
-    CbPrice = Combo(g, "CbPrice", Digits, 70, 24, 175);
+    CbPrice = Combo(g, "CbPrice", Digits, 66, 24, 171);
     Label(g, "Курс", 10, 58);
-    CbRate = Combo(g, "CbRate", Digits, 70, 54, 175);
+    CbRate = Combo(g, "CbRate", Digits, 66, 54, 171);
     Label(g, "Кол-во", 10, 88);
-    CbQuant = Combo(g, "CbQuant", Digits, 70, 84, 175);
-    Label(ShFormat, "Формат даты", 226, 146);
-    EdDate = Edit(ShFormat, "EdDate", 320, 142, 150);
+    CbQuant = Combo(g, "CbQuant", Digits, 66, 84, 171);
+    Label(ShFormat, "Формат даты", 236, 146);
+    EdDate = Edit(ShFormat, "EdDate", 330, 142, 143);
     g = Group(ShFormat, "АвтоРасчёт при операциях: Сумма = Цена * Количество", 8, 212, 465, 108);
     ChAutoSum = Check(g, "ChAutoSum", "Автоматически считать 3-е значение при 2-х имеющихся ", 12, 22);
     ChEmpty = Check(g, "ChEmpty", "Подставлять количество = 1, если не заполнено", 12, 46);
@@ -149,17 +159,17 @@ TFormSets::TFormSets()
     g = Group(ShSystem, "Символ-разделитель при экспорте в CSV-файл", 8, 44, 465, 62);
     EdCSV = Edit(g, "EdCSV", 12, 26, 30, 1);
     Label(g, "например: , (запятая)   ; (точка с запятой)   t (табуляция)", 52, 22, 400, 30);
-    g = Group(ShSystem, "Резервные копии", 8, 112, 465, 120);
+    g = Group(ShSystem, "Резервные копии", 8, 112, 465, 136);
     Label(g, "bak - рядом с *.den-файлом, или в указанном месте:", 12, 22);
     EdBak = Edit(g, "EdBak", 12, 40, 440);
-    Label(g, "bak1, bak2 - в папке Reserve рядом с Zorbel.exe, или в указанном месте:", 12, 68);
-    EdReserve = Edit(g, "EdReserve", 12, 86, 440);
-    g = Group(ShSystem, "Внешний калькулятор", 8, 238, 465, 60);
+    Label(g, "bak1, bak2 - в папке Reserve рядом с Zorbel.exe, или в указанном месте:", 12, 66, 440, 32);
+    EdReserve = Edit(g, "EdReserve", 12, 100, 440);
+    g = Group(ShSystem, "Внешний калькулятор", 8, 254, 465, 60);
     EdCalc = Edit(g, "EdCalc", 12, 26, 400);
     ButCalc = Button(g, "ButCalc", "...", "Выбор файла...", 418, 25, 34, 24);
-    ChEscape = Check(ShSystem, "ChEscape", "Закрыть по Escape", 16, 308);
-    ChAdmin = Check(ShSystem, "ChAdmin", "Доп. функции", 16, 332);
-    ChConfirm = Check(ShSystem, "ChConfirm", "Подтверждать закрытие программы", 16, 356);
+    ChEscape = Check(ShSystem, "ChEscape", "Закрыть по Escape", 16, 324);
+    ChAdmin = Check(ShSystem, "ChAdmin", "Доп. функции", 16, 348);
+    ChConfirm = Check(ShSystem, "ChConfirm", "Подтверждать закрытие программы", 16, 372);
 
     ShRemind = Page("ShRemind", "Напоминания");
     Label(ShRemind,
