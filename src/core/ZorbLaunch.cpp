@@ -11,10 +11,16 @@ TAnalysisLaunchers &AnalysisLaunchers()
 
 namespace {
 TRstWindow *formRst = nullptr;
-} // namespace
+}
 
-TRstWindow *FormRst() { return formRst; }
+TRstWindow *FormRst()
+{
+    return formRst;
+}
 
-void SetFormRst(TRstWindow *Window) { formRst = Window; }
+void SetFormRst(TRstWindow *Window)
+{
+    formRst = Window;
+}
 
 } // namespace zorbel
