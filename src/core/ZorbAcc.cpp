@@ -166,6 +166,9 @@ TFormAcc::TFormAcc(TFormMain &Main) : main_(Main), dm_(*Main.Dm)
     ButAll->OnClick = [this](TObject *) { SetModalResult(mrAccountGroup); };
     ButCancel->OnClick = [this](TObject *) { SetModalResult(mrCancel); };
     OnKeyDown = [this](TObject *s, WORD &k, TShiftState sh) { FormKeyDown(s, k, sh); };
+    // Once shown the window has its frame: the stored bounds include it, so
+    // they are applied again, or the window would grow by its frame each time.
+    OnShow = [this](TObject *) { SetBounds(main_.Acc_Left, main_.Acc_Top, main_.Acc_Width, main_.Acc_Height); };
     OnClose = [this](TObject *, TCloseAction &) {
         main_.Acc_Left = Left();
         main_.Acc_Top = Top();
@@ -335,7 +338,10 @@ void TFormAcc::mRestClick(TObject *)
 
 void TFormAcc::FormKeyDown(TObject *, WORD &Key, TShiftState Shift)
 {
-    if (Key == VK_RETURN && Shift == TShiftState{}) {
+    if (Key == VK_ESCAPE && Shift == TShiftState{}) { // ButCancel is the cancel button
+        SetModalResult(mrCancel);
+        Key = 0;
+    } else if (Key == VK_RETURN && Shift == TShiftState{}) {
         if (DBGAc->Focused()) {
             SetModalResult(mrOk);
             Key = 0;

@@ -58,6 +58,12 @@ void TFormMain::mSetsClick(TObject *)
 {
     TFormSets f;
     f.SetBounds(f.Left(), f.Top(), Sets_Width, Sets_Height);
+    // Again once shown, with the frame the stored size includes.
+    const TNotifyEvent shown = f.OnShow;
+    f.OnShow = [this, &f, shown](TObject *s) {
+        shown(s);
+        f.SetBounds(f.Left(), f.Top(), Sets_Width, Sets_Height);
+    };
     const bool statusWasShown = Sb->Visible();
 
     f.ButFontTitle->SetFont(TitleFont);

@@ -119,7 +119,13 @@ protected:
     int acc1 = 0, acc2 = 0, acc3 = 0;
 };
 
-struct TFakeRst : TRstWindow {};
+// Stands for the results window: only its existence matters to the book.
+struct TFakeRst : TRstWindow {
+    TQuery &Qhs() override { return query; }
+    void LoadDateRange() override {}
+    void SetPeriodKind(int) override {}
+    TQuery query;
+};
 
 TEST_F(MainAcc, BookOffersItsCommandsByWhereItWasOpened)
 {
@@ -170,6 +176,18 @@ TEST_F(MainAcc, ChoosingAnAccountMovesTheLedgerCancellingReturns)
         b.ButCancel->Click();
     });
     EXPECT_EQ(Current(), U("Банк Ёлка"));
+    // Enter on the list chooses; Escape closes.
+    OpenBook([&](TFormAcc &b) {
+        ASSERT_TRUE(dm->Tb_Account.Locate("Id_Account", Variant(acc1), {}));
+        b.DBGAc->SetFocus();
+        SendKeyToFocus(b, Qt::Key_Return);
+        EXPECT_EQ(b.ModalResult(), mrOk);
+    });
+    EXPECT_EQ(Current(), U("Кошелёк"));
+    OpenBook([&](TFormAcc &b) {
+        SendKeyToFocus(b, Qt::Key_Escape);
+        EXPECT_EQ(b.ModalResult(), mrCancel);
+    });
     // Bounds and columns are given back to the main window's fields.
     EXPECT_EQ(f->Acc_Width, 640);
     EXPECT_TRUE(f->Col_Acc.contains(QStringLiteral("ACCOUNT=222"))) << f->Col_Acc.toStdString();

@@ -182,6 +182,10 @@ TEST_F(MainSets, CancelKeepsOptionsButNotWhatActedAtOnce)
     EXPECT_EQ(f->DBG->Columns()[1]->TitleCaption(), U("Статья расхода"));
     EXPECT_EQ(f->Sets_Width, 520);
     EXPECT_EQ(f->Sets_Height, 600);
+    // Opened again at that size, it keeps it.
+    Settings([](TFormSets &s) { s.ButCancel->Click(); });
+    EXPECT_EQ(f->Sets_Width, 520);
+    EXPECT_EQ(f->Sets_Height, 600);
 }
 
 TEST_F(MainSets, SavedOptionsAndColumnsComeBackAtTheNextStart)
