@@ -315,9 +315,9 @@ private:
     std::atomic<TRepStatus> status_ = TRepStatus::Idle;
     TRepDestination destination_ = TRepDestination::Preview;
     std::atomic<int> recordedPages_ = 0;
-    int pageNumber_ = 0;
-    int availablePages_ = 0;
-    int progress_ = 0;
+    std::atomic<int> pageNumber_ = 0;
+    std::atomic<int> availablePages_ = 0;
+    std::atomic<int> progress_ = 0;
     bool printersAvailable_ = false;
     bool client_ = false;
     bool loaded_ = false;
