@@ -385,7 +385,8 @@ void TRepPrinter::Print()
         if (cancelled_)
             printer_->Abort();
     }
-    StatusWindow = progress ? previousStatus : StatusWindow;
+    if (progress)
+        StatusWindow = previousStatus;
     progress.reset();
     if (printer_->Printing())
         printer_->EndDoc();
@@ -470,15 +471,15 @@ QString RepStoredExportText()
 void TRepPrinter::SetAvailablePages(int n)
 {
     availablePages_ = n;
-    if (StatusWindow)
-        StatusWindow->PostMessage(RP_AVAILABLEPAGES, n, 0);
+    if (TRepMessageTarget *window = StatusWindow)
+        window->PostMessage(RP_AVAILABLEPAGES, n, 0);
 }
 
 void TRepPrinter::SetProgress(int percent)
 {
     progress_ = percent;
-    if (StatusWindow)
-        StatusWindow->PostMessage(WM_USER, percent, 0);
+    if (TRepMessageTarget *window = StatusWindow)
+        window->PostMessage(WM_USER, percent, 0);
 }
 
 namespace {

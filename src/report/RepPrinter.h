@@ -291,7 +291,8 @@ public:
 
     int FirstPage = 0, LastPage = 0; // 0 = no bound
     QString Title;
-    TRepMessageTarget *StatusWindow = nullptr;
+    // Set on the window thread, read by a background run as it posts.
+    std::atomic<TRepMessageTarget *> StatusWindow = nullptr;
     TRepMessageTarget *OwnerReport = nullptr;
     TNotify OnAfterPrint, OnClientClosed, OnPreview, OnPrintSetup;
     std::function<void(TRepPrinter &, TRepExportFilter &)> OnExportToFilter;
