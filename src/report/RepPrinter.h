@@ -322,8 +322,9 @@ private:
     bool printersAvailable_ = false;
     bool client_ = false;
     bool loaded_ = false;
-    double xScale_ = 1.0, yScale_ = 1.0;
-    double leftOrigin_ = 0, topOrigin_ = 0;
+    // Set by a run (possibly on its own thread), read by the preview.
+    std::atomic<double> xScale_ = 1.0, yScale_ = 1.0;
+    std::atomic<double> leftOrigin_ = 0, topOrigin_ = 0;
     TRepOutlineNodes *outlineView_ = nullptr;
     bool pendingDevicePage_ = false; // an in-range device page ended; the next one starts a device page
 };
