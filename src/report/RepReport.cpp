@@ -4,8 +4,10 @@
 
 #include <QCoreApplication>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QThread>
 #include <cmath>
+#include <optional>
 
 namespace zorbel {
 
@@ -602,21 +604,43 @@ void TCustomBandReport::PrepareEvaluator(TRepEvaluator &evaluator, const QString
 namespace {
 // The font at its pixel height on the screen, whatever the display's own
 // resolution: measures then match the recorded pages.
-QFontMetricsF ScreenMetrics(const QFont &font)
+// Labels measure every line of every record: the metrics of the last font
+// asked for, and the widths of the texts measured in it (bounded), are kept
+// per thread, as a background run measures too.
+struct TScreenMeasures {
+    QFont Key;
+    std::optional<QFontMetricsF> Metrics;
+    QHash<QString, double> Widths;
+};
+
+TScreenMeasures &ScreenMeasures(const QFont &font)
 {
-    QFont f = font;
-    f.setPixelSize(FontPixelHeight(font));
-    return QFontMetricsF(f);
+    thread_local TScreenMeasures m;
+    if (!m.Metrics || !(m.Key == font)) {
+        QFont f = font;
+        f.setPixelSize(FontPixelHeight(font));
+        m.Metrics.emplace(f);
+        m.Key = font;
+        m.Widths.clear();
+    }
+    return m;
 }
 constexpr double kTenthsPerPixel = 254.0 / ScreenPixelsPerInch;
 } // namespace
 
 double TCustomBandReport::FontTextWidth(const QFont &font, const QString &text)
 {
-    return ScreenMetrics(font).horizontalAdvance(text) * kTenthsPerPixel;
+    TScreenMeasures &m = ScreenMeasures(font);
+    if (auto it = m.Widths.constFind(text); it != m.Widths.constEnd())
+        return *it;
+    if (m.Widths.size() >= 4096)
+        m.Widths.clear();
+    const double w = m.Metrics->horizontalAdvance(text) * kTenthsPerPixel;
+    m.Widths.insert(text, w);
+    return w;
 }
 
-double TCustomBandReport::FontTextHeight(const QFont &font) { return ScreenMetrics(font).height() * kTenthsPerPixel; }
+double TCustomBandReport::FontTextHeight(const QFont &font) { return ScreenMeasures(font).Metrics->height() * kTenthsPerPixel; }
 
 void TCustomBandReport::PrintBand(TRepCustomBand *band)
 {

@@ -116,6 +116,8 @@ void TRtfReader::Flush()
 
 void TRtfReader::Char(char16_t c)
 {
+    if (c < 0x20 && c != u'\t')
+        return; // control characters carry no text
     if (st_.Dest == TRtfDest::FontTable) {
         if (c == u';')
             fonts_[fontBeingDefined_].Name = fonts_[fontBeingDefined_].Name.trimmed();
