@@ -6,6 +6,7 @@
 #include <QFontMetricsF>
 #include <QHash>
 #include <QThread>
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -359,9 +360,119 @@ void TRepCustomController::Prepare()
     BeforeList.clear();
     AfterList.clear();
     Groups.clear();
-    for (const auto &b : Report->Bands())
-        if (auto *g = dynamic_cast<TRepGroup *>(b.get()); g && (g->Master == Report || !g->Master))
+    void *ref = CheckReference ? CheckReference : Report;
+    // A band or group without a master belongs to the report.
+    auto mine = [&](void *master) { return master == ref || (!master && ref == Report); };
+    for (const auto &b : Report->Bands()) {
+        if (auto *c = dynamic_cast<TRepControllerBand *>(b.get()); c && c != ref && mine(c->Master())) {
+            c->Controller.Report = Report;
+            (c->Controller.PrintBefore ? BeforeList : AfterList).push_back(&c->Controller);
+            c->Controller.Prepare();
+        }
+        if (auto *g = dynamic_cast<TRepGroup *>(b.get()); g && mine(g->Master))
             Groups.push_back(g);
+    }
+    CollectDataSet();
+}
+
+void TRepCustomController::DiscardGroups()
+{
+    for (TRepGroup *g : Groups)
+        if (g->Evaluator.IsCompiled())
+            g->Evaluator.Discard();
+    for (TRepCustomController *c : BeforeList)
+        c->DiscardGroups();
+    for (TRepCustomController *c : AfterList)
+        c->DiscardGroups();
+}
+
+void TRepController::CollectDataSet()
+{
+    std::vector<TDataSet *> *list = Report->DataSetList;
+    if (list && DataSet && DataSet->Active() && std::find(list->begin(), list->end(), DataSet) == list->end())
+        list->push_back(DataSet);
+}
+
+// ---- controller bands ----
+
+TRepControllerBand::TRepControllerBand(TRepBandType type) : TRepCustomBand(type)
+{
+    Controller.CheckReference = this;
+    Controller.DetailBand = this;
+}
+
+bool TRepControllerBand::SetMaster(void *master)
+{
+    for (void *m = master; m;) {
+        if (m == this)
+            return false;
+        // Only controller bands have masters of their own; the report ends the chain.
+        auto *band = static_cast<TRepCustomBand *>(m);
+        bool isBand = false;
+        if (Report)
+            for (const auto &b : Report->Bands())
+                isBand = isBand || b.get() == band;
+        auto *c = isBand ? dynamic_cast<TRepControllerBand *>(band) : nullptr;
+        m = c ? c->master_ : nullptr;
+    }
+    master_ = master;
+    return true;
+}
+
+void TRepSubDetail::SetHeaderBand(TRepCustomBand *band)
+{
+    Controller.HeaderBand = band;
+    if (band)
+        band->BandType = rbGroupHeader;
+}
+
+void TRepSubDetail::SetFooterBand(TRepCustomBand *band)
+{
+    Controller.FooterBand = band;
+    if (band)
+        band->BandType = rbGroupFooter;
+}
+
+void TRepSubDetail::SetHasHeader(bool on)
+{
+    if (on == HasHeader() || !Report)
+        return;
+    if (on)
+        SetHeaderBand(&Report->CreateBand(rbGroupHeader));
+    else
+        Report->RemoveBand(Controller.HeaderBand);
+}
+
+void TRepSubDetail::SetHasFooter(bool on)
+{
+    if (on == HasFooter() || !Report)
+        return;
+    if (on)
+        SetFooterBand(&Report->CreateBand(rbGroupFooter));
+    else
+        Report->RemoveBand(Controller.FooterBand);
+}
+
+// ---- band switches ----
+
+TRepCustomBand *TBandReportBands::GetBand(int n) const
+{
+    static constexpr TRepBandType kTypes[] = {rbTitle, rbPageHeader, rbColumnHeader, rbDetail};
+    if (n == 5)
+        return nullptr;
+    const TRepBandType type = n >= 1 && n <= 4 ? kTypes[n - 1] : n == 6 ? rbPageFooter : rbSummary;
+    return report_.BandOfType(type);
+}
+
+void TBandReportBands::Switch(int n, bool on)
+{
+    TRepCustomBand *band = GetBand(n);
+    if (on && !band) {
+        static constexpr TRepBandType kTypes[] = {rbTitle, rbPageHeader, rbColumnHeader, rbDetail, rbSummary,
+                                                  rbPageFooter, rbSummary};
+        report_.CreateBand(kTypes[n - 1]);
+    } else if (!on && band)
+        report_.RemoveBand(band);
 }
 
 void TRepCustomController::PrepareRun()
@@ -568,6 +679,49 @@ TCustomBandReport::TCustomBandReport()
 }
 
 TCustomBandReport::~TCustomBandReport() = default;
+
+TRepCustomBand &TCustomBandReport::CreateBand(TRepBandType type)
+{
+    auto band = std::make_unique<TRepBand>(type);
+    // Named as the form designer names it: the type's base and the first free number.
+    for (int i = 1;; ++i) {
+        const QString name = RepBandNameBase(type) + QString::number(i);
+        if (std::none_of(bands_.begin(), bands_.end(), [&](const auto &b) { return b->Name == name; })) {
+            band->Name = name;
+            break;
+        }
+    }
+    band->Size.Width = Page.Values[TRepPage::iWidth] - Page.Values[TRepPage::iLeftMargin] - Page.Values[TRepPage::iRightMargin];
+    return AddBand(std::move(band));
+}
+
+void TCustomBandReport::RemoveBand(TRepCustomBand *band)
+{
+    const auto it = std::find_if(bands_.begin(), bands_.end(), [&](const auto &b) { return b.get() == band; });
+    if (it == bands_.end())
+        return;
+    for (const auto &b : bands_) {
+        if (b->LinkBand() == band)
+            b->SetLinkBand(nullptr);
+        if (auto *c = dynamic_cast<TRepChildBand *>(b.get()); c && c->ParentBand() == band)
+            c->SetParentBand(nullptr);
+        if (auto *g = dynamic_cast<TRepGroup *>(b.get())) {
+            if (g->FooterBand == band)
+                g->FooterBand = nullptr;
+            if (g->Master == band)
+                g->Master = nullptr;
+        }
+        if (auto *c = dynamic_cast<TRepControllerBand *>(b.get())) {
+            if (c->Controller.HeaderBand == band)
+                c->Controller.HeaderBand = nullptr;
+            if (c->Controller.FooterBand == band)
+                c->Controller.FooterBand = nullptr;
+            if (c->Master() == band)
+                c->SetMaster(nullptr);
+        }
+    }
+    bands_.erase(it);
+}
 
 TRepCustomBand *TCustomBandReport::BandOfType(TRepBandType type) const
 {
@@ -907,8 +1061,7 @@ void TCustomBandReport::CreateReport(bool composite)
         MainController.UnprepareRun();
         if (expressions)
             Functions.DiscardAll();
-        for (TRepGroup *g : MainController.Groups)
-            g->Evaluator.Discard();
+        MainController.DiscardGroups();
         DataSetList = nullptr;
         Available = true;
         throw;
@@ -917,8 +1070,7 @@ void TCustomBandReport::CreateReport(bool composite)
     UnprepareAllPrintables();
     MainController.UnprepareRun();
     Functions.DiscardAll();
-    for (TRepGroup *g : MainController.Groups)
-        g->Evaluator.Discard();
+    MainController.DiscardGroups();
     if (RunCancelled)
         RepPrinter->AbortDoc();
     else if (!composite)
