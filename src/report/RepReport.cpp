@@ -1,6 +1,8 @@
 #include "report/RepReport.h"
 
 #include "platform/dataset/DataSet.h"
+#include "platform/rtl/Format.h"
+#include "platform/sqltable/Query.h"
 
 #include <QCoreApplication>
 #include <QFontMetricsF>
@@ -386,6 +388,61 @@ void TRepCustomController::DiscardGroups()
         c->DiscardGroups();
 }
 
+void TRepController::PrepareRun()
+{
+    TRepCustomController::PrepareRun();
+    RefreshParams = false;
+    if (auto *q = dynamic_cast<TQuery *>(DataSet))
+        for (int i = 0; i < q->ParamCount(); ++i)
+            RefreshParams = RefreshParams || Report->Functions.IndexOf(q->Params()[i]->Name().toUpper()) >= 0;
+}
+
+void UpdateQueryParams(TDataSet &dataSet, TRepEvEnvironment &env)
+{
+    auto *q = dynamic_cast<TQuery *>(&dataSet);
+    if (!q)
+        return;
+    q->Close();
+    for (int i = 0; i < q->ParamCount(); ++i) {
+        TParam &p = *q->Params()[i];
+        if (env.IndexOf(p.Name()) < 0)
+            continue;
+        const TRepEvValue v = env.GetVariableValue(p.Name());
+        switch (p.DataType()) {
+        case ftString: case ftFixedChar: case ftWideString:
+            if (v.Kind == TRepEvKind::String)
+                p.SetAsString(v.Text);
+            break;
+        case ftSmallint: case ftInteger: case ftWord:
+            if (v.Kind == TRepEvKind::Integer)
+                p.SetValue(Variant(int(v.IntValue)));
+            break;
+        case ftBoolean:
+            if (v.Kind == TRepEvKind::Boolean)
+                p.SetValue(Variant(v.BoolValue));
+            break;
+        case ftFloat: case ftCurrency: case ftBCD:
+            if (v.Kind == TRepEvKind::Float)
+                p.SetValue(Variant(v.FloatValue));
+            break;
+        case ftDate:
+            if (v.Kind == TRepEvKind::String)
+                p.SetValue(Variant::FromDate(StrToDate(v.Text)));
+            break;
+        case ftTime:
+            if (v.Kind == TRepEvKind::String)
+                p.SetValue(Variant::FromDate(StrToTime(v.Text)));
+            break;
+        case ftDateTime:
+            if (v.Kind == TRepEvKind::String)
+                p.SetValue(Variant::FromDate(StrToDateTime(v.Text)));
+            break;
+        default: break;
+        }
+    }
+    q->Open();
+}
+
 void TRepController::CollectDataSet()
 {
     std::vector<TDataSet *> *list = Report->DataSetList;
@@ -598,6 +655,8 @@ void TRepController::Execute()
     bool moreData = true;
     int recordTotal = 1;
     if (active) {
+        if (RefreshParams)
+            UpdateQueryParams(*DataSet, Report->Functions);
         DataSet->First();
         moreData = !DataSet->Eof();
         if (auto *br = dynamic_cast<TBandReport *>(Report))

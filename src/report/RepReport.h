@@ -217,11 +217,20 @@ public:
     TRepCustomBand *DetailBand = nullptr, *FooterBand = nullptr, *HeaderBand = nullptr;
     std::function<void(bool &moreData)> OnNeedData;
     int DetailNumber = 0;
+    // Set by PrepareRun when DataSet is a query with a parameter named like
+    // one of the report's variables: Execute refreshes it from them.
+    bool RefreshParams = false;
 
     void Execute() override;
     void PrintEmpty() override;
+    void PrepareRun() override;
     void CollectDataSet() override;
 };
+
+// Closes query, gives each parameter named like a variable of env that
+// variable's value (when the value's kind suits the parameter's type) and
+// opens the query again.
+void UpdateQueryParams(TDataSet &query, TRepEvEnvironment &env);
 
 // A band that runs its own detail loop under a master (the report or
 // another controller band), before or after each record of the master.

@@ -1,6 +1,10 @@
 // Sub-detail bands under their masters, and the report's band switches.
 #include "RepReportSupport.h"
 
+#include "platform/sqltable/Database.h"
+#include "platform/sqltable/Query.h"
+
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace zorbel::test {
@@ -94,6 +98,49 @@ TEST(RepSubDetail, NestedSubDetailsAndCircularMastersRefused)
     r.Run();
     EXPECT_EQ(r.Texts(1).mid(0, 6),
               (QStringList{"Строка 1", "а", "вложенный", "б", "вложенный", "Строка 2"}));
+}
+
+TEST(RepQueryParams, AParameterNamedLikeAReportVariableIsRefreshedBeforeTheRun)
+{
+    QTemporaryDir dir;
+    TDatabase db;
+    db.SetDatabaseName(QStringLiteral("R"));
+    db.SetParams({QStringLiteral("PATH=") + dir.path()});
+    db.Open();
+    auto exec = [&](const QString &sql) {
+        TQuery q;
+        q.SetDatabase(&db);
+        q.SQL() = QStringList{sql};
+        q.ExecSQL();
+    };
+    exec(QStringLiteral("create table NUMS (N integer, NM char(20), D date)"));
+    for (int i = 1; i <= 5; ++i)
+        exec(QStringLiteral("insert into NUMS (N, NM, D) values (%1, 'число %1', %2)").arg(i).arg(46000 + i));
+    TQuery q;
+    q.SetDatabase(&db);
+    q.SQL() = QStringList{QStringLiteral("select NM from NUMS where N <= :LIMIT and NM <> :Pagenumber order by N")};
+    q.ParamByName(QStringLiteral("LIMIT"))->SetAsInteger(1);
+    q.ParamByName(QStringLiteral("Pagenumber"))->SetAsString(QStringLiteral("x"));
+    q.Open();
+
+    ListReport r;
+    r.report.DataSets = {&q};
+    r.report.MainController.DataSet = &q;
+    r.report.Functions.DefineVariable(QStringLiteral("LIMIT"), QStringLiteral("3"));
+    r.Add(rbDetail, 50).Add(Expr(QStringLiteral("NM"), 0, 0));
+    r.Run();
+    // LIMIT became 3; PAGENUMBER is an integer and leaves the string parameter alone.
+    EXPECT_EQ(r.Texts(1), (QStringList{"число 1", "число 2", "число 3"}));
+    EXPECT_EQ(q.ParamByName(QStringLiteral("LIMIT"))->AsInteger(), 3);
+    EXPECT_EQ(q.ParamByName(QStringLiteral("Pagenumber"))->AsString(), QStringLiteral("x"));
+
+    // Without a matching variable the query runs as it was opened.
+    r.report.Functions.DeleteVariable(QStringLiteral("LIMIT"));
+    q.ParamByName(QStringLiteral("LIMIT"))->SetAsInteger(2);
+    q.Close();
+    q.Open();
+    r.Run();
+    EXPECT_EQ(r.Texts(1), (QStringList{"число 1", "число 2"}));
 }
 
 TEST(RepBandSwitches, CreateFindAndFreeBandsAndClearReferencesToThem)
