@@ -6,13 +6,7 @@
 #   bench/rtffuzz/run.sh [seconds]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-root="$(cd "$here/../.." && pwd)"
-work="${ZORBEL_FUZZ_DIR:-$root/build-rtffuzz}"
-seconds="${1:-60}"
-mkdir -p "$work/corpus"
-
-flags=(-std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-omit-frame-pointer -fPIC
-       -I"$root/src" $(pkg-config --cflags Qt6Gui))
+source "$here/../common/fuzz.sh" rtf Qt6Gui "${1:-60}"
 clang++ "${flags[@]}" -o "$work/rtf_fuzz" "$here/RtfFuzz.cpp" "$root/src/report/RepRtf.cpp" \
     "$root/src/platform/rtl/CodePages.cpp" $(pkg-config --libs Qt6Gui)
 

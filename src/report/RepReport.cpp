@@ -490,24 +490,17 @@ void TRepSubDetail::SetFooterBand(TRepCustomBand *band)
         band->BandType = rbGroupFooter;
 }
 
-void TRepSubDetail::SetHasHeader(bool on)
+void TRepSubDetail::SwitchBand(TRepCustomBand *TRepController::*slot, TRepBandType type, bool on)
 {
-    if (on == HasHeader() || !Report)
+    TRepCustomBand *band = Controller.*slot;
+    if (on == (band != nullptr) || !Report)
         return;
-    if (on)
-        SetHeaderBand(&Report->CreateBand(rbGroupHeader));
-    else
-        Report->RemoveBand(Controller.HeaderBand);
-}
-
-void TRepSubDetail::SetHasFooter(bool on)
-{
-    if (on == HasFooter() || !Report)
+    if (!on) {
+        Report->RemoveBand(band);
         return;
-    if (on)
-        SetFooterBand(&Report->CreateBand(rbGroupFooter));
-    else
-        Report->RemoveBand(Controller.FooterBand);
+    }
+    TRepCustomBand &created = Report->CreateBand(type);
+    Controller.*slot = &created;
 }
 
 // ---- band switches ----

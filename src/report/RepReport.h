@@ -260,8 +260,11 @@ public:
     // report, false frees it. The band must lie on a report.
     bool HasHeader() const { return Controller.HeaderBand != nullptr; }
     bool HasFooter() const { return Controller.FooterBand != nullptr; }
-    void SetHasHeader(bool on);
-    void SetHasFooter(bool on);
+    void SetHasHeader(bool on) { SwitchBand(&TRepController::HeaderBand, rbGroupHeader, on); }
+    void SetHasFooter(bool on) { SwitchBand(&TRepController::FooterBand, rbGroupFooter, on); }
+
+private:
+    void SwitchBand(TRepCustomBand *TRepController::*slot, TRepBandType type, bool on);
 };
 
 class TCustomBandReport;
