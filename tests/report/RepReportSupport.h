@@ -50,7 +50,7 @@ public:
             c.TextOut(Printer->XToDevice(px), Printer->YToDevice(py), s);
         }
         if (Report->Exporting && Report->ExportFilter)
-            Report->ExportFilter->PutText(px, py, Report->Font, unsigned(Color), Alignment, s);
+            Report->ExportFilter->PutText(px, py, Report->Font, clBlack, unsigned(Color), Alignment, s);
         if (Parts > 1) {
             ++PartsDone;
             ++Progress;

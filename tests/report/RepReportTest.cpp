@@ -374,7 +374,7 @@ struct RecordingFilter : TRepExportFilter {
     {
         Calls << QStringLiteral("band %1 %2").arg(RepBandTypeName(b.BandType)).arg(y);
     }
-    void PutText(double x, double y, const QFont &, unsigned, TAlignment, const QString &t) override
+    void PutText(double x, double y, const QFont &, TColor, unsigned, TAlignment, const QString &t) override
     {
         Calls << QStringLiteral("text %1 %2,%3").arg(t).arg(x).arg(y);
     }
@@ -398,8 +398,8 @@ TEST(RepReportExport, AWriterIsHandedEveryPageBandTextAndFrameInOrder)
     // the detail starts at 200 tenths = 76 pixels (rounded).
     EXPECT_EQ(filter.Calls,
               (QStringList{"begin 2100x2970", "finish", "page", "text T 100,100", "band Title 100",
-                           "text Строка 1 150,210", "graphic 1 38,76", "band Detail 200", "band Page Footer 2820",
-                           "finish", "page", "text Строка 2 150,110", "graphic 1 38,38", "band Detail 100",
+                           "text Строка 1 150,210", "graphic 3 38,76", "band Detail 200", "band Page Footer 2820",
+                           "finish", "page", "text Строка 2 150,110", "graphic 3 38,38", "band Detail 100",
                            "finish", "end"}));
     EXPECT_FALSE(filter.Started);
     EXPECT_EQ(filter.Report, &r.report);
