@@ -1,5 +1,6 @@
 #include "export/ExportFilters.h"
 
+#include "export/ExportHtml.h"
 #include "export/ExportText.h"
 #include "export/ExportXls.h"
 #include "report/RepFilter.h"
@@ -25,6 +26,7 @@ void RegisterExportFilters()
     // In the order the Save dialog lists them.
     AddOnce(&MakeRepExportFilter<TRepAsciiExportFilter>);
     AddOnce(&MakeRepExportFilter<TRepCommaSeparatedFilter>);
+    AddOnce(&MakeRepExportFilter<TRepGHTMLDocumentFilter>);
     AddOnce(&MakeRepExportFilter<TRepXLSFilter>);
 }
 

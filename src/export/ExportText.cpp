@@ -126,8 +126,8 @@ void TRepAbstractExportFilter::BeginDocument(int paperWidth, int paperHeight, co
     TRepExportFilter::BeginDocument(paperWidth, paperHeight, font);
 }
 
-void TRepAbstractExportFilter::PutText(double x, double y, const QFont &font, unsigned, TAlignment alignment,
-                                       const QString &text)
+void TRepAbstractExportFilter::PutText(double x, double y, const QFont &font, TColor, unsigned,
+                                       TAlignment alignment, const QString &text)
 {
     TextItems.push_back({text, x, y, AlignmentCode(alignment), font});
 }
@@ -229,8 +229,8 @@ void TRepAsciiExportFilter::BeginDocument(int paperWidth, int paperHeight, const
     TRepExportFilter::BeginDocument(paperWidth, paperHeight, font);
 }
 
-void TRepAsciiExportFilter::PutText(double x, double y, const QFont &, unsigned, TAlignment alignment,
-                                    const QString &text)
+void TRepAsciiExportFilter::PutText(double x, double y, const QFont &, TColor, unsigned,
+                                    TAlignment alignment, const QString &text)
 {
     double c = x / CharWidth * 1.7;
     if (alignment == TAlignment::taRightJustify)

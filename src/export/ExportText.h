@@ -79,8 +79,8 @@ public:
     void EndDocument() override;
     void BeginNextPage() override;
     void PutGraphic(TRepPrintable &, double, double) override {}
-    void PutText(double x, double y, const QFont &font, unsigned backColor, TAlignment alignment,
-                 const QString &text) override;
+    void PutText(double x, double y, const QFont &font, TColor fontColor, unsigned backColor,
+                 TAlignment alignment, const QString &text) override;
 
     // The text and font of the first item collected at (line, column), both
     // 1-based; empty when there is none. Valid from PageDone to FinishPage's end.
@@ -133,8 +133,8 @@ public:
     void FinishPage() override;
     void EndDocument() override;
     void BeginNextPage() override;
-    void PutText(double x, double y, const QFont &font, unsigned backColor, TAlignment alignment,
-                 const QString &text) override;
+    void PutText(double x, double y, const QFont &font, TColor fontColor, unsigned backColor,
+                 TAlignment alignment, const QString &text) override;
 
     // Lines of the current page; grows past the paper's line count when a
     // report places text lower, so nothing is ever cut.
