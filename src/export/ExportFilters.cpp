@@ -1,6 +1,7 @@
 #include "export/ExportFilters.h"
 
 #include "export/ExportHtml.h"
+#include "export/ExportRtf.h"
 #include "export/ExportText.h"
 #include "export/ExportXls.h"
 #include "report/RepFilter.h"
@@ -28,6 +29,8 @@ void RegisterExportFilters()
     AddOnce(&MakeRepExportFilter<TRepCommaSeparatedFilter>);
     AddOnce(&MakeRepExportFilter<TRepGHTMLDocumentFilter>);
     AddOnce(&MakeRepExportFilter<TRepXLSFilter>);
+    AddOnce(&MakeRepExportFilter<TRepRTFExportFilter>);
+    AddOnce(&MakeRepExportFilter<TRepWMFExportFilter>);
 }
 
 } // namespace zorbel
