@@ -159,9 +159,9 @@ public:
         const TRecord head(emf.constData(), uint32_t(std::min<qsizetype>(emf.size(), 88)));
         if (head.U32(0) != EmrHeader)
             Bad("no header");
-        // The frame (0.01 mm) gives the picture's size in pixels.
-        const int width = int(std::lround((head.I32(32) - head.I32(24)) * ScreenPixelsPerInch / 2540.0));
-        const int height = int(std::lround((head.I32(36) - head.I32(28)) * ScreenPixelsPerInch / 2540.0));
+        // The frame (0.01 mm, inclusive) gives the picture's size in pixels.
+        const int width = int(std::lround((head.I32(32) - head.I32(24)) * ScreenPixelsPerInch / 2540.0)) + 1;
+        const int height = int(std::lround((head.I32(36) - head.I32(28)) * ScreenPixelsPerInch / 2540.0)) + 1;
         if (width <= 0 || height <= 0 || width > 32767 || height > 32767)
             Bad("picture size");
         out_.Add(U_WMRSETWINDOWORG_set(U_POINT16{0, 0}));
