@@ -108,8 +108,8 @@ void TRepGAbstractExportFilter::OpenOutput(const QString &fileName)
 {
     MemoryOutput.clear();
     OwnsOutput = !fileName.isEmpty();
-    if (OwnsOutput)
-        Output = std::make_unique<TFileReplacer>(fileName);
+    if (OwnsOutput) // page files of a multi-page document are many: see TFileReplacer
+        Output = std::make_unique<TFileReplacer>(fileName, true, !HTMLOptions().MultiPage);
 }
 
 void TRepGAbstractExportFilter::CloseOutput()
@@ -308,7 +308,7 @@ void TRepGHTMLDocumentFilter::WritePicture(TRepPrintable &control, const TRepPic
     // the process's current folder.
     const QString docFolder = OutputName.isEmpty() ? QString() : QFileInfo(OutputName).absolutePath();
     const QString file = QDir::isAbsolutePath(link) || docFolder.isEmpty() ? link : docFolder + QLatin1Char('/') + link;
-    TFileReplacer out(file);
+    TFileReplacer out(file, true, false); // one of many: see TFileReplacer
     out.Write(EncodeJpeg(bitmap));
     out.Commit();
     WriteLine(QStringLiteral("<DIV style=\"position:absolute;left:%1px;top:%2px;\"><img src=\"%3\" width=%4 "

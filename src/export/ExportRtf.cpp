@@ -261,7 +261,7 @@ void TRepWMFExportFilter::EndDocument()
                 continue;
             const QString name = BaseName + QStringLiteral("%1").arg(i, 3, 10, QLatin1Char('0')) +
                                  (enhanced ? QStringLiteral(".emf") : QStringLiteral(".wmf"));
-            TFileReplacer out(name);
+            TFileReplacer out(name, true, false); // one of many: see TFileReplacer
             out.Write(enhanced ? page->Data() : EmfToWmf(page->Data()));
             out.Commit();
             Written << name;

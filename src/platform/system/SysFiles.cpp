@@ -248,8 +248,8 @@ namespace {
 constexpr qsizetype ReplacerBuffer = 1 << 16;
 }
 
-TFileReplacer::TFileReplacer(const QString &fileName, bool readable)
-    : fileName_(fileName), tempPath_(Native(fileName) + ".XXXXXX"), readable_(readable)
+TFileReplacer::TFileReplacer(const QString &fileName, bool readable, bool synced)
+    : fileName_(fileName), tempPath_(Native(fileName) + ".XXXXXX"), readable_(readable), synced_(synced)
 {
     const QString folder = QFileInfo(fileName).absolutePath();
     if (!QDir().mkpath(folder) || (fd_ = TSysEnv::OpenTemp(tempPath_)) < 0)
@@ -304,7 +304,7 @@ void TFileReplacer::Commit()
         Fail(EBADF);
     if (readable_)
         ::fchmod(fd_, 0644);
-    const bool synced = TSysEnv::Flush(fd_);
+    const bool synced = !synced_ || TSysEnv::Flush(fd_);
     const int error = errno;
     TSysEnv::Close(fd_);
     fd_ = -1;
@@ -313,7 +313,8 @@ void TFileReplacer::Commit()
     if (!TSysEnv::Rename(QFile::decodeName(tempPath_), fileName_))
         Fail(errno);
     committed_ = true;
-    TSysEnv::SyncFolder(QFileInfo(fileName_).absolutePath());
+    if (synced_)
+        TSysEnv::SyncFolder(QFileInfo(fileName_).absolutePath());
 }
 
 } // namespace zorbel

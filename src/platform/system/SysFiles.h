@@ -106,8 +106,12 @@ void SaveFileAtomically(const QString &fileName, const std::function<bool(QByteA
 class TFileReplacer {
 public:
     // readable: the finished file is readable by others (mode 0644, for
-    // documents the user hands on), else private (0600).
-    explicit TFileReplacer(const QString &fileName, bool readable = true);
+    // documents the user hands on), else private (0600). synced: Commit()
+    // pushes the data to the disk before the rename (and the folder after
+    // it); without, a write error still fails the file, but a power loss
+    // right after may lose it (for one of many page files of an export,
+    // where a sync per file would cost more than the export itself).
+    explicit TFileReplacer(const QString &fileName, bool readable = true, bool synced = true);
     ~TFileReplacer();
     TFileReplacer(const TFileReplacer &) = delete;
     TFileReplacer &operator=(const TFileReplacer &) = delete;
@@ -130,6 +134,7 @@ private:
     qint64 written_ = 0;
     int fd_ = -1;
     bool readable_;
+    bool synced_;
     bool committed_ = false;
 };
 
