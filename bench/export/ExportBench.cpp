@@ -38,12 +38,12 @@ TRepBand &AddBand(TCustomBandReport &report, TRepBandType type, double height)
     return report.AddBand(std::move(b));
 }
 
-TRepLabel &Label(TRepCustomBand &band, const QFont &font, const QString &text, double left)
+TRepLabel &Label(TRepCustomBand &band, const QFont &font, const QString &text, double left, double width = 380)
 {
     auto l = std::make_unique<TRepLabel>();
     l->Font = font;
     l->AutoSize = false;
-    Place(*l, left, 0, 500, 45);
+    Place(*l, left, 0, width, 70);
     l->SetCaption(text);
     return band.Add(std::move(l));
 }
@@ -53,7 +53,7 @@ TRepExpr &Expr(TRepCustomBand &band, const QFont &font, const QString &expressio
     auto e = std::make_unique<TRepExpr>();
     e->Font = font;
     e->AutoSize = false;
-    Place(*e, left, 0, 500, 45);
+    Place(*e, left, 0, 380, 45);
     e->SetExpression(expression);
     e->Mask = mask;
     return band.Add(std::move(e));
@@ -95,7 +95,7 @@ int main(int argc, char **argv)
     QFont big = font;
     big.setPointSize(16);
     big.setBold(true);
-    Label(title, big, QStringLiteral("Расходы по категориям"), 0).FontColor = clMaroon;
+    Label(title, big, QStringLiteral("Расходы по категориям"), 0, 1400).FontColor = clMaroon;
     auto logo = std::make_unique<TRepImage>();
     logo->Name = QStringLiteral("Logo");
     QImage bitmap(64, 32, QImage::Format_RGB32);
@@ -107,8 +107,8 @@ int main(int argc, char **argv)
     TRepBand &columns = AddBand(report, rbColumnHeader, 60);
     Label(columns, font, QStringLiteral("Дата"), 0);
     Label(columns, font, QStringLiteral("Категория"), 300);
-    Label(columns, font, QStringLiteral("Сумма"), 1000).SetAlignment(TAlignment::taRightJustify);
-    Label(columns, font, QStringLiteral("В у.е."), 1400).SetAlignment(TAlignment::taRightJustify);
+    Label(columns, font, QStringLiteral("Сумма"), 1020).SetAlignment(TAlignment::taRightJustify);
+    Label(columns, font, QStringLiteral("В у.е."), 1420).SetAlignment(TAlignment::taRightJustify);
     auto rule = std::make_unique<TRepShape>();
     rule->Shape = TRepShape::qrsHorLine;
     Place(*rule, 0, 52, 1900, 8);
@@ -122,12 +122,12 @@ int main(int argc, char **argv)
     date->SetDataField(QStringLiteral("D"));
     detail.Add(std::move(date));
     Expr(detail, font, QStringLiteral("CAT"), QString(), 300);
-    Expr(detail, font, QStringLiteral("AMT"), QStringLiteral("#,##0.00"), 1000).SetAlignment(TAlignment::taRightJustify);
-    Expr(detail, font, QStringLiteral("AMT/27.5"), QStringLiteral("#,##0.00"), 1400)
+    Expr(detail, font, QStringLiteral("AMT"), QStringLiteral("#,##0.00"), 1020).SetAlignment(TAlignment::taRightJustify);
+    Expr(detail, font, QStringLiteral("AMT/27.5"), QStringLiteral("#,##0.00"), 1420)
         .SetAlignment(TAlignment::taRightJustify);
     TRepBand &summary = AddBand(report, rbSummary, 60);
     Label(summary, font, QStringLiteral("Итого"), 0);
-    Expr(summary, font, QStringLiteral("SUM(AMT)"), QStringLiteral("#,##0.00"), 1000)
+    Expr(summary, font, QStringLiteral("SUM(AMT)"), QStringLiteral("#,##0.00"), 1020)
         .SetAlignment(TAlignment::taRightJustify);
     TRepBand &footer = AddBand(report, rbPageFooter, 50);
     Expr(footer, font, QStringLiteral("'Страница '+PAGENUMBER"), QString(), 0);

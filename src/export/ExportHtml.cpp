@@ -1,7 +1,6 @@
 #include "export/ExportHtml.h"
 
 #include "platform/dataset/DataSet.h"
-#include "report/RepCtrls.h"
 #include "report/RepReport.h"
 
 #include <QDir>
@@ -104,41 +103,9 @@ QByteArray EncodeJpeg(const QImage &image, int quality)
 
 // ---- output and page bookkeeping ----
 
-void TRepGAbstractExportFilter::OpenOutput(const QString &fileName)
-{
-    MemoryOutput.clear();
-    OwnsOutput = !fileName.isEmpty();
-    if (OwnsOutput) // page files of a multi-page document are many: see TFileReplacer
-        Output = std::make_unique<TFileReplacer>(fileName, true, !HTMLOptions().MultiPage);
-}
-
-void TRepGAbstractExportFilter::CloseOutput()
-{
-    if (Output)
-        Output->Commit();
-    Output.reset();
-}
-
-void TRepGAbstractExportFilter::Write(const QString &text)
-{
-    const QByteArray bytes = text.toUtf8();
-    if (Output)
-        Output->Write(bytes);
-    else if (!OwnsOutput)
-        MemoryOutput += bytes;
-}
-
-void TRepGAbstractExportFilter::WriteLine(const QString &text) { Write(text + QStringLiteral("\r\n")); }
-
 void TRepGAbstractExportFilter::BeginDocument(int paperWidth, int paperHeight, const QFont &font)
 {
-    OpenOutput(OutputName);
-    ReportFont = font;
-    const double points = font.pointSizeF() > 0 ? font.pointSizeF() : 10;
-    CharWidth = LineHeight = points * 3.5277777777777777778;
-    PaperWidth = paperWidth;
-    PaperHeight = paperHeight;
-    LineTotal = int(std::lround(PaperHeight / LineHeight));
+    StartDocument(paperWidth, paperHeight, font);
     TRepExportFilter::BeginDocument(paperWidth, paperHeight, font);
 }
 
@@ -207,6 +174,7 @@ void TRepGHTMLDocumentFilter::BeginNextPage()
     CloseOutput();
     PageBottomY = 0;
     const QString name = BaseName() + Num(PageNo) + QStringLiteral(".html");
+    SyncedOutput = false; // page files are many: see TFileReplacer
     OpenOutput(name);
     TRepExportFilter::BeginDocument(0, 0, ReportFont); // Started
     WriteHead(QFileInfo(name).fileName());
@@ -283,19 +251,34 @@ void TRepGHTMLDocumentFilter::WriteBar(int left, int top, int height, int width,
                   .arg(Num(left), Num(top), Num(height), Num(width), HTMLColorText(color)));
 }
 
-void TRepGHTMLDocumentFilter::WritePicture(TRepPrintable &control, const TRepPicture &picture, int left, int top,
-                                           int width, int height)
+bool TRepGHTMLDocumentFilter::WritePicture(TRepPrintable &control, int left, int top, int width, int height)
 {
-    if (width <= 0 || height <= 0 || picture.Empty())
-        return;
+    if (width <= 0 || height <= 0)
+        return false;
+    // Any control that shows a picture draws it through StretchPicture; one
+    // that leaves the sheet untouched (a text, rich or plain) is no picture.
+    QImage sheet(width, height, QImage::Format_ARGB32_Premultiplied);
+    sheet.fill(Qt::transparent);
+    {
+        QPainter painter(&sheet);
+        TCanvas canvas;
+        canvas.Begin(&painter);
+        control.StretchPicture(canvas, QRect(0, 0, width, height));
+        canvas.Begin(nullptr);
+    }
+    bool drawn = false;
+    for (int y = 0; y < height && !drawn; ++y) {
+        const QRgb *row = reinterpret_cast<const QRgb *>(sheet.constScanLine(y));
+        for (int x = 0; x < width && !drawn; ++x)
+            drawn = qAlpha(row[x]) != 0;
+    }
+    if (!drawn)
+        return false;
     QImage bitmap(width, height, QImage::Format_RGB32);
     bitmap.fill(Qt::white);
     {
         QPainter painter(&bitmap);
-        if (picture.IsBitmap())
-            painter.drawImage(QRect(0, 0, width, height), picture.Bitmap);
-        else
-            PlayMetafile(painter, picture.Metafile.Data(), QRectF(0, 0, width, height));
+        painter.drawImage(0, 0, sheet);
     }
     // Every picture gets a file of its own: one printed on every record must
     // not overwrite what earlier records showed.
@@ -315,6 +298,7 @@ void TRepGHTMLDocumentFilter::WritePicture(TRepPrintable &control, const TRepPic
                              "height=%5></div>")
                   .arg(Num(left), Num(top), HTMLEscape(link).replace(QLatin1Char('"'), QStringLiteral("&quot;")),
                        Num(width), Num(height)));
+    return true;
 }
 
 void TRepGHTMLDocumentFilter::PutGraphic(TRepPrintable &control, double x, double y)
@@ -342,9 +326,7 @@ void TRepGHTMLDocumentFilter::PutGraphic(TRepPrintable &control, double x, doubl
             break;
         default: return;
         }
-    } else if (auto *image = dynamic_cast<TRepImage *>(&control))
-        WritePicture(control, image->Picture, l, t, w, h);
-    else
+    } else if (!WritePicture(control, l, t, w, h))
         return;
     PageBottomY = std::max(PageBottomY, t);
 }

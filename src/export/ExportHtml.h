@@ -14,7 +14,7 @@
 
 #include "platform/canvas/Graphics.h"
 #include "platform/rtl/Exceptions.h"
-#include "platform/system/SysFiles.h"
+#include "export/ExportText.h"
 #include "report/RepFilter.h"
 
 #include <QFont>
@@ -63,41 +63,19 @@ QString HTMLColorText(TColor c);
 // & < > and blanks as entities, in that order.
 QString HTMLEscape(const QString &text);
 
-// Output and page bookkeeping shared by graphic writers.
-class TRepGAbstractExportFilter : public TRepExportFilter {
+// Output and page bookkeeping of the graphic writers: UTF-8 text.
+class TRepGAbstractExportFilter : public TRepOutputFilter {
 public:
-    using TRepExportFilter::TRepExportFilter;
-    QString GetDescriptionText() const override { return QString(); }
-    QString GetFileExtension() const override { return QString(); }
-    QString GetDialogName() const override { return QStringLiteral("RepAbstract"); }
+    using TRepOutputFilter::TRepOutputFilter;
 
     void BeginDocument(int paperWidth, int paperHeight, const QFont &font) override;
     void FinishPage() override { PageDone(); }
     void EndDocument() override;
     void BeginNextPage() override;
 
-    QFont ReportFont, PageFont;
-    double CharWidth = 0, LineHeight = 0, PaperWidth = 0, PaperHeight = 0;
-    int LineTotal = 0;
-    bool PageComplete = false;
-    // What an output without a file name received (a memory document).
-    QByteArray MemoryOutput;
-
 protected:
-    // With a name: the file (appearing whole when closed); without: memory.
-    virtual void OpenOutput(const QString &fileName);
-    virtual void CloseOutput();
-    virtual void PageDone()
-    {
-        PageComplete = true;
-        WritePage();
-    }
-    virtual void WritePage() {}
-    void Write(const QString &text);
-    void WriteLine(const QString &text);
-
-    std::unique_ptr<TFileReplacer> Output;
-    bool OwnsOutput = false;
+    void Write(const QString &text) { WriteBytes(text.toUtf8()); }
+    void WriteLine(const QString &text) { Write(text + QStringLiteral("\r\n")); }
 };
 
 class TRepGHTMLDocumentFilter : public TRepGAbstractExportFilter {
@@ -135,8 +113,8 @@ private:
     void WriteHead(const QString &title);
     void WriteRule(int left, int top, int width, int pen, TColor color);
     void WriteBar(int left, int top, int height, int width, TColor color);
-    void WritePicture(TRepPrintable &control, const class TRepPicture &picture, int left, int top, int width,
-                      int height);
+    // A picture the control draws, as a JPEG file; false when it draws none.
+    bool WritePicture(TRepPrintable &control, int left, int top, int width, int height);
     const TRepHTMLLinkSource *FindLinkLabel(const QString &text) const;
 };
 

@@ -99,8 +99,7 @@ int TRepRTFExportFilter::FontIndexOf(const QString &family) const
 
 void TRepRTFExportFilter::WriteLine(const QByteArray &line)
 {
-    output_->Write(line);
-    output_->Write("\r\n", 2);
+    WriteBytes(line + "\r\n");
 }
 
 void TRepRTFExportFilter::BeginDocument(int paperWidth, int paperHeight, const QFont &font)
@@ -122,7 +121,7 @@ void TRepRTFExportFilter::BeginDocument(int paperWidth, int paperHeight, const Q
         PaperLengthTw = PaperWidthTw = 0;
     }
     Fonts = RtfFontList();
-    output_ = std::make_unique<TFileReplacer>(OutputName);
+    OpenOutput(OutputName);
     PageBreakDue = false;
     PointHeight = 3.5277777777777777778;
     LineTotal = int(std::lround(paperHeight / PointHeight));
@@ -180,8 +179,6 @@ void TRepRTFExportFilter::PutText(double x, double y, const QFont &font, TColor 
 
 void TRepRTFExportFilter::FinishPage()
 {
-    if (!output_)
-        return;
     if (PageBreakDue)
         WriteLine("{\\page }");
     double y0 = MarginTop * 0.17638888888888888888;
@@ -230,11 +227,8 @@ void TRepRTFExportFilter::FinishPage()
 
 void TRepRTFExportFilter::EndDocument()
 {
-    if (output_) {
-        WriteLine("\\par }");
-        output_->Commit();
-    }
-    output_.reset();
+    WriteLine("\\par }");
+    CloseOutput();
     PageLines.clear();
     TRepExportFilter::EndDocument();
 }

@@ -16,8 +16,7 @@
 #pragma once
 
 #include "platform/canvas/Graphics.h"
-#include "platform/system/SysFiles.h"
-#include "report/RepFilter.h"
+#include "export/ExportText.h"
 
 #include <QStringList>
 #include <memory>
@@ -37,9 +36,9 @@ struct TRtfFont {
 };
 std::vector<TRtfFont> RtfFontList();
 
-class TRepRTFExportFilter : public TRepExportFilter {
+class TRepRTFExportFilter : public TRepOutputFilter {
 public:
-    using TRepExportFilter::TRepExportFilter;
+    using TRepOutputFilter::TRepOutputFilter;
     QString GetDescriptionText() const override { return QStringLiteral("RTF Export filter"); }
     QString GetFileExtension() const override { return QStringLiteral("RTF"); }
     QString GetDialogName() const override { return QStringLiteral("RTF File"); }
@@ -63,8 +62,7 @@ public:
 
     std::vector<TRtfFont> Fonts;
     std::vector<std::vector<TItem>> PageLines;
-    double PointHeight = 3.5277777777777777778;
-    int LineTotal = 0;
+    double PointHeight = 3.5277777777777777778; // LineTotal counts lines of this height
     bool PageBreakDue = false;
     double MarginTop = 720, MarginBottom = 720, MarginLeft = 720, MarginRight = 720;
     double PaperLengthTw = 0, PaperWidthTw = 0;
@@ -72,7 +70,6 @@ public:
 private:
     void WriteLine(const QByteArray &line);
     int FontIndexOf(const QString &family) const;
-    std::unique_ptr<TFileReplacer> output_;
 };
 
 class TRepWMFExportFilter : public TRepExportFilter {

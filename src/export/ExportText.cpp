@@ -86,23 +86,44 @@ int TRepPositions::GetPosition(double x) const
 
 // ---- text grid base ----
 
-void TRepAbstractExportFilter::OpenOutput(const QString &fileName)
+// ---- output ----
+
+void TRepOutputFilter::OpenOutput(const QString &fileName)
 {
-    Output = std::make_unique<TFileReplacer>(fileName);
+    MemoryOutput.clear();
+    OwnsOutput = !fileName.isEmpty();
+    if (OwnsOutput)
+        Output = std::make_unique<TFileReplacer>(fileName, true, SyncedOutput);
 }
 
-void TRepAbstractExportFilter::CloseOutput()
+void TRepOutputFilter::CloseOutput()
 {
     if (Output)
         Output->Commit();
     Output.reset();
 }
 
-void TRepAbstractExportFilter::WriteBytes(const QByteArray &bytes)
+void TRepOutputFilter::WriteBytes(const QByteArray &bytes)
 {
     if (Output)
         Output->Write(bytes);
+    else if (!OwnsOutput)
+        MemoryOutput += bytes;
 }
+
+void TRepOutputFilter::StartDocument(int paperWidth, int paperHeight, const QFont &font)
+{
+    OpenOutput(OutputName);
+    ReportFont = font;
+    PageFont = QFont();
+    CharWidth = LineHeight = FontPoints(font) * PointInTenthMM;
+    PaperWidth = paperWidth;
+    PaperHeight = paperHeight;
+    LineTotal = int(std::lround(PaperHeight / LineHeight));
+    PageComplete = false;
+}
+
+// ---- text grid base ----
 
 void TRepAbstractExportFilter::WriteString(const QString &text) { WriteBytes(UnicodeToWin1251(text)); }
 
@@ -114,15 +135,8 @@ void TRepAbstractExportFilter::WriteLine(const QString &text)
 
 void TRepAbstractExportFilter::BeginDocument(int paperWidth, int paperHeight, const QFont &font)
 {
-    OpenOutput(OutputName);
     TextItems.clear();
-    ReportFont = font;
-    PageFont = QFont();
-    CharWidth = LineHeight = FontPoints(font) * PointInTenthMM;
-    PaperWidth = paperWidth;
-    PaperHeight = paperHeight;
-    LineTotal = int(std::lround(PaperHeight / LineHeight));
-    PageComplete = false;
+    StartDocument(paperWidth, paperHeight, font);
     TRepExportFilter::BeginDocument(paperWidth, paperHeight, font);
 }
 
@@ -222,9 +236,7 @@ void TRepCommaSeparatedFilter::WritePage()
 
 void TRepAsciiExportFilter::BeginDocument(int paperWidth, int paperHeight, const QFont &font)
 {
-    output_ = std::make_unique<TFileReplacer>(OutputName);
-    CharWidth = LineHeight = FontPoints(font) * PointInTenthMM;
-    LineTotal = int(std::lround(paperHeight / LineHeight));
+    StartDocument(paperWidth, paperHeight, font);
     TextLines.assign(size_t(std::max(LineTotal, 0)), QString());
     TRepExportFilter::BeginDocument(paperWidth, paperHeight, font);
 }
@@ -255,13 +267,9 @@ void TRepAsciiExportFilter::PutText(double x, double y, const QFont &, TColor, u
 
 void TRepAsciiExportFilter::FinishPage()
 {
-    if (!output_)
-        return;
     for (const QString &line : TextLines)
-        if (!line.isEmpty()) {
-            output_->Write(UnicodeToWin1251(line));
-            output_->Write("\r\n", 2);
-        }
+        if (!line.isEmpty())
+            WriteBytes(UnicodeToWin1251(line) + "\r\n");
 }
 
 void TRepAsciiExportFilter::BeginNextPage()
@@ -271,9 +279,7 @@ void TRepAsciiExportFilter::BeginNextPage()
 
 void TRepAsciiExportFilter::EndDocument()
 {
-    if (output_)
-        output_->Commit();
-    output_.reset();
+    CloseOutput();
     TRepExportFilter::EndDocument();
 }
 

@@ -66,13 +66,47 @@ double FontPoints(const QFont &font);
 // A font size in 0.1 mm (254/72 per point).
 constexpr double PointInTenthMM = 3.5277777777777777778;
 
-class TRepAbstractExportFilter : public TRepExportFilter {
+// The output file, the report's font and the page measures that writers of
+// one document share (the text grid base below and the HTML writer's base).
+// With an empty file name the output goes into MemoryOutput.
+class TRepOutputFilter : public TRepExportFilter {
 public:
     using TRepExportFilter::TRepExportFilter;
 
     QString GetDescriptionText() const override { return QString(); }
     QString GetFileExtension() const override { return QString(); }
     QString GetDialogName() const override { return QStringLiteral("RepAbstract"); }
+
+    double CharWidth = 0, LineHeight = 0, PaperWidth = 0, PaperHeight = 0;
+    int LineTotal = 0;
+    bool PageComplete = false;
+    QFont ReportFont, PageFont;
+    QByteArray MemoryOutput;
+
+protected:
+    // Opens the output, copies the font and sets the measures: CharWidth =
+    // LineHeight = the font's size in 0.1 mm, LineTotal = paper height / it.
+    void StartDocument(int paperWidth, int paperHeight, const QFont &font);
+    // With a name: the file (appearing whole when closed); without: memory.
+    virtual void OpenOutput(const QString &fileName);
+    // Commits the file (it appears whole under its name).
+    virtual void CloseOutput();
+    virtual void PageDone()
+    {
+        PageComplete = true;
+        WritePage();
+    }
+    virtual void WritePage() {}
+    void WriteBytes(const QByteArray &bytes);
+
+    std::unique_ptr<TFileReplacer> Output;
+    bool OwnsOutput = false;
+    bool SyncedOutput = true; // see TFileReplacer
+};
+
+class TRepAbstractExportFilter : public TRepOutputFilter {
+public:
+    using TRepOutputFilter::TRepOutputFilter;
 
     void BeginDocument(int paperWidth, int paperHeight, const QFont &font) override;
     void FinishPage() override;
@@ -87,23 +121,13 @@ public:
     QString GetCell(int line, int column, QFont *font = nullptr) const;
 
     std::vector<TTextEntry> TextItems;
-    double CharWidth = 0, LineHeight = 0, PaperWidth = 0, PaperHeight = 0;
-    int LineTotal = 0, ColumnTotal = 0;
-    bool PageComplete = false;
-    QFont ReportFont, PageFont;
+    int ColumnTotal = 0;
 
 protected:
-    virtual void OpenOutput(const QString &fileName);
-    // Commits the file (it appears whole under its name).
-    virtual void CloseOutput();
-    virtual void PageDone();
-    virtual void WritePage() {}
+    void PageDone() override;
     // Text in Windows-1251, as the report's readers expect it.
     void WriteString(const QString &text);
     void WriteLine(const QString &text);
-    void WriteBytes(const QByteArray &bytes);
-
-    std::unique_ptr<TFileReplacer> Output;
 
 private:
     void NumberItems();
@@ -122,9 +146,9 @@ protected:
     void WritePage() override;
 };
 
-class TRepAsciiExportFilter : public TRepExportFilter {
+class TRepAsciiExportFilter : public TRepOutputFilter {
 public:
-    using TRepExportFilter::TRepExportFilter;
+    using TRepOutputFilter::TRepOutputFilter;
     QString GetDescriptionText() const override { return QStringLiteral("Text export (ASCII) filter"); }
     QString GetFileExtension() const override { return QStringLiteral("TXT"); }
     QString GetDialogName() const override { return QStringLiteral("Text file"); }
@@ -139,11 +163,6 @@ public:
     // Lines of the current page; grows past the paper's line count when a
     // report places text lower, so nothing is ever cut.
     std::vector<QString> TextLines;
-    double CharWidth = 0, LineHeight = 0;
-    int LineTotal = 0;
-
-private:
-    std::unique_ptr<TFileReplacer> output_;
 };
 
 // The CSV component: its separator is one for the whole program.

@@ -178,5 +178,49 @@ TEST(ExportHtml, PagesAreFilesBesideTheDocumentLinkedInOrder)
     EXPECT_EQ(FilesIn(r.dir.path()), QStringList()); // nothing beside the folder
 }
 
+// A control that shows a picture through StretchPicture only, as controls of
+// other libraries do.
+class PaintedPicture : public TRepPrintable {
+public:
+    void StretchPicture(TCanvas &canvas, const QRect &rect) override
+    {
+        canvas.Brush.Style = TBrushStyle::bsSolid;
+        canvas.Brush.Color = clRed;
+        canvas.FillRect(rect);
+    }
+};
+
+TEST(ExportHtml, PicturesGoIntoTheirFolderBesideTheDocumentAndOthersAreSkipped)
+{
+    QTemporaryDir dir;
+    TRepGHTMLDocumentFilter html(dir.filePath(QStringLiteral("doc.htm")));
+    HTMLOptions().PictureDir = QStringLiteral("pics");
+    html.BeginDocument(2100, 2970, QFont());
+    html.FinishPage();
+    html.BeginNextPage();
+    PaintedPicture painted;
+    painted.Name = QStringLiteral("Chart");
+    ExportReport::Place(painted, 0, 0, 30, 20); // device pixels, as writers get them
+    html.PutGraphic(painted, 10, 20);
+    html.PutGraphic(painted, 10, 60); // printed again: a file of its own
+    TRepLabel label; // draws no picture
+    ExportReport::Place(label, 0, 0, 30, 20);
+    html.PutGraphic(label, 10, 100);
+    html.FinishPage();
+    html.EndDocument();
+    HTMLOptions().PictureDir.clear();
+
+    EXPECT_EQ(FilesIn(dir.filePath(QStringLiteral("pics"))), (QStringList{"Chart1.jpg", "Chart2.jpg"}));
+    const QByteArray doc = FileBytes(html.OutputName);
+    EXPECT_TRUE(doc.contains("<DIV style=\"position:absolute;left:10px;top:20px;\"><img src=\"pics/Chart1.jpg\" "
+                             "width=30 height=20></div>\r\n"));
+    EXPECT_TRUE(doc.contains("top:60px;\"><img src=\"pics/Chart2.jpg\""));
+    EXPECT_EQ(doc.count("<img"), 2);
+    const QByteArray ppm = RunTool(QStringLiteral("djpeg"), {dir.filePath(QStringLiteral("pics/Chart2.jpg"))});
+    ASSERT_GT(ppm.size(), 3);
+    EXPECT_GT(uchar(ppm[ppm.size() - 3]), 220); // red
+    EXPECT_LT(uchar(ppm[ppm.size() - 1]), 40);
+}
+
 } // namespace
 } // namespace zorbel::test

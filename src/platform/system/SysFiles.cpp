@@ -240,7 +240,7 @@ void SaveFileAtomically(const QString &fileName, const std::function<bool(QByteA
     }
     QByteArray block;
     while (next(block))
-        file->Write(block);
+        file->WriteBlock(block);
     file->Commit();
 }
 
@@ -287,12 +287,18 @@ void TFileReplacer::Write(const char *data, qsizetype size)
 {
     if (buffer_.size() + size > ReplacerBuffer)
         Flush();
-    if (size >= ReplacerBuffer) {
-        if (fd_ < 0 || !TSysEnv::WriteAll(fd_, data, size))
-            Fail(fd_ < 0 ? EBADF : errno);
-        written_ += size;
-    } else
+    if (size >= ReplacerBuffer)
+        WriteBlock(QByteArray::fromRawData(data, size));
+    else
         buffer_.append(data, size);
+}
+
+void TFileReplacer::WriteBlock(const QByteArray &data)
+{
+    Flush();
+    if (fd_ < 0 || !TSysEnv::WriteAll(fd_, data.constData(), data.size()))
+        Fail(fd_ < 0 ? EBADF : errno);
+    written_ += data.size();
 }
 
 void TFileReplacer::Commit()

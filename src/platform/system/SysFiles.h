@@ -119,6 +119,8 @@ public:
     const QString &FileName() const { return fileName_; }
     void Write(const char *data, qsizetype size);
     void Write(const QByteArray &data) { Write(data.constData(), data.size()); }
+    // Writes data at once, past the buffer (a block of a known size).
+    void WriteBlock(const QByteArray &data);
     // Bytes written so far.
     qint64 Size() const { return written_ + buffer_.size(); }
     void Commit();
