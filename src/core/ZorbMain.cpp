@@ -58,6 +58,7 @@ public:
         f_.mpUp->SetEnabled(state.mpUp);
         f_.mpDown->SetEnabled(state.mpDown);
         f_.ApplyPostMenuState(state);
+        f_.ApplyFindMenuState(state);
     }
     void ShowAccountRest(const QString &text, const QColor &color) override
     {
