@@ -25,49 +25,51 @@ TFormDlg::TFormDlg(TFormMain &Main) : main_(Main)
     SetBorderStyle(TFormBorderStyle::bsDialog);
     SetPosition(TPosition::poScreenCenter);
     SetKeyPreview(true);
-    SetClientWidth(215);
-    SetClientHeight(119);
+    // Larger than the original 215 x 119, so that the window frame does not
+    // cut the captions and the move hint keeps its two lines.
+    SetClientWidth(300);
+    SetClientHeight(126);
 
     LabMove = new TLabel(this, QStringLiteral("LabMove"));
     LabMove->SetCaption(U("Введите статью -> адресат (при отсутствии - перенос на 1-й уровень)"));
     LabMove->SetWordWrap(true);
-    LabMove->SetBounds(8, 4, 199, 34);
+    LabMove->SetBounds(8, 4, 284, 40);
     LabMove->SetVisible(false);
     Ed = new TEdit(this, QStringLiteral("Ed"));
-    Ed->SetBounds(8, 42, 199, 24);
+    Ed->SetBounds(8, 48, 284, 24);
 
     PanFnd = new TPanel(this, QStringLiteral("PanFnd"));
-    PanFnd->SetBounds(0, 0, 215, 76);
+    PanFnd->SetBounds(0, 0, 300, 82);
     PanFnd->SetBevelOuter(TBevelCut::bvNone);
     PanFnd->SetVisible(false);
     CbFnd = new TComboBox(PanFnd, QStringLiteral("CbFnd"));
     CbFnd->SetStyle(TComboBoxStyle::csDropDownList);
     for (const QString &name : HistFindFieldNames())
         CbFnd->Items().Add(name);
-    CbFnd->SetBounds(8, 10, 120, 24);
+    CbFnd->SetBounds(8, 12, 160, 24);
     ButEq = new TButton(PanFnd, QStringLiteral("ButEq"));
     ButEq->SetCaption(QStringLiteral("="));
-    ButEq->SetBounds(134, 10, 30, 24);
+    ButEq->SetBounds(176, 12, 30, 24);
     ButFnd = new TButton(PanFnd, QStringLiteral("ButFnd"));
-    ButFnd->SetBounds(8, 42, 199, 24);
+    ButFnd->SetBounds(8, 48, 284, 24);
     EdFnd = new TEdit(PanFnd, QStringLiteral("EdFnd"));
-    EdFnd->SetBounds(8, 42, 199, 24);
+    EdFnd->SetBounds(8, 48, 284, 24);
 
     PanBut = new TPanel(this, QStringLiteral("PanBut"));
-    PanBut->SetBounds(0, 76, 215, 43);
+    PanBut->SetBounds(0, 82, 300, 44);
     PanBut->SetBevelOuter(TBevelCut::bvNone);
     ButOk = new TBitBtn(PanBut, QStringLiteral("ButOk"));
     ButOk->SetCaption(QStringLiteral("OK"));
     ButOk->SetGlyph(QApplication::style()->standardIcon(QStyle::SP_DialogOkButton).pixmap(16, 16));
     ButOk->SetDefault(true);
     ButOk->SetModalResult(mrOk);
-    ButOk->SetBounds(26, 8, 90, 27);
+    ButOk->SetBounds(58, 8, 100, 27);
     ButCancel = new TBitBtn(PanBut, QStringLiteral("ButCancel"));
     ButCancel->SetCaption(U("Отмена"));
     ButCancel->SetGlyph(QApplication::style()->standardIcon(QStyle::SP_DialogCancelButton).pixmap(16, 16));
     ButCancel->SetCancel(true);
     ButCancel->SetModalResult(mrCancel);
-    ButCancel->SetBounds(124, 8, 64, 27);
+    ButCancel->SetBounds(170, 8, 72, 27);
 
     OnShow = [this](TObject *s) { FormShow(s); };
     OnKeyDown = [this](TObject *s, WORD &k, TShiftState sh) { FormKeyDown(s, k, sh); };
