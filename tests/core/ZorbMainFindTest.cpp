@@ -2,9 +2,7 @@
 // dialog stepping through its hits and remembering its state, the text scan
 // of Ctrl+F and F3, the notes search and the card's note picker, the
 // calculator command, and "save to file" on the reference pages.
-#include "core/ZorbMain.h"
-
-#include "ZorbSandbox.h"
+#include "ZorbLedgerWindow.h"
 #include "core/ZorbComm.h"
 #include "core/ZorbDlg.h"
 #include "core/ZorbDm.h"
@@ -13,30 +11,16 @@
 #include "platform/rtl/CodePages.h"
 #include "platform/widgets/ModalScript.h"
 
-#include <QApplication>
 #include <QFile>
 #include <gtest/gtest.h>
 
 namespace zorbel {
 namespace {
 
-class MainFind : public testing::Test {
+class MainFind : public TLedgerWindowTest {
 protected:
-    void SetUp() override
+    void AddOperations() override
     {
-        f = std::make_unique<TFormMain>(QStringList{}, box.Path("program"));
-        ASSERT_TRUE(f->ReadyToRun());
-        dm = f->Dm.get();
-        dm->Tb_Account.First();
-        acc1 = dm->Tb_Account.FieldByName("Id_Account")->AsInteger();
-        TTable &a = dm->Tb_Account;
-        a.Append();
-        a.FieldByName("Account")->SetAsString(U("Банк Ёлка"));
-        a.FieldByName("Currency")->SetAsString(U("руб"));
-        a.FieldByName("Rate")->SetAsFloat(1);
-        a.FieldByName("Rest")->SetAsFloat(0);
-        a.Post();
-        acc2 = a.FieldByName("Id_Account")->AsInteger();
         Op(acc1, EncodeDate(2024, 1, 10), 0, 100, U("Хлеб"));
         Op(acc1, EncodeDate(2024, 1, 11), 0, 30, U("Молоко 5%"));
         Op(acc1, EncodeDate(2024, 1, 12), 150, 0, U("Аванс"));
@@ -44,34 +28,7 @@ protected:
         Op(acc1, EncodeDate(2024, 1, 20), 300, 0, U("хлеб"));
         Op(acc1, EncodeDate(2024, 1, 21), 0, 7, U("Молоко 50"));
         Op(acc2, EncodeDate(2024, 2, 4), 999, 0, U("Хлеб"));
-        f->Show();
-        QApplication::setActiveWindow(f.get());
-        ASSERT_TRUE(dm->Tb_Account.Locate("Id_Account", Variant(acc1), {}));
-        f->CbPer->SetItemIndex(0); // the whole period
-        f->CbPerClick(f->CbPer);
     }
-    void TearDown() override
-    {
-        dm->SetModified(false);
-        f->mCloseNotSaveClick(f.get());
-    }
-    void Op(int acc, TDateTime date, double dt, double ct, const QString &comment)
-    {
-        TTable &t = dm->Tb_Hist;
-        t.Append();
-        t.FieldByName("Id_Account")->SetAsInteger(acc);
-        t.FieldByName("Date_Real")->SetAsDateTime(date);
-        t.FieldByName("Kind")->SetAsString("1");
-        if (dt)
-            t.FieldByName("Dt")->SetAsFloat(dt);
-        if (ct)
-            t.FieldByName("Ct")->SetAsFloat(ct);
-        t.FieldByName("Level1")->SetAsInteger(0);
-        t.FieldByName("Comment")->SetAsString(comment);
-        t.Post();
-    }
-    void GoTo(const QString &comment) { ASSERT_TRUE(dm->Tb_Hist.Locate("Comment", Variant(comment), {})); }
-    QString Current() const { return dm->Tb_Hist.FieldByName("Comment")->AsString(); }
     // Runs F3 and returns the notices it showed.
     QStringList F3()
     {
@@ -84,11 +41,6 @@ protected:
             texts << seen.Text;
         return texts;
     }
-
-    TSandbox box;
-    std::unique_ptr<TFormMain> f;
-    TDm *dm = nullptr;
-    int acc1 = 0, acc2 = 0;
 };
 
 TEST_F(MainFind, HistorySearchStepsThroughIncomeAboveAValueAndWraps)
