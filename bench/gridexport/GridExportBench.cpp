@@ -23,6 +23,7 @@
 #include "core/ZorbRefFind.h"
 #include "core/ZorbSearch.h"
 
+#include "common/BenchHome.h"
 #include "ledger/LedgerDataSet.h"
 
 #include <QApplication>
@@ -32,7 +33,6 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QThread>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <ctime>
 #include <cstdio>
@@ -175,13 +175,8 @@ int Shot(const QString &dir, const QString &program)
 int main(int argc, char **argv)
 {
     const bool shot = argc > 2 && QByteArray(argv[1]) == "--shot";
-    if (!shot && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir home;
-    for (const char *v : {"TMPDIR", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
-        qputenv(v, home.path().toUtf8());
-    const QString program = home.path() + "/program";
-    QDir().mkpath(program);
+    TBenchHome home(!shot);
+    const QString program = home.Program();
     const QString shotDir = shot ? QDir(QString::fromLocal8Bit(argv[2])).absolutePath() : QString();
     QApplication app(argc, argv);
     if (shot)
@@ -201,7 +196,7 @@ int main(int argc, char **argv)
         }
     });
     const TGridExportLayout layout = GridExportLayout(f.DBG);
-    const QString csv = home.path() + "/ledger.csv", xls = home.path() + "/ledger.xls";
+    const QString csv = home.Path() + "/ledger.csv", xls = home.Path() + "/ledger.xls";
     QString error;
     Report("csv", 5, 500, [&] {
         if (!SaveGridDelimited(&hist, layout, u';', csv, &error))
