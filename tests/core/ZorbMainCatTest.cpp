@@ -449,6 +449,21 @@ TEST_F(MainCat, MoveByNameUnderTheTypedCategoryOrToTheTop)
     ASSERT_TRUE(script.Finished()) << script.Errors().join("; ").toStdString();
     EXPECT_EQ(Item(bread, "ID_REF").toInt(), toys);
 
+    // Cancel: typing moved the selection, which goes back to the category.
+    Select(f->TvCt, milk);
+    TModalScript cancel;
+    cancel.Then([&](TForm &w) {
+        TEdit *ed = FindControl<TEdit>(w, "Ed");
+        ed->SetText(U("раз"));
+        SendKey(ed, Qt::Key_End);
+        EXPECT_EQ(f->TvCt->Selected()->Data(), misc);
+        w.SetModalResult(mrCancel);
+    });
+    f->mCategoryMoveClick(nullptr);
+    EXPECT_TRUE(cancel.Finished()) << cancel.Errors().join("; ").toStdString();
+    EXPECT_EQ(f->TvCt->Selected()->Data(), milk);
+    EXPECT_EQ(Item(milk, "ID_REF").toInt(), food);
+
     // A text that names nothing: the category stays, nothing is asked.
     Select(f->TvCt, milk);
     TModalScript nothing;

@@ -45,6 +45,9 @@ protected:
 
 TEST_F(MainFind, HistorySearchStepsThroughIncomeAboveAValueAndWraps)
 {
+    dm->UpdateMenus();
+    for (TMenuItem *m : {f->mFind, f->mpFind, f->mpFindText, f->mpFindTextNext, f->mpFindComment})
+        EXPECT_TRUE(m->Enabled()) << m->Name().toStdString();
     GoTo(U("Хлеб"));
     QStringList visited, captions;
     TModalScript script;
