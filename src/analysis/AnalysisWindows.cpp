@@ -3,6 +3,7 @@
 
 #include "analysis/ZorbImpLaunch.h"
 #include "analysis/ZorbPlan.h"
+#include "analysis/ZorbRst.h"
 #include "core/ZorbLaunch.h"
 
 namespace zorbel {
@@ -12,6 +13,9 @@ void RegisterAnalysisWindows()
     TAnalysisLaunchers &launchers = AnalysisLaunchers();
     launchers.FormPlan = ChooseFutureDates;
     launchers.FormImp = [](TFormMain &Main) { OpenImportWindow(Main); };
+    launchers.OpenResults = [](TFormMain &Main, TTreeNode *Node, bool ContactMode) {
+        OpenResults(Main, Node, ContactMode);
+    };
 }
 
 } // namespace zorbel

@@ -111,6 +111,7 @@ TFormMain::TFormMain(const QStringList &Args, const QString &ProgramFolder)
     BuildRefLayout();
     BuildRemindLayout();
     BuildMarkCommands();
+    BuildResultCommands();
     Vzp = std::make_unique<TDataZip>();
     Vzp->OnBadPassword = [this](int FileIndex, QString &NewPassword) { VzpBadPassword(FileIndex, NewPassword); };
     ExecuteSaveDialog = [this](QString &FileName) {

@@ -275,8 +275,8 @@ void TFormMain::PmPersonPopup(TObject *)
     mFindPers->SetEnabled(!person.IsEmpty());
     mFindPersNext->SetEnabled(mFindPers->Enabled());
     mpPersonDel->SetEnabled(!t->IsEmpty() && !Inserting(*t));
-    pmResPers->SetEnabled(mpPersonDel->Enabled() && false); // the results window comes with its own part
-    mpPersonSave->SetEnabled(false);                        // the grid export comes with its own part
+    pmResPers->SetEnabled(mpPersonDel->Enabled() && ResultsAvailable());
+    mpPersonSave->SetEnabled(false); // the grid export comes with its own part
     TField *selected = grid->SelectedField();
     mpMail->SetEnabled(IsTextField(selected));
     mpPersonEditDate->SetEnabled(mpPersonDel->Enabled() && IsDateField(selected));
@@ -387,7 +387,7 @@ void TFormMain::PmFirmPopup(TObject *)
     mpFirmSave->SetEnabled(false); // the grid export comes with its own part
     mFindFirm->SetEnabled(mpFirmDel->Enabled());
     mFindFirmNext->SetEnabled(mFindFirm->Enabled());
-    pmResFirm->SetEnabled(false); // the results window comes with its own part
+    pmResFirm->SetEnabled(mpFirmDel->Enabled() && !Inserting(firm) && ResultsAvailable());
     mpMailF->SetEnabled(IsTextField(DBGFirm->SelectedField()));
     mpFirmPerson->SetEnabled(firm.Active() && !firm.IsEmpty() &&
                              firm.FieldByName(QStringLiteral("Id_firm"))->AsInteger() > 0);
