@@ -89,12 +89,25 @@ bool GroupEditRow(TDm &Dm, const TOperationKey &Key, const TGroupEditValues &V)
 
 namespace {
 
-TCheckBox *Row(QWidget *Parent, const char *Name, const char *Caption, int Left, int Top)
+// One row of the dialog: its check box, its label and the place of its editor.
+TCheckBox *Row(QWidget *Parent, const char *Name, const char *Caption, int Index)
 {
+    const int top = 8 + Index * 32;
     auto *c = new TCheckBox(Parent, U(Name));
-    c->SetCaption(U(Caption));
-    c->SetBounds(Left, Top, 80, 21);
+    c->SetBounds(8, top + 2, 20, 20);
+    auto *l = new TLabel(Parent);
+    l->SetCaption(U(Caption));
+    l->SetBounds(30, top + 4, 70, 16);
     return c;
+}
+
+constexpr int EditorLeft = 104, EditorWidth = 340;
+
+template <class T> T *Editor(QWidget *Parent, const char *Name, int Index, int Width = EditorWidth)
+{
+    auto *e = new T(Parent, U(Name));
+    e->SetBounds(EditorLeft, 8 + Index * 32, Width, 24);
+    return e;
 }
 
 } // namespace
@@ -103,50 +116,41 @@ TFormEd::TFormEd(TDm &Dm, bool AdminMode) : dm_(Dm), admin_(AdminMode)
 {
     SetName(U("FormEd"));
     SetCaption(U("Редактирование операции"));
-    SetBorderStyle(TFormBorderStyle::bsDialog);
-    SetClientWidth(560);
-    SetClientHeight(170);
-    ChDate = Row(this, "ChDate", "Дата", 8, 8);
-    ChItm = Row(this, "ChItm", "Статья", 8, 38);
-    ChPrice = Row(this, "ChPrice", "Цена", 8, 68);
-    ChQuant = Row(this, "ChQuant", "Кол-во", 8, 98);
-    ChPers = Row(this, "ChPers", "Кто", 280, 8);
-    ChFirm = Row(this, "ChFirm", "Где", 280, 38);
-    ChComm = Row(this, "ChComm", "Примеч.", 280, 68);
-    ChRate = Row(this, "ChRate", "Курс", 280, 98);
-    ButDate = new TButton(this, U("ButDate"));
-    ButDate->SetBounds(90, 7, 170, 23);
-    ButItm = new TButton(this, U("ButItm"));
-    ButItm->SetBounds(90, 37, 170, 23);
+    SetClientWidth(452);
+    SetClientHeight(300);
+    ChDate = Row(this, "ChDate", "Дата", 0);
+    ChItm = Row(this, "ChItm", "Статья", 1);
+    ChPrice = Row(this, "ChPrice", "Цена", 2);
+    ChQuant = Row(this, "ChQuant", "Кол-во", 3);
+    ChPers = Row(this, "ChPers", "Кто", 4);
+    ChFirm = Row(this, "ChFirm", "Где", 5);
+    ChComm = Row(this, "ChComm", "Примеч.", 6);
+    ChRate = Row(this, "ChRate", "Курс", 7);
+    ButDate = Editor<TButton>(this, "ButDate", 0, 120);
+    ButItm = Editor<TButton>(this, "ButItm", 1);
     ButItm->SetTag(-100);
-    EdPrice = new TEdit(this, U("EdPrice"));
-    EdPrice->SetBounds(90, 67, 100, 22);
-    EdQuant = new TEdit(this, U("EdQuant"));
-    EdQuant->SetBounds(90, 97, 100, 22);
-    CbPers = new TComboBox(this, U("CbPers"));
+    EdPrice = Editor<TEdit>(this, "EdPrice", 2, 120);
+    EdQuant = Editor<TEdit>(this, "EdQuant", 3, 120);
+    CbPers = Editor<TComboBox>(this, "CbPers", 4);
     CbPers->SetStyle(TComboBoxStyle::csDropDownList);
-    CbPers->SetBounds(362, 7, 190, 23);
-    CbFirm = new TComboBox(this, U("CbFirm"));
+    CbFirm = Editor<TComboBox>(this, "CbFirm", 5);
     CbFirm->SetStyle(TComboBoxStyle::csDropDownList);
-    CbFirm->SetBounds(362, 37, 190, 23);
-    EdComm = new TEdit(this, U("EdComm"));
-    EdComm->SetBounds(362, 67, 190, 22);
-    EdRate = new TEdit(this, U("EdRate"));
-    EdRate->SetBounds(362, 97, 100, 22);
+    EdComm = Editor<TEdit>(this, "EdComm", 6);
+    EdRate = Editor<TEdit>(this, "EdRate", 7, 120);
     ButOk = new TButton(this, U("ButOk"));
     ButOk->SetCaption(U("OK"));
     ButOk->SetDefault(true);
     ButOk->SetEnabled(false);
-    ButOk->SetBounds(302, 138, 75, 25);
+    ButOk->SetBounds(196, 268, 75, 25);
     ButCancel = new TButton(this, U("ButCancel"));
     ButCancel->SetCaption(U("Отмена"));
     ButCancel->SetCancel(true);
     ButCancel->SetModalResult(mrCancel);
-    ButCancel->SetBounds(385, 138, 75, 25);
+    ButCancel->SetBounds(279, 268, 75, 25);
     ButAll = new TButton(this, U("ButAll"));
     ButAll->SetCaption(U("&All"));
     ButAll->SetEnabled(false);
-    ButAll->SetBounds(468, 138, 75, 25);
+    ButAll->SetBounds(362, 268, 75, 25);
 
     for (TCheckBox *c : {ChDate, ChItm, ChPrice, ChQuant, ChPers, ChFirm, ChComm, ChRate})
         c->OnClick = [this](TObject *) { UpdateButtons(); };
@@ -225,13 +229,7 @@ void TFormEd::NumberKeyPress(TObject *Sender, QChar &Key)
         return;
     if (Key == u',' || Key == u'.' || Key == QChar(0x0431) || Key == QChar(0x044E)) // б, ю: the same key
         Key = FormatSettings().DecimalSeparator;
-    bool clear = false;
-    if (!NumberEditAccepts(Key, edit->Text(), edit->SelStart(), edit->SelLength(), clear)) {
-        Key = QChar();
-        return;
-    }
-    if (clear)
-        edit->SetText(QString());
+    FilterNumberKey(edit, Key);
 }
 
 bool TFormEd::Values(TGroupEditValues &V)

@@ -228,18 +228,21 @@ void TFormFilt::CbCommChange(TObject *Sender)
         box->SetHint(U(CompareHints[box->ItemIndex()]));
 }
 
-void TFormFilt::EdDtKeyPress(TObject *Sender, QChar &Key)
+void FilterNumberKey(TEdit *Edit, QChar &Key)
 {
-    auto *edit = dynamic_cast<TEdit *>(Sender);
-    if (!edit)
-        return;
     bool clear = false;
-    if (!NumberEditAccepts(Key, edit->Text(), edit->SelStart(), edit->SelLength(), clear)) {
+    if (!NumberEditAccepts(Key, Edit->Text(), Edit->SelStart(), Edit->SelLength(), clear)) {
         Key = QChar();
         return;
     }
     if (clear)
-        edit->SetText(QString());
+        Edit->SetText(QString());
+}
+
+void TFormFilt::EdDtKeyPress(TObject *Sender, QChar &Key)
+{
+    if (auto *edit = dynamic_cast<TEdit *>(Sender))
+        FilterNumberKey(edit, Key);
 }
 
 bool TFormFilt::ValidateNumberEdit(TEdit *Edit)

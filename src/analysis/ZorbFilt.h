@@ -27,6 +27,10 @@ QStringList RstUnitLabels(int Unit);
 // text is to be emptied before the key goes in.
 bool NumberEditAccepts(QChar Key, const QString &Text, int CaretPos, int SelLength, bool &ClearFirst);
 
+// Applies NumberEditAccepts to a key typed into Edit: a refused key becomes
+// null, an accepted one that replaces the text empties it first.
+void FilterNumberKey(TEdit *Edit, QChar &Key);
+
 class TFormFilt : public TForm {
     Q_OBJECT
 public:

@@ -19,6 +19,8 @@
 #include "platform/rtl/Format.h"
 #include "platform/system/SysEnv.h"
 
+#include <QPrintDialog>
+
 namespace zorbel {
 
 namespace {
@@ -122,7 +124,10 @@ TFormRst::TFormRst(TFormMain &Main) : main_(Main)
             QhsQuery.FieldByName(U("qct"))->SetDisplayLabel(c->TitleCaption() + u'-');
         }
     }
-    PrinterSetup = [] { return true; };
+    PrinterSetup = [this] {
+        QPrintDialog dialog(&Printer().Device(), this);
+        return dialog.exec() == QDialog::Accepted;
+    };
     Updating = false;
     SetFormRst(this);
 
@@ -230,21 +235,25 @@ void TFormRst::BuildCondPanel()
     ChItm3 = CondBox(PanCond, "ChItm3", 488, 4, 240);
     ChItm2->SetVisible(false);
     ChItm3->SetVisible(false);
-    But_Itm = SpeedButton(PanCond, "But_Itm", QStringLiteral("..."), 731, 3, 22);
-    But_Itm->SetTag(1);
-    But_Itm->SetHint(U("Выбрать статью..."));
     ChAcc = CondBox(PanCond, "ChAcc", 2, 28, 290);
-    But_Acc = SpeedButton(PanCond, "But_Acc", QStringLiteral("..."), 294, 27, 22);
-    But_Acc->SetTag(2);
-    But_Acc->SetHint(U("Выбрать счёт (или группу) ..."));
     ChPers = CondBox(PanCond, "ChPers", 322, 28, 190);
-    But_Pers = SpeedButton(PanCond, "But_Pers", QStringLiteral("..."), 514, 27, 22);
-    But_Pers->SetTag(3);
-    But_Pers->SetHint(U("Выбрать человека..."));
     ChFirm = CondBox(PanCond, "ChFirm", 542, 28, 190);
-    But_Firm = SpeedButton(PanCond, "But_Firm", QStringLiteral("..."), 734, 27, 22);
-    But_Firm->SetTag(4);
-    But_Firm->SetHint(U("Выбрать фирму..."));
+    // The selection buttons: name, place, Tag, hint.
+    struct TPick {
+        TSpeedButton *&Button;
+        const char *Name;
+        int Left, Top, Tag;
+        const char *Hint;
+    };
+    const TPick picks[] = {{But_Itm, "But_Itm", 731, 3, 1, "Выбрать статью..."},
+                           {But_Acc, "But_Acc", 294, 27, 2, "Выбрать счёт (или группу) ..."},
+                           {But_Pers, "But_Pers", 514, 27, 3, "Выбрать человека..."},
+                           {But_Firm, "But_Firm", 734, 27, 4, "Выбрать фирму..."}};
+    for (const TPick &p : picks) {
+        p.Button = SpeedButton(PanCond, p.Name, QStringLiteral("..."), p.Left, p.Top, 22);
+        p.Button->SetTag(p.Tag);
+        p.Button->SetHint(U(p.Hint));
+    }
 
     for (TCheckBox *b : {ChItm1, ChItm2, ChItm3})
         b->OnClick = [this](TObject *s) { ChItm1Click(s); };
@@ -257,6 +266,9 @@ void TFormRst::BuildCondPanel()
         };
     for (TSpeedButton *b : {But_Itm, But_Acc, But_Pers, But_Firm})
         b->OnClick = [this](TObject *s) { But_ItmClick(s); };
+    // The accounts book that picks an account or the group is not part of
+    // the program yet: its button waits for it (PickAccount).
+    But_Acc->SetEnabled(false);
     PanCond->OnResize = [this](TObject *s) { PanCondResize(s); };
 }
 

@@ -125,6 +125,8 @@ public:
     void ShowPeriodCaptions();
     // Rebuilds every query from the boxes and opens what the current tab shows.
     void RefreshResults();
+    // Empties the dynamics of tab 2; the dynamics are not built yet, so
+    // there is nothing to empty.
     void ClearDynamics() {}
     // The box state as the query building reads it (group accounts included).
     TRstConditions Conditions();
@@ -161,7 +163,6 @@ public:
     void mpFiltClick(TObject *Sender);
     void mpDelRsClick(TObject *Sender);
     void SbResClick(TObject *Sender);
-    void SbResResize(TObject *Sender);
     void ButBarClick(TObject *Sender);
     void DBChPieClick();
     void DBChBarClick();

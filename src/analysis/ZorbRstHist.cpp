@@ -56,6 +56,16 @@ bool FindOperation(TTable &H, const TOperationKey &K)
                       Variant(K.Kind)});
 }
 
+// Goes back to a row saved by bookmark; a row that went meanwhile is ignored.
+void ReturnTo(TDataSet &D, const TBookmark &Mark)
+{
+    try {
+        if (!Mark.isEmpty() && !D.IsEmpty() && D.BookmarkValid(Mark))
+            D.GotoBookmark(Mark);
+    } catch (const Exception &) {
+    }
+}
+
 // Takes the thousands separators out of a number's display text.
 QString PlainNumber(double V)
 {
@@ -398,7 +408,9 @@ void TFormRst::GroupEdit()
     }
     const TOperationKey key = KeyOf(q);
     TFormEd form(*main_.Dm, main_.AdminMode);
-    form.SetBounds(main_.RstEd_Left, main_.RstEd_Top, main_.RstEd_Width, main_.RstEd_Height);
+    // The stored bounds, never smaller than the dialog's rows need.
+    form.SetBounds(main_.RstEd_Left, main_.RstEd_Top, std::max(main_.RstEd_Width, form.Width()),
+                   std::max(main_.RstEd_Height, form.Height()));
     form.EdComm->SetText(q.FieldByName(U("comment"))->AsString());
     if (!q.FieldByName(U("price"))->IsNull())
         form.EdPrice->SetText(PlainNumber(q.FieldByName(U("price"))->AsFloat()));
@@ -477,11 +489,7 @@ void TFormRst::GroupEdit()
         ShowNotice(e.Message(), false);
     }
     main_.SetLedgerRange(h);
-    try {
-        if (!mark.isEmpty() && h.BookmarkValid(mark))
-            h.GotoBookmark(mark);
-    } catch (const Exception &) {
-    }
+    ReturnTo(h, mark);
     h.EnableControls();
     RefreshResults();
     TOperationKey edited = key;
@@ -622,11 +630,7 @@ void TFormRst::mHsDelClick(TObject *)
     } catch (const Exception &e) {
         ShowNotice(e.Message(), false);
     }
-    try {
-        if (!h.IsEmpty() && !mark.isEmpty() && h.BookmarkValid(mark))
-            h.GotoBookmark(mark);
-    } catch (const Exception &) {
-    }
+    ReturnTo(h, mark);
     RefreshResults();
 }
 
@@ -662,11 +666,7 @@ void TFormRst::mDelPlanClick(TObject *)
             ShowNotice(e.Message(), false);
         }
         main_.SetLedgerRange(h);
-        try {
-            if (!mark.isEmpty() && h.BookmarkValid(mark))
-                h.GotoBookmark(mark);
-        } catch (const Exception &) {
-        }
+        ReturnTo(h, mark);
         q.EnableControls();
         h.EnableControls();
     }
@@ -705,11 +705,7 @@ void TFormRst::SetBookmark()
         if (h.State() == dsEdit)
             h.Cancel();
     }
-    try {
-        if (!mark.isEmpty() && h.BookmarkValid(mark))
-            h.GotoBookmark(mark);
-    } catch (const Exception &) {
-    }
+    ReturnTo(h, mark);
     q.Close();
     ReopenHs(recNo + 1);
 }

@@ -80,7 +80,7 @@ void TFormRst::BuildResPanel()
     PanGrp->SetAlign(TAlign::alClient);
     PanGrTb = new TPanel(PanGrp, U("PanGrTb"));
     PanGrTb->SetAlign(TAlign::alLeft);
-    PanGrTb->SetWidth(420);
+    PanGrTb->SetWidth(440);
     auto *bottom = new TPanel(PanGrTb, U("PanResBottom"));
     bottom->SetAlign(TAlign::alBottom);
     bottom->SetHeight(26);
@@ -95,8 +95,9 @@ void TFormRst::BuildResPanel()
     PanRes->SetAlign(TAlign::alClient);
     SbRes = new TStatusBar(PanRes, U("SbRes"));
     SbRes->SetAlign(TAlign::alClient);
+    // In, out and result: a third of the totals' width each, then a narrow one.
     for (int i = 0; i < 3; ++i)
-        SbRes->AddPanel(120);
+        SbRes->AddPanel((440 - 40) / 3 - 6);
     SbRes->AddPanel(18);
     DBGRes = new TDBGrid(PanGrTb, U("DBGRes"));
     DBGRes->SetAlign(TAlign::alClient);
@@ -105,7 +106,7 @@ void TFormRst::BuildResPanel()
     for (const char *f : {"nm", "sdt", "sct", "amt"}) {
         TColumn *c = DBGRes->Columns().Add();
         c->SetFieldName(U(f));
-        c->SetWidth(f[0] == 'n' ? 162 : 84);
+        c->SetWidth(f[0] == 'n' ? 150 : 84);
         c->Title().Alignment = taCenter;
     }
     QFont bold = DBGRes->TitleFont();
@@ -180,7 +181,6 @@ void TFormRst::BuildResPanel()
     DataRes.OnDataChange = [this](TDataSource *s, TField *f) { DataResDataChange(s, f); };
     ButFiltSum->OnClick = [this](TObject *s) { mpFiltClick(s); };
     SbRes->OnClick = [this](TObject *s) { SbResClick(s); };
-    SbRes->OnResize = [this](TObject *s) { SbResResize(s); };
     ButBar->OnClick = [this](TObject *s) { ButBarClick(s); };
     ButPie->OnClick = [this](TObject *s) { ButBarClick(s); };
     ChLegPie->OnClick = [this](TObject *) { DBChPie->SetLegendVisible(ChLegPie->Checked()); };
@@ -349,13 +349,6 @@ void TFormRst::ShowTotals()
     for (int i = 0; i < 3; ++i)
         SbRes->SetPanelText(i, Money(U("#,##0.00"), sums[size_t(i)]).trimmed());
     PanRes->SetHint(U("Всего строк: ") + QString::number(rows));
-}
-
-void TFormRst::SbResResize(TObject *)
-{
-    // The bar's panels are laid out by the status bar itself; only their
-    // widths follow the bar: a third each, the last one narrow.
-    (void)SbRes;
 }
 
 // ---- sorting and units --------------------------------------------------------

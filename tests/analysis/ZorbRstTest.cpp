@@ -169,6 +169,36 @@ TEST_F(RstTest, DistributionsDrillDownAndTheRowOfferedToTheBoxes)
     EXPECT_FALSE(TFormRst::Excluded(f->ChItm2));
 }
 
+TEST_F(RstTest, AccountGroupAndPersonPickedThroughTheSelectionButtons)
+{
+    Populate(120);
+    auto f = OpenWindow();
+    f->ChAcc->SetChecked(true);
+    f->PickAccount = [](TFormRst &) { return 8; }; // "All": the group of accounts
+    f->But_ItmClick(f->But_Acc);
+    EXPECT_EQ(f->PanCond->Tag(), 1);
+    EXPECT_EQ(f->ChAcc->Caption(), QStringLiteral("**")); // accounts 2 and 3
+    int64_t out = 0;
+    for (const TRstRow &r : Rows)
+        if (In2024(r) && r.Account != 1)
+            out += Units(r.Ct);
+    int64_t shown = 0;
+    for (const auto &[id, v] : TableRows(*f, 0))
+        shown += MoneyToUnits(v[1]);
+    EXPECT_EQ(shown, out);
+
+    f->PickPerson = [this](TFormRst &) {
+        return main->Dm->Tb_Person.Locate(U("Id_Person"), Variant(2), {}) ? int(mrOk) : int(mrCancel);
+    };
+    f->But_ItmClick(f->But_Pers);
+    EXPECT_TRUE(f->ChPers->Checked());
+    EXPECT_EQ(f->ChPers->Caption(), U("Петров"));
+    // Cancelled: nothing changes.
+    f->PickFirm = [](TFormRst &) { return int(mrCancel); };
+    f->But_ItmClick(f->But_Firm);
+    EXPECT_FALSE(f->ChFirm->Checked());
+}
+
 TEST_F(RstTest, TransferCategoryHasNoLowerLevels)
 {
     Populate(30);
@@ -609,6 +639,36 @@ TEST_F(RstTest, MainWindowOpensTheWindowAndTakesItsSettingsBack)
     EXPECT_EQ(FormRst(), nullptr);
     EXPECT_EQ(main->Res_Diag, 2);
     EXPECT_EQ(main->Res_Ord, 2);
+}
+
+TEST_F(RstTest, StatementOfACategoryOpensOnItsOperations)
+{
+    Populate(60);
+    main->BuildCategoryTree(main->TvCt, false, true, false, true);
+    TTreeNode *node = main->FindCategoryNode(main->TvCt, 110);
+    ASSERT_NE(node, nullptr);
+    main->TvCt->SetSelected(node);
+    main->CbPer->SetItemIndex(0); // the whole period: from the first operation to the last
+    bool seen = false;
+    TModalScript script;
+    script.Then([&](TForm &form) {
+        auto &f = static_cast<TFormRst &>(form);
+        seen = true;
+        EXPECT_TRUE(f.ChItm1->Checked());
+        EXPECT_EQ(f.ChItm1->Caption(), U("Еда"));
+        EXPECT_TRUE(f.ChItm2->Checked());
+        EXPECT_EQ(f.ChItm2->Tag(), 110);
+        EXPECT_EQ(f.TcGrp->TabIndex(), 1);
+        EXPECT_TRUE(f.Qhs().Active());
+        EXPECT_EQ(f.Period.FromDate, EncodeDate(2024, 1, 1));
+        EXPECT_GT(f.Qhs().RecordCount(), 0);
+        for (f.Qhs().First(); !f.Qhs().Eof(); f.Qhs().Next())
+            EXPECT_EQ(f.Qhs().FieldByName(U("level2"))->AsInteger(), 110);
+        f.Close();
+    });
+    main->mpCategoryView->Click();
+    EXPECT_TRUE(seen);
+    EXPECT_TRUE(script.Finished()) << script.Errors().join(u';').toStdString();
 }
 
 // ---- the conditions dialog ------------------------------------------------------------

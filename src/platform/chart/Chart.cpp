@@ -280,13 +280,17 @@ void TDBChart::Rebuild()
     if (building_)
         return;
     building_ = true;
-    QChart *chart = Chart();
-    chart->removeAllSeries();
-    for (QAbstractAxis *axis : chart->axes())
-        chart->removeAxis(axis), delete axis;
-    for (QGraphicsItem *item : chart->childItems())
-        if (item->data(0).toString() == QLatin1String("mark"))
-            delete item;
+    // A new Qt chart each time: nothing of the previous drawing (axes, marks,
+    // their laid-out places) can stay behind.
+    QChart *old = Chart();
+    auto *chart = new QChart;
+    chart->setBackgroundRoundness(0);
+    chart->setTitle(title_);
+    view_->setChart(chart);
+    delete old;
+    marks_.clear();
+    // Marks of bars and lines sit at their points whenever the plot moves.
+    QObject::connect(chart, &QChart::plotAreaChanged, chart, [this](const QRectF &) { PlaceMarks(); });
     for (auto &s : series_) {
         switch (s->Kind()) {
         case TChartKind::Pie: BuildPie(*s); break;
@@ -295,7 +299,21 @@ void TDBChart::Rebuild()
         }
     }
     chart->legend()->setVisible(legendVisible_);
+    PlaceMarks();
     building_ = false;
+}
+
+void TDBChart::PlaceMarks()
+{
+    for (const TMark &m : marks_)
+        m.Item->setPos(Chart()->mapToPosition(m.Point, m.Series) + QPointF(-10, -18));
+}
+
+void TDBChart::AddMark(const QString &Text, QPointF Point, QAbstractSeries *Series)
+{
+    auto *item = new QGraphicsSimpleTextItem(Text, Chart());
+    item->setZValue(10);
+    marks_.push_back({item, Point, Series});
 }
 
 void TDBChart::BuildPie(TChartSeries &S)
@@ -349,15 +367,14 @@ void TDBChart::BuildBar(TChartSeries &S)
             lo = std::min(lo, *p.Value), hi = std::max(hi, *p.Value);
     y->setRange(lo, hi > lo ? hi : lo + 1);
     y->applyNiceNumbers();
+    y->setLabelFormat(QStringLiteral("%.0f"));
     if (!S.MarksVisible())
         return;
     for (int i = 0; i < n; ++i) {
         const TChartPoint &p = S.Points()[size_t(i)];
         if (!p.Value)
             continue;
-        auto *mark = new QGraphicsSimpleTextItem(S.MarkText(i), Chart());
-        mark->setData(0, QStringLiteral("mark"));
-        mark->setPos(Chart()->mapToPosition(QPointF(i, *p.Value), bars));
+        AddMark(S.MarkText(i), QPointF(i, *p.Value), bars);
     }
 }
 
@@ -399,13 +416,12 @@ void TDBChart::BuildLine(TChartSeries &S)
         }
         run->append(i, *p.Value);
         if (S.MarksVisible()) {
-            auto *mark = new QGraphicsSimpleTextItem(S.MarkText(i), Chart());
-            mark->setData(0, QStringLiteral("mark"));
-            mark->setPos(Chart()->mapToPosition(QPointF(i, *p.Value), run));
+            AddMark(S.MarkText(i), QPointF(i, *p.Value), run);
         }
     }
     y->setRange(lo, hi > lo ? hi : lo + 1);
     y->applyNiceNumbers();
+    y->setLabelFormat(QStringLiteral("%.0f"));
 }
 
 void TDBChart::Draw(QPainter &Painter, const QRectF &Rect)
@@ -417,10 +433,12 @@ void TDBChart::Draw(QPainter &Painter, const QRectF &Rect)
     const double width = 1000;
     const double height = Rect.width() > 0 ? width * Rect.height() / Rect.width() : 700;
     chart->resize(width, height);
-    Rebuild();
+    QCoreApplication::sendPostedEvents(); // lay the chart out at that size
+    PlaceMarks();
     view_->scene()->render(&Painter, Rect, chart->mapRectToScene(QRectF(0, 0, width, height)));
     chart->setGeometry(old);
-    Rebuild();
+    QCoreApplication::sendPostedEvents();
+    PlaceMarks();
 }
 
 QImage TDBChart::Image(const QSize &Size)

@@ -23,6 +23,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QPointF>
 #include <QString>
 #include <QWidget>
 
@@ -32,7 +33,9 @@
 #include <vector>
 
 QT_BEGIN_NAMESPACE
+class QAbstractSeries;
 class QChart;
+class QGraphicsSimpleTextItem;
 class QChartView;
 class QPainter;
 QT_END_NAMESPACE
@@ -157,7 +160,16 @@ private:
     void BuildPie(TChartSeries &S);
     void BuildBar(TChartSeries &S);
     void BuildLine(TChartSeries &S);
+    void AddMark(const QString &Text, QPointF Point, QAbstractSeries *Series);
+    void PlaceMarks();
 
+    // A mark beside a bar or a line point, placed again when the plot moves.
+    struct TMark {
+        QGraphicsSimpleTextItem *Item;
+        QPointF Point;
+        QAbstractSeries *Series;
+    };
+    std::vector<TMark> marks_;
     std::vector<std::unique_ptr<TChartSeries>> series_;
     QChartView *view_ = nullptr;
     bool legendVisible_ = false;

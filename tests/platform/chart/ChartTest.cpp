@@ -89,6 +89,11 @@ TEST_F(ChartTest, BarsColourEachPointAndLeaveNullsEmpty)
     }
     EXPECT_NE(qt->barSets()[0]->color(), qt->barSets()[1]->color());
 
+    // Rebuilding keeps one axis each way.
+    chart.Rebuild();
+    EXPECT_EQ(chart.Chart()->axes(Qt::Vertical).size(), 1);
+    EXPECT_EQ(chart.Chart()->axes(Qt::Horizontal).size(), 1);
+
     // One series colour when points are not coloured each.
     bar.ColorEachPoint = false;
     bar.SeriesColor = Qt::darkGreen;
