@@ -169,6 +169,8 @@ void TFormRst::BuildResPanel()
         s->SetDataSource(&TabRes);
     }
     bars.ColorEachPoint = true;
+    DBChPie->SetDeferWhileHidden(true);
+    DBChBar->SetDeferWhileHidden(true);
 
     DBGRes->OnTitleClick = [this](TObject *s, TColumn *c) { DBGResTitleClick(s, c); };
     DBGRes->OnDblClick = [this](TObject *s) { DBGResDblClick(s); };
@@ -337,18 +339,18 @@ void TFormRst::ShowTotals()
     for (int i = 0; i < 3; ++i)
         SbRes->SetPanelText(i, QString());
     PanRes->SetHint(QString());
+    if (TabRes.Active()) {
+        int rows = 0;
+        const auto sums = VisibleSums(&rows);
+        for (int i = 0; i < 3; ++i)
+            SbRes->SetPanelText(i, Money(U("#,##0.00"), sums[size_t(i)]).trimmed());
+        PanRes->SetHint(U("Всего строк: ") + QString::number(rows));
+    }
     try {
         DBChPie->RefreshData();
         DBChBar->RefreshData();
     } catch (const Exception &) {
     }
-    if (!TabRes.Active())
-        return;
-    int rows = 0;
-    const auto sums = VisibleSums(&rows);
-    for (int i = 0; i < 3; ++i)
-        SbRes->SetPanelText(i, Money(U("#,##0.00"), sums[size_t(i)]).trimmed());
-    PanRes->SetHint(U("Всего строк: ") + QString::number(rows));
 }
 
 // ---- sorting and units --------------------------------------------------------
@@ -423,12 +425,14 @@ void TFormRst::SetChartValueColumn(int N)
     if (N < 1 || N > 3)
         return;
     const QString field = TabRes.Fields()[ValueBase + 3 * Unit() + N - 1]->FieldName();
-    DBChPie->Series(0).SetValueField(field);
-    DBChBar->Series(0).SetValueField(field);
-    try {
-        DBChPie->RefreshData();
-        DBChBar->RefreshData();
-    } catch (const Exception &) {
+    if (field != DBChPie->Series(0).ValueField()) {
+        DBChPie->Series(0).SetValueField(field);
+        DBChBar->Series(0).SetValueField(field);
+        try {
+            DBChPie->RefreshData();
+            DBChBar->RefreshData();
+        } catch (const Exception &) {
+        }
     }
     for (int i = 1; i <= 3; ++i)
         DBGRes->Columns()[i]->SetTitleFontColor(i == N ? clBlue : DBGRes->TitleFontColor());

@@ -11,6 +11,7 @@
 #include "platform/rtl/Format.h"
 
 #include <QChart>
+#include <QCoreApplication>
 
 #include <map>
 
@@ -329,6 +330,8 @@ TEST_F(RstTest, ChartsHoldTheTableRowsIncludingNegativesAndNulls)
         if (p.Value && *p.Value < 0)
             negative = *p.Value;
     ASSERT_LT(negative, 0);
+    f->show(); // the pie page is shown and drawn
+    QCoreApplication::processEvents();
     EXPECT_EQ(f->DBChPie->Chart()->series().size(), 1);
     // Marks cycle on clicks.
     f->DBChPieClick();

@@ -19,9 +19,11 @@
 #include <QPieSeries>
 #include <QPieSlice>
 #include <QStackedBarSeries>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QValueAxis>
 
+#include <algorithm>
 #include <cmath>
 
 namespace zorbel {
@@ -67,7 +69,7 @@ private:
             return;
         reading_ = true;
         series_.RefreshData();
-        series_.owner_.Rebuild();
+        series_.owner_.ScheduleRebuild();
         reading_ = false;
     }
     TChartSeries &series_;
@@ -270,15 +272,41 @@ void TDBChart::SetZoom(int Percent)
 
 void TDBChart::RefreshData()
 {
+    pending_ = false;
     for (auto &s : series_)
         s->RefreshData();
     Rebuild();
+}
+
+void TDBChart::showEvent(QShowEvent *Event)
+{
+    QWidget::showEvent(Event);
+    if (stale_)
+        Rebuild();
+}
+
+void TDBChart::ScheduleRebuild()
+{
+    // Several changes in a row (a refill, a walk of the table) draw once.
+    if (pending_)
+        return;
+    pending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        if (pending_)
+            Rebuild();
+    });
 }
 
 void TDBChart::Rebuild()
 {
     if (building_)
         return;
+    pending_ = false;
+    if (deferHidden_ && !isVisible()) {
+        stale_ = true;
+        return;
+    }
+    stale_ = false;
     building_ = true;
     // A new Qt chart each time: nothing of the previous drawing (axes, marks,
     // their laid-out places) can stay behind.
@@ -323,35 +351,49 @@ void TDBChart::BuildPie(TChartSeries &S)
     pie->setPieSize(0.7 * zoom_ / 100.0);
     pie->setPieStartAngle(S.RotationAngle());
     pie->setPieEndAngle(S.RotationAngle() + 360);
+    // The slices go in as one list: appended one by one, each would restyle
+    // all those before it.
+    QList<QPieSlice *> slices;
     for (int i = 0; i < int(S.Points().size()); ++i) {
         const TChartPoint &p = S.Points()[size_t(i)];
         // A null or zero amount has no slice; a negative one its size.
         if (!p.Value || *p.Value == 0)
             continue;
-        QPieSlice *slice = pie->append(S.MarksVisible() ? S.MarkText(i) : p.Label, std::fabs(*p.Value));
+        auto *slice = new QPieSlice(S.MarksVisible() ? S.MarkText(i) : p.Label, std::fabs(*p.Value));
         slice->setColor(S.PointColor(i));
         slice->setLabelVisible(S.MarksVisible());
-        slice->setProperty("pointIndex", i);
+        slices << slice;
     }
+    pie->append(slices);
     Chart()->addSeries(pie);
 }
 
 void TDBChart::BuildBar(TChartSeries &S)
 {
-    // One bar set per point, holding its value in its own category only, so
-    // each point keeps its own colour; a null point holds nothing at all.
+    // One bar set per colour, holding the values of the points of that colour
+    // in their categories and 0 elsewhere, so each point keeps its colour; a
+    // null point holds nothing at all.
     auto *bars = new QStackedBarSeries;
     bars->setName(S.Title);
     QStringList categories;
     const int n = int(S.Points().size());
+    std::vector<std::pair<QRgb, QBarSet *>> sets;
     for (int i = 0; i < n; ++i) {
         const TChartPoint &p = S.Points()[size_t(i)];
         categories << p.Label;
-        auto *set = new QBarSet(p.Label);
-        for (int j = 0; j < n; ++j)
-            set->append(j == i && p.Value ? *p.Value : 0.0);
-        set->setColor(S.PointColor(i));
-        bars->append(set);
+        const QColor colour = S.PointColor(i);
+        auto it = std::find_if(sets.begin(), sets.end(), [&](const auto &e) { return e.first == colour.rgba(); });
+        if (it == sets.end()) {
+            auto *set = new QBarSet(p.Label);
+            set->setColor(colour);
+            for (int j = 0; j < n; ++j)
+                set->append(0.0);
+            bars->append(set);
+            sets.emplace_back(colour.rgba(), set);
+            it = sets.end() - 1;
+        }
+        if (p.Value)
+            it->second->replace(i, *p.Value);
     }
     Chart()->addSeries(bars);
     auto *x = new QBarCategoryAxis;
@@ -429,6 +471,13 @@ void TDBChart::Draw(QPainter &Painter, const QRectF &Rect)
     // Lays the chart out at a screen-like size of the target's shape, then
     // scales it into the target.
     QChart *chart = Chart();
+    if (stale_) {
+        const bool defer = deferHidden_;
+        deferHidden_ = false;
+        Rebuild();
+        deferHidden_ = defer;
+        chart = Chart();
+    }
     const QRectF old = chart->geometry();
     const double width = 1000;
     const double height = Rect.width() > 0 ? width * Rect.height() / Rect.width() : 700;

@@ -10,14 +10,15 @@
 //     slice of its size; its mark keeps the sign); null points and zeros give
 //     no slice;
 //   - bars of one series coloured point by point: the bar series is a stacked
-//     series with one bar set per point that holds the point's value in its
-//     own category and 0 in the others;
+//     series with one bar set per colour that holds the values of that
+//     colour's points in their categories and 0 in the others;
 //   - a null value leaves a gap: no bar in its category, a break in a line
 //     (the line is split into one Qt series per unbroken run).
 //
-// A series bound to a dataset re-reads it when the dataset's data change
-// (open, close, post, delete, refresh), not when it only scrolls; RefreshData
-// re-reads on demand. Reading walks the rows the dataset shows (its filter
+// A series bound to a dataset re-reads its points when the dataset's data
+// change (open, close, post, delete, refresh), not when it only scrolls, and
+// the chart is drawn again once the current event is handled; RefreshData
+// re-reads and draws at once. Reading walks the rows the dataset shows (its filter
 // applies) and returns to the row that was current.
 #pragma once
 
@@ -142,6 +143,11 @@ public:
     void RefreshData();
     // Rebuilds the drawing from the series' points.
     void Rebuild();
+    // Rebuilds once the current event is handled (bound series that changed).
+    void ScheduleRebuild();
+    // With this on, a chart that is not visible (a page behind another) is
+    // drawn when it is shown instead of at every change.
+    void SetDeferWhileHidden(bool Defer) { deferHidden_ = Defer; }
 
     // Draws the chart into Rect of a painter (printing, images).
     void Draw(QPainter &Painter, const QRectF &Rect);
@@ -155,6 +161,9 @@ public:
     QChart *Chart() const;
     // Called when a point or the chart background is clicked.
     std::function<void()> OnClick;
+
+protected:
+    void showEvent(QShowEvent *Event) override;
 
 private:
     void BuildPie(TChartSeries &S);
@@ -176,6 +185,9 @@ private:
     QString title_;
     int zoom_ = 100;
     bool building_ = false;
+    bool pending_ = false;
+    bool deferHidden_ = false;
+    bool stale_ = false; // changed while hidden: draw when shown
 };
 
 // The colour of point i of a series that colours each point (the classic

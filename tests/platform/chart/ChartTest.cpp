@@ -6,6 +6,7 @@
 
 #include <QBarSet>
 #include <QChart>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QLineSeries>
 #include <QPieSeries>
@@ -103,6 +104,25 @@ TEST_F(ChartTest, BarsColourEachPointAndLeaveNullsEmpty)
         EXPECT_EQ(set->color(), QColor(Qt::darkGreen));
 }
 
+TEST_F(ChartTest, BarsOfOneColourShareASet)
+{
+    TDBChart chart;
+    TChartSeries &bar = chart.AddSeries(TChartKind::Bar);
+    bar.ColorEachPoint = true;
+    for (int i = 0; i < 40; ++i)
+        bar.Add(QString::number(i), double(i));
+    chart.Rebuild();
+    auto *qt = FirstSeries<QStackedBarSeries>(chart);
+    ASSERT_NE(qt, nullptr);
+    // Sixteen palette colours: point i and point i + 16 are in one set.
+    ASSERT_EQ(qt->count(), 16);
+    for (int i = 0; i < 40; ++i) {
+        QBarSet *set = qt->barSets()[i % 16];
+        EXPECT_DOUBLE_EQ(set->at(i), double(i)) << i;
+        EXPECT_DOUBLE_EQ(qt->barSets()[(i + 1) % 16]->at(i), 0.0) << i;
+    }
+}
+
 TEST_F(ChartTest, LineBreaksAtNullValues)
 {
     TDBChart chart;
@@ -144,6 +164,7 @@ TEST_F(ChartTest, ReReadsWhenTheDataChangeAndKeepsTheCurrentRow)
     q.Open();
     ASSERT_EQ(pie.Points().size(), 2u);
     EXPECT_DOUBLE_EQ(*pie.Points()[1].Value, 20000);
+    QCoreApplication::processEvents(); // the drawing follows once the event is handled
     EXPECT_EQ(FirstSeries<QPieSeries>(chart)->count(), 2);
 }
 
