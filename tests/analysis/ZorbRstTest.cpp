@@ -200,6 +200,23 @@ TEST_F(RstTest, AccountGroupAndPersonPickedThroughTheSelectionButtons)
     EXPECT_FALSE(f->ChFirm->Checked());
 }
 
+TEST_F(RstTest, ABoxClickAfterAnEmptyResultRebuildsTheTotals)
+{
+    Populate(60);
+    auto f = OpenWindow();
+    f->RefreshResults();
+    const size_t all = TableRows(*f, 0).size();
+    ASSERT_GT(all, 0u);
+    // A person with no operations: nothing to show, the grouped query stays open.
+    f->ChPers->SetCaption(U("Никто"));
+    f->ChPers->SetTag(99);
+    f->ChPers->SetChecked(true);
+    EXPECT_TRUE(f->TabRes.IsEmpty());
+    // Unticking it shows the rows again.
+    f->ChPers->SetChecked(false);
+    EXPECT_EQ(TableRows(*f, 0).size(), all);
+}
+
 TEST_F(RstTest, TransferCategoryHasNoLowerLevels)
 {
     Populate(30);
