@@ -266,9 +266,7 @@ void TFormRst::BuildCondPanel()
         };
     for (TSpeedButton *b : {But_Itm, But_Acc, But_Pers, But_Firm})
         b->OnClick = [this](TObject *s) { But_ItmClick(s); };
-    // The accounts book that picks an account or the group is not part of
-    // the program yet: its button waits for it (PickAccount).
-    But_Acc->SetEnabled(false);
+
     PanCond->OnResize = [this](TObject *s) { PanCondResize(s); };
 }
 

@@ -4,6 +4,7 @@
 #include "analysis/ZorbFilt.h"
 #include "analysis/ZorbRst.h"
 
+#include "core/ZorbAcc.h"
 #include "core/ZorbItm.h"
 #include "core/ZorbMain.h"
 #include "core/ZorbRef.h"
@@ -160,16 +161,22 @@ void TFormRst::But_ItmClick(TObject *Sender)
     case 2: {
         TTable &acc = main_.Dm->Tb_Account;
         const TBookmark mark = acc.Bookmark();
-        const int result = PickAccount ? PickAccount(*this) : mrCancel;
+        int result = mrCancel;
+        if (PickAccount)
+            result = PickAccount(*this);
+        else {
+            TFormAcc form(main_);
+            result = form.ShowModal();
+        }
         if (result == mrOk) {
             PanCond->SetTag(0);
             SetAccountBox(acc.FieldByName(U("Id_Account"))->AsInteger(), acc.FieldByName(U("Account"))->AsString(),
                           acc.FieldByName(U("Rest"))->AsFloat(), acc.FieldByName(U("Currency"))->AsString());
-        } else if (result == 8) {
+        } else if (result == mrAccountGroup) {
             PanCond->SetTag(1);
             ChAcc->SetCaption(QStringLiteral("*****"));
         }
-        if (result == mrOk || result == 8)
+        if (result == mrOk || result == mrAccountGroup)
             RefreshResults();
         try {
             if (!mark.isEmpty())

@@ -6,6 +6,7 @@
 #include "RstFixture.h"
 
 #include "analysis/ZorbEd.h"
+#include "core/ZorbAcc.h"
 #include "analysis/ZorbFilt.h"
 #include "core/ZorbLaunch.h"
 #include "platform/rtl/Format.h"
@@ -215,6 +216,24 @@ TEST_F(RstTest, ABoxClickAfterAnEmptyResultRebuildsTheTotals)
     // Unticking it shows the rows again.
     f->ChPers->SetChecked(false);
     EXPECT_EQ(TableRows(*f, 0).size(), all);
+}
+
+TEST_F(RstTest, TheAccountsBookOffersTheGroup)
+{
+    Populate(30);
+    auto f = OpenWindow();
+    f->ChAcc->SetChecked(true);
+    TModalScript script;
+    script.Then([](TForm &form) {
+        auto *acc = qobject_cast<TFormAcc *>(&form);
+        ASSERT_NE(acc, nullptr);
+        EXPECT_TRUE(acc->ButAll->Visible()); // opened from the results window
+        acc->ButAll->Click();
+    });
+    f->But_ItmClick(f->But_Acc);
+    EXPECT_TRUE(script.Finished()) << script.Errors().join(u';').toStdString();
+    EXPECT_EQ(f->PanCond->Tag(), 1);
+    EXPECT_EQ(f->ChAcc->Caption(), QStringLiteral("**"));
 }
 
 TEST_F(RstTest, TransferCategoryHasNoLowerLevels)
