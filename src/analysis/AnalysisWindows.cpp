@@ -7,6 +7,7 @@
 #include "analysis/ZorbLim.h"
 #include "analysis/ZorbPlan.h"
 #include "analysis/ZorbRest.h"
+#include "analysis/ZorbRst.h"
 #include "core/ZorbLaunch.h"
 
 namespace zorbel {
@@ -20,6 +21,9 @@ void RegisterAnalysisWindows()
     launchers.FormDiff = OpenYearWindow;
     launchers.FormRest = OpenBalancesWindow;
     launchers.FormLim = OpenLimitsWindow;
+    launchers.OpenResults = [](TFormMain &Main, TTreeNode *Node, bool ContactMode) {
+        OpenResults(Main, Node, ContactMode);
+    };
 }
 
 } // namespace zorbel

@@ -116,6 +116,7 @@ TFormMain::TFormMain(const QStringList &Args, const QString &ProgramFolder)
     BuildRefLayout();
     BuildRemindLayout();
     BuildMarkCommands();
+    BuildResultCommands();
     BuildAccCommands();
     Vzp = std::make_unique<TDataZip>();
     Vzp->OnBadPassword = [this](int FileIndex, QString &NewPassword) { VzpBadPassword(FileIndex, NewPassword); };

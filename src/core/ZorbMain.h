@@ -402,6 +402,14 @@ public:
     void mpShowMarkClick(TObject *Sender);
     void SaveGridToFile(TDBGrid *Grid);
     void BuildExportCommands(); // "save to file" of the ledger and the reference pages
+    // The results window (ZorbMainRst.cpp): "И&тоги, Анализ..." and the
+    // statements of a category, a person or a firm.
+    TMenuItem *mResult = nullptr;
+    void BuildResultCommands();
+    bool ResultsAvailable() const;
+    void OpenResults(TTreeNode *Node, bool ContactMode);
+    void mResultClick(TObject *Sender);
+    void mCategoryViewClick(TObject *Sender);
     // The export's file dialog: the name (preset with the folder) and the
     // type (1 comma, 2 text, 3 spreadsheet); false when cancelled.
     std::function<bool(QString &FileName, int &Type)> ExecuteExportDialog;

@@ -275,7 +275,7 @@ void TFormMain::PmPersonPopup(TObject *)
     mFindPers->SetEnabled(!person.IsEmpty());
     mFindPersNext->SetEnabled(mFindPers->Enabled());
     mpPersonDel->SetEnabled(!t->IsEmpty() && !Inserting(*t));
-    pmResPers->SetEnabled(mpPersonDel->Enabled() && false); // the results window comes with its own part
+    pmResPers->SetEnabled(mpPersonDel->Enabled() && ResultsAvailable());
     mpPersonSave->SetEnabled(mpPersonDel->Enabled());
     TField *selected = grid->SelectedField();
     mpMail->SetEnabled(IsTextField(selected));
@@ -387,7 +387,7 @@ void TFormMain::PmFirmPopup(TObject *)
     mpFirmSave->SetEnabled(mpFirmDel->Enabled());
     mFindFirm->SetEnabled(mpFirmDel->Enabled());
     mFindFirmNext->SetEnabled(mFindFirm->Enabled());
-    pmResFirm->SetEnabled(false); // the results window comes with its own part
+    pmResFirm->SetEnabled(mpFirmDel->Enabled() && !Inserting(firm) && ResultsAvailable());
     mpMailF->SetEnabled(IsTextField(DBGFirm->SelectedField()));
     mpFirmPerson->SetEnabled(firm.Active() && !firm.IsEmpty() &&
                              firm.FieldByName(QStringLiteral("Id_firm"))->AsInteger() > 0);

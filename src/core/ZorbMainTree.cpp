@@ -144,8 +144,7 @@ void TFormMain::BuildTreeMenu()
     mpExpand->OnClick = [this](TObject *s) { mpExpandClick(s); };
     PmCat->OnPopup = [this](TObject *s) { PmCatPopup(s); };
     // The dialogs behind these commands come with their own windows.
-    for (TMenuItem *m : {mCategoryFind, mCategoryView, mCategoryMove, mpCategoryFind, mpFindNextItm, mpCategoryView,
-                         mpCategoryMove})
+    for (TMenuItem *m : {mCategoryFind, mCategoryMove, mpCategoryFind, mpFindNextItm, mpCategoryMove})
         m->SetVisible(false);
 }
 

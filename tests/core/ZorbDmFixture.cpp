@@ -1,5 +1,6 @@
 // The data module tests' data sets: the template, the Cyrillic fixture and the oldest structure.
 #include "ZorbDmFixture.h"
+#include "support/SqliteShell.h"
 
 #include "archive/ZipReader.h"
 #include "core/ZorbDm.h"
@@ -138,12 +139,7 @@ void MakeOldDataSet(const QString &folder)
 
 QString SqliteShell(const QString &file, const QString &sql)
 {
-    QProcess p;
-    p.start(QStringLiteral("sqlite3"), {file, sql});
-    EXPECT_TRUE(p.waitForFinished(10000));
-    const QByteArray err = p.readAllStandardError();
-    EXPECT_TRUE(err.isEmpty()) << err.toStdString() << " in " << sql.toStdString();
-    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+    return RunSqlite3(file, sql);
 }
 
 } // namespace zorbel::test

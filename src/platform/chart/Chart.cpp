@@ -19,6 +19,7 @@
 #include <QPieSeries>
 #include <QPieSlice>
 #include <QStackedBarSeries>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QValueAxis>
 
@@ -68,7 +69,7 @@ private:
             return;
         reading_ = true;
         series_.RefreshData();
-        series_.owner_.Rebuild();
+        series_.owner_.ScheduleRebuild();
         reading_ = false;
     }
     TChartSeries &series_;
@@ -271,23 +272,53 @@ void TDBChart::SetZoom(int Percent)
 
 void TDBChart::RefreshData()
 {
+    pending_ = false;
     for (auto &s : series_)
         s->RefreshData();
     Rebuild();
+}
+
+void TDBChart::showEvent(QShowEvent *Event)
+{
+    QWidget::showEvent(Event);
+    if (stale_)
+        Rebuild();
+}
+
+void TDBChart::ScheduleRebuild()
+{
+    // Several changes in a row (a refill, a walk of the table) draw once.
+    if (pending_)
+        return;
+    pending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        if (pending_)
+            Rebuild();
+    });
 }
 
 void TDBChart::Rebuild()
 {
     if (building_)
         return;
+    pending_ = false;
+    if (deferHidden_ && !isVisible()) {
+        stale_ = true;
+        return;
+    }
+    stale_ = false;
     building_ = true;
-    QChart *chart = Chart();
-    chart->removeAllSeries();
-    for (QAbstractAxis *axis : chart->axes())
-        chart->removeAxis(axis), delete axis;
-    for (QGraphicsItem *item : chart->childItems())
-        if (item->data(0).toString() == QLatin1String("mark"))
-            delete item;
+    // A new Qt chart each time: nothing of the previous drawing (axes, marks,
+    // their laid-out places) can stay behind.
+    QChart *old = Chart();
+    auto *chart = new QChart;
+    chart->setBackgroundRoundness(0);
+    chart->setTitle(title_);
+    view_->setChart(chart);
+    delete old;
+    marks_.clear();
+    // Marks of bars and lines sit at their points whenever the plot moves.
+    QObject::connect(chart, &QChart::plotAreaChanged, chart, [this](const QRectF &) { PlaceMarks(); });
     for (auto &s : series_) {
         switch (s->Kind()) {
         case TChartKind::Pie: BuildPie(*s); break;
@@ -296,7 +327,21 @@ void TDBChart::Rebuild()
         }
     }
     chart->legend()->setVisible(legendVisible_);
+    PlaceMarks();
     building_ = false;
+}
+
+void TDBChart::PlaceMarks()
+{
+    for (const TMark &m : marks_)
+        m.Item->setPos(Chart()->mapToPosition(m.Point, m.Series) + QPointF(-10, -18));
+}
+
+void TDBChart::AddMark(const QString &Text, QPointF Point, QAbstractSeries *Series)
+{
+    auto *item = new QGraphicsSimpleTextItem(Text, Chart());
+    item->setZValue(10);
+    marks_.push_back({item, Point, Series});
 }
 
 void TDBChart::BuildPie(TChartSeries &S)
@@ -306,23 +351,28 @@ void TDBChart::BuildPie(TChartSeries &S)
     pie->setPieSize(0.7 * zoom_ / 100.0);
     pie->setPieStartAngle(S.RotationAngle());
     pie->setPieEndAngle(S.RotationAngle() + 360);
+    // The slices go in as one list: appended one by one, each would restyle
+    // all those before it.
+    QList<QPieSlice *> slices;
     for (int i = 0; i < int(S.Points().size()); ++i) {
         const TChartPoint &p = S.Points()[size_t(i)];
         // A null or zero amount has no slice; a negative one its size.
         if (!p.Value || *p.Value == 0)
             continue;
-        QPieSlice *slice = pie->append(S.MarksVisible() ? S.MarkText(i) : p.Label, std::fabs(*p.Value));
+        auto *slice = new QPieSlice(S.MarksVisible() ? S.MarkText(i) : p.Label, std::fabs(*p.Value));
         slice->setColor(S.PointColor(i));
         slice->setLabelVisible(S.MarksVisible());
-        slice->setProperty("pointIndex", i);
+        slices << slice;
     }
+    pie->append(slices);
     Chart()->addSeries(pie);
 }
 
 void TDBChart::BuildBar(TChartSeries &S)
 {
-    // One bar set per point, holding its value in its own category only, so
-    // each point keeps its own colour; a null point holds nothing at all.
+    // One bar set per colour, holding the values of the points of that colour
+    // in their categories and 0 elsewhere, so each point keeps its colour; a
+    // null point holds nothing at all.
     auto *bars = new QStackedBarSeries;
     bars->setName(S.Title);
     QStringList categories;
@@ -339,14 +389,23 @@ void TDBChart::BuildBar(TChartSeries &S)
         set->setColor(S.PointColor(0));
         bars->append(set);
     }
+    std::vector<std::pair<QRgb, QBarSet *>> sets;
     for (int i = 0; i < n && !oneColour; ++i) {
         const TChartPoint &p = S.Points()[size_t(i)];
         categories << p.Label;
-        auto *set = new QBarSet(p.Label);
-        for (int j = 0; j < n; ++j)
-            set->append(j == i && p.Value ? *p.Value : 0.0);
-        set->setColor(S.PointColor(i));
-        bars->append(set);
+        const QColor colour = S.PointColor(i);
+        auto it = std::find_if(sets.begin(), sets.end(), [&](const auto &e) { return e.first == colour.rgba(); });
+        if (it == sets.end()) {
+            auto *set = new QBarSet(p.Label);
+            set->setColor(colour);
+            for (int j = 0; j < n; ++j)
+                set->append(0.0);
+            bars->append(set);
+            sets.emplace_back(colour.rgba(), set);
+            it = sets.end() - 1;
+        }
+        if (p.Value)
+            it->second->replace(i, *p.Value);
     }
     Chart()->addSeries(bars);
     // Bar series of one chart share the axes of the first one, so their
@@ -375,15 +434,14 @@ void TDBChart::BuildBar(TChartSeries &S)
             lo = std::min(lo, *p.Value), hi = std::max(hi, *p.Value);
     y->setRange(lo, hi > lo ? hi : lo + 1);
     y->applyNiceNumbers();
+    y->setLabelFormat(QStringLiteral("%.0f"));
     if (!S.MarksVisible())
         return;
     for (int i = 0; i < n; ++i) {
         const TChartPoint &p = S.Points()[size_t(i)];
         if (!p.Value)
             continue;
-        auto *mark = new QGraphicsSimpleTextItem(S.MarkText(i), Chart());
-        mark->setData(0, QStringLiteral("mark"));
-        mark->setPos(Chart()->mapToPosition(QPointF(i, *p.Value), bars));
+        AddMark(S.MarkText(i), QPointF(i, *p.Value), bars);
     }
 }
 
@@ -425,13 +483,12 @@ void TDBChart::BuildLine(TChartSeries &S)
         }
         run->append(i, *p.Value);
         if (S.MarksVisible()) {
-            auto *mark = new QGraphicsSimpleTextItem(S.MarkText(i), Chart());
-            mark->setData(0, QStringLiteral("mark"));
-            mark->setPos(Chart()->mapToPosition(QPointF(i, *p.Value), run));
+            AddMark(S.MarkText(i), QPointF(i, *p.Value), run);
         }
     }
     y->setRange(lo, hi > lo ? hi : lo + 1);
     y->applyNiceNumbers();
+    y->setLabelFormat(QStringLiteral("%.0f"));
 }
 
 void TDBChart::Draw(QPainter &Painter, const QRectF &Rect)
@@ -439,14 +496,23 @@ void TDBChart::Draw(QPainter &Painter, const QRectF &Rect)
     // Lays the chart out at a screen-like size of the target's shape, then
     // scales it into the target.
     QChart *chart = Chart();
+    if (stale_) {
+        const bool defer = deferHidden_;
+        deferHidden_ = false;
+        Rebuild();
+        deferHidden_ = defer;
+        chart = Chart();
+    }
     const QRectF old = chart->geometry();
     const double width = 1000;
     const double height = Rect.width() > 0 ? width * Rect.height() / Rect.width() : 700;
     chart->resize(width, height);
-    Rebuild();
+    QCoreApplication::sendPostedEvents(); // lay the chart out at that size
+    PlaceMarks();
     view_->scene()->render(&Painter, Rect, chart->mapRectToScene(QRectF(0, 0, width, height)));
     chart->setGeometry(old);
-    Rebuild();
+    QCoreApplication::sendPostedEvents();
+    PlaceMarks();
 }
 
 QImage TDBChart::Image(const QSize &Size)

@@ -10,19 +10,21 @@
 //     slice of its size; its mark keeps the sign); null points and zeros give
 //     no slice;
 //   - bars of one series coloured point by point: the bar series is a stacked
-//     series with one bar set per point that holds the point's value in its
-//     own category and 0 in the others;
+//     series with one bar set per colour that holds the values of that
+//     colour's points in their categories and 0 in the others;
 //   - a null value leaves a gap: no bar in its category, a break in a line
 //     (the line is split into one Qt series per unbroken run).
 //
-// A series bound to a dataset re-reads it when the dataset's data change
-// (open, close, post, delete, refresh), not when it only scrolls; RefreshData
-// re-reads on demand. Reading walks the rows the dataset shows (its filter
+// A series bound to a dataset re-reads its points when the dataset's data
+// change (open, close, post, delete, refresh), not when it only scrolls, and
+// the chart is drawn again once the current event is handled; RefreshData
+// re-reads and draws at once. Reading walks the rows the dataset shows (its filter
 // applies) and returns to the row that was current.
 #pragma once
 
 #include <QColor>
 #include <QImage>
+#include <QPointF>
 #include <QString>
 #include <QWidget>
 
@@ -32,7 +34,9 @@
 #include <vector>
 
 QT_BEGIN_NAMESPACE
+class QAbstractSeries;
 class QChart;
+class QGraphicsSimpleTextItem;
 class QChartView;
 class QPainter;
 QT_END_NAMESPACE
@@ -139,6 +143,11 @@ public:
     void RefreshData();
     // Rebuilds the drawing from the series' points.
     void Rebuild();
+    // Rebuilds once the current event is handled (bound series that changed).
+    void ScheduleRebuild();
+    // With this on, a chart that is not visible (a page behind another) is
+    // drawn when it is shown instead of at every change.
+    void SetDeferWhileHidden(bool Defer) { deferHidden_ = Defer; }
 
     // Draws the chart into Rect of a painter (printing, images).
     void Draw(QPainter &Painter, const QRectF &Rect);
@@ -153,17 +162,32 @@ public:
     // Called when a point or the chart background is clicked.
     std::function<void()> OnClick;
 
+protected:
+    void showEvent(QShowEvent *Event) override;
+
 private:
     void BuildPie(TChartSeries &S);
     void BuildBar(TChartSeries &S);
     void BuildLine(TChartSeries &S);
+    void AddMark(const QString &Text, QPointF Point, QAbstractSeries *Series);
+    void PlaceMarks();
 
+    // A mark beside a bar or a line point, placed again when the plot moves.
+    struct TMark {
+        QGraphicsSimpleTextItem *Item;
+        QPointF Point;
+        QAbstractSeries *Series;
+    };
+    std::vector<TMark> marks_;
     std::vector<std::unique_ptr<TChartSeries>> series_;
     QChartView *view_ = nullptr;
     bool legendVisible_ = false;
     QString title_;
     int zoom_ = 100;
     bool building_ = false;
+    bool pending_ = false;
+    bool deferHidden_ = false;
+    bool stale_ = false; // changed while hidden: draw when shown
 };
 
 // The colour of point i of a series that colours each point (the classic

@@ -6,6 +6,7 @@
 
 #include <QBarSet>
 #include <QChart>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QLineSeries>
 #include <QPieSeries>
@@ -89,6 +90,11 @@ TEST_F(ChartTest, BarsColourEachPointAndLeaveNullsEmpty)
     }
     EXPECT_NE(qt->barSets()[0]->color(), qt->barSets()[1]->color());
 
+    // Rebuilding keeps one axis each way.
+    chart.Rebuild();
+    EXPECT_EQ(chart.Chart()->axes(Qt::Vertical).size(), 1);
+    EXPECT_EQ(chart.Chart()->axes(Qt::Horizontal).size(), 1);
+
     // One series colour when points are not coloured each.
     bar.ColorEachPoint = false;
     bar.SeriesColor = Qt::darkGreen;
@@ -96,6 +102,25 @@ TEST_F(ChartTest, BarsColourEachPointAndLeaveNullsEmpty)
     qt = FirstSeries<QStackedBarSeries>(chart);
     for (QBarSet *set : qt->barSets())
         EXPECT_EQ(set->color(), QColor(Qt::darkGreen));
+}
+
+TEST_F(ChartTest, BarsOfOneColourShareASet)
+{
+    TDBChart chart;
+    TChartSeries &bar = chart.AddSeries(TChartKind::Bar);
+    bar.ColorEachPoint = true;
+    for (int i = 0; i < 40; ++i)
+        bar.Add(QString::number(i), double(i));
+    chart.Rebuild();
+    auto *qt = FirstSeries<QStackedBarSeries>(chart);
+    ASSERT_NE(qt, nullptr);
+    // Sixteen palette colours: point i and point i + 16 are in one set.
+    ASSERT_EQ(qt->count(), 16);
+    for (int i = 0; i < 40; ++i) {
+        QBarSet *set = qt->barSets()[i % 16];
+        EXPECT_DOUBLE_EQ(set->at(i), double(i)) << i;
+        EXPECT_DOUBLE_EQ(qt->barSets()[(i + 1) % 16]->at(i), 0.0) << i;
+    }
 }
 
 TEST_F(ChartTest, LineBreaksAtNullValues)
@@ -139,6 +164,7 @@ TEST_F(ChartTest, ReReadsWhenTheDataChangeAndKeepsTheCurrentRow)
     q.Open();
     ASSERT_EQ(pie.Points().size(), 2u);
     EXPECT_DOUBLE_EQ(*pie.Points()[1].Value, 20000);
+    QCoreApplication::processEvents(); // the drawing follows once the event is handled
     EXPECT_EQ(FirstSeries<QPieSeries>(chart)->count(), 2);
 }
 

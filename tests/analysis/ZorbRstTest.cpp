@@ -1,0 +1,763 @@
+// The results window over a generated ledger: grouped totals in the three
+// units against sums computed here from the generated rows, distributions,
+// drill-down, output limits, opening balances, the charts' points, period
+// keys, the operations list's commands (checked with sqlite3), the group
+// edit and the launcher from the main window.
+#include "RstFixture.h"
+
+#include "analysis/ZorbEd.h"
+#include "core/ZorbAcc.h"
+#include "analysis/ZorbFilt.h"
+#include "core/ZorbLaunch.h"
+#include "platform/rtl/Format.h"
+
+#include <QChart>
+#include <QCoreApplication>
+
+#include <map>
+
+namespace zorbel::test {
+namespace {
+
+struct TSums {
+    int64_t In = 0, Out = 0;
+};
+
+// Units of 1/10000 as the window adds them.
+int64_t Units(const std::optional<double> &V) { return V ? MoneyToUnits(*V) : 0; }
+
+bool In2024(const TRstRow &r) { return r.Date >= EncodeDate(2024, 1, 1) && r.Date <= EncodeDate(2024, 12, 31); }
+
+// Rows of TabRes as "id=in/out/result" in the unit.
+std::map<int, std::array<double, 3>> TableRows(TFormRst &f, int unit)
+{
+    std::map<int, std::array<double, 3>> rows;
+    TDataSet &t = f.TabRes;
+    const int base = 2 + 3 * unit;
+    for (t.First(); !t.Eof(); t.Next())
+        rows[t.FieldByName(U("id"))->AsInteger()] = {t.Fields()[base]->AsFloat(), t.Fields()[base + 1]->AsFloat(),
+                                                     t.Fields()[base + 2]->AsFloat()};
+    return rows;
+}
+
+class RstTest : public RstFixture {};
+
+TEST_F(RstTest, TotalsByCategoryInEachUnitAndTheStatusBar)
+{
+    Populate(240);
+    auto f = OpenWindow();
+    f->RefreshResults();
+    // Expected per level1 in each unit, computed from the rows.
+    std::map<int, std::array<TSums, 3>> expected;
+    for (const TRstRow &r : Rows) {
+        if (!In2024(r))
+            continue;
+        auto &e = expected[r.Level1];
+        e[0].In += Units(r.Dt), e[0].Out += Units(r.Ct);
+        e[1].In += r.Dt ? MoneyToUnits(*r.Dt / r.Rate) : 0, e[1].Out += r.Ct ? MoneyToUnits(*r.Ct / r.Rate) : 0;
+        e[2].In += Units(r.Qdt), e[2].Out += Units(r.Qct);
+    }
+    for (int unit = 0; unit < 3; ++unit) {
+        const auto rows = TableRows(*f, unit);
+        ASSERT_EQ(rows.size(), expected.size()) << unit;
+        int64_t in = 0, out = 0;
+        for (const auto &[id, e] : expected) {
+            ASSERT_TRUE(rows.count(id)) << id;
+            const auto &got = rows.at(id);
+            // Sums of quotients may differ in the last unit from the engine's own sum.
+            EXPECT_NEAR(got[0], UnitsToMoney(e[unit].In), 0.00015 * 60) << unit << ' ' << id;
+            EXPECT_NEAR(got[1], UnitsToMoney(e[unit].Out), 0.00015 * 60) << unit << ' ' << id;
+            EXPECT_NEAR(got[2], got[0] - got[1], 1e-9);
+            in += MoneyToUnits(got[0]);
+            out += MoneyToUnits(got[1]);
+        }
+        TMenuItem *items[] = {f->mpCur, f->mpYE, f->mpQuant};
+        f->mpCurClick(items[unit]);
+        EXPECT_EQ(f->SbRes->PanelText(0), FormatFloat(U("#,##0.00"), UnitsToMoney(in)).trimmed()) << unit;
+        EXPECT_EQ(f->SbRes->PanelText(1), FormatFloat(U("#,##0.00"), UnitsToMoney(out)).trimmed()) << unit;
+        EXPECT_EQ(f->SbRes->PanelText(2), FormatFloat(U("#,##0.00"), UnitsToMoney(in - out)).trimmed()) << unit;
+    }
+    // Names come from the categories; the grid shows the unit's columns.
+    ASSERT_TRUE(f->TabRes.Locate(U("id"), Variant(100), {}));
+    EXPECT_EQ(f->TabRes.FieldByName(U("nm"))->AsString(), U("Еда"));
+    EXPECT_EQ(f->DBGRes->Columns()[1]->FieldName(), U("sdq"));
+    EXPECT_EQ(f->PanRes->Hint(), U("Всего строк: 3"));
+}
+
+TEST_F(RstTest, SortingByTitlesFlipsAndMenuFollowsTheUnit)
+{
+    Populate(120);
+    auto f = OpenWindow();
+    f->RefreshResults();
+    const auto order = [&f] {
+        QStringList ids;
+        for (f->TabRes.First(); !f->TabRes.Eof(); f->TabRes.Next())
+            ids << f->TabRes.FieldByName(U("id"))->AsString();
+        return ids;
+    };
+    f->DBGResTitleClick(nullptr, f->DBGRes->Columns()[3]); // result: no nulls
+    const QStringList ascending = order();
+    EXPECT_TRUE(f->mpSortRs->Checked());
+    f->DBGResTitleClick(nullptr, f->DBGRes->Columns()[3]);
+    QStringList descending = order();
+    std::reverse(descending.begin(), descending.end());
+    EXPECT_EQ(descending, ascending);
+    EXPECT_EQ(f->DBGRes->Columns()[3]->Color(), RstSortColor);
+    // Sorting survives a refill.
+    f->RefreshResults();
+    std::reverse(descending.begin(), descending.end());
+    EXPECT_EQ(order(), descending);
+}
+
+TEST_F(RstTest, DistributionsDrillDownAndTheRowOfferedToTheBoxes)
+{
+    Populate(240);
+    auto f = OpenWindow();
+    f->ButPers->SetDown(true);
+    f->RefreshResults();
+    std::map<int, int64_t> byPerson;
+    for (const TRstRow &r : Rows)
+        if (In2024(r))
+            byPerson[r.Person.value_or(-1)] += Units(r.Ct);
+    const auto rows = TableRows(*f, 0);
+    ASSERT_EQ(rows.size(), byPerson.size());
+    for (const auto &[id, out] : byPerson)
+        EXPECT_NEAR(rows.at(id == -1 ? 0 : id)[1], UnitsToMoney(out), 1e-6) << id;
+    // The current row offers itself to the unticked person box; a double
+    // click ticks it and turns to the categories.
+    ASSERT_TRUE(f->TabRes.Locate(U("id"), Variant(2), {}));
+    EXPECT_EQ(f->ChPers->Caption(), U("Петров"));
+    EXPECT_EQ(f->ChPers->Tag(), 2);
+    f->DBGResDblClick(nullptr);
+    EXPECT_TRUE(f->ChPers->Checked());
+    EXPECT_TRUE(f->ButItm->Down());
+    int64_t out = 0;
+    for (const TRstRow &r : Rows)
+        if (In2024(r) && r.Person == 2)
+            out += Units(r.Ct);
+    int64_t shown = 0;
+    for (const auto &[id, v] : TableRows(*f, 0))
+        shown += MoneyToUnits(v[1]);
+    EXPECT_EQ(shown, out);
+
+    // Drill-down through the category levels and back.
+    f->ChPers->SetChecked(false);
+    ASSERT_TRUE(f->TabRes.Locate(U("id"), Variant(100), {}));
+    f->DBGResDblClick(nullptr);
+    EXPECT_TRUE(f->ChItm1->Checked());
+    EXPECT_EQ(f->ChItm1->Caption(), U("Еда"));
+    EXPECT_TRUE(f->ChItm2->Visible());
+    EXPECT_EQ(TableRows(*f, 0).size(), 2u); // Хлеб, Молоко
+    ASSERT_TRUE(f->TabRes.Locate(U("id"), Variant(110), {}));
+    f->DBGResDblClick(nullptr);
+    EXPECT_TRUE(f->ChItm2->Checked());
+    ASSERT_TRUE(f->TabRes.Locate(U("id"), Variant(120), {}));
+    f->DBGResDblClick(nullptr);
+    EXPECT_TRUE(f->ChItm3->Checked());
+    // All three ticked: one row of the chosen item.
+    const auto deepest = TableRows(*f, 0);
+    ASSERT_EQ(deepest.size(), 1u);
+    EXPECT_EQ(deepest.begin()->first, 120);
+    f->DBGResDblClick(nullptr);
+    EXPECT_FALSE(f->ChItm1->Checked());
+    EXPECT_FALSE(f->ChItm2->Checked());
+    EXPECT_FALSE(f->ChItm2->Visible());
+    EXPECT_EQ(TableRows(*f, 0).size(), 3u);
+
+    // Right click on the second level while the first excludes does nothing.
+    f->ToggleIncludeExclude(f->ChItm1);
+    EXPECT_TRUE(TFormRst::Excluded(f->ChItm1));
+    f->ToggleIncludeExclude(f->ChItm2);
+    EXPECT_FALSE(TFormRst::Excluded(f->ChItm2));
+}
+
+TEST_F(RstTest, AccountGroupAndPersonPickedThroughTheSelectionButtons)
+{
+    Populate(120);
+    auto f = OpenWindow();
+    f->ChAcc->SetChecked(true);
+    f->PickAccount = [](TFormRst &) { return 8; }; // "All": the group of accounts
+    f->But_ItmClick(f->But_Acc);
+    EXPECT_EQ(f->PanCond->Tag(), 1);
+    EXPECT_EQ(f->ChAcc->Caption(), QStringLiteral("**")); // accounts 2 and 3
+    int64_t out = 0;
+    for (const TRstRow &r : Rows)
+        if (In2024(r) && r.Account != 1)
+            out += Units(r.Ct);
+    int64_t shown = 0;
+    for (const auto &[id, v] : TableRows(*f, 0))
+        shown += MoneyToUnits(v[1]);
+    EXPECT_EQ(shown, out);
+
+    f->PickPerson = [this](TFormRst &) {
+        return main->Dm->Tb_Person.Locate(U("Id_Person"), Variant(2), {}) ? int(mrOk) : int(mrCancel);
+    };
+    f->But_ItmClick(f->But_Pers);
+    EXPECT_TRUE(f->ChPers->Checked());
+    EXPECT_EQ(f->ChPers->Caption(), U("Петров"));
+    // Cancelled: nothing changes.
+    f->PickFirm = [](TFormRst &) { return int(mrCancel); };
+    f->But_ItmClick(f->But_Firm);
+    EXPECT_FALSE(f->ChFirm->Checked());
+}
+
+TEST_F(RstTest, ABoxClickAfterAnEmptyResultRebuildsTheTotals)
+{
+    Populate(60);
+    auto f = OpenWindow();
+    f->RefreshResults();
+    const size_t all = TableRows(*f, 0).size();
+    ASSERT_GT(all, 0u);
+    // A person with no operations: nothing to show, the grouped query stays open.
+    f->ChPers->SetCaption(U("Никто"));
+    f->ChPers->SetTag(99);
+    f->ChPers->SetChecked(true);
+    EXPECT_TRUE(f->TabRes.IsEmpty());
+    // Unticking it shows the rows again.
+    f->ChPers->SetChecked(false);
+    EXPECT_EQ(TableRows(*f, 0).size(), all);
+}
+
+TEST_F(RstTest, TheAccountsBookOffersTheGroup)
+{
+    Populate(30);
+    auto f = OpenWindow();
+    f->ChAcc->SetChecked(true);
+    TModalScript script;
+    script.Then([](TForm &form) {
+        auto *acc = qobject_cast<TFormAcc *>(&form);
+        ASSERT_NE(acc, nullptr);
+        EXPECT_TRUE(acc->ButAll->Visible()); // opened from the results window
+        acc->ButAll->Click();
+    });
+    f->But_ItmClick(f->But_Acc);
+    EXPECT_TRUE(script.Finished()) << script.Errors().join(u';').toStdString();
+    EXPECT_EQ(f->PanCond->Tag(), 1);
+    EXPECT_EQ(f->ChAcc->Caption(), QStringLiteral("**"));
+}
+
+TEST_F(RstTest, TransferCategoryHasNoLowerLevels)
+{
+    Populate(30);
+    auto f = OpenWindow();
+    f->ChItm1->SetCaption(U("ПЕРЕВОД"));
+    f->ChItm1->SetTag(-1);
+    f->ChItm1->SetChecked(true);
+    EXPECT_TRUE(f->ChItm2->Visible());
+    f->ChItm2->SetChecked(true);
+    EXPECT_FALSE(f->ChItm2->Checked()); // undone at once
+}
+
+TEST_F(RstTest, OutputLimitsHideExactlyTheRowsAndBadThresholdsAreReported)
+{
+    Populate(240);
+    auto f = OpenWindow();
+    f->RefreshResults();
+    const auto all = TableRows(*f, 1);
+    TModalScript script;
+    script.Then([](TForm &form) {
+        auto &filt = static_cast<TFormFilt &>(form);
+        filt.CbTab->SetItemIndex(1);
+        filt.EdCt->SetText(QStringLiteral("3000"));
+        filt.ButEqCt->Click(); // ">" -> "<"
+        filt.ButOk->Click();
+    });
+    f->mpFiltClick(nullptr);
+    ASSERT_TRUE(script.Finished()) << script.Errors().join(u';').toStdString();
+    EXPECT_TRUE(f->mpYE->Checked());
+    EXPECT_EQ(f->ButFiltSum->Caption(), QStringLiteral("- + -"));
+    const auto shown = TableRows(*f, 1);
+    size_t expected = 0;
+    // A row without expenses has no value to compare and is hidden too.
+    for (const auto &[id, v] : all)
+        if (v[1] < 3000 && v[1] != 0) {
+            ++expected;
+            EXPECT_TRUE(shown.count(id)) << id;
+        }
+    EXPECT_EQ(shown.size(), expected);
+    EXPECT_LT(expected, all.size());
+
+    // A threshold with a decimal comma.
+    TModalScript second;
+    second.Then([](TForm &form) {
+        auto &filt = static_cast<TFormFilt &>(form);
+        filt.EdCt->SetText(U("2500,5"));
+        filt.ButOk->Click();
+    });
+    second.Press(QStringLiteral("OK"));
+    f->mpFiltClick(nullptr);
+    const auto after = TableRows(*f, 1);
+    if (f->ButFiltSum->Caption() == QStringLiteral("- - -")) {
+        EXPECT_EQ(after.size(), all.size()); // refused, reported, and no limits claimed
+        ASSERT_FALSE(second.Seen().empty());
+    } else {
+        for (const auto &[id, v] : after)
+            EXPECT_LT(v[1], 2500.5) << id;
+    }
+}
+
+TEST_F(RstTest, OpeningBalancesFollowTheAccountBox)
+{
+    Populate(240);
+    auto f = OpenWindow();
+    const TDateTime from = EncodeDate(2024, 3, 1);
+    // Realised movements before the period of the accounts take() selects.
+    const auto before = [&](const std::function<bool(int)> &take) {
+        TRstOpening o;
+        for (const TRstRow &r : Rows)
+            if (r.Date < from && r.Kind == u"1" && take(r.Account)) {
+                o.Amount += Units(r.Dt) - Units(r.Ct);
+                o.Common += (r.Dt ? MoneyToUnits(*r.Dt / r.Rate) : 0) - (r.Ct ? MoneyToUnits(*r.Ct / r.Rate) : 0);
+                o.Quantity += Units(r.Qdt) - Units(r.Qct);
+            }
+        return o;
+    };
+    f->CbKind->SetItemIndex(0);
+    f->Period.FromDate = from;
+    f->Period.ToDate = EncodeDate(2024, 3, 31);
+    const auto check = [&](const TRstOpening &got, double beg, double begCommon, const TRstOpening &moves) {
+        SCOPED_TRACE(f->QBegSum.SQL().join(u'|').toStdString());
+        EXPECT_EQ(got.Amount, MoneyToUnits(beg) + moves.Amount);
+        // The engine sums quotients itself; allow a unit per row.
+        EXPECT_NEAR(double(got.Common), double(MoneyToUnits(begCommon) + moves.Common), 240);
+        EXPECT_EQ(got.Quantity, moves.Quantity);
+    };
+
+    // Ticked and included: that account's opening amount and its operations.
+    f->SetAccountBox(2, U("Банк"), 0, U("руб"));
+    f->ChAcc->SetChecked(true);
+    check(f->ComputeOpeningBalances(), 250.5, 250.5, before([](int a) { return a == 2; }));
+    // Unticked: every account.
+    f->ChAcc->SetChecked(false);
+    check(f->ComputeOpeningBalances(), 1000 + 250.5 + 100, 1000 + 250.5 + 100.0 / 90, before([](int) { return true; }));
+    // Excluded: the other accounts.
+    f->ChAcc->SetChecked(true);
+    f->ToggleIncludeExclude(f->ChAcc);
+    check(f->ComputeOpeningBalances(), 1000 + 100, 1000 + 100.0 / 90, before([](int a) { return a != 2; }));
+    // The group (accounts 2 and 3), included.
+    f->ToggleIncludeExclude(f->ChAcc);
+    f->PanCond->SetTag(1);
+    f->RefreshResults();
+    check(f->ComputeOpeningBalances(), 250.5 + 100, 250.5 + 100.0 / 90, before([](int a) { return a != 1; }));
+}
+
+TEST_F(RstTest, ChartsHoldTheTableRowsIncludingNegativesAndNulls)
+{
+    Populate(240);
+    auto f = OpenWindow();
+    f->RefreshResults();
+    f->SetChartValueColumn(2); // out
+    TChartSeries &pie = f->DBChPie->Series(0);
+    TChartSeries &bar = f->DBChBar->Series(0);
+    ASSERT_EQ(pie.Points().size(), size_t(f->TabRes.RecordCount()));
+    // Zarplata has incomes only: its out value is null, no slice, no bar.
+    int salary = -1;
+    for (size_t i = 0; i < pie.Points().size(); ++i)
+        if (pie.Points()[i].Label == U("Зарплата"))
+            salary = int(i);
+    ASSERT_GE(salary, 0);
+    EXPECT_FALSE(pie.Points()[size_t(salary)].Value.has_value());
+    EXPECT_FALSE(bar.Points()[size_t(salary)].Value.has_value());
+    EXPECT_EQ(f->DBGRes->Columns()[2]->Title().FontColor, clBlue);
+    // The result column: expenses make negative values; slices take their size.
+    f->SetChartValueColumn(3);
+    double negative = 0;
+    for (const TChartPoint &p : pie.Points())
+        if (p.Value && *p.Value < 0)
+            negative = *p.Value;
+    ASSERT_LT(negative, 0);
+    f->show(); // the pie page is shown and drawn
+    QCoreApplication::processEvents();
+    EXPECT_EQ(f->DBChPie->Chart()->series().size(), 1);
+    // Marks cycle on clicks.
+    f->DBChPieClick();
+    EXPECT_TRUE(pie.MarksVisible());
+    f->DBChPieClick();
+    EXPECT_EQ(pie.MarksStyle(), TMarksStyle::LabelPercent);
+    // Deleting a row here changes the charts, not the data.
+    const int rows = f->TabRes.RecordCount();
+    f->mpDelRsClick(nullptr);
+    EXPECT_EQ(int(pie.Points().size()), rows - 1);
+    EXPECT_EQ(Sqlite(U("select count(*) from tb_hist not indexed")), QString::number(Rows.size()));
+}
+
+TEST_F(RstTest, SummaryOfTheVisibleRows)
+{
+    Populate(240);
+    auto f = OpenWindow();
+    f->Period.FromDate = EncodeDate(2024, 3, 1);
+    f->Period.ToDate = EncodeDate(2024, 3, 31);
+    f->CbKind->SetItemIndex(0);
+    f->RefreshResults();
+    const QStringList lines = f->SummaryLines();
+    ASSERT_EQ(lines.size(), 11);
+    EXPECT_EQ(lines[0], U("Статьи за период 01.03.2024 - 31.03.2024"));
+    EXPECT_TRUE(lines[3].startsWith(U("Приход   = "))) << lines.join(u'|').toStdString();
+    EXPECT_TRUE(lines[8].endsWith(QString::number(f->TabRes.RecordCount())));
+    int64_t in = 0, out = 0;
+    for (const TRstRow &r : Rows)
+        if (r.Date >= EncodeDate(2024, 3, 1) && r.Date <= EncodeDate(2024, 3, 31) && r.Kind == u"1")
+            in += Units(r.Dt), out += Units(r.Ct);
+    EXPECT_EQ(lines[7].mid(11).trimmed(), FormatFloat(U("#,##0.00"), UnitsToMoney(in - out)));
+}
+
+TEST_F(RstTest, PeriodKeysStepAndTheWholePeriod)
+{
+    Populate(60);
+    auto f = OpenWindow();
+    f->Period.Kind = rpWhole;
+    WORD key = '4';
+    f->FormKeyDown(nullptr, key, TShiftState{ssCtrl});
+    // The first press shows the month of the first operation.
+    EXPECT_EQ(f->Period.Kind, rpMonth);
+    EXPECT_EQ(f->Period.FromDate, EncodeDate(2024, 1, 1));
+    EXPECT_EQ(f->Period.ToDate, EncodeDate(2024, 1, 31));
+    EXPECT_EQ(f->ButDate1->Caption(), U("01.01.2024"));
+    key = VK_F4;
+    f->FormKeyDown(nullptr, key, TShiftState{ssShift});
+    EXPECT_EQ(f->Period.FromDate, EncodeDate(2024, 2, 1));
+    EXPECT_EQ(f->Period.ToDate, EncodeDate(2024, 2, 29));
+    key = '1';
+    f->FormKeyDown(nullptr, key, TShiftState{ssCtrl});
+    EXPECT_FALSE(f->ButDt1->Visible());
+    const TDateTime from = f->Period.FromDate;
+    key = VK_F3;
+    f->FormKeyDown(nullptr, key, TShiftState{ssShift}); // hidden step buttons: nothing
+    EXPECT_EQ(f->Period.FromDate, from);
+}
+
+// ---- the operations list ----------------------------------------------------------
+
+class RstListTest : public RstFixture {
+protected:
+    std::unique_ptr<TFormRst> OpenList()
+    {
+        auto f = OpenWindow();
+        f->TcGrp->SetTabIndex(1);
+        f->TcGrpChange(nullptr);
+        return f;
+    }
+    bool Find(TFormRst &f, const TRstRow &r)
+    {
+        return f.Qhs().Locate(U("Id_Account;Date_Real;Date_Create;Kind"),
+                              VarArrayOf({Variant(r.Account), Variant::FromDate(r.Date), Variant::FromDate(r.Stamp),
+                                          Variant(r.Kind)}),
+                              {});
+    }
+    double Rest(int account)
+    {
+        return Sqlite(U("select rest from tb_account not indexed where id_account=%1").arg(account)).toDouble();
+    }
+};
+
+TEST_F(RstListTest, ListHoldsTheRowsWithNamesAndOrdersByTitles)
+{
+    Populate(120);
+    auto f = OpenList();
+    TQuery &q = f->Qhs();
+    ASSERT_TRUE(q.Active());
+    int expected = 0;
+    for (const TRstRow &r : Rows)
+        expected += In2024(r);
+    EXPECT_EQ(q.RecordCount(), expected);
+    ASSERT_TRUE(Find(*f, Rows[1]));
+    EXPECT_EQ(q.FieldByName(U("Itm1"))->AsString(), U("Еда"));
+    EXPECT_EQ(q.FieldByName(U("Itms"))->AsString(), U("Еда:Хлеб:Батон"));
+    EXPECT_EQ(q.FieldByName(U("Pers"))->AsString(), U("Иванов"));
+    EXPECT_EQ(q.FieldByName(U("Acnt"))->AsString(), U("Банк"));
+    // Title clicks: ascending, descending, ascending; categories by their ids.
+    TColumn *ct = nullptr;
+    TColumn *itm = nullptr;
+    for (int i = 0; i < f->DBGTab->Columns().Count(); ++i) {
+        if (f->DBGTab->Columns()[i]->FieldName() == U("ct"))
+            ct = f->DBGTab->Columns()[i];
+        if (f->DBGTab->Columns()[i]->FieldName() == U("Itm2"))
+            itm = f->DBGTab->Columns()[i];
+    }
+    ASSERT_TRUE(ct && itm);
+    f->DBGTabTitleClick(nullptr, ct);
+    EXPECT_EQ(q.SQL().last(), U("order by ct"));
+    f->DBGTabTitleClick(nullptr, ct);
+    EXPECT_EQ(q.SQL().last(), U("order by ct desc"));
+    q.Last();
+    EXPECT_TRUE(q.FieldByName(U("ct"))->IsNull());
+    f->DBGTabTitleClick(nullptr, ct);
+    EXPECT_EQ(q.SQL().last(), U("order by ct"));
+    f->DBGTabTitleClick(nullptr, itm);
+    EXPECT_EQ(q.SQL().last(), U("order by level1,level2,level3"));
+    // The order survives a rebuild.
+    f->RefreshResults();
+    EXPECT_EQ(q.SQL().last(), U("order by level1,level2,level3"));
+    // A click that ends a column drag does nothing.
+    f->ColumnMoved = true;
+    f->DBGTabTitleClick(nullptr, ct);
+    EXPECT_EQ(q.SQL().last(), U("order by level1,level2,level3"));
+}
+
+TEST_F(RstListTest, DeletesAndAmountChangesKeepStoredBalances)
+{
+    Populate(120);
+    auto f = OpenList();
+    // A realised expense of another account than the current one.
+    const TRstRow *expense = nullptr;
+    const TRstRow *income = nullptr;
+    for (const TRstRow &r : Rows)
+        if (In2024(r) && r.Kind == u"1" && r.Account == 1) {
+            if (r.Ct && !expense)
+                expense = &r;
+            if (r.Dt && !income)
+                income = &r;
+        }
+    ASSERT_TRUE(expense && income);
+    // The current account ("Банк" comes first by name) is another one.
+    ASSERT_EQ(main->Dm->Tb_Account.FieldByName(U("Id_Account"))->AsInteger(), 2);
+    const double rest = Rest(1);
+    ASSERT_TRUE(Find(*f, *expense));
+    TModalScript yes;
+    yes.Press(QStringLiteral("Yes"));
+    f->mHsDelClick(nullptr);
+    EXPECT_TRUE(yes.Finished()) << yes.Errors().join(u';').toStdString();
+    ASSERT_EQ(yes.Seen().size(), 1u);
+    EXPECT_EQ(yes.Seen()[0].Text, U("Удалить строку на сумму  ") + FormatFloat(U("#,##0.00"), *expense->Ct) + u'?');
+    EXPECT_NEAR(Rest(1), rest + *expense->Ct, 1e-9);
+    EXPECT_EQ(Sqlite(U("select count(*) from tb_hist not indexed")), QString::number(Rows.size() - 1));
+
+    // An income changed from its amount to 1 less: the balance falls by 1.
+    ASSERT_TRUE(Find(*f, *income));
+    TModalScript input;
+    input.Then([&](TForm &form) {
+        auto *edit = form.findChild<TEdit *>();
+        ASSERT_NE(edit, nullptr);
+        edit->SetText(FormatFloat(U("0.00"), *income->Dt - 1));
+        form.SetModalResult(mrOk);
+    });
+    f->mpHsEdSumClick(nullptr);
+    EXPECT_TRUE(input.Finished()) << input.Errors().join(u';').toStdString();
+    EXPECT_NEAR(Rest(1), rest + *expense->Ct - 1, 1e-9);
+    const QString changed = Sqlite(U("select dt from tb_hist not indexed where id_account=1 and dt is not null and "
+                                     "kind || ''='1' and date_real>=%1 order by date_create limit 1")
+                                       .arg(int(EncodeDate(2024, 1, 1))));
+    EXPECT_NEAR(changed.toDouble(), *income->Dt - 1, 1e-9);
+
+    // Every planned row of the list goes; realised ones stay.
+    f->CbKind->SetItemIndex(1);
+    TModalScript plan;
+    plan.Press(QStringLiteral("Yes"));
+    f->mDelPlanClick(nullptr);
+    EXPECT_TRUE(plan.Finished());
+    EXPECT_EQ(Sqlite(U("select count(*) from tb_hist not indexed where kind || ''='2' and date_real between %1 and %2")
+                         .arg(int(EncodeDate(2024, 1, 1)))
+                         .arg(int(EncodeDate(2024, 12, 31)))),
+              QStringLiteral("0"));
+    EXPECT_NE(Sqlite(U("select count(*) from tb_hist not indexed where kind || ''='2'")), QStringLiteral("0")); // 2025 ones
+    EXPECT_NEAR(Rest(1), rest + *expense->Ct - 1, 1e-9);
+    EXPECT_TRUE(main->PackOnClose);
+}
+
+TEST_F(RstListTest, BookmarksToggleAndMoveDown)
+{
+    Populate(60);
+    auto f = OpenList();
+    TQuery &q = f->Qhs();
+    q.First();
+    const bool marked = !q.FieldByName(U("b"))->IsNull();
+    f->SetBookmark();
+    EXPECT_EQ(q.RecNo(), 2);
+    q.First();
+    EXPECT_EQ(!q.FieldByName(U("b"))->IsNull(), !marked);
+    q.Last();
+    const int last = q.RecNo();
+    f->SetBookmark();
+    EXPECT_EQ(q.RecNo(), last);
+}
+
+TEST_F(RstListTest, GroupEditOfManyRowsRewritesTicksOnlyAndKeepsYearAndMonth)
+{
+    Populate(500);
+    main->AdminMode = true;
+    auto f = OpenList();
+    f->Period.Kind = rpWhole;
+    f->Period.FromDate = EncodeDate(2020, 1, 1);
+    f->Period.ToDate = EncodeDate(2030, 1, 1);
+    f->RefreshResults();
+    TQuery &q = f->Qhs();
+    const int rows = q.RecordCount();
+    ASSERT_EQ(rows, 500);
+    const QString restBefore = Sqlite(U("select group_concat(rest) from tb_account not indexed"));
+    const QString pricesBefore = Sqlite(U("select group_concat(coalesce(price,'-')) from tb_hist not indexed order by rowid"));
+    q.First();
+    TModalScript script;
+    script
+        .Then([](TForm &form) {
+            auto &ed = static_cast<TFormEd &>(form);
+            ed.ChDate->SetChecked(true);
+            ed.SetDate(EncodeDate(2024, 2, 29));
+            ed.ChComm->SetChecked(true);
+            ed.EdComm->SetText(U("Правка"));
+            ed.ButAll->Click();
+        })
+        .Press(QStringLiteral("Yes"))
+        .Press(QStringLiteral("OK"));
+    f->GroupEdit();
+    EXPECT_TRUE(script.Finished()) << script.Errors().join(u';').toStdString();
+    // Transfers would be skipped; every row here is an own operation.
+    EXPECT_EQ(Sqlite(U("select count(*) from tb_hist not indexed where date_real=%1 and yr=2024 and mn=2 and "
+                       "comment || '' = 'Правка'")
+                         .arg(int(EncodeDate(2024, 2, 29)))),
+              QStringLiteral("500"));
+    EXPECT_EQ(Sqlite(U("select group_concat(coalesce(price,'-')) from tb_hist not indexed order by rowid")), pricesBefore);
+    EXPECT_EQ(Sqlite(U("select group_concat(rest) from tb_account not indexed")), restBefore);
+}
+
+TEST_F(RstListTest, EditDialogRefusesUnreadableNumbers)
+{
+    Populate(12);
+    TFormEd ed(*main->Dm, true);
+    ed.ChPrice->SetChecked(true);
+    ed.EdPrice->SetText(QStringLiteral("1-2"));
+    TGroupEditValues v;
+    TModalScript notice;
+    notice.Press(QStringLiteral("OK"));
+    EXPECT_FALSE(ed.Values(v));
+    EXPECT_TRUE(notice.Finished());
+    ed.EdPrice->SetText(U("12,125"));
+    EXPECT_TRUE(ed.Values(v));
+    EXPECT_DOUBLE_EQ(v.PriceValue, 12.125);
+    EXPECT_FALSE(v.Quant);
+}
+
+TEST_F(RstListTest, StatisticsOfTheList)
+{
+    Populate(120);
+    auto f = OpenList();
+    f->Period.FromDate = EncodeDate(2024, 3, 1);
+    f->Period.ToDate = EncodeDate(2024, 3, 31);
+    f->SetAccountBox(1, U("Кошелёк"), 0, U("руб"));
+    f->ChAcc->SetChecked(true); // account 1, realised only
+    f->CbKind->SetItemIndex(0);
+    f->RefreshResults();
+    const QStringList l = f->StatisticsLines();
+    int count = 0;
+    int64_t dt = 0, ct = 0, opening = MoneyToUnits(1000);
+    for (const TRstRow &r : Rows) {
+        if (r.Account != 1 || r.Kind != u"1")
+            continue;
+        if (r.Date < EncodeDate(2024, 3, 1))
+            opening += Units(r.Dt) - Units(r.Ct);
+        else if (r.Date <= EncodeDate(2024, 3, 31))
+            ++count, dt += Units(r.Dt), ct += Units(r.Ct);
+    }
+    EXPECT_EQ(l[0], U("Всего строк = ") + QString::number(count));
+    EXPECT_EQ(l[2], U("Суммы за весь период - 31 дней:"));
+    EXPECT_EQ(l[5], U("На начало  =") + FormatFloat(U("#,##0.00"), UnitsToMoney(opening)).rightJustified(20));
+    EXPECT_EQ(l[8], U("На конец   =") + FormatFloat(U("#,##0.00"), UnitsToMoney(opening + dt - ct)).rightJustified(20));
+    EXPECT_TRUE(l.contains(U("Средние за день:")));
+}
+
+// ---- launching ----------------------------------------------------------------------
+
+TEST_F(RstTest, MainWindowOpensTheWindowAndTakesItsSettingsBack)
+{
+    Populate(30);
+    main->Res_Ord = 2;
+    bool seen = false;
+    TModalScript script;
+    script.Then([&](TForm &form) {
+        auto *f = qobject_cast<TFormRst *>(&form);
+        ASSERT_NE(f, nullptr);
+        seen = true;
+        EXPECT_EQ(FormRst(), static_cast<TRstWindow *>(f));
+        EXPECT_TRUE(f->mpSortCt->Checked());
+        EXPECT_TRUE(f->TabRes.Active());
+        f->mpChRs->Click();
+        f->Close();
+    });
+    main->mResult->Click();
+    EXPECT_TRUE(seen);
+    EXPECT_TRUE(script.Finished()) << script.Errors().join(u';').toStdString();
+    EXPECT_EQ(FormRst(), nullptr);
+    EXPECT_EQ(main->Res_Diag, 2);
+    EXPECT_EQ(main->Res_Ord, 2);
+}
+
+TEST_F(RstTest, StatementOfACategoryOpensOnItsOperations)
+{
+    Populate(60);
+    main->BuildCategoryTree(main->TvCt, false, true, false, true);
+    TTreeNode *node = main->FindCategoryNode(main->TvCt, 110);
+    ASSERT_NE(node, nullptr);
+    main->TvCt->SetSelected(node);
+    main->CbPer->SetItemIndex(0); // the whole period: from the first operation to the last
+    bool seen = false;
+    TModalScript script;
+    script.Then([&](TForm &form) {
+        auto &f = static_cast<TFormRst &>(form);
+        seen = true;
+        EXPECT_TRUE(f.ChItm1->Checked());
+        EXPECT_EQ(f.ChItm1->Caption(), U("Еда"));
+        EXPECT_TRUE(f.ChItm2->Checked());
+        EXPECT_EQ(f.ChItm2->Tag(), 110);
+        EXPECT_EQ(f.TcGrp->TabIndex(), 1);
+        EXPECT_TRUE(f.Qhs().Active());
+        EXPECT_EQ(f.Period.FromDate, EncodeDate(2024, 1, 1));
+        EXPECT_GT(f.Qhs().RecordCount(), 0);
+        for (f.Qhs().First(); !f.Qhs().Eof(); f.Qhs().Next())
+            EXPECT_EQ(f.Qhs().FieldByName(U("level2"))->AsInteger(), 110);
+        f.Close();
+    });
+    main->mpCategoryView->Click();
+    EXPECT_TRUE(seen);
+    EXPECT_TRUE(script.Finished()) << script.Errors().join(u';').toStdString();
+}
+
+// ---- the conditions dialog ------------------------------------------------------------
+
+TEST(RstFiltTest, NumberEditsTakeOneSignFirstAndOneSeparator)
+{
+    bool clear = false;
+    EXPECT_TRUE(NumberEditAccepts(u'-', QString(), 0, 0, clear));
+    EXPECT_FALSE(NumberEditAccepts(u'-', QStringLiteral("5"), 1, 0, clear));
+    EXPECT_FALSE(NumberEditAccepts(u'-', QStringLiteral("-5"), 0, 0, clear));
+    EXPECT_TRUE(NumberEditAccepts(u'-', QStringLiteral("-5"), 0, 2, clear));
+    EXPECT_TRUE(clear);
+    EXPECT_TRUE(NumberEditAccepts(u',', QStringLiteral("5"), 1, 0, clear));
+    EXPECT_FALSE(clear);
+    EXPECT_FALSE(NumberEditAccepts(u',', QStringLiteral("5,1"), 3, 0, clear));
+    EXPECT_TRUE(NumberEditAccepts(u',', QStringLiteral("5,1"), 0, 1, clear));
+    EXPECT_TRUE(clear);
+    EXPECT_FALSE(NumberEditAccepts(u'a', QString(), 0, 0, clear));
+    EXPECT_TRUE(NumberEditAccepts(QChar(8), QStringLiteral("5"), 1, 0, clear));
+}
+
+TEST(RstFiltTest, OkNeedsNumbersAndLimitsMakeTheFilterText)
+{
+    TFormFilt f;
+    f.Ed_Price->SetText(QStringLiteral("-"));
+    TModalScript notice;
+    notice.Press(QStringLiteral("OK"));
+    f.ButOkClick(nullptr);
+    EXPECT_NE(f.ModalResult(), mrOk);
+    EXPECT_EQ(notice.Seen().at(0).Text, U("Должно быть число или пусто!"));
+    f.Ed_Price->SetText(QString());
+    f.ButOkClick(nullptr);
+    EXPECT_EQ(f.ModalResult(), mrOk);
+
+    f.EdCt->SetText(QStringLiteral("50"));
+    f.ButEqCt->Click();
+    QString marks;
+    EXPECT_EQ(f.LimitFilter({U("sdr"), U("scr"), U("amr")}, marks), QStringLiteral("scr<'50'"));
+    EXPECT_EQ(marks, QStringLiteral("- + -"));
+    f.EdDt->SetText(QStringLiteral("1"));
+    f.EdRs->SetText(QStringLiteral("0"));
+    f.ButEqRs->Click();
+    f.ButEqRs->Click();
+    EXPECT_EQ(f.LimitFilter({U("sdt"), U("sct"), U("amt")}, marks),
+              QStringLiteral("sdt>'1' and sct<'50' and amt='0'"));
+    EXPECT_EQ(marks, QStringLiteral("+ + +"));
+    f.CbTab->SetItemIndex(2);
+    f.CbTabChange(nullptr);
+    EXPECT_EQ(f.RbDt->Caption(), U("+ Кол."));
+}
+
+} // namespace
+} // namespace zorbel::test
