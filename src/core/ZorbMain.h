@@ -275,6 +275,9 @@ public:
     // The date picker at Date; -2000000 when cancelled.
     TDateTime AskDate(TDateTime Date);
     void ApplyColumnLayout(TDBGrid *Grid, bool Apply, QString &Layout);
+    // Applies (true) or takes back (false) Col_Pers, Col_Fam, Col_Log,
+    // Col_Firm and Col_PF on the reference books' grids.
+    void BookColumnLayouts(bool Apply);
     // The ledger grid's columns as stored in the settings (value "Grid"):
     // lines "FieldName=width" in UTF-8; empty while the grid has no columns.
     QByteArray LedgerColumnsStream() const;
@@ -410,6 +413,9 @@ private:
     // Runs Step; a failure is shown in the program's message box.
     void ReportFailure(const std::function<void()> &Step);
     TDBGrid *PopupGrid(TPopupMenu *Menu) const;
+    // Applies a layout BookColumnLayouts kept back until its grid's data had fields.
+    void ApplyPendingLayouts();
+    QList<TDBGrid *> pendingLayouts_;
     void StepEntryDate(int Tag);
     // Ends a label edit in progress in both trees, accepting it.
     void EndTreeEdits();

@@ -795,8 +795,15 @@ void TCustomBandReport::CreateReport(bool composite)
         if (!BackImageControl.isEmpty() && p->Name == BackImageControl)
             BackImage = p.get();
     bool doIt = true;
-    if (BeforePrint)
-        BeforePrint(*this, doIt);
+    try {
+        if (BeforePrint)
+            BeforePrint(*this, doIt);
+    } catch (...) {
+        // A failing handler leaves the report ready for another run.
+        DataSetList = nullptr;
+        Available = true;
+        throw;
+    }
     if (!doIt) {
         DataSetList = nullptr;
         Available = true;
@@ -836,6 +843,8 @@ void TCustomBandReport::CreateReport(bool composite)
         Functions.CompileAll();
         expressions = true;
         TRepEvEnvironment::SetStringConstant(Functions.GetVariableElement(QStringLiteral("REPORTTITLE")), ReportTitle);
+        if (composite) // a report that goes on on the page of the one before numbers on from it
+            SetEntry("PAGENUMBER", CurrentPage);
         MainController.PrepareRun();
         PrepareAllPrintables();
         InCompositeRun = composite;
