@@ -1,12 +1,13 @@
 // The report's band list and its design-time arrangement.
 //
-// BandList is rebuilt from the kinds of the bands and the main controller:
-// page headers, titles, column headers, then what the controller prints
-// (its header, group headers, the bands of the controllers before the
-// detail, the detail, those after it, group footers innermost first, its
-// footer), page footers, and last every band not reached so far. A band
-// brings its chain of child bands along; a band reached twice (the title is
-// both a title and the controller's header) is listed once.
+// The list follows the kinds of the bands and the main controller: page
+// headers, titles, column headers, then what the controller prints (its
+// header, group headers, the bands of the controllers before the detail,
+// the detail, those after it, group footers innermost first, its footer),
+// page footers, and last every band not reached so far, in the order the
+// report holds them. A band brings its chain of child bands along; a band
+// reached twice (the title is both a title and the controller's header) is
+// listed once.
 #include "report/RepReport.h"
 
 #include <algorithm>
@@ -14,73 +15,67 @@
 
 namespace zorbel {
 
-void TRepCustomController::AddBands() {}
+namespace {
 
-void TRepController::AddBands()
-{
-    Report->AddToBandList(HeaderBand);
-    for (TRepGroup *g : Groups)
-        Report->AddToBandList(g);
-    for (TRepCustomController *c : BeforeList)
-        c->AddBands();
-    Report->AddToBandList(DetailBand);
-    for (TRepCustomController *c : AfterList)
-        c->AddBands();
-    for (auto g = Groups.rbegin(); g != Groups.rend(); ++g)
-        Report->AddToBandList((*g)->FooterBand);
-    Report->AddToBandList(FooterBand);
-}
+class TBandListBuilder {
+public:
+    std::vector<TRepCustomBand *> List;
 
-void TCustomBandReport::AddToBandList(TRepCustomBand *band)
-{
-    for (; band; band = band->ChildBand())
-        if (std::find(BandList.begin(), BandList.end(), band) == BandList.end())
-            BandList.push_back(band);
-}
+    // Appends band and its chain of child bands, each once.
+    void Add(TRepCustomBand *band)
+    {
+        for (; band; band = band->ChildBand())
+            if (std::find(List.begin(), List.end(), band) == List.end())
+                List.push_back(band);
+    }
+    // What a controller prints, in print order; a controller of a
+    // sub-detail lists its header, its own band and its footer.
+    void AddController(TRepCustomController &controller)
+    {
+        auto *c = dynamic_cast<TRepController *>(&controller);
+        if (c)
+            Add(c->HeaderBand);
+        for (TRepGroup *g : controller.Groups)
+            Add(g);
+        for (TRepCustomController *before : controller.BeforeList)
+            AddController(*before);
+        if (c)
+            Add(c->DetailBand);
+        for (TRepCustomController *after : controller.AfterList)
+            AddController(*after);
+        for (auto g = controller.Groups.rbegin(); g != controller.Groups.rend(); ++g)
+            Add((*g)->FooterBand);
+        if (c)
+            Add(c->FooterBand);
+    }
+};
 
-void TCustomBandReport::RebuildBandList()
+} // namespace
+
+std::vector<TRepCustomBand *> TCustomBandReport::BandList()
 {
-    const std::vector<TRepCustomBand *> old = std::move(BandList);
-    BandList.clear();
+    TBandListBuilder b;
     // The bands the main controller prints, by kind (as a run assigns them).
     MainController.Report = this;
     MainController.HeaderBand = BandOfType(rbTitle);
     MainController.DetailBand = BandOfType(rbDetail);
     MainController.FooterBand = BandOfType(rbSummary);
     MainController.Prepare();
-    const auto addKind = [this](TRepBandType type) {
-        for (const auto &b : bands_)
-            if (b->BandType == type)
-                AddToBandList(b.get());
+    const auto addKind = [&](TRepBandType type) {
+        for (const auto &band : bands_)
+            if (band->BandType == type)
+                b.Add(band.get());
     };
     addKind(rbPageHeader);
     addKind(rbTitle);
     addKind(rbColumnHeader);
-    MainController.AddBands();
+    b.AddController(MainController);
     addKind(rbPageFooter);
-    for (TRepCustomBand *b : old)
-        AddToBandList(b);
-    for (const auto &b : bands_) // bands no list held yet
-        AddToBandList(b.get());
-    if (!BandList.empty())
-        std::rotate(BandList.begin(), BandList.begin() + std::ptrdiff_t(BandListRotation % BandList.size()),
-                    BandList.end());
-}
-
-void TCustomBandReport::RegisterBand(TRepCustomBand *band)
-{
-    if (std::find(BandList.begin(), BandList.end(), band) == BandList.end())
-        BandList.push_back(band);
-    RebuildBandList();
-    ArrangeBands();
-}
-
-void TCustomBandReport::UnregisterBand(TRepCustomBand *band)
-{
-    RebuildBandList();
-    // The band is leaving the report: it stays out of the list.
-    BandList.erase(std::remove(BandList.begin(), BandList.end(), band), BandList.end());
-    ArrangeBands();
+    for (const auto &band : bands_)
+        b.Add(band.get());
+    if (!b.List.empty())
+        std::rotate(b.List.begin(), b.List.begin() + std::ptrdiff_t(BandListRotation % b.List.size()), b.List.end());
+    return b.List;
 }
 
 void TCustomBandReport::ArrangeBands()
@@ -90,38 +85,11 @@ void TCustomBandReport::ArrangeBands()
     };
     int top = px(false, Page.Values[TRepPage::iTopMargin]);
     const int left = px(true, Page.Values[TRepPage::iLeftMargin]);
-    for (TRepCustomBand *b : BandList) {
-        const int height = px(false, b->Size.Length);
-        b->BandRect = QRect(left, top, px(true, b->Size.Width), height);
+    for (TRepCustomBand *band : BandList()) {
+        const int height = px(false, band->Size.Length);
+        band->BandRect = QRect(left, top, px(true, band->Size.Width), height);
         top += height;
     }
-}
-
-QString TCustomBandReport::UniqueComponentName(const QString &base) const
-{
-    const auto taken = [this](const QString &name) {
-        for (const auto &b : bands_) {
-            if (b->Name.compare(name, Qt::CaseInsensitive) == 0)
-                return true;
-            for (const auto &p : b->Printables())
-                if (p->Name.compare(name, Qt::CaseInsensitive) == 0)
-                    return true;
-        }
-        for (const auto &p : printables_)
-            if (p->Name.compare(name, Qt::CaseInsensitive) == 0)
-                return true;
-        return false;
-    };
-    for (int n = 1;; ++n)
-        if (const QString name = base + QString::number(n); !taken(name))
-            return name;
-}
-
-TRepBand &TCustomBandReport::CreateBand(TRepBandType type)
-{
-    auto band = std::make_unique<TRepBand>(type);
-    band->Name = UniqueComponentName(RepBandNameBase(type));
-    return AddBand(std::move(band));
 }
 
 } // namespace zorbel

@@ -192,9 +192,6 @@ public:
     virtual void Execute() { if (PrintIfEmpty) PrintEmpty(); }
     virtual void PrepareRun();
     virtual void UnprepareRun() {}
-    // Puts the bands this controller prints into the report's band list, in
-    // print order (RepDesign.cpp).
-    virtual void AddBands();
     virtual void PrintEmpty();
     void RunAfterList();
     void RunBeforeList();
@@ -217,7 +214,6 @@ public:
 
     void Execute() override;
     void PrintEmpty() override;
-    void AddBands() override;
 };
 
 enum class TBandReportOption : uint8_t { FirstPageHeader = 1, LastPageFooter = 2, Compression = 4 };
@@ -252,7 +248,6 @@ public:
         for (const auto &p : b.Printables())
             p->Report = this;
         bands_.push_back(std::move(band));
-        RegisterBand(&b);
         return b;
     }
     template <class T> T &AddPrintable(std::unique_ptr<T> printable)
@@ -268,25 +263,16 @@ public:
     void SetUnits(TRepUnit unit);
     bool HasOption(TBandReportOption o) const { return Options & unsigned(o); }
 
-    // The band list and the design surface (RepDesign.cpp). BandList holds
-    // the bands in print order; it decides the stacking on the design
-    // surface. BandListRotation moves the first entry to the end that many
-    // times after each rebuild (0: none).
-    std::vector<TRepCustomBand *> BandList;
+    // The band list and the design surface (RepDesign.cpp). BandList gives
+    // the bands in print order, which also decides their stacking on the
+    // design surface; it is built afresh from the report's bands whenever
+    // asked, so it never holds a band that is gone. BandListRotation moves
+    // the first entry to the end that many times (0: none).
     uint32_t BandListRotation = 0;
-    void RebuildBandList();
-    // Appends band and its chain of child bands, each once.
-    void AddToBandList(TRepCustomBand *band);
-    void RegisterBand(TRepCustomBand *band);
-    void UnregisterBand(TRepCustomBand *band);
+    std::vector<TRepCustomBand *> BandList();
     // Stacks the bands of BandList from the top margin down at the left
     // margin, in pixels (BandRect).
     void ArrangeBands();
-    // A new band of that type on the report, named after its type's name
-    // base and the first free number.
-    TRepBand &CreateBand(TRepBandType type);
-    // The first name base + n (n = 1, 2, ...) no band or printable bears.
-    QString UniqueComponentName(const QString &base) const;
 
     // Run state (positions in 0.1 mm).
     std::atomic<bool> Available = true, RunCancelled = false;
