@@ -34,6 +34,13 @@ struct Layout {
     }
 };
 
+// The composite of a then b, on the layouts' paper.
+void Chain(TRepCompositeReport &composite, Layout &a, Layout &b)
+{
+    composite.PrinterSettings.PaperSize = rpA4;
+    composite.OnAddReports = [&a, &b](TRepCompositeReport &c) { c.Reports = {&a.report, &b.report}; };
+}
+
 QStringList Texts(TRepPrinter &printer, int page)
 {
     QStringList out;
@@ -55,12 +62,8 @@ TEST(RepComposite, TwoLayoutsRunIntoOneDocumentWithContinuousPageNumbers)
     // A: 60 rows -> page 1 (title + 53 rows) and page 2; B: 5 rows after it.
     Layout a(QStringLiteral("A"), 60), b(QStringLiteral("B"), 5);
     TRepCompositeReport composite;
-    composite.PrinterSettings.PaperSize = rpA4; // the layouts' paper
+    Chain(composite, a, b);
     QStringList finished;
-    composite.OnAddReports = [&](TRepCompositeReport &c) {
-        c.Reports.push_back(&a.report);
-        c.Reports.push_back(&b.report);
-    };
     composite.OnFinished = [&](TCustomBandReport *r) {
         finished << (r == &a.report ? "A" : r == &b.report ? "B" : r ? "?" : "composite");
         if (r) {
@@ -100,8 +103,7 @@ TEST(RepComposite, ALayoutThatDoesNotFitStartsANewPage)
     // Page 1: title 100 from 100, then rows of 50 up to 2970-100-60 = 2810.
     Layout a(QStringLiteral("A"), 52), b(QStringLiteral("B"), 2);
     TRepCompositeReport composite;
-    composite.PrinterSettings.PaperSize = rpA4; // the layouts' paper
-    composite.OnAddReports = [&](TRepCompositeReport &c) { c.Reports = {&a.report, &b.report}; };
+    Chain(composite, a, b);
     composite.Run();
     TRepPrinter &p = *composite.Printer();
     ASSERT_EQ(p.RecordedPages(), 2);
@@ -114,7 +116,6 @@ TEST(RepComposite, ALayoutThatDoesNotFitStartsANewPage)
 TEST(RepComposite, NothingToRunStillReportsTheEndAndAFailureAbortsTheDocument)
 {
     TRepCompositeReport composite;
-    composite.PrinterSettings.PaperSize = rpA4; // the layouts' paper
     int ends = 0;
     composite.OnFinished = [&](TCustomBandReport *r) { ends += r == nullptr; };
     composite.Run();
@@ -122,7 +123,7 @@ TEST(RepComposite, NothingToRunStillReportsTheEndAndAFailureAbortsTheDocument)
 
     Layout a(QStringLiteral("A"), 3), b(QStringLiteral("B"), 3);
     b.report.BeforePrint = [](TCustomBandReport &, bool &) { throw Exception(QStringLiteral("сбой")); };
-    composite.OnAddReports = [&](TRepCompositeReport &c) { c.Reports = {&a.report, &b.report}; };
+    Chain(composite, a, b);
     b.report.Tag = 5;
     EXPECT_THROW(composite.Run(), Exception);
     EXPECT_EQ(composite.Printer()->Status(), TRepStatus::Ready);
@@ -139,8 +140,7 @@ TEST(RepComposite, ClosingThePreviewWhileRunningCancelsTheRun)
 {
     Layout a(QStringLiteral("A"), 200), b(QStringLiteral("B"), 3);
     TRepCompositeReport composite;
-    composite.PrinterSettings.PaperSize = rpA4; // the layouts' paper
-    composite.OnAddReports = [&](TRepCompositeReport &c) { c.Reports = {&a.report, &b.report}; };
+    Chain(composite, a, b);
     QStringList finished;
     composite.OnFinished = [&](TCustomBandReport *r) { finished << (r ? r->ReportTitle : QStringLiteral("end")); };
     a.report.ReportTitle = QStringLiteral("A");
