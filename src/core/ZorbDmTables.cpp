@@ -93,24 +93,24 @@ constexpr TDmFieldDef FirmFields[] = {
 };
 
 constexpr TDmFieldDef FamilyFields[] = {
-    {"Id_Family",   S, 0,   false, "",              "", true},
-    {"Id_Person",   S, 0,   false, "",              "", true},
+    {"Id_Family",   S, 0,   false, "",              "", false},
+    {"Id_Person",   S, 0,   false, "",              "", false},
     {"Name",        A, 30,  false, "Имя",           "", true},
     {"Birthday",    D, 0,   false, "Дата рождения", "", true},
     {"Comment",     A, 50,  false, "",              "", true},
     {"C",           A, 1,   false, "",              "", true},
-    {"Dy",          S, 0,   false, "",              "", true},
-    {"Mn",          S, 0,   false, "",              "", true},
+    {"Dy",          S, 0,   false, "",              "", false},
+    {"Mn",          S, 0,   false, "",              "", false},
 };
 
 constexpr TDmFieldDef LogFields[] = {
     {"Date_Create", T, 0,   false, "Дата записи",   "", true},
     {"Date_Remind", D, 0,   false, "Когда",         "", true},
     {"Note",        A, 70,  false, "Содержание",    "", true},
-    {"Id_Person",   S, 0,   false, "",              "", true},
-    {"Id_firm",     S, 0,   false, "",              "", true},
-    {"C",           A, 1,   false, "",              "", true},
-    {"Dy",          S, 0,   false, "",              "", true},
+    {"Id_Person",   S, 0,   false, "",              "", false},
+    {"Id_firm",     S, 0,   false, "",              "", false},
+    {"C",           A, 1,   false, "",              "", false},
+    {"Dy",          S, 0,   false, "",              "", false},
 };
 
 //  component     table         tag key                                      index         index fields   order                                   order index

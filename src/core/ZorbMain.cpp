@@ -590,6 +590,7 @@ void TFormMain::SaveSettings(const QString &RecentFile)
     s.F2_Size = TitleFont.pointSize();
     s.F2_Color = TitleFontColor;
     s.F2_Bold = TitleFont.bold();
+    BookColumnLayouts(false);
     s.Col_Pers = Col_Pers;
     s.Col_Fam = Col_Fam;
     s.Col_Log = Col_Log;

@@ -292,6 +292,9 @@ public:
     // The date picker at Date; -2000000 when cancelled.
     TDateTime AskDate(TDateTime Date);
     void ApplyColumnLayout(TDBGrid *Grid, bool Apply, QString &Layout);
+    // Applies (true) or takes back (false) Col_Pers, Col_Fam, Col_Log,
+    // Col_Firm and Col_PF on the reference books' grids.
+    void BookColumnLayouts(bool Apply);
     // The ledger grid's columns as stored in the settings (value "Grid"):
     // lines "FieldName=width|visible|title" in UTF-8 (the older "FieldName=width"
     // reads as visible with the field's title); empty while the grid has no columns.
@@ -467,6 +470,9 @@ private:
     // Runs Step; a failure is shown in the program's message box.
     void ReportFailure(const std::function<void()> &Step);
     TDBGrid *PopupGrid(TPopupMenu *Menu) const;
+    // Applies a layout BookColumnLayouts kept back until its grid's data had fields.
+    void ApplyPendingLayouts();
+    QList<TDBGrid *> pendingLayouts_;
     void StepEntryDate(int Tag);
     // Ends a label edit in progress in both trees, accepting it.
     void EndTreeEdits();

@@ -68,13 +68,8 @@ TGridExportLayout GridExportLayout(TDBGrid *Grid)
 
 void TFormMain::BuildExportCommands()
 {
+    // The reference pages wire their own save items.
     mpHistSave->OnClick = [this](TObject *) { SaveGridToFile(DBG); };
-    mpPersonSave->OnClick = [this](TObject *) {
-        TDBGrid *grid = PopupGrid(PmPerson);
-        SaveGridToFile(grid ? grid : DBGFamily->Focused() ? DBGFamily : DBGPerson);
-    };
-    mpFirmSave->OnClick = [this](TObject *) { SaveGridToFile(DBGFirm); };
-    mpLogSave->OnClick = [this](TObject *) { SaveGridToFile(DBGLog); };
 }
 
 void TFormMain::SaveGridToFile(TDBGrid *Grid)

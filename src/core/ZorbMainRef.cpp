@@ -10,6 +10,8 @@
 #include "core/ZorbRef.h"
 #include "core/ZorbRefFind.h"
 
+#include <QHash>
+
 namespace zorbel {
 
 namespace {
@@ -98,6 +100,10 @@ void TFormMain::BuildRefLayout()
     for (TMenuItem *m : {mpPersonNew, mpPersonDel, mpPersonEditDate, mpPersonDelDate})
         m->OnClick = [this](TObject *s) { mpPersonNewClick(s); };
     PmPerson->OnPopup = [this](TObject *s) { PmPersonPopup(s); };
+    mpPersonSave->OnClick = [this](TObject *) {
+        TDBGrid *grid = PopupGrid(PmPerson);
+        SaveGridToFile(grid ? grid : DBGFamily->Focused() ? DBGFamily : DBGPerson);
+    };
     mPersFindFirm->OnClick = [this](TObject *) {
         ShowPage(2);
         Dm->Tb_Firm.Locate(QStringLiteral("Id_Firm"), Dm->Tb_Person.FieldByName(QStringLiteral("ID_FIRM"))->AsVariant(), {});
@@ -145,6 +151,7 @@ void TFormMain::BuildRefLayout()
     };
     mpFirmPerson->OnClick = [this](TObject *s) { mpFirmPersonClick(s); };
     PmFirm->OnPopup = [this](TObject *s) { PmFirmPopup(s); };
+    mpFirmSave->OnClick = [this](TObject *) { SaveGridToFile(DBGFirm); };
 
     // The diary.
     HeadPanel(ShLog, "PanLog", "Дневник-памятка  :  сделать, напомнить...");
@@ -167,6 +174,7 @@ void TFormMain::BuildRefLayout()
     mpLogFindFirm = PmLog->Add(QStringLiteral("mpLogFindFirm"), U("Перейти к &фирме"), ShortCut(VK_F4, ssCtrl));
     mpMailLog = PmLog->Add(QStringLiteral("mpMailLog"), U("&Запуск по ссылке       Ctrl+M"));
     mpLogSave = PmLog->Add(QStringLiteral("mpLogSave"), U("Со&хранить в файл..."));
+    mpLogSave->OnClick = [this](TObject *) { SaveGridToFile(DBGLog); };
     int mode = 0;
     for (TMenuItem *m : {mpLogNon, mpLogDate, mpLogMonth}) {
         m->SetRadioItem(true);
@@ -234,11 +242,16 @@ void TFormMain::BuildRefLayout()
 
 void TFormMain::ConnectRefGrids()
 {
+    // The stored layouts need the grids' data: they are applied at the
+    // first connection, as the ledger's are.
+    const bool first = DBGPerson->DataSource() != &Dm->DataPerson;
     DBGPerson->SetDataSource(&Dm->DataPerson);
     DBGFamily->SetDataSource(&Dm->DataFamily);
     DBGFirm->SetDataSource(&Dm->DataFirm);
     DBGPers_Firm->SetDataSource(&Dm->DataPers_Firm);
     DBGLog->SetDataSource(&Dm->DataLog);
+    if (first)
+        BookColumnLayouts(true);
 }
 
 void TFormMain::ReportFailure(const std::function<void()> &Step)
@@ -377,6 +390,58 @@ void TFormMain::mpFormClick(TObject *)
     form.ShowModal();
 }
 
+// Applies a stored layout to grid; the captions the grid's own columns gave
+// their fields stay with those fields (the layout holds only names and widths).
+static void ApplyLayoutKeepingTitles(TFormMain &main, TDBGrid *grid, QString &layout)
+{
+    QHash<QString, QString> titles;
+    for (int i = 0; i < grid->Columns().Count(); ++i)
+        if (!grid->Columns()[i]->Title().Caption.isEmpty())
+            titles.insert(grid->Columns()[i]->FieldName().toUpper(), grid->Columns()[i]->Title().Caption);
+    main.ApplyColumnLayout(grid, true, layout);
+    for (int i = 0; i < grid->Columns().Count(); ++i) {
+        TColumn *column = grid->Columns()[i];
+        const auto title = titles.constFind(column->FieldName().toUpper());
+        if (title != titles.cend())
+            column->SetTitleCaption(*title);
+    }
+}
+
+// The stored column layouts of the books' five grids: applied when the
+// grids first get their data, taken back when the settings are written. A grid whose data has
+// no fields yet (the firm's people before their first opening) takes its
+// layout when that data opens (ApplyPendingLayouts).
+void TFormMain::BookColumnLayouts(bool Apply)
+{
+    const std::pair<TDBGrid *, QString *> grids[] = {
+        {DBGPerson, &Col_Pers}, {DBGFamily, &Col_Fam}, {DBGLog, &Col_Log}, {DBGFirm, &Col_Firm}, {DBGPers_Firm, &Col_PF}};
+    pendingLayouts_.clear();
+    for (const auto &[grid, layout] : grids) {
+        if (!Apply) {
+            ApplyColumnLayout(grid, false, *layout);
+            continue;
+        }
+        if (layout->isEmpty())
+            continue;
+        const TDataSet *data = grid->DataSource() ? grid->DataSource()->DataSet() : nullptr;
+        if (data && data->FieldCount() == 0)
+            pendingLayouts_.push_back(grid);
+        else
+            ApplyLayoutKeepingTitles(*this, grid, *layout);
+    }
+}
+
+void TFormMain::ApplyPendingLayouts()
+{
+    if (pendingLayouts_.contains(DBGPers_Firm) && Dm->QPers_Firm.FieldCount() > 0) {
+        pendingLayouts_.removeAll(DBGPers_Firm);
+        // The key the query reads for the jump to the person is not a column.
+        if (TField *key = Dm->QPers_Firm.FindField(QStringLiteral("Id_Person")))
+            key->SetVisible(false);
+        ApplyLayoutKeepingTitles(*this, DBGPers_Firm, Col_PF);
+    }
+}
+
 // ---------------------------------------------------------------- firms
 
 void TFormMain::PmFirmPopup(TObject *)
@@ -397,6 +462,7 @@ void TFormMain::mpFirmPersonClick(TObject *)
 {
     mpFirmPerson->SetChecked(!mpFirmPerson->Checked());
     ReportFailure([this] { Dm->QPers_Firm.SetActive(mpFirmPerson->Checked()); });
+    ApplyPendingLayouts();
     DBGPers_Firm->SetVisible(Dm->QPers_Firm.Active());
     PgChange(Pg);
 }

@@ -435,6 +435,12 @@ public:
     // Frees the variable; unknown names are ignored. Requires: no compiled
     // expression refers to it any more.
     void DeleteVariable(const QString &name);
+    // Gives a variable a new name (upper case); false when the name is
+    // unknown, the new one is empty or taken by another variable.
+    bool RenameVariable(const QString &name, const QString &newName);
+    // Replaces a variable's expression; false when the name is unknown or the
+    // environment is compiled (its variables are in use).
+    bool SetVariableExpression(const QString &name, const QString &expression);
     // A wrapper around the named variable, or an error element
     // "Unknown function : <name>".
     std::unique_ptr<TRepEvElement> CreateVariableElement(const QString &name) const;

@@ -104,6 +104,25 @@ void TRepEvEnvironment::DeleteVariable(const QString &name)
     variables_.erase(variables_.begin() + index);
 }
 
+bool TRepEvEnvironment::RenameVariable(const QString &name, const QString &newName)
+{
+    const int index = IndexOf(name);
+    const int taken = IndexOf(newName);
+    if (index < 0 || newName.trimmed().isEmpty() || (taken >= 0 && taken != index))
+        return false;
+    variables_[size_t(index)].Name = AnsiUpperCase(newName.trimmed());
+    return true;
+}
+
+bool TRepEvEnvironment::SetVariableExpression(const QString &name, const QString &expression)
+{
+    const int index = IndexOf(name);
+    if (index < 0 || useCount_ > 0)
+        return false;
+    variables_[size_t(index)].Function->ExpressionText = expression; // compiled afresh at the next use
+    return true;
+}
+
 std::unique_ptr<TRepEvElement> TRepEvEnvironment::CreateVariableElement(const QString &name) const
 {
     const int index = IndexOf(name);

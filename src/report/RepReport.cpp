@@ -1053,8 +1053,15 @@ void TCustomBandReport::CreateReport(bool composite)
         if (!BackImageControl.isEmpty() && p->Name == BackImageControl)
             BackImage = p.get();
     bool doIt = true;
-    if (BeforePrint)
-        BeforePrint(*this, doIt);
+    try {
+        if (BeforePrint)
+            BeforePrint(*this, doIt);
+    } catch (...) {
+        // A failing handler leaves the report ready for another run.
+        DataSetList = nullptr;
+        Available = true;
+        throw;
+    }
     if (!doIt) {
         DataSetList = nullptr;
         Available = true;
@@ -1094,6 +1101,8 @@ void TCustomBandReport::CreateReport(bool composite)
         Functions.CompileAll();
         expressions = true;
         TRepEvEnvironment::SetStringConstant(Functions.GetVariableElement(QStringLiteral("REPORTTITLE")), ReportTitle);
+        if (composite) // a report that goes on on the page of the one before numbers on from it
+            SetEntry("PAGENUMBER", CurrentPage);
         MainController.PrepareRun();
         PrepareAllPrintables();
         InCompositeRun = composite;

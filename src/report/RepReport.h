@@ -349,6 +349,17 @@ public:
     void SetUnits(TRepUnit unit);
     bool HasOption(TBandReportOption o) const { return Options & unsigned(o); }
 
+    // The band list and the design surface (RepDesign.cpp). BandList gives
+    // the bands in print order, which also decides their stacking on the
+    // design surface; it is built afresh from the report's bands whenever
+    // asked, so it never holds a band that is gone. BandListRotation moves
+    // the first entry to the end that many times (0: none).
+    uint32_t BandListRotation = 0;
+    std::vector<TRepCustomBand *> BandList();
+    // Stacks the bands of BandList from the top margin down at the left
+    // margin, in pixels (BandRect).
+    void ArrangeBands();
+
     // Run state (positions in 0.1 mm).
     std::atomic<bool> Available = true, RunCancelled = false;
     bool FinalPage = false, SkipNextForcedPage = false, ForcedColumnSeen = false;

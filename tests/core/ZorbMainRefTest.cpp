@@ -7,6 +7,7 @@
 
 #include "ZorbSandbox.h"
 #include "core/ZorbRef.h"
+#include "platform/rtl/CodePages.h"
 #include "platform/system/ShellOpen.h"
 #include "platform/widgets/ModalScript.h"
 #include "support/FaultEnv.h"
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFile>
 
 namespace zorbel {
 namespace {
@@ -274,6 +276,92 @@ TEST_F(MainRef, CellNamingAProgramIsRefused)
     f->OpenLink(f->DBGPerson);
     EXPECT_EQ(opened, QStringList{"mailto:ivanov@example.ru"});
     SetShellLauncher(previous);
+}
+
+// The books' "save to file" items follow their delete items and write the
+// grid the menu belongs to.
+TEST_F(MainRef, BooksSaveTheirGridsToFiles)
+{
+    const QString csv = box.Path("files") + "/books.csv";
+    f->ExecuteExportDialog = [&](QString &name, int &type) {
+        name = csv;
+        type = 1;
+        return true;
+    };
+    const auto saved = [&](TMenuItem *item) {
+        QFile::remove(csv);
+        item->Click();
+        QFile file(csv);
+        return file.open(QIODevice::ReadOnly) ? Win1251ToUnicode(file.readAll()) : QString();
+    };
+    f->ShowPage(3);
+    f->PmLogPopup(f.get());
+    ASSERT_TRUE(f->mpLogSave->Enabled());
+    EXPECT_TRUE(saved(f->mpLogSave).contains(U("Позвонить")));
+    f->ShowPage(2);
+    f->PmFirmPopup(f.get());
+    ASSERT_TRUE(f->mpFirmSave->Enabled());
+    EXPECT_TRUE(saved(f->mpFirmSave).contains(U("Гастроном")));
+    f->ShowPage(1);
+    f->DBGPerson->SetFocus();
+    f->PmPersonPopup(f.get());
+    ASSERT_TRUE(f->mpPersonSave->Enabled());
+    const QString people = saved(f->mpPersonSave);
+    EXPECT_EQ(people.count(U("Двойник")), 2);
+    EXPECT_FALSE(people.contains(U("Маша")));
+
+    // An empty diary has nothing to save.
+    while (!dm->Tb_Log.IsEmpty())
+        dm->Tb_Log.Delete();
+    f->ShowPage(3);
+    f->PmLogPopup(f.get());
+    EXPECT_FALSE(f->mpLogSave->Enabled());
+}
+
+// The books' column layouts (order and widths) are taken at the settings'
+// saving and given back at the next start; the firm's people take theirs
+// when first shown, and columns keep the captions the grids gave them.
+TEST_F(MainRef, BookColumnLayoutsSurviveARestart)
+{
+    f->KeepRegistry = true;
+    f->DBGLog->Columns()[2]->SetWidth(222);
+    f->DBGLog->Columns().Move(5, 0); // Date_Create first
+    f->DBGFirm->Columns()[0]->SetWidth(111);
+    f->DBGPers_Firm->Columns()[0]->SetWidth(99);
+    f->DBGPers_Firm->Columns().Move(5, 1); // Note second
+    f->SaveSettings(QString());
+    EXPECT_TRUE(f->Col_Log.startsWith("Date_Create=130\r\nKnd=90\r\nDate_Remind=86\r\nNote=222\r\n"))
+        << f->Col_Log.toStdString();
+    EXPECT_TRUE(f->Col_PF.startsWith("Name=99\r\nNote=160\r\n")) << f->Col_PF.toStdString();
+    const QString pf = f->Col_PF;
+    dm->SetModified(false);
+    f->mCloseNotSaveClick(f.get());
+
+    f = std::make_unique<TFormMain>(QStringList{}, box.Path("program"));
+    ASSERT_TRUE(f->ReadyToRun());
+    dm = f->Dm.get();
+    ASSERT_EQ(f->DBGLog->Columns().Count(), 6);
+    EXPECT_EQ(f->DBGLog->Columns()[0]->FieldName(), "Date_Create");
+    EXPECT_EQ(f->DBGLog->Columns()[3]->FieldName(), "Note");
+    EXPECT_EQ(f->DBGLog->Columns()[3]->Width(), 222);
+    EXPECT_EQ(f->DBGFirm->Columns()[0]->Width(), 111);
+    EXPECT_EQ(f->DBGFirm->Columns()[1]->TitleCaption(), U("Телефон"));
+    // Not yet shown: the firm's people keep their columns until their data opens.
+    EXPECT_EQ(f->DBGPers_Firm->Columns()[1]->FieldName(), "Phone");
+    f->ShowPage(2);
+    AddFirm(U("Аптека")); // the new data set's first firm
+    f->mpFirmPersonClick(f->mpFirmPerson);
+    ASSERT_TRUE(dm->QPers_Firm.Active());
+    ASSERT_EQ(f->DBGPers_Firm->Columns().Count(), 6);
+    EXPECT_EQ(f->DBGPers_Firm->Columns()[0]->Width(), 99);
+    EXPECT_EQ(f->DBGPers_Firm->Columns()[1]->FieldName(), "Note");
+    EXPECT_EQ(f->DBGPers_Firm->Columns()[0]->TitleCaption(), U("Фамилия И.О."));
+    // A layout that leaves out a shown field is not used: the grid keeps its columns.
+    f->Col_Fam = "Name=50";
+    f->BookColumnLayouts(true);
+    EXPECT_GT(f->DBGFamily->Columns().Count(), 1);
+    EXPECT_NE(f->DBGFamily->Columns()[0]->Width(), 50);
+    EXPECT_EQ(f->Col_PF, pf);
 }
 
 } // namespace

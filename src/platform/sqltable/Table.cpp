@@ -471,22 +471,14 @@ Variant TTable::Lookup(const QString &keyFields, const Variant &keyValues, const
             DatabaseError(DBConsts::SMoreFieldsThanValues);
         values.push_back(keyValues);
     }
-    Variant result = Variant::Null();
-    try {
-        if (cursor_->Locate(keys, values, false, false)) {
-            std::vector<Variant> found;
-            for (const QString &name : results)
-                found.push_back(cursor_->Values()[size_t(cursor_->FieldIndex(name))]);
-            result = found.size() == 1 ? found.front() : VarArrayOf(found);
-        }
-    } catch (...) {
-        CursorPosChanged();
-        UpdateCursorPos();
-        throw;
-    }
-    CursorPosChanged();
-    UpdateCursorPos();
-    return result;
+    // Read beside the cursor: the current record and its buffers stay as they are.
+    const std::optional<TRowValues> row = cursor_->LookupRow(keys, values);
+    if (!row)
+        return Variant::Null();
+    std::vector<Variant> found;
+    for (const QString &name : results)
+        found.push_back((*row)[size_t(cursor_->FieldIndex(name))]);
+    return found.size() == 1 ? found.front() : VarArrayOf(found);
 }
 
 bool TTable::GetIsIndexField(TField *field) const

@@ -41,6 +41,7 @@ void TTableCursor::SetOrder(const QString &indexFieldNames, const QString &index
     order_ = fields;
     orderColumns_ = columns;
     visible_.reset();
+    DropLookups();
     rangeStart_.clear();
     rangeEnd_.clear();
     First();
@@ -144,7 +145,7 @@ void TTableCursor::BindWhere(TSqliteStatement &st, const TWhere &where) const
         BindVariant(st, index, value);
 }
 
-QString TTableCursor::SelectSql(const QString &columns, const QString &extraWhere) const
+QString TTableCursor::SelectSql(const QString &columns, const QString &extraWhere, bool ordered) const
 {
     const TWhere range = RangeWhere();
     QStringList conditions;
@@ -154,10 +155,10 @@ QString TTableCursor::SelectSql(const QString &columns, const QString &extraWher
         conditions << u'(' + filterSql_ + u')';
     if (!extraWhere.isEmpty())
         conditions << u'(' + extraWhere + u')';
-    return QStringLiteral("SELECT rowid%1 FROM %2%3 ORDER BY %4")
+    return QStringLiteral("SELECT rowid%1 FROM %2%3%4")
         .arg(columns.isEmpty() ? QString() : u',' + columns, QuoteName(def_.Name),
              conditions.isEmpty() ? QString() : QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND ")),
-             OrderBySql());
+             ordered ? QStringLiteral(" ORDER BY ") + OrderBySql() : QString());
 }
 
 TRowValues TTableCursor::ReadRow(const TSqliteStatement &st, int firstColumn) const
@@ -362,6 +363,7 @@ void TTableCursor::SetRange(const TRowValues &start, const TRowValues &end)
     rangeStart_ = start;
     rangeEnd_ = end;
     visible_.reset();
+    DropLookups();
     InvalidateList();
     First();
 }
@@ -380,6 +382,7 @@ void TTableCursor::SetFilterSql(const QString &condition)
 {
     filterSql_ = condition;
     visible_.reset();
+    DropLookups();
     InvalidateList();
     First();
 }
@@ -407,22 +410,32 @@ void TTableCursor::ReleaseStream()
 {
     streamLive_ = false;
     stream_.reset();
+    DropLookups();
 }
 
 // ---- searching -----------------------------------------------------------------
 
 // Goes to the first row, in cursor order, of the range that also satisfies
 // conditions (parameters numbered after the range's) and the filter.
-bool TTableCursor::SeekFirst(const QString &conditions, const std::vector<Variant> &binds)
+QString TTableCursor::NumberParams(QString conditions, size_t count, const TWhere &range)
 {
-    const TWhere range = RangeWhere();
-    QString cond = conditions;
-    for (size_t i = binds.size(); i >= 1; --i) // renumber "?i" after the range's own parameters
-        cond.replace(QStringLiteral("?p%1").arg(i), u'?' + QString::number(range.Binds.size() + i));
-    TSqliteStatement st(db_, SelectSql(QString(), cond));
+    for (size_t i = count; i >= 1; --i) // from the top, so that ?p1 does not eat ?p10
+        conditions.replace(QStringLiteral("?p%1").arg(i), u'?' + QString::number(range.Binds.size() + i));
+    return conditions;
+}
+
+void TTableCursor::BindSearch(TSqliteStatement &st, const TWhere &range, const std::vector<Variant> &binds) const
+{
     BindWhere(st, range);
     for (size_t i = 0; i < binds.size(); ++i)
         BindVariant(st, int(range.Binds.size() + i + 1), binds[i]);
+}
+
+bool TTableCursor::SeekFirst(const QString &conditions, const std::vector<Variant> &binds)
+{
+    const TWhere range = RangeWhere();
+    TSqliteStatement st(db_, SelectSql(QString(), NumberParams(conditions, binds.size(), range)));
+    BindSearch(st, range, binds);
     while (st.Step()) {
         const TRowId rowid = st.ColumnInt(0);
         const int pos = PositionOf(rowid);
@@ -461,12 +474,12 @@ void TTableCursor::FindNearest(const TRowValues &key)
         Last();
 }
 
-bool TTableCursor::Locate(const QStringList &fields, const TRowValues &values, bool caseInsensitive, bool partialKey)
+QString TTableCursor::MatchConditions(const QStringList &fields, const TRowValues &values, bool caseInsensitive,
+                                      bool partialKey, std::vector<Variant> &binds) const
 {
     if (fields.size() != qsizetype(values.size()))
         throw EDatabaseError(QStringLiteral("Locate: %1 fields, %2 values").arg(fields.size()).arg(values.size()));
     QStringList conditions;
-    std::vector<Variant> binds;
     for (qsizetype i = 0; i < fields.size(); ++i) {
         const int col = def_.ColumnIndex(fields[i]);
         if (col < 0)
@@ -490,7 +503,88 @@ bool TTableCursor::Locate(const QStringList &fields, const TRowValues &values, b
         else
             conditions << name + QStringLiteral(" = ") + param;
     }
-    return SeekFirst(conditions.join(QStringLiteral(" AND ")), binds);
+    return conditions.join(QStringLiteral(" AND "));
+}
+
+bool TTableCursor::Locate(const QStringList &fields, const TRowValues &values, bool caseInsensitive, bool partialKey)
+{
+    std::vector<Variant> binds;
+    const QString conditions = MatchConditions(fields, values, caseInsensitive, partialKey, binds);
+    return SeekFirst(conditions, binds);
+}
+
+void TTableCursor::DropLookups()
+{
+    lookups_.clear();
+    found_.clear();
+}
+
+std::optional<TRowValues> TTableCursor::LookupRow(const QStringList &fields, const TRowValues &values)
+{
+    // Answers are kept while nothing on the connection has written a row
+    // (the walk of a grid asks for the same few people over and over).
+    const int64_t changes = db_.TotalChanges();
+    if (changes != foundAtChanges_ || found_.size() >= MaxFound) {
+        found_.clear();
+        foundAtChanges_ = changes;
+    }
+    QString key = fields.join(u';');
+    for (const Variant &v : values)
+        key += VarIsClear(v) ? QString(QChar(0x1e)) : QChar(0x1f) + v.AsString();
+    if (const auto known = found_.constFind(key); known != found_.cend())
+        return *known;
+    std::vector<Variant> binds;
+    const QString conditions = MatchConditions(fields, values, false, false, binds);
+    std::optional<TRowValues> row = ReadLookupRow(fields, values, conditions, binds);
+    found_.insert(key, row);
+    return row;
+}
+
+std::optional<TRowValues> TTableCursor::ReadLookupRow(const QStringList &fields, const TRowValues &values,
+                                                      const QString &conditions, const std::vector<Variant> &binds)
+{
+    const TWhere range = RangeWhere();
+    // The cache is keyed by the condition text: the range and the filter, the
+    // rest of the statement, clear the cache when they change.
+    TSqliteStatement *st = nullptr;
+    for (auto &[text, kept] : lookups_)
+        if (text == conditions)
+            st = kept.get();
+    if (!st) {
+        // A key that covers a unique index with values matches one row at
+        // most: no order to keep, so SQLite may go straight to it instead of
+        // walking the order's index.
+        const auto unique = [&](const TTableIndexDef &index) {
+            if (!index.Primary && !index.Unique)
+                return false;
+            for (const QString &f : index.Fields) {
+                const qsizetype at = fields.indexOf(f, Qt::CaseInsensitive);
+                if (at < 0 || VarIsClear(values[size_t(at)]))
+                    return false;
+            }
+            return !index.Fields.isEmpty();
+        };
+        const bool single = std::any_of(def_.Indexes.begin(), def_.Indexes.end(), unique);
+        const QString sql = SelectSql(ColumnListSql(), NumberParams(conditions, binds.size(), range), !single) +
+                            QStringLiteral(" LIMIT 1");
+        constexpr size_t MaxKept = 8; // a null key changes the text; keep the set small
+        if (lookups_.size() >= MaxKept)
+            lookups_.erase(lookups_.begin());
+        lookups_.emplace_back(conditions, std::make_unique<TSqliteStatement>(db_, sql));
+        st = lookups_.back().second.get();
+    }
+    st->Reset();
+    BindSearch(*st, range, binds);
+    std::optional<TRowValues> row;
+    try {
+        if (st->Step())
+            row = ReadRow(*st, 1);
+    } catch (...) {
+        st->Reset();
+        throw;
+    }
+    st->Reset(); // no statement stays active between calls
+    return row;
 }
 
 // ---- writing ----

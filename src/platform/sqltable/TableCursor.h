@@ -16,6 +16,7 @@
 
 #include "platform/sqltable/SqlSchema.h"
 
+#include <QHash>
 #include <memory>
 #include <optional>
 
@@ -77,6 +78,11 @@ public:
     // First row in cursor order whose fields equal values; texts compared
     // case-blind and/or as prefixes when asked. False (cursor kept) when none.
     bool Locate(const QStringList &fields, const TRowValues &values, bool caseInsensitive, bool partialKey);
+    // The row Locate (exact, case-sensitive) would go to, read without moving
+    // the cursor; nullopt when none. Lookup fields call it once per record, so
+    // its statements stay prepared (one per distinct condition text) and are
+    // only reset and bound again.
+    std::optional<TRowValues> LookupRow(const QStringList &fields, const TRowValues &values);
 
     // Writes; values hold one entry per column (converted by StoredValue).
     // Insert and Update leave the cursor on the written row, or, when it falls
@@ -94,7 +100,8 @@ public:
 
     // Re-reads the range; stays on the current row when it still belongs to it.
     void Refresh();
-    // Finishes the forward stream (the walk goes on by the key list).
+    // Finishes the forward stream (the walk goes on by the key list) and drops
+    // the kept lookup statements.
     void ReleaseStream();
 
 private:
@@ -107,7 +114,8 @@ private:
     QString ColumnListSql() const;
     TWhere RangeWhere() const;
     void BindWhere(TSqliteStatement &st, const TWhere &where) const;
-    QString SelectSql(const QString &columns, const QString &extraWhere) const;
+    // ordered: in cursor order (else in no particular order).
+    QString SelectSql(const QString &columns, const QString &extraWhere, bool ordered = true) const;
     TRowValues ReadRow(const TSqliteStatement &st, int firstColumn) const;
     TRowValues StoredRow(const TRowValues &values) const;
 
@@ -118,6 +126,19 @@ private:
     void GoToPosition(int pos);
     void SetEmpty();
     bool SeekFirst(const QString &conditions, const std::vector<Variant> &binds);
+    // Conditions "field = ?pN" (or IS NULL) for Locate and LookupRow, with
+    // their parameter values.
+    QString MatchConditions(const QStringList &fields, const TRowValues &values, bool caseInsensitive,
+                            bool partialKey, std::vector<Variant> &binds) const;
+    // The range's and the filter's parameters, then binds after them.
+    void BindSearch(TSqliteStatement &st, const TWhere &range, const std::vector<Variant> &binds) const;
+    // Renumbers "?pN" after the range's own parameters.
+    static QString NumberParams(QString conditions, size_t count, const TWhere &range);
+    // LookupRow's query (a kept statement per condition text).
+    std::optional<TRowValues> ReadLookupRow(const QStringList &fields, const TRowValues &values,
+                                            const QString &conditions, const std::vector<Variant> &binds);
+    // Forgets the kept lookup statements and answers.
+    void DropLookups();
     // After a write: moves off the current row when the range or the filter
     // leaves it out.
     void SettleWrittenRow();
@@ -140,6 +161,14 @@ private:
     std::unique_ptr<TSqliteStatement> insert_;
     std::unique_ptr<TSqliteStatement> update_;
     std::unique_ptr<TSqliteStatement> visible_; // is a rowid in range and filter? (SettleWrittenRow)
+    // LookupRow's statements by condition text; dropped when the order, range or
+    // filter changes (their texts change with them) and by ReleaseStream.
+    std::vector<std::pair<QString, std::unique_ptr<TSqliteStatement>>> lookups_;
+    // LookupRow's answers by condition text and values, valid while the
+    // connection's count of written rows stays foundAtChanges_.
+    static constexpr qsizetype MaxFound = 16384;
+    QHash<QString, std::optional<TRowValues>> found_;
+    int64_t foundAtChanges_ = -1;
 
     std::vector<TRowId> list_;
     bool listValid_ = false;

@@ -456,3 +456,37 @@ TEST_F(TableTest, LookupSeesRangeAndFilterAndKeepsTheCurrentRecord)
     EXPECT_FALSE(VarIsClear(hist.Lookup(QStringLiteral("Id_Account"), 1, QStringLiteral("Kind"))));
     EXPECT_EQ(StampNo(), stamp);
 }
+
+// Lookups keep their statements prepared between calls: they must still see
+// every write, nulls, a walk of another table in progress, and a packed file.
+TEST_F(TableTest, KeptLookupStatementsSeeWritesAndSurviveWalksAndPacks)
+{
+    const auto name = [&](const Variant &id) {
+        const Variant v = acc.Lookup(QStringLiteral("Id_Account"), id, QStringLiteral("Account"));
+        return VarIsClear(v) ? QStringLiteral("<none>") : v.AsString();
+    };
+    EXPECT_EQ(name(2), "Банк Ёлка");
+    ASSERT_TRUE(acc.Locate(QStringLiteral("Id_Account"), 2, {}));
+    acc.Edit();
+    acc.FieldByName(QStringLiteral("Account"))->SetAsString(QStringLiteral("Банк Сосна"));
+    acc.Post();
+    EXPECT_EQ(name(2), "Банк Сосна");
+    EXPECT_TRUE(VarIsClear(acc.Lookup(QStringLiteral("Id_Account"), Variant::Null(), QStringLiteral("Account"))));
+    EXPECT_EQ(name(3), "Доллары"); // the null key's statement did not take the place of the valued one
+
+    // Looking up every operation's account during a walk leaves the walk intact.
+    QStringList walked;
+    for (hist.First(); !hist.Eof(); hist.Next())
+        walked << QString::number(StampNo()) + u':' + name(hist.FieldByName(QStringLiteral("Id_Account"))->AsInteger());
+    EXPECT_EQ(walked, QStringList({"1:Кошелёк", "10:Кошелёк", "2:Кошелёк", "3:Кошелёк", "5:Кошелёк", "4:Кошелёк",
+                                   "8:Банк Сосна", "9:Банк Сосна", "5:Доллары", "7:Доллары"}));
+
+    db.Pack();
+    EXPECT_EQ(name(5), "Ёжик");
+    ASSERT_TRUE(acc.Locate(QStringLiteral("Id_Account"), 5, {}));
+    acc.Delete();
+    EXPECT_TRUE(VarIsClear(acc.Lookup(QStringLiteral("Id_Account"), 5, QStringLiteral("Account"))));
+    // A new order prepares new statements.
+    acc.SetIndexFieldNames(QStringLiteral("Currency;Account"));
+    EXPECT_EQ(name(4), "евро счёт");
+}
