@@ -66,6 +66,9 @@ constexpr TTypeLook kTypeLooks[] = {
 
 std::array<int, MsgDlgButtonKinds> buttonWidths{};
 
+// Room the window manager takes on the title bar for its buttons and icon.
+constexpr int kTitleBarButtons = 120;
+
 // a * b / c rounded to the nearest integer, halves away from zero.
 int MulDiv(int a, int b, int c)
 {
@@ -117,14 +120,20 @@ std::unique_ptr<TMessageForm> CreateMessageDialog(const QString &text, TMsgDlgTy
     const int iconTextWidth = textWidth + (look.HasIcon ? 32 + hSpacing : 0);
     const int iconTextHeight = look.HasIcon ? std::max(32, textHeight) : textHeight;
     const int groupWidth = buttonCount ? buttonCount * buttonWidth + (buttonCount - 1) * buttonSpacing : 0;
-    const int clientWidth = std::max(iconTextWidth, groupWidth) + 2 * hMargin;
+    // The window is at least as wide as its title and the title bar's buttons,
+    // so a window manager never cuts a short message's title.
+    const QString title = look.HasIcon ? Text16(look.Title) : Application().Title();
+    QFont titleFont = form->Canvas().Font;
+    titleFont.setBold(true);
+    const int titleWidth = QFontMetrics(titleFont).horizontalAdvance(title) + kTitleBarButtons;
+    const int clientWidth = std::max({iconTextWidth, groupWidth, titleWidth}) + 2 * hMargin;
     const int clientHeight = iconTextHeight + buttonHeight + vSpacing + 2 * vMargin;
     form->SetClientWidth(clientWidth);
     form->SetClientHeight(clientHeight);
     form->SetBounds(Screen().Width() / 2 - form->Width() / 2, Screen().Height() / 2 - form->Height() / 2,
                     form->Width(), form->Height());
 
-    form->SetCaption(look.HasIcon ? Text16(look.Title) : Application().Title());
+    form->SetCaption(title);
     if (look.HasIcon) {
         auto *image = new TImage(form.get(), QStringLiteral("Image"));
         image->SetPicture(QApplication::style()->standardIcon(look.Icon).pixmap(32, 32));

@@ -9,4 +9,18 @@ TAnalysisLaunchers &AnalysisLaunchers()
     return launchers;
 }
 
+namespace {
+TRstWindow *formRst = nullptr;
+}
+
+TRstWindow *FormRst()
+{
+    return formRst;
+}
+
+void SetFormRst(TRstWindow *Window)
+{
+    formRst = Window;
+}
+
 } // namespace zorbel

@@ -20,6 +20,28 @@
 namespace zorbel {
 
 class TFormMain;
+class TQuery;
+class TTreeNode;
+
+// What core's windows (the accounts book, the bookmarks window) need of the
+// results window while it is shown; the analysis layer implements it.
+class TRstWindow {
+public:
+    virtual ~TRstWindow() = default;
+    // The operations-history query of tab 1 (open while the window is shown).
+    virtual TQuery &Qhs() = 0;
+    // Takes the first and last operation dates as the window's date range;
+    // nothing changes when there are no operations or the query fails.
+    virtual void LoadDateRange() = 0;
+    // Kind 1..6 (whole period, year, quarter, month, week, day): switches
+    // the period kind, recomputes the range and refreshes the queries.
+    virtual void SetPeriodKind(int Kind) = 0;
+};
+
+// The results window while it exists, else nullptr.
+TRstWindow *FormRst();
+// Set by the results window on creation and cleared on destruction.
+void SetFormRst(TRstWindow *Window);
 
 struct TAnalysisLaunchers {
     // The future-dates dialog TFormPlan ("Тиражирование операции в будущее"):
@@ -31,6 +53,10 @@ struct TAnalysisLaunchers {
     // modally over the main window's data set; takes the field separator
     // from the main window's CSV setting and stores it back.
     std::function<void(TFormMain &Main)> FormImp;
+    // The results window TFormRst: created, shown modally and freed; Node is
+    // a category node of the main window's tree or nullptr, ContactMode opens
+    // it on the operations of the main window's current person or firm.
+    std::function<void(TFormMain &Main, TTreeNode *Node, bool ContactMode)> OpenResults;
 };
 
 // The one set of launchers of the process.

@@ -232,6 +232,23 @@ TEST_F(TulnDlgTest, NothingOfTheMessageIsClipped)
     EXPECT_TRUE(script.Finished());
 }
 
+TEST_F(TulnDlgTest, ShortMessageLeavesRoomForItsTitle)
+{
+    // A one-word question under a long title: the window is wide enough for
+    // the title in a bold face plus the title bar's buttons.
+    TModalScript script;
+    int width = 0;
+    script.Then([&](TForm &f) {
+        width = f.width();
+        Snapshot(f, QStringLiteral("ask-short-confirmation"));
+        f.SetModalResult(mrYes);
+    });
+    AskDialog(QStringLiteral("Да?"), TMsgDlgType::mtConfirmation, mbYes | mbNo, false);
+    QFont bold = Screen().MessageFont();
+    bold.setBold(true);
+    EXPECT_GT(width, QFontMetrics(bold).horizontalAdvance(QStringLiteral("Подтверждение")) + 100);
+}
+
 TEST_F(TulnDlgTest, WindowIsFreedWhenAnExceptionPasses)
 {
     TModalScript script;

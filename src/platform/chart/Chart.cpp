@@ -1,0 +1,459 @@
+// The chart component over Qt Charts (see Chart.h for the model).
+#include "platform/chart/Chart.h"
+
+#include "platform/canvas/Printers.h"
+#include "platform/dataset/DataSet.h"
+#include "platform/dataset/DataSource.h"
+#include "platform/dataset/Fields.h"
+#include "platform/rtl/Format.h"
+
+#include <QApplication>
+#include <QBarCategoryAxis>
+#include <QBarSet>
+#include <QChart>
+#include <QChartView>
+#include <QClipboard>
+#include <QGraphicsSimpleTextItem>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QPieSeries>
+#include <QPieSlice>
+#include <QStackedBarSeries>
+#include <QVBoxLayout>
+#include <QValueAxis>
+
+#include <cmath>
+
+namespace zorbel {
+
+// ---- palette ----------------------------------------------------------------
+
+QColor ChartPaletteColor(int i)
+{
+    // The classic chart colours, in the order points take them.
+    static constexpr QRgb palette[] = {
+        0xFF0000, 0x00FF00, 0xFFFF00, 0x0000FF, 0xFFFFFF, 0x808080, 0xFF00FF, 0x008080,
+        0x000080, 0x800000, 0x008000, 0x808000, 0x800080, 0xC0C0C0, 0x00FFFF, 0x000000,
+    };
+    constexpr int n = int(sizeof(palette) / sizeof(palette[0]));
+    return QColor(palette[((i % n) + n) % n]);
+}
+
+// ---- the dataset link ------------------------------------------------------
+
+// Re-reads the series when the bound dataset's data change; scrolling alone
+// (DataSetScrolled) leaves the points as they are.
+class TChartSeries::TLink : public TDataLink {
+public:
+    explicit TLink(TChartSeries &Series) : series_(Series) { SetDataSource(&source_); }
+    ~TLink() override
+    {
+        reading_ = true; // the series is going: no more re-reads
+        SetDataSource(nullptr);
+    }
+    void Bind(TDataSet *DataSet) { source_.SetDataSet(DataSet); }
+
+protected:
+    void ActiveChanged() override { Changed(); }
+    void DataSetChanged() override { Changed(); }
+    void DataSetScrolled(int) override {}
+    void LayoutChanged() override { Changed(); }
+    void RecordChanged(TField *) override {}
+
+private:
+    void Changed()
+    {
+        if (reading_)
+            return;
+        reading_ = true;
+        series_.RefreshData();
+        series_.owner_.Rebuild();
+        reading_ = false;
+    }
+    TChartSeries &series_;
+    TDataSource source_;
+    bool reading_ = false;
+};
+
+// ---- series ----------------------------------------------------------------
+
+TChartSeries::TChartSeries(TDBChart &Owner, TChartKind Kind) : owner_(Owner), kind_(Kind) {}
+
+TChartSeries::~TChartSeries() = default;
+
+void TChartSeries::SetDataSource(TDataSet *DataSet)
+{
+    dataSet_ = DataSet;
+    if (!DataSet) {
+        link_.reset();
+        return;
+    }
+    if (!link_)
+        link_ = std::make_unique<TLink>(*this);
+    link_->Bind(DataSet);
+}
+
+void TChartSeries::SetLabelField(const QString &Name)
+{
+    labelField_ = Name;
+}
+
+void TChartSeries::SetValueField(const QString &Name)
+{
+    valueField_ = Name;
+}
+
+void TChartSeries::Clear()
+{
+    points_.clear();
+}
+
+void TChartSeries::Add(const QString &Label, std::optional<double> Value, QColor Color)
+{
+    points_.push_back({Label, Value, Color});
+}
+
+void TChartSeries::SetMarksVisible(bool Visible)
+{
+    marksVisible_ = Visible;
+    owner_.Rebuild();
+}
+
+void TChartSeries::SetMarksStyle(TMarksStyle Style)
+{
+    marksStyle_ = Style;
+    owner_.Rebuild();
+}
+
+void TChartSeries::SetRotationAngle(int Degrees)
+{
+    rotation_ = Degrees;
+    owner_.Rebuild();
+}
+
+void TChartSeries::RefreshData()
+{
+    if (!dataSet_)
+        return;
+    points_.clear();
+    if (!dataSet_->Active())
+        return;
+    TField *label = labelField_.isEmpty() ? nullptr : dataSet_->FindField(labelField_);
+    TField *value = valueField_.isEmpty() ? nullptr : dataSet_->FindField(valueField_);
+    if (!value)
+        return;
+    TDataSet &ds = *dataSet_;
+    const TBookmark mark = ds.Bookmark();
+    ds.DisableControls();
+    try {
+        for (ds.First(); !ds.Eof(); ds.Next()) {
+            std::optional<double> v;
+            if (!value->IsNull())
+                v = value->AsFloat();
+            points_.push_back({label ? label->AsString() : QString(), v, QColor()});
+        }
+        if (!mark.isEmpty() && ds.BookmarkValid(mark))
+            ds.GotoBookmark(mark);
+    } catch (...) {
+        ds.EnableControls();
+        throw;
+    }
+    ds.EnableControls();
+}
+
+QColor TChartSeries::PointColor(int i) const
+{
+    const TChartPoint &p = points_.at(size_t(i));
+    if (p.Color.isValid())
+        return p.Color;
+    if (kind_ == TChartKind::Pie || ColorEachPoint)
+        return ChartPaletteColor(i);
+    return SeriesColor.isValid() ? SeriesColor : ChartPaletteColor(0);
+}
+
+double TChartSeries::AbsTotal() const
+{
+    double total = 0;
+    for (const TChartPoint &p : points_)
+        if (p.Value)
+            total += std::fabs(*p.Value);
+    return total;
+}
+
+QString TChartSeries::MarkText(int i) const
+{
+    const TChartPoint &p = points_.at(size_t(i));
+    if (!p.Value)
+        return QString();
+    const double total = AbsTotal();
+    const QString value = FormatFloat(ValueFormat, *p.Value);
+    const QString percent = FormatFloat(PercentFormat, total > 0 ? std::fabs(*p.Value) / total * 100 : 0);
+    switch (marksStyle_) {
+    case TMarksStyle::Value: return value;
+    case TMarksStyle::Percent: return percent;
+    case TMarksStyle::Label: return p.Label;
+    case TMarksStyle::LabelPercent: return p.Label + ' ' + percent;
+    case TMarksStyle::LabelValue: return p.Label + ' ' + value;
+    }
+    return QString();
+}
+
+// ---- chart -----------------------------------------------------------------
+
+namespace {
+
+// The view passes clicks to the chart's OnClick.
+class TChartView : public QChartView {
+public:
+    TChartView(QChart *Chart, TDBChart &Owner) : QChartView(Chart), owner_(Owner) {}
+
+protected:
+    void mousePressEvent(QMouseEvent *Event) override
+    {
+        QChartView::mousePressEvent(Event);
+        if (owner_.OnClick)
+            owner_.OnClick();
+    }
+
+private:
+    TDBChart &owner_;
+};
+
+} // namespace
+
+TDBChart::TDBChart(QWidget *Parent) : QWidget(Parent)
+{
+    auto *chart = new QChart;
+    chart->legend()->setVisible(false);
+    chart->setBackgroundRoundness(0);
+    view_ = new TChartView(chart, *this);
+    view_->setRenderHint(QPainter::Antialiasing);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view_);
+}
+
+TDBChart::~TDBChart()
+{
+    // Series unbind before the chart goes.
+    series_.clear();
+}
+
+QChart *TDBChart::Chart() const
+{
+    return view_->chart();
+}
+
+TChartSeries &TDBChart::AddSeries(TChartKind Kind)
+{
+    series_.push_back(std::make_unique<TChartSeries>(*this, Kind));
+    return *series_.back();
+}
+
+void TDBChart::SetLegendVisible(bool Visible)
+{
+    legendVisible_ = Visible;
+    Chart()->legend()->setVisible(Visible);
+}
+
+void TDBChart::SetTitle(const QString &Text)
+{
+    title_ = Text;
+    Chart()->setTitle(Text);
+}
+
+void TDBChart::SetZoom(int Percent)
+{
+    zoom_ = std::clamp(Percent, 1, 200);
+    Rebuild();
+}
+
+void TDBChart::RefreshData()
+{
+    for (auto &s : series_)
+        s->RefreshData();
+    Rebuild();
+}
+
+void TDBChart::Rebuild()
+{
+    if (building_)
+        return;
+    building_ = true;
+    QChart *chart = Chart();
+    chart->removeAllSeries();
+    for (QAbstractAxis *axis : chart->axes())
+        chart->removeAxis(axis), delete axis;
+    for (QGraphicsItem *item : chart->childItems())
+        if (item->data(0).toString() == QLatin1String("mark"))
+            delete item;
+    for (auto &s : series_) {
+        switch (s->Kind()) {
+        case TChartKind::Pie: BuildPie(*s); break;
+        case TChartKind::Bar: BuildBar(*s); break;
+        case TChartKind::Line: BuildLine(*s); break;
+        }
+    }
+    chart->legend()->setVisible(legendVisible_);
+    building_ = false;
+}
+
+void TDBChart::BuildPie(TChartSeries &S)
+{
+    auto *pie = new QPieSeries;
+    pie->setName(S.Title);
+    pie->setPieSize(0.7 * zoom_ / 100.0);
+    pie->setPieStartAngle(S.RotationAngle());
+    pie->setPieEndAngle(S.RotationAngle() + 360);
+    for (int i = 0; i < int(S.Points().size()); ++i) {
+        const TChartPoint &p = S.Points()[size_t(i)];
+        // A null or zero amount has no slice; a negative one its size.
+        if (!p.Value || *p.Value == 0)
+            continue;
+        QPieSlice *slice = pie->append(S.MarksVisible() ? S.MarkText(i) : p.Label, std::fabs(*p.Value));
+        slice->setColor(S.PointColor(i));
+        slice->setLabelVisible(S.MarksVisible());
+        slice->setProperty("pointIndex", i);
+    }
+    Chart()->addSeries(pie);
+}
+
+void TDBChart::BuildBar(TChartSeries &S)
+{
+    // One bar set per point, holding its value in its own category only, so
+    // each point keeps its own colour; a null point holds nothing at all.
+    auto *bars = new QStackedBarSeries;
+    bars->setName(S.Title);
+    QStringList categories;
+    const int n = int(S.Points().size());
+    for (int i = 0; i < n; ++i) {
+        const TChartPoint &p = S.Points()[size_t(i)];
+        categories << p.Label;
+        auto *set = new QBarSet(p.Label);
+        for (int j = 0; j < n; ++j)
+            set->append(j == i && p.Value ? *p.Value : 0.0);
+        set->setColor(S.PointColor(i));
+        bars->append(set);
+    }
+    Chart()->addSeries(bars);
+    auto *x = new QBarCategoryAxis;
+    x->append(categories.isEmpty() ? QStringList{QString()} : categories);
+    auto *y = new QValueAxis;
+    Chart()->addAxis(x, Qt::AlignBottom);
+    Chart()->addAxis(y, Qt::AlignLeft);
+    bars->attachAxis(x);
+    bars->attachAxis(y);
+    double lo = 0, hi = 0;
+    for (const TChartPoint &p : S.Points())
+        if (p.Value)
+            lo = std::min(lo, *p.Value), hi = std::max(hi, *p.Value);
+    y->setRange(lo, hi > lo ? hi : lo + 1);
+    y->applyNiceNumbers();
+    if (!S.MarksVisible())
+        return;
+    for (int i = 0; i < n; ++i) {
+        const TChartPoint &p = S.Points()[size_t(i)];
+        if (!p.Value)
+            continue;
+        auto *mark = new QGraphicsSimpleTextItem(S.MarkText(i), Chart());
+        mark->setData(0, QStringLiteral("mark"));
+        mark->setPos(Chart()->mapToPosition(QPointF(i, *p.Value), bars));
+    }
+}
+
+void TDBChart::BuildLine(TChartSeries &S)
+{
+    // A null value breaks the line: each unbroken run is its own Qt series,
+    // all in the series colour, only the first listed in the legend.
+    QStringList categories;
+    for (const TChartPoint &p : S.Points())
+        categories << p.Label;
+    auto *x = new QBarCategoryAxis;
+    x->append(categories.isEmpty() ? QStringList{QString()} : categories);
+    auto *y = new QValueAxis;
+    Chart()->addAxis(x, Qt::AlignBottom);
+    Chart()->addAxis(y, Qt::AlignLeft);
+    const QColor colour = S.SeriesColor.isValid() ? S.SeriesColor : ChartPaletteColor(0);
+    QLineSeries *run = nullptr;
+    bool first = true;
+    double lo = 0, hi = 0;
+    for (int i = 0; i < int(S.Points().size()); ++i) {
+        const TChartPoint &p = S.Points()[size_t(i)];
+        if (!p.Value) {
+            run = nullptr;
+            continue;
+        }
+        lo = std::min(lo, *p.Value), hi = std::max(hi, *p.Value);
+        if (!run) {
+            run = new QLineSeries;
+            run->setName(S.Title);
+            run->setColor(colour);
+            run->setPointsVisible(true);
+            Chart()->addSeries(run);
+            run->attachAxis(x);
+            run->attachAxis(y);
+            if (!first)
+                for (QLegendMarker *m : Chart()->legend()->markers(run))
+                    m->setVisible(false);
+            first = false;
+        }
+        run->append(i, *p.Value);
+        if (S.MarksVisible()) {
+            auto *mark = new QGraphicsSimpleTextItem(S.MarkText(i), Chart());
+            mark->setData(0, QStringLiteral("mark"));
+            mark->setPos(Chart()->mapToPosition(QPointF(i, *p.Value), run));
+        }
+    }
+    y->setRange(lo, hi > lo ? hi : lo + 1);
+    y->applyNiceNumbers();
+}
+
+void TDBChart::Draw(QPainter &Painter, const QRectF &Rect)
+{
+    // Lays the chart out at a screen-like size of the target's shape, then
+    // scales it into the target.
+    QChart *chart = Chart();
+    const QRectF old = chart->geometry();
+    const double width = 1000;
+    const double height = Rect.width() > 0 ? width * Rect.height() / Rect.width() : 700;
+    chart->resize(width, height);
+    Rebuild();
+    view_->scene()->render(&Painter, Rect, chart->mapRectToScene(QRectF(0, 0, width, height)));
+    chart->setGeometry(old);
+    Rebuild();
+}
+
+QImage TDBChart::Image(const QSize &Size)
+{
+    QImage image(Size, QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    Draw(painter, QRectF(QPointF(0, 0), QSizeF(Size)));
+    return image;
+}
+
+void TDBChart::CopyToClipboard()
+{
+    QApplication::clipboard()->setImage(Image(size().isEmpty() ? QSize(640, 480) : size()));
+}
+
+bool TDBChart::Print(TPrinter &Printer, bool Landscape)
+{
+    if (!Printer.Available())
+        return false;
+    Printer.Device().setPageOrientation(Landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+    Printer.BeginDoc();
+    QPainter *painter = Printer.Canvas().Painter();
+    if (!painter) {
+        Printer.Abort();
+        return false;
+    }
+    const int w = Printer.PageWidth(), h = Printer.PageHeight();
+    // A margin of a twentieth of the page on each side.
+    Draw(*painter, QRectF(w / 20.0, h / 20.0, w * 0.9, h * 0.9));
+    Printer.EndDoc();
+    return true;
+}
+
+} // namespace zorbel

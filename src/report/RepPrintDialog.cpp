@@ -1,0 +1,190 @@
+// The print dialog over Qt's print dialog, which stands in for the desktop's.
+#include "report/RepPrintDialog.h"
+
+#include "platform/rtl/Exceptions.h"
+#include "platform/widgets/Forms.h"
+#include "report/RepPrinter.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QPointer>
+#include <QPrintDialog>
+#include <QScreen>
+
+namespace zorbel {
+
+namespace {
+
+// Places the dialog when it first shows and reports showing and closing.
+class TDialogWatch : public QObject {
+public:
+    TDialogWatch(TRepCommonDialog &owner, QDialog &dialog) : owner_(owner), dialog_(dialog)
+    {
+        dialog.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == &dialog_ && event->type() == QEvent::Show && !shown_) {
+            shown_ = true;
+            const QScreen *screen = dialog_.screen() ? dialog_.screen() : QGuiApplication::primaryScreen();
+            const QRect area = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
+            dialog_.move(area.topLeft() + RepDialogPlace(dialog_.frameGeometry().size(), area.size()));
+            if (owner_.OnShow)
+                owner_.OnShow(&owner_);
+        } else if (watched == &dialog_ && event->type() == QEvent::Hide && shown_) {
+            shown_ = false;
+            if (owner_.OnClose)
+                owner_.OnClose(&owner_);
+        }
+        return false;
+    }
+
+private:
+    TRepCommonDialog &owner_;
+    QDialog &dialog_;
+    bool shown_ = false;
+};
+
+} // namespace
+
+QPoint RepDialogPlace(const QSize &dialog, const QSize &screen)
+{
+    return {(screen.width() - dialog.width()) / 2, (screen.height() - dialog.height()) / 3};
+}
+
+QString RepNoPrinterText() { return QStringLiteral("No printers are installed."); }
+
+TRepBasePrintDialog::TRepBasePrintDialog(TPrinter *printer) : printer_(printer ? printer : &Printer()) {}
+
+void TRepPrintDialog::SetCopies(int copies)
+{
+    Copies = copies;
+    printer_->Device().setCopyCount(std::max(1, copies));
+}
+
+void TRepPrintDialog::Configure(QPrintDialog &dialog) const
+{
+    QAbstractPrintDialog::PrintDialogOptions options = QAbstractPrintDialog::PrintCollateCopies |
+                                                       QAbstractPrintDialog::PrintShowPageSize;
+    // A printer that is a file device shows its file among the printers, or
+    // the dialog would offer no printer at all.
+    if (((Options & poPrintToFile) || !printer_->OutputFile().isEmpty()) && !(Options & poDisablePrintToFile))
+        options |= QAbstractPrintDialog::PrintToFile;
+    if (Options & poPageNums)
+        options |= QAbstractPrintDialog::PrintPageRange;
+    if (Options & poSelection)
+        options |= QAbstractPrintDialog::PrintSelection;
+    dialog.setOptions(options);
+    if (MinPage > 0 && MaxPage >= MinPage)
+        dialog.setMinMax(MinPage, MaxPage);
+    if (FromPage > 0 && ToPage >= FromPage)
+        dialog.setFromTo(FromPage, ToPage);
+    dialog.setPrintRange(PrintRange == TPrintRange::prSelection && (Options & poSelection)
+                             ? QAbstractPrintDialog::Selection
+                         : PrintRange == TPrintRange::prPageNums && (Options & poPageNums)
+                             ? QAbstractPrintDialog::PageRange
+                             : QAbstractPrintDialog::AllPages);
+    QPrinter &device = printer_->Device();
+    if (Collate)
+        device.setCollateCopies(true);
+    if (Orientation == 2)
+        device.setPageOrientation(QPageLayout::Landscape);
+    else if (Orientation == 1)
+        device.setPageOrientation(QPageLayout::Portrait);
+}
+
+void TRepPrintDialog::TakeResult(const QPrintDialog &dialog)
+{
+    QPrinter &device = printer_->Device();
+    // The printer follows the choice: a named printer or a file. Without a
+    // choice (the dialog leaves the file name empty when its file box is
+    // hidden) the printer keeps its device.
+    const bool toFile = device.outputFormat() == QPrinter::PdfFormat && !device.outputFileName().isEmpty();
+    const int index = int(printer_->Printers().indexOf(device.printerName()));
+    if (toFile) {
+        printer_->SetOutputFile(device.outputFileName());
+    } else if (index >= 0) {
+        printer_->SetOutputFile(QString());
+        printer_->SetPrinterIndex(index);
+    } else {
+        printer_->SetOutputFile(printer_->OutputFile());
+    }
+    PrintToFile = toFile && (Options & poPrintToFile) && !(Options & poDisablePrintToFile);
+    switch (dialog.printRange()) {
+    case QAbstractPrintDialog::Selection:
+        PrintRange = TPrintRange::prSelection;
+        break;
+    case QAbstractPrintDialog::PageRange:
+        PrintRange = TPrintRange::prPageNums;
+        break;
+    default:
+        PrintRange = TPrintRange::prAllPages;
+        break;
+    }
+    FromPage = dialog.fromPage();
+    ToPage = dialog.toPage();
+
+    TPrinterSettings chosen;
+    chosen.SetPrinter(printer_);
+    chosen.ReadDeviceSettings();
+    Device = chosen.Device;
+    Driver = chosen.Driver;
+    Port = chosen.Port;
+    // One copy from the dialog leaves the driver's own count in force.
+    const int dialogCopies = std::max(1, device.copyCount());
+    Copies = dialogCopies == 1 ? std::max(1, chosen.Copies) : dialogCopies;
+    FieldMask = dmOrientation | dmPaperSize | dmPaperLength | dmPaperWidth | dmCopies | dmDefaultSource |
+                dmPrintQuality | dmColor | dmDuplex | dmCollate;
+    OutputBin = kRepBinValues[std::min<int>(chosen.OutputBin, 13)];
+    PaperSize = chosen.PaperSize;
+    Paperwidth = chosen.PaperWidth;
+    Paperlength = chosen.PaperLength;
+    Orientation = device.pageLayout().orientation() == QPageLayout::Landscape ? 2 : 1;
+    PrintQuality = device.resolution();
+    ColorOption = chosen.ColorOption;
+    DuplexCode = chosen.ExtendedDuplex;
+    Duplex = DuplexCode != 1;
+    Collate = chosen.Collate;
+}
+
+bool TRepPrintDialog::Execute()
+{
+    if ((Options & poWarning) && printer_->Printers().isEmpty() && printer_->OutputFile().isEmpty()) {
+        Application().ShowException(ERepError(RepNoPrinterText()));
+        return false;
+    }
+    // Everything the user changes in the dialog lands on the device only when
+    // confirmed: the dialog works on a copy of the device's settings.
+    QPrinter &device = printer_->Device();
+    const QPageLayout layout = device.pageLayout();
+    const int copies = device.copyCount();
+    const bool collate = device.collateCopies();
+    const QString outputName = device.outputFileName();
+    const QPrinter::OutputFormat format = device.outputFormat();
+    const QPrinter::DuplexMode duplex = device.duplex();
+    const QPrinter::ColorMode color = device.colorMode();
+
+    QPointer<QWidget> active = QApplication::activeWindow();
+    QPrintDialog dialog(&device, active);
+    Configure(dialog);
+    TDialogWatch watch(*this, dialog);
+    const bool confirmed = dialog.exec() == QDialog::Accepted;
+    if (active)
+        active->activateWindow();
+    if (!confirmed) {
+        device.setPageLayout(layout);
+        device.setCopyCount(copies);
+        device.setCollateCopies(collate);
+        device.setOutputFormat(format);
+        device.setOutputFileName(outputName);
+        device.setDuplex(duplex);
+        device.setColorMode(color);
+        return false;
+    }
+    TakeResult(dialog);
+    return true;
+}
+
+} // namespace zorbel

@@ -1,0 +1,169 @@
+// The chart component: points read from a dataset and what the Qt series
+// hold afterwards (negative pie slices, per-point bar colours, null gaps).
+#include "platform/chart/Chart.h"
+#include "platform/canvas/Printers.h"
+#include "platform/sqltable/SqlFixture.h"
+
+#include <QBarSet>
+#include <QChart>
+#include <QFileInfo>
+#include <QLineSeries>
+#include <QPieSeries>
+#include <QPieSlice>
+#include <QStackedBarSeries>
+
+using namespace zorbel;
+using namespace zorbel::test;
+
+namespace {
+
+class ChartTest : public SqlFixture {
+protected:
+    void SetUp() override
+    {
+        SqlFixture::SetUp();
+        // Opening balances less 100: 900, -100, 0, -50 and a null.
+        q.SetDatabase(&db);
+        q.SQL() << "select account, beg - 100 v from tb_account order by id_account";
+        q.Open();
+    }
+    template <class T> T *FirstSeries(TDBChart &chart)
+    {
+        const auto all = chart.Chart()->series();
+        return all.isEmpty() ? nullptr : qobject_cast<T *>(all.first());
+    }
+    TQuery q;
+};
+
+TEST_F(ChartTest, PieTakesAbsoluteValuesAndSkipsNullsAndZeros)
+{
+    TDBChart chart;
+    TChartSeries &pie = chart.AddSeries(TChartKind::Pie);
+    pie.SetLabelField("account");
+    pie.SetValueField("v");
+    pie.SetDataSource(&q);
+    chart.RefreshData();
+
+    ASSERT_EQ(pie.Points().size(), 5u);
+    EXPECT_FALSE(pie.Points()[4].Value.has_value());
+    auto *qt = FirstSeries<QPieSeries>(chart);
+    ASSERT_NE(qt, nullptr);
+    ASSERT_EQ(qt->count(), 3);
+    EXPECT_DOUBLE_EQ(qt->slices()[0]->value(), 900);
+    EXPECT_DOUBLE_EQ(qt->slices()[1]->value(), 100); // -100 as its size
+    EXPECT_DOUBLE_EQ(qt->slices()[2]->value(), 50);
+    EXPECT_EQ(qt->slices()[1]->label(), QString::fromUtf8("Банк Ёлка"));
+
+    // Marks keep the sign; percents are of the absolute total 1050.
+    pie.SetMarksVisible(true);
+    pie.SetMarksStyle(TMarksStyle::LabelValue);
+    EXPECT_EQ(pie.MarkText(1), QString::fromUtf8("Банк Ёлка -100,00"));
+    pie.SetMarksStyle(TMarksStyle::Percent);
+    EXPECT_EQ(pie.MarkText(0), "86%");
+    EXPECT_EQ(pie.MarkText(4), "");
+    qt = FirstSeries<QPieSeries>(chart);
+    EXPECT_TRUE(qt->slices()[0]->isLabelVisible());
+    EXPECT_EQ(qt->slices()[0]->label(), "86%");
+}
+
+TEST_F(ChartTest, BarsColourEachPointAndLeaveNullsEmpty)
+{
+    TDBChart chart;
+    TChartSeries &bar = chart.AddSeries(TChartKind::Bar);
+    bar.ColorEachPoint = true;
+    bar.SetLabelField("account");
+    bar.SetValueField("v");
+    bar.SetDataSource(&q);
+    chart.RefreshData();
+
+    auto *qt = FirstSeries<QStackedBarSeries>(chart);
+    ASSERT_NE(qt, nullptr);
+    ASSERT_EQ(qt->count(), 5);
+    const double expected[] = {900, -100, 0, -50, 0};
+    for (int i = 0; i < 5; ++i) {
+        QBarSet *set = qt->barSets()[i];
+        // Each category holds only its own point's value.
+        for (int j = 0; j < 5; ++j)
+            EXPECT_DOUBLE_EQ(set->at(j), j == i ? expected[i] : 0.0) << i << ' ' << j;
+        EXPECT_EQ(set->color(), ChartPaletteColor(i)) << i;
+    }
+    EXPECT_NE(qt->barSets()[0]->color(), qt->barSets()[1]->color());
+
+    // One series colour when points are not coloured each.
+    bar.ColorEachPoint = false;
+    bar.SeriesColor = Qt::darkGreen;
+    chart.Rebuild();
+    qt = FirstSeries<QStackedBarSeries>(chart);
+    for (QBarSet *set : qt->barSets())
+        EXPECT_EQ(set->color(), QColor(Qt::darkGreen));
+}
+
+TEST_F(ChartTest, LineBreaksAtNullValues)
+{
+    TDBChart chart;
+    TChartSeries &line = chart.AddSeries(TChartKind::Line);
+    line.Add("a", 1.0);
+    line.Add("b", 2.0);
+    line.Add("c", std::nullopt);
+    line.Add("d", -3.0);
+    chart.Rebuild();
+    const auto all = chart.Chart()->series();
+    ASSERT_EQ(all.size(), 2);
+    auto *first = qobject_cast<QLineSeries *>(all[0]);
+    auto *second = qobject_cast<QLineSeries *>(all[1]);
+    ASSERT_TRUE(first && second);
+    ASSERT_EQ(first->count(), 2);
+    EXPECT_EQ(first->at(1), QPointF(1, 2));
+    ASSERT_EQ(second->count(), 1);
+    EXPECT_EQ(second->at(0), QPointF(3, -3));
+}
+
+TEST_F(ChartTest, ReReadsWhenTheDataChangeAndKeepsTheCurrentRow)
+{
+    TDBChart chart;
+    TChartSeries &pie = chart.AddSeries(TChartKind::Pie);
+    pie.SetLabelField("account");
+    pie.SetValueField("v");
+    pie.SetDataSource(&q);
+    q.First();
+    q.Next();
+    q.Next();
+    chart.RefreshData();
+    EXPECT_EQ(q.FieldByName("account")->AsString(), QString::fromUtf8("Доллары"));
+
+    // Closing empties the chart, reopening fills it again.
+    q.Close();
+    EXPECT_TRUE(pie.Points().empty());
+    q.SQL().clear();
+    q.SQL() << "select account, rest v from tb_account where id_account < 3";
+    q.Open();
+    ASSERT_EQ(pie.Points().size(), 2u);
+    EXPECT_DOUBLE_EQ(*pie.Points()[1].Value, 20000);
+    EXPECT_EQ(FirstSeries<QPieSeries>(chart)->count(), 2);
+}
+
+TEST_F(ChartTest, PrintsAPageAndDrawsAnImage)
+{
+    TDBChart chart;
+    chart.resize(400, 300);
+    TChartSeries &pie = chart.AddSeries(TChartKind::Pie);
+    pie.Add("a", 3.0);
+    pie.Add("b", 1.0);
+    chart.Rebuild();
+    QImage image = chart.Image(QSize(200, 150));
+    // Something besides the white background was drawn.
+    bool coloured = false;
+    for (int y = 0; y < image.height() && !coloured; ++y)
+        for (int x = 0; x < image.width() && !coloured; ++x)
+            coloured = QColor(image.pixel(x, y)) != QColor(Qt::white);
+    EXPECT_TRUE(coloured);
+
+    TPrinter printer;
+    const QString file = dir.path() + "/chart.pdf";
+    printer.SetOutputFile(file);
+    ASSERT_TRUE(chart.Print(printer, true));
+    EXPECT_EQ(printer.PageCount(), 1);
+    EXPECT_GT(QFileInfo(file).size(), 1000);
+}
+
+} // namespace

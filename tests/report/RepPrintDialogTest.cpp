@@ -1,0 +1,257 @@
+// The print dialog (driven through Qt's real dialog) and the progress window
+// of print and export runs.
+#include "report/RepPrintDialog.h"
+#include "report/RepProgress.h"
+
+#include "platform/widgets/ModalScript.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPrintDialog>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace zorbel {
+namespace {
+
+void Snapshot(QWidget &w, const QString &name)
+{
+    const QString dir = qEnvironmentVariable("ZORBEL_SCREENSHOTS");
+    if (!dir.isEmpty())
+        w.grab().save(QDir(dir).filePath(name + QStringLiteral(".png")));
+}
+
+// Answers the next print dialog that opens: the step sees it open, may
+// change it, and decides whether to confirm it.
+void AnswerPrintDialog(std::function<bool(QPrintDialog &)> step)
+{
+    QTimer::singleShot(0, [step] {
+        auto *dialog = qobject_cast<QPrintDialog *>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        if (step(*dialog))
+            dialog->accept();
+        else
+            dialog->reject();
+    });
+}
+
+// The user's choices, made on the dialog's own controls.
+void ChoosePages(QPrintDialog &d, int from, int to)
+{
+    d.findChild<QRadioButton *>(QStringLiteral("printRange"))->click();
+    d.findChild<QSpinBox *>(QStringLiteral("to"))->setValue(to);
+    d.findChild<QSpinBox *>(QStringLiteral("from"))->setValue(from);
+}
+
+void SetCopies(QPrintDialog &d, int copies) { d.findChild<QSpinBox *>(QStringLiteral("copies"))->setValue(copies); }
+
+class RepPrintDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir_.isValid());
+        printer_.SetOutputFile(dir_.filePath(QStringLiteral("out.pdf")));
+    }
+    QTemporaryDir dir_;
+    TPrinter printer_;
+};
+
+TEST_F(RepPrintDialogTest, CancelledDialogChangesNothing)
+{
+    TRepPrintDialog dialog(&printer_);
+    dialog.Options = poPageNums | poWarning;
+    dialog.MinPage = 1;
+    dialog.MaxPage = 40;
+    dialog.FromPage = 1;
+    dialog.ToPage = 40;
+    dialog.Copies = 3;
+    const int copiesBefore = printer_.Device().copyCount();
+    int shown = 0, closed = 0;
+    dialog.OnShow = [&](TObject *) { ++shown; };
+    dialog.OnClose = [&](TObject *) { ++closed; };
+    AnswerPrintDialog([](QPrintDialog &d) {
+        ChoosePages(d, 5, 6);
+        SetCopies(d, 7);
+        return false;
+    });
+    EXPECT_FALSE(dialog.Execute());
+    EXPECT_EQ(dialog.PrintRange, TPrintRange::prAllPages);
+    EXPECT_EQ(dialog.FromPage, 1);
+    EXPECT_EQ(dialog.ToPage, 40);
+    EXPECT_EQ(dialog.Copies, 3);
+    EXPECT_EQ(printer_.Device().copyCount(), copiesBefore);
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(closed, 1);
+}
+
+TEST_F(RepPrintDialogTest, ConfirmedDialogHandsBackRangeCopiesAndDevice)
+{
+    TRepPrintDialog dialog(&printer_);
+    dialog.Options = poPageNums | poWarning;
+    dialog.MinPage = 1;
+    dialog.MaxPage = 12;
+    dialog.FromPage = 1;
+    dialog.ToPage = 12;
+    dialog.Orientation = 2;
+    QPoint where;
+    QSize size;
+    QAbstractPrintDialog::PrintDialogOptions options;
+    AnswerPrintDialog([&](QPrintDialog &d) {
+        where = d.frameGeometry().topLeft();
+        size = d.frameGeometry().size();
+        options = d.options();
+        Snapshot(d, QStringLiteral("print-dialog"));
+        ChoosePages(d, 3, 7);
+        SetCopies(d, 2);
+        return true;
+    });
+    ASSERT_TRUE(dialog.Execute());
+    EXPECT_EQ(dialog.PrintRange, TPrintRange::prPageNums);
+    EXPECT_EQ(dialog.FromPage, 3);
+    EXPECT_EQ(dialog.ToPage, 7);
+    EXPECT_EQ(dialog.Copies, 2);
+    EXPECT_FALSE(dialog.PrintToFile); // no file box was offered
+    // The printer still prints into its file.
+    EXPECT_EQ(printer_.Device().outputFileName(), dir_.filePath(QStringLiteral("out.pdf")));
+    EXPECT_EQ(printer_.Device().outputFormat(), QPrinter::PdfFormat);
+    EXPECT_EQ(dialog.Orientation, 2); // the landscape asked for came through
+    EXPECT_EQ(dialog.DuplexCode, 1);
+    EXPECT_FALSE(dialog.Duplex);
+    EXPECT_EQ(dialog.PaperSize, 9); // A4
+    EXPECT_NEAR(dialog.Paperwidth, 2100, 1);
+    EXPECT_NEAR(dialog.Paperlength, 2970, 1);
+    EXPECT_EQ(dialog.Device, printer_.OutputFile());
+    // Page numbers offered, no selection; the file device is offered as the
+    // printer it is.
+    EXPECT_TRUE(options.testFlag(QAbstractPrintDialog::PrintPageRange));
+    EXPECT_FALSE(options.testFlag(QAbstractPrintDialog::PrintSelection));
+    EXPECT_TRUE(options.testFlag(QAbstractPrintDialog::PrintToFile));
+    // Centred across, a third of the free height above.
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_NEAR(where.x(), (screen.width() - size.width()) / 2, 2);
+    EXPECT_NEAR(where.y(), (screen.height() - size.height()) / 3, 2);
+}
+
+TEST_F(RepPrintDialogTest, OneCopyKeepsTheDriversCount)
+{
+    printer_.Device().setCopyCount(4);
+    TRepPrintDialog dialog(&printer_);
+    AnswerPrintDialog([](QPrintDialog &d) {
+        SetCopies(d, 1);
+        return true;
+    });
+    ASSERT_TRUE(dialog.Execute());
+    EXPECT_GE(dialog.Copies, 1);
+    EXPECT_EQ(dialog.Copies, std::max(1, printer_.Device().copyCount()));
+}
+
+TEST_F(RepPrintDialogTest, EmptyOptionsOfferNeitherPagesNorSelectionNorFile)
+{
+    TRepPrintDialog dialog(&printer_);
+    dialog.Options = poSelection | poPrintToFile | poDisablePrintToFile;
+    QAbstractPrintDialog::PrintDialogOptions seen;
+    AnswerPrintDialog([&](QPrintDialog &d) {
+        seen = d.options();
+        return false;
+    });
+    dialog.Execute();
+    EXPECT_TRUE(seen.testFlag(QAbstractPrintDialog::PrintSelection));
+    EXPECT_FALSE(seen.testFlag(QAbstractPrintDialog::PrintToFile)); // disabled wins
+    EXPECT_FALSE(seen.testFlag(QAbstractPrintDialog::PrintPageRange));
+
+    dialog.Options = 0;
+    printer_.SetOutputFile(QString()); // a printer, not a file device
+    AnswerPrintDialog([&](QPrintDialog &d) {
+        seen = d.options();
+        return false;
+    });
+    dialog.Execute();
+    EXPECT_FALSE(seen.testFlag(QAbstractPrintDialog::PrintSelection));
+    EXPECT_FALSE(seen.testFlag(QAbstractPrintDialog::PrintToFile));
+    EXPECT_FALSE(seen.testFlag(QAbstractPrintDialog::PrintPageRange));
+}
+
+TEST_F(RepPrintDialogTest, MissingPrinterWarnsOnlyWhenAsked)
+{
+    TPrinter bare; // no printer installed here and no file device
+    if (!bare.Printers().isEmpty())
+        GTEST_SKIP() << "this machine has printers";
+    TRepPrintDialog dialog(&bare);
+    dialog.Options = poWarning;
+    TModalScript script;
+    script.Press(QStringLiteral("OK"));
+    EXPECT_FALSE(dialog.Execute());
+    ASSERT_EQ(script.Seen().size(), 1u);
+    EXPECT_EQ(script.Seen()[0].Text, RepNoPrinterText());
+
+    dialog.Options = 0; // no warning: the dialog itself opens
+    bool opened = false;
+    AnswerPrintDialog([&](QPrintDialog &) {
+        opened = true;
+        return false;
+    });
+    EXPECT_FALSE(dialog.Execute());
+    EXPECT_TRUE(opened);
+}
+
+TEST(RepProgressFormTest, ShowsEveryFifthPercentAndCancels)
+{
+    TRepPrinter printer;
+    TRepProgressForm form(printer);
+    EXPECT_EQ(form.Caption(), QStringLiteral("Printing progress"));
+    EXPECT_EQ(form.ClientWidth(), 149);
+    EXPECT_EQ(form.ClientHeight(), 97);
+    const QString before = form.Info->Caption();
+    for (int p : {3, 7}) {
+        printer.SetProgress(p);
+        form.SendMessage(WM_USER, p, 0);
+        EXPECT_EQ(form.Gauge->Position(), 0);
+        EXPECT_EQ(form.Info->Caption(), before);
+    }
+    printer.SetProgress(10);
+    form.SendMessage(WM_USER, 10, 0);
+    EXPECT_EQ(form.Gauge->Position(), 10);
+    EXPECT_EQ(form.Info->Caption(), QStringLiteral("10%  Completed"));
+    form.Show();
+    Snapshot(form, QStringLiteral("print-progress"));
+
+    EXPECT_FALSE(printer.Cancelled());
+    form.CancelButton->Click();
+    EXPECT_TRUE(printer.Cancelled());
+}
+
+TEST(RepProgressFormTest, NoticesPostedFromAnotherThreadArriveOnTheWindowThread)
+{
+    TRepPrinter printer;
+    TRepProgressForm form(printer);
+    printer.StatusWindow = &form;
+    std::thread worker([&] {
+        for (int p = 1; p <= 45; ++p)
+            printer.SetProgress(p);
+    });
+    worker.join();
+    EXPECT_EQ(form.Gauge->Position(), 0); // nothing handled yet
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form.Gauge->Position(), 45);
+    EXPECT_EQ(form.Info->Caption(), QStringLiteral("45%  Completed"));
+    printer.StatusWindow = nullptr;
+}
+
+TEST(RepProgressFormTest, RegisteredWindowShowsWhilePrintingStoredPages)
+{
+    RegisterRepProgressWindow();
+    TRepPrinter printer;
+    std::unique_ptr<TRepMessageTarget> window = RepProgressWindowFactory()(printer);
+    auto *form = dynamic_cast<TRepProgressForm *>(window.get());
+    ASSERT_NE(form, nullptr);
+    EXPECT_TRUE(form->isVisible());
+    RepProgressWindowFactory() = nullptr;
+}
+
+} // namespace
+} // namespace zorbel
