@@ -148,9 +148,19 @@ void TRepPDFShape::Print(double x, double y)
         c.LineTo(x1, y1);
     };
     switch (ShapeType) {
-    case TRepShape::qrsRectangle: c.Rectangle(QRect(QPoint(L, T), QPoint(R - 1, B - 1))); break;
-    case TRepShape::qrsHorLine: line(L, Printer->YToDevice(t + h / 2), R, Printer->YToDevice(t + h / 2)); break;
-    case TRepShape::qrsVertLine: line(Printer->XToDevice(l + w / 2), T, Printer->XToDevice(l + w / 2), B); break;
+    case qrsRectangle: c.Rectangle(QRect(QPoint(L, T), QPoint(R - 1, B - 1))); break;
+    case qrsCircle: c.Ellipse(QRect(QPoint(L, T), QPoint(R - 1, B - 1))); break;
+    case qrsVertLine: line(Printer->XToDevice(l + w / 2), T, Printer->XToDevice(l + w / 2), B); break;
+    case qrsHorLine: line(L, Printer->YToDevice(t + h / 2), R, Printer->YToDevice(t + h / 2)); break;
+    case qrsTopAndBottom:
+        line(L, T, R, T);
+        line(L, B, R, B);
+        break;
+    case qrsRightAndLeft:
+        line(L, T, L, B);
+        line(R, T, R, B);
+        break;
+    case qrsRoundRect: break; // only the PDF writer draws it
     }
 }
 
@@ -349,8 +359,11 @@ void TRepCustomHTMLLabel::FormatLines()
                 continue;
             }
             if (!WordWrap) {
+                // The word ends the line and is dropped itself.
+                lines_.append(line);
+                line.clear();
                 dropped = true;
-                break;
+                continue;
             }
             if (!line.isEmpty())
                 lines_.append(line);
@@ -359,7 +372,8 @@ void TRepCustomHTMLLabel::FormatLines()
                 w.chop(1);
             line = w;
         }
-        if (!dropped || !line.isEmpty())
+        // Once a word was dropped the last unfinished line is left out.
+        if (!dropped)
             lines_.append(line);
     }
     if (AutoSize && Report) {

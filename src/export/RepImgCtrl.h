@@ -20,7 +20,8 @@ namespace zorbel {
 class TDataSet;
 class TField;
 
-using TRepShapeType = TRepShape::TShapeType;
+// The figures a PDF shape can draw.
+enum TRepShapeType { qrsRectangle, qrsCircle, qrsVertLine, qrsHorLine, qrsTopAndBottom, qrsRightAndLeft, qrsRoundRect };
 
 class TRepHRule : public TRepPrintable {
 public:
@@ -38,7 +39,7 @@ public:
     TCanvas::TBrush Brush{clWhite, TBrushStyle::bsSolid};
     TCanvas::TPen Pen;
     int VertAdjust = 0; // stored only
-    TRepShapeType ShapeType = TRepShape::qrsRectangle;
+    TRepShapeType ShapeType = qrsRectangle;
 
     void Print(double x, double y) override;
 };

@@ -172,6 +172,20 @@ namespace {
 TPdfShapeKind ShapeKindOf(TRepShapeType type)
 {
     switch (type) {
+    case qrsRectangle: return TPdfShapeKind::Rectangle;
+    case qrsCircle: return TPdfShapeKind::Ellipse;
+    case qrsVertLine: return TPdfShapeKind::VertLine;
+    case qrsHorLine: return TPdfShapeKind::HorLine;
+    case qrsTopAndBottom: return TPdfShapeKind::TopAndBottom;
+    case qrsRightAndLeft: return TPdfShapeKind::LeftAndRight;
+    case qrsRoundRect: return TPdfShapeKind::RoundRect;
+    }
+    return TPdfShapeKind::Rectangle;
+}
+
+TPdfShapeKind ShapeKindOf(TRepShape::TShapeType type)
+{
+    switch (type) {
     case TRepShape::qrsRectangle: return TPdfShapeKind::Rectangle;
     case TRepShape::qrsHorLine: return TPdfShapeKind::HorLine;
     case TRepShape::qrsVertLine: return TPdfShapeKind::VertLine;

@@ -60,6 +60,13 @@ inline void KeepForLooking(const QString &path, const QString &name)
     }
 }
 
+inline void KeepForLooking(const QImage &image, const QString &name)
+{
+    const QString folder = qEnvironmentVariable("ZORBEL_KEEP_PDF");
+    if (!folder.isEmpty())
+        image.save(folder + u'/' + name);
+}
+
 // Page n (1-based) rendered at dpi (72: one pixel per point).
 inline QImage RenderPdfPage(const QString &pdf, int n = 1, int dpi = 72)
 {
@@ -78,6 +85,17 @@ inline bool PixelNear(const QImage &image, int x, int y, const QColor &colour, i
     const QColor c = image.pixelColor(x, y);
     return std::abs(c.red() - colour.red()) <= tolerance && std::abs(c.green() - colour.green()) <= tolerance &&
            std::abs(c.blue() - colour.blue()) <= tolerance;
+}
+
+// Whether some pixel within radius of (x, y) is near colour (lines one
+// pixel off after rounding still count).
+inline bool PixelAround(const QImage &image, int x, int y, const QColor &colour, int radius = 2, int tolerance = 60)
+{
+    for (int dy = -radius; dy <= radius; ++dy)
+        for (int dx = -radius; dx <= radius; ++dx)
+            if (PixelNear(image, x + dx, y + dy, colour, tolerance))
+                return true;
+    return false;
 }
 
 } // namespace zorbel::test
