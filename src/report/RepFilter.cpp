@@ -6,7 +6,7 @@ void TRepExportFilter::BeginDocument(int, int, const QFont &) { Started = true; 
 void TRepExportFilter::EndDocument() { Started = false; }
 void TRepExportFilter::PutGraphic(TRepPrintable &, double, double) {}
 void TRepExportFilter::PutBand(TRepCustomBand &, double, double, double) {}
-void TRepExportFilter::PutText(double, double, const QFont &, unsigned, TAlignment, const QString &) {}
+void TRepExportFilter::PutText(double, double, const QFont &, TColor, unsigned, TAlignment, const QString &) {}
 
 void TRepExportFilterLibrary::AddFilter(TRepExportFilterClass filterClass)
 {

@@ -3,6 +3,7 @@
 // preview's Save dialog offers.
 #pragma once
 
+#include "platform/canvas/Graphics.h"
 #include "platform/dataset/DBTypes.h"
 
 #include <QFont>
@@ -43,11 +44,15 @@ public:
     virtual void EndDocument();
     virtual void BeginNextPage() {}
     // x, y: the control's top-left corner in device pixels of the run's printer.
+    // The control handed over is a stand-in made for the writer: its Size
+    // holds its device-pixel bounds (Left, Top, Width, Height) and a picture
+    // (TRepImage) holds what it shows; it lives only for the call.
     virtual void PutGraphic(TRepPrintable &control, double x, double y);
     virtual void PutBand(TRepCustomBand &band, double expanded, double x, double y);
-    // x, y: the line's reference point in 0.1 mm from the page's top-left.
-    virtual void PutText(double x, double y, const QFont &font, unsigned backColor, TAlignment alignment,
-                         const QString &text);
+    // x, y: the line's reference point in 0.1 mm from the page's top-left;
+    // fontColor: the colour of the characters, backColor: of the control.
+    virtual void PutText(double x, double y, const QFont &font, TColor fontColor, unsigned backColor,
+                         TAlignment alignment, const QString &text);
 };
 
 using TRepExportFilterClass = std::unique_ptr<TRepExportFilter> (*)(const QString &fileName);

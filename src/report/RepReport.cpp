@@ -3,6 +3,7 @@
 #include "platform/dataset/DataSet.h"
 
 #include <QCoreApplication>
+#include <QFontMetricsF>
 #include <QThread>
 #include <cmath>
 
@@ -597,6 +598,25 @@ void TCustomBandReport::PrepareEvaluator(TRepEvaluator &evaluator, const QString
     evaluator.LocalEnvironment = &Functions;
     evaluator.Compile(expression);
 }
+
+namespace {
+// The font at its pixel height on the screen, whatever the display's own
+// resolution: measures then match the recorded pages.
+QFontMetricsF ScreenMetrics(const QFont &font)
+{
+    QFont f = font;
+    f.setPixelSize(FontPixelHeight(font));
+    return QFontMetricsF(f);
+}
+constexpr double kTenthsPerPixel = 254.0 / ScreenPixelsPerInch;
+} // namespace
+
+double TCustomBandReport::FontTextWidth(const QFont &font, const QString &text)
+{
+    return ScreenMetrics(font).horizontalAdvance(text) * kTenthsPerPixel;
+}
+
+double TCustomBandReport::FontTextHeight(const QFont &font) { return ScreenMetrics(font).height() * kTenthsPerPixel; }
 
 void TCustomBandReport::PrintBand(TRepCustomBand *band)
 {

@@ -68,13 +68,19 @@ enum TRepBandType : uint8_t {
 QString RepBandTypeName(TRepBandType type);
 QString RepBandNameBase(TRepBandType type);
 
-// A shape lent to the export filter for band backgrounds and frame lines.
+// A figure on a band; also lent to the export filter for band and label
+// backgrounds and frame lines.
 class TRepShape : public TRepPrintable {
 public:
-    enum TShapeType { qrsRectangle, qrsHorLine, qrsVertLine };
+    enum TShapeType { qrsRectangle, qrsCircle, qrsVertLine, qrsHorLine, qrsTopAndBottom, qrsRightAndLeft, qrsRoundRect };
+    TRepShape();
     TShapeType Shape = qrsRectangle;
     TCanvas::TBrush Brush;
     TCanvas::TPen Pen;
+    // Corner ellipse of qrsRoundRect as a share of the control's pixel width.
+    float RoundFactor = 0.1f;
+    int VertAdjust = 0; // stored only
+    void Print(double x, double y) override;
 };
 
 class TRepCustomBand {
@@ -296,6 +302,12 @@ public:
     // Compiles expression against the run's datasets and the report's
     // variables (used by groups and by printables that show expressions).
     void PrepareEvaluator(TRepEvaluator &evaluator, const QString &expression);
+    // Width and height of text in font, in 0.1 mm, measured at the screen's
+    // pixels per inch as pages are recorded.
+    double TextWidth(const QFont &font, const QString &text) const { return FontTextWidth(font, text); }
+    double TextHeight(const QFont &font, const QString &) const { return FontTextHeight(font); }
+    static double FontTextWidth(const QFont &font, const QString &text);
+    static double FontTextHeight(const QFont &font);
 
 private:
     void PrepareAllPrintables();

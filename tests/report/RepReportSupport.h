@@ -3,6 +3,7 @@
 // readers.
 #pragma once
 
+#include "RepExprSupport.h"
 #include "platform/canvas/Metafile.h"
 #include "report/RepReport.h"
 
@@ -50,7 +51,7 @@ public:
             c.TextOut(Printer->XToDevice(px), Printer->YToDevice(py), s);
         }
         if (Report->Exporting && Report->ExportFilter)
-            Report->ExportFilter->PutText(px, py, Report->Font, unsigned(Color), Alignment, s);
+            Report->ExportFilter->PutText(px, py, Report->Font, clBlack, unsigned(Color), Alignment, s);
         if (Parts > 1) {
             ++PartsDone;
             ++Progress;
@@ -103,6 +104,61 @@ inline std::vector<PageText> TextsOf(TRepPrinter &printer, int page)
             out.push_back({t.Text, t.Origin.x() * 254.0 / ScreenPixelsPerInch, t.Origin.y() * 254.0 / ScreenPixelsPerInch});
         });
     return out;
+}
+
+// Pages of A4 at 10 mm margins: the printable height is 2770.
+struct ListReport {
+    std::unique_ptr<TVemtMemTable> table = MakeTable(QStringLiteral("T"));
+    std::unique_ptr<TRepPrinter> printerHolder = std::make_unique<TRepPrinter>();
+    TRepPrinter &printer() { return *printerHolder; }
+    TBandReport report;
+
+    ListReport()
+    {
+        report.RepPrinter = printerHolder.get();
+        report.DataSets.push_back(table.get());
+        report.MainController.DataSet = table.get();
+        report.Options = unsigned(TBandReportOption::FirstPageHeader);
+    }
+    void Rows(int n, int perGroup = 1000000)
+    {
+        for (int i = 1; i <= n; ++i) {
+            table->Append();
+            table->FieldByName(QStringLiteral("nm"))->SetAsString(QStringLiteral("Строка %1").arg(i));
+            table->FieldByName(QStringLiteral("amt"))->SetAsFloat(i);
+            table->FieldByName(QStringLiteral("qty"))->SetAsInteger((i - 1) / perGroup);
+            table->Post();
+        }
+    }
+    TRepBand &Add(TRepBandType type, double height, double width = 1900)
+    {
+        return report.AddBand(Band(type, height, width));
+    }
+    // Each run records into a fresh printer, as every entry point does.
+    void Run()
+    {
+        printerHolder = std::make_unique<TRepPrinter>();
+        report.RepPrinter = printerHolder.get();
+        report.CreateReport();
+    }
+    std::vector<PageText> Page(int n) { return TextsOf(printer(), n); }
+    QStringList Texts(int n)
+    {
+        QStringList s;
+        for (const PageText &t : Page(n))
+            s << t.Text;
+        return s;
+    }
+};
+
+// The text's record; a missing text reads as one far off the page.
+inline const PageText *Find(const std::vector<PageText> &texts, const QString &text)
+{
+    static const PageText missing{QString(), -1e9, -1e9};
+    for (const PageText &t : texts)
+        if (t.Text == text)
+            return &t;
+    return &missing;
 }
 
 } // namespace zorbel::test

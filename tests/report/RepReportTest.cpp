@@ -10,61 +10,6 @@
 namespace zorbel::test {
 namespace {
 
-// Pages of A4 at 10 mm margins: the printable height is 2770.
-struct ListReport {
-    std::unique_ptr<TVemtMemTable> table = MakeTable(QStringLiteral("T"));
-    std::unique_ptr<TRepPrinter> printerHolder = std::make_unique<TRepPrinter>();
-    TRepPrinter &printer() { return *printerHolder; }
-    TBandReport report;
-
-    ListReport()
-    {
-        report.RepPrinter = printerHolder.get();
-        report.DataSets.push_back(table.get());
-        report.MainController.DataSet = table.get();
-        report.Options = unsigned(TBandReportOption::FirstPageHeader);
-    }
-    void Rows(int n, int perGroup = 1000000)
-    {
-        for (int i = 1; i <= n; ++i) {
-            table->Append();
-            table->FieldByName(QStringLiteral("nm"))->SetAsString(QStringLiteral("Строка %1").arg(i));
-            table->FieldByName(QStringLiteral("amt"))->SetAsFloat(i);
-            table->FieldByName(QStringLiteral("qty"))->SetAsInteger((i - 1) / perGroup);
-            table->Post();
-        }
-    }
-    TRepBand &Add(TRepBandType type, double height, double width = 1900)
-    {
-        return report.AddBand(Band(type, height, width));
-    }
-    // Each run records into a fresh printer, as every entry point does.
-    void Run()
-    {
-        printerHolder = std::make_unique<TRepPrinter>();
-        report.RepPrinter = printerHolder.get();
-        report.CreateReport();
-    }
-    std::vector<PageText> Page(int n) { return TextsOf(printer(), n); }
-    QStringList Texts(int n)
-    {
-        QStringList s;
-        for (const PageText &t : Page(n))
-            s << t.Text;
-        return s;
-    }
-};
-
-// The text's record; a missing text reads as one far off the page.
-const PageText *Find(const std::vector<PageText> &texts, const QString &text)
-{
-    static const PageText missing{QString(), -1e9, -1e9};
-    for (const PageText &t : texts)
-        if (t.Text == text)
-            return &t;
-    return &missing;
-}
-
 TEST(RepReportRun, ListBreaksPagesWithHeadersFootersAndPageNumbers)
 {
     ListReport r;
@@ -374,7 +319,7 @@ struct RecordingFilter : TRepExportFilter {
     {
         Calls << QStringLiteral("band %1 %2").arg(RepBandTypeName(b.BandType)).arg(y);
     }
-    void PutText(double x, double y, const QFont &, unsigned, TAlignment, const QString &t) override
+    void PutText(double x, double y, const QFont &, TColor, unsigned, TAlignment, const QString &t) override
     {
         Calls << QStringLiteral("text %1 %2,%3").arg(t).arg(x).arg(y);
     }
@@ -398,8 +343,8 @@ TEST(RepReportExport, AWriterIsHandedEveryPageBandTextAndFrameInOrder)
     // the detail starts at 200 tenths = 76 pixels (rounded).
     EXPECT_EQ(filter.Calls,
               (QStringList{"begin 2100x2970", "finish", "page", "text T 100,100", "band Title 100",
-                           "text Строка 1 150,210", "graphic 1 38,76", "band Detail 200", "band Page Footer 2820",
-                           "finish", "page", "text Строка 2 150,110", "graphic 1 38,38", "band Detail 100",
+                           "text Строка 1 150,210", "graphic 3 38,76", "band Detail 200", "band Page Footer 2820",
+                           "finish", "page", "text Строка 2 150,110", "graphic 3 38,38", "band Detail 100",
                            "finish", "end"}));
     EXPECT_FALSE(filter.Started);
     EXPECT_EQ(filter.Report, &r.report);

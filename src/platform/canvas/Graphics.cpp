@@ -111,6 +111,21 @@ void TCanvas::Ellipse(const QRect &rect)
     painter_->drawEllipse(rect.adjusted(0, 0, -1, -1));
 }
 
+void TCanvas::RoundRect(const QRect &rect, QSize corner)
+{
+    if (recorder_) {
+        recorder_->UsePen(Pen);
+        recorder_->UseBrush(Brush);
+        recorder_->RoundRect(rect, corner);
+        return;
+    }
+    if (!painter_)
+        return;
+    UsePen();
+    painter_->setBrush(Brush.Style == TBrushStyle::bsSolid ? QBrush(ColorToQColor(Brush.Color)) : QBrush());
+    painter_->drawRoundedRect(QRectF(rect.adjusted(0, 0, -1, -1)), corner.width() / 2.0, corner.height() / 2.0);
+}
+
 void TCanvas::LineTo(int x, int y)
 {
     if (recorder_) {

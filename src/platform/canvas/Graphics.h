@@ -103,6 +103,8 @@ public:
     void FillRect(const QRect &rect);
     void Rectangle(const QRect &rect);
     void Ellipse(const QRect &rect);
+    // A rectangle with corners rounded by ellipses of corner.width() x corner.height().
+    void RoundRect(const QRect &rect, QSize corner);
     void MoveTo(int x, int y) { penPos_ = QPoint(x, y); }
     void LineTo(int x, int y);
     QPoint PenPos() const { return penPos_; }

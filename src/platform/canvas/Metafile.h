@@ -96,6 +96,7 @@ public:
 
     void Rectangle(const QRect &box);
     void Ellipse(const QRect &box);
+    void RoundRect(const QRect &box, QSize corner);
     void MoveTo(QPoint p);
     void LineTo(QPoint p);
     void Polyline(const QList<QPoint> &points);

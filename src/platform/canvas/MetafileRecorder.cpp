@@ -225,6 +225,11 @@ void TMetafileRecorder::Rectangle(const QRect &box) { Append(U_EMRRECTANGLE_set(
 
 void TMetafileRecorder::Ellipse(const QRect &box) { Append(U_EMRELLIPSE_set(RectL(box))); }
 
+void TMetafileRecorder::RoundRect(const QRect &box, QSize corner)
+{
+    Append(U_EMRROUNDRECT_set(RectL(box), sizel_set(corner.width(), corner.height())));
+}
+
 void TMetafileRecorder::MoveTo(QPoint p) { Append(U_EMRMOVETOEX_set(point32_set(p.x(), p.y()))); }
 
 void TMetafileRecorder::LineTo(QPoint p) { Append(U_EMRLINETO_set(point32_set(p.x(), p.y()))); }
