@@ -59,38 +59,6 @@ template <class T> void HandOver(TRepExportFilter &filter, const T &control, dou
     filter.PutGraphic(standIn, r.left(), r.top());
 }
 
-// Draws picture scaled into target, only the part inside clip.
-void DrawPictureClipped(TCanvas &canvas, const QImage &picture, const QRect &target, const QRect &clip)
-{
-    if (picture.isNull() || target.isEmpty())
-        return;
-    const QRect visible = target & clip;
-    if (visible.isEmpty())
-        return;
-    if (visible == target) {
-        canvas.StretchDraw(target, picture);
-        return;
-    }
-    const double sx = double(picture.width()) / target.width(), sy = double(picture.height()) / target.height();
-    const QRect source(int(std::floor((visible.left() - target.left()) * sx)),
-                       int(std::floor((visible.top() - target.top()) * sy)),
-                       std::max(1, int(std::lround(visible.width() * sx))),
-                       std::max(1, int(std::lround(visible.height() * sy))));
-    canvas.StretchDraw(visible, picture.copy(source));
-}
-
-// The picture's natural size on the device (screen pixels through the
-// printer's scales), from rect's top-left, centred in rect when asked.
-QRect NaturalRect(const QImage &picture, const QRect &rect, bool center, const TRepPrinter &printer)
-{
-    const int w = int(std::lround(picture.width() * kTenthMMPerPixel * printer.XScale()));
-    const int h = int(std::lround(picture.height() * kTenthMMPerPixel * printer.YScale()));
-    QRect r(rect.topLeft(), QSize(w, h));
-    if (center)
-        r.translate((rect.width() - w) / 2, (rect.height() - h) / 2);
-    return r;
-}
-
 } // namespace
 
 // ---- rule ----
@@ -148,19 +116,19 @@ void TRepPDFShape::Print(double x, double y)
         c.LineTo(x1, y1);
     };
     switch (ShapeType) {
-    case qrsRectangle: c.Rectangle(QRect(QPoint(L, T), QPoint(R - 1, B - 1))); break;
-    case qrsCircle: c.Ellipse(QRect(QPoint(L, T), QPoint(R - 1, B - 1))); break;
-    case qrsVertLine: line(Printer->XToDevice(l + w / 2), T, Printer->XToDevice(l + w / 2), B); break;
-    case qrsHorLine: line(L, Printer->YToDevice(t + h / 2), R, Printer->YToDevice(t + h / 2)); break;
-    case qrsTopAndBottom:
+    case TRepShape::qrsRectangle: c.Rectangle(QRect(QPoint(L, T), QPoint(R - 1, B - 1))); break;
+    case TRepShape::qrsCircle: c.Ellipse(QRect(QPoint(L, T), QPoint(R - 1, B - 1))); break;
+    case TRepShape::qrsVertLine: line(Printer->XToDevice(l + w / 2), T, Printer->XToDevice(l + w / 2), B); break;
+    case TRepShape::qrsHorLine: line(L, Printer->YToDevice(t + h / 2), R, Printer->YToDevice(t + h / 2)); break;
+    case TRepShape::qrsTopAndBottom:
         line(L, T, R, T);
         line(L, B, R, B);
         break;
-    case qrsRightAndLeft:
+    case TRepShape::qrsRightAndLeft:
         line(L, T, L, B);
         line(R, T, R, B);
         break;
-    case qrsRoundRect: break; // only the PDF writer draws it
+    case TRepShape::qrsRoundRect: break; // only the PDF writer draws it
     }
 }
 
@@ -168,12 +136,12 @@ void TRepPDFShape::Print(double x, double y)
 
 TRepGrImage::TRepGrImage() { SetPixelSize(*this, 105, 105); }
 
-void TRepGrImage::SetPicture(const QImage &picture)
+void TRepGrImage::SetPicture(const TRepPicture &picture)
 {
     Picture = picture;
     const double w = Size.Values[TRepPrintableSize::iWidth] / kTenthMMPerPixel;
     const double h = Size.Values[TRepPrintableSize::iHeight] / kTenthMMPerPixel;
-    Transparent = !(!picture.isNull() && picture.width() >= w && picture.height() >= h);
+    Transparent = !(picture.IsBitmap() && picture.Width() >= w && picture.Height() >= h);
 }
 
 void TRepGrImage::Print(double x, double y)
@@ -184,9 +152,11 @@ void TRepGrImage::Print(double x, double y)
         TCanvas &c = Printer->GetCanvas();
         const QRect rect = DeviceRect(*this, x, y).adjusted(0, 0, 1, 1);
         if (Stretch)
-            c.StretchDraw(rect, Picture);
+            Picture.Draw(c, rect);
+        else if (ClipImage)
+            DrawNaturalPicture(c, Picture, rect, Center, Printer->XScale(), Printer->YScale());
         else
-            DrawPictureClipped(c, Picture, ClipImage ? NaturalRect(Picture, rect, Center, *Printer) : rect, rect);
+            Picture.Draw(c, rect, rect);
     }
     TRepPrintable::Print(x, y);
     if (TRepExportFilter *filter = ExportingFilter(*this))
@@ -222,41 +192,42 @@ void TRepGrDBImage::DataSetRemoved(TDataSet *dataSet)
     }
 }
 
-QImage TRepGrDBImage::LoadPicture() const
+TRepPicture TRepGrDBImage::LoadPicture() const
 {
-    if (!Field || !Field->IsBlob() || Field->IsNull())
-        return QImage();
-    return QImage::fromData(Field->AsString().toLatin1());
+    TRepPicture picture;
+    if (dynamic_cast<TBlobField *>(Field))
+        picture.LoadFromData(Field->GetBlobData());
+    return picture;
 }
 
 void TRepGrDBImage::Print(double x, double y)
 {
     if (!Report || !Printer)
         return;
-    const QImage picture = LoadPicture();
+    const TRepPicture picture = LoadPicture();
     if (Report->DrawToPrinter && CanPrint()) {
         TCanvas &c = Printer->GetCanvas();
         c.Brush.Style = TBrushStyle::bsSolid;
         c.Brush.Color = Color;
         QRect rect = DeviceRect(*this, x, y).adjusted(0, 0, 1, 1);
         const double l = x + Size.Values[TRepPrintableSize::iLeft], t = y + Size.Values[TRepPrintableSize::iTop];
-        if (!picture.isNull() && !Stretch) {
-            const double ratio = double(picture.width()) / picture.height();
+        if (!picture.Empty() && !Stretch) {
+            const double ratio = double(picture.Width()) / picture.Height();
             // The control's own pixel size.
             const double width = Size.Values[TRepPrintableSize::iWidth] / kTenthMMPerPixel;
             const double height = Size.Values[TRepPrintableSize::iHeight] / kTenthMMPerPixel;
-            const bool wider = picture.width() / width >= picture.height() / height;
+            const bool wider = picture.Width() / width >= picture.Height() / height;
             bool keepWidth = FitMode == TFitMode::fmKeepWidth, keepHeight = FitMode == TFitMode::fmKeepHeight;
             if (FitMode == TFitMode::fmProportional)
                 (wider ? keepHeight : keepWidth) = true;
             if (FitMode == TFitMode::fmInsideProp) {
                 if (wider) {
                     const int old = rect.height();
-                    rect.setHeight(int(std::lround(picture.height() / (picture.width() / width))));
+                    rect.setHeight(int(std::lround(picture.Height() / (picture.Width() / width))));
                     rect.translate(0, (old - rect.height()) / 2);
                 } else {
                     const int old = rect.width();
-                    rect.setWidth(int(std::lround(picture.width() / (picture.height() / height))));
+                    rect.setWidth(int(std::lround(picture.Width() / (picture.Height() / height))));
                     rect.translate((old - rect.width()) / 2, 0);
                 }
             }
@@ -266,12 +237,14 @@ void TRepGrDBImage::Print(double x, double y)
                 rect.setRight(Printer->XToDevice(l + Size.Values[TRepPrintableSize::iHeight] * ratio) - 1);
         }
         if (Stretch) {
-            if (picture.isNull())
+            if (picture.Empty())
                 c.FillRect(rect);
             else
-                c.StretchDraw(rect, picture);
-        } else if (!picture.isNull()) {
-            DrawPictureClipped(c, picture, ClipImage ? NaturalRect(picture, rect, Center, *Printer) : rect, rect);
+                picture.Draw(c, rect);
+        } else if (ClipImage) {
+            DrawNaturalPicture(c, picture, rect, Center, Printer->XScale(), Printer->YScale());
+        } else {
+            picture.Draw(c, rect, rect);
         }
     }
     TRepPrintable::Print(x, y);
@@ -437,7 +410,7 @@ void TRepHTMLLabel::PrintLines(double x, double y)
         }
         TRepExportFilter *filter = ExportingFilter(*this);
         if (filter && IsHtmlWriter(filter))
-            filter->PutText(textX, top, Font, unsigned(Color), Alignment,
+            filter->PutText(textX, top, Font, FontColor, unsigned(Color), Alignment,
                             QStringLiteral("%!") + Name + QStringLiteral("!%"));
     }
     TRepPrintable::Print(x, y);

@@ -9,9 +9,9 @@
 // its device-pixel bounds (left, top, width, height) for the one call.
 #pragma once
 
+#include "report/RepCtrls.h"
 #include "report/RepReport.h"
 
-#include <QImage>
 #include <QStringList>
 #include <functional>
 
@@ -20,8 +20,7 @@ namespace zorbel {
 class TDataSet;
 class TField;
 
-// The figures a PDF shape can draw.
-enum TRepShapeType { qrsRectangle, qrsCircle, qrsVertLine, qrsHorLine, qrsTopAndBottom, qrsRightAndLeft, qrsRoundRect };
+using TRepShapeType = TRepShape::TShapeType;
 
 class TRepHRule : public TRepPrintable {
 public:
@@ -39,7 +38,7 @@ public:
     TCanvas::TBrush Brush{clWhite, TBrushStyle::bsSolid};
     TCanvas::TPen Pen;
     int VertAdjust = 0; // stored only
-    TRepShapeType ShapeType = qrsRectangle;
+    TRepShapeType ShapeType = TRepShape::qrsRectangle;
 
     void Print(double x, double y) override;
 };
@@ -47,13 +46,13 @@ public:
 class TRepGrImage : public TRepPrintable {
 public:
     TRepGrImage();
-    QImage Picture;
+    TRepPicture Picture;
     bool Stretch = false, Center = false, ClipImage = false;
 
-    // The control is opaque only when the picture covers it.
-    void SetPicture(const QImage &picture);
+    // The control is opaque only when the picture is a bitmap covering it.
+    void SetPicture(const TRepPicture &picture);
     void Print(double x, double y) override;
-    void StretchPicture(TCanvas &canvas, const QRect &rect) override { canvas.StretchDraw(rect, Picture); }
+    void StretchPicture(TCanvas &canvas, const QRect &rect) override { Picture.Draw(canvas, rect); }
 };
 
 enum class TFitMode : uint8_t { fmProportional, fmKeepWidth, fmKeepHeight, fmInsideProp };
@@ -72,9 +71,9 @@ public:
     void Print(double x, double y) override;
     // The dataset is going away: the image forgets it.
     void DataSetRemoved(TDataSet *dataSet);
-    // The picture of the current record; null without a blob field or
+    // The picture of the current record; empty without a blob field or
     // when the field holds no picture.
-    QImage LoadPicture() const;
+    TRepPicture LoadPicture() const;
 };
 
 enum class TLinkDef : uint8_t { ldHTTPJump, ldNameJump, ldNameLabel };

@@ -3,6 +3,7 @@
 #include "export/RepPDFFilt.h"
 
 #include "export/RepImgCtrl.h"
+#include "report/RepCtrls.h"
 #include "platform/rtl/Streams.h"
 #include "report/RepReport.h"
 
@@ -109,14 +110,8 @@ void TRepPDFDocumentFilter::BeginNextPage()
     writer_->SubmitPdfCommand(c);
 }
 
-void TRepPDFDocumentFilter::PutText(double x, double y, const QFont &font, unsigned, TAlignment alignment,
-                                    const QString &text)
-{
-    PutColoredText(x, y, font, clBlack, alignment, text);
-}
-
-void TRepPDFDocumentFilter::PutColoredText(double x, double y, const QFont &font, TColor fontColor,
-                                           TAlignment alignment, const QString &text)
+void TRepPDFDocumentFilter::PutText(double x, double y, const QFont &font, TColor fontColor, unsigned,
+                                    TAlignment alignment, const QString &text)
 {
     const TRepPrinter *printer = Report ? Report->RepPrinter : nullptr;
     double dx = printer ? printer->XToDevice(x) : std::lround(x * ScreenPixelsPerInch / 254.0);
@@ -132,6 +127,7 @@ void TRepPDFDocumentFilter::PutColoredText(double x, double y, const QFont &font
     c.X = dx * pxX_;
     const int size = font.pointSizeF() > 0 ? int(std::lround(font.pointSizeF()))
                                            : int(std::lround(font.pixelSize() * 72.0 / ScreenPixelsPerInch));
+    // The writer places text on its baseline.
     c.Y = dy * pxY_ + size;
     c.FontName = font.family();
     c.Text = text;
@@ -172,39 +168,44 @@ namespace {
 TPdfShapeKind ShapeKindOf(TRepShapeType type)
 {
     switch (type) {
-    case qrsRectangle: return TPdfShapeKind::Rectangle;
-    case qrsCircle: return TPdfShapeKind::Ellipse;
-    case qrsVertLine: return TPdfShapeKind::VertLine;
-    case qrsHorLine: return TPdfShapeKind::HorLine;
-    case qrsTopAndBottom: return TPdfShapeKind::TopAndBottom;
-    case qrsRightAndLeft: return TPdfShapeKind::LeftAndRight;
-    case qrsRoundRect: return TPdfShapeKind::RoundRect;
+    case TRepShape::qrsRectangle: return TPdfShapeKind::Rectangle;
+    case TRepShape::qrsCircle: return TPdfShapeKind::Ellipse;
+    case TRepShape::qrsVertLine: return TPdfShapeKind::VertLine;
+    case TRepShape::qrsHorLine: return TPdfShapeKind::HorLine;
+    case TRepShape::qrsTopAndBottom: return TPdfShapeKind::TopAndBottom;
+    case TRepShape::qrsRightAndLeft: return TPdfShapeKind::LeftAndRight;
+    case TRepShape::qrsRoundRect: return TPdfShapeKind::RoundRect;
     }
     return TPdfShapeKind::Rectangle;
 }
 
-TPdfShapeKind ShapeKindOf(TRepShape::TShapeType type)
-{
-    switch (type) {
-    case TRepShape::qrsRectangle: return TPdfShapeKind::Rectangle;
-    case TRepShape::qrsHorLine: return TPdfShapeKind::HorLine;
-    case TRepShape::qrsVertLine: return TPdfShapeKind::VertLine;
-    }
-    return TPdfShapeKind::Rectangle;
-}
+// The screen's pixels per 0.1 mm: a picture's natural size in pixels.
+constexpr double kScreenScale = ScreenPixelsPerInch / 254.0;
 
 // A picture drawn into a fresh white bitmap of size w x h: stretched over
-// all of it, or unscaled at its top-left corner.
-QImage DrawIntoBitmap(const QImage &picture, int w, int h, bool stretch)
+// all of it, or at its natural size from the top-left corner (centred when
+// asked, as the page shows it).
+QImage DrawIntoBitmap(const TRepPicture &picture, int w, int h, bool stretch, bool center)
 {
-    QImage bitmap(w, h, QImage::Format_RGB32);
+    QImage bitmap(std::max(w, 0), std::max(h, 0), QImage::Format_RGB32);
     bitmap.fill(Qt::white);
     QPainter p(&bitmap);
+    TCanvas c;
+    c.Begin(&p);
     if (stretch)
-        p.drawImage(QRect(0, 0, w, h), picture);
+        picture.Draw(c, QRect(0, 0, w, h));
     else
-        p.drawImage(0, 0, picture);
+        DrawNaturalPicture(c, picture, QRect(0, 0, w, h), center, kScreenScale, kScreenScale);
+    c.Begin(nullptr);
     return bitmap;
+}
+
+// The picture at its own pixel size.
+QImage PictureBitmap(const TRepPicture &picture)
+{
+    if (picture.IsBitmap())
+        return picture.Bitmap;
+    return DrawIntoBitmap(picture, picture.Width(), picture.Height(), true, false);
 }
 
 } // namespace
@@ -242,20 +243,31 @@ void TRepPDFDocumentFilter::PutGraphic(TRepPrintable &control, double x, double 
         PutShape(control, ShapeKindOf(shape->Shape), x, y, shape->Pen, &shape->Brush);
         return;
     }
+    PutPicture(control, x, y);
+}
+
+void TRepPDFDocumentFilter::PutPicture(const TRepPrintable &control, double x, double y)
+{
     const QSizeF size = ControlSize(control);
     const int w = int(std::lround(size.width())), h = int(std::lround(size.height()));
     double targetWidth = w, targetHeight = h;
+    if (const auto *image = dynamic_cast<const TRepImage *>(&control)) {
+        if (!image->Picture.Empty())
+            PutImage(DrawIntoBitmap(image->Picture, w, h, image->Stretch, image->Center), x, y, targetWidth,
+                     targetHeight);
+        return;
+    }
     if (const auto *image = dynamic_cast<const TRepGrImage *>(&control)) {
-        if (image->Picture.isNull())
-            return;
-        PutImage(DrawIntoBitmap(image->Picture, w, h, !image->ClipImage), x, y, targetWidth, targetHeight);
+        if (!image->Picture.Empty())
+            PutImage(DrawIntoBitmap(image->Picture, w, h, !image->ClipImage, image->Center), x, y, targetWidth,
+                     targetHeight);
         return;
     }
     if (const auto *image = dynamic_cast<const TRepGrDBImage *>(&control)) {
-        const QImage picture = image->LoadPicture();
-        if (picture.isNull())
+        const TRepPicture picture = image->LoadPicture();
+        if (picture.Empty())
             return; // no field, or nothing in it
-        const double pw = picture.width(), ph = picture.height(), ratio = pw / ph;
+        const double pw = picture.Width(), ph = picture.Height(), ratio = pw / ph;
         if (!image->Stretch) {
             const bool wider = pw / targetWidth >= ph / targetHeight;
             switch (image->FitMode) {
@@ -280,8 +292,8 @@ void TRepPDFDocumentFilter::PutGraphic(TRepPrintable &control, double x, double 
             case TFitMode::fmKeepHeight: targetWidth = PdfRound(targetHeight * ratio); break;
             }
         }
-        const QImage bitmap = image->ClipImage ? DrawIntoBitmap(picture, w, h, false) : picture;
-        PutImage(bitmap, x, y, targetWidth, targetHeight);
+        PutImage(image->ClipImage ? DrawIntoBitmap(picture, w, h, false, false) : PictureBitmap(picture), x, y,
+                 targetWidth, targetHeight);
         return;
     }
     // Any other kind of control carries nothing the writer could draw.

@@ -53,11 +53,10 @@ public:
     // The first call only notes that the first page began.
     void BeginNextPage() override;
     void PutGraphic(TRepPrintable &control, double x, double y) override;
-    void PutText(double x, double y, const QFont &font, unsigned backColor, TAlignment alignment,
+    // A text in its font colour (a system colour counts by its low 24 bits);
+    // the background colour is not used.
+    void PutText(double x, double y, const QFont &font, TColor fontColor, unsigned backColor, TAlignment alignment,
                  const QString &text) override;
-    // A text in a given colour (system colours by their low 24 bits).
-    void PutColoredText(double x, double y, const QFont &font, TColor fontColor, TAlignment alignment,
-                        const QString &text);
 
     // With a file name: as the base; an empty name gives a memory stream.
     void OpenOutput(const QString &fileName) override;
@@ -75,6 +74,7 @@ private:
     void PutShape(const TRepPrintable &control, TPdfShapeKind kind, double x, double y, const TCanvas::TPen &pen,
                   const TCanvas::TBrush *brush);
     void PutImage(const QImage &bitmap, double x, double y, double targetWidth, double targetHeight);
+    void PutPicture(const TRepPrintable &control, double x, double y);
 
     std::unique_ptr<TPdfWriter> writer_;
     bool fileOutput_ = false;

@@ -276,13 +276,14 @@ void TPdfWriter::RenderShape(const TPdfCommand &c, double y)
         break;
     }
     case TPdfShapeKind::RoundRect: {
-        // Corners as the canvas rounds them: a quarter of the width and of
-        // the height as the corner ellipse's axes.
+        // Corners as the report's shape rounds them: a circle a tenth of
+        // the width across.
         AddPdfGraphicsLine(QString::asprintf("%.2f w", c.LineWidth));
         AddPdfGraphicsLine(lineColor);
         if (c.Filled)
             AddPdfGraphicsLine(FormatPdfRgb(c.Color) + QStringLiteral(" rg"));
-        for (const QString &l : RoundRectPath(x, y - h, w, h, w / 8, h / 8))
+        const double r = std::min(w * 0.05, std::min(w, h) / 2);
+        for (const QString &l : RoundRectPath(x, y - h, w, h, r, r))
             AddPdfGraphicsLine(l);
         AddPdfGraphicsLine(c.Filled ? QStringLiteral("b") : QStringLiteral("s"));
         break;

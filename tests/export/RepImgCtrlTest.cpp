@@ -27,7 +27,10 @@ public:
                      : dynamic_cast<TRepGrImage *>(&control)  ? QStringLiteral("TRepGrImage")
                                                               : QStringLiteral("other"));
     }
-    void PutText(double, double, const QFont &, unsigned, TAlignment, const QString &text) override { Texts << text; }
+    void PutText(double, double, const QFont &, TColor, unsigned, TAlignment, const QString &text) override
+    {
+        Texts << text;
+    }
 
 private:
     QString name_;
@@ -44,6 +47,13 @@ template <class T> T &Place(TRepBand &band, double left, double top, double widt
     c.Size.Values[TRepPrintableSize::iWidth] = width;
     c.Size.Values[TRepPrintableSize::iHeight] = height;
     return c;
+}
+
+TRepPicture Picture(const QImage &image)
+{
+    TRepPicture p;
+    p.Bitmap = image;
+    return p;
 }
 
 QImage HalfRedHalfBlue(int w, int h)
@@ -77,12 +87,12 @@ TEST(ExtraPrintables, RulesAndPdfShapesDrawAndReachOnlyTheirWriters)
     rule.Pen.Color = clRed;
     rule.Pen.Width = 3;
     auto &circle = Place<TRepPDFShape>(band, 800, 0, 300, 200);
-    circle.ShapeType = qrsCircle;
+    circle.ShapeType = TRepShape::qrsCircle;
     circle.Pen.Color = clBlue;
     circle.Pen.Width = 2;
     circle.Brush.Style = TBrushStyle::bsClear;
     auto &round = Place<TRepPDFShape>(band, 1200, 0, 400, 200);
-    round.ShapeType = qrsRoundRect;
+    round.ShapeType = TRepShape::qrsRoundRect;
     round.Brush.Color = clLime;
     round.Pen.Color = clGreen;
     r.Run();
@@ -124,10 +134,10 @@ TEST(ExtraPrintables, PicturesStretchOrClipOnThePreviewAndInThePdf)
     r.Rows(1);
     TRepBand &band = r.Add(rbDetail, 600);
     auto &stretched = Place<TRepGrImage>(band, 0, 0, 400, 200);
-    stretched.SetPicture(HalfRedHalfBlue(8, 4));
+    stretched.SetPicture(Picture(HalfRedHalfBlue(8, 4)));
     stretched.Stretch = true;
     auto &clipped = Place<TRepGrImage>(band, 800, 0, 400, 200);
-    clipped.SetPicture(HalfRedHalfBlue(20, 10)); // smaller than the control
+    clipped.SetPicture(Picture(HalfRedHalfBlue(20, 10))); // smaller than the control
     clipped.ClipImage = true;
     EXPECT_TRUE(clipped.Transparent);
     r.Run();

@@ -3,6 +3,7 @@
 #include "export/RepPDFFilt.h"
 
 #include "PdfReportSupport.h"
+#include "report/RepCtrls.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -124,8 +125,8 @@ TEST(PdfFilter, TextColoursAndBandBackgroundsAndFramesShow)
     // A font colour reaches the page; a system colour counts by its low 24 bits.
     TRepPDFDocumentFilter direct(dir.filePath(QStringLiteral("direct.pdf")));
     direct.BeginDocument(2100, 2970, Arial());
-    direct.PutColoredText(100, 100, Arial(), clRed, TAlignment::taLeftJustify, QStringLiteral("red"));
-    direct.PutColoredText(100, 200, Arial(), clBtnFace, TAlignment::taLeftJustify, QStringLiteral("system"));
+    direct.PutText(100, 100, Arial(), clRed, 0, TAlignment::taLeftJustify, QStringLiteral("red"));
+    direct.PutText(100, 200, Arial(), clBtnFace, 0, TAlignment::taLeftJustify, QStringLiteral("system"));
     const QStringList lines = direct.Writer().PageTextLines(0);
     EXPECT_EQ(lines[0], QStringLiteral("1.00 0.00 0.00 rg"));
     EXPECT_EQ(lines[3], QStringLiteral("0.06 0.00 0.00 rg"));
@@ -144,4 +145,55 @@ TEST(PdfFilter, ControlsItDoesNotKnowAreSkipped)
     const QByteArray pdf = filter.Writer().BuildPdfDocument();
     EXPECT_TRUE(pdf.contains("/Count 1"));
     EXPECT_TRUE(filter.Writer().PageGraphicsLines(0).isEmpty());
+}
+
+TEST(PdfFilter, TheReportsOwnLabelsShapesAndPicturesShow)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("printables.pdf"));
+    ExportReport r;
+    r.Rows(1);
+    TRepBand &band = r.Add(rbDetail, 600);
+    auto &label = band.Add(std::make_unique<TRepLabel>());
+    label.SetFont(Arial(14));
+    label.FontColor = clRed;
+    label.SetCaption(QStringLiteral("Расходы"));
+    label.Size.Values[TRepPrintableSize::iLeft] = 0;
+    label.Size.Values[TRepPrintableSize::iTop] = 0;
+    auto &shape = band.Add(std::make_unique<TRepShape>());
+    shape.Shape = TRepShape::qrsRoundRect;
+    shape.Brush.Color = clAqua;
+    shape.Size.Values[TRepPrintableSize::iLeft] = 600;
+    shape.Size.Values[TRepPrintableSize::iTop] = 0;
+    shape.Size.Values[TRepPrintableSize::iWidth] = 400;
+    shape.Size.Values[TRepPrintableSize::iHeight] = 200;
+    auto &image = band.Add(std::make_unique<TRepImage>());
+    QImage green(10, 10, QImage::Format_RGB32);
+    green.fill(Qt::green);
+    image.Picture.Bitmap = green;
+    image.Center = true;
+    image.Size.Values[TRepPrintableSize::iLeft] = 1200;
+    image.Size.Values[TRepPrintableSize::iTop] = 0;
+    image.Size.Values[TRepPrintableSize::iWidth] = 200;
+    image.Size.Values[TRepPrintableSize::iHeight] = 200;
+    r.Run();
+    TRepPDFDocumentFilter filter(path);
+    r.report.ExportToFilter(filter);
+    KeepForLooking(path, QStringLiteral("printables.pdf"));
+    QString report;
+    ASSERT_TRUE(QpdfClean(path, &report)) << report.toStdString();
+    EXPECT_TRUE(PdfText(path).contains(QStringLiteral("Расходы")));
+    const QImage p = RenderPdfPage(path, 1, 96);
+    auto px = [](double tenths) { return int(std::lround(tenths * 96 / 254)); };
+    // Red letters somewhere in the label's first line.
+    int red = 0;
+    for (int x = px(100); x < px(600); ++x)
+        for (int y = px(100); y < px(160); ++y)
+            red += PixelNear(p, x, y, Qt::red, 60);
+    EXPECT_GT(red, 20);
+    EXPECT_TRUE(PixelNear(p, px(100 + 800), px(100 + 100), Qt::cyan));
+    EXPECT_TRUE(PixelNear(p, px(100 + 600), px(100), Qt::white, 60)); // rounded corner
+    // The picture at its natural 10 x 10 pixels in the middle of its box.
+    EXPECT_TRUE(PixelNear(p, px(100 + 1300), px(100 + 100), Qt::green));
+    EXPECT_TRUE(PixelNear(p, px(100 + 1200) + 3, px(100) + 3, Qt::white));
 }
