@@ -26,7 +26,10 @@ const TCodePageTable &CodePageTable(int cp)
     std::unique_ptr<TCodePageTable> &t = tables[cp];
     if (!t) {
         t = std::make_unique<TCodePageTable>();
-        const QByteArray name = cp == 1 ? QByteArray("IBM866") : "windows-" + QByteArray::number(cp);
+        QByteArray name = cp == 1 ? QByteArray("IBM866") : "windows-" + QByteArray::number(cp);
+        // A code page the system cannot convert falls back to WinAnsi.
+        if (!QStringDecoder(name.constData()).isValid())
+            name = "windows-1252";
         for (int b = 0; b < 256; ++b) {
             QStringDecoder decoder(name.constData());
             const QString s = decoder.isValid() ? decoder(QByteArray(1, char(b))) : QString();

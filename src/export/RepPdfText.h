@@ -9,7 +9,8 @@
 namespace zorbel {
 
 // The Unicode character of one byte of the Windows code page cp (1 is the
-// system's OEM code page, 866); U+FFFD when the byte stands for nothing.
+// system's OEM code page, 866; one the system cannot convert counts as
+// 1252); U+FFFD when the byte stands for nothing.
 char16_t PdfCodePageUnicode(int cp, unsigned char byte);
 // Whether every character of text has a byte in code page cp.
 bool PdfCanEncode(int cp, const QString &text);

@@ -1,57 +1,27 @@
-// A list report over a memory table for the export tests, and readers of
-// where a PDF put its words.
+// The preview's pages as pictures, and readers of where a PDF put its words.
 #pragma once
 
 #include "../report/RepExprSupport.h"
 #include "../report/RepReportSupport.h"
 #include "PdfSupport.h"
 
+#include <QPainter>
 #include <QRegularExpression>
 #include <memory>
 #include <vector>
 
 namespace zorbel::test {
 
-struct ExportReport {
-    std::unique_ptr<TVemtMemTable> table = MakeTable(QStringLiteral("T"));
-    std::unique_ptr<TRepPrinter> printer = std::make_unique<TRepPrinter>();
-    TBandReport report;
-
-    ExportReport()
-    {
-        report.RepPrinter = printer.get();
-        report.DataSets.push_back(table.get());
-        report.MainController.DataSet = table.get();
-        report.Options = unsigned(TBandReportOption::FirstPageHeader);
-    }
-    void Rows(int n)
-    {
-        for (int i = 1; i <= n; ++i) {
-            table->Append();
-            table->FieldByName(QStringLiteral("nm"))->SetAsString(QStringLiteral("Строка %1").arg(i));
-            table->FieldByName(QStringLiteral("amt"))->SetAsFloat(i);
-            table->Post();
-        }
-    }
-    TRepBand &Add(TRepBandType type, double height) { return report.AddBand(Band(type, height)); }
-    // The preview's run into a fresh printer.
-    void Run()
-    {
-        printer = std::make_unique<TRepPrinter>();
-        report.RepPrinter = printer.get();
-        report.CreateReport();
-    }
-    // The recorded page n drawn at the screen's resolution.
-    QImage PreviewPage(int n)
-    {
-        const std::unique_ptr<TMetafile> m = printer->GetPageMetafile(n);
-        QImage image(m->Width(), m->Height(), QImage::Format_RGB32);
-        image.fill(Qt::white);
-        QPainter p(&image);
-        PlayMetafile(p, m->Data(), QRectF(0, 0, image.width(), image.height()));
-        return image;
-    }
-};
+// The recorded page n drawn at the screen's resolution.
+inline QImage PreviewPage(TRepPrinter &printer, int n)
+{
+    const std::unique_ptr<TMetafile> m = printer.GetPageMetafile(n);
+    QImage image(m->Width(), m->Height(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    PlayMetafile(p, m->Data(), QRectF(0, 0, image.width(), image.height()));
+    return image;
+}
 
 // A word of a PDF page and its box in points from the page's top-left.
 struct PdfWord {

@@ -66,7 +66,7 @@ QImage HalfRedHalfBlue(int w, int h)
     return image;
 }
 
-QString ExportPdf(ExportReport &r, const QTemporaryDir &dir, const QString &name)
+QString ExportPdf(ListReport &r, const QTemporaryDir &dir, const QString &name)
 {
     const QString path = dir.filePath(name);
     TRepPDFDocumentFilter filter(path);
@@ -80,7 +80,7 @@ QString ExportPdf(ExportReport &r, const QTemporaryDir &dir, const QString &name
 TEST(ExtraPrintables, RulesAndPdfShapesDrawAndReachOnlyTheirWriters)
 {
     QTemporaryDir dir;
-    ExportReport r;
+    ListReport r;
     r.Rows(1);
     TRepBand &band = r.Add(rbDetail, 400);
     auto &rule = Place<TRepHRule>(band, 100, 50, 500, 40);
@@ -98,7 +98,7 @@ TEST(ExtraPrintables, RulesAndPdfShapesDrawAndReachOnlyTheirWriters)
     r.Run();
 
     // The preview: the rule at half its height, the circle, no rounded rectangle.
-    const QImage preview = r.PreviewPage(1);
+    const QImage preview = PreviewPage(r.printer(), 1);
     KeepForLooking(preview, QStringLiteral("shapes-preview.png"));
     const int top = 100; // the band starts at the top margin
     EXPECT_TRUE(PixelAround(preview, Px(100 + 100 + 250), Px(top + 50 + 20), Qt::red));
@@ -130,7 +130,7 @@ TEST(ExtraPrintables, RulesAndPdfShapesDrawAndReachOnlyTheirWriters)
 TEST(ExtraPrintables, PicturesStretchOrClipOnThePreviewAndInThePdf)
 {
     QTemporaryDir dir;
-    ExportReport r;
+    ListReport r;
     r.Rows(1);
     TRepBand &band = r.Add(rbDetail, 600);
     auto &stretched = Place<TRepGrImage>(band, 0, 0, 400, 200);
@@ -142,7 +142,7 @@ TEST(ExtraPrintables, PicturesStretchOrClipOnThePreviewAndInThePdf)
     EXPECT_TRUE(clipped.Transparent);
     r.Run();
 
-    const QImage preview = r.PreviewPage(1);
+    const QImage preview = PreviewPage(r.printer(), 1);
     const int top = 100, left = 100;
     EXPECT_TRUE(PixelNear(preview, Px(left + 100), Px(top + 100), Qt::red));
     EXPECT_TRUE(PixelNear(preview, Px(left + 300), Px(top + 100), Qt::blue));
@@ -193,7 +193,7 @@ TEST(ExtraPrintables, FieldPicturesKeepTheirRatioAndEmptyFieldsWriteNothing)
     table.Append();
     table.Post(); // no picture
 
-    ExportReport r;
+    ListReport r;
     r.report.DataSets = {&table};
     r.report.MainController.DataSet = &table;
     TRepBand &band = r.Add(rbDetail, 1500); // one record a page
@@ -202,10 +202,10 @@ TEST(ExtraPrintables, FieldPicturesKeepTheirRatioAndEmptyFieldsWriteNothing)
     image.DataField = QStringLiteral("pic");
     image.FitMode = TFitMode::fmKeepWidth;
     r.Run();
-    ASSERT_EQ(r.printer->RecordedPages(), 2);
+    ASSERT_EQ(r.printer().RecordedPages(), 2);
 
     // Width 600 tenths, height 600 / 2 = 300 whatever the control's 1000.
-    const QImage preview = r.PreviewPage(1);
+    const QImage preview = PreviewPage(r.printer(), 1);
     const int top = 100, left = 100;
     EXPECT_TRUE(PixelNear(preview, Px(left + 100), Px(top + 250), Qt::red));
     EXPECT_TRUE(PixelNear(preview, Px(left + 500), Px(top + 250), Qt::blue));
@@ -229,12 +229,12 @@ TEST(ExtraPrintables, FieldPicturesKeepTheirRatioAndEmptyFieldsWriteNothing)
     // Without a field of that name the picture is not drawn at all.
     image.DataField = QStringLiteral("missing");
     r.Run();
-    EXPECT_TRUE(PixelNear(r.PreviewPage(1), Px(left + 100), Px(top + 250), Qt::white));
+    EXPECT_TRUE(PixelNear(PreviewPage(r.printer(), 1), Px(left + 100), Px(top + 250), Qt::white));
 }
 
 TEST(ExtraPrintables, HtmlLabelsFollowTheirNameAndPrintTheirCaption)
 {
-    ExportReport r;
+    ListReport r;
     r.Rows(1);
     TRepBand &band = r.Add(rbDetail, 300);
     auto &label = Place<TRepHTMLLabel>(band, 100, 50, 800, 60);
@@ -251,7 +251,7 @@ TEST(ExtraPrintables, HtmlLabelsFollowTheirNameAndPrintTheirCaption)
     r.Run();
 
     bool found = false;
-    for (const PageText &t : TextsOf(*r.printer, 1))
+    for (const PageText &t : TextsOf(r.printer(), 1))
         found = found || (t.Text == QStringLiteral("Сайт семьи") && std::abs(t.X - 200) < 5);
     EXPECT_TRUE(found);
 
@@ -264,7 +264,7 @@ TEST(ExtraPrintables, HtmlLabelsFollowTheirNameAndPrintTheirCaption)
 
 TEST(ExtraPrintables, HtmlLabelsWrapWithoutAutoSize)
 {
-    ExportReport r;
+    ListReport r;
     TRepBand &band = r.Add(rbDetail, 300);
     auto &label = Place<TRepHTMLLabel>(band, 0, 0, 0, 60);
     QFont font(QStringLiteral("Arial"));

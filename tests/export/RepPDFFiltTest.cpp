@@ -26,14 +26,14 @@ TEST(PdfFilter, ListReportBecomesAPdfWithItsPagesAndTextsInOrder)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("list.pdf"));
-    ExportReport r;
+    ListReport r;
     r.report.Font = Arial();
     r.Rows(120);
     r.Add(rbTitle, 200).Add(Text(QStringLiteral("Отчёт за март"), 0, 0));
     r.Add(rbPageHeader, 100).Add(Text(QStringLiteral("Шапка"), 0, 0));
     r.Add(rbDetail, 50).Add(Expr(QStringLiteral("nm"), 100, 0));
     r.Run();
-    const int pages = r.printer->RecordedPages();
+    const int pages = r.printer().RecordedPages();
     ASSERT_GE(pages, 3);
 
     TRepPDFDocumentFilter filter(path);
@@ -73,7 +73,7 @@ TEST(PdfFilter, AlignedTextsEndOrCentreWhereTheReportPutThem)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("align.pdf"));
-    ExportReport r;
+    ListReport r;
     r.report.Font = Arial(12);
     r.Rows(1);
     auto &band = r.Add(rbDetail, 300);
@@ -99,7 +99,7 @@ TEST(PdfFilter, TextColoursAndBandBackgroundsAndFramesShow)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("colour.pdf"));
-    ExportReport r;
+    ListReport r;
     r.report.Font = Arial(12);
     r.Rows(1);
     auto &band = r.Add(rbDetail, 300);
@@ -151,7 +151,7 @@ TEST(PdfFilter, TheReportsOwnLabelsShapesAndPicturesShow)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("printables.pdf"));
-    ExportReport r;
+    ListReport r;
     r.Rows(1);
     TRepBand &band = r.Add(rbDetail, 600);
     auto &label = band.Add(std::make_unique<TRepLabel>());
