@@ -402,7 +402,23 @@ void TRepHTMLLabel::PrintLines(double x, double y)
         top += frame;
     if (Frame.DrawLeft)
         textX += frame;
-    if (top + lineHeight <= bottom + 1) {
+    // The line fits above the bottom, or the band grows by a line for it
+    // (the new part filled like the label).
+    bool fits = top + lineHeight <= bottom + 1;
+    if (!fits && AutoStretch && Band && Band->CanExpand(lineHeight)) {
+        bool requested = false;
+        double growth = 0;
+        Band->ExpandBy(lineHeight, requested, growth);
+        if (Report->DrawToPrinter && !Transparent && growth > 0) {
+            c.Brush.Style = TBrushStyle::bsSolid;
+            c.Brush.Color = Color;
+            c.FillRect(QRect(QPoint(Printer->XToDevice(l), Printer->YToDevice(bottom)),
+                             QPoint(Printer->XToDevice(l + Size.Values[TRepPrintableSize::iWidth]) - 1,
+                                    Printer->YToDevice(bottom + growth) - 1)));
+        }
+        fits = top + lineHeight <= bottom + 1 + growth;
+    }
+    if (fits) {
         if (Report->DrawToPrinter && !Caption().isEmpty() && ShowOnDocs) {
             c.Brush.Style = TBrushStyle::bsClear;
             c.TextAlign = TA_LEFT | TA_TOP;

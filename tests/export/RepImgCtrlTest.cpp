@@ -262,6 +262,24 @@ TEST(ExtraPrintables, HtmlLabelsFollowTheirNameAndPrintTheirCaption)
     EXPECT_TRUE(csv.Texts.isEmpty());
 }
 
+TEST(ExtraPrintables, HtmlLabelsTooLowPrintOnlyWhenTheBandMayGrow)
+{
+    ListReport r;
+    r.Rows(1);
+    TRepBand &band = r.Add(rbDetail, 300);
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSize(20); // a line of about 80 tenths
+    auto &label = Place<TRepHTMLLabel>(band, 0, 0, 800, 20);
+    label.AutoSize = false; // AutoSize would make the label a line high
+    label.SetFont(font);
+    label.SetName(QStringLiteral("Tall"));
+    r.Run();
+    EXPECT_TRUE(r.Texts(1).isEmpty());
+    label.AutoStretch = true;
+    r.Run();
+    EXPECT_EQ(r.Texts(1), QStringList({QStringLiteral("Tall")}));
+}
+
 TEST(ExtraPrintables, HtmlLabelsWrapWithoutAutoSize)
 {
     ListReport r;
