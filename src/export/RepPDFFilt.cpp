@@ -49,11 +49,7 @@ TRepPDFDocumentFilter::TRepPDFDocumentFilter(const QString &fileName)
     writer_->CharSet = RUSSIAN_CHARSET;
 }
 
-TRepPDFDocumentFilter::~TRepPDFDocumentFilter()
-{
-    if (!fileOutput_)
-        Output.release(); // a memory stream of the host's is not ours to free
-}
+TRepPDFDocumentFilter::~TRepPDFDocumentFilter() = default;
 
 void TRepPDFDocumentFilter::OpenOutput(const QString &fileName)
 {
@@ -66,6 +62,7 @@ void TRepPDFDocumentFilter::OpenOutput(const QString &fileName)
     }
 }
 
+// A memory stream stays readable until the filter goes.
 void TRepPDFDocumentFilter::CloseOutput()
 {
     if (fileOutput_)

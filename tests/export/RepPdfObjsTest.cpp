@@ -1,5 +1,6 @@
 // The PDF writer: file structure checked byte by byte and by qpdf, fonts,
 // number formatting, run-length data, and pages rendered by poppler.
+#include "export/PdfConst.h"
 #include "export/RepPdfObjs.h"
 
 #include "PdfSupport.h"
@@ -9,6 +10,7 @@
 #include "platform/rtl/Streams.h"
 
 #include <QFile>
+#include <QSet>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <clocale>
@@ -434,4 +436,53 @@ TEST(PdfWriter, CustomWidthsMustNameEveryCode)
     const QByteArray pdf = w2.BuildPdfDocument();
     EXPECT_TRUE(pdf.contains("\r\n0 1 2 3 ") && pdf.contains(" 254 255  ]\r\n"));
     EXPECT_TRUE(pdf.contains("/Encoding  <</Type/Encoding /Differences [ 65 /B ]>>"));
+}
+
+TEST(PdfFonts, GlyphTableCodePagesAndFontProgramReads)
+{
+    // The table is ordered by name, names each Unicode value once, from 32 up.
+    QSet<unsigned> seen;
+    for (int i = 0; i < PdfGlyphNameCount; ++i) {
+        if (i > 0) {
+            EXPECT_LT(qstrcmp(PdfGlyphNames[i - 1].Name, PdfGlyphNames[i].Name), 0) << PdfGlyphNames[i].Name;
+        }
+        EXPECT_GE(PdfGlyphNames[i].Unicode, 32);
+        EXPECT_FALSE(seen.contains(PdfGlyphNames[i].Unicode)) << PdfGlyphNames[i].Name;
+        seen.insert(PdfGlyphNames[i].Unicode);
+    }
+    EXPECT_EQ(PdfGlyphName(u'А'), QStringLiteral("afii10017"));
+    EXPECT_EQ(PdfGlyphName(u'я'), QStringLiteral("afii10097"));
+    EXPECT_EQ(PdfGlyphName(u'A'), QStringLiteral("A"));
+    EXPECT_EQ(PdfGlyphName(u'€'), QStringLiteral("Euro"));
+    EXPECT_TRUE(PdfGlyphName(u'\x4E00').isEmpty());
+
+    EXPECT_EQ(PdfCodePageOfCharSet(204), 1251);
+    EXPECT_EQ(PdfCodePageOfCharSet(238), 1250);
+    EXPECT_EQ(PdfCodePageOfCharSet(0), 1252);
+    EXPECT_EQ(PdfCodePageOfCharSet(1), 1252);
+
+    const QByteArray bytes("\x01\x02\x03\x04\x05", 5);
+    EXPECT_EQ(ReadBigEndian16(bytes, 3), 0x0405u);
+    EXPECT_EQ(ReadBigEndian32(bytes, 1), 0x02030405u);
+    EXPECT_THROW(ReadBigEndian16(bytes, 4), ERangeError);
+    EXPECT_THROW(ReadBigEndian32(bytes, 2), ERangeError);
+    EXPECT_THROW(ReadBigEndian16(bytes, -1), ERangeError);
+
+    QStringList list{QStringLiteral("old")};
+    SplitPdfList(QStringLiteral(" a : b ::c "), u':', list);
+    EXPECT_EQ(list, QStringList({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}));
+
+    // An embedded italic font: its slant in degrees, its box in thousandths.
+    TPdfWriter w;
+    w.CharSet = 204;
+    const TPdfTrueTypeFont italic = w.PrepareTrueTypeFont(QStringLiteral("Arial"), QStringLiteral("bold, italic"));
+    EXPECT_LT(italic.ItalicAngle, -5);
+    EXPECT_GT(italic.Ascent, 800);
+    EXPECT_LT(italic.Descent, -150);
+    EXPECT_LT(italic.BBox[0], 0);
+    EXPECT_GT(italic.BBox[2], 900);
+    EXPECT_LT(italic.BBox[2], 2000);
+    const TPdfTrueTypeFont plain = w.PrepareTrueTypeFont(QStringLiteral("Arial"), QString());
+    EXPECT_EQ(plain.ItalicAngle, 0);
+    EXPECT_NE(plain.Program, italic.Program);
 }
