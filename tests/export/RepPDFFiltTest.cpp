@@ -180,6 +180,7 @@ TEST(PdfFilter, TheReportsOwnLabelsShapesAndPicturesShow)
     TRepPDFDocumentFilter filter(path);
     r.report.ExportToFilter(filter);
     KeepForLooking(path, QStringLiteral("printables.pdf"));
+    KeepForLooking(PreviewPage(r.printer(), 1), QStringLiteral("printables-preview.png"));
     QString report;
     ASSERT_TRUE(QpdfClean(path, &report)) << report.toStdString();
     EXPECT_TRUE(PdfText(path).contains(QStringLiteral("Расходы")));
