@@ -37,6 +37,9 @@ public:
     virtual QString GetDialogName() const { return QStringLiteral("Abstract filter"); }
     virtual QString GetVendorText() const { return QString(); }
     virtual bool WantsOnePage() const { return false; }
+    // Writes the stored pages of a loaded report (no datasets to run again);
+    // false when the writer needs the run itself.
+    virtual bool ExportStoredPages(TRepPrinter &) { return false; }
 
     // Paper width and height in 0.1 mm.
     virtual void BeginDocument(int paperWidth, int paperHeight, const QFont &font);

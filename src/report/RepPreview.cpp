@@ -33,15 +33,20 @@ void TRepPreviewImage::LoadPage(int n)
 
 void TRepPreviewImage::PaintPage(QPainter &painter, const QRect &rect) const
 {
+    PaintRepPage(painter, rect, metafile_.get());
+}
+
+void PaintRepPage(QPainter &painter, const QRect &rect, const TMetafile *page)
+{
     const int l = rect.left(), t = rect.top(), r = rect.right() + 1, b = rect.bottom() + 1;
     // 1. The sheet.
     painter.setPen(Qt::white);
     painter.setBrush(Qt::white);
     painter.drawRect(QRect(QPoint(l + 1, t + 1), QPoint(r - 4, b - 4)));
     // 2. The page.
-    if (metafile_) {
+    if (page) {
         try {
-            PlayMetafile(painter, metafile_->Data(), QRectF(rect));
+            PlayMetafile(painter, page->Data(), QRectF(rect));
         } catch (const EMetafileError &) {
             // A damaged page shows as a blank sheet.
         }

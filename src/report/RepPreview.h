@@ -21,16 +21,15 @@
 
 namespace zorbel {
 
-enum class TRepZoomState : uint8_t {
-    qrZoomToFit,   // the whole page in the window, kept on resize
-    qrZoomToWidth, // the page's width fills the window, kept on resize
-    qrZoomOther    // a zoom set by number
-};
-
 // 0 entering a link, 1 leaving it, 2 a click on it.
 enum class TRepHyperlinkEventType : uint8_t { Enter, Leave, Click };
 
 using TRepPreviewHyperlinkEvent = std::function<void(TRepHyperlinkEventType type, const QString &link, bool &handled)>;
+
+// Paints a page into rect as the preview shows it: the white sheet, the page
+// stretched over it (none when page is null), a black outline and a drop
+// shadow in the last pixels.
+void PaintRepPage(QPainter &painter, const QRect &rect, const TMetafile *page);
 
 // The page inside the preview.
 class TRepPreviewImage : public QWidget {

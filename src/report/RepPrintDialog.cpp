@@ -4,6 +4,7 @@
 #include "platform/rtl/Exceptions.h"
 #include "platform/widgets/Forms.h"
 #include "report/RepPrinter.h"
+#include "report/RepReport.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -185,6 +186,53 @@ bool TRepPrintDialog::Execute()
     }
     TakeResult(dialog);
     return true;
+}
+
+} // namespace zorbel
+
+namespace zorbel {
+
+void RunReportPrinterSetup(TCustomBandReport &report)
+{
+    TPrinter &printer = Printer();
+    printer.SetPrinterIndex(report.PrinterSettings.PrinterIndex);
+    TRepPrintDialog dialog(&printer);
+    const bool generated = report.RepPrinter && report.RepPrinter->Status() == TRepStatus::Ready;
+    if (generated) {
+        dialog.MinPage = dialog.FromPage = 1;
+        dialog.MaxPage = dialog.ToPage = report.RepPrinter->RecordedPages();
+    } else {
+        dialog.MinPage = 0;
+        dialog.MaxPage = 9999;
+    }
+    dialog.Options = poPageNums | poWarning;
+    dialog.Orientation = report.Page.Orientation() == poLandscape ? 2 : 1;
+    dialog.SetCopies(report.PrinterSettings.Copies);
+    if (!dialog.Execute()) {
+        report.Tag = 1;
+        return;
+    }
+    report.PrinterSettings.Copies = dialog.Copies;
+    report.PrinterSettings.PrinterIndex = printer.PrinterIndex();
+    report.Page.SetOrientation(dialog.Orientation == 2 ? poLandscape : poPortrait);
+    TBandReportPrinterSettings &d = report.DialogSettings;
+    d.UseCustomBinCode = true;
+    d.CustomBinCode = dialog.OutputBin;
+    d.ExtendedDuplex = dialog.DuplexCode;
+    d.Duplex = dialog.Duplex;
+    d.PrintQuality = dialog.PrintQuality;
+    d.Collate = dialog.Collate;
+    d.ColorOption = dialog.ColorOption;
+    d.Copies = dialog.Copies;
+    d.FirstPage = dialog.FromPage;
+    d.LastPage = dialog.ToPage;
+    d.OutputBin = report.PrinterSettings.OutputBin;
+    d.CustomPaperCode = dialog.PaperSize;
+    d.PrinterIndex = report.PrinterSettings.PrinterIndex;
+    const bool range = dialog.PrintRange == TPrintRange::prPageNums;
+    report.PrinterSettings.FirstPage = range ? dialog.FromPage : 0;
+    report.PrinterSettings.LastPage = range ? dialog.ToPage : 0;
+    report.Tag = 0;
 }
 
 } // namespace zorbel

@@ -80,6 +80,12 @@ constexpr int dmOrientation = 0x1, dmPaperSize = 0x2, dmPaperLength = 0x4, dmPap
               dmCopies = 0x100, dmDefaultSource = 0x200, dmPrintQuality = 0x400, dmColor = 0x800,
               dmDuplex = 0x1000, dmCollate = 0x8000;
 
+class TCustomBandReport;
+// A report's printer set-up: the print dialog on the application's printer
+// with the report's settings; the choices go into the report's settings and
+// its DialogSettings; Tag 1 when cancelled, 0 when confirmed.
+void RunReportPrinterSetup(TCustomBandReport &report);
+
 // Where the dialog appears: centred across, a third of the free height above.
 QPoint RepDialogPlace(const QSize &dialog, const QSize &screen);
 

@@ -3,6 +3,8 @@
 // and the device settings over QPrinter.
 #include "report/RepPrinter.h"
 
+#include "report/RepFilter.h"
+
 #include "platform/system/ShellOpen.h"
 
 #include <QCoreApplication>
@@ -455,6 +457,14 @@ void TRepPrinter::ExportToFilter(TRepExportFilter &filter)
 {
     if (OnExportToFilter)
         OnExportToFilter(*this, filter);
+    else if (status_ != TRepStatus::Ready || !filter.ExportStoredPages(*this))
+        throw ERepError(RepStoredExportText());
+}
+
+QString RepStoredExportText()
+{
+    return QStringLiteral("A report loaded from a file cannot be exported in this format. "
+                          "Run the report again to export it.");
 }
 
 void TRepPrinter::SetAvailablePages(int n)
@@ -471,10 +481,41 @@ void TRepPrinter::SetProgress(int percent)
         StatusWindow->PostMessage(WM_USER, percent, 0);
 }
 
+namespace {
+std::vector<std::unique_ptr<TRepPrinter>> &OrphanPrinters()
+{
+    static std::vector<std::unique_ptr<TRepPrinter>> printers;
+    return printers;
+}
+} // namespace
+
+void AdoptRepPrinter(std::unique_ptr<TRepPrinter> printer)
+{
+    printer->OwnerReport = nullptr;
+    printer->OnPrintSetup = nullptr;
+    printer->OnExportToFilter = nullptr;
+    printer->OnAfterPrint = nullptr;
+    printer->OnClientClosed = nullptr;
+    printer->OnPreview = nullptr;
+    printer->SetLoaded(true); // no report left to run again: print the pages
+    OrphanPrinters().push_back(std::move(printer));
+}
+
 void TRepPrinter::ClosePreview()
 {
-    if (OwnerReport)
+    if (OwnerReport) {
         OwnerReport->SendMessage(RP_PREVIEWCLOSED, 0, reinterpret_cast<intptr_t>(this));
+        return;
+    }
+    // A printer whose report is gone dies with its preview (this is the
+    // last thing done with it).
+    auto &orphans = OrphanPrinters();
+    for (auto it = orphans.begin(); it != orphans.end(); ++it)
+        if (it->get() == this) {
+            std::unique_ptr<TRepPrinter> self = std::move(*it);
+            orphans.erase(it);
+            return;
+        }
 }
 
 void TRepPrinter::SetOutlineView(TRepOutlineNodes *nodes)

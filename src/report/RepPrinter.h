@@ -65,6 +65,12 @@ enum class TRepStatus : uint8_t {
 
 enum class TRepDestination : uint8_t { Preview, Printer };
 
+enum class TRepZoomState : uint8_t {
+    qrZoomToFit,   // the whole page in the window, kept on resize
+    qrZoomToWidth, // the page's width fills the window, kept on resize
+    qrZoomOther    // a zoom set by number
+};
+
 // Paper codes; the table below gives their sizes.
 using TRepPaperSize = uint8_t;
 constexpr TRepPaperSize rpDefault = 0, rpA4 = 9, rpCustom = 27;
@@ -174,6 +180,13 @@ std::unique_ptr<TRepPreviewInterface> &RepPreviewInterface();
 using TRepProgressFactory = std::function<std::unique_ptr<TRepMessageTarget>(TRepPrinter &)>;
 TRepProgressFactory &RepProgressWindowFactory();
 
+// Keeps a printer whose report is freed while a preview still shows it; the
+// printer goes when that preview closes.
+void AdoptRepPrinter(std::unique_ptr<TRepPrinter> printer);
+
+// What an export of a loaded report tells when its writer needs the run.
+QString RepStoredExportText();
+
 // A handler of links that start with its prefix; it receives the rest.
 using TRepLinkHandler = std::function<void(TRepPrinter &printer, const QString &rest)>;
 void RegisterRepLinkHandler(const QString &prefix, TRepLinkHandler handler);
@@ -263,6 +276,9 @@ public:
     int Progress() const { return progress_; }
     bool PrintersAvailable() const { return printersAvailable_; }
     bool Loaded() const { return loaded_; }
+    // Marks the stored pages as the document itself: printing prints them
+    // instead of asking the report to run again.
+    void SetLoaded(bool loaded) { loaded_ = loaded; }
     double XScale() const { return xScale_; }
     double YScale() const { return yScale_; }
     double LeftOrigin() const { return leftOrigin_; }

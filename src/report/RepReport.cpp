@@ -565,7 +565,15 @@ TCustomBandReport::TCustomBandReport()
     Functions.DefineVariable(QStringLiteral("REPORTTITLE"), QStringLiteral("''"));
 }
 
-TCustomBandReport::~TCustomBandReport() = default;
+// A background run still going is cancelled and waited for first.
+TCustomBandReport::~TCustomBandReport()
+{
+    WaitForRun();
+    // A preview still open keeps its pages: its printer outlives the report.
+    for (auto &printer : printers_)
+        if (printer->Client())
+            AdoptRepPrinter(std::move(printer));
+}
 
 TRepCustomBand *TCustomBandReport::BandOfType(TRepBandType type) const
 {
@@ -905,6 +913,7 @@ void TCustomBandReport::CreateReport(bool composite)
 
 void TCustomBandReport::ExportToFilter(TRepExportFilter &filter)
 {
+    WaitForRun(); // never two runs over the same datasets at once
     SetExportFilter(&filter);
     filter.Report = this;
     filter.SourcePrinter = RepPrinter;
@@ -915,13 +924,19 @@ void TCustomBandReport::ExportToFilter(TRepExportFilter &filter)
     struct Restore {
         TCustomBandReport &r;
         TRepPrinter *kept;
+        std::unique_ptr<TRepMessageTarget> window;
         ~Restore()
         {
+            r.RepPrinter->StatusWindow = nullptr;
+            window.reset();
             r.SetExportFilter(nullptr);
             r.DrawToPrinter = true;
             r.RepPrinter = kept;
         }
-    } restore{*this, kept};
+    } restore{*this, kept, nullptr};
+    if (ShowProgress && RepProgressWindowFactory())
+        restore.window = RepProgressWindowFactory()(fresh);
+    fresh.StatusWindow = restore.window.get();
     CreateReport();
 }
 

@@ -11,9 +11,11 @@
 #include "report/RepPrinter.h"
 
 #include <QFont>
+#include <QObject>
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace zorbel {
@@ -218,7 +220,7 @@ public:
 
 enum class TBandReportOption : uint8_t { FirstPageHeader = 1, LastPageFooter = 2, Compression = 4 };
 
-class TCustomBandReport {
+class TCustomBandReport : public TRepMessageTarget {
 public:
     TCustomBandReport();
     TCustomBandReport(const TCustomBandReport &) = delete;
@@ -309,7 +311,57 @@ public:
     static double FontTextWidth(const QFont &font, const QString &text);
     static double FontTextHeight(const QFont &font);
 
+    // ---- entry points: preview, background run, printing, printer set-up ----
+    // (built with the engine's windows)
+    bool ShowProgress = true;
+    int PreviewWidth = 0, PreviewHeight = 0; // read as 600 when not positive
+    bool PrevShowThumbs = true, PrevShowSearch = true;
+    bool PrevStayOnTop = false;
+    int PreviewInitialState = 0; // 0 normal, 1 minimised, 2 maximised
+    TRepZoomState PrevInitialZoom = TRepZoomState::qrZoomToFit;
+    TBandReportPrinterSettings PrinterSettings, DialogSettings;
+    std::function<void(TCustomBandReport &)> AfterPrint, AfterPreview;
+    std::function<void(TRepPrinter &)> OnPreview;
+    // A background run that failed reports its message here (on the window
+    // thread, when the run has ended).
+    std::function<void(const QString &)> OnRunError;
+    TPrinterSettings::TDeviceEvent OnGetPrinterSettings, OnApplyPrinterSettings;
+
+    // A fresh printer owned by the report becomes RepPrinter; false while a
+    // run is in progress.
+    bool PrepareNewPrinter();
+    void ApplyPrinterSettings();
+    // Runs on this thread into a non-modal preview that fills as pages come.
+    void RunPreview();
+    // Runs on a background thread while a modal preview shows the pages.
+    void RunPreviewModal() { GenerateInThread(true); }
+    void GenerateInThread(bool modal);
+    // Runs again on the printer (the preview's print button).
+    void PrintToPrinter();
+    // The print dialog for the preview's set-up button (through the handler
+    // the windows layer registers); Tag 1 when cancelled.
+    void PrinterSetup();
+    // Cancels a background run and waits for it to end.
+    void WaitForRun();
+    bool RunningInBackground() const { return reportThread_.joinable(); }
+    int PreviewWidthValue() const { return PreviewWidth > 0 ? PreviewWidth : 600; }
+    int PreviewHeightValue() const { return PreviewHeight > 0 ? PreviewHeight : 600; }
+    // Messages from the printer: print again (posted), preview closed (sent).
+    void PostMessage(unsigned msg, intptr_t wParam, intptr_t lParam) override;
+    void SendMessage(unsigned msg, intptr_t wParam, intptr_t lParam) override;
+
 private:
+    void HandleMessage(unsigned msg, intptr_t lParam);
+    void PreviewClosed(TRepPrinter *printer);
+    void ReleasePrinter(TRepPrinter *printer);
+    void RunEnded();
+    std::vector<std::unique_ptr<TRepPrinter>> printers_; // printers made by the entry points
+    std::thread reportThread_;
+    std::vector<TDataSet *> quietDataSets_; // their controls are off during a background run
+    TRepPrinter *threadPrinter_ = nullptr;  // the background run's printer
+    std::atomic<bool> threadDone_ = false;
+    QString threadError_;
+    std::unique_ptr<QObject> messages_ = std::make_unique<QObject>(); // context of queued messages
     void PrepareAllPrintables();
     void UnprepareAllPrintables();
     void SetEntry(const char *name, int value);
@@ -318,6 +370,9 @@ private:
     int freshY_ = -1;
     bool prepared_ = false;
 };
+
+// Runs a report's printer set-up dialog; the windows layer sets it.
+std::function<void(TCustomBandReport &)> &RepPrinterSetupHandler();
 
 class TBandReport : public TCustomBandReport {
 public:
