@@ -32,7 +32,7 @@ struct PdfWord {
 
 inline std::vector<PdfWord> PdfWords(const QString &pdf)
 {
-    const QString html = RunTool(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), QStringLiteral("-enc"),
+    const QString html = RunPdfTool(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), QStringLiteral("-enc"),
                                                                QStringLiteral("UTF-8"), pdf, QStringLiteral("-")})
                              .Output;
     std::vector<PdfWord> words;

@@ -13,17 +13,17 @@
 
 namespace zorbel::test {
 
-struct TToolRun {
+struct TPdfToolRun {
     int ExitCode = -1;
     QString Output; // standard output and error together
 };
 
-inline TToolRun RunTool(const QString &program, const QStringList &args)
+inline TPdfToolRun RunPdfTool(const QString &program, const QStringList &args)
 {
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(program, args);
-    TToolRun r;
+    TPdfToolRun r;
     if (!p.waitForFinished(120000))
         return r;
     r.ExitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
@@ -34,17 +34,17 @@ inline TToolRun RunTool(const QString &program, const QStringList &args)
 // qpdf --check found no error and no warning.
 inline bool QpdfClean(const QString &pdf, QString *report = nullptr)
 {
-    const TToolRun r = RunTool(QStringLiteral("qpdf"), {QStringLiteral("--check"), pdf});
+    const TPdfToolRun r = RunPdfTool(QStringLiteral("qpdf"), {QStringLiteral("--check"), pdf});
     if (report)
         *report = r.Output;
     return r.ExitCode == 0 && !r.Output.contains(QStringLiteral("WARNING"), Qt::CaseInsensitive);
 }
 
-inline QString PdfInfo(const QString &pdf) { return RunTool(QStringLiteral("pdfinfo"), {pdf}).Output; }
+inline QString PdfInfo(const QString &pdf) { return RunPdfTool(QStringLiteral("pdfinfo"), {pdf}).Output; }
 
 inline QString PdfText(const QString &pdf)
 {
-    return RunTool(QStringLiteral("pdftotext"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf,
+    return RunPdfTool(QStringLiteral("pdftotext"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf,
                                                  QStringLiteral("-")})
         .Output;
 }
@@ -71,7 +71,7 @@ inline void KeepForLooking(const QImage &image, const QString &name)
 inline QImage RenderPdfPage(const QString &pdf, int n = 1, int dpi = 72)
 {
     const QString base = pdf + QStringLiteral(".page");
-    RunTool(QStringLiteral("pdftoppm"), {QStringLiteral("-png"), QStringLiteral("-r"), QString::number(dpi),
+    RunPdfTool(QStringLiteral("pdftoppm"), {QStringLiteral("-png"), QStringLiteral("-r"), QString::number(dpi),
                                          QStringLiteral("-f"), QString::number(n), QStringLiteral("-l"),
                                          QString::number(n), QStringLiteral("-singlefile"), pdf, base});
     return QImage(base + QStringLiteral(".png"));

@@ -255,7 +255,7 @@ TEST(PdfWriter, CyrillicTextIsEmbeddedAsTrueTypeAndReadsBack)
     EXPECT_TRUE(text.contains(QStringLiteral("Итого за месяц: 1 234,50 ?№"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("Plain Latin")));
     EXPECT_TRUE(text.contains(QStringLiteral("Жирный")));
-    const QString fonts = RunTool(QStringLiteral("pdffonts"), {path}).Output;
+    const QString fonts = RunPdfTool(QStringLiteral("pdffonts"), {path}).Output;
     EXPECT_TRUE(fonts.contains(QRegularExpression(QStringLiteral("Arial\\s+TrueType\\s+Custom\\s+yes"))))
         << fonts.toStdString();
     EXPECT_TRUE(fonts.contains(QRegularExpression(QStringLiteral("Times-Roman\\s+Type 1\\s+WinAnsi\\s+no"))));
