@@ -74,6 +74,7 @@ public:
     // The picture of the current record; empty without a blob field or
     // when the field holds no picture.
     TRepPicture LoadPicture() const;
+    void StretchPicture(TCanvas &canvas, const QRect &rect) override { LoadPicture().Draw(canvas, rect); }
 };
 
 enum class TLinkDef : uint8_t { ldHTTPJump, ldNameJump, ldNameLabel };
