@@ -58,6 +58,10 @@ public:
         f_.mpUp->SetEnabled(state.mpUp);
         f_.mpDown->SetEnabled(state.mpDown);
         f_.ApplyPostMenuState(state);
+        if (f_.ButAcc) {
+            f_.ButAcc->SetEnabled(state.ButAcc);
+            f_.mAccounts->SetEnabled(state.ButAcc);
+        }
     }
     void ShowAccountRest(const QString &text, const QColor &color) override
     {
@@ -111,6 +115,7 @@ TFormMain::TFormMain(const QStringList &Args, const QString &ProgramFolder)
     BuildRefLayout();
     BuildRemindLayout();
     BuildMarkCommands();
+    BuildAccCommands();
     Vzp = std::make_unique<TDataZip>();
     Vzp->OnBadPassword = [this](int FileIndex, QString &NewPassword) { VzpBadPassword(FileIndex, NewPassword); };
     ExecuteSaveDialog = [this](QString &FileName) {
@@ -196,7 +201,6 @@ void TFormMain::BuildMenu()
     mHelp = MainMenu->Add(QStringLiteral("mHelp"), U("&?"));
     mManual = mHelp->Add(QStringLiteral("mManual"), U("&Содержание.."));
     mAbout = mHelp->Add(QStringLiteral("mAbout"), U("&О программе..."));
-    mSets->SetEnabled(false); // the settings window comes with its own part
     mNew->OnClick = [this](TObject *s) { mNewClick(s); };
     mOpen->OnClick = [this](TObject *s) { mOpenClick(s); };
     mSave->OnClick = [this](TObject *s) { mSaveClick(s); };
@@ -204,6 +208,7 @@ void TFormMain::BuildMenu()
     mPassword->OnClick = [this](TObject *s) { mPasswordClick(s); };
     mRemind->OnClick = [this](TObject *s) { mRemindClick(s); };
     mImport->OnClick = [this](TObject *s) { mImportClick(s); };
+    mSets->OnClick = [this](TObject *s) { mSetsClick(s); };
     mCloseNotSave->OnClick = [this](TObject *s) { mCloseNotSaveClick(s); };
     mExit->OnClick = [this](TObject *s) { mExitClick(s); };
     mManual->OnClick = [this](TObject *s) { mManualClick(s); };
@@ -591,20 +596,6 @@ void TFormMain::SaveSettings(const QString &RecentFile)
     reg.OpenKey(SettingsKey(), true);
     WriteSettings(reg, s);
     reg.CloseKey();
-}
-
-void TFormMain::ApplyGridFonts()
-{
-    DBG->SetFont(GridFont);
-    DBG->SetFontColor(GridFontColor);
-    QFont titles = TitleFont;
-    titles.setBold(true);
-    DBG->SetTitleFont(titles);
-    DBG->SetTitleFontColor(TitleFontColor);
-    Sb->SetFont(TitleFont);
-    QFont bold = TitleFont;
-    bold.setBold(true);
-    PanAcRest->SetFont(bold);
 }
 
 // ---------------------------------------------------------------- main program

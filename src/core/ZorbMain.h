@@ -180,6 +180,15 @@ public:
     void ApplyGridFonts();
 
     void mImportClick(TObject *Sender);           // import window, through the launcher seam (ZorbMainImport.cpp)
+    // ---- accounts book and rates (ZorbMainAcc.cpp) ----
+    TButton *ButAcc = nullptr;                    // "Счета..." on the tool bar
+    TMenuItem *mAccounts = nullptr, *mRate = nullptr;
+    void BuildAccCommands();
+    // The accounts book; afterwards the transfer category follows the number of accounts.
+    void ButAccClick(TObject *Sender);
+    void mRateClick(TObject *Sender);
+    // ---- settings window (ZorbMainSets.cpp) ----
+    void mSetsClick(TObject *Sender);
     // ---- posting of operations (ZorbMainPost.cpp) and the card (ZorbMainCard.cpp) ----
     TMenuItem *mMoney, *mMoneyNew, *mMoneyEdit, *mMoneyDelete, *mUpdate, *mEmpty;
     TMenuItem *mpMoneyNew, *mpMoneyEdit, *mpMoneyDelete, *mpUpdate, *mpMoneyCopy, *mpAccCopy;
@@ -276,7 +285,8 @@ public:
     TDateTime AskDate(TDateTime Date);
     void ApplyColumnLayout(TDBGrid *Grid, bool Apply, QString &Layout);
     // The ledger grid's columns as stored in the settings (value "Grid"):
-    // lines "FieldName=width" in UTF-8; empty while the grid has no columns.
+    // lines "FieldName=width|visible|title" in UTF-8 (the older "FieldName=width"
+    // reads as visible with the field's title); empty while the grid has no columns.
     QByteArray LedgerColumnsStream() const;
     // Sets the ledger grid's columns from a stored value; columns of fields
     // the operations table lacks are skipped, and a value naming none of its

@@ -432,8 +432,11 @@ QByteArray TFormMain::LedgerColumnsStream() const
     QStringList lines;
     for (int i = 0; i < DBG->Columns().Count(); ++i) {
         const TColumn *c = DBG->Columns()[i];
+        // "Field=width|visible|title": a hidden column and a title of its own
+        // are kept as well (the title last, so it may hold any character).
         if (!c->FieldName().isEmpty())
-            lines << c->FieldName() + u'=' + QString::number(c->Width());
+            lines << c->FieldName() + u'=' + QString::number(c->Width()) + u'|' + (c->Visible() ? u'1' : u'0') +
+                         u'|' + QString(c->Title().Caption).replace(u'\n', u' ');
     }
     return lines.join(u'\n').toUtf8();
 }
@@ -441,23 +444,35 @@ QByteArray TFormMain::LedgerColumnsStream() const
 void TFormMain::ApplyLedgerColumns(const QByteArray &Stream)
 {
     TDataSet *hist = DBG->DataSource() ? DBG->DataSource()->DataSet() : nullptr;
-    std::vector<std::pair<QString, int>> columns;
+    struct TStored {
+        QString Name;
+        int Width;
+        bool Visible;
+        QString Title;
+    };
+    std::vector<TStored> columns;
     for (const QString &line : QString::fromUtf8(Stream).split(u'\n', Qt::SkipEmptyParts)) {
         const QString name = line.section(u'=', 0, 0).trimmed();
+        const QString rest = line.section(u'=', 1);
         bool ok = false;
-        const int width = line.section(u'=', 1).trimmed().toInt(&ok);
+        const int width = rest.section(u'|', 0, 0).trimmed().toInt(&ok);
+        const bool visible = rest.section(u'|', 1, 1).trimmed() != u"0";
+        const QString title = rest.section(u'|', 2);
         if (hist && hist->FindField(name) && ok)
-            columns.emplace_back(name, width > 0 ? width : 20);
+            columns.push_back({name, width > 0 ? width : 20, visible, title});
     }
     if (columns.empty()) {
         SetDefaultLedgerColumns();
         return;
     }
     DBG->Columns().Clear();
-    for (const auto &[name, width] : columns) {
+    for (const TStored &s : columns) {
         TColumn *c = DBG->Columns().Add();
-        c->SetFieldName(name);
-        c->SetWidth(width);
+        c->SetFieldName(s.Name);
+        c->SetWidth(s.Width);
+        c->SetVisible(s.Visible);
+        if (!s.Title.isEmpty())
+            c->SetTitleCaption(s.Title);
     }
 }
 

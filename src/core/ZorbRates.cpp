@@ -14,8 +14,8 @@
 #include "platform/rtl/Format.h"
 #include "platform/rtl/FormatSettings.h"
 #include "platform/sqltable/Sqlite.h"
+#include "platform/system/SysFiles.h"
 
-#include <QFile>
 #include <QStringDecoder>
 #include <cstring>
 #include <cmath>
@@ -160,12 +160,11 @@ int ApplyRates(TDm &dm, const std::vector<int> &Ids, const std::vector<TDayRate>
 
 int ImportRatesText(TDm &dm, const std::vector<int> &Ids, const QString &FileName, QString &Error)
 {
-    QFile file(FileName);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QByteArray bytes;
+    if (!ReadWholeFile(FileName, bytes)) {
         Error = ReadFailure(FileName);
         return 0;
     }
-    const QByteArray bytes = file.readAll();
     QStringDecoder utf8(QStringDecoder::Utf8);
     QString text = utf8.decode(bytes);
     if (utf8.hasError())
@@ -181,19 +180,18 @@ int ImportRatesText(TDm &dm, const std::vector<int> &Ids, const QString &FileNam
 
 int ImportRatesDbf(TDm &dm, const std::vector<int> &Ids, const QString &FileName, QString &Error)
 {
-    QFile file(FileName);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QByteArray bytes;
+    if (!ReadWholeFile(FileName, bytes)) {
         Error = ReadFailure(FileName);
         return 0;
     }
-    const TDbfReader table(file.readAll());
+    const TDbfReader table(bytes);
     if (!table.Ok()) {
         Error = QString::fromUtf8("Файл повреждён или не является таблицей dBASE (%1):\r%2").arg(table.Error(), FileName);
         return 0;
     }
     const auto &fields = table.Fields();
-    const char first = fields.front().Type, last = fields.back().Type;
-    if (fields.size() < 2 || !std::strchr("DT", first) || !std::strchr("NFBY", last)) {
+    if (fields.size() < 2 || !std::strchr("DT", fields.front().Type) || !std::strchr("NFBY", fields.back().Type)) {
         Error = QString::fromUtf8("В таблице нужны дата в первом поле и курс в последнем:\r") + FileName;
         return 0;
     }

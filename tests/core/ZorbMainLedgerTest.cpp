@@ -277,7 +277,7 @@ TEST_F(MainLedger, LedgerColumnsSurviveARestart)
     f->DBG->Columns()[1]->SetWidth(133);
     f->DBG->Columns().Delete(2);
     const QByteArray stream = f->LedgerColumnsStream();
-    EXPECT_TRUE(stream.startsWith("DATE_REAL=80\nCategory=133\nArticle=90\n")) << stream.toStdString();
+    EXPECT_TRUE(stream.startsWith("DATE_REAL=80|1|\nCategory=133|1|\nArticle=90|1|\n")) << stream.toStdString();
     // Unknown fields are skipped; nothing usable gives the default columns.
     f->ApplyLedgerColumns("NoSuchField=10\nComment=0\nDt=55");
     ASSERT_EQ(f->DBG->Columns().Count(), 2);

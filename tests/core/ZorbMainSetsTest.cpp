@@ -1,0 +1,233 @@
+// The settings window on the real main window: it shows the options, OK gives
+// them to the main window at once (bars, formats, fonts spread to the other
+// grids and trees), Cancel keeps them but not the column changes that act at
+// once, the registry removal, and the next start reading what was saved.
+#include "core/ZorbMain.h"
+#include "ZorbSandbox.h"
+#include "core/ZorbSets.h"
+#include "core/ZorbText.h"
+#include "platform/system/Registry.h"
+#include "platform/widgets/Dialogs.h"
+#include "platform/widgets/ModalScript.h"
+
+#include <QApplication>
+#include <QFontDialog>
+#include <gtest/gtest.h>
+
+namespace zorbel {
+namespace {
+
+class MainSets : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        f = std::make_unique<TFormMain>(QStringList{}, box.Path("program"));
+        ASSERT_TRUE(f->ReadyToRun());
+    }
+    void TearDown() override
+    {
+        if (f) {
+            f->Dm->SetModified(false);
+            f->mCloseNotSaveClick(f.get());
+        }
+    }
+    // Opens the settings window; Step drives it.
+    QStringList Settings(const std::function<void(TFormSets &)> &Step,
+                         const std::function<void(TModalScript &)> &More = {})
+    {
+        TModalScript script;
+        script.Then([&](TForm &w) { Step(dynamic_cast<TFormSets &>(w)); });
+        if (More)
+            More(script);
+        f->mSetsClick(f->mSets);
+        EXPECT_TRUE(script.Finished()) << script.Errors().join(u';').toStdString();
+        QStringList texts;
+        for (const auto &seen : script.Seen())
+            texts << (seen.Text.isEmpty() ? seen.Caption : seen.Text);
+        return texts;
+    }
+    // A font dialog step choosing Font.
+    static TModalScript::TStep ChooseFont(const QFont &Font)
+    {
+        return [Font](TForm &w) {
+            auto &d = dynamic_cast<TFontForm &>(w);
+            d.Chooser->setCurrentFont(Font);
+            d.ButOk->Click();
+        };
+    }
+
+    TSandbox box;
+    std::unique_ptr<TFormMain> f;
+};
+
+TEST_F(MainSets, ShowsTheOptionsAndOkGivesThemToTheMainWindow)
+{
+    f->Show();
+    QFont serif(QStringLiteral("Liberation Sans"), 13);
+    serif.setBold(true);
+    serif.setItalic(true);
+    QFont mono(QStringLiteral("Liberation Mono"), 9);
+    Settings(
+        [&](TFormSets &s) {
+            EXPECT_EQ(s.Caption(), U("Настройки и установки"));
+            EXPECT_EQ(s.Pg->ActivePageIndex(), 0);
+            EXPECT_EQ(s.Pg->PageCount(), 4);
+            // The defaults of a first start.
+            EXPECT_TRUE(s.ChBar->Checked());
+            EXPECT_TRUE(s.ChStatus->Checked());
+            EXPECT_TRUE(s.ChSum->Checked() && s.ChComm->Checked());
+            EXPECT_EQ(s.EdCSV->Text(), ";");
+            EXPECT_EQ(s.EdCalc->Text(), "calc.exe");
+            EXPECT_EQ(s.EdDate->Text(), "dd.mm.yy ddd");
+            EXPECT_EQ(s.CbPrice->ItemIndex(), 3);
+            EXPECT_EQ(s.CbPrice->Text(), U("всегда 2 цифры"));
+            EXPECT_EQ(s.CbQuant->Text(), U("\"как есть\""));
+            EXPECT_EQ(s.CbCor->Text(), U("не надо"));
+            EXPECT_EQ(s.CbDay1->Text(), U("Сегодня"));
+            EXPECT_TRUE(s.ButReg->isEnabled());
+            EXPECT_EQ(s.LbFld->Count(), f->DBG->Columns().Count());
+            EXPECT_EQ(s.EdDisplay->Text(), f->DBG->Columns()[0]->TitleCaption());
+            // Change a little of everything.
+            s.ChBar->SetChecked(false);
+            s.ChStatus->SetChecked(false);
+            s.ChSum->SetChecked(false);
+            s.EdCSV->SetText(QStringLiteral("t"));
+            s.EdFlag->SetText(QStringLiteral("*"));
+            s.EdDate->SetText(QStringLiteral("dd.mm.yyyy"));
+            s.CbPrice->SetItemIndex(5);
+            s.CbQuant->SetItemIndex(2);
+            s.CbCor->SetItemIndex(3);
+            s.CbDay2->SetItemIndex(2);
+            s.ChAdmin->SetChecked(true);
+            s.ChEscape->SetChecked(true);
+            s.ButFontGrid->Click();
+            s.ButFontTitle->Click();
+            // The chosen font keeps bold, not italic.
+            EXPECT_TRUE(s.ButFontGrid->Font().bold());
+            EXPECT_FALSE(s.ButFontGrid->Font().italic());
+            s.ButOk->Click();
+        },
+        [&](TModalScript &m) { m.Then(ChooseFont(serif)).Then(ChooseFont(mono)); });
+
+    EXPECT_FALSE(f->ShowBar);
+    EXPECT_FALSE(f->PanTop->Visible());
+    EXPECT_FALSE(f->ShowStatus);
+    EXPECT_FALSE(f->Sb->Visible());
+    EXPECT_FALSE(f->Mem_Sum);
+    EXPECT_EQ(f->CSV, "t");
+    EXPECT_EQ(f->Rem_Flag, "*");
+    EXPECT_EQ(f->DateForm, "dd.mm.yyyy");
+    EXPECT_EQ(f->Format_Prc, 5);
+    EXPECT_EQ(f->PrcFormat, "#,##0");
+    EXPECT_EQ(f->Format_Qnt, 2);
+    EXPECT_EQ(f->QntFormat, "0.000");
+    EXPECT_EQ(f->AutoCor, 3);
+    EXPECT_EQ(f->Day2, 2);
+    EXPECT_TRUE(f->Escape);
+    EXPECT_TRUE(f->AdminMode);
+    EXPECT_TRUE(f->mEmpty->Visible());
+    // The fonts reach every grid, the trees and the status bar.
+    EXPECT_EQ(f->GridFont.family(), serif.family());
+    EXPECT_EQ(f->DBG->View()->font().family(), serif.family());
+    EXPECT_EQ(f->DBGPerson->View()->font().family(), serif.family());
+    EXPECT_EQ(f->DBGLog->View()->font().pointSize(), 13);
+    EXPECT_EQ(f->DBGRem->TitleFont().family(), mono.family());
+    EXPECT_EQ(f->TvCt->Font().family(), mono.family());
+    EXPECT_EQ(f->Sb->Font().family(), mono.family());
+    EXPECT_TRUE(f->PanAcRest->Font().bold());
+
+    // The status bar back: shown at once.
+    Settings([](TFormSets &s) {
+        s.ChStatus->SetChecked(true);
+        s.ButOk->Click();
+    });
+    EXPECT_TRUE(f->ShowStatus);
+    EXPECT_TRUE(f->Sb->Visible());
+    EXPECT_FALSE(f->PanTop->Visible()); // unchanged
+}
+
+TEST_F(MainSets, CancelKeepsOptionsButNotWhatActedAtOnce)
+{
+    f->Show();
+    const QString title = f->DBG->Columns()[1]->TitleCaption();
+    const QStringList seen = Settings(
+        [&](TFormSets &s) {
+            s.ChSum->SetChecked(false);
+            s.ChAdmin->SetChecked(true);
+            // Column 1 hidden and renamed at once.
+            s.LbFld->SetChecked(1, false);
+            s.LbFld->OnClickCheck(s.LbFld);
+            s.LbFld->SetItemIndex(1);
+            s.LbFld->OnClick(s.LbFld);
+            EXPECT_EQ(s.EdDisplay->Text(), title);
+            s.EdDisplay->SetText(U("Статья расхода"));
+            s.ButColumn->Click();
+            EXPECT_FALSE(f->DBG->Columns()[1]->Visible());
+            EXPECT_EQ(f->DBG->Columns()[1]->TitleCaption(), U("Статья расхода"));
+            s.ButReg->Click(); // answered No
+            EXPECT_TRUE(s.ButReg->isEnabled());
+            s.ButReg->Click(); // answered Yes
+            EXPECT_FALSE(s.ButReg->isEnabled());
+            s.SetBounds(s.Left(), s.Top(), 520, 600);
+            s.ButCancel->Click();
+        },
+        [](TModalScript &m) { m.Press("No").Press("Yes"); });
+    ASSERT_EQ(seen.size(), 3);
+    EXPECT_EQ(seen[1], U("Очистить записи в системном реестре, сделанные программой ?"));
+    EXPECT_TRUE(f->Mem_Sum);
+    EXPECT_FALSE(f->AdminMode);
+    EXPECT_FALSE(f->mEmpty->Visible());
+    EXPECT_TRUE(f->KeepRegistry); // the key is still written at exit
+    EXPECT_FALSE(f->DBG->Columns()[1]->Visible());
+    EXPECT_EQ(f->DBG->Columns()[1]->TitleCaption(), U("Статья расхода"));
+    EXPECT_EQ(f->Sets_Width, 520);
+    EXPECT_EQ(f->Sets_Height, 600);
+    // Opened again at that size, it keeps it.
+    Settings([](TFormSets &s) { s.ButCancel->Click(); });
+    EXPECT_EQ(f->Sets_Width, 520);
+    EXPECT_EQ(f->Sets_Height, 600);
+}
+
+TEST_F(MainSets, SavedOptionsAndColumnsComeBackAtTheNextStart)
+{
+    Settings([&](TFormSets &s) {
+        s.EdCSV->SetText(QStringLiteral(",,,"));
+        s.CbRate->SetItemIndex(1);
+        s.LbFld->SetChecked(2, false);
+        s.LbFld->OnClickCheck(s.LbFld);
+        s.LbFld->SetItemIndex(0);
+        s.EdDisplay->SetText(U("Когда|где"));
+        s.ButColumn->Click();
+        s.ButOk->Click();
+    });
+    const QString field2 = f->DBG->Columns()[2]->FieldName();
+    f->SaveSettings(QString());
+    f->Dm->SetModified(false);
+    f->mCloseNotSaveClick(f.get());
+    f.reset();
+
+    f = std::make_unique<TFormMain>(QStringList{}, box.Path("program"));
+    ASSERT_TRUE(f->ReadyToRun());
+    EXPECT_EQ(f->CSV, ",");
+    EXPECT_EQ(f->Format_Rte, 1);
+    EXPECT_EQ(f->RteFormat, "0.0000");
+    EXPECT_EQ(f->DBG->Columns()[0]->TitleCaption(), U("Когда|где"));
+    EXPECT_EQ(f->DBG->Columns()[2]->FieldName(), field2);
+    EXPECT_FALSE(f->DBG->Columns()[2]->Visible());
+    EXPECT_TRUE(f->DBG->Columns()[1]->Visible());
+}
+
+TEST_F(MainSets, RemovingTheRegistryEntriesDeletesTheKeyAtExit)
+{
+    Settings([](TFormSets &s) {
+        s.ButReg->Click();
+        s.ButOk->Click();
+    },
+             [](TModalScript &m) { m.Press("Yes"); });
+    EXPECT_FALSE(f->KeepRegistry);
+    f->SaveSettings(QString());
+    EXPECT_FALSE(TRegistry().KeyExists(SettingsKey()));
+}
+
+} // namespace
+} // namespace zorbel
