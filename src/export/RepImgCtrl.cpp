@@ -22,8 +22,7 @@ void SetPixelSize(TRepPrintable &p, int width, int height)
 }
 
 bool IsPdfWriter(const TRepExportFilter *f) { return dynamic_cast<const TRepPDFDocumentFilter *>(f) != nullptr; }
-// The HTML writer, known by the dialog name it is listed under.
-bool IsHtmlWriter(const TRepExportFilter *f) { return f && f->GetDialogName() == QStringLiteral("HTML document"); }
+bool IsHtmlWriter(const TRepExportFilter *f) { return dynamic_cast<const TRepGHTMLDocumentFilter *>(f) != nullptr; }
 
 TRepExportFilter *ExportingFilter(const TRepPrintable &p)
 {

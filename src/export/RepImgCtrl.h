@@ -9,6 +9,7 @@
 // its device-pixel bounds (left, top, width, height) for the one call.
 #pragma once
 
+#include "export/ExportHtml.h"
 #include "report/RepCtrls.h"
 #include "report/RepReport.h"
 
@@ -22,7 +23,7 @@ class TField;
 
 using TRepShapeType = TRepShape::TShapeType;
 
-class TRepHRule : public TRepPrintable {
+class TRepHRule : public TRepPrintable, public TRepHTMLRuleSource {
 public:
     TRepHRule();
     TCanvas::TBrush Brush{clWhite, TBrushStyle::bsSolid};
@@ -30,6 +31,8 @@ public:
     int VertAdjust = 0; // stored only
 
     void Print(double x, double y) override;
+    int RulePenWidth() const override { return Pen.Width; }
+    TColor RuleColor() const override { return Pen.Color; }
 };
 
 class TRepPDFShape : public TRepPrintable {
@@ -79,7 +82,7 @@ public:
 
 enum class TLinkDef : uint8_t { ldHTTPJump, ldNameJump, ldNameLabel };
 
-class TRepCustomHTMLLabel : public TRepPrintable {
+class TRepCustomHTMLLabel : public TRepPrintable, public TRepHTMLLinkSource {
 public:
     using TRepLabelOnPrintEvent = std::function<void(TRepCustomHTMLLabel &sender, QString &value)>;
     TRepCustomHTMLLabel();
@@ -112,6 +115,11 @@ public:
     void Prepare() override;
     void Unprepare() override;
     void Print(double x, double y) override;
+
+    // What the HTML writer shows in place of the label's placeholder.
+    QString LinkCaption() const override { return caption_; }
+    QString LinkTarget() const override { return LinkText; }
+    int LinkKind() const override { return int(LinkType); }
 
 protected:
     virtual bool CaptionDriven() const { return true; }

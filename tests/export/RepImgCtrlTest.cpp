@@ -2,6 +2,8 @@
 // PDF writer draws, and which writers each of them is handed to.
 #include "export/RepImgCtrl.h"
 
+#include "export/ExportHtml.h"
+
 #include "export/RepPDFFilt.h"
 #include "PdfReportSupport.h"
 
@@ -75,6 +77,17 @@ QString ExportPdf(ListReport &r, const QTemporaryDir &dir, const QString &name)
     return path;
 }
 
+// The report written by the HTML writer: the document's text.
+QString ExportHtml(ListReport &r, const QTemporaryDir &dir, const QString &name)
+{
+    const QString path = dir.filePath(name);
+    TRepGHTMLDocumentFilter filter(path);
+    r.report.ExportToFilter(filter);
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return QString::fromUtf8(f.readAll());
+}
+
 } // namespace
 
 TEST(ExtraPrintables, RulesAndPdfShapesDrawAndReachOnlyTheirWriters)
@@ -117,12 +130,12 @@ TEST(ExtraPrintables, RulesAndPdfShapesDrawAndReachOnlyTheirWriters)
     EXPECT_TRUE(PixelNear(pdf, Px(100 + 1200 + 200), Px(top + 100), Qt::green));
     EXPECT_TRUE(PixelNear(pdf, Px(100 + 1200) + 1, Px(top) + 1, Qt::white));
 
-    // Writers: the HTML writer gets the rule, no other gets either.
-    NotingFilter html(QStringLiteral("HTML document")), csv(QStringLiteral("Comma separated"));
-    r.report.ExportToFilter(html);
+    // Writers: the HTML writer gets the rule (its only rule), no other gets either.
+    const QString html = ExportHtml(r, dir, QStringLiteral("rules.htm"));
+    EXPECT_EQ(html.count(QStringLiteral("<hr ")), 1) << html.toStdString();
+    EXPECT_TRUE(html.contains(QStringLiteral("size=\"3\" color=\"#FF0000\"")));
+    NotingFilter csv(QStringLiteral("Comma separated"));
     r.report.ExportToFilter(csv);
-    EXPECT_TRUE(html.Graphics.contains(QStringLiteral("TRepHRule")));
-    EXPECT_FALSE(html.Graphics.contains(QStringLiteral("TRepPDFShape")));
     EXPECT_FALSE(csv.Graphics.contains(QStringLiteral("TRepHRule")));
     EXPECT_FALSE(csv.Graphics.contains(QStringLiteral("TRepPDFShape")));
 }
@@ -161,7 +174,15 @@ TEST(ExtraPrintables, PicturesStretchOrClipOnThePreviewAndInThePdf)
     EXPECT_TRUE(PixelNear(pdf, Px(left + 800) + 5, Px(top) + 5, Qt::red));
     EXPECT_TRUE(PixelNear(pdf, Px(left + 800) + 15, Px(top) + 5, Qt::blue));
 
-    // Pictures go to every writer.
+    // Pictures go to every writer: the HTML writer saves them as JPEG files.
+    const QString html = ExportHtml(r, dir, QStringLiteral("pictures.htm"));
+    EXPECT_EQ(html.count(QStringLiteral("<img src=")), 2) << html.toStdString();
+    const QRegularExpression src(QStringLiteral("<img src=\"([^\"]+)\""));
+    for (auto it = src.globalMatch(html); it.hasNext();) {
+        const QImage jpeg(dir.filePath(it.next().captured(1)));
+        EXPECT_FALSE(jpeg.isNull());
+        EXPECT_TRUE(PixelNear(jpeg, 2, jpeg.height() / 2, Qt::red, 70));
+    }
     NotingFilter csv(QStringLiteral("Comma separated"));
     r.report.ExportToFilter(csv);
     EXPECT_EQ(csv.Graphics.count(QStringLiteral("TRepGrImage")), 2);
@@ -255,10 +276,14 @@ TEST(ExtraPrintables, HtmlLabelsFollowTheirNameAndPrintTheirCaption)
         found = found || (t.Text == QStringLiteral("Сайт семьи") && std::abs(t.X - 200) < 5);
     EXPECT_TRUE(found);
 
-    NotingFilter html(QStringLiteral("HTML document")), csv(QStringLiteral("Comma separated"));
-    r.report.ExportToFilter(html);
+    // The HTML writer shows the caption as the link; no other writer gets it.
+    QTemporaryDir dir;
+    const QString html = ExportHtml(r, dir, QStringLiteral("label.htm"));
+    EXPECT_TRUE(html.contains(QStringLiteral("<a href=\"https://example.org/\">Сайт&nbsp;семьи</a>")))
+        << html.toStdString();
+    EXPECT_FALSE(html.contains(QStringLiteral("%!")));
+    NotingFilter csv(QStringLiteral("Comma separated"));
     r.report.ExportToFilter(csv);
-    EXPECT_EQ(html.Texts, QStringList({QStringLiteral("%!Link!%")}));
     EXPECT_TRUE(csv.Texts.isEmpty());
 }
 
