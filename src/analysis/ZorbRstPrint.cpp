@@ -94,8 +94,11 @@ std::unique_ptr<TQrs> MakeTotalsPrintout(const TRstTotalsPrint &s)
                 // A row that cannot be read is left out of the sums.
             }
         }
-        if (!kept.isEmpty() && tab.BookmarkValid(kept))
+        try {
             tab.GotoBookmark(kept);
+        } catch (...) {
+            // The row is gone; the position stays where the summing ended.
+        }
     }
     const int64_t closing = opening + in - out;
 
