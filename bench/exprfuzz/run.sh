@@ -6,13 +6,7 @@
 #   bench/exprfuzz/run.sh [seconds]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-root="$(cd "$here/../.." && pwd)"
-work="${ZORBEL_FUZZ_DIR:-$root/build-exprfuzz}"
-seconds="${1:-60}"
-mkdir -p "$work/corpus"
-
-flags=(-std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-omit-frame-pointer -fPIC
-       -I"$root/src" $(pkg-config --cflags Qt6Core))
+source "$here/../common/fuzz.sh" expr Qt6Core "${1:-60}"
 clang++ "${flags[@]}" -o "$work/expr_fuzz" "$here/ExprFuzz.cpp" \
     "$root"/src/report/RepExpr*.cpp "$root"/src/memtable/*.cpp "$root"/src/platform/dataset/*.cpp \
     "$root"/src/platform/rtl/*.cpp "$root"/src/platform/system/SysEnv.cpp $(pkg-config --libs Qt6Core)

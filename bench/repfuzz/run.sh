@@ -6,10 +6,7 @@
 #   bench/repfuzz/run.sh [seconds]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-root="$(cd "$here/../.." && pwd)"
-work="${ZORBEL_FUZZ_DIR:-$root/build-fuzz}/rep"
-seconds="${1:-60}"
-mkdir -p "$work/corpus"
+source "$here/../common/fuzz.sh" rep Qt6Gui "${1:-60}"
 
 sources=("$root"/src/report/RepStore.cpp "$root"/src/platform/canvas/Graphics.cpp
          "$root"/src/platform/canvas/Metafile*.cpp "$root"/src/platform/rtl/*.cpp

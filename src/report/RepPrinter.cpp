@@ -240,7 +240,8 @@ void TRepPrinter::BeginDoc()
     status_ = TRepStatus::Busy;
     if (destination_ == TRepDestination::Preview) {
         pageList_.SetStore(TRepStream::CreateInMemory(settings_.SpillLimit));
-        xScale_ = yScale_ = ScreenPixelsPerInch / 254.0;
+        xScale_ = ScreenPixelsPerInch / 254.0;
+        yScale_ = ScreenPixelsPerInch / 254.0;
     } else {
         xScale_ = printer_->DpiX() / 254.0;
         yScale_ = printer_->DpiY() / 254.0;
@@ -249,7 +250,8 @@ void TRepPrinter::BeginDoc()
 
 void TRepPrinter::NewMetafilePage()
 {
-    xScale_ = yScale_ = ScreenPixelsPerInch / 254.0;
+    xScale_ = ScreenPixelsPerInch / 254.0;
+    yScale_ = ScreenPixelsPerInch / 254.0;
     pageMetafile_ = std::make_unique<TMetafileRecorder>(WidthToDevice(PaperWidthValue()),
                                                         HeightToDevice(PaperLengthValue()));
     canvas_ = TCanvas();
@@ -385,7 +387,8 @@ void TRepPrinter::Print()
         if (cancelled_)
             printer_->Abort();
     }
-    StatusWindow = progress ? previousStatus : StatusWindow;
+    if (progress)
+        StatusWindow = previousStatus;
     progress.reset();
     if (printer_->Printing())
         printer_->EndDoc();
@@ -416,7 +419,8 @@ void TRepPrinter::Load(const QString &fileName)
         throw;
     }
     recordedPages_ = pageList_.StoredPages();
-    xScale_ = yScale_ = ScreenPixelsPerInch / 254.0;
+    xScale_ = ScreenPixelsPerInch / 254.0;
+    yScale_ = ScreenPixelsPerInch / 254.0;
     DerivePaperFromPage();
     status_ = TRepStatus::Ready;
     OnPrintSetup = nullptr;
@@ -470,15 +474,15 @@ QString RepStoredExportText()
 void TRepPrinter::SetAvailablePages(int n)
 {
     availablePages_ = n;
-    if (StatusWindow)
-        StatusWindow->PostMessage(RP_AVAILABLEPAGES, n, 0);
+    if (TRepMessageTarget *window = StatusWindow)
+        window->PostMessage(RP_AVAILABLEPAGES, n, 0);
 }
 
 void TRepPrinter::SetProgress(int percent)
 {
     progress_ = percent;
-    if (StatusWindow)
-        StatusWindow->PostMessage(WM_USER, percent, 0);
+    if (TRepMessageTarget *window = StatusWindow)
+        window->PostMessage(WM_USER, percent, 0);
 }
 
 namespace {

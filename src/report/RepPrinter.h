@@ -291,7 +291,8 @@ public:
 
     int FirstPage = 0, LastPage = 0; // 0 = no bound
     QString Title;
-    TRepMessageTarget *StatusWindow = nullptr;
+    // Set on the window thread, read by a background run as it posts.
+    std::atomic<TRepMessageTarget *> StatusWindow = nullptr;
     TRepMessageTarget *OwnerReport = nullptr;
     TNotify OnAfterPrint, OnClientClosed, OnPreview, OnPrintSetup;
     std::function<void(TRepPrinter &, TRepExportFilter &)> OnExportToFilter;
@@ -315,14 +316,15 @@ private:
     std::atomic<TRepStatus> status_ = TRepStatus::Idle;
     TRepDestination destination_ = TRepDestination::Preview;
     std::atomic<int> recordedPages_ = 0;
-    int pageNumber_ = 0;
-    int availablePages_ = 0;
-    int progress_ = 0;
+    std::atomic<int> pageNumber_ = 0;
+    std::atomic<int> availablePages_ = 0;
+    std::atomic<int> progress_ = 0;
     bool printersAvailable_ = false;
     bool client_ = false;
     bool loaded_ = false;
-    double xScale_ = 1.0, yScale_ = 1.0;
-    double leftOrigin_ = 0, topOrigin_ = 0;
+    // Set by a run (possibly on its own thread), read by the preview.
+    std::atomic<double> xScale_ = 1.0, yScale_ = 1.0;
+    std::atomic<double> leftOrigin_ = 0, topOrigin_ = 0;
     TRepOutlineNodes *outlineView_ = nullptr;
     bool pendingDevicePage_ = false; // an in-range device page ended; the next one starts a device page
 };

@@ -1,11 +1,16 @@
 #include "report/RepReport.h"
 
 #include "platform/dataset/DataSet.h"
+#include "platform/rtl/Format.h"
+#include "platform/sqltable/Query.h"
 
 #include <QCoreApplication>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QThread>
+#include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace zorbel {
 
@@ -357,9 +362,167 @@ void TRepCustomController::Prepare()
     BeforeList.clear();
     AfterList.clear();
     Groups.clear();
-    for (const auto &b : Report->Bands())
-        if (auto *g = dynamic_cast<TRepGroup *>(b.get()); g && (g->Master == Report || !g->Master))
+    void *ref = CheckReference ? CheckReference : Report;
+    // A band or group without a master belongs to the report.
+    auto mine = [&](void *master) { return master == ref || (!master && ref == Report); };
+    for (const auto &b : Report->Bands()) {
+        if (auto *c = dynamic_cast<TRepControllerBand *>(b.get()); c && c != ref && mine(c->Master())) {
+            c->Controller.Report = Report;
+            (c->Controller.PrintBefore ? BeforeList : AfterList).push_back(&c->Controller);
+            c->Controller.Prepare();
+        }
+        if (auto *g = dynamic_cast<TRepGroup *>(b.get()); g && mine(g->Master))
             Groups.push_back(g);
+    }
+    CollectDataSet();
+}
+
+void TRepCustomController::DiscardGroups()
+{
+    for (TRepGroup *g : Groups)
+        if (g->Evaluator.IsCompiled())
+            g->Evaluator.Discard();
+    for (TRepCustomController *c : BeforeList)
+        c->DiscardGroups();
+    for (TRepCustomController *c : AfterList)
+        c->DiscardGroups();
+}
+
+void TRepController::PrepareRun()
+{
+    TRepCustomController::PrepareRun();
+    RefreshParams = false;
+    if (auto *q = dynamic_cast<TQuery *>(DataSet))
+        for (int i = 0; i < q->ParamCount(); ++i)
+            RefreshParams = RefreshParams || Report->Functions.IndexOf(q->Params()[i]->Name().toUpper()) >= 0;
+}
+
+void UpdateQueryParams(TDataSet &dataSet, TRepEvEnvironment &env)
+{
+    auto *q = dynamic_cast<TQuery *>(&dataSet);
+    if (!q)
+        return;
+    q->Close();
+    for (int i = 0; i < q->ParamCount(); ++i) {
+        TParam &p = *q->Params()[i];
+        if (env.IndexOf(p.Name()) < 0)
+            continue;
+        const TRepEvValue v = env.GetVariableValue(p.Name());
+        switch (p.DataType()) {
+        case ftString: case ftFixedChar: case ftWideString:
+            if (v.Kind == TRepEvKind::String)
+                p.SetAsString(v.Text);
+            break;
+        case ftSmallint: case ftInteger: case ftWord:
+            if (v.Kind == TRepEvKind::Integer)
+                p.SetValue(Variant(int(v.IntValue)));
+            break;
+        case ftBoolean:
+            if (v.Kind == TRepEvKind::Boolean)
+                p.SetValue(Variant(v.BoolValue));
+            break;
+        case ftFloat: case ftCurrency: case ftBCD:
+            if (v.Kind == TRepEvKind::Float)
+                p.SetValue(Variant(v.FloatValue));
+            break;
+        case ftDate:
+            if (v.Kind == TRepEvKind::String)
+                p.SetValue(Variant::FromDate(StrToDate(v.Text)));
+            break;
+        case ftTime:
+            if (v.Kind == TRepEvKind::String)
+                p.SetValue(Variant::FromDate(StrToTime(v.Text)));
+            break;
+        case ftDateTime:
+            if (v.Kind == TRepEvKind::String)
+                p.SetValue(Variant::FromDate(StrToDateTime(v.Text)));
+            break;
+        default: break;
+        }
+    }
+    q->Open();
+}
+
+void TRepController::CollectDataSet()
+{
+    std::vector<TDataSet *> *list = Report->DataSetList;
+    if (list && DataSet && DataSet->Active() && std::find(list->begin(), list->end(), DataSet) == list->end())
+        list->push_back(DataSet);
+}
+
+// ---- controller bands ----
+
+TRepControllerBand::TRepControllerBand(TRepBandType type) : TRepCustomBand(type)
+{
+    Controller.CheckReference = this;
+    Controller.DetailBand = this;
+}
+
+bool TRepControllerBand::SetMaster(void *master)
+{
+    for (void *m = master; m;) {
+        if (m == this)
+            return false;
+        // Only controller bands have masters of their own; the report ends the chain.
+        auto *band = static_cast<TRepCustomBand *>(m);
+        bool isBand = false;
+        if (Report)
+            for (const auto &b : Report->Bands())
+                isBand = isBand || b.get() == band;
+        auto *c = isBand ? dynamic_cast<TRepControllerBand *>(band) : nullptr;
+        m = c ? c->master_ : nullptr;
+    }
+    master_ = master;
+    return true;
+}
+
+void TRepSubDetail::SetHeaderBand(TRepCustomBand *band)
+{
+    Controller.HeaderBand = band;
+    if (band)
+        band->BandType = rbGroupHeader;
+}
+
+void TRepSubDetail::SetFooterBand(TRepCustomBand *band)
+{
+    Controller.FooterBand = band;
+    if (band)
+        band->BandType = rbGroupFooter;
+}
+
+void TRepSubDetail::SwitchBand(TRepCustomBand *TRepController::*slot, TRepBandType type, bool on)
+{
+    TRepCustomBand *band = Controller.*slot;
+    if (on == (band != nullptr) || !Report)
+        return;
+    if (!on) {
+        Report->RemoveBand(band);
+        return;
+    }
+    TRepCustomBand &created = Report->CreateBand(type);
+    Controller.*slot = &created;
+}
+
+// ---- band switches ----
+
+TRepCustomBand *TBandReportBands::GetBand(int n) const
+{
+    static constexpr TRepBandType kTypes[] = {rbTitle, rbPageHeader, rbColumnHeader, rbDetail};
+    if (n == 5)
+        return nullptr;
+    const TRepBandType type = n >= 1 && n <= 4 ? kTypes[n - 1] : n == 6 ? rbPageFooter : rbSummary;
+    return report_.BandOfType(type);
+}
+
+void TBandReportBands::Switch(int n, bool on)
+{
+    TRepCustomBand *band = GetBand(n);
+    if (on && !band) {
+        static constexpr TRepBandType kTypes[] = {rbTitle, rbPageHeader, rbColumnHeader, rbDetail, rbSummary,
+                                                  rbPageFooter, rbSummary};
+        report_.CreateBand(kTypes[n - 1]);
+    } else if (!on && band)
+        report_.RemoveBand(band);
 }
 
 void TRepCustomController::PrepareRun()
@@ -485,6 +648,8 @@ void TRepController::Execute()
     bool moreData = true;
     int recordTotal = 1;
     if (active) {
+        if (RefreshParams)
+            UpdateQueryParams(*DataSet, Report->Functions);
         DataSet->First();
         moreData = !DataSet->Eof();
         if (auto *br = dynamic_cast<TBandReport *>(Report))
@@ -575,6 +740,49 @@ TCustomBandReport::~TCustomBandReport()
             AdoptRepPrinter(std::move(printer));
 }
 
+TRepCustomBand &TCustomBandReport::CreateBand(TRepBandType type)
+{
+    auto band = std::make_unique<TRepBand>(type);
+    // Named as the form designer names it: the type's base and the first free number.
+    for (int i = 1;; ++i) {
+        const QString name = RepBandNameBase(type) + QString::number(i);
+        if (std::none_of(bands_.begin(), bands_.end(), [&](const auto &b) { return b->Name == name; })) {
+            band->Name = name;
+            break;
+        }
+    }
+    band->Size.Width = Page.Values[TRepPage::iWidth] - Page.Values[TRepPage::iLeftMargin] - Page.Values[TRepPage::iRightMargin];
+    return AddBand(std::move(band));
+}
+
+void TCustomBandReport::RemoveBand(TRepCustomBand *band)
+{
+    const auto it = std::find_if(bands_.begin(), bands_.end(), [&](const auto &b) { return b.get() == band; });
+    if (it == bands_.end())
+        return;
+    for (const auto &b : bands_) {
+        if (b->LinkBand() == band)
+            b->SetLinkBand(nullptr);
+        if (auto *c = dynamic_cast<TRepChildBand *>(b.get()); c && c->ParentBand() == band)
+            c->SetParentBand(nullptr);
+        if (auto *g = dynamic_cast<TRepGroup *>(b.get())) {
+            if (g->FooterBand == band)
+                g->FooterBand = nullptr;
+            if (g->Master == band)
+                g->Master = nullptr;
+        }
+        if (auto *c = dynamic_cast<TRepControllerBand *>(b.get())) {
+            if (c->Controller.HeaderBand == band)
+                c->Controller.HeaderBand = nullptr;
+            if (c->Controller.FooterBand == band)
+                c->Controller.FooterBand = nullptr;
+            if (c->Master() == band)
+                c->SetMaster(nullptr);
+        }
+    }
+    bands_.erase(it);
+}
+
 TRepCustomBand *TCustomBandReport::BandOfType(TRepBandType type) const
 {
     for (const auto &b : bands_)
@@ -610,21 +818,43 @@ void TCustomBandReport::PrepareEvaluator(TRepEvaluator &evaluator, const QString
 namespace {
 // The font at its pixel height on the screen, whatever the display's own
 // resolution: measures then match the recorded pages.
-QFontMetricsF ScreenMetrics(const QFont &font)
+// Labels measure every line of every record: the metrics of the last font
+// asked for, and the widths of the texts measured in it (bounded), are kept
+// per thread, as a background run measures too.
+struct TScreenMeasures {
+    QFont Key;
+    std::optional<QFontMetricsF> Metrics;
+    QHash<QString, double> Widths;
+};
+
+TScreenMeasures &ScreenMeasures(const QFont &font)
 {
-    QFont f = font;
-    f.setPixelSize(FontPixelHeight(font));
-    return QFontMetricsF(f);
+    thread_local TScreenMeasures m;
+    if (!m.Metrics || !(m.Key == font)) {
+        QFont f = font;
+        f.setPixelSize(FontPixelHeight(font));
+        m.Metrics.emplace(f);
+        m.Key = font;
+        m.Widths.clear();
+    }
+    return m;
 }
 constexpr double kTenthsPerPixel = 254.0 / ScreenPixelsPerInch;
 } // namespace
 
 double TCustomBandReport::FontTextWidth(const QFont &font, const QString &text)
 {
-    return ScreenMetrics(font).horizontalAdvance(text) * kTenthsPerPixel;
+    TScreenMeasures &m = ScreenMeasures(font);
+    if (auto it = m.Widths.constFind(text); it != m.Widths.constEnd())
+        return *it;
+    if (m.Widths.size() >= 4096)
+        m.Widths.clear();
+    const double w = m.Metrics->horizontalAdvance(text) * kTenthsPerPixel;
+    m.Widths.insert(text, w);
+    return w;
 }
 
-double TCustomBandReport::FontTextHeight(const QFont &font) { return ScreenMetrics(font).height() * kTenthsPerPixel; }
+double TCustomBandReport::FontTextHeight(const QFont &font) { return ScreenMeasures(font).Metrics->height() * kTenthsPerPixel; }
 
 void TCustomBandReport::PrintBand(TRepCustomBand *band)
 {
@@ -891,8 +1121,7 @@ void TCustomBandReport::CreateReport(bool composite)
         MainController.UnprepareRun();
         if (expressions)
             Functions.DiscardAll();
-        for (TRepGroup *g : MainController.Groups)
-            g->Evaluator.Discard();
+        MainController.DiscardGroups();
         DataSetList = nullptr;
         Available = true;
         throw;
@@ -901,8 +1130,7 @@ void TCustomBandReport::CreateReport(bool composite)
     UnprepareAllPrintables();
     MainController.UnprepareRun();
     Functions.DiscardAll();
-    for (TRepGroup *g : MainController.Groups)
-        g->Evaluator.Discard();
+    MainController.DiscardGroups();
     if (RunCancelled)
         RepPrinter->AbortDoc();
     else if (!composite)

@@ -185,6 +185,9 @@ public:
     virtual ~TRepCustomController() = default;
 
     TCustomBandReport *Report;
+    // What the controller drives: the report, or the controller band it
+    // belongs to; bands and groups whose Master it is join its lists.
+    void *CheckReference = nullptr;
     bool PrintBefore = false, PrintIfEmpty = true;
     std::vector<TRepCustomController *> BeforeList, AfterList;
     std::vector<TRepGroup *> Groups;
@@ -198,6 +201,9 @@ public:
     void RunAfterList();
     void RunBeforeList();
     void RegisterClient(TRepPrintable *printable) { Clients.push_back(printable); }
+    virtual void CollectDataSet() {}
+    // Releases the expressions of its groups and of the controllers below it.
+    void DiscardGroups();
     void NotifyClients(int code);
     bool CheckGroups();
     void PrintGroupHeaders();
@@ -213,9 +219,82 @@ public:
     TRepCustomBand *DetailBand = nullptr, *FooterBand = nullptr, *HeaderBand = nullptr;
     std::function<void(bool &moreData)> OnNeedData;
     int DetailNumber = 0;
+    // Set by PrepareRun when DataSet is a query with a parameter named like
+    // one of the report's variables: Execute refreshes it from them.
+    bool RefreshParams = false;
 
     void Execute() override;
     void PrintEmpty() override;
+    void PrepareRun() override;
+    void CollectDataSet() override;
+};
+
+// Closes query, gives each parameter named like a variable of env that
+// variable's value (when the value's kind suits the parameter's type) and
+// opens the query again.
+void UpdateQueryParams(TDataSet &query, TRepEvEnvironment &env);
+
+// A band that runs its own detail loop under a master (the report or
+// another controller band), before or after each record of the master.
+class TRepControllerBand : public TRepCustomBand {
+public:
+    explicit TRepControllerBand(TRepBandType type);
+    TRepController Controller{nullptr};
+    void *Master() const { return master_; }
+    // Refuses (false) a master whose chain of masters comes back here.
+    bool SetMaster(void *master);
+
+private:
+    void *master_ = nullptr;
+};
+
+// A detail band over a dataset of its own, printed for each record of its
+// master, with an optional header and footer band.
+class TRepSubDetail : public TRepControllerBand {
+public:
+    TRepSubDetail() : TRepControllerBand(rbSubDetail) {}
+    TRepCustomBand *HeaderBand() const { return Controller.HeaderBand; }
+    TRepCustomBand *FooterBand() const { return Controller.FooterBand; }
+    // The header becomes a group header band, the footer a group footer band.
+    void SetHeaderBand(TRepCustomBand *band);
+    void SetFooterBand(TRepCustomBand *band);
+    // Bands.HasHeader / Bands.HasFooter: true creates the band on the
+    // report, false frees it. The band must lie on a report.
+    bool HasHeader() const { return Controller.HeaderBand != nullptr; }
+    bool HasFooter() const { return Controller.FooterBand != nullptr; }
+    void SetHasHeader(bool on) { SwitchBand(&TRepController::HeaderBand, rbGroupHeader, on); }
+    void SetHasFooter(bool on) { SwitchBand(&TRepController::FooterBand, rbGroupFooter, on); }
+
+private:
+    void SwitchBand(TRepCustomBand *TRepController::*slot, TRepBandType type, bool on);
+};
+
+class TCustomBandReport;
+
+// The report's band switches: whether it has a band of a type; switching
+// on creates a plain band of that type, switching off frees the first one.
+class TBandReportBands {
+public:
+    explicit TBandReportBands(TCustomBandReport &report) : report_(report) {}
+    bool HasTitle() const { return GetBand(1); }
+    bool HasPageHeader() const { return GetBand(2); }
+    bool HasColumnHeader() const { return GetBand(3); }
+    bool HasDetail() const { return GetBand(4); }
+    bool HasPageFooter() const { return GetBand(6); }
+    bool HasSummary() const { return GetBand(7); }
+    void SetHasTitle(bool on) { Switch(1, on); }
+    void SetHasPageHeader(bool on) { Switch(2, on); }
+    void SetHasColumnHeader(bool on) { Switch(3, on); }
+    void SetHasDetail(bool on) { Switch(4, on); }
+    void SetHasPageFooter(bool on) { Switch(6, on); }
+    void SetHasSummary(bool on) { Switch(7, on); }
+    // 1 title, 2 page header, 3 column header, 4 detail, 5 none, 6 page
+    // footer, any other number the summary: the first such band.
+    TRepCustomBand *GetBand(int n) const;
+
+private:
+    void Switch(int n, bool on);
+    TCustomBandReport &report_;
 };
 
 enum class TBandReportOption : uint8_t { FirstPageHeader = 1, LastPageFooter = 2, Compression = 4 };
@@ -260,6 +339,11 @@ public:
         return p;
     }
     const std::vector<std::unique_ptr<TRepCustomBand>> &Bands() const { return bands_; }
+    // Frees a band; every reference to it (links, parents, footers, headers) is cleared.
+    void RemoveBand(TRepCustomBand *band);
+    // A plain band of type named from the type's name base.
+    TRepCustomBand &CreateBand(TRepBandType type);
+    TBandReportBands BandSwitches{*this};
     TRepCustomBand *BandOfType(TRepBandType type) const;
     TRepUnit Units() const { return Page.GetUnits(); }
     void SetUnits(TRepUnit unit);

@@ -1,16 +1,5 @@
-// Rich text on a band: a small reader of the rich text format into a
-// QTextDocument (the rich edit control of the printable), and the printables
-// that lay that document out page by page.
-//
-// The reader knows what the control holds: the font and colour tables, font
-// and size, bold, italic, underline, strike-through, text colour, paragraph
-// alignment, paragraph and line breaks, tabs, characters as \'xx in the
-// document's code page (Windows-1251 unless \ansicpg says otherwise) and as
-// \uN with its \ucN replacement characters. Destinations it does not know
-// (\*, pictures, document information, style sheets) are skipped. It never
-// trusts its input: groups nest at most kMaxRtfDepth deep (deeper ones are
-// read as text of the enclosing group), numbers are clamped, and a
-// malformed file gives the text read so far.
+// Rich text on a band: the printables that lay a QTextDocument (the rich
+// edit control, filled by the reader of RepRtf.h) out page by page.
 //
 // Layout: the document is laid out at the printing rectangle's width in
 // pixels of the screen (96 per inch) and drawn scaled to the device. A
@@ -21,19 +10,12 @@
 #pragma once
 
 #include "report/RepCtrls.h"
+#include "report/RepRtf.h"
 
 #include <QTextDocument>
 #include <memory>
 
 namespace zorbel {
-
-constexpr int kMaxRtfDepth = 200;
-
-// Replaces doc's content by the rich text in rtf. Returns false (leaving
-// what was read) when the bytes are not rich text or end inside a group.
-bool ReadRtf(const QByteArray &rtf, QTextDocument &doc);
-// Whether bytes start as rich text does ("{\rtf").
-bool IsRtf(const QByteArray &bytes);
 
 // Lays out and draws a document part by part.
 class TRepRichLayout {

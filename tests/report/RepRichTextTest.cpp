@@ -77,6 +77,10 @@ TEST(RepRtfReader, MalformedAndHostileInputEndsWithWhatWasRead)
     EXPECT_EQ(doc.toPlainText(), QStringLiteral("abc"));
     EXPECT_FALSE(ReadRtf("{\\rtf1 \\fs99999999999999999 x\\uc99999\\u65 yz\\'", doc));
     EXPECT_EQ(doc.toPlainText(), QStringLiteral("xA"));
+    // Control characters, raw or escaped, are not text.
+    static const char withNul[] = "{\\rtf1 a\0b\\'00c\\'07d}";
+    EXPECT_TRUE(ReadRtf(QByteArray(withNul, sizeof withNul - 1), doc));
+    EXPECT_EQ(doc.toPlainText(), QStringLiteral("abcd"));
 }
 
 struct RichReport : ListReport {

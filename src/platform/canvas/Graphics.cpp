@@ -164,13 +164,13 @@ void TCanvas::Polygon(const QList<QPoint> &points)
 }
 
 // The top-left corner of the text box for a reference point under TextAlign.
-QPoint TCanvas::TextOrigin(const QFontMetrics &metrics, int x, int y, const QString &text) const
+QPoint TCanvas::TextOrigin(const QFontMetrics &metrics, int x, int y, int width) const
 {
     const unsigned horizontal = TextAlign & TA_CENTER;
     if (horizontal == TA_CENTER)
-        x -= metrics.horizontalAdvance(text) / 2;
+        x -= width / 2;
     else if (horizontal == TA_RIGHT)
-        x -= metrics.horizontalAdvance(text);
+        x -= width;
     if ((TextAlign & TA_BASELINE) == TA_BASELINE)
         y -= metrics.ascent();
     else if (TextAlign & TA_BOTTOM)
@@ -180,7 +180,7 @@ QPoint TCanvas::TextOrigin(const QFontMetrics &metrics, int x, int y, const QStr
 
 namespace {
 
-std::vector<int> Advances(const QFontMetrics &metrics, const QString &text)
+std::vector<int> Advances(const QFontMetrics &metrics, const QString &text, int width)
 {
     // Each character's own advance; the last one takes up the difference to
     // the width of the whole text (kerning), so the advances add up to it.
@@ -192,7 +192,7 @@ std::vector<int> Advances(const QFontMetrics &metrics, const QString &text)
         sum += out.back();
     }
     if (!out.empty())
-        out.back() += metrics.horizontalAdvance(text) - sum;
+        out.back() += width - sum;
     return out;
 }
 
@@ -200,13 +200,15 @@ std::vector<int> Advances(const QFontMetrics &metrics, const QString &text)
 
 void TCanvas::TextOut(int x, int y, const QString &text)
 {
+    // The text is shaped once: its width places it and closes its advances.
     const QFontMetrics metrics(Font);
-    const QPoint origin = TextOrigin(metrics, x, y, text);
-    const QRect box(origin, QSize(metrics.horizontalAdvance(text), metrics.height()));
+    const int width = metrics.horizontalAdvance(text);
+    const QPoint origin = TextOrigin(metrics, x, y, width);
+    const QRect box(origin, QSize(width, metrics.height()));
     if (recorder_) {
         recorder_->UseFont(Font, FontCharset, FontColor);
         recorder_->UseTextAlign(TA_LEFT | TA_TOP);
-        recorder_->TextOut(origin, text, Advances(metrics, text), box, false,
+        recorder_->TextOut(origin, text, Advances(metrics, text, width), box, false,
                            Brush.Style == TBrushStyle::bsSolid, Brush.Color);
         return;
     }
@@ -221,11 +223,12 @@ void TCanvas::TextOut(int x, int y, const QString &text)
 void TCanvas::TextRect(const QRect &rect, int x, int y, const QString &text)
 {
     const QFontMetrics metrics(Font);
-    const QPoint origin = TextOrigin(metrics, x, y, text);
+    const int width = metrics.horizontalAdvance(text);
+    const QPoint origin = TextOrigin(metrics, x, y, width);
     if (recorder_) {
         recorder_->UseFont(Font, FontCharset, FontColor);
         recorder_->UseTextAlign(TA_LEFT | TA_TOP);
-        recorder_->TextOut(origin, text, Advances(metrics, text), rect, true,
+        recorder_->TextOut(origin, text, Advances(metrics, text, width), rect, true,
                            Brush.Style == TBrushStyle::bsSolid, Brush.Color);
         return;
     }

@@ -128,7 +128,7 @@ private:
     QPoint penPos_;
 
     void UsePen();
-    QPoint TextOrigin(const QFontMetrics &metrics, int x, int y, const QString &text) const;
+    QPoint TextOrigin(const QFontMetrics &metrics, int x, int y, int width) const;
 };
 
 } // namespace zorbel

@@ -13,6 +13,7 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <optional>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -231,24 +232,95 @@ void SaveFileAtomically(const QString &fileName, const QByteArray &data)
 
 void SaveFileAtomically(const QString &fileName, const std::function<bool(QByteArray &block)> &next)
 {
-    const auto fail = [&fileName](int error) {
-        throw EWriteError(QStringLiteral("Cannot write %1: %2").arg(fileName, qt_error_string(error)));
-    };
-    const QString folder = QFileInfo(fileName).absolutePath();
-    if (!QDir().mkpath(folder))
-        fail(errno);
-    TempBeside file(fileName);
-    if (file.Fd() < 0)
-        fail(errno);
+    std::optional<TFileReplacer> file;
+    try {
+        file.emplace(fileName, false);
+    } catch (const EFCreateError &e) {
+        throw EWriteError(e.Message());
+    }
     QByteArray block;
     while (next(block))
-        if (!TSysEnv::WriteAll(file.Fd(), block.constData(), block.size()))
-            fail(errno);
-    if (!file.Sync())
-        fail(errno);
-    if (!file.Replace())
-        fail(errno);
-    TSysEnv::SyncFolder(folder);
+        file->WriteBlock(block);
+    file->Commit();
+}
+
+namespace {
+constexpr qsizetype ReplacerBuffer = 1 << 16;
+}
+
+TFileReplacer::TFileReplacer(const QString &fileName, bool readable, bool synced)
+    : fileName_(fileName), tempPath_(Native(fileName) + ".XXXXXX"), readable_(readable), synced_(synced)
+{
+    const QString folder = QFileInfo(fileName).absolutePath();
+    if (!QDir().mkpath(folder) || (fd_ = TSysEnv::OpenTemp(tempPath_)) < 0)
+        throw EFCreateError(QStringLiteral("Cannot create file \"%1\". %2").arg(fileName, qt_error_string(errno)));
+}
+
+TFileReplacer::~TFileReplacer()
+{
+    if (fd_ >= 0)
+        TSysEnv::Close(fd_);
+    if (!committed_ && !tempPath_.isEmpty())
+        TSysEnv::Remove(QFile::decodeName(tempPath_));
+}
+
+void TFileReplacer::Fail(int error)
+{
+    TSysEnv::Close(fd_);
+    fd_ = -1;
+    TSysEnv::Remove(QFile::decodeName(tempPath_));
+    tempPath_.clear();
+    throw EWriteError(QStringLiteral("Cannot write %1: %2").arg(fileName_, qt_error_string(error)));
+}
+
+void TFileReplacer::Flush()
+{
+    if (buffer_.isEmpty())
+        return;
+    if (fd_ < 0 || !TSysEnv::WriteAll(fd_, buffer_.constData(), buffer_.size()))
+        Fail(fd_ < 0 ? EBADF : errno);
+    written_ += buffer_.size();
+    buffer_.clear();
+}
+
+void TFileReplacer::Write(const char *data, qsizetype size)
+{
+    if (buffer_.size() + size > ReplacerBuffer)
+        Flush();
+    if (size >= ReplacerBuffer)
+        WriteBlock(QByteArray::fromRawData(data, size));
+    else
+        buffer_.append(data, size);
+}
+
+void TFileReplacer::WriteBlock(const QByteArray &data)
+{
+    Flush();
+    if (fd_ < 0 || !TSysEnv::WriteAll(fd_, data.constData(), data.size()))
+        Fail(fd_ < 0 ? EBADF : errno);
+    written_ += data.size();
+}
+
+void TFileReplacer::Commit()
+{
+    if (committed_)
+        return;
+    Flush();
+    if (fd_ < 0)
+        Fail(EBADF);
+    if (readable_)
+        ::fchmod(fd_, 0644);
+    const bool synced = !synced_ || TSysEnv::Flush(fd_);
+    const int error = errno;
+    TSysEnv::Close(fd_);
+    fd_ = -1;
+    if (!synced)
+        Fail(error);
+    if (!TSysEnv::Rename(QFile::decodeName(tempPath_), fileName_))
+        Fail(errno);
+    committed_ = true;
+    if (synced_)
+        TSysEnv::SyncFolder(QFileInfo(fileName_).absolutePath());
 }
 
 } // namespace zorbel

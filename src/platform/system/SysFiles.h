@@ -94,4 +94,50 @@ void SaveFileAtomically(const QString &fileName, const QByteArray &data);
 // file kept).
 void SaveFileAtomically(const QString &fileName, const std::function<bool(QByteArray &block)> &next);
 
+// A file written piece by piece that appears whole or not at all: the bytes
+// go into a temporary file beside fileName (through a buffer), and Commit()
+// syncs it and renames it over fileName. Destroying the writer before
+// Commit() (an export that failed half way) removes the temporary file and
+// leaves fileName as it was.
+//
+// Requires: fileName not empty. Raises EFCreateError from the constructor
+// when the folder or the file cannot be made, EWriteError from Write or
+// Commit when the data cannot be written; after a failure nothing is kept.
+class TFileReplacer {
+public:
+    // readable: the finished file is readable by others (mode 0644, for
+    // documents the user hands on), else private (0600). synced: Commit()
+    // pushes the data to the disk before the rename (and the folder after
+    // it); without, a write error still fails the file, but a power loss
+    // right after may lose it (for one of many page files of an export,
+    // where a sync per file would cost more than the export itself).
+    explicit TFileReplacer(const QString &fileName, bool readable = true, bool synced = true);
+    ~TFileReplacer();
+    TFileReplacer(const TFileReplacer &) = delete;
+    TFileReplacer &operator=(const TFileReplacer &) = delete;
+
+    const QString &FileName() const { return fileName_; }
+    void Write(const char *data, qsizetype size);
+    void Write(const QByteArray &data) { Write(data.constData(), data.size()); }
+    // Writes data at once, past the buffer (a block of a known size).
+    void WriteBlock(const QByteArray &data);
+    // Bytes written so far.
+    qint64 Size() const { return written_ + buffer_.size(); }
+    void Commit();
+    bool Committed() const { return committed_; }
+
+private:
+    void Flush();
+    [[noreturn]] void Fail(int error);
+
+    QString fileName_;
+    QByteArray tempPath_;
+    QByteArray buffer_;
+    qint64 written_ = 0;
+    int fd_ = -1;
+    bool readable_;
+    bool synced_;
+    bool committed_ = false;
+};
+
 } // namespace zorbel

@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QProcess>
 #include <gtest/gtest.h>
 
 namespace zorbel::test {
@@ -36,26 +35,6 @@ TMetafile RecordSample()
     DrawSample(canvas);
     canvas.BeginRecording(nullptr);
     return recorder.Finish();
-}
-
-QByteArray RunTool(const QString &program, const QStringList &args, int timeoutMs)
-{
-    QProcess p;
-    p.start(program, args);
-    const bool done = p.waitForFinished(timeoutMs);
-    EXPECT_TRUE(done && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0)
-        << program.toStdString() << ": " << p.readAllStandardError().toStdString();
-    return p.readAllStandardOutput();
-}
-
-QString SofficeConvert(const QString &file, const QString &format, const QString &folder)
-{
-    const QString profile = QStringLiteral("-env:UserInstallation=file://") + folder + QStringLiteral("/profile");
-    RunTool(QStringLiteral("soffice"), {profile, QStringLiteral("--headless"), QStringLiteral("--convert-to"), format,
-                                        QStringLiteral("--outdir"), folder, file},
-            240000);
-    const QString out = folder + QLatin1Char('/') + QFileInfo(file).completeBaseName() + QLatin1Char('.') + format;
-    return QFileInfo::exists(out) ? out : QString();
 }
 
 double DifferingPixels(const QImage &a, const QImage &b, int tolerance)

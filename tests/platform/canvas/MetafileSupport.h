@@ -1,8 +1,9 @@
-// Helpers of the metafile tests: a page drawn through a canvas, external
-// converters run as child processes.
+// Helpers of the metafile tests: a page drawn through a canvas, pixel
+// comparison; external converters come from support/Tools.h.
 #pragma once
 
 #include "platform/canvas/Metafile.h"
+#include "support/Tools.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -17,14 +18,6 @@ namespace zorbel::test {
 // "Report" right-aligned at (380, 250), in Liberation Sans 20 px.
 void DrawSample(TCanvas &canvas);
 TMetafile RecordSample();
-
-// Runs a program; returns its standard output (empty and a failed check when
-// it fails or takes more than timeoutMs).
-QByteArray RunTool(const QString &program, const QStringList &args, int timeoutMs = 120000);
-
-// Converts a file with LibreOffice into folder as format ("pdf", "png",
-// "emf"); returns the path of the result or an empty string.
-QString SofficeConvert(const QString &file, const QString &format, const QString &folder);
 
 // Fraction of pixels whose colour differs by more than tolerance in any
 // channel (the images are compared at the size of a).

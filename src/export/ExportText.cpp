@@ -1,0 +1,286 @@
+#include "export/ExportText.h"
+
+#include "platform/rtl/CodePages.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace zorbel {
+
+namespace {
+
+QChar csvSeparator = u',';
+
+// Rounds as the positions are grouped: to the nearest whole number, halves
+// to the even neighbour.
+qint64 RoundPos(double x) { return qint64(std::nearbyint(x)); }
+
+uint8_t AlignmentCode(TAlignment a)
+{
+    switch (a) {
+    case TAlignment::taRightJustify: return 1;
+    case TAlignment::taCenter: return 2;
+    default: return 0;
+    }
+}
+
+} // namespace
+
+QChar TRepCSVFilter::Separator() { return csvSeparator; }
+void TRepCSVFilter::SetSeparator(QChar c) { csvSeparator = c; }
+
+double FontPoints(const QFont &font)
+{
+    if (font.pointSizeF() > 0)
+        return font.pointSizeF();
+    return font.pixelSize() > 0 ? font.pixelSize() * 72.0 / 96.0 : 10.0;
+}
+
+// ---- positions ----
+
+void TRepPositions::BeginUpdate()
+{
+    values_.clear();
+    index_.clear();
+    highest_ = 0;
+    collecting_ = true;
+}
+
+void TRepPositions::AddPosition(double x)
+{
+    if (!collecting_)
+        return;
+    const qint64 key = RoundPos(x);
+    auto it = index_.constFind(key);
+    if (it != index_.constEnd()) {
+        ++values_[size_t(*it)].UseCount;
+        return;
+    }
+    index_.insert(key, int(values_.size()));
+    values_.push_back({0, 1, x});
+}
+
+void TRepPositions::EndUpdate()
+{
+    collecting_ = false;
+    // Ascending numbering of the positions inside (0, 9999999); distinct
+    // groups have distinct first values, so sorting gives the same order as
+    // picking the smallest unnumbered entry again and again.
+    std::vector<size_t> order;
+    for (size_t i = 0; i < values_.size(); ++i)
+        if (values_[i].FirstValue > 0 && values_[i].FirstValue < 9999999)
+            order.push_back(i);
+    std::sort(order.begin(), order.end(),
+              [&](size_t a, size_t b) { return values_[a].FirstValue < values_[b].FirstValue; });
+    int n = 0;
+    for (size_t i : order)
+        values_[i].Number = ++n;
+    highest_ = n;
+}
+
+int TRepPositions::GetPosition(double x) const
+{
+    auto it = index_.constFind(RoundPos(x));
+    return it == index_.constEnd() ? 0 : values_[size_t(*it)].Number;
+}
+
+// ---- text grid base ----
+
+// ---- output ----
+
+void TRepOutputFilter::OpenOutput(const QString &fileName)
+{
+    MemoryOutput.clear();
+    OwnsOutput = !fileName.isEmpty();
+    if (OwnsOutput)
+        Output = std::make_unique<TFileReplacer>(fileName, true, SyncedOutput);
+}
+
+void TRepOutputFilter::CloseOutput()
+{
+    if (Output)
+        Output->Commit();
+    Output.reset();
+}
+
+void TRepOutputFilter::WriteBytes(const QByteArray &bytes)
+{
+    if (Output)
+        Output->Write(bytes);
+    else if (!OwnsOutput)
+        MemoryOutput += bytes;
+}
+
+void TRepOutputFilter::StartDocument(int paperWidth, int paperHeight, const QFont &font)
+{
+    OpenOutput(OutputName);
+    ReportFont = font;
+    PageFont = QFont();
+    CharWidth = LineHeight = FontPoints(font) * PointInTenthMM;
+    PaperWidth = paperWidth;
+    PaperHeight = paperHeight;
+    LineTotal = int(std::lround(PaperHeight / LineHeight));
+    PageComplete = false;
+}
+
+// ---- text grid base ----
+
+void TRepAbstractExportFilter::WriteString(const QString &text) { WriteBytes(UnicodeToWin1251(text)); }
+
+void TRepAbstractExportFilter::WriteLine(const QString &text)
+{
+    WriteString(text);
+    WriteBytes(QByteArrayLiteral("\r\n"));
+}
+
+void TRepAbstractExportFilter::BeginDocument(int paperWidth, int paperHeight, const QFont &font)
+{
+    TextItems.clear();
+    StartDocument(paperWidth, paperHeight, font);
+    TRepExportFilter::BeginDocument(paperWidth, paperHeight, font);
+}
+
+void TRepAbstractExportFilter::PutText(double x, double y, const QFont &font, TColor, unsigned,
+                                       TAlignment alignment, const QString &text)
+{
+    TextItems.push_back({text, x, y, AlignmentCode(alignment), font});
+}
+
+void TRepAbstractExportFilter::FinishPage()
+{
+    PageDone();
+    TextItems.clear();
+    cells_.clear();
+}
+
+void TRepAbstractExportFilter::BeginNextPage()
+{
+    TextItems.clear();
+    cells_.clear();
+    PageComplete = false;
+    PageFont = QFont();
+}
+
+void TRepAbstractExportFilter::EndDocument()
+{
+    TextItems.clear();
+    cells_.clear();
+    CloseOutput();
+    TRepExportFilter::EndDocument();
+}
+
+void TRepAbstractExportFilter::NumberItems()
+{
+    TRepPositions columns, lines;
+    columns.BeginUpdate();
+    lines.BeginUpdate();
+    for (const TTextEntry &e : TextItems) {
+        columns.AddPosition(e.HorzPos);
+        lines.AddPosition(e.VertPos);
+    }
+    columns.EndUpdate();
+    lines.EndUpdate();
+    cells_.clear();
+    for (size_t i = 0; i < TextItems.size(); ++i) {
+        TTextEntry &e = TextItems[i];
+        e.HorzPos = columns.GetPosition(e.HorzPos);
+        e.VertPos = lines.GetPosition(e.VertPos);
+        const quint64 key = (quint64(quint32(e.VertPos)) << 32) | quint32(e.HorzPos);
+        if (!cells_.contains(key))
+            cells_.insert(key, int(i));
+    }
+    ColumnTotal = columns.Highest();
+    LineTotal = lines.Highest();
+}
+
+void TRepAbstractExportFilter::PageDone()
+{
+    PageComplete = true;
+    NumberItems();
+    WritePage();
+}
+
+QString TRepAbstractExportFilter::GetCell(int line, int column, QFont *font) const
+{
+    auto it = cells_.constFind((quint64(quint32(line)) << 32) | quint32(column));
+    if (it == cells_.constEnd())
+        return QString();
+    const TTextEntry &e = TextItems[size_t(*it)];
+    if (font)
+        *font = e.Font;
+    return e.Content;
+}
+
+// ---- CSV ----
+
+void TRepCommaSeparatedFilter::WritePage()
+{
+    if (LineTotal == 0)
+        return;
+    const QString sep(TRepCSVFilter::Separator());
+    const QString quote = QStringLiteral("\"");
+    for (int line = 1; line <= LineTotal; ++line) {
+        QString row;
+        for (int column = 1; column <= ColumnTotal; ++column) {
+            QString cell = GetCell(line, column);
+            cell.replace(quote, QStringLiteral("\"\""));
+            row += quote + cell + quote;
+            if (column < ColumnTotal)
+                row += sep;
+        }
+        WriteLine(row);
+    }
+}
+
+// ---- plain text ----
+
+void TRepAsciiExportFilter::BeginDocument(int paperWidth, int paperHeight, const QFont &font)
+{
+    StartDocument(paperWidth, paperHeight, font);
+    TextLines.assign(size_t(std::max(LineTotal, 0)), QString());
+    TRepExportFilter::BeginDocument(paperWidth, paperHeight, font);
+}
+
+void TRepAsciiExportFilter::PutText(double x, double y, const QFont &, TColor, unsigned,
+                                    TAlignment alignment, const QString &text)
+{
+    double c = x / CharWidth * 1.7;
+    if (alignment == TAlignment::taRightJustify)
+        c -= text.size();
+    const double lineNo = std::trunc(y / LineHeight + 0.5);
+    if (!(lineNo >= 0) || lineNo > 1e6) // off the page or absurd: nothing to place
+        return;
+    const size_t l = size_t(lineNo);
+    if (l >= TextLines.size())
+        TextLines.resize(l + 1);
+    QString &line = TextLines[l];
+    const qsizetype p = qsizetype(std::nearbyint(std::clamp(c, -1e6, 1e6)));
+    if (line.size() < p)
+        line += QString(p - line.size(), u' ');
+    if (p < 1)
+        line.insert(0, text);
+    else {
+        line.remove(p - 1, text.size());
+        line.insert(p - 1, text);
+    }
+}
+
+void TRepAsciiExportFilter::FinishPage()
+{
+    for (const QString &line : TextLines)
+        if (!line.isEmpty())
+            WriteBytes(UnicodeToWin1251(line) + "\r\n");
+}
+
+void TRepAsciiExportFilter::BeginNextPage()
+{
+    TextLines.assign(size_t(std::max(LineTotal, 0)), QString());
+}
+
+void TRepAsciiExportFilter::EndDocument()
+{
+    CloseOutput();
+    TRepExportFilter::EndDocument();
+}
+
+} // namespace zorbel

@@ -1,0 +1,185 @@
+#include "export/ExportXls.h"
+
+#include "platform/rtl/CodePages.h"
+#include "platform/rtl/Exceptions.h"
+#include "platform/rtl/Format.h"
+#include "platform/rtl/FormatSettings.h"
+#include "report/RepReport.h"
+
+#include <QCoreApplication>
+#include <QtEndian>
+#include <algorithm>
+#include <cstring>
+
+namespace zorbel {
+
+namespace {
+
+const QString GlobRow = QStringLiteral("___XLGlobRow");
+
+void PutU16(QByteArray &to, int v)
+{
+    const quint16 le = qToLittleEndian(quint16(v));
+    to.append(reinterpret_cast<const char *>(&le), 2);
+}
+
+void CheckU16(int v)
+{
+    if (v < 0 || v > 65535)
+        throw ERangeError(QStringLiteral("Range check error"));
+}
+
+} // namespace
+
+void TRepXLSFilter::WriteRecordHead(QByteArray &to, int number, int length)
+{
+    CheckU16(number);
+    CheckU16(length);
+    PutU16(to, number);
+    PutU16(to, length);
+}
+
+void TRepXLSFilter::BeginDocument(int paperWidth, int paperHeight, const QFont &font)
+{
+    if (ContinueSheet && DocumentsDone > 0)
+        return;
+    TRepAbstractExportFilter::BeginDocument(paperWidth, paperHeight, font);
+    HighestRow = -1;
+}
+
+void TRepXLSFilter::OpenOutput(const QString &fileName)
+{
+    TRepAbstractExportFilter::OpenOutput(fileName);
+    cells_.clear();
+    usedRows_ = usedColumns_ = 0;
+    if (Report) {
+        TRepEvEnvironment &env = Report->Functions;
+        if (env.IndexOf(GlobRow) < 0)
+            env.DefineVariable(GlobRow, QStringLiteral("0"));
+        TRepEvEnvironment::SetIntegerConstant(env.GetVariableElement(GlobRow), 0);
+    }
+}
+
+void TRepXLSFilter::CloseOutput()
+{
+    // The head goes in front of the cells now that their range is known.
+    QByteArray head;
+    WriteRecordHead(head, 0x0809, 6);
+    PutU16(head, 0);
+    PutU16(head, 0x0010);
+    PutU16(head, 0);
+    WriteRecordHead(head, 0x0042, 2);
+    PutU16(head, 1251);
+    WriteRecordHead(head, 0x0200, 10);
+    PutU16(head, 0);
+    PutU16(head, usedRows_);
+    PutU16(head, 0);
+    PutU16(head, usedColumns_);
+    PutU16(head, 0);
+    WriteBytes(head);
+    WriteBytes(cells_);
+    QByteArray tail;
+    WriteRecordHead(tail, 0x000A, 0);
+    WriteBytes(tail);
+    cells_.clear();
+    TRepAbstractExportFilter::CloseOutput();
+}
+
+void TRepXLSFilter::WriteCell(int kind, int row, const QString &text, int column)
+{
+    if (row > MaxRows - 1)
+        throw ERangeError(QStringLiteral("Отчёт не помещается на лист: больше %1 строк.").arg(MaxRows));
+    CheckU16(column);
+    auto cellHead = [&](int number, int length) {
+        WriteRecordHead(cells_, number, length);
+        PutU16(cells_, row);
+        PutU16(cells_, column);
+        cells_.append(3, '\0');
+    };
+    switch (kind) {
+    case 1: {
+        cellHead(0x0002, 11);
+        const qint32 v = qToLittleEndian(qint32(text.trimmed().toInt()));
+        cells_.append(reinterpret_cast<const char *>(&v), 4);
+        break;
+    }
+    case 2: {
+        cellHead(0x0003, 15);
+        double d = 0;
+        TryStrToFloat(text, d);
+        quint64 bits;
+        std::memcpy(&bits, &d, 8);
+        bits = qToLittleEndian(bits);
+        cells_.append(reinterpret_cast<const char *>(&bits), 8);
+        break;
+    }
+    case 3: {
+        const QByteArray bytes = UnicodeToWin1251(text.left(255));
+        cellHead(0x0004, 8 + int(bytes.size()));
+        cells_.append(char(bytes.size()));
+        cells_.append(bytes);
+        break;
+    }
+    default: return;
+    }
+    usedRows_ = std::max(usedRows_, row + 1);
+    usedColumns_ = std::max(usedColumns_, column + 1);
+}
+
+void TRepXLSFilter::WritePage()
+{
+    int r = 0;
+    bool continued = false;
+    TRepEvEnvironment *env = Report ? &Report->Functions : nullptr;
+    if (env && env->IndexOf(GlobRow) >= 0) {
+        const TRepEvValue v = env->GetVariableValue(GlobRow);
+        if (v.Kind == TRepEvKind::Integer && v.IntValue > 0) {
+            r = v.IntValue;
+            continued = true;
+        }
+    }
+    if (DocumentsDone > 0)
+        r = HighestRow;
+    if (r + LineTotal > MaxRows)
+        throw ERangeError(QStringLiteral("Отчёт не помещается на лист: больше %1 строк.").arg(MaxRows));
+    TRepPrinter *printer = Report ? Report->RepPrinter : nullptr;
+    const QChar thousands = FormatSettings().ThousandSeparator;
+    int shown = -1;
+    for (int line = 1; line <= LineTotal; ++line) {
+        if (printer && !continued) {
+            const int percent = (line - 1) * 100 / LineTotal;
+            if (percent != shown) { // progress once per percent keeps the pump cheap
+                shown = percent;
+                printer->SetProgress(percent);
+                QCoreApplication::processEvents();
+            }
+        }
+        for (int c = 1; c <= ColumnTotal; ++c) {
+            const QString text = GetCell(line, c);
+            if (text.isEmpty())
+                continue;
+            QString clean = text;
+            clean.remove(thousands);
+            double value;
+            if (TryStrToFloat(clean, value))
+                WriteCell(2, r, clean, c - 1);
+            else
+                WriteCell(3, r, text, c - 1);
+        }
+        ++r;
+    }
+    HighestRow = std::max(HighestRow, r);
+    if (env && env->IndexOf(GlobRow) >= 0)
+        TRepEvEnvironment::SetIntegerConstant(env->GetVariableElement(GlobRow), r);
+}
+
+void TRepXLSFilter::EndDocument()
+{
+    ++DocumentsDone;
+    if (!ContinueSheet)
+        TRepAbstractExportFilter::EndDocument();
+    else
+        PaperHeight *= DocumentsDone;
+}
+
+} // namespace zorbel

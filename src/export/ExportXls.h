@@ -1,0 +1,59 @@
+// The spreadsheet writer: a report as one worksheet of an early binary
+// spreadsheet file (BIFF). It asks the run for one endless page, so the text
+// grid of ExportText.h holds the whole report; a text that reads as a number
+// (after the thousands separator is removed) becomes a NUMBER cell, any other
+// a LABEL cell of at most 255 Windows-1251 characters.
+//
+// File layout, every number little-endian, every record a u16 number, a u16
+// data length and the data:
+//   BOF        0x0809  u16 0, u16 0x0010 (worksheet), u16 0
+//   CODEPAGE   0x0042  u16 1251 (the labels' code page)
+//   DIMENSIONS 0x0200  u16 first row 0, u16 rows used, u16 first column 0,
+//                      u16 columns used, u16 0
+//   cells      INTEGER 0x0002, NUMBER 0x0003, LABEL 0x0004: u16 row,
+//              u16 column, 3 attribute bytes 0, then i32, f64 or a length
+//              byte and the text
+//   EOF        0x000A  (no data)
+// The cells are kept in memory until the document ends, so that DIMENSIONS
+// can hold the range really used and a failure leaves no file behind.
+#pragma once
+
+#include "export/ExportText.h"
+
+namespace zorbel {
+
+class TRepXLSFilter : public TRepAbstractExportFilter {
+public:
+    using TRepAbstractExportFilter::TRepAbstractExportFilter;
+    QString GetDescriptionText() const override { return QStringLiteral("Excel file format"); }
+    QString GetFileExtension() const override { return QStringLiteral("XLS"); }
+    QString GetDialogName() const override { return QStringLiteral("Excel spreadsheet"); }
+    bool WantsOnePage() const override { return true; }
+
+    void BeginDocument(int paperWidth, int paperHeight, const QFont &font) override;
+    void EndDocument() override;
+
+    // kind 1 INTEGER, 2 NUMBER, 3 LABEL; any other writes nothing.
+    virtual void WriteCell(int kind, int row, const QString &text, int column);
+
+    int HighestRow = -1;
+    int DocumentsDone = 0;
+    bool ContinueSheet = false;
+
+    // Rows a sheet of this format holds.
+    static constexpr int MaxRows = 65535;
+
+protected:
+    void OpenOutput(const QString &fileName) override;
+    void CloseOutput() override;
+    void WritePage() override;
+
+private:
+    void WriteRecordHead(QByteArray &to, int number, int length);
+    QByteArray cells_;
+    int usedRows_ = 0, usedColumns_ = 0;
+};
+
+class TRepExcelFilter : public TRepFilterComponent<TRepXLSFilter> {};
+
+} // namespace zorbel
