@@ -6,11 +6,14 @@
 
 #include "memtable/VemtMemTable.h"
 #include "platform/canvas/Metafile.h"
+#include "platform/canvas/Printers.h"
 #include "platform/rtl/DateTime.h"
 #include "report/RepPreviewForm.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -326,6 +329,78 @@ TEST(RstPrintDyn, WeeksHeadedAndSummed)
     EXPECT_EQ(MakeDynPrintout({dyn.get(), 3})->RepLDate->Caption(), QStringLiteral("Годы"));
     dyn->Close();
     EXPECT_FALSE(MakeDynPrintout({dyn.get(), 1}));
+}
+
+// ---- exports through the writers the layouts carry, printing into a PDF file ----
+
+QString Tool(const QString &program, const QStringList &args)
+{
+    QProcess p;
+    p.start(program, args);
+    EXPECT_TRUE(p.waitForFinished(60000)) << program.toStdString();
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+// Exports report into path through the carried writer of that file extension.
+bool ExportAs(TCustomBandReport &report, const QString &ext, const QString &path)
+{
+    for (const TRepExportFilterLibraryEntry &e : ExportFilterLibrary().Registered())
+        if (e.FileExt.compare(ext, Qt::CaseInsensitive) == 0) {
+            std::unique_ptr<TRepExportFilter> writer = e.WriterClass(path);
+            report.ExportToFilter(*writer);
+            return QFile::exists(path);
+        }
+    return false;
+}
+
+TEST(RstPrintExport, LayoutsOfferTheirWritersAndExportToSpreadsheetHtmlAndPdf)
+{
+    const auto before = ExportFilterLibrary().Registered().size();
+    auto tab = TabRes();
+    auto qhs = Qhs(5);
+    QTemporaryDir dir;
+    {
+        std::unique_ptr<TQrs> totals = MakeTotalsPrintout(TotalsState(*tab));
+        std::unique_ptr<TQHist> hist = MakeHistPrintout(HistState(*qhs));
+        EXPECT_EQ(ExportFilterLibrary().Registered().size(), before + 12); // six writers each
+
+        const QString xls = dir.filePath(QStringLiteral("totals.xls"));
+        ASSERT_TRUE(ExportAs(*totals, QStringLiteral("xls"), xls));
+        const QString cells = Tool(QStringLiteral("/usr/bin/python3"),
+                                   {QStringLiteral("-c"),
+                                    QStringLiteral("import sys,xlrd\n"
+                                                   "s = xlrd.open_workbook(sys.argv[1]).sheet_by_index(0)\n"
+                                                   "sys.stdout.buffer.write('|'.join(str(c.value) for r in range(s.nrows) for c in s.row(r)).encode())"),
+                                    xls});
+        for (const char *x : {"Транспорт", "Зарплата", "Наименование", "Статьи Обороты за 01.01.2026 - 31.12.2026"})
+            EXPECT_TRUE(cells.contains(QString::fromUtf8(x))) << x << " in " << cells.toStdString();
+        EXPECT_TRUE(cells.contains(QStringLiteral("50000")) || cells.contains(N("50 000,00"))) << cells.toStdString();
+
+        const QString htm = dir.filePath(QStringLiteral("operations.htm"));
+        ASSERT_TRUE(ExportAs(*hist, QStringLiteral("htm"), htm));
+        const QString text = Tool(QStringLiteral("/usr/bin/python3"),
+                                  {QStringLiteral("-c"),
+                                   QStringLiteral("import sys,glob\nfrom html.parser import HTMLParser\n"
+                                                  "class P(HTMLParser):\n"
+                                                  "    def handle_data(self, d): sys.stdout.buffer.write((d.replace(chr(160), ' ') + chr(10)).encode())\n"
+                                                  "for f in sorted(glob.glob(sys.argv[1] + '/*.htm*')):\n"
+                                                  "    P().feed(open(f, 'rb').read().decode('utf-8', 'replace'))"),
+                                   dir.path()});
+        for (const char *x : {"Примечание 5", "Кошелёк 500,00 RUR", "Комментарий", "05.01.26"})
+            EXPECT_TRUE(text.contains(QString::fromUtf8(x))) << x << " in " << text.toStdString();
+
+        const QString pdf = dir.filePath(QStringLiteral("dynamics.pdf"));
+        auto dyn = TabDyn();
+        std::unique_ptr<TQprd> d = MakeDynPrintout({dyn.get(), 2});
+        Printer().SetOutputFile(pdf);
+        d->PrintToPrinter();
+        Printer().SetOutputFile(QString());
+        ASSERT_TRUE(QFile::exists(pdf));
+        const QString printed = Tool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+        for (const char *x : {"Месяцы", "2 нед. 2026", "Баланс у.е.", "2750"})
+            EXPECT_TRUE(printed.contains(QString::fromUtf8(x))) << x << " in " << printed.toStdString();
+    }
+    EXPECT_EQ(ExportFilterLibrary().Registered().size(), before); // freed layouts take theirs away
 }
 
 // ---- the commands through the preview window ----
