@@ -53,6 +53,18 @@ struct TAnalysisLaunchers {
     // modally over the main window's data set; takes the field separator
     // from the main window's CSV setting and stores it back.
     std::function<void(TFormMain &Main)> FormImp;
+    // The turnovers window TFormLim ("Обороты за месяц - по статьям"): the
+    // month of the entry date for the current account; takes its options
+    // from the main window's Lim* fields and stores them back.
+    std::function<void(TFormMain &Main)> FormLim;
+    // The monthly balances window TFormRest ("Остатки, Сводки..."): options
+    // Bal* in and out.
+    std::function<void(TFormMain &Main)> FormRest;
+    // The year by category window TFormDiff ("Постатейно-месячные итоги за год").
+    std::function<void(TFormMain &Main)> FormDiff;
+    // The future days window TFormDays: true when a day was chosen (OK on a
+    // row with a date), the day in Day.
+    std::function<bool(TFormMain &Main, TDateTime &Day)> FormDays;
     // The results window TFormRst: created, shown modally and freed; Node is
     // a category node of the main window's tree or nullptr, ContactMode opens
     // it on the operations of the main window's current person or firm.

@@ -198,6 +198,7 @@ void TFormMain::BuildMenu()
     BuildPostMenu();
     BuildCategoryCommands();
     BuildPacketCommands();
+    BuildAnalysisMenu();
     mHelp = MainMenu->Add(QStringLiteral("mHelp"), U("&?"));
     mManual = mHelp->Add(QStringLiteral("mManual"), U("&Содержание.."));
     mAbout = mHelp->Add(QStringLiteral("mAbout"), U("&О программе..."));

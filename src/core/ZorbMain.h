@@ -180,6 +180,14 @@ public:
     void ApplyGridFonts();
 
     void mImportClick(TObject *Sender);           // import window, through the launcher seam (ZorbMainImport.cpp)
+    // Monthly balances, a year by category, future days, turnovers against
+    // limits: windows of the analysis layer (ZorbMainAnalysis.cpp).
+    TMenuItem *mAnalysis = nullptr, *mLim = nullptr, *mRest = nullptr, *mCompare = nullptr, *mDays = nullptr;
+    void BuildAnalysisMenu();
+    void mLimClick(TObject *Sender);
+    void mRestClick(TObject *Sender);
+    void mCompareClick(TObject *Sender);
+    void mDaysClick(TObject *Sender);
     // ---- accounts book and rates (ZorbMainAcc.cpp) ----
     TButton *ButAcc = nullptr;                    // "Счета..." on the tool bar
     TMenuItem *mAccounts = nullptr, *mRate = nullptr;

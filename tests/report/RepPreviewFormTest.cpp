@@ -94,7 +94,7 @@ protected:
     }
 };
 
-TEST_F(RepPreviewFormTest, PagesKeysGoToPageAndProgress)
+TEST_F(RepPreviewFormTest, PagesKeysAndGoToPage)
 {
     PreviewReport r(6);
     TRepStandardPreview &p = r.Preview();
@@ -140,21 +140,28 @@ TEST_F(RepPreviewFormTest, PagesKeysGoToPageAndProgress)
         EXPECT_EQ(p.RepPreview->PageNumber(), typed == QStringLiteral("4") ? 4 : 1) << typed.toStdString();
     }
 
-    // Progress: 3 after 0 changes nothing, 5 shows, 100 empties.
-    p.StatusBar->SetPanelText(0, QStringLiteral("0%"));
-    p.RepPreview->SendMessage(WM_USER, 3, 0);
-    EXPECT_EQ(p.StatusBar->PanelText(0), QStringLiteral("0%"));
-    p.RepPreview->SendMessage(WM_USER, 5, 0);
-    EXPECT_EQ(p.StatusBar->PanelText(0), QStringLiteral("5%"));
-    p.RepPreview->SendMessage(WM_USER, 100, 0);
-    EXPECT_EQ(p.StatusBar->PanelText(0), QString());
-
     p.resize(900, 700);
     p.RepPreview->SetZoom(100);
     Snapshot(p, QStringLiteral("preview-100"));
     p.ZoomFit->Click();
     EXPECT_EQ(p.RepPreview->ZoomState(), TRepZoomState::qrZoomToFit);
     Snapshot(p, QStringLiteral("preview-fit"));
+}
+
+TEST_F(RepPreviewFormTest, ProgressShowsEveryFifthPercentAndEmptiesAtTheEnds)
+{
+    // A window of its own: the run's own progress notices do not interfere.
+    TRepPrinter printer;
+    TRepStandardPreview p(printer);
+    EXPECT_EQ(p.StatusBar->PanelText(0), QStringLiteral("0%"));
+    p.RepPreview->SendMessage(WM_USER, 3, 0);
+    EXPECT_EQ(p.StatusBar->PanelText(0), QStringLiteral("0%"));
+    p.RepPreview->SendMessage(WM_USER, 5, 0);
+    EXPECT_EQ(p.StatusBar->PanelText(0), QStringLiteral("5%"));
+    p.RepPreview->SendMessage(WM_USER, 8, 0);
+    EXPECT_EQ(p.StatusBar->PanelText(0), QStringLiteral("5%"));
+    p.RepPreview->SendMessage(WM_USER, 100, 0);
+    EXPECT_EQ(p.StatusBar->PanelText(0), QString());
 }
 
 TEST_F(RepPreviewFormTest, SearchFindsLatinAndCyrillicWholeCharacters)

@@ -22,6 +22,7 @@
 #include <QVBoxLayout>
 #include <QValueAxis>
 
+#include <algorithm>
 #include <cmath>
 
 namespace zorbel {
@@ -326,7 +327,19 @@ void TDBChart::BuildBar(TChartSeries &S)
     bars->setName(S.Title);
     QStringList categories;
     const int n = int(S.Points().size());
-    for (int i = 0; i < n; ++i) {
+    const bool oneColour = !S.ColorEachPoint && std::none_of(S.Points().begin(), S.Points().end(),
+                                                             [](const TChartPoint &p) { return p.Color.isValid(); });
+    if (oneColour && n > 0) {
+        // All bars in the series colour: one bar set holds every point.
+        auto *set = new QBarSet(S.Title);
+        for (const TChartPoint &p : S.Points()) {
+            categories << p.Label;
+            set->append(p.Value ? *p.Value : 0.0);
+        }
+        set->setColor(S.PointColor(0));
+        bars->append(set);
+    }
+    for (int i = 0; i < n && !oneColour; ++i) {
         const TChartPoint &p = S.Points()[size_t(i)];
         categories << p.Label;
         auto *set = new QBarSet(p.Label);
@@ -336,14 +349,27 @@ void TDBChart::BuildBar(TChartSeries &S)
         bars->append(set);
     }
     Chart()->addSeries(bars);
-    auto *x = new QBarCategoryAxis;
-    x->append(categories.isEmpty() ? QStringList{QString()} : categories);
-    auto *y = new QValueAxis;
-    Chart()->addAxis(x, Qt::AlignBottom);
-    Chart()->addAxis(y, Qt::AlignLeft);
+    // Bar series of one chart share the axes of the first one, so their
+    // bars are measured on one scale.
+    QBarCategoryAxis *x = nullptr;
+    QValueAxis *y = nullptr;
+    for (QAbstractAxis *axis : Chart()->axes()) {
+        if (!x)
+            x = qobject_cast<QBarCategoryAxis *>(axis);
+        if (!y)
+            y = qobject_cast<QValueAxis *>(axis);
+    }
+    const bool shared = x && y;
+    double lo = shared ? y->min() : 0, hi = shared ? y->max() : 0;
+    if (!shared) {
+        x = new QBarCategoryAxis;
+        x->append(categories.isEmpty() ? QStringList{QString()} : categories);
+        y = new QValueAxis;
+        Chart()->addAxis(x, Qt::AlignBottom);
+        Chart()->addAxis(y, Qt::AlignLeft);
+    }
     bars->attachAxis(x);
     bars->attachAxis(y);
-    double lo = 0, hi = 0;
     for (const TChartPoint &p : S.Points())
         if (p.Value)
             lo = std::min(lo, *p.Value), hi = std::max(hi, *p.Value);

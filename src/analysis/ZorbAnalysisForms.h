@@ -1,0 +1,28 @@
+// What the monthly, yearly, future-days and limits windows take from the
+// main window: the current account as a scope, the ledger grid's fonts, and
+// a speed button with a text face.
+#pragma once
+
+#include "analysis/ZorbAnalysisTables.h"
+#include "platform/widgets/Buttons.h"
+#include "platform/widgets/DBGrids.h"
+
+namespace zorbel {
+
+class TFormMain;
+
+// The main window's current account (id, currency), with the choice of
+// every account of its currency and of leaving transfers out.
+TAccountScope CurrentAccountScope(const TFormMain &Main, bool SameCurrency, bool NoTransfers);
+// The current account's opening balance.
+double CurrentAccountBeg(const TFormMain &Main);
+// The ledger grid's data and title fonts, each capped at size 10.
+void TakeLedgerFonts(const TFormMain &Main, TDBGrid *Grid);
+// A small speed button at Left on its parent's top row.
+TSpeedButton *TopButton(QWidget *Parent, const char *Name, const QString &Caption, const QString &Hint, int Left,
+                        int Width = 25);
+
+// The picture of the "save to a file" buttons.
+QPixmap SaveGlyph();
+
+} // namespace zorbel

@@ -1,0 +1,64 @@
+// What the monthly, yearly and limits windows share: the memory tables they
+// fill are declared as tables of field definitions, and the choice "the
+// current account" or "every account of its currency" (with or without
+// transfer legs) becomes one condition line with bound values.
+#pragma once
+
+#include "memtable/VemtMemTable.h"
+#include "platform/sqltable/Query.h"
+
+#include <QString>
+#include <span>
+
+namespace zorbel {
+
+// One field of a memory table: name, type, size (strings), display label
+// (empty: keep the name), display format, display width (0: the default),
+// and whether the grids show it.
+struct TMemFieldDef {
+    TMemFieldDef(QString name, TFieldType type, int size = 0, QString title = {}, QString format = {}, int width = 0,
+                 bool visible = true)
+        : Name(std::move(name)), Type(type), Size(size), Title(std::move(title)), Format(std::move(format)),
+          Width(width), Visible(visible)
+    {
+    }
+    QString Name;
+    TFieldType Type;
+    int Size = 0;
+    QString Title;
+    QString Format;
+    int Width = 0;
+    bool Visible = true;
+};
+
+// Defines the fields of a closed memory table and opens it empty.
+void OpenMemTable(TVemtMemTable &Table, std::span<const TMemFieldDef> Fields);
+
+// The accounts a computation covers.
+struct TAccountScope {
+    int AccountId = 0;       // the current account
+    QString Currency;        // its currency
+    bool SameCurrency = false; // every account of that currency
+    bool NoTransfers = false;  // leave out transfer legs (level1 -1)
+};
+
+// The from-line of those queries: "from tb_account a cross join tb_hist h",
+// the accounts read first, so that the operations of each account in scope
+// are found through the (account, date) index instead of a scan of all.
+QString AccountsThenOperations();
+
+// The account condition line of a query over "tb_hist h, tb_account a":
+// "and h.id_account=:acc" or "and a.currency=:cur", with
+// " and level1<>-1 " appended when transfers are left out.
+QString AccountScopeLine(const TAccountScope &Scope);
+// Binds the value the line of AccountScopeLine names (call after the SQL is set).
+void BindAccountScope(TQuery &Query, const TAccountScope &Scope);
+
+// The category columns of a depth: "level1", "level1,level2" or
+// "level1,level2,level3".
+QString LevelColumns(int Depth);
+
+// A float field's value in units of 1/10000 (null counts as 0).
+int64_t FieldUnits(const TField *Field);
+
+} // namespace zorbel

@@ -1,0 +1,36 @@
+// The future days window: the days after today on which the main window's
+// current account has operations, realised or planned, with the day's income,
+// expense and the running balance. Choosing a day closes it with OK.
+#pragma once
+
+#include "memtable/VemtMemTable.h"
+#include "platform/dataset/DataSource.h"
+#include "platform/widgets/DBGrids.h"
+#include "platform/widgets/Forms.h"
+
+namespace zorbel {
+
+class TFormMain;
+
+class TFormDays : public TForm {
+    Q_OBJECT
+public:
+    explicit TFormDays(TFormMain &Main);
+    ~TFormDays() override;
+
+    TDBGrid *DBGDays;
+    TVemtMemTable TbDays;
+    TDataSource DataDays{&TbDays};
+    TDateTime StartDay = 0; // today, set when the window is shown
+
+    void FillDays();
+
+private:
+    TFormMain &main_;
+};
+
+// The main window's future days command: shows the window and returns true
+// with Day when the user chose a row that has a date.
+bool ChooseFutureDay(TFormMain &Main, TDateTime &Day);
+
+} // namespace zorbel

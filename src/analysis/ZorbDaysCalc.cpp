@@ -1,0 +1,70 @@
+// The future days of an account (see ZorbDaysCalc.h).
+#include "analysis/ZorbDaysCalc.h"
+
+#include "analysis/ZorbAnalysisTables.h"
+#include "platform/dataset/Fields.h"
+#include "platform/rtl/Exceptions.h"
+
+namespace zorbel {
+
+void OpenDaysTable(TVemtMemTable &TbDays)
+{
+    const QString money = QStringLiteral("#,##0.00");
+    const TMemFieldDef fields[] = {
+        {QStringLiteral("Date_Real"), ftDateTime, 0, QStringLiteral("Дата"), {}, 15},
+        {QStringLiteral("Dt"), ftFloat, 0, QStringLiteral("Приход"), money, 10},
+        {QStringLiteral("Ct"), ftFloat, 0, QStringLiteral("Расход"), money, 10},
+        {QStringLiteral("Rest"), ftFloat, 0, QStringLiteral("Остаток"), money, 12},
+    };
+    OpenMemTable(TbDays, fields);
+}
+
+std::optional<double> FillDays(TDatabase &Db, int AccountId, double Beg, TDateTime StartDay, TVemtMemTable &TbDays)
+{
+    auto prepare = [&](TQuery &q, QStringList sql) {
+        q.SetDatabase(&Db);
+        q.SQL() = std::move(sql);
+        q.ParamByName(QStringLiteral("d"))->SetAsDateTime(StartDay);
+        q.ParamByName(QStringLiteral("a"))->SetAsSmallInt(AccountId);
+    };
+    std::optional<double> start;
+    double rest = 0;
+    try {
+        TQuery qbeg;
+        prepare(qbeg, {QStringLiteral("Select sum(dt),sum(ct) from tb_hist where date_real<=:d "),
+                       QStringLiteral("and id_account=:a and kind='1'")});
+        qbeg.Open();
+        rest = Beg + qbeg.Fields()[0]->AsFloat() - qbeg.Fields()[1]->AsFloat();
+        start = rest;
+    } catch (const Exception &) {
+        // Without the realised sums the list still shows the days from 0.
+    }
+
+    TbDays.EmptyTable();
+    TQuery qd;
+    prepare(qd, {QStringLiteral("Select date_real,sum(dt) dt,sum(ct) ct"), QStringLiteral("from tb_hist "),
+                 QStringLiteral("where  date_real>:d"), QStringLiteral("and id_account=:a"),
+                 QStringLiteral("group by date_real"), QStringLiteral("order by date_real")});
+    qd.Open();
+    TField *date = qd.Fields()[0], *dt = qd.Fields()[1], *ct = qd.Fields()[2];
+    TField *tDate = TbDays.FieldByName(QStringLiteral("Date_Real")), *tDt = TbDays.FieldByName(QStringLiteral("Dt"));
+    TField *tCt = TbDays.FieldByName(QStringLiteral("Ct")), *tRest = TbDays.FieldByName(QStringLiteral("Rest"));
+    for (; !qd.Eof(); qd.Next()) {
+        if (date->IsNull())
+            continue;
+        rest += dt->AsFloat() - ct->AsFloat();
+        TbDays.Append();
+        tDate->SetAsDateTime(date->AsDateTime());
+        if (!dt->IsNull())
+            tDt->SetAsFloat(dt->AsFloat());
+        if (!ct->IsNull())
+            tCt->SetAsFloat(ct->AsFloat());
+        tRest->SetAsFloat(rest);
+        TbDays.Post();
+    }
+    qd.Close();
+    TbDays.First();
+    return start;
+}
+
+} // namespace zorbel

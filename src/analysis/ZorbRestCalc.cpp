@@ -1,0 +1,175 @@
+// Monthly balances and their yearly tables (see ZorbRestCalc.h).
+//
+// The months come from one query of the daily sums of income and expense
+// over the accounts in scope (answered from the account-date index without
+// reading the rows), added up per month in units; the running balance B
+// starts at the opening balance and moves by each month's income minus
+// expense.
+// The yearly table is built from the same months in memory: one row per
+// year, the months of that year in their columns, then the sums and the
+// average of the non-zero month-end balances.
+#include "analysis/ZorbRestCalc.h"
+
+#include "platform/dataset/Fields.h"
+#include "platform/rtl/FormatSettings.h"
+#include "platform/rtl/Money.h"
+
+#include <array>
+#include <map>
+#include <optional>
+#include <vector>
+
+namespace zorbel {
+
+namespace {
+
+const QString kMoney = QStringLiteral("#,###,###,##0.00");
+
+struct TMonthRow {
+    int Year, Month;
+    int64_t Dt, Ct, Rest; // units
+};
+
+// A year of the yearly table; a month without operations stays empty.
+struct TYearRow {
+    std::array<std::optional<TMonthRow>, 12> Months;
+};
+
+void SetUnits(TField *field, int64_t units) { field->SetAsFloat(UnitsToMoney(units)); }
+
+} // namespace
+
+QString MonthLabel(int Year, int Month)
+{
+    return FormatSettings().ShortMonthNames[Month - 1] + u'.' + QString::number(Year).mid(2, 2);
+}
+
+void OpenRestTables(TVemtMemTable &TbRest, TVemtMemTable &TbY)
+{
+    const TMemFieldDef rest[] = {
+        {QStringLiteral("y"), ftSmallint, 0, QStringLiteral("Год")},
+        {QStringLiteral("m"), ftSmallint, 0, QStringLiteral("Месяц")},
+        {QStringLiteral("Per"), ftString, 8, {}, {}, 0, false},
+        {QStringLiteral("Dt"), ftFloat, 0, QStringLiteral("Приход"), kMoney},
+        {QStringLiteral("Ct"), ftFloat, 0, QStringLiteral("Расход"), kMoney},
+        {QStringLiteral("Bn"), ftFloat, 0, QStringLiteral("Баланс"), kMoney},
+        {QStringLiteral("Rest"), ftFloat, 0, QStringLiteral("Остаток"), kMoney},
+    };
+    OpenMemTable(TbRest, rest);
+
+    std::vector<TMemFieldDef> year{{QStringLiteral("Yr"), ftSmallint, 0, QStringLiteral("Год")}};
+    const auto &shortNames = FormatSettings().ShortMonthNames;
+    for (int i = 1; i <= 12; ++i) {
+        const QString n = QString::number(i), month = shortNames[i - 1];
+        year.push_back({QStringLiteral("Dt") + n, ftFloat, 0, month + QStringLiteral(" Прх"), kMoney});
+        year.push_back({QStringLiteral("Ct") + n, ftFloat, 0, month + QStringLiteral(" Рсх"), kMoney});
+        year.push_back({QStringLiteral("Bn") + n, ftFloat, 0, month + QStringLiteral(" Бал"), kMoney});
+        year.push_back({QStringLiteral("Rs") + n, ftFloat, 0, month + QStringLiteral(" Ост"), kMoney});
+    }
+    year.push_back({QStringLiteral("SmDt"), ftFloat, 0, QStringLiteral("Сум Прх"), kMoney});
+    year.push_back({QStringLiteral("SmCt"), ftFloat, 0, QStringLiteral("Сум Рсх"), kMoney});
+    year.push_back({QStringLiteral("SmBn"), ftFloat, 0, QStringLiteral("Сум Прх-Рсх"), kMoney});
+    year.push_back({QStringLiteral("SmRs"), ftFloat, 0, QStringLiteral("Сред. Ост."), kMoney});
+    OpenMemTable(TbY, year);
+}
+
+QStringList ComputeMonthlyBalances(TDatabase &Db, const TAccountScope &Scope, double Beg, TVemtMemTable &TbRest,
+                                   TVemtMemTable &TbY)
+{
+    TbRest.EmptyTable();
+    TbY.EmptyTable();
+
+    int64_t b = MoneyToUnits(Beg);
+    if (Scope.SameCurrency) {
+        TQuery qbeg;
+        qbeg.SetDatabase(&Db);
+        qbeg.SQL() = {QStringLiteral("select sum(beg) from tb_account"), QStringLiteral("where currency=:currency")};
+        qbeg.ParamByName(QStringLiteral("currency"))->SetAsString(Scope.Currency);
+        qbeg.Open();
+        b = FieldUnits(qbeg.Fields()[0]);
+        qbeg.Close();
+    }
+
+    // Sums per day, read from the (account, date, kind, income, expense)
+    // index alone, then added up per month of the date.
+    TQuery q;
+    q.SetDatabase(&Db);
+    q.SQL() = {QStringLiteral("select h.date_real,sum(dt) sdt,sum(ct) sct "),
+               AccountsThenOperations(), QStringLiteral("where a.id_account=h.id_account"),
+               QStringLiteral("and kind='1'"), AccountScopeLine(Scope), QStringLiteral("group by h.date_real")};
+    BindAccountScope(q, Scope);
+    q.Open();
+    std::map<std::pair<int, int>, std::pair<int64_t, int64_t>> sums; // (year, month) -> income, expense
+    TField *date = q.FieldByName(QStringLiteral("date_real"));
+    TField *sdt = q.FieldByName(QStringLiteral("sdt")), *sct = q.FieldByName(QStringLiteral("sct"));
+    for (; !q.Eof(); q.Next()) {
+        if (date->IsNull())
+            continue; // an operation without a date has no month
+        int yy, mm, dd;
+        DecodeDate(date->AsDateTime(), yy, mm, dd);
+        auto &month = sums[{yy, mm}];
+        month.first += FieldUnits(sdt);
+        month.second += FieldUnits(sct);
+    }
+    q.Close();
+    std::vector<TMonthRow> months;
+    for (const auto &[ym, s] : sums) {
+        b += s.first - s.second;
+        months.push_back({ym.first, ym.second, s.first, s.second, b});
+    }
+
+    TField *y = TbRest.FieldByName(QStringLiteral("y")), *m = TbRest.FieldByName(QStringLiteral("m"));
+    TField *per = TbRest.FieldByName(QStringLiteral("Per")), *dt = TbRest.FieldByName(QStringLiteral("Dt"));
+    TField *ct = TbRest.FieldByName(QStringLiteral("Ct")), *bn = TbRest.FieldByName(QStringLiteral("Bn"));
+    TField *rest = TbRest.FieldByName(QStringLiteral("Rest"));
+    std::map<int, TYearRow> years;
+    for (const TMonthRow &row : months) {
+        TbRest.Append();
+        y->SetAsInteger(row.Year);
+        m->SetAsInteger(row.Month);
+        per->SetAsString(MonthLabel(row.Year, row.Month));
+        SetUnits(dt, row.Dt);
+        SetUnits(ct, row.Ct);
+        SetUnits(bn, row.Dt - row.Ct);
+        SetUnits(rest, row.Rest);
+        TbRest.Post();
+        years[row.Year].Months[size_t(row.Month - 1)] = row;
+    }
+
+    QStringList yearTexts;
+    for (const auto &[year, row] : years) {
+        yearTexts.append(QString::number(year));
+        TbY.Append();
+        TbY.FieldByName(QStringLiteral("Yr"))->SetAsInteger(year);
+        int64_t sumDt = 0, sumCt = 0, sumBn = 0, sumRs = 0;
+        int restMonths = 0;
+        for (int i = 1; i <= 12; ++i) {
+            const auto &month = row.Months[size_t(i - 1)];
+            if (!month)
+                continue;
+            const QString n = QString::number(i);
+            SetUnits(TbY.FieldByName(QStringLiteral("Dt") + n), month->Dt);
+            SetUnits(TbY.FieldByName(QStringLiteral("Ct") + n), month->Ct);
+            SetUnits(TbY.FieldByName(QStringLiteral("Bn") + n), month->Dt - month->Ct);
+            SetUnits(TbY.FieldByName(QStringLiteral("Rs") + n), month->Rest);
+            sumDt += month->Dt;
+            sumCt += month->Ct;
+            sumBn += month->Dt - month->Ct;
+            if (month->Rest != 0) {
+                sumRs += month->Rest;
+                ++restMonths;
+            }
+        }
+        SetUnits(TbY.FieldByName(QStringLiteral("SmDt")), sumDt);
+        SetUnits(TbY.FieldByName(QStringLiteral("SmCt")), sumCt);
+        SetUnits(TbY.FieldByName(QStringLiteral("SmBn")), sumBn);
+        SetUnits(TbY.FieldByName(QStringLiteral("SmRs")),
+                 restMonths ? RoundHalfEven(static_cast<long double>(sumRs) / restMonths) : 0);
+        TbY.Post();
+    }
+    TbRest.First();
+    TbY.First();
+    return yearTexts;
+}
+
+} // namespace zorbel

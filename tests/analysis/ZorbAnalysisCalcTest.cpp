@@ -1,0 +1,342 @@
+// The monthly balances, the year by category, the future days and the
+// turnovers against limits, each computed over a random ledger of four years
+// and two currencies and checked against a plain computation over the same
+// operations (TAnalysisLedger::Ops); plus the cases worked by hand.
+#include "AnalysisLedger.h"
+#include "analysis/ZorbDaysCalc.h"
+#include "analysis/ZorbDiffCalc.h"
+#include "analysis/ZorbLimCalc.h"
+#include "analysis/ZorbRestCalc.h"
+#include "platform/rtl/Money.h"
+
+#include <array>
+#include <map>
+#include <set>
+#include <tuple>
+
+namespace zorbel {
+namespace {
+
+using test::TAnalysisLedger;
+using test::TOp;
+using Opt = std::optional<double>;
+
+int64_t Units(const Opt &v) { return v ? MoneyToUnits(*v) : 0; }
+
+bool InScope(const TOp &op, const TAccountScope &s)
+{
+    if (s.NoTransfers && op.L1 == -1)
+        return false;
+    return s.SameCurrency ? TAnalysisLedger::Currency(op.Acc) == s.Currency : op.Acc == s.AccountId;
+}
+
+std::vector<TAccountScope> Scopes()
+{
+    return {{1, QStringLiteral("$"), false, false}, {2, QStringLiteral("$"), false, true},
+            {1, QStringLiteral("$"), true, false},  {2, QStringLiteral("$"), true, true},
+            {3, QStringLiteral("EUR"), true, false}};
+}
+
+Opt FieldValue(TDataSet &t, const QString &name)
+{
+    const TField *f = t.FieldByName(name);
+    return f->IsNull() ? Opt() : Opt(f->AsFloat());
+}
+
+class AnalysisCalcTest : public ::testing::Test {
+protected:
+    TAnalysisLedger L;
+    TDatabase &Db() { return L.Ds.Dm.Db; }
+};
+
+// ---- monthly balances --------------------------------------------------------
+
+TEST_F(AnalysisCalcTest, MonthlyBalancesFollowEveryMonthOfTheScope)
+{
+    L.AddRandom(600);
+    TVemtMemTable rest, years;
+    OpenRestTables(rest, years);
+    for (const TAccountScope &scope : Scopes()) {
+        SCOPED_TRACE(QStringLiteral("%1 %2 %3").arg(scope.AccountId).arg(scope.SameCurrency).arg(scope.NoTransfers)
+                         .toStdString());
+        std::map<std::pair<int, int>, std::pair<int64_t, int64_t>> months;
+        for (const TOp &op : L.Ops)
+            if (op.Kind == '1' && InScope(op, scope)) {
+                auto &m = months[{op.Year(), op.Month()}];
+                m.first += Units(op.Dt);
+                m.second += Units(op.Ct);
+            }
+        int64_t b = 0;
+        for (int acc = 1; acc <= 3; ++acc)
+            if (scope.SameCurrency ? TAnalysisLedger::Currency(acc) == scope.Currency : acc == scope.AccountId)
+                b += MoneyToUnits(TAnalysisLedger::Beg(acc));
+        const QStringList yearTexts = ComputeMonthlyBalances(Db(), scope, TAnalysisLedger::Beg(scope.AccountId),
+                                                             rest, years);
+        ASSERT_EQ(rest.RecordCount(), int(months.size()));
+        rest.First();
+        std::map<int, std::array<std::optional<int64_t>, 12>> yearRests;
+        std::map<int, std::pair<int64_t, int64_t>> yearSums;
+        for (const auto &[ym, sums] : months) {
+            b += sums.first - sums.second;
+            EXPECT_EQ(rest.FieldByName(QStringLiteral("y"))->AsInteger(), ym.first);
+            EXPECT_EQ(rest.FieldByName(QStringLiteral("m"))->AsInteger(), ym.second);
+            EXPECT_EQ(MoneyToUnits(rest.FieldByName(QStringLiteral("Dt"))->AsFloat()), sums.first);
+            EXPECT_EQ(MoneyToUnits(rest.FieldByName(QStringLiteral("Ct"))->AsFloat()), sums.second);
+            EXPECT_EQ(MoneyToUnits(rest.FieldByName(QStringLiteral("Bn"))->AsFloat()), sums.first - sums.second);
+            EXPECT_EQ(MoneyToUnits(rest.FieldByName(QStringLiteral("Rest"))->AsFloat()), b);
+            EXPECT_EQ(rest.FieldByName(QStringLiteral("Per"))->AsString(), MonthLabel(ym.first, ym.second));
+            yearRests[ym.first][size_t(ym.second - 1)] = b;
+            yearSums[ym.first].first += sums.first;
+            yearSums[ym.first].second += sums.second;
+            rest.Next();
+        }
+        ASSERT_EQ(years.RecordCount(), int(yearRests.size()));
+        ASSERT_EQ(yearTexts.size(), qsizetype(yearRests.size()));
+        years.First();
+        for (const auto &[year, rests] : yearRests) {
+            EXPECT_EQ(years.FieldByName(QStringLiteral("Yr"))->AsInteger(), year);
+            EXPECT_EQ(yearTexts.at(std::distance(yearRests.begin(), yearRests.find(year))), QString::number(year));
+            int64_t sum = 0;
+            int count = 0;
+            for (int i = 1; i <= 12; ++i) {
+                const Opt rs = FieldValue(years, QStringLiteral("Rs%1").arg(i));
+                const auto &want = rests[size_t(i - 1)];
+                ASSERT_EQ(rs.has_value(), want.has_value()) << year << "/" << i;
+                if (want) {
+                    EXPECT_EQ(MoneyToUnits(*rs), *want);
+                    if (*want != 0) {
+                        sum += *want;
+                        ++count;
+                    }
+                }
+                EXPECT_EQ(FieldValue(years, QStringLiteral("Dt%1").arg(i)).has_value(), want.has_value());
+            }
+            EXPECT_EQ(MoneyToUnits(years.FieldByName(QStringLiteral("SmDt"))->AsFloat()), yearSums[year].first);
+            EXPECT_EQ(MoneyToUnits(years.FieldByName(QStringLiteral("SmCt"))->AsFloat()), yearSums[year].second);
+            EXPECT_EQ(MoneyToUnits(years.FieldByName(QStringLiteral("SmBn"))->AsFloat()),
+                      yearSums[year].first - yearSums[year].second);
+            EXPECT_EQ(MoneyToUnits(years.FieldByName(QStringLiteral("SmRs"))->AsFloat()),
+                      count ? RoundHalfEven(static_cast<long double>(sum) / count) : 0);
+            years.Next();
+        }
+    }
+}
+
+TEST_F(AnalysisCalcTest, MonthlyBalancesOfAnEmptyAccountAndOfOneOperation)
+{
+    TVemtMemTable rest, years;
+    OpenRestTables(rest, years);
+    const TAccountScope scope{3, QStringLiteral("EUR"), false, false};
+    EXPECT_TRUE(ComputeMonthlyBalances(Db(), scope, 50, rest, years).isEmpty());
+    EXPECT_TRUE(rest.IsEmpty());
+    EXPECT_TRUE(years.IsEmpty());
+    // One expense, plus a planned one and a dollar one that never count.
+    L.Add({3, EncodeDate(2020, 2, 29), '1', {}, 20.25, {}, {}, 0, {}, {}});
+    L.Add({3, EncodeDate(2020, 3, 1), '2', 99.0, {}, {}, {}, 1, {}, {}});
+    L.Add({1, EncodeDate(2020, 2, 1), '1', 7.0, {}, {}, {}, 1, {}, {}});
+    EXPECT_EQ(ComputeMonthlyBalances(Db(), scope, 50, rest, years), QStringList{QStringLiteral("2020")});
+    ASSERT_EQ(rest.RecordCount(), 1);
+    EXPECT_EQ(rest.FieldByName(QStringLiteral("Per"))->AsString(), QStringLiteral("фев.20"));
+    EXPECT_DOUBLE_EQ(rest.FieldByName(QStringLiteral("Rest"))->AsFloat(), 29.75);
+    EXPECT_DOUBLE_EQ(years.FieldByName(QStringLiteral("Rs2"))->AsFloat(), 29.75);
+    EXPECT_DOUBLE_EQ(years.FieldByName(QStringLiteral("SmRs"))->AsFloat(), 29.75);
+    EXPECT_TRUE(years.FieldByName(QStringLiteral("Rs3"))->IsNull());
+}
+
+TEST_F(AnalysisCalcTest, ATransferWithinTheCurrencyMovesBothSidesButNotTheBalance)
+{
+    L.Add({1, EncodeDate(2021, 5, 3), '1', {}, 40.0, {}, {}, -1, {}, {}});
+    L.Add({2, EncodeDate(2021, 5, 3), '1', 40.0, {}, {}, {}, -1, {}, {}});
+    TVemtMemTable rest, years;
+    OpenRestTables(rest, years);
+    ComputeMonthlyBalances(Db(), {1, QStringLiteral("$"), true, false}, 10, rest, years);
+    ASSERT_EQ(rest.RecordCount(), 1);
+    EXPECT_DOUBLE_EQ(rest.FieldByName(QStringLiteral("Dt"))->AsFloat(), 40);
+    EXPECT_DOUBLE_EQ(rest.FieldByName(QStringLiteral("Ct"))->AsFloat(), 40);
+    EXPECT_DOUBLE_EQ(rest.FieldByName(QStringLiteral("Rest"))->AsFloat(), 110.5); // 10 + 100,50
+    ComputeMonthlyBalances(Db(), {1, QStringLiteral("$"), true, true}, 10, rest, years);
+    EXPECT_TRUE(rest.IsEmpty());
+}
+
+// ---- a year by category ------------------------------------------------------
+
+TEST_F(AnalysisCalcTest, YearByCategoryMatchesTheOperationsAtEachLevel)
+{
+    L.AddRandom(700, 5);
+    const std::map<int, QString> names{{-1, QStringLiteral("ПЕРЕВОД")},     {0, QStringLiteral("Статья расхода")},
+                                       {1, QStringLiteral("Статья дохода")}, {L.Food, QStringLiteral("Еда")},
+                                       {L.Bread, QStringLiteral("Хлеб")},    {L.FoodOther, QStringLiteral("Прочее")},
+                                       {L.Salary, QStringLiteral("Зарплата")}, {L.SalaryOther, QStringLiteral("Прочее")},
+                                       {L.Auto, QStringLiteral("Авто")},      {L.Petrol, QStringLiteral("Бензин")}};
+    TVemtMemTable table;
+    OpenDiffTable(table);
+    for (const TAccountScope &scope : Scopes())
+        for (int level = 1; level <= 3; ++level)
+            for (int year : {2019, 2020, 2022, 2030}) {
+                SCOPED_TRACE(testing::Message() << scope.AccountId << scope.SameCurrency << scope.NoTransfers
+                                                << " level " << level << " year " << year);
+                // Net per query group, then per name and month.
+                std::map<std::tuple<int, int, int, int>, int64_t> groups;
+                for (const TOp &op : L.Ops)
+                    if (op.Kind == '1' && op.Year() == year && InScope(op, scope))
+                        groups[{op.Month(), op.L1.value_or(-999), level > 1 ? op.L2.value_or(-999) : 0,
+                                level > 2 ? op.L3.value_or(-999) : 0}] += Units(op.Dt) - Units(op.Ct);
+                std::map<QString, std::array<int64_t, 12>> want;
+                for (const auto &[key, net] : groups) {
+                    if (net == 0)
+                        continue;
+                    const auto [m, l1, l2, l3] = key;
+                    QString name = names.contains(l1) ? names.at(l1) : QString();
+                    for (int part : {l2, l3}) {
+                        if (part == 0 || !names.contains(part))
+                            break;
+                        name += u':' + names.at(part);
+                    }
+                    want[name][size_t(m - 1)] += net;
+                }
+                const TDiffOutcome got = ComputeYearItemTotals(Db(), {year, level, scope, true}, table);
+                ASSERT_EQ(got.Count, int(want.size()));
+                ASSERT_EQ(table.RecordCount(), want.empty() ? 0 : got.Count + 1); // no totals row when empty
+                int64_t grand = 0;
+                std::array<int64_t, 12> monthTotals{};
+                // The totals row " " sorts before every name but the empty one.
+                std::map<QString, std::array<Opt, 13>> totalsRow;
+                std::set<QString> seen;
+                for (table.First(); !table.Eof(); table.Next()) {
+                    const QString itm = table.FieldByName(QStringLiteral("Itm"))->AsString();
+                    if (itm == QStringLiteral(" ")) {
+                        auto &r = totalsRow[itm];
+                        for (int i = 0; i < 12; ++i)
+                            r[size_t(i)] = FieldValue(table, QStringLiteral("Rs%1").arg(i + 1));
+                        r[12] = FieldValue(table, QStringLiteral("SmRs"));
+                        continue;
+                    }
+                    ASSERT_TRUE(want.contains(itm)) << "[" << itm.toStdString() << "]" << itm.size();
+                    seen.insert(itm);
+                    int64_t rowSum = 0;
+                    for (int i = 0; i < 12; ++i) {
+                        const int64_t w = want[itm][size_t(i)];
+                        const Opt v = FieldValue(table, QStringLiteral("Rs%1").arg(i + 1));
+                        EXPECT_EQ(v ? MoneyToUnits(*v) : 0, w);
+                        EXPECT_EQ(v.has_value(), w != 0);
+                        rowSum += w;
+                        monthTotals[size_t(i)] += w;
+                    }
+                    const Opt sum = FieldValue(table, QStringLiteral("SmRs"));
+                    EXPECT_EQ(sum.has_value(), rowSum != 0);
+                    EXPECT_EQ(sum ? MoneyToUnits(*sum) : 0, rowSum);
+                    grand += rowSum;
+                }
+                EXPECT_EQ(int(seen.size()), got.Count);
+                EXPECT_EQ(got.GrandTotal, grand);
+                ASSERT_EQ(totalsRow.size(), want.empty() ? 0u : 1u);
+                if (!want.empty()) {
+                    const auto &r = totalsRow.begin()->second;
+                    EXPECT_EQ(Units(r[12]), grand);
+                    for (int i = 0; i < 12; ++i)
+                        EXPECT_EQ(Units(r[size_t(i)]), monthTotals[size_t(i)]);
+                }
+            }
+}
+
+TEST_F(AnalysisCalcTest, YearByCategoryEdgeCases)
+{
+    const TAccountScope acc1{1, QStringLiteral("$"), false, false};
+    // Equal income and expense in one month: no value that month; a row
+    // whose months net to 0 keeps an empty sum.
+    L.Add({1, EncodeDate(2020, 1, 5), '1', 30.0, {}, {}, {}, 0, L.Food, {}});
+    L.Add({1, EncodeDate(2020, 1, 6), '1', {}, 30.0, {}, {}, 0, L.Food, {}});
+    L.Add({1, EncodeDate(2020, 2, 5), '1', 12.5, {}, {}, {}, 0, L.Food, L.Bread});
+    L.Add({1, EncodeDate(2020, 3, 5), '1', {}, 12.5, {}, {}, 0, L.Food, L.Bread});
+    // Level 2 operations without a level 2 stand under the level-1 name.
+    L.Add({1, EncodeDate(2020, 4, 1), '1', {}, 7.0, {}, {}, 0, {}, {}});
+    // Two missing categories in one month merge, and their amounts add up.
+    L.Add({1, EncodeDate(2020, 5, 1), '1', {}, 3.0, {}, {}, 98, {}, {}});
+    L.Add({1, EncodeDate(2020, 5, 2), '1', {}, 4.0, {}, {}, 99, {}, {}});
+    // Planned operations never count.
+    L.Add({1, EncodeDate(2020, 6, 1), '2', {}, 1000.0, {}, {}, 0, L.Food, {}});
+    TVemtMemTable t;
+    OpenDiffTable(t);
+    const TDiffOutcome o = ComputeYearItemTotals(Db(), {2020, 2, acc1, false}, t);
+    EXPECT_EQ(o.Count, 3);
+    std::map<QString, std::array<Opt, 13>> rows;
+    for (t.First(); !t.Eof(); t.Next()) {
+        auto &r = rows[t.FieldByName(QStringLiteral("Itm"))->AsString()];
+        for (int i = 1; i <= 12; ++i)
+            r[size_t(i - 1)] = FieldValue(t, QStringLiteral("Rs%1").arg(i));
+        r[12] = FieldValue(t, QStringLiteral("SmRs"));
+    }
+    const QString food = QStringLiteral("Статья расхода:Еда");
+    ASSERT_TRUE(rows.contains(food));
+    EXPECT_FALSE(rows[food][0]);
+    EXPECT_DOUBLE_EQ(rows[food][1].value_or(0), 12.5);
+    EXPECT_DOUBLE_EQ(rows[food][2].value_or(0), -12.5);
+    EXPECT_FALSE(rows[food][12]); // the months net to 0
+    EXPECT_DOUBLE_EQ(rows[QStringLiteral("Статья расхода")][3].value_or(0), -7);
+    EXPECT_DOUBLE_EQ(rows[QString()][4].value_or(0), -7);
+    EXPECT_EQ(o.GrandTotal, MoneyToUnits(-14));
+    // A year without operations: nothing, not even with the totals row asked for.
+    EXPECT_EQ(ComputeYearItemTotals(Db(), {2021, 1, acc1, true}, t).Count, 0);
+    EXPECT_TRUE(t.IsEmpty());
+}
+
+// ---- future days -------------------------------------------------------------
+
+TEST_F(AnalysisCalcTest, FutureDaysRunFromTheRealisedBalance)
+{
+    L.AddRandom(500, 3);
+    const TDateTime today = EncodeDate(2021, 6, 15);
+    TVemtMemTable days;
+    OpenDaysTable(days);
+    for (int acc = 1; acc <= 3; ++acc) {
+        double start = TAnalysisLedger::Beg(acc);
+        std::map<TDateTime, std::pair<double, double>> later;
+        for (const TOp &op : L.Ops) {
+            if (op.Acc != acc)
+                continue;
+            if (op.Date <= today && op.Kind == '1')
+                start += op.Dt.value_or(0) - op.Ct.value_or(0);
+            if (op.Date > today) {
+                later[op.Date].first += op.Dt.value_or(0);
+                later[op.Date].second += op.Ct.value_or(0);
+            }
+        }
+        const auto got = FillDays(Db(), acc, TAnalysisLedger::Beg(acc), today, days);
+        ASSERT_TRUE(got);
+        EXPECT_NEAR(*got, start, 1e-6);
+        ASSERT_EQ(days.RecordCount(), int(later.size()));
+        double rest = start;
+        days.First();
+        for (const auto &[date, sums] : later) {
+            rest += sums.first - sums.second;
+            EXPECT_EQ(days.FieldByName(QStringLiteral("Date_Real"))->AsDateTime(), date);
+            EXPECT_NEAR(days.FieldByName(QStringLiteral("Dt"))->AsFloat(), sums.first, 1e-6);
+            EXPECT_NEAR(days.FieldByName(QStringLiteral("Ct"))->AsFloat(), sums.second, 1e-6);
+            EXPECT_NEAR(days.FieldByName(QStringLiteral("Rest"))->AsFloat(), rest, 1e-6);
+            days.Next();
+        }
+    }
+}
+
+TEST_F(AnalysisCalcTest, FutureDaysLeaveTodaysPlansOut)
+{
+    const TDateTime today = EncodeDate(2024, 3, 10);
+    L.Add({2, today, '2', {}, 500.0, {}, {}, 0, {}, {}});     // planned today: nowhere
+    L.Add({2, today, '1', 20.0, {}, {}, {}, 1, {}, {}});      // realised today: in the start
+    L.Add({2, today + 1, '1', {}, 5.0, {}, {}, 0, {}, {}});   // realised tomorrow: listed
+    L.Add({2, today + 3, '2', 2.5, {}, {}, {}, 1, {}, {}});   // planned later: listed
+    TVemtMemTable days;
+    OpenDaysTable(days);
+    EXPECT_DOUBLE_EQ(FillDays(Db(), 2, 100.5, today, days).value_or(-1), 120.5);
+    ASSERT_EQ(days.RecordCount(), 2);
+    EXPECT_DOUBLE_EQ(days.FieldByName(QStringLiteral("Rest"))->AsFloat(), 115.5);
+    EXPECT_TRUE(days.FieldByName(QStringLiteral("Dt"))->IsNull());
+    days.Next();
+    EXPECT_DOUBLE_EQ(days.FieldByName(QStringLiteral("Rest"))->AsFloat(), 118);
+    // Nothing after today.
+    EXPECT_DOUBLE_EQ(FillDays(Db(), 2, 100.5, today + 10, days).value_or(-1), 115.5); // the plan is not realised
+    EXPECT_TRUE(days.IsEmpty());
+}
+
+} // namespace
+} // namespace zorbel
