@@ -25,12 +25,15 @@ TQprd::TQprd()
                               QStringLiteral("Курс"),        QStringLiteral("Кол.+"),       QStringLiteral("Кол.-")};
     auto colLeft = [](int i) { return 36.0 + i * 20.0; };
 
-    RepBand3 = &AddPrintoutBand(*this, rbColumnHeader, 6, QStringLiteral("RepBand3"));
+    // Two-line titles: "Приход у.е." is wider than its column.
+    RepBand3 = &AddPrintoutBand(*this, rbColumnHeader, 10, QStringLiteral("RepBand3"));
     PlaceLabel(*RepBand3, QString(), QStringLiteral("№"), 1, 1, 9, 4.5, f10b);
     RepLDate = &PlaceLabel(*RepBand3, QStringLiteral("RepLDate"), QStringLiteral("Дата"), 10, 1, 25, 4.5, f10b,
                            TAlignment::taCenter);
     for (int i = 0; i < 12; ++i) {
-        TRepLabel &l = PlaceLabel(*RepBand3, QString(), titles[i], colLeft(i), 1, 19.5, 4.5, f10b, right);
+        TRepLabel &l = PlaceLabel(*RepBand3, QString(), titles[i], colLeft(i), 0.5, 19.5, 9, f10b, right);
+        l.WordWrap = true;
+        l.SetCaption(titles[i]); // wrapped again with word wrap on
         if (i == 10)
             RepLQ1 = &l, l.Name = QStringLiteral("RepLQ1");
         if (i == 11)

@@ -10,15 +10,19 @@ namespace {
 
 const QString Gap = QStringLiteral("             "); // thirteen blanks between balances
 
-bool PeriodTexts(TDateTime from, TDateTime to, QString &start, QString &end)
+// The period as printed, then the window repainted; false when a date
+// cannot be written (the command ends).
+bool PeriodTexts(TDateTime from, TDateTime to, const std::function<void()> &repaint, QString &start, QString &end)
 {
     try {
         start = FormatDateTime(QStringLiteral("dd.mm.yyyy"), from);
         end = FormatDateTime(QStringLiteral("dd.mm.yyyy"), to);
-        return true;
     } catch (...) {
         return false;
     }
+    if (repaint)
+        repaint();
+    return true;
 }
 
 QString BoxText(const TRstPrintBox &box) { return box.Ticked ? box.Caption : QString(); }
@@ -70,10 +74,8 @@ std::unique_ptr<TQrs> MakeTotalsPrintout(const TRstTotalsPrint &s)
     if (!s.TabRes || !s.TabRes->Active() || s.TabRes->IsEmpty())
         return nullptr;
     QString start, end;
-    if (!PeriodTexts(s.FromDate, s.ToDate, start, end))
+    if (!PeriodTexts(s.FromDate, s.ToDate, s.Repaint, start, end))
         return nullptr;
-    if (s.Repaint)
-        s.Repaint();
     const int unit = s.Unit == 0 ? 0 : s.Unit == 1 ? 3 : 6;
     TDataSet &tab = *s.TabRes;
     if (tab.FieldCount() < unit + 5)
@@ -145,10 +147,8 @@ std::unique_ptr<TQHist> MakeHistPrintout(const TRstHistPrint &s)
     if (!s.Qhs || !s.Qhs->Active())
         return nullptr;
     QString start, end;
-    if (!PeriodTexts(s.FromDate, s.ToDate, start, end))
+    if (!PeriodTexts(s.FromDate, s.ToDate, s.Repaint, start, end))
         return nullptr;
-    if (s.Repaint)
-        s.Repaint();
     const int64_t b = s.Opening[0], by = s.Opening[1], bq = s.Opening[2];
     TRstHistSums sums;
     if (s.ReadSums) {
