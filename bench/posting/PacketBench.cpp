@@ -10,11 +10,11 @@
 // dialog and the category dialog into FOLDER.
 #include "core/ZorbMain.h"
 #include "core/ZorbPacket.h"
+#include "common/BenchHome.h"
 
 #include <QApplication>
 #include "platform/widgets/ModalScript.h"
 #include <QDir>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -111,13 +111,8 @@ int Shots(TFormMain &f, const QString &folder)
 
 int main(int argc, char **argv)
 {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir home;
-    for (const char *v : {"TMPDIR", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
-        qputenv(v, home.path().toUtf8());
-    const QString program = home.path() + "/program";
-    QDir().mkpath(program);
+    bench::TBenchHome home;
+    const QString program = home.Program();
     QApplication app(argc, argv);
 
     TFormMain f(QStringList{}, program);

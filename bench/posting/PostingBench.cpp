@@ -9,11 +9,11 @@
 // ZORBEL_BENCH_CATINDEX=1 adds an index by account and category (a what-if).
 #include "core/ZorbMain.h"
 
+#include "common/BenchHome.h"
 #include "ledger/LedgerDataSet.h"
 #include "platform/widgets/ModalScript.h"
 
 #include <QApplication>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -56,13 +56,8 @@ double Timed(const std::function<void(TForm &)> &Answer, const std::function<voi
 
 int main(int argc, char **argv)
 {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir home;
-    for (const char *v : {"TMPDIR", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
-        qputenv(v, home.path().toUtf8());
-    const QString program = home.path() + "/program";
-    QDir().mkpath(program);
+    TBenchHome home;
+    const QString program = home.Program();
     QApplication app(argc, argv);
 
     TFormMain f(QStringList{}, program);

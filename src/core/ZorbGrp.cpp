@@ -13,6 +13,8 @@
 // window chains after the data module's own handler while it exists.
 #include "core/ZorbGrp.h"
 
+#include "core/ZorbCalc.h"
+
 #include "core/ZorbItm.h"
 #include "core/ZorbMain.h"
 #include "core/ZorbPacket.h"
@@ -373,6 +375,12 @@ void TFormGrp::FormKeyDown(TObject *, WORD &Key, TShiftState Shift)
     } else if (Key == VK_F5 && mods == 0) {
         Key = 0;
         mpNoClick(this);
+    } else if (Key == VK_F6 && mods == 0) {
+        Key = 0;
+        CalculateField();
+    } else if (Key == VK_F9 && mods == 0) {
+        Key = 0;
+        main_.mCalcClick(this);
     } else if (Key == VK_RETURN && mods == 0) {
         Key = 0;
         TQuery &q = dm_.Qgrp;
@@ -382,6 +390,30 @@ void TFormGrp::FormKeyDown(TObject *, WORD &Key, TShiftState Shift)
         } else if (ButOk->Enabled()) {
             SetModalResult(mrOk);
         }
+    }
+}
+
+void TFormGrp::CalculateField()
+{
+    TQuery &q = dm_.Qgrp;
+    TField *field = DBGrp->SelectedField();
+    const bool target = field && q.Active() && !q.IsEmpty() &&
+                        (field->FieldName().compare(QStringLiteral("Sm"), Qt::CaseInsensitive) == 0 ||
+                         field->FieldName().compare(QStringLiteral("Pr"), Qt::CaseInsensitive) == 0 ||
+                         field->FieldName().compare(QStringLiteral("Qn"), Qt::CaseInsensitive) == 0);
+    DBGrp->SetEditorMode(false);
+    PostLine();
+    TFormCalc calc;
+    if (target)
+        calc.Ed->SetText(field->AsString());
+    if (calc.ShowModal() != mrOk || !target || calc.ResultText.isEmpty())
+        return;
+    try {
+        q.Edit();
+        field->SetAsString(calc.ResultText);
+        q.Post();
+    } catch (const Exception &) {
+        q.Cancel(); // a result the field does not take changes nothing
     }
 }
 

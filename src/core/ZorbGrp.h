@@ -52,6 +52,9 @@ public:
     void AddToPacket(int Id);
     // Shows the packet's total and line counts.
     void ShowTotals();
+    // F6: the calculator on the selected sum, price or quantity; its result
+    // is written into the line and posted. On another column it only calculates.
+    void CalculateField();
 
 private:
     // Posts a pending edit of the line; a failure cancels it.

@@ -327,6 +327,9 @@ void TFormItm::FormKeyDown(TObject *, WORD &Key, TShiftState Shift)
     } else if (Key == VK_F7) {
         Key = 0;
         ButPlanClick(ButPlanQ);
+    } else if (Key == VK_F9) {
+        Key = 0;
+        main_.mCalcClick(this);
     }
 }
 

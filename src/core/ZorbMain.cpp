@@ -58,6 +58,7 @@ public:
         f_.mpUp->SetEnabled(state.mpUp);
         f_.mpDown->SetEnabled(state.mpDown);
         f_.ApplyPostMenuState(state);
+        f_.ApplyFindMenuState(state);
         if (f_.ButAcc) {
             f_.ButAcc->SetEnabled(state.ButAcc);
             f_.mAccounts->SetEnabled(state.ButAcc);

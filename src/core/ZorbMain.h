@@ -368,9 +368,40 @@ public:
     TMenuItem *mpSetMark = nullptr, *mpShowMark = nullptr, *mShowMark = nullptr, *mpHistSave = nullptr;
     void BuildMarkCommands();
     void mpFindNextItmClick(TObject *Sender); // F3 in the category trees (ZorbMainFind.cpp)
+    // ---- ledger and category searches, the calculator (ZorbMainFind.cpp) ----
+    TMenuItem *mFind = nullptr, *mpFind = nullptr, *mpFindText = nullptr, *mpFindTextNext = nullptr,
+              *mpFindComment = nullptr;
+    // The searches' remembered state, for the whole run (not stored).
+    QString HistFindText;       // the ledger's text search and the note field of the dialog
+    int HistFindField = 0;      // the dialog's field (THistFindField)
+    QString HistFindOp;         // "=", ">", "<" or empty
+    TDateTime HistFindDate = 0; // 0: none
+    int HistFindItem = 0, HistFindLevel = 0, HistFindPerson = 0, HistFindFirm = 0;
+    void BuildFindCommands();
+    void ApplyFindMenuState(const TMenuState &State);
+    bool LedgerHasRows() const;
+    // Moves the ledger to the operation of Query's current row; false when
+    // the ledger does not hold it.
+    bool ShowFindHit(TDataSet &Query);
+    // F3 over an open search query: shows its current hit, then steps on.
+    void StepFindQuery(TQuery &Query, const QString &Text);
+    void mpFindClick(TObject *Sender);
+    void mpFindTextClick(TObject *Sender);
+    void mpFindTextNextClick(TObject *Sender);
+    void mpFindCommentClick(TObject *Sender);
+    void mCategoryFindClick(TObject *Sender);
+    void mCategoryMoveClick(TObject *Sender);
+    // The card's note button: a note chosen from all operations' notes.
+    bool PickNote(QString &Note);
+    void WireCardSearches(TFormCard *CardForm);
+    // F9: the program named by the setting Calc, else the program's own calculator.
+    void mCalcClick(TObject *Sender);
+    // Starts a program without waiting (tests replace it); false when it did not start.
+    std::function<bool(const QString &Program)> StartProgram;
     void mpSetMarkClick(TObject *Sender);
     void mpShowMarkClick(TObject *Sender);
     void SaveGridToFile(TDBGrid *Grid);
+    void BuildExportCommands(); // "save to file" of the ledger and the reference pages
     // The export's file dialog: the name (preset with the folder) and the
     // type (1 comma, 2 text, 3 spreadsheet); false when cancelled.
     std::function<bool(QString &FileName, int &Type)> ExecuteExportDialog;
@@ -436,6 +467,10 @@ private:
     // The ledger grid's own columns, in their default order.
     void SetDefaultLedgerColumns();
 };
+
+struct TGridExportLayout;
+// A grid's visible columns, fonts and colours as the export writers take them.
+TGridExportLayout GridExportLayout(TDBGrid *Grid);
 
 // The characters of a password that Windows-1251 (the archive's code page
 // for passwords) has no byte for, each once; empty when all fit.

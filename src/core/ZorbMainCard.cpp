@@ -36,6 +36,7 @@ void TFormMain::CreateCard()
         card->setParent(this, card->windowFlags());
         FormCard = card;
         card->PickReference = [this](int Tag, Variant &Id) { return PickReference(Tag, Id); };
+        WireCardSearches(card);
     }
     Card()->GridFont = GridFont;
 }

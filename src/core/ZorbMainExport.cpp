@@ -66,6 +66,17 @@ TGridExportLayout GridExportLayout(TDBGrid *Grid)
     return layout;
 }
 
+void TFormMain::BuildExportCommands()
+{
+    mpHistSave->OnClick = [this](TObject *) { SaveGridToFile(DBG); };
+    mpPersonSave->OnClick = [this](TObject *) {
+        TDBGrid *grid = PopupGrid(PmPerson);
+        SaveGridToFile(grid ? grid : DBGFamily->Focused() ? DBGFamily : DBGPerson);
+    };
+    mpFirmSave->OnClick = [this](TObject *) { SaveGridToFile(DBGFirm); };
+    mpLogSave->OnClick = [this](TObject *) { SaveGridToFile(DBGLog); };
+}
+
 void TFormMain::SaveGridToFile(TDBGrid *Grid)
 {
     TDataSource *source = Grid ? Grid->DataSource() : nullptr;

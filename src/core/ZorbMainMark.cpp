@@ -10,6 +10,7 @@ namespace zorbel {
 
 void TFormMain::BuildMarkCommands()
 {
+    BuildFindCommands();
     PmHist->Add(QStringLiteral("N40"), QStringLiteral("-"));
     mpSetMark = PmHist->Add(QStringLiteral("mpSetMark"), U("Закладка             +"));
     mpShowMark = PmHist->Add(QStringLiteral("mpShowMark"), U("Все закладки...   Ctrl+="));
@@ -19,9 +20,7 @@ void TFormMain::BuildMarkCommands()
     mpSetMark->OnClick = [this](TObject *s) { mpSetMarkClick(s); };
     mpShowMark->OnClick = [this](TObject *s) { mpShowMarkClick(s); };
     mShowMark->OnClick = [this](TObject *s) { mpShowMarkClick(s); };
-    mpHistSave->OnClick = [this](TObject *) { SaveGridToFile(DBG); };
-    if (!mpFindNextItm->OnClick)
-        mpFindNextItm->OnClick = [this](TObject *s) { mpFindNextItmClick(s); };
+    BuildExportCommands();
     const auto keyPress = DBG->OnKeyPress;
     DBG->OnKeyPress = [this, keyPress](TObject *s, QChar &k) {
         if (k == u'+' || k == u'=') {

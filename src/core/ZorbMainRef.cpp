@@ -276,7 +276,7 @@ void TFormMain::PmPersonPopup(TObject *)
     mFindPersNext->SetEnabled(mFindPers->Enabled());
     mpPersonDel->SetEnabled(!t->IsEmpty() && !Inserting(*t));
     pmResPers->SetEnabled(mpPersonDel->Enabled() && false); // the results window comes with its own part
-    mpPersonSave->SetEnabled(false);                        // the grid export comes with its own part
+    mpPersonSave->SetEnabled(mpPersonDel->Enabled());
     TField *selected = grid->SelectedField();
     mpMail->SetEnabled(IsTextField(selected));
     mpPersonEditDate->SetEnabled(mpPersonDel->Enabled() && IsDateField(selected));
@@ -384,7 +384,7 @@ void TFormMain::PmFirmPopup(TObject *)
     TTable &firm = Dm->Tb_Firm;
     mpFirmNew->SetEnabled(!Inserting(firm));
     mpFirmDel->SetEnabled(firm.Active() && !firm.IsEmpty() && !Inserting(firm));
-    mpFirmSave->SetEnabled(false); // the grid export comes with its own part
+    mpFirmSave->SetEnabled(mpFirmDel->Enabled());
     mFindFirm->SetEnabled(mpFirmDel->Enabled());
     mFindFirmNext->SetEnabled(mFindFirm->Enabled());
     pmResFirm->SetEnabled(false); // the results window comes with its own part
@@ -430,7 +430,7 @@ void TFormMain::PmLogPopup(TObject *)
     for (TMenuItem *m : {mpLogDel, mpLogEditDate, mpLogNon, mpLogDate, mpLogMonth, mFindLog})
         m->SetEnabled(any);
     mFindLogNext->SetEnabled(any);
-    mpLogSave->SetEnabled(false); // the grid export comes with its own part
+    mpLogSave->SetEnabled(any);
     mpLogFindPerson->SetEnabled(any && !log.FieldByName(QStringLiteral("Id_Person"))->IsNull());
     mpLogFindFirm->SetEnabled(any && !log.FieldByName(QStringLiteral("Id_firm"))->IsNull());
     mpMailLog->SetEnabled(IsTextField(DBGLog->SelectedField()));

@@ -108,4 +108,28 @@ int FindNextRow(TDataSet &Table, int Selected, const QString &Text)
     return -1;
 }
 
+int FindNextLedgerRow(TDataSet &Table, const QString &Text, bool *SameRow)
+{
+    if (SameRow)
+        *SameRow = false;
+    if (Text.isEmpty() || !Table.Active() || Table.IsEmpty())
+        return -1;
+    TControlsOff off(Table);
+    const int start = Table.RecNo();
+    int found = -1;
+    for (Table.Next(); !Table.Eof(); Table.Next())
+        if ((found = FindInRow(Table, 0, Text)) >= 0)
+            return found;
+    // Round from the top; the starting row is the last one looked at.
+    int row = 1;
+    for (Table.First(); !Table.Eof() && row <= start; Table.Next(), ++row)
+        if ((found = FindInRow(Table, 0, Text)) >= 0) {
+            if (SameRow)
+                *SameRow = row == start;
+            return found;
+        }
+    Table.SetRecNo(start);
+    return -1;
+}
+
 } // namespace zorbel

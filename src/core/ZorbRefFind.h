@@ -56,4 +56,11 @@ int FindInRow(TDataSet &Table, int Start, const QString &Text);
 // during the walk.
 int FindNextRow(TDataSet &Table, int Selected, const QString &Text);
 
+// The ledger's F3 scan: the rows after the current one to the end, then from
+// the first row round to the current one, each from its first visible field.
+// On success the table stands on the row, the field's position is returned and
+// SameRow tells whether it is the starting row (the only match); else the
+// record number is set back and -1 is returned.
+int FindNextLedgerRow(TDataSet &Table, const QString &Text, bool *SameRow);
+
 } // namespace zorbel

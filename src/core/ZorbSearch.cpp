@@ -109,6 +109,48 @@ int NextMatchingNode(const QStringList &texts, int selected, const QString &text
     return -1;
 }
 
+int FirstNodeByName(const QStringList &texts, const QString &typed)
+{
+    if (typed.isEmpty())
+        return -1;
+    const QString needle = AnsiLowerCase(typed);
+    for (int i = 0; i < texts.size(); ++i)
+        if (AnsiLowerCase(texts[i]).startsWith(needle))
+            return i;
+    for (int i = 0; i < texts.size(); ++i)
+        if (AnsiLowerCase(texts[i]).contains(needle))
+            return i;
+    return -1;
+}
+
+TNumberKey NumberFieldKey(QChar key, const QString &text, int selStart, int selLength, QChar decimal)
+{
+    const bool selection = selLength > 0;
+    if (key == u'>' || key == u'<' || key == u'=')
+        return TNumberKey::Comparison;
+    if (key == u'-') {
+        if (text.contains(u'-'))
+            return selection ? TNumberKey::ClearThenType : TNumberKey::Drop;
+        return selection || selStart == 0 ? TNumberKey::Type : TNumberKey::Drop;
+    }
+    if (key == decimal) {
+        if (text.contains(decimal))
+            return selection ? TNumberKey::ClearThenType : TNumberKey::Drop;
+        return TNumberKey::Type;
+    }
+    if (key.unicode() < 32 || (key >= u'0' && key <= u'9'))
+        return TNumberKey::Type;
+    return TNumberKey::Drop;
+}
+
+QString TextNotFoundMessage(const QString &text)
+{
+    const QString quoted = text.isEmpty() ? QString() : QLatin1Char('"') + text + QLatin1Char('"');
+    return U("Текст\n") + quoted + U("\nне найден.");
+}
+
+QString HitCounter(int row, int count) { return QStringLiteral("%1/%2").arg(row).arg(count); }
+
 void BuildNotesQuery(TQuery &comm, const TNotesQuery &o)
 {
     comm.Close();

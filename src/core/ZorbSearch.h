@@ -50,6 +50,28 @@ QString LikePattern(const QString &text, bool *escaped);
 // nothing is selected (selected < 0).
 int NextMatchingNode(const QStringList &texts, int selected, const QString &text);
 
+// The node the search dialog selects while the user types: the first whose
+// text begins with typed (case folded), else the first that contains it;
+// -1 when none does or typed is empty.
+int FirstNodeByName(const QStringList &texts, const QString &typed);
+
+// What a key typed into the search dialog's number box does.
+enum class TNumberKey {
+    Type,           // typed as usual
+    Drop,           // swallowed
+    ClearThenType,  // the whole text is cleared, then the key is typed
+    Comparison      // '>', '<', '=': becomes the comparison, not typed
+};
+// A sign only at the start and once, one decimal separator, digits; control
+// keys pass. SelLength > 0 means a selection.
+TNumberKey NumberFieldKey(QChar key, const QString &text, int selStart, int selLength, QChar decimal);
+
+// "Текст", the searched text in quotes (nothing when empty), "не найден.".
+QString TextNotFoundMessage(const QString &text);
+
+// The row counter of a search: "row/count".
+QString HitCounter(int row, int count);
+
 struct TNotesQuery {
     bool OnlyCurrentAccount = false;
     int Account = 0;

@@ -438,6 +438,7 @@ private:
     void HandleMessage(unsigned msg, intptr_t lParam);
     void PreviewClosed(TRepPrinter *printer);
     void ReleasePrinter(TRepPrinter *printer);
+    bool OwnsPrinter(const TRepPrinter *printer) const;
     void RunEnded();
     std::vector<std::unique_ptr<TRepPrinter>> printers_; // printers made by the entry points
     std::thread reportThread_;

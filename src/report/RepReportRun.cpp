@@ -99,12 +99,7 @@ void TCustomBandReport::RunPreview()
     ApplyPrinterSettings();
     printer->ShowPreview();
     CreateReport();
-    auto owned = [this, printer] {
-        for (const auto &p : printers_)
-            if (p.get() == printer)
-                return true;
-        return false;
-    };
+    auto owned = [this, printer] { return OwnsPrinter(printer); };
     if (!owned())
         return; // the preview was closed and its printer released
     printer->SetLoaded(true);
@@ -188,6 +183,14 @@ void TCustomBandReport::RunEnded()
         OnRunError(error);
 }
 
+bool TCustomBandReport::OwnsPrinter(const TRepPrinter *printer) const
+{
+    for (const auto &p : printers_)
+        if (p.get() == printer)
+            return true;
+    return false;
+}
+
 void TCustomBandReport::ReleasePrinter(TRepPrinter *printer)
 {
     if (RepPrinter == printer)
@@ -261,8 +264,9 @@ void TCustomBandReport::PreviewClosed(TRepPrinter *printer)
         Cancel();
         return;
     }
+    // The run's end may have released the printer already.
     TRepPrinter *target = printer ? printer : RepPrinter;
-    if (!target)
+    if (!target || !OwnsPrinter(target))
         return;
     if (target->Client())
         target->SetClient(false);

@@ -386,6 +386,104 @@ TEST_F(MainCat, ExtendedSearchSelectsTheChosenCategory)
     EXPECT_EQ(f->CategoryFindText, U("ёл"));
 }
 
+TEST_F(MainCat, FindByNameSelectsWhileTypingAndCancelGoesBack)
+{
+    Select(f->TvCt, food);
+    TModalScript script;
+    script.Then([&](TForm &w) {
+        EXPECT_EQ(w.Caption(), U("Поиск статьи"));
+        EXPECT_FALSE(FindControl<TLabel>(w, "LabMove")->Visible());
+        TEdit *ed = FindControl<TEdit>(w, "Ed");
+        ed->SetText(U("МОЛ"));
+        SendKey(ed, Qt::Key_End);
+        EXPECT_EQ(f->TvCt->Selected()->Data(), milk);
+        ed->SetText(U("игрушки")); // no name begins so: the first that holds it
+        SendKey(ed, Qt::Key_End);
+        EXPECT_EQ(f->TvCt->Selected()->Data(), toys);
+        PressButton(w, "ButOk");
+    });
+    f->mCategoryFindClick(nullptr);
+    ASSERT_TRUE(script.Finished()) << script.Errors().join("; ").toStdString();
+    EXPECT_EQ(f->CategoryFindText, U("игрушки"));
+    EXPECT_EQ(f->TvCt->Selected()->Data(), toys);
+
+    // Cancel: the text stays, the selection returns.
+    Select(f->TvCt, bread);
+    TModalScript cancel;
+    cancel.Then([&](TForm &w) {
+        TEdit *ed = FindControl<TEdit>(w, "Ed");
+        EXPECT_EQ(ed->Text(), U("игрушки"));
+        ed->SetText(U("раз"));
+        SendKey(ed, Qt::Key_End);
+        EXPECT_EQ(f->TvCt->Selected()->Data(), misc);
+        w.SetModalResult(mrCancel);
+    });
+    f->mCategoryFindClick(nullptr);
+    EXPECT_TRUE(cancel.Finished()) << cancel.Errors().join("; ").toStdString();
+    EXPECT_EQ(f->TvCt->Selected()->Data(), bread);
+    EXPECT_EQ(f->CategoryFindText, U("игрушки"));
+
+    // F3 with no text searched yet opens the find instead.
+    f->CategoryFindText.clear();
+    TModalScript f3;
+    f3.CloseWith(mrCancel);
+    f->mpFindNextItmClick(nullptr);
+    ASSERT_EQ(f3.Seen().size(), 1u);
+    EXPECT_EQ(f3.Seen()[0].Caption, U("Поиск статьи"));
+}
+
+TEST_F(MainCat, MoveByNameUnderTheTypedCategoryOrToTheTop)
+{
+    Select(f->TvCt, bread);
+    TModalScript script;
+    script.Then([&](TForm &w) {
+        EXPECT_EQ(w.Caption(), U("Перемещение Хлеб"));
+        EXPECT_TRUE(FindControl<TLabel>(w, "LabMove")->Visible());
+        TEdit *ed = FindControl<TEdit>(w, "Ed");
+        ed->SetText(U("ёло"));
+        SendKey(ed, Qt::Key_End);
+        PressButton(w, "ButOk");
+    });
+    script.Press("Yes"); // "Изменить место расположения статьи ?"
+    f->mCategoryMoveClick(nullptr);
+    ASSERT_TRUE(script.Finished()) << script.Errors().join("; ").toStdString();
+    EXPECT_EQ(Item(bread, "ID_REF").toInt(), toys);
+
+    // Cancel: typing moved the selection, which goes back to the category.
+    Select(f->TvCt, milk);
+    TModalScript cancel;
+    cancel.Then([&](TForm &w) {
+        TEdit *ed = FindControl<TEdit>(w, "Ed");
+        ed->SetText(U("раз"));
+        SendKey(ed, Qt::Key_End);
+        EXPECT_EQ(f->TvCt->Selected()->Data(), misc);
+        w.SetModalResult(mrCancel);
+    });
+    f->mCategoryMoveClick(nullptr);
+    EXPECT_TRUE(cancel.Finished()) << cancel.Errors().join("; ").toStdString();
+    EXPECT_EQ(f->TvCt->Selected()->Data(), milk);
+    EXPECT_EQ(Item(milk, "ID_REF").toInt(), food);
+
+    // A text that names nothing: the category stays, nothing is asked.
+    Select(f->TvCt, milk);
+    TModalScript nothing;
+    nothing.Enter("Ed", U("сыр"), "ButOk");
+    f->mCategoryMoveClick(nullptr);
+    EXPECT_TRUE(nothing.Finished()) << nothing.Errors().join("; ").toStdString();
+    EXPECT_EQ(Item(milk, "ID_REF").toInt(), food);
+
+    // No text: the category becomes a root.
+    Select(f->TvCt, milk);
+    TModalScript top;
+    top.Press("ButOk");
+    top.Press("Yes");
+    f->mCategoryMoveClick(nullptr);
+    EXPECT_TRUE(top.Finished()) << top.Errors().join("; ").toStdString();
+    TTreeNode *node = f->FindCategoryNode(f->TvCt, milk);
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(node->Level(), 0);
+}
+
 // ---------------------------------------------------------------- batch entry
 
 TEST_F(MainCat, CtrlDigitWritesAFilledPacketAtOnceWithoutConfirmation)
@@ -537,6 +635,56 @@ TEST_F(MainCat, PacketWindowLineCommands)
     });
     grp.ShowModal();
     EXPECT_TRUE(script.Finished()) << script.Errors().join("; ").toStdString();
+}
+
+TEST_F(MainCat, PacketCalculatorWritesTheSelectedAmountAndF9StartsTheNamedProgram)
+{
+    const int coffee = AddCategory(U("Кофе"), food, 2, "-", "7", 100);
+    QStringList started;
+    f->StartProgram = [&](const QString &program) {
+        started << program;
+        return true;
+    };
+    f->Calc = "galculator";
+    TFormGrp grp(*f);
+    grp.CbGrp->SetItemIndex(7);
+    TModalScript script;
+    script.Then([&](TForm &) {
+        TQuery &q = dm->Qgrp;
+        ASSERT_TRUE(q.Locate("Id_Itm", Variant(coffee), {}));
+        grp.DBGrp->SetSelectedField(q.FieldByName("Sm"));
+        WORD key = VK_F6;
+        grp.FormKeyDown(&grp, key, 0);
+        EXPECT_EQ(Item(coffee, "Sm"), "50");
+        EXPECT_EQ(grp.PanSum->Caption(), U("Сумма = 50,00  "));
+        // On the name column the calculator only calculates.
+        grp.DBGrp->SetSelectedField(q.FieldByName("ITM"));
+        key = VK_F6;
+        grp.FormKeyDown(&grp, key, 0);
+        EXPECT_EQ(Item(coffee, "ITM"), U("Кофе"));
+        key = VK_F9;
+        grp.FormKeyDown(&grp, key, 0);
+        grp.SetModalResult(mrCancel);
+    });
+    script.Then([](TForm &calc) {
+        EXPECT_EQ(FindControl<TEdit>(calc, "Ed")->Text(), "100");
+        FindControl<TEdit>(calc, "Ed")->SetText("2*(20+5)");
+        PressButton(calc, "ButOk");
+    });
+    script.Then([](TForm &calc) {
+        EXPECT_TRUE(FindControl<TEdit>(calc, "Ed")->Text().isEmpty());
+        FindControl<TEdit>(calc, "Ed")->SetText("3*3");
+        PressButton(calc, "ButOk");
+    });
+    grp.ShowModal();
+    EXPECT_TRUE(script.Finished()) << script.Errors().join("; ").toStdString();
+    EXPECT_EQ(started, QStringList{"galculator"});
+
+    // The category search window starts it as well.
+    TFormItm itm(*f);
+    WORD key = VK_F9;
+    itm.FormKeyDown(&itm, key, 0);
+    EXPECT_EQ(started, (QStringList{"galculator", "galculator"}));
 }
 
 } // namespace

@@ -2,9 +2,7 @@
 // bookmarks window lists, totals, removes and jumps to them, opens its
 // statistics, and the ledger grid is saved to comma and spreadsheet files
 // (a failing save is reported and leaves no file).
-#include "core/ZorbMain.h"
-#include "ZorbSandbox.h"
-#include "core/ZorbDm.h"
+#include "ZorbLedgerWindow.h"
 #include "core/ZorbMarks.h"
 #include "core/ZorbText.h"
 #include "platform/rtl/CodePages.h"
@@ -18,55 +16,15 @@
 namespace zorbel {
 namespace {
 
-class MainMarks : public testing::Test {
+class MainMarks : public TLedgerWindowTest {
 protected:
-    void SetUp() override
+    void AddOperations() override
     {
-        f = std::make_unique<TFormMain>(QStringList{}, box.Path("program"));
-        ASSERT_TRUE(f->ReadyToRun());
-        dm = f->Dm.get();
-        dm->Tb_Account.First();
-        acc1 = dm->Tb_Account.FieldByName("Id_Account")->AsInteger();
-        TTable &a = dm->Tb_Account;
-        a.Append();
-        a.FieldByName("Account")->SetAsString(U("Банк Ёлка"));
-        a.FieldByName("Currency")->SetAsString(U("руб"));
-        a.FieldByName("Rate")->SetAsFloat(1);
-        a.FieldByName("Rest")->SetAsFloat(0);
-        a.Post();
-        acc2 = a.FieldByName("Id_Account")->AsInteger();
         Op(acc1, EncodeDate(2024, 1, 10), 0, 100, U("Хлеб"));
         Op(acc1, EncodeDate(2024, 1, 11), 0, 30, U("Молоко"));
         Op(acc1, EncodeDate(2024, 1, 15), 5000, 0, U("Аванс"));
         Op(acc2, EncodeDate(2024, 2, 4), 0, 77, U("Другой счёт"));
-        f->Show();
-        QApplication::setActiveWindow(f.get());
-        ASSERT_TRUE(dm->Tb_Account.Locate("Id_Account", Variant(acc1), {}));
-        f->CbPer->SetItemIndex(0); // the whole period
-        f->CbPerClick(f->CbPer);
     }
-    void TearDown() override
-    {
-        dm->SetModified(false);
-        f->mCloseNotSaveClick(f.get());
-    }
-    void Op(int acc, TDateTime date, double dt, double ct, const QString &comment)
-    {
-        TTable &t = dm->Tb_Hist;
-        t.Append();
-        t.FieldByName("Id_Account")->SetAsInteger(acc);
-        t.FieldByName("Date_Real")->SetAsDateTime(date);
-        t.FieldByName("Kind")->SetAsString("1");
-        if (dt)
-            t.FieldByName("Dt")->SetAsFloat(dt);
-        if (ct)
-            t.FieldByName("Ct")->SetAsFloat(ct);
-        t.FieldByName("Level1")->SetAsInteger(0);
-        t.FieldByName("Comment")->SetAsString(comment);
-        t.Post();
-    }
-    void GoTo(const QString &comment) { ASSERT_TRUE(dm->Tb_Hist.Locate("Comment", Variant(comment), {})); }
-    QString Current() const { return dm->Tb_Hist.FieldByName("Comment")->AsString(); }
     bool Marked(const QString &comment)
     {
         TQuery q;
@@ -81,11 +39,6 @@ protected:
         QChar k = key;
         f->DBG->OnKeyPress(f->DBG, k);
     }
-
-    TSandbox box;
-    std::unique_ptr<TFormMain> f;
-    TDm *dm = nullptr;
-    int acc1 = 0, acc2 = 0;
 };
 
 TEST_F(MainMarks, PlusMarksAndMovesDownPlusAgainUnmarks)

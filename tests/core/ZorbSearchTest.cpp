@@ -199,5 +199,43 @@ TEST(CategoryFindNext, StepsOnWrapsAndNeedsASelection)
     EXPECT_EQ(NextMatchingNode({}, -1, U("хлеб")), -1);
 }
 
+TEST(CategoryFindByName, PrefixFirstThenAnyPartFoldingCase)
+{
+    const QStringList nodes = {U("Еда"), U("Зелёный чай"), U("Ёлка"), U("Чай"), U("Хлеб")};
+    EXPECT_EQ(FirstNodeByName(nodes, U("ЧА")), 3);   // a beginning wins over an earlier inner match
+    EXPECT_EQ(FirstNodeByName(nodes, U("ёЛ")), 2);
+    EXPECT_EQ(FirstNodeByName(nodes, U("лёный")), 1); // no beginning: the first that holds it
+    EXPECT_EQ(FirstNodeByName(nodes, U("сыр")), -1);
+    EXPECT_EQ(FirstNodeByName(nodes, QString()), -1);
+}
+
+TEST(HistFindNumberBox, SignSeparatorComparisonAndDigits)
+{
+    const QChar dec = u',';
+    // The sign: only at the start, only once; a selection clears the text first.
+    EXPECT_EQ(NumberFieldKey(u'-', "12", 0, 0, dec), TNumberKey::Type);
+    EXPECT_EQ(NumberFieldKey(u'-', "12", 1, 0, dec), TNumberKey::Drop);
+    EXPECT_EQ(NumberFieldKey(u'-', "12", 1, 1, dec), TNumberKey::Type);
+    EXPECT_EQ(NumberFieldKey(u'-', "-12", 0, 0, dec), TNumberKey::Drop);
+    EXPECT_EQ(NumberFieldKey(u'-', "-12", 1, 2, dec), TNumberKey::ClearThenType);
+    // One decimal separator anywhere.
+    EXPECT_EQ(NumberFieldKey(u',', "12", 1, 0, dec), TNumberKey::Type);
+    EXPECT_EQ(NumberFieldKey(u',', "1,2", 3, 0, dec), TNumberKey::Drop);
+    EXPECT_EQ(NumberFieldKey(u',', "1,2", 0, 3, dec), TNumberKey::ClearThenType);
+    EXPECT_EQ(NumberFieldKey(u'.', "12", 2, 0, dec), TNumberKey::Drop); // not this locale's separator
+    for (QChar c : {u'>', u'<', u'='})
+        EXPECT_EQ(NumberFieldKey(c, "12", 2, 0, dec), TNumberKey::Comparison);
+    EXPECT_EQ(NumberFieldKey(u'7', "12", 2, 0, dec), TNumberKey::Type);
+    EXPECT_EQ(NumberFieldKey(u'a', "12", 2, 0, dec), TNumberKey::Drop);
+    EXPECT_EQ(NumberFieldKey(QChar(u'\b'), "12", 2, 0, dec), TNumberKey::Type); // editing keys pass
+}
+
+TEST(SearchMessages, NotFoundAndCounter)
+{
+    EXPECT_EQ(TextNotFoundMessage(U("хлеб")), U("Текст\n\"хлеб\"\nне найден."));
+    EXPECT_EQ(TextNotFoundMessage(QString()), U("Текст\n\nне найден."));
+    EXPECT_EQ(HitCounter(3, 17), "3/17");
+}
+
 } // namespace
 } // namespace zorbel::test
