@@ -1,9 +1,9 @@
 // Entry point of Zorbel: the application object, the analysis windows handed
-// to the main window's launchers, the report engine's windows and
-// export writers, then the main program.
+// to the main window's launchers, the report engine's windows, then the
+// main program. The export writers come with the report layouts that carry
+// them, so a Save dialog lists each file type once.
 #include "analysis/AnalysisWindows.h"
 #include "core/ZorbMain.h"
-#include "export/ExportFilters.h"
 #include "report/RepPreviewForm.h"
 
 #include <QApplication>
@@ -14,6 +14,5 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Zorbel"));
     zorbel::RegisterAnalysisWindows();
     zorbel::RegisterReportWindows();
-    zorbel::RegisterExportFilters();
     return zorbel::ZorbelMain(QApplication::arguments().mid(1));
 }
