@@ -71,7 +71,7 @@ public:
 };
 
 // The categories of the function page; an entry's category is the first
-// character of its argument specification ("1".."7"), "All" lists every one.
+// character of its argument list ("1".."7"), "All" lists every one.
 constexpr const char *kCategories[] = {"All",         "Date & time", "Math & trig", "Statistical",
                                        "Database",    "Logical",     "Information", "Other"};
 
