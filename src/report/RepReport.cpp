@@ -863,7 +863,8 @@ void TCustomBandReport::PrintBand(TRepCustomBand *band)
     if (band->AlignToBottom) {
         if (band->BandType == rbSummary && !HasOption(TBandReportOption::LastPageFooter))
             PageFooterSize = 0;
-        const int l = Page.Orientation() == poLandscape ? RepPrinter->PaperWidthValue() : RepPrinter->PaperLengthValue();
+        // The printer's length is already that of the page as it is turned.
+        const int l = RepPrinter->PaperLengthValue();
         const double h = band->Size.Length, bottom = Page.Values[TRepPage::iBottomMargin];
         if (l - CurrentY >= Round(h + bottom + PageFooterSize))
             CurrentY = l - Round(h) - Round(bottom + PageFooterSize);
@@ -877,8 +878,9 @@ int TCustomBandReport::SpaceLeft() const
         return 0;
     if (Exporting && ExportFilter && ExportFilter->WantsOnePage())
         return RepPrinter->PaperLengthValue();
-    const int l = Page.Orientation() == poLandscape && Page.PaperSize() != rpCustom ? RepPrinter->PaperWidthValue()
-                                                                                    : RepPrinter->PaperLengthValue();
+    // The printer's length is that of the page as it is turned: taking its
+    // width for a landscape page let rows run past the bottom margin.
+    const int l = RepPrinter->PaperLengthValue();
     return Round(l - Page.Values[TRepPage::iBottomMargin] - PageFooterSize - CurrentY);
 }
 

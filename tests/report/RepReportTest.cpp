@@ -78,6 +78,30 @@ struct RunningSum : TTestText {
     }
 };
 
+TEST(RepReportRun, LandscapePagesBreakAtTheirOwnHeight)
+{
+    // A4 across: 2100 high, 10 mm margins, a 60 footer -> details from 100 to
+    // 1940: 36 rows of 50 a page, none below the footer.
+    ListReport r;
+    r.Rows(80);
+    r.report.Page.SetOrientation(poLandscape);
+    r.Add(rbDetail, 50).Add(Expr(QStringLiteral("nm"), 0, 0));
+    r.Add(rbPageFooter, 60).Add(Expr(QStringLiteral("'Страница '+PAGENUMBER"), 0, 0));
+    r.Run();
+    ASSERT_EQ(r.printer().RecordedPages(), 3);
+    EXPECT_EQ(r.printer().PaperLengthValue(), 2100);
+    int rows = 0;
+    for (int n = 1; n <= 3; ++n)
+        for (const PageText &t : r.Page(n))
+            if (t.Text.startsWith(QStringLiteral("Строка"))) {
+                ++rows;
+                EXPECT_LE(t.Y + 50, 2100 - 100 - 60 + 3) << t.Text.toStdString();
+            }
+    EXPECT_EQ(rows, 80);
+    EXPECT_EQ(Find(r.Page(1), QStringLiteral("Строка 36"))->Text, QStringLiteral("Строка 36"));
+    EXPECT_TRUE(Find(r.Page(1), QStringLiteral("Строка 37"))->Text.isEmpty());
+}
+
 TEST(RepReportRun, GroupsPrintHeadersFootersWithSumsAndBreakPagesOnChange)
 {
     ListReport r;
