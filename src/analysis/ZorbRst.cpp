@@ -65,7 +65,9 @@ TFormRst::TFormRst(TFormMain &Main) : main_(Main)
     FormFilt = std::make_unique<TFormFilt>();
 
     // Bounds and options from the main window.
-    SetBounds(Main.Res_Left, Main.Res_Top, Main.Res_Width, Main.Res_Height);
+    // Never narrower than the top row of controls, so none of them is cut.
+    const int topRow = ButExtend->Left() + ButExtend->Width() + 8 + (Width() - ClientWidth());
+    SetBounds(Main.Res_Left, Main.Res_Top, std::max(Main.Res_Width, topRow), Main.Res_Height);
     if (Main.Res_Max)
         SetWindowState(TWindowState::wsMaximized);
     if (Main.Res_Wdt >= 1)
