@@ -607,14 +607,35 @@ QString FormatFloat(const QString &mask, double value)
 
 namespace {
 
-QString TwoDigits(int n) { return QString::number(n).rightJustified(2, QLatin1Char('0')); }
+// n written with at least width digits, zeros in front (a sign goes before
+// them only through the slow path, as QString::rightJustified put it).
+void AppendPadded(QString &out, int n, int width)
+{
+    if (n < 0) {
+        out += QString::number(n).rightJustified(width, QLatin1Char('0'));
+        return;
+    }
+    char digits[12];
+    int len = 0;
+    do {
+        digits[len++] = char('0' + n % 10);
+        n /= 10;
+    } while (n > 0);
+    for (int i = len; i < width; ++i)
+        out += QLatin1Char('0');
+    while (len > 0)
+        out += QLatin1Char(digits[--len]);
+}
+
+void AppendTwoDigits(QString &out, int n) { AppendPadded(out, n, 2); }
 
 // The length of an am/pm marker ("am/pm" or "a/p", any case) at i, or 0.
 int AmPmMarkerAt(const QString &f, int i)
 {
-    if (f.mid(i, 5).compare(QLatin1String("am/pm"), Qt::CaseInsensitive) == 0)
+    const QStringView rest = QStringView(f).mid(i);
+    if (rest.size() >= 5 && rest.first(5).compare(QLatin1String("am/pm"), Qt::CaseInsensitive) == 0)
         return 5;
-    if (f.mid(i, 3).compare(QLatin1String("a/p"), Qt::CaseInsensitive) == 0)
+    if (rest.size() >= 3 && rest.first(3).compare(QLatin1String("a/p"), Qt::CaseInsensitive) == 0)
         return 3;
     return 0;
 }
@@ -687,9 +708,9 @@ void AppendFormatted(QString &out, const QString &f, const DateParts &p, int dep
         switch (token.unicode()) {
         case 'D':
             if (count == 1)
-                out += QString::number(p.day);
+                AppendPadded(out, p.day, 1);
             else if (count == 2)
-                out += TwoDigits(p.day);
+                AppendTwoDigits(out, p.day);
             else if (count == 3)
                 out += p.dayOfWeek ? fs.ShortDayNames[p.dayOfWeek - 1] : QString();
             else if (count == 4)
@@ -699,30 +720,33 @@ void AppendFormatted(QString &out, const QString &f, const DateParts &p, int dep
             break;
         case 'M':
             if (count == 1)
-                out += QString::number(p.month);
+                AppendPadded(out, p.month, 1);
             else if (count == 2)
-                out += TwoDigits(p.month);
+                AppendTwoDigits(out, p.month);
             else if (p.month >= 1)
                 out += (count == 3 ? fs.ShortMonthNames : fs.LongMonthNames)[p.month - 1];
             break;
         case 'Y':
-            out += count <= 2 ? TwoDigits(p.year % 100) : QString::number(p.year).rightJustified(4, QLatin1Char('0'));
+            if (count <= 2)
+                AppendTwoDigits(out, p.year % 100);
+            else
+                AppendPadded(out, p.year, 4);
             break;
         case 'H': {
             int hour = p.hour;
             if (TwelveHourClockAfter(f, i))
                 hour = hour == 0 ? 12 : hour > 12 ? hour - 12 : hour;
-            out += count == 1 ? QString::number(hour) : TwoDigits(hour);
+            AppendPadded(out, hour, count == 1 ? 1 : 2);
             break;
         }
         case 'N':
-            out += count == 1 ? QString::number(p.min) : TwoDigits(p.min);
+            AppendPadded(out, p.min, count == 1 ? 1 : 2);
             break;
         case 'S':
-            out += count == 1 ? QString::number(p.sec) : TwoDigits(p.sec);
+            AppendPadded(out, p.sec, count == 1 ? 1 : 2);
             break;
         case 'Z':
-            out += count <= 2 ? QString::number(p.msec) : QString::number(p.msec).rightJustified(3, QLatin1Char('0'));
+            AppendPadded(out, p.msec, count <= 2 ? 1 : 3);
             break;
         case 'T':
             AppendFormatted(out, count == 1 ? fs.ShortTimeFormat : fs.LongTimeFormat, p, depth + 1);
@@ -750,6 +774,7 @@ QString FormatDateTime(const QString &format, TDateTime value)
     DecodeTime(value, p.hour, p.min, p.sec, p.msec);
     p.dayOfWeek = valid ? DayOfWeek(value) : 0;
     QString out;
+    out.reserve(format.size() + 16);
     AppendFormatted(out, format.isEmpty() ? QStringLiteral("c") : format, p, 0);
     return out;
 }

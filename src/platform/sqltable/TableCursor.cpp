@@ -474,7 +474,7 @@ void TTableCursor::FindNearest(const TRowValues &key)
         Last();
 }
 
-QString TTableCursor::MatchConditions(const QStringList &fields, const TRowValues &values, bool caseInsensitive,
+QString TTableCursor::MatchConditions(const QStringList &fields, std::span<const Variant> values, bool caseInsensitive,
                                       bool partialKey, std::vector<Variant> &binds) const
 {
     if (fields.size() != qsizetype(values.size()))
@@ -519,28 +519,58 @@ void TTableCursor::DropLookups()
     found_.clear();
 }
 
-std::optional<TRowValues> TTableCursor::LookupRow(const QStringList &fields, const TRowValues &values)
+const TRowValues *TTableCursor::LookupRow(const QString &keyText, const QStringList &fields,
+                                         std::span<const Variant> values)
 {
     // Answers are kept while nothing on the connection has written a row
     // (the walk of a grid asks for the same few people over and over).
     const int64_t changes = db_.TotalChanges();
-    if (changes != foundAtChanges_ || found_.size() >= MaxFound) {
+    if (changes != foundAtChanges_) {
         found_.clear();
         foundAtChanges_ = changes;
     }
-    QString key = fields.join(u';');
-    for (const Variant &v : values)
-        key += VarIsClear(v) ? QString(QChar(0x1e)) : QChar(0x1f) + v.AsString();
-    if (const auto known = found_.constFind(key); known != found_.cend())
-        return *known;
-    std::vector<Variant> binds;
-    const QString conditions = MatchConditions(fields, values, false, false, binds);
-    std::optional<TRowValues> row = ReadLookupRow(fields, values, conditions, binds);
-    found_.insert(key, row);
-    return row;
+    TFound *kept = nullptr;
+    for (TFound &f : found_)
+        if (f.KeyText == keyText)
+            kept = &f;
+    if (!kept) {
+        constexpr size_t MaxKeyTexts = 16;
+        if (found_.size() >= MaxKeyTexts)
+            found_.clear();
+        kept = &found_.emplace_back(TFound{keyText, {}, {}});
+    }
+    const auto read = [&] {
+        std::vector<Variant> binds;
+        const QString conditions = MatchConditions(fields, values, false, false, binds);
+        return ReadLookupRow(fields, values, conditions, binds);
+    };
+    const std::optional<TRowValues> *row = nullptr;
+    const uint16_t type = values.size() == 1 ? values[0].VarType() : uint16_t(varEmpty);
+    if (type == varSmallint || type == varInteger || type == varInt64) {
+        const int64_t id = values[0].AsInt64();
+        auto known = kept->ByInt.find(id);
+        if (known == kept->ByInt.end()) {
+            if (kept->ByInt.size() >= MaxFound)
+                kept->ByInt.clear();
+            known = kept->ByInt.insert(id, read());
+        }
+        row = &*known;
+    } else {
+        QString key;
+        for (const Variant &v : values)
+            key += VarIsClear(v) ? QString(QChar(0x1e)) : QChar(0x1f) + v.AsString();
+        auto known = kept->ByText.find(key);
+        if (known == kept->ByText.end()) {
+            if (kept->ByText.size() >= MaxFound)
+                kept->ByText.clear();
+            known = kept->ByText.insert(key, read());
+        }
+        row = &*known;
+    }
+    return row->has_value() ? &**row : nullptr;
 }
 
-std::optional<TRowValues> TTableCursor::ReadLookupRow(const QStringList &fields, const TRowValues &values,
+std::optional<TRowValues> TTableCursor::ReadLookupRow(const QStringList &fields, std::span<const Variant> values,
                                                       const QString &conditions, const std::vector<Variant> &binds)
 {
     const TWhere range = RangeWhere();
