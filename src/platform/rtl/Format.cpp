@@ -16,6 +16,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <optional>
 #include <string>
 
 namespace zorbel {
@@ -272,7 +273,13 @@ int StrToIntDef(const QString &text, int defaultValue)
 
 // ---- floats ----------------------------------------------------------------
 
-QString FloatToStr(double value) { return GeneralText(value, 15); }
+QString FloatToStr(double value)
+{
+    // A whole number below 10^15 shows all its digits in the general format.
+    if (value == std::trunc(value) && std::fabs(value) < 1e15)
+        return QString::number(static_cast<long long>(value));
+    return GeneralText(value, 15);
+}
 
 namespace {
 
@@ -632,6 +639,8 @@ void AppendTwoDigits(QString &out, int n) { AppendPadded(out, n, 2); }
 // The length of an am/pm marker ("am/pm" or "a/p", any case) at i, or 0.
 int AmPmMarkerAt(const QString &f, int i)
 {
+    if (f[i] != u'a' && f[i] != u'A')
+        return 0;
     const QStringView rest = QStringView(f).mid(i);
     if (rest.size() >= 5 && rest.first(5).compare(QLatin1String("am/pm"), Qt::CaseInsensitive) == 0)
         return 5;
@@ -656,8 +665,57 @@ bool TwelveHourClockAfter(const QString &f, int i)
     return false;
 }
 
-struct DateParts {
-    int year, month, day, hour, min, sec, msec, dayOfWeek;
+// The parts of a date-time, each decoded when a format first asks for it
+// (most formats show the date alone).
+class DateParts {
+public:
+    explicit DateParts(TDateTime value) : value_(value) {}
+    int Year() const { return Date().year; }
+    int Month() const { return Date().month; }
+    int Day() const { return Date().day; }
+    // 1 = Sunday; 0 for a date outside the calendar.
+    int DayOfWeekNo() const
+    {
+        if (dayOfWeek_ < 0)
+            dayOfWeek_ = Date().valid ? DayOfWeek(value_) : 0;
+        return dayOfWeek_;
+    }
+    int Hour() const { return Time().hour; }
+    int Min() const { return Time().min; }
+    int Sec() const { return Time().sec; }
+    int MSec() const { return Time().msec; }
+
+private:
+    struct DatePart {
+        bool valid;
+        int year, month, day;
+    };
+    struct TimePart {
+        int hour, min, sec, msec;
+    };
+    const DatePart &Date() const
+    {
+        if (!date_) {
+            DatePart d{};
+            d.valid = DecodeDate(value_, d.year, d.month, d.day);
+            date_ = d;
+        }
+        return *date_;
+    }
+    const TimePart &Time() const
+    {
+        if (!time_) {
+            TimePart t{};
+            DecodeTime(value_, t.hour, t.min, t.sec, t.msec);
+            time_ = t;
+        }
+        return *time_;
+    }
+
+    TDateTime value_;
+    mutable std::optional<DatePart> date_;
+    mutable std::optional<TimePart> time_;
+    mutable int dayOfWeek_ = -1;
 };
 
 void AppendFormatted(QString &out, const QString &f, const DateParts &p, int depth)
@@ -688,7 +746,7 @@ void AppendFormatted(QString &out, const QString &f, const DateParts &p, int dep
             // "am/pm" shows its first or second half, "a/p" one letter, in
             // the case the format wrote them.
             const int half = marker == 5 ? 2 : 1;
-            out += p.hour < 12 ? f.mid(i, half) : f.mid(i + half + 1, half);
+            out += p.Hour() < 12 ? f.mid(i, half) : f.mid(i + half + 1, half);
             i += marker;
             continue;
         }
@@ -708,52 +766,52 @@ void AppendFormatted(QString &out, const QString &f, const DateParts &p, int dep
         switch (token.unicode()) {
         case 'D':
             if (count == 1)
-                AppendPadded(out, p.day, 1);
+                AppendPadded(out, p.Day(), 1);
             else if (count == 2)
-                AppendTwoDigits(out, p.day);
+                AppendTwoDigits(out, p.Day());
             else if (count == 3)
-                out += p.dayOfWeek ? fs.ShortDayNames[p.dayOfWeek - 1] : QString();
+                out += p.DayOfWeekNo() ? fs.ShortDayNames[p.DayOfWeekNo() - 1] : QString();
             else if (count == 4)
-                out += p.dayOfWeek ? fs.LongDayNames[p.dayOfWeek - 1] : QString();
+                out += p.DayOfWeekNo() ? fs.LongDayNames[p.DayOfWeekNo() - 1] : QString();
             else
                 AppendFormatted(out, count == 5 ? fs.ShortDateFormat : fs.LongDateFormat, p, depth + 1);
             break;
         case 'M':
             if (count == 1)
-                AppendPadded(out, p.month, 1);
+                AppendPadded(out, p.Month(), 1);
             else if (count == 2)
-                AppendTwoDigits(out, p.month);
-            else if (p.month >= 1)
-                out += (count == 3 ? fs.ShortMonthNames : fs.LongMonthNames)[p.month - 1];
+                AppendTwoDigits(out, p.Month());
+            else if (p.Month() >= 1)
+                out += (count == 3 ? fs.ShortMonthNames : fs.LongMonthNames)[p.Month() - 1];
             break;
         case 'Y':
             if (count <= 2)
-                AppendTwoDigits(out, p.year % 100);
+                AppendTwoDigits(out, p.Year() % 100);
             else
-                AppendPadded(out, p.year, 4);
+                AppendPadded(out, p.Year(), 4);
             break;
         case 'H': {
-            int hour = p.hour;
+            int hour = p.Hour();
             if (TwelveHourClockAfter(f, i))
                 hour = hour == 0 ? 12 : hour > 12 ? hour - 12 : hour;
             AppendPadded(out, hour, count == 1 ? 1 : 2);
             break;
         }
         case 'N':
-            AppendPadded(out, p.min, count == 1 ? 1 : 2);
+            AppendPadded(out, p.Min(), count == 1 ? 1 : 2);
             break;
         case 'S':
-            AppendPadded(out, p.sec, count == 1 ? 1 : 2);
+            AppendPadded(out, p.Sec(), count == 1 ? 1 : 2);
             break;
         case 'Z':
-            AppendPadded(out, p.msec, count <= 2 ? 1 : 3);
+            AppendPadded(out, p.MSec(), count <= 2 ? 1 : 3);
             break;
         case 'T':
             AppendFormatted(out, count == 1 ? fs.ShortTimeFormat : fs.LongTimeFormat, p, depth + 1);
             break;
         case 'C':
             AppendFormatted(out, fs.ShortDateFormat, p, depth + 1);
-            if (p.hour || p.min || p.sec) {
+            if (p.Hour() || p.Min() || p.Sec()) {
                 out += QLatin1Char(' ');
                 AppendFormatted(out, fs.LongTimeFormat, p, depth + 1);
             }
@@ -769,10 +827,7 @@ void AppendFormatted(QString &out, const QString &f, const DateParts &p, int dep
 
 QString FormatDateTime(const QString &format, TDateTime value)
 {
-    DateParts p{};
-    const bool valid = DecodeDate(value, p.year, p.month, p.day);
-    DecodeTime(value, p.hour, p.min, p.sec, p.msec);
-    p.dayOfWeek = valid ? DayOfWeek(value) : 0;
+    const DateParts p(value);
     QString out;
     out.reserve(format.size() + 16);
     AppendFormatted(out, format.isEmpty() ? QStringLiteral("c") : format, p, 0);

@@ -261,8 +261,10 @@ double TSqliteStatement::ColumnDouble(int column) const { return sqlite3_column_
 
 QString TSqliteStatement::ColumnText(int column) const
 {
-    const void *p = sqlite3_column_text16(stmt_, column);
-    return QString(static_cast<const QChar *>(p), sqlite3_column_bytes16(stmt_, column) / 2);
+    // Texts are stored as UTF-8: one conversion into the string, none inside
+    // SQLite.
+    const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(stmt_, column));
+    return QString::fromUtf8(p, sqlite3_column_bytes(stmt_, column));
 }
 
 QByteArray TSqliteStatement::ColumnBlob(int column) const

@@ -164,10 +164,15 @@ QString TTableCursor::SelectSql(const QString &columns, const QString &extraWher
 TRowValues TTableCursor::ReadRow(const TSqliteStatement &st, int firstColumn) const
 {
     TRowValues row;
-    row.reserve(def_.Columns.size());
-    for (size_t i = 0; i < def_.Columns.size(); ++i)
-        row.push_back(ReadColumn(st, firstColumn + int(i), def_.Columns[i].Kind));
+    ReadRowInto(st, firstColumn, row);
     return row;
+}
+
+void TTableCursor::ReadRowInto(const TSqliteStatement &st, int firstColumn, TRowValues &row) const
+{
+    row.resize(def_.Columns.size());
+    for (size_t i = 0; i < def_.Columns.size(); ++i)
+        row[i] = ReadColumn(st, firstColumn + int(i), def_.Columns[i].Kind);
 }
 
 TRowValues TTableCursor::StoredRow(const TRowValues &values) const
@@ -224,7 +229,7 @@ bool TTableCursor::FetchRow(TRowId rowid)
     fetch_->BindInt(1, rowid);
     if (!fetch_->Step())
         return false;
-    values_ = ReadRow(*fetch_, 0);
+    ReadRowInto(*fetch_, 0, values_);
     fetch_->Reset();
     current_ = rowid;
     return true;
@@ -258,7 +263,7 @@ void TTableCursor::First()
     BindWhere(*stream_, range);
     streamLive_ = false;
     if (stream_->Step()) {
-        values_ = ReadRow(*stream_, 1);
+        ReadRowInto(*stream_, 1, values_);
         current_ = stream_->ColumnInt(0);
         streamLive_ = true;
         pos_ = 0; // the stream runs in list order
@@ -277,7 +282,7 @@ void TTableCursor::Next()
     }
     if (streamLive_) {
         if (stream_->Step()) {
-            values_ = ReadRow(*stream_, 1);
+            ReadRowInto(*stream_, 1, values_);
             current_ = stream_->ColumnInt(0);
             if (pos_ >= 0)
                 ++pos_;

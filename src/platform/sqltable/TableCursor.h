@@ -120,6 +120,8 @@ private:
     // ordered: in cursor order (else in no particular order).
     QString SelectSql(const QString &columns, const QString &extraWhere, bool ordered = true) const;
     TRowValues ReadRow(const TSqliteStatement &st, int firstColumn) const;
+    // The same into row, reusing its storage (the walk reads every row so).
+    void ReadRowInto(const TSqliteStatement &st, int firstColumn, TRowValues &row) const;
     TRowValues StoredRow(const TRowValues &values) const;
 
     void InvalidateList();
