@@ -10,12 +10,14 @@
 #include "platform/rtl/Money.h"
 
 #include <QDate>
+#include <QHash>
 #include <algorithm>
 #include <charconv>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -718,27 +720,54 @@ private:
     mutable int dayOfWeek_ = -1;
 };
 
-void AppendFormatted(QString &out, const QString &f, const DateParts &p, int depth)
+// A format read once into tokens (formats repeat for every value shown):
+// literal text, the separators the settings supply, the am/pm marker, and
+// runs of one letter with their length. Formats named by the settings
+// ("ddddd", "t", "c") stay tokens and are read when shown, as the settings
+// may change.
+struct DateToken {
+    enum class Kind : uint8_t {
+        Literal,   // Text as written
+        DateSep,   // "/": the date separator
+        TimeSep,   // ":": the time separator
+        AmPm,      // Text before noon, Text2 after
+        Day,       // d, dd, ddd (short name), dddd (long name), ddddd/dddddd (date formats)
+        Month,     // m, mm, mmm, mmmm
+        Year,      // yy, yyyy
+        Hour,      // h, hh; Twelve: on the 12-hour clock
+        Minute,    // n, nn (an "m" run right after an hour)
+        Second,    // s, ss
+        MSecond,   // z, zzz
+        TimeFmt,   // t, tt: short or long time format
+        Whole,     // c: short date, then long time when not midnight
+    };
+    Kind kind;
+    int count = 0;
+    bool twelve = false;
+    QString text, text2;
+};
+
+std::vector<DateToken> ReadDateFormat(const QString &f)
 {
-    if (depth > 2) // nested formats are expanded at most twice (c -> dd.mm.yyyy)
-        return;
-    const TFormatSettings &fs = FormatSettings();
+    using K = DateToken::Kind;
+    std::vector<DateToken> tokens;
+    const auto literal = [&](QString text) {
+        if (!tokens.empty() && tokens.back().kind == K::Literal)
+            tokens.back().text += text;
+        else
+            tokens.push_back({K::Literal, 0, false, std::move(text), {}});
+    };
     QChar lastToken;
     for (int i = 0; i < f.size();) {
         const QChar c = f[i];
         if (IsQuote(c)) {
             const int end = LiteralEnd(f, i);
-            out += f.mid(i + 1, end - i - 1);
+            literal(f.mid(i + 1, end - i - 1));
             i = end + 1;
             continue;
         }
-        if (c == QLatin1Char('/')) {
-            out += fs.DateSeparator;
-            ++i;
-            continue;
-        }
-        if (c == QLatin1Char(':')) {
-            out += fs.TimeSeparator;
+        if (c == QLatin1Char('/') || c == QLatin1Char(':')) {
+            tokens.push_back({c == QLatin1Char('/') ? K::DateSep : K::TimeSep, 0, false, {}, {}});
             ++i;
             continue;
         }
@@ -746,13 +775,13 @@ void AppendFormatted(QString &out, const QString &f, const DateParts &p, int dep
             // "am/pm" shows its first or second half, "a/p" one letter, in
             // the case the format wrote them.
             const int half = marker == 5 ? 2 : 1;
-            out += p.Hour() < 12 ? f.mid(i, half) : f.mid(i + half + 1, half);
+            tokens.push_back({K::AmPm, 0, false, f.mid(i, half), f.mid(i + half + 1, half)});
             i += marker;
             continue;
         }
         QChar token = c.toUpper();
         if (token < QLatin1Char('A') || token > QLatin1Char('Z')) {
-            out += c;
+            literal(QString(c));
             ++i;
             continue;
         }
@@ -763,12 +792,59 @@ void AppendFormatted(QString &out, const QString &f, const DateParts &p, int dep
         if (token == QLatin1Char('M') && lastToken == QLatin1Char('H'))
             token = QLatin1Char('N');
         lastToken = token;
+        K kind;
         switch (token.unicode()) {
-        case 'D':
-            if (count == 1)
-                AppendPadded(out, p.Day(), 1);
-            else if (count == 2)
-                AppendTwoDigits(out, p.Day());
+        case 'D': kind = K::Day; break;
+        case 'M': kind = K::Month; break;
+        case 'Y': kind = K::Year; break;
+        case 'H': kind = K::Hour; break;
+        case 'N': kind = K::Minute; break;
+        case 'S': kind = K::Second; break;
+        case 'Z': kind = K::MSecond; break;
+        case 'T': kind = K::TimeFmt; break;
+        case 'C': kind = K::Whole; break;
+        default:
+            literal(f.mid(i - count, count));
+            continue;
+        }
+        tokens.push_back({kind, count, kind == K::Hour && TwelveHourClockAfter(f, i), {}, {}});
+    }
+    return tokens;
+}
+
+// The tokens of a format, read on first use (per thread: the report run
+// formats on its own thread). Shared, so that a nested format read while
+// the outer one is being shown cannot pull it away.
+std::shared_ptr<const std::vector<DateToken>> DateFormatTokens(const QString &f)
+{
+    thread_local QHash<QString, std::shared_ptr<const std::vector<DateToken>>> known;
+    if (const auto it = known.constFind(f); it != known.cend())
+        return *it;
+    constexpr qsizetype MaxFormats = 64; // formats typed by a user stay few
+    if (known.size() >= MaxFormats)
+        known.clear();
+    auto tokens = std::make_shared<const std::vector<DateToken>>(ReadDateFormat(f));
+    known.insert(f, tokens);
+    return tokens;
+}
+
+void AppendFormatted(QString &out, const QString &f, const DateParts &p, int depth)
+{
+    using K = DateToken::Kind;
+    if (depth > 2) // nested formats are expanded at most twice (c -> dd.mm.yyyy)
+        return;
+    const TFormatSettings &fs = FormatSettings();
+    const auto tokens = DateFormatTokens(f);
+    for (const DateToken &t : *tokens) {
+        const int count = t.count;
+        switch (t.kind) {
+        case K::Literal: out += t.text; break;
+        case K::DateSep: out += fs.DateSeparator; break;
+        case K::TimeSep: out += fs.TimeSeparator; break;
+        case K::AmPm: out += p.Hour() < 12 ? t.text : t.text2; break;
+        case K::Day:
+            if (count <= 2)
+                AppendPadded(out, p.Day(), count);
             else if (count == 3)
                 out += p.DayOfWeekNo() ? fs.ShortDayNames[p.DayOfWeekNo() - 1] : QString();
             else if (count == 4)
@@ -776,48 +852,37 @@ void AppendFormatted(QString &out, const QString &f, const DateParts &p, int dep
             else
                 AppendFormatted(out, count == 5 ? fs.ShortDateFormat : fs.LongDateFormat, p, depth + 1);
             break;
-        case 'M':
-            if (count == 1)
-                AppendPadded(out, p.Month(), 1);
-            else if (count == 2)
-                AppendTwoDigits(out, p.Month());
+        case K::Month:
+            if (count <= 2)
+                AppendPadded(out, p.Month(), count);
             else if (p.Month() >= 1)
                 out += (count == 3 ? fs.ShortMonthNames : fs.LongMonthNames)[p.Month() - 1];
             break;
-        case 'Y':
+        case K::Year:
             if (count <= 2)
                 AppendTwoDigits(out, p.Year() % 100);
             else
                 AppendPadded(out, p.Year(), 4);
             break;
-        case 'H': {
+        case K::Hour: {
             int hour = p.Hour();
-            if (TwelveHourClockAfter(f, i))
+            if (t.twelve)
                 hour = hour == 0 ? 12 : hour > 12 ? hour - 12 : hour;
             AppendPadded(out, hour, count == 1 ? 1 : 2);
             break;
         }
-        case 'N':
-            AppendPadded(out, p.Min(), count == 1 ? 1 : 2);
-            break;
-        case 'S':
-            AppendPadded(out, p.Sec(), count == 1 ? 1 : 2);
-            break;
-        case 'Z':
-            AppendPadded(out, p.MSec(), count <= 2 ? 1 : 3);
-            break;
-        case 'T':
+        case K::Minute: AppendPadded(out, p.Min(), count == 1 ? 1 : 2); break;
+        case K::Second: AppendPadded(out, p.Sec(), count == 1 ? 1 : 2); break;
+        case K::MSecond: AppendPadded(out, p.MSec(), count <= 2 ? 1 : 3); break;
+        case K::TimeFmt:
             AppendFormatted(out, count == 1 ? fs.ShortTimeFormat : fs.LongTimeFormat, p, depth + 1);
             break;
-        case 'C':
+        case K::Whole:
             AppendFormatted(out, fs.ShortDateFormat, p, depth + 1);
             if (p.Hour() || p.Min() || p.Sec()) {
                 out += QLatin1Char(' ');
                 AppendFormatted(out, fs.LongTimeFormat, p, depth + 1);
             }
-            break;
-        default:
-            out += f.mid(i - count, count);
             break;
         }
     }

@@ -367,6 +367,26 @@ TEST(FormatDateTime, AmPmMarkersUseTheTwelveHourClock)
     EXPECT_EQ(FormatDateTime("h a", evening), "21 a");
 }
 
+TEST(FormatDateTime, FormatsShownAgainFollowChangedSettings)
+{
+    // Formats are read once and kept; what the settings name is read when
+    // shown, so a changed setting shows at once.
+    TFormatSettings &fs = FormatSettings();
+    const TFormatSettings saved = fs;
+    EXPECT_EQ(FormatDateTime("c", Sample), "05.03.2024 9:07:03");
+    EXPECT_EQ(FormatDateTime("dd/mm hh:nn", Sample), "05.03 09:07");
+    fs.ShortDateFormat = QStringLiteral("yyyy-mm-dd");
+    fs.DateSeparator = u'-';
+    fs.TimeSeparator = u'.';
+    EXPECT_EQ(FormatDateTime("c", Sample), "2024-03-05 9.07.03");
+    EXPECT_EQ(FormatDateTime("dd/mm hh:nn", Sample), "05-03 09.07");
+    fs = saved;
+    EXPECT_EQ(FormatDateTime("c", Sample), "05.03.2024 9:07:03");
+    // Many distinct formats (more than are kept) still format correctly.
+    for (int i = 0; i < 200; ++i)
+        ASSERT_EQ(FormatDateTime(QStringLiteral("'%1' yyyy").arg(i), Sample), QStringLiteral("%1 2024").arg(i));
+}
+
 TEST(FormatDateTime, InvalidSerialsFormatWithoutFailing)
 {
     EXPECT_EQ(FormatDateTime("dd.mm.yyyy ddd mmm", -1000000), "00.00.0000  ");
