@@ -12,6 +12,7 @@
 #include <QDate>
 #include <QHash>
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <clocale>
 #include <cmath>
@@ -275,11 +276,58 @@ int StrToIntDef(const QString &text, int defaultValue)
 
 // ---- floats ----------------------------------------------------------------
 
+namespace {
+
+// The general format of a value whose shortest exact digits (those that read
+// back as the value) number at most 15: rounding to 15 digits gives those
+// very digits, as the value lies far closer to them than half a unit of the
+// 15th. False (text untouched) for any other value.
+bool ShortGeneralText(double value, QString &text)
+{
+    char buffer[40];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value), std::chars_format::scientific).ptr;
+    // buffer: "d[.ddd]e[+-]xx"
+    char digits[24];
+    int n = 0;
+    const char *p = buffer;
+    for (; p < end && *p != 'e'; ++p)
+        if (*p != '.') {
+            if (n == 16)
+                return false;
+            digits[n++] = *p;
+        }
+    if (p == end || n > 15)
+        return false;
+    const int exponent = std::atoi(p + 1) + 1; // the value is 0.d1d2... times 10^exponent
+    if (exponent > 15 || exponent < -3)
+        return false;
+    const auto digit = [&](int i) { return QLatin1Char(i >= 0 && i < n ? digits[i] : '0'); };
+    text.clear();
+    text.reserve(24);
+    if (value < 0)
+        text += QLatin1Char('-');
+    if (exponent <= 0)
+        text += QLatin1Char('0');
+    for (int i = 0; i < exponent; ++i)
+        text += digit(i);
+    if (n > exponent) {
+        text += FormatSettings().DecimalSeparator;
+        for (int i = exponent; i < n; ++i)
+            text += digit(i);
+    }
+    return true;
+}
+
+} // namespace
+
 QString FloatToStr(double value)
 {
     // A whole number below 10^15 shows all its digits in the general format.
     if (value == std::trunc(value) && std::fabs(value) < 1e15)
         return QString::number(static_cast<long long>(value));
+    QString text;
+    if (std::isfinite(value) && ShortGeneralText(value, text))
+        return text;
     return GeneralText(value, 15);
 }
 
@@ -817,15 +865,31 @@ std::vector<DateToken> ReadDateFormat(const QString &f)
 // the outer one is being shown cannot pull it away.
 std::shared_ptr<const std::vector<DateToken>> DateFormatTokens(const QString &f)
 {
+    // The last few formats asked (a date-time asks three) are compared
+    // before any hashing.
+    struct Recent {
+        QString format;
+        std::shared_ptr<const std::vector<DateToken>> tokens;
+    };
+    thread_local std::array<Recent, 4> recent;
+    thread_local size_t next = 0;
+    for (const Recent &r : recent)
+        if (r.tokens && r.format == f)
+            return r.tokens;
     thread_local QHash<QString, std::shared_ptr<const std::vector<DateToken>>> known;
+    const auto remember = [&](std::shared_ptr<const std::vector<DateToken>> tokens) {
+        recent[next] = {f, tokens};
+        next = (next + 1) % recent.size();
+        return tokens;
+    };
     if (const auto it = known.constFind(f); it != known.cend())
-        return *it;
+        return remember(*it);
     constexpr qsizetype MaxFormats = 64; // formats typed by a user stay few
     if (known.size() >= MaxFormats)
         known.clear();
     auto tokens = std::make_shared<const std::vector<DateToken>>(ReadDateFormat(f));
     known.insert(f, tokens);
-    return tokens;
+    return remember(tokens);
 }
 
 void AppendFormatted(QString &out, const QString &f, const DateParts &p, int depth)

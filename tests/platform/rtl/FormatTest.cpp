@@ -10,6 +10,7 @@
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
+#include <random>
 
 using namespace zorbel;
 
@@ -143,6 +144,25 @@ TEST(FormatFloat, NonFiniteValues)
     EXPECT_EQ(FormatFloat("0.00", std::numeric_limits<double>::infinity()), "INF");
     EXPECT_EQ(FormatFloat("0.00", -std::numeric_limits<double>::infinity()), "-INF");
     EXPECT_EQ(FormatFloat("0.00", std::nan("")), "NAN");
+}
+
+TEST(FloatToStr, ShortDigitsAgreeWithTheGeneralFormat)
+{
+    // Whole numbers and values with few exact digits take a short way; the
+    // general format of Format("%g") is the reference for all of them.
+    std::mt19937_64 random(7);
+    std::uniform_int_distribution<int64_t> cents(-10'000'000'000LL, 10'000'000'000LL);
+    std::uniform_real_distribution<double> any(-1e6, 1e6);
+    std::uniform_int_distribution<int> scale(-20, 20);
+    for (int i = 0; i < 200000; ++i) {
+        const double values[] = {double(cents(random)) / 100, double(cents(random)) / 10000, any(random),
+                                 any(random) * std::pow(10.0, scale(random)), double(cents(random) * 1000)};
+        for (double v : values)
+            ASSERT_EQ(FloatToStr(v), Format(QStringLiteral("%g"), {v})) << v;
+    }
+    for (double v : {0.1, 0.0001, 0.00012345, 0.001, 1e15, 999999999999999.0, 123456789012345.6, 1e-4, 9.999e-5,
+                     0.30000000000000004, 1.0 / 3, -2.5, 5e-324, 1.7976931348623157e308, -0.0})
+        EXPECT_EQ(FloatToStr(v), Format(QStringLiteral("%g"), {v})) << v;
 }
 
 TEST(FloatToStr, FifteenSignificantDigits)
