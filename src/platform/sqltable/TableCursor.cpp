@@ -549,28 +549,25 @@ const TRowValues *TTableCursor::LookupRow(const QString &keyText, const QStringL
         const QString conditions = MatchConditions(fields, values, false, false, binds);
         return ReadLookupRow(fields, values, conditions, binds);
     };
+    // The answer for key in answers, read and kept when not known yet.
+    const auto answer = [&](auto &answers, const auto &key) {
+        auto known = answers.find(key);
+        if (known == answers.end()) {
+            if (answers.size() >= MaxFound)
+                answers.clear();
+            known = answers.insert(key, read());
+        }
+        return &*known;
+    };
     const std::optional<TRowValues> *row = nullptr;
     const uint16_t type = values.size() == 1 ? values[0].VarType() : uint16_t(varEmpty);
     if (type == varSmallint || type == varInteger || type == varInt64) {
-        const int64_t id = values[0].AsInt64();
-        auto known = kept->ByInt.find(id);
-        if (known == kept->ByInt.end()) {
-            if (kept->ByInt.size() >= MaxFound)
-                kept->ByInt.clear();
-            known = kept->ByInt.insert(id, read());
-        }
-        row = &*known;
+        row = answer(kept->ByInt, values[0].AsInt64());
     } else {
         QString key;
         for (const Variant &v : values)
             key += VarIsClear(v) ? QString(QChar(0x1e)) : QChar(0x1f) + v.AsString();
-        auto known = kept->ByText.find(key);
-        if (known == kept->ByText.end()) {
-            if (kept->ByText.size() >= MaxFound)
-                kept->ByText.clear();
-            known = kept->ByText.insert(key, read());
-        }
-        row = &*known;
+        row = answer(kept->ByText, key);
     }
     return row->has_value() ? &**row : nullptr;
 }
