@@ -56,8 +56,7 @@ void PaintFieldPlaceholder(TCanvas &canvas, QSize size, TColor color, const QStr
 void PaintDesignPicture(TCanvas &canvas, const TRepPicture &picture, QSize size, bool stretch, bool center, int zoom)
 {
     canvas.Pen = {clBlack, 1, TPenStyle::psDash};
-    canvas.Polyline({QPoint(0, 0), QPoint(size.width() - 1, 0), QPoint(size.width() - 1, size.height() - 1),
-                     QPoint(0, size.height() - 1), QPoint(0, 0)});
+    DrawOutline(canvas, QRect(QPoint(0, 0), size));
     if (picture.Empty())
         return;
     QRect target(QPoint(0, 0), stretch ? size : QSize(picture.Width(), picture.Height()));

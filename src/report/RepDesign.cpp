@@ -86,7 +86,9 @@ std::vector<TRepCustomBand *> TCustomBandReport::BandList()
 
 void TCustomBandReport::ArrangeBands()
 {
-    if (loading_)
+    // Not while loading, nor while a run (perhaps on another thread) walks
+    // the bands and the main controller that the band list rebuilds.
+    if (loading_ || !Available)
         return;
     const auto px = [this](bool horizontal, double native) {
         return int(std::lround(Page.FromNative(TRepUnit::Pixels, horizontal, native)));
@@ -108,14 +110,6 @@ namespace {
 int Round(double v) { return int(std::lround(v)); }
 
 TCanvas::TPen MakePen(TPenStyle style, TColor color) { return TCanvas::TPen{color, 1, style}; }
-
-// Draws the outline of r (right and bottom edges inside r) in the canvas pen.
-void Outline(TCanvas &canvas, const QRect &r)
-{
-    const int right = r.left() + r.width() - 1, bottom = r.top() + r.height() - 1;
-    canvas.Polyline({r.topLeft(), QPoint(right, r.top()), QPoint(right, bottom), QPoint(r.left(), bottom),
-                     r.topLeft()});
-}
 
 void VerticalLine(TCanvas &canvas, int x, int top, int bottom)
 {
@@ -142,6 +136,13 @@ private:
 };
 
 } // namespace
+
+void DrawOutline(TCanvas &canvas, const QRect &r)
+{
+    const int right = r.left() + r.width() - 1, bottom = r.top() + r.height() - 1;
+    canvas.Polyline({r.topLeft(), QPoint(right, r.top()), QPoint(right, bottom), QPoint(r.left(), bottom),
+                     r.topLeft()});
+}
 
 TRepDesignColours ChooseDesignColours(int numColors)
 {
@@ -367,7 +368,7 @@ void TRepCustomBand::Paint(TCanvas &canvas)
     if (Report && Report->Page.Ruler)
         DrawRuler(canvas, r.size(), Report->Units(), Zoom, Round(std::abs(Report->Font.pointSizeF())));
     canvas.Pen = colours.BandOutline;
-    Outline(canvas, r);
+    DrawOutline(canvas, r);
     const double scale = ScreenPixelsPerInch / 254.0;
     Frame.Draw(canvas, r, scale, scale);
     canvas.Font = colours.LabelFont;
@@ -446,7 +447,7 @@ void TCustomBandReport::Paint(TCanvas &canvas)
 void TCustomBandReport::PaintMargins(TCanvas &canvas)
 {
     canvas.Pen = DesignColours().Margin;
-    Outline(canvas, MarginRect(Page, PixelSize()));
+    DrawOutline(canvas, MarginRect(Page, PixelSize()));
 }
 
 void TCustomBandReport::PaintFrame(TCanvas &canvas)

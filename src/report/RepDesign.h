@@ -31,6 +31,9 @@ const TRepDesignColours &DesignColours();
 // (inches) or 60 (millimetres). Other units draw nothing.
 void DrawRuler(TCanvas &canvas, QSize size, TRepUnit unit, int zoom, int fontSize);
 
+// The outline of r in the canvas pen (right and bottom edges inside r).
+void DrawOutline(TCanvas &canvas, const QRect &r);
+
 // The font as a design view at zoom shows it.
 QFont ZoomedFont(const QFont &font, int zoom);
 

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QThread>
 
 namespace zorbel {
 
@@ -18,6 +19,10 @@ TRepDesignSurface::~TRepDesignSurface() { report_.OnRepaint = nullptr; }
 
 void TRepDesignSurface::Refresh()
 {
+    if (QThread::currentThread() != thread()) {
+        QMetaObject::invokeMethod(this, [this] { Refresh(); }, Qt::QueuedConnection);
+        return;
+    }
     if (size() != report_.PixelSize())
         setFixedSize(report_.PixelSize());
     update();

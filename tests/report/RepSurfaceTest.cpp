@@ -202,6 +202,31 @@ TEST(RepDesignSurface, ChangedRepaintsOnceUntilTheNextPaint)
     EXPECT_EQ(repaints, 4);
 }
 
+TEST(RepDesignSurface, PageChangesRearrangeTheBands)
+{
+    TLayout l;
+    int repaints = 0;
+    l.Report.OnRepaint = [&] { ++repaints; };
+    l.Report.Page.SetMeasure(TRepPage::iTopMargin, 20); // mm
+    EXPECT_EQ(l.Title->Bounds().top(), 76);
+    EXPECT_EQ(l.Detail->Bounds().top(), 76 + 192);
+    EXPECT_EQ(repaints, 1);
+    l.Report.Page.SetColumns(2);
+    l.Report.Page.SetColumns(2);
+    l.Report.Page.SetColumns(0);
+    EXPECT_EQ(repaints, 2) << "only a real change of columns";
+    l.Report.Page.SetOrientation(poLandscape);
+    EXPECT_EQ(l.Report.PixelSize(), QSize(1123, 794));
+
+    // While a run walks the bands the surface leaves them alone.
+    l.Report.Available = false;
+    l.Report.Page.SetMeasure(TRepPage::iTopMargin, 10);
+    EXPECT_EQ(l.Title->Bounds().top(), 76);
+    l.Report.Available = true;
+    l.Report.ArrangeBands();
+    EXPECT_EQ(l.Title->Bounds().top(), 38);
+}
+
 TEST(RepDesignSurface, PrintableBoundsGoIntoSizeInTheReportUnit)
 {
     TLayout l;
