@@ -1,7 +1,6 @@
 // The design views of the rule, the vector shape, the pictures and the
 // link label.
 #include "export/RepImgCtrl.h"
-#include "platform/dataset/DataSet.h"
 #include "report/RepDesign.h"
 
 namespace zorbel {
@@ -45,25 +44,18 @@ void TRepGrDBImage::Paint(TCanvas &canvas)
 {
     if (PrintingNow)
         return;
-    const TField *field = Field ? Field : DataSet ? DataSet->FindField(DataField) : nullptr;
-    PaintFieldPlaceholder(canvas, BoundsRect().size(), Color, field ? field->DisplayLabel() : Name);
+    PaintFieldPlaceholder(canvas, *this, DataSet, DataField);
 }
 
 void TRepCustomHTMLLabel::Paint(TCanvas &canvas)
 {
     if (PrintingNow)
         return;
-    const QSize size = BoundsRect().size();
-    canvas.Font = ZoomedFont(Font, GetZoom());
-    canvas.FontColor = FontColor;
-    if (!Transparent) {
-        canvas.Brush = {Color, TBrushStyle::bsSolid};
-        canvas.FillRect(QRect(QPoint(0, 0), size));
-    }
+    BeginDesignText(canvas, *this, Font, FontColor);
     TAlignment alignment = Alignment;
     if (RightToLeft && alignment != TAlignment::taCenter)
         alignment = alignment == TAlignment::taLeftJustify ? TAlignment::taRightJustify : TAlignment::taLeftJustify;
-    PaintDesignLines(canvas, lines_, size, alignment, Frame, GetZoom());
+    PaintDesignLines(canvas, lines_, BoundsRect().size(), alignment, Frame, GetZoom());
 }
 
 } // namespace zorbel

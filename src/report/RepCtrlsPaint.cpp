@@ -42,11 +42,24 @@ void PaintDesignLines(TCanvas &canvas, const QStringList &lines, QSize size, TAl
     canvas.TextAlign = TA_LEFT | TA_TOP;
 }
 
-void PaintFieldPlaceholder(TCanvas &canvas, QSize size, TColor color, const QString &caption)
+void BeginDesignText(TCanvas &canvas, const TRepPrintable &control, const QFont &font, TColor fontColor)
 {
-    canvas.Brush = {color, TBrushStyle::bsSolid};
+    canvas.Font = ZoomedFont(font, control.GetZoom());
+    canvas.FontColor = fontColor;
+    if (!control.Transparent) {
+        canvas.Brush = {control.Color, TBrushStyle::bsSolid};
+        canvas.FillRect(QRect(QPoint(0, 0), control.BoundsRect().size()));
+    }
+}
+
+void PaintFieldPlaceholder(TCanvas &canvas, const TRepPrintable &control, const TDataSet *dataSet,
+                           const QString &dataField)
+{
+    const QSize size = control.BoundsRect().size();
+    canvas.Brush = {control.Color, TBrushStyle::bsSolid};
     canvas.FillRect(QRect(QPoint(0, 0), size));
-    const QString text = QLatin1Char('(') + caption + QLatin1Char(')');
+    const TField *field = dataSet ? dataSet->FindField(dataField) : nullptr;
+    const QString text = QLatin1Char('(') + (field ? field->DisplayLabel() : control.Name) + QLatin1Char(')');
     canvas.Brush.Style = TBrushStyle::bsClear;
     canvas.FontColor = clBlack;
     canvas.TextAlign = TA_LEFT | TA_TOP;
@@ -106,18 +119,12 @@ void TRepCustomLabel::Paint(TCanvas &canvas)
 {
     if (PrintingNow)
         return;
-    const QSize size = BoundsRect().size();
-    canvas.Font = ZoomedFont(Font, GetZoom());
-    canvas.FontColor = FontColor;
     // The label's own colour is the background, the corner marks and the
     // frame go over it, the text over both.
-    if (!Transparent) {
-        canvas.Brush = {Color, TBrushStyle::bsSolid};
-        canvas.FillRect(QRect(QPoint(0, 0), size));
-    }
+    BeginDesignText(canvas, *this, Font, FontColor);
     PaintOutline(canvas);
     WrapText();
-    PaintDesignLines(canvas, WrappedLines, size, MirroredAlignment(), Frame, GetZoom());
+    PaintDesignLines(canvas, WrappedLines, BoundsRect().size(), MirroredAlignment(), Frame, GetZoom());
 }
 
 void TRepMemo::Paint(TCanvas &canvas)
@@ -138,8 +145,7 @@ void TRepDBImage::Paint(TCanvas &canvas)
 {
     if (PrintingNow)
         return;
-    const TField *field = DataSet ? DataSet->FindField(DataField) : nullptr;
-    PaintFieldPlaceholder(canvas, BoundsRect().size(), Color, field ? field->DisplayLabel() : Name);
+    PaintFieldPlaceholder(canvas, *this, DataSet, DataField);
     PaintOutline(canvas);
 }
 

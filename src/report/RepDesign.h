@@ -10,6 +10,9 @@
 
 namespace zorbel {
 
+class TDataSet;
+class TRepPrintable;
+
 // Pens and the grid label font of the design surface. A screen of more
 // than 256 colours gets light solid grid lines; a screen of fewer gets
 // dotted grey ones that still show.
@@ -43,8 +46,14 @@ QFont ZoomedFont(const QFont &font, int zoom);
 void PaintDesignLines(TCanvas &canvas, const QStringList &lines, QSize size, TAlignment alignment,
                       const TRepFrame &frame, int zoom);
 
-// A database picture's design view: the control colour with
-// "(" + caption + ")" centred on it.
-void PaintFieldPlaceholder(TCanvas &canvas, QSize size, TColor color, const QString &caption);
+// A database picture's design view: the control colour with "(" + the
+// field's display label + ")" centred on it, or "(" + Name + ")" while
+// no such field is found.
+void PaintFieldPlaceholder(TCanvas &canvas, const TRepPrintable &control, const TDataSet *dataSet,
+                           const QString &dataField);
+
+// Starts a text control's design view: the canvas takes the font (zoomed)
+// and its colour, and the background is filled unless transparent.
+void BeginDesignText(TCanvas &canvas, const TRepPrintable &control, const QFont &font, TColor fontColor);
 
 } // namespace zorbel

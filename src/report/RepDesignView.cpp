@@ -2,7 +2,6 @@
 
 #include "report/RepReport.h"
 
-#include <QImage>
 #include <QPainter>
 #include <QThread>
 
@@ -26,17 +25,6 @@ void TRepDesignSurface::Refresh()
     if (size() != report_.PixelSize())
         setFixedSize(report_.PixelSize());
     update();
-}
-
-QImage TRepDesignSurface::Render() const
-{
-    QImage image(report_.PixelSize(), QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    TCanvas canvas;
-    canvas.Begin(&painter);
-    report_.PaintSurface(canvas);
-    return image;
 }
 
 void TRepDesignSurface::paintEvent(QPaintEvent *)

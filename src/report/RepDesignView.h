@@ -16,8 +16,6 @@ public:
     TRepDesignSurface &operator=(const TRepDesignSurface &) = delete;
 
     TCustomBandReport &Report() const { return report_; }
-    // The surface as painted now.
-    QImage Render() const;
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -4,12 +4,14 @@
 
 #include "platform/dataset/DataSet.h"
 #include "report/RepCtrls.h"
+#include "support/SurfacePixels.h"
 
 #include <QDir>
 #include <QPainter>
 #include <gtest/gtest.h>
 
 using namespace zorbel;
+using namespace zorbel::test;
 
 namespace {
 
@@ -38,31 +40,8 @@ struct TSurface {
         c.Size.Values[TRepPrintableSize::iHeight] = Tenths(height);
         return c;
     }
-    QImage Render()
-    {
-        QImage image(Report.PixelSize(), QImage::Format_RGB32);
-        QPainter painter(&image);
-        TCanvas canvas;
-        canvas.Begin(&painter);
-        Report.PaintSurface(canvas);
-        return image;
-    }
+    QImage Render() { return RenderSurface(Report); }
 };
-
-QRgb Rgb(TColor c) { return ColorToQColor(c).rgb() | 0xFF000000u; }
-
-int Count(const QImage &image, const QRect &r, const std::function<bool(QRgb)> &test)
-{
-    int n = 0;
-    for (int y = r.top(); y <= r.bottom(); ++y)
-        for (int x = r.left(); x <= r.right(); ++x)
-            n += test(image.pixel(x, y));
-    return n;
-}
-int Dark(const QImage &image, const QRect &r)
-{
-    return Count(image, r, [](QRgb p) { return qGray(p) < 0xB0; });
-}
 
 TEST(RepImgCtrlDesign, RuleAndVectorShapeDrawTheirFigures)
 {
@@ -78,15 +57,15 @@ TEST(RepImgCtrlDesign, RuleAndVectorShapeDrawTheirFigures)
     const QImage img = s.Render();
 
     // The rule: across the middle row (10 / 2 = 5), the whole width.
-    EXPECT_EQ(Count(img, QRect(10, 15, 100, 1), [](QRgb p) { return p == Rgb(clRed); }), 100);
-    EXPECT_EQ(Count(img, QRect(10, 14, 100, 1), [](QRgb p) { return p == Rgb(clRed); }), 0);
+    EXPECT_EQ(Count(img, QRect(10, 15, 100, 1), clRed), 100);
+    EXPECT_EQ(Count(img, QRect(10, 14, 100, 1), clRed), 0);
     // The rectangle starts inside the pen's width.
     EXPECT_EQ(img.pixel(151, 30), Rgb(clBlack));
     EXPECT_EQ(img.pixel(150, 30), Rgb(clWhite));
     EXPECT_EQ(img.pixel(209, 30), Rgb(clBlack));
     EXPECT_EQ(img.pixel(180, 30), Rgb(clWhite));
     // A vertical line through the middle; a rounded rectangle draws nothing.
-    EXPECT_EQ(Count(img, QRect(270, 10, 1, 40), [](QRgb p) { return p == Rgb(clBlack); }), 40);
+    EXPECT_EQ(Count(img, QRect(270, 10, 1, 40), clBlack), 40);
     EXPECT_EQ(Dark(img, QRect(301, 11, 38, 38)), 0);
 }
 
@@ -104,22 +83,21 @@ TEST(RepImgCtrlDesign, PicturesAreOutlinedAndPlacedAsTheyPrint)
     stretched.Stretch = true;
     stretched.SetPicture(picture);
     QImage img = s.Render();
-    const auto isRed = [](QRgb p) { return p == Rgb(clRed); };
-    EXPECT_EQ(Count(img, QRect(10, 10, 100, 100), isRed), 400);
-    EXPECT_TRUE(isRed(img.pixel(10 + 40, 10 + 40)));
-    EXPECT_TRUE(isRed(img.pixel(10 + 59, 10 + 59)));
-    EXPECT_FALSE(isRed(img.pixel(10 + 39, 10 + 39)));
+    EXPECT_EQ(Count(img, QRect(10, 10, 100, 100), clRed), 400);
+    EXPECT_EQ(img.pixel(10 + 40, 10 + 40), Rgb(clRed));
+    EXPECT_EQ(img.pixel(10 + 59, 10 + 59), Rgb(clRed));
+    EXPECT_NE(img.pixel(10 + 39, 10 + 39), Rgb(clRed));
     // The dashed outline: dashes along the top edge, not a solid line.
-    const int dashes = Count(img, QRect(10, 10, 100, 1), [](QRgb p) { return p == Rgb(clBlack); });
+    const int dashes = Count(img, QRect(10, 10, 100, 1), clBlack);
     EXPECT_GT(dashes, 30);
     EXPECT_LT(dashes, 95);
-    EXPECT_GT(Count(img, QRect(151, 11, 98, 98), isRed), 98 * 98 - 10);
+    EXPECT_GT(Count(img, QRect(151, 11, 98, 98), clRed), 98 * 98 - 10);
 
     // At 200 % the picture keeps its corner and doubles.
     centred.Center = false;
     s.Report.SetZoom(200);
     img = s.Render();
-    EXPECT_EQ(Count(img, QRect(20, 20, 200, 200), isRed), 40 * 40);
+    EXPECT_EQ(Count(img, QRect(20, 20, 200, 200), clRed), 40 * 40);
 }
 
 TEST(RepImgCtrlDesign, DatabasePictureAndLinkLabelShowTheirText)
@@ -207,13 +185,7 @@ TEST(RepImgCtrlDesign, WholeLayoutOnTheSurface)
     vector.ShapeType = TRepShape::qrsTopAndBottom;
     r.ArrangeBands();
 
-    QImage img(r.PixelSize(), QImage::Format_RGB32);
-    {
-        QPainter painter(&img);
-        TCanvas canvas;
-        canvas.Begin(&painter);
-        r.PaintSurface(canvas);
-    }
+    const QImage img = RenderSurface(r);
     // The bands stack from the top margin in print order.
     EXPECT_EQ(header.Bounds().top(), 38);
     EXPECT_EQ(title.Bounds().top(), 78);

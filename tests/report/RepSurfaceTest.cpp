@@ -4,6 +4,7 @@
 // pixels, loading a layout, the children written with a report.
 #include "RepReportSupport.h"
 #include "platform/canvas/Metafile.h"
+#include "support/SurfacePixels.h"
 #include "report/RepCtrls.h"
 #include "report/RepDesign.h"
 #include "report/RepDesignView.h"
@@ -35,39 +36,8 @@ struct TLayout {
         Report.SetUnits(TRepUnit::MM);
         Report.ArrangeBands();
     }
-    QImage Render()
-    {
-        QImage image(Report.PixelSize(), QImage::Format_RGB32);
-        image.fill(Qt::black); // anything the surface leaves unpainted shows
-        QPainter painter(&image);
-        TCanvas canvas;
-        canvas.Begin(&painter);
-        Report.PaintSurface(canvas);
-        return image;
-    }
+    QImage Render() { return RenderSurface(Report); }
 };
-
-QRgb Rgb(TColor c) { return ColorToQColor(c).rgb() | 0xFF000000u; }
-
-// How many pixels of colour c lie in the rectangle.
-int Count(const QImage &image, const QRect &r, TColor c)
-{
-    int n = 0;
-    for (int y = r.top(); y <= r.bottom(); ++y)
-        for (int x = r.left(); x <= r.right(); ++x)
-            n += image.pixel(x, y) == Rgb(c);
-    return n;
-}
-
-// How many pixels in the rectangle are darker than light grey (text, lines).
-int Dark(const QImage &image, const QRect &r)
-{
-    int n = 0;
-    for (int y = r.top(); y <= r.bottom(); ++y)
-        for (int x = r.left(); x <= r.right(); ++x)
-            n += qGray(image.pixel(x, y)) < 0xB0;
-    return n;
-}
 
 TEST(RepDesignSurface, ColoursFollowTheScreenColourCount)
 {
@@ -412,7 +382,7 @@ TEST(RepDesignSurface, WidgetFollowsThePageAndRepaints)
         EXPECT_EQ(surface.size(), QSize(397, 561));
         EXPECT_EQ(surface.grab().size(), QSize(397, 561));
         // The first paint wrapped the label and fitted its width to the text.
-        EXPECT_EQ(surface.grab().toImage().convertToFormat(QImage::Format_RGB32), surface.Render());
+        EXPECT_EQ(surface.grab().toImage().convertToFormat(QImage::Format_RGB32), RenderSurface(l.Report));
         if (const QString dir = qEnvironmentVariable("ZORBEL_SCREENSHOTS"); !dir.isEmpty()) {
             l.Report.SetZoom(100);
             surface.grab().save(QDir(dir).filePath(QStringLiteral("report-design-surface.png")));
