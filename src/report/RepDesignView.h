@@ -8,6 +8,8 @@ namespace zorbel {
 
 class TCustomBandReport;
 
+// The surface takes the report's OnRepaint while it lives; the report must
+// outlive it.
 class TRepDesignSurface : public QWidget {
 public:
     explicit TRepDesignSurface(TCustomBandReport &report, QWidget *parent = nullptr);
