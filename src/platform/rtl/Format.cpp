@@ -285,7 +285,9 @@ namespace {
 bool ShortGeneralText(double value, QString &text)
 {
     char buffer[40];
-    const auto end = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value), std::chars_format::scientific).ptr;
+    char *const end =
+        std::to_chars(buffer, buffer + sizeof buffer - 1, std::fabs(value), std::chars_format::scientific).ptr;
+    *end = 0; // the exponent is read up to here
     // buffer: "d[.ddd]e[+-]xx"
     char digits[24];
     int n = 0;
