@@ -1,0 +1,329 @@
+// Every command of the main window, as a user reaches it: each visible,
+// enabled item of the main menu and of the pages' popup menus is chosen, each
+// shortcut is pressed from a control where it applies, and each key the
+// window handles itself is pressed. Whatever window opens is closed at once.
+// A command must act (open a window, ask, call the desktop, or change what
+// the window shows or holds) and must not crash.
+#include "AnalysisLedger.h"
+
+#include "analysis/AnalysisWindows.h"
+#include "core/ZorbLaunch.h"
+#include "core/ZorbMain.h"
+#include "core/ZorbSandbox.h"
+#include "platform/widgets/ModalScript.h"
+#include "support/TableRows.h"
+
+#include <QApplication>
+#include <QMap>
+
+namespace zorbel::test {
+namespace {
+
+// Every modal window is logged and closed with Cancel.
+class TCloseEverything {
+public:
+    TCloseEverything()
+    {
+        previous_ = SetModalHandler([this](TForm &form) {
+            Windows << form.Name() + u'/' + form.Caption();
+            form.SetModalResult(mrCancel);
+        });
+    }
+    ~TCloseEverything() { SetModalHandler(std::move(previous_)); }
+    QStringList Windows;
+
+private:
+    TModalHandler previous_;
+};
+
+class MainWalk : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        RegisterAnalysisWindows();
+        TModalScript start;
+        start.Press(QStringLiteral("Yes")); // a new data set from the template
+        Main = std::make_unique<TFormMain>(QStringList{}, Box.Path("program"));
+        ASSERT_TRUE(Main->ReadyToRun()) << start.Errors().join(u';').toStdString();
+        TDm &dm = *Main->Dm;
+        TTable &acc = dm.Tb_Account;
+        acc.Append();
+        acc.FieldByName(U("Account"))->SetAsString(U("Банк"));
+        acc.FieldByName(U("Currency"))->SetAsString(U("руб"));
+        acc.FieldByName(U("Rate"))->SetAsFloat(1);
+        acc.Post();
+        acc.First();
+        const int id = acc.FieldByName(U("Id_Account"))->AsInteger();
+        const TDateTime today = Date();
+        InsertOperation(dm.Db, {id, today - 1, '1', {}, 25.0, {}, {}, 0, {}, {}});
+        InsertOperation(dm.Db, {id, today - 1, '1', 100.0, {}, {}, {}, 1, {}, {}});
+        InsertOperation(dm.Db, {id, today, '1', {}, 7.5, {}, {}, 0, {}, {}});
+        InsertOperation(dm.Db, {id, today + 10, '2', {}, 40.0, {}, {}, 0, {}, {}});
+        ExecSql(dm.Db, U("update tb_hist set b='+' where ct=25"));
+        for (auto [table, field, text] : {std::tuple{&dm.Tb_Person, "Name", "Иванов И.И."},
+                                          std::tuple{&dm.Tb_Firm, "Firm", "Магазин"},
+                                          std::tuple{&dm.Tb_Log, "Note", "Позвонить"}}) {
+            table->Append();
+            table->FieldByName(U(field))->SetAsString(U(text));
+            table->Post();
+        }
+        Main->FConfirm = true;
+        Main->Escape = true;
+        Main->StartProgram = [this](const QString &) { return ++Desktop, true; };
+        Main->OpenHelpFile = [this](const QString &) { return ++Desktop, true; };
+        Main->ExecuteOpenDialog = [this](QString &) { return ++Desktop, false; };
+        Main->ExecuteSaveDialog = [this](QString &) { return ++Desktop, false; };
+        Main->ExecuteExportDialog = [this](QString &, int &) { return ++Desktop, false; };
+        Main->Show();
+        QApplication::setActiveWindow(Main.get());
+        Baseline();
+    }
+    void TearDown() override
+    {
+        if (Main && Main->Dm)
+            Main->Dm->SetModified(false);
+        Main.reset();
+        AnalysisLaunchers() = TAnalysisLaunchers{};
+    }
+
+    // The money page, the whole period at today, the expense tree, all trees.
+    void Baseline()
+    {
+        Main->ShowPage(0);
+        Main->mMoneyView->SetChecked(true);
+        Main->EntryDate = Date();
+        Main->CbPer->SetItemIndex(0);
+        Main->CbPerClick(Main->CbPer);
+        if (!Main->mCt->Checked())
+            Main->mCt->Click();
+        Main->TreeFilter = 0;
+        Main->Dm->Tb_Hist.First();
+        Main->Dm->UpdateMenus();
+    }
+    // What the window shows and holds, for telling whether a command acted.
+    QStringList State() const
+    {
+        const TFormMain &m = *Main;
+        const TDm &dm = *m.Dm;
+        int expanded = 0;
+        for (TTreeView *tree : {m.TvCt, m.TvDt})
+            for (int i = 0; i < tree->Items().Count(); ++i)
+                expanded += tree->Items()[i]->Expanded();
+        TQuery q;
+        q.SetDatabase(&const_cast<TDm &>(dm).Db);
+        const QString rows = SelectRows(q, U("select b, date_create, date_real from tb_hist order by 2")).join(u';');
+        return {QString::number(m.EntryDate),        QString::number(m.CbPer->ItemIndex()),
+                QString::number(m.Pg->ActivePageIndex()), QString::number(m.mCt->Checked()),
+                QString::number(m.TreeFilter),       QString::number(dm.Modified()),
+                QString::number(dm.Tb_Hist.RecNo()),  QString::number(expanded),
+                QString::number(m.PanRemind->Visible()), m.Caption(), rows,
+                QString::number(m.TvCt->Visible()),  m.TvCt->Selected() ? m.TvCt->Selected()->Text() : QString()};
+    }
+    // Runs a command; true when it acted.
+    bool Acts(const std::function<void()> &command, QString *seen = nullptr)
+    {
+        const QStringList before = State();
+        const int desktop = Desktop;
+        TCloseEverything closer;
+        command();
+        QApplication::processEvents();
+        if (seen)
+            *seen = closer.Windows.join(u';');
+        return !closer.Windows.isEmpty() || Desktop != desktop || !Main->ReadyToRun() || State() != before;
+    }
+    static void Leaves(TMenuItem &parent, QList<TMenuItem *> &out)
+    {
+        for (int i = 0; i < parent.Count(); ++i) {
+            TMenuItem *item = parent.Items(i);
+            if (item->Caption() == u"-")
+                continue;
+            if (item->Count() > 0)
+                Leaves(*item, out);
+            else
+                out << item;
+        }
+    }
+
+    TSandbox Box;
+    std::unique_ptr<TFormMain> Main;
+    int Desktop = 0; // calls of the desktop and file dialogs
+};
+
+TEST_F(MainWalk, EveryMenuItemActsAndNoneCrashes)
+{
+    // Choosing what is already chosen changes nothing, as it should.
+    const QSet<QString> alreadyChosen{U("mMoneyView"), U("mTotal"), U("mCt"), U("mTreeAll")};
+    // Closing or replacing the data set comes last.
+    const QStringList last{U("mNew"), U("mCloseNotSave"), U("mExit")};
+    struct TPage {
+        TPopupMenu *Menu;
+        int Page;
+        QWidget *Control;
+    };
+    const TPage popups[] = {{Main->PmHist, 0, Main->DBG},         {Main->PmCat, 0, Main->TvCt},
+                            {Main->PmPerson, 1, Main->DBGPerson}, {Main->PmFirm, 2, Main->DBGFirm},
+                            {Main->PmLog, 3, Main->DBGLog}};
+    QStringList idle, walked;
+    const auto walk = [&](TMenuItem *item, const std::function<void()> &prepare) {
+        prepare();
+        if (!item->Visible() || !item->Enabled() || last.contains(item->Name()))
+            return;
+        if (alreadyChosen.contains(item->Name()) && item->Checked())
+            return;
+        walked << item->Name();
+        QString seen;
+        if (!Acts([&] { item->Click(); }, &seen))
+            idle << item->Name() + u' ' + item->Caption();
+        if (!Main->ReadyToRun())
+            FAIL() << "the data set closed after " << item->Name().toStdString();
+    };
+
+    QList<TMenuItem *> items;
+    Leaves(Main->MainMenu->Items(), items);
+    for (TMenuItem *item : items)
+        walk(item, [&] { Baseline(); });
+    for (const TPage &p : popups) {
+        QList<TMenuItem *> popupItems;
+        Leaves(p.Menu->Items(), popupItems);
+        for (TMenuItem *item : popupItems)
+            walk(item, [&] {
+                Baseline();
+                Main->ShowPage(p.Page);
+                p.Control->setFocus();
+                if (p.Menu->OnPopup)
+                    p.Menu->OnPopup(p.Menu);
+            });
+    }
+    EXPECT_TRUE(idle.isEmpty()) << "commands that did nothing: " << idle.join(u", ").toStdString();
+    // The walk reached the commands a household uses most.
+    for (const char *name : {"mLim", "mRest", "mCompare", "mDays", "mResult", "mImport", "mCalc", "mcalc2",
+                             "mMoneyNew", "mpMoneyCopy", "mAccounts", "mpShowMark", "mpPersonNew", "mpLogNon"})
+        EXPECT_TRUE(walked.contains(U(name))) << name;
+
+    // Last: leaving is asked first; cancelled, the data set stays.
+    Baseline();
+    Main->Dm->SetModified(true);
+    for (const QString &name : last) {
+        TMenuItem *item = Main->findChild<TMenuItem *>(name);
+        ASSERT_NE(item, nullptr) << name.toStdString();
+        QString seen;
+        EXPECT_TRUE(Acts([&] { item->Click(); }, &seen)) << name.toStdString();
+        EXPECT_FALSE(seen.isEmpty()) << name.toStdString();
+        EXPECT_TRUE(Main->ReadyToRun()) << name.toStdString();
+    }
+}
+
+TEST_F(MainWalk, EveryShortcutReachesItsCommand)
+{
+    // Each item's command counts its runs.
+    QMap<TMenuItem *, int> runs;
+    struct TKeyed {
+        TMenuItem *Item;
+        int Page;
+        QWidget *Control;
+    };
+    QList<TKeyed> keyed;
+    const auto collect = [&](TMenu *menu, int page, TWinControl *control) {
+        QList<TMenuItem *> items;
+        Leaves(menu->Items(), items);
+        for (TMenuItem *item : items) {
+            TNotifyEvent command = item->OnClick;
+            item->OnClick = [&runs, item, command](TObject *s) {
+                ++runs[item];
+                if (command)
+                    command(s);
+            };
+            if (item->ShortCut())
+                keyed << TKeyed{item, page, control};
+        }
+    };
+    collect(Main->MainMenu, 0, Main->CbPer);
+    collect(Main->PmHist, 0, Main->DBG);
+    collect(Main->PmCat, 0, Main->TvCt);
+    collect(Main->PmPerson, 1, Main->DBGPerson);
+    collect(Main->PmFirm, 2, Main->DBGFirm);
+    collect(Main->PmLog, 3, Main->DBGLog);
+
+    QStringList missed;
+    for (const TKeyed &k : keyed) {
+        Baseline();
+        Main->ShowPage(k.Page);
+        if (k.Item->Name() == U("mpUp") || k.Item->Name() == U("mpDown")) {
+            Main->EntryDate = Date() - 1; // the day view of a day with two rows moves rows
+            Main->CbPer->SetItemIndex(5);
+            Main->CbPerClick(Main->CbPer);
+            Main->Dm->UpdateMenus();
+        }
+        if (!k.Item->Enabled())
+            continue; // a disabled command takes no key
+        k.Control->setFocus();
+        const int before = runs.value(k.Item);
+        const TShortCut key = k.Item->ShortCut();
+        Qt::KeyboardModifiers mods;
+        if (key & ssShift)
+            mods |= Qt::ShiftModifier;
+        if (key & ssCtrl)
+            mods |= Qt::ControlModifier;
+        if (key & ssAlt)
+            mods |= Qt::AltModifier;
+        const int vk = key & 0xFF;
+        int qtKey = vk >= VK_F1 && vk <= VK_F1 + 11 ? Qt::Key_F1 + (vk - VK_F1)
+                    : vk == VK_INSERT               ? Qt::Key_Insert
+                    : vk == VK_DELETE               ? Qt::Key_Delete
+                    : vk == VK_UP                   ? Qt::Key_Up
+                    : vk == VK_DOWN                 ? Qt::Key_Down
+                    : vk == VK_OEM_5                ? Qt::Key_Backslash
+                    : vk == '='                     ? Qt::Key_Equal
+                                                    : vk;
+        TCloseEverything closer;
+        SendKeyToFocus(*Main, qtKey, mods);
+        QApplication::processEvents();
+        if (runs.value(k.Item) == before)
+            missed << k.Item->Name() + u' ' + ShortCutToText(key);
+        ASSERT_TRUE(Main->ReadyToRun()) << k.Item->Name().toStdString();
+    }
+    EXPECT_GT(keyed.size(), 40);
+    EXPECT_TRUE(missed.isEmpty()) << "keys that missed their command: " << missed.join(u", ").toStdString();
+}
+
+TEST_F(MainWalk, TheWindowsOwnKeysAct)
+{
+    struct TKey {
+        const char *Name;
+        int Key;
+        Qt::KeyboardModifiers Mods;
+        int Period; // the period kind the key is pressed in
+    };
+    const TKey keys[] = {{"Esc", Qt::Key_Escape, Qt::NoModifier, 0},
+                         {"F4", Qt::Key_F4, Qt::NoModifier, 0},
+                         {"Ctrl+keypad plus", Qt::Key_Plus, Qt::ControlModifier | Qt::KeypadModifier, 0},
+                         {"Ctrl+F6", Qt::Key_F6, Qt::ControlModifier, 0},
+                         {"Ctrl+Left", Qt::Key_Left, Qt::ControlModifier, 3},
+                         {"Ctrl+Right", Qt::Key_Right, Qt::ControlModifier, 3},
+                         {"Alt+Left", Qt::Key_Left, Qt::AltModifier, 3},
+                         {"Alt+Right", Qt::Key_Right, Qt::AltModifier, 3},
+                         {"Ctrl+Up", Qt::Key_Up, Qt::ControlModifier, 5},
+                         {"Ctrl+Down", Qt::Key_Down, Qt::ControlModifier, 5},
+                         {"Ctrl+0", Qt::Key_0, Qt::ControlModifier, 0},
+                         {"Ctrl+5", Qt::Key_5, Qt::ControlModifier, 0}};
+    QStringList idle;
+    for (const TKey &k : keys) {
+        Baseline();
+        if (k.Period == 5)
+            Main->EntryDate = Date() - 1; // a day with two rows
+        Main->CbPer->SetItemIndex(k.Period);
+        Main->CbPerClick(Main->CbPer);
+        Main->Dm->Tb_Hist.First();
+        if (k.Key == Qt::Key_Up)
+            Main->Dm->Tb_Hist.Last();
+        Main->Dm->UpdateMenus();
+        Main->TvCt->SetFocus(); // not the ledger: the window sees these first
+        if (!Acts([&] { SendKeyToFocus(*Main, k.Key, k.Mods); }))
+            idle << QString::fromLatin1(k.Name);
+        ASSERT_TRUE(Main->ReadyToRun()) << k.Name;
+    }
+    EXPECT_TRUE(idle.isEmpty()) << "keys that did nothing: " << idle.join(u", ").toStdString();
+}
+
+} // namespace
+} // namespace zorbel::test
