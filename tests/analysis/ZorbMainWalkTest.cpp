@@ -11,7 +11,6 @@
 #include "core/ZorbMain.h"
 #include "core/ZorbSandbox.h"
 #include "platform/widgets/ModalScript.h"
-#include "support/TableRows.h"
 
 #include <QApplication>
 #include <QMap>
@@ -67,6 +66,18 @@ protected:
             table->FieldByName(U(field))->SetAsString(U(text));
             table->Post();
         }
+        int parent = 0; // the expense root
+        for (auto [name, level] : {std::pair{"Еда", 1}, std::pair{"Хлеб", 2}}) {
+            TTable &items = dm.Tb_Items;
+            items.Append();
+            items.FieldByName(U("ITM"))->SetAsString(U(name));
+            items.FieldByName(U("LEV"))->SetAsInteger(level);
+            items.FieldByName(U("ID_REF"))->SetAsInteger(parent);
+            items.FieldByName(U("C"))->SetAsString(U("-"));
+            items.Post();
+            parent = items.FieldByName(U("ID_ITM"))->AsInteger();
+        }
+        Main->BuildCategoryTree(Main->TvCt, false, true, false, true);
         Main->FConfirm = true;
         Main->Escape = true;
         Main->StartProgram = [this](const QString &) { return ++Desktop, true; };
@@ -86,18 +97,28 @@ protected:
         AnalysisLaunchers() = TAnalysisLaunchers{};
     }
 
-    // The money page, the whole period at today, the expense tree, all trees.
+    // The money page, the month of today, the expense tree of all trees with
+    // its first category selected and focused.
     void Baseline()
     {
         Main->ShowPage(0);
         Main->mMoneyView->SetChecked(true);
         Main->EntryDate = Date();
-        Main->CbPer->SetItemIndex(0);
+        Main->CbPer->SetItemIndex(3);
         Main->CbPerClick(Main->CbPer);
         if (!Main->mCt->Checked())
             Main->mCt->Click();
         Main->TreeFilter = 0;
         Main->Dm->Tb_Hist.First();
+        Main->FindText.clear();
+        Main->CategoryFindText.clear();
+        QApplication::setActiveWindow(Main.get());
+        Main->TvCt->setFocus();
+        for (int i = 0; i < Main->TvCt->Items().Count(); ++i)
+            if (TTreeNode *node = Main->TvCt->Items()[i]; node->Data() > 1 && !node->HasChildren()) {
+                Main->TvCt->SetSelected(node); // a category of the user's, without branches
+                break;
+            }
         Main->Dm->UpdateMenus();
     }
     // What the window shows and holds, for telling whether a command acted.
@@ -111,12 +132,28 @@ protected:
                 expanded += tree->Items()[i]->Expanded();
         TQuery q;
         q.SetDatabase(&const_cast<TDm &>(dm).Db);
-        const QString rows = SelectRows(q, U("select b, date_create, date_real from tb_hist order by 2")).join(u';');
+        q.SQL() = {U("select b, date_create, date_real from tb_hist order by 2")};
+        q.Open();
+        QString rows;
+        for (; !q.Eof(); q.Next())
+            rows += q.Fields()[0]->AsString() + q.Fields()[1]->AsString() + q.Fields()[2]->AsString() + u';';
+        q.SQL() = {U("select c, date_remind, dy from tb_log")};
+        q.Open();
+        for (; !q.Eof(); q.Next())
+            rows += q.Fields()[0]->AsString() + q.Fields()[1]->AsString() + q.Fields()[2]->AsString() + u';';
+        QStringList books;
+        for (const TTable *t : {&dm.Tb_Person, &dm.Tb_Family, &dm.Tb_Firm, &dm.Tb_Log})
+            books << QString::number(int(t->State())) + u'/' + QString::number(t->RecordCount()) + u'/' +
+                         QString::number(t->RecNo());
+        for (const TDBGrid *g : {m.DBGPerson, m.DBGFirm, m.DBGLog, m.DBG})
+            books << QString::number(g->SelectedIndex());
         return {QString::number(m.EntryDate),        QString::number(m.CbPer->ItemIndex()),
                 QString::number(m.Pg->ActivePageIndex()), QString::number(m.mCt->Checked()),
                 QString::number(m.TreeFilter),       QString::number(dm.Modified()),
                 QString::number(dm.Tb_Hist.RecNo()),  QString::number(expanded),
-                QString::number(m.PanRemind->Visible()), m.Caption(), rows,
+                QString::number(m.PanRemind->Visible()), QString::number(m.mRemind->Checked()),
+                m.Caption(), rows, books.join(u' '), QString::number(m.DBGPers_Firm->Visible()),
+                m.FindText, m.CategoryFindText,
                 QString::number(m.TvCt->Visible()),  m.TvCt->Selected() ? m.TvCt->Selected()->Text() : QString()};
     }
     // Runs a command; true when it acted.
@@ -152,7 +189,7 @@ protected:
 TEST_F(MainWalk, EveryMenuItemActsAndNoneCrashes)
 {
     // Choosing what is already chosen changes nothing, as it should.
-    const QSet<QString> alreadyChosen{U("mMoneyView"), U("mTotal"), U("mCt"), U("mTreeAll")};
+    const QSet<QString> alreadyChosen{U("mMoneyView"), U("mMonth"), U("mCt"), U("mTreeAll")};
     // Closing or replacing the data set comes last.
     const QStringList last{U("mNew"), U("mCloseNotSave"), U("mExit")};
     struct TPage {
@@ -168,7 +205,8 @@ TEST_F(MainWalk, EveryMenuItemActsAndNoneCrashes)
         prepare();
         if (!item->Visible() || !item->Enabled() || last.contains(item->Name()))
             return;
-        if (alreadyChosen.contains(item->Name()) && item->Checked())
+        if (alreadyChosen.contains(item->Name()) &&
+            (item->Checked() || (item == Main->mTreeAll && Main->TreeFilter == 0)))
             return;
         walked << item->Name();
         QString seen;
@@ -223,7 +261,7 @@ TEST_F(MainWalk, EveryShortcutReachesItsCommand)
         QWidget *Control;
     };
     QList<TKeyed> keyed;
-    const auto collect = [&](TMenu *menu, int page, TWinControl *control) {
+    const auto collect = [&](TMenu *menu, int page, QWidget *control) {
         QList<TMenuItem *> items;
         Leaves(menu->Items(), items);
         for (TMenuItem *item : items) {
@@ -260,21 +298,21 @@ TEST_F(MainWalk, EveryShortcutReachesItsCommand)
         const int before = runs.value(k.Item);
         const TShortCut key = k.Item->ShortCut();
         Qt::KeyboardModifiers mods;
-        if (key & ssShift)
+        if (key & scShift)
             mods |= Qt::ShiftModifier;
-        if (key & ssCtrl)
+        if (key & scCtrl)
             mods |= Qt::ControlModifier;
-        if (key & ssAlt)
+        if (key & scAlt)
             mods |= Qt::AltModifier;
-        const int vk = key & 0xFF;
-        int qtKey = vk >= VK_F1 && vk <= VK_F1 + 11 ? Qt::Key_F1 + (vk - VK_F1)
-                    : vk == VK_INSERT               ? Qt::Key_Insert
-                    : vk == VK_DELETE               ? Qt::Key_Delete
-                    : vk == VK_UP                   ? Qt::Key_Up
-                    : vk == VK_DOWN                 ? Qt::Key_Down
-                    : vk == VK_OEM_5                ? Qt::Key_Backslash
-                    : vk == '='                     ? Qt::Key_Equal
-                                                    : vk;
+        const int vk = key & 0x0FFF;
+        const int qtKey = vk >= VK_F1 && vk <= VK_F1 + 11 ? Qt::Key_F1 + (vk - VK_F1)
+                          : vk == VK_INSERT               ? Qt::Key_Insert
+                          : vk == VK_DELETE               ? Qt::Key_Delete
+                          : vk == VK_UP                   ? Qt::Key_Up
+                          : vk == VK_DOWN                 ? Qt::Key_Down
+                          : vk == VK_OEM_5                ? Qt::Key_Backslash
+                          : vk == VK_OEM_PLUS             ? Qt::Key_Equal
+                                                          : vk; // letters and digits: the same codes
         TCloseEverything closer;
         SendKeyToFocus(*Main, qtKey, mods);
         QApplication::processEvents();
