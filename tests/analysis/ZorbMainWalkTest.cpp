@@ -5,11 +5,9 @@
 // A command must act (open a window, ask, call the desktop, or change what
 // the window shows or holds) and must not crash.
 #include "AnalysisLedger.h"
+#include "RstFixture.h"
 
-#include "analysis/AnalysisWindows.h"
 #include "core/ZorbLaunch.h"
-#include "core/ZorbMain.h"
-#include "core/ZorbSandbox.h"
 #include "platform/widgets/ModalScript.h"
 
 #include <QApplication>
@@ -35,16 +33,13 @@ private:
     TModalHandler previous_;
 };
 
-class MainWalk : public ::testing::Test {
+class MainWalk : public RstFixture {
 protected:
     void SetUp() override
     {
-        RegisterAnalysisWindows();
-        TModalScript start;
-        start.Press(QStringLiteral("Yes")); // a new data set from the template
-        Main = std::make_unique<TFormMain>(QStringList{}, Box.Path("program"));
-        ASSERT_TRUE(Main->ReadyToRun()) << start.Errors().join(u';').toStdString();
-        TDm &dm = *Main->Dm;
+        RstFixture::SetUp();
+        ASSERT_TRUE(main->ReadyToRun());
+        TDm &dm = *main->Dm;
         TTable &acc = dm.Tb_Account;
         acc.Append();
         acc.FieldByName(U("Account"))->SetAsString(U("Банк"));
@@ -77,54 +72,53 @@ protected:
             items.Post();
             parent = items.FieldByName(U("ID_ITM"))->AsInteger();
         }
-        Main->BuildCategoryTree(Main->TvCt, false, true, false, true);
-        Main->FConfirm = true;
-        Main->Escape = true;
-        Main->StartProgram = [this](const QString &) { return ++Desktop, true; };
-        Main->OpenHelpFile = [this](const QString &) { return ++Desktop, true; };
-        Main->ExecuteOpenDialog = [this](QString &) { return ++Desktop, false; };
-        Main->ExecuteSaveDialog = [this](QString &) { return ++Desktop, false; };
-        Main->ExecuteExportDialog = [this](QString &, int &) { return ++Desktop, false; };
-        Main->Show();
-        QApplication::setActiveWindow(Main.get());
+        main->BuildCategoryTree(main->TvCt, false, true, false, true);
+        main->FConfirm = true;
+        main->Escape = true;
+        main->StartProgram = [this](const QString &) { return ++Desktop, true; };
+        main->OpenHelpFile = [this](const QString &) { return ++Desktop, true; };
+        main->ExecuteOpenDialog = [this](QString &) { return ++Desktop, false; };
+        main->ExecuteSaveDialog = [this](QString &) { return ++Desktop, false; };
+        main->ExecuteExportDialog = [this](QString &, int &) { return ++Desktop, false; };
+        main->Show();
+        QApplication::setActiveWindow(main.get());
         Baseline();
     }
     void TearDown() override
     {
-        if (Main && Main->Dm)
-            Main->Dm->SetModified(false);
-        Main.reset();
-        AnalysisLaunchers() = TAnalysisLaunchers{};
+        if (main && main->Dm)
+            main->Dm->SetModified(false);
+        RstFixture::TearDown();
     }
 
     // The money page, the month of today, the expense tree of all trees with
     // its first category selected and focused.
     void Baseline()
     {
-        Main->ShowPage(0);
-        Main->mMoneyView->SetChecked(true);
-        Main->EntryDate = Date();
-        Main->CbPer->SetItemIndex(3);
-        Main->CbPerClick(Main->CbPer);
-        if (!Main->mCt->Checked())
-            Main->mCt->Click();
-        Main->TreeFilter = 0;
-        Main->Dm->Tb_Hist.First();
-        Main->FindText.clear();
-        Main->CategoryFindText.clear();
-        QApplication::setActiveWindow(Main.get());
-        Main->TvCt->setFocus();
-        for (int i = 0; i < Main->TvCt->Items().Count(); ++i)
-            if (TTreeNode *node = Main->TvCt->Items()[i]; node->Data() > 1 && !node->HasChildren()) {
-                Main->TvCt->SetSelected(node); // a category of the user's, without branches
+        main->ShowPage(0);
+        main->mMoneyView->SetChecked(true);
+        main->EntryDate = Date();
+        main->CbPer->SetItemIndex(3);
+        main->CbPerClick(main->CbPer);
+        if (!main->mCt->Checked())
+            main->mCt->Click();
+        main->TreeFilter = 0;
+        main->Dm->Tb_Hist.First();
+        main->FindText.clear();
+        main->CategoryFindText.clear();
+        QApplication::setActiveWindow(main.get());
+        main->TvCt->setFocus();
+        for (int i = 0; i < main->TvCt->Items().Count(); ++i)
+            if (TTreeNode *node = main->TvCt->Items()[i]; node->Data() > 1 && !node->HasChildren()) {
+                main->TvCt->SetSelected(node); // a category of the user's, without branches
                 break;
             }
-        Main->Dm->UpdateMenus();
+        main->Dm->UpdateMenus();
     }
     // What the window shows and holds, for telling whether a command acted.
     QStringList State() const
     {
-        const TFormMain &m = *Main;
+        const TFormMain &m = *main;
         const TDm &dm = *m.Dm;
         int expanded = 0;
         for (TTreeView *tree : {m.TvCt, m.TvDt})
@@ -166,7 +160,7 @@ protected:
         QApplication::processEvents();
         if (seen)
             *seen = closer.Windows.join(u';');
-        return !closer.Windows.isEmpty() || Desktop != desktop || !Main->ReadyToRun() || State() != before;
+        return !closer.Windows.isEmpty() || Desktop != desktop || !main->ReadyToRun() || State() != before;
     }
     static void Leaves(TMenuItem &parent, QList<TMenuItem *> &out)
     {
@@ -181,8 +175,6 @@ protected:
         }
     }
 
-    TSandbox Box;
-    std::unique_ptr<TFormMain> Main;
     int Desktop = 0; // calls of the desktop and file dialogs
 };
 
@@ -197,27 +189,27 @@ TEST_F(MainWalk, EveryMenuItemActsAndNoneCrashes)
         int Page;
         QWidget *Control;
     };
-    const TPage popups[] = {{Main->PmHist, 0, Main->DBG},         {Main->PmCat, 0, Main->TvCt},
-                            {Main->PmPerson, 1, Main->DBGPerson}, {Main->PmFirm, 2, Main->DBGFirm},
-                            {Main->PmLog, 3, Main->DBGLog}};
+    const TPage popups[] = {{main->PmHist, 0, main->DBG},         {main->PmCat, 0, main->TvCt},
+                            {main->PmPerson, 1, main->DBGPerson}, {main->PmFirm, 2, main->DBGFirm},
+                            {main->PmLog, 3, main->DBGLog}};
     QStringList idle, walked;
     const auto walk = [&](TMenuItem *item, const std::function<void()> &prepare) {
         prepare();
         if (!item->Visible() || !item->Enabled() || last.contains(item->Name()))
             return;
         if (alreadyChosen.contains(item->Name()) &&
-            (item->Checked() || (item == Main->mTreeAll && Main->TreeFilter == 0)))
+            (item->Checked() || (item == main->mTreeAll && main->TreeFilter == 0)))
             return;
         walked << item->Name();
         QString seen;
         if (!Acts([&] { item->Click(); }, &seen))
             idle << item->Name() + u' ' + item->Caption();
-        if (!Main->ReadyToRun())
+        if (!main->ReadyToRun())
             FAIL() << "the data set closed after " << item->Name().toStdString();
     };
 
     QList<TMenuItem *> items;
-    Leaves(Main->MainMenu->Items(), items);
+    Leaves(main->MainMenu->Items(), items);
     for (TMenuItem *item : items)
         walk(item, [&] { Baseline(); });
     for (const TPage &p : popups) {
@@ -226,7 +218,7 @@ TEST_F(MainWalk, EveryMenuItemActsAndNoneCrashes)
         for (TMenuItem *item : popupItems)
             walk(item, [&] {
                 Baseline();
-                Main->ShowPage(p.Page);
+                main->ShowPage(p.Page);
                 p.Control->setFocus();
                 if (p.Menu->OnPopup)
                     p.Menu->OnPopup(p.Menu);
@@ -240,14 +232,14 @@ TEST_F(MainWalk, EveryMenuItemActsAndNoneCrashes)
 
     // Last: leaving is asked first; cancelled, the data set stays.
     Baseline();
-    Main->Dm->SetModified(true);
+    main->Dm->SetModified(true);
     for (const QString &name : last) {
-        TMenuItem *item = Main->findChild<TMenuItem *>(name);
+        TMenuItem *item = main->findChild<TMenuItem *>(name);
         ASSERT_NE(item, nullptr) << name.toStdString();
         QString seen;
         EXPECT_TRUE(Acts([&] { item->Click(); }, &seen)) << name.toStdString();
         EXPECT_FALSE(seen.isEmpty()) << name.toStdString();
-        EXPECT_TRUE(Main->ReadyToRun()) << name.toStdString();
+        EXPECT_TRUE(main->ReadyToRun()) << name.toStdString();
     }
 }
 
@@ -275,22 +267,22 @@ TEST_F(MainWalk, EveryShortcutReachesItsCommand)
                 keyed << TKeyed{item, page, control};
         }
     };
-    collect(Main->MainMenu, 0, Main->CbPer);
-    collect(Main->PmHist, 0, Main->DBG);
-    collect(Main->PmCat, 0, Main->TvCt);
-    collect(Main->PmPerson, 1, Main->DBGPerson);
-    collect(Main->PmFirm, 2, Main->DBGFirm);
-    collect(Main->PmLog, 3, Main->DBGLog);
+    collect(main->MainMenu, 0, main->CbPer);
+    collect(main->PmHist, 0, main->DBG);
+    collect(main->PmCat, 0, main->TvCt);
+    collect(main->PmPerson, 1, main->DBGPerson);
+    collect(main->PmFirm, 2, main->DBGFirm);
+    collect(main->PmLog, 3, main->DBGLog);
 
     QStringList missed;
     for (const TKeyed &k : keyed) {
         Baseline();
-        Main->ShowPage(k.Page);
+        main->ShowPage(k.Page);
         if (k.Item->Name() == U("mpUp") || k.Item->Name() == U("mpDown")) {
-            Main->EntryDate = Date() - 1; // the day view of a day with two rows moves rows
-            Main->CbPer->SetItemIndex(5);
-            Main->CbPerClick(Main->CbPer);
-            Main->Dm->UpdateMenus();
+            main->EntryDate = Date() - 1; // the day view of a day with two rows moves rows
+            main->CbPer->SetItemIndex(5);
+            main->CbPerClick(main->CbPer);
+            main->Dm->UpdateMenus();
         }
         if (!k.Item->Enabled())
             continue; // a disabled command takes no key
@@ -314,11 +306,11 @@ TEST_F(MainWalk, EveryShortcutReachesItsCommand)
                           : vk == VK_OEM_PLUS             ? Qt::Key_Equal
                                                           : vk; // letters and digits: the same codes
         TCloseEverything closer;
-        SendKeyToFocus(*Main, qtKey, mods);
+        SendKeyToFocus(*main, qtKey, mods);
         QApplication::processEvents();
         if (runs.value(k.Item) == before)
             missed << k.Item->Name() + u' ' + ShortCutToText(key);
-        ASSERT_TRUE(Main->ReadyToRun()) << k.Item->Name().toStdString();
+        ASSERT_TRUE(main->ReadyToRun()) << k.Item->Name().toStdString();
     }
     EXPECT_GT(keyed.size(), 40);
     EXPECT_TRUE(missed.isEmpty()) << "keys that missed their command: " << missed.join(u", ").toStdString();
@@ -348,17 +340,17 @@ TEST_F(MainWalk, TheWindowsOwnKeysAct)
     for (const TKey &k : keys) {
         Baseline();
         if (k.Period == 5)
-            Main->EntryDate = Date() - 1; // a day with two rows
-        Main->CbPer->SetItemIndex(k.Period);
-        Main->CbPerClick(Main->CbPer);
-        Main->Dm->Tb_Hist.First();
+            main->EntryDate = Date() - 1; // a day with two rows
+        main->CbPer->SetItemIndex(k.Period);
+        main->CbPerClick(main->CbPer);
+        main->Dm->Tb_Hist.First();
         if (k.Key == Qt::Key_Up)
-            Main->Dm->Tb_Hist.Last();
-        Main->Dm->UpdateMenus();
-        Main->TvCt->SetFocus(); // not the ledger: the window sees these first
-        if (!Acts([&] { SendKeyToFocus(*Main, k.Key, k.Mods); }))
+            main->Dm->Tb_Hist.Last();
+        main->Dm->UpdateMenus();
+        main->TvCt->SetFocus(); // not the ledger: the window sees these first
+        if (!Acts([&] { SendKeyToFocus(*main, k.Key, k.Mods); }))
             idle << QString::fromLatin1(k.Name);
-        ASSERT_TRUE(Main->ReadyToRun()) << k.Name;
+        ASSERT_TRUE(main->ReadyToRun()) << k.Name;
     }
     EXPECT_TRUE(idle.isEmpty()) << "keys that did nothing: " << idle.join(u", ").toStdString();
 }
