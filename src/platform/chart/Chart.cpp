@@ -21,6 +21,7 @@
 #include <QStackedBarSeries>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 #include <QValueAxis>
 
 #include <algorithm>
@@ -204,7 +205,8 @@ QString TChartSeries::MarkText(int i) const
 
 namespace {
 
-// The view passes clicks to the chart's OnClick.
+// The view passes clicks to the chart's OnClick and OnDblClick and swallows
+// the wheel.
 class TChartView : public QChartView {
 public:
     TChartView(QChart *Chart, TDBChart &Owner) : QChartView(Chart), owner_(Owner) {}
@@ -216,6 +218,13 @@ protected:
         if (owner_.OnClick)
             owner_.OnClick();
     }
+    void mouseDoubleClickEvent(QMouseEvent *Event) override
+    {
+        QChartView::mouseDoubleClickEvent(Event);
+        if (owner_.OnDblClick)
+            owner_.OnDblClick();
+    }
+    void wheelEvent(QWheelEvent *Event) override { Event->accept(); }
 
 private:
     TDBChart &owner_;
@@ -407,6 +416,8 @@ void TDBChart::BuildBar(TChartSeries &S)
         if (p.Value)
             it->second->replace(i, *p.Value);
     }
+    if (S.BarWidthPercent > 0)
+        bars->setBarWidth(S.BarWidthPercent / 100.0);
     Chart()->addSeries(bars);
     // Bar series of one chart share the axes of the first one, so their
     // bars are measured on one scale.
@@ -472,6 +483,12 @@ void TDBChart::BuildLine(TChartSeries &S)
             run = new QLineSeries;
             run->setName(S.Title);
             run->setColor(colour);
+            if (S.PenWidth > 0) {
+                QPen pen = run->pen();
+                pen.setWidth(S.PenWidth);
+                pen.setColor(colour);
+                run->setPen(pen);
+            }
             run->setPointsVisible(true);
             Chart()->addSeries(run);
             run->attachAxis(x);
