@@ -512,14 +512,16 @@ void TDBChart::Draw(QPainter &Painter, const QRectF &Rect)
 {
     // Lays the chart out at a screen-like size of the target's shape, then
     // scales it into the target.
-    QChart *chart = Chart();
-    if (stale_) {
+    // A drawing still waiting (hidden, or a rebuild posted after a data
+    // change) is made now: the posted rebuild would replace the Qt chart
+    // while this one lays it out.
+    if (stale_ || pending_) {
         const bool defer = deferHidden_;
         deferHidden_ = false;
         Rebuild();
         deferHidden_ = defer;
-        chart = Chart();
     }
+    QChart *chart = Chart();
     const QRectF old = chart->geometry();
     const double width = 1000;
     const double height = Rect.width() > 0 ? width * Rect.height() / Rect.width() : 700;
