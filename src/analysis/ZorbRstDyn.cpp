@@ -74,6 +74,11 @@ void TFormRst::BuildDynPanel()
     DBGDyn->SetOptions({dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs, dgRowSelect,
                         dgAlwaysShowSelection});
     DBGDyn->SetDataSource(&DataDyn);
+    // Every field but the hidden weekend mark, titled by the fields' labels.
+    for (const char *f : {"vr", "dt", "ct", "bal", "rest", "price", "dty", "cty", "baly", "resty", "pricey", "rate",
+                          "qdt", "qct"})
+        DBGDyn->Columns().Add()->SetFieldName(U(f));
+    DBGDyn->Columns()[0]->SetAlignment(taCenter);
 
     TChartSeries &line = DBCh->AddSeries(TChartKind::Line);
     line.SeriesColor = DynLineColor;

@@ -291,6 +291,25 @@ TEST_F(RstDynTest, ChartsHoldTheChosenValueOfEveryRow)
     ASSERT_TRUE(line);
     EXPECT_EQ(line->count(), f->TabDyn.RecordCount());
     EXPECT_EQ(line->pen().width(), 2);
+    // With ZORBEL_SCREENSHOTS set to a folder the three views are saved there.
+    if (const QString dir = qEnvironmentVariable("ZORBEL_SCREENSHOTS"); !dir.isEmpty()) {
+        f->SetBounds(0, 0, 1000, 640);
+        f->show();
+        f->CbDyn->SetItemIndex(3);
+        f->CbDynClick(f->CbDyn);
+        for (int view : {0, 1, 2}) {
+            f->Cbars->SetItemIndex(view);
+            f->CbarsClick(f->Cbars);
+            for (int i = 0; i < 5; ++i)
+                QCoreApplication::processEvents();
+            f->grab().save(QDir(dir).filePath(QStringLiteral("dynamics-%1.png").arg(view)));
+        }
+        f->CbDay->SetItemIndex(duDays);
+        f->CbDynClick(f->CbDay);
+        QCoreApplication::processEvents();
+        f->grab().save(QDir(dir).filePath(QStringLiteral("dynamics-days.png")));
+        f->hide();
+    }
     // The kind box is hidden in the table view; a double click toggles the marks of both.
     f->Cbars->SetItemIndex(2);
     f->CbarsClick(f->Cbars);
