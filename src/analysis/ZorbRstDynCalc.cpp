@@ -51,28 +51,28 @@ struct TDynValues {
     std::optional<double> dt, ct, price, dty, cty, pricey, rate, qdt, qct;
 };
 
+// Writes an income and expense pair and, when either is present, their
+// difference and the running balance R advanced by it.
+void PutPair(TField *In, TField *Out, TField *Bal, TField *Rest, const std::optional<double> &VIn,
+             const std::optional<double> &VOut, int64_t &R)
+{
+    Put(In, VIn);
+    Put(Out, VOut);
+    if (!VIn && !VOut)
+        return;
+    const double bal = VIn.value_or(0) - VOut.value_or(0);
+    Bal->SetAsFloat(bal);
+    R += MoneyToUnits(bal);
+    Rest->SetAsFloat(UnitsToMoney(R));
+}
+
 // Writes the values of the row being appended and advances the running
-// balances: bal and rest only when dt or ct is present, baly and resty only
-// when dty or cty is.
+// balances in money and in the common unit.
 void PutValues(const TDynFields &F, const TDynValues &V, int64_t &R, int64_t &RY)
 {
-    Put(F.dt, V.dt);
-    Put(F.ct, V.ct);
-    if (V.dt || V.ct) {
-        const double bal = V.dt.value_or(0) - V.ct.value_or(0);
-        F.bal->SetAsFloat(bal);
-        R += MoneyToUnits(bal);
-        F.rest->SetAsFloat(UnitsToMoney(R));
-    }
+    PutPair(F.dt, F.ct, F.bal, F.rest, V.dt, V.ct, R);
     Put(F.price, V.price);
-    Put(F.dty, V.dty);
-    Put(F.cty, V.cty);
-    if (V.dty || V.cty) {
-        const double baly = V.dty.value_or(0) - V.cty.value_or(0);
-        F.baly->SetAsFloat(baly);
-        RY += MoneyToUnits(baly);
-        F.resty->SetAsFloat(UnitsToMoney(RY));
-    }
+    PutPair(F.dty, F.cty, F.baly, F.resty, V.dty, V.cty, RY);
     Put(F.pricey, V.pricey);
     Put(F.rate, V.rate);
     Put(F.qdt, V.qdt);
