@@ -314,6 +314,9 @@ void TDBChart::Rebuild()
     auto *chart = new QChart;
     chart->setBackgroundRoundness(0);
     chart->setTitle(title_);
+    // A hidden legend is set hidden before the series come, so that its marks
+    // are never laid out.
+    chart->legend()->setVisible(legendVisible_);
     view_->setChart(chart);
     delete old;
     marks_.clear();
