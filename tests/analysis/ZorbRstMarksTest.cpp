@@ -1,12 +1,15 @@
 // The results window together with its neighbours: the bookmarks window
 // opened from its list (jumps and removals land in that list), F9 starting
-// the calculator through the main window, and an output limit the memory
-// table refuses.
+// the calculator through the main window, an output limit the memory table
+// refuses, and the colours of the condition boxes as they are painted.
 #include "RstFixture.h"
 
 #include "analysis/ZorbFilt.h"
 #include "core/ZorbLaunch.h"
 #include "core/ZorbMarks.h"
+
+#include <QApplication>
+#include <QImage>
 
 namespace zorbel::test {
 namespace {
@@ -241,6 +244,46 @@ TEST_F(RstMarksTest, LimitTheTableCannotReadIsRefusedAndReported)
     EXPECT_TRUE(f->TabRes.Filter().isEmpty());
     EXPECT_EQ(f->ButFiltSum->Caption(), QStringLiteral("- - -"));
     EXPECT_EQ(f->TabRes.RecordCount(), rows);
+}
+
+TEST_F(RstMarksTest, ConditionBoxesArePaintedInTheirStateColours)
+{
+    Populate(60);
+    auto f = OpenWindow();
+    f->resize(1000, 620);
+    f->show();
+    f->RefreshResults();
+    // A point near the right end of a box: its background, not its caption.
+    const auto colourAt = [&f](TCheckBox *Box) {
+        const QImage image = f->grab().toImage();
+        return image.pixelColor(Box->mapTo(f.get(), QPoint(Box->width() - 4, Box->height() / 2)));
+    };
+    const QColor info = QApplication::palette().color(QPalette::ToolTipBase);
+    const QColor exclude(0xFF, 0xDB, 0xDB);
+    const QColor plain = colourAt(f->ChMark);
+    ASSERT_NE(info, plain);
+    for (TCheckBox *b : {f->ChItm1, f->ChAcc, f->ChPers, f->ChFirm})
+        EXPECT_EQ(colourAt(b), info) << b->objectName().toStdString();
+    f->ToggleIncludeExclude(f->ChAcc);
+    f->ToggleIncludeExclude(f->ChFirm);
+    EXPECT_EQ(colourAt(f->ChAcc), exclude);
+    EXPECT_EQ(colourAt(f->ChFirm), exclude);
+    EXPECT_EQ(colourAt(f->ChPers), info);
+    // Bookmarks: red for "without", lime for "with", the panel's when unticked.
+    f->ChMark->SetTag(1);
+    f->ChMark->SetChecked(true);
+    EXPECT_EQ(colourAt(f->ChMark), QColor(Qt::red));
+    f->ChMarkMouseDown(f->ChMark, TMouseButton::mbRight, TShiftState{}, 0, 0);
+    EXPECT_EQ(f->ChMark->Tag(), 0);
+    EXPECT_EQ(colourAt(f->ChMark), QColor(Qt::green));
+    f->ChTrans->SetChecked(true);
+    EXPECT_EQ(colourAt(f->ChTrans), QColor(Qt::red));
+    f->ChMark->SetChecked(false);
+    f->ChTrans->SetChecked(false);
+    EXPECT_EQ(colourAt(f->ChMark), plain);
+    EXPECT_EQ(colourAt(f->ChTrans), plain);
+    f->ToggleIncludeExclude(f->ChAcc);
+    EXPECT_EQ(colourAt(f->ChAcc), info);
 }
 
 } // namespace

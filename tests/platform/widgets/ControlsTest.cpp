@@ -195,7 +195,9 @@ TEST(CheckBoxTest, OwnColourFillsTheBackgroundAndFollowsChanges)
     radio->SetCaption(QStringLiteral("Приход"));
     form.show();
     // A point of the box right of its caption: background only.
-    const auto colourAt = [](QWidget *w) { return w->grab().toImage().pixelColor(200, 10); };
+    const auto colourAt = [](QWidget *w) {
+        return w->parentWidget()->grab(w->geometry()).toImage().pixelColor(200, 10);
+    };
     const QColor window = colourAt(check);
     check->SetColor(clInfoBk);
     radio->SetColor(clInfoBk);
@@ -209,6 +211,10 @@ TEST(CheckBoxTest, OwnColourFillsTheBackgroundAndFollowsChanges)
     check->SetChecked(true);
     EXPECT_EQ(colourAt(check), QColor(Qt::red));
     EXPECT_EQ(check->Color(), clRed);
+    // The default colour is the parent's, not black.
+    check->SetColor(clDefault);
+    EXPECT_EQ(colourAt(check), window);
+    EXPECT_EQ(check->Color(), clDefault);
 }
 
 TEST(PageControlTest, PagesWithoutTabsCanStillBeActive)
