@@ -8,6 +8,8 @@
 #include <QChart>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QPieSeries>
 #include <QPieSlice>
@@ -65,6 +67,35 @@ TEST_F(ChartTest, PieTakesAbsoluteValuesAndSkipsNullsAndZeros)
     qt = FirstSeries<QPieSeries>(chart);
     EXPECT_TRUE(qt->slices()[0]->isLabelVisible());
     EXPECT_EQ(qt->slices()[0]->label(), "86%");
+}
+
+TEST_F(ChartTest, LegendListsEverySliceWhetherShownBeforeOrAfterTheData)
+{
+    TDBChart chart;
+    chart.resize(400, 300);
+    chart.show();
+    TChartSeries &pie = chart.AddSeries(TChartKind::Pie);
+    pie.SetLabelField("account");
+    pie.SetValueField("v");
+    pie.SetDataSource(&q);
+    chart.RefreshData();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(chart.Chart()->legend()->isVisible());
+    // Shown after the slices came: one marker per slice, laid out.
+    chart.SetLegendVisible(true);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(chart.Chart()->legend()->isVisible());
+    ASSERT_EQ(chart.Chart()->legend()->markers().size(), 3);
+    EXPECT_EQ(chart.Chart()->legend()->markers()[1]->label(), QString::fromUtf8("Банк Ёлка"));
+    EXPECT_GT(chart.Chart()->legend()->geometry().width(), 0);
+    // Read again with the legend on: it stays on with the new chart.
+    chart.RefreshData();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(chart.Chart()->legend()->isVisible());
+    EXPECT_EQ(chart.Chart()->legend()->markers().size(), 3);
+    chart.SetLegendVisible(false);
+    chart.RefreshData();
+    EXPECT_FALSE(chart.Chart()->legend()->isVisible());
 }
 
 TEST_F(ChartTest, BarsColourEachPointAndLeaveNullsEmpty)
