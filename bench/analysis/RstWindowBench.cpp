@@ -9,6 +9,8 @@
 //             grouped by the 300 categories;
 //   list      tab 1 opened on a year of every account and kind: 20,000 rows
 //             with their names.
+// Open is timed until its window is painted; after each other contender the
+// painting it left is done untimed, so that open never pays for it.
 // Targets: open <= 200 ms, refresh <= 100 ms, totals <= 100 ms, list <= 100 ms.
 #include "analysis/AnalysisWindows.h"
 #include "analysis/ZorbRst.h"
@@ -165,7 +167,7 @@ int main(int argc, char **argv)
          },
          {}},
     };
-    RunInterleaved(c, 7);
+    RunInterleaved(c, 7, [] { QCoreApplication::processEvents(); });
     for (const TContender &k : c)
         std::printf("%-36s min %7.2f ms  median %7.2f ms\n", k.Name.c_str(), k.Min() * 1000, k.Median() * 1000);
     std::printf("groups %d, chart points %zu, list rows %d\n", groups, totals->DBChPie->Series(0).Points().size(),

@@ -44,7 +44,9 @@ QColor ChartPaletteColor(int i)
 // ---- the dataset link ------------------------------------------------------
 
 // Re-reads the series when the bound dataset's data change; scrolling alone
-// (DataSetScrolled) leaves the points as they are.
+// (DataSetScrolled) leaves the points as they are. A change notice that left
+// the points as they were (another reader walking the table with its controls
+// disabled) draws nothing again.
 class TChartSeries::TLink : public TDataLink {
 public:
     explicit TLink(TChartSeries &Series) : series_(Series) { SetDataSource(&source_); }
@@ -68,8 +70,10 @@ private:
         if (reading_)
             return;
         reading_ = true;
+        const std::vector<TChartPoint> before = series_.points_;
         series_.RefreshData();
-        series_.owner_.ScheduleRebuild();
+        if (series_.points_ != before)
+            series_.owner_.ScheduleRebuild();
         reading_ = false;
     }
     TChartSeries &series_;

@@ -197,6 +197,26 @@ TEST_F(ChartTest, ReReadsWhenTheDataChangeAndKeepsTheCurrentRow)
     EXPECT_DOUBLE_EQ(*pie.Points()[1].Value, 20000);
     QCoreApplication::processEvents(); // the drawing follows once the event is handled
     EXPECT_EQ(FirstSeries<QPieSeries>(chart)->count(), 2);
+
+    // Another chart reading the same rows (a walk with controls disabled)
+    // leaves this drawing as it is.
+    QChart *drawn = chart.Chart();
+    TDBChart other;
+    TChartSeries &bars = other.AddSeries(TChartKind::Bar);
+    bars.SetLabelField("account");
+    bars.SetValueField("v");
+    bars.SetDataSource(&q);
+    other.RefreshData();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(chart.Chart(), drawn);
+    // Changed rows are drawn anew.
+    q.Close();
+    q.SQL().clear();
+    q.SQL() << "select account, rest v from tb_account";
+    q.Open();
+    QCoreApplication::processEvents();
+    EXPECT_NE(chart.Chart(), drawn);
+    EXPECT_GT(FirstSeries<QPieSeries>(chart)->count(), 2);
 }
 
 TEST_F(ChartTest, PrintsAPageAndDrawsAnImage)
