@@ -50,9 +50,21 @@ protected:
     // on it with every period and account listed.
     void WithMarks(TFormRst &f, const std::function<void(TFormMrk &)> &Step, TModalScript &Script)
     {
-        Script.Then([Step](TForm &form) {
+        const bool whole = f.Period.Kind == rpWhole;
+        const TDateTime from = f.Period.FromDate, to = f.Period.ToDate;
+        Script.Then([Step, whole, from, to](TForm &form) {
             auto &marks = static_cast<TFormMrk &>(form);
+            // The results window's own period, as the ledger hands over its own.
+            EXPECT_EQ(marks.ChTotal->Checked(), whole);
+            EXPECT_EQ(marks.ChTotal->Enabled(), !whole);
             marks.ChAll->SetChecked(true);
+            if (!whole) {
+                ASSERT_GT(marks.Qmark.RecordCount(), 0);
+                for (marks.Qmark.First(); !marks.Qmark.Eof(); marks.Qmark.Next()) {
+                    const TDateTime d = marks.Qmark.FieldByName(U("date_real"))->AsDateTime();
+                    ASSERT_TRUE(d >= from && d <= to) << d;
+                }
+            }
             marks.ChTotal->SetChecked(true);
             Step(marks);
             if (form.ModalResult() == mrNone)
