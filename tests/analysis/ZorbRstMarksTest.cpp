@@ -31,13 +31,6 @@ bool OnRow(TQuery &q, const TRstRow &r)
 
 class RstMarksTest : public RstFixture {
 protected:
-    std::unique_ptr<TFormRst> OpenList()
-    {
-        auto f = OpenWindow();
-        f->TcGrp->SetTabIndex(1);
-        f->TcGrpChange(nullptr);
-        return f;
-    }
     // The first marked row that passes Pick.
     const TRstRow *Marked(const std::function<bool(const TRstRow &)> &Pick)
     {

@@ -30,6 +30,15 @@ protected:
         q.SQL() << "select account, beg - 100 v from tb_account order by id_account";
         q.Open();
     }
+    // A series of the chart over q: labels from account, values from v.
+    TChartSeries &Bound(TDBChart &chart, TChartKind kind)
+    {
+        TChartSeries &s = chart.AddSeries(kind);
+        s.SetLabelField("account");
+        s.SetValueField("v");
+        s.SetDataSource(&q);
+        return s;
+    }
     template <class T> T *FirstSeries(TDBChart &chart)
     {
         const auto all = chart.Chart()->series();
@@ -41,10 +50,7 @@ protected:
 TEST_F(ChartTest, PieTakesAbsoluteValuesAndSkipsNullsAndZeros)
 {
     TDBChart chart;
-    TChartSeries &pie = chart.AddSeries(TChartKind::Pie);
-    pie.SetLabelField("account");
-    pie.SetValueField("v");
-    pie.SetDataSource(&q);
+    TChartSeries &pie = Bound(chart, TChartKind::Pie);
     chart.RefreshData();
 
     ASSERT_EQ(pie.Points().size(), 5u);
@@ -74,10 +80,7 @@ TEST_F(ChartTest, LegendListsEverySliceWhetherShownBeforeOrAfterTheData)
     TDBChart chart;
     chart.resize(400, 300);
     chart.show();
-    TChartSeries &pie = chart.AddSeries(TChartKind::Pie);
-    pie.SetLabelField("account");
-    pie.SetValueField("v");
-    pie.SetDataSource(&q);
+    Bound(chart, TChartKind::Pie);
     chart.RefreshData();
     QCoreApplication::processEvents();
     EXPECT_FALSE(chart.Chart()->legend()->isVisible());
@@ -101,11 +104,8 @@ TEST_F(ChartTest, LegendListsEverySliceWhetherShownBeforeOrAfterTheData)
 TEST_F(ChartTest, BarsColourEachPointAndLeaveNullsEmpty)
 {
     TDBChart chart;
-    TChartSeries &bar = chart.AddSeries(TChartKind::Bar);
+    TChartSeries &bar = Bound(chart, TChartKind::Bar);
     bar.ColorEachPoint = true;
-    bar.SetLabelField("account");
-    bar.SetValueField("v");
-    bar.SetDataSource(&q);
     chart.RefreshData();
 
     auto *qt = FirstSeries<QStackedBarSeries>(chart);
@@ -177,10 +177,7 @@ TEST_F(ChartTest, LineBreaksAtNullValues)
 TEST_F(ChartTest, ReReadsWhenTheDataChangeAndKeepsTheCurrentRow)
 {
     TDBChart chart;
-    TChartSeries &pie = chart.AddSeries(TChartKind::Pie);
-    pie.SetLabelField("account");
-    pie.SetValueField("v");
-    pie.SetDataSource(&q);
+    TChartSeries &pie = Bound(chart, TChartKind::Pie);
     q.First();
     q.Next();
     q.Next();
@@ -202,10 +199,7 @@ TEST_F(ChartTest, ReReadsWhenTheDataChangeAndKeepsTheCurrentRow)
     // leaves this drawing as it is.
     QChart *drawn = chart.Chart();
     TDBChart other;
-    TChartSeries &bars = other.AddSeries(TChartKind::Bar);
-    bars.SetLabelField("account");
-    bars.SetValueField("v");
-    bars.SetDataSource(&q);
+    Bound(other, TChartKind::Bar);
     other.RefreshData();
     QCoreApplication::processEvents();
     EXPECT_EQ(chart.Chart(), drawn);
