@@ -366,21 +366,26 @@ QStringList TFormMrk::StatisticsLines() const
     QStringList lines{U("Закладки:"), QString()};
     for (int p = 0; p < 10; p += 2)
         lines << Sb->PanelText(p) + QStringLiteral("\t = \t") + Sb->PanelText(p + 1);
-    lines << QString();
-    const TTable &acc = main_.Dm->Tb_Account;
-    lines << acc.FieldByName(QStringLiteral("ACCOUNT"))->AsString() + QStringLiteral(" = ") +
-                 FormatFloat(QStringLiteral("#,##0.00"), acc.FieldByName(QStringLiteral("REST"))->AsFloat()).trimmed() +
-                 QLatin1Char(' ') + acc.FieldByName(QStringLiteral("CURRENCY"))->AsString();
-    lines << QString();
-    lines << U("Сегодня  ") + FormatDateTime(QStringLiteral("dd mmm yyyy  dddd"), Date());
+    lines << QString() << AccountStatisticsLines(main_.Dm->Tb_Account);
     return lines;
 }
 
-void TFormMrk::SbClick(TObject *)
+void TFormMrk::SbClick(TObject *) { ShowStatistics(main_.DBG->Font(), StatisticsLines()); }
+
+QStringList AccountStatisticsLines(const TTable &Account)
+{
+    const auto field = [&Account](const char *name) { return Account.FieldByName(QString::fromLatin1(name)); };
+    return {field("ACCOUNT")->AsString() + QStringLiteral(" = ") +
+                FormatFloat(QStringLiteral("#,##0.00"), field("REST")->AsFloat()).trimmed() + QLatin1Char(' ') +
+                field("CURRENCY")->AsString(),
+            QString(), U("Сегодня  ") + FormatDateTime(QStringLiteral("dd mmm yyyy  dddd"), Date())};
+}
+
+void ShowStatistics(const QFont &Font, const QStringList &Lines)
 {
     TFormSum sum;
-    sum.M->SetFont(main_.DBG->Font());
-    sum.M->SetLines(StatisticsLines());
+    sum.M->SetFont(Font);
+    sum.M->SetLines(Lines);
     sum.ShowModal();
 }
 
