@@ -363,6 +363,9 @@ void TFormRst::FormKeyDown(TObject *, WORD &Key, TShiftState Shift)
     } else if (Shift == TShiftState{} && Key == VK_ESCAPE) {
         Close();
         Key = 0;
+    } else if (Shift == TShiftState{} && Key == VK_F9) {
+        Key = 0;
+        main_.mCalcClick(this);
     }
 }
 
