@@ -170,8 +170,9 @@ public:
         while (at < emf.size()) {
             if (emf.size() - at < 8)
                 Bad("truncated record");
-            const uint32_t type = qFromLittleEndian<quint32>(emf.constData() + at);
-            const uint32_t size = qFromLittleEndian<quint32>(emf.constData() + at + 4);
+            const TRecord lead(emf.constData() + at, 8);
+            const uint32_t type = lead.U32(0);
+            const uint32_t size = lead.U32(4);
             if (size < 8 || size % 4 != 0 || size > uint64_t(emf.size() - at))
                 Bad("bad record size");
             const TRecord r(emf.constData() + at, size);
