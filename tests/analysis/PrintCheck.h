@@ -1,0 +1,163 @@
+// Reading what a printout produced: the texts of its recorded pages, its
+// exports through the writers the layout carries (read back by xlrd and
+// html.parser), and the preview window a print command opens.
+#pragma once
+
+#include "platform/canvas/Metafile.h"
+#include "report/RepFilter.h"
+#include "report/RepPreviewForm.h"
+#include "report/RepPrinter.h"
+#include "report/RepReport.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace zorbel::test {
+
+// Numbers as the program writes them: thousands apart by a no-break space.
+inline QString N(const QString &text)
+{
+    return QString(text).replace(QLatin1Char(' '), QChar(0x00A0));
+}
+inline QString N(const char *text) { return N(QString::fromUtf8(text)); }
+
+// Every text of every recorded page of a printer.
+inline QStringList PageTexts(TRepPrinter &printer, int last = 0)
+{
+    QStringList texts;
+    const int pages = last > 0 ? std::min(last, printer.RecordedPages()) : printer.RecordedPages();
+    for (int n = 1; n <= pages; ++n)
+        if (const std::unique_ptr<TMetafile> m = printer.GetPageMetafile(n))
+            EnumMetafileTexts(m->Data(), [&](const TMetafileText &t) { texts << t.Text; });
+    return texts;
+}
+
+// Every text of every recorded page of one run.
+inline QStringList RunTexts(TCustomBandReport &report, int *pages = nullptr)
+{
+    TRepPrinter printer;
+    report.RepPrinter = &printer;
+    report.CreateReport();
+    const QStringList texts = PageTexts(printer);
+    if (pages)
+        *pages = printer.RecordedPages();
+    report.RepPrinter = nullptr;
+    return texts;
+}
+
+inline QString Tool(const QString &program, const QStringList &args)
+{
+    QProcess p;
+    p.start(program, args);
+    EXPECT_TRUE(p.waitForFinished(60000)) << program.toStdString();
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+// Exports report into path through the carried writer of that file extension.
+inline bool ExportAs(TCustomBandReport &report, const QString &ext, const QString &path)
+{
+    for (const TRepExportFilterLibraryEntry &e : ExportFilterLibrary().Registered())
+        if (e.FileExt.compare(ext, Qt::CaseInsensitive) == 0) {
+            std::unique_ptr<TRepExportFilter> writer = e.WriterClass(path);
+            report.ExportToFilter(*writer);
+            return QFile::exists(path);
+        }
+    return false;
+}
+
+// The cells of the first sheet of a workbook as xlrd reads them, "|" apart.
+inline QString XlsCells(const QString &path)
+{
+    return Tool(QStringLiteral("/usr/bin/python3"),
+                {QStringLiteral("-c"),
+                 QStringLiteral("import sys,xlrd\n"
+                                "s = xlrd.open_workbook(sys.argv[1]).sheet_by_index(0)\n"
+                                "sys.stdout.buffer.write('|'.join(str(c.value) for r in range(s.nrows) for c in "
+                                "s.row(r)).encode())"),
+                 path});
+}
+
+// The text of every HTML page in dir as html.parser reads it, a line per
+// piece, no-break spaces as blanks.
+inline QString HtmlText(const QString &dir)
+{
+    return Tool(QStringLiteral("/usr/bin/python3"),
+                {QStringLiteral("-c"),
+                 QStringLiteral("import sys,glob\nfrom html.parser import HTMLParser\n"
+                                "class P(HTMLParser):\n"
+                                "    def handle_data(self, d): sys.stdout.buffer.write((d.replace(chr(160), ' ') + "
+                                "chr(10)).encode())\n"
+                                "for f in sorted(glob.glob(sys.argv[1] + '/*.htm*')):\n"
+                                "    P().feed(open(f, 'rb').read().decode('utf-8', 'replace'))"),
+                 dir});
+}
+
+// Answers the preview's save dialog with path and the file type of ext.
+inline TRepFileDialog SaveAs(const QString &ext, const QString &path)
+{
+    return [ext, path](bool, const QString &, const QString &filter, QString &name, int &index) {
+        const QStringList parts = filter.split(u'|');
+        for (int i = 1; i < parts.size(); i += 2)
+            if (parts[i].compare(QStringLiteral("*.") + ext, Qt::CaseInsensitive) == 0) {
+                index = (i - 1) / 2 + 1;
+                name = path;
+                return true;
+            }
+        return false;
+    };
+}
+
+inline TRepStandardPreview *OpenPreview()
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *p = dynamic_cast<TRepStandardPreview *>(w); p && p->isVisible() && p->Printer())
+            return p;
+    return nullptr;
+}
+
+// Waits for the preview a command opens, reads its pages and closes it.
+struct PreviewWatch {
+    explicit PreviewWatch(const QString &shot) : Shot(shot) {}
+    QStringList Texts;    // the first page
+    QStringList AllTexts; // every page
+    int Pages = 0;
+    QString Shot;
+    // Runs on the finished preview before it closes (saving, say).
+    std::function<void(TRepStandardPreview &)> Act;
+    QTimer Poll;
+    // Polls (never waits inside a handler: the run itself may need the loop)
+    // until the preview shows a finished run, then reads it and closes it.
+    // With ZORBEL_SCREENSHOTS set the preview is saved there first.
+    void Arm()
+    {
+        Poll.setInterval(50);
+        QObject::connect(&Poll, &QTimer::timeout, [this] {
+            TRepStandardPreview *p = OpenPreview();
+            if (!p || p->Printer()->Status() != TRepStatus::Ready || p->Printer()->RecordedPages() == 0)
+                return;
+            Poll.stop();
+            Pages = p->Printer()->RecordedPages();
+            Texts = PageTexts(*p->Printer(), 1);
+            AllTexts = PageTexts(*p->Printer());
+            const QString dir = qEnvironmentVariable("ZORBEL_SCREENSHOTS");
+            if (!dir.isEmpty() && !Shot.isEmpty()) {
+                p->resize(1200, 850);
+                QCoreApplication::processEvents();
+                p->grab().save(QDir(dir).filePath(Shot + QStringLiteral(".png")));
+            }
+            if (Act)
+                Act(*p);
+            p->close();
+        });
+        Poll.start();
+    }
+};
+
+} // namespace zorbel::test
