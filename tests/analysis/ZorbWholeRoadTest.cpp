@@ -14,7 +14,6 @@
 #include "platform/rtl/DateTime.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Money.h"
-#include "report/RepReportRun.h"
 
 #include <QTemporaryDir>
 
