@@ -70,8 +70,11 @@ protected:
         TModalScript script;
         script.Then([&](TForm &form) {
             auto &card = dynamic_cast<TFormCard &>(form);
+            // The card offers the last operation's amount and note: both are replaced.
+            card.DBESum->selectAll();
             for (QChar c : QString::number(amount))
                 SendKey(card.DBESum, 0, Qt::NoModifier, QString(c));
+            card.ButDelComm->Click();
             if (!note.isEmpty()) {
                 card.DBEComm->setFocus();
                 for (QChar c : note)
@@ -125,10 +128,13 @@ protected:
 TEST_F(WholeRoad, NewDataSetToPrintedAnalysisAndBackFromAPasswordedFile)
 {
     ForgetRecentFile();
-    TModalScript start;
-    auto f = Start();
-    ASSERT_TRUE(f->ReadyToRun());
-    EXPECT_TRUE(start.Finished()) << Texts(start).join(" | ").toStdString();
+    std::unique_ptr<TFormMain> f;
+    {
+        TModalScript start; // no question on the way to a new data set
+        f = Start();
+        ASSERT_TRUE(f->ReadyToRun());
+        EXPECT_TRUE(start.Finished()) << Texts(start).join(" | ").toStdString();
+    }
     f->Show();
     AddAccount(*f, U("Банк"));
     TTable &acc = f->Dm->Tb_Account;
@@ -174,14 +180,19 @@ TEST_F(WholeRoad, NewDataSetToPrintedAnalysisAndBackFromAPasswordedFile)
     QTemporaryDir dir;
     {
         auto r = Results(*f, year);
-        EXPECT_EQ(Grouped(*r).size(), 3u);
-        for (const auto &[name, t] : byCategory) {
-            EXPECT_EQ(Grouped(*r)[name].In, t.In) << name.toStdString();
-            EXPECT_EQ(Grouped(*r)[name].Out, t.Out) << name.toStdString();
-        }
-        int64_t in = 0, out = 0;
-        for (const auto &[id, t] : byAccount)
-            in += t.In, out += t.Out;
+        // The first level holds the two roots; the expense root opens on its categories.
+        auto level1 = Grouped(*r);
+        EXPECT_EQ(level1.size(), 2u);
+        EXPECT_EQ(level1[U("Статья дохода")].In, byCategory[U("Зарплата")].In);
+        const int64_t spent = byCategory[U("Продукты")].Out + byCategory[U("Транспорт")].Out;
+        EXPECT_EQ(level1[U("Статья расхода")].Out, spent);
+        ASSERT_TRUE(r->TabRes.Locate(U("nm"), Variant(U("Статья расхода")), {}));
+        r->DBGResDblClick(nullptr);
+        ASSERT_TRUE(r->ChItm1->Checked());
+        auto level2 = Grouped(*r);
+        EXPECT_EQ(level2.size(), 2u);
+        for (const QString &name : {U("Продукты"), U("Транспорт")})
+            EXPECT_EQ(level2[name].Out, byCategory[name].Out) << name.toStdString();
         const TRstOpening o = r->ComputeOpeningBalances();
 
         // Grouped totals previewed and saved as a spreadsheet.
@@ -194,15 +205,17 @@ TEST_F(WholeRoad, NewDataSetToPrintedAnalysisAndBackFromAPasswordedFile)
         totals.Arm();
         r->mpPrint->Click();
         const QString span = U("01.01.%1 - 31.12.%1").arg(year);
-        for (const QString &t : {U("Все Обороты за ") + span, U("Продукты"), U("Транспорт"), U("Зарплата"),
-                                 U("Начало  = ") + PrnAmount(o.Amount),
-                                 U("Остаток = ") + PrnAmount(o.Amount + in - out)})
+        ASSERT_EQ(totals.Pages, 1);
+        for (const QString &t : {U("Все Обороты за ") + span, U("Статья расхода"), U("Продукты"), U("Транспорт"),
+                                 U("Начало  = ") + PrnAmount(o.Amount), U("Остаток = ") + PrnAmount(o.Amount - spent)})
             EXPECT_TRUE(totals.Texts.contains(t)) << t.toStdString() << " in " << totals.Texts.join(u'|').toStdString();
         const QString cells = XlsCells(xls);
-        for (const QString &t : {U("Продукты"), U("Транспорт"), U("Зарплата")})
+        for (const QString &t : {U("Статья расхода"), U("Продукты"), U("Транспорт")})
             EXPECT_TRUE(cells.contains(t)) << t.toStdString() << " in " << cells.toStdString();
 
-        // The operations list previewed (every operation on its pages) and saved as HTML.
+        // The operations list of every category previewed (every operation on
+        // its pages) and saved as HTML.
+        r->ChItm1->SetChecked(false);
         r->TcGrp->SetTabIndex(1);
         r->TcGrpChange(nullptr);
         ASSERT_EQ(r->Qhs().RecordCount(), 100);
@@ -240,11 +253,14 @@ TEST_F(WholeRoad, NewDataSetToPrintedAnalysisAndBackFromAPasswordedFile)
     }
     f.reset();
 
-    TModalScript open;
-    open.Then(Password(U("дорога")));
-    auto g = Start({File(U("road.den"))});
-    ASSERT_TRUE(g->ReadyToRun());
-    EXPECT_TRUE(open.Finished()) << Texts(open).join(" | ").toStdString();
+    std::unique_ptr<TFormMain> g;
+    {
+        TModalScript open;
+        open.Then(Password(U("дорога")));
+        g = Start({File(U("road.den"))});
+        ASSERT_TRUE(g->ReadyToRun());
+        EXPECT_TRUE(open.Finished()) << Texts(open).join(" | ").toStdString();
+    }
     EXPECT_EQ(Count(*g, U("select count(*) from tb_hist")), 100);
     EXPECT_EQ(Count(*g, U("select count(*) from tb_hist where comment like 'Заметка%'")), 10);
     TTable &acc2 = g->Dm->Tb_Account;
@@ -254,10 +270,9 @@ TEST_F(WholeRoad, NewDataSetToPrintedAnalysisAndBackFromAPasswordedFile)
     }
     {
         auto r = Results(*g, year);
-        for (const auto &[name, t] : byCategory) {
-            EXPECT_EQ(Grouped(*r)[name].In, t.In) << name.toStdString();
-            EXPECT_EQ(Grouped(*r)[name].Out, t.Out) << name.toStdString();
-        }
+        auto level1 = Grouped(*r);
+        EXPECT_EQ(level1[U("Статья дохода")].In, byCategory[U("Зарплата")].In);
+        EXPECT_EQ(level1[U("Статья расхода")].Out, byCategory[U("Продукты")].Out + byCategory[U("Транспорт")].Out);
     }
     TModalScript last;
     last.Press(U("Yes"));
