@@ -55,7 +55,9 @@ TRstHistPrint TFormRst::HistPrintState()
     s.FromDate = Period.FromDate;
     s.ToDate = Period.ToDate;
     s.ReadSums = [this] { return ReadHistSums(Qsm); };
-    s.AccCaption = ChAcc->Caption();
+    // An unticked account box only offers the current row's account while the
+    // list holds every account's operations: the heading names none then.
+    s.AccCaption = ChAcc->Checked() ? ChAcc->Caption() : QString();
     s.CommonUnit = Unit() == 1;
     s.QntFormat = main_.QntFormat;
     s.Repaint = [this] { Repaint(); };

@@ -72,31 +72,33 @@ inline bool ExportAs(TCustomBandReport &report, const QString &ext, const QStrin
     return false;
 }
 
+// The output of a Python script run over one argument.
+inline QString Python(const QString &script, const QString &arg)
+{
+    return Tool(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), script, arg});
+}
+
 // The cells of the first sheet of a workbook as xlrd reads them, "|" apart.
 inline QString XlsCells(const QString &path)
 {
-    return Tool(QStringLiteral("/usr/bin/python3"),
-                {QStringLiteral("-c"),
-                 QStringLiteral("import sys,xlrd\n"
+    return Python(QStringLiteral("import sys,xlrd\n"
                                 "s = xlrd.open_workbook(sys.argv[1]).sheet_by_index(0)\n"
                                 "sys.stdout.buffer.write('|'.join(str(c.value) for r in range(s.nrows) for c in "
                                 "s.row(r)).encode())"),
-                 path});
+                  path);
 }
 
 // The text of every HTML page in dir as html.parser reads it, a line per
 // piece, no-break spaces as blanks.
 inline QString HtmlText(const QString &dir)
 {
-    return Tool(QStringLiteral("/usr/bin/python3"),
-                {QStringLiteral("-c"),
-                 QStringLiteral("import sys,glob\nfrom html.parser import HTMLParser\n"
+    return Python(QStringLiteral("import sys,glob\nfrom html.parser import HTMLParser\n"
                                 "class P(HTMLParser):\n"
                                 "    def handle_data(self, d): sys.stdout.buffer.write((d.replace(chr(160), ' ') + "
                                 "chr(10)).encode())\n"
                                 "for f in sorted(glob.glob(sys.argv[1] + '/*.htm*')):\n"
                                 "    P().feed(open(f, 'rb').read().decode('utf-8', 'replace'))"),
-                 dir});
+                  dir);
 }
 
 // Answers the preview's save dialog with path and the file type of ext.
@@ -113,6 +115,34 @@ inline TRepFileDialog SaveAs(const QString &ext, const QString &path)
         return false;
     };
 }
+
+// A preview action that saves the shown report as path through the file type of ext.
+inline std::function<void(TRepStandardPreview &)> SaveThrough(const QString &ext, const QString &path)
+{
+    return [ext, path](TRepStandardPreview &p) {
+        RepFileDialog() = SaveAs(ext, path);
+        p.SaveClick();
+    };
+}
+
+// The report engine's windows for a test, taken away again afterwards with
+// the save dialog restored.
+class TReportWindowsScope {
+public:
+    TReportWindowsScope() : savedDialog_(RepFileDialog()) { RegisterReportWindows(); }
+    ~TReportWindowsScope()
+    {
+        RepFileDialog() = savedDialog_;
+        RepPreviewInterface().reset();
+        RepProgressWindowFactory() = nullptr;
+        RepPrinterSetupHandler() = nullptr;
+    }
+    TReportWindowsScope(const TReportWindowsScope &) = delete;
+    TReportWindowsScope &operator=(const TReportWindowsScope &) = delete;
+
+private:
+    TRepFileDialog savedDialog_;
+};
 
 inline TRepStandardPreview *OpenPreview()
 {

@@ -357,13 +357,7 @@ TEST(RstPrintExport, LayoutsOfferTheirWritersAndExportToSpreadsheetHtmlAndPdf)
 
 class RstPrintCommands : public ::testing::Test {
 protected:
-    void SetUp() override { RegisterReportWindows(); }
-    void TearDown() override
-    {
-        RepPreviewInterface().reset();
-        RepProgressWindowFactory() = nullptr;
-        RepPrinterSetupHandler() = nullptr;
-    }
+    TReportWindowsScope reportWindows;
 };
 
 TEST_F(RstPrintCommands, EachCommandPreviewsItsPrintoutAndReturnsWhenClosed)

@@ -26,20 +26,7 @@ QString Sum(int64_t units) { return FormatFloat(U("#,###,###,##0.00#"), UnitsToM
 
 class RstPrintWindow : public RstFixture {
 protected:
-    void SetUp() override
-    {
-        RstFixture::SetUp();
-        RegisterReportWindows();
-        savedDialog = RepFileDialog();
-    }
-    void TearDown() override
-    {
-        RepFileDialog() = savedDialog;
-        RepPreviewInterface().reset();
-        RepProgressWindowFactory() = nullptr;
-        RepPrinterSetupHandler() = nullptr;
-        RstFixture::TearDown();
-    }
+    TReportWindowsScope reportWindows;
     // The window's rows in the unit as the detail band prints them, with their
     // names.
     static QStringList PrintedRows(TFormRst &f)
@@ -68,7 +55,6 @@ protected:
         f.ChAcc->SetChecked(true);
         f.Updating = false;
     }
-    TRepFileDialog savedDialog;
     QTemporaryDir dir;
 };
 
@@ -89,10 +75,7 @@ TEST_F(RstPrintWindow, TotalsPreviewHoldsTheWindowsRowsSumsConditionsAndSavesAsS
     const auto sums = f->VisibleSums();
     const QString xls = dir.filePath(U("totals.xls"));
     PreviewWatch w(U("rst-totals"));
-    w.Act = [&](TRepStandardPreview &p) {
-        RepFileDialog() = SaveAs(U("xls"), xls);
-        p.SaveClick();
-    };
+    w.Act = SaveThrough(U("xls"), xls);
     w.Arm();
     f->mpPrint->Click();
     ASSERT_EQ(w.Pages, 1);
@@ -159,10 +142,7 @@ TEST_F(RstPrintWindow, ListPreviewHoldsTheOperationsAndBalancesAndSavesAsHtml)
                         U("Расход = ") + PrnAmount(out) + Gap + U("Остаток = ") + PrnAmount(o.Amount + in - out);
     const QString html = dir.filePath(U("list.htm"));
     PreviewWatch w(U("rst-operations"));
-    w.Act = [&](TRepStandardPreview &p) {
-        RepFileDialog() = SaveAs(U("htm"), html);
-        p.SaveClick();
-    };
+    w.Act = SaveThrough(U("htm"), html);
     w.Arm();
     f->ButPrh->Click();
     ASSERT_GE(w.Pages, 1);

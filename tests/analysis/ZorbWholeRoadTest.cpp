@@ -28,19 +28,8 @@ struct TTotals {
 
 class WholeRoad : public ZorbMainRun {
 protected:
-    void SetUp() override
-    {
-        RegisterAnalysisWindows();
-        RegisterReportWindows();
-        savedDialog = RepFileDialog();
-    }
-    void TearDown() override
-    {
-        RepFileDialog() = savedDialog;
-        RepPreviewInterface().reset();
-        RepProgressWindowFactory() = nullptr;
-        RepPrinterSetupHandler() = nullptr;
-    }
+    void SetUp() override { RegisterAnalysisWindows(); }
+    TReportWindowsScope reportWindows;
 
     // A category under Parent through the category dialog.
     int NewCategory(TFormMain &f, TTreeView *tree, int parent, const QString &name)
@@ -121,8 +110,6 @@ protected:
                                                             MoneyToUnits(r.TabRes.FieldByName(U("sct"))->AsFloat())};
         return g;
     }
-
-    TRepFileDialog savedDialog;
 };
 
 TEST_F(WholeRoad, NewDataSetToPrintedAnalysisAndBackFromAPasswordedFile)
@@ -198,10 +185,7 @@ TEST_F(WholeRoad, NewDataSetToPrintedAnalysisAndBackFromAPasswordedFile)
         // Grouped totals previewed and saved as a spreadsheet.
         const QString xls = dir.filePath(U("totals.xls"));
         PreviewWatch totals(U("road-totals"));
-        totals.Act = [&](TRepStandardPreview &p) {
-            RepFileDialog() = SaveAs(U("xls"), xls);
-            p.SaveClick();
-        };
+        totals.Act = SaveThrough(U("xls"), xls);
         totals.Arm();
         r->mpPrint->Click();
         const QString span = U("01.01.%1 - 31.12.%1").arg(year);
@@ -221,14 +205,13 @@ TEST_F(WholeRoad, NewDataSetToPrintedAnalysisAndBackFromAPasswordedFile)
         ASSERT_EQ(r->Qhs().RecordCount(), 100);
         const QString html = dir.filePath(U("list.htm"));
         PreviewWatch list(U("road-operations"));
-        list.Act = [&](TRepStandardPreview &p) {
-            RepFileDialog() = SaveAs(U("htm"), html);
-            p.SaveClick();
-        };
+        list.Act = SaveThrough(U("htm"), html);
         list.Arm();
         r->ButPrh->Click();
         ASSERT_GE(list.Pages, 2);
         EXPECT_TRUE(list.Texts.contains(U("Движения за период       ") + span));
+        // Both accounts are listed: the heading names no account.
+        EXPECT_TRUE(list.Texts.contains(U("Счет       "))) << list.Texts.join(u'|').toStdString();
         for (int i = 3; i < 100; i += 10)
             EXPECT_TRUE(list.AllTexts.contains(U("Заметка %1").arg(i))) << i;
         EXPECT_TRUE(list.AllTexts.contains(U("100"))); // the last record number
