@@ -9,6 +9,8 @@
 #include "report/RepPrinter.h"
 #include "report/RepReport.h"
 
+#include "PreviewWatch.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -27,17 +29,6 @@ inline QString N(const QString &text)
     return QString(text).replace(QLatin1Char(' '), QChar(0x00A0));
 }
 inline QString N(const char *text) { return N(QString::fromUtf8(text)); }
-
-// Every text of every recorded page of a printer.
-inline QStringList PageTexts(TRepPrinter &printer, int last = 0)
-{
-    QStringList texts;
-    const int pages = last > 0 ? std::min(last, printer.RecordedPages()) : printer.RecordedPages();
-    for (int n = 1; n <= pages; ++n)
-        if (const std::unique_ptr<TMetafile> m = printer.GetPageMetafile(n))
-            EnumMetafileTexts(m->Data(), [&](const TMetafileText &t) { texts << t.Text; });
-    return texts;
-}
 
 // Every text of every recorded page of one run.
 inline QStringList RunTexts(TCustomBandReport &report, int *pages = nullptr)
@@ -142,52 +133,6 @@ public:
 
 private:
     TRepFileDialog savedDialog_;
-};
-
-inline TRepStandardPreview *OpenPreview()
-{
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (auto *p = dynamic_cast<TRepStandardPreview *>(w); p && p->isVisible() && p->Printer())
-            return p;
-    return nullptr;
-}
-
-// Waits for the preview a command opens, reads its pages and closes it.
-struct PreviewWatch {
-    explicit PreviewWatch(const QString &shot) : Shot(shot) {}
-    QStringList Texts;    // the first page
-    QStringList AllTexts; // every page
-    int Pages = 0;
-    QString Shot;
-    // Runs on the finished preview before it closes (saving, say).
-    std::function<void(TRepStandardPreview &)> Act;
-    QTimer Poll;
-    // Polls (never waits inside a handler: the run itself may need the loop)
-    // until the preview shows a finished run, then reads it and closes it.
-    // With ZORBEL_SCREENSHOTS set the preview is saved there first.
-    void Arm()
-    {
-        Poll.setInterval(50);
-        QObject::connect(&Poll, &QTimer::timeout, [this] {
-            TRepStandardPreview *p = OpenPreview();
-            if (!p || p->Printer()->Status() != TRepStatus::Ready || p->Printer()->RecordedPages() == 0)
-                return;
-            Poll.stop();
-            Pages = p->Printer()->RecordedPages();
-            Texts = PageTexts(*p->Printer(), 1);
-            AllTexts = PageTexts(*p->Printer());
-            const QString dir = qEnvironmentVariable("ZORBEL_SCREENSHOTS");
-            if (!dir.isEmpty() && !Shot.isEmpty()) {
-                p->resize(1200, 850);
-                QCoreApplication::processEvents();
-                p->grab().save(QDir(dir).filePath(Shot + QStringLiteral(".png")));
-            }
-            if (Act)
-                Act(*p);
-            p->close();
-        });
-        Poll.start();
-    }
 };
 
 } // namespace zorbel::test
