@@ -15,6 +15,7 @@
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Money.h"
 
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 
 #include <map>
@@ -163,62 +164,90 @@ TEST_F(WholeRoad, NewDataSetToPrintedAnalysisAndBackFromAPasswordedFile)
         EXPECT_EQ(MoneyToUnits(rests[id]), byAccount[id].In - byAccount[id].Out) << id;
     }
 
-    // The results window for the year: its totals are what was typed.
+    // The results window opened from the main window on the year: its totals
+    // are what was typed; its printouts are previewed and saved.
+    f->EntryDate = EncodeDate(year, 6, 1);
+    f->CbPer->SetItemIndex(1); // a year
+    f->CbPerClick(f->CbPer);
     QTemporaryDir dir;
-    {
-        auto r = Results(*f, year);
+    const QString xls = dir.filePath(U("totals.xls")), html = dir.filePath(U("list.htm"));
+    const QString span = U("01.01.%1 - 31.12.%1").arg(year);
+    const int64_t spent = byCategory[U("Продукты")].Out + byCategory[U("Транспорт")].Out;
+    TRstOpening o;
+    QStringList totalsTexts;
+    PreviewWatch list(U("road-operations"));
+    bool seen = false;
+    TModalScript results;
+    results.Then([&](TForm &form) {
+        auto &r = dynamic_cast<TFormRst &>(form);
+        seen = true;
+        EXPECT_EQ(r.Period.FromDate, EncodeDate(year, 1, 1));
+        EXPECT_EQ(r.Period.ToDate, EncodeDate(year, 12, 31));
+        // It opens on the main window's account; every account is wanted.
+        EXPECT_TRUE(r.ChAcc->Checked());
+        r.ChAcc->SetChecked(false);
         // The first level holds the two roots; the expense root opens on its categories.
-        auto level1 = Grouped(*r);
+        auto level1 = Grouped(r);
         EXPECT_EQ(level1.size(), 2u);
         EXPECT_EQ(level1[U("Статья дохода")].In, byCategory[U("Зарплата")].In);
-        const int64_t spent = byCategory[U("Продукты")].Out + byCategory[U("Транспорт")].Out;
         EXPECT_EQ(level1[U("Статья расхода")].Out, spent);
-        ASSERT_TRUE(r->TabRes.Locate(U("nm"), Variant(U("Статья расхода")), {}));
-        r->DBGResDblClick(nullptr);
-        ASSERT_TRUE(r->ChItm1->Checked());
-        auto level2 = Grouped(*r);
+        ASSERT_TRUE(r.TabRes.Locate(U("nm"), Variant(U("Статья расхода")), {}));
+        r.DBGResDblClick(nullptr);
+        ASSERT_TRUE(r.ChItm1->Checked());
+        auto level2 = Grouped(r);
         EXPECT_EQ(level2.size(), 2u);
         for (const QString &name : {U("Продукты"), U("Транспорт")})
             EXPECT_EQ(level2[name].Out, byCategory[name].Out) << name.toStdString();
-        const TRstOpening o = r->ComputeOpeningBalances();
+        o = r.ComputeOpeningBalances();
+        // Grouped totals: a modal preview (the next step).
+        r.mpPrint->Click();
 
-        // Grouped totals previewed and saved as a spreadsheet.
-        const QString xls = dir.filePath(U("totals.xls"));
-        PreviewWatch totals(U("road-totals"));
-        totals.Act = SaveThrough(U("xls"), xls);
-        totals.Arm();
-        r->mpPrint->Click();
-        const QString span = U("01.01.%1 - 31.12.%1").arg(year);
-        ASSERT_EQ(totals.Pages, 1);
-        for (const QString &t : {U("Все Обороты за ") + span, U("Статья расхода"), U("Продукты"), U("Транспорт"),
-                                 U("Начало  = ") + PrnAmount(o.Amount), U("Остаток = ") + PrnAmount(o.Amount - spent)})
-            EXPECT_TRUE(totals.Texts.contains(t)) << t.toStdString() << " in " << totals.Texts.join(u'|').toStdString();
-        const QString cells = XlsCells(xls);
-        for (const QString &t : {U("Статья расхода"), U("Продукты"), U("Транспорт")})
-            EXPECT_TRUE(cells.contains(t)) << t.toStdString() << " in " << cells.toStdString();
-
-        // The operations list of every category previewed (every operation on
-        // its pages) and saved as HTML.
-        r->ChItm1->SetChecked(false);
-        r->TcGrp->SetTabIndex(1);
-        r->TcGrpChange(nullptr);
-        ASSERT_EQ(r->Qhs().RecordCount(), 100);
-        const QString html = dir.filePath(U("list.htm"));
-        PreviewWatch list(U("road-operations"));
+        // The operations list of every category (every operation on its pages).
+        r.ChItm1->SetChecked(false);
+        r.TcGrp->SetTabIndex(1);
+        r.TcGrpChange(nullptr);
+        ASSERT_EQ(r.Qhs().RecordCount(), 100);
         list.Act = SaveThrough(U("htm"), html);
         list.Arm();
-        r->ButPrh->Click();
-        ASSERT_GE(list.Pages, 2);
-        EXPECT_TRUE(list.Texts.contains(U("Движения за период       ") + span));
-        // Both accounts are listed: the heading names no account.
-        EXPECT_TRUE(list.Texts.contains(U("Счет       "))) << list.Texts.join(u'|').toStdString();
-        for (int i = 3; i < 100; i += 10)
-            EXPECT_TRUE(list.AllTexts.contains(U("Заметка %1").arg(i))) << i;
-        EXPECT_TRUE(list.AllTexts.contains(U("100"))); // the last record number
-        const QString text = HtmlText(dir.path());
-        for (const QString &t : {U("Движения за период"), U("Заметка 93"), U("Зарплата")})
-            EXPECT_TRUE(text.contains(t)) << t.toStdString();
-    }
+        r.ButPrh->Click();
+        r.Close();
+    });
+    // The modal preview of the grouped totals, once its background run is done.
+    results.Then([&](TForm &form) {
+        auto &p = dynamic_cast<TRepStandardPreview &>(form);
+        QElapsedTimer waited;
+        waited.start();
+        while ((p.Printer()->Status() != TRepStatus::Ready || p.Printer()->RecordedPages() == 0) &&
+               waited.elapsed() < 30000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        totalsTexts = PageTexts(*p.Printer());
+        const QString shots = qEnvironmentVariable("ZORBEL_SCREENSHOTS");
+        if (!shots.isEmpty())
+            p.grab().save(QDir(shots).filePath(U("road-totals.png")));
+        SaveThrough(U("xls"), xls)(p);
+        p.Close();
+    });
+    f->mResult->Click();
+    EXPECT_TRUE(seen);
+    EXPECT_TRUE(results.Finished()) << results.Errors().join(u';').toStdString();
+
+    for (const QString &t : {U("Реальные Обороты за ") + span, U("Статья расхода"), U("Продукты"), U("Транспорт"),
+                             U("Начало  = ") + PrnAmount(o.Amount), U("Остаток = ") + PrnAmount(o.Amount - spent)})
+        EXPECT_TRUE(totalsTexts.contains(t)) << t.toStdString() << " in " << totalsTexts.join(u'|').toStdString();
+    const QString cells = XlsCells(xls);
+    for (const QString &t : {U("Статья расхода"), U("Продукты"), U("Транспорт")})
+        EXPECT_TRUE(cells.contains(t)) << t.toStdString() << " in " << cells.toStdString();
+
+    ASSERT_GE(list.Pages, 2);
+    EXPECT_TRUE(list.Texts.contains(U("Движения за период       ") + span));
+    // Both accounts are listed: the heading names no account.
+    EXPECT_TRUE(list.Texts.contains(U("Счет       "))) << list.Texts.join(u'|').toStdString();
+    for (int i = 3; i < 100; i += 10)
+        EXPECT_TRUE(list.AllTexts.contains(U("Заметка %1").arg(i))) << i;
+    EXPECT_TRUE(list.AllTexts.contains(U("100"))); // the last record number
+    const QString text = HtmlText(dir.path());
+    for (const QString &t : {U("Движения за период"), U("Заметка 93"), U("Зарплата")})
+        EXPECT_TRUE(text.contains(t)) << t.toStdString();
 
     // Saved with a password, closed, opened again.
     TModalScript pw;
