@@ -222,8 +222,12 @@ TEST_F(WholeRoad, NewDataSetToPrintedAnalysisAndBackFromAPasswordedFile)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
         totalsTexts = PageTexts(*p.Printer());
         const QString shots = qEnvironmentVariable("ZORBEL_SCREENSHOTS");
-        if (!shots.isEmpty())
+        if (!shots.isEmpty()) {
+            // The window manager maximises the preview a moment after it shows.
+            for (waited.restart(); waited.elapsed() < 700;)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
             p.grab().save(QDir(shots).filePath(U("road-totals.png")));
+        }
         SaveThrough(U("xls"), xls)(p);
         p.Close();
     });
