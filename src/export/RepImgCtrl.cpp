@@ -285,6 +285,7 @@ void TRepCustomHTMLLabel::SetFont(const QFont &font)
 
 void TRepCustomHTMLLabel::Loaded()
 {
+    TRepPrintable::Loaded();
     if (StoredFontSize > 0)
         Font.setPointSize(StoredFontSize);
     FormatLines();

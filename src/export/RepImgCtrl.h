@@ -31,6 +31,7 @@ public:
     int VertAdjust = 0; // stored only
 
     void Print(double x, double y) override;
+    void Paint(TCanvas &canvas) override;
     int RulePenWidth() const override { return Pen.Width; }
     TColor RuleColor() const override { return Pen.Color; }
 };
@@ -44,6 +45,7 @@ public:
     TRepShapeType ShapeType = TRepShape::qrsRectangle;
 
     void Print(double x, double y) override;
+    void Paint(TCanvas &canvas) override;
 };
 
 class TRepGrImage : public TRepPrintable {
@@ -55,6 +57,7 @@ public:
     // The control is opaque only when the picture is a bitmap covering it.
     void SetPicture(const TRepPicture &picture);
     void Print(double x, double y) override;
+    void Paint(TCanvas &canvas) override;
     void StretchPicture(TCanvas &canvas, const QRect &rect) override { Picture.Draw(canvas, rect); }
 };
 
@@ -72,6 +75,7 @@ public:
     void Prepare() override;
     void Unprepare() override;
     void Print(double x, double y) override;
+    void Paint(TCanvas &canvas) override;
     // The dataset is going away: the image forgets it.
     void DataSetRemoved(TDataSet *dataSet);
     // The picture of the current record; empty without a blob field or
@@ -102,7 +106,7 @@ public:
     void SetName(const QString &name);
     void SetFont(const QFont &font);
     // Applies the stored "FontSize" after loading when it is above 0.
-    void Loaded();
+    void Loaded() override;
     // The formatted lines (see FormatLines).
     const QStringList &Lines() const { return lines_; }
     // Breaks the caption into lines (only while the label lies on a band or
@@ -115,6 +119,7 @@ public:
     void Prepare() override;
     void Unprepare() override;
     void Print(double x, double y) override;
+    void Paint(TCanvas &canvas) override;
 
     // What the HTML writer shows in place of the label's placeholder.
     QString LinkCaption() const override { return caption_; }

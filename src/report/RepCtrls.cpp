@@ -319,6 +319,7 @@ void TRepCustomLabel::SetFont(const QFont &font)
 
 void TRepCustomLabel::Loaded()
 {
+    TRepPrintable::Loaded();
     if (FontSize > 0) {
         QFont f = Font;
         f.setPointSize(FontSize);

@@ -71,7 +71,8 @@ public:
     void SetName(const QString &name);
     void SetFont(const QFont &font);
     // Applies a streamed font size above 0.
-    void Loaded();
+    void Loaded() override;
+    void Paint(TCanvas &canvas) override;
 
     virtual bool UsesCaptionText() const { return true; }
     virtual void WrapText();
@@ -103,6 +104,7 @@ class TRepLabel : public TRepCustomLabel {};
 class TRepMemo : public TRepCustomLabel {
 public:
     bool UsesCaptionText() const override { return false; }
+    void Paint(TCanvas &canvas) override;
     void Print(double x, double y) override;
     bool GetExpandedHeight(double &pixels) override;
 };
@@ -182,6 +184,7 @@ public:
     // Applies AutoSize and opacity after the picture or a switch changed.
     void PictureChanged();
     void Print(double x, double y) override;
+    void Paint(TCanvas &canvas) override;
     void StretchPicture(TCanvas &canvas, const QRect &rect) override { Picture.Draw(canvas, rect); }
 };
 
@@ -197,6 +200,7 @@ public:
     void Print(double x, double y) override;
     void Unprepare() override;
     bool GetExpandedHeight(double &pixels) override;
+    void Paint(TCanvas &canvas) override;
     // The picture of the current record; empty when the field is missing,
     // not a blob, or holds no picture.
     TRepPicture LoadPicture() const;
@@ -206,5 +210,15 @@ public:
 // printer's scales) into rect, centred when center is on, clipped to rect.
 void DrawNaturalPicture(TCanvas &canvas, const TRepPicture &picture, const QRect &rect, bool center,
                         double xScale, double yScale);
+
+// A picture control's design view in a client area of size: a dashed
+// outline, then the picture stretched over the area (stretch), centred at
+// its own size (center) or at its own size in the corner, scaled by zoom.
+void PaintDesignPicture(TCanvas &canvas, const TRepPicture &picture, QSize size, bool stretch, bool center,
+                        int zoom);
+
+// A shape's design view: its figure drawn in a client area of size with
+// the canvas pen and brush.
+void PaintShapeFigure(TCanvas &canvas, TRepShape::TShapeType shape, QSize size, int roundCorner);
 
 } // namespace zorbel

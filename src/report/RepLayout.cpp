@@ -98,12 +98,23 @@ void TRepPage::SetMeasure(int index, double value)
     if ((index == iLength || index == iWidth) && paperSize_ != rpCustom)
         return;
     Values[index] = ToNative(units_, Horizontal(index), value);
+    Rearrange();
 }
 
 void TRepPage::SetColumns(int n)
 {
-    if (n > 0)
-        columns_ = n;
+    if (n <= 0 || n == columns_)
+        return;
+    columns_ = n;
+    Rearrange();
+}
+
+void TRepPage::Rearrange() const
+{
+    if (!Report)
+        return;
+    Report->ArrangeBands();
+    Report->Repaint();
 }
 
 void TRepPage::SetOrientation(TPrinterOrientation o)
@@ -120,6 +131,7 @@ void TRepPage::SetPaperSize(TRepPaperSize p)
         Values[iLength] = orientation_ == poLandscape ? w : h;
     }
     paperSize_ = p;
+    Rearrange();
 }
 
 TRepPrintableSize::TRepPrintableSize(TRepPrintable *printable) : printable_(printable) {}

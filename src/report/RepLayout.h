@@ -82,6 +82,8 @@ public:
     bool Ruler = true;
 
 private:
+    // A report on the design surface follows a change of the page.
+    void Rearrange() const;
     int columns_ = 1;
     TPrinterOrientation orientation_ = poPortrait;
     TRepPaperSize paperSize_ = rpA4;

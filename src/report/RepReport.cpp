@@ -40,6 +40,7 @@ void TRepPrintable::AlignInBand()
 {
     if (!AlignToBand)
         return;
+    Realigning = true;
     double &left = Size.Values[TRepPrintableSize::iLeft];
     const double width = Size.Values[TRepPrintableSize::iWidth];
     if (Alignment == TAlignment::taLeftJustify)
@@ -48,6 +49,7 @@ void TRepPrintable::AlignInBand()
         const double bandWidth = Band->Size.Width;
         left = Alignment == TAlignment::taRightJustify ? bandWidth - width : std::trunc((bandWidth - width) / 2);
     }
+    Realigning = false;
 }
 
 void TRepPrintable::SetAlignment(TAlignment a)

@@ -61,6 +61,30 @@ public:
     // A picture placed stretched into a device rectangle (images only).
     virtual void StretchPicture(TCanvas &, const QRect &) {}
     void SetAlignment(TAlignment a);
+
+    // ---- design surface ----
+    bool Realigning = false;
+    // Set while the layout is being read; bounds written meanwhile are
+    // remembered in LoadedBounds (left, top, width, height) for Loaded.
+    bool Loading = false;
+    int LoadedBounds[4] = {};
+    // Pixel bounds on its band (or on the report), at the size's zoom.
+    QRect BoundsRect() const;
+    // Moves or resizes the control on the design surface: the pixel values
+    // go into Size (height, width, top, left), rounded back on every read.
+    void SetBounds(int left, int top, int width, int height);
+    // After reading: bounds left 0 by Size take the values written while loading.
+    virtual void Loaded();
+    // The design view in client coordinates (0, 0 at the control's corner);
+    // nothing while the control is printing.
+    virtual void Paint(TCanvas &canvas);
+    void PaintCorners(TCanvas &canvas) const;
+    // The corner marks and the frame over what a design view has painted.
+    void PaintOutline(TCanvas &canvas) const;
+    int GetZoom() const { return Size.Zoom; }
+    void SetZoomOf(int zoom);
+    // Asks the design surface showing the report to repaint.
+    void Repaint() const;
 };
 
 enum TRepBandType : uint8_t {
@@ -83,6 +107,7 @@ public:
     float RoundFactor = 0.1f;
     int VertAdjust = 0; // stored only
     void Print(double x, double y) override;
+    void Paint(TCanvas &canvas) override;
 };
 
 class TRepCustomBand {
@@ -132,6 +157,23 @@ public:
     bool CanExpand(double extra) const;
     bool ExpandBy(double extra, bool &requested, double &total);
     double StretchHeight();
+
+    // ---- design surface ----
+    // Position on the design surface in pixels (set by the report's
+    // arrangement); the size follows Size at the band's zoom.
+    QPoint DesignPos;
+    int Zoom = 100;
+    int StreamedHeight = 40;
+    bool Loading = false, Rearranging = false;
+    QRect Bounds() const;
+    // A move or resize on the design surface: the height goes into Size, a
+    // moved band makes the report arrange its bands again, the width stays.
+    void SetBounds(int left, int top, int width, int height);
+    void Loaded();
+    void SetZoom(int zoom);
+    // The band in client coordinates: background, grid, outline, frame and
+    // the kind's name.
+    virtual void Paint(TCanvas &canvas);
 
 private:
     void PrintPrintables();
@@ -357,8 +399,51 @@ public:
     uint32_t BandListRotation = 0;
     std::vector<TRepCustomBand *> BandList();
     // Stacks the bands of BandList from the top margin down at the left
-    // margin, in pixels (BandRect).
+    // margin, in pixels (each band's DesignPos).
     void ArrangeBands();
+
+    // ---- design surface (RepDesign.cpp) ----
+    int Zoom = 100; // 1..300
+    TColor Color = clWhite;
+    bool SnapToGrid = false; // stored only
+    // A picture of the first page shown under the layout; any change drops it.
+    TMetafile FirstPagePicture;
+    // Set by whoever shows the surface: called when it must be painted again.
+    std::function<void()> OnRepaint;
+    void SetZoom(int zoom);
+    void Repaint() const;
+    // Marks a repaint pending (once until the next Paint), drops the first
+    // page picture and repaints.
+    void Changed();
+    bool RepaintPending() const { return repaintPending_; }
+    // The page in pixels at the report's zoom.
+    QSize PixelSize() const;
+    // The report panel: background, first page picture, grid, margins, the
+    // report's frame and the column gaps. Clears the pending repaint.
+    void Paint(TCanvas &canvas);
+    // The whole surface: the report, its bands and every printable, each at
+    // its place (the canvas must draw through a painter).
+    void PaintSurface(TCanvas &canvas);
+    void PaintMargins(TCanvas &canvas);
+    void PaintFrame(TCanvas &canvas);
+    void PaintColumnLines(TCanvas &canvas);
+    // A resize on the design surface: a custom paper takes the new size.
+    void SetBounds(int left, int top, int width, int height);
+    // What is written with the report: its bands and printables, then the
+    // components it owns that lie on no band (datasets, export writers).
+    struct TChild {
+        enum TKind { Band, Printable, Component } Kind;
+        QString Name;
+        const void *Object;
+    };
+    std::vector<TChild> GetChildren() const;
+    void OwnComponent(const QString &name, std::shared_ptr<void> component);
+    // Reading a layout: BeginLoading marks the report, its bands and
+    // printables; Loaded ends it, lets each take its stored bounds and
+    // arranges the bands.
+    void BeginLoading();
+    void Loaded();
+    bool IsLoading() const { return loading_; }
 
     // Run state (positions in 0.1 mm).
     std::atomic<bool> Available = true, RunCancelled = false;
@@ -465,6 +550,8 @@ private:
     std::vector<std::unique_ptr<TRepPrintable>> printables_;
     int freshY_ = -1;
     bool prepared_ = false;
+    bool repaintPending_ = false, loading_ = false;
+    std::vector<std::pair<QString, std::shared_ptr<void>>> components_;
 };
 
 // Runs a report's printer set-up dialog; the windows layer sets it.

@@ -90,7 +90,7 @@ void TCanvas::Rectangle(const QRect &rect)
         return;
     FillRect(rect.adjusted(1, 1, -1, -1));
     if (Pen.Style != TPenStyle::psClear) {
-        painter_->setPen(QPen(ColorToQColor(Pen.Color), Pen.Width));
+        UsePen();
         painter_->setBrush(Qt::NoBrush);
         painter_->drawRect(rect.adjusted(0, 0, -1, -1));
     }
