@@ -81,7 +81,7 @@ TFormRst::TFormRst(TFormMain &Main) : main_(Main)
     DBChBar->SetLegendVisible(Main.Res_LegBar);
 
     // Fonts of the ledger grid.
-    for (TDBGrid *g : {DBGTab, DBGRes}) {
+    for (TDBGrid *g : {DBGTab, DBGRes, DBGDyn}) {
         g->SetFont(Main.GridFont);
         g->SetTitleFont(Main.TitleFont);
     }
@@ -156,9 +156,7 @@ void TFormRst::BuildLayout()
     TcGrp->SetAlign(TAlign::alClient);
     BuildResPanel();
     BuildHistPanel();
-    PanDyn = new TPanel(TcGrp, U("PanDyn"));
-    PanDyn->SetAlign(TAlign::alClient);
-    PanDyn->SetVisible(false);
+    BuildDynPanel();
     TcGrp->OnChange = [this](TObject *s) { TcGrpChange(s); };
 }
 
@@ -312,6 +310,8 @@ void TFormRst::FormShow(TObject *Sender)
             DBGTab->SetFocus();
     } catch (const Exception &) {
     }
+    if (TcGrp->TabIndex() == 2)
+        CbarsClick(this);
     SetChartValueColumn(main_.Res_Diag + 1);
     ContactMode = false;
 }
@@ -331,6 +331,9 @@ void TFormRst::FormClose(TObject *, TCloseAction &)
     m.Res_Bar = PgChart->ActivePage() == ShBar;
     m.Res_Legend = ChLegPie->Checked();
     m.Res_LegBar = ChLegBar->Checked();
+    m.Res_Bars = Cbars->ItemIndex();
+    m.Res_Dyn = CbDyn->ItemIndex();
+    m.Res_Day = CbDay->ItemIndex();
     m.Res_Ord = mpSortDt->Checked() ? 1 : mpSortCt->Checked() ? 2 : mpSortRs->Checked() ? 3 : 0;
     m.Res_Diag = mpChRs->Checked() ? 2 : mpChDt->Checked() ? 0 : 1;
     m.Res_Desc = (TabRes.SortOptions() & mtcoDescending) != 0;
@@ -378,6 +381,9 @@ void TFormRst::TcGrpChange(TObject *)
             DBGTab->SetFocus();
         } catch (const Exception &) {
         }
+    } else if (tab == 2) {
+        CbDynClick(this);
+        CbarsClick(this);
     }
 }
 
@@ -535,6 +541,8 @@ void TFormRst::RefreshResults()
         ApplyRstConditions(Qday, TRstQueryKind::Day, sql_, Period.FromDate, Period.ToDate);
         ApplyRstConditions(Qmn, TRstQueryKind::Mn, sql_, Period.FromDate, Period.ToDate);
         ApplyRstConditions(Qyr, TRstQueryKind::Yr, sql_, Period.FromDate, Period.ToDate);
+        if (TcGrp->TabIndex() == 2)
+            FillDynamicsOfUnit();
         try {
             if (TabRes.Active()) {
                 TabRes.Sort();

@@ -8,7 +8,8 @@
 // Units: ZorbRst.cpp (life, layout, period, keys), ZorbRstCond.cpp (the
 // condition boxes, drill-down, the conditions dialog), ZorbRstRes.cpp (the
 // grouped totals, units, sorting, output limits, charts, opening balances,
-// the summary), ZorbRstHist.cpp (the operations list and its commands).
+// the summary), ZorbRstHist.cpp (the operations list and its commands),
+// ZorbRstDyn.cpp (the dynamics: table, charts, print and save).
 //
 // The state of the condition boxes lives in the check boxes themselves
 // (ticked, caption, Tag, colour = include or exclude) and in PanCond's Tag
@@ -127,9 +128,8 @@ public:
     void ShowPeriodCaptions();
     // Rebuilds every query from the boxes and opens what the current tab shows.
     void RefreshResults();
-    // Empties the dynamics of tab 2; the dynamics are not built yet, so
-    // there is nothing to empty.
-    void ClearDynamics() {}
+    // Empties (when open) and closes the dynamics table of tab 2.
+    void ClearDynamics();
     // The box state as the query building reads it (group accounts included).
     TRstConditions Conditions();
     TRstDistribution Distribution() const;
@@ -200,6 +200,31 @@ public:
     TRstTotalsPrint TotalsPrintState();
     TRstHistPrint HistPrintState();
 
+    // ---- dynamics (ZorbRstDyn.cpp) ----
+    TPanel *PanCh;
+    TComboBox *CbDyn, *CbDay, *Cbars;
+    TSpeedButton *ButPrnCh;
+    TDBChart *DBCh, *DBChD;
+    TDBGrid *DBGDyn;
+    TPopupMenu *PmDyn;
+    TMenuItem *pmSaveDyn, *pmPrintDyn;
+    TVemtMemTable TabDyn;
+    TDataSource DataDyn{&TabDyn};
+    QString DynFilter; // the filter text of the charted value kind
+    void CbDynClick(TObject *Sender);
+    void CbarsClick(TObject *Sender);
+    void ApplyDynamicsView();
+    // Unit: 0 days from Qday, 1 years from Qyr, 2 months from Qmn.
+    void FillDynamics(int Unit);
+    void FillWeeks();
+    // Fills TabDyn from the query the unit box asks for (tab 2 only).
+    void FillDynamicsOfUnit();
+    void ButPrnChClick(TObject *Sender);
+    void DBChDDblClick();
+    void PmDynPopup(TObject *Sender);
+    void pmSaveDynClick(TObject *Sender);
+    void pmPrintDynClick(TObject *Sender);
+
     TFormMain &Main() const { return main_; }
 
 private:
@@ -208,6 +233,7 @@ private:
     void BuildCondPanel();
     void BuildResPanel();
     void BuildHistPanel();
+    void BuildDynPanel();
     void BuildMenus();
     TSpeedButton *SpeedButton2(QWidget *Parent, const char *Name, const QString &Caption, int Tag);
     void DefineQhsFields();

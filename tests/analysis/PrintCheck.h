@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryFile>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -43,12 +44,21 @@ inline QStringList RunTexts(TCustomBandReport &report, int *pages = nullptr)
     return texts;
 }
 
+// The output of a program. It goes through a file rather than a pipe: a
+// pipe read from inside a nested event loop came back empty now and then.
 inline QString Tool(const QString &program, const QStringList &args)
 {
+    QTemporaryFile out;
+    EXPECT_TRUE(out.open());
+    out.close();
     QProcess p;
+    p.setStandardOutputFile(out.fileName());
     p.start(program, args);
     EXPECT_TRUE(p.waitForFinished(60000)) << program.toStdString();
-    return QString::fromUtf8(p.readAllStandardOutput());
+    EXPECT_EQ(p.exitCode(), 0) << program.toStdString() << ' ' << p.readAllStandardError().toStdString();
+    QFile read(out.fileName());
+    EXPECT_TRUE(read.open(QIODevice::ReadOnly));
+    return QString::fromUtf8(read.readAll());
 }
 
 // Exports report into path through the carried writer of that file extension.

@@ -342,6 +342,7 @@ TEST(RstPrintExport, LayoutsOfferTheirWritersAndExportToSpreadsheetHtmlAndPdf)
         const QString pdf = dir.filePath(QStringLiteral("dynamics.pdf"));
         auto dyn = TabDyn();
         std::unique_ptr<TQprd> d = MakeDynPrintout({dyn.get(), 2});
+        EXPECT_EQ(ExportFilterLibrary().Registered().size(), before + 18); // the dynamics carries its six too
         Printer().SetOutputFile(pdf);
         d->PrintToPrinter();
         Printer().SetOutputFile(QString());

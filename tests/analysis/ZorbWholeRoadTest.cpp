@@ -1,7 +1,7 @@
 // The road from an empty data set to a printed and exported analysis, as a
 // person walks it: a new data set, a second account, categories through the
 // category dialog, a hundred operations typed into the operation card, the
-// results window for a year with its printouts previewed and saved, the data
+// results window for a year with its three printouts previewed and saved, the data
 // file saved with a password, opened again and checked.
 #include "PrintCheck.h"
 #include "core/ZorbMainRun.h"
@@ -9,6 +9,7 @@
 #include "analysis/AnalysisWindows.h"
 #include "analysis/ZorbPrnKit.h"
 #include "analysis/ZorbRst.h"
+#include "analysis/ZorbRstDynCalc.h"
 #include "core/ZorbCard.h"
 #include "core/ZorbDm.h"
 #include "platform/rtl/DateTime.h"
@@ -175,7 +176,9 @@ TEST_F(WholeRoad, NewDataSetToPrintedAnalysisAndBackFromAPasswordedFile)
     const int64_t spent = byCategory[U("Продукты")].Out + byCategory[U("Транспорт")].Out;
     TRstOpening o;
     QStringList totalsTexts;
-    PreviewWatch list(U("road-operations"));
+    PreviewWatch list(U("road-operations")), dynamics(U("road-dynamics"));
+    const QString dynXls = dir.filePath(U("dynamics.xls"));
+    QString listHtml;
     bool seen = false;
     TModalScript results;
     results.Then([&](TForm &form) {
@@ -207,9 +210,20 @@ TEST_F(WholeRoad, NewDataSetToPrintedAnalysisAndBackFromAPasswordedFile)
         r.TcGrp->SetTabIndex(1);
         r.TcGrpChange(nullptr);
         ASSERT_EQ(r.Qhs().RecordCount(), 100);
-        list.Act = SaveThrough(U("htm"), html);
+        list.Act = [&](TRepStandardPreview &p) {
+            SaveThrough(U("htm"), html)(p);
+            listHtml = HtmlText(dir.path());
+        };
         list.Arm();
         r.ButPrh->Click();
+
+        // The dynamics by months, printed from the table's popup.
+        r.CbDay->SetItemIndex(duMonths);
+        r.TcGrp->SetTabIndex(2);
+        r.TcGrpChange(&r);
+        dynamics.Act = SaveThrough(U("xls"), dynXls);
+        dynamics.Arm();
+        r.pmPrintDyn->Click();
         r.Close();
     });
     // The modal preview of the grouped totals, once its background run is done.
@@ -249,9 +263,16 @@ TEST_F(WholeRoad, NewDataSetToPrintedAnalysisAndBackFromAPasswordedFile)
     for (int i = 3; i < 100; i += 10)
         EXPECT_TRUE(list.AllTexts.contains(U("Заметка %1").arg(i))) << i;
     EXPECT_TRUE(list.AllTexts.contains(U("100"))); // the last record number
-    const QString text = HtmlText(dir.path());
     for (const QString &t : {U("Движения за период"), U("Заметка 93"), U("Зарплата")})
-        EXPECT_TRUE(text.contains(t)) << t.toStdString();
+        EXPECT_TRUE(listHtml.contains(t)) << t.toStdString() << " in " << listHtml.left(2000).toStdString();
+
+    ASSERT_GE(dynamics.Pages, 1);
+    const QString yy = QString::number(year % 100).rightJustified(2, u'0');
+    for (const QString &t : {U("Месяцы"), U("янв.") + yy, U("дек.") + yy})
+        EXPECT_TRUE(dynamics.Texts.contains(t)) << t.toStdString() << " in " << dynamics.Texts.join(u'|').toStdString();
+    const QString dynCells = XlsCells(dynXls);
+    for (const QString &t : {U("Месяцы"), U("июн.") + yy})
+        EXPECT_TRUE(dynCells.contains(t)) << t.toStdString() << " in " << dynCells.toStdString();
 
     // Saved with a password, closed, opened again.
     TModalScript pw;

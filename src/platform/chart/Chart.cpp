@@ -21,6 +21,7 @@
 #include <QStackedBarSeries>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 #include <QValueAxis>
 
 #include <algorithm>
@@ -204,7 +205,8 @@ QString TChartSeries::MarkText(int i) const
 
 namespace {
 
-// The view passes clicks to the chart's OnClick.
+// The view passes clicks to the chart's OnClick and OnDblClick and swallows
+// the wheel.
 class TChartView : public QChartView {
 public:
     TChartView(QChart *Chart, TDBChart &Owner) : QChartView(Chart), owner_(Owner) {}
@@ -216,6 +218,13 @@ protected:
         if (owner_.OnClick)
             owner_.OnClick();
     }
+    void mouseDoubleClickEvent(QMouseEvent *Event) override
+    {
+        QChartView::mouseDoubleClickEvent(Event);
+        if (owner_.OnDblClick)
+            owner_.OnDblClick();
+    }
+    void wheelEvent(QWheelEvent *Event) override { Event->accept(); }
 
 private:
     TDBChart &owner_;
@@ -407,6 +416,8 @@ void TDBChart::BuildBar(TChartSeries &S)
         if (p.Value)
             it->second->replace(i, *p.Value);
     }
+    if (S.BarWidthPercent > 0)
+        bars->setBarWidth(S.BarWidthPercent / 100.0);
     Chart()->addSeries(bars);
     // Bar series of one chart share the axes of the first one, so their
     // bars are measured on one scale.
@@ -472,6 +483,12 @@ void TDBChart::BuildLine(TChartSeries &S)
             run = new QLineSeries;
             run->setName(S.Title);
             run->setColor(colour);
+            if (S.PenWidth > 0) {
+                QPen pen = run->pen();
+                pen.setWidth(S.PenWidth);
+                pen.setColor(colour);
+                run->setPen(pen);
+            }
             run->setPointsVisible(true);
             Chart()->addSeries(run);
             run->attachAxis(x);
@@ -495,14 +512,16 @@ void TDBChart::Draw(QPainter &Painter, const QRectF &Rect)
 {
     // Lays the chart out at a screen-like size of the target's shape, then
     // scales it into the target.
-    QChart *chart = Chart();
-    if (stale_) {
+    // A drawing still waiting (hidden, or a rebuild posted after a data
+    // change) is made now: the posted rebuild would replace the Qt chart
+    // while this one lays it out.
+    if (stale_ || pending_) {
         const bool defer = deferHidden_;
         deferHidden_ = false;
         Rebuild();
         deferHidden_ = defer;
-        chart = Chart();
     }
+    QChart *chart = Chart();
     const QRectF old = chart->geometry();
     const double width = 1000;
     const double height = Rect.width() > 0 ? width * Rect.height() / Rect.width() : 700;

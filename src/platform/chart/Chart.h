@@ -86,6 +86,10 @@ public:
     bool ColorEachPoint = false;
     QColor SeriesColor;
     QString Title;
+    // Line pen width in pixels (0: the drawing's default).
+    int PenWidth = 0;
+    // Bar width in percent of its category (0: the drawing's default).
+    int BarWidthPercent = 0;
 
     // Marks beside the points.
     bool MarksVisible() const { return marksVisible_; }
@@ -161,6 +165,8 @@ public:
     QChart *Chart() const;
     // Called when a point or the chart background is clicked.
     std::function<void()> OnClick;
+    // Called on a double click. The mouse wheel neither scrolls nor zooms.
+    std::function<void()> OnDblClick;
 
 protected:
     void showEvent(QShowEvent *Event) override;

@@ -1,0 +1,263 @@
+// The dynamics rows of the results window (see ZorbRstDynCalc.h).
+#include "analysis/ZorbRstDynCalc.h"
+
+#include "analysis/ZorbAnalysisTables.h"
+#include "platform/dataset/Fields.h"
+#include "platform/rtl/Exceptions.h"
+#include "platform/rtl/Format.h"
+#include "platform/rtl/FormatSettings.h"
+#include "platform/rtl/Money.h"
+
+#include <optional>
+
+namespace zorbel {
+
+namespace {
+
+// The value fields every source query and TabDyn share, in the source's order.
+constexpr const char *SourceValues[] = {"dt", "ct", "price", "dty", "cty", "pricey", "rate", "qdt", "qct"};
+
+std::optional<double> Value(const TField *F)
+{
+    return F->IsNull() ? std::nullopt : std::optional<double>(F->AsFloat());
+}
+
+void Put(TField *F, const std::optional<double> &V)
+{
+    if (V)
+        F->SetAsFloat(*V);
+    else
+        F->Clear();
+}
+
+// The TabDyn fields a fill writes, looked up once.
+struct TDynFields {
+    explicit TDynFields(TDataSet &T)
+        : vr(T.FieldByName(QStringLiteral("vr"))), dt(T.FieldByName(QStringLiteral("dt"))),
+          ct(T.FieldByName(QStringLiteral("ct"))), bal(T.FieldByName(QStringLiteral("bal"))),
+          rest(T.FieldByName(QStringLiteral("rest"))), price(T.FieldByName(QStringLiteral("price"))),
+          dty(T.FieldByName(QStringLiteral("dty"))), cty(T.FieldByName(QStringLiteral("cty"))),
+          baly(T.FieldByName(QStringLiteral("baly"))), resty(T.FieldByName(QStringLiteral("resty"))),
+          pricey(T.FieldByName(QStringLiteral("pricey"))), rate(T.FieldByName(QStringLiteral("rate"))),
+          qdt(T.FieldByName(QStringLiteral("qdt"))), qct(T.FieldByName(QStringLiteral("qct"))),
+          dw(T.FieldByName(QStringLiteral("dw")))
+    {
+    }
+    TField *vr, *dt, *ct, *bal, *rest, *price, *dty, *cty, *baly, *resty, *pricey, *rate, *qdt, *qct, *dw;
+};
+
+// One unit's values before they become a row.
+struct TDynValues {
+    std::optional<double> dt, ct, price, dty, cty, pricey, rate, qdt, qct;
+};
+
+// Writes an income and expense pair and, when either is present, their
+// difference and the running balance R advanced by it.
+void PutPair(TField *In, TField *Out, TField *Bal, TField *Rest, const std::optional<double> &VIn,
+             const std::optional<double> &VOut, int64_t &R)
+{
+    Put(In, VIn);
+    Put(Out, VOut);
+    if (!VIn && !VOut)
+        return;
+    const double bal = VIn.value_or(0) - VOut.value_or(0);
+    Bal->SetAsFloat(bal);
+    R += MoneyToUnits(bal);
+    Rest->SetAsFloat(UnitsToMoney(R));
+}
+
+// Writes the values of the row being appended and advances the running
+// balances in money and in the common unit.
+void PutValues(const TDynFields &F, const TDynValues &V, int64_t &R, int64_t &RY)
+{
+    PutPair(F.dt, F.ct, F.bal, F.rest, V.dt, V.ct, R);
+    Put(F.price, V.price);
+    PutPair(F.dty, F.cty, F.baly, F.resty, V.dty, V.cty, RY);
+    Put(F.pricey, V.pricey);
+    Put(F.rate, V.rate);
+    Put(F.qdt, V.qdt);
+    Put(F.qct, V.qct);
+}
+
+// Posts the appended row when it has a label, else drops it; a failing post
+// cancels the row.
+void PostOrDrop(TDataSet &T, const TDynFields &F)
+{
+    try {
+        if (F.vr->AsString().isEmpty())
+            T.Cancel();
+        else
+            T.Post();
+    } catch (const Exception &) {
+        T.Cancel();
+    }
+}
+
+// A week's sums in 1/10000 and the number of days that gave an average.
+struct TWeekSums {
+    int64_t dt = 0, ct = 0, dty = 0, cty = 0, qdt = 0, qct = 0;
+    int64_t price = 0, pricey = 0, rate = 0;
+    int nPrice = 0, nPricey = 0, nRate = 0;
+
+    bool Empty() const
+    {
+        return dt == 0 && ct == 0 && dty == 0 && cty == 0 && qdt == 0 && qct == 0 && price == 0 && pricey == 0 &&
+               rate == 0;
+    }
+};
+
+void AddAverage(int64_t &Sum, int &Count, const TField *F)
+{
+    const int64_t v = FieldUnits(F);
+    if (v != 0) {
+        Sum += v;
+        ++Count;
+    }
+}
+
+std::optional<double> NonZero(int64_t Units)
+{
+    return Units == 0 ? std::nullopt : std::optional<double>(UnitsToMoney(Units));
+}
+
+std::optional<double> Average(int64_t Sum, int Count)
+{
+    if (Count <= 0)
+        return std::nullopt;
+    return UnitsToMoney(RoundHalfEven(static_cast<long double>(Sum) / Count));
+}
+
+} // namespace
+
+QString DynUnitName(int Unit)
+{
+    static constexpr const char *names[] = {"Дни", "Недели", "Месяцы", "Годы", "Века..."};
+    return Unit >= 0 && Unit < 5 ? QString::fromUtf8(names[Unit]) : QString();
+}
+
+QString DynFilterText(int Kind)
+{
+    if (Kind < 0 || Kind >= int(DynKinds.size()))
+        return QString();
+    const QString f = QString::fromLatin1(DynKinds[size_t(Kind)].Field);
+    return f + QStringLiteral("<>null and ") + f + QStringLiteral("<>0");
+}
+
+void OpenDynTable(TVemtMemTable &TabDyn, const QString &Title)
+{
+    const QString money = QStringLiteral("#,##0.00");
+    const TMemFieldDef defs[] = {
+        {QStringLiteral("vr"), ftString, 15, Title, {}, 10},
+        {QStringLiteral("dt"), ftFloat, 0, QStringLiteral("Приход"), money},
+        {QStringLiteral("ct"), ftFloat, 0, QStringLiteral("Расход"), money},
+        {QStringLiteral("bal"), ftFloat, 0, QStringLiteral("Баланс"), money},
+        {QStringLiteral("rest"), ftFloat, 0, QStringLiteral("Остаток"), money},
+        {QStringLiteral("price"), ftFloat, 0, QStringLiteral("Цена ср."), money},
+        {QStringLiteral("dty"), ftFloat, 0, QStringLiteral("Прих.у.е."), money},
+        {QStringLiteral("cty"), ftFloat, 0, QStringLiteral("Расх.у.е."), money},
+        {QStringLiteral("baly"), ftFloat, 0, QStringLiteral("Бал.у.е."), money},
+        {QStringLiteral("resty"), ftFloat, 0, QStringLiteral("Ост.у.е."), money},
+        {QStringLiteral("pricey"), ftFloat, 0, QStringLiteral("Цена ср.у.е."), money},
+        {QStringLiteral("rate"), ftFloat, 0, QStringLiteral("Курс ср."), QStringLiteral("0.0000")},
+        {QStringLiteral("qdt"), ftFloat, 0, QStringLiteral("Кол-во+"), QStringLiteral("0.00")},
+        {QStringLiteral("qct"), ftFloat, 0, QStringLiteral("Кол-во-"), QStringLiteral("0.00")},
+        {QStringLiteral("dw"), ftWord, 0, {}, {}, 0, false},
+    };
+    TabDyn.Close();
+    OpenMemTable(TabDyn, defs);
+    TabDyn.FieldByName(QStringLiteral("vr"))->SetAlignment(taCenter);
+}
+
+QString DynDayLabel(TDateTime Date) { return FormatDateTime(QStringLiteral("dd.mm.yy ddd"), Date); }
+
+QString DynMonthLabel(int Year, int Month)
+{
+    if (Month < 1 || Month > 12)
+        return QString();
+    return FormatSettings().ShortMonthNames[Month - 1] + u'.' + QString::number(Year).mid(2, 2);
+}
+
+int DynWeekday(TDateTime Date) { return (DayOfWeek(Date) + 5) % 7 + 1; }
+
+void FillDynamicRows(TDataSet &Source, int Unit, const TDynOpening &Opening, TDataSet &TabDyn)
+{
+    int64_t R = Opening.Amount, RY = Opening.Common;
+    const TDynFields out(TabDyn);
+    TField *in[9];
+    for (int i = 0; i < 9; ++i)
+        in[i] = Source.FieldByName(QString::fromLatin1(SourceValues[i]));
+    TField *date = Unit == duDays ? Source.FieldByName(QStringLiteral("date_real")) : nullptr;
+    TField *yr = Unit == duDays ? nullptr : Source.FieldByName(QStringLiteral("yr"));
+    TField *mn = Unit == duMonths ? Source.FieldByName(QStringLiteral("mn")) : nullptr;
+    for (Source.First(); !Source.Eof(); Source.Next()) {
+        TabDyn.Append();
+        if (date && !date->IsNull()) {
+            const TDateTime d = date->AsDateTime();
+            out.vr->SetAsString(DynDayLabel(d));
+            const int w = DayOfWeek(d);
+            if (w == 1 || w == 7)
+                out.dw->SetAsInteger(w);
+        } else if (yr && !yr->IsNull()) {
+            if (mn)
+                out.vr->SetAsString(mn->IsNull() ? QString() : DynMonthLabel(yr->AsInteger(), mn->AsInteger()));
+            else
+                out.vr->SetAsString(yr->AsString());
+        }
+        const TDynValues v{Value(in[0]), Value(in[1]), Value(in[2]), Value(in[3]), Value(in[4]),
+                           Value(in[5]), Value(in[6]), Value(in[7]), Value(in[8])};
+        PutValues(out, v, R, RY);
+        PostOrDrop(TabDyn, out);
+    }
+    TabDyn.First();
+}
+
+void FillWeekRows(TDataSet &Qday, const TDynOpening &Opening, TDataSet &TabDyn)
+{
+    int64_t R = Opening.Amount, RY = Opening.Common;
+    const TDynFields out(TabDyn);
+    TField *date = Qday.FieldByName(QStringLiteral("date_real"));
+    TField *in[9];
+    for (int i = 0; i < 9; ++i)
+        in[i] = Qday.FieldByName(QString::fromLatin1(SourceValues[i]));
+    TDateTime start = 0; // the current week's first day with operations
+    int startDay = 1;    // its weekday, Monday = 1
+    TWeekSums w;
+    const auto emitWeek = [&] {
+        if (w.Empty())
+            return;
+        TabDyn.Append();
+        out.vr->SetAsString(DynDayLabel(start));
+        const TDynValues v{NonZero(w.dt),  NonZero(w.ct),
+                           Average(w.price, w.nPrice), NonZero(w.dty),
+                           NonZero(w.cty), Average(w.pricey, w.nPricey),
+                           Average(w.rate, w.nRate),   NonZero(w.qdt),
+                           NonZero(w.qct)};
+        PutValues(out, v, R, RY);
+        PostOrDrop(TabDyn, out);
+    };
+    for (Qday.First(); !Qday.Eof(); Qday.Next()) {
+        if (date->IsNull())
+            continue;
+        const TDateTime d = date->AsDateTime();
+        const int day = DynWeekday(d);
+        if (day == 1 || d - start >= 7 || day < startDay) {
+            emitWeek();
+            w = TWeekSums{};
+            start = d;
+            startDay = day;
+        }
+        w.dt += FieldUnits(in[0]);
+        w.ct += FieldUnits(in[1]);
+        AddAverage(w.price, w.nPrice, in[2]);
+        w.dty += FieldUnits(in[3]);
+        w.cty += FieldUnits(in[4]);
+        AddAverage(w.pricey, w.nPricey, in[5]);
+        AddAverage(w.rate, w.nRate, in[6]);
+        w.qdt += FieldUnits(in[7]);
+        w.qct += FieldUnits(in[8]);
+    }
+    emitWeek();
+    TabDyn.First();
+}
+
+} // namespace zorbel
