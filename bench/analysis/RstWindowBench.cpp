@@ -1,13 +1,16 @@
 // The results window itself over 100,000 operations (three accounts, five
 // years, 300 categories, 30 people) in a new data set of the main window:
-//   open      the window created for 2024 and its grouped totals filled
-//             (TabRes, the status bar and the pie chart; the bar chart on
-//             the page behind is drawn when its page is shown), then freed;
+//   open      the window created for 2024 and shown, which fills its grouped
+//             totals (TabRes, the status bar and the pie chart; the bar chart
+//             on the page behind is drawn when its page is shown) and paints
+//             it, then freed;
 //   refresh   one RefreshResults after a condition change (kind box);
 //   totals    TabRes and both charts filled for a year of every account
 //             grouped by the 300 categories;
 //   list      tab 1 opened on a year of every account and kind: 20,000 rows
 //             with their names.
+// Open is timed until its window is painted; after each other contender the
+// painting it left is done untimed, so that open never pays for it.
 // Targets: open <= 200 ms, refresh <= 100 ms, totals <= 100 ms, list <= 100 ms.
 #include "analysis/AnalysisWindows.h"
 #include "analysis/ZorbRst.h"
@@ -97,9 +100,10 @@ void Fill(TFormMain &Main)
 
 std::unique_ptr<TFormRst> Window(TFormMain &Main, bool AllAccounts)
 {
+    // As the launcher does: the period and boxes are set before showing, and
+    // showing fills the totals once.
     auto f = std::make_unique<TFormRst>(Main);
     f->resize(1000, 620);
-    f->show(); // the pie page is drawn, the bar page waits until shown
     f->Updating = true;
     f->ChAcc->SetChecked(!AllAccounts);
     f->CbKind->SetItemIndex(AllAccounts ? 2 : 0);
@@ -107,6 +111,7 @@ std::unique_ptr<TFormRst> Window(TFormMain &Main, bool AllAccounts)
     f->Period.Kind = rpYear;
     f->Period.FromDate = EncodeDate(2024, 1, 1);
     f->Period.ToDate = EncodeDate(2024, 12, 31);
+    f->show(); // the pie page is drawn, the bar page waits until shown
     return f;
 }
 
@@ -138,8 +143,9 @@ int main(int argc, char **argv)
         {"open (year, current account)",
          [&] {
              auto f = Window(main, false);
-             f->FormShow(nullptr);
-             QCoreApplication::processEvents(); // the shown chart is drawn
+             QCoreApplication::processEvents(); // the window and its shown chart are drawn
+             if (f->TabRes.RecordCount() == 0)
+                 std::fprintf(stderr, "open filled no totals\n");
          },
          {}},
         {"refresh (kind changed)",
@@ -161,7 +167,7 @@ int main(int argc, char **argv)
          },
          {}},
     };
-    RunInterleaved(c, 7);
+    RunInterleaved(c, 7, [] { QCoreApplication::processEvents(); });
     for (const TContender &k : c)
         std::printf("%-36s min %7.2f ms  median %7.2f ms\n", k.Name.c_str(), k.Min() * 1000, k.Median() * 1000);
     std::printf("groups %d, chart points %zu, list rows %d\n", groups, totals->DBChPie->Series(0).Points().size(),

@@ -27,14 +27,18 @@ struct TContender {
     }
 };
 
-// Requires: Rounds > 0 and every contender's Run set.
-inline void RunInterleaved(std::vector<TContender> &Contenders, int Rounds)
+// Requires: Rounds > 0 and every contender's Run set. Settle, when set, runs
+// untimed after each contender (work a contender leaves behind, such as
+// pending painting, that must not fall on the next one).
+inline void RunInterleaved(std::vector<TContender> &Contenders, int Rounds, const std::function<void()> &Settle = {})
 {
     for (int round = 0; round < Rounds; ++round)
         for (TContender &c : Contenders) {
             const auto t0 = std::chrono::steady_clock::now();
             c.Run();
             c.Seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+            if (Settle)
+                Settle();
         }
 }
 

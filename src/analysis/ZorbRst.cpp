@@ -363,6 +363,9 @@ void TFormRst::FormKeyDown(TObject *, WORD &Key, TShiftState Shift)
     } else if (Shift == TShiftState{} && Key == VK_ESCAPE) {
         Close();
         Key = 0;
+    } else if (Shift == TShiftState{} && Key == VK_F9) {
+        Key = 0;
+        main_.mCalcClick(this);
     }
 }
 
@@ -568,6 +571,8 @@ void OpenResults(TFormMain &Main, TTreeNode *Node, bool ContactMode)
     TFormRst &f = *form;
     const int index = Main.CbPer->ItemIndex() < 0 ? 0 : Main.CbPer->ItemIndex();
     f.Period.Kind = index + 1;
+    if (TField *date = f.Qhs().FindField(U("date_real")))
+        date->SetDisplayFormat(Main.Dm->Tb_Hist.FieldByName(U("Date_Real"))->DisplayFormat());
     for (const char *name : {"qdt", "qct"})
         if (auto *fl = dynamic_cast<TFloatField *>(f.Qhs().FindField(U(name))))
             fl->SetDisplayFormat(Main.QntFormat);

@@ -716,9 +716,9 @@ void TFormRst::ShowBookmarks()
     TFormMrk form(main_);
     form.MarksPeriodBegin = Period.FromDate;
     form.MarksPeriodEnd = Period.ToDate;
-    if (Period.Kind == rpWhole)
-        form.ChTotal->SetChecked(true);
-    form.ChTotal->SetEnabled(false);
+    // As from the ledger: the whole period ticks the box and leaves nothing to choose.
+    form.ChTotal->SetChecked(Period.Kind == rpWhole);
+    form.ChTotal->SetEnabled(Period.Kind != rpWhole);
     if (!main_.Col_Mrk.isEmpty())
         main_.ApplyColumnLayout(form.DBGMark, true, main_.Col_Mrk);
     form.Sb->SetFont(main_.Sb->Font());

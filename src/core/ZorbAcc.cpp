@@ -341,6 +341,9 @@ void TFormAcc::FormKeyDown(TObject *, WORD &Key, TShiftState Shift)
     if (Key == VK_ESCAPE && Shift == TShiftState{}) { // ButCancel is the cancel button
         SetModalResult(mrCancel);
         Key = 0;
+    } else if (Key == VK_F9 && KeyModifiers(Shift) == 0) {
+        Key = 0;
+        main_.mCalcClick(this);
     } else if (Key == VK_RETURN && Shift == TShiftState{}) {
         if (DBGAc->Focused()) {
             SetModalResult(mrOk);

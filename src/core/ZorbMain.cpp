@@ -59,6 +59,7 @@ public:
         f_.mpDown->SetEnabled(state.mpDown);
         f_.ApplyPostMenuState(state);
         f_.ApplyFindMenuState(state);
+        f_.ApplyLaunchMenuState(state);
         if (f_.ButAcc) {
             f_.ButAcc->SetEnabled(state.ButAcc);
             f_.mAccounts->SetEnabled(state.ButAcc);
@@ -118,6 +119,7 @@ TFormMain::TFormMain(const QStringList &Args, const QString &ProgramFolder)
     BuildMarkCommands();
     BuildResultCommands();
     BuildAccCommands();
+    BuildLaunchCommands();
     Vzp = std::make_unique<TDataZip>();
     Vzp->OnBadPassword = [this](int FileIndex, QString &NewPassword) { VzpBadPassword(FileIndex, NewPassword); };
     ExecuteSaveDialog = [this](QString &FileName) {

@@ -413,6 +413,25 @@ public:
     void OpenResults(TTreeNode *Node, bool ContactMode);
     void mResultClick(TObject *Sender);
     void mCategoryViewClick(TObject *Sender);
+    // ---- the window's own keys, calculators, statistics (ZorbMainLaunch.cpp) ----
+    TButton *ButResult = nullptr;                 // "Итоги" on the tool bar: the results window
+    TMenuItem *mCalc = nullptr, *mcalc2 = nullptr; // F9 the named calculator, F6 the program's own
+    void BuildLaunchCommands();
+    void ApplyLaunchMenuState(const TMenuState &State);
+    // Keys the window sees before its controls (Esc, Ctrl+keypad plus, Ctrl+F6,
+    // Ctrl+arrows, Alt+Left/Right).
+    void FormKeyDown(TObject *Sender, WORD &Key, TShiftState Shift);
+    // True when none of the diary, people, family and firm tables is being edited.
+    bool ReferenceBooksBrowsing() const;
+    void mcalc2Click(TObject *Sender);
+    // The program's calculator, kept open; it starts with the bookmarked
+    // sums of the period (WithBookmarks), else the current operation's sum.
+    void ShowCalculator(bool WithBookmarks);
+    QString CalculatorStartText(bool WithBookmarks);
+    // The statistics window's lines: the period, the status bar's figures,
+    // the account's balance and today.
+    QStringList StatisticsLines() const;
+    void SbClick(TObject *Sender);
     // The export's file dialog: the name (preset with the folder) and the
     // type (1 comma, 2 text, 3 spreadsheet); false when cancelled.
     std::function<bool(QString &FileName, int &Type)> ExecuteExportDialog;
@@ -454,6 +473,7 @@ private:
     QString tiedFile_;               // the file the last save tied a data set without a file to
     bool endingSession_ = false;     // closing for the desktop session: no questions
     bool messageHook_ = false;
+    bool swallowChar_ = false;  // the key FormKeyDown acted on types no character
     TLedgerTotals totals_;      // the status bar's figures
     // Ledger and tree layout and menus (ZorbMainLedger.cpp, ZorbMainTree.cpp).
     void BuildLedgerLayout();

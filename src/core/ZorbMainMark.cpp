@@ -15,7 +15,7 @@ void TFormMain::BuildMarkCommands()
     mpSetMark = PmHist->Add(QStringLiteral("mpSetMark"), U("Закладка             +"));
     mpShowMark = PmHist->Add(QStringLiteral("mpShowMark"), U("Все закладки...   Ctrl+="));
     mpHistSave = PmHist->Add(QStringLiteral("mpHistSave"), U("&Сохранить в файл..."));
-    mShowMark = mView->Add(QStringLiteral("mShowMark"), QStringLiteral("ShowMark"), ShortCut('=', ssCtrl));
+    mShowMark = mView->Add(QStringLiteral("mShowMark"), QStringLiteral("ShowMark"), ShortCut(VK_OEM_PLUS, ssCtrl));
     mShowMark->SetVisible(false);
     mpSetMark->OnClick = [this](TObject *s) { mpSetMarkClick(s); };
     mpShowMark->OnClick = [this](TObject *s) { mpShowMarkClick(s); };

@@ -6,6 +6,7 @@
 #include "core/TulnDlg.h"
 #include "core/ZorbDbTransaction.h"
 #include "core/ZorbDm.h"
+#include "core/ZorbLaunch.h"
 #include "core/ZorbMain.h"
 #include "core/ZorbText.h"
 #include "platform/rtl/DateTime.h"
@@ -236,6 +237,27 @@ void TFormMrk::GoToMark()
                                     Qmark.FieldByName(QStringLiteral("Date_Real"))->AsVariant(),
                                     Qmark.FieldByName(QStringLiteral("Date_Create"))->AsVariant(),
                                     Qmark.FieldByName(QStringLiteral("Kind"))->AsVariant()});
+    if (TRstWindow *results = FormRst()) {
+        // Opened from the results window: the jump is in its operations list,
+        // over the whole period when the list's own period misses it.
+        TQuery &hs = results->Qhs();
+        hs.DisableControls();
+        bool found = false;
+        try {
+            found = hs.Active() && hs.Locate(kOperationKey, key, {});
+            if (!found) {
+                results->SetPeriodKind(1);
+                found = hs.Active() && hs.Locate(kOperationKey, key, {});
+            }
+        } catch (...) {
+            hs.EnableControls();
+            throw;
+        }
+        hs.EnableControls();
+        if (!found)
+            ShowNotice(U("В отобранных строках закладка не найдена!"), false);
+        return;
+    }
     const int account = Qmark.FieldByName(QStringLiteral("Id_Account"))->AsInteger();
     if (account != dm.Tb_Account.FieldByName(QStringLiteral("Id_Account"))->AsInteger()) {
         if (AskDialog(U("Закладка находится на другом счёте! Поменять??"), TMsgDlgType::mtConfirmation,
@@ -311,6 +333,21 @@ void TFormMrk::RemoveMarks(bool All)
     } catch (const Exception &) {
     }
     hist.EnableControls();
+    if (TRstWindow *results = FormRst()) {
+        // The results window's list shows the marks too: read it again and
+        // stay on its row.
+        TQuery &hs = results->Qhs();
+        hs.DisableControls();
+        try {
+            const int recNo = hs.Active() ? hs.RecNo() : 0;
+            hs.Close();
+            hs.Open();
+            if (recNo > 0)
+                hs.SetRecNo(recNo);
+        } catch (const Exception &) {
+        }
+        hs.EnableControls();
+    }
     if (All) {
         SetModalResult(mrOk);
         return;
@@ -329,21 +366,26 @@ QStringList TFormMrk::StatisticsLines() const
     QStringList lines{U("Закладки:"), QString()};
     for (int p = 0; p < 10; p += 2)
         lines << Sb->PanelText(p) + QStringLiteral("\t = \t") + Sb->PanelText(p + 1);
-    lines << QString();
-    const TTable &acc = main_.Dm->Tb_Account;
-    lines << acc.FieldByName(QStringLiteral("ACCOUNT"))->AsString() + QStringLiteral(" = ") +
-                 FormatFloat(QStringLiteral("#,##0.00"), acc.FieldByName(QStringLiteral("REST"))->AsFloat()).trimmed() +
-                 QLatin1Char(' ') + acc.FieldByName(QStringLiteral("CURRENCY"))->AsString();
-    lines << QString();
-    lines << U("Сегодня  ") + FormatDateTime(QStringLiteral("dd mmm yyyy  dddd"), Date());
+    lines << QString() << AccountStatisticsLines(main_.Dm->Tb_Account);
     return lines;
 }
 
-void TFormMrk::SbClick(TObject *)
+void TFormMrk::SbClick(TObject *) { ShowStatistics(main_.DBG->Font(), StatisticsLines()); }
+
+QStringList AccountStatisticsLines(const TTable &Account)
+{
+    const auto field = [&Account](const char *name) { return Account.FieldByName(QString::fromLatin1(name)); };
+    return {field("ACCOUNT")->AsString() + QStringLiteral(" = ") +
+                FormatFloat(QStringLiteral("#,##0.00"), field("REST")->AsFloat()).trimmed() + QLatin1Char(' ') +
+                field("CURRENCY")->AsString(),
+            QString(), U("Сегодня  ") + FormatDateTime(QStringLiteral("dd mmm yyyy  dddd"), Date())};
+}
+
+void ShowStatistics(const QFont &Font, const QStringList &Lines)
 {
     TFormSum sum;
-    sum.M->SetFont(main_.DBG->Font());
-    sum.M->SetLines(StatisticsLines());
+    sum.M->SetFont(Font);
+    sum.M->SetLines(Lines);
     sum.ShowModal();
 }
 

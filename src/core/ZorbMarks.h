@@ -4,6 +4,7 @@
 #include "core/ZorbSearch.h"
 #include "platform/dataset/DataSource.h"
 #include "platform/sqltable/Query.h"
+#include "platform/sqltable/Table.h"
 #include "platform/widgets/Forms.h"
 #include "platform/widgets/StdCtrls.h"
 #include "platform/widgets/Buttons.h"
@@ -25,6 +26,12 @@ public:
     ~TFormSum() override;
     TMemo *M;
 };
+
+// The account's line of a statistics text ("name = balance currency"), an
+// empty line and today's date. Account stands on the account.
+QStringList AccountStatisticsLines(const TTable &Account);
+// Shows Lines in the statistics window with Font, modally.
+void ShowStatistics(const QFont &Font, const QStringList &Lines);
 
 class TFormMrk : public TForm {
     Q_OBJECT

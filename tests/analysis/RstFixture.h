@@ -180,6 +180,15 @@ protected:
         return f;
     }
 
+    // The same window on tab 1 with its operations list open.
+    std::unique_ptr<TFormRst> OpenList()
+    {
+        auto f = OpenWindow();
+        f->TcGrp->SetTabIndex(1);
+        f->TcGrpChange(nullptr);
+        return f;
+    }
+
     QString Sqlite(const QString &sql) { return RunSqlite3(main->Dm->Db.FileName(), sql); }
 
     TSandbox box;

@@ -430,13 +430,6 @@ TEST_F(RstTest, PeriodKeysStepAndTheWholePeriod)
 
 class RstListTest : public RstFixture {
 protected:
-    std::unique_ptr<TFormRst> OpenList()
-    {
-        auto f = OpenWindow();
-        f->TcGrp->SetTabIndex(1);
-        f->TcGrpChange(nullptr);
-        return f;
-    }
     bool Find(TFormRst &f, const TRstRow &r)
     {
         return f.Qhs().Locate(U("Id_Account;Date_Real;Date_Create;Kind"),

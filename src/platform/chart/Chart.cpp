@@ -45,7 +45,9 @@ QColor ChartPaletteColor(int i)
 // ---- the dataset link ------------------------------------------------------
 
 // Re-reads the series when the bound dataset's data change; scrolling alone
-// (DataSetScrolled) leaves the points as they are.
+// (DataSetScrolled) leaves the points as they are. A change notice that left
+// the points as they were (another reader walking the table with its controls
+// disabled) draws nothing again.
 class TChartSeries::TLink : public TDataLink {
 public:
     explicit TLink(TChartSeries &Series) : series_(Series) { SetDataSource(&source_); }
@@ -69,8 +71,10 @@ private:
         if (reading_)
             return;
         reading_ = true;
+        const std::vector<TChartPoint> before = series_.points_;
         series_.RefreshData();
-        series_.owner_.ScheduleRebuild();
+        if (series_.points_ != before)
+            series_.owner_.ScheduleRebuild();
         reading_ = false;
     }
     TChartSeries &series_;
@@ -323,6 +327,9 @@ void TDBChart::Rebuild()
     auto *chart = new QChart;
     chart->setBackgroundRoundness(0);
     chart->setTitle(title_);
+    // A hidden legend is set hidden before the series come, so that its marks
+    // are never laid out.
+    chart->legend()->setVisible(legendVisible_);
     view_->setChart(chart);
     delete old;
     marks_.clear();

@@ -55,6 +55,7 @@ struct TChartPoint {
     QString Label;
     std::optional<double> Value; // nullopt: a null value
     QColor Color;
+    bool operator==(const TChartPoint &) const = default;
 };
 
 class TDBChart;

@@ -205,6 +205,11 @@ void TControl::SetFontColor(TColor color)
 void TControl::SetColor(TColor color)
 {
     color_ = color;
+    if (color == clDefault || color == clNone) {
+        // No colour of its own: the parent shows through.
+        self_->setAutoFillBackground(false);
+        return;
+    }
     QPalette palette = self_->palette();
     palette.setColor(QPalette::Window, ColorToQColor(color));
     self_->setPalette(palette);

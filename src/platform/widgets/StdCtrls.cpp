@@ -289,7 +289,20 @@ TCheckBox::TCheckBox(QWidget *parent, const QString &name) : QCheckBox(parent), 
     connect(this, &QCheckBox::toggled, this, [this] { Fire(OnClick, this); });
 }
 
-void TCheckBox::SetColor(TColor color) { TControl::SetColor(color); }
+// Check boxes and radio buttons fill their background with the Button role
+// (Qt's default for buttons), which the styles draw in the window colour; the
+// control's own colour goes into the Window role, so that role fills it.
+void TCheckBox::SetColor(TColor color)
+{
+    TControl::SetColor(color);
+    setBackgroundRole(QPalette::Window);
+}
+
+void TRadioButton::SetColor(TColor color)
+{
+    TControl::SetColor(color);
+    setBackgroundRole(QPalette::Window);
+}
 
 TRadioButton::TRadioButton(QWidget *parent, const QString &name) : QRadioButton(parent), TControl(this)
 {

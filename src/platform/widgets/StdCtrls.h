@@ -186,6 +186,7 @@ public:
     // Checking fires OnClick; the other radio buttons of the parent go off.
     void SetChecked(bool checked) { setChecked(checked); }
     void Click() override { setChecked(true); }
+    void SetColor(TColor color) override;
 };
 
 class TGroupBox : public QGroupBox, public TControl {

@@ -8,6 +8,8 @@
 #include <QChart>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QPieSeries>
 #include <QPieSlice>
@@ -28,6 +30,15 @@ protected:
         q.SQL() << "select account, beg - 100 v from tb_account order by id_account";
         q.Open();
     }
+    // A series of the chart over q: labels from account, values from v.
+    TChartSeries &Bound(TDBChart &chart, TChartKind kind)
+    {
+        TChartSeries &s = chart.AddSeries(kind);
+        s.SetLabelField("account");
+        s.SetValueField("v");
+        s.SetDataSource(&q);
+        return s;
+    }
     template <class T> T *FirstSeries(TDBChart &chart)
     {
         const auto all = chart.Chart()->series();
@@ -39,10 +50,7 @@ protected:
 TEST_F(ChartTest, PieTakesAbsoluteValuesAndSkipsNullsAndZeros)
 {
     TDBChart chart;
-    TChartSeries &pie = chart.AddSeries(TChartKind::Pie);
-    pie.SetLabelField("account");
-    pie.SetValueField("v");
-    pie.SetDataSource(&q);
+    TChartSeries &pie = Bound(chart, TChartKind::Pie);
     chart.RefreshData();
 
     ASSERT_EQ(pie.Points().size(), 5u);
@@ -67,14 +75,37 @@ TEST_F(ChartTest, PieTakesAbsoluteValuesAndSkipsNullsAndZeros)
     EXPECT_EQ(qt->slices()[0]->label(), "86%");
 }
 
+TEST_F(ChartTest, LegendListsEverySliceWhetherShownBeforeOrAfterTheData)
+{
+    TDBChart chart;
+    chart.resize(400, 300);
+    chart.show();
+    Bound(chart, TChartKind::Pie);
+    chart.RefreshData();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(chart.Chart()->legend()->isVisible());
+    // Shown after the slices came: one marker per slice, laid out.
+    chart.SetLegendVisible(true);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(chart.Chart()->legend()->isVisible());
+    ASSERT_EQ(chart.Chart()->legend()->markers().size(), 3);
+    EXPECT_EQ(chart.Chart()->legend()->markers()[1]->label(), QString::fromUtf8("Банк Ёлка"));
+    EXPECT_GT(chart.Chart()->legend()->geometry().width(), 0);
+    // Read again with the legend on: it stays on with the new chart.
+    chart.RefreshData();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(chart.Chart()->legend()->isVisible());
+    EXPECT_EQ(chart.Chart()->legend()->markers().size(), 3);
+    chart.SetLegendVisible(false);
+    chart.RefreshData();
+    EXPECT_FALSE(chart.Chart()->legend()->isVisible());
+}
+
 TEST_F(ChartTest, BarsColourEachPointAndLeaveNullsEmpty)
 {
     TDBChart chart;
-    TChartSeries &bar = chart.AddSeries(TChartKind::Bar);
+    TChartSeries &bar = Bound(chart, TChartKind::Bar);
     bar.ColorEachPoint = true;
-    bar.SetLabelField("account");
-    bar.SetValueField("v");
-    bar.SetDataSource(&q);
     chart.RefreshData();
 
     auto *qt = FirstSeries<QStackedBarSeries>(chart);
@@ -146,10 +177,7 @@ TEST_F(ChartTest, LineBreaksAtNullValues)
 TEST_F(ChartTest, ReReadsWhenTheDataChangeAndKeepsTheCurrentRow)
 {
     TDBChart chart;
-    TChartSeries &pie = chart.AddSeries(TChartKind::Pie);
-    pie.SetLabelField("account");
-    pie.SetValueField("v");
-    pie.SetDataSource(&q);
+    TChartSeries &pie = Bound(chart, TChartKind::Pie);
     q.First();
     q.Next();
     q.Next();
@@ -166,6 +194,23 @@ TEST_F(ChartTest, ReReadsWhenTheDataChangeAndKeepsTheCurrentRow)
     EXPECT_DOUBLE_EQ(*pie.Points()[1].Value, 20000);
     QCoreApplication::processEvents(); // the drawing follows once the event is handled
     EXPECT_EQ(FirstSeries<QPieSeries>(chart)->count(), 2);
+
+    // Another chart reading the same rows (a walk with controls disabled)
+    // leaves this drawing as it is.
+    QChart *drawn = chart.Chart();
+    TDBChart other;
+    Bound(other, TChartKind::Bar);
+    other.RefreshData();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(chart.Chart(), drawn);
+    // Changed rows are drawn anew.
+    q.Close();
+    q.SQL().clear();
+    q.SQL() << "select account, rest v from tb_account";
+    q.Open();
+    QCoreApplication::processEvents();
+    EXPECT_NE(chart.Chart(), drawn);
+    EXPECT_GT(FirstSeries<QPieSeries>(chart)->count(), 2);
 }
 
 TEST_F(ChartTest, PrintsAPageAndDrawsAnImage)

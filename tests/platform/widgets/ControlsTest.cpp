@@ -183,6 +183,40 @@ TEST(CheckBoxTest, CheckedFromCodeFiresOnClickOncePerChange)
     EXPECT_EQ(groupClicks, 2);
 }
 
+TEST(CheckBoxTest, OwnColourFillsTheBackgroundAndFollowsChanges)
+{
+    TForm form;
+    form.resize(300, 80);
+    auto *check = new TCheckBox(&form, QStringLiteral("ChItm1"));
+    check->SetBounds(2, 4, 240, 21);
+    check->SetCaption(QStringLiteral("Еда"));
+    auto *radio = new TRadioButton(&form, QStringLiteral("RbDt"));
+    radio->SetBounds(2, 40, 240, 21);
+    radio->SetCaption(QStringLiteral("Приход"));
+    form.show();
+    // A point of the box right of its caption: background only.
+    const auto colourAt = [](QWidget *w) {
+        return w->parentWidget()->grab(w->geometry()).toImage().pixelColor(200, 10);
+    };
+    const QColor window = colourAt(check);
+    check->SetColor(clInfoBk);
+    radio->SetColor(clInfoBk);
+    const QColor infoBk = QApplication::palette().color(QPalette::ToolTipBase);
+    ASSERT_NE(infoBk, window);
+    EXPECT_EQ(colourAt(check), infoBk);
+    EXPECT_EQ(colourAt(radio), infoBk);
+    check->SetColor(0xDBDBFF);
+    EXPECT_EQ(colourAt(check), QColor(0xFF, 0xDB, 0xDB));
+    check->SetColor(clRed);
+    check->SetChecked(true);
+    EXPECT_EQ(colourAt(check), QColor(Qt::red));
+    EXPECT_EQ(check->Color(), clRed);
+    // The default colour is the parent's, not black.
+    check->SetColor(clDefault);
+    EXPECT_EQ(colourAt(check), window);
+    EXPECT_EQ(check->Color(), clDefault);
+}
+
 TEST(PageControlTest, PagesWithoutTabsCanStillBeActive)
 {
     TForm form;
