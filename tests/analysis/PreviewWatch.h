@@ -45,6 +45,9 @@ struct PreviewWatch {
     QString Shot;
     // Runs on the finished preview before it closes (saving, say).
     std::function<void(TRepStandardPreview &)> Act;
+    // A preview of a run on the window thread is finished only once the run
+    // has handed its pages over (saving before that would run it again).
+    bool WaitLoaded = false;
     QTimer Poll;
     // Polls (never waits inside a handler: the run itself may need the loop)
     // until the preview shows a finished run, then reads it and closes it.
@@ -54,7 +57,8 @@ struct PreviewWatch {
         Poll.setInterval(50);
         QObject::connect(&Poll, &QTimer::timeout, [this] {
             TRepStandardPreview *p = OpenPreview();
-            if (!p || p->Printer()->Status() != TRepStatus::Ready || p->Printer()->RecordedPages() == 0)
+            if (!p || p->Printer()->Status() != TRepStatus::Ready || p->Printer()->RecordedPages() == 0 ||
+                (WaitLoaded && !p->Printer()->Loaded()))
                 return;
             Poll.stop();
             Pages = p->Printer()->RecordedPages();

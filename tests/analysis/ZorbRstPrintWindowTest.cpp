@@ -144,6 +144,7 @@ TEST_F(RstPrintWindow, ListPreviewHoldsTheOperationsAndBalancesAndSavesAsHtml)
     const QString html = dir.filePath(U("list.htm"));
     PreviewWatch w(U("rst-operations"));
     w.Act = SaveThrough(U("htm"), html);
+    w.WaitLoaded = true;
     w.Arm();
     f->ButPrh->Click();
     ASSERT_GE(w.Pages, 1);

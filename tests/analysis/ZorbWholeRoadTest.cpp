@@ -214,6 +214,7 @@ TEST_F(WholeRoad, NewDataSetToPrintedAnalysisAndBackFromAPasswordedFile)
             SaveThrough(U("htm"), html)(p);
             listHtml = HtmlText(dir.path());
         };
+        list.WaitLoaded = true;
         list.Arm();
         r.ButPrh->Click();
 
@@ -222,6 +223,7 @@ TEST_F(WholeRoad, NewDataSetToPrintedAnalysisAndBackFromAPasswordedFile)
         r.TcGrp->SetTabIndex(2);
         r.TcGrpChange(&r);
         dynamics.Act = SaveThrough(U("xls"), dynXls);
+        dynamics.WaitLoaded = true;
         dynamics.Arm();
         r.pmPrintDyn->Click();
         r.Close();
