@@ -26,14 +26,24 @@ QChar ExportSeparator(const QString &setting)
 
 namespace {
 
-QString QuoteValue(const QString &value, QChar separator)
+// Appends value to line, quoted (quotes doubled) when it holds the
+// separator, a quote or a line break.
+void AppendQuoted(QString &line, const QString &value, QChar separator)
 {
-    if (!value.contains(separator) && !value.contains(QLatin1Char('"')) && !value.contains(QLatin1Char('\n'))
-        && !value.contains(QLatin1Char('\r')))
-        return value;
-    QString quoted = value;
-    quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
+    const auto special = [separator](QChar c) {
+        return c == separator || c == u'"' || c == u'\n' || c == u'\r';
+    };
+    if (std::none_of(value.cbegin(), value.cend(), special)) {
+        line += value;
+        return;
+    }
+    line += u'"';
+    for (QChar c : value) {
+        if (c == u'"')
+            line += u'"';
+        line += c;
+    }
+    line += u'"';
 }
 
 QString CellText(TDataSet *data, const TGridExportColumn &column)
@@ -51,20 +61,25 @@ QString CellText(TDataSet *data, const TGridExportColumn &column)
 QStringList GridToDelimitedLines(TDataSet *data, const TGridExportLayout &layout, QChar separator)
 {
     QStringList lines;
-    QStringList cells;
-    for (const TGridExportColumn &column : layout.Columns)
-        if (column.Visible)
-            cells << QuoteValue(column.Title, separator);
-    lines << cells.join(separator);
+    const auto appendLine = [&](const auto &cellText) {
+        QString line;
+        line.reserve(256);
+        bool first = true;
+        for (const TGridExportColumn &column : layout.Columns) {
+            if (!column.Visible)
+                continue;
+            if (!first)
+                line += separator;
+            first = false;
+            AppendQuoted(line, cellText(column), separator);
+        }
+        lines << line;
+    };
+    appendLine([](const TGridExportColumn &column) { return column.Title; });
     data->DisableControls();
     try {
-        for (data->First(); !data->Eof(); data->Next()) {
-            cells.clear();
-            for (const TGridExportColumn &column : layout.Columns)
-                if (column.Visible)
-                    cells << QuoteValue(CellText(data, column), separator);
-            lines << cells.join(separator);
-        }
+        for (data->First(); !data->Eof(); data->Next())
+            appendLine([data](const TGridExportColumn &column) { return CellText(data, column); });
         data->First();
     } catch (...) {
         data->EnableControls();
@@ -76,7 +91,12 @@ QStringList GridToDelimitedLines(TDataSet *data, const TGridExportLayout &layout
 
 QByteArray DelimitedLinesToBytes(const QStringList &lines)
 {
+    // Every character becomes one byte, every line break two.
+    qsizetype size = 0;
+    for (const QString &line : lines)
+        size += line.size() + 2;
     QByteArray bytes;
+    bytes.reserve(size);
     for (const QString &line : lines) {
         bytes += UnicodeToWin1251(line);
         bytes += "\r\n";

@@ -56,6 +56,16 @@ void PrepareHistFind(TQuery &find, int field, const THistFindValues &values)
         sql[2] = condition;
         sql[3] = paramLine;
     };
+    // The notes search folds and matches the note of every row in the
+    // account's period: one pass over the table beats a key search that
+    // fetches each row from elsewhere, so there the key columns are kept off
+    // the index ("+"); the other searches match few rows through the key.
+    const QString keyed = QStringLiteral("where id_account=:id and (date_real");
+    const QString scanned = QStringLiteral("where +id_account=:id and (+date_real");
+    if (field == hfNote)
+        sql[1].replace(keyed, scanned);
+    else
+        sql[1].replace(scanned, keyed);
     switch (field) {
     case hfNote: {
         bool escaped = false;

@@ -90,6 +90,22 @@ TEST_F(SearchData, EveryFieldWithItsComparison)
     EXPECT_EQ(dm.QFind.SQL()[2], QStringLiteral("ct="));
 }
 
+TEST_F(SearchData, NotesSearchKeepsAccountAndPeriodAndOtherSearchesTheirKey)
+{
+    EXPECT_EQ(Hits(hfNote, Text("хлеб")), QStringList({"1", "9"}));
+    dm.QFind.ParamByName("d2")->SetAsDate(EncodeDate(2024, 1, 9)); // the notes fall on 10 January
+    EXPECT_EQ(Hits(hfNote, Text("хлеб")), QStringList());
+    dm.QFind.ParamByName("d2")->SetAsDate(EncodeDate(2024, 12, 31));
+    dm.QFind.ParamByName("id")->SetAsSmallInt(2);
+    EXPECT_EQ(Hits(hfNote, Text("хлеб")), QStringList());
+    dm.QFind.ParamByName("id")->SetAsSmallInt(1);
+    // After a notes search the other searches run in their keyed form again.
+    EXPECT_EQ(Hits(hfCt, Text("250")), QStringList({"3"}));
+    EXPECT_FALSE(dm.QFind.SQL()[1].contains(u'+'));
+    EXPECT_EQ(Hits(hfNote, Text("ЛЕБ")), QStringList({"1", "9"}));
+    EXPECT_TRUE(dm.QFind.SQL()[1].contains(QStringLiteral("+id_account")));
+}
+
 TEST_F(SearchData, ValuesNeededAndNumbersChecked)
 {
     EXPECT_FALSE(HistFindHasValue(hfNote, THistFindValues{}));

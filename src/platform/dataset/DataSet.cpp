@@ -84,6 +84,13 @@ QStringList TDataSet::GetFieldNames() const
 std::vector<TField *> TDataSet::GetFieldList(const QString &fieldNames) const
 {
     std::vector<TField *> list;
+    // One plain name (what lookups and calculated fields ask per record)
+    // needs no splitting.
+    if (!fieldNames.isEmpty() && !fieldNames.contains(u';') && !fieldNames.front().isSpace() &&
+        !fieldNames.back().isSpace()) {
+        list.push_back(FieldByName(fieldNames));
+        return list;
+    }
     for (const QString &name : SplitFieldNames(fieldNames))
         list.push_back(FieldByName(name));
     return list;

@@ -56,7 +56,20 @@ void TField::CalcLookupValue()
 {
     if (!lookupDataSet_ || !lookupDataSet_->Active())
         return;
-    const Variant key = dataSet_->FieldValues(keyFields_);
+    const uint64_t generation = dataSet_->Fields().Generation();
+    if (keyListGeneration_ != generation) {
+        keyList_ = dataSet_->GetFieldList(keyFields_);
+        keyListGeneration_ = generation;
+    }
+    Variant key;
+    if (keyList_.size() == 1) {
+        key = keyList_.front()->AsVariant();
+    } else {
+        std::vector<Variant> values;
+        for (TField *field : keyList_)
+            values.push_back(field->AsVariant());
+        key = VarArrayOf(values);
+    }
     // A record without a key has nothing to look up (a null key would
     // otherwise find a lookup record whose key is null).
     bool anyKey = !VarIsClear(key);

@@ -9,6 +9,7 @@
 #include "platform/rtl/Format.h"
 #include "platform/rtl/FormatSettings.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -50,6 +51,7 @@ void TField::SetFieldName(const QString &name)
         TField *other = dataSet_->FindField(name);
         if (other && other != this)
             DatabaseError(DBConsts::SDuplicateFieldName.arg(name));
+        dataSet_->Fields().Forget();
     }
     fieldName_ = name;
 }
@@ -715,6 +717,18 @@ QString TMemoField::GetText(bool displayText) const { return TBlobField::GetText
 
 // ---- TFields ----
 
+namespace {
+std::atomic<uint64_t> fieldListGenerations{0};
+}
+
+TFields::TFields(TDataSet *dataSet) : dataSet_(dataSet), generation_(++fieldListGenerations) {}
+
+void TFields::Forget()
+{
+    byName_.clear();
+    generation_ = ++fieldListGenerations;
+}
+
 TField *TFields::Fields(int index) const
 {
     if (index < 0 || index >= Count())
@@ -732,10 +746,19 @@ int TFields::IndexOf(const TField *field) const
 
 TField *TFields::FindField(const QString &name) const
 {
+    if (const auto known = byName_.constFind(name); known != byName_.cend())
+        return known.value();
+    TField *found = nullptr;
     for (const auto &field : items_)
-        if (field->FieldName().compare(name, Qt::CaseInsensitive) == 0)
-            return field.get();
-    return nullptr;
+        if (field->FieldName().compare(name, Qt::CaseInsensitive) == 0) {
+            found = field.get();
+            break;
+        }
+    constexpr qsizetype MaxNames = 512; // names built from data stay bounded
+    if (byName_.size() >= MaxNames)
+        byName_.clear();
+    byName_.insert(name, found);
+    return found;
 }
 
 TField *TFields::FieldByName(const QString &name) const
@@ -757,6 +780,7 @@ TField *TFields::FieldByNumber(int fieldNo) const
 TField *TFields::Add(std::unique_ptr<TField> field)
 {
     field->dataSet_ = dataSet_;
+    Forget();
     items_.push_back(std::move(field));
     return items_.back().get();
 }
@@ -766,16 +790,24 @@ std::unique_ptr<TField> TFields::Remove(TField *field)
     const int i = IndexOf(field);
     if (i < 0)
         return nullptr;
+    Forget();
     std::unique_ptr<TField> owned = std::move(items_[size_t(i)]);
     items_.erase(items_.begin() + i);
     owned->dataSet_ = nullptr;
     return owned;
 }
 
+void TFields::Clear()
+{
+    Forget();
+    items_.clear();
+}
+
 void TFields::Move(int from, int to)
 {
     if (from == to || from < 0)
         return;
+    Forget();
     std::unique_ptr<TField> field = std::move(items_[size_t(from)]);
     items_.erase(items_.begin() + from);
     items_.insert(items_.begin() + to, std::move(field));

@@ -18,6 +18,7 @@
 #include "platform/rtl/Variant.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -91,7 +92,11 @@ public:
     TDataSet *LookupDataSet() const { return lookupDataSet_; }
     void SetLookupDataSet(TDataSet *dataSet) { lookupDataSet_ = dataSet; }
     const QString &KeyFields() const { return keyFields_; }
-    void SetKeyFields(const QString &fields) { keyFields_ = fields; }
+    void SetKeyFields(const QString &fields)
+    {
+        keyFields_ = fields;
+        keyListGeneration_ = 0;
+    }
     const QString &LookupKeyFields() const { return lookupKeyFields_; }
     void SetLookupKeyFields(const QString &fields) { lookupKeyFields_ = fields; }
     const QString &LookupResultField() const { return lookupResultField_; }
@@ -203,6 +208,10 @@ private:
     long tag_ = 0;
     TDataSet *lookupDataSet_ = nullptr;
     QString keyFields_;
+    // The fields keyFields_ names, resolved for the dataset's field list of
+    // that generation (0: not resolved).
+    std::vector<TField *> keyList_;
+    uint64_t keyListGeneration_ = 0;
     QString lookupKeyFields_;
     QString lookupResultField_;
     // While OnValidate runs, reads see the value being validated.
@@ -424,7 +433,7 @@ protected:
 // The field list of a dataset. The dataset owns its fields.
 class TFields {
 public:
-    explicit TFields(TDataSet *dataSet) : dataSet_(dataSet) {}
+    explicit TFields(TDataSet *dataSet);
     TFields(const TFields &) = delete;
     TFields &operator=(const TFields &) = delete;
 
@@ -444,11 +453,20 @@ private:
     friend class TField;
     TField *Add(std::unique_ptr<TField> field);
     std::unique_ptr<TField> Remove(TField *field);
-    void Clear() { items_.clear(); }
+    void Clear();
     void Move(int from, int to);
+    // Drops the remembered name answers (the names or the list changed).
+    void Forget();
+    // Changes whenever Forget runs; unique across all field lists, so a field
+    // can tell whether what it resolved by name still holds.
+    uint64_t Generation() const { return generation_; }
 
     TDataSet *dataSet_;
     std::vector<std::unique_ptr<TField>> items_;
+    // FindField's answers by the name as asked: a walk over a dataset asks
+    // the same few names for every record.
+    mutable QHash<QString, TField *> byName_;
+    uint64_t generation_;
 };
 
 // The field the dataset creates for a field type by default; nullptr for

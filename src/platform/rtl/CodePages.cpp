@@ -109,23 +109,26 @@ QString CodePageToUnicode(TCodePage cp, const QByteArray &bytes)
 
 QByteArray UnicodeToCodePage(TCodePage cp, const QString &text)
 {
-    QByteArray result;
-    result.reserve(text.size());
+    // One byte per character at most: written straight into the buffer.
+    QByteArray result(text.size(), Qt::Uninitialized);
+    char *out = result.data();
     const ReverseTable &table = Reverse(cp);
+    const char16_t *in = reinterpret_cast<const char16_t *>(text.constData());
     for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t ch = text.at(i).unicode();
-        if (QChar::isHighSurrogate(ch) && i + 1 < text.size() && QChar::isLowSurrogate(text.at(i + 1).unicode())) {
-            result.append('?');
+        const char16_t ch = in[i];
+        if (QChar::isHighSurrogate(ch) && i + 1 < text.size() && QChar::isLowSurrogate(in[i + 1])) {
+            *out++ = '?';
             ++i;
             continue;
         }
         if (ch == 0) {
-            result.append('\0');
+            *out++ = '\0';
             continue;
         }
         const unsigned char b = table.bytes[ch];
-        result.append(static_cast<char>(b ? b : '?'));
+        *out++ = static_cast<char>(b ? b : '?');
     }
+    result.truncate(out - result.constData());
     return result;
 }
 

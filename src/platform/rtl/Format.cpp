@@ -10,12 +10,16 @@
 #include "platform/rtl/Money.h"
 
 #include <QDate>
+#include <QHash>
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <memory>
+#include <optional>
 #include <string>
 
 namespace zorbel {
@@ -272,7 +276,62 @@ int StrToIntDef(const QString &text, int defaultValue)
 
 // ---- floats ----------------------------------------------------------------
 
-QString FloatToStr(double value) { return GeneralText(value, 15); }
+namespace {
+
+// The general format of a value whose shortest exact digits (those that read
+// back as the value) number at most 15: rounding to 15 digits gives those
+// very digits, as the value lies far closer to them than half a unit of the
+// 15th. False (text untouched) for any other value.
+bool ShortGeneralText(double value, QString &text)
+{
+    char buffer[40];
+    char *const end =
+        std::to_chars(buffer, buffer + sizeof buffer - 1, std::fabs(value), std::chars_format::scientific).ptr;
+    *end = 0; // the exponent is read up to here
+    // buffer: "d[.ddd]e[+-]xx"
+    char digits[24];
+    int n = 0;
+    const char *p = buffer;
+    for (; p < end && *p != 'e'; ++p)
+        if (*p != '.') {
+            if (n == 16)
+                return false;
+            digits[n++] = *p;
+        }
+    if (p == end || n > 15)
+        return false;
+    const int exponent = std::atoi(p + 1) + 1; // the value is 0.d1d2... times 10^exponent
+    if (exponent > 15 || exponent < -3)
+        return false;
+    const auto digit = [&](int i) { return QLatin1Char(i >= 0 && i < n ? digits[i] : '0'); };
+    text.clear();
+    text.reserve(24);
+    if (value < 0)
+        text += QLatin1Char('-');
+    if (exponent <= 0)
+        text += QLatin1Char('0');
+    for (int i = 0; i < exponent; ++i)
+        text += digit(i);
+    if (n > exponent) {
+        text += FormatSettings().DecimalSeparator;
+        for (int i = exponent; i < n; ++i)
+            text += digit(i);
+    }
+    return true;
+}
+
+} // namespace
+
+QString FloatToStr(double value)
+{
+    // A whole number below 10^15 shows all its digits in the general format.
+    if (value == std::trunc(value) && std::fabs(value) < 1e15)
+        return QString::number(static_cast<long long>(value));
+    QString text;
+    if (std::isfinite(value) && ShortGeneralText(value, text))
+        return text;
+    return GeneralText(value, 15);
+}
 
 namespace {
 
@@ -607,14 +666,37 @@ QString FormatFloat(const QString &mask, double value)
 
 namespace {
 
-QString TwoDigits(int n) { return QString::number(n).rightJustified(2, QLatin1Char('0')); }
+// n written with at least width digits, zeros in front (a sign goes before
+// them only through the slow path, as QString::rightJustified put it).
+void AppendPadded(QString &out, int n, int width)
+{
+    if (n < 0) {
+        out += QString::number(n).rightJustified(width, QLatin1Char('0'));
+        return;
+    }
+    char digits[12];
+    int len = 0;
+    do {
+        digits[len++] = char('0' + n % 10);
+        n /= 10;
+    } while (n > 0);
+    for (int i = len; i < width; ++i)
+        out += QLatin1Char('0');
+    while (len > 0)
+        out += QLatin1Char(digits[--len]);
+}
+
+void AppendTwoDigits(QString &out, int n) { AppendPadded(out, n, 2); }
 
 // The length of an am/pm marker ("am/pm" or "a/p", any case) at i, or 0.
 int AmPmMarkerAt(const QString &f, int i)
 {
-    if (f.mid(i, 5).compare(QLatin1String("am/pm"), Qt::CaseInsensitive) == 0)
+    if (f[i] != u'a' && f[i] != u'A')
+        return 0;
+    const QStringView rest = QStringView(f).mid(i);
+    if (rest.size() >= 5 && rest.first(5).compare(QLatin1String("am/pm"), Qt::CaseInsensitive) == 0)
         return 5;
-    if (f.mid(i, 3).compare(QLatin1String("a/p"), Qt::CaseInsensitive) == 0)
+    if (rest.size() >= 3 && rest.first(3).compare(QLatin1String("a/p"), Qt::CaseInsensitive) == 0)
         return 3;
     return 0;
 }
@@ -635,31 +717,107 @@ bool TwelveHourClockAfter(const QString &f, int i)
     return false;
 }
 
-struct DateParts {
-    int year, month, day, hour, min, sec, msec, dayOfWeek;
+// The parts of a date-time, each decoded when a format first asks for it
+// (most formats show the date alone).
+class DateParts {
+public:
+    explicit DateParts(TDateTime value) : value_(value) {}
+    int Year() const { return Date().year; }
+    int Month() const { return Date().month; }
+    int Day() const { return Date().day; }
+    // 1 = Sunday; 0 for a date outside the calendar.
+    int DayOfWeekNo() const
+    {
+        if (dayOfWeek_ < 0)
+            dayOfWeek_ = Date().valid ? DayOfWeek(value_) : 0;
+        return dayOfWeek_;
+    }
+    int Hour() const { return Time().hour; }
+    int Min() const { return Time().min; }
+    int Sec() const { return Time().sec; }
+    int MSec() const { return Time().msec; }
+
+private:
+    struct DatePart {
+        bool valid;
+        int year, month, day;
+    };
+    struct TimePart {
+        int hour, min, sec, msec;
+    };
+    const DatePart &Date() const
+    {
+        if (!date_) {
+            DatePart d{};
+            d.valid = DecodeDate(value_, d.year, d.month, d.day);
+            date_ = d;
+        }
+        return *date_;
+    }
+    const TimePart &Time() const
+    {
+        if (!time_) {
+            TimePart t{};
+            DecodeTime(value_, t.hour, t.min, t.sec, t.msec);
+            time_ = t;
+        }
+        return *time_;
+    }
+
+    TDateTime value_;
+    mutable std::optional<DatePart> date_;
+    mutable std::optional<TimePart> time_;
+    mutable int dayOfWeek_ = -1;
 };
 
-void AppendFormatted(QString &out, const QString &f, const DateParts &p, int depth)
+// A format read once into tokens (formats repeat for every value shown):
+// literal text, the separators the settings supply, the am/pm marker, and
+// runs of one letter with their length. Formats named by the settings
+// ("ddddd", "t", "c") stay tokens and are read when shown, as the settings
+// may change.
+struct DateToken {
+    enum class Kind : uint8_t {
+        Literal,   // Text as written
+        DateSep,   // "/": the date separator
+        TimeSep,   // ":": the time separator
+        AmPm,      // Text before noon, Text2 after
+        Day,       // d, dd, ddd (short name), dddd (long name), ddddd/dddddd (date formats)
+        Month,     // m, mm, mmm, mmmm
+        Year,      // yy, yyyy
+        Hour,      // h, hh; Twelve: on the 12-hour clock
+        Minute,    // n, nn (an "m" run right after an hour)
+        Second,    // s, ss
+        MSecond,   // z, zzz
+        TimeFmt,   // t, tt: short or long time format
+        Whole,     // c: short date, then long time when not midnight
+    };
+    Kind kind;
+    int count = 0;
+    bool twelve = false;
+    QString text, text2;
+};
+
+std::vector<DateToken> ReadDateFormat(const QString &f)
 {
-    if (depth > 2) // nested formats are expanded at most twice (c -> dd.mm.yyyy)
-        return;
-    const TFormatSettings &fs = FormatSettings();
+    using K = DateToken::Kind;
+    std::vector<DateToken> tokens;
+    const auto literal = [&](QString text) {
+        if (!tokens.empty() && tokens.back().kind == K::Literal)
+            tokens.back().text += text;
+        else
+            tokens.push_back({K::Literal, 0, false, std::move(text), {}});
+    };
     QChar lastToken;
     for (int i = 0; i < f.size();) {
         const QChar c = f[i];
         if (IsQuote(c)) {
             const int end = LiteralEnd(f, i);
-            out += f.mid(i + 1, end - i - 1);
+            literal(f.mid(i + 1, end - i - 1));
             i = end + 1;
             continue;
         }
-        if (c == QLatin1Char('/')) {
-            out += fs.DateSeparator;
-            ++i;
-            continue;
-        }
-        if (c == QLatin1Char(':')) {
-            out += fs.TimeSeparator;
+        if (c == QLatin1Char('/') || c == QLatin1Char(':')) {
+            tokens.push_back({c == QLatin1Char('/') ? K::DateSep : K::TimeSep, 0, false, {}, {}});
             ++i;
             continue;
         }
@@ -667,13 +825,13 @@ void AppendFormatted(QString &out, const QString &f, const DateParts &p, int dep
             // "am/pm" shows its first or second half, "a/p" one letter, in
             // the case the format wrote them.
             const int half = marker == 5 ? 2 : 1;
-            out += p.hour < 12 ? f.mid(i, half) : f.mid(i + half + 1, half);
+            tokens.push_back({K::AmPm, 0, false, f.mid(i, half), f.mid(i + half + 1, half)});
             i += marker;
             continue;
         }
         QChar token = c.toUpper();
         if (token < QLatin1Char('A') || token > QLatin1Char('Z')) {
-            out += c;
+            literal(QString(c));
             ++i;
             continue;
         }
@@ -684,58 +842,113 @@ void AppendFormatted(QString &out, const QString &f, const DateParts &p, int dep
         if (token == QLatin1Char('M') && lastToken == QLatin1Char('H'))
             token = QLatin1Char('N');
         lastToken = token;
+        K kind;
         switch (token.unicode()) {
-        case 'D':
-            if (count == 1)
-                out += QString::number(p.day);
-            else if (count == 2)
-                out += TwoDigits(p.day);
+        case 'D': kind = K::Day; break;
+        case 'M': kind = K::Month; break;
+        case 'Y': kind = K::Year; break;
+        case 'H': kind = K::Hour; break;
+        case 'N': kind = K::Minute; break;
+        case 'S': kind = K::Second; break;
+        case 'Z': kind = K::MSecond; break;
+        case 'T': kind = K::TimeFmt; break;
+        case 'C': kind = K::Whole; break;
+        default:
+            literal(f.mid(i - count, count));
+            continue;
+        }
+        tokens.push_back({kind, count, kind == K::Hour && TwelveHourClockAfter(f, i), {}, {}});
+    }
+    return tokens;
+}
+
+// The tokens of a format, read on first use (per thread: the report run
+// formats on its own thread). Shared, so that a nested format read while
+// the outer one is being shown cannot pull it away.
+std::shared_ptr<const std::vector<DateToken>> DateFormatTokens(const QString &f)
+{
+    // The last few formats asked (a date-time asks three) are compared
+    // before any hashing.
+    struct Recent {
+        QString format;
+        std::shared_ptr<const std::vector<DateToken>> tokens;
+    };
+    thread_local std::array<Recent, 4> recent;
+    thread_local size_t next = 0;
+    for (const Recent &r : recent)
+        if (r.tokens && r.format == f)
+            return r.tokens;
+    thread_local QHash<QString, std::shared_ptr<const std::vector<DateToken>>> known;
+    const auto remember = [&](std::shared_ptr<const std::vector<DateToken>> tokens) {
+        recent[next] = {f, tokens};
+        next = (next + 1) % recent.size();
+        return tokens;
+    };
+    if (const auto it = known.constFind(f); it != known.cend())
+        return remember(*it);
+    constexpr qsizetype MaxFormats = 64; // formats typed by a user stay few
+    if (known.size() >= MaxFormats)
+        known.clear();
+    auto tokens = std::make_shared<const std::vector<DateToken>>(ReadDateFormat(f));
+    known.insert(f, tokens);
+    return remember(tokens);
+}
+
+void AppendFormatted(QString &out, const QString &f, const DateParts &p, int depth)
+{
+    using K = DateToken::Kind;
+    if (depth > 2) // nested formats are expanded at most twice (c -> dd.mm.yyyy)
+        return;
+    const TFormatSettings &fs = FormatSettings();
+    const auto tokens = DateFormatTokens(f);
+    for (const DateToken &t : *tokens) {
+        const int count = t.count;
+        switch (t.kind) {
+        case K::Literal: out += t.text; break;
+        case K::DateSep: out += fs.DateSeparator; break;
+        case K::TimeSep: out += fs.TimeSeparator; break;
+        case K::AmPm: out += p.Hour() < 12 ? t.text : t.text2; break;
+        case K::Day:
+            if (count <= 2)
+                AppendPadded(out, p.Day(), count);
             else if (count == 3)
-                out += p.dayOfWeek ? fs.ShortDayNames[p.dayOfWeek - 1] : QString();
+                out += p.DayOfWeekNo() ? fs.ShortDayNames[p.DayOfWeekNo() - 1] : QString();
             else if (count == 4)
-                out += p.dayOfWeek ? fs.LongDayNames[p.dayOfWeek - 1] : QString();
+                out += p.DayOfWeekNo() ? fs.LongDayNames[p.DayOfWeekNo() - 1] : QString();
             else
                 AppendFormatted(out, count == 5 ? fs.ShortDateFormat : fs.LongDateFormat, p, depth + 1);
             break;
-        case 'M':
-            if (count == 1)
-                out += QString::number(p.month);
-            else if (count == 2)
-                out += TwoDigits(p.month);
-            else if (p.month >= 1)
-                out += (count == 3 ? fs.ShortMonthNames : fs.LongMonthNames)[p.month - 1];
+        case K::Month:
+            if (count <= 2)
+                AppendPadded(out, p.Month(), count);
+            else if (p.Month() >= 1)
+                out += (count == 3 ? fs.ShortMonthNames : fs.LongMonthNames)[p.Month() - 1];
             break;
-        case 'Y':
-            out += count <= 2 ? TwoDigits(p.year % 100) : QString::number(p.year).rightJustified(4, QLatin1Char('0'));
+        case K::Year:
+            if (count <= 2)
+                AppendTwoDigits(out, p.Year() % 100);
+            else
+                AppendPadded(out, p.Year(), 4);
             break;
-        case 'H': {
-            int hour = p.hour;
-            if (TwelveHourClockAfter(f, i))
+        case K::Hour: {
+            int hour = p.Hour();
+            if (t.twelve)
                 hour = hour == 0 ? 12 : hour > 12 ? hour - 12 : hour;
-            out += count == 1 ? QString::number(hour) : TwoDigits(hour);
+            AppendPadded(out, hour, count == 1 ? 1 : 2);
             break;
         }
-        case 'N':
-            out += count == 1 ? QString::number(p.min) : TwoDigits(p.min);
-            break;
-        case 'S':
-            out += count == 1 ? QString::number(p.sec) : TwoDigits(p.sec);
-            break;
-        case 'Z':
-            out += count <= 2 ? QString::number(p.msec) : QString::number(p.msec).rightJustified(3, QLatin1Char('0'));
-            break;
-        case 'T':
+        case K::Minute: AppendPadded(out, p.Min(), count == 1 ? 1 : 2); break;
+        case K::Second: AppendPadded(out, p.Sec(), count == 1 ? 1 : 2); break;
+        case K::MSecond: AppendPadded(out, p.MSec(), count <= 2 ? 1 : 3); break;
+        case K::TimeFmt:
             AppendFormatted(out, count == 1 ? fs.ShortTimeFormat : fs.LongTimeFormat, p, depth + 1);
             break;
-        case 'C':
+        case K::Whole:
             AppendFormatted(out, fs.ShortDateFormat, p, depth + 1);
-            if (p.hour || p.min || p.sec) {
+            if (p.Hour() || p.Min() || p.Sec()) {
                 out += QLatin1Char(' ');
                 AppendFormatted(out, fs.LongTimeFormat, p, depth + 1);
             }
-            break;
-        default:
-            out += f.mid(i - count, count);
             break;
         }
     }
@@ -745,11 +958,9 @@ void AppendFormatted(QString &out, const QString &f, const DateParts &p, int dep
 
 QString FormatDateTime(const QString &format, TDateTime value)
 {
-    DateParts p{};
-    const bool valid = DecodeDate(value, p.year, p.month, p.day);
-    DecodeTime(value, p.hour, p.min, p.sec, p.msec);
-    p.dayOfWeek = valid ? DayOfWeek(value) : 0;
+    const DateParts p(value);
     QString out;
+    out.reserve(format.size() + 16);
     AppendFormatted(out, format.isEmpty() ? QStringLiteral("c") : format, p, 0);
     return out;
 }

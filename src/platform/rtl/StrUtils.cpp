@@ -18,8 +18,31 @@ QString MapChars(const QString &s, QChar (*map)(QChar))
     return result;
 }
 
-QChar UpperChar(QChar c) { return c.toUpper(); }
-QChar LowerChar(QChar c) { return c.toLower(); }
+// Latin and Russian letters mapped inline (what nearly every text holds);
+// everything else by the Unicode tables.
+QChar UpperChar(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u < 0x80)
+        return u >= u'a' && u <= u'z' ? QChar(u - 32) : c;
+    if (u >= 0x430 && u <= 0x44F)
+        return QChar(u - 0x20);
+    if (u >= 0x450 && u <= 0x45F)
+        return QChar(u - 0x50);
+    return c.toUpper();
+}
+
+QChar LowerChar(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u < 0x80)
+        return u >= u'A' && u <= u'Z' ? QChar(u + 32) : c;
+    if (u >= 0x410 && u <= 0x42F)
+        return QChar(u + 0x20);
+    if (u >= 0x400 && u <= 0x40F)
+        return QChar(u + 0x50);
+    return c.toLower();
+}
 QChar AsciiUpper(QChar c) { return c >= u'a' && c <= u'z' ? QChar(c.unicode() - 32) : c; }
 QChar AsciiLower(QChar c) { return c >= u'A' && c <= u'Z' ? QChar(c.unicode() + 32) : c; }
 

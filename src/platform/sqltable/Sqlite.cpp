@@ -89,8 +89,17 @@ void Like(sqlite3_context *ctx, int argc, sqlite3_value **argv)
         sqlite3_result_null(ctx);
         return;
     }
-    const QString pattern = ArgText(argv[0]);
-    const QString text = ArgText(argv[1]);
+    // The pattern is usually one bound value for the whole statement: it is
+    // converted once and kept with the statement; the text is read in place.
+    QString ownPattern;
+    const auto *kept = static_cast<const QString *>(sqlite3_get_auxdata(ctx, 0));
+    if (!kept) {
+        ownPattern = ArgText(argv[0]);
+        sqlite3_set_auxdata(ctx, 0, new QString(ownPattern), [](void *p) { delete static_cast<QString *>(p); });
+    }
+    const QString &pattern = kept ? *kept : ownPattern;
+    const auto *textData = static_cast<const QChar *>(sqlite3_value_text16(argv[1]));
+    const QStringView text(textData, sqlite3_value_bytes16(argv[1]) / 2);
     QChar esc;
     bool hasEsc = false;
     if (argc == 3 && sqlite3_value_type(argv[2]) != SQLITE_NULL) {
@@ -261,8 +270,10 @@ double TSqliteStatement::ColumnDouble(int column) const { return sqlite3_column_
 
 QString TSqliteStatement::ColumnText(int column) const
 {
-    const void *p = sqlite3_column_text16(stmt_, column);
-    return QString(static_cast<const QChar *>(p), sqlite3_column_bytes16(stmt_, column) / 2);
+    // Texts are stored as UTF-8: one conversion into the string, none inside
+    // SQLite.
+    const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(stmt_, column));
+    return QString::fromUtf8(p, sqlite3_column_bytes(stmt_, column));
 }
 
 QByteArray TSqliteStatement::ColumnBlob(int column) const

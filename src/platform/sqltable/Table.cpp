@@ -133,6 +133,7 @@ void TTable::InternalOpen()
             options.Include(ixUnique);
         indexDefs_.Add(index.Name, index.Fields.join(u';'), options);
     }
+    lookupPlans_.clear();
     cursor_ = std::make_unique<TTableCursor>(Db(), std::move(def));
     try {
         cursor_->SetOrder(indexFieldNames_, indexName_);
@@ -154,6 +155,7 @@ void TTable::InternalOpen()
 void TTable::InternalClose()
 {
     FinishClose();
+    lookupPlans_.clear();
     cursor_.reset();
 }
 
@@ -450,35 +452,57 @@ bool TTable::Locate(const QString &keyFields, const Variant &keyValues, TLocateO
     return true;
 }
 
-Variant TTable::Lookup(const QString &keyFields, const Variant &keyValues, const QString &resultFields)
+const TTable::TLookupPlan &TTable::LookupPlan(const QString &keyFields, const QString &resultFields)
 {
-    const QStringList keys = SplitFieldNames(keyFields), results = SplitFieldNames(resultFields);
+    for (const TLookupPlan &plan : lookupPlans_)
+        if (plan.KeyFields == keyFields && plan.ResultFields == resultFields)
+            return plan;
+    TLookupPlan plan{keyFields, resultFields, SplitFieldNames(keyFields), {}, false};
+    const QStringList results = SplitFieldNames(resultFields);
     const auto stored = [this](const QStringList &names) {
         for (const QString &name : names)
             if (cursor_->FieldIndex(name) < 0)
                 return false;
         return !names.isEmpty();
     };
-    if (!cursor_ || State() != dsBrowse || OnFilterRecord() || !stored(keys) || !stored(results))
+    plan.Direct = stored(plan.Keys) && stored(results);
+    if (plan.Direct) {
+        GetFieldList(resultFields); // unknown result fields fail before the search
+        for (const QString &name : results)
+            plan.ResultColumns.push_back(cursor_->FieldIndex(name));
+    }
+    constexpr size_t MaxPlans = 32; // texts built by callers stay few
+    if (lookupPlans_.size() >= MaxPlans)
+        lookupPlans_.clear();
+    lookupPlans_.push_back(std::move(plan));
+    return lookupPlans_.back();
+}
+
+Variant TTable::Lookup(const QString &keyFields, const Variant &keyValues, const QString &resultFields)
+{
+    if (!cursor_ || State() != dsBrowse || OnFilterRecord())
         return TSqlDataSet::Lookup(keyFields, keyValues, resultFields);
-    GetFieldList(resultFields); // unknown result fields fail before the search
+    const TLookupPlan &plan = LookupPlan(keyFields, resultFields);
+    if (!plan.Direct)
+        return TSqlDataSet::Lookup(keyFields, keyValues, resultFields);
     std::vector<Variant> values;
     if (keyValues.IsArray()) {
-        for (qsizetype i = 0; i < keys.size(); ++i)
+        for (qsizetype i = 0; i < plan.Keys.size(); ++i)
             values.push_back(keyValues[int(i)]);
-    } else {
-        if (keys.size() > 1)
-            DatabaseError(DBConsts::SMoreFieldsThanValues);
-        values.push_back(keyValues);
+    } else if (plan.Keys.size() > 1) {
+        DatabaseError(DBConsts::SMoreFieldsThanValues);
     }
+    const std::span<const Variant> key = values.empty() ? std::span(&keyValues, 1) : std::span(values);
     // Read beside the cursor: the current record and its buffers stay as they are.
-    const std::optional<TRowValues> row = cursor_->LookupRow(keys, values);
+    const TRowValues *row = cursor_->LookupRow(plan.KeyFields, plan.Keys, key);
     if (!row)
         return Variant::Null();
+    if (plan.ResultColumns.size() == 1)
+        return (*row)[size_t(plan.ResultColumns.front())];
     std::vector<Variant> found;
-    for (const QString &name : results)
-        found.push_back((*row)[size_t(cursor_->FieldIndex(name))]);
-    return found.size() == 1 ? found.front() : VarArrayOf(found);
+    for (int column : plan.ResultColumns)
+        found.push_back((*row)[size_t(column)]);
+    return VarArrayOf(found);
 }
 
 bool TTable::GetIsIndexField(TField *field) const

@@ -116,6 +116,16 @@ private:
     bool exclusive_ = false;
     TIndexDefs indexDefs_;
     std::unique_ptr<TTableCursor> cursor_;
+    // Lookup's reading of its field lists, by the texts asked (lookup fields
+    // ask the same ones for every record); valid while this cursor is open.
+    struct TLookupPlan {
+        QString KeyFields, ResultFields;
+        QStringList Keys;
+        std::vector<int> ResultColumns;
+        bool Direct = false; // every name is a stored column: read beside the cursor
+    };
+    const TLookupPlan &LookupPlan(const QString &keyFields, const QString &resultFields);
+    std::vector<TLookupPlan> lookupPlans_;
     TCrack crack_ = TCrack::BeforeFirst;
     TSqlRecord keys_[kiCount];
 };

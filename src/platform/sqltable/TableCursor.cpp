@@ -164,10 +164,15 @@ QString TTableCursor::SelectSql(const QString &columns, const QString &extraWher
 TRowValues TTableCursor::ReadRow(const TSqliteStatement &st, int firstColumn) const
 {
     TRowValues row;
-    row.reserve(def_.Columns.size());
-    for (size_t i = 0; i < def_.Columns.size(); ++i)
-        row.push_back(ReadColumn(st, firstColumn + int(i), def_.Columns[i].Kind));
+    ReadRowInto(st, firstColumn, row);
     return row;
+}
+
+void TTableCursor::ReadRowInto(const TSqliteStatement &st, int firstColumn, TRowValues &row) const
+{
+    row.resize(def_.Columns.size());
+    for (size_t i = 0; i < def_.Columns.size(); ++i)
+        row[i] = ReadColumn(st, firstColumn + int(i), def_.Columns[i].Kind);
 }
 
 TRowValues TTableCursor::StoredRow(const TRowValues &values) const
@@ -224,7 +229,7 @@ bool TTableCursor::FetchRow(TRowId rowid)
     fetch_->BindInt(1, rowid);
     if (!fetch_->Step())
         return false;
-    values_ = ReadRow(*fetch_, 0);
+    ReadRowInto(*fetch_, 0, values_);
     fetch_->Reset();
     current_ = rowid;
     return true;
@@ -258,7 +263,7 @@ void TTableCursor::First()
     BindWhere(*stream_, range);
     streamLive_ = false;
     if (stream_->Step()) {
-        values_ = ReadRow(*stream_, 1);
+        ReadRowInto(*stream_, 1, values_);
         current_ = stream_->ColumnInt(0);
         streamLive_ = true;
         pos_ = 0; // the stream runs in list order
@@ -277,7 +282,7 @@ void TTableCursor::Next()
     }
     if (streamLive_) {
         if (stream_->Step()) {
-            values_ = ReadRow(*stream_, 1);
+            ReadRowInto(*stream_, 1, values_);
             current_ = stream_->ColumnInt(0);
             if (pos_ >= 0)
                 ++pos_;
@@ -474,7 +479,7 @@ void TTableCursor::FindNearest(const TRowValues &key)
         Last();
 }
 
-QString TTableCursor::MatchConditions(const QStringList &fields, const TRowValues &values, bool caseInsensitive,
+QString TTableCursor::MatchConditions(const QStringList &fields, std::span<const Variant> values, bool caseInsensitive,
                                       bool partialKey, std::vector<Variant> &binds) const
 {
     if (fields.size() != qsizetype(values.size()))
@@ -519,28 +524,55 @@ void TTableCursor::DropLookups()
     found_.clear();
 }
 
-std::optional<TRowValues> TTableCursor::LookupRow(const QStringList &fields, const TRowValues &values)
+const TRowValues *TTableCursor::LookupRow(const QString &keyText, const QStringList &fields,
+                                         std::span<const Variant> values)
 {
     // Answers are kept while nothing on the connection has written a row
     // (the walk of a grid asks for the same few people over and over).
     const int64_t changes = db_.TotalChanges();
-    if (changes != foundAtChanges_ || found_.size() >= MaxFound) {
+    if (changes != foundAtChanges_) {
         found_.clear();
         foundAtChanges_ = changes;
     }
-    QString key = fields.join(u';');
-    for (const Variant &v : values)
-        key += VarIsClear(v) ? QString(QChar(0x1e)) : QChar(0x1f) + v.AsString();
-    if (const auto known = found_.constFind(key); known != found_.cend())
-        return *known;
-    std::vector<Variant> binds;
-    const QString conditions = MatchConditions(fields, values, false, false, binds);
-    std::optional<TRowValues> row = ReadLookupRow(fields, values, conditions, binds);
-    found_.insert(key, row);
-    return row;
+    TFound *kept = nullptr;
+    for (TFound &f : found_)
+        if (f.KeyText == keyText)
+            kept = &f;
+    if (!kept) {
+        constexpr size_t MaxKeyTexts = 16;
+        if (found_.size() >= MaxKeyTexts)
+            found_.clear();
+        kept = &found_.emplace_back(TFound{keyText, {}, {}});
+    }
+    const auto read = [&] {
+        std::vector<Variant> binds;
+        const QString conditions = MatchConditions(fields, values, false, false, binds);
+        return ReadLookupRow(fields, values, conditions, binds);
+    };
+    // The answer for key in answers, read and kept when not known yet.
+    const auto answer = [&](auto &answers, const auto &key) {
+        auto known = answers.find(key);
+        if (known == answers.end()) {
+            if (answers.size() >= MaxFound)
+                answers.clear();
+            known = answers.insert(key, read());
+        }
+        return &*known;
+    };
+    const std::optional<TRowValues> *row = nullptr;
+    const uint16_t type = values.size() == 1 ? values[0].VarType() : uint16_t(varEmpty);
+    if (type == varSmallint || type == varInteger || type == varInt64) {
+        row = answer(kept->ByInt, values[0].AsInt64());
+    } else {
+        QString key;
+        for (const Variant &v : values)
+            key += VarIsClear(v) ? QString(QChar(0x1e)) : QChar(0x1f) + v.AsString();
+        row = answer(kept->ByText, key);
+    }
+    return row->has_value() ? &**row : nullptr;
 }
 
-std::optional<TRowValues> TTableCursor::ReadLookupRow(const QStringList &fields, const TRowValues &values,
+std::optional<TRowValues> TTableCursor::ReadLookupRow(const QStringList &fields, std::span<const Variant> values,
                                                       const QString &conditions, const std::vector<Variant> &binds)
 {
     const TWhere range = RangeWhere();

@@ -19,6 +19,7 @@
 #include <QHash>
 #include <memory>
 #include <optional>
+#include <span>
 
 namespace zorbel {
 
@@ -79,10 +80,12 @@ public:
     // case-blind and/or as prefixes when asked. False (cursor kept) when none.
     bool Locate(const QStringList &fields, const TRowValues &values, bool caseInsensitive, bool partialKey);
     // The row Locate (exact, case-sensitive) would go to, read without moving
-    // the cursor; nullopt when none. Lookup fields call it once per record, so
+    // the cursor; nullptr when none. Lookup fields call it once per record, so
     // its statements stay prepared (one per distinct condition text) and are
-    // only reset and bound again.
-    std::optional<TRowValues> LookupRow(const QStringList &fields, const TRowValues &values);
+    // only reset and bound again. keyText names the fields as the caller
+    // wrote them (it keys the kept answers). The row stays valid until the
+    // next call on this cursor.
+    const TRowValues *LookupRow(const QString &keyText, const QStringList &fields, std::span<const Variant> values);
 
     // Writes; values hold one entry per column (converted by StoredValue).
     // Insert and Update leave the cursor on the written row, or, when it falls
@@ -117,6 +120,8 @@ private:
     // ordered: in cursor order (else in no particular order).
     QString SelectSql(const QString &columns, const QString &extraWhere, bool ordered = true) const;
     TRowValues ReadRow(const TSqliteStatement &st, int firstColumn) const;
+    // The same into row, reusing its storage (the walk reads every row so).
+    void ReadRowInto(const TSqliteStatement &st, int firstColumn, TRowValues &row) const;
     TRowValues StoredRow(const TRowValues &values) const;
 
     void InvalidateList();
@@ -128,14 +133,14 @@ private:
     bool SeekFirst(const QString &conditions, const std::vector<Variant> &binds);
     // Conditions "field = ?pN" (or IS NULL) for Locate and LookupRow, with
     // their parameter values.
-    QString MatchConditions(const QStringList &fields, const TRowValues &values, bool caseInsensitive,
+    QString MatchConditions(const QStringList &fields, std::span<const Variant> values, bool caseInsensitive,
                             bool partialKey, std::vector<Variant> &binds) const;
     // The range's and the filter's parameters, then binds after them.
     void BindSearch(TSqliteStatement &st, const TWhere &range, const std::vector<Variant> &binds) const;
     // Renumbers "?pN" after the range's own parameters.
     static QString NumberParams(QString conditions, size_t count, const TWhere &range);
     // LookupRow's query (a kept statement per condition text).
-    std::optional<TRowValues> ReadLookupRow(const QStringList &fields, const TRowValues &values,
+    std::optional<TRowValues> ReadLookupRow(const QStringList &fields, std::span<const Variant> values,
                                             const QString &conditions, const std::vector<Variant> &binds);
     // Forgets the kept lookup statements and answers.
     void DropLookups();
@@ -164,10 +169,16 @@ private:
     // LookupRow's statements by condition text; dropped when the order, range or
     // filter changes (their texts change with them) and by ReleaseStream.
     std::vector<std::pair<QString, std::unique_ptr<TSqliteStatement>>> lookups_;
-    // LookupRow's answers by condition text and values, valid while the
+    // LookupRow's answers, per key text: by the value of a single integer key
+    // (the usual id lookup) or else by the values as text. Valid while the
     // connection's count of written rows stays foundAtChanges_.
-    static constexpr qsizetype MaxFound = 16384;
-    QHash<QString, std::optional<TRowValues>> found_;
+    struct TFound {
+        QString KeyText;
+        QHash<int64_t, std::optional<TRowValues>> ByInt;
+        QHash<QString, std::optional<TRowValues>> ByText;
+    };
+    static constexpr qsizetype MaxFound = 16384; // answers per key text
+    std::vector<TFound> found_;
     int64_t foundAtChanges_ = -1;
 
     std::vector<TRowId> list_;

@@ -309,6 +309,46 @@ TEST(DataSetCalcFields, ComputedOnFetchAndOnChangeWhileEditing)
     EXPECT_DOUBLE_EQ(ds.Total->AsFloat(), 40.0);
 }
 
+TEST(DataSetLookupFields, KeyFieldsAreResolvedAgainWhenTheFieldsOrTheKeyChange)
+{
+    People persons;
+    persons.Open();
+    persons.AddRow(1, QStringLiteral("Анна"), 0);
+    persons.AddRow(2, QStringLiteral("Борис"), 0);
+
+    TVectorDataSet ops;
+    ops.FieldDefs().Add(QStringLiteral("PersonId"), ftSmallint);
+    ops.FieldDefs().Add(QStringLiteral("OtherId"), ftSmallint);
+    ops.AddField<TSmallintField>(QStringLiteral("PersonId"));
+    ops.AddField<TSmallintField>(QStringLiteral("OtherId"));
+    auto *personName = ops.AddField<TStringField>(QStringLiteral("PersonName"), fkLookup, 10);
+    personName->SetLookupDataSet(&persons);
+    personName->SetKeyFields(QStringLiteral("PersonId"));
+    personName->SetLookupKeyFields(QStringLiteral("ID"));
+    personName->SetLookupResultField(QStringLiteral("Name"));
+    const auto fill = [&] {
+        ops.Open();
+        ops.Append();
+        ops.FieldByName(QStringLiteral("PersonId"))->SetAsInteger(1);
+        ops.FieldByName(QStringLiteral("OtherId"))->SetAsInteger(2);
+        ops.Post();
+        ops.First();
+    };
+    fill();
+    EXPECT_EQ(personName->AsString(), QStringLiteral("Анна"));
+    ops.Close();
+    // The key field replaced by a new field object of the same name.
+    ops.RemoveField(ops.FieldByName(QStringLiteral("PersonId")));
+    ops.AddField<TSmallintField>(QStringLiteral("PersonId"));
+    fill();
+    EXPECT_EQ(personName->AsString(), QStringLiteral("Анна"));
+    ops.Close();
+    // Another key named.
+    personName->SetKeyFields(QStringLiteral("OtherId"));
+    fill();
+    EXPECT_EQ(personName->AsString(), QStringLiteral("Борис"));
+}
+
 TEST(DataSetLookupFields, ShowTheLookedUpValueAndARenameAfterRefresh)
 {
     People persons;

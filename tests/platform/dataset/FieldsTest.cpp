@@ -284,6 +284,30 @@ TEST(FieldDefs, UpdateReadsTheDefinitionsOfAClosedDataSet)
     EXPECT_EQ(ds.FieldByName(QStringLiteral("ID"))->FieldNo(), 1);
 }
 
+TEST(Fields, NamesAreFoundAgainAfterTheFieldsChange)
+{
+    // Names found once are remembered: adding, removing and renaming fields
+    // must show through at once.
+    TVectorDataSet ds;
+    TField *a = ds.AddField<TIntegerField>(QStringLiteral("A"));
+    TField *b = ds.AddField<TIntegerField>(QStringLiteral("B"));
+    EXPECT_EQ(ds.FindField(QStringLiteral("a")), a);
+    EXPECT_EQ(ds.FindField(QStringLiteral("B")), b);
+    EXPECT_EQ(ds.FindField(QStringLiteral("C")), nullptr);
+    TField *c = ds.AddField<TIntegerField>(QStringLiteral("C"));
+    EXPECT_EQ(ds.FindField(QStringLiteral("C")), c);
+    ds.RemoveField(b);
+    EXPECT_EQ(ds.FindField(QStringLiteral("B")), nullptr);
+    EXPECT_EQ(ds.GetFieldList(QStringLiteral("A; C")), (std::vector<TField *>{a, c}));
+    a->SetFieldName(QStringLiteral("X"));
+    EXPECT_EQ(ds.FindField(QStringLiteral("A")), nullptr);
+    EXPECT_EQ(ds.FindField(QStringLiteral("x")), a);
+    EXPECT_RAISES(ds.FieldByName(QStringLiteral("A")), EDatabaseError, "Field 'A' not found");
+    EXPECT_RAISES(c->SetFieldName(QStringLiteral("x")), EDatabaseError, "Duplicate field name 'x'");
+    EXPECT_EQ(ds.FindField(QStringLiteral("C")), c);
+    EXPECT_EQ(ds.GetFieldList(QStringLiteral(" X ")), std::vector<TField *>{a});
+}
+
 TEST(Fields, PersistentFieldsBindToDefinitionsOrFail)
 {
     TVectorDataSet ds;

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
+#include <random>
 
 using namespace zorbel;
 
@@ -143,6 +144,25 @@ TEST(FormatFloat, NonFiniteValues)
     EXPECT_EQ(FormatFloat("0.00", std::numeric_limits<double>::infinity()), "INF");
     EXPECT_EQ(FormatFloat("0.00", -std::numeric_limits<double>::infinity()), "-INF");
     EXPECT_EQ(FormatFloat("0.00", std::nan("")), "NAN");
+}
+
+TEST(FloatToStr, ShortDigitsAgreeWithTheGeneralFormat)
+{
+    // Whole numbers and values with few exact digits take a short way; the
+    // general format of Format("%g") is the reference for all of them.
+    std::mt19937_64 random(7);
+    std::uniform_int_distribution<int64_t> cents(-10'000'000'000LL, 10'000'000'000LL);
+    std::uniform_real_distribution<double> any(-1e6, 1e6);
+    std::uniform_int_distribution<int> scale(-20, 20);
+    for (int i = 0; i < 200000; ++i) {
+        const double values[] = {double(cents(random)) / 100, double(cents(random)) / 10000, any(random),
+                                 any(random) * std::pow(10.0, scale(random)), double(cents(random) * 1000)};
+        for (double v : values)
+            ASSERT_EQ(FloatToStr(v), Format(QStringLiteral("%g"), {v})) << v;
+    }
+    for (double v : {0.1, 0.0001, 0.00012345, 0.001, 1e15, 999999999999999.0, 123456789012345.6, 1e-4, 9.999e-5,
+                     0.30000000000000004, 1.0 / 3, -2.5, 5e-324, 1.7976931348623157e308, -0.0})
+        EXPECT_EQ(FloatToStr(v), Format(QStringLiteral("%g"), {v})) << v;
 }
 
 TEST(FloatToStr, FifteenSignificantDigits)
@@ -365,6 +385,26 @@ TEST(FormatDateTime, AmPmMarkersUseTheTwelveHourClock)
     EXPECT_EQ(FormatDateTime("h 'am/pm'", evening), "21 am/pm");
     // A lone "a" is still text.
     EXPECT_EQ(FormatDateTime("h a", evening), "21 a");
+}
+
+TEST(FormatDateTime, FormatsShownAgainFollowChangedSettings)
+{
+    // Formats are read once and kept; what the settings name is read when
+    // shown, so a changed setting shows at once.
+    TFormatSettings &fs = FormatSettings();
+    const TFormatSettings saved = fs;
+    EXPECT_EQ(FormatDateTime("c", Sample), "05.03.2024 9:07:03");
+    EXPECT_EQ(FormatDateTime("dd/mm hh:nn", Sample), "05.03 09:07");
+    fs.ShortDateFormat = QStringLiteral("yyyy-mm-dd");
+    fs.DateSeparator = u'-';
+    fs.TimeSeparator = u'.';
+    EXPECT_EQ(FormatDateTime("c", Sample), "2024-03-05 9.07.03");
+    EXPECT_EQ(FormatDateTime("dd/mm hh:nn", Sample), "05-03 09.07");
+    fs = saved;
+    EXPECT_EQ(FormatDateTime("c", Sample), "05.03.2024 9:07:03");
+    // Many distinct formats (more than are kept) still format correctly.
+    for (int i = 0; i < 200; ++i)
+        ASSERT_EQ(FormatDateTime(QStringLiteral("'%1' yyyy").arg(i), Sample), QStringLiteral("%1 2024").arg(i));
 }
 
 TEST(FormatDateTime, InvalidSerialsFormatWithoutFailing)

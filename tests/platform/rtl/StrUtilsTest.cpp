@@ -17,6 +17,18 @@ TEST(StrUtils, CaseOfEveryCyrillicLetter)
     EXPECT_EQ(LowerCase("ABC АБВ"), "abc АБВ");
 }
 
+TEST(StrUtils, CaseMapsEveryCharacterAsTheUnicodeTables)
+{
+    // The inline Latin and Cyrillic paths agree with the tables everywhere.
+    for (char32_t u = 1; u < 0x10000; ++u) {
+        const QChar c(char16_t(u & 0xFFFF));
+        if (c.isSurrogate())
+            continue;
+        ASSERT_EQ(AnsiLowerCase(QString(c)), QString(c.toLower())) << int(u);
+        ASSERT_EQ(AnsiUpperCase(QString(c)), QString(c.toUpper())) << int(u);
+    }
+}
+
 TEST(StrUtils, TrimAndQuote)
 {
     EXPECT_EQ(Trim(" \t a b \r\n"), "a b");

@@ -457,6 +457,46 @@ TEST_F(TableTest, LookupSeesRangeAndFilterAndKeepsTheCurrentRecord)
     EXPECT_EQ(StampNo(), stamp);
 }
 
+// Answers are kept by the key's value: text keys, a text for a number key,
+// several results of one key and a reopened table must all stay right.
+TEST_F(TableTest, KeptLookupAnswersByTextAndByNumberSeeWritesAndReopening)
+{
+    const auto lookup = [&](const char *key, const Variant &value, const char *result) {
+        const Variant v = acc.Lookup(QString::fromLatin1(key), value, QString::fromLatin1(result));
+        return VarIsClear(v) ? QStringLiteral("<none>") : v.AsString();
+    };
+    EXPECT_EQ(lookup("Account", QStringLiteral("Доллары"), "Id_Account"), "3");
+    EXPECT_EQ(lookup("Account", QStringLiteral("Доллары"), "Currency"), "$");
+    EXPECT_EQ(lookup("Id_Account", QStringLiteral("3"), "Account"), "Доллары");
+    EXPECT_EQ(lookup("Id_Account", 3, "Account"), "Доллары");
+    EXPECT_EQ(lookup("ID_ACCOUNT", int16_t(3), "Currency"), "$");
+    ASSERT_TRUE(acc.Locate(QStringLiteral("Id_Account"), 3, {}));
+    acc.Edit();
+    acc.FieldByName(QStringLiteral("Account"))->SetAsString(QStringLiteral("Доллары США"));
+    acc.FieldByName(QStringLiteral("Currency"))->SetAsString(QStringLiteral("USD"));
+    acc.Post();
+    EXPECT_EQ(lookup("Account", QStringLiteral("Доллары"), "Id_Account"), "<none>");
+    EXPECT_EQ(lookup("Account", QStringLiteral("Доллары США"), "Currency"), "USD");
+    EXPECT_EQ(lookup("Id_Account", QStringLiteral("3"), "Account"), "Доллары США");
+    EXPECT_EQ(lookup("ID_ACCOUNT", int16_t(3), "Currency"), "USD");
+    // More distinct keys than answers are kept: the known ones stay right.
+    for (int id = 1; id < 20000; ++id) {
+        if (id % 4000 == 3) {
+            ASSERT_EQ(lookup("Id_Account", 3, "Account"), "Доллары США") << id;
+        } else if (id > 5) {
+            ASSERT_EQ(lookup("Id_Account", id, "Account"), "<none>") << id;
+        }
+    }
+    acc.Close();
+    acc.SetIndexFieldNames(QStringLiteral("Currency;Account"));
+    acc.Open();
+    EXPECT_EQ(lookup("Id_Account", 3, "Account"), "Доллары США");
+    const Variant both = acc.Lookup(QStringLiteral("Account"), QStringLiteral("Ёжик"), QStringLiteral("Id_Account;Currency"));
+    ASSERT_TRUE(both.IsArray());
+    EXPECT_EQ(both[0].AsInteger(), 5);
+    EXPECT_EQ(both[1].AsString(), "руб");
+}
+
 // Lookups keep their statements prepared between calls: they must still see
 // every write, nulls, a walk of another table in progress, and a packed file.
 TEST_F(TableTest, KeptLookupStatementsSeeWritesAndSurviveWalksAndPacks)
