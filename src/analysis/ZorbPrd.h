@@ -20,6 +20,7 @@ public:
     TRepDBText *RepDBDate;
     std::vector<TRepDBText *> DetailTexts; // every data printable of the detail band, RepDBDate first
     std::vector<TRepExpr *> Sums;
+    TPrintoutFilters Filters;
     // Runs over dataSet: the controller, the expressions and every data
     // printable of the detail band read it.
     void SetDataSet(TDataSet *dataSet);

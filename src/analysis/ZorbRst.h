@@ -45,6 +45,8 @@ namespace zorbel {
 class TFormMain;
 class TFormFilt;
 class TTreeNode;
+struct TRstTotalsPrint;
+struct TRstHistPrint;
 
 // Include and exclude colours of a condition box.
 constexpr TColor RstIncludeColor = clInfoBk;
@@ -190,6 +192,13 @@ public:
     QStringList StatisticsLines();
     void QhsCalcFields(TDataSet *DataSet);
     bool ColumnMoved = false;
+
+    // ---- printouts (ZorbRstPrintCmds.cpp) ----
+    void mpPrintClick(TObject *Sender); // the grouped totals
+    void ButPrhClick(TObject *Sender);  // the operations list
+    // What each printout reads of the window, opening balances included.
+    TRstTotalsPrint TotalsPrintState();
+    TRstHistPrint HistPrintState();
 
     // ---- dynamics (ZorbRstDyn.cpp) ----
     TPanel *PanCh;

@@ -250,7 +250,7 @@ void TFormRst::BuildMenus()
     mpFilt->OnClick = [this](TObject *s) { mpFiltClick(s); };
     mpDelRs->OnClick = [this](TObject *s) { mpDelRsClick(s); };
     mpRefreshRs->OnClick = [this](TObject *) { RefreshResults(); };
-    mpPrint->SetEnabled(false); // the grouped printout comes with the printouts
+    mpPrint->OnClick = [this](TObject *s) { mpPrintClick(s); };
     mpSave->OnClick = [this](TObject *) { main_.SaveGridToFile(DBGRes); };
     DBGRes->SetPopupMenu(PmRes);
 
@@ -265,8 +265,8 @@ void TFormRst::BuildMenus()
     mpHsSum = PmHs->Add(U("mpHsSum"), U("Показать &суммы..."));
     mpHsPrint = PmHs->Add(U("mpHsPrint"), U("&Печать с предварительным просмотром..."));
     mpHsSave = PmHs->Add(U("mpHsSave"), U("Со&хранить в файл..."));
-    mpHsPrint->SetEnabled(false); // the list's printout comes with the printouts
-    ButPrh->SetEnabled(false);
+    mpHsPrint->OnClick = [this](TObject *s) { ButPrhClick(s); };
+    ButPrh->OnClick = [this](TObject *s) { ButPrhClick(s); };
     mHsEdit->OnClick = [this](TObject *) { GroupEdit(); };
     mpHsEdSum->OnClick = [this](TObject *s) { mpHsEdSumClick(s); };
     mHsDel->OnClick = [this](TObject *s) { mHsDelClick(s); };
@@ -287,6 +287,7 @@ void TFormRst::DataHsDataChange(TDataSource *, TField *)
     TQuery &q = QhsQuery;
     const bool any = q.Active() && !q.IsEmpty();
     ButSumHs->SetEnabled(any);
+    ButPrh->SetEnabled(any);
     ButExport->SetEnabled(any);
     const bool own = any && q.FieldByName(U("level1"))->AsInteger() >= 0;
     mHsEdit->SetEnabled(own);

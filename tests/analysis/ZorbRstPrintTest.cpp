@@ -4,7 +4,7 @@
 // runs of the three commands.
 #include "analysis/ZorbRstPrint.h"
 
-#include "PreviewWatch.h"
+#include "PrintCheck.h"
 
 #include "memtable/VemtMemTable.h"
 #include "platform/canvas/Metafile.h"
@@ -22,11 +22,7 @@
 namespace zorbel {
 namespace {
 
-// Numbers as the program writes them: thousands apart by a no-break space.
-QString N(const char *text)
-{
-    return QString::fromUtf8(text).replace(QLatin1Char(' '), QChar(0x00A0));
-}
+using namespace zorbel::test;
 
 using Rows = std::vector<std::vector<std::pair<const char *, QVariant>>>;
 
@@ -101,22 +97,6 @@ std::unique_ptr<TVemtMemTable> Qhs(int rows)
         t->FieldByName(QString::fromLatin1(l[0]))->SetDisplayLabel(QString::fromUtf8(l[1]));
     t->FieldByName(QStringLiteral("DATE_REAL"))->SetDisplayFormat(QStringLiteral("dd.mm.yy"));
     return t;
-}
-
-// Every text of every recorded page of one run.
-QStringList RunTexts(TCustomBandReport &report, int *pages = nullptr)
-{
-    TRepPrinter printer;
-    report.RepPrinter = &printer;
-    report.CreateReport();
-    QStringList texts;
-    for (int n = 1; n <= printer.RecordedPages(); ++n)
-        if (const std::unique_ptr<TMetafile> m = printer.GetPageMetafile(n))
-            EnumMetafileTexts(m->Data(), [&](const TMetafileText &t) { texts << t.Text; });
-    if (pages)
-        *pages = printer.RecordedPages();
-    report.RepPrinter = nullptr;
-    return texts;
 }
 
 TRstTotalsPrint TotalsState(TDataSet &tab)
@@ -335,26 +315,6 @@ TEST(RstPrintDyn, WeeksHeadedAndSummed)
 
 // ---- exports through the writers the layouts carry, printing into a PDF file ----
 
-QString Tool(const QString &program, const QStringList &args)
-{
-    QProcess p;
-    p.start(program, args);
-    EXPECT_TRUE(p.waitForFinished(60000)) << program.toStdString();
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-
-// Exports report into path through the carried writer of that file extension.
-bool ExportAs(TCustomBandReport &report, const QString &ext, const QString &path)
-{
-    for (const TRepExportFilterLibraryEntry &e : ExportFilterLibrary().Registered())
-        if (e.FileExt.compare(ext, Qt::CaseInsensitive) == 0) {
-            std::unique_ptr<TRepExportFilter> writer = e.WriterClass(path);
-            report.ExportToFilter(*writer);
-            return QFile::exists(path);
-        }
-    return false;
-}
-
 TEST(RstPrintExport, LayoutsOfferTheirWritersAndExportToSpreadsheetHtmlAndPdf)
 {
     const auto before = ExportFilterLibrary().Registered().size();
@@ -368,32 +328,21 @@ TEST(RstPrintExport, LayoutsOfferTheirWritersAndExportToSpreadsheetHtmlAndPdf)
 
         const QString xls = dir.filePath(QStringLiteral("totals.xls"));
         ASSERT_TRUE(ExportAs(*totals, QStringLiteral("xls"), xls));
-        const QString cells = Tool(QStringLiteral("/usr/bin/python3"),
-                                   {QStringLiteral("-c"),
-                                    QStringLiteral("import sys,xlrd\n"
-                                                   "s = xlrd.open_workbook(sys.argv[1]).sheet_by_index(0)\n"
-                                                   "sys.stdout.buffer.write('|'.join(str(c.value) for r in range(s.nrows) for c in s.row(r)).encode())"),
-                                    xls});
+        const QString cells = XlsCells(xls);
         for (const char *x : {"Транспорт", "Зарплата", "Наименование", "Статьи Обороты за 01.01.2026 - 31.12.2026"})
             EXPECT_TRUE(cells.contains(QString::fromUtf8(x))) << x << " in " << cells.toStdString();
         EXPECT_TRUE(cells.contains(QStringLiteral("50000")) || cells.contains(N("50 000,00"))) << cells.toStdString();
 
         const QString htm = dir.filePath(QStringLiteral("operations.htm"));
         ASSERT_TRUE(ExportAs(*hist, QStringLiteral("htm"), htm));
-        const QString text = Tool(QStringLiteral("/usr/bin/python3"),
-                                  {QStringLiteral("-c"),
-                                   QStringLiteral("import sys,glob\nfrom html.parser import HTMLParser\n"
-                                                  "class P(HTMLParser):\n"
-                                                  "    def handle_data(self, d): sys.stdout.buffer.write((d.replace(chr(160), ' ') + chr(10)).encode())\n"
-                                                  "for f in sorted(glob.glob(sys.argv[1] + '/*.htm*')):\n"
-                                                  "    P().feed(open(f, 'rb').read().decode('utf-8', 'replace'))"),
-                                   dir.path()});
+        const QString text = HtmlText(dir.path());
         for (const char *x : {"Примечание 5", "Кошелёк 500,00 RUR", "Комментарий", "05.01.26"})
             EXPECT_TRUE(text.contains(QString::fromUtf8(x))) << x << " in " << text.toStdString();
 
         const QString pdf = dir.filePath(QStringLiteral("dynamics.pdf"));
         auto dyn = TabDyn();
         std::unique_ptr<TQprd> d = MakeDynPrintout({dyn.get(), 2});
+        EXPECT_EQ(ExportFilterLibrary().Registered().size(), before + 18); // the dynamics carries its six too
         Printer().SetOutputFile(pdf);
         d->PrintToPrinter();
         Printer().SetOutputFile(QString());
@@ -409,13 +358,7 @@ TEST(RstPrintExport, LayoutsOfferTheirWritersAndExportToSpreadsheetHtmlAndPdf)
 
 class RstPrintCommands : public ::testing::Test {
 protected:
-    void SetUp() override { RegisterReportWindows(); }
-    void TearDown() override
-    {
-        RepPreviewInterface().reset();
-        RepProgressWindowFactory() = nullptr;
-        RepPrinterSetupHandler() = nullptr;
-    }
+    TReportWindowsScope reportWindows;
 };
 
 TEST_F(RstPrintCommands, EachCommandPreviewsItsPrintoutAndReturnsWhenClosed)

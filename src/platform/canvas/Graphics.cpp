@@ -198,10 +198,19 @@ std::vector<int> Advances(const QFontMetrics &metrics, const QString &text, int 
 
 } // namespace
 
+// Text is measured on the device it is drawn on: a printer's pixels are far
+// smaller than the screen's, and screen metrics would misplace aligned text.
+QFontMetrics TCanvas::Metrics() const
+{
+    if (painter_ && painter_->device())
+        return QFontMetrics(Font, painter_->device());
+    return QFontMetrics(Font);
+}
+
 void TCanvas::TextOut(int x, int y, const QString &text)
 {
     // The text is shaped once: its width places it and closes its advances.
-    const QFontMetrics metrics(Font);
+    const QFontMetrics metrics = Metrics();
     const int width = metrics.horizontalAdvance(text);
     const QPoint origin = TextOrigin(metrics, x, y, width);
     const QRect box(origin, QSize(width, metrics.height()));
@@ -222,7 +231,7 @@ void TCanvas::TextOut(int x, int y, const QString &text)
 
 void TCanvas::TextRect(const QRect &rect, int x, int y, const QString &text)
 {
-    const QFontMetrics metrics(Font);
+    const QFontMetrics metrics = Metrics();
     const int width = metrics.horizontalAdvance(text);
     const QPoint origin = TextOrigin(metrics, x, y, width);
     if (recorder_) {
@@ -259,8 +268,8 @@ void TCanvas::StretchDraw(const QRect &rect, const QImage &image)
         painter_->drawImage(rect, image);
 }
 
-int TCanvas::TextWidth(const QString &text) const { return QFontMetrics(Font).horizontalAdvance(text); }
+int TCanvas::TextWidth(const QString &text) const { return Metrics().horizontalAdvance(text); }
 
-int TCanvas::TextHeight(const QString &) const { return QFontMetrics(Font).height(); }
+int TCanvas::TextHeight(const QString &) const { return Metrics().height(); }
 
 } // namespace zorbel

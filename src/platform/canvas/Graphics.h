@@ -129,6 +129,7 @@ private:
 
     void UsePen();
     QPoint TextOrigin(const QFontMetrics &metrics, int x, int y, int width) const;
+    QFontMetrics Metrics() const;
 };
 
 } // namespace zorbel
