@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QPainter>
 #include <QtEndian>
+#include <cstring>
 #include <gtest/gtest.h>
 
 namespace zorbel::test {
@@ -69,8 +70,10 @@ std::vector<std::pair<uint32_t, int>> Records(const QByteArray &emf)
 {
     std::vector<std::pair<uint32_t, int>> out;
     for (int at = 0; at + 8 <= emf.size();) {
-        const uint32_t type = qFromLittleEndian<uint32_t>(emf.constData() + at);
-        const uint32_t size = qFromLittleEndian<uint32_t>(emf.constData() + at + 4);
+        uint32_t head[2];
+        std::memcpy(head, emf.constData() + at, sizeof head);
+        const uint32_t type = qFromLittleEndian(head[0]);
+        const uint32_t size = qFromLittleEndian(head[1]);
         out.emplace_back(type, at);
         if (size < 8)
             break;
