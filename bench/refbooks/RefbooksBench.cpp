@@ -16,10 +16,10 @@
 #include "core/ZorbRemind.h"
 
 #include "../BenchTiming.h"
+#include "../common/BenchHome.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QTemporaryDir>
 #include <cstdio>
 #include <random>
 #include <sqlite3.h>
@@ -234,13 +234,8 @@ int Shot(const QString &dir, const QString &program)
 int main(int argc, char **argv)
 {
     const bool shot = argc > 2 && QByteArray(argv[1]) == "--shot";
-    if (!shot && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir home;
-    for (const char *v : {"TMPDIR", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
-        qputenv(v, home.path().toUtf8());
-    const QString program = home.path() + "/program";
-    QDir().mkpath(program);
+    bench::TBenchHome home(!shot);
+    const QString program = home.Program();
     const QString shotDir = shot ? QDir(QString::fromLocal8Bit(argv[2])).absolutePath() : QString();
     QApplication app(argc, argv);
     return shot ? Shot(shotDir, program) : Measure(program);
