@@ -46,14 +46,68 @@ void AppendQuoted(QString &line, const QString &value, QChar separator)
     line += u'"';
 }
 
-QString CellText(TDataSet *data, const TGridExportColumn &column)
+// A visible column resolved once for the walk.
+struct TCellSource {
+    TField *Field = nullptr;
+    bool KindMark = false; // the kind column shows whether the operation is a plain one
+};
+
+std::vector<TCellSource> CellSources(TDataSet *data, const TGridExportLayout &layout)
 {
-    // The kind column shows whether the operation is a plain one.
-    if (column.FieldName == QLatin1String("kind")) {
-        TField *kind = data->FindField(QStringLiteral("Kind"));
-        return kind && kind->AsString() == QLatin1String("1") ? QStringLiteral(" ") : QStringLiteral("?");
+    std::vector<TCellSource> sources;
+    TField *kind = data->FindField(QStringLiteral("Kind"));
+    for (const TGridExportColumn &column : layout.Columns)
+        if (column.Visible) {
+            if (column.FieldName == QLatin1String("kind"))
+                sources.push_back({kind, true});
+            else
+                sources.push_back({column.Field, false});
+        }
+    return sources;
+}
+
+QString CellText(const TCellSource &source)
+{
+    if (source.KindMark)
+        return source.Field && source.Field->AsString() == QLatin1String("1") ? QStringLiteral(" ")
+                                                                             : QStringLiteral("?");
+    return source.Field ? source.Field->AsString() : QString();
+}
+
+// Builds lines into one reused buffer: the titles, then one line per record
+// from the first; each finished line goes to onLine. Leaves the dataset on its
+// first record.
+template <class OnLine>
+void WalkDelimitedLines(TDataSet *data, const TGridExportLayout &layout, QChar separator, OnLine onLine)
+{
+    QString line;
+    bool first = true;
+    const auto add = [&](const QString &value) {
+        if (!first)
+            line += separator;
+        first = false;
+        AppendQuoted(line, value, separator);
+    };
+    for (const TGridExportColumn &column : layout.Columns)
+        if (column.Visible)
+            add(column.Title);
+    onLine(line);
+    const std::vector<TCellSource> sources = CellSources(data, layout);
+    data->DisableControls();
+    try {
+        for (data->First(); !data->Eof(); data->Next()) {
+            line.truncate(0); // keeps the buffer
+            first = true;
+            for (const TCellSource &source : sources)
+                add(CellText(source));
+            onLine(line);
+        }
+        data->First();
+    } catch (...) {
+        data->EnableControls();
+        throw;
     }
-    return column.Field ? column.Field->AsString() : QString();
+    data->EnableControls();
 }
 
 } // namespace
@@ -61,31 +115,8 @@ QString CellText(TDataSet *data, const TGridExportColumn &column)
 QStringList GridToDelimitedLines(TDataSet *data, const TGridExportLayout &layout, QChar separator)
 {
     QStringList lines;
-    const auto appendLine = [&](const auto &cellText) {
-        QString line;
-        line.reserve(256);
-        bool first = true;
-        for (const TGridExportColumn &column : layout.Columns) {
-            if (!column.Visible)
-                continue;
-            if (!first)
-                line += separator;
-            first = false;
-            AppendQuoted(line, cellText(column), separator);
-        }
-        lines << line;
-    };
-    appendLine([](const TGridExportColumn &column) { return column.Title; });
-    data->DisableControls();
-    try {
-        for (data->First(); !data->Eof(); data->Next())
-            appendLine([data](const TGridExportColumn &column) { return CellText(data, column); });
-        data->First();
-    } catch (...) {
-        data->EnableControls();
-        throw;
-    }
-    data->EnableControls();
+    WalkDelimitedLines(data, layout, separator,
+                       [&](const QString &line) { lines << QString(line.constData(), line.size()); });
     return lines;
 }
 
@@ -98,7 +129,7 @@ QByteArray DelimitedLinesToBytes(const QStringList &lines)
     QByteArray bytes;
     bytes.reserve(size);
     for (const QString &line : lines) {
-        bytes += UnicodeToWin1251(line);
+        AppendCodePage(bytes, TCodePage::Win1251, line);
         bytes += "\r\n";
     }
     return bytes;
@@ -116,7 +147,15 @@ QString WriteFailure(const QString &fileName)
 bool SaveGridDelimited(TDataSet *data, const TGridExportLayout &layout, QChar separator,
                        const QString &fileName, QString *error)
 {
-    QByteArray bytes = DelimitedLinesToBytes(GridToDelimitedLines(data, layout, separator));
+    // The file's bytes are built in one buffer, line by line, without
+    // keeping the lines.
+    QByteArray bytes;
+    WalkDelimitedLines(data, layout, separator, [&](const QString &line) {
+        if (bytes.capacity() - bytes.size() < line.size() + 2)
+            bytes.reserve(std::max<qsizetype>(2 * bytes.capacity(), 1 << 16));
+        AppendCodePage(bytes, TCodePage::Win1251, line);
+        bytes += "\r\n";
+    });
     try {
         SaveFileAtomically(fileName, bytes);
     } catch (const Exception &) {

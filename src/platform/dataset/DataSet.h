@@ -186,6 +186,16 @@ public:
     // the buffer the state selects (GetActiveRecordBuffer) and reports data
     // fields as null.
     virtual bool GetFieldData(TField *field, void *buffer) const;
+    // The variant a descendant keeps for a data field of the record
+    // GetFieldData would read, so that a field can share a text instead of
+    // passing it through its native buffer; nullptr when it keeps none (the
+    // base keeps none).
+    virtual const Variant *StoredFieldValue(const TField *field) const { (void)field; return nullptr; }
+    // Writes a text (already cut to the field's size) into a calculated or
+    // lookup string field while the record's computed fields are filled,
+    // without the native buffer; false when this dataset cannot (the field
+    // then writes its native buffer). Not used while OnValidate is set.
+    virtual bool StoreCalcText(TField *field, const QString &text) { (void)field; (void)text; return false; }
     virtual void SetFieldData(TField *field, const void *buffer);
     virtual bool GetBlobData(TField *field, QByteArray &data) const;
     virtual void SetBlobData(TField *field, const QByteArray *data);
@@ -254,6 +264,11 @@ protected:
     virtual void ClearCalcFields(TRecordBuffer buffer);
     // The calculated-field area of a buffer; the base has none (nullptr).
     virtual uint8_t *CalcFieldsArea(TRecordBuffer buffer) const;
+    // A calculated or lookup field's slot of a record (whose area exists):
+    // read as ReadCalcField, written as WriteCalcField. A descendant may keep
+    // the values elsewhere, the area's null byte still telling null.
+    virtual bool ReadCalcSlot(TRecordBuffer record, const TField *field, void *buffer) const;
+    virtual void WriteCalcSlot(TRecordBuffer record, const TField *field, const void *buffer);
     // The record buffer that fields read in the current state (nullptr: none).
     virtual TRecordBuffer GetActiveRecordBuffer() const;
     // For a descendant's destructor: closes without the close events. A

@@ -117,13 +117,23 @@ TRecordBuffer TDataSet::GetActiveRecordBuffer() const
     }
 }
 
+bool TDataSet::ReadCalcSlot(TRecordBuffer record, const TField *field, void *buffer) const
+{
+    const uint8_t *area = CalcFieldsArea(record);
+    return area && ReadCalcField(area, field, buffer);
+}
+
+void TDataSet::WriteCalcSlot(TRecordBuffer record, const TField *field, const void *buffer)
+{
+    WriteCalcField(CalcFieldsArea(record), field, buffer);
+}
+
 bool TDataSet::GetFieldData(TField *field, void *buffer) const
 {
     if (!IsComputedKind(field->FieldKind()))
         return false;
     TRecordBuffer record = GetActiveRecordBuffer();
-    const uint8_t *area = record ? CalcFieldsArea(record) : nullptr;
-    return area && ReadCalcField(area, field, buffer);
+    return record && ReadCalcSlot(record, field, buffer);
 }
 
 void TDataSet::SetFieldData(TField *field, const void *buffer)
@@ -137,7 +147,7 @@ void TDataSet::SetFieldData(TField *field, const void *buffer)
     if (!area)
         return;
     field->Validate(buffer);
-    WriteCalcField(area, field, buffer);
+    WriteCalcSlot(record, field, buffer);
     if (state_ != dsCalcFields && state_ != dsFilter && state_ != dsNewValue)
         DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field));
 }

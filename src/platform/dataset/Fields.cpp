@@ -18,21 +18,40 @@ namespace zorbel {
 
 namespace {
 
-// Zero-filled scratch buffer of a field's native size.
-struct NativeBuffer {
-    explicit NativeBuffer(const TField &field) : bytes(size_t(std::max(field.DataSize(), 8)), 0) {}
-    void *data() { return bytes.data(); }
-    std::vector<uint8_t> bytes;
+// Zero-filled scratch buffer of a field's native size; on the stack up to
+// a string of 255 characters (every read and write of a field passes here).
+class NativeBuffer {
+public:
+    explicit NativeBuffer(const TField &field)
+    {
+        const size_t size = size_t(std::max(field.DataSize(), 8));
+        if (size <= sizeof(inline_)) {
+            std::memset(inline_, 0, size);
+            data_ = inline_;
+        } else {
+            heap_.assign(size, 0);
+            data_ = heap_.data();
+        }
+    }
+    NativeBuffer(const NativeBuffer &) = delete;
+    NativeBuffer &operator=(const NativeBuffer &) = delete;
+    void *data() { return data_; }
+    const uint8_t *bytes() const { return data_; }
+
+private:
+    alignas(8) uint8_t inline_[512];
+    std::vector<uint8_t> heap_;
+    uint8_t *data_;
 };
 
 template <class T> T ReadAs(const NativeBuffer &b)
 {
     T value;
-    std::memcpy(&value, b.bytes.data(), sizeof(T));
+    std::memcpy(&value, b.bytes(), sizeof(T));
     return value;
 }
 
-template <class T> void WriteAs(NativeBuffer &b, T value) { std::memcpy(b.bytes.data(), &value, sizeof(T)); }
+template <class T> void WriteAs(NativeBuffer &b, T value) { std::memcpy(b.data(), &value, sizeof(T)); }
 
 // Rounds to the nearest integer, ties to even, as the runtime's Round.
 int64_t RoundToInt64(double value) { return static_cast<int64_t>(std::nearbyint(value)); }
@@ -91,6 +110,11 @@ bool TField::CanModify() const
     if (dataSet_->State() == dsSetKey)
         return dataSet_->GetIsIndexField(const_cast<TField *>(this));
     return dataSet_->CanModify();
+}
+
+const Variant *TField::StoredValue() const
+{
+    return dataSet_ && !validating_ ? dataSet_->StoredFieldValue(this) : nullptr;
 }
 
 bool TField::GetData(void *buffer) const
@@ -225,10 +249,20 @@ TStringField::TStringField(int size, bool fixedChar) : TField(fixedChar ? ftFixe
 
 bool TStringField::GetValue(QString &value) const
 {
+    // A text the record keeps as it would read back is shared, not copied.
+    if (const Variant *stored = StoredValue()) {
+        if (VarIsClear(*stored))
+            return false;
+        if (stored->VarType() == varString) {
+            value = stored->AsString();
+            if (value.size() <= Size() && !value.contains(QChar(0)))
+                return true;
+        }
+    }
     NativeBuffer b(*this);
     if (!GetData(b.data()))
         return false;
-    const auto *chars = reinterpret_cast<const char16_t *>(b.bytes.data());
+    const auto *chars = reinterpret_cast<const char16_t *>(b.bytes());
     int length = 0;
     while (length < Size() && chars[length] != 0)
         ++length;
@@ -248,8 +282,10 @@ void TStringField::SetAsStringImpl(const QString &value)
         SetData(nullptr);
         return;
     }
-    NativeBuffer b(*this);
     const QString cut = value.left(Size());
+    if (DataSet() && !OnValidate && DataSet()->StoreCalcText(this, cut))
+        return;
+    NativeBuffer b(*this);
     std::memcpy(b.data(), cut.utf16(), size_t(cut.size()) * 2);
     SetData(b.data());
 }
@@ -746,8 +782,8 @@ int TFields::IndexOf(const TField *field) const
 
 TField *TFields::FindField(const QString &name) const
 {
-    if (const auto known = byName_.constFind(name); known != byName_.cend())
-        return known.value();
+    if (const auto known = byName_.find(name); known != byName_.end())
+        return known->second;
     TField *found = nullptr;
     for (const auto &field : items_)
         if (field->FieldName().compare(name, Qt::CaseInsensitive) == 0) {
@@ -755,9 +791,9 @@ TField *TFields::FindField(const QString &name) const
             break;
         }
     constexpr qsizetype MaxNames = 512; // names built from data stay bounded
-    if (byName_.size() >= MaxNames)
+    if (byName_.size() >= size_t(MaxNames))
         byName_.clear();
-    byName_.insert(name, found);
+    byName_.emplace(name, found);
     return found;
 }
 

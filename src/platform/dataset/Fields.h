@@ -15,6 +15,7 @@
 #pragma once
 
 #include "platform/dataset/DBTypes.h"
+#include "platform/rtl/StrUtils.h"
 #include "platform/rtl/Variant.h"
 
 #include <QByteArray>
@@ -22,6 +23,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 namespace zorbel {
@@ -178,6 +180,9 @@ protected:
     virtual QString GetText(bool displayText) const { (void)displayText; return GetAsString(); }
     virtual int DefaultDisplayWidth() const { return 10; }
 
+    // The value as the dataset keeps it in the active record, when it keeps
+    // variants (see TDataSet::StoredFieldValue); nullptr otherwise.
+    const Variant *StoredValue() const;
     [[noreturn]] void AccessError(const QString &typeName) const;
     // Tells the dataset that a property shown by controls changed.
     void PropertyChanged(bool layoutAffected);
@@ -465,7 +470,7 @@ private:
     std::vector<std::unique_ptr<TField>> items_;
     // FindField's answers by the name as asked: a walk over a dataset asks
     // the same few names for every record.
-    mutable QHash<QString, TField *> byName_;
+    mutable std::unordered_map<QString, TField *, TTextHash> byName_;
     uint64_t generation_;
 };
 

@@ -107,28 +107,35 @@ QString CodePageToUnicode(TCodePage cp, const QByteArray &bytes)
     return CodePageToUnicode(cp, bytes.constData(), bytes.size());
 }
 
-QByteArray UnicodeToCodePage(TCodePage cp, const QString &text)
+void AppendCodePage(QByteArray &out, TCodePage cp, QStringView text)
 {
     // One byte per character at most: written straight into the buffer.
-    QByteArray result(text.size(), Qt::Uninitialized);
-    char *out = result.data();
+    const qsizetype start = out.size();
+    out.resize(start + text.size());
+    char *o = out.data() + start;
     const ReverseTable &table = Reverse(cp);
-    const char16_t *in = reinterpret_cast<const char16_t *>(text.constData());
+    const char16_t *in = text.utf16();
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t ch = in[i];
         if (QChar::isHighSurrogate(ch) && i + 1 < text.size() && QChar::isLowSurrogate(in[i + 1])) {
-            *out++ = '?';
+            *o++ = '?';
             ++i;
             continue;
         }
         if (ch == 0) {
-            *out++ = '\0';
+            *o++ = '\0';
             continue;
         }
         const unsigned char b = table.bytes[ch];
-        *out++ = static_cast<char>(b ? b : '?');
+        *o++ = static_cast<char>(b ? b : '?');
     }
-    result.truncate(out - result.constData());
+    out.truncate(o - out.constData());
+}
+
+QByteArray UnicodeToCodePage(TCodePage cp, const QString &text)
+{
+    QByteArray result;
+    AppendCodePage(result, cp, text);
     return result;
 }
 

@@ -23,6 +23,8 @@ unsigned char UnicodeCharToCodePage(TCodePage cp, char16_t ch);
 QString CodePageToUnicode(TCodePage cp, const char *bytes, qsizetype length);
 QString CodePageToUnicode(TCodePage cp, const QByteArray &bytes);
 QByteArray UnicodeToCodePage(TCodePage cp, const QString &text);
+// The same bytes appended to out.
+void AppendCodePage(QByteArray &out, TCodePage cp, QStringView text);
 
 inline QString Win1251ToUnicode(const QByteArray &bytes) { return CodePageToUnicode(TCodePage::Win1251, bytes); }
 inline QByteArray UnicodeToWin1251(const QString &text) { return UnicodeToCodePage(TCodePage::Win1251, text); }

@@ -131,7 +131,7 @@ TTimeStamp DateTimeToTimeStamp(TDateTime value)
     // keeps the integer arithmetic defined for sentinels and garbage.
     if (!(value > -800000.0 && value < 3000000.0))
         return {0, value > 0 ? 4000000 : -4000000};
-    const auto ms = static_cast<int64_t>(std::nearbyintl(static_cast<long double>(value) * MSecsPerDay));
+    const int64_t ms = std::llrint(static_cast<long double>(value) * MSecsPerDay); // ties to even
     const auto days = ms / MSecsPerDay; // towards zero
     const auto time = (ms < 0 ? -ms : ms) % MSecsPerDay;
     return {static_cast<int>(time), static_cast<int>(days + DateDelta)};

@@ -18,10 +18,11 @@ constexpr int64_t MoneyScale = 10000;
 // behaviour.
 inline int64_t RoundHalfEven(long double value)
 {
-    const long double r = std::nearbyintl(value);
-    if (!(r > -9.2e18L && r < 9.2e18L))
+    if (!(value > -9.2e18L && value < 9.2e18L))
         return 0;
-    return static_cast<int64_t>(r);
+    // llrint rounds in the current mode (to nearest, ties to even) as
+    // nearbyint does, without saving and restoring the FPU environment.
+    return std::llrint(value);
 }
 
 // Requires: |amount| below about 9.2e14 whole units.

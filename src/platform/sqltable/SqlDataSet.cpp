@@ -181,22 +181,92 @@ TRecordBuffer TSqlDataSet::GetActiveRecordBuffer() const
     return TDataSet::GetActiveRecordBuffer();
 }
 
+// Computed values are kept as variants beside the area, so a lookup text is
+// shared rather than copied into the area and out again for every record.
+int TSqlDataSet::CalcIndex(const TField *field) const
+{
+    const size_t offset = size_t(field->Offset());
+    return offset < calcIndex_.size() ? calcIndex_[offset] : -1;
+}
+
+// The variant of a computed field in record; nullptr when the area keeps it
+// or the record has no area.
+Variant *TSqlDataSet::CalcValue(TRecordBuffer record, const TField *field) const
+{
+    const int index = CalcIndex(field);
+    if (index < 0 || !CalcFieldsArea(record))
+        return nullptr;
+    TSqlRecord *rec = Rec(record);
+    if (rec->CalcValues.size() < calcCount_)
+        rec->CalcValues.resize(calcCount_);
+    return &rec->CalcValues[size_t(index)];
+}
+
+bool TSqlDataSet::ReadCalcSlot(TRecordBuffer record, const TField *field, void *buffer) const
+{
+    const Variant *value = CalcValue(record, field);
+    if (!value)
+        return TDataSet::ReadCalcSlot(record, field, buffer);
+    if (CalcFieldsArea(record)[field->Offset()] == 0)
+        return false;
+    if (buffer)
+        VariantToNative(*value, field->DataType(), field->Size(), buffer);
+    return true;
+}
+
+void TSqlDataSet::WriteCalcSlot(TRecordBuffer record, const TField *field, const void *buffer)
+{
+    Variant *value = CalcValue(record, field);
+    if (!value) {
+        TDataSet::WriteCalcSlot(record, field, buffer);
+        return;
+    }
+    CalcFieldsArea(record)[field->Offset()] = buffer ? 1 : 0;
+    *value = buffer ? NativeToVariant(field->DataType(), field->Size(), buffer) : Variant::Null();
+}
+
+bool TSqlDataSet::StoreCalcText(TField *field, const QString &text)
+{
+    if (State() != dsCalcFields || !IsComputed(field))
+        return false;
+    const TRecordBuffer record = GetActiveRecordBuffer();
+    Variant *value = record ? CalcValue(record, field) : nullptr;
+    if (!value)
+        return false;
+    CalcFieldsArea(record)[field->Offset()] = 1;
+    *value = Variant(text);
+    return true;
+}
+
 bool TSqlDataSet::GetFieldData(TField *field, void *buffer) const
 {
     if (IsComputed(field))
         return TDataSet::GetFieldData(field, buffer);
-    const TRecordBuffer active = GetActiveRecordBuffer();
-    if (!active || field->FieldNo() < 1)
-        return false;
-    const std::vector<Variant> &values = Rec(active)->Values;
-    if (size_t(field->FieldNo()) > values.size())
-        return false;
-    const Variant &v = values[size_t(field->FieldNo() - 1)];
-    if (VarIsClear(v))
+    const Variant *v = StoredFieldValue(field);
+    if (!v || VarIsClear(*v))
         return false;
     if (buffer)
-        VariantToNative(v, field->DataType(), field->Size(), buffer);
+        VariantToNative(*v, field->DataType(), field->Size(), buffer);
     return true;
+}
+
+const Variant *TSqlDataSet::StoredFieldValue(const TField *field) const
+{
+    if (IsComputed(field)) {
+        static const Variant null = Variant::Null();
+        const TRecordBuffer record = GetActiveRecordBuffer();
+        const Variant *value = record ? CalcValue(record, field) : nullptr;
+        if (!value)
+            return nullptr;
+        return CalcFieldsArea(record)[field->Offset()] ? value : &null;
+    }
+    const TRecordBuffer active = GetActiveRecordBuffer();
+    if (!active || field->FieldNo() < 1)
+        return nullptr;
+    const std::vector<Variant> &values = Rec(active)->Values;
+    if (size_t(field->FieldNo()) > values.size())
+        return nullptr;
+    return &values[size_t(field->FieldNo() - 1)];
 }
 
 void TSqlDataSet::SetFieldData(TField *field, const void *buffer)
@@ -239,6 +309,21 @@ void TSqlDataSet::FinishOpen()
     if (DefaultFields())
         CreateFields();
     BindFields(true);
+    calcIndex_.assign(size_t(CalcFieldsSize()), -1);
+    calcCount_ = 0;
+    for (int i = 0; i < FieldCount(); ++i) {
+        const TField *field = Fields()[i];
+        if (!IsComputed(field))
+            continue;
+        switch (field->DataType()) {
+        case ftString: case ftFixedChar: case ftWideString: case ftSmallint: case ftWord: case ftBoolean:
+        case ftInteger: case ftAutoInc: case ftLargeint: case ftFloat: case ftCurrency: case ftDate: case ftTime:
+        case ftDateTime:
+            calcIndex_[size_t(field->Offset())] = int(calcCount_++);
+            break;
+        default: break; // kept in the area
+        }
+    }
     SetBookmarkSize(int(sizeof(int64_t)));
     if (database_)
         database_->Attach(this, [this] { Close(); }, [this] { ReleaseStatements(); });
@@ -247,6 +332,8 @@ void TSqlDataSet::FinishOpen()
 void TSqlDataSet::FinishClose()
 {
     BindFields(false);
+    calcIndex_.clear();
+    calcCount_ = 0;
     if (DefaultFields())
         DestroyFields();
     if (database_)

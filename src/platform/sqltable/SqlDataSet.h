@@ -19,6 +19,9 @@ struct TSqlRecord {
     TBookmarkFlag Flag = bfCurrent;
     std::vector<Variant> Values; // one per field definition
     std::vector<uint8_t> Calc;   // calculated-field area
+    // Values of the calculated and lookup fields whose slot says "not null",
+    // by the field's place among them (the area keeps only the null bytes).
+    std::vector<Variant> CalcValues;
 };
 
 // Field type of a column kind and back.
@@ -37,6 +40,8 @@ public:
     QString DatabaseName() const;
 
     bool GetFieldData(TField *field, void *buffer) const override;
+    const Variant *StoredFieldValue(const TField *field) const override;
+    bool StoreCalcText(TField *field, const QString &text) override;
     void SetFieldData(TField *field, const void *buffer) override;
 
 protected:
@@ -53,6 +58,8 @@ protected:
     TBookmarkFlag GetBookmarkFlag(TRecordBuffer buffer) const override;
     void SetBookmarkFlag(TRecordBuffer buffer, TBookmarkFlag flag) override;
     uint8_t *CalcFieldsArea(TRecordBuffer buffer) const override;
+    bool ReadCalcSlot(TRecordBuffer record, const TField *field, void *buffer) const override;
+    void WriteCalcSlot(TRecordBuffer record, const TField *field, const void *buffer) override;
     TRecordBuffer GetActiveRecordBuffer() const override;
 
     // Fills the definitions from the columns: Unknown kinds take the type
@@ -74,7 +81,15 @@ protected:
     TSqlRecord *keyBuffer_ = nullptr;
 
 private:
+    // The place of a computed field's value in CalcValues, -1 when the area
+    // keeps it (types without a variant form).
+    int CalcIndex(const TField *field) const;
+    Variant *CalcValue(TRecordBuffer record, const TField *field) const;
+
     TDatabase *database_ = nullptr;
+    // CalcIndex by the field's Offset, made when the fields are bound.
+    std::vector<int> calcIndex_;
+    size_t calcCount_ = 0;
 };
 
 } // namespace zorbel

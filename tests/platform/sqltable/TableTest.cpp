@@ -530,3 +530,93 @@ TEST_F(TableTest, KeptLookupStatementsSeeWritesAndSurviveWalksAndPacks)
     acc.SetIndexFieldNames(QStringLiteral("Currency;Account"));
     EXPECT_EQ(name(4), "евро счёт");
 }
+
+// Calculated and lookup values of every kind read back as written, per
+// record: cut to the field's size, cut at a NUL, null where this record's
+// calculation left them unset (never the previous record's value), exact to
+// the millisecond for times, through OnValidate, and as native buffers.
+TEST_F(TableTest, ComputedFieldsReadBackAsWrittenOnEveryRecord)
+{
+    TTable t, names;
+    for (TTable *x : {&t, &names}) {
+        x->SetDatabase(&db);
+        x->SetTableName(QStringLiteral("Tb_Account"));
+    }
+    t.SetIndexFieldNames(QStringLiteral("Id_Account"));
+    TField *id = t.AddField<TSmallintField>(QStringLiteral("Id_Account"));
+    // A stored field narrower than its column reads its first characters.
+    TField *account = t.AddField<TStringField>(QStringLiteral("Account"), fkData, 5);
+    TField *rate = t.AddField<TFloatField>(QStringLiteral("Rate"));
+    TField *name = t.AddField<TStringField>(QStringLiteral("Name"), fkLookup, 4);
+    name->SetLookupDataSet(&names);
+    name->SetKeyFields(QStringLiteral("Id_Account"));
+    name->SetLookupKeyFields(QStringLiteral("Id_Account"));
+    name->SetLookupResultField(QStringLiteral("Account"));
+    TField *note = t.AddField<TStringField>(QStringLiteral("Note"), fkCalculated, 10);
+    TField *twice = t.AddField<TFloatField>(QStringLiteral("Twice"), fkCalculated);
+    TField *number = t.AddField<TIntegerField>(QStringLiteral("Number"), fkCalculated);
+    TField *when = t.AddField<TDateTimeField>(QStringLiteral("When"), fkCalculated);
+    TField *day = t.AddField<TDateField>(QStringLiteral("Day"), fkCalculated);
+    TField *flag = t.AddField<TBooleanField>(QStringLiteral("Flag"), fkCalculated);
+    TField *checked = t.AddField<TStringField>(QStringLiteral("Checked"), fkCalculated, 3);
+    const TDateTime base = EncodeDate(2024, 3, 1);
+    checked->OnValidate = [](TField *f) {
+        if (f->AsString() == QLatin1String("bad"))
+            throw EDatabaseError(QStringLiteral("refused"));
+    };
+    t.OnCalcFields = [&](TDataSet *) {
+        const int n = id->AsInteger();
+        if (n == 1)
+            note->SetAsString(QString::fromUtf8("один\0два", 8));
+        if (n == 2)
+            note->SetAsString(QStringLiteral("0123456789abc"));
+        if (n != 4) {
+            twice->SetAsFloat(rate->AsFloat() * 2);
+            number->SetAsInteger(-n * 1000);
+            // 0.4 ms past the whole second: a time keeps whole milliseconds.
+            when->SetAsDateTime(base + n + (10 * 3600 + 0.0004) / 86400.0);
+            day->SetAsDateTime(base + n);
+            flag->SetAsBoolean(n % 2 == 0);
+        }
+        try {
+            checked->SetAsString(n == 3 ? QStringLiteral("bad") : QStringLiteral("ok") + QString::number(n));
+        } catch (const EDatabaseError &) {
+        }
+    };
+    names.Open();
+    t.Open();
+    QStringList rows;
+    for (t.First(); !t.Eof(); t.Next()) {
+        QStringList cells;
+        for (TField *f : {account, name, note, twice, number, when, day, flag, checked})
+            cells << (f->IsNull() ? QStringLiteral("null") : QString()) + f->AsString();
+        rows << cells.join(u'|');
+    }
+    EXPECT_EQ(rows, QStringList({
+                        "Кошел|Коше|один|2|-1000|02.03.2024 10:00:00|02.03.2024|False|ok1",
+                        "Банк |Банк|0123456789|2|-2000|03.03.2024 10:00:00|03.03.2024|True|ok2",
+                        "Долла|Долл|null|180|-3000|04.03.2024 10:00:00|04.03.2024|False|null",
+                        "евро |евро|null|null|null|null|null|null|ok4",
+                        "Ёжик|Ёжик|null|2|-5000|06.03.2024 10:00:00|06.03.2024|False|ok5",
+                    }));
+
+    // The time reads back rounded to the millisecond, as a stored time does.
+    ASSERT_TRUE(t.Locate(QStringLiteral("Id_Account"), 2, {}));
+    EXPECT_EQ(when->AsDateTime(), TimeStampToDateTime(DateTimeToTimeStamp(base + 2 + 10.0 / 24)));
+    // The native buffer of a text: its characters and a terminating NUL.
+    std::vector<char16_t> chars(size_t(name->DataSize() / 2) + 1, u'x');
+    ASSERT_TRUE(name->GetData(chars.data()));
+    EXPECT_EQ(QString::fromUtf16(chars.data()), "Банк");
+    EXPECT_FALSE(note->IsNull());
+    // Editing recalculates from the edited values.
+    t.Edit();
+    rate->SetAsFloat(4);
+    t.Post();
+    EXPECT_EQ(twice->AsFloat(), 8);
+    EXPECT_EQ(name->AsString(), "Банк");
+    t.Close();
+    t.Open();
+    ASSERT_TRUE(t.Locate(QStringLiteral("Id_Account"), 3, {}));
+    EXPECT_TRUE(note->IsNull());
+    EXPECT_EQ(number->AsInteger(), -3000);
+}
