@@ -26,25 +26,79 @@ QChar ExportSeparator(const QString &setting)
 
 namespace {
 
-// Appends value to line, quoted (quotes doubled) when it holds the
-// separator, a quote or a line break.
-void AppendQuoted(QString &line, const QString &value, QChar separator)
+// A value is quoted (its quotes doubled) when it holds the separator, a
+// quote or a line break.
+bool NeedsQuotes(const QString &value, QChar separator)
 {
-    const auto special = [separator](QChar c) {
+    return std::any_of(value.cbegin(), value.cend(), [separator](QChar c) {
         return c == separator || c == u'"' || c == u'\n' || c == u'\r';
-    };
-    if (std::none_of(value.cbegin(), value.cend(), special)) {
-        line += value;
-        return;
-    }
-    line += u'"';
-    for (QChar c : value) {
-        if (c == u'"')
-            line += u'"';
-        line += c;
-    }
-    line += u'"';
+    });
 }
+
+// Lines as Unicode texts.
+class TLineSink {
+public:
+    TLineSink(QStringList &lines, QChar separator) : lines_(lines), separator_(separator) {}
+    void Cell(const QString &value, bool first)
+    {
+        if (!first)
+            line_ += separator_;
+        if (!NeedsQuotes(value, separator_)) {
+            line_ += value;
+            return;
+        }
+        line_ += u'"';
+        for (QChar c : value) {
+            if (c == u'"')
+                line_ += u'"';
+            line_ += c;
+        }
+        line_ += u'"';
+    }
+    void EndLine()
+    {
+        lines_ << line_;
+        line_.clear();
+    }
+
+private:
+    QStringList &lines_;
+    QChar separator_;
+    QString line_;
+};
+
+// Lines straight into the file's Windows-1251 bytes, CR LF after each.
+class TByteSink {
+public:
+    TByteSink(QByteArray &bytes, QChar separator)
+        : bytes_(bytes), separator_(separator), separatorByte_(UnicodeToWin1251(QString(separator)).at(0))
+    {
+    }
+    void Cell(const QString &value, bool first)
+    {
+        if (bytes_.capacity() - bytes_.size() < 2 * value.size() + 4)
+            bytes_.reserve(std::max<qsizetype>(2 * bytes_.capacity(), 2 * (bytes_.size() + value.size()) + 4096));
+        if (!first)
+            bytes_ += separatorByte_;
+        if (!NeedsQuotes(value, separator_)) {
+            AppendCodePage(bytes_, TCodePage::Win1251, value);
+            return;
+        }
+        bytes_ += '"';
+        for (const char b : UnicodeToWin1251(value)) {
+            if (b == '"')
+                bytes_ += '"';
+            bytes_ += b;
+        }
+        bytes_ += '"';
+    }
+    void EndLine() { bytes_ += "\r\n"; }
+
+private:
+    QByteArray &bytes_;
+    QChar separator_;
+    char separatorByte_;
+};
 
 // A visible column resolved once for the walk.
 struct TCellSource {
@@ -74,33 +128,28 @@ QString CellText(const TCellSource &source)
     return source.Field ? source.Field->AsString() : QString();
 }
 
-// Builds lines into one reused buffer: the titles, then one line per record
-// from the first; each finished line goes to onLine. Leaves the dataset on its
-// first record.
-template <class OnLine>
-void WalkDelimitedLines(TDataSet *data, const TGridExportLayout &layout, QChar separator, OnLine onLine)
+// Hands the sink the titles, then one line per record from the first.
+// Leaves the dataset on its first record.
+template <class Sink>
+void WalkDelimitedLines(TDataSet *data, const TGridExportLayout &layout, Sink &sink)
 {
-    QString line;
     bool first = true;
-    const auto add = [&](const QString &value) {
-        if (!first)
-            line += separator;
-        first = false;
-        AppendQuoted(line, value, separator);
-    };
     for (const TGridExportColumn &column : layout.Columns)
-        if (column.Visible)
-            add(column.Title);
-    onLine(line);
+        if (column.Visible) {
+            sink.Cell(column.Title, first);
+            first = false;
+        }
+    sink.EndLine();
     const std::vector<TCellSource> sources = CellSources(data, layout);
     data->DisableControls();
     try {
         for (data->First(); !data->Eof(); data->Next()) {
-            line.truncate(0); // keeps the buffer
             first = true;
-            for (const TCellSource &source : sources)
-                add(CellText(source));
-            onLine(line);
+            for (const TCellSource &source : sources) {
+                sink.Cell(CellText(source), first);
+                first = false;
+            }
+            sink.EndLine();
         }
         data->First();
     } catch (...) {
@@ -115,8 +164,8 @@ void WalkDelimitedLines(TDataSet *data, const TGridExportLayout &layout, QChar s
 QStringList GridToDelimitedLines(TDataSet *data, const TGridExportLayout &layout, QChar separator)
 {
     QStringList lines;
-    WalkDelimitedLines(data, layout, separator,
-                       [&](const QString &line) { lines << QString(line.constData(), line.size()); });
+    TLineSink sink(lines, separator);
+    WalkDelimitedLines(data, layout, sink);
     return lines;
 }
 
@@ -147,15 +196,10 @@ QString WriteFailure(const QString &fileName)
 bool SaveGridDelimited(TDataSet *data, const TGridExportLayout &layout, QChar separator,
                        const QString &fileName, QString *error)
 {
-    // The file's bytes are built in one buffer, line by line, without
-    // keeping the lines.
+    // The file's bytes are built in one buffer, without keeping the lines.
     QByteArray bytes;
-    WalkDelimitedLines(data, layout, separator, [&](const QString &line) {
-        if (bytes.capacity() - bytes.size() < line.size() + 2)
-            bytes.reserve(std::max<qsizetype>(2 * bytes.capacity(), 1 << 16));
-        AppendCodePage(bytes, TCodePage::Win1251, line);
-        bytes += "\r\n";
-    });
+    TByteSink sink(bytes, separator);
+    WalkDelimitedLines(data, layout, sink);
     try {
         SaveFileAtomically(fileName, bytes);
     } catch (const Exception &) {

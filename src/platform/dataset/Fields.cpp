@@ -165,6 +165,8 @@ bool TField::IsNull() const
         QByteArray data;
         return !dataSet_ || !dataSet_->GetBlobData(const_cast<TField *>(this), data);
     }
+    if (const Variant *stored = StoredValue())
+        return VarIsClear(*stored);
     return !GetData(nullptr);
 }
 
@@ -273,7 +275,9 @@ bool TStringField::GetValue(QString &value) const
 QString TStringField::GetAsString() const
 {
     QString value;
-    return GetValue(value) ? value : QString();
+    if (!GetValue(value))
+        value.clear();
+    return value; // returned in place, without a copy
 }
 
 void TStringField::SetAsStringImpl(const QString &value)
@@ -357,6 +361,19 @@ int TIntegerField::DefaultDisplayWidth() const
 
 bool TIntegerField::GetValue(int &value) const
 {
+    if (const Variant *stored = StoredValue()) {
+        if (VarIsClear(*stored))
+            return false;
+        if (stored->VarType() == varSmallint || stored->VarType() == varInteger) {
+            const int kept = stored->AsInteger();
+            switch (DataType()) { // as the native value reads back
+            case ftSmallint: value = int16_t(kept); break;
+            case ftWord: value = uint16_t(kept); break;
+            default: value = kept; break;
+            }
+            return true;
+        }
+    }
     NativeBuffer b(*this);
     if (!GetData(b.data()))
         return false;
@@ -500,6 +517,14 @@ TCurrencyField::TCurrencyField() : TFloatField(ftCurrency) { SetCurrency(true); 
 
 bool TFloatField::GetValue(double &value) const
 {
+    if (const Variant *stored = StoredValue()) {
+        if (VarIsClear(*stored))
+            return false;
+        if (stored->VarType() == varDouble) {
+            value = stored->AsDouble();
+            return true;
+        }
+    }
     NativeBuffer b(*this);
     if (!GetData(b.data()))
         return false;
@@ -628,6 +653,19 @@ TTimeField::TTimeField() : TDateTimeField(ftTime) {}
 
 bool TDateTimeField::GetValue(double &value) const
 {
+    // A whole day kept for a date field reads back as it is; anything else
+    // passes through the native form, which keeps whole milliseconds.
+    if (const Variant *stored = StoredValue(); stored && DataType() == ftDate) {
+        if (VarIsClear(*stored))
+            return false;
+        if (stored->VarType() == varDate) {
+            const double day = stored->AsDate();
+            if (day == std::trunc(day) && day > -700000.0 && day < 2900000.0) {
+                value = day + 0.0; // no negative zero, as the native form
+                return true;
+            }
+        }
+    }
     NativeBuffer b(*this);
     if (!GetData(b.data()))
         return false;

@@ -674,16 +674,16 @@ void AppendPadded(QString &out, int n, int width)
         out += QString::number(n).rightJustified(width, QLatin1Char('0'));
         return;
     }
-    char digits[12];
-    int len = 0;
+    // Written right to left into a buffer and appended at once.
+    char16_t digits[16];
+    char16_t *end = digits + 16, *at = end;
     do {
-        digits[len++] = char('0' + n % 10);
+        *--at = char16_t(u'0' + n % 10);
         n /= 10;
     } while (n > 0);
-    for (int i = len; i < width; ++i)
-        out += QLatin1Char('0');
-    while (len > 0)
-        out += QLatin1Char(digits[--len]);
+    while (end - at < std::min(width, 16))
+        *--at = u'0';
+    out.append(reinterpret_cast<const QChar *>(at), end - at);
 }
 
 void AppendTwoDigits(QString &out, int n) { AppendPadded(out, n, 2); }
@@ -748,9 +748,22 @@ private:
     const DatePart &Date() const
     {
         if (!date_) {
-            DatePart d{};
-            d.valid = DecodeDate(value_, d.year, d.month, d.day);
-            date_ = d;
+            // A column shows the same day row after row: the last day's
+            // parts are kept (per thread; the report run formats on its own).
+            thread_local double lastDay = std::numeric_limits<double>::quiet_NaN();
+            thread_local DatePart lastParts{};
+            const double day = std::trunc(value_);
+            if (day == lastDay && day == value_) {
+                date_ = lastParts;
+            } else {
+                DatePart d{};
+                d.valid = DecodeDate(value_, d.year, d.month, d.day);
+                date_ = d;
+                if (day == value_) {
+                    lastDay = day;
+                    lastParts = d;
+                }
+            }
         }
         return *date_;
     }

@@ -691,3 +691,39 @@ TEST_F(QueryTest, PersistentFieldsTypeComputedColumns)
     EXPECT_EQ(q.FieldByName(QStringLiteral("cnt"))->DataType(), ftFloat);
     EXPECT_EQ(Rows(q), QStringList({"2|-1|10", "6|0|~", "2|1|25000"})); // persistent fields' order
 }
+
+// A value kept in the record reads as its field's type would store it: a
+// number cut to 16 bits, a date to its day, a text to the field's size; a
+// null of any kind stays null.
+TEST_F(QueryTest, KeptValuesReadAsTheirFieldsStoreThem)
+{
+    TQuery q;
+    q.SetDatabase(&db);
+    q.SQL() = QStringList({"select 70000 n, -1 w, 45000.75 d, 45001 e, 'abcd' s, 2.5 f, null z"});
+    TField *n = q.AddField<TSmallintField>(QStringLiteral("n"));
+    TField *w = q.AddField<TWordField>(QStringLiteral("w"));
+    TField *d = q.AddField<TDateField>(QStringLiteral("d"));
+    TField *e = q.AddField<TDateField>(QStringLiteral("e"));
+    TField *s = q.AddField<TStringField>(QStringLiteral("s"), fkData, 2);
+    TField *f = q.AddField<TFloatField>(QStringLiteral("f"));
+    TField *z = q.AddField<TIntegerField>(QStringLiteral("z"));
+    q.Open();
+    EXPECT_EQ(n->AsInteger(), int16_t(70000));
+    EXPECT_EQ(w->AsInteger(), 65535);
+    EXPECT_EQ(d->AsDateTime(), 45000);
+    EXPECT_EQ(e->AsDateTime(), 45001);
+    EXPECT_EQ(e->AsString(), "16.03.2023");
+    EXPECT_EQ(s->AsString(), "ab");
+    EXPECT_EQ(f->AsFloat(), 2.5);
+    EXPECT_TRUE(z->IsNull());
+    EXPECT_EQ(z->AsString(), "");
+    EXPECT_FALSE(n->IsNull());
+    // A date column holding a time of day as well still reads as the day.
+    Exec({"update tb_hist set date_real = 45000.75 where comment = 'Кофе'"});
+    TTable hist;
+    hist.SetDatabase(&db);
+    hist.SetTableName(QStringLiteral("Tb_Hist"));
+    hist.Open();
+    ASSERT_TRUE(hist.Locate(QStringLiteral("Comment"), QStringLiteral("Кофе"), {}));
+    EXPECT_EQ(hist.FieldByName(QStringLiteral("Date_Real"))->AsDateTime(), 45000);
+}
