@@ -568,6 +568,16 @@ void TTreeView::DrawNode(QPainter *painter, const QRect &rect, TTreeNode *node, 
         canvas_.Brush.Style = TBrushStyle::bsClear;
         canvas_.TextOut(label.left() + 3, label.top() + (label.height() - canvas_.TextHeight(node->Text())) / 2,
                         node->Text());
+        // The focused node is framed with a dotted line, as the desktop's tree
+        // does, so it stays visible when a handler paints away the selection.
+        if ((state & cdsFocused) && (state & cdsSelected)) {
+            QPen pen(ColorToQColor(canvas_.FontColor), 1, Qt::DotLine);
+            painter->save();
+            painter->setPen(pen);
+            painter->setBrush(Qt::NoBrush);
+            painter->drawRect(label.adjusted(0, 0, -1, -1));
+            painter->restore();
+        }
     }
     canvas_.Begin(nullptr);
 }

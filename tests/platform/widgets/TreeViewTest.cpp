@@ -228,6 +228,19 @@ TEST_F(TreeFixture, OwnerDrawingSeesEveryShownNodeWithItsState)
     const QColor highlight = ColorToQColor(clHighlight);
     for (int x = 0; x < row.right(); x += 3)
         ASSERT_NE(image.pixelColor(x, row.center().y()), highlight) << x;
+    // With the bar painted away, the focused node is still framed by a
+    // dotted line along its label's top edge; an unfocused node is not.
+    const auto topEdgeDots = [&](TTreeNode *node) {
+        const QRect r = node->DisplayRect(true);
+        int dark = 0;
+        for (int x = r.left() + 2; x < r.left() + 40; ++x)
+            dark += image.pixelColor(x, r.top()) == QColor(Qt::black);
+        return dark;
+    };
+    ASSERT_TRUE(seen[QStringLiteral("Молоко")] & cdsFocused);
+    EXPECT_GE(topEdgeDots(milk), 10);
+    EXPECT_LE(topEdgeDots(milk), 28) << "a dotted line, not a solid one";
+    EXPECT_EQ(topEdgeDots(bread), 0);
     // The transfer node's text is green somewhere in its label.
     const QRect label = transfer->DisplayRect(true);
     bool green = false;
