@@ -69,16 +69,34 @@ void TForm::ResizeClient(int width, int height)
         resize(width, height);
 }
 
-void TForm::SetBounds(int left, int top, int width, int height)
+// The frame the window manager adds around this form. A form not framed
+// yet (not shown, or shown but not yet decorated, as in its OnShow) takes
+// the frame of the shown main window, so that its outer bounds are set and
+// read alike; else a window would grow by its frame each time it is opened.
+QSize TForm::FrameExtra() const
 {
-    const QRect frame = frameGeometry(), inner = geometry();
-    const int extraW = frame.width() - inner.width(), extraH = frame.height() - inner.height();
-    move(left, top);
-    ResizeClient(std::max(0, width - extraW), std::max(0, height - extraH));
+    const auto framed = [](QSize extra) { return extra.width() > 0 || extra.height() > 0; };
+    const QSize own = frameGeometry().size() - geometry().size();
+    if (framed(own) || (windowFlags() & Qt::FramelessWindowHint) || borderStyle_ == TFormBorderStyle::bsNone)
+        return own.expandedTo(QSize(0, 0));
+    const TForm *main = Application().MainForm();
+    if (main && main != this && main->isVisible()) {
+        const QSize extra = main->frameGeometry().size() - main->geometry().size();
+        if (framed(extra))
+            return extra.expandedTo(QSize(0, 0));
+    }
+    return own.expandedTo(QSize(0, 0));
 }
 
-int TForm::Width() const { return frameGeometry().width(); }
-int TForm::Height() const { return frameGeometry().height(); }
+void TForm::SetBounds(int left, int top, int width, int height)
+{
+    const QSize extra = FrameExtra();
+    move(left, top);
+    ResizeClient(std::max(0, width - extra.width()), std::max(0, height - extra.height()));
+}
+
+int TForm::Width() const { return geometry().width() + FrameExtra().width(); }
+int TForm::Height() const { return geometry().height() + FrameExtra().height(); }
 
 void TForm::SetBorderStyle(TFormBorderStyle style)
 {

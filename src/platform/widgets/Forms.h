@@ -67,7 +67,8 @@ public:
     QString Caption() const { return windowTitle(); }
     void SetCaption(const QString &caption) { setWindowTitle(caption); }
 
-    // Bounds include the window frame once the window has one.
+    // Bounds include the window frame; a form not framed yet counts the
+    // frame of the forms already shown.
     void SetBounds(int left, int top, int width, int height) override;
     int Width() const override;
     int Height() const override;
@@ -147,6 +148,7 @@ private:
     void ApplyWindowFlags();
     void CenterOnScreen();
     bool FixedSize() const;
+    QSize FrameExtra() const;
 
     TFormBorderStyle borderStyle_ = TFormBorderStyle::bsSizeable;
     TFormStyle formStyle_ = TFormStyle::fsNormal;

@@ -394,5 +394,35 @@ TEST(ModalTest, WithoutAHandlerAnEventLoopWaitsForTheResult)
     SetModalHandler(saved);
 }
 
+// A window that stores its bounds when it closes and sets them again when it
+// opens keeps its size, also when it is set before the window manager has
+// framed it (before showing, and in OnShow).
+TEST(FormBoundsTest, AWindowOpenedAgainKeepsItsStoredSize)
+{
+    TForm main;
+    Application().SetMainForm(&main);
+    main.SetBounds(10, 10, 300, 200);
+    main.show();
+    QCoreApplication::processEvents();
+    const QSize frame = main.frameGeometry().size() - main.geometry().size();
+    ASSERT_TRUE(frame.width() > 0 || frame.height() > 0) << "the platform draws no frame";
+
+    int storedWidth = 530, storedHeight = 360;
+    for (int opening = 0; opening < 3; ++opening) {
+        TForm book(&main);
+        book.SetBounds(4, 4, storedWidth, storedHeight);
+        EXPECT_EQ(book.Width(), storedWidth);
+        EXPECT_EQ(book.Height(), storedHeight);
+        book.OnShow = [&](TObject *) { book.SetBounds(4, 4, storedWidth, storedHeight); };
+        book.show();
+        QCoreApplication::processEvents();
+        storedWidth = book.Width();
+        storedHeight = book.Height();
+        book.hide();
+    }
+    EXPECT_EQ(storedWidth, 530);
+    EXPECT_EQ(storedHeight, 360);
+}
+
 } // namespace
 } // namespace zorbel
