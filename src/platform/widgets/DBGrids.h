@@ -298,6 +298,10 @@ private:
     bool CanEditColumn(TColumn *column) const;
     void MoveToRow(int row, Qt::KeyboardModifiers modifiers);
     bool KeyDown(int key, Qt::KeyboardModifiers modifiers, const QString &text);
+    // Tab (back: Shift+Tab) in a grid edited in place with dgTabs: the next
+    // (previous) column, wrapping to the next (previous) record; false when
+    // the key is not the grid's and the focus moves on.
+    bool TabKey(bool back);
     void SelectRange(int fromRow, int toRow);
     void WriteEditor(const QString &text);
     // The user changed the editor's text: the record goes into edit mode.

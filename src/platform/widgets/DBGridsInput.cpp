@@ -193,15 +193,11 @@ bool TDBGrid::KeyDown(int key, Qt::KeyboardModifiers modifiers, const QString &t
                 SetSelectedIndex(ShownColumns().empty() ? 0 : ShownColumns().back()->Index());
             }
             break;
-        case Qt::Key_Left:
-        case Qt::Key_Right:
         case Qt::Key_Tab:
-        case Qt::Key_Backtab: {
-            if ((key == Qt::Key_Tab || key == Qt::Key_Backtab) && !options_.Contains(dgTabs)) {
-                done = false;
-                break;
-            }
-            const int step = key == Qt::Key_Left || key == Qt::Key_Backtab || shift ? -1 : 1;
+        case Qt::Key_Backtab: done = TabKey(key == Qt::Key_Backtab || shift); break;
+        case Qt::Key_Left:
+        case Qt::Key_Right: {
+            const int step = key == Qt::Key_Left ? -1 : 1;
             const int next = ViewColumnOf(selectedIndex_) + step;
             if (TColumn *column = ShownColumn(next))
                 SetSelectedIndex(column->Index());
@@ -230,6 +226,28 @@ bool TDBGrid::KeyDown(int key, Qt::KeyboardModifiers modifiers, const QString &t
         }
     });
     return done;
+}
+
+bool TDBGrid::TabKey(bool back)
+{
+    if (!options_.Contains(dgTabs) || !options_.Contains(dgEditing) || options_.Contains(dgRowSelect) ||
+        !link_->Active() || ShownColumns().empty())
+        return false;
+    DispatchEvent([&] {
+        const std::vector<TColumn *> shown = ShownColumns();
+        int next = ViewColumnOf(selectedIndex_) + (back ? -1 : 1);
+        if (next < 0 || next >= int(shown.size())) {
+            // Past the last column: the first of the next record (the
+            // record being edited is posted by the move); at the end the
+            // cell stays.
+            CloseEditor(true);
+            if (link_->DataSet()->MoveBy(back ? -1 : 1) == 0)
+                return;
+            next = back ? int(shown.size()) - 1 : 0;
+        }
+        SetSelectedIndex(shown[next]->Index());
+    });
+    return true;
 }
 
 // ---- the program's grid ----

@@ -32,7 +32,9 @@ QVariant TDBGrid::TGridModel::data(const QModelIndex &index, int role) const
 
 bool TDBGrid::TGridModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
-    if (role != Qt::EditRole || index.row() != grid_->link_->ActiveRecord())
+    // An editor's text goes only into the cell the grid has selected.
+    if (role != Qt::EditRole || index.row() != grid_->link_->ActiveRecord() ||
+        index.column() != grid_->ViewColumnOf(grid_->selectedIndex_))
         return false;
     grid_->WriteEditor(value.toString());
     return true;
@@ -189,6 +191,46 @@ TDBGrid::TGridView::TGridView(TDBGrid *grid) : QTableView(grid), grid_(grid)
     verticalHeader()->setMaximumWidth(12);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setSectionsClickable(true);
+}
+
+namespace {
+
+bool IsTabKey(const QEvent *event, bool &back)
+{
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    const auto *ke = static_cast<const QKeyEvent *>(event);
+    if ((ke->key() != Qt::Key_Tab && ke->key() != Qt::Key_Backtab) ||
+        (ke->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
+        return false;
+    back = ke->key() == Qt::Key_Backtab || (ke->modifiers() & Qt::ShiftModifier);
+    return true;
+}
+
+} // namespace
+
+bool TDBGrid::TGridDelegate::eventFilter(QObject *object, QEvent *event)
+{
+    bool back = false;
+    if (IsTabKey(event, back) && object == grid_->editor_) {
+        if (!grid_->TabKey(back)) {
+            // Not the grid's key: the text is kept and the focus moves on.
+            grid_->CloseEditor(true);
+            static_cast<TGridView *>(grid_->View())->MoveFocus(!back);
+        }
+        return true;
+    }
+    return QStyledItemDelegate::eventFilter(object, event);
+}
+
+bool TDBGrid::TGridView::event(QEvent *event)
+{
+    bool back = false;
+    if (IsTabKey(event, back) && grid_->TabKey(back)) {
+        event->accept();
+        return true;
+    }
+    return QTableView::event(event);
 }
 
 void TDBGrid::TGridView::keyPressEvent(QKeyEvent *event)

@@ -75,6 +75,10 @@ public:
     void setEditorData(QWidget *editor, const QModelIndex &index) const override;
     void setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const override;
 
+protected:
+    // Tab in an editor is the grid's key, not the view's move to its next cell.
+    bool eventFilter(QObject *object, QEvent *event) override;
+
 private:
     // The result values of a lookup field's dataset, in its order.
     static QStringList LookupValues(TField *field);
@@ -93,8 +97,12 @@ public:
             commitData(editor);
         closeEditor(editor, QAbstractItemDelegate::NoHint);
     }
+    // Moves the focus to the next (previous) control, as Tab does.
+    void MoveFocus(bool next) { QTableView::focusNextPrevChild(next); }
 
 protected:
+    // Tab moves between the cells of a grid edited in place (dgTabs).
+    bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override { grid_->MouseDown(event); }
     void mouseReleaseEvent(QMouseEvent *event) override { grid_->MouseUp(event); }

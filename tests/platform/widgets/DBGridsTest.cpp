@@ -211,6 +211,51 @@ TEST_F(GridFixture, EditInPlacePostsWhenTheRowChanges)
     EXPECT_EQ(grid->InplaceEditor(), nullptr);
 }
 
+// Tab and Shift+Tab walk the cells of a grid edited in place, from the open
+// editor too, whose text stays in its own column; past the last column the
+// walk goes on in the next record. A row-select grid leaves Tab to the focus.
+TEST_F(GridFixture, TabWalksTheCellsAndTheEditorsTextStaysInItsColumn)
+{
+    TField *name = data.FieldByName(QStringLiteral("NAME"));
+    TField *sum = data.FieldByName(QStringLiteral("SUM"));
+    grid->SetSelectedField(name);
+    Key(Qt::Key_F2);
+    auto *edit = qobject_cast<QLineEdit *>(grid->InplaceEditor());
+    ASSERT_NE(edit, nullptr);
+    edit->setText(QStringLiteral("Хлеб"));
+    SendKey(edit, Qt::Key_Tab);
+    QApplication::processEvents();
+    EXPECT_EQ(grid->SelectedField(), sum);
+    EXPECT_EQ(grid->InplaceEditor(), nullptr);
+    EXPECT_EQ(name->AsString(), QStringLiteral("Хлеб"));
+    EXPECT_DOUBLE_EQ(sum->AsFloat(), 1.5);
+
+    // Typing in the next cell and tabbing on writes that cell only.
+    Key(0x35, Qt::NoModifier, QStringLiteral("5"));
+    ASSERT_NE(grid->InplaceEditor(), nullptr);
+    SendKey(grid->InplaceEditor(), Qt::Key_Tab);
+    QApplication::processEvents();
+    EXPECT_EQ(grid->SelectedField(), data.FieldByName(QStringLiteral("KIND")));
+    EXPECT_DOUBLE_EQ(sum->AsFloat(), 5);
+    EXPECT_EQ(name->AsString(), QStringLiteral("Хлеб"));
+
+    Key(Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(grid->SelectedField(), sum);
+    Key(Qt::Key_Tab);
+    Key(Qt::Key_Tab); // past the last column: the next record, first column
+    EXPECT_EQ(Id(), 2);
+    EXPECT_EQ(grid->SelectedField(), data.FieldByName(QStringLiteral("ID")));
+    EXPECT_EQ(data.State(), dsBrowse);
+    Key(Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(Id(), 1);
+    EXPECT_EQ(grid->SelectedField(), data.FieldByName(QStringLiteral("KIND")));
+    EXPECT_EQ(name->AsString(), QStringLiteral("Хлеб"));
+
+    grid->SetOptions({dgTitles, dgIndicator, dgTabs, dgRowSelect});
+    Key(Qt::Key_Tab);
+    EXPECT_EQ(grid->SelectedField(), data.FieldByName(QStringLiteral("KIND")));
+}
+
 TEST_F(GridFixture, EllipsisButtonOfADateColumnFires)
 {
     QString layout = QStringLiteral("ID=40\r\nDATE_REAL=80\r\nNAME=100\r\nSUM=60\r\nKIND=20");
