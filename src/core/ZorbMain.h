@@ -245,6 +245,8 @@ public:
     void mpLogNonClick(TObject *Sender); // the reminder mode by the item's Tag
     void DBGPersonKeyPress(TObject *Sender, QChar &Key);
     void DBGPersonKeyDown(TObject *Sender, WORD &Key, TShiftState Shift);
+    // Ins and Ctrl+Del in a reference grid: its popup's add and delete items.
+    bool RefGridKeys(TDBGrid *Grid, WORD &Key, TShiftState Shift);
     void DBGLogKeyDown(TObject *Sender, WORD &Key, TShiftState Shift);
     // Asks for a date for Field of Table's current row (today when null).
     void EditDateField(TTable &Table, const QString &Field);

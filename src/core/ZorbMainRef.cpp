@@ -220,8 +220,16 @@ void TFormMain::BuildRefLayout()
         };
         grid->OnKeyPress = [this](TObject *s, QChar &k) { DBGPersonKeyPress(s, k); };
     }
-    DBGPerson->OnKeyDown = [this](TObject *s, WORD &k, TShiftState sh) { DBGPersonKeyDown(s, k, sh); };
-    DBGLog->OnKeyDown = [this](TObject *s, WORD &k, TShiftState sh) { DBGLogKeyDown(s, k, sh); };
+    DBGPerson->OnKeyDown = [this](TObject *s, WORD &k, TShiftState sh) {
+        if (!RefGridKeys(DBGPerson, k, sh))
+            DBGPersonKeyDown(s, k, sh);
+    };
+    DBGFamily->OnKeyDown = [this](TObject *, WORD &k, TShiftState sh) { RefGridKeys(DBGFamily, k, sh); };
+    DBGFirm->OnKeyDown = [this](TObject *, WORD &k, TShiftState sh) { RefGridKeys(DBGFirm, k, sh); };
+    DBGLog->OnKeyDown = [this](TObject *s, WORD &k, TShiftState sh) {
+        if (!RefGridKeys(DBGLog, k, sh))
+            DBGLogKeyDown(s, k, sh);
+    };
     for (TDBGrid *grid : {static_cast<TDBGrid *>(DBGPerson), static_cast<TDBGrid *>(DBGFamily)})
         grid->OnEditButtonClick = [this, grid](TObject *) {
             if (TTable *t = GridTable(grid))
@@ -382,6 +390,27 @@ void TFormMain::DBGPersonKeyDown(TObject *, WORD &Key, TShiftState)
             Dm->Tb_Person.Edit();
         Dm->Tb_Person.FieldByName(QStringLiteral("ID_FIRM"))->Clear();
     });
+}
+
+bool TFormMain::RefGridKeys(TDBGrid *Grid, WORD &Key, TShiftState Shift)
+{
+    // The popup items name these keys: they do what the items do, with the
+    // same conditions and the same question, on the grid the key came from.
+    const bool insert = Key == VK_INSERT && KeyModifiers(Shift) == 0;
+    const bool remove = Key == VK_DELETE && KeyModifiers(Shift) == ssCtrl;
+    TPopupMenu *menu = Grid->PopupMenu();
+    if ((!insert && !remove) || !menu)
+        return false;
+    Key = 0;
+    TMenuItem *item = menu == PmPerson ? (insert ? mpPersonNew : mpPersonDel)
+                      : menu == PmFirm ? (insert ? mpFirmNew : mpFirmDel)
+                                       : (insert ? mpLogNew : mpLogDel);
+    menu->SetPopupComponent(Grid);
+    if (menu->OnPopup)
+        menu->OnPopup(menu);
+    if (item->Enabled() && item->Visible())
+        item->Click();
+    return true;
 }
 
 void TFormMain::mpFormClick(TObject *)

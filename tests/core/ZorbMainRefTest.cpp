@@ -212,6 +212,61 @@ TEST_F(MainRef, SearchAndF3WithoutAMatch)
     EXPECT_EQ(script.Seen().size(), 3u);
 }
 
+// Ins and Ctrl+Del, which the popup items name, add and delete in the grid
+// the key came from, with the items' conditions and questions.
+TEST_F(MainRef, InsAndCtrlDelAddAndDeleteAsTheirMenuItemsDo)
+{
+    f->ShowPage(2);
+    f->DBGFirm->SetFocus();
+    const int firms = dm->Tb_Firm.RecordCount();
+    SendKey(f->DBGFirm->View(), Qt::Key_Insert);
+    EXPECT_EQ(dm->Tb_Firm.State(), dsInsert);
+    SendKey(f->DBGFirm->View(), Qt::Key_Escape);
+    EXPECT_EQ(dm->Tb_Firm.State(), dsBrowse);
+    {
+        TModalScript no;
+        no.Press("No");
+        SendKey(f->DBGFirm->View(), Qt::Key_Delete, Qt::ControlModifier);
+        EXPECT_EQ(Texts(no), QStringList{U("Удалить запись ?")});
+        EXPECT_EQ(dm->Tb_Firm.RecordCount(), firms);
+    }
+
+    f->ShowPage(1);
+    ASSERT_TRUE(dm->Tb_Person.Locate("ID_PERSON", Variant(twin2), {}));
+    f->DBGFamily->SetFocus();
+    SendKey(f->DBGFamily->View(), Qt::Key_Insert);
+    EXPECT_EQ(dm->Tb_Family.State(), dsInsert);
+    EXPECT_EQ(dm->Tb_Person.State(), dsBrowse);
+    SendKey(f->DBGFamily->View(), Qt::Key_Escape);
+    ASSERT_EQ(dm->Tb_Family.FieldByName("Id_Family")->AsInteger(), masha2);
+    {
+        TModalScript yes;
+        yes.Press("Yes");
+        SendKey(f->DBGFamily->View(), Qt::Key_Delete, Qt::ControlModifier);
+        EXPECT_EQ(Texts(yes), QStringList{U("Удалить запись ?")});
+    }
+    EXPECT_TRUE(dm->Tb_Family.IsEmpty());
+    EXPECT_TRUE(dm->Tb_Person.Locate("ID_PERSON", Variant(twin2), {}));
+
+    f->ShowPage(3);
+    f->DBGLog->SetFocus();
+    {
+        TModalScript yes;
+        yes.Press("Yes");
+        SendKey(f->DBGLog->View(), Qt::Key_Delete, Qt::ControlModifier);
+        EXPECT_EQ(Texts(yes), QStringList{U("Удалить запись в дневнике ?")});
+    }
+    EXPECT_TRUE(dm->Tb_Log.IsEmpty());
+    {
+        TModalScript none; // nothing to delete: no question
+        SendKey(f->DBGLog->View(), Qt::Key_Delete, Qt::ControlModifier);
+        EXPECT_TRUE(none.Seen().empty());
+    }
+    SendKey(f->DBGLog->View(), Qt::Key_Insert);
+    EXPECT_EQ(dm->Tb_Log.State(), dsInsert);
+    dm->Tb_Log.Cancel();
+}
+
 TEST_F(MainRef, PickerMovesToAnExistingNameAndAsksForANewOne)
 {
     TFormRef picker(*f, &dm->DataPerson);
