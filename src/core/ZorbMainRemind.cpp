@@ -59,10 +59,15 @@ bool TFormMain::BuildReminders()
 void TFormMain::mRemindClick(TObject *)
 {
     mRemind->SetChecked(!mRemind->Checked());
-    if (mRemind->Checked())
+    if (mRemind->Checked()) {
         PanRemind->SetVisible(BuildReminders());
-    else
+        // The list was built while the panel was hidden and its grid not yet
+        // laid out: the text column is widened again to the shown grid.
+        if (PanRemind->Visible())
+            PanRemindResize(PanRemind);
+    } else {
         ButRemCloseClick(this);
+    }
     if (PanRemind->Visible() && DBGRem->CanFocus())
         DBGRem->SetFocus();
 }
