@@ -102,14 +102,14 @@ TFormSets::TFormSets()
     ButCancel->SetModalResult(mrCancel);
     Pg = new TPageControl(this, QStringLiteral("Pg"));
     Pg->SetAlign(TAlign::alClient);
-    // The four tabs stay in view: a slightly smaller font for the captions,
-    // shortened where the window is too narrow for them.
+    // The four tabs stay in view with their whole captions, in a slightly
+    // smaller font; the window is never narrower than they need (below).
     if (auto *tabs = Pg->findChild<QTabBar *>()) {
         QFont small = tabs->font();
         small.setPointSizeF(small.pointSizeF() * 0.85);
         tabs->setFont(small);
         tabs->setUsesScrollButtons(false);
-        tabs->setElideMode(Qt::ElideRight);
+        tabs->setElideMode(Qt::ElideNone);
     }
 
     ShView = Page("ShView", "Внешний вид");
@@ -195,6 +195,8 @@ TFormSets::TFormSets()
     ButFontTitle->OnClick = [this](TObject *) { ButFontClick(ButFontTitle); };
     ButCalc->OnClick = [this](TObject *s) { ButCalcClick(s); };
     OnShow = [this](TObject *) { Pg->SetActivePageIndex(0); };
+    if (auto *tabs = Pg->findChild<QTabBar *>())
+        setMinimumWidth(std::max(minimumWidth(), tabs->sizeHint().width() + 8));
     DoCreate();
 }
 

@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QFontDialog>
+#include <QTabBar>
 #include <gtest/gtest.h>
 
 namespace zorbel {
@@ -59,6 +60,25 @@ protected:
     TSandbox box;
     std::unique_ptr<TFormMain> f;
 };
+
+// The four page tabs show their whole captions, however narrow the window
+// was made (the designed width is too narrow for them in larger fonts).
+TEST_F(MainSets, PageTabsShowTheirWholeCaptions)
+{
+    f->Show();
+    Settings([](TFormSets &s) {
+        s.SetBounds(s.Left(), s.Top(), 300, s.Height());
+        QApplication::processEvents();
+        auto *tabs = s.Pg->findChild<QTabBar *>();
+        ASSERT_NE(tabs, nullptr);
+        ASSERT_EQ(tabs->count(), 4);
+        for (int i = 0; i < tabs->count(); ++i)
+            EXPECT_GE(tabs->tabRect(i).width(), tabs->fontMetrics().horizontalAdvance(tabs->tabText(i)))
+                << tabs->tabText(i).toStdString();
+        EXPECT_LE(tabs->tabRect(3).right(), s.Pg->width());
+        s.ButCancel->Click();
+    });
+}
 
 TEST_F(MainSets, ShowsTheOptionsAndOkGivesThemToTheMainWindow)
 {
