@@ -1,4 +1,5 @@
-// Message texts of the dataset framework, as the class library words them.
+// Message texts of the dataset framework, as the class library words them;
+// those a user meets when a typed value does not fit its field are in Russian.
 // Callers format them with QString::arg (%1, %2, ...).
 #pragma once
 
@@ -17,18 +18,18 @@ inline const QString SDataSetEmpty =
     QStringLiteral("Cannot perform this operation on an empty dataset");
 inline const QString SDataSetReadOnly = QStringLiteral("Cannot modify a read-only dataset");
 inline const QString SFieldReadOnly = QStringLiteral("Field %1 is read only");
-inline const QString SFieldRequired = QStringLiteral("Field '%1' must have a value");
+inline const QString SFieldRequired = QStringLiteral("Поле '%1' должно быть заполнено");
 inline const QString SFieldAccessError = QStringLiteral("Cannot access field '%1' as type %2");
 inline const QString SFieldTypeMismatch =
     QStringLiteral("Type mismatch for field '%1', expecting: %2 actual: %3");
 inline const QString SFieldRangeError =
-    QStringLiteral("%1 is not a valid value for field '%2'. The allowed range is %3 to %4");
-inline const QString SInvalidIntegerValue = QStringLiteral("'%1' is not a valid integer value for field '%2'");
-inline const QString SInvalidFloatValue = QStringLiteral("'%1' is not a valid floating point value for field '%2'");
-inline const QString SInvalidDateValue = QStringLiteral("'%1' is not a valid date");
-inline const QString SInvalidTimeValue = QStringLiteral("'%1' is not a valid time");
-inline const QString SInvalidDateTimeValue = QStringLiteral("'%1' is not a valid date and time");
-inline const QString SInvalidBoolValue = QStringLiteral("'%1' is not a valid boolean value for field '%2'");
+    QStringLiteral("Значение %1 не подходит для поля '%2': допустимо от %3 до %4");
+inline const QString SInvalidIntegerValue = QStringLiteral("'%1' - не целое число (поле '%2')");
+inline const QString SInvalidFloatValue = QStringLiteral("'%1' - не число (поле '%2')");
+inline const QString SInvalidDateValue = QStringLiteral("'%1' - неверная дата");
+inline const QString SInvalidTimeValue = QStringLiteral("'%1' - неверное время");
+inline const QString SInvalidDateTimeValue = QStringLiteral("'%1' - неверные дата и время");
+inline const QString SInvalidBoolValue = QStringLiteral("'%1' - не логическое значение (поле '%2')");
 inline const QString SDuplicateFieldName = QStringLiteral("Duplicate field name '%1'");
 inline const QString SDuplicateIndexName = QStringLiteral("Duplicate index name '%1'");
 inline const QString SIndexNotFound = QStringLiteral("Index '%1' not found");

@@ -1,6 +1,7 @@
 // How the program's tables are stored in SQLite: column types, values, creation, restructure and pack.
 #include "platform/sqltable/SqlSchema.h"
 
+#include "platform/dataset/DBConsts.h"
 #include "platform/sqltable/Sqlite.h"
 
 #include <QRegularExpression>
@@ -14,8 +15,7 @@ constexpr double MsPerDay = 86400000.0;
 
 [[noreturn]] void RangeError(const TColumnDef &column, const Variant &value, int64_t low, int64_t high)
 {
-    throw EDatabaseError(QStringLiteral("%1 is not a valid value for field '%2'. The allowed range is %3 to %4")
-                             .arg(value.AsString(), column.Name)
+    throw EDatabaseError(DBConsts::SFieldRangeError.arg(value.AsString(), column.Name)
                              .arg(low)
                              .arg(high));
 }

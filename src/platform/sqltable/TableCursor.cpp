@@ -1,6 +1,7 @@
 // The navigational cursor under TTable: rows of one table in index order within a range and a filter.
 #include "platform/sqltable/TableCursor.h"
 
+#include "platform/dataset/DBConsts.h"
 #include "platform/sqltable/Sqlite.h"
 
 #include <algorithm>
@@ -184,7 +185,7 @@ TRowValues TTableCursor::StoredRow(const TRowValues &values) const
     for (size_t i = 0; i < values.size(); ++i) {
         stored.push_back(StoredValue(def_.Columns[i], values[i]));
         if (def_.Columns[i].Required && stored.back().IsNull())
-            throw EDatabaseError(QStringLiteral("Field '%1' must have a value").arg(def_.Columns[i].Name));
+            throw EDatabaseError(DBConsts::SFieldRequired.arg(def_.Columns[i].Name));
     }
     return stored;
 }

@@ -207,7 +207,7 @@ TEST(DataSetEditing, RefusedWritesAndFailedPostsKeepTheState)
 
     ds.FieldByName(QStringLiteral("ID"))->SetRequired(true);
     ds.Append();
-    EXPECT_RAISES(ds.Post(), EDatabaseError, "Field 'ID' must have a value");
+    EXPECT_RAISES(ds.Post(), EDatabaseError, "Поле 'ID' должно быть заполнено");
     EXPECT_EQ(ds.State(), dsInsert);
     ds.BeforePost = [](TDataSet *) { Abort(); };
     ds.FieldByName(QStringLiteral("ID"))->SetAsInteger(5);

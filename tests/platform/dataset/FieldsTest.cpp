@@ -112,16 +112,16 @@ TEST(Fields, IntegersAreCheckedAgainstTheirRange)
     sm->SetAsInteger(-32768);
     EXPECT_EQ(Native<int16_t>(sm), -32768);
     EXPECT_RAISES(sm->SetAsInteger(40000), EDatabaseError,
-                  "40000 is not a valid value for field 'Sm'. The allowed range is -32768 to 32767");
+                  "Значение 40000 не подходит для поля 'Sm': допустимо от -32768 до 32767");
     EXPECT_EQ(sm->AsInteger(), -32768);
     EXPECT_RAISES(ds.F("W")->SetAsInteger(-1), EDatabaseError,
-                  "-1 is not a valid value for field 'W'. The allowed range is 0 to 65535");
+                  "Значение -1 не подходит для поля 'W': допустимо от 0 до 65535");
     auto *i = static_cast<TIntegerField *>(ds.F("I"));
     i->SetMinValue(1);
     i->SetMaxValue(10);
     EXPECT_THROW(i->SetAsInteger(11), EDatabaseError);
     EXPECT_RAISES(i->SetAsString(QStringLiteral("abc")), EDatabaseError,
-                  "'abc' is not a valid integer value for field 'I'");
+                  "'abc' - не целое число (поле 'I')");
     i->SetAsFloat(2.5); // rounds half to even
     EXPECT_EQ(i->AsInteger(), 2);
     ds.F("L")->SetAsLargeInt(int64_t(1) << 40);
@@ -141,7 +141,7 @@ TEST(Fields, NumbersFormatThroughDisplayAndEditFormats)
     f->SetEditFormat(QStringLiteral("0.0"));
     EXPECT_EQ(f->Text(), QStringLiteral("1234,5"));
     EXPECT_RAISES(f->SetAsString(QStringLiteral("1.5")), EDatabaseError,
-                  "'1.5' is not a valid floating point value for field 'F'");
+                  "'1.5' - не число (поле 'F')");
     ds.F("C")->SetAsCurrency(-2.5);
     EXPECT_EQ(ds.F("C")->DisplayText(), QStringLiteral("-2,50р."));
     ds.F("I")->SetAsInteger(7);
@@ -189,7 +189,7 @@ TEST(Fields, BooleanTextsAndVariantKinds)
     EXPECT_FALSE(b->AsBoolean());
     EXPECT_EQ(b->DisplayText(), QStringLiteral("Нет"));
     EXPECT_RAISES(b->SetAsString(QStringLiteral("может")), EDatabaseError,
-                  "'может' is not a valid boolean value for field 'B'");
+                  "'может' - не логическое значение (поле 'B')");
     EXPECT_RAISES(b->AsInteger(), EDatabaseError, "Cannot access field 'B' as type Integer");
 
     ds.F("I")->SetValue(Variant(QStringLiteral("42")));
