@@ -69,16 +69,64 @@ void TForm::ResizeClient(int width, int height)
         resize(width, height);
 }
 
-void TForm::SetBounds(int left, int top, int width, int height)
+namespace {
+
+QMargins &LastFrame()
 {
-    const QRect frame = frameGeometry(), inner = geometry();
-    const int extraW = frame.width() - inner.width(), extraH = frame.height() - inner.height();
-    move(left, top);
-    ResizeClient(std::max(0, width - extraW), std::max(0, height - extraH));
+    static QMargins frame;
+    return frame;
 }
 
-int TForm::Width() const { return frameGeometry().width(); }
-int TForm::Height() const { return frameGeometry().height(); }
+QMargins OwnFrame(const QWidget *w)
+{
+    const QRect frame = w->frameGeometry(), inner = w->geometry();
+    return QMargins(inner.left() - frame.left(), inner.top() - frame.top(), frame.right() - inner.right(),
+                    frame.bottom() - inner.bottom());
+}
+
+} // namespace
+
+void TForm::NoteFrame(const QMargins &frame) { LastFrame() = frame; }
+
+QMargins TForm::FrameMargins() const
+{
+    const QMargins own = OwnFrame(this);
+    if (own.isNull()) {
+        const Qt::WindowType type = windowType();
+        const bool frameless = !isWindow() || (windowFlags() & Qt::FramelessWindowHint) || type == Qt::Popup ||
+                               type == Qt::ToolTip || type == Qt::SplashScreen;
+        // Not framed yet (even shown: the frame comes a little later).
+        return frameless ? QMargins() : LastFrame();
+    }
+    // The frame of a normal window on a real screen is the one the next forms
+    // get (a maximised one may lose its borders; the offscreen platform
+    // frames some windows and not others).
+    if (!(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) &&
+        QGuiApplication::platformName() != QLatin1String("offscreen"))
+        NoteFrame(own);
+    return own;
+}
+
+void TForm::SetBounds(int left, int top, int width, int height)
+{
+    const QMargins frame = FrameMargins();
+    pendingFrameSize_ = OwnFrame(this).isNull() ? QSize(std::max(0, width), std::max(0, height)) : QSize();
+    move(left, top);
+    ResizeClient(std::max(0, width - frame.left() - frame.right()),
+                 std::max(0, height - frame.top() - frame.bottom()));
+}
+
+int TForm::Width() const
+{
+    const QMargins frame = FrameMargins();
+    return geometry().width() + frame.left() + frame.right();
+}
+
+int TForm::Height() const
+{
+    const QMargins frame = FrameMargins();
+    return geometry().height() + frame.top() + frame.bottom();
+}
 
 void TForm::SetBorderStyle(TFormBorderStyle style)
 {
@@ -192,6 +240,21 @@ void TForm::CenterOnScreen()
 
 bool TForm::ControlEvent(QEvent *event)
 {
+    // Learn the frame as soon as the window manager has put one around a
+    // form, and give the size asked for before it the frame it now has.
+    if ((event->type() == QEvent::Move || event->type() == QEvent::Resize ||
+         event->type() == QEvent::WindowActivate) &&
+        isWindow() && isVisible() && !OwnFrame(this).isNull()) {
+        const QMargins frame = FrameMargins();
+        if (pendingFrameSize_.isValid() && !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))) {
+            const QSize asked = pendingFrameSize_;
+            pendingFrameSize_ = QSize();
+            const QSize client(std::max(0, asked.width() - frame.left() - frame.right()),
+                               std::max(0, asked.height() - frame.top() - frame.bottom()));
+            if (client != size())
+                ResizeClient(client.width(), client.height());
+        }
+    }
     if (event->type() == QEvent::Resize && menu_)
         menu_->Bar()->setGeometry(0, 0, width(), contentsMargins().top());
     return TControl::ControlEvent(event);
