@@ -93,7 +93,7 @@ void RunOperationCard(TDm &Dm, TPosting &Post, TFormCard &Card, bool IsNew, TCar
         result.TransferAmount = Card.TransferAmount;
         if (Card.Tb_Acc.Active() && !Card.Tb_Acc.IsEmpty()) {
             result.TargetAccount = Card.Tb_Acc.FieldByName(QStringLiteral("ID_ACCOUNT"))->AsInteger();
-            result.TargetRate = Card.Tb_Acc.FieldByName(QStringLiteral("Rate"))->AsFloat();
+            result.TargetRate = Card.Tb_Acc.FieldByName(QStringLiteral("Rate"))->AsVariant();
         }
         result.TakeEntryDate = Card.ChDate->Visible() && Card.ChDate->Checked();
         result.TakeCategory = Card.ChCategory->Visible() && Card.ChCategory->Checked();

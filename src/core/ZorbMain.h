@@ -396,7 +396,8 @@ public:
     void mpFindCommentClick(TObject *Sender);
     void mCategoryFindClick(TObject *Sender);
     void mCategoryMoveClick(TObject *Sender);
-    // The card's note button: a note chosen from all operations' notes.
+    // The card's note button: a note chosen from all operations' notes;
+    // false when none is chosen (cancelled, or OK on an empty list).
     bool PickNote(QString &Note);
     void WireCardSearches(TFormCard *CardForm);
     // F9: the program named by the setting Calc, else the program's own calculator.

@@ -262,7 +262,12 @@ bool TFormMain::PickNote(QString &Note)
     }
     if (form.ShowModal() != mrOk)
         return false;
-    Note = form.ChosenNote();
+    // OK on an empty list chooses nothing (the list holds no empty note), so
+    // the note typed on the card is not wiped.
+    const QString chosen = form.ChosenNote();
+    if (chosen.isEmpty())
+        return false;
+    Note = chosen;
     return true;
 }
 

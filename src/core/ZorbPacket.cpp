@@ -114,8 +114,11 @@ TPacketResult WritePacketLines(TDm &dm, int Digit, TDateTime EntryDate, TDateTim
     TTable &acc = dm.Tb_Account;
     TTable &hist = dm.Tb_Hist;
     const int account = acc.FieldByName(QStringLiteral("Id_Account"))->AsInteger();
-    const double accountRate = acc.FieldByName(QStringLiteral("Rate"))->AsFloat();
-    const double dayRate = Options.Mem_Rate && accountRate > 0 ? DayRate(dm, account, EntryDate) : 0;
+    // The account's rate as it stands: an account without one gives rows
+    // without one (a rate of 0 is refused when the row is edited).
+    const Variant accountRate = acc.FieldByName(QStringLiteral("Rate"))->AsVariant();
+    const double dayRate =
+        Options.Mem_Rate && !accountRate.IsNull() && accountRate.AsDouble() > 0 ? DayRate(dm, account, EntryDate) : 0;
     const TDateTime day = DateOf(EntryDate);
     result.Realised = DateOf(Today) >= day;
     int year = 0, month = 0, dom = 0;
@@ -160,7 +163,7 @@ TPacketResult WritePacketLines(TDm &dm, int Digit, TDateTime EntryDate, TDateTim
                 if (Options.Mem_Comm)
                     f("Comment")->SetAsVariant(line.Comment);
                 if (Options.Mem_Rate)
-                    f("Rate")->SetAsFloat(dayRate > 0 ? dayRate : accountRate);
+                    f("Rate")->SetAsVariant(dayRate > 0 ? Variant(dayRate) : accountRate);
                 f("Yr")->SetAsInteger(year);
                 f("Mn")->SetAsInteger(month);
                 hist.Post();

@@ -387,7 +387,7 @@ void TPosting::WriteTransferPair(bool isNew, const TCardResult &card)
             if (r > 0)
                 H("Rate")->SetAsFloat(r);
             else
-                H("Rate")->SetAsFloat(card.TargetRate);
+                H("Rate")->SetAsVariant(card.TargetRate); // null stays null: a rate of 0 is no rate
         }
         h.Post();
     } catch (...) {

@@ -59,7 +59,7 @@ struct TCardResult {
     int64_t BalanceDelta = 0;   // change of the current account's Rest, 1/10000
     int64_t TransferAmount = 0; // credited to a target in another currency, 1/10000; 0 otherwise
     int TargetAccount = -1;     // the card's chosen target account (-1: none)
-    double TargetRate = 0;      // that account's Rate
+    Variant TargetRate;         // that account's Rate as it stands (null when it has none)
     bool TakeEntryDate = false; // ChDate visible and checked
     bool TakeCategory = false;  // ChCategory visible and checked
     bool HasNode = false;       // a node is selected in the visible tree

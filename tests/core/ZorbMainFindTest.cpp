@@ -246,6 +246,17 @@ TEST_F(MainFind, CardPicksANoteFromAllAccounts)
     EXPECT_TRUE(f->PickNote(note));
     EXPECT_TRUE(script.Finished()) << script.Errors().join("; ").toStdString();
     EXPECT_EQ(note, U("Молоко 5%"));
+
+    // OK on an empty list chooses nothing: the note typed on the card stays.
+    TModalScript none;
+    none.Then([&](TForm &w) {
+        auto &form = dynamic_cast<TFormComm &>(w);
+        form.Ed->SetText(U("кефир"));
+        EXPECT_TRUE(form.Qcomm->IsEmpty());
+        form.SetModalResult(mrOk);
+    });
+    EXPECT_FALSE(f->PickNote(note));
+    EXPECT_TRUE(none.Finished()) << none.Errors().join("; ").toStdString();
 }
 
 TEST_F(MainFind, CalculatorIsTheProgramsOwnUnlessAnotherIsNamed)

@@ -175,6 +175,18 @@ TEST_F(PacketData, RateIsTheDaysAverageWhenTheAccountHasOne)
     EXPECT_EQ(Sqlite("select rate from tb_hist not indexed where ct=12.0"), "2.0");
 }
 
+// An account without a rate gives rows without one: a rate of 0 would be
+// refused by the card, so such an operation could not be edited.
+TEST_F(PacketData, AnAccountWithoutARateGivesRowsWithoutOne)
+{
+    dm.Tb_Account.Edit();
+    dm.Tb_Account.FieldByName("Rate")->Clear();
+    dm.Tb_Account.Post();
+    AddLine(U("Хлебушек"), Variant(12.0), QString());
+    ASSERT_EQ(WritePacketLines(dm, 5, D(2024, 1, 10), today, {}).Written, 1);
+    EXPECT_EQ(Sqlite("select ifnull(rate,'-') from tb_hist not indexed where ct=12.0"), "-");
+}
+
 TEST_F(PacketData, FailingLineIsNamedAndLeftOutOfTheBalance)
 {
     TenLines();

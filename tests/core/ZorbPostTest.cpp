@@ -152,6 +152,21 @@ TEST_F(PostTest, TransferInOneCurrencyCreditsTheSentSum)
     EXPECT_EQ(Count(U("id_account=2 and dt=150")), 1);
 }
 
+// With no rate of its own that day, the receiving leg takes the target
+// account's rate as it stands: none when the account has none (a rate of 0
+// would be refused by the card when the leg is opened).
+TEST_F(PostTest, ReceivingLegTakesTheTargetsRateOrNone)
+{
+    post.Mem.Rate = true;
+    GoAccount(2);
+    dm.Tb_Account.Edit();
+    dm.Tb_Account.FieldByName(QStringLiteral("Rate"))->Clear();
+    dm.Tb_Account.Post();
+    GoAccount(1);
+    Add(TCardMode::Transfer, Transfer(), 200, Date(), 2);
+    EXPECT_EQ(Count(U("id_account=2 and level1=-1 and dt=200 and rate is null")), 1);
+}
+
 TEST_F(PostTest, CrossCurrencyTransferCreditsTheReceivedAmount)
 {
     Add(TCardMode::Transfer, Transfer(), 900, Date(), 3, 10, 90);

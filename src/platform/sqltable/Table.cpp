@@ -255,8 +255,14 @@ void TTable::SetRecNoImpl(int value)
 
 void TTable::ResyncToCursor()
 {
-    crack_ = cursor_->HasRow() ? TCrack::None : TCrack::BeforeFirst;
-    Resync({rmExact, rmCenter});
+    if (cursor_->HasRow()) {
+        crack_ = TCrack::None;
+        Resync({rmExact, rmCenter});
+    } else {
+        // No row to stand on (an empty table or range): the buffers empty.
+        crack_ = TCrack::BeforeFirst;
+        Resync({rmCenter});
+    }
 }
 
 // ---- writing ---------------------------------------------------------------------

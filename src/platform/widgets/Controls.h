@@ -144,6 +144,10 @@ public:
 
     // Enter goes to the control instead of the form's default button.
     virtual bool WantsReturn() const { return false; }
+    // A key that an in-place editor of the control (the focused widget
+    // inside it) keeps for itself: it reaches neither shortcuts, dialog
+    // buttons nor the control's key events.
+    virtual bool EditorTakesKey(const QWidget *, WORD) const { return false; }
 
     TNotifyEvent OnClick, OnDblClick, OnEnter, OnExit, OnResize;
     TKeyEvent OnKeyDown, OnKeyUp;

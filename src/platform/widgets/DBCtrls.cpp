@@ -202,7 +202,15 @@ void TDBEdit::DataChange()
         SetMaxLength(field->Size());
     else
         SetMaxLength(0);
-    setText(hasFocus() && link_->CanModify() ? field->Text() : field->DisplayText());
+    // A text shown again unchanged keeps its caret and selection; a focused
+    // text wholly selected (entering selects it) stays wholly selected.
+    const QString shown = hasFocus() && link_->CanModify() ? field->Text() : field->DisplayText();
+    if (shown == text())
+        return;
+    const bool whole = hasFocus() && hasSelectedText() && selectedText() == text();
+    setText(shown);
+    if (whole)
+        selectAll();
 }
 
 void TDBEdit::UpdateData() { Field()->SetText(text()); }

@@ -69,34 +69,70 @@ void TForm::ResizeClient(int width, int height)
         resize(width, height);
 }
 
-// The frame the window manager adds around this form. A form not framed
-// yet (not shown, or shown but not yet decorated, as in its OnShow) takes
-// the frame of the shown main window, so that its outer bounds are set and
-// read alike; else a window would grow by its frame each time it is opened.
-QSize TForm::FrameExtra() const
+namespace {
+
+QMargins &LastFrame()
 {
-    const auto framed = [](QSize extra) { return extra.width() > 0 || extra.height() > 0; };
-    const QSize own = frameGeometry().size() - geometry().size();
-    if (framed(own) || (windowFlags() & Qt::FramelessWindowHint) || borderStyle_ == TFormBorderStyle::bsNone)
-        return own.expandedTo(QSize(0, 0));
-    const TForm *main = Application().MainForm();
-    if (main && main != this && main->isVisible()) {
-        const QSize extra = main->frameGeometry().size() - main->geometry().size();
-        if (framed(extra))
-            return extra.expandedTo(QSize(0, 0));
+    static QMargins frame;
+    return frame;
+}
+
+// The frame around a window's client area; none while the window manager
+// has not framed it. (Before that Qt reports a frame rectangle one pixel
+// short at the right and bottom, which must not count as a frame.)
+QMargins OwnFrame(const QWidget *w)
+{
+    const QRect frame = w->frameGeometry(), inner = w->geometry();
+    const QMargins m(inner.left() - frame.left(), inner.top() - frame.top(), frame.right() - inner.right(),
+                     frame.bottom() - inner.bottom());
+    if (m.left() < 0 || m.top() < 0 || m.right() < 0 || m.bottom() < 0)
+        return QMargins();
+    return m;
+}
+
+} // namespace
+
+void TForm::NoteFrame(const QMargins &frame) { LastFrame() = frame; }
+
+QMargins TForm::FrameMargins() const
+{
+    const QMargins own = OwnFrame(this);
+    if (own.isNull()) {
+        const Qt::WindowType type = windowType();
+        const bool frameless = !isWindow() || (windowFlags() & Qt::FramelessWindowHint) || type == Qt::Popup ||
+                               type == Qt::ToolTip || type == Qt::SplashScreen;
+        // Not framed yet (even shown: the frame comes a little later).
+        return frameless ? QMargins() : LastFrame();
     }
-    return own.expandedTo(QSize(0, 0));
+    // The frame of a normal window on a real screen is the one the next forms
+    // get (a maximised one may lose its borders; the offscreen platform
+    // frames some windows and not others).
+    if (!(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) &&
+        QGuiApplication::platformName() != QLatin1String("offscreen"))
+        NoteFrame(own);
+    return own;
 }
 
 void TForm::SetBounds(int left, int top, int width, int height)
 {
-    const QSize extra = FrameExtra();
+    const QMargins frame = FrameMargins();
+    pendingFrameSize_ = OwnFrame(this).isNull() ? QSize(std::max(0, width), std::max(0, height)) : QSize();
     move(left, top);
-    ResizeClient(std::max(0, width - extra.width()), std::max(0, height - extra.height()));
+    ResizeClient(std::max(0, width - frame.left() - frame.right()),
+                 std::max(0, height - frame.top() - frame.bottom()));
 }
 
-int TForm::Width() const { return geometry().width() + FrameExtra().width(); }
-int TForm::Height() const { return geometry().height() + FrameExtra().height(); }
+int TForm::Width() const
+{
+    const QMargins frame = FrameMargins();
+    return geometry().width() + frame.left() + frame.right();
+}
+
+int TForm::Height() const
+{
+    const QMargins frame = FrameMargins();
+    return geometry().height() + frame.top() + frame.bottom();
+}
 
 void TForm::SetBorderStyle(TFormBorderStyle style)
 {
@@ -210,6 +246,21 @@ void TForm::CenterOnScreen()
 
 bool TForm::ControlEvent(QEvent *event)
 {
+    // Learn the frame as soon as the window manager has put one around a
+    // form, and give the size asked for before it the frame it now has.
+    if ((event->type() == QEvent::Move || event->type() == QEvent::Resize ||
+         event->type() == QEvent::WindowActivate) &&
+        isWindow() && isVisible() && !OwnFrame(this).isNull()) {
+        const QMargins frame = FrameMargins();
+        if (pendingFrameSize_.isValid() && !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))) {
+            const QSize asked = pendingFrameSize_;
+            pendingFrameSize_ = QSize();
+            const QSize client(std::max(0, asked.width() - frame.left() - frame.right()),
+                               std::max(0, asked.height() - frame.top() - frame.bottom()));
+            if (client != size())
+                ResizeClient(client.width(), client.height());
+        }
+    }
     if (event->type() == QEvent::Resize && menu_)
         menu_->Bar()->setGeometry(0, 0, width(), contentsMargins().top());
     return TControl::ControlEvent(event);

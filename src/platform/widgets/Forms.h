@@ -38,6 +38,7 @@
 #include "platform/widgets/Controls.h"
 #include "platform/rtl/Exceptions.h"
 
+#include <QMargins>
 #include <QStringList>
 #include <QWidget>
 
@@ -67,9 +68,15 @@ public:
     QString Caption() const { return windowTitle(); }
     void SetCaption(const QString &caption) { setWindowTitle(caption); }
 
-    // Bounds include the window frame; a form not framed yet counts the
-    // frame of the forms already shown.
+    // Bounds include the window frame. A form not yet framed by the window
+    // manager (not shown, or just shown) is sized for the frame last seen
+    // around a form, and sized again for its own frame once it has one, so
+    // bounds stored from a shown form come back the same.
     void SetBounds(int left, int top, int width, int height) override;
+    // The frame around the client area (its own, else the last seen).
+    QMargins FrameMargins() const;
+    // Remembers the frame the window manager puts around forms.
+    static void NoteFrame(const QMargins &frame);
     int Width() const override;
     int Height() const override;
     void SetClientWidth(int width) { ResizeClient(width, height()); }
@@ -148,8 +155,10 @@ private:
     void ApplyWindowFlags();
     void CenterOnScreen();
     bool FixedSize() const;
-    QSize FrameExtra() const;
 
+    // The size with frame asked for while the frame was not known; the
+    // client is sized again for it once the window manager frames the form.
+    QSize pendingFrameSize_;
     TFormBorderStyle borderStyle_ = TFormBorderStyle::bsSizeable;
     TFormStyle formStyle_ = TFormStyle::fsNormal;
     TPosition position_ = TPosition::poDesigned;

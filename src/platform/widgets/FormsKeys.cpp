@@ -1,5 +1,6 @@
 // The key router: how a key press on the focused widget of one of our forms
-// travels, in the order the original framework used:
+// travels, in the order the original framework used (a key that a control's
+// in-place editor keeps for itself goes straight to the editor):
 //   1. shortcuts: popup menus of the focused control and its parents, then
 //      the form's main menu (Menus.h);
 //   2. dialog keys: Enter clicks a focused button, else the default button
@@ -123,6 +124,10 @@ private:
         const TShiftState shift = ShiftStateOf(ke->modifiers());
         const bool modifierKey = vk == VK_SHIFT || vk == VK_CONTROL || vk == VK_MENU;
 
+        if (control && control->EditorTakesKey(widget, vk)) {
+            Deliver(widget, ke);
+            return true;
+        }
         if (vk && !modifierKey && RunShortCut(control, form, ShortCut(vk, shift)))
             return true;
         if (vk == VK_TAB) {

@@ -15,6 +15,8 @@
 #include "platform/widgets/Controls.h"
 #include "platform/rtl/StringList.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -118,9 +120,14 @@ public:
     explicit TEdit(QWidget *parent, const QString &name = {});
     QString Text() const { return text(); }
     void SetText(const QString &text);
-    // 0 means no limit.
+    // 0 means no limit. Setting the limit it has leaves the text alone (Qt
+    // sets the text anew, which drops the selection and the caret).
     int MaxLength() const { return maxLength() == 32767 ? 0 : maxLength(); }
-    void SetMaxLength(int length) { setMaxLength(length <= 0 ? 32767 : length); }
+    void SetMaxLength(int length)
+    {
+        if (MaxLength() != std::max(length, 0))
+            setMaxLength(length <= 0 ? 32767 : length);
+    }
     bool ReadOnly() const { return isReadOnly(); }
     void SetReadOnly(bool readOnly) { setReadOnly(readOnly); }
     void SetPasswordChar(QChar c) { setEchoMode(c.isNull() ? Normal : Password); }

@@ -526,6 +526,11 @@ bool TTreeView::edit(const QModelIndex &index, EditTrigger trigger, QEvent *even
     return QTreeWidget::edit(index, trigger, event);
 }
 
+bool TTreeView::EditorTakesKey(const QWidget *focused, WORD key) const
+{
+    return editor_ && focused == editor_ && (key == VK_RETURN || key == VK_ESCAPE);
+}
+
 void TTreeView::EndEditing(bool cancel)
 {
     if (QWidget *editor = editor_) {

@@ -170,6 +170,8 @@ public:
     bool RightClickSelect() const { return rightClickSelect_; }
     void SetRightClickSelect(bool select) { rightClickSelect_ = select; }
     bool IsEditing() const { return editor_ != nullptr; }
+    // Enter and Escape in the label editor end the edit and do nothing else.
+    bool EditorTakesKey(const QWidget *focused, WORD key) const override;
     void SetColor(TColor color) override;
 
     TCanvas &Canvas() { return canvas_; }

@@ -165,6 +165,19 @@ TEST_F(TableTest, FindKeyAndFindNearest)
     EXPECT_EQ(acc.FieldByName(QStringLiteral("Account"))->AsString(), "Кошелёк"); // Ё sorts before Ж
     EXPECT_TRUE(acc.FindKey({QStringLiteral("Ёжик")}));
     EXPECT_FALSE(acc.FindKey({QStringLiteral("ёжик")})); // keys match exactly
+
+    // With no row to stand on (an empty range, as in an empty table) the
+    // searches find nothing and leave the table empty; they raise nothing.
+    hist.SetRange({4}, {4});
+    hist.FindNearest({4, D(2024, 1, 1)});
+    EXPECT_TRUE(hist.Bof() && hist.Eof());
+    hist.SetKey();
+    hist.FieldByName(QStringLiteral("Id_Account"))->SetAsInteger(4);
+    hist.GotoNearest();
+    EXPECT_TRUE(hist.IsEmpty());
+    EXPECT_FALSE(hist.FindKey({4}));
+    hist.CancelRange();
+    EXPECT_EQ(hist.RecordCount(), 10);
 }
 
 TEST_F(TableTest, LocateOptionsNullsAndTextAgainstNumbers)

@@ -88,6 +88,40 @@ TEST_F(DBCtrlsFixture, EditWritesItsFieldWhenTheFocusMoves)
     people.Post();
 }
 
+// A window that focuses a field and selects its text as it opens (the
+// operation card's sum) gets the focus event only when it is activated;
+// the text shown again on entering stays wholly selected, so typing
+// replaces it. A caret without a selection stays where it was.
+TEST_F(DBCtrlsFixture, EnteringKeepsAWholeSelectionAndTheCaret)
+{
+    auto *edit = new TDBEdit(&form, QStringLiteral("DBESum"));
+    edit->SetBounds(10, 40, 120, 22);
+    edit->SetDataSource(&source);
+    people.FieldByName(QStringLiteral("Amount"))->SetDisplayFormat(QStringLiteral("#,##0.00"));
+    people.FieldByName(QStringLiteral("Amount"))->SetEditFormat(QStringLiteral("0.###"));
+    edit->SetDataField(QStringLiteral("Amount"));
+    edit->show();
+    const auto reactivate = [&] {
+        QFocusEvent out(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+        QApplication::sendEvent(edit, &out);
+        QFocusEvent in(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
+        QApplication::sendEvent(edit, &in);
+    };
+    edit->SetFocus();
+    edit->SelectAll();
+    reactivate();
+    EXPECT_EQ(edit->Text(), QStringLiteral("10,5"));
+    EXPECT_EQ(edit->selectedText(), QStringLiteral("10,5"));
+    Type(edit, QStringLiteral("80"));
+    EXPECT_EQ(edit->Text(), QStringLiteral("80"));
+    people.Cancel();
+
+    edit->setCursorPosition(2);
+    reactivate();
+    EXPECT_FALSE(edit->hasSelectedText());
+    EXPECT_EQ(edit->cursorPosition(), 2);
+}
+
 TEST_F(DBCtrlsFixture, ReadOnlyFieldsAndSourcesShowButDoNotEdit)
 {
     auto *edit = new TDBEdit(&form, QStringLiteral("DBEName"));

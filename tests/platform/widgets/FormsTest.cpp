@@ -180,6 +180,44 @@ TEST(ModalTest, DialogOpenedFromAModalWindowTakesTheNextStep)
     EXPECT_EQ(script.Seen()[1].Caption, QStringLiteral("Внутреннее"));
 }
 
+// Stored bounds include the window frame. A form not yet shown has none of
+// its own, so it counts the frame last seen around a shown form: bounds
+// stored from a shown dialog restore to the same size the next time instead
+// of growing by the title bar at every opening.
+TEST(FormBoundsTest, AHiddenFormCountsTheFrameLastSeen)
+{
+    TForm::NoteFrame(QMargins(4, 23, 4, 6));
+    {
+        TTestDialog dialog;
+        dialog.SetBounds(10, 20, 400, 300);
+        EXPECT_EQ(dialog.width(), 392);
+        EXPECT_EQ(dialog.height(), 271);
+        EXPECT_EQ(dialog.Width(), 400);
+        EXPECT_EQ(dialog.Height(), 300);
+        dialog.SetBounds(dialog.Left(), dialog.Top(), dialog.Width(), dialog.Height());
+        EXPECT_EQ(dialog.Height(), 300) << "a stored size comes back unchanged";
+        // A window without a frame (a drop-down picker) never gets one.
+        dialog.SetBorderStyle(TFormBorderStyle::bsNone);
+        dialog.SetBounds(10, 20, 120, 150);
+        EXPECT_EQ(dialog.size(), QSize(120, 150));
+    }
+    // With no frame seen yet (the first window of a run), the size asked for
+    // gets the form's own frame once the form has one.
+    TForm::NoteFrame(QMargins());
+    TTestDialog shown;
+    shown.SetBounds(0, 0, 400, 300);
+    shown.show();
+    QApplication::processEvents();
+    ASSERT_NE(shown.frameGeometry(), shown.geometry()) << "the offscreen platform frames this window";
+    EXPECT_EQ(shown.frameGeometry().size(), QSize(400, 300));
+    EXPECT_EQ(shown.Height(), 300);
+    // A framed form goes by its own frame.
+    TForm::NoteFrame(QMargins(40, 40, 40, 40));
+    shown.SetBounds(0, 0, 500, 350);
+    EXPECT_EQ(shown.frameGeometry().size(), QSize(500, 350));
+    TForm::NoteFrame(QMargins());
+}
+
 TEST(ModalTest, FormEventsFireAroundShowing)
 {
     TTestDialog dialog;

@@ -175,6 +175,49 @@ TEST_F(TreeFixture, LabelEditingAsksAcceptsAndRefuses)
     EXPECT_FALSE(bread->EditText());
 }
 
+// Enter and Escape in the label editor end the edit and nothing else: the
+// tree's key events (the main window starts an operation on Enter) and the
+// form's default and cancel buttons never see them.
+TEST_F(TreeFixture, EnterAndEscapeInTheLabelEditorOnlyEndTheEdit)
+{
+    auto *ok = new TButton(&form, QStringLiteral("ButOk"));
+    ok->SetDefault(true);
+    auto *cancel = new TButton(&form, QStringLiteral("ButCancel"));
+    cancel->SetCancel(true);
+    QStringList log;
+    ok->OnClick = [&](TObject *) { log << QStringLiteral("ok"); };
+    cancel->OnClick = [&](TObject *) { log << QStringLiteral("cancel"); };
+    tree->OnKeyDown = [&](TObject *, WORD &key, TShiftState) { log << QStringLiteral("down %1").arg(key); };
+    tree->OnKeyPress = [&](TObject *, QChar &key) { log << QStringLiteral("press %1").arg(key.unicode()); };
+    form.show();
+    tree->setFocus();
+
+    ASSERT_TRUE(milk->EditText());
+    QWidget *editor = QApplication::focusWidget();
+    ASSERT_NE(qobject_cast<QLineEdit *>(editor), nullptr);
+    qobject_cast<QLineEdit *>(editor)->setText(QStringLiteral("Кефир"));
+    SendKey(editor, Qt::Key_Return);
+    QApplication::processEvents(); // the view closes its editor by a queued call
+    EXPECT_FALSE(tree->IsEditing());
+    EXPECT_EQ(milk->Text(), QStringLiteral("Кефир"));
+
+    ASSERT_TRUE(bread->EditText());
+    editor = QApplication::focusWidget();
+    ASSERT_NE(qobject_cast<QLineEdit *>(editor), nullptr);
+    qobject_cast<QLineEdit *>(editor)->setText(QStringLiteral("Батон"));
+    SendKey(editor, Qt::Key_Escape);
+    QApplication::processEvents();
+    EXPECT_FALSE(tree->IsEditing());
+    EXPECT_EQ(bread->Text(), QStringLiteral("Хлеб"));
+    EXPECT_TRUE(log.isEmpty()) << log.join(u',').toStdString();
+
+    // Outside an edit the tree has its keys as before.
+    ok->SetDefault(false);
+    tree->setFocus();
+    SendKey(tree, Qt::Key_Return);
+    EXPECT_EQ(log, (QStringList{QStringLiteral("down %1").arg(VK_RETURN), QStringLiteral("press 13")}));
+}
+
 TEST_F(TreeFixture, LabelEditorTakingTheFocusIsNoExit)
 {
     auto *other = new TEdit(&form, QStringLiteral("Other"));
