@@ -6,6 +6,7 @@
 #include "RstFixture.h"
 
 #include "analysis/ZorbEd.h"
+#include "core/ZorbMarks.h"
 #include "core/ZorbAcc.h"
 #include "analysis/ZorbFilt.h"
 #include "core/ZorbLaunch.h"
@@ -13,6 +14,7 @@
 
 #include <QChart>
 #include <QCoreApplication>
+#include <QScrollBar>
 
 #include <map>
 
@@ -645,6 +647,21 @@ TEST_F(RstListTest, StatisticsOfTheList)
     EXPECT_EQ(l[5], U("На начало  =") + FormatFloat(U("#,##0.00"), UnitsToMoney(opening)).rightJustified(20));
     EXPECT_EQ(l[8], U("На конец   =") + FormatFloat(U("#,##0.00"), UnitsToMoney(opening + dt - ct)).rightJustified(20));
     EXPECT_TRUE(l.contains(U("Средние за день:")));
+
+    // The window shows every line; the text is taller than the window, so
+    // the memo carries a scroll bar to reach the minimum and maximum blocks.
+    TModalScript script;
+    script.Then([&](TForm &w) {
+        auto &sum = dynamic_cast<TFormSum &>(w);
+        EXPECT_EQ(sum.M->Lines().first(), l.first());
+        EXPECT_TRUE(sum.M->Lines().contains(U("Максимум за период:")));
+        QCoreApplication::processEvents();
+        EXPECT_GT(sum.M->verticalScrollBar()->maximum(), 0);
+        EXPECT_TRUE(sum.M->verticalScrollBar()->isVisible());
+        w.SetModalResult(mrOk);
+    });
+    f->ButSumHsClick(nullptr);
+    EXPECT_TRUE(script.Finished());
 }
 
 // ---- launching ----------------------------------------------------------------------
