@@ -21,6 +21,8 @@
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Money.h"
 
+#include <utility>
+
 namespace zorbel {
 
 namespace {
@@ -112,6 +114,13 @@ void TFormRst::DefineQhsFields()
     }
     for (const char *money : {"dt", "ct", "price", "rdt", "rct"})
         static_cast<TFloatField *>(q.FieldByName(U(money)))->SetDisplayFormat(U("#,##0.00"));
+    // Column widths of the list, in digits.
+    static constexpr std::pair<const char *, int> widths[] = {
+        {"DATE_REAL", 10}, {"price", 8}, {"comment", 20}, {"rate", 8}, {"qdt", 8}, {"qct", 8},
+        // Amounts in the millions keep their leading digits.
+        {"dt", 12}, {"ct", 12}, {"rdt", 12}, {"rct", 12}};
+    for (const auto &[name, width] : widths)
+        q.FieldByName(U(name))->SetDisplayWidth(width);
     for (const TNameField &n : NameFields) {
         TField *f = q.AddField<TStringField>(U(n.Name), fkCalculated, 30);
         f->SetDisplayLabel(U(n.Title));
