@@ -44,6 +44,21 @@ std::map<int, std::array<double, 3>> TableRows(TFormRst &f, int unit)
 
 class RstTest : public RstFixture {};
 
+TEST_F(RstTest, TopRowShowsItsChoicesWholeSideBySide)
+{
+    auto f = OpenWindow();
+    f->show();
+    // The kind box shows its longest kind, "Планируемые", whole.
+    EXPECT_GE(f->CbKind->width(), f->CbKind->sizeHint().width());
+    const QFontMetrics m(f->ButExtend->font());
+    EXPECT_GT(f->ButExtend->width(), m.horizontalAdvance(U("Дополнительно...")));
+    // Left to right without overlapping.
+    const std::vector<QWidget *> row = {f->ButDt2, f->CbKind, f->ButItm, f->ButAcc, f->ButPers,
+                                        f->ButFirm, f->ChMark, f->ChTrans, f->ButExtend};
+    for (size_t i = 1; i < row.size(); ++i)
+        EXPECT_LE(row[i - 1]->geometry().right(), row[i]->geometry().left()) << i;
+}
+
 TEST_F(RstTest, TotalsByCategoryInEachUnitAndTheStatusBar)
 {
     Populate(240);
