@@ -270,7 +270,8 @@ void TFormRst::BuildMenus()
     mDelPlan = PmHs->Add(U("mDelPlan"), U("Удалить все планируемые"));
     mpHsGoTab = PmHs->Add(U("mpHsGoTab"), U("&Найти строку в главном окне"), ShortCut(VK_F3, 0));
     mpSetMark = PmHs->Add(U("mpSetMark"), U("Закладка             +"));
-    mpShowMark = PmHs->Add(U("mpShowMark"), U("Все закладки..."), ShortCut(u'=', ssCtrl));
+    // Ctrl with the "=" key (VK_OEM_PLUS), not the character code of "=".
+    mpShowMark = PmHs->Add(U("mpShowMark"), U("Все закладки..."), ShortCut(VK_OEM_PLUS, ssCtrl));
     mpHsSum = PmHs->Add(U("mpHsSum"), U("Показать &суммы..."));
     mpHsPrint = PmHs->Add(U("mpHsPrint"), U("&Печать с предварительным просмотром..."));
     mpHsSave = PmHs->Add(U("mpHsSave"), U("Со&хранить в файл..."));
