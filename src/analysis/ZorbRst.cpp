@@ -128,7 +128,11 @@ TFormRst::TFormRst(TFormMain &Main) : main_(Main)
     }
     PrinterSetup = [this] {
         QPrintDialog dialog(&Printer().Device(), this);
-        return dialog.exec() == QDialog::Accepted;
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        // The printer prints where the dialog says: a chosen PDF file included.
+        Printer().TakeDeviceChoice();
+        return true;
     };
     Updating = false;
     SetFormRst(this);

@@ -10,10 +10,17 @@
 #include "core/ZorbAcc.h"
 #include "analysis/ZorbFilt.h"
 #include "core/ZorbLaunch.h"
+#include "platform/canvas/Printers.h"
 #include "platform/rtl/Format.h"
 
 #include <QChart>
 #include <QCoreApplication>
+#include <QApplication>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QLineEdit>
+#include <QPrintDialog>
 #include <QScrollBar>
 
 #include <map>
@@ -57,6 +64,32 @@ TEST_F(RstTest, TopRowShowsItsChoicesWholeSideBySide)
                                         f->ButFirm, f->ChMark, f->ChTrans, f->ButExtend};
     for (size_t i = 1; i < row.size(); ++i)
         EXPECT_LE(row[i - 1]->geometry().right(), row[i]->geometry().left()) << i;
+}
+
+TEST_F(RstTest, ChartPrintedIntoTheFileChosenInThePrintDialog)
+{
+    // "Печать" beside the pie: the print dialog's choice of a PDF file is
+    // where the chart goes (it was dropped silently).
+    Populate(60);
+    auto f = OpenWindow();
+    f->RefreshResults();
+    f->show();
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("pie.pdf"));
+    bool answered = false;
+    QTimer::singleShot(0, [&] {
+        auto *dialog = qobject_cast<QPrintDialog *>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("filename"));
+        ASSERT_NE(name, nullptr);
+        name->setText(file);
+        answered = true;
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    f->ButPrnPieClick(f->ButPrnPie);
+    ASSERT_TRUE(answered);
+    EXPECT_GT(QFileInfo(file).size(), 1000);
+    Printer().SetOutputFile(QString());
 }
 
 TEST_F(RstTest, TotalsByCategoryInEachUnitAndTheStatusBar)
