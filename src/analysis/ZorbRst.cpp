@@ -128,7 +128,11 @@ TFormRst::TFormRst(TFormMain &Main) : main_(Main)
     }
     PrinterSetup = [this] {
         QPrintDialog dialog(&Printer().Device(), this);
-        return dialog.exec() == QDialog::Accepted;
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        // The printer prints where the dialog says: a chosen PDF file included.
+        Printer().TakeDeviceChoice();
+        return true;
     };
     Updating = false;
     SetFormRst(this);
@@ -186,25 +190,26 @@ void TFormRst::BuildTopPanel()
     CbKind->SetStyle(TComboBoxStyle::csDropDownList);
     for (const char *k : {"Реальные", "Планируемые", "Все"})
         CbKind->Items().Add(U(k));
-    CbKind->SetBounds(246, 4, 104, 23);
-    ButItm = SpeedButton(PanTop, "ButItm", U("Статьи"), 356, 4, 60);
-    ButAcc = SpeedButton(PanTop, "ButAcc", U("Счета"), 416, 4, 60);
-    ButPers = SpeedButton(PanTop, "ButPers", U("Люди"), 476, 4, 60);
-    ButFirm = SpeedButton(PanTop, "ButFirm", U("Фирмы"), 536, 4, 60);
+    // Wide enough for "Планируемые" in the desktop's font.
+    CbKind->SetBounds(246, 4, 120, 23);
+    ButItm = SpeedButton(PanTop, "ButItm", U("Статьи"), 372, 4, 60);
+    ButAcc = SpeedButton(PanTop, "ButAcc", U("Счета"), 432, 4, 60);
+    ButPers = SpeedButton(PanTop, "ButPers", U("Люди"), 492, 4, 60);
+    ButFirm = SpeedButton(PanTop, "ButFirm", U("Фирмы"), 552, 4, 60);
     for (TSpeedButton *b : {ButItm, ButAcc, ButPers, ButFirm})
         b->SetGroupIndex(1);
     ButItm->SetDown(true);
     ChMark = new TCheckBox(PanTop, U("ChMark"));
     ChMark->SetHint(U("Закладки"));
     ChMark->SetCaption(QStringLiteral("B"));
-    ChMark->SetBounds(602, 6, 36, 19);
+    ChMark->SetBounds(618, 6, 36, 19);
     ChTrans = new TCheckBox(PanTop, U("ChTrans"));
     ChTrans->SetHint(U("Исключить Переводы"));
     ChTrans->SetCaption(QStringLiteral("-1"));
-    ChTrans->SetBounds(640, 6, 40, 19);
+    ChTrans->SetBounds(656, 6, 40, 19);
     ButExtend = new TButton(PanTop, U("ButExtend"));
     ButExtend->SetCaption(U("Дополнительно..."));
-    ButExtend->SetBounds(684, 4, 150, 23);
+    ButExtend->SetBounds(700, 4, 134, 23);
 
     ButPer->OnClick = [this](TObject *) {
         const QPoint p = QCursor::pos();

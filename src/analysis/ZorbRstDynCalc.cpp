@@ -146,18 +146,20 @@ QString DynFilterText(int Kind)
 void OpenDynTable(TVemtMemTable &TabDyn, const QString &Title)
 {
     const QString money = QStringLiteral("#,##0.00");
+    // Money columns are 12 digits wide: a running balance in the millions
+    // ("1 511 033,06") would lose its leading digit in a narrower cell.
     const TMemFieldDef defs[] = {
         {QStringLiteral("vr"), ftString, 15, Title, {}, 10},
-        {QStringLiteral("dt"), ftFloat, 0, QStringLiteral("Приход"), money},
-        {QStringLiteral("ct"), ftFloat, 0, QStringLiteral("Расход"), money},
-        {QStringLiteral("bal"), ftFloat, 0, QStringLiteral("Баланс"), money},
-        {QStringLiteral("rest"), ftFloat, 0, QStringLiteral("Остаток"), money},
-        {QStringLiteral("price"), ftFloat, 0, QStringLiteral("Цена ср."), money},
-        {QStringLiteral("dty"), ftFloat, 0, QStringLiteral("Прих.у.е."), money},
-        {QStringLiteral("cty"), ftFloat, 0, QStringLiteral("Расх.у.е."), money},
-        {QStringLiteral("baly"), ftFloat, 0, QStringLiteral("Бал.у.е."), money},
-        {QStringLiteral("resty"), ftFloat, 0, QStringLiteral("Ост.у.е."), money},
-        {QStringLiteral("pricey"), ftFloat, 0, QStringLiteral("Цена ср.у.е."), money},
+        {QStringLiteral("dt"), ftFloat, 0, QStringLiteral("Приход"), money, 12},
+        {QStringLiteral("ct"), ftFloat, 0, QStringLiteral("Расход"), money, 12},
+        {QStringLiteral("bal"), ftFloat, 0, QStringLiteral("Баланс"), money, 12},
+        {QStringLiteral("rest"), ftFloat, 0, QStringLiteral("Остаток"), money, 12},
+        {QStringLiteral("price"), ftFloat, 0, QStringLiteral("Цена ср."), money, 12},
+        {QStringLiteral("dty"), ftFloat, 0, QStringLiteral("Прих.у.е."), money, 12},
+        {QStringLiteral("cty"), ftFloat, 0, QStringLiteral("Расх.у.е."), money, 12},
+        {QStringLiteral("baly"), ftFloat, 0, QStringLiteral("Бал.у.е."), money, 12},
+        {QStringLiteral("resty"), ftFloat, 0, QStringLiteral("Ост.у.е."), money, 12},
+        {QStringLiteral("pricey"), ftFloat, 0, QStringLiteral("Цена ср.у.е."), money, 12},
         {QStringLiteral("rate"), ftFloat, 0, QStringLiteral("Курс ср."), QStringLiteral("0.0000")},
         {QStringLiteral("qdt"), ftFloat, 0, QStringLiteral("Кол-во+"), QStringLiteral("0.00")},
         {QStringLiteral("qct"), ftFloat, 0, QStringLiteral("Кол-во-"), QStringLiteral("0.00")},

@@ -21,6 +21,8 @@
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Money.h"
 
+#include <utility>
+
 namespace zorbel {
 
 namespace {
@@ -112,6 +114,13 @@ void TFormRst::DefineQhsFields()
     }
     for (const char *money : {"dt", "ct", "price", "rdt", "rct"})
         static_cast<TFloatField *>(q.FieldByName(U(money)))->SetDisplayFormat(U("#,##0.00"));
+    // Column widths of the list, in digits.
+    static constexpr std::pair<const char *, int> widths[] = {
+        {"DATE_REAL", 10}, {"price", 8}, {"comment", 20}, {"rate", 8}, {"qdt", 8}, {"qct", 8},
+        // Amounts in the millions keep their leading digits.
+        {"dt", 12}, {"ct", 12}, {"rdt", 12}, {"rct", 12}};
+    for (const auto &[name, width] : widths)
+        q.FieldByName(U(name))->SetDisplayWidth(width);
     for (const TNameField &n : NameFields) {
         TField *f = q.AddField<TStringField>(U(n.Name), fkCalculated, 30);
         f->SetDisplayLabel(U(n.Title));
@@ -261,7 +270,8 @@ void TFormRst::BuildMenus()
     mDelPlan = PmHs->Add(U("mDelPlan"), U("Удалить все планируемые"));
     mpHsGoTab = PmHs->Add(U("mpHsGoTab"), U("&Найти строку в главном окне"), ShortCut(VK_F3, 0));
     mpSetMark = PmHs->Add(U("mpSetMark"), U("Закладка             +"));
-    mpShowMark = PmHs->Add(U("mpShowMark"), U("Все закладки..."), ShortCut(u'=', ssCtrl));
+    // Ctrl with the "=" key (VK_OEM_PLUS), not the character code of "=".
+    mpShowMark = PmHs->Add(U("mpShowMark"), U("Все закладки..."), ShortCut(VK_OEM_PLUS, ssCtrl));
     mpHsSum = PmHs->Add(U("mpHsSum"), U("Показать &суммы..."));
     mpHsPrint = PmHs->Add(U("mpHsPrint"), U("&Печать с предварительным просмотром..."));
     mpHsSave = PmHs->Add(U("mpHsSave"), U("Со&хранить в файл..."));

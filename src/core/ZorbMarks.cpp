@@ -26,6 +26,8 @@ TFormSum::TFormSum()
     M = new TMemo(this, QStringLiteral("M"));
     M->SetAlign(TAlign::alClient);
     M->SetReadOnly(true);
+    // The statistics of the operations list run past the window's height.
+    M->SetScrollBars(TScrollStyle::ssVertical);
     OnKeyDown = [this](TObject *, WORD &Key, TShiftState) {
         if (Key == VK_ESCAPE)
             SetModalResult(mrCancel);

@@ -17,6 +17,8 @@
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace zorbel {
 
 namespace {
@@ -191,20 +193,40 @@ private:
     TRepStandardPreview &form_;
 };
 
+bool RunDesktopFileDialog(bool save, const QString &title, const QString &filter, QString &fileName,
+                          int &filterIndex)
+{
+    QStringList entries;
+    const QString qtFilter = QtFilter(filter, entries);
+    // The extension of each entry, from its pattern ("*.TXT" gives TXT).
+    QStringList suffixes;
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    for (int i = 1; i < parts.size(); i += 2) {
+        const QString pattern = parts[i].section(QLatin1Char(';'), 0, 0).trimmed();
+        const QString suffix = pattern.section(QLatin1Char('.'), -1);
+        suffixes << (pattern.startsWith(QLatin1String("*.")) && !suffix.contains(QLatin1Char('*')) ? suffix : QString());
+    }
+    QFileDialog box(QApplication::activeWindow(), title, fileName, qtFilter);
+    box.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    box.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (save) {
+        box.setDefaultSuffix(suffixes.value(0));
+        QObject::connect(&box, &QFileDialog::filterSelected, &box, [&](const QString &chosen) {
+            box.setDefaultSuffix(suffixes.value(int(entries.indexOf(chosen))));
+        });
+    }
+    if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty()) {
+        fileName.clear();
+        return false;
+    }
+    fileName = box.selectedFiles().first();
+    filterIndex = std::max(1, int(entries.indexOf(box.selectedNameFilter())) + 1);
+    return !fileName.isEmpty();
+}
+
 TRepFileDialog &RepFileDialog()
 {
-    static TRepFileDialog dialog = [](bool save, const QString &title, const QString &filter, QString &fileName,
-                                      int &filterIndex) {
-        QStringList entries;
-        const QString qtFilter = QtFilter(filter, entries);
-        QString chosen;
-        fileName = save ? QFileDialog::getSaveFileName(QApplication::activeWindow(), title, fileName, qtFilter, &chosen)
-                        : QFileDialog::getOpenFileName(QApplication::activeWindow(), title, fileName, qtFilter, &chosen);
-        filterIndex = int(entries.indexOf(chosen)) + 1;
-        if (filterIndex < 1)
-            filterIndex = 1;
-        return !fileName.isEmpty();
-    };
+    static TRepFileDialog dialog = RunDesktopFileDialog;
     return dialog;
 }
 

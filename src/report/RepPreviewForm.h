@@ -24,6 +24,11 @@ class TCustomBandReport;
 using TRepFileDialog = std::function<bool(bool save, const QString &title, const QString &filter,
                                           QString &fileName, int &filterIndex)>;
 TRepFileDialog &RepFileDialog();
+// The desktop's file dialog, RepFileDialog's default. On saving, a name typed
+// without an extension takes that of the chosen file type, as the system's
+// dialog does, and the overwrite question names the file that is written.
+bool RunDesktopFileDialog(bool save, const QString &title, const QString &filter, QString &fileName,
+                          int &filterIndex);
 
 class TRepStandardPreview : public TForm {
 public:

@@ -323,6 +323,28 @@ TEST_F(RstDynTest, ChartsHoldTheChosenValueOfEveryRow)
     EXPECT_FALSE(f->DBChD->Series(0).MarksVisible());
 }
 
+TEST_F(RstDynTest, TableColumnsHoldAmountsInTheMillionsWhole)
+{
+    // A running balance in the millions, right-aligned in its cell, must not
+    // lose its leading digit (reading as a thousand times less).
+    Populate(40);
+    auto f = Dynamics(From, To, duDays, 0);
+    f->Cbars->SetItemIndex(2);
+    f->CbarsClick(f->Cbars);
+    const QFontMetrics cells(f->DBGDyn->View()->font());
+    const int needed = cells.horizontalAdvance(FormatFloat(U("#,##0.00"), -1511033.06)) + 4;
+    for (int i = 0; i < f->DBGDyn->Columns().Count(); ++i) {
+        TColumn *c = f->DBGDyn->Columns()[i];
+        const TField *field = c->Field();
+        ASSERT_NE(field, nullptr);
+        if (static_cast<const TFloatField *>(field)->DisplayFormat() == U("#,##0.00")) {
+            EXPECT_GE(c->Width(), needed) << c->FieldName().toStdString();
+        }
+    }
+    // The day labels ("05.01.24 Пт") fit their column too.
+    EXPECT_GE(f->DBGDyn->Columns()[0]->Width(), cells.horizontalAdvance(DynDayLabel(From)) + 4);
+}
+
 TEST_F(RstDynTest, CenturiesAreAJokeAndChoicesAreKept)
 {
     Populate(120);

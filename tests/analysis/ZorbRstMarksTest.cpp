@@ -183,6 +183,29 @@ TEST_F(RstMarksTest, RemovingMarksRereadsTheResultsListOnItsRow)
     EXPECT_EQ(Sqlite(U("select count(*) from tb_hist where b is not null")).toInt(), 0);
 }
 
+TEST_F(RstMarksTest, CtrlEqualsInTheListOpensTheBookmarksAndMarksNothing)
+{
+    // "=" alone toggles the row's bookmark; with Ctrl it is the shortcut of
+    // "Все закладки..." and must not mark the row on the way.
+    Populate(30);
+    auto f = OpenList();
+    f->show();
+    TQuery &q = f->Qhs();
+    ASSERT_TRUE(q.Active() && !q.IsEmpty());
+    const QString before = Sqlite(U("select count(*) from tb_hist where b is not null"));
+    QString opened;
+    TModalScript script;
+    script.Then([&](TForm &form) {
+        opened = form.objectName();
+        form.SetModalResult(mrCancel);
+    });
+    SendKey(f->DBGTab->View(), Qt::Key_Equal, Qt::ControlModifier, QStringLiteral("="));
+    EXPECT_TRUE(script.Finished()) << script.Errors().join(u';').toStdString();
+    EXPECT_EQ(opened, QStringLiteral("FormMrk"));
+    EXPECT_EQ(Sqlite(U("select count(*) from tb_hist where b is not null")), before);
+    EXPECT_EQ(ShortCutToText(f->mpShowMark->ShortCut()), QStringLiteral("Ctrl+="));
+}
+
 TEST_F(RstMarksTest, F9StartsTheCalculatorOfTheSettings)
 {
     Populate(12);

@@ -6,13 +6,22 @@
 #include "RstFixture.h"
 
 #include "analysis/ZorbEd.h"
+#include "core/ZorbMarks.h"
 #include "core/ZorbAcc.h"
 #include "analysis/ZorbFilt.h"
 #include "core/ZorbLaunch.h"
+#include "platform/canvas/Printers.h"
 #include "platform/rtl/Format.h"
 
 #include <QChart>
 #include <QCoreApplication>
+#include <QApplication>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QLineEdit>
+#include <QPrintDialog>
+#include <QScrollBar>
 
 #include <map>
 
@@ -41,6 +50,47 @@ std::map<int, std::array<double, 3>> TableRows(TFormRst &f, int unit)
 }
 
 class RstTest : public RstFixture {};
+
+TEST_F(RstTest, TopRowShowsItsChoicesWholeSideBySide)
+{
+    auto f = OpenWindow();
+    f->show();
+    // The kind box shows its longest kind, "Планируемые", whole.
+    EXPECT_GE(f->CbKind->width(), f->CbKind->sizeHint().width());
+    const QFontMetrics m(f->ButExtend->font());
+    EXPECT_GT(f->ButExtend->width(), m.horizontalAdvance(U("Дополнительно...")));
+    // Left to right without overlapping.
+    const std::vector<QWidget *> row = {f->ButDt2, f->CbKind, f->ButItm, f->ButAcc, f->ButPers,
+                                        f->ButFirm, f->ChMark, f->ChTrans, f->ButExtend};
+    for (size_t i = 1; i < row.size(); ++i)
+        EXPECT_LE(row[i - 1]->geometry().right(), row[i]->geometry().left()) << i;
+}
+
+TEST_F(RstTest, ChartPrintedIntoTheFileChosenInThePrintDialog)
+{
+    // "Печать" beside the pie: the print dialog's choice of a PDF file is
+    // where the chart goes (it was dropped silently).
+    Populate(60);
+    auto f = OpenWindow();
+    f->RefreshResults();
+    f->show();
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("pie.pdf"));
+    bool answered = false;
+    QTimer::singleShot(0, [&] {
+        auto *dialog = qobject_cast<QPrintDialog *>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("filename"));
+        ASSERT_NE(name, nullptr);
+        name->setText(file);
+        answered = true;
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    f->ButPrnPieClick(f->ButPrnPie);
+    ASSERT_TRUE(answered);
+    EXPECT_GT(QFileInfo(file).size(), 1000);
+    Printer().SetOutputFile(QString());
+}
 
 TEST_F(RstTest, TotalsByCategoryInEachUnitAndTheStatusBar)
 {
@@ -645,6 +695,21 @@ TEST_F(RstListTest, StatisticsOfTheList)
     EXPECT_EQ(l[5], U("На начало  =") + FormatFloat(U("#,##0.00"), UnitsToMoney(opening)).rightJustified(20));
     EXPECT_EQ(l[8], U("На конец   =") + FormatFloat(U("#,##0.00"), UnitsToMoney(opening + dt - ct)).rightJustified(20));
     EXPECT_TRUE(l.contains(U("Средние за день:")));
+
+    // The window shows every line; the text is taller than the window, so
+    // the memo carries a scroll bar to reach the minimum and maximum blocks.
+    TModalScript script;
+    script.Then([&](TForm &w) {
+        auto &sum = dynamic_cast<TFormSum &>(w);
+        EXPECT_EQ(sum.M->Lines().first(), l.first());
+        EXPECT_TRUE(sum.M->Lines().contains(U("Максимум за период:")));
+        QCoreApplication::processEvents();
+        EXPECT_GT(sum.M->verticalScrollBar()->maximum(), 0);
+        EXPECT_TRUE(sum.M->verticalScrollBar()->isVisible());
+        w.SetModalResult(mrOk);
+    });
+    f->ButSumHsClick(nullptr);
+    EXPECT_TRUE(script.Finished());
 }
 
 // ---- launching ----------------------------------------------------------------------

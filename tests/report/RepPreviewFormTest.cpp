@@ -10,6 +10,9 @@
 #include "platform/widgets/ModalScript.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QPrintDialog>
@@ -219,6 +222,40 @@ struct CollectingFilter : TRepExportFilter {
         Texts << text;
     }
 };
+
+TEST_F(RepPreviewFormTest, SaveDialogGivesATypedNameTheChosenTypesExtension)
+{
+    QTemporaryDir dir;
+    const QString filter = QStringLiteral("Report file(*.REP)|*.REP|Text file (*.TXT)|*.TXT|Excel spreadsheet (*.XLS)|*.XLS");
+    struct Case {
+        int Type;       // the entry the user picks, 0-based
+        QString Typed;  // what the user types
+        QString Written;
+    };
+    const std::vector<Case> cases = {{1, QStringLiteral("year"), QStringLiteral("year.TXT")},
+                                     {2, QStringLiteral("year"), QStringLiteral("year.XLS")},
+                                     {0, QStringLiteral("year"), QStringLiteral("year.REP")},
+                                     {2, QStringLiteral("year.xls"), QStringLiteral("year.xls")}};
+    for (const Case &c : cases) {
+        QTimer::singleShot(0, [&] {
+            auto *box = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            // The user picks the type in the list, types a name and saves.
+            auto *types = box->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
+            ASSERT_NE(types, nullptr);
+            types->setCurrentIndex(c.Type);
+            emit types->activated(c.Type);
+            emit types->textActivated(types->currentText());
+            box->selectFile(c.Typed);
+            QMetaObject::invokeMethod(box, "accept");
+        });
+        QString name = dir.path() + QLatin1Char('/');
+        int index = 0;
+        ASSERT_TRUE(RunDesktopFileDialog(true, QStringLiteral("Save report"), filter, name, index));
+        EXPECT_EQ(QFileInfo(name).fileName(), c.Written);
+        EXPECT_EQ(index, c.Type + 1);
+    }
+}
 
 TEST_F(RepPreviewFormTest, SaveLoadExportAndMissingFiles)
 {

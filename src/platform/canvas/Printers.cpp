@@ -41,6 +41,19 @@ void TPrinter::SetOutputFile(const QString &fileName)
         device_->setPrinterName(printers_[index_]);
 }
 
+void TPrinter::TakeDeviceChoice()
+{
+    if (device_->outputFormat() == QPrinter::PdfFormat && !device_->outputFileName().isEmpty()) {
+        SetOutputFile(device_->outputFileName());
+        return;
+    }
+    const int i = int(printers_.indexOf(device_->printerName()));
+    if (i >= 0) {
+        outputFile_.clear();
+        SetPrinterIndex(i);
+    }
+}
+
 void TPrinter::BeginDoc()
 {
     if (!Available() || painter_)

@@ -35,6 +35,9 @@ public:
     // printers.
     void SetOutputFile(const QString &fileName);
     const QString &OutputFile() const { return outputFile_; }
+    // Takes over what a system print dialog chose on Device(): a PDF file
+    // becomes the output file, an installed printer the selected one.
+    void TakeDeviceChoice();
     // A printer (or a PDF file device) can take a document.
     bool Available() const { return index_ >= 0 || !outputFile_.isEmpty(); }
 

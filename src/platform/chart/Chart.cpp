@@ -42,6 +42,27 @@ QColor ChartPaletteColor(int i)
     return QColor(palette[((i % n) + n) % n]);
 }
 
+namespace {
+
+// Slices and bars are outlined in black, as the classic chart draws them, so
+// that a white or yellow point stays visible on the white chart.
+const QColor OutlineColour(Qt::black);
+
+// A value axis labels its ticks with as many decimals as its step needs (a
+// range of 0..1 in fifths reads 0; 0,2; 0,4 ... and not 0, 0, 0, 1, 1, 1),
+// in the program's number format: decimal comma, blank between thousands.
+void FormatValueAxis(QValueAxis *Axis)
+{
+    const int ticks = Axis->tickCount();
+    const double step = ticks > 1 ? (Axis->max() - Axis->min()) / (ticks - 1) : 0;
+    int decimals = 0;
+    for (double s = step; decimals < 6 && s > 0 && s - std::floor(s + 1e-9) > 1e-9; s *= 10)
+        ++decimals;
+    Axis->setLabelFormat(QStringLiteral("%.%1f").arg(decimals));
+}
+
+} // namespace
+
 // ---- the dataset link ------------------------------------------------------
 
 // Re-reads the series when the bound dataset's data change; scrolling alone
@@ -333,6 +354,9 @@ void TDBChart::Rebuild()
     view_->setChart(chart);
     delete old;
     marks_.clear();
+    categoryLabels_.clear();
+    chart->setLocale(QLocale(QLocale::Russian, QLocale::Russia));
+    chart->setLocalizeNumbers(true);
     // Marks of bars and lines sit at their points whenever the plot moves.
     QObject::connect(chart, &QChart::plotAreaChanged, chart, [this](const QRectF &) { PlaceMarks(); });
     for (auto &s : series_) {
@@ -351,6 +375,36 @@ void TDBChart::PlaceMarks()
 {
     for (const TMark &m : marks_)
         m.Item->setPos(Chart()->mapToPosition(m.Point, m.Series) + QPointF(-10, -18));
+    // Category names: each centred under its category; one that would run
+    // into the name shown before it, or out of the chart, is left out.
+    const QRectF plot = Chart()->plotArea();
+    const double width = Chart()->size().width();
+    const int n = int(categoryLabels_.size());
+    double shownRight = -1e9;
+    for (int i = 0; i < n; ++i) {
+        QGraphicsSimpleTextItem *item = categoryLabels_[size_t(i)];
+        const QRectF box = item->boundingRect();
+        const double left = plot.left() + (i + 0.5) * plot.width() / n - box.width() / 2;
+        item->setPos(left, plot.bottom() + 5);
+        const bool fits = left >= shownRight + 6 && left >= 0 && left + box.width() <= width;
+        item->setVisible(fits);
+        if (fits)
+            shownRight = left + box.width();
+    }
+}
+
+void TDBChart::AddCategoryLabels(QBarCategoryAxis *Axis, const QStringList &Labels)
+{
+    // The axis keeps its room for one line of labels but draws them
+    // invisibly: Qt would shorten every name to "..." once they are crowded,
+    // where the classic chart shows whole names and skips those that do not fit.
+    Axis->setLabelsBrush(QBrush(Qt::transparent));
+    for (const QString &label : Labels) {
+        auto *item = new QGraphicsSimpleTextItem(label, Chart());
+        item->setFont(Axis->labelsFont());
+        item->setZValue(10);
+        categoryLabels_.push_back(item);
+    }
 }
 
 void TDBChart::AddMark(const QString &Text, QPointF Point, QAbstractSeries *Series)
@@ -382,6 +436,9 @@ void TDBChart::BuildPie(TChartSeries &S)
     }
     pie->append(slices);
     Chart()->addSeries(pie);
+    // After the chart's theme has dressed the slices in white outlines.
+    for (QPieSlice *slice : slices)
+        slice->setBorderColor(OutlineColour);
 }
 
 void TDBChart::BuildBar(TChartSeries &S)
@@ -426,6 +483,9 @@ void TDBChart::BuildBar(TChartSeries &S)
     if (S.BarWidthPercent > 0)
         bars->setBarWidth(S.BarWidthPercent / 100.0);
     Chart()->addSeries(bars);
+    // After the chart's theme has dressed the bars.
+    for (QBarSet *set : bars->barSets())
+        set->setBorderColor(OutlineColour);
     // Bar series of one chart share the axes of the first one, so their
     // bars are measured on one scale.
     QBarCategoryAxis *x = nullptr;
@@ -444,6 +504,7 @@ void TDBChart::BuildBar(TChartSeries &S)
         y = new QValueAxis;
         Chart()->addAxis(x, Qt::AlignBottom);
         Chart()->addAxis(y, Qt::AlignLeft);
+        AddCategoryLabels(x, categories);
     }
     bars->attachAxis(x);
     bars->attachAxis(y);
@@ -452,7 +513,7 @@ void TDBChart::BuildBar(TChartSeries &S)
             lo = std::min(lo, *p.Value), hi = std::max(hi, *p.Value);
     y->setRange(lo, hi > lo ? hi : lo + 1);
     y->applyNiceNumbers();
-    y->setLabelFormat(QStringLiteral("%.0f"));
+    FormatValueAxis(y);
     if (!S.MarksVisible())
         return;
     for (int i = 0; i < n; ++i) {
@@ -475,6 +536,7 @@ void TDBChart::BuildLine(TChartSeries &S)
     auto *y = new QValueAxis;
     Chart()->addAxis(x, Qt::AlignBottom);
     Chart()->addAxis(y, Qt::AlignLeft);
+    AddCategoryLabels(x, categories);
     const QColor colour = S.SeriesColor.isValid() ? S.SeriesColor : ChartPaletteColor(0);
     QLineSeries *run = nullptr;
     bool first = true;
@@ -512,7 +574,7 @@ void TDBChart::BuildLine(TChartSeries &S)
     }
     y->setRange(lo, hi > lo ? hi : lo + 1);
     y->applyNiceNumbers();
-    y->setLabelFormat(QStringLiteral("%.0f"));
+    FormatValueAxis(y);
 }
 
 void TDBChart::Draw(QPainter &Painter, const QRectF &Rect)

@@ -35,6 +35,7 @@
 
 QT_BEGIN_NAMESPACE
 class QAbstractSeries;
+class QBarCategoryAxis;
 class QChart;
 class QGraphicsSimpleTextItem;
 class QChartView;
@@ -177,6 +178,7 @@ private:
     void BuildBar(TChartSeries &S);
     void BuildLine(TChartSeries &S);
     void AddMark(const QString &Text, QPointF Point, QAbstractSeries *Series);
+    void AddCategoryLabels(QBarCategoryAxis *Axis, const QStringList &Labels);
     void PlaceMarks();
 
     // A mark beside a bar or a line point, placed again when the plot moves.
@@ -186,6 +188,9 @@ private:
         QAbstractSeries *Series;
     };
     std::vector<TMark> marks_;
+    // The category names under the bottom axis, drawn by the chart (see
+    // AddCategoryLabels), one per category in order.
+    std::vector<QGraphicsSimpleTextItem *> categoryLabels_;
     std::vector<std::unique_ptr<TChartSeries>> series_;
     QChartView *view_ = nullptr;
     bool legendVisible_ = false;

@@ -96,8 +96,12 @@ public:
     void SetTitleColor(TColor color);
     void SetTitleFontColor(TColor color);
 
-    int Width() const { return width_; }
+    // The width set (by code, a layout or the user's drag); unset, the
+    // default of the class library: the field's display width in digits, or
+    // the title when that is wider, and 64 pixels without a field.
+    int Width() const { return width_ >= 0 ? width_ : DefaultWidth(); }
     void SetWidth(int width);
+    int DefaultWidth() const;
     bool Visible() const { return visible_; }
     void SetVisible(bool visible);
     // taLeftJustify unless set: then the field's alignment.
@@ -119,7 +123,7 @@ private:
     TDBGrid *grid_;
     QString fieldName_;
     TColumnTitle title_;
-    int width_ = 64;
+    int width_ = -1; // unset: DefaultWidth()
     bool visible_ = true;
     bool alignmentSet_ = false;
     TAlignment alignment_ = taLeftJustify;

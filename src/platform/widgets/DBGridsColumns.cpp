@@ -54,6 +54,16 @@ void TColumn::SetWidth(int width)
     grid_->ApplyColumnWidths();
 }
 
+int TColumn::DefaultWidth() const
+{
+    TField *field = Field();
+    if (!field)
+        return 64;
+    const QFontMetrics cells(grid_->View()->font()), titles(grid_->TitleFont());
+    return std::max(field->DisplayWidth() * cells.horizontalAdvance(QLatin1Char('0')) + 4,
+                    titles.horizontalAdvance(TitleCaption()) + 4);
+}
+
 void TColumn::SetVisible(bool visible)
 {
     visible_ = visible;

@@ -232,6 +232,17 @@ TCanvas &TForm::Canvas()
 
 void TForm::Show()
 {
+    // A window shown while a modal window is up stays usable, as the class
+    // library disables only the windows that existed when the modal one
+    // came: it becomes a window of the innermost modal form, which lets it
+    // take input, and keeps it above that form.
+    if (!modal_ && !parentWidget())
+        if (TForm *top = TopModalForm(); top && top != this && top->isVisible()) {
+            // A dialog-type window is the kind the window manager keeps over
+            // its owner; it keeps the buttons of a main window.
+            setParent(top, (windowFlags() & ~Qt::WindowType_Mask) | Qt::Dialog | Qt::WindowTitleHint |
+                               Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+        }
     show();
     if (QGuiApplication::platformName() != QLatin1String("offscreen"))
         raise();

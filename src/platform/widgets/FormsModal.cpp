@@ -73,6 +73,8 @@ void ForgetModalForm(TForm *form)
         }
 }
 
+TForm *TopModalForm() { return modalStack.empty() ? nullptr : modalStack.back(); }
+
 void SetParentModalResult(TControl *control, int result)
 {
     if (TForm *form = control->ParentForm())

@@ -10,5 +10,7 @@ class TForm;
 void EnsureKeyRouter();
 // Takes a form being destroyed off the modal stack (FormsModal.cpp).
 void ForgetModalForm(TForm *form);
+// The innermost form shown modally, or none (FormsModal.cpp).
+TForm *TopModalForm();
 
 } // namespace zorbel

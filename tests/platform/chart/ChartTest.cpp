@@ -14,6 +14,10 @@
 #include <QPieSeries>
 #include <QPieSlice>
 #include <QStackedBarSeries>
+#include <QGraphicsSimpleTextItem>
+#include <QValueAxis>
+
+#include <algorithm>
 
 using namespace zorbel;
 using namespace zorbel::test;
@@ -211,6 +215,117 @@ TEST_F(ChartTest, ReReadsWhenTheDataChangeAndKeepsTheCurrentRow)
     QCoreApplication::processEvents();
     EXPECT_NE(chart.Chart(), drawn);
     EXPECT_GT(FirstSeries<QPieSeries>(chart)->count(), 2);
+}
+
+TEST_F(ChartTest, WhitePointsKeepAVisibleOutline)
+{
+    // The fifth palette colour is white: that slice or bar would vanish on
+    // the white chart unless outlined in a dark colour.
+    ASSERT_EQ(ChartPaletteColor(4), QColor(Qt::white));
+    for (TChartKind kind : {TChartKind::Pie, TChartKind::Bar}) {
+        TDBChart chart;
+        chart.resize(400, 300);
+        chart.show();
+        TChartSeries &s = chart.AddSeries(kind);
+        s.ColorEachPoint = true;
+        for (int i = 0; i < 6; ++i)
+            s.Add(QString::number(i), 1.0 + i);
+        chart.Rebuild();
+        QCoreApplication::processEvents();
+        QList<QColor> outlines;
+        if (auto *pie = FirstSeries<QPieSeries>(chart))
+            for (QPieSlice *slice : pie->slices())
+                outlines << slice->borderColor();
+        if (auto *bars = FirstSeries<QStackedBarSeries>(chart))
+            for (QBarSet *set : bars->barSets())
+                outlines << set->borderColor();
+        ASSERT_EQ(outlines.size(), 6) << int(kind);
+        for (const QColor &c : outlines)
+            EXPECT_LT(c.lightness(), 100) << int(kind) << ' ' << c.name().toStdString();
+    }
+}
+
+// The category names drawn under the bottom axis, visible ones only.
+QList<QGraphicsSimpleTextItem *> ShownCategoryNames(TDBChart &chart)
+{
+    QList<QGraphicsSimpleTextItem *> shown;
+    for (QGraphicsItem *item : chart.Chart()->childItems()) {
+        auto *text = dynamic_cast<QGraphicsSimpleTextItem *>(item);
+        if (text && text->isVisible())
+            shown << text;
+    }
+    std::sort(shown.begin(), shown.end(), [](auto *a, auto *b) { return a->x() < b->x(); });
+    return shown;
+}
+
+TEST_F(ChartTest, CrowdedCategoryNamesAreSkippedNotCutShort)
+{
+    for (TChartKind kind : {TChartKind::Bar, TChartKind::Line}) {
+        TDBChart chart;
+        chart.resize(500, 300);
+        chart.show();
+        TChartSeries &s = chart.AddSeries(kind);
+        for (int i = 0; i < 40; ++i)
+            s.Add(QString::fromUtf8("янв.%1").arg(10 + i), double(i % 7));
+        chart.Rebuild();
+        QCoreApplication::processEvents();
+        const QList<QGraphicsSimpleTextItem *> crowded = ShownCategoryNames(chart);
+        // Some names are shown whole, in order, none over another.
+        ASSERT_GT(crowded.size(), 3);
+        EXPECT_LT(crowded.size(), 40);
+        EXPECT_EQ(crowded.first()->text(), QString::fromUtf8("янв.10"));
+        for (int i = 0; i < crowded.size(); ++i) {
+            EXPECT_TRUE(crowded[i]->text().startsWith(QString::fromUtf8("янв."))) << i;
+            EXPECT_FALSE(crowded[i]->text().contains(QStringLiteral("...")));
+            if (i > 0) {
+                EXPECT_LT(crowded[i - 1]->x() + crowded[i - 1]->boundingRect().width(), crowded[i]->x()) << i;
+            }
+        }
+        // Few categories: every name, each under its own category.
+        TDBChart few;
+        few.resize(500, 300);
+        few.show();
+        TChartSeries &f = few.AddSeries(kind);
+        for (const char *name : {"Транспорт", "Развлечения", "Здоровье"})
+            f.Add(QString::fromUtf8(name), 5.0);
+        few.Rebuild();
+        QCoreApplication::processEvents();
+        const QList<QGraphicsSimpleTextItem *> all = ShownCategoryNames(few);
+        ASSERT_EQ(all.size(), 3);
+        EXPECT_EQ(all[1]->text(), QString::fromUtf8("Развлечения"));
+        const QRectF plot = few.Chart()->plotArea();
+        EXPECT_GT(all[0]->y(), plot.bottom());
+        EXPECT_NEAR(all[1]->x() + all[1]->boundingRect().width() / 2, plot.center().x(), 1.0);
+    }
+}
+
+TEST_F(ChartTest, ValueAxisLabelsTellTheirTicksApart)
+{
+    // Small values (quantities, rates) and a chart with nothing to show
+    // label every tick with a different number, in the program's format.
+    const std::vector<std::vector<double>> cases = {{0.3, 1.2, 0.8}, {}, {1.02, 1.05}, {12000, 58000}};
+    for (const auto &values : cases) {
+        for (TChartKind kind : {TChartKind::Bar, TChartKind::Line}) {
+            TDBChart chart;
+            TChartSeries &s = chart.AddSeries(kind);
+            for (double v : values)
+                s.Add(QStringLiteral("p%1").arg(v), v);
+            chart.Rebuild();
+            QValueAxis *y = nullptr;
+            for (QAbstractAxis *axis : chart.Chart()->axes(Qt::Vertical))
+                y = y ? y : qobject_cast<QValueAxis *>(axis);
+            ASSERT_NE(y, nullptr);
+            EXPECT_TRUE(chart.Chart()->localizeNumbers());
+            QStringList labels;
+            const int n = y->tickCount();
+            for (int i = 0; i < n; ++i) {
+                const double v = y->min() + (y->max() - y->min()) * i / (n - 1);
+                labels << QString::asprintf(y->labelFormat().toLatin1().constData(), v);
+            }
+            labels.removeDuplicates();
+            EXPECT_EQ(labels.size(), n) << y->labelFormat().toStdString() << ' ' << values.size();
+        }
+    }
 }
 
 TEST_F(ChartTest, PrintsAPageAndDrawsAnImage)

@@ -272,6 +272,32 @@ TEST_F(GridFixture, EllipsisButtonOfADateColumnFires)
     EXPECT_EQ(clicks, 1);
 }
 
+TEST_F(GridFixture, ColumnsWithoutAWidthTakeTheirFieldsDisplayWidth)
+{
+    // Columns listed in code with no width of their own are as wide as their
+    // field's display width in digits (or their title, when wider), not all
+    // one narrow default that cuts names and dates short.
+    grid->Columns().Clear();
+    for (const char *name : {"NAME", "KIND", "DATE_REAL", "NOSUCH"})
+        grid->Columns().Add()->SetFieldName(QString::fromLatin1(name));
+    data.FieldByName(QStringLiteral("NAME"))->SetDisplayWidth(30);
+    data.FieldByName(QStringLiteral("KIND"))->SetDisplayLabel(QStringLiteral("Плановая операция"));
+    QApplication::processEvents();
+    const QFontMetrics cells(grid->View()->font()), titles(grid->TitleFont());
+    TDBGridColumns &c = grid->Columns();
+    EXPECT_EQ(c[0]->Width(), 30 * cells.horizontalAdvance(QLatin1Char('0')) + 4);
+    EXPECT_EQ(c[1]->Width(), titles.horizontalAdvance(QStringLiteral("Плановая операция")) + 4);
+    EXPECT_GE(c[2]->Width(), cells.horizontalAdvance(QStringLiteral("01.01.2024")));
+    EXPECT_EQ(c[3]->Width(), 64) << "no field: the grid's default";
+    EXPECT_EQ(grid->View()->horizontalHeader()->sectionSize(0), c[0]->Width());
+    // A width set by code or by the user stays.
+    c[0]->SetWidth(55);
+    data.FieldByName(QStringLiteral("NAME"))->SetDisplayWidth(40);
+    EXPECT_EQ(c[0]->Width(), 55);
+    grid->View()->horizontalHeader()->resizeSection(1, 77);
+    EXPECT_EQ(c[1]->Width(), 77);
+}
+
 TEST_F(GridFixture, ColumnLayoutRoundTrip)
 {
     QString stored;

@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QPointer>
 #include <QTimer>
+#include <QWindow>
 
 namespace zorbel {
 namespace {
@@ -216,6 +218,49 @@ TEST(FormBoundsTest, AHiddenFormCountsTheFrameLastSeen)
     shown.SetBounds(0, 0, 500, 350);
     EXPECT_EQ(shown.frameGeometry().size(), QSize(500, 350));
     TForm::NoteFrame(QMargins());
+}
+
+// Records whether Qt blocked a window behind a modal one.
+class TBlockWatch : public QObject {
+public:
+    bool Blocked = false;
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        if (e->type() == QEvent::WindowBlocked)
+            Blocked = true;
+        else if (e->type() == QEvent::WindowUnblocked)
+            Blocked = false;
+        return false;
+    }
+};
+
+TEST(ModalTest, WindowShownFromAModalWindowIsNotBlockedByIt)
+{
+    // A modeless window opened while a modal one is up (a print preview of
+    // a modal results window) takes input and sits above the modal window.
+    TTestDialog outer;
+    auto *preview = new TTestDialog;
+    preview->setAttribute(Qt::WA_DeleteOnClose);
+    QPointer<TTestDialog> alive(preview);
+    TBlockWatch watch;
+    preview->installEventFilter(&watch);
+    bool blockedWhileUp = true;
+    TModalScript script;
+    script.Then([&](TForm &) {
+        preview->Show();
+        QApplication::processEvents();
+        blockedWhileUp = watch.Blocked;
+        EXPECT_TRUE(preview->isWindow());
+        // The window manager keeps it above the modal window it belongs to.
+        ASSERT_TRUE(preview->windowHandle());
+        EXPECT_EQ(preview->windowHandle()->transientParent(), outer.windowHandle());
+        preview->Close();
+        SendKeyToFocus(outer, Qt::Key_Return);
+    });
+    EXPECT_EQ(outer.ShowModal(), mrOk);
+    EXPECT_FALSE(blockedWhileUp);
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(alive.isNull());
 }
 
 TEST(ModalTest, FormEventsFireAroundShowing)
