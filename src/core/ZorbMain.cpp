@@ -27,6 +27,7 @@
 #include <QUrl>
 #include <QWheelEvent>
 
+#include <optional>
 #include <sys/stat.h>
 
 namespace zorbel {
@@ -628,7 +629,15 @@ int ZorbelMain(const QStringList &Args, bool RunLoop)
     // own close does, without questions.
     TEndSignals endSignals;
     TInstanceMutex mutex(QStringLiteral("Ventaro_Zorbel"));
-    if (mutex.AlreadyExists()) {
+    // The work folder is shared by every copy that finds the same temporary
+    // folder, whatever their configuration folders: a second guard there
+    // keeps a copy from emptying the tables another is working on.
+    QString temp;
+    TempFolder(temp);
+    std::optional<TInstanceMutex> workMutex;
+    if (!temp.isEmpty() && QDir(temp).canonicalPath() != QDir(UserLockFolder()).canonicalPath())
+        workMutex.emplace(QStringLiteral("Ventaro_Zorbel"), temp);
+    if (mutex.AlreadyExists() || (workMutex && workMutex->AlreadyExists())) {
         ShowNotice(QStringLiteral("Program is already running!"), true);
         return 1;
     }

@@ -328,6 +328,28 @@ TEST_F(ZorbMainRun, ASecondInstanceIsRefused)
     EXPECT_EQ(Texts(script), QStringList{"Program is already running!"});
 }
 
+// Without a session folder the lock lives in the configuration folder, but
+// the work folder in the temporary one: a copy started with another
+// configuration folder must still not empty the tables of a running copy.
+TEST_F(ZorbMainRun, ACopyWithAnotherConfigurationFolderIsRefusedToo)
+{
+    qunsetenv("XDG_RUNTIME_DIR");
+    QString temp;
+    TempFolder(temp);
+    ASSERT_FALSE(temp.isEmpty());
+    ASSERT_NE(QDir(temp).canonicalPath(), QDir(UserLockFolder()).canonicalPath());
+    TInstanceMutex running(QStringLiteral("Ventaro_Zorbel"), temp);
+    ASSERT_TRUE(running.Owned());
+    const QString theirs = temp + QStringLiteral("ZORB_DAT/tb_hist.keep");
+    QDir().mkpath(temp + QStringLiteral("ZORB_DAT"));
+    TSandbox::Write(theirs, "their tables");
+    TModalScript script;
+    script.Press("OK");
+    EXPECT_EQ(ZorbelMain({}, false), 1);
+    EXPECT_EQ(Texts(script), QStringList{"Program is already running!"});
+    EXPECT_TRUE(QFileInfo::exists(theirs)) << "the running copy's work folder";
+}
+
 TEST_F(ZorbMainRun, CloseWithoutSavingAsksOnlyWhenModified)
 {
     auto f = Start();
