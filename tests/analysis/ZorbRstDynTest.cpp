@@ -337,7 +337,8 @@ TEST_F(RstDynTest, TableColumnsHoldAmountsInTheMillionsWhole)
         TColumn *c = f->DBGDyn->Columns()[i];
         const TField *field = c->Field();
         ASSERT_NE(field, nullptr);
-        if (static_cast<const TFloatField *>(field)->DisplayFormat() == U("#,##0.00")) {
+        const auto *number = dynamic_cast<const TFloatField *>(field);
+        if (number && number->DisplayFormat() == U("#,##0.00")) {
             EXPECT_GE(c->Width(), needed) << c->FieldName().toStdString();
         }
     }
