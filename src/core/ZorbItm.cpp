@@ -84,6 +84,7 @@ TFormItm::TFormItm(TFormMain &Main) : main_(Main)
     ButOk = new TButton(PanButtons, QStringLiteral("ButOk"));
     ButOk->SetCaption(QStringLiteral("OK"));
     ButOk->SetModalResult(mrOk);
+    ButOk->SetDefault(true); // Enter in the search box, the grid or the tree chooses
     ButOk->SetBounds(110, 6, 80, 24);
     ButCancel = new TButton(PanButtons, QStringLiteral("ButCancel"));
     ButCancel->SetCaption(U("Отмена"));
@@ -193,6 +194,8 @@ void TFormItm::FormShow(TObject *)
     TcItmChange(TcItm);
     if (OpenOn >= 0 && Qitm->Active())
         Qitm->Locate(QStringLiteral("id_itm"), Variant(OpenOn), {});
+    // The window opens ready for typing the first letters of a name.
+    EdItm->SetFocus();
 }
 
 void TFormItm::TcItmChange(TObject *)

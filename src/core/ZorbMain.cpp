@@ -527,8 +527,8 @@ void TFormMain::LoadSettings(QString &RecentFile)
 
     RecentFile = s.Recent_Catalog;
     static_cast<TMainOptions &>(*this) = s;
-    // The stored bounds are the window's own area (without the frame the
-    // window manager adds), kept within the screens' free area.
+    // The stored bounds include the window's frame, kept within the screens'
+    // free area.
     QList<QRect> areas;
     for (const QScreen *screen : QGuiApplication::screens())
         areas << screen->availableGeometry();
@@ -570,15 +570,16 @@ void TFormMain::SaveSettings(const QString &RecentFile)
     TZorbSettings s;
     static_cast<TMainOptions &>(s) = *this;
     s.Recent_Catalog = RecentFile;
-    // The position of the frame and the size of the window's own area: what
-    // LoadSettings gives back, so the window keeps its size from session to
-    // session. A maximized window keeps the bounds it returns to.
+    // The window's bounds with its frame, as SetBounds takes them back, so
+    // the window keeps its size from session to session. A maximized window
+    // keeps the bounds it returns to.
     const QRect inner = WindowState() == TWindowState::wsMaximized ? normalGeometry() : geometry();
     const QPoint frameOffset = geometry().topLeft() - pos();
+    const QMargins frame = FrameMargins();
     s.Left = inner.left() - frameOffset.x();
     s.Top = inner.top() - frameOffset.y();
-    s.Width = inner.width();
-    s.Height = inner.height();
+    s.Width = inner.width() + frame.left() + frame.right();
+    s.Height = inner.height() + frame.top() + frame.bottom();
     s.Wdt_Itm = PanD->Width();
     s.MainMaxim = WindowState() == TWindowState::wsMaximized;
     s.Sel_Per = CbPer->ItemIndex();

@@ -484,7 +484,7 @@ bool TPosting::MoveOperation(int target, double rate)
         return false;
     const int64_t amount = H("Dt")->IsNull() ? Units(H("Ct")) : -Units(H("Dt"));
     const int recNo = h.RecNo();
-    bool moved = false;
+    bool moved = false, planned = false;
     {
         TControlsOff off(h);
         TTransactionScope tx(dm_.Db, {&h, &dm_.Tb_Account});
@@ -497,7 +497,8 @@ bool TPosting::MoveOperation(int target, double rate)
             if (rate > 0)
                 H("Rate")->SetAsFloat(rate);
             h.Post();
-            if (H("Id_Account")->AsInteger() == target && H("Kind")->AsString() != u"2") {
+            planned = H("Kind")->AsString() == u"2";
+            if (H("Id_Account")->AsInteger() == target && !planned) {
                 AtAccount(target, [&] { AddToRest(dm_.Tb_Account, -amount); });
                 host_.UpdateBalances(dm_, true, amount);
             }
@@ -512,8 +513,9 @@ bool TPosting::MoveOperation(int target, double rate)
     }
     if (!h.IsEmpty())
         h.SetRecNo(std::min(std::max(recNo, 1), h.RecordCount()));
-    if (!moved)
-        host_.UpdateBalances(dm_, true, 0);
+    // A planned operation moves no balance, but it leaves the planned totals.
+    if (!moved || planned)
+        host_.UpdateBalances(dm_, !moved, 0);
     return moved;
 }
 

@@ -261,6 +261,26 @@ TEST_F(MainCat, SearchFindsTheBeginningOfANameInAnyCase)
     EXPECT_EQ(itm.TvItm->Selected()->Data(), bread);
 }
 
+TEST_F(MainCat, SearchWindowIsUsedWithTheKeyboardAlone)
+{
+    // It opens with the caret in the search box; the first letters and Enter
+    // choose a category; Enter in the grid or the tree chooses as well.
+    for (const char *where : {"EdItm", "DBGItm", "TvItm"}) {
+        TFormItm itm(*f);
+        TModalScript script;
+        script.Then([&](TForm &form) {
+            EXPECT_EQ(form.focusWidget(), itm.EdItm);
+            for (const QChar c : U("моЛ"))
+                SendKeyToFocus(form, c.toUpper().unicode(), Qt::NoModifier, QString(c));
+            EXPECT_EQ(itm.EdItm->Text(), U("моЛ"));
+            FindControl<QWidget>(form, QString::fromLatin1(where))->setFocus();
+            SendKeyToFocus(form, Qt::Key_Return);
+        });
+        EXPECT_EQ(itm.ShowModal(), mrOk) << where;
+        EXPECT_EQ(itm.ChosenId(), milk) << where;
+    }
+}
+
 TEST_F(MainCat, IncomeTabListsNoExpenseCategories)
 {
     TFormItm itm(*f);

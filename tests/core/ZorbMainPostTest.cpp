@@ -141,6 +141,23 @@ TEST_F(MainPost, MoveTakesTheChosenAccountAndItsRate)
     EXPECT_EQ(Count(U("ct=7 and rate=1.5 and id_account=2")), 1);
 }
 
+TEST_F(MainPost, MovingAPlannedOperationTakesItOutOfThePlannedTotals)
+{
+    main->EntryDate = Date() + 1;
+    AddExpense(U("9"));
+    ASSERT_EQ(Count(U("kind='2' and ct=9 and id_account=1")), 1);
+    ASSERT_FALSE(main->PlannedExpenseText.isEmpty());
+    ASSERT_TRUE(main->Sb->PanelText(7).contains(u'(')) << main->Sb->PanelText(7).toStdString();
+    GoToLastOperation();
+    TModalScript script;
+    script.Press(QStringLiteral("ButOk"));
+    main->mpAccCopyClick(nullptr);
+    EXPECT_EQ(Count(U("kind='2' and ct=9 and id_account=2")), 1);
+    // Nothing is planned in this account any more; the status bar says so at once.
+    EXPECT_TRUE(main->PlannedExpenseText.isEmpty()) << main->PlannedExpenseText.toStdString();
+    EXPECT_FALSE(main->Sb->PanelText(7).contains(u'(')) << main->Sb->PanelText(7).toStdString();
+}
+
 TEST_F(MainPost, PurgeAsksAndMarksForPacking)
 {
     AddExpense(U("3"));

@@ -212,6 +212,31 @@ TEST_F(ZorbMainRun, WindowBoundsOffEveryScreenComeBackOnScreen)
     f->mCloseNotSaveClick(f.get());
 }
 
+TEST_F(ZorbMainRun, AFramedWindowKeepsItsSizeFromSessionToSession)
+{
+    // Under a window manager every form has a frame (title bar and borders);
+    // the bounds stored at the end come back at the next start, frame and all.
+    TForm::NoteFrame(QMargins(1, 20, 1, 5));
+    struct Reset {
+        ~Reset() { TForm::NoteFrame(QMargins()); }
+    } reset;
+    auto f = Start();
+    ASSERT_FALSE(f->FrameMargins().isNull());
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    f->SetBounds(screen.left() + 30, screen.top() + 40, 640, 480);
+    const QSize client = f->geometry().size();
+    const QSize outer(f->Width(), f->Height());
+    for (int session = 0; session < 3; ++session) {
+        f->FConfirm = false;
+        EXPECT_TRUE(Close(*f));
+        f.reset();
+        f = Start();
+        EXPECT_EQ(f->geometry().size(), client) << "session " << session;
+        EXPECT_EQ(QSize(f->Width(), f->Height()), outer) << "session " << session;
+    }
+    f->mCloseNotSaveClick(f.get());
+}
+
 TEST_F(ZorbMainRun, DamagedSettingsAreKeptAsideAndTheUserToldOnce)
 {
     const QString store = TRegistry::DefaultFileName();

@@ -3,8 +3,9 @@
 // in-place editor keeps for itself goes straight to the editor):
 //   1. shortcuts: popup menus of the focused control and its parents, then
 //      the form's main menu (Menus.h);
-//   2. dialog keys: Enter clicks a focused button, else the default button
-//      unless the control wants Enter; Escape clicks the cancel button;
+//   2. Shift+F10 opens the focused control's popup menu, as the Menu key
+//      does; dialog keys: Enter clicks a focused button, else the default
+//      button unless the control wants Enter; Escape clicks the cancel button;
 //   3. OnKeyDown of the form (with KeyPreview), then of the control; Key := 0
 //      swallows the key, though its character still reaches step 4 and, when
 //      printable and not swallowed there, is still typed;
@@ -21,6 +22,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPointer>
@@ -130,6 +132,8 @@ private:
         }
         if (vk && !modifierKey && RunShortCut(control, form, ShortCut(vk, shift)))
             return true;
+        if (vk == VK_F10 && KeyModifiers(shift) == ssShift && OpenContextMenu(widget))
+            return true;
         if (vk == VK_TAB) {
             Deliver(widget, ke);
             return true;
@@ -178,6 +182,17 @@ private:
             if (c->PopupMenu() && c->PopupMenu()->IsShortCut(shortCut))
                 return true;
         return form->Menu() && form->Menu()->IsShortCut(shortCut);
+    }
+
+    // The context menu the widget shows for the Menu key, at its centre;
+    // false when it shows none.
+    static bool OpenContextMenu(QWidget *widget)
+    {
+        const QPoint pos = widget->rect().center();
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, pos, widget->mapToGlobal(pos));
+        event.ignore();
+        QApplication::sendEvent(widget, &event);
+        return event.isAccepted();
     }
 
     static bool RunDialogKey(QWidget *widget, TControl *control, TForm *form, WORD vk)

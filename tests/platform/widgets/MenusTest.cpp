@@ -137,5 +137,23 @@ TEST(MenuTest, ContextMenuFiresOnPopupAndRemembersTheControl)
     form.PmB->Menu()->hide();
 }
 
+TEST(MenuTest, ShiftF10OpensTheFocusedControlsPopupMenu)
+{
+    // The keyboard's way to the popup menu besides the Menu key.
+    TMenuForm form;
+    form.show();
+    form.EdB->setFocus();
+    int popups = 0;
+    form.PmB->OnPopup = [&](TObject *) { ++popups; };
+    SendKeyToFocus(form, Qt::Key_F10, Qt::ShiftModifier);
+    EXPECT_EQ(popups, 1);
+    EXPECT_EQ(form.PmB->PopupComponent(), form.EdB);
+    EXPECT_TRUE(form.PmB->Menu()->isVisible());
+    form.PmB->Menu()->hide();
+    // F10 alone is no popup key.
+    SendKeyToFocus(form, Qt::Key_F10);
+    EXPECT_EQ(popups, 1);
+}
+
 } // namespace
 } // namespace zorbel
