@@ -121,6 +121,7 @@ TFormMain::TFormMain(const QStringList &Args, const QString &ProgramFolder)
     BuildResultCommands();
     BuildAccCommands();
     BuildLaunchCommands();
+    ArrangeTabOrder();
     Vzp = std::make_unique<TDataZip>();
     Vzp->OnBadPassword = [this](int FileIndex, QString &NewPassword) { VzpBadPassword(FileIndex, NewPassword); };
     ExecuteSaveDialog = [this](QString &FileName) {
@@ -150,6 +151,15 @@ TFormMain::~TFormMain()
         qApp->removeEventFilter(this);
     DoDestroy();
     delete FormCard.data(); // its datasets stand on the data module, which goes next
+}
+
+// Tab walks the tool bar from left to right, then the category tree and the
+// ledger beside it (the controls were made in another order, page by page).
+void TFormMain::ArrangeTabOrder()
+{
+    QWidget *chain[] = {ButExit, ButAcc, ButDate, CbPer, ButResult, TvCt, TvDt, DBG};
+    for (size_t i = 1; i < std::size(chain); ++i)
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
 }
 
 void TFormMain::BuildLayout()

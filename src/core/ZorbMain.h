@@ -420,6 +420,7 @@ public:
     TButton *ButResult = nullptr;                 // "Итоги" on the tool bar: the results window
     TMenuItem *mCalc = nullptr, *mcalc2 = nullptr; // F9 the named calculator, F6 the program's own
     void BuildLaunchCommands();
+    void ArrangeTabOrder();
     void ApplyLaunchMenuState(const TMenuState &State);
     // Keys the window sees before its controls (Esc, Ctrl+keypad plus, Ctrl+F6,
     // Ctrl+arrows, Alt+Left/Right).

@@ -299,6 +299,32 @@ TEST_F(ZorbMainRun, RecentFileAndSettingsSurviveARestart)
     EXPECT_FALSE(reg.KeyExists(SettingsKey()));
 }
 
+// Tab walks the tool bar left to right, then the tree and the ledger beside
+// it, and Shift+Tab walks back.
+TEST_F(ZorbMainRun, TabWalksTheToolBarThenTheTreeAndTheLedger)
+{
+    auto f = Start();
+    f->Show();
+    QApplication::setActiveWindow(f.get());
+    f->ButExit->setFocus();
+    // The control that has the focus (a grid's inner view counts as the grid).
+    const auto focused = [] {
+        QWidget *w = QApplication::focusWidget();
+        while (w && w->objectName().isEmpty())
+            w = w->parentWidget();
+        return w ? w->objectName() : QString();
+    };
+    QStringList walk;
+    for (int i = 0; i < 6; ++i) {
+        SendKeyToFocus(*f, Qt::Key_Tab);
+        walk << focused();
+    }
+    EXPECT_EQ(walk, (QStringList{"ButAcc", "ButDate", "CbPer", "ButResult", "TvCt", "DBG"}));
+    SendKeyToFocus(*f, Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(focused(), QStringLiteral("TvCt"));
+    f->mCloseNotSaveClick(f.get());
+}
+
 TEST_F(ZorbMainRun, HelpShowsOnlyWithTheHelpFile)
 {
     auto f = Start();
