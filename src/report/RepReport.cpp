@@ -1187,8 +1187,9 @@ int TBandReport::RecordTotal() const
     if (!d || !d->Active())
         return 1;
     try {
-        const int n = d->RecordCount();
-        return n > 0 ? n : 1;
+        // An open dataset without records has none to count ("строк: 0" on
+        // an empty list); the run's progress skips a total of 0.
+        return std::max(0, d->RecordCount());
     } catch (...) {
         return 1;
     }

@@ -14,6 +14,7 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QThread>
+#include <QTimer>
 #include <chrono>
 
 namespace zorbel {
@@ -107,10 +108,15 @@ void TCustomBandReport::RunPreview()
         ReleasePrinter(printer);
         return;
     }
-    // The caller goes on once the preview is closed.
+    // The caller goes on once the preview is closed. The thread sleeps until
+    // an event comes (the tick looks again at least every 50 ms): a time
+    // limit given to processEvents makes it return at once when nothing is
+    // pending, which kept a processor busy as long as the preview was open.
+    QTimer tick;
+    tick.start(50);
     while (owned() && printer->Client() && QCoreApplication::instance() &&
            !QCoreApplication::closingDown())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents, 50);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents);
 }
 
 void TCustomBandReport::GenerateInThread(bool modal)

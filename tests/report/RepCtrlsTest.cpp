@@ -301,6 +301,13 @@ TEST(RepSysDataPrintable, PageNumbersCountsDatesAndTitle)
     EXPECT_EQ(r.Texts(1), (QStringList{"№1", "3", "№2", "3", "№3", "3", "Стр. 1", "14.03.2026", "Итоги"}));
     EXPECT_EQ(TRepSysData().Caption(), QStringLiteral("(Time)"));
 
+    // An open dataset without records counts none (the detail band still
+    // prints once).
+    r.table->EmptyTable();
+    r.Run();
+    ASSERT_GE(r.Texts(1).size(), 2);
+    EXPECT_EQ(r.Texts(1)[1], QStringLiteral("0"));
+
     // Without an open dataset the record count is 1.
     r.table->Close();
     r.Run();

@@ -22,6 +22,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <ctime>
+
 namespace zorbel::test {
 namespace {
 
@@ -149,6 +151,37 @@ TEST_F(RepPreviewFormTest, PagesKeysAndGoToPage)
     p.ZoomFit->Click();
     EXPECT_EQ(p.RepPreview->ZoomState(), TRepZoomState::qrZoomToFit);
     Snapshot(p, QStringLiteral("preview-fit"));
+}
+
+// CPU time this thread has used, in milliseconds.
+double ThreadCpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
+}
+
+TEST_F(RepPreviewFormTest, APreviewRunOnTheWindowThreadWaitsIdlyUntilItIsClosed)
+{
+    PreviewReport r(2);
+    bool sawPreview = false;
+    QTimer::singleShot(600, [&] {
+        if (TRepStandardPreview *p = OpenPreview()) {
+            sawPreview = p->Printer()->RecordedPages() == 2;
+            p->close();
+        }
+    });
+    QElapsedTimer wall;
+    wall.start();
+    const double cpu0 = ThreadCpuMs();
+    r.report.RunPreview(); // returns once the preview is closed
+    const double cpu = ThreadCpuMs() - cpu0;
+    const qint64 elapsed = wall.elapsed();
+    EXPECT_TRUE(sawPreview);
+    EXPECT_EQ(OpenPreview(), nullptr);
+    EXPECT_GE(elapsed, 500);
+    // Waiting for the user is no busy loop: the thread sleeps most of the time.
+    EXPECT_LT(cpu, elapsed * 0.4) << cpu << " ms of CPU in " << elapsed << " ms";
 }
 
 TEST_F(RepPreviewFormTest, ProgressShowsEveryFifthPercentAndEmptiesAtTheEnds)

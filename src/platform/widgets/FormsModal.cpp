@@ -133,8 +133,15 @@ int TForm::ShowModal()
         while (!modalEnded_) {
             QEventLoop loop;
             loop_ = &loop;
-            loop.exec(QEventLoop::DialogExec);
+            const int rc = loop.exec(QEventLoop::DialogExec);
             loop_ = nullptr;
+            // An event loop refuses to run once the application has been
+            // told to end: the window ends as cancelled instead of waiting
+            // on a loop that returns at once, again and again.
+            if (rc == -1 && !modalEnded_) {
+                modalResult_ = mrCancel;
+                modalEnded_ = true;
+            }
         }
     }
     return modalResult_;

@@ -10,6 +10,13 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+
 namespace zorbel {
 namespace {
 
@@ -474,6 +481,45 @@ TEST(ModalTest, WithoutAHandlerAnEventLoopWaitsForTheResult)
     EXPECT_EQ(dialog.ShowModal(), mrCancel);
     QTimer::singleShot(0, &dialog, [&] { SendClick(dialog.ButOk); });
     EXPECT_EQ(dialog.ShowModal(), mrOk);
+    SetModalHandler(saved);
+}
+
+// Ending the application (a logout, an ending signal) while a window is shown
+// modally ends that window as cancelled, so the handlers unwind and the
+// program can finish; it does not spin on an event loop that no longer runs.
+TEST(ModalTest, EndingTheApplicationEndsAModalWindowAsCancelled)
+{
+    TModalHandler saved = SetModalHandler(nullptr);
+    std::mutex m;
+    std::condition_variable cv;
+    bool returned = false;
+    // A modal loop that never ends would also stop the timers: fail loudly
+    // instead of hanging.
+    std::thread watchdog([&] {
+        std::unique_lock lock(m);
+        if (!cv.wait_for(lock, std::chrono::seconds(10), [&] { return returned; })) {
+            std::fprintf(stderr, "ShowModal did not return after the application was ended\n");
+            std::abort();
+        }
+    });
+    int result = mrNone;
+    {
+        TTestDialog dialog;
+        QTimer::singleShot(50, &dialog, [] { QCoreApplication::exit(0); });
+        result = dialog.ShowModal();
+        EXPECT_FALSE(dialog.isVisible());
+    }
+    {
+        std::lock_guard lock(m);
+        returned = true;
+    }
+    cv.notify_all();
+    watchdog.join();
+    EXPECT_EQ(result, mrCancel);
+    // The application's loop runs once so that event loops work again for
+    // the tests that follow.
+    QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();
     SetModalHandler(saved);
 }
 
