@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace zorbel {
@@ -511,7 +512,15 @@ void TTreeView::HideViewSelection()
 bool TTreeView::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
 {
     // A click on the selected node only arms Qt's delayed edit, which comes
-    // back here as AllEditTriggers; ask the program when an editor would open.
+    // back here as AllEditTriggers without an event. When a double-click came
+    // in between (it opens the node's work, an operation card above this
+    // window), no editor opens: it would open behind that work and take the
+    // next keys typed as the node's new name.
+    if (trigger == AllEditTriggers && !event && delayedEditArmed_) {
+        delayedEditArmed_ = false;
+        if (std::exchange(delayedEditCancelled_, false))
+            return false;
+    }
     const bool opens = index.isValid() && state() != EditingState && !readOnly_ &&
                        (trigger == AllEditTriggers || (trigger != SelectedClicked && (trigger & editTriggers())));
     if (opens && OnEditing) {
@@ -523,7 +532,12 @@ bool TTreeView::edit(const QModelIndex &index, EditTrigger trigger, QEvent *even
     }
     if (readOnly_ && trigger == AllEditTriggers)
         return false;
-    return QTreeWidget::edit(index, trigger, event);
+    const bool result = QTreeWidget::edit(index, trigger, event);
+    if (trigger == SelectedClicked && result) {
+        delayedEditArmed_ = true;
+        delayedEditCancelled_ = false;
+    }
+    return result;
 }
 
 bool TTreeView::EditorTakesKey(const QWidget *focused, WORD key) const
@@ -592,6 +606,12 @@ bool TTreeView::ControlEvent(QEvent *event)
     if (IsFocusEvent(event))
         return false;
     switch (event->type()) {
+    case QEvent::MouseButtonDblClick:
+        // Disarmed before OnDblClick runs: a window it shows modally runs
+        // its own event loop, in which the armed edit would fire.
+        if (delayedEditArmed_)
+            delayedEditCancelled_ = true;
+        break;
     case QEvent::MouseButtonPress: {
         auto *me = static_cast<QMouseEvent *>(event);
         if (me->button() != Qt::RightButton)

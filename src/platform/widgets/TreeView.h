@@ -203,6 +203,10 @@ private:
     TSortType sortType_ = TSortType::stNone;
     bool readOnly_ = false;
     bool rightClickSelect_ = false;
+    // A click on the selected node arms a label edit that opens after the
+    // double-click interval; a double-click in between disarms it.
+    bool delayedEditArmed_ = false;
+    bool delayedEditCancelled_ = false;
 };
 
 } // namespace zorbel

@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMimeData>
 
@@ -240,6 +241,65 @@ TEST_F(TreeFixture, LabelEditorTakingTheFocusIsNoExit)
     EXPECT_FALSE(tree->IsEditing());
     EXPECT_EQ(milk->Text(), QStringLiteral("Сливки"));
     EXPECT_EQ(log, (QStringList{"enter", "exit"}));
+}
+
+// A click on the selected node starts its label edit once the double-click
+// interval has passed; a double-click does not, neither while its handler
+// runs (the main window shows the operation card modally there) nor after.
+TEST_F(TreeFixture, ADoubleClickOnTheSelectedNodeStartsNoLabelEdit)
+{
+    const auto wait = [](int ms) {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < ms)
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+    };
+    const auto mouse = [this](QEvent::Type type, Qt::MouseButtons buttons) {
+        const QPoint p = tree->visualItemRect(milk).center();
+        QWidget *port = tree->viewport();
+        QMouseEvent e(type, p, port->mapToGlobal(p), Qt::LeftButton, buttons, Qt::NoModifier);
+        QApplication::sendEvent(port, &e);
+    };
+    const auto click = [&] {
+        mouse(QEvent::MouseButtonPress, Qt::LeftButton);
+        mouse(QEvent::MouseButtonRelease, Qt::NoButton);
+    };
+    const int oldInterval = QApplication::doubleClickInterval();
+    QApplication::setDoubleClickInterval(100);
+    const int interval = 250;
+    tree->setFocus();
+    tree->SetSelected(milk);
+
+    click();
+    wait(interval);
+    ASSERT_TRUE(tree->IsEditing()) << "a click on the selected node edits its label";
+    milk->EndEdit(true);
+    ASSERT_FALSE(tree->IsEditing());
+    wait(interval); // a press just after an edit ends is not taken as a click on the node
+
+    bool editingInHandler = true;
+    int doubleClicks = 0;
+    tree->OnDblClick = [&](TObject *) {
+        ++doubleClicks;
+        wait(interval); // a modal window's loop
+        editingInHandler = tree->IsEditing();
+    };
+    click();
+    mouse(QEvent::MouseButtonPress, Qt::LeftButton);
+    mouse(QEvent::MouseButtonDblClick, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, Qt::NoButton);
+    wait(interval);
+    EXPECT_EQ(doubleClicks, 1);
+    EXPECT_FALSE(editingInHandler);
+    EXPECT_FALSE(tree->IsEditing());
+    EXPECT_EQ(milk->Text(), QStringLiteral("Молоко"));
+
+    // The next click on the selected node edits again.
+    click();
+    wait(interval);
+    EXPECT_TRUE(tree->IsEditing());
+    milk->EndEdit(true);
+    QApplication::setDoubleClickInterval(oldInterval);
 }
 
 TEST_F(TreeFixture, OwnerDrawingSeesEveryShownNodeWithItsState)
