@@ -26,6 +26,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace zorbel {
 
@@ -538,39 +539,47 @@ void TDBChart::BuildLine(TChartSeries &S)
     Chart()->addAxis(y, Qt::AlignLeft);
     AddCategoryLabels(x, categories);
     const QColor colour = S.SeriesColor.isValid() ? S.SeriesColor : ChartPaletteColor(0);
-    QLineSeries *run = nullptr;
-    bool first = true;
+    // Each run gets all its points before it joins the chart: a point added
+    // to a shown series lays out the whole line again, which made a line of
+    // a few thousand points (the days of ten years) take seconds.
+    std::vector<QList<QPointF>> runs;
+    bool broken = true;
     double lo = 0, hi = 0;
     for (int i = 0; i < int(S.Points().size()); ++i) {
         const TChartPoint &p = S.Points()[size_t(i)];
         if (!p.Value) {
-            run = nullptr;
+            broken = true;
             continue;
         }
         lo = std::min(lo, *p.Value), hi = std::max(hi, *p.Value);
-        if (!run) {
-            run = new QLineSeries;
-            run->setName(S.Title);
-            run->setColor(colour);
-            if (S.PenWidth > 0) {
-                QPen pen = run->pen();
-                pen.setWidth(S.PenWidth);
-                pen.setColor(colour);
-                run->setPen(pen);
-            }
-            run->setPointsVisible(true);
-            Chart()->addSeries(run);
-            run->attachAxis(x);
-            run->attachAxis(y);
-            if (!first)
-                for (QLegendMarker *m : Chart()->legend()->markers(run))
-                    m->setVisible(false);
-            first = false;
+        if (broken)
+            runs.emplace_back();
+        broken = false;
+        runs.back().append(QPointF(i, *p.Value));
+    }
+    bool first = true;
+    for (const QList<QPointF> &points : runs) {
+        auto *run = new QLineSeries;
+        run->setName(S.Title);
+        run->setColor(colour);
+        if (S.PenWidth > 0) {
+            QPen pen = run->pen();
+            pen.setWidth(S.PenWidth);
+            pen.setColor(colour);
+            run->setPen(pen);
         }
-        run->append(i, *p.Value);
-        if (S.MarksVisible()) {
-            AddMark(S.MarkText(i), QPointF(i, *p.Value), run);
-        }
+        run->setPointsVisible(true);
+        run->append(points);
+        Chart()->addSeries(run);
+        run->attachAxis(x);
+        run->attachAxis(y);
+        if (!first)
+            for (QLegendMarker *m : Chart()->legend()->markers(run))
+                m->setVisible(false);
+        first = false;
+        if (S.MarksVisible())
+            for (const QPointF &point : points)
+                AddMark(S.MarkText(int(point.x())), point, run);
     }
     y->setRange(lo, hi > lo ? hi : lo + 1);
     y->applyNiceNumbers();
