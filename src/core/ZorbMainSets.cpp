@@ -52,6 +52,10 @@ void TFormMain::ApplyGridFonts()
     QFont bold = TitleFont;
     bold.setBold(true);
     PanAcRest->SetFont(bold);
+    // The operation card, made once per data set, gives its data controls
+    // the ledger's font each time it is shown.
+    if (FormCard)
+        Card()->GridFont = GridFont;
 }
 
 void TFormMain::mSetsClick(TObject *)

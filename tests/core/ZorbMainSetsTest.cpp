@@ -3,6 +3,7 @@
 // grids and trees), Cancel keeps them but not the column changes that act at
 // once, the registry removal, and the next start reading what was saved.
 #include "core/ZorbMain.h"
+#include "core/ZorbCard.h"
 #include "ZorbSandbox.h"
 #include "core/ZorbSets.h"
 #include "core/ZorbText.h"
@@ -155,6 +156,8 @@ TEST_F(MainSets, ShowsTheOptionsAndOkGivesThemToTheMainWindow)
     EXPECT_EQ(f->TvCt->Font().family(), mono.family());
     EXPECT_EQ(f->Sb->Font().family(), mono.family());
     EXPECT_TRUE(f->PanAcRest->Font().bold());
+    ASSERT_NE(f->Card(), nullptr);
+    EXPECT_EQ(f->Card()->GridFont.family(), serif.family()) << "the card's data controls follow the ledger";
 
     // The status bar back: shown at once.
     Settings([](TFormSets &s) {
