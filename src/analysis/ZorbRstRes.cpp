@@ -61,7 +61,9 @@ void TFormRst::DefineTabRes()
         for (const TDef &d : defs) {
             TField *f = TabRes.FieldByName(U(d.Name));
             f->SetDisplayLabel(U(d.Label));
-            f->SetDisplayWidth(11);
+            // Amounts are 12 digits wide, as in the list and the dynamics: a
+            // total in the millions keeps its leading digit.
+            f->SetDisplayWidth(d.Type == ftFloat ? 12 : 11);
             if (auto *fl = dynamic_cast<TFloatField *>(f))
                 fl->SetDisplayFormat(d.Name[2] == 'q' ? main_.QntFormat : U("#,##0.00"));
         }
@@ -103,10 +105,13 @@ void TFormRst::BuildResPanel()
     DBGRes->SetAlign(TAlign::alClient);
     DBGRes->SetReadOnly(true);
     DBGRes->SetDataSource(&DataRes);
+    // The value columns take the width of their fields in the grid's font,
+    // so a larger font chosen in the settings widens them with it.
     for (const char *f : {"nm", "sdt", "sct", "amt"}) {
         TColumn *c = DBGRes->Columns().Add();
         c->SetFieldName(U(f));
-        c->SetWidth(f[0] == 'n' ? 150 : 84);
+        if (f[0] == 'n')
+            c->SetWidth(150);
         c->Title().Alignment = taCenter;
     }
     QFont bold = DBGRes->TitleFont();

@@ -134,6 +134,34 @@ TEST_F(RstTest, TotalsByCategoryInEachUnitAndTheStatusBar)
     EXPECT_EQ(f->PanRes->Hint(), U("Всего строк: 3"));
 }
 
+// The totals' value columns hold a total in the millions whole, right-
+// aligned, in the ledger's font and in a larger one chosen in the settings
+// (fixed widths cut it to its last digits: "38 000,00" for 2 638 000,00).
+TEST_F(RstTest, TotalsColumnsHoldAmountsInTheMillionsInAnyFont)
+{
+    Populate(40);
+    for (const int points : {0, 14}) {
+        if (points) {
+            main->GridFont.setPointSize(points);
+            main->TitleFont.setPointSize(points);
+        }
+        auto f = OpenWindow();
+        f->show();
+        const QFontMetrics cells(f->DBGRes->View()->font());
+        if (points) {
+            ASSERT_EQ(f->DBGRes->View()->font().pointSize(), points);
+        }
+        const int needed = cells.horizontalAdvance(FormatFloat(U("#,##0.00"), -4700759.81)) + 4;
+        ASSERT_EQ(f->DBGRes->Columns().Count(), 4);
+        for (int i = 1; i < 4; ++i)
+            EXPECT_GE(f->DBGRes->Columns()[i]->Width(), needed) << "font " << points << ", column " << i;
+        // The unit menu puts other fields into the same columns.
+        f->mpCurClick(f->mpYE);
+        for (int i = 1; i < 4; ++i)
+            EXPECT_GE(f->DBGRes->Columns()[i]->Width(), needed) << "font " << points << ", column " << i;
+    }
+}
+
 TEST_F(RstTest, SortingByTitlesFlipsAndMenuFollowsTheUnit)
 {
     Populate(120);

@@ -175,6 +175,7 @@ void TDBGrid::SetTitleFont(const QFont &font)
     titleFont_ = font;
     view_->horizontalHeader()->setFont(font);
     view_->horizontalHeader()->viewport()->update();
+    ApplyColumnWidths(); // columns without a width of their own follow the font
 }
 
 void TDBGrid::SetTitleFontColor(TColor color)
@@ -187,6 +188,7 @@ void TDBGrid::SetFont(const QFont &font)
 {
     view_->setFont(font);
     view_->verticalHeader()->setDefaultSectionSize(DefaultRowHeight());
+    ApplyColumnWidths();
     UpdateRowCount();
 }
 
