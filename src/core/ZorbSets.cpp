@@ -120,9 +120,11 @@ TFormSets::TFormSets()
     ButFontGrid = Button(g, "ButFontGrid", "Основной...", "Основные таблицы", 10, 26, 105, 32);
     ButFontTitle = Button(g, "ButFontTitle", "Дополнительный...",
                           "Заголовки колонок, дерево статей, статус-панели", 121, 26, 107, 32);
-    g = Group(ShView, "Главная таблица", 8, 86, 465, 400);
+    // Within the page of a window at its designed size, framed by the window
+    // manager (400 high, its bottom edge was cut off by the OK panel).
+    g = Group(ShView, "Главная таблица", 8, 86, 465, 372);
     LbFld = new TCheckListBox(g, QStringLiteral("LbFld"));
-    LbFld->SetBounds(10, 22, 220, 368);
+    LbFld->SetBounds(10, 22, 220, 340);
     TGroupBox *title = Group(g, "Название колонки в таблице", 240, 22, 215, 64);
     EdDisplay = Edit(title, "EdDisplay", 8, 28, 160);
     ButColumn = Button(title, "ButColumn", "✓", "Применить", 174, 26, 32);

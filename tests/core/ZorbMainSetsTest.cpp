@@ -81,6 +81,33 @@ TEST_F(MainSets, PageTabsShowTheirWholeCaptions)
     });
 }
 
+// At its designed size, with the frame a window manager puts around it, the
+// window shows every group and control of every page whole, above the OK panel.
+TEST_F(MainSets, EveryPageFitsTheWindowAtItsDesignedSize)
+{
+    f->Show();
+    Settings([](TFormSets &s) {
+        // The window's own area at its designed height under a desktop's
+        // title bar and borders.
+        s.resize(s.width(), 565 - 24);
+        QApplication::processEvents();
+        for (int i = 0; i < s.Pg->PageCount(); ++i) {
+            s.Pg->SetActivePageIndex(i);
+            QApplication::processEvents();
+            QWidget *page = s.Pg->Pages(i);
+            ASSERT_NE(page, nullptr);
+            for (QWidget *child : page->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
+                if (child->isVisibleTo(page)) {
+                    EXPECT_LE(child->geometry().bottom(), page->height())
+                        << "page " << i << ": " << child->objectName().toStdString() << " "
+                        << child->metaObject()->className();
+                }
+            }
+        }
+        s.ButCancel->Click();
+    });
+}
+
 TEST_F(MainSets, ShowsTheOptionsAndOkGivesThemToTheMainWindow)
 {
     f->Show();
