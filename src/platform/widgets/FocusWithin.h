@@ -10,7 +10,8 @@
 namespace zorbel {
 
 // Sends controlEvent a focus-in or focus-out event whenever the focus enters
-// or leaves widget and its children. The control passes it to the base
+// or leaves widget and its children; a control that the focus leaves hears
+// of it before the control it goes to. The control passes it to the base
 // control hook (OnEnter/OnExit) and swallows the plain focus events of its
 // own widgets (see IsFocusEvent).
 void TrackFocusWithin(QWidget *widget, const std::function<void(QEvent *)> &controlEvent);
