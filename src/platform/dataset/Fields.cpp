@@ -723,7 +723,12 @@ QString TDateTimeField::GetText(bool displayText) const
         format = FormatSettings().LongTimeFormat;
     else
         format = QStringLiteral("c");
-    return FormatDateTime(format, value);
+    if (value != lastValue_ || format != lastFormat_ || lastText_.isNull()) {
+        lastText_ = FormatDateTime(format, value);
+        lastValue_ = value;
+        lastFormat_ = format;
+    }
+    return lastText_;
 }
 
 QString TDateTimeField::GetAsString() const { return GetText(false); }

@@ -393,6 +393,12 @@ protected:
     void SetAsDateTimeImpl(double value) override;
     QString GetText(bool displayText) const override;
     int DefaultDisplayWidth() const override { return 18; }
+
+private:
+    // The last text made, by value and format: a column walked in date order
+    // shows the same day row after row.
+    mutable double lastValue_ = 0;
+    mutable QString lastFormat_, lastText_;
 };
 
 class TDateField : public TDateTimeField {
