@@ -12,6 +12,7 @@
 #include "core/ZorbLaunch.h"
 #include "platform/canvas/Printers.h"
 #include "platform/rtl/Format.h"
+#include "platform/rtl/Money.h"
 
 #include <QChart>
 #include <QCoreApplication>
@@ -693,8 +694,24 @@ TEST_F(RstListTest, EditDialogRefusesUnreadableNumbers)
     EXPECT_TRUE(notice.Finished());
     ed.EdPrice->SetText(U("12,125"));
     EXPECT_TRUE(ed.Values(v));
-    EXPECT_DOUBLE_EQ(v.PriceValue, 12.125);
+    EXPECT_EQ(v.PriceUnits, 121250);
     EXPECT_FALSE(v.Quant);
+    // Numbers are taken to 1/10000, to the nearest unit with ties to even.
+    ed.ChRate->SetChecked(true);
+    ed.EdRate->SetText(U("1,23456"));
+    ed.EdPrice->SetText(U("12,12345"));
+    EXPECT_TRUE(ed.Values(v));
+    EXPECT_EQ(v.RateUnits, 12346);
+    EXPECT_EQ(v.PriceUnits, 121234);
+    // A number beyond what the money arithmetic holds is refused in Russian.
+    for (const char *text : {"1e20", "100000000000", "-1e15"}) {
+        ed.EdPrice->SetText(U(text));
+        TModalScript range;
+        range.Press(QStringLiteral("OK"));
+        EXPECT_FALSE(ed.Values(v)) << text;
+        ASSERT_EQ(range.Seen().size(), 1u) << text;
+        EXPECT_EQ(range.Seen()[0].Text, MoneyRangeMessage());
+    }
 }
 
 TEST_F(RstListTest, StatisticsOfTheList)
