@@ -245,12 +245,7 @@ int TStatusBar::PanelsWidth(const QFontMetrics &fm) const
 QFont TStatusBar::TextFont() const
 {
     if (!textFontValid_) {
-        QFont f = font();
-        // A bar not laid out yet (no width) keeps its font.
-        if (width() > 0 && f.pointSizeF() > 0)
-            while (PanelsWidth(QFontMetrics(f)) > width() && f.pointSizeF() > 6)
-                f.setPointSizeF(std::max(6.0, f.pointSizeF() - 0.5));
-        textFont_ = f;
+        textFont_ = FontToFit(font(), width(), [this](const QFontMetrics &fm) { return PanelsWidth(fm); });
         textFontValid_ = true;
     }
     return textFont_;

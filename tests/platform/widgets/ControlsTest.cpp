@@ -359,6 +359,30 @@ TEST(StatusBarTest, PanelsWidenForTheirTextAndTheBarFollowsItsFont)
     EXPECT_EQ(sb->TextFont().pointSizeF(), 16);
 }
 
+// A panel's caption too wide for the panel (an account and its balance in a
+// large font) is drawn whole in a font reduced just enough.
+TEST(PanelTest, ACaptionTooWideForThePanelShowsWholeInASmallerFont)
+{
+    TForm form;
+    form.resize(600, 100);
+    auto *panel = new TPanel(&form, QStringLiteral("PanAcRest"));
+    panel->SetBevelOuter(TBevelCut::bvLowered);
+    panel->SetBounds(10, 10, 340, 24);
+    QFont big = panel->Font();
+    big.setPointSize(16);
+    big.setBold(true);
+    panel->SetFont(big);
+    panel->SetCaption(QStringLiteral("Кошелёк = 12\u00A0345,00 руб"));
+    form.show();
+    EXPECT_EQ(panel->CaptionFont().pointSizeF(), 16); // fits as it is
+    const QString wide = QStringLiteral("Мой первый счёт = -9\u00A0999\u00A0999\u00A0999,99 руб");
+    panel->SetCaption(wide);
+    const QFont reduced = panel->CaptionFont();
+    EXPECT_LT(reduced.pointSizeF(), 16);
+    EXPECT_TRUE(reduced.bold());
+    EXPECT_LE(QFontMetrics(reduced).horizontalAdvance(wide), panel->contentsRect().width() - 4);
+}
+
 TEST(OwnerDrawTest, ListItemsArePaintedByTheHandler)
 {
     TForm form;
