@@ -17,13 +17,14 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 using namespace zorbel::bench;
 
 namespace {
 
-constexpr int Rounds = 9;
+int Rounds = 9; // or the first argument
 
 TBytes Deflate(const TBytes &data)
 {
@@ -39,8 +40,10 @@ struct TSample {
 
 } // namespace
 
-int main()
+int main(int argc, char **argv)
 {
+    if (argc > 1)
+        Rounds = std::max(1, std::atoi(argv[1]));
     std::vector<TSample> samples;
     for (TMixPart &part : BuildMix())
         samples.push_back({part.Name, std::move(part.Data), {}});
