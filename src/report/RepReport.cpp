@@ -90,11 +90,22 @@ TRepCustomBand::TRepCustomBand(TRepBandType type) : BandType(type)
 
 TRepCustomBand::~TRepCustomBand() = default;
 
+namespace {
+// A refused link: false, and the designer hears why when the report is on
+// its design surface.
+bool RefuseCircularLink(const TCustomBandReport *report)
+{
+    if (report && report->OnDesignMessage)
+        report->OnDesignMessage(SCircularLinking);
+    return false;
+}
+} // namespace
+
 bool TRepCustomBand::SetLinkBand(TRepCustomBand *band)
 {
     for (TRepCustomBand *b = band; b; b = b->linkBand_)
         if (b == this)
-            return false;
+            return RefuseCircularLink(Report);
     linkBand_ = band;
     return true;
 }
@@ -103,7 +114,7 @@ bool TRepChildBand::SetParentBand(TRepCustomBand *band)
 {
     for (TRepCustomBand *b = band; b; b = dynamic_cast<TRepChildBand *>(b) ? static_cast<TRepChildBand *>(b)->parent_ : nullptr)
         if (b == this)
-            return false;
+            return RefuseCircularLink(Report);
     parent_ = band;
     return true;
 }
@@ -464,7 +475,7 @@ bool TRepControllerBand::SetMaster(void *master)
 {
     for (void *m = master; m;) {
         if (m == this)
-            return false;
+            return RefuseCircularLink(Report);
         // Only controller bands have masters of their own; the report ends the chain.
         auto *band = static_cast<TRepCustomBand *>(m);
         bool isBand = false;
@@ -725,7 +736,10 @@ void TRepController::Execute()
 
 TCustomBandReport::TCustomBandReport()
 {
-    Font = QFont(QStringLiteral("Liberation Sans"));
+    // Arial by name: the system's font matching gives the metric-compatible
+    // Liberation Sans (fonts-liberation2's aliases), and the writers name
+    // the font as the layout does.
+    Font = QFont(QStringLiteral("Arial"));
     Font.setPointSize(10);
     Functions.DefineVariable(QStringLiteral("PAGENUMBER"), QStringLiteral("0"));
     Functions.DefineVariable(QStringLiteral("COLUMNNUMBER"), QStringLiteral("0"));
@@ -854,6 +868,11 @@ double TCustomBandReport::FontTextWidth(const QFont &font, const QString &text)
     const double w = m.Metrics->horizontalAdvance(text) * kTenthsPerPixel;
     m.Widths.insert(text, w);
     return w;
+}
+
+double TCustomBandReport::TextWidth(const QFont &font, const QString &text) const
+{
+    return FontTextWidth(font, text) + kTenthsPerPixel;
 }
 
 double TCustomBandReport::FontTextHeight(const QFont &font) { return ScreenMeasures(font).Metrics->height() * kTenthsPerPixel; }
@@ -1092,8 +1111,12 @@ void TCustomBandReport::CreateReport(bool composite)
             CurrentY = -1;
             CurrentPage = 0;
             CurrentColumn = Page.Columns();
-        } else
+        } else {
+            // A part of a composite document lays out on the document's paper.
+            Page.SetOrientation(RepPrinter->Settings().Orientation ? poLandscape : poPortrait);
+            Page.SetPaperSize(RepPrinter->Settings().PaperSize);
             CurrentColumn = 1;
+        }
         freshY_ = -1;
         if (Exporting && ExportFilter && !ExportFilter->Started)
             ExportFilter->BeginDocument(Round(v[TRepPage::iWidth]), Round(v[TRepPage::iLength]), Font);
