@@ -49,6 +49,9 @@ public:
     virtual ~TRepMessageTarget() = default;
     virtual void PostMessage(unsigned msg, intptr_t wParam, intptr_t lParam) = 0;
     virtual void SendMessage(unsigned msg, intptr_t wParam, intptr_t lParam) = 0;
+    // A status window shows caption from now on (a writer names its work);
+    // other targets ignore it.
+    virtual void SetStatusCaption(const QString &caption) { (void)caption; }
 };
 
 // Something owned by the page being recorded (a picture a printable drew),
