@@ -132,6 +132,8 @@ TEST_F(RstTest, TotalsByCategoryInEachUnitAndTheStatusBar)
     ASSERT_TRUE(f->TabRes.Locate(U("id"), Variant(100), {}));
     EXPECT_EQ(f->TabRes.FieldByName(U("nm"))->AsString(), U("Еда"));
     EXPECT_EQ(f->DBGRes->Columns()[1]->FieldName(), U("sdq"));
+    EXPECT_EQ(f->DBGRes->Columns()[0]->FieldName(), U("nm"));
+    EXPECT_EQ(f->DBGRes->Columns()[0]->Width(), 162);
     EXPECT_EQ(f->PanRes->Hint(), U("Всего строк: 3"));
 }
 
