@@ -281,6 +281,7 @@ TEST(ExtraPrintables, AFieldPictureThatDoesNotStretchFitsItsBoxInProportionCentr
     const int top = 100, left = 100;
     EXPECT_TRUE(PixelNear(pdf, Px(left + 100), Px(top + 500), Qt::red));
     EXPECT_TRUE(PixelNear(pdf, Px(left + 500), Px(top + 500), Qt::blue));
+    EXPECT_TRUE(PixelNear(pdf, Px(left + 585), Px(top + 500), Qt::blue)); // its own 200 pixels end before
     EXPECT_TRUE(PixelNear(pdf, Px(left + 300), Px(top + 200), Qt::white));
     EXPECT_TRUE(PixelNear(pdf, Px(left + 300), Px(top + 800), Qt::white));
 
