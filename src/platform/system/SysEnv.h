@@ -76,6 +76,11 @@ public:
     static void Close(int Fd);
     // Current().Now().
     static QDateTime CurrentTime();
+    // How many opens, writes, flushes, truncations and copies have failed for
+    // want of disk space or quota (ENOSPC, EDQUOT) since the program started:
+    // a caller compares it before and after a step to tell a full disk from
+    // other failures.
+    static int NoSpaceCount();
 };
 
 // Installs Env as the current environment while it lives; the previous one

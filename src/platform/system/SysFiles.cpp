@@ -16,6 +16,7 @@
 #include <optional>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace zorbel {
@@ -122,6 +123,29 @@ QString FreshPrivateFolder(const QString &systemTemp)
     if (!::mkdtemp(name.data()))
         return {};
     return QFile::decodeName(name) + QLatin1Char('/');
+}
+
+qint64 FreeDiskBytes(const QString &path)
+{
+    struct statvfs st {};
+    if (::statvfs(Native(path).constData(), &st) != 0)
+        return -1;
+    return qint64(st.f_bavail) * qint64(st.f_frsize);
+}
+
+QString MountPointOf(const QString &path)
+{
+    QString folder = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    struct stat st {};
+    while (::stat(Native(folder).constData(), &st) != 0 && folder != QLatin1String("/"))
+        folder = QFileInfo(folder).absolutePath();
+    for (;;) {
+        const QString parent = QFileInfo(folder).absolutePath();
+        struct stat up {};
+        if (folder == QLatin1String("/") || ::stat(Native(parent).constData(), &up) != 0 || up.st_dev != st.st_dev)
+            return folder;
+        folder = parent;
+    }
 }
 
 bool CopyFile(const QString &source, const QString &target, bool failIfExists)
