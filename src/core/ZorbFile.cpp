@@ -153,8 +153,8 @@ int ModeOf(const QString &file)
 
 QString DiskFullText(const QString &Folder, const QString &DataFile)
 {
-    return QStringLiteral("Недостаточно места на диске ") + MountPointOf(Folder) +
-           QStringLiteral(" для сохранения файла данных!\r") + DataFile;
+    return QStringLiteral("Недостаточно места на диске «") + MountPointOf(Folder) +
+           QStringLiteral("» для сохранения файла данных!\r") + DataFile;
 }
 
 bool InstallDataFile(const QString &Z, const TBackupNames &Names, TNoticeHost &Host)

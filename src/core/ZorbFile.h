@@ -119,7 +119,7 @@ private:
 };
 
 // The notice of a save that ran out of space on the disk that holds Folder:
-// "Недостаточно места на диске <mount point> для сохранения файла данных!\r" + DataFile.
+// "Недостаточно места на диске «<mount point>» для сохранения файла данных!\r" + DataFile.
 QString DiskFullText(const QString &Folder, const QString &DataFile);
 
 // Moves Source to Target, replacing Target, across file systems too. On

@@ -56,9 +56,10 @@ bool AskPasswordBox(const QString &Title, QString &Text, bool Tinted)
 
 // The notice of a data file whose contents pass the disk's free space or
 // what a household's data set can hold.
-QString TooLargeText(const QString &FileName, bool DiskBound)
+QString TooLargeText(const QString &FileName, const QString &Folder, bool DiskBound)
 {
-    return (DiskBound ? U("Недостаточно места на диске для распаковки файла данных!\r")
+    return (DiskBound ? U("Недостаточно места на диске «") + MountPointOf(Folder) +
+                            U("» для распаковки файла данных!\r")
                       : U("Файл данных слишком велик: столько данных не бывает в домашнем учёте. Файл не открыт.\r")) +
            FileName;
 }
@@ -191,7 +192,7 @@ bool TFormMain::UnpackToStage(const QString &FileName)
         FilePassword = previousPassword;
         ClearFolder(stageDir_, true);
         if (unpacked.TooLarge) {
-            ShowNotice(TooLargeText(FileName, unpacked.DiskBound), false);
+            ShowNotice(TooLargeText(FileName, stageDir_, unpacked.DiskBound), false);
         } else if (passwordCancelled_) {
             // Not an error of the file: it stays the one offered next time.
             unopenedFile_ = QFileInfo(FileName).absoluteFilePath();
