@@ -708,6 +708,17 @@ int ZorbelMain(const QStringList &Args, bool RunLoop)
     struct TFreshFolderEnd {
         ~TFreshFolderEnd() { RemoveFreshTempFolder(); }
     } freshFolderEnd;
+    // From the first moment on, a notice of the guard and the start-up's
+    // notices and password boxes included: before the window is made,
+    // nothing is held that needs closing.
+    endSignals.OnSignal = [](int) {
+        if (TFormMain *form = TFormMain::Current()) {
+            form->EndSession();
+            return;
+        }
+        RemoveFreshTempFolder();
+        ::_exit(1);
+    };
     RemoveAbandonedTempFolders(QStringLiteral("Ventaro_Zorbel"));
     TInstanceMutex mutex(QStringLiteral("Ventaro_Zorbel"));
     // The work folder is shared by every copy that finds the same temporary
@@ -723,14 +734,6 @@ int ZorbelMain(const QStringList &Args, bool RunLoop)
         return 1;
     }
     Application().SetTitle(QStringLiteral("Zorbel"));
-    // From the first moment the window is made (start-up shows notices and
-    // asks for passwords): before it, nothing is held that needs closing.
-    endSignals.OnSignal = [](int) {
-        if (TFormMain *form = TFormMain::Current())
-            form->EndSession();
-        else
-            ::_exit(1);
-    };
     TFormMain form(Args);
     Application().SetMainForm(&form);
     const QMetaObject::Connection logout =

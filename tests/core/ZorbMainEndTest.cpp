@@ -5,6 +5,7 @@
 #include "ZorbMainRun.h"
 #include "core/TulnCommon.h"
 #include "core/ZorbFile.h"
+#include "platform/system/InstanceMutex.h"
 #include "platform/system/SysFiles.h"
 #include "support/FaultEnv.h"
 
@@ -252,6 +253,17 @@ TEST_F(ZorbMainEnd, ATerminatingSignalDuringANoticeEndsTheProgramAtOnce)
     // At start-up: the refused file's notice is up.
     int status = 0;
     qint64 ms = TerminateDuringNotice([&] { return ZorbelMain({File("bad.den")}, true); }, status);
+    EXPECT_GE(ms, 0);
+    EXPECT_LT(ms, 1000);
+    EXPECT_TRUE(WIFEXITED(status));
+
+    // Before the window: the notice that another copy runs.
+    ms = TerminateDuringNotice(
+        [] {
+            TInstanceMutex running(QStringLiteral("Ventaro_Zorbel"));
+            return ZorbelMain({}, true);
+        },
+        status);
     EXPECT_GE(ms, 0);
     EXPECT_LT(ms, 1000);
     EXPECT_TRUE(WIFEXITED(status));
