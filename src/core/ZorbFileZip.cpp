@@ -69,7 +69,7 @@ TDataZip::TExtractResult TDataZip::ExtractDataSet(const QString &DestDir)
     for (int i = 0; i < zip_->Count(); ++i)
         if (zip_->Entry(i).FullName().compare(own, Qt::CaseInsensitive) == 0)
             ++r.Wanted;
-    const qint64 free = FreeDiskBytes(QFileInfo::exists(DestDir) ? DestDir : QFileInfo(DestDir).absolutePath());
+    const qint64 free = TSysEnv::FreeBytes(QFileInfo::exists(DestDir) ? DestDir : QFileInfo(DestDir).absolutePath());
     qint64 bound = DataSetSizeBound;
     if (free >= 0 && free - FreeSpaceMargin < bound) {
         bound = std::max<qint64>(free - FreeSpaceMargin, 1);

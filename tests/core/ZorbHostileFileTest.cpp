@@ -6,6 +6,8 @@
 #include "ZorbMainRun.h"
 #include "core/TulnCommon.h"
 #include "core/ZorbFile.h"
+#include "platform/system/SysFiles.h"
+#include "support/FaultEnv.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -87,6 +89,17 @@ TEST_F(ZorbHostileFile, EntriesPastTheSizeBoundAreRefusedBeforeAnythingIsWritten
     ExpectRefused(File("almost.den"), tooLarge);
     TDataZip::DataSetSizeBound = 2 << 20;
     ExpectRefused(File("inflates.den"), tooLarge);
+    // Within the bound but not within the disk's free space (less what is
+    // always kept free): the disk is named.
+    TDataZip::DataSetSizeBound = 4 << 20;
+    {
+        test::TFaultEnv env;
+        env.SetDiskFree(TDataZip::FreeSpaceMargin + (2 << 20));
+        TSysEnvScope scope(env);
+        ExpectRefused(File("inflates.den"), U("Недостаточно места на диске «") +
+                                                MountPointOf(box.Path("runtime")) +
+                                                U("» для распаковки файла данных!"));
+    }
     // Under the bound the same file opens as it did.
     TDataZip::DataSetSizeBound = 4 << 20;
     TModalScript none;

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace zorbel {
@@ -57,6 +58,19 @@ int TSysEnv::Fault(TSysOp Op)
 QDateTime TSysEnv::Now()
 {
     return QDateTime::currentDateTime();
+}
+
+int64_t TSysEnv::DiskFree(const QString &Path)
+{
+    struct statvfs st {};
+    if (::statvfs(QFile::encodeName(Path).constData(), &st) != 0)
+        return -1;
+    return int64_t(st.f_bavail) * int64_t(st.f_frsize);
+}
+
+int64_t TSysEnv::FreeBytes(const QString &Path)
+{
+    return Current().DiskFree(Path);
 }
 
 int TSysEnv::Open(const QString &Path, int Flags, int Mode)

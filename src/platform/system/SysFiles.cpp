@@ -16,7 +16,6 @@
 #include <optional>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace zorbel {
@@ -123,14 +122,6 @@ QString FreshPrivateFolder(const QString &systemTemp)
     if (!::mkdtemp(name.data()))
         return {};
     return QFile::decodeName(name) + QLatin1Char('/');
-}
-
-qint64 FreeDiskBytes(const QString &path)
-{
-    struct statvfs st {};
-    if (::statvfs(Native(path).constData(), &st) != 0)
-        return -1;
-    return qint64(st.f_bavail) * qint64(st.f_frsize);
 }
 
 QString MountPointOf(const QString &path)

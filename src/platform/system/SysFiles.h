@@ -43,9 +43,6 @@ QString UserRuntimeFolder();
 // name no one else could have taken; empty on failure.
 QString FreshPrivateFolder(const QString &systemTemp = QString());
 
-// The bytes an unprivileged user may still write on the file system that
-// holds path; -1 when it cannot be asked.
-qint64 FreeDiskBytes(const QString &path);
 // The folder where the file system that holds path is mounted ("/" or
 // "/home"), found from path's nearest existing folder; how a user knows a disk.
 QString MountPointOf(const QString &path);
