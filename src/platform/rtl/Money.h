@@ -13,6 +13,11 @@ namespace zorbel {
 // Units of 1/10000 in one whole amount.
 constexpr int64_t MoneyScale = 10000;
 
+// The largest size an amount, price, quantity or rate may have: below it a
+// value is exact to 1/10000, and millions of them still sum inside the
+// 64-bit range (about 9.2e14 whole units).
+constexpr double MoneyLimit = 1e12;
+
 // Rounds to the nearest integer with ties to even (the original's Round).
 // A value beyond the int64 range, or NaN, yields 0 rather than undefined
 // behaviour.
