@@ -321,9 +321,15 @@ void CheckDataSetStructure(TSqliteDb &db)
                 RefuseTable(table, U("нет индекса «%1»").arg(e.Name));
         }
     }
+    QStringList foreign;
     for (size_t i = 0; i < objects.size(); ++i)
         if (!known[i])
-            Refuse(U("в его базе данных есть чужой объект: %1 «%2».").arg(KindName(objects[i].Type), objects[i].Name));
+            foreign << (foreign.size() < 5 ? U("%1 «%2»").arg(KindName(objects[i].Type), objects[i].Name)
+                                           : QStringLiteral("…"));
+    if (foreign.size() > 6)
+        foreign = foreign.mid(0, 6);
+    if (!foreign.isEmpty())
+        Refuse(U("в его базе данных есть то, чего программа не создаёт: %1.").arg(foreign.join(QStringLiteral(", "))));
 
     TSqliteStatement check(db, QStringLiteral("PRAGMA quick_check(1)"));
     if (!check.Step() || check.ColumnText(0) != u"ok")
@@ -373,9 +379,9 @@ QString ImpossibleValuesReport(TSqliteDb &db)
         // The accounts whose totals the rows touch.
         QString accounts;
         if (Same(table, "Tb_Hist"))
-            accounts = QStringLiteral("SELECT DISTINCT coalesce(a.\"Account\", h.\"Id_Account\") FROM %1 h "
-                                      "LEFT JOIN \"Tb_Account\" a ON a.\"Id_Account\" = h.\"Id_Account\" "
-                                      "WHERE %2 ORDER BY 1 LIMIT 11")
+            accounts = QStringLiteral("SELECT DISTINCT coalesce((SELECT a.\"Account\" FROM \"Tb_Account\" a "
+                                      "WHERE a.\"Id_Account\" = h.\"Id_Account\"), h.\"Id_Account\") "
+                                      "FROM %1 h WHERE %2 ORDER BY 1 LIMIT 11")
                            .arg(QuoteName(stored.Name), where);
         else if (Same(table, "Tb_Account"))
             accounts = QStringLiteral("SELECT DISTINCT \"Account\" FROM %1 WHERE %2 ORDER BY 1 LIMIT 11")
