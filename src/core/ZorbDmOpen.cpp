@@ -29,10 +29,12 @@ bool HasField(TDatabase &db, const char *table, const char *field)
     }
 }
 
-// Bounds every statement while a data set opens: a household's data set
-// opens in a small part of it, and nothing a file holds can keep the program
-// busy for ever. Lifted when the opening ends.
-constexpr int64_t OpeningStepLimit = 1'000'000'000;
+// Bounds every statement that changes a data set while it opens, so that
+// nothing a file holds keeps the program busy for ever: a million operations
+// in the oldest structure are upgraded with every step under 40 million
+// instructions, and a statement stopped at the limit has run a few seconds.
+// Lifted when the opening ends.
+constexpr int64_t OpeningStepLimit = 100'000'000;
 
 class TOpeningLimit {
 public:
@@ -131,8 +133,10 @@ TOpenResult TDm::OpenDataSet(const TOpenOptions &options)
         throw;
     }
 
-    const TOpeningLimit limit(Db);
+    // The check's own statements read each row once; what follows runs
+    // bounded.
     CheckDataSet();
+    const TOpeningLimit limit(Db);
 
     if (!HasField(Db, "Tb_Account", "A"))
         RunUpgrade(Qacc2);

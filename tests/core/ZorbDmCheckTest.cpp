@@ -220,5 +220,24 @@ TEST_F(ZorbDmCheckTest, ImpossibleValuesOpenAsDataAndAreReportedOnce)
     EXPECT_TRUE(quiet.Seen().empty());
 }
 
+TEST_F(ZorbDmCheckTest, ALargeOldDataSetOpensWithinTheLimit)
+{
+    // A million operations in the oldest structure: every upgrade step runs
+    // over all of them (Yr and Mn filled, the sums' index built, the comment
+    // widened by copying the table), each within the opening's step limit.
+    MakeOldDataSet(dir.path());
+    {
+        TDatabase db;
+        db.SetParams({QStringLiteral("PATH=") + dir.path()});
+        db.Open();
+        db.Db().Exec(QStringLiteral(
+            "with recursive r(i) as (select 1 union all select i + 1 from r where i < 1000000) "
+            "insert into Tb_Hist (Id_Account, Date_Real, Date_Create, Kind, Dt, Level1) "
+            "select 1, 40000 + i / 300, 40000 + i / 300.0 + i * 1e-7, '1', i * 1.5, 0 from r"));
+    }
+    ASSERT_TRUE(dm.OpenDataSet({}).Opened);
+    EXPECT_EQ(SelectRows(dm.Qtemp, QStringLiteral("select count(*) from tb_hist where yr is null")), QStringList{"0"});
+}
+
 } // namespace
 } // namespace zorbel::test
