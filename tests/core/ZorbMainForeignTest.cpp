@@ -3,16 +3,29 @@
 // with triggers, views or tables of its own is refused at start-up and when
 // opened while running, in bounded time, with the file untouched and no
 // trigger run; impossible values open as plain data with one notice.
+// With ZORBEL_SCREENSHOTS set to a folder the notices are saved there as PNGs.
 #include "ZorbMainRun.h"
 
 #include "core/TulnCommon.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 
 namespace zorbel {
 namespace {
+
+// A script step that saves the notice for a look by eye and confirms it.
+TModalScript::TStep ShotAndOk(const QString &name)
+{
+    return [name](TForm &form) {
+        const QString dir = qEnvironmentVariable("ZORBEL_SCREENSHOTS");
+        if (!dir.isEmpty())
+            form.grab().save(QDir(dir).filePath(name + QStringLiteral(".png")));
+        form.SetModalResult(mrOk);
+    };
+}
 
 class ZorbMainForeign : public ZorbMainRun {
 protected:
@@ -81,7 +94,7 @@ TEST_F(ZorbMainForeign, ADatabaseWithCodeOrForeignObjectsIsRefusedUntouched)
         Derive(good, c.name, c.sql);
         const QByteArray before = TSandbox::Read(File(c.name));
         TModalScript script;
-        script.Press("OK");
+        script.Then(ShotAndOk(QStringLiteral("refused-") + QFileInfo(c.name).baseName()));
         QElapsedTimer clock;
         clock.start();
         auto f = Start({File(c.name)});
@@ -127,7 +140,7 @@ TEST_F(ZorbMainForeign, ImpossibleAmountsOpenWithOneNoticeNamingTheAccount)
            "select Id_Account, 45003, 45003.5, '1', 111, 0 from Tb_Account where Account = 'Мой первый счёт';");
     const QByteArray before = TSandbox::Read(File("values.den"));
     TModalScript script;
-    script.Press("OK");
+    script.Then(ShotAndOk(QStringLiteral("impossible-values")));
     auto f = Start({File("values.den")});
     ASSERT_TRUE(f->ReadyToRun());
     // NaN is stored as null: plain data. Text, 1e308 and infinity are told once.
