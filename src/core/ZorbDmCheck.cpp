@@ -181,7 +181,7 @@ void CheckTable(TSqliteDb &db, const TDmTableDef &def, const QString &stored, co
             columns.push_back({st.ColumnText(0), st.ColumnText(1), st.ColumnInt(2) != 0});
         }
     }
-    auto stored_column = [&](const char *name) -> const TStoredColumn * {
+    auto storedColumn = [&](const char *name) -> const TStoredColumn * {
         for (const TStoredColumn &c : columns)
             if (Same(c.Name, name))
                 return &c;
@@ -213,15 +213,15 @@ void CheckTable(TSqliteDb &db, const TDmTableDef &def, const QString &stored, co
         int present = 0, count = 0;
         for (const char *const *c = g.Columns; *c; ++c, ++count) {
             optional.insert(QString::fromLatin1(*c).toUpper());
-            present += stored_column(*c) ? 1 : 0;
+            present += storedColumn(*c) ? 1 : 0;
         }
         if (present != 0 && present != count)
             for (const char *const *c = g.Columns; *c; ++c)
-                if (!stored_column(*c))
+                if (!storedColumn(*c))
                     RefuseTable(table, U("нет столбца «%1»").arg(QString::fromLatin1(*c)));
     }
     for (const TDmFieldDef &f : def.Fields)
-        if (!stored_column(f.Name) && !optional.count(QString::fromLatin1(f.Name).toUpper()))
+        if (!storedColumn(f.Name) && !optional.count(QString::fromLatin1(f.Name).toUpper()))
             RefuseTable(table, U("нет столбца «%1»").arg(QString::fromLatin1(f.Name)));
 }
 
@@ -336,65 +336,65 @@ void CheckDataSetStructure(TSqliteDb &db)
         Refuse(U("его база данных повреждена."));
 }
 
+namespace {
+
+// Where a column holds a value its kind cannot: an SQL condition, empty when
+// every value reads.
+QString ImpossibleCondition(const TColumnDef &c)
+{
+    const QString n = QuoteName(c.Name);
+    switch (c.Kind) {
+    case TColumnKind::Short:
+        return QStringLiteral("typeof(%1) NOT IN ('null','integer') OR %1 < -32768 OR %1 > 32767").arg(n);
+    case TColumnKind::Number:
+        return QStringLiteral("typeof(%1) NOT IN ('null','integer','real') OR %1 >= %2 OR %1 <= -%2")
+            .arg(n, QString::number(MoneyLimit, 'g', 17));
+    case TColumnKind::Date:
+    case TColumnKind::Timestamp: // years 1..9999
+        return QStringLiteral("typeof(%1) NOT IN ('null','integer','real') OR %1 < -693594 OR %1 >= 2958466").arg(n);
+    case TColumnKind::Alpha: return QStringLiteral("typeof(%1) = 'blob'").arg(n);
+    default: return QString();
+    }
+}
+
+// The accounts of the rows of Tb_Hist or Tb_Account that match where, at
+// most ten named: "; счета: «A», «B»", or empty.
+QString AccountsOf(TSqliteDb &db, const QString &table, const QString &where)
+{
+    QString sql;
+    if (Same(table, "Tb_Hist"))
+        sql = QStringLiteral("SELECT DISTINCT coalesce((SELECT a.\"Account\" FROM \"Tb_Account\" a "
+                             "WHERE a.\"Id_Account\" = h.\"Id_Account\"), h.\"Id_Account\") "
+                             "FROM %1 h WHERE %2 ORDER BY 1 LIMIT 11");
+    else if (Same(table, "Tb_Account"))
+        sql = QStringLiteral("SELECT DISTINCT \"Account\" FROM %1 WHERE %2 ORDER BY 1 LIMIT 11");
+    else
+        return QString();
+    QStringList names;
+    TSqliteStatement st(db, sql.arg(QuoteName(table), where));
+    while (st.Step())
+        names << (names.size() < 10 ? U("«%1»").arg(st.ColumnText(0)) : QStringLiteral("…"));
+    return names.isEmpty() ? QString() : U("; счета: ") + names.join(QStringLiteral(", "));
+}
+
+} // namespace
+
 QString ImpossibleValuesReport(TSqliteDb &db)
 {
-    const QString limit = QString::number(MoneyLimit, 'g', 17);
     QStringList lines;
     for (const TDmTableDef &def : DmTables()) {
-        const QString table = QString::fromLatin1(def.TableName);
-        const TTableDef stored = ReadTableDef(db, table);
+        const TTableDef stored = ReadTableDef(db, QString::fromLatin1(def.TableName));
         QStringList bad;
-        for (const TColumnDef &c : stored.Columns) {
-            const QString n = QuoteName(c.Name);
-            switch (c.Kind) {
-            case TColumnKind::Short:
-                bad << QStringLiteral("typeof(%1) NOT IN ('null','integer') OR %1 < -32768 OR %1 > 32767").arg(n);
-                break;
-            case TColumnKind::Number:
-                bad << QStringLiteral("typeof(%1) NOT IN ('null','integer','real') OR %1 >= %2 OR %1 <= -%2")
-                           .arg(n, limit);
-                break;
-            case TColumnKind::Date:
-            case TColumnKind::Timestamp:
-                // Years 1..9999.
-                bad << QStringLiteral("typeof(%1) NOT IN ('null','integer','real') OR %1 < -693594 OR %1 >= 2958466")
-                           .arg(n);
-                break;
-            case TColumnKind::Alpha: bad << QStringLiteral("typeof(%1) = 'blob'").arg(n); break;
-            default: break;
-            }
-        }
+        for (const TColumnDef &c : stored.Columns)
+            if (const QString condition = ImpossibleCondition(c); !condition.isEmpty())
+                bad << condition;
         if (bad.isEmpty())
             continue;
         const QString where = u'(' + bad.join(QStringLiteral(") OR (")) + u')';
-        int64_t count = 0;
-        {
-            TSqliteStatement st(db, QStringLiteral("SELECT count(*) FROM %1 WHERE %2").arg(QuoteName(stored.Name), where));
-            if (st.Step())
-                count = st.ColumnInt(0);
-        }
-        if (count == 0)
-            continue;
-        QString line = U("%1, строк: %2").arg(table).arg(count);
-        // The accounts whose totals the rows touch.
-        QString accounts;
-        if (Same(table, "Tb_Hist"))
-            accounts = QStringLiteral("SELECT DISTINCT coalesce((SELECT a.\"Account\" FROM \"Tb_Account\" a "
-                                      "WHERE a.\"Id_Account\" = h.\"Id_Account\"), h.\"Id_Account\") "
-                                      "FROM %1 h WHERE %2 ORDER BY 1 LIMIT 11")
-                           .arg(QuoteName(stored.Name), where);
-        else if (Same(table, "Tb_Account"))
-            accounts = QStringLiteral("SELECT DISTINCT \"Account\" FROM %1 WHERE %2 ORDER BY 1 LIMIT 11")
-                           .arg(QuoteName(stored.Name), where);
-        if (!accounts.isEmpty()) {
-            QStringList names;
-            TSqliteStatement st(db, accounts);
-            while (st.Step())
-                names << (names.size() < 10 ? U("«%1»").arg(st.ColumnText(0)) : QStringLiteral("…"));
-            if (!names.isEmpty())
-                line += U("; счета: ") + names.join(QStringLiteral(", "));
-        }
-        lines << line;
+        TSqliteStatement count(db, QStringLiteral("SELECT count(*) FROM %1 WHERE %2").arg(QuoteName(stored.Name), where));
+        if (count.Step() && count.ColumnInt(0) > 0)
+            lines << U("%1, строк: %2").arg(QString::fromLatin1(def.TableName)).arg(count.ColumnInt(0)) +
+                         AccountsOf(db, stored.Name, where);
     }
     if (lines.isEmpty())
         return QString();
