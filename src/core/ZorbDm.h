@@ -161,6 +161,8 @@ public:
     // false when the work folder holds no data set or the tables cannot be
     // opened (after "Нет доступа к базе данных"); a failing connection shows
     // "Ошибка открытия базы данных!", empties the work folder and passes on.
+    // A database that is not the program's own raises EDataSetRefused
+    // before anything is written to it (ZorbDmCheck.h).
     // Requires: Db's PATH is the work folder, the tables are closed.
     TOpenResult OpenDataSet(const TOpenOptions &options);
     // Closes every dataset and the connection.
@@ -212,6 +214,9 @@ private:
     void QgrpBeforeInsert(TDataSet *DataSet);
 
     // Steps of OpenDataSet.
+    // Refuses (EDataSetRefused, the connection closed) a database that is not
+    // the program's own; tells once of values its columns cannot hold.
+    void CheckDataSet();
     void UpgradeStructure();
     // Runs an upgrade statement; its failure is ignored.
     void RunUpgrade(TQuery &query);

@@ -8,6 +8,7 @@
 // characters. The statements' failures are ignored: a table that still lacks
 // a field fails later, when its persistent field is bound on opening.
 #include "core/ZorbDm.h"
+#include "core/ZorbDmCheck.h"
 #include "core/ZorbDmTables.h"
 
 #include "core/ZorbText.h"
@@ -27,6 +28,28 @@ bool HasField(TDatabase &db, const char *table, const char *field)
         return true; // nothing to upgrade in a table that cannot be read
     }
 }
+
+// Bounds every statement that changes a data set while it opens, so that
+// nothing a file holds keeps the program busy for ever: a million operations
+// in the oldest structure are upgraded with every step under 40 million
+// instructions, and a statement stopped at the limit has run a few seconds.
+// Lifted when the opening ends.
+constexpr int64_t OpeningStepLimit = 100'000'000;
+
+class TOpeningLimit {
+public:
+    explicit TOpeningLimit(TDatabase &db) : db_(db) { db_.Db().SetStepLimit(OpeningStepLimit); }
+    ~TOpeningLimit()
+    {
+        if (db_.Connected())
+            db_.Db().SetStepLimit(0);
+    }
+    TOpeningLimit(const TOpeningLimit &) = delete;
+    TOpeningLimit &operator=(const TOpeningLimit &) = delete;
+
+private:
+    TDatabase &db_;
+};
 
 } // namespace
 
@@ -110,6 +133,11 @@ TOpenResult TDm::OpenDataSet(const TOpenOptions &options)
         throw;
     }
 
+    // The check's own statements read each row once; what follows runs
+    // bounded.
+    CheckDataSet();
+    const TOpeningLimit limit(Db);
+
     if (!HasField(Db, "Tb_Account", "A"))
         RunUpgrade(Qacc2);
     try {
@@ -140,6 +168,25 @@ TOpenResult TDm::OpenDataSet(const TOpenOptions &options)
         modified_ = false; // the first-run rows are not a change of the user's
     result.Opened = true;
     return result;
+}
+
+void TDm::CheckDataSet()
+{
+    // The file is someone else's until shown otherwise: nothing is written
+    // to it before this.
+    QString report;
+    try {
+        CheckDataSetStructure(Db.Db());
+        report = ImpossibleValuesReport(Db.Db());
+    } catch (const EDataSetRefused &) {
+        Db.Close();
+        throw;
+    } catch (const Exception &) {
+        Db.Close();
+        throw EDataSetRefused(U("Файл не открыт: его база данных повреждена."));
+    }
+    if (!report.isEmpty())
+        host_->Notice(report);
 }
 
 void TDm::SetDefaultAccount(const TOpenOptions &options)

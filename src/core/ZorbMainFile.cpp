@@ -10,6 +10,7 @@
 #include "core/TulnCommon.h"
 #include "core/TulnDlg.h"
 #include "core/ZorbDialogHost.h"
+#include "core/ZorbDmCheck.h"
 #include "core/ZorbDmTables.h"
 #include "core/ZorbMain.h"
 #include "core/ZorbText.h"
@@ -233,11 +234,14 @@ bool TFormMain::OpenStaged(const QString &FileName)
     ClearFolder(stageDir_, true);
     FilePassword = stagedPassword_;
     bool ok = false;
+    QString refused;
     if (moved) {
         THourGlass hourglass;
         Dm->Tb_Hist.DisableControls();
         try {
             ok = OpenDataTables();
+        } catch (const EDataSetRefused &e) {
+            refused = e.Message();
         } catch (const Exception &) {
             ok = false;
         }
@@ -250,7 +254,7 @@ bool TFormMain::OpenStaged(const QString &FileName)
         FilePassword.clear();
         fileLock_.Release();
         openingLock_.Release();
-        ShowNotice(U("Ошибка распаковки файла данных!\r") + FileName, false);
+        ShowNotice((refused.isEmpty() ? U("Ошибка распаковки файла данных!") : refused) + u'\r' + FileName, false);
         return false;
     }
     fileLock_.Take(openingLock_);

@@ -152,8 +152,9 @@ TEST_F(ImportWriteTest, AFailedOperationIsLeftOutOfTheBalanceAndCounted)
     const double rest = data.Rest();
     Preview({U("01.03.2024;Хлеб;10,00;;;;ok"), U("02.03.2024;Хлеб;99,00;;;;refused"),
              U("03.03.2024;Хлеб;1,00;;;;ok")});
-    // The database itself refuses one row.
-    data.Dm.Db.Db().Exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON Tb_Hist WHEN NEW.Comment = "
+    // The database itself refuses one row (a trigger of the connection's
+    // own: a data file's triggers never run).
+    data.Dm.Db.Db().Exec(QStringLiteral("CREATE TEMP TRIGGER refuse BEFORE INSERT ON Tb_Hist WHEN NEW.Comment = "
                                         "'refused' BEGIN SELECT RAISE(ABORT, 'refused'); END"));
     const TImportWriteResult r = WriteImport(data.Dm, tab);
     EXPECT_EQ(r.Written, 2);

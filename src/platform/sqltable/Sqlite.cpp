@@ -144,7 +144,23 @@ void TSqliteDb::Open(const QString &fileName)
         Close();
         throw EDatabaseError(QStringLiteral("Cannot open database \"%1\": %2").arg(fileName, message));
     }
-    const int flags = SQLITE_UTF16 | SQLITE_DETERMINISTIC;
+    // A data file comes from outside: nothing stored in it runs. Triggers
+    // and views are off (the program's own tables have none), the file's
+    // schema may not call the program's functions, and SQL cannot rewrite
+    // the file's structure behind the engine's back.
+    for (const int option : {SQLITE_DBCONFIG_DEFENSIVE, SQLITE_DBCONFIG_TRUSTED_SCHEMA, SQLITE_DBCONFIG_ENABLE_TRIGGER,
+                             SQLITE_DBCONFIG_ENABLE_VIEW}) {
+        const int on = option == SQLITE_DBCONFIG_DEFENSIVE ? 1 : 0;
+        int now = -1;
+        if (sqlite3_db_config(db_, option, on, &now) != SQLITE_OK || now != on) {
+            Close();
+            throw EDatabaseError(QStringLiteral("Cannot secure database \"%1\"").arg(fileName));
+        }
+    }
+    sqlite3_progress_handler(db_, ProgressPeriod, &TSqliteDb::Progress, this);
+    // The functions serve the program's own statements only: never a
+    // trigger, view, index or constraint that a file carries.
+    const int flags = SQLITE_UTF16 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY;
     sqlite3_create_function_v2(db_, "zb_year", 1, flags, nullptr, DatePart<0>, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db_, "zb_month", 1, flags, nullptr, DatePart<1>, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db_, "zb_day", 1, flags, nullptr, DatePart<2>, nullptr, nullptr, nullptr);
@@ -162,6 +178,7 @@ void TSqliteDb::Open(const QString &fileName)
 
 void TSqliteDb::Close()
 {
+    stepLimit_ = 0;
     if (db_) {
         sqlite3_close_v2(db_);
         db_ = nullptr;
@@ -174,10 +191,22 @@ void TSqliteDb::Fail(const QString &context) const
     throw EDatabaseError(context.isEmpty() ? message : context + QStringLiteral(": ") + message);
 }
 
+int TSqliteDb::Progress(void *self)
+{
+    auto *db = static_cast<TSqliteDb *>(self);
+    return db->stepLimit_ > 0 && ++db->periods_ > db->stepLimit_ ? 1 : 0;
+}
+
+void TSqliteDb::SetStepLimit(int64_t instructions)
+{
+    stepLimit_ = instructions > 0 ? (instructions + ProgressPeriod - 1) / ProgressPeriod : 0;
+}
+
 void TSqliteDb::Exec(const QString &sql)
 {
     if (!db_)
         Fail(QString());
+    StartStep();
     char *error = nullptr;
     if (sqlite3_exec(db_, sql.toUtf8().constData(), nullptr, nullptr, &error) != SQLITE_OK) {
         const QString message = QString::fromUtf8(error ? error : "unknown error");
@@ -207,6 +236,7 @@ TSqliteStatement::TSqliteStatement(TSqliteDb &db, const QString &sql) : db_(db)
 {
     if (!db.IsOpen())
         db.Fail(QString());
+    db.StartStep();
     if (sqlite3_prepare16_v2(db.Handle(), sql.utf16(), int(sql.size() * 2), &stmt_, nullptr) != SQLITE_OK)
         db.Fail(QString());
     if (!stmt_)
@@ -236,6 +266,7 @@ void TSqliteStatement::BindBlob(int index, const void *data, int size)
 
 bool TSqliteStatement::Step()
 {
+    db_.StartStep();
     const int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW)
         return true;

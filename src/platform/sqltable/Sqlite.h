@@ -6,6 +6,10 @@
 // case, so equality is exact) and "RUSSIAN_CI" (case-blind). Errors raise EDatabaseError with SQLite's
 // message.
 //
+// Nothing a database file carries runs: triggers and views are disabled, the
+// file's schema is untrusted (it may call none of the functions above) and
+// the connection is defensive (no writable schema, no direct page writes).
+//
 // The connection runs with an in-memory journal and no syncing: the database
 // lives in a scratch work folder and durability comes from saving the data
 // file, so no journal file is ever left beside it.
@@ -46,9 +50,22 @@ public:
 
     [[noreturn]] void Fail(const QString &context) const;
 
+    // Bounds each statement step (and each Exec) to about instructions
+    // virtual machine steps; past it the statement fails as interrupted.
+    // 0 lifts the bound. Opening a data set sets one, so a file cannot keep
+    // the program busy forever.
+    void SetStepLimit(int64_t instructions);
+    // Starts the budget of one step afresh.
+    void StartStep() { periods_ = 0; }
+
 private:
+    static constexpr int ProgressPeriod = 1000; // instructions between checks
+    static int Progress(void *self);
+
     sqlite3 *db_ = nullptr;
     QString fileName_;
+    int64_t stepLimit_ = 0; // in periods; 0: none
+    int64_t periods_ = 0;
 };
 
 // One prepared statement. Parameter indexes are 1-based, column indexes 0-based.

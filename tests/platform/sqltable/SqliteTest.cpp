@@ -4,8 +4,11 @@
 #include "support/FaultEnv.h"
 
 #include <QDir>
+#include <QFile>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 using namespace zorbel;
 
@@ -127,4 +130,87 @@ TEST_F(SqliteTest, NowIsTheSeamsClock)
     TSqliteStatement st(db, QStringLiteral("select date('now')"));
     ASSERT_TRUE(st.Step());
     EXPECT_EQ(st.ColumnText(0), QStringLiteral("2024-02-29"));
+}
+
+namespace {
+
+// Runs sql on the file through a plain connection, as another program would.
+void WriteForeign(const QString &file, const char *sql)
+{
+    sqlite3 *raw = nullptr;
+    ASSERT_EQ(sqlite3_open(file.toUtf8().constData(), &raw), SQLITE_OK);
+    char *error = nullptr;
+    EXPECT_EQ(sqlite3_exec(raw, sql, nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
+    sqlite3_free(error);
+    sqlite3_close(raw);
+}
+
+} // namespace
+
+// A database file from outside carries triggers, views and schema that call
+// the program's functions: none of it runs, and SQL cannot rewrite the schema.
+TEST_F(SqliteTest, NothingTheFileCarriesRuns)
+{
+    db.Close();
+    WriteForeign(dir.filePath(QStringLiteral("Zorbel.db")),
+                 "create table canary (x);"
+                 "create trigger t_ins after insert on t begin insert into canary values (new.id); end;"
+                 "create trigger t_upd before update on t begin insert into canary values (old.id); end;"
+                 "create view v as select count(*) from t;"
+                 "insert into t (id) values (1);");
+    db.Open(dir.filePath(QStringLiteral("Zorbel.db")));
+    EXPECT_EQ(Scalar("select count(*) from canary"), "1"); // the plain connection's own insert
+    db.Exec(QStringLiteral("insert into t (id) values (2); update t set amt = 1;"));
+    EXPECT_EQ(Scalar("select count(*) from canary"), "1");
+    EXPECT_THROW(Scalar("select * from v"), EDatabaseError);
+    // The program's own statements call its functions.
+    EXPECT_EQ(Scalar("select count(*) from t where lower('ЁЛКА') like 'ёлка'"), "2");
+    // The schema cannot be rewritten through SQL.
+    db.Exec(QStringLiteral("pragma writable_schema = on"));
+    EXPECT_THROW(db.Exec(QStringLiteral("update sqlite_master set sql = 'create table t (x)' where name = 't'")),
+                 EDatabaseError);
+    EXPECT_EQ(Scalar("select count(*) from t"), "2");
+
+    // A schema that calls the program's functions (a costly LIKE in a check,
+    // lower() in an index) is refused as a whole.
+    for (const char *sql : {"create table c (x, y check (y like '%a%a%a%a%a%a%a%a%a%a%a%a%b'));",
+                            "create table e (name); create index e_lower on e (lower(name));"}) {
+        db.Close();
+        const QString file = dir.filePath(QStringLiteral("other.db"));
+        QFile::remove(file);
+        WriteForeign(file, sql);
+        EXPECT_THROW(
+            {
+                db.Open(file);
+                Scalar("select count(*) from sqlite_master");
+            },
+            EDatabaseError)
+            << sql;
+    }
+}
+
+TEST_F(SqliteTest, AStepLimitEndsALongStatementAndEachStepHasItsOwn)
+{
+    const QString endless = QStringLiteral("with recursive r(i) as (select 1 union all select i + 1 from r "
+                                           "where i < 10000000000) select count(*) from r");
+    db.SetStepLimit(5'000'000);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_THROW(Scalar(endless), EDatabaseError);
+    EXPECT_THROW(db.Exec(QStringLiteral("create table big as ") + endless), EDatabaseError);
+    EXPECT_LT(clock.elapsed(), 5000);
+    // Statements within the limit run, however many follow each other.
+    const QString small = QStringLiteral("with recursive r(i) as (select 1 union all select i + 1 from r "
+                                         "where i < 10000) select count(*) from r");
+    for (int i = 0; i < 50; ++i)
+        ASSERT_EQ(Scalar(small), "10000");
+    // Lifted, and lifted by closing.
+    db.SetStepLimit(0);
+    const QString longer = QStringLiteral("with recursive r(i) as (select 1 union all select i + 1 from r "
+                                          "where i < 1000000) select count(*) from r");
+    EXPECT_EQ(Scalar(longer), "1000000");
+    db.SetStepLimit(1000);
+    db.Close();
+    db.Open(dir.filePath(QStringLiteral("Zorbel.db")));
+    EXPECT_EQ(Scalar(longer), "1000000");
 }
