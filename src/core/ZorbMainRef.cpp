@@ -490,7 +490,12 @@ void TFormMain::PmFirmPopup(TObject *)
 void TFormMain::mpFirmPersonClick(TObject *)
 {
     mpFirmPerson->SetChecked(!mpFirmPerson->Checked());
-    ReportFailure([this] { Dm->QPers_Firm.SetActive(mpFirmPerson->Checked()); });
+    ShowFirmPeople(mpFirmPerson->Checked());
+}
+
+void TFormMain::ShowFirmPeople(bool Open)
+{
+    ReportFailure([this, Open] { Dm->QPers_Firm.SetActive(Open); });
     ApplyPendingLayouts();
     DBGPers_Firm->SetVisible(Dm->QPers_Firm.Active());
     PgChange(Pg);

@@ -419,5 +419,39 @@ TEST_F(MainRef, BookColumnLayoutsSurviveARestart)
     EXPECT_EQ(f->Col_PF, pf);
 }
 
+// The money menu and its accounts item belong to the money page; the firm's
+// people are open on the firms page exactly while their popup item is ticked,
+// and a visit to another page closes them without unticking the item.
+TEST_F(MainRef, PagesShowTheirMenusAndKeepTheFirmPeopleTick)
+{
+    f->ShowPage(1);
+    EXPECT_FALSE(f->mMoney->Visible());
+    EXPECT_FALSE(f->mAccounts->Visible());
+    f->ShowPage(0);
+    EXPECT_TRUE(f->mMoney->Visible());
+    EXPECT_TRUE(f->mAccounts->Visible());
+
+    f->ShowPage(2);
+    ASSERT_TRUE(dm->Tb_Firm.Locate("ID_FIRM", Variant(shop), {}));
+    f->mpFirmPersonClick(f->mpFirmPerson);
+    ASSERT_TRUE(f->mpFirmPerson->Checked());
+    EXPECT_TRUE(dm->QPers_Firm.Active());
+    EXPECT_TRUE(f->DBGPers_Firm->Visible());
+    f->ShowPage(3);
+    EXPECT_FALSE(f->mMoney->Visible());
+    EXPECT_TRUE(f->mpFirmPerson->Checked());
+    EXPECT_FALSE(dm->QPers_Firm.Active());
+    f->ShowPage(2);
+    EXPECT_TRUE(dm->QPers_Firm.Active());
+    EXPECT_TRUE(f->DBGPers_Firm->Visible());
+    f->mpFirmPersonClick(f->mpFirmPerson);
+    EXPECT_FALSE(dm->QPers_Firm.Active());
+    EXPECT_FALSE(f->DBGPers_Firm->Visible());
+    f->ShowPage(1);
+    f->ShowPage(2);
+    EXPECT_FALSE(f->mpFirmPerson->Checked());
+    EXPECT_FALSE(dm->QPers_Firm.Active());
+}
+
 } // namespace
 } // namespace zorbel
