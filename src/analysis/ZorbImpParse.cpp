@@ -274,7 +274,8 @@ namespace {
 // A character that no line of a delimited text holds: the control
 // characters but TAB, the Unicode line and paragraph separators (which the
 // memo would take for line breaks), and the replacement character that a
-// decoder puts for a byte sequence it cannot read.
+// decoder puts for a byte sequence it cannot read. (A surrogate without its
+// pair is damage too; the caller sees pairs.)
 bool IsDamage(QChar c)
 {
     const char16_t u = c.unicode();
@@ -327,7 +328,7 @@ TImportText DecodeImportFile(const QByteArray &bytes)
         return result;
     }
     const QString text = DecodeText(bytes, result.Encoding);
-    int readable = 0;
+    int readable = 0, damagedLines = 0; // blank ones with control characters count as damaged
     qsizetype damageChars = 0, textChars = 0;
     qsizetype start = 0;
     const qsizetype n = text.size();
@@ -348,8 +349,15 @@ TImportText DecodeImportFile(const QByteArray &bytes)
         // lines still import; a line of nothing but blanks and control
         // characters (padding, an end-of-file mark) is blank.
         bool damaged = false, blank = true;
-        for (QChar &c : line) {
-            if (IsDamage(c)) {
+        for (qsizetype i = 0; i < line.size(); ++i) {
+            QChar &c = line[i];
+            if (c.isHighSurrogate() && i + 1 < line.size() && line[i + 1].isLowSurrogate()) {
+                blank = false;
+                textChars += 2;
+                ++i;
+                continue;
+            }
+            if (IsDamage(c) || c.isSurrogate()) {
                 damaged = true;
                 ++damageChars;
                 c = QChar::ReplacementCharacter;
@@ -358,20 +366,23 @@ TImportText DecodeImportFile(const QByteArray &bytes)
                 ++textChars;
             }
         }
+        if (damaged)
+            ++damagedLines;
+        else if (!blank)
+            ++readable;
         if (blank)
             line.clear();
         else if (damaged)
             ++result.Damaged;
-        else
-            ++readable;
         result.Lines.append(line);
         if (end < n && text[end] == u'\r' && end + 1 < n && text[end + 1] == u'\n')
             ++end;
         start = end + 1;
     }
-    // Not a text at all (a workbook, an archive, a picture): more damaged
-    // lines than readable ones, or a quarter of the characters damaged.
-    if (result.Damaged > readable || damageChars * 4 > damageChars + textChars) {
+    // Not a text at all (a workbook, an archive, a picture): no fewer damaged
+    // lines than readable ones, and a quarter of the characters damaged. A
+    // block of zeros in a long file damages a line or two, and they are kept.
+    if (damagedLines > 0 && damagedLines >= readable && damageChars * 4 >= damageChars + textChars) {
         result.Error = QStringLiteral("Файл не текстовый: в нём есть нулевые байты. Сохраните таблицу "
                                       "как текст с разделителями (CSV) и загрузите снова.");
         result.Lines.clear();

@@ -122,8 +122,8 @@ constexpr char16_t ImportDamageMark = 0xFFFD;
 // TAB, bytes the encoding cannot read) each such character becomes
 // ImportDamageMark; a line of only blanks and control characters becomes
 // empty. A file too large, with a line longer than MaxImportLineLength, or
-// not a text (more damaged lines than readable ones, or a quarter of its
-// characters damaged) gives an Error and no lines.
+// not a text (no fewer damaged lines than readable ones, and a quarter of
+// its characters damaged) gives an Error and no lines.
 TImportText DecodeImportFile(const QByteArray &bytes);
 
 } // namespace zorbel
