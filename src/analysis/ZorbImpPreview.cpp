@@ -171,6 +171,11 @@ private:
         const int n = map_.Number[column];
         return n > 0 && size_t(n) <= fields_.size() ? fields_[size_t(n - 1)] : QString();
     }
+    // Names (categories, person, firm) are taken trimmed, where a lookup of
+    // the field as it stands would miss: spreadsheets and bank statements pad
+    // their cells with blanks, and "Хлеб " would be taken for an unknown
+    // category and written as a second "Хлеб". The note keeps its field as it
+    // stands.
     QString Name(int column) const { return Field(column).trimmed(); }
     double Number(int column, bool &bad) const
     {
