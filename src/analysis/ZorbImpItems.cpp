@@ -81,6 +81,9 @@ const TImportItem *TImportCatalog::FindItem(int id) const
     return it == byId_.constEnd() ? nullptr : &items_[*it];
 }
 
+// Among namesakes the first whose kind the line accepts, not only the very
+// first one: an income "Подарки" beside an expense "Подарки" would otherwise
+// make an expense line's name unknown and write a third "Подарки".
 const TImportItem *TImportCatalog::LocateItem(const QString &name, QChar refused) const
 {
     const auto it = byName_.constFind(Key(name));

@@ -5,6 +5,7 @@
 #include "platform/rtl/Money.h"
 
 #include <QStringDecoder>
+#include <algorithm>
 
 namespace zorbel {
 
@@ -269,6 +270,56 @@ QString ImportDelimsText(const TImportDelims &delims)
     return delims.Num + sep + delims.Date + sep + QString::number(delims.DateOrder) + sep + delims.Itm;
 }
 
+namespace {
+
+// A character that no line of a delimited text holds: the control
+// characters but TAB, the Unicode line and paragraph separators (which the
+// memo would take for line breaks), and the replacement character that a
+// decoder puts for a byte sequence it cannot read. (A surrogate without its
+// pair is damage too; the caller sees pairs.)
+bool IsDamage(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u < 0x20 && u != u'\t') || u == 0x7F || (u >= 0x80 && u < 0xA0) || u == 0x2028 || u == 0x2029 ||
+           u == 0xFFFD;
+}
+
+// The text of the bytes and the encoding it was read in: UTF-16 or UTF-8 by
+// their byte-order mark (dropped), UTF-8 when the bytes are valid UTF-8
+// holding non-ASCII characters, Windows-1251 otherwise.
+QString DecodeText(const QByteArray &bytes, TImportEncoding &encoding)
+{
+    const QByteArrayView view(bytes);
+    const auto decode = [&](QStringDecoder::Encoding e, qsizetype skip) {
+        QStringDecoder decoder(e, QStringDecoder::Flag::Stateless);
+        return QString(decoder(view.sliced(skip)));
+    };
+    if (view.startsWith("\xFF\xFE")) {
+        encoding = TImportEncoding::Utf16;
+        return decode(QStringDecoder::Utf16LE, 2);
+    }
+    if (view.startsWith("\xFE\xFF")) {
+        encoding = TImportEncoding::Utf16;
+        return decode(QStringDecoder::Utf16BE, 2);
+    }
+    if (view.startsWith("\xEF\xBB\xBF")) {
+        encoding = TImportEncoding::Utf8;
+        return decode(QStringDecoder::Utf8, 3);
+    }
+    const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (ascii)
+        return QString::fromLatin1(bytes);
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString utf8 = decoder(bytes);
+    if (!decoder.hasError()) {
+        encoding = TImportEncoding::Utf8;
+        return utf8;
+    }
+    return Win1251ToUnicode(bytes);
+}
+
+} // namespace
+
 TImportText DecodeImportFile(const QByteArray &bytes)
 {
     TImportText result;
@@ -277,35 +328,9 @@ TImportText DecodeImportFile(const QByteArray &bytes)
                            .arg(MaxImportFileBytes / (1024 * 1024));
         return result;
     }
-    if (bytes.contains('\0')) {
-        result.Error = QStringLiteral("Файл не текстовый: в нём есть нулевые байты. Сохраните таблицу "
-                                      "как текст с разделителями (CSV) и загрузите снова.");
-        return result;
-    }
-    QString text;
-    static const QByteArray bom("\xEF\xBB\xBF");
-    bool ascii = true;
-    for (char c : bytes)
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            ascii = false;
-            break;
-        }
-    if (bytes.startsWith(bom)) {
-        result.Encoding = TImportEncoding::Utf8;
-        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        text = decoder(QByteArrayView(bytes).sliced(bom.size()));
-    } else if (!ascii) {
-        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        QString utf8 = decoder(bytes);
-        if (!decoder.hasError()) {
-            result.Encoding = TImportEncoding::Utf8;
-            text = std::move(utf8);
-        } else {
-            text = Win1251ToUnicode(bytes);
-        }
-    } else {
-        text = QString::fromLatin1(bytes);
-    }
+    const QString text = DecodeText(bytes, result.Encoding);
+    int readable = 0, damagedLines = 0; // blank ones with control characters count as damaged
+    qsizetype damageChars = 0, textChars = 0;
     qsizetype start = 0;
     const qsizetype n = text.size();
     while (start < n) {
@@ -319,10 +344,49 @@ TImportText DecodeImportFile(const QByteArray &bytes)
             result.Lines.clear();
             return result;
         }
-        result.Lines.append(text.mid(start, end - start));
+        QString line = text.mid(start, end - start);
+        // A damaged line is kept, each damaged character shown as the
+        // replacement character, so that the preview marks it and the other
+        // lines still import; a line of nothing but blanks and control
+        // characters (padding, an end-of-file mark) is blank.
+        bool damaged = false, blank = true;
+        for (qsizetype i = 0; i < line.size(); ++i) {
+            QChar &c = line[i];
+            if (c.isHighSurrogate() && i + 1 < line.size() && line[i + 1].isLowSurrogate()) {
+                blank = false;
+                textChars += 2;
+                ++i;
+                continue;
+            }
+            if (IsDamage(c) || c.isSurrogate()) {
+                damaged = true;
+                ++damageChars;
+                c = QChar::ReplacementCharacter;
+            } else if (c > u' ') {
+                blank = false;
+                ++textChars;
+            }
+        }
+        if (damaged)
+            ++damagedLines;
+        else if (!blank)
+            ++readable;
+        if (blank)
+            line.clear();
+        else if (damaged)
+            ++result.Damaged;
+        result.Lines.append(line);
         if (end < n && text[end] == u'\r' && end + 1 < n && text[end + 1] == u'\n')
             ++end;
         start = end + 1;
+    }
+    // Not a text at all (a workbook, an archive, a picture): no fewer damaged
+    // lines than readable ones, and a quarter of the characters damaged. A
+    // block of zeros in a long file damages a line or two, and they are kept.
+    if (damagedLines > 0 && damagedLines >= readable && damageChars * 4 >= damageChars + textChars) {
+        result.Error = QStringLiteral("Файл не текстовый: в нём есть нулевые байты. Сохраните таблицу "
+                                      "как текст с разделителями (CSV) и загрузите снова.");
+        result.Lines.clear();
     }
     return result;
 }

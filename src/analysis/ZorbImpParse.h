@@ -99,7 +99,7 @@ QString ImportDelimsText(const TImportDelims &delims);
 
 // ---- the file ----
 
-enum class TImportEncoding { Win1251, Utf8 };
+enum class TImportEncoding { Win1251, Utf8, Utf16 };
 
 constexpr qsizetype MaxImportFileBytes = 64 * 1024 * 1024;
 constexpr qsizetype MaxImportLineLength = 65536;
@@ -107,14 +107,22 @@ constexpr qsizetype MaxImportLineLength = 65536;
 struct TImportText {
     QStringList Lines;
     TImportEncoding Encoding = TImportEncoding::Win1251;
-    QString Error; // not empty: the file is not loaded, this says why (in Russian)
+    int Damaged = 0; // lines holding ImportDamageMark
+    QString Error;   // not empty: the file is not loaded, this says why (in Russian)
 };
 
-// Decodes a file's bytes into lines: UTF-8 when it starts with the UTF-8
-// byte-order mark (dropped) or is valid UTF-8 holding non-ASCII bytes,
-// Windows-1251 otherwise. Lines end at LF, CR LF or CR. A file with zero
-// bytes (not text), too large, or with a line longer than
-// MaxImportLineLength gives an Error and no lines.
+// Stands in a line for each character that a delimited text cannot hold.
+constexpr char16_t ImportDamageMark = 0xFFFD;
+
+// Decodes a file's bytes into lines: UTF-16 (little- or big-endian) or UTF-8
+// when it starts with that byte-order mark (dropped), UTF-8 when it is valid
+// UTF-8 holding non-ASCII bytes, Windows-1251 otherwise. Lines end at LF,
+// CR LF or CR. In a damaged line (NUL bytes or other control characters but
+// TAB, bytes the encoding cannot read) each such character becomes
+// ImportDamageMark; a line of only blanks and control characters becomes
+// empty. A file too large, with a line longer than MaxImportLineLength, or
+// not a text (no fewer damaged lines than readable ones, and a quarter of
+// its characters damaged) gives an Error and no lines.
 TImportText DecodeImportFile(const QByteArray &bytes);
 
 } // namespace zorbel

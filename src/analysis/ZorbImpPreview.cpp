@@ -171,6 +171,11 @@ private:
         const int n = map_.Number[column];
         return n > 0 && size_t(n) <= fields_.size() ? fields_[size_t(n - 1)] : QString();
     }
+    // Names (categories, person, firm) are taken trimmed, where a lookup of
+    // the field as it stands would miss: spreadsheets and bank statements pad
+    // their cells with blanks, and "Хлеб " would be taken for an unknown
+    // category and written as a second "Хлеб". The note keeps its field as it
+    // stands.
     QString Name(int column) const { return Field(column).trimmed(); }
     double Number(int column, bool &bad) const
     {
@@ -260,24 +265,31 @@ TImportSummary BuildImportPreview(TVemtMemTable &tab, const QStringList &lines, 
     TLineReader reader(settings, catalog, fallbackDate);
     tab.DisableControls();
     try {
+        // A line that cannot be taken in (damaged in the file, or failing
+        // here) stays visible as a row without an amount, its text in the note.
+        const auto unreadable = [&](const QString &line) {
+            tab.Append();
+            f.Date->SetAsDateTime(fallbackDate);
+            f.RDate->SetAsBoolean(false);
+            f.RCt->SetAsBoolean(true);
+            f.Comment->SetAsString(line);
+            tab.Post();
+        };
         for (const QString &line : lines) {
             if (IsBlank(line))
                 continue;
+            if (line.contains(QChar(ImportDamageMark))) {
+                unreadable(line);
+                continue;
+            }
             try {
                 tab.Append();
                 reader.Read(line, f);
                 tab.Post();
                 Count(tab, summary);
             } catch (const Exception &) {
-                // A line that cannot be taken in stays visible as a row
-                // without an amount, its text in the note.
                 tab.Cancel();
-                tab.Append();
-                f.Date->SetAsDateTime(fallbackDate);
-                f.RDate->SetAsBoolean(false);
-                f.RCt->SetAsBoolean(true);
-                f.Comment->SetAsString(line);
-                tab.Post();
+                unreadable(line);
             }
         }
         tab.First();

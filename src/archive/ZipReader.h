@@ -96,6 +96,10 @@ public:
     void SetKeepZipOpen(bool Value) { keepZipOpen_ = Value; }
     bool DoProcessMessages() const { return doProcessMessages_; }
     void SetDoProcessMessages(bool Value) { doProcessMessages_ = Value; }
+    // A cancel request: a handler run while messages are processed sets it;
+    // the writer's next output write clears it and raises EUserCanceled.
+    bool Cancel() const { return cancel_; }
+    void SetCancel(bool Value) { cancel_ = Value; }
     bool RetainAttributes() const { return retainAttributes_; }
     void SetRetainAttributes(bool Value) { retainAttributes_ = Value; }
     bool ReplaceReadOnly() const { return replaceReadOnly_; }
@@ -232,6 +236,7 @@ private:
     TIncompleteZipMode incompleteZipMode_ = TIncompleteZipMode::izAssumeMulti;
     bool keepZipOpen_ = false;
     bool doProcessMessages_ = true;
+    bool cancel_ = false;
     bool retainAttributes_ = true;
     bool replaceReadOnly_ = false;
     QString password_;

@@ -742,8 +742,14 @@ void TZipWriter::WriteOutput(uint8_t *Buffer, int Count)
         for (int i = 0; i < Count; ++i)
             Buffer[i] = EncryptByte(Buffer[i]);
     r.out->WriteBuffer(Buffer, Count);
-    if (DoProcessMessages() && ProcessMessages)
-        ProcessMessages();
+    if (DoProcessMessages()) {
+        if (ProcessMessages)
+            ProcessMessages();
+        if (Cancel()) {
+            SetCancel(false);
+            throw EUserCanceled(QStringLiteral("User Aborted Operation"));
+        }
+    }
 }
 
 } // namespace zorbel

@@ -66,9 +66,6 @@ constexpr TTypeLook kTypeLooks[] = {
 
 std::array<int, MsgDlgButtonKinds> buttonWidths{};
 
-// Room the window manager takes on the title bar for its buttons and icon.
-constexpr int kTitleBarButtons = 120;
-
 // a * b / c rounded to the nearest integer, halves away from zero.
 int MulDiv(int a, int b, int c)
 {
@@ -123,9 +120,8 @@ std::unique_ptr<TMessageForm> CreateMessageDialog(const QString &text, TMsgDlgTy
     // The window is at least as wide as its title and the title bar's buttons,
     // so a window manager never cuts a short message's title.
     const QString title = look.HasIcon ? Text16(look.Title) : Application().Title();
-    QFont titleFont = form->Canvas().Font;
-    titleFont.setBold(true);
-    const int titleWidth = QFontMetrics(titleFont).horizontalAdvance(title) + kTitleBarButtons;
+    form->SetCaption(title);
+    const int titleWidth = form->CaptionWidth();
     const int clientWidth = std::max({iconTextWidth, groupWidth, titleWidth}) + 2 * hMargin;
     const int clientHeight = iconTextHeight + buttonHeight + vSpacing + 2 * vMargin;
     form->SetClientWidth(clientWidth);

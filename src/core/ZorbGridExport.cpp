@@ -129,7 +129,8 @@ QString CellText(const TCellSource &source)
 }
 
 // Hands the sink the titles, then one line per record from the first.
-// Leaves the dataset on its first record.
+// Leaves the dataset where it stood, as the spreadsheet export does: a user
+// who saves a long ledger keeps the row he was looking at.
 template <class Sink>
 void WalkDelimitedLines(TDataSet *data, const TGridExportLayout &layout, Sink &sink)
 {
@@ -141,7 +142,16 @@ void WalkDelimitedLines(TDataSet *data, const TGridExportLayout &layout, Sink &s
         }
     sink.EndLine();
     const std::vector<TCellSource> sources = CellSources(data, layout);
+    const TBookmark mark = data->GetBookmark();
     data->DisableControls();
+    const auto goBack = [&] {
+        try {
+            data->GotoBookmark(mark);
+        } catch (const Exception &) {
+            // The row went away meanwhile: stay where the walk ended.
+        }
+        data->EnableControls();
+    };
     try {
         for (data->First(); !data->Eof(); data->Next()) {
             first = true;
@@ -151,12 +161,11 @@ void WalkDelimitedLines(TDataSet *data, const TGridExportLayout &layout, Sink &s
             }
             sink.EndLine();
         }
-        data->First();
     } catch (...) {
-        data->EnableControls();
+        goBack();
         throw;
     }
-    data->EnableControls();
+    goBack();
 }
 
 } // namespace

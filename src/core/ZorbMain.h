@@ -246,6 +246,7 @@ public:
     void mpFormClick(TObject *Sender);
     void PmFirmPopup(TObject *Sender);
     void mpFirmPersonClick(TObject *Sender);
+    void ShowFirmPeople(bool Open);
     void DBGPers_FirmDblClick(TObject *Sender);
     void PmLogPopup(TObject *Sender);
     void mpLogNonClick(TObject *Sender); // the reminder mode by the item's Tag

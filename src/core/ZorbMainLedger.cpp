@@ -323,11 +323,13 @@ void TFormMain::ShowPage(int Index)
     PgChange(Pg);
     const bool money = Index == 0;
     mCategory->SetVisible(money && PanD->Visible());
-    mPeriod->SetVisible(money);
+    mMoney->SetVisible(money);
+    mAccounts->SetVisible(money);
     Dm->UpdateMenus();
+    // The firm's people follow the popup's check mark on the firms page and are
+    // closed elsewhere; the mark itself survives a change of page.
+    ShowFirmPeople(Index == 2 && mpFirmPerson->Checked());
     Dm->FollowPerson();
-    if (Index != 2 && mpFirmPerson->Checked())
-        mpFirmPersonClick(mpFirmPerson);
 }
 
 void TFormMain::PgChange(TObject *)

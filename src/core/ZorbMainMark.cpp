@@ -48,8 +48,9 @@ void TFormMain::mpSetMarkClick(TObject *)
     try {
         hist.Post();
     } catch (const Exception &) {
+        // A mark is a reading aid: a row that will not take it keeps its old
+        // mark, and the '+' walk goes on down the ledger all the same.
         hist.Cancel();
-        throw;
     }
     hist.Next();
 }

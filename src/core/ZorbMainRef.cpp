@@ -58,6 +58,10 @@ TTable *GridTable(TDBGrid *grid)
 
 bool Inserting(const TDataSet &ds) { return ds.State() == dsInsert; }
 
+// A row to act on: one stored, or the one being inserted (the first row of
+// an empty book counts from the moment it is added, as the user sees it).
+bool HasRow(const TDataSet &ds) { return ds.Active() && (!ds.IsEmpty() || Inserting(ds)); }
+
 bool IsDateField(const TField *f) { return f && (f->DataType() == ftDate || f->DataType() == ftDateTime); }
 
 bool IsTextField(const TField *f) { return f && f->DataType() == ftString && !f->IsNull(); }
@@ -300,7 +304,10 @@ void TFormMain::PmPersonPopup(TObject *)
     mpPersonSave->SetEnabled(mpPersonDel->Enabled());
     TField *selected = grid->SelectedField();
     mpMail->SetEnabled(IsTextField(selected));
-    mpPersonEditDate->SetEnabled(mpPersonDel->Enabled() && IsDateField(selected));
+    // Edit date on a row being added too (not only where Delete is offered):
+    // F11 right after Ins picks the new person's birthday, as the cell's
+    // ellipsis does.
+    mpPersonEditDate->SetEnabled(HasRow(*t) && IsDateField(selected));
     mpPersonDelDate->SetEnabled(IsDateField(selected) && !t->FieldByName(QStringLiteral("Birthday"))->IsNull());
 }
 
@@ -334,7 +341,7 @@ void TFormMain::mpPersonNewClick(TObject *Sender)
         EditDateField(*t, QStringLiteral("Birthday"));
         break;
     case 4:
-        if (t->IsEmpty() || t->FieldByName(QStringLiteral("BirthDay"))->IsNull())
+        if (!HasRow(*t) || t->FieldByName(QStringLiteral("BirthDay"))->IsNull())
             return;
         ReportFailure([t] {
             if (t->State() != dsEdit && !Inserting(*t))
@@ -383,7 +390,7 @@ void TFormMain::DBGPersonKeyPress(TObject *Sender, QChar &Key)
 void TFormMain::DBGPersonKeyDown(TObject *, WORD &Key, TShiftState)
 {
     TField *selected = DBGPerson->SelectedField();
-    if (Key != VK_DELETE || !selected || selected->FieldName() != QLatin1String("Firm") || Dm->Tb_Person.IsEmpty())
+    if (Key != VK_DELETE || !selected || selected->FieldName() != QLatin1String("Firm") || !HasRow(Dm->Tb_Person))
         return;
     ReportFailure([this] {
         if (Dm->Tb_Person.State() != dsEdit && !Inserting(Dm->Tb_Person))
@@ -490,7 +497,12 @@ void TFormMain::PmFirmPopup(TObject *)
 void TFormMain::mpFirmPersonClick(TObject *)
 {
     mpFirmPerson->SetChecked(!mpFirmPerson->Checked());
-    ReportFailure([this] { Dm->QPers_Firm.SetActive(mpFirmPerson->Checked()); });
+    ShowFirmPeople(mpFirmPerson->Checked());
+}
+
+void TFormMain::ShowFirmPeople(bool Open)
+{
+    ReportFailure([this, Open] { Dm->QPers_Firm.SetActive(Open); });
     ApplyPendingLayouts();
     DBGPers_Firm->SetVisible(Dm->QPers_Firm.Active());
     PgChange(Pg);
@@ -510,7 +522,7 @@ void TFormMain::DBGPers_FirmDblClick(TObject *)
 void TFormMain::PmLogPopup(TObject *)
 {
     TTable &log = Dm->Tb_Log;
-    const bool any = log.Active() && !log.IsEmpty();
+    const bool any = HasRow(log);
     if (!any) {
         mpLogNon->SetChecked(true);
     } else {
@@ -535,7 +547,7 @@ void TFormMain::mpLogNonClick(TObject *Sender)
 {
     auto *item = dynamic_cast<TMenuItem *>(Sender);
     TTable &log = Dm->Tb_Log;
-    if (!item || !log.Active() || log.IsEmpty())
+    if (!item || !HasRow(log))
         return;
     item->SetChecked(true);
     ReportFailure([&] {
@@ -548,7 +560,7 @@ void TFormMain::mpLogNonClick(TObject *Sender)
 void TFormMain::DBGLogKeyDown(TObject *, WORD &Key, TShiftState)
 {
     TField *selected = DBGLog->SelectedField();
-    if (Key != VK_DELETE || !selected || Dm->Tb_Log.IsEmpty())
+    if (Key != VK_DELETE || !selected || !HasRow(Dm->Tb_Log))
         return;
     const QString name = selected->FieldName();
     const QString key = name == QLatin1String("Firm") ? QStringLiteral("Id_firm")

@@ -311,10 +311,11 @@ void TPosting::PostOperation(bool isNew, const TCardResult &card)
         throw; // the scope rolls back
     }
     try {
-        if (CardMode == TCardMode::Expense || CardMode == TCardMode::Income) {
+        if (CardMode == TCardMode::Expense || CardMode == TCardMode::Income)
             RememberInCategory();
-            UpdateCurrencyRate();
-        }
+        // Transfers too: a rate typed on a transfer is the currency's new rate,
+        // which the у.е. totals read from the accounts.
+        UpdateCurrencyRate();
         if (H("Kind")->AsString() == u"1") {
             host_.UpdateBalances(dm_, false, card.BalanceDelta);
             if (CardMode == TCardMode::Transfer)

@@ -192,6 +192,64 @@ TEST(ImportDecodeTest, Windows1251AndUtf8WithOrWithoutMark)
     EXPECT_EQ(DecodeImportFile("a\rb\n\nc").Lines, (QStringList{"a", "b", "", "c"}));
 }
 
+// A spreadsheet's "Unicode text" is UTF-16 with its mark, in either byte order.
+TEST(ImportDecodeTest, Utf16WithAMarkInEitherByteOrder)
+{
+    const QString text = U("Дата\tСтатья\tРасход\r\n01.02.2024\tЕда\t1 234,50\r\n");
+    const QStringList lines{U("Дата\tСтатья\tРасход"), U("01.02.2024\tЕда\t1 234,50")};
+    QByteArray le("\xFF\xFE"), be("\xFE\xFF");
+    for (QChar c : text) {
+        const char lo = char(c.unicode() & 0xFF), hi = char(c.unicode() >> 8);
+        le += lo;
+        le += hi;
+        be += hi;
+        be += lo;
+    }
+    for (const QByteArray &bytes : {le, be}) {
+        const TImportText decoded = DecodeImportFile(bytes);
+        EXPECT_TRUE(decoded.Error.isEmpty()) << decoded.Error.toStdString();
+        EXPECT_EQ(decoded.Encoding, TImportEncoding::Utf16);
+        EXPECT_EQ(decoded.Lines, lines);
+        EXPECT_EQ(decoded.Damaged, 0);
+    }
+    // Without its mark UTF-16 is not read as text.
+    EXPECT_FALSE(DecodeImportFile(le.mid(2)).Error.isEmpty());
+    // A lone surrogate damages its line only.
+    QByteArray broken = le;
+    broken += QByteArray("\x00\xD8" "x\x00\r\x00\n\x00" "1\x00", 10);
+    const TImportText decoded = DecodeImportFile(broken);
+    ASSERT_EQ(decoded.Lines.size(), 4);
+    EXPECT_EQ(decoded.Lines.mid(0, 2), lines);
+    EXPECT_TRUE(decoded.Lines[2].contains(QChar(ImportDamageMark)));
+    EXPECT_EQ(decoded.Lines[3], QStringLiteral("1"));
+    EXPECT_EQ(decoded.Damaged, 1);
+}
+
+// A damaged line keeps its place, its damage shown by the mark; lines of
+// nothing but blanks and control characters are blank; the rest reads.
+TEST(ImportDecodeTest, DamagedLinesAreKeptAndMarked)
+{
+    const QByteArray good = UnicodeToWin1251(U("01.02.2024;Еда;10,00\r\n02.02.2024;Хлеб;2,00\r\n"));
+    const TImportText text =
+        DecodeImportFile(good + QByteArray("03.02\0\0.2024;\x01\x7f;5\r\n\0\0\0\x1a\r\n", 24) + good);
+    EXPECT_TRUE(text.Error.isEmpty()) << text.Error.toStdString();
+    ASSERT_EQ(text.Lines.size(), 6);
+    const QChar m(ImportDamageMark);
+    EXPECT_EQ(text.Lines[2], QStringLiteral("03.02") + m + m + QStringLiteral(".2024;") + m + m + QStringLiteral(";5"));
+    EXPECT_EQ(text.Lines[3], QString());
+    EXPECT_EQ(text.Lines[5], U("02.02.2024;Хлеб;2,00"));
+    EXPECT_EQ(text.Damaged, 1);
+    // A zeroed block in a long file is one damaged line, not a refusal.
+    QByteArray zeroed;
+    for (int i = 0; i < 200; ++i)
+        zeroed += good;
+    zeroed.insert(zeroed.size() / 2, QByteArray(4096, '\0'));
+    const TImportText block = DecodeImportFile(zeroed);
+    EXPECT_TRUE(block.Error.isEmpty());
+    EXPECT_EQ(block.Damaged, 1);
+    EXPECT_EQ(block.Lines.size(), 400);
+}
+
 TEST(ImportDecodeTest, BinaryAndOverlongFilesAreRefusedWithAReason)
 {
     const TImportText binary = DecodeImportFile(QByteArray("PK\x03\x04\0\0\x14", 7));

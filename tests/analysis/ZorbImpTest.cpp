@@ -18,6 +18,10 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTableView>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <vector>
 
 namespace zorbel::test {
 namespace {
@@ -107,24 +111,56 @@ QByteArray Spreadsheet()
     return x.toUtf8();
 }
 
-// Saves the spreadsheet as tab-separated text through LibreOffice in the
-// character set given by its number (34 Windows-1251, 76 UTF-8).
-QString SaveAsTabText(const QString &folder, int charset)
-{
-    const QString source = folder + QStringLiteral("/sheet.fods");
-    QFile f(source);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(Spreadsheet());
-    f.close();
-    QProcess lo;
-    lo.start(QStringLiteral("soffice"),
-             {QStringLiteral("-env:UserInstallation=file://") + folder + QStringLiteral("/lo-profile"),
-              QStringLiteral("--headless"), QStringLiteral("--convert-to"),
-              QStringLiteral("txt:Text - txt - csv (StarCalc):9,34,%1").arg(charset), QStringLiteral("--outdir"),
-              folder, source});
-    EXPECT_TRUE(lo.waitForFinished(180000));
-    return folder + QStringLiteral("/sheet.txt");
-}
+// The spreadsheet saved as tab-separated text by LibreOffice itself in each
+// character set the tests read, by its number: 34 Windows-1251, 76 UTF-8,
+// 65535 LibreOffice's "Unicode" (UTF-16, as a spreadsheet's "Unicode text").
+// The conversions run once for the whole program, side by side, each
+// LibreOffice with a profile of its own.
+class TSavedSheets {
+public:
+    static constexpr int Charsets[] = {34, 76, 65535};
+
+    static const TSavedSheets &Get()
+    {
+        static const TSavedSheets sheets;
+        return sheets;
+    }
+    QString File(int charset) const { return dir_.path() + QStringLiteral("/%1/sheet.txt").arg(charset); }
+    QString Failure; // why a file is missing
+
+private:
+    TSavedSheets()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("soffice")).isEmpty()) {
+            Failure = QStringLiteral("LibreOffice (soffice) makes the test files");
+            return;
+        }
+        const QString source = dir_.path() + QStringLiteral("/sheet.fods");
+        QFile f(source);
+        if (!f.open(QIODevice::WriteOnly) || f.write(Spreadsheet()) < 0) {
+            Failure = QStringLiteral("cannot write ") + source;
+            return;
+        }
+        f.close();
+        std::vector<std::unique_ptr<QProcess>> runs;
+        for (int charset : Charsets) {
+            const QString folder = dir_.path() + QStringLiteral("/%1").arg(charset);
+            auto lo = std::make_unique<QProcess>();
+            lo->start(QStringLiteral("soffice"),
+                      {QStringLiteral("-env:UserInstallation=file://") + folder + QStringLiteral("/lo-profile"),
+                       QStringLiteral("--headless"), QStringLiteral("--convert-to"),
+                       QStringLiteral("txt:Text - txt - csv (StarCalc):9,34,%1").arg(charset),
+                       QStringLiteral("--outdir"), folder, source});
+            runs.push_back(std::move(lo));
+        }
+        for (size_t i = 0; i < runs.size(); ++i)
+            if (!runs[i]->waitForFinished(240000) || !QFile::exists(File(Charsets[i])))
+                Failure += QStringLiteral("LibreOffice made no text in character set %1: %2\n")
+                               .arg(Charsets[i])
+                               .arg(QString::fromLocal8Bit(runs[i]->readAllStandardError()));
+    }
+    QTemporaryDir dir_;
+};
 
 class ImportWindowTest : public ::testing::Test {
 protected:
@@ -197,9 +233,9 @@ protected:
     // Steps 1 to 3 over the spreadsheet saved as tab text in a character set.
     void ImportSpreadsheet(int charset)
     {
-        ASSERT_FALSE(QStandardPaths::findExecutable(QStringLiteral("soffice")).isEmpty())
-            << "LibreOffice (soffice) makes the test file";
-        fileToOpen = SaveAsTabText(dir.path(), charset);
+        const TSavedSheets &sheets = TSavedSheets::Get();
+        ASSERT_TRUE(sheets.Failure.isEmpty()) << sheets.Failure.toStdString();
+        fileToOpen = sheets.File(charset);
         host.ImpList = QStringLiteral("0;1;5;4;10;11;9");
         form.FormShow(nullptr);
         form.EdCSV->SetText(QStringLiteral("t"));
@@ -238,6 +274,17 @@ TEST_F(ImportWindowTest, ASpreadsheetSavedAsUtf8TabTextImportsWhole)
     ImportSpreadsheet(76);
 }
 
+// A spreadsheet's "Unicode text": UTF-16, little-endian with its mark.
+TEST_F(ImportWindowTest, ASpreadsheetSavedAsUnicodeTabTextImportsWhole)
+{
+    QFile f(TSavedSheets::Get().File(65535));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << TSavedSheets::Get().Failure.toStdString();
+    const QByteArray bytes = f.readAll();
+    ASSERT_TRUE(bytes.startsWith("\xFF\xFE")) << bytes.left(8).toHex().toStdString();
+    ASSERT_TRUE(bytes.contains(QByteArray("\t\0", 2)));
+    ImportSpreadsheet(65535);
+}
+
 TEST_F(ImportWindowTest, ABankStatementInCsvWithQuotesAndAHeaderImports)
 {
     // As a bank exports it: Windows-1251, ";" between quoted fields, a
@@ -267,6 +314,38 @@ TEST_F(ImportWindowTest, ABankStatementInCsvWithQuotesAndAHeaderImports)
     // The new person is created once for the two rows naming him.
     EXPECT_EQ(data.Select(QStringLiteral("SELECT COUNT(*) FROM TB_Person")), QStringList{QStringLiteral("2")});
     EXPECT_EQ(host.expenseTrees, 0); // no category was created
+}
+
+// One line of binary bytes (NULs among them) in a readable file: the other
+// lines import, the damaged one is a marked row that is not imported, its
+// text in the note.
+TEST_F(ImportWindowTest, OneBinaryLineAmongGoodOnesIsMarkedAndTheRestImports)
+{
+    QByteArray binary("\x00\x01PK\x03\x04\x00\x00\x14\x00\x08\x08\x00\x00\xe3\xb3\x00\xff\x07", 20);
+    WriteFile(QStringLiteral("damaged.csv"),
+              UnicodeToWin1251(U("01.02.2024;Еда;10,00\r\n02.02.2024;Еда;20,00\r\n")) + binary + "\r\n" +
+                  UnicodeToWin1251(U("03.02.2024;Еда;30,50\r\n")));
+    host.ImpList = QStringLiteral("0;1;5");
+    form.FormShow(nullptr);
+    {
+        TModalScript none; // no message: the file loads
+        form.ButLoadClick(nullptr);
+        EXPECT_TRUE(none.Seen().empty()) << none.Seen()[0].Text.toStdString();
+    }
+    EXPECT_EQ(form.LabRecs->Caption(), QStringLiteral("4"));
+    EXPECT_TRUE(form.M->Text().contains(QChar(ImportDamageMark)));
+    form.ButTestClick(nullptr);
+    EXPECT_EQ(form.PanRes->Caption(), U("Всего / К импорту = 4 / 3 строк ... Приход = 0,00  Расход = 60,50"));
+    TVemtMemTable &tab = form.TabImp;
+    tab.First();
+    tab.MoveBy(2);
+    EXPECT_TRUE(tab.FieldByName(QStringLiteral("rCt"))->AsBoolean());
+    EXPECT_TRUE(tab.FieldByName(QStringLiteral("Ct"))->IsNull());
+    EXPECT_TRUE(tab.FieldByName(QStringLiteral("Comment"))->AsString().contains(QStringLiteral("PK")));
+    const double rest = data.Rest();
+    EXPECT_EQ(Import(), U("Импорт произведён!"));
+    EXPECT_EQ(MoneyToUnits(rest) - MoneyToUnits(data.Rest()), MoneyToUnits(60.5));
+    EXPECT_EQ(data.Select(QStringLiteral("SELECT COUNT(*) FROM Tb_Hist")), QStringList{QStringLiteral("3")});
 }
 
 TEST_F(ImportWindowTest, MalformedFilesGiveAMessageOrAPreview)

@@ -120,3 +120,144 @@ TEST(SortedObjectList, DuplicatePolicies)
     EXPECT_EQ(index, 5);
     EXPECT_EQ(accept.IndexOf(&missing), -1);
 }
+
+namespace {
+
+// Items of two classes for the stored form: a node with a key, and a leaf
+// that adds a text of its own.
+struct Node {
+    static QString ClassName() { return QStringLiteral("TNode"); }
+    explicit Node(int k) : key(k) {}
+    virtual ~Node() = default;
+    virtual QString ObjectClassName() const { return ClassName(); }
+    int key;
+};
+
+struct Leaf : Node {
+    Leaf(int k, const QString &t) : Node(k), text(t) {}
+    QString ObjectClassName() const override { return QStringLiteral("TLeaf"); }
+    QString text;
+};
+
+class SortedNodes : public TSortedObjectList<Node> {
+public:
+    using TSortedObjectList::TSortedObjectList;
+    int Compare(const Node *A, const Node *B) const override { return A->key - B->key; }
+};
+
+QByteArray Bytes(TMemoryStream &s) { return QByteArray(reinterpret_cast<const char *>(s.Memory()), int(s.Size())); }
+
+// A stream holding the bytes given in hex, at its start.
+void Fill(TMemoryStream &s, const char *hex)
+{
+    const QByteArray bytes = QByteArray::fromHex(hex);
+    s.WriteBuffer(bytes.constData(), bytes.size());
+    s.SetPosition(0);
+}
+
+class StoredLists : public ::testing::Test {
+protected:
+    using TRegistry = TObjectClassRegistry<Node>;
+    void SetUp() override
+    {
+        TRegistry::Register(
+            "TNode", [](TStream &s, const Node &n) { WriteListCount(s, n.key); },
+            [](TStream &s) { return std::make_unique<Node>(ReadListCount(s)); });
+        TRegistry::Register(
+            "TLeaf",
+            [](TStream &s, const Node &n) {
+                WriteListCount(s, n.key);
+                WriteClassName(s, static_cast<const Leaf &>(n).text);
+            },
+            [](TStream &s) {
+                const int key = ReadListCount(s);
+                return std::make_unique<Leaf>(key, ReadClassName(s));
+            });
+    }
+    void TearDown() override
+    {
+        TRegistry::Unregister("TNode");
+        TRegistry::Unregister("TLeaf");
+    }
+};
+
+} // namespace
+
+TEST_F(StoredLists, SortedListRoundTripsWithItsPolicyOwnsFlagAndClasses)
+{
+    SortedNodes list(TDuplicates::dupAccept);
+    EXPECT_FALSE(list.HasData());
+    list.Add(new Node(7));
+    list.Add(new Leaf(2, "ab"));
+    list.Add(new Node(7));
+    ASSERT_TRUE(list.HasData());
+    TMemoryStream s;
+    list.WriteData(s);
+    const QByteArray expected = QByteArray::fromHex("01"          // policy: accept
+                                                    "01"          // owns its items
+                                                    "03000000"    // three items
+                                                    "05544c656166" // "TLeaf"
+                                                    "02000000"    // key 2
+                                                    "026162"      // "ab"
+                                                    "05544e6f6465" "07000000"  // "TNode", 7
+                                                    "05544e6f6465" "07000000");
+    EXPECT_EQ(Bytes(s).toHex(), expected.toHex());
+
+    SortedNodes back(TDuplicates::dupError, false);
+    back.Add(new Node(99)); // replaced by what is read (not owned: freed here)
+    std::unique_ptr<Node> old(back[0]);
+    s.SetPosition(0);
+    back.ReadData(s);
+    EXPECT_EQ(back.Duplicates(), TDuplicates::dupAccept);
+    EXPECT_TRUE(back.OwnsItems());
+    ASSERT_EQ(back.Count(), 3);
+    EXPECT_EQ(back[0]->ObjectClassName(), "TLeaf");
+    EXPECT_EQ(static_cast<Leaf *>(back[0])->text, "ab");
+    EXPECT_EQ(back[1]->key, 7);
+    EXPECT_EQ(back[2]->ObjectClassName(), "TNode");
+    EXPECT_EQ(s.Position(), s.Size());
+}
+
+TEST_F(StoredLists, UnregisteredMissingAndDamagedItemsAreRefused)
+{
+    const auto message = [](const std::function<void()> &f) {
+        try {
+            f();
+        } catch (const EClassNotFound &e) {
+            return e.Message();
+        }
+        return QStringLiteral("no EClassNotFound");
+    };
+    TObjectList<Node> list;
+    list.Add(new Node(1));
+    TRegistry::Unregister("TNode");
+    TMemoryStream s;
+    EXPECT_EQ(message([&] { list.WriteData(s); }), "Source Class <TNode> not registered");
+    EXPECT_EQ(s.Size(), 0); // nothing written
+    TObjectList<Node> holes(false);
+    holes.Add(nullptr);
+    EXPECT_EQ(message([&] { holes.WriteData(s); }), "Nil Source Class!");
+    EXPECT_EQ(s.Size(), 0);
+
+    // A stored class that is not registered when reading.
+    TMemoryStream stored;
+    Fill(stored, "0101000000" "05544e6f6465" "01000000");
+    TObjectList<Node> back;
+    EXPECT_EQ(message([&] { back.ReadData(stored); }), "Class <TNode> not registered");
+    EXPECT_EQ(back.Count(), 0);
+
+    // A damaged count and a cut stream.
+    SetUp();
+    TMemoryStream bad;
+    Fill(bad, "01ffffffff");
+    EXPECT_THROW(back.ReadData(bad), EListError);
+    TMemoryStream cut;
+    Fill(cut, "0102000000" "05544e6f6465" "01000000" "05544e6f");
+    EXPECT_THROW(back.ReadData(cut), EReadError);
+    EXPECT_EQ(back.Count(), 1); // the item read before the cut
+    // A sorted list's policy byte out of range.
+    TMemoryStream policy;
+    Fill(policy, "070100000000");
+    SortedNodes sorted(TDuplicates::dupIgnore);
+    EXPECT_THROW(sorted.ReadData(policy), EReadError);
+}

@@ -435,6 +435,43 @@ TEST_F(ZipWriterTest, FailedRunLeavesTheOldArchiveUntouched)
     EXPECT_TRUE(TempFiles().isEmpty());
 }
 
+// A cancel requested while the output is written (messages being processed)
+// stops the run with EUserCanceled, clears the request and keeps the old
+// archive; with message processing off the request is not looked at.
+TEST_F(ZipWriterTest, CancelRequestedWhileWritingAbortsTheRun)
+{
+    MakeWorkFolder();
+    EXPECT_EQ(Pack(), 6);
+    const QByteArray before = ArchiveBytes();
+    MakeFile("notes.txt", TextBytes(80000, 9));
+
+    TZipWriter zip;
+    Configure(zip);
+    zip.SetDoProcessMessages(true);
+    int calls = 0;
+    zip.ProcessMessages = [&] {
+        if (++calls == 3)
+            zip.SetCancel(true);
+    };
+    try {
+        zip.CompressFiles();
+        ADD_FAILURE() << "the run was not cancelled";
+    } catch (const EUserCanceled &e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("User Aborted Operation"));
+    }
+    EXPECT_EQ(calls, 3);
+    EXPECT_FALSE(zip.Cancel());
+    EXPECT_EQ(ArchiveBytes(), before);
+    EXPECT_TRUE(TempFiles().isEmpty()) << TempFiles().join(' ').toStdString();
+
+    TZipWriter quiet;
+    Configure(quiet);
+    quiet.SetCancel(true);
+    EXPECT_EQ(quiet.CompressFiles(), 6);
+    EXPECT_TRUE(quiet.Cancel());
+    EXPECT_TRUE(UnzipTest());
+}
+
 TEST_F(ZipWriterTest, SkipsKeepOldEntriesAndNamesArePackedOnce)
 {
     MakeFile("a.txt", TextBytes(3000, 1));

@@ -55,6 +55,23 @@ TEST_F(MainMarks, PlusMarksAndMovesDownPlusAgainUnmarks)
     EXPECT_TRUE(Marked(U("Молоко")));
 }
 
+// A row whose mark cannot be written keeps its old mark, and the walk goes on.
+TEST_F(MainMarks, FailedMarkIsCancelledAndTheLedgerMovesOn)
+{
+    GoTo(U("Хлеб"));
+    test::TFaultEnv env;
+    env.FailCall(TSysOp::Write, 1, EIO);
+    {
+        TSysEnvScope scope(env);
+        EXPECT_NO_THROW(Press(u'+'));
+    }
+    EXPECT_EQ(dm->Tb_Hist.State(), dsBrowse);
+    EXPECT_EQ(Current(), U("Молоко"));
+    EXPECT_FALSE(Marked(U("Хлеб")));
+    Press(u'+');
+    EXPECT_TRUE(Marked(U("Молоко")));
+}
+
 TEST_F(MainMarks, WindowListsTotalsRemovesAndClears)
 {
     GoTo(U("Хлеб"));
@@ -153,7 +170,9 @@ TEST_F(MainMarks, LedgerSavedToCommaAndSpreadsheetFiles)
         return true;
     };
     f->CSV = "t";
+    GoTo(U("Молоко"));
     f->SaveGridToFile(f->DBG);
+    EXPECT_EQ(Current(), U("Молоко")); // the ledger stays on its row
     QFile file(csv);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
@@ -170,6 +189,7 @@ TEST_F(MainMarks, LedgerSavedToCommaAndSpreadsheetFiles)
     };
     f->SaveGridToFile(f->DBG);
     EXPECT_TRUE(QFile::exists(xls));
+    EXPECT_EQ(Current(), U("Молоко"));
 
     // A folder that cannot take the file: the user is told, nothing is left.
     const QString bad = box.Path("files") + "/missing/ledger.csv";

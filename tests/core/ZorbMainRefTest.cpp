@@ -419,5 +419,115 @@ TEST_F(MainRef, BookColumnLayoutsSurviveARestart)
     EXPECT_EQ(f->Col_PF, pf);
 }
 
+// The money menu and its accounts item belong to the money page; the firm's
+// people are open on the firms page exactly while their popup item is ticked,
+// and a visit to another page closes them without unticking the item.
+TEST_F(MainRef, PagesShowTheirMenusAndKeepTheFirmPeopleTick)
+{
+    f->ShowPage(1);
+    EXPECT_FALSE(f->mMoney->Visible());
+    EXPECT_FALSE(f->mAccounts->Visible());
+    f->ShowPage(0);
+    EXPECT_TRUE(f->mMoney->Visible());
+    EXPECT_TRUE(f->mAccounts->Visible());
+
+    f->ShowPage(2);
+    ASSERT_TRUE(dm->Tb_Firm.Locate("ID_FIRM", Variant(shop), {}));
+    f->mpFirmPersonClick(f->mpFirmPerson);
+    ASSERT_TRUE(f->mpFirmPerson->Checked());
+    EXPECT_TRUE(dm->QPers_Firm.Active());
+    EXPECT_TRUE(f->DBGPers_Firm->Visible());
+    f->ShowPage(3);
+    EXPECT_FALSE(f->mMoney->Visible());
+    EXPECT_TRUE(f->mpFirmPerson->Checked());
+    EXPECT_FALSE(dm->QPers_Firm.Active());
+    f->ShowPage(2);
+    EXPECT_TRUE(dm->QPers_Firm.Active());
+    EXPECT_TRUE(f->DBGPers_Firm->Visible());
+    f->mpFirmPersonClick(f->mpFirmPerson);
+    EXPECT_FALSE(dm->QPers_Firm.Active());
+    EXPECT_FALSE(f->DBGPers_Firm->Visible());
+    f->ShowPage(1);
+    f->ShowPage(2);
+    EXPECT_FALSE(f->mpFirmPerson->Checked());
+    EXPECT_FALSE(dm->QPers_Firm.Active());
+}
+
+// The books' keys on empty grids and on a row just added: Ins adds in each
+// grid, F11 picks the new person's birthday, Enter posts, and in the diary
+// F7, F8, F9 set the reminder of the first entry and F11 its date, Ctrl+Del
+// drops it.
+TEST_F(MainRef, KeysWorkOnEmptyGridsAndOnARowJustAdded)
+{
+    while (!dm->Tb_Log.IsEmpty())
+        dm->Tb_Log.Delete();
+    for (const char *sql : {"delete from tb_family", "delete from tb_person", "delete from tb_firm"}) {
+        dm->Qtemp.Close();
+        dm->Qtemp.SQL() = QStringList{sql};
+        dm->Qtemp.ExecSQL();
+    }
+    for (TTable *t : {&dm->Tb_Family, &dm->Tb_Person, &dm->Tb_Firm})
+        t->Refresh();
+    ASSERT_TRUE(dm->Tb_Person.IsEmpty() && dm->Tb_Firm.IsEmpty());
+    const auto selectColumn = [](TDBGrid *grid, const char *field) {
+        for (int i = 0; i < grid->Columns().Count(); ++i)
+            if (grid->Columns()[i]->FieldName().compare(QLatin1String(field), Qt::CaseInsensitive) == 0)
+                grid->SetSelectedIndex(i);
+    };
+
+    f->ShowPage(1);
+    f->DBGPerson->SetFocus();
+    SendKey(f->DBGPerson->View(), Qt::Key_Insert);
+    ASSERT_EQ(dm->Tb_Person.State(), dsInsert);
+    dm->Tb_Person.FieldByName("NAME")->SetAsString(U("Новиков"));
+    selectColumn(f->DBGPerson, "BIRTHDAY");
+    {
+        TModalScript picker;
+        picker.Press("ButOk");
+        SendKey(f->DBGPerson->View(), Qt::Key_F11);
+        EXPECT_TRUE(picker.Finished());
+    }
+    EXPECT_EQ(dm->Tb_Person.FieldByName("BIRTHDAY")->AsDateTime(), EncodeDate(2024, 3, 5));
+    SendKey(f->DBGPerson->View(), Qt::Key_Return);
+    EXPECT_EQ(dm->Tb_Person.State(), dsBrowse);
+    EXPECT_EQ(dm->Tb_Person.RecordCount(), 1);
+    f->DBGFamily->SetFocus();
+    SendKey(f->DBGFamily->View(), Qt::Key_Insert);
+    EXPECT_EQ(dm->Tb_Family.State(), dsInsert);
+    SendKey(f->DBGFamily->View(), Qt::Key_Escape);
+
+    f->ShowPage(2);
+    f->DBGFirm->SetFocus();
+    SendKey(f->DBGFirm->View(), Qt::Key_Insert);
+    EXPECT_EQ(dm->Tb_Firm.State(), dsInsert);
+    SendKey(f->DBGFirm->View(), Qt::Key_Escape);
+
+    f->ShowPage(3);
+    f->DBGLog->SetFocus();
+    SendKey(f->DBGLog->View(), Qt::Key_Insert);
+    ASSERT_EQ(dm->Tb_Log.State(), dsInsert);
+    TField *mode = dm->Tb_Log.FieldByName("C");
+    for (auto [key, c] : {std::pair{Qt::Key_F8, "1"}, {Qt::Key_F9, "2"}, {Qt::Key_F7, "0"}, {Qt::Key_F8, "1"}}) {
+        SendKey(f->DBGLog->View(), key);
+        EXPECT_EQ(mode->AsString(), QLatin1String(c)) << key;
+    }
+    selectColumn(f->DBGLog, "Date_Remind");
+    {
+        TModalScript picker;
+        picker.Press("ButOk");
+        SendKey(f->DBGLog->View(), Qt::Key_F11);
+        EXPECT_TRUE(picker.Finished());
+    }
+    EXPECT_EQ(dm->Tb_Log.FieldByName("Date_Remind")->AsDateTime(), EncodeDate(2024, 3, 5));
+    {
+        TModalScript yes;
+        yes.Press("Yes");
+        SendKey(f->DBGLog->View(), Qt::Key_Delete, Qt::ControlModifier);
+        EXPECT_EQ(Texts(yes), QStringList{U("Удалить запись в дневнике ?")});
+    }
+    EXPECT_EQ(dm->Tb_Log.State(), dsBrowse);
+    EXPECT_TRUE(dm->Tb_Log.IsEmpty());
+}
+
 } // namespace
 } // namespace zorbel

@@ -19,6 +19,7 @@ inline TModalScript::TStep Password(const QString &text)
     return [text](TForm &form) {
         TEdit *ed = FindControl<TEdit>(form, QStringLiteral("EdPas"));
         ASSERT_NE(ed, nullptr);
+        EXPECT_GE(form.Width(), form.CaptionWidth()) << form.Caption().toStdString(); // the title is whole
         ed->SetText(text);
         form.SetModalResult(mrOk);
     };

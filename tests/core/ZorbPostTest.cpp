@@ -118,6 +118,29 @@ TEST_F(PostTest, NewOperationTakesTheCategorysMemoryAndTheDaysRate)
     EXPECT_DOUBLE_EQ(post.DayRate(3, Date() - 1), 0);
 }
 
+TEST_F(PostTest, RateTypedOnATransferBecomesTheCurrencysRate)
+{
+    GoAccount(3);
+    post.Mem = {};
+    post.CardMode = TCardMode::Transfer;
+    TTable &h = dm.Tb_Hist;
+    h.Insert();
+    TPosting::SetOperationCategory(h, Transfer());
+    post.PrepareNew();
+    h.FieldByName(QStringLiteral("Ct"))->SetAsFloat(10);
+    h.FieldByName(QStringLiteral("Rate"))->SetAsFloat(93.25);
+    h.FieldByName(QStringLiteral("Ref_Account"))->SetAsInteger(1);
+    TCardResult card;
+    card.TargetAccount = 1;
+    card.BalanceDelta = CardDeltaOnOk(CardDeltaOnShow(TCardMode::Transfer, false, h), false, h);
+    post.PostOperation(true, card);
+    post.CardMode = TCardMode::Idle;
+    EXPECT_DOUBLE_EQ(Number(U("select rate from tb_account where id_account=3")), 93.25);
+    EXPECT_DOUBLE_EQ(Number(U("select rate from tb_account where id_account=4")), 93.25);
+    EXPECT_DOUBLE_EQ(Number(U("select rate from tb_account where id_account=1")), 1);
+    EXPECT_EQ(Count(U("id_account=1 and level1=-1 and dt=10")), 1);
+}
+
 TEST_F(PostTest, CategoryPathAndMatching)
 {
     TTable &h = dm.Tb_Hist;

@@ -6,6 +6,7 @@
 
 #include "platform/widgets/Menus.h"
 
+#include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QEvent>
@@ -246,6 +247,18 @@ void TForm::Show()
     show();
     if (QGuiApplication::platformName() != QLatin1String("offscreen"))
         raise();
+}
+
+int TForm::CaptionWidth() const
+{
+    // A window manager draws titles in the desktop's font, not the form's:
+    // the wider of the two, bold, stands for it.
+    int text = 0;
+    for (QFont title : {font(), QApplication::font()}) {
+        title.setBold(true);
+        text = std::max(text, QFontMetrics(title).horizontalAdvance(Caption()));
+    }
+    return text + TitleBarButtonsWidth;
 }
 
 void TForm::CenterOnScreen()

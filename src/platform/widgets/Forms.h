@@ -82,6 +82,13 @@ public:
     void SetClientWidth(int width) { ResizeClient(width, height()); }
     void SetClientHeight(int height) { ResizeClient(width(), height); }
 
+    // The window width (frame included) a title bar needs to show the
+    // caption whole: the caption in the bold form or desktop font (the
+    // wider), and the room a window manager takes for its buttons and icon
+    // (TitleBarButtonsWidth).
+    int CaptionWidth() const;
+    static constexpr int TitleBarButtonsWidth = 120;
+
     TFormBorderStyle BorderStyle() const { return borderStyle_; }
     void SetBorderStyle(TFormBorderStyle style);
     TFormStyle FormStyle() const { return formStyle_; }

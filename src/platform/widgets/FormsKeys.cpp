@@ -178,9 +178,19 @@ private:
 
     static bool RunShortCut(TControl *control, TForm *form, TShortCut shortCut)
     {
-        for (TControl *c = control; c; c = c->ParentControl())
-            if (c->PopupMenu() && c->PopupMenu()->IsShortCut(shortCut))
+        for (TControl *c = control; c; c = c->ParentControl()) {
+            TPopupMenu *menu = c->PopupMenu();
+            if (!menu || !menu->Items().FindShortCut(shortCut))
+                continue;
+            // The items' states are set as opening the menu on this control
+            // would set them: a key pressed on a row just added, or after a
+            // move, finds its item enabled or not by the row it acts on.
+            menu->SetPopupComponent(c);
+            if (menu->OnPopup)
+                menu->OnPopup(menu);
+            if (menu->IsShortCut(shortCut))
                 return true;
+        }
         return form->Menu() && form->Menu()->IsShortCut(shortCut);
     }
 

@@ -9,6 +9,7 @@
 
 #include <QCloseEvent>
 #include <QEventLoop>
+#include <algorithm>
 #include <vector>
 
 namespace zorbel {
@@ -108,6 +109,10 @@ int TForm::ShowModal()
         }
     } restore{this, savedDepth};
 
+    // A dialog is at least as wide as its caption needs, so that a window
+    // manager never cuts the title of a small box ("Повто... роль!").
+    if (borderStyle_ == TFormBorderStyle::bsDialog && Width() < CaptionWidth())
+        SetWidth(std::min(CaptionWidth(), Screen().Width()));
     setWindowModality(Qt::ApplicationModal);
     Show();
     activateWindow();

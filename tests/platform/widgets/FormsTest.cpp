@@ -241,6 +241,41 @@ public:
     }
 };
 
+// A dialog narrower than its caption needs is widened when it shows, so a
+// window manager does not cut the title; a wide one and a sizeable window
+// keep their widths.
+TEST(ModalTest, ADialogIsAtLeastAsWideAsItsCaption)
+{
+    struct TCase {
+        TFormBorderStyle Style;
+        int Width;
+        const char *Caption;
+        bool Widened;
+    };
+    for (const TCase &c : {TCase{TFormBorderStyle::bsDialog, 200, "Повторите пароль!", true},
+                           TCase{TFormBorderStyle::bsDialog, 200, "Пароль для файла Семья.den", true},
+                           TCase{TFormBorderStyle::bsDialog, 600, "Повторите пароль!", false},
+                           TCase{TFormBorderStyle::bsSizeable, 200, "Пароль для файла Семья.den", false}}) {
+        TForm form;
+        form.SetBorderStyle(c.Style);
+        form.SetCaption(QString::fromUtf8(c.Caption));
+        form.SetWidth(c.Width);
+        ASSERT_GT(form.CaptionWidth(), 200) << c.Caption;
+        int shown = 0;
+        TModalScript script;
+        script.Then([&](TForm &f) {
+            shown = f.Width();
+            f.SetModalResult(mrOk);
+        });
+        form.ShowModal();
+        // (A shown form counts its own frame, a few pixels off the one assumed.)
+        if (c.Widened)
+            EXPECT_GE(shown, form.CaptionWidth()) << c.Caption;
+        else
+            EXPECT_NEAR(shown, c.Width, 8) << c.Caption;
+    }
+}
+
 TEST(ModalTest, WindowShownFromAModalWindowIsNotBlockedByIt)
 {
     // A modeless window opened while a modal one is up (a print preview of
