@@ -4,7 +4,7 @@
 # metainfo.
 set(ZORBEL_APP_ID example.zorbel.Zorbel)
 set(desktop_dir ${PROJECT_SOURCE_DIR}/resources/desktop)
-# The PNG sizes of the icon; each is rendered from icons/zorbel.svg.
+# The PNG sizes of the icon, rendered from icons/zorbel.svg by icons/render.
 set(ZORBEL_ICON_SIZES 16 24 32 48 64 128 256)
 
 install(TARGETS zorbel RUNTIME DESTINATION bin)
