@@ -33,20 +33,71 @@ function(zorbel_library name)
   endif()
 endfunction()
 
-# zorbel_forbid_link(<target> <forbidden>)
+# zorbel_forbid_link(<target> <forbidden> [THROUGH <imported>...])
 # Fails the configure step when <forbidden> is among the libraries <target>
 # links, directly or through its dependencies, and builds <target>_linkcheck:
 # a program holding every object of <target>, which links only when no object
-# needs a symbol of a library outside that list.
+# needs a symbol of a library outside that list. An imported library named
+# after THROUGH may itself need <forbidden> (Qt's printing library needs its
+# widgets): the walk does not look inside it, and the link check puts
+# <forbidden> itself off the link line, so an object of ours that calls it
+# still fails to link.
 function(zorbel_forbid_link target forbidden)
+  cmake_parse_arguments(ARG "" "" "THROUGH" ${ARGN})
+  get_target_property(forbidden_real ${forbidden} ALIASED_TARGET)
+  set(forbidden_names ${forbidden})
+  if(forbidden_real)
+    list(APPEND forbidden_names ${forbidden_real})
+  endif()
+  zorbel_link_closure(${target} "${ARG_THROUGH}" direct)
+  foreach(name IN LISTS forbidden_names)
+    if(name IN_LIST direct)
+      message(FATAL_ERROR "${target} must not link ${forbidden}")
+    endif()
+  endforeach()
+  # The link line: the target's own archive whole, every other library of
+  # the full closure but the forbidden one by its file alone (a target would
+  # bring its dependencies back), static archives in one group.
+  zorbel_link_closure(${target} "" closure)
+  set(archives)
+  set(shared)
+  foreach(item IN LISTS closure)
+    if(item STREQUAL target OR item IN_LIST forbidden_names)
+      continue()
+    elseif(TARGET ${item})
+      get_target_property(type ${item} TYPE)
+      if(type STREQUAL "STATIC_LIBRARY")
+        list(APPEND archives "$<TARGET_FILE:${item}>")
+      elseif(type STREQUAL "SHARED_LIBRARY" OR type STREQUAL "UNKNOWN_LIBRARY")
+        list(APPEND shared "$<TARGET_FILE:${item}>")
+      endif()
+    elseif(NOT item MATCHES "^\\$<" AND NOT item MATCHES "::")
+      list(APPEND shared ${item})
+    endif()
+  endforeach()
+  add_executable(${target}_linkcheck ${PROJECT_SOURCE_DIR}/cmake/LinkCheck.cpp)
+  target_link_libraries(${target}_linkcheck PRIVATE
+    -Wl,--whole-archive "$<TARGET_FILE:${target}>" -Wl,--no-whole-archive
+    -Wl,--start-group ${archives} -Wl,--end-group ${shared})
+  add_dependencies(${target}_linkcheck ${target})
+endfunction()
+
+# zorbel_link_closure(<target> <stop> <out>)
+# Every library <target> links, directly or through its dependencies, in the
+# order met, <target> first; the walk does not look inside the targets in
+# the list <stop>.
+function(zorbel_link_closure target stop out)
   set(pending ${target})
   set(seen)
   while(pending)
     list(POP_FRONT pending current)
-    if(current IN_LIST seen OR NOT TARGET ${current})
+    if(current IN_LIST seen)
       continue()
     endif()
     list(APPEND seen ${current})
+    if(NOT TARGET ${current} OR current IN_LIST stop)
+      continue()
+    endif()
     get_target_property(aliased ${current} ALIASED_TARGET)
     if(aliased)
       list(APPEND pending ${aliased})
@@ -63,20 +114,25 @@ function(zorbel_forbid_link target forbidden)
       endif()
     endif()
   endwhile()
-  get_target_property(forbidden_real ${forbidden} ALIASED_TARGET)
-  if(${forbidden} IN_LIST seen OR (forbidden_real AND forbidden_real IN_LIST seen))
-    message(FATAL_ERROR "${target} must not link ${forbidden}")
-  endif()
-  add_executable(${target}_linkcheck ${PROJECT_SOURCE_DIR}/cmake/LinkCheck.cpp)
-  target_link_libraries(${target}_linkcheck PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,${target}>")
+  set(${out} ${seen} PARENT_SCOPE)
 endfunction()
 
-# zorbel_test(<name> DIR <folder> [GUI] [DEPS <targets>...])
-# One test executable from every .cpp under the folder (recursively). GUI tests
-# run inside a QApplication; the others inside a QCoreApplication.
+# zorbel_test(<name> DIR <folder> [GUI] [FILES <test>... | EXCLUDE <test>...] [DEPS <targets>...])
+# One test executable from every .cpp under the folder (recursively), or with
+# FILES only the files named (by their name without .cpp), or with EXCLUDE
+# every file but those. GUI tests run inside a QApplication; the others inside
+# a QCoreApplication and link no Qt Widgets.
 function(zorbel_test name)
-  cmake_parse_arguments(ARG "GUI" "DIR" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "GUI" "DIR" "FILES;EXCLUDE;DEPS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${ARG_DIR}/*.cpp)
+  if(ARG_FILES)
+    list(JOIN ARG_FILES "|" files)
+    list(FILTER sources INCLUDE REGEX "/(${files})\\.cpp$")
+  endif()
+  if(ARG_EXCLUDE)
+    list(JOIN ARG_EXCLUDE "|" files)
+    list(FILTER sources EXCLUDE REGEX "/(${files})\\.cpp$")
+  endif()
   if(NOT sources)
     return()
   endif()
