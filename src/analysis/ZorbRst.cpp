@@ -86,6 +86,8 @@ TFormRst::TFormRst(TFormMain &Main) : main_(Main)
         g->SetTitleFont(Main.TitleFont);
     }
     SbRes->SetFont(Main.TitleFont);
+    // The totals' row is as tall as the bar's font needs (bevels included).
+    static_cast<TPanel *>(PanRes->parentWidget())->SetHeight(std::max(26, SbRes->Height() + 4));
     for (int i = 0; i < DBGRes->Columns().Count(); ++i)
         DBGRes->Columns()[i]->SetColor(i == Main.Res_Ord ? RstSortColor : clDefault);
     TMenuItem *chart = Main.Res_Diag == 2 ? mpChRs : Main.Res_Diag == 1 ? mpChCt : mpChDt;

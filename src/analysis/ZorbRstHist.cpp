@@ -534,6 +534,10 @@ void TFormRst::mpHsEdSumClick(TObject *)
     if (!InputLine(U("Изменение суммы"), U("Введите новое число:"), text, false) || text.isEmpty() ||
         text == before || !TryStrToFloat(text, value) || value <= 0)
         return;
+    if (!MoneyInRange(value)) {
+        ShowNotice(MoneyRangeMessage(), false);
+        return;
+    }
     const int64_t change = expense ? MoneyToUnits(old) - MoneyToUnits(value) : MoneyToUnits(value) - MoneyToUnits(old);
     const TOperationKey key = KeyOf(q);
     const int recNo = q.RecNo();
