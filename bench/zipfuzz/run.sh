@@ -14,7 +14,8 @@ mkdir -p "$work/corpus" "$work/seed"
 flags=(-std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-omit-frame-pointer -fPIC
        -I"$root/src" $(pkg-config --cflags Qt6Core))
 clang++ "${flags[@]}" -o "$work/zipread_fuzz" "$here/ZipReadFuzz.cpp" \
-    "$root"/src/archive/*.cpp "$root"/src/platform/rtl/*.cpp $(pkg-config --libs Qt6Core)
+    "$root"/src/archive/*.cpp "$root"/src/platform/rtl/*.cpp "$root"/src/platform/system/SysEnv.cpp \
+    $(pkg-config --libs Qt6Core)
 
 # Seeds: stored, deflated, encrypted, commented, nested folders.
 cd "$work/seed"

@@ -114,7 +114,7 @@ void TFormRst::BuildResPanel()
         TColumn *c = DBGRes->Columns().Add();
         c->SetFieldName(U(f));
         if (f[0] == 'n')
-            c->SetWidth(150);
+            c->SetWidth(162);
         c->Title().Alignment = taCenter;
     }
     QFont bold = DBGRes->TitleFont();

@@ -12,5 +12,6 @@ ZORBEL_EXCEPTION(EBadZipFile, Exception);    // no usable directory, damaged hea
 ZORBEL_EXCEPTION(EIncompleteZip, Exception); // no end record ("Incomplete Zip File")
 ZORBEL_EXCEPTION(EUserCanceled, Exception);  // a dialog or handler cancelled
 ZORBEL_EXCEPTION(EZipNameClash, Exception);  // two files would be stored under one name
+ZORBEL_EXCEPTION(EZipOutputLimit, Exception); // an extraction would write more than its bound
 
 } // namespace zorbel

@@ -567,6 +567,7 @@ int TZipReader::UnzipSelected()
         }
     }
     dec.BeginSelection(total);
+    written_ = 0;
 
     int good = 0;
     auto finish = [&] {
@@ -736,6 +737,12 @@ std::unique_ptr<TLFNFileStream> TZipReader::CreateOutput(const QString &FName, Q
     }
 }
 
+void TZipReader::CheckOutputLimit(int64_t More) const
+{
+    if (outputLimit_ > 0 && (More > outputLimit_ || written_ > outputLimit_ - More))
+        throw EZipOutputLimit(QStringLiteral("Output limit exceeded"));
+}
+
 TZipReader::TEntryOutcome TZipReader::Decompress(TStream &Out, int64_t DataStart)
 {
     TZipDecoder &dec = *decoder_;
@@ -744,7 +751,11 @@ TZipReader::TEntryOutcome TZipReader::Decompress(TStream &Out, int64_t DataStart
     if (size < 0)
         return TEntryOutcome::BadData;
     archive_->Seek(DataStart + (encrypted ? 12 : 0), soFromBeginning);
-    dec.WriteOutput = [&Out](const uint8_t *Buffer, int64_t Count) { Out.WriteBuffer(Buffer, Count); };
+    dec.WriteOutput = [this, &Out](const uint8_t *Buffer, int64_t Count) {
+        CheckOutputLimit(Count);
+        written_ += Count;
+        Out.WriteBuffer(Buffer, Count);
+    };
     dec.Begin(size, tmpHeader_.UncompressedSize, encrypted);
     try {
         if (!dec.Decode(tmpHeader_.CompressionMethod, tmpHeader_.Flag)) {
@@ -815,6 +826,8 @@ bool TZipReader::UnzipOne(int Index, bool &Rerun)
         decoder_->LowerSelectionTotal(tmpHeader_.UncompressedSize);
         return false;
     }
+    // The stated size is held against the bound before anything is written.
+    CheckOutputLimit(int64_t(uint32_t(tmpHeader_.UncompressedSize)));
     QString part;
     std::unique_ptr<TLFNFileStream> out = CreateOutput(name, part);
     if (!out) {

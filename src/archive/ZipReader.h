@@ -104,6 +104,12 @@ public:
     // ---- public state ----
     const QString &Password() const { return password_; }
     void SetPassword(const QString &Value) { password_ = Value; }
+    // The most bytes one ExtractFiles may write, all its entries together; 0
+    // (the default): no bound. An entry whose stated size, or whose data as
+    // it is written, would pass it ends the extraction with EZipOutputLimit
+    // "Output limit exceeded"; that entry's output is removed.
+    int64_t OutputLimit() const { return outputLimit_; }
+    void SetOutputLimit(int64_t Value) { outputLimit_ = Value; }
     // Makes Stream (in memory) the archive and takes it over: the component
     // frees it when the archive is closed, when ZipName changes or when
     // another source stream replaces it. None forgets the held stream
@@ -211,6 +217,7 @@ private:
     void ReplaceFolderLinks(const QString &Folder) const;
     std::unique_ptr<TLFNFileStream> CreateOutput(const QString &FName, QString &PartName);
     TEntryOutcome Decompress(TStream &Out, int64_t DataStart);
+    void CheckOutputLimit(int64_t More) const;
     void FetchComment(TZipHeaderInfo &Entry);
 
     int thisVersion_ = Version;
@@ -228,6 +235,8 @@ private:
     bool retainAttributes_ = true;
     bool replaceReadOnly_ = false;
     QString password_;
+    int64_t outputLimit_ = 0;
+    int64_t written_ = 0; // bytes written by the running extraction
 
     std::unique_ptr<TStream> fileStream_; // the archive file when not a source stream
     TStream *archive_ = nullptr;          // fileStream_ or the source stream

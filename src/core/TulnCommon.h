@@ -101,6 +101,12 @@ bool FileVersionText(const QString &FileName, QString &Text, quint32 &High);
 // session folder (UserRuntimeFolder), else the user's private temporary
 // folder, else a freshly made private one; empty when none can be had.
 void TempFolder(QString &path);
+// Removes the fresh folder TempFolder made for this run, if it made one.
+void RemoveFreshTempFolder();
+// Removes fresh folders of this user that earlier runs left in the system's
+// temporary folder (a crash, kill -9), decrypted work copies included: those
+// whose guard lock file LockName + ".lock" no run holds.
+void RemoveAbandonedTempFolders(const QString &LockName);
 // Creates the folder and its parents when missing (new folders private to
 // the user). True when the folder exists afterwards.
 bool ForceFolder(const QString &path);

@@ -15,7 +15,10 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace zorbel {
 
@@ -102,6 +105,18 @@ TMimeRefresh SetMimeRefresh(TMimeRefresh Refresh)
     return previous;
 }
 
+namespace {
+
+// The fresh folder made for this run, when one was needed: one per run,
+// whoever asks, and removed at its end.
+QString &FreshFolderOfRun()
+{
+    static QString folder;
+    return folder;
+}
+
+} // namespace
+
 void TempFolder(QString &path)
 {
     // The session folder is private by design; a shared temporary folder may
@@ -109,8 +124,46 @@ void TempFolder(QString &path)
     path = UserRuntimeFolder();
     if (path.isEmpty())
         path = UserTempFolder();
-    if (path.isEmpty())
-        path = FreshPrivateFolder();
+    if (path.isEmpty()) {
+        QString &fresh = FreshFolderOfRun();
+        if (fresh.isEmpty() || !FolderExists(fresh))
+            fresh = FreshPrivateFolder();
+        path = fresh;
+    }
+}
+
+void RemoveFreshTempFolder()
+{
+    QString &fresh = FreshFolderOfRun();
+    if (!fresh.isEmpty())
+        ClearFolder(fresh, false);
+    fresh.clear();
+}
+
+void RemoveAbandonedTempFolders(const QString &LockName)
+{
+    const QDir temp(QDir::tempPath());
+    const QString prefix = QStringLiteral("zorbel-") + QString::number(::getuid()) + u'-';
+    for (const QFileInfo &entry : temp.entryInfoList({prefix + QStringLiteral("??????")},
+                                                     QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        if (entry.isSymLink() || entry.ownerId() != ::getuid() ||
+            entry.absoluteFilePath() + u'/' == FreshFolderOfRun())
+            continue;
+        // A run holds its guard in its folder from the moment it made it; a
+        // folder whose guard no one holds belongs to a run that has ended.
+        const QByteArray lock = QFile::encodeName(entry.absoluteFilePath() + u'/' + LockName + QStringLiteral(".lock"));
+        const int fd = ::open(lock.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        bool abandoned;
+        if (fd >= 0) {
+            abandoned = ::flock(fd, LOCK_SH | LOCK_NB) == 0;
+            ::close(fd);
+        } else {
+            // No guard yet: only a folder older than a start could be.
+            abandoned = entry.lastModified().secsTo(QDateTime::currentDateTime()) > 60;
+        }
+        if (abandoned)
+            ClearFolder(entry.absoluteFilePath(), false);
+    }
 }
 
 bool ForceFolder(const QString &path)

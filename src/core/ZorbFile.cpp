@@ -151,8 +151,15 @@ int ModeOf(const QString &file)
 
 } // namespace
 
+QString DiskFullText(const QString &Folder, const QString &DataFile)
+{
+    return QStringLiteral("Недостаточно места на диске «") + MountPointOf(Folder) +
+           QStringLiteral("» для сохранения файла данных!\r") + DataFile;
+}
+
 bool InstallDataFile(const QString &Z, const TBackupNames &Names, TNoticeHost &Host)
 {
+    const int noSpace = TSysEnv::NoSpaceCount();
     const QString &T = Names.Target;
     const QString &B = Names.Backup;
     const bool hadT = QFileInfo::exists(T);
@@ -179,6 +186,11 @@ bool InstallDataFile(const QString &Z, const TBackupNames &Names, TNoticeHost &H
 
     TStaged newT{Z, T, {}}, newB{T, B, {}}, newR1{B, Names.Reserve1, {}}, newR2{Names.Reserve1, Names.Reserve2, {}};
     TStaged *all[] = {&newT, &newB, &newR1, &newR2};
+    // A copy or rename that failed: a full disk is named as such.
+    auto failed = [&](const QString &from, const QString &to) {
+        Host.Notice(TSysEnv::NoSpaceCount() != noSpace ? DiskFullText(QFileInfo(to).absolutePath(), T)
+                                                       : CopyErrorText(from, to));
+    };
     auto discard = [&] {
         for (TStaged *s : all)
             if (s->Ready)
@@ -188,17 +200,17 @@ bool InstallDataFile(const QString &Z, const TBackupNames &Names, TNoticeHost &H
     // Stage every copy; nothing visible changes yet.
     if (!Stage(newT)) {
         discard();
-        Host.Notice(CopyErrorText(Z, T));
+        failed(Z, T);
         return false;
     }
     // The new data file keeps the old one's permissions; a first one is private.
     const int mode = hadT ? ModeOf(T) : 0600;
     if (mode >= 0)
         ::chmod(QFile::encodeName(newT.Staging).constData(), mode_t(mode));
-    const bool staged = (!hadT || Stage(newB) || (Host.Notice(CopyErrorText(T, B)), false)) &&
-                        (!rotate || Stage(newR1) || (Host.Notice(CopyErrorText(B, Names.Reserve1)), false)) &&
+    const bool staged = (!hadT || Stage(newB) || (failed(T, B), false)) &&
+                        (!rotate || Stage(newR1) || (failed(B, Names.Reserve1), false)) &&
                         (!rotate || !QFileInfo::exists(Names.Reserve1) || Stage(newR2) ||
-                         (Host.Notice(CopyErrorText(Names.Reserve1, Names.Reserve2)), false));
+                         (failed(Names.Reserve1, Names.Reserve2), false));
     if (!staged) {
         discard();
         return false;
@@ -207,7 +219,7 @@ bool InstallDataFile(const QString &Z, const TBackupNames &Names, TNoticeHost &H
     // Install: the data file first, in one rename. At a failure nothing has changed.
     if (!TSysEnv::Rename(newT.Staging, T)) {
         discard();
-        Host.Notice(CopyErrorText(Z, T));
+        failed(Z, T);
         return false;
     }
     newT.Ready = false;
@@ -221,7 +233,7 @@ bool InstallDataFile(const QString &Z, const TBackupNames &Names, TNoticeHost &H
             continue;
         if (!TSysEnv::Rename(s->Staging, s->Final)) {
             discard();
-            Host.Notice(CopyErrorText(s->Source, s->Final));
+            failed(s->Source, s->Final);
             break;
         }
         s->Ready = false;

@@ -80,10 +80,27 @@ public:
     bool IsEntryEncrypted(int Index) const;
     const QString &Password() const;
     void SetPassword(const QString &Password);
-    // Extracts every entry of the archive read last into DestDir; returns the
-    // number extracted, and in Skipped the number given up (bad password,
-    // unsafe name, damaged data).
+    // What unpacking a data set came to.
+    struct TExtractResult {
+        int Extracted = 0;       // entries written whole
+        int Wanted = 0;          // entries of a data set the archive lists
+        int Skipped = 0;         // given up: bad password, unsafe name, damaged data
+        bool TooLarge = false;   // unpacking stopped at the size bound; nothing kept
+        bool DiskBound = false;  // with TooLarge: the bound was the free disk space
+    };
+    // Extracts the entries a data set holds (the database file) of the
+    // archive read last into DestDir; any other entry is left in the archive.
+    // What is written is held against DataSetSizeBound and against the free
+    // space of DestDir's disk less FreeSpaceMargin: past either, unpacking
+    // stops and the entry being written is removed.
+    TExtractResult ExtractDataSet(const QString &DestDir);
+    // ExtractDataSet's count of entries written, with the number given up in Skipped.
     int ExtractAll(const QString &DestDir, int &Skipped);
+    // The most a household's data set unpacks to, and the disk space always
+    // left free while unpacking. Tests lower the bound.
+    static constexpr qint64 DefaultSizeBound = qint64(512) << 20;
+    static constexpr qint64 FreeSpaceMargin = qint64(64) << 20;
+    static qint64 DataSetSizeBound;
     // Unpacks the template data set into DestDir; the number of files.
     int ExtractTemplate(const QString &DestDir);
     // Packs every file of Folder into a new archive Archive at level 1 with
@@ -101,6 +118,10 @@ private:
     std::unique_ptr<TZipWriter> zip_;
 };
 
+// The notice of a save that ran out of space on the disk that holds Folder:
+// "Недостаточно места на диске «<mount point>» для сохранения файла данных!\r" + DataFile.
+QString DiskFullText(const QString &Folder, const QString &DataFile);
+
 // Moves Source to Target, replacing Target, across file systems too. On
 // failure shows "Ошибка копирования\r<source name>\rв <target name>" through Host.
 bool MoveFileReport(const QString &Source, const QString &Target, TNoticeHost &Host);
@@ -108,7 +129,8 @@ bool MoveFileReport(const QString &Source, const QString &Target, TNoticeHost &H
 // Puts the packed archive Z in place of Names.Target, keeping the old data
 // file as Names.Backup and rotating the reserve copies (see above). True when
 // the new archive is the data file; failures are reported with notices
-// through Host. Z is removed on success and kept on failure.
+// through Host (a full disk by DiskFullText, naming the disk and the data
+// file, never the temporary names). Z is removed on success and kept on failure.
 bool InstallDataFile(const QString &Z, const TBackupNames &Names, TNoticeHost &Host);
 
 // Moves the archive Z over Target in one step, with Target's permissions
@@ -127,5 +149,37 @@ void RemoveTempLeftovers(const QString &TempFolder);
 // Moves every entry of From into the folder To (replacing entries of the same
 // name); true when all moved.
 bool MoveFolderContents(const QString &From, const QString &To);
+
+// One writer per data file, whatever home, temporary folder or user a copy
+// runs with: while a copy has a data file open it holds the lock file beside
+// it, "." + the file's name + ".lock", locked with flock(2) and naming the
+// holder (user, host, process). Another copy finds it locked and is told
+// who holds it. A lock file left by a copy that ended without releasing it
+// (a crash, a power loss) is no longer locked and is taken over.
+class TDataFileLock {
+public:
+    TDataFileLock() = default;
+    ~TDataFileLock();
+    TDataFileLock(const TDataFileLock &) = delete;
+    TDataFileLock &operator=(const TDataFileLock &) = delete;
+
+    // Takes the lock of File (releasing one held before). True when held,
+    // and also when File's folder takes no lock file (no copy can then
+    // write there). False when another copy holds it; Holder then names it
+    // ("user@host, процесс N"), as far as it is known.
+    bool Acquire(const QString &File, QString &Holder);
+    void Release();
+    // The data file whose lock is held; empty when none.
+    const QString &File() const { return file_; }
+    // Moves the lock held by Other into this one.
+    void Take(TDataFileLock &Other);
+
+private:
+    QString file_, lockFile_;
+    int fd_ = -1;
+};
+
+// "Файл данных открыт в другой копии программы (" + Holder + ").\r" + File.
+QString LockedFileText(const QString &File, const QString &Holder);
 
 } // namespace zorbel

@@ -5,9 +5,12 @@
 #include "core/ZorbDm.h"
 #include "core/ZorbFile.h"
 #include "platform/system/SysEnv.h"
+#include "platform/system/SysFiles.h"
 
 #include <QFile>
 #include <QFileInfo>
+
+#include <algorithm>
 
 namespace zorbel {
 
@@ -54,21 +57,53 @@ const QString &TDataZip::Password() const { return zip_->Password(); }
 
 void TDataZip::SetPassword(const QString &Password) { zip_->SetPassword(Password); }
 
-int TDataZip::ExtractAll(const QString &DestDir, int &Skipped)
+qint64 TDataZip::DataSetSizeBound = TDataZip::DefaultSizeBound;
+
+TDataZip::TExtractResult TDataZip::ExtractDataSet(const QString &DestDir)
 {
-    Skipped = 0;
-    zip_->OnSkippingFile = [&Skipped](TZipReader *, TSkipReason, const QString &, int) { ++Skipped; };
+    TExtractResult r;
+    // Only the database file is a data set's own; other entries (whatever a
+    // foreign or doctored file carries) stay in the archive and so never
+    // reach a save.
+    const QString own = QString::fromLatin1(TDatabase::DatabaseFileName);
+    for (int i = 0; i < zip_->Count(); ++i)
+        if (zip_->Entry(i).FullName().compare(own, Qt::CaseInsensitive) == 0)
+            ++r.Wanted;
+    const qint64 free = TSysEnv::FreeBytes(QFileInfo::exists(DestDir) ? DestDir : QFileInfo(DestDir).absolutePath());
+    qint64 bound = DataSetSizeBound;
+    if (free >= 0 && free - FreeSpaceMargin < bound) {
+        bound = std::max<qint64>(free - FreeSpaceMargin, 1);
+        r.DiskBound = true;
+    }
+    zip_->OnSkippingFile = [&r](TZipReader *, TSkipReason, const QString &, int) { ++r.Skipped; };
     zip_->SetDestDir(DestDir);
     zip_->SetRootDir(DestDir);
     zip_->FilesList().Clear();
-    int n = 0;
+    zip_->FilesList().Add(own);
+    zip_->SetDoAll(false);
+    zip_->SetOutputLimit(bound);
     try {
-        n = zip_->ExtractFiles();
+        r.Extracted = zip_->ExtractFiles();
+    } catch (const EZipOutputLimit &) {
+        r.Extracted = 0;
+        r.TooLarge = true;
     } catch (const Exception &) {
-        n = 0;
+        r.Extracted = 0;
     }
+    if (!r.TooLarge)
+        r.DiskBound = false;
+    zip_->SetOutputLimit(0);
+    zip_->SetDoAll(true);
+    zip_->FilesList().Clear();
     zip_->OnSkippingFile = nullptr;
-    return n;
+    return r;
+}
+
+int TDataZip::ExtractAll(const QString &DestDir, int &Skipped)
+{
+    const TExtractResult r = ExtractDataSet(DestDir);
+    Skipped = r.Skipped;
+    return r.Extracted;
 }
 
 int TDataZip::ExtractTemplate(const QString &DestDir)

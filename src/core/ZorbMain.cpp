@@ -29,6 +29,7 @@
 
 #include <optional>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace zorbel {
 
@@ -145,8 +146,12 @@ TFormMain::TFormMain(const QStringList &Args, const QString &ProgramFolder)
     DoCreate();
 }
 
+TFormMain *TFormMain::starting_ = nullptr;
+
 TFormMain::~TFormMain()
 {
+    if (starting_ == this)
+        starting_ = nullptr;
     if (messageHook_)
         qApp->removeEventFilter(this);
     DoDestroy();
@@ -255,6 +260,7 @@ void TFormMain::FreeSplash()
 
 void TFormMain::FormCreate(TObject *)
 {
+    starting_ = this;
     TreeFilter = 0;
     KeepRegistry = FConfirm = Grp_Conf = true;
     StartingOrClosing = true;
@@ -431,11 +437,10 @@ void TFormMain::FormCloseQuery(TObject *, bool &CanClose)
     const QString recent = QFileInfo::exists(Caption())         ? Caption()
                            : QFileInfo::exists(unopenedFile_) ? unopenedFile_
                                                               : QString();
-    if (!SaveDataFile(false, false) && !endingSession_) {
+    if (!SaveDataFile(false, false) && !endingSession_ && !SaveFailedOnClose()) {
         CanClose = false;
         StartingOrClosing = false;
         CloseNotSave = false;
-        ShowNotice(U("Файл не может быть сохранён!"), false);
         return;
     }
     ShutdownEngine();
@@ -449,16 +454,74 @@ void TFormMain::FormCloseQuery(TObject *, bool &CanClose)
     }
 }
 
+bool TFormMain::SaveFailedOnClose()
+{
+    // A cancelled save dialog was the user's own answer, already asked.
+    if (saveCancelled_)
+        return false;
+    // Asked once: the same save would only fail again.
+    const int answer =
+        AskDialog(U("Файл не может быть сохранён!\rСохранить данные в другой файл?\r\r"
+                    "Да — выбрать другой файл, Нет — закрыть без сохранения, Отмена — вернуться к работе."),
+                  TMsgDlgType::mtWarning, mbYes | mbNo | mbCancel, false);
+    if (answer == mrNo) {
+        Dm->SetModified(false);
+        CloseAndClearData();
+        return true;
+    }
+    if (answer != mrYes)
+        return false;
+    // Saved as a data set without a file: the file chosen becomes its own.
+    const QString file = Caption();
+    SetCaption(QString());
+    if (SaveDataFile(true, false))
+        return true;
+    SetCaption(file);
+    if (!saveCancelled_)
+        ShowNotice(U("Файл не может быть сохранён!"), false);
+    return false;
+}
+
 void TFormMain::EndSession()
 {
-    if (endingSession_ || !ReadyToRun())
+    if (endingSession_)
+        return;
+    // During start-up, a close under way, or with a modal window up, the
+    // signal arrives inside a handler that must not go on once the data set
+    // is closed: after the close road the process ends right here.
+    const bool midway = StartingOrClosing || QApplication::activeModalWidget() != nullptr;
+    if (!midway && !ReadyToRun())
         return;
     endingSession_ = true;
-    bool closed = false;
-    FormCloseQuery(this, closed);
+    if (midway) {
+        // No one is there to answer: every window the close road would show
+        // closes at once.
+        SetModalHandler([](TForm &) {});
+    }
+    if (ReadyToRun()) {
+        bool closed = false;
+        FormCloseQuery(this, closed);
+    }
+    if (midway) {
+        AbandonRun();
+        ::_exit(0);
+    }
     hide();
     if (QCoreApplication::instance())
         QCoreApplication::exit(0);
+}
+
+void TFormMain::AbandonRun()
+{
+    if (Dm)
+        Dm->CloseDataSet();
+    fileLock_.Release();
+    openingLock_.Release();
+    if (!WorkDir.isEmpty())
+        ClearFolder(WorkDir, false);
+    if (!stageDir_.isEmpty())
+        ClearFolder(stageDir_, false);
+    RemoveFreshTempFolder();
 }
 
 void TFormMain::ShutdownEngine()
@@ -466,6 +529,7 @@ void TFormMain::ShutdownEngine()
     if (Dm)
         Dm->CloseDataSet();
     Vzp->Reset();
+    fileLock_.Release();
 }
 
 void TFormMain::FormDestroy(TObject *)
@@ -639,6 +703,23 @@ int ZorbelMain(const QStringList &Args, bool RunLoop)
     // Logout, shutdown, a closed terminal or Ctrl+C close the program as its
     // own close does, without questions.
     TEndSignals endSignals;
+    // A fresh temporary folder of this run goes at its end, after the
+    // guards and the window that use it.
+    struct TFreshFolderEnd {
+        ~TFreshFolderEnd() { RemoveFreshTempFolder(); }
+    } freshFolderEnd;
+    // From the first moment on, a notice of the guard and the start-up's
+    // notices and password boxes included: before the window is made,
+    // nothing is held that needs closing.
+    endSignals.OnSignal = [](int) {
+        if (TFormMain *form = TFormMain::Current()) {
+            form->EndSession();
+            return;
+        }
+        RemoveFreshTempFolder();
+        ::_exit(1);
+    };
+    RemoveAbandonedTempFolders(QStringLiteral("Ventaro_Zorbel"));
     TInstanceMutex mutex(QStringLiteral("Ventaro_Zorbel"));
     // The work folder is shared by every copy that finds the same temporary
     // folder, whatever their configuration folders: a second guard there
@@ -655,7 +736,6 @@ int ZorbelMain(const QStringList &Args, bool RunLoop)
     Application().SetTitle(QStringLiteral("Zorbel"));
     TFormMain form(Args);
     Application().SetMainForm(&form);
-    endSignals.OnSignal = [&form](int) { form.EndSession(); };
     const QMetaObject::Connection logout =
         QObject::connect(qApp, &QGuiApplication::commitDataRequest, &form, [&form](QSessionManager &) {
             form.EndSession();

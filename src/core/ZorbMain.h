@@ -138,6 +138,12 @@ public:
     // file is saved with its password, the work folder is emptied, and the
     // message loop ends.
     void EndSession();
+    // The main window from the start of its creation to its end; none else.
+    static TFormMain *Current() { return starting_; }
+    // Ends what the run holds on disk without saving: the data set closed,
+    // the data file's lock released, the work and staging folders and a
+    // temporary folder of this run's own removed.
+    void AbandonRun();
     // Every event the system delivers to a window of the application passes
     // here once (installed once a data set is open).
     bool AppMessage(QObject *Watched, QEvent *Event);
@@ -462,6 +468,20 @@ private:
     bool OpenStaged(const QString &FileName);
     // Closes the data set and empties the work folder (the end of a save with StayOpen false).
     void CloseAndClearData();
+    // Closing found that the data set cannot be saved: asks once whether to
+    // save it into another file, close without saving, or stay. True when
+    // closing may go on (saved elsewhere, or the changes given up).
+    bool SaveFailedOnClose();
+    // Takes the lock of the data file FileName into Lock (the open data
+    // set's own lock moves over when it is the same file); when another copy
+    // holds it, says so and returns false.
+    bool LockDataFile(const QString &FileName, TDataFileLock &Lock);
+    // True when File is the open data set's file or the one being opened,
+    // whose lock this copy holds.
+    bool HoldsLockOf(const QString &File) const;
+    static TFormMain *starting_;
+    TDataFileLock fileLock_;    // the lock of the open data set's file
+    TDataFileLock openingLock_; // the lock of a data file being opened
 
     QStringList args_;
     QString programFolder_;

@@ -54,6 +54,16 @@ bool AskPasswordBox(const QString &Title, QString &Text, bool Tinted)
     return true;
 }
 
+// The notice of a data file whose contents pass the disk's free space or
+// what a household's data set can hold.
+QString TooLargeText(const QString &FileName, const QString &Folder, bool DiskBound)
+{
+    return (DiskBound ? U("Недостаточно места на диске «") + MountPointOf(Folder) +
+                            U("» для распаковки файла данных!\r")
+                      : U("Файл данных слишком велик: столько данных не бывает в домашнем учёте. Файл не открыт.\r")) +
+           FileName;
+}
+
 } // namespace
 
 QString PasswordCharsOutsideCodePage(const QString &Password)
@@ -166,10 +176,11 @@ bool TFormMain::UnpackToStage(const QString &FileName)
         Vzp->SetPassword(FilePassword);
     }
     int n = 0;
+    TDataZip::TExtractResult unpacked;
     if (asked && ForceFolder(stageDir_)) {
-        int skipped = 0;
-        n = Vzp->ExtractAll(stageDir_, skipped);
-        if (skipped > 0 || n != Vzp->Count() || !StageHoldsDataSet())
+        unpacked = Vzp->ExtractDataSet(stageDir_);
+        n = unpacked.Extracted;
+        if (unpacked.Skipped > 0 || n != unpacked.Wanted || !StageHoldsDataSet())
             n = 0;
     }
     openingFile_.clear();
@@ -180,7 +191,9 @@ bool TFormMain::UnpackToStage(const QString &FileName)
         // The open data set keeps its own password.
         FilePassword = previousPassword;
         ClearFolder(stageDir_, true);
-        if (passwordCancelled_) {
+        if (unpacked.TooLarge) {
+            ShowNotice(TooLargeText(FileName, stageDir_, unpacked.DiskBound), false);
+        } else if (passwordCancelled_) {
             // Not an error of the file: it stays the one offered next time.
             unopenedFile_ = QFileInfo(FileName).absoluteFilePath();
             ShowNotice(U("Файл не открыт: пароль не введён.\r") + FileName, false);
@@ -235,9 +248,12 @@ bool TFormMain::OpenStaged(const QString &FileName)
         ClearFolder(WorkDir, true);
         SetCaption(QString());
         FilePassword.clear();
+        fileLock_.Release();
+        openingLock_.Release();
         ShowNotice(U("Ошибка распаковки файла данных!\r") + FileName, false);
         return false;
     }
+    fileLock_.Take(openingLock_);
     SetCaption(QFileInfo(FileName).absoluteFilePath());
     unopenedFile_.clear();
     return true;
@@ -247,11 +263,31 @@ bool TFormMain::OpenDataFile(const QString &FileName)
 {
     if (!QFileInfo::exists(FileName))
         return false;
-    if (!UnpackToStage(FileName)) {
+    if (!LockDataFile(FileName, openingLock_) || !UnpackToStage(FileName)) {
+        openingLock_.Release();
         SetCaption(QString());
         return false;
     }
     return OpenStaged(FileName);
+}
+
+bool TFormMain::HoldsLockOf(const QString &File) const
+{
+    const QString file = QFileInfo(File).absoluteFilePath();
+    return !file.isEmpty() && (file == fileLock_.File() || file == openingLock_.File());
+}
+
+bool TFormMain::LockDataFile(const QString &FileName, TDataFileLock &Lock)
+{
+    if (QFileInfo(FileName).absoluteFilePath() == fileLock_.File()) {
+        Lock.Take(fileLock_);
+        return true;
+    }
+    QString holder;
+    if (Lock.Acquire(FileName, holder))
+        return true;
+    ShowNotice(LockedFileText(FileName, holder), false);
+    return false;
 }
 
 void TFormMain::VzpBadPassword(int FileIndex, QString &NewPassword)
@@ -276,6 +312,7 @@ bool TFormMain::NewFromTemplate()
     }
     CloseDataTables();
     ClearFolder(WorkDir, true);
+    fileLock_.Release();
     if (!ForceFolder(WorkDir))
         throw Exception(U("Невозможно создать временную папку!"));
     {
@@ -316,11 +353,23 @@ void TFormMain::OpenPath(const QString &FileName)
         ShowNotice(U("Файл не может быть сохранён!"), false);
         return;
     }
-    if (!UnpackToStage(FileName))
+    // Another copy working on the file keeps it: it is not opened here.
+    if (!LockDataFile(FileName, openingLock_))
         return;
+    // Not opened after all: the open data set keeps its own file's lock.
+    const auto keepOpen = [this] {
+        if (!Caption().isEmpty() && openingLock_.File() == QFileInfo(Caption()).absoluteFilePath())
+            fileLock_.Take(openingLock_);
+        openingLock_.Release();
+    };
+    if (!UnpackToStage(FileName)) {
+        keepOpen();
+        return;
+    }
     const TFileIdentity before = FileIdentity(FileName);
     if (!SaveDataFile(false, false)) {
         ClearFolder(stageDir_, true);
+        keepOpen();
         ShowNotice(U("Файл не может быть сохранён!"), false);
         return;
     }
@@ -328,6 +377,7 @@ void TFormMain::OpenPath(const QString &FileName)
     if (FileIdentity(FileName) != before) {
         ClearFolder(stageDir_, true);
         if (!UnpackToStage(FileName)) {
+            openingLock_.Release();
             NewFromTemplate();
             return;
         }
@@ -355,6 +405,7 @@ void TFormMain::CloseAndClearData()
     ClearFolder(WorkDir, true);
     SetCaption(QString());
     FilePassword.clear();
+    fileLock_.Release();
 }
 
 bool TFormMain::SaveDataFile(bool SaveAs, bool StayOpen)
@@ -409,18 +460,26 @@ bool TFormMain::SaveDataFile(bool SaveAs, bool StayOpen)
     // its save writes; save as of a data set that has a file writes a copy.
     const bool ties = c0.isEmpty() || (!SaveAs && !QFileInfo::exists(c0));
 
+    // A file another copy has open is not written over.
+    TDataFileLock targetLock;
+    if (!HoldsLockOf(target) && !LockDataFile(target, targetLock))
+        return false;
     const TBackupNames names = BackupNamesFor(target, BackupFolderFor(PathBak, target),
                                               ReserveFolderFor(PathReserve, DefaultReserveFolder()));
     const QString z = TempDir + QStringLiteral("~~.bak");
     // Tables are flushed (PostAllTables); SQLite holds no journal between statements.
+    const int noSpace = TSysEnv::NoSpaceCount();
     const int n = Vzp->PackFolder(WorkDir, z, FilePassword);
     bool saved = false;
     if (n > 0) {
         TDialogHost dialogs;
         saved = InstallDataFile(z, names, dialogs);
-    }
-    else
+    } else if (TSysEnv::NoSpaceCount() != noSpace) {
+        // The archive is packed in the temporary folder: that disk is full.
+        ShowNotice(DiskFullText(TempDir, target), false);
+    } else {
         ShowNotice(U("Ошибка упаковки!"), false);
+    }
 
     if (saved && !StayOpen) {
         CloseDataTables();
@@ -429,7 +488,11 @@ bool TFormMain::SaveDataFile(bool SaveAs, bool StayOpen)
         ClearFolder(WorkDir, true);
         SetCaption(QString());
         FilePassword.clear();
+        fileLock_.Release();
     }
+    // A data set saved into its first file keeps that file's lock.
+    if (saved && StayOpen && ties)
+        fileLock_.Take(targetLock);
     Dm->SetModified(!saved);
     if (saved && ties)
         tiedFile_ = target;

@@ -15,6 +15,7 @@
 #include "platform/rtl/Money.h"
 
 #include <QChart>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QApplication>
 #include <QDir>
@@ -133,6 +134,8 @@ TEST_F(RstTest, TotalsByCategoryInEachUnitAndTheStatusBar)
     ASSERT_TRUE(f->TabRes.Locate(U("id"), Variant(100), {}));
     EXPECT_EQ(f->TabRes.FieldByName(U("nm"))->AsString(), U("Еда"));
     EXPECT_EQ(f->DBGRes->Columns()[1]->FieldName(), U("sdq"));
+    EXPECT_EQ(f->DBGRes->Columns()[0]->FieldName(), U("nm"));
+    EXPECT_EQ(f->DBGRes->Columns()[0]->Width(), 162);
     EXPECT_EQ(f->PanRes->Hint(), U("Всего строк: 3"));
 }
 
@@ -605,6 +608,39 @@ TEST_F(RstListTest, ListHoldsTheRowsWithNamesAndOrdersByTitles)
     f->ColumnMoved = true;
     f->DBGTabTitleClick(nullptr, ct);
     EXPECT_EQ(q.SQL().last(), U("order by level1,level2,level3"));
+}
+
+TEST_F(RstListTest, ThePopupOpensByItselfOnlyOverAListWithRows)
+{
+    Populate(60);
+    auto f = OpenList();
+    f->resize(900, 600);
+    f->show();
+    int popups = 0;
+    const auto popupOf = f->PmHs->OnPopup;
+    f->PmHs->OnPopup = [&](TObject *s) {
+        ++popups;
+        popupOf(s);
+    };
+    const auto rightClick = [&f] {
+        QWidget *area = f->DBGTab;
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 20), area->mapToGlobal(QPoint(20, 20)));
+        QApplication::sendEvent(area, &event);
+        f->PmHs->Menu()->hide();
+    };
+    ASSERT_FALSE(f->Qhs().IsEmpty());
+    EXPECT_TRUE(f->PmHs->AutoPopup());
+    rightClick();
+    EXPECT_EQ(popups, 1);
+    // A period without operations: an empty list opens no menu.
+    f->Period.FromDate = f->Period.ToDate = EncodeDate(1990, 1, 1);
+    f->RefreshResults();
+    ASSERT_TRUE(f->Qhs().Active());
+    ASSERT_TRUE(f->Qhs().IsEmpty());
+    EXPECT_FALSE(f->ButSumHs->Enabled());
+    EXPECT_FALSE(f->PmHs->AutoPopup());
+    rightClick();
+    EXPECT_EQ(popups, 1);
 }
 
 TEST_F(RstListTest, DeletesAndAmountChangesKeepStoredBalances)

@@ -574,6 +574,33 @@ TEST_F(ZipReaderTest, OutputThatCannotBeWrittenIsNotCountedAsExtracted)
     EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList{"small.txt"});
 }
 
+// The output bound holds for the whole extraction: an entry whose stated size
+// would pass it (a lying one of almost 2 GiB, or one that only passes it with those
+// before it) ends the extraction before anything of it is written.
+TEST_F(ZipReaderTest, TheOutputLimitStopsAtAnEntryThatWouldPassIt)
+{
+    MakeFile("a.txt", Text(3000, 1));
+    MakeFile("b.txt", Text(3000, 2));
+    const QString archive = Zip("ab.zip", {"a.txt", "b.txt"});
+    TZipReader zip;
+    zip.SetOutputLimit(5000);
+    EXPECT_THROW(ExtractAll(zip, archive), EZipOutputLimit);
+    EXPECT_EQ(OutFiles(), QStringList{"a.txt"});
+    zip.SetOutputLimit(6000);
+    QDir(out).removeRecursively();
+    EXPECT_EQ(ExtractAll(zip, archive), 2);
+
+    const QString lying = PyZip("lying.zip", "import struct\n"
+                                             "z = zipfile.ZipFile(path, 'w'); z.writestr('x.db', b'abc' * 10); z.close()\n"
+                                             "b = bytearray(open(path, 'rb').read())\n"
+                                             "c = b.find(b'PK\\x01\\x02'); struct.pack_into('<I', b, c + 24, 0x7ffffff0)\n"
+                                             "open(path, 'wb').write(b)\n");
+    QDir(out).removeRecursively();
+    zip.SetOutputLimit(qint64(1) << 30);
+    EXPECT_THROW(ExtractAll(zip, lying), EZipOutputLimit);
+    EXPECT_TRUE(OutFiles().isEmpty());
+}
+
 TEST_F(ZipReaderTest, ALinkAtTheOutputNameIsReplacedNotWrittenThrough)
 {
     MakeFile("small.txt", Text(3000, 1));

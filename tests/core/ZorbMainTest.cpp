@@ -152,17 +152,18 @@ TEST_F(ZorbMainRun, AFailedSaveLeavesTheDataFileByteIdentical)
         TSysEnvScope scope(env);
         f->mSaveClick(f.get());
     }
-    EXPECT_EQ(Texts(s2), (QStringList{U("Ошибка упаковки!"), U("Файл не может быть сохранён!")}));
+    EXPECT_EQ(Texts(s2), (QStringList{DiskFullText(f->TempDir, file), U("Файл не может быть сохранён!")}));
     EXPECT_EQ(TSandbox::Read(file), original);
     EXPECT_TRUE(f->Dm->Modified());
 
-    // Closing when the save fails keeps the program open.
+    // Closing when the save fails asks once, and staying keeps the program open.
     QDir().mkpath(box.Path("files/.~keep.den"));
     TModalScript s3;
-    s3.Press("Yes").Press("OK").Press("OK");
+    s3.Press("Yes").Press("OK").Press("Cancel");
     EXPECT_FALSE(Close(*f));
     EXPECT_FALSE(f->StartingOrClosing);
-    EXPECT_EQ(Texts(s3).last(), U("Файл не может быть сохранён!"));
+    EXPECT_TRUE(s3.Finished());
+    EXPECT_TRUE(Texts(s3).last().startsWith(U("Файл не может быть сохранён!\rСохранить данные в другой файл?")));
     QDir().rmdir(box.Path("files/.~keep.den"));
     TModalScript s4;
     s4.Press("Yes");

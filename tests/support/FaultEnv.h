@@ -1,5 +1,6 @@
 // A system environment for tests: the real system, except that chosen calls
-// fail, run an action (ending a child process there), or that "now" is fixed.
+// fail, run an action (ending a child process there), or that "now" or the
+// disks' free space is fixed.
 //
 //   TFaultEnv env;
 //   env.FailCall(TSysOp::Write, 2, ENOSPC, true); // the 2nd write on fails
@@ -83,6 +84,22 @@ public:
         return TSysEnv::Now();
     }
 
+    // Makes every disk report Bytes free (negative: the real answer again).
+    void SetDiskFree(int64_t Bytes)
+    {
+        std::lock_guard lock(mutex_);
+        diskFree_ = Bytes;
+    }
+    int64_t DiskFree(const QString &Path) override
+    {
+        {
+            std::lock_guard lock(mutex_);
+            if (diskFree_ >= 0)
+                return diskFree_;
+        }
+        return TSysEnv::DiskFree(Path);
+    }
+
 private:
     struct TRule {
         TSysOp Op;
@@ -95,6 +112,7 @@ private:
     std::array<int, SysOpCount> calls_{};
     std::vector<TRule> rules_;
     QDateTime now_;
+    int64_t diskFree_ = -1;
 };
 
 } // namespace zorbel::test

@@ -8,7 +8,8 @@ out="$root/build-fuzz"
 mkdir -p "$out/corpus"
 clang++ -std=c++20 -g -O1 -fPIC -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
     -I "$root/src" $(pkg-config --cflags Qt6Core) \
-    "$root"/src/archive/*.cpp "$root"/src/platform/rtl/*.cpp "$root/bench/inflate/fuzz/FuzzDecode.cpp" \
+    "$root"/src/archive/*.cpp "$root"/src/platform/rtl/*.cpp "$root"/src/platform/system/SysEnv.cpp \
+    "$root/bench/inflate/fuzz/FuzzDecode.cpp" \
     $(pkg-config --libs Qt6Core) -o "$out/fuzz_decode"
 # Seeds: zip archives and raw deflate streams made by zip and python's zlib.
 seeds="$out/seeds"

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace zorbel {
@@ -20,6 +21,15 @@ TSysEnv &RealEnv()
 }
 
 std::atomic<TSysEnv *> current{nullptr};
+std::atomic<int> noSpace{0};
+
+// Passes Ok on, counting a failure for want of space.
+template <typename T> T Counted(T Result, bool Ok)
+{
+    if (!Ok && (errno == ENOSPC || errno == EDQUOT))
+        noSpace.fetch_add(1, std::memory_order_relaxed);
+    return Result;
+}
 
 // True when the installed environment lets Op run; else errno is set.
 bool Allowed(TSysOp Op)
@@ -50,22 +60,36 @@ QDateTime TSysEnv::Now()
     return QDateTime::currentDateTime();
 }
 
+int64_t TSysEnv::DiskFree(const QString &Path)
+{
+    struct statvfs st {};
+    if (::statvfs(QFile::encodeName(Path).constData(), &st) != 0)
+        return -1;
+    return int64_t(st.f_bavail) * int64_t(st.f_frsize);
+}
+
+int64_t TSysEnv::FreeBytes(const QString &Path)
+{
+    return Current().DiskFree(Path);
+}
+
 int TSysEnv::Open(const QString &Path, int Flags, int Mode)
 {
     if (!Allowed(TSysOp::Open))
-        return -1;
+        return Counted(-1, false);
     int fd;
     do
         fd = ::open(QFile::encodeName(Path).constData(), Flags | O_CLOEXEC, Mode);
     while (fd < 0 && errno == EINTR);
-    return fd;
+    return Counted(fd, fd >= 0);
 }
 
 int TSysEnv::OpenTemp(QByteArray &Template)
 {
     if (!Allowed(TSysOp::Open))
-        return -1;
-    return ::mkostemp(Template.data(), O_CLOEXEC);
+        return Counted(-1, false);
+    const int fd = ::mkostemp(Template.data(), O_CLOEXEC);
+    return Counted(fd, fd >= 0);
 }
 
 int64_t TSysEnv::Read(int Fd, void *Buffer, int64_t Count)
@@ -84,12 +108,12 @@ bool TSysEnv::WriteAll(int Fd, const void *Data, int64_t Count)
     const char *p = static_cast<const char *>(Data);
     while (Count > 0) {
         if (!Allowed(TSysOp::Write))
-            return false;
+            return Counted(false, false);
         const ssize_t n = ::write(Fd, p, size_t(Count));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            return false;
+            return Counted(false, false);
         }
         p += n;
         Count -= n;
@@ -99,7 +123,8 @@ bool TSysEnv::WriteAll(int Fd, const void *Data, int64_t Count)
 
 bool TSysEnv::Flush(int Fd)
 {
-    return Allowed(TSysOp::Flush) && ::fsync(Fd) == 0;
+    const bool ok = Allowed(TSysOp::Flush) && ::fsync(Fd) == 0;
+    return Counted(ok, ok);
 }
 
 void TSysEnv::SyncFolder(const QString &Folder)
@@ -113,7 +138,8 @@ void TSysEnv::SyncFolder(const QString &Folder)
 
 bool TSysEnv::Truncate(int Fd, int64_t Size)
 {
-    return Allowed(TSysOp::Truncate) && ::ftruncate(Fd, off_t(Size)) == 0;
+    const bool ok = Allowed(TSysOp::Truncate) && ::ftruncate(Fd, off_t(Size)) == 0;
+    return Counted(ok, ok);
 }
 
 bool TSysEnv::Rename(const QString &From, const QString &To)
@@ -150,6 +176,11 @@ void TSysEnv::Close(int Fd)
 QDateTime TSysEnv::CurrentTime()
 {
     return Current().Now();
+}
+
+int TSysEnv::NoSpaceCount()
+{
+    return noSpace.load(std::memory_order_relaxed);
 }
 
 TSysEnvScope::TSysEnvScope(TSysEnv &Env) : previous_(current.exchange(&Env, std::memory_order_acq_rel)) {}

@@ -1,6 +1,7 @@
 // The one seam between the program and the system's services, in the spirit
 // of leveldb's Env: every file operation (open, read, write, flush, truncate,
-// rename, remove, copy) and every reading of the clock goes through TSysEnv.
+// rename, remove, copy), every reading of the clock and every question for a
+// disk's free space goes through TSysEnv.
 // The program's streams, file primitives (SysFiles.h), zip component and
 // data-file routines open, read, write, flush, rename and remove files through
 // the static functions below; SQLite's file I/O asks the same seam through the
@@ -53,6 +54,9 @@ public:
     virtual int Fault(TSysOp Op);
     // The local date and time now.
     virtual QDateTime Now();
+    // The bytes an unprivileged user may still write on the file system that
+    // holds Path; -1 when it cannot be asked.
+    virtual int64_t DiskFree(const QString &Path);
 
     // ---- the operations, through Current() ----
     static int Open(const QString &Path, int Flags, int Mode = 0666);
@@ -76,6 +80,13 @@ public:
     static void Close(int Fd);
     // Current().Now().
     static QDateTime CurrentTime();
+    // Current().DiskFree(Path).
+    static int64_t FreeBytes(const QString &Path);
+    // How many opens, writes, flushes, truncations and copies have failed for
+    // want of disk space or quota (ENOSPC, EDQUOT) since the program started:
+    // a caller compares it before and after a step to tell a full disk from
+    // other failures.
+    static int NoSpaceCount();
 };
 
 // Installs Env as the current environment while it lives; the previous one

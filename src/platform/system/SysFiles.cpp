@@ -124,6 +124,21 @@ QString FreshPrivateFolder(const QString &systemTemp)
     return QFile::decodeName(name) + QLatin1Char('/');
 }
 
+QString MountPointOf(const QString &path)
+{
+    QString folder = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    struct stat st {};
+    while (::stat(Native(folder).constData(), &st) != 0 && folder != QLatin1String("/"))
+        folder = QFileInfo(folder).absolutePath();
+    for (;;) {
+        const QString parent = QFileInfo(folder).absolutePath();
+        struct stat up {};
+        if (folder == QLatin1String("/") || ::stat(Native(parent).constData(), &up) != 0 || up.st_dev != st.st_dev)
+            return folder;
+        folder = parent;
+    }
+}
+
 bool CopyFile(const QString &source, const QString &target, bool failIfExists)
 {
     const int from = TSysEnv::Open(source, O_RDONLY);

@@ -43,6 +43,10 @@ QString UserRuntimeFolder();
 // name no one else could have taken; empty on failure.
 QString FreshPrivateFolder(const QString &systemTemp = QString());
 
+// The folder where the file system that holds path is mounted ("/" or
+// "/home"), found from path's nearest existing folder; how a user knows a disk.
+QString MountPointOf(const QString &path);
+
 // Moves source to target, replacing an existing target file. Within one file
 // system this is a rename; across file systems the file is copied (contents,
 // mode, modification time) and the source deleted. True when the source is

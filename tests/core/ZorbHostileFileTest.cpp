@@ -1,0 +1,140 @@
+// Data files that are not what the program writes, as they reach a household
+// by mail or on a stick: entries that state or inflate to more than a data
+// set can hold, and archives full of foreign entries. Each is refused in
+// Russian with nothing left in the work folders, or opened as plain data
+// without its foreign entries; every case ends in bounded time.
+#include "ZorbMainRun.h"
+#include "core/TulnCommon.h"
+#include "core/ZorbFile.h"
+#include "platform/system/SysFiles.h"
+#include "support/FaultEnv.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+
+namespace zorbel {
+namespace {
+
+// Runs a Python script with the given arguments; true when it ended well.
+bool Python(const QString &script, const QStringList &args)
+{
+    QProcess py;
+    py.start("python3", QStringList{"-c", script} + args);
+    if (!py.waitForFinished(60000)) {
+        py.kill();
+        py.waitForFinished(5000);
+        return false;
+    }
+    EXPECT_EQ(py.exitCode(), 0) << py.readAllStandardError().toStdString();
+    return py.exitCode() == 0;
+}
+
+// The names an archive lists, read by Python's zipfile.
+QStringList EntryNames(const QString &archive)
+{
+    QProcess py;
+    py.start("python3", {"-c", "import zipfile,sys\nprint('\\n'.join(zipfile.ZipFile(sys.argv[1]).namelist()))",
+                         archive});
+    py.waitForFinished(30000);
+    return QString::fromUtf8(py.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+}
+
+class ZorbHostileFile : public ZorbMainRun {
+protected:
+    void TearDown() override { TDataZip::DataSetSizeBound = TDataZip::DefaultSizeBound; }
+    // Starts with File, expecting the start to refuse it with a notice that
+    // begins with Message; the work folders stay empty.
+    void ExpectRefused(const QString &file, const QString &message)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        TModalScript script;
+        script.Press("OK");
+        auto f = Start({file});
+        EXPECT_FALSE(f->ReadyToRun()) << file.toStdString();
+        EXPECT_TRUE(script.Finished()) << Texts(script).join(" | ").toStdString();
+        EXPECT_EQ(Texts(script).value(0), message + "\r" + file);
+        EXPECT_TRUE(IsFolderEmpty(f->WorkDir));
+        EXPECT_TRUE(IsFolderEmpty(f->TempDir + "ZORB_NEW"));
+        EXPECT_LT(clock.elapsed(), 20000) << file.toStdString();
+    }
+};
+
+TEST_F(ZorbHostileFile, EntriesPastTheSizeBoundAreRefusedBeforeAnythingIsWritten)
+{
+    const QString good = MakeDataFile("good.den", QString());
+    // The data set's own entry stating 2 GiB and just under 2 GiB (its data
+    // is a few bytes); and one that truly inflates to 3 MiB from a few kilobytes.
+    ASSERT_TRUE(Python("import zipfile,sys,struct\n"
+                       "src=zipfile.ZipFile(sys.argv[1]).read('Zorbel.db')\n"
+                       "for name,size in ((sys.argv[2],0x80000000),(sys.argv[3],0x7ffffff0)):\n"
+                       "  z=zipfile.ZipFile(name,'w',zipfile.ZIP_DEFLATED); z.writestr('Zorbel.db',src); z.close()\n"
+                       "  b=bytearray(open(name,'rb').read())\n"
+                       "  c=b.find(b'PK\\x01\\x02'); struct.pack_into('<I',b,c+24,size)\n"
+                       "  struct.pack_into('<I',b,22,size)\n"
+                       "  open(name,'wb').write(b)\n"
+                       "z=zipfile.ZipFile(sys.argv[4],'w',zipfile.ZIP_DEFLATED)\n"
+                       "z.writestr('Zorbel.db',src+bytes(3<<20)); z.close()\n",
+                       {good, File("declared.den"), File("almost.den"), File("inflates.den")}));
+    ASSERT_LT(QFileInfo(File("inflates.den")).size(), 200000);
+
+    const QString tooLarge = U("Файл данных слишком велик: столько данных не бывает в домашнем учёте. Файл не открыт.");
+    // 2 GiB does not fit the headers' fields: the file is no data file.
+    TModalScript refused;
+    refused.Press("OK");
+    EXPECT_FALSE(Start({File("declared.den")})->ReadyToRun());
+    EXPECT_EQ(Texts(refused), QStringList{U("Ошибка распаковки файла данных!")});
+    ExpectRefused(File("almost.den"), tooLarge);
+    TDataZip::DataSetSizeBound = 2 << 20;
+    ExpectRefused(File("inflates.den"), tooLarge);
+    // Within the bound but not within the disk's free space (less what is
+    // always kept free): the disk is named.
+    TDataZip::DataSetSizeBound = 4 << 20;
+    {
+        test::TFaultEnv env;
+        env.SetDiskFree(TDataZip::FreeSpaceMargin + (2 << 20));
+        TSysEnvScope scope(env);
+        ExpectRefused(File("inflates.den"), U("Недостаточно места на диске «") +
+                                                MountPointOf(box.Path("runtime")) +
+                                                U("» для распаковки файла данных!"));
+    }
+    // Under the bound the same file opens as it did.
+    TDataZip::DataSetSizeBound = 4 << 20;
+    TModalScript none;
+    auto f = Start({File("inflates.den")});
+    EXPECT_TRUE(f->ReadyToRun());
+    EXPECT_TRUE(HasAccount(*f, U("Кошелёк")));
+    f->mCloseNotSaveClick(f.get());
+}
+
+// 1,000 foreign entries beside the database: the data set opens, none of
+// them is unpacked, and the next save carries the database alone.
+TEST_F(ZorbHostileFile, ForeignEntriesAreNeitherUnpackedNorSavedAgain)
+{
+    const QString file = MakeDataFile("crowded.den", QString());
+    ASSERT_TRUE(Python("import zipfile,sys\n"
+                       "z=zipfile.ZipFile(sys.argv[1],'a',zipfile.ZIP_DEFLATED)\n"
+                       "for i in range(1000): z.writestr('junk/%04d.txt' % i if i % 2 else 'x%04d.bin' % i, b'j'*100)\n"
+                       "z.close()\n",
+                       {file}));
+    ASSERT_EQ(EntryNames(file).size(), 1001);
+    QElapsedTimer clock;
+    clock.start();
+    TModalScript none;
+    auto f = Start({file});
+    ASSERT_TRUE(f->ReadyToRun());
+    EXPECT_TRUE(none.Seen().empty()) << Texts(none).join(" | ").toStdString();
+    EXPECT_EQ(QDir(f->WorkDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{"Zorbel.db"});
+    AddAccount(*f, U("После"));
+    f->mSaveClick(f.get());
+    EXPECT_FALSE(f->Dm->Modified());
+    EXPECT_EQ(EntryNames(file), QStringList{"Zorbel.db"});
+    f->mCloseNotSaveClick(f.get());
+    EXPECT_LT(clock.elapsed(), 30000);
+}
+
+} // namespace
+} // namespace zorbel

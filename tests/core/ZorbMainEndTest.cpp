@@ -1,0 +1,317 @@
+// How a run shares and ends: one writer per data file across copies with
+// different homes, a full disk named as such and asked about once when
+// closing, terminating signals while a notice box is up, and no temporary
+// folder or decrypted work copy left behind by any start.
+#include "ZorbMainRun.h"
+#include "core/TulnCommon.h"
+#include "core/ZorbFile.h"
+#include "platform/system/InstanceMutex.h"
+#include "platform/system/SysFiles.h"
+#include "support/FaultEnv.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <cerrno>
+#include <csignal>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace zorbel {
+namespace {
+
+QString LockedPrefix() { return U("Файл данных открыт в другой копии программы ("); }
+
+class ZorbMainEnd : public ZorbMainRun {
+protected:
+    // Starts with a data file without a password; whether it holds Account.
+    bool Holds(const QString &file, const QString &account)
+    {
+        TModalScript none;
+        auto f = Start({file});
+        const bool holds = f->ReadyToRun() && HasAccount(*f, account);
+        f->mCloseNotSaveClick(f.get());
+        return holds;
+    }
+};
+
+// Two copies with different homes (temporary, session, configuration and
+// data folders) on one data file: the second is refused for writing, also
+// by "save as" over it, and opens it once the first has closed.
+TEST_F(ZorbMainEnd, ADataFileOpenInOneCopyIsRefusedToAnother)
+{
+    const QString file = MakeDataFile("shared.den", QString());
+    auto first = Start({file});
+    ASSERT_TRUE(first->ReadyToRun());
+    AddAccount(*first, U("Первая"));
+    {
+        TSandbox otherHome;
+        TModalScript refused;
+        refused.Press("OK");
+        auto second = Start({file});
+        EXPECT_FALSE(second->ReadyToRun());
+        ASSERT_TRUE(refused.Finished());
+        const QString text = Texts(refused).value(0);
+        EXPECT_TRUE(text.startsWith(LockedPrefix())) << text.toStdString();
+        EXPECT_TRUE(text.contains(U("процесс ") + QString::number(::getpid()))) << text.toStdString();
+        EXPECT_TRUE(text.endsWith("\r" + file));
+        second.reset();
+
+        // Running with a data set of its own: opening and saving over the
+        // file are refused alike, and its own data set stays.
+        auto other = Start();
+        ASSERT_TRUE(other->ReadyToRun());
+        AddAccount(*other, U("Вторая"));
+        TModalScript again;
+        again.Press("OK").Press("OK").Press("OK");
+        other->OpenPath(file);
+        saveAs = file;
+        other->mSaveAsClick(other.get());
+        saveAs.clear();
+        ASSERT_TRUE(again.Finished()) << Texts(again).join(" | ").toStdString();
+        EXPECT_TRUE(Texts(again).value(0).startsWith(LockedPrefix()));
+        EXPECT_TRUE(Texts(again).value(1).startsWith(LockedPrefix()));
+        EXPECT_EQ(Texts(again).value(2), U("Файл не может быть сохранён!"));
+        EXPECT_TRUE(other->Caption().isEmpty());
+        EXPECT_TRUE(HasAccount(*other, U("Вторая")));
+
+        // The first copy saves and closes: now the file opens here, with the
+        // first copy's changes.
+        first->FConfirm = false;
+        EXPECT_TRUE(Close(*first));
+        first.reset();
+        TModalScript open;
+        open.Press("Yes"); // the new data set's changes are given up
+        other->OpenPath(file);
+        EXPECT_EQ(other->Caption(), file);
+        EXPECT_TRUE(HasAccount(*other, U("Первая")));
+        other->mCloseNotSaveClick(other.get());
+    }
+}
+
+// The lock between processes: a copy killed with its file open leaves a lock
+// file no one holds, and the next copy takes it over.
+TEST(ZorbFileLock, AnotherProcessHoldsTheLockUntilItEnds)
+{
+    TSandbox box;
+    const QString file = box.Path("files/data.den");
+    TSandbox::Write(file, "PK");
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        TDataFileLock lock;
+        QString holder;
+        const char ok = lock.Acquire(file, holder) ? 'y' : 'n';
+        [[maybe_unused]] const ssize_t n = ::write(fds[1], &ok, 1);
+        for (;;)
+            ::pause();
+    }
+    ::close(fds[1]);
+    char ok = 0;
+    ASSERT_EQ(::read(fds[0], &ok, 1), 1);
+    ::close(fds[0]);
+    ASSERT_EQ(ok, 'y');
+    TDataFileLock mine;
+    QString holder;
+    EXPECT_FALSE(mine.Acquire(file, holder));
+    EXPECT_TRUE(holder.endsWith(U("процесс ") + QString::number(child))) << holder.toStdString();
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    EXPECT_TRUE(QFileInfo::exists(box.Path("files/.data.den.lock")));
+    EXPECT_TRUE(mine.Acquire(file, holder));
+    EXPECT_EQ(mine.File(), file);
+    mine.Release();
+    EXPECT_FALSE(QFileInfo::exists(box.Path("files/.data.den.lock")));
+}
+
+// A full disk through the fault seam: the notice names the disk and the data
+// file, the data file and its backup stay byte-identical, and closing asks
+// once: stay, save elsewhere, or close without saving.
+TEST_F(ZorbMainEnd, AFullDiskIsNamedAndClosingAsksOnce)
+{
+    const QString file = MakeDataFile("full.den", QString());
+    {
+        auto f = Start({file});
+        AddAccount(*f, U("Вторая запись"));
+        f->mSaveClick(f.get());
+        f->mCloseNotSaveClick(f.get());
+    }
+    ASSERT_TRUE(QFileInfo::exists(File("full.bak")));
+    const QByteArray data = TSandbox::Read(file), backup = TSandbox::Read(File("full.bak"));
+    auto f = Start({file});
+    ASSERT_TRUE(f->ReadyToRun());
+    AddAccount(*f, U("Не поместилось"));
+    const QString question = U("Файл не может быть сохранён!\rСохранить данные в другой файл?");
+    test::TFaultEnv env;
+    env.FailCall(TSysOp::Write, 1, ENOSPC, true);
+    {
+        TSysEnvScope scope(env);
+        TModalScript stay;
+        stay.Press("Yes").Press("OK").Press("Cancel");
+        EXPECT_FALSE(Close(*f));
+        ASSERT_TRUE(stay.Finished()) << Texts(stay).join(" | ").toStdString();
+        EXPECT_EQ(Texts(stay).value(1), DiskFullText(f->TempDir, file));
+        EXPECT_TRUE(Texts(stay).value(1).startsWith(U("Недостаточно места на диске ")));
+        EXPECT_FALSE(Texts(stay).value(1).contains("~~.bak"));
+        EXPECT_TRUE(Texts(stay).value(2).startsWith(question));
+        EXPECT_EQ(Texts(stay).size(), 3);
+        EXPECT_TRUE(f->Dm->Modified());
+        EXPECT_TRUE(HasAccount(*f, U("Не поместилось")));
+    }
+    EXPECT_EQ(TSandbox::Read(file), data);
+    EXPECT_EQ(TSandbox::Read(File("full.bak")), backup);
+
+    // Saved elsewhere: the disk there has room.
+    {
+        TSysEnvScope scope(env);
+        env.FailCall(TSysOp::Write, 1, ENOSPC, true);
+        TModalScript elsewhere;
+        elsewhere.Press("Yes").Press("OK").Press("Yes");
+        const QString target = File("elsewhere.den");
+        f->ExecuteSaveDialog = [&](QString &name) {
+            env.Heal();
+            name = target;
+            return true;
+        };
+        EXPECT_TRUE(Close(*f));
+        EXPECT_TRUE(elsewhere.Finished()) << Texts(elsewhere).join(" | ").toStdString();
+        EXPECT_EQ(Texts(elsewhere).size(), 3);
+    }
+    f.reset();
+    EXPECT_EQ(TSandbox::Read(file), data);
+    EXPECT_EQ(TSandbox::Read(File("full.bak")), backup);
+    EXPECT_TRUE(Holds(File("elsewhere.den"), U("Не поместилось")));
+
+    // Closing without saving: nothing is written.
+    f = Start({file});
+    AddAccount(*f, U("Брошено"));
+    {
+        TSysEnvScope scope(env);
+        env.FailCall(TSysOp::Write, 1, ENOSPC, true);
+        TModalScript leave;
+        leave.Press("Yes").Press("OK").Press("No").Press("OK");
+        EXPECT_TRUE(Close(*f));
+        EXPECT_TRUE(leave.Finished());
+        // The settings cannot be written on the full disk either; that is said once.
+        EXPECT_EQ(Texts(leave).size(), 4) << Texts(leave).join(" | ").toStdString();
+        EXPECT_TRUE(Texts(leave).value(3).startsWith(U("Настройки не могут быть сохранены!")));
+    }
+    f.reset();
+    env.Heal();
+    EXPECT_EQ(TSandbox::Read(file), data);
+    EXPECT_EQ(TSandbox::Read(File("full.bak")), backup);
+}
+
+// A forked copy of this test process runs the program until a notice box
+// is up (the box waits as for a person), then is sent SIGTERM. Returns the
+// milliseconds from the signal to the end (-1: it did not end within 3 s,
+// and it is killed), and in Status how it ended.
+qint64 TerminateDuringNotice(const std::function<int()> &Run, int &Status)
+{
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return -1;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(fds[0]);
+        SetModalHandler([fd = fds[1]](TForm &) {
+            const char up = 'n';
+            [[maybe_unused]] const ssize_t n = ::write(fd, &up, 1);
+            QEventLoop wait;
+            wait.exec();
+        });
+        ::_exit(Run() + 100);
+    }
+    ::close(fds[1]);
+    pollfd p{fds[0], POLLIN, 0};
+    char up = 0;
+    const bool shown = ::poll(&p, 1, 60000) == 1 && ::read(fds[0], &up, 1) == 1;
+    ::close(fds[0]);
+    QElapsedTimer clock;
+    clock.start();
+    ::kill(child, SIGTERM);
+    while (clock.elapsed() < 3000) {
+        if (::waitpid(child, &Status, WNOHANG) == child)
+            return shown ? clock.elapsed() : -1;
+        ::usleep(5000);
+    }
+    ::kill(child, SIGKILL);
+    ::waitpid(child, &Status, 0);
+    return -1;
+}
+
+TEST_F(ZorbMainEnd, ATerminatingSignalDuringANoticeEndsTheProgramAtOnce)
+{
+    const QString good = MakeDataFile("good.den", QString());
+    TSandbox::Write(File("bad.den"), "PK but no archive");
+
+    // At start-up: the refused file's notice is up.
+    int status = 0;
+    qint64 ms = TerminateDuringNotice([&] { return ZorbelMain({File("bad.den")}, true); }, status);
+    EXPECT_GE(ms, 0);
+    EXPECT_LT(ms, 1000);
+    EXPECT_TRUE(WIFEXITED(status));
+
+    // Before the window: the notice that another copy runs.
+    ms = TerminateDuringNotice(
+        [] {
+            TInstanceMutex running(QStringLiteral("Ventaro_Zorbel"));
+            return ZorbelMain({}, true);
+        },
+        status);
+    EXPECT_GE(ms, 0);
+    EXPECT_LT(ms, 1000);
+    EXPECT_TRUE(WIFEXITED(status));
+
+    // Running with changes: another file's notice is up. The changes are
+    // saved and the work copy is gone.
+    const QString work = box.Path("runtime/zorbel/ZORB_DAT");
+    ms = TerminateDuringNotice(
+        [&] {
+            QTimer::singleShot(0, [&] {
+                auto *form = dynamic_cast<TFormMain *>(Application().MainForm());
+                AddAccount(*form, U("До сигнала"));
+                form->OpenPath(File("bad.den"));
+            });
+            return ZorbelMain({good}, true);
+        },
+        status);
+    EXPECT_GE(ms, 0);
+    EXPECT_LT(ms, 1000);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_FALSE(QFileInfo::exists(work + "/Zorbel.db"));
+    EXPECT_TRUE(IsFolderEmpty(box.Path("runtime/zorbel/ZORB_NEW")));
+    EXPECT_FALSE(QFileInfo::exists(File(".good.den.lock")));
+    EXPECT_TRUE(Holds(good, U("До сигнала")));
+}
+
+// Neither the session folder nor the private temporary folder can be used:
+// a start makes one fresh folder and removes it at its end, and a folder a
+// killed run left (with its decrypted work copy) goes at the next start.
+TEST_F(ZorbMainEnd, NoStartLeavesATemporaryFolderBehind)
+{
+    qunsetenv("XDG_RUNTIME_DIR");
+    const QString prefix = "zorbel-" + QString::number(::getuid());
+    // Someone else's link where the private temporary folder would be.
+    ASSERT_EQ(::symlink("/tmp", QFile::encodeName(box.Path("tmp/" + prefix)).constData()), 0);
+    const QString killed = box.Path("tmp/" + prefix + "-Ab12Cd");
+    QDir().mkpath(killed + "/ZORB_DAT");
+    TSandbox::Write(killed + "/ZORB_DAT/Zorbel.db", "decrypted tables");
+    TSandbox::Write(killed + "/Ventaro_Zorbel.lock", "");
+    const auto fresh = [&] { return QDir(box.Path("tmp")).entryList({prefix + "-*"}, QDir::Dirs | QDir::Hidden); };
+    ASSERT_EQ(fresh().size(), 1);
+    for (int run = 0; run < 2; ++run) {
+        TModalScript none;
+        EXPECT_EQ(ZorbelMain({}, false), 0);
+        EXPECT_TRUE(fresh().isEmpty()) << fresh().join(" ").toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(killed));
+}
+
+} // namespace
+} // namespace zorbel
