@@ -25,9 +25,11 @@
 // The file type association stands for the original's registry entries under
 // HKEY_CLASSES_ROOT: on this system it is a shared-MIME-info package that
 // gives the extension a MIME type and a desktop entry that opens files of
-// that type with the program, both in the user's XDG data folder:
-//   <data>/mime/packages/zorbel-<typeName>.xml   MIME type for "*<extension>"
+// that type with the program, both in the user's XDG data folder, unless the
+// installed program's own entry serves (see RegisterFileType):
+//   <data>/mime/packages/zorbel-<typeName>.xml   MIME type for "*.den"
 //   <data>/applications/zorbel-<typeName>.desktop  Exec=<program> %f
+//   <data>/icons/hicolor/256x256/apps/zorbel.png   the entry's icon
 #pragma once
 
 #include "platform/widgets/ExtCtrls.h"
@@ -128,22 +130,42 @@ QString FindFileIn(const QString &folder, const QString &mask);
 // key "Software\Ventaro\" + description). Always deletes the settings key
 // "Software\Ventaro\Lumvara" of an older program. Returns whether the
 // association existed before the call. Failures are ignored.
+//
+// The association is the installed program's when its desktop entry lies in
+// one of the system's data folders (XDG_DATA_DIRS): then no user copy is
+// written, and one an earlier run out of a build folder left is removed, so
+// it cannot shadow the installed one. Otherwise the user's data folder gets
+// the desktop entry and MIME package the install ships (the entry's Exec line
+// naming this program file by its full path) and the program's icon, and the
+// desktop's databases of that folder are refreshed, so the type works at once.
 bool RegisterFileType(const QString &extension, const QString &typeName, const QString &description,
                       bool doRegister);
 
-// What RegisterFileType runs after it changed the MIME package: by default
-// the desktop's "update-mime-database" on the user's MIME folder, started
-// without waiting. Returns the previous one (tests put a recorder here).
-using TMimeRefresh = std::function<void(const QString &MimeFolder)>;
+// What RegisterFileType runs after it changed the user's files: by default
+// RefreshDesktopDatabases of the user's data folder, without waiting.
+// Returns the previous one (tests put a recorder here).
+using TMimeRefresh = std::function<void(const QString &DataFolder)>;
 TMimeRefresh SetMimeRefresh(TMimeRefresh Refresh);
+
+// Rebuilds the MIME and desktop-entry caches of a data folder (its mime/ and
+// applications/) with the desktop's update-mime-database and
+// update-desktop-database, where they are installed; waits for them (at most
+// ten seconds each) or starts them and returns at once.
+void RefreshDesktopDatabases(const QString &dataFolder, bool wait);
+
+// The installed program's desktop entry found in the system's data folders;
+// empty when the program is not installed.
+QString InstalledDesktopEntry();
 
 // The program path as the Exec line of a desktop entry writes it (quoted and
 // escaped); empty when the path holds a control character and cannot be
 // written, in which case no desktop entry is made.
 QString DesktopExecArgument(const QString &program);
 
-// Where RegisterFileType writes: the MIME package and the desktop entry.
+// Where RegisterFileType writes: the MIME package, the desktop entry and
+// the icon.
 QString MimePackageFile(const QString &typeName);
 QString DesktopEntryFile(const QString &typeName);
+QString UserIconFile();
 
 } // namespace zorbel

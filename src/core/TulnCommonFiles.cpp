@@ -31,12 +31,6 @@ QString DataHome()
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
 }
 
-// The MIME type a type name stands for ("Zorbel" -> "application/x-zorbel").
-QString MimeTypeOf(const QString &typeName)
-{
-    return QStringLiteral("application/x-") + typeName.toLower();
-}
-
 QString ProgramPath()
 {
     const QString path = QCoreApplication::applicationFilePath();
@@ -59,25 +53,47 @@ bool WriteIfChanged(const QString &fileName, const QByteArray &text)
     }
 }
 
-// Desktop entry values are escaped as the desktop entry format asks.
-// Refreshes the desktop's MIME cache when the tool is installed; never waits.
-void StartMimeUpdate(const QString &MimeFolder)
+// The installed program's desktop entry, and the files of the registration
+// that the program carries in its resources: the same desktop entry, the MIME
+// package and the icon that the install puts under <prefix>/share.
+const QString InstalledEntryName = QStringLiteral("example.zorbel.Zorbel.desktop");
+const QString EntryResource = QStringLiteral(":/desktop/example.zorbel.Zorbel.desktop");
+const QString MimeResource = QStringLiteral(":/desktop/zorbel.xml");
+const QString IconResource = QStringLiteral(":/desktop/zorbel.png");
+
+QByteArray ResourceBytes(const QString &name)
 {
-    const QString tool = QStandardPaths::findExecutable(QStringLiteral("update-mime-database"));
-    if (!tool.isEmpty())
-        QProcess::startDetached(tool, {MimeFolder});
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
+
+// The desktop entry for this program file: the installed entry with its Exec
+// line naming the program by its full path. Empty when the path cannot be
+// written in an Exec line.
+QByteArray UserDesktopEntry()
+{
+    const QString exec = DesktopExecArgument(ProgramPath());
+    if (exec.isEmpty())
+        return {};
+    QStringList lines = QString::fromUtf8(ResourceBytes(EntryResource)).split(u'\n');
+    for (QString &line : lines)
+        if (line.startsWith(QLatin1String("Exec=")))
+            line = QStringLiteral("Exec=") + exec + QStringLiteral(" %f");
+    return lines.join(u'\n').toUtf8();
+}
+
+void StartDesktopRefresh(const QString &dataFolder) { RefreshDesktopDatabases(dataFolder, false); }
 
 TMimeRefresh &MimeRefresh()
 {
-    static TMimeRefresh refresh = StartMimeUpdate;
+    static TMimeRefresh refresh = StartDesktopRefresh;
     return refresh;
 }
 
-void RefreshMimeDatabase()
+void RefreshDatabases()
 {
     if (MimeRefresh())
-        MimeRefresh()(DataHome() + QStringLiteral("/mime"));
+        MimeRefresh()(DataHome());
 }
 
 } // namespace
@@ -246,6 +262,48 @@ QString DesktopEntryFile(const QString &typeName)
     return DataHome() + QStringLiteral("/applications/zorbel-") + typeName.toLower() + QStringLiteral(".desktop");
 }
 
+QString UserIconFile()
+{
+    return DataHome() + QStringLiteral("/icons/hicolor/256x256/apps/zorbel.png");
+}
+
+QString InstalledDesktopEntry()
+{
+    const QString home = QDir::cleanPath(DataHome());
+    for (const QString &folder : QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation)) {
+        if (QDir::cleanPath(folder) == home)
+            continue;
+        const QString entry = folder + QStringLiteral("/applications/") + InstalledEntryName;
+        if (QFileInfo(entry).isFile())
+            return entry;
+    }
+    return {};
+}
+
+void RefreshDesktopDatabases(const QString &dataFolder, bool wait)
+{
+    // Each tool rebuilds the cache of one folder; a desktop without them
+    // reads the folders as they are.
+    const std::pair<const char *, const char *> steps[] = {{"update-mime-database", "/mime"},
+                                                          {"update-desktop-database", "/applications"}};
+    for (const auto &[name, folder] : steps) {
+        const QString tool = QStandardPaths::findExecutable(QString::fromLatin1(name));
+        const QString path = dataFolder + QLatin1String(folder);
+        if (tool.isEmpty() || !FolderExists(path))
+            continue;
+        if (!wait) {
+            QProcess::startDetached(tool, {path});
+            continue;
+        }
+        QProcess process;
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.setStandardOutputFile(QProcess::nullDevice());
+        process.start(tool, {path});
+        if (!process.waitForFinished(10000))
+            process.kill();
+    }
+}
+
 bool RegisterFileType(const QString &extension, const QString &typeName, const QString &description,
                       bool doRegister)
 {
@@ -259,48 +317,36 @@ bool RegisterFileType(const QString &extension, const QString &typeName, const Q
         return QFileInfo::exists(MimePackageFile(typeName));
     const QString mimeFile = MimePackageFile(typeName);
     const QString desktopFile = DesktopEntryFile(typeName);
-    const bool existed = QFileInfo::exists(mimeFile);
-    if (doRegister) {
-        const QString mime = MimeTypeOf(typeName);
-        const QString glob = QLatin1Char('*') + extension.toLower();
-        const QString xml = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                                           "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
-                                           "  <mime-type type=\"%1\">\n"
-                                           "    <comment>%2 files</comment>\n"
-                                           "    <glob pattern=\"%3\"/>\n"
-                                           "    <glob pattern=\"%4\"/>\n"
-                                           "  </mime-type>\n"
-                                           "</mime-info>\n")
-                                .arg(mime, description.toHtmlEscaped(), glob.toHtmlEscaped(),
-                                     glob.toUpper().toHtmlEscaped());
-        const QString exec = DesktopExecArgument(ProgramPath());
-        const QString entry = QStringLiteral("[Desktop Entry]\n"
-                                             "Type=Application\n"
-                                             "Name=%1\n"
-                                             "Comment=%2 files\n"
-                                             "Exec=%3 %f\n"
-                                             "Icon=%4\n"
-                                             "MimeType=%5;\n"
-                                             "Terminal=false\n"
-                                             "Categories=Office;Finance;\n")
-                                  .arg(typeName, description, exec,
-                                       typeName.toLower(), mime);
-        const bool mimeChanged = WriteIfChanged(mimeFile, xml.toUtf8());
-        if (!exec.isEmpty())
-            WriteIfChanged(desktopFile, entry.toUtf8());
-        if (mimeChanged)
-            RefreshMimeDatabase();
+    const QString installed = InstalledDesktopEntry();
+    const bool existed = QFileInfo::exists(mimeFile) || !installed.isEmpty();
+    // The files of the user's registration: what the install ships, with the
+    // Exec line naming this program file (extension and MIME type are those
+    // of the shipped MIME package).
+    Q_UNUSED(extension);
+    if (doRegister && installed.isEmpty()) {
+        bool changed = WriteIfChanged(mimeFile, ResourceBytes(MimeResource));
+        changed = WriteIfChanged(UserIconFile(), ResourceBytes(IconResource)) || changed;
+        const QByteArray entry = UserDesktopEntry();
+        if (!entry.isEmpty())
+            changed = WriteIfChanged(desktopFile, entry) || changed;
+        if (changed)
+            RefreshDatabases();
     } else {
-        const bool removed = TSysEnv::Remove(mimeFile);
-        TSysEnv::Remove(desktopFile);
+        // Unregistering, or the installed program's own entry and type serve:
+        // a user copy (from a run out of a build folder) would shadow them.
+        bool removed = false;
+        for (const QString &file : {mimeFile, desktopFile, UserIconFile()})
+            removed = TSysEnv::Remove(file) || removed;
         if (removed)
-            RefreshMimeDatabase();
-        try {
-            TRegistry reg;
-            const QString key = QStringLiteral("Software\\Ventaro\\") + description;
-            if (reg.KeyExists(key))
-                reg.DeleteKey(key);
-        } catch (const Exception &) {
+            RefreshDatabases();
+        if (!doRegister) {
+            try {
+                TRegistry reg;
+                const QString key = QStringLiteral("Software\\Ventaro\\") + description;
+                if (reg.KeyExists(key))
+                    reg.DeleteKey(key);
+            } catch (const Exception &) {
+            }
         }
     }
     return existed;

@@ -9,6 +9,9 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QImage>
+#include <QProcess>
+#include <QStandardPaths>
 
 #include <sys/stat.h>
 
@@ -159,6 +162,104 @@ TEST(TulnCommon, RegisterFileTypeWritesAndRemovesTheAssociation)
     EXPECT_FALSE(QFileInfo::exists(entry));
     TRegistry reg;
     EXPECT_FALSE(reg.KeyExists(QStringLiteral("Software\\Ventaro\\Zorbel")));
+}
+
+// Runs a desktop tool in the sandbox's folders with no desktop session set;
+// the tool's standard output, or a null array when it failed.
+QByteArray RunTool(const TSandbox &box, const QString &tool, const QStringList &arguments)
+{
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("PATH"), qEnvironmentVariable("PATH"));
+    env.insert(QStringLiteral("HOME"), box.Path("files"));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), box.Path("data"));
+    env.insert(QStringLiteral("XDG_DATA_DIRS"), box.Path("system"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), box.Path("config"));
+    env.insert(QStringLiteral("XDG_CONFIG_DIRS"), box.Path("system"));
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(tool, arguments);
+    if (!process.waitForFinished(20000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        ADD_FAILURE() << tool.toStdString() << ": " << process.readAllStandardOutput().toStdString()
+                      << process.readAllStandardError().toStdString();
+        return {};
+    }
+    return process.readAllStandardOutput();
+}
+
+// Run out of a build folder, the program registers itself for ".den" files
+// in the user's data folder, and the desktop's own tools take it so: the
+// entry validates and is the default for the type once the caches are built.
+TEST(TulnCommon, RegistrationFromABuildFolderWorksWithTheDesktopTools)
+{
+    TSandbox box;
+    EXPECT_TRUE(InstalledDesktopEntry().isEmpty());
+    EXPECT_FALSE(RegisterFileType(".den", "Zorbel", "Zorbel", true));
+    const QString entry = DesktopEntryFile(QStringLiteral("Zorbel"));
+    const QString text = QString::fromUtf8(TSandbox::Read(entry));
+    EXPECT_TRUE(text.contains(QStringLiteral("\nExec=") + DesktopExecArgument(QCoreApplication::applicationFilePath()) +
+                              QStringLiteral(" %f\n")))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("\nComment[ru]=Учёт денег семьи"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("\nIcon=zorbel\n")));
+    const QImage icon(UserIconFile());
+    EXPECT_EQ(icon.size(), QSize(256, 256));
+    EXPECT_EQ(box.MimeRefreshes, 1);
+
+    RunTool(box, QStringLiteral("desktop-file-validate"), {entry});
+    RefreshDesktopDatabases(box.Path("data"), true);
+    // shared-mime-info took the package: "*.den" names the program's type.
+    EXPECT_TRUE(TSandbox::Read(box.Path("data/mime/globs2")).contains("application/x-zorbel:*.den"));
+    EXPECT_TRUE(TSandbox::Read(box.Path("data/mime/magic")).contains("application/x-zorbel"));
+    EXPECT_EQ(RunTool(box, QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"),
+                                                         QStringLiteral("application/x-zorbel")}),
+              QByteArray("zorbel-zorbel.desktop\n"));
+}
+
+// With the installed program's entry in a system data folder, the start
+// writes no user copy and removes the one a build folder's run left behind,
+// which would otherwise shadow the installed program.
+TEST(TulnCommon, InstalledEntryServesWithoutAUserCopy)
+{
+    TSandbox box;
+    EXPECT_FALSE(RegisterFileType(".den", "Zorbel", "Zorbel", true)); // a run out of a build folder
+    const QString stale[] = {MimePackageFile(QStringLiteral("Zorbel")), DesktopEntryFile(QStringLiteral("Zorbel")),
+                             UserIconFile()};
+    for (const QString &file : stale)
+        ASSERT_TRUE(QFileInfo::exists(file)) << file.toStdString();
+    EXPECT_EQ(box.MimeRefreshes, 1);
+
+    const QString installed = box.Path("system/applications/example.zorbel.Zorbel.desktop");
+    ASSERT_TRUE(QDir().mkpath(box.Path("system/applications")));
+    TSandbox::Write(installed, "[Desktop Entry]\n");
+    EXPECT_EQ(InstalledDesktopEntry().toStdString(), installed.toStdString());
+    EXPECT_TRUE(RegisterFileType(".den", "Zorbel", "Zorbel", true));
+    for (const QString &file : stale)
+        EXPECT_FALSE(QFileInfo::exists(file)) << file.toStdString();
+    EXPECT_EQ(box.MimeRefreshes, 2);
+    EXPECT_TRUE(RegisterFileType(".den", "Zorbel", "Zorbel", true));
+    EXPECT_EQ(box.MimeRefreshes, 2); // nothing to write or remove
+    for (const QString &file : stale)
+        EXPECT_FALSE(QFileInfo::exists(file));
+
+    // A user data folder of the same path as a system one is not an install.
+    QFile::remove(installed);
+    TSandbox::Write(box.Path("data/applications/example.zorbel.Zorbel.desktop"), "[Desktop Entry]\n");
+    qputenv("XDG_DATA_DIRS", (box.Path("data") + u':' + box.Path("system")).toUtf8());
+    EXPECT_TRUE(InstalledDesktopEntry().isEmpty());
+}
+
+// Without the desktop's tools the refresh does nothing and never fails.
+TEST(TulnCommon, RefreshWithoutTheDesktopToolsDoesNothing)
+{
+    TSandbox box;
+    RegisterFileType(".den", "Zorbel", "Zorbel", true);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", box.Path("program").toUtf8());
+    RefreshDesktopDatabases(box.Path("data"), true);
+    RefreshDesktopDatabases(box.Path("data"), false);
+    qputenv("PATH", path);
+    EXPECT_FALSE(QFileInfo::exists(box.Path("data/mime/globs2")));
+    EXPECT_FALSE(QFileInfo::exists(box.Path("data/applications/mimeinfo.cache")));
 }
 
 TEST(TulnCommon, DesktopExecLineQuotesEveryReservedCharacter)

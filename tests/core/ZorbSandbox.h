@@ -1,8 +1,8 @@
 // A private home for one test: temporary, session, configuration and data
-// folders of its own (TMPDIR, XDG_RUNTIME_DIR, XDG_CONFIG_HOME, XDG_DATA_HOME),
-// restored afterwards, so
-// the settings store, the work folder and the file association never touch
-// the real ones.
+// folders of its own (TMPDIR, XDG_RUNTIME_DIR, XDG_CONFIG_HOME, XDG_DATA_HOME,
+// and "system" as the only system data folder, XDG_DATA_DIRS), restored
+// afterwards, so the settings store, the work folder and the file association
+// never touch the real ones nor see an installed program.
 #pragma once
 
 #include "core/TulnCommon.h"
@@ -18,7 +18,7 @@ class TSandbox {
 public:
     TSandbox()
     {
-        for (const char *name : {"TMPDIR", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
+        for (const char *name : {"TMPDIR", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_DATA_DIRS"})
             saved_.append({name, qgetenv(name)});
         QDir(dir_.path()).mkpath(QStringLiteral("tmp"));
         QDir(dir_.path()).mkpath(QStringLiteral("config"));
@@ -26,11 +26,13 @@ public:
         QDir(dir_.path()).mkpath(QStringLiteral("files"));
         QDir(dir_.path()).mkpath(QStringLiteral("program"));
         QDir(dir_.path()).mkpath(QStringLiteral("runtime"));
+        QDir(dir_.path()).mkpath(QStringLiteral("system"));
         QFile::setPermissions(Path("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv("XDG_RUNTIME_DIR", Path("runtime").toUtf8());
         qputenv("TMPDIR", Path("tmp").toUtf8());
         qputenv("XDG_CONFIG_HOME", Path("config").toUtf8());
         qputenv("XDG_DATA_HOME", Path("data").toUtf8());
+        qputenv("XDG_DATA_DIRS", Path("system").toUtf8());
         // No desktop tool runs in the sandbox; refreshes are only counted.
         previousRefresh_ = SetMimeRefresh([this](const QString &) { ++MimeRefreshes; });
     }

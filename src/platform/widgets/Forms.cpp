@@ -18,6 +18,8 @@
 #include <QShowEvent>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace zorbel {
 
 // Defined with the forms: the control layer knows forms only by name.
@@ -121,6 +123,8 @@ void TForm::SetBounds(int left, int top, int width, int height)
     move(left, top);
     ResizeClient(std::max(0, width - frame.left() - frame.right()),
                  std::max(0, height - frame.top() - frame.bottom()));
+    if (isVisible())
+        KeepOnScreen();
 }
 
 int TForm::Width() const
@@ -268,6 +272,39 @@ void TForm::CenterOnScreen()
     move(screen.width() / 2 - frame.width() / 2, screen.height() / 2 - frame.height() / 2);
 }
 
+void TForm::KeepOnScreen()
+{
+    if (!isWindow() || (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized)))
+        return;
+    // The screen under the window's centre, else the one it was put on. The
+    // area is in device-independent pixels, as the window's size is, so the
+    // window fits at any scale factor.
+    const QScreen *screen = QGuiApplication::screenAt(frameGeometry().center());
+    if (!screen)
+        screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QMargins frame = FrameMargins();
+    const QSize room(std::max(0, area.width() - frame.left() - frame.right()),
+                     std::max(0, area.height() - frame.top() - frame.bottom()));
+    if (pendingFrameSize_.isValid())
+        pendingFrameSize_ = pendingFrameSize_.boundedTo(area.size());
+    const QSize client = size().boundedTo(room);
+    if (client != size()) {
+        if (FixedSize())
+            setFixedSize(client);
+        else
+            resize(client);
+    }
+    // pos() is the frame's corner, also before the window manager framed it.
+    const QSize outer = client.grownBy(frame);
+    const int left = std::clamp(pos().x(), area.left(), std::max(area.left(), area.left() + area.width() - outer.width()));
+    const int top = std::clamp(pos().y(), area.top(), std::max(area.top(), area.top() + area.height() - outer.height()));
+    if (QPoint(left, top) != pos())
+        move(left, top);
+}
+
 bool TForm::ControlEvent(QEvent *event)
 {
     // Learn the frame as soon as the window manager has put one around a
@@ -283,6 +320,7 @@ bool TForm::ControlEvent(QEvent *event)
                                std::max(0, asked.height() - frame.top() - frame.bottom()));
             if (client != size())
                 ResizeClient(client.width(), client.height());
+            KeepOnScreen();
         }
     }
     if (event->type() == QEvent::Resize && menu_)
@@ -299,8 +337,10 @@ void TForm::showEvent(QShowEvent *event)
         setFixedSize(size());
     if (position_ == TPosition::poScreenCenter)
         CenterOnScreen();
+    KeepOnScreen();
     AlignChildren(this);
     Fire(OnShow, this);
+    KeepOnScreen();
 }
 
 void TForm::hideEvent(QHideEvent *event)

@@ -71,7 +71,8 @@ public:
     // Bounds include the window frame. A form not yet framed by the window
     // manager (not shown, or just shown) is sized for the frame last seen
     // around a form, and sized again for its own frame once it has one, so
-    // bounds stored from a shown form come back the same.
+    // bounds stored from a shown form come back the same. A shown form is
+    // kept within the free area of its screen.
     void SetBounds(int left, int top, int width, int height) override;
     // The frame around the client area (its own, else the last seen).
     QMargins FrameMargins() const;
@@ -161,6 +162,9 @@ private:
     bool TryEndModal();
     void ApplyWindowFlags();
     void CenterOnScreen();
+    // Cuts the window to the free area of its screen and moves it inside;
+    // a window that fits keeps its size.
+    void KeepOnScreen();
     bool FixedSize() const;
 
     // The size with frame asked for while the frame was not known; the

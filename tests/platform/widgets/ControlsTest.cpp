@@ -320,6 +320,11 @@ TEST(StatusBarTest, PanelsWidenForTheirTextAndTheBarFollowsItsFont)
     EXPECT_EQ(sb->PanelRect(1).width(), 120);
     sb->SetPanelWidth(1, 200);
     EXPECT_EQ(sb->PanelRect(2).left(), 270);
+    // A bar wide enough for every figure keeps its font (checked before
+    // showing: the test screen is 800 wide, and a shown window is kept on it).
+    for (int i = 0; i < 4; ++i)
+        sb->SetPanelText(i, figure);
+    EXPECT_EQ(sb->TextFont().pointSizeF(), 16);
     // Right alignment: the drawn text ends at the text rectangle's right edge.
     form.show();
     sb->SetPanelText(1, QStringLiteral("8"));
@@ -336,7 +341,6 @@ TEST(StatusBarTest, PanelsWidenForTheirTextAndTheBarFollowsItsFont)
     // enough that each is whole and inside the bar.
     for (int i = 0; i < 4; ++i)
         sb->SetPanelText(i, figure);
-    EXPECT_EQ(sb->TextFont().pointSizeF(), 16);
     form.resize(500, 200);
     QCoreApplication::processEvents();
     ASSERT_EQ(sb->Width(), 500);

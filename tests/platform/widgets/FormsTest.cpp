@@ -7,6 +7,9 @@
 
 #include <QApplication>
 #include <QPointer>
+#include <QProcess>
+#include <QScreen>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QWindow>
 
@@ -274,6 +277,63 @@ TEST(ModalTest, ADialogIsAtLeastAsWideAsItsCaption)
         else
             EXPECT_NEAR(shown, c.Width, 8) << c.Caption;
     }
+}
+
+// A 1600x1000 screen at a scale factor of 2 leaves 800x500 for windows: one
+// designed larger opens within the free area, one that fits keeps its size.
+// The scale factor and the screen are fixed when the application starts, so
+// the checks run in a second run of this test program.
+TEST(FormBoundsTest, WindowsFitTheScreenAtAScaleFactorOfTwo)
+{
+    if (qEnvironmentVariableIsEmpty("ZORBEL_SCALED_SCREEN")) {
+        QTemporaryDir dir;
+        const QString config = dir.filePath(QStringLiteral("screen.json"));
+        QFile file(config);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(R"({"screens": [{"name": "small", "x": 0, "y": 0, "width": 1600, "height": 1000,
+                       "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+        file.close();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("ZORBEL_SCALED_SCREEN"), QStringLiteral("1"));
+        env.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen:configfile=") + config);
+        QProcess child;
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--gtest_filter=FormBoundsTest.WindowsFitTheScreenAtAScaleFactorOfTwo")});
+        ASSERT_TRUE(child.waitForFinished(60000));
+        const QByteArray output = child.readAll();
+        EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
+        EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+        return;
+    }
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    ASSERT_EQ(screen->devicePixelRatio(), 2.0);
+    const QRect area = screen->availableGeometry();
+    ASSERT_EQ(area, QRect(0, 0, 800, 500));
+
+    TForm large;
+    large.SetBounds(100, 50, 842, 547); // the results window's designed size
+    large.show();
+    EXPECT_TRUE(area.contains(large.frameGeometry())) << large.Width() << "x" << large.Height();
+    // Sized again while shown, as windows do with remembered bounds.
+    large.SetBounds(-300, 200, 2000, 1500);
+    EXPECT_TRUE(area.contains(large.frameGeometry())) << large.Width() << "x" << large.Height();
+
+    TForm dialog;
+    dialog.SetBorderStyle(TFormBorderStyle::bsDialog);
+    dialog.SetPosition(TPosition::poScreenCenter);
+    dialog.SetBounds(0, 0, 900, 520);
+    dialog.show();
+    EXPECT_TRUE(area.contains(dialog.frameGeometry()));
+    EXPECT_EQ(dialog.maximumSize(), dialog.size()); // still of fixed size
+
+    TForm small;
+    small.SetBounds(700, 450, 300, 200);
+    small.show();
+    EXPECT_EQ(QSize(small.Width(), small.Height()), QSize(300, 200)); // fits: as designed
+    EXPECT_TRUE(area.contains(small.frameGeometry()));
 }
 
 TEST(ModalTest, WindowShownFromAModalWindowIsNotBlockedByIt)
