@@ -4,7 +4,7 @@
 #include "core/ZorbAccounts.h"
 
 #include "platform/rtl/Money.h"
-#include "core/ZorbDbTransaction.h"
+#include "platform/sqltable/Database.h"
 #include "core/ZorbDm.h"
 #include "core/ZorbRates.h"
 #include "platform/rtl/Format.h"
@@ -207,7 +207,7 @@ bool DeleteAccount(TDm &dm, const std::function<bool(const QString &)> &Confirm)
         return false;
     try {
         // The operations and the account go together or not at all.
-        TDbTransaction tr(dm.Db);
+        TTransactionScope tr(dm.Db);
         TSqliteStatement del(dm.Db.Db(), QStringLiteral("delete from tb_hist where id_account=?1"));
         del.BindInt(1, id);
         del.Step();

@@ -8,7 +8,7 @@
 
 #include "analysis/AnalysisWindows.h"
 #include "analysis/ZorbRst.h"
-#include "core/ZorbDbTransaction.h"
+#include "platform/sqltable/Database.h"
 #include "core/ZorbMain.h"
 #include "core/ZorbSandbox.h"
 #include "core/ZorbText.h"
@@ -63,7 +63,7 @@ protected:
     {
         TDm &dm = *main->Dm;
         {
-            TDbTransaction tr(dm.Db);
+            TTransactionScope tr(dm.Db);
             Exec(U("delete from tb_hist"));
             Exec(U("delete from tb_account"));
             Exec(U("delete from tb_items"));
