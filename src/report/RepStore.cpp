@@ -164,7 +164,7 @@ TRepCompress::~TRepCompress()
     if (encoding_ && bitIndex_ != 0) {
         try {
             Flush();
-        } catch (...) {
+        } catch (const Exception &) {
             // A failing stream reports its error on the caller's next write.
         }
     }

@@ -91,7 +91,7 @@ void TDatabase::Commit()
         try {
             ReleaseStatements();
             Db().Exec(QStringLiteral("ROLLBACK TO zb%1; RELEASE zb%1").arg(depth_));
-        } catch (...) {
+        } catch (const Exception &) {
             // SQLite has rolled the whole transaction back itself.
         }
         throw;
