@@ -2,6 +2,7 @@
 // of one row is posted at once; a post that fails cancels that row's change
 // and the walk goes on, so one bad row never stops the book.
 #include "core/ZorbAccounts.h"
+#include "platform/rtl/StrUtils.h"
 
 #include "platform/rtl/Money.h"
 #include "platform/sqltable/Database.h"
@@ -13,7 +14,6 @@
 namespace zorbel {
 namespace {
 
-QString U(const char *text) { return QString::fromUtf8(text); }
 
 TField *F(TDm &dm, const char *name) { return dm.Tb_Account.FieldByName(QString::fromLatin1(name)); }
 

@@ -11,7 +11,6 @@ namespace zorbel {
 
 namespace {
 
-QString U(const char *text) { return QString::fromUtf8(text); }
 
 } // namespace
 

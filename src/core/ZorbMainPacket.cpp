@@ -2,6 +2,7 @@
 // EnterPacket, which shows the packet window when asked to (or when the
 // packet has no sums), asks for confirmation and writes the packet.
 #include "core/ZorbGrp.h"
+#include "platform/rtl/StrUtils.h"
 #include "core/ZorbMain.h"
 #include "core/ZorbPacket.h"
 #include "core/TulnDlg.h"
@@ -11,7 +12,6 @@ namespace zorbel {
 
 namespace {
 
-QString U(const char *text) { return QString::fromUtf8(text); }
 
 } // namespace
 

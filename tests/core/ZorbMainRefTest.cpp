@@ -4,6 +4,7 @@
 // namesakes, F3 without a match, the picker's add question, removing a
 // birthday, and a cell naming a program.
 #include "core/ZorbMain.h"
+#include "platform/rtl/StrUtils.h"
 
 #include "ZorbSandbox.h"
 #include "core/ZorbRef.h"
@@ -20,7 +21,6 @@
 namespace zorbel {
 namespace {
 
-QString U(const char *text) { return QString::fromUtf8(text); }
 
 QStringList Texts(const TModalScript &script)
 {
