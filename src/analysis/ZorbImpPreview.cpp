@@ -258,8 +258,8 @@ TImportSummary BuildImportPreview(TVemtMemTable &tab, const QStringList &lines, 
     TImportSummary summary;
     TImpFields f(tab);
     TLineReader reader(settings, catalog, fallbackDate);
-    tab.DisableControls();
-    try {
+    {
+        TControlsOff off(tab);
         for (const QString &line : lines) {
             if (IsBlank(line))
                 continue;
@@ -281,11 +281,7 @@ TImportSummary BuildImportPreview(TVemtMemTable &tab, const QStringList &lines, 
             }
         }
         tab.First();
-    } catch (...) {
-        tab.EnableControls();
-        throw;
     }
-    tab.EnableControls();
     return summary;
 }
 
@@ -293,17 +289,13 @@ TImportSummary CountImportable(TVemtMemTable &tab)
 {
     TImportSummary summary;
     const int recNo = tab.RecNo();
-    tab.DisableControls();
-    try {
+    {
+        TControlsOff off(tab);
         for (tab.First(); !tab.Eof(); tab.Next())
             Count(tab, summary);
         if (recNo > 0 && !tab.IsEmpty())
             tab.SetRecNo(recNo);
-    } catch (...) {
-        tab.EnableControls();
-        throw;
     }
-    tab.EnableControls();
     return summary;
 }
 

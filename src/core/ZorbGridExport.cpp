@@ -141,22 +141,16 @@ void WalkDelimitedLines(TDataSet *data, const TGridExportLayout &layout, Sink &s
         }
     sink.EndLine();
     const std::vector<TCellSource> sources = CellSources(data, layout);
-    data->DisableControls();
-    try {
-        for (data->First(); !data->Eof(); data->Next()) {
-            first = true;
-            for (const TCellSource &source : sources) {
-                sink.Cell(CellText(source), first);
-                first = false;
-            }
-            sink.EndLine();
+    TControlsOff off(*data);
+    for (data->First(); !data->Eof(); data->Next()) {
+        first = true;
+        for (const TCellSource &source : sources) {
+            sink.Cell(CellText(source), first);
+            first = false;
         }
-        data->First();
-    } catch (...) {
-        data->EnableControls();
-        throw;
+        sink.EndLine();
     }
-    data->EnableControls();
+    data->First();
 }
 
 } // namespace
