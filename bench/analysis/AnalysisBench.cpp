@@ -1,6 +1,6 @@
-// The results window's queries on 100,000 operations over 10 accounts and 5
-// years with 2,000 categories (tb_hist written with raw inserts in one
-// transaction):
+// The results window's queries on 100,000 operations (or the number given as
+// the first argument) over 10 accounts and 5 years with 2,000 categories
+// (tb_hist written with raw inserts in one transaction):
 //   open     the grouped totals for one year with the default conditions
 //            (the current account, realised operations), built and read;
 //   refresh  after a condition change (a category ticked, a comment pattern):
@@ -14,6 +14,7 @@
 #include "analysis/ZorbRstDynCalc.h"
 #include "analysis/ZorbRstQuery.h"
 
+#include "common/BenchSize.h"
 #include "common/BenchTiming.h"
 #include "platform/sqltable/Database.h"
 #include "platform/sqltable/Query.h"
@@ -40,8 +41,8 @@ void Check(int rc, sqlite3 *db)
     }
 }
 
-// The 100,000 operations, written straight into the file the database opens.
-void Fill(const QString &file)
+// The operations, written straight into the file the database opens.
+void Fill(const QString &file, int operations)
 {
     sqlite3 *db = nullptr;
     Check(sqlite3_open(file.toUtf8().constData(), &db), db);
@@ -62,7 +63,7 @@ void Fill(const QString &file)
           db);
     std::mt19937 rng(7);
     const TDateTime start = EncodeDate(2021, 1, 1);
-    for (int i = 0; i < 100000; ++i) {
+    for (int i = 0; i < operations; ++i) {
         const TDateTime d = start + double(rng() % 1826);
         int y = 0, m = 0, day = 0;
         DecodeDate(d, y, m, day);
@@ -112,7 +113,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
-    Fill(dir.filePath(QString::fromLatin1(TDatabase::DatabaseFileName)));
+    Fill(dir.filePath(QString::fromLatin1(TDatabase::DatabaseFileName)), OperationCount(argc, argv, 100000));
     TDatabase db;
     db.SetDatabaseName(QStringLiteral("DbZorb"));
     db.SetParams({QStringLiteral("PATH=") + dir.path()});

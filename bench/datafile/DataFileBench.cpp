@@ -1,17 +1,18 @@
-// The data file with 100,000 operations, saved and opened as the program
-// does, beside zlib and libdeflate doing the same compression work in the
-// same process on the same files (no process start-up, no temporary files of
-// other tools). Save: our pack of the work folder at level 1 with a password
-// (as a protected data set is saved) and without one; the references read
-// each file, compute its CRC-32, deflate it at level 1 and write it to one
-// output file. Open: our extraction of that data file, timed apart from
-// opening the tables; the references read their output back, inflate each
-// file, check its CRC and write it. Contenders run interleaved, round after
-// round; the figures are the minimum and the median.
+// The data file with 100,000 operations (or the number given as the first
+// argument), saved and opened as the program does, beside zlib and libdeflate
+// doing the same compression work in the same process on the same files (no
+// process start-up, no temporary files of other tools). Save: our pack of the
+// work folder at level 1 with a password (as a protected data set is saved)
+// and without one; the references read each file, compute its CRC-32, deflate
+// it at level 1 and write it to one output file. Open: our extraction of that
+// data file, timed apart from opening the tables; the references read their
+// output back, inflate each file, check its CRC and write it. Contenders run
+// interleaved, round after round; the figures are the minimum and the median.
 #include "core/ZorbDm.h"
 #include "core/ZorbFile.h"
 #include "platform/rtl/DateTime.h"
 
+#include "BenchSize.h"
 #include "BenchTiming.h"
 #include "ZlibRaw.h"
 
@@ -38,7 +39,7 @@ using namespace zorbel::bench;
 
 namespace {
 
-constexpr int Rows = 100000;
+int Rows = 100000; // or the first argument
 constexpr int Rounds = 7;
 const QString Password = QStringLiteral("Пароль7");
 
@@ -204,6 +205,7 @@ void Report(const char *what, const TContender &c, double reference)
 
 int main(int argc, char *argv[])
 {
+    Rows = OperationCount(argc, argv, Rows);
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTemporaryDir dir;

@@ -1,7 +1,7 @@
-// The main window on a large data set: 100,000 operations over 10 accounts
-// and 5 years, 2,000 expense categories. Built once through the program
-// (a new data set, rows written with raw inserts in one transaction, saved as
-// a data file), then:
+// The main window on a large data set: 100,000 operations (or the number given
+// as the first argument) over 10 accounts and 5 years, 2,000 expense
+// categories. Built once through the program (a new data set, rows written
+// with raw inserts in one transaction, saved as a data file), then:
 //   start-up      a child process opens the data file and paints the ledger
 //                 and the trees (process start to painted, unpacking included);
 //   clicks        switching the account, the period kind (month <-> whole
@@ -20,6 +20,7 @@
 #include "core/ZorbMain.h"
 
 #include "ledger/LedgerDataSet.h"
+#include "common/BenchSize.h"
 
 #include <QApplication>
 #include <QDir>
@@ -178,7 +179,9 @@ int main(int argc, char **argv)
     if (shot)
         return Shot(args.value(1), program, home.path());
 
-    const TSize size{10, 100000, 5, 40, 49}; // 40 groups + 1,960 items = 2,000 categories
+    // 40 groups + 1,960 items = 2,000 categories; the operations from the
+    // first argument (100,000 by default).
+    const TSize size{10, OperationCount(argc, argv, 100000), 5, 40, 49};
     const QString file = home.path() + "/big.den";
     QElapsedTimer t;
     t.start();

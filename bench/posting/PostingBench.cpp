@@ -10,6 +10,7 @@
 #include "core/ZorbMain.h"
 
 #include "common/BenchHome.h"
+#include "common/BenchSize.h"
 #include "ledger/LedgerDataSet.h"
 #include "platform/widgets/ModalScript.h"
 
@@ -61,7 +62,8 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
 
     TFormMain f(QStringList{}, program);
-    Fill(f, TSize{10, 100000, 5, 40, 49});
+    const int operations = OperationCount(argc, argv, 100000);
+    Fill(f, TSize{10, operations, 5, 40, 49});
     // What-if: an index by account and category for the card's history.
     if (qEnvironmentVariableIsSet("ZORBEL_BENCH_CATINDEX"))
         f.Dm->Db.Db().Exec(QStringLiteral("create index bench_cat on tb_hist(id_account,level3,date_real)"));
@@ -76,7 +78,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "the expense tree lacks a leaf or the transfer node\n");
         return 1;
     }
-    std::printf("100000 operations over 10 accounts, 2000 categories\n");
+    std::printf("%d operations over 10 accounts, 2000 categories\n", operations);
     TFormCard &card = *f.Card();
     if (qEnvironmentVariableIsSet("POSTING_PARTS")) {
         TDm &dm = *f.Dm;

@@ -3,8 +3,8 @@
 //
 // The CRC is the reflected CRC-32 (polynomial 0xEDB88320). A running value
 // starts at 0xFFFFFFFF, folds bytes in with UpdateCRC, and its complement is
-// the CRC-32 stored in the headers. UpdateCRC works on sixteen bytes at a
-// time ("slicing by 16"): CrcTables[0] is the classic byte table,
+// the CRC-32 stored in the headers. The table code works on sixteen bytes at
+// a time ("slicing by 16"): CrcTables[0] is the classic byte table,
 // CrcTables[k] the effect of a byte followed by k zero bytes.
 //
 // The cipher keeps three 32-bit keys. InitKeys seeds them from the password
@@ -47,7 +47,12 @@ constexpr uint32_t UpdCRC(uint8_t b, uint32_t crc)
 }
 
 // Folds Count bytes into a running CRC value and returns the new value.
+// Long buffers use carry-less multiplication where the processor has it.
 uint32_t UpdateCRC(uint32_t crc, const void *buffer, size_t count);
+
+// The same with the table code alone, whatever the processor (the reference
+// the folding code is checked against).
+uint32_t UpdateCrcPortable(uint32_t crc, const void *buffer, size_t count);
 
 // The finished CRC-32 of a buffer ("abc" gives 0x352441C2).
 inline uint32_t Crc32Of(const void *buffer, size_t count)

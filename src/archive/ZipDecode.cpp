@@ -107,18 +107,24 @@ void TZipDecoder::ReadFully(uint8_t *Buffer, int64_t Count)
 
 bool TZipDecoder::FillInput()
 {
-    if (leftToRead_ <= 0)
-        return false;
-    if (ProcessMessages)
-        ProcessMessages();
-    const int64_t n = std::min<int64_t>(leftToRead_, BufferSize);
-    leftToRead_ -= n;
-    ReadFully(in_.get(), n);
-    if (encrypted_)
-        keys_.DecryptBuffer(in_.get(), static_cast<size_t>(n));
+    const size_t n = ReadInput(in_.get(), BufferSize);
     inPtr_ = in_.get();
     inEnd_ = in_.get() + n;
-    return true;
+    return n > 0;
+}
+
+size_t TZipDecoder::ReadInput(uint8_t *Buffer, size_t Count)
+{
+    if (leftToRead_ <= 0)
+        return 0;
+    if (ProcessMessages)
+        ProcessMessages();
+    const int64_t n = std::min<int64_t>(leftToRead_, static_cast<int64_t>(Count));
+    leftToRead_ -= n;
+    ReadFully(Buffer, n);
+    if (encrypted_)
+        keys_.DecryptBuffer(Buffer, static_cast<size_t>(n));
+    return static_cast<size_t>(n);
 }
 
 void TZipDecoder::RefillBits()
@@ -183,15 +189,22 @@ bool TZipDecoder::GetSymbol(const uint32_t *Table, unsigned TableBits, uint32_t 
 
 void TZipDecoder::FlushWindow(const uint8_t *Data, size_t n)
 {
-    while (n > 0) {
+    // Top up a partly filled output block first; whole blocks then go out
+    // straight from the caller's bytes, and the rest waits in the buffer.
+    if (outCount_ > 0) {
         const size_t k = std::min(n, size_t(BufferSize - outCount_));
         std::memcpy(out_.get() + outCount_, Data, k);
         outCount_ += static_cast<int>(k);
         Data += k;
         n -= k;
-        if (outCount_ == BufferSize)
-            FlushOutput();
+        if (outCount_ < BufferSize)
+            return;
+        FlushOutput();
     }
+    for (; n >= size_t(BufferSize); Data += BufferSize, n -= BufferSize)
+        EmitBlock(Data, BufferSize);
+    std::memcpy(out_.get(), Data, n);
+    outCount_ = static_cast<int>(n);
 }
 
 void TZipDecoder::FlushOutput()
@@ -199,13 +212,18 @@ void TZipDecoder::FlushOutput()
     const int n = outCount_;
     if (n <= 0)
         return;
+    EmitBlock(out_.get(), n);
+    outCount_ = 0;
+}
+
+void TZipDecoder::EmitBlock(const uint8_t *Data, int n)
+{
     if (written_ + n > uncompressed_)
         throw EBiggerThanUncompressed(QStringLiteral("File is larger than uncompressed size!"));
-    WriteOutput(out_.get(), n);
-    crc_ = UpdateCRC(crc_, out_.get(), static_cast<size_t>(n));
+    WriteOutput(Data, n);
+    crc_ = UpdateCRC(crc_, Data, static_cast<size_t>(n));
     written_ += n;
     selectionWritten_ += n;
-    outCount_ = 0;
     if (OnFilePercentDone)
         OnFilePercentDone(Percent(written_, uncompressed_));
     if (OnTotalPercentDone)

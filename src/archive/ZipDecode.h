@@ -107,6 +107,9 @@ private:
     void ReadFully(uint8_t *Buffer, int64_t Count);
     // Refills the input buffer; false when the entry's input is used up.
     bool FillInput();
+    // Reads up to Count of the entry's next input bytes (decrypted) into
+    // Buffer, bypassing the input buffer; 0 when the input is used up.
+    size_t ReadInput(uint8_t *Buffer, size_t Count);
     // One input byte, or -1 when the entry's input is used up.
     int ReadByte()
     {
@@ -158,9 +161,14 @@ private:
         if (outCount_ == BufferSize)
             FlushOutput();
     }
-    // Copies n bytes into the output buffer, flushing it whenever it fills.
+    // Hands n bytes on in blocks of BufferSize; a last partial block waits
+    // in the output buffer.
     void FlushWindow(const uint8_t *Data, size_t n);
+    // Hands on what waits in the output buffer.
     void FlushOutput();
+    // Checks the size limit, hands one block to WriteOutput, folds it into
+    // the CRC and reports progress.
+    void EmitBlock(const uint8_t *Data, int n);
 
     // ---- decoders --------------------------------------------------------
     void Fail(const char *Reason);

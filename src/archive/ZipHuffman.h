@@ -64,12 +64,16 @@ struct TZipDecoder::TWork {
     static constexpr size_t WindowSize = 32768;
     // Inflate writes linearly into Window and slides the last 32768 bytes
     // down when SlideAt is reached; the slack takes one longest match and the
-    // 8-byte overrun of the match copy.
-    static constexpr size_t SlideAt = 2 * WindowSize;
-    uint8_t Window[SlideAt + 258 + 16];
+    // 16-byte overrun of the match copy.
+    // The wide linear part keeps the slide (a 32 KB move) rare.
+    static constexpr size_t SlideAt = 8 * WindowSize;
+    uint8_t Window[SlideAt + 258 + 32];
 
-    static constexpr size_t LitCapacity = 2048;
-    static constexpr size_t DistCapacity = 1024;
+    // An 11-bit primary literal/length table needs at most about 930 entries
+    // of second-level tables (each long-code subtable of 2^k entries holds at
+    // least k+1 of the 286 symbols); an 8-bit distance table about 100.
+    static constexpr size_t LitCapacity = 2048 + 1024;
+    static constexpr size_t DistCapacity = 256 + 256;
     uint32_t Lit[LitCapacity];       // literal/length codes of a dynamic block
     uint32_t Dist[DistCapacity];     // distance codes of a dynamic block
     uint32_t CodeLen[128];           // code length codes (7 bits, one level)

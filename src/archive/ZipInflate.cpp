@@ -1,15 +1,15 @@
 // Inflate (RFC 1951) and the decode-table builder it shares with explode.
 //
-// Blocks are decoded into TWork::Window, a linear buffer of twice the 32 KB
+// Blocks are decoded into TWork::Window, a linear buffer of eight times the 32 KB
 // history: output is appended at winPos_; when it reaches SlideAt the
 // unflushed bytes go to the output buffer (FlushWindow) and the last 32768
 // bytes slide down to the start. So a match is always one plain forward
-// copy, which may run in 8-byte steps past its end into the slack (those
+// copy, which may run in 16-byte steps past its end into the slack (those
 // bytes lie beyond the write position and are overwritten later).
 //
-// Lookup bits: 9 for literal/length codes and 6 for distance codes of
-// dynamic blocks, 7 and 5 for the fixed codes; longer codes go through a
-// second-level table (see ZipHuffman.h).
+// Lookup bits: 11 for literal/length codes and 8 for distance codes of
+// dynamic blocks, 9 and 5 for the fixed codes (which then need no second
+// level); longer codes go through a second-level table (see ZipHuffman.h).
 #include "archive/ZipHuffman.h"
 
 #include <algorithm>
@@ -25,13 +25,13 @@ bool BuildTable(uint32_t *Table, size_t Capacity, unsigned TableBits, unsigned C
 {
     constexpr uint32_t Invalid = Payload(OpInvalid, 0);
     const size_t primary = size_t(1) << TableBits;
-    if (primary > Capacity || TableBits > 9)
+    if (primary > Capacity || TableBits > 11)
         return false;
     std::fill(Table, Table + primary, Invalid);
 
     // Short codes fill every primary entry they prefix; for long codes note
     // the longest length behind each primary entry.
-    uint8_t longest[512] = {};
+    uint8_t longest[2048] = {};
     for (unsigned s = 0; s < Count; ++s) {
         const unsigned len = Lengths[s];
         if (len == 0)
@@ -157,9 +157,9 @@ constexpr std::array<uint32_t, 19> CodeLengthPayloads = [] {
     return p;
 }();
 
-constexpr unsigned DynLitBits = 9;
-constexpr unsigned DynDistBits = 6;
-constexpr unsigned FixedLitBits = 7;
+constexpr unsigned DynLitBits = 11;
+constexpr unsigned DynDistBits = 8;
+constexpr unsigned FixedLitBits = 9;
 constexpr unsigned FixedDistBits = 5;
 
 } // namespace
@@ -255,12 +255,19 @@ void TZipDecoder::InflateStored()
     while (left > 0) {
         if (winPos_ >= TWork::SlideAt)
             SlideWindow();
-        if (inPtr_ == inEnd_ && !FillInput())
-            throw TCorruptData{"unexpected end of compressed data"};
-        const size_t k = std::min({size_t(left), size_t(inEnd_ - inPtr_), TWork::SlideAt - winPos_});
-        std::memcpy(win + winPos_, inPtr_, k);
+        const size_t room = std::min(size_t(left), TWork::SlideAt - winPos_);
+        size_t k;
+        if (inPtr_ < inEnd_) {
+            k = std::min(room, size_t(inEnd_ - inPtr_));
+            std::memcpy(win + winPos_, inPtr_, k);
+            inPtr_ += k;
+        } else {
+            // Nothing buffered: read the block's bytes straight into the window.
+            k = ReadInput(win + winPos_, room);
+            if (k == 0)
+                throw TCorruptData{"unexpected end of compressed data"};
+        }
         winPos_ += k;
-        inPtr_ += k;
         left -= static_cast<unsigned>(k);
     }
 }
@@ -359,14 +366,14 @@ void TZipDecoder::InflateCodes(const uint32_t *LitTable, unsigned LitBits, const
         inEnd = inEnd_;
         wp = winPos_;
     };
-    auto fail = [&](const char *reason) {
-        store();
-        throw TCorruptData{reason};
-    };
+    // A failure leaves the loop with its reason (no call may take the
+    // locals' addresses, or they would live in memory instead of registers).
+    const char *failure = nullptr;
     auto drop = [&](unsigned n) {
         bits >>= n;
         count -= n;
     };
+    constexpr uint32_t LiteralFlag = OpLiteral << 8;
 
     for (;;) {
         if (wp >= TWork::SlideAt) {
@@ -390,6 +397,24 @@ void TZipDecoder::InflateCodes(const uint32_t *LitTable, unsigned LitBits, const
             }
         }
         uint32_t e = LitTable[bits & litMask];
+        if (e & LiteralFlag) {
+            // Up to three literals straight from the primary table (at most
+            // 11 bits each, and at least 48 bits held) before the next
+            // refill and window check; the slack takes the overrun.
+            drop(EntryBits(e));
+            win[wp++] = static_cast<uint8_t>(EntryValue(e));
+            e = LitTable[bits & litMask];
+            if (e & LiteralFlag) {
+                drop(EntryBits(e));
+                win[wp++] = static_cast<uint8_t>(EntryValue(e));
+                e = LitTable[bits & litMask];
+                if (e & LiteralFlag) {
+                    drop(EntryBits(e));
+                    win[wp++] = static_cast<uint8_t>(EntryValue(e));
+                }
+            }
+            continue;
+        }
         if (EntryOp(e) & OpLink) {
             drop(EntryBits(e));
             e = LitTable[EntryValue(e) + (bits & ((uint64_t(1) << (EntryOp(e) & 15)) - 1))];
@@ -402,8 +427,10 @@ void TZipDecoder::InflateCodes(const uint32_t *LitTable, unsigned LitBits, const
         }
         if (op & OpEnd)
             break;
-        if (op & OpInvalid)
-            fail("invalid literal/length code");
+        if (op & OpInvalid) {
+            failure = "invalid literal/length code";
+            break;
+        }
         const unsigned length = EntryValue(e) + static_cast<unsigned>(bits & ((uint64_t(1) << op) - 1));
         drop(op);
 
@@ -414,17 +441,36 @@ void TZipDecoder::InflateCodes(const uint32_t *LitTable, unsigned LitBits, const
         }
         drop(EntryBits(e));
         op = EntryOp(e);
-        if (op & OpInvalid)
-            fail("invalid distance code");
+        if (op & OpInvalid) {
+            failure = "invalid distance code";
+            break;
+        }
         const size_t dist = EntryValue(e) + static_cast<unsigned>(bits & ((uint64_t(1) << op) - 1));
         drop(op);
-        if (dist > wp)
-            fail("invalid distance too far back");
+        if (dist > wp) {
+            failure = "invalid distance too far back";
+            break;
+        }
 
         uint8_t *dst = win + wp;
         const uint8_t *src = dst - dist;
         wp += length;
-        if (dist >= 8) {
+        if (dist >= 16) {
+            // Most matches are short: 32 bytes at once without a loop test,
+            // then 16 at a time for the rest.
+            std::memcpy(dst, src, 16);
+            std::memcpy(dst + 16, src + 16, 16);
+            if (length > 32) {
+                uint8_t *const end = win + wp;
+                dst += 32;
+                src += 32;
+                do {
+                    std::memcpy(dst, src, 16);
+                    dst += 16;
+                    src += 16;
+                } while (dst < end);
+            }
+        } else if (dist >= 8) {
             uint8_t *const end = win + wp;
             do {
                 std::memcpy(dst, src, 8);
@@ -439,6 +485,8 @@ void TZipDecoder::InflateCodes(const uint32_t *LitTable, unsigned LitBits, const
         }
     }
     store();
+    if (failure)
+        throw TCorruptData{failure};
 }
 
 } // namespace zorbel

@@ -16,7 +16,6 @@ namespace {
 constexpr int kBisectMinimum = 21;   // entries from which a key search bisects
 constexpr int kQuickSortMinimum = 6; // ranges below this wait for the insertion sort
 constexpr int kProgressStep = 100;   // entries between progress reports
-constexpr int kFilteredCapacity = 100;
 constexpr int kPrefetchDistance = 8; // entries ahead whose records are fetched
 
 const QString kDupKeyMessage = QStringLiteral("Duplicate index value. Operation aborted.");
@@ -242,7 +241,6 @@ void TVemtIndex::Load()
     Clear();
     TVemtCommon::Locker lock(store_);
     filtered_ = table_.Indexes().OnFilterIndex || FilterExpression;
-    entries_.reserve(static_cast<size_t>(filtered_ ? kFilteredCapacity : store_.RecordCount()));
     const bool recalc = table_.RecalcOnIndex();
     for (int slot = 0; slot < store_.RecordCount(); ++slot) {
         TVemtRecord *record = store_.Records(slot);
@@ -294,6 +292,7 @@ void TVemtIndex::SortRange(int first, int last)
     TVemtCommon::Locker lock(store_);
     PrepareKeys();
     if (first < last) {
+        std::vector<TVemtRecord *> entries = entries_.TakeAll();
         const auto general = [this](const TVemtRecord *a, const TVemtRecord *b) {
             return CompareEntries(a, b, false, true);
         };
@@ -306,7 +305,7 @@ void TVemtIndex::SortRange(int first, int last)
         const auto sortAs = [&](auto sample) {
             const FixedKeyCompare<decltype(sample)> compare{this, keys_[0].Offset,
                                                             (keys_[0].Options & mtcoDescending) != 0};
-            SortEntries(entries_, first, last, prefetchOffset, compare);
+            SortEntries(entries, first, last, prefetchOffset, compare);
         };
         switch (type) {
         case ftSmallint: sortAs(std::int16_t()); break;
@@ -314,8 +313,9 @@ void TVemtIndex::SortRange(int first, int last)
         case ftInteger: case ftAutoInc: case ftDate: case ftTime: sortAs(std::int32_t()); break;
         case ftLargeint: sortAs(std::int64_t()); break;
         case ftFloat: case ftCurrency: case ftDateTime: sortAs(double()); break;
-        default: SortEntries(entries_, first, last, prefetchOffset, general); break;
+        default: SortEntries(entries, first, last, prefetchOffset, general); break;
         }
+        entries_.Assign(std::move(entries));
     }
     ordered_ = true;
 }
@@ -554,8 +554,15 @@ int TVemtIndex::PlaceAsRebuilt(const TVemtRecord *record)
         const auto bySlot = [](const TVemtRecord *entry, std::int32_t slot) { return entry->SlotIndex < slot; };
         if (entries_.empty() || entries_.back()->SlotIndex < record->SlotIndex)
             return Count();
-        return static_cast<int>(std::lower_bound(entries_.begin(), entries_.end(), record->SlotIndex, bySlot)
-                                - entries_.begin());
+        size_t low = 0, high = entries_.size();
+        while (low < high) {
+            const size_t mid = low + (high - low) / 2;
+            if (bySlot(entries_[mid], record->SlotIndex))
+                low = mid + 1;
+            else
+                high = mid;
+        }
+        return static_cast<int>(low);
     }
     // The sort breaks ties by slot, so no two records compare equal and the
     // place is unique: before the first entry that sorts after the record.
@@ -565,12 +572,12 @@ int TVemtIndex::PlaceAsRebuilt(const TVemtRecord *record)
 void TVemtIndex::InsertEntry(int position, TVemtRecord *record)
 {
     position = std::clamp(position, 0, Count());
-    entries_.insert(entries_.begin() + position, record);
+    entries_.insert(static_cast<size_t>(position), record);
 }
 
 void TVemtIndex::RemoveEntry(int position)
 {
-    entries_.erase(entries_.begin() + position);
+    entries_.erase(static_cast<size_t>(position));
 }
 
 // ---------------------------------------------------------------------------
@@ -817,8 +824,7 @@ void TVemtIndexes::Update(TVemtUpdateKind kind, TVemtRecord *record, int positio
 void TVemtIndexes::DropRecord(const TVemtRecord *record)
 {
     for (const auto &index : indexes_)
-        index->entries_.erase(std::remove(index->entries_.begin(), index->entries_.end(), record),
-                              index->entries_.end());
+        index->entries_.remove(record);
 }
 
 void TVemtIndexes::SortWith(const QString &sortFields, TVemtMemTableCompareOptions options)

@@ -22,6 +22,7 @@
 #pragma once
 
 #include "memtable/VemtCommon.h"
+#include "memtable/VemtEntryList.h"
 
 #include <QString>
 #include <functional>
@@ -151,7 +152,7 @@ private:
     QString fieldNames_;                  // field-list text it was made from
     TVemtTableLink &table_;               // owning table
     TVemtCommon &store_;                  // the table's store
-    std::vector<TVemtRecord *> entries_;  // records of the store, in index order
+    TVemtEntryList entries_;              // records of the store, in index order
     TVemtFieldList fields_;               // fields with their compare options
     std::vector<TVemtKeyField> keys_;     // fields_ resolved by PrepareKeys
     TVemtMemTableCompareOptions options_; // index-level options (unique, non-maintained)

@@ -35,6 +35,30 @@ TEST(ZipCrcTest, SlicedUpdateMatchesZlibAtEveryLengthAndSplit)
     EXPECT_EQ(~byByte, Crc32Of(data.data(), data.size()));
 }
 
+// Long buffers take the folding code: every length around its strides, every
+// start alignment, running values other than the initial one, and splits
+// that leave a short head or tail give zlib's value and the table code's.
+TEST(ZipCrcTest, FoldedUpdateMatchesTablesAndZlibOnLongBuffers)
+{
+    const test::Bytes data = test::SampleRandom(70000, 11);
+    for (size_t len : {511u, 512u, 513u, 527u, 1023u, 1024u, 1040u, 1151u, 2048u, 4099u, 65536u, 69983u}) {
+        for (size_t offset : {0u, 1u, 3u, 8u, 15u}) {
+            const uint8_t *p = data.data() + offset;
+            const uint32_t expected = static_cast<uint32_t>(crc32(0, p, static_cast<uInt>(len)));
+            EXPECT_EQ(Crc32Of(p, len), expected) << len << '+' << offset;
+            EXPECT_EQ(~UpdateCrcPortable(0xFFFFFFFFu, p, len), expected) << len << '+' << offset;
+            for (size_t split : {size_t(5), len / 2, len - 7}) {
+                const uint32_t running = UpdateCRC(UpdateCRC(0xFFFFFFFFu, p, split), p + split, len - split);
+                EXPECT_EQ(~running, expected) << len << '+' << offset << " split " << split;
+            }
+        }
+    }
+    // A buffer of zeros and one of ones: no lane may cancel another.
+    const test::Bytes zeros(5000, 0), ones(5000, 0xFF);
+    EXPECT_EQ(Crc32Of(zeros.data(), zeros.size()), static_cast<uint32_t>(crc32(0, zeros.data(), 5000)));
+    EXPECT_EQ(Crc32Of(ones.data(), ones.size()), static_cast<uint32_t>(crc32(0, ones.data(), 5000)));
+}
+
 TEST(ZipCrcTest, KeysFollowTheTraditionalScheme)
 {
     TZipKeys keys;

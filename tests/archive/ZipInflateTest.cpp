@@ -47,6 +47,35 @@ TEST(ZipInflateTest, ZlibStreamsOfEveryKindInflateExactly)
     }
 }
 
+// The match copy works in strides of 8, 16 and 32 bytes by distance: every
+// short distance with lengths from 3 to 258, runs of literals between them,
+// and more than the window's linear part so that it slides several times.
+TEST(ZipInflateTest, MatchesOfEveryShortDistanceAndLengthInflateExactly)
+{
+    std::mt19937 rng(21);
+    Bytes input;
+    while (input.size() < 700000) {
+        for (unsigned dist = 1; dist <= 40; ++dist) {
+            for (unsigned length : {3u, 7u, 15u, 16u, 17u, 31u, 32u, 33u, 64u, 100u, 258u}) {
+                for (unsigned i = 0; i < dist; ++i)
+                    input.push_back(static_cast<uint8_t>(rng() % 7));
+                for (unsigned i = 0; i < length; ++i)
+                    input.push_back(input[input.size() - dist]);
+                for (unsigned i = rng() % 4; i > 0; --i)
+                    input.push_back(static_cast<uint8_t>(rng()));
+            }
+        }
+    }
+    for (int level : {1, 6, 9}) {
+        const Bytes stream = test::ZlibDeflate(input, level, Z_DEFAULT_STRATEGY);
+        Bytes out;
+        const char *error = nullptr;
+        ASSERT_EQ(Inflate(stream, out, static_cast<int64_t>(input.size()), &error), TDecodeStatus::Ok)
+            << level << ": " << (error ? error : "");
+        EXPECT_TRUE(out == input) << level;
+    }
+}
+
 TEST(ZipInflateTest, OutputPastTheStatedSizeIsRefused)
 {
     const Bytes input = test::SampleText(50000);
