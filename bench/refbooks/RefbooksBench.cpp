@@ -29,7 +29,6 @@ using namespace zorbel;
 
 namespace {
 
-
 void Check(int rc, sqlite3 *db)
 {
     if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {

@@ -14,7 +14,6 @@
 namespace zorbel {
 namespace {
 
-
 TField *F(TDm &dm, const char *name) { return dm.Tb_Account.FieldByName(QString::fromLatin1(name)); }
 
 // Posts the pending change of the current account; a failure cancels it.

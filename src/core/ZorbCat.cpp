@@ -9,11 +9,6 @@
 
 namespace zorbel {
 
-namespace {
-
-
-} // namespace
-
 TFormCat::TFormCat(TFormMain &Main, int Mode, TTreeView *Tree, bool Income)
     : main_(Main), mode_(Mode), tree_(Tree), income_(Income)
 {

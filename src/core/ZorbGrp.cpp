@@ -25,7 +25,6 @@ namespace zorbel {
 
 namespace {
 
-
 // The grid's columns: field, title, width.
 struct TGrpColumn {
     const char *Field;

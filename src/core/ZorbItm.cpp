@@ -20,7 +20,6 @@ namespace zorbel {
 
 namespace {
 
-
 // Qitm's columns: field, title, display format, width.
 struct TItmColumn {
     const char *Field;

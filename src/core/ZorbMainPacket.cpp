@@ -10,11 +10,6 @@
 
 namespace zorbel {
 
-namespace {
-
-
-} // namespace
-
 void TFormMain::BuildPacketCommands()
 {
     mPacks->SetVisible(true);

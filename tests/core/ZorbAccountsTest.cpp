@@ -16,7 +16,6 @@
 namespace zorbel::test {
 namespace {
 
-
 class TNoticeLog : public TDmHost {
 public:
     void Notice(const QString &Text) override { notices << Text; }

@@ -17,7 +17,6 @@
 namespace zorbel::test {
 namespace {
 
-
 class ZorbAddTest : public TFixtureSet<> {
 protected:
     // Types the four entries into the open dialog.

@@ -22,7 +22,6 @@
 namespace zorbel {
 namespace {
 
-
 class MainCat : public testing::Test {
 protected:
     void SetUp() override

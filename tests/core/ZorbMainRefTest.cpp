@@ -12,6 +12,7 @@
 #include "platform/system/ShellOpen.h"
 #include "platform/widgets/ModalScript.h"
 #include "support/FaultEnv.h"
+#include "support/ScriptTexts.h"
 
 #include <gtest/gtest.h>
 
@@ -21,14 +22,7 @@
 namespace zorbel {
 namespace {
 
-
-QStringList Texts(const TModalScript &script)
-{
-    QStringList texts;
-    for (const auto &seen : script.Seen())
-        texts << (seen.Text.isEmpty() ? seen.Caption : seen.Text);
-    return texts;
-}
+using test::Texts;
 
 class MainRef : public testing::Test {
 protected:

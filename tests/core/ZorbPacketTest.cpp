@@ -16,7 +16,6 @@
 namespace zorbel::test {
 namespace {
 
-
 class PacketData : public ::testing::Test {
 protected:
     PacketData()

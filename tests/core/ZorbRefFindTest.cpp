@@ -18,7 +18,6 @@
 namespace zorbel::test {
 namespace {
 
-
 // The people page is shown: the family follows the current person.
 class PeopleHost : public TDmHost {
 public:

@@ -15,7 +15,6 @@
 namespace zorbel::test {
 namespace {
 
-
 TEST(ReminderDays, MonthEndsAndLeapDay)
 {
     // 28 February of a common year: the birthday of the 29th comes today.

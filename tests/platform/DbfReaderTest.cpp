@@ -13,7 +13,6 @@
 namespace zorbel {
 namespace {
 
-
 QByteArray Calc()
 {
     QFile f(QStringLiteral(ZORBEL_TEST_DATA "/dbase/rates.dbf"));
