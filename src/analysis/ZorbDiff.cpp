@@ -119,7 +119,12 @@ TFormDiff::TFormDiff(TFormMain &Main) : main_(Main)
         main_.DiffAcc = CbAcc->ItemIndex() == 1;
         main_.DiffSum = ButSum->Down();
         main_.ApplyColumnLayout(DBGY, false, main_.Col_Diff);
-        TbY.EmptyTable();
+        // The year's query is a local one, closed as soon as it has filled
+        // the table, so only the table is left to close.
+        if (TbY.Active()) {
+            TbY.EmptyTable();
+            TbY.Close();
+        }
     };
     DoCreate();
 }

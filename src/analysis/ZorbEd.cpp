@@ -14,6 +14,7 @@
 #include "platform/dataset/Fields.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/FormatSettings.h"
+#include "platform/rtl/Money.h"
 
 namespace zorbel {
 
@@ -25,12 +26,12 @@ bool GroupEditRow(TDm &Dm, const TOperationKey &Key, const TGroupEditValues &V)
         return false;
     if (h.FieldByName(U("Level1"))->AsInteger() < 0 && !h.FieldByName(U("Level1"))->IsNull())
         return false;
-    const auto set = [&h](const char *Name, double Value) {
+    const auto set = [&h](const char *Name, int64_t Units) {
         TField *f = h.FieldByName(U(Name));
-        if (Value == 0)
+        if (Units == 0)
             f->Clear();
         else
-            f->SetAsFloat(Value);
+            f->SetAsFloat(UnitsToMoney(Units));
     };
     try {
         h.Edit();
@@ -42,14 +43,14 @@ bool GroupEditRow(TDm &Dm, const TOperationKey &Key, const TGroupEditValues &V)
             h.FieldByName(U("Mn"))->SetAsInteger(m);
         }
         if (V.Price)
-            set("Price", V.PriceValue);
+            set("Price", V.PriceUnits);
         if (V.Rate)
-            set("Rate", V.RateValue);
+            set("Rate", V.RateUnits);
         if (V.Quant) {
             if (!h.FieldByName(U("Ct"))->IsNull())
-                set("Qdt", V.QuantValue);
+                set("Qdt", V.QuantUnits);
             else if (!h.FieldByName(U("Dt"))->IsNull())
-                set("Qct", V.QuantValue);
+                set("Qct", V.QuantUnits);
         }
         if (V.Comm) {
             if (V.Comment.isEmpty())
@@ -235,18 +236,29 @@ void TFormEd::NumberKeyPress(TObject *Sender, QChar &Key)
 bool TFormEd::Values(TGroupEditValues &V)
 {
     V = {};
-    const auto number = [](TCheckBox *Box, TEdit *Edit, bool &Flag, double &Value) {
+    // Each number is taken to 1/10000 (to the nearest unit), so the row
+    // holds what the money arithmetic holds. A text that is no number is
+    // refused in Russian rather than silently taken as 0 (clearing the field):
+    // a typo must not wipe the price or rate of every row of the list. A
+    // number the arithmetic cannot hold is refused likewise.
+    const auto number = [](TCheckBox *Box, TEdit *Edit, bool &Flag, int64_t &Units) {
         Flag = Box->Checked();
         if (!Flag || Edit->Text().trimmed().isEmpty())
             return true;
-        if (TryStrToFloat(Edit->Text().trimmed(), Value))
+        double value = 0;
+        if (!TryStrToFloat(Edit->Text().trimmed(), value)) {
+            ShowNotice(U("Должно быть число или пусто!"), false);
+        } else if (!MoneyInRange(value)) {
+            ShowNotice(MoneyRangeMessage(), false);
+        } else {
+            Units = MoneyToUnits(value);
             return true;
-        ShowNotice(U("Должно быть число или пусто!"), false);
+        }
         Edit->SetFocus();
         return false;
     };
-    if (!number(ChPrice, EdPrice, V.Price, V.PriceValue) || !number(ChQuant, EdQuant, V.Quant, V.QuantValue) ||
-        !number(ChRate, EdRate, V.Rate, V.RateValue))
+    if (!number(ChPrice, EdPrice, V.Price, V.PriceUnits) || !number(ChQuant, EdQuant, V.Quant, V.QuantUnits) ||
+        !number(ChRate, EdRate, V.Rate, V.RateUnits))
         return false;
     V.Date = ChDate->Checked();
     V.DateValue = DateValue;

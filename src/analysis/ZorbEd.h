@@ -24,7 +24,7 @@ struct TGroupEditValues {
          Rate = false;
     TDateTime DateValue = 0;
     int ItmId = -100;
-    double PriceValue = 0, QuantValue = 0, RateValue = 0; // 0: cleared
+    int64_t PriceUnits = 0, QuantUnits = 0, RateUnits = 0; // in 1/10000; 0: cleared
     int PersId = 0, FirmId = 0;                           // 0: cleared
     QString Comment;                                      // empty: cleared
 };

@@ -2,6 +2,7 @@
 #include "analysis/ZorbImpParse.h"
 
 #include "platform/rtl/CodePages.h"
+#include "platform/rtl/Money.h"
 
 #include <QStringDecoder>
 
@@ -178,7 +179,7 @@ double ParseImportAmount(QStringView text, QChar decimalChar, bool *unreadable)
     const double value = kept.toDouble(&ok);
     if (!ok)
         return 0;
-    if (value >= MaxImportAmount)
+    if (!MoneyInRange(value))
         return bad();
     return value;
 }

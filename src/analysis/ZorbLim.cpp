@@ -233,8 +233,11 @@ TFormLim::TFormLim(TFormMain &Main) : main_(Main)
         }
         main_.Col_Lim = LayoutText(DBGLim);
         main_.Sum_Lim = LayoutText(DBGSum);
-        TabSum.EmptyTable();
-        TabLim.EmptyTable();
+        for (TVemtMemTable *t : {&TabSum, &TabLim})
+            if (t->Active()) {
+                t->EmptyTable();
+                t->Close();
+            }
     };
     DoCreate();
 }

@@ -188,8 +188,11 @@ TFormRest::TFormRest(TFormMain &Main) : main_(Main)
         main_.Bal_Width = Width();
         main_.Bal_Height = Height();
         main_.RestDt = (ChBal->Checked() ? 1 : 0) + (ChCt->Checked() ? 2 : 0) + (ChDt->Checked() ? 4 : 0);
-        TbRest.EmptyTable();
-        TbY.EmptyTable();
+        for (TVemtMemTable *t : {&TbRest, &TbY})
+            if (t->Active()) {
+                t->EmptyTable();
+                t->Close();
+            }
     };
     ExecutePrinterSetup = [](TPrinter &printer) {
         QPageSetupDialog dialog(&printer.Device());
@@ -283,6 +286,7 @@ void TFormRest::BuildChart(int Selection)
         series.SetLabelField(QStringLiteral("Per"));
         series.SetValueField(QString::fromLatin1(kSeries[i].Field));
         series.SetDataSource(&TbRest);
+        series.BarWidthPercent = 30;
     }
     DBCRest->SetLegendVisible(false);
     DBCRest->installEventFilter(chartMouse_.get());

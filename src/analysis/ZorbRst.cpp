@@ -86,6 +86,8 @@ TFormRst::TFormRst(TFormMain &Main) : main_(Main)
         g->SetTitleFont(Main.TitleFont);
     }
     SbRes->SetFont(Main.TitleFont);
+    // The totals' row is as tall as the bar's font needs (bevels included).
+    static_cast<TPanel *>(PanRes->parentWidget())->SetHeight(std::max(26, SbRes->Height() + 4));
     for (int i = 0; i < DBGRes->Columns().Count(); ++i)
         DBGRes->Columns()[i]->SetColor(i == Main.Res_Ord ? RstSortColor : clDefault);
     TMenuItem *chart = Main.Res_Diag == 2 ? mpChRs : Main.Res_Diag == 1 ? mpChCt : mpChDt;
@@ -325,6 +327,9 @@ void TFormRst::FormClose(TObject *, TCloseAction &)
 {
     TFormMain &m = main_;
     m.Res_Max = WindowState() == TWindowState::wsMaximized;
+    // A maximised window keeps the bounds it had before: written now they
+    // would be the screen's, and the window would come back screen-sized
+    // when restored at the next opening (the other analysis windows do the same).
     if (!m.Res_Max) {
         m.Res_Left = Left();
         m.Res_Top = Top();
@@ -543,6 +548,9 @@ void TFormRst::RefreshResults()
             }
         }
         QhsQuery.EnableControls();
+        // A list closed and reopened under disabled controls tells its data
+        // source of no change: the commands and the popup follow it here.
+        DataHsDataChange(&DataHs, nullptr);
         ApplyRstConditions(Qsm, TRstQueryKind::Sm, sql_, Period.FromDate, Period.ToDate);
         ApplyRstConditions(QBegSum, TRstQueryKind::BegSum, sql_, 0, Period.FromDate - 1);
         ClearDynamics();

@@ -165,6 +165,8 @@ public:
     void mpFiltClick(TObject *Sender);
     void mpDelRsClick(TObject *Sender);
     void SbResClick(TObject *Sender);
+    void SbResResize(TObject *Sender);
+    void FitTotalsPane();
     void ButBarClick(TObject *Sender);
     void DBChPieClick();
     void DBChBarClick();

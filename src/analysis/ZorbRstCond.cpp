@@ -301,8 +301,8 @@ void TFormRst::ChMarkMouseDown(TObject *, TMouseButton Button, TShiftState, int,
     ChMark->SetTag(ChMark->Tag() == 1 ? 0 : 1);
     if (ChMark->Checked())
         ChMarkClick(ChMark);
-    else
-        ChMark->SetColor(clDefault);
+    else // the colour tells the unticked box's kind before it is ticked
+        ChMark->SetColor(ChMark->Tag() == 1 ? clRed : clLime);
 }
 
 void TFormRst::PanCondResize(TObject *)

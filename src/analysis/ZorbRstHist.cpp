@@ -287,6 +287,7 @@ void TFormRst::BuildMenus()
     mpHsSum->OnClick = [this](TObject *s) { ButSumHsClick(s); };
     mpHsSave->OnClick = [this](TObject *) { main_.SaveGridToFile(DBGTab); };
     PmHs->OnPopup = [this](TObject *s) { PmHsPopup(s); };
+    PmHs->SetAutoPopup(false); // until the list shows rows (DataHsDataChange)
     DBGTab->SetPopupMenu(PmHs);
 }
 
@@ -299,6 +300,7 @@ void TFormRst::DataHsDataChange(TDataSource *, TField *)
     ButSumHs->SetEnabled(any);
     ButPrh->SetEnabled(any);
     ButExport->SetEnabled(any);
+    PmHs->SetAutoPopup(any);
     const bool own = any && q.FieldByName(U("level1"))->AsInteger() >= 0;
     mHsEdit->SetEnabled(own);
     mpHsEdSum->SetEnabled(own);
@@ -316,6 +318,9 @@ void TFormRst::DataHsDataChange(TDataSource *, TField *)
     else if (!ChItm3->Checked())
         offer(ChItm3, "Itm3", "level3");
     if (!ChAcc->Checked()) {
+        // The box now names one account, so ticking it must mean that
+        // account and not the group it named before (the grouped totals'
+        // offer leaves the group mode as well).
         offer(ChAcc, "Acnt", "id_account");
         PanCond->SetTag(0);
     }
@@ -534,6 +539,10 @@ void TFormRst::mpHsEdSumClick(TObject *)
     if (!InputLine(U("Изменение суммы"), U("Введите новое число:"), text, false) || text.isEmpty() ||
         text == before || !TryStrToFloat(text, value) || value <= 0)
         return;
+    if (!MoneyInRange(value)) {
+        ShowNotice(MoneyRangeMessage(), false);
+        return;
+    }
     const int64_t change = expense ? MoneyToUnits(old) - MoneyToUnits(value) : MoneyToUnits(value) - MoneyToUnits(old);
     const TOperationKey key = KeyOf(q);
     const int recNo = q.RecNo();

@@ -1,5 +1,11 @@
+// The results window's print commands. A failure while the figures of a
+// printout are read (the sums query, a row of the totals) ends the command
+// with a notice in Russian: a printout is whole or not made, never printed
+// with zero totals or with rows left out.
 #include "analysis/ZorbRstPrint.h"
 
+#include "core/TulnDlg.h"
+#include "core/ZorbText.h"
 #include "platform/dataset/DataSet.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Money.h"
@@ -10,19 +16,14 @@ namespace {
 
 const QString Gap = QStringLiteral("             "); // thirteen blanks between balances
 
-// The period as printed, then the window repainted; false when a date
-// cannot be written (the command ends).
-bool PeriodTexts(TDateTime from, TDateTime to, const std::function<void()> &repaint, QString &start, QString &end)
+// The period as printed, then the window repainted. A date that cannot be
+// written raises, and the command ends with a notice.
+void PeriodTexts(TDateTime from, TDateTime to, const std::function<void()> &repaint, QString &start, QString &end)
 {
-    try {
-        start = FormatDateTime(QStringLiteral("dd.mm.yyyy"), from);
-        end = FormatDateTime(QStringLiteral("dd.mm.yyyy"), to);
-    } catch (...) {
-        return false;
-    }
+    start = FormatDateTime(QStringLiteral("dd.mm.yyyy"), from);
+    end = FormatDateTime(QStringLiteral("dd.mm.yyyy"), to);
     if (repaint)
         repaint();
-    return true;
 }
 
 QString BoxText(const TRstPrintBox &box) { return box.Ticked ? box.Caption : QString(); }
@@ -32,9 +33,11 @@ void SetCondition(TRepLabel &label, const TRstPrintCond &cond)
     label.SetCaption(cond.Value.isEmpty() ? QString() : cond.Compare + cond.Value);
 }
 
-// Runs a filled layout once it is free and frees it; nothing escapes.
+// Runs a filled layout once it is free and frees it. A failure gives the
+// printout up with a notice; the window stays as it was.
 template <class F> void RunAndFree(F make, bool background)
 {
+    QString failure;
     try {
         auto report = make();
         if (!report || !report->Available)
@@ -44,29 +47,32 @@ template <class F> void RunAndFree(F make, bool background)
             report->WaitForRun();
         } else
             report->RunPreview();
-    } catch (...) {
-        // The printout is given up; the window stays as it was.
+        return;
+    } catch (const Exception &e) {
+        failure = e.Message();
+    } catch (const std::exception &e) {
+        failure = QString::fromLocal8Bit(e.what());
     }
+    ShowNotice(PrintFailedText + failure, false);
 }
 
 } // namespace
 
+const QString PrintFailedText = U("Печать отменена: не удалось прочитать данные отчёта.\n");
+
 TRstHistSums ReadHistSums(TDataSet &qsm)
 {
-    TRstHistSums sums;
+    qsm.Close();
     try {
-        qsm.Close();
         qsm.Open();
         auto read = [&](const char *name) { return MoneyToUnits(qsm.FieldByName(QString::fromLatin1(name))->AsFloat()); };
-        const TRstHistSums got{read("Sdt"), read("Sct"), read("Sdtr"), read("Sctr"), read("Sqdt"), read("Sqct")};
-        sums = got;
-    } catch (...) {
-    }
-    try {
+        const TRstHistSums sums{read("Sdt"), read("Sct"), read("Sdtr"), read("Sctr"), read("Sqdt"), read("Sqct")};
         qsm.Close();
+        return sums;
     } catch (...) {
+        qsm.Close(); // the query is left closed, then the failure goes on
+        throw;
     }
-    return sums;
 }
 
 std::unique_ptr<TQrs> MakeTotalsPrintout(const TRstTotalsPrint &s)
@@ -74,8 +80,7 @@ std::unique_ptr<TQrs> MakeTotalsPrintout(const TRstTotalsPrint &s)
     if (!s.TabRes || !s.TabRes->Active() || s.TabRes->IsEmpty())
         return nullptr;
     QString start, end;
-    if (!PeriodTexts(s.FromDate, s.ToDate, s.Repaint, start, end))
-        return nullptr;
+    PeriodTexts(s.FromDate, s.ToDate, s.Repaint, start, end);
     const int unit = s.Unit == 0 ? 0 : s.Unit == 1 ? 3 : 6;
     TDataSet &tab = *s.TabRes;
     if (tab.FieldCount() < unit + 5)
@@ -86,19 +91,15 @@ std::unique_ptr<TQrs> MakeTotalsPrintout(const TRstTotalsPrint &s)
     {
         TControlsOff quiet(tab);
         const TBookmark kept = tab.GetBookmark();
+        // A row that cannot be read ends the printout (its sums would be
+        // wrong); the controls come back on with `quiet`.
         for (tab.First(); !tab.Eof(); tab.Next()) {
-            try {
-                const int64_t d = MoneyToUnits(tab.Fields()[unit + 2]->AsFloat());
-                const int64_t c = MoneyToUnits(tab.Fields()[unit + 3]->AsFloat());
-                in += d;
-                out += c;
-            } catch (...) {
-                // A row that cannot be read is left out of the sums.
-            }
+            in += MoneyToUnits(tab.Fields()[unit + 2]->AsFloat());
+            out += MoneyToUnits(tab.Fields()[unit + 3]->AsFloat());
         }
         try {
             tab.GotoBookmark(kept);
-        } catch (...) {
+        } catch (const Exception &) {
             // The row is gone; the position stays where the summing ended.
         }
     }
@@ -147,17 +148,10 @@ std::unique_ptr<TQHist> MakeHistPrintout(const TRstHistPrint &s)
     if (!s.Qhs || !s.Qhs->Active())
         return nullptr;
     QString start, end;
-    if (!PeriodTexts(s.FromDate, s.ToDate, s.Repaint, start, end))
-        return nullptr;
+    PeriodTexts(s.FromDate, s.ToDate, s.Repaint, start, end);
     const int64_t b = s.Opening[0], by = s.Opening[1], bq = s.Opening[2];
-    TRstHistSums sums;
-    if (s.ReadSums) {
-        try {
-            sums = s.ReadSums();
-        } catch (...) {
-            sums = {};
-        }
-    }
+    // A sums query that cannot be read ends the printout: its balances would read 0.
+    const TRstHistSums sums = s.ReadSums ? s.ReadSums() : TRstHistSums{};
     const int64_t e = b + sums.Sdt - sums.Sct, ey = by + sums.Sdtr - sums.Sctr, eq = bq + sums.Sqdt - sums.Sqct;
 
     TDataSet &qhs = *s.Qhs;
@@ -184,11 +178,8 @@ std::unique_ptr<TQHist> MakeHistPrintout(const TRstHistPrint &s)
                          PrnAmount(sums.Sqdt) + Gap + QStringLiteral("Кол. Рсх. = ") + PrnAmount(sums.Sqct) + Gap +
                          QStringLiteral("Кол. Ост. = ") + PrnAmount(eq));
 
-    try {
-        if (const TField *date = qhs.FindField(QStringLiteral("date_real")))
-            r->RepDBDate->Mask = date->DisplayFormat();
-    } catch (...) {
-    }
+    if (const TField *date = qhs.FindField(QStringLiteral("date_real")))
+        r->RepDBDate->Mask = date->DisplayFormat();
 
     if (s.CommonUnit) {
         r->RepLabQdt->SetCaption(QStringLiteral("y.e.+"));

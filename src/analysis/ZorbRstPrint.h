@@ -52,7 +52,7 @@ struct TRstHistPrint {
     TDataSet *Qhs = nullptr;
     TDateTime FromDate = 0, ToDate = 0;
     std::array<int64_t, 3> Opening{}; // B, BY, BQ in 1/10000
-    // Reopens the sums query and reads it; a failure leaves the sums 0.
+    // Reopens the sums query and reads it; a failure raises.
     std::function<TRstHistSums()> ReadSums;
     QString AccCaption;
     bool CommonUnit = false; // the grouped totals show "Общая валюта (у.е.)"
@@ -66,15 +66,22 @@ struct TRstDynPrint {
 };
 
 // Reads Sdt, Sct, Sdtr, Sctr, Sqdt, Sqct of a sums query after reopening it,
-// rounded to 1/10000, and closes it; all 0 when it cannot be read.
+// rounded to 1/10000, and closes it. On return after a failure: the query is
+// closed and the failure raised.
 TRstHistSums ReadHistSums(TDataSet &qsm);
 
+// The notice's first line when a printout's figures cannot be read.
+extern const QString PrintFailedText;
+
+// Fill a layout; null when there is nothing to print. A failure to read the
+// figures (a row of the totals, the sums query) raises.
 std::unique_ptr<TQrs> MakeTotalsPrintout(const TRstTotalsPrint &state);
 std::unique_ptr<TQHist> MakeHistPrintout(const TRstHistPrint &state);
 std::unique_ptr<TQprd> MakeDynPrintout(const TRstDynPrint &state);
 
 // The commands: grouped totals generated in the background under a modal
-// preview, the other two on the window thread. Failures are swallowed.
+// preview, the other two on the window thread. A failure ends the command
+// with ShowNotice: PrintFailedText and the failure's message.
 void PrintTotals(const TRstTotalsPrint &state);
 void PrintHist(const TRstHistPrint &state);
 void PrintDyn(const TRstDynPrint &state);

@@ -97,9 +97,12 @@ void TFormRst::BuildResPanel()
     PanRes->SetAlign(TAlign::alClient);
     SbRes = new TStatusBar(PanRes, U("SbRes"));
     SbRes->SetAlign(TAlign::alClient);
-    // In, out and result: a third of the totals' width each, then a narrow one.
-    for (int i = 0; i < 3; ++i)
+    // In, out and result, right-aligned: a third of the totals' width each
+    // (SbResResize), then a narrow one.
+    for (int i = 0; i < 3; ++i) {
         SbRes->AddPanel((440 - 40) / 3 - 6);
+        SbRes->SetPanelAlignment(i, TAlignment::taRightJustify);
+    }
     SbRes->AddPanel(18);
     DBGRes = new TDBGrid(PanGrTb, U("DBGRes"));
     DBGRes->SetAlign(TAlign::alClient);
@@ -111,7 +114,7 @@ void TFormRst::BuildResPanel()
         TColumn *c = DBGRes->Columns().Add();
         c->SetFieldName(U(f));
         if (f[0] == 'n')
-            c->SetWidth(150);
+            c->SetWidth(162);
         c->Title().Alignment = taCenter;
     }
     QFont bold = DBGRes->TitleFont();
@@ -188,6 +191,7 @@ void TFormRst::BuildResPanel()
     DataRes.OnDataChange = [this](TDataSource *s, TField *f) { DataResDataChange(s, f); };
     ButFiltSum->OnClick = [this](TObject *s) { mpFiltClick(s); };
     SbRes->OnClick = [this](TObject *s) { SbResClick(s); };
+    SbRes->OnResize = [this](TObject *s) { SbResResize(s); };
     ButBar->OnClick = [this](TObject *s) { ButBarClick(s); };
     ButPie->OnClick = [this](TObject *s) { ButBarClick(s); };
     ChLegPie->OnClick = [this](TObject *) { DBChPie->SetLegendVisible(ChLegPie->Checked()); };
@@ -339,6 +343,29 @@ std::array<int64_t, 3> TFormRst::VisibleSums(int *Rows)
     return sums;
 }
 
+void TFormRst::SbResResize(TObject *)
+{
+    const int third = SbRes->Width() / 3 - 6;
+    for (int i = 0; i < 3; ++i)
+        SbRes->SetPanelWidth(i, third);
+    SbRes->SetPanelWidth(3, 18);
+}
+
+// The totals are whole at any font chosen in the settings: when a third of
+// the bar is too narrow for the widest of them, the totals pane widens (its
+// bar with it) rather than a panel cutting digits or running past the bar.
+void TFormRst::FitTotalsPane()
+{
+    int need = 0;
+    for (int i = 0; i < 3; ++i)
+        need = std::max(need, SbRes->TextPanelWidth(SbRes->PanelText(i)));
+    // The bar is the pane less the filter button and the bevels around it.
+    const int bevels = 6;
+    const int pane = PanResBar->Width() + bevels + 3 * (need + 6);
+    if (PanGrTb->Width() < pane)
+        PanGrTb->SetWidth(pane);
+}
+
 void TFormRst::ShowTotals()
 {
     for (int i = 0; i < 3; ++i)
@@ -350,6 +377,7 @@ void TFormRst::ShowTotals()
         for (int i = 0; i < 3; ++i)
             SbRes->SetPanelText(i, Money(U("#,##0.00"), sums[size_t(i)]).trimmed());
         PanRes->SetHint(U("Всего строк: ") + QString::number(rows));
+        FitTotalsPane();
     }
     try {
         DBChPie->RefreshData();

@@ -293,6 +293,7 @@ bool CorrectAccountRest(TDm &dm, const QString &Text)
     double value = 0;
     if (!TryStrToFloat(Text.trimmed(), value))
         return false;
+    CheckMoneyRange(value);
     dm.Tb_Account.Edit();
     F(dm, "Rest")->SetAsFloat(value);
     try {

@@ -87,7 +87,8 @@ int64_t OpenCurrencySums(TDm &dm, bool GroupOnly);
 bool RenameCurrency(TDm &dm, const QString &Old, const QString &New);
 
 // Stores a corrected balance typed as Text in the current account; false when
-// the text does not read as a number or the post fails.
+// the text does not read as a number or the post fails. Raises EConvertError
+// (in Russian) for a number beyond the money range.
 bool CorrectAccountRest(TDm &dm, const QString &Text);
 
 } // namespace zorbel

@@ -11,6 +11,7 @@
 #include "platform/sqltable/Sqlite.h"
 #include "platform/widgets/DBCtrls.h"
 #include "platform/widgets/StdCtrls.h"
+#include "platform/rtl/Money.h"
 
 namespace zorbel {
 
@@ -112,6 +113,11 @@ void TFormAdd::ButOkClick(TObject *)
     double begValue = 0;
     if (!beg.isEmpty() && !TryStrToFloat(beg, begValue)) {
         ShowNotice(U("Надо указать число!"), false);
+        DBBeg->SetFocus();
+        return;
+    }
+    if (!MoneyInRange(begValue)) {
+        ShowNotice(MoneyRangeMessage(), false);
         DBBeg->SetFocus();
         return;
     }

@@ -606,6 +606,10 @@ bool TDm::EditCategoryLimit(QWidget *Owner, TDataSet *Source, bool Quantity)
     double value = 0;
     if (!text.isEmpty() && !TryStrToFloat(text, value))
         return false;
+    if (!MoneyInRange(value)) {
+        host_->Notice(MoneyRangeMessage());
+        return false;
+    }
     if (!signedKind && value < 0)
         value = -value;
     if (!Tb_Items.FindKey({Variant(id)}))

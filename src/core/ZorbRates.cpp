@@ -15,6 +15,7 @@
 #include "platform/rtl/FormatSettings.h"
 #include "platform/sqltable/Sqlite.h"
 #include "platform/system/SysFiles.h"
+#include "platform/rtl/Money.h"
 
 #include <QStringDecoder>
 #include <cstring>
@@ -73,7 +74,7 @@ bool ReadRate(const QString &Text, double &Rate)
     const QChar sep = FormatSettings().DecimalSeparator;
     t.replace(u',', sep).replace(u'.', sep);
     double v = 0;
-    if (t.isEmpty() || !TryStrToFloat(t, v) || !std::isfinite(v) || !(v > 0))
+    if (t.isEmpty() || !TryStrToFloat(t, v) || !MoneyInRange(v) || !(v > 0))
         return false;
     Rate = v;
     return true;

@@ -1,6 +1,8 @@
 #include "export/ExportHtml.h"
 
 #include "platform/dataset/DataSet.h"
+#include "export/RepImgCtrl.h"
+#include "report/RepCtrls.h"
 #include "report/RepReport.h"
 
 #include <QDir>
@@ -9,6 +11,8 @@
 #include <QImage>
 #include <QPainter>
 #include <cmath>
+#include <functional>
+#include <optional>
 #include <csetjmp>
 #include <cstdio>
 #include <jpeglib.h>
@@ -136,8 +140,10 @@ TRepGHTMLDocumentFilter::TRepGHTMLDocumentFilter(const QString &fileName) : TRep
 
 QString TRepGHTMLDocumentFilter::BaseName() const
 {
+    // The file's name cut before its first "."; its folder stays whole (a
+    // dotted folder name must not send the pages elsewhere).
     const QFileInfo f(OutputName);
-    const QString stem = f.completeBaseName().isEmpty() ? f.fileName() : f.completeBaseName();
+    const QString stem = f.baseName().isEmpty() ? f.fileName() : f.baseName();
     return f.path() == QStringLiteral(".") && !OutputName.startsWith(QStringLiteral("./"))
                ? stem
                : f.path() + QLatin1Char('/') + stem;
@@ -251,19 +257,28 @@ void TRepGHTMLDocumentFilter::WriteBar(int left, int top, int height, int width,
                   .arg(Num(left), Num(top), Num(height), Num(width), HTMLColorText(color)));
 }
 
-bool TRepGHTMLDocumentFilter::WritePicture(TRepPrintable &control, int left, int top, int width, int height)
+namespace {
+
+// What a picture control puts into the document: the image written to its
+// file and the size the page shows it at.
+struct THtmlPicture {
+    QImage Image;
+    int Width = 0, Height = 0;
+};
+
+// draw run over a white sheet of width x height; nothing when it drew nothing
+// (a control that shows no picture, a text rich or plain, leaves it untouched).
+std::optional<THtmlPicture> DrawnPicture(int width, int height, const std::function<void(TCanvas &, QRect)> &draw)
 {
     if (width <= 0 || height <= 0)
-        return false;
-    // Any control that shows a picture draws it through StretchPicture; one
-    // that leaves the sheet untouched (a text, rich or plain) is no picture.
+        return std::nullopt;
     QImage sheet(width, height, QImage::Format_ARGB32_Premultiplied);
     sheet.fill(Qt::transparent);
     {
         QPainter painter(&sheet);
         TCanvas canvas;
         canvas.Begin(&painter);
-        control.StretchPicture(canvas, QRect(0, 0, width, height));
+        draw(canvas, QRect(0, 0, width, height));
         canvas.Begin(nullptr);
     }
     bool drawn = false;
@@ -273,13 +288,75 @@ bool TRepGHTMLDocumentFilter::WritePicture(TRepPrintable &control, int left, int
             drawn = qAlpha(row[x]) != 0;
     }
     if (!drawn)
-        return false;
+        return std::nullopt;
     QImage bitmap(width, height, QImage::Format_RGB32);
     bitmap.fill(Qt::white);
     {
         QPainter painter(&bitmap);
         painter.drawImage(0, 0, sheet);
     }
+    return THtmlPicture{bitmap, width, height};
+}
+
+// The size a data-aware picture of size picture takes in a box of width x
+// height when it does not stretch: keeping its proportions, to the box's
+// width (keepWidth), to its height (keepHeight), or else as large as fits
+// inside the box. Fitting to the width whenever the box is relatively wider
+// than the picture would run past the box's bottom, so the default fits
+// inside it.
+QSize FittedPictureSize(QSize picture, int width, int height, bool keepWidth, bool keepHeight)
+{
+    const double sx = double(width) / picture.width(), sy = double(height) / picture.height();
+    const double s = keepWidth ? sx : keepHeight ? sy : std::min(sx, sy);
+    return QSize(int(std::lround(picture.width() * s)), int(std::lround(picture.height() * s)));
+}
+
+// The picture of control for a box of width x height.
+std::optional<THtmlPicture> HtmlPicture(TRepPrintable &control, int width, int height)
+{
+    const TRepPicture *own = nullptr;
+    bool stretch = false;
+    if (const auto *image = dynamic_cast<const TRepImage *>(&control))
+        own = &image->Picture, stretch = image->Stretch;
+    else if (const auto *image = dynamic_cast<const TRepGrImage *>(&control))
+        own = &image->Picture, stretch = image->Stretch;
+    if (own && own->IsBitmap()) {
+        // A bitmap goes into the file unchanged, at its own size; a control
+        // that stretches it shows it over the control's box, as the page does.
+        if (width <= 0 || height <= 0)
+            return std::nullopt;
+        const QImage &bitmap = own->Bitmap;
+        return THtmlPicture{bitmap, stretch ? width : bitmap.width(), stretch ? height : bitmap.height()};
+    }
+    std::optional<TRepPicture> field;
+    bool keepWidth = false, keepHeight = false;
+    if (const auto *image = dynamic_cast<const TRepDBImage *>(&control))
+        field = image->LoadPicture(), stretch = image->Stretch;
+    else if (const auto *image = dynamic_cast<const TRepGrDBImage *>(&control)) {
+        field = image->LoadPicture(), stretch = image->Stretch;
+        keepWidth = image->FitMode == TFitMode::fmKeepWidth;
+        keepHeight = image->FitMode == TFitMode::fmKeepHeight;
+    }
+    if (field) {
+        if (field->Empty() || field->Width() <= 0 || field->Height() <= 0)
+            return std::nullopt;
+        const QSize size = stretch ? QSize(width, height)
+                                   : FittedPictureSize(QSize(field->Width(), field->Height()), width, height,
+                                                       keepWidth, keepHeight);
+        return DrawnPicture(size.width(), size.height(), [&field](TCanvas &c, QRect r) { field->Draw(c, r); });
+    }
+    // Any other picture is stretched over the control's box.
+    return DrawnPicture(width, height, [&control](TCanvas &c, QRect r) { control.StretchPicture(c, r); });
+}
+
+} // namespace
+
+bool TRepGHTMLDocumentFilter::WritePicture(TRepPrintable &control, int left, int top, int width, int height)
+{
+    const std::optional<THtmlPicture> picture = HtmlPicture(control, width, height);
+    if (!picture)
+        return false;
+    const QImage &bitmap = picture->Image;
     // Every picture gets a file of its own: one printed on every record must
     // not overwrite what earlier records showed.
     ++PictureCount;
@@ -297,7 +374,7 @@ bool TRepGHTMLDocumentFilter::WritePicture(TRepPrintable &control, int left, int
     WriteLine(QStringLiteral("<DIV style=\"position:absolute;left:%1px;top:%2px;\"><img src=\"%3\" width=%4 "
                              "height=%5></div>")
                   .arg(Num(left), Num(top), HTMLEscape(link).replace(QLatin1Char('"'), QStringLiteral("&quot;")),
-                       Num(width), Num(height)));
+                       Num(picture->Width), Num(picture->Height)));
     return true;
 }
 

@@ -209,6 +209,9 @@ void TRepRTFExportFilter::FinishPage()
                 content += "\\ul";
             if (item.StrikeOut)
                 content += "\\strike";
+            // The colour word ends at the one blank before the text: a second
+            // blank would be read as text, and a coloured item would start a
+            // blank to the right of its tab stop.
             const int r = item.ItemColor & 0xFF, g = (item.ItemColor >> 8) & 0xFF, b = (item.ItemColor >> 16) & 0xFF;
             for (int k = 1; k < 18 && item.ItemColor >= 0; ++k)
                 if (RtfColors[k][0] == r && RtfColors[k][1] == g && RtfColors[k][2] == b) {

@@ -143,6 +143,11 @@ void TRepXLSFilter::WritePage()
     if (r + LineTotal > MaxRows)
         throw ERangeError(QStringLiteral("Отчёт не помещается на лист: больше %1 строк.").arg(MaxRows));
     TRepPrinter *printer = Report ? Report->RepPrinter : nullptr;
+    // The progress window tells what is being written. It is the printer's
+    // status window, so the writer reaches it without knowing the windows.
+    if (!continued && LineTotal > 0 && printer)
+        if (TRepMessageTarget *window = printer->StatusWindow)
+            window->SetStatusCaption(QStringLiteral("Writing XLS file..."));
     const QChar thousands = FormatSettings().ThousandSeparator;
     int shown = -1;
     for (int line = 1; line <= LineTotal; ++line) {

@@ -205,6 +205,23 @@ QImage PictureBitmap(const TRepPicture &picture)
     return DrawIntoBitmap(picture, picture.Width(), picture.Height(), true, false);
 }
 
+// Fits picture inside the target box keeping its proportions, centred in
+// the box: the side that would overflow is shortened and the position moves
+// by half of what it lost.
+void FitInside(const TRepPicture &picture, double &targetWidth, double &targetHeight, double &x, double &y)
+{
+    const double pw = picture.Width(), ph = picture.Height();
+    if (pw / targetWidth >= ph / targetHeight) {
+        const double old = targetHeight;
+        targetHeight = PdfRound(ph / (pw / targetWidth));
+        y += HalfOf(old - targetHeight);
+    } else {
+        const double old = targetWidth;
+        targetWidth = PdfRound(pw / (ph / targetHeight));
+        x += HalfOf(old - targetWidth);
+    }
+}
+
 } // namespace
 
 void TRepPDFDocumentFilter::PutImage(const QImage &bitmap, double x, double y, double targetWidth,
@@ -260,6 +277,18 @@ void TRepPDFDocumentFilter::PutPicture(const TRepPrintable &control, double x, d
                      targetHeight);
         return;
     }
+    if (const auto *image = dynamic_cast<const TRepDBImage *>(&control)) {
+        const TRepPicture picture = image->LoadPicture();
+        if (picture.Empty())
+            return; // no field, or nothing in it
+        if (!image->Stretch)
+            FitInside(picture, targetWidth, targetHeight, x, y);
+        // The field's picture itself goes into the box, stretched or fitted:
+        // a box-sized bitmap with the picture in its corner, squeezed into
+        // the fitted box, would lose the picture's proportions.
+        PutImage(PictureBitmap(picture), x, y, targetWidth, targetHeight);
+        return;
+    }
     if (const auto *image = dynamic_cast<const TRepGrDBImage *>(&control)) {
         const TRepPicture picture = image->LoadPicture();
         if (picture.Empty())
@@ -268,17 +297,7 @@ void TRepPDFDocumentFilter::PutPicture(const TRepPrintable &control, double x, d
         if (!image->Stretch) {
             const bool wider = pw / targetWidth >= ph / targetHeight;
             switch (image->FitMode) {
-            case TFitMode::fmInsideProp:
-                if (wider) {
-                    const double old = targetHeight;
-                    targetHeight = PdfRound(ph / (pw / targetWidth));
-                    y += HalfOf(old - targetHeight);
-                } else {
-                    const double old = targetWidth;
-                    targetWidth = PdfRound(pw / (ph / targetHeight));
-                    x += HalfOf(old - targetWidth);
-                }
-                break;
+            case TFitMode::fmInsideProp: FitInside(picture, targetWidth, targetHeight, x, y); break;
             case TFitMode::fmProportional:
                 if (wider)
                     targetWidth = PdfRound(targetHeight * ratio);

@@ -447,10 +447,12 @@ QByteArray TPdfWriter::BuildPdfDocument()
     WriteFonts(out, k);
     out.WriteLine(QString::asprintf("%d 0 obj", k));
     out.WriteLine("<<");
+    // The date in the form PDF defines (D:YYYYMMDDHHmmSS): a reader shows
+    // it as a date, where the locale's date text would read as no date.
     out.WriteLine("/CreationDate " +
                   PdfInfoString(TSysEnv::CurrentTime().toString(QStringLiteral("'D:'yyyyMMddHHmmss"))));
     out.WriteLine("/Producer (Zorbel PDF Export)");
-    out.WriteLine("/Subject " + PdfInfoString(Subject));
+    out.WriteLine("/Subject " + PdfInfoString(Subject + QLatin1Char(' ')));
     out.WriteLine("/Creator (Zorbel)");
     out.WriteLine("/Title " + PdfInfoString(Title));
     out.WriteLine("/Author " + PdfInfoString(Author));

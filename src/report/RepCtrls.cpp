@@ -261,8 +261,20 @@ void TRepDBImage::Print(double x, double y)
     TRepPrinter &pr = *Printer;
     const QRect rect = DeviceRect(pr, *this, x, y);
     const TRepPicture picture = LoadPicture();
-    if (Exporting(*this))
-        ExportPicture(*this, picture, rect, Center, Stretch);
+    if (Exporting(*this)) {
+        // The writers get the field's picture as a field's picture: one that
+        // does not stretch is fitted into the box in proportion there.
+        TRepDBImage image;
+        image.Name = Name;
+        image.DataSet = DataSet;
+        image.DataField = DataField;
+        image.Field = Field;
+        image.Center = Center;
+        image.Stretch = Stretch;
+        image.Color = Color;
+        SetDeviceBounds(image, rect);
+        Report->ExportFilter->PutGraphic(image, rect.left(), rect.top());
+    }
     TCanvas &c = pr.GetCanvas();
     c.Brush.Style = TBrushStyle::bsSolid;
     c.Brush.Color = Color;

@@ -1,5 +1,6 @@
 #include "report/RepDesignView.h"
 
+#include "platform/widgets/Forms.h"
 #include "report/RepReport.h"
 
 #include <QPainter>
@@ -10,11 +11,16 @@ namespace zorbel {
 TRepDesignSurface::TRepDesignSurface(TCustomBandReport &report, QWidget *parent) : QWidget(parent), report_(report)
 {
     report_.OnRepaint = [this] { Refresh(); };
+    report_.OnDesignMessage = [](const QString &message) { Application().ShowException(ERepError(message)); };
     report_.ArrangeBands();
     setFixedSize(report_.PixelSize());
 }
 
-TRepDesignSurface::~TRepDesignSurface() { report_.OnRepaint = nullptr; }
+TRepDesignSurface::~TRepDesignSurface()
+{
+    report_.OnRepaint = nullptr;
+    report_.OnDesignMessage = nullptr;
+}
 
 void TRepDesignSurface::Refresh()
 {

@@ -280,6 +280,9 @@ TRepStandardPreview::TRepStandardPreview(TRepPrinter &printer) : printer_(&print
     StatusBar->AddPanel(40, QStringLiteral("0%"));
     StatusBar->AddPanel(120, QStringLiteral("Page"));
     StatusBar->AddPanel(50, QStringLiteral(" "));
+    ProgressBar = new TProgressBar(StatusBar, QStringLiteral("ProgressBar"));
+    ProgressBar->SetBounds(2, 2, 100, 10);
+    ProgressBar->SetVisible(false);
 
     Tabs = new TPageControl(this, QStringLiteral("Tabs"));
     Tabs->SetAlign(TAlign::alLeft);

@@ -37,6 +37,9 @@ public:
 
     TSplitter *Splitter2;
     TStatusBar *StatusBar;
+    // Made with the window on the status bar and never shown: the progress
+    // reads as the percentage in the first panel.
+    TProgressBar *ProgressBar;
     TPanel *ToolBar1;
     TSpeedButton *ZoomFit, *ZoomToWidth, *Zoom100;
     TSpeedButton *FirstPage, *PreviousPage, *ToolButton2, *LastPage;

@@ -38,6 +38,7 @@ class TRepPrinter;
 // Messages between printer, preview and report.
 constexpr unsigned WM_USER = 0x400;              // progress percent in wParam
 constexpr unsigned RP_AVAILABLEPAGES = 0x401;    // pages available in wParam
+constexpr unsigned RP_FIRSTPAGE = 0x401;         // report: keep page 1 as its picture (wParam 1)
 constexpr unsigned RP_PRINTAGAIN = 0x402;        // report: run again on the printer
 constexpr unsigned RP_PREVIEWCLOSED = 0x404;     // report: the preview closed; lParam the printer
 
@@ -48,6 +49,9 @@ public:
     virtual ~TRepMessageTarget() = default;
     virtual void PostMessage(unsigned msg, intptr_t wParam, intptr_t lParam) = 0;
     virtual void SendMessage(unsigned msg, intptr_t wParam, intptr_t lParam) = 0;
+    // A status window shows caption from now on (a writer names its work);
+    // other targets ignore it.
+    virtual void SetStatusCaption(const QString &caption) { (void)caption; }
 };
 
 // Something owned by the page being recorded (a picture a printable drew),

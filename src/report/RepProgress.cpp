@@ -2,6 +2,7 @@
 #include "report/RepProgress.h"
 
 #include <QMetaObject>
+#include <QThread>
 
 namespace zorbel {
 
@@ -42,6 +43,12 @@ void TRepProgressForm::PostMessage(unsigned msg, intptr_t, intptr_t)
 }
 
 void TRepProgressForm::SendMessage(unsigned msg, intptr_t, intptr_t) { Handle(msg); }
+
+void TRepProgressForm::SetStatusCaption(const QString &caption)
+{
+    QMetaObject::invokeMethod(this, [this, caption] { SetCaption(caption); },
+                              QThread::currentThread() == thread() ? Qt::DirectConnection : Qt::QueuedConnection);
+}
 
 void TRepProgressForm::Handle(unsigned msg)
 {

@@ -22,6 +22,8 @@ public:
     // window's thread.
     void PostMessage(unsigned msg, intptr_t wParam, intptr_t lParam) override;
     void SendMessage(unsigned msg, intptr_t wParam, intptr_t lParam) override;
+    // The window's caption (on the window's thread).
+    void SetStatusCaption(const QString &caption) override;
 
 private:
     void Handle(unsigned msg);

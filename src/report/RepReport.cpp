@@ -86,7 +86,7 @@ bool TRepCustomBand::SetLinkBand(TRepCustomBand *band)
 {
     for (TRepCustomBand *b = band; b; b = b->linkBand_)
         if (b == this)
-            return false;
+            return RefuseCircularLink(Report);
     linkBand_ = band;
     return true;
 }
@@ -95,7 +95,7 @@ bool TRepChildBand::SetParentBand(TRepCustomBand *band)
 {
     for (TRepCustomBand *b = band; b; b = dynamic_cast<TRepChildBand *>(b) ? static_cast<TRepChildBand *>(b)->parent_ : nullptr)
         if (b == this)
-            return false;
+            return RefuseCircularLink(Report);
     parent_ = band;
     return true;
 }
@@ -353,7 +353,10 @@ void TRepGroup::PrintFooter()
 
 TCustomBandReport::TCustomBandReport()
 {
-    Font = QFont(QStringLiteral("Liberation Sans"));
+    // Arial by name: the system's font matching gives the metric-compatible
+    // Liberation Sans (fonts-liberation2's aliases), and the writers name
+    // the font as the layout does.
+    Font = QFont(QStringLiteral("Arial"));
     Font.setPointSize(10);
     Functions.DefineVariable(QStringLiteral("PAGENUMBER"), QStringLiteral("0"));
     Functions.DefineVariable(QStringLiteral("COLUMNNUMBER"), QStringLiteral("0"));
@@ -482,6 +485,11 @@ double TCustomBandReport::FontTextWidth(const QFont &font, const QString &text)
     const double w = m.Metrics->horizontalAdvance(text) * kTenthsPerPixel;
     m.Widths.insert(text, w);
     return w;
+}
+
+double TCustomBandReport::TextWidth(const QFont &font, const QString &text) const
+{
+    return FontTextWidth(font, text) + kTenthsPerPixel;
 }
 
 double TCustomBandReport::FontTextHeight(const QFont &font) { return ScreenMeasures(font).Metrics->height() * kTenthsPerPixel; }
@@ -720,8 +728,12 @@ void TCustomBandReport::CreateReport(bool composite)
             CurrentY = -1;
             CurrentPage = 0;
             CurrentColumn = Page.Columns();
-        } else
+        } else {
+            // A part of a composite document lays out on the document's paper.
+            Page.SetOrientation(RepPrinter->Settings().Orientation ? poLandscape : poPortrait);
+            Page.SetPaperSize(RepPrinter->Settings().PaperSize);
             CurrentColumn = 1;
+        }
         freshY_ = -1;
         if (Exporting && ExportFilter && !ExportFilter->Started)
             ExportFilter->BeginDocument(Round(v[TRepPage::iWidth]), Round(v[TRepPage::iLength]), Font);

@@ -134,7 +134,8 @@ public:
     TRepFrame Frame{this};
 
     TRepCustomBand *LinkBand() const { return linkBand_; }
-    // Refuses (false) a link whose chain comes back to this band.
+    // Refuses (false) a link whose chain comes back to this band; on the
+    // design surface the designer is told SCircularLinking.
     bool SetLinkBand(TRepCustomBand *band);
 
     // Takes ownership; the printable lies on this band.
@@ -185,6 +186,9 @@ class TRepBand : public TRepCustomBand {
 public:
     explicit TRepBand(TRepBandType type = rbDetail) : TRepCustomBand(type) {}
 };
+
+// What the designer is told when a link, parent or master is refused.
+inline const QString SCircularLinking = QStringLiteral("Circular linking not allowed");
 
 class TRepChildBand : public TRepCustomBand {
 public:
@@ -405,11 +409,14 @@ public:
     // ---- design surface (RepDesign.cpp) ----
     int Zoom = 100; // 1..300
     TColor Color = clWhite;
-    bool SnapToGrid = false; // stored only
+    bool SnapToGrid = true; // stored only
     // A picture of the first page shown under the layout; any change drops it.
     TMetafile FirstPagePicture;
     // Set by whoever shows the surface: called when it must be painted again.
     std::function<void()> OnRepaint;
+    // Set by the design surface while it shows the report: tells the
+    // designer why a change was refused.
+    std::function<void(const QString &)> OnDesignMessage;
     void SetZoom(int zoom);
     void Repaint() const;
     // Marks a repaint pending (once until the next Paint), drops the first
@@ -486,7 +493,8 @@ public:
     void PrepareEvaluator(TRepEvaluator &evaluator, const QString &expression);
     // Width and height of text in font, in 0.1 mm, measured at the screen's
     // pixels per inch as pages are recorded.
-    double TextWidth(const QFont &font, const QString &text) const { return FontTextWidth(font, text); }
+    // TextWidth gives one pixel more than the text's advance.
+    double TextWidth(const QFont &font, const QString &text) const;
     double TextHeight(const QFont &font, const QString &) const { return FontTextHeight(font); }
     static double FontTextWidth(const QFont &font, const QString &text);
     static double FontTextHeight(const QFont &font);
@@ -526,12 +534,15 @@ public:
     bool RunningInBackground() const { return reportThread_.joinable(); }
     int PreviewWidthValue() const { return PreviewWidth > 0 ? PreviewWidth : 600; }
     int PreviewHeightValue() const { return PreviewHeight > 0 ? PreviewHeight : 600; }
-    // Messages from the printer: print again (posted), preview closed (sent).
+    // Messages: print again (posted by the printer), preview closed (sent by
+    // the printer), first page (wParam 1: FirstPagePicture takes the
+    // printer's page 1 and the report repaints).
     void PostMessage(unsigned msg, intptr_t wParam, intptr_t lParam) override;
     void SendMessage(unsigned msg, intptr_t wParam, intptr_t lParam) override;
 
 private:
-    void HandleMessage(unsigned msg, intptr_t lParam);
+    void HandleMessage(unsigned msg, intptr_t wParam, intptr_t lParam);
+    void WMFirstPage(intptr_t wParam);
     void PreviewClosed(TRepPrinter *printer);
     void ReleasePrinter(TRepPrinter *printer);
     bool OwnsPrinter(const TRepPrinter *printer) const;

@@ -118,7 +118,7 @@ bool TRepControllerBand::SetMaster(void *master)
 {
     for (void *m = master; m;) {
         if (m == this)
-            return false;
+            return RefuseCircularLink(Report);
         // Only controller bands have masters of their own; the report ends the chain.
         auto *band = static_cast<TRepCustomBand *>(m);
         bool isBand = false;

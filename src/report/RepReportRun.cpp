@@ -244,20 +244,34 @@ void TCustomBandReport::PrinterSetup()
         Tag = 1;
 }
 
-void TCustomBandReport::PostMessage(unsigned msg, intptr_t, intptr_t lParam)
+void TCustomBandReport::PostMessage(unsigned msg, intptr_t wParam, intptr_t lParam)
 {
-    QMetaObject::invokeMethod(messages_.get(), [this, msg, lParam] { HandleMessage(msg, lParam); },
+    QMetaObject::invokeMethod(messages_.get(), [this, msg, wParam, lParam] { HandleMessage(msg, wParam, lParam); },
                               Qt::QueuedConnection);
 }
 
-void TCustomBandReport::SendMessage(unsigned msg, intptr_t, intptr_t lParam) { HandleMessage(msg, lParam); }
-
-void TCustomBandReport::HandleMessage(unsigned msg, intptr_t lParam)
+void TCustomBandReport::SendMessage(unsigned msg, intptr_t wParam, intptr_t lParam)
 {
-    if (msg == RP_PRINTAGAIN)
+    HandleMessage(msg, wParam, lParam);
+}
+
+void TCustomBandReport::HandleMessage(unsigned msg, intptr_t wParam, intptr_t lParam)
+{
+    if (msg == RP_FIRSTPAGE)
+        WMFirstPage(wParam);
+    else if (msg == RP_PRINTAGAIN)
         PrintToPrinter();
     else if (msg == RP_PREVIEWCLOSED)
         PreviewClosed(reinterpret_cast<TRepPrinter *>(lParam));
+}
+
+void TCustomBandReport::WMFirstPage(intptr_t wParam)
+{
+    if (wParam != 1 || !RepPrinter)
+        return;
+    if (std::unique_ptr<TMetafile> page = RepPrinter->GetPageMetafile(1))
+        FirstPagePicture = *page;
+    Repaint();
 }
 
 void TCustomBandReport::PreviewClosed(TRepPrinter *printer)

@@ -16,6 +16,8 @@
 #include "platform/canvas/Printers.h"
 #include "platform/widgets/ModalScript.h"
 
+#include <QAbstractBarSeries>
+#include <QChart>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -195,6 +197,40 @@ TEST_F(AnalysisWindowsTest, BalancesWindowTakesAndStoresItsOptions)
     EXPECT_EQ(Main->BalEqv, 0);
     EXPECT_EQ(Main->BalYear, 2000); // not a number
     EXPECT_EQ(Main->RestDt, 5);
+}
+
+TEST_F(AnalysisWindowsTest, ClosingLetsGoOfTheComputedTables)
+{
+    Add(EncodeDate(2024, 1, 10), '1', {}, 12.5, 0);
+    Main->EntryDate = EncodeDate(2024, 1, 20);
+    Open<TFormDiff>(Main->mCompare, [](TFormDiff &w) {
+        ASSERT_FALSE(w.TbY.IsEmpty());
+        w.Close();
+        EXPECT_FALSE(w.TbY.Active());
+    });
+    Open<TFormLim>(Main->mLim, [](TFormLim &w) {
+        ASSERT_FALSE(w.TabLim.IsEmpty());
+        ASSERT_TRUE(w.TabSum.Active());
+        w.Close();
+        EXPECT_FALSE(w.TabLim.Active());
+        EXPECT_FALSE(w.TabSum.Active());
+    });
+    Open<TFormRest>(Main->mRest, [](TFormRest &w) {
+        ASSERT_TRUE(w.TbRest.Active());
+        ASSERT_FALSE(w.TbY.IsEmpty());
+        // Each month's bar takes 30 % of its place on the chart.
+        ASSERT_GT(w.DBCRest->SeriesCount(), 0);
+        for (int i = 0; i < w.DBCRest->SeriesCount(); ++i)
+            EXPECT_EQ(w.DBCRest->Series(i).BarWidthPercent, 30);
+        const auto bars = w.DBCRest->Chart()->series();
+        ASSERT_FALSE(bars.isEmpty());
+        auto *first = qobject_cast<QAbstractBarSeries *>(bars.first());
+        ASSERT_NE(first, nullptr);
+        EXPECT_DOUBLE_EQ(first->barWidth(), 0.3);
+        w.Close();
+        EXPECT_FALSE(w.TbRest.Active());
+        EXPECT_FALSE(w.TbY.Active());
+    });
 }
 
 TEST_F(AnalysisWindowsTest, BalancesChartPrintsWithItsTitle)

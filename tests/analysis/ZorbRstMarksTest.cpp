@@ -310,6 +310,15 @@ TEST_F(RstMarksTest, ConditionBoxesArePaintedInTheirStateColours)
     f->ChTrans->SetChecked(false);
     EXPECT_EQ(colourAt(f->ChMark), plain);
     EXPECT_EQ(colourAt(f->ChTrans), plain);
+    // A right click on the unticked box shows the kind its tick will choose.
+    f->ChMarkMouseDown(f->ChMark, TMouseButton::mbRight, TShiftState{}, 0, 0);
+    EXPECT_FALSE(f->ChMark->Checked());
+    EXPECT_EQ(f->ChMark->Tag(), 1);
+    EXPECT_EQ(colourAt(f->ChMark), QColor(Qt::red));
+    if (const QByteArray dir = qgetenv("ZORBEL_SHOTS"); !dir.isEmpty()) // to look at
+        f->grab().save(QString::fromUtf8(dir) + QStringLiteral("/rst-boxes.png"));
+    f->ChMarkMouseDown(f->ChMark, TMouseButton::mbRight, TShiftState{}, 0, 0);
+    EXPECT_EQ(colourAt(f->ChMark), QColor(Qt::green));
     f->ToggleIncludeExclude(f->ChAcc);
     EXPECT_EQ(colourAt(f->ChAcc), info);
 }

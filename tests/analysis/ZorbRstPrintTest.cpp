@@ -10,6 +10,7 @@
 #include "platform/canvas/Metafile.h"
 #include "platform/canvas/Printers.h"
 #include "platform/rtl/DateTime.h"
+#include "platform/widgets/ModalScript.h"
 #include "report/RepPreviewForm.h"
 
 #include <QApplication>
@@ -249,10 +250,12 @@ TEST(RstPrintHist, CommonUnitColumnsAndAnEmptyList)
         EXPECT_TRUE(t.contains(QString::fromUtf8(x))) << x << " in " << t.join('|').toStdString();
 
     // An empty list still prints the title and the balances; a failing sums
-    // query leaves the sums 0.
+    // query ends the printout instead of printing its sums as 0.
     auto none = Qhs(0);
     s = HistState(*none);
-    s.ReadSums = []() -> TRstHistSums { throw std::runtime_error("no sums"); };
+    s.ReadSums = []() -> TRstHistSums { throw EDatabaseError(QStringLiteral("no sums")); };
+    EXPECT_THROW(MakeHistPrintout(s), EDatabaseError);
+    s.ReadSums = [] { return TRstHistSums{}; };
     r = MakeHistPrintout(s);
     int pages = 0;
     const QStringList e = RunTexts(*r, &pages);
@@ -264,7 +267,8 @@ TEST(RstPrintHist, CommonUnitColumnsAndAnEmptyList)
     EXPECT_FALSE(MakeHistPrintout(s));
 }
 
-TEST(RstPrintHist, SumsQueryReadOrLeftZero)
+// A sums query that cannot be read raises (it printed zero balances).
+TEST(RstPrintHist, SumsQueryReadOrRaised)
 {
     auto qsm = Table({{"Sdt", ftFloat}, {"Sct", ftFloat}, {"Sdtr", ftFloat}, {"Sctr", ftFloat}, {"Sqdt", ftFloat},
                       {"Sqct", ftFloat}},
@@ -275,8 +279,7 @@ TEST(RstPrintHist, SumsQueryReadOrLeftZero)
     EXPECT_EQ(z.Sdt, 0);
     EXPECT_FALSE(qsm->Active());
     auto broken = Table({{"Sdt", ftFloat}}, {{{"Sdt", 1.5}}});
-    const TRstHistSums b = ReadHistSums(*broken);
-    EXPECT_EQ(b.Sdt, 0); // Sct missing: the whole read fails
+    EXPECT_THROW(ReadHistSums(*broken), Exception); // Sct missing: the whole read fails
     EXPECT_FALSE(broken->Active());
 }
 
@@ -388,6 +391,37 @@ TEST_F(RstPrintCommands, EachCommandPreviewsItsPrintoutAndReturnsWhenClosed)
     // Nothing to print: no preview, the command returns at once.
     tab->Close();
     PrintTotals(TotalsState(*tab));
+    EXPECT_EQ(OpenPreview(), nullptr);
+}
+
+// Figures that cannot be read end a command with a notice in Russian; no
+// preview opens with zero totals or with rows left out of the sums (a row of
+// the totals that failed to read was dropped, a failed sums query read as 0).
+TEST_F(RstPrintCommands, UnreadableFiguresEndTheCommandWithANotice)
+{
+    std::vector<std::pair<const char *, TFieldType>> defs{{"id", ftSmallint}, {"nm", ftString}};
+    for (const char *f : {"sdt", "sct", "amt", "sdr", "scr", "amr", "sdq", "scq", "amq"})
+        defs.push_back({f, f == std::string_view("sct") ? ftString : ftFloat});
+    auto tab = Table(defs, {{{"nm", "Продукты"}, {"sdt", 10.0}, {"sct", QStringLiteral("1 234,50")}}});
+    TModalScript totals;
+    totals.Press(QStringLiteral("OK"));
+    PrintTotals(TotalsState(*tab));
+    EXPECT_TRUE(totals.Finished()) << totals.Errors().join(u'\n').toStdString();
+    ASSERT_EQ(totals.Seen().size(), 1u);
+    EXPECT_TRUE(totals.Seen()[0].Text.startsWith(PrintFailedText)) << totals.Seen()[0].Text.toStdString();
+    EXPECT_FALSE(tab->ControlsDisabled());
+    EXPECT_EQ(OpenPreview(), nullptr);
+
+    auto qhs = Qhs(5);
+    auto broken = Table({{"Sdt", ftFloat}}, {{{"Sdt", 1.5}}});
+    TRstHistPrint hs = HistState(*qhs);
+    hs.ReadSums = [&] { return ReadHistSums(*broken); };
+    TModalScript hist;
+    hist.Press(QStringLiteral("OK"));
+    PrintHist(hs);
+    EXPECT_TRUE(hist.Finished()) << hist.Errors().join(u'\n').toStdString();
+    ASSERT_EQ(hist.Seen().size(), 1u);
+    EXPECT_TRUE(hist.Seen()[0].Text.startsWith(PrintFailedText));
     EXPECT_EQ(OpenPreview(), nullptr);
 }
 

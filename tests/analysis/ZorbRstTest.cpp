@@ -12,10 +12,13 @@
 #include "core/ZorbLaunch.h"
 #include "platform/canvas/Printers.h"
 #include "platform/rtl/Format.h"
+#include "platform/rtl/Money.h"
 
 #include <QChart>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -131,6 +134,8 @@ TEST_F(RstTest, TotalsByCategoryInEachUnitAndTheStatusBar)
     ASSERT_TRUE(f->TabRes.Locate(U("id"), Variant(100), {}));
     EXPECT_EQ(f->TabRes.FieldByName(U("nm"))->AsString(), U("Еда"));
     EXPECT_EQ(f->DBGRes->Columns()[1]->FieldName(), U("sdq"));
+    EXPECT_EQ(f->DBGRes->Columns()[0]->FieldName(), U("nm"));
+    EXPECT_EQ(f->DBGRes->Columns()[0]->Width(), 162);
     EXPECT_EQ(f->PanRes->Hint(), U("Всего строк: 3"));
 }
 
@@ -159,6 +164,46 @@ TEST_F(RstTest, TotalsColumnsHoldAmountsInTheMillionsInAnyFont)
         f->mpCurClick(f->mpYE);
         for (int i = 1; i < 4; ++i)
             EXPECT_GE(f->DBGRes->Columns()[i]->Width(), needed) << "font " << points << ", column " << i;
+    }
+}
+
+// The totals' bar: in, out and result right-aligned in thirds of the bar;
+// ten-digit totals in a 16 pt bold font chosen in the settings show every
+// digit inside the bar (they lost their last digits in 127-pixel panels:
+// "98 822 525,6").
+TEST_F(RstTest, TotalsBarShowsTenDigitTotalsWholeInALargeFont)
+{
+    Populate(40);
+    Exec(U("update tb_hist set dt = dt * 1000000 + 0.37, ct = ct * 1000000 + 0.61"));
+    for (const int points : {0, 16}) {
+        if (points) {
+            main->TitleFont.setPointSize(points);
+            main->TitleFont.setBold(true);
+        }
+        auto f = OpenWindow();
+        f->show();
+        f->RefreshResults();
+        QCoreApplication::processEvents();
+        TStatusBar *sb = f->SbRes;
+        const QFontMetrics fm(sb->Font());
+        if (points) {
+            ASSERT_EQ(sb->Font().pointSize(), points);
+        }
+        // The figures are ten digits long, one of them negative.
+        EXPECT_GE(sb->PanelText(1).size(), 16) << sb->PanelText(1).toStdString();
+        EXPECT_TRUE(sb->PanelText(2).startsWith(u'-')) << sb->PanelText(2).toStdString();
+        for (int i = 0; i < 3; ++i) {
+            const QRect text = sb->PanelTextRect(i);
+            EXPECT_GE(text.width(), fm.horizontalAdvance(sb->PanelText(i))) << points << ' ' << i;
+            EXPECT_LE(sb->PanelRect(i).right(), sb->Width() - 1) << points << ' ' << i;
+            EXPECT_GE(sb->Height(), fm.height()) << points;
+            // A third of the bar each (less 6), unless a figure needs more.
+            EXPECT_EQ(sb->PanelWidth(i), sb->Width() / 3 - 6) << points << ' ' << i;
+        }
+        EXPECT_EQ(sb->PanelWidth(3), 18);
+        const QString dir = qEnvironmentVariable("ZORBEL_SCREENSHOTS");
+        if (!dir.isEmpty())
+            f->grab().save(QDir(dir).filePath(QStringLiteral("results-totals-%1pt.png").arg(points)));
     }
 }
 
@@ -565,6 +610,39 @@ TEST_F(RstListTest, ListHoldsTheRowsWithNamesAndOrdersByTitles)
     EXPECT_EQ(q.SQL().last(), U("order by level1,level2,level3"));
 }
 
+TEST_F(RstListTest, ThePopupOpensByItselfOnlyOverAListWithRows)
+{
+    Populate(60);
+    auto f = OpenList();
+    f->resize(900, 600);
+    f->show();
+    int popups = 0;
+    const auto popupOf = f->PmHs->OnPopup;
+    f->PmHs->OnPopup = [&](TObject *s) {
+        ++popups;
+        popupOf(s);
+    };
+    const auto rightClick = [&f] {
+        QWidget *area = f->DBGTab;
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 20), area->mapToGlobal(QPoint(20, 20)));
+        QApplication::sendEvent(area, &event);
+        f->PmHs->Menu()->hide();
+    };
+    ASSERT_FALSE(f->Qhs().IsEmpty());
+    EXPECT_TRUE(f->PmHs->AutoPopup());
+    rightClick();
+    EXPECT_EQ(popups, 1);
+    // A period without operations: an empty list opens no menu.
+    f->Period.FromDate = f->Period.ToDate = EncodeDate(1990, 1, 1);
+    f->RefreshResults();
+    ASSERT_TRUE(f->Qhs().Active());
+    ASSERT_TRUE(f->Qhs().IsEmpty());
+    EXPECT_FALSE(f->ButSumHs->Enabled());
+    EXPECT_FALSE(f->PmHs->AutoPopup());
+    rightClick();
+    EXPECT_EQ(popups, 1);
+}
+
 TEST_F(RstListTest, DeletesAndAmountChangesKeepStoredBalances)
 {
     Populate(120);
@@ -693,8 +771,24 @@ TEST_F(RstListTest, EditDialogRefusesUnreadableNumbers)
     EXPECT_TRUE(notice.Finished());
     ed.EdPrice->SetText(U("12,125"));
     EXPECT_TRUE(ed.Values(v));
-    EXPECT_DOUBLE_EQ(v.PriceValue, 12.125);
+    EXPECT_EQ(v.PriceUnits, 121250);
     EXPECT_FALSE(v.Quant);
+    // Numbers are taken to 1/10000, to the nearest unit with ties to even.
+    ed.ChRate->SetChecked(true);
+    ed.EdRate->SetText(U("1,23456"));
+    ed.EdPrice->SetText(U("12,03125")); // 120312.5 units, exact in binary
+    EXPECT_TRUE(ed.Values(v));
+    EXPECT_EQ(v.RateUnits, 12346);
+    EXPECT_EQ(v.PriceUnits, 120312);
+    // A number beyond what the money arithmetic holds is refused in Russian.
+    for (const char *text : {"1e20", "100000000000", "-1e15"}) {
+        ed.EdPrice->SetText(U(text));
+        TModalScript range;
+        range.Press(QStringLiteral("OK"));
+        EXPECT_FALSE(ed.Values(v)) << text;
+        ASSERT_EQ(range.Seen().size(), 1u) << text;
+        EXPECT_EQ(range.Seen()[0].Text, MoneyRangeMessage());
+    }
 }
 
 TEST_F(RstListTest, StatisticsOfTheList)

@@ -10,6 +10,7 @@
 #include "platform/widgets/DBCtrls.h"
 #include "platform/widgets/ModalScript.h"
 #include "platform/widgets/StdCtrls.h"
+#include "platform/rtl/Money.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -45,15 +46,18 @@ TEST_F(ZorbAddTest, RefusedEntriesKeepTheDialogOpen)
         d.ButOk->Click();
         Type(f, "Карта", "руб", "", "0");
         d.ButOk->Click();
+        Type(f, "Карта", "руб", "1e20", "");
+        d.ButOk->Click();
         EXPECT_EQ(f.ModalResult(), 0);
         d.ButCancel->Click();
     });
-    script.Press(QStringLiteral("OK")).Press(QStringLiteral("OK")).Press(QStringLiteral("OK"));
+    script.Press(QStringLiteral("OK")).Press(QStringLiteral("OK")).Press(QStringLiteral("OK")).Press(QStringLiteral("OK"));
     TAccountTotals totals;
     EXPECT_EQ(EditAccount(dm, true, totals), 2);
     EXPECT_TRUE(script.Finished()) << script.Errors().join(u';').toStdString();
     EXPECT_EQ(captions, QStringList{U("Добавление счёта")});
-    ASSERT_EQ(script.Seen().size(), 4u);
+    ASSERT_EQ(script.Seen().size(), 5u);
+    EXPECT_EQ(script.Seen()[4].Text, MoneyRangeMessage()); // an opening balance of 1e20
     EXPECT_EQ(script.Seen()[1].Text, U("Не указано наименование счёта!"));
     EXPECT_EQ(script.Seen()[2].Text, U("Не указана валюта!"));
     EXPECT_EQ(script.Seen()[3].Text, U("Надо указать положительное число!"));

@@ -10,6 +10,7 @@
 #include "platform/sqltable/Sqlite.h"
 #include "platform/widgets/ModalScript.h"
 #include "support/FaultEnv.h"
+#include "platform/rtl/Money.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -480,6 +481,16 @@ TEST_F(ZorbDmTest, EditCategoryLimit)
     EXPECT_EQ(limitOf(10, "lim"), u"~"); // an empty entry clears the limit
     EXPECT_FALSE(edit(30, false, QStringLiteral("-50"))); // unchanged
     EXPECT_FALSE(edit(30, false, QStringLiteral("много")));
+    // A number beyond the money range is refused with a notice.
+    for (const char *typed : {"1e20", "-1e15"}) {
+        EXPECT_TRUE(source.Locate(QStringLiteral("id_itm"), Variant(30), {}));
+        TModalScript script;
+        script.Enter(QStringLiteral("Edit"), QString::fromLatin1(typed), QStringLiteral("OK")).Press(QStringLiteral("OK"));
+        EXPECT_FALSE(dm.EditCategoryLimit(nullptr, &source, false)) << typed;
+        EXPECT_TRUE(script.Finished()) << script.Errors().join(u';').toStdString();
+        ASSERT_EQ(script.Seen().size(), 2u) << typed;
+        EXPECT_EQ(script.Seen()[1].Text, MoneyRangeMessage());
+    }
     EXPECT_FALSE(edit(30, false, QStringLiteral("5"), "Cancel"));
     EXPECT_EQ(limitOf(30, "lim"), u"-50");
     source.Close();

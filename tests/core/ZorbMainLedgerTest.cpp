@@ -12,6 +12,7 @@
 #include "support/FaultEnv.h"
 #include "support/ScriptTexts.h"
 
+#include <QDir>
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -201,6 +202,33 @@ TEST_F(MainLedger, PlannedRowAfterTodayShowsInTheClosingPanel)
     f->UpdateBalances(false, 0);
     EXPECT_EQ(f->Sb->PanelText(7), "4" + nb + U("620,00"));
     EXPECT_TRUE(f->PlannedExpenseText.isEmpty());
+}
+
+// Ten-digit totals in a 16 pt bold font chosen in the settings: every panel
+// of the status bar holds its figure whole and inside the window.
+TEST_F(MainLedger, StatusBarHoldsTenDigitTotalsInALargeFont)
+{
+    Op(acc1, D(2024, 1, 20), "1", 9999999999.99, 0, 1, salary);
+    Op(acc1, D(2024, 1, 21), "1", 0, 98822525.6, 0, misc);
+    f->TitleFont.setPointSize(16);
+    f->TitleFont.setBold(true);
+    f->ApplyGridFonts();
+    SetPeriod(pkMonth, D(2024, 1, 31));
+    QCoreApplication::processEvents();
+    TStatusBar *sb = f->Sb;
+    ASSERT_EQ(sb->Font().pointSize(), 16);
+    EXPECT_GE(sb->Height(), QFontMetrics(sb->Font()).height());
+    EXPECT_EQ(Value(sb->PanelText(3)), 10000004999.99);
+    // The window is too narrow for eight panels in 16 pt: the texts take the
+    // largest font in which all of them fit.
+    const QFontMetrics fm(sb->TextFont());
+    for (int i = 0; i < sb->PanelCount(); ++i) {
+        EXPECT_GE(sb->PanelTextRect(i).width(), fm.horizontalAdvance(sb->PanelText(i))) << i;
+        EXPECT_LE(sb->PanelRect(i).left() + fm.horizontalAdvance(sb->PanelText(i)), sb->Width()) << i;
+    }
+    const QString dir = qEnvironmentVariable("ZORBEL_SCREENSHOTS");
+    if (!dir.isEmpty())
+        f->grab().save(QDir(dir).filePath(QStringLiteral("main-status-16pt.png")));
 }
 
 TEST_F(MainLedger, WeekOnASundayDayViewAndPages)

@@ -6,6 +6,8 @@
 #include "core/ZorbCopAc.h"
 #include "core/ZorbLaunch.h"
 #include "core/ZorbText.h"
+#include "platform/rtl/Format.h"
+#include "platform/rtl/Money.h"
 #include "platform/widgets/ModalScript.h"
 
 #include <gtest/gtest.h>
@@ -102,6 +104,75 @@ TEST_F(MainPost, AddAndDeleteThroughTheMenu)
     ASSERT_EQ(yes.Seen().size(), 1u);
     EXPECT_EQ(yes.Seen()[0].Text, U("Удалить строку?"));
     EXPECT_EQ(Count(U("1=1")), 0);
+}
+
+// An amount the money arithmetic in 1/10000 cannot hold is refused in Russian
+// before anything is posted (1e20 was posted, shown as "1E20", and left the
+// stored balance wrong); the largest amount a person types posts, edits and
+// deletes with the stored balance equal to an independent sum.
+TEST_F(MainPost, AmountsBeyondTheMoneyRangeAreRefused)
+{
+    TTable &acc = main->Dm->Tb_Account;
+    const double start = acc.FieldByName("Rest")->AsFloat();
+    const auto sumOfRows = [&] {
+        TQuery &q = main->Dm->Qtemp;
+        q.Close();
+        q.SQL() = QStringList{QStringLiteral("select coalesce(sum(round(dt*10000)),0) - coalesce(sum(round(ct*10000)),0) "
+                                             "from tb_hist where kind='1' and id_account=%1")
+                                  .arg(acc.FieldByName("Id_Account")->AsInteger())};
+        q.Open();
+        const int64_t n = std::llround(q.Fields()[0]->AsFloat()); // exact below 2^53
+        q.Close();
+        return n;
+    };
+    const auto restUnits = [&] { return MoneyToUnits(acc.FieldByName("Rest")->AsFloat()) - MoneyToUnits(start); };
+    for (const char *typed : {"1e20", "1e15", "100000000000", "-1e20"}) {
+        TModalScript script;
+        QString shown;
+        script.Then([&](TForm &f) {
+            auto &card = dynamic_cast<TFormCard &>(f);
+            for (QChar c : U(typed))
+                SendKey(card.DBESum, 0, Qt::NoModifier, QString(c));
+            card.ButOk->Click();
+            EXPECT_EQ(card.ModalResult(), mrNone) << typed;
+            card.ButCancel->Click();
+        });
+        main->mMoneyNewClick(nullptr);
+        ASSERT_EQ(script.Seen().size(), 2u) << typed; // the card and one notice
+        EXPECT_TRUE(script.Seen()[1].Text.contains(FormatFloat(U("#,##0"), 1e11))) << script.Seen()[1].Text.toStdString();
+        EXPECT_EQ(Count(U("1=1")), 0) << typed;
+        EXPECT_EQ(restUnits(), 0) << typed;
+    }
+    // Exponent notation within the range is a number like any other.
+    AddExpense(U("1e5"));
+    EXPECT_EQ(Count(U("ct=100000 and kind='1'")), 1);
+    EXPECT_EQ(restUnits(), sumOfRows());
+    GoToLastOperation();
+    EXPECT_EQ(main->Dm->Tb_Hist.FieldByName("Ct")->DisplayText().replace(QChar(0xA0), u' '), U("100 000,00"));
+    // The largest amounts a person types: post, edit, delete.
+    AddExpense(U("999999999,99"));
+    EXPECT_EQ(restUnits(), sumOfRows());
+    EXPECT_EQ(restUnits(), -(999999999'9900LL + 100000'0000LL));
+    GoToLastOperation();
+    TModalScript edit;
+    edit.Then([&](TForm &f) {
+        auto &card = dynamic_cast<TFormCard &>(f);
+        card.DBESum->selectAll();
+        for (QChar c : U("99999999999,99"))
+            SendKey(card.DBESum, 0, Qt::NoModifier, QString(c));
+        card.ButOk->Click();
+    });
+    main->DBGDblClick(main->DBG);
+    EXPECT_TRUE(edit.Finished()) << edit.Errors().join(u'\n').toStdString();
+    EXPECT_EQ(restUnits(), sumOfRows());
+    EXPECT_EQ(restUnits(), -(99999999999'9900LL + 100000'0000LL));
+    GoToLastOperation();
+    TModalScript yes;
+    yes.Press(QStringLiteral("Yes"));
+    main->mMoneyDeleteClick(nullptr);
+    EXPECT_EQ(Count(U("1=1")), 1);
+    EXPECT_EQ(restUnits(), sumOfRows());
+    EXPECT_EQ(restUnits(), -100000'0000LL);
 }
 
 TEST_F(MainPost, CopyIntoTheFutureAsksForTheCount)

@@ -93,12 +93,14 @@ TEST(ExportHtml, AReportIsOneDocumentOfPositionedTextsRulesAndPictures)
     EXPECT_EQ(img.value("src").toString(), QStringLiteral("Logo1.jpg"));
     const QString jpeg = r.Path(img.value("src").toString());
     const QByteArray ppm = RunTool(QStringLiteral("djpeg"), {jpeg});
-    // P6 <width> <height> 255: the size the document gives it, blue inside.
+    // P6 <width> <height> 255: the bitmap as it is (40 x 20), blue inside;
+    // the picture stretches, so the document shows it over its box.
     const QList<QByteArray> head = ppm.left(20).split('\n');
     ASSERT_GE(head.size(), 2);
-    EXPECT_EQ(head[1], img.value("width").toString().toLatin1() + ' ' + img.value("height").toString().toLatin1());
+    EXPECT_EQ(head[1], QByteArray("40 20"));
     EXPECT_NEAR(img.value("width").toString().toInt(), 76, 1); // 200 tenths at 96 dpi
-    const qsizetype middle = ppm.size() - 3 * (76 * img.value("height").toString().toInt() / 2);
+    EXPECT_NEAR(img.value("height").toString().toInt(), 38, 1);
+    const qsizetype middle = ppm.size() - 3 * (40 * 20 / 2);
     EXPECT_LT(uchar(ppm[middle]), 30);
     EXPECT_GT(uchar(ppm[middle + 2]), 220);
 }
@@ -189,6 +191,32 @@ public:
         canvas.FillRect(rect);
     }
 };
+
+TEST(ExportHtml, PageFilesAreNamedFromTheNameBeforeItsFirstDotAndBitmapsKeepTheirSize)
+{
+    QTemporaryDir dir;
+    TRepGHTMLDocumentFilter html(dir.filePath(QStringLiteral("report.v2.htm")));
+    HTMLOptions().MultiPage = true;
+    html.BeginDocument(2100, 2970, QFont());
+    html.FinishPage();
+    html.BeginNextPage();
+    // A bitmap that does not stretch: the file holds it as it is, shown at its size.
+    TRepImage logo;
+    logo.Name = QStringLiteral("Logo");
+    logo.Picture.Bitmap = QImage(30, 10, QImage::Format_RGB32);
+    logo.Picture.Bitmap.fill(Qt::green);
+    ExportReport::Place(logo, 0, 0, 80, 60);
+    html.PutGraphic(logo, 10, 20);
+    html.FinishPage();
+    html.BeginNextPage();
+    html.FinishPage();
+    html.EndDocument();
+    HTMLOptions().MultiPage = false;
+    EXPECT_EQ(FilesIn(dir.path()), (QStringList{"Logo1.jpg", "report1.html", "report2.html"}));
+    EXPECT_TRUE(FileBytes(dir.filePath(QStringLiteral("report1.html")))
+                    .contains("<img src=\"Logo1.jpg\" width=30 height=10></div>"));
+    EXPECT_EQ(QImage(dir.filePath(QStringLiteral("Logo1.jpg"))).size(), QSize(30, 10));
+}
 
 TEST(ExportHtml, PicturesGoIntoTheirFolderBesideTheDocumentAndOthersAreSkipped)
 {

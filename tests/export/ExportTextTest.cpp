@@ -225,6 +225,28 @@ TEST(ExportXls, NumbersAreNumbersAndTextsReadBackInXlrdAndLibreOffice)
     EXPECT_TRUE(last->trimmed().endsWith(QStringLiteral(",49380"))) << last->toStdString();
 }
 
+// A progress window that only remembers the captions it was given.
+struct CaptionWindow : TRepMessageTarget {
+    static inline QStringList Captions;
+    void PostMessage(unsigned, intptr_t, intptr_t) override {}
+    void SendMessage(unsigned, intptr_t, intptr_t) override {}
+    void SetStatusCaption(const QString &caption) override { Captions << caption; }
+};
+
+TEST(ExportXls, TheProgressWindowSaysTheSpreadsheetIsBeingWritten)
+{
+    CaptionWindow::Captions.clear();
+    const TRepProgressFactory kept = RepProgressWindowFactory();
+    RepProgressWindowFactory() = [](TRepPrinter &) { return std::make_unique<CaptionWindow>(); };
+    ExportReport r(5);
+    TRepXLSFilter xls(r.Path(QStringLiteral("report.xls")));
+    r.Export(xls);
+    TRepCommaSeparatedFilter csv(r.Path(QStringLiteral("report.csv")));
+    r.Export(csv);
+    RepProgressWindowFactory() = kept;
+    EXPECT_EQ(CaptionWindow::Captions, QStringList{QStringLiteral("Writing XLS file...")});
+}
+
 TEST(ExportXls, LabelsAreCutNumbersCleanedAndTooManyRowsLeaveNoFile)
 {
     QTemporaryDir dir;

@@ -8,6 +8,7 @@
 #include "PdfReportSupport.h"
 
 #include <QBuffer>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -251,6 +252,52 @@ TEST(ExtraPrintables, FieldPicturesKeepTheirRatioAndEmptyFieldsWriteNothing)
     image.DataField = QStringLiteral("missing");
     r.Run();
     EXPECT_TRUE(PixelNear(PreviewPage(r.printer(), 1), Px(left + 100), Px(top + 250), Qt::white));
+}
+
+TEST(ExtraPrintables, AFieldPictureThatDoesNotStretchFitsItsBoxInProportionCentred)
+{
+    QTemporaryDir dir;
+    TVemtMemTable table;
+    table.SetName(QStringLiteral("Pics"));
+    table.FieldDefs().Add(QStringLiteral("pic"), ftBlob);
+    table.Open();
+    table.Append();
+    table.FieldByName(QStringLiteral("pic"))->SetAsString(QString::fromLatin1(Png(HalfRedHalfBlue(200, 100))));
+    table.Post();
+
+    ListReport r;
+    r.report.DataSets = {&table};
+    r.report.MainController.DataSet = &table;
+    TRepBand &band = r.Add(rbDetail, 1500);
+    auto &image = Place<TRepDBImage>(band, 0, 0, 600, 1000);
+    image.DataSet = &table;
+    image.DataField = QStringLiteral("pic");
+    image.Stretch = false;
+
+    // PDF: 600 wide, 300 high, 350 down from the box's top.
+    const QString path = ExportPdf(r, dir, QStringLiteral("db-picture.pdf"));
+    ASSERT_TRUE(QpdfClean(path));
+    const QImage pdf = RenderPdfPage(path, 1, 96);
+    const int top = 100, left = 100;
+    EXPECT_TRUE(PixelNear(pdf, Px(left + 100), Px(top + 500), Qt::red));
+    EXPECT_TRUE(PixelNear(pdf, Px(left + 500), Px(top + 500), Qt::blue));
+    EXPECT_TRUE(PixelNear(pdf, Px(left + 585), Px(top + 500), Qt::blue)); // its own 200 pixels end before
+    EXPECT_TRUE(PixelNear(pdf, Px(left + 300), Px(top + 200), Qt::white));
+    EXPECT_TRUE(PixelNear(pdf, Px(left + 300), Px(top + 800), Qt::white));
+
+    // HTML: the picture file holds the fitted picture, twice as wide as high.
+    const QString html = ExportHtml(r, dir, QStringLiteral("db-picture.htm"));
+    const QRegularExpression img(QStringLiteral("<img src=\"([^\"]+)\" width=(\\d+) height=(\\d+)>"));
+    const QRegularExpressionMatch m = img.match(html);
+    ASSERT_TRUE(m.hasMatch()) << html.toStdString();
+    const int w = m.captured(2).toInt(), h = m.captured(3).toInt();
+    EXPECT_NEAR(w, Px(600), 1);
+    EXPECT_NEAR(h, w / 2, 1);
+    QImage jpeg(dir.filePath(m.captured(1)));
+    ASSERT_FALSE(jpeg.isNull());
+    EXPECT_EQ(jpeg.size(), QSize(w, h));
+    EXPECT_TRUE(PixelNear(jpeg, w / 4, h / 2, Qt::red));
+    EXPECT_TRUE(PixelNear(jpeg, 3 * w / 4, h / 2, Qt::blue));
 }
 
 TEST(ExtraPrintables, HtmlLabelsFollowTheirNameAndPrintTheirCaption)

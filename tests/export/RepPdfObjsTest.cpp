@@ -406,10 +406,12 @@ TEST(PdfWriter, FailedWriteKeepsTheOldFileAndHostStreamGetsTheDocument)
 
     TMemoryStream stream;
     w.OutputStream = &stream;
+    w.Subject = QStringLiteral("Report");
     w.WritePdfDocument(QString());
     const QByteArray written(reinterpret_cast<const char *>(stream.Memory()), stream.Size());
     EXPECT_TRUE(written.startsWith("%PDF-1.3"));
     EXPECT_TRUE(written.contains("/CreationDate (D:20260304050607)"));
+    EXPECT_TRUE(written.contains("/Subject (Report )\r\n")); // the subject, then a blank
     ExpectExactOffsets(written);
 }
 

@@ -113,6 +113,28 @@ TEST(RepComposite, ALayoutThatDoesNotFitStartsANewPage)
     EXPECT_TRUE(Texts(p, 2).contains(QStringLiteral("Стр. 2")));
 }
 
+TEST(RepComposite, LayoutsTakeThePaperAndOrientationOfTheDocument)
+{
+    // Portrait A4 layouts in a landscape document: each lays out on the
+    // landscape page, so A's rows break at 2100 - 100 - 60 = 1940.
+    Layout a(QStringLiteral("A"), 60), b(QStringLiteral("B"), 2);
+    TRepCompositeReport composite;
+    Chain(composite, a, b);
+    composite.PrinterSettings.Orientation = poLandscape;
+    composite.Run();
+    for (TCustomBandReport *r : {&a.report, &b.report}) {
+        EXPECT_EQ(r->Page.Orientation(), poLandscape);
+        EXPECT_EQ(r->Page.PaperSize(), rpA4);
+    }
+    TRepPrinter &p = *composite.Printer();
+    ASSERT_EQ(p.RecordedPages(), 2);
+    // Title 100 from 100, rows of 50 from 200 up to 1940: 34 rows on page 1.
+    EXPECT_TRUE(Texts(p, 1).contains(QStringLiteral("A 34")));
+    EXPECT_FALSE(Texts(p, 1).contains(QStringLiteral("A 35")));
+    EXPECT_NEAR(YOf(p, 1, QStringLiteral("Стр. 1")), 1940, 3);
+    EXPECT_TRUE(Texts(p, 2).contains(QStringLiteral("B 2")));
+}
+
 TEST(RepComposite, NothingToRunStillReportsTheEndAndAFailureAbortsTheDocument)
 {
     TRepCompositeReport composite;

@@ -190,6 +190,11 @@ TEST_F(RepPreviewFormTest, ProgressShowsEveryFifthPercentAndEmptiesAtTheEnds)
     TRepPrinter printer;
     TRepStandardPreview p(printer);
     EXPECT_EQ(p.StatusBar->PanelText(0), QStringLiteral("0%"));
+    // The bar made with the window stays out of sight over the panels.
+    EXPECT_EQ(p.ProgressBar->parentWidget(), p.StatusBar);
+    EXPECT_EQ(p.ProgressBar->geometry(), QRect(2, 2, 100, 10));
+    p.show();
+    EXPECT_FALSE(p.ProgressBar->isVisible());
     p.RepPreview->SendMessage(WM_USER, 3, 0);
     EXPECT_EQ(p.StatusBar->PanelText(0), QStringLiteral("0%"));
     p.RepPreview->SendMessage(WM_USER, 5, 0);

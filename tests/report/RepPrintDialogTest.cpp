@@ -219,6 +219,12 @@ TEST(RepProgressFormTest, ShowsEveryFifthPercentAndCancels)
     EXPECT_EQ(form.Info->Caption(), QStringLiteral("10%  Completed"));
     form.Show();
     Snapshot(form, QStringLiteral("print-progress"));
+    // A writer names its work in the caption, from any thread.
+    static_cast<TRepMessageTarget &>(form).SetStatusCaption(QStringLiteral("Writing XLS file..."));
+    EXPECT_EQ(form.Caption(), QStringLiteral("Writing XLS file..."));
+    std::thread([&form] { form.SetStatusCaption(QStringLiteral("Printing progress")); }).join();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form.Caption(), QStringLiteral("Printing progress"));
 
     EXPECT_FALSE(printer.Cancelled());
     form.CancelButton->Click();

@@ -5,6 +5,7 @@
 #include "RepExprSupport.h"
 #include "RepReportSupport.h"
 
+#include <QFontInfo>
 #include <gtest/gtest.h>
 
 namespace zorbel::test {
@@ -485,6 +486,43 @@ TEST(RepLayout, MeasuresConvertAndThePageFollowsItsPaper)
     EXPECT_TRUE(b.SetLinkBand(&a));
     EXPECT_FALSE(a.SetLinkBand(&b));
     EXPECT_EQ(a.LinkBand(), nullptr);
+}
+
+TEST(RepLayout, ANewReportSnapsToTheGridInArialAndMeasuresOnePixelMore)
+{
+    TBandReport report;
+    EXPECT_TRUE(report.SnapToGrid);
+    EXPECT_EQ(report.Font.family(), QStringLiteral("Arial"));
+    EXPECT_EQ(report.Font.pointSize(), 10);
+    // The system stands Liberation Sans, of Arial's metrics, for Arial.
+    EXPECT_EQ(QFontInfo(report.Font).family(), QStringLiteral("Liberation Sans"));
+    QFont liberation(QStringLiteral("Liberation Sans"));
+    liberation.setPointSize(10);
+    const QString text = QStringLiteral("Итого за март 1 234,50");
+    EXPECT_DOUBLE_EQ(TCustomBandReport::FontTextWidth(report.Font, text),
+                     TCustomBandReport::FontTextWidth(liberation, text));
+    // A text measured for a layout takes one pixel more than its advance.
+    EXPECT_DOUBLE_EQ(report.TextWidth(report.Font, text),
+                     TCustomBandReport::FontTextWidth(report.Font, text) + 254.0 / 96);
+}
+
+TEST(RepLayout, TheFirstPageMessageKeepsThePrintersFirstPage)
+{
+    ListReport r;
+    r.Rows(80);
+    r.Add(rbDetail, 50).Add(Expr(QStringLiteral("nm"), 100, 0));
+    r.Run();
+    ASSERT_EQ(r.printer().RecordedPages(), 2);
+    int repaints = 0;
+    r.report.OnRepaint = [&] { ++repaints; };
+    r.report.SendMessage(0x401, 0, 0); // not the first page: nothing
+    EXPECT_TRUE(r.report.FirstPagePicture.Empty());
+    EXPECT_EQ(repaints, 0);
+    r.report.SendMessage(0x401, 1, 0);
+    ASSERT_FALSE(r.report.FirstPagePicture.Empty());
+    EXPECT_EQ(r.report.FirstPagePicture.Data(), r.printer().GetPageMetafile(1)->Data());
+    EXPECT_NE(r.report.FirstPagePicture.Data(), r.printer().GetPageMetafile(2)->Data());
+    EXPECT_EQ(repaints, 1);
 }
 
 TEST(RepLayout, TheBackgroundPictureCoversItsOwnRectangle)

@@ -8,6 +8,7 @@
 #include "report/RepCtrls.h"
 #include "report/RepDesign.h"
 #include "report/RepDesignView.h"
+#include "platform/widgets/ModalScript.h"
 
 #include <QDir>
 #include <QImage>
@@ -389,6 +390,41 @@ TEST(RepDesignSurface, WidgetFollowsThePageAndRepaints)
         }
     }
     EXPECT_FALSE(l.Report.OnRepaint) << "a closed surface is not called";
+}
+
+TEST(RepDesignSurface, ACircularLinkIsRefusedAndTheDesignerTold)
+{
+    TLayout l;
+    TRepBand &a = *l.Title, &b = *l.Detail;
+    ASSERT_TRUE(b.SetLinkBand(&a));
+    auto child = std::make_unique<TRepChildBand>();
+    TRepChildBand &c = l.Report.AddBand(std::move(child));
+    auto inner = std::make_unique<TRepSubDetail>();
+    TRepSubDetail &sub = l.Report.AddBand(std::move(inner));
+    // Off the surface the refusals are silent.
+    {
+        TModalScript script;
+        EXPECT_FALSE(a.SetLinkBand(&b));
+        EXPECT_FALSE(c.SetParentBand(&c));
+        EXPECT_FALSE(sub.SetMaster(&sub));
+        EXPECT_TRUE(script.Seen().empty());
+    }
+    // On it, each refusal tells the designer, and nothing changes.
+    TRepDesignSurface surface(l.Report);
+    TModalScript script;
+    script.Press(QStringLiteral("OK")).Press(QStringLiteral("OK")).Press(QStringLiteral("OK"));
+    EXPECT_FALSE(a.SetLinkBand(&b));
+    EXPECT_FALSE(c.SetParentBand(&c));
+    EXPECT_FALSE(sub.SetMaster(&sub));
+    ASSERT_EQ(script.Seen().size(), 3u);
+    for (const auto &seen : script.Seen())
+        EXPECT_EQ(seen.Text, QStringLiteral("Circular linking not allowed."));
+    EXPECT_EQ(a.LinkBand(), nullptr);
+    EXPECT_EQ(c.ParentBand(), nullptr);
+    EXPECT_NE(sub.Master(), static_cast<void *>(&sub));
+    // An accepted link says nothing.
+    EXPECT_TRUE(c.SetParentBand(&a));
+    EXPECT_EQ(script.Seen().size(), 3u);
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "platform/rtl/Exceptions.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/FormatSettings.h"
+#include "platform/rtl/Money.h"
 
 #include <atomic>
 #include <cmath>
@@ -547,6 +548,10 @@ void TFloatField::SetAsStringImpl(const QString &value)
     double number;
     if (!TryStrToFloat(value, number))
         DatabaseError(DBConsts::SInvalidFloatValue.arg(value, DisplayName()));
+    // Every float field the program edits holds money, a price, a quantity
+    // or a rate: a typed number its arithmetic in 1/10000 cannot hold (1e20)
+    // is refused here, where every edit and grid cell writes its text.
+    CheckMoneyRange(number);
     SetAsFloatImpl(number);
 }
 

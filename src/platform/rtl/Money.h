@@ -5,6 +5,8 @@
 // the original: 0.03125 (312.5 units) becomes 312, 0.09375 becomes 938.
 #pragma once
 
+#include <QString>
+
 #include <cmath>
 #include <cstdint>
 
@@ -35,5 +37,23 @@ inline double UnitsToMoney(int64_t units)
 {
     return static_cast<double>(units) / static_cast<double>(MoneyScale);
 }
+
+// The bound of every amount, price, quantity and rate a person enters or an
+// import reads: |value| < MoneyLimit. Below it a value with four decimals is
+// exact in 1/10000 and survives the trip through the stored double unchanged
+// (10^11 * 10^4 = 10^15 < 2^53), and tens of thousands of such values still
+// add up inside int64. Beyond it (1e20 typed as a sum) the units overflow and
+// a posted amount would move the balance by nothing.
+constexpr double MoneyLimit = 1e11;
+
+inline bool MoneyInRange(double value) { return std::isfinite(value) && std::fabs(value) < MoneyLimit; }
+
+// The Russian text that refuses a typed value out of range.
+QString MoneyRangeMessage();
+
+// Raises EConvertError with MoneyRangeMessage() unless MoneyInRange(value).
+// Every field and dialog that takes money, a price, a quantity or a rate
+// checks the number it read through this one routine before storing it.
+void CheckMoneyRange(double value);
 
 } // namespace zorbel

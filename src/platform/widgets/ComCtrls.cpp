@@ -179,16 +179,92 @@ TStatusBar::TStatusBar(QWidget *parent, const QString &name) : QWidget(parent), 
     resize(width(), fontMetrics().height() + 6);
 }
 
+namespace {
+
+// Each panel is drawn 2 pixels narrower than its width (the gap to the next)
+// and its text 3 pixels inside the frame on either side.
+constexpr int PanelGap = 2, TextMargin = 3;
+
+} // namespace
+
+void TStatusBar::Changed()
+{
+    textFontValid_ = false;
+    update();
+}
+
 void TStatusBar::AddPanel(int width, const QString &text)
 {
     panels_.push_back({text, width});
-    update();
+    Changed();
 }
 
 void TStatusBar::SetPanelText(int index, const QString &text)
 {
     panels_.at(index).Text = text;
+    Changed();
+}
+
+void TStatusBar::SetPanelWidth(int index, int width)
+{
+    panels_.at(index).Width = std::max(0, width);
+    Changed();
+}
+
+void TStatusBar::SetPanelAlignment(int index, TAlignment alignment)
+{
+    panels_.at(index).Alignment = alignment;
     update();
+}
+
+namespace {
+
+int TextWidth(const QFontMetrics &fm, const QString &text)
+{
+    return text.isEmpty() ? 0 : fm.horizontalAdvance(text) + 2 * TextMargin + PanelGap + 1;
+}
+
+} // namespace
+
+int TStatusBar::TextPanelWidth(const QString &text) const { return TextWidth(fontMetrics(), text); }
+
+int TStatusBar::DrawnWidth(int index, const QFontMetrics &fm) const
+{
+    const TStatusPanel &p = panels_.at(size_t(index));
+    return std::max(p.Width, TextWidth(fm, p.Text));
+}
+
+int TStatusBar::PanelsWidth(const QFontMetrics &fm) const
+{
+    int total = 0;
+    for (int i = 0; i < PanelCount(); ++i)
+        total += DrawnWidth(i, fm);
+    return total;
+}
+
+QFont TStatusBar::TextFont() const
+{
+    if (!textFontValid_) {
+        textFont_ = FontToFit(font(), width(), [this](const QFontMetrics &fm) { return PanelsWidth(fm); });
+        textFontValid_ = true;
+    }
+    return textFont_;
+}
+
+QRect TStatusBar::PanelRect(int index) const
+{
+    const QFontMetrics fm(TextFont());
+    int left = 0;
+    for (int i = 0; i < index; ++i)
+        left += DrawnWidth(i, fm);
+    const bool last = index + 1 == PanelCount();
+    const int w = last ? std::max(DrawnWidth(index, fm), width() - left) : DrawnWidth(index, fm);
+    return QRect(left, 0, w, height());
+}
+
+QRect TStatusBar::PanelTextRect(int index) const
+{
+    return PanelRect(index).adjusted(TextMargin, 0, -PanelGap - TextMargin, 0);
 }
 
 void TStatusBar::SetSimplePanel(bool simple)
@@ -207,12 +283,10 @@ int TStatusBar::PanelAt(QPoint pos) const
 {
     if (simple_ || !rect().contains(pos))
         return -1;
-    int left = 0;
     for (int i = 0; i < PanelCount(); ++i) {
-        const bool last = i + 1 == PanelCount();
-        if (pos.x() >= left && (last || pos.x() < left + panels_[i].Width))
+        const QRect r = PanelRect(i);
+        if (pos.x() >= r.left() && (i + 1 == PanelCount() || pos.x() <= r.right()))
             return i;
-        left += panels_[i].Width;
     }
     return -1;
 }
@@ -226,26 +300,35 @@ void TStatusBar::paintEvent(QPaintEvent *)
     frame.frameShape = QFrame::Panel;
     frame.state |= QStyle::State_Sunken;
     painter.setPen(palette().color(QPalette::WindowText));
-    auto draw = [&](const QRect &r, const QString &text) {
+    auto draw = [&](const QRect &r, const QRect &textRect, const QString &text, TAlignment a) {
         frame.rect = r;
         style()->drawPrimitive(QStyle::PE_Frame, &frame, &painter, this);
-        painter.drawText(r.adjusted(3, 0, -3, 0), int(Qt::AlignLeft | Qt::AlignVCenter), text);
+        const int h = a == TAlignment::taRightJustify ? int(Qt::AlignRight)
+                      : a == TAlignment::taCenter     ? int(Qt::AlignHCenter)
+                                                      : int(Qt::AlignLeft);
+        painter.drawText(textRect, h | int(Qt::AlignVCenter), text);
     };
     if (simple_) {
-        draw(rect(), simpleText_);
+        draw(rect(), rect().adjusted(TextMargin, 0, -TextMargin, 0), simpleText_, TAlignment::taLeftJustify);
         return;
     }
-    int left = 0;
-    for (int i = 0; i < PanelCount(); ++i) {
-        const bool last = i + 1 == PanelCount();
-        const int w = last ? std::max(panels_[i].Width, width() - left) : panels_[i].Width;
-        draw(QRect(left, 0, w - 2, height()), panels_[i].Text);
-        left += panels_[i].Width;
-    }
+    painter.setFont(TextFont());
+    for (int i = 0; i < PanelCount(); ++i)
+        draw(PanelRect(i).adjusted(0, 0, -PanelGap, 0), PanelTextRect(i), panels_[size_t(i)].Text,
+             panels_[size_t(i)].Alignment);
 }
 
 bool TStatusBar::ControlEvent(QEvent *event)
 {
+    if (event->type() == QEvent::Resize || event->type() == QEvent::Show)
+        textFontValid_ = false;
+    if (event->type() == QEvent::FontChange) {
+        textFontValid_ = false;
+        // A larger font chosen in the settings makes the bar taller with it.
+        const int h = fontMetrics().height() + 6;
+        if (h != height())
+            SetBounds(Left(), Top(), Width(), h);
+    }
     if (event->type() == QEvent::MouseButtonRelease) {
         auto *me = static_cast<QMouseEvent *>(event);
         if (me->button() == Qt::LeftButton && rect().contains(me->position().toPoint()))

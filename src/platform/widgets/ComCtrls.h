@@ -8,6 +8,7 @@
 // tab is chosen.
 #pragma once
 
+#include "platform/dataset/DBTypes.h" // TAlignment, shared with fields
 #include "platform/widgets/Controls.h"
 
 #include <QProgressBar>
@@ -90,13 +91,19 @@ private:
     bool updating_ = false;
 };
 
-// A status bar of panels of fixed widths; the last panel takes the rest.
+// A status bar of panels of set widths; the last panel takes the rest. A
+// panel whose text is wider than its width widens to hold it whole (the
+// panels after it move right), so a figure never loses digits at its edge.
+// When the bar is too narrow for every panel so widened, its texts are drawn
+// in a font reduced just enough that all fit (down to 6 points). The bar's
+// height follows its font.
 class TStatusBar : public QWidget, public TControl {
     Q_OBJECT
 public:
     struct TStatusPanel {
         QString Text;
         int Width = 50;
+        TAlignment Alignment = TAlignment::taLeftJustify;
     };
     explicit TStatusBar(QWidget *parent, const QString &name = {});
     int PanelCount() const { return int(panels_.size()); }
@@ -104,6 +111,16 @@ public:
     QString PanelText(int index) const { return panels_.at(index).Text; }
     void SetPanelText(int index, const QString &text);
     int PanelWidth(int index) const { return panels_.at(index).Width; }
+    void SetPanelWidth(int index, int width);
+    void SetPanelAlignment(int index, TAlignment alignment);
+    // The width a panel needs to show Text whole in the bar's font.
+    int TextPanelWidth(const QString &text) const;
+    // The font the texts are drawn in: the bar's own, or smaller to fit.
+    QFont TextFont() const;
+    // Where a panel is drawn: its set width, or wider for its text.
+    QRect PanelRect(int index) const;
+    // The rectangle inside a panel that its text is drawn in.
+    QRect PanelTextRect(int index) const;
     // One text over the whole bar instead of the panels.
     void SetSimplePanel(bool simple);
     void SetSimpleText(const QString &text);
@@ -115,7 +132,12 @@ protected:
     bool ControlEvent(QEvent *event) override;
 
 private:
+    int DrawnWidth(int index, const QFontMetrics &fm) const;
+    int PanelsWidth(const QFontMetrics &fm) const;
+    void Changed();
     std::vector<TStatusPanel> panels_;
+    mutable QFont textFont_;
+    mutable bool textFontValid_ = false;
     bool simple_ = false;
     QString simpleText_;
 };

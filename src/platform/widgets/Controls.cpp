@@ -13,6 +13,16 @@
 
 namespace zorbel {
 
+QFont FontToFit(const QFont &font, int width, const std::function<int(const QFontMetrics &)> &needed)
+{
+    QFont f = font;
+    if (width <= 0 || f.pointSizeF() <= 0)
+        return f; // not laid out yet, or sized in pixels: left as it is
+    while (needed(QFontMetrics(f)) > width && f.pointSizeF() > 6)
+        f.setPointSizeF(std::max(6.0, f.pointSizeF() - 0.5));
+    return f;
+}
+
 namespace {
 
 constexpr char kDragMime[] = "application/x-zorbel-control";

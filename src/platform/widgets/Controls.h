@@ -22,6 +22,7 @@
 #include "platform/widgets/Classes.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QPixmap>
 #include <QPoint>
 #include <QRect>
@@ -62,6 +63,12 @@ inline void Fire(const TNotifyEvent &event, TObject *sender)
     if (event)
         DispatchEvent([&] { event(sender); });
 }
+
+// The font, or the largest smaller one (in half points, down to 6 points) in
+// which Needed(metrics) is at most Width: the one rule by which a text
+// holding a figure is drawn whole where its box is too narrow, instead of
+// losing digits at the box's edge.
+QFont FontToFit(const QFont &font, int width, const std::function<int(const QFontMetrics &)> &needed);
 
 // Cursor shapes the program sets.
 using TCursor = int;

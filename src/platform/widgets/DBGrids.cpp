@@ -495,6 +495,10 @@ void TDBGrid::DefaultDrawColumnCell(const QRect &rect, int, TColumn *column, TGr
 {
     TField *field = column ? column->Field() : nullptr;
     const QString text = field ? field->DisplayText() : QString();
+    // A number wider than its cell is drawn whole in a smaller font.
+    if (dynamic_cast<const TNumericField *>(field))
+        canvas_.Font = FontToFit(canvas_.Font, rect.width() - 4,
+                                 [&text](const QFontMetrics &fm) { return fm.horizontalAdvance(text); });
     const int width = canvas_.TextWidth(text);
     const TAlignment alignment = column ? column->Alignment() : taLeftJustify;
     const int x = alignment == taRightJustify ? rect.right() - width - 2

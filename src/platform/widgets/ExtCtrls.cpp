@@ -87,7 +87,14 @@ void TPanel::paintEvent(QPaintEvent *event)
                             : alignment_ == TAlignment::taRightJustify ? Qt::AlignRight
                                                                       : Qt::AlignLeft;
     painter.setPen(palette().color(QPalette::WindowText));
+    painter.setFont(CaptionFont());
     painter.drawText(contentsRect().adjusted(2, 0, -2, 0), int(h | Qt::AlignVCenter), caption_);
+}
+
+QFont TPanel::CaptionFont() const
+{
+    const int room = contentsRect().width() - 4;
+    return FontToFit(font(), room, [this](const QFontMetrics &fm) { return fm.horizontalAdvance(caption_); });
 }
 
 bool TPanel::ControlEvent(QEvent *event)

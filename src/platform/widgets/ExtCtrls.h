@@ -19,6 +19,8 @@ class TPanel : public QFrame, public TControl {
 public:
     explicit TPanel(QWidget *parent, const QString &name = {});
     QString Caption() const { return caption_; }
+    // The caption's font: the panel's own, or smaller so that it shows whole.
+    QFont CaptionFont() const;
     void SetCaption(const QString &caption);
     void SetAlignment(TAlignment alignment);
     void SetBevelOuter(TBevelCut cut);

@@ -16,7 +16,7 @@ bool TControl::ShowPopupMenu(QPoint localPos, QPoint globalPos)
         DispatchEvent([&] { OnContextPopup(this, localPos, handled); });
     if (handled)
         return true;
-    if (!popupMenu_)
+    if (!popupMenu_ || !popupMenu_->AutoPopup())
         return false;
     popupMenu_->SetPopupComponent(this);
     popupMenu_->Popup(globalPos.x(), globalPos.y());

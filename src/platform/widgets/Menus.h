@@ -123,11 +123,16 @@ public:
     TControl *PopupComponent() const { return popupComponent_; }
     void SetPopupComponent(TControl *control) { popupComponent_ = control; }
     QMenu *Menu() { return root_->SubMenu(); }
+    // Whether a right click or the menu key on its control opens the menu
+    // (on at creation); its shortcuts work either way.
+    bool AutoPopup() const { return autoPopup_; }
+    void SetAutoPopup(bool on) { autoPopup_ = on; }
 
     TNotifyEvent OnPopup;
 
 private:
     TControl *popupComponent_ = nullptr;
+    bool autoPopup_ = true;
 };
 
 } // namespace zorbel

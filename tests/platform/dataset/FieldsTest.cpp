@@ -3,6 +3,7 @@
 
 #include "platform/rtl/DateTime.h"
 #include "platform/rtl/Exceptions.h"
+#include "platform/rtl/Money.h"
 
 #include <cstring>
 
@@ -142,6 +143,27 @@ TEST(Fields, NumbersFormatThroughDisplayAndEditFormats)
     EXPECT_EQ(f->Text(), QStringLiteral("1234,5"));
     EXPECT_RAISES(f->SetAsString(QStringLiteral("1.5")), EDatabaseError,
                   "'1.5' - не число (поле 'F')");
+    // A typed number the money arithmetic in 1/10000 cannot hold is refused,
+    // the field keeping its value; exponent notation inside the range is a
+    // number like any other and shows in the field's format.
+    for (const char *typed : {"1e20", "1e15", "-1e11", "100000000000", "1e400", "nan", "inf"}) {
+        try {
+            f->SetAsString(QString::fromLatin1(typed));
+            ADD_FAILURE() << typed << " was taken";
+        } catch (const EConvertError &e) {
+            EXPECT_EQ(e.Message(), MoneyRangeMessage()) << typed;
+        } catch (const EDatabaseError &) {
+            // not a number at all in the runtime's eyes: refused as well
+        }
+        EXPECT_EQ(f->AsFloat(), 1234.5) << typed;
+    }
+    EXPECT_TRUE(MoneyRangeMessage().contains(QStringLiteral("100\u00A0000\u00A0000\u00A0000")));
+    f->SetAsString(QStringLiteral("1e5"));
+    EXPECT_EQ(f->Text(), QStringLiteral("100000,0"));
+    EXPECT_EQ(f->DisplayText(), QStringLiteral("100\u00A0000,00"));
+    f->SetAsString(QStringLiteral("-99999999999,9999"));
+    EXPECT_EQ(MoneyToUnits(f->AsFloat()), -999999999999999LL);
+    f->SetAsString(QStringLiteral("1234,5"));
     ds.F("C")->SetAsCurrency(-2.5);
     EXPECT_EQ(ds.F("C")->DisplayText(), QStringLiteral("-2,50р."));
     ds.F("I")->SetAsInteger(7);

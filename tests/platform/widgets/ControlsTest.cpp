@@ -290,6 +290,99 @@ TEST(StatusBarTest, FixedPanelsAndClicks)
     EXPECT_EQ(sb->PanelText(1), QStringLiteral("1 000,00"));
 }
 
+// A figure wider than its panel widens the panel (it lost its leading
+// digits at the panel's edge); the panels after it move right; the bar grows
+// with its font; right-aligned text ends at the panel's right edge.
+TEST(StatusBarTest, PanelsWidenForTheirTextAndTheBarFollowsItsFont)
+{
+    TForm form;
+    form.resize(900, 200);
+    auto *sb = new TStatusBar(&form, QStringLiteral("Sb"));
+    sb->SetAlign(TAlign::alBottom);
+    for (int w : {70, 120, 70, 120})
+        sb->AddPanel(w);
+    QFont big = sb->Font();
+    big.setPointSize(16);
+    big.setBold(true);
+    sb->SetFont(big);
+    const QFontMetrics fm(big);
+    EXPECT_GE(sb->Height(), fm.height());
+    const QString figure = QStringLiteral("-9\u00A0999\u00A0999\u00A0999,99");
+    sb->SetPanelText(1, figure);
+    sb->SetPanelAlignment(1, TAlignment::taRightJustify);
+    ASSERT_GT(fm.horizontalAdvance(figure), 120); // the set width would cut it
+    EXPECT_GE(sb->PanelTextRect(1).width(), fm.horizontalAdvance(figure));
+    EXPECT_EQ(sb->PanelRect(2).left(), sb->PanelRect(1).right() + 1);
+    EXPECT_EQ(sb->PanelAt(QPoint(sb->PanelRect(1).right(), 5)), 1);
+    EXPECT_EQ(sb->PanelAt(QPoint(sb->PanelRect(2).left(), 5)), 2);
+    // A short text keeps the set width.
+    sb->SetPanelText(1, QStringLiteral("5,00"));
+    EXPECT_EQ(sb->PanelRect(1).width(), 120);
+    sb->SetPanelWidth(1, 200);
+    EXPECT_EQ(sb->PanelRect(2).left(), 270);
+    // Right alignment: the drawn text ends at the text rectangle's right edge.
+    form.show();
+    sb->SetPanelText(1, QStringLiteral("8"));
+    const QImage image = sb->grab().toImage();
+    const QRect text = sb->PanelTextRect(1);
+    int rightmostInk = -1;
+    for (int x = text.left(); x <= text.right(); ++x)
+        for (int y = 3; y < sb->Height() - 3; ++y)
+            if (qGray(image.pixel(x * image.width() / sb->Width(), y * image.height() / sb->Height())) < 100)
+                rightmostInk = x;
+    EXPECT_GT(rightmostInk, text.right() - fm.horizontalAdvance(QStringLiteral("8")) - 2);
+
+    // A bar too narrow for every figure draws them in a font reduced just
+    // enough that each is whole and inside the bar.
+    for (int i = 0; i < 4; ++i)
+        sb->SetPanelText(i, figure);
+    EXPECT_EQ(sb->TextFont().pointSizeF(), 16);
+    form.resize(500, 200);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(sb->Width(), 500);
+    const QFont reduced = sb->TextFont();
+    EXPECT_LT(reduced.pointSizeF(), 16);
+    EXPECT_GE(reduced.pointSizeF(), 6);
+    const QFontMetrics small(reduced);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_GE(sb->PanelTextRect(i).width(), small.horizontalAdvance(figure)) << i;
+        EXPECT_LE(sb->PanelRect(i).right(), sb->Width() - 1) << i;
+    }
+    QFont larger = reduced;
+    larger.setPointSizeF(reduced.pointSizeF() + 0.5);
+    int widerNeeds = 0; // half a point more would not fit: the reduction is just enough
+    for (int i = 0; i < 4; ++i)
+        widerNeeds += std::max(sb->PanelWidth(i), QFontMetrics(larger).horizontalAdvance(figure) + 9);
+    EXPECT_GT(widerNeeds, 500);
+    form.resize(1200, 200);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(sb->TextFont().pointSizeF(), 16);
+}
+
+// A panel's caption too wide for the panel (an account and its balance in a
+// large font) is drawn whole in a font reduced just enough.
+TEST(PanelTest, ACaptionTooWideForThePanelShowsWholeInASmallerFont)
+{
+    TForm form;
+    form.resize(600, 100);
+    auto *panel = new TPanel(&form, QStringLiteral("PanAcRest"));
+    panel->SetBevelOuter(TBevelCut::bvLowered);
+    panel->SetBounds(10, 10, 340, 24);
+    QFont big = panel->Font();
+    big.setPointSize(16);
+    big.setBold(true);
+    panel->SetFont(big);
+    panel->SetCaption(QStringLiteral("Кошелёк = 12\u00A0345,00 руб"));
+    form.show();
+    EXPECT_EQ(panel->CaptionFont().pointSizeF(), 16); // fits as it is
+    const QString wide = QStringLiteral("Мой первый счёт = -9\u00A0999\u00A0999\u00A0999,99 руб");
+    panel->SetCaption(wide);
+    const QFont reduced = panel->CaptionFont();
+    EXPECT_LT(reduced.pointSizeF(), 16);
+    EXPECT_TRUE(reduced.bold());
+    EXPECT_LE(QFontMetrics(reduced).horizontalAdvance(wide), panel->contentsRect().width() - 4);
+}
+
 TEST(OwnerDrawTest, ListItemsArePaintedByTheHandler)
 {
     TForm form;

@@ -381,6 +381,43 @@ TEST_F(GridFixture, OwnerDrawingSeesOnlyTheShownCellsOfTheirOwnRow)
         form.grab().save(QDir(dir).filePath(QStringLiteral("grid.png")));
 }
 
+// A number wider than its cell is drawn whole in a font reduced just enough
+// (right-aligned, it lost its leading digits at the cell's left edge); a
+// text keeps the grid's font and is cut as before.
+TEST_F(GridFixture, NumbersWiderThanTheirCellAreDrawnWholeInASmallerFont)
+{
+    data.FieldByName(QStringLiteral("SUM"))->SetDisplayFormat(QStringLiteral("#,##0.00"));
+    QFont big = grid->View()->font();
+    big.setPointSize(16);
+    grid->SetFont(big);
+    for (int i = 0; i < grid->Columns().Count(); ++i) {
+        const QString name = grid->Columns()[i]->FieldName();
+        if (name == QStringLiteral("SUM") || name == QStringLiteral("NAME"))
+            grid->Columns()[i]->SetWidth(40);
+    }
+    int numbers = 0, texts = 0;
+    std::vector<std::string> errors;
+    grid->OnDrawColumnCell = [&](TObject *, const QRect &rect, int, TColumn *column, TGridDrawState) {
+        const QString text = column->Field()->DisplayText();
+        const QFontMetrics fm(grid->Canvas().Font);
+        if (column->FieldName() == QStringLiteral("SUM")) {
+            ++numbers;
+            if (fm.horizontalAdvance(text) > rect.width() - 4)
+                errors.push_back("cut: " + text.toStdString());
+            if (grid->Canvas().Font.pointSizeF() >= 16)
+                errors.push_back("not reduced: " + text.toStdString());
+        } else if (column->FieldName() == QStringLiteral("NAME")) {
+            ++texts;
+            if (grid->Canvas().Font.pointSizeF() != 16)
+                errors.push_back("text reduced: " + text.toStdString());
+        }
+    };
+    grid->View()->viewport()->repaint();
+    EXPECT_GT(numbers, 0);
+    EXPECT_GT(texts, 0);
+    EXPECT_TRUE(errors.empty()) << errors.front();
+}
+
 TEST_F(GridFixture, TitleClickAndColumnMove)
 {
     QStringList titles;

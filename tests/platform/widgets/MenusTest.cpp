@@ -137,6 +137,27 @@ TEST(MenuTest, ContextMenuFiresOnPopupAndRemembersTheControl)
     form.PmB->Menu()->hide();
 }
 
+TEST(MenuTest, APopupWithoutAutoPopupStaysShutButKeepsItsShortcuts)
+{
+    TMenuForm form;
+    form.show();
+    form.EdA->setFocus();
+    int popups = 0;
+    form.PmA->OnPopup = [&](TObject *) { ++popups; };
+    form.PmA->SetAutoPopup(false);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), form.EdA->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(form.EdA, &event);
+    SendKeyToFocus(form, Qt::Key_F10, Qt::ShiftModifier);
+    EXPECT_EQ(popups, 0);
+    EXPECT_FALSE(form.PmA->Menu()->isVisible());
+    SendKeyToFocus(form, Qt::Key_Insert);
+    EXPECT_EQ(form.Clicked, QStringList{QStringLiteral("mpAddA")});
+    form.PmA->SetAutoPopup(true);
+    QApplication::sendEvent(form.EdA, &event);
+    EXPECT_EQ(popups, 1);
+    form.PmA->Menu()->hide();
+}
+
 TEST(MenuTest, ShiftF10OpensTheFocusedControlsPopupMenu)
 {
     // The keyboard's way to the popup menu besides the Menu key.
