@@ -1,5 +1,7 @@
 # Helpers that keep the per-folder build files to one line each.
 
+include(GoogleTest)
+
 # zorbel_library(<name> [UNITS <unit>...] [EXCLUDE <unit>...] [DEPS <targets>...])
 # Builds the .cpp files of the calling folder into a static library: every
 # one, or with UNITS only the units named (a unit is its .cpp and .h files and
@@ -144,8 +146,10 @@ function(zorbel_test name)
     target_link_libraries(${name} PRIVATE Qt6::Widgets)
     target_compile_definitions(${name} PRIVATE ZORBEL_TEST_GUI=1)
   endif()
-  add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 600)
+  # Every case is a test of its own, listed by the executable after each
+  # build (a sanitizer build starts slowly, hence the long wait).
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 300
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 600)
 endfunction()
 
 # zorbel_bench(<name> SOURCES <files>... [DEPS <targets>...])

@@ -15,7 +15,7 @@
 #include "analysis/AnalysisWindows.h"
 #include "analysis/ZorbRst.h"
 #include "common/BenchTiming.h"
-#include "core/ZorbDbTransaction.h"
+#include "platform/sqltable/Database.h"
 #include "core/ZorbMain.h"
 #include "core/ZorbSandbox.h"
 #include "platform/dataset/Fields.h"
@@ -44,7 +44,7 @@ void Fill(TFormMain &Main)
 {
     TDm &dm = *Main.Dm;
     {
-        TDbTransaction tr(dm.Db);
+        TTransactionScope tr(dm.Db);
         Exec(dm.Db, QStringLiteral("delete from tb_hist"));
         Exec(dm.Db, QStringLiteral("delete from tb_items"));
         Exec(dm.Db, QStringLiteral("delete from tb_account"));

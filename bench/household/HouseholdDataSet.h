@@ -9,6 +9,7 @@
 #pragma once
 
 #include "core/ZorbMain.h"
+#include "platform/rtl/StrUtils.h"
 #include "platform/rtl/Format.h"
 
 #include <QStringList>
@@ -23,7 +24,6 @@ namespace zorbel::bench {
 
 namespace household {
 
-inline QString U(const char *text) { return QString::fromUtf8(text); }
 
 inline void Check(int rc, sqlite3 *db)
 {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "core/ZorbMain.h"
+#include "platform/rtl/StrUtils.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,7 +15,6 @@
 
 namespace zorbel::bench {
 
-inline QString U(const char *text) { return QString::fromUtf8(text); }
 
 inline int YearOfToday()
 {

@@ -9,6 +9,7 @@
 // of the packet window, the category search window, the tree-membership
 // dialog and the category dialog into FOLDER.
 #include "core/ZorbMain.h"
+#include "platform/rtl/StrUtils.h"
 #include "core/ZorbPacket.h"
 #include "common/BenchHome.h"
 
@@ -28,7 +29,6 @@ constexpr int Runs = 50;
 constexpr int Operations = 100000;
 constexpr int Accounts = 10;
 
-QString U(const char *text) { return QString::fromUtf8(text); }
 
 void Fill(TFormMain &f, int operations)
 {

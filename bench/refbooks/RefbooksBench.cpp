@@ -11,6 +11,7 @@
 // main window on the current display and saves pictures of the four pages,
 // the reminder panel, the person card, the picker and the search window.
 #include "core/ZorbMain.h"
+#include "platform/rtl/StrUtils.h"
 #include "core/ZorbRef.h"
 #include "core/ZorbRefFind.h"
 #include "core/ZorbRemind.h"
@@ -27,8 +28,6 @@
 using namespace zorbel;
 
 namespace {
-
-QString U(const char *text) { return QString::fromUtf8(text); }
 
 void Check(int rc, sqlite3 *db)
 {

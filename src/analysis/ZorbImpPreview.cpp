@@ -263,8 +263,8 @@ TImportSummary BuildImportPreview(TVemtMemTable &tab, const QStringList &lines, 
     TImportSummary summary;
     TImpFields f(tab);
     TLineReader reader(settings, catalog, fallbackDate);
-    tab.DisableControls();
-    try {
+    {
+        TControlsOff off(tab);
         // A line that cannot be taken in (damaged in the file, or failing
         // here) stays visible as a row without an amount, its text in the note.
         const auto unreadable = [&](const QString &line) {
@@ -293,11 +293,7 @@ TImportSummary BuildImportPreview(TVemtMemTable &tab, const QStringList &lines, 
             }
         }
         tab.First();
-    } catch (...) {
-        tab.EnableControls();
-        throw;
     }
-    tab.EnableControls();
     return summary;
 }
 
@@ -305,17 +301,13 @@ TImportSummary CountImportable(TVemtMemTable &tab)
 {
     TImportSummary summary;
     const int recNo = tab.RecNo();
-    tab.DisableControls();
-    try {
+    {
+        TControlsOff off(tab);
         for (tab.First(); !tab.Eof(); tab.Next())
             Count(tab, summary);
         if (recNo > 0 && !tab.IsEmpty())
             tab.SetRecNo(recNo);
-    } catch (...) {
-        tab.EnableControls();
-        throw;
     }
-    tab.EnableControls();
     return summary;
 }
 

@@ -3,7 +3,7 @@
 
 #include "analysis/ZorbImpItems.h"
 #include "analysis/ZorbImpPreview.h"
-#include "core/ZorbDbTransaction.h"
+#include "platform/sqltable/Database.h"
 #include "core/ZorbDm.h"
 #include "memtable/VemtMemTable.h"
 #include "platform/rtl/Exceptions.h"
@@ -252,7 +252,7 @@ TImportWriteResult WriteImport(TDm &dm, TVemtMemTable &tab, const std::function<
     try {
         // The shared transaction nests inside one already running and rolls
         // back by itself when the pass fails.
-        TDbTransaction transaction(dm.Db);
+        TTransactionScope transaction(dm.Db);
         const TImportWriteResult result = writer.Run(progress);
         transaction.Commit();
         dm.Tb_Hist.Refresh(); // the ledger shows the new operations

@@ -12,7 +12,7 @@
 #include "analysis/ZorbRst.h"
 
 #include "core/TulnDlg.h"
-#include "core/ZorbDbTransaction.h"
+#include "platform/sqltable/Database.h"
 #include "core/ZorbItm.h"
 #include "core/ZorbMain.h"
 #include "core/ZorbMarks.h"
@@ -490,7 +490,7 @@ void TFormRst::GroupEdit()
     h.CancelRange();
     try {
         THourGlass busy;
-        TDbTransaction tr(main_.Dm->Db);
+        TTransactionScope tr(main_.Dm->Db);
         if (result == mrOk) {
             GroupEditRow(*main_.Dm, key, values);
         } else {
@@ -548,7 +548,7 @@ void TFormRst::mpHsEdSumClick(TObject *)
     const int recNo = q.RecNo();
     TTable &h = main_.Dm->Tb_Hist;
     try {
-        TDbTransaction tr(main_.Dm->Db);
+        TTransactionScope tr(main_.Dm->Db);
         bool written = false;
         WithHistRow([&] {
             h.Edit();
@@ -636,7 +636,7 @@ void TFormRst::mHsDelClick(TObject *)
     const TBookmark mark = h.Bookmark();
     try {
         // The row and its account's balance go together or not at all.
-        TDbTransaction tr(main_.Dm->Db);
+        TTransactionScope tr(main_.Dm->Db);
         bool deleted = false;
         WithHistRow([&] {
             h.Delete();
@@ -670,7 +670,7 @@ void TFormRst::mDelPlanClick(TObject *)
         q.DisableControls();
         h.CancelRange();
         try {
-            TDbTransaction tr(main_.Dm->Db);
+            TTransactionScope tr(main_.Dm->Db);
             for (q.First(); !q.Eof(); q.Next()) {
                 const TOperationKey key = KeyOf(q);
                 if (key.Kind <= u"1")

@@ -66,27 +66,21 @@ TRstHistPrint TFormRst::HistPrintState()
     return s;
 }
 
-// Each command prints only what its tab holds; any failure leaves the window as it was.
+// Each command prints only what its tab holds and changes nothing of the
+// window; a failure to read what it prints goes on to the event dispatch,
+// which tells the user.
 void TFormRst::mpPrintClick(TObject *)
 {
     if (!TabRes.Active() || TabRes.IsEmpty())
         return;
-    try {
-        PrintTotals(TotalsPrintState());
-    } catch (...) {
-        // The printout is given up; the window stays as it was.
-    }
+    PrintTotals(TotalsPrintState());
 }
 
 void TFormRst::ButPrhClick(TObject *)
 {
     if (!QhsQuery.Active())
         return;
-    try {
-        PrintHist(HistPrintState());
-    } catch (...) {
-        // As above.
-    }
+    PrintHist(HistPrintState());
 }
 
 } // namespace zorbel

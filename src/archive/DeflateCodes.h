@@ -6,6 +6,8 @@
 // builder of the decoder read them that way.
 #pragma once
 
+#include "platform/rtl/Assert.h"
+
 #include <cstdint>
 
 namespace zorbel::huff {
@@ -43,8 +45,10 @@ constexpr uint16_t ReverseBits(uint32_t v, unsigned n)
 inline void AssignCanonicalCodes(unsigned Count, const uint8_t *Lengths, uint16_t *Codes)
 {
     unsigned count[MaxCodeBits + 1] = {};
-    for (unsigned s = 0; s < Count; ++s)
+    for (unsigned s = 0; s < Count; ++s) {
+        ZORBEL_ASSERT(Lengths[s] <= MaxCodeBits);
         ++count[Lengths[s]];
+    }
     count[0] = 0;
     unsigned next[MaxCodeBits + 1] = {};
     unsigned code = 0;

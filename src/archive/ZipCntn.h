@@ -34,6 +34,7 @@
 // lists this way.
 #pragma once
 
+#include "platform/rtl/Assert.h"
 #include "platform/rtl/Exceptions.h"
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/StringList.h"
@@ -342,6 +343,8 @@ public:
                 throw EListError(QStringLiteral("Duplicate Object index"));
         }
         TObjectList<T>::Insert(index, Item);
+        ZORBEL_ASSERT(index == 0 || Compare(KeyOf(this->items_[size_t(index - 1)]), KeyOf(Item)) <= 0);
+        ZORBEL_ASSERT(index + 1 == this->Count() || Compare(KeyOf(this->items_[size_t(index + 1)]), KeyOf(Item)) >= 0);
         return index;
     }
 

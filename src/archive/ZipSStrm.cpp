@@ -14,7 +14,9 @@ TS_BufferStream::~TS_BufferStream()
     if (state_ == TState::Writing) {
         try {
             FlushBuffer();
-        } catch (...) {
+        } catch (const Exception &) {
+            // Reached only when a failure is already on its way: a writer
+            // that finishes flushes first and hears of a failing disk there.
         }
     }
 }

@@ -17,6 +17,7 @@
 #include "archive/ZipWriter.h"
 
 #include "archive/ZipMatch.h"
+#include "platform/rtl/Assert.h"
 #include "platform/rtl/CodePages.h"
 #include "platform/rtl/Streams.h"
 #include "platform/system/SysEnv.h"
@@ -554,6 +555,7 @@ bool TZipWriter::PackOneFile(const QString &FileName)
     }
 
     h.WriteLocal(*r.out);
+    const int64_t dataStart = r.out->Position();
     int64_t compressed = WriteFileData(h);
     h.Crc32 = ~r.crc;
     h.UncompressedSize = int32_t(r.fileDone); // what was read, should the file have changed
@@ -564,6 +566,9 @@ bool TZipWriter::PackOneFile(const QString &FileName)
     CheckEntryFits(compressed, r.fileDone, h.RelativeOffset);
     h.CompressedSize = int32_t(compressed);
     const int64_t end = r.out->Position();
+    // The size the local header records is the bytes behind it, or a reader
+    // walking the archive by local headers loses its way.
+    ZORBEL_ASSERT(end - dataStart == compressed);
     r.out->Seek(h.RelativeOffset, soFromBeginning);
     h.WriteLocal(*r.out);
     r.out->Seek(end, soFromBeginning);

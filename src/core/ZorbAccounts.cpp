@@ -2,9 +2,10 @@
 // of one row is posted at once; a post that fails cancels that row's change
 // and the walk goes on, so one bad row never stops the book.
 #include "core/ZorbAccounts.h"
+#include "platform/rtl/StrUtils.h"
 
 #include "platform/rtl/Money.h"
-#include "core/ZorbDbTransaction.h"
+#include "platform/sqltable/Database.h"
 #include "core/ZorbDm.h"
 #include "core/ZorbRates.h"
 #include "platform/rtl/Format.h"
@@ -12,8 +13,6 @@
 
 namespace zorbel {
 namespace {
-
-QString U(const char *text) { return QString::fromUtf8(text); }
 
 TField *F(TDm &dm, const char *name) { return dm.Tb_Account.FieldByName(QString::fromLatin1(name)); }
 
@@ -207,7 +206,7 @@ bool DeleteAccount(TDm &dm, const std::function<bool(const QString &)> &Confirm)
         return false;
     try {
         // The operations and the account go together or not at all.
-        TDbTransaction tr(dm.Db);
+        TTransactionScope tr(dm.Db);
         TSqliteStatement del(dm.Db.Db(), QStringLiteral("delete from tb_hist where id_account=?1"));
         del.BindInt(1, id);
         del.Step();

@@ -9,12 +9,6 @@
 
 namespace zorbel {
 
-namespace {
-
-QString U(const char *text) { return QString::fromUtf8(text); }
-
-} // namespace
-
 TFormCat::TFormCat(TFormMain &Main, int Mode, TTreeView *Tree, bool Income)
     : main_(Main), mode_(Mode), tree_(Tree), income_(Income)
 {

@@ -1,7 +1,7 @@
 // The category tree's model and data steps (see ZorbCategories.h).
 #include "core/ZorbCategories.h"
 
-#include "core/ZorbDbTransaction.h"
+#include "platform/sqltable/Database.h"
 #include "core/ZorbDm.h"
 #include "core/ZorbText.h"
 #include "platform/rtl/StrUtils.h"
@@ -121,7 +121,7 @@ void MoveCategoryRow(TDm &dm, int Id, int NewLevel, int NewParent, const TCatego
 {
     TQuery &q = dm.Qtemp;
     try {
-        TDbTransaction tx(dm.Db);
+        TTransactionScope tx(dm.Db);
         q.Close();
         q.SQL() = QStringList{QStringLiteral("update tb_items set lev=:lev, id_ref=:ref where id_itm=:id")};
         q.ParamByName(QStringLiteral("lev"))->SetAsSmallInt(NewLevel);

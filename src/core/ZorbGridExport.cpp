@@ -143,29 +143,28 @@ void WalkDelimitedLines(TDataSet *data, const TGridExportLayout &layout, Sink &s
     sink.EndLine();
     const std::vector<TCellSource> sources = CellSources(data, layout);
     const TBookmark mark = data->GetBookmark();
-    data->DisableControls();
-    const auto goBack = [&] {
-        try {
-            data->GotoBookmark(mark);
-        } catch (const Exception &) {
-            // The row went away meanwhile: stay where the walk ended.
-        }
-        data->EnableControls();
-    };
-    try {
-        for (data->First(); !data->Eof(); data->Next()) {
-            first = true;
-            for (const TCellSource &source : sources) {
-                sink.Cell(CellText(source), first);
-                first = false;
+    TControlsOff off(*data);
+    // Back to the row the walk started from, whether it ends or fails.
+    struct TGoBack {
+        TDataSet *Data;
+        const TBookmark &Mark;
+        ~TGoBack()
+        {
+            try {
+                Data->GotoBookmark(Mark);
+            } catch (const Exception &) {
+                // The row went away meanwhile: stay where the walk ended.
             }
-            sink.EndLine();
         }
-    } catch (...) {
-        goBack();
-        throw;
+    } goBack{data, mark};
+    for (data->First(); !data->Eof(); data->Next()) {
+        first = true;
+        for (const TCellSource &source : sources) {
+            sink.Cell(CellText(source), first);
+            first = false;
+        }
+        sink.EndLine();
     }
-    goBack();
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 // The totals follow every post of a line through Qgrp's AfterPost, which the
 // window chains after the data module's own handler while it exists.
 #include "core/ZorbGrp.h"
+#include "platform/rtl/StrUtils.h"
 
 #include "core/ZorbCalc.h"
 
@@ -23,8 +24,6 @@
 namespace zorbel {
 
 namespace {
-
-QString U(const char *text) { return QString::fromUtf8(text); }
 
 // The grid's columns: field, title, width.
 struct TGrpColumn {

@@ -10,6 +10,7 @@
 //   | Всего статей N                                              |
 //   +-------------------------------------------------------------+
 #include "core/ZorbItm.h"
+#include "platform/rtl/StrUtils.h"
 
 #include "core/ZorbCategories.h"
 #include "core/ZorbMain.h"
@@ -18,8 +19,6 @@
 namespace zorbel {
 
 namespace {
-
-QString U(const char *text) { return QString::fromUtf8(text); }
 
 // Qitm's columns: field, title, display format, width.
 struct TItmColumn {

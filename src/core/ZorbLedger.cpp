@@ -7,7 +7,7 @@
 // once, as they leave the query, and added as integers.
 #include "core/ZorbLedger.h"
 
-#include "core/ZorbDbTransaction.h"
+#include "platform/sqltable/Database.h"
 #include "core/ZorbDm.h"
 #include "core/ZorbText.h"
 #include "platform/rtl/Format.h"
@@ -249,7 +249,7 @@ bool MoveOperationRow(TDm &dm, bool Up)
     };
     const TDateTime temporary = dm.NextStamp();
     try {
-        TDbTransaction tx(dm.Db);
+        TTransactionScope tx(dm.Db);
         restamp(s1, temporary, ref1);
         restamp(s2, s1, ref2);
         restamp(temporary, s2, ref1);

@@ -2,18 +2,13 @@
 // EnterPacket, which shows the packet window when asked to (or when the
 // packet has no sums), asks for confirmation and writes the packet.
 #include "core/ZorbGrp.h"
+#include "platform/rtl/StrUtils.h"
 #include "core/ZorbMain.h"
 #include "core/ZorbPacket.h"
 #include "core/TulnDlg.h"
 #include "platform/rtl/Format.h"
 
 namespace zorbel {
-
-namespace {
-
-QString U(const char *text) { return QString::fromUtf8(text); }
-
-} // namespace
 
 void TFormMain::BuildPacketCommands()
 {

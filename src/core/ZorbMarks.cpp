@@ -4,7 +4,7 @@
 #include "core/ZorbMarks.h"
 
 #include "core/TulnDlg.h"
-#include "core/ZorbDbTransaction.h"
+#include "platform/sqltable/Database.h"
 #include "core/ZorbDm.h"
 #include "core/ZorbLaunch.h"
 #include "core/ZorbMain.h"
@@ -313,7 +313,7 @@ void TFormMrk::RemoveMarks(bool All)
     };
     // All marks are removed as one step: either every one goes or none.
     try {
-        TDbTransaction tx(main_.Dm->Db);
+        TTransactionScope tx(main_.Dm->Db);
         if (All)
             for (Qmark.First(); !Qmark.Eof(); Qmark.Next())
                 unmarkRow();

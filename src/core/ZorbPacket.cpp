@@ -4,7 +4,7 @@
 #include "core/ZorbPacket.h"
 
 #include "core/ZorbCategories.h"
-#include "core/ZorbDbTransaction.h"
+#include "platform/sqltable/Database.h"
 #include "core/ZorbDm.h"
 #include "core/ZorbPost.h"
 #include "platform/rtl/Money.h"
@@ -134,7 +134,7 @@ TPacketResult WritePacketLines(TDm &dm, int Digit, TDateTime EntryDate, TDateTim
         paths[i].Ok = dm.GetCategoryLevels(int16_t(lines[i].Id), paths[i].L1, paths[i].L2, paths[i].L3);
 
     int64_t total = 0;
-    TDbTransaction transaction(dm.Db);
+    TTransactionScope transaction(dm.Db);
     hist.DisableControls();
     try {
         for (size_t i = 0; i < lines.size(); ++i) {

@@ -1,6 +1,7 @@
 #include "core/ZorbPost.h"
 
 #include "core/ZorbText.h"
+#include "platform/rtl/Assert.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Money.h"
 
@@ -12,7 +13,13 @@ namespace {
 int64_t Units(const TField *f) { return f->IsNull() ? 0 : MoneyToUnits(f->AsFloat()); }
 
 // A field set to a value of 1/10000 units, or cleared for 0 when asked.
-void SetUnits(TField *f, int64_t units) { f->SetAsFloat(UnitsToMoney(units)); }
+// Balances move by these differences, so the field must give the very units
+// back: a field that rounded or narrowed the value would drift silently.
+void SetUnits(TField *f, int64_t units)
+{
+    f->SetAsFloat(UnitsToMoney(units));
+    ZORBEL_ASSERT(Units(f) == units);
+}
 
 const QString KeyFields = QStringLiteral("Id_Account;Date_Create;Kind");
 

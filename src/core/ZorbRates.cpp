@@ -7,7 +7,7 @@
 // The rate may use either decimal separator: "95.50" is 95,50, never 50.
 #include "core/ZorbRates.h"
 
-#include "core/ZorbDbTransaction.h"
+#include "platform/sqltable/Database.h"
 #include "core/ZorbDm.h"
 #include "platform/rtl/CodePages.h"
 #include "platform/rtl/DbfReader.h"
@@ -145,7 +145,7 @@ int ApplyRates(TDm &dm, const std::vector<int> &Ids, const std::vector<TDayRate>
     const QString ids = IdList(Ids);
     int changed = 0;
     try {
-        TDbTransaction tr(dm.Db);
+        TTransactionScope tr(dm.Db);
         for (const TDayRate &d : Days) {
             if (CountDay(dm, ids, d.Date) > 0) {
                 WriteDay(dm, ids, d.Date, d.Rate);

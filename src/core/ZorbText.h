@@ -1,14 +1,6 @@
 // U(): the program's own texts, written in the sources as UTF-8 literals, as
-// QString ("Ошибка копирования" and the like).
+// QString; it lives with the runtime's string routines, so every layer and
+// every test reads its texts the same way.
 #pragma once
 
-#include <QString>
-
-namespace zorbel {
-
-inline QString U(const char *Text)
-{
-    return QString::fromUtf8(Text);
-}
-
-} // namespace zorbel
+#include "platform/rtl/StrUtils.h"

@@ -194,14 +194,10 @@ void TVemtCustomMemTable::PrepareEmpty()
 void TVemtCustomMemTable::EmptyTable()
 {
     Progress(0, mtpcEmpty);
-    DisableControls();
-    try {
+    {
+        TControlsOff off(*this);
         store_->EmptyAll();
-    } catch (...) {
-        EnableControls();
-        throw;
     }
-    EnableControls();
     Progress(100, mtpcEmpty);
 }
 

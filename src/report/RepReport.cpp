@@ -830,8 +830,8 @@ int TBandReport::RecordTotal() const
         // An open dataset without records has none to count ("строк: 0" on
         // an empty list); the run's progress skips a total of 0.
         return std::max(0, d->RecordCount());
-    } catch (...) {
-        return 1;
+    } catch (const Exception &) {
+        return 1; // a dataset that cannot count: the progress shows no total, the run reports its own failures
     }
 }
 

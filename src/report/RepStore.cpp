@@ -7,6 +7,7 @@
 // its record and a compressed page's coded bytes by the record's end. A
 // failure raises ERepFileError with what was wrong and where.
 #include "report/RepStore.h"
+#include "platform/rtl/Assert.h"
 
 #include "platform/rtl/DateTime.h"
 #include "platform/system/SysFiles.h"
@@ -164,7 +165,7 @@ TRepCompress::~TRepCompress()
     if (encoding_ && bitIndex_ != 0) {
         try {
             Flush();
-        } catch (...) {
+        } catch (const Exception &) {
             // A failing stream reports its error on the caller's next write.
         }
     }
@@ -380,6 +381,9 @@ void TRepPageList::AddPage(const TMetafile &page)
         }
         throw;
     }
+    // Records lie in page order behind the header, one offset per page.
+    ZORBEL_ASSERT(records_.size() == size_t(number - 1) && start >= headerSize_);
+    ZORBEL_ASSERT(records_.empty() || records_.back() < start);
     storedPages_ = number;
     records_.push_back(start);
 }

@@ -12,7 +12,7 @@
 #pragma once
 
 #include "ImportFixture.h"
-#include "platform/sqltable/Query.h"
+#include "support/DataSetBuilder.h"
 
 #include <optional>
 #include <random>
@@ -30,54 +30,13 @@ struct TOp {
     int Month() const { int y, m, d; DecodeDate(Date, y, m, d); return m; }
 };
 
-inline void ExecSql(TDatabase &db, const QString &sql)
-{
-    TQuery q;
-    q.SetDatabase(&db);
-    q.SQL() = {sql};
-    q.ExecSQL();
-}
-
-// Writes one operation straight into tb_hist (with a fresh creation stamp).
-inline void InsertOperation(TDatabase &db, const TOp &op)
-{
-    static int stamp = 0;
-    TQuery q;
-    q.SetDatabase(&db);
-    q.SQL() = {QStringLiteral("insert into tb_hist (id_account,date_real,date_create,kind,dt,ct,qdt,qct,"
-                              "level1,level2,level3,rate,yr,mn) values (:a,:d,:s,:k,:dt,:ct,:qdt,:qct,:l1,:l2,"
-                              ":l3,1,:yr,:mn)")};
-    q.ParamByName(QStringLiteral("a"))->SetAsSmallInt(op.Acc);
-    q.ParamByName(QStringLiteral("d"))->SetAsDate(op.Date);
-    q.ParamByName(QStringLiteral("s"))->SetAsDateTime(EncodeDate(2023, 1, 1) + ++stamp / 86400.0);
-    q.ParamByName(QStringLiteral("k"))->SetAsString(QString(QChar(op.Kind)));
-    auto num = [&q](const char *name, const std::optional<double> &v) {
-        TParam *p = q.ParamByName(QString::fromLatin1(name));
-        v ? p->SetAsFloat(*v) : p->Clear();
-    };
-    auto id = [&q](const char *name, const std::optional<int> &v) {
-        TParam *p = q.ParamByName(QString::fromLatin1(name));
-        v ? p->SetAsSmallInt(*v) : p->Clear();
-    };
-    num("dt", op.Dt);
-    num("ct", op.Ct);
-    num("qdt", op.Qdt);
-    num("qct", op.Qct);
-    id("l1", op.L1);
-    id("l2", op.L2);
-    id("l3", op.L3);
-    q.ParamByName(QStringLiteral("yr"))->SetAsSmallInt(op.Year());
-    q.ParamByName(QStringLiteral("mn"))->SetAsSmallInt(op.Month());
-    q.ExecSQL();
-}
-
 class TAnalysisLedger {
 public:
     TAnalysisLedger()
     {
         Exec(QStringLiteral("update tb_account set beg=10 where id_account=1"));
-        Exec(QStringLiteral("insert into tb_account (id_account,account,currency,rest,beg) values "
-                            "(2,'Банк','$',0,100.5),(3,'Евро','EUR',0,50)"));
+        Build.Account({.Id = 2, .Name = U("Банк"), .Currency = U("$"), .Rate = {}, .Beg = 100.5});
+        Build.Account({.Id = 3, .Name = U("Евро"), .Currency = U("EUR"), .Rate = {}, .Beg = 50});
         Food = Ds.Id("Еда", 0);
         Bread = Ds.Id("Хлеб", Food);
         FoodOther = Ds.Id("Прочее", Food);
@@ -117,16 +76,18 @@ public:
 
     void Add(const TOp &op)
     {
-        InsertOperation(Ds.Dm.Db, op);
+        Build.Operation({.Account = op.Acc, .Date = op.Date, .Kind = QString(QChar(op.Kind)), .Dt = op.Dt, .Ct = op.Ct,
+                         .Level1 = op.L1, .Level2 = op.L2, .Level3 = op.L3, .Qdt = op.Qdt, .Qct = op.Qct});
         Ops.push_back(op);
     }
 
-    void Exec(const QString &sql) { ExecSql(Ds.Dm.Db, sql); }
+    void Exec(const QString &sql) { Build.Exec(sql); }
 
     static QString Currency(int acc) { return acc == 3 ? QStringLiteral("EUR") : QStringLiteral("$"); }
     static double Beg(int acc) { return acc == 1 ? 10 : acc == 2 ? 100.5 : 50; }
 
     TImportDataSet Ds;
+    TDataSetBuilder Build{Ds.Dm.Db};
     int Food = 0, Bread = 0, FoodOther = 0, Salary = 0, SalaryOther = 0, Auto = 0, Petrol = 0;
     std::vector<TOp> Ops;
 

@@ -8,13 +8,14 @@
 
 #include "analysis/AnalysisWindows.h"
 #include "analysis/ZorbRst.h"
-#include "core/ZorbDbTransaction.h"
+#include "platform/sqltable/Database.h"
 #include "core/ZorbMain.h"
 #include "core/ZorbSandbox.h"
 #include "core/ZorbText.h"
 #include "platform/dataset/Fields.h"
 #include "platform/rtl/Money.h"
 #include "platform/widgets/ModalScript.h"
+#include "support/DataSetBuilder.h"
 #include "support/SqliteShell.h"
 
 #include <gtest/gtest.h>
@@ -63,25 +64,27 @@ protected:
     {
         TDm &dm = *main->Dm;
         {
-            TDbTransaction tr(dm.Db);
+            TTransactionScope tr(dm.Db);
             Exec(U("delete from tb_hist"));
             Exec(U("delete from tb_account"));
             Exec(U("delete from tb_items"));
             Exec(U("delete from tb_person"));
             Exec(U("delete from tb_firm"));
-            Exec(U("insert into tb_account (id_account, account, currency, rest, rate, beg, a) values "
-                   "(1, 'Кошелёк', 'руб', 0, 1, 1000, null), (2, 'Банк', 'руб', 0, 1, 250.5, '+'), "
-                   "(3, 'Доллары', '$', 0, 90, 100, '+')"));
-            Exec(U("insert into tb_items (id_itm, itm, id_ref, lev, c) values (-1, 'ПЕРЕВОД', null, 0, '0'), "
-                   "(100, 'Еда', null, 0, '-'), (110, 'Хлеб', 100, 1, '-'), (111, 'Молоко', 100, 1, '-'), "
-                   "(120, 'Батон', 110, 2, '-'), (200, 'Зарплата', null, 0, '+'), (300, 'Разное', null, 0, '0')"));
-            Exec(U("insert into tb_person (id_person, name) values (1, 'Иванов'), (2, 'Петров')"));
-            Exec(U("insert into tb_firm (id_firm, firm) values (1, 'Магазин'), (2, 'Аптека')"));
-            TQuery ins;
-            ins.SetDatabase(&dm.Db);
-            ins.SQL() << U("insert into tb_hist (id_account, date_real, date_create, kind, dt, ct, level1, level2, "
-                           "level3, price, qdt, qct, rate, id_person, id_firm, comment, yr, mn, b) values (:a, :d, "
-                           ":c, :k, :dt, :ct, :l1, :l2, :l3, :pr, :qdt, :qct, :rt, :p, :f, :cm, :yr, :mn, :b)");
+            TDataSetBuilder build(dm.Db);
+            build.Account({.Id = 1, .Name = U("Кошелёк"), .Beg = 1000});
+            build.Account({.Id = 2, .Name = U("Банк"), .Beg = 250.5, .A = U("+")});
+            build.Account({.Id = 3, .Name = U("Доллары"), .Currency = U("$"), .Rate = 90, .Beg = 100, .A = U("+")});
+            build.Category({.Id = -1, .Name = U("ПЕРЕВОД"), .C = U("0")});
+            build.Category({.Id = 100, .Name = U("Еда")});
+            build.Category({.Id = 110, .Name = U("Хлеб"), .Parent = 100, .Level = 1});
+            build.Category({.Id = 111, .Name = U("Молоко"), .Parent = 100, .Level = 1});
+            build.Category({.Id = 120, .Name = U("Батон"), .Parent = 110, .Level = 2});
+            build.Category({.Id = 200, .Name = U("Зарплата"), .C = U("+")});
+            build.Category({.Id = 300, .Name = U("Разное"), .C = U("0")});
+            build.Person(1, U("Иванов"));
+            build.Person(2, U("Петров"));
+            build.Firm(1, U("Магазин"));
+            build.Firm(2, U("Аптека"));
             const TDateTime start = EncodeDate(2024, 1, 1);
             for (int i = 0; i < Count; ++i) {
                 TRstRow r;
@@ -118,43 +121,10 @@ protected:
                 r.Comment = i % 9 == 0 ? U("Хлеб 50% жирн_ 'к'") : i % 9 == 1 ? U("молоко") : QString();
                 r.Mark = i % 11 == 0;
                 Rows.push_back(r);
-                const auto opt = [&ins](const char *name, auto value, auto set) {
-                    TParam *p = ins.ParamByName(QString::fromLatin1(name));
-                    if (value)
-                        set(p, *value);
-                    else {
-                        p->SetAsFloat(0);
-                        p->Clear();
-                    }
-                };
-                const auto f = [](TParam *p, double v) { p->SetAsFloat(v); };
-                const auto n = [](TParam *p, int v) { p->SetAsInteger(v); };
-                ins.ParamByName(U("a"))->SetAsInteger(r.Account);
-                ins.ParamByName(U("d"))->SetAsDate(r.Date);
-                ins.ParamByName(U("c"))->SetAsDateTime(r.Stamp);
-                ins.ParamByName(U("k"))->SetAsString(r.Kind);
-                opt("dt", r.Dt, f);
-                opt("ct", r.Ct, f);
-                ins.ParamByName(U("l1"))->SetAsInteger(r.Level1);
-                opt("l2", r.Level2, n);
-                opt("l3", r.Level3, n);
-                opt("pr", r.Price, f);
-                opt("qdt", r.Qdt, f);
-                opt("qct", r.Qct, f);
-                ins.ParamByName(U("rt"))->SetAsFloat(r.Rate);
-                opt("p", r.Person, n);
-                opt("f", r.Firm, n);
-                ins.ParamByName(U("cm"))->SetAsString(r.Comment);
-                if (r.Comment.isEmpty())
-                    ins.ParamByName(U("cm"))->Clear();
-                int y = 0, m = 0, d = 0;
-                DecodeDate(r.Date, y, m, d);
-                ins.ParamByName(U("yr"))->SetAsInteger(y);
-                ins.ParamByName(U("mn"))->SetAsInteger(m);
-                ins.ParamByName(U("b"))->SetAsString(r.Mark ? U("+") : QString());
-                if (!r.Mark)
-                    ins.ParamByName(U("b"))->Clear();
-                ins.ExecSQL();
+                build.Operation({.Account = r.Account, .Date = r.Date, .Kind = r.Kind, .Dt = r.Dt, .Ct = r.Ct,
+                                 .Level1 = r.Level1, .Level2 = r.Level2, .Level3 = r.Level3, .Price = r.Price,
+                                 .Qdt = r.Qdt, .Qct = r.Qct, .Rate = r.Rate, .Person = r.Person, .Firm = r.Firm,
+                                 .Comment = r.Comment, .Mark = r.Mark, .Stamp = r.Stamp});
             }
             tr.Commit();
         }

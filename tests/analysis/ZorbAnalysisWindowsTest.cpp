@@ -60,7 +60,8 @@ protected:
     void Add(TDateTime date, char kind, std::optional<double> dt, std::optional<double> ct, int l1,
              std::optional<int> l2 = {})
     {
-        InsertOperation(Main->Dm->Db, {1, date, kind, dt, ct, {}, {}, l1, l2, {}});
+        TDataSetBuilder(Main->Dm->Db).Operation({.Account = 1, .Date = date, .Kind = QString(QChar(kind)), .Dt = dt,
+                                                 .Ct = ct, .Level1 = l1, .Level2 = l2});
     }
     // Runs the menu item with Step answering the window, then closing it.
     template <class TWindow>
@@ -101,7 +102,7 @@ TEST_F(AnalysisWindowsTest, ChoosingAFutureDayMakesItTheEntryDate)
     EXPECT_EQ(Main->EntryDate, today + 5);
 
     // Nothing after today: an empty list, the plain caption, OK changes nothing.
-    ExecSql(Main->Dm->Db, QStringLiteral("delete from tb_hist"));
+    TDataSetBuilder(Main->Dm->Db).Exec(QStringLiteral("delete from tb_hist"));
     const TDateTime before = Main->EntryDate;
     Open<TFormDays>(Main->mDays, [](TFormDays &w) {
         EXPECT_EQ(w.Caption(), QStringLiteral("Будущие дни с учётом планов"));
@@ -252,7 +253,7 @@ TEST_F(AnalysisWindowsTest, BalancesChartPrintsWithItsTitle)
 
 TEST_F(AnalysisWindowsTest, LimitsWindowStepsEditsAndStoresItsOptions)
 {
-    ExecSql(Main->Dm->Db, QStringLiteral("update tb_items set lim=500 where id_itm=0"));
+    TDataSetBuilder(Main->Dm->Db).Exec(QStringLiteral("update tb_items set lim=500 where id_itm=0"));
     Add(EncodeDate(2005, 1, 10), '1', {}, 300.0, 0);
     Add(EncodeDate(2004, 12, 10), '1', 80.0, {}, 1);
     Main->EntryDate = EncodeDate(2005, 1, 20);

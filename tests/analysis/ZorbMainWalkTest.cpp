@@ -49,11 +49,11 @@ protected:
         acc.First();
         const int id = acc.FieldByName(U("Id_Account"))->AsInteger();
         const TDateTime today = Date();
-        InsertOperation(dm.Db, {id, today - 1, '1', {}, 25.0, {}, {}, 0, {}, {}});
-        InsertOperation(dm.Db, {id, today - 1, '1', 100.0, {}, {}, {}, 1, {}, {}});
-        InsertOperation(dm.Db, {id, today, '1', {}, 7.5, {}, {}, 0, {}, {}});
-        InsertOperation(dm.Db, {id, today + 10, '2', {}, 40.0, {}, {}, 0, {}, {}});
-        ExecSql(dm.Db, U("update tb_hist set b='+' where ct=25"));
+        TDataSetBuilder build(dm.Db);
+        build.Operation({.Account = id, .Date = today - 1, .Ct = 25.0, .Level1 = 0, .Mark = true});
+        build.Operation({.Account = id, .Date = today - 1, .Dt = 100.0, .Level1 = 1});
+        build.Operation({.Account = id, .Date = today, .Ct = 7.5, .Level1 = 0});
+        build.Operation({.Account = id, .Date = today + 10, .Kind = U("2"), .Ct = 40.0, .Level1 = 0});
         for (auto [table, field, text] : {std::tuple{&dm.Tb_Person, "Name", "Иванов И.И."},
                                           std::tuple{&dm.Tb_Firm, "Firm", "Магазин"},
                                           std::tuple{&dm.Tb_Log, "Note", "Позвонить"}}) {

@@ -3,6 +3,7 @@
 // ledger, checked against a plain C++ filter over the same rows. Also the
 // period kinds and their stepping.
 #include "analysis/ZorbRstQuery.h"
+#include "platform/rtl/StrUtils.h"
 
 #include "platform/rtl/FormatSettings.h"
 #include "platform/sqltable/Database.h"
@@ -20,7 +21,6 @@
 namespace zorbel {
 namespace {
 
-QString U(const char *text) { return QString::fromUtf8(text); }
 using Opt = std::optional<int>;
 
 // ---- condition lines ------------------------------------------------------

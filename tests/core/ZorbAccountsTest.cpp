@@ -2,6 +2,7 @@
 // a window: totals, the account dialog's effect, deletion, marks, currency
 // sums and renaming, rates by hand and from a text file.
 #include "ZorbFixtureSet.h"
+#include "platform/rtl/StrUtils.h"
 
 #include "core/ZorbAccounts.h"
 #include "core/ZorbDm.h"
@@ -14,8 +15,6 @@
 
 namespace zorbel::test {
 namespace {
-
-QString U(const char *text) { return QString::fromUtf8(text); }
 
 class TNoticeLog : public TDmHost {
 public:

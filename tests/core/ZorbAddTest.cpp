@@ -2,6 +2,7 @@
 // refused entries with their messages, an added account in a currency in use
 // (which takes the new rate to that currency's other account), an edit.
 #include "ZorbFixtureSet.h"
+#include "platform/rtl/StrUtils.h"
 
 #include "core/ZorbAccounts.h"
 #include "core/ZorbAdd.h"
@@ -16,8 +17,6 @@
 
 namespace zorbel::test {
 namespace {
-
-QString U(const char *text) { return QString::fromUtf8(text); }
 
 class ZorbAddTest : public TFixtureSet<> {
 protected:

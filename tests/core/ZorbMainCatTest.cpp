@@ -5,6 +5,7 @@
 // and packets through Ctrl+digit and the menu with the packet window, its
 // questions and its line commands.
 #include "core/ZorbMain.h"
+#include "platform/rtl/StrUtils.h"
 
 #include "ZorbSandbox.h"
 #include "core/ZorbCat.h"
@@ -20,8 +21,6 @@
 
 namespace zorbel {
 namespace {
-
-QString U(const char *text) { return QString::fromUtf8(text); }
 
 class MainCat : public testing::Test {
 protected:

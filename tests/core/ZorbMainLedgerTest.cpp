@@ -10,6 +10,7 @@
 #include "platform/rtl/Money.h"
 #include "platform/widgets/ModalScript.h"
 #include "support/FaultEnv.h"
+#include "support/ScriptTexts.h"
 
 #include <QDir>
 #include <gtest/gtest.h>
@@ -20,13 +21,7 @@
 namespace zorbel {
 namespace {
 
-QStringList Texts(const TModalScript &script)
-{
-    QStringList texts;
-    for (const auto &seen : script.Seen())
-        texts << (seen.Text.isEmpty() ? seen.Caption : seen.Text);
-    return texts;
-}
+using test::Texts;
 
 class MainLedger : public testing::Test {
 protected:

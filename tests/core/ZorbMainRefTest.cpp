@@ -4,6 +4,7 @@
 // namesakes, F3 without a match, the picker's add question, removing a
 // birthday, and a cell naming a program.
 #include "core/ZorbMain.h"
+#include "platform/rtl/StrUtils.h"
 
 #include "ZorbSandbox.h"
 #include "core/ZorbRef.h"
@@ -11,6 +12,7 @@
 #include "platform/system/ShellOpen.h"
 #include "platform/widgets/ModalScript.h"
 #include "support/FaultEnv.h"
+#include "support/ScriptTexts.h"
 
 #include <gtest/gtest.h>
 
@@ -20,15 +22,7 @@
 namespace zorbel {
 namespace {
 
-QString U(const char *text) { return QString::fromUtf8(text); }
-
-QStringList Texts(const TModalScript &script)
-{
-    QStringList texts;
-    for (const auto &seen : script.Seen())
-        texts << (seen.Text.isEmpty() ? seen.Caption : seen.Text);
-    return texts;
-}
+using test::Texts;
 
 class MainRef : public testing::Test {
 protected:

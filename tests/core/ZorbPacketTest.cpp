@@ -4,6 +4,7 @@
 // with planned dates, switched-off options, a line whose post fails, a
 // category outside any root and a balance write that fails.
 #include "ZorbDmFixture.h"
+#include "platform/rtl/StrUtils.h"
 
 #include "core/ZorbDm.h"
 #include "core/ZorbPacket.h"
@@ -14,8 +15,6 @@
 
 namespace zorbel::test {
 namespace {
-
-QString U(const char *text) { return QString::fromUtf8(text); }
 
 class PacketData : public ::testing::Test {
 protected:

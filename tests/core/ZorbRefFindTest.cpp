@@ -3,6 +3,7 @@
 // the right person even when names repeat, the F3 step with its wrap-around,
 // and which cell texts may be opened.
 #include "ZorbDmFixture.h"
+#include "platform/rtl/StrUtils.h"
 
 #include "core/ZorbDm.h"
 #include "core/ZorbLink.h"
@@ -16,8 +17,6 @@
 
 namespace zorbel::test {
 namespace {
-
-QString U(const char *text) { return QString::fromUtf8(text); }
 
 // The people page is shown: the family follows the current person.
 class PeopleHost : public TDmHost {

@@ -3,6 +3,7 @@
 // diary entries, the texts and the counts line. "Today" is given to the
 // build, so every date is tested on any day.
 #include "ZorbDmFixture.h"
+#include "platform/rtl/StrUtils.h"
 
 #include "core/ZorbDm.h"
 #include "core/ZorbRemind.h"
@@ -13,8 +14,6 @@
 
 namespace zorbel::test {
 namespace {
-
-QString U(const char *text) { return QString::fromUtf8(text); }
 
 TEST(ReminderDays, MonthEndsAndLeapDay)
 {

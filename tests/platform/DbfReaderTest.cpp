@@ -2,6 +2,7 @@
 // remade by make.sh there), on a hand-built FoxPro table with the binary
 // field types, and on damaged variants of both.
 #include "platform/rtl/DbfReader.h"
+#include "platform/rtl/StrUtils.h"
 
 #include "platform/rtl/DateTime.h"
 
@@ -11,8 +12,6 @@
 
 namespace zorbel {
 namespace {
-
-QString U(const char *text) { return QString::fromUtf8(text); }
 
 QByteArray Calc()
 {

@@ -173,21 +173,15 @@ void TChartSeries::RefreshData()
         return;
     TDataSet &ds = *dataSet_;
     const TBookmark mark = ds.Bookmark();
-    ds.DisableControls();
-    try {
-        for (ds.First(); !ds.Eof(); ds.Next()) {
-            std::optional<double> v;
-            if (!value->IsNull())
-                v = value->AsFloat();
-            points_.push_back({label ? label->AsString() : QString(), v, QColor()});
-        }
-        if (!mark.isEmpty() && ds.BookmarkValid(mark))
-            ds.GotoBookmark(mark);
-    } catch (...) {
-        ds.EnableControls();
-        throw;
+    TControlsOff off(ds);
+    for (ds.First(); !ds.Eof(); ds.Next()) {
+        std::optional<double> v;
+        if (!value->IsNull())
+            v = value->AsFloat();
+        points_.push_back({label ? label->AsString() : QString(), v, QColor()});
     }
-    ds.EnableControls();
+    if (!mark.isEmpty() && ds.BookmarkValid(mark))
+        ds.GotoBookmark(mark);
 }
 
 QColor TChartSeries::PointColor(int i) const

@@ -155,7 +155,8 @@ void TDataSet::SetActive(bool value)
             state_ = dsInactive;
             try {
                 CloseCursor();
-            } catch (...) {
+            } catch (const Exception &) {
+                // The open's own failure is the one passed on.
             }
             if (defaultFields_)
                 DestroyFields();

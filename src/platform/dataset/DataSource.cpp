@@ -5,6 +5,7 @@
 #include "platform/dataset/DBConsts.h"
 #include "platform/dataset/DataSet.h"
 
+#include <QScopedValueRollback>
 #include <algorithm>
 
 namespace zorbel {
@@ -197,14 +198,8 @@ void TDataLink::UpdateRecord()
 {
     if (updating_)
         return;
-    updating_ = true;
-    try {
-        UpdateData();
-    } catch (...) {
-        updating_ = false;
-        throw;
-    }
-    updating_ = false;
+    const QScopedValueRollback<bool> busy(updating_, true);
+    UpdateData();
 }
 
 void TDataLink::UpdateRange()

@@ -4,6 +4,7 @@
 
 #include "platform/rtl/FormatSettings.h"
 #include "platform/rtl/FormatUnit.h"
+#include "platform/system/SysEnv.h"
 
 #include <QDate>
 #include <QHash>
@@ -381,7 +382,7 @@ int ExpandYear(int year, int length)
 {
     if (length > 2)
         return year;
-    const int current = QDate::currentDate().year();
+    const int current = TSysEnv::CurrentTime().date().year();
     const int base = current - FormatSettings().TwoDigitYearCenturyWindow;
     year += base / 100 * 100;
     if (FormatSettings().TwoDigitYearCenturyWindow > 0 && year < base)
@@ -407,7 +408,7 @@ bool ScanDate(const QString &s, int &pos, TDateTime &value)
         d = numbers[order.indexOf(QLatin1Char('D'))];
     } else {
         // Day and month in the format's order, the current year.
-        y = QDate::currentDate().year();
+        y = TSysEnv::CurrentTime().date().year();
         const bool dayFirst = order.indexOf(QLatin1Char('D')) < order.indexOf(QLatin1Char('M'));
         d = dayFirst ? n1 : n2;
         m = dayFirst ? n2 : n1;

@@ -13,6 +13,13 @@
 
 namespace zorbel {
 
+// The program's own texts, written in the sources as UTF-8 literals, as
+// QString ("Ошибка копирования" and the like).
+inline QString U(const char *Text)
+{
+    return QString::fromUtf8(Text);
+}
+
 // Hash of a text for the program's own small lookup tables (field names,
 // formats, keys): FNV-1a over the UTF-16 units. The library's seeded string
 // hash costs over 100 ns for a short name, which a walk asking a few names

@@ -2,6 +2,7 @@
 // invariant that Compare never decreases along the vector.
 #include "platform/rtl/StringList.h"
 
+#include "platform/rtl/Assert.h"
 #include "platform/rtl/Exceptions.h"
 #include "platform/rtl/StrUtils.h"
 
@@ -64,6 +65,8 @@ int TStringList::AddObject(const QString &s, int64_t object)
             throw EListError(QStringLiteral("String list does not allow duplicates"));
     }
     items_.insert(items_.begin() + index, Item{s, object});
+    ZORBEL_ASSERT(!sorted_ || index == 0 || Compare(items_[size_t(index - 1)].string, s) <= 0);
+    ZORBEL_ASSERT(!sorted_ || index + 1 == Count() || Compare(s, items_[size_t(index + 1)].string) <= 0);
     return index;
 }
 

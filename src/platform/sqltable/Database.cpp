@@ -91,7 +91,7 @@ void TDatabase::Commit()
         try {
             ReleaseStatements();
             Db().Exec(QStringLiteral("ROLLBACK TO zb%1; RELEASE zb%1").arg(depth_));
-        } catch (...) {
+        } catch (const Exception &) {
             // SQLite has rolled the whole transaction back itself.
         }
         throw;
@@ -110,7 +110,8 @@ void TDatabase::Rollback()
 TTransactionScope::TTransactionScope(TDatabase &db, std::initializer_list<TDataSet *> refreshOnRollback)
     : db_(db), refresh_(refreshOnRollback)
 {
-    db_.StartTransaction();
+    db_.ReleaseStatements();
+    db_.StartTransaction(); // nests inside a transaction already running
 }
 
 TTransactionScope::~TTransactionScope()
@@ -119,8 +120,10 @@ TTransactionScope::~TTransactionScope()
         return;
     try {
         Rollback();
-    } catch (...) {
-        // Leaving by an exception already: the rollback's own failure is not passed on.
+    } catch (const Exception &) {
+        // Leaving by an exception already, which the user hears of: SQLite
+        // has rolled the whole transaction back itself when its rollback
+        // fails (a failed COMMIT or a full disk ends it).
     }
 }
 

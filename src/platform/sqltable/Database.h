@@ -78,12 +78,16 @@ private:
 
 class TDataSet;
 
-// One transaction for a scope: rolled back when the scope is left without
-// Commit (an exception on the way), after which the datasets named are
-// cancelled and refreshed so they show the stored rows again.
+// One logical change of several rows as one transaction for a scope: begun
+// on construction, rolled back when the scope is left without Commit (an
+// exception on the way), after which the datasets named are cancelled and
+// refreshed so they show the stored rows again. The running walks of the
+// attached datasets are ended first, so a rollback never cuts a cursor's
+// stream in the middle; datasets not named that show the changed rows are
+// refreshed by the caller afterwards.
 class TTransactionScope {
 public:
-    TTransactionScope(TDatabase &db, std::initializer_list<TDataSet *> refreshOnRollback);
+    explicit TTransactionScope(TDatabase &db, std::initializer_list<TDataSet *> refreshOnRollback = {});
     ~TTransactionScope();
     TTransactionScope(const TTransactionScope &) = delete;
     TTransactionScope &operator=(const TTransactionScope &) = delete;

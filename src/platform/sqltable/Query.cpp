@@ -204,15 +204,9 @@ void TQuery::RefreshParams()
 {
     if (!Active() || !masterLink_ || !masterLink_->Active())
         return;
-    DisableControls();
-    try {
-        Close();
-        Open();
-    } catch (...) {
-        EnableControls();
-        throw;
-    }
-    EnableControls();
+    TControlsOff off(*this);
+    Close();
+    Open();
 }
 
 QString TQuery::LiveTable(const QString &sql) const

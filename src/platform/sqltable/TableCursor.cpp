@@ -2,6 +2,7 @@
 #include "platform/sqltable/TableCursor.h"
 
 #include "platform/dataset/DBConsts.h"
+#include "platform/rtl/Assert.h"
 #include "platform/sqltable/Sqlite.h"
 
 #include <algorithm>
@@ -248,6 +249,7 @@ void TTableCursor::SetEmpty()
 // Requires: list valid and 0 <= pos < list size.
 void TTableCursor::GoToPosition(int pos)
 {
+    ZORBEL_ASSERT(pos >= 0 && size_t(pos) < list_.size());
     streamLive_ = false;
     if (!FetchRow(list_[pos]))
         throw EDatabaseError(QStringLiteral("Record not found"));

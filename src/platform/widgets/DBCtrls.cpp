@@ -4,6 +4,7 @@
 #include "platform/rtl/Exceptions.h"
 #include "platform/widgets/Forms.h"
 
+#include <QScopedValueRollback>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QHBoxLayout>
@@ -102,14 +103,10 @@ void TDBControlBase::Show()
 {
     if (loading_)
         return;
-    loading_ = true;
-    try {
+    {
+        const QScopedValueRollback<bool> busy(loading_, true);
         DataChange();
-    } catch (...) {
-        loading_ = false;
-        throw;
     }
-    loading_ = false;
     // A field's read-only flag may have changed with it.
     EditingChange();
 }

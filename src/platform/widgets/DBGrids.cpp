@@ -7,6 +7,7 @@
 #include "platform/rtl/Exceptions.h"
 #include "platform/widgets/FocusWithin.h"
 
+#include <QScopedValueRollback>
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPainter>
@@ -259,14 +260,10 @@ void TDBGrid::UpdateRowCount()
 
     if (!link_->Active())
         return;
-    updating_ = true;
-    try {
+    {
+        const QScopedValueRollback<bool> busy(updating_, true);
         link_->SetBufferCount(VisibleRowCount());
-    } catch (...) {
-        updating_ = false;
-        throw;
     }
-    updating_ = false;
     LinkChanged();
 }
 

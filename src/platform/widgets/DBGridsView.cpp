@@ -161,17 +161,13 @@ QStringList TDBGrid::TGridDelegate::LookupValues(TField *field)
     if (!result)
         return values;
     const TBookmark mark = ds->Bookmark();
-    ds->DisableControls();
-    try {
+    {
+        TControlsOff off(*ds);
         for (ds->First(); !ds->Eof(); ds->Next())
             values << result->DisplayText();
         if (!mark.isEmpty() && ds->BookmarkValid(mark))
             ds->GotoBookmark(mark);
-    } catch (...) {
-        ds->EnableControls();
-        throw;
     }
-    ds->EnableControls();
     return values;
 }
 

@@ -4,6 +4,7 @@
 #include "platform/rtl/Format.h"
 #include "platform/rtl/FormatSettings.h"
 #include "platform/rtl/Money.h"
+#include "support/FaultEnv.h"
 
 #include <QDate>
 #include <clocale>
@@ -432,6 +433,19 @@ TEST(StrToDate, ShortDateFormat)
     } catch (const EConvertError &e) {
         EXPECT_EQ(e.Message(), "'30.02.2024' is not a valid date");
     }
+}
+
+TEST(StrToDate, TheYearsLeftOutFollowTheClockOfTheSystemServices)
+{
+    test::TFaultEnv env;
+    env.SetNow(QDateTime(QDate(2081, 6, 1), QTime(12, 0)));
+    TSysEnvScope scope(env);
+    // A date without its year takes today's; two digits fall in the hundred
+    // years from fifty before today's year.
+    EXPECT_EQ(StrToDate("15.6"), EncodeDate(2081, 6, 15));
+    EXPECT_EQ(StrToDate("01.02.30"), EncodeDate(2130, 2, 1));
+    EXPECT_EQ(StrToDate("01.02.31"), EncodeDate(2031, 2, 1));
+    EXPECT_EQ(StrToDateTime("15.6 9:07"), EncodeDate(2081, 6, 15) + EncodeTime(9, 7, 0, 0));
 }
 
 TEST(StrToDate, TimesAndDateTimesRoundTrip)

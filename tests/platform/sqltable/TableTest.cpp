@@ -633,3 +633,35 @@ TEST_F(TableTest, ComputedFieldsReadBackAsWrittenOnEveryRecord)
     EXPECT_TRUE(note->IsNull());
     EXPECT_EQ(number->AsInteger(), -3000);
 }
+
+TEST_F(TableTest, ATransactionScopeLeftByAFailureKeepsNothingAndAWalkReadsOn)
+{
+    const QStringList stamps = Stamps();
+    hist.First();
+    hist.Next(); // a walk under way when the change begins
+    const int walked = StampNo();
+    ASSERT_TRUE(acc.Locate(QStringLiteral("Id_Account"), Variant(2), {}));
+    try {
+        TTransactionScope outer(db, {&acc});
+        {
+            TTransactionScope inner(db); // a savepoint inside the outer one
+            db.Db().Exec(QStringLiteral("DELETE FROM Tb_Hist WHERE Id_Account=3"));
+            inner.Commit();
+        }
+        acc.Edit();
+        acc.FieldByName(QStringLiteral("Rest"))->SetAsFloat(1);
+        acc.Post();
+        throw EDatabaseError(QStringLiteral("disk full"));
+    } catch (const EDatabaseError &) {
+    }
+    // The account shows its stored rest again, the deleted rows are back,
+    // and the walk goes on from its row to the end.
+    EXPECT_EQ(Text(acc.FieldByName(QStringLiteral("Rest"))), QStringLiteral("20000"));
+    EXPECT_FALSE(db.InTransaction());
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT count(*) FROM Tb_Hist WHERE Id_Account=3")), QStringLiteral("2"));
+    EXPECT_EQ(StampNo(), walked);
+    QStringList rest{QString::number(walked)};
+    for (hist.Next(); !hist.Eof(); hist.Next())
+        rest << QString::number(StampNo());
+    EXPECT_EQ(rest, stamps.mid(1));
+}
