@@ -10,6 +10,7 @@
 #include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
+#include <QUrl>
 #include <cmath>
 #include <functional>
 #include <optional>
@@ -62,6 +63,35 @@ QString HTMLEscape(const QString &text)
     s.replace(QLatin1Char('>'), QStringLiteral("&gt;"));
     s.replace(QLatin1Char(' '), QStringLiteral("&nbsp;"));
     return s;
+}
+
+// An attribute value that is no URL (an anchor's name): the markup
+// characters and the quote as entities, blanks as they are.
+QString HTMLAttribute(const QString &text)
+{
+    QString s = text;
+    s.replace(QLatin1Char('&'), QStringLiteral("&amp;"));
+    s.replace(QLatin1Char('<'), QStringLiteral("&lt;"));
+    s.replace(QLatin1Char('>'), QStringLiteral("&gt;"));
+    s.replace(QLatin1Char('"'), QStringLiteral("&quot;"));
+    return s;
+}
+
+// A link target as a URL: UTF-8 with blanks, quotes, non-ASCII and other
+// characters a URL cannot hold percent-encoded; the URL's own delimiters
+// and existing escapes stay. "&" becomes "&amp;", which the page reads back
+// as "&".
+QString HTMLUrl(const QString &target)
+{
+    return QString::fromLatin1(QUrl::toPercentEncoding(target, "/:#?&=;@!$'()*+,~-._[]%"))
+        .replace(QLatin1Char('&'), QStringLiteral("&amp;"));
+}
+
+// A file name relative to the page (or absolute) as a URL: every character
+// that would end or change a path ("#", "?", "%", blanks) percent-encoded.
+QString HTMLFileUrl(const QString &path)
+{
+    return QString::fromLatin1(QUrl::toPercentEncoding(path, "/:!$'()*+,;=@~-._"));
 }
 
 QByteArray EncodeJpeg(const QImage &image, int quality)
@@ -211,11 +241,11 @@ void TRepGHTMLDocumentFilter::PutText(double x, double y, const QFont &font, TCo
     }
     QString out = HTMLEscape(shown);
     if (link) {
-        const QString target = HTMLEscape(link->LinkTarget()).replace(QLatin1Char('"'), QStringLiteral("&quot;"));
+        const QString target = link->LinkTarget();
         switch (link->LinkKind()) {
-        case 0: out = QStringLiteral("<a href=\"") + target + QStringLiteral("\">") + out + QStringLiteral("</a>"); break;
-        case 1: out = QStringLiteral("<a href=\"#") + target + QStringLiteral("\">") + out + QStringLiteral("</a>"); break;
-        default: out = QStringLiteral("<a name=\"") + target + QStringLiteral("\">"); break;
+        case 0: out = QStringLiteral("<a href=\"") + HTMLUrl(target) + QStringLiteral("\">") + out + QStringLiteral("</a>"); break;
+        case 1: out = QStringLiteral("<a href=\"#") + HTMLUrl(target) + QStringLiteral("\">") + out + QStringLiteral("</a>"); break;
+        default: out = QStringLiteral("<a name=\"") + HTMLAttribute(target) + QStringLiteral("\">"); break;
         }
     }
     TRepPrinter *pr = Report ? Report->RepPrinter : nullptr;
@@ -373,8 +403,7 @@ bool TRepGHTMLDocumentFilter::WritePicture(TRepPrintable &control, int left, int
     out.Commit();
     WriteLine(QStringLiteral("<DIV style=\"position:absolute;left:%1px;top:%2px;\"><img src=\"%3\" width=%4 "
                              "height=%5></div>")
-                  .arg(Num(left), Num(top), HTMLEscape(link).replace(QLatin1Char('"'), QStringLiteral("&quot;")),
-                       Num(picture->Width), Num(picture->Height)));
+                  .arg(Num(left), Num(top), HTMLFileUrl(link), Num(picture->Width), Num(picture->Height)));
     return true;
 }
 
@@ -422,7 +451,7 @@ void TRepGHTMLDocumentFilter::FinishPage()
         block = QStringLiteral("<div style=\"position:absolute;top:%1px;left:10mm;font-family:%2;font-size:%3pt;"
                                "text-decoration:none;text-align:left;\">")
                     .arg(Num(PageBottomY + 30), o.LinkFontName, Num(o.LinkFontSize));
-        auto href = [&](int page) { return QStringLiteral("<a href=\"") + LinkPrefix + base + Num(page) + QStringLiteral(".html\">"); };
+        auto href = [&](int page) { return QStringLiteral("<a href=\"") + HTMLUrl(LinkPrefix) + HTMLFileUrl(base + Num(page)) + QStringLiteral(".html\">"); };
         if (o.FirstLastLinks && LastPageReached)
             block += href(1) + QStringLiteral("First page</a>") + gap;
         if (PageNo > 1)
@@ -430,7 +459,7 @@ void TRepGHTMLDocumentFilter::FinishPage()
         if (!LastPageReached)
             block += href(PageNo + 1) + QStringLiteral("Next page</a>");
         if (o.FirstLastLinks && PageNo == 1)
-            block += gap + QStringLiteral("<a href=\"") + base + Num(o.FinalPage) + QStringLiteral(".html\">Last page</a>");
+            block += gap + QStringLiteral("<a href=\"") + HTMLFileUrl(base + Num(o.FinalPage)) + QStringLiteral(".html\">Last page</a>");
         block += QStringLiteral("<br><br></div>");
     }
     WriteLine(block);

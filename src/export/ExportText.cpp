@@ -237,7 +237,7 @@ void TRepCommaSeparatedFilter::WritePage()
 void TRepAsciiExportFilter::BeginDocument(int paperWidth, int paperHeight, const QFont &font)
 {
     StartDocument(paperWidth, paperHeight, font);
-    TextLines.assign(size_t(std::max(LineTotal, 0)), QString());
+    PageTexts.clear();
     TRepExportFilter::BeginDocument(paperWidth, paperHeight, font);
 }
 
@@ -245,37 +245,94 @@ void TRepAsciiExportFilter::PutText(double x, double y, const QFont &, TColor, u
                                     TAlignment alignment, const QString &text)
 {
     double c = x / CharWidth * 1.7;
-    if (alignment == TAlignment::taRightJustify)
+    const bool right = alignment == TAlignment::taRightJustify;
+    if (right)
         c -= text.size();
     const double lineNo = std::trunc(y / LineHeight + 0.5);
     if (!(lineNo >= 0) || lineNo > 1e6) // off the page or absurd: nothing to place
         return;
-    const size_t l = size_t(lineNo);
-    if (l >= TextLines.size())
-        TextLines.resize(l + 1);
-    QString &line = TextLines[l];
-    const qsizetype p = qsizetype(std::nearbyint(std::clamp(c, -1e6, 1e6)));
-    if (line.size() < p)
-        line += QString(p - line.size(), u' ');
-    if (p < 1)
-        line.insert(0, text);
-    else {
-        line.remove(p - 1, text.size());
-        line.insert(p - 1, text);
+    // c is a 1-based character position; one below 1 starts the line.
+    const qsizetype start = std::max<qsizetype>(0, qsizetype(std::nearbyint(std::clamp(c, -1e6, 1e6))) - 1);
+    PageTexts.push_back({qsizetype(lineNo), right ? start + text.size() : start, start, text});
+}
+
+std::vector<QString> TRepAsciiExportFilter::LayOut(const std::vector<TPlacedText> &texts)
+{
+    // Columns: the distinct aligned edges, left to right. A column's shift
+    // is the sum of the moves of itself and every column left of it, so
+    // moving one column moves everything right of it along.
+    std::vector<qsizetype> anchors;
+    qsizetype lines = 0;
+    for (const TPlacedText &t : texts) {
+        anchors.push_back(t.Anchor);
+        lines = std::max(lines, t.Line + 1);
     }
+    std::sort(anchors.begin(), anchors.end());
+    anchors.erase(std::unique(anchors.begin(), anchors.end()), anchors.end());
+    auto columnOf = [&](const TPlacedText &t) {
+        return size_t(std::lower_bound(anchors.begin(), anchors.end(), t.Anchor) - anchors.begin());
+    };
+    std::vector<std::vector<size_t>> byLine(static_cast<size_t>(lines));
+    for (size_t i = 0; i < texts.size(); ++i)
+        byLine[size_t(texts[i].Line)].push_back(i);
+    std::vector<qsizetype> moves(anchors.size(), 0);
+    std::vector<qsizetype> shift(anchors.size(), 0);
+    auto start = [&](size_t i) { return texts[i].Start + shift[columnOf(texts[i])]; };
+    // In the order a line is read: by start, then in the order they came.
+    auto order = [&](std::vector<size_t> &line) {
+        std::stable_sort(line.begin(), line.end(), [&](size_t a, size_t b) { return start(a) < start(b); });
+    };
+    // Move columns while a text runs into one of an earlier column. Each
+    // round moves one column right; the rounds are bounded, and whatever
+    // overlap is left is cleared line by line below.
+    for (size_t round = 0; round < 4 * anchors.size() + 4; ++round) {
+        qsizetype sum = 0;
+        for (size_t k = 0; k < anchors.size(); ++k)
+            shift[k] = sum += moves[k];
+        bool moved = false;
+        for (std::vector<size_t> &line : byLine) {
+            order(line);
+            qsizetype end = -1;
+            size_t endColumn = 0;
+            for (size_t i : line) {
+                const qsizetype need = end < 0 ? 0 : end + 1 - start(i);
+                if (need > 0 && columnOf(texts[i]) > endColumn) {
+                    moves[columnOf(texts[i])] += need;
+                    moved = true;
+                    break;
+                }
+                if (start(i) + texts[i].Text.size() > end) {
+                    end = start(i) + texts[i].Text.size();
+                    endColumn = columnOf(texts[i]);
+                }
+            }
+            if (moved)
+                break;
+        }
+        if (!moved)
+            break;
+    }
+    std::vector<QString> out(static_cast<size_t>(lines));
+    for (size_t l = 0; l < byLine.size(); ++l) {
+        order(byLine[l]);
+        QString &line = out[l];
+        for (size_t i : byLine[l]) {
+            const qsizetype at = line.isEmpty() ? start(i) : std::max(start(i), line.size() + 1);
+            line += QString(at - line.size(), u' ');
+            line += texts[i].Text;
+        }
+    }
+    return out;
 }
 
 void TRepAsciiExportFilter::FinishPage()
 {
-    for (const QString &line : TextLines)
+    for (const QString &line : LayOut(PageTexts))
         if (!line.isEmpty())
             WriteBytes(UnicodeToWin1251(line) + "\r\n");
 }
 
-void TRepAsciiExportFilter::BeginNextPage()
-{
-    TextLines.assign(size_t(std::max(LineTotal, 0)), QString());
-}
+void TRepAsciiExportFilter::BeginNextPage() { PageTexts.clear(); }
 
 void TRepAsciiExportFilter::EndDocument()
 {

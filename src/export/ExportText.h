@@ -160,9 +160,25 @@ public:
     void PutText(double x, double y, const QFont &font, TColor fontColor, unsigned backColor,
                  TAlignment alignment, const QString &text) override;
 
-    // Lines of the current page; grows past the paper's line count when a
-    // report places text lower, so nothing is ever cut.
-    std::vector<QString> TextLines;
+    // A text of the current page on the character grid: its line, where its
+    // aligned edge falls (the end for right-aligned text, else the start)
+    // and where it would start, in characters from the line start.
+    struct TPlacedText {
+        qsizetype Line = 0;
+        qsizetype Anchor = 0;
+        qsizetype Start = 0;
+        QString Text;
+    };
+    // The texts of the current page in the order they came; any line number,
+    // however low on the page, so nothing is ever cut.
+    std::vector<TPlacedText> PageTexts;
+
+    // The lines of a page (empty ones included). Two texts of one line never
+    // overlap: a text that would run into the one before it moves right,
+    // leaving one blank. Texts sharing an aligned edge form a column that
+    // moves as a whole where that keeps every line clear, so the columns of a
+    // table stay aligned; a text still in the way moves alone.
+    static std::vector<QString> LayOut(const std::vector<TPlacedText> &texts);
 };
 
 // The CSV component: its separator is one for the whole program.

@@ -7,6 +7,7 @@
 #include "report/RepReport.h"
 
 #include <QCoreApplication>
+#include <QRegularExpression>
 #include <QtEndian>
 #include <algorithm>
 #include <cstring>
@@ -47,11 +48,48 @@ void TRepXLSFilter::BeginDocument(int paperWidth, int paperHeight, const QFont &
     HighestRow = -1;
 }
 
+bool TRepXLSFilter::ReadFigure(const QString &text, double &value, QString &format)
+{
+    // sign, blank after it, integer digits in groups of three or plain,
+    // decimals after a comma.
+    static const QRegularExpression figure(
+        QStringLiteral("^[ \\x{00A0}]*(-)?([ \\x{00A0}])?(\\d{1,3}(?:[ \\x{00A0}]\\d{3})+|\\d+)(?:,(\\d+))?[ \\x{00A0}]*$"));
+    const QRegularExpressionMatch m = figure.match(text);
+    if (!m.hasMatch())
+        return false;
+    const QString digits = m.captured(3).remove(QLatin1Char(' ')).remove(QChar(0x00A0));
+    const QString decimals = m.captured(4);
+    bool ok = false;
+    value = (digits + QLatin1Char('.') + (decimals.isEmpty() ? QStringLiteral("0") : decimals)).toDouble(&ok);
+    if (!ok)
+        return false;
+    if (m.hasCaptured(1))
+        value = -value;
+    QString shown = m.captured(3).size() > digits.size() ? QStringLiteral("#,##0") : QStringLiteral("0");
+    if (!decimals.isEmpty())
+        shown += QLatin1Char('.') + QString(decimals.size(), QLatin1Char('0'));
+    format = m.hasCaptured(1) && m.hasCaptured(2) ? shown + QStringLiteral(";- ") + shown : shown;
+    return true;
+}
+
+int TRepXLSFilter::FormatIndex(const QString &format)
+{
+    qsizetype i = formats_.indexOf(format);
+    if (i < 0) {
+        if (formats_.size() >= 64)
+            return 0;
+        formats_ << format;
+        i = formats_.size() - 1;
+    }
+    return int(i);
+}
+
 void TRepXLSFilter::OpenOutput(const QString &fileName)
 {
     TRepAbstractExportFilter::OpenOutput(fileName);
     cells_.clear();
     usedRows_ = usedColumns_ = 0;
+    formats_ = QStringList{QStringLiteral("General")};
     if (Report) {
         TRepEvEnvironment &env = Report->Functions;
         if (env.IndexOf(GlobRow) < 0)
@@ -70,6 +108,12 @@ void TRepXLSFilter::CloseOutput()
     PutU16(head, 0);
     WriteRecordHead(head, 0x0042, 2);
     PutU16(head, 1251);
+    for (const QString &format : formats_) {
+        const QByteArray bytes = format.toLatin1();
+        WriteRecordHead(head, 0x001E, 1 + int(bytes.size()));
+        head.append(char(bytes.size()));
+        head.append(bytes);
+    }
     WriteRecordHead(head, 0x0200, 10);
     PutU16(head, 0);
     PutU16(head, usedRows_);
@@ -85,7 +129,26 @@ void TRepXLSFilter::CloseOutput()
     TRepAbstractExportFilter::CloseOutput();
 }
 
-void TRepXLSFilter::WriteCell(int kind, int row, const QString &text, int column)
+void TRepXLSFilter::WriteNumber(int row, int column, double value, int format)
+{
+    if (row > MaxRows - 1)
+        throw ERangeError(QStringLiteral("Отчёт не помещается на лист: больше %1 строк.").arg(MaxRows));
+    CheckU16(column);
+    WriteRecordHead(cells_, 0x0003, 15);
+    PutU16(cells_, row);
+    PutU16(cells_, column);
+    cells_.append('\0');
+    cells_.append(char(format & 0x3F));
+    cells_.append('\0');
+    quint64 bits;
+    std::memcpy(&bits, &value, 8);
+    bits = qToLittleEndian(bits);
+    cells_.append(reinterpret_cast<const char *>(&bits), 8);
+    usedRows_ = std::max(usedRows_, row + 1);
+    usedColumns_ = std::max(usedColumns_, column + 1);
+}
+
+void TRepXLSFilter::WriteCell(int kind, int row, const QString &text, int column, int format)
 {
     if (row > MaxRows - 1)
         throw ERangeError(QStringLiteral("Отчёт не помещается на лист: больше %1 строк.").arg(MaxRows));
@@ -104,14 +167,10 @@ void TRepXLSFilter::WriteCell(int kind, int row, const QString &text, int column
         break;
     }
     case 2: {
-        cellHead(0x0003, 15);
         double d = 0;
         TryStrToFloat(text, d);
-        quint64 bits;
-        std::memcpy(&bits, &d, 8);
-        bits = qToLittleEndian(bits);
-        cells_.append(reinterpret_cast<const char *>(&bits), 8);
-        break;
+        WriteNumber(row, column, d, format);
+        return;
     }
     case 3: {
         const QByteArray bytes = UnicodeToWin1251(text.left(255));
@@ -163,9 +222,14 @@ void TRepXLSFilter::WritePage()
             const QString text = GetCell(line, c);
             if (text.isEmpty())
                 continue;
+            double value;
+            QString format;
+            if (ReadFigure(text, value, format)) {
+                WriteNumber(r, c - 1, value, FormatIndex(format));
+                continue;
+            }
             QString clean = text;
             clean.remove(thousands);
-            double value;
             if (TryStrToFloat(clean, value))
                 WriteCell(2, r, clean, c - 1);
             else

@@ -9,7 +9,9 @@
 #include "platform/rtl/DateTime.h"
 #include "platform/rtl/Format.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 
 namespace zorbel {
@@ -353,12 +355,91 @@ TAlignment TRepCustomLabel::MirroredAlignment() const
     return Alignment == TAlignment::taLeftJustify ? TAlignment::taRightJustify : TAlignment::taLeftJustify;
 }
 
+namespace {
+
+bool IsDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+
+bool IsBlank(QChar c) { return c == u' ' || c == QChar(0x00A0); }
+
+// Whether a break character at i sits inside a figure: a blank between
+// digit groups ("1 420 909"), or a minus (and the blank after it) that signs
+// the digits that follow ("-1 420", "- 3 262").
+bool InsideFigure(const QString &line, qsizetype i)
+{
+    const auto at = [&](qsizetype k) { return k >= 0 && k < line.size() ? line[k] : QChar(); };
+    const QChar c = line[i];
+    if (c == u'-')
+        return IsDigit(at(i + 1)) || (IsBlank(at(i + 1)) && IsDigit(at(i + 2)));
+    return IsDigit(at(i + 1)) && (IsDigit(at(i - 1)) || (at(i - 1) == u'-' && !IsDigit(at(i - 2))));
+}
+
+bool HoldsDigit(const QStringList &lines)
+{
+    for (const QString &line : lines)
+        if (std::any_of(line.begin(), line.end(), IsDigit))
+            return true;
+    return false;
+}
+
+} // namespace
+
+bool TRepCustomLabel::WhollyWrapped() const
+{
+    // The common case, one line of text kept whole, without building lists.
+    return UsesCaptionText() && WrappedLines.size() == 1 && WrappedLines.front().size() == OutputText.size() &&
+           !OutputText.contains(QLatin1Char('\r')) && !OutputText.contains(QLatin1Char('\n'));
+}
+
+QStringList TRepCustomLabel::SourceLines() const
+{
+    QStringList sources;
+    if (UsesCaptionText())
+        sources = QString(OutputText).remove(QLatin1Char('\n')).split(QLatin1Char('\r'));
+    else
+        for (const QString &line : Lines)
+            sources += QString(line).remove(QLatin1Char('\n')).split(QLatin1Char('\r'));
+    return sources;
+}
+
+void TRepCustomLabel::KeepFiguresWhole(const QStringList &sources)
+{
+    WrappedLines = sources;
+    const double width = Width(*this);
+    auto measure = [&](const QFont &font, const QString &line) {
+        return Report ? Report->TextWidth(font, line) : TCustomBandReport::FontTextWidth(font, line);
+    };
+    auto widest = [&](const QFont &font) {
+        double w = 0;
+        for (const QString &line : sources)
+            w = std::max(w, measure(font, line));
+        return w;
+    };
+    if (widest(Font) <= width)
+        return;
+    const qreal size = Font.pointSizeF();
+    if (size <= 0)
+        return;
+    // A reduced figure keeps two blanks' room in its box (a digit's width,
+    // more than the blank between its own digit groups), so it never runs
+    // into the text beside it.
+    const int smallest = std::max(4, int(std::ceil(size / 2)));
+    QFont f = Font;
+    for (int points = int(std::ceil(size)) - 1; points >= smallest; --points) {
+        f.setPointSize(points);
+        fitted_ = true;
+        fitFont_ = f;
+        if (widest(f) + measure(f, QStringLiteral("  ")) <= width)
+            return;
+    }
+}
+
 void TRepCustomLabel::WrapText()
 {
     if (!Band && !Report)
         return;
     WrappedLines.clear();
     lineClosed_ = false;
+    fitted_ = false;
     const bool inReport = Report != nullptr;
     if (UsesCaptionText()) {
         WrapSourceLine(OutputText);
@@ -369,6 +450,19 @@ void TRepCustomLabel::WrapText()
     else
         for (const QString &line : Lines)
             WrapSourceLine(line);
+    // A figure is whole or not shown: when wrapping dropped or cut
+    // characters of a text holding a digit, or put a digit on a line below
+    // the box of a label that does not stretch, the lines stay whole instead.
+    if (!AutoSize && !WhollyWrapped()) {
+        const QStringList sources = SourceLines();
+        const qsizetype shown =
+            AutoStretch ? WrappedLines.size()
+                        : qsizetype(std::floor((Height(*this) + 1) / TCustomBandReport::FontTextHeight(Font)));
+        if ((WrappedLines.join(QString()) != sources.join(QString()) ||
+             (shown < WrappedLines.size() && HoldsDigit(WrappedLines.mid(shown)))) &&
+            HoldsDigit(sources))
+            KeepFiguresWhole(sources);
+    }
     if (AutoSize && !ResizeGuard && inReport) {
         double widest = 0;
         for (const QString &line : WrappedLines)
@@ -405,11 +499,12 @@ void TRepCustomLabel::WrapSourceLine(const QString &source)
         lineClosed_ = true;
         return;
     }
-    // A word runs up to and including its first break character.
+    // A word runs up to and including its first break character; a figure's
+    // own blanks and sign do not break it.
     int start = 0;
     for (int i = 0; i < line.size(); ++i) {
         const QChar c = line[i];
-        if (c == QLatin1Char(' ') || c == QLatin1Char('-')) {
+        if ((c == QLatin1Char(' ') || c == QLatin1Char('-')) && !InsideFigure(line, i)) {
             AddWord(line.mid(start, i + 1 - start));
             start = i + 1;
         }
@@ -472,7 +567,6 @@ void TRepCustomLabel::PrintLines(double x, double y, double width, double height
 {
     TRepPrinter &pr = *Printer;
     TCanvas &c = pr.GetCanvas();
-    const double lineHeight = TCustomBandReport::FontTextHeight(Font);
     // 1. The print handler may change the text for this print only.
     QString kept;
     bool changed = false;
@@ -486,10 +580,16 @@ void TRepCustomLabel::PrintLines(double x, double y, double width, double height
             changed = true;
         }
     }
-    // 2. Wrap; AutoSize may change the width.
+    // 2. Wrap; AutoSize may change the width, a figure wider than the box
+    // the font.
     WrapText();
     const double entryWidth = width;
     width = Width(*this);
+    const QFont &font = PrintFont();
+    const double lineHeight = TCustomBandReport::FontTextHeight(font);
+    // A reduced font keeps the baseline of the label's own.
+    const double baseline =
+        fitted_ ? (QFontMetricsF(Font).ascent() - QFontMetricsF(font).ascent()) * kTenthsPerPixel : 0.0;
     // 3, 4. The background.
     const bool drawing = Drawing(*this), exporting = Exporting(*this);
     const QRect back(QPoint(pr.XToDevice(x), pr.YToDevice(y)),
@@ -533,7 +633,7 @@ void TRepCustomLabel::PrintLines(double x, double y, double width, double height
         textAlign = TA_CENTER | TA_TOP;
         tx += width / 2;
     }
-    c.Font = Font;
+    c.Font = font;
     c.FontColor = FontColor;
     c.Brush.Style = TBrushStyle::bsClear;
     c.TextAlign = textAlign;
@@ -560,9 +660,9 @@ void TRepCustomLabel::PrintLines(double x, double y, double width, double height
     while (NextLineIndex < WrappedLines.size() && lineFits()) {
         const QString &line = WrappedLines[NextLineIndex];
         if (drawing && !line.isEmpty())
-            c.TextOut(pr.XToDevice(tx), pr.YToDevice(currentY), line);
+            c.TextOut(pr.XToDevice(tx), pr.YToDevice(currentY + baseline), line);
         if (exporting)
-            Report->ExportFilter->PutText(tx, currentY, Font, FontColor, unsigned(Color), align, line);
+            Report->ExportFilter->PutText(tx, currentY + baseline, font, FontColor, unsigned(Color), align, line);
         currentY += lineHeight;
         ++NextLineIndex;
     }

@@ -75,7 +75,17 @@ public:
     void Paint(TCanvas &canvas) override;
 
     virtual bool UsesCaptionText() const { return true; }
+    // Wraps the text into WrappedLines. A figure is never cut: no line breaks
+    // inside a number, and a text holding a digit that would lose characters
+    // to the box (word wrap off, a word wider than the box) is set on one line
+    // per source line instead, printed in PrintFont.
     virtual void WrapText();
+    // The font the lines print in: the label's font, or, where a figure is
+    // wider than the box, that font reduced by whole points just enough for
+    // the widest line and two blanks to fit, down to half its size (and not
+    // below 4 pt), on the label's own baseline; what is still wider then
+    // runs past the box on its aligned side.
+    const QFont &PrintFont() const { return fitted_ ? fitFont_ : Font; }
     // Width of s in 0.1 mm in the label's font.
     double MeasureLine(const QString &s) const;
     // Height of a line (of "W") plus one unit, in 0.1 mm.
@@ -94,9 +104,17 @@ private:
     void AddWord(QString word);
     void EmitLine(const QString &line) { WrappedLines << line; }
     void PrintLines(double x, double y, double width, double height);
+    // The source lines the text wraps from (CR apart, LF dropped).
+    QStringList SourceLines() const;
+    // Whether the text was one line and the wrapping kept it whole.
+    bool WhollyWrapped() const;
+    // Sets the source lines unwrapped and picks the fitting font.
+    void KeepFiguresWhole(const QStringList &sources);
     QString caption_;
     QString lineInProgress_;
     bool lineClosed_ = false;
+    bool fitted_ = false;
+    QFont fitFont_;
 };
 
 class TRepLabel : public TRepCustomLabel {};

@@ -9,9 +9,10 @@
 // Operators count at parenthesis depth 0, outside quotes and square
 // brackets, never at the first or last character. The first comparison
 // splits the text (so a second one lands in an operand and yields an error);
-// sums and products split at every operator of their level and group from
-// left to right, so a-b+c is (a-b)+c and a/b*c is (a/b)*c. "or" and "and"
-// need a space on both sides.
+// + - and * / group from left to right, so a-b+c is (a-b)+c and a/b*c is
+// (a/b)*c. "or" and "and" take the single operand before them and everything
+// after them at their level: a-b or c is a-(b or c), a or b+c is a or (b+c),
+// 5 and 3*2 is 5 and (3*2). They need a space on both sides.
 // Every nesting level and every chained operator counts towards
 // RepEvMaxDepth; a deeper text compiles to an error element, which bounds both
 // the parser's and the evaluator's stack.
@@ -25,6 +26,7 @@
 #include "platform/rtl/FormatSettings.h"
 #include "platform/rtl/StrUtils.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -485,32 +487,47 @@ private:
         return splits;
     }
 
-    // Operators of one level group from left to right: a-b-c is (a-b)-c and
-    // a/b*c is (a/b)*c. In prefix order the last operator comes first, then
-    // the operands in text order.
+    static bool IsWordOperator(TRepEvOperator op) { return op == TRepEvOperator::Or || op == TRepEvOperator::And; }
+
+    // + - and * / group from left to right: a-b-c is (a-b)-c and a/b*c is
+    // (a/b)*c. The first "or" (or "and") of the level ends the chain: its
+    // left operand is the last operand of the chain and its right operand is
+    // the rest of the text at the same level, so a-b or c-d is
+    // a-(b or (c-d)). In prefix order the last operator comes first, then the
+    // operands in text order.
     void Binary(int level, const QString &text)
     {
-        const std::vector<TSplit> splits = FindOperators(text, level);
+        std::vector<TSplit> splits = FindOperators(text, level);
         if (splits.empty()) {
             Parse(level + 1, text);
             return;
         }
+        const auto word = std::find_if(splits.begin(), splits.end(), [](const TSplit &s) { return IsWordOperator(s.Op); });
+        const bool tail = word != splits.end();
+        if (tail)
+            splits.erase(word + 1, splits.end());
         const int chain = int(splits.size());
         if (depth_ + chain > RepEvMaxDepth) {
             Error(QStringLiteral("Expression too complex"));
             return;
         }
-        for (int k = chain - 1; k >= 0; --k)
+        // The chain's operators; a word operator comes just before the
+        // chain's last operand, its own left operand.
+        const int plain = chain - (tail ? 1 : 0);
+        for (int k = plain - 1; k >= 0; --k)
             owner_.Append(std::make_unique<TRepEvElementOperator>(splits[size_t(k)].Op));
         // Each operator adds one level of nesting to the evaluation.
         depth_ += chain;
         const int operandLevel = level == 1 ? 2 : level + 1;
         int from = 0;
-        for (const TSplit &split : splits) {
+        for (int k = 0; k < chain; ++k) {
+            const TSplit &split = splits[size_t(k)];
+            if (k == plain)
+                owner_.Append(std::make_unique<TRepEvElementOperator>(split.Op));
             Parse(operandLevel, text.mid(from, split.Position - from));
             from = split.Position + split.Length;
         }
-        Parse(level == 1 ? 2 : operandLevel, text.mid(from));
+        Parse(level == 1 ? 2 : tail ? level : operandLevel, text.mid(from));
         depth_ -= chain;
     }
 

@@ -6,6 +6,7 @@
 #include <QFontMetricsF>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 namespace zorbel::test {
@@ -248,6 +249,30 @@ TEST(ExportHtml, PicturesGoIntoTheirFolderBesideTheDocumentAndOthersAreSkipped)
     ASSERT_GT(ppm.size(), 3);
     EXPECT_GT(uchar(ppm[ppm.size() - 3]), 220); // red
     EXPECT_LT(uchar(ppm[ppm.size() - 1]), 40);
+}
+
+TEST(ExportHtml, PictureAndPageNamesAreWrittenAsUrls)
+{
+    ExportReport r(60);
+    r.report.CreateReport();
+    ASSERT_EQ(r.printer.RecordedPages(), 2);
+    TRepGHTMLDocumentFilter html(r.Path(QStringLiteral("отчёт 2024.htm")));
+    HTMLOptions().MultiPage = true;
+    HTMLOptions().PageLinks = true;
+    HTMLOptions().PictureDir = QStringLiteral("мои #1");
+    r.report.ExportToFilter(html);
+    HTMLOptions().MultiPage = HTMLOptions().PageLinks = false;
+    HTMLOptions().PictureDir.clear();
+
+    const QJsonObject first = ParseHtml(r.Path(QStringLiteral("отчёт 20241.html")));
+    const QJsonArray imgs = first.value("imgs").toArray();
+    ASSERT_EQ(imgs.size(), 1);
+    const QString src = imgs.first().toObject().value("src").toString();
+    EXPECT_EQ(src, QStringLiteral("%D0%BC%D0%BE%D0%B8%20%231/Logo1.jpg"));
+    // The URL names the file written.
+    EXPECT_TRUE(QFile::exists(r.Path(QUrl::fromPercentEncoding(src.toLatin1()))));
+    EXPECT_EQ(first.value("links").toArray(),
+              QJsonArray({QJsonObject{{"href", "%D0%BE%D1%82%D1%87%D1%91%D1%82%202024" "2.html"}}}));
 }
 
 } // namespace

@@ -143,6 +143,74 @@ TEST(ExportMetafiles, EveryRecordedPageBecomesAFileOtherProgramsRead)
     EXPECT_TRUE(QString::fromUtf8(FileBytes(loSvg)).contains(QStringLiteral("Итого")));
 }
 
+// Little-endian words of bytes, read by index (checked by the callers).
+quint32 U32At(const QByteArray &b, qsizetype at)
+{
+    return quint32(uchar(b.at(at))) | quint32(uchar(b.at(at + 1))) << 8 | quint32(uchar(b.at(at + 2))) << 16 |
+           quint32(uchar(b.at(at + 3))) << 24;
+}
+quint32 U16At(const QByteArray &b, qsizetype at) { return quint32(uchar(b.at(at))) | quint32(uchar(b.at(at + 1))) << 8; }
+
+// The character set of every font record of an EMF page: each record is
+// type (u32), size (u32), ...; EMR_EXTCREATEFONTINDIRECTW (82) holds the
+// handle (u32) at 8 and a LOGFONTW at 12 whose charset byte is at 23.
+QList<int> EmfFontCharsets(const QByteArray &emf)
+{
+    QList<int> sets;
+    for (qsizetype at = 0; at + 8 <= emf.size();) {
+        const quint32 type = U32At(emf, at), size = U32At(emf, at + 4);
+        if (size < 8 || at + size > quint32(emf.size()))
+            break;
+        if (type == 82 && size > 12 + 23)
+            sets << uchar(emf.at(at + 12 + 23));
+        at += size;
+    }
+    return sets;
+}
+
+// The same for a placeable WMF: a 22-byte placeable header, an 18-byte
+// header, then records of size (u32, in words) and function (u16);
+// META_CREATEFONTINDIRECT (0x02FB) holds a 16-bit LOGFONT whose charset byte
+// is at 13.
+QList<int> WmfFontCharsets(const QByteArray &wmf)
+{
+    QList<int> sets;
+    for (qsizetype at = 22 + 18; at + 6 <= wmf.size();) {
+        const quint32 size = U32At(wmf, at) * 2, function = U16At(wmf, at + 4);
+        if (size < 6 || at + size > quint32(wmf.size()))
+            break;
+        if (function == 0x02FB && size > 6 + 13)
+            sets << uchar(wmf.at(at + 6 + 13));
+        at += size;
+    }
+    return sets;
+}
+
+TEST(ExportMetafiles, FontsCarryTheCyrillicCharacterSet)
+{
+    ExportReport r(60);
+    r.report.CreateReport();
+    TRepWMFFilter::SetEnhanced(true);
+    TRepWMFExportFilter emf(r.Path(QStringLiteral("pages.emf")));
+    r.report.ExportToFilter(emf);
+    TRepWMFFilter::SetEnhanced(false);
+    TRepWMFExportFilter wmf(r.Path(QStringLiteral("pages.wmf")));
+    r.report.ExportToFilter(wmf);
+    const QList<int> emfSets = EmfFontCharsets(FileBytes(r.Path(QStringLiteral("pages001.emf"))));
+    const QList<int> wmfSets = WmfFontCharsets(FileBytes(r.Path(QStringLiteral("pages001.wmf"))));
+    ASSERT_FALSE(emfSets.isEmpty());
+    ASSERT_EQ(wmfSets.size(), emfSets.size());
+    for (const int set : emfSets + wmfSets)
+        EXPECT_EQ(set, 204);
+    // A canvas that names no character set records the program's Cyrillic one.
+    TMetafileRecorder recorder(100, 50);
+    TCanvas canvas;
+    canvas.BeginRecording(&recorder);
+    canvas.TextOut(5, 5, QStringLiteral("Итог"));
+    canvas.BeginRecording(nullptr);
+    EXPECT_EQ(EmfFontCharsets(recorder.Finish().Data()), QList<int>{204});
+}
+
 TEST(ExportMetafiles, ConversionRefusesWhatIsNotAMetafile)
 {
     EXPECT_THROW(EmfToWmf(QByteArray()), EMetafileError);

@@ -10,6 +10,8 @@
 #include <QJsonArray>
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace zorbel::test {
 namespace {
 
@@ -142,7 +144,7 @@ TEST(ExportText, LinesKeepTheirColumnsAndALongReportExportsWhole)
     EXPECT_EQ(found, 200);
 }
 
-TEST(ExportText, RightAlignedTextEndsAtItsColumnAndLaterTextOverwrites)
+TEST(ExportText, RightAlignedTextEndsAtItsColumnAndLaterTextMovesRight)
 {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("t.txt"));
@@ -154,15 +156,76 @@ TEST(ExportText, RightAlignedTextEndsAtItsColumnAndLaterTextOverwrites)
     text.BeginNextPage();
     const double cw = 10 * PointInTenthMM; // one column = cw / 1.7
     text.PutText(20 * cw / 1.7, 0, f, clBlack, 0, TAlignment::taRightJustify, QStringLiteral("12345"));
+    text.PutText(30 * cw / 1.7, 0, f, clBlack, 0, TAlignment::taLeftJustify, QStringLiteral("Z"));
     text.PutText(2 * cw / 1.7, cw, f, clBlack, 0, TAlignment::taLeftJustify, QStringLiteral("абвгд"));
     text.PutText(4 * cw / 1.7, cw, f, clBlack, 0, TAlignment::taLeftJustify, QStringLiteral("XY"));
     // Far below the paper's lines: still written, nothing fails.
     text.PutText(0, 400 * cw, f, clBlack, 0, TAlignment::taLeftJustify, QStringLiteral("низ"));
     text.FinishPage();
     text.EndDocument();
-    EXPECT_EQ(FileBytes(file), UnicodeToWin1251(QStringLiteral("              12345\r\n"
-                                                               " абXYд\r\n"
+    // "XY" would overwrite "вг": it moves right past "абвгд" and a blank,
+    // and the columns right of it move along (the right-aligned "12345" and
+    // "Z" keep their distance).
+    EXPECT_EQ(FileBytes(file), UnicodeToWin1251(QStringLiteral("                  12345          Z\r\n"
+                                                               " абвгд XY\r\n"
                                                                "низ\r\n")));
+}
+
+// The texts of line, in the order given, each whole and apart from the one
+// before by a blank at least.
+::testing::AssertionResult ApartInOrder(const QString &line, const QStringList &texts)
+{
+    qsizetype at = 0;
+    for (const QString &t : texts) {
+        const qsizetype found = line.indexOf(t, at);
+        if (found < 0)
+            return ::testing::AssertionFailure() << t.toStdString() << " not whole after " << at << " in '"
+                                                 << line.toStdString() << "'";
+        if (at > 0 && found == at)
+            return ::testing::AssertionFailure() << t.toStdString() << " touches the text before in '"
+                                                 << line.toStdString() << "'";
+        for (qsizetype k = at; k < found; ++k)
+            if (line[k] != u' ')
+                return ::testing::AssertionFailure() << "'" << line.toStdString() << "' has other text before "
+                                                     << t.toStdString();
+        at = found + t.size();
+    }
+    return ::testing::AssertionSuccess();
+}
+
+TEST(ExportText, TextsOfALineNeverOverlapAndColumnsStayAligned)
+{
+    // A table: a name column, then right-aligned figure columns each eight
+    // characters wide, some figures far wider than their column.
+    using T = TRepAsciiExportFilter::TPlacedText;
+    std::vector<T> texts;
+    std::vector<QStringList> expected;
+    std::mt19937 random(48);
+    for (qsizetype line = 0; line < 40; ++line) {
+        QStringList row{QStringLiteral("Статья %1").arg(line)};
+        texts.push_back({line, 0, 0, row.first()});
+        for (int column = 0; column < 6; ++column) {
+            const QString figure = random() % 4 == 0 ? QStringLiteral("-123 456 789,12") : QStringLiteral("%1,00").arg(random() % 1000);
+            const qsizetype edge = 20 + 8 * column;
+            texts.push_back({line, edge, edge - figure.size(), figure});
+            row << figure;
+        }
+        expected.push_back(row);
+    }
+    // Two texts at one place: the later one follows.
+    texts.push_back({40, 5, 5, QStringLiteral("первый")});
+    texts.push_back({40, 5, 5, QStringLiteral("второй")});
+    expected.push_back({QStringLiteral("первый"), QStringLiteral("второй")});
+    const std::vector<QString> lines = TRepAsciiExportFilter::LayOut(texts);
+    ASSERT_EQ(lines.size(), expected.size());
+    std::vector<qsizetype> ends;
+    for (size_t l = 0; l < lines.size(); ++l) {
+        EXPECT_TRUE(ApartInOrder(lines[l], expected[l])) << l;
+        if (l < 40)
+            ends.push_back(lines[l].size()); // the last column's right edge
+    }
+    // The last column ends at one place on every line of the table.
+    EXPECT_EQ(std::count(ends.begin(), ends.end(), ends.front()), qsizetype(ends.size()));
 }
 
 // Rows of an XLS file by xlrd: [[type, value]...] per row, with the sheet's
@@ -289,6 +352,70 @@ TEST(ExportXls, LabelsAreCutNumbersCleanedAndTooManyRowsLeaveNoFile)
         }
     } // the Save command frees the writer
     EXPECT_EQ(FilesIn(dir.path()), QStringList{QStringLiteral("s.xls")});
+}
+
+TEST(ExportXls, FiguresAsTheProgramWritesThemAreNumbersShownTheSameWay)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("f.xls"));
+    const QFont f;
+    // Text, the number, the format that shows it as written.
+    struct TFigure {
+        QString Text;
+        double Value;
+        const char *Format;
+    };
+    const TFigure figures[] = {
+        {QStringLiteral("  859 133,89"), 859133.89, "#,##0.00"},
+        {QStringLiteral("-1 420 909,06"), -1420909.06, "#,##0.00"},
+        {QStringLiteral("- 3 262 024,90"), -3262024.9, "#,##0.00;- #,##0.00"},
+        {QStringLiteral("123\u00A0456\u00A0789,125"), 123456789.125, "#,##0.000"},
+        {QStringLiteral("7,5"), 7.5, "0.0"},
+        {QStringLiteral("2024"), 2024, "0"},
+    };
+    {
+        TRepXLSFilter xls(file);
+        xls.BeginDocument(2100, 2970, f);
+        xls.BeginNextPage();
+        double y = 100;
+        for (const TFigure &g : figures)
+            xls.PutText(100, y += 100, f, clBlack, 0, TAlignment::taRightJustify, g.Text);
+        // Not figures: labels as before.
+        xls.PutText(100, y += 100, f, clBlack, 0, TAlignment::taLeftJustify, QStringLiteral("12 штук"));
+        xls.PutText(100, y += 100, f, clBlack, 0, TAlignment::taLeftJustify, QStringLiteral("01.02.2024"));
+        xls.PutText(100, y += 100, f, clBlack, 0, TAlignment::taLeftJustify, QStringLiteral("12 34"));
+        xls.FinishPage();
+        xls.EndDocument();
+    }
+    const QJsonArray cells =
+        PythonJson(QStringLiteral("import json,sys,xlrd\n"
+                                  "b = xlrd.open_workbook(sys.argv[1], formatting_info=True)\n"
+                                  "s = b.sheet_by_index(0)\n"
+                                  "out = []\n"
+                                  "for r in range(s.nrows):\n"
+                                  "    c = s.cell(r, 0)\n"
+                                  "    fmt = b.format_map[b.xf_list[c.xf_index].format_key].format_str\n"
+                                  "    out.append([c.ctype, c.value, fmt])\n"
+                                  "print(json.dumps(out))"),
+                   {file})
+            .array();
+    ASSERT_EQ(cells.size(), 9);
+    for (int i = 0; i < 6; ++i) {
+        const QJsonArray c = cells[i].toArray();
+        EXPECT_EQ(c[0].toInt(), 2) << figures[i].Text.toStdString(); // XL_CELL_NUMBER
+        EXPECT_DOUBLE_EQ(c[1].toDouble(), figures[i].Value) << figures[i].Text.toStdString();
+        EXPECT_EQ(c[2].toString(), QString::fromLatin1(figures[i].Format)) << figures[i].Text.toStdString();
+    }
+    EXPECT_EQ(cells[6].toArray()[1].toString(), QStringLiteral("12 штук"));
+    EXPECT_EQ(cells[7].toArray()[1].toString(), QStringLiteral("01.02.2024"));
+    EXPECT_EQ(cells[8].toArray()[1].toString(), QStringLiteral("12 34"));
+    // LibreOffice sums them: the total of a column of figures is a number.
+    const QString csv = SofficeConvert(file, QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false"),
+                                       dir.path());
+    ASSERT_FALSE(csv.isEmpty());
+    const QStringList rows = QString::fromUtf8(FileBytes(csv)).split(QLatin1Char('\n'));
+    ASSERT_GE(rows.size(), 6);
+    EXPECT_EQ(rows[1].trimmed().remove(QLatin1Char('"')).toDouble(), -1420909.06) << rows[1].toStdString();
 }
 
 TEST(ExportFiles, AFailingWriteReportsItAndLeavesNoFile)

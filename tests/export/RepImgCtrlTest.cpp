@@ -329,6 +329,23 @@ TEST(ExtraPrintables, HtmlLabelsFollowTheirNameAndPrintTheirCaption)
     EXPECT_TRUE(html.contains(QStringLiteral("<a href=\"https://example.org/\">Сайт&nbsp;семьи</a>")))
         << html.toStdString();
     EXPECT_FALSE(html.contains(QStringLiteral("%!")));
+    // Targets are URLs: blanks and Cyrillic percent-encoded, not entities;
+    // an anchor's own name stays text.
+    label.LinkText = QStringLiteral("https://example.org/мои файлы/a b.html?x=1&y=2");
+    r.Run();
+    EXPECT_TRUE(ExportHtml(r, dir, QStringLiteral("url.htm"))
+                    .contains(QStringLiteral("<a href=\"https://example.org/%D0%BC%D0%BE%D0%B8%20%D1%84%D0%B0%D0%B9%D0%BB%D1%8B/"
+                                             "a%20b.html?x=1&amp;y=2\">")));
+    label.LinkText = QStringLiteral("глава \"1\"");
+    label.LinkType = TLinkDef::ldNameJump;
+    r.Run();
+    EXPECT_TRUE(ExportHtml(r, dir, QStringLiteral("jump.htm"))
+                    .contains(QStringLiteral("<a href=\"#%D0%B3%D0%BB%D0%B0%D0%B2%D0%B0%20%221%22\">")));
+    label.LinkType = TLinkDef::ldNameLabel;
+    r.Run();
+    EXPECT_TRUE(ExportHtml(r, dir, QStringLiteral("name.htm")).contains(QStringLiteral("<a name=\"глава &quot;1&quot;\">")));
+    label.LinkType = TLinkDef::ldHTTPJump;
+    label.LinkText = QStringLiteral("https://example.org/");
     NotingFilter csv(QStringLiteral("Comma separated"));
     r.report.ExportToFilter(csv);
     EXPECT_TRUE(csv.Texts.isEmpty());

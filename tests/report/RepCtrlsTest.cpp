@@ -88,6 +88,82 @@ TEST(RepLabelWrap, WordsBreakAfterSpaceOrHyphenAndLongWordsAreCut)
     EXPECT_EQ(Wrapped(l, QStringLiteral("abc def ghi jk")), (QStringList{"abc def "}));
 }
 
+TEST(RepLabelWrap, FiguresAreNeverCutOrSplitAndShrinkToTheirBox)
+{
+    ListReport r;
+    r.Rows(2);
+    TRepBand &b = r.Add(rbDetail, 100);
+    // A money column narrower than its figures, with a mask whose blanks are
+    // literal (word breaks to the wrapping).
+    const QString mask = QStringLiteral("# ### ### ##0.00");
+    auto &t = Place<TRepDBText>(b, 0, 0, 0, 40);
+    t.AutoSize = false;
+    t.WordWrap = false;
+    t.SetAlignment(TAlignment::taRightJustify);
+    t.DataSet = r.table.get();
+    t.SetDataField(QStringLiteral("amt"));
+    t.Mask = mask;
+    const QString big = FormatFloat(mask, -123456789.12), small = FormatFloat(mask, -3262024.9);
+    ASSERT_TRUE(big.contains(u' ') && small.startsWith(u'-'));
+    const double w = r.report.TextWidth(t.Font, big) * 0.75;
+    t.Size.Values[TRepPrintableSize::iWidth] = w;
+    r.table->First();
+    r.table->Edit();
+    r.table->FieldByName(QStringLiteral("amt"))->SetAsFloat(-123456789.12);
+    r.table->Post();
+    r.table->Next();
+    r.table->Edit();
+    r.table->FieldByName(QStringLiteral("amt"))->SetAsFloat(-3262024.9);
+    r.table->Post();
+    r.Run();
+    EXPECT_EQ(r.Texts(1), (QStringList{big, small}));
+    CallsFilter filter(QStringLiteral("x"));
+    r.report.ExportToFilter(filter);
+    EXPECT_EQ(filter.Calls, (QStringList{"text " + big, "text " + small}));
+    // The font shrinks by whole points just enough for the box, leaving two
+    // blanks' room beside the figure.
+    EXPECT_EQ(Wrapped(t, big), QStringList{big});
+    const QFont f = t.PrintFont();
+    EXPECT_LT(f.pointSize(), t.Font.pointSize());
+    EXPECT_LE(r.report.TextWidth(f, big + QStringLiteral("  ")), w);
+    QFont larger = f;
+    larger.setPointSize(f.pointSize() + 1);
+    EXPECT_GT(r.report.TextWidth(larger, big + QStringLiteral("  ")), w);
+    // No smaller than half: a box far too narrow gets the whole figure in half
+    // the font, running past the box on its aligned side.
+    t.Size.Values[TRepPrintableSize::iWidth] = w / 4;
+    EXPECT_EQ(Wrapped(t, big), QStringList{big});
+    EXPECT_EQ(t.PrintFont().pointSize(), 5);
+
+    // In a longer text a figure's blanks and sign are no word breaks (the
+    // label stretches to show every line).
+    auto &l = Place<TRepLabel>(b, 0, 50, 0, 40);
+    l.AutoSize = false;
+    l.AutoStretch = true;
+    l.Size.Values[TRepPrintableSize::iWidth] = r.report.TextWidth(l.Font, QStringLiteral("-1 234 567,89 - ")) + 1;
+    EXPECT_EQ(Wrapped(l, QStringLiteral("Итого -1 234 567,89 - в срок")),
+              (QStringList{"Итого ", "-1 234 567,89 - ", "в срок"}));
+    l.AutoStretch = false;
+    // A figure wrapped onto a line below a box that does not stretch would
+    // not print: the text stays one line.
+    l.Size.Values[TRepPrintableSize::iHeight] = l.MinHeight();
+    EXPECT_EQ(Wrapped(l, QStringLiteral("Итого -1 234 567,89")), QStringList{"Итого -1 234 567,89"});
+    EXPECT_LT(l.PrintFont().pointSize(), l.Font.pointSize());
+    l.AutoStretch = true;
+    EXPECT_EQ(Wrapped(l, QStringLiteral("Итого -1 234 567,89")), (QStringList{"Итого ", "-1 234 567,89"}));
+    l.AutoStretch = false;
+    l.Size.Values[TRepPrintableSize::iHeight] = 40;
+    // Without word wrap a text holding a figure is not cut: it stays one line.
+    l.WordWrap = false;
+    EXPECT_EQ(Wrapped(l, QStringLiteral("Начало = 1 000,00  Остаток = 2 000,00")),
+              QStringList{"Начало = 1 000,00  Остаток = 2 000,00"});
+    EXPECT_LT(l.PrintFont().pointSize(), l.Font.pointSize());
+    // A text without figures wraps and cuts as before.
+    EXPECT_EQ(Wrapped(l, QStringLiteral("один два три четыре")).size(), 1);
+    EXPECT_NE(Wrapped(l, QStringLiteral("один два три четыре пять")).first(), QStringLiteral("один два три четыре пять"));
+    EXPECT_EQ(&l.PrintFont(), &l.Font);
+}
+
 TEST(RepLabelWrap, AutoSizeFollowsTheWidestLineKeepingTheAlignedEdge)
 {
     ListReport r;

@@ -1,7 +1,8 @@
 // Generated arithmetic and comparison expressions, evaluated by the report
 // evaluator from their text and by a small independent evaluator over the
 // tree they were printed from. The texts use the fewest parentheses that
-// precedence and left-to-right grouping allow, plus some extra ones.
+// precedence and grouping allow (left to right for + - * /; "or" and "and"
+// take the rest of their level as right operand), plus some extra ones.
 #include "RepExprSupport.h"
 
 #include <cmath>
@@ -38,6 +39,9 @@ struct Node {
     char op = 0; // 0 literal; + - * / o(r) a(nd); < l(<=) > g(>=) = n(<>)
     std::string text;
     Ref value;
+    // 'o' or 'a' when the text ends in the right operand of an "or" or
+    // "and" outside parentheses.
+    char openWord = 0;
     std::unique_ptr<Node> left, right;
 };
 
@@ -118,8 +122,20 @@ public:
         node->right = Arithmetic(depth - 1);
         node->value = Apply(node->op, node->left->value, node->right->value);
         const int p = Precedence(node->op);
-        node->text = Wrap(*node->left, Precedence(node->left->op) < p) + Spaced(OpText(node->op)) +
-                     Wrap(*node->right, Precedence(node->right->op) <= p);
+        const int pl = Precedence(node->left->op), pr = Precedence(node->right->op);
+        const bool word = node->op == 'o' || node->op == 'a';
+        // "or" and "and" take one operand on the left and the rest of their
+        // level on the right; + - * / group from left to right, so a left
+        // operand ending in an open word operator of their level needs
+        // parentheses.
+        const bool wrapLeft = word ? pl <= p : pl < p || node->left->openWord == (p == 2 ? 'o' : 'a');
+        const bool wrapRight = word ? pr < p : pr <= p;
+        const std::string right = Wrap(*node->right, wrapRight);
+        node->text = Wrap(*node->left, wrapLeft) + Spaced(OpText(node->op)) + right;
+        if (word)
+            node->openWord = node->op;
+        else if (right == node->right->text)
+            node->openWord = node->right->openWord;
         return node;
     }
 

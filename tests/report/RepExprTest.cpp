@@ -72,6 +72,25 @@ TEST(RepExprOperators, PrecedenceAndGroupingLeftToRight)
     EXPECT_TRUE(IsInteger(Eval("((((1))))+(((2)))"), 3));
 }
 
+TEST(RepExprOperators, OrAndAndTakeTheRestOfTheirLevelOnTheRight)
+{
+    // a-b or c computes a-(b or c).
+    EXPECT_TRUE(IsInteger(Eval("6 - 2 or 1"), 3));
+    EXPECT_TRUE(IsInteger(Eval("5 and 3 * 2"), 4));
+    EXPECT_TRUE(IsInteger(Eval("4 or 1 + 2"), 7));   // 4 or (1+2)
+    EXPECT_TRUE(IsInteger(Eval("8 - 4 - 2 or 1"), 1)); // (8-4) - (2 or 1)
+    EXPECT_TRUE(IsInteger(Eval("1 + 8 or 2 - 1"), 10)); // 1 + (8 or (2-1))
+    EXPECT_TRUE(IsFloat(Eval("12 / 2 and 3 * 2"), 6)); // 12 / (2 and (3*2))
+    EXPECT_TRUE(IsInteger(Eval("3 * 7 and 6"), 18));     // 3 * (7 and 6)
+    EXPECT_TRUE(IsInteger(Eval("6 and 3 or 8"), 10));    // (6 and 3) or 8
+    EXPECT_TRUE(IsInteger(Eval("(6 - 2) or 1"), 5));
+    EXPECT_TRUE(IsInteger(Eval("1 or 2 or 4 - 1"), 3)); // 1 or (2 or (4-1))
+    EXPECT_TRUE(IsBoolean(Eval("1 + 1 = 2 or 0"), true));
+    // A long chain of "or" stays within the nesting bound.
+    EXPECT_TRUE(IsInteger(Eval(QStringLiteral("1 or ").repeated(100) + QStringLiteral("2")), 3));
+    EXPECT_TRUE(IsError(Eval(QStringLiteral("1 or ").repeated(5000) + QStringLiteral("2")), "Expression too complex"));
+}
+
 TEST(RepExprOperators, Comparisons)
 {
     EXPECT_TRUE(IsBoolean(Eval("1 < 2"), true));

@@ -91,6 +91,7 @@ public:
     void UsePen(const TCanvas::TPen &pen);
     void UseBrush(const TCanvas::TBrush &brush);
     void UseNullPen();
+    // A font in the default character set is recorded as Cyrillic (204).
     void UseFont(const QFont &font, int charset, TColor color);
     void UseTextAlign(unsigned align);
 

@@ -167,6 +167,10 @@ void TMetafileRecorder::UseBrush(const TCanvas::TBrush &brush)
 
 void TMetafileRecorder::UseFont(const QFont &font, int charset, TColor color)
 {
+    // The default character set is the one of the program's texts: Cyrillic.
+    // A reader that honours the field would show them as Latin-1 otherwise.
+    if (charset == DEFAULT_CHARSET)
+        charset = RUSSIAN_CHARSET;
     if (objects_->Font != 0 && charset == objects_->LastCharset && color == objects_->TextColor &&
         font == objects_->LastFont)
         return;
