@@ -408,10 +408,10 @@ void TRepCustomLabel::KeepFiguresWhole(const QStringList &sources)
     auto measure = [&](const QFont &font, const QString &line) {
         return Report ? Report->TextWidth(font, line) : TCustomBandReport::FontTextWidth(font, line);
     };
-    auto widest = [&](const QFont &font) {
+    auto widest = [&](const QFont &font, const QString &room = QString()) {
         double w = 0;
         for (const QString &line : sources)
-            w = std::max(w, measure(font, line));
+            w = std::max(w, measure(font, line + room));
         return w;
     };
     if (widest(Font) <= width)
@@ -428,7 +428,7 @@ void TRepCustomLabel::KeepFiguresWhole(const QStringList &sources)
         f.setPointSize(points);
         fitted_ = true;
         fitFont_ = f;
-        if (widest(f) + measure(f, QStringLiteral("  ")) <= width)
+        if (widest(f, QStringLiteral("  ")) <= width)
             return;
     }
 }
