@@ -159,7 +159,7 @@ void RemoveAbandonedTempFolders(const QString &LockName)
             ::close(fd);
         } else {
             // No guard yet: only a folder older than a start could be.
-            abandoned = entry.lastModified().secsTo(QDateTime::currentDateTime()) > 60;
+            abandoned = entry.lastModified().secsTo(TSysEnv::CurrentTime()) > 60;
         }
         if (abandoned)
             ClearFolder(entry.absoluteFilePath(), false);
