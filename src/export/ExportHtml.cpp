@@ -55,26 +55,30 @@ QString HTMLColorText(TColor c)
         .toUpper();
 }
 
-QString HTMLEscape(const QString &text)
+namespace {
+
+// The markup characters as entities.
+QString EscapeMarkup(const QString &text)
 {
     QString s = text;
     s.replace(QLatin1Char('&'), QStringLiteral("&amp;"));
     s.replace(QLatin1Char('<'), QStringLiteral("&lt;"));
     s.replace(QLatin1Char('>'), QStringLiteral("&gt;"));
-    s.replace(QLatin1Char(' '), QStringLiteral("&nbsp;"));
     return s;
+}
+
+} // namespace
+
+QString HTMLEscape(const QString &text)
+{
+    return EscapeMarkup(text).replace(QLatin1Char(' '), QStringLiteral("&nbsp;"));
 }
 
 // An attribute value that is no URL (an anchor's name): the markup
 // characters and the quote as entities, blanks as they are.
 QString HTMLAttribute(const QString &text)
 {
-    QString s = text;
-    s.replace(QLatin1Char('&'), QStringLiteral("&amp;"));
-    s.replace(QLatin1Char('<'), QStringLiteral("&lt;"));
-    s.replace(QLatin1Char('>'), QStringLiteral("&gt;"));
-    s.replace(QLatin1Char('"'), QStringLiteral("&quot;"));
-    return s;
+    return EscapeMarkup(text).replace(QLatin1Char('"'), QStringLiteral("&quot;"));
 }
 
 // A link target as a URL: UTF-8 with blanks, quotes, non-ASCII and other

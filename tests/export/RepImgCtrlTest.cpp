@@ -200,18 +200,24 @@ QByteArray Png(const QImage &image)
     return bytes;
 }
 
-} // namespace
-
-TEST(ExtraPrintables, FieldPicturesKeepTheirRatioAndEmptyFieldsWriteNothing)
+// A table "Pics" whose first record holds a 200 x 100 picture, red left, blue right.
+void OpenPictureTable(TVemtMemTable &table)
 {
-    QTemporaryDir dir;
-    TVemtMemTable table;
     table.SetName(QStringLiteral("Pics"));
     table.FieldDefs().Add(QStringLiteral("pic"), ftBlob);
     table.Open();
     table.Append();
     table.FieldByName(QStringLiteral("pic"))->SetAsString(QString::fromLatin1(Png(HalfRedHalfBlue(200, 100))));
     table.Post();
+}
+
+} // namespace
+
+TEST(ExtraPrintables, FieldPicturesKeepTheirRatioAndEmptyFieldsWriteNothing)
+{
+    QTemporaryDir dir;
+    TVemtMemTable table;
+    OpenPictureTable(table);
     table.Append();
     table.Post(); // no picture
 
@@ -258,12 +264,7 @@ TEST(ExtraPrintables, AFieldPictureThatDoesNotStretchFitsItsBoxInProportionCentr
 {
     QTemporaryDir dir;
     TVemtMemTable table;
-    table.SetName(QStringLiteral("Pics"));
-    table.FieldDefs().Add(QStringLiteral("pic"), ftBlob);
-    table.Open();
-    table.Append();
-    table.FieldByName(QStringLiteral("pic"))->SetAsString(QString::fromLatin1(Png(HalfRedHalfBlue(200, 100))));
-    table.Post();
+    OpenPictureTable(table);
 
     ListReport r;
     r.report.DataSets = {&table};
