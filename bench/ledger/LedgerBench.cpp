@@ -14,6 +14,8 @@
 // ZORBEL_BENCH_NOCOVER=1 drops the data set's index over (Id_Account,
 // Date_Real, Kind, Dt, Ct), to measure the sums reading the rows instead.
 // ZORBEL_BENCH_PARTS=1 also prints the parts of one period change.
+// ZORBEL_BENCH_FILE=path keeps the data file there between runs; the start-up
+// child alone runs as "bench_ledger --child FILE PROGRAM_FOLDER" (for a profiler).
 //
 // With "--shot FILE" it builds a small data set (a few hundred operations),
 // shows the window on the current display and saves a picture of it.
@@ -182,10 +184,13 @@ int main(int argc, char **argv)
     // 40 groups + 1,960 items = 2,000 categories; the operations from the
     // first argument (100,000 by default).
     const TSize size{10, OperationCount(argc, argv, 100000), 5, 40, 49};
-    const QString file = home.path() + "/big.den";
+    // ZORBEL_BENCH_FILE names a data file kept between runs (built when missing).
+    const QString kept = qEnvironmentVariable("ZORBEL_BENCH_FILE");
+    const QString file = kept.isEmpty() ? home.path() + "/big.den" : kept;
     QElapsedTimer t;
     t.start();
-    MakeDataFile(program, file, size);
+    if (kept.isEmpty() || !QFileInfo::exists(file))
+        MakeDataFile(program, file, size);
     std::printf("data set: %d operations, %d accounts, %d categories, built in %.0f ms, file %lld bytes\n",
                 size.Operations, size.Accounts, size.Groups * (1 + size.ItemsPerGroup), t.nsecsElapsed() / 1e6,
                 QFileInfo(file).size());

@@ -1,4 +1,5 @@
 // One SQLite connection and its statements, with the program's SQL functions and Russian collations.
+#include <cstdio>
 #include "platform/sqltable/Sqlite.h"
 
 #include "platform/rtl/Collation.h"
@@ -158,6 +159,17 @@ void TSqliteDb::Open(const QString &fileName)
         }
     }
     sqlite3_progress_handler(db_, ProgressPeriod, &TSqliteDb::Progress, this);
+    // ZORBEL_SQL_PROFILE=1 writes every statement of 1 ms or more to stderr, with its time.
+    if (qEnvironmentVariableIsSet("ZORBEL_SQL_PROFILE"))
+        sqlite3_trace_v2(db_, SQLITE_TRACE_PROFILE, [](unsigned, void *, void *p, void *x) -> int {
+            const double ms = double(*static_cast<sqlite3_int64 *>(x)) / 1e6;
+            if (ms >= 1) {
+                char *sql = sqlite3_expanded_sql(static_cast<sqlite3_stmt *>(p));
+                std::fprintf(stderr, "SQL %8.2f ms  %.300s\n", ms, sql);
+                sqlite3_free(sql);
+            }
+            return 0;
+        }, nullptr);
     // The functions serve the program's own statements only: never a
     // trigger, view, index or constraint that a file carries.
     const int flags = SQLITE_UTF16 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY;
