@@ -535,6 +535,8 @@ std::uint32_t TVemtCommon::FieldValueHandle(const TVemtRecord *record, const TFi
 // ---------------------------------------------------------------------------
 // Comparison
 
+bool TVemtCommon::LocaleUsesCollation() const { return IsCollationLocale(localeId_); }
+
 int TVemtCommon::CompareTexts(const void *first, qsizetype maxFirst, const void *second, qsizetype maxSecond,
                               TVemtMemTableCompareOptions options, int locale, bool &fullMatch)
 {

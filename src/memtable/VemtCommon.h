@@ -315,6 +315,9 @@ public:
     // Locale.
     int LocaleID() const { return localeId_; }
     void SetLocaleID(int value);
+    // Whether texts compare in the Russian collation under LocaleID (else
+    // a locale-aware text comparison raises EMemTableInvalidLocale).
+    bool LocaleUsesCollation() const;
     int LanguageID() const { return languageId_; }
     void SetLanguageID(int value);
     int SubLanguageID() const { return subLanguageId_; }

@@ -6,6 +6,7 @@
 // sort; every comparison breaks ties by record origin and SlotIndex, so equal
 // keys end in SlotIndex order (falling when the first field is descending).
 #include "memtable/VemtIndexes.h"
+#include "platform/rtl/Collation.h"
 
 #include <algorithm>
 #include <cstring>
@@ -214,6 +215,67 @@ TVemtIndex::TVemtIndex(const QString &name, bool internal, bool sorted, TVemtMem
     }
     ordered_ = store_.RecordCount() == 0;
     asRebuilt_ = ordered_;
+    ChooseOrderKey();
+}
+
+void TVemtIndex::ChooseOrderKey()
+{
+    keyKind_ = TOrderKeyKind::None;
+    entries_.SetKeyOf(nullptr, nullptr);
+    if (fields_.Count() == 0)
+        return;
+    TField *field = fields_.Fields(0);
+    const TVemtMemTableCompareOptions options = fields_.Options(0);
+    const TVemtKeyField key = store_.KeyField(field, options);
+    if (field->FieldKind() != fkData || key.VarLength || (options & (mtcoPartialKey | mtcoIgnoreNullKey)))
+        return;
+    switch (key.Type) {
+    case ftString: case ftFixedChar:
+        if (!(options & mtcoIgnoreLocale))
+            keyKind_ = TOrderKeyKind::Text;
+        break;
+    case ftSmallint: keyKind_ = TOrderKeyKind::Int16; break;
+    case ftWord: keyKind_ = TOrderKeyKind::UInt16; break;
+    case ftInteger: case ftAutoInc: case ftDate: case ftTime: keyKind_ = TOrderKeyKind::Int32; break;
+    default: break;
+    }
+    if (keyKind_ == TOrderKeyKind::None)
+        return;
+    keyOffset_ = key.Offset;
+    keyUnits_ = key.MaxUnits;
+    keyDescending_ = (options & mtcoDescending) != 0;
+    entries_.SetKeyOf(&TVemtIndex::OrderKeyOf, this);
+}
+
+std::uint64_t TVemtIndex::OrderKeyOf(const void *context, const TVemtRecord *record)
+{
+    const auto &index = *static_cast<const TVemtIndex *>(context);
+    const std::uint8_t *field = record->Data() + index.keyOffset_;
+    if (field[0] == 0)
+        return 0;
+    const auto load = [field](auto value) {
+        std::memcpy(&value, field + 1, sizeof value);
+        return value;
+    };
+    // Every value below is below 2^61; offsets keep signed values in order.
+    std::uint64_t value = 0;
+    switch (index.keyKind_) {
+    case TOrderKeyKind::Text: value = RussianPrimaryPrefix(field + 1, index.keyUnits_); break;
+    case TOrderKeyKind::Int16: value = static_cast<std::uint64_t>(load(std::int16_t()) + 0x8000); break;
+    case TOrderKeyKind::UInt16: value = load(std::uint16_t()); break;
+    case TOrderKeyKind::Int32:
+        value = static_cast<std::uint64_t>(static_cast<std::int64_t>(load(std::int32_t())) + 0x80000000LL);
+        break;
+    case TOrderKeyKind::None: return 0;
+    }
+    constexpr std::uint64_t kValueMask = (std::uint64_t(1) << 61) - 1;
+    return (std::uint64_t(1) << 62) | (index.keyDescending_ ? kValueMask - value : value);
+}
+
+bool TVemtIndex::OrderKeysApply() const
+{
+    return keyKind_ != TOrderKeyKind::None && !store_.OnCompareFields
+        && (keyKind_ != TOrderKeyKind::Text || store_.LocaleUsesCollation());
 }
 
 void TVemtIndex::Clear()
@@ -519,11 +581,19 @@ int TVemtIndex::Bisect(const TVemtRecord *values, bool tieBreak)
 {
     TVemtCommon::Locker lock(store_);
     PrepareKeys();
+    // Most steps are decided by the order keys beside the entries; only a
+    // tie reaches the entry's record.
+    const bool keyed = OrderKeysApply();
+    const std::uint64_t key = keyed ? OrderKeyOf(this, values) : 0;
     int low = 0;
     int high = Count();
     while (low < high) {
         const int mid = low + (high - low) / 2;
-        if (CompareEntries(values, entries_[static_cast<size_t>(mid)], false, tieBreak) > 0)
+        const std::uint64_t entryKey = keyed ? entries_.KeyAt(static_cast<size_t>(mid)) : 0;
+        const bool above = key != entryKey
+            ? key > entryKey
+            : CompareEntries(values, entries_[static_cast<size_t>(mid)], false, tieBreak) > 0;
+        if (above)
             low = mid + 1;
         else
             high = mid;
@@ -569,10 +639,10 @@ int TVemtIndex::PlaceAsRebuilt(const TVemtRecord *record)
     return Bisect(record, true);
 }
 
-void TVemtIndex::InsertEntry(int position, TVemtRecord *record)
+void TVemtIndex::InsertEntry(int position, TVemtRecord *record, const TVemtRecord *values)
 {
     position = std::clamp(position, 0, Count());
-    entries_.insert(static_cast<size_t>(position), record);
+    entries_.insert(static_cast<size_t>(position), record, entries_.KeyOf(values ? values : record));
 }
 
 void TVemtIndex::RemoveEntry(int position)
@@ -760,8 +830,9 @@ void TVemtIndexes::UpdateIndex(TVemtIndex &index, TVemtUpdateKind kind, TVemtRec
         if (old >= 0)
             index.RemoveEntry(old);
         if (index.PassesFilter(newValues)) {
+            // The record still holds its old values: the key comes from the new.
             const int at = InsertPlace(index, newValues, -1);
-            index.InsertEntry(at, record);
+            index.InsertEntry(at, record, newValues);
             place(at);
         }
         break;

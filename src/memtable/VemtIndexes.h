@@ -111,7 +111,9 @@ public:
     // The exact comparison is used: a prefix comparison can disagree with the
     // collation's order ("ёж" sorts before "ежа", its prefix "еж" after).
     int LowerBound(const TVemtRecord *values);
-    void InsertEntry(int position, TVemtRecord *record);
+    // Puts the record at the position; its order key is made from values
+    // (the record itself when null).
+    void InsertEntry(int position, TVemtRecord *record, const TVemtRecord *values = nullptr);
     void RemoveEntry(int position);
 
     // Index filter expression (none in this program); set by the filter layer.
@@ -148,6 +150,22 @@ private:
     // record, ties ordered as the sort orders them). Requires: Ordered.
     int Bisect(const TVemtRecord *values, bool tieBreak);
 
+    // Order keys (see VemtEntryList.h): a number per record made from the
+    // first key field such that a smaller number means the record sorts
+    // first in this index. Equal numbers tell nothing; the records are
+    // compared then. Nulls take 0 (they come first in every order), values
+    // 2^62 plus a number below 2^61 (reversed when descending): for a text
+    // its first characters' primary weights, for a whole number its value.
+    enum class TOrderKeyKind { None, Text, Int16, UInt16, Int32 };
+    // Chooses the key for the index's first field: none for a field that a
+    // number cannot order as the comparison does (floats, blobs, computed
+    // fields, partial, null-skipping or plain-order texts).
+    void ChooseOrderKey();
+    static std::uint64_t OrderKeyOf(const void *index, const TVemtRecord *record);
+    // Whether the keys decide comparisons now: a comparison handler or a
+    // locale outside the collation must see every comparison.
+    bool OrderKeysApply() const;
+
     QString name_;                        // name in the index set
     QString fieldNames_;                  // field-list text it was made from
     TVemtTableLink &table_;               // owning table
@@ -166,6 +184,10 @@ private:
     bool noReload_ = false;               // rebuild sorts without reloading
     bool filtered_ = false;               // an index filter applies
     int ordinal_ = 0;                     // place in the index set
+    TOrderKeyKind keyKind_ = TOrderKeyKind::None; // what the order key is made of
+    int keyOffset_ = 0;                   // the first key field's null byte in the data
+    int keyUnits_ = 0;                    // characters of a text key field
+    bool keyDescending_ = false;          // the first key field sorts descending
 };
 
 class TVemtIndexes {

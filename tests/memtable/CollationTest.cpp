@@ -113,5 +113,51 @@ TEST(Collation, TextsInBuffersOrderAsStrings)
     }
 }
 
+// The primary prefix orders texts as the collation does wherever it differs,
+// and differs wherever the first characters differ in letters (not only in
+// case or Ё): every group, the end of a text, and texts cut at their size.
+TEST(Collation, PrimaryPrefixOrdersAsTheTexts)
+{
+    const QString alphabet = QStringLiteral("аАбеЕёЁжЖяЯzZa0 9-!ßΩ\u04E9\u00E9");
+    std::mt19937 random(31);
+    std::vector<QString> texts{QString(), QStringLiteral("а"), QStringLiteral("ё"), QStringLiteral("ёж"),
+                               QStringLiteral("ежа"), QStringLiteral("Ежа")};
+    for (int i = 0; i < 400; ++i) {
+        QString text;
+        for (int n = static_cast<int>(random() % 6); n > 0; --n)
+            text += alphabet[static_cast<qsizetype>(random() % alphabet.size())];
+        texts.push_back(text);
+    }
+    const auto prefixOf = [](const QString &text, qsizetype maxUnits) {
+        std::vector<char16_t> buffer(static_cast<size_t>(text.size()) + 1, 0);
+        std::memcpy(buffer.data(), text.utf16(), 2 * static_cast<size_t>(text.size()));
+        return RussianPrimaryPrefix(buffer.data(), maxUnits);
+    };
+    int ordered = 0;
+    for (const qsizetype maxUnits : {qsizetype(100), qsizetype(2)}) {
+        for (const QString &a : texts) {
+            for (const QString &b : texts) {
+                const std::uint64_t pa = prefixOf(a, maxUnits);
+                const std::uint64_t pb = prefixOf(b, maxUnits);
+                ASSERT_LT(pa, std::uint64_t(1) << 60);
+                const QStringView va = QStringView(a).left(maxUnits);
+                const QStringView vb = QStringView(b).left(maxUnits);
+                if (pa != pb) {
+                    ++ordered;
+                    for (bool ignoreCase : {false, true})
+                        ASSERT_EQ(pa < pb ? -1 : 1, Sign(CompareRussian(va, vb, ignoreCase)))
+                            << a.toStdString() << " / " << b.toStdString();
+                }
+                const bool samePrimary =
+                    CompareRussian(va.left(RussianPrefixUnits), vb.left(RussianPrefixUnits), true) == 0
+                    || (va.left(RussianPrefixUnits).toString().replace(u'ё', u'е').replace(u'Ё', u'е').toLower()
+                        == vb.left(RussianPrefixUnits).toString().replace(u'ё', u'е').replace(u'Ё', u'е').toLower());
+                ASSERT_EQ(pa == pb, samePrimary) << a.toStdString() << " / " << b.toStdString();
+            }
+        }
+    }
+    EXPECT_GT(ordered, 100000);
+}
+
 } // namespace
 } // namespace zorbel

@@ -9,7 +9,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <map>
+#include <optional>
 #include <numeric>
 #include <random>
 
@@ -538,6 +540,116 @@ TEST_F(VemtIndexTest, UpkeepMatchesAPlainSortedCopy)
         check(byName, nameLess);
         ASSERT_EQ(table.Indexes().RowOrderIndex()->Count(), static_cast<int>(model.size()));
     }
+}
+
+// Indexes whose first field gives order keys (a whole number ascending, a
+// whole number descending, a text descending with nulls) against a plain
+// sorted copy, over several blocks of entries and with many texts that tie
+// in their first characters; and the place a new record's values would take.
+TEST_F(VemtIndexTest, OrderKeysPlaceAndFindAsTheComparisonDoes)
+{
+    std::mt19937 random(4242);
+    const QStringList stems{QStringLiteral("Про"), QStringLiteral("про"), QStringLiteral("Прё"),
+                            QStringLiteral("Пр"), QStringLiteral("ab"), QString()};
+    const QString letters = QStringLiteral("аеёЕЁя z1");
+    auto randomName = [&]() -> std::optional<QString> {
+        if (random() % 10 == 0)
+            return std::nullopt;
+        QString name = stems[static_cast<qsizetype>(random() % stems.size())];
+        for (int n = static_cast<int>(random() % 3); n > 0; --n)
+            name += letters[static_cast<qsizetype>(random() % letters.size())];
+        return name;
+    };
+    using Values = std::pair<std::optional<QString>, std::int16_t>;
+    // Nulls first in every order; a descending text reverses the collation.
+    auto nameOrder = [](const std::optional<QString> &a, const std::optional<QString> &b, bool descending) {
+        if (!a || !b)
+            return a ? 1 : (b ? -1 : 0);
+        const int c = CompareRussian(*a, *b, false);
+        const int sign = c < 0 ? -1 : (c > 0 ? 1 : 0);
+        return descending ? -sign : sign;
+    };
+    struct Case {
+        TVemtIndex *Index;
+        std::function<int(const Values &, const Values &)> Order;
+    };
+    const std::vector<Case> cases{
+        {table.Indexes().Add(QStringLiteral("byId"), false, true, 0, QStringLiteral("id")),
+         [](const Values &a, const Values &b) { return a.second < b.second ? -1 : (a.second > b.second ? 1 : 0); }},
+        {table.Indexes().Add(QStringLiteral("byIdDown"), false, true, 0, QStringLiteral("id:D;nm")),
+         [&](const Values &a, const Values &b) {
+             if (a.second != b.second)
+                 return a.second > b.second ? -1 : 1;
+             return nameOrder(a.first, b.first, false);
+         }},
+        {table.Indexes().Add(QStringLiteral("byNameDown"), false, true, 0, QStringLiteral("nm:D;id")),
+         [&](const Values &a, const Values &b) {
+             const int c = nameOrder(a.first, b.first, true);
+             return c != 0 ? c : (a.second < b.second ? -1 : (a.second > b.second ? 1 : 0));
+         }},
+    };
+    std::map<TVemtRecord *, Values> model;
+    auto put = [&](TVemtRecord *record, const Values &values) {
+        if (values.first)
+            table.SetString(record, QStringLiteral("nm"), *values.first);
+        else
+            table.SetNull(record, QStringLiteral("nm"));
+        table.SetValue<std::int16_t>(record, QStringLiteral("id"), values.second);
+    };
+    auto randomValues = [&] { return Values{randomName(), static_cast<std::int16_t>(int(random() % 2001) - 1000)}; };
+    auto check = [&] {
+        for (const Case &c : cases) {
+            SCOPED_TRACE(c.Index->Name().toStdString());
+            ASSERT_TRUE(c.Index->Ordered());
+            ASSERT_EQ(c.Index->Count(), static_cast<int>(model.size()));
+            for (int i = 1; i < c.Index->Count(); ++i)
+                ASSERT_LE(c.Order(model.at(c.Index->Entry(i - 1)), model.at(c.Index->Entry(i))), 0) << i;
+            // A new record's place: after every entry below its values.
+            for (int probe = 0; probe < 50; ++probe) {
+                const Values values = randomValues();
+                TVemtRecord *key = table.NewValues();
+                keys.push_back(key);
+                put(key, values);
+                const int below = static_cast<int>(std::count_if(model.begin(), model.end(), [&](const auto &item) {
+                    return c.Order(item.second, values) < 0;
+                }));
+                ASSERT_EQ(c.Index->LowerBound(key), below);
+            }
+        }
+    };
+    // Mostly inserts first (past two blocks), then as many deletes as inserts.
+    for (int step = 0; step < 10000; ++step) {
+        const unsigned action = step < 8000 ? random() % 8 : random() % 3;
+        if (action >= 2 || model.empty()) {
+            const Values values = randomValues();
+            TVemtRecord *record = table.NewValues();
+            put(record, values);
+            model[table.Post(record)] = values;
+        } else {
+            auto item = model.begin();
+            std::advance(item, static_cast<std::ptrdiff_t>(random() % model.size()));
+            TVemtRecord *stored = item->first;
+            table.SetCursorPosition(-1);
+            if (action == 1) {
+                TVemtRecord *values = table.Store().CloneRecord(stored, false);
+                Values changed = item->second;
+                if (random() % 2)
+                    changed.first = randomName();
+                else
+                    changed.second = static_cast<std::int16_t>(int(random() % 2001) - 1000);
+                put(values, changed);
+                table.PostEdit(stored, values);
+                table.Store().FreeRecord(values, true, false);
+                item->second = changed;
+            } else {
+                table.DeleteStored(stored);
+                model.erase(item);
+            }
+        }
+        if (step % 1000 == 999)
+            check();
+    }
+    EXPECT_GT(model.size(), 2 * TVemtEntryList::MaxBlock);
 }
 
 } // namespace

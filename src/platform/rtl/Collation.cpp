@@ -148,4 +148,22 @@ int CompareRussianText(const void *a, qsizetype maxA, const void *b, qsizetype m
     return Compare(Units(a, maxA, true), Units(b, maxB, true), ignoreCase);
 }
 
+// Each character takes its weight plus one (every weight is below 0x50000, so
+// it fits in 20 bits) and the end of the text 0: a shorter text sorts first,
+// as Compare orders a prefix before the texts it begins.
+std::uint64_t RussianPrimaryPrefix(const void *text, qsizetype maxUnits)
+{
+    static_assert(kGroupLetter + 0xFFFF + 1 < (1u << 20), "a weight must fit in 20 bits");
+    const WeightTable &weight = Weights();
+    const Units units(text, maxUnits, true);
+    std::uint64_t prefix = 0;
+    bool ended = false;
+    for (qsizetype i = 0; i < RussianPrefixUnits; ++i) {
+        char16_t unit = 0;
+        ended = ended || !units.At(i, unit);
+        prefix = (prefix << 20) | (ended ? 0 : weight[unit] + 1);
+    }
+    return prefix;
+}
+
 } // namespace zorbel

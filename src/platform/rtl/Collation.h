@@ -23,6 +23,7 @@
 #pragma once
 
 #include <QStringView>
+#include <cstdint>
 
 namespace zorbel {
 
@@ -34,5 +35,16 @@ int CompareRussian(QStringView a, QStringView b, bool ignoreCase);
 // The same for zero-terminated UTF-16 texts of at most maxA and maxB units,
 // at any address (as they lie in record buffers); no length is needed first.
 int CompareRussianText(const void *a, qsizetype maxA, const void *b, qsizetype maxB, bool ignoreCase);
+
+// The primary level of the first RussianPrefixUnits characters of a
+// zero-terminated UTF-16 text of at most maxUnits units, as one number below
+// 2^60 that sorts lexicographically: 20 bits per character, the first
+// character highest, 0 past the end of the text.
+// On return: for texts a and b, RussianPrimaryPrefix(a) < RussianPrimaryPrefix(b)
+// implies CompareRussianText(a, ..., b, ..., ignoreCase) < 0 for either
+// ignoreCase; equal numbers tell nothing. Callers sort by the number and
+// compare the texts only when it ties.
+inline constexpr int RussianPrefixUnits = 3;
+std::uint64_t RussianPrimaryPrefix(const void *text, qsizetype maxUnits);
 
 } // namespace zorbel
