@@ -18,12 +18,12 @@ constexpr const char *RowIdColumn = "$rowid";
 
 // Kind of a computed column from its values: text wins, then reals, then
 // integers; a column of nulls only is a number.
-TColumnKind KindFromValues(const std::vector<std::vector<Variant>> &rows, size_t col, int &size)
+TColumnKind KindFromValues(const TQueryRows &rows, size_t col, int &size)
 {
     bool text = false, real = false, integer = false;
     size = 0;
-    for (const auto &row : rows) {
-        const Variant &v = row[col];
+    for (size_t row = 0; row < rows.size(); ++row) {
+        const Variant v = rows.Cell(row, col);
         if (v.VarType() == varString) {
             text = true;
             size = std::max(size, int(v.AsString().size()));
@@ -313,12 +313,12 @@ void TQuery::ReadRows(TSqliteStatement &st)
     const int first = live_ ? 1 : 0;
     rows_.clear();
     rowIds_.clear();
+    std::vector<Variant> &row = rowValues_;
     while (st.Step()) {
-        std::vector<Variant> row;
-        row.reserve(readColumns_.size());
+        row.clear();
         for (size_t c = 0; c < readColumns_.size(); ++c)
             row.push_back(ReadColumn(st, first + int(c), readColumns_[c].Kind));
-        rows_.push_back(std::move(row));
+        rows_.push_back(row);
         if (live_)
             rowIds_.push_back(st.ColumnInt(0));
     }
@@ -429,7 +429,8 @@ TGetResult TQuery::GetRecord(TRecordBuffer buffer, TGetMode mode, bool)
         pos_ = std::min(pos_, count) - 1;
         break;
     }
-    FillBuffer(buffer, pos_, rows_[size_t(pos_)]);
+    rows_.Read(size_t(pos_), rowValues_);
+    FillBuffer(buffer, pos_, rowValues_);
     return grOK;
 }
 
@@ -482,7 +483,10 @@ void TQuery::InternalPost()
         DatabaseError(DBConsts::SDataSetReadOnly);
     TSqlRecord *rec = Rec(ActiveBuffer());
     const size_t row = size_t(rec->RowId);
-    std::vector<Variant> &stored = rows_.at(row);
+    if (row >= rows_.size())
+        DatabaseError(DBConsts::SRecordNotFound);
+    std::vector<Variant> stored;
+    rows_.Read(row, stored);
     QStringList sets;
     std::vector<Variant> values;
     for (size_t c = 0; c < stored.size(); ++c) {
@@ -506,7 +510,7 @@ void TQuery::InternalPost()
         if (Db().Changes() == 0) // the row went away since the query read it
             DatabaseError(DBConsts::SRecordNotFound);
     }
-    stored = rec->Values;
+    rows_.Replace(row, rec->Values);
     pos_ = int(row);
 }
 
@@ -516,7 +520,7 @@ void TQuery::InternalDelete()
     TSqliteStatement st(Db(), QStringLiteral("DELETE FROM %1 WHERE rowid=?1").arg(QuoteName(liveDef_.Name)));
     st.BindInt(1, rowIds_.at(row));
     st.Step();
-    rows_.erase(rows_.begin() + std::ptrdiff_t(row));
+    rows_.erase(row);
     rowIds_.erase(rowIds_.begin() + std::ptrdiff_t(row));
     if (pos_ >= int(rows_.size()))
         pos_ = int(rows_.size()) - 1;

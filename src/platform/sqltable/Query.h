@@ -6,7 +6,7 @@
 // type, and one the caller left unset takes the value of the master
 // DataSource's field of the same name.
 //
-// Open reads the whole result into memory (the program's results are small);
+// Open reads the whole result into memory, packed (QueryRows.h);
 // fields are typed from the columns' declared types (min/max of a date column
 // stays a date), else from the query's persistent fields, else from the values. With RequestLive on a query over
 // one table, edits and deletes write back to that table by rowid. A filter
@@ -14,6 +14,7 @@
 #pragma once
 
 #include "platform/dataset/DataSource.h"
+#include "platform/sqltable/QueryRows.h"
 #include "platform/sqltable/SqlDataSet.h"
 
 #include <memory>
@@ -166,7 +167,8 @@ private:
     QString openText_;                        // the statement opened, as SQLite runs it
     QStringList openParamNames_;              // its parameters, bound as ?1, ?2, ...
     std::vector<TColumnDef> readColumns_;     // the kinds its columns are read as
-    std::vector<std::vector<Variant>> rows_;  // the result
+    TQueryRows rows_;                         // the result
+    std::vector<Variant> rowValues_;          // a row being read or unpacked
     std::vector<int64_t> rowIds_;             // table rowid of each row, when live_
     int pos_ = -1;                            // current row; -1 / size(): the cracks
 };
