@@ -12,6 +12,9 @@
 //             the operations (20,000 rows at 100,000) with their names.
 // Open is timed until its window is painted; after each other contender the
 // painting it left is done untimed, so that open never pays for it.
+// With "memory" as the second argument nothing is timed: one window is used
+// as a user would (opened on the year, then its list of every account), and
+// the process's peak resident size is printed, the program's own figure.
 // Targets: open <= 200 ms, refresh <= 100 ms, totals <= 100 ms, list <= 100 ms.
 #include "analysis/AnalysisWindows.h"
 #include "analysis/ZorbRst.h"
@@ -27,12 +30,29 @@
 #include <QElapsedTimer>
 
 #include <cstdio>
+#include <cstring>
 #include <random>
 
 using namespace zorbel;
 using namespace zorbel::bench;
 
 namespace {
+
+// The process's resident size now and at its peak, in MiB (Linux).
+void PrintMemory(const char *when)
+{
+    FILE *status = std::fopen("/proc/self/status", "r");
+    if (!status)
+        return;
+    char line[256];
+    long rss = 0, peak = 0;
+    while (std::fgets(line, sizeof line, status)) {
+        std::sscanf(line, "VmRSS: %ld", &rss);
+        std::sscanf(line, "VmHWM: %ld", &peak);
+    }
+    std::fclose(status);
+    std::printf("memory %-28s resident %6.1f MiB  peak %6.1f MiB\n", when, rss / 1024.0, peak / 1024.0);
+}
 
 void Exec(TDatabase &Db, const QString &Sql)
 {
@@ -133,7 +153,24 @@ int main(int argc, char **argv)
     fill.start();
     Fill(main, OperationCount(argc, argv, 100000));
     std::printf("data set filled in %.1f s\n", fill.elapsed() / 1000.0);
+    PrintMemory("after the fill");
     std::fflush(stdout);
+
+    if (argc > 2 && std::strcmp(argv[2], "memory") == 0) {
+        auto f = Window(main, false);
+        QCoreApplication::processEvents();
+        PrintMemory("one window open");
+        f->Updating = true;
+        f->ChAcc->SetChecked(false);
+        f->CbKind->SetItemIndex(2);
+        f->Updating = false;
+        f->TcGrp->SetTabIndex(1);
+        f->RefreshResults();
+        QCoreApplication::processEvents();
+        std::printf("list rows %d\n", f->Qhs().RecordCount());
+        PrintMemory("its list of every account");
+        return 0;
+    }
 
     auto refreshed = Window(main, false);
     refreshed->RefreshResults();
@@ -169,7 +206,9 @@ int main(int argc, char **argv)
          },
          {}},
     };
+    PrintMemory("with three windows open");
     RunInterleaved(c, 7, [] { QCoreApplication::processEvents(); });
+    PrintMemory("after the runs");
     for (const TContender &k : c)
         std::printf("%-36s min %7.2f ms  median %7.2f ms\n", k.Name.c_str(), k.Min() * 1000, k.Median() * 1000);
     std::printf("groups %d, chart points %zu, list rows %d\n", groups, totals->DBChPie->Series(0).Points().size(),
