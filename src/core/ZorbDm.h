@@ -102,6 +102,7 @@ struct TOpenOptions {
     QString AccountName;        // command-line argument 2: the account to select
     bool AccDef = false;        // the setting Acc_Def: keep the default account current
     bool EnginePresent = true;  // chooses the wording of the database error
+    bool CheckedBefore = false; // these contents passed the whole check before (ZorbKnown.h)
 };
 
 // The result of OpenDataSet for the main window.
@@ -135,6 +136,11 @@ public:
     // ---- state ----
     bool Modified() const { return modified_; }
     void SetModified(bool value) { modified_ = value; }
+    // The open data set held nothing the check refuses or reports: what the
+    // program writes of it may skip the whole check when opened again.
+    bool Sound() const { return sound_; }
+    // The last opening checked every row and page (not contents checked before).
+    bool CheckedWhole() const { return checkedWhole_; }
     // The last identifier given in the table of this Tag (1..5); 0: not yet read.
     int16_t IdCounter(int tag) const { return idCounters_.at(size_t(tag - 1)); }
 
@@ -215,8 +221,9 @@ private:
 
     // Steps of OpenDataSet.
     // Refuses (EDataSetRefused, the connection closed) a database that is not
-    // the program's own; tells once of values its columns cannot hold.
-    void CheckDataSet();
+    // the program's own; tells once of values its columns cannot hold. With
+    // Whole false only the structure is checked (contents checked before).
+    void CheckDataSet(bool Whole);
     void UpgradeStructure();
     // Runs an upgrade statement; its failure is ignored.
     void RunUpgrade(TQuery &query);
@@ -230,6 +237,8 @@ private:
     TDmHost defaultHost_;
     TDmHost *host_;
     bool modified_ = false;
+    bool sound_ = false;
+    bool checkedWhole_ = false;
     std::array<int16_t, 5> idCounters_{};
     int64_t lastStampMs_ = 0; // the last creation stamp, in milliseconds
 };

@@ -120,6 +120,7 @@ TOpenResult TDm::OpenDataSet(const TOpenOptions &options)
     // Identifiers belong to the data set: read them again from its tables.
     idCounters_.fill(0);
     modified_ = false;
+    sound_ = checkedWhole_ = false;
     Db.Close();
 
     try {
@@ -135,7 +136,8 @@ TOpenResult TDm::OpenDataSet(const TOpenOptions &options)
 
     // The check's own statements read each row once; what follows runs
     // bounded.
-    CheckDataSet();
+    checkedWhole_ = !options.CheckedBefore;
+    CheckDataSet(checkedWhole_);
     const TOpeningLimit limit(Db);
 
     if (!HasField(Db, "Tb_Account", "A"))
@@ -170,14 +172,15 @@ TOpenResult TDm::OpenDataSet(const TOpenOptions &options)
     return result;
 }
 
-void TDm::CheckDataSet()
+void TDm::CheckDataSet(bool Whole)
 {
     // The file is someone else's until shown otherwise: nothing is written
     // to it before this.
     QString report;
     try {
-        CheckDataSetStructure(Db.Db());
-        report = ImpossibleValuesReport(Db.Db());
+        CheckDataSetStructure(Db.Db(), Whole);
+        if (Whole)
+            report = ImpossibleValuesReport(Db.Db());
     } catch (const EDataSetRefused &) {
         Db.Close();
         throw;
@@ -185,7 +188,8 @@ void TDm::CheckDataSet()
         Db.Close();
         throw EDataSetRefused(U("Файл не открыт: его база данных повреждена."));
     }
-    if (!report.isEmpty())
+    sound_ = report.isEmpty();
+    if (!sound_)
         host_->Notice(report);
 }
 

@@ -136,5 +136,46 @@ TEST_F(ZorbHostileFile, ForeignEntriesAreNeitherUnpackedNorSavedAgain)
     EXPECT_LT(clock.elapsed(), 30000);
 }
 
+// Contents the program wrote from a sound data set open again without the
+// checks that read every row and page; contents changed by anyone else, or
+// holding what the check reports, are checked whole every time.
+TEST_F(ZorbHostileFile, OnlyContentsThisProgramWroteSkipTheWholeCheck)
+{
+    const QString file = MakeDataFile("own.den", QString());
+    {
+        TModalScript none;
+        auto f = Start({file});
+        ASSERT_TRUE(f->ReadyToRun());
+        EXPECT_FALSE(f->Dm->CheckedWhole());
+        EXPECT_TRUE(none.Seen().empty()) << Texts(none).join(" | ").toStdString();
+        f->mCloseNotSaveClick(f.get());
+    }
+    // Another program writes an impossible value into the same file.
+    ASSERT_TRUE(Python("import zipfile,sys,sqlite3,os\n"
+                       "d=os.path.join(os.path.dirname(sys.argv[1]),'Zorbel.db')\n"
+                       "open(d,'wb').write(zipfile.ZipFile(sys.argv[1]).read('Zorbel.db'))\n"
+                       "c=sqlite3.connect(d)\n"
+                       "c.create_collation('RUSSIAN',lambda a,b:(a>b)-(a<b))\n"
+                       "c.execute(\"update Tb_Account set Rest='много'\"); c.commit(); c.close()\n"
+                       "z=zipfile.ZipFile(sys.argv[1],'w',zipfile.ZIP_DEFLATED); z.write(d,'Zorbel.db'); z.close()\n"
+                       "os.remove(d)\n",
+                       {file}));
+    const QString report = U("В файле данных есть значения, которые программа не может учесть");
+    for (int round = 0; round < 2; ++round) {
+        TModalScript script;
+        script.Press("OK");
+        auto f = Start({file});
+        ASSERT_TRUE(f->ReadyToRun());
+        EXPECT_TRUE(f->Dm->CheckedWhole()) << round;
+        ASSERT_FALSE(Texts(script).isEmpty()) << round;
+        EXPECT_TRUE(Texts(script)[0].startsWith(report)) << Texts(script)[0].toStdString();
+        // Saved by the program, the value is still there: told again next time.
+        AddAccount(*f, U("Ещё") + QString::number(round));
+        f->mSaveClick(f.get());
+        EXPECT_FALSE(f->Dm->Modified());
+        f->mCloseNotSaveClick(f.get());
+    }
+}
+
 } // namespace
 } // namespace zorbel
