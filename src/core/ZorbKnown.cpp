@@ -1,5 +1,5 @@
-// The list of checked contents: one line per key, "crc size" in hexadecimal
-// and decimal, newest first.
+// The list of checked contents: one line per key, "crc size filled" (CRC in
+// hexadecimal, size in decimal, 1 when the years are filled), newest first.
 #include "core/ZorbKnown.h"
 
 #include "platform/rtl/Exceptions.h"
@@ -12,21 +12,26 @@
 namespace zorbel {
 namespace {
 
-std::vector<TContentKey> ReadList(const QString &file)
+struct TEntry {
+    TContentKey Key;
+    bool YearsFilled = false;
+};
+
+std::vector<TEntry> ReadList(const QString &file)
 {
-    std::vector<TContentKey> keys;
+    std::vector<TEntry> keys;
     QByteArray data;
     if (!ReadWholeFile(file, data) || data.size() > 64 * 1024)
         return keys;
     for (const QByteArray &line : data.split('\n')) {
         const QList<QByteArray> parts = line.trimmed().split(' ');
-        if (parts.size() != 2)
+        if (parts.size() != 3 || (parts[2] != "0" && parts[2] != "1"))
             continue;
         bool crcOk = false, sizeOk = false;
         const qulonglong crc = parts[0].toULongLong(&crcOk, 16);
         const qlonglong size = parts[1].toLongLong(&sizeOk, 10);
         if (crcOk && sizeOk && crc <= 0xFFFFFFFFu && size >= 0)
-            keys.push_back({uint32_t(crc), size});
+            keys.push_back({{uint32_t(crc), size}, parts[2] == "1"});
     }
     return keys;
 }
@@ -41,28 +46,28 @@ QString TKnownContents::DefaultFile()
         .filePath(QStringLiteral("zorbel/checked"));
 }
 
-bool TKnownContents::Contains(const TContentKey &Key) const
+TContentFacts TKnownContents::Facts(const TContentKey &Key) const
 {
-    if (!Key.Valid())
-        return false;
-    for (const TContentKey &k : ReadList(file_))
-        if (k == Key)
-            return true;
-    return false;
+    if (Key.Valid())
+        for (const TEntry &e : ReadList(file_))
+            if (e.Key == Key)
+                return {true, e.YearsFilled};
+    return {};
 }
 
-void TKnownContents::Remember(const TContentKey &Key) const
+void TKnownContents::Remember(const TContentKey &Key, bool YearsFilled) const
 {
     if (!Key.Valid())
         return;
-    std::vector<TContentKey> keys = ReadList(file_);
-    std::erase(keys, Key);
-    keys.insert(keys.begin(), Key);
+    std::vector<TEntry> keys = ReadList(file_);
+    std::erase_if(keys, [&](const TEntry &e) { return e.Key == Key; });
+    keys.insert(keys.begin(), {Key, YearsFilled});
     if (keys.size() > size_t(Capacity))
         keys.resize(size_t(Capacity));
     QByteArray data;
-    for (const TContentKey &k : keys)
-        data += QByteArray::number(k.Crc, 16) + ' ' + QByteArray::number(qlonglong(k.Size)) + '\n';
+    for (const TEntry &e : keys)
+        data += QByteArray::number(e.Key.Crc, 16) + ' ' + QByteArray::number(qlonglong(e.Key.Size)) + ' ' +
+                (e.YearsFilled ? '1' : '0') + '\n';
     try {
         SaveFileAtomically(file_, data);
     } catch (const Exception &) {

@@ -496,6 +496,7 @@ private:
     QString stagedPassword_;    // the password of the staged data file
     TContentKey stagedContents_; // the staged database, unpacked whole
     TContentKey openingContents_; // the database OpenDataTables opens, when unpacked from a file
+    bool savedYearsFilled_ = false; // the data set the last save packed had its years filled
     QString openingFile_;       // the data file being unpacked (for the password box)
     QString unopenedFile_;      // a data file not opened as its password box was cancelled
     bool passwordCancelled_ = false; // the password box of the file being unpacked was cancelled

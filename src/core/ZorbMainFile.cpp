@@ -101,7 +101,9 @@ bool TFormMain::OpenDataTables()
     TOpenOptions options;
     options.AccountName = args_.value(1);
     options.AccDef = Acc_Def;
-    options.CheckedBefore = TKnownContents().Contains(openingContents_);
+    const TContentFacts known = TKnownContents().Facts(openingContents_);
+    options.CheckedBefore = known.Known;
+    options.YearsFilled = known.YearsFilled;
     const TOpenResult r = Dm->OpenDataSet(options);
     if (!r.Opened)
         return false;
@@ -478,6 +480,7 @@ bool TFormMain::SaveDataFile(bool SaveAs, bool StayOpen)
     const QString z = TempDir + QStringLiteral("~~.bak");
     // Tables are flushed (PostAllTables); SQLite holds no journal between statements.
     const int noSpace = TSysEnv::NoSpaceCount();
+    savedYearsFilled_ = Dm->Db.Connected() && Dm->YearsFilled();
     const int n = Vzp->PackFolder(WorkDir, z, FilePassword);
     bool saved = false;
     if (n > 0) {
@@ -578,7 +581,7 @@ void TFormMain::RememberPacked()
 {
     // A sound data set stays sound through the program's own writes.
     if (Dm->Sound())
-        TKnownContents().Remember(Vzp->PackedContents());
+        TKnownContents().Remember(Vzp->PackedContents(), savedYearsFilled_);
 }
 
 void TFormMain::PackAndRezip()

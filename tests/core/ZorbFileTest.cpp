@@ -68,16 +68,21 @@ TEST(ZorbFile, KnownContentsKeepTheNewestAndTrustNothingElse)
     // Size and CRC must both match.
     EXPECT_FALSE(known.Contains({0xF0000001u, 4097}));
     EXPECT_FALSE(known.Contains({0xF0000002u, 4096}));
-    // Remembering a key again moves it first instead of adding it twice.
-    known.Remember({0xF0000001u, 4096});
+    // Remembering a key again moves it first instead of adding it twice,
+    // with what is known of it now.
+    EXPECT_FALSE(known.Facts({0xF0000001u, 4096}).YearsFilled);
+    known.Remember({0xF0000001u, 4096}, true);
     known.Remember({0xABCDu, 1});
-    EXPECT_TRUE(known.Contains({0xF0000001u, 4096}));
+    EXPECT_TRUE(known.Facts({0xF0000001u, 4096}).YearsFilled);
+    EXPECT_FALSE(known.Facts({0xABCDu, 1}).YearsFilled);
     EXPECT_EQ(TSandbox::Read(file).count('\n'), TKnownContents::Capacity);
 
     // A damaged list: its readable lines still count, nothing else does.
-    TSandbox::Write(file, "zz 12\nabc 5\n-1 7\nabc\n\x01\x02\n");
-    EXPECT_TRUE(known.Contains({0xABC, 5}));
+    TSandbox::Write(file, "zz 12 1\nabc 5 1\n-1 7 0\nabc\nabc 6\nabc 8 2\n\x01\x02\n");
+    EXPECT_TRUE(known.Facts({0xABC, 5}).YearsFilled);
     EXPECT_FALSE(known.Contains({0xABC, 12}));
+    EXPECT_FALSE(known.Contains({0xABC, 6}));
+    EXPECT_FALSE(known.Contains({0xABC, 8}));
     EXPECT_FALSE(known.Contains({0xFFFFFFFFu, 7}));
     // A list in a place that cannot be written: nothing remembered, no failure.
     TKnownContents nowhere(box.Path("files/not-a-folder/checked"));

@@ -6,6 +6,8 @@
 #include "ZorbMainRun.h"
 #include "core/TulnCommon.h"
 #include "core/ZorbFile.h"
+#include "core/ZorbKnown.h"
+#include "platform/sqltable/Sqlite.h"
 #include "platform/system/SysFiles.h"
 #include "support/FaultEnv.h"
 
@@ -175,6 +177,39 @@ TEST_F(ZorbHostileFile, OnlyContentsThisProgramWroteSkipTheWholeCheck)
         EXPECT_FALSE(f->Dm->Modified());
         f->mCloseNotSaveClick(f.get());
     }
+}
+
+// Operations the program wrote since the opening without their year and
+// month are filled in at the next opening, as every row was before the list
+// of checked contents knew them.
+TEST_F(ZorbHostileFile, YearsLeftUnfilledAreFilledAtTheNextOpening)
+{
+    const QString file = MakeDataFile("years.den", QString());
+    const auto unfilled = [](TFormMain &f) {
+        TSqliteStatement st(f.Dm->Db.Db(), "SELECT count(*) FROM tb_hist WHERE yr IS NULL OR mn IS NULL");
+        return st.Step() ? st.ColumnInt(0) : -1;
+    };
+    TModalScript none;
+    for (int round = 0; round < 3; ++round) {
+        auto f = Start({file});
+        ASSERT_TRUE(f->ReadyToRun());
+        EXPECT_EQ(unfilled(*f), 0) << round;
+        EXPECT_TRUE(f->Dm->YearsFilled()) << round;
+        if (round == 0) {
+            // An operation written without them, as an older path or an
+            // import of another version might.
+            f->Dm->Db.Db().Exec("INSERT INTO tb_hist(id_account, date_real, date_create, kind, ct) "
+                                "VALUES(1, 45000, 45000.5, '1', 10)");
+            EXPECT_FALSE(f->Dm->YearsFilled());
+        }
+        f->Dm->SetModified(true);
+        f->mSaveClick(f.get());
+        f->mCloseNotSaveClick(f.get());
+        // The saved contents go first on the list, filled or not.
+        const QByteArray list = TSandbox::Read(TKnownContents::DefaultFile());
+        EXPECT_TRUE(list.left(list.indexOf('\n')).endsWith(round == 0 ? " 0" : " 1")) << round << list.toStdString();
+    }
+    EXPECT_TRUE(none.Seen().empty()) << Texts(none).join(" | ").toStdString();
 }
 
 } // namespace
