@@ -1,6 +1,6 @@
 // The monthly balances, year by category, future days and limits windows on
-// 100,000 operations over 10 accounts and 5 years with 2,000 categories (one
-// in three with a limit): each window opened through the main window's
+// 100,000 operations (or the number given as the first argument) over 10
+// accounts and 5 years with 2,000 categories (one in three with a limit): each window opened through the main window's
 // command, computed and closed, timed from the command to the close.
 //   rest    all accounts of the currency, the year tables and the chart;
 //   diff    last year at level 3, all accounts of the currency;
@@ -12,6 +12,7 @@
 #include "analysis/ZorbDiffCalc.h"
 #include "analysis/ZorbLimCalc.h"
 #include "analysis/ZorbRestCalc.h"
+#include "common/BenchSize.h"
 #include "common/BenchTiming.h"
 #include "core/ZorbLaunch.h"
 #include "ledger/LedgerDataSet.h"
@@ -67,7 +68,7 @@ int main(int argc, char **argv)
     RegisterAnalysisWindows();
 
     TFormMain f(QStringList{}, program);
-    Fill(f, TSize{10, 100000, 5, 40, 49});
+    Fill(f, TSize{10, OperationCount(argc, argv, 100000), 5, 40, 49});
     sqlite3 *db = f.Dm->Db.Db().Handle();
     f.Dm->Db.ReleaseStatements();
     Check(sqlite3_exec(db, "update tb_items set lim=id_itm*10, qlim=id_itm where id_itm%3=0", nullptr, nullptr,
