@@ -9,10 +9,154 @@
 #include "platform/rtl/CodePages.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
+#include <condition_variable>
 #include <cstring>
+#include <exception>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <utility>
 
 namespace zorbel {
+
+// Decrypts an entry's input a few chunks ahead of the decoder, on a second
+// thread, so that the byte-serial cipher overlaps the decoding instead of
+// adding to it.
+//
+// The calling thread reads raw chunks (ReadRaw: the archive, its volumes and
+// the fault seam stay on that thread) into a ring of Slots buffers and posts
+// them; the worker decrypts them in order with its copy of the keys; Read
+// hands the decrypted bytes on in order. Slot i (counting from the entry's
+// start) is in slots_[i % Slots]:
+//
+//   consumed_ <= decrypted_ <= filled_ <= consumed_ + Slots
+//
+//   [consumed_, decrypted_)  decrypted, being read by the calling thread
+//   [decrypted_, filled_)    raw, the worker's
+//   the rest                 free, the calling thread's to fill
+//
+// A read that fails (premature end, a volume the user refuses) is kept and
+// raised once the bytes read before it have been handed on.
+class TDecryptAhead {
+public:
+    using TReadRaw = std::function<size_t(uint8_t *Buffer, size_t Count)>;
+
+    // Throws std::system_error when no thread can be started.
+    TDecryptAhead(const TZipKeys &Keys, TReadRaw ReadRaw) : keys_(Keys), readRaw_(std::move(ReadRaw))
+    {
+        for (TSlot &s : slots_)
+            s.Data.reset(new uint8_t[TZipDecoder::DecryptChunk]);
+        worker_ = std::thread([this] { Work(); });
+    }
+    ~TDecryptAhead()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        toWorker_.notify_one();
+        worker_.join();
+    }
+    TDecryptAhead(const TDecryptAhead &) = delete;
+    TDecryptAhead &operator=(const TDecryptAhead &) = delete;
+
+    // Up to Count decrypted bytes; fewer only at the end of the input.
+    size_t Read(uint8_t *Buffer, size_t Count)
+    {
+        size_t done = 0;
+        while (done < Count) {
+            Submit();
+            if (consumed_ == filled_) {
+                if (error_ && done == 0)
+                    std::rethrow_exception(std::exchange(error_, nullptr));
+                break;
+            }
+            {
+                std::unique_lock lock(mutex_);
+                fromWorker_.wait(lock, [&] { return decrypted_ > consumed_; });
+            }
+            const TSlot &s = slots_[consumed_ % Slots];
+            const size_t k = std::min(Count - done, s.Size - offset_);
+            std::memcpy(Buffer + done, s.Data.get() + offset_, k);
+            offset_ += k;
+            done += k;
+            if (offset_ == s.Size) {
+                offset_ = 0;
+                ++consumed_;
+            }
+        }
+        return done;
+    }
+
+private:
+    static constexpr size_t Slots = 4;
+    struct TSlot {
+        std::unique_ptr<uint8_t[]> Data;
+        size_t Size = 0;
+    };
+
+    // Fills the free slots with raw input and hands them to the worker.
+    void Submit()
+    {
+        while (!inputDone_ && filled_ - consumed_ < Slots) {
+            TSlot &s = slots_[filled_ % Slots];
+            try {
+                s.Size = readRaw_(s.Data.get(), TZipDecoder::DecryptChunk);
+            } catch (...) {
+                error_ = std::current_exception();
+                s.Size = 0;
+            }
+            if (s.Size == 0) {
+                inputDone_ = true;
+                break;
+            }
+            {
+                std::lock_guard lock(mutex_);
+                ++filled_;
+            }
+            toWorker_.notify_one();
+        }
+    }
+
+    void Work()
+    {
+        for (;;) {
+            uint64_t next;
+            {
+                std::unique_lock lock(mutex_);
+                toWorker_.wait(lock, [&] { return stop_ || decrypted_ < filled_; });
+                if (stop_)
+                    return;
+                next = decrypted_;
+            }
+            TSlot &s = slots_[next % Slots];
+            keys_.DecryptBuffer(s.Data.get(), s.Size);
+            {
+                std::lock_guard lock(mutex_);
+                ++decrypted_;
+            }
+            fromWorker_.notify_one();
+        }
+    }
+
+    TZipKeys keys_; // the worker's
+    TReadRaw readRaw_;
+    std::array<TSlot, Slots> slots_;
+    std::mutex mutex_;
+    std::condition_variable toWorker_;   // a slot was filled, or stop
+    std::condition_variable fromWorker_; // a slot was decrypted
+    uint64_t filled_ = 0;                // written under mutex_ by the calling thread
+    uint64_t decrypted_ = 0;             // written under mutex_ by the worker
+    bool stop_ = false;                  // under mutex_
+    // The calling thread's alone:
+    uint64_t consumed_ = 0;
+    size_t offset_ = 0; // bytes of slot consumed_ already handed on
+    bool inputDone_ = false;
+    std::exception_ptr error_;
+    std::thread worker_; // last: starts once everything above is built
+};
 
 TZipDecoder::TZipDecoder()
     : in_(new uint8_t[BufferSize + 1]), out_(new uint8_t[BufferSize + 1]), work_(std::make_unique<TWork>())
@@ -41,6 +185,7 @@ void TZipDecoder::Begin(int64_t CompressedSize, int64_t UncompressedSize, bool E
     padBytes_ = 0;
     crc_ = 0xFFFFFFFFu;
     written_ = 0;
+    ahead_.reset();
     failReason_ = nullptr;
 }
 
@@ -60,6 +205,11 @@ uint8_t TZipDecoder::DecryptHeader(const QByteArray &Password)
 
 bool TZipDecoder::Decode(int Method, uint16_t Flags)
 {
+    // The decrypting thread ends with the entry, however the entry ends.
+    struct TStopAhead {
+        std::unique_ptr<TDecryptAhead> &Ahead;
+        ~TStopAhead() { Ahead.reset(); }
+    } stopAhead{ahead_};
     switch (Method) {
     case 0:
         Unstore();
@@ -115,6 +265,24 @@ bool TZipDecoder::FillInput()
 
 size_t TZipDecoder::ReadInput(uint8_t *Buffer, size_t Count)
 {
+    if (encrypted_ && !ahead_ && leftToRead_ >= DecryptAheadFrom) {
+        try {
+            ahead_ = std::make_unique<TDecryptAhead>(
+                keys_, [this](uint8_t *buffer, size_t count) { return ReadRawInput(buffer, count); });
+        } catch (const std::system_error &) {
+            // No second thread: decrypt here.
+        }
+    }
+    if (ahead_)
+        return ahead_->Read(Buffer, Count);
+    const size_t n = ReadRawInput(Buffer, Count);
+    if (encrypted_)
+        keys_.DecryptBuffer(Buffer, n);
+    return n;
+}
+
+size_t TZipDecoder::ReadRawInput(uint8_t *Buffer, size_t Count)
+{
     if (leftToRead_ <= 0)
         return 0;
     if (ProcessMessages)
@@ -122,8 +290,6 @@ size_t TZipDecoder::ReadInput(uint8_t *Buffer, size_t Count)
     const int64_t n = std::min<int64_t>(leftToRead_, static_cast<int64_t>(Count));
     leftToRead_ -= n;
     ReadFully(Buffer, n);
-    if (encrypted_)
-        keys_.DecryptBuffer(Buffer, static_cast<size_t>(n));
     return static_cast<size_t>(n);
 }
 
@@ -234,15 +400,11 @@ void TZipDecoder::EmitBlock(const uint8_t *Data, int n)
 
 void TZipDecoder::Unstore()
 {
-    while (leftToRead_ > 0) {
-        if (ProcessMessages)
-            ProcessMessages();
-        const int n = static_cast<int>(std::min<int64_t>(leftToRead_, BufferSize));
-        leftToRead_ -= n;
-        ReadFully(out_.get(), n);
-        if (encrypted_)
-            keys_.DecryptBuffer(out_.get(), static_cast<size_t>(n));
-        outCount_ = n;
+    for (;;) {
+        const size_t n = ReadInput(out_.get(), BufferSize);
+        if (n == 0)
+            break;
+        outCount_ = static_cast<int>(n);
         FlushOutput();
     }
     FlushOutput();

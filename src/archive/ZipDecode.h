@@ -20,6 +20,12 @@
 //
 // The context is usable on its own: wire ReadArchive and WriteOutput to
 // anything (DecodeBuffer below does so for bytes in memory).
+//
+// Threads: the cipher is byte-serial (each key depends on the previous plain
+// byte), so a long encrypted entry is decrypted on a second thread a few
+// chunks ahead of the decoder (TDecryptAhead). Every callback (ReadArchive,
+// NextVolume, WriteOutput, ProcessMessages, progress) still runs on the
+// caller's thread; the second thread only ever sees bytes already read.
 #pragma once
 
 #include "archive/ZipCrc.h"
@@ -35,9 +41,15 @@ namespace zorbel {
 ZORBEL_EXCEPTION(EFatalUnzipError, Exception);
 ZORBEL_EXCEPTION(EBiggerThanUncompressed, Exception);
 
+class TDecryptAhead;
+
 class TZipDecoder {
 public:
     static constexpr int BufferSize = 16000;
+    // Encrypted entries with at least this much input are decrypted ahead
+    // on a second thread, in chunks of DecryptChunk bytes.
+    static constexpr int64_t DecryptAheadFrom = 256 * 1024;
+    static constexpr size_t DecryptChunk = 64 * 1024;
 
     // Reads up to Count bytes from the archive at its current position and
     // returns how many it read (fewer only at the end of the volume).
@@ -108,8 +120,11 @@ private:
     // Refills the input buffer; false when the entry's input is used up.
     bool FillInput();
     // Reads up to Count of the entry's next input bytes (decrypted) into
-    // Buffer, bypassing the input buffer; 0 when the input is used up.
+    // Buffer, bypassing the input buffer; fewer only at the end of the
+    // entry's input, 0 when it is used up.
     size_t ReadInput(uint8_t *Buffer, size_t Count);
+    // The same without decryption.
+    size_t ReadRawInput(uint8_t *Buffer, size_t Count);
     // One input byte, or -1 when the entry's input is used up.
     int ReadByte()
     {
@@ -205,6 +220,7 @@ private:
     int64_t selectionWritten_ = 0;
     bool encrypted_ = false;
     TZipKeys keys_;
+    std::unique_ptr<TDecryptAhead> ahead_; // long encrypted entries only
     const char *failReason_ = nullptr;
 };
 
