@@ -21,7 +21,7 @@ namespace zorbel {
 namespace huff {
 
 bool BuildTable(uint32_t *Table, size_t Capacity, unsigned TableBits, unsigned Count, const uint8_t *Lengths,
-                const uint16_t *Codes, const uint32_t *Payloads)
+                const uint16_t *Codes, const uint32_t *Payloads, size_t *Used)
 {
     constexpr uint32_t Invalid = Payload(OpInvalid, 0);
     const size_t primary = size_t(1) << TableBits;
@@ -81,6 +81,8 @@ bool BuildTable(uint32_t *Table, size_t Capacity, unsigned TableBits, unsigned C
             sub[i] = Payloads[s] | (len - TableBits);
         }
     }
+    if (Used)
+        *Used = next;
     return true;
 }
 
@@ -162,6 +164,60 @@ constexpr unsigned DynDistBits = 8;
 constexpr unsigned FixedLitBits = 9;
 constexpr unsigned FixedDistBits = 5;
 
+// The literal/length and distance tables are rewritten for the hot loop
+// after BuildTable (the code-length table keeps the shared layout):
+//
+//   bits 0-7    bits to drop for the whole symbol: the code at this level
+//               plus its extra bits, so one shift consumes both
+//   bits 8-11   code length at this level (where the extra bits start); for
+//               a link, the second-level table's index bits
+//   bits 12-15  flags: FInvalid, FLink, FEnd, FLiteral
+//   bits 16-31  literal byte, length or distance base, or link target
+//
+// A length or distance is then value + ((bits & mask(bits 0-7)) >> bits 8-11),
+// computed beside the shift that drops the symbol instead of after it.
+constexpr uint32_t FInvalid = 0x1000;
+constexpr uint32_t FLink = 0x2000;
+constexpr uint32_t FEnd = 0x4000;
+constexpr uint32_t FLiteral = 0x8000;
+
+constexpr uint32_t FastEntry(uint32_t e)
+{
+    const uint32_t len = huff::EntryBits(e);
+    const uint32_t op = huff::EntryOp(e);
+    const uint32_t value = huff::EntryValue(e);
+    if (op & OpLiteral)
+        return value << 16 | FLiteral | len << 8 | len;
+    if (op & OpEnd)
+        return FEnd | len << 8 | len;
+    if (op & OpLink)
+        return value << 16 | FLink | (op & 15) << 8 | len;
+    if (op & OpInvalid)
+        return FInvalid;
+    return value << 16 | len << 8 | (len + op); // op: the number of extra bits
+}
+
+void ToFastEntries(uint32_t *Table, size_t Used)
+{
+    for (size_t i = 0; i < Used; ++i)
+        Table[i] = FastEntry(Table[i]);
+}
+
+// Builds a literal/length or distance table in the hot loop's layout.
+bool BuildFastTable(uint32_t *Table, size_t Capacity, unsigned TableBits, unsigned Count, const uint8_t *Lengths,
+                    const uint16_t *Codes, const uint32_t *Payloads)
+{
+    size_t used = 0;
+    if (!huff::BuildTable(Table, Capacity, TableBits, Count, Lengths, Codes, Payloads, &used))
+        return false;
+    ToFastEntries(Table, used);
+    return true;
+}
+
+// Steps of the pattern fill for distances below 8 (a multiple of the
+// distance, at most 8).
+constexpr uint8_t PatternStep[8] = {0, 8, 8, 6, 8, 5, 6, 7};
+
 } // namespace
 
 void TZipDecoder::BuildFixedTables()
@@ -173,10 +229,10 @@ void TZipDecoder::BuildFixedTables()
     std::fill(lens + 256, lens + 280, 7);
     std::fill(lens + 280, lens + 288, 8);
     huff::CanonicalCodes(288, lens, codes, false);
-    huff::BuildTable(work_->FixedLit, TWork::LitCapacity, FixedLitBits, 288, lens, codes, LitPayloads.data());
+    BuildFastTable(work_->FixedLit, TWork::LitCapacity, FixedLitBits, 288, lens, codes, LitPayloads.data());
     std::fill(lens, lens + 32, 5);
     huff::CanonicalCodes(32, lens, codes, false);
-    huff::BuildTable(work_->FixedDist, TWork::DistCapacity, FixedDistBits, 32, lens, codes, DistPayloads.data());
+    BuildFastTable(work_->FixedDist, TWork::DistCapacity, FixedDistBits, 32, lens, codes, DistPayloads.data());
 }
 
 void TZipDecoder::Inflate()
@@ -325,25 +381,27 @@ void TZipDecoder::InflateDynamic()
     if (lens[256] == 0)
         throw TCorruptData{"invalid code -- missing end-of-block"};
     if (!huff::CanonicalCodes(nlit, lens, codes, false)
-        || !huff::BuildTable(work_->Lit, TWork::LitCapacity, DynLitBits, nlit, lens, codes, LitPayloads.data()))
+        || !BuildFastTable(work_->Lit, TWork::LitCapacity, DynLitBits, nlit, lens, codes, LitPayloads.data()))
         throw TCorruptData{"invalid literal/lengths set"};
     if (!huff::CanonicalCodes(ndist, lens + nlit, codes + nlit, true)
-        || !huff::BuildTable(work_->Dist, TWork::DistCapacity, DynDistBits, ndist, lens + nlit, codes + nlit,
-                             DistPayloads.data()))
+        || !BuildFastTable(work_->Dist, TWork::DistCapacity, DynDistBits, ndist, lens + nlit, codes + nlit,
+                           DistPayloads.data()))
         throw TCorruptData{"invalid distances set"};
     InflateCodes(work_->Lit, DynLitBits, work_->Dist, DynDistBits);
 }
 
 // The hot loop. Bit buffer, input pointer and window position live in locals
 // (the byte stores into the window would otherwise force the members to be
-// reloaded); they go back to the members around the slow paths. Each turn
-// starts with at least 48 bits held, enough for a length code with its
-// extra bits and a distance code with its extra bits (15+5+15+13).
+// reloaded); they go back to the members around the slow paths, and a
+// failure leaves the loop through a variable (no call may take the locals'
+// addresses, or they would live in memory instead of registers).
+//
+// Entry assumptions of each turn: at least 48 bits held (a length code with
+// its extra bits and a distance code with its extra bits: 15+5+15+13), and e
+// is the literal/length entry for the next bits, looked up ahead: after a
+// match the next lookup is made before the copy, so the two overlap.
 void TZipDecoder::InflateCodes(const uint32_t *LitTable, unsigned LitBits, const uint32_t *DistTable, unsigned DistBits)
 {
-    using huff::EntryBits;
-    using huff::EntryOp;
-    using huff::EntryValue;
     uint8_t *const win = work_->Window;
     const uint64_t litMask = (uint64_t(1) << LitBits) - 1;
     const uint64_t distMask = (uint64_t(1) << DistBits) - 1;
@@ -352,6 +410,7 @@ void TZipDecoder::InflateCodes(const uint32_t *LitTable, unsigned LitBits, const
     unsigned count = bitCount_;
     const uint8_t *in = inPtr_;
     const uint8_t *inEnd = inEnd_;
+    const char *failure = nullptr;
 
     auto store = [&] {
         bitBuf_ = bits;
@@ -366,102 +425,117 @@ void TZipDecoder::InflateCodes(const uint32_t *LitTable, unsigned LitBits, const
         inEnd = inEnd_;
         wp = winPos_;
     };
-    // A failure leaves the loop with its reason (no call may take the
-    // locals' addresses, or they would live in memory instead of registers).
-    const char *failure = nullptr;
-    auto drop = [&](unsigned n) {
-        bits >>= n;
-        count -= n;
+    // Tops the bit buffer up to 56-63 bits; the held bits stay as they are,
+    // so an entry looked up before stays valid. Eight bytes at once while the
+    // input buffer has them (the bits loaded above the new count are the
+    // stream's next bits and are loaded again, unchanged, next time); near
+    // its end through RefillBits, which may read the next input block.
+    auto refill = [&] {
+        if (inEnd - in >= 8) [[likely]] {
+            uint64_t word;
+            std::memcpy(&word, in, 8);
+            if constexpr (std::endian::native == std::endian::big)
+                word = __builtin_bswap64(word);
+            bits |= word << count;
+            in += (63 - count) >> 3;
+            count |= 56;
+        } else if (count < 48) {
+            store();
+            RefillBits();
+            load();
+        }
     };
-    constexpr uint32_t LiteralFlag = OpLiteral << 8;
+    auto drop = [&](uint32_t e) {
+        bits >>= e & 0xFF;
+        count -= e & 0xFF;
+    };
+    // The extra bits of a length or distance entry, over its base.
+    auto value = [&](uint32_t e) {
+        return (e >> 16) + static_cast<unsigned>((bits & ((uint64_t(1) << (e & 0xFF)) - 1)) >> ((e >> 8) & 15));
+    };
 
+    refill();
+    uint32_t e = LitTable[bits & litMask];
     for (;;) {
         if (wp >= TWork::SlideAt) {
             store();
             SlideWindow();
             load();
         }
-        if (count < 48) {
-            if (inEnd - in >= 8) {
-                uint64_t word;
-                std::memcpy(&word, in, 8);
-                if constexpr (std::endian::native == std::endian::big)
-                    word = __builtin_bswap64(word);
-                bits |= word << count;
-                in += (63 - count) >> 3;
-                count |= 56;
-            } else {
-                store();
-                RefillBits();
-                load();
-            }
-        }
-        uint32_t e = LitTable[bits & litMask];
-        if (e & LiteralFlag) {
-            // Up to three literals straight from the primary table (at most
-            // 11 bits each, and at least 48 bits held) before the next
-            // refill and window check; the slack takes the overrun.
-            drop(EntryBits(e));
-            win[wp++] = static_cast<uint8_t>(EntryValue(e));
+        if (e & FLiteral) {
+            // Up to three literals from the primary table (at most 11 bits
+            // each) before the next refill and window check; the slack takes
+            // the overrun.
+            drop(e);
+            win[wp++] = static_cast<uint8_t>(e >> 16);
             e = LitTable[bits & litMask];
-            if (e & LiteralFlag) {
-                drop(EntryBits(e));
-                win[wp++] = static_cast<uint8_t>(EntryValue(e));
+            if (e & FLiteral) {
+                drop(e);
+                win[wp++] = static_cast<uint8_t>(e >> 16);
                 e = LitTable[bits & litMask];
-                if (e & LiteralFlag) {
-                    drop(EntryBits(e));
-                    win[wp++] = static_cast<uint8_t>(EntryValue(e));
+                if (e & FLiteral) {
+                    drop(e);
+                    win[wp++] = static_cast<uint8_t>(e >> 16);
+                    e = LitTable[bits & litMask];
                 }
             }
+            refill();
             continue;
         }
-        if (EntryOp(e) & OpLink) {
-            drop(EntryBits(e));
-            e = LitTable[EntryValue(e) + (bits & ((uint64_t(1) << (EntryOp(e) & 15)) - 1))];
+        if (e & FLink) {
+            bits >>= e & 0xFF;
+            count -= e & 0xFF;
+            e = LitTable[(e >> 16) + (bits & ((uint64_t(1) << ((e >> 8) & 15)) - 1))];
+            if (e & FLiteral) {
+                drop(e);
+                win[wp++] = static_cast<uint8_t>(e >> 16);
+                refill();
+                e = LitTable[bits & litMask];
+                continue;
+            }
         }
-        drop(EntryBits(e));
-        unsigned op = EntryOp(e);
-        if (op & OpLiteral) {
-            win[wp++] = static_cast<uint8_t>(EntryValue(e));
-            continue;
-        }
-        if (op & OpEnd)
+        if (e & (FEnd | FInvalid)) {
+            if (e & FInvalid)
+                failure = "invalid literal/length code";
+            else
+                drop(e);
             break;
-        if (op & OpInvalid) {
-            failure = "invalid literal/length code";
-            break;
         }
-        const unsigned length = EntryValue(e) + static_cast<unsigned>(bits & ((uint64_t(1) << op) - 1));
-        drop(op);
+        const unsigned length = value(e);
+        drop(e);
 
         e = DistTable[bits & distMask];
-        if (EntryOp(e) & OpLink) {
-            drop(EntryBits(e));
-            e = DistTable[EntryValue(e) + (bits & ((uint64_t(1) << (EntryOp(e) & 15)) - 1))];
+        if (e & FLink) {
+            bits >>= e & 0xFF;
+            count -= e & 0xFF;
+            e = DistTable[(e >> 16) + (bits & ((uint64_t(1) << ((e >> 8) & 15)) - 1))];
         }
-        drop(EntryBits(e));
-        op = EntryOp(e);
-        if (op & OpInvalid) {
+        if (e & FInvalid) {
             failure = "invalid distance code";
             break;
         }
-        const size_t dist = EntryValue(e) + static_cast<unsigned>(bits & ((uint64_t(1) << op) - 1));
-        drop(op);
+        const size_t dist = value(e);
+        drop(e);
         if (dist > wp) {
             failure = "invalid distance too far back";
             break;
         }
+        refill();
+        e = LitTable[bits & litMask];
 
         uint8_t *dst = win + wp;
         const uint8_t *src = dst - dist;
         wp += length;
-        if (dist >= 16) {
-            // Most matches are short: 32 bytes at once without a loop test,
-            // then 16 at a time for the rest.
-            std::memcpy(dst, src, 16);
-            std::memcpy(dst + 16, src + 16, 16);
+        uint8_t *const end = win + wp;
+        if (dist >= 32 || (dist >= 16 && length <= dist)) {
+            // Most matches are short: 32 bytes at once, both loads before
+            // both stores (bytes past the length are don't-cares, so this
+            // holds while the needed bytes all lie before dst), then 16 at a
+            // time for the rest.
+            uint8_t chunk[32];
+            std::memcpy(chunk, src, 32);
+            std::memcpy(dst, chunk, 32);
             if (length > 32) {
-                uint8_t *const end = win + wp;
                 dst += 32;
                 src += 32;
                 do {
@@ -470,15 +544,32 @@ void TZipDecoder::InflateCodes(const uint32_t *LitTable, unsigned LitBits, const
                     src += 16;
                 } while (dst < end);
             }
+        } else if (dist >= 16) {
+            do {
+                std::memcpy(dst, src, 16);
+                dst += 16;
+                src += 16;
+            } while (dst < end);
         } else if (dist >= 8) {
-            uint8_t *const end = win + wp;
             do {
                 std::memcpy(dst, src, 8);
                 dst += 8;
                 src += 8;
             } while (dst < end);
-        } else if (dist == 1) {
-            std::memset(dst, *src, length);
+        } else if constexpr (std::endian::native == std::endian::little) {
+            // A period below 8: its bytes widened to a word, stored at a
+            // step that is a multiple of the period (stores only, so nothing
+            // waits on bytes just stored).
+            uint64_t pattern;
+            std::memcpy(&pattern, src, 8);
+            pattern &= (uint64_t(1) << (8 * dist)) - 1;
+            for (size_t w = dist; w < 8; w *= 2)
+                pattern |= pattern << (8 * w);
+            const unsigned step = PatternStep[dist];
+            do {
+                std::memcpy(dst, &pattern, 8);
+                dst += step;
+            } while (dst < end);
         } else {
             for (unsigned i = 0; i < length; ++i)
                 dst[i] = src[i];
