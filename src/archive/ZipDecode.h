@@ -191,7 +191,17 @@ private:
     void InflateBlocks();
     void InflateStored();
     void InflateDynamic();
-    void InflateCodes(const uint32_t *LitTable, unsigned LitBits, const uint32_t *DistTable, unsigned DistBits);
+    // Decodes one block's codes with tables of LitBits and DistBits lookup
+    // bits (ZipInflate.cpp).
+    static constexpr unsigned LitBits = 11;
+    static constexpr unsigned DistBits = 8;
+    void InflateCodes(const uint32_t *LitTable, const uint32_t *DistTable);
+    // The hot loop of InflateCodes, compiled twice: for any x86-64 and for
+    // processors with BMI2 (shifts and masks by a register without CL).
+    template <int Variant>
+    [[gnu::always_inline]] void InflateCodesLoop(const uint32_t *LitTable, const uint32_t *DistTable);
+    void InflateCodesPlain(const uint32_t *LitTable, const uint32_t *DistTable);
+    void InflateCodesBmi2(const uint32_t *LitTable, const uint32_t *DistTable);
     void SlideWindow();
     // Output of the legacy decoders through their history ring.
     void EmitByte(uint8_t b);

@@ -4,12 +4,12 @@
 // history: output is appended at winPos_; when it reaches SlideAt the
 // unflushed bytes go to the output buffer (FlushWindow) and the last 32768
 // bytes slide down to the start. So a match is always one plain forward
-// copy, which may run in 16-byte steps past its end into the slack (those
+// copy, which may run up to 32 bytes past its end into the slack (those
 // bytes lie beyond the write position and are overwritten later).
 //
-// Lookup bits: 11 for literal/length codes and 8 for distance codes of
-// dynamic blocks, 9 and 5 for the fixed codes (which then need no second
-// level); longer codes go through a second-level table (see ZipHuffman.h).
+// Lookup bits: 11 for literal/length codes and 8 for distance codes, for
+// the fixed codes too (so the hot loop's masks are constants); longer codes
+// go through a second-level table (see ZipHuffman.h).
 #include "archive/ZipHuffman.h"
 
 #include <algorithm>
@@ -159,10 +159,6 @@ constexpr std::array<uint32_t, 19> CodeLengthPayloads = [] {
     return p;
 }();
 
-constexpr unsigned DynLitBits = 11;
-constexpr unsigned DynDistBits = 8;
-constexpr unsigned FixedLitBits = 9;
-constexpr unsigned FixedDistBits = 5;
 
 // The literal/length and distance tables are rewritten for the hot loop
 // after BuildTable (the code-length table keeps the shared layout):
@@ -218,6 +214,9 @@ bool BuildFastTable(uint32_t *Table, size_t Capacity, unsigned TableBits, unsign
 // distance, at most 8).
 constexpr uint8_t PatternStep[8] = {0, 8, 8, 6, 8, 5, 6, 7};
 
+// Sixteen bytes in a vector register.
+typedef uint8_t TVec16 __attribute__((vector_size(16)));
+
 } // namespace
 
 void TZipDecoder::BuildFixedTables()
@@ -229,10 +228,10 @@ void TZipDecoder::BuildFixedTables()
     std::fill(lens + 256, lens + 280, 7);
     std::fill(lens + 280, lens + 288, 8);
     huff::CanonicalCodes(288, lens, codes, false);
-    BuildFastTable(work_->FixedLit, TWork::LitCapacity, FixedLitBits, 288, lens, codes, LitPayloads.data());
+    BuildFastTable(work_->FixedLit, TWork::LitCapacity, LitBits, 288, lens, codes, LitPayloads.data());
     std::fill(lens, lens + 32, 5);
     huff::CanonicalCodes(32, lens, codes, false);
-    BuildFastTable(work_->FixedDist, TWork::DistCapacity, FixedDistBits, 32, lens, codes, DistPayloads.data());
+    BuildFastTable(work_->FixedDist, TWork::DistCapacity, DistBits, 32, lens, codes, DistPayloads.data());
 }
 
 void TZipDecoder::Inflate()
@@ -262,7 +261,7 @@ void TZipDecoder::InflateBlocks()
             InflateStored();
             break;
         case 1:
-            InflateCodes(work_->FixedLit, FixedLitBits, work_->FixedDist, FixedDistBits);
+            InflateCodes(work_->FixedLit, work_->FixedDist);
             break;
         case 2:
             InflateDynamic();
@@ -381,13 +380,13 @@ void TZipDecoder::InflateDynamic()
     if (lens[256] == 0)
         throw TCorruptData{"invalid code -- missing end-of-block"};
     if (!huff::CanonicalCodes(nlit, lens, codes, false)
-        || !BuildFastTable(work_->Lit, TWork::LitCapacity, DynLitBits, nlit, lens, codes, LitPayloads.data()))
+        || !BuildFastTable(work_->Lit, TWork::LitCapacity, LitBits, nlit, lens, codes, LitPayloads.data()))
         throw TCorruptData{"invalid literal/lengths set"};
     if (!huff::CanonicalCodes(ndist, lens + nlit, codes + nlit, true)
-        || !BuildFastTable(work_->Dist, TWork::DistCapacity, DynDistBits, ndist, lens + nlit, codes + nlit,
+        || !BuildFastTable(work_->Dist, TWork::DistCapacity, DistBits, ndist, lens + nlit, codes + nlit,
                            DistPayloads.data()))
         throw TCorruptData{"invalid distances set"};
-    InflateCodes(work_->Lit, DynLitBits, work_->Dist, DynDistBits);
+    InflateCodes(work_->Lit, work_->Dist);
 }
 
 // The hot loop. Bit buffer, input pointer and window position live in locals
@@ -396,15 +395,22 @@ void TZipDecoder::InflateDynamic()
 // failure leaves the loop through a variable (no call may take the locals'
 // addresses, or they would live in memory instead of registers).
 //
-// Entry assumptions of each turn: at least 48 bits held (a length code with
-// its extra bits and a distance code with its extra bits: 15+5+15+13), and e
-// is the literal/length entry for the next bits, looked up ahead: after a
-// match the next lookup is made before the copy, so the two overlap.
-void TZipDecoder::InflateCodes(const uint32_t *LitTable, unsigned LitBits, const uint32_t *DistTable, unsigned DistBits)
+// Each lookup is made before the refill that precedes its use, so the
+// refill never lengthens the chain from one table entry to the next: e is
+// always the literal/length entry for the next bits, looked up while at
+// least LitBits bits were held. Bit budget of one turn, from the refill at
+// its top (at least 56 bits): three primary literals (3 x 11) and the next
+// lookup (11), or a primary length code with its extra bits (11+5), a
+// primary distance code with its extra bits (8+13) and the next lookup (11).
+// Codes that need a second-level table refill once more after their first
+// level.
+template <int Variant>
+__attribute__((always_inline)) inline void TZipDecoder::InflateCodesLoop(const uint32_t *LitTable,
+                                                                         const uint32_t *DistTable)
 {
+    constexpr uint64_t LitMask = (uint64_t(1) << LitBits) - 1;
+    constexpr uint64_t DistMask = (uint64_t(1) << DistBits) - 1;
     uint8_t *const win = work_->Window;
-    const uint64_t litMask = (uint64_t(1) << LitBits) - 1;
-    const uint64_t distMask = (uint64_t(1) << DistBits) - 1;
     size_t wp = winPos_;
     uint64_t bits = bitBuf_;
     unsigned count = bitCount_;
@@ -412,9 +418,12 @@ void TZipDecoder::InflateCodes(const uint32_t *LitTable, unsigned LitBits, const
     const uint8_t *inEnd = inEnd_;
     const char *failure = nullptr;
 
+    // Only the low six bits of count are kept exact: drops subtract whole
+    // entries and shifts use the count modulo 64, which saves the masking
+    // on the bit buffer's critical path (the true count never exceeds 63).
     auto store = [&] {
         bitBuf_ = bits;
-        bitCount_ = count;
+        bitCount_ = count & 63;
         inPtr_ = in;
         winPos_ = wp;
     };
@@ -436,61 +445,60 @@ void TZipDecoder::InflateCodes(const uint32_t *LitTable, unsigned LitBits, const
             std::memcpy(&word, in, 8);
             if constexpr (std::endian::native == std::endian::big)
                 word = __builtin_bswap64(word);
-            bits |= word << count;
-            in += (63 - count) >> 3;
+            bits |= word << (count & 63);
+            in += 7 - ((count >> 3) & 7);
             count |= 56;
-        } else if (count < 48) {
+        } else if ((count & 63) < 56) {
             store();
             RefillBits();
             load();
         }
     };
     auto drop = [&](uint32_t e) {
-        bits >>= e & 0xFF;
-        count -= e & 0xFF;
+        bits >>= e & 63;
+        count -= e;
     };
-    // The extra bits of a length or distance entry, over its base.
+    // The extra bits of a length or distance entry, over its base (such an
+    // entry has no flags, so bits 8-13 are its code length).
     auto value = [&](uint32_t e) {
-        return (e >> 16) + static_cast<unsigned>((bits & ((uint64_t(1) << (e & 0xFF)) - 1)) >> ((e >> 8) & 15));
+        return (e >> 16) + static_cast<unsigned>((bits & ((uint64_t(1) << (e & 63)) - 1)) >> ((e >> 8) & 63));
     };
 
     refill();
-    uint32_t e = LitTable[bits & litMask];
+    uint32_t e = LitTable[bits & LitMask];
     for (;;) {
         if (wp >= TWork::SlideAt) {
             store();
             SlideWindow();
             load();
         }
+        refill();
         if (e & FLiteral) {
-            // Up to three literals from the primary table (at most 11 bits
-            // each) before the next refill and window check; the slack takes
-            // the overrun.
+            // Up to three literals before the next refill and window check;
+            // the slack takes the overrun.
             drop(e);
             win[wp++] = static_cast<uint8_t>(e >> 16);
-            e = LitTable[bits & litMask];
+            e = LitTable[bits & LitMask];
             if (e & FLiteral) {
                 drop(e);
                 win[wp++] = static_cast<uint8_t>(e >> 16);
-                e = LitTable[bits & litMask];
+                e = LitTable[bits & LitMask];
                 if (e & FLiteral) {
                     drop(e);
                     win[wp++] = static_cast<uint8_t>(e >> 16);
-                    e = LitTable[bits & litMask];
+                    e = LitTable[bits & LitMask];
                 }
             }
-            refill();
             continue;
         }
         if (e & FLink) {
-            bits >>= e & 0xFF;
-            count -= e & 0xFF;
+            drop(e);
+            refill();
             e = LitTable[(e >> 16) + (bits & ((uint64_t(1) << ((e >> 8) & 15)) - 1))];
             if (e & FLiteral) {
                 drop(e);
                 win[wp++] = static_cast<uint8_t>(e >> 16);
-                refill();
-                e = LitTable[bits & litMask];
+                e = LitTable[bits & LitMask];
                 continue;
             }
         }
@@ -504,10 +512,10 @@ void TZipDecoder::InflateCodes(const uint32_t *LitTable, unsigned LitBits, const
         const unsigned length = value(e);
         drop(e);
 
-        e = DistTable[bits & distMask];
+        e = DistTable[bits & DistMask];
         if (e & FLink) {
-            bits >>= e & 0xFF;
-            count -= e & 0xFF;
+            drop(e);
+            refill();
             e = DistTable[(e >> 16) + (bits & ((uint64_t(1) << ((e >> 8) & 15)) - 1))];
         }
         if (e & FInvalid) {
@@ -516,12 +524,11 @@ void TZipDecoder::InflateCodes(const uint32_t *LitTable, unsigned LitBits, const
         }
         const size_t dist = value(e);
         drop(e);
+        e = LitTable[bits & LitMask];
         if (dist > wp) {
             failure = "invalid distance too far back";
             break;
         }
-        refill();
-        e = LitTable[bits & litMask];
 
         uint8_t *dst = win + wp;
         const uint8_t *src = dst - dist;
@@ -532,9 +539,11 @@ void TZipDecoder::InflateCodes(const uint32_t *LitTable, unsigned LitBits, const
             // both stores (bytes past the length are don't-cares, so this
             // holds while the needed bytes all lie before dst), then 16 at a
             // time for the rest.
-            uint8_t chunk[32];
-            std::memcpy(chunk, src, 32);
-            std::memcpy(dst, chunk, 32);
+            TVec16 a, b;
+            std::memcpy(&a, src, 16);
+            std::memcpy(&b, src + 16, 16);
+            std::memcpy(dst, &a, 16);
+            std::memcpy(dst + 16, &b, 16);
             if (length > 32) {
                 dst += 32;
                 src += 32;
@@ -578,6 +587,38 @@ void TZipDecoder::InflateCodes(const uint32_t *LitTable, unsigned LitBits, const
     store();
     if (failure)
         throw TCorruptData{failure};
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define ZORBEL_INFLATE_BMI2 1
+#endif
+
+void TZipDecoder::InflateCodes(const uint32_t *LitTable, const uint32_t *DistTable)
+{
+#ifdef ZORBEL_INFLATE_BMI2
+    static const bool bmi2 = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("bmi2");
+    }();
+    if (bmi2) {
+        InflateCodesBmi2(LitTable, DistTable);
+        return;
+    }
+#endif
+    InflateCodesPlain(LitTable, DistTable);
+}
+
+void TZipDecoder::InflateCodesPlain(const uint32_t *LitTable, const uint32_t *DistTable)
+{
+    InflateCodesLoop<0>(LitTable, DistTable);
+}
+
+#ifdef ZORBEL_INFLATE_BMI2
+__attribute__((target("bmi2")))
+#endif
+void TZipDecoder::InflateCodesBmi2(const uint32_t *LitTable, const uint32_t *DistTable)
+{
+    InflateCodesLoop<1>(LitTable, DistTable);
 }
 
 } // namespace zorbel
