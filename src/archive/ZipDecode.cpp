@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <condition_variable>
 #include <cstring>
@@ -75,7 +76,7 @@ public:
             }
             {
                 std::unique_lock lock(mutex_);
-                fromWorker_.wait(lock, [&] { return decrypted_ > consumed_; });
+                fromWorker_.wait(lock, [&] { return decrypted_.load(std::memory_order_acquire) > consumed_; });
             }
             const TSlot &s = slots_[consumed_ % Slots];
             const size_t k = std::min(Count - done, s.Size - offset_);
@@ -114,7 +115,7 @@ private:
             }
             {
                 std::lock_guard lock(mutex_);
-                ++filled_;
+                filled_.store(filled_.load(std::memory_order_relaxed) + 1, std::memory_order_release);
             }
             toWorker_.notify_one();
         }
@@ -126,16 +127,18 @@ private:
             uint64_t next;
             {
                 std::unique_lock lock(mutex_);
-                toWorker_.wait(lock, [&] { return stop_ || decrypted_ < filled_; });
+                toWorker_.wait(lock, [&] {
+                    return stop_ || decrypted_.load(std::memory_order_relaxed) < filled_.load(std::memory_order_acquire);
+                });
                 if (stop_)
                     return;
-                next = decrypted_;
+                next = decrypted_.load(std::memory_order_relaxed);
             }
             TSlot &s = slots_[next % Slots];
             keys_.DecryptBuffer(s.Data.get(), s.Size);
             {
                 std::lock_guard lock(mutex_);
-                ++decrypted_;
+                decrypted_.store(next + 1, std::memory_order_release);
             }
             fromWorker_.notify_one();
         }
@@ -147,8 +150,10 @@ private:
     std::mutex mutex_;
     std::condition_variable toWorker_;   // a slot was filled, or stop
     std::condition_variable fromWorker_; // a slot was decrypted
-    uint64_t filled_ = 0;                // written under mutex_ by the calling thread
-    uint64_t decrypted_ = 0;             // written under mutex_ by the worker
+    // Written under mutex_ (so that no wake-up is lost), read with acquire:
+    // a slot's bytes are published with the count that covers it.
+    std::atomic<uint64_t> filled_ = 0;    // by the calling thread
+    std::atomic<uint64_t> decrypted_ = 0; // by the worker
     bool stop_ = false;                  // under mutex_
     // The calling thread's alone:
     uint64_t consumed_ = 0;
@@ -183,6 +188,7 @@ void TZipDecoder::Begin(int64_t CompressedSize, int64_t UncompressedSize, bool E
     bitBuf_ = 0;
     bitCount_ = 0;
     padBytes_ = 0;
+    afterStored_ = false;
     crc_ = 0xFFFFFFFFu;
     written_ = 0;
     ahead_.reset();
@@ -257,7 +263,10 @@ void TZipDecoder::ReadFully(uint8_t *Buffer, int64_t Count)
 
 bool TZipDecoder::FillInput()
 {
-    const size_t n = ReadInput(in_.get(), BufferSize);
+    // After a stored block the next is likely stored too (data that do not
+    // compress): read only its header's neighbourhood here, so that its
+    // bytes go straight into the window instead of through this buffer.
+    const size_t n = ReadInput(in_.get(), afterStored_ ? StoredLookahead : BufferSize);
     inPtr_ = in_.get();
     inEnd_ = in_.get() + n;
     return n > 0;

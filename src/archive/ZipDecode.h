@@ -218,6 +218,8 @@ private:
     uint64_t bitBuf_ = 0;
     unsigned bitCount_ = 0;
     unsigned padBytes_ = 0;
+    bool afterStored_ = false; // inflate: the last block was a stored one
+    static constexpr size_t StoredLookahead = 64;
     size_t winPos_ = 0;       // inflate: write position in the window
     size_t winFlushed_ = 0;   // inflate: start of the bytes not yet flushed
     uint32_t ringPos_ = 0;    // legacy decoders: write position in the ring

@@ -256,9 +256,11 @@ void TZipDecoder::InflateBlocks()
         last = PeekBits(1);
         const unsigned type = (bitBuf_ >> 1) & 3;
         DumpBits(3);
+        afterStored_ = false;
         switch (type) {
         case 0:
             InflateStored();
+            afterStored_ = true;
             break;
         case 1:
             InflateCodes(work_->FixedLit, work_->FixedDist);
