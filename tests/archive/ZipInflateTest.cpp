@@ -76,6 +76,58 @@ TEST(ZipInflateTest, MatchesOfEveryShortDistanceAndLengthInflateExactly)
     }
 }
 
+// After a stored block the decoder reads only a little ahead, so that the
+// next stored block goes straight into the window: stored blocks of every
+// length around that look-ahead, back to back, between fixed-code blocks
+// that use them as history, and a final block that is stored or not.
+TEST(ZipInflateTest, StoredBlocksOfEveryLengthBackToBack)
+{
+    std::mt19937 rng(5);
+    const unsigned lengths[] = {0, 1, 2, 7, 8, 9, 55, 56, 57, 58, 59, 60, 63, 64, 65, 70, 100, 15999, 16000, 16001, 40000, 65535};
+    for (bool storedLast : {true, false}) {
+        BitWriter w;
+        Bytes input;
+        auto stored = [&](unsigned length, bool last) {
+            w.Put(last ? 1 : 0, 1); // BFINAL
+            w.Put(0, 2);            // BTYPE 00: stored
+            w.AlignToByte();
+            w.Put(length, 16);          // LEN
+            w.Put(~length & 0xFFFF, 16); // NLEN
+            for (unsigned i = 0; i < length; ++i) {
+                const auto b = static_cast<uint8_t>(rng());
+                w.Put(b, 8);
+                input.push_back(b);
+            }
+        };
+        // A fixed-code block: a literal, then a match of length 3 at distance 1
+        // (symbol 257: 0000001; distance code 0: 00000), then the end of block.
+        auto fixed = [&](bool last) {
+            w.Put(last ? 1 : 0, 1);
+            w.Put(1, 2);          // BTYPE 01: fixed codes
+            w.PutCode(0x30 + 'q', 8); // literal 'q' (0-143: 00110000 + value)
+            w.PutCode(1, 7);      // length 3
+            w.PutCode(0, 5);      // distance 1
+            w.PutCode(0, 7);      // end of block
+            input.insert(input.end(), 4, 'q');
+        };
+        for (unsigned a : lengths) {
+            stored(a, false);
+            for (unsigned b : {0u, 1u, 59u, 64u, 65u, 16000u})
+                stored(b, false);
+            fixed(false);
+        }
+        if (storedLast)
+            stored(64, true);
+        else
+            fixed(true);
+        Bytes out;
+        const char *error = nullptr;
+        ASSERT_EQ(Inflate(w.Data(), out, static_cast<int64_t>(input.size()), &error), TDecodeStatus::Ok)
+            << storedLast << ": " << (error ? error : "");
+        EXPECT_TRUE(out == input) << storedLast;
+    }
+}
+
 TEST(ZipInflateTest, OutputPastTheStatedSizeIsRefused)
 {
     const Bytes input = test::SampleText(50000);
