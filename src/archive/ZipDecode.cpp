@@ -192,6 +192,8 @@ void TZipDecoder::Begin(int64_t CompressedSize, int64_t UncompressedSize, bool E
     crc_ = 0xFFFFFFFFu;
     written_ = 0;
     ahead_.reset();
+    outArea_ = nullptr;
+    outAreaSize_ = 0;
     failReason_ = nullptr;
 }
 
@@ -433,14 +435,43 @@ TDecodeStatus DecodeBuffer(int Method, uint16_t Flags, const uint8_t *Data, size
         pos += n;
         return static_cast<int64_t>(n);
     };
-    decoder.WriteOutput = [&](const uint8_t *buffer, int64_t count) { Out.insert(Out.end(), buffer, buffer + count); };
+    // Deflated data decode straight into Out, when the stated size is one
+    // the data could reach (a deflate stream grows at most 1032 times), so
+    // that a forged size allocates nothing it could not fill; the blocks
+    // handed on then already lie in Out.
+    size_t done = 0;
+    const bool direct = Method == 8 && UncompressedSize >= 0
+                        && UncompressedSize <= static_cast<int64_t>(Size) * 1032 + 1024;
+    decoder.WriteOutput = [&](const uint8_t *buffer, int64_t count) {
+        if (direct && buffer == Out.data() + done) {
+            done += static_cast<size_t>(count);
+            return;
+        }
+        if (direct) {
+            // A block from the decoder's own buffers (other methods).
+            std::memcpy(Out.data() + done, buffer, static_cast<size_t>(count));
+            done += static_cast<size_t>(count);
+            return;
+        }
+        Out.insert(Out.end(), buffer, buffer + count);
+    };
     decoder.Begin(static_cast<int64_t>(Size), UncompressedSize, false);
+    if (direct) {
+        Out.resize(static_cast<size_t>(UncompressedSize) + TZipDecoder::OutputSlack);
+        decoder.UseOutputBuffer(Out.data(), Out.size());
+    }
+    const auto finish = [&] {
+        if (direct)
+            Out.resize(done);
+    };
     try {
         if (!decoder.Decode(Method, Flags))
             return TDecodeStatus::UnknownMethod;
     } catch (const EBiggerThanUncompressed &) {
+        finish();
         return TDecodeStatus::TooLarge;
     }
+    finish();
     if (Error)
         *Error = decoder.FailReason();
     return decoder.Failed() ? TDecodeStatus::Corrupt : TDecodeStatus::Ok;

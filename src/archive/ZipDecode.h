@@ -91,6 +91,19 @@ public:
     // Resets the buffers, the bit reader, the CRC and the failed state.
     void Begin(int64_t CompressedSize, int64_t UncompressedSize, bool Encrypted);
 
+    // Bytes a buffer for UseOutputBuffer needs beyond the entry's size.
+    static constexpr size_t OutputSlack = 1 + 258 + 32;
+    // After Begin: deflated data are decoded straight into Buffer when its
+    // Size is at least the entry's uncompressed size plus OutputSlack (the
+    // bytes past the output are scratch), instead of through the decoder's
+    // window; WriteOutput then receives blocks that lie in Buffer, in order
+    // from its start. Begin forgets the buffer.
+    void UseOutputBuffer(uint8_t *Buffer, size_t Size)
+    {
+        outArea_ = Buffer;
+        outAreaSize_ = Size;
+    }
+
     // Decodes the entry begun with the given method and general purpose
     // flags (implode reads its options there). Returns false, touching
     // nothing, for a method it does not know.
@@ -220,6 +233,10 @@ private:
     unsigned padBytes_ = 0;
     bool afterStored_ = false; // inflate: the last block was a stored one
     static constexpr size_t StoredLookahead = 64;
+    uint8_t *outArea_ = nullptr; // UseOutputBuffer
+    size_t outAreaSize_ = 0;
+    uint8_t *win_ = nullptr;  // inflate: the window, or the caller's buffer
+    size_t slideAt_ = 0;      // inflate: where the window slides (or the output is too large)
     size_t winPos_ = 0;       // inflate: write position in the window
     size_t winFlushed_ = 0;   // inflate: start of the bytes not yet flushed
     uint32_t ringPos_ = 0;    // legacy decoders: write position in the ring

@@ -237,13 +237,19 @@ void TZipDecoder::BuildFixedTables()
 void TZipDecoder::Inflate()
 {
     winPos_ = winFlushed_ = 0;
+    // Straight into the caller's buffer when it holds the whole entry with
+    // the slack of the match copy: one past the stated size is where a
+    // "slide" finds the output too large.
+    const bool direct = outArea_ && uncompressed_ >= 0 && size_t(uncompressed_) + OutputSlack <= outAreaSize_;
+    win_ = direct ? outArea_ : work_->Window;
+    slideAt_ = direct ? size_t(uncompressed_) + 1 : TWork::SlideAt;
     try {
         InflateBlocks();
     } catch (const TCorruptData &corrupt) {
         // Nonsense read from the zero padding past the end is a truncation.
         Fail(padBytes_ * 8 > bitCount_ ? "unexpected end of compressed data" : corrupt.Reason);
     }
-    FlushWindow(work_->Window + winFlushed_, winPos_ - winFlushed_);
+    FlushWindow(win_ + winFlushed_, winPos_ - winFlushed_);
     winFlushed_ = winPos_;
     FlushOutput();
 }
@@ -278,8 +284,14 @@ void TZipDecoder::InflateBlocks()
 
 void TZipDecoder::SlideWindow()
 {
-    uint8_t *win = work_->Window;
+    uint8_t *win = win_;
     FlushWindow(win + winFlushed_, winPos_ - winFlushed_);
+    if (win != work_->Window) {
+        // The caller's buffer: the output passed the stated size, which the
+        // flush of its last block reports.
+        FlushOutput();
+        throw EBiggerThanUncompressed(QStringLiteral("File is larger than uncompressed size!"));
+    }
     std::memmove(win, win + winPos_ - TWork::WindowSize, TWork::WindowSize);
     winPos_ = winFlushed_ = TWork::WindowSize;
 }
@@ -295,13 +307,13 @@ void TZipDecoder::InflateStored()
         throw TCorruptData{"invalid stored block lengths"};
     if (padBytes_ * 8 > bitCount_)
         throw TCorruptData{"unexpected end of compressed data"};
-    uint8_t *win = work_->Window;
+    uint8_t *win = win_;
     unsigned left = len;
     // Whole bytes still held by the bit reader come first.
     while (left > 0 && bitCount_ > 0) {
         if (RealBits() < 8)
             throw TCorruptData{"unexpected end of compressed data"};
-        if (winPos_ >= TWork::SlideAt)
+        if (winPos_ >= slideAt_)
             SlideWindow();
         win[winPos_++] = static_cast<uint8_t>(bitBuf_);
         DumpBits(8);
@@ -310,9 +322,9 @@ void TZipDecoder::InflateStored()
     if (bitCount_ == 0)
         bitBuf_ = 0; // drop look-ahead bits: the next bytes are read directly
     while (left > 0) {
-        if (winPos_ >= TWork::SlideAt)
+        if (winPos_ >= slideAt_)
             SlideWindow();
-        const size_t room = std::min(size_t(left), TWork::SlideAt - winPos_);
+        const size_t room = std::min(size_t(left), slideAt_ - winPos_);
         size_t k;
         if (inPtr_ < inEnd_) {
             k = std::min(room, size_t(inEnd_ - inPtr_));
@@ -412,7 +424,8 @@ __attribute__((always_inline)) inline void TZipDecoder::InflateCodesLoop(const u
 {
     constexpr uint64_t LitMask = (uint64_t(1) << LitBits) - 1;
     constexpr uint64_t DistMask = (uint64_t(1) << DistBits) - 1;
-    uint8_t *const win = work_->Window;
+    uint8_t *const win = win_;
+    const size_t slideAt = slideAt_;
     size_t wp = winPos_;
     uint64_t bits = bitBuf_;
     unsigned count = bitCount_;
@@ -469,7 +482,7 @@ __attribute__((always_inline)) inline void TZipDecoder::InflateCodesLoop(const u
     refill();
     uint32_t e = LitTable[bits & LitMask];
     for (;;) {
-        if (wp >= TWork::SlideAt) {
+        if (wp >= slideAt) {
             store();
             SlideWindow();
             load();

@@ -247,6 +247,79 @@ TEST(ZipDecodeTest, FailuresInsideALongEncryptedEntryReachTheCaller)
     EXPECT_TRUE(h.Output() == data);
 }
 
+// Decoding straight into the caller's buffer hands on the same blocks as
+// decoding through the window: the same sizes, the same bytes, the same
+// failure when the data pass the stated size, at every size around the
+// block edges, for stored and compressed blocks; a buffer without the slack
+// falls back to the window.
+TEST(ZipDecodeTest, OutputBufferGivesTheSameBlocksAsTheWindow)
+{
+    struct TRun {
+        std::vector<size_t> sizes;
+        Bytes out;
+        bool tooLarge = false;
+        int64_t written = 0;
+        int outside = 0; // blocks that did not lie in the caller's buffer
+    };
+    auto run = [](const Bytes &stream, int64_t stated, Bytes *buffer) {
+        TRun r;
+        Harness h(stream);
+        h.decoder.Begin(static_cast<int64_t>(stream.size()), stated, false);
+        if (buffer)
+            h.decoder.UseOutputBuffer(buffer->data(), buffer->size());
+        h.decoder.WriteOutput = [&](const uint8_t *b, int64_t n) {
+            r.sizes.push_back(static_cast<size_t>(n));
+            r.out.insert(r.out.end(), b, b + n);
+            if (buffer && (b < buffer->data() || b + n > buffer->data() + buffer->size()))
+                ++r.outside;
+        };
+        try {
+            h.decoder.Decode(8, 0);
+        } catch (const EBiggerThanUncompressed &) {
+            r.tooLarge = true;
+        }
+        EXPECT_FALSE(h.decoder.Failed()) << h.decoder.FailReason();
+        r.written = h.decoder.BytesWritten();
+        return r;
+    };
+    for (size_t size : {size_t(1), size_t(15999), size_t(16000), size_t(16001), size_t(48000), size_t(300001)}) {
+        Bytes data = test::SampleText(size, 9);
+        if (size > 40000) {
+            const Bytes noise = test::SampleRandom(size / 4, 10);
+            std::copy(noise.begin(), noise.end(), data.begin() + static_cast<long>(size / 2));
+        }
+        for (int level : {0, 6}) {
+            const Bytes stream = test::ZlibDeflate(data, level, 0);
+            for (int64_t stated : {int64_t(size), int64_t(size) - 1, int64_t(size) + 5}) {
+                SCOPED_TRACE(testing::Message() << size << " level " << level << " stated " << stated);
+                if (stated < 0)
+                    continue;
+                const TRun window = run(stream, stated, nullptr);
+                Bytes buffer(static_cast<size_t>(stated) + TZipDecoder::OutputSlack, 0xEE);
+                const TRun direct = run(stream, stated, &buffer);
+                EXPECT_EQ(direct.sizes, window.sizes);
+                EXPECT_TRUE(direct.out == window.out);
+                EXPECT_EQ(direct.tooLarge, window.tooLarge);
+                EXPECT_EQ(direct.tooLarge, stated < int64_t(size));
+                EXPECT_EQ(direct.written, window.written);
+                EXPECT_TRUE(direct.tooLarge || direct.out == data);
+                // Whole blocks come straight from the buffer; only a last
+                // partial one goes through the decoder's output buffer.
+                if (!direct.tooLarge) {
+                    EXPECT_LE(direct.outside, 1);
+                }
+                if (!direct.tooLarge && size >= 16000) {
+                    EXPECT_LT(direct.outside, static_cast<int>(direct.sizes.size()));
+                }
+                Bytes small(static_cast<size_t>(stated) + TZipDecoder::OutputSlack - 1, 0xEE);
+                const TRun fallback = run(stream, stated, &small);
+                EXPECT_EQ(fallback.sizes, window.sizes);
+                EXPECT_TRUE(fallback.out == window.out);
+            }
+        }
+    }
+}
+
 TEST(ZipDecodeTest, UnknownMethodTouchesNothing)
 {
     Harness h(Bytes(100, 1));
