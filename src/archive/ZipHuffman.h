@@ -47,9 +47,8 @@ constexpr unsigned EntryValue(uint32_t e) { return e >> 16; }
 // at most 16) and its code as read from the stream (first bit in bit 0).
 // Payloads[i] is the op and value of symbol i (Payload()). Returns false
 // when two codes collide or the table would need more than Capacity entries.
-// On success *Used (when given) is the number of entries filled.
 bool BuildTable(uint32_t *Table, size_t Capacity, unsigned TableBits, unsigned Count, const uint8_t *Lengths,
-                const uint16_t *Codes, const uint32_t *Payloads, size_t *Used = nullptr);
+                const uint16_t *Codes, const uint32_t *Payloads);
 
 // Checks lengths read from a stream (at most 15) and assigns their canonical
 // codes (AssignCanonicalCodes). Returns false for an over-subscribed set and

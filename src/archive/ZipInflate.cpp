@@ -20,18 +20,25 @@ namespace zorbel {
 
 namespace huff {
 
-bool BuildTable(uint32_t *Table, size_t Capacity, unsigned TableBits, unsigned Count, const uint8_t *Lengths,
-                const uint16_t *Codes, const uint32_t *Payloads, size_t *Used)
+namespace {
+
+// BuildTable with each entry passed through Make as it is stored (inflate
+// stores its own layout this way; see BuildFastTable). Make keeps an entry's
+// value in bits 16-31 and a link's index bits in bits 8-11.
+template <class TMake>
+bool BuildTableAs(uint32_t *Table, size_t Capacity, unsigned TableBits, unsigned Count, const uint8_t *Lengths,
+                  const uint16_t *Codes, const uint32_t *Payloads, TMake Make)
 {
-    constexpr uint32_t Invalid = Payload(OpInvalid, 0);
+    const uint32_t invalid = Make(Payload(OpInvalid, 0));
     const size_t primary = size_t(1) << TableBits;
     if (primary > Capacity || TableBits > 11)
         return false;
-    std::fill(Table, Table + primary, Invalid);
+    std::fill(Table, Table + primary, invalid);
 
     // Short codes fill every primary entry they prefix; for long codes note
     // the longest length behind each primary entry.
     uint8_t longest[2048] = {};
+    bool anyLong = false;
     for (unsigned s = 0; s < Count; ++s) {
         const unsigned len = Lengths[s];
         if (len == 0)
@@ -40,30 +47,34 @@ bool BuildTable(uint32_t *Table, size_t Capacity, unsigned TableBits, unsigned C
             return false;
         const unsigned code = Codes[s];
         if (len <= TableBits) {
+            const uint32_t entry = Make(Payloads[s] | len);
             for (size_t i = code; i < primary; i += size_t(1) << len) {
-                if (Table[i] != Invalid)
+                if (Table[i] != invalid)
                     return false;
-                Table[i] = Payloads[s] | len;
+                Table[i] = entry;
             }
         } else {
             uint8_t &l = longest[code & (primary - 1)];
             l = std::max<uint8_t>(l, static_cast<uint8_t>(len));
+            anyLong = true;
         }
     }
+    if (!anyLong)
+        return true;
 
     // One second-level table per primary entry with long codes behind it.
     size_t next = primary;
     for (size_t p = 0; p < primary; ++p) {
         if (longest[p] == 0)
             continue;
-        if (Table[p] != Invalid)
+        if (Table[p] != invalid)
             return false;
         const unsigned subBits = longest[p] - TableBits;
         const size_t size = size_t(1) << subBits;
         if (next + size > Capacity)
             return false;
-        Table[p] = Payload(OpLink | subBits, static_cast<uint32_t>(next)) | TableBits;
-        std::fill(Table + next, Table + next + size, Invalid);
+        Table[p] = Make(Payload(OpLink | subBits, static_cast<uint32_t>(next)) | TableBits);
+        std::fill(Table + next, Table + next + size, invalid);
         next += size;
     }
 
@@ -75,15 +86,22 @@ bool BuildTable(uint32_t *Table, size_t Capacity, unsigned TableBits, unsigned C
         const uint32_t link = Table[code & (primary - 1)];
         uint32_t *sub = Table + EntryValue(link);
         const size_t size = size_t(1) << (EntryOp(link) & 15);
+        const uint32_t entry = Make(Payloads[s] | (len - TableBits));
         for (size_t i = code >> TableBits; i < size; i += size_t(1) << (len - TableBits)) {
-            if (sub[i] != Invalid)
+            if (sub[i] != invalid)
                 return false;
-            sub[i] = Payloads[s] | (len - TableBits);
+            sub[i] = entry;
         }
     }
-    if (Used)
-        *Used = next;
     return true;
+}
+
+} // namespace
+
+bool BuildTable(uint32_t *Table, size_t Capacity, unsigned TableBits, unsigned Count, const uint8_t *Lengths,
+                const uint16_t *Codes, const uint32_t *Payloads)
+{
+    return BuildTableAs(Table, Capacity, TableBits, Count, Lengths, Codes, Payloads, [](uint32_t e) { return e; });
 }
 
 bool CanonicalCodes(unsigned Count, const uint8_t *Lengths, uint16_t *Codes, bool AllowEmpty)
@@ -193,21 +211,11 @@ constexpr uint32_t FastEntry(uint32_t e)
     return value << 16 | len << 8 | (len + op); // op: the number of extra bits
 }
 
-void ToFastEntries(uint32_t *Table, size_t Used)
-{
-    for (size_t i = 0; i < Used; ++i)
-        Table[i] = FastEntry(Table[i]);
-}
-
 // Builds a literal/length or distance table in the hot loop's layout.
 bool BuildFastTable(uint32_t *Table, size_t Capacity, unsigned TableBits, unsigned Count, const uint8_t *Lengths,
                     const uint16_t *Codes, const uint32_t *Payloads)
 {
-    size_t used = 0;
-    if (!huff::BuildTable(Table, Capacity, TableBits, Count, Lengths, Codes, Payloads, &used))
-        return false;
-    ToFastEntries(Table, used);
-    return true;
+    return huff::BuildTableAs(Table, Capacity, TableBits, Count, Lengths, Codes, Payloads, FastEntry);
 }
 
 // Steps of the pattern fill for distances below 8 (a multiple of the
