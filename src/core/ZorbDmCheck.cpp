@@ -284,7 +284,7 @@ QString KindName(const QString &type)
 
 } // namespace
 
-void CheckDataSetStructure(TSqliteDb &db)
+void CheckDataSetStructure(TSqliteDb &db, bool Pages)
 {
     struct TObject {
         QString Type, Name, Table, Sql;
@@ -331,6 +331,8 @@ void CheckDataSetStructure(TSqliteDb &db)
     if (!foreign.isEmpty())
         Refuse(U("в его базе данных есть то, чего программа не создаёт: %1.").arg(foreign.join(QStringLiteral(", "))));
 
+    if (!Pages)
+        return;
     TSqliteStatement check(db, QStringLiteral("PRAGMA quick_check(1)"));
     if (!check.Step() || check.ColumnText(0) != u"ok")
         Refuse(U("его база данных повреждена."));

@@ -23,8 +23,9 @@ class TSqliteDb;
 ZORBEL_EXCEPTION(EDataSetRefused, EDatabaseError);
 
 // Raises EDataSetRefused when the database is not the program's own. Reads
-// only. Requires: db open.
-void CheckDataSetStructure(TSqliteDb &db);
+// only. With Pages false the pages' quick check (which reads every page) is
+// left out. Requires: db open.
+void CheckDataSetStructure(TSqliteDb &db, bool Pages = true);
 
 // Values the columns cannot hold: text or blobs in number, identifier and date
 // columns, identifiers outside 16 bits, dates outside years 1..9999, numbers

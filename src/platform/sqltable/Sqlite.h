@@ -18,6 +18,7 @@
 #include "platform/rtl/Exceptions.h"
 
 #include <QString>
+#include <functional>
 #include <cstdint>
 
 struct sqlite3;
@@ -58,12 +59,19 @@ public:
     // Starts the budget of one step afresh.
     void StartStep() { periods_ = 0; }
 
+    // Told the table and rowid of every row an INSERT or UPDATE on this
+    // connection writes (deleted rows are not told); an empty function stops
+    // it. The function must not use the connection. Ends with Close.
+    using TRowWritten = std::function<void(const char *Table, int64_t RowId)>;
+    void SetRowWrittenHook(TRowWritten Hook);
+
 private:
     static constexpr int ProgressPeriod = 1000; // instructions between checks
     static int Progress(void *self);
 
     sqlite3 *db_ = nullptr;
     QString fileName_;
+    TRowWritten rowWritten_;
     int64_t stepLimit_ = 0; // in periods; 0: none
     int64_t periods_ = 0;
 };
