@@ -225,6 +225,19 @@ constexpr uint8_t PatternStep[8] = {0, 8, 8, 6, 8, 5, 6, 7};
 // Sixteen bytes in a vector register.
 typedef uint8_t TVec16 __attribute__((vector_size(16)));
 
+// Copies forward in Step-byte pieces until dst reaches End, overrunning it by
+// less than Step; a piece may read bytes an earlier piece wrote (an
+// overlapping match), so Step must not exceed the distance.
+template <size_t Step>
+inline void CopyInSteps(uint8_t *dst, const uint8_t *src, const uint8_t *End)
+{
+    do {
+        std::memcpy(dst, src, Step);
+        dst += Step;
+        src += Step;
+    } while (dst < End);
+}
+
 } // namespace
 
 void TZipDecoder::BuildFixedTables()
@@ -553,7 +566,7 @@ __attribute__((always_inline)) inline void TZipDecoder::InflateCodesLoop(const u
             break;
         }
 
-        uint8_t *dst = win + wp;
+        uint8_t *const dst = win + wp;
         const uint8_t *src = dst - dist;
         wp += length;
         uint8_t *const end = win + wp;
@@ -567,27 +580,12 @@ __attribute__((always_inline)) inline void TZipDecoder::InflateCodesLoop(const u
             std::memcpy(&b, src + 16, 16);
             std::memcpy(dst, &a, 16);
             std::memcpy(dst + 16, &b, 16);
-            if (length > 32) {
-                dst += 32;
-                src += 32;
-                do {
-                    std::memcpy(dst, src, 16);
-                    dst += 16;
-                    src += 16;
-                } while (dst < end);
-            }
+            if (length > 32)
+                CopyInSteps<16>(dst + 32, src + 32, end);
         } else if (dist >= 16) {
-            do {
-                std::memcpy(dst, src, 16);
-                dst += 16;
-                src += 16;
-            } while (dst < end);
+            CopyInSteps<16>(dst, src, end);
         } else if (dist >= 8) {
-            do {
-                std::memcpy(dst, src, 8);
-                dst += 8;
-                src += 8;
-            } while (dst < end);
+            CopyInSteps<8>(dst, src, end);
         } else if constexpr (std::endian::native == std::endian::little) {
             // A period below 8: its bytes widened to a word, stored at a
             // step that is a multiple of the period (stores only, so nothing
@@ -598,10 +596,8 @@ __attribute__((always_inline)) inline void TZipDecoder::InflateCodesLoop(const u
             for (size_t w = dist; w < 8; w *= 2)
                 pattern |= pattern << (8 * w);
             const unsigned step = PatternStep[dist];
-            do {
-                std::memcpy(dst, &pattern, 8);
-                dst += step;
-            } while (dst < end);
+            for (uint8_t *p = dst; p < end; p += step)
+                std::memcpy(p, &pattern, 8);
         } else {
             for (unsigned i = 0; i < length; ++i)
                 dst[i] = src[i];
