@@ -321,7 +321,9 @@ void TZipDecoder::RefillBits()
         bitCount_ |= 56;
         return;
     }
-    while (bitCount_ <= 56) {
+    // Up to 56-63 bits, never 64: inflate's hot loop keeps the count modulo
+    // 64 and shifts by it.
+    while (bitCount_ < 56) {
         const int b = ReadByte();
         if (b < 0)
             ++padBytes_;
