@@ -103,16 +103,25 @@ private:
     {
         while (!inputDone_ && filled_ - consumed_ < Slots) {
             TSlot &s = slots_[filled_ % Slots];
+            // The archive is read in blocks of at most BufferSize, as without
+            // the second thread; a slot takes several.
+            s.Size = 0;
             try {
-                s.Size = readRaw_(s.Data.get(), TZipDecoder::DecryptChunk);
+                while (s.Size < TZipDecoder::DecryptChunk) {
+                    const size_t n = readRaw_(s.Data.get() + s.Size, TZipDecoder::BufferSize);
+                    if (n == 0) {
+                        inputDone_ = true;
+                        break;
+                    }
+                    s.Size += n;
+                }
             } catch (...) {
+                // Kept for the reader: the bytes before it are handed on first.
                 error_ = std::current_exception();
-                s.Size = 0;
-            }
-            if (s.Size == 0) {
                 inputDone_ = true;
-                break;
             }
+            if (s.Size == 0)
+                break;
             {
                 std::lock_guard lock(mutex_);
                 filled_.store(filled_.load(std::memory_order_relaxed) + 1, std::memory_order_release);

@@ -47,9 +47,10 @@ class TZipDecoder {
 public:
     static constexpr int BufferSize = 16000;
     // Encrypted entries with at least this much input are decrypted ahead
-    // on a second thread, in chunks of DecryptChunk bytes.
+    // on a second thread, in chunks of DecryptChunk bytes (the archive is
+    // still read in blocks of at most BufferSize).
     static constexpr int64_t DecryptAheadFrom = 256 * 1024;
-    static constexpr size_t DecryptChunk = 64 * 1024;
+    static constexpr size_t DecryptChunk = 4 * BufferSize;
 
     // Reads up to Count bytes from the archive at its current position and
     // returns how many it read (fewer only at the end of the volume).
