@@ -18,6 +18,7 @@
 namespace zorbel {
 
 class TSqliteDb;
+struct TTableDef;
 
 // The database is not the program's own; the message (Russian) says why.
 ZORBEL_EXCEPTION(EDataSetRefused, EDatabaseError);
@@ -35,5 +36,9 @@ void CheckDataSetStructure(TSqliteDb &db, bool Pages = true);
 // an empty string when there are none. Reads only. Requires: the structure
 // passed CheckDataSetStructure.
 QString ImpossibleValuesReport(TSqliteDb &db);
+
+// The rows of a stored table that hold such a value, as an SQL condition;
+// empty when no column can hold one.
+QString ImpossibleRowsCondition(const TTableDef &stored);
 
 } // namespace zorbel

@@ -69,7 +69,11 @@ void TKnownContents::Remember(const TContentKey &Key, bool YearsFilled) const
         data += QByteArray::number(e.Key.Crc, 16) + ' ' + QByteArray::number(qlonglong(e.Key.Size)) + ' ' +
                 (e.YearsFilled ? '1' : '0') + '\n';
     try {
-        SaveFileAtomically(file_, data);
+        // Replaced whole but not synced: a list lost to a power cut only
+        // costs the next opening its checks, and a save need not wait.
+        TFileReplacer list(file_, false, false);
+        list.Write(data);
+        list.Commit();
     } catch (const Exception &) {
         // Not remembered: the next opening of these contents checks them whole.
     }

@@ -127,6 +127,10 @@ int CollateRussian(void *, int n1, const void *s1, int n2, const void *s2)
 
 } // namespace
 
+static_assert(TSqliteStatement::vtInteger == SQLITE_INTEGER && TSqliteStatement::vtFloat == SQLITE_FLOAT &&
+              TSqliteStatement::vtText == SQLITE_TEXT && TSqliteStatement::vtBlob == SQLITE_BLOB &&
+              TSqliteStatement::vtNull == SQLITE_NULL);
+
 TSqliteDb::~TSqliteDb()
 {
     Close();

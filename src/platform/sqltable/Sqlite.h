@@ -99,8 +99,10 @@ public:
     QString ColumnName(int column) const;
     QString ColumnDeclType(int column) const;
     bool IsNull(int column) const;
-    // SQLITE_INTEGER, SQLITE_FLOAT, SQLITE_TEXT, SQLITE_BLOB or SQLITE_NULL.
+    // SQLITE_INTEGER, SQLITE_FLOAT, SQLITE_TEXT, SQLITE_BLOB or SQLITE_NULL,
+    // named below for callers that do not include SQLite's header.
     int ColumnType(int column) const;
+    enum TValueType { vtInteger = 1, vtFloat = 2, vtText = 3, vtBlob = 4, vtNull = 5 };
     int64_t ColumnInt(int column) const;
     double ColumnDouble(int column) const;
     QString ColumnText(int column) const;
