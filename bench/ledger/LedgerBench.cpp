@@ -8,7 +8,8 @@
 //                 period) and one step back, each with the status-bar totals
 //                 and a repaint of the grid;
 //   routines      UpdateBalances(true, 0), BuildCategoryTree over 2,000
-//                 categories, the first paint of the ledger.
+//                 categories, the first paint of the ledger, the walk that
+//                 fills the day sums of the balances (idle work after it).
 // Targets: start-up <= 500 ms; each click <= 16 ms; a tree fill <= 50 ms.
 //
 // ZORBEL_BENCH_NOCOVER=1 drops the data set's index over (Id_Account,
@@ -91,8 +92,9 @@ double Median(std::vector<double> v)
 void Print(const TFigure &fig)
 {
     const double worst = *std::max_element(fig.Ms.begin(), fig.Ms.end());
-    std::printf("%-44s %9.2f %9.2f %9.2f %7.0f  %s\n", fig.Name, Median(fig.Ms), worst, Median(fig.Cpu), fig.Target,
-                worst <= fig.Target ? "ok" : "OVER");
+    const double least = *std::min_element(fig.Ms.begin(), fig.Ms.end());
+    std::printf("%-44s %9.2f %9.2f %9.2f %9.2f %7.0f  %s\n", fig.Name, least, Median(fig.Ms), worst, Median(fig.Cpu),
+                fig.Target, worst <= fig.Target ? "ok" : "OVER");
 }
 
 // Times one run of Step into Fig (wall clock and thread processor time).
@@ -218,6 +220,14 @@ int main(int argc, char **argv)
     QApplication::processEvents();
     TFigure firstPaint{"first paint of the ledger", {}, 16, {}};
     Time(firstPaint, [&] { Paint(f); });
+    // The window fills the day sums of the balances when the event loop is
+    // first idle; the clicks below are timed with them in place.
+    TFigure sums{"day sums walk (idle, after the paint)", {}, 500, {}};
+    Time(sums, [&] { f.Dm->HistSums.Build(); });
+    if (!f.Dm->HistSums.Ready()) {
+        std::fprintf(stderr, "the day sums were not built\n");
+        return 1;
+    }
 
     TFigure account{"switch the account (month view)", {}, 16, {}};
     TFigure accountAll{"switch the account (whole period)", {}, 16, {}};
@@ -277,8 +287,8 @@ int main(int argc, char **argv)
         part("grid paint again", [&] { Paint(f); });
     }
 
-    std::printf("%-44s %9s %9s %9s %7s\n", "figure", "median ms", "worst ms", "cpu ms", "target");
-    for (const TFigure *fig : {&startup, &firstPaint, &account, &accountAll, &period, &step, &balances, &tree})
+    std::printf("%-44s %9s %9s %9s %9s %7s\n", "figure", "min ms", "median ms", "worst ms", "cpu ms", "target");
+    for (const TFigure *fig : {&startup, &firstPaint, &sums, &account, &accountAll, &period, &step, &balances, &tree})
         Print(*fig);
     f.Dm->SetModified(false);
     f.mCloseNotSaveClick(&f);
