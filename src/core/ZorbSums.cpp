@@ -36,23 +36,34 @@ struct TSeries {
     TCells Cells[Levels];
 };
 
+// The series of an account: realised and planned sums (by TSumClass), and
+// the number of its rows of every kind by day (in Dt).
+constexpr int RowSeries = 2;
+
 struct TAccount {
-    int64_t Unsafe = 0; // rows the cache does not model
-    TSeries Series[2];  // by TSumClass
+    int64_t Rows = 0;   // all its rows
+    int64_t Odd = 0;    // rows dated by a number that is not a whole day
+    int64_t Unsafe = 0; // rows whose amounts the sums do not model
+    TSeries Series[3];
 };
 
-// What one row means to the cache.
-enum class TShape {
-    Counted,       // a day, a kind class and two amounts: summed
-    AccountUnsafe, // its account is answered by the query while the row exists
-    GlobalUnsafe,  // every account is answered by the query while the row exists
+// How a row's date compares with whole-day bounds.
+enum class TDateShape {
+    Day,     // a whole day
+    Undated, // null, text or blob: outside every range of days
+    Odd,     // another number: answered by the query
 };
 
+// What one row means to the cache. A row whose account is not a whole
+// number leaves every account to the queries while it exists; a row that is
+// not summed leaves its account's sums to them.
 struct TRow {
-    TShape Shape = TShape::GlobalUnsafe;
+    bool Whole = false; // the account is a whole number
     int64_t Account = 0;
-    int Class = 0;
+    TDateShape Date = TDateShape::Odd;
     int64_t Day = 0;
+    bool Summed = false; // a day, a kind class and two amounts
+    int Class = 0;
     int64_t Dt = 0, Ct = 0;
 };
 
@@ -124,21 +135,26 @@ bool KindClass(sqlite3_value *v, int &out)
 TRow ReadRow(sqlite3_value *const values[5])
 {
     TRow r;
-    if (!WholeValue(values[0], r.Account))
-        return r;
-    r.Shape = TShape::AccountUnsafe;
-    if (!WholeValue(values[1], r.Day) || !KindClass(values[2], r.Class) || !AmountUnits(values[3], r.Dt) ||
-        !AmountUnits(values[4], r.Ct))
-        return r;
-    r.Shape = TShape::Counted;
+    r.Whole = WholeValue(values[0], r.Account);
+    switch (sqlite3_value_type(values[1])) {
+    case SQLITE_NULL:
+    case SQLITE_TEXT:
+    case SQLITE_BLOB: r.Date = TDateShape::Undated; break;
+    default: r.Date = WholeValue(values[1], r.Day) ? TDateShape::Day : TDateShape::Odd; break;
+    }
+    r.Summed = r.Date == TDateShape::Day && KindClass(values[2], r.Class) && AmountUnits(values[3], r.Dt) &&
+               AmountUnits(values[4], r.Ct);
     return r;
 }
 
-void AddCell(TCells &cells, int64_t key, TTotal dt, TTotal ct)
+// Adds to the cells of a day at the first levels of a series.
+void AddDay(TSeries &s, int levels, int64_t day, TTotal dt, TTotal ct)
 {
-    TCell &c = cells[key];
-    c.Dt += dt;
-    c.Ct += ct;
+    for (int level = 0; level < levels; ++level) {
+        TCell &c = s.Cells[level][day >> (LevelBits * level)];
+        c.Dt += dt;
+        c.Ct += ct;
+    }
 }
 
 void AddTo(TCell &sum, const TCells &cells, int64_t key)
@@ -210,21 +226,24 @@ struct THistSums::TState {
         Hooked = 0;
     }
 
-    void Apply(const TRow &r, int sign)
+    // Adds (sign 1) or takes away (-1) a row, in the cells of the first
+    // levels of its series (the walk fills the days only).
+    void Apply(const TRow &r, int sign, int levels = Levels)
     {
-        if (r.Shape == TShape::GlobalUnsafe) {
+        if (!r.Whole) {
             GlobalUnsafe += sign;
             return;
         }
         TAccount &a = Accounts[r.Account];
-        if (r.Shape == TShape::AccountUnsafe) {
+        a.Rows += sign;
+        if (r.Date == TDateShape::Odd)
+            a.Odd += sign;
+        if (r.Date == TDateShape::Day)
+            AddDay(a.Series[RowSeries], levels, r.Day, sign, 0);
+        if (r.Summed)
+            AddDay(a.Series[r.Class], levels, r.Day, TTotal(r.Dt) * sign, TTotal(r.Ct) * sign);
+        else
             a.Unsafe += sign;
-            return;
-        }
-        TSeries &s = a.Series[r.Class];
-        const TTotal dt = TTotal(r.Dt) * sign, ct = TTotal(r.Ct) * sign;
-        for (int level = 0; level < Levels; ++level)
-            AddCell(s.Cells[level], r.Day >> (LevelBits * level), dt, ct);
     }
 
     // The changed row's values before (old) or after the change.
@@ -355,26 +374,12 @@ void THistSums::TState::Walk()
     }
     Db.Db().StartStep();
     // Days first; the blocks above them are added up from the days after.
-    TAccount *last = nullptr;
-    int64_t lastAccount = 0;
     int step;
     while ((step = sqlite3_step(st)) == SQLITE_ROW) {
         sqlite3_value *values[5];
         for (int i = 0; i < 5; ++i)
             values[i] = sqlite3_column_value(st, i);
-        const TRow r = ReadRow(values);
-        if (r.Shape == TShape::GlobalUnsafe) {
-            ++GlobalUnsafe;
-            continue;
-        }
-        if (!last || lastAccount != r.Account) {
-            last = &Accounts[r.Account];
-            lastAccount = r.Account;
-        }
-        if (r.Shape == TShape::AccountUnsafe)
-            ++last->Unsafe;
-        else
-            AddCell(last->Series[r.Class].Cells[0], r.Day, r.Dt, r.Ct);
+        Apply(ReadRow(values), 1, 1);
     }
     sqlite3_finalize(st);
     if (step != SQLITE_DONE) {
@@ -385,8 +390,11 @@ void THistSums::TState::Walk()
     for (auto &[id, account] : Accounts)
         for (TSeries &s : account.Series)
             for (const auto &[day, c] : s.Cells[0])
-                for (int level = 1; level < Levels; ++level)
-                    AddCell(s.Cells[level], day >> (LevelBits * level), c.Dt, c.Ct);
+                for (int level = 1; level < Levels; ++level) {
+                    TCell &block = s.Cells[level][day >> (LevelBits * level)];
+                    block.Dt += c.Dt;
+                    block.Ct += c.Ct;
+                }
     Hooked = 0;
     ChangesAtWalk = sqlite3_total_changes64(Handle);
     Built = true;
@@ -454,6 +462,55 @@ bool THistSums::Sums(int Account, TSumClass Class, TDateTime D1, TDateTime D2, i
     Income = int64_t(sum.Dt);
     Expense = int64_t(sum.Ct);
     return true;
+}
+
+} // namespace zorbel
+
+namespace zorbel {
+
+std::optional<int64_t> THistSums::Rows(int Account, bool Whole, TDateTime D1, TDateTime D2)
+{
+    if (!Ready() || s_->GlobalUnsafe != 0)
+        return std::nullopt;
+    const auto it = s_->Accounts.find(Account);
+    if (it == s_->Accounts.end())
+        return 0;
+    const TAccount &a = it->second;
+    if (Whole)
+        return a.Rows;
+    if (a.Odd != 0 || !(std::fabs(D1) < WholeLimit && std::fabs(D2) < WholeLimit) || D1 != std::trunc(D1) ||
+        D2 != std::trunc(D2))
+        return std::nullopt;
+    if (D1 > D2)
+        return 0;
+    const TTotal n = RangeSum(a.Series[RowSeries], int64_t(D1), int64_t(D2) + 1).Dt;
+    return FitsInt64(n) ? std::optional<int64_t>(int64_t(n)) : std::nullopt;
+}
+
+TTableCursor::TRowCounter LedgerRowCounter(THistSums &Sums)
+{
+    return [&Sums](const QStringList &order, const TRowValues &start, const TRowValues &end) -> std::optional<int> {
+        // The ledger's ranges over the order Id_Account;Date_Real;...: one
+        // account, whole or between two days.
+        if (order.size() < 2 || order[0].compare(QLatin1String("Id_Account"), Qt::CaseInsensitive) != 0 ||
+            order[1].compare(QLatin1String("Date_Real"), Qt::CaseInsensitive) != 0 || start.size() != end.size() ||
+            start.empty() || start.size() > 2)
+            return std::nullopt;
+        const auto whole = [](const Variant &v, double &out) {
+            if (VarIsClear(v))
+                return false;
+            out = v.VarType() == varDate ? v.AsDate() : v.AsDouble();
+            return std::fabs(out) < WholeLimit && out == std::trunc(out);
+        };
+        double account = 0, other = 0, d1 = 0, d2 = 0;
+        if (!whole(start[0], account) || !whole(end[0], other) || account != other ||
+            (start.size() == 2 && (!whole(start[1], d1) || !whole(end[1], d2))))
+            return std::nullopt;
+        const std::optional<int64_t> n = Sums.Rows(int(account), start.size() == 1, d1, d2);
+        if (!n || *n < 0 || *n > INT32_MAX)
+            return std::nullopt;
+        return int(*n);
+    };
 }
 
 } // namespace zorbel

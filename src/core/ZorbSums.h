@@ -2,7 +2,8 @@
 // that the ledger's balance sums over any period cost the same at a million
 // operations as at a thousand.
 //
-// What it answers: for one account, one kind class (realised: Kind '1';
+// What it answers: the number of an account's rows in a range of days, and,
+// for one account, one kind class (realised: Kind '1';
 // planned: Kind '2', the rows of "kind>'1'") and whole days d1..d2, the
 // totals of Dt and Ct in units of 1/10000, exactly as the sums of the rows'
 // amounts each rounded to units (the program's money model). An answer is
@@ -40,9 +41,11 @@
 #pragma once
 
 #include "platform/rtl/DateTime.h"
+#include "platform/sqltable/TableCursor.h"
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 namespace zorbel {
 
@@ -72,6 +75,11 @@ public:
     // cannot answer exactly (see the file comment): the caller runs its query.
     bool Sums(int Account, TSumClass Class, TDateTime D1, TDateTime D2, int64_t &Income, int64_t &Expense);
 
+    // The number of rows of Account (every kind) in the whole table (Whole)
+    // or dated D1..D2, as the ledger's key range holds them; nothing when the
+    // cache cannot tell.
+    std::optional<int64_t> Rows(int Account, bool Whole, TDateTime D1, TDateTime D2);
+
     // How often the cache has been dropped since it was made (for tests).
     int Drops() const;
 
@@ -79,5 +87,11 @@ private:
     struct TState;
     std::unique_ptr<TState> s_;
 };
+
+// Counts the ledger's ranges of Tb_Hist (one account, whole or between two
+// days, over the order Id_Account;Date_Real;...) from Sums, so that the
+// status bar's row count and the grid's scroll bar need no list of the
+// range's rows.
+TTableCursor::TRowCounter LedgerRowCounter(THistSums &Sums);
 
 } // namespace zorbel

@@ -2,7 +2,8 @@
 // after every kind of write (post, edit, realise, delete, transfer, move,
 // copy into the future, packet, import, purge, restamping, raw statements,
 // rolled-back transactions) each cached sum equals the query's, for every
-// account, both kinds and ranges that cross the blocks of every level. The
+// account, both kinds and ranges that cross the blocks of every level, and
+// each row count equals the query's and the table's list of the range. The
 // sums must also know what they cannot answer: rows they do not model,
 // bounds that are not whole days, changes they did not see.
 #include "core/ZorbLedger.h"
@@ -15,6 +16,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
+#include <string>
 
 namespace zorbel {
 namespace {
@@ -85,6 +88,40 @@ protected:
                     EXPECT_EQ((in + 50) / 100, (qin + 50) / 100);
                     EXPECT_EQ((out + 50) / 100, (qout + 50) / 100);
                 }
+        CompareRows();
+    }
+
+    // The ledger's row counts of every account equal the query's and the
+    // rows the table lists for the range.
+    void CompareRows()
+    {
+        TTable &h = dm.Tb_Hist;
+        for (int account = 1; account <= 5; ++account) {
+            const std::optional<int64_t> all = dm.HistSums.Rows(account, true, 0, 0);
+            ASSERT_TRUE(all) << "account " << account;
+            EXPECT_EQ(*all, Count(QStringLiteral("id_account=%1").arg(account))) << "account " << account;
+            for (const auto &[d1, d2] : Ranges()) {
+                const std::optional<int64_t> n = dm.HistSums.Rows(account, false, d1, d2);
+                ASSERT_TRUE(n) << "account " << account << " " << d1 << ".." << d2;
+                EXPECT_EQ(*n, Count(QStringLiteral("id_account=%1 and date_real between %2 and %3")
+                                        .arg(account)
+                                        .arg(qint64(d1))
+                                        .arg(qint64(d2))))
+                    << "account " << account << " " << d1 << ".." << d2;
+            }
+            const Variant a = Variant(int16_t(account));
+            const TDateTime t = Date();
+            for (const bool whole : {true, false}) {
+                if (whole)
+                    h.SetRange({a}, {a});
+                else
+                    h.SetRange({a, Variant::FromDate(t - 40)}, {a, Variant::FromDate(t + 40)});
+                const int counted = h.RecordCount(); // no list of the range yet
+                h.Last();                            // lists the range
+                EXPECT_EQ(counted, h.IsEmpty() ? 0 : h.RecNo()) << "account " << account << " whole " << whole;
+            }
+        }
+        host.ApplyLedgerRange(dm);
     }
 
     void Sql(const QString &sql)
@@ -270,14 +307,23 @@ TEST_F(HistSumsTest, RowsItCannotModelLeaveTheirAccountToTheQuery)
         Sql(row.Values);
         EXPECT_FALSE(Answers(1));
         EXPECT_TRUE(Answers(2));
-        Sql(QStringLiteral("delete from tb_hist where date_create>41000"));
+        // Rows are counted whatever their kind and amounts; a date that is
+        // not a whole day leaves the ranges of days to the list.
+        EXPECT_EQ(dm.HistSums.Rows(1, true, 0, 0), std::optional<int64_t>(2));
+        const std::optional<int64_t> days = dm.HistSums.Rows(1, false, today - 1, today);
+        if (std::string(row.What) == "a day with a time")
+            EXPECT_FALSE(days);
+        else
+            EXPECT_EQ(days, std::optional<int64_t>(std::string(row.What) == "a text date" ? 1 : 2));
+        Sql(QStringLiteral("delete from tb_hist where date_create between 41000 and 41001"));
         EXPECT_TRUE(Answers(1));
     }
     // A row whose account is not a whole number: no account is answered.
     Sql(insert.arg(1.5).arg(qint64(today)).arg(41000.8).arg("'1'").arg(1).arg("null"));
     EXPECT_FALSE(Answers(1));
     EXPECT_FALSE(Answers(2));
-    Sql(QStringLiteral("delete from tb_hist where date_create>41000"));
+    EXPECT_FALSE(dm.HistSums.Rows(2, true, 0, 0));
+    Sql(QStringLiteral("delete from tb_hist where date_create between 41000 and 41001"));
     Compare("odd rows gone");
 
     // Bounds that are not whole days are the query's.

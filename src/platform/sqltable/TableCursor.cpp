@@ -346,6 +346,9 @@ bool TTableCursor::IsEmpty()
 
 int TTableCursor::RecordCount()
 {
+    if (!listValid_ && counter_ && filterSql_.isEmpty())
+        if (const std::optional<int> n = counter_(order_, rangeStart_, rangeEnd_))
+            return *n;
     EnsureList();
     return int(list_.size());
 }

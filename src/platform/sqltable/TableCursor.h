@@ -17,6 +17,7 @@
 #include "platform/sqltable/SqlSchema.h"
 
 #include <QHash>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -63,6 +64,13 @@ public:
     bool Eof() const { return eof_; }
     bool IsEmpty();
     int RecordCount();
+    // Counts the rows of a range without listing them: given the order's
+    // fields and the range's bounds, the number of rows the range holds, or
+    // nothing when the counter cannot tell. Asked only while no filter
+    // applies and the key list is not built.
+    using TRowCounter =
+        std::function<std::optional<int>(const QStringList &order, const TRowValues &start, const TRowValues &end)>;
+    void SetRowCounter(TRowCounter counter) { counter_ = std::move(counter); }
     // 1-based position of the current row; 0 when there is none.
     int RecNo();
     void SetRecNo(int recNo);
@@ -154,6 +162,7 @@ private:
     std::vector<int> orderColumns_;
     TRowValues rangeStart_, rangeEnd_;
     QString filterSql_;
+    TRowCounter counter_;
 
     std::optional<TRowId> current_;
     TRowValues values_;
