@@ -10,7 +10,9 @@
 //     while no write has happened, so a walk costs one sqlite3_step per row;
 //   - the key list: the rowids of the whole range in order, built on demand
 //     (Prior, Last, RecNo, RecordCount, Locate, a Next after a write) and
-//     dropped when a write may change the order or the membership.
+//     dropped when a write may change the order or the membership; before
+//     it exists, the positions of the rows streamed since First and the
+//     count of an optional row counter stand in for it.
 // Every write is one autocommitted statement, so queries see it at once.
 #pragma once
 
@@ -171,6 +173,16 @@ private:
 
     std::unique_ptr<TSqliteStatement> stream_; // in step with current_ while streamLive_
     bool streamLive_ = false;
+    // The rows the stream gave since First, in order: the head of the key
+    // list, which tells the position of a row near the top (the grid's
+    // scroll bar) before the list is built. Cleared by every write.
+    std::vector<TRowId> streamed_;
+    static constexpr size_t MaxStreamed = 4096;
+    void Streamed(TRowId rowid)
+    {
+        if (streamed_.size() < MaxStreamed)
+            streamed_.push_back(rowid);
+    }
     std::unique_ptr<TSqliteStatement> fetch_;
     std::unique_ptr<TSqliteStatement> insert_;
     std::unique_ptr<TSqliteStatement> update_;
