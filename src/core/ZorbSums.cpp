@@ -284,25 +284,29 @@ struct THistSums::TState {
 
     static void Rollback(void *self) { static_cast<TState *>(self)->Reset(); }
 
-    // Statements that undo rows behind the hook's back or change the table's
-    // structure drop the cache when they are prepared (sqlite3_exec prepares
-    // each statement just before it runs it). Nothing is refused.
-    static int Authorize(void *self, int action, const char *a1, const char *, const char *, const char *)
+    // Statements that undo rows behind the hook's back or change what
+    // "Tb_Hist" names drop the cache when they are prepared (sqlite3_exec
+    // prepares each statement just before it runs it): a rollback, whole or
+    // to a savepoint; dropping, altering or shadowing the table (a temporary
+    // table of that name); attaching another database. Nothing is refused.
+    static int Authorize(void *self, int action, const char *a1, const char *a2, const char *, const char *)
     {
         auto *s = static_cast<TState *>(self);
+        const auto is = [](const char *text, const char *word) { return text && sqlite3_stricmp(text, word) == 0; };
+        bool drop = false;
         switch (action) {
         case SQLITE_TRANSACTION:
-        case SQLITE_SAVEPOINT:
-            if (a1 && sqlite3_stricmp(a1, "ROLLBACK") == 0)
-                s->Reset();
-            break;
+        case SQLITE_SAVEPOINT: drop = is(a1, "ROLLBACK"); break;
         case SQLITE_DROP_TABLE:
         case SQLITE_DROP_TEMP_TABLE:
-        case SQLITE_ALTER_TABLE:
+        case SQLITE_CREATE_TEMP_TABLE: drop = is(a1, "Tb_Hist"); break;
+        case SQLITE_ALTER_TABLE: drop = is(a2, "Tb_Hist"); break;
         case SQLITE_ATTACH:
-        case SQLITE_DETACH: s->Reset(); break;
+        case SQLITE_DETACH: drop = true; break;
         default: break;
         }
+        if (drop)
+            s->Reset();
         return SQLITE_OK;
     }
 

@@ -272,11 +272,18 @@ TEST_F(HistSumsTest, RolledBackWritesDropTheSums)
     dm.HistSums.Build();
     Compare("a data set opened again");
 
-    // Changes of the structure drop it too.
+    // Changes of the structure drop it too, those of other tables do not.
+    Sql(QStringLiteral("create temp table other(x)"));
+    Sql(QStringLiteral("alter table other add column y"));
+    dm.Db.ReleaseStatements(); // a table is dropped only between walks
+    Sql(QStringLiteral("drop table other"));
+    EXPECT_TRUE(dm.HistSums.Ready());
     Sql(QStringLiteral("alter table tb_hist add column spare integer"));
     EXPECT_FALSE(dm.HistSums.Ready());
     dm.HistSums.Build();
     Compare("rebuilt after a new column");
+    Sql(QStringLiteral("create temp table tb_hist(x)"));
+    EXPECT_FALSE(dm.HistSums.Ready());
 }
 
 TEST_F(HistSumsTest, RowsItCannotModelLeaveTheirAccountToTheQuery)
