@@ -278,6 +278,8 @@ int main(int argc, char **argv)
             run();
             std::printf("  part %-30s %8.2f ms\n", name, t.nsecsElapsed() / 1e6);
         };
+        part("account locate", [&] { f.Dm->Tb_Account.Locate("Id_Account", Variant(3), {}); });
+        part("apply period", [&] { f.ApplyLedgerPeriod(); });
         part("form repaint", [&] { f.Repaint(); });
         part("range", [&] { f.SetLedgerRange(f.Dm->Tb_Hist); });
         part("balances", [&] { f.UpdateBalances(true, 0); });
