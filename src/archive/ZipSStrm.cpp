@@ -67,6 +67,23 @@ int64_t TS_BufferStream::Read(void *buffer, int64_t count)
     auto *out = static_cast<uint8_t *>(buffer);
     int64_t done = 0;
     while (done < count) {
+        if ((state_ != TState::Reading || pos_ == end_) && count - done >= BufferSize) {
+            // A read of a buffer or more goes straight to the caller; its
+            // last byte stays behind for PutBack.
+            const int64_t got = std::max<int64_t>(under_.Read(out + done, count - done), 0);
+            if (OnRefill)
+                OnRefill();
+            done += got;
+            if (got == 0) {
+                pos_ = end_ = 0;
+                state_ = TState::Unknown;
+                break;
+            }
+            buffer_[0] = out[done - 1];
+            pos_ = end_ = 1;
+            state_ = TState::Reading;
+            continue;
+        }
         if (state_ != TState::Reading || pos_ == end_) {
             const int64_t got = under_.Read(buffer_.data(), BufferSize);
             pos_ = 0;
@@ -94,6 +111,16 @@ int64_t TS_BufferStream::Write(const void *buffer, int64_t count)
     const auto *in = static_cast<const uint8_t *>(buffer);
     int64_t done = 0;
     while (done < count) {
+        if (pos_ + (count - done) > BufferSize && count - done >= BufferSize) {
+            // A buffer or more goes to the stream beneath in one write,
+            // after what waits.
+            if (pos_ > 0 && !FlushBuffer())
+                break;
+            done += std::max<int64_t>(under_.Write(in + done, count - done), 0);
+            if (OnFlush)
+                OnFlush();
+            break;
+        }
         if (pos_ == BufferSize && !FlushBuffer())
             break;
         const int64_t n = std::min<int64_t>(count - done, BufferSize - pos_);

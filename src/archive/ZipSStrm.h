@@ -7,6 +7,7 @@
 //   Writing  bytes [0, Pos) wait to be flushed; logical = underlying + Pos
 // Switching between reading and writing drops read-ahead data (the underlying
 // stream is put back at the logical position) or flushes pending writes.
+// Reads and writes of a buffer or more pass straight through, one call each.
 //
 // TLFNFileStream opens a file as a TFileStream, buffers it and frees it.
 #pragma once

@@ -103,6 +103,8 @@ struct TOpenOptions {
     QString AccountName;        // command-line argument 2: the account to select
     bool AccDef = false;        // the setting Acc_Def: keep the default account current
     bool EnginePresent = true;  // chooses the wording of the database error
+    bool CheckedBefore = false; // these contents passed the whole check before (ZorbKnown.h)
+    bool YearsFilled = false;   // and every operation's year and month were filled in
 };
 
 // The result of OpenDataSet for the main window.
@@ -138,6 +140,15 @@ public:
     // ---- state ----
     bool Modified() const { return modified_; }
     void SetModified(bool value) { modified_ = value; }
+    // The open data set held nothing the check refuses or reports: what the
+    // program writes of it may skip the whole check when opened again.
+    bool Sound() const { return sound_; }
+    // The last opening checked every row and page (not contents checked before).
+    bool CheckedWhole() const { return checkedWhole_; }
+    // No operation of the open data set waits for its year and month: the
+    // opening filled them in (or knew them filled), and every operation
+    // written since has them. Reads the rows written since. Requires: open.
+    bool YearsFilled();
     // The last identifier given in the table of this Tag (1..5); 0: not yet read.
     int16_t IdCounter(int tag) const { return idCounters_.at(size_t(tag - 1)); }
 
@@ -218,11 +229,12 @@ private:
 
     // Steps of OpenDataSet.
     // Refuses (EDataSetRefused, the connection closed) a database that is not
-    // the program's own; tells once of values its columns cannot hold.
-    void CheckDataSet();
+    // the program's own; tells once of values its columns cannot hold. With
+    // Whole false only the structure is checked (contents checked before).
+    void CheckDataSet(bool Whole);
     void UpgradeStructure();
-    // Runs an upgrade statement; its failure is ignored.
-    void RunUpgrade(TQuery &query);
+    // Runs an upgrade statement; its failure is ignored. False when it failed.
+    bool RunUpgrade(TQuery &query);
     void SetDefaultAccount(const TOpenOptions &options);
     void WriteFirstRunCategories();
     // Empties the work folder and shows the database error (the caller passes the failure on).
@@ -233,6 +245,13 @@ private:
     TDmHost defaultHost_;
     TDmHost *host_;
     bool modified_ = false;
+    bool sound_ = false;
+    bool checkedWhole_ = false;
+    bool yearsFilledBefore_ = false;  // the opening's option YearsFilled
+    bool yearsFilled_ = false;        // the opening left no year and month unfilled
+    std::vector<int64_t> histWritten_; // rowids of operations written since
+    bool histWrittenLost_ = false;    // too many to hold: unknown
+    static constexpr size_t MaxNotedRows = 200000;
     std::array<int16_t, 5> idCounters_{};
     int64_t lastStampMs_ = 0; // the last creation stamp, in milliseconds
 };

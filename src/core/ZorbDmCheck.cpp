@@ -290,7 +290,7 @@ QString KindName(const QString &type)
 
 } // namespace
 
-void CheckDataSetStructure(TSqliteDb &db)
+void CheckDataSetStructure(TSqliteDb &db, bool Pages)
 {
     struct TObject {
         QString Type, Name, Table, Sql;
@@ -337,6 +337,8 @@ void CheckDataSetStructure(TSqliteDb &db)
     if (!foreign.isEmpty())
         Refuse(U("в его базе данных есть то, чего программа не создаёт: %1.").arg(foreign.join(QStringLiteral(", "))));
 
+    if (!Pages)
+        return;
     TSqliteStatement check(db, QStringLiteral("PRAGMA quick_check(1)"));
     if (!check.Step() || check.ColumnText(0) != u"ok")
         Refuse(U("его база данных повреждена."));
@@ -363,6 +365,58 @@ QString ImpossibleCondition(const TColumnDef &c)
     }
 }
 
+// Whether a value read from a column of this kind is one it cannot hold: the
+// same test as ImpossibleCondition, made on the value in hand.
+bool Impossible(TColumnKind kind, const TSqliteStatement &st, int col)
+{
+    const int type = st.ColumnType(col);
+    if (type == TSqliteStatement::vtNull)
+        return false;
+    switch (kind) {
+    case TColumnKind::Short:
+        return type != TSqliteStatement::vtInteger || st.ColumnInt(col) < -32768 || st.ColumnInt(col) > 32767;
+    case TColumnKind::Number: {
+        if (type != TSqliteStatement::vtInteger && type != TSqliteStatement::vtFloat)
+            return true;
+        const double v = st.ColumnDouble(col);
+        return !(v < MoneyLimit && v > -MoneyLimit);
+    }
+    case TColumnKind::Date:
+    case TColumnKind::Timestamp: {
+        if (type != TSqliteStatement::vtInteger && type != TSqliteStatement::vtFloat)
+            return true;
+        const double v = st.ColumnDouble(col);
+        return !(v >= -693594 && v < 2958466);
+    }
+    case TColumnKind::Alpha: return type == TSqliteStatement::vtBlob;
+    default: return false;
+    }
+}
+
+// The rows of a table holding a value its columns cannot: one pass over the
+// rows in the program, several times faster than the same test in SQL.
+int CountImpossibleRows(TSqliteDb &db, const TTableDef &stored)
+{
+    QStringList names;
+    std::vector<TColumnKind> kinds;
+    for (const TColumnDef &c : stored.Columns)
+        if (!ImpossibleCondition(c).isEmpty()) {
+            names << QuoteName(c.Name);
+            kinds.push_back(c.Kind);
+        }
+    if (names.isEmpty())
+        return 0;
+    TSqliteStatement st(db, QStringLiteral("SELECT %1 FROM %2").arg(names.join(u','), QuoteName(stored.Name)));
+    int count = 0;
+    while (st.Step())
+        for (int i = 0; i < int(kinds.size()); ++i)
+            if (Impossible(kinds[size_t(i)], st, i)) {
+                ++count;
+                break;
+            }
+    return count;
+}
+
 // The accounts of the rows of Tb_Hist or Tb_Account that match where, at
 // most ten named: "; счета: «A», «B»", or empty.
 QString AccountsOf(TSqliteDb &db, const QString &table, const QString &where)
@@ -385,22 +439,24 @@ QString AccountsOf(TSqliteDb &db, const QString &table, const QString &where)
 
 } // namespace
 
+QString ImpossibleRowsCondition(const TTableDef &stored)
+{
+    QStringList bad;
+    for (const TColumnDef &c : stored.Columns)
+        if (const QString condition = ImpossibleCondition(c); !condition.isEmpty())
+            bad << condition;
+    return bad.isEmpty() ? QString() : u'(' + bad.join(QStringLiteral(") OR (")) + u')';
+}
+
 QString ImpossibleValuesReport(TSqliteDb &db)
 {
     QStringList lines;
     for (const TDmTableDef &def : DmTables()) {
         const TTableDef stored = ReadTableDef(db, QString::fromLatin1(def.TableName));
-        QStringList bad;
-        for (const TColumnDef &c : stored.Columns)
-            if (const QString condition = ImpossibleCondition(c); !condition.isEmpty())
-                bad << condition;
-        if (bad.isEmpty())
-            continue;
-        const QString where = u'(' + bad.join(QStringLiteral(") OR (")) + u')';
-        TSqliteStatement count(db, QStringLiteral("SELECT count(*) FROM %1 WHERE %2").arg(QuoteName(stored.Name), where));
-        if (count.Step() && count.ColumnInt(0) > 0)
-            lines << U("%1, строк: %2").arg(QString::fromLatin1(def.TableName)).arg(count.ColumnInt(0)) +
-                         AccountsOf(db, stored.Name, where);
+        const int count = CountImpossibleRows(db, stored);
+        if (count > 0)
+            lines << U("%1, строк: %2").arg(QString::fromLatin1(def.TableName)).arg(count) +
+                         AccountsOf(db, stored.Name, ImpossibleRowsCondition(stored));
     }
     if (lines.isEmpty())
         return QString();

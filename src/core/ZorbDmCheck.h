@@ -18,13 +18,15 @@
 namespace zorbel {
 
 class TSqliteDb;
+struct TTableDef;
 
 // The database is not the program's own; the message (Russian) says why.
 ZORBEL_EXCEPTION(EDataSetRefused, EDatabaseError);
 
 // Raises EDataSetRefused when the database is not the program's own. Reads
-// only. Requires: db open.
-void CheckDataSetStructure(TSqliteDb &db);
+// only. With Pages false the pages' quick check (which reads every page) is
+// left out. Requires: db open.
+void CheckDataSetStructure(TSqliteDb &db, bool Pages = true);
 
 // Values the columns cannot hold: text or blobs in number, identifier and date
 // columns, identifiers outside 16 bits, dates outside years 1..9999, numbers
@@ -34,5 +36,9 @@ void CheckDataSetStructure(TSqliteDb &db);
 // an empty string when there are none. Reads only. Requires: the structure
 // passed CheckDataSetStructure.
 QString ImpossibleValuesReport(TSqliteDb &db);
+
+// The rows of a stored table that hold such a value, as an SQL condition;
+// empty when no column can hold one.
+QString ImpossibleRowsCondition(const TTableDef &stored);
 
 } // namespace zorbel

@@ -13,8 +13,11 @@
 
 #include "core/ZorbText.h"
 #include "platform/sqltable/SqlSchema.h"
+#include "platform/sqltable/Sqlite.h"
 
 #include <QFileInfo>
+#include <QStringList>
+#include <algorithm>
 
 namespace zorbel {
 namespace {
@@ -53,12 +56,14 @@ private:
 
 } // namespace
 
-void TDm::RunUpgrade(TQuery &query)
+bool TDm::RunUpgrade(TQuery &query)
 {
     try {
         query.ExecSQL();
+        return true;
     } catch (const Exception &) {
         // An upgrade that cannot run leaves the table as it is.
+        return false;
     }
 }
 
@@ -78,7 +83,9 @@ void TDm::UpgradeStructure()
         Qtemp.SQL() = QStringList{QStringLiteral("update tb_account set C = null")};
         RunUpgrade(Qtemp);
     }
-    RunUpgrade(Qmn);
+    // Contents whose years were filled when this program last wrote them
+    // need no look through every row.
+    yearsFilled_ = yearsFilledBefore_ || RunUpgrade(Qmn);
     try {
         // Data files of older versions gain the index of the balance sums.
         EnsureHistCoverIndex(Db);
@@ -120,6 +127,9 @@ TOpenResult TDm::OpenDataSet(const TOpenOptions &options)
     // Identifiers belong to the data set: read them again from its tables.
     idCounters_.fill(0);
     modified_ = false;
+    sound_ = checkedWhole_ = yearsFilled_ = histWrittenLost_ = false;
+    yearsFilledBefore_ = options.YearsFilled && options.CheckedBefore;
+    histWritten_.clear();
     Db.Close();
 
     try {
@@ -135,7 +145,8 @@ TOpenResult TDm::OpenDataSet(const TOpenOptions &options)
 
     // The check's own statements read each row once; what follows runs
     // bounded.
-    CheckDataSet();
+    checkedWhole_ = !options.CheckedBefore;
+    CheckDataSet(checkedWhole_);
     const TOpeningLimit limit(Db);
 
     if (!HasField(Db, "Tb_Account", "A"))
@@ -159,6 +170,15 @@ TOpenResult TDm::OpenDataSet(const TOpenOptions &options)
         return result;
     }
     result.PackOnClose = modified_;
+    // From here on every operation written is noted, for YearsFilled.
+    Db.Db().SetRowWrittenHook([this](const char *table, int64_t rowid) {
+        if (histWrittenLost_ || qstricmp(table, "Tb_Hist") != 0)
+            return;
+        if (histWritten_.size() >= MaxNotedRows)
+            histWrittenLost_ = true;
+        else
+            histWritten_.push_back(rowid);
+    });
     for (TTable *t : {&Tb_Person, &Tb_Firm, &Tb_Log, &Tb_Hist, &Tb_Family, &Tb_Items})
         t->Open();
 
@@ -170,14 +190,15 @@ TOpenResult TDm::OpenDataSet(const TOpenOptions &options)
     return result;
 }
 
-void TDm::CheckDataSet()
+void TDm::CheckDataSet(bool Whole)
 {
     // The file is someone else's until shown otherwise: nothing is written
     // to it before this.
     QString report;
     try {
-        CheckDataSetStructure(Db.Db());
-        report = ImpossibleValuesReport(Db.Db());
+        CheckDataSetStructure(Db.Db(), Whole);
+        if (Whole)
+            report = ImpossibleValuesReport(Db.Db());
     } catch (const EDataSetRefused &) {
         Db.Close();
         throw;
@@ -185,7 +206,8 @@ void TDm::CheckDataSet()
         Db.Close();
         throw EDataSetRefused(U("Файл не открыт: его база данных повреждена."));
     }
-    if (!report.isEmpty())
+    sound_ = report.isEmpty();
+    if (!sound_)
         host_->Notice(report);
 }
 
@@ -235,6 +257,31 @@ void TDm::WriteFirstRunCategories()
         Tb_Items.FieldByName(QStringLiteral("C"))->SetAsString(U(kind));
         Tb_Items.Post();
     }
+}
+
+bool TDm::YearsFilled()
+{
+    if (!yearsFilled_ || histWrittenLost_ || !Db.Connected())
+        return false;
+    std::sort(histWritten_.begin(), histWritten_.end());
+    histWritten_.erase(std::unique(histWritten_.begin(), histWritten_.end()), histWritten_.end());
+    // The rows written since the opening, a thousand at a time.
+    for (size_t at = 0; at < histWritten_.size(); at += 1000) {
+        QStringList ids;
+        for (size_t i = at; i < std::min(histWritten_.size(), at + 1000); ++i)
+            ids << QString::number(histWritten_[i]);
+        const QString sql = QStringLiteral("SELECT 1 FROM tb_hist WHERE rowid IN (%1) AND (yr IS NULL OR mn IS NULL) "
+                                           "LIMIT 1")
+                                .arg(ids.join(u','));
+        try {
+            TSqliteStatement st(Db.Db(), sql);
+            if (st.Step())
+                return false;
+        } catch (const Exception &) {
+            return false;
+        }
+    }
+    return true;
 }
 
 void TDm::CloseDataSet()

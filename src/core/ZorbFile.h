@@ -21,6 +21,7 @@
 // one is private to the user, 0600); the copies keep those of their sources.
 #pragma once
 
+#include "core/ZorbKnown.h"
 #include <QString>
 
 #include <functional>
@@ -87,6 +88,7 @@ public:
         int Skipped = 0;         // given up: bad password, unsafe name, damaged data
         bool TooLarge = false;   // unpacking stopped at the size bound; nothing kept
         bool DiskBound = false;  // with TooLarge: the bound was the free disk space
+        TContentKey Contents;    // the database entry unpacked whole
     };
     // Extracts the entries a data set holds (the database file) of the
     // archive read last into DestDir; any other entry is left in the archive.
@@ -109,13 +111,19 @@ public:
     // archive does not list them all (Archive is then removed). An existing
     // Archive is deleted first; when it cannot be, nothing is packed.
     int PackFolder(const QString &Folder, const QString &Archive, const QString &Password);
+    // The database entry of the last archive PackFolder wrote and read back.
+    const TContentKey &PackedContents() const { return packed_; }
 
     // The bad-password event: FileIndex, and the password to try next (left
     // unchanged: give up).
     std::function<void(int FileIndex, QString &NewPassword)> OnBadPassword;
 
 private:
+    // The database entry of the archive read last, as its directory states it.
+    TContentKey DataSetEntry() const;
+
     std::unique_ptr<TZipWriter> zip_;
+    TContentKey packed_;
 };
 
 // The notice of a save that ran out of space on the disk that holds Folder:

@@ -84,6 +84,9 @@ TDataZip::TExtractResult TDataZip::ExtractDataSet(const QString &DestDir)
     zip_->SetOutputLimit(bound);
     try {
         r.Extracted = zip_->ExtractFiles();
+        // Unpacking checked the data against the entry's CRC-32.
+        if (r.Extracted == 1 && r.Wanted == 1 && r.Skipped == 0)
+            r.Contents = DataSetEntry();
     } catch (const EZipOutputLimit &) {
         r.Extracted = 0;
         r.TooLarge = true;
@@ -122,6 +125,7 @@ int TDataZip::PackFolder(const QString &Folder, const QString &Archive, const QS
     if (QFileInfo::exists(Archive))
         return 0;
     int n = 0;
+    packed_ = {};
     try {
         Reset();
         zip_->SetRootDir(Folder);
@@ -135,13 +139,32 @@ int TDataZip::PackFolder(const QString &Folder, const QString &Archive, const QS
         zip_->ReadDirectory();
         if (zip_->Count() != n)
             n = 0;
+        else
+            packed_ = DataSetEntry();
     } catch (const std::exception &) {
         n = 0;
     }
     Reset();
-    if (n <= 0)
+    if (n <= 0) {
         TSysEnv::Remove(Archive);
+        packed_ = {};
+    }
     return n;
+}
+
+TContentKey TDataZip::DataSetEntry() const
+{
+    const QString own = QString::fromLatin1(TDatabase::DatabaseFileName);
+    TContentKey key;
+    for (int i = 0; i < zip_->Count(); ++i) {
+        const TZipHeaderInfo &e = zip_->Entry(i);
+        if (e.FullName().compare(own, Qt::CaseInsensitive) != 0)
+            continue;
+        if (key.Valid())
+            return {}; // two of them: neither is named
+        key = {e.Crc32, int64_t(uint32_t(e.UncompressedSize))};
+    }
+    return key;
 }
 
 } // namespace zorbel

@@ -166,6 +166,9 @@ public:
     void PostAllTables();
     void CloseDataTables();
     void PackAndRezip();
+    // Puts the contents PackFolder just wrote on the list of checked contents
+    // when the data set is sound.
+    void RememberPacked();
     void ResetZipper();
     TDateTime LastRealisedDate();
     // Asks for the password of FileName (Change: a new one, twice). True when
@@ -492,6 +495,9 @@ private:
     TFormAbout *splash_ = nullptr;
     QString stageDir_;          // where a data file is unpacked before it replaces the work folder
     QString stagedPassword_;    // the password of the staged data file
+    TContentKey stagedContents_; // the staged database, unpacked whole
+    TContentKey openingContents_; // the database OpenDataTables opens, when unpacked from a file
+    bool savedYearsFilled_ = false; // the data set the last save packed had its years filled
     QString openingFile_;       // the data file being unpacked (for the password box)
     QString unopenedFile_;      // a data file not opened as its password box was cancelled
     bool passwordCancelled_ = false; // the password box of the file being unpacked was cancelled

@@ -24,6 +24,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
+#include <utility>
 
 namespace zorbel {
 
@@ -100,6 +101,9 @@ bool TFormMain::OpenDataTables()
     TOpenOptions options;
     options.AccountName = args_.value(1);
     options.AccDef = Acc_Def;
+    const TContentFacts known = TKnownContents().Facts(openingContents_);
+    options.CheckedBefore = known.Known;
+    options.YearsFilled = known.YearsFilled;
     const TOpenResult r = Dm->OpenDataSet(options);
     if (!r.Opened)
         return false;
@@ -204,6 +208,7 @@ bool TFormMain::UnpackToStage(const QString &FileName)
         return false;
     }
     stagedPassword_ = FilePassword;
+    stagedContents_ = unpacked.Contents;
     FilePassword = previousPassword;
     return true;
 }
@@ -238,6 +243,7 @@ bool TFormMain::OpenStaged(const QString &FileName)
     if (moved) {
         THourGlass hourglass;
         Dm->Tb_Hist.DisableControls();
+        openingContents_ = std::exchange(stagedContents_, {});
         try {
             ok = OpenDataTables();
         } catch (const EDataSetRefused &e) {
@@ -245,6 +251,7 @@ bool TFormMain::OpenStaged(const QString &FileName)
         } catch (const Exception &) {
             ok = false;
         }
+        openingContents_ = {};
         Dm->Tb_Hist.EnableControls();
     }
     if (!ok) {
@@ -473,11 +480,14 @@ bool TFormMain::SaveDataFile(bool SaveAs, bool StayOpen)
     const QString z = TempDir + QStringLiteral("~~.bak");
     // Tables are flushed (PostAllTables); SQLite holds no journal between statements.
     const int noSpace = TSysEnv::NoSpaceCount();
+    savedYearsFilled_ = Dm->Db.Connected() && Dm->YearsFilled();
     const int n = Vzp->PackFolder(WorkDir, z, FilePassword);
     bool saved = false;
     if (n > 0) {
         TDialogHost dialogs;
         saved = InstallDataFile(z, names, dialogs);
+        if (saved)
+            RememberPacked();
     } else if (TSysEnv::NoSpaceCount() != noSpace) {
         // The archive is packed in the temporary folder: that disk is full.
         ShowNotice(DiskFullText(TempDir, target), false);
@@ -567,6 +577,13 @@ void TFormMain::CloseDataTables()
     }
 }
 
+void TFormMain::RememberPacked()
+{
+    // A sound data set stays sound through the program's own writes.
+    if (Dm->Sound())
+        TKnownContents().Remember(Vzp->PackedContents(), savedYearsFilled_);
+}
+
 void TFormMain::PackAndRezip()
 {
     if (!PackOnClose || Caption().isEmpty() || !QFileInfo::exists(Caption()))
@@ -579,8 +596,10 @@ void TFormMain::PackAndRezip()
     Dm->CloseDataSet();
     // Written like a save: the data file is replaced only by a whole archive.
     const QString z = TempDir + QStringLiteral("~~.bak");
-    if (Vzp->PackFolder(WorkDir, z, FilePassword) > 0)
+    if (Vzp->PackFolder(WorkDir, z, FilePassword) > 0) {
         ReplaceDataFile(z, Caption());
+        RememberPacked();
+    }
     TSysEnv::Remove(z);
     ResetZipper();
     PackOnClose = false;

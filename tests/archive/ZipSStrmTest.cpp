@@ -140,3 +140,36 @@ TEST(BufferStream, PutBack)
         EXPECT_EQ(e.Message(), "Putback overflow");
     }
 }
+
+// A read or write of a buffer or more reaches the stream beneath in one call,
+// after what waits; the byte before the position can still be put back.
+TEST(BufferStream, LargeReadsAndWritesPassThroughInOneCall)
+{
+    CountingStream under;
+    const auto data = Pattern(100000);
+    {
+        TS_BufferStream s(under);
+        s.WriteBuffer(data.data(), 100);
+        EXPECT_EQ(under.writes, 0);
+        s.WriteBuffer(data.data() + 100, 60000);
+        EXPECT_EQ(under.writes, 2); // the 100 waiting, then the 60,000
+        s.WriteBuffer(data.data() + 60100, 39900);
+        EXPECT_EQ(under.writes, 3);
+        EXPECT_EQ(s.Position(), 100000);
+    }
+    ASSERT_EQ(under.Size(), 100000);
+    EXPECT_EQ(0, memcmp(under.Memory(), data.data(), data.size()));
+
+    under.SetPosition(0);
+    TS_BufferStream s(under);
+    std::vector<uint8_t> got(100000);
+    const int reads = under.reads;
+    s.ReadBuffer(got.data(), 50000);
+    EXPECT_EQ(under.reads, reads + 1);
+    EXPECT_EQ(s.Position(), 50000);
+    s.PutBack(data[49999]);
+    EXPECT_EQ(s.Position(), 49999);
+    s.ReadBuffer(got.data() + 49999, 50001);
+    EXPECT_EQ(got, data);
+    EXPECT_EQ(s.Read(got.data(), 20000), 0);
+}

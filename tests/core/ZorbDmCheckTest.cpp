@@ -8,6 +8,8 @@
 #include "core/ZorbDmCheck.h"
 #include "core/ZorbText.h"
 #include "platform/widgets/ModalScript.h"
+#include "platform/sqltable/Sqlite.h"
+#include "platform/sqltable/SqlSchema.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -218,6 +220,36 @@ TEST_F(ZorbDmCheckTest, ImpossibleValuesOpenAsDataAndAreReportedOnce)
     TModalScript quiet;
     ASSERT_TRUE(dm.OpenDataSet({}).Opened);
     EXPECT_TRUE(quiet.Seen().empty());
+}
+
+// The count of rows holding impossible values is made in one pass over the
+// rows; it agrees with the same test in SQL (which names the accounts) on
+// every kind of value a foreign program can store.
+TEST_F(ZorbDmCheckTest, TheRowScanAgreesWithTheSqlCondition)
+{
+    MakeFixture(dir.path());
+    const QString v = QStringLiteral(
+        "(CASE abs(random()) % 16 WHEN 0 THEN NULL WHEN 1 THEN 7 WHEN 2 THEN 32767 WHEN 3 THEN 32768 "
+        "WHEN 4 THEN -32768 WHEN 5 THEN -32769 WHEN 6 THEN 1.5 WHEN 7 THEN 1e11 WHEN 8 THEN -99999999999.99 "
+        "WHEN 9 THEN 'много' WHEN 10 THEN x'00ff' WHEN 11 THEN 9e999 WHEN 12 THEN -9e999 WHEN 13 THEN 2958465.5 "
+        "WHEN 14 THEN -693595 ELSE 45000 END)");
+    const QString sql = QStringLiteral("INSERT INTO Tb_Hist(Id_Account, Date_Real, Date_Create, Kind, Dt, Ct, Level1, Price, "
+                                 "Comment, Rate) WITH RECURSIVE r(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM r WHERE i < 3000) "
+                                 "SELECT coalesce(%1, 1), %1, 50000 + i / 7.0, '1', %1, %1, %1, %1, %1, %1 FROM r");
+    WriteForeign(dm.Db.FileName(), sql.arg(v));
+    dm.Db.Open();
+    const QString report = ImpossibleValuesReport(dm.Db.Db());
+    const qsizetype at = report.indexOf(U("Tb_Hist, строк: "));
+    ASSERT_GE(at, 0) << report.toStdString();
+    const int scanned = report.mid(at + 16).section(u';', 0, 0).section(u'\r', 0, 0).toInt();
+    const TTableDef stored = ReadTableDef(dm.Db.Db(), QStringLiteral("Tb_Hist"));
+    TSqliteStatement count(dm.Db.Db(),
+                           QStringLiteral("SELECT count(*) FROM Tb_Hist WHERE %1").arg(ImpossibleRowsCondition(stored)));
+    ASSERT_TRUE(count.Step());
+    EXPECT_EQ(scanned, count.ColumnInt(0));
+    EXPECT_GT(scanned, 2000);
+    EXPECT_LT(scanned, 3000);
+    dm.CloseDataSet();
 }
 
 TEST_F(ZorbDmCheckTest, ALargeOldDataSetOpensWithinTheLimit)

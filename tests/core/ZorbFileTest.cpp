@@ -2,6 +2,7 @@
 // installing a new archive with its backup and reserve copies, including
 // failures at every step.
 #include "core/ZorbFile.h"
+#include "core/ZorbKnown.h"
 
 #include "ZorbSandbox.h"
 #include "core/ZorbDialogHost.h"
@@ -46,6 +47,48 @@ TEST(ZorbFile, CheckNamesEachFault)
               QString::fromUtf8("Файл должен иметь расширение .den\rx.zip"));
     EXPECT_EQ(DataFileMessage(TDataFileState::Missing, "y"), QString::fromUtf8("Файл отсутствует!\ry"));
     EXPECT_TRUE(DataFileMessage(TDataFileState::Ok, "y").isEmpty());
+}
+
+// The list of checked contents keeps the newest keys, ignores what it cannot
+// read, and a list it cannot write only costs a check.
+TEST(ZorbFile, KnownContentsKeepTheNewestAndTrustNothingElse)
+{
+    TSandbox box;
+    const QString file = box.Path("data/zorbel/checked");
+    TKnownContents known(file);
+    EXPECT_FALSE(known.Contains({0x1234, 100}));
+    EXPECT_FALSE(known.Contains({})); // no contents named
+    known.Remember({});
+    EXPECT_FALSE(QFileInfo::exists(file));
+    for (uint32_t i = 0; i <= uint32_t(TKnownContents::Capacity); ++i)
+        known.Remember({0xF0000000u + i, int64_t(i) * 4096});
+    EXPECT_FALSE(known.Contains({0xF0000000u, 0})) << "the oldest is forgotten";
+    for (uint32_t i = 1; i <= uint32_t(TKnownContents::Capacity); ++i)
+        EXPECT_TRUE(TKnownContents(file).Contains({0xF0000000u + i, int64_t(i) * 4096})) << i;
+    // Size and CRC must both match.
+    EXPECT_FALSE(known.Contains({0xF0000001u, 4097}));
+    EXPECT_FALSE(known.Contains({0xF0000002u, 4096}));
+    // Remembering a key again moves it first instead of adding it twice,
+    // with what is known of it now.
+    EXPECT_FALSE(known.Facts({0xF0000001u, 4096}).YearsFilled);
+    known.Remember({0xF0000001u, 4096}, true);
+    known.Remember({0xABCDu, 1});
+    EXPECT_TRUE(known.Facts({0xF0000001u, 4096}).YearsFilled);
+    EXPECT_FALSE(known.Facts({0xABCDu, 1}).YearsFilled);
+    EXPECT_EQ(TSandbox::Read(file).count('\n'), TKnownContents::Capacity);
+
+    // A damaged list: its readable lines still count, nothing else does.
+    TSandbox::Write(file, "zz 12 1\nabc 5 1\n-1 7 0\nabc\nabc 6\nabc 8 2\n\x01\x02\n");
+    EXPECT_TRUE(known.Facts({0xABC, 5}).YearsFilled);
+    EXPECT_FALSE(known.Contains({0xABC, 12}));
+    EXPECT_FALSE(known.Contains({0xABC, 6}));
+    EXPECT_FALSE(known.Contains({0xABC, 8}));
+    EXPECT_FALSE(known.Contains({0xFFFFFFFFu, 7}));
+    // A list in a place that cannot be written: nothing remembered, no failure.
+    TKnownContents nowhere(box.Path("files/not-a-folder/checked"));
+    TSandbox::Write(box.Path("files/not-a-folder"), "a file");
+    nowhere.Remember({1, 1});
+    EXPECT_FALSE(nowhere.Contains({1, 1}));
 }
 
 TEST(ZorbFile, BackupAndReserveNames)

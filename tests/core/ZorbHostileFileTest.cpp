@@ -6,6 +6,8 @@
 #include "ZorbMainRun.h"
 #include "core/TulnCommon.h"
 #include "core/ZorbFile.h"
+#include "core/ZorbKnown.h"
+#include "platform/sqltable/Sqlite.h"
 #include "platform/system/SysFiles.h"
 #include "support/FaultEnv.h"
 
@@ -134,6 +136,80 @@ TEST_F(ZorbHostileFile, ForeignEntriesAreNeitherUnpackedNorSavedAgain)
     EXPECT_EQ(EntryNames(file), QStringList{"Zorbel.db"});
     f->mCloseNotSaveClick(f.get());
     EXPECT_LT(clock.elapsed(), 30000);
+}
+
+// Contents the program wrote from a sound data set open again without the
+// checks that read every row and page; contents changed by anyone else, or
+// holding what the check reports, are checked whole every time.
+TEST_F(ZorbHostileFile, OnlyContentsThisProgramWroteSkipTheWholeCheck)
+{
+    const QString file = MakeDataFile("own.den", QString());
+    {
+        TModalScript none;
+        auto f = Start({file});
+        ASSERT_TRUE(f->ReadyToRun());
+        EXPECT_FALSE(f->Dm->CheckedWhole());
+        EXPECT_TRUE(none.Seen().empty()) << Texts(none).join(" | ").toStdString();
+        f->mCloseNotSaveClick(f.get());
+    }
+    // Another program writes an impossible value into the same file.
+    ASSERT_TRUE(Python("import zipfile,sys,sqlite3,os\n"
+                       "d=os.path.join(os.path.dirname(sys.argv[1]),'Zorbel.db')\n"
+                       "open(d,'wb').write(zipfile.ZipFile(sys.argv[1]).read('Zorbel.db'))\n"
+                       "c=sqlite3.connect(d)\n"
+                       "c.create_collation('RUSSIAN',lambda a,b:(a>b)-(a<b))\n"
+                       "c.execute(\"update Tb_Account set Rest='много'\"); c.commit(); c.close()\n"
+                       "z=zipfile.ZipFile(sys.argv[1],'w',zipfile.ZIP_DEFLATED); z.write(d,'Zorbel.db'); z.close()\n"
+                       "os.remove(d)\n",
+                       {file}));
+    const QString report = U("В файле данных есть значения, которые программа не может учесть");
+    for (int round = 0; round < 2; ++round) {
+        TModalScript script;
+        script.Press("OK");
+        auto f = Start({file});
+        ASSERT_TRUE(f->ReadyToRun());
+        EXPECT_TRUE(f->Dm->CheckedWhole()) << round;
+        ASSERT_FALSE(Texts(script).isEmpty()) << round;
+        EXPECT_TRUE(Texts(script)[0].startsWith(report)) << Texts(script)[0].toStdString();
+        // Saved by the program, the value is still there: told again next time.
+        AddAccount(*f, U("Ещё") + QString::number(round));
+        f->mSaveClick(f.get());
+        EXPECT_FALSE(f->Dm->Modified());
+        f->mCloseNotSaveClick(f.get());
+    }
+}
+
+// Operations the program wrote since the opening without their year and
+// month are filled in at the next opening, as every row was before the list
+// of checked contents knew them.
+TEST_F(ZorbHostileFile, YearsLeftUnfilledAreFilledAtTheNextOpening)
+{
+    const QString file = MakeDataFile("years.den", QString());
+    const auto unfilled = [](TFormMain &f) {
+        TSqliteStatement st(f.Dm->Db.Db(), "SELECT count(*) FROM tb_hist WHERE yr IS NULL OR mn IS NULL");
+        return st.Step() ? st.ColumnInt(0) : -1;
+    };
+    TModalScript none;
+    for (int round = 0; round < 3; ++round) {
+        auto f = Start({file});
+        ASSERT_TRUE(f->ReadyToRun());
+        EXPECT_EQ(unfilled(*f), 0) << round;
+        EXPECT_TRUE(f->Dm->YearsFilled()) << round;
+        if (round == 0) {
+            // An operation written without them, as an older path or an
+            // import of another version might.
+            f->Dm->Db.Db().Exec("INSERT INTO tb_hist(id_account, date_real, date_create, kind, ct) "
+                                "VALUES(1, 45000, 45000.5, '1', 10)");
+            EXPECT_FALSE(f->Dm->YearsFilled());
+        }
+        f->Dm->SetModified(true);
+        f->mSaveClick(f.get());
+        f->mCloseNotSaveClick(f.get());
+        // The saved contents go first on the list, filled or not.
+        const QByteArray list = TSandbox::Read(TKnownContents::DefaultFile());
+        EXPECT_TRUE(list.left(list.indexOf('\n')).endsWith(round == 0 ? " 0" : " 1")) << round << list.toStdString();
+    }
+    EXPECT_TRUE(none.Seen().empty()) << Texts(none).join(" | ").toStdString();
 }
 
 } // namespace

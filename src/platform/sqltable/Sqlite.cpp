@@ -127,6 +127,10 @@ int CollateRussian(void *, int n1, const void *s1, int n2, const void *s2)
 
 } // namespace
 
+static_assert(TSqliteStatement::vtInteger == SQLITE_INTEGER && TSqliteStatement::vtFloat == SQLITE_FLOAT &&
+              TSqliteStatement::vtText == SQLITE_TEXT && TSqliteStatement::vtBlob == SQLITE_BLOB &&
+              TSqliteStatement::vtNull == SQLITE_NULL);
+
 TSqliteDb::~TSqliteDb()
 {
     Close();
@@ -188,9 +192,28 @@ void TSqliteDb::Open(const QString &fileName)
                         "PRAGMA cache_size=-32768;"));
 }
 
+void TSqliteDb::SetRowWrittenHook(TRowWritten Hook)
+{
+    rowWritten_ = std::move(Hook);
+    if (!db_)
+        return;
+    if (!rowWritten_) {
+        sqlite3_update_hook(db_, nullptr, nullptr);
+        return;
+    }
+    sqlite3_update_hook(
+        db_,
+        [](void *self, int op, const char *, const char *table, sqlite3_int64 rowid) {
+            if (op != SQLITE_DELETE)
+                static_cast<TSqliteDb *>(self)->rowWritten_(table, rowid);
+        },
+        this);
+}
+
 void TSqliteDb::Close()
 {
     stepLimit_ = 0;
+    rowWritten_ = nullptr;
     if (db_) {
         sqlite3_close_v2(db_);
         db_ = nullptr;

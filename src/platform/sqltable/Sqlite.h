@@ -18,6 +18,7 @@
 #include "platform/rtl/Exceptions.h"
 
 #include <QString>
+#include <functional>
 #include <cstdint>
 
 struct sqlite3;
@@ -58,12 +59,19 @@ public:
     // Starts the budget of one step afresh.
     void StartStep() { periods_ = 0; }
 
+    // Told the table and rowid of every row an INSERT or UPDATE on this
+    // connection writes (deleted rows are not told); an empty function stops
+    // it. The function must not use the connection. Ends with Close.
+    using TRowWritten = std::function<void(const char *Table, int64_t RowId)>;
+    void SetRowWrittenHook(TRowWritten Hook);
+
 private:
     static constexpr int ProgressPeriod = 1000; // instructions between checks
     static int Progress(void *self);
 
     sqlite3 *db_ = nullptr;
     QString fileName_;
+    TRowWritten rowWritten_;
     int64_t stepLimit_ = 0; // in periods; 0: none
     int64_t periods_ = 0;
 };
@@ -91,8 +99,10 @@ public:
     QString ColumnName(int column) const;
     QString ColumnDeclType(int column) const;
     bool IsNull(int column) const;
-    // SQLITE_INTEGER, SQLITE_FLOAT, SQLITE_TEXT, SQLITE_BLOB or SQLITE_NULL.
+    // SQLITE_INTEGER, SQLITE_FLOAT, SQLITE_TEXT, SQLITE_BLOB or SQLITE_NULL,
+    // named below for callers that do not include SQLite's header.
     int ColumnType(int column) const;
+    enum TValueType { vtInteger = 1, vtFloat = 2, vtText = 3, vtBlob = 4, vtNull = 5 };
     int64_t ColumnInt(int column) const;
     double ColumnDouble(int column) const;
     QString ColumnText(int column) const;
