@@ -6,8 +6,13 @@
 // and without one; the references read each file, compute its CRC-32, deflate
 // it at level 1 and write it to one output file. Open: our extraction of that
 // data file, timed apart from opening the tables; the references read their
-// output back, inflate each file, check its CRC and write it. Contenders run
-// interleaved, round after round; the figures are the minimum and the median.
+// output back, inflate each file, check its CRC and write it. "libdeflate +
+// cipher" does the steps of a protected data file: its pack encrypts the
+// deflated bytes with the zip cipher (TZipKeys) and its unpack decrypts them
+// before inflating, as ours does. Contenders run interleaved, round after
+// round; the figures are the minimum and the median.
+#include "archive/ZipCrc.h"
+#include "platform/rtl/CodePages.h"
 #include "core/ZorbDm.h"
 #include "core/ZorbFile.h"
 #include "platform/rtl/DateTime.h"
@@ -144,9 +149,28 @@ void WriteAll(const QString &name, const uint8_t *data, size_t size)
         std::exit(8);
 }
 
+// The zip cipher over Size bytes in place, seeded with the password.
+void Encrypt(uint8_t *data, size_t size)
+{
+    TZipKeys keys;
+    keys.InitKeys(UnicodeToWin1251(Password));
+    for (size_t i = 0; i < size; ++i) {
+        const uint8_t plain = data[i];
+        data[i] ^= keys.DecryptByte();
+        keys.UpdateKeys(plain);
+    }
+}
+
+void Decrypt(uint8_t *data, size_t size)
+{
+    TZipKeys keys;
+    keys.InitKeys(UnicodeToWin1251(Password));
+    keys.DecryptBuffer(data, size);
+}
+
 // Packs Files into Archive: per file its name length, name, size, packed
-// size, CRC-32, then the deflated bytes.
-void ReferencePack(const TCodec &codec, const QStringList &files, const QString &archive)
+// size, CRC-32, then the deflated bytes (encrypted with Cipher).
+void ReferencePack(const TCodec &codec, const QStringList &files, const QString &archive, bool cipher = false)
 {
     TBytes out;
     TBytes buffer;
@@ -154,6 +178,8 @@ void ReferencePack(const TCodec &codec, const QStringList &files, const QString 
         const TBytes data = ReadAll(file);
         buffer.resize(data.size() + data.size() / 10 + 1024);
         const size_t packed = codec.Compress(data, buffer);
+        if (cipher)
+            Encrypt(buffer.data(), packed);
         const QByteArray name = QFileInfo(file).fileName().toUtf8();
         const uint32_t header[] = {uint32_t(name.size()), uint32_t(data.size()), uint32_t(packed), codec.Crc(data)};
         const auto *h = reinterpret_cast<const uint8_t *>(header);
@@ -164,9 +190,9 @@ void ReferencePack(const TCodec &codec, const QStringList &files, const QString 
     WriteAll(archive, out.data(), out.size());
 }
 
-void ReferenceUnpack(const TCodec &codec, const QString &archive, const QString &folder)
+void ReferenceUnpack(const TCodec &codec, const QString &archive, const QString &folder, bool cipher = false)
 {
-    const TBytes in = ReadAll(archive);
+    TBytes in = ReadAll(archive);
     TBytes data;
     for (size_t at = 0; at < in.size();) {
         uint32_t header[4];
@@ -175,6 +201,8 @@ void ReferenceUnpack(const TCodec &codec, const QString &archive, const QString 
         const QString name = QString::fromUtf8(reinterpret_cast<const char *>(in.data() + at), header[0]);
         at += header[0];
         data.resize(header[1]);
+        if (cipher)
+            Decrypt(in.data() + at, header[2]);
         if (!codec.Decompress(in.data() + at, header[2], data) || codec.Crc(data) != header[3])
             std::exit(9);
         at += header[2];
@@ -213,7 +241,8 @@ int main(int argc, char *argv[])
     const QString open = dir.filePath(QStringLiteral("open"));
     const QString viaZlib = dir.filePath(QStringLiteral("zlib"));
     const QString viaLibdeflate = dir.filePath(QStringLiteral("libdeflate"));
-    for (const QString &f : {work, open, viaZlib, viaLibdeflate})
+    const QString viaCipher = dir.filePath(QStringLiteral("cipher"));
+    for (const QString &f : {work, open, viaZlib, viaLibdeflate, viaCipher})
         QDir().mkpath(f);
 
     TDataZip zip;
@@ -236,6 +265,7 @@ int main(int argc, char *argv[])
     const QString plainArchive = dir.filePath(QStringLiteral("plain.den"));
     const QString zlibArchive = dir.filePath(QStringLiteral("zlib.pack"));
     const QString libdeflateArchive = dir.filePath(QStringLiteral("libdeflate.pack"));
+    const QString cipherArchive = dir.filePath(QStringLiteral("cipher.pack"));
     // The files a save packs (the program leaves out the lock and settings files).
     QStringList files;
     for (const QFileInfo &f : QDir(work).entryInfoList(QDir::Files, QDir::Name))
@@ -257,7 +287,8 @@ int main(int argc, char *argv[])
                  std::exit(2);
          }, {}},
         {"zlib", [&] { ReferencePack(zlib, files, zlibArchive); }, {}},
-        {"libdeflate", [&] { ReferencePack(libdeflate, files, libdeflateArchive); }, {}}};
+        {"libdeflate", [&] { ReferencePack(libdeflate, files, libdeflateArchive); }, {}},
+        {"libdeflate + cipher", [&] { ReferencePack(libdeflate, files, cipherArchive, true); }, {}}};
     RunInterleaved(saves, Rounds);
 
     // Our extraction of the data file (and of the one saved without a password).
@@ -283,6 +314,11 @@ int main(int argc, char *argv[])
          [&] {
              EmptyFolder(viaLibdeflate);
              ReferenceUnpack(libdeflate, libdeflateArchive, viaLibdeflate);
+         }, {}},
+        {"libdeflate + cipher",
+         [&] {
+             EmptyFolder(viaCipher);
+             ReferenceUnpack(libdeflate, cipherArchive, viaCipher, true);
          }, {}}};
     RunInterleaved(extractions, Rounds);
 
@@ -309,6 +345,8 @@ int main(int argc, char *argv[])
     std::printf("open: extraction\n");
     for (const TContender &c : extractions)
         Report(c.Name.c_str(), c, extractions[2].Median());
+    std::printf("protected: ours against libdeflate + cipher, medians: save %.2fx, open %.2fx\n",
+                saves[0].Median() / saves[4].Median(), extractions[0].Median() / extractions[4].Median());
     std::printf("open: tables (after extraction)\n");
     std::printf("%-30s %9.1f ms %9.1f ms\n", tables[0].Name.c_str(), tables[0].Min() * 1e3,
                 tables[0].Median() * 1e3);

@@ -8,6 +8,7 @@
 
 #include "platform/rtl/Assert.h"
 
+#include <array>
 #include <cstdint>
 
 namespace zorbel::huff {
@@ -28,13 +29,20 @@ constexpr uint8_t CodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4
 // The longest code a deflate stream may use.
 constexpr unsigned MaxCodeBits = 15;
 
-// Reverses the low n bits of v.
+// Every byte with its bits in reverse order.
+inline constexpr std::array<uint8_t, 256> ReversedBytes = [] {
+    std::array<uint8_t, 256> t{};
+    for (unsigned v = 0; v < 256; ++v)
+        for (unsigned i = 0; i < 8; ++i)
+            t[v] |= static_cast<uint8_t>(((v >> i) & 1) << (7 - i));
+    return t;
+}();
+
+// Reverses the low n bits of v (n at most 16).
 constexpr uint16_t ReverseBits(uint32_t v, unsigned n)
 {
-    uint32_t r = 0;
-    for (unsigned i = 0; i < n; ++i, v >>= 1)
-        r = (r << 1) | (v & 1);
-    return static_cast<uint16_t>(r);
+    const uint32_t r = uint32_t(ReversedBytes[v & 255]) << 8 | ReversedBytes[(v >> 8) & 255];
+    return n == 0 ? 0 : static_cast<uint16_t>(r >> (16 - n));
 }
 
 // Assigns the canonical codes to Lengths[0..Count), bit-reversed; an unused

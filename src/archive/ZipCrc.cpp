@@ -143,6 +143,69 @@ uint32_t UpdateCRC(uint32_t crc, const void *buffer, size_t count)
     return UpdateCrcSliced(crc, p, count);
 }
 
+namespace {
+
+// The CRC table with the low two bits of each entry forced to 11 and to 10:
+// (T[j] ^ m) | 3 and that minus 1, for an m whose low two bits are 0, are
+// T3[j] ^ m and T2[j] ^ m, each one lookup away from j.
+constexpr std::array<uint32_t, 256> MakeLowBits(uint32_t low)
+{
+    std::array<uint32_t, 256> t{};
+    for (size_t j = 0; j < 256; ++j)
+        t[j] = (CrcTables[0][j] & ~3u) | low;
+    return t;
+}
+constexpr std::array<uint32_t, 256> CrcOr3 = MakeLowBits(3);
+constexpr std::array<uint32_t, 256> CrcOr3Less1 = MakeLowBits(2);
+// The low byte of each CRC table entry, for key1's step.
+constexpr std::array<uint8_t, 256> CrcLowByte = [] {
+    std::array<uint8_t, 256> t{};
+    for (size_t j = 0; j < 256; ++j)
+        t[j] = static_cast<uint8_t>(CrcTables[0][j]);
+    return t;
+}();
+
+} // namespace
+
+// Each plain byte feeds the keys that make the next key-stream byte, so the
+// cipher is one serial chain per byte; everything that does not depend on
+// the byte just decrypted is taken off that chain:
+// - the key-stream byte: with t = key2 | 2, t * (t ^ 1) equals u * (u - 1)
+//   for u = key2 | 3, and u and u - 1 come straight from key2's lookup
+//   (CrcOr3, CrcOr3Less1); only bits 8-15 of the product are used;
+// - key0's table index: the low byte of key0 XOR the cipher byte is known
+//   before the key-stream byte is;
+// - key1: (key1 + b) * K + 1 is key1 * K + 1 (known early) plus b * K, and
+//   b, the new key0's low byte, is a byte lookup XOR a byte known early;
+// - key2's table index: the low byte of key2 is known early, and key1 >> 24
+//   needs no mask.
+void TZipKeys::DecryptBuffer(uint8_t *buffer, size_t count)
+{
+    constexpr uint32_t K = 134775813u;
+    const auto &t = CrcTables[0];
+    uint32_t k0 = key_[0], k1 = key_[1], k2 = key_[2];
+    uint32_t u = k2 | 3, v = u - 1;
+    for (size_t i = 0; i < count; ++i) {
+        uint32_t early0 = (k0 & 255) ^ buffer[i];
+        uint32_t early1 = k1 * K + 1;
+        uint32_t early2 = k2 & 255;
+        uint32_t early3 = (k0 >> 8) & 255;
+        // Keeps the compiler from folding these back into the chain.
+        asm("" : "+r"(early0), "+r"(early1), "+r"(early2), "+r"(early3));
+        const uint32_t stream = static_cast<uint8_t>((u * v) >> 8);
+        const uint32_t index0 = early0 ^ stream; // (key0 ^ plain byte) & 255
+        buffer[i] = static_cast<uint8_t>(buffer[i] ^ stream);
+        k0 = t[index0] ^ (k0 >> 8);
+        k1 = early1 + (CrcLowByte[index0] ^ early3) * K; // (k0 & 255) * K
+        const uint32_t j = early2 ^ (k1 >> 24);
+        const uint32_t m = k2 >> 8;
+        k2 = t[j] ^ m;
+        u = CrcOr3[j] ^ (m & ~3u);
+        v = CrcOr3Less1[j] ^ (m & ~3u);
+    }
+    key_ = {k0, k1, k2};
+}
+
 uint32_t UpdateCrcPortable(uint32_t crc, const void *buffer, size_t count)
 {
     return UpdateCrcSliced(crc, static_cast<const uint8_t *>(buffer), count);

@@ -89,14 +89,11 @@ public:
         return static_cast<uint8_t>(((t * (t ^ 1)) >> 8) & 255);
     }
 
-    // Decrypts Count bytes in place, advancing the keys by each plain byte.
-    void DecryptBuffer(uint8_t *buffer, size_t count)
-    {
-        for (size_t i = 0; i < count; ++i) {
-            buffer[i] ^= DecryptByte();
-            UpdateKeys(buffer[i]);
-        }
-    }
+    // Decrypts Count bytes in place, advancing the keys by each plain byte:
+    // the same as DecryptByte and UpdateKeys byte by byte, arranged so that
+    // the chain from one key-stream byte to the next is as short as it can
+    // be (ZipCrc.cpp).
+    void DecryptBuffer(uint8_t *buffer, size_t count);
 
     const std::array<uint32_t, 3> &Keys() const { return key_; }
 

@@ -9,10 +9,168 @@
 #include "platform/rtl/CodePages.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <bit>
+#include <condition_variable>
 #include <cstring>
+#include <exception>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <utility>
 
 namespace zorbel {
+
+// Decrypts an entry's input a few chunks ahead of the decoder, on a second
+// thread, so that the byte-serial cipher overlaps the decoding instead of
+// adding to it.
+//
+// The calling thread reads raw chunks (ReadRaw: the archive, its volumes and
+// the fault seam stay on that thread) into a ring of Slots buffers and posts
+// them; the worker decrypts them in order with its copy of the keys; Read
+// hands the decrypted bytes on in order. Slot i (counting from the entry's
+// start) is in slots_[i % Slots]:
+//
+//   consumed_ <= decrypted_ <= filled_ <= consumed_ + Slots
+//
+//   [consumed_, decrypted_)  decrypted, being read by the calling thread
+//   [decrypted_, filled_)    raw, the worker's
+//   the rest                 free, the calling thread's to fill
+//
+// A read that fails (premature end, a volume the user refuses) is kept and
+// raised once the bytes read before it have been handed on.
+class TDecryptAhead {
+public:
+    using TReadRaw = std::function<size_t(uint8_t *Buffer, size_t Count)>;
+
+    // Throws std::system_error when no thread can be started.
+    TDecryptAhead(const TZipKeys &Keys, TReadRaw ReadRaw) : keys_(Keys), readRaw_(std::move(ReadRaw))
+    {
+        for (TSlot &s : slots_)
+            s.Data.reset(new uint8_t[TZipDecoder::DecryptChunk]);
+        worker_ = std::thread([this] { Work(); });
+    }
+    ~TDecryptAhead()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        toWorker_.notify_one();
+        worker_.join();
+    }
+    TDecryptAhead(const TDecryptAhead &) = delete;
+    TDecryptAhead &operator=(const TDecryptAhead &) = delete;
+
+    // Up to Count decrypted bytes; fewer only at the end of the input.
+    size_t Read(uint8_t *Buffer, size_t Count)
+    {
+        size_t done = 0;
+        while (done < Count) {
+            Submit();
+            if (consumed_ == filled_) {
+                if (error_ && done == 0)
+                    std::rethrow_exception(std::exchange(error_, nullptr));
+                break;
+            }
+            {
+                std::unique_lock lock(mutex_);
+                fromWorker_.wait(lock, [&] { return decrypted_.load(std::memory_order_acquire) > consumed_; });
+            }
+            const TSlot &s = slots_[consumed_ % Slots];
+            const size_t k = std::min(Count - done, s.Size - offset_);
+            std::memcpy(Buffer + done, s.Data.get() + offset_, k);
+            offset_ += k;
+            done += k;
+            if (offset_ == s.Size) {
+                offset_ = 0;
+                ++consumed_;
+            }
+        }
+        return done;
+    }
+
+private:
+    static constexpr size_t Slots = 4;
+    struct TSlot {
+        std::unique_ptr<uint8_t[]> Data;
+        size_t Size = 0;
+    };
+
+    // Fills the free slots with raw input and hands them to the worker.
+    void Submit()
+    {
+        while (!inputDone_ && filled_ - consumed_ < Slots) {
+            TSlot &s = slots_[filled_ % Slots];
+            // The archive is read in blocks of at most BufferSize, as without
+            // the second thread; a slot takes several.
+            s.Size = 0;
+            try {
+                while (s.Size < TZipDecoder::DecryptChunk) {
+                    const size_t n = readRaw_(s.Data.get() + s.Size, TZipDecoder::BufferSize);
+                    if (n == 0) {
+                        inputDone_ = true;
+                        break;
+                    }
+                    s.Size += n;
+                }
+            } catch (...) {
+                // Kept for the reader: the bytes before it are handed on first.
+                error_ = std::current_exception();
+                inputDone_ = true;
+            }
+            if (s.Size == 0)
+                break;
+            {
+                std::lock_guard lock(mutex_);
+                filled_.store(filled_.load(std::memory_order_relaxed) + 1, std::memory_order_release);
+            }
+            toWorker_.notify_one();
+        }
+    }
+
+    void Work()
+    {
+        for (;;) {
+            uint64_t next;
+            {
+                std::unique_lock lock(mutex_);
+                toWorker_.wait(lock, [&] {
+                    return stop_ || decrypted_.load(std::memory_order_relaxed) < filled_.load(std::memory_order_acquire);
+                });
+                if (stop_)
+                    return;
+                next = decrypted_.load(std::memory_order_relaxed);
+            }
+            TSlot &s = slots_[next % Slots];
+            keys_.DecryptBuffer(s.Data.get(), s.Size);
+            {
+                std::lock_guard lock(mutex_);
+                decrypted_.store(next + 1, std::memory_order_release);
+            }
+            fromWorker_.notify_one();
+        }
+    }
+
+    TZipKeys keys_; // the worker's
+    TReadRaw readRaw_;
+    std::array<TSlot, Slots> slots_;
+    std::mutex mutex_;
+    std::condition_variable toWorker_;   // a slot was filled, or stop
+    std::condition_variable fromWorker_; // a slot was decrypted
+    // Written under mutex_ (so that no wake-up is lost), read with acquire:
+    // a slot's bytes are published with the count that covers it.
+    std::atomic<uint64_t> filled_ = 0;    // by the calling thread
+    std::atomic<uint64_t> decrypted_ = 0; // by the worker
+    bool stop_ = false;                  // under mutex_
+    // The calling thread's alone:
+    uint64_t consumed_ = 0;
+    size_t offset_ = 0; // bytes of slot consumed_ already handed on
+    bool inputDone_ = false;
+    std::exception_ptr error_;
+    std::thread worker_; // last: starts once everything above is built
+};
 
 TZipDecoder::TZipDecoder()
     : in_(new uint8_t[BufferSize + 1]), out_(new uint8_t[BufferSize + 1]), work_(std::make_unique<TWork>())
@@ -39,8 +197,12 @@ void TZipDecoder::Begin(int64_t CompressedSize, int64_t UncompressedSize, bool E
     bitBuf_ = 0;
     bitCount_ = 0;
     padBytes_ = 0;
+    afterStored_ = false;
     crc_ = 0xFFFFFFFFu;
     written_ = 0;
+    ahead_.reset();
+    outArea_ = nullptr;
+    outAreaSize_ = 0;
     failReason_ = nullptr;
 }
 
@@ -60,6 +222,11 @@ uint8_t TZipDecoder::DecryptHeader(const QByteArray &Password)
 
 bool TZipDecoder::Decode(int Method, uint16_t Flags)
 {
+    // The decrypting thread ends with the entry, however the entry ends.
+    struct TStopAhead {
+        std::unique_ptr<TDecryptAhead> &Ahead;
+        ~TStopAhead() { Ahead.reset(); }
+    } stopAhead{ahead_};
     switch (Method) {
     case 0:
         Unstore();
@@ -107,13 +274,34 @@ void TZipDecoder::ReadFully(uint8_t *Buffer, int64_t Count)
 
 bool TZipDecoder::FillInput()
 {
-    const size_t n = ReadInput(in_.get(), BufferSize);
+    // After a stored block the next is likely stored too (data that do not
+    // compress): read only its header's neighbourhood here, so that its
+    // bytes go straight into the window instead of through this buffer.
+    const size_t n = ReadInput(in_.get(), afterStored_ ? StoredLookahead : BufferSize);
     inPtr_ = in_.get();
     inEnd_ = in_.get() + n;
     return n > 0;
 }
 
 size_t TZipDecoder::ReadInput(uint8_t *Buffer, size_t Count)
+{
+    if (encrypted_ && !ahead_ && leftToRead_ >= DecryptAheadFrom) {
+        try {
+            ahead_ = std::make_unique<TDecryptAhead>(
+                keys_, [this](uint8_t *buffer, size_t count) { return ReadRawInput(buffer, count); });
+        } catch (const std::system_error &) {
+            // No second thread: decrypt here.
+        }
+    }
+    if (ahead_)
+        return ahead_->Read(Buffer, Count);
+    const size_t n = ReadRawInput(Buffer, Count);
+    if (encrypted_)
+        keys_.DecryptBuffer(Buffer, n);
+    return n;
+}
+
+size_t TZipDecoder::ReadRawInput(uint8_t *Buffer, size_t Count)
 {
     if (leftToRead_ <= 0)
         return 0;
@@ -122,8 +310,6 @@ size_t TZipDecoder::ReadInput(uint8_t *Buffer, size_t Count)
     const int64_t n = std::min<int64_t>(leftToRead_, static_cast<int64_t>(Count));
     leftToRead_ -= n;
     ReadFully(Buffer, n);
-    if (encrypted_)
-        keys_.DecryptBuffer(Buffer, static_cast<size_t>(n));
     return static_cast<size_t>(n);
 }
 
@@ -144,7 +330,9 @@ void TZipDecoder::RefillBits()
         bitCount_ |= 56;
         return;
     }
-    while (bitCount_ <= 56) {
+    // Up to 56-63 bits, never 64: inflate's hot loop keeps the count modulo
+    // 64 and shifts by it.
+    while (bitCount_ < 56) {
         const int b = ReadByte();
         if (b < 0)
             ++padBytes_;
@@ -234,15 +422,11 @@ void TZipDecoder::EmitBlock(const uint8_t *Data, int n)
 
 void TZipDecoder::Unstore()
 {
-    while (leftToRead_ > 0) {
-        if (ProcessMessages)
-            ProcessMessages();
-        const int n = static_cast<int>(std::min<int64_t>(leftToRead_, BufferSize));
-        leftToRead_ -= n;
-        ReadFully(out_.get(), n);
-        if (encrypted_)
-            keys_.DecryptBuffer(out_.get(), static_cast<size_t>(n));
-        outCount_ = n;
+    for (;;) {
+        const size_t n = ReadInput(out_.get(), BufferSize);
+        if (n == 0)
+            break;
+        outCount_ = static_cast<int>(n);
         FlushOutput();
     }
     FlushOutput();
@@ -262,14 +446,43 @@ TDecodeStatus DecodeBuffer(int Method, uint16_t Flags, const uint8_t *Data, size
         pos += n;
         return static_cast<int64_t>(n);
     };
-    decoder.WriteOutput = [&](const uint8_t *buffer, int64_t count) { Out.insert(Out.end(), buffer, buffer + count); };
+    // Deflated data decode straight into Out, when the stated size is one
+    // the data could reach (a deflate stream grows at most 1032 times), so
+    // that a forged size allocates nothing it could not fill; the blocks
+    // handed on then already lie in Out.
+    size_t done = 0;
+    const bool direct = Method == 8 && UncompressedSize >= 0
+                        && UncompressedSize <= static_cast<int64_t>(Size) * 1032 + 1024;
+    decoder.WriteOutput = [&](const uint8_t *buffer, int64_t count) {
+        if (direct && buffer == Out.data() + done) {
+            done += static_cast<size_t>(count);
+            return;
+        }
+        if (direct) {
+            // A block from the decoder's own buffers (other methods).
+            std::memcpy(Out.data() + done, buffer, static_cast<size_t>(count));
+            done += static_cast<size_t>(count);
+            return;
+        }
+        Out.insert(Out.end(), buffer, buffer + count);
+    };
     decoder.Begin(static_cast<int64_t>(Size), UncompressedSize, false);
+    if (direct) {
+        Out.resize(static_cast<size_t>(UncompressedSize) + TZipDecoder::OutputSlack);
+        decoder.UseOutputBuffer(Out.data(), Out.size());
+    }
+    const auto finish = [&] {
+        if (direct)
+            Out.resize(done);
+    };
     try {
         if (!decoder.Decode(Method, Flags))
             return TDecodeStatus::UnknownMethod;
     } catch (const EBiggerThanUncompressed &) {
+        finish();
         return TDecodeStatus::TooLarge;
     }
+    finish();
     if (Error)
         *Error = decoder.FailReason();
     return decoder.Failed() ? TDecodeStatus::Corrupt : TDecodeStatus::Ok;

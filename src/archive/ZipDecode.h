@@ -20,6 +20,12 @@
 //
 // The context is usable on its own: wire ReadArchive and WriteOutput to
 // anything (DecodeBuffer below does so for bytes in memory).
+//
+// Threads: the cipher is byte-serial (each key depends on the previous plain
+// byte), so a long encrypted entry is decrypted on a second thread a few
+// chunks ahead of the decoder (TDecryptAhead). Every callback (ReadArchive,
+// NextVolume, WriteOutput, ProcessMessages, progress) still runs on the
+// caller's thread; the second thread only ever sees bytes already read.
 #pragma once
 
 #include "archive/ZipCrc.h"
@@ -35,9 +41,16 @@ namespace zorbel {
 ZORBEL_EXCEPTION(EFatalUnzipError, Exception);
 ZORBEL_EXCEPTION(EBiggerThanUncompressed, Exception);
 
+class TDecryptAhead;
+
 class TZipDecoder {
 public:
     static constexpr int BufferSize = 16000;
+    // Encrypted entries with at least this much input are decrypted ahead
+    // on a second thread, in chunks of DecryptChunk bytes (the archive is
+    // still read in blocks of at most BufferSize).
+    static constexpr int64_t DecryptAheadFrom = 256 * 1024;
+    static constexpr size_t DecryptChunk = 4 * BufferSize;
 
     // Reads up to Count bytes from the archive at its current position and
     // returns how many it read (fewer only at the end of the volume).
@@ -79,6 +92,19 @@ public:
     // Resets the buffers, the bit reader, the CRC and the failed state.
     void Begin(int64_t CompressedSize, int64_t UncompressedSize, bool Encrypted);
 
+    // Bytes a buffer for UseOutputBuffer needs beyond the entry's size.
+    static constexpr size_t OutputSlack = 1 + 258 + 32;
+    // After Begin: deflated data are decoded straight into Buffer when its
+    // Size is at least the entry's uncompressed size plus OutputSlack (the
+    // bytes past the output are scratch), instead of through the decoder's
+    // window; WriteOutput then receives blocks that lie in Buffer, in order
+    // from its start. Begin forgets the buffer.
+    void UseOutputBuffer(uint8_t *Buffer, size_t Size)
+    {
+        outArea_ = Buffer;
+        outAreaSize_ = Size;
+    }
+
     // Decodes the entry begun with the given method and general purpose
     // flags (implode reads its options there). Returns false, touching
     // nothing, for a method it does not know.
@@ -108,8 +134,11 @@ private:
     // Refills the input buffer; false when the entry's input is used up.
     bool FillInput();
     // Reads up to Count of the entry's next input bytes (decrypted) into
-    // Buffer, bypassing the input buffer; 0 when the input is used up.
+    // Buffer, bypassing the input buffer; fewer only at the end of the
+    // entry's input, 0 when it is used up.
     size_t ReadInput(uint8_t *Buffer, size_t Count);
+    // The same without decryption.
+    size_t ReadRawInput(uint8_t *Buffer, size_t Count);
     // One input byte, or -1 when the entry's input is used up.
     int ReadByte()
     {
@@ -176,7 +205,17 @@ private:
     void InflateBlocks();
     void InflateStored();
     void InflateDynamic();
-    void InflateCodes(const uint32_t *LitTable, unsigned LitBits, const uint32_t *DistTable, unsigned DistBits);
+    // Decodes one block's codes with tables of LitBits and DistBits lookup
+    // bits (ZipInflate.cpp).
+    static constexpr unsigned LitBits = 11;
+    static constexpr unsigned DistBits = 8;
+    void InflateCodes(const uint32_t *LitTable, const uint32_t *DistTable);
+    // The hot loop of InflateCodes, compiled twice: for any x86-64 and for
+    // processors with BMI2 (shifts and masks by a register without CL).
+    template <int Variant>
+    [[gnu::always_inline]] void InflateCodesLoop(const uint32_t *LitTable, const uint32_t *DistTable);
+    void InflateCodesPlain(const uint32_t *LitTable, const uint32_t *DistTable);
+    void InflateCodesBmi2(const uint32_t *LitTable, const uint32_t *DistTable);
     void SlideWindow();
     // Output of the legacy decoders through their history ring.
     void EmitByte(uint8_t b);
@@ -193,6 +232,12 @@ private:
     uint64_t bitBuf_ = 0;
     unsigned bitCount_ = 0;
     unsigned padBytes_ = 0;
+    bool afterStored_ = false; // inflate: the last block was a stored one
+    static constexpr size_t StoredLookahead = 64;
+    uint8_t *outArea_ = nullptr; // UseOutputBuffer
+    size_t outAreaSize_ = 0;
+    uint8_t *win_ = nullptr;  // inflate: the window, or the caller's buffer
+    size_t slideAt_ = 0;      // inflate: where the window slides (or the output is too large)
     size_t winPos_ = 0;       // inflate: write position in the window
     size_t winFlushed_ = 0;   // inflate: start of the bytes not yet flushed
     uint32_t ringPos_ = 0;    // legacy decoders: write position in the ring
@@ -205,6 +250,7 @@ private:
     int64_t selectionWritten_ = 0;
     bool encrypted_ = false;
     TZipKeys keys_;
+    std::unique_ptr<TDecryptAhead> ahead_; // long encrypted entries only
     const char *failReason_ = nullptr;
 };
 

@@ -64,7 +64,7 @@ struct TZipDecoder::TWork {
     static constexpr size_t WindowSize = 32768;
     // Inflate writes linearly into Window and slides the last 32768 bytes
     // down when SlideAt is reached; the slack takes one longest match and the
-    // 16-byte overrun of the match copy.
+    // overrun of the match copy (at most 32 bytes past the write position).
     // The wide linear part keeps the slide (a 32 KB move) rare.
     static constexpr size_t SlideAt = 8 * WindowSize;
     uint8_t Window[SlideAt + 258 + 32];

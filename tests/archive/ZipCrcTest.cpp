@@ -92,5 +92,31 @@ TEST(ZipCrcTest, KeysFollowTheTraditionalScheme)
     EXPECT_EQ(cipher, plain);
 }
 
+// DecryptBuffer is arranged for speed; byte by byte with DecryptByte and
+// UpdateKeys is the scheme itself. Both must give the same bytes and leave
+// the same keys, for any password and any split of the buffer.
+TEST(ZipCrcTest, DecryptBufferMatchesTheByteByByteScheme)
+{
+    const test::Bytes data = test::SampleRandom(100000, 12);
+    for (const QByteArray &password : {QByteArray(), QByteArray("p"), QByteArray("пароль 2"), QByteArray(80, '\xFF')}) {
+        TZipKeys reference;
+        reference.InitKeys(password);
+        test::Bytes expected = data;
+        for (uint8_t &b : expected) {
+            b ^= reference.DecryptByte();
+            reference.UpdateKeys(b);
+        }
+        for (size_t split : {size_t(0), size_t(1), size_t(4095), size_t(99999)}) {
+            TZipKeys keys;
+            keys.InitKeys(password);
+            test::Bytes got = data;
+            keys.DecryptBuffer(got.data(), split);
+            keys.DecryptBuffer(got.data() + split, got.size() - split);
+            EXPECT_TRUE(got == expected) << split;
+            EXPECT_EQ(keys.Keys(), reference.Keys()) << split;
+        }
+    }
+}
+
 } // namespace
 } // namespace zorbel

@@ -76,6 +76,124 @@ TEST(ZipInflateTest, MatchesOfEveryShortDistanceAndLengthInflateExactly)
     }
 }
 
+// After a stored block the decoder reads only a little ahead, so that the
+// next stored block goes straight into the window: stored blocks of every
+// length around that look-ahead, back to back, between fixed-code blocks
+// that use them as history, and a final block that is stored or not.
+TEST(ZipInflateTest, StoredBlocksOfEveryLengthBackToBack)
+{
+    std::mt19937 rng(5);
+    const unsigned lengths[] = {0, 1, 2, 7, 8, 9, 55, 56, 57, 58, 59, 60, 63, 64, 65, 70, 100, 15999, 16000, 16001, 40000, 65535};
+    for (bool storedLast : {true, false}) {
+        BitWriter w;
+        Bytes input;
+        auto stored = [&](unsigned length, bool last) {
+            w.Put(last ? 1 : 0, 1); // BFINAL
+            w.Put(0, 2);            // BTYPE 00: stored
+            w.AlignToByte();
+            w.Put(length, 16);          // LEN
+            w.Put(~length & 0xFFFF, 16); // NLEN
+            for (unsigned i = 0; i < length; ++i) {
+                const auto b = static_cast<uint8_t>(rng());
+                w.Put(b, 8);
+                input.push_back(b);
+            }
+        };
+        // A fixed-code block: a literal, then a match of length 3 at distance 1
+        // (symbol 257: 0000001; distance code 0: 00000), then the end of block.
+        auto fixed = [&](bool last) {
+            w.Put(last ? 1 : 0, 1);
+            w.Put(1, 2);          // BTYPE 01: fixed codes
+            w.PutCode(0x30 + 'q', 8); // literal 'q' (0-143: 00110000 + value)
+            w.PutCode(1, 7);      // length 3
+            w.PutCode(0, 5);      // distance 1
+            w.PutCode(0, 7);      // end of block
+            input.insert(input.end(), 4, 'q');
+        };
+        for (unsigned a : lengths) {
+            stored(a, false);
+            for (unsigned b : {0u, 1u, 59u, 64u, 65u, 16000u})
+                stored(b, false);
+            fixed(false);
+        }
+        if (storedLast)
+            stored(64, true);
+        else
+            fixed(true);
+        Bytes out;
+        const char *error = nullptr;
+        ASSERT_EQ(Inflate(w.Data(), out, static_cast<int64_t>(input.size()), &error), TDecodeStatus::Ok)
+            << storedLast << ": " << (error ? error : "");
+        EXPECT_TRUE(out == input) << storedLast;
+    }
+}
+
+// Blocks that end and begin at every bit position relative to the 16000-byte
+// input blocks: many small blocks (zlib flushed at random points, the sync
+// flushes adding empty stored blocks that leave the reader byte-aligned) in
+// many streams, so that blocks start with the bit reader refilled from the
+// end of one input block into the next.
+TEST(ZipInflateTest, BlocksStartingAtEveryBitAcrossInputBlocks)
+{
+    std::mt19937 rng(77);
+    for (int round = 0; round < 24; ++round) {
+        Bytes input = test::SampleText(150000 + rng() % 50000, static_cast<uint32_t>(round));
+        z_stream z{};
+        ASSERT_EQ(deflateInit2(&z, 1 + round % 9, Z_DEFLATED, -15, 8, round % 3 == 0 ? Z_FIXED : Z_DEFAULT_STRATEGY),
+                  Z_OK);
+        Bytes stream(deflateBound(&z, input.size()) + input.size() / 8 + 4096);
+        z.next_out = stream.data();
+        z.avail_out = static_cast<uInt>(stream.size());
+        size_t at = 0;
+        while (at < input.size()) {
+            const size_t piece = std::min<size_t>(input.size() - at, 50 + rng() % 3000);
+            z.next_in = input.data() + at;
+            z.avail_in = static_cast<uInt>(piece);
+            at += piece;
+            const int flush = at == input.size() ? Z_FINISH : (rng() % 2 ? Z_SYNC_FLUSH : Z_BLOCK);
+            ASSERT_NE(deflate(&z, flush), Z_STREAM_ERROR);
+        }
+        stream.resize(z.total_out);
+        deflateEnd(&z);
+        Bytes out;
+        const char *error = nullptr;
+        ASSERT_EQ(Inflate(stream, out, static_cast<int64_t>(input.size()), &error), TDecodeStatus::Ok)
+            << round << ": " << (error ? error : "");
+        EXPECT_TRUE(out == input) << round;
+        out.clear();
+        ASSERT_EQ(Inflate(stream, out, NoLimit, &error), TDecodeStatus::Ok) << round << ": " << (error ? error : "");
+        EXPECT_TRUE(out == input) << round;
+    }
+}
+
+// Tiny fixed-code blocks, back to back: a block starts at every bit of
+// every byte around the ends of the 16000-byte input blocks, with the bit
+// reader holding every count of bits when the next input block is read.
+TEST(ZipInflateTest, TinyBlocksAcrossInputBlockEnds)
+{
+    std::mt19937 rng(3);
+    BitWriter w;
+    Bytes input;
+    while (w.Data().size() < 100000) {
+        w.Put(0, 1); // BFINAL
+        w.Put(1, 2); // BTYPE 01: fixed codes
+        for (unsigned k = rng() % 6; k > 0; --k) {
+            const auto b = static_cast<uint8_t>('0' + rng() % 64); // literals 48-111: 8-bit codes
+            w.PutCode(0x30 + b, 8);
+            input.push_back(b);
+        }
+        w.PutCode(0, 7); // end of block
+    }
+    w.Put(1, 1); // the last block: empty
+    w.Put(1, 2);
+    w.PutCode(0, 7);
+    Bytes out;
+    const char *error = nullptr;
+    ASSERT_EQ(Inflate(w.Data(), out, static_cast<int64_t>(input.size()), &error), TDecodeStatus::Ok)
+        << (error ? error : "");
+    EXPECT_TRUE(out == input);
+}
+
 TEST(ZipInflateTest, OutputPastTheStatedSizeIsRefused)
 {
     const Bytes input = test::SampleText(50000);
