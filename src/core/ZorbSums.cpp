@@ -1,10 +1,12 @@
 // The in-memory day sums of the operations (see ZorbSums.h): the walk that
-// fills them, the hooks that keep them current and the range sums.
+// fills them, the hooks that keep them current, the range sums and the
+// ledger's row counts.
 #include "core/ZorbSums.h"
 
 #include "platform/rtl/Money.h"
 #include "platform/sqltable/Database.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 // Debian's SQLite is built with the pre-update hook; its declarations are
@@ -467,10 +469,6 @@ bool THistSums::Sums(int Account, TSumClass Class, TDateTime D1, TDateTime D2, i
     Expense = int64_t(sum.Ct);
     return true;
 }
-
-} // namespace zorbel
-
-namespace zorbel {
 
 std::optional<int64_t> THistSums::Rows(int Account, bool Whole, TDateTime D1, TDateTime D2)
 {
