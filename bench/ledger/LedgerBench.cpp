@@ -10,7 +10,8 @@
 //                 period) and one step back, each with the status-bar totals
 //                 and a repaint of the grid;
 //   routines      UpdateBalances(true, 0), BuildCategoryTree over 2,000
-//                 categories, the first paint of the ledger.
+//                 categories, the first paint of the ledger, the walk that
+//                 fills the day sums of the balances (idle work after it).
 //   peak memory   of a child that starts, walks every account in both period
 //                 kinds and a year of months.
 // Targets: start-up <= 500 ms; each click <= 16 ms; a tree fill <= 50 ms;
@@ -97,8 +98,9 @@ double Median(std::vector<double> v)
 void Print(const TFigure &fig)
 {
     const double worst = *std::max_element(fig.Ms.begin(), fig.Ms.end());
-    std::printf("%-44s %9.2f %9.2f %9.2f %7.0f  %s\n", fig.Name, Median(fig.Ms), worst, Median(fig.Cpu), fig.Target,
-                worst <= fig.Target ? "ok" : "OVER");
+    const double least = *std::min_element(fig.Ms.begin(), fig.Ms.end());
+    std::printf("%-44s %9.2f %9.2f %9.2f %9.2f %7.0f  %s\n", fig.Name, least, Median(fig.Ms), worst, Median(fig.Cpu),
+                fig.Target, worst <= fig.Target ? "ok" : "OVER");
 }
 
 // Times one run of Step into Fig (wall clock and thread processor time).
@@ -129,7 +131,9 @@ int StartupChild(const QString &file, const QString &program)
     std::fflush(stdout);
     if (qEnvironmentVariableIsSet("ZORBEL_BENCH_SESSION")) {
         // A session's walk: every account in both period kinds, a year of
-        // month steps; then the process's peak memory.
+        // month steps; then the process's peak memory. The day sums are in
+        // place, as the window fills them when first idle.
+        f.Dm->HistSums.Build();
         for (int kind : {pkMonth, pkTotal}) {
             f.CbPer->SetItemIndex(kind);
             f.CbPerClick(f.CbPer);
@@ -283,6 +287,14 @@ int main(int argc, char **argv)
     QApplication::processEvents();
     TFigure firstPaint{"first paint of the ledger", {}, 16, {}};
     Time(firstPaint, [&] { Paint(f); });
+    // The window fills the day sums of the balances when the event loop is
+    // first idle; the clicks below are timed with them in place.
+    TFigure sums{"day sums walk (idle, after the paint)", {}, 500, {}};
+    Time(sums, [&] { f.Dm->HistSums.Build(); });
+    if (!f.Dm->HistSums.Ready()) {
+        std::fprintf(stderr, "the day sums were not built\n");
+        return 1;
+    }
 
     TFigure account{"switch the account (month view)", {}, 16, {}};
     TFigure accountAll{"switch the account (whole period)", {}, 16, {}};
@@ -333,6 +345,8 @@ int main(int argc, char **argv)
             run();
             std::printf("  part %-30s %8.2f ms\n", name, t.nsecsElapsed() / 1e6);
         };
+        part("account locate", [&] { f.Dm->Tb_Account.Locate("Id_Account", Variant(3), {}); });
+        part("apply period", [&] { f.ApplyLedgerPeriod(); });
         part("form repaint", [&] { f.Repaint(); });
         part("range", [&] { f.SetLedgerRange(f.Dm->Tb_Hist); });
         part("balances", [&] { f.UpdateBalances(true, 0); });
@@ -342,9 +356,10 @@ int main(int argc, char **argv)
         part("grid paint again", [&] { Paint(f); });
     }
 
-    std::printf("%-44s %9s %9s %9s %7s\n", "figure", "median ms", "worst ms", "cpu ms", "target");
+    std::printf("%-44s %9s %9s %9s %9s %7s\n", "figure", "min ms", "median ms", "worst ms", "cpu ms", "target");
     std::printf("%-44s %9.1f MiB (target 150)\n", "peak memory of the program, session walk", peak);
-    for (const TFigure *fig : {&startup, &startupNew, &firstPaint, &account, &accountAll, &period, &step, &balances, &tree})
+    for (const TFigure *fig :
+         {&startup, &startupNew, &firstPaint, &sums, &account, &accountAll, &period, &step, &balances, &tree})
         Print(*fig);
     f.Dm->SetModified(false);
     f.mCloseNotSaveClick(&f);

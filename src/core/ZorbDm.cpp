@@ -244,6 +244,8 @@ void TDm::DefineQueries()
 void TDm::BindEvents()
 {
     Tb_Hist.OnNewRecord = [this](TDataSet *d) { Tb_HistNewRecord(d); };
+    // The ledger's row count (status bar, scroll bar) from the day sums.
+    Tb_Hist.SetRowCounter(LedgerRowCounter(HistSums));
     Tb_Hist.OnCalcFields = [this](TDataSet *d) { Tb_HistCalcFields(d); };
     // Typed amounts may carry the locale's thousands separators.
     for (const char *name : {"Dt", "Ct", "Price", "Rate"})

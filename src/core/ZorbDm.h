@@ -21,6 +21,7 @@
 #pragma once
 
 #include "core/ZorbHost.h"
+#include "core/ZorbSums.h"
 #include "platform/dataset/DataSource.h"
 #include "platform/rtl/DateTime.h"
 #include "platform/rtl/Exceptions.h"
@@ -124,6 +125,8 @@ public:
 
     // ---- components ----
     TDatabase Db;
+    // The operations' day sums in memory, for the ledger's balances.
+    THistSums HistSums{Db};
     TTable Tb_Account, Tb_Hist, Tb_Items, Tb_Person, Tb_Firm, Tb_Family, Tb_Log;
     TQuery Qtemp, Qsum, Qplan, Qtrans, QPers_Firm, Qacn, QRate, Qtv, Qrem_pers, Qrem_fam, Qrem_log, QFind,
         QcomFind, Qgrp, Qdup, QItmOne, QdelHist, QAccSum, QAccBeg, Qcalc, QDayRate, Qmn, Qacc2, Qhist21, Qhist2,

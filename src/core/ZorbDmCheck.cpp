@@ -35,9 +35,12 @@ constexpr TUpgradeGroup UpgradeGroups[] = {
 constexpr std::pair<const char *, const char *> WidenedFields[] = {
     {"TB_Person", "Comment"}, {"Tb_Firm", "Comment"}, {"Tb_Hist", "Comment"}, {"Tb_Items", "Comm"}};
 
-// The balance sums' index, which the upgrade adds to older data sets.
+// The balance sums' index and the card's category history index, which the
+// upgrade adds to older data sets.
 constexpr const char *CoverIndex = "Tb_Hist_Cover";
 constexpr const char *CoverFields = "Id_Account;Date_Real;Kind;Dt;Ct";
+constexpr const char *ItemIndex = "Tb_Hist_Item";
+constexpr const char *ItemFields = "Id_Account;Level3;Date_Real;Level2;Level1";
 
 // Words a column of the program's tables is declared with.
 const std::set<QString> &ColumnWords()
@@ -226,7 +229,8 @@ void CheckTable(TSqliteDb &db, const TDmTableDef &def, const QString &stored, co
 }
 
 // The indexes the program makes on a table: its key (unique, required), its
-// secondary index and, on Tb_Hist, the balance sums' index.
+// secondary index and, on Tb_Hist, the balance sums' and the category
+// history's indexes.
 struct TExpectedIndex {
     QString Name;
     QStringList Fields;
@@ -241,8 +245,10 @@ std::vector<TExpectedIndex> ExpectedIndexes(const TDmTableDef &def)
     std::vector<TExpectedIndex> indexes{{table + QStringLiteral("_PK"), fields(def.Key), true, true}};
     if (*def.IndexName)
         indexes.push_back({table + u'_' + QString::fromLatin1(def.IndexName), fields(def.IndexFields), false, false});
-    if (Same(table, "Tb_Hist"))
+    if (Same(table, "Tb_Hist")) {
         indexes.push_back({QString::fromLatin1(CoverIndex), fields(CoverFields), false, false});
+        indexes.push_back({QString::fromLatin1(ItemIndex), fields(ItemFields), false, false});
+    }
     return indexes;
 }
 

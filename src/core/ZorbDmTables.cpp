@@ -157,6 +157,8 @@ void EnsureHistCoverIndex(TDatabase &db)
 {
     db.Db().Exec(QStringLiteral(
         "CREATE INDEX IF NOT EXISTS \"Tb_Hist_Cover\" ON \"Tb_Hist\" (\"Id_Account\",\"Date_Real\",\"Kind\",\"Dt\",\"Ct\")"));
+    db.Db().Exec(QStringLiteral("CREATE INDEX IF NOT EXISTS \"Tb_Hist_Item\" ON \"Tb_Hist\" "
+                                "(\"Id_Account\",\"Level3\",\"Date_Real\",\"Level2\",\"Level1\")"));
 }
 
 void CreateTemplateDataSet(TDatabase &db)

@@ -50,7 +50,12 @@ void CreateDmTable(TDatabase &db, const TDmTableDef &def);
 void CreateTemplateDataSet(TDatabase &db);
 // Creates, when missing, the index "Tb_Hist_Cover" over (Id_Account,
 // Date_Real, Kind, Dt, Ct): it holds every column the balance sums read, so
-// an account's sum up to a date reads the index alone, never the rows.
+// an account's sum up to a date reads the index alone, never the rows; and
+// the index "Tb_Hist_Item" over (Id_Account, Level3, Date_Real, Level2,
+// Level1), which gives the card's history of one category of an account in
+// date order: a third-level category straight from the index, one of a
+// higher level by the account's entries without a third level, read in the
+// index alone.
 // Requires: db connected, Tb_Hist present.
 void EnsureHistCoverIndex(TDatabase &db);
 

@@ -23,10 +23,14 @@ namespace {
 
 QString MoneyText(int64_t units) { return Trim(FormatFloat(QStringLiteral("#,##0.00"), UnitsToMoney(units))); }
 
-// Income and expense of one account over d1..d2 from a "sum(dt),sum(ct)"
-// query, in units.
-void RunSums(TQuery &q, int account, TDateTime d1, TDateTime d2, int64_t &income, int64_t &expense)
+// Income and expense of one account over d1..d2, in units: from the data
+// module's day sums when they can answer, else by the query of the kind
+// (Qsum realised, Qplan planned).
+void RunSums(TDm &dm, TSumClass kind, int account, TDateTime d1, TDateTime d2, int64_t &income, int64_t &expense)
 {
+    if (dm.HistSums.Sums(account, kind, d1, d2, income, expense))
+        return;
+    TQuery &q = kind == TSumClass::Realised ? dm.Qsum : dm.Qplan;
     q.Close();
     q.ParamByName(QStringLiteral("id_account"))->SetAsSmallInt(account);
     q.ParamByName(QStringLiteral("d1"))->SetAsDate(d1);
@@ -161,10 +165,10 @@ void UpdateLedgerBalances(TDm &dm, const TBalanceContext &Context, bool Recomput
 
     if (RecomputeOpening) {
         int64_t in = 0, out = 0;
-        RunSums(dm.Qsum, account, 0, Context.Period.Begin - 1, in, out);
+        RunSums(dm, TSumClass::Realised, account, 0, Context.Period.Begin - 1, in, out);
         Totals.OpeningBalance = in - out + beg;
     }
-    RunSums(dm.Qsum, account, Context.Period.Begin, Context.Period.End, Totals.Income, Totals.Expense);
+    RunSums(dm, TSumClass::Realised, account, Context.Period.Begin, Context.Period.End, Totals.Income, Totals.Expense);
     const int64_t closing = Totals.OpeningBalance + Totals.Income - Totals.Expense;
     Totals.Panels[0] = U("Начало");
     Totals.Panels[1] = MoneyText(Totals.OpeningBalance);
@@ -192,7 +196,7 @@ void UpdateLedgerBalances(TDm &dm, const TBalanceContext &Context, bool Recomput
     Totals.PlannedExpenseText.clear();
     if (Context.Today < Context.Period.End) {
         int64_t pin = 0, pout = 0;
-        RunSums(dm.Qplan, account, Context.Today, Context.Period.End, pin, pout);
+        RunSums(dm, TSumClass::Planned, account, Context.Today, Context.Period.End, pin, pout);
         if (pin - pout != 0)
             Totals.Panels[7] += QStringLiteral("  (") + MoneyText(closing + pin - pout) + QStringLiteral(")");
         if (pin != 0)

@@ -379,6 +379,7 @@ void TFormMain::FormCreate(TObject *)
 
 void TFormMain::FormShow(TObject *)
 {
+    ScheduleSums();
     mRemindClick(mRemind);
     if (TvCt->CanFocus())
         TvCt->SetFocus();

@@ -37,6 +37,7 @@
 #include "platform/widgets/TreeView.h"
 
 #include <QPointer>
+#include <QTimer>
 #include <QStringList>
 
 #include <array>
@@ -529,6 +530,12 @@ private:
     void EndTreeEdits();
     // Shows the totals in the status bar.
     void ShowTotals();
+    // Fills the data module's day sums shortly after the window is shown and
+    // after anything dropped them, when the event loop is idle: start-up and
+    // the first paint do not wait for the walk, and a click before it ends
+    // sums by the queries.
+    void ScheduleSums();
+    QTimer *sumsTimer_ = nullptr;
     // The ledger grid's own columns, in their default order.
     void SetDefaultLedgerColumns();
 };

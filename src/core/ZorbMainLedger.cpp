@@ -214,12 +214,33 @@ void TFormMain::UpdateBalances(bool RecomputeOpening, int64_t Delta)
     c.Today = Date();
     totals_.OpeningBalance = OpeningBalance;
     UpdateLedgerBalances(*Dm, c, RecomputeOpening, Delta, totals_);
+    if (isVisible())
+        ScheduleSums();
     if (!ShowStatus)
         return;
     OpeningBalance = totals_.OpeningBalance;
     PlannedIncomeText = totals_.PlannedIncomeText;
     PlannedExpenseText = totals_.PlannedExpenseText;
     ShowTotals();
+}
+
+void TFormMain::ScheduleSums()
+{
+    if (!Dm || Dm->HistSums.Ready())
+        return;
+    if (!sumsTimer_) {
+        // Late enough for the window's first paint to come first.
+        constexpr int AfterPaintMs = 100;
+        sumsTimer_ = new QTimer(this);
+        sumsTimer_->setSingleShot(true);
+        sumsTimer_->setInterval(AfterPaintMs);
+        connect(sumsTimer_, &QTimer::timeout, this, [this] {
+            if (Dm && Dm->Db.Connected())
+                Dm->HistSums.Build();
+        });
+    }
+    if (!sumsTimer_->isActive())
+        sumsTimer_->start();
 }
 
 void TFormMain::ShowTotals()

@@ -98,6 +98,23 @@ protected:
         return details.join(u';');
     }
 
+    // How SQLite finds the card's history of a category of each level: by the
+    // category index in date order, never by the account's rows.
+    QString ItemPlans()
+    {
+        dm.Db.ReleaseStatements();
+        QStringList plans;
+        for (const char *category : {"level3=5", "level3 is null and level2=5",
+                                     "level3 is null and level2 is null and level1=5"}) {
+            TSqliteStatement st(dm.Db.Db(), QStringLiteral("explain query plan select * from tb_hist where "
+                                                           "id_account=1 and %1 order by date_real desc")
+                                                .arg(QLatin1String(category)));
+            while (st.Step())
+                plans << st.ColumnText(3);
+        }
+        return plans.join(u';');
+    }
+
     QTemporaryDir dir;
     TTestHost host;
     TDm dm{&host};
@@ -123,6 +140,8 @@ TEST_F(ZorbDmTest, TemplateOpensWithFirstAccountAndRootCategories)
     // The balance sums read the index alone.
     EXPECT_EQ(CoverColumns(), U("Id_Account,Date_Real,Kind,Dt,Ct"));
     EXPECT_TRUE(SumPlan().contains(U("COVERING INDEX Tb_Hist_Cover"))) << SumPlan().toStdString();
+    EXPECT_EQ(ItemPlans(), QStringList(3, U("SEARCH tb_hist USING INDEX Tb_Hist_Item (Id_Account=? AND Level3=?)"))
+                               .join(u';'));
 
     // Reopening finds the rows there and writes none again.
     dm.CloseDataSet();
@@ -619,6 +638,8 @@ TEST_F(ZorbDmTest, OldStructureIsUpgraded)
     // wider comment kept it.
     EXPECT_EQ(CoverColumns(), U("Id_Account,Date_Real,Kind,Dt,Ct"));
     EXPECT_TRUE(SumPlan().contains(U("COVERING INDEX Tb_Hist_Cover"))) << SumPlan().toStdString();
+    EXPECT_EQ(ItemPlans(), QStringList(3, U("SEARCH tb_hist USING INDEX Tb_Hist_Item (Id_Account=? AND Level3=?)"))
+                               .join(u';'));
 
     // The upgraded data set opens as a current one.
     dm.CloseDataSet();

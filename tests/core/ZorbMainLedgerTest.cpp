@@ -13,10 +13,14 @@
 #include "support/ScriptTexts.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QThread>
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QProcess>
+#include <QThread>
 
 namespace zorbel {
 namespace {
@@ -185,6 +189,36 @@ TEST_F(MainLedger, MonthStepsAndStatusBarFollowTheOperations)
     f->ButDateClick(f->ButDate);
     EXPECT_TRUE(script.Finished()) << Texts(script).join('|').toStdString();
     EXPECT_EQ(f->EntryDate, Date() - 1);
+}
+
+// The shown window fills the day sums of the balances once the event loop is
+// idle; the status bar reads the same with them as by the queries.
+TEST_F(MainLedger, DaySumsFilledWhenIdleShowTheSameStatusBar)
+{
+    const auto bar = [&] {
+        QStringList texts;
+        for (int i = 0; i < 8; ++i)
+            texts << f->Sb->PanelText(i);
+        return texts << f->Sb->Hint();
+    };
+    const std::pair<int, TDateTime> views[] = {{pkMonth, D(2024, 1, 31)}, {pkMonth, D(2024, 2, 29)}, {pkTotal, Date()}};
+    dm->HistSums.Drop();
+    std::vector<QStringList> byQuery;
+    for (const auto &[kind, entry] : views) {
+        SetPeriod(kind, entry);
+        byQuery.push_back(bar());
+    }
+    QElapsedTimer waited;
+    waited.start();
+    while (!dm->HistSums.Ready() && waited.elapsed() < 5000) {
+        QApplication::processEvents();
+        QThread::msleep(5);
+    }
+    ASSERT_TRUE(dm->HistSums.Ready());
+    for (size_t i = 0; i < std::size(views); ++i) {
+        SetPeriod(views[i].first, views[i].second);
+        EXPECT_EQ(bar(), byQuery[i]) << i;
+    }
 }
 
 TEST_F(MainLedger, PlannedRowAfterTodayShowsInTheClosingPanel)

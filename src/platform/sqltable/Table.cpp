@@ -135,6 +135,7 @@ void TTable::InternalOpen()
     }
     lookupPlans_.clear();
     cursor_ = std::make_unique<TTableCursor>(Db(), std::move(def));
+    cursor_->SetRowCounter(counter_);
     try {
         cursor_->SetOrder(indexFieldNames_, indexName_);
         if (Filtered() && !Filter().trimmed().isEmpty()) {
@@ -227,6 +228,13 @@ bool TTable::BookmarkValid(const TBookmark &bookmark) const
     int64_t rowid;
     std::memcpy(&rowid, bookmark.constData(), sizeof rowid);
     return cursor_->BookmarkValid(rowid);
+}
+
+void TTable::SetRowCounter(TTableCursor::TRowCounter counter)
+{
+    counter_ = std::move(counter);
+    if (cursor_)
+        cursor_->SetRowCounter(counter_);
 }
 
 int TTable::GetRecordCount() const

@@ -69,6 +69,9 @@ public:
 
     // The cursor under the open table (for tests and benchmarks).
     TTableCursor *Cursor() const { return cursor_.get(); }
+    // Counts ranges without listing their rows (TTableCursor::SetRowCounter),
+    // for this table's cursor now and whenever it opens.
+    void SetRowCounter(TTableCursor::TRowCounter counter);
 
 protected:
     TGetResult GetRecord(TRecordBuffer buffer, TGetMode mode, bool doCheck) override;
@@ -116,6 +119,7 @@ private:
     bool exclusive_ = false;
     TIndexDefs indexDefs_;
     std::unique_ptr<TTableCursor> cursor_;
+    TTableCursor::TRowCounter counter_;
     // Lookup's reading of its field lists, by the texts asked (lookup fields
     // ask the same ones for every record); valid while this cursor is open.
     struct TLookupPlan {

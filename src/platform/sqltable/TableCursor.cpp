@@ -195,6 +195,7 @@ TRowValues TTableCursor::StoredRow(const TRowValues &values) const
 
 void TTableCursor::InvalidateList()
 {
+    streamed_.clear();
     listValid_ = false;
     list_.clear();
     pos_ = -1;
@@ -265,9 +266,11 @@ void TTableCursor::First()
     stream_ = std::make_unique<TSqliteStatement>(db_, SelectSql(ColumnListSql(), QString()));
     BindWhere(*stream_, range);
     streamLive_ = false;
+    streamed_.clear();
     if (stream_->Step()) {
         ReadRowInto(*stream_, 1, values_);
         current_ = stream_->ColumnInt(0);
+        Streamed(*current_);
         streamLive_ = true;
         pos_ = 0; // the stream runs in list order
         bof_ = true;
@@ -287,6 +290,8 @@ void TTableCursor::Next()
         if (stream_->Step()) {
             ReadRowInto(*stream_, 1, values_);
             current_ = stream_->ColumnInt(0);
+            if (pos_ >= 0 && size_t(pos_) + 1 == streamed_.size())
+                Streamed(*current_);
             if (pos_ >= 0)
                 ++pos_;
             bof_ = false;
@@ -346,6 +351,9 @@ bool TTableCursor::IsEmpty()
 
 int TTableCursor::RecordCount()
 {
+    if (!listValid_ && counter_ && filterSql_.isEmpty())
+        if (const std::optional<int> n = counter_(order_, rangeStart_, rangeEnd_))
+            return *n;
     EnsureList();
     return int(list_.size());
 }
@@ -383,6 +391,11 @@ void TTableCursor::CancelRange()
 
 int TTableCursor::RecNoOf(TRowId rowid)
 {
+    if (!listValid_) {
+        const auto it = std::find(streamed_.begin(), streamed_.end(), rowid);
+        if (it != streamed_.end())
+            return int(it - streamed_.begin()) + 1;
+    }
     return PositionOf(rowid) + 1;
 }
 
@@ -712,6 +725,7 @@ void TTableCursor::Update(const TRowValues &values)
     update_->BindInt(int(stored.size()) + 1, *current_);
     update_->Step();
     update_->Reset();
+    streamed_.clear();
     if (db_.Changes() == 0)
         throw EDatabaseError(QStringLiteral("Record not found"));
     // The walk may go on by the key list; the order only changes when a key
@@ -734,6 +748,7 @@ void TTableCursor::Delete()
     st.BindInt(1, *current_);
     st.Step();
     streamLive_ = false;
+    streamed_.clear();
     int pos = pos_;
     if (pos >= 0)
         list_.erase(list_.begin() + pos);

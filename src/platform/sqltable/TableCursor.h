@@ -10,13 +10,16 @@
 //     while no write has happened, so a walk costs one sqlite3_step per row;
 //   - the key list: the rowids of the whole range in order, built on demand
 //     (Prior, Last, RecNo, RecordCount, Locate, a Next after a write) and
-//     dropped when a write may change the order or the membership.
+//     dropped when a write may change the order or the membership; before
+//     it exists, the positions of the rows streamed since First and the
+//     count of an optional row counter stand in for it.
 // Every write is one autocommitted statement, so queries see it at once.
 #pragma once
 
 #include "platform/sqltable/SqlSchema.h"
 
 #include <QHash>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -63,6 +66,13 @@ public:
     bool Eof() const { return eof_; }
     bool IsEmpty();
     int RecordCount();
+    // Counts the rows of a range without listing them: given the order's
+    // fields and the range's bounds, the number of rows the range holds, or
+    // nothing when the counter cannot tell. Asked only while no filter
+    // applies and the key list is not built.
+    using TRowCounter =
+        std::function<std::optional<int>(const QStringList &order, const TRowValues &start, const TRowValues &end)>;
+    void SetRowCounter(TRowCounter counter) { counter_ = std::move(counter); }
     // 1-based position of the current row; 0 when there is none.
     int RecNo();
     void SetRecNo(int recNo);
@@ -154,6 +164,7 @@ private:
     std::vector<int> orderColumns_;
     TRowValues rangeStart_, rangeEnd_;
     QString filterSql_;
+    TRowCounter counter_;
 
     std::optional<TRowId> current_;
     TRowValues values_;
@@ -162,6 +173,16 @@ private:
 
     std::unique_ptr<TSqliteStatement> stream_; // in step with current_ while streamLive_
     bool streamLive_ = false;
+    // The rows the stream gave since First, in order: the head of the key
+    // list, which tells the position of a row near the top (the grid's
+    // scroll bar) before the list is built. Cleared by every write.
+    std::vector<TRowId> streamed_;
+    static constexpr size_t MaxStreamed = 4096;
+    void Streamed(TRowId rowid)
+    {
+        if (streamed_.size() < MaxStreamed)
+            streamed_.push_back(rowid);
+    }
     std::unique_ptr<TSqliteStatement> fetch_;
     std::unique_ptr<TSqliteStatement> insert_;
     std::unique_ptr<TSqliteStatement> update_;

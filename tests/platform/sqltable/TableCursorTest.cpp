@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <optional>
 #include <random>
 
 using namespace zorbel;
@@ -131,4 +132,54 @@ TEST(TableCursorModel, RandomPostsEditsDeletesAndWalksMatchASortedList)
             ASSERT_EQ(t.RecordCount(), int(v.size()));
         }
     }
+}
+
+// A range's count may come from a counter and the positions of the rows
+// walked from the top from the walk itself, so that neither needs the list
+// of the whole range; once the list exists, it answers.
+TEST(TableCursorModel, CounterAndWalkedRowsStandInForTheListUntilItIsBuilt)
+{
+    QTemporaryDir dir;
+    TDatabase db;
+    db.SetParams({QStringLiteral("PATH=") + dir.path()});
+    db.Open();
+    TTable t;
+    t.SetDatabase(&db);
+    t.SetTableName(QStringLiteral("T"));
+    t.FieldDefs().Add(QStringLiteral("K"), ftSmallint);
+    t.FieldDefs().Add(QStringLiteral("Id"), ftInteger);
+    t.IndexDefs().Add(QString(), QStringLiteral("K;Id"), {ixPrimary});
+    t.CreateTable();
+    int asked = 0;
+    std::vector<Variant> seenStart;
+    t.SetRowCounter([&](const QStringList &order, const TRowValues &start, const TRowValues &) -> std::optional<int> {
+        ++asked;
+        seenStart = start;
+        EXPECT_EQ(order, (QStringList{QStringLiteral("K"), QStringLiteral("Id")}));
+        return 1000; // deliberately not the true count: shows who answered
+    });
+    t.Open();
+    for (int i = 0; i < 40; ++i)
+        t.AppendRecord({i % 4, 100 - i});
+    t.SetRange({Variant(int16_t(2))}, {Variant(int16_t(2))});
+    EXPECT_EQ(t.RecordCount(), 1000);
+    EXPECT_EQ(asked, 1);
+    ASSERT_EQ(seenStart.size(), 1u);
+    EXPECT_EQ(seenStart[0].AsInteger(), 2);
+
+    // Rows 1..4 of the range by the walk: their positions before any list.
+    std::vector<int> before;
+    for (int i = 0; i < 4; ++i, t.Next())
+        before.push_back(t.RecNo());
+    EXPECT_EQ(before, (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_EQ(t.RecordCount(), 1000); // still no list
+
+    t.Last(); // builds the list: the count is the rows'
+    EXPECT_EQ(t.RecordCount(), 10);
+    EXPECT_EQ(t.RecNo(), 10);
+    t.SetFilter(QStringLiteral("Id > 70"));
+    t.SetFiltered(true);
+    const int asks = asked;
+    EXPECT_EQ(t.RecordCount(), 7); // a filter is never the counter's
+    EXPECT_EQ(asked, asks);
 }

@@ -1,0 +1,518 @@
+// The in-memory day sums of the operations (see ZorbSums.h): the walk that
+// fills them, the hooks that keep them current, the range sums and the
+// ledger's row counts.
+#include "core/ZorbSums.h"
+
+#include "platform/rtl/Money.h"
+#include "platform/sqltable/Database.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+// Debian's SQLite is built with the pre-update hook; its declarations are
+// shown only on request.
+#define SQLITE_ENABLE_PREUPDATE_HOOK 1
+#include <sqlite3.h>
+#include <unordered_map>
+
+namespace zorbel {
+
+namespace {
+
+using TTotal = __int128;
+
+struct TCell {
+    TTotal Dt = 0, Ct = 0;
+};
+
+// Level L holds blocks of 2^(6L) days: 1, 64, 4096, 262144.
+constexpr int Levels = 4;
+constexpr int LevelBits = 6;
+constexpr int64_t LevelMask = (int64_t(1) << LevelBits) - 1;
+// Days and account numbers beyond this are not modelled.
+constexpr double WholeLimit = 1099511627776.0; // 2^40
+
+using TCells = std::unordered_map<int64_t, TCell>;
+
+struct TSeries {
+    TCells Cells[Levels];
+};
+
+// The series of an account: realised and planned sums (by TSumClass), and
+// the number of its rows of every kind by day (in Dt).
+constexpr int RowSeries = 2;
+
+struct TAccount {
+    int64_t Rows = 0;   // all its rows
+    int64_t Odd = 0;    // rows dated by a number that is not a whole day
+    int64_t Unsafe = 0; // rows whose amounts the sums do not model
+    TSeries Series[3];
+};
+
+// How a row's date compares with whole-day bounds.
+enum class TDateShape {
+    Day,     // a whole day
+    Undated, // null, text or blob: outside every range of days
+    Odd,     // another number: answered by the query
+};
+
+// What one row means to the cache. A row whose account is not a whole
+// number leaves every account to the queries while it exists; a row that is
+// not summed leaves its account's sums to them.
+struct TRow {
+    bool Whole = false; // the account is a whole number
+    int64_t Account = 0;
+    TDateShape Date = TDateShape::Odd;
+    int64_t Day = 0;
+    bool Summed = false; // a day, a kind class and two amounts
+    int Class = 0;
+    int64_t Dt = 0, Ct = 0;
+};
+
+// A number that is a whole value below 2^40, as the comparison with an
+// integer parameter sees it.
+bool WholeValue(sqlite3_value *v, int64_t &out)
+{
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER: {
+        const int64_t i = sqlite3_value_int64(v);
+        if (i <= -int64_t(WholeLimit) || i >= int64_t(WholeLimit))
+            return false;
+        out = i;
+        return true;
+    }
+    case SQLITE_FLOAT: {
+        const double d = sqlite3_value_double(v);
+        if (!(std::fabs(d) < WholeLimit) || d != std::trunc(d))
+            return false;
+        out = int64_t(d);
+        return true;
+    }
+    default: return false;
+    }
+}
+
+// An amount as units: null counts nothing; a number within the money range
+// that lies on the grid of 1/10000 (up to the last bits of the double) is
+// its rounded units. Anything else cannot be summed the way the query sums it.
+bool AmountUnits(sqlite3_value *v, int64_t &out)
+{
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_NULL: out = 0; return true;
+    case SQLITE_INTEGER: {
+        const int64_t i = sqlite3_value_int64(v);
+        if (!MoneyInRange(double(i)))
+            return false;
+        out = i * MoneyScale;
+        return true;
+    }
+    case SQLITE_FLOAT: {
+        const double d = sqlite3_value_double(v);
+        if (!MoneyInRange(d))
+            return false;
+        const int64_t units = MoneyToUnits(d);
+        const double a = std::fabs(d);
+        if (std::fabs(d - UnitsToMoney(units)) > 2 * (std::nextafter(a, INFINITY) - a))
+            return false;
+        out = units;
+        return true;
+    }
+    default: return false;
+    }
+}
+
+// The kind class: exactly '1' or '2'.
+bool KindClass(sqlite3_value *v, int &out)
+{
+    if (sqlite3_value_type(v) != SQLITE_TEXT || sqlite3_value_bytes(v) != 1)
+        return false;
+    const char c = *reinterpret_cast<const char *>(sqlite3_value_text(v));
+    if (c != '1' && c != '2')
+        return false;
+    out = c == '1' ? int(TSumClass::Realised) : int(TSumClass::Planned);
+    return true;
+}
+
+// values: Id_Account, Date_Real, Kind, Dt, Ct.
+TRow ReadRow(sqlite3_value *const values[5])
+{
+    TRow r;
+    r.Whole = WholeValue(values[0], r.Account);
+    switch (sqlite3_value_type(values[1])) {
+    case SQLITE_NULL:
+    case SQLITE_TEXT:
+    case SQLITE_BLOB: r.Date = TDateShape::Undated; break;
+    default: r.Date = WholeValue(values[1], r.Day) ? TDateShape::Day : TDateShape::Odd; break;
+    }
+    r.Summed = r.Date == TDateShape::Day && KindClass(values[2], r.Class) && AmountUnits(values[3], r.Dt) &&
+               AmountUnits(values[4], r.Ct);
+    return r;
+}
+
+// Adds to the cells of a day at the first levels of a series.
+void AddDay(TSeries &s, int levels, int64_t day, TTotal dt, TTotal ct)
+{
+    for (int level = 0; level < levels; ++level) {
+        TCell &c = s.Cells[level][day >> (LevelBits * level)];
+        c.Dt += dt;
+        c.Ct += ct;
+    }
+}
+
+void AddTo(TCell &sum, const TCells &cells, int64_t key)
+{
+    const auto it = cells.find(key);
+    if (it == cells.end())
+        return;
+    sum.Dt += it->second.Dt;
+    sum.Ct += it->second.Ct;
+}
+
+// Sum over days lo..hi-1: the edges of each level up to the next level's
+// alignment, then the blocks of the top level between.
+TCell RangeSum(const TSeries &s, int64_t lo, int64_t hi)
+{
+    TCell sum;
+    for (int level = 0; level < Levels - 1 && lo < hi; ++level) {
+        const TCells &cells = s.Cells[level];
+        while (lo < hi && (lo & LevelMask) != 0)
+            AddTo(sum, cells, lo++);
+        while (lo < hi && (hi & LevelMask) != 0)
+            AddTo(sum, cells, --hi);
+        lo >>= LevelBits;
+        hi >>= LevelBits;
+    }
+    if (lo < hi) {
+        const TCells &top = s.Cells[Levels - 1];
+        if (uint64_t(hi - lo) <= top.size()) {
+            for (int64_t k = lo; k < hi; ++k)
+                AddTo(sum, top, k);
+        } else {
+            for (const auto &[k, c] : top)
+                if (k >= lo && k < hi) {
+                    sum.Dt += c.Dt;
+                    sum.Ct += c.Ct;
+                }
+        }
+    }
+    return sum;
+}
+
+bool FitsInt64(TTotal t)
+{
+    return t >= TTotal(INT64_MIN) && t <= TTotal(INT64_MAX);
+}
+
+} // namespace
+
+struct THistSums::TState {
+    explicit TState(TDatabase &db) : Db(db) {}
+
+    TDatabase &Db;
+    sqlite3 *Handle = nullptr; // hooks installed on this connection; null: none
+    bool Built = false;
+    int Drops = 0;
+    int Columns[5] = {-1, -1, -1, -1, -1}; // Id_Account, Date_Real, Kind, Dt, Ct
+    int64_t Hooked = 0;       // rows the pre-update hook saw since the walk
+    int64_t ChangesAtWalk = 0; // the connection's total changes at the walk
+    int64_t GlobalUnsafe = 0;
+    std::unordered_map<int64_t, TAccount> Accounts;
+
+    void Reset()
+    {
+        if (Built)
+            ++Drops;
+        Built = false;
+        Accounts.clear();
+        GlobalUnsafe = 0;
+        Hooked = 0;
+    }
+
+    // Adds (sign 1) or takes away (-1) a row, in the cells of the first
+    // levels of its series (the walk fills the days only).
+    void Apply(const TRow &r, int sign, int levels = Levels)
+    {
+        if (!r.Whole) {
+            GlobalUnsafe += sign;
+            return;
+        }
+        TAccount &a = Accounts[r.Account];
+        a.Rows += sign;
+        if (r.Date == TDateShape::Odd)
+            a.Odd += sign;
+        if (r.Date == TDateShape::Day)
+            AddDay(a.Series[RowSeries], levels, r.Day, sign, 0);
+        if (r.Summed)
+            AddDay(a.Series[r.Class], levels, r.Day, TTotal(r.Dt) * sign, TTotal(r.Ct) * sign);
+        else
+            a.Unsafe += sign;
+    }
+
+    // The changed row's values before (old) or after the change.
+    bool ReadChanged(sqlite3 *db, bool old, TRow &r)
+    {
+        sqlite3_value *values[5];
+        for (int i = 0; i < 5; ++i) {
+            const int rc = old ? sqlite3_preupdate_old(db, Columns[i], &values[i])
+                               : sqlite3_preupdate_new(db, Columns[i], &values[i]);
+            if (rc != SQLITE_OK)
+                return false;
+        }
+        r = ReadRow(values);
+        return true;
+    }
+
+    static void PreUpdate(void *self, sqlite3 *db, int op, const char *dbName, const char *table, sqlite3_int64,
+                          sqlite3_int64)
+    {
+        auto *s = static_cast<TState *>(self);
+        if (!s->Built)
+            return;
+        ++s->Hooked;
+        if (std::strcmp(dbName, "main") != 0 || sqlite3_stricmp(table, "Tb_Hist") != 0)
+            return;
+        TRow before, after;
+        const bool hasOld = op == SQLITE_DELETE || op == SQLITE_UPDATE;
+        const bool hasNew = op == SQLITE_INSERT || op == SQLITE_UPDATE;
+        if ((hasOld && !s->ReadChanged(db, true, before)) || (hasNew && !s->ReadChanged(db, false, after))) {
+            s->Reset();
+            return;
+        }
+        if (hasOld)
+            s->Apply(before, -1);
+        if (hasNew)
+            s->Apply(after, 1);
+    }
+
+    static void Rollback(void *self) { static_cast<TState *>(self)->Reset(); }
+
+    // Statements that undo rows behind the hook's back or change what
+    // "Tb_Hist" names drop the cache when they are prepared (sqlite3_exec
+    // prepares each statement just before it runs it): a rollback, whole or
+    // to a savepoint; dropping, altering or shadowing the table (a temporary
+    // table of that name); attaching another database. Nothing is refused.
+    static int Authorize(void *self, int action, const char *a1, const char *a2, const char *, const char *)
+    {
+        auto *s = static_cast<TState *>(self);
+        const auto is = [](const char *text, const char *word) { return text && sqlite3_stricmp(text, word) == 0; };
+        bool drop = false;
+        switch (action) {
+        case SQLITE_TRANSACTION:
+        case SQLITE_SAVEPOINT: drop = is(a1, "ROLLBACK"); break;
+        case SQLITE_DROP_TABLE:
+        case SQLITE_DROP_TEMP_TABLE:
+        case SQLITE_CREATE_TEMP_TABLE: drop = is(a1, "Tb_Hist"); break;
+        case SQLITE_ALTER_TABLE: drop = is(a2, "Tb_Hist"); break;
+        case SQLITE_ATTACH:
+        case SQLITE_DETACH: drop = true; break;
+        default: break;
+        }
+        if (drop)
+            s->Reset();
+        return SQLITE_OK;
+    }
+
+    void Unhook()
+    {
+        if (!Handle)
+            return;
+        sqlite3_preupdate_hook(Handle, nullptr, nullptr);
+        sqlite3_rollback_hook(Handle, nullptr, nullptr);
+        sqlite3_set_authorizer(Handle, nullptr, nullptr);
+        Handle = nullptr;
+        Db.Detach(this);
+    }
+
+    void Hook()
+    {
+        Handle = Db.Db().Handle();
+        sqlite3_preupdate_hook(Handle, &TState::PreUpdate, this);
+        sqlite3_rollback_hook(Handle, &TState::Rollback, this);
+        sqlite3_set_authorizer(Handle, &TState::Authorize, this);
+        // Closing the connection (another data set, the end) forgets all.
+        Db.Attach(this, [this] {
+            Reset();
+            Unhook();
+        });
+    }
+
+    // The positions of the five columns in the stored table; false when the
+    // table has a shape whose rows the hook cannot read by position.
+    bool FindColumns();
+    void Walk();
+};
+
+bool THistSums::TState::FindColumns()
+{
+    static const char *const names[5] = {"Id_Account", "Date_Real", "Kind", "Dt", "Ct"};
+    sqlite3_stmt *st = nullptr;
+    if (sqlite3_prepare_v2(Handle, "SELECT cid, name, hidden, pk FROM pragma_table_xinfo('Tb_Hist')", -1, &st,
+                           nullptr) != SQLITE_OK) {
+        sqlite3_finalize(st);
+        return false;
+    }
+    int keyColumns = 0;
+    bool plain = true;
+    std::fill(std::begin(Columns), std::end(Columns), -1);
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        const int cid = sqlite3_column_int(st, 0);
+        const char *name = reinterpret_cast<const char *>(sqlite3_column_text(st, 1));
+        plain = plain && sqlite3_column_int(st, 2) == 0 && cid >= 0;
+        keyColumns += sqlite3_column_int(st, 3) > 0 ? 1 : 0;
+        for (int i = 0; i < 5; ++i)
+            if (name && sqlite3_stricmp(name, names[i]) == 0)
+                Columns[i] = cid;
+    }
+    sqlite3_finalize(st);
+    // A single-column key may be the rowid itself, which the hook does not
+    // give as a column value; generated columns shift the positions.
+    return plain && keyColumns != 1 && std::all_of(std::begin(Columns), std::end(Columns), [](int c) { return c >= 0; });
+}
+
+void THistSums::TState::Walk()
+{
+    sqlite3_stmt *st = nullptr;
+    const int rc = sqlite3_prepare_v2(Handle, "SELECT \"Id_Account\",\"Date_Real\",\"Kind\",\"Dt\",\"Ct\" FROM \"Tb_Hist\"",
+                                      -1, &st, nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_finalize(st);
+        return;
+    }
+    Db.Db().StartStep();
+    // Days first; the blocks above them are added up from the days after.
+    int step;
+    while ((step = sqlite3_step(st)) == SQLITE_ROW) {
+        sqlite3_value *values[5];
+        for (int i = 0; i < 5; ++i)
+            values[i] = sqlite3_column_value(st, i);
+        Apply(ReadRow(values), 1, 1);
+    }
+    sqlite3_finalize(st);
+    if (step != SQLITE_DONE) {
+        Accounts.clear();
+        GlobalUnsafe = 0;
+        return;
+    }
+    for (auto &[id, account] : Accounts)
+        for (TSeries &s : account.Series)
+            for (const auto &[day, c] : s.Cells[0])
+                for (int level = 1; level < Levels; ++level) {
+                    TCell &block = s.Cells[level][day >> (LevelBits * level)];
+                    block.Dt += c.Dt;
+                    block.Ct += c.Ct;
+                }
+    Hooked = 0;
+    ChangesAtWalk = sqlite3_total_changes64(Handle);
+    Built = true;
+}
+
+THistSums::THistSums(TDatabase &db) : s_(std::make_unique<TState>(db)) {}
+
+THistSums::~THistSums()
+{
+    if (s_->Handle && s_->Db.Connected() && s_->Db.Db().Handle() == s_->Handle)
+        s_->Unhook();
+}
+
+bool THistSums::Ready()
+{
+    TState &s = *s_;
+    if (!s.Built)
+        return false;
+    if (!s.Db.Connected() || s.Db.Db().Handle() != s.Handle ||
+        sqlite3_total_changes64(s.Handle) - s.ChangesAtWalk != s.Hooked) {
+        s.Reset(); // a change the hook did not see
+        return false;
+    }
+    return true;
+}
+
+void THistSums::Build()
+{
+    TState &s = *s_;
+    if (Ready() || !s.Db.Connected())
+        return;
+    if (!s.Handle)
+        s.Hook();
+    if (!s.FindColumns())
+        return;
+    s.Reset();
+    s.Walk();
+}
+
+void THistSums::Drop()
+{
+    s_->Reset();
+}
+
+int THistSums::Drops() const
+{
+    return s_->Drops;
+}
+
+bool THistSums::Sums(int Account, TSumClass Class, TDateTime D1, TDateTime D2, int64_t &Income, int64_t &Expense)
+{
+    if (!Ready() || s_->GlobalUnsafe != 0)
+        return false;
+    if (!(std::fabs(D1) < WholeLimit && std::fabs(D2) < WholeLimit) || D1 != std::trunc(D1) || D2 != std::trunc(D2))
+        return false;
+    Income = Expense = 0;
+    const auto it = s_->Accounts.find(Account);
+    if (it == s_->Accounts.end() || D1 > D2)
+        return true; // no rows: the sums are null, which the totals take as 0
+    if (it->second.Unsafe != 0)
+        return false;
+    const TCell sum = RangeSum(it->second.Series[int(Class)], int64_t(D1), int64_t(D2) + 1);
+    if (!FitsInt64(sum.Dt) || !FitsInt64(sum.Ct))
+        return false;
+    Income = int64_t(sum.Dt);
+    Expense = int64_t(sum.Ct);
+    return true;
+}
+
+std::optional<int64_t> THistSums::Rows(int Account, bool Whole, TDateTime D1, TDateTime D2)
+{
+    if (!Ready() || s_->GlobalUnsafe != 0)
+        return std::nullopt;
+    const auto it = s_->Accounts.find(Account);
+    if (it == s_->Accounts.end())
+        return 0;
+    const TAccount &a = it->second;
+    if (Whole)
+        return a.Rows;
+    if (a.Odd != 0 || !(std::fabs(D1) < WholeLimit && std::fabs(D2) < WholeLimit) || D1 != std::trunc(D1) ||
+        D2 != std::trunc(D2))
+        return std::nullopt;
+    if (D1 > D2)
+        return 0;
+    const TTotal n = RangeSum(a.Series[RowSeries], int64_t(D1), int64_t(D2) + 1).Dt;
+    return FitsInt64(n) ? std::optional<int64_t>(int64_t(n)) : std::nullopt;
+}
+
+TTableCursor::TRowCounter LedgerRowCounter(THistSums &Sums)
+{
+    return [&Sums](const QStringList &order, const TRowValues &start, const TRowValues &end) -> std::optional<int> {
+        // The ledger's ranges over the order Id_Account;Date_Real;...: one
+        // account, whole or between two days.
+        if (order.size() < 2 || order[0].compare(QLatin1String("Id_Account"), Qt::CaseInsensitive) != 0 ||
+            order[1].compare(QLatin1String("Date_Real"), Qt::CaseInsensitive) != 0 || start.size() != end.size() ||
+            start.empty() || start.size() > 2)
+            return std::nullopt;
+        const auto whole = [](const Variant &v, double &out) {
+            if (VarIsClear(v))
+                return false;
+            out = v.VarType() == varDate ? v.AsDate() : v.AsDouble();
+            return std::fabs(out) < WholeLimit && out == std::trunc(out);
+        };
+        double account = 0, other = 0, d1 = 0, d2 = 0;
+        if (!whole(start[0], account) || !whole(end[0], other) || account != other ||
+            (start.size() == 2 && (!whole(start[1], d1) || !whole(end[1], d2))))
+            return std::nullopt;
+        const std::optional<int64_t> n = Sums.Rows(int(account), start.size() == 1, d1, d2);
+        if (!n || *n < 0 || *n > INT32_MAX)
+            return std::nullopt;
+        return int(*n);
+    };
+}
+
+} // namespace zorbel

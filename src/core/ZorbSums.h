@@ -1,0 +1,97 @@
+// The operations' income and expense per account and day, held in memory so
+// that the ledger's balance sums over any period cost the same at a million
+// operations as at a thousand.
+//
+// What it answers: the number of an account's rows in a range of days, and,
+// for one account, one kind class (realised: Kind '1';
+// planned: Kind '2', the rows of "kind>'1'") and whole days d1..d2, the
+// totals of Dt and Ct in units of 1/10000, exactly as the sums of the rows'
+// amounts each rounded to units (the program's money model). An answer is
+// given only where it is certain to be that; everywhere else the caller runs
+// its query:
+//   - before the first walk of the operations (Build), and after anything
+//     the cache cannot follow dropped it: a rollback (whole or to a
+//     savepoint), a change of the table's structure, a change seen by the
+//     connection that the row hook did not see (counts compared on every
+//     answer), another data set opened;
+//   - for an account holding a row the cache does not model: a date that is
+//     not a whole day, a kind other than '1' and '2', an amount that is not
+//     a number on the grid of 1/10000 within the program's money range;
+//   - for every account while some row's account is not a whole number;
+//   - for bounds that are not whole days, and totals beyond 64 bits.
+//
+// Layout: one series per (account, class); a series holds its cells in four
+// levels, the sums of single days and of aligned blocks of 64, 4096 and
+// 262144 days, each level a hash map from the block's number to its two
+// 128-bit totals. A range sum takes at most 63 cells at each edge of the
+// three lower levels and the blocks of the top level between them: a few
+// hundred lookups for any range.
+//
+// The data file is untrusted: nothing of the cache is read from it or kept
+// in it. It lives in memory only and is filled by one walk of the index over
+// (Id_Account, Date_Real, Kind, Dt, Ct).
+//
+// Keeping current: SQLite's pre-update hook sees the old and new values of
+// every row the connection inserts, updates or deletes, whatever statement
+// does it (the dataset's posts, raw statements of moves and purges, imports,
+// packets). Rolled-back changes and changes to the structure are caught by
+// the rollback hook and by the authorizer (a ROLLBACK or ROLLBACK TO, any
+// DROP or ALTER TABLE), which drop the cache; it is built again when the
+// window next finds the event loop idle.
+#pragma once
+
+#include "platform/rtl/DateTime.h"
+#include "platform/sqltable/TableCursor.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+namespace zorbel {
+
+class TDatabase;
+
+enum class TSumClass : int { Realised = 0, Planned = 1 };
+
+class THistSums {
+public:
+    explicit THistSums(TDatabase &db);
+    ~THistSums();
+    THistSums(const THistSums &) = delete;
+    THistSums &operator=(const THistSums &) = delete;
+
+    // True while the cache holds every row of the connection's Tb_Hist as it
+    // stands now (checks that no change escaped the hook).
+    bool Ready();
+    // Fills the cache by one walk of Tb_Hist and starts following its
+    // changes. Nothing happens when it is ready or the database is closed; a
+    // failing walk leaves it not ready.
+    void Build();
+    // Forgets the cache (the next Build fills it again).
+    void Drop();
+
+    // The totals of income (Dt) and expense (Ct), in units, of the rows of
+    // Account and Class dated D1..D2, both included. False when the cache
+    // cannot answer exactly (see the file comment): the caller runs its query.
+    bool Sums(int Account, TSumClass Class, TDateTime D1, TDateTime D2, int64_t &Income, int64_t &Expense);
+
+    // The number of rows of Account (every kind) in the whole table (Whole)
+    // or dated D1..D2, as the ledger's key range holds them; nothing when the
+    // cache cannot tell.
+    std::optional<int64_t> Rows(int Account, bool Whole, TDateTime D1, TDateTime D2);
+
+    // How often the cache has been dropped since it was made (for tests).
+    int Drops() const;
+
+private:
+    struct TState;
+    std::unique_ptr<TState> s_;
+};
+
+// Counts the ledger's ranges of Tb_Hist (one account, whole or between two
+// days, over the order Id_Account;Date_Real;...) from Sums, so that the
+// status bar's row count and the grid's scroll bar need no list of the
+// range's rows.
+TTableCursor::TRowCounter LedgerRowCounter(THistSums &Sums);
+
+} // namespace zorbel
