@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <QScopeGuard>
 #include <gtest/gtest.h>
 #include <array>
 #include <cstring>
@@ -511,6 +512,18 @@ TEST(RepPageList, HeaderCarriesTheTimeOfWriting)
 
 TEST(RepStream, ASpillThatCannotCreateItsFileKeepsTheBytesInMemory)
 {
+    // A temporary folder of its own: other tests running beside this one
+    // spill into the shared one.
+    QTemporaryDir temp;
+    const QByteArray savedTemp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", temp.path().toUtf8());
+    const auto restore = qScopeGuard([&] {
+        if (savedTemp.isNull())
+            qunsetenv("TMPDIR");
+        else
+            qputenv("TMPDIR", savedTemp);
+    });
+    ASSERT_TRUE(UserTempFolder().startsWith(temp.path()));
     const QStringList before = QDir(UserTempFolder()).entryList({"REP*"}, QDir::Files);
     auto stream = TRepStream::CreateInMemory(100);
     QByteArray block(100, 'x');
