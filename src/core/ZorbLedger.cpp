@@ -24,12 +24,21 @@ namespace {
 QString MoneyText(int64_t units) { return Trim(FormatFloat(QStringLiteral("#,##0.00"), UnitsToMoney(units))); }
 
 // Income and expense of one account over d1..d2, in units: from the data
-// module's day sums when they can answer, else by the query of the kind
-// (Qsum realised, Qplan planned).
+// module's day sums when they can answer, else by the query.
 void RunSums(TDm &dm, TSumClass kind, int account, TDateTime d1, TDateTime d2, int64_t &income, int64_t &expense)
 {
-    if (dm.HistSums.Sums(account, kind, d1, d2, income, expense))
-        return;
+    if (!dm.HistSums.Sums(account, kind, d1, d2, income, expense))
+        QueryLedgerSums(dm, kind, account, d1, d2, income, expense);
+}
+
+// The first day of the quarter that holds month m.
+int QuarterStart(int m) { return (m - 1) / 3 * 3 + 1; }
+
+} // namespace
+
+void QueryLedgerSums(TDm &dm, TSumClass kind, int account, TDateTime d1, TDateTime d2, int64_t &income,
+                     int64_t &expense)
+{
     TQuery &q = kind == TSumClass::Realised ? dm.Qsum : dm.Qplan;
     q.Close();
     q.ParamByName(QStringLiteral("id_account"))->SetAsSmallInt(account);
@@ -40,11 +49,6 @@ void RunSums(TDm &dm, TSumClass kind, int account, TDateTime d1, TDateTime d2, i
     expense = q.IsEmpty() ? 0 : MoneyToUnits(q.Fields()[1]->AsFloat());
     q.Close();
 }
-
-// The first day of the quarter that holds month m.
-int QuarterStart(int m) { return (m - 1) / 3 * 3 + 1; }
-
-} // namespace
 
 TPeriod LedgerPeriod(int Kind, TDateTime EntryDate, TDateTime AllBegin, TDateTime AllEnd)
 {

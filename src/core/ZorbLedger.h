@@ -9,6 +9,7 @@
 //   0 whole period, 1 year, 2 quarter, 3 month, 4 week, 5 day.
 #pragma once
 
+#include "core/ZorbSums.h"
 #include "platform/rtl/DateTime.h"
 
 #include <QString>
@@ -84,6 +85,11 @@ struct TLedgerTotals {
 // Requires: dm's tables open and Tb_Account on an account.
 void UpdateLedgerBalances(TDm &dm, const TBalanceContext &Context, bool RecomputeOpening, int64_t Delta,
                           TLedgerTotals &Totals);
+
+// Income and expense of one account over d1..d2, in units, by the query of
+// the kind (Qsum realised, Qplan planned): what the day sums stand in for.
+void QueryLedgerSums(TDm &dm, TSumClass kind, int account, TDateTime d1, TDateTime d2, int64_t &income,
+                     int64_t &expense);
 
 // Exchanges the creation stamps of the current row of dm.Tb_Hist and the row
 // before it (Up) or after it, which exchanges their order within the day. A

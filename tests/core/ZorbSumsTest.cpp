@@ -29,15 +29,7 @@ protected:
     // The totals by the ledger's own queries, as the balance routine reads them.
     void Query(TSumClass kind, int account, TDateTime d1, TDateTime d2, int64_t &in, int64_t &out)
     {
-        TQuery &q = kind == TSumClass::Realised ? dm.Qsum : dm.Qplan;
-        q.Close();
-        q.ParamByName(QStringLiteral("id_account"))->SetAsSmallInt(account);
-        q.ParamByName(QStringLiteral("d1"))->SetAsDate(d1);
-        q.ParamByName(QStringLiteral("d2"))->SetAsDate(d2);
-        q.Open();
-        in = MoneyToUnits(q.Fields()[0]->AsFloat());
-        out = MoneyToUnits(q.Fields()[1]->AsFloat());
-        q.Close();
+        QueryLedgerSums(dm, kind, account, d1, d2, in, out);
     }
 
     // The same totals summed in SQL as integers of 1/10000, row by row.

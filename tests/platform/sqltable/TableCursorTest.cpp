@@ -30,18 +30,25 @@ bool Before(const TModelRow &a, const TModelRow &b)
 
 const QString Names[] = {"ёж", "Еда", "еда", "Жук", "ель", "Ёлка", "яма", "Арбуз", "аист", "Ж"};
 
+// Opens a database in dir and readies t as its table "T" with the small
+// whole-number field K first; the caller adds the rest and creates it.
+void NewTable(const QTemporaryDir &dir, TDatabase &db, TTable &t)
+{
+    db.SetParams({QStringLiteral("PATH=") + dir.path()});
+    db.Open();
+    t.SetDatabase(&db);
+    t.SetTableName(QStringLiteral("T"));
+    t.FieldDefs().Add(QStringLiteral("K"), ftSmallint);
+}
+
 } // namespace
 
 TEST(TableCursorModel, RandomPostsEditsDeletesAndWalksMatchASortedList)
 {
     QTemporaryDir dir;
     TDatabase db;
-    db.SetParams({QStringLiteral("PATH=") + dir.path()});
-    db.Open();
     TTable t;
-    t.SetDatabase(&db);
-    t.SetTableName(QStringLiteral("T"));
-    t.FieldDefs().Add(QStringLiteral("K"), ftSmallint);
+    NewTable(dir, db, t);
     t.FieldDefs().Add(QStringLiteral("S"), ftString, 10);
     t.FieldDefs().Add(QStringLiteral("Id"), ftInteger);
     t.IndexDefs().Add(QString(), QStringLiteral("K;S"), {ixPrimary});
@@ -141,12 +148,8 @@ TEST(TableCursorModel, CounterAndWalkedRowsStandInForTheListUntilItIsBuilt)
 {
     QTemporaryDir dir;
     TDatabase db;
-    db.SetParams({QStringLiteral("PATH=") + dir.path()});
-    db.Open();
     TTable t;
-    t.SetDatabase(&db);
-    t.SetTableName(QStringLiteral("T"));
-    t.FieldDefs().Add(QStringLiteral("K"), ftSmallint);
+    NewTable(dir, db, t);
     t.FieldDefs().Add(QStringLiteral("Id"), ftInteger);
     t.IndexDefs().Add(QString(), QStringLiteral("K;Id"), {ixPrimary});
     t.CreateTable();
