@@ -129,7 +129,7 @@ void TFormRst::BuildResPanel()
     ShPie->SetTabVisible(false);
     ShBar = new TTabSheet(PgChart, U("ShBar"));
     ShBar->SetTabVisible(false);
-    const auto chartPage = [this](TTabSheet *Sheet, TDBChart *&Chart, TCheckBox *&Legend, TSpeedButton *&Print,
+    const auto chartPage = [](TTabSheet *Sheet, TDBChart *&Chart, TCheckBox *&Legend, TSpeedButton *&Print,
                                   const char *Suffix, int Tag) {
         auto *bar = new TPanel(Sheet, U("PanChart") + U(Suffix));
         bar->SetAlign(TAlign::alTop);

@@ -508,7 +508,7 @@ bool TFormCard::ValidateCard(int64_t &Delta)
     const TCardSwitches switches{options_.QuantDefault, options_.AutoSum, options_.AutoCor};
     if (mode != TCardMode::Transfer)
         DeriveOnOk(dm_.Tb_Hist, DBESum->DataField(), DBEQuant->DataField(), mode, switches);
-    const auto refuse = [this](TDBEdit *focus) {
+    const auto refuse = [](TDBEdit *focus) {
         ShowNotice(U("Надо указать положительное число!"), false);
         if (focus->CanFocus())
             focus->SetFocus();

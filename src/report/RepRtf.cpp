@@ -47,7 +47,7 @@ struct TRtfFont {
 
 class TRtfReader {
 public:
-    TRtfReader(const QByteArray &bytes, QTextDocument &doc) : in_(bytes), doc_(doc), cursor_(&doc) {}
+    TRtfReader(const QByteArray &bytes, QTextDocument &doc) : in_(bytes), cursor_(&doc) {}
     bool Read();
 
 private:
@@ -63,7 +63,6 @@ private:
 
     const QByteArray &in_;
     qsizetype pos_ = 0;
-    QTextDocument &doc_;
     QTextCursor cursor_;
     std::vector<TRtfState> stack_;
     TRtfState st_;

@@ -20,6 +20,8 @@
 #include <QTableView>
 #include <QTemporaryDir>
 
+#include <algorithm>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -519,9 +521,17 @@ TEST_F(ImportWindowTest, MarkedCellsAreColoured)
     form.TabImp.Last(); // the marks of the other rows show in their own colours
     QCoreApplication::processEvents();
     const QImage image = view->viewport()->grab().toImage();
+    // A cell's colour is its background's: the colour most of its pixels
+    // have, wherever its text's glyphs fall in whatever font.
     const auto colourAt = [&](int row, int column) {
-        const QRect cell = view->visualRect(view->model()->index(row, column));
-        return image.pixelColor(cell.left() + 2, cell.center().y());
+        const QRect cell = view->visualRect(view->model()->index(row, column)).adjusted(1, 1, -1, -1);
+        std::map<QRgb, int> counts;
+        for (int y = cell.top(); y <= cell.bottom(); ++y)
+            for (int x = cell.left(); x <= cell.right(); ++x)
+                ++counts[image.pixel(x, y)];
+        const auto most = std::max_element(counts.begin(), counts.end(),
+                                           [](const auto &a, const auto &b) { return a.second < b.second; });
+        return QColor(most->first);
     };
     // Colours compare within the rounding of the screen's colour depth.
     const auto near = [](const QColor &a, const QColor &b) {

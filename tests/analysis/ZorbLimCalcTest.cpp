@@ -171,7 +171,8 @@ TEST_F(LimCalcTest, EveryDepthAndContentsMatchTheOperations)
                     if (got.empty())
                         continue;
                     int64_t lPlus = 0, lMinus = 0, dt = 0, ct = 0, dtP = 0, ctP = 0, qdt = 0, qct = 0;
-                    for (const auto &[id, r] : got) {
+                    for (const auto &entry : got) {
+                        const auto &r = entry.second;
                         const int64_t lim = r.V.at("Lim") ? MoneyToUnits(*r.V.at("Lim")) : 0;
                         (lim > 0 ? lPlus : lMinus) += lim;
                         auto u = [&r](const char *n) { return r.V.at(n) ? MoneyToUnits(*r.V.at(n)) : 0; };

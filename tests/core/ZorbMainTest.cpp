@@ -57,6 +57,13 @@ TEST_F(ZorbMainRun, NewDataSetSavedWithPasswordReopensIntact)
     unzip.start("unzip", {"-t", "-P", "pw", saveAs});
     ASSERT_TRUE(unzip.waitForFinished(10000));
     EXPECT_EQ(unzip.exitCode(), 0);
+    // The desktop tells a data file from other zips by its first local
+    // header naming the database (the MIME package's magic), password or not.
+    const QByteArray head = TSandbox::Read(saveAs).left(39);
+    ASSERT_EQ(head.size(), 39);
+    EXPECT_TRUE(head.startsWith("PK\x03\x04"));
+    EXPECT_EQ(uint8_t(head[26]) | uint8_t(head[27]) << 8, 9);
+    EXPECT_EQ(head.mid(30), "Zorbel.db");
 
     // Save as of a data set that has a file writes a copy; the data set keeps its file and its changes.
     AddAccount(*f, U("Копилка"));

@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QFontInfo>
 #include <QImage>
 #include <QMenuBar>
 #include <QMimeData>
@@ -301,9 +302,11 @@ TEST(StatusBarTest, PanelsWidenForTheirTextAndTheBarFollowsItsFont)
     sb->SetAlign(TAlign::alBottom);
     for (int w : {70, 120, 70, 120})
         sb->AddPanel(w);
-    QFont big = sb->Font();
-    big.setPointSize(16);
+    // The widths below are those of DejaVu Sans, whatever font the machine
+    // makes its default (a monospaced one needs more than the narrow bar has).
+    QFont big(QStringLiteral("DejaVu Sans"), 16);
     big.setBold(true);
+    ASSERT_EQ(QFontInfo(big).family(), QStringLiteral("DejaVu Sans")) << "fonts-dejavu-core is missing";
     sb->SetFont(big);
     const QFontMetrics fm(big);
     EXPECT_GE(sb->Height(), fm.height());
