@@ -114,8 +114,8 @@ protected:
             const QByteArray data = ReadFile(path);
             ++found;
             bool known = false;
-            for (const auto &[name, original] : files)
-                known = known || data == original;
+            for (const auto &[name, content] : files)
+                known = known || data == content;
             EXPECT_TRUE(known) << path.toStdString();
         }
         if (o.error.isEmpty()) {

@@ -97,7 +97,7 @@ public:
     void SetTitleFontColor(TColor color);
 
     // The width set (by code, a layout or the user's drag); unset, the
-    // default of the class library: the field's display width in digits, or
+    // default: the field's display width in digits, or
     // the title when that is wider, and 64 pixels without a field.
     int Width() const { return width_ >= 0 ? width_ : DefaultWidth(); }
     void SetWidth(int width);

@@ -158,7 +158,7 @@ TEST_F(SysFilesTest, FileTimes)
     EXPECT_NE(FileSetDate(At(QStringLiteral("missing")), Noon), 0);
 }
 
-TEST_F(SysFilesTest, AttributesMapTheOriginalBits)
+TEST_F(SysFilesTest, AttributesMapToTheZipBits)
 {
     const QString file = At(QStringLiteral("Zorbel.den"));
     const QString hidden = At(QStringLiteral(".hidden"));
