@@ -37,7 +37,9 @@ endfunction()
 
 # zorbel_forbid_link(<target> <forbidden> [THROUGH <imported>...])
 # Fails the configure step when <forbidden> is among the libraries <target>
-# links, directly or through its dependencies, and builds <target>_linkcheck:
+# links, directly or through its dependencies (for Qt6::Widgets it also
+# refuses every widgets header, zorbel_forbid_widget_headers), and builds
+# <target>_linkcheck:
 # a program holding every object of <target>, which links only when no object
 # needs a symbol of a library outside that list. An imported library named
 # after THROUGH may itself need <forbidden> (Qt's printing library needs its
@@ -82,6 +84,84 @@ function(zorbel_forbid_link target forbidden)
     -Wl,--whole-archive "$<TARGET_FILE:${target}>" -Wl,--no-whole-archive
     -Wl,--start-group ${archives} -Wl,--end-group ${shared})
   add_dependencies(${target}_linkcheck ${target})
+  if(forbidden STREQUAL "Qt6::Widgets")
+    zorbel_forbid_widget_headers(${target})
+  endif()
+endfunction()
+
+# zorbel_forbid_widget_headers(<target>)
+# Refuses at compile time every include of a Qt Widgets header in <target>'s
+# own sources, as <QtWidgets/QWidget> and as <QWidget>: the link check cannot
+# see a header used only for its inline code or its types. A folder of
+# stand-in headers, made here and searched before Qt's own, holds one for
+# every widgets header that stops the compile with an #error. Qt's printing
+# headers include the widgets' global header (qtwidgetsglobal.h, with its
+# config and export headers) for their export macros: those pass, to the real
+# header, only when a printing header is being read. The guard's own tests
+# come from zorbel_widget_guard_tests.
+function(zorbel_forbid_widget_headers target)
+  set(guard ${CMAKE_BINARY_DIR}/widgetguard)
+  get_target_property(qt_dirs Qt6::Widgets INTERFACE_INCLUDE_DIRECTORIES)
+  set(widgets_dir)
+  set(other_dirs)
+  foreach(dir IN LISTS qt_dirs)
+    if(dir MATCHES "/QtWidgets$")
+      set(widgets_dir ${dir})
+    endif()
+  endforeach()
+  if(NOT widgets_dir)
+    message(FATAL_ERROR "Qt's widgets headers not found: ${target} cannot be guarded")
+  endif()
+  get_filename_component(qt_root ${widgets_dir} DIRECTORY)
+  file(GLOB names LIST_DIRECTORIES false RELATIVE ${widgets_dir} ${widgets_dir}/*)
+  file(GLOB other_modules LIST_DIRECTORIES true ${qt_root}/Qt*)
+  list(REMOVE_ITEM other_modules ${widgets_dir})
+  set(printing_global qtwidgetsglobal.h qtwidgets-config.h qtwidgetsexports.h)
+  foreach(name IN LISTS names)
+    set(refusal "#error \"a window-free library includes a Qt Widgets header: QtWidgets/${name}\"\n")
+    set(note "// Made by zorbel_forbid_widget_headers (cmake/Zorbel.cmake).\n")
+    if(name IN_LIST printing_global)
+      file(CONFIGURE OUTPUT ${guard}/QtWidgets/${name} @ONLY CONTENT
+        "${note}#ifndef QTPRINTSUPPORTGLOBAL_H\n${refusal}#endif\n#include_next <QtWidgets/${name}>\n")
+    else()
+      file(CONFIGURE OUTPUT ${guard}/QtWidgets/${name} @ONLY CONTENT "${note}${refusal}")
+    endif()
+    # The bare name, unless another Qt module has a header of that name.
+    set(shared FALSE)
+    foreach(module IN LISTS other_modules)
+      if(EXISTS ${module}/${name})
+        set(shared TRUE)
+      endif()
+    endforeach()
+    if(NOT shared)
+      file(CONFIGURE OUTPUT ${guard}/bare/${name} @ONLY CONTENT "${note}${refusal}")
+    endif()
+  endforeach()
+  target_include_directories(${target} BEFORE PRIVATE ${guard} ${guard}/bare)
+  set_property(GLOBAL APPEND PROPERTY ZORBEL_WIDGET_GUARDED ${target})
+endfunction()
+
+# zorbel_widget_guard_tests()
+# For every target guarded by zorbel_forbid_widget_headers, the tests
+# <target>_widgetguard_<n>: cmake/WidgetProbe.cpp compiled with the target's
+# include path, each planted widgets include (n = 1, 2, 3) refused with the
+# guard's message, and what a window-free library may include (n = 0)
+# passing.
+function(zorbel_widget_guard_tests)
+  get_property(targets GLOBAL PROPERTY ZORBEL_WIDGET_GUARDED)
+  foreach(target IN LISTS targets)
+    foreach(probe 0 1 2 3)
+      add_test(NAME ${target}_widgetguard_${probe}
+        COMMAND ${CMAKE_CXX_COMPILER} -std=c++20 -fPIC -fsyntax-only -DZORBEL_PROBE=${probe}
+          "-I$<JOIN:$<TARGET_PROPERTY:${target},INCLUDE_DIRECTORIES>,;-I>"
+          ${PROJECT_SOURCE_DIR}/cmake/WidgetProbe.cpp
+        COMMAND_EXPAND_LISTS)
+      if(NOT probe EQUAL 0)
+        set_tests_properties(${target}_widgetguard_${probe} PROPERTIES
+          PASS_REGULAR_EXPRESSION "a window-free library includes a Qt Widgets header")
+      endif()
+    endforeach()
+  endforeach()
 endfunction()
 
 # zorbel_link_closure(<target> <stop> <out>)

@@ -49,7 +49,9 @@ QString AccountsThenOperations();
 
 // The account condition line of a query over "tb_hist h, tb_account a":
 // "and h.id_account=:acc" or "and a.currency=:cur", with
-// " and level1<>-1 " appended when transfers are left out.
+// " and level1<>-1 " appended when transfers are left out. The account and
+// the currency are bound values, never pasted: a currency is text a user
+// typed, and a quote in it would end the literal and break the figures.
 QString AccountScopeLine(const TAccountScope &Scope);
 // Binds the value the line of AccountScopeLine names (call after the SQL is set).
 void BindAccountScope(TQuery &Query, const TAccountScope &Scope);

@@ -96,6 +96,9 @@ TDiffOutcome ComputeYearItemTotals(TDatabase &Db, const TDiffOptions &Options, T
             continue;
         auto &months = rows.try_emplace(name.left(90), std::array<int64_t, 12>{}).first->second;
         const int m = mn->IsNull() ? 0 : mn->AsInteger();
+        // Added, not overwritten: result rows of categories missing from
+        // tb_items share the empty name (and long paths share their first 90
+        // characters), and each must count in the month, not only the last.
         if (m >= 1 && m <= 12)
             months[size_t(m - 1)] += net;
     }

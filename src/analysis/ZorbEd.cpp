@@ -37,6 +37,9 @@ bool GroupEditRow(TDm &Dm, const TOperationKey &Key, const TGroupEditValues &V)
         h.Edit();
         if (V.Date) {
             h.FieldByName(U("Date_Real"))->SetAsDateTime(V.DateValue);
+            // Yr and Mn follow the new date: the year-by-category and the
+            // limits figures select operations by them, and a moved
+            // operation must count in its new month.
             int y = 0, m = 0, d = 0;
             DecodeDate(V.DateValue, y, m, d);
             h.FieldByName(U("Yr"))->SetAsInteger(y);

@@ -205,6 +205,9 @@ void SplitItemPath(std::array<QString, 3> &names, QChar sep)
         return;
     const QStringView rest = copy.mid(first + 1);
     const qsizetype second = rest.indexOf(sep);
+    // Each piece is trimmed: a path written "Еда : Хлеб" names the categories
+    // "Еда" and "Хлеб"; untrimmed, the blanks would miss them and the import
+    // would create look-alike categories with blanks in their names.
     std::array<QString, 3> split;
     split[0] = copy.left(first).trimmed().toString();
     split[1] = (second < 0 ? rest : rest.left(second)).trimmed().toString();

@@ -45,7 +45,8 @@ constexpr TImpFieldDef ImpFields[] = {
     {u"rCt", ftBoolean, 0, u"", u""},
 };
 
-// The hidden level fields keep the original's labels.
+// The hidden level fields are labelled with the tree's three levels, so a
+// message about one of their values names it as the user knows it.
 constexpr const char16_t *LevelLabels[] = {u"Категория", u"Группа", u"Предмет"};
 
 // TabImp's fields by role, looked up once per run.

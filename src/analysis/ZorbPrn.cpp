@@ -9,6 +9,8 @@ const QString MoneySum = QStringLiteral("#,###,###,##0.00#");
 
 } // namespace
 
+TQrs::~TQrs() { WaitForRun(); }
+
 TQrs::TQrs(TDataSet *dataSet)
 {
     SetupPrintoutLayout(*this, false);

@@ -6,6 +6,9 @@
 
 #include "analysis/ZorbPrnKit.h"
 #include "analysis/ZorbPrnFilters.h"
+#include "memtable/VemtMemTable.h"
+
+#include <memory>
 
 namespace zorbel {
 
@@ -13,6 +16,13 @@ class TQrs : public TBandReport {
 public:
     // dataSet: the grouped totals the report runs over (may be null).
     explicit TQrs(TDataSet *dataSet = nullptr);
+    // A run on its own thread still going ends before Rows is freed.
+    ~TQrs() override;
+
+    // The rows the report runs over when it owns them (a snapshot of a
+    // window's totals, SnapshotDataSet); null when it runs over the dataset
+    // it was given.
+    std::unique_ptr<TVemtMemTable> Rows;
 
     TRepBand *RepBand1, *RepBand5, *RepBand2, *RepBand3, *RepBand4;
     TRepSysData *RepSysData4, *RepSysData2, *RepSysData5;

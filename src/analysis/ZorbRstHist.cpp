@@ -539,6 +539,9 @@ void TFormRst::mpHsEdSumClick(TObject *)
     if (!InputLine(U("Изменение суммы"), U("Введите новое число:"), text, false) || text.isEmpty() ||
         text == before || !TryStrToFloat(text, value) || value <= 0)
         return;
+    // The balance change is summed in units of 1/10000: an amount past
+    // MoneyLimit would overflow it and move the balance by a wrong figure, so
+    // it is refused as every money entry refuses it (Money.h).
     if (!MoneyInRange(value)) {
         ShowNotice(MoneyRangeMessage(), false);
         return;

@@ -6,6 +6,7 @@
 
 #include "core/TulnDlg.h"
 #include "core/ZorbText.h"
+#include "memtable/VemtSnapshot.h"
 #include "platform/dataset/DataSet.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Money.h"
@@ -105,7 +106,14 @@ std::unique_ptr<TQrs> MakeTotalsPrintout(const TRstTotalsPrint &s)
     }
     const int64_t closing = opening + in - out;
 
-    auto r = std::make_unique<TQrs>(&tab);
+    // The report runs on its own thread while the window stays on screen
+    // under the preview, and its grid goes on painting TabRes (which moves
+    // TabRes's active record): the run walks a snapshot of the rows instead,
+    // which nothing else touches.
+    auto rows = std::make_unique<TVemtMemTable>();
+    SnapshotDataSet(tab, *rows);
+    auto r = std::make_unique<TQrs>(rows.get());
+    r->Rows = std::move(rows);
     const QString names[] = {tab.Fields()[unit + 2]->FieldName(), tab.Fields()[unit + 3]->FieldName(),
                              tab.Fields()[unit + 4]->FieldName()};
     TRepDBText *texts[] = {r->RepDBDt, r->RepDBCt, r->RepDBRs};

@@ -8,7 +8,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QTemporaryFile>
+#include <QFileInfo>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -100,10 +100,7 @@ uint32_t DateTimeToDosDateTime(TDateTime Value)
 
 bool FileAgeDos(const QString &FileName, uint32_t &DosDateTime)
 {
-    const QFileInfo info(FileName);
-    if (!info.exists())
-        return false;
-    const QDateTime m = info.lastModified();
+    const QDateTime m = TSysEnv::ModifiedTime(FileName);
     if (!m.isValid())
         return false;
     const QDate d = m.date();
@@ -123,10 +120,7 @@ bool SetFileAgeDos(const QString &FileName, uint32_t DosDateTime)
     // Hour 24 is midnight of the next day.
     QDateTime when(date, QTime(0, 0));
     when = when.addSecs(p.hour * 3600 + p.minute * 60 + p.second);
-    QFile f(FileName);
-    if (!f.open(QIODevice::ReadWrite))
-        return false;
-    return f.setFileTime(when, QFileDevice::FileModificationTime);
+    return TSysEnv::SetModifiedTime(FileName, when) == 0;
 }
 
 TDateTime FileAgeAsDateTime(const QString &FileName)
@@ -168,11 +162,12 @@ QString TempFileIn(const QString &Folder)
     QString dir = Folder;
     if (!dir.isEmpty() && !dir.endsWith(PathDelim))
         dir += PathDelim;
-    QTemporaryFile f(dir + QStringLiteral("KPZXXXXXX.tmp"));
-    f.setAutoRemove(false);
-    if (!f.open())
+    QByteArray name = QFile::encodeName(dir + QStringLiteral("KPZXXXXXX.tmp"));
+    const int fd = TSysEnv::OpenTemp(name, 4);
+    if (fd < 0)
         return QString();
-    return f.fileName();
+    TSysEnv::Close(fd);
+    return QFile::decodeName(name);
 }
 
 namespace {

@@ -61,7 +61,9 @@ QString DecodeEntryName(const QByteArray &Raw, bool Utf8)
     if (Utf8) {
         QStringDecoder decoder(QStringDecoder::Utf8);
         name = decoder(Raw);
-        if (decoder.hasError()) // flagged but not UTF-8: read it as the writers of old did
+        // Flagged but not UTF-8 (a writer that sets the flag wrongly): read
+        // it as code page 866, as unflagged names are.
+        if (decoder.hasError())
             name = Cp866ToUnicode(Raw);
     } else {
         name = Cp866ToUnicode(Raw);

@@ -163,7 +163,7 @@ QDateTime TZipReader::ArchiveFileDate() const
 {
     if (isSourceStream_)
         return TSysEnv::CurrentTime();
-    return QFileInfo(zipName_).lastModified();
+    return TSysEnv::ModifiedTime(zipName_);
 }
 
 void TZipReader::OpenZip()
@@ -690,21 +690,26 @@ bool TZipReader::MayOverwrite(int Index, QString &FName)
 
 // A folder below DestDir that is a symbolic link would take the entry out of
 // the destination (or into someone else's folder): the link is replaced by a
-// real folder, as Info-ZIP does, never followed.
-void TZipReader::ReplaceFolderLinks(const QString &Folder) const
+// real folder, never followed. False when a link could not be removed: the
+// entry must then not be written at all.
+bool TZipReader::ReplaceFolderLinks(const QString &Folder) const
 {
     if (destDir_.isEmpty())
-        return;
+        return true;
     const QString base = QDir::cleanPath(QFileInfo(destDir_).absoluteFilePath());
     const QString target = QDir::cleanPath(QFileInfo(Folder).absoluteFilePath());
     if (!target.startsWith(base + u'/'))
-        return;
+        return true;
     QString path = base;
     for (const QString &part : target.mid(base.size() + 1).split(u'/', Qt::SkipEmptyParts)) {
         path += u'/' + part;
-        if (QFileInfo(path).isSymLink() && QFile::remove(path))
-            QDir().mkdir(path);
+        if (!QFileInfo(path).isSymLink())
+            continue;
+        if (!TSysEnv::Remove(path))
+            return false;
+        QDir().mkdir(path);
     }
+    return true;
 }
 
 // An entry is written to a new temporary file beside its output name
@@ -827,7 +832,11 @@ bool TZipReader::UnzipOne(int Index, bool &Rerun)
     if (skip)
         return false;
     const QString folder = QFileInfo(name).path();
-    ReplaceFolderLinks(folder);
+    if (!ReplaceFolderLinks(folder)) {
+        Skip(TSkipReason::srUnsafeName, name, Index);
+        decoder_->LowerSelectionTotal(tmpHeader_.UncompressedSize);
+        return false;
+    }
     if (!DirExists(folder))
         ForceDirs(folder);
 

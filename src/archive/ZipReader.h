@@ -218,7 +218,7 @@ private:
     bool IsUnsafe(const TZipHeaderInfo &Entry, const QString &OutName) const;
     bool CheckPassword(int Index, int64_t DataStart, const QString &FName);
     bool MayOverwrite(int Index, QString &FName);
-    void ReplaceFolderLinks(const QString &Folder) const;
+    bool ReplaceFolderLinks(const QString &Folder) const;
     std::unique_ptr<TLFNFileStream> CreateOutput(const QString &FName, QString &PartName);
     TEntryOutcome Decompress(TStream &Out, int64_t DataStart);
     void CheckOutputLimit(int64_t More) const;

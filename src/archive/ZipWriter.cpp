@@ -525,7 +525,7 @@ bool TZipWriter::PackOneFile(const QString &FileName)
     CheckEntryFits(0, size, r.out->Position());
     h.ExternalFileAttributes = DosAttributesOf(FileName);
     if (!FileAgeDos(FileName, h.LastModFileDateTime))
-        h.LastModFileDateTime = EarliestDosDateTime; // dated before 1980
+        h.LastModFileDateTime = EarliestDosDateTime; // dated before 1980, or its time unreadable
     h.UncompressedSize = int32_t(size);
     SetStoredName(h, FileName);
     h.RelativeOffset = int32_t(r.out->Position());

@@ -3,6 +3,7 @@
 
 #include "platform/rtl/CodePages.h"
 #include "platform/system/ShellOpen.h"
+#include "platform/system/SysEnv.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -10,8 +11,10 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QStyle>
+#include <algorithm>
 #include <array>
 #include <cctype>
+#include <fcntl.h>
 
 #ifndef ZORBEL_VERSION
 #define ZORBEL_VERSION "0.0.0"
@@ -129,27 +132,44 @@ bool ParseVersion(const QByteArray &text, quint16 (&parts)[4])
 
 bool FileVersionText(const QString &FileName, QString &Text, quint32 &High)
 {
-    QFile file(FileName);
-    if (!file.open(QIODevice::ReadOnly) || file.size() <= 0)
+    // The file is read through the system seam in runs of a mebibyte, each
+    // searched together with the tail of the run before, so that a record
+    // across two runs is found. A read that fails before a record is found
+    // finds none.
+    constexpr qsizetype MaxText = 24; // "65535.65535.65535.65535" and a spare
+    const int fd = TSysEnv::Open(FileName, O_RDONLY);
+    if (fd < 0)
         return false;
-    const uchar *data = file.map(0, file.size());
-    if (!data)
-        return false;
-    const QByteArrayView bytes(reinterpret_cast<const char *>(data), file.size());
     const QByteArrayView key(VersionKey, sizeof VersionKey - 1);
-    for (qsizetype at = bytes.indexOf(key); at >= 0; at = bytes.indexOf(key, at + 1)) {
-        const qsizetype start = at + key.size();
-        const qsizetype end = bytes.indexOf('\0', start);
-        if (end < 0 || end - start > 24)
-            continue;
-        quint16 parts[4];
-        if (!ParseVersion(bytes.sliced(start, end - start).toByteArray(), parts))
-            continue;
-        Text = QStringLiteral("%1.%2.%3.%4").arg(parts[0]).arg(parts[1]).arg(parts[2]).arg(parts[3]);
-        High = quint32(parts[0]) << 16 | parts[1];
-        return true;
+    QByteArray run(1 << 20, Qt::Uninitialized), window;
+    bool found = false;
+    for (bool atEnd = false; !found && !atEnd;) {
+        const int64_t n = TSysEnv::Read(fd, run.data(), run.size());
+        if (n < 0)
+            break;
+        atEnd = n == 0;
+        window.append(run.constData(), qsizetype(n));
+        // What the next run is searched with: the tail that may begin a key,
+        // or a record whose text has not ended yet.
+        qsizetype keep = std::max<qsizetype>(0, window.size() - (key.size() - 1));
+        for (qsizetype at = window.indexOf(key); at >= 0 && !found; at = window.indexOf(key, at + 1)) {
+            const qsizetype start = at + key.size();
+            const qsizetype zero = window.indexOf('\0', start);
+            if (zero < 0 && !atEnd && window.size() - start <= MaxText) {
+                keep = at;
+                break;
+            }
+            quint16 parts[4];
+            if (zero < 0 || zero - start > MaxText || !ParseVersion(window.mid(start, zero - start), parts))
+                continue;
+            Text = QStringLiteral("%1.%2.%3.%4").arg(parts[0]).arg(parts[1]).arg(parts[2]).arg(parts[3]);
+            High = quint32(parts[0]) << 16 | parts[1];
+            found = true;
+        }
+        window.remove(0, keep);
     }
-    return false;
+    TSysEnv::Close(fd);
+    return found;
 }
 
 // ---- link label ----

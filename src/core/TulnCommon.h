@@ -22,8 +22,8 @@
 // lies inside the user's private temporary folder (mode 0700, see
 // UserTempFolder) and is itself created with mode 0700.
 //
-// The file type association stands for the original's registry entries under
-// HKEY_CLASSES_ROOT: on this system it is a shared-MIME-info package that
+// The file type association lets the file manager open a "*.den" file with
+// the program: on this system it is a shared-MIME-info package that
 // gives the extension a MIME type and a desktop entry that opens files of
 // that type with the program, both in the user's XDG data folder, unless the
 // installed program's own entry serves (see RegisterFileType):

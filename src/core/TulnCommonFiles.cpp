@@ -159,7 +159,8 @@ void RemoveAbandonedTempFolders(const QString &LockName)
             ::close(fd);
         } else {
             // No guard yet: only a folder older than a start could be.
-            abandoned = entry.lastModified().secsTo(TSysEnv::CurrentTime()) > 60;
+            const QDateTime made = TSysEnv::ModifiedTime(entry.absoluteFilePath());
+            abandoned = made.isValid() && made.secsTo(TSysEnv::CurrentTime()) > 60;
         }
         if (abandoned)
             ClearFolder(entry.absoluteFilePath(), false);

@@ -189,6 +189,8 @@ bool DeleteAccount(TDm &dm, const std::function<bool(const QString &)> &Confirm)
         return false;
     }
     const int id = F(dm, "Id_Account")->AsInteger();
+    // The account goes into every statement as a bound value, never pasted
+    // into the text: no value read from the data file becomes SQL.
     const auto bindId = [id](TSqliteStatement &st) { st.BindInt(1, id); };
     const int64_t transfers =
         ScalarCount(dm, QStringLiteral("select count(*) from tb_hist where id_account=?1 and level1=-1"), bindId);
@@ -269,6 +271,9 @@ bool RenameCurrency(TDm &dm, const QString &Old, const QString &New)
 {
     if (New.isEmpty() || New == Old)
         return false;
+    // Both names are bound values: a currency typed with a quote in it ("д'р")
+    // is then a name like any other, where pasted into the text it would end
+    // the literal and fail the rename or change other rows.
     const int64_t taken = ScalarCount(dm, QStringLiteral("select count(*) from tb_account where currency=?1"),
                                       [&](TSqliteStatement &st) { st.BindText(1, New); });
     if (taken > 0) {

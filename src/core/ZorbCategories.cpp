@@ -119,6 +119,10 @@ QString CheckCategoryMove(const TCategoryNodeInfo &Source, const TCategoryNodeIn
 void MoveCategoryRow(TDm &dm, int Id, int NewLevel, int NewParent, const TCategoryPath &OldPath,
                      const TCategoryPath &NewPath)
 {
+    // The row and its operations are written by two statements in one
+    // transaction, so a failure leaves the tree and the ledger agreeing. The
+    // levels go in as bound parameters, "is" matching a null level as an equal
+    // one: a path read from the data file is never pasted into SQL text.
     TQuery &q = dm.Qtemp;
     try {
         TTransactionScope tx(dm.Db);
@@ -152,6 +156,8 @@ void MoveCategoryRow(TDm &dm, int Id, int NewLevel, int NewParent, const TCatego
 
 int CountPathOperations(TDm &dm, const TCategoryPath &Path)
 {
+    // The path is bound, not pasted, as in MoveCategoryRow: the count finds
+    // the operations whose stored levels equal the path, nulls included.
     TQuery &q = dm.Qtemp;
     q.Close();
     q.SQL() = QStringList{QStringLiteral("select count(*) from tb_hist"),

@@ -25,8 +25,8 @@ TFormDlg::TFormDlg(TFormMain &Main) : main_(Main)
     SetBorderStyle(TFormBorderStyle::bsDialog);
     SetPosition(TPosition::poScreenCenter);
     SetKeyPreview(true);
-    // Larger than the original 215 x 119, so that the window frame does not
-    // cut the captions and the move hint keeps its two lines.
+    // 300 x 126: with this system's window frame and fonts a smaller client
+    // area cuts the captions and folds the move hint past its two lines.
     SetClientWidth(300);
     SetClientHeight(126);
 

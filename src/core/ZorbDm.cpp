@@ -608,6 +608,9 @@ bool TDm::EditCategoryLimit(QWidget *Owner, TDataSet *Source, bool Quantity)
     double value = 0;
     if (!text.isEmpty() && !TryStrToFloat(text, value))
         return false;
+    // A limit is compared with turnovers summed in units of 1/10000; one past
+    // MoneyLimit would overflow those sums and show a wrong figure, so it is
+    // refused with the notice every money entry gives (Money.h).
     if (!MoneyInRange(value)) {
         host_->Notice(MoneyRangeMessage());
         return false;

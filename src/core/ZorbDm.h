@@ -192,7 +192,11 @@ public:
     void FollowPerson() { Tb_PersonAfterScroll(&Tb_Person); }
 
     // The next creation stamp: now, or the millisecond after the last stamp
-    // when the clock has not moved past it.
+    // when the clock has not moved past it. The stamp is part of an
+    // operation's key and links a transfer's two legs, so it must never
+    // repeat; counting on from the last one guarantees that, where waiting
+    // between rows would only make a repeat unlikely (a clock set back still
+    // repeats one) and would make a packet or a copy of hundreds of rows wait.
     TDateTime NextStamp();
 
 private:

@@ -27,7 +27,9 @@ QChar ExportSeparator(const QString &setting)
 namespace {
 
 // A value is quoted (its quotes doubled) when it holds the separator, a
-// quote or a line break.
+// quote or a line break: unquoted, a comment with a ';' or a line break would
+// split its row, and every later value would land under the wrong title in
+// the spreadsheet or program that reads the file.
 bool NeedsQuotes(const QString &value, QChar separator)
 {
     return std::any_of(value.cbegin(), value.cend(), [separator](QChar c) {
@@ -444,6 +446,9 @@ QByteArray BuildXlsFile(TDataSet *data, const TGridExportLayout &layout, int max
     }
     out.Hex("0a000000");
     // DIMENSIONS: first row, last row + 1, first column, last column + 1.
+    // The worksheet format defines this record as the range the cells use;
+    // a reader that trusts it (to size its grid, to find the last row) gets
+    // the rows and columns the file holds, not a claimed 65535 x 255.
     char *dim = bytes.data() + dimensions + 4;
     auto put16 = [&](int at, unsigned v) { dim[at] = char(v & 0xFF); dim[at + 1] = char(v >> 8); };
     put16(2, row);

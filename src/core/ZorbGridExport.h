@@ -52,8 +52,8 @@ QChar ExportSeparator(const QString &setting);
 
 // The comma/text lines of the dataset: the visible columns' titles, then one
 // line per record from the first. A value holding the separator, a quote or a
-// line break is quoted, its quotes doubled. Leaves the dataset on its first
-// record.
+// line break is quoted, its quotes doubled. Leaves the dataset on the record
+// it stood on (the user keeps the row he was looking at).
 QStringList GridToDelimitedLines(TDataSet *data, const TGridExportLayout &layout, QChar separator);
 
 // The lines as one Windows-1251 text with CR LF after each line (characters

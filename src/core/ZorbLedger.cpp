@@ -123,9 +123,9 @@ QString EntryDateCaption(TDateTime EntryDate)
 
 void SetLedgerRange(TTable &Table, int Account, const TPeriod &Period, bool Whole)
 {
-    // Dates are whole days, so the bounds (account, first day) and (account,
-    // last day) over the leading key fields hold exactly the rows before the
-    // key (account, last day + 1) of the original's open end.
+    // Dates are whole days, so the closed bounds (account, first day) and
+    // (account, last day) over the leading key fields hold every row of the
+    // period, the last day's included, and none of the next day's.
     const Variant account = Variant(int16_t(Account));
     Table.DisableControls();
     try {

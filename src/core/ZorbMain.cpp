@@ -219,6 +219,9 @@ void TFormMain::BuildMenu()
     BuildCategoryCommands();
     BuildPacketCommands();
     BuildAnalysisMenu();
+    // The menu has no "Eng" and "Rus" items: the program speaks Russian only,
+    // and items that switch nothing would promise the user a language they
+    // do not give.
     mHelp = MainMenu->Add(QStringLiteral("mHelp"), U("&?"));
     mManual = mHelp->Add(QStringLiteral("mManual"), U("&Содержание.."));
     mAbout = mHelp->Add(QStringLiteral("mAbout"), U("&О программе..."));

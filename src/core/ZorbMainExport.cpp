@@ -113,6 +113,9 @@ void TFormMain::SaveGridToFile(TDBGrid *Grid)
         throw;
     }
     Screen().SetCursor(crDefault);
+    // A file that could not be written is reported, the spreadsheet's as
+    // well as a comma file's: a silent failure would leave the user taking
+    // a missing or old file for the saved rows.
     if (!ok && !error.isEmpty())
         ShowNotice(error, false);
 }

@@ -307,7 +307,9 @@ void TFormMain::VzpBadPassword(int FileIndex, QString &NewPassword)
         return;
     ShowNotice(U("Пароль неверен!!!"), false);
     FilePassword.clear();
-    // Ask again until the right password or a cancel.
+    // Ask again until the right password or a cancel: a mistyped password
+    // then costs one more try, not a failed open that the user has to start
+    // over (at start-up the program would go on with a new, empty data set).
     if (!AskPassword(openingFile_, false))
         passwordCancelled_ = true;
     else if (!FilePassword.isEmpty())

@@ -62,6 +62,9 @@ void TFormMain::BuildTreeLayout()
     DBG->OnEnter = [this](TObject *s) { DBGEnter(s); };
     DBG->OnExit = [this](TObject *s) { TvCtExit(s); };
     DBG->OnDragDrop = [this](TObject *s, TObject *src, int x, int y) { DBGDragDrop(s, src, x, y); };
+    // Only a category dragged from a tree is taken: a drop adds an operation
+    // of the tree's selected category, and anything else dropped on the
+    // ledger (a row of the ledger itself) would add one the user never chose.
     DBG->OnDragOver = [](TObject *, TObject *src, int, int, TDragState, bool &accept) {
         accept = dynamic_cast<TTreeView *>(src) != nullptr;
     };

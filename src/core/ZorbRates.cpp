@@ -24,6 +24,9 @@
 namespace zorbel {
 namespace {
 
+// The accounts' identifiers as "1,4,7" for an "in (...)" list: integers the
+// program formats itself, so the list is safe in the text; dates and rates
+// are bound values.
 QString IdList(const std::vector<int> &Ids)
 {
     QStringList parts;
@@ -82,6 +85,8 @@ bool ReadRate(const QString &Text, double &Rate)
 
 std::vector<int> CurrencyAccounts(TDm &dm, const QString &Currency)
 {
+    // The currency is a bound value: a name with a quote in it finds its
+    // accounts like any other.
     dm.Db.ReleaseStatements();
     TSqliteStatement st(dm.Db.Db(), QStringLiteral("select id_account from tb_account where currency=?1 order by 1"));
     st.BindText(1, Currency);

@@ -9,6 +9,10 @@
 //     month, so a birthday on 29 February is reminded on 28 February in a
 //     common year (and on the 29th in a leap year), and a monthly diary entry
 //     of the 29th, 30th or 31st comes on the last day of a shorter month.
+//     Matching the day alone would let such a birthday pass unseen three
+//     years in four and such an entry in every shorter month; taking 29
+//     February as the 28th would remind the 28th's birthdays twice and miss
+//     the 29th's on their own day.
 //
 // Tb_Rem, one row per reminder, in this order of fields:
 //   Date_Rem     date          birth date, or the diary entry's Date_Remind

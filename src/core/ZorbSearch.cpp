@@ -191,6 +191,11 @@ void BuildNotesQuery(TQuery &comm, const TNotesQuery &o)
         comm.ParamByName(QStringLiteral("txt"))->SetAsString(pattern);
 }
 
+// The names the list shows (the category levels, person, firm, the account
+// and the other account of a transfer) come by left joins in the one query,
+// read as each row is fetched; a missing name shows empty, as a lookup that
+// finds nothing does. The account condition (line 2) is an integer the
+// program formats; the period is bound.
 QStringList MarksQueryText()
 {
     return {QStringLiteral("Select h.*, i1.ITM Itm1, i2.ITM Itm2, i3.ITM Itm3, p.NAME Pers, f.FIRM Firm, "

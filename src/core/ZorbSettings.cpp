@@ -133,6 +133,9 @@ void ReadSettings(const TRegistry &reg, TZorbSettings &s, QStringList *badValues
         try {
             ReadValue(reg, def, s);
         } catch (const Exception &) {
+            // One value of the wrong kind (edited by hand, or left by another
+            // version) takes its default; the rest still apply, and the
+            // program starts instead of failing at its first window.
             CopyField(def, s, defaults);
             if (badValues)
                 badValues->append(name);

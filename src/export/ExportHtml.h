@@ -5,7 +5,9 @@
 // is a file of its own, "<name>1.html", "<name>2.html", ... beside the
 // target, optionally with links between them. Pictures are written as JPEG
 // files beside the document (or in PictureDir) and linked by a path relative
-// to it. Documents are UTF-8 and say so in their head.
+// to it. Documents are UTF-8 and say so in their head: a page without a
+// declared charset is shown in whatever encoding the browser guesses, and
+// Russian text comes out garbled.
 //
 // A label that wants to be a link prints the placeholder "%!" + its name +
 // "!%" and implements TRepHTMLLinkSource; the writer finds it on the

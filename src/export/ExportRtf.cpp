@@ -126,6 +126,9 @@ void TRepRTFExportFilter::BeginDocument(int paperWidth, int paperHeight, const Q
     PointHeight = 3.5277777777777777778;
     LineTotal = int(std::lround(paperHeight / PointHeight));
 
+    // \ansicpg1251 names the code page of the text bytes: without it a reader
+    // takes them as Western (1252) wherever a font's charset does not say
+    // otherwise, and the Russian text comes out garbled.
     QByteArray header = "{\\rtf1\\ansi\\ansicpg1251\\deff0\\deftab720";
     if (PaperLengthTw > 0)
         header += "\\paperh" + Num(PaperLengthTw) + "\\paperw" + Num(PaperWidthTw) + "\\psz" +

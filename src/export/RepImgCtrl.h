@@ -3,8 +3,9 @@
 // label that the HTML writer turns into a link. Each draws itself on the
 // report's page and hands itself to the writers that know it.
 //
-// Sizes and positions are 0.1 mm like every printable's; the defaults are
-// the original controls' pixel sizes at 96 pixels per inch. What a writer
+// Sizes and positions are 0.1 mm like every printable's; a new control's
+// default size is given in screen pixels (a rule 100 x 10, a picture
+// 105 x 105) and converted at 96 pixels per inch. What a writer
 // receives through PutGraphic is a stand-in of the control whose Size holds
 // its device-pixel bounds (left, top, width, height) for the one call.
 #pragma once

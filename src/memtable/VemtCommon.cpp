@@ -306,6 +306,10 @@ TVemtRecord *TVemtCommon::NewRecord() const
 void TVemtCommon::StoreRecord(TVemtRecord *record)
 {
     Locker lock(*this);
+    // The limit is checked before the record is stored, on both paths: a
+    // refused record is not stored (the caller that catches the error has
+    // nothing half-added to remove), and a reused slot draws a serial too, so
+    // it must not carry the counter past the limit and wrap it.
     if (serialCounter_ >= kSerialLimit)
         throw EMemTableFatalError(
             QStringLiteral("Bookmark counter is out of range. Please close and reopen table."));

@@ -82,6 +82,10 @@ public:
 
 protected:
     bool OneNumber() const { return Arguments.size() == 1 && Arguments[0].IsNumber(); }
+    // Misused arguments give "Wrong arguments for <name>" in every function,
+    // TIME, DATE, COPY, FRAC and FORMATNUMERIC included, whose errors have no
+    // text of their own: a printed cell or the expression builder then names
+    // the function at fault instead of showing an empty error.
     TRepEvValue Wrong() const { return Error(RepExprText::WrongArguments(GetFunctionName())); }
 };
 

@@ -351,13 +351,21 @@ void TRepGroup::PrintFooter()
 
 // ---- report ----
 
-TCustomBandReport::TCustomBandReport()
+QFont DefaultReportFont(QLocale::Language systemLanguage)
 {
+    if (systemLanguage == QLocale::Japanese)
+        return QFont();
     // Arial by name: the system's font matching gives the metric-compatible
     // Liberation Sans (fonts-liberation2's aliases), and the writers name
     // the font as the layout does.
-    Font = QFont(QStringLiteral("Arial"));
-    Font.setPointSize(10);
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSize(10);
+    return font;
+}
+
+TCustomBandReport::TCustomBandReport()
+{
+    Font = DefaultReportFont(QLocale::system().language());
     Functions.DefineVariable(QStringLiteral("PAGENUMBER"), QStringLiteral("0"));
     Functions.DefineVariable(QStringLiteral("COLUMNNUMBER"), QStringLiteral("0"));
     Functions.DefineVariable(QStringLiteral("REPORTTITLE"), QStringLiteral("''"));

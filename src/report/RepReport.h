@@ -11,6 +11,7 @@
 #include "report/RepPrinter.h"
 
 #include <QFont>
+#include <QLocale>
 #include <QObject>
 #include <atomic>
 #include <functional>
@@ -344,6 +345,13 @@ private:
 };
 
 enum class TBandReportOption : uint8_t { FirstPageHeader = 1, LastPageFooter = 2, Compression = 4 };
+
+// The font a new report starts with: Arial 10, which the layouts measure
+// their texts in; on a system whose language is Japanese the system's own
+// default font instead, since Arial holds no Japanese letters and a report's
+// own texts there would print as boxes. A report passes the language of the
+// system's locale.
+QFont DefaultReportFont(QLocale::Language systemLanguage);
 
 class TCustomBandReport : public TRepMessageTarget {
 public:

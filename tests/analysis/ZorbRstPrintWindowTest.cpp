@@ -13,6 +13,7 @@
 #include "platform/rtl/Format.h"
 
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -185,6 +186,58 @@ TEST_F(RstPrintWindow, ListPreviewHoldsTheOperationsAndBalancesAndSavesAsHtml)
     ExpectAll(we.Texts, {U("Начало = ") + PrnAmount(later.Amount) + Gap + U("Приход = 0,00") + Gap +
                              U("Расход = 0,00") + Gap + U("Остаток = ") + PrnAmount(later.Amount),
                          U("Движения за период       01.01.2030 - 31.12.2030")});
+}
+
+// The totals run on a thread of their own while the window stays on screen
+// under the preview and its grid goes on painting its rows (a paint makes
+// each shown row TabRes's active record for a moment): the run walks a
+// snapshot of the rows, so it prints every row and the window keeps its
+// place. (The thread sanitizer build checks that the two never touch one
+// dataset.)
+TEST_F(RstPrintWindow, TheTotalsRunWalksASnapshotWhileTheWindowPaintsItsRows)
+{
+    Populate(30);
+    {
+        TDm &dm = *main->Dm;
+        TTransactionScope tr(dm.Db);
+        TDataSetBuilder build(dm.Db);
+        for (int i = 0; i < 300; ++i) {
+            build.Category({.Id = 1000 + i, .Name = U("Статья %1").arg(i, 3, 10, QLatin1Char('0'))});
+            build.Operation({.Account = 1, .Date = EncodeDate(2024, 3, 1) + i % 200, .Ct = 10.25 + i,
+                             .Level1 = 1000 + i});
+        }
+        tr.Commit();
+        for (TTable *t : {&dm.Tb_Items, &dm.Tb_Hist}) {
+            t->Close();
+            t->Open();
+        }
+    }
+    auto f = OpenWindow();
+    f->RefreshResults();
+    ASSERT_GT(f->TabRes.RecordCount(), 300);
+    f->resize(900, 700);
+    f->show();
+    f->TabRes.First();
+    f->TabRes.MoveBy(4);
+    const int place = f->TabRes.RecNo();
+    int paints = 0;
+    QTimer painter;
+    painter.setInterval(0);
+    QObject::connect(&painter, &QTimer::timeout, [&] {
+        f->DBGRes->View()->viewport()->repaint();
+        ++paints;
+    });
+    painter.start();
+    PreviewWatch w(QString{});
+    w.Arm();
+    f->mpPrint->Click();
+    painter.stop();
+    EXPECT_GT(paints, 0);
+    ASSERT_GT(w.Pages, 1);
+    for (const QString &name : {U("Статья 000"), U("Статья 150"), U("Статья 299")})
+        EXPECT_TRUE(w.AllTexts.contains(name)) << name.toStdString();
+    EXPECT_EQ(f->TabRes.RecNo(), place);
+    EXPECT_FALSE(f->TabRes.ControlsDisabled());
 }
 
 TEST_F(RstPrintWindow, PrintoutsOfTheWindowPrintIntoAPdfFile)

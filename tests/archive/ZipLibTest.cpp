@@ -2,6 +2,7 @@
 #include "archive/ZipLib.h"
 
 #include "ZipRecordSupport.h"
+#include "support/FaultEnv.h"
 
 #include <gtest/gtest.h>
 
@@ -65,5 +66,37 @@ TEST(ZipLib, TempFileAndOemRoundTrip)
     EXPECT_TRUE(QFileInfo(a).fileName().startsWith("KPZ"));
     EXPECT_TRUE(FileExistsByName(a));
     EXPECT_NE(a, b);
+    EXPECT_EQ(QFileInfo(a).fileName().size(), 13); // "KPZ", six characters, ".tmp"
+    EXPECT_TRUE(a.endsWith(".tmp"));
+    EXPECT_EQ(QFile::permissions(a) & (QFileDevice::ReadOther | QFileDevice::ReadGroup), QFileDevice::Permissions());
     EXPECT_EQ(OemRoundTrip("Счёт €"), "Счёт ?");
+}
+
+// The temporary file and the file times go through the system seam: a refused
+// open makes no file, and a refused time reads as none and sets none.
+TEST(ZipLib, TempFilesAndFileTimesGoThroughTheSeam)
+{
+    QTemporaryDir tmp;
+    const QString file = tmp.path() + "/f.db";
+    ASSERT_TRUE(WriteFile(file, "x"));
+    const uint32_t dos = DateTimeToDosDateTime(45000.5);
+    ASSERT_TRUE(SetFileAgeDos(file, dos));
+    test::TFaultEnv env;
+    TSysEnvScope scope(env);
+    env.FailCall(TSysOp::Open, 1, EMFILE);
+    EXPECT_TRUE(TempFileIn(tmp.path()).isEmpty());
+    EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files), QStringList{"f.db"});
+
+    uint32_t read = 0;
+    env.FailCall(TSysOp::FileTime, 1);
+    EXPECT_FALSE(FileAgeDos(file, read));
+    env.FailCall(TSysOp::FileTime, 1);
+    EXPECT_FALSE(SetFileAgeDos(file, DateTimeToDosDateTime(46000.25)));
+    ASSERT_TRUE(FileAgeDos(file, read));
+    EXPECT_EQ(read, dos);
+    // A file made read-only still takes its entry's time.
+    QFile::setPermissions(file, QFileDevice::ReadOwner);
+    EXPECT_TRUE(SetFileAgeDos(file, DateTimeToDosDateTime(46000.25)));
+    ASSERT_TRUE(FileAgeDos(file, read));
+    EXPECT_EQ(read, DateTimeToDosDateTime(46000.25));
 }

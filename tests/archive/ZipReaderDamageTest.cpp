@@ -5,6 +5,7 @@
 
 #include "archive/ZipDecode.h"
 #include "ZipRecordSupport.h"
+#include "support/FaultEnv.h"
 
 #include <gtest/gtest.h>
 
@@ -114,8 +115,8 @@ protected:
             const QByteArray data = ReadFile(path);
             ++found;
             bool known = false;
-            for (const auto &[name, original] : files)
-                known = known || data == original;
+            for (const auto &[name, content] : files)
+                known = known || data == content;
             EXPECT_TRUE(known) << path.toStdString();
         }
         if (o.error.isEmpty()) {
@@ -366,4 +367,33 @@ TEST_F(ZipDamageTest, SymbolicLinksInTheDestinationAreReplacedNotFollowed)
     EXPECT_EQ(ReadFile(out + "/stored.txt"), QByteArray("new data"));
     EXPECT_FALSE(QFileInfo(out + "/sub").isSymLink());
     EXPECT_EQ(ReadFile(out + "/sub/fine.txt"), QByteArray("fine"));
+}
+
+// A folder link that cannot be removed stops its entries: they are skipped as
+// unsafe, never written through the link.
+TEST_F(ZipDamageTest, AFolderLinkThatCannotBeRemovedSkipsItsEntries)
+{
+    const QByteArray b = PyArchive("    z.writestr('sub/fine.txt', b'fine')\n"
+                                   "    z.writestr('top.txt', b'top')\n");
+    const QString outside = tmp.filePath("outside");
+    QDir().mkpath(outside);
+    QDir().mkpath(out);
+    ASSERT_TRUE(QFile::link(outside, out + "/sub"));
+    WriteFile(archive, b);
+    TZipReader zip;
+    zip.SetZipName(archive);
+    zip.SetDestDir(out);
+    zip.SetDoAll(true);
+    zip.SetRecreateDirs(true);
+    zip.SetOverwriteMode(TUZOverwriteMode::Always);
+    std::vector<TSkipReason> skipped;
+    zip.OnSkippingFile = [&](TZipReader *, TSkipReason reason, const QString &, int) { skipped.push_back(reason); };
+    test::TFaultEnv env;
+    env.FailCall(TSysOp::Remove, 1, EPERM);
+    TSysEnvScope scope(env);
+    EXPECT_EQ(zip.ExtractFiles(), 1);
+    EXPECT_EQ(skipped, std::vector<TSkipReason>{TSkipReason::srUnsafeName});
+    EXPECT_FALSE(QFileInfo::exists(outside + "/fine.txt"));
+    EXPECT_TRUE(QFileInfo(out + "/sub").isSymLink());
+    EXPECT_EQ(ReadFile(out + "/top.txt"), QByteArray("top"));
 }

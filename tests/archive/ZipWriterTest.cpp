@@ -6,6 +6,8 @@
 #include "archive/TestCorpus.h"
 #include "archive/ZipTestSupport.h"
 #include "platform/rtl/CodePages.h"
+#include "platform/rtl/DateTime.h"
+#include "support/FaultEnv.h"
 
 #include <gtest/gtest.h>
 
@@ -335,6 +337,35 @@ TEST_F(ZipWriterTest, UpdateAndFreshenGoByDates)
     zip.SetZipAction(TZipAction::zaUpdate);
     EXPECT_EQ(zip.CompressFiles(), 1); // added.txt; new.txt's entry is not older than the file
     EXPECT_EQ(Names(CheckArchive({}, {{"old.txt", oldMd5}})), (QStringList{"new.txt", "old.txt", "added.txt"}));
+}
+
+// A file whose time cannot be read is still packed, dated 1 January 1980,
+// and the archive stays whole.
+TEST_F(ZipWriterTest, AFileWhoseTimeCannotBeReadIsDatedAtTheEarliestDate)
+{
+    MakeFile("dated.txt", TextBytes(500, 1));
+    MakeFile("undated.txt", TextBytes(500, 2));
+    SetAge(Work("dated.txt"), QDateTime(QDate(2020, 5, 6), QTime(7, 8, 10)));
+    SetAge(Work("undated.txt"), QDateTime(QDate(2020, 5, 6), QTime(7, 8, 10)));
+    TZipWriter zip;
+    Configure(zip);
+    SetFiles(zip, {"dated.txt"});
+    EXPECT_EQ(zip.CompressFiles(), 1);
+    SetFiles(zip, {"undated.txt"});
+    zip.SetZipAction(TZipAction::zaUpdate);
+    {
+        TFaultEnv env;
+        env.FailCall(TSysOp::FileTime, 1, EIO, true);
+        TSysEnvScope scope(env);
+        EXPECT_EQ(zip.CompressFiles(), 1);
+    }
+    EXPECT_EQ(Names(CheckArchive({}, {})), (QStringList{"dated.txt", "undated.txt"}));
+    TZipReader r;
+    r.SetZipName(archive_);
+    r.ReadDirectory();
+    ASSERT_EQ(r.Count(), 2);
+    EXPECT_DOUBLE_EQ(r.GetDateTime(0), EncodeDate(2020, 5, 6) + EncodeTime(7, 8, 10, 0));
+    EXPECT_DOUBLE_EQ(r.GetDateTime(1), EncodeDate(1980, 1, 1));
 }
 
 TEST_F(ZipWriterTest, ExclusionAndNoCompressPatterns)

@@ -4,6 +4,7 @@
 #include "ZorbSandbox.h"
 #include "platform/system/Registry.h"
 #include "platform/system/SysFiles.h"
+#include "support/FaultEnv.h"
 
 #include <gtest/gtest.h>
 
@@ -88,6 +89,39 @@ TEST(TulnCommon, FileVersionTextReadsTheRecordAProgramFileCarries)
     EXPECT_FALSE(FileVersionText(file, text, high));
     EXPECT_EQ(text, "kept");
     EXPECT_FALSE(FileVersionText(box.Path("files/missing"), text, high));
+}
+
+// The file is read through the system seam in runs: a record that spans two
+// runs is found, and a file whose reading fails carries no version.
+TEST(TulnCommon, FileVersionTextReadsThroughTheSeamAcrossRuns)
+{
+    TSandbox box;
+    const QString file = box.Path("files/prog");
+    const QByteArray key = QByteArray("Zorbel") + "FileVersion=";
+    constexpr qsizetype Run = 1 << 20;
+    QString text;
+    quint32 high = 0;
+    // The key cut by the end of the first run, then the text cut by it.
+    for (qsizetype before : {Run - 5, Run - key.size() - 3}) {
+        TSandbox::Write(file, QByteArray(before, 'p') + key + "4.3.2.1" + '\0' + QByteArray(100, 't'));
+        ASSERT_TRUE(FileVersionText(file, text, high)) << before;
+        EXPECT_EQ(text, "4.3.2.1");
+    }
+    // A text without its zero byte at the very end carries nothing.
+    TSandbox::Write(file, QByteArray(Run - 3, 'p') + key + "4.3");
+    EXPECT_FALSE(FileVersionText(file, text, high));
+
+    TSandbox::Write(file, QByteArray(Run + 10, 'p') + key + "5.6" + '\0');
+    test::TFaultEnv env;
+    TSysEnvScope scope(env);
+    env.FailCall(TSysOp::Read, 2);
+    text = "kept";
+    EXPECT_FALSE(FileVersionText(file, text, high));
+    EXPECT_EQ(text, "kept");
+    env.FailCall(TSysOp::Open, 1);
+    EXPECT_FALSE(FileVersionText(file, text, high));
+    ASSERT_TRUE(FileVersionText(file, text, high));
+    EXPECT_EQ(text, "5.6.0.0");
 }
 
 TEST(TulnCommon, ClearFolderEmptiesNestedAndReadOnlyEntriesButNotLinkTargets)

@@ -132,7 +132,7 @@ TEST_F(ZorbMainRun, ReserveCopiesRotateAcrossDays)
 TEST_F(ZorbMainRun, AFailedSaveLeavesTheDataFileByteIdentical)
 {
     const QString file = MakeDataFile("keep.den", QString());
-    const QByteArray original = TSandbox::Read(file);
+    const QByteArray before = TSandbox::Read(file);
     auto f = Start({file});
     ASSERT_TRUE(f->ReadyToRun());
     AddAccount(*f, "X");
@@ -145,7 +145,7 @@ TEST_F(ZorbMainRun, AFailedSaveLeavesTheDataFileByteIdentical)
     EXPECT_TRUE(s1.Finished());
     EXPECT_TRUE(Texts(s1)[0].startsWith(U("Ошибка копирования")));
     EXPECT_EQ(Texts(s1)[1], U("Файл не может быть сохранён!"));
-    EXPECT_EQ(TSandbox::Read(file), original);
+    EXPECT_EQ(TSandbox::Read(file), before);
     EXPECT_FALSE(QFileInfo::exists(File("keep.bak")));
     EXPECT_TRUE(f->Dm->Modified());
     QDir().rmdir(box.Path("files/.~keep.den"));
@@ -160,7 +160,7 @@ TEST_F(ZorbMainRun, AFailedSaveLeavesTheDataFileByteIdentical)
         f->mSaveClick(f.get());
     }
     EXPECT_EQ(Texts(s2), (QStringList{DiskFullText(f->TempDir, file), U("Файл не может быть сохранён!")}));
-    EXPECT_EQ(TSandbox::Read(file), original);
+    EXPECT_EQ(TSandbox::Read(file), before);
     EXPECT_TRUE(f->Dm->Modified());
 
     // Closing when the save fails asks once, and staying keeps the program open.

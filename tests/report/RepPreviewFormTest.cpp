@@ -347,8 +347,8 @@ TEST_F(RepPreviewFormTest, SaveLoadExportAndMissingFiles)
     }
 
     // Loading gives the same pages; its export needs the run and says so.
-    TRepPrinter original;
-    original.Load(rep);
+    TRepPrinter saved;
+    saved.Load(rep);
     p.Close();
     QCoreApplication::processEvents();
     TRepPrinter loaded;
@@ -361,7 +361,7 @@ TEST_F(RepPreviewFormTest, SaveLoadExportAndMissingFiles)
     EXPECT_TRUE(view.Print->isEnabled());
     ASSERT_EQ(loaded.RecordedPages(), 5);
     for (int n = 1; n <= 5; ++n) {
-        const auto a = TextsOf(original, n), b = TextsOf(loaded, n);
+        const auto a = TextsOf(saved, n), b = TextsOf(loaded, n);
         ASSERT_EQ(a.size(), b.size());
         for (size_t i = 0; i < a.size(); ++i)
             EXPECT_EQ(a[i].Text, b[i].Text);

@@ -6,6 +6,7 @@
 #include "RepReportSupport.h"
 
 #include <QFontInfo>
+#include <QGuiApplication>
 #include <gtest/gtest.h>
 
 namespace zorbel::test {
@@ -504,6 +505,24 @@ TEST(RepLayout, ANewReportSnapsToTheGridInArialAndMeasuresOnePixelMore)
     // A text measured for a layout takes one pixel more than its advance.
     EXPECT_DOUBLE_EQ(report.TextWidth(report.Font, text),
                      TCustomBandReport::FontTextWidth(report.Font, text) + 254.0 / 96);
+}
+
+TEST(RepLayout, OnlyAJapaneseSystemStartsAReportInItsOwnFont)
+{
+    const QFont kept = QGuiApplication::font();
+    QFont system(QStringLiteral("DejaVu Serif"));
+    system.setPointSize(13);
+    QGuiApplication::setFont(system);
+    const QFont japanese = DefaultReportFont(QLocale::Japanese);
+    const QFont russian = DefaultReportFont(QLocale::Russian);
+    const QFont english = DefaultReportFont(QLocale::English);
+    QGuiApplication::setFont(kept);
+    EXPECT_EQ(japanese.family(), QStringLiteral("DejaVu Serif"));
+    EXPECT_EQ(japanese.pointSize(), 13);
+    for (const QFont &f : {russian, english}) {
+        EXPECT_EQ(f.family(), QStringLiteral("Arial"));
+        EXPECT_EQ(f.pointSize(), 10);
+    }
 }
 
 TEST(RepLayout, TheFirstPageMessageKeepsThePrintersFirstPage)

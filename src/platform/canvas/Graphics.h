@@ -48,7 +48,8 @@ TColor QColorToColor(const QColor &color);
 enum class TBrushStyle { bsSolid, bsClear };
 enum class TPenStyle { psSolid, psDash, psDot, psClear };
 
-// Character sets of a font as the original's fonts carry them.
+// Character sets of a font, by the numbers report files and metafile font
+// records store (204: the Cyrillic set of the program's texts).
 constexpr int DEFAULT_CHARSET = 1, RUSSIAN_CHARSET = 204;
 
 // Text alignment of TextOut: where the reference point lies on the text box.
@@ -71,7 +72,9 @@ class TMetafileRecorder;
 // A canvas draws either through a QPainter (Begin) or into an enhanced
 // metafile (BeginRecording); the same calls give the same picture both ways.
 // Coordinates are device pixels; Rectangle, Ellipse and FillRect exclude the
-// right and bottom edges, as the original's graphics did.
+// right and bottom edges, so that boxes laid side by side (report frames, grid
+// cells) share an edge without drawing it twice, and a recorded rectangle
+// plays back the same size in a metafile viewer.
 class TCanvas {
 public:
     struct TBrush {

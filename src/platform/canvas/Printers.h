@@ -1,4 +1,4 @@
-// The printer device of the class library: the list of installed printers,
+// The printer device: the list of installed printers,
 // the selected one, and a document of pages drawn through a TCanvas. It wraps
 // QPrinter (CUPS here).
 //

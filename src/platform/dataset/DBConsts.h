@@ -1,5 +1,5 @@
-// Message texts of the dataset framework, as the class library words them;
-// those a user meets when a typed value does not fit its field are in Russian.
+// Message texts of the dataset framework, in English where only a
+// programmer meets them; those a user meets when a typed value does not fit its field are in Russian.
 // Callers format them with QString::arg (%1, %2, ...).
 #pragma once
 

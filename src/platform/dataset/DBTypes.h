@@ -1,5 +1,5 @@
-// Basic types of the dataset framework: field types with the class library's
-// ordinals (stored files and the filter-expression constant type codes rely on
+// Basic types of the dataset framework: field types with fixed ordinals
+// (stored files and the filter-expression constant type codes rely on
 // these numbers), field kinds, dataset states, record-fetch modes, bookmark
 // flags, data events and the small option sets used by fields, indexes,
 // filters and locate.
@@ -11,7 +11,7 @@
 
 namespace zorbel {
 
-// A set of enumerators of E (at most 32), as the class library's Pascal sets.
+// A set of enumerators of E (at most 32), one bit each.
 template <class E> class TSet {
 public:
     constexpr TSet() = default;
@@ -49,7 +49,8 @@ private:
     uint32_t bits_ = 0;
 };
 
-// Field data types; the ordinals are the class library's.
+// Field data types; the ordinals are fixed (stored files and filter
+// constants carry them).
 enum class TFieldType : int {
     ftUnknown = 0, ftString = 1, ftSmallint = 2, ftInteger = 3, ftWord = 4, ftBoolean = 5,
     ftFloat = 6, ftCurrency = 7, ftBCD = 8, ftDate = 9, ftTime = 10, ftDateTime = 11,
@@ -61,7 +62,7 @@ enum class TFieldType : int {
 };
 using enum TFieldType;
 
-// Name of a field type as the class library prints it ("String", "Integer", ...).
+// Name of a field type as messages print it ("String", "Integer", ...).
 QString FieldTypeName(TFieldType type);
 
 // True for the types whose values live outside the record (blob and memo kinds).

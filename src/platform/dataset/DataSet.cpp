@@ -14,8 +14,8 @@ namespace zorbel {
 
 namespace {
 
-// Field types a data field may bind to a definition of (the class library
-// lets string fields serve fixed-char columns and so on).
+// Field types a data field may bind to a definition of (a string field
+// serves a fixed-char column and so on: one value kind, one family).
 int TypeFamily(TFieldType type)
 {
     switch (type) {

@@ -9,7 +9,7 @@ namespace zorbel {
 
 namespace {
 
-// Type names as the class library prints them, indexed by ordinal.
+// Type names as messages print them, indexed by ordinal.
 constexpr const char *kFieldTypeNames[] = {
     "Unknown", "String", "SmallInt", "Integer", "Word", "Boolean", "Float", "Currency", "BCD",
     "Date", "Time", "DateTime", "Bytes", "VarBytes", "AutoInc", "Blob", "Memo", "Graphic",

@@ -54,7 +54,8 @@ template <class T> T ReadAs(const NativeBuffer &b)
 
 template <class T> void WriteAs(NativeBuffer &b, T value) { std::memcpy(b.data(), &value, sizeof(T)); }
 
-// Rounds to the nearest integer, ties to even, as the runtime's Round.
+// Rounds to the nearest integer, ties to even: the program's one rounding
+// rule (RoundHalfEven in Money.h), so a field never rounds otherwise.
 int64_t RoundToInt64(double value) { return static_cast<int64_t>(std::nearbyint(value)); }
 
 } // namespace

@@ -1,7 +1,8 @@
 // Number text. Floats are turned into decimal digits once
-// (DecimalDigits: 18 significant digits of the exact binary value, as the
-// original's extended arithmetic produced them) and then rounded half away
-// from zero on those digits, either to a count of significant digits or to a
+// (DecimalDigits: 18 significant digits of the exact binary value, enough to
+// tell a value just below a half from the half itself: 1.005, stored as
+// 1.00499999..., shows as "1,00") and then rounded half away from zero on
+// those digits, either to a count of significant digits or to a
 // count of decimals. Every formatter below lays those digits out. Date text
 // is in FormatDate.cpp.
 #include "platform/rtl/Format.h"

@@ -1,5 +1,7 @@
 // Modal results: what a modal window or a message box returns (the button
-// pressed), numbered as the original framework numbered them. Shared by the
+// pressed), each a fixed number, so that a result passed on as an int (a
+// button's ModalResult, a message-box hook's answer) names one button
+// everywhere. Shared by the
 // windows and by components that ask their owner through a message-box hook.
 #pragma once
 

@@ -1,8 +1,10 @@
 // The program's money model in one place: amounts are kept as double and are
 // added, subtracted and compared as 64-bit integers of 1/10000 (the scale of
 // the runtime's Currency type). Converting multiplies in extended precision
-// and rounds to the nearest unit with ties to even, as the x87 unit did for
-// the original: 0.03125 (312.5 units) becomes 312, 0.09375 becomes 938.
+// and rounds to the nearest unit with ties to even, the rule the balances
+// stored in data files were summed by, so that a balance summed again from
+// its operations matches the stored one: 0.03125 (312.5 units) becomes 312,
+// 0.09375 becomes 938.
 #pragma once
 
 #include <QString>
@@ -15,7 +17,8 @@ namespace zorbel {
 // Units of 1/10000 in one whole amount.
 constexpr int64_t MoneyScale = 10000;
 
-// Rounds to the nearest integer with ties to even (the original's Round).
+// Rounds to the nearest integer with ties to even (half a unit goes to the
+// even neighbour, never always away from zero).
 // A value beyond the int64 range, or NaN, yields 0 rather than undefined
 // behaviour.
 inline int64_t RoundHalfEven(long double value)

@@ -58,7 +58,8 @@ int CompareBy(const QString &a, const QString &b, int (*key)(QChar))
 }
 
 // Order of the plain comparison: the Windows-1251 byte of a character (the
-// original compared those bytes), characters outside 1251 after all of them
+// code page the program's texts and files are in, so the order does not
+// depend on the machine's locale), characters outside 1251 after all of them
 // by code. Injective, so equal keys mean equal characters.
 int PlainKey(QChar c)
 {

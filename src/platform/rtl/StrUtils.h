@@ -1,8 +1,8 @@
 // String routines of the runtime. The "Ansi" routines follow the Russian
 // locale (Cyrillic letters including Ё/ё change case and sort in the
 // alphabet); the plain ones (UpperCase, CompareText, CompareStr) touch only
-// ASCII letters and compare in Windows-1251 byte order, as the runtime's
-// locale-free routines did. Positions are 1-based where the names are the runtime's
+// ASCII letters and compare in Windows-1251 byte order, the same on every
+// machine whatever its locale. Positions are 1-based where the names are the runtime's
 // (Pos, Copy).
 #pragma once
 

@@ -1,4 +1,4 @@
-// Byte streams: the abstract TStream with the original's seek origins and
+// Byte streams: the abstract TStream with its seek origins and
 // exact-transfer helpers, a file stream and a growable memory stream.
 //
 // Read and Write transfer at most the requested count and return what they
@@ -16,7 +16,7 @@
 
 namespace zorbel {
 
-// Seek origins as the original numbered them.
+// Seek origins: from the start, from the current position, from the end.
 constexpr int soFromBeginning = 0;
 constexpr int soFromCurrent = 1;
 constexpr int soFromEnd = 2;
@@ -46,8 +46,8 @@ public:
     int64_t CopyFrom(TStream &source, int64_t count);
 };
 
-// File open modes as the original's constants; share flags are accepted and
-// ignored (POSIX has no mandatory sharing).
+// File open modes: one access mode, or fmCreate, combined with a share flag;
+// share flags are accepted and ignored (POSIX has no mandatory sharing).
 constexpr uint16_t fmOpenRead = 0x0000;
 constexpr uint16_t fmOpenWrite = 0x0001;
 constexpr uint16_t fmOpenReadWrite = 0x0002;

@@ -51,7 +51,8 @@ public:
     // Ends the running walks of the attached datasets: SQLite refuses to
     // drop a table or VACUUM while a statement is mid-walk.
     void ReleaseStatements();
-    // Rewrites the database file without free pages (the original's pack).
+    // Rewrites the database file without free pages, so that a purge or a
+    // restructure also shrinks the data file the work folder is packed into.
     void Pack();
 
     // Transactions: every write between StartTransaction and Commit lands

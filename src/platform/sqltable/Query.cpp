@@ -40,8 +40,8 @@ TColumnKind KindFromValues(const TQueryRows &rows, size_t col, int &size)
     return real || !integer ? TColumnKind::Number : TColumnKind::Integer;
 }
 
-// min(x)/max(x) of a date or timestamp column keeps the column's kind, as the
-// original engine typed it (callers read such results as dates). The column
+// min(x)/max(x) of a date or timestamp column keeps the column's kind:
+// callers read such results as dates (AsDateTime, a date picker). The column
 // is looked up by name in the tables of the database.
 TColumnKind AggregateKind(TSqliteDb &db, const QString &columnName)
 {
@@ -222,8 +222,8 @@ QString TQuery::LiveTable(const QString &sql) const
     return m.captured(1);
 }
 
-// New lines end the open result, as an SQL change closes the query in the
-// class library: an Open or ExecSQL after them runs the new text.
+// New lines end the open result, so an Open or ExecSQL after them runs the
+// new text, never the cursor of the old one.
 void TQuery::CloseIfTextChanged()
 {
     if (Active() && sql_.join(u'\n') != openedSql_)
@@ -262,7 +262,8 @@ void TQuery::InternalOpen()
     openParamNames_ = t.ParamNames;
 
     if (st.ColumnCount() == 0) {
-        // As the original engine: the statement runs, but there is no cursor.
+        // Open is for statements with a result: one without a result still
+        // runs, and the caller learns that it opened no cursor.
         st.Step();
         DatabaseError(QStringLiteral("Error creating cursor handle"));
     }

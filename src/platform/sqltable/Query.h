@@ -37,7 +37,9 @@ public:
     bool IsNull() const { return VarIsClear(value_); }
     void Clear() { value_ = Variant::Null(); }
 
-    // Typed setters also set the data type, as the original's did.
+    // Typed setters also set the data type: the value is then bound as that
+    // column kind (a date as a day serial, a small integer in range), and a
+    // changed SQL text keeps it for a parameter of the same name.
     void SetAsSmallInt(int value) { Set(ftSmallint, Variant(int16_t(value))); }
     void SetAsInteger(int value) { Set(ftInteger, Variant(value)); }
     void SetAsFloat(double value) { Set(ftFloat, Variant(value)); }

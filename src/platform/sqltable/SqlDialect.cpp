@@ -226,11 +226,11 @@ bool TranslateAlter(const TMasked &m, TTranslatedSql &result)
 
 } // namespace
 
-QString SqlColumnType(const QString &originalType)
+QString SqlColumnType(const QString &typeName)
 {
     int size = 0;
-    const TColumnKind kind = KindOfType(originalType, size);
-    return kind == TColumnKind::Unknown ? originalType.trimmed() : DeclaredType(kind, size);
+    const TColumnKind kind = KindOfType(typeName, size);
+    return kind == TColumnKind::Unknown ? typeName.trimmed() : DeclaredType(kind, size);
 }
 
 QStringList SqlParamNames(const QString &text)

@@ -17,7 +17,8 @@
 //
 // String columns compare with the Russian collation (case-blind order, ties by
 // case), so indexes and ORDER BY follow the Russian alphabet while "=" stays
-// exact as in the original's SQL.
+// exact: key lookups and the program's conditions on names match a text only
+// as it is written, case included.
 #pragma once
 
 #include "platform/rtl/Variant.h"
@@ -70,8 +71,8 @@ struct TTableDef {
 
 // Declared column type of a kind ("VARCHAR(30) COLLATE RUSSIAN").
 QString DeclaredType(TColumnKind kind, int size);
-// Kind and size of a declared type, or of a type name of the original local
-// SQL ("CHAR(1)", "VARCHAR(50)", "NUMERIC", "SMALLINT", "DATE", "TIMESTAMP").
+// Kind and size of a declared type, or of a type name the program's SQL texts
+// use ("CHAR(1)", "VARCHAR(50)", "NUMERIC", "SMALLINT", "DATE", "TIMESTAMP").
 TColumnKind KindOfType(const QString &type, int &size);
 
 // The value as the column stores it (Null for a database null). Raises
@@ -96,7 +97,8 @@ TTableDef ReadTableDef(TSqliteDb &db, const QString &table);
 // "Поле не найдено" when the table has no such string field and
 // "Ничего не сделано" when the width already is newSize. Returns true.
 bool SetTextFieldWidth(TSqliteDb &db, const QString &table, const QString &fieldName, int newSize);
-// Rewrites the database file without free pages (the original's pack).
+// Rewrites the database file without free pages, so that a purge or a
+// restructure also shrinks the data file the work folder is packed into.
 // Requires: as SetTextFieldWidth.
 void PackDatabase(TSqliteDb &db);
 

@@ -1,10 +1,11 @@
-// The registry of the original platform as a settings store in one file.
+// The registry as a settings store in one file: keys holding typed values.
 //
 // The store holds keys of the current user's branch ("Software\Ventaro\Zorbel")
 // and, in each key, named values of four kinds: string, 32-bit integer,
-// Boolean and binary. Integers and Booleans are both double words, as in the
-// original: ReadBool accepts an integer (true when not 0) and ReadInteger a
-// Boolean (0 or 1); every other mismatch raises "Invalid data type for '%s'".
+// Boolean and binary. Integers and Booleans are both double words, so a
+// setting stored as one and read as the other keeps its value: ReadBool
+// accepts an integer (true when not 0) and ReadInteger a Boolean (0 or 1);
+// every other mismatch raises "Invalid data type for '%s'".
 //
 // Usage, as the program's settings code reads:
 //   TRegistry Reg;
@@ -78,8 +79,8 @@ public:
 
     // Values of the current key.
     bool ValueExists(const QString &name) const;
-    // Size of the value's data in bytes (strings count UTF-16 units and a
-    // terminator, as the original did); -1 when the value is missing.
+    // Size of the value's data in bytes (a string counts its UTF-16 units and a
+    // terminator: the buffer that holds it whole); -1 when the value is missing.
     int GetDataSize(const QString &name) const;
 
     // A missing value reads as an empty string.

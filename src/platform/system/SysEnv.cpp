@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -84,11 +85,11 @@ int TSysEnv::Open(const QString &Path, int Flags, int Mode)
     return Counted(fd, fd >= 0);
 }
 
-int TSysEnv::OpenTemp(QByteArray &Template)
+int TSysEnv::OpenTemp(QByteArray &Template, int SuffixLength)
 {
     if (!Allowed(TSysOp::Open))
         return Counted(-1, false);
-    const int fd = ::mkostemp(Template.data(), O_CLOEXEC);
+    const int fd = ::mkostemps(Template.data(), SuffixLength, O_CLOEXEC);
     return Counted(fd, fd >= 0);
 }
 
@@ -171,6 +172,34 @@ void TSysEnv::Close(int Fd)
 {
     if (Fd >= 0)
         ::close(Fd);
+}
+
+QDateTime TSysEnv::ModifiedTime(const QString &Path)
+{
+    struct stat st {};
+    if (!Allowed(TSysOp::FileTime) || ::stat(QFile::encodeName(Path).constData(), &st) != 0)
+        return {};
+    return QDateTime::fromMSecsSinceEpoch(qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000);
+}
+
+int TSysEnv::SetModifiedTime(const QString &Path, const QDateTime &Time)
+{
+    if (!Time.isValid())
+        return EINVAL;
+    if (!Allowed(TSysOp::FileTime))
+        return errno;
+    const qint64 ms = Time.toMSecsSinceEpoch();
+    timespec times[2]{};
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = static_cast<time_t>(ms >= 0 ? ms / 1000 : (ms - 999) / 1000);
+    times[1].tv_nsec = static_cast<long>((ms - qint64(times[1].tv_sec) * 1000) * 1000000);
+    return ::utimensat(AT_FDCWD, QFile::encodeName(Path).constData(), times, 0) == 0 ? 0 : errno;
+}
+
+bool TSysEnv::CopyTimes(const struct stat &From, int Fd)
+{
+    const timespec times[2] = {From.st_atim, From.st_mtim};
+    return Allowed(TSysOp::FileTime) && ::futimens(Fd, times) == 0;
 }
 
 QDateTime TSysEnv::CurrentTime()

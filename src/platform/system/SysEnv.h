@@ -1,12 +1,12 @@
 // The one seam between the program and the system's services, in the spirit
 // of leveldb's Env: every file operation (open, read, write, flush, truncate,
-// rename, remove, copy), every reading of the clock and every question for a
-// disk's free space goes through TSysEnv.
+// rename, remove, copy, reading or setting a file's time), every reading of
+// the clock and every question for a disk's free space goes through TSysEnv.
 // The program's streams, file primitives (SysFiles.h), zip component and
 // data-file routines open, read, write, flush, rename and remove files through
 // the static functions below; SQLite's file I/O asks the same seam through the
-// VFS of platform/sqltable. (Folders, permissions and file times are set
-// directly: no failure of theirs needs reproducing.)
+// VFS of platform/sqltable. (Folders and permissions are set directly: no
+// failure of theirs needs reproducing.)
 //
 // In the program the real system answers. A test installs another TSysEnv
 // with a TSysEnvScope (tests/support/FaultEnv.h has one that fails the n-th
@@ -24,6 +24,8 @@
 
 #include <cstdint>
 
+struct stat;
+
 namespace zorbel {
 
 // The operations the seam counts.
@@ -36,8 +38,9 @@ enum class TSysOp {
     Rename,   // renaming a file over another
     Remove,   // deleting a file
     Copy,     // copying a file's contents (its reads and writes count too)
+    FileTime, // reading or setting a file's modification time
 };
-constexpr int SysOpCount = 8;
+constexpr int SysOpCount = 9;
 
 class TSysEnv {
 public:
@@ -60,9 +63,10 @@ public:
 
     // ---- the operations, through Current() ----
     static int Open(const QString &Path, int Flags, int Mode = 0666);
-    // Creates and opens a new file from Template, whose last six characters
-    // "XXXXXX" are replaced by the name made (mode 0600, close-on-exec).
-    static int OpenTemp(QByteArray &Template);
+    // Creates and opens a new file from Template, whose six characters
+    // "XXXXXX" before its last SuffixLength ones are replaced by the name made
+    // (mode 0600, close-on-exec).
+    static int OpenTemp(QByteArray &Template, int SuffixLength = 0);
     // One read; interruptions are retried. The bytes read, 0 at the end, -1.
     static int64_t Read(int Fd, void *Buffer, int64_t Count);
     // Writes all Count bytes; each system write is one Write operation.
@@ -78,6 +82,15 @@ public:
     // Copies the rest of From's contents into To, from both current positions.
     static bool Copy(int From, int To);
     static void Close(int Fd);
+    // The modification time of a file or folder in local time, to the
+    // millisecond; invalid when the path is missing (or the call fails).
+    static QDateTime ModifiedTime(const QString &Path);
+    // Sets the modification time (the access time is left alone); 0 on
+    // success, else the errno value.
+    static int SetModifiedTime(const QString &Path, const QDateTime &Time);
+    // Gives the open file Fd the access and modification times of From (a
+    // copy keeps its source's dates); false with errno set on failure.
+    static bool CopyTimes(const struct stat &From, int Fd);
     // Current().Now().
     static QDateTime CurrentTime();
     // Current().DiskFree(Path).

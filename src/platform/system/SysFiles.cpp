@@ -71,8 +71,6 @@ private:
     bool replaced_ = false;
 };
 
-qint64 MSecsOf(const timespec &t) { return qint64(t.tv_sec) * 1000 + t.tv_nsec / 1000000; }
-
 } // namespace
 
 namespace {
@@ -150,9 +148,8 @@ bool CopyFile(const QString &source, const QString &target, bool failIfExists)
         ok = false;
     if (ok) {
         TempBeside copy(target);
-        const timespec times[2] = {st.st_atim, st.st_mtim};
         ok = copy.Fd() >= 0 && TSysEnv::Copy(from, copy.Fd()) && ::fchmod(copy.Fd(), st.st_mode & 07777) == 0
-             && ::futimens(copy.Fd(), times) == 0 && copy.Sync() && copy.Replace();
+             && TSysEnv::CopyTimes(st, copy.Fd()) && copy.Sync() && copy.Replace();
     }
     TSysEnv::Close(from);
     return ok;
@@ -178,23 +175,12 @@ TFileIdentity FileIdentity(const QString &fileName)
 
 QDateTime FileAge(const QString &fileName)
 {
-    struct stat st {};
-    if (::stat(Native(fileName).constData(), &st) != 0 || S_ISDIR(st.st_mode))
+    if (QFileInfo(fileName).isDir())
         return {};
-    return QDateTime::fromMSecsSinceEpoch(MSecsOf(st.st_mtim));
+    return TSysEnv::ModifiedTime(fileName);
 }
 
-int FileSetDate(const QString &fileName, const QDateTime &time)
-{
-    if (!time.isValid())
-        return EINVAL;
-    const qint64 ms = time.toMSecsSinceEpoch();
-    timespec times[2] {};
-    times[0].tv_nsec = UTIME_OMIT;
-    times[1].tv_sec = static_cast<time_t>(ms >= 0 ? ms / 1000 : (ms - 999) / 1000);
-    times[1].tv_nsec = static_cast<long>((ms - qint64(times[1].tv_sec) * 1000) * 1000000);
-    return ::utimensat(AT_FDCWD, Native(fileName).constData(), times, 0) == 0 ? 0 : errno;
-}
+int FileSetDate(const QString &fileName, const QDateTime &time) { return TSysEnv::SetModifiedTime(fileName, time); }
 
 int FileGetAttr(const QString &fileName)
 {

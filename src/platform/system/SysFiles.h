@@ -1,15 +1,15 @@
-// File primitives of the operating system as the program expects them from its
-// original platform (their reads, writes, renames and removals go through the
-// system seam, SysEnv.h): the user's private temporary folder, moving a file with
+// File primitives the program's file handling is written against (their reads,
+// writes, renames and removals go through the system seam, SysEnv.h): the user's private temporary folder, moving a file with
 // replacement (also across file systems), copying, modification times, the
 // attribute bits, and writing a whole file atomically.
 //
-// Attribute bits keep the original's values because they travel into zip
-// headers as external attributes. On this system they are mapped, not stored:
+// Attribute bits keep fixed values because they travel into zip headers as
+// external attributes, where other zip tools read them. On this system they are mapped, not stored:
 //   faReadOnly   no write permission for the owner
 //   faHidden     the name begins with '.' (cannot be set or cleared)
 //   faDirectory  the path is a folder
-//   faArchive    every regular file (the original sets it on each write)
+//   faArchive    every regular file (the bit a zip entry of a plain file
+//                carries in its external attributes)
 #pragma once
 
 #include <QByteArray>

@@ -28,7 +28,8 @@ public:
     // Setting Down releases the others of the group; it fires nothing.
     void SetDown(bool down);
     void SetFlat(bool flat) { setAutoRaise(flat); }
-    // Fires OnClick alone, as code calling Click did in the original.
+    // Fires OnClick alone, without toggling: code that calls Click runs the
+    // button's handler and leaves the group's state to the handler.
     void Click() override { Fire(OnClick, this); }
     // Presses as the user would: the button toggles by the group's rules,
     // then OnClick.

@@ -419,7 +419,8 @@ void TDBGrid::ColumnDragged(int logical, int oldVisual, int newVisual)
     if (OnColumnMoved)
         DispatchEvent([&] { OnColumnMoved(this, fromIndex, toIndex); });
     // The release that ends the drag is also a click on the title the
-    // column now stands under, as with the class library's grid.
+    // column now stands under: a window that sorts by a title click sorts by
+    // the column the user just placed.
     if (OnTitleClick && toIndex < columns_.Count()) {
         TColumn *moved = columns_[toIndex];
         DispatchEvent([&] { OnTitleClick(this, moved); });

@@ -4,12 +4,15 @@
 // The grid never copies the dataset. Its item model has exactly the rows of
 // the link's buffer window (the records the view has room for), and a cell
 // is read by making its buffer the dataset's active record for the moment
-// of the read, as the class library's grid did. The current record is always
-// one of the shown rows: moving through the grid (keys, clicks, the vertical
-// scroll bar, the wheel) moves the dataset, and the window follows it. The
-// vertical scroll bar is the grid's own: its range is the record count and
-// its position the record number when the dataset is sequenced, else five
-// positions (first, upper, middle, lower, last).
+// of the read, so that field values, calculated fields and OnDrawColumnCell
+// handlers see the row being drawn. Painting thus writes the dataset's
+// active record: a dataset that a run walks on another thread must not be
+// shown by a grid meanwhile (such a run walks a snapshot of the rows). The
+// current record is always one of the shown rows: moving through the grid
+// (keys, clicks, the vertical scroll bar, the wheel) moves the dataset, and
+// the window follows it. The vertical scroll bar is the grid's own: its range
+// is the record count and its position the record number when the dataset is
+// sequenced, else five positions (first, upper, middle, lower, last).
 //
 // Columns. Without columns of its own the grid shows one default column per
 // visible field, in field order, rebuilt whenever the dataset's layout
@@ -97,7 +100,7 @@ public:
     void SetTitleFontColor(TColor color);
 
     // The width set (by code, a layout or the user's drag); unset, the
-    // default of the class library: the field's display width in digits, or
+    // default: the field's display width in digits, or
     // the title when that is wider, and 64 pixels without a field.
     int Width() const { return width_ >= 0 ? width_ : DefaultWidth(); }
     void SetWidth(int width);

@@ -1,4 +1,4 @@
-// TFontDialog: the font dialog of the class library, a modal window that
+// TFontDialog: the font dialog, a modal window that
 // offers the system's fonts (Qt's font chooser embedded in a TForm), so it is
 // shown and answered through the same modal hook as every other window.
 #pragma once

@@ -2,7 +2,8 @@
 // in-place editors (and, for the grid, its inner view) take the focus from
 // it. Enter and exit events fire only when the focus comes from, or goes to,
 // a widget outside the control within the same window; activation changes
-// between windows fire nothing, as the original's OnEnter/OnExit did not.
+// between windows fire nothing, so a control's OnExit (which checks or posts
+// what was typed) does not run because a message box came up over it.
 #pragma once
 
 #include "platform/widgets/Controls.h"

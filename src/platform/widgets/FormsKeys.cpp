@@ -1,6 +1,8 @@
 // The key router: how a key press on the focused widget of one of our forms
-// travels, in the order the original framework used (a key that a control's
-// in-place editor keeps for itself goes straight to the editor):
+// travels, in the order the program's windows are written for: their menus'
+// shortcuts win over every handler, and a form with KeyPreview sees a key
+// before its control does (a key that a control's in-place editor keeps for
+// itself goes straight to the editor):
 //   1. shortcuts: popup menus of the focused control and its parents, then
 //      the form's main menu (Menus.h);
 //   2. Shift+F10 opens the focused control's popup menu, as the Menu key
@@ -32,7 +34,7 @@ namespace zorbel {
 
 namespace {
 
-// The character a key press types, as the original's key-press event saw it:
+// The character a key press types, as OnKeyPress handlers test it:
 // Ctrl with a Latin letter gives the control character, Enter #13, Escape #27.
 QChar CharOf(const QKeyEvent *ke)
 {
@@ -154,8 +156,8 @@ private:
         if (!guard)
             return true;
 
-        const QChar original = CharOf(ke);
-        QChar ch = original;
+        const QChar pressed = CharOf(ke);
+        QChar ch = pressed;
         if (!ch.isNull()) {
             if ((form->KeyPreview() || control == form) && form->OnKeyPress)
                 DispatchEvent([&] { form->OnKeyPress(form, ch); });
@@ -166,7 +168,7 @@ private:
         }
         if (downSwallowed && (ch.isNull() || ch.unicode() < 32))
             return true;
-        if (ch != original || downSwallowed) {
+        if (ch != pressed || downSwallowed) {
             // Type the (replaced) character alone.
             QKeyEvent typed(QEvent::KeyPress, ch.unicode() < 32 ? ke->key() : 0, ke->modifiers(), QString(ch));
             Deliver(widget, &typed);

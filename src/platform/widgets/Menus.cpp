@@ -105,7 +105,8 @@ QMenu *TMenuItem::SubMenu()
     if (!subMenu_) {
         subMenu_ = new QMenu; // deleted by the item
         action_->setMenu(subMenu_);
-        // Opening a submenu is the parent item's click, as in the original.
+        // Opening a submenu is the parent item's click, so that the parent's
+        // OnClick can enable or check its items just before they show.
         connect(subMenu_, &QMenu::aboutToShow, this, [this] {
             if (parent_)
                 Fire(OnClick, this);

@@ -2,7 +2,7 @@
 //
 // A menu item is a Qt action (with a submenu when it has items of its own).
 // Shortcuts are not registered with Qt: the application's key router asks the
-// menus itself, in the original's order — first the popup menus of the
+// menus itself, in this order — first the popup menus of the
 // focused control and of its parents, then the main menu of its form. So a
 // popup item's key works only while its control (or a control inside it) has
 // the focus, one key may sit in several popups without ambiguity, and an

@@ -130,7 +130,7 @@ TLabel::TLabel(QWidget *parent, const QString &name) : QLabel(parent), TControl(
 
 void TLabel::SetCaption(const QString &caption)
 {
-    // '&' marks the accelerator letter in the original's captions; "&&" is one
+    // '&' marks the accelerator letter in the program's captions; "&&" is one
     // '&'. CR LF, CR and LF each break the line.
     QString shown;
     for (int i = 0; i < caption.size(); ++i) {

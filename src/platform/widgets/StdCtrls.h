@@ -2,13 +2,14 @@
 // radio group, combo box, list box, check-list box, group box, scroll bar.
 //
 // Item lists (combo box, list box) hold per item a text and an integer object
-// (the original's Items.Objects[i], used for ids and day numbers); TItems
+// (Items.Objects[i] in the windows' code, used for ids and day numbers); TItems
 // reaches both through the widget's item model: the text in the display role,
 // the object in the user role.
 //
-// Events fire as the original's did: OnClick when the user picks or toggles
-// (and when code changes a check box's Checked), OnChange when the text or
-// the choice changes through the user; code setting ItemIndex fires nothing.
+// Events: OnClick when the user picks or toggles (and when code changes a
+// check box's Checked), OnChange when the text or the choice changes through
+// the user; code setting ItemIndex fires nothing, so a window that fills and
+// positions its lists does not run its own change handlers meanwhile.
 #pragma once
 
 #include "platform/dataset/DBTypes.h" // TAlignment, shared with fields
@@ -50,7 +51,8 @@ public:
     void Delete(int index);
     void Clear();
     // Index of the first item equal to text in the Russian collation,
-    // ignoring case as the original did; -1 when there is none.
+    // ignoring case (a currency or a name stored in another case still finds
+    // its item); -1 when there is none.
     int IndexOf(const QString &text) const;
     int IndexOfObject(std::int64_t object) const;
     QStringList ToStringList() const;
@@ -215,7 +217,9 @@ public:
     void SetItems(const QStringList &items);
     int Columns() const { return columns_; }
     void SetColumns(int columns);
-    // -1 when none is chosen. Setting it fires OnClick, as the original's did.
+    // -1 when none is chosen. Setting it (by code or by a click) fires OnClick
+    // when the choice changes: the handler that follows the choice runs
+    // however the choice came, a record shown by a data-aware group included.
     int ItemIndex() const { return itemIndex_; }
     void SetItemIndex(int index);
 

@@ -158,7 +158,35 @@ TEST_F(SysFilesTest, FileTimes)
     EXPECT_NE(FileSetDate(At(QStringLiteral("missing")), Noon), 0);
 }
 
-TEST_F(SysFilesTest, AttributesMapTheOriginalBits)
+// Reading and setting a file's time go through the seam: a refused call
+// reads as no time and sets nothing, and a copy whose time cannot be set is
+// no copy (its target untouched).
+TEST_F(SysFilesTest, FileTimesGoThroughTheSeam)
+{
+    const QString file = At(QStringLiteral("R2.bak"));
+    Put(file, "x");
+    ASSERT_EQ(FileSetDate(file, Noon), 0);
+    const QDateTime later = Noon.addDays(3);
+    test::TFaultEnv env;
+    TSysEnvScope scope(env);
+    env.FailCall(TSysOp::FileTime, 1, EIO);
+    EXPECT_FALSE(FileAge(file).isValid());
+    EXPECT_EQ(FileAge(file), Noon);
+    env.FailCall(TSysOp::FileTime, 1, EPERM);
+    EXPECT_EQ(FileSetDate(file, later), EPERM);
+    EXPECT_EQ(FileAge(file), Noon);
+    EXPECT_TRUE(TSysEnv::ModifiedTime(dir_.path()).isValid()); // a folder has a time too
+
+    const QString target = At(QStringLiteral("R3.bak"));
+    Put(target, "keep");
+    env.FailCall(TSysOp::FileTime, 1, EIO);
+    EXPECT_FALSE(CopyFile(file, target, false));
+    EXPECT_EQ(Get(target), "keep");
+    EXPECT_TRUE(CopyFile(file, target, false));
+    EXPECT_EQ(FileAge(target), Noon);
+}
+
+TEST_F(SysFilesTest, AttributesMapToTheZipBits)
 {
     const QString file = At(QStringLiteral("Zorbel.den"));
     const QString hidden = At(QStringLiteral(".hidden"));

@@ -479,7 +479,7 @@ TEST(KeyTest, PreviewSeesKeysFirstAndMaySwallowThem)
     SendKey(form.Ed, Qt::Key_Period, Qt::NoModifier, QStringLiteral("."));
     EXPECT_EQ(form.Ed->Text(), QStringLiteral("1,"));
 
-    // A swallowed key-down still types its printable character, as the original did.
+    // A swallowed key-down still types its printable character: only OnKeyPress stops a character.
     form.Ed->OnKeyDown = [](TObject *, WORD &key, TShiftState) { key = 0; };
     SendKey(form.Ed, Qt::Key_5, Qt::NoModifier, QStringLiteral("5"));
     EXPECT_EQ(form.Ed->Text(), QStringLiteral("1,5"));

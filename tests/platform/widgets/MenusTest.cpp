@@ -1,4 +1,4 @@
-// Menu shortcuts scoped as the original scoped them, radio items, popups.
+// Menu shortcuts scoped to the focused control's popups and its form's menu, radio items, popups.
 #include "platform/widgets/Menus.h"
 #include "platform/widgets/ModalScript.h"
 #include "platform/widgets/StdCtrls.h"
