@@ -291,6 +291,14 @@ TEST(StatusBarTest, FixedPanelsAndClicks)
     EXPECT_EQ(sb->PanelText(1), QStringLiteral("1 000,00"));
 }
 
+// The windows' own font is fontconfig's sans-serif, and proportional: on a
+// machine with only the report layouts' fonts it was Liberation Mono.
+TEST(ApplicationFont, IsProportional)
+{
+    const QFontInfo info(QApplication::font());
+    EXPECT_FALSE(info.fixedPitch()) << info.family().toStdString();
+}
+
 // A figure wider than its panel widens the panel (it lost its leading
 // digits at the panel's edge); the panels after it move right; the bar grows
 // with its font; right-aligned text ends at the panel's right edge.
