@@ -209,6 +209,19 @@ void TFormRst::FillDynamicsOfUnit()
     }
 }
 
+TDynSource TFormRst::DynamicsSource(TQuery &Query, int Unit)
+{
+    // The operations folded in memory; the grouped query only when the fold
+    // meets a value it does not model.
+    if (std::optional<TDynSource> folded = FoldDynSource(main_.Dm->Db, sql_, Unit, Period.FromDate, Period.ToDate))
+        return std::move(*folded);
+    Query.Close();
+    Query.Open();
+    TDynSource rows = ReadDynSource(Query, Unit);
+    Query.Close();
+    return rows;
+}
+
 void TFormRst::FillDynamics(int Unit)
 {
     const TRstOpening o = ComputeOpeningBalances();
@@ -217,9 +230,7 @@ void TFormRst::FillDynamics(int Unit)
     TabDyn.DisableControls();
     try {
         OpenDynTable(TabDyn, DynUnitName(rowUnit));
-        source.Close();
-        source.Open();
-        FillDynamicRows(source, rowUnit, {o.Amount, o.Common}, TabDyn);
+        FillDynamicRows(DynamicsSource(source, rowUnit), rowUnit, {o.Amount, o.Common}, TabDyn);
     } catch (const Exception &) {
     }
     TabDyn.EnableControls();
@@ -233,9 +244,7 @@ void TFormRst::FillWeeks()
     DataDyn.SetDataSet(nullptr);
     try {
         OpenDynTable(TabDyn, DynUnitName(duWeeks));
-        if (!Qday.Active())
-            Qday.Open();
-        FillWeekRows(Qday, {o.Amount, o.Common}, TabDyn);
+        FillWeekRows(DynamicsSource(Qday, duDays), {o.Amount, o.Common}, TabDyn);
     } catch (const Exception &) {
     }
     DataDyn.SetDataSet(&TabDyn);
