@@ -97,22 +97,24 @@ std::optional<TRestMonths> MonthsFromSums(TDatabase &Db, const TAccountScope &Sc
     const TDateTime firstDay = EncodeDate(1, 1, 1), lastDay = EncodeDate(9999, 12, 31);
     TRestMonths sums;
     for (const auto &[id, times] : accounts) {
-        TQuery qr;
-        qr.SetDatabase(&Db);
-        qr.SQL() = {QStringLiteral("select min(date_real),max(date_real) from tb_hist where id_account=:acc")};
-        qr.ParamByName(QStringLiteral("acc"))->SetAsSmallInt(id);
+        // The first and the last date, each one step down the (account,
+        // date) index; asked together the engine would read the whole range.
         std::optional<double> lo, hi;
         bool numbers = true;
-        qr.ForEachRow([&](const TSqliteStatement &st) {
-            for (int c = 0; c < 2; ++c) {
-                const int type = st.ColumnType(c);
+        for (const char *edge : {"min", "max"}) {
+            TQuery qr;
+            qr.SetDatabase(&Db);
+            qr.SQL() = {QStringLiteral("select %1(date_real) from tb_hist where id_account=:acc").arg(QLatin1String(edge))};
+            qr.ParamByName(QStringLiteral("acc"))->SetAsSmallInt(id);
+            qr.ForEachRow([&](const TSqliteStatement &st) {
+                const int type = st.ColumnType(0);
                 if (type == TSqliteStatement::vtNull)
-                    continue;
+                    return false;
                 numbers = numbers && (type == TSqliteStatement::vtInteger || type == TSqliteStatement::vtFloat);
-                (c == 0 ? lo : hi) = st.ColumnDouble(c);
-            }
-            return false;
-        });
+                (edge[1] == 'i' ? lo : hi) = st.ColumnDouble(0);
+                return false;
+            });
+        }
         if (!numbers)
             return std::nullopt;
         if (!lo || !hi) {
