@@ -203,72 +203,12 @@ TDynSource ReadDynSource(TDataSet &Source, int Unit)
 
 namespace {
 
-// What the engine's sum() and avg() keep of a group's terms: the count of
-// terms that are not null, the sum in floating point of every term in the
-// order given, and for whole terms their exact sum until it passes 64 bits.
-struct TFold {
-    int64_t Count = 0;
-    double Real = 0;
-    int64_t Whole = 0;
-    bool Approx = false;   // a term that is not whole: the sum is Real
-    bool Overflow = false; // the whole sum passed 64 bits: the engine fails
-};
-
-// Days, years and months are modelled below 2^40, as the day sums do.
-constexpr double KeyLimit = 1099511627776.0;
-
 // A group key of the day, month or year pass: null first, then ascending.
 using TFoldKey = std::array<std::optional<int64_t>, 2>;
 
 struct TFoldGroup {
-    std::array<TFold, 9> Terms;
+    std::array<TEngineSum, 9> Terms;
 };
-
-// The number in Column as a whole key; false for text, blob or a fraction.
-bool KeyValue(const TSqliteStatement &St, int Column, std::optional<int64_t> &Out)
-{
-    switch (St.ColumnType(Column)) {
-    case TSqliteStatement::vtNull: Out.reset(); return true;
-    case TSqliteStatement::vtInteger: {
-        const int64_t v = St.ColumnInt(Column);
-        if (v <= -int64_t(KeyLimit) || v >= int64_t(KeyLimit))
-            return false;
-        Out = v;
-        return true;
-    }
-    case TSqliteStatement::vtFloat: {
-        const double d = St.ColumnDouble(Column);
-        if (!(std::fabs(d) < KeyLimit) || d != std::trunc(d))
-            return false;
-        Out = int64_t(d);
-        return true;
-    }
-    default: return false;
-    }
-}
-
-// Adds the term in Column as the engine's sum step does; false for text or
-// blob, which the engine converts by rules not repeated here.
-bool AddTerm(const TSqliteStatement &St, int Column, TFold &F)
-{
-    switch (St.ColumnType(Column)) {
-    case TSqliteStatement::vtNull: return true;
-    case TSqliteStatement::vtInteger: {
-        const int64_t v = St.ColumnInt(Column);
-        ++F.Count;
-        F.Real += double(v);
-        if (!F.Approx && !F.Overflow && __builtin_add_overflow(F.Whole, v, &F.Whole))
-            F.Approx = F.Overflow = true;
-        return true;
-    }
-    case TSqliteStatement::vtFloat:
-        ++F.Count;
-        F.Real += St.ColumnDouble(Column);
-        F.Approx = true;
-        return true;
-    default: return false;
-    }
-}
 
 // The value positions whose query column is avg(term)/10; the others are sum(term).
 constexpr bool AverageTenth[9] = {false, false, true, false, false, true, true, false, false};
@@ -289,11 +229,11 @@ std::optional<TDynSource> FoldDynSource(TDatabase &Db, const TRstSql &Sql, int U
     q.ForEachRow([&](const TSqliteStatement &st) {
         TFoldKey key;
         for (int k = 0; k < keys; ++k)
-            if (!KeyValue(st, k, key[size_t(k)]))
+            if (!WholeKey(st, k, key[size_t(k)]))
                 return foldable = false;
         TFoldGroup &g = groups[key];
         for (int i = 0; i < 9; ++i)
-            if (!AddTerm(st, keys + i, g.Terms[size_t(i)]))
+            if (!g.Terms[size_t(i)].Add(st, keys + i))
                 return foldable = false;
         return true;
     });
@@ -313,15 +253,15 @@ std::optional<TDynSource> FoldDynSource(TDatabase &Db, const TRstSql &Sql, int U
                 r.Mn = int(*key[1]);
         }
         for (int i = 0; i < 9; ++i) {
-            const TFold &f = g.Terms[size_t(i)];
-            if (f.Count == 0)
-                continue;
-            if (AverageTenth[i])
-                r.Values[size_t(i)] = f.Real / double(f.Count) / 10;
-            else if (f.Overflow)
+            const TEngineSum &f = g.Terms[size_t(i)];
+            if (AverageTenth[i]) {
+                if (const std::optional<double> avg = f.Average())
+                    r.Values[size_t(i)] = *avg / 10;
+            } else if (f.Overflow) {
                 return std::nullopt; // the engine's sum fails: the query reports it
-            else
-                r.Values[size_t(i)] = f.Approx ? f.Real : double(f.Whole);
+            } else {
+                r.Values[size_t(i)] = f.Sum();
+            }
         }
         rows.push_back(r);
     }
