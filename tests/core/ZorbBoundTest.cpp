@@ -247,6 +247,7 @@ TEST_F(BoundTest, CopiesAndPacketsKeepTheBound)
     const int t = int(Date());
     EXPECT_EQ(post.CopyToFuture({t + 3, t + 4}), 0);
     EXPECT_EQ(Count(QStringLiteral("kind='2'")), 0);
+    EXPECT_EQ(host.notices, QStringList{MoneyRangeMessage()}); // told why, not dropped silently
     TSqliteStatement(dm.Db.Db(), QStringLiteral("UPDATE Tb_Hist SET Qdt = NULL")).Step();
     dm.Tb_Hist.Refresh();
 
@@ -320,8 +321,10 @@ TEST_F(BoundTest, BalancesStayWithinTheOneBoundPostingAndOpeningShare)
     ASSERT_TRUE(AddAmount(TCardMode::Income, 99999999999.0, Date())) << lastRefusal.toStdString();
     ASSERT_TRUE(h.Locate(QStringLiteral("Date_Create"), LastStamp(), {}));
     const QString unmoved = State();
+    host.notices.clear();
     EXPECT_FALSE(post.MoveOperation(2, 0));
     EXPECT_EQ(State(), unmoved);
+    EXPECT_EQ(host.notices, QStringList{BalanceRangeMessage(U("Банк"), false)});
     Check("transfer and move");
 }
 
