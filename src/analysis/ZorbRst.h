@@ -19,6 +19,7 @@
 // while it is set.
 #pragma once
 
+#include "analysis/ZorbRstDynCalc.h"
 #include "analysis/ZorbRstQuery.h"
 #include "core/ZorbLaunch.h"
 #include "memtable/VemtMemTable.h"
@@ -50,8 +51,10 @@ struct TRstHistPrint;
 
 // The notice's first line when the window's figures cannot be read.
 extern const QString RstReadFailedText;
-// The notice's first line when a chart cannot be printed.
+// The notice's first line when a chart cannot be printed, and its reason
+// when the printer or the print file refused the document.
 extern const QString ChartPrintFailedText;
+extern const QString ChartNotPrintedReason;
 
 // Include and exclude colours of a condition box.
 constexpr TColor RstIncludeColor = clInfoBk;
@@ -231,6 +234,9 @@ public:
     void ApplyDynamicsView();
     // Unit: 0 days from Qday, 1 years from Qyr, 2 months from Qmn.
     void FillDynamics(int Unit);
+    // The rows of the day, month or year query (Unit duDays, duMonths,
+    // duYears) of the current conditions and period; Query is that query.
+    TDynSource DynamicsSource(TQuery &Query, int Unit);
     void FillWeeks();
     // Fills TabDyn from the query the unit box asks for (tab 2 only).
     void FillDynamicsOfUnit();
