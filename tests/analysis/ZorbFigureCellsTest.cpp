@@ -23,7 +23,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFontMetrics>
-#include <iostream>
 #include <set>
 
 namespace zorbel::test {
@@ -86,11 +85,6 @@ public:
             figures_ = 0;
             (void)window_.grab();
         }
-        if (figures_ == 0)
-            for (TDBGrid *g : window_.findChildren<TDBGrid *>())
-                std::cerr << what << " " << g->Name().toStdString() << " visible " << g->isVisible() << " rows "
-                          << (g->DataSource() && g->DataSource()->DataSet() ? g->DataSource()->DataSet()->RecordCount() : -1)
-                          << " size " << g->width() << "x" << g->height() << "\n";
         EXPECT_GT(figures_, 0) << what;
         for (const auto &k : painted_)
             if (!drawn_.count(k))
@@ -168,6 +162,7 @@ protected:
         main->EntryDate = EncodeDate(2024, 3, 15);
         main->LimSum = true;
         main->LimFilter = 2; // every turnover and every limit
+        main->LimPlan = true; // the accounts of the current one's currency
         main->RestDt = 7;     // balances, expenses and incomes
         main->BalYear = 2024;
     }
