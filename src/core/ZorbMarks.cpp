@@ -307,8 +307,9 @@ void TFormMrk::RemoveMarks(bool All)
             hist.Edit();
             hist.FieldByName(QStringLiteral("B"))->Clear();
             hist.Post();
-        } catch (const Exception &) {
+        } catch (...) {
             hist.Cancel();
+            throw; // the step below undoes every mark removed so far
         }
     };
     // All marks are removed as one step: either every one goes or none.
@@ -333,6 +334,7 @@ void TFormMrk::RemoveMarks(bool All)
     try {
         hist.GotoBookmark(position);
     } catch (const Exception &) {
+        // Only the ledger's position: the marks are written.
     }
     hist.EnableControls();
     if (TRstWindow *results = FormRst()) {
@@ -346,7 +348,11 @@ void TFormMrk::RemoveMarks(bool All)
             hs.Open();
             if (recNo > 0)
                 hs.SetRecNo(recNo);
-        } catch (const Exception &) {
+        } catch (const Exception &e) {
+            // Closed, the list shows no rows rather than stale ones; open,
+            // only its position was lost.
+            if (!hs.Active())
+                ShowNotice(U("Не удалось прочитать список операций окна итогов.\r") + e.Message(), false);
         }
         hs.EnableControls();
     }
@@ -359,6 +365,7 @@ void TFormMrk::RemoveMarks(bool All)
         try {
             Qmark.SetRecNo(row);
         } catch (const Exception &) {
+            // Only the position: the list was read anew.
         }
     }
 }
