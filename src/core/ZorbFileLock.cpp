@@ -1,11 +1,13 @@
 // The lock of an open data file (TDataFileLock, see ZorbFile.h).
 #include "core/ZorbFile.h"
+#include "platform/system/SysEnv.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSysInfo>
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
@@ -48,19 +50,28 @@ bool TDataFileLock::Acquire(const QString &File, QString &Holder)
 {
     Release();
     Holder.clear();
+    error_ = 0;
     const QString lockFile = LockFileOf(File);
     const QByteArray path = QFile::encodeName(lockFile);
     for (int attempt = 0; attempt < 5; ++attempt) {
-        int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
-        // Another user's lock file is locked just as well through a reading descriptor.
-        if (fd < 0 && errno == EACCES)
-            fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        int fd = TSysEnv::Open(lockFile, O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+        // Another user's lock file is locked just as well through a reading
+        // descriptor. In a folder the user cannot write there may be none at
+        // all (ENOENT): no copy then holds one.
+        bool unwritable = fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM);
+        if (unwritable) {
+            fd = TSysEnv::Open(lockFile, O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+            unwritable = fd < 0 && (errno == ENOENT || errno == EACCES || errno == EROFS || errno == EPERM);
+        }
         if (fd < 0) {
-            // A folder that takes no new file takes no new data file either.
-            if (errno == EACCES || errno == EROFS || errno == EPERM) {
+            // A folder that takes no new file takes no new data file either:
+            // no copy can write there, so none needs keeping out.
+            if (unwritable) {
                 file_ = QFileInfo(File).absoluteFilePath();
                 return true;
             }
+            Holder.clear();
+            error_ = errno;
             return false;
         }
         int rc;
@@ -68,7 +79,9 @@ bool TDataFileLock::Acquire(const QString &File, QString &Holder)
             rc = ::flock(fd, LOCK_EX | LOCK_NB);
         while (rc != 0 && errno == EINTR);
         if (rc != 0) {
-            Holder = HolderOf(fd);
+            error_ = errno == EWOULDBLOCK ? 0 : errno;
+            if (error_ == 0)
+                Holder = HolderOf(fd);
             ::close(fd);
             return false;
         }
@@ -118,6 +131,26 @@ void TDataFileLock::Take(TDataFileLock &Other)
     Other.fd_ = -1;
     Other.file_.clear();
     Other.lockFile_.clear();
+}
+
+bool DataFileWritable(const QString &File)
+{
+    // The file's own mode does not matter: the new archive is renamed over it.
+    return ::access(QFile::encodeName(QFileInfo(File).absolutePath()).constData(), W_OK | X_OK) == 0;
+}
+
+QString ReadOnlyDataFileText(const QString &File)
+{
+    return QStringLiteral("Файл данных открыт только для чтения: в его папку нельзя записать.\r"
+                          "Чтобы сохранить изменения, выберите «Сохранить как…».\r") +
+           File;
+}
+
+QString LockFailedText(const QString &File, int Error)
+{
+    return QStringLiteral("Не удалось заблокировать файл данных от записи другой копией программы (%1).\r")
+               .arg(QString::fromLocal8Bit(std::strerror(Error))) +
+           File;
 }
 
 QString LockedFileText(const QString &File, const QString &Holder)
