@@ -174,8 +174,12 @@ public:
     // Takes the lock of File (releasing one held before). True when held,
     // and also when File's folder takes no lock file (no copy can then
     // write there). False when another copy holds it; Holder then names it
-    // ("user@host, процесс N"), as far as it is known.
+    // ("user@host, процесс N"), as far as it is known. False also when the
+    // lock file cannot be made for another reason; Error then tells it.
     bool Acquire(const QString &File, QString &Holder);
+    // The errno of the last Acquire that could not make the lock file; 0
+    // after one that took the lock or found it held by another copy.
+    int Error() const { return error_; }
     void Release();
     // The data file whose lock is held; empty when none.
     const QString &File() const { return file_; }
@@ -185,9 +189,13 @@ public:
 private:
     QString file_, lockFile_;
     int fd_ = -1;
+    int error_ = 0;
 };
 
 // "Файл данных открыт в другой копии программы (" + Holder + ").\r" + File.
 QString LockedFileText(const QString &File, const QString &Holder);
+// The notice when File's lock file could not be made: the file is neither
+// opened nor written.
+QString LockFailedText(const QString &File);
 
 } // namespace zorbel

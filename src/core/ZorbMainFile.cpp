@@ -297,7 +297,7 @@ bool TFormMain::LockDataFile(const QString &FileName, TDataFileLock &Lock)
     QString holder;
     if (Lock.Acquire(FileName, holder))
         return true;
-    ShowNotice(LockedFileText(FileName, holder), false);
+    ShowNotice(Lock.Error() != 0 ? LockFailedText(FileName) : LockedFileText(FileName, holder), false);
     return false;
 }
 

@@ -129,6 +129,65 @@ TEST(ZorbFileLock, AnotherProcessHoldsTheLockUntilItEnds)
     EXPECT_FALSE(QFileInfo::exists(box.Path("files/.data.den.lock")));
 }
 
+// A lock file that cannot be made is not taken for another copy's lock: its
+// opening and writing go through the system seam (a full disk fails them),
+// and a link planted at its name is refused, each with the error kept.
+TEST(ZorbFileLock, ALockFileThatCannotBeMadeIsToldApartFromAnotherCopy)
+{
+    TSandbox box;
+    const QString file = box.Path("files/data.den");
+    TSandbox::Write(file, "PK");
+    const QString lockName = box.Path("files/.data.den.lock");
+    TDataFileLock lock;
+    QString holder;
+    {
+        test::TFaultEnv env;
+        env.FailCall(TSysOp::Open, 1, ENOSPC, true);
+        TSysEnvScope scope(env);
+        EXPECT_FALSE(lock.Acquire(file, holder));
+        EXPECT_EQ(lock.Error(), ENOSPC);
+        EXPECT_TRUE(holder.isEmpty());
+        EXPECT_TRUE(lock.File().isEmpty());
+    }
+    {
+        // The holder's name is written through the seam: a failed write
+        // still holds the lock, and the lock file goes on release.
+        test::TFaultEnv env;
+        env.FailCall(TSysOp::Write, 1, ENOSPC, true);
+        TSysEnvScope scope(env);
+        EXPECT_TRUE(lock.Acquire(file, holder));
+        EXPECT_EQ(lock.Error(), 0);
+        EXPECT_GE(env.Calls(TSysOp::Write), 1);
+        lock.Release();
+        EXPECT_GE(env.Calls(TSysOp::Remove), 1);
+        EXPECT_FALSE(QFileInfo::exists(lockName));
+    }
+    ASSERT_EQ(::symlink("elsewhere", QFile::encodeName(lockName).constData()), 0);
+    EXPECT_FALSE(lock.Acquire(file, holder));
+    EXPECT_EQ(lock.Error(), ELOOP);
+    ASSERT_TRUE(QFile::remove(lockName));
+    EXPECT_TRUE(lock.Acquire(file, holder));
+    EXPECT_EQ(lock.Error(), 0);
+    EXPECT_EQ(lock.File(), file);
+}
+
+// At start-up the notice says the lock file could not be made, not that
+// another copy has the file open.
+TEST_F(ZorbMainEnd, ALockFileThatCannotBeMadeIsNamedAsSuch)
+{
+    const QString file = MakeDataFile("linked.den", QString());
+    const QString lockName = QFileInfo(file).absolutePath() + "/.linked.den.lock";
+    ASSERT_EQ(::symlink("elsewhere", QFile::encodeName(lockName).constData()), 0);
+    TModalScript refused;
+    refused.Press("OK");
+    auto f = Start({file});
+    EXPECT_FALSE(f->ReadyToRun());
+    ASSERT_TRUE(refused.Finished());
+    EXPECT_EQ(Texts(refused).value(0).toStdString(), LockFailedText(file).toStdString());
+    f.reset();
+    QFile::remove(lockName);
+}
+
 // A full disk through the fault seam: the notice names the disk and the data
 // file, the data file and its backup stay byte-identical, and closing asks
 // once: stay, save elsewhere, or close without saving.
