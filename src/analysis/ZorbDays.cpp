@@ -7,9 +7,13 @@
 #include "core/ZorbDm.h"
 #include "core/ZorbMain.h"
 #include "core/ZorbText.h"
+#include "core/TulnDlg.h"
 #include "platform/rtl/Format.h"
+#include "platform/rtl/Money.h"
 
 namespace zorbel {
+
+const QString DaysReadFailedText = U("Не удалось прочитать операции счёта: будущие дни не показаны.\n");
 
 TFormDays::TFormDays(TFormMain &Main) : main_(Main)
 {
@@ -70,22 +74,21 @@ TFormDays::~TFormDays()
 void TFormDays::FillDays()
 {
     SetCaption(U("Будущие дни с учётом планов"));
-    std::optional<double> start;
-    struct TCaption {
-        TFormDays &form;
-        std::optional<double> &start;
-        ~TCaption()
-        {
-            // Also when the filling failed part-way.
-            form.TbDays.EnableControls();
-            if (form.TbDays.Active() && !form.TbDays.IsEmpty())
-                form.SetCaption(U("Начальный остаток = ") +
-                                FormatFloat(QStringLiteral("#,##0.00"), start.value_or(0)));
-        }
-    } caption{*this, start};
     TbDays.DisableControls();
-    start = zorbel::FillDays(main_.Dm->Db, CurrentAccountScope(main_, false, false).AccountId,
-                             CurrentAccountBeg(main_), StartDay, TbDays);
+    int64_t start = 0;
+    try {
+        start = zorbel::FillDays(main_.Dm->Db, CurrentAccountScope(main_, false, false).AccountId,
+                                 CurrentAccountBeg(main_), StartDay, TbDays);
+    } catch (const Exception &e) {
+        // The list stays empty and the caption names no balance: a figure
+        // read from a part of the rows would be wrong.
+        TbDays.EnableControls();
+        ShowNotice(DaysReadFailedText + e.Message(), false);
+        return;
+    }
+    TbDays.EnableControls();
+    if (TbDays.Active() && !TbDays.IsEmpty())
+        SetCaption(U("Начальный остаток = ") + FormatFloat(QStringLiteral("#,##0.00"), UnitsToMoney(start)));
 }
 
 bool ChooseFutureDay(TFormMain &Main, TDateTime &Day)

@@ -12,6 +12,9 @@ namespace zorbel {
 
 class TFormMain;
 
+// The notice's first line when the account's operations cannot be read.
+extern const QString DaysReadFailedText;
+
 class TFormDays : public TForm {
     Q_OBJECT
 public:
@@ -23,6 +26,8 @@ public:
     TDataSource DataDays{&TbDays};
     TDateTime StartDay = 0; // today, set when the window is shown
 
+    // Fills the list; a failed read leaves it empty and tells the user
+    // (DaysReadFailedText and the failure's own message).
     void FillDays();
 
 private:

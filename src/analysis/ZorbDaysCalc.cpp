@@ -4,6 +4,7 @@
 #include "analysis/ZorbAnalysisTables.h"
 #include "platform/dataset/Fields.h"
 #include "platform/rtl/Exceptions.h"
+#include "platform/rtl/Money.h"
 
 namespace zorbel {
 
@@ -19,7 +20,7 @@ void OpenDaysTable(TVemtMemTable &TbDays)
     OpenMemTable(TbDays, fields);
 }
 
-std::optional<double> FillDays(TDatabase &Db, int AccountId, double Beg, TDateTime StartDay, TVemtMemTable &TbDays)
+int64_t FillDays(TDatabase &Db, int AccountId, double Beg, TDateTime StartDay, TVemtMemTable &TbDays)
 {
     auto prepare = [&](TQuery &q, QStringList sql) {
         q.SetDatabase(&Db);
@@ -27,44 +28,50 @@ std::optional<double> FillDays(TDatabase &Db, int AccountId, double Beg, TDateTi
         q.ParamByName(QStringLiteral("d"))->SetAsDateTime(StartDay);
         q.ParamByName(QStringLiteral("a"))->SetAsSmallInt(AccountId);
     };
-    std::optional<double> start;
-    double rest = 0;
+    TbDays.EmptyTable();
     try {
         TQuery qbeg;
         prepare(qbeg, {QStringLiteral("Select sum(dt),sum(ct) from tb_hist where date_real<=:d "),
                        QStringLiteral("and id_account=:a and kind='1'")});
         qbeg.Open();
-        rest = Beg + qbeg.Fields()[0]->AsFloat() - qbeg.Fields()[1]->AsFloat();
-        start = rest;
-    } catch (const Exception &) {
-        // Without the realised sums the list still shows the days from 0.
-    }
+        const int64_t start =
+            MoneyToUnits(Beg) + MoneyToUnits(qbeg.Fields()[0]->AsFloat()) - MoneyToUnits(qbeg.Fields()[1]->AsFloat());
+        qbeg.Close();
 
-    TbDays.EmptyTable();
-    TQuery qd;
-    prepare(qd, {QStringLiteral("Select date_real,sum(dt) dt,sum(ct) ct"), QStringLiteral("from tb_hist "),
-                 QStringLiteral("where  date_real>:d"), QStringLiteral("and id_account=:a"),
-                 QStringLiteral("group by date_real"), QStringLiteral("order by date_real")});
-    qd.Open();
-    TField *date = qd.Fields()[0], *dt = qd.Fields()[1], *ct = qd.Fields()[2];
-    TField *tDate = TbDays.FieldByName(QStringLiteral("Date_Real")), *tDt = TbDays.FieldByName(QStringLiteral("Dt"));
-    TField *tCt = TbDays.FieldByName(QStringLiteral("Ct")), *tRest = TbDays.FieldByName(QStringLiteral("Rest"));
-    for (; !qd.Eof(); qd.Next()) {
-        if (date->IsNull())
-            continue;
-        rest += dt->AsFloat() - ct->AsFloat();
-        TbDays.Append();
-        tDate->SetAsDateTime(date->AsDateTime());
-        if (!dt->IsNull())
-            tDt->SetAsFloat(dt->AsFloat());
-        if (!ct->IsNull())
-            tCt->SetAsFloat(ct->AsFloat());
-        tRest->SetAsFloat(rest);
-        TbDays.Post();
+        TQuery qd;
+        prepare(qd, {QStringLiteral("Select date_real,sum(dt) dt,sum(ct) ct"), QStringLiteral("from tb_hist "),
+                     QStringLiteral("where  date_real>:d"), QStringLiteral("and id_account=:a"),
+                     QStringLiteral("group by date_real"), QStringLiteral("order by date_real")});
+        qd.Open();
+        TField *date = qd.Fields()[0], *dt = qd.Fields()[1], *ct = qd.Fields()[2];
+        TField *tDate = TbDays.FieldByName(QStringLiteral("Date_Real"));
+        TField *tDt = TbDays.FieldByName(QStringLiteral("Dt"));
+        TField *tCt = TbDays.FieldByName(QStringLiteral("Ct")), *tRest = TbDays.FieldByName(QStringLiteral("Rest"));
+        int64_t rest = start;
+        for (; !qd.Eof(); qd.Next()) {
+            if (date->IsNull())
+                continue;
+            const int64_t in = MoneyToUnits(dt->AsFloat()), out = MoneyToUnits(ct->AsFloat());
+            rest += in - out;
+            TbDays.Append();
+            tDate->SetAsDateTime(date->AsDateTime());
+            if (!dt->IsNull())
+                tDt->SetAsFloat(UnitsToMoney(in));
+            if (!ct->IsNull())
+                tCt->SetAsFloat(UnitsToMoney(out));
+            tRest->SetAsFloat(UnitsToMoney(rest));
+            TbDays.Post();
+        }
+        qd.Close();
+        TbDays.First();
+        return start;
+    } catch (...) {
+        // A list cut short would show balances of a part of the rows.
+        if (TbDays.State() == dsInsert)
+            TbDays.Cancel();
+        TbDays.EmptyTable();
+        throw;
     }
-    qd.Close();
-    TbDays.First();
-    return start;
 }
 
 } // namespace zorbel

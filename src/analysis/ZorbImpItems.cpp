@@ -108,6 +108,16 @@ const TImportItem *TImportCatalog::FindItemAt(const QString &name, int lev, int 
     return nullptr;
 }
 
+std::vector<const TImportItem *> TImportCatalog::ItemsNamed(const QString &name) const
+{
+    std::vector<const TImportItem *> out;
+    const auto it = byName_.constFind(Key(name));
+    if (it != byName_.constEnd())
+        for (size_t index : *it)
+            out.push_back(&items_[index]);
+    return out;
+}
+
 int TImportCatalog::FindPerson(const QString &name) const { return persons_.value(Key(name), LevelUnknown); }
 
 int TImportCatalog::FindFirm(const QString &name) const { return firms_.value(Key(name), LevelUnknown); }
@@ -159,6 +169,17 @@ private:
         Fill(k, *item);
         return true;
     }
+    // The child named so of parent at depth lev whose kind is accepted.
+    const TImportItem *AcceptedChild(const QString &name, int lev, int parent) const
+    {
+        for (const TImportItem *item : catalog_.ItemsNamed(name))
+            if (item->Lev == lev && item->Ref == parent && Accepted(item))
+                return item;
+        return nullptr;
+    }
+    // Places the names as a path from a root (ZorbImpItems.h); returns how
+    // many positions it placed: 0, or 2 or 3.
+    int LookupPath();
     void Lookup();
     void ThreeNames();
     void TwoNames();
@@ -173,11 +194,47 @@ private:
     const TImportCatalog &catalog_;
 };
 
+int TResolver::LookupPath()
+{
+    if (!Has(0) || !Has(1))
+        return 0;
+    // Among namesake roots, the first whose path goes deepest.
+    const TImportItem *best[3] = {};
+    int depth = 0;
+    for (const TImportItem *root : catalog_.ItemsNamed(pos_[0].N)) {
+        if (root->Lev != 0 || !Accepted(root))
+            continue;
+        const TImportItem *child = AcceptedChild(pos_[1].N, 1, root->Id);
+        if (!child)
+            continue;
+        const TImportItem *grandchild = Has(2) ? AcceptedChild(pos_[2].N, 2, child->Id) : nullptr;
+        const int d = grandchild ? 3 : 2;
+        if (d > depth) {
+            depth = d;
+            best[0] = root;
+            best[1] = child;
+            best[2] = grandchild;
+        }
+        if (depth == 3 || !Has(2))
+            break;
+    }
+    for (int k = 0; k < depth; ++k) {
+        Fill(k, *best[k]);
+        R(k) = LevelEmpty;
+    }
+    return depth;
+}
+
 void TResolver::Lookup()
 {
+    const int placed = LookupPath();
     for (int k = 0; k < 3; ++k) {
-        if (!Has(k))
+        if (!Has(k) || k < placed)
             continue;
+        if (placed > 0) {
+            R(k) = LevelUnknown; // a new child below the path found
+            continue;
+        }
         const TImportItem *item = catalog_.LocateItem(pos_[k].N, direction_);
         if (Accepted(item)) {
             I(k) = item->Id;
@@ -363,6 +420,13 @@ void TResolver::CompletePath()
         R(1) = LevelInconsistent;
     for (int k = 0; k < 3; ++k)
         if (R(k) == TransferItemId)
+            R(k) = LevelInconsistent;
+    // A name shown at a level that the write would leave empty.
+    bool importable = true;
+    for (int k = 0; k < 3; ++k)
+        importable = importable && R(k) != LevelInconsistent;
+    for (int k = 0; importable && k < 3; ++k)
+        if (Has(k) && R(k) == LevelEmpty)
             R(k) = LevelInconsistent;
 }
 

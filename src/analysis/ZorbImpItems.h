@@ -10,6 +10,16 @@
 // importable). After resolution a line that names any category carries its
 // whole path: a found category brings its missing ancestors, and a level-2 or
 // level-3 result never stands without a level-1 result above it.
+//
+// Names given as a path from level 1 ("Подарки:Прочее") are first looked up
+// as that path: level 1 among the roots, each next name among the children
+// of the one before. When at least two levels are found so, they are the
+// result, and a next name not found under them becomes a new child there,
+// whatever namesakes the tree has elsewhere. Otherwise each name is looked
+// up alone (the first namesake of an accepted kind) by the tree rules.
+// A name that would be written nowhere (its level left empty on an
+// importable line) marks its level LevelInconsistent, so the preview never
+// shows a name that the write drops.
 #pragma once
 
 #include <QHash>
@@ -57,6 +67,8 @@ public:
     // The category named so at a place of the tree: depth lev under parent
     // ref (LevelEmpty for a root), case-insensitive; nullptr when none.
     const TImportItem *FindItemAt(const QString &name, int lev, int ref) const;
+    // Every category named so (case-insensitive), in ascending id.
+    std::vector<const TImportItem *> ItemsNamed(const QString &name) const;
     // Id of the person or firm of that name (case-insensitive), or LevelUnknown.
     int FindPerson(const QString &name) const;
     int FindFirm(const QString &name) const;

@@ -12,6 +12,7 @@
 #include "analysis/ZorbRst.h"
 
 #include "analysis/ZorbFilt.h"
+#include "core/TulnDlg.h"
 #include "core/ZorbMain.h"
 #include "core/ZorbText.h"
 #include "platform/canvas/Printers.h"
@@ -316,6 +317,7 @@ void TFormRst::FormShow(TObject *Sender)
         else if (TcGrp->TabIndex() == 1)
             DBGTab->SetFocus();
     } catch (const Exception &) {
+        // Only the focus: a hidden grid cannot take it, and the figures stay.
     }
     if (TcGrp->TabIndex() == 2)
         CbarsClick(this);
@@ -393,6 +395,7 @@ void TFormRst::TcGrpChange(TObject *)
         try {
             DBGTab->SetFocus();
         } catch (const Exception &) {
+            // Only the focus: a hidden grid cannot take it, and the figures stay.
         }
     } else if (tab == 2) {
         CbDynClick(this);
@@ -417,7 +420,11 @@ void TFormRst::LoadDateRange()
             ShowPeriodCaptions();
         }
         QDateRange.Close();
-    } catch (const Exception &) {
+    } catch (const Exception &e) {
+        // The period stays as it was; the user learns that it is not the
+        // data's whole range.
+        QDateRange.Close();
+        ReadFailed(e);
     }
 }
 
@@ -495,8 +502,11 @@ TRstConditions TFormRst::Conditions()
             q.Open();
             for (q.First(); !q.Eof(); q.Next())
                 c.GroupAccounts.push_back(q.Fields()[0]->AsInteger());
-        } catch (const Exception &) {
-            c.GroupAccounts.clear();
+        } catch (...) {
+            // Totals of a group without its accounts would be wrong: the
+            // caller takes the figures off and tells the user.
+            q.Close();
+            throw;
         }
         q.Close();
     }
@@ -541,10 +551,12 @@ void TFormRst::RefreshResults()
         QhsQuery.DisableControls();
         ApplyRstConditions(QhsQuery, TRstQueryKind::Hs, sql_, Period.FromDate, Period.ToDate, order);
         if (TcGrp->TabIndex() == 1) {
-            LoadNames();
             try {
+                LoadNames();
                 QhsQuery.Open();
-            } catch (const Exception &) {
+            } catch (...) {
+                QhsQuery.EnableControls();
+                throw;
             }
         }
         QhsQuery.EnableControls();
@@ -565,7 +577,22 @@ void TFormRst::RefreshResults()
                 TabRes.First();
             }
         } catch (const Exception &) {
+            // Only the order and the position: the rows and figures stay.
         }
+    } catch (const Exception &e) {
+        // No figure of a part of the rows: the totals, the list and the
+        // dynamics are taken off and the user is told.
+        if (TabRes.Active())
+            TabRes.EmptyTable();
+        TabRes.EnableControls();
+        Qres.Close();
+        QhsQuery.Close();
+        ClearDynamics();
+        ShowTotals();
+        for (int i = 0; i < 3; ++i) // no total of 0 in place of one not read
+            SbRes->SetPanelText(i, QString());
+        ReadFailed(e);
+        return;
     } catch (...) {
         TabRes.EnableControls();
         throw;
@@ -579,7 +606,8 @@ void TFormRst::RefreshResults()
 
 void OpenResults(TFormMain &Main, TTreeNode *Node, bool ContactMode)
 {
-    Main.PostAllTables();
+    if (!Main.PostAllTables())
+        return; // totals without the pending edit would not match the ledger
     auto form = std::make_unique<TFormRst>(Main);
     TFormRst &f = *form;
     const int index = Main.CbPer->ItemIndex() < 0 ? 0 : Main.CbPer->ItemIndex();
@@ -618,7 +646,9 @@ void OpenResults(TFormMain &Main, TTreeNode *Node, bool ContactMode)
     }
     try {
         f.ShowModal();
-    } catch (const Exception &) {
+    } catch (const Exception &e) {
+        // The window ended on a failure its own handlers did not report.
+        ShowNotice(e.Message(), false);
     }
 }
 

@@ -48,6 +48,11 @@ class TTreeNode;
 struct TRstTotalsPrint;
 struct TRstHistPrint;
 
+// The notice's first line when the window's figures cannot be read.
+extern const QString RstReadFailedText;
+// The notice's first line when a chart cannot be printed.
+extern const QString ChartPrintFailedText;
+
 // Include and exclude colours of a condition box.
 constexpr TColor RstIncludeColor = clInfoBk;
 constexpr TColor RstExcludeColor = 0xDBDBFF;
@@ -130,6 +135,12 @@ public:
     void RefreshResults();
     // Empties (when open) and closes the dynamics table of tab 2.
     void ClearDynamics();
+    // Tells the user that figures could not be read (RstReadFailedText and
+    // the failure's message); the caller has already taken them off.
+    void ReadFailed(const Exception &E);
+    // Redraws the charts from their tables; on a failure they are emptied
+    // (no chart of a part of the rows) and the user is told.
+    void RefreshCharts(std::initializer_list<TDBChart *> Charts);
     // The box state as the query building reads it (group accounts included).
     TRstConditions Conditions();
     TRstDistribution Distribution() const;
@@ -171,6 +182,8 @@ public:
     void DBChPieClick();
     void DBChBarClick();
     void ButPrnPieClick(TObject *Sender);
+    // Raises when the balances cannot be read: a figure without the
+    // accounts' openings or the rows before the period would be wrong.
     TRstOpening ComputeOpeningBalances();
     // The summary window's lines for the visible rows.
     QStringList SummaryLines();

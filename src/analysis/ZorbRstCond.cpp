@@ -182,6 +182,7 @@ void TFormRst::But_ItmClick(TObject *Sender)
             if (!mark.isEmpty())
                 acc.GotoBookmark(mark);
         } catch (const Exception &) {
+            // Only the accounts' current row: the box and totals are set.
         }
         break;
     }

@@ -159,11 +159,7 @@ void TFormRst::CbDynClick(TObject *)
     }
     if (!TabDyn.Active())
         RefreshResults();
-    try {
-        DBCh->RefreshData();
-        DBChD->RefreshData();
-    } catch (const Exception &) {
-    }
+    RefreshCharts({DBCh, DBChD});
 }
 
 void TFormRst::CbarsClick(TObject *)
@@ -174,11 +170,7 @@ void TFormRst::CbarsClick(TObject *)
     DBChD->setVisible(view == dvBars);
     DBGDyn->SetVisible(view == dvTable);
     ApplyDynamicsView();
-    try {
-        DBCh->RefreshData();
-        DBChD->RefreshData();
-    } catch (const Exception &) {
-    }
+    RefreshCharts({DBCh, DBChD});
 }
 
 void TFormRst::ApplyDynamicsView()
@@ -192,6 +184,8 @@ void TFormRst::ApplyDynamicsView()
         else if (!table && TabDyn.Filter() != DynFilter)
             TabDyn.SetFilterText(DynFilter);
     } catch (const Exception &) {
+        // The filter the program writes only hides periods without the
+        // charted value; without it they show, and no figure changes.
     }
     CbDyn->SetVisible(!table);
 }
@@ -200,27 +194,38 @@ void TFormRst::ApplyDynamicsView()
 
 void TFormRst::FillDynamicsOfUnit()
 {
-    switch (CbDay->ItemIndex()) {
-    case duDays: FillDynamics(0); break;
-    case duWeeks: FillWeeks(); break;
-    case duMonths: FillDynamics(2); break;
-    case duYears: FillDynamics(1); break;
-    default: break;
+    try {
+        switch (CbDay->ItemIndex()) {
+        case duDays: FillDynamics(0); break;
+        case duWeeks: FillWeeks(); break;
+        case duMonths: FillDynamics(2); break;
+        case duYears: FillDynamics(1); break;
+        default: break;
+        }
+    } catch (const Exception &e) {
+        // Dynamics of a part of the periods, or from a wrong opening, would
+        // mislead: the table is emptied and the user told.
+        if (TabDyn.Active())
+            TabDyn.EmptyTable();
+        ReadFailed(e);
     }
 }
 
 void TFormRst::FillDynamics(int Unit)
 {
-    const TRstOpening o = ComputeOpeningBalances();
     TQuery &source = Unit == 1 ? Qyr : Unit == 2 ? Qmn : Qday;
     const int rowUnit = Unit == 1 ? duYears : Unit == 2 ? duMonths : duDays;
     TabDyn.DisableControls();
     try {
         OpenDynTable(TabDyn, DynUnitName(rowUnit));
+        const TRstOpening o = ComputeOpeningBalances();
         source.Close();
         source.Open();
         FillDynamicRows(source, rowUnit, {o.Amount, o.Common}, TabDyn);
-    } catch (const Exception &) {
+    } catch (...) {
+        TabDyn.EnableControls();
+        source.Close();
+        throw;
     }
     TabDyn.EnableControls();
     source.Close();
@@ -228,19 +233,24 @@ void TFormRst::FillDynamics(int Unit)
 
 void TFormRst::FillWeeks()
 {
-    const TRstOpening o = ComputeOpeningBalances();
     TabDyn.DisableControls();
     DataDyn.SetDataSet(nullptr);
+    const auto done = [this] {
+        DataDyn.SetDataSet(&TabDyn);
+        Qday.Close();
+        TabDyn.EnableControls();
+    };
     try {
         OpenDynTable(TabDyn, DynUnitName(duWeeks));
+        const TRstOpening o = ComputeOpeningBalances();
         if (!Qday.Active())
             Qday.Open();
         FillWeekRows(Qday, {o.Amount, o.Common}, TabDyn);
-    } catch (const Exception &) {
+    } catch (...) {
+        done();
+        throw;
     }
-    DataDyn.SetDataSet(&TabDyn);
-    Qday.Close();
-    TabDyn.EnableControls();
+    done();
 }
 
 // ---- print, marks, popup, save ---------------------------------------------------------
@@ -258,7 +268,8 @@ void TFormRst::ButPrnChClick(TObject *Sender)
     try {
         TPrinter &p = Printer();
         chart->Print(p, p.Device().pageLayout().orientation() == QPageLayout::Landscape);
-    } catch (const Exception &) {
+    } catch (const Exception &e) {
+        ShowNotice(ChartPrintFailedText + e.Message(), false);
     }
     DBCh->SetTitle(QString());
     DBChD->SetTitle(QString());

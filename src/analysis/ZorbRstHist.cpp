@@ -27,6 +27,8 @@ namespace zorbel {
 
 namespace {
 
+const QString GroupEditListsFailedText = U("Не удалось прочитать списки людей и фирм: групповая правка отменена.\n");
+
 // Calculated name columns and the key fields they show and sort by.
 struct TNameField {
     const char *Name;
@@ -65,6 +67,7 @@ void ReturnTo(TDataSet &D, const TBookmark &Mark)
         if (!Mark.isEmpty() && !D.IsEmpty() && D.BookmarkValid(Mark))
             D.GotoBookmark(Mark);
     } catch (const Exception &) {
+        // Only the position: the rows and their figures are as read.
     }
 }
 
@@ -375,7 +378,8 @@ void TFormRst::DBGTabTitleClick(TObject *, TColumn *Column)
     }
     try {
         QhsQuery.Open();
-    } catch (const Exception &) {
+    } catch (const Exception &e) {
+        ReadFailed(e); // the list stays closed: no rows rather than some
     }
 }
 
@@ -386,7 +390,10 @@ void TFormRst::ReopenHs(int RecNo)
             QhsQuery.Open();
         if (RecNo >= 1 && QhsQuery.RecordCount() > 0)
             QhsQuery.SetRecNo(std::min(RecNo, QhsQuery.RecordCount()));
-    } catch (const Exception &) {
+    } catch (const Exception &e) {
+        if (!QhsQuery.Active())
+            ReadFailed(e); // the list stays closed: no rows rather than some
+        // Open, only the position was lost: the rows are whole.
     }
 }
 
@@ -455,7 +462,12 @@ void TFormRst::GroupEdit()
             t.Open();
             for (t.First(); !t.Eof(); t.Next())
                 box->Items().AddObject(t.Fields()[1]->AsString(), t.Fields()[0]->AsInteger());
-        } catch (const Exception &) {
+        } catch (const Exception &e) {
+            // A list without the rows' own person or firm would offer to
+            // clear it: no group edit then.
+            t.Close();
+            ShowNotice(GroupEditListsFailedText + e.Message(), false);
+            return;
         }
         t.Close();
     }
@@ -517,6 +529,7 @@ void TFormRst::GroupEdit()
                              Variant::FromDate(edited.DateCreate), Variant(edited.Kind)}),
                  {});
     } catch (const Exception &) {
+        // Only the position: the list was read anew and is whole.
     }
 }
 
@@ -678,11 +691,10 @@ void TFormRst::mDelPlanClick(TObject *)
                 const TOperationKey key = KeyOf(q);
                 if (key.Kind <= u"1")
                     continue;
-                try {
-                    if (FindOperation(h, key))
-                        h.Delete();
-                } catch (const Exception &) {
-                }
+                // A row that cannot be deleted undoes the whole step: the
+                // user is told below, and no part of the plans is gone.
+                if (FindOperation(h, key))
+                    h.Delete();
             }
             tr.Commit();
         } catch (const Exception &e) {
@@ -800,7 +812,9 @@ void TFormRst::ButSumHsClick(TObject *)
     try {
         Repaint();
         lines = StatisticsLines();
-    } catch (const Exception &) {
+    } catch (const Exception &e) {
+        Qsm.Close();
+        ReadFailed(e); // no statistics from a wrong opening or no sums
         return;
     }
     TFormSum form;

@@ -4,6 +4,7 @@
 #include "analysis/ZorbFilt.h"
 #include "analysis/ZorbRst.h"
 #include "analysis/ZorbRstPrint.h"
+#include "core/TulnDlg.h"
 #include "core/ZorbMain.h"
 
 namespace zorbel {
@@ -67,20 +68,33 @@ TRstHistPrint TFormRst::HistPrintState()
 }
 
 // Each command prints only what its tab holds and changes nothing of the
-// window; a failure to read what it prints goes on to the event dispatch,
-// which tells the user.
+// window; a failure to read what it prints ends the command with a notice.
 void TFormRst::mpPrintClick(TObject *)
 {
     if (!TabRes.Active() || TabRes.IsEmpty())
         return;
-    PrintTotals(TotalsPrintState());
+    TRstTotalsPrint state;
+    try {
+        state = TotalsPrintState();
+    } catch (const Exception &e) {
+        ShowNotice(PrintFailedText + e.Message(), false); // no printout with a wrong opening
+        return;
+    }
+    PrintTotals(state);
 }
 
 void TFormRst::ButPrhClick(TObject *)
 {
     if (!QhsQuery.Active())
         return;
-    PrintHist(HistPrintState());
+    TRstHistPrint state;
+    try {
+        state = HistPrintState();
+    } catch (const Exception &e) {
+        ShowNotice(PrintFailedText + e.Message(), false);
+        return;
+    }
+    PrintHist(state);
 }
 
 } // namespace zorbel

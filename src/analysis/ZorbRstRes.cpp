@@ -35,6 +35,19 @@ QString Money(const QString &Mask, int64_t Units)
     return FormatFloat(Mask, UnitsToMoney(Units));
 }
 
+// Closes a query when the scope ends, also when a read in it failed, so the
+// next use reads afresh. The queries closed so have no close events.
+class TCloseOnExit {
+public:
+    explicit TCloseOnExit(TDataSet &DataSet) : dataSet_(DataSet) {}
+    ~TCloseOnExit() { dataSet_.Close(); }
+    TCloseOnExit(const TCloseOnExit &) = delete;
+    TCloseOnExit &operator=(const TCloseOnExit &) = delete;
+
+private:
+    TDataSet &dataSet_;
+};
+
 } // namespace
 
 void TFormRst::DefineTabRes()
@@ -72,6 +85,7 @@ void TFormRst::DefineTabRes()
         try {
             TabRes.Sort();
         } catch (const Exception &) {
+            // Only the order: the rows and every figure stay as filled.
         }
     };
 }
@@ -216,27 +230,47 @@ TSpeedButton *TFormRst::SpeedButton2(QWidget *Parent, const char *Name, const QS
 
 // ---- filling ------------------------------------------------------------------
 
+const QString RstReadFailedText = U("Не удалось прочитать данные: итоги не показаны.\n");
+
+const QString ChartPrintFailedText = U("Диаграмма не напечатана.\n");
+
+void TFormRst::ReadFailed(const Exception &E) { ShowNotice(RstReadFailedText + E.Message(), false); }
+
+void TFormRst::RefreshCharts(std::initializer_list<TDBChart *> Charts)
+{
+    try {
+        for (TDBChart *c : Charts)
+            c->RefreshData();
+    } catch (const Exception &e) {
+        for (TDBChart *c : Charts) {
+            for (int i = 0; i < c->SeriesCount(); ++i)
+                c->Series(i).Clear();
+            c->Rebuild();
+        }
+        ReadFailed(e);
+    }
+}
+
 void TFormRst::LoadNames()
 {
     TQuery &q = main_.Dm->Qtemp;
     const auto load = [&q](const char *Sql, QHash<int, QString> &Names, QHash<int, QString> *Extra = nullptr,
                            QHash<int, double> *Rest = nullptr) {
         Names.clear();
-        try {
-            q.Close();
-            q.SQL() = QStringList{QString::fromLatin1(Sql)};
-            q.Open();
-            for (q.First(); !q.Eof(); q.Next()) {
-                const int id = q.Fields()[0]->AsInteger();
-                Names.insert(id, q.Fields()[1]->AsString());
-                if (Extra)
-                    Extra->insert(id, q.Fields()[2]->AsString());
-                if (Rest)
-                    Rest->insert(id, q.Fields()[3]->AsFloat());
-            }
-        } catch (const Exception &) {
-        }
+        // A failure goes on to the caller: an account missing here would
+        // show a balance of 0.
+        TCloseOnExit closing(q);
         q.Close();
+        q.SQL() = QStringList{QString::fromLatin1(Sql)};
+        q.Open();
+        for (q.First(); !q.Eof(); q.Next()) {
+            const int id = q.Fields()[0]->AsInteger();
+            Names.insert(id, q.Fields()[1]->AsString());
+            if (Extra)
+                Extra->insert(id, q.Fields()[2]->AsString());
+            if (Rest)
+                Rest->insert(id, q.Fields()[3]->AsFloat());
+        }
     };
     accountCurrency_.clear();
     accountRest_.clear();
@@ -249,11 +283,8 @@ void TFormRst::LoadNames()
 
 void TFormRst::FillTabRes()
 {
-    try {
-        Qres.Open();
-    } catch (const Exception &) {
-        return;
-    }
+    TCloseOnExit closing(Qres);
+    Qres.Open();
     if (Qres.IsEmpty())
         return;
     LoadNames();
@@ -298,11 +329,13 @@ void TFormRst::FillTabRes()
                 TabRes.FieldByName(U("rst"))->SetAsFloat(accountRest_.value(id->AsInteger()));
             }
             TabRes.Post();
-        } catch (const Exception &) {
+        } catch (...) {
+            // A total without this row would be wrong: the caller takes the
+            // table off and tells the user.
             TabRes.Cancel();
+            throw;
         }
     }
-    Qres.Close();
 }
 
 // ---- totals -------------------------------------------------------------------
@@ -335,6 +368,7 @@ std::array<int64_t, 3> TFormRst::VisibleSums(int *Rows)
             if (!mark.isEmpty())
                 TabRes.GotoBookmark(mark);
         } catch (const Exception &) {
+            // The row went away: the position stays at the end; the sums are whole.
         }
         TabRes.EnableControls();
     }
@@ -379,11 +413,7 @@ void TFormRst::ShowTotals()
         PanRes->SetHint(U("Всего строк: ") + QString::number(rows));
         FitTotalsPane();
     }
-    try {
-        DBChPie->RefreshData();
-        DBChBar->RefreshData();
-    } catch (const Exception &) {
-    }
+    RefreshCharts({DBChPie, DBChBar});
 }
 
 // ---- sorting and units --------------------------------------------------------
@@ -396,10 +426,10 @@ void TFormRst::SortTabRes(const QString &Field)
         TabRes.SetSortOptions((TabRes.SortOptions() & mtcoDescending) ? 0u : unsigned(mtcoDescending));
     try {
         TabRes.Sort();
-        DBChPie->RefreshData();
-        DBChBar->RefreshData();
     } catch (const Exception &) {
+        // Only the order: the rows and every figure stay as filled.
     }
+    RefreshCharts({DBChPie, DBChBar});
 }
 
 void TFormRst::ColourSortColumn(int Index)
@@ -447,6 +477,7 @@ void TFormRst::mpCurClick(TObject *Sender)
         try {
             TabRes.Sort();
         } catch (const Exception &) {
+            // Only the order: the rows and every figure stay as filled.
         }
         ColourSortColumn(ord);
     }
@@ -461,11 +492,7 @@ void TFormRst::SetChartValueColumn(int N)
     if (field != DBChPie->Series(0).ValueField()) {
         DBChPie->Series(0).SetValueField(field);
         DBChBar->Series(0).SetValueField(field);
-        try {
-            DBChPie->RefreshData();
-            DBChBar->RefreshData();
-        } catch (const Exception &) {
-        }
+        RefreshCharts({DBChPie, DBChBar});
     }
     for (int i = 1; i <= 3; ++i)
         DBGRes->Columns()[i]->SetTitleFontColor(i == N ? clBlue : DBGRes->TitleFontColor());
@@ -570,7 +597,8 @@ void TFormRst::ButPrnPieClick(TObject *Sender)
         TPrinter &p = Printer();
         const bool landscape = p.Device().pageLayout().orientation() == QPageLayout::Landscape;
         (b->Tag() == 2 ? DBChBar : DBChPie)->Print(p, landscape);
-    } catch (const Exception &) {
+    } catch (const Exception &e) {
+        ShowNotice(ChartPrintFailedText + e.Message(), false);
     }
 }
 
@@ -590,7 +618,8 @@ TRstOpening TFormRst::ComputeOpeningBalances()
         where = exclude ? U(" where A is null") : U(" where not A is null");
     else if (ticked)
         where = exclude ? U(" where id_account<>:id") : U(" where id_account=:id");
-    try {
+    {
+        TCloseOnExit closing(q);
         q.Close();
         q.SQL() = QStringList{U("Select Sum(Beg),Sum(Beg/Rate) from tb_account") + where};
         if (where.contains(u':'))
@@ -598,19 +627,14 @@ TRstOpening TFormRst::ComputeOpeningBalances()
         q.Open();
         o.Amount = MoneyToUnits(q.Fields()[0]->AsFloat());
         o.Common = MoneyToUnits(q.Fields()[1]->AsFloat());
-    } catch (const Exception &) {
     }
-    q.Close();
-    try {
-        QBegSum.Close();
-        QBegSum.Open();
-        const auto f = [this](int i) { return MoneyToUnits(QBegSum.Fields()[i]->AsFloat()); };
-        o.Amount += f(0) - f(1);
-        o.Common += f(2) - f(3);
-        o.Quantity += f(4) - f(5);
-    } catch (const Exception &) {
-    }
+    TCloseOnExit closing(QBegSum);
     QBegSum.Close();
+    QBegSum.Open();
+    const auto f = [this](int i) { return MoneyToUnits(QBegSum.Fields()[i]->AsFloat()); };
+    o.Amount += f(0) - f(1);
+    o.Common += f(2) - f(3);
+    o.Quantity += f(4) - f(5);
     return o;
 }
 
@@ -644,7 +668,13 @@ void TFormRst::SbResClick(TObject *)
 {
     if (!TabRes.Active() || TabRes.IsEmpty())
         return;
-    const QStringList lines = SummaryLines();
+    QStringList lines;
+    try {
+        lines = SummaryLines();
+    } catch (const Exception &e) {
+        ReadFailed(e); // no summary with a wrong opening
+        return;
+    }
     TFormSum form;
     form.M->SetLines(lines);
     form.ShowModal();

@@ -318,6 +318,7 @@ bool RegisterFileType(const QString &extension, const QString &typeName, const Q
         if (reg.KeyExists(QStringLiteral("Software\\Ventaro\\Lumvara")))
             reg.DeleteKey(QStringLiteral("Software\\Ventaro\\Lumvara"));
     } catch (const Exception &) {
+        // A stale key of another program's name holds no data of this one.
     }
     if (typeName.isEmpty())
         return QFileInfo::exists(MimePackageFile(typeName));
@@ -352,6 +353,7 @@ bool RegisterFileType(const QString &extension, const QString &typeName, const Q
                 if (reg.KeyExists(key))
                     reg.DeleteKey(key);
             } catch (const Exception &) {
+                // A settings key left behind holds only window places and options.
             }
         }
     }

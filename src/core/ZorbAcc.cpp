@@ -316,6 +316,7 @@ void TFormAcc::DBGRateDblClick(TObject *)
     try {
         q.Locate(QStringLiteral("Currency"), Variant(name), {});
     } catch (const Exception &) {
+        // Only the list's position: the rename is written and the sums are read below.
     }
     totals_ = RefreshAccountTotals(dm_, false);
 }

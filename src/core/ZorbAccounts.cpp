@@ -111,6 +111,7 @@ TAccountTotals RefreshAccountTotals(TDm &dm, bool Synchronise)
     try {
         acc.GotoBookmark(place);
     } catch (const Exception &) {
+        // Only the accounts' current row: the totals are summed whole.
     }
     acc.EnableControls();
     t.Caption = TotalsCaption(t);

@@ -682,6 +682,7 @@ void TFormCard::ButDelWhoClick(TObject *Sender)
     try {
         H(fields[tag])->Clear();
     } catch (const Exception &) {
+        // The field keeps its value, which the card shows; nothing is lost.
     }
 }
 

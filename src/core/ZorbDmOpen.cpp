@@ -111,6 +111,8 @@ void TDm::UpgradeStructure()
             if (i >= 0 && def.Columns[size_t(i)].Kind == TColumnKind::Alpha && def.Columns[size_t(i)].Size < 200)
                 modified_ = WidenTextField(*table, U(field), 200);
         } catch (const Exception &) {
+            // Widening is for longer comments only: a table left at its old width
+            // still opens and holds every text it held.
         }
     }
 }

@@ -483,6 +483,7 @@ bool ExportGridToXls(TDataSet *data, const TGridExportLayout &layout, const QStr
     try {
         data->GotoBookmark(mark);
     } catch (const Exception &) {
+        // Only the grid's position: the file is written or its failure reported.
     }
     data->EnableControls();
     return ok && QFileInfo::exists(fileName);

@@ -429,7 +429,12 @@ void TFormMain::WMDropFiles(const QStringList &Files)
 
 void TFormMain::FormCloseQuery(TObject *, bool &CanClose)
 {
-    PostAllTables();
+    // An edit that cannot be posted keeps the program open (the user was
+    // told), unless the session ends and nothing can wait.
+    if (!PostAllTables() && !endingSession_) {
+        CanClose = false;
+        return;
+    }
     CanClose = !FConfirm || CloseNotSave || endingSession_ ||
                AskDialog(U("Закрыть программу?"), TMsgDlgType::mtConfirmation, mbYes | mbNo, false) == mrYes;
     Repaint();

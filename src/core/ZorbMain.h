@@ -163,7 +163,10 @@ public:
     // writes nothing and sets saveCancelled_, which is no failure to report.
     bool SaveDataFile(bool SaveAs, bool StayOpen);
     void OpenPath(const QString &FileName);
-    void PostAllTables();
+    // Posts every table's pending edit. False, after telling the user, when
+    // one fails: the edit stays in its table, never dropped, and a save or
+    // the exit waits for the user to correct or cancel it.
+    bool PostAllTables();
     void CloseDataTables();
     void PackAndRezip();
     // Puts the contents PackFolder just wrote on the list of checked contents

@@ -45,6 +45,7 @@ void TFormMain::ButAccClick(TObject *)
             try {
                 found = acc.Locate(QStringLiteral("Id_Account"), Variant(id), {});
             } catch (const Exception &) {
+                // A failed search counts as a deleted account: the ledger then shows the current account with its own figures.
             }
             if (!found) // the account was deleted: the ledger shows the account now current
                 ApplyLedgerPeriod();

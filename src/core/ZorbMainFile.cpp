@@ -66,6 +66,14 @@ QString TooLargeText(const QString &FileName, const QString &Folder, bool DiskBo
            FileName;
 }
 
+// Notices of reads and writes whose failure would otherwise leave the window
+// showing nothing, or a save without the user's last edit.
+const QString TreesFailedText = U("Не удалось прочитать статьи: деревья статей не показаны.\r");
+const QString LedgerFailedText = U("Не удалось прочитать операции: итоги не показаны.\r");
+const QString TemplateFailedText = U("Не удалось распаковать пустой набор данных.\r");
+const QString PostFailedText = U("Изменение не записано: ");
+const QString PostFailedHint = U("\rИсправьте значение или отмените изменение (Esc).");
+
 } // namespace
 
 QString PasswordCharsOutsideCodePage(const QString &Password)
@@ -127,7 +135,10 @@ bool TFormMain::OpenDataTables()
             BuildCategoryTree(TvCt, false, false, false, true);
             BuildCategoryTree(TvDt, true, false, false, true);
         }
-    } catch (const Exception &) {
+    } catch (const Exception &e) {
+        TvCt->Items().Clear(); // no tree of a part of the categories
+        TvDt->Items().Clear();
+        ShowNotice(TreesFailedText + e.Message(), false);
     }
     const QString hint = Dm->Tb_Items.RecordCount() <= 1 ? U("Перетяните статью вправо") : QString();
     TvCt->SetHint(hint);
@@ -148,7 +159,12 @@ bool TFormMain::OpenDataTables()
         ShowPage(0);
         if (Last_Date)
             Dm->Tb_Hist.Locate(QStringLiteral("Date_Real"), Variant::FromDate(EntryDate), {});
-    } catch (const Exception &) {
+    } catch (const Exception &e) {
+        // The status bar shows no totals it could not compute.
+        for (int panel : {1, 3, 5, 7})
+            Sb->SetPanelText(panel, QString());
+        PanAcRest->SetCaption(QString());
+        ShowNotice(LedgerFailedText + e.Message(), false);
     }
     Dm->UpdateMenus();
     if (isVisible())
@@ -332,7 +348,9 @@ bool TFormMain::NewFromTemplate()
         THourGlass hourglass;
         try {
             Vzp->ExtractTemplate(WorkDir);
-        } catch (const Exception &) {
+        } catch (const Exception &e) {
+            // Opening the tables below then fails and says so too.
+            ShowNotice(TemplateFailedText + e.Message(), false);
         }
         StepSplash();
     }
@@ -427,7 +445,16 @@ bool TFormMain::SaveDataFile(bool SaveAs, bool StayOpen)
     tiedFile_.clear();
     if (!Dm)
         return true;
-    PostAllTables();
+    if (!PostAllTables()) {
+        // A file without the user's last edit is not written while the user
+        // can still correct it; when the session ends, the rest is saved.
+        if (!endingSession_)
+            return false;
+        for (TTable *t : {&Dm->Tb_Account, &Dm->Tb_Person, &Dm->Tb_Family, &Dm->Tb_Firm, &Dm->Tb_Log,
+                          &Dm->Tb_Items, &Dm->Tb_Hist})
+            if (t->Active() && (t->State() == dsEdit || t->State() == dsInsert))
+                t->Cancel();
+    }
     const int categories = Dm->Tb_Items.Active() ? Dm->Tb_Items.RecordCount() : 0;
     if (!Dm->Modified() && !Caption().isEmpty() && !QFileInfo::exists(Caption()))
         Dm->SetModified(true);
@@ -540,29 +567,24 @@ void TFormMain::mSaveAsClick(TObject *)
         Dm->SetModified(modified);
 }
 
-void TFormMain::PostAllTables()
+bool TFormMain::PostAllTables()
 {
     if (!Dm)
-        return;
-    for (TTable *t : {&Dm->Tb_Account, &Dm->Tb_Person, &Dm->Tb_Family, &Dm->Tb_Firm, &Dm->Tb_Log}) {
-        if (t->State() == dsEdit || t->State() == dsInsert) {
-            try {
-                t->Post();
-            } catch (const Exception &) {
-                t->Cancel();
-            }
+        return true;
+    // FlushBuffers posts an edit as Post does; an edit that fails stays in
+    // its table, unposted, for the user to correct or cancel.
+    for (TTable *t : {&Dm->Tb_Account, &Dm->Tb_Person, &Dm->Tb_Family, &Dm->Tb_Firm, &Dm->Tb_Log, &Dm->Tb_Items,
+                      &Dm->Tb_Hist}) {
+        if (!t->Active())
+            continue;
+        try {
+            t->FlushBuffers();
+        } catch (const Exception &e) {
+            ShowNotice(PostFailedText + e.Message() + PostFailedHint, false);
+            return false;
         }
     }
-    if (Dm->Tb_Account.Active()) {
-        for (TTable *t : {&Dm->Tb_Account, &Dm->Tb_Person, &Dm->Tb_Firm, &Dm->Tb_Log, &Dm->Tb_Family,
-                          &Dm->Tb_Items, &Dm->Tb_Hist}) {
-            try {
-                if (t->Active())
-                    t->FlushBuffers();
-            } catch (const Exception &) {
-            }
-        }
-    }
+    return true;
 }
 
 void TFormMain::CloseDataTables()
@@ -594,6 +616,8 @@ void TFormMain::PackAndRezip()
         Dm->Db.Open();
         Dm->Db.Pack();
     } catch (const Exception &) {
+        // Packing only makes the file smaller: the data set was saved
+        // before, and the rezip below packs what is there.
     }
     Dm->CloseDataSet();
     // Written like a save: the data file is replaced only by a whole archive.

@@ -333,6 +333,7 @@ void TFormMrk::RemoveMarks(bool All)
     try {
         hist.GotoBookmark(position);
     } catch (const Exception &) {
+        // Only the ledger's position: the marks are written.
     }
     hist.EnableControls();
     if (TRstWindow *results = FormRst()) {
@@ -346,7 +347,11 @@ void TFormMrk::RemoveMarks(bool All)
             hs.Open();
             if (recNo > 0)
                 hs.SetRecNo(recNo);
-        } catch (const Exception &) {
+        } catch (const Exception &e) {
+            // Closed, the list shows no rows rather than stale ones; open,
+            // only its position was lost.
+            if (!hs.Active())
+                ShowNotice(U("Не удалось прочитать список операций окна итогов.\r") + e.Message(), false);
         }
         hs.EnableControls();
     }
@@ -359,6 +364,7 @@ void TFormMrk::RemoveMarks(bool All)
         try {
             Qmark.SetRecNo(row);
         } catch (const Exception &) {
+            // Only the position: the list was read anew.
         }
     }
 }

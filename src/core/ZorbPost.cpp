@@ -121,9 +121,11 @@ double DayRate(TDm &dm, int Account, TDateTime Day)
         const double rate = q.IsEmpty() || q.Fields()[0]->IsNull() ? 0 : q.Fields()[0]->AsFloat();
         q.Close();
         return rate;
-    } catch (const Exception &) {
+    } catch (...) {
+        // Raised, never 0: a 0 would put the account's rate in place of the
+        // day's into the operation.
         q.Close();
-        return 0;
+        throw;
     }
 }
 
@@ -362,6 +364,7 @@ void TPosting::WriteTransferPair(bool isNew, const TCardResult &card)
         try {
             h.GotoBookmark(back);
         } catch (const Exception &) {
+            // Only the ledger's position: the legs and balances are written.
         }
     };
     int64_t old = 0;
@@ -437,6 +440,7 @@ bool TPosting::DeleteOperation()
             try {
                 h.GotoBookmark(back);
             } catch (const Exception &) {
+                // Only the ledger's position: the partner leg is deleted.
             }
         }
         if (!VarIsClear(ref) && partner != 0)
@@ -557,6 +561,7 @@ bool TPosting::PurgeHistory(bool beforeEntryDate)
     try {
         acc.GotoBookmark(back);
     } catch (const Exception &) {
+        // Only the accounts' current row: every balance is written or reported.
     }
     return all;
 }

@@ -106,8 +106,8 @@ std::vector<TAccountLine> AccountPickerLines(TDm &dm);
 // line of the account picker; 0 when there is none.
 double RateFromAccountLine(const QString &line);
 
-// The average Rate of Account's operations on Day; 0 when the query fails,
-// finds nothing or the average is null.
+// The average Rate of Account's operations on Day; 0 when it finds nothing
+// or the average is null. A failed read raises.
 double DayRate(TDm &dm, int Account, TDateTime Day);
 
 class TPosting {

@@ -29,6 +29,7 @@ void Restore(TDataSet &table, const TBookmark &mark)
         if (!mark.isEmpty() && table.BookmarkValid(mark))
             table.GotoBookmark(mark);
     } catch (const Exception &) {
+        // Only the position: the table's rows are as they were.
     }
 }
 

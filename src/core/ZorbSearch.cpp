@@ -3,6 +3,7 @@
 #include "core/ZorbText.h"
 #include "platform/dataset/Fields.h"
 #include "platform/rtl/Format.h"
+#include "platform/rtl/Money.h"
 #include "platform/rtl/StrUtils.h"
 #include "platform/sqltable/Query.h"
 
@@ -228,18 +229,18 @@ TMarkTotals SumMarks(TDataSet &mark)
     TField *qct = mark.FindField(QStringLiteral("Qct"));
     for (mark.First(); !mark.Eof(); mark.Next()) {
         ++t.Count;
-        if (dt) t.Dt += dt->AsFloat();
-        if (ct) t.Ct += ct->AsFloat();
-        if (qdt) t.Qdt += qdt->AsFloat();
-        if (qct) t.Qct += qct->AsFloat();
+        if (dt) t.Dt += MoneyToUnits(dt->AsFloat());
+        if (ct) t.Ct += MoneyToUnits(ct->AsFloat());
+        if (qdt) t.Qdt += MoneyToUnits(qdt->AsFloat());
+        if (qct) t.Qct += MoneyToUnits(qct->AsFloat());
     }
     mark.First();
     return t;
 }
 
-QString FormatMarkSum(long double value)
+QString FormatMarkSum(int64_t units)
 {
-    return FormatFloat(QStringLiteral("#,##0.00"), double(value)).trimmed();
+    return FormatFloat(QStringLiteral("#,##0.00"), UnitsToMoney(units)).trimmed();
 }
 
 } // namespace zorbel

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
+
 namespace zorbel {
 
 class TDataSet;
@@ -90,13 +92,15 @@ QStringList MarksQueryText();
 // Rewrites Qmark's account line and period (not opened).
 void PrepareMarksQuery(TQuery &mark, bool allAccounts, int account, TDateTime begin, TDateTime end);
 
+// The bookmark list's totals in units of 1/10000, each row rounded to a unit
+// as the ledger's totals are, so they equal the ledger's own sums.
 struct TMarkTotals {
     int Count = 0;
-    long double Dt = 0, Ct = 0, Qdt = 0, Qct = 0;
+    int64_t Dt = 0, Ct = 0, Qdt = 0, Qct = 0;
 };
 // Adds up the open bookmark list and returns it to its first row.
 TMarkTotals SumMarks(TDataSet &mark);
-// A total for the status bar: "#,##0.00", trimmed.
-QString FormatMarkSum(long double value);
+// A total in units for the status bar: "#,##0.00", trimmed.
+QString FormatMarkSum(int64_t units);
 
 } // namespace zorbel

@@ -378,6 +378,7 @@ void TRepPageList::AddPage(const TMetafile &page)
         try {
             store_->SetSize(start);
         } catch (const Exception &) {
+            // The failure being raised is the one reported; the pages before stay whole.
         }
         throw;
     }

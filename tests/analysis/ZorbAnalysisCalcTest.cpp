@@ -7,7 +7,10 @@
 #include "analysis/ZorbDiffCalc.h"
 #include "analysis/ZorbLimCalc.h"
 #include "analysis/ZorbRestCalc.h"
+#include "platform/rtl/Format.h"
 #include "platform/rtl/Money.h"
+#include "support/FaultEnv.h"
+#include "support/PageCache.h"
 
 #include <array>
 #include <map>
@@ -301,9 +304,8 @@ TEST_F(AnalysisCalcTest, FutureDaysRunFromTheRealisedBalance)
                 later[op.Date].second += op.Ct.value_or(0);
             }
         }
-        const auto got = FillDays(Db(), acc, TAnalysisLedger::Beg(acc), today, days);
-        ASSERT_TRUE(got);
-        EXPECT_NEAR(*got, start, 1e-6);
+        const int64_t got = FillDays(Db(), acc, TAnalysisLedger::Beg(acc), today, days);
+        EXPECT_NEAR(UnitsToMoney(got), start, 1e-6);
         ASSERT_EQ(days.RecordCount(), int(later.size()));
         double rest = start;
         days.First();
@@ -327,15 +329,61 @@ TEST_F(AnalysisCalcTest, FutureDaysLeaveTodaysPlansOut)
     L.Add({2, today + 3, '2', 2.5, {}, {}, {}, 1, {}, {}});   // planned later: listed
     TVemtMemTable days;
     OpenDaysTable(days);
-    EXPECT_DOUBLE_EQ(FillDays(Db(), 2, 100.5, today, days).value_or(-1), 120.5);
+    EXPECT_EQ(FillDays(Db(), 2, 100.5, today, days), 1205000);
     ASSERT_EQ(days.RecordCount(), 2);
     EXPECT_DOUBLE_EQ(days.FieldByName(QStringLiteral("Rest"))->AsFloat(), 115.5);
     EXPECT_TRUE(days.FieldByName(QStringLiteral("Dt"))->IsNull());
     days.Next();
     EXPECT_DOUBLE_EQ(days.FieldByName(QStringLiteral("Rest"))->AsFloat(), 118);
     // Nothing after today.
-    EXPECT_DOUBLE_EQ(FillDays(Db(), 2, 100.5, today + 10, days).value_or(-1), 115.5); // the plan is not realised
+    EXPECT_EQ(FillDays(Db(), 2, 100.5, today + 10, days), 1155000); // the plan is not realised
     EXPECT_TRUE(days.IsEmpty());
+}
+
+// A balance of eleven digits moved by a cent a day for a thousand days: added
+// in floating point it loses a cent (100 000 000 009,98); in units it stays.
+TEST_F(AnalysisCalcTest, FutureDaysBalanceKeepsItsCentsOverManyDays)
+{
+    const TDateTime today = EncodeDate(2024, 3, 10);
+    constexpr int Days = 1000;
+    for (int i = 1; i <= Days; ++i)
+        L.Add({2, today + i, i % 2 ? '1' : '2', 0.01, {}, {}, {}, 1, {}, {}});
+    TVemtMemTable days;
+    OpenDaysTable(days);
+    const double beg = 99999999999.99;
+    EXPECT_EQ(FillDays(Db(), 2, beg, today, days), MoneyToUnits(beg));
+    ASSERT_EQ(days.RecordCount(), Days);
+    int64_t rest = MoneyToUnits(beg);
+    for (days.First(); !days.Eof(); days.Next()) {
+        rest += 100;
+        ASSERT_EQ(days.FieldByName(QStringLiteral("Rest"))->AsFloat(), UnitsToMoney(rest)) << days.RecNo();
+    }
+    days.Last();
+    EXPECT_EQ(FormatFloat(QStringLiteral("#,##0.00"), days.FieldByName(QStringLiteral("Rest"))->AsFloat()),
+              QStringLiteral("100 000 000 009,99").replace(u' ', QChar(0xA0)));
+}
+
+// The realised sums cannot be read while the days can: no list that starts
+// from 0, but a failure and an empty list.
+TEST_F(AnalysisCalcTest, FutureDaysRaiseWhenTheStartCannotBeRead)
+{
+    const TDateTime today = EncodeDate(2024, 3, 10);
+    L.Add({2, today - 1, '1', 20.0, {}, {}, {}, 1, {}, {}});
+    L.Add({2, today + 1, '2', {}, 5.0, {}, {}, 0, {}, {}});
+    TVemtMemTable days;
+    OpenDaysTable(days);
+    ASSERT_EQ(FillDays(Db(), 2, 100.5, today, days), 1205000);
+    ASSERT_EQ(days.RecordCount(), 1);
+    test::TFaultEnv env;
+    TSysEnvScope scope(env);
+    test::DropPageCache(Db());
+    env.FailCall(TSysOp::Read, 1, EIO); // the first query's read only
+    EXPECT_THROW(FillDays(Db(), 2, 100.5, today, days), Exception);
+    EXPECT_TRUE(days.IsEmpty());
+    // Healed: the same list again.
+    env.Heal();
+    EXPECT_EQ(FillDays(Db(), 2, 100.5, today, days), 1205000);
+    EXPECT_EQ(days.RecordCount(), 1);
 }
 
 } // namespace

@@ -113,5 +113,50 @@ TEST_F(ImportItemsTest, APlaceInTheTreeTellsEqualNamesApart)
     EXPECT_EQ(catalog.FindItemAt(U("Прочее"), 0, LevelEmpty), nullptr);
 }
 
+// Every level of "Дом:Ремонт:Прочее" has a namesake of a lower id elsewhere,
+// at another depth: looked up name by name they form the path
+// "Ремонт:Дом:Прочее", a wrong but whole one.
+TEST(ImportPathTest, APathIsFoundWholeAmongNamesakesAtEveryLevel)
+{
+    TImportCatalog c;
+    const auto add = [&c](int id, int ref, int lev, const char *name) {
+        c.AddItem({id, ref, lev, u'-', U(name)});
+    };
+    add(1, LevelEmpty, 0, "Ремонт");
+    add(2, 1, 1, "Дом");
+    add(3, 2, 2, "Прочее");
+    add(4, LevelEmpty, 0, "Прочее");
+    add(5, LevelEmpty, 0, "Дом");
+    add(6, 5, 1, "Ремонт");
+    add(7, 6, 2, "Прочее");
+    using R = std::array<int, 3>;
+    const auto expense = [&c](const char *a, const char *b, const char *d) {
+        return ResolveItemLevels({U(a), U(b), U(d)}, u'+', c).Result;
+    };
+    EXPECT_EQ(expense("Дом", "Ремонт", "Прочее"), (R{5, 6, 7}));
+    EXPECT_EQ(expense("дом", "РЕМОНТ", ""), (R{5, 6, LevelEmpty}));
+    EXPECT_EQ(expense("Ремонт", "Дом", "Прочее"), (R{1, 2, 3}));
+    // A name not under the path found becomes a new child there, whatever
+    // namesakes it has elsewhere.
+    const TItemLevels fresh = ResolveItemLevels({U("Дом"), U("Ремонт"), U("Дом")}, u'+', c);
+    EXPECT_EQ(fresh.Result, (R{5, 6, LevelUnknown}));
+    EXPECT_EQ(fresh.Names[2], U("Дом"));
+    // The path's own kind counts: an income line refuses these categories.
+    EXPECT_EQ(ResolveItemLevels({U("Дом"), U("Ремонт"), U("Прочее")}, u'-', c).Result,
+              (R{LevelUnknown, LevelUnknown, LevelUnknown}));
+}
+
+// Two roots named in a path: the second is no child of the first, so its
+// level would be written empty; the line is marked, not half-written.
+TEST(ImportPathTest, ANameTheWriteWouldDropMarksTheLine)
+{
+    TImportCatalog c;
+    c.AddItem({1, LevelEmpty, 0, u'-', U("Подарки")});
+    c.AddItem({2, LevelEmpty, 0, u'-', U("Еда")});
+    const TItemLevels l = ResolveItemLevels({U("Подарки"), U("Еда"), QString()}, u'+', c);
+    EXPECT_EQ(l.Result[0], 1);
+    EXPECT_EQ(l.Result[1], LevelInconsistent);
+}
+
 } // namespace
 } // namespace zorbel::test

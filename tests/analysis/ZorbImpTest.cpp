@@ -318,6 +318,45 @@ TEST_F(ImportWindowTest, ABankStatementInCsvWithQuotesAndAHeaderImports)
     EXPECT_EQ(host.expenseTrees, 0); // no category was created
 }
 
+// The re-import of a path from a UTF-16 file (little-endian with its mark)
+// into a data set whose first "Прочее" is a root: the line books to
+// Подарки's own Прочее, as the preview shows.
+TEST_F(ImportWindowTest, AReimportedPathFromUtf16BooksToItsChild)
+{
+    data.Select(QStringLiteral("DELETE FROM Tb_Items WHERE ID_ITM > 1"));
+    data.Dm.Tb_Items.Close();
+    data.Dm.Tb_Items.Open();
+    host.ImpList = QStringLiteral("0;1;9;4;5");
+    const auto utf16 = [](const QString &text) {
+        QByteArray bytes("\xFF\xFE");
+        for (QChar c : text) {
+            bytes.append(char(c.unicode() & 0xFF));
+            bytes.append(char(c.unicode() >> 8));
+        }
+        return bytes;
+    };
+    form.FormShow(nullptr);
+    WriteFile(QStringLiteral("first.txt"), utf16(U("10.01.2026;Прочее;первый;;3,00\r\n11.01.2026;Подарки:Прочее;второй;;4,00\r\n")));
+    form.ButLoadClick(nullptr);
+    form.ButTestClick(nullptr);
+    EXPECT_EQ(Import(), U("Импорт произведён!"));
+    const int gifts = data.Id("Подарки"), giftsOther = data.Id("Прочее", gifts);
+    ASSERT_GE(giftsOther, 0);
+    ASSERT_LT(data.Id("Прочее"), giftsOther);
+
+    form.TabImp.EmptyTable();
+    WriteFile(QStringLiteral("second.txt"), utf16(U("20.01.2026;Подарки:Прочее;дубль-тест;;5,00\r\n")));
+    form.ButLoadClick(nullptr);
+    form.ButTestClick(nullptr);
+    ASSERT_EQ(form.TabImp.RecordCount(), 1);
+    form.TabImp.First();
+    EXPECT_EQ(form.TabImp.FieldByName(QStringLiteral("Level2"))->AsInteger(), giftsOther);
+    EXPECT_EQ(Import(), U("Импорт произведён!"));
+    EXPECT_EQ(data.Select(QStringLiteral("SELECT Level1, Level2, Level3 FROM Tb_Hist WHERE Comment = '") +
+                          U("дубль-тест") + QStringLiteral("'")),
+              QStringList{QStringLiteral("%1|%2|~").arg(gifts).arg(giftsOther)});
+}
+
 // One line of binary bytes (NULs among them) in a readable file: the other
 // lines import, the damaged one is a marked row that is not imported, its
 // text in the note.

@@ -147,6 +147,37 @@ TEST_F(ImportWriteTest, NewCategoriesHangAtTheirPlaceWithTheRowsKind)
               QStringList{QStringLiteral("1|0")});
 }
 
+// An empty data set gets the root "Прочее" and "Подарки:Прочее" from a first
+// file; a second file names "Подарки:Прочее" again. The first "Прочее" by id
+// is the root: looked up alone it would leave level 2 empty while the
+// preview still showed the name.
+TEST_F(ImportWriteTest, AReimportedPathBooksToTheChildNotToARootNamesake)
+{
+    data.Select(QStringLiteral("DELETE FROM Tb_Items WHERE ID_ITM > 1")); // only the two roots
+    data.Dm.Tb_Items.Close();
+    data.Dm.Tb_Items.Open();
+    settings.Columns = QStringList{U("Дата"), U("Статья1"), U("Примеч."), U("Приход"), U("Расход")};
+    Preview({U("10.01.2026;Прочее;первый;;3,00"), U("11.01.2026;Подарки:Прочее;второй;;4,00")});
+    ASSERT_EQ(WriteImport(data.Dm, tab).Written, 2);
+    const int root = data.Id("Прочее"), gifts = data.Id("Подарки"), giftsOther = data.Id("Прочее", gifts);
+    ASSERT_GE(root, 0);
+    ASSERT_GE(giftsOther, 0);
+    ASSERT_LT(root, giftsOther);
+    const QString booked = QStringLiteral("SELECT Level1, Level2, Level3 FROM Tb_Hist WHERE Comment = '%1'");
+    EXPECT_EQ(data.Select(booked.arg(U("второй"))), QStringList{QStringLiteral("%1|%2|~").arg(gifts).arg(giftsOther)});
+
+    tab.EmptyTable();
+    const TImportSummary summary = Preview({U("20.01.2026;Подарки:Прочее;дубль-тест;;5,00")});
+    EXPECT_EQ(summary.Importable, 1);
+    EXPECT_EQ(Row(1, {U("Itm1"), U("Itm2"), U("Level1"), U("Level2"), U("Level3")}),
+              QStringLiteral("Itm1=%1 Itm2=%2 Level1=%3 Level2=%4 Level3=~")
+                  .arg(U("Подарки"), U("Прочее")).arg(gifts).arg(giftsOther));
+    ASSERT_EQ(WriteImport(data.Dm, tab).Written, 1);
+    EXPECT_EQ(data.Select(booked.arg(U("дубль-тест"))),
+              QStringList{QStringLiteral("%1|%2|~").arg(gifts).arg(giftsOther)});
+    EXPECT_FALSE(WriteImport(data.Dm, tab).CategoriesCreated); // found, not made again
+}
+
 TEST_F(ImportWriteTest, AFailedOperationIsLeftOutOfTheBalanceAndCounted)
 {
     const double rest = data.Rest();

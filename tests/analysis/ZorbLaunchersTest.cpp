@@ -121,16 +121,20 @@ TEST_F(LaunchersTest, StatementsOfAPersonAndAFirmOpenOnThem)
                    });
 }
 
-TEST_F(LaunchersTest, AFailureInsideTheResultsWindowIsSwallowed)
+// A failure that ends the results window is told, not dropped: the window
+// going away would otherwise look like a finished command.
+TEST_F(LaunchersTest, AFailureInsideTheResultsWindowIsToldAndEndsIt)
 {
     TModalScript script;
     script.Then([](TForm &f) {
         f.SetModalResult(mrCancel);
         throw Exception(U("сбой в окне"));
     });
+    script.Press(QStringLiteral("OK"));
     EXPECT_NO_THROW(main->mResult->Click());
     EXPECT_EQ(FormRst(), nullptr);
-    EXPECT_EQ(script.Seen().size(), 1u);
+    ASSERT_EQ(script.Seen().size(), 2u);
+    EXPECT_EQ(script.Seen()[1].Text, U("сбой в окне"));
 }
 
 TEST_F(LaunchersTest, TurnoversAndBalancesTakeTheStoredOptions)

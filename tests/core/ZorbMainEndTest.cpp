@@ -352,6 +352,54 @@ TEST_F(ZorbMainEnd, ATerminatingSignalDuringANoticeEndsTheProgramAtOnce)
 // Neither the session folder nor the private temporary folder can be used:
 // a start makes one fresh folder and removes it at its end, and a folder a
 // killed run left (with its decrypted work copy) goes at the next start.
+// A person being typed whose row cannot be posted: saving and closing say
+// so and wait, the typed name stays, and once it posts it is saved.
+TEST_F(ZorbMainEnd, AnEditThatCannotBePostedIsReportedNeverDropped)
+{
+    const QString file = MakeDataFile("edit.den", QString());
+    const QByteArray saved = TSandbox::Read(file);
+    auto f = Start({file});
+    ASSERT_TRUE(f->ReadyToRun());
+    TTable &people = f->Dm->Tb_Person;
+    bool refuse = true;
+    people.BeforePost = [&refuse](TDataSet *) {
+        if (refuse)
+            throw EDatabaseError(QStringLiteral("injected failure"));
+    };
+    people.Append();
+    people.FieldByName("Name")->SetAsString(U("Сидоров"));
+    const QString posting = U("Изменение не записано: injected failure");
+    {
+        TModalScript save;
+        save.Press("OK").Press("OK");
+        f->mSaveClick(f.get());
+        ASSERT_GE(Texts(save).size(), 1);
+        EXPECT_TRUE(Texts(save)[0].startsWith(posting)) << Texts(save).join(" | ").toStdString();
+    }
+    EXPECT_EQ(TSandbox::Read(file), saved);
+    EXPECT_EQ(people.State(), dsInsert);
+    EXPECT_EQ(people.FieldByName("Name")->AsString(), U("Сидоров"));
+    {
+        TModalScript close;
+        close.Press("OK");
+        EXPECT_FALSE(Close(*f));
+        EXPECT_TRUE(close.Finished()) << Texts(close).join(" | ").toStdString();
+        EXPECT_TRUE(Texts(close).value(0).startsWith(posting));
+    }
+    EXPECT_EQ(people.FieldByName("Name")->AsString(), U("Сидоров"));
+    refuse = false;
+    {
+        TModalScript close;
+        close.Press("Yes");
+        EXPECT_TRUE(Close(*f));
+    }
+    f.reset();
+    auto again = Start({file});
+    ASSERT_TRUE(again->ReadyToRun());
+    EXPECT_TRUE(again->Dm->Tb_Person.Locate("Name", Variant(U("Сидоров")), {}));
+    again->mCloseNotSaveClick(again.get());
+}
+
 TEST_F(ZorbMainEnd, NoStartLeavesATemporaryFolderBehind)
 {
     qunsetenv("XDG_RUNTIME_DIR");

@@ -9,6 +9,8 @@
 #include "core/ZorbDm.h"
 #include "core/ZorbPacket.h"
 #include "core/ZorbPost.h"
+#include "support/FaultEnv.h"
+#include "support/PageCache.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -176,6 +178,18 @@ TEST_F(PacketData, RateIsTheDaysAverageWhenTheAccountHasOne)
 
 // An account without a rate gives rows without one: a rate of 0 would be
 // refused by the card, so such an operation could not be edited.
+// The day's rate cannot be read: a failure, never a rate of 0 (which would
+// put the account's rate in the day's place in a packet, a copy or a move).
+TEST_F(PacketData, AnUnreadableDayRateIsAFailureNotZero)
+{
+    test::TFaultEnv env;
+    TSysEnvScope scope(env);
+    test::DropPageCache(dm.Db);
+    env.FailCall(TSysOp::Read, 1, EIO);
+    EXPECT_THROW(DayRate(dm, 1, D(2024, 1, 10)), Exception);
+    EXPECT_DOUBLE_EQ(DayRate(dm, 1, D(2024, 1, 10)), 2); // the next read succeeds
+}
+
 TEST_F(PacketData, AnAccountWithoutARateGivesRowsWithoutOne)
 {
     dm.Tb_Account.Edit();

@@ -6,6 +6,7 @@
 
 #include "core/ZorbDm.h"
 #include "core/ZorbSearch.h"
+#include "platform/rtl/Money.h"
 #include "core/ZorbText.h"
 #include "platform/rtl/Exceptions.h"
 #include "platform/sqltable/Query.h"
@@ -183,9 +184,9 @@ TEST_F(SearchData, BookmarkListAndTotals)
     // Account 1 in 2024: rows 3 (marked before), 4, 5 and 9.
     TMarkTotals t = SumMarks(mark);
     EXPECT_EQ(t.Count, 4);
-    EXPECT_DOUBLE_EQ(double(t.Ct), 250 + 400 + 900 + 30);
-    EXPECT_DOUBLE_EQ(double(t.Dt), 0);
-    EXPECT_DOUBLE_EQ(double(t.Qct), 3);
+    EXPECT_EQ(t.Ct, (250 + 400 + 900 + 30) * MoneyScale);
+    EXPECT_EQ(t.Dt, 0);
+    EXPECT_EQ(t.Qct, 3 * MoneyScale);
     EXPECT_EQ(mark.RecNo(), 1);
     EXPECT_EQ(mark.FieldByName("Itm3")->AsString(), U("Хлеб")); // row 9, the earliest
     EXPECT_EQ(mark.FieldByName("Acnt")->AsString(), U("Кошелёк"));
@@ -194,7 +195,7 @@ TEST_F(SearchData, BookmarkListAndTotals)
     mark.Open();
     t = SumMarks(mark);
     EXPECT_EQ(t.Count, 7); // with rows 6, 7 and 8 of other accounts and years
-    EXPECT_DOUBLE_EQ(double(t.Dt), 10 + 20000);
+    EXPECT_EQ(t.Dt, (10 + 20000) * MoneyScale);
 }
 
 } // namespace
@@ -202,6 +203,31 @@ TEST_F(SearchData, BookmarkListAndTotals)
 
 namespace zorbel::test {
 namespace {
+
+// 0,922 + 44,693 is 45,615. Added as floating point the total lands just
+// below the half cent and shows 45,61; added in units it is 45,62, as the
+// ledger's own totals of the same rows are.
+TEST_F(SearchData, BookmarkTotalsAddInUnits)
+{
+    const auto exec = [this](const QString &sql) {
+        dm.Qtemp.Close();
+        dm.Qtemp.SQL() = QStringList{sql};
+        dm.Qtemp.ExecSQL();
+    };
+    exec(QStringLiteral("update tb_hist set b=null"));
+    exec(QStringLiteral("update tb_hist set b='+', dt=null, ct=0.922, qct=0.922 where rowid=(select min(rowid) from tb_hist)"));
+    exec(QStringLiteral("update tb_hist set b='+', dt=null, ct=44.693, qct=44.693 where rowid=(select max(rowid) from tb_hist)"));
+    TQuery mark;
+    mark.SetDatabase(&dm.Db);
+    mark.SQL() = MarksQueryText();
+    PrepareMarksQuery(mark, true, 1, EncodeDate(2000, 1, 1), EncodeDate(2040, 12, 31));
+    mark.Open();
+    const TMarkTotals t = SumMarks(mark);
+    ASSERT_EQ(t.Count, 2);
+    EXPECT_EQ(FormatMarkSum(t.Ct), U("45,62"));
+    EXPECT_EQ(FormatMarkSum(t.Qct), U("45,62"));
+    EXPECT_EQ(FormatMarkSum(t.Dt), U("0,00"));
+}
 
 TEST(CategoryFindNext, StepsOnWrapsAndNeedsASelection)
 {

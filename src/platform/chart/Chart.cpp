@@ -174,11 +174,16 @@ void TChartSeries::RefreshData()
     TDataSet &ds = *dataSet_;
     const TBookmark mark = ds.Bookmark();
     TControlsOff off(ds);
-    for (ds.First(); !ds.Eof(); ds.Next()) {
-        std::optional<double> v;
-        if (!value->IsNull())
-            v = value->AsFloat();
-        points_.push_back({label ? label->AsString() : QString(), v, QColor()});
+    try {
+        for (ds.First(); !ds.Eof(); ds.Next()) {
+            std::optional<double> v;
+            if (!value->IsNull())
+                v = value->AsFloat();
+            points_.push_back({label ? label->AsString() : QString(), v, QColor()});
+        }
+    } catch (...) {
+        points_.clear(); // a chart of a part of the rows would mislead
+        throw;
     }
     if (!mark.isEmpty() && ds.BookmarkValid(mark))
         ds.GotoBookmark(mark);
@@ -302,8 +307,16 @@ void TDBChart::SetZoom(int Percent)
 void TDBChart::RefreshData()
 {
     pending_ = false;
-    for (auto &s : series_)
-        s->RefreshData();
+    try {
+        for (auto &s : series_)
+            s->RefreshData();
+    } catch (...) {
+        // No series keeps the points of an earlier reading beside the others.
+        for (auto &s : series_)
+            s->points_.clear();
+        Rebuild();
+        throw;
+    }
     Rebuild();
 }
 

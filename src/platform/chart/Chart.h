@@ -107,7 +107,8 @@ public:
     int RotationAngle() const { return rotation_; }
     void SetRotationAngle(int Degrees);
 
-    // Re-reads the bound dataset (nothing when unbound or closed).
+    // Re-reads the bound dataset (nothing when unbound or closed). A failed
+    // read leaves no points and is raised.
     void RefreshData();
 
 private:
@@ -145,7 +146,8 @@ public:
     int Zoom() const { return zoom_; }
     void SetZoom(int Percent);
 
-    // Re-reads every bound series and redraws.
+    // Re-reads every bound series and redraws; a failed read leaves every
+    // series empty and is raised.
     void RefreshData();
     // Rebuilds the drawing from the series' points.
     void Rebuild();
