@@ -50,8 +50,10 @@ struct TRstHistPrint;
 
 // The notice's first line when the window's figures cannot be read.
 extern const QString RstReadFailedText;
-// The notice's first line when a chart cannot be printed.
+// The notice's first line when a chart cannot be printed, and its reason
+// when the printer or the print file refused the document.
 extern const QString ChartPrintFailedText;
+extern const QString ChartNotPrintedReason;
 
 // Include and exclude colours of a condition box.
 constexpr TColor RstIncludeColor = clInfoBk;

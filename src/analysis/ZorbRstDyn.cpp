@@ -267,7 +267,8 @@ void TFormRst::ButPrnChClick(TObject *Sender)
     chart->SetTitle(CbDyn->Text() + QString(6, u' ') + CbDay->Text());
     try {
         TPrinter &p = Printer();
-        chart->Print(p, p.Device().pageLayout().orientation() == QPageLayout::Landscape);
+        if (!chart->Print(p, p.Device().pageLayout().orientation() == QPageLayout::Landscape))
+            ShowNotice(ChartPrintFailedText + ChartNotPrintedReason, false);
     } catch (const Exception &e) {
         ShowNotice(ChartPrintFailedText + e.Message(), false);
     }

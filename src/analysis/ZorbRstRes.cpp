@@ -233,6 +233,7 @@ TSpeedButton *TFormRst::SpeedButton2(QWidget *Parent, const char *Name, const QS
 const QString RstReadFailedText = U("Не удалось прочитать данные: итоги не показаны.\n");
 
 const QString ChartPrintFailedText = U("Диаграмма не напечатана.\n");
+const QString ChartNotPrintedReason = U("Принтер недоступен, или файл печати не может быть создан.");
 
 void TFormRst::ReadFailed(const Exception &E) { ShowNotice(RstReadFailedText + E.Message(), false); }
 
@@ -596,7 +597,8 @@ void TFormRst::ButPrnPieClick(TObject *Sender)
     try {
         TPrinter &p = Printer();
         const bool landscape = p.Device().pageLayout().orientation() == QPageLayout::Landscape;
-        (b->Tag() == 2 ? DBChBar : DBChPie)->Print(p, landscape);
+        if (!(b->Tag() == 2 ? DBChBar : DBChPie)->Print(p, landscape))
+            ShowNotice(ChartPrintFailedText + ChartNotPrintedReason, false);
     } catch (const Exception &e) {
         ShowNotice(ChartPrintFailedText + e.Message(), false);
     }

@@ -307,8 +307,9 @@ void TFormMrk::RemoveMarks(bool All)
             hist.Edit();
             hist.FieldByName(QStringLiteral("B"))->Clear();
             hist.Post();
-        } catch (const Exception &) {
+        } catch (...) {
             hist.Cancel();
+            throw; // the step below undoes every mark removed so far
         }
     };
     // All marks are removed as one step: either every one goes or none.

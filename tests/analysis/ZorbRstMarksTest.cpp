@@ -135,6 +135,57 @@ TEST_F(RstMarksTest, MarkOutsideTheConditionsIsReported)
         ASSERT_EQ(f->Qhs().FieldByName(U("kind"))->AsString(), U("1"));
 }
 
+// The list cannot be read again after a mark is removed: it stays closed
+// (no row with a stale mark) and the user is told.
+TEST_F(RstMarksTest, AResultsListThatCannotBeReadAgainIsSaidSo)
+{
+    Populate(240);
+    auto f = OpenList();
+    TQuery &hs = f->Qhs();
+    const TRstRow *target = Marked([](const TRstRow &r) { return In2024(r); });
+    ASSERT_NE(target, nullptr);
+    const auto previous = hs.BeforeOpen;
+    TModalScript script;
+    WithMarks(*f, [&](TFormMrk &m) {
+        ASSERT_TRUE(m.Qmark.Locate(kKey, KeyOf(*target), {}));
+        hs.BeforeOpen = [](TDataSet *) { throw EDatabaseError(QStringLiteral("injected failure")); };
+        TModalScript notice;
+        notice.Press(QStringLiteral("OK"));
+        m.RemoveMarks(false);
+        hs.BeforeOpen = previous;
+        ASSERT_EQ(notice.Seen().size(), 1u);
+        EXPECT_TRUE(notice.Seen()[0].Text.contains(QStringLiteral("injected failure")));
+    }, script);
+    EXPECT_FALSE(hs.Active());
+    EXPECT_EQ(Sqlite(U("select count(*) from tb_hist where b is not null")).toInt(),
+              int(std::count_if(Rows.begin(), Rows.end(), [](const TRstRow &r) { return r.Mark; })) - 1);
+}
+
+// Removing all marks is one step: a row whose mark cannot be removed keeps
+// every mark, and the failure goes on to the user.
+TEST_F(RstMarksTest, AllMarksGoOrNone)
+{
+    Populate(240);
+    auto f = OpenList();
+    const int marks = int(std::count_if(Rows.begin(), Rows.end(), [](const TRstRow &r) { return r.Mark; }));
+    ASSERT_GT(marks, 2);
+    TTable &h = main->Dm->Tb_Hist;
+    int posts = 0;
+    TModalScript script;
+    const auto previous = h.BeforePost;
+    WithMarks(*f, [&](TFormMrk &m) {
+        h.BeforePost = [&posts, previous](TDataSet *d) {
+            if (previous)
+                previous(d);
+            if (++posts == 2)
+                throw EDatabaseError(QStringLiteral("injected failure"));
+        };
+        EXPECT_THROW(m.RemoveMarks(true), Exception);
+        h.BeforePost = previous;
+    }, script);
+    EXPECT_EQ(Sqlite(U("select count(*) from tb_hist where b is not null")).toInt(), marks);
+}
+
 TEST_F(RstMarksTest, RemovingMarksRereadsTheResultsListOnItsRow)
 {
     Populate(240);

@@ -228,14 +228,17 @@ TEST_F(RstReadFail, PlansAreDeletedAllOrNone)
     ASSERT_GT(before.toInt(), 2);
     TTable &h = main->Dm->Tb_Hist;
     int deletes = 0;
-    h.BeforeDelete = [&deletes](TDataSet *) {
+    const auto previous = h.BeforeDelete;
+    h.BeforeDelete = [&deletes, previous](TDataSet *d) {
+        if (previous)
+            previous(d);
         if (++deletes == 2)
             throw EDatabaseError(QStringLiteral("injected failure"));
     };
     TModalScript script;
     script.Press(QStringLiteral("Yes")).Press(QStringLiteral("OK"));
     f->mDelPlanClick(nullptr);
-    h.BeforeDelete = nullptr;
+    h.BeforeDelete = previous;
     ASSERT_EQ(script.Seen().size(), 2u);
     EXPECT_TRUE(script.Seen()[1].Text.contains(QStringLiteral("injected failure")));
     EXPECT_EQ(Sqlite(plans), before);

@@ -95,6 +95,36 @@ TEST_F(RstTest, ChartPrintedIntoTheFileChosenInThePrintDialog)
     Printer().SetOutputFile(QString());
 }
 
+// A print file that cannot be made: the user is told, not left to think
+// the chart was printed.
+TEST_F(RstTest, AChartThatCannotBePrintedIsSaidSo)
+{
+    Populate(60);
+    auto f = OpenWindow();
+    f->RefreshResults();
+    f->show();
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("no such folder/pie.pdf"));
+    bool answered = false;
+    QTimer::singleShot(0, [&] {
+        auto *dialog = qobject_cast<QPrintDialog *>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("filename"));
+        ASSERT_NE(name, nullptr);
+        name->setText(file);
+        answered = true;
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    TModalScript notice;
+    notice.Press(QStringLiteral("OK"));
+    f->ButPrnPieClick(f->ButPrnPie);
+    Printer().SetOutputFile(QString());
+    ASSERT_TRUE(answered);
+    EXPECT_FALSE(QFileInfo::exists(file));
+    ASSERT_EQ(notice.Seen().size(), 1u);
+    EXPECT_TRUE(notice.Seen()[0].Text.startsWith(ChartPrintFailedText.trimmed()));
+}
+
 TEST_F(RstTest, TotalsByCategoryInEachUnitAndTheStatusBar)
 {
     Populate(240);
