@@ -1,25 +1,32 @@
-// The results window itself over 100,000 operations (or the number given as
-// the first argument; three accounts, five years, 300 categories, 30 people)
-// in a new data set of the main window:
-//   open      the window created for 2024 and shown, which fills its grouped
-//             totals (TabRes, the status bar and the pie chart; the bar chart
-//             on the page behind is drawn when its page is shown) and paints
-//             it, then freed;
+// The results window itself on the large data set of the ledger benchmarks
+// (ten accounts in two currencies, 2,000 categories in three levels: 40
+// groups of 49 items under the expense root, operations over the five years
+// before this one, 1 in 20 planned), at 100,000 operations (the reference)
+// and at the number given as the first argument (1,000,000 by default), both
+// data sets open at once and timed in the same rounds:
+//   open      the window created for the year before last and shown, which
+//             fills its grouped totals (TabRes, the status bar and the pie
+//             chart) and paints it, then freed;
 //   refresh   one RefreshResults after a condition change (kind box);
 //   totals    TabRes and both charts filled for a year of every account
-//             grouped by the 300 categories;
+//             under the expense root, grouped by its 40 groups;
 //   list      tab 1 opened on a year of every account and kind: a fifth of
-//             the operations (20,000 rows at 100,000) with their names.
-// Open is timed until its window is painted; after each other contender the
-// painting it left is done untimed, so that open never pays for it.
+//             the operations (20,000 rows at 100,000) with their names;
+//   dynamics  tab 2, the days of the five years of every account and kind
+//             with their running balances, as a table.
+// Every contender is timed until the window has painted what it changed.
+// Each line prints both sizes and their ratio. ZORBEL_BENCH_ONLY=text times
+// only the contenders whose name holds the text.
 // With "memory" as the second argument nothing is timed: one window is used
-// as a user would (opened on the year, then its list of every account), and
-// the process's peak resident size is printed, the program's own figure.
-// Targets: open <= 200 ms, refresh <= 100 ms, totals <= 100 ms, list <= 100 ms.
+// as a user would (opened on the year, then its list of every account) at
+// the given size, and the process's peak resident size is printed.
+// Targets: open <= 200 ms, refresh <= 100 ms, totals <= 100 ms, list <= 100 ms,
+// dynamics <= 300 ms; at the large size within 2x the reference.
 #include "analysis/AnalysisWindows.h"
 #include "analysis/ZorbRst.h"
 #include "common/BenchSize.h"
 #include "common/BenchTiming.h"
+#include "ledger/LedgerDataSet.h"
 #include "platform/sqltable/Database.h"
 #include "core/ZorbMain.h"
 #include "core/ZorbSandbox.h"
@@ -27,11 +34,11 @@
 #include "platform/widgets/ModalScript.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 
 #include <cstdio>
 #include <cstring>
-#include <random>
 
 using namespace zorbel;
 using namespace zorbel::bench;
@@ -54,71 +61,8 @@ void PrintMemory(const char *when)
     std::printf("memory %-28s resident %6.1f MiB  peak %6.1f MiB\n", when, rss / 1024.0, peak / 1024.0);
 }
 
-void Exec(TDatabase &Db, const QString &Sql)
-{
-    TQuery q;
-    q.SetDatabase(&Db);
-    q.SQL() << Sql;
-    q.ExecSQL();
-}
-
-void Fill(TFormMain &Main, int Operations)
-{
-    TDm &dm = *Main.Dm;
-    {
-        TTransactionScope tr(dm.Db);
-        Exec(dm.Db, QStringLiteral("delete from tb_hist"));
-        Exec(dm.Db, QStringLiteral("delete from tb_items"));
-        Exec(dm.Db, QStringLiteral("delete from tb_account"));
-        Exec(dm.Db, QStringLiteral("insert into tb_account (id_account, account, currency, rest, rate, beg) values "
-                                   "(1, 'a1', 'r', 0, 1, 0), (2, 'a2', 'r', 0, 1, 0), (3, 'a3', '$', 0, 90, 0)"));
-        for (int i = 1; i <= 300; ++i)
-            Exec(dm.Db, QStringLiteral("insert into tb_items (id_itm, itm, lev, c) values (%1, 'item %1', 0, '-')")
-                            .arg(i));
-        for (int i = 1; i <= 30; ++i)
-            Exec(dm.Db, QStringLiteral("insert into tb_person (id_person, name) values (%1, 'person %1')").arg(i));
-        // Rows go in as multi-row inserts of generated literals (bench data).
-        std::mt19937 rng(7);
-        const TDateTime start = EncodeDate(2021, 1, 1);
-        QStringList values;
-        const auto flush = [&] {
-            if (values.isEmpty())
-                return;
-            Exec(dm.Db, QStringLiteral("insert into tb_hist (id_account, date_real, date_create, kind, dt, ct, level1, "
-                                       "price, id_person, comment, rate, yr, mn) values ") +
-                            values.join(u','));
-            values.clear();
-        };
-        for (int i = 0; i < Operations; ++i) {
-            // Five years (1,826 days), the operations spread evenly over them.
-            const TDateTime d = start + int(std::int64_t(i) * 1826 / Operations);
-            int y = 0, m = 0, day = 0;
-            DecodeDate(d, y, m, day);
-            const bool income = rng() % 5 == 0;
-            const QString amount = QString::number(double(rng() % 100000) / 100);
-            values << QStringLiteral("(%1,%2,%3,'%4',%5,%6,%7,%8,%9,'operation %10',1,%11,%12)")
-                          .arg(int(rng() % 3) + 1)
-                          .arg(int(d))
-                          .arg(start + i / 86400.0, 0, 'f', 8)
-                          .arg(rng() % 20 ? 1 : 2)
-                          .arg(income ? amount : QStringLiteral("null"), income ? QStringLiteral("null") : amount)
-                          .arg(int(rng() % 300) + 1)
-                          .arg(double(rng() % 1000))
-                          .arg(int(rng() % 30) + 1)
-                          .arg(rng() % 5000)
-                          .arg(y)
-                          .arg(m);
-            if (values.size() == 500)
-                flush();
-        }
-        flush();
-        tr.Commit();
-    }
-    for (TTable *t : {&dm.Tb_Account, &dm.Tb_Items, &dm.Tb_Person, &dm.Tb_Hist}) {
-        t->Close();
-        t->Open();
-    }
-}
+// The year of the totals and the list: the one before last of the five.
+int ListYear() { return YearOfToday() - 2; }
 
 std::unique_ptr<TFormRst> Window(TFormMain &Main, bool AllAccounts)
 {
@@ -131,10 +75,101 @@ std::unique_ptr<TFormRst> Window(TFormMain &Main, bool AllAccounts)
     f->CbKind->SetItemIndex(AllAccounts ? 2 : 0);
     f->Updating = false;
     f->Period.Kind = rpYear;
-    f->Period.FromDate = EncodeDate(2024, 1, 1);
-    f->Period.ToDate = EncodeDate(2024, 12, 31);
+    f->Period.FromDate = EncodeDate(ListYear(), 1, 1);
+    f->Period.ToDate = EncodeDate(ListYear(), 12, 31);
     f->show(); // the pie page is drawn, the bar page waits until shown
     return f;
+}
+
+// Paints what the last step changed, as the event loop would before the
+// user sees it.
+void Paint(QWidget &W)
+{
+    QCoreApplication::processEvents();
+    W.repaint();
+}
+
+// One data set in a main window of its own, with the windows its
+// contenders reuse.
+struct TSide {
+    TSide(TSandbox &Box, const char *Folder, int Operations)
+    {
+        QDir().mkpath(Box.Path(Folder));
+        TModalScript start;
+        start.Press(QStringLiteral("Yes"));
+        Main = std::make_unique<TFormMain>(QStringList{}, Box.Path(Folder));
+        QElapsedTimer fill;
+        fill.start();
+        Fill(*Main, TSize{10, Operations, 5, 40, 49});
+        std::printf("%d operations filled in %.1f s\n", Operations, fill.elapsed() / 1000.0);
+        std::fflush(stdout);
+    }
+    void MakeWindows()
+    {
+        Refreshed = Window(*Main, false);
+        Refreshed->RefreshResults();
+        // The expense root ticked: grouped by its 40 groups of categories.
+        Totals = Window(*Main, true);
+        Totals->Updating = true;
+        Totals->ChItm1->SetTag(0);
+        Totals->ChItm1->SetCaption(QStringLiteral("Расход"));
+        Totals->ChItm1->SetChecked(true);
+        Totals->Updating = false;
+        List = Window(*Main, true);
+        List->TcGrp->SetTabIndex(1);
+        Dynamics = Window(*Main, true);
+        Dynamics->Period.FromDate = EncodeDate(YearOfToday() - 5, 1, 1);
+        Dynamics->Period.ToDate = EncodeDate(YearOfToday() - 1, 12, 31);
+        Dynamics->CbDay->SetItemIndex(0);
+        Dynamics->Cbars->SetItemIndex(2); // the table
+        Dynamics->TcGrp->SetTabIndex(2);
+    }
+    std::unique_ptr<TFormMain> Main;
+    std::unique_ptr<TFormRst> Refreshed, Totals, List, Dynamics;
+    int Groups = 0, Rows = 0, Days = 0;
+};
+
+// The contenders of one side, named with its size.
+std::vector<TContender> Contenders(TSide &S)
+{
+    return {
+        {"open (year, current account)",
+         [&S] {
+             auto f = Window(*S.Main, false);
+             Paint(*f); // the window and its shown chart are drawn
+             if (f->TabRes.RecordCount() == 0)
+                 std::fprintf(stderr, "open filled no totals\n");
+         },
+         {}},
+        {"refresh (kind changed)",
+         [&S] {
+             S.Refreshed->CbKind->SetItemIndex(S.Refreshed->CbKind->ItemIndex() == 0 ? 2 : 0);
+             S.Refreshed->RefreshResults();
+             Paint(*S.Refreshed);
+         },
+         {}},
+        {"totals and charts (40 groups)",
+         [&S] {
+             S.Totals->RefreshResults();
+             Paint(*S.Totals);
+             S.Groups = S.Totals->TabRes.RecordCount();
+         },
+         {}},
+        {"list (tab 1, a year)",
+         [&S] {
+             S.List->RefreshResults();
+             Paint(*S.List);
+             S.Rows = S.List->Qhs().RecordCount();
+         },
+         {}},
+        {"dynamics (tab 2, days of 5 years)",
+         [&S] {
+             S.Dynamics->RefreshResults();
+             Paint(*S.Dynamics);
+             S.Days = S.Dynamics->TabDyn.RecordCount();
+         },
+         {}},
+    };
 }
 
 } // namespace
@@ -146,18 +181,12 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     TSandbox box;
     RegisterAnalysisWindows();
-    TModalScript start;
-    start.Press(QStringLiteral("Yes"));
-    TFormMain main(QStringList{}, box.Path("program"));
-    QElapsedTimer fill;
-    fill.start();
-    Fill(main, OperationCount(argc, argv, 100000));
-    std::printf("data set filled in %.1f s\n", fill.elapsed() / 1000.0);
-    PrintMemory("after the fill");
-    std::fflush(stdout);
+    const int operations = OperationCount(argc, argv, 1000000);
 
     if (argc > 2 && std::strcmp(argv[2], "memory") == 0) {
-        auto f = Window(main, false);
+        TSide side(box, "program", operations);
+        PrintMemory("after the fill");
+        auto f = Window(*side.Main, false);
         QCoreApplication::processEvents();
         PrintMemory("one window open");
         f->Updating = true;
@@ -172,46 +201,29 @@ int main(int argc, char **argv)
         return 0;
     }
 
-    auto refreshed = Window(main, false);
-    refreshed->RefreshResults();
-    auto totals = Window(main, true);
-    auto list = Window(main, true);
-    list->TcGrp->SetTabIndex(1);
-    int groups = 0, rows = 0;
-    std::vector<TContender> c{
-        {"open (year, current account)",
-         [&] {
-             auto f = Window(main, false);
-             QCoreApplication::processEvents(); // the window and its shown chart are drawn
-             if (f->TabRes.RecordCount() == 0)
-                 std::fprintf(stderr, "open filled no totals\n");
-         },
-         {}},
-        {"refresh (kind changed)",
-         [&] {
-             refreshed->CbKind->SetItemIndex(refreshed->CbKind->ItemIndex() == 0 ? 2 : 0);
-             refreshed->RefreshResults();
-         },
-         {}},
-        {"totals and charts (300 categories)",
-         [&] {
-             totals->RefreshResults();
-             groups = totals->TabRes.RecordCount();
-         },
-         {}},
-        {"list (tab 1, a year)",
-         [&] {
-             list->RefreshResults();
-             rows = list->Qhs().RecordCount();
-         },
-         {}},
-    };
-    PrintMemory("with three windows open");
+    constexpr int Reference = 100000;
+    TSide small(box, "reference", Reference), large(box, "program", operations);
+    small.MakeWindows();
+    large.MakeWindows();
+    PrintMemory("with both data sets and their windows");
+    std::vector<TContender> a = Contenders(small), b = Contenders(large), c;
+    // ZORBEL_BENCH_ONLY=text keeps the contenders whose name holds it (for a profile of one).
+    const QByteArray only = qgetenv("ZORBEL_BENCH_ONLY");
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (!only.isEmpty() && a[i].Name.find(only.constData()) == std::string::npos)
+            continue;
+        c.push_back(a[i]);
+        c.push_back(b[i]);
+    }
     RunInterleaved(c, 7, [] { QCoreApplication::processEvents(); });
+    std::printf("%-36s %20s %20s %14s\n", "", "100000: min / median", "given: min / median", "ratio min/med");
+    for (size_t i = 0; i < c.size(); i += 2)
+        std::printf("%-36s %9.2f %9.2f ms %9.2f %9.2f ms %6.2f %6.2f\n", c[i].Name.c_str(), c[i].Min() * 1000,
+                    c[i].Median() * 1000, c[i + 1].Min() * 1000, c[i + 1].Median() * 1000,
+                    c[i + 1].Min() / c[i].Min(), c[i + 1].Median() / c[i].Median());
+    for (TSide *s : {&small, &large})
+        std::printf("groups %d, chart points %zu, list rows %d, day rows %d\n", s->Groups,
+                    s->Totals->DBChPie->Series(0).Points().size(), s->Rows, s->Days);
     PrintMemory("after the runs");
-    for (const TContender &k : c)
-        std::printf("%-36s min %7.2f ms  median %7.2f ms\n", k.Name.c_str(), k.Min() * 1000, k.Median() * 1000);
-    std::printf("groups %d, chart points %zu, list rows %d\n", groups, totals->DBChPie->Series(0).Points().size(),
-                rows);
     return 0;
 }

@@ -4,8 +4,10 @@
 
 #include "platform/dataset/Fields.h"
 #include "platform/rtl/Money.h"
+#include "platform/sqltable/Sqlite.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace zorbel {
 
@@ -55,6 +57,65 @@ QString LevelColumns(int Depth)
 int64_t FieldUnits(const TField *Field)
 {
     return Field->IsNull() ? 0 : MoneyToUnits(Field->AsFloat());
+}
+
+bool TEngineSum::Add(const TSqliteStatement &St, int Column)
+{
+    switch (St.ColumnType(Column)) {
+    case TSqliteStatement::vtNull: return true;
+    case TSqliteStatement::vtInteger: {
+        const int64_t v = St.ColumnInt(Column);
+        ++Count;
+        Real += double(v);
+        if (!Approx && !Overflow && __builtin_add_overflow(Whole, v, &Whole))
+            Approx = Overflow = true;
+        return true;
+    }
+    case TSqliteStatement::vtFloat:
+        ++Count;
+        Real += St.ColumnDouble(Column);
+        Approx = true;
+        return true;
+    default: return false;
+    }
+}
+
+std::optional<double> TEngineSum::Sum() const
+{
+    if (Count == 0)
+        return std::nullopt;
+    return Approx ? Real : double(Whole);
+}
+
+std::optional<double> TEngineSum::Average() const
+{
+    if (Count == 0)
+        return std::nullopt;
+    return Real / double(Count);
+}
+
+bool WholeKey(const TSqliteStatement &St, int Column, std::optional<int64_t> &Out)
+{
+    // Days, years, months and ids are modelled below 2^40, as the day sums do.
+    constexpr double Limit = 1099511627776.0;
+    switch (St.ColumnType(Column)) {
+    case TSqliteStatement::vtNull: Out.reset(); return true;
+    case TSqliteStatement::vtInteger: {
+        const int64_t v = St.ColumnInt(Column);
+        if (v <= -int64_t(Limit) || v >= int64_t(Limit))
+            return false;
+        Out = v;
+        return true;
+    }
+    case TSqliteStatement::vtFloat: {
+        const double d = St.ColumnDouble(Column);
+        if (!(std::fabs(d) < Limit) || d != std::trunc(d))
+            return false;
+        Out = int64_t(d);
+        return true;
+    }
+    default: return false;
+    }
 }
 
 } // namespace zorbel

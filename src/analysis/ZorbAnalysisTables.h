@@ -8,9 +8,12 @@
 #include "platform/sqltable/Query.h"
 
 #include <QString>
+#include <optional>
 #include <span>
 
 namespace zorbel {
+
+class TSqliteStatement;
 
 // One field of a memory table: name, type, size (strings), display label
 // (empty: keep the name), display format, display width (0: the default),
@@ -62,5 +65,30 @@ QString LevelColumns(int Depth);
 
 // A float field's value in units of 1/10000 (null counts as 0).
 int64_t FieldUnits(const TField *Field);
+
+// The engine's sum() and avg() of a group's terms, for analyses that fold
+// the rows of a query in memory instead of letting the engine sort them by
+// their group: the count of terms that are not null, the floating-point
+// sum of every term in the order given, and for whole terms their exact sum
+// until it passes 64 bits, as the engine keeps them.
+struct TEngineSum {
+    int64_t Count = 0;
+    double Real = 0;
+    int64_t Whole = 0;
+    bool Approx = false;   // a term that is not whole: the sum is Real
+    bool Overflow = false; // the whole sum passed 64 bits: the engine's sum fails
+
+    // Adds the term in Column of St; false for text or blob, which the
+    // engine converts by rules not repeated here (the caller runs the query).
+    bool Add(const TSqliteStatement &St, int Column);
+    // sum(): null without terms. Requires: !Overflow.
+    std::optional<double> Sum() const;
+    // avg(): null without terms.
+    std::optional<double> Average() const;
+};
+
+// The value in Column of St as a whole group key below 2^40 (null stays
+// null); false for text, blob, a fraction or a number beyond.
+bool WholeKey(const TSqliteStatement &St, int Column, std::optional<int64_t> &Out);
 
 } // namespace zorbel

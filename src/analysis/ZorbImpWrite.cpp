@@ -4,6 +4,7 @@
 #include "analysis/ZorbImpItems.h"
 #include "analysis/ZorbImpPreview.h"
 #include "platform/sqltable/Database.h"
+#include "core/ZorbBound.h"
 #include "core/ZorbDm.h"
 #include "memtable/VemtMemTable.h"
 #include "platform/rtl/Exceptions.h"
@@ -152,6 +153,10 @@ void TImportWriter::PrepareOperations()
 
 bool TImportWriter::WriteOperation(int person, int firm, const int (&levels)[3])
 {
+    // The rows go in by statement, past Tb_Hist's post: the same bound on
+    // every amount (ZorbBound.h), so an edited preview cannot pass one larger.
+    if (AmountOutOfRange(tab_))
+        return false;
     const TDateTime date = tab_.FieldByName(F("Date_Real"))->AsDateTime();
     int year = 0, month = 0, day = 0;
     DecodeDate(date, year, month, day);

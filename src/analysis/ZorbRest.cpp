@@ -230,7 +230,7 @@ void TFormRest::ComputeMonthlyBalances()
         } enable{TbRest, TbY};
         years = zorbel::ComputeMonthlyBalances(main_.Dm->Db,
                                                CurrentAccountScope(main_, CbAcc->ItemIndex() == 1, ChTrans->Checked()),
-                                               CurrentAccountBeg(main_), TbRest, TbY);
+                                               CurrentAccountBeg(main_), TbRest, TbY, &main_.Dm->HistSums);
     }
     for (const QString &y : years)
         CbYr->Items().Add(y);

@@ -1,8 +1,10 @@
 // Monthly balances and their yearly tables (see ZorbRestCalc.h).
 //
-// The months come from one query of the daily sums of income and expense
-// over the accounts in scope (answered from the account-date index without
-// reading the rows), added up per month in units; the running balance B
+// The months come from the ledger's day sums when they can answer (a few
+// lookups per account and month), else from one query of the daily sums of
+// income and expense over the accounts in scope (answered from the
+// account-date index without reading the rows), added up per month in
+// units; the running balance B
 // starts at the opening balance and moves by each month's income minus
 // expense.
 // The yearly table is built from the same months in memory: one row per
@@ -11,10 +13,12 @@
 #include "analysis/ZorbRestCalc.h"
 
 #include "platform/dataset/Fields.h"
+#include "platform/sqltable/Sqlite.h"
 #include "platform/rtl/FormatSettings.h"
 #include "platform/rtl/Money.h"
 
 #include <array>
+#include <cmath>
 #include <map>
 #include <optional>
 #include <vector>
@@ -38,6 +42,110 @@ struct TYearRow {
 void SetUnits(TField *field, int64_t units) { field->SetAsFloat(UnitsToMoney(units)); }
 
 } // namespace
+
+// Sums per day, read from the (account, date, kind, income, expense) index
+// alone, then added up per month of the date.
+TRestMonths MonthsFromQuery(TDatabase &Db, const TAccountScope &Scope)
+{
+    TQuery q;
+    q.SetDatabase(&Db);
+    q.SQL() = {QStringLiteral("select h.date_real,sum(dt) sdt,sum(ct) sct "),
+               AccountsThenOperations(), QStringLiteral("where a.id_account=h.id_account"),
+               QStringLiteral("and kind='1'"), AccountScopeLine(Scope), QStringLiteral("group by h.date_real")};
+    BindAccountScope(q, Scope);
+    q.Open();
+    TRestMonths sums;
+    TField *date = q.FieldByName(QStringLiteral("date_real"));
+    TField *sdt = q.FieldByName(QStringLiteral("sdt")), *sct = q.FieldByName(QStringLiteral("sct"));
+    for (; !q.Eof(); q.Next()) {
+        if (date->IsNull())
+            continue; // an operation without a date has no month
+        int yy, mm, dd;
+        DecodeDate(date->AsDateTime(), yy, mm, dd);
+        auto &month = sums[{yy, mm}];
+        month.first += FieldUnits(sdt);
+        month.second += FieldUnits(sct);
+    }
+    q.Close();
+    return sums;
+}
+
+// A few lookups of the day sums per account and month instead of a walk of
+// every operation.
+std::optional<TRestMonths> MonthsFromSums(TDatabase &Db, const TAccountScope &Scope, THistSums &Sums)
+{
+    if (Scope.NoTransfers || !Sums.Ready())
+        return std::nullopt;
+    // The accounts the query's join meets, each as often as tb_account lists it.
+    TQuery qa;
+    qa.SetDatabase(&Db);
+    qa.SQL() = {QStringLiteral("select a.id_account from tb_account a"),
+                Scope.SameCurrency ? QStringLiteral("where a.currency=:cur") : QStringLiteral("where a.id_account=:acc")};
+    BindAccountScope(qa, Scope);
+    std::map<int, int> accounts; // id -> times listed
+    bool whole = true;
+    qa.ForEachRow([&](const TSqliteStatement &st) {
+        const int64_t id = st.ColumnInt(0);
+        whole = st.ColumnType(0) == TSqliteStatement::vtInteger && id >= INT16_MIN && id <= INT16_MAX;
+        if (whole)
+            ++accounts[int(id)];
+        return whole;
+    });
+    if (!whole)
+        return std::nullopt;
+    // Dates the calendar holds; a span beyond them is left to the query.
+    const TDateTime firstDay = EncodeDate(1, 1, 1), lastDay = EncodeDate(9999, 12, 31);
+    TRestMonths sums;
+    for (const auto &[id, times] : accounts) {
+        // The first and the last date, each one step down the (account,
+        // date) index; asked together the engine would read the whole range.
+        std::optional<double> lo, hi;
+        bool numbers = true;
+        for (const char *edge : {"min", "max"}) {
+            TQuery qr;
+            qr.SetDatabase(&Db);
+            qr.SQL() = {QStringLiteral("select %1(date_real) from tb_hist where id_account=:acc").arg(QLatin1String(edge))};
+            qr.ParamByName(QStringLiteral("acc"))->SetAsSmallInt(id);
+            qr.ForEachRow([&](const TSqliteStatement &st) {
+                const int type = st.ColumnType(0);
+                if (type == TSqliteStatement::vtNull)
+                    return false;
+                numbers = numbers && (type == TSqliteStatement::vtInteger || type == TSqliteStatement::vtFloat);
+                (edge[1] == 'i' ? lo : hi) = st.ColumnDouble(0);
+                return false;
+            });
+        }
+        if (!numbers)
+            return std::nullopt;
+        if (!lo || !hi) {
+            // No dated row: the account adds nothing, if the sums model it.
+            if (!Sums.RealisedRows(id, 0, 0))
+                return std::nullopt;
+            continue;
+        }
+        if (*lo < firstDay || *hi > lastDay || *lo != std::trunc(*lo) || *hi != std::trunc(*hi))
+            return std::nullopt;
+        int y = 0, m = 0, d = 0;
+        DecodeDate(*lo, y, m, d);
+        for (TDateTime first = EncodeDate(y, m, 1); first <= *hi; first = IncMonth(first, 1)) {
+            const TDateTime last = IncMonth(first, 1) - 1;
+            const std::optional<int64_t> rows = Sums.RealisedRows(id, first, last);
+            if (!rows)
+                return std::nullopt;
+            if (*rows == 0)
+                continue;
+            int64_t in = 0, out = 0;
+            if (!Sums.Sums(id, TSumClass::Realised, first, last, in, out))
+                return std::nullopt;
+            int yy = 0, mm = 0, dd = 0;
+            DecodeDate(first, yy, mm, dd);
+            auto &month = sums[{yy, mm}];
+            month.first += in * times;
+            month.second += out * times;
+        }
+    }
+    return sums;
+}
 
 QString MonthLabel(int Year, int Month)
 {
@@ -74,7 +182,7 @@ void OpenRestTables(TVemtMemTable &TbRest, TVemtMemTable &TbY)
 }
 
 QStringList ComputeMonthlyBalances(TDatabase &Db, const TAccountScope &Scope, double Beg, TVemtMemTable &TbRest,
-                                   TVemtMemTable &TbY)
+                                   TVemtMemTable &TbY, THistSums *Sums)
 {
     TbRest.EmptyTable();
     TbY.EmptyTable();
@@ -90,28 +198,8 @@ QStringList ComputeMonthlyBalances(TDatabase &Db, const TAccountScope &Scope, do
         qbeg.Close();
     }
 
-    // Sums per day, read from the (account, date, kind, income, expense)
-    // index alone, then added up per month of the date.
-    TQuery q;
-    q.SetDatabase(&Db);
-    q.SQL() = {QStringLiteral("select h.date_real,sum(dt) sdt,sum(ct) sct "),
-               AccountsThenOperations(), QStringLiteral("where a.id_account=h.id_account"),
-               QStringLiteral("and kind='1'"), AccountScopeLine(Scope), QStringLiteral("group by h.date_real")};
-    BindAccountScope(q, Scope);
-    q.Open();
-    std::map<std::pair<int, int>, std::pair<int64_t, int64_t>> sums; // (year, month) -> income, expense
-    TField *date = q.FieldByName(QStringLiteral("date_real"));
-    TField *sdt = q.FieldByName(QStringLiteral("sdt")), *sct = q.FieldByName(QStringLiteral("sct"));
-    for (; !q.Eof(); q.Next()) {
-        if (date->IsNull())
-            continue; // an operation without a date has no month
-        int yy, mm, dd;
-        DecodeDate(date->AsDateTime(), yy, mm, dd);
-        auto &month = sums[{yy, mm}];
-        month.first += FieldUnits(sdt);
-        month.second += FieldUnits(sct);
-    }
-    q.Close();
+    const std::optional<TRestMonths> fromSums = Sums ? MonthsFromSums(Db, Scope, *Sums) : std::nullopt;
+    const TRestMonths sums = fromSums ? *fromSums : MonthsFromQuery(Db, Scope);
     std::vector<TMonthRow> months;
     for (const auto &[ym, s] : sums) {
         b += s.first - s.second;

@@ -9,9 +9,13 @@
 #pragma once
 
 #include "analysis/ZorbAnalysisTables.h"
+#include "core/ZorbSums.h"
 #include "platform/sqltable/Database.h"
 
 #include <QStringList>
+
+#include <map>
+#include <optional>
 
 namespace zorbel {
 
@@ -20,13 +24,26 @@ namespace zorbel {
 // SmBn, SmRs. Labels and formats are those the grids show.
 void OpenRestTables(TVemtMemTable &TbRest, TVemtMemTable &TbY);
 
+// Income and expense in units by (year, month), for the months that have a
+// realised operation of the scope.
+using TRestMonths = std::map<std::pair<int, int>, std::pair<int64_t, int64_t>>;
+// From the operations.
+TRestMonths MonthsFromQuery(TDatabase &Db, const TAccountScope &Scope);
+// The same from the ledger's day sums: at a million operations milliseconds
+// instead of a walk of every operation of the scope. Nothing when the sums
+// cannot answer exactly (not built, a row of the scope's accounts they do
+// not model, transfers to leave out, an account id or a date out of their
+// range): the caller asks MonthsFromQuery.
+std::optional<TRestMonths> MonthsFromSums(TDatabase &Db, const TAccountScope &Scope, THistSums &Sums);
+
 // Empties both tables and fills them for Scope. Beg is the current account's
 // opening balance; with Scope.SameCurrency the opening balances of every
 // account of the currency are summed instead. Returns the years with data,
-// ascending, as texts.
+// ascending, as texts. Sums, when given and able to answer, gives the
+// months' income and expense instead of a query over the operations.
 // Requires: both tables opened by OpenRestTables, unfiltered.
 QStringList ComputeMonthlyBalances(TDatabase &Db, const TAccountScope &Scope, double Beg, TVemtMemTable &TbRest,
-                                   TVemtMemTable &TbY);
+                                   TVemtMemTable &TbY, THistSums *Sums = nullptr);
 
 // The chart label of a month: "янв.05".
 QString MonthLabel(int Year, int Month);

@@ -19,6 +19,7 @@
 // while it is set.
 #pragma once
 
+#include "analysis/ZorbRstDynCalc.h"
 #include "analysis/ZorbRstQuery.h"
 #include "core/ZorbLaunch.h"
 #include "memtable/VemtMemTable.h"
@@ -233,6 +234,9 @@ public:
     void ApplyDynamicsView();
     // Unit: 0 days from Qday, 1 years from Qyr, 2 months from Qmn.
     void FillDynamics(int Unit);
+    // The rows of the day, month or year query (Unit duDays, duMonths,
+    // duYears) of the current conditions and period; Query is that query.
+    TDynSource DynamicsSource(TQuery &Query, int Unit);
     void FillWeeks();
     // Fills TabDyn from the query the unit box asks for (tab 2 only).
     void FillDynamicsOfUnit();

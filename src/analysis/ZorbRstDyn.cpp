@@ -211,6 +211,19 @@ void TFormRst::FillDynamicsOfUnit()
     }
 }
 
+TDynSource TFormRst::DynamicsSource(TQuery &Query, int Unit)
+{
+    // The operations folded in memory; the grouped query only when the fold
+    // meets a value it does not model.
+    if (std::optional<TDynSource> folded = FoldDynSource(main_.Dm->Db, sql_, Unit, Period.FromDate, Period.ToDate))
+        return std::move(*folded);
+    Query.Close();
+    Query.Open();
+    TDynSource rows = ReadDynSource(Query, Unit);
+    Query.Close();
+    return rows;
+}
+
 void TFormRst::FillDynamics(int Unit)
 {
     TQuery &source = Unit == 1 ? Qyr : Unit == 2 ? Qmn : Qday;
@@ -219,9 +232,7 @@ void TFormRst::FillDynamics(int Unit)
     try {
         OpenDynTable(TabDyn, DynUnitName(rowUnit));
         const TRstOpening o = ComputeOpeningBalances();
-        source.Close();
-        source.Open();
-        FillDynamicRows(source, rowUnit, {o.Amount, o.Common}, TabDyn);
+        FillDynamicRows(DynamicsSource(source, rowUnit), rowUnit, {o.Amount, o.Common}, TabDyn);
     } catch (...) {
         TabDyn.EnableControls();
         source.Close();
@@ -243,9 +254,7 @@ void TFormRst::FillWeeks()
     try {
         OpenDynTable(TabDyn, DynUnitName(duWeeks));
         const TRstOpening o = ComputeOpeningBalances();
-        if (!Qday.Active())
-            Qday.Open();
-        FillWeekRows(Qday, {o.Amount, o.Common}, TabDyn);
+        FillWeekRows(DynamicsSource(Qday, duDays), {o.Amount, o.Common}, TabDyn);
     } catch (...) {
         done();
         throw;

@@ -8,6 +8,11 @@
 #include "platform/rtl/FormatSettings.h"
 #include "platform/rtl/Money.h"
 
+#include "platform/sqltable/Query.h"
+#include "platform/sqltable/Sqlite.h"
+
+#include <cmath>
+#include <map>
 #include <optional>
 
 namespace zorbel {
@@ -106,15 +111,6 @@ struct TWeekSums {
     }
 };
 
-void AddAverage(int64_t &Sum, int &Count, const TField *F)
-{
-    const int64_t v = FieldUnits(F);
-    if (v != 0) {
-        Sum += v;
-        ++Count;
-    }
-}
-
 std::optional<double> NonZero(int64_t Units)
 {
     return Units == 0 ? std::nullopt : std::optional<double>(UnitsToMoney(Units));
@@ -181,10 +177,9 @@ QString DynMonthLabel(int Year, int Month)
 
 int DynWeekday(TDateTime Date) { return (DayOfWeek(Date) + 5) % 7 + 1; }
 
-void FillDynamicRows(TDataSet &Source, int Unit, const TDynOpening &Opening, TDataSet &TabDyn)
+TDynSource ReadDynSource(TDataSet &Source, int Unit)
 {
-    int64_t R = Opening.Amount, RY = Opening.Common;
-    const TDynFields out(TabDyn);
+    TDynSource rows;
     TField *in[9];
     for (int i = 0; i < 9; ++i)
         in[i] = Source.FieldByName(QString::fromLatin1(SourceValues[i]));
@@ -192,35 +187,136 @@ void FillDynamicRows(TDataSet &Source, int Unit, const TDynOpening &Opening, TDa
     TField *yr = Unit == duDays ? nullptr : Source.FieldByName(QStringLiteral("yr"));
     TField *mn = Unit == duMonths ? Source.FieldByName(QStringLiteral("mn")) : nullptr;
     for (Source.First(); !Source.Eof(); Source.Next()) {
+        TDynSourceRow r;
+        if (date && !date->IsNull())
+            r.Date = date->AsDateTime();
+        if (yr && !yr->IsNull())
+            r.Yr = yr->AsInteger();
+        if (mn && !mn->IsNull())
+            r.Mn = mn->AsInteger();
+        for (int i = 0; i < 9; ++i)
+            r.Values[size_t(i)] = Value(in[i]);
+        rows.push_back(r);
+    }
+    return rows;
+}
+
+namespace {
+
+// A group key of the day, month or year pass: null first, then ascending.
+using TFoldKey = std::array<std::optional<int64_t>, 2>;
+
+struct TFoldGroup {
+    std::array<TEngineSum, 9> Terms;
+};
+
+// The value positions whose query column is avg(term)/10; the others are sum(term).
+constexpr bool AverageTenth[9] = {false, false, true, false, false, true, true, false, false};
+
+} // namespace
+
+std::optional<TDynSource> FoldDynSource(TDatabase &Db, const TRstSql &Sql, int Unit, TDateTime D1, TDateTime D2)
+{
+    const TRstQueryKind kind = Unit == duDays     ? TRstQueryKind::DayTerms
+                               : Unit == duMonths ? TRstQueryKind::MnTerms
+                                                  : TRstQueryKind::YrTerms;
+    const int keys = Unit == duMonths ? 2 : 1;
+    TQuery q;
+    q.SetDatabase(&Db);
+    ApplyRstConditions(q, kind, Sql, D1, D2);
+    std::map<TFoldKey, TFoldGroup> groups;
+    bool foldable = true;
+    q.ForEachRow([&](const TSqliteStatement &st) {
+        TFoldKey key;
+        for (int k = 0; k < keys; ++k)
+            if (!WholeKey(st, k, key[size_t(k)]))
+                return foldable = false;
+        TFoldGroup &g = groups[key];
+        for (int i = 0; i < 9; ++i)
+            if (!g.Terms[size_t(i)].Add(st, keys + i))
+                return foldable = false;
+        return true;
+    });
+    if (!foldable)
+        return std::nullopt;
+    TDynSource rows;
+    rows.reserve(groups.size());
+    for (const auto &[key, g] : groups) {
+        TDynSourceRow r;
+        if (Unit == duDays) {
+            if (key[0])
+                r.Date = TDateTime(*key[0]);
+        } else {
+            if (key[0])
+                r.Yr = int(*key[0]);
+            if (Unit == duMonths && key[1])
+                r.Mn = int(*key[1]);
+        }
+        for (int i = 0; i < 9; ++i) {
+            const TEngineSum &f = g.Terms[size_t(i)];
+            if (AverageTenth[i]) {
+                if (const std::optional<double> avg = f.Average())
+                    r.Values[size_t(i)] = *avg / 10;
+            } else if (f.Overflow) {
+                return std::nullopt; // the engine's sum fails: the query reports it
+            } else {
+                r.Values[size_t(i)] = f.Sum();
+            }
+        }
+        rows.push_back(r);
+    }
+    return rows;
+}
+
+void FillDynamicRows(const TDynSource &Source, int Unit, const TDynOpening &Opening, TDataSet &TabDyn)
+{
+    int64_t R = Opening.Amount, RY = Opening.Common;
+    const TDynFields out(TabDyn);
+    for (const TDynSourceRow &row : Source) {
         TabDyn.Append();
-        if (date && !date->IsNull()) {
-            const TDateTime d = date->AsDateTime();
+        if (Unit == duDays && row.Date) {
+            const TDateTime d = *row.Date;
             out.vr->SetAsString(DynDayLabel(d));
             const int w = DayOfWeek(d);
             if (w == 1 || w == 7)
                 out.dw->SetAsInteger(w);
-        } else if (yr && !yr->IsNull()) {
-            if (mn)
-                out.vr->SetAsString(mn->IsNull() ? QString() : DynMonthLabel(yr->AsInteger(), mn->AsInteger()));
+        } else if (Unit != duDays && row.Yr) {
+            if (Unit == duMonths)
+                out.vr->SetAsString(row.Mn ? DynMonthLabel(*row.Yr, *row.Mn) : QString());
             else
-                out.vr->SetAsString(yr->AsString());
+                out.vr->SetAsString(QString::number(*row.Yr));
         }
-        const TDynValues v{Value(in[0]), Value(in[1]), Value(in[2]), Value(in[3]), Value(in[4]),
-                           Value(in[5]), Value(in[6]), Value(in[7]), Value(in[8])};
-        PutValues(out, v, R, RY);
+        const auto &v = row.Values;
+        PutValues(out, {v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8]}, R, RY);
         PostOrDrop(TabDyn, out);
     }
     TabDyn.First();
 }
 
-void FillWeekRows(TDataSet &Qday, const TDynOpening &Opening, TDataSet &TabDyn)
+void FillDynamicRows(TDataSet &Source, int Unit, const TDynOpening &Opening, TDataSet &TabDyn)
+{
+    FillDynamicRows(ReadDynSource(Source, Unit), Unit, Opening, TabDyn);
+}
+
+namespace {
+
+int64_t Units(const std::optional<double> &V) { return V ? MoneyToUnits(*V) : 0; }
+
+void AddAverage(int64_t &Sum, int &Count, const std::optional<double> &V)
+{
+    const int64_t v = Units(V);
+    if (v != 0) {
+        Sum += v;
+        ++Count;
+    }
+}
+
+} // namespace
+
+void FillWeekRows(const TDynSource &Days, const TDynOpening &Opening, TDataSet &TabDyn)
 {
     int64_t R = Opening.Amount, RY = Opening.Common;
     const TDynFields out(TabDyn);
-    TField *date = Qday.FieldByName(QStringLiteral("date_real"));
-    TField *in[9];
-    for (int i = 0; i < 9; ++i)
-        in[i] = Qday.FieldByName(QString::fromLatin1(SourceValues[i]));
     TDateTime start = 0; // the current week's first day with operations
     int startDay = 1;    // its weekday, Monday = 1
     TWeekSums w;
@@ -237,10 +333,10 @@ void FillWeekRows(TDataSet &Qday, const TDynOpening &Opening, TDataSet &TabDyn)
         PutValues(out, v, R, RY);
         PostOrDrop(TabDyn, out);
     };
-    for (Qday.First(); !Qday.Eof(); Qday.Next()) {
-        if (date->IsNull())
+    for (const TDynSourceRow &row : Days) {
+        if (!row.Date)
             continue;
-        const TDateTime d = date->AsDateTime();
+        const TDateTime d = *row.Date;
         const int day = DynWeekday(d);
         if (day == 1 || d - start >= 7 || day < startDay) {
             emitWeek();
@@ -248,18 +344,24 @@ void FillWeekRows(TDataSet &Qday, const TDynOpening &Opening, TDataSet &TabDyn)
             start = d;
             startDay = day;
         }
-        w.dt += FieldUnits(in[0]);
-        w.ct += FieldUnits(in[1]);
+        const auto &in = row.Values;
+        w.dt += Units(in[0]);
+        w.ct += Units(in[1]);
         AddAverage(w.price, w.nPrice, in[2]);
-        w.dty += FieldUnits(in[3]);
-        w.cty += FieldUnits(in[4]);
+        w.dty += Units(in[3]);
+        w.cty += Units(in[4]);
         AddAverage(w.pricey, w.nPricey, in[5]);
         AddAverage(w.rate, w.nRate, in[6]);
-        w.qdt += FieldUnits(in[7]);
-        w.qct += FieldUnits(in[8]);
+        w.qdt += Units(in[7]);
+        w.qct += Units(in[8]);
     }
     emitWeek();
     TabDyn.First();
+}
+
+void FillWeekRows(TDataSet &Qday, const TDynOpening &Opening, TDataSet &TabDyn)
+{
+    FillWeekRows(ReadDynSource(Qday, duDays), Opening, TabDyn);
 }
 
 } // namespace zorbel

@@ -284,6 +284,16 @@ TRstSql BuildRstSql(const TRstConditions &C)
     return S;
 }
 
+namespace {
+
+// The terms of the day, month and year queries' sums and averages, in their order.
+QString TermColumns()
+{
+    return QStringLiteral("dt,ct,price*10,dt/rate,ct/rate,10*price/rate,rate*10,qdt,qct");
+}
+
+} // namespace
+
 QStringList RstQueryHead(TRstQueryKind Kind)
 {
     switch (Kind) {
@@ -325,6 +335,15 @@ QStringList RstQueryHead(TRstQueryKind Kind)
                                "sum(ct/rate) cty, "),
                 QStringLiteral("avg(10*price/rate)/10 pricey,avg(rate*10)/10 rate,sum(qdt) qdt,sum(qct) qct"),
                 QStringLiteral("from tb_hist "),
+                QStringLiteral("where (date_real between :d1 and :d2) and (not yr is null)")};
+    case TRstQueryKind::DayTerms:
+        return {QStringLiteral("Select date_real,") + TermColumns(), QStringLiteral("from tb_hist "),
+                QStringLiteral("where (date_real between :d1 and :d2) ")};
+    case TRstQueryKind::MnTerms:
+        return {QStringLiteral("Select yr,mn,") + TermColumns(), QStringLiteral("from tb_hist "),
+                QStringLiteral("where (date_real between :d1 and :d2) and (not mn is null)")};
+    case TRstQueryKind::YrTerms:
+        return {QStringLiteral("Select yr,") + TermColumns(), QStringLiteral("from tb_hist "),
                 QStringLiteral("where (date_real between :d1 and :d2) and (not yr is null)")};
     }
     return {};

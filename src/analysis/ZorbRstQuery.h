@@ -102,8 +102,12 @@ QString WrapIncludeExclude(const QString &Line, const TRstBox &Box);
 
 TRstSql BuildRstSql(const TRstConditions &C);
 
-// The fixed heads and tails of the window's queries.
-enum class TRstQueryKind { Res, Hs, Sm, BegSum, Day, Mn, Yr };
+// The fixed heads and tails of the window's queries. DayTerms, MnTerms and
+// YrTerms select, without grouping, each operation's key (date_real | yr,mn
+// | yr) and the nine terms the day, month and year queries add up or average
+// (dt, ct, price*10, dt/rate, ct/rate, 10*price/rate, rate*10, qdt, qct),
+// under the same head condition: the dynamics fold them in memory.
+enum class TRstQueryKind { Res, Hs, Sm, BegSum, Day, Mn, Yr, DayTerms, MnTerms, YrTerms };
 QStringList RstQueryHead(TRstQueryKind Kind);
 
 // Rewrites Q: its head (the grouped query's head takes Sql.GroupColumn as line

@@ -19,6 +19,7 @@
 
 #include "core/TulnDlg.h"
 #include "core/ZorbCalc.h"
+#include "core/ZorbBound.h"
 #include "core/ZorbCalcParser.h"
 #include "core/ZorbText.h"
 #include "platform/rtl/Format.h"
@@ -514,6 +515,19 @@ bool TFormCard::ValidateCard(int64_t &Delta)
             focus->SetFocus();
         return false;
     };
+    // A value past the money bound, whichever road it took into the row
+    // (typed, "=", AutoSum, AutoCor, the keys), is refused with the reason
+    // the typed road gives, and the card stays open on its field. The post
+    // would refuse it too (ZorbBound.h); refusing here keeps the typed row.
+    if (const TField *wrong = AmountOutOfRange(dm_.Tb_Hist)) {
+        ShowNotice(MoneyRangeMessage(), false);
+        for (TDBEdit *e : {DBESum, mode == TCardMode::Transfer ? DBERate : DBEPrice, DBEQuant, DBE_Rate})
+            if (e->Field() == wrong && e->CanFocus()) {
+                e->SetFocus();
+                break;
+            }
+        return false;
+    }
     const TField *dt = H("Dt"), *ct = H("Ct");
     if (dt->IsNull() && !(!ct->IsNull() && ct->AsFloat() > 0))
         return refuse(DBESum);
@@ -536,6 +550,14 @@ bool TFormCard::ValidateCard(int64_t &Delta)
         return false;
     }
     if (GrRate->Visible()) {
+        // A receiving amount past the bound has no units (they would
+        // overflow): it is refused for its size, not as "not positive".
+        if (dm_.Qtrans.Active() && !MoneyInRange(dm_.Qtrans.FieldByName(QStringLiteral("Dt"))->AsFloat())) {
+            ShowNotice(MoneyRangeMessage(), false);
+            if (DBETrans_Ref->CanFocus())
+                DBETrans_Ref->SetFocus();
+            return false;
+        }
         const int64_t received = FieldUnits(DBETrans_Ref);
         if (received <= 0)
             return refuse(DBETrans_Ref);
@@ -570,7 +592,12 @@ void TFormCard::ButSumEvClick(TObject *Sender)
         focusFor[tag]->SetFocus();
     if (const auto d = DeriveField(tag, post_.CardMode, S, P, Q, T, ButDiv->Down())) {
         TDBEdit *const target[] = {nullptr, DBESum, DBEPrice, DBEQuant, DBETrans_Ref, DBERate};
-        WriteAmount(target[d->Tag], d->Value);
+        // A derived value past the bound is not written: the field keeps
+        // what it held and the person is told why, as for a typed one.
+        if (!MoneyInRange(d->Value))
+            ShowNotice(MoneyRangeMessage(), false);
+        else
+            WriteAmount(target[d->Tag], d->Value);
     }
     ShowMonthTotals(true);
 }
@@ -735,6 +762,9 @@ void TFormCard::EditWithCalculator(TDBEdit *Edit)
             Edit->Field()->SetAsString(calc.ResultText);
         }
         Edit->SetSelStart(Edit->Text().size());
+    } catch (const EConvertError &e) {
+        // A result past the money bound: refused with the typed road's reason.
+        ShowNotice(e.Message(), false);
     } catch (const Exception &) {
         // A result the field does not take is dropped.
     }

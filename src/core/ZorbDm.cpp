@@ -2,6 +2,7 @@
 // events. Opening a data set (upgrade and first-run rows) is in ZorbDmOpen.cpp.
 #include "core/ZorbDm.h"
 
+#include "core/ZorbBound.h"
 #include "core/ZorbDmTables.h"
 #include "core/ZorbText.h"
 #include "platform/rtl/Format.h"
@@ -244,6 +245,9 @@ void TDm::DefineQueries()
 void TDm::BindEvents()
 {
     Tb_Hist.OnNewRecord = [this](TDataSet *d) { Tb_HistNewRecord(d); };
+    // Every road that writes an operation posts it here (ZorbBound.h).
+    Tb_Hist.BeforePost = [this](TDataSet *) { CheckOperationRow(*this, Tb_Hist); };
+    Tb_Hist.BeforeDelete = [this](TDataSet *) { CheckOperationDelete(*this, Tb_Hist); };
     // The ledger's row count (status bar, scroll bar) from the day sums.
     Tb_Hist.SetRowCounter(LedgerRowCounter(HistSums));
     Tb_Hist.OnCalcFields = [this](TDataSet *d) { Tb_HistCalcFields(d); };
@@ -338,6 +342,9 @@ void TDm::Tb_AccountNewRecord(TDataSet *DataSet)
 
 void TDm::Tb_AccountBeforePost(TDataSet *DataSet)
 {
+    // Every change of a balance posts the account row (ZorbBound.h).
+    if (DataSet == &Tb_Account)
+        CheckAccountRow(*this, Tb_Account);
     if (DataSet == &Tb_Person || DataSet == &Tb_Family) {
         const TField *birthday = DataSet->FieldByName(QStringLiteral("Birthday"));
         TField *dy = DataSet->FieldByName(QStringLiteral("Dy"));

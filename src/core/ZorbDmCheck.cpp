@@ -346,9 +346,18 @@ void CheckDataSetStructure(TSqliteDb &db, bool Pages)
 
 namespace {
 
+// The bound of a number column: an account's balance (Rest, and Beg into
+// which the purge folds old operations) sums many amounts and has the
+// balance bound that posting keeps (Money.h); every other number is one
+// amount, price, quantity or rate.
+double NumberLimit(const TTableDef &t, const TColumnDef &c)
+{
+    return Same(t.Name, "Tb_Account") && (Same(c.Name, "Rest") || Same(c.Name, "Beg")) ? BalanceLimit : MoneyLimit;
+}
+
 // Where a column holds a value its kind cannot: an SQL condition, empty when
 // every value reads.
-QString ImpossibleCondition(const TColumnDef &c)
+QString ImpossibleCondition(const TTableDef &t, const TColumnDef &c)
 {
     const QString n = QuoteName(c.Name);
     switch (c.Kind) {
@@ -356,7 +365,7 @@ QString ImpossibleCondition(const TColumnDef &c)
         return QStringLiteral("typeof(%1) NOT IN ('null','integer') OR %1 < -32768 OR %1 > 32767").arg(n);
     case TColumnKind::Number:
         return QStringLiteral("typeof(%1) NOT IN ('null','integer','real') OR %1 >= %2 OR %1 <= -%2")
-            .arg(n, QString::number(MoneyLimit, 'g', 17));
+            .arg(n, QString::number(NumberLimit(t, c), 'g', 17));
     case TColumnKind::Date:
     case TColumnKind::Timestamp: // years 1..9999
         return QStringLiteral("typeof(%1) NOT IN ('null','integer','real') OR %1 < -693594 OR %1 >= 2958466").arg(n);
@@ -367,7 +376,7 @@ QString ImpossibleCondition(const TColumnDef &c)
 
 // Whether a value read from a column of this kind is one it cannot hold: the
 // same test as ImpossibleCondition, made on the value in hand.
-bool Impossible(TColumnKind kind, const TSqliteStatement &st, int col)
+bool Impossible(TColumnKind kind, double limit, const TSqliteStatement &st, int col)
 {
     const int type = st.ColumnType(col);
     if (type == TSqliteStatement::vtNull)
@@ -379,7 +388,7 @@ bool Impossible(TColumnKind kind, const TSqliteStatement &st, int col)
         if (type != TSqliteStatement::vtInteger && type != TSqliteStatement::vtFloat)
             return true;
         const double v = st.ColumnDouble(col);
-        return !(v < MoneyLimit && v > -MoneyLimit);
+        return !(v < limit && v > -limit);
     }
     case TColumnKind::Date:
     case TColumnKind::Timestamp: {
@@ -399,10 +408,12 @@ int CountImpossibleRows(TSqliteDb &db, const TTableDef &stored)
 {
     QStringList names;
     std::vector<TColumnKind> kinds;
+    std::vector<double> limits;
     for (const TColumnDef &c : stored.Columns)
-        if (!ImpossibleCondition(c).isEmpty()) {
+        if (!ImpossibleCondition(stored, c).isEmpty()) {
             names << QuoteName(c.Name);
             kinds.push_back(c.Kind);
+            limits.push_back(NumberLimit(stored, c));
         }
     if (names.isEmpty())
         return 0;
@@ -410,7 +421,7 @@ int CountImpossibleRows(TSqliteDb &db, const TTableDef &stored)
     int count = 0;
     while (st.Step())
         for (int i = 0; i < int(kinds.size()); ++i)
-            if (Impossible(kinds[size_t(i)], st, i)) {
+            if (Impossible(kinds[size_t(i)], limits[size_t(i)], st, i)) {
                 ++count;
                 break;
             }
@@ -443,7 +454,7 @@ QString ImpossibleRowsCondition(const TTableDef &stored)
 {
     QStringList bad;
     for (const TColumnDef &c : stored.Columns)
-        if (const QString condition = ImpossibleCondition(c); !condition.isEmpty())
+        if (const QString condition = ImpossibleCondition(stored, c); !condition.isEmpty())
             bad << condition;
     return bad.isEmpty() ? QString() : u'(' + bad.join(QStringLiteral(") OR (")) + u')';
 }

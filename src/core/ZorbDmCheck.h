@@ -30,8 +30,9 @@ void CheckDataSetStructure(TSqliteDb &db, bool Pages = true);
 
 // Values the columns cannot hold: text or blobs in number, identifier and date
 // columns, identifiers outside 16 bits, dates outside years 1..9999, numbers
-// whose size the money arithmetic in 1/10000 cannot hold (MoneyLimit) or that
-// are infinite. Returns the Russian report naming each table that holds such
+// whose size the money arithmetic in 1/10000 cannot hold (MoneyLimit; an
+// account's Rest and Beg: BalanceLimit, the bound posting keeps) or that are
+// infinite. Returns the Russian report naming each table that holds such
 // rows with their count (and, for operations and accounts, the accounts), or
 // an empty string when there are none. Reads only. Requires: the structure
 // passed CheckDataSetStructure.

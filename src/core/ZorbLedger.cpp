@@ -2,9 +2,9 @@
 //
 // Balances: the opening balance of a period is the account's opening amount
 // Beg plus the realised income minus the realised expense dated before the
-// period; income and expense of the period come from Qsum, planned amounts
-// from today to the period's end from Qplan. All sums are converted to units
-// once, as they leave the query, and added as integers.
+// period; income and expense of the period come from the rows Qsum sums,
+// planned amounts from today to the period's end from those of Qplan. Every
+// amount is converted to units as it leaves the table and added as integers.
 #include "core/ZorbLedger.h"
 
 #include "platform/sqltable/Database.h"
@@ -14,8 +14,11 @@
 #include "platform/rtl/FormatSettings.h"
 #include "platform/rtl/Money.h"
 #include "platform/rtl/StrUtils.h"
+#include "platform/sqltable/Sqlite.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <limits>
 
 namespace zorbel {
 
@@ -39,15 +42,28 @@ int QuarterStart(int m) { return (m - 1) / 3 * 3 + 1; }
 void QueryLedgerSums(TDm &dm, TSumClass kind, int account, TDateTime d1, TDateTime d2, int64_t &income,
                      int64_t &expense)
 {
-    TQuery &q = kind == TSumClass::Realised ? dm.Qsum : dm.Qplan;
-    q.Close();
-    q.ParamByName(QStringLiteral("id_account"))->SetAsSmallInt(account);
-    q.ParamByName(QStringLiteral("d1"))->SetAsDate(d1);
-    q.ParamByName(QStringLiteral("d2"))->SetAsDate(d2);
-    q.Open();
-    income = q.IsEmpty() ? 0 : MoneyToUnits(q.Fields()[0]->AsFloat());
-    expense = q.IsEmpty() ? 0 : MoneyToUnits(q.Fields()[1]->AsFloat());
-    q.Close();
+    // The rows of Qsum and Qplan, each amount taken as units and added as
+    // integers: SQL's sum adds the doubles, which past about 10^11 rounds
+    // away units, so the status bar would differ from the rows it sums.
+    TSqliteStatement st(dm.Db.Db(), QStringLiteral("SELECT \"Dt\", \"Ct\" FROM \"Tb_Hist\" WHERE \"Id_Account\" = ? "
+                                                   "AND \"Date_Real\" BETWEEN ? AND ? AND \"Kind\" %1")
+                                        .arg(kind == TSumClass::Realised ? QStringLiteral("= '1'")
+                                                                         : QStringLiteral("> '1'")));
+    st.BindInt(1, account);
+    st.BindDouble(2, d1);
+    st.BindDouble(3, d2);
+    __int128 in = 0, out = 0;
+    while (st.Step()) {
+        in += MoneyToUnits(st.ColumnDouble(0));
+        out += MoneyToUnits(st.ColumnDouble(1));
+    }
+    // Beyond 64 bits (some 92 000 amounts of the money bound) the figure
+    // stops at the largest one rather than wrapping round.
+    const auto narrow = [](__int128 v) {
+        return int64_t(std::clamp<__int128>(v, std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max()));
+    };
+    income = narrow(in);
+    expense = narrow(out);
 }
 
 TPeriod LedgerPeriod(int Kind, TDateTime EntryDate, TDateTime AllBegin, TDateTime AllEnd)

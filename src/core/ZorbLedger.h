@@ -86,8 +86,9 @@ struct TLedgerTotals {
 void UpdateLedgerBalances(TDm &dm, const TBalanceContext &Context, bool RecomputeOpening, int64_t Delta,
                           TLedgerTotals &Totals);
 
-// Income and expense of one account over d1..d2, in units, by the query of
-// the kind (Qsum realised, Qplan planned): what the day sums stand in for.
+// Income and expense of one account over d1..d2, in units, over the rows of
+// the kind's query (Qsum realised, Qplan planned), each amount taken as units
+// and added exactly: what the day sums stand in for.
 void QueryLedgerSums(TDm &dm, TSumClass kind, int account, TDateTime d1, TDateTime d2, int64_t &income,
                      int64_t &expense);
 

@@ -237,12 +237,22 @@ void TPosting::AtAccount(int account, const std::function<void()> &f)
     const TBookmark back = acc.GetBookmark();
     if (!acc.Locate(QStringLiteral("Id_Account"), Variant(int16_t(account)), {}))
         throw EDatabaseError(U("Счёт не найден"));
-    f();
+    const auto goBack = [&] {
+        try {
+            acc.GotoBookmark(back);
+        } catch (const Exception &) {
+            // The account row went away: stay where the cursor stands.
+        }
+    };
+    // Back on the current account also when f fails (a balance refused):
+    // the ledger and the next new operation follow Tb_Account's row.
     try {
-        acc.GotoBookmark(back);
-    } catch (const Exception &) {
-        // The account row went away: stay where the cursor stands.
+        f();
+    } catch (...) {
+        goBack();
+        throw;
     }
+    goBack();
 }
 
 void TPosting::RememberInCategory()
@@ -448,8 +458,9 @@ bool TPosting::DeleteOperation()
     }
     const int64_t own = !H("Ct")->IsNull() ? Units(H("Ct")) : -Units(H("Dt"));
     h.Delete();
-    if (own != 0)
-        host_.UpdateBalances(dm_, false, own);
+    // Always: the totals, the planned figures and the row count change with
+    // the row even when its amount moves the balance by nothing.
+    host_.UpdateBalances(dm_, false, own);
     tx.Commit();
     return true;
 }
@@ -465,6 +476,7 @@ int TPosting::CopyToFuture(const std::vector<int> &days)
     for (const char *name : kept)
         values.push_back(H(name)->AsVariant());
     int written = 0;
+    QString refused;
     TControlsOff off(h);
     TTransactionScope tx(dm_.Db, {&h});
     for (const int day : days) {
@@ -480,12 +492,17 @@ int TPosting::CopyToFuture(const std::vector<int> &days)
             H("Kind")->SetAsString(U("2"));
             h.Post();
             ++written;
+        } catch (const EConvertError &e) {
+            h.Cancel(); // past a bound: this copy is dropped, the person told why below
+            refused = e.Message();
         } catch (const Exception &) {
             h.Cancel(); // this copy is dropped; the others are still written
         }
     }
     tx.Commit();
     host_.UpdateBalances(dm_, false, 0);
+    if (!refused.isEmpty())
+        host_.Notice(refused);
     return written;
 }
 
@@ -516,10 +533,13 @@ bool TPosting::MoveOperation(int target, double rate)
             }
             tx.Commit();
             moved = true;
-        } catch (const Exception &) {
+        } catch (const Exception &e) {
             if (h.State() == dsEdit)
                 h.Cancel();
             tx.Rollback();
+            // A move past a bound is refused in Russian; nothing moved.
+            if (dynamic_cast<const EConvertError *>(&e))
+                host_.Notice(e.Message());
         }
         host_.ApplyLedgerRange(dm_);
     }

@@ -39,7 +39,8 @@ struct TSeries {
 };
 
 // The series of an account: realised and planned sums (by TSumClass), and
-// the number of its rows of every kind by day (in Dt).
+// the number of its rows of every kind by day (in Dt) and of those summed as
+// realised (in Ct: the months of the monthly balances are those that have one).
 constexpr int RowSeries = 2;
 
 struct TAccount {
@@ -241,7 +242,8 @@ struct THistSums::TState {
         if (r.Date == TDateShape::Odd)
             a.Odd += sign;
         if (r.Date == TDateShape::Day)
-            AddDay(a.Series[RowSeries], levels, r.Day, sign, 0);
+            AddDay(a.Series[RowSeries], levels, r.Day, sign,
+                   r.Summed && r.Class == int(TSumClass::Realised) ? sign : 0);
         if (r.Summed)
             AddDay(a.Series[r.Class], levels, r.Day, TTotal(r.Dt) * sign, TTotal(r.Ct) * sign);
         else
@@ -486,6 +488,21 @@ std::optional<int64_t> THistSums::Rows(int Account, bool Whole, TDateTime D1, TD
     if (D1 > D2)
         return 0;
     const TTotal n = RangeSum(a.Series[RowSeries], int64_t(D1), int64_t(D2) + 1).Dt;
+    return FitsInt64(n) ? std::optional<int64_t>(int64_t(n)) : std::nullopt;
+}
+
+std::optional<int64_t> THistSums::RealisedRows(int Account, TDateTime D1, TDateTime D2)
+{
+    if (!Ready() || s_->GlobalUnsafe != 0)
+        return std::nullopt;
+    if (!(std::fabs(D1) < WholeLimit && std::fabs(D2) < WholeLimit) || D1 != std::trunc(D1) || D2 != std::trunc(D2))
+        return std::nullopt;
+    const auto it = s_->Accounts.find(Account);
+    if (it == s_->Accounts.end() || D1 > D2)
+        return 0;
+    if (it->second.Unsafe != 0)
+        return std::nullopt; // a row of kind '1' may be among those not summed
+    const TTotal n = RangeSum(it->second.Series[RowSeries], int64_t(D1), int64_t(D2) + 1).Ct;
     return FitsInt64(n) ? std::optional<int64_t>(int64_t(n)) : std::nullopt;
 }
 

@@ -80,6 +80,10 @@ public:
     // cache cannot tell.
     std::optional<int64_t> Rows(int Account, bool Whole, TDateTime D1, TDateTime D2);
 
+    // The number of Account's realised rows (Kind '1') dated D1..D2, both
+    // whole days; nothing when the cache cannot tell (as for Sums).
+    std::optional<int64_t> RealisedRows(int Account, TDateTime D1, TDateTime D2);
+
     // How often the cache has been dropped since it was made (for tests).
     int Drops() const;
 

@@ -161,7 +161,107 @@ TEST_F(AnalysisCalcTest, ATransferWithinTheCurrencyMovesBothSidesButNotTheBalanc
     EXPECT_TRUE(rest.IsEmpty());
 }
 
+TEST_F(AnalysisCalcTest, MonthsFromTheDaySumsEqualTheQueryOnes)
+{
+    L.AddRandom(900, 17);
+    // A realised month whose only operation has no amount (a month with a
+    // row of zeros), and a month of planned operations only (no row).
+    L.Add({2, EncodeDate(2024, 3, 10), '1', {}, {}, {}, {}, 0, {}, {}});
+    L.Add({2, EncodeDate(2024, 5, 10), '2', 12.0, {}, {}, {}, 1, {}, {}});
+    THistSums &sums = L.Ds.Dm.HistSums;
+    const TAccountScope plainScopes[] = {{1, QStringLiteral("$"), false, false},
+                                         {2, QStringLiteral("$"), false, false},
+                                         {1, QStringLiteral("$"), true, false},
+                                         {3, QStringLiteral("EUR"), true, false},
+                                         {7, QStringLiteral("?"), false, false}};
+    EXPECT_FALSE(MonthsFromSums(Db(), plainScopes[0], sums)); // not built yet
+    sums.Build();
+    ASSERT_TRUE(sums.Ready());
+    const auto check = [&](const char *when) {
+        for (const TAccountScope &scope : plainScopes) {
+            SCOPED_TRACE(std::string(when) + " " + std::to_string(scope.AccountId) + " " +
+                         std::to_string(scope.SameCurrency));
+            const std::optional<TRestMonths> fast = MonthsFromSums(Db(), scope, sums);
+            ASSERT_TRUE(fast);
+            EXPECT_EQ(*fast, MonthsFromQuery(Db(), scope));
+        }
+    };
+    check("built");
+    const TRestMonths two = MonthsFromQuery(Db(), plainScopes[1]);
+    ASSERT_TRUE(two.count({2024, 3}));
+    EXPECT_EQ(two.at({2024, 3}), std::make_pair(int64_t(0), int64_t(0)));
+    EXPECT_FALSE(two.count({2024, 5})); // the random operations end in 2022
+    // The sums follow rows written afterwards, across a month's edge.
+    L.Add({1, EncodeDate(2022, 6, 30), '1', {}, 33.33, {}, {}, 0, {}, {}});
+    L.Add({1, EncodeDate(2022, 7, 1), '1', 44.44, {}, {}, {}, 1, {}, {}});
+    L.Exec(QStringLiteral("update tb_hist set kind='2' where id_account=3 and date_real<%1").arg(EncodeDate(2020, 1, 1)));
+    check("after changes");
+    // Whole tables: the window's figures are the same by either road.
+    TVemtMemTable a, ay, b, by;
+    OpenRestTables(a, ay);
+    OpenRestTables(b, by);
+    EXPECT_EQ(ComputeMonthlyBalances(Db(), plainScopes[2], 10, a, ay, &sums),
+              ComputeMonthlyBalances(Db(), plainScopes[2], 10, b, by));
+    ASSERT_EQ(a.RecordCount(), b.RecordCount());
+    for (a.First(), b.First(); !a.Eof(); a.Next(), b.Next())
+        for (const char *f : {"y", "m", "Dt", "Ct", "Bn", "Rest"})
+            EXPECT_EQ(a.FieldByName(QString::fromLatin1(f))->AsString(), b.FieldByName(QString::fromLatin1(f))->AsString());
+    // What the sums cannot answer goes to the query: transfers left out, a
+    // text amount on an account of the scope.
+    EXPECT_FALSE(MonthsFromSums(Db(), {1, QStringLiteral("$"), true, true}, sums));
+    L.Exec(QStringLiteral("insert into tb_hist (id_account,date_real,date_create,kind,ct,level1,rate,yr,mn) "
+                          "values (3,%1,%1.5,'1','12 руб',0,1,2021,1)").arg(EncodeDate(2021, 1, 4)));
+    EXPECT_FALSE(MonthsFromSums(Db(), plainScopes[3], sums));
+    EXPECT_TRUE(MonthsFromSums(Db(), plainScopes[2], sums)); // the other currency's accounts still answer
+}
+
 // ---- a year by category ------------------------------------------------------
+
+// The year's operations are folded in memory as they stream; a value the fold
+// does not model (an amount stored as text; the engine reads a text without
+// a number as 0)
+// sends the computation to the grouped query. Both give the same table.
+TEST_F(AnalysisCalcTest, YearByCategoryFoldedAndGroupedByTheQueryAgree)
+{
+    L.AddRandom(900, 23);
+    const auto read = [&](int Year, int Level, const TAccountScope &Scope) {
+        TVemtMemTable table;
+        OpenDiffTable(table);
+        const TDiffOutcome got = ComputeYearItemTotals(Db(), {Year, Level, Scope, true}, table);
+        QStringList rows{QString::number(got.Count) + u'|' + QString::number(got.GrandTotal)};
+        for (table.First(); !table.Eof(); table.Next()) {
+            QStringList r;
+            for (int i = 0; i < table.FieldCount(); ++i)
+                r << table.Fields()[i]->DisplayText();
+            rows << r.join(u'|');
+        }
+        return rows;
+    };
+    const TAccountScope scopes[] = {{1, QStringLiteral("$"), true, false}, {2, QStringLiteral("$"), false, true}};
+    std::map<std::tuple<int, int, int>, QStringList> folded;
+    for (int year : {2019, 2020, 2022})
+        for (int level = 1; level <= 3; ++level)
+            for (int s = 0; s < 2; ++s) {
+                const QStringList rows = read(year, level, scopes[s]);
+                ASSERT_GT(rows.size(), 2);
+                folded[std::make_tuple(year, level, s)] = rows;
+            }
+    // A text expense in every year, in a group that has expenses (level 1
+    // is 0 for the bread of the food group), on both accounts of the scopes.
+    for (int year : {2019, 2020, 2022})
+        for (int acc : {1, 2})
+            L.Exec(QStringLiteral("insert into tb_hist (id_account,date_real,date_create,kind,ct,level1,level2,level3,"
+                                  "rate,yr,mn) values (%1,%2,%2.5,'1','руб',0,%3,%4,1,%5,3)")
+                       .arg(acc)
+                       .arg(EncodeDate(year, 3, 9))
+                       .arg(L.Food)
+                       .arg(L.Bread)
+                       .arg(year));
+    for (const auto &[key, rows] : folded) {
+        const auto &[year, level, s] = key;
+        EXPECT_EQ(read(year, level, scopes[s]), rows) << year << " " << level << " " << s;
+    }
+}
 
 TEST_F(AnalysisCalcTest, YearByCategoryMatchesTheOperationsAtEachLevel)
 {

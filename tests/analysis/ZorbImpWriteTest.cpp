@@ -214,5 +214,40 @@ TEST_F(ImportWriteTest, AnErrorThatEndsThePassLeavesNothingBehind)
     EXPECT_DOUBLE_EQ(data.Rest(), rest - 11.0);
 }
 
+// The import writes its rows by statement, past Tb_Hist's post, and keeps the
+// same bounds: a row whose amount was made larger than the money bound after
+// it was read is not written; rows that would take the balance past the
+// balance bound make the whole import fail with the Russian reason.
+TEST_F(ImportWriteTest, TheBoundsHoldForImportedRowsToo)
+{
+    const double rest = data.Rest();
+    Preview({U("01.03.2024;Хлеб;10,00"), U("02.03.2024;Хлеб;1,00")});
+    tab.SetRecNo(1);
+    tab.Edit();
+    tab.FieldByName(QStringLiteral("Price"))->SetAsFloat(2e11);
+    tab.Post();
+    const TImportWriteResult r = WriteImport(data.Dm, tab);
+    EXPECT_EQ(r.Written, 1);
+    EXPECT_EQ(r.Failed, 1);
+    EXPECT_EQ(data.Select(QStringLiteral("SELECT COUNT(*) FROM Tb_Hist WHERE Price > 1e11")),
+              QStringList{QStringLiteral("0")});
+    EXPECT_DOUBLE_EQ(data.Rest(), rest - 1.0);
+
+    tab.EmptyTable();
+    QStringList lines;
+    for (int i = 0; i < 6; ++i)
+        lines << U("03.03.2024;Зарплата;;99999999999,00");
+    Preview(lines);
+    const int before = HistCount();
+    try {
+        WriteImport(data.Dm, tab);
+        ADD_FAILURE() << "imported";
+    } catch (const EConvertError &e) {
+        EXPECT_TRUE(e.Message().contains(U("остаток счёта"))) << e.Message().toStdString();
+    }
+    EXPECT_EQ(HistCount(), before);
+    EXPECT_DOUBLE_EQ(data.Rest(), rest - 1.0);
+}
+
 } // namespace
 } // namespace zorbel::test

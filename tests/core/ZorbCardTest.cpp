@@ -5,6 +5,8 @@
 #include "core/ZorbCard.h"
 
 #include "ZorbPostFixture.h"
+#include "core/ZorbBound.h"
+#include "core/ZorbCalc.h"
 #include "core/ZorbCardRules.h"
 #include "platform/rtl/Format.h"
 #include "platform/widgets/ModalScript.h"
@@ -58,6 +60,7 @@ protected:
         RunOperationCard(dm, post, card, true, trees);
         EXPECT_TRUE(script.Finished()) << script.Errors().join(u'\n').toStdString();
     }
+    TField *H(const char *name) { return dm.Tb_Hist.FieldByName(U(name)); }
     TMainOptions options;
     TFormCard card{dm, post, options};
     TCardTrees trees;
@@ -290,6 +293,119 @@ TEST_F(CardTest, MonthSumsTakeTextAsAParameter)
     ASSERT_TRUE(ReadMonthSums(dm, QStringLiteral("level3"), 11, true, U("x' or '1'='1"), 1, y, m, sums));
     EXPECT_EQ(sums.Ct, 0);
     EXPECT_FALSE(ReadMonthSums(dm, QStringLiteral("level3;drop"), 11, false, {}, 1, y, m, sums));
+}
+
+// A sum derived from price and quantity past the money bound (9 999 899 999
+// 900 000,00 from 99 999 999 999 x 99 999) is refused with the reason a typed
+// one gets, on every road the card derives by, and nothing is posted: "="
+// leaves the sum empty, OK with AutoSum or AutoCor keeps the card open.
+TEST_F(CardTest, DerivedAmountsPastTheBoundAreRefusedLikeTypedOnes)
+{
+    const double rest = Rest(1);
+    const auto typePriceAndQuantity = [&](TFormCard &c, const char *quantity) {
+        c.DBEPrice->SetFocus();
+        Type(c.DBEPrice, U("99999999999"));
+        c.DBEQuant->SetFocus();
+        Type(c.DBEQuant, U(quantity));
+    };
+    {
+        TModalScript script;
+        script.Then([&](TForm &) {
+            typePriceAndQuantity(card, "99999");
+            card.ButSumEv->Click();
+            EXPECT_TRUE(H("Ct")->IsNull()) << H("Ct")->AsFloat();
+            EXPECT_EQ(card.DBESum->Text(), QString());
+            card.DBESum->SetFocus();
+            Type(card.DBESum, U("="));
+            EXPECT_TRUE(H("Ct")->IsNull());
+            card.ButCancel->Click();
+        });
+        script.Press(QStringLiteral("OK")).Press(QStringLiteral("OK"));
+        trees.ExpenseShown = true;
+        RunOperationCard(dm, post, card, true, trees);
+        ASSERT_EQ(script.Seen().size(), 3u);
+        EXPECT_EQ(script.Seen()[1].Text, MoneyRangeMessage());
+        EXPECT_EQ(script.Seen()[2].Text, MoneyRangeMessage());
+    }
+    struct TSwitch {
+        bool AutoSum;
+        int AutoCor;
+        const char *Quantity;
+    };
+    for (const TSwitch sw : {TSwitch{true, 0, "10000"}, TSwitch{false, 3, "99999"}}) {
+        options.AutoSum = sw.AutoSum;
+        options.AutoCor = sw.AutoCor;
+        TModalScript script;
+        script.Then([&](TForm &) {
+            if (sw.AutoCor != 0) {
+                card.DBESum->SetFocus();
+                Type(card.DBESum, U("5"));
+            }
+            typePriceAndQuantity(card, sw.Quantity);
+            card.ButOk->Click();
+            EXPECT_EQ(card.ModalResult(), mrNone);
+            EXPECT_TRUE(card.DBEQuant->Focused() || card.DBESum->Focused());
+            card.ButCancel->Click();
+        });
+        script.Press(QStringLiteral("OK"));
+        trees.ExpenseShown = true;
+        RunOperationCard(dm, post, card, true, trees);
+        ASSERT_EQ(script.Seen().size(), 2u) << sw.AutoCor;
+        EXPECT_EQ(script.Seen()[1].Text, MoneyRangeMessage());
+    }
+    // The calculator's result.
+    {
+        TModalScript script;
+        script.Then([&](TForm &) {
+            card.DBESum->SetFocus();
+            card.ButSum->Click();
+            EXPECT_TRUE(H("Ct")->IsNull());
+            card.ButCancel->Click();
+        });
+        script.Then([&](TForm &f) {
+            auto &calc = dynamic_cast<TFormCalc &>(f);
+            calc.Ed->SetText(QStringLiteral("99999999999*99999"));
+            calc.ButOk->Click();
+        });
+        script.Press(QStringLiteral("OK"));
+        trees.ExpenseShown = true;
+        RunOperationCard(dm, post, card, true, trees);
+        EXPECT_TRUE(script.Finished()) << script.Errors().join(u'\n').toStdString();
+        ASSERT_EQ(script.Seen().size(), 3u);
+        EXPECT_EQ(script.Seen()[2].Text, MoneyRangeMessage());
+    }
+    EXPECT_EQ(Count(QStringLiteral("1=1")), 0);
+    EXPECT_EQ(Rest(1), rest);
+}
+
+// A transfer's receiving amount past the bound (99 999 999 999 at the cross
+// rate 0,0001) is refused for its size: its units would overflow and read
+// as 0, which used to give "not positive". Derived by "=" it is not
+// written; arrived by another road (here set as a number) OK refuses it.
+TEST_F(CardTest, ReceivingAmountPastTheBoundIsRefusedForItsSize)
+{
+    trees.ExpenseNode = Transfer();
+    TModalScript script;
+    script.Then([&](TForm &) {
+        ChooseTarget(card, U("Доллары"));
+        ASSERT_TRUE(card.GrRate->isVisibleTo(&card));
+        Type(card.DBESum, U("99999999999"));
+        Type(card.DBERate, U("0,0001"));
+        card.ButTransEv->Click();
+        TField *received = dm.Qtrans.FieldByName(QStringLiteral("Dt"));
+        EXPECT_TRUE(received->IsNull()) << received->AsFloat();
+        dm.Qtrans.Edit();
+        received->SetAsFloat(999999999990000.0);
+        card.ButOk->Click();
+        EXPECT_EQ(card.ModalResult(), mrNone);
+        card.ButCancel->Click();
+    });
+    script.Press(QStringLiteral("OK")).Press(QStringLiteral("OK"));
+    RunOperationCard(dm, post, card, true, trees);
+    ASSERT_EQ(script.Seen().size(), 3u);
+    EXPECT_EQ(script.Seen()[1].Text, MoneyRangeMessage());
+    EXPECT_EQ(script.Seen()[2].Text, MoneyRangeMessage());
+    EXPECT_EQ(Count(QStringLiteral("1=1")), 0);
 }
 
 } // namespace

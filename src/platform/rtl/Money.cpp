@@ -12,6 +12,14 @@ QString MoneyRangeMessage()
         .arg(FormatFloat(QStringLiteral("#,##0"), MoneyLimit));
 }
 
+QString BalanceRangeMessage(const QString &Account, bool WithPlanned)
+{
+    return QStringLiteral("Слишком большое число: остаток счёта «%1»%2 по модулю должен быть меньше %3, "
+                          "иначе программа не сочтёт его точно. Изменение не записано.")
+        .arg(Account, WithPlanned ? QStringLiteral(" с планируемыми операциями") : QString(),
+             FormatFloat(QStringLiteral("#,##0"), BalanceLimit));
+}
+
 void CheckMoneyRange(double value)
 {
     if (!MoneyInRange(value))

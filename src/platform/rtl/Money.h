@@ -54,6 +54,30 @@ inline bool MoneyInRange(double value) { return std::isfinite(value) && std::fab
 // The Russian text that refuses a typed value out of range.
 QString MoneyRangeMessage();
 
+// The bound of an account's stored balance (Rest, and Beg, into which the
+// purge folds old operations), alone and with its planned operations:
+// |balance| < BalanceLimit. A balance is kept as a double of whole units and
+// read back in 1/10000; the read gives the very units back only while the
+// double's spacing stays below 1/10000, which holds below 2^39 (about
+// 5.5 * 10^11) and fails above it (from 2^39 on the spacing is 2^-13 > 10^-4,
+// so some unit values share one double). Posting refuses any change that
+// would take a balance past it, and the opening's check of stored values
+// uses the same bound for Rest and Beg, so what posting accepts a later
+// opening never calls impossible. Four amounts of MoneyLimit stay inside it.
+constexpr double BalanceLimit = 549755813888.0; // 2^39
+constexpr int64_t BalanceLimitUnits = int64_t(549755813888) * MoneyScale;
+
+inline bool BalanceInRange(double value) { return std::isfinite(value) && std::fabs(value) < BalanceLimit; }
+template <typename Int> constexpr bool BalanceUnitsInRange(Int units)
+{
+    return units < Int(BalanceLimitUnits) && units > -Int(BalanceLimitUnits);
+}
+
+// The Russian text that refuses a change taking the balance of the account
+// named Account past BalanceLimit; WithPlanned: the balance with the
+// account's planned operations.
+QString BalanceRangeMessage(const QString &Account, bool WithPlanned);
+
 // Raises EConvertError with MoneyRangeMessage() unless MoneyInRange(value).
 // Every field and dialog that takes money, a price, a quantity or a rate
 // checks the number it read through this one routine before storing it.

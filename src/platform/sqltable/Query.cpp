@@ -407,6 +407,23 @@ void TQuery::ExecSQL()
     }
 }
 
+void TQuery::ForEachRow(const std::function<bool(const TSqliteStatement &)> &Row)
+{
+    CloseIfTextChanged();
+    CheckInactive();
+    SyncParams();
+    const TTranslatedSql t = TranslateSql(sql_.join(u'\n'));
+    if (t.Statements.size() != 1)
+        DatabaseError(QStringLiteral("Query %1 does not return a result").arg(Name()));
+    TSqliteStatement st(Db(), t.Statements.front());
+    BindParams(st, t.ParamNames);
+    if (st.ColumnCount() == 0)
+        DatabaseError(QStringLiteral("Error creating cursor handle"));
+    while (st.Step())
+        if (!Row(st))
+            return;
+}
+
 TGetResult TQuery::GetRecord(TRecordBuffer buffer, TGetMode mode, bool)
 {
     const int count = int(rows_.size());

@@ -17,6 +17,7 @@
 #include "platform/sqltable/QueryRows.h"
 #include "platform/sqltable/SqlDataSet.h"
 
+#include <functional>
 #include <memory>
 
 namespace zorbel {
@@ -103,6 +104,13 @@ public:
     // Runs the text without a result; RowsAffected counts the changed rows.
     void ExecSQL();
     int RowsAffected() const { return rowsAffected_; }
+    // Runs the text with its parameters and hands each result row to Row as
+    // the statement gives it, keeping none: for callers that fold a large
+    // result while it streams (the analyses' sums per day, which would
+    // otherwise be read into memory whole or sorted by the engine). Stops
+    // when Row returns false. The query stays closed; failures raise as
+    // Open's do.
+    void ForEachRow(const std::function<bool(const TSqliteStatement &)> &Row);
     void Prepare() {}
     void UnPrepare() {}
 

@@ -1,6 +1,8 @@
 // The program's SQL texts, as its windows write them, run on the fixture data
 // set (SqlFixture.h); expected rows are worked out by hand from that data.
 #include "SqlFixture.h"
+#include "platform/rtl/Format.h"
+#include "platform/sqltable/Sqlite.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -726,4 +728,43 @@ TEST_F(QueryTest, KeptValuesReadAsTheirFieldsStoreThem)
     hist.Open();
     ASSERT_TRUE(hist.Locate(QStringLiteral("Comment"), QStringLiteral("Кофе"), {}));
     EXPECT_EQ(hist.FieldByName(QStringLiteral("Date_Real"))->AsDateTime(), 45000);
+}
+
+// A result handed over row by row: the rows Open would give, in its order,
+// with its parameters; the caller stops it; the query stays closed; a text
+// the engine refuses raises as Open does.
+TEST_F(QueryTest, RowsHandedOverOneByOneAreTheRowsOpenGives)
+{
+    const QStringList lines = {"select id_account,date_real,ct from tb_hist", "where date_real between :d1 and :d2",
+                               "order by id_account,date_real,date_create"};
+    TQuery q;
+    q.SetDatabase(&db);
+    q.SQL() = lines;
+    Bind(q, {Date("d1", 2024, 1, 1), Date("d2", 2024, 12, 31)});
+    const auto text = [](bool null, double v) { return null ? QStringLiteral("~") : FormatFloat(U("0.####"), v); };
+    QStringList opened;
+    q.Open();
+    for (q.First(); !q.Eof(); q.Next()) {
+        QStringList row;
+        for (int c = 0; c < q.FieldCount(); ++c)
+            row << text(q.Fields()[c]->IsNull(), q.Fields()[c]->AsFloat());
+        opened << row.join(u'|');
+    }
+    q.Close();
+    ASSERT_GT(opened.size(), 2);
+    QStringList streamed;
+    q.ForEachRow([&](const TSqliteStatement &st) {
+        QStringList row;
+        for (int c = 0; c < st.ColumnCount(); ++c)
+            row << text(st.IsNull(c), st.ColumnDouble(c));
+        streamed << row.join(u'|');
+        return true;
+    });
+    EXPECT_EQ(streamed, opened);
+    EXPECT_FALSE(q.Active());
+    int seen = 0;
+    q.ForEachRow([&](const TSqliteStatement &) { return ++seen < 2; });
+    EXPECT_EQ(seen, 2);
+    q.SQL() = QStringList{"select nosuchcolumn from tb_hist"};
+    EXPECT_THROW(q.ForEachRow([](const TSqliteStatement &) { return true; }), EDatabaseError);
 }
