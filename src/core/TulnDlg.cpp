@@ -65,6 +65,10 @@ constexpr TTypeLook kTypeLooks[] = {
 };
 
 std::array<int, MsgDlgButtonKinds> buttonWidths{};
+// The font the widths were measured in: a box in another font (the message
+// font changed while the program runs) measures its captions afresh, so
+// they stay whole in their buttons.
+QFont buttonWidthsFont;
 
 // a * b / c rounded to the nearest integer, halves away from zero.
 int MulDiv(int a, int b, int c)
@@ -96,6 +100,10 @@ std::unique_ptr<TMessageForm> CreateMessageDialog(const QString &text, TMsgDlgTy
     const int buttonHeight = MulDiv(14, du.Y, 8), buttonSpacing = MulDiv(4, du.X, 4);
     int buttonWidth = MulDiv(50, du.X, 4);
     int buttonCount = 0;
+    if (buttonWidthsFont != form->Canvas().Font) {
+        buttonWidths.fill(0);
+        buttonWidthsFont = form->Canvas().Font;
+    }
     for (int kind = 0; kind < MsgDlgButtonKinds; ++kind)
         if (buttons & (1u << kind)) {
             if (buttonWidths[kind] == 0)
@@ -124,10 +132,13 @@ std::unique_ptr<TMessageForm> CreateMessageDialog(const QString &text, TMsgDlgTy
     const int titleWidth = form->CaptionWidth();
     const int clientWidth = std::max({iconTextWidth, groupWidth, titleWidth}) + 2 * hMargin;
     const int clientHeight = iconTextHeight + buttonHeight + vSpacing + 2 * vMargin;
+    // The client size is set as such: a size with frame would be taken from
+    // the frame of the last framed window (none yet at start-up, when the
+    // lock refusal or "Program is already running!" comes), and once this
+    // box is framed its client would lose the difference at the bottom,
+    // where the buttons are. Showing centres it on the screen.
     form->SetClientWidth(clientWidth);
     form->SetClientHeight(clientHeight);
-    form->SetBounds(Screen().Width() / 2 - form->Width() / 2, Screen().Height() / 2 - form->Height() / 2,
-                    form->Width(), form->Height());
 
     form->SetCaption(title);
     if (look.HasIcon) {

@@ -295,6 +295,8 @@ public:
     // ---- ledger and balances (ZorbMainLedger.cpp) ----
     void ApplyDisplayFormats();
     void ShowEntryDate();
+    // Sizes the entry date's button to its caption and places what follows it.
+    void LayOutDateBox();
     void ApplyLedgerPeriod();
     void SetLedgerRange(TTable &Table);
     void SetFindRange();

@@ -11,6 +11,8 @@
 #include "core/ZorbText.h"
 #include "platform/rtl/Format.h"
 
+#include <QFontMetrics>
+
 namespace zorbel {
 
 namespace {
@@ -152,9 +154,25 @@ void TFormMain::BuildLedgerMenu()
 
 int TFormMain::PeriodKind() const { return CbPer->ItemIndex() < 0 ? pkTotal : CbPer->ItemIndex(); }
 
+void TFormMain::LayOutDateBox()
+{
+    // The entry date's button is at least as wide as its caption needs in
+    // its font (the user's title font: at 16 pt "10.12.26 Чт" needs more
+    // than the 104 pixels of the small one); the arrows, the period box and
+    // the balance move along to its right.
+    const int width = std::max({104, ButDate->sizeHint().width(),
+                                QFontMetrics(ButDate->font()).horizontalAdvance(ButDate->Caption()) + 16});
+    ButDate->SetBounds(23, 1, width, 24);
+    ButNext->SetBounds(24 + width, 1, 22, 24);
+    PanDate->SetBounds(236, 2, 46 + width, 26);
+    CbPer->SetBounds(PanDate->Left() + PanDate->Width() + 6, 4, 110, 22);
+    PanAcRest->SetBounds(CbPer->Left() + CbPer->Width() + 6, 3, 280, 24);
+}
+
 void TFormMain::ShowEntryDate()
 {
     ButDate->SetCaption(EntryDateCaption(EntryDate));
+    LayOutDateBox();
     switch (DayOfWeek(EntryDate)) {
     case 1: ButDate->SetFontColor(RGB(255, 0, 0)); break;
     case 2: ButDate->SetFontColor(clBlack); break;

@@ -47,8 +47,10 @@ void TFormMain::ApplyGridFonts()
         c->SetFontColor(TitleFontColor);
     }
     // These two keep their own colour.
-    if (ButDate)
+    if (ButDate) {
         ButDate->SetFont(TitleFont);
+        LayOutDateBox();
+    }
     QFont bold = TitleFont;
     bold.setBold(true);
     PanAcRest->SetFont(bold);

@@ -115,6 +115,12 @@ public:
     void PutGraphic(TRepPrintable &, double, double) override {}
     void PutText(double x, double y, const QFont &font, TColor fontColor, unsigned backColor,
                  TAlignment alignment, const QString &text) override;
+    // A reduced figure takes the line of its band's full-size texts.
+    void PutFittedText(double x, double, double rowY, const QFont &font, TColor fontColor, unsigned backColor,
+                       TAlignment alignment, const QString &text) override
+    {
+        PutText(x, rowY, font, fontColor, backColor, alignment, text);
+    }
 
     // The text and font of the first item collected at (line, column), both
     // 1-based; empty when there is none. Valid from PageDone to FinishPage's end.
@@ -159,6 +165,12 @@ public:
     void BeginNextPage() override;
     void PutText(double x, double y, const QFont &font, TColor fontColor, unsigned backColor,
                  TAlignment alignment, const QString &text) override;
+    // A reduced figure takes the line of its band's full-size texts.
+    void PutFittedText(double x, double, double rowY, const QFont &font, TColor fontColor, unsigned backColor,
+                       TAlignment alignment, const QString &text) override
+    {
+        PutText(x, rowY, font, fontColor, backColor, alignment, text);
+    }
 
     // A text of the current page on the character grid: its line, where its
     // aligned edge falls (the end for right-aligned text, else the start)

@@ -661,8 +661,11 @@ void TRepCustomLabel::PrintLines(double x, double y, double width, double height
         const QString &line = WrappedLines[NextLineIndex];
         if (drawing && !line.isEmpty())
             c.TextOut(pr.XToDevice(tx), pr.YToDevice(currentY + baseline), line);
-        if (exporting)
-            Report->ExportFilter->PutText(tx, currentY + baseline, font, FontColor, unsigned(Color), align, line);
+        if (exporting && fitted_)
+            Report->ExportFilter->PutFittedText(tx, currentY + baseline, currentY, font, FontColor, unsigned(Color),
+                                                align, line);
+        else if (exporting)
+            Report->ExportFilter->PutText(tx, currentY, font, FontColor, unsigned(Color), align, line);
         currentY += lineHeight;
         ++NextLineIndex;
     }

@@ -7,6 +7,11 @@ void TRepExportFilter::EndDocument() { Started = false; }
 void TRepExportFilter::PutGraphic(TRepPrintable &, double, double) {}
 void TRepExportFilter::PutBand(TRepCustomBand &, double, double, double) {}
 void TRepExportFilter::PutText(double, double, const QFont &, TColor, unsigned, TAlignment, const QString &) {}
+void TRepExportFilter::PutFittedText(double x, double y, double, const QFont &font, TColor fontColor,
+                                     unsigned backColor, TAlignment alignment, const QString &text)
+{
+    PutText(x, y, font, fontColor, backColor, alignment, text);
+}
 
 void TRepExportFilterLibrary::AddFilter(TRepExportFilterClass filterClass)
 {

@@ -56,6 +56,14 @@ public:
     // fontColor: the colour of the characters, backColor: of the control.
     virtual void PutText(double x, double y, const QFont &font, TColor fontColor, unsigned backColor,
                          TAlignment alignment, const QString &text);
+    // A line of a text printed in a font reduced so that its figure stays
+    // whole: y is where the reduced line is drawn (on the baseline of the
+    // control's own font), rowY where a line of the control's own font
+    // starts, the y its neighbours in the band hand over. Writers that set
+    // texts on rows and lines take rowY, so the figure stays in its
+    // record's row; the others draw it at y (this default).
+    virtual void PutFittedText(double x, double y, double rowY, const QFont &font, TColor fontColor,
+                               unsigned backColor, TAlignment alignment, const QString &text);
 };
 
 using TRepExportFilterClass = std::unique_ptr<TRepExportFilter> (*)(const QString &fileName);

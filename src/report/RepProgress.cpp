@@ -1,8 +1,11 @@
 // The progress window of print and export runs.
 #include "report/RepProgress.h"
 
+#include <QFontMetrics>
 #include <QMetaObject>
 #include <QThread>
+#include <algorithm>
+#include <cmath>
 
 namespace zorbel {
 
@@ -13,10 +16,7 @@ TRepProgressForm::TRepProgressForm(TRepPrinter &printer) : printer_(printer)
     SetBorderStyle(TFormBorderStyle::bsDialog);
     SetFormStyle(TFormStyle::fsStayOnTop);
     SetPosition(TPosition::poScreenCenter);
-    SetClientWidth(149);
-    SetClientHeight(97);
     Gauge = new TProgressBar(this, QStringLiteral("Gauge"));
-    Gauge->SetBounds(16, 18, 114, 16);
     Gauge->SetMin(0);
     Gauge->SetMax(100);
     Gauge->SetPosition(0);
@@ -24,13 +24,27 @@ TRepProgressForm::TRepProgressForm(TRepPrinter &printer) : printer_(printer)
     Info = new TLabel(this, QStringLiteral("Info"));
     Info->SetAutoSize(false);
     Info->SetAlignment(TAlignment::taCenter);
-    Info->SetBounds(0, 44, 145, 13);
     CancelButton = new TButton(this, QStringLiteral("CancelButton"));
     CancelButton->SetCaption(QStringLiteral("Cancel"));
-    CancelButton->SetBounds(36, 60, 75, 25);
     CancelButton->SetCancel(true);
     CancelButton->OnClick = [this](TObject *) { printer_.Cancel(); };
+    LayOut();
     DoCreate();
+}
+
+void TRepProgressForm::LayOut()
+{
+    // The 149 x 97 layout of a 13-pixel font, grown with a larger one; as
+    // wide as the title needs, which a window manager would otherwise cut
+    // to "Pr... ss".
+    const double s = std::max(1.0, QFontMetrics(font()).height() / 13.0);
+    const auto n = [s](int v) { return int(std::lround(v * s)); };
+    const int width = std::max(n(149), CaptionWidth());
+    SetClientWidth(width);
+    SetClientHeight(n(97));
+    Gauge->SetBounds(n(16), n(18), width - n(35), n(16));
+    Info->SetBounds(0, n(44), width - n(4), n(13));
+    CancelButton->SetBounds((width - n(75)) / 2 - 1, n(60), n(75), n(25));
 }
 
 TRepProgressForm::~TRepProgressForm() { DoDestroy(); }
@@ -46,7 +60,13 @@ void TRepProgressForm::SendMessage(unsigned msg, intptr_t, intptr_t) { Handle(ms
 
 void TRepProgressForm::SetStatusCaption(const QString &caption)
 {
-    QMetaObject::invokeMethod(this, [this, caption] { SetCaption(caption); },
+    QMetaObject::invokeMethod(this,
+                              [this, caption] {
+                                  SetCaption(caption);
+                                  LayOut();
+                                  if (isVisible()) // centred again at its new width
+                                      move((Screen().Width() - frameGeometry().width()) / 2, pos().y());
+                              },
                               QThread::currentThread() == thread() ? Qt::DirectConnection : Qt::QueuedConnection);
 }
 

@@ -27,6 +27,8 @@ public:
 
 private:
     void Handle(unsigned msg);
+    // Places the parts for the window's font and caption.
+    void LayOut();
     TRepPrinter &printer_;
 };
 

@@ -27,6 +27,7 @@
 #include <QJsonDocument>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <map>
 
 namespace zorbel::test {
 namespace {
@@ -99,6 +100,48 @@ QStringList Figures(TCustomBandReport &report, TDataSet &data)
     return figures;
 }
 
+// The figures a layout prints on one row, row by row: for every record of
+// data, the figures of the detail band's data texts standing at one top;
+// for the summary band, its sums standing at one top. Only rows of two
+// figures or more, where a figure could leave its row.
+std::vector<QStringList> FigureRows(TCustomBandReport &report, TDataSet &data)
+{
+    std::vector<QStringList> rows;
+    auto keep = [&rows](QStringList row) {
+        for (QString &f : row)
+            f = Plain(f);
+        row.removeAll(QString());
+        if (row.size() >= 2)
+            rows.push_back(row);
+    };
+    for (const auto &band : report.Bands()) {
+        std::map<long, std::vector<TRepPrintable *>> byTop;
+        for (const auto &p : band->Printables())
+            byTop[std::lround(p->Size.Top())].push_back(p.get());
+        for (const auto &[top, printables] : byTop) {
+            if (band->BandType == rbDetail) {
+                for (data.First(); !data.Eof(); data.Next()) {
+                    QStringList row;
+                    for (TRepPrintable *p : printables)
+                        if (auto *t = dynamic_cast<TRepDBText *>(p); t && t->DataSet == &data)
+                            if (TField *f = data.FindField(t->DataField());
+                                f && !f->IsNull() && (dynamic_cast<TFloatField *>(f) || dynamic_cast<TIntegerField *>(f)))
+                                row << (t->Mask.isEmpty() ? f->DisplayText() : FormatFloat(t->Mask, f->AsFloat()));
+                    keep(row);
+                }
+            } else if (band->BandType == rbSummary) {
+                QStringList row;
+                for (TRepPrintable *p : printables)
+                    if (auto *e = dynamic_cast<TRepExpr *>(p); e && !e->Mask.isEmpty())
+                        if (const std::optional<double> s = SumOf(e->Expression(), data))
+                            row << FormatFloat(e->Mask, *s);
+                keep(row);
+            }
+        }
+    }
+    return rows;
+}
+
 // Every file of dir whose name ends in suffix, read by reader, one text.
 QString ReadAll(const QString &dir, const QString &suffix, const std::function<QString(const QString &)> &reader)
 {
@@ -119,6 +162,29 @@ struct TXlsCells {
     std::vector<std::pair<double, QString>> Numbers;
     QStringList Labels;
 };
+
+// The rows of an XLS file's first sheet: each cell as text, a NUMBER
+// cell as its number ("%.4f").
+std::vector<QStringList> ReadXlsRows(const QString &file)
+{
+    const QJsonArray rows =
+        QJsonDocument::fromJson(Python(QStringLiteral("import json,sys,xlrd\n"
+                                                      "s = xlrd.open_workbook(sys.argv[1]).sheet_by_index(0)\n"
+                                                      "out = [[('%.4f' % c.value) if c.ctype == 2 else str(c.value)\n"
+                                                      "        for c in s.row(r) if c.ctype in (1, 2)] for r in range(s.nrows)]\n"
+                                                      "sys.stdout.write(json.dumps(out))"),
+                                       file)
+                                    .toUtf8())
+            .array();
+    std::vector<QStringList> out;
+    for (const QJsonValue &r : rows) {
+        QStringList cells;
+        for (const QJsonValue &c : r.toArray())
+            cells << Plain(c.toString());
+        out.push_back(cells);
+    }
+    return out;
+}
 
 TXlsCells ReadXls(const QString &file)
 {
@@ -286,6 +352,37 @@ protected:
                 EXPECT_TRUE(xls.Labels.contains(f)) << name.toStdString() << ": XLS lacks " << f.toStdString();
             }
         }
+
+        // Rows kept: the figures of one record (or of the summary) stand on
+        // one line of the plain text and the CSV file and in one row of the
+        // spreadsheet, however small a figure was printed.
+        const std::vector<QStringList> rows = FigureRows(report, data);
+        ASSERT_FALSE(rows.empty()) << name.toStdString();
+        auto lineHolding = [](const QStringList &lines, const QStringList &row) {
+            return std::any_of(lines.begin(), lines.end(), [&](const QString &line) {
+                return std::all_of(row.begin(), row.end(), [&](const QString &f) { return HoldsWhole(Plain(line), f); });
+            });
+        };
+        const QStringList textLines = text.split(u'\n'), csvLines = csv.split(u'\n');
+        const std::vector<QStringList> xlsRows = ReadXlsRows(path(U("xls")));
+        int textSplit = 0, csvSplit = 0, xlsSplit = 0;
+        for (const QStringList &row : rows) {
+            textSplit += !lineHolding(textLines, row);
+            csvSplit += !lineHolding(csvLines, row);
+            const bool inXlsRow = std::any_of(xlsRows.begin(), xlsRows.end(), [&](const QStringList &cells) {
+                return std::all_of(row.begin(), row.end(), [&](const QString &f) {
+                    double value = 0;
+                    QString format;
+                    return TRepXLSFilter::ReadFigure(f, value, format)
+                               ? cells.contains(QString::asprintf("%.4f", value))
+                               : cells.contains(f);
+                });
+            });
+            xlsSplit += !inXlsRow;
+        }
+        EXPECT_EQ(textSplit, 0) << name.toStdString() << ": rows split in plain text, of " << rows.size();
+        EXPECT_EQ(csvSplit, 0) << name.toStdString() << ": rows split in CSV, of " << rows.size();
+        EXPECT_EQ(xlsSplit, 0) << name.toStdString() << ": rows split in XLS, of " << rows.size();
 
         // Plain text: no two texts ran into each other; every text of the
         // preview stands in the file apart from its neighbours (but the

@@ -6,6 +6,7 @@
 #include "platform/widgets/ExtCtrls.h"
 #include "platform/widgets/ModalScript.h"
 #include "platform/widgets/StdCtrls.h"
+#include "support/ScreenShot.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +20,7 @@ void Snapshot(TForm &form, const QString &name)
 {
     const QString dir = qEnvironmentVariable("ZORBEL_SCREENSHOTS");
     if (!dir.isEmpty())
-        form.grab().save(QDir(dir).filePath(name + QStringLiteral(".png")));
+        test::WindowPicture(form).save(QDir(dir).filePath(name + QStringLiteral(".png")));
 }
 
 // Names of the form's buttons from left to right.
@@ -230,6 +231,65 @@ TEST_F(TulnDlgTest, NothingOfTheMessageIsClipped)
     AskDialog(QStringLiteral("Ошибка распаковки файла данных!\rC:\\Документы\\Семья.den\n\tвторая строка"),
               TMsgDlgType::mtError, mbOK, false);
     EXPECT_TRUE(script.Finished());
+}
+
+// Every kind of box, at a small and at a large message font: each button
+// and the message lie inside the client area, and each caption inside its
+// button. The boxes come as at start-up, before any window was framed.
+TEST_F(TulnDlgTest, EveryBoxKeepsItsButtonsInsideAtSmallAndLargeFonts)
+{
+    const QFont kept = QApplication::font();
+    const QString texts[] = {
+        QStringLiteral("Файл данных открыт в другой копии программы (user@host).\r/home/user/Семья.den"),
+        QStringLiteral("Файл отсутствует!\r/home/user/Нет такого.den"),
+        QStringLiteral("Program is already running!"),
+        QStringLiteral("Да?"),
+    };
+    // The program's sets and a few more; a row wider than the test screen
+    // would be cut by the screen, not by the box.
+    const TMsgDlgButtons sets[] = {mbOK, mbYes | mbNo, mbOK | mbCancel, mbYes | mbNo | mbCancel,
+                                   mbAbort | mbRetry | mbIgnore, mbYes | mbNo | mbHelp, mbOK | mbHelp};
+    int boxes = 0;
+    for (int points : {8, 16}) {
+        QFont f = kept;
+        f.setPointSize(points);
+        QApplication::setFont(f);
+        TModalScript script;
+        auto check = [&, points](TForm &box) {
+            for (int i = 0; i < 5; ++i)
+                QApplication::processEvents(); // the frame, where a window manager gives one
+            const QRect client = box.rect();
+            const QList<TButton *> buttons = box.findChildren<TButton *>();
+            EXPECT_FALSE(buttons.isEmpty());
+            for (TButton *b : buttons) {
+                EXPECT_TRUE(client.contains(b->geometry()))
+                    << points << " pt: " << b->Name().toStdString() << " outside the box";
+                const QFontMetrics fm(b->font());
+                EXPECT_LE(fm.horizontalAdvance(b->Caption()) + 8, b->width()) << points << " pt: " << b->Name().toStdString();
+                EXPECT_LE(fm.height() + 4, b->height()) << points << " pt: " << b->Name().toStdString();
+            }
+            auto *message = box.findChild<TLabel *>(QStringLiteral("Message"));
+            EXPECT_TRUE(message && client.contains(message->geometry())) << points;
+            if (boxes % 36 == 0) // each text's notice box
+                Snapshot(box, QStringLiteral("notice-%1pt-%2").arg(points).arg(boxes / 36 % 4));
+            ++boxes;
+            box.SetModalResult(mrCancel);
+        };
+        for (const QString &text : texts) {
+            TForm::NoteFrame(QMargins());
+            script.Then(check);
+            ShowNotice(text, true);
+            for (int type = 0; type <= int(TMsgDlgType::mtCustom); ++type)
+                for (TMsgDlgButtons set : sets) {
+                    TForm::NoteFrame(QMargins());
+                    script.Then(check);
+                    AskDialog(text, TMsgDlgType(type), set, false);
+                }
+        }
+        EXPECT_TRUE(script.Finished());
+    }
+    QApplication::setFont(kept);
+    EXPECT_EQ(boxes, 2 * 4 * (1 + 5 * 7));
 }
 
 TEST_F(TulnDlgTest, ShortMessageLeavesRoomForItsTitle)

@@ -13,13 +13,14 @@
 
 namespace zorbel {
 
-QFont FontToFit(const QFont &font, int width, const std::function<int(const QFontMetrics &)> &needed)
+QFont FontToFit(const QFont &font, int width, const std::function<int(const QFontMetrics &)> &needed,
+                double smallest)
 {
     QFont f = font;
     if (width <= 0 || f.pointSizeF() <= 0)
         return f; // not laid out yet, or sized in pixels: left as it is
-    while (needed(QFontMetrics(f)) > width && f.pointSizeF() > 6)
-        f.setPointSizeF(std::max(6.0, f.pointSizeF() - 0.5));
+    while (needed(QFontMetrics(f)) > width && f.pointSizeF() > smallest)
+        f.setPointSizeF(std::max(smallest, f.pointSizeF() - 0.5));
     return f;
 }
 

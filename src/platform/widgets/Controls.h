@@ -64,11 +64,13 @@ inline void Fire(const TNotifyEvent &event, TObject *sender)
         DispatchEvent([&] { event(sender); });
 }
 
-// The font, or the largest smaller one (in half points, down to 6 points) in
-// which Needed(metrics) is at most Width: the one rule by which a text
-// holding a figure is drawn whole where its box is too narrow, instead of
-// losing digits at the box's edge.
-QFont FontToFit(const QFont &font, int width, const std::function<int(const QFontMetrics &)> &needed);
+// The font, or the largest smaller one (in half points, down to smallest
+// points) in which Needed(metrics) is at most Width: the one rule by which a
+// text holding a figure is drawn whole where its box is too narrow, instead
+// of losing digits at the box's edge. The result may still be too wide when
+// even the smallest size is; callers that cannot widen the box check it.
+QFont FontToFit(const QFont &font, int width, const std::function<int(const QFontMetrics &)> &needed,
+                double smallest = 6);
 
 // Cursor shapes the program sets.
 using TCursor = int;

@@ -519,10 +519,21 @@ void TDBGrid::DefaultDrawColumnCell(const QRect &rect, int, TColumn *column, TGr
 {
     TField *field = column ? column->Field() : nullptr;
     const QString text = field ? field->DisplayText() : QString();
-    // A number wider than its cell is drawn whole in a smaller font.
-    if (dynamic_cast<const TNumericField *>(field))
-        canvas_.Font = FontToFit(canvas_.Font, rect.width() - 4,
-                                 [&text](const QFontMetrics &fm) { return fm.horizontalAdvance(text); });
+    // A figure wider than its cell: a somewhat smaller font where that
+    // fits, else an empty cell until its column has widened.
+    const bool figure = dynamic_cast<const TNumericField *>(field) || dynamic_cast<const TDateTimeField *>(field);
+    const int room = rect.width() - 4;
+    if (figure && QFontMetrics(canvas_.Font).horizontalAdvance(text) > room) {
+        const auto advance = [&text](const QFontMetrics &fm) { return fm.horizontalAdvance(text); };
+        const QFont reduced = FontToFit(canvas_.Font, room, advance,
+                                        std::max(6.0, canvas_.Font.pointSizeF() * FigureFontShare));
+        if (advance(QFontMetrics(reduced)) > room || reduced.pointSizeF() <= 0) {
+            WidenAfterPaint(column, column->Width() + advance(QFontMetrics(canvas_.Font)) - room);
+            canvas_.FillRect(rect);
+            return;
+        }
+        canvas_.Font = reduced;
+    }
     const int width = canvas_.TextWidth(text);
     const TAlignment alignment = column ? column->Alignment() : taLeftJustify;
     const int x = alignment == taRightJustify ? rect.right() - width - 2
@@ -530,6 +541,27 @@ void TDBGrid::DefaultDrawColumnCell(const QRect &rect, int, TColumn *column, TGr
                                               : rect.left() + 2;
     const int y = rect.top() + (rect.height() - canvas_.TextHeight(text)) / 2;
     canvas_.TextRect(rect, x, y, text);
+    if (OnCellTextDrawn)
+        OnCellTextDrawn(this, column, rect, QRect(x, y, width, canvas_.TextHeight(text)), text);
+}
+
+void TDBGrid::WidenAfterPaint(TColumn *column, int width)
+{
+    if (!column)
+        return;
+    const bool queued = !pendingWidths_.empty();
+    pendingWidths_.emplace_back(column->Index(), width);
+    if (!queued)
+        QMetaObject::invokeMethod(this, [this] { ApplyPendingWidths(); }, Qt::QueuedConnection);
+}
+
+void TDBGrid::ApplyPendingWidths()
+{
+    std::vector<std::pair<int, int>> pending;
+    pending.swap(pendingWidths_);
+    for (const auto &[index, width] : pending)
+        if (index >= 0 && index < columns_.Count() && columns_[index]->Width() < width)
+            columns_[index]->SetWidth(width);
 }
 
 void TDBGrid::MouseCoord(int x, int y, int &col, int &row) const

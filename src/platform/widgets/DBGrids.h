@@ -25,7 +25,12 @@
 // grid's colours for the cell's state (highlight for selected cells), then
 // DefaultDrawColumnCell writes the field's display text unless
 // DefaultDrawing is off, then OnDrawColumnCell may paint over it. Only the
-// cells of the shown rows are ever drawn.
+// cells of the shown rows are ever drawn. A figure (a number, a date or a
+// time) is drawn whole: in the cell's font, or in one reduced to no less
+// than FigureFontShare of it where that fits; where even that does not fit
+// the cell stays empty for this paint and the column widens to take the
+// figure in the cell's font (the new width is the column's own, so a saved
+// layout keeps it), after which the grid paints again.
 //
 // Selection. The selected column (SelectedIndex) and the current record make
 // the focused cell; with dgRowSelect the whole current row is selected. With
@@ -190,6 +195,10 @@ private:
 using TDrawColumnCellEvent =
     std::function<void(TObject *Sender, const QRect &Rect, int DataCol, TColumn *Column, TGridDrawState State)>;
 using TDBGridClickEvent = std::function<void(TObject *Sender, TColumn *Column)>;
+// A text DefaultDrawColumnCell drew: the cell, the text's own box (the
+// canvas's font at the call measures it) and the text.
+using TCellTextDrawnEvent =
+    std::function<void(TObject *Sender, TColumn *Column, const QRect &Cell, const QRect &Box, const QString &Text)>;
 using TMovedEvent = std::function<void(TObject *Sender, int FromIndex, int ToIndex)>;
 using TMouseWheelEvent =
     std::function<void(TObject *Sender, TShiftState Shift, int WheelDelta, QPoint MousePos, bool &Handled)>;
@@ -264,7 +273,14 @@ public:
 
     void SetFocus() override;
 
+    // The smallest share of the cell's font a figure is reduced to before
+    // its column widens: figures in a row read at about the row's size.
+    static constexpr double FigureFontShare = 0.8;
+
     TDrawColumnCellEvent OnDrawColumnCell;
+    // Fires for every text DefaultDrawColumnCell draws (the figure checks of
+    // the windows' tests follow what a user sees through it).
+    TCellTextDrawnEvent OnCellTextDrawn;
     TNotifyEvent OnCellClick, OnColEnter, OnColExit, OnEditButtonClick;
     TDBGridClickEvent OnTitleClick, OnColumnClick;
     TMovedEvent OnColumnMoved;
@@ -325,6 +341,9 @@ private:
     bool DataWalkedByRun() const;
     // A cell painted without the dataset: its background only.
     void DrawBlankCell(QPainter *painter, const QRect &rect, TColumn *column);
+    // Asks for column to be at least width pixels wide after this paint.
+    void WidenAfterPaint(TColumn *column, int width);
+    void ApplyPendingWidths();
 
     std::unique_ptr<TGridDataLink> link_;
     TGridModel *model_;
@@ -345,6 +364,9 @@ private:
     bool rowsPending_ = false;
     int selectedIndex_ = 0;
     int paintedCells_ = 0;
+    // Widths figures asked for during a paint, by column index; applied
+    // once the paint is over (a paint must not change the layout it walks).
+    std::vector<std::pair<int, int>> pendingWidths_;
 };
 
 // The program's grid: the wheel moves WheelLinesMany records per step (or

@@ -381,31 +381,35 @@ TEST_F(GridFixture, OwnerDrawingSeesOnlyTheShownCellsOfTheirOwnRow)
         form.grab().save(QDir(dir).filePath(QStringLiteral("grid.png")));
 }
 
-// A number wider than its cell is drawn whole in a font reduced just enough
-// (right-aligned, it lost its leading digits at the cell's left edge); a
-// text keeps the grid's font and is cut as before.
-TEST_F(GridFixture, NumbersWiderThanTheirCellAreDrawnWholeInASmallerFont)
+// A number wider than its cell is drawn whole: in a font reduced a little
+// where that fits, else its column widens (right-aligned, it lost its
+// leading digits at the cell's left edge, or shrank to 6 pt in a 16 pt
+// row); a text keeps the grid's font and is cut as before.
+TEST_F(GridFixture, NumbersWiderThanTheirCellAreDrawnWhole)
 {
     data.FieldByName(QStringLiteral("SUM"))->SetDisplayFormat(QStringLiteral("#,##0.00"));
     QFont big = grid->View()->font();
     big.setPointSize(16);
     grid->SetFont(big);
+    TColumn *sum = nullptr;
     for (int i = 0; i < grid->Columns().Count(); ++i) {
         const QString name = grid->Columns()[i]->FieldName();
         if (name == QStringLiteral("SUM") || name == QStringLiteral("NAME"))
             grid->Columns()[i]->SetWidth(40);
+        if (name == QStringLiteral("SUM"))
+            sum = grid->Columns()[i];
     }
+    ASSERT_NE(sum, nullptr);
     int numbers = 0, texts = 0;
     std::vector<std::string> errors;
-    grid->OnDrawColumnCell = [&](TObject *, const QRect &rect, int, TColumn *column, TGridDrawState) {
-        const QString text = column->Field()->DisplayText();
+    grid->OnCellTextDrawn = [&](TObject *, TColumn *column, const QRect &cell, const QRect &, const QString &text) {
         const QFontMetrics fm(grid->Canvas().Font);
         if (column->FieldName() == QStringLiteral("SUM")) {
             ++numbers;
-            if (fm.horizontalAdvance(text) > rect.width() - 4)
+            if (text != column->Field()->DisplayText() || fm.horizontalAdvance(text) > cell.width() - 4)
                 errors.push_back("cut: " + text.toStdString());
-            if (grid->Canvas().Font.pointSizeF() >= 16)
-                errors.push_back("not reduced: " + text.toStdString());
+            if (grid->Canvas().Font.pointSizeF() < 16 * TDBGrid::FigureFontShare)
+                errors.push_back("reduced too far: " + text.toStdString());
         } else if (column->FieldName() == QStringLiteral("NAME")) {
             ++texts;
             if (grid->Canvas().Font.pointSizeF() != 16)
@@ -413,9 +417,16 @@ TEST_F(GridFixture, NumbersWiderThanTheirCellAreDrawnWholeInASmallerFont)
         }
     };
     grid->View()->viewport()->repaint();
+    QApplication::processEvents(); // the column widens after the paint
+    EXPECT_GT(sum->Width(), 40);
+    grid->View()->viewport()->repaint();
     EXPECT_GT(numbers, 0);
     EXPECT_GT(texts, 0);
     EXPECT_TRUE(errors.empty()) << errors.front();
+    // The width is the column's own, so a stored layout keeps it.
+    QString layout;
+    ApplyColumnLayout(grid, false, layout);
+    EXPECT_TRUE(layout.contains(QStringLiteral("SUM=") + QString::number(sum->Width()))) << layout.toStdString();
 }
 
 TEST_F(GridFixture, TitleClickAndColumnMove)
