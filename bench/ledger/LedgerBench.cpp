@@ -4,8 +4,9 @@
 // with raw inserts in one transaction, saved as a data file), then:
 //   start-up      a child process opens the data file and paints the ledger
 //                 and the trees (process start to painted, unpacking included),
-//                 with the file this user's program saved and with the same
-//                 file new to the user (checked whole);
+//                 with the file this user's program saved, with the same
+//                 file new to the user (checked whole), and with it received
+//                 and opened once before (remembered after its whole check);
 //   clicks        switching the account, the period kind (month <-> whole
 //                 period) and one step back, each with the status-bar totals
 //                 and a repaint of the grid;
@@ -238,19 +239,28 @@ int main(int argc, char **argv)
         own.mCloseNotSaveClick(&own);
     }
 
-    // Start-up with the file this user's program saved, and with the same
-    // file new to the user (another home: every row and page is checked).
+    // Start-up with the file this user's program saved; with the same file
+    // new to the user (another home whose list of checked contents is
+    // emptied before each run: every row and page is checked); and with it
+    // received, opened once before in a third home (it passed the whole
+    // check then, so it opens like a saved one).
     const QString stranger = home.path() + "/stranger";
+    const QString receiver = home.path() + "/receiver";
     QDir().mkpath(stranger);
+    QDir().mkpath(receiver);
     TFigure startup{"start-up to ledger and trees painted", {}, 500, {}};
     TFigure startupNew{"start-up, file new to this user", {}, 500, {}};
-    for (int i = 0; i < 6; ++i) {
+    TFigure startupReceived{"start-up, received file opened before", {}, 500, {}};
+    for (int i = -1; i < 9; ++i) {
+        const int kind = i < 0 ? 2 : i % 3; // run -1 primes the receiver's list
         QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        if (i % 2) {
+        if (kind != 0) {
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            env.insert("XDG_DATA_HOME", stranger);
+            env.insert("XDG_DATA_HOME", kind == 1 ? stranger : receiver);
             child.setProcessEnvironment(env);
+            if (kind == 1)
+                QFile::remove(stranger + "/zorbel/checked");
         }
         t.restart();
         child.start(QCoreApplication::applicationFilePath(), {"--child", file, program});
@@ -262,7 +272,12 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "start-up child failed: %s\n", line.constData());
             return 1;
         }
-        (i % 2 ? startupNew : startup).Ms.push_back(ms);
+        if (i >= 0)
+            (kind == 0 ? startup : kind == 1 ? startupNew : startupReceived).Ms.push_back(ms);
+    }
+    if (!QFileInfo::exists(receiver + "/zorbel/checked")) {
+        std::fprintf(stderr, "the received file was not remembered\n");
+        return 1;
     }
 
     // The program's peak memory over a session's walk (the parent built the
@@ -359,7 +374,7 @@ int main(int argc, char **argv)
     std::printf("%-44s %9s %9s %9s %9s %7s\n", "figure", "min ms", "median ms", "worst ms", "cpu ms", "target");
     std::printf("%-44s %9.1f MiB (target 150)\n", "peak memory of the program, session walk", peak);
     for (const TFigure *fig :
-         {&startup, &startupNew, &firstPaint, &sums, &account, &accountAll, &period, &step, &balances, &tree})
+         {&startup, &startupNew, &startupReceived, &firstPaint, &sums, &account, &accountAll, &period, &step, &balances, &tree})
         Print(*fig);
     f.Dm->SetModified(false);
     f.mCloseNotSaveClick(&f);

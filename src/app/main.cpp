@@ -3,6 +3,7 @@
 // main program. The export writers come with the report layouts that carry
 // them, so a Save dialog lists each file type once.
 #include "analysis/AnalysisWindows.h"
+#include "core/ZorbFile.h"
 #include "core/ZorbMain.h"
 #include "report/RepPreviewForm.h"
 
@@ -14,5 +15,10 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Zorbel"));
     zorbel::RegisterAnalysisWindows();
     zorbel::RegisterReportWindows();
-    return zorbel::ZorbelMain(QApplication::arguments().mid(1));
+    // The file names as the system gives them (QApplication::arguments()
+    // would turn bytes that are not UTF-8 into other names).
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << zorbel::DecodeSystemName(QByteArray(argv[i]));
+    return zorbel::ZorbelMain(args);
 }

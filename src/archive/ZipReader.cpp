@@ -569,6 +569,7 @@ int TZipReader::UnzipSelected()
     }
     dec.BeginSelection(total);
     written_ = 0;
+    digests_.clear();
 
     int good = 0;
     auto finish = [&] {
@@ -762,6 +763,9 @@ TZipReader::TEntryOutcome TZipReader::Decompress(TStream &Out, int64_t DataStart
     // the system four times as much).
     constexpr size_t RunSize = size_t(1) << 20;
     std::vector<uint8_t> run;
+    std::unique_ptr<TDigestAhead> digest;
+    if (digestOutput_)
+        digest = std::make_unique<TDigestAhead>();
     const auto flush = [&] {
         if (!run.empty())
             Out.WriteBuffer(run.data(), int64_t(run.size()));
@@ -770,6 +774,8 @@ TZipReader::TEntryOutcome TZipReader::Decompress(TStream &Out, int64_t DataStart
     dec.WriteOutput = [&](const uint8_t *Buffer, int64_t Count) {
         CheckOutputLimit(Count);
         written_ += Count;
+        if (digest)
+            digest->Add(Buffer, size_t(Count));
         if (run.empty() && size_t(Count) >= RunSize) {
             Out.WriteBuffer(Buffer, Count);
             return;
@@ -790,8 +796,13 @@ TZipReader::TEntryOutcome TZipReader::Decompress(TStream &Out, int64_t DataStart
         return TEntryOutcome::BadData;
     }
     flush();
-    if (dec.Failed() || dec.Crc() != tmpHeader_.Crc32)
+    // An entry must hold exactly the bytes its header states: a short one
+    // would pass for contents the size names.
+    if (dec.Failed() || dec.Crc() != tmpHeader_.Crc32 ||
+        dec.BytesWritten() != int64_t(uint32_t(tmpHeader_.UncompressedSize)))
         return TEntryOutcome::BadData;
+    if (digest)
+        entryDigest_ = digest->Finish();
     return TEntryOutcome::Good;
 }
 
@@ -896,6 +907,8 @@ bool TZipReader::UnzipOne(int Index, bool &Rerun)
             Skip(TSkipReason::srFileCreateError, name, Index);
             return false;
         }
+        if (digestOutput_)
+            digests_[tmpHeader_.FullName()] = entryDigest_;
         if (OnEndUnZip)
             OnEndUnZip(this, Index, name);
         return true;
@@ -917,6 +930,15 @@ bool TZipReader::UnzipOne(int Index, bool &Rerun)
         OnBadCRC(this, decoder_->Crc(), tmpHeader_.Crc32, Index);
     }
     return false;
+}
+
+bool TZipReader::OutputDigest(const QString &FullName, TSha256 &Digest) const
+{
+    const auto found = digests_.find(FullName);
+    if (found == digests_.end())
+        return false;
+    Digest = found->second;
+    return true;
 }
 
 } // namespace zorbel

@@ -22,6 +22,7 @@
 // folder dialogs and message processing go through hooks the owner sets.
 #pragma once
 
+#include "archive/ZipDigest.h"
 #include "archive/ZipErrors.h"
 #include "archive/ZipLib.h"
 #include "archive/ZipObj.h"
@@ -34,6 +35,7 @@
 
 #include <QStringList>
 #include <functional>
+#include <map>
 #include <memory>
 
 namespace zorbel {
@@ -114,6 +116,13 @@ public:
     // "Output limit exceeded"; that entry's output is removed.
     int64_t OutputLimit() const { return outputLimit_; }
     void SetOutputLimit(int64_t Value) { outputLimit_ = Value; }
+    // With DigestOutput on, ExtractFiles takes the SHA-256 of each entry it
+    // writes whole (ZipDigest.h), while writing it; off by default.
+    bool DigestOutput() const { return digestOutput_; }
+    void SetDigestOutput(bool Value) { digestOutput_ = Value; }
+    // The digest of the entry named FullName that the last ExtractFiles wrote
+    // whole; false when it wrote none (or DigestOutput was off).
+    bool OutputDigest(const QString &FullName, TSha256 &Digest) const;
     // Makes Stream (in memory) the archive and takes it over: the component
     // frees it when the archive is closed, when ZipName changes or when
     // another source stream replaces it. None forgets the held stream
@@ -242,6 +251,9 @@ private:
     QString password_;
     int64_t outputLimit_ = 0;
     int64_t written_ = 0; // bytes written by the running extraction
+    bool digestOutput_ = false;
+    std::map<QString, TSha256> digests_; // by entry name, of the last extraction
+    TSha256 entryDigest_{};              // of the entry Decompress wrote last
 
     std::unique_ptr<TStream> fileStream_; // the archive file when not a source stream
     TStream *archive_ = nullptr;          // fileStream_ or the source stream

@@ -100,6 +100,7 @@ struct TZipWriter::TPackRun {
     int64_t fileDone = 0;
     uint32_t crc = 0xFFFFFFFF;               // running CRC-32 of the file
     bool encrypt = false;
+    std::unique_ptr<TDigestAhead> digest;    // of the file being packed, with DigestInput
     TZipKeys keys;
     int count = 0;                           // files packed
     QStringList disposeList;                 // packed files to delete afterwards (Dispose)
@@ -201,6 +202,7 @@ int TZipWriter::PackArchive()
     };
     SetKeepZipOpen(true);
     run_ = std::make_unique<TPackRun>();
+    packedDigests_.clear();
     int count = 0;
     try {
         const bool existing = SourceStream() ? SourceStream()->Size() > 0 : FileExistsByName(ZipName());
@@ -558,6 +560,8 @@ bool TZipWriter::PackOneFile(const QString &FileName)
     const int64_t dataStart = r.out->Position();
     int64_t compressed = WriteFileData(h);
     h.Crc32 = ~r.crc;
+    if (r.digest)
+        packedDigests_[h.FullName()] = std::exchange(r.digest, nullptr)->Finish();
     h.UncompressedSize = int32_t(r.fileDone); // what was read, should the file have changed
     if (r.encrypt) {
         h.Flag |= FlagEncrypted;
@@ -600,6 +604,7 @@ int64_t TZipWriter::WriteFileData(TZipHeaderInfo &Header)
     }
 
     r.crc = 0xFFFFFFFF;
+    r.digest = digestInput_ ? std::make_unique<TDigestAhead>() : nullptr;
     if (packLevel_ <= 0 || IsNoCompress(Header.FileName())) {
         std::vector<uint8_t> block(StoreBlockSize);
         int64_t written = 0;
@@ -736,6 +741,8 @@ int TZipWriter::ReadInput(uint8_t *Buffer, int Count)
         if (OnTotalPercentDone)
             OnTotalPercentDone(this, Percent(r.totalDone, r.totalBytes));
         r.crc = UpdateCRC(r.crc, Buffer, size_t(n));
+        if (r.digest)
+            r.digest->Add(Buffer, size_t(n));
     }
     return int(n);
 }
@@ -755,6 +762,15 @@ void TZipWriter::WriteOutput(uint8_t *Buffer, int Count)
             throw EUserCanceled(QStringLiteral("User Aborted Operation"));
         }
     }
+}
+
+bool TZipWriter::PackedDigest(const QString &FullName, TSha256 &Digest) const
+{
+    const auto found = packedDigests_.find(FullName);
+    if (found == packedDigests_.end())
+        return false;
+    Digest = found->second;
+    return true;
 }
 
 } // namespace zorbel

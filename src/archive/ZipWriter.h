@@ -109,6 +109,14 @@ public:
     bool CheckDiskLabels() const override { return multiZipInfo_.CheckDiskLabels; }
     void SetCheckDiskLabels(bool Value) override;
 
+    // With DigestInput on, packing takes the SHA-256 of each file it packs
+    // (ZipDigest.h) from the bytes it reads to compress; off by default.
+    bool DigestInput() const { return digestInput_; }
+    void SetDigestInput(bool Value) { digestInput_ = Value; }
+    // The digest of the file the last packing stored as FullName; false when
+    // it packed none under that name (or DigestInput was off).
+    bool PackedDigest(const QString &FullName, TSha256 &Digest) const;
+
     // ---- operations ----
     // Packs FilesList into the archive ZipName (created when it does not
     // exist). Returns the number of files packed (new and replacing entries;
@@ -170,6 +178,8 @@ private:
     void WriteOutput(uint8_t *Buffer, int Count) override;
 
     int packLevel_ = 6;
+    bool digestInput_ = false;
+    std::map<QString, TSha256> packedDigests_; // by stored name, of the last packing
     bool recurse_ = false;
     bool dispose_ = false;
     bool storePaths_ = false;

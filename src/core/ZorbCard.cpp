@@ -18,8 +18,8 @@
 #include "core/ZorbCard.h"
 
 #include "core/TulnDlg.h"
-#include "core/ZorbCalc.h"
 #include "core/ZorbBound.h"
+#include "core/ZorbCalc.h"
 #include "core/ZorbCalcParser.h"
 #include "core/ZorbText.h"
 #include "platform/rtl/Format.h"

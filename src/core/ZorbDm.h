@@ -149,6 +149,9 @@ public:
     // opening filled them in (or knew them filled), and every operation
     // written since has them. Reads the rows written since. Requires: open.
     bool YearsFilled();
+    // The contents as the last opening found them, before it wrote anything,
+    // had every operation's year and month filled in.
+    bool ContentsYearsFilled() const { return contentsYearsFilled_; }
     // The last identifier given in the table of this Tag (1..5); 0: not yet read.
     int16_t IdCounter(int tag) const { return idCounters_.at(size_t(tag - 1)); }
 
@@ -253,6 +256,7 @@ private:
     bool checkedWhole_ = false;
     bool yearsFilledBefore_ = false;  // the opening's option YearsFilled
     bool yearsFilled_ = false;        // the opening left no year and month unfilled
+    bool contentsYearsFilled_ = false; // the opening found none to fill
     std::vector<int64_t> histWritten_; // rowids of operations written since
     bool histWrittenLost_ = false;    // too many to hold: unknown
     static constexpr size_t MaxNotedRows = 200000;

@@ -308,8 +308,12 @@ void CheckDataSetStructure(TSqliteDb &db, bool Pages)
         for (size_t i = 0; i < objects.size(); ++i)
             if (objects[i].Type == u"table" && Same(objects[i].Name, def.TableName))
                 at = i;
-        if (at == objects.size())
+        if (at == objects.size()) {
+            for (const TObject &o : objects)
+                if (o.Type != u"index" && Same(o.Name, def.TableName))
+                    Refuse(U("в его базе данных «%1» — %2, а не таблица.").arg(table, KindName(o.Type)));
             Refuse(U("в его базе данных нет таблицы «%1».").arg(table));
+        }
         known[at] = true;
         CheckTable(db, def, objects[at].Name, objects[at].Sql);
         const std::vector<TExpectedIndex> expected = ExpectedIndexes(def);

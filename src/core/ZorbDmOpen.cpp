@@ -86,6 +86,7 @@ void TDm::UpgradeStructure()
     // Contents whose years were filled when this program last wrote them
     // need no look through every row.
     yearsFilled_ = yearsFilledBefore_ || RunUpgrade(Qmn);
+    contentsYearsFilled_ = yearsFilledBefore_ || (yearsFilled_ && Qmn.RowsAffected() == 0);
     try {
         // Data files of older versions gain the index of the balance sums.
         EnsureHistCoverIndex(Db);
@@ -129,7 +130,7 @@ TOpenResult TDm::OpenDataSet(const TOpenOptions &options)
     // Identifiers belong to the data set: read them again from its tables.
     idCounters_.fill(0);
     modified_ = false;
-    sound_ = checkedWhole_ = yearsFilled_ = histWrittenLost_ = false;
+    sound_ = checkedWhole_ = yearsFilled_ = contentsYearsFilled_ = histWrittenLost_ = false;
     yearsFilledBefore_ = options.YearsFilled && options.CheckedBefore;
     histWritten_.clear();
     Db.Close();
@@ -138,7 +139,8 @@ TOpenResult TDm::OpenDataSet(const TOpenOptions &options)
         if (!QFileInfo::exists(Db.FileName()))
             return result;
         Db.Open();
-        if (!TableExists(Db.Db(), QStringLiteral("Tb_Account")))
+        // Not a table of that name but a view is the check's to refuse.
+        if (!SchemaObjectExists(Db.Db(), QStringLiteral("Tb_Account")))
             return result;
     } catch (const Exception &) {
         OpenFailed(options.EnginePresent);

@@ -49,8 +49,53 @@ double AgeDays(const QString &newer, const QString &older)
 
 } // namespace
 
+QString DecodeSystemName(const QByteArray &Bytes)
+{
+    const QString plain = QFile::decodeName(Bytes);
+    if (QFile::encodeName(plain) == Bytes)
+        return plain;
+    // Valid UTF-8 runs are decoded, each other byte b kept as U+DC00 + b.
+    QString name;
+    const auto *p = reinterpret_cast<const unsigned char *>(Bytes.constData());
+    const qsizetype n = Bytes.size();
+    for (qsizetype i = 0; i < n;) {
+        const unsigned char c = p[i];
+        int length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        if (length > 1 && i + length <= n) {
+            const QString ch = QString::fromUtf8(reinterpret_cast<const char *>(p + i), length);
+            if (ch.toUtf8() != QByteArray(reinterpret_cast<const char *>(p + i), length))
+                length = 0;
+            else
+                name += ch;
+        } else if (length == 1) {
+            name += QChar(c);
+        } else {
+            length = 0;
+        }
+        if (length == 0) {
+            name += QChar(char16_t(0xDC00 + c));
+            length = 1;
+        }
+        i += length;
+    }
+    return name;
+}
+
+bool NameHasLostBytes(const QString &Name)
+{
+    for (qsizetype i = 0; i < Name.size(); ++i) {
+        if (Name[i].isHighSurrogate() && i + 1 < Name.size() && Name[i + 1].isLowSurrogate())
+            ++i;
+        else if (Name[i].isSurrogate())
+            return true;
+    }
+    return false;
+}
+
 TDataFileState DataFileState(const QString &FileName)
 {
+    if (NameHasLostBytes(FileName))
+        return TDataFileState::BadName;
     const QFileInfo info(FileName);
     if (!info.exists() || !info.isFile())
         return TDataFileState::Missing;
@@ -81,6 +126,15 @@ QString DataFileMessage(TDataFileState State, const QString &FileName)
         return QStringLiteral("Файл не доступен!") + cr + FileName;
     case TDataFileState::BadFormat:
         return QStringLiteral("Неверный формат файла") + cr + FileName;
+    case TDataFileState::BadName: {
+        QString shown = FileName;
+        for (QChar &c : shown)
+            if (c.isLowSurrogate() && c.unicode() >= 0xDC80 && c.unicode() <= 0xDCFF)
+                c = QChar(0xFFFD);
+        return QStringLiteral("Имя файла не в кодировке UTF-8: программа не может открыть файл под этим именем.\r"
+                              "Переименуйте файл.") +
+               cr + shown;
+    }
     }
     return {};
 }

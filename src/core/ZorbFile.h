@@ -38,7 +38,16 @@ enum class TDataFileState {
     BadExtension, // "Файл должен иметь расширение .den"
     NotReadable,  // "Файл не доступен!"
     BadFormat,    // "Неверный формат файла": the first two bytes are not "PK"
+    BadName,      // "Имя файла не в кодировке UTF-8…": bytes the name cannot carry (DecodeSystemName)
 };
+
+// A file name as the system gives it (the command line): decoded as Qt's
+// file functions do, except that bytes Qt cannot hand back (not UTF-8) are
+// kept as U+DC80..U+DCFF, so that such a name is told apart from a missing
+// file instead of turning into another name.
+QString DecodeSystemName(const QByteArray &Bytes);
+// True when Name holds bytes DecodeSystemName kept (a lone surrogate).
+bool NameHasLostBytes(const QString &Name);
 
 TDataFileState DataFileState(const QString &FileName);
 // The notice for a failed check ("...\r" + FileName); empty for Ok.
@@ -119,8 +128,10 @@ public:
     std::function<void(int FileIndex, QString &NewPassword)> OnBadPassword;
 
 private:
-    // The database entry of the archive read last, as its directory states it.
-    TContentKey DataSetEntry() const;
+    // The database entry of the archive read last: its size as the directory
+    // states it (unpacking and packing verify it) and the digest that
+    // unpacking it (Packed: packing it) took.
+    TContentKey DataSetEntry(bool Packed) const;
 
     std::unique_ptr<TZipWriter> zip_;
     TContentKey packed_;
@@ -172,13 +183,13 @@ public:
     TDataFileLock &operator=(const TDataFileLock &) = delete;
 
     // Takes the lock of File (releasing one held before). True when held,
-    // and also when File's folder takes no lock file (no copy can then
-    // write there). False when another copy holds it; Holder then names it
-    // ("user@host, процесс N"), as far as it is known. False also when the
-    // lock file cannot be made for another reason; Error then tells it.
+    // and also when File's folder takes no lock file (a read-only folder,
+    // disk or share: no copy can then write there). False when another copy
+    // holds it (Error() 0; Holder then names it, "user@host, процесс N", as
+    // far as it is known) or when the lock file could not be opened or
+    // locked for another reason (Error() the errno value).
     bool Acquire(const QString &File, QString &Holder);
-    // The errno of the last Acquire that could not make the lock file; 0
-    // after one that took the lock or found it held by another copy.
+    // Why the last Acquire failed: 0 when another copy holds the lock.
     int Error() const { return error_; }
     void Release();
     // The data file whose lock is held; empty when none.
@@ -192,10 +203,17 @@ private:
     int error_ = 0;
 };
 
+// True when a save can replace File where it is: the user may write its
+// folder (a save stages the new archive beside it and renames it over File).
+bool DataFileWritable(const QString &File);
+// "Файл данных открыт только для чтения…" + "\r" + File: saving needs
+// "Сохранить как…".
+QString ReadOnlyDataFileText(const QString &File);
+
+// The notice of a lock that failed for Error (an errno value), not because
+// another copy holds it.
+QString LockFailedText(const QString &File, int Error);
 // "Файл данных открыт в другой копии программы (" + Holder + ").\r" + File.
 QString LockedFileText(const QString &File, const QString &Holder);
-// The notice when File's lock file could not be made: the file is neither
-// opened nor written.
-QString LockFailedText(const QString &File);
 
 } // namespace zorbel

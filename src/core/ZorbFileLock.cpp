@@ -1,6 +1,5 @@
 // The lock of an open data file (TDataFileLock, see ZorbFile.h).
 #include "core/ZorbFile.h"
-
 #include "platform/system/SysEnv.h"
 
 #include <QFile>
@@ -8,6 +7,7 @@
 #include <QSysInfo>
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
@@ -31,12 +31,11 @@ QString UserName()
     return QString::number(::getuid());
 }
 
-// What a lock file says of its holder: "user\nhost\npid\n" (read from the
-// start of a descriptor just opened).
+// What a lock file says of its holder: "user\nhost\npid\n".
 QString HolderOf(int fd)
 {
     char buffer[512] = {};
-    const int64_t n = TSysEnv::Read(fd, buffer, sizeof buffer - 1);
+    const ssize_t n = ::pread(fd, buffer, sizeof buffer - 1, 0);
     const QStringList lines = QString::fromUtf8(buffer, n > 0 ? int(n) : 0).split(u'\n');
     if (lines.size() < 3 || lines[0].isEmpty())
         return {};
@@ -55,20 +54,24 @@ bool TDataFileLock::Acquire(const QString &File, QString &Holder)
     const QString lockFile = LockFileOf(File);
     const QByteArray path = QFile::encodeName(lockFile);
     for (int attempt = 0; attempt < 5; ++attempt) {
-        int fd = TSysEnv::Open(lockFile, O_RDWR | O_CREAT | O_NOFOLLOW, 0644);
-        // Another user's lock file is locked just as well through a reading descriptor.
-        if (fd < 0 && errno == EACCES)
-            fd = TSysEnv::Open(lockFile, O_RDONLY | O_NOFOLLOW);
+        int fd = TSysEnv::Open(lockFile, O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+        // Another user's lock file is locked just as well through a reading
+        // descriptor. In a folder the user cannot write there may be none at
+        // all (ENOENT): no copy then holds one.
+        bool unwritable = fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM);
+        if (unwritable) {
+            fd = TSysEnv::Open(lockFile, O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+            unwritable = fd < 0 && (errno == ENOENT || errno == EACCES || errno == EROFS || errno == EPERM);
+        }
         if (fd < 0) {
-            // A folder that takes no new file takes no new data file either.
-            if (errno == EACCES || errno == EROFS || errno == EPERM) {
+            // A folder that takes no new file takes no new data file either:
+            // no copy can write there, so none needs keeping out.
+            if (unwritable) {
                 file_ = QFileInfo(File).absoluteFilePath();
                 return true;
             }
-            // No lock file could be made (a full disk, a link planted at its
-            // name): the file stays closed, and the caller says why rather
-            // than naming another copy that does not exist.
-            error_ = errno != 0 ? errno : EIO;
+            Holder.clear();
+            error_ = errno;
             return false;
         }
         int rc;
@@ -76,8 +79,10 @@ bool TDataFileLock::Acquire(const QString &File, QString &Holder)
             rc = ::flock(fd, LOCK_EX | LOCK_NB);
         while (rc != 0 && errno == EINTR);
         if (rc != 0) {
-            Holder = HolderOf(fd);
-            TSysEnv::Close(fd);
+            error_ = errno == EWOULDBLOCK ? 0 : errno;
+            if (error_ == 0)
+                Holder = HolderOf(fd);
+            ::close(fd);
             return false;
         }
         // The holder before may have removed the file between our open and
@@ -85,13 +90,13 @@ bool TDataFileLock::Acquire(const QString &File, QString &Holder)
         struct stat held {}, named {};
         if (::fstat(fd, &held) != 0 || ::stat(path.constData(), &named) != 0 || held.st_ino != named.st_ino ||
             held.st_dev != named.st_dev) {
-            TSysEnv::Close(fd);
+            ::close(fd);
             continue;
         }
         const QByteArray who = (UserName() + u'\n' + QSysInfo::machineHostName() + u'\n' +
                                 QString::number(::getpid()) + u'\n')
                                    .toUtf8();
-        if (!TSysEnv::Truncate(fd, 0) || !TSysEnv::WriteAll(fd, who.constData(), who.size())) {
+        if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, who.constData(), size_t(who.size()), 0) != who.size()) {
             // Locked all the same; only the holder's name is missing.
         }
         fd_ = fd;
@@ -107,8 +112,8 @@ void TDataFileLock::Release()
     if (fd_ >= 0) {
         // Removed while still locked, so no other copy takes a lock on a
         // file that is about to vanish unnoticed (it checks the name).
-        TSysEnv::Remove(lockFile_);
-        TSysEnv::Close(fd_);
+        ::unlink(QFile::encodeName(lockFile_).constData());
+        ::close(fd_);
     }
     fd_ = -1;
     file_.clear();
@@ -121,7 +126,6 @@ void TDataFileLock::Take(TDataFileLock &Other)
         return;
     Release();
     fd_ = Other.fd_;
-    error_ = 0;
     file_ = Other.file_;
     lockFile_ = Other.lockFile_;
     Other.fd_ = -1;
@@ -129,10 +133,23 @@ void TDataFileLock::Take(TDataFileLock &Other)
     Other.lockFile_.clear();
 }
 
-QString LockFailedText(const QString &File)
+bool DataFileWritable(const QString &File)
 {
-    return QStringLiteral("Рядом с файлом данных не удалось создать файл блокировки, который не даёт "
-                          "другой копии программы писать в него.\r") +
+    // The file's own mode does not matter: the new archive is renamed over it.
+    return ::access(QFile::encodeName(QFileInfo(File).absolutePath()).constData(), W_OK | X_OK) == 0;
+}
+
+QString ReadOnlyDataFileText(const QString &File)
+{
+    return QStringLiteral("Файл данных открыт только для чтения: в его папку нельзя записать.\r"
+                          "Чтобы сохранить изменения, выберите «Сохранить как…».\r") +
+           File;
+}
+
+QString LockFailedText(const QString &File, int Error)
+{
+    return QStringLiteral("Не удалось заблокировать файл данных от записи другой копией программы (%1).\r")
+               .arg(QString::fromLocal8Bit(std::strerror(Error))) +
            File;
 }
 

@@ -24,6 +24,9 @@ TDataZip::TDataZip() : zip_(std::make_unique<TZipWriter>())
     z.SetPackLevel(1);
     z.SetZipAction(TZipAction::zaReplace);
     z.ExcludeList() = QStringList{QStringLiteral("*.lck"), QStringLiteral("*.ini")};
+    // The contents' names in the list of checked contents (ZorbKnown.h).
+    z.SetDigestOutput(true);
+    z.SetDigestInput(true);
     z.OnBadPassword = [this](TZipReader *, int FileIndex, QString &NewPassword) {
         if (OnBadPassword)
             OnBadPassword(FileIndex, NewPassword);
@@ -84,9 +87,9 @@ TDataZip::TExtractResult TDataZip::ExtractDataSet(const QString &DestDir)
     zip_->SetOutputLimit(bound);
     try {
         r.Extracted = zip_->ExtractFiles();
-        // Unpacking checked the data against the entry's CRC-32.
+        // Unpacking checked the data against the entry's CRC-32 and size.
         if (r.Extracted == 1 && r.Wanted == 1 && r.Skipped == 0)
-            r.Contents = DataSetEntry();
+            r.Contents = DataSetEntry(false);
     } catch (const EZipOutputLimit &) {
         r.Extracted = 0;
         r.TooLarge = true;
@@ -140,7 +143,7 @@ int TDataZip::PackFolder(const QString &Folder, const QString &Archive, const QS
         if (zip_->Count() != n)
             n = 0;
         else
-            packed_ = DataSetEntry();
+            packed_ = DataSetEntry(true);
     } catch (const std::exception &) {
         n = 0;
     }
@@ -152,7 +155,7 @@ int TDataZip::PackFolder(const QString &Folder, const QString &Archive, const QS
     return n;
 }
 
-TContentKey TDataZip::DataSetEntry() const
+TContentKey TDataZip::DataSetEntry(bool Packed) const
 {
     const QString own = QString::fromLatin1(TDatabase::DatabaseFileName);
     TContentKey key;
@@ -162,7 +165,11 @@ TContentKey TDataZip::DataSetEntry() const
             continue;
         if (key.Valid())
             return {}; // two of them: neither is named
-        key = {e.Crc32, int64_t(uint32_t(e.UncompressedSize))};
+        const bool digested = Packed ? zip_->PackedDigest(e.FullName(), key.Digest)
+                                     : zip_->OutputDigest(e.FullName(), key.Digest);
+        if (!digested)
+            return {};
+        key.Size = int64_t(uint32_t(e.UncompressedSize));
     }
     return key;
 }

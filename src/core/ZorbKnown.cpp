@@ -1,5 +1,7 @@
-// The list of checked contents: one line per key, "crc size filled" (CRC in
-// hexadecimal, size in decimal, 1 when the years are filled), newest first.
+// The list of checked contents: one line per key, "digest size filled" (the
+// SHA-256 in 64 hexadecimal digits, size in decimal, 1 when the years are
+// filled), newest first. A line of any other shape (an earlier version's
+// CRC-32 among them) names nothing.
 #include "core/ZorbKnown.h"
 
 #include "platform/rtl/Exceptions.h"
@@ -7,6 +9,7 @@
 
 #include <QDir>
 #include <QStandardPaths>
+#include <cstring>
 #include <vector>
 
 namespace zorbel {
@@ -27,11 +30,17 @@ std::vector<TEntry> ReadList(const QString &file)
         const QList<QByteArray> parts = line.trimmed().split(' ');
         if (parts.size() != 3 || (parts[2] != "0" && parts[2] != "1"))
             continue;
-        bool crcOk = false, sizeOk = false;
-        const qulonglong crc = parts[0].toULongLong(&crcOk, 16);
+        const QByteArray digest = QByteArray::fromHex(parts[0]);
+        bool sizeOk = false;
         const qlonglong size = parts[1].toLongLong(&sizeOk, 10);
-        if (crcOk && sizeOk && crc <= 0xFFFFFFFFu && size >= 0)
-            keys.push_back({{uint32_t(crc), size}, parts[2] == "1"});
+        if (parts[0].size() != 2 * qsizetype(sizeof(TSha256)) || digest.size() != qsizetype(sizeof(TSha256)) ||
+            digest.toHex() != parts[0].toLower() || !sizeOk || size < 0)
+            continue;
+        TEntry e;
+        std::memcpy(e.Key.Digest.data(), digest.constData(), e.Key.Digest.size());
+        e.Key.Size = size;
+        e.YearsFilled = parts[2] == "1";
+        keys.push_back(e);
     }
     return keys;
 }
@@ -66,7 +75,7 @@ void TKnownContents::Remember(const TContentKey &Key, bool YearsFilled) const
         keys.resize(size_t(Capacity));
     QByteArray data;
     for (const TEntry &e : keys)
-        data += QByteArray::number(e.Key.Crc, 16) + ' ' + QByteArray::number(qlonglong(e.Key.Size)) + ' ' +
+        data += QByteArray(reinterpret_cast<const char *>(e.Key.Digest.data()), qsizetype(e.Key.Digest.size())).toHex() + ' ' + QByteArray::number(qlonglong(e.Key.Size)) + ' ' +
                 (e.YearsFilled ? '1' : '0') + '\n';
     try {
         // Replaced whole but not synced: a list lost to a power cut only

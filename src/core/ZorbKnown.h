@@ -7,10 +7,16 @@
 // goes whether every operation's year and month were filled in, so opening
 // them again need not look for rows to fill.
 //
-// Contents are named by the database entry's CRC-32 and unpacked size, which
-// the archive states and unpacking verifies. The list lives in the user's own
-// data folder, never in a data file, so a file cannot vouch for itself.
+// Contents are named by the SHA-256 of the unpacked database (taken while
+// unpacking or packing it, archive/ZipDigest.h) and its size. Not by the
+// CRC-32 and size the archive states: both stand in clear in every data file
+// the user ever sent, and a forged database with the same CRC-32 is made in a
+// second, so it would open unchecked. The list lives in the user's own data
+// folder, never in a data file, so a file cannot vouch for itself. Lists of
+// earlier versions, which named contents by CRC-32, are read as empty.
 #pragma once
+
+#include "archive/ZipDigest.h"
 
 #include <QString>
 #include <cstdint>
@@ -24,7 +30,7 @@ struct TContentFacts {
 };
 
 struct TContentKey {
-    uint32_t Crc = 0;
+    TSha256 Digest{};
     int64_t Size = -1; // -1: no contents named
     bool Valid() const { return Size >= 0; }
     bool operator==(const TContentKey &) const = default;

@@ -301,7 +301,9 @@ void TFormMain::FormCreate(TObject *)
 
     const QString arg1 = args_.value(0);
     if (!arg1.isEmpty()) {
-        if (QFileInfo::exists(arg1)) {
+        // A name whose bytes are not UTF-8 names an existing file the
+        // program cannot reach, not a missing one.
+        if (QFileInfo::exists(arg1) || NameHasLostBytes(arg1)) {
             if (!CheckDataFile(arg1, true))
                 return;
             SetCaption(arg1);
@@ -596,6 +598,11 @@ void TFormMain::LoadSettings(QString &RecentFile)
     s.Sel_Per = CbPer->ItemIndex();
     s.AcRest_Width = PanAcRest->Width();
     ReadSettings(reg, s, nullptr);
+    for (const QString &kept : TRegistry::TakeOversizedCopies())
+        ShowNotice(U("Файл настроек слишком велик: таких настроек программа не пишет. Он не прочитан, "
+                     "используются настройки по умолчанию.\rФайл сохранён как\r") +
+                       kept,
+                   false);
     for (const QString &kept : TRegistry::TakeDamagedCopies())
         ShowNotice(U("Файл настроек повреждён и не может быть прочитан. Используются настройки по умолчанию.\r"
                      "Повреждённый файл сохранён как\r") +

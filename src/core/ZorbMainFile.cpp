@@ -238,8 +238,10 @@ bool TFormMain::StageHoldsDataSet() const
         TDatabase db;
         db.SetParams({QStringLiteral("PATH=") + stageDir_});
         db.Open();
+        // An object of a table's name that is not a table (a view) is a
+        // data set all the same: the structure check refuses it by name.
         for (const TDmTableDef &table : DmTables())
-            if (!TableExists(db.Db(), QString::fromLatin1(table.TableName)))
+            if (!SchemaObjectExists(db.Db(), QString::fromLatin1(table.TableName)))
                 return false;
         return true;
     } catch (const Exception &) {
@@ -256,10 +258,11 @@ bool TFormMain::OpenStaged(const QString &FileName)
     FilePassword = stagedPassword_;
     bool ok = false;
     QString refused;
+    const TContentKey contents = std::exchange(stagedContents_, {});
     if (moved) {
         THourGlass hourglass;
         Dm->Tb_Hist.DisableControls();
-        openingContents_ = std::exchange(stagedContents_, {});
+        openingContents_ = contents;
         try {
             ok = OpenDataTables();
         } catch (const EDataSetRefused &e) {
@@ -280,9 +283,18 @@ bool TFormMain::OpenStaged(const QString &FileName)
         ShowNotice((refused.isEmpty() ? U("Ошибка распаковки файла данных!") : refused) + u'\r' + FileName, false);
         return false;
     }
+    // Contents that passed the whole check with nothing to report (a file
+    // received, restored or written by another tool) skip it next time;
+    // contents the check reported on are never remembered.
+    if (Dm->CheckedWhole() && Dm->Sound())
+        TKnownContents().Remember(contents, Dm->ContentsYearsFilled());
     fileLock_.Take(openingLock_);
     SetCaption(QFileInfo(FileName).absoluteFilePath());
     unopenedFile_.clear();
+    // A file on a read-only disk or share, or in someone else's folder,
+    // opens all the same; its changes can go only into another file.
+    if (!DataFileWritable(FileName))
+        ShowNotice(ReadOnlyDataFileText(FileName), false);
     return true;
 }
 
@@ -313,7 +325,8 @@ bool TFormMain::LockDataFile(const QString &FileName, TDataFileLock &Lock)
     QString holder;
     if (Lock.Acquire(FileName, holder))
         return true;
-    ShowNotice(Lock.Error() != 0 ? LockFailedText(FileName) : LockedFileText(FileName, holder), false);
+    // "Another copy" only when one holds the lock.
+    ShowNotice(Lock.Error() == 0 ? LockedFileText(FileName, holder) : LockFailedText(FileName, Lock.Error()), false);
     return false;
 }
 

@@ -243,6 +243,30 @@ TEST_F(ZipDamageTest, OutputLargerThanStatedLeavesNoFile)
     }
 }
 
+// An entry whose data end before its stated size, with a CRC that matches
+// what is there: refused like a bad CRC, nothing left behind, stored or
+// deflated, and also in the middle of a run of good entries.
+TEST_F(ZipDamageTest, OutputShorterThanStatedLeavesNoFile)
+{
+    for (const char *method : {"zipfile.ZIP_STORED", "zipfile.ZIP_DEFLATED"}) {
+        SCOPED_TRACE(method);
+        QByteArray b = PyArchive(QString("    z.writestr('f.txt', b'0123456789' * 5000, compress_type=%1)\n"
+                                         "    z.writestr('g.txt', b'good')\n")
+                                     .arg(method));
+        const qsizetype central = CentralStart(b);
+        for (const uint32_t stated : {50001u, 50000u + 32768u}) {
+            Put32(b, central + 24, stated);
+            const Outcome o = Attempt(b);
+            EXPECT_EQ(o.count, 1) << stated;
+            EXPECT_EQ(o.badCrc, 1) << stated;
+            EXPECT_FALSE(QFileInfo::exists(out + "/f.txt")) << stated;
+            EXPECT_TRUE(QFileInfo::exists(out + "/g.txt")) << stated;
+            EXPECT_EQ(QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                      QStringList{"g.txt"});
+        }
+    }
+}
+
 TEST_F(ZipDamageTest, PrematureEndDeletesThePartialFile)
 {
     QByteArray b = PyArchive("    z.writestr('big.txt', bytes(range(256)) * 200)\n");

@@ -47,48 +47,86 @@ TEST(ZorbFile, CheckNamesEachFault)
               QString::fromUtf8("Файл должен иметь расширение .den\rx.zip"));
     EXPECT_EQ(DataFileMessage(TDataFileState::Missing, "y"), QString::fromUtf8("Файл отсутствует!\ry"));
     EXPECT_TRUE(DataFileMessage(TDataFileState::Ok, "y").isEmpty());
+
+    // Names as the system gives them: UTF-8 as Qt decodes it, other bytes kept
+    // apart, so that such a name is never taken for a missing file.
+    const QByteArray plain = QString::fromUtf8("/tmp/счёт 1.den").toUtf8();
+    EXPECT_EQ(DecodeSystemName(plain), QString::fromUtf8("/tmp/счёт 1.den"));
+    EXPECT_FALSE(NameHasLostBytes(DecodeSystemName(plain)));
+    EXPECT_FALSE(NameHasLostBytes(QString::fromUtf8("a\U0001F600b"))); // a pair is a character
+    for (const QByteArray &odd : {QByteArray("non\xff\xfeutf8.den"), QByteArray("\xd1.den"), QByteArray("a\xe2\x82.den"),
+                                 QByteArray("\xc0\xaf.den")}) {
+        const QString name = DecodeSystemName(odd);
+        EXPECT_TRUE(NameHasLostBytes(name)) << odd.toHex().toStdString();
+        EXPECT_EQ(DataFileState(name), TDataFileState::BadName) << odd.toHex().toStdString();
+        EXPECT_TRUE(name.endsWith(".den"));
+    }
+    EXPECT_EQ(DataFileMessage(TDataFileState::BadName, DecodeSystemName("non\xff.den")),
+              QString::fromUtf8("Имя файла не в кодировке UTF-8: программа не может открыть файл под этим именем.\r"
+                                "Переименуйте файл.\rnon\uFFFD.den"));
 }
 
 // The list of checked contents keeps the newest keys, ignores what it cannot
 // read, and a list it cannot write only costs a check.
+// A key whose digest is that of the text Seed.
+TContentKey Key(const QByteArray &Seed, int64_t Size)
+{
+    return {TDigestAhead::Of(reinterpret_cast<const uint8_t *>(Seed.constData()), size_t(Seed.size())), Size};
+}
+
+QByteArray HexOf(const TContentKey &K)
+{
+    return QByteArray(reinterpret_cast<const char *>(K.Digest.data()), qsizetype(K.Digest.size())).toHex();
+}
+
 TEST(ZorbFile, KnownContentsKeepTheNewestAndTrustNothingElse)
 {
     TSandbox box;
     const QString file = box.Path("data/zorbel/checked");
     TKnownContents known(file);
-    EXPECT_FALSE(known.Contains({0x1234, 100}));
+    EXPECT_FALSE(known.Contains(Key("a", 100)));
     EXPECT_FALSE(known.Contains({})); // no contents named
     known.Remember({});
     EXPECT_FALSE(QFileInfo::exists(file));
-    for (uint32_t i = 0; i <= uint32_t(TKnownContents::Capacity); ++i)
-        known.Remember({0xF0000000u + i, int64_t(i) * 4096});
-    EXPECT_FALSE(known.Contains({0xF0000000u, 0})) << "the oldest is forgotten";
-    for (uint32_t i = 1; i <= uint32_t(TKnownContents::Capacity); ++i)
-        EXPECT_TRUE(TKnownContents(file).Contains({0xF0000000u + i, int64_t(i) * 4096})) << i;
-    // Size and CRC must both match.
-    EXPECT_FALSE(known.Contains({0xF0000001u, 4097}));
-    EXPECT_FALSE(known.Contains({0xF0000002u, 4096}));
+    for (int i = 0; i <= TKnownContents::Capacity; ++i)
+        known.Remember(Key(QByteArray::number(i), int64_t(i) * 4096));
+    EXPECT_FALSE(known.Contains(Key("0", 0))) << "the oldest is forgotten";
+    for (int i = 1; i <= TKnownContents::Capacity; ++i)
+        EXPECT_TRUE(TKnownContents(file).Contains(Key(QByteArray::number(i), int64_t(i) * 4096))) << i;
+    // Size and digest must both match.
+    EXPECT_FALSE(known.Contains(Key("1", 4097)));
+    EXPECT_FALSE(known.Contains(Key("2", 4096)));
     // Remembering a key again moves it first instead of adding it twice,
     // with what is known of it now.
-    EXPECT_FALSE(known.Facts({0xF0000001u, 4096}).YearsFilled);
-    known.Remember({0xF0000001u, 4096}, true);
-    known.Remember({0xABCDu, 1});
-    EXPECT_TRUE(known.Facts({0xF0000001u, 4096}).YearsFilled);
-    EXPECT_FALSE(known.Facts({0xABCDu, 1}).YearsFilled);
+    EXPECT_FALSE(known.Facts(Key("1", 4096)).YearsFilled);
+    known.Remember(Key("1", 4096), true);
+    known.Remember(Key("x", 1));
+    EXPECT_TRUE(known.Facts(Key("1", 4096)).YearsFilled);
+    EXPECT_FALSE(known.Facts(Key("x", 1)).YearsFilled);
     EXPECT_EQ(TSandbox::Read(file).count('\n'), TKnownContents::Capacity);
 
     // A damaged list: its readable lines still count, nothing else does.
-    TSandbox::Write(file, "zz 12 1\nabc 5 1\n-1 7 0\nabc\nabc 6\nabc 8 2\n\x01\x02\n");
-    EXPECT_TRUE(known.Facts({0xABC, 5}).YearsFilled);
-    EXPECT_FALSE(known.Contains({0xABC, 12}));
-    EXPECT_FALSE(known.Contains({0xABC, 6}));
-    EXPECT_FALSE(known.Contains({0xABC, 8}));
-    EXPECT_FALSE(known.Contains({0xFFFFFFFFu, 7}));
+    const QByteArray good = HexOf(Key("g", 5));
+    const QByteArray other = HexOf(Key("o", 6));
+    TSandbox::Write(file, "zz 12 1\n" + good + " 5 1\n" + other.left(63) + " 6 1\n" + other + "0 6 1\n" + other +
+                              " 6\n" + other + " 6 2\n" + other + " -6 0\n\x01\x02\n");
+    EXPECT_TRUE(known.Facts(Key("g", 5)).YearsFilled);
+    EXPECT_FALSE(known.Contains(Key("g", 12)));
+    EXPECT_FALSE(known.Contains(Key("o", 6)));
+    // A list of an earlier version named contents by CRC-32 and size, which
+    // anyone can match: it names nothing now.
+    TSandbox::Write(file, "1234abcd 5 1\n89abcdef 4096 0\n");
+    for (int i = 0; i < 64; ++i)
+        EXPECT_FALSE(known.Contains(Key(QByteArray::number(i), 5)));
+    TContentKey crcLike;
+    crcLike.Size = 5;
+    crcLike.Digest[0] = 0x12, crcLike.Digest[1] = 0x34, crcLike.Digest[2] = 0xab, crcLike.Digest[3] = 0xcd;
+    EXPECT_FALSE(known.Contains(crcLike));
     // A list in a place that cannot be written: nothing remembered, no failure.
     TKnownContents nowhere(box.Path("files/not-a-folder/checked"));
     TSandbox::Write(box.Path("files/not-a-folder"), "a file");
-    nowhere.Remember({1, 1});
-    EXPECT_FALSE(nowhere.Contains({1, 1}));
+    nowhere.Remember(Key("n", 1));
+    EXPECT_FALSE(nowhere.Contains(Key("n", 1)));
 }
 
 TEST(ZorbFile, BackupAndReserveNames)

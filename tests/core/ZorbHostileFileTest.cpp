@@ -179,6 +179,135 @@ TEST_F(ZorbHostileFile, OnlyContentsThisProgramWroteSkipTheWholeCheck)
     }
 }
 
+// Python that rewrites the database of the data file argv[1] with the SQL
+// of argv[2]; with argv[3] "forge" the new database keeps the old one's size
+// and CRC-32 (4 bytes in the unused gap of a page fix the CRC, as anyone can
+// do with the numbers a zip header shows). Prints the old CRC and size.
+const char *RewriteDatabase = R"(import zipfile,sys,sqlite3,os,struct,zlib
+den,sql,mode=sys.argv[1],sys.argv[2],sys.argv[3]
+old=zipfile.ZipFile(den).read('Zorbel.db')
+d=os.path.join(os.path.dirname(den),'Zorbel.db')
+open(d,'wb').write(old)
+c=sqlite3.connect(d)
+c.create_collation('RUSSIAN',lambda a,b:(a>b)-(a<b))
+c.executescript(sql); c.commit(); c.close()
+new=bytearray(open(d,'rb').read()); os.remove(d)
+if mode=='forge':
+    assert len(new)==len(old), (len(new),len(old))
+    ps=struct.unpack('>H',new[16:18])[0]; ps=65536 if ps==1 else ps
+    at=None
+    for p in range(len(new)//ps):
+        base=p*ps; h=base+(100 if p==0 else 0)
+        if new[h] not in (2,5,10,13): continue
+        cells=struct.unpack('>H',new[h+3:h+5])[0]
+        content=struct.unpack('>H',new[h+5:h+7])[0] or 65536
+        gap=h+(12 if new[h] in (2,5) else 8)+2*cells
+        if base+content-gap>=8: at=gap; break
+    assert at is not None
+    T=[]
+    for n in range(256):
+        r=n
+        for _ in range(8): r=(r>>1)^0xEDB88320 if r&1 else r>>1
+        T.append(r)
+    top={T[n]>>24:n for n in range(256)}
+    def back(reg,data):
+        for b in reversed(data):
+            n=top[reg>>24]; reg=(((reg^T[n])<<8)&0xFFFFFFFF)|(n^b)
+        return reg
+    want=back(zlib.crc32(old)^0xFFFFFFFF,new[at+4:])
+    want=back(want,b'\0\0\0\0')
+    have=zlib.crc32(bytes(new[:at]))^0xFFFFFFFF
+    new[at:at+4]=struct.pack('<I',want^have)
+    assert zlib.crc32(bytes(new))==zlib.crc32(old) and bytes(new)!=old
+z=zipfile.ZipFile(den,'w',zipfile.ZIP_DEFLATED); z.writestr('Zorbel.db',bytes(new)); z.close()
+print('%08x %d'%(zlib.crc32(old),len(old)))
+)";
+
+// Runs RewriteDatabase; the old database's "crc size" as it printed them.
+QByteArray Rewrite(const QString &file, const QString &sql, const QString &mode)
+{
+    QProcess py;
+    py.start("python3", {"-c", RewriteDatabase, file, sql, mode});
+    if (!py.waitForFinished(60000))
+        py.kill();
+    EXPECT_EQ(py.exitCode(), 0) << py.readAllStandardError().toStdString();
+    return py.readAllStandardOutput().trimmed();
+}
+
+// A database forged to the size and CRC-32 of contents the program saved
+// and remembered is not taken for them: it gets the whole check, and what
+// the check reports is told. A list of an earlier version, which named
+// contents by CRC-32 and size, lets nothing skip the check either.
+TEST_F(ZorbHostileFile, AForgedDatabaseWithTheSameCrcAndSizeGetsTheWholeCheck)
+{
+    const QString file = MakeDataFile("forged.den", QString());
+    {
+        TModalScript none;
+        auto f = Start({file});
+        ASSERT_TRUE(f->ReadyToRun());
+        ASSERT_FALSE(f->Dm->CheckedWhole()) << "saved by the program: known";
+        f->mCloseNotSaveClick(f.get());
+    }
+    const QByteArray crcAndSize = Rewrite(file, "update Tb_Account set Rest=1e308;", "forge");
+    ASSERT_FALSE(crcAndSize.isEmpty());
+    const QString report = U("В файле данных есть значения, которые программа не может учесть");
+    for (int round = 0; round < 2; ++round) {
+        if (round == 1)
+            TSandbox::Write(TKnownContents::DefaultFile(), crcAndSize + " 1\n"); // the old list's line
+        TModalScript script;
+        script.Press("OK");
+        auto f = Start({file});
+        ASSERT_TRUE(f->ReadyToRun()) << round;
+        EXPECT_TRUE(f->Dm->CheckedWhole()) << round;
+        ASSERT_FALSE(Texts(script).isEmpty()) << round;
+        EXPECT_TRUE(Texts(script)[0].startsWith(report)) << Texts(script)[0].toStdString();
+        f->mCloseNotSaveClick(f.get());
+    }
+}
+
+// A file received from someone else (here: rewritten by another tool) pays
+// the whole check once: contents that pass it with nothing to report are
+// remembered, and open unchecked the next time. Contents the check reports
+// on are checked at every opening.
+TEST_F(ZorbHostileFile, AReceivedFileIsRememberedAfterItsWholeCheckAReportedOneNever)
+{
+    const QString received = MakeDataFile("received.den", QString());
+    ASSERT_FALSE(Rewrite(received, U("update Tb_Account set Account='Чужой';"), "plain").isEmpty());
+    const QString reported = MakeDataFile("reported.den", QString());
+    ASSERT_FALSE(Rewrite(reported, "update Tb_Account set Rest='много';", "plain").isEmpty());
+    for (int round = 0; round < 3; ++round) {
+        {
+            TModalScript none;
+            auto f = Start({received});
+            ASSERT_TRUE(f->ReadyToRun()) << round;
+            EXPECT_EQ(f->Dm->CheckedWhole(), round == 0) << round;
+            EXPECT_TRUE(f->Dm->Tb_Account.Locate("Account", Variant(U("Чужой")), {})) << round;
+            EXPECT_TRUE(none.Seen().empty()) << Texts(none).join(" | ").toStdString();
+            f->mCloseNotSaveClick(f.get());
+        }
+        TModalScript script;
+        script.Press("OK");
+        auto f = Start({reported});
+        ASSERT_TRUE(f->ReadyToRun()) << round;
+        EXPECT_TRUE(f->Dm->CheckedWhole()) << round;
+        EXPECT_EQ(Texts(script).size(), 1) << round;
+        f->mCloseNotSaveClick(f.get());
+    }
+}
+
+// A view in place of one of the tables is named by the structure refusal,
+// not taken for a failed unpacking; the first table the opening reads
+// (Tb_Account) and any other alike.
+TEST_F(ZorbHostileFile, AViewInPlaceOfATableIsRefusedByName)
+{
+    for (const char *table : {"Tb_Log", "Tb_Account"}) {
+        const QString file = MakeDataFile(QString("view-%1.den").arg(table), QString());
+        ASSERT_FALSE(Rewrite(file, QString("drop table %1; create view %1 as select 1 as x;").arg(table), "plain")
+                         .isEmpty());
+        ExpectRefused(file, U("Файл не открыт: в его базе данных «%1» — представление, а не таблица.").arg(table));
+    }
+}
+
 // Operations the program wrote since the opening without their year and
 // month are filled in at the next opening, as every row was before the list
 // of checked contents knew them.

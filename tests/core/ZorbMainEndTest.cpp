@@ -18,6 +18,7 @@
 #include <cerrno>
 #include <csignal>
 #include <poll.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -129,63 +130,85 @@ TEST(ZorbFileLock, AnotherProcessHoldsTheLockUntilItEnds)
     EXPECT_FALSE(QFileInfo::exists(box.Path("files/.data.den.lock")));
 }
 
-// A lock file that cannot be made is not taken for another copy's lock: its
-// opening and writing go through the system seam (a full disk fails them),
-// and a link planted at its name is refused, each with the error kept.
-TEST(ZorbFileLock, ALockFileThatCannotBeMadeIsToldApartFromAnotherCopy)
+// A data file where the user cannot write (a 0444 file in a root-owned 0755
+// folder, as on a CD, a read-only share or another user's folder), opened by
+// an ordinary user: the lock is given up, not taken for another copy's, and
+// the file is known not to be writable in place. A lock file another copy
+// holds there is still told as that copy's. Run as an ordinary user: as root
+// in a child that drops to "nobody".
+TEST(ZorbFileLock, AFolderTheUserCannotWriteTakesNoLockAndIsNoOtherCopy)
+{
+    char pattern[] = "/tmp/zorbel-ro-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const QString folder = QString::fromLocal8Bit(pattern);
+    const QString file = folder + "/data.den", held = folder + "/held.den";
+    TSandbox::Write(file, "PK");
+    TSandbox::Write(held, "PK");
+    TDataFileLock parentLock; // another copy holds held.den
+    QString holder;
+    ASSERT_TRUE(parentLock.Acquire(held, holder));
+    ASSERT_EQ(::chmod(QFile::encodeName(file).constData(), 0444), 0);
+    ASSERT_EQ(::chmod(pattern, 0555), 0);
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(3);
+        TDataFileLock lock;
+        QString who;
+        char answer[4] = {
+            lock.Acquire(file, who) ? 'y' : 'n', lock.Error() == 0 ? '0' : 'e', DataFileWritable(file) ? 'w' : 'r',
+            lock.Acquire(held, who) ? 'y' : (lock.Error() == 0 && !who.isEmpty() ? 'b' : 'e')};
+        [[maybe_unused]] const ssize_t n = ::write(fds[1], answer, 4);
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    char answer[5] = {};
+    EXPECT_EQ(::read(fds[0], answer, 4), 4);
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_STREQ(answer, "y0rb") << "opened unlocked, no error, not writable in place, the held one busy";
+    EXPECT_FALSE(QFileInfo::exists(folder + "/.data.den.lock"));
+    parentLock.Release();
+    ::chmod(pattern, 0755);
+    QDir(folder).removeRecursively();
+}
+
+// The same through the seam: a folder that takes no lock file (EACCES) and
+// holds none (ENOENT) opens; any other failure is told for what it is, never
+// as another copy.
+TEST(ZorbFileLock, OnlyAHeldLockIsAnotherCopy)
 {
     TSandbox box;
     const QString file = box.Path("files/data.den");
     TSandbox::Write(file, "PK");
-    const QString lockName = box.Path("files/.data.den.lock");
-    TDataFileLock lock;
     QString holder;
     {
         test::TFaultEnv env;
-        env.FailCall(TSysOp::Open, 1, ENOSPC, true);
+        env.FailCall(TSysOp::Open, 1, EACCES);
+        env.FailCall(TSysOp::Open, 2, ENOENT);
         TSysEnvScope scope(env);
-        EXPECT_FALSE(lock.Acquire(file, holder));
-        EXPECT_EQ(lock.Error(), ENOSPC);
-        EXPECT_TRUE(holder.isEmpty());
-        EXPECT_TRUE(lock.File().isEmpty());
+        TDataFileLock lock;
+        EXPECT_TRUE(lock.Acquire(file, holder));
+        EXPECT_EQ(lock.File(), file);
     }
     {
-        // The holder's name is written through the seam: a failed write
-        // still holds the lock, and the lock file goes on release.
         test::TFaultEnv env;
-        env.FailCall(TSysOp::Write, 1, ENOSPC, true);
+        env.FailCall(TSysOp::Open, 1, EIO);
         TSysEnvScope scope(env);
-        EXPECT_TRUE(lock.Acquire(file, holder));
-        EXPECT_EQ(lock.Error(), 0);
-        EXPECT_GE(env.Calls(TSysOp::Write), 1);
-        lock.Release();
-        EXPECT_GE(env.Calls(TSysOp::Remove), 1);
-        EXPECT_FALSE(QFileInfo::exists(lockName));
+        TDataFileLock lock;
+        EXPECT_FALSE(lock.Acquire(file, holder));
+        EXPECT_EQ(lock.Error(), EIO);
+        EXPECT_TRUE(holder.isEmpty());
+        const QString text = LockFailedText(file, lock.Error());
+        EXPECT_FALSE(text.contains(U("другой копии программы ("))) << text.toStdString();
+        EXPECT_TRUE(text.endsWith("\r" + file));
     }
-    ASSERT_EQ(::symlink("elsewhere", QFile::encodeName(lockName).constData()), 0);
-    EXPECT_FALSE(lock.Acquire(file, holder));
-    EXPECT_EQ(lock.Error(), ELOOP);
-    ASSERT_TRUE(QFile::remove(lockName));
-    EXPECT_TRUE(lock.Acquire(file, holder));
-    EXPECT_EQ(lock.Error(), 0);
-    EXPECT_EQ(lock.File(), file);
-}
-
-// At start-up the notice says the lock file could not be made, not that
-// another copy has the file open.
-TEST_F(ZorbMainEnd, ALockFileThatCannotBeMadeIsNamedAsSuch)
-{
-    const QString file = MakeDataFile("linked.den", QString());
-    const QString lockName = QFileInfo(file).absolutePath() + "/.linked.den.lock";
-    ASSERT_EQ(::symlink("elsewhere", QFile::encodeName(lockName).constData()), 0);
-    TModalScript refused;
-    refused.Press("OK");
-    auto f = Start({file});
-    EXPECT_FALSE(f->ReadyToRun());
-    ASSERT_TRUE(refused.Finished());
-    EXPECT_EQ(Texts(refused).value(0).toStdString(), LockFailedText(file).toStdString());
-    f.reset();
-    QFile::remove(lockName);
+    EXPECT_TRUE(DataFileWritable(file));
+    EXPECT_TRUE(ReadOnlyDataFileText(file).contains(U("«Сохранить как…»")));
 }
 
 // A full disk through the fault seam: the notice names the disk and the data

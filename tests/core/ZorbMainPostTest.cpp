@@ -4,6 +4,7 @@
 
 #include "ZorbSandbox.h"
 #include "core/ZorbCopAc.h"
+#include "core/ZorbDmCheck.h"
 #include "core/ZorbLaunch.h"
 #include "core/ZorbText.h"
 #include "platform/rtl/Format.h"
@@ -241,6 +242,38 @@ TEST_F(MainPost, PurgeAsksAndMarksForPacking)
     EXPECT_EQ(Count(U("1=1")), 0);
     EXPECT_TRUE(main->PackOnClose);
     EXPECT_TRUE(main->Dm->Modified());
+}
+
+// Four expenses each inside the money bound take the balance past 10^11: the
+// stored values pass the opening's check. Expenses that would take it past
+// the balance bound are refused through the menu with the Russian reason,
+// and nothing of them is written.
+TEST_F(MainPost, BalancesPastTheBoundAreRefusedAndTheFileStaysSound)
+{
+    for (const char *sum : {"100000", "999999999,99", "99999999999", "10"})
+        AddExpense(U(sum));
+    EXPECT_EQ(Count(U("1=1")), 4);
+    EXPECT_EQ(ImpossibleValuesReport(main->Dm->Db.Db()), QString());
+    for (int i = 0; i < 4; ++i)
+        AddExpense(U("99999999999"));
+    ASSERT_EQ(Count(U("1=1")), 8);
+    const double rest = main->Dm->Tb_Account.FieldByName("Rest")->AsFloat();
+    TModalScript script;
+    script.Then([&](TForm &f) {
+        auto &card = dynamic_cast<TFormCard &>(f);
+        for (QChar c : U("99999999999"))
+            SendKey(card.DBESum, 0, Qt::NoModifier, QString(c));
+        card.ButOk->Click();
+    });
+    script.Press(QStringLiteral("OK"));
+    main->mMoneyNew->Click();
+    EXPECT_TRUE(script.Finished()) << script.Errors().join(u'\n').toStdString();
+    ASSERT_EQ(script.Seen().size(), 2u);
+    EXPECT_EQ(script.Seen()[1].Text, BalanceRangeMessage(U("Мой первый счёт"), false));
+    EXPECT_EQ(Count(U("1=1")), 8);
+    EXPECT_EQ(main->Dm->Tb_Account.FieldByName("Rest")->AsFloat(), rest);
+    EXPECT_EQ(main->Dm->Tb_Hist.State(), dsBrowse);
+    EXPECT_EQ(ImpossibleValuesReport(main->Dm->Db.Db()), QString());
 }
 
 } // namespace

@@ -183,6 +183,42 @@ TEST(ZorbMainBounds, StoredBoundsAreKeptOnAScreen)
     EXPECT_EQ(ClampWindowBounds(QRect(10, 10, 0, 5), {}, fallback), QRect(10, 10, 804, 5));
 }
 
+// Negative positions in the settings (a window once dragged off the left or
+// top edge, or a minimised one's -32000 as another system stores it) put
+// neither the main window nor a window it opens off the screen.
+TEST_F(ZorbMainRun, NegativeStoredPositionsComeBackOnScreen)
+{
+    {
+        TRegistry reg;
+        reg.OpenKey(SettingsKey(), true);
+        reg.WriteInteger("Left", -32000);
+        reg.WriteInteger("Top", -32000);
+        reg.WriteInteger("Width", 800);
+        reg.WriteInteger("Height", 500);
+        reg.WriteInteger("Com_Left", -32000);
+        reg.WriteInteger("Com_Top", -700);
+        reg.CloseKey();
+    }
+    auto f = Start();
+    f->Show();
+    QCoreApplication::processEvents();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(f->frameGeometry().topLeft())) << f->x() << "," << f->y();
+    EXPECT_TRUE(screen.intersects(f->frameGeometry()));
+    QPoint common(-1, -1);
+    bool shown = false;
+    TModalScript script;
+    script.Then([&](TForm &w) {
+        shown = true;
+        common = w.frameGeometry().topLeft();
+        w.SetModalResult(mrCancel);
+    });
+    f->mAboutClick(f.get());
+    EXPECT_TRUE(shown);
+    EXPECT_TRUE(screen.contains(common)) << common.x() << "," << common.y();
+    f->mCloseNotSaveClick(f.get());
+}
+
 TEST_F(ZorbMainRun, WindowBoundsOffEveryScreenComeBackOnScreen)
 {
     {

@@ -5,6 +5,7 @@
 #include "core/ZorbMain.h"
 
 #include "ZorbMainRun.h"
+#include <cstdio>
 #include "ZorbSandbox.h"
 #include "core/TulnCommon.h"
 #include "core/ZorbText.h"
@@ -228,6 +229,18 @@ TEST_F(ZorbMainRun, BadFilesGiveTheMessageAndLeaveNothingUnpacked)
     ext.Press("OK");
     EXPECT_FALSE(Start({File("data.zip")})->ReadyToRun());
     EXPECT_EQ(Texts(ext), QStringList{U("Файл должен иметь расширение .den\r") + File("data.zip")});
+    // A name whose bytes are not UTF-8 names an existing file the program
+    // cannot reach under that name: told so, and the program ends, as for
+    // any argument it cannot open (never "missing", never an empty data set).
+    const QByteArray raw = QFile::encodeName(File("")) + "non\xff\xfeutf8.den";
+    TSandbox::Write(File("placeholder.den"), "PK");
+    ASSERT_EQ(::rename(QFile::encodeName(File("placeholder.den")).constData(), raw.constData()), 0);
+    TModalScript odd;
+    odd.Press("OK");
+    EXPECT_FALSE(Start({DecodeSystemName(raw)})->ReadyToRun());
+    ASSERT_EQ(Texts(odd).size(), 1);
+    EXPECT_TRUE(Texts(odd)[0].startsWith(U("Имя файла не в кодировке UTF-8"))) << Texts(odd)[0].toStdString();
+    EXPECT_TRUE(Texts(odd)[0].endsWith(File("non\uFFFD\uFFFDutf8.den"))) << Texts(odd)[0].toStdString();
     TModalScript missing;
     missing.Press("OK");
     auto f = Start({File("none.den")});

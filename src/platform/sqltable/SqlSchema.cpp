@@ -212,6 +212,13 @@ bool TableExists(TSqliteDb &db, const QString &table)
     return st.Step();
 }
 
+bool SchemaObjectExists(TSqliteDb &db, const QString &name)
+{
+    TSqliteStatement st(db, QStringLiteral("SELECT 1 FROM sqlite_master WHERE name=?1 COLLATE NOCASE"));
+    st.BindText(1, name);
+    return st.Step();
+}
+
 void CreateTable(TSqliteDb &db, const TTableDef &def)
 {
     QStringList cols;

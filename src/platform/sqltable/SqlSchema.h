@@ -86,6 +86,9 @@ Variant ReadColumn(const TSqliteStatement &st, int col, TColumnKind kind);
 
 // Schema operations; each raises EDatabaseError on failure.
 bool TableExists(TSqliteDb &db, const QString &table);
+// True when the schema has any object (a table, a view, an index, a
+// trigger) named name, ignoring case.
+bool SchemaObjectExists(TSqliteDb &db, const QString &name);
 void CreateTable(TSqliteDb &db, const TTableDef &def);
 void DropTable(TSqliteDb &db, const QString &table);
 // The table's columns and indexes as stored (name spelled as created).

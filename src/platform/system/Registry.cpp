@@ -7,6 +7,7 @@
 
 #include "platform/system/SysEnv.h"
 
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStandardPaths>
@@ -66,6 +67,19 @@ QStringList &TRegistry::damagedCopies()
     return copies;
 }
 
+QStringList &TRegistry::oversizedCopies()
+{
+    static QStringList copies;
+    return copies;
+}
+
+QStringList TRegistry::TakeOversizedCopies()
+{
+    QStringList copies;
+    copies.swap(oversizedCopies());
+    return copies;
+}
+
 QStringList TRegistry::TakeDamagedCopies()
 {
     QStringList copies;
@@ -79,8 +93,20 @@ void TRegistry::Load()
         return;
     loaded_ = true;
     QByteArray data;
-    if (!ReadWholeFile(fileName_, data))
+    // A settings file past any size the program writes is never read into
+    // memory (nor written back whole at exit): it is set aside like a
+    // damaged one.
+    const QFileInfo info(fileName_);
+    const bool tooLarge = info.exists() && info.size() > MaxFileSize;
+    if (tooLarge || !ReadWholeFile(fileName_, data) || data.size() > MaxFileSize) {
+        if (tooLarge || data.size() > MaxFileSize) {
+            const QString kept =
+                fileName_ + TSysEnv::CurrentTime().toString(QStringLiteral(".'too-large'-yyyyMMdd-HHmmss"));
+            if (TSysEnv::Rename(fileName_, kept))
+                oversizedCopies().append(kept);
+        }
         return;
+    }
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(data, &error);
     const QJsonObject root = document.object();

@@ -58,6 +58,12 @@ public:
     // the names of the copies kept so since the last call, and forgets them,
     // so the user is told once.
     static QStringList TakeDamagedCopies();
+    // The most a settings file may hold. The program's own settings stay far
+    // below it (window bounds, options, column layouts: some kilobytes); a
+    // larger file is renamed "<file>.too-large-<yyyyMMdd-HHmmss>" unread and
+    // the store starts empty. TakeOversizedCopies tells those names once.
+    static constexpr qint64 MaxFileSize = qint64(4) << 20;
+    static QStringList TakeOversizedCopies();
     const QString &FileName() const { return fileName_; }
 
     // Makes key (a full path such as "Software\Ventaro\Zorbel") the current
@@ -108,6 +114,7 @@ private:
 
     void Load();
     static QStringList &damagedCopies();
+    static QStringList &oversizedCopies();
     void Save();
     QByteArray Serialize() const;
     static QString CleanKey(const QString &key);

@@ -258,6 +258,45 @@ TEST_F(RegistryTest, UnwritableLocationIsReported)
     } // the destructor's silent retry fails as well and must not throw
 }
 
+// A settings file past any size the program writes (a valid one, padded
+// with a huge value) is neither read nor written back whole: it is set aside
+// unread, once, and the store starts empty; one just within the bound reads.
+TEST_F(RegistryTest, ASettingsFilePastTheBoundIsSetAsideUnread)
+{
+    const auto write = [&](qint64 size) {
+        const QByteArray head = R"({"format":"zorbel-registry 1","keys":{"Software\\Ventaro\\Zorbel":{)"
+                                R"("Left":{"kind":"integer","data":93},"Pad":{"kind":"string","data":")";
+        const QByteArray tail = "\"}}}}";
+        QDir().mkpath(QFileInfo(Path()).path());
+        QFile file(Path());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(head + QByteArray(size - head.size() - tail.size(), 'x') + tail);
+    };
+    write(TRegistry::MaxFileSize);
+    {
+        TRegistry reg(Path());
+        ASSERT_TRUE(reg.OpenKey(ZorbelKey, false));
+        EXPECT_EQ(reg.ReadInteger(QStringLiteral("Left")), 93);
+    }
+    EXPECT_TRUE(TRegistry::TakeOversizedCopies().isEmpty());
+    write(TRegistry::MaxFileSize + 1);
+    {
+        TRegistry reg(Path());
+        EXPECT_FALSE(reg.KeyExists(ZorbelKey));
+        ASSERT_TRUE(reg.OpenKey(ZorbelKey, true));
+        reg.WriteInteger(QStringLiteral("Top"), 5);
+        reg.CloseKey();
+    }
+    const QStringList kept = TRegistry::TakeOversizedCopies();
+    ASSERT_EQ(kept.size(), 1);
+    EXPECT_TRUE(kept[0].startsWith(Path() + ".too-large-"));
+    EXPECT_EQ(QFileInfo(kept[0]).size(), TRegistry::MaxFileSize + 1);
+    EXPECT_LT(QFileInfo(Path()).size(), 1024) << "the new store holds only what was written";
+    EXPECT_TRUE(TRegistry::TakeOversizedCopies().isEmpty());
+    EXPECT_TRUE(TRegistry::TakeDamagedCopies().isEmpty());
+    QFile::remove(kept[0]);
+}
+
 TEST_F(RegistryTest, FileIsPrivateAndForeignContentIsKeptAsideAndReadsAsEmpty)
 {
     WriteBaseline();
