@@ -78,7 +78,7 @@ void TFormDays::FillDays()
     int64_t start = 0;
     try {
         start = zorbel::FillDays(main_.Dm->Db, CurrentAccountScope(main_, false, false).AccountId,
-                                 CurrentAccountBeg(main_), StartDay, TbDays);
+                                 CurrentAccountBeg(main_), StartDay, TbDays, &main_.Dm->HistSums);
     } catch (const Exception &e) {
         // The list stays empty and the caption names no balance: a figure
         // read from a part of the rows would be wrong.

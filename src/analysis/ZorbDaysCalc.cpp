@@ -20,7 +20,8 @@ void OpenDaysTable(TVemtMemTable &TbDays)
     OpenMemTable(TbDays, fields);
 }
 
-int64_t FillDays(TDatabase &Db, int AccountId, double Beg, TDateTime StartDay, TVemtMemTable &TbDays)
+int64_t FillDays(TDatabase &Db, int AccountId, double Beg, TDateTime StartDay, TVemtMemTable &TbDays,
+                 THistSums *Sums)
 {
     auto prepare = [&](TQuery &q, QStringList sql) {
         q.SetDatabase(&Db);
@@ -30,13 +31,20 @@ int64_t FillDays(TDatabase &Db, int AccountId, double Beg, TDateTime StartDay, T
     };
     TbDays.EmptyTable();
     try {
-        TQuery qbeg;
-        prepare(qbeg, {QStringLiteral("Select sum(dt),sum(ct) from tb_hist where date_real<=:d "),
-                       QStringLiteral("and id_account=:a and kind='1'")});
-        qbeg.Open();
-        const int64_t start =
-            MoneyToUnits(Beg) + MoneyToUnits(qbeg.Fields()[0]->AsFloat()) - MoneyToUnits(qbeg.Fields()[1]->AsFloat());
-        qbeg.Close();
+        // The realised operations up to the day: from the day sums (every
+        // day they model, from the earliest), else from the operations.
+        constexpr TDateTime Earliest = -1099511627775.0; // the day sums' first day
+        int64_t in = 0, out = 0;
+        if (!Sums || !Sums->Sums(AccountId, TSumClass::Realised, Earliest, StartDay, in, out)) {
+            TQuery qbeg;
+            prepare(qbeg, {QStringLiteral("Select sum(dt),sum(ct) from tb_hist where date_real<=:d "),
+                           QStringLiteral("and id_account=:a and kind='1'")});
+            qbeg.Open();
+            in = MoneyToUnits(qbeg.Fields()[0]->AsFloat());
+            out = MoneyToUnits(qbeg.Fields()[1]->AsFloat());
+            qbeg.Close();
+        }
+        const int64_t start = MoneyToUnits(Beg) + in - out;
 
         TQuery qd;
         prepare(qd, {QStringLiteral("Select date_real,sum(dt) dt,sum(ct) ct"), QStringLiteral("from tb_hist "),

@@ -5,6 +5,7 @@
 // 1/10000 (Money.h), so a balance run over many days keeps its cents.
 #pragma once
 
+#include "core/ZorbSums.h"
 #include "memtable/VemtMemTable.h"
 #include "platform/rtl/DateTime.h"
 #include "platform/sqltable/Database.h"
@@ -21,7 +22,10 @@ void OpenDaysTable(TVemtMemTable &TbDays);
 // AccountId whose opening balance is Beg. Returns the starting balance in
 // units. Leaves TbDays on its first row.
 // On a failed read: raises, with TbDays left empty, so no balance computed
-// from a part of the rows is ever listed.
-int64_t FillDays(TDatabase &Db, int AccountId, double Beg, TDateTime StartDay, TVemtMemTable &TbDays);
+// from a part of the rows is ever listed. Sums, when given and able to
+// answer, gives the realised operations up to StartDay instead of a query
+// over every operation of the account.
+int64_t FillDays(TDatabase &Db, int AccountId, double Beg, TDateTime StartDay, TVemtMemTable &TbDays,
+                 THistSums *Sums = nullptr);
 
 } // namespace zorbel

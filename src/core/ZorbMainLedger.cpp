@@ -246,19 +246,24 @@ void TFormMain::ScheduleSums()
 {
     if (!Dm || Dm->HistSums.Ready())
         return;
+    // The first slice comes late enough for the window's first paint to come
+    // first; the others follow whenever the event loop has run, so an input
+    // event waits at most one slice. Until the walk ends the balances are
+    // read by their queries.
+    constexpr int AfterPaintMs = 100;
+    constexpr int SliceMs = 4;
     if (!sumsTimer_) {
-        // Late enough for the window's first paint to come first.
-        constexpr int AfterPaintMs = 100;
         sumsTimer_ = new QTimer(this);
         sumsTimer_->setSingleShot(true);
-        sumsTimer_->setInterval(AfterPaintMs);
         connect(sumsTimer_, &QTimer::timeout, this, [this] {
-            if (Dm && Dm->Db.Connected())
-                Dm->HistSums.Build();
+            if (!Dm || !Dm->Db.Connected())
+                return;
+            if (Dm->HistSums.BuildFor(SliceMs) == THistSums::TProgress::Going)
+                sumsTimer_->start(0);
         });
     }
     if (!sumsTimer_->isActive())
-        sumsTimer_->start();
+        sumsTimer_->start(Dm->HistSums.Building() ? 0 : AfterPaintMs);
 }
 
 void TFormMain::ShowTotals()

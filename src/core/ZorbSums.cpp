@@ -7,6 +7,7 @@
 #include "platform/sqltable/Database.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 // Debian's SQLite is built with the pre-update hook; its declarations are
@@ -212,10 +213,15 @@ struct THistSums::TState {
     TDatabase &Db;
     sqlite3 *Handle = nullptr; // hooks installed on this connection; null: none
     bool Built = false;
+    // A walk under way: the rows with a rowid below NextRowid are in the
+    // day cells, the others are still to read.
+    bool Walking = false;
+    int64_t NextRowid = INT64_MIN;
     int Drops = 0;
     int Columns[5] = {-1, -1, -1, -1, -1}; // Id_Account, Date_Real, Kind, Dt, Ct
-    int64_t Hooked = 0;       // rows the pre-update hook saw since the walk
-    int64_t ChangesAtWalk = 0; // the connection's total changes at the walk
+    int64_t Hooked = 0;       // rows the pre-update hook saw since the walk began
+    int64_t ChangesAtWalk = 0; // the connection's total changes when the walk began
+    int64_t SchemaAtWalk = -1; // the schema version when the walk began
     int64_t GlobalUnsafe = 0;
     std::unordered_map<int64_t, TAccount> Accounts;
 
@@ -224,10 +230,15 @@ struct THistSums::TState {
         if (Built)
             ++Drops;
         Built = false;
+        Walking = false;
         Accounts.clear();
         GlobalUnsafe = 0;
         Hooked = 0;
     }
+
+    // Whether a row the hook sees under this rowid is already in the cells:
+    // every row once built; during a walk only those it has passed.
+    bool Covers(int64_t rowid) const { return Built || (Walking && rowid < NextRowid); }
 
     // Adds (sign 1) or takes away (-1) a row, in the cells of the first
     // levels of its series (the walk fills the days only).
@@ -264,26 +275,29 @@ struct THistSums::TState {
         return true;
     }
 
-    static void PreUpdate(void *self, sqlite3 *db, int op, const char *dbName, const char *table, sqlite3_int64,
-                          sqlite3_int64)
+    static void PreUpdate(void *self, sqlite3 *db, int op, const char *dbName, const char *table,
+                          sqlite3_int64 oldRowid, sqlite3_int64 newRowid)
     {
         auto *s = static_cast<TState *>(self);
-        if (!s->Built)
+        if (!s->Built && !s->Walking)
             return;
         ++s->Hooked;
         if (std::strcmp(dbName, "main") != 0 || sqlite3_stricmp(table, "Tb_Hist") != 0)
             return;
+        // During a walk a row past its position is read later as it stands
+        // then; the cells hold days only until the walk adds up the blocks.
+        const bool hasOld = (op == SQLITE_DELETE || op == SQLITE_UPDATE) && s->Covers(oldRowid);
+        const bool hasNew = (op == SQLITE_INSERT || op == SQLITE_UPDATE) && s->Covers(newRowid);
+        const int levels = s->Built ? Levels : 1;
         TRow before, after;
-        const bool hasOld = op == SQLITE_DELETE || op == SQLITE_UPDATE;
-        const bool hasNew = op == SQLITE_INSERT || op == SQLITE_UPDATE;
         if ((hasOld && !s->ReadChanged(db, true, before)) || (hasNew && !s->ReadChanged(db, false, after))) {
             s->Reset();
             return;
         }
         if (hasOld)
-            s->Apply(before, -1);
+            s->Apply(before, -1, levels);
         if (hasNew)
-            s->Apply(after, 1);
+            s->Apply(after, 1, levels);
     }
 
     static void Rollback(void *self) { static_cast<TState *>(self)->Reset(); }
@@ -341,7 +355,15 @@ struct THistSums::TState {
     // The positions of the five columns in the stored table; false when the
     // table has a shape whose rows the hook cannot read by position.
     bool FindColumns();
-    void Walk();
+    // The database's schema version, which every change of structure and a
+    // VACUUM (free to renumber rows) raise; -1 when it cannot be read.
+    int64_t SchemaVersion();
+    // Starts a walk from the first rowid.
+    void BeginWalk();
+    // Reads rows in rowid order for about ms milliseconds; false on an error.
+    bool WalkFor(int ms);
+    // Adds the days up into the blocks and marks the cache built.
+    void FinishWalk();
 };
 
 bool THistSums::TState::FindColumns()
@@ -371,30 +393,72 @@ bool THistSums::TState::FindColumns()
     return plain && keyColumns != 1 && std::all_of(std::begin(Columns), std::end(Columns), [](int c) { return c >= 0; });
 }
 
-void THistSums::TState::Walk()
+int64_t THistSums::TState::SchemaVersion()
 {
     sqlite3_stmt *st = nullptr;
-    const int rc = sqlite3_prepare_v2(Handle, "SELECT \"Id_Account\",\"Date_Real\",\"Kind\",\"Dt\",\"Ct\" FROM \"Tb_Hist\"",
-                                      -1, &st, nullptr);
+    int64_t version = -1;
+    if (sqlite3_prepare_v2(Handle, "PRAGMA main.schema_version", -1, &st, nullptr) == SQLITE_OK &&
+        sqlite3_step(st) == SQLITE_ROW)
+        version = sqlite3_column_int64(st, 0);
+    sqlite3_finalize(st);
+    return version;
+}
+
+void THistSums::TState::BeginWalk()
+{
+    Reset();
+    Walking = true;
+    NextRowid = INT64_MIN;
+    Hooked = 0;
+    ChangesAtWalk = sqlite3_total_changes64(Handle);
+    SchemaAtWalk = SchemaVersion();
+}
+
+bool THistSums::TState::WalkFor(int ms)
+{
+    sqlite3_stmt *st = nullptr;
+    const int rc = sqlite3_prepare_v2(
+        Handle, "SELECT rowid,\"Id_Account\",\"Date_Real\",\"Kind\",\"Dt\",\"Ct\" FROM \"Tb_Hist\" WHERE rowid>=?1 "
+                "ORDER BY rowid",
+        -1, &st, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(st);
-        return;
+        return false;
     }
+    sqlite3_bind_int64(st, 1, NextRowid);
     Db.Db().StartStep();
-    // Days first; the blocks above them are added up from the days after.
-    int step;
-    while ((step = sqlite3_step(st)) == SQLITE_ROW) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    // The clock is read once per batch of rows.
+    constexpr int Batch = 256;
+    int step = SQLITE_ROW;
+    for (int n = 1;; ++n) {
+        step = sqlite3_step(st);
+        if (step != SQLITE_ROW)
+            break;
+        const int64_t rowid = sqlite3_column_int64(st, 0);
         sqlite3_value *values[5];
         for (int i = 0; i < 5; ++i)
-            values[i] = sqlite3_column_value(st, i);
+            values[i] = sqlite3_column_value(st, i + 1);
         Apply(ReadRow(values), 1, 1);
+        if (rowid == INT64_MAX) { // nothing can follow it
+            step = SQLITE_DONE;
+            NextRowid = rowid;
+            break;
+        }
+        NextRowid = rowid + 1;
+        if (n % Batch == 0 && std::chrono::steady_clock::now() >= until)
+            break;
     }
     sqlite3_finalize(st);
-    if (step != SQLITE_DONE) {
-        Accounts.clear();
-        GlobalUnsafe = 0;
-        return;
-    }
+    if (step == SQLITE_DONE)
+        FinishWalk();
+    else if (step != SQLITE_ROW)
+        return false;
+    return true;
+}
+
+void THistSums::TState::FinishWalk()
+{
     for (auto &[id, account] : Accounts)
         for (TSeries &s : account.Series)
             for (const auto &[day, c] : s.Cells[0])
@@ -403,8 +467,7 @@ void THistSums::TState::Walk()
                     block.Dt += c.Dt;
                     block.Ct += c.Ct;
                 }
-    Hooked = 0;
-    ChangesAtWalk = sqlite3_total_changes64(Handle);
+    Walking = false;
     Built = true;
 }
 
@@ -431,15 +494,43 @@ bool THistSums::Ready()
 
 void THistSums::Build()
 {
+    while (BuildFor(1000) == TProgress::Going) {
+    }
+}
+
+THistSums::TProgress THistSums::BuildFor(int Ms)
+{
     TState &s = *s_;
-    if (Ready() || !s.Db.Connected())
-        return;
+    if (Ready())
+        return TProgress::Ready;
+    if (!s.Db.Connected())
+        return TProgress::Failed;
     if (!s.Handle)
         s.Hook();
-    if (!s.FindColumns())
-        return;
-    s.Reset();
-    s.Walk();
+    // A change the hook did not see since the walk began, or a new schema
+    // (rows may have been renumbered): start again.
+    if (s.Walking && (sqlite3_total_changes64(s.Handle) - s.ChangesAtWalk != s.Hooked ||
+                      s.SchemaVersion() != s.SchemaAtWalk))
+        s.Reset();
+    if (!s.Walking) {
+        if (!s.FindColumns())
+            return TProgress::Failed;
+        s.BeginWalk();
+        if (s.SchemaAtWalk < 0) {
+            s.Reset();
+            return TProgress::Failed;
+        }
+    }
+    if (!s.WalkFor(Ms)) {
+        s.Reset();
+        return TProgress::Failed;
+    }
+    return s.Walking || !Ready() ? TProgress::Going : TProgress::Ready;
+}
+
+bool THistSums::Building() const
+{
+    return s_->Walking;
 }
 
 void THistSums::Drop()

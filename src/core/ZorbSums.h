@@ -28,16 +28,21 @@
 // hundred lookups for any range.
 //
 // The data file is untrusted: nothing of the cache is read from it or kept
-// in it. It lives in memory only and is filled by one walk of the index over
-// (Id_Account, Date_Real, Kind, Dt, Ct).
+// in it. It lives in memory only and is filled by one walk of Tb_Hist in
+// rowid order, which the window runs in slices of a few milliseconds between
+// its events (BuildFor), so that no click waits for the whole walk. Between
+// slices no statement of the walk stays open (a DROP or VACUUM is never
+// refused because of it), and every write is followed already: a change to
+// a row below the walk's position is applied to the cells, a row at or past
+// it is read later as it then stands.
 //
 // Keeping current: SQLite's pre-update hook sees the old and new values of
 // every row the connection inserts, updates or deletes, whatever statement
 // does it (the dataset's posts, raw statements of moves and purges, imports,
 // packets). Rolled-back changes and changes to the structure are caught by
 // the rollback hook and by the authorizer (a ROLLBACK or ROLLBACK TO, any
-// DROP or ALTER TABLE), which drop the cache; it is built again when the
-// window next finds the event loop idle.
+// DROP or ALTER TABLE), which drop the cache (or start a walk under way
+// again); the window then walks the table again in slices.
 #pragma once
 
 #include "platform/rtl/DateTime.h"
@@ -67,6 +72,16 @@ public:
     // changes. Nothing happens when it is ready or the database is closed; a
     // failing walk leaves it not ready.
     void Build();
+
+    enum class TProgress { Ready, Going, Failed };
+    // Walks on for about Ms milliseconds (at least a few rows), starting a
+    // walk when none is under way: Ready when the cache is complete, Going
+    // when rows are left for the next call, Failed when the table cannot be
+    // walked (closed database, a shape the hook cannot follow, an error).
+    // A rollback or an unseen change during the walk starts it again.
+    TProgress BuildFor(int Ms);
+    // True while a walk has started and not finished.
+    bool Building() const;
     // Forgets the cache (the next Build fills it again).
     void Drop();
 

@@ -420,6 +420,44 @@ TEST_F(AnalysisCalcTest, FutureDaysRunFromTheRealisedBalance)
     }
 }
 
+// The realised balance up to the day from the ledger's day sums equals the
+// query's, for every account, before and after changes the sums follow; a
+// row they do not model leaves it to the query.
+TEST_F(AnalysisCalcTest, FutureDaysStartFromTheDaySumsAsFromTheQuery)
+{
+    L.AddRandom(700, 9);
+    THistSums &sums = L.Ds.Dm.HistSums;
+    const auto table = [&](int Acc, TDateTime Today, THistSums *Sums) {
+        TVemtMemTable days;
+        OpenDaysTable(days);
+        QStringList rows{QString::number(FillDays(Db(), Acc, TAnalysisLedger::Beg(Acc), Today, days, Sums))};
+        for (days.First(); !days.Eof(); days.Next())
+            rows << days.FieldByName(QStringLiteral("Date_Real"))->AsString() + u'|' +
+                        days.FieldByName(QStringLiteral("Rest"))->AsString();
+        return rows;
+    };
+    const auto same = [&](const char *When) {
+        for (int acc = 1; acc <= 4; ++acc)
+            for (const TDateTime today : {EncodeDate(2019, 12, 31), EncodeDate(2021, 6, 15), EncodeDate(2030, 1, 1)})
+                EXPECT_EQ(table(acc, today, &sums), table(acc, today, nullptr)) << When << " " << acc << " " << today;
+    };
+    sums.Build();
+    ASSERT_TRUE(sums.Ready());
+    int64_t in = 0, out = 0;
+    ASSERT_TRUE(sums.Sums(1, TSumClass::Realised, -1099511627775.0, EncodeDate(2021, 6, 15), in, out));
+    EXPECT_NE(in - out, 0);
+    same("built");
+    // A realised row long before every other, and one on the day itself.
+    L.Add({1, EncodeDate(1950, 1, 2), '1', 1234.56, {}, {}, {}, 1, {}, {}});
+    L.Add({2, EncodeDate(2021, 6, 15), '1', {}, 99.99, {}, {}, 0, {}, {}});
+    same("after rows were added");
+    // An amount the sums do not model: the query answers, with its figure.
+    L.Exec(QStringLiteral("insert into tb_hist (id_account,date_real,date_create,kind,ct,level1,rate,yr,mn) "
+                          "values (2,%1,%1.5,'1','5 руб',0,1,2020,1)").arg(EncodeDate(2020, 1, 6)));
+    EXPECT_FALSE(sums.Sums(2, TSumClass::Realised, -1099511627775.0, EncodeDate(2021, 6, 15), in, out));
+    same("with a text amount");
+}
+
 TEST_F(AnalysisCalcTest, FutureDaysLeaveTodaysPlansOut)
 {
     const TDateTime today = EncodeDate(2024, 3, 10);

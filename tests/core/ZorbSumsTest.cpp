@@ -278,6 +278,125 @@ TEST_F(HistSumsTest, RolledBackWritesDropTheSums)
     EXPECT_FALSE(dm.HistSums.Ready());
 }
 
+// The window walks the table in slices between its events: every write
+// between two slices, to rows the walk has passed, rows still ahead of it
+// and rows moved across its position, must be in the finished sums.
+class HistSumsSlicesTest : public HistSumsTest {
+protected:
+    HistSumsSlicesTest()
+    {
+        TTransactionScope tx(dm.Db);
+        TSqliteStatement insert(dm.Db.Db(), QStringLiteral("insert into tb_hist(id_account,date_real,date_create,"
+                                                             "kind,dt,ct,level1) values(?1,?2,?3,?4,?5,?6,0)"));
+        const int64_t today = int64_t(Date());
+        for (int i = 0; i < Rows; ++i) {
+            insert.Reset();
+            insert.BindInt(1, 1 + i % 4);
+            insert.BindInt(2, today - 5000 + i * 3);
+            insert.BindDouble(3, 40000 + i / 10000.0);
+            insert.BindText(4, i % 5 == 0 ? QStringLiteral("2") : QStringLiteral("1"));
+            insert.BindDouble(5, i % 3 == 0 ? 0.07 * i : 0);
+            insert.BindDouble(6, i % 3 == 0 ? 0 : 1.01 * i);
+            insert.Step();
+        }
+        insert.Reset();
+        tx.Commit();
+    }
+
+    // One slice of the shortest kind (a batch of rows), the walk not done.
+    void Slice()
+    {
+        ASSERT_EQ(dm.HistSums.BuildFor(0), THistSums::TProgress::Going);
+        ASSERT_TRUE(dm.HistSums.Building());
+        ASSERT_FALSE(dm.HistSums.Ready());
+        int64_t in = 0, out = 0;
+        EXPECT_FALSE(dm.HistSums.Sums(1, TSumClass::Realised, 0, Date(), in, out)); // the query answers meanwhile
+    }
+
+    void Finish()
+    {
+        int slices = 0;
+        while (dm.HistSums.BuildFor(0) == THistSums::TProgress::Going)
+            ++slices;
+        EXPECT_FALSE(dm.HistSums.Building());
+        ASSERT_TRUE(dm.HistSums.Ready());
+        EXPECT_GT(slices, 0);
+    }
+
+    int64_t MaxRowid()
+    {
+        dm.Qtemp.Close();
+        dm.Qtemp.SQL() = QStringList{QStringLiteral("select max(rowid) from tb_hist")};
+        dm.Qtemp.Open();
+        const int64_t n = dm.Qtemp.Fields()[0]->AsLargeInt();
+        dm.Qtemp.Close();
+        return n;
+    }
+
+    static constexpr int Rows = 3000;
+};
+
+TEST_F(HistSumsSlicesTest, WritesBetweenSlicesReachTheSums)
+{
+    const int64_t last = MaxRowid();
+    const TDateTime today = Date();
+    Slice();
+    Slice(); // some 500 rows behind the walk
+    // Rows on both sides of the walk's position: amounts, days, accounts.
+    Sql(QStringLiteral("update tb_hist set ct=ct+1.5 where rowid%7=0"));
+    Slice();
+    Sql(QStringLiteral("update tb_hist set date_real=date_real+70, id_account=1+id_account%4 where rowid%11=0"));
+    Sql(QStringLiteral("delete from tb_hist where rowid%13=0"));
+    Slice();
+    // Rows moved across the position, both ways.
+    Sql(QStringLiteral("update tb_hist set rowid=rowid+%1 where rowid between 5 and 40").arg(last));
+    Sql(QStringLiteral("update tb_hist set rowid=-rowid where rowid between %1 and %2").arg(last - 40).arg(last - 5));
+    Slice();
+    // Writes of the program's own: the card, a move, a rolled-back nothing.
+    Add(TCardMode::Expense, Bread(), 12.34, today - 3);
+    Add(TCardMode::Transfer, Transfer(), 250, today - 64, 2);
+    Slice();
+    ASSERT_TRUE(dm.Tb_Hist.Locate(QStringLiteral("Ct"), Variant(12.34), {}));
+    EXPECT_TRUE(post.MoveOperation(4, 0));
+    Sql(QStringLiteral("insert into tb_hist(id_account,date_real,date_create,kind,dt,ct,level1) "
+                       "select id_account,date_real+1,date_create+1,kind,dt,ct,0 from tb_hist where rowid%17=0"));
+    Finish();
+    Compare("writes between the slices");
+    EXPECT_EQ(dm.HistSums.Drops(), 0);
+}
+
+TEST_F(HistSumsSlicesTest, ARollbackOrANewSchemaDuringTheWalkStartsItAgain)
+{
+    Slice();
+    Slice();
+    {
+        TTransactionScope tx(dm.Db);
+        Sql(QStringLiteral("update tb_hist set ct=ct+1"));
+        Sql(QStringLiteral("delete from tb_hist where rowid%3=0"));
+        tx.Rollback();
+    }
+    EXPECT_FALSE(dm.HistSums.Building());
+    Slice();
+    Slice();
+    // Nothing of the walk stays open between slices: a table can be dropped
+    // and the file packed (which may renumber rows) with the walk under way.
+    Sql(QStringLiteral("create table spare(x)"));
+    Slice();
+    EXPECT_NO_THROW(Sql(QStringLiteral("drop table spare")));
+    EXPECT_NO_THROW(dm.Db.Pack());
+    Slice();
+    Sql(QStringLiteral("alter table tb_hist add column spare integer"));
+    Finish();
+    Compare("a rollback, a dropped table, a packed file and a new column during the walk");
+
+    // A blocking build is the same walk to its end.
+    dm.HistSums.Drop();
+    Slice();
+    dm.HistSums.Build();
+    ASSERT_TRUE(dm.HistSums.Ready());
+    Compare("a blocking build");
+}
+
 TEST_F(HistSumsTest, RowsItCannotModelLeaveTheirAccountToTheQuery)
 {
     const TDateTime today = Date();
