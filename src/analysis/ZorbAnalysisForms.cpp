@@ -9,6 +9,9 @@
 
 namespace zorbel {
 
+const QString ChartPrintFailedText = QString::fromUtf8("Диаграмма не напечатана.\n");
+const QString ChartNotPrintedReason = QString::fromUtf8("Принтер недоступен, или файл печати не может быть создан.");
+
 TAccountScope CurrentAccountScope(const TFormMain &Main, bool SameCurrency, bool NoTransfers)
 {
     TTable &acc = Main.Dm->Tb_Account;

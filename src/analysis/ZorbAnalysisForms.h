@@ -25,4 +25,9 @@ TSpeedButton *TopButton(QWidget *Parent, const char *Name, const QString &Captio
 // The picture of the "save to a file" buttons.
 QPixmap SaveGlyph();
 
+// The notice's first line when a chart cannot be printed, and its reason
+// when the printer or the print file refused the document.
+extern const QString ChartPrintFailedText;
+extern const QString ChartNotPrintedReason;
+
 } // namespace zorbel

@@ -3,6 +3,7 @@
 
 #include "analysis/ZorbAnalysisForms.h"
 #include "analysis/ZorbRestCalc.h"
+#include "core/TulnDlg.h"
 #include "core/ZorbDm.h"
 #include "core/ZorbMain.h"
 #include "core/ZorbText.h"
@@ -337,9 +338,11 @@ void TFormRest::ButPrnClick(TObject *)
         return;
     DBCRest->SetTitle(CbSel->Text() + QStringLiteral("    ") + CbEqv->Text() + u' ' + CbYr->Text());
     try {
-        DBCRest->Print(printer, printer.Device().pageLayout().orientation() == QPageLayout::Landscape);
-    } catch (const Exception &) {
-        // A failed print leaves the window as it was.
+        // A chart not printed is said so: the window alone would look done.
+        if (!DBCRest->Print(printer, printer.Device().pageLayout().orientation() == QPageLayout::Landscape))
+            ShowNotice(ChartPrintFailedText + ChartNotPrintedReason, false);
+    } catch (const Exception &e) {
+        ShowNotice(ChartPrintFailedText + e.Message(), false);
     }
     DBCRest->SetTitle(QString());
 }

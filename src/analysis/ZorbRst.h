@@ -19,6 +19,7 @@
 // while it is set.
 #pragma once
 
+#include "analysis/ZorbAnalysisForms.h"
 #include "analysis/ZorbRstDynCalc.h"
 #include "analysis/ZorbRstQuery.h"
 #include "core/ZorbLaunch.h"
@@ -51,10 +52,6 @@ struct TRstHistPrint;
 
 // The notice's first line when the window's figures cannot be read.
 extern const QString RstReadFailedText;
-// The notice's first line when a chart cannot be printed, and its reason
-// when the printer or the print file refused the document.
-extern const QString ChartPrintFailedText;
-extern const QString ChartNotPrintedReason;
 
 // Include and exclude colours of a condition box.
 constexpr TColor RstIncludeColor = clInfoBk;

@@ -232,8 +232,6 @@ TSpeedButton *TFormRst::SpeedButton2(QWidget *Parent, const char *Name, const QS
 
 const QString RstReadFailedText = U("Не удалось прочитать данные: итоги не показаны.\n");
 
-const QString ChartPrintFailedText = U("Диаграмма не напечатана.\n");
-const QString ChartNotPrintedReason = U("Принтер недоступен, или файл печати не может быть создан.");
 
 void TFormRst::ReadFailed(const Exception &E) { ShowNotice(RstReadFailedText + E.Message(), false); }
 

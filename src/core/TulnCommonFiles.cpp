@@ -15,6 +15,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -151,12 +152,16 @@ void RemoveAbandonedTempFolders(const QString &LockName)
             continue;
         // A run holds its guard in its folder from the moment it made it; a
         // folder whose guard no one holds belongs to a run that has ended.
-        const QByteArray lock = QFile::encodeName(entry.absoluteFilePath() + u'/' + LockName + QStringLiteral(".lock"));
-        const int fd = ::open(lock.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        const int fd =
+            TSysEnv::Open(entry.absoluteFilePath() + u'/' + LockName + QStringLiteral(".lock"), O_RDONLY | O_NOFOLLOW);
         bool abandoned;
         if (fd >= 0) {
             abandoned = ::flock(fd, LOCK_SH | LOCK_NB) == 0;
-            ::close(fd);
+            TSysEnv::Close(fd);
+        } else if (errno != ENOENT) {
+            // A guard that is there but cannot be opened (no descriptor left,
+            // a link): its run may be alive, and its work copy is not removed.
+            abandoned = false;
         } else {
             // No guard yet: only a folder older than a start could be.
             const QDateTime made = TSysEnv::ModifiedTime(entry.absoluteFilePath());

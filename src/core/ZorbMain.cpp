@@ -432,10 +432,14 @@ void TFormMain::WMDropFiles(const QStringList &Files)
 void TFormMain::FormCloseQuery(TObject *, bool &CanClose)
 {
     // An edit that cannot be posted keeps the program open (the user was
-    // told), unless the session ends and nothing can wait.
-    if (!PostAllTables() && !endingSession_) {
-        CanClose = false;
-        return;
+    // told), unless the session ends and nothing can wait, or the user chose
+    // to close without saving.
+    if (!PostAllTables()) {
+        if (!endingSession_ && !CloseNotSave) {
+            CanClose = false;
+            return;
+        }
+        CancelPendingEdits();
     }
     CanClose = !FConfirm || CloseNotSave || endingSession_ ||
                AskDialog(U("Закрыть программу?"), TMsgDlgType::mtConfirmation, mbYes | mbNo, false) == mrYes;

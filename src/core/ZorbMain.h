@@ -167,6 +167,9 @@ public:
     // one fails: the edit stays in its table, never dropped, and a save or
     // the exit waits for the user to correct or cancel it.
     bool PostAllTables();
+    // Cancels every table's pending edit: only where nothing can wait (the
+    // session ends) or the user chose to close without saving.
+    void CancelPendingEdits();
     void CloseDataTables();
     void PackAndRezip();
     // Puts the contents PackFolder just wrote on the list of checked contents

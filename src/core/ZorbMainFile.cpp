@@ -463,10 +463,7 @@ bool TFormMain::SaveDataFile(bool SaveAs, bool StayOpen)
         // can still correct it; when the session ends, the rest is saved.
         if (!endingSession_)
             return false;
-        for (TTable *t : {&Dm->Tb_Account, &Dm->Tb_Person, &Dm->Tb_Family, &Dm->Tb_Firm, &Dm->Tb_Log,
-                          &Dm->Tb_Items, &Dm->Tb_Hist})
-            if (t->Active() && (t->State() == dsEdit || t->State() == dsInsert))
-                t->Cancel();
+        CancelPendingEdits();
     }
     const int categories = Dm->Tb_Items.Active() ? Dm->Tb_Items.RecordCount() : 0;
     if (!Dm->Modified() && !Caption().isEmpty() && !QFileInfo::exists(Caption()))
@@ -578,6 +575,16 @@ void TFormMain::mSaveAsClick(TObject *)
     // The copy does not count as saving the data set, unless it was its first save.
     if (Caption() == file)
         Dm->SetModified(modified);
+}
+
+void TFormMain::CancelPendingEdits()
+{
+    if (!Dm)
+        return;
+    for (TTable *t : {&Dm->Tb_Account, &Dm->Tb_Person, &Dm->Tb_Family, &Dm->Tb_Firm, &Dm->Tb_Log, &Dm->Tb_Items,
+                      &Dm->Tb_Hist})
+        if (t->Active() && (t->State() == dsEdit || t->State() == dsInsert))
+            t->Cancel();
 }
 
 bool TFormMain::PostAllTables()

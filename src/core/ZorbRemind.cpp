@@ -130,6 +130,10 @@ QString Piece(const QString &text, const char *before, const char *after)
 
 TReminderDays MakeReminderDays(TDateTime Today)
 {
+    // Every day is decoded as it is, 29 February included: the last day of a
+    // month takes that month's later days in RemindedOn instead, so a 29
+    // February birthday is reminded every year and on its own day in a leap
+    // year (ZorbRemind.h).
     TReminderDays days{};
     const int offsets[5] = {0, 1, 2, -1, -2};
     for (size_t i = 0; i < days.size(); ++i) {
@@ -191,6 +195,8 @@ TReminderCounts BuildReminders(TDm &Dm, const TReminderSettings &Settings)
     const std::vector<TDayMonth> window = ReminderWindow(Settings.Days, Settings.Day1, Settings.Day2);
     QString where = QStringLiteral("where (((C is null) or (C=''))  and ( ") + WindowCondition(window) +
                     QStringLiteral(" ))");
+    // The mark is bound, not pasted: a mark typed as a quote would end the
+    // literal and fail the query, and the birthdays would not be listed.
     if (!Settings.RemFlag.isEmpty())
         where += QStringLiteral(" or (C=:remflag)");
     const QHash<int, QString> firms = Names(Dm.Qtemp, "select id_firm, firm from tb_firm");

@@ -131,6 +131,7 @@ void TCustomBandReport::GenerateInThread(bool modal)
     for (TDataSet *d : DataSets)
         if (d) {
             d->DisableControls();
+            d->BeginRunWalk();
             quietDataSets_.push_back(d);
         }
     threadPrinter_ = printer;
@@ -175,8 +176,10 @@ void TCustomBandReport::RunEnded()
     if (!reportThread_.joinable())
         return; // handled already (a wait came first)
     reportThread_.join();
-    for (TDataSet *d : quietDataSets_)
+    for (TDataSet *d : quietDataSets_) {
+        d->EndRunWalk();
         d->EnableControls();
+    }
     quietDataSets_.clear();
     TRepPrinter *printer = threadPrinter_;
     threadPrinter_ = nullptr;

@@ -5,6 +5,7 @@
 #include "AnalysisLedger.h"
 
 #include "analysis/AnalysisWindows.h"
+#include "analysis/ZorbAnalysisForms.h"
 #include "analysis/ZorbDays.h"
 #include "analysis/ZorbDiff.h"
 #include "analysis/ZorbLim.h"
@@ -248,6 +249,27 @@ TEST_F(AnalysisWindowsTest, BalancesChartPrintsWithItsTitle)
         EXPECT_TRUE(w.DBCRest->Title().isEmpty()); // shown only while printing
     });
     EXPECT_GT(QFileInfo(pdf).size(), 500);
+    Printer().SetOutputFile(QString());
+}
+
+// A print file that cannot be made: the user is told.
+TEST_F(AnalysisWindowsTest, BalancesChartThatCannotBePrintedIsSaidSo)
+{
+    Add(EncodeDate(2023, 4, 5), '1', 10.0, {}, 1);
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("no such folder/chart.pdf"));
+    Open<TFormRest>(Main->mRest, [&](TFormRest &w) {
+        w.ExecutePrinterSetup = [&](TPrinter &printer) {
+            printer.SetOutputFile(pdf);
+            return true;
+        };
+        TModalScript notice;
+        notice.Press(QStringLiteral("OK"));
+        w.ButPrnClick(nullptr);
+        ASSERT_EQ(notice.Seen().size(), 1u);
+        EXPECT_TRUE(notice.Seen()[0].Text.startsWith(ChartPrintFailedText.trimmed()));
+    });
+    EXPECT_FALSE(QFileInfo::exists(pdf));
     Printer().SetOutputFile(QString());
 }
 

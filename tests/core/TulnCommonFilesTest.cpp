@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
@@ -64,6 +65,30 @@ TEST(TulnCommon, APlantedTemporaryFolderCannotBlockTheWorkFolder)
     EXPECT_EQ(UserRuntimeFolder(), box.Path("runtime/zorbel/"));
     ASSERT_EQ(::stat(QFile::encodeName(box.Path("runtime/zorbel")).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
+}
+
+// Another run's folder is removed only when its guard opens and no one holds
+// it: a guard that is there but cannot be opened (here no descriptor left)
+// may belong to a live run, whose work copy stays.
+TEST(TulnCommon, AGuardThatCannotBeOpenedKeepsItsRunsFolder)
+{
+    TSandbox box;
+    qunsetenv("XDG_RUNTIME_DIR");
+    const QString other = box.Path("tmp/zorbel-") + QString::number(::getuid()) + "-Ab12Cd";
+    ASSERT_TRUE(QDir().mkpath(other + "/ZORB_DAT"));
+    TSandbox::Write(other + "/ZORB_DAT/Zorbel.db", "decrypted tables");
+    TSandbox::Write(other + "/Guard.lock", "");
+    {
+        test::TFaultEnv env;
+        env.FailCall(TSysOp::Open, 1, EMFILE, true);
+        TSysEnvScope scope(env);
+        RemoveAbandonedTempFolders(QStringLiteral("Guard"));
+        EXPECT_GE(env.Calls(TSysOp::Open), 1) << "the guard is opened through the system seam";
+        EXPECT_TRUE(QFileInfo::exists(other + "/ZORB_DAT/Zorbel.db"));
+    }
+    // Opened and held by no one: the run has ended, and its folder goes.
+    RemoveAbandonedTempFolders(QStringLiteral("Guard"));
+    EXPECT_FALSE(QFileInfo::exists(other + "/ZORB_DAT/Zorbel.db"));
 }
 
 TEST(TulnCommon, FileVersionTextReadsTheRecordAProgramFileCarries)

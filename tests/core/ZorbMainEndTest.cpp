@@ -420,7 +420,17 @@ TEST_F(ZorbMainEnd, AnEditThatCannotBePostedIsReportedNeverDropped)
     auto again = Start({file});
     ASSERT_TRUE(again->ReadyToRun());
     EXPECT_TRUE(again->Dm->Tb_Person.Locate("Name", Variant(U("Сидоров")), {}));
-    again->mCloseNotSaveClick(again.get());
+    // Closing without saving, the user's choice: told, and the program ends.
+    TTable &theirs = again->Dm->Tb_Person;
+    theirs.BeforePost = [](TDataSet *) { throw EDatabaseError(QStringLiteral("injected failure")); };
+    theirs.Append();
+    theirs.FieldByName("Name")->SetAsString(U("Петров"));
+    TModalScript close;
+    close.Press("OK").Press("Yes").Press("Yes");
+    again->CloseNotSave = true;
+    EXPECT_TRUE(Close(*again));
+    EXPECT_TRUE(Texts(close).value(0).startsWith(posting)) << Texts(close).join(" | ").toStdString();
+    theirs.BeforePost = nullptr;
 }
 
 TEST_F(ZorbMainEnd, NoStartLeavesATemporaryFolderBehind)

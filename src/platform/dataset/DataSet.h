@@ -178,6 +178,21 @@ public:
     void DisableControls();
     void EnableControls();
     bool ControlsDisabled() const { return disableCount_ != 0; }
+    // Marks the dataset as walked by a run on another thread, from its start
+    // to its end (both on the window thread, which alone reads the mark).
+    // Moving through the records writes the dataset's buffers and active
+    // record, so a control that shows the dataset reads and writes nothing of
+    // it while the mark is set: a paint in between would move the record
+    // under the run (which then prints another row) and read buffers the run
+    // is rewriting. Nests; the run's controls are disabled as well, so the
+    // outermost EnableControls after the run repaints them.
+    void BeginRunWalk() { ++runWalks_; }
+    void EndRunWalk()
+    {
+        if (runWalks_ > 0)
+            --runWalks_;
+    }
+    bool WalkedByRun() const { return runWalks_ != 0; }
     // Sends a data event to the data sources (suppressed while disabled).
     virtual void DataEvent(TDataEvent event, intptr_t info = 0);
 
@@ -398,6 +413,7 @@ private:
     TRecordBuffer calcBuffer_ = nullptr;
     TRecordBuffer filterBuffer_ = nullptr;
     int disableCount_ = 0;
+    int runWalks_ = 0;
     TDataSetState disableState_ = dsInactive;
     TDataEvent enableEvent_ = deDataSetChange;
     QString filterText_;

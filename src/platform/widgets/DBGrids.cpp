@@ -260,6 +260,11 @@ void TDBGrid::UpdateRowCount()
 
     if (!link_->Active())
         return;
+    if (DataWalkedByRun()) {
+        // The buffer count is the dataset's: it changes when the run ends.
+        rowsPending_ = true;
+        return;
+    }
     {
         const QScopedValueRollback<bool> busy(updating_, true);
         link_->SetBufferCount(VisibleRowCount());
@@ -429,10 +434,16 @@ void TDBGrid::ColumnDragged(int logical, int oldVisual, int newVisual)
 
 // ---- drawing ----
 
+bool TDBGrid::DataWalkedByRun() const
+{
+    const TDataSet *ds = link_->DataSet();
+    return ds && ds->WalkedByRun();
+}
+
 QString TDBGrid::CellText(int row, TColumn *column) const
 {
     TField *field = column->Field();
-    if (!field || !link_->Active() || row < 0 || row >= link_->RecordCount())
+    if (!field || !link_->Active() || DataWalkedByRun() || row < 0 || row >= link_->RecordCount())
         return {};
     const int active = link_->ActiveRecord();
     link_->SetActiveRecord(row);
@@ -449,7 +460,13 @@ QString TDBGrid::CellText(int row, TColumn *column) const
 void TDBGrid::DrawCell(QPainter *painter, const QRect &rect, int row, int viewColumn)
 {
     TColumn *column = ShownColumn(viewColumn);
-    if (!column || !link_->Active() || row >= link_->RecordCount())
+    if (!column || !link_->Active())
+        return;
+    if (DataWalkedByRun()) {
+        DrawBlankCell(painter, rect, column);
+        return;
+    }
+    if (row >= link_->RecordCount())
         return;
     ++paintedCells_;
     const int active = link_->ActiveRecord();
@@ -490,6 +507,12 @@ void TDBGrid::DrawCell(QPainter *painter, const QRect &rect, int row, int viewCo
     painter->restore();
     canvas_.Begin(nullptr);
     link_->SetActiveRecord(active);
+}
+
+void TDBGrid::DrawBlankCell(QPainter *painter, const QRect &rect, TColumn *column)
+{
+    const TColor color = column->Color() != clDefault ? column->Color() : Color() != clDefault ? Color() : clWindow;
+    painter->fillRect(rect, ColorToQColor(color));
 }
 
 void TDBGrid::DefaultDrawColumnCell(const QRect &rect, int, TColumn *column, TGridDrawState)

@@ -6,8 +6,10 @@
 // is read by making its buffer the dataset's active record for the moment
 // of the read, so that field values, calculated fields and OnDrawColumnCell
 // handlers see the row being drawn. Painting thus writes the dataset's
-// active record: a dataset that a run walks on another thread must not be
-// shown by a grid meanwhile (such a run walks a snapshot of the rows). The
+// active record, so while a run on another thread walks the dataset
+// (TDataSet::WalkedByRun) the grid leaves it alone: its cells are painted
+// blank, without OnDrawColumnCell, and a resize waits; the run's end
+// re-enables the dataset's controls, which repaints the rows. The
 // current record is always one of the shown rows: moving through the grid
 // (keys, clicks, the vertical scroll bar, the wheel) moves the dataset, and
 // the window follows it. The vertical scroll bar is the grid's own: its range
@@ -334,6 +336,11 @@ private:
     void CloseEditor(bool accept);
     void ColumnDragged(int logical, int oldVisual, int newVisual);
     QString CellText(int row, TColumn *column) const;
+    // True while a run on another thread walks the dataset
+    // (TDataSet::WalkedByRun): the grid then reads and writes nothing of it.
+    bool DataWalkedByRun() const;
+    // A cell painted without the dataset: its background only.
+    void DrawBlankCell(QPainter *painter, const QRect &rect, TColumn *column);
     // Asks for column to be at least width pixels wide after this paint.
     void WidenAfterPaint(TColumn *column, int width);
     void ApplyPendingWidths();

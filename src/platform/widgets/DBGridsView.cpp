@@ -43,6 +43,8 @@ bool TDBGrid::TGridModel::setData(const QModelIndex &index, const QVariant &valu
 Qt::ItemFlags TDBGrid::TGridModel::flags(const QModelIndex &index) const
 {
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (grid_->DataWalkedByRun())
+        return f;
     if (index.row() == grid_->link_->ActiveRecord() && grid_->CanEditColumn(grid_->ShownColumn(index.column())))
         f |= Qt::ItemIsEditable;
     return f;
@@ -51,7 +53,9 @@ Qt::ItemFlags TDBGrid::TGridModel::flags(const QModelIndex &index) const
 QVariant TDBGrid::TGridModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation == Qt::Vertical)
-        return role == Qt::DisplayRole && section == grid_->link_->ActiveRecord() ? QStringLiteral("►") : QVariant();
+        return role == Qt::DisplayRole && !grid_->DataWalkedByRun() && section == grid_->link_->ActiveRecord()
+                   ? QStringLiteral("►")
+                   : QVariant();
     TColumn *column = grid_->ShownColumn(section);
     if (!column)
         return {};

@@ -481,6 +481,46 @@ TEST_F(GridFixture, ClosingTheDatasetEmptiesTheGrid)
     EXPECT_EQ(grid->View()->model()->rowCount(), grid->VisibleRowCount());
 }
 
+
+// While a run on another thread walks the dataset, painting, the model's
+// texts and a resize leave it alone (its active record, its buffers, its
+// fetches); when the run ends and its controls come back, the grid shows
+// the rows again, sized for the new height.
+TEST_F(GridFixture, ARunWalkingTheDatasetIsNotDisturbedByPaintingOrResizing)
+{
+    Key(Qt::Key_Down);
+    Key(Qt::Key_Down);
+    int drawn = 0;
+    grid->OnDrawColumnCell = [&](TObject *, const QRect &, int, TColumn *, TGridDrawState) { ++drawn; };
+    const int active = grid->DataLink().ActiveRecord();
+    const int buffers = grid->DataLink().BufferCount();
+
+    data.DisableControls();
+    data.BeginRunWalk();
+    data.ResetFetches();
+    grid->ResetPaintedCells();
+    grid->View()->viewport()->repaint();
+    form.resize(520, 500);
+    QApplication::processEvents();
+    grid->View()->viewport()->repaint();
+    const std::vector<int> shownDuringRun = ShownIds();
+    EXPECT_EQ(drawn, 0) << "owner drawing reads the dataset's fields";
+    EXPECT_EQ(grid->PaintedCells(), 0);
+    EXPECT_EQ(grid->DataLink().ActiveRecord(), active);
+    EXPECT_EQ(data.Fetches(), 0);
+    EXPECT_EQ(grid->DataLink().BufferCount(), buffers) << "a resize changed the dataset's buffers";
+    EXPECT_TRUE(std::all_of(shownDuringRun.begin(), shownDuringRun.end(), [](int id) { return id == 0; }));
+
+    data.EndRunWalk();
+    data.EnableControls();
+    QApplication::processEvents();
+    grid->View()->viewport()->repaint();
+    EXPECT_GT(drawn, 0);
+    EXPECT_EQ(Id(), 3);
+    EXPECT_EQ(grid->DataLink().BufferCount(), grid->VisibleRowCount());
+    EXPECT_GT(grid->VisibleRowCount(), buffers);
+    EXPECT_EQ(ShownIds().front(), 1);
+}
 TEST(GridLookupTest, InPlaceLookupDropDownWritesTheKeyField)
 {
     test::People persons;
