@@ -202,6 +202,49 @@ TEST_F(ZorbMainRun, AFileWhoseNameIsNotUtf8WorksLikeAnyOther)
     h->mCloseNotSaveClick(h.get());
 }
 
+// Qt's file dialog shows such a name with U+FFFD and gives it back so: the
+// program opens the file the dialog showed, and when two names look the
+// same it says so instead of guessing.
+TEST_F(ZorbMainRun, AFileDialogsLossyNameOpensTheFileItShowed)
+{
+    const QString made = MakeDataFile("plain.den", QString());
+    const QByteArray files = EncodeSystemName(File(""));
+    const QByteArray raw = files + "non\xff\xfeutf8.den";
+    struct TRawCleanup {
+        QByteArray Files;
+        ~TRawCleanup()
+        {
+            for (const QByteArray &name : test::ListRaw(Files))
+                ::unlink((Files + name).constData());
+        }
+    } cleanup{files};
+    ASSERT_EQ(::rename(EncodeSystemName(made).constData(), raw.constData()), 0);
+    ForgetRecentFile();
+    auto f = Start();
+    QString answer = QFile::decodeName(raw);
+    ASSERT_TRUE(answer.contains(QChar(0xFFFD)));
+    f->ExecuteOpenDialog = [&](QString &name) {
+        name = answer;
+        return true;
+    };
+    TModalScript none;
+    f->mOpenClick(f.get());
+    EXPECT_TRUE(Texts(none).isEmpty()) << Texts(none).join(" | ").toStdString();
+    EXPECT_EQ(EncodeSystemName(f->Caption()), raw);
+    EXPECT_TRUE(HasAccount(*f, U("Кошелёк")));
+
+    // Another file that Qt shows the same: nothing is opened, the user is told.
+    ASSERT_TRUE(test::PutRaw(files + "non\xfe\xffutf8.den", "PK"));
+    TModalScript told;
+    told.Press("OK");
+    f->mOpenClick(f.get());
+    EXPECT_TRUE(told.Finished());
+    ASSERT_EQ(Texts(told).size(), 1);
+    EXPECT_TRUE(Texts(told)[0].startsWith(U("В папке несколько файлов"))) << Texts(told)[0].toStdString();
+    EXPECT_EQ(EncodeSystemName(f->Caption()), raw);
+    f->mCloseNotSaveClick(f.get());
+}
+
 TEST_F(ZorbMainRun, ReserveCopiesRotateAcrossDays)
 {
     const QString file = MakeDataFile("r.den", QString());

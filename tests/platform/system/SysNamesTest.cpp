@@ -77,7 +77,7 @@ TEST(SysNames, EachByteOfInvalidUtf8IsKeptAndWrittenBack)
     EXPECT_EQ(ShownName(DecodeSystemName("non\xff\xfeutf8.den")), QString::fromUtf8("non\uFFFD\uFFFDutf8.den"));
 }
 
-TEST(SysNames, SurrogatesDecodingNeverMakesBecomeTheReplacementCharacter)
+TEST(SysNames, SurrogatesThatStandForNoByteBecomeTheReplacementCharacter)
 {
     // A lone high surrogate, or U+DC00..U+DC7F, names no byte: never a
     // control character or a '/' that would send a file call elsewhere.
