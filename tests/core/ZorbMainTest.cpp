@@ -245,6 +245,38 @@ TEST_F(ZorbMainRun, AFileDialogsLossyNameOpensTheFileItShowed)
     f->mCloseNotSaveClick(f.get());
 }
 
+// The work folder under a session folder whose name is not UTF-8 (a home
+// made on another system): the data set unpacks, saves and reopens there.
+TEST_F(ZorbMainRun, AWorkFolderWhoseNameIsNotUtf8Works)
+{
+    const QByteArray runtime = EncodeSystemName(box.Path("")) + "/run\xe0\xef";
+    ASSERT_EQ(::mkdir(runtime.constData(), 0700), 0);
+    struct TRawCleanup {
+        QByteArray Folder;
+        ~TRawCleanup() { test::RemoveTreeRaw(Folder); }
+    } cleanup{runtime};
+    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", runtime); // the sandbox puts its own back afterwards
+    const QString file = MakeDataFile("work.den", QString());
+    {
+        auto f = Start({file});
+        ASSERT_TRUE(f->ReadyToRun());
+        EXPECT_EQ(EncodeSystemName(f->WorkDir), runtime + "/zorbel/ZORB_DAT");
+        EXPECT_FALSE(test::ListRaw(runtime + "/zorbel/ZORB_DAT").isEmpty());
+        EXPECT_TRUE(HasAccount(*f, U("Кошелёк")));
+        AddAccount(*f, U("Копилка"));
+        f->mSaveClick(f.get());
+        EXPECT_FALSE(f->Dm->Modified());
+        f->mCloseNotSaveClick(f.get());
+    }
+    auto again = Start({file});
+    ASSERT_TRUE(again->ReadyToRun());
+    EXPECT_TRUE(HasAccount(*again, U("Копилка")));
+    again->mCloseNotSaveClick(again.get());
+    again.reset();
+    qputenv("XDG_RUNTIME_DIR", saved);
+}
+
 TEST_F(ZorbMainRun, ReserveCopiesRotateAcrossDays)
 {
     const QString file = MakeDataFile("r.den", QString());
