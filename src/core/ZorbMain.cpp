@@ -128,7 +128,7 @@ TFormMain::TFormMain(const QStringList &Args, const QString &ProgramFolder)
     Vzp->OnBadPassword = [this](int FileIndex, QString &NewPassword) { VzpBadPassword(FileIndex, NewPassword); };
     // Qt's dialogs take and give names through its lossy decoder: they start
     // from the name as shown, and what they give back is found on disk by
-    // DialogFileName.
+    // ReachableDialogName.
     ExecuteSaveDialog = [this](QString &FileName) {
         FileName = QFileDialog::getSaveFileName(this, U("Сохранение данных в архиве"), ShownName(FileName),
                                                 QStringLiteral("*.den"));

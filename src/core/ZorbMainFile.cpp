@@ -438,13 +438,11 @@ void TFormMain::mOpenClick(TObject *)
     Repaint();
     QString name;
     if (ExecuteOpenDialog && ExecuteOpenDialog(name) && !name.isEmpty()) {
-        name = DialogFileName(name);
+        name = ReachableDialogName(name);
         if (!name.isEmpty())
             OpenPath(name);
     }
 }
-
-QString TFormMain::DialogFileName(const QString &Chosen) { return ReachableDialogName(Chosen); }
 
 void TFormMain::mNewClick(TObject *) { NewFromTemplate(); }
 
@@ -491,11 +489,11 @@ bool TFormMain::SaveDataFile(bool SaveAs, bool StayOpen)
     }
     if (SaveAs || !PathExists(target)) {
         QString chosen = target;
-        target = ExecuteSaveDialog && ExecuteSaveDialog(chosen) ? DialogFileName(chosen) : QString();
+        target = ExecuteSaveDialog && ExecuteSaveDialog(chosen) ? ReachableDialogName(chosen) : QString();
         if (!SaveAs && target.isEmpty() && Dm->Modified() && categories > 3) {
             ShowNotice(U("Внимание! Данные будут утеряны! Сохраните свою работу!!!"), false);
             chosen = Caption();
-            target = ExecuteSaveDialog && ExecuteSaveDialog(chosen) ? DialogFileName(chosen) : QString();
+            target = ExecuteSaveDialog && ExecuteSaveDialog(chosen) ? ReachableDialogName(chosen) : QString();
         }
     }
     saveCancelled_ = target.isEmpty();
