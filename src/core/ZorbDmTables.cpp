@@ -159,6 +159,8 @@ void EnsureHistCoverIndex(TDatabase &db)
         "CREATE INDEX IF NOT EXISTS \"Tb_Hist_Cover\" ON \"Tb_Hist\" (\"Id_Account\",\"Date_Real\",\"Kind\",\"Dt\",\"Ct\")"));
     db.Db().Exec(QStringLiteral("CREATE INDEX IF NOT EXISTS \"Tb_Hist_Item\" ON \"Tb_Hist\" "
                                 "(\"Id_Account\",\"Level3\",\"Date_Real\",\"Level2\",\"Level1\")"));
+    db.Db().Exec(QStringLiteral("CREATE INDEX IF NOT EXISTS \"Tb_Hist_Date\" ON \"Tb_Hist\" (%1)")
+                     .arg(QString::fromLatin1(HistDateIndexFields).split(u';').join(u',')));
 }
 
 void CreateTemplateDataSet(TDatabase &db)
