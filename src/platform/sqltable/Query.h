@@ -106,7 +106,9 @@ public:
     // Applies to a text of the form "select <list> from <table> [where ...]
     // [order by ...]" without parameters in its list, whose columns are typed
     // by their table or by persistent fields, without a filter and not live;
-    // any other text is read whole, as without it.
+    // any other text is read whole, as without it. Reaching a row may read
+    // the database: a keyed query is walked on the window thread only, never
+    // by a report's background run.
     bool KeyedRows() const { return keyedRows_; }
     void SetKeyedRows(bool value);
     // True while the open result is read by keys (for tests).
