@@ -59,6 +59,9 @@ TFormRst::TFormRst(TFormMain &Main) : main_(Main)
     QDateRange.SQL() << QStringLiteral("Select min(Date_Real),max(Date_Real) from Tb_Hist");
     Qres.SQL() = RstQueryHead(TRstQueryKind::Res);
     QhsQuery.SQL() = RstQueryHead(TRstQueryKind::Hs) << QStringLiteral("order by date_real");
+    // A year of a million-operation data set lists hundreds of thousands of
+    // rows, of which the grid shows a screenful: each is read when reached.
+    QhsQuery.SetKeyedRows(true);
     DefineQhsFields();
     DefineTabRes();
     BuildLayout();

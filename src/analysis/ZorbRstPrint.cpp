@@ -226,6 +226,7 @@ void PrintTotals(const TRstTotalsPrint &state)
 
 void PrintHist(const TRstHistPrint &state)
 {
+    // On this thread: the list reads its rows by key as the run reaches them.
     RunAndFree([&] { return MakeHistPrintout(state); }, false);
 }
 

@@ -159,6 +159,12 @@ void TQuery::SetRequestLive(bool value)
     requestLive_ = value;
 }
 
+void TQuery::SetKeyedRows(bool value)
+{
+    CheckInactive();
+    keyedRows_ = value;
+}
+
 TDataSource *TQuery::DataSource() const
 {
     return masterLink_ ? masterLink_->DataSource() : nullptr;
@@ -285,7 +291,8 @@ void TQuery::InternalOpen()
         columns.push_back(col);
     }
     readColumns_ = columns;
-    ReadRows(st);
+    if (!ReadKeys(text, t.ParamNames))
+        ReadRows(st);
     for (size_t c = 0; c < columns.size(); ++c) {
         if (columns[c].Kind != TColumnKind::Unknown)
             continue;
@@ -312,6 +319,9 @@ void TQuery::InternalOpen()
 void TQuery::ReadRows(TSqliteStatement &st)
 {
     const int first = live_ ? 1 : 0;
+    keyed_ = false;
+    keys_.clear();
+    keySlots_.clear();
     rows_.clear();
     rowIds_.clear();
     std::vector<Variant> &row = rowValues_;
@@ -324,6 +334,91 @@ void TQuery::ReadRows(TSqliteStatement &st)
             rowIds_.push_back(st.ColumnInt(0));
     }
     pos_ = -1;
+}
+
+// Keyed reading. The text's head becomes "select rowid AS "$rowid",<list>
+// from <table>": the keys are read by the whole text inside
+// "SELECT "$rowid" FROM (...)", keeping its order (the engine reads them from
+// an index alone where one holds the conditions' and order's columns), and a
+// row by that head with "where rowid=?1". Anything the split could misread
+// (quotes, parameters or a subquery in the list, a quoted or joined table,
+// grouping) is read whole instead.
+bool TQuery::ReadKeys(const QString &text, const QStringList &paramNames)
+{
+    keyed_ = false;
+    keys_.clear();
+    keySlots_.clear();
+    if (!keyedRows_ || live_ || (Filtered() && !Filter().trimmed().isEmpty()))
+        return false;
+    static const QRegularExpression shape(
+        QStringLiteral("^\\s*select\\s+(?!distinct\\b)(.*?)\\bfrom\\s+([A-Za-z_]\\w*)(\\s+(?:where\\b.*|order\\s+by\\b.*))?\\s*$"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    // The list: no subquery, string, parameter or second statement in it;
+    // the rest: no grouping or compound that would make rowids meaningless.
+    static const QRegularExpression listRefused(QStringLiteral("\\bselect\\b|['\"?:;]"),
+                                                QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression restRefused(QStringLiteral("\\b(?:group\\s+by|union|intersect|except|join)\\b|;"),
+                                                QRegularExpression::CaseInsensitiveOption);
+    const auto m = shape.match(text);
+    if (!m.hasMatch() || listRefused.match(m.captured(1)).hasMatch() || restRefused.match(m.captured(3)).hasMatch())
+        return false;
+    // A column of no declared kind is read as its values are, which needs
+    // them all: only a persistent field lets it wait.
+    for (const TColumnDef &c : readColumns_) {
+        if (c.Kind != TColumnKind::Unknown)
+            continue;
+        const TField *f = FindField(c.Name);
+        if (!f || f->FieldKind() != fkData)
+            return false;
+    }
+    const QString head =
+        QStringLiteral("select rowid AS \"%1\",%2from %3").arg(QLatin1String(RowIdColumn), m.captured(1), m.captured(2));
+    {
+        TSqliteStatement row(Db(), head + QStringLiteral(" where rowid=?1"));
+        if (row.ColumnCount() != int(readColumns_.size()) + 1)
+            return false;
+    }
+    TSqliteStatement st(Db(), QStringLiteral("SELECT \"%1\" FROM (%2%3\n)").arg(QLatin1String(RowIdColumn), head,
+                                                                                  m.captured(3)));
+    BindParams(st, paramNames);
+    while (st.Step())
+        keys_.push_back(st.ColumnInt(0));
+    keySlots_.assign(keys_.size(), -1);
+    keyRowText_ = head + QStringLiteral(" where rowid=?1");
+    rows_.clear();
+    rowIds_.clear();
+    keyed_ = true;
+    pos_ = -1;
+    return true;
+}
+
+void TQuery::ReadRow(size_t row, std::vector<Variant> &values)
+{
+    if (keyed_ && keySlots_.at(row) < 0) {
+        // The block of rows around it, each by its rowid; a row gone since
+        // the keys were read is all nulls (a figure not shown, never a
+        // wrong one).
+        constexpr size_t Block = 128;
+        const size_t from = row / Block * Block, to = std::min(keys_.size(), from + Block);
+        TSqliteStatement st(Db(), keyRowText_);
+        std::vector<Variant> read;
+        for (size_t i = from; i < to; ++i) {
+            if (keySlots_[i] >= 0)
+                continue;
+            st.Reset();
+            st.BindInt(1, keys_[i]);
+            read.clear();
+            if (st.Step()) {
+                for (size_t c = 0; c < readColumns_.size(); ++c)
+                    read.push_back(ReadColumn(st, 1 + int(c), readColumns_[c].Kind));
+            } else {
+                read.assign(readColumns_.size(), Variant::Null());
+            }
+            rows_.push_back(read);
+            keySlots_[i] = int32_t(rows_.size() - 1);
+        }
+    }
+    rows_.Read(keyed_ ? size_t(keySlots_[row]) : row, values);
 }
 
 // The filter runs as an SQL condition over the result: the text opened is
@@ -387,6 +482,9 @@ void TQuery::InternalClose()
     openParamNames_.clear();
     rows_.clear();
     rowIds_.clear();
+    keyed_ = false;
+    keys_.clear();
+    keySlots_.clear();
     pos_ = -1;
 }
 
@@ -426,7 +524,7 @@ void TQuery::ForEachRow(const std::function<bool(const TSqliteStatement &)> &Row
 
 TGetResult TQuery::GetRecord(TRecordBuffer buffer, TGetMode mode, bool)
 {
-    const int count = int(rows_.size());
+    const int count = int(RowCount());
     switch (mode) {
     case gmCurrent:
         if (pos_ < 0 || pos_ >= count)
@@ -447,7 +545,7 @@ TGetResult TQuery::GetRecord(TRecordBuffer buffer, TGetMode mode, bool)
         pos_ = std::min(pos_, count) - 1;
         break;
     }
-    rows_.Read(size_t(pos_), rowValues_);
+    ReadRow(size_t(pos_), rowValues_);
     FillBuffer(buffer, pos_, rowValues_);
     return grOK;
 }
@@ -456,7 +554,7 @@ void TQuery::InternalGotoBookmark(const void *bookmark)
 {
     int64_t row;
     std::memcpy(&row, bookmark, sizeof row);
-    if (row < 0 || row >= int64_t(rows_.size()))
+    if (row < 0 || row >= int64_t(RowCount()))
         DatabaseError(DBConsts::SRecordNotFound);
     pos_ = int(row);
 }
@@ -467,7 +565,7 @@ bool TQuery::BookmarkValid(const TBookmark &bookmark) const
         return false;
     int64_t row;
     std::memcpy(&row, bookmark.constData(), sizeof row);
-    return row >= 0 && row < int64_t(rows_.size());
+    return row >= 0 && row < int64_t(RowCount());
 }
 
 int TQuery::GetRecNo() const
@@ -480,7 +578,7 @@ int TQuery::GetRecNo() const
 void TQuery::SetRecNoImpl(int value)
 {
     CheckBrowseMode();
-    if (value < 1 || value > int(rows_.size()))
+    if (value < 1 || value > int(RowCount()))
         return;
     DoBeforeScroll();
     pos_ = value - 1;

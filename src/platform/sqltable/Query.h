@@ -6,7 +6,8 @@
 // type, and one the caller left unset takes the value of the master
 // DataSource's field of the same name.
 //
-// Open reads the whole result into memory, packed (QueryRows.h);
+// Open reads the whole result into memory, packed (QueryRows.h), or, with
+// KeyedRows, only the rowids of its rows and each row when it is reached;
 // fields are typed from the columns' declared types (min/max of a date column
 // stays a date), else from the query's persistent fields, else from the values. With RequestLive on a query over
 // one table, edits and deletes write back to that table by rowid. A filter
@@ -96,6 +97,22 @@ public:
     void SetParamCheck(bool value) { paramCheck_ = value; }
     bool RequestLive() const { return requestLive_; }
     void SetRequestLive(bool value);
+    // Keyed rows: Open reads only the rowid of each result row, in the
+    // result's order, and the values of a row when it is first reached, a
+    // block of rows at a time by rowid. For a list of hundreds of thousands
+    // of operations that a grid shows a screenful of: opening costs the
+    // keys, not the rows. A row reached after its table row was changed
+    // shows it as it then stands; one deleted meanwhile shows nulls.
+    // Applies to a text of the form "select <list> from <table> [where ...]
+    // [order by ...]" without parameters in its list, whose columns are typed
+    // by their table or by persistent fields, without a filter and not live;
+    // any other text is read whole, as without it. Reaching a row may read
+    // the database: a keyed query is walked on the window thread only, never
+    // by a report's background run.
+    bool KeyedRows() const { return keyedRows_; }
+    void SetKeyedRows(bool value);
+    // True while the open result is read by keys (for tests).
+    bool ReadingByKeys() const { return keyed_; }
     // Master: parameters left unset take its fields' values; the query reopens
     // when the master scrolls to a row with other values.
     TDataSource *DataSource() const;
@@ -131,13 +148,13 @@ protected:
     void InternalClose() override;
     bool IsCursorOpen() const override { return open_; }
     void InternalFirst() override { pos_ = -1; }
-    void InternalLast() override { pos_ = int(rows_.size()); }
+    void InternalLast() override { pos_ = int(RowCount()); }
     void InternalGotoBookmark(const void *bookmark) override;
     void InternalSetToRecord(TRecordBuffer buffer) override { pos_ = int(Rec(buffer)->RowId); }
     void InternalAddRecord(TRecordBuffer buffer, bool append) override;
     void InternalDelete() override;
     void InternalPost() override;
-    int GetRecordCount() const override { return int(rows_.size()); }
+    int GetRecordCount() const override { return int(RowCount()); }
     int GetRecNo() const override;
     void SetRecNoImpl(int value) override;
     bool GetCanModify() const override { return live_; }
@@ -154,6 +171,15 @@ private:
     QString LiveTable(const QString &sql) const;
     // Reads the result rows of st (columns as readColumns_).
     void ReadRows(TSqliteStatement &st);
+    // Opens by keys when the text allows it (see SetKeyedRows): true when
+    // the keys were read; text is the statement with its head rewritten to
+    // select the rowid first.
+    bool ReadKeys(const QString &text, const QStringList &paramNames);
+    // The number of result rows, read or not.
+    size_t RowCount() const { return keyed_ ? keys_.size() : rows_.size(); }
+    // The values of result row `row` into values, reading its block by keys
+    // when it was not read yet.
+    void ReadRow(size_t row, std::vector<Variant> &values);
     // Reads the rows again through the filter condition (or without one).
     void ApplyFilter();
     // ApplyFilter on an open query, then to the first row.
@@ -166,6 +192,7 @@ private:
     TParams params_;
     bool paramCheck_ = true;
     bool requestLive_ = false;
+    bool keyedRows_ = false;
     int rowsAffected_ = 0;
     std::unique_ptr<TMasterLink> masterLink_;
 
@@ -181,6 +208,12 @@ private:
     std::vector<Variant> rowValues_;          // a row being read or unpacked
     std::vector<int64_t> rowIds_;             // table rowid of each row, when live_
     int pos_ = -1;                            // current row; -1 / size(): the cracks
+    // Keyed reading: the open result's rowids in order; for each, its place
+    // in rows_ once read (-1 before); the statement that reads one row.
+    bool keyed_ = false;
+    std::vector<int64_t> keys_;
+    std::vector<int32_t> keySlots_;
+    QString keyRowText_;
 };
 
 } // namespace zorbel

@@ -768,3 +768,139 @@ TEST_F(QueryTest, RowsHandedOverOneByOneAreTheRowsOpenGives)
     q.SQL() = QStringList{"select nosuchcolumn from tb_hist"};
     EXPECT_THROW(q.ForEachRow([](const TSqliteStatement &) { return true; }), EDatabaseError);
 }
+
+// ---- keyed rows ------------------------------------------------------------------
+
+class KeyedRowsTest : public QueryTest {
+protected:
+    void SetUp() override
+    {
+        QueryTest::SetUp();
+        // 700 more operations over 2023-2025, several blocks of rows: varied
+        // amounts (some null), rates (one 0), comments (some null), kinds.
+        Exec({"with recursive n(i) as (select 1 union all select i+1 from n where i<700)",
+              "insert into tb_hist (id_account,date_real,date_create,kind,dt,ct,level1,level2,rate,comment,yr,mn)",
+              "select 1+i%4, 44927+(i*37)%1000, 46000+i/1000.0, case when i%9=0 then '2' else '1' end,",
+              "case when i%5=0 then i*1.25 end, case when i%5<>0 then i*0.37 end, i%3, 10+i%4,",
+              "case when i%50=0 then 0 else 1+i%3 end, case when i%4<>0 then 'op '||i end, 2023+i%3, 1+i%12",
+              "from n"});
+    }
+    std::unique_ptr<TQuery> Open(const QStringList &lines, bool keyed, bool persistentRdt = false)
+    {
+        auto q = std::make_unique<TQuery>();
+        q->SetDatabase(&db);
+        q->SQL() = lines;
+        if (persistentRdt) {
+            q->AddField<TFloatField>(QStringLiteral("rdt"));
+            q->AddField<TFloatField>(QStringLiteral("ct"));
+        }
+        q->SetKeyedRows(keyed);
+        if (q->Params().FindParam(QStringLiteral("d1")))
+            Bind(*q, {Date("d1", 2023, 3, 1), Date("d2", 2025, 6, 30)});
+        q->Open();
+        return q;
+    }
+    static QStringList ListText(const char *order)
+    {
+        return {"Select DATE_REAL,dt,ct,level1,level2,level3,",
+                "price,id_person,id_firm,comment,rate,qdt,qct,id_account,ref_account,kind,date_create,",
+                "b", "from tb_hist ", "where (date_real between :d1 and :d2) ", " and kind='1'",
+                QString::fromLatin1(order)};
+    }
+};
+
+TEST_F(KeyedRowsTest, KeyedRowsAreTheRowsOpenGivesWhereverTheyAreReached)
+{
+    const QStringList texts[] = {
+        ListText("order by date_real,date_create"),
+        ListText("order by comment desc,date_create"),
+        {"select id_account,date_real,ct,comment from tb_hist", "order by date_create desc"},
+    };
+    for (const QStringList &text : texts) {
+        SCOPED_TRACE(text.join(u' ').toStdString());
+        auto whole = Open(text, false);
+        auto keyed = Open(text, true);
+        EXPECT_FALSE(whole->ReadingByKeys());
+        ASSERT_TRUE(keyed->ReadingByKeys());
+        ASSERT_GT(whole->RecordCount(), 300);
+        EXPECT_EQ(keyed->RecordCount(), whole->RecordCount());
+        const QStringList want = Rows(*whole);
+        // Backwards first: every block is read out of order.
+        QStringList back;
+        for (keyed->Last(); !keyed->Bof(); keyed->Prior()) {
+            QStringList cells;
+            for (int i = 0; i < keyed->FieldCount(); ++i)
+                cells << Text(keyed->Fields()[i]);
+            back.prepend(cells.join(u'|'));
+        }
+        EXPECT_EQ(back, want);
+        EXPECT_EQ(Rows(*keyed), want);
+        // A row by number and by bookmark, in a block of its own.
+        keyed->SetRecNo(200);
+        EXPECT_EQ(keyed->RecNo(), 200);
+        EXPECT_EQ(Text(keyed->Fields()[2]), want[199].split(u'|')[2]);
+        const TBookmark mark = keyed->Bookmark();
+        keyed->First();
+        keyed->GotoBookmark(mark);
+        EXPECT_EQ(keyed->RecNo(), 200);
+    }
+}
+
+TEST_F(KeyedRowsTest, TextsThatCannotBeKeyedAreReadWhole)
+{
+    const QStringList texts[] = {
+        {"select distinct level1 from tb_hist order by level1"},
+        {"select level1, count(*) n from tb_hist group by level1"},
+        {"select dt/rate rdt, ct from tb_hist order by date_create"}, // untyped and no field
+        {"select 'x' || comment c from tb_hist"},
+        {"select h.ct from tb_hist h join tb_account a on a.id_account=h.id_account"},
+        {"select ct, (select count(*) from tb_account) n from tb_hist"},
+    };
+    for (const QStringList &text : texts) {
+        SCOPED_TRACE(text.join(u' ').toStdString());
+        auto whole = Open(text, false);
+        auto keyed = Open(text, true);
+        EXPECT_FALSE(keyed->ReadingByKeys());
+        EXPECT_EQ(Rows(*keyed), Rows(*whole));
+    }
+    // A computed column with a persistent field waits for its row.
+    const QStringList typed = {"select dt/rate rdt, ct from tb_hist order by date_create"};
+    auto keyed = Open(typed, true, true);
+    EXPECT_TRUE(keyed->ReadingByKeys());
+    EXPECT_EQ(Rows(*keyed), Rows(*Open(typed, false, true)));
+    // A filter reads the result whole again.
+    keyed->SetFilterText(QStringLiteral("ct > 100"));
+    keyed->SetFiltered(true);
+    EXPECT_FALSE(keyed->ReadingByKeys());
+    EXPECT_EQ(Rows(*keyed), Select({"select dt/rate, ct from tb_hist where ct > 100 order by date_create"}));
+}
+
+TEST_F(KeyedRowsTest, RowsChangedOrDeletedBeforeTheyAreReachedShowAsTheyStand)
+{
+    const QStringList text = ListText("order by date_real,date_create");
+    auto keyed = Open(text, true);
+    const int count = keyed->RecordCount();
+    keyed->First(); // the first block is read
+    const QStringList before = Rows(*Open(text, false));
+    Exec({"delete from tb_hist where date_real > 45600"});
+    Exec({"update tb_hist set ct = 1 where date_real between 45400 and 45500 and not ct is null"});
+    const QStringList after = Rows(*keyed);
+    ASSERT_EQ(after.size(), count);
+    int gone = 0, changed = 0;
+    for (int i = 0; i < count; ++i) {
+        const QStringList cells = after[i].split(u'|');
+        if (cells[0] == u"~") { // a deleted row: every value null
+            EXPECT_EQ(cells, QStringList(cells.size(), QStringLiteral("~"))) << i;
+            ++gone;
+        } else if (after[i] != before[i]) {
+            EXPECT_EQ(cells[2], u"1") << i;
+            ++changed;
+        }
+    }
+    EXPECT_GT(gone, 50);
+    EXPECT_GT(changed, 20);
+    // Reopened, the list holds what the table now holds.
+    keyed->Close();
+    keyed->Open();
+    EXPECT_EQ(Rows(*keyed), Rows(*Open(text, false)));
+}
