@@ -24,6 +24,7 @@
 // dynamics <= 300 ms; at the large size within 2x the reference.
 #include "analysis/AnalysisWindows.h"
 #include "analysis/ZorbRst.h"
+#include "common/BenchMemory.h"
 #include "common/BenchSize.h"
 #include "common/BenchTiming.h"
 #include "ledger/LedgerDataSet.h"
@@ -45,20 +46,11 @@ using namespace zorbel::bench;
 
 namespace {
 
-// The process's resident size now and at its peak, in MiB (Linux).
+// The process's resident size now and at its peak, in MiB.
 void PrintMemory(const char *when)
 {
-    FILE *status = std::fopen("/proc/self/status", "r");
-    if (!status)
-        return;
-    char line[256];
-    long rss = 0, peak = 0;
-    while (std::fgets(line, sizeof line, status)) {
-        std::sscanf(line, "VmRSS: %ld", &rss);
-        std::sscanf(line, "VmHWM: %ld", &peak);
-    }
-    std::fclose(status);
-    std::printf("memory %-28s resident %6.1f MiB  peak %6.1f MiB\n", when, rss / 1024.0, peak / 1024.0);
+    const TResident r = Resident();
+    std::printf("memory %-28s resident %6.1f MiB  peak %6.1f MiB\n", when, r.NowMiB, r.PeakMiB);
 }
 
 // The year of the totals and the list: the one before last of the five.

@@ -43,6 +43,7 @@
 #include "core/ZorbMain.h"
 
 #include "ledger/LedgerDataSet.h"
+#include "common/BenchMemory.h"
 #include "common/BenchSize.h"
 #include "common/RefPack.h"
 #include "core/ZorbFile.h"
@@ -62,7 +63,6 @@
 #include <functional>
 #include <random>
 #include <sqlite3.h>
-#include <sys/resource.h>
 #include <vector>
 
 using namespace zorbel;
@@ -162,12 +162,9 @@ int StartupChild(const QString &file, const QString &program)
         // A session's walk: every account in both period kinds, a year of
         // month steps; then the process's peak memory. The day sums are in
         // place, as the window fills them when first idle.
-        rusage opened{};
-        getrusage(RUSAGE_SELF, &opened);
-        std::fprintf(stderr, "peak after the paint %.1f MiB\n", double(opened.ru_maxrss) / 1024);
+        std::fprintf(stderr, "peak after the paint %.1f MiB\n", Resident().PeakMiB);
         f.Dm->HistSums.Build();
-        getrusage(RUSAGE_SELF, &opened);
-        std::fprintf(stderr, "peak after the day sums %.1f MiB\n", double(opened.ru_maxrss) / 1024);
+        std::fprintf(stderr, "peak after the day sums %.1f MiB\n", Resident().PeakMiB);
         for (int kind : {pkMonth, pkTotal}) {
             f.CbPer->SetItemIndex(kind);
             f.CbPerClick(f.CbPer);
@@ -183,9 +180,7 @@ int StartupChild(const QString &file, const QString &program)
             f.ButPrevClick(f.mPerBefore);
             Paint(f);
         }
-        rusage use{};
-        getrusage(RUSAGE_SELF, &use);
-        std::printf("peak %.1f\n", double(use.ru_maxrss) / 1024);
+        std::printf("peak %.1f\n", Resident().PeakMiB);
         std::fflush(stdout);
     }
     f.Dm->SetModified(false);

@@ -156,6 +156,11 @@ void SetLedgerRange(TTable &Table, int Account, const TPeriod &Period, bool Whol
     Table.EnableControls();
 }
 
+void SetDayRange(TTable &Table, const Variant &Account, const Variant &Day)
+{
+    Table.SetRange({Account, Day}, {Account, Day});
+}
+
 void UpdateLedgerBalances(TDm &dm, const TBalanceContext &Context, bool RecomputeOpening, int64_t Delta,
                           TLedgerTotals &Totals)
 {

@@ -56,6 +56,11 @@ QString EntryDateCaption(TDateTime EntryDate);
 // operations of Account dated Period.Begin..Period.End, or to all of them
 // when Whole. Controls are disabled while the range is applied.
 void SetLedgerRange(TTable &Table, int Account, const TPeriod &Period, bool Whole);
+// Restricts Table (in the same order) to the operations of Account dated Day
+// exactly. A write or a search that leaves the ledger's range for one row
+// (a transfer's other leg, a move, a mark) settles among that day's rows:
+// with no range the cursor would list the whole table after each write.
+void SetDayRange(TTable &Table, const Variant &Account, const Variant &Day);
 
 // What the balance routine needs of the main window.
 struct TBalanceContext {

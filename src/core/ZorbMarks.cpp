@@ -7,6 +7,7 @@
 #include "platform/sqltable/Database.h"
 #include "core/ZorbDm.h"
 #include "core/ZorbLaunch.h"
+#include "core/ZorbLedger.h"
 #include "core/ZorbMain.h"
 #include "core/ZorbText.h"
 #include "platform/rtl/DateTime.h"
@@ -294,13 +295,15 @@ void TFormMrk::RemoveMarks(bool All)
     const TBookmark position = hist.GetBookmark();
     Screen().SetCursor(crHourGlass);
     hist.DisableControls();
-    hist.CancelRange();
     Qmark.DisableControls();
     auto unmarkRow = [&] {
         const Variant key = VarArrayOf({Qmark.FieldByName(QStringLiteral("Id_Account"))->AsVariant(),
                                         Qmark.FieldByName(QStringLiteral("Date_Real"))->AsVariant(),
                                         Qmark.FieldByName(QStringLiteral("Date_Create"))->AsVariant(),
                                         Qmark.FieldByName(QStringLiteral("Kind"))->AsVariant()});
+        // Among the row's own day: each write then settles without listing
+        // the whole table again.
+        SetDayRange(hist, key[0], key[1]);
         if (!hist.Locate(kOperationKey, key, {}))
             return;
         try {
@@ -324,13 +327,13 @@ void TFormMrk::RemoveMarks(bool All)
     } catch (...) {
         Screen().SetCursor(crDefault);
         Qmark.EnableControls();
-        hist.ApplyRange();
+        main_.SetLedgerRange(hist);
         hist.EnableControls();
         throw;
     }
     Screen().SetCursor(crDefault);
     Qmark.EnableControls();
-    hist.ApplyRange();
+    main_.SetLedgerRange(hist);
     try {
         hist.GotoBookmark(position);
     } catch (const Exception &) {

@@ -1,5 +1,6 @@
 #include "core/ZorbPost.h"
 
+#include "core/ZorbLedger.h"
 #include "core/ZorbText.h"
 #include "platform/rtl/Assert.h"
 #include "platform/rtl/Format.h"
@@ -22,6 +23,20 @@ void SetUnits(TField *f, int64_t units)
 }
 
 const QString KeyFields = QStringLiteral("Id_Account;Date_Create;Kind");
+
+// Goes to the realised row of Account written at Created: the other leg of a
+// transfer. Its day is looked up beside the cursor first, so the table then
+// holds only that account's rows of that day and the write that follows
+// settles without listing the account's rows (or the whole table's).
+bool GoToLeg(TTable &h, const Variant &Account, const Variant &Created)
+{
+    const Variant key = VarArrayOf({Account, Created, Variant(U("1"))});
+    h.SetRange({Account}, {Account});
+    const Variant day = h.Lookup(KeyFields, key, QStringLiteral("Date_Real"));
+    if (!day.IsNull())
+        SetDayRange(h, Account, day);
+    return h.Locate(KeyFields, key, {});
+}
 
 } // namespace
 
@@ -368,7 +383,6 @@ void TPosting::WriteTransferPair(bool isNew, const TCardResult &card)
 
     TControlsOff off(h);
     const TBookmark back = h.GetBookmark();
-    h.CancelRange();
     const auto restore = [&] {
         host_.ApplyLedgerRange(dm_);
         try {
@@ -379,8 +393,9 @@ void TPosting::WriteTransferPair(bool isNew, const TCardResult &card)
     };
     int64_t old = 0;
     if (isNew || RealiseFlag) {
+        SetDayRange(h, Variant(int16_t(target)), real);
         h.Insert();
-    } else if (h.Locate(KeyFields, VarArrayOf({Variant(int16_t(target)), created, Variant(U("1"))}), {})) {
+    } else if (GoToLeg(h, Variant(int16_t(target)), created)) {
         old = Units(H("Dt"));
         h.Edit();
     } else {
@@ -441,8 +456,7 @@ bool TPosting::DeleteOperation()
         {
             TControlsOff off(h);
             const TBookmark back = h.GetBookmark();
-            h.CancelRange();
-            if (h.Locate(KeyFields, VarArrayOf({ref, created, Variant(U("1"))}), {})) {
+            if (GoToLeg(h, ref, created)) {
                 partner = Units(H("Dt"));
                 h.Delete();
             }

@@ -107,10 +107,16 @@ TEST_F(MainMarks, WindowListsTotalsRemovesAndClears)
     form.Qmark.First();
     const QString first = form.Qmark.FieldByName("Comment")->AsString();
     GoTo(U("Аванс"));
+    const int rows = dm->Tb_Hist.RecordCount();
     form.RemoveMarks(false);
     EXPECT_FALSE(Marked(first));
     EXPECT_EQ(form.Sb->PanelText(1), "2");
     EXPECT_EQ(Current(), U("Аванс"));
+    // ...and its range: the account's rows, not every account's.
+    EXPECT_EQ(dm->Tb_Hist.RecordCount(), rows);
+    for (dm->Tb_Hist.First(); !dm->Tb_Hist.Eof(); dm->Tb_Hist.Next())
+        EXPECT_EQ(dm->Tb_Hist.FieldByName("Id_Account")->AsInteger(), acc1);
+    GoTo(U("Аванс"));
     // All removed: every mark is gone and the window closes.
     TModalScript ask;
     ask.Press("Yes");

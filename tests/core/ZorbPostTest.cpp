@@ -251,6 +251,36 @@ TEST_F(PostTest, EditedReceivingLegNotFoundIsReported)
     EXPECT_DOUBLE_EQ(Rest(2), 5200);
 }
 
+// The other leg is found by its account and stamp whatever day it bears (a
+// file written elsewhere may date it apart), and among other rows of that
+// account and day.
+TEST_F(PostTest, ReceivingLegDatedApartIsStillEditedAndDeletedWithItsSendingLeg)
+{
+    GoAccount(2);
+    Add(TCardMode::Expense, Bread(), 10, Date() - 3);
+    GoAccount(1);
+    Add(TCardMode::Transfer, Transfer(), 200, Date(), 2);
+    const Variant stamp = LastStamp();
+    Scalar(U("select 1")); // keep Qtemp usable
+    dm.Db.Db().Exec(QStringLiteral("update tb_hist set date_real=date_real-3 where id_account=2 and level1=-1"));
+    dm.Tb_Hist.Refresh();
+    ASSERT_EQ(Count(U("id_account=2 and level1=-1 and dt=200")), 1);
+    Edit(stamp, 150);
+    EXPECT_TRUE(host.notices.isEmpty()) << host.notices.join(u'|').toStdString();
+    EXPECT_EQ(Count(U("id_account=2 and level1=-1 and dt=150")), 1);
+    EXPECT_EQ(Count(U("id_account=2")), 2); // the expense of that day is untouched
+    EXPECT_DOUBLE_EQ(Rest(1), 850);
+    EXPECT_DOUBLE_EQ(Rest(2), 5140);
+    dm.Db.Db().Exec(QStringLiteral("update tb_hist set date_real=date_real-3 where id_account=2 and level1=-1"));
+    dm.Tb_Hist.Refresh();
+    ASSERT_TRUE(dm.Tb_Hist.Locate(QStringLiteral("Date_Create"), stamp, {}));
+    EXPECT_TRUE(post.DeleteOperation());
+    EXPECT_EQ(Count(U("level1=-1")), 0);
+    EXPECT_EQ(Count(U("id_account=2")), 1);
+    EXPECT_DOUBLE_EQ(Rest(1), 1000);
+    EXPECT_DOUBLE_EQ(Rest(2), 4990);
+}
+
 // ---- failures between two writes ------------------------------------------------
 
 TEST_F(PostTest, FailureWritingTheReceivingLegLeavesEverythingAsBefore)
