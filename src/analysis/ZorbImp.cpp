@@ -4,6 +4,7 @@
 
 #include "analysis/ZorbImpWrite.h"
 #include "core/TulnDlg.h"
+#include "platform/system/SysPaths.h"
 #include "core/ZorbDm.h"
 #include "core/ZorbText.h"
 #include "platform/rtl/Format.h"
@@ -88,8 +89,9 @@ TFormImp::TFormImp(TDm &Dm, TImportHost &Host, QWidget *Parent) : TForm(Parent),
     SetPosition(TPosition::poScreenCenter);
     BuildLayout();
     ExecuteOpenDialog = [this](QString &FileName) {
-        FileName = QFileDialog::getOpenFileName(this, U("Загрузка файла для импорта"), FileName,
+        FileName = QFileDialog::getOpenFileName(this, U("Загрузка файла для импорта"), ShownName(FileName),
                                                 U("CSV files (*.csv);;Text files (*.txt);;All files (*)"));
+        FileName = ReachableDialogName(FileName);
         return !FileName.isEmpty();
     };
     OnCreate = [this](TObject *Sender) { FormCreate(Sender); };

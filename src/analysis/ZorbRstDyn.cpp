@@ -213,11 +213,13 @@ void TFormRst::FillDynamicsOfUnit()
 
 TDynSource TFormRst::DynamicsSource(TQuery &Query, int Unit)
 {
-    // The operations folded in memory; the grouped query only when the fold
-    // meets a value it does not model.
-    if (std::optional<TDynSource> folded = FoldDynSource(main_.Dm->Db, sql_, Unit, Period.FromDate, Period.ToDate))
-        return std::move(*folded);
+    // The grouped query when the engine adds up the rows as it reads them
+    // (days over the date index); else the operations folded in memory, and
+    // the grouped query only when the fold meets a value it does not model.
     Query.Close();
+    if (!GroupsWithoutSort(Query))
+        if (std::optional<TDynSource> folded = FoldDynSource(main_.Dm->Db, sql_, Unit, Period.FromDate, Period.ToDate))
+            return std::move(*folded);
     Query.Open();
     TDynSource rows = ReadDynSource(Query, Unit);
     Query.Close();

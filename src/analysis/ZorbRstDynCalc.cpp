@@ -268,6 +268,27 @@ std::optional<TDynSource> FoldDynSource(TDatabase &Db, const TRstSql &Sql, int U
     return rows;
 }
 
+bool GroupsWithoutSort(TQuery &Query)
+{
+    TQuery plan;
+    plan.SetDatabase(Query.Database());
+    plan.SQL() = QStringList{QStringLiteral("explain query plan")} + Query.SQL();
+    bool sorts = false, read = false;
+    try {
+        for (int i = 0; i < Query.ParamCount(); ++i)
+            plan.ParamByName(Query.Params()[i]->Name())->SetValue(Query.Params()[i]->Value());
+        plan.ForEachRow([&](const TSqliteStatement &St) {
+            read = true;
+            sorts = sorts || St.ColumnText(3).contains(QStringLiteral("TEMP B-TREE"));
+            return true;
+        });
+    } catch (const Exception &) {
+        // The plan is only the choice of road: the fold gives the same rows.
+        return false;
+    }
+    return read && !sorts;
+}
+
 void FillDynamicRows(const TDynSource &Source, int Unit, const TDynOpening &Opening, TDataSet &TabDyn)
 {
     int64_t R = Opening.Amount, RY = Opening.Common;

@@ -28,6 +28,7 @@
 namespace zorbel {
 
 class TDatabase;
+class TQuery;
 
 // The period units, in the order the unit box lists them.
 enum TDynUnit : int { duDays = 0, duWeeks = 1, duMonths = 2, duYears = 3, duCenturies = 4 };
@@ -105,6 +106,15 @@ TDynSource ReadDynSource(TDataSet &Source, int Unit);
 // is not a whole day, a year or month that is not a whole number, a whole
 // sum past 64 bits): the caller runs the query instead.
 std::optional<TDynSource> FoldDynSource(TDatabase &Db, const TRstSql &Sql, int Unit, TDateTime D1, TDateTime D2);
+
+// True when the engine reads the rows of Query (a grouped query of the
+// window, text and parameters set) in the order of its groups, adding them
+// up as it reads them: the day query of a period whose conditions leave the
+// engine to the date index. Then the grouped query costs no more than the
+// fold and adds the rows in the same order. False when it would sort the
+// rows first (another index chosen for a condition, the month and year
+// groups) or when its plan cannot be read: the caller folds.
+bool GroupsWithoutSort(TQuery &Query);
 
 // Appends a row of TabDyn per row of Source, in Source's order; Unit is
 // duDays, duMonths or duYears.

@@ -6,9 +6,6 @@
 #include "platform/system/SysEnv.h"
 
 #include <QDateTime>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -132,14 +129,10 @@ TDateTime FileAgeAsDateTime(const QString &FileName)
     return Now();
 }
 
-bool ForceDirs(const QString &Dir) { return !Dir.isEmpty() && QDir().mkpath(Dir); }
-bool FileExistsByName(const QString &FileName)
-{
-    const QFileInfo info(FileName);
-    return info.exists() && !info.isDir();
-}
-bool DirExists(const QString &Dir) { return !Dir.isEmpty() && QFileInfo(Dir).isDir(); }
-QString CurrentDirOfDrive() { return QDir::currentPath(); }
+bool ForceDirs(const QString &Dir) { return !Dir.isEmpty() && MakeFolders(Dir); }
+bool FileExistsByName(const QString &FileName) { return PathExists(FileName) && !IsFolder(FileName); }
+bool DirExists(const QString &Dir) { return !Dir.isEmpty() && IsFolder(Dir); }
+QString CurrentDirOfDrive() { return AbsoluteName(QString()); }
 
 void CopyFileWithMessage(const QString &Source, const QString &Dest, const TZipMessageBox &Box)
 {
@@ -162,12 +155,12 @@ QString TempFileIn(const QString &Folder)
     QString dir = Folder;
     if (!dir.isEmpty() && !dir.endsWith(PathDelim))
         dir += PathDelim;
-    QByteArray name = QFile::encodeName(dir + QStringLiteral("KPZXXXXXX.tmp"));
+    QByteArray name = EncodeSystemName(dir + QStringLiteral("KPZXXXXXX.tmp"));
     const int fd = TSysEnv::OpenTemp(name, 4);
     if (fd < 0)
         return QString();
     TSysEnv::Close(fd);
-    return QFile::decodeName(name);
+    return DecodeSystemName(name);
 }
 
 namespace {
@@ -199,11 +192,11 @@ TTempFileLock::~TTempFileLock()
 
 void RemoveStaleTempFiles(const QString &Folder)
 {
-    const QDir dir(Folder);
-    for (const QString &name : dir.entryList({QStringLiteral("KPZ*.tmp")}, QDir::Files | QDir::Hidden | QDir::System)) {
-        if (!IsTempFileName(name))
+    const QString folder = Folder.endsWith(u'/') ? Folder : Folder + u'/';
+    for (const TFolderEntry &e : FolderEntries(Folder, {QStringLiteral("KPZ*.tmp")})) {
+        if (e.Folder || !IsTempFileName(e.Name))
             continue;
-        const QString path = dir.filePath(name);
+        const QString path = folder + e.Name;
         // Never through a link, and only a file no run holds locked.
         const int fd = TSysEnv::Open(path, O_RDONLY | O_NOFOLLOW);
         if (fd < 0)
@@ -222,9 +215,7 @@ QString ConvertPathForm(const QString &Path, bool) { return Path; }
 TSearchData::TSearchData(const QString &Folder, const QString &Pattern)
     : folder_(Folder), pattern_(Pattern)
 {
-    const QDir dir(Folder);
-    entries_ = dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                 QDir::Unsorted);
+    entries_ = FolderEntries(Folder);
 }
 
 TDirSearch::TDirSearch(const QString &StartPath, bool Recurse, const QString &FileMask)
@@ -268,10 +259,10 @@ QString TDirSearch::NextFile(int64_t &Size)
                 levels_[size_t(current_)]->Next();
             continue;
         }
-        const QFileInfo &entry = level.Current();
-        const QString name = entry.fileName();
+        const TFolderEntry &entry = level.Current();
+        const QString &name = entry.Name;
         const bool patternLevel = current_ < folderPatterns_.size();
-        if (entry.isDir()) {
+        if (entry.Folder) {
             const bool enter = patternLevel ? !name.startsWith(u'.') && IsMatch(level.Pattern(), name)
                                             : recurse_;
             if (enter && current_ + 1 < MaxLevels) {
@@ -281,7 +272,7 @@ QString TDirSearch::NextFile(int64_t &Size)
         } else if (!patternLevel) {
             const QString tested = name.contains(u'.') ? name : name + u'.';
             if (IsMatch(fileMask_, tested)) {
-                Size = entry.size();
+                Size = std::max<int64_t>(0, FileSizeOf(level.Folder() + name));
                 level.Next();
                 return level.Folder() + name;
             }

@@ -9,7 +9,7 @@
 #include "platform/rtl/DateTime.h"
 #include "platform/rtl/Streams.h"
 
-#include <QFileInfo>
+#include "platform/system/SysPaths.h"
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -111,7 +111,7 @@ public:
     TSearchData(const QString &Folder, const QString &Pattern);
 
     bool Exhausted() const { return index_ >= entries_.size(); }
-    const QFileInfo &Current() const { return entries_[index_]; }
+    const TFolderEntry &Current() const { return entries_[index_]; }
     void Next() { ++index_; }
 
     const QString &Folder() const { return folder_; }
@@ -121,7 +121,7 @@ public:
 private:
     QString folder_;
     QString pattern_;
-    QList<QFileInfo> entries_;
+    QList<TFolderEntry> entries_;
     qsizetype index_ = 0;
 };
 

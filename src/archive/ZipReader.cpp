@@ -5,11 +5,12 @@
 #include "archive/ZipMatch.h"
 #include "archive/ZipSStrm.h"
 #include "platform/system/SysEnv.h"
+#include "platform/system/SysPaths.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <array>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace zorbel {
@@ -60,7 +61,7 @@ void TZipReader::SetZipName(const QString &Value)
     QString name = Value;
     if (name.endsWith(u'?')) {
         const QString folder = QFileInfo(name.chopped(1)).path();
-        const QString initial = DirExists(folder) ? folder : QDir::rootPath();
+        const QString initial = DirExists(folder) ? folder : QStringLiteral("/");
         if (!OpenFileDialog
             || !OpenFileDialog(QStringLiteral("Open a Zip File"),
                                QStringLiteral("Zip Files (*.ZIP)|*.zip|SFX Files (*.EXE)|*.exe|"
@@ -635,8 +636,8 @@ bool TZipReader::IsUnsafe(const TZipHeaderInfo &Entry, const QString &OutName) c
         return true;
     if (destDir_.isEmpty())
         return recreateDirs_ && (problems & NameAbsolute);
-    const QString base = QDir::cleanPath(QFileInfo(destDir_).absoluteFilePath());
-    const QString out = QDir::cleanPath(QFileInfo(OutName).absoluteFilePath());
+    const QString base = AbsoluteName(destDir_);
+    const QString out = AbsoluteName(OutName);
     return !out.startsWith(base + u'/');
 }
 
@@ -663,7 +664,7 @@ bool TZipReader::CheckPassword(int Index, int64_t DataStart, const QString &FNam
 
 bool TZipReader::MayOverwrite(int Index, QString &FName)
 {
-    if (overwriteMode_ == TUZOverwriteMode::Always || !QFileInfo::exists(FName))
+    if (overwriteMode_ == TUZOverwriteMode::Always || !PathExists(FName))
         return true;
     bool overwrite = false;
     switch (overwriteMode_) {
@@ -697,18 +698,18 @@ bool TZipReader::ReplaceFolderLinks(const QString &Folder) const
 {
     if (destDir_.isEmpty())
         return true;
-    const QString base = QDir::cleanPath(QFileInfo(destDir_).absoluteFilePath());
-    const QString target = QDir::cleanPath(QFileInfo(Folder).absoluteFilePath());
+    const QString base = AbsoluteName(destDir_);
+    const QString target = AbsoluteName(Folder);
     if (!target.startsWith(base + u'/'))
         return true;
     QString path = base;
     for (const QString &part : target.mid(base.size() + 1).split(u'/', Qt::SkipEmptyParts)) {
         path += u'/' + part;
-        if (!QFileInfo(path).isSymLink())
+        if (!IsSymLink(path))
             continue;
         if (!TSysEnv::Remove(path))
             return false;
-        QDir().mkdir(path);
+        MakeFolder(path, 0777);
     }
     return true;
 }
@@ -719,22 +720,21 @@ bool TZipReader::ReplaceFolderLinks(const QString &Folder) const
 // name is replaced rather than written through.
 std::unique_ptr<TLFNFileStream> TZipReader::CreateOutput(const QString &FName, QString &PartName)
 {
-    const QFileInfo existing(FName);
-    if (existing.exists() && !existing.isSymLink() && !existing.isWritable()) {
+    struct stat st {};
+    if (::lstat(EncodeSystemName(FName).constData(), &st) == 0 && !S_ISLNK(st.st_mode) && !PathAccessible(FName, W_OK)) {
         // A read-only file is replaced only with ReplaceReadOnly.
         if (!replaceReadOnly_)
             return nullptr;
-        QFile::setPermissions(FName, QFile::permissions(FName) | QFileDevice::WriteOwner | QFileDevice::WriteUser);
+        ChangeMode(FName, int(st.st_mode & 07777) | S_IWUSR);
     }
-    QByteArray pattern = QFile::encodeName(existing.absolutePath() + QStringLiteral("/.zorb-part-XXXXXX"));
+    QByteArray pattern = EncodeSystemName(AbsoluteFolderOf(FName) + QStringLiteral("/.zorb-part-XXXXXX"));
     const int fd = TSysEnv::OpenTemp(pattern);
     if (fd < 0)
         return nullptr;
     TSysEnv::Close(fd);
-    PartName = QFile::decodeName(pattern);
+    PartName = DecodeSystemName(pattern);
     // The final file gets the usual permissions, not the temporary's private ones.
-    QFile::setPermissions(PartName, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
-                                        | QFileDevice::ReadOther);
+    ChangeMode(PartName, 0644);
     try {
         return std::make_unique<TLFNFileStream>(PartName, fmCreate);
     } catch (const Exception &) {
@@ -897,10 +897,10 @@ bool TZipReader::UnzipOne(int Index, bool &Rerun)
 
     if (outcome == TEntryOutcome::Good) {
         SetFileAgeDos(part, ClampDosDateTime(tmpHeader_.LastModFileDateTime));
-        if (retainAttributes_ && (tmpHeader_.ExternalFileAttributes & 0x01))
-            QFile::setPermissions(part, QFile::permissions(part)
-                                            & ~(QFileDevice::WriteOwner | QFileDevice::WriteUser
-                                                | QFileDevice::WriteGroup | QFileDevice::WriteOther));
+        struct stat st {};
+        if (retainAttributes_ && (tmpHeader_.ExternalFileAttributes & 0x01) &&
+            ::stat(EncodeSystemName(part).constData(), &st) == 0)
+            ChangeMode(part, int(st.st_mode & 07777 & ~mode_t(0222)));
         // The rename replaces the name in one step (a link at it included).
         if (!TSysEnv::Rename(part, name)) {
             TSysEnv::Remove(part);

@@ -21,9 +21,8 @@
 #include "platform/rtl/CodePages.h"
 #include "platform/rtl/Streams.h"
 #include "platform/system/SysEnv.h"
+#include "platform/system/SysPaths.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QRandomGenerator>
 
 #include <algorithm>
@@ -74,7 +73,8 @@ bool MatchesList(const QStringList &Patterns, const QString &FullName)
 
 int32_t DosAttributesOf(const QString &FileName)
 {
-    const bool writable = QFileInfo(FileName).permissions() & QFileDevice::WriteOwner;
+    struct stat st {};
+    const bool writable = ::stat(EncodeSystemName(FileName).constData(), &st) == 0 && (st.st_mode & S_IWUSR);
     return faArchive | (writable ? 0 : faReadOnly);
 }
 
@@ -278,13 +278,13 @@ void TZipWriter::GatherFiles()
         }
         if (oldByName && !HasEntryFor(oldByName.get(), name))
             continue;
-        run_->totalBytes += QFileInfo(name).size();
+        run_->totalBytes += std::max<qint64>(0, FileSizeOf(name));
         kept << name;
     }
     FilesList().Clear();
     for (const QString &name : std::as_const(kept))
         FilesList().Add(name);
-    const QString archivePath = SourceStream() ? QString() : QFileInfo(ZipName()).absoluteFilePath();
+    const QString archivePath = SourceStream() ? QString() : AbsoluteName(ZipName());
     for (const QString &pattern : std::as_const(patterns))
         GatherPattern(pattern, archivePath, oldByName.get());
 }
@@ -322,7 +322,7 @@ void TZipWriter::GatherPattern(QString Pattern, const QString &ArchivePath, cons
             break;
         if (IsExcluded(file))
             continue;
-        if (!ArchivePath.isEmpty() && QFileInfo(file).absoluteFilePath().compare(ArchivePath, Qt::CaseInsensitive) == 0)
+        if (!ArchivePath.isEmpty() && AbsoluteName(file).compare(ArchivePath, Qt::CaseInsensitive) == 0)
             continue;
         if (OldByName && !HasEntryFor(OldByName, file))
             continue;
@@ -373,7 +373,7 @@ void TZipWriter::OpenOutput(bool Existing)
         r.out = r.outMemory.get();
     } else {
         // Beside the archive, so that the finished file can be renamed over it.
-        const QString folder = QFileInfo(ZipName()).absolutePath();
+        const QString folder = AbsoluteFolderOf(ZipName());
         RemoveStaleTempFiles(folder);
         r.outName = TempFileIn(folder);
         if (r.outName.isEmpty())
@@ -541,7 +541,7 @@ bool TZipWriter::PackOneFile(const QString &FileName)
         // stored name (case, or characters code page 866 lacks) would leave
         // one of them out of the archive, so the run fails.
         const auto packed = r.sources.find(r.newByName->Items(index));
-        const QString path = QFileInfo(FileName).absoluteFilePath();
+        const QString path = AbsoluteName(FileName);
         if (packed != r.sources.end() && packed->second != path)
             throw EZipNameClash(QStringLiteral("Files \"%1\" and \"%2\" would both be stored as \"%3\"")
                                     .arg(packed->second, path, h.FullName()));
@@ -634,7 +634,7 @@ void TZipWriter::Book(std::unique_ptr<TZipHeaderInfo> Header, const QString &Fil
     r.newFiles->Add(Header.release());
     r.newByName->Add(h);
     if (!FileName.isEmpty())
-        r.sources[h] = QFileInfo(FileName).absoluteFilePath();
+        r.sources[h] = AbsoluteName(FileName);
     if (Packed) {
         ++r.count;
         if (dispose_)
@@ -670,20 +670,20 @@ void TZipWriter::CommitTempArchive()
     r.outFile->Flush();
     r.outFile.reset();
     const QString name = ZipName();
-    QFileInfo old(name);
-    if (old.exists()) {
-        QFile::setPermissions(r.outName, old.permissions());
+    struct stat old {};
+    if (::stat(EncodeSystemName(name).constData(), &old) == 0) {
+        ChangeMode(r.outName, int(old.st_mode & 0777));
     } else {
         const mode_t mask = ::umask(0);
         ::umask(mask);
-        ::chmod(QFile::encodeName(r.outName).constData(), 0666 & ~mask);
+        ChangeMode(r.outName, int(0666 & ~mask));
     }
     CloseArchive();
     SetZipName(name);
     if (!TSysEnv::Rename(r.outName, name))
         throw EFCreateError(QStringLiteral("Cannot create file \"%1\"").arg(name));
     r.outName.clear();
-    TSysEnv::SyncFolder(QFileInfo(name).absolutePath());
+    TSysEnv::SyncFolder(AbsoluteFolderOf(name));
 }
 
 // The archive just written becomes the component's directory, read back

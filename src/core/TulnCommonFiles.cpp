@@ -25,8 +25,6 @@ namespace zorbel {
 
 namespace {
 
-constexpr QDir::Filters AllEntries = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
-
 QString DataHome()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
@@ -47,7 +45,7 @@ bool WriteIfChanged(const QString &fileName, const QByteArray &text)
         return false;
     try {
         SaveFileAtomically(fileName, text);
-        ::chmod(QFile::encodeName(fileName).constData(), 0644);
+        ChangeMode(fileName, 0644);
         return true;
     } catch (const Exception &) {
         return false;
@@ -143,17 +141,18 @@ void RemoveFreshTempFolder()
 
 void RemoveAbandonedTempFolders(const QString &LockName)
 {
-    const QDir temp(QDir::tempPath());
+    const QString temp = SystemTempFolder();
     const QString prefix = QStringLiteral("zorbel-") + QString::number(::getuid()) + u'-';
-    for (const QFileInfo &entry : temp.entryInfoList({prefix + QStringLiteral("??????")},
-                                                     QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot)) {
-        if (entry.isSymLink() || entry.ownerId() != ::getuid() ||
-            entry.absoluteFilePath() + u'/' == FreshFolderOfRun())
+    for (const TFolderEntry &e : FolderEntries(temp, {prefix + QStringLiteral("??????")})) {
+        const QString folder = AbsoluteName(temp + u'/' + e.Name);
+        struct stat st {};
+        if (!e.Folder || e.Link || ::lstat(EncodeSystemName(folder).constData(), &st) != 0 || st.st_uid != ::getuid() ||
+            folder + u'/' == FreshFolderOfRun())
             continue;
         // A run holds its guard in its folder from the moment it made it; a
         // folder whose guard no one holds belongs to a run that has ended.
         const int fd =
-            TSysEnv::Open(entry.absoluteFilePath() + u'/' + LockName + QStringLiteral(".lock"), O_RDONLY | O_NOFOLLOW);
+            TSysEnv::Open(folder + u'/' + LockName + QStringLiteral(".lock"), O_RDONLY | O_NOFOLLOW);
         bool abandoned;
         if (fd >= 0) {
             abandoned = ::flock(fd, LOCK_SH | LOCK_NB) == 0;
@@ -164,11 +163,11 @@ void RemoveAbandonedTempFolders(const QString &LockName)
             abandoned = false;
         } else {
             // No guard yet: only a folder older than a start could be.
-            const QDateTime made = TSysEnv::ModifiedTime(entry.absoluteFilePath());
+            const QDateTime made = TSysEnv::ModifiedTime(folder);
             abandoned = made.isValid() && made.secsTo(TSysEnv::CurrentTime()) > 60;
         }
         if (abandoned)
-            ClearFolder(entry.absoluteFilePath(), false);
+            ClearFolder(folder, false);
     }
 }
 
@@ -176,42 +175,38 @@ bool ForceFolder(const QString &path)
 {
     if (path.isEmpty())
         return false;
-    QDir dir(path);
-    if (!dir.exists()) {
+    if (!IsFolder(path)) {
         // Create the parents first, then the folder itself private to the user.
-        QDir().mkpath(QFileInfo(QDir::cleanPath(path)).absolutePath());
-        ::mkdir(QFile::encodeName(QDir::cleanPath(path)).constData(), 0700);
+        MakeFolders(AbsoluteFolderOf(path));
+        MakeFolder(AbsoluteName(path), 0700);
     }
     return FolderExists(path);
 }
 
 bool FolderExists(const QString &path)
 {
-    const QFileInfo info(path);
-    return info.exists() && info.isDir();
+    return IsFolder(path);
 }
 
 bool IsFolderEmpty(const QString &path)
 {
-    const QFileInfo info(path);
-    if (!info.isDir() || info.isSymLink())
+    if (!IsFolder(path) || IsSymLink(path))
         return true;
-    return QDir(path).entryList(AllEntries).isEmpty();
+    return FolderEntries(path).isEmpty();
 }
 
 bool ClearFolder(const QString &path, bool keepFolder)
 {
-    const QFileInfo info(path);
-    if (!info.exists() && !info.isSymLink())
+    if (!PathExists(path) && !IsSymLink(path))
         return true;
     if (keepFolder && IsFolderEmpty(path))
         return true;
-    const QDir dir(path);
-    for (const QFileInfo &entry : dir.entryInfoList(AllEntries)) {
-        const QString name = entry.absoluteFilePath();
-        if (entry.isDir() && !entry.isSymLink()) {
+    const QString folder = AbsoluteName(path);
+    for (const TFolderEntry &entry : FolderEntries(folder)) {
+        const QString name = folder + u'/' + entry.Name;
+        if (entry.Folder && !entry.Link) {
             // A read-only folder cannot lose its entries; give the owner write access.
-            ::chmod(QFile::encodeName(name).constData(), 0700);
+            ChangeMode(name, 0700);
             ClearFolder(name, false);
         } else {
             TSysEnv::Remove(name);
@@ -219,7 +214,7 @@ bool ClearFolder(const QString &path, bool keepFolder)
     }
     if (keepFolder)
         return IsFolderEmpty(path);
-    return QDir().rmdir(path) && !QFileInfo::exists(path);
+    return ::rmdir(EncodeSystemName(path).constData()) == 0 && !PathExists(path);
 }
 
 QString FindFileIn(const QString &folder, const QString &mask)

@@ -15,6 +15,7 @@
 //   +--------------------------------------------+
 #include "core/TulnDlg.h"
 
+#include "platform/system/SysPaths.h"
 #include "platform/widgets/ExtCtrls.h"
 #include "platform/widgets/StdCtrls.h"
 
@@ -118,7 +119,8 @@ std::unique_ptr<TMessageForm> CreateMessageDialog(const QString &text, TMsgDlgTy
     auto *message = new TLabel(form.get(), QStringLiteral("Message"));
     message->SetAutoSize(false);
     message->SetWordWrap(true);
-    message->SetCaption(text);
+    // A file name in the text may hold bytes that are not UTF-8: shown as U+FFFD.
+    message->SetCaption(ShownName(text));
     const QRect textRect = metrics.boundingRect(QRect(0, 0, Screen().Width() / 2, 0),
                                                 Qt::TextWordWrap | Qt::TextExpandTabs, message->text());
     const int textWidth = textRect.width(), textHeight = textRect.height();
@@ -207,6 +209,19 @@ int AskDialog(const QString &Text, TMsgDlgType DlgType, TMsgDlgButtons Buttons, 
 {
     std::unique_ptr<TMessageForm> form = CreateMessageDialog(Text, DlgType, Buttons);
     return ShowMessageForm(*form, StayOnTop);
+}
+
+QString ReachableDialogName(const QString &Chosen)
+{
+    bool ambiguous = false;
+    const QString file = ReachableName(Chosen, &ambiguous);
+    if (ambiguous)
+        ShowNotice(QStringLiteral("В папке несколько файлов или папок с именами, которые выглядят так же, как "
+                                  "выбранное: программа не может узнать, какое из них выбрано.\r"
+                                  "Переименуйте их или укажите файл в командной строке.\r") +
+                       Chosen,
+                   false);
+    return file;
 }
 
 bool InputLine(const QString &Caption, const QString &Prompt, QString &Value, bool StayOnTop)

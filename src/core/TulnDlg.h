@@ -49,6 +49,12 @@ bool InputLine(const QString &Caption, const QString &Prompt, QString &Value, bo
 bool InputLineDefault(const QString &Caption, const QString &Prompt, const QString &Default, bool StayOnTop,
                       QString &Value);
 
+// The file a file dialog's answer names on disk (ReachableName, SysPaths.h:
+// Qt's dialogs show a name whose bytes are not UTF-8 with U+FFFD and give it
+// back so). Empty, after telling the user, when several names in the folder
+// look the same as the answer.
+QString ReachableDialogName(const QString &Chosen);
+
 // Button widths measured so far, by kind (0 until a kind is first shown).
 const std::array<int, MsgDlgButtonKinds> &MessageButtonWidths();
 

@@ -3,6 +3,7 @@
 #include "core/ZorbCur.h"
 
 #include "core/TulnDlg.h"
+#include "platform/system/SysPaths.h"
 #include "core/ZorbMain.h"
 #include "core/ZorbRates.h"
 #include "core/ZorbText.h"
@@ -73,8 +74,9 @@ TFormCur::TFormCur(TFormMain &Main) : main_(Main), dm_(*Main.Dm)
         c->SetWidth(width);
     }
     ExecuteOpenDialog = [this](const QString &Title, QString &FileName) {
-        FileName = QFileDialog::getOpenFileName(this, Title, FileName,
+        FileName = QFileDialog::getOpenFileName(this, Title, ShownName(FileName),
                                                 QStringLiteral("Text files (*.txt *.TXT);;DBF files (*.dbf *.DBF)"));
+        FileName = ReachableDialogName(FileName);
         return !FileName.isEmpty();
     };
     OnShow = [this](TObject *s) { FormShow(s); };

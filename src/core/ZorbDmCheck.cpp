@@ -35,13 +35,15 @@ constexpr TUpgradeGroup UpgradeGroups[] = {
 constexpr std::pair<const char *, const char *> WidenedFields[] = {
     {"TB_Person", "Comment"}, {"Tb_Firm", "Comment"}, {"Tb_Hist", "Comment"}, {"Tb_Items", "Comm"}};
 
-// The balance sums' index and the card's category history index, which the
-// upgrade adds to older data sets; the sums' index as earlier versions made
-// it, which the upgrade replaces.
+// The balance sums' index, the card's category history index and the
+// results window's date index, which the upgrade adds to older data sets;
+// the sums' index as earlier versions made it, which the upgrade replaces.
 constexpr const char *CoverIndex = "Tb_Hist_Cover";
 constexpr const char *OlderCoverFields = "Id_Account;Date_Real;Kind;Dt;Ct";
 constexpr const char *ItemIndex = "Tb_Hist_Item";
 constexpr const char *ItemFields = "Id_Account;Level3;Date_Real;Level2;Level1";
+// The results window's index by date (its fields in ZorbDmTables.h).
+constexpr const char *DateIndex = "Tb_Hist_Date";
 
 // Words a column of the program's tables is declared with.
 const std::set<QString> &ColumnWords()
@@ -230,8 +232,8 @@ void CheckTable(TSqliteDb &db, const TDmTableDef &def, const QString &stored, co
 }
 
 // The indexes the program makes on a table: its key (unique, required), its
-// secondary index and, on Tb_Hist, the balance sums' and the category
-// history's indexes.
+// secondary index and, on Tb_Hist, the balance sums', the category
+// history's and the results window's indexes.
 struct TExpectedIndex {
     QString Name;
     QStringList Fields;
@@ -253,6 +255,7 @@ std::vector<TExpectedIndex> ExpectedIndexes(const TDmTableDef &def)
             cover << QString::fromLatin1(c);
         indexes.push_back({QString::fromLatin1(CoverIndex), cover, false, false, fields(OlderCoverFields)});
         indexes.push_back({QString::fromLatin1(ItemIndex), fields(ItemFields), false, false});
+        indexes.push_back({QString::fromLatin1(DateIndex), fields(HistDateIndexFields), false, false});
     }
     return indexes;
 }

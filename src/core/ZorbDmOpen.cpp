@@ -10,6 +10,7 @@
 #include "core/ZorbDm.h"
 #include "core/ZorbDmCheck.h"
 #include "core/ZorbDmTables.h"
+#include "platform/system/SysPaths.h"
 
 #include "core/ZorbText.h"
 #include "platform/sqltable/SqlSchema.h"
@@ -136,7 +137,7 @@ TOpenResult TDm::OpenDataSet(const TOpenOptions &options)
     Db.Close();
 
     try {
-        if (!QFileInfo::exists(Db.FileName()))
+        if (!PathExists(Db.FileName()))
             return result;
         Db.Open();
         // Not a table of that name but a view is the check's to refuse.

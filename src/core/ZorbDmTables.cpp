@@ -188,6 +188,8 @@ void EnsureHistCoverIndex(TDatabase &db)
     }
     db.Db().Exec(QStringLiteral("CREATE INDEX IF NOT EXISTS \"Tb_Hist_Item\" ON \"Tb_Hist\" "
                                 "(\"Id_Account\",\"Level3\",\"Date_Real\",\"Level2\",\"Level1\")"));
+    db.Db().Exec(QStringLiteral("CREATE INDEX IF NOT EXISTS \"Tb_Hist_Date\" ON \"Tb_Hist\" (%1)")
+                     .arg(QString::fromLatin1(HistDateIndexFields).split(u';').join(u',')));
 }
 
 void CreateTemplateDataSet(TDatabase &db)

@@ -60,7 +60,16 @@ std::span<const char *const> HistCoverColumns();
 // gives the card's history of one category of an account in date order: a
 // third-level category straight from the index, one of a higher level by
 // the account's entries without a third level, read in the index alone.
+// And the index "Tb_Hist_Date" (HistDateIndexFields): every column of
+// Tb_Hist but the comment and the creation stamp, led by the date, so that
+// the results window's totals, dynamics and opening sums over a period of
+// every account read the period's entries of the index alone, and its list
+// comes in date order without a sort.
 // Requires: db connected, Tb_Hist present.
 void EnsureHistCoverIndex(TDatabase &db);
+
+// The columns of "Tb_Hist_Date", in order, separated by ';'.
+inline constexpr const char *HistDateIndexFields =
+    "Date_Real;Level1;Level2;Level3;Id_Account;Kind;Dt;Ct;Rate;Qdt;Qct;Price;ID_Person;ID_Firm;Ref_Account;B;Yr;Mn";
 
 } // namespace zorbel

@@ -6,9 +6,8 @@
 #include "core/ZorbHost.h"
 #include "platform/system/SysEnv.h"
 #include "platform/system/SysFiles.h"
+#include "platform/system/SysNames.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -28,15 +27,14 @@ QString WithSeparator(const QString &folder)
 // carries the file's own name.
 QString StagingName(const QString &file)
 {
-    const QFileInfo info(file);
-    return info.absolutePath() + QStringLiteral("/.~") + info.fileName();
+    return AbsoluteFolderOf(file) + QStringLiteral("/.~") + QFileInfo(file).fileName();
 }
 
 // The notice of a failed move or copy.
 QString CopyErrorText(const QString &from, const QString &to)
 {
-    return QStringLiteral("Ошибка копирования\r") + QFileInfo(from).fileName() + QStringLiteral("\rв ") +
-           QFileInfo(to).fileName();
+    return QStringLiteral("Ошибка копирования\r") + ShownName(QFileInfo(from).fileName()) + QStringLiteral("\rв ") +
+           ShownName(QFileInfo(to).fileName());
 }
 
 // Days between two file times (a missing file counts as 29 December 1899).
@@ -49,55 +47,9 @@ double AgeDays(const QString &newer, const QString &older)
 
 } // namespace
 
-QString DecodeSystemName(const QByteArray &Bytes)
-{
-    const QString plain = QFile::decodeName(Bytes);
-    if (QFile::encodeName(plain) == Bytes)
-        return plain;
-    // Valid UTF-8 runs are decoded, each other byte b kept as U+DC00 + b.
-    QString name;
-    const auto *p = reinterpret_cast<const unsigned char *>(Bytes.constData());
-    const qsizetype n = Bytes.size();
-    for (qsizetype i = 0; i < n;) {
-        const unsigned char c = p[i];
-        int length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-        if (length > 1 && i + length <= n) {
-            const QString ch = QString::fromUtf8(reinterpret_cast<const char *>(p + i), length);
-            if (ch.toUtf8() != QByteArray(reinterpret_cast<const char *>(p + i), length))
-                length = 0;
-            else
-                name += ch;
-        } else if (length == 1) {
-            name += QChar(c);
-        } else {
-            length = 0;
-        }
-        if (length == 0) {
-            name += QChar(char16_t(0xDC00 + c));
-            length = 1;
-        }
-        i += length;
-    }
-    return name;
-}
-
-bool NameHasLostBytes(const QString &Name)
-{
-    for (qsizetype i = 0; i < Name.size(); ++i) {
-        if (Name[i].isHighSurrogate() && i + 1 < Name.size() && Name[i + 1].isLowSurrogate())
-            ++i;
-        else if (Name[i].isSurrogate())
-            return true;
-    }
-    return false;
-}
-
 TDataFileState DataFileState(const QString &FileName)
 {
-    if (NameHasLostBytes(FileName))
-        return TDataFileState::BadName;
-    const QFileInfo info(FileName);
-    if (!info.exists() || !info.isFile())
+    if (!IsRegularFile(FileName))
         return TDataFileState::Missing;
     if (!FileName.toLower().endsWith(QStringLiteral(".den")))
         return TDataFileState::BadExtension;
@@ -112,9 +64,10 @@ TDataFileState DataFileState(const QString &FileName)
     return TDataFileState::Ok;
 }
 
-QString DataFileMessage(TDataFileState State, const QString &FileName)
+QString DataFileMessage(TDataFileState State, const QString &Name)
 {
     const QString cr = QStringLiteral("\r");
+    const QString FileName = ShownName(Name);
     switch (State) {
     case TDataFileState::Ok:
         return {};
@@ -126,30 +79,21 @@ QString DataFileMessage(TDataFileState State, const QString &FileName)
         return QStringLiteral("Файл не доступен!") + cr + FileName;
     case TDataFileState::BadFormat:
         return QStringLiteral("Неверный формат файла") + cr + FileName;
-    case TDataFileState::BadName: {
-        QString shown = FileName;
-        for (QChar &c : shown)
-            if (c.isLowSurrogate() && c.unicode() >= 0xDC80 && c.unicode() <= 0xDCFF)
-                c = QChar(0xFFFD);
-        return QStringLiteral("Имя файла не в кодировке UTF-8: программа не может открыть файл под этим именем.\r"
-                              "Переименуйте файл.") +
-               cr + shown;
-    }
     }
     return {};
 }
 
 QString BackupFolderFor(const QString &PathBak, const QString &DataFile)
 {
-    if (!PathBak.isEmpty() && QFileInfo(PathBak).isDir())
-        return WithSeparator(QFileInfo(PathBak).absoluteFilePath());
-    return WithSeparator(QFileInfo(DataFile).absolutePath());
+    if (!PathBak.isEmpty() && IsFolder(PathBak))
+        return WithSeparator(AbsoluteName(PathBak));
+    return WithSeparator(AbsoluteFolderOf(DataFile));
 }
 
 QString ReserveFolderFor(const QString &PathReserve, const QString &DefaultFolder)
 {
-    if (!PathReserve.isEmpty() && QFileInfo(PathReserve).isDir())
-        return WithSeparator(QFileInfo(PathReserve).absoluteFilePath());
+    if (!PathReserve.isEmpty() && IsFolder(PathReserve))
+        return WithSeparator(AbsoluteName(PathReserve));
     return WithSeparator(DefaultFolder);
 }
 
@@ -172,8 +116,8 @@ TBackupNames BackupNamesFor(const QString &Target, const QString &BackupFolder, 
 
 bool MoveFileReport(const QString &Source, const QString &Target, TNoticeHost &Host)
 {
-    bool done = MoveFileReplace(Source, Target) && !QFileInfo::exists(Source);
-    if (!done && QFileInfo::exists(Source))
+    bool done = MoveFileReplace(Source, Target) && !PathExists(Source);
+    if (!done && PathExists(Source))
         done = CopyFile(Source, Target, false) && TSysEnv::Remove(Source);
     if (!done)
         Host.Notice(CopyErrorText(Source, Target));
@@ -200,15 +144,15 @@ bool Stage(TStaged &s)
 int ModeOf(const QString &file)
 {
     struct stat st {};
-    return ::stat(QFile::encodeName(file).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+    return ::stat(EncodeSystemName(file).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
 }
 
 } // namespace
 
 QString DiskFullText(const QString &Folder, const QString &DataFile)
 {
-    return QStringLiteral("Недостаточно места на диске «") + MountPointOf(Folder) +
-           QStringLiteral("» для сохранения файла данных!\r") + DataFile;
+    return QStringLiteral("Недостаточно места на диске «") + ShownName(MountPointOf(Folder)) +
+           QStringLiteral("» для сохранения файла данных!\r") + ShownName(DataFile);
 }
 
 bool InstallDataFile(const QString &Z, const TBackupNames &Names, TNoticeHost &Host)
@@ -216,8 +160,8 @@ bool InstallDataFile(const QString &Z, const TBackupNames &Names, TNoticeHost &H
     const int noSpace = TSysEnv::NoSpaceCount();
     const QString &T = Names.Target;
     const QString &B = Names.Backup;
-    const bool hadT = QFileInfo::exists(T);
-    const bool hadB = QFileInfo::exists(B);
+    const bool hadT = PathExists(T);
+    const bool hadB = PathExists(B);
     RemoveSaveLeftovers(T);
     if (hadT)
         RemoveSaveLeftovers(B);
@@ -225,13 +169,13 @@ bool InstallDataFile(const QString &Z, const TBackupNames &Names, TNoticeHost &H
     // The reserve copies move on when B is at least a day newer than R1.
     bool rotate = false;
     if (hadB) {
-        const QString reserve = QFileInfo(Names.Reserve1).absolutePath();
-        if (!QFileInfo::exists(reserve)) {
+        const QString reserve = AbsoluteFolderOf(Names.Reserve1);
+        if (!PathExists(reserve)) {
             // A new reserve folder is the user's own, as the copies are.
-            QDir().mkpath(QFileInfo(reserve).absolutePath());
-            ::mkdir(QFile::encodeName(reserve).constData(), 0700);
+            MakeFolders(AbsoluteFolderOf(reserve));
+            MakeFolder(reserve, 0700);
         }
-        rotate = QFileInfo(reserve).isDir() && AgeDays(B, Names.Reserve1) >= 1.0;
+        rotate = IsFolder(reserve) && AgeDays(B, Names.Reserve1) >= 1.0;
         if (rotate) {
             RemoveSaveLeftovers(Names.Reserve1);
             RemoveSaveLeftovers(Names.Reserve2);
@@ -242,7 +186,7 @@ bool InstallDataFile(const QString &Z, const TBackupNames &Names, TNoticeHost &H
     TStaged *all[] = {&newT, &newB, &newR1, &newR2};
     // A copy or rename that failed: a full disk is named as such.
     auto failed = [&](const QString &from, const QString &to) {
-        Host.Notice(TSysEnv::NoSpaceCount() != noSpace ? DiskFullText(QFileInfo(to).absolutePath(), T)
+        Host.Notice(TSysEnv::NoSpaceCount() != noSpace ? DiskFullText(AbsoluteFolderOf(to), T)
                                                        : CopyErrorText(from, to));
     };
     auto discard = [&] {
@@ -260,10 +204,10 @@ bool InstallDataFile(const QString &Z, const TBackupNames &Names, TNoticeHost &H
     // The new data file keeps the old one's permissions; a first one is private.
     const int mode = hadT ? ModeOf(T) : 0600;
     if (mode >= 0)
-        ::chmod(QFile::encodeName(newT.Staging).constData(), mode_t(mode));
+        ChangeMode(newT.Staging, mode);
     const bool staged = (!hadT || Stage(newB) || (failed(T, B), false)) &&
                         (!rotate || Stage(newR1) || (failed(B, Names.Reserve1), false)) &&
-                        (!rotate || !QFileInfo::exists(Names.Reserve1) || Stage(newR2) ||
+                        (!rotate || !PathExists(Names.Reserve1) || Stage(newR2) ||
                          (failed(Names.Reserve1, Names.Reserve2), false));
     if (!staged) {
         discard();
@@ -277,7 +221,7 @@ bool InstallDataFile(const QString &Z, const TBackupNames &Names, TNoticeHost &H
         return false;
     }
     newT.Ready = false;
-    TSysEnv::SyncFolder(QFileInfo(T).absolutePath());
+    TSysEnv::SyncFolder(AbsoluteFolderOf(T));
     TSysEnv::Remove(Z);
 
     // Then the chain, oldest first, so that a failure leaves every copy not
@@ -300,22 +244,25 @@ bool InstallDataFile(const QString &Z, const TBackupNames &Names, TNoticeHost &H
 
 bool ReplaceDataFile(const QString &Z, const QString &Target)
 {
-    const int mode = QFileInfo::exists(Target) ? ModeOf(Target) : 0600;
+    const int mode = PathExists(Target) ? ModeOf(Target) : 0600;
     if (mode >= 0)
-        ::chmod(QFile::encodeName(Z).constData(), mode_t(mode));
+        ChangeMode(Z, mode);
     return MoveFileReplace(Z, Target);
 }
 
 void RemoveSaveLeftovers(const QString &File)
 {
-    const QFileInfo info(File);
-    const QDir folder = info.absoluteDir();
-    const QString staging = QStringLiteral(".~") + info.fileName();
+    const QString folder = AbsoluteFolderOf(File);
+    const QString staging = QStringLiteral(".~") + QFileInfo(File).fileName();
     // The staging copy itself, and the temporary files of copies into the
-    // file and into its staging name (a dot and six characters).
-    for (const QString &name :
-         folder.entryList({staging, staging + QStringLiteral(".??????")}, QDir::Files | QDir::Hidden | QDir::System))
-        TSysEnv::Remove(folder.filePath(name));
+    // file and into its staging name (a dot and six characters). Compared as
+    // text, not as a pattern: the file's own name may hold '*', '?' or '['.
+    for (const TFolderEntry &e : FolderEntries(folder)) {
+        const bool temporary = e.Name.size() == staging.size() + 7 && e.Name.startsWith(staging) &&
+                               e.Name[staging.size()] == u'.';
+        if (!e.Folder && (e.Name == staging || temporary))
+            TSysEnv::Remove(folder + u'/' + e.Name);
+    }
 }
 
 void RemoveTempLeftovers(const QString &TempFolder)
@@ -323,23 +270,23 @@ void RemoveTempLeftovers(const QString &TempFolder)
     if (TempFolder.isEmpty())
         return;
     RemoveStaleTempFiles(TempFolder);
-    const QDir folder(TempFolder);
-    for (const QString &name :
-         folder.entryList({QStringLiteral("~~.bak"), QStringLiteral("~~.bak.??????")}, QDir::Files | QDir::Hidden))
-        TSysEnv::Remove(folder.filePath(name));
+    const QString folder = WithSeparator(TempFolder);
+    for (const TFolderEntry &e : FolderEntries(TempFolder, {QStringLiteral("~~.bak"), QStringLiteral("~~.bak.??????")}))
+        if (!e.Folder)
+            TSysEnv::Remove(folder + e.Name);
 }
 
 bool MoveFolderContents(const QString &From, const QString &To)
 {
     bool ok = true;
-    const QDir from(From);
-    for (const QFileInfo &entry : from.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)) {
-        const QString target = QDir(To).filePath(entry.fileName());
-        if (entry.isDir() && !entry.isSymLink()) {
-            ok = QDir().mkpath(target) && MoveFolderContents(entry.absoluteFilePath(), target) && ok;
-            QDir().rmdir(entry.absoluteFilePath());
+    for (const TFolderEntry &entry : FolderEntries(From)) {
+        const QString source = WithSeparator(From) + entry.Name;
+        const QString target = WithSeparator(To) + entry.Name;
+        if (entry.Folder && !entry.Link) {
+            ok = MakeFolders(target) && MoveFolderContents(source, target) && ok;
+            RemoveFolder(source);
         } else {
-            ok = MoveFileReplace(entry.absoluteFilePath(), target) && ok;
+            ok = MoveFileReplace(source, target) && ok;
         }
     }
     return ok;

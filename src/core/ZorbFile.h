@@ -38,19 +38,11 @@ enum class TDataFileState {
     BadExtension, // "Файл должен иметь расширение .den"
     NotReadable,  // "Файл не доступен!"
     BadFormat,    // "Неверный формат файла": the first two bytes are not "PK"
-    BadName,      // "Имя файла не в кодировке UTF-8…": bytes the name cannot carry (DecodeSystemName)
 };
 
-// A file name as the system gives it (the command line): decoded as Qt's
-// file functions do, except that bytes Qt cannot hand back (not UTF-8) are
-// kept as U+DC80..U+DCFF, so that such a name is told apart from a missing
-// file instead of turning into another name.
-QString DecodeSystemName(const QByteArray &Bytes);
-// True when Name holds bytes DecodeSystemName kept (a lone surrogate).
-bool NameHasLostBytes(const QString &Name);
-
 TDataFileState DataFileState(const QString &FileName);
-// The notice for a failed check ("...\r" + FileName); empty for Ok.
+// The notice for a failed check ("...\r" + FileName, shown readably: a
+// byte that is not UTF-8 as U+FFFD); empty for Ok.
 QString DataFileMessage(TDataFileState State, const QString &FileName);
 
 // PathBak when it names an existing folder, else the data file's folder; with

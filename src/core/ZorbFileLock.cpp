@@ -1,8 +1,9 @@
 // The lock of an open data file (TDataFileLock, see ZorbFile.h).
 #include "core/ZorbFile.h"
 #include "platform/system/SysEnv.h"
+#include "platform/system/SysFiles.h"
+#include "platform/system/SysNames.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QSysInfo>
 
@@ -20,8 +21,7 @@ namespace {
 
 QString LockFileOf(const QString &file)
 {
-    const QFileInfo info(file);
-    return info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".lock");
+    return AbsoluteFolderOf(file) + QStringLiteral("/.") + QFileInfo(file).fileName() + QStringLiteral(".lock");
 }
 
 QString UserName()
@@ -52,7 +52,7 @@ bool TDataFileLock::Acquire(const QString &File, QString &Holder)
     Holder.clear();
     error_ = 0;
     const QString lockFile = LockFileOf(File);
-    const QByteArray path = QFile::encodeName(lockFile);
+    const QByteArray path = EncodeSystemName(lockFile);
     for (int attempt = 0; attempt < 5; ++attempt) {
         int fd = TSysEnv::Open(lockFile, O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
         // Another user's lock file is locked just as well through a reading
@@ -67,7 +67,7 @@ bool TDataFileLock::Acquire(const QString &File, QString &Holder)
             // A folder that takes no new file takes no new data file either:
             // no copy can write there, so none needs keeping out.
             if (unwritable) {
-                file_ = QFileInfo(File).absoluteFilePath();
+                file_ = AbsoluteName(File);
                 return true;
             }
             Holder.clear();
@@ -100,7 +100,7 @@ bool TDataFileLock::Acquire(const QString &File, QString &Holder)
             // Locked all the same; only the holder's name is missing.
         }
         fd_ = fd;
-        file_ = QFileInfo(File).absoluteFilePath();
+        file_ = AbsoluteName(File);
         lockFile_ = lockFile;
         return true;
     }
@@ -112,7 +112,7 @@ void TDataFileLock::Release()
     if (fd_ >= 0) {
         // Removed while still locked, so no other copy takes a lock on a
         // file that is about to vanish unnoticed (it checks the name).
-        ::unlink(QFile::encodeName(lockFile_).constData());
+        ::unlink(EncodeSystemName(lockFile_).constData());
         ::close(fd_);
     }
     fd_ = -1;
@@ -136,28 +136,28 @@ void TDataFileLock::Take(TDataFileLock &Other)
 bool DataFileWritable(const QString &File)
 {
     // The file's own mode does not matter: the new archive is renamed over it.
-    return ::access(QFile::encodeName(QFileInfo(File).absolutePath()).constData(), W_OK | X_OK) == 0;
+    return PathAccessible(AbsoluteFolderOf(File), W_OK | X_OK);
 }
 
 QString ReadOnlyDataFileText(const QString &File)
 {
     return QStringLiteral("Файл данных открыт только для чтения: в его папку нельзя записать.\r"
                           "Чтобы сохранить изменения, выберите «Сохранить как…».\r") +
-           File;
+           ShownName(File);
 }
 
 QString LockFailedText(const QString &File, int Error)
 {
     return QStringLiteral("Не удалось заблокировать файл данных от записи другой копией программы (%1).\r")
                .arg(QString::fromLocal8Bit(std::strerror(Error))) +
-           File;
+           ShownName(File);
 }
 
 QString LockedFileText(const QString &File, const QString &Holder)
 {
     return QStringLiteral("Файл данных открыт в другой копии программы") +
            (Holder.isEmpty() ? QString() : QStringLiteral(" (") + Holder + u')') +
-           QStringLiteral(".\rЗакройте его там и откройте снова.\r") + File;
+           QStringLiteral(".\rЗакройте его там и откройте снова.\r") + ShownName(File);
 }
 
 } // namespace zorbel

@@ -72,7 +72,7 @@ TDataZip::TExtractResult TDataZip::ExtractDataSet(const QString &DestDir)
     for (int i = 0; i < zip_->Count(); ++i)
         if (zip_->Entry(i).FullName().compare(own, Qt::CaseInsensitive) == 0)
             ++r.Wanted;
-    const qint64 free = TSysEnv::FreeBytes(QFileInfo::exists(DestDir) ? DestDir : QFileInfo(DestDir).absolutePath());
+    const qint64 free = TSysEnv::FreeBytes(PathExists(DestDir) ? DestDir : AbsoluteFolderOf(DestDir));
     qint64 bound = DataSetSizeBound;
     if (free >= 0 && free - FreeSpaceMargin < bound) {
         bound = std::max<qint64>(free - FreeSpaceMargin, 1);
@@ -125,7 +125,7 @@ int TDataZip::ExtractTemplate(const QString &DestDir)
 int TDataZip::PackFolder(const QString &Folder, const QString &Archive, const QString &Password)
 {
     TSysEnv::Remove(Archive);
-    if (QFileInfo::exists(Archive))
+    if (PathExists(Archive))
         return 0;
     int n = 0;
     packed_ = {};

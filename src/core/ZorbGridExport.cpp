@@ -486,7 +486,7 @@ bool ExportGridToXls(TDataSet *data, const TGridExportLayout &layout, const QStr
         // Only the grid's position: the file is written or its failure reported.
     }
     data->EnableControls();
-    return ok && QFileInfo::exists(fileName);
+    return ok && PathExists(fileName);
 }
 
 } // namespace zorbel

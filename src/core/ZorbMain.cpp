@@ -12,6 +12,7 @@
 #include "platform/system/EndSignals.h"
 #include "platform/system/InstanceMutex.h"
 #include "platform/system/Registry.h"
+#include "platform/system/SysFiles.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -125,16 +126,23 @@ TFormMain::TFormMain(const QStringList &Args, const QString &ProgramFolder)
     ArrangeTabOrder();
     Vzp = std::make_unique<TDataZip>();
     Vzp->OnBadPassword = [this](int FileIndex, QString &NewPassword) { VzpBadPassword(FileIndex, NewPassword); };
+    // Qt's dialogs take and give names through its lossy decoder: they start
+    // from the name as shown, and what they give back is found on disk by
+    // DialogFileName.
     ExecuteSaveDialog = [this](QString &FileName) {
-        FileName = QFileDialog::getSaveFileName(this, U("Сохранение данных в архиве"), FileName,
+        FileName = QFileDialog::getSaveFileName(this, U("Сохранение данных в архиве"), ShownName(FileName),
                                                 QStringLiteral("*.den"));
         if (!FileName.isEmpty() && QFileInfo(FileName).suffix().isEmpty())
             FileName += QStringLiteral(".den");
         return !FileName.isEmpty();
     };
     ExecuteOpenDialog = [this](QString &FileName) {
-        FileName = QFileDialog::getOpenFileName(this, U("Открыть *den-ежный файл"), FileName,
-                                                QStringLiteral("*.den"));
+        // Any name is taken back: the dialog's own check of an existing file
+        // would turn down a name it cannot reach; OpenPath checks it.
+        QFileDialog box(this, U("Открыть *den-ежный файл"), ShownName(FileName), QStringLiteral("*.den"));
+        box.setAcceptMode(QFileDialog::AcceptOpen);
+        box.setFileMode(QFileDialog::AnyFile);
+        FileName = box.exec() == QDialog::Accepted ? box.selectedFiles().value(0) : QString();
         return !FileName.isEmpty();
     };
     OpenHelpFile = [](const QString &FileName) { return QDesktopServices::openUrl(QUrl::fromLocalFile(FileName)); };
@@ -282,11 +290,11 @@ void TFormMain::FormCreate(TObject *)
         return;
     }
     // The decrypted tables are no one else's to read.
-    ::chmod(QFile::encodeName(WorkDir).constData(), 0700);
+    ChangeMode(WorkDir, 0700);
     RemoveTempLeftovers(TempDir);
 
     HelpFile = QDir(programFolder_).filePath(QStringLiteral("Zorbel.Hlp"));
-    mManual->SetVisible(QFileInfo::exists(HelpFile));
+    mManual->SetVisible(PathExists(HelpFile));
     Application().SetHelpFile(mManual->Visible() ? HelpFile : QString());
 
     // The period's bounds a hundred years around today (29 February taken as
@@ -301,9 +309,7 @@ void TFormMain::FormCreate(TObject *)
 
     const QString arg1 = args_.value(0);
     if (!arg1.isEmpty()) {
-        // A name whose bytes are not UTF-8 names an existing file the
-        // program cannot reach, not a missing one.
-        if (QFileInfo::exists(arg1) || NameHasLostBytes(arg1)) {
+        if (PathExists(arg1)) {
             if (!CheckDataFile(arg1, true))
                 return;
             SetCaption(arg1);
@@ -325,7 +331,7 @@ void TFormMain::FormCreate(TObject *)
         splash_->Pb->SetMax(4);
         splash_->Pb->SetPosition(0);
         if (!Caption().isEmpty())
-            SetCaption(QFileInfo(Caption()).absoluteFilePath());
+            SetCaption(AbsoluteName(Caption()));
 
         QString recent;
         LoadSettings(recent);
@@ -423,8 +429,8 @@ void TFormMain::WMDropFiles(const QStringList &Files)
 {
     Repaint();
     Application().BringToFront();
-    if (!Files.isEmpty() && QFileInfo::exists(Files.first().left(261)))
-        OpenPath(Files.first().left(261));
+    if (!Files.isEmpty() && PathExists(Files.first()))
+        OpenPath(Files.first());
 }
 
 // ---------------------------------------------------------------- shutdown
@@ -449,9 +455,9 @@ void TFormMain::FormCloseQuery(TObject *, bool &CanClose)
     StartingOrClosing = true;
     ButRemCloseClick(this);
     // A file whose password box was cancelled stays the one offered next time.
-    const QString recent = QFileInfo::exists(Caption())         ? Caption()
-                           : QFileInfo::exists(unopenedFile_) ? unopenedFile_
-                                                              : QString();
+    const QString recent = PathExists(Caption())         ? Caption()
+                           : PathExists(unopenedFile_) ? unopenedFile_
+                                                       : QString();
     if (!SaveDataFile(false, false) && !endingSession_ && !SaveFailedOnClose()) {
         CanClose = false;
         StartingOrClosing = false;
@@ -573,7 +579,7 @@ void TFormMain::mCloseNotSaveClick(TObject *)
 
 void TFormMain::mManualClick(TObject *)
 {
-    if (!HelpFile.isEmpty() && QFileInfo::exists(HelpFile) && OpenHelpFile)
+    if (!HelpFile.isEmpty() && PathExists(HelpFile) && OpenHelpFile)
         OpenHelpFile(HelpFile);
 }
 

@@ -163,6 +163,9 @@ public:
     // writes nothing and sets saveCancelled_, which is no failure to report.
     bool SaveDataFile(bool SaveAs, bool StayOpen);
     void OpenPath(const QString &FileName);
+    // The file a file dialog's answer names on disk (ReachableName); empty,
+    // after telling the user, when several names look the same as it.
+    QString DialogFileName(const QString &Chosen);
     // Posts every table's pending edit. False, after telling the user, when
     // one fails: the edit stays in its table, never dropped, and a save or
     // the exit waits for the user to correct or cancel it.

@@ -1,6 +1,7 @@
 // Saving any grid of the program to a comma, text or spreadsheet file: the
 // grid is described for the window-free writers, the user picks the file.
 #include "core/TulnDlg.h"
+#include "platform/system/SysPaths.h"
 #include "core/ZorbGridExport.h"
 #include "core/ZorbMain.h"
 #include "core/ZorbText.h"
@@ -78,7 +79,7 @@ void TFormMain::SaveGridToFile(TDBGrid *Grid)
     TDataSet *data = source ? source->DataSet() : nullptr;
     if (!data || !data->Active() || data->IsEmpty())
         return;
-    QString folder = SaveDir.isEmpty() ? QFileInfo(DataFileName()).absolutePath() : SaveDir;
+    QString folder = SaveDir.isEmpty() ? AbsoluteFolderOf(DataFileName()) : SaveDir;
     QString name = folder;
     int type = 1; // 1 comma, 2 text, 3 spreadsheet
     if (ExecuteExportDialog) {
@@ -88,8 +89,9 @@ void TFormMain::SaveGridToFile(TDBGrid *Grid)
         const QStringList filters = {QStringLiteral("Comma files (*.csv)"), QStringLiteral("Text files (*.txt)"),
                                      QStringLiteral("Excel files (*.xls)")};
         QString chosen;
-        name = QFileDialog::getSaveFileName(this, U("Сохранение в файл %1 строк").arg(data->RecordCount()), folder,
-                                            filters.join(QStringLiteral(";;")), &chosen);
+        name = QFileDialog::getSaveFileName(this, U("Сохранение в файл %1 строк").arg(data->RecordCount()),
+                                            ShownName(folder), filters.join(QStringLiteral(";;")), &chosen);
+        name = ReachableDialogName(name);
         if (name.isEmpty())
             return;
         type = int(filters.indexOf(chosen)) + 1;

@@ -216,7 +216,7 @@ bool TFormMain::UnpackToStage(const QString &FileName)
             ShowNotice(TooLargeText(FileName, stageDir_, unpacked.DiskBound), false);
         } else if (passwordCancelled_) {
             // Not an error of the file: it stays the one offered next time.
-            unopenedFile_ = QFileInfo(FileName).absoluteFilePath();
+            unopenedFile_ = AbsoluteName(FileName);
             ShowNotice(U("Файл не открыт: пароль не введён.\r") + FileName, false);
         } else {
             ShowNotice(U("Ошибка распаковки файла данных!\r") + FileName, false);
@@ -232,7 +232,7 @@ bool TFormMain::UnpackToStage(const QString &FileName)
 bool TFormMain::StageHoldsDataSet() const
 {
     const QString file = QDir(stageDir_).filePath(QString::fromLatin1(TDatabase::DatabaseFileName));
-    if (!QFileInfo(file).isFile())
+    if (!IsRegularFile(file))
         return false;
     try {
         TDatabase db;
@@ -289,7 +289,7 @@ bool TFormMain::OpenStaged(const QString &FileName)
     if (Dm->CheckedWhole() && Dm->Sound())
         TKnownContents().Remember(contents, Dm->ContentsYearsFilled());
     fileLock_.Take(openingLock_);
-    SetCaption(QFileInfo(FileName).absoluteFilePath());
+    SetCaption(AbsoluteName(FileName));
     unopenedFile_.clear();
     // A file on a read-only disk or share, or in someone else's folder,
     // opens all the same; its changes can go only into another file.
@@ -300,7 +300,7 @@ bool TFormMain::OpenStaged(const QString &FileName)
 
 bool TFormMain::OpenDataFile(const QString &FileName)
 {
-    if (!QFileInfo::exists(FileName))
+    if (!PathExists(FileName))
         return false;
     if (!LockDataFile(FileName, openingLock_) || !UnpackToStage(FileName)) {
         openingLock_.Release();
@@ -312,13 +312,13 @@ bool TFormMain::OpenDataFile(const QString &FileName)
 
 bool TFormMain::HoldsLockOf(const QString &File) const
 {
-    const QString file = QFileInfo(File).absoluteFilePath();
+    const QString file = AbsoluteName(File);
     return !file.isEmpty() && (file == fileLock_.File() || file == openingLock_.File());
 }
 
 bool TFormMain::LockDataFile(const QString &FileName, TDataFileLock &Lock)
 {
-    if (QFileInfo(FileName).absoluteFilePath() == fileLock_.File()) {
+    if (AbsoluteName(FileName) == fileLock_.File()) {
         Lock.Take(fileLock_);
         return true;
     }
@@ -402,7 +402,7 @@ void TFormMain::OpenPath(const QString &FileName)
         return;
     // Not opened after all: the open data set keeps its own file's lock.
     const auto keepOpen = [this] {
-        if (!Caption().isEmpty() && openingLock_.File() == QFileInfo(Caption()).absoluteFilePath())
+        if (!Caption().isEmpty() && openingLock_.File() == AbsoluteName(Caption()))
             fileLock_.Take(openingLock_);
         openingLock_.Release();
     };
@@ -437,9 +437,14 @@ void TFormMain::mOpenClick(TObject *)
 {
     Repaint();
     QString name;
-    if (ExecuteOpenDialog && ExecuteOpenDialog(name) && !name.isEmpty())
-        OpenPath(name);
+    if (ExecuteOpenDialog && ExecuteOpenDialog(name) && !name.isEmpty()) {
+        name = DialogFileName(name);
+        if (!name.isEmpty())
+            OpenPath(name);
+    }
 }
+
+QString TFormMain::DialogFileName(const QString &Chosen) { return ReachableDialogName(Chosen); }
 
 void TFormMain::mNewClick(TObject *) { NewFromTemplate(); }
 
@@ -466,7 +471,7 @@ bool TFormMain::SaveDataFile(bool SaveAs, bool StayOpen)
         CancelPendingEdits();
     }
     const int categories = Dm->Tb_Items.Active() ? Dm->Tb_Items.RecordCount() : 0;
-    if (!Dm->Modified() && !Caption().isEmpty() && !QFileInfo::exists(Caption()))
+    if (!Dm->Modified() && !Caption().isEmpty() && !PathExists(Caption()))
         Dm->SetModified(true);
     if (!Dm->Modified() && !SaveAs) {
         if (!StayOpen)
@@ -478,19 +483,19 @@ bool TFormMain::SaveDataFile(bool SaveAs, bool StayOpen)
     const QString c0 = Caption();
     ResetZipper();
     QString target = Caption();
-    if ((SaveAs || !QFileInfo::exists(target)) && endingSession_) {
+    if ((SaveAs || !PathExists(target)) && endingSession_) {
         // The session ends: no one answers a dialog, and a data set that
         // has no file has nowhere to go.
         CloseAndClearData();
         return true;
     }
-    if (SaveAs || !QFileInfo::exists(target)) {
+    if (SaveAs || !PathExists(target)) {
         QString chosen = target;
-        target = ExecuteSaveDialog && ExecuteSaveDialog(chosen) ? chosen : QString();
+        target = ExecuteSaveDialog && ExecuteSaveDialog(chosen) ? DialogFileName(chosen) : QString();
         if (!SaveAs && target.isEmpty() && Dm->Modified() && categories > 3) {
             ShowNotice(U("Внимание! Данные будут утеряны! Сохраните свою работу!!!"), false);
             chosen = Caption();
-            target = ExecuteSaveDialog && ExecuteSaveDialog(chosen) ? chosen : QString();
+            target = ExecuteSaveDialog && ExecuteSaveDialog(chosen) ? DialogFileName(chosen) : QString();
         }
     }
     saveCancelled_ = target.isEmpty();
@@ -505,10 +510,10 @@ bool TFormMain::SaveDataFile(bool SaveAs, bool StayOpen)
         }
         return false;
     }
-    target = QFileInfo(target).absoluteFilePath();
+    target = AbsoluteName(target);
     // A data set without a file (or whose file is gone) belongs to the file
     // its save writes; save as of a data set that has a file writes a copy.
-    const bool ties = c0.isEmpty() || (!SaveAs && !QFileInfo::exists(c0));
+    const bool ties = c0.isEmpty() || (!SaveAs && !PathExists(c0));
 
     // A file another copy has open is not written over.
     TDataFileLock targetLock;
@@ -630,7 +635,7 @@ void TFormMain::RememberPacked()
 
 void TFormMain::PackAndRezip()
 {
-    if (!PackOnClose || Caption().isEmpty() || !QFileInfo::exists(Caption()))
+    if (!PackOnClose || Caption().isEmpty() || !PathExists(Caption()))
         return;
     try {
         Dm->Db.Open();
@@ -654,7 +659,7 @@ void TFormMain::PackAndRezip()
 bool TFormMain::AskPassword(const QString &FileName, bool Change)
 {
     const QString title = FileName.isEmpty() ? U("Пароль") + QStringLiteral(":")
-                                             : U("Пароль") + U(" для ") + QFileInfo(FileName).fileName();
+                                             : U("Пароль") + U(" для ") + ShownName(QFileInfo(FileName).fileName());
     QString text = FilePassword;
     if (!AskPasswordBox(title, text, false))
         return false;

@@ -2,6 +2,7 @@
 
 #include "platform/dataset/DataSet.h"
 #include "export/RepImgCtrl.h"
+#include "platform/system/SysPaths.h"
 #include "report/RepCtrls.h"
 #include "report/RepReport.h"
 
@@ -400,7 +401,7 @@ bool TRepGHTMLDocumentFilter::WritePicture(TRepPrintable &control, int left, int
     const QString link = dir.isEmpty() ? name : QDir::cleanPath(dir) + QLatin1Char('/') + name;
     // A relative link and file are relative to the document's folder, not to
     // the process's current folder.
-    const QString docFolder = OutputName.isEmpty() ? QString() : QFileInfo(OutputName).absolutePath();
+    const QString docFolder = OutputName.isEmpty() ? QString() : AbsoluteFolderOf(OutputName);
     const QString file = QDir::isAbsolutePath(link) || docFolder.isEmpty() ? link : docFolder + QLatin1Char('/') + link;
     TFileReplacer out(file, true, false); // one of many: see TFileReplacer
     out.Write(EncodeJpeg(bitmap));

@@ -3,6 +3,7 @@
 
 #include "report/RepFilter.h"
 #include "report/RepPrintDialog.h"
+#include "platform/system/SysPaths.h"
 #include "report/RepProgress.h"
 #include "report/RepReport.h"
 #include "report/RepTextSearch.h"
@@ -206,7 +207,7 @@ bool RunDesktopFileDialog(bool save, const QString &title, const QString &filter
         const QString suffix = pattern.section(QLatin1Char('.'), -1);
         suffixes << (pattern.startsWith(QLatin1String("*.")) && !suffix.contains(QLatin1Char('*')) ? suffix : QString());
     }
-    QFileDialog box(QApplication::activeWindow(), title, fileName, qtFilter);
+    QFileDialog box(QApplication::activeWindow(), title, ShownName(fileName), qtFilter);
     box.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     box.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     if (save) {
@@ -219,7 +220,13 @@ bool RunDesktopFileDialog(bool save, const QString &title, const QString &filter
         fileName.clear();
         return false;
     }
-    fileName = box.selectedFiles().first();
+    // Qt lists names whose bytes are not UTF-8 with U+FFFD: the file meant.
+    bool ambiguous = false;
+    fileName = ReachableName(box.selectedFiles().first(), &ambiguous);
+    if (ambiguous)
+        Application().ShowException(ERepError(
+            QStringLiteral("В папке несколько файлов с именами, которые выглядят так же, как выбранное: "
+                           "программа не может узнать, какое из них выбрано.")));
     filterIndex = std::max(1, int(entries.indexOf(box.selectedNameFilter())) + 1);
     return !fileName.isEmpty();
 }
@@ -583,7 +590,7 @@ void TRepStandardPreview::SaveClick()
 
 bool TRepStandardPreview::LoadFile(const QString &fileName)
 {
-    if (!QFile::exists(fileName)) {
+    if (!PathExists(fileName)) {
         Application().ShowException(ERepError(QStringLiteral("File does not exist")));
         return false;
     }

@@ -89,13 +89,13 @@ void TRepStream::Spill()
     const QString folder = UserTempFolder();
     if (folder.isEmpty())
         throw EFCreateError(QStringLiteral("No temporary folder for the report pages"));
-    QByteArray name = QFile::encodeName(folder + QStringLiteral("REPXXXXXX"));
+    QByteArray name = EncodeSystemName(folder + QStringLiteral("REPXXXXXX"));
     const int fd = TSysEnv::OpenTemp(name);
     if (fd < 0)
         throw EFCreateError(QStringLiteral("Cannot create a temporary file for the report pages: %1")
                                 .arg(qt_error_string(errno)));
     TSysEnv::Close(fd);
-    const QString path = QFile::decodeName(name);
+    const QString path = DecodeSystemName(name);
     try {
         auto disk = std::make_unique<TFileStream>(path, fmOpenReadWrite);
         disk->WriteBuffer(memory_->Memory(), memory_->Size());

@@ -191,6 +191,62 @@ TEST_F(RstDynFoldTest, TheWindowShowsTheGroupedQuerysRowsWhetherFoldedOrNot)
     EXPECT_EQ(windowRows(duWeeks), foldedWeeks);
 }
 
+// How the engine reads one of the window's queries: the details of its plan.
+QString Plan(TDatabase &Db, TRstQueryKind Kind, const TRstConditions &C, TDateTime D1, TDateTime D2)
+{
+    TQuery q;
+    q.SetDatabase(&Db);
+    ApplyRstConditions(q, Kind, BuildRstSql(C), D1, D2);
+    TQuery plan;
+    plan.SetDatabase(&Db);
+    plan.SQL() = QStringList{QStringLiteral("explain query plan")} + q.SQL();
+    for (int i = 0; i < q.ParamCount(); ++i)
+        plan.ParamByName(q.Params()[i]->Name())->SetValue(q.Params()[i]->Value());
+    plan.Open();
+    QStringList details;
+    for (; !plan.Eof(); plan.Next())
+        details << plan.FieldByName(QStringLiteral("detail"))->AsString();
+    return details.join(u';');
+}
+
+TEST_F(RstDynFoldTest, PeriodQueriesOfEveryAccountReadTheDateIndexAlone)
+{
+    // A year of every account, realised or of every kind, by categories,
+    // accounts or people: the totals, the opening sums and the dynamics read
+    // the period's entries of the date index, never every row of the table;
+    // the list comes in date order without a sort.
+    const TDateTime from = EncodeDate(2024, 1, 1), to = EncodeDate(2024, 12, 31);
+    TRstConditions all;
+    all.Kind = 2;
+    TRstConditions realisedFood;
+    realisedFood.Itm1 = Box(100);
+    TRstConditions byPerson;
+    byPerson.Kind = 2;
+    byPerson.Distribution = TRstDistribution::Persons;
+    byPerson.Firm = Box(2, true);
+    for (const TRstConditions *c : {&all, &realisedFood, &byPerson}) {
+        for (TRstQueryKind kind : {TRstQueryKind::Res, TRstQueryKind::Sm, TRstQueryKind::BegSum, TRstQueryKind::Day,
+                                   TRstQueryKind::Mn, TRstQueryKind::Yr, TRstQueryKind::DayTerms}) {
+            const QString plan = Plan(main->Dm->Db, kind, *c, from, to);
+            EXPECT_TRUE(plan.startsWith(U("SEARCH tb_hist USING COVERING INDEX Tb_Hist_Date (Date_Real>? AND "
+                                          "Date_Real<?)")))
+                << int(kind) << ": " << plan.toStdString();
+        }
+        // The day rows come grouped as the index holds them, so the window
+        // takes the grouped query; the months need a sort and are folded.
+        TQuery day, month;
+        for (TQuery *q : {&day, &month})
+            q->SetDatabase(&main->Dm->Db);
+        ApplyRstConditions(day, TRstQueryKind::Day, BuildRstSql(*c), from, to);
+        ApplyRstConditions(month, TRstQueryKind::Mn, BuildRstSql(*c), from, to);
+        EXPECT_TRUE(GroupsWithoutSort(day));
+        EXPECT_FALSE(GroupsWithoutSort(month));
+        const QString list = Plan(main->Dm->Db, TRstQueryKind::Hs, *c, from, to);
+        EXPECT_TRUE(list.startsWith(U("SEARCH tb_hist USING INDEX Tb_Hist_Date"))) << list.toStdString();
+        EXPECT_FALSE(list.contains(U("TEMP B-TREE"))) << list.toStdString();
+    }
+}
+
 } // namespace
 
 } // namespace zorbel::test

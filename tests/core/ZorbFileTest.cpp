@@ -17,6 +17,8 @@
 #include <QProcess>
 
 #include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 namespace zorbel {
@@ -48,22 +50,22 @@ TEST(ZorbFile, CheckNamesEachFault)
     EXPECT_EQ(DataFileMessage(TDataFileState::Missing, "y"), QString::fromUtf8("Файл отсутствует!\ry"));
     EXPECT_TRUE(DataFileMessage(TDataFileState::Ok, "y").isEmpty());
 
-    // Names as the system gives them: UTF-8 as Qt decodes it, other bytes kept
-    // apart, so that such a name is never taken for a missing file.
-    const QByteArray plain = QString::fromUtf8("/tmp/счёт 1.den").toUtf8();
-    EXPECT_EQ(DecodeSystemName(plain), QString::fromUtf8("/tmp/счёт 1.den"));
-    EXPECT_FALSE(NameHasLostBytes(DecodeSystemName(plain)));
-    EXPECT_FALSE(NameHasLostBytes(QString::fromUtf8("a\U0001F600b"))); // a pair is a character
+    // A name whose bytes are not UTF-8 (made on a CP1251 or KOI8-R system)
+    // is checked like any other, and shown readably in the notice.
     for (const QByteArray &odd : {QByteArray("non\xff\xfeutf8.den"), QByteArray("\xd1.den"), QByteArray("a\xe2\x82.den"),
                                  QByteArray("\xc0\xaf.den")}) {
-        const QString name = DecodeSystemName(odd);
-        EXPECT_TRUE(NameHasLostBytes(name)) << odd.toHex().toStdString();
-        EXPECT_EQ(DataFileState(name), TDataFileState::BadName) << odd.toHex().toStdString();
-        EXPECT_TRUE(name.endsWith(".den"));
+        const QByteArray raw = EncodeSystemName(dir) + odd;
+        const int fd = ::open(raw.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, "PK\3\4", 4), 4);
+        ::close(fd);
+        const QString name = DecodeSystemName(raw);
+        EXPECT_EQ(DataFileState(name), TDataFileState::Ok) << odd.toHex().toStdString();
+        ASSERT_EQ(::unlink(raw.constData()), 0);
+        EXPECT_EQ(DataFileState(name), TDataFileState::Missing) << odd.toHex().toStdString();
     }
-    EXPECT_EQ(DataFileMessage(TDataFileState::BadName, DecodeSystemName("non\xff.den")),
-              QString::fromUtf8("Имя файла не в кодировке UTF-8: программа не может открыть файл под этим именем.\r"
-                                "Переименуйте файл.\rnon\uFFFD.den"));
+    EXPECT_EQ(DataFileMessage(TDataFileState::Missing, DecodeSystemName("non\xff.den")),
+              QString::fromUtf8("Файл отсутствует!\rnon\uFFFD.den"));
 }
 
 // The list of checked contents keeps the newest keys, ignores what it cannot

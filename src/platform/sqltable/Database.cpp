@@ -3,6 +3,7 @@
 
 #include "platform/dataset/DataSet.h"
 #include "platform/sqltable/SqlSchema.h"
+#include "platform/system/SysPaths.h"
 
 #include <QDir>
 
@@ -33,7 +34,7 @@ void TDatabase::SetConnected(bool value)
     if (value == Connected())
         return;
     if (value) {
-        if (Path().isEmpty() || !QDir(Path()).exists())
+        if (Path().isEmpty() || !IsFolder(Path()))
             throw EDatabaseError(QStringLiteral("Invalid PATH for database %1: \"%2\"").arg(databaseName_, Path()));
         db_.Open(FileName());
         return;

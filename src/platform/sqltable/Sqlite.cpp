@@ -6,6 +6,7 @@
 #include "platform/rtl/DateTime.h"
 #include "platform/rtl/StrUtils.h"
 #include "platform/sqltable/SqliteVfs.h"
+#include "platform/system/SysNames.h"
 
 #include <sqlite3.h>
 
@@ -140,7 +141,7 @@ void TSqliteDb::Open(const QString &fileName)
 {
     Close();
     sqlite3 *db = nullptr;
-    const int rc = sqlite3_open_v2(fileName.toUtf8().constData(), &db,
+    const int rc = sqlite3_open_v2(EncodeSystemName(fileName).constData(), &db,
                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, SeamVfsName());
     db_ = db;
     fileName_ = fileName;

@@ -24,7 +24,7 @@ QString UserLockFolder()
     const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     if (config.isEmpty())
         return {};
-    QDir().mkpath(config);
+    MakeFolders(config);
     return UserTempFolder(config);
 }
 
@@ -36,7 +36,7 @@ TInstanceMutex::TInstanceMutex(const QString &name, const QString &folder)
         return;
     if (!base.endsWith(QLatin1Char('/')))
         base += QLatin1Char('/');
-    const QByteArray path = QFile::encodeName(base + name + QStringLiteral(".lock"));
+    const QByteArray path = EncodeSystemName(base + name + QStringLiteral(".lock"));
     const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0)
         return;

@@ -7,7 +7,6 @@
 
 #include "platform/system/SysEnv.h"
 
-#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStandardPaths>
@@ -96,8 +95,7 @@ void TRegistry::Load()
     // A settings file past any size the program writes is never read into
     // memory (nor written back whole at exit): it is set aside like a
     // damaged one.
-    const QFileInfo info(fileName_);
-    const bool tooLarge = info.exists() && info.size() > MaxFileSize;
+    const bool tooLarge = FileSizeOf(fileName_) > MaxFileSize;
     if (tooLarge || !ReadWholeFile(fileName_, data) || data.size() > MaxFileSize) {
         if (tooLarge || data.size() > MaxFileSize) {
             const QString kept =
@@ -127,7 +125,17 @@ void TRegistry::Load()
             const QString kind = item.value(QLatin1String("kind")).toString();
             const QJsonValue data = item.value(QLatin1String("data"));
             if (kind == QLatin1String(KindNames[0]) && data.isString()) {
-                values[v.key()] = {Kind::String, data.toString()};
+                // A file name with bytes that are not UTF-8 comes back from
+                // its bytes; the text beside them is for the eye only.
+                QString text = data.toString();
+                const QJsonValue bytes = item.value(QLatin1String("bytes"));
+                if (bytes.isString()) {
+                    const auto name = QByteArray::fromBase64Encoding(bytes.toString().toLatin1(),
+                                                                     QByteArray::AbortOnBase64DecodingErrors);
+                    if (name)
+                        text = DecodeSystemName(*name);
+                }
+                values[v.key()] = {Kind::String, text};
             } else if (kind == QLatin1String(KindNames[1]) && data.isDouble()) {
                 const double d = data.toDouble();
                 if (d == std::floor(d) && d >= INT32_MIN && d <= INT32_MAX)
@@ -151,14 +159,26 @@ QByteArray TRegistry::Serialize() const
         QJsonObject values;
         for (auto v = k->begin(); v != k->end(); ++v) {
             QJsonValue data;
+            QJsonObject item;
             switch (v->kind) {
-            case Kind::String: data = v->data.toString(); break;
+            case Kind::String: {
+                // JSON text cannot carry a byte that is not UTF-8 (a file name
+                // made on another system): such a string also keeps its
+                // bytes, so the recent file reopens; every other string is
+                // stored as before.
+                const QString text = v->data.toString();
+                data = ShownName(text);
+                if (NameHasLostBytes(text))
+                    item.insert(QLatin1String("bytes"), QString::fromLatin1(EncodeSystemName(text).toBase64()));
+                break;
+            }
             case Kind::Integer: data = v->data.toInt(); break;
             case Kind::Boolean: data = v->data.toBool(); break;
             case Kind::Binary: data = QString::fromLatin1(v->data.toByteArray().toBase64()); break;
             }
-            values.insert(v.key(), QJsonObject {{QLatin1String("kind"), QLatin1String(KindNames[int(v->kind)])},
-                                                {QLatin1String("data"), data}});
+            item.insert(QLatin1String("kind"), QLatin1String(KindNames[int(v->kind)]));
+            item.insert(QLatin1String("data"), data);
+            values.insert(v.key(), item);
         }
         keys.insert(k.key(), values);
     }

@@ -24,6 +24,9 @@
 //     "keys": { "<key path>": { "<value name>": { "kind": k, "data": d } } } }
 // with k one of "string" (d a string), "integer" (d a whole number),
 // "boolean" (d true/false), "binary" (d base64 text). Key paths use "\".
+// A string holding bytes that are not UTF-8 (a file name, SysNames.h) also
+// has "bytes": its bytes in base64, read back in its place; d then shows
+// them as U+FFFD.
 #pragma once
 
 #include "platform/rtl/Exceptions.h"

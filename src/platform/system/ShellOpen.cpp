@@ -1,9 +1,12 @@
 // Shell open: the address is checked here, then handed to the launcher, by
 // default the desktop's URL handler (which needs the GUI application object).
 #include "platform/system/ShellOpen.h"
+#include "platform/system/SysPaths.h"
 
 #include <QDesktopServices>
 #include <QFileInfo>
+
+#include <unistd.h>
 
 namespace zorbel {
 
@@ -25,7 +28,7 @@ constexpr const char *RunnableSuffixes[] = {
 QString LocalPath(const QString &path)
 {
     if (path.startsWith(QLatin1String("file:"), Qt::CaseInsensitive))
-        return QUrl(path).toLocalFile();
+        return LocalFileOfUrl(QUrl(path));
     return path;
 }
 
@@ -36,10 +39,9 @@ bool IsDocumentFile(const QString &path)
     const QString local = LocalPath(path);
     if (local.isEmpty())
         return false;
-    const QFileInfo info(local);
-    if (!info.exists() || !info.isFile() || info.isExecutable())
+    if (!IsRegularFile(local) || PathAccessible(local, X_OK))
         return false;
-    const QString suffix = info.suffix().toLower();
+    const QString suffix = QFileInfo(local).suffix().toLower();
     for (const char *runnable : RunnableSuffixes)
         if (suffix == QLatin1String(runnable))
             return false;
@@ -50,7 +52,9 @@ bool ShellOpenDocument(const QString &path)
 {
     if (!IsDocumentFile(path))
         return false;
-    const QUrl url = QUrl::fromLocalFile(QFileInfo(LocalPath(path)).absoluteFilePath());
+    // From the name's bytes: QUrl::fromLocalFile would name another file
+    // when they are not UTF-8.
+    const QUrl url = QUrl::fromEncoded("file://" + EncodeSystemName(AbsoluteName(LocalPath(path))).toPercentEncoding("/"));
     return Launcher() && Launcher()(url);
 }
 

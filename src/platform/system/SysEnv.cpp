@@ -1,7 +1,7 @@
 // The real system behind the seam, and the switch to an installed environment.
 #include "platform/system/SysEnv.h"
 
-#include <QFile>
+#include "platform/system/SysNames.h"
 
 #include <atomic>
 #include <cerrno>
@@ -64,7 +64,7 @@ QDateTime TSysEnv::Now()
 int64_t TSysEnv::DiskFree(const QString &Path)
 {
     struct statvfs st {};
-    if (::statvfs(QFile::encodeName(Path).constData(), &st) != 0)
+    if (::statvfs(EncodeSystemName(Path).constData(), &st) != 0)
         return -1;
     return int64_t(st.f_bavail) * int64_t(st.f_frsize);
 }
@@ -80,7 +80,7 @@ int TSysEnv::Open(const QString &Path, int Flags, int Mode)
         return Counted(-1, false);
     int fd;
     do
-        fd = ::open(QFile::encodeName(Path).constData(), Flags | O_CLOEXEC, Mode);
+        fd = ::open(EncodeSystemName(Path).constData(), Flags | O_CLOEXEC, Mode);
     while (fd < 0 && errno == EINTR);
     return Counted(fd, fd >= 0);
 }
@@ -130,7 +130,7 @@ bool TSysEnv::Flush(int Fd)
 
 void TSysEnv::SyncFolder(const QString &Folder)
 {
-    const int fd = ::open(QFile::encodeName(Folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::open(EncodeSystemName(Folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return;
     Flush(fd);
@@ -146,12 +146,12 @@ bool TSysEnv::Truncate(int Fd, int64_t Size)
 bool TSysEnv::Rename(const QString &From, const QString &To)
 {
     return Allowed(TSysOp::Rename)
-           && ::rename(QFile::encodeName(From).constData(), QFile::encodeName(To).constData()) == 0;
+           && ::rename(EncodeSystemName(From).constData(), EncodeSystemName(To).constData()) == 0;
 }
 
 bool TSysEnv::Remove(const QString &Path)
 {
-    return Allowed(TSysOp::Remove) && ::unlink(QFile::encodeName(Path).constData()) == 0;
+    return Allowed(TSysOp::Remove) && ::unlink(EncodeSystemName(Path).constData()) == 0;
 }
 
 bool TSysEnv::Copy(int From, int To)
@@ -177,7 +177,7 @@ void TSysEnv::Close(int Fd)
 QDateTime TSysEnv::ModifiedTime(const QString &Path)
 {
     struct stat st {};
-    if (!Allowed(TSysOp::FileTime) || ::stat(QFile::encodeName(Path).constData(), &st) != 0)
+    if (!Allowed(TSysOp::FileTime) || ::stat(EncodeSystemName(Path).constData(), &st) != 0)
         return {};
     return QDateTime::fromMSecsSinceEpoch(qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000);
 }
@@ -193,7 +193,7 @@ int TSysEnv::SetModifiedTime(const QString &Path, const QDateTime &Time)
     times[0].tv_nsec = UTIME_OMIT;
     times[1].tv_sec = static_cast<time_t>(ms >= 0 ? ms / 1000 : (ms - 999) / 1000);
     times[1].tv_nsec = static_cast<long>((ms - qint64(times[1].tv_sec) * 1000) * 1000000);
-    return ::utimensat(AT_FDCWD, QFile::encodeName(Path).constData(), times, 0) == 0 ? 0 : errno;
+    return ::utimensat(AT_FDCWD, EncodeSystemName(Path).constData(), times, 0) == 0 ? 0 : errno;
 }
 
 bool TSysEnv::CopyTimes(const struct stat &From, int Fd)

@@ -13,6 +13,9 @@
 // call of an operation, ends the process there, or fixes the date), so a
 // failure between two writes or a given "today" is reproduced exactly.
 //
+// Paths are QStrings decoded from the system's bytes by SysNames.h; each call
+// encodes them back byte-exact, so any name the file system holds is reached.
+//
 // The file functions keep POSIX's conventions: -1 (or false) with errno set
 // on failure. Every call first asks Current().Fault(op); a non-zero answer is
 // the errno the call fails with, before it touches the system.

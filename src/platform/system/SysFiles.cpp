@@ -7,6 +7,7 @@
 
 #include "platform/rtl/Exceptions.h"
 #include "platform/system/SysEnv.h"
+#include "platform/system/SysNames.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,7 +23,7 @@ namespace zorbel {
 
 namespace {
 
-QByteArray Native(const QString &path) { return QFile::encodeName(path); }
+QByteArray Native(const QString &path) { return EncodeSystemName(path); }
 
 // A temporary file beside a target that replaces the target on Replace().
 // Requires: the target's folder exists. On return from the constructor Fd()
@@ -38,7 +39,7 @@ public:
     {
         TSysEnv::Close(fd_);
         if (created_ && !replaced_)
-            TSysEnv::Remove(QFile::decodeName(path_));
+            TSysEnv::Remove(DecodeSystemName(path_));
     }
     TempBeside(const TempBeside &) = delete;
     TempBeside &operator=(const TempBeside &) = delete;
@@ -59,7 +60,7 @@ public:
     // Renames the synced file over the target.
     bool Replace()
     {
-        replaced_ = TSysEnv::Rename(QFile::decodeName(path_), target_);
+        replaced_ = TSysEnv::Rename(DecodeSystemName(path_), target_);
         return replaced_;
     }
 
@@ -94,14 +95,14 @@ QString OwnPrivateFolder(const QString &folder)
 
 QString UserTempFolder(const QString &systemTemp)
 {
-    const QString base = systemTemp.isEmpty() ? QDir::tempPath() : systemTemp;
+    const QString base = systemTemp.isEmpty() ? SystemTempFolder() : systemTemp;
     // The folder may have been planted by someone else: accept only our own.
     return OwnPrivateFolder(QDir::cleanPath(base) + QStringLiteral("/zorbel-") + QString::number(::getuid()));
 }
 
 QString UserRuntimeFolder()
 {
-    const QString runtime = QFile::decodeName(qgetenv("XDG_RUNTIME_DIR"));
+    const QString runtime = DecodeSystemName(qgetenv("XDG_RUNTIME_DIR"));
     if (runtime.isEmpty() || !QDir::isAbsolutePath(runtime))
         return {};
     struct stat st {};
@@ -114,22 +115,22 @@ QString UserRuntimeFolder()
 
 QString FreshPrivateFolder(const QString &systemTemp)
 {
-    const QString base = systemTemp.isEmpty() ? QDir::tempPath() : systemTemp;
+    const QString base = systemTemp.isEmpty() ? SystemTempFolder() : systemTemp;
     QByteArray name = Native(QDir::cleanPath(base) + QStringLiteral("/zorbel-") + QString::number(::getuid()) +
                              QStringLiteral("-XXXXXX"));
     if (!::mkdtemp(name.data()))
         return {};
-    return QFile::decodeName(name) + QLatin1Char('/');
+    return DecodeSystemName(name) + QLatin1Char('/');
 }
 
 QString MountPointOf(const QString &path)
 {
-    QString folder = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    QString folder = AbsoluteName(path);
     struct stat st {};
     while (::stat(Native(folder).constData(), &st) != 0 && folder != QLatin1String("/"))
-        folder = QFileInfo(folder).absolutePath();
+        folder = AbsoluteFolderOf(folder);
     for (;;) {
-        const QString parent = QFileInfo(folder).absolutePath();
+        const QString parent = AbsoluteFolderOf(folder);
         struct stat up {};
         if (folder == QLatin1String("/") || ::stat(Native(parent).constData(), &up) != 0 || up.st_dev != st.st_dev)
             return folder;
@@ -144,7 +145,7 @@ bool CopyFile(const QString &source, const QString &target, bool failIfExists)
         return false;
     struct stat st {};
     bool ok = ::fstat(from, &st) == 0 && S_ISREG(st.st_mode);
-    if (ok && failIfExists && QFileInfo::exists(target))
+    if (ok && failIfExists && PathExists(target))
         ok = false;
     if (ok) {
         TempBeside copy(target);
@@ -175,7 +176,7 @@ TFileIdentity FileIdentity(const QString &fileName)
 
 QDateTime FileAge(const QString &fileName)
 {
-    if (QFileInfo(fileName).isDir())
+    if (IsFolder(fileName))
         return {};
     return TSysEnv::ModifiedTime(fileName);
 }
@@ -252,8 +253,8 @@ constexpr qsizetype ReplacerBuffer = 1 << 16;
 TFileReplacer::TFileReplacer(const QString &fileName, bool readable, bool synced)
     : fileName_(fileName), tempPath_(Native(fileName) + ".XXXXXX"), readable_(readable), synced_(synced)
 {
-    const QString folder = QFileInfo(fileName).absolutePath();
-    if (!QDir().mkpath(folder) || (fd_ = TSysEnv::OpenTemp(tempPath_)) < 0)
+    const QString folder = AbsoluteFolderOf(fileName);
+    if (!MakeFolders(folder) || (fd_ = TSysEnv::OpenTemp(tempPath_)) < 0)
         throw EFCreateError(QStringLiteral("Cannot create file \"%1\". %2").arg(fileName, qt_error_string(errno)));
 }
 
@@ -262,14 +263,14 @@ TFileReplacer::~TFileReplacer()
     if (fd_ >= 0)
         TSysEnv::Close(fd_);
     if (!committed_ && !tempPath_.isEmpty())
-        TSysEnv::Remove(QFile::decodeName(tempPath_));
+        TSysEnv::Remove(DecodeSystemName(tempPath_));
 }
 
 void TFileReplacer::Fail(int error)
 {
     TSysEnv::Close(fd_);
     fd_ = -1;
-    TSysEnv::Remove(QFile::decodeName(tempPath_));
+    TSysEnv::Remove(DecodeSystemName(tempPath_));
     tempPath_.clear();
     throw EWriteError(QStringLiteral("Cannot write %1: %2").arg(fileName_, qt_error_string(error)));
 }
@@ -317,11 +318,11 @@ void TFileReplacer::Commit()
     fd_ = -1;
     if (!synced)
         Fail(error);
-    if (!TSysEnv::Rename(QFile::decodeName(tempPath_), fileName_))
+    if (!TSysEnv::Rename(DecodeSystemName(tempPath_), fileName_))
         Fail(errno);
     committed_ = true;
     if (synced_)
-        TSysEnv::SyncFolder(QFileInfo(fileName_).absolutePath());
+        TSysEnv::SyncFolder(AbsoluteFolderOf(fileName_));
 }
 
 } // namespace zorbel

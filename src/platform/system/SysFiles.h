@@ -12,6 +12,8 @@
 //                carries in its external attributes)
 #pragma once
 
+#include "platform/system/SysPaths.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>

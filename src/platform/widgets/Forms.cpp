@@ -4,6 +4,7 @@
 #include "platform/widgets/Forms.h"
 #include "platform/widgets/FormsPrivate.h"
 
+#include "platform/system/SysFiles.h"
 #include "platform/widgets/Menus.h"
 
 #include <QApplication>
@@ -386,7 +387,7 @@ void TForm::dropEvent(QDropEvent *event)
     QStringList files;
     for (const QUrl &url : event->mimeData()->urls())
         if (url.isLocalFile())
-            files << url.toLocalFile();
+            files << LocalFileOfUrl(url);
     event->acceptProposedAction();
     if (!files.isEmpty() && OnDropFiles)
         DispatchEvent([&] { OnDropFiles(this, files); });

@@ -2,6 +2,7 @@
 #include "platform/system/Registry.h"
 
 #include "ChildProcess.h"
+#include "platform/system/SysNames.h"
 #include "support/FaultEnv.h"
 
 #include <QDir>
@@ -112,6 +113,50 @@ TEST_F(RegistryTest, EveryKindSurvivesTheFile)
     EXPECT_EQ(reg.GetDataSize(QStringLiteral("Calc")), 18);
     EXPECT_EQ(reg.GetDataSize(QStringLiteral("Top")), -1);
     EXPECT_FALSE(reg.ValueExists(QStringLiteral("Top")));
+}
+
+// A recent-file name whose bytes are not UTF-8 comes back byte-exact; the
+// file stays readable JSON, and a file written before reads the same.
+TEST_F(RegistryTest, AFileNameWithBytesThatAreNotUtf8SurvivesTheFile)
+{
+    const QString odd = DecodeSystemName("/home/u/p\xe0\xef\xea\xe0/non\xff\xfeutf8.den");
+    {
+        TRegistry reg(Path());
+        ASSERT_TRUE(reg.OpenKey(ZorbelKey, true));
+        reg.WriteString(QStringLiteral("Recent_Catalog"), odd);
+        reg.WriteString(QStringLiteral("Plain"), QStringLiteral("/home/u/счёт.den"));
+        reg.CloseKey();
+    }
+    const QByteArray text = FileBytes();
+    EXPECT_TRUE(text.contains("non\xef\xbf\xbd\xef\xbf\xbdutf8.den")) << text.toStdString(); // shown readably
+    EXPECT_FALSE(text.contains("non\xff")) << "the file is UTF-8 text";
+    {
+        TRegistry reg(Path());
+        ASSERT_TRUE(reg.OpenKey(ZorbelKey, false));
+        EXPECT_EQ(EncodeSystemName(reg.ReadString(QStringLiteral("Recent_Catalog"))),
+                  QByteArray("/home/u/p\xe0\xef\xea\xe0/non\xff\xfeutf8.den"));
+        EXPECT_EQ(reg.ReadString(QStringLiteral("Plain")), QStringLiteral("/home/u/счёт.den"));
+        // Written back unchanged, it stays so.
+        reg.WriteInteger(QStringLiteral("Left"), 1);
+        reg.CloseKey();
+    }
+    TRegistry again(Path());
+    ASSERT_TRUE(again.OpenKey(ZorbelKey, false));
+    EXPECT_EQ(again.ReadString(QStringLiteral("Recent_Catalog")), odd);
+
+    // A settings file of an earlier version: strings as they were, and a
+    // damaged "bytes" member falls back to the text.
+    QDir().mkpath(dir_.filePath(QStringLiteral("cfg")));
+    QFile file(Path());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(R"({"format": "zorbel-registry 1", "keys": {"Software\\Ventaro\\Zorbel": {)"
+               R"("Recent_Catalog": {"kind": "string", "data": "/home/u/Семья.den"},)"
+               R"("Odd": {"kind": "string", "data": "a\ufffd.den", "bytes": "!!not base64"}}}})");
+    file.close();
+    TRegistry old(Path());
+    ASSERT_TRUE(old.OpenKey(ZorbelKey, false));
+    EXPECT_EQ(old.ReadString(QStringLiteral("Recent_Catalog")), QStringLiteral("/home/u/Семья.den"));
+    EXPECT_EQ(old.ReadString(QStringLiteral("Odd")), QString::fromUtf8("a\uFFFD.den"));
 }
 
 TEST_F(RegistryTest, ReadingAnotherKindRaisesButDoubleWordsAreInterchangeable)

@@ -1,5 +1,6 @@
 // Controls: alignment, speed-button groups, item lists with objects, page and
 // tab controls, status bar, owner drawing, drag and drop, cursor guard.
+#include "platform/system/SysNames.h"
 #include "platform/widgets/Buttons.h"
 #include "platform/widgets/ComCtrls.h"
 #include "platform/widgets/ExtCtrls.h"
@@ -474,6 +475,17 @@ TEST(DragDropTest, FilesDroppedOnTheMainWindowReachOnDropFiles)
     QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&form, &drop);
     EXPECT_EQ(files, QStringList{QStringLiteral("/home/user/Семья.den")});
+
+    // A name made on a CP1251 system: its bytes, not another name.
+    QMimeData odd;
+    odd.setData(QStringLiteral("text/uri-list"), "file:///home/user/%D1%E5%EC%FC%FF.den\r\n");
+    files.clear();
+    QDragEnterEvent oddEnter(QPoint(5, 5), Qt::CopyAction, &odd, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&form, &oddEnter);
+    QDropEvent oddDrop(QPointF(5, 5), Qt::CopyAction, &odd, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&form, &oddDrop);
+    ASSERT_EQ(files.size(), 1);
+    EXPECT_EQ(EncodeSystemName(files[0]), QByteArray("/home/user/\xd1\xe5\xec\xfc\xff.den"));
 }
 
 TEST(CursorTest, HourGlassIsRestoredWhenAnExceptionPasses)
