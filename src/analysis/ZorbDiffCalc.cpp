@@ -4,7 +4,8 @@
 // chosen depth, with their sums of income and expense (folded in memory as
 // they stream, or grouped by the query); each group is named by its
 // category path and its net result is added to that name's month. The names
-// come from one read of tb_items. Rows are written to the memory table once
+// come from one read of tb_items, and each path is named once, however many
+// months it has. Rows are written to the memory table once
 // all months are known, with their row sums; the table then sorts by name.
 #include "analysis/ZorbDiffCalc.h"
 
@@ -39,6 +40,24 @@ std::unordered_map<int, QString> CategoryNames(TDatabase &Db)
     q.Close();
     return names;
 }
+
+// A group's month and levels as whole numbers, null as NullKey; a path's
+// levels alone. Hashed for the fold, which at a million operations meets a
+// group per row.
+constexpr int64_t NullKey = INT64_MIN;
+template <size_t N> struct TKeyHash {
+    size_t operator()(const std::array<int64_t, N> &Key) const noexcept
+    {
+        uint64_t h = 0;
+        for (int64_t v : Key) {
+            h = (h ^ uint64_t(v)) * 0x9E3779B97F4A7C15ull;
+            h ^= h >> 32;
+        }
+        return size_t(h);
+    }
+};
+using TGroupKey = std::array<int64_t, 4>;
+using TPathKey = std::array<int64_t, 3>;
 
 // One group of the year's operations: month, category levels (as deep as
 // asked), the sums of income and expense (null without a value).
@@ -79,14 +98,16 @@ std::vector<TDiffGroup> YearGroups(TDatabase &Db, const TDiffOptions &Options, i
         q.SetDatabase(&Db);
         q.SQL() = YearLines(QStringLiteral("Select mn,") + levels + QStringLiteral(",dt,ct"), Options);
         BindYear(q, Options);
-        std::map<std::array<std::optional<int64_t>, 4>, std::pair<TEngineSum, TEngineSum>> folded;
+        std::unordered_map<TGroupKey, std::pair<TEngineSum, TEngineSum>, TKeyHash<4>> folded;
         bool foldable = true;
         q.ForEachRow([&](const TSqliteStatement &st) {
-            std::array<std::optional<int64_t>, 4> key;
+            TGroupKey key{NullKey, NullKey, NullKey, NullKey};
             for (int k = 0; k <= Level; ++k) {
-                std::optional<int64_t> &v = key[size_t(k)];
+                std::optional<int64_t> v;
                 if (!WholeKey(st, k, v) || (v && (*v < INT32_MIN || *v > INT32_MAX)))
                     return foldable = false;
+                if (v)
+                    key[size_t(k)] = *v;
             }
             auto &sums = folded[key];
             return foldable = sums.first.Add(st, Level + 1) && sums.second.Add(st, Level + 2);
@@ -99,11 +120,11 @@ std::vector<TDiffGroup> YearGroups(TDatabase &Db, const TDiffOptions &Options, i
             groups.reserve(folded.size());
             for (const auto &[key, sums] : folded) {
                 TDiffGroup g;
-                if (key[0])
-                    g.Month = int(*key[0]);
+                if (key[0] != NullKey)
+                    g.Month = int(key[0]);
                 for (int k = 0; k < Level; ++k)
-                    if (key[size_t(k + 1)])
-                        g.Levels[size_t(k)] = int(*key[size_t(k + 1)]);
+                    if (key[size_t(k + 1)] != NullKey)
+                        g.Levels[size_t(k)] = int(key[size_t(k + 1)]);
                 g.Dt = sums.first.Sum();
                 g.Ct = sums.second.Sum();
                 groups.push_back(g);
@@ -164,21 +185,32 @@ TDiffOutcome ComputeYearItemTotals(TDatabase &Db, const TDiffOptions &Options, T
         found = it != names.end();
         return found ? it->second : QString();
     };
-    // Net results by name and month; a month is shown only when not 0.
+    // Net results by name and month; a month is shown only when not 0. The
+    // row of each path, once named.
     std::map<QString, std::array<int64_t, 12>> rows;
+    std::unordered_map<TPathKey, std::array<int64_t, 12> *, TKeyHash<3>> rowOfPath;
     for (const TDiffGroup &g : YearGroups(Db, Options, level)) {
-        bool found = false;
-        QString name = nameOf(g.Levels[0], found);
-        for (int k = 2; k <= level; ++k) {
-            const QString part = nameOf(g.Levels[size_t(k - 1)], found);
-            if (!found)
-                break;
-            name += u':' + part;
-        }
         const int64_t net = (g.Dt ? MoneyToUnits(*g.Dt) : 0) - (g.Ct ? MoneyToUnits(*g.Ct) : 0);
         if (net == 0)
             continue;
-        auto &months = rows.try_emplace(name.left(90), std::array<int64_t, 12>{}).first->second;
+        TPathKey path{NullKey, NullKey, NullKey};
+        for (int k = 0; k < level; ++k)
+            if (g.Levels[size_t(k)])
+                path[size_t(k)] = *g.Levels[size_t(k)];
+        auto at = rowOfPath.find(path);
+        if (at == rowOfPath.end()) {
+            bool found = false;
+            QString name = nameOf(g.Levels[0], found);
+            for (int k = 2; k <= level; ++k) {
+                const QString part = nameOf(g.Levels[size_t(k - 1)], found);
+                if (!found)
+                    break;
+                name += u':' + part;
+            }
+            at = rowOfPath.emplace(path, &rows.try_emplace(name.left(90), std::array<int64_t, 12>{}).first->second)
+                     .first;
+        }
+        std::array<int64_t, 12> &months = *at->second;
         const int m = g.Month.value_or(0);
         // Added, not overwritten: result rows of categories missing from
         // tb_items share the empty name (and long paths share their first 90

@@ -36,9 +36,10 @@ constexpr std::pair<const char *, const char *> WidenedFields[] = {
     {"TB_Person", "Comment"}, {"Tb_Firm", "Comment"}, {"Tb_Hist", "Comment"}, {"Tb_Items", "Comm"}};
 
 // The balance sums' index, the card's category history index and the
-// results window's date index, which the upgrade adds to older data sets.
+// results window's date index, which the upgrade adds to older data sets;
+// the sums' index as earlier versions made it, which the upgrade replaces.
 constexpr const char *CoverIndex = "Tb_Hist_Cover";
-constexpr const char *CoverFields = "Id_Account;Date_Real;Kind;Dt;Ct";
+constexpr const char *OlderCoverFields = "Id_Account;Date_Real;Kind;Dt;Ct";
 constexpr const char *ItemIndex = "Tb_Hist_Item";
 constexpr const char *ItemFields = "Id_Account;Level3;Date_Real;Level2;Level1";
 // The results window's index by date (its fields in ZorbDmTables.h).
@@ -238,6 +239,7 @@ struct TExpectedIndex {
     QStringList Fields;
     bool Unique;
     bool Required;
+    QStringList OlderFields = {}; // the fields earlier versions gave it (none: the same)
 };
 
 std::vector<TExpectedIndex> ExpectedIndexes(const TDmTableDef &def)
@@ -248,7 +250,10 @@ std::vector<TExpectedIndex> ExpectedIndexes(const TDmTableDef &def)
     if (*def.IndexName)
         indexes.push_back({table + u'_' + QString::fromLatin1(def.IndexName), fields(def.IndexFields), false, false});
     if (Same(table, "Tb_Hist")) {
-        indexes.push_back({QString::fromLatin1(CoverIndex), fields(CoverFields), false, false});
+        QStringList cover;
+        for (const char *c : HistCoverColumns())
+            cover << QString::fromLatin1(c);
+        indexes.push_back({QString::fromLatin1(CoverIndex), cover, false, false, fields(OlderCoverFields)});
         indexes.push_back({QString::fromLatin1(ItemIndex), fields(ItemFields), false, false});
         indexes.push_back({QString::fromLatin1(DateIndex), fields(HistDateIndexFields), false, false});
     }
@@ -276,7 +281,10 @@ void CheckIndex(TSqliteDb &db, const QString &table, const QString &index, const
             RefuseTable(table, U("индекс «%1»").arg(index));
         fields << st.ColumnText(1);
     }
-    if (fields.join(u';').compare(expected.Fields.join(u';'), Qt::CaseInsensitive) != 0)
+    const auto same = [&fields](const QStringList &Other) {
+        return !Other.isEmpty() && fields.join(u';').compare(Other.join(u';'), Qt::CaseInsensitive) == 0;
+    };
+    if (!same(expected.Fields) && !same(expected.OlderFields))
         RefuseTable(table, U("индекс «%1»").arg(index));
 }
 

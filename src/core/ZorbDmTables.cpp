@@ -2,9 +2,11 @@
 #include "core/ZorbDmTables.h"
 
 #include "platform/sqltable/Database.h"
+#include "platform/sqltable/Sqlite.h"
 #include "platform/sqltable/Table.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace zorbel {
 namespace {
@@ -153,10 +155,37 @@ void CreateDmTable(TDatabase &db, const TDmTableDef &def)
     t.CreateTable();
 }
 
+std::span<const char *const> HistCoverColumns()
+{
+    static constexpr const char *Columns[] = {"Id_Account", "Date_Real", "Kind",   "Dt",     "Ct",  "Yr",
+                                              "Mn",         "Level1",    "Level2", "Level3", "Qdt", "Qct"};
+    return Columns;
+}
+
 void EnsureHistCoverIndex(TDatabase &db)
 {
-    db.Db().Exec(QStringLiteral(
-        "CREATE INDEX IF NOT EXISTS \"Tb_Hist_Cover\" ON \"Tb_Hist\" (\"Id_Account\",\"Date_Real\",\"Kind\",\"Dt\",\"Ct\")"));
+    QStringList columns;
+    for (const char *c : HistCoverColumns())
+        columns << QString::fromLatin1(c);
+    // Files of earlier versions hold the index with its first five columns
+    // only: the year and month analyses would read every row again.
+    QStringList stored;
+    {
+        TSqliteStatement st(db.Db(), QStringLiteral("SELECT name FROM pragma_index_info('Tb_Hist_Cover') ORDER BY seqno"));
+        while (st.Step())
+            stored << st.ColumnText(0);
+    }
+    const QString create = QStringLiteral("CREATE INDEX IF NOT EXISTS \"Tb_Hist_Cover\" ON \"Tb_Hist\" (\"%1\")")
+                               .arg(columns.join(QStringLiteral("\",\"")));
+    if (!stored.isEmpty() && stored.join(u';').compare(columns.join(u';'), Qt::CaseInsensitive) != 0) {
+        // Replaced as one step: if the new index cannot be made, the old one stays.
+        TTransactionScope scope(db);
+        db.Db().Exec(QStringLiteral("DROP INDEX \"Tb_Hist_Cover\""));
+        db.Db().Exec(create);
+        scope.Commit();
+    } else {
+        db.Db().Exec(create);
+    }
     db.Db().Exec(QStringLiteral("CREATE INDEX IF NOT EXISTS \"Tb_Hist_Item\" ON \"Tb_Hist\" "
                                 "(\"Id_Account\",\"Level3\",\"Date_Real\",\"Level2\",\"Level1\")"));
     db.Db().Exec(QStringLiteral("CREATE INDEX IF NOT EXISTS \"Tb_Hist_Date\" ON \"Tb_Hist\" (%1)")

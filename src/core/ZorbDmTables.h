@@ -48,14 +48,18 @@ void CreateDmTable(TDatabase &db, const TDmTableDef &def);
 // transfer category (ID_ITM -1 "ПЕРЕВОД", level 0, kind '-'), which the
 // first-run rows need so that the category roots get the identifiers 0 and 1.
 void CreateTemplateDataSet(TDatabase &db);
-// Creates, when missing, the index "Tb_Hist_Cover" over (Id_Account,
-// Date_Real, Kind, Dt, Ct): it holds every column the balance sums read, so
-// an account's sum up to a date reads the index alone, never the rows; and
-// the index "Tb_Hist_Item" over (Id_Account, Level3, Date_Real, Level2,
-// Level1), which gives the card's history of one category of an account in
-// date order: a third-level category straight from the index, one of a
-// higher level by the account's entries without a third level, read in the
-// index alone.
+// The columns of the index "Tb_Hist_Cover", in order: the account, the date
+// and the kind lead, so that an account's sums up to a date read a range of
+// it; the rest are every column the balance sums, the year by category and
+// the month against limits read, so that none of them reads the rows.
+std::span<const char *const> HistCoverColumns();
+// Creates, when missing, the index "Tb_Hist_Cover" over HistCoverColumns
+// (an index of that name with other columns, as earlier versions made it,
+// is replaced, or kept when the new one cannot be made); and the index
+// "Tb_Hist_Item" over (Id_Account, Level3, Date_Real, Level2, Level1), which
+// gives the card's history of one category of an account in date order: a
+// third-level category straight from the index, one of a higher level by
+// the account's entries without a third level, read in the index alone.
 // And the index "Tb_Hist_Date" (HistDateIndexFields): every column of
 // Tb_Hist but the comment and the creation stamp, led by the date, so that
 // the results window's totals, dynamics and opening sums over a period of

@@ -524,5 +524,60 @@ TEST_F(AnalysisCalcTest, FutureDaysRaiseWhenTheStartCannotBeRead)
     EXPECT_EQ(days.RecordCount(), 1);
 }
 
+// ---- the index the analyses read -----------------------------------------------
+
+// Every cell of a memory table, row by row, as shown.
+QStringList TableText(TDataSet &Table)
+{
+    QStringList rows;
+    for (Table.First(); !Table.Eof(); Table.Next()) {
+        QStringList r;
+        for (int i = 0; i < Table.FieldCount(); ++i)
+            r << Table.Fields()[i]->DisplayText();
+        rows << r.join(u'|');
+    }
+    return rows;
+}
+
+// The year by category, the month against limits and the future days read
+// their columns from the balance sums' index; without it they read the rows.
+// Both give the same tables, over currencies, plans, transfers, quantities,
+// a missing category and every level.
+TEST_F(AnalysisCalcTest, AnalysesFromTheIndexEqualThoseFromTheRows)
+{
+    L.AddRandom(1500, 31);
+    L.Exec(QStringLiteral("update tb_items set lim=id_itm*10, qlim=id_itm where id_itm%2=0"));
+    const auto all = [&] {
+        QStringList out;
+        TVemtMemTable diff, lim, sums, days;
+        OpenDiffTable(diff);
+        OpenLimTables(lim, sums);
+        OpenDaysTable(days);
+        for (const TAccountScope &scope : Scopes())
+            for (int level = 1; level <= 3; ++level) {
+                for (int year : {2019, 2021, 2022}) {
+                    const TDiffOutcome o = ComputeYearItemTotals(Db(), {year, level, scope, true}, diff);
+                    out << QStringLiteral("diff %1 %2 %3").arg(year).arg(o.Count).arg(o.GrandTotal);
+                    out << TableText(diff);
+                }
+                for (int month : {1, 6, 12}) {
+                    ComputeLimitTurnovers(Db(), {2020, month, level, scope, TLimContents::TurnoversAndLimits}, lim);
+                    ComputeLimitTotals(lim, sums);
+                    lim.Sort();
+                    out << QStringLiteral("lim %1").arg(month) << TableText(lim) << TableText(sums);
+                }
+            }
+        for (int acc : {1, 2, 3})
+            out << QString::number(FillDays(Db(), acc, TAnalysisLedger::Beg(acc), EncodeDate(2021, 7, 1), days))
+                << TableText(days);
+        return out;
+    };
+    const QStringList fromIndex = all();
+    ASSERT_GT(fromIndex.size(), 500);
+    Db().ReleaseStatements(); // no statement of the runs above holds the index
+    L.Exec(QStringLiteral("drop index Tb_Hist_Cover"));
+    EXPECT_EQ(all(), fromIndex);
+}
+
 } // namespace
 } // namespace zorbel

@@ -98,6 +98,28 @@ protected:
         return details.join(u';');
     }
 
+    // How SQLite reads the rows of the year by category and of the month
+    // against limits (their columns, over all accounts of a currency).
+    QStringList AnalysisPlans()
+    {
+        dm.Db.ReleaseStatements();
+        QStringList plans;
+        for (const char *query :
+             {"select mn,level1,level2,level3,dt,ct from tb_account a cross join tb_hist h "
+              "where a.id_account=h.id_account and kind='1' and yr=2020 and a.currency='$' "
+              "and h.date_real between 43831 and 44196",
+              "select level1,level2,level3,kind,sum(ct),sum(dt),sum(qdt),sum(qct) from tb_account a "
+              "cross join tb_hist h where a.id_account=h.id_account and a.currency='$' and yr=2020 and mn=3 "
+              "and h.date_real between 43891 and 43921 group by level1,level2,level3,kind"}) {
+            TSqliteStatement st(dm.Db.Db(), QStringLiteral("explain query plan ") + QLatin1String(query));
+            QStringList details;
+            while (st.Step())
+                details << st.ColumnText(3);
+            plans << details.filter(QRegularExpression(QStringLiteral("^(SEARCH|SCAN) h "))).join(u';');
+        }
+        return plans;
+    }
+
     // How SQLite finds the card's history of a category of each level: by the
     // category index in date order, never by the account's rows.
     QString ItemPlans()
@@ -138,10 +160,14 @@ TEST_F(ZorbDmTest, TemplateOpensWithFirstAccountAndRootCategories)
     const TTableDef person = ReadTableDef(dm.Db.Db(), QStringLiteral("TB_Person"));
     EXPECT_EQ(person.Columns[size_t(person.ColumnIndex(QStringLiteral("Comment")))].Size, 200);
     // The balance sums read the index alone.
-    EXPECT_EQ(CoverColumns(), U("Id_Account,Date_Real,Kind,Dt,Ct"));
+    EXPECT_EQ(CoverColumns(), U("Id_Account,Date_Real,Kind,Dt,Ct,Yr,Mn,Level1,Level2,Level3,Qdt,Qct"));
     EXPECT_TRUE(SumPlan().contains(U("COVERING INDEX Tb_Hist_Cover"))) << SumPlan().toStdString();
     EXPECT_EQ(ItemPlans(), QStringList(3, U("SEARCH tb_hist USING INDEX Tb_Hist_Item (Id_Account=? AND Level3=?)"))
                                .join(u';'));
+    // The year and month analyses read the index alone, never the rows.
+    EXPECT_EQ(AnalysisPlans(),
+              QStringList(2, U("SEARCH h USING COVERING INDEX Tb_Hist_Cover (Id_Account=? AND Date_Real>? AND "
+                               "Date_Real<?)")));
 
     // Reopening finds the rows there and writes none again.
     dm.CloseDataSet();
@@ -636,7 +662,7 @@ TEST_F(ZorbDmTest, OldStructureIsUpgraded)
     EXPECT_EQ(dm.Tb_Items.RecordCount(), 4); // no first-run categories in a used data set
     // The old file gained the balance-sum index, and rebuilding Tb_Hist for the
     // wider comment kept it.
-    EXPECT_EQ(CoverColumns(), U("Id_Account,Date_Real,Kind,Dt,Ct"));
+    EXPECT_EQ(CoverColumns(), U("Id_Account,Date_Real,Kind,Dt,Ct,Yr,Mn,Level1,Level2,Level3,Qdt,Qct"));
     EXPECT_TRUE(SumPlan().contains(U("COVERING INDEX Tb_Hist_Cover"))) << SumPlan().toStdString();
     EXPECT_EQ(ItemPlans(), QStringList(3, U("SEARCH tb_hist USING INDEX Tb_Hist_Item (Id_Account=? AND Level3=?)"))
                                .join(u';'));
@@ -647,6 +673,29 @@ TEST_F(ZorbDmTest, OldStructureIsUpgraded)
     EXPECT_TRUE(again.Opened);
     EXPECT_FALSE(again.PackOnClose);
     EXPECT_FALSE(dm.Modified());
+}
+
+TEST_F(ZorbDmTest, TheSumsIndexOfEarlierVersionsIsReplacedKeepingTheRows)
+{
+    OpenFixture();
+    const QStringList rows = Select(QStringLiteral("select * from tb_hist order by rowid"));
+    ASSERT_FALSE(rows.isEmpty());
+    dm.CloseDataSet();
+    {
+        // The index as earlier versions made it, over the first five columns.
+        TDatabase db;
+        db.SetParams({QStringLiteral("PATH=") + dir.path()});
+        db.Open();
+        db.Db().Exec(QStringLiteral("drop index Tb_Hist_Cover; create index Tb_Hist_Cover on "
+                                    "Tb_Hist (Id_Account,Date_Real,Kind,Dt,Ct)"));
+    }
+    ASSERT_TRUE(Open().Opened);
+    EXPECT_EQ(CoverColumns(), U("Id_Account,Date_Real,Kind,Dt,Ct,Yr,Mn,Level1,Level2,Level3,Qdt,Qct"));
+    EXPECT_EQ(AnalysisPlans(),
+              QStringList(2, U("SEARCH h USING COVERING INDEX Tb_Hist_Cover (Id_Account=? AND Date_Real>? AND "
+                               "Date_Real<?)")));
+    EXPECT_EQ(Select(QStringLiteral("select * from tb_hist order by rowid")), rows);
+    EXPECT_EQ(Select(QStringLiteral("pragma integrity_check")), QStringList{QStringLiteral("ok")});
 }
 
 TEST_F(ZorbDmTest, WidenTextFieldKeepsRowsAndReportsNoChange)
