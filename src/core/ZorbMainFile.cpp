@@ -13,6 +13,7 @@
 #include "core/ZorbDmCheck.h"
 #include "core/ZorbDmTables.h"
 #include "core/ZorbMain.h"
+#include "core/ZorbSumsStore.h"
 #include "core/ZorbText.h"
 #include "platform/rtl/CodePages.h"
 #include "platform/sqltable/SqlSchema.h"
@@ -112,6 +113,7 @@ bool TFormMain::OpenDataTables()
     const TContentFacts known = TKnownContents().Facts(openingContents_);
     options.CheckedBefore = known.Known;
     options.YearsFilled = known.YearsFilled;
+    options.Contents = openingContents_;
     const TOpenResult r = Dm->OpenDataSet(options);
     if (!r.Opened)
         return false;
@@ -624,8 +626,24 @@ void TFormMain::CloseDataTables()
 void TFormMain::RememberPacked()
 {
     // A sound data set stays sound through the program's own writes.
-    if (Dm->Sound())
-        TKnownContents().Remember(Vzp->PackedContents(), savedYearsFilled_);
+    if (!Dm->Sound())
+        return;
+    TKnownContents().Remember(Vzp->PackedContents(), savedYearsFilled_);
+    // The open database is what was just packed: its day sums serve the
+    // next opening of the file.
+    if (Dm->Db.Connected()) {
+        Dm->HistSums.NameContents(Vzp->PackedContents());
+        KeepSums();
+    }
+}
+
+void TFormMain::KeepSums()
+{
+    if (!Dm || !Dm->HistSums.Ready())
+        return;
+    const TContentKey contents = Dm->HistSums.Contents();
+    if (contents.Valid() && TKnownContents().Contains(contents))
+        TSumsStore().Save(Dm->HistSums);
 }
 
 void TFormMain::PackAndRezip()
