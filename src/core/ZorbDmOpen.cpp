@@ -158,7 +158,7 @@ TOpenResult TDm::OpenDataSet(const TOpenOptions &options)
     CheckDataSet(checkedWhole_);
     // Known contents bring their day sums from the user's own folder; the
     // writes of the opening below reach them through the hooks.
-    if (options.CheckedBefore)
+    if (options.CheckedBefore && options.KeptSums)
         TSumsStore().Load(HistSums);
     const TOpeningLimit limit(Db);
 

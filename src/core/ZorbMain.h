@@ -177,7 +177,8 @@ public:
     // set is open.
     void RememberPacked();
     // Keeps the complete day sums of known contents the database still
-    // holds unchanged, for their next opening (ZorbSumsStore.h).
+    // holds unchanged, for their next opening (ZorbSumsStore.h); for a file
+    // with a password, drops any kept for them instead.
     void KeepSums();
     void ResetZipper();
     TDateTime LastRealisedDate();

@@ -114,6 +114,10 @@ bool TFormMain::OpenDataTables()
     options.CheckedBefore = known.Known;
     options.YearsFilled = known.YearsFilled;
     options.Contents = openingContents_;
+    // The figures of a file protected by a password are never kept in clear.
+    options.KeptSums = FilePassword.isEmpty();
+    if (!options.KeptSums)
+        TSumsStore().Forget(openingContents_);
     const TOpenResult r = Dm->OpenDataSet(options);
     if (!r.Opened)
         return false;
@@ -639,10 +643,16 @@ void TFormMain::RememberPacked()
 
 void TFormMain::KeepSums()
 {
-    if (!Dm || !Dm->HistSums.Ready())
+    if (!Dm)
         return;
     const TContentKey contents = Dm->HistSums.Contents();
-    if (contents.Valid() && TKnownContents().Contains(contents))
+    if (!contents.Valid())
+        return;
+    // A file protected by a password leaves none of its figures in clear,
+    // nor sums kept before it had one.
+    if (!FilePassword.isEmpty())
+        TSumsStore().Forget(contents);
+    else if (Dm->HistSums.Ready() && TKnownContents().Contains(contents))
         TSumsStore().Save(Dm->HistSums);
 }
 

@@ -125,6 +125,15 @@ void TSumsStore::Save(THistSums &Sums) const
     Trim();
 }
 
+void TSumsStore::Forget(const TContentKey &Key) const
+{
+    if (!Key.Valid())
+        return;
+    const QString file = FileFor(Key);
+    if (QFileInfo::exists(file))
+        TSysEnv::Remove(file); // one that stays is still refused for a file with a password
+}
+
 void TSumsStore::Trim() const
 {
     const QStringList names = QDir(folder_).entryList({QStringLiteral("*.sums")}, QDir::Files);

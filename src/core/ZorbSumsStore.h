@@ -10,7 +10,8 @@
 // files live in the user's own data folder (mode 0700, each file 0600), one
 // per contents, named by the digest and size; never in or beside a data file,
 // so a data file cannot bring sums of its own. At most Capacity are kept,
-// the least recently written or used dropped first.
+// the least recently written or used dropped first. Sums of a file protected
+// by a password are not kept: they would show its figures in clear.
 //
 // A file is taken only whole: its own SHA-256 over every byte before it, the
 // format, and the contents key it was written for must match, and the sums'
@@ -49,6 +50,9 @@ public:
     // unchanged since; nothing happens otherwise. Failing to write costs the
     // next opening only its walk.
     void Save(THistSums &Sums) const;
+
+    // Removes the file kept for Key, if any.
+    void Forget(const TContentKey &Key) const;
 
     // The file kept for Key.
     QString FileFor(const TContentKey &Key) const;

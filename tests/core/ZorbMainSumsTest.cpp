@@ -207,5 +207,38 @@ TEST_F(ZorbMainSums, ChangedContentsNeverGetTheSumsOfEarlierOnes)
     f->mCloseNotSaveClick(f.get());
 }
 
+// A password keeps the file's figures from anyone without it: once the file
+// has one, its sums are not kept in the user's folder, and those kept
+// before are dropped.
+TEST_F(ZorbMainSums, AFileWithAPasswordKeepsNoSums)
+{
+    const QString file = MakeLedgerFile("secret.den", true);
+    ASSERT_EQ(KeptFiles(), 1);
+    {
+        auto f = Start({file});
+        ASSERT_TRUE(f->Dm->HistSums.Ready());
+        TModalScript script;
+        script.Then(Password("тайна")).Then(Password("тайна")).Press("OK");
+        f->mPasswordClick(f.get());
+        EXPECT_TRUE(script.Finished()) << Texts(script).join(" | ").toStdString();
+        f->Dm->SetModified(true);
+        f->mSaveClick(f.get());
+        EXPECT_FALSE(f->Dm->Modified());
+        f->mCloseNotSaveClick(f.get());
+    }
+    EXPECT_EQ(KeptFiles(), 0);
+    for (int round = 0; round < 2; ++round) {
+        TModalScript open;
+        open.Then(Password("тайна"));
+        auto f = Start({file});
+        ASSERT_TRUE(f->ReadyToRun());
+        EXPECT_TRUE(open.Finished()) << Texts(open).join(" | ").toStdString();
+        EXPECT_FALSE(f->Dm->HistSums.Ready()) << round;
+        WalkInWindow(*f);
+        EXPECT_EQ(KeptFiles(), 0) << round;
+        f->mCloseNotSaveClick(f.get());
+    }
+}
+
 } // namespace
 } // namespace zorbel
