@@ -16,7 +16,11 @@
 //                 switch sent through the event loop at once, and another
 //                 while the window walks the day sums in slices: what the
 //                 user waits for, slices included; then the time from the
-//                 paint until the day sums are ready;
+//                 paint until the day sums are ready. Once for the large
+//                 file this user's program saved (its day sums kept from an
+//                 earlier session, as a user's own file has them), once for
+//                 the same file new to the user (a data folder of its own,
+//                 emptied before each round: checked whole and walked);
 //   clicks        switching the account, the period kind (month <-> whole
 //                 period) and one step back, each with the status-bar totals
 //                 and a repaint of the grid, with the day sums in place;
@@ -47,6 +51,7 @@
 #include "common/BenchSize.h"
 #include "common/RefPack.h"
 #include "core/ZorbFile.h"
+#include "core/ZorbSumsStore.h"
 
 #include <QApplication>
 #include <QDir>
@@ -156,7 +161,7 @@ int StartupChild(const QString &file, const QString &program)
     QApplication::processEvents();
     Paint(f);
     f.TvCt->viewport()->repaint();
-    std::printf("painted %.2f\n", t.nsecsElapsed() / 1e6);
+    std::printf("painted %.2f sums %s\n", t.nsecsElapsed() / 1e6, f.Dm->HistSums.Ready() ? "ready" : "walked");
     std::fflush(stdout);
     if (qEnvironmentVariableIsSet("ZORBEL_BENCH_SESSION")) {
         // A session's walk: every account in both period kinds, a year of
@@ -225,6 +230,7 @@ struct TClicks {
     TFigure Tree{"BuildCategoryTree, 2,000 categories", {}, 50, {}};
     TFigure FirstPaint{"first paint of the ledger", {}, 16, {}};
     TFigure Sums{"day sums: the whole walk in one call", {}, 1000, {}};
+    TFigure Kept{"day sums: taken back from the kept file", {}, 1000, {}};
 };
 
 // Opens file in a shown window, builds the day sums in one call and times
@@ -236,6 +242,17 @@ void TimeClicks(const QString &file, const QString &program, int accounts, TClic
     f.Show();
     QApplication::processEvents();
     Time(c.FirstPaint, [&] { Paint(f); });
+    // What the opening of a saved file spends on its kept day sums: read,
+    // checked and adopted.
+    for (int i = 0; i < 5; ++i) {
+        f.Dm->HistSums.Drop();
+        bool taken = false;
+        Time(c.Kept, [&] { taken = TSumsStore().Load(f.Dm->HistSums); });
+        if (!taken) {
+            std::fprintf(stderr, "the kept day sums were not taken back\n");
+            std::exit(1);
+        }
+    }
     f.Dm->HistSums.Drop();
     Time(c.Sums, [&] { f.Dm->HistSums.Build(); });
     if (!f.Dm->HistSums.Ready()) {
@@ -327,11 +344,21 @@ struct TFirstClicks {
     TFigure DuringWalk{"a click while the day sums are walked", {}, 16, {}};
     TFigure Walk{"paint to day sums ready (in slices)", {}, 5000, {}};
     int WalkingSeen = 0; // clicks that did fall within the walk
+    int ReadyAtPaint = 0; // windows whose day sums were in place when painted
 };
 
-void TimeFirstClicks(const QString &file, const QString &program, int accounts, int rounds, TFirstClicks &c)
+// With dataHome, each round opens the file as new to the user: the data
+// folder (its list of checked contents and kept day sums) is dataHome,
+// emptied before the round.
+void TimeFirstClicks(const QString &file, const QString &program, int accounts, int rounds, TFirstClicks &c,
+                     const QString &dataHome = QString())
 {
+    const QByteArray ownHome = qgetenv("XDG_DATA_HOME");
     for (int round = 0; round < rounds; ++round) {
+        if (!dataHome.isEmpty()) {
+            QDir(dataHome + "/zorbel").removeRecursively();
+            qputenv("XDG_DATA_HOME", dataHome.toUtf8());
+        }
         TFormMain f(QStringList{file}, program);
         f.resize(1000, 650);
         f.Show();
@@ -339,6 +366,8 @@ void TimeFirstClicks(const QString &file, const QString &program, int accounts, 
         Paint(f);
         QElapsedTimer sincePaint;
         sincePaint.start();
+        const bool readyAtPaint = f.Dm->HistSums.Ready();
+        c.ReadyAtPaint += readyAtPaint ? 1 : 0;
         const auto click = [&](int a) {
             f.Dm->Tb_Account.Locate("Id_Account", Variant(1 + a % accounts), {});
             f.ApplyLedgerPeriod();
@@ -353,7 +382,7 @@ void TimeFirstClicks(const QString &file, const QString &program, int accounts, 
         c.WalkingSeen += walking ? 1 : 0;
         while (!f.Dm->HistSums.Ready() && sincePaint.elapsed() < 60000)
             QApplication::processEvents(QEventLoop::AllEvents, 5);
-        c.Walk.Ms.push_back(double(sincePaint.elapsed()));
+        c.Walk.Ms.push_back(readyAtPaint ? 0.0 : double(sincePaint.elapsed()));
         c.Walk.Cpu.push_back(0);
         if (!f.Dm->HistSums.Ready()) {
             std::fprintf(stderr, "the window did not build the day sums\n");
@@ -361,7 +390,25 @@ void TimeFirstClicks(const QString &file, const QString &program, int accounts, 
         }
         f.Dm->SetModified(false);
         f.mCloseNotSaveClick(&f);
+        qputenv("XDG_DATA_HOME", ownHome);
     }
+}
+
+// Opens file in a shown window and lets it walk the day sums to the end, so
+// that known contents keep them for the next opening; false when none are kept.
+bool KeepDaySums(const QString &file, const QString &program)
+{
+    TFormMain f(QStringList{file}, program);
+    f.resize(1000, 650);
+    f.Show();
+    QElapsedTimer t;
+    t.start();
+    while (!f.Dm->HistSums.Ready() && t.elapsed() < 60000)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    QApplication::processEvents();
+    f.Dm->SetModified(false);
+    f.mCloseNotSaveClick(&f);
+    return !QDir(TSumsStore::DefaultFolder()).entryList({"*.sums"}, QDir::Files).isEmpty();
 }
 
 // A child's start-up: process start to painted, in ms.
@@ -496,6 +543,12 @@ int main(int argc, char **argv)
     const TCodec libdeflate = LibdeflateCodec();
     ReferencePack(libdeflate, entries, refArchive);
 
+    // The files this user's program saved hold sums kept from a session
+    // whose walk ended, as a user's own files do after their first session.
+    if (!KeepDaySums(file, program) || !KeepDaySums(smallFile, program)) {
+        std::fprintf(stderr, "the day sums of the saved files were not kept\n");
+        return 1;
+    }
     // Start-up of the large file this user's program saved; of the same file
     // new to the user (another home whose list of checked contents is
     // emptied before each run: every row and page is checked); of it
@@ -548,8 +601,9 @@ int main(int argc, char **argv)
                 peak = line.mid(5).toDouble();
     }
 
-    TFirstClicks first, firstSmall;
+    TFirstClicks first, firstNew, firstSmall;
     TimeFirstClicks(file, program, size.Accounts, 5, first);
+    TimeFirstClicks(file, program, size.Accounts, 5, firstNew, stranger);
     TimeFirstClicks(smallFile, program, smallSize.Accounts, 5, firstSmall);
     TClicks big, small;
     TimeClicks(smallFile, program, smallSize.Accounts, small);
@@ -564,14 +618,21 @@ int main(int argc, char **argv)
     Print(startupSmall);
     Print(unpack);
     Print(startupRef);
-    std::printf("%d operations: first clicks against a click with the day sums in place (%d of %d fell in the "
-                "walk)\n",
-                size.Operations, first.WalkingSeen, int(first.DuringWalk.Ms.size()));
+    std::printf("%d operations, the file this user saved: first clicks against a click with the day sums in "
+                "place (%d of %d fell in the walk, %d ready at the paint)\n",
+                size.Operations, first.WalkingSeen, int(first.DuringWalk.Ms.size()), first.ReadyAtPaint);
     Print(first.AtOnce, &big.Account, 1.3);
     Print(first.DuringWalk, &big.Account, 1.3);
     Print(first.Walk);
-    std::printf("%d operations: first clicks (%d of %d fell in the walk)\n", smallSize.Operations,
-                firstSmall.WalkingSeen, int(firstSmall.DuringWalk.Ms.size()));
+    std::printf("%d operations, the same file new to the user: first clicks against the same click (%d of %d fell "
+                "in the walk, %d ready at the paint)\n",
+                size.Operations, firstNew.WalkingSeen, int(firstNew.DuringWalk.Ms.size()), firstNew.ReadyAtPaint);
+    Print(firstNew.AtOnce, &big.Account, 1e9);
+    Print(firstNew.DuringWalk, &big.Account, 1e9);
+    Print(firstNew.Walk);
+    std::printf("%d operations: first clicks (%d of %d fell in the walk, %d ready at the paint)\n",
+                smallSize.Operations, firstSmall.WalkingSeen, int(firstSmall.DuringWalk.Ms.size()),
+                firstSmall.ReadyAtPaint);
     Print(firstSmall.AtOnce, &small.Account, 1.3);
     Print(firstSmall.DuringWalk, &small.Account, 1.3);
     Print(firstSmall.Walk);
@@ -584,9 +645,10 @@ int main(int argc, char **argv)
     Print(big.Balances, &small.Balances, 1.3);
     Print(big.Tree, &small.Tree, 1.3);
     Print(big.Sums, &small.Sums, 1e9);
+    Print(big.Kept, &small.Kept, 1e9);
     std::printf("%d operations\n", smallSize.Operations);
     for (const TFigure *fig : {&small.FirstPaint, &small.Account, &small.AccountAll, &small.Period, &small.Step,
-                               &small.Balances, &small.Tree, &small.Sums})
+                               &small.Balances, &small.Tree, &small.Sums, &small.Kept})
         Print(*fig);
     return 0;
 }

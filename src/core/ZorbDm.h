@@ -105,6 +105,8 @@ struct TOpenOptions {
     bool EnginePresent = true;  // chooses the wording of the database error
     bool CheckedBefore = false; // these contents passed the whole check before (ZorbKnown.h)
     bool YearsFilled = false;   // and every operation's year and month were filled in
+    TContentKey Contents = {};  // the database file as unpacked; invalid: not known
+    bool KeptSums = false;      // its day sums may come from the user's folder (ZorbSumsStore.h)
 };
 
 // The result of OpenDataSet for the main window.

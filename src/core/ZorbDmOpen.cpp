@@ -10,6 +10,7 @@
 #include "core/ZorbDm.h"
 #include "core/ZorbDmCheck.h"
 #include "core/ZorbDmTables.h"
+#include "core/ZorbSumsStore.h"
 #include "platform/system/SysPaths.h"
 
 #include "core/ZorbText.h"
@@ -143,6 +144,10 @@ TOpenResult TDm::OpenDataSet(const TOpenOptions &options)
         // Not a table of that name but a view is the check's to refuse.
         if (!SchemaObjectExists(Db.Db(), QStringLiteral("Tb_Account")))
             return result;
+        // Nothing has written to the file since it was unpacked: it holds
+        // the contents the digest names, until the first change.
+        if (options.Contents.Valid())
+            HistSums.NameContents(options.Contents);
     } catch (const Exception &) {
         OpenFailed(options.EnginePresent);
         throw;
@@ -152,6 +157,10 @@ TOpenResult TDm::OpenDataSet(const TOpenOptions &options)
     // bounded.
     checkedWhole_ = !options.CheckedBefore;
     CheckDataSet(checkedWhole_);
+    // Known contents bring their day sums from the user's own folder; the
+    // writes of the opening below reach them through the hooks.
+    if (options.CheckedBefore && options.KeptSums)
+        TSumsStore().Load(HistSums);
     const TOpeningLimit limit(Db);
 
     if (!HasField(Db, "Tb_Account", "A"))

@@ -173,8 +173,13 @@ public:
     void CloseDataTables();
     void PackAndRezip();
     // Puts the contents PackFolder just wrote on the list of checked contents
-    // when the data set is sound.
+    // when the data set is sound, and keeps their day sums while the data
+    // set is open.
     void RememberPacked();
+    // Keeps the complete day sums of known contents the database still
+    // holds unchanged, for their next opening (ZorbSumsStore.h); for a file
+    // with a password, drops any kept for them instead.
+    void KeepSums();
     void ResetZipper();
     TDateTime LastRealisedDate();
     // Asks for the password of FileName (Change: a new one, twice). True when

@@ -13,6 +13,7 @@
 #include "core/ZorbDmCheck.h"
 #include "core/ZorbDmTables.h"
 #include "core/ZorbMain.h"
+#include "core/ZorbSumsStore.h"
 #include "core/ZorbText.h"
 #include "platform/rtl/CodePages.h"
 #include "platform/sqltable/SqlSchema.h"
@@ -112,6 +113,11 @@ bool TFormMain::OpenDataTables()
     const TContentFacts known = TKnownContents().Facts(openingContents_);
     options.CheckedBefore = known.Known;
     options.YearsFilled = known.YearsFilled;
+    options.Contents = openingContents_;
+    // The figures of a file protected by a password are never kept in clear.
+    options.KeptSums = FilePassword.isEmpty();
+    if (!options.KeptSums)
+        TSumsStore().Forget(openingContents_);
     const TOpenResult r = Dm->OpenDataSet(options);
     if (!r.Opened)
         return false;
@@ -627,8 +633,30 @@ void TFormMain::CloseDataTables()
 void TFormMain::RememberPacked()
 {
     // A sound data set stays sound through the program's own writes.
-    if (Dm->Sound())
-        TKnownContents().Remember(Vzp->PackedContents(), savedYearsFilled_);
+    if (!Dm->Sound())
+        return;
+    TKnownContents().Remember(Vzp->PackedContents(), savedYearsFilled_);
+    // The open database is what was just packed: its day sums serve the
+    // next opening of the file.
+    if (Dm->Db.Connected()) {
+        Dm->HistSums.NameContents(Vzp->PackedContents());
+        KeepSums();
+    }
+}
+
+void TFormMain::KeepSums()
+{
+    if (!Dm)
+        return;
+    const TContentKey contents = Dm->HistSums.Contents();
+    if (!contents.Valid())
+        return;
+    // A file protected by a password leaves none of its figures in clear,
+    // nor sums kept before it had one.
+    if (!FilePassword.isEmpty())
+        TSumsStore().Forget(contents);
+    else if (Dm->HistSums.Ready() && TKnownContents().Contains(contents))
+        TSumsStore().Save(Dm->HistSums);
 }
 
 void TFormMain::PackAndRezip()

@@ -258,8 +258,12 @@ void TFormMain::ScheduleSums()
         connect(sumsTimer_, &QTimer::timeout, this, [this] {
             if (!Dm || !Dm->Db.Connected())
                 return;
-            if (Dm->HistSums.BuildFor(SliceMs) == THistSums::TProgress::Going)
+            const THistSums::TProgress progress = Dm->HistSums.BuildFor(SliceMs);
+            if (progress == THistSums::TProgress::Going)
                 sumsTimer_->start(0);
+            else if (progress == THistSums::TProgress::Ready)
+                KeepSums(); // known contents unchanged since opening: the next opening needs no walk
+
         });
     }
     if (!sumsTimer_->isActive())

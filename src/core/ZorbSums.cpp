@@ -1,6 +1,6 @@
 // The in-memory day sums of the operations (see ZorbSums.h): the walk that
 // fills them, the hooks that keep them current, the range sums and the
-// ledger's row counts.
+// ledger's row counts, and the image that keeps them between sessions.
 #include "core/ZorbSums.h"
 
 #include "platform/rtl/Money.h"
@@ -15,6 +15,7 @@
 #define SQLITE_ENABLE_PREUPDATE_HOOK 1
 #include <sqlite3.h>
 #include <unordered_map>
+#include <vector>
 
 namespace zorbel {
 
@@ -224,6 +225,10 @@ struct THistSums::TState {
     int64_t SchemaAtWalk = -1; // the schema version when the walk began
     int64_t GlobalUnsafe = 0;
     std::unordered_map<int64_t, TAccount> Accounts;
+    // The contents named last (NameContents) and what the connection showed
+    // then: any change of these since means the database holds others.
+    TContentKey Named;
+    int64_t NamedChanges = 0, NamedSchema = -1, NamedData = -1;
 
     void Reset()
     {
@@ -348,6 +353,7 @@ struct THistSums::TState {
         // Closing the connection (another data set, the end) forgets all.
         Db.Attach(this, [this] {
             Reset();
+            Named = {};
             Unhook();
         });
     }
@@ -358,6 +364,11 @@ struct THistSums::TState {
     // The database's schema version, which every change of structure and a
     // VACUUM (free to renumber rows) raise; -1 when it cannot be read.
     int64_t SchemaVersion();
+    // A number the connection's statements read one at a time: -1 when it
+    // cannot be read.
+    int64_t ReadNumber(const char *sql);
+    // Adds up the blocks above the days from the day cells.
+    void AddUpBlocks();
     // Starts a walk from the first rowid.
     void BeginWalk();
     // Reads rows in rowid order for about ms milliseconds; false on an error.
@@ -395,13 +406,18 @@ bool THistSums::TState::FindColumns()
 
 int64_t THistSums::TState::SchemaVersion()
 {
+    return ReadNumber("PRAGMA main.schema_version");
+}
+
+int64_t THistSums::TState::ReadNumber(const char *sql)
+{
     sqlite3_stmt *st = nullptr;
-    int64_t version = -1;
-    if (sqlite3_prepare_v2(Handle, "PRAGMA main.schema_version", -1, &st, nullptr) == SQLITE_OK &&
-        sqlite3_step(st) == SQLITE_ROW)
-        version = sqlite3_column_int64(st, 0);
+    int64_t n = -1;
+    if (sqlite3_prepare_v2(Handle, sql, -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW &&
+        sqlite3_column_type(st, 0) != SQLITE_NULL)
+        n = sqlite3_column_int64(st, 0);
     sqlite3_finalize(st);
-    return version;
+    return n;
 }
 
 void THistSums::TState::BeginWalk()
@@ -459,6 +475,13 @@ bool THistSums::TState::WalkFor(int ms)
 
 void THistSums::TState::FinishWalk()
 {
+    AddUpBlocks();
+    Walking = false;
+    Built = true;
+}
+
+void THistSums::TState::AddUpBlocks()
+{
     for (auto &[id, account] : Accounts)
         for (TSeries &s : account.Series)
             for (const auto &[day, c] : s.Cells[0])
@@ -467,8 +490,6 @@ void THistSums::TState::FinishWalk()
                     block.Dt += c.Dt;
                     block.Ct += c.Ct;
                 }
-    Walking = false;
-    Built = true;
 }
 
 THistSums::THistSums(TDatabase &db) : s_(std::make_unique<TState>(db)) {}
@@ -595,6 +616,228 @@ std::optional<int64_t> THistSums::RealisedRows(int Account, TDateTime D1, TDateT
         return std::nullopt; // a row of kind '1' may be among those not summed
     const TTotal n = RangeSum(it->second.Series[RowSeries], int64_t(D1), int64_t(D2) + 1).Ct;
     return FitsInt64(n) ? std::optional<int64_t>(int64_t(n)) : std::nullopt;
+}
+
+// The image of a complete cache (Image, Adopt), in little-endian order:
+//   u32  ImageFormat
+//   i64  the schema version of the database
+//   i32  x5 the positions of Id_Account, Date_Real, Kind, Dt, Ct
+//   i64  the rows of Tb_Hist, i64 its largest rowid (-1: none)
+//   i64  rows whose account is not a whole number
+//   u32  accounts, then for each in ascending number:
+//        i64 account, i64 rows, i64 rows of odd dates, i64 rows not summed,
+//        for each series (realised, planned, row counts):
+//          u32 days, then for each in ascending order: i64 day, i128 Dt, i128 Ct
+// Only the days are kept: the blocks above them are added up on adoption,
+// so they cannot disagree with the days.
+namespace {
+
+constexpr uint32_t ImageFormat = 1;
+
+class TImageWriter {
+public:
+    void U32(uint32_t v) { Bytes(v, 4); }
+    void I32(int32_t v) { Bytes(uint32_t(v), 4); }
+    void I64(int64_t v) { Bytes(uint64_t(v), 8); }
+    void I128(TTotal v)
+    {
+        Bytes(uint64_t(static_cast<unsigned __int128>(v)), 8);
+        Bytes(uint64_t(static_cast<unsigned __int128>(v) >> 64), 8);
+    }
+    QByteArray Out;
+
+private:
+    void Bytes(uint64_t v, int n)
+    {
+        for (int i = 0; i < n; ++i)
+            Out.append(char(uint8_t(v >> (8 * i))));
+    }
+};
+
+// Reads the image; any read past its end makes it fail for good.
+class TImageReader {
+public:
+    explicit TImageReader(const QByteArray &in)
+        : p_(reinterpret_cast<const uint8_t *>(in.constData())), end_(p_ + in.size())
+    {
+    }
+    bool Ok() const { return ok_; }
+    bool AtEnd() const { return ok_ && p_ == end_; }
+    size_t Left() const { return ok_ ? size_t(end_ - p_) : 0; }
+    uint32_t U32() { return uint32_t(Bytes(4)); }
+    int32_t I32() { return int32_t(uint32_t(Bytes(4))); }
+    int64_t I64() { return int64_t(Bytes(8)); }
+    TTotal I128()
+    {
+        const uint64_t lo = Bytes(8), hi = Bytes(8);
+        return TTotal((static_cast<unsigned __int128>(hi) << 64) | lo);
+    }
+
+private:
+    uint64_t Bytes(int n)
+    {
+        if (!ok_ || end_ - p_ < n) {
+            ok_ = false;
+            return 0;
+        }
+        uint64_t v = 0;
+        for (int i = 0; i < n; ++i)
+            v |= uint64_t(p_[i]) << (8 * i);
+        p_ += n;
+        return v;
+    }
+    const uint8_t *p_, *end_;
+    bool ok_ = true;
+};
+
+constexpr size_t CellBytes = 8 + 16 + 16;
+
+template <typename TMap> std::vector<typename TMap::key_type> SortedKeys(const TMap &map)
+{
+    std::vector<typename TMap::key_type> keys;
+    keys.reserve(map.size());
+    for (const auto &entry : map)
+        keys.push_back(entry.first);
+    std::sort(keys.begin(), keys.end());
+    return keys;
+}
+
+} // namespace
+
+void THistSums::NameContents(const TContentKey &Key)
+{
+    TState &s = *s_;
+    if (!s.Db.Connected())
+        return;
+    if (!s.Handle)
+        s.Hook();
+    s.Named = Key;
+    s.NamedChanges = sqlite3_total_changes64(s.Handle);
+    s.NamedSchema = s.SchemaVersion();
+    s.NamedData = s.ReadNumber("PRAGMA main.data_version");
+    if (s.NamedSchema < 0 || s.NamedData < 0)
+        s.Named = {};
+}
+
+TContentKey THistSums::Contents()
+{
+    TState &s = *s_;
+    if (!s.Named.Valid())
+        return {};
+    if (!s.Db.Connected() || s.Db.Db().Handle() != s.Handle || sqlite3_total_changes64(s.Handle) != s.NamedChanges ||
+        s.SchemaVersion() != s.NamedSchema || s.ReadNumber("PRAGMA main.data_version") != s.NamedData)
+        s.Named = {}; // changed since: other contents, for good
+    return s.Named;
+}
+
+QByteArray THistSums::Image()
+{
+    TState &s = *s_;
+    if (!Ready())
+        return {};
+    int64_t rows = s.GlobalUnsafe;
+    for (const auto &[id, a] : s.Accounts)
+        rows += a.Rows;
+    const int64_t schema = s.SchemaVersion();
+    const int64_t last = rows > 0 ? s.ReadNumber("SELECT max(rowid) FROM \"Tb_Hist\"") : -1;
+    if (schema < 0 || (rows > 0 && last == -1))
+        return {};
+    TImageWriter w;
+    w.U32(ImageFormat);
+    w.I64(schema);
+    for (int c : s.Columns)
+        w.I32(c);
+    w.I64(rows);
+    w.I64(last);
+    w.I64(s.GlobalUnsafe);
+    w.U32(uint32_t(s.Accounts.size()));
+    for (const int64_t id : SortedKeys(s.Accounts)) {
+        const TAccount &a = s.Accounts.at(id);
+        w.I64(id);
+        w.I64(a.Rows);
+        w.I64(a.Odd);
+        w.I64(a.Unsafe);
+        for (const TSeries &series : a.Series) {
+            const TCells &days = series.Cells[0];
+            w.U32(uint32_t(days.size()));
+            for (const int64_t day : SortedKeys(days)) {
+                const TCell &c = days.at(day);
+                w.I64(day);
+                w.I128(c.Dt);
+                w.I128(c.Ct);
+            }
+        }
+    }
+    return std::move(w.Out);
+}
+
+bool THistSums::Adopt(const QByteArray &Image)
+{
+    TState &s = *s_;
+    if (!s.Db.Connected())
+        return false;
+    if (!s.Handle)
+        s.Hook();
+    TImageReader r(Image);
+    if (r.U32() != ImageFormat)
+        return false;
+    const int64_t schema = r.I64();
+    int columns[5];
+    for (int &c : columns)
+        c = r.I32();
+    const int64_t rows = r.I64(), last = r.I64(), globalUnsafe = r.I64();
+    const uint32_t accountCount = r.U32();
+    if (!r.Ok() || rows < 0 || globalUnsafe < 0 || globalUnsafe > rows)
+        return false;
+    std::unordered_map<int64_t, TAccount> accounts;
+    int64_t counted = globalUnsafe, previous = INT64_MIN;
+    for (uint32_t i = 0; i < accountCount && r.Ok(); ++i) {
+        const int64_t id = r.I64();
+        TAccount a;
+        a.Rows = r.I64();
+        a.Odd = r.I64();
+        a.Unsafe = r.I64();
+        if (!r.Ok() || (i > 0 && id <= previous) || !(std::fabs(double(id)) < WholeLimit) || a.Rows < 0 ||
+            a.Rows > rows - counted || a.Odd < 0 || a.Odd > a.Rows || a.Unsafe < 0 || a.Unsafe > a.Rows)
+            return false;
+        previous = id;
+        counted += a.Rows;
+        for (TSeries &series : a.Series) {
+            const uint32_t dayCount = r.U32();
+            if (!r.Ok() || dayCount > r.Left() / CellBytes)
+                return false;
+            TCells &days = series.Cells[0];
+            days.reserve(dayCount);
+            int64_t before = INT64_MIN;
+            for (uint32_t k = 0; k < dayCount; ++k) {
+                const int64_t day = r.I64();
+                TCell c;
+                c.Dt = r.I128();
+                c.Ct = r.I128();
+                if (!r.Ok() || (k > 0 && day <= before) || !(std::fabs(double(day)) < WholeLimit))
+                    return false;
+                before = day;
+                days.emplace(day, c);
+            }
+        }
+        accounts.emplace(id, std::move(a));
+    }
+    if (!r.AtEnd() || counted != rows)
+        return false;
+    // The table as it stands must be the one the image was made of.
+    if (s.SchemaVersion() != schema || !s.FindColumns() || !std::equal(std::begin(columns), std::end(columns), s.Columns) ||
+        s.ReadNumber("SELECT count(*) FROM \"Tb_Hist\"") != rows ||
+        (rows > 0 ? s.ReadNumber("SELECT max(rowid) FROM \"Tb_Hist\"") : -1) != last)
+        return false;
+    s.Reset();
+    s.Accounts = std::move(accounts);
+    s.GlobalUnsafe = globalUnsafe;
+    s.AddUpBlocks();
+    s.Hooked = 0;
+    s.ChangesAtWalk = sqlite3_total_changes64(s.Handle);
+    s.SchemaAtWalk = schema;
+    s.Built = true;
+    return true;
 }
 
 TTableCursor::TRowCounter LedgerRowCounter(THistSums &Sums)

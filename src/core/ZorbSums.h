@@ -43,10 +43,24 @@
 // the rollback hook and by the authorizer (a ROLLBACK or ROLLBACK TO, any
 // DROP or ALTER TABLE), which drop the cache (or start a walk under way
 // again); the window then walks the table again in slices.
+//
+// Kept between sessions (core/ZorbSumsStore.h): for contents this user's
+// program knows by their digest (core/ZorbKnown.h) the complete cache is
+// written to the user's own data folder as an image of its day cells, and
+// taken back when the same contents open again, so that the first click
+// after opening them needs no walk. The image is never read from or written
+// to a data file. It is taken only for a database that nothing has changed
+// since it was unpacked (the connection has written nothing, its schema and
+// data versions are those seen when the contents were named) and only when
+// it fits the table (schema version, column positions, row count and largest
+// rowid); the blocks above the days are added up again from the days.
 #pragma once
 
+#include "core/ZorbKnown.h"
 #include "platform/rtl/DateTime.h"
 #include "platform/sqltable/TableCursor.h"
+
+#include <QByteArray>
 
 #include <cstdint>
 #include <memory>
@@ -101,6 +115,22 @@ public:
 
     // How often the cache has been dropped since it was made (for tests).
     int Drops() const;
+
+    // Names the contents the connection's database holds at this moment
+    // (the key of the file just unpacked, or just packed from it). Requires:
+    // the database is connected and holds exactly those contents.
+    void NameContents(const TContentKey &Key);
+    // The contents named last while the database is unchanged since (no row
+    // written by the connection, no change of schema, nothing committed by
+    // another connection, the same connection); an invalid key otherwise.
+    TContentKey Contents();
+    // The complete cache as bytes Adopt takes back; empty when not ready.
+    QByteArray Image();
+    // Replaces the cache by the one Image made from the same contents as the
+    // database holds now, and follows its changes from here on. False, with
+    // the cache as before, when the bytes are damaged or of another format,
+    // or do not fit the table as it stands.
+    bool Adopt(const QByteArray &Image);
 
 private:
     struct TState;

@@ -1,0 +1,152 @@
+// The kept day sums: one file per contents in the user's data folder (layout
+// in ZorbSumsStore.h), written whole through a replacer and read back only
+// when every check passes.
+#include "core/ZorbSumsStore.h"
+
+#include "core/ZorbSums.h"
+#include "platform/rtl/Exceptions.h"
+#include "platform/system/SysEnv.h"
+#include "platform/system/SysFiles.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <algorithm>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+namespace zorbel {
+namespace {
+
+constexpr char Magic[8] = {'Z', 'O', 'R', 'B', 'S', 'U', 'M', 'S'};
+constexpr uint32_t FileFormat = 1;
+constexpr qsizetype HeaderBytes = 8 + 4 + 32 + 8 + 8;
+constexpr qsizetype TrailerBytes = 32;
+
+void PutBytes(QByteArray &out, uint64_t v, int n)
+{
+    for (int i = 0; i < n; ++i)
+        out.append(char(uint8_t(v >> (8 * i))));
+}
+
+uint64_t GetBytes(const QByteArray &in, qsizetype at, int n)
+{
+    uint64_t v = 0;
+    for (int i = 0; i < n; ++i)
+        v |= uint64_t(uint8_t(in[at + i])) << (8 * i);
+    return v;
+}
+
+QByteArray DigestOf(const QByteArray &data, qsizetype count)
+{
+    const TSha256 d = TDigestAhead::Of(reinterpret_cast<const uint8_t *>(data.constData()), size_t(count));
+    return QByteArray(reinterpret_cast<const char *>(d.data()), qsizetype(d.size()));
+}
+
+QByteArray KeyBytes(const TContentKey &key)
+{
+    QByteArray out(reinterpret_cast<const char *>(key.Digest.data()), qsizetype(key.Digest.size()));
+    PutBytes(out, uint64_t(key.Size), 8);
+    return out;
+}
+
+} // namespace
+
+TSumsStore::TSumsStore(QString Folder) : folder_(Folder.isEmpty() ? DefaultFolder() : std::move(Folder)) {}
+
+QString TSumsStore::DefaultFolder()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+        .filePath(QStringLiteral("zorbel/sums"));
+}
+
+QString TSumsStore::FileFor(const TContentKey &Key) const
+{
+    const QByteArray digest(reinterpret_cast<const char *>(Key.Digest.data()), qsizetype(Key.Digest.size()));
+    return QDir(folder_).filePath(QString::fromLatin1(digest.toHex()) + u'-' + QString::number(Key.Size) +
+                                  QStringLiteral(".sums"));
+}
+
+bool TSumsStore::Load(THistSums &Sums) const
+{
+    const TContentKey key = Sums.Contents();
+    if (!key.Valid())
+        return false;
+    const QString file = FileFor(key);
+    const QFileInfo info(file);
+    if (!info.isFile() || info.size() < HeaderBytes + TrailerBytes || info.size() > MaxFileSize)
+        return false;
+    QByteArray data;
+    if (!ReadWholeFile(file, data) || data.size() < HeaderBytes + TrailerBytes || data.size() > MaxFileSize)
+        return false;
+    const qsizetype body = data.size() - TrailerBytes;
+    if (std::memcmp(data.constData(), Magic, sizeof Magic) != 0 || GetBytes(data, 8, 4) != FileFormat ||
+        data.mid(12, 40) != KeyBytes(key) || GetBytes(data, 52, 8) != uint64_t(body - HeaderBytes) ||
+        data.mid(body) != DigestOf(data, body))
+        return false;
+    if (!Sums.Adopt(data.mid(HeaderBytes, body - HeaderBytes)))
+        return false;
+    // Used now: the last to be dropped.
+    TSysEnv::SetModifiedTime(file, TSysEnv::CurrentTime());
+    return true;
+}
+
+void TSumsStore::Save(THistSums &Sums) const
+{
+    const TContentKey key = Sums.Contents();
+    if (!key.Valid())
+        return;
+    const QByteArray image = Sums.Image();
+    if (image.isEmpty())
+        return;
+    QByteArray data;
+    data.reserve(HeaderBytes + image.size() + TrailerBytes);
+    data.append(Magic, sizeof Magic);
+    PutBytes(data, FileFormat, 4);
+    data += KeyBytes(key);
+    PutBytes(data, uint64_t(image.size()), 8);
+    data += image;
+    data += DigestOf(data, data.size());
+    if (data.size() > MaxFileSize)
+        return;
+    // The folder is the user's alone, like the files in it.
+    if (!QDir().mkpath(folder_))
+        return;
+    QFile::setPermissions(folder_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    try {
+        // Not synced: a file lost to a power cut costs one walk.
+        TFileReplacer out(FileFor(key), false, false);
+        out.Write(data);
+        out.Commit();
+    } catch (const Exception &) {
+        return; // not kept: the next opening of these contents walks the table
+    }
+    Trim();
+}
+
+void TSumsStore::Forget(const TContentKey &Key) const
+{
+    if (!Key.Valid())
+        return;
+    const QString file = FileFor(Key);
+    if (QFileInfo::exists(file))
+        TSysEnv::Remove(file); // one that stays is still refused for a file with a password
+}
+
+void TSumsStore::Trim() const
+{
+    const QStringList names = QDir(folder_).entryList({QStringLiteral("*.sums")}, QDir::Files);
+    if (names.size() <= Capacity)
+        return;
+    std::vector<std::pair<QDateTime, QString>> files;
+    for (const QString &name : names) {
+        const QString path = QDir(folder_).filePath(name);
+        files.emplace_back(TSysEnv::ModifiedTime(path), path);
+    }
+    std::sort(files.begin(), files.end(), [](const auto &a, const auto &b) { return a.first > b.first; });
+    for (size_t i = size_t(Capacity); i < files.size(); ++i)
+        TSysEnv::Remove(files[i].second); // one left behind is dropped at the next save
+}
+
+} // namespace zorbel

@@ -1,0 +1,367 @@
+// The day sums kept between sessions: an image taken back answers every sum
+// and row count exactly as the walk of the same rows does, and goes on
+// following writes; an image or a kept file that is damaged, truncated,
+// written for other contents or of another format is refused, and so are
+// sums of contents that have changed since they were named.
+#include "core/ZorbSums.h"
+#include "core/ZorbSumsStore.h"
+
+#include "ZorbPostFixture.h"
+#include "ZorbSandbox.h"
+#include "platform/sqltable/Database.h"
+#include "platform/system/SysEnv.h"
+
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <optional>
+#include <random>
+#include <sqlite3.h>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+namespace zorbel {
+namespace {
+
+using namespace zorbel::test;
+
+TContentKey Key(const QByteArray &Seed, int64_t Size)
+{
+    return {TDigestAhead::Of(reinterpret_cast<const uint8_t *>(Seed.constData()), size_t(Seed.size())), Size};
+}
+
+class SumsImageTest : public PostTest {
+protected:
+    void Sql(const QString &sql)
+    {
+        dm.Qtemp.Close();
+        dm.Qtemp.SQL() = QStringList{sql};
+        dm.Qtemp.ExecSQL();
+    }
+
+    // Rows of both classes over accounts 1..4 and days across every block
+    // level, with cents, nulls and computed amounts; then rows the sums do
+    // not model: a text amount and another kind (account 3's sums are left
+    // to the queries), a date with a time and no date (account 4's sums and
+    // ranges of days).
+    void Fill()
+    {
+        const TDateTime today = Date();
+        std::mt19937 random(7);
+        TTransactionScope tx(dm.Db);
+        for (int i = 0; i < 600; ++i) {
+            const int account = 1 + int(random() % 4);
+            const int64_t day = int64_t(today) - 6000 + int64_t(random() % 9000);
+            const QString kind = day > int64_t(today) && random() % 2 ? "'2'" : "'1'";
+            const QString dt = random() % 3 == 0 ? QString::number((random() % 1000000) / 100.0, 'f', 2) : "null";
+            const QString ct = random() % 2 == 0 ? QString::number((random() % 100000) / 100.0, 'f', 2) : "null";
+            Sql(QStringLiteral("insert into tb_hist(id_account,date_real,date_create,kind,dt,ct,level1) "
+                               "values(%1,%2,%3,%4,%5,%6,0)")
+                    .arg(account)
+                    .arg(day)
+                    .arg(40000 + i)
+                    .arg(kind, dt, ct));
+        }
+        const QString insert = QStringLiteral("insert into tb_hist(id_account,date_real,date_create,kind,dt,ct) "
+                                              "values(%1,%2,%3,%4,%5,%6)");
+        Sql(insert.arg(3).arg(qint64(today)).arg(41000.3).arg("'1'").arg("'много'").arg("null"));
+        Sql(insert.arg(3).arg(qint64(today)).arg(41000.4).arg("'3'").arg(1).arg("null"));
+        Sql(insert.arg(4).arg(double(today) - 0.5).arg(41000.1).arg("'1'").arg("null").arg(5));
+        Sql(insert.arg(4).arg("null").arg(41000.2).arg("'1'").arg(7).arg("null"));
+        Sql(insert.arg(1).arg(qint64(today) - 1).arg(41000.5).arg("'1'").arg("null").arg(0.1 + 0.2));
+        tx.Commit();
+    }
+
+    // Every answer the sums give (or refuse), as text: sums of both classes,
+    // row counts whole and by days, realised row counts, for the accounts
+    // and one that has no rows, over ranges that cross every block level.
+    std::vector<std::string> Answers()
+    {
+        const TDateTime t = Date();
+        const std::pair<TDateTime, TDateTime> ranges[] = {
+            {0, t - 1},         {t, t},         {t - 40, t + 40},     {t - 63, t + 1},    {t - 4100, t - 1},
+            {t - 70, t - 64},   {-800000, 2958465}, {t + 1, t + 100000}, {t - 10000, t + 10000}, {t + 5, t - 5},
+            {t - 262200, t - 4000}};
+        std::vector<std::string> out;
+        const auto opt = [](const std::optional<int64_t> &n) { return n ? std::to_string(*n) : std::string("-"); };
+        for (int account = 1; account <= 5; ++account) {
+            out.push_back("rows " + std::to_string(account) + " " + opt(dm.HistSums.Rows(account, true, 0, 0)));
+            for (const auto &[d1, d2] : ranges) {
+                const std::string at = std::to_string(account) + " " + std::to_string(d1) + ".." + std::to_string(d2);
+                for (const TSumClass kind : {TSumClass::Realised, TSumClass::Planned}) {
+                    int64_t in = -1, out1 = -1;
+                    out.push_back(dm.HistSums.Sums(account, kind, d1, d2, in, out1)
+                                      ? "sums " + at + " " + std::to_string(in) + " " + std::to_string(out1)
+                                      : "sums " + at + " -");
+                }
+                out.push_back("days " + at + " " + opt(dm.HistSums.Rows(account, false, d1, d2)));
+                out.push_back("realised " + at + " " + opt(dm.HistSums.RealisedRows(account, d1, d2)));
+            }
+        }
+        return out;
+    }
+
+    // The answers of a walk over the rows as they stand now.
+    std::vector<std::string> WalkedAnswers()
+    {
+        dm.HistSums.Drop();
+        dm.HistSums.Build();
+        EXPECT_TRUE(dm.HistSums.Ready());
+        return Answers();
+    }
+
+    // A new connection to the same file, as the next session opens it.
+    void Reopen()
+    {
+        ASSERT_TRUE(dm.OpenDataSet({}).Opened);
+        ASSERT_FALSE(dm.HistSums.Ready());
+    }
+
+    // How many answers are given at all (not refused for the queries).
+    static int Given(const std::vector<std::string> &answers)
+    {
+        int n = 0;
+        for (const std::string &a : answers)
+            n += a.back() != '-' ? 1 : 0;
+        return n;
+    }
+};
+
+TEST_F(SumsImageTest, AnAdoptedImageAnswersAsTheWalkAndFollowsWrites)
+{
+    Fill();
+    const std::vector<std::string> walked = WalkedAnswers();
+    // Accounts 3 and 4 hold rows not modelled: some answers are refused.
+    EXPECT_LT(Given(walked), int(walked.size()));
+    EXPECT_GT(Given(walked), int(walked.size()) * 3 / 5);
+    const QByteArray image = dm.HistSums.Image();
+    ASSERT_FALSE(image.isEmpty());
+
+    Reopen();
+    ASSERT_TRUE(dm.HistSums.Adopt(image));
+    ASSERT_TRUE(dm.HistSums.Ready());
+    EXPECT_EQ(Answers(), walked);
+    EXPECT_EQ(dm.HistSums.Image(), image);
+
+    // Writes after the adoption reach the sums as after a walk, the row the
+    // sums could not model among them.
+    Sql(QStringLiteral("update tb_hist set ct=ct+1.25, date_real=date_real-64 where rowid%5=0"));
+    Sql(QStringLiteral("delete from tb_hist where dt='много' or kind='3'"));
+    Sql(QStringLiteral("insert into tb_hist(id_account,date_real,date_create,kind,dt) values(2,%1,42000,'2',99.99)")
+            .arg(qint64(Date()) + 4096));
+    ASSERT_TRUE(dm.HistSums.Ready());
+    const std::vector<std::string> followed = Answers();
+    EXPECT_EQ(followed, WalkedAnswers());
+    EXPECT_GT(Given(followed), Given(walked)); // account 3 is answered again
+}
+
+TEST_F(SumsImageTest, RowsWithAnAccountThatIsNoWholeNumberTravelInTheImage)
+{
+    Fill();
+    Sql(QStringLiteral("insert into tb_hist(id_account,date_real,date_create,kind,dt) values(1.5,%1,41000.9,'1',3)")
+            .arg(qint64(Date())));
+    const std::vector<std::string> walked = WalkedAnswers();
+    EXPECT_EQ(Given(walked), 0);
+    const QByteArray image = dm.HistSums.Image();
+    Reopen();
+    ASSERT_TRUE(dm.HistSums.Adopt(image));
+    EXPECT_EQ(Answers(), walked);
+    Sql(QStringLiteral("delete from tb_hist where id_account=1.5"));
+    const std::vector<std::string> after = Answers();
+    EXPECT_GT(Given(after), 0);
+    EXPECT_EQ(after, WalkedAnswers());
+}
+
+TEST_F(SumsImageTest, AnImageThatIsDamagedOrDoesNotFitTheTableIsRefused)
+{
+    Fill();
+    dm.HistSums.Build();
+    const QByteArray image = dm.HistSums.Image();
+    const std::vector<std::string> walked = Answers();
+    ASSERT_GT(image.size(), 1000);
+
+    // Refused: the cache stays as it was (here: the walk's).
+    const auto refused = [&](const QByteArray &bytes, const char *what) {
+        SCOPED_TRACE(what);
+        EXPECT_FALSE(dm.HistSums.Adopt(bytes));
+        ASSERT_TRUE(dm.HistSums.Ready());
+        EXPECT_EQ(Answers(), walked);
+    };
+    refused(QByteArray(), "empty");
+    for (qsizetype n = 1; n < image.size(); n += 997)
+        refused(image.left(n), "truncated");
+    refused(image.left(image.size() - 1), "one byte short");
+    refused(image + '\0', "one byte more");
+    QByteArray format = image;
+    format[0] = char(format[0] + 1);
+    refused(format, "another format");
+    QByteArray accounts = image;
+    accounts[4 + 8 + 20 + 24] = char(0x7f); // the number of accounts
+    refused(accounts, "a count past the end");
+
+    // Images of the table as it stood before a change.
+    Reopen();
+    Sql(QStringLiteral("insert into tb_hist(id_account,date_real,date_create,kind,dt) values(1,%1,41001,'1',3)")
+            .arg(qint64(Date())));
+    EXPECT_FALSE(dm.HistSums.Adopt(image)) << "one row more";
+    Sql(QStringLiteral("delete from tb_hist where rowid=(select min(rowid) from tb_hist)"));
+    EXPECT_FALSE(dm.HistSums.Adopt(image)) << "as many rows, the last one another";
+    Sql(QStringLiteral("delete from tb_hist where rowid=(select max(rowid) from tb_hist)"));
+    Sql(QStringLiteral("update tb_hist set ct=coalesce(ct,0)+1 where rowid=(select min(rowid) from tb_hist)"));
+    dm.HistSums.Build();
+    const QByteArray same = dm.HistSums.Image();
+    Reopen();
+    Sql(QStringLiteral("alter table tb_hist add column spare integer"));
+    EXPECT_FALSE(dm.HistSums.Adopt(same)) << "a new schema";
+    EXPECT_FALSE(dm.HistSums.Ready());
+}
+
+class SumsStoreTest : public SumsImageTest {
+protected:
+    TSandbox box;
+    const TContentKey key = Key("contents", 4096);
+    QString Folder() const { return box.Path("data/zorbel/sums"); }
+    static int Mode(const QString &path)
+    {
+        struct stat st {};
+        return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+    }
+};
+
+TEST_F(SumsStoreTest, KeptSumsComeBackForTheSameContentsOnly)
+{
+    Fill();
+    TSumsStore store(Folder());
+    dm.HistSums.Build();
+    const std::vector<std::string> walked = Answers();
+    store.Save(dm.HistSums); // no contents named: nothing kept
+    EXPECT_FALSE(QFileInfo::exists(Folder()));
+    dm.HistSums.NameContents(key);
+    store.Save(dm.HistSums);
+    const QString file = store.FileFor(key);
+    ASSERT_TRUE(QFileInfo(file).isFile());
+    EXPECT_EQ(Mode(file), 0600);
+    EXPECT_EQ(Mode(Folder()), 0700);
+
+    Reopen();
+    EXPECT_FALSE(store.Load(dm.HistSums)) << "no contents named";
+    dm.HistSums.NameContents(Key("other", 4096));
+    EXPECT_FALSE(store.Load(dm.HistSums)) << "other contents";
+    dm.HistSums.NameContents(key);
+    ASSERT_TRUE(store.Load(dm.HistSums));
+    EXPECT_EQ(Answers(), walked);
+
+    // A change makes them other contents: the file is neither taken nor
+    // written over.
+    const QByteArray kept = TSandbox::Read(file);
+    Add(TCardMode::Expense, Bread(), 5, Date());
+    EXPECT_FALSE(dm.HistSums.Contents().Valid());
+    store.Save(dm.HistSums);
+    EXPECT_EQ(TSandbox::Read(file), kept);
+    Reopen();
+    dm.HistSums.NameContents(key);
+    EXPECT_FALSE(store.Load(dm.HistSums)) << "one row more than the kept sums";
+    EXPECT_FALSE(dm.HistSums.Ready());
+}
+
+TEST_F(SumsStoreTest, AChangeByAnotherConnectionOrTheSchemaEndsTheContents)
+{
+    dm.HistSums.NameContents(key);
+    EXPECT_EQ(dm.HistSums.Contents(), key);
+    EXPECT_EQ(Count(QStringLiteral("1")), 0); // reading changes nothing
+    EXPECT_EQ(dm.HistSums.Contents(), key);
+    // Another program writes to the work copy between the program's statements.
+    dm.Db.ReleaseStatements();
+    sqlite3 *other = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(dm.Db.FileName()).constData(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "create table spare(x); insert into spare values(1)", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(other);
+    EXPECT_FALSE(dm.HistSums.Contents().Valid());
+    EXPECT_FALSE(dm.HistSums.Contents().Valid()) << "for good";
+
+    dm.HistSums.NameContents(key);
+    Sql(QStringLiteral("create index spare_x on spare(x)"));
+    EXPECT_FALSE(dm.HistSums.Contents().Valid());
+    Sql(QStringLiteral("drop table spare"));
+    dm.HistSums.NameContents(key);
+    ASSERT_TRUE(dm.OpenDataSet({}).Opened);
+    EXPECT_FALSE(dm.HistSums.Contents().Valid()) << "another connection";
+}
+
+TEST_F(SumsStoreTest, ADamagedOrForeignFileIsPassedOver)
+{
+    Fill();
+    TSumsStore store(Folder());
+    dm.HistSums.Build();
+    dm.HistSums.NameContents(key);
+    store.Save(dm.HistSums);
+    const QString file = store.FileFor(key);
+    const QByteArray good = TSandbox::Read(file);
+    ASSERT_GT(good.size(), 1000);
+    const auto passedOver = [&](const QByteArray &bytes, const std::string &what) {
+        SCOPED_TRACE(what);
+        TSandbox::Write(file, bytes);
+        dm.HistSums.Drop();
+        dm.HistSums.NameContents(key);
+        EXPECT_FALSE(store.Load(dm.HistSums));
+        EXPECT_FALSE(dm.HistSums.Ready());
+    };
+    // Any byte changed: the header, the image, the trailing digest.
+    for (qsizetype at = 0; at < good.size(); at += at < 100 ? 1 : 1009) {
+        QByteArray bad = good;
+        bad[at] = char(bad[at] ^ 0x20);
+        passedOver(bad, "byte " + std::to_string(at));
+    }
+    QByteArray last = good;
+    last[last.size() - 1] = char(last[last.size() - 1] ^ 1);
+    passedOver(last, "the last byte");
+    for (qsizetype n : {qsizetype(0), qsizetype(8), qsizetype(60), good.size() / 2, good.size() - 1})
+        passedOver(good.left(n), "truncated to " + std::to_string(n));
+    passedOver(good + "x", "a byte more");
+    // Sound sums of other contents under this name.
+    dm.HistSums.NameContents(Key("other", 1));
+    store.Save(dm.HistSums);
+    passedOver(TSandbox::Read(store.FileFor(Key("other", 1))), "written for other contents");
+
+    // A folder in its place, or a file that cannot be read.
+    QFile::remove(file);
+    QDir().mkpath(file);
+    Reopen();
+    dm.HistSums.NameContents(key);
+    EXPECT_FALSE(store.Load(dm.HistSums));
+    QDir().rmdir(file);
+
+    TSandbox::Write(file, good);
+    Reopen();
+    dm.HistSums.NameContents(key);
+    EXPECT_TRUE(store.Load(dm.HistSums)) << "the good file is taken";
+}
+
+TEST_F(SumsStoreTest, TheNewestCapacityFilesAreKept)
+{
+    TSumsStore store(Folder());
+    dm.HistSums.Build();
+    const QDateTime start = QDateTime::currentDateTime().addDays(-10);
+    for (int i = 0; i < TSumsStore::Capacity; ++i) {
+        dm.HistSums.NameContents(Key(QByteArray::number(i), 100));
+        store.Save(dm.HistSums);
+        ASSERT_EQ(TSysEnv::SetModifiedTime(store.FileFor(Key(QByteArray::number(i), 100)), start.addSecs(i)), 0);
+    }
+    // Using the oldest makes it the newest.
+    dm.HistSums.NameContents(Key("0", 100));
+    ASSERT_TRUE(store.Load(dm.HistSums));
+    dm.HistSums.NameContents(Key("new", 100));
+    store.Save(dm.HistSums);
+    EXPECT_EQ(QDir(Folder()).entryList({"*.sums"}, QDir::Files).size(), TSumsStore::Capacity);
+    EXPECT_TRUE(QFileInfo::exists(store.FileFor(Key("0", 100))));
+    EXPECT_FALSE(QFileInfo::exists(store.FileFor(Key("1", 100))));
+    EXPECT_TRUE(QFileInfo::exists(store.FileFor(Key("2", 100))));
+    EXPECT_TRUE(QFileInfo::exists(store.FileFor(Key("new", 100))));
+}
+
+} // namespace
+} // namespace zorbel
