@@ -501,10 +501,13 @@ int main(int argc, char **argv)
     std::printf("reference data set: %d operations, file %lld bytes\n", smallSize.Operations,
                 QFileInfo(smallFile).size());
 
-    // A file written by another run (an earlier one, or the reference's
-    // maker) is new to this home's program: open and save it once so this
-    // user's program knows it.
-    for (const QString &f : built ? QStringList{smallFile} : QStringList{file, smallFile}) {
+    // Each file is opened and saved once by this home's program, as a user's
+    // own file is after its first session: a file written by another run (an
+    // earlier one, or the reference's maker) becomes known to this program,
+    // and what the first opening writes (the default account's mark, which
+    // raw inserts leave out) is saved, so later openings write nothing and
+    // their day sums can be kept.
+    for (const QString &f : {file, smallFile}) {
         TFormMain own(QStringList{f}, program);
         own.Dm->SetModified(true);
         own.mSaveClick(&own);
