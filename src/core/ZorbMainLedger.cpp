@@ -158,15 +158,22 @@ void TFormMain::LayOutDateBox()
 {
     // The entry date's button is at least as wide as its caption needs in
     // its font (the user's title font: at 16 pt "10.12.26 Чт" needs more
-    // than the 104 pixels of the small one); the arrows, the period box and
-    // the balance move along to its right.
+    // than the 104 pixels of the small one); the arrows, the period box, the
+    // results button and the balance move along to its right. The balance
+    // keeps the width the user gave it (restored from the settings).
     const int width = std::max({104, ButDate->sizeHint().width(),
                                 QFontMetrics(ButDate->font()).horizontalAdvance(ButDate->Caption()) + 16});
     ButDate->SetBounds(23, 1, width, 24);
     ButNext->SetBounds(24 + width, 1, 22, 24);
     PanDate->SetBounds(236, 2, 46 + width, 26);
     CbPer->SetBounds(PanDate->Left() + PanDate->Width() + 6, 4, 110, 22);
-    PanAcRest->SetBounds(CbPer->Left() + CbPer->Width() + 6, 3, 280, 24);
+    int next = CbPer->Left() + CbPer->Width() + 6;
+    if (ButResult) {
+        // Its place stays when it is hidden, so the balance does not jump.
+        ButResult->SetBounds(next, 3, ButResult->Width(), 24);
+        next += ButResult->Width() + 4;
+    }
+    PanAcRest->SetBounds(next, 3, PanAcRest->Width(), 24);
 }
 
 void TFormMain::ShowEntryDate()

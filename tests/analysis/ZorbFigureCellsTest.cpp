@@ -219,6 +219,21 @@ TEST_F(FigureCells, EveryMoneyGridDrawsWholeFiguresAtDefaultAndLargeFonts)
         EXPECT_LE(dateFont.horizontalAdvance(main->ButDate->Caption()) + 12, main->ButDate->width()) << at;
         EXPECT_GE(main->CbPer->x(), main->PanDate->x() + main->PanDate->width()) << at;
         EXPECT_GE(main->PanDate->width(), main->ButDate->x() + main->ButDate->width()) << at;
+        // The results button and the account's balance come after the period
+        // box, each whole and apart: the balance's caption starts with the
+        // account's name, which a button over it would hide.
+        ASSERT_TRUE(main->ButResult->isVisible()) << at;
+        EXPECT_GE(main->ButResult->x(), main->CbPer->x() + main->CbPer->width()) << at;
+        EXPECT_GE(main->PanAcRest->x(), main->ButResult->x() + main->ButResult->width()) << at;
+        EXPECT_TRUE(main->PanAcRest->Caption().startsWith(main->Dm->Tb_Account.FieldByName("Account")->AsString().trimmed() + " = "))
+            << at;
+        // A width the user gave the balance (kept in the settings) stays when
+        // the date moves the bar.
+        const int width = main->PanAcRest->width();
+        main->PanAcRest->SetWidth(width + 30);
+        main->ShowEntryDate();
+        EXPECT_EQ(main->PanAcRest->width(), width + 30) << at;
+        main->PanAcRest->SetWidth(width);
         main->EntryDate = EncodeDate(2024, 3, 15);
         TFigureWatch ledger(*main);
         ledger.Check("ledger" + at);
