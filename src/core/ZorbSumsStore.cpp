@@ -7,9 +7,9 @@
 #include "platform/rtl/Exceptions.h"
 #include "platform/system/SysEnv.h"
 #include "platform/system/SysFiles.h"
+#include "platform/system/SysPaths.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QStandardPaths>
 #include <algorithm>
 #include <cstring>
@@ -74,8 +74,8 @@ bool TSumsStore::Load(THistSums &Sums) const
     if (!key.Valid())
         return false;
     const QString file = FileFor(key);
-    const QFileInfo info(file);
-    if (!info.isFile() || info.size() < HeaderBytes + TrailerBytes || info.size() > MaxFileSize)
+    const qint64 size = IsRegularFile(file) ? FileSizeOf(file) : -1;
+    if (size < HeaderBytes + TrailerBytes || size > MaxFileSize)
         return false;
     QByteArray data;
     if (!ReadWholeFile(file, data) || data.size() < HeaderBytes + TrailerBytes || data.size() > MaxFileSize)
@@ -111,9 +111,8 @@ void TSumsStore::Save(THistSums &Sums) const
     if (data.size() > MaxFileSize)
         return;
     // The folder is the user's alone, like the files in it.
-    if (!QDir().mkpath(folder_))
+    if (!MakeFolders(folder_, 0700) || ChangeMode(folder_, 0700) != 0)
         return;
-    QFile::setPermissions(folder_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     try {
         // Not synced: a file lost to a power cut costs one walk.
         TFileReplacer out(FileFor(key), false, false);
@@ -130,20 +129,20 @@ void TSumsStore::Forget(const TContentKey &Key) const
     if (!Key.Valid())
         return;
     const QString file = FileFor(Key);
-    if (QFileInfo::exists(file))
+    if (PathExists(file))
         TSysEnv::Remove(file); // one that stays is still refused for a file with a password
 }
 
 void TSumsStore::Trim() const
 {
-    const QStringList names = QDir(folder_).entryList({QStringLiteral("*.sums")}, QDir::Files);
-    if (names.size() <= Capacity)
-        return;
     std::vector<std::pair<QDateTime, QString>> files;
-    for (const QString &name : names) {
-        const QString path = QDir(folder_).filePath(name);
-        files.emplace_back(TSysEnv::ModifiedTime(path), path);
+    for (const TFolderEntry &entry : FolderEntries(folder_, {QStringLiteral("*.sums")})) {
+        const QString path = QDir(folder_).filePath(entry.Name);
+        if (!entry.Folder && IsRegularFile(path))
+            files.emplace_back(TSysEnv::ModifiedTime(path), path);
     }
+    if (files.size() <= size_t(Capacity))
+        return;
     std::sort(files.begin(), files.end(), [](const auto &a, const auto &b) { return a.first > b.first; });
     for (size_t i = size_t(Capacity); i < files.size(); ++i)
         TSysEnv::Remove(files[i].second); // one left behind is dropped at the next save
