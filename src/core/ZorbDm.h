@@ -141,6 +141,9 @@ public:
 
     // ---- state ----
     bool Modified() const { return modified_; }
+    // The last opening made indexes of the operations that the file lacked
+    // (a file of an earlier version): a save keeps them in it.
+    bool IndexesMade() const { return indexesMade_; }
     void SetModified(bool value) { modified_ = value; }
     // The open data set held nothing the check refuses or reports: what the
     // program writes of it may skip the whole check when opened again.
@@ -254,6 +257,7 @@ private:
     TDmHost defaultHost_;
     TDmHost *host_;
     bool modified_ = false;
+    bool indexesMade_ = false;
     bool sound_ = false;
     bool checkedWhole_ = false;
     bool yearsFilledBefore_ = false;  // the opening's option YearsFilled

@@ -25,6 +25,14 @@ namespace zorbel {
 namespace {
 
 // Whether the stored table has the field; false also when it cannot be read.
+// The connection's schema cookie: it changes with every table or index made,
+// altered or dropped.
+int64_t SchemaVersion(TDatabase &db)
+{
+    TSqliteStatement st(db.Db(), QStringLiteral("PRAGMA schema_version"));
+    return st.Step() ? st.ColumnInt(0) : -1;
+}
+
 bool HasField(TDatabase &db, const char *table, const char *field)
 {
     try {
@@ -91,7 +99,9 @@ void TDm::UpgradeStructure()
     contentsYearsFilled_ = yearsFilledBefore_ || (yearsFilled_ && Qmn.RowsAffected() == 0);
     try {
         // Data files of older versions gain the index of the balance sums.
+        const int64_t before = SchemaVersion(Db);
         EnsureHistCoverIndex(Db);
+        indexesMade_ = SchemaVersion(Db) != before;
     } catch (const Exception &) {
         // A read-only or damaged file opens without it: the sums read the rows.
     }
@@ -131,7 +141,7 @@ TOpenResult TDm::OpenDataSet(const TOpenOptions &options)
     TOpenResult result;
     // Identifiers belong to the data set: read them again from its tables.
     idCounters_.fill(0);
-    modified_ = false;
+    modified_ = indexesMade_ = false;
     sound_ = checkedWhole_ = yearsFilled_ = contentsYearsFilled_ = histWrittenLost_ = false;
     yearsFilledBefore_ = options.YearsFilled && options.CheckedBefore;
     histWritten_.clear();

@@ -301,6 +301,8 @@ bool TFormMain::OpenStaged(const QString &FileName)
     // opens all the same; its changes can go only into another file.
     if (!DataFileWritable(FileName))
         ShowNotice(ReadOnlyDataFileText(FileName), false);
+    else if (Dm->IndexesMade())
+        Dm->SetModified(true); // saved on closing: the next opening need not build them (seconds at a million operations)
     return true;
 }
 

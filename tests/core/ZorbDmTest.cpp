@@ -689,13 +689,38 @@ TEST_F(ZorbDmTest, TheSumsIndexOfEarlierVersionsIsReplacedKeepingTheRows)
         db.Db().Exec(QStringLiteral("drop index Tb_Hist_Cover; create index Tb_Hist_Cover on "
                                     "Tb_Hist (Id_Account,Date_Real,Kind,Dt,Ct)"));
     }
-    ASSERT_TRUE(Open().Opened);
+    const TOpenResult upgraded = Open();
+    ASSERT_TRUE(upgraded.Opened);
+    // The main window saves a data set whose indexes were made: a file only
+    // read would build them again at every opening.
+    EXPECT_TRUE(dm.IndexesMade());
     EXPECT_EQ(CoverColumns(), U("Id_Account,Date_Real,Kind,Dt,Ct,Yr,Mn,Level1,Level2,Level3,Qdt,Qct"));
     EXPECT_EQ(AnalysisPlans(),
               QStringList(2, U("SEARCH h USING COVERING INDEX Tb_Hist_Cover (Id_Account=? AND Date_Real>? AND "
                                "Date_Real<?)")));
     EXPECT_EQ(Select(QStringLiteral("select * from tb_hist order by rowid")), rows);
     EXPECT_EQ(Select(QStringLiteral("pragma integrity_check")), QStringList{QStringLiteral("ok")});
+
+    // With every index in place, opening changes nothing.
+    dm.CloseDataSet();
+    const TOpenResult current = Open();
+    ASSERT_TRUE(current.Opened);
+    EXPECT_FALSE(dm.IndexesMade());
+    EXPECT_FALSE(dm.Modified());
+
+    // A file that lacks one of the other indexes gains it the same way.
+    dm.CloseDataSet();
+    {
+        TDatabase db;
+        db.SetParams({QStringLiteral("PATH=") + dir.path()});
+        db.Open();
+        db.Db().Exec(QStringLiteral("drop index Tb_Hist_Date"));
+    }
+    const TOpenResult dated = Open();
+    ASSERT_TRUE(dated.Opened);
+    EXPECT_TRUE(dm.IndexesMade());
+    EXPECT_EQ(Select(QStringLiteral("select count(*) from sqlite_master where name = 'Tb_Hist_Date'")),
+              QStringList{QStringLiteral("1")});
 }
 
 TEST_F(ZorbDmTest, WidenTextFieldKeepsRowsAndReportsNoChange)

@@ -341,5 +341,29 @@ TEST_F(ZorbHostileFile, YearsLeftUnfilledAreFilledAtTheNextOpening)
     EXPECT_TRUE(none.Seen().empty()) << Texts(none).join(" | ").toStdString();
 }
 
+// A file of an earlier version lacks an index of the operations: the
+// opening makes it, and closing saves the file with it, so that later
+// openings neither build it again nor find the contents changed.
+TEST_F(ZorbHostileFile, AnIndexTheFileLackedIsSavedOnClosing)
+{
+    const QString file = MakeDataFile("older.den", QString());
+    ASSERT_FALSE(Rewrite(file, "drop index Tb_Hist_Date;", "plain").isEmpty());
+    const auto indexed = [](TFormMain &f) {
+        TSqliteStatement st(f.Dm->Db.Db(), "SELECT count(*) FROM sqlite_master WHERE name = 'Tb_Hist_Date'");
+        return st.Step() && st.ColumnInt(0) == 1;
+    };
+    for (const bool first : {true, false}) {
+        TModalScript script;
+        script.Press("Yes"); // "Закрыть программу?", and nothing else
+        auto f = Start({file});
+        ASSERT_TRUE(f->ReadyToRun());
+        EXPECT_TRUE(indexed(*f)) << first;
+        EXPECT_EQ(f->Dm->IndexesMade(), first);
+        EXPECT_EQ(f->Dm->Modified(), first);
+        EXPECT_TRUE(Close(*f)) << first;
+        EXPECT_EQ(Texts(script), QStringList{U("Закрыть программу?")}) << first;
+    }
+}
+
 } // namespace
 } // namespace zorbel
