@@ -7,10 +7,16 @@
 // and wildcards typed by the user never change the statement.
 #include "analysis/ZorbRstQuery.h"
 
+#include "analysis/ZorbAnalysisTables.h"
+#include "platform/dataset/DataSet.h"
+#include "platform/dataset/Fields.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/FormatSettings.h"
 #include "platform/rtl/StrUtils.h"
 #include "platform/sqltable/Query.h"
+#include "platform/sqltable/Sqlite.h"
+
+#include <map>
 
 namespace zorbel {
 
@@ -342,6 +348,9 @@ QStringList RstQueryHead(TRstQueryKind Kind)
     case TRstQueryKind::MnTerms:
         return {QStringLiteral("Select yr,mn,") + TermColumns(), QStringLiteral("from tb_hist "),
                 QStringLiteral("where (date_real between :d1 and :d2) and (not mn is null)")};
+    case TRstQueryKind::ResTerms:
+        return {QStringLiteral("Select "), QStringLiteral("level1"), QStringLiteral(",dt,ct,dt/rate,ct/rate,qdt,qct"),
+                QStringLiteral("from tb_hist "), QStringLiteral("where (date_real between :d1 and :d2) ")};
     case TRstQueryKind::YrTerms:
         return {QStringLiteral("Select yr,") + TermColumns(), QStringLiteral("from tb_hist "),
                 QStringLiteral("where (date_real between :d1 and :d2) and (not yr is null)")};
@@ -354,7 +363,7 @@ void ApplyRstConditions(TQuery &Q, TRstQueryKind Kind, const TRstSql &Sql, TDate
 {
     Q.Close();
     QStringList text = RstQueryHead(Kind);
-    if (Kind == TRstQueryKind::Res)
+    if (Kind == TRstQueryKind::Res || Kind == TRstQueryKind::ResTerms)
         text[1] = Sql.GroupColumn;
     text << Sql.Lines;
     switch (Kind) {
@@ -386,6 +395,65 @@ void ApplyRstConditions(TQuery &Q, TRstQueryKind Kind, const TRstSql &Sql, TDate
         else
             p->SetAsFloat(value.AsDouble());
     }
+}
+
+// ---- grouped totals -------------------------------------------------------
+
+TRstTotals ReadRstTotals(TDataSet &Qres)
+{
+    static const char *const sums[] = {"sdt", "sct", "sdr", "scr", "sdq", "scq"};
+    TField *id = Qres.FieldByName(QStringLiteral("id"));
+    std::array<TField *, 6> in{};
+    for (size_t i = 0; i < 6; ++i)
+        in[i] = Qres.FieldByName(QString::fromLatin1(sums[i]));
+    TRstTotals rows;
+    for (Qres.First(); !Qres.Eof(); Qres.Next()) {
+        TRstTotalRow r;
+        if (!id->IsNull())
+            r.Id = id->AsInteger();
+        for (size_t i = 0; i < 6; ++i)
+            if (!in[i]->IsNull())
+                r.Sums[i] = in[i]->AsFloat();
+        rows.push_back(r);
+    }
+    return rows;
+}
+
+std::optional<TRstTotals> FoldRstTotals(TDatabase &Db, const TRstSql &Sql, TDateTime D1, TDateTime D2)
+{
+    TQuery q;
+    q.SetDatabase(&Db);
+    ApplyRstConditions(q, TRstQueryKind::ResTerms, Sql, D1, D2);
+    std::map<std::optional<int64_t>, std::array<TEngineSum, 6>> groups;
+    bool foldable = true;
+    q.ForEachRow([&](const TSqliteStatement &St) {
+        std::optional<int64_t> key;
+        // The grouped query's id is a small integer: a group beyond its range
+        // is left to the query.
+        if (!WholeKey(St, 0, key) || (key && (*key < -32768 || *key > 32767)))
+            return foldable = false;
+        std::array<TEngineSum, 6> &g = groups[key];
+        for (int i = 0; i < 6; ++i)
+            if (!g[size_t(i)].Add(St, 1 + i))
+                return foldable = false;
+        return true;
+    });
+    if (!foldable)
+        return std::nullopt;
+    TRstTotals rows;
+    rows.reserve(groups.size());
+    for (const auto &[key, g] : groups) {
+        TRstTotalRow r;
+        if (key)
+            r.Id = int(*key);
+        for (size_t i = 0; i < 6; ++i) {
+            if (g[i].Overflow)
+                return std::nullopt; // the engine's sum fails: the query reports it
+            r.Sums[i] = g[i].Sum();
+        }
+        rows.push_back(r);
+    }
+    return rows;
 }
 
 } // namespace zorbel

@@ -13,11 +13,14 @@
 #include <QStringList>
 
 #include <array>
+#include <optional>
 #include <utility>
 #include <vector>
 
 namespace zorbel {
 
+class TDataSet;
+class TDatabase;
 class TQuery;
 
 // ---- period ---------------------------------------------------------------
@@ -106,8 +109,10 @@ TRstSql BuildRstSql(const TRstConditions &C);
 // YrTerms select, without grouping, each operation's key (date_real | yr,mn
 // | yr) and the nine terms the day, month and year queries add up or average
 // (dt, ct, price*10, dt/rate, ct/rate, 10*price/rate, rate*10, qdt, qct),
-// under the same head condition: the dynamics fold them in memory.
-enum class TRstQueryKind { Res, Hs, Sm, BegSum, Day, Mn, Yr, DayTerms, MnTerms, YrTerms };
+// under the same head condition: the dynamics fold them in memory. ResTerms
+// selects each operation's group (Sql.GroupColumn) and the six terms the
+// grouped totals add up (dt, ct, dt/rate, ct/rate, qdt, qct).
+enum class TRstQueryKind { Res, Hs, Sm, BegSum, Day, Mn, Yr, DayTerms, MnTerms, YrTerms, ResTerms };
 QStringList RstQueryHead(TRstQueryKind Kind);
 
 // Rewrites Q: its head (the grouped query's head takes Sql.GroupColumn as line
@@ -116,5 +121,29 @@ QStringList RstQueryHead(TRstQueryKind Kind);
 // condition values.
 void ApplyRstConditions(TQuery &Q, TRstQueryKind Kind, const TRstSql &Sql, TDateTime D1, TDateTime D2,
                         const QString &HsOrder = QString());
+
+// One row of the grouped totals: the group's id (null for the operations
+// without one) and sdt, sct, sdr, scr, sdq, scq, null where the engine's sum
+// is null.
+struct TRstTotalRow {
+    std::optional<int> Id;
+    std::array<std::optional<double>, 6> Sums;
+    bool operator==(const TRstTotalRow &) const = default;
+};
+using TRstTotals = std::vector<TRstTotalRow>;
+
+// The rows of the open grouped query (fields id, sdt .. scq), in its order.
+TRstTotals ReadRstTotals(TDataSet &Qres);
+
+// The rows the grouped query of Sql over D1..D2 gives, computed in one pass
+// over the matching operations that adds them up per group in memory, in
+// the order the engine reads them, instead of the engine sorting a period's
+// operations by their group first. The engine still selects the rows and
+// computes their terms; the groups come in the query's order (null first,
+// then ascending). Nothing when a value appears that the pass does not add
+// up the way the engine does (text or blob where a number or null is
+// expected, a group that is not a whole number of the id range, a whole sum
+// past 64 bits): the caller runs the grouped query instead.
+std::optional<TRstTotals> FoldRstTotals(TDatabase &Db, const TRstSql &Sql, TDateTime D1, TDateTime D2);
 
 } // namespace zorbel

@@ -282,9 +282,18 @@ void TFormRst::LoadNames()
 
 void TFormRst::FillTabRes()
 {
-    TCloseOnExit closing(Qres);
-    Qres.Open();
-    if (Qres.IsEmpty())
+    // The period's operations added up per group in memory; the grouped
+    // query, which sorts them by their group first, only when the pass
+    // meets a value it does not add up as the engine does.
+    TRstTotals rows;
+    if (std::optional<TRstTotals> folded = FoldRstTotals(main_.Dm->Db, sql_, Period.FromDate, Period.ToDate)) {
+        rows = std::move(*folded);
+    } else {
+        TCloseOnExit closing(Qres);
+        Qres.Open();
+        rows = ReadRstTotals(Qres);
+    }
+    if (rows.empty())
         return;
     LoadNames();
     const QHash<int, QString> &names = sql_.Lookup == TRstLookup::Accounts ? accountNames_
@@ -293,39 +302,35 @@ void TFormRst::FillTabRes()
                                                                             : itemNames_;
     const bool accounts = sql_.Lookup == TRstLookup::Accounts && !sql_.CorrAccounts;
     static const char *const sums[] = {"sdt", "sct", "sdr", "scr", "sdq", "scq"};
-    std::array<TField *, 6> in{};
     std::array<TField *, 6> out{};
-    for (size_t i = 0; i < 6; ++i) {
-        in[i] = Qres.FieldByName(U(sums[i]));
+    for (size_t i = 0; i < 6; ++i)
         out[i] = TabRes.FieldByName(U(sums[i]));
-    }
-    TField *id = Qres.FieldByName(U("id"));
     TField *nm = TabRes.FieldByName(U("nm"));
     TField *rid = TabRes.FieldByName(U("id"));
     TField *results[] = {TabRes.FieldByName(U("amt")), TabRes.FieldByName(U("amr")), TabRes.FieldByName(U("amq"))};
-    for (Qres.First(); !Qres.Eof(); Qres.Next()) {
-        bool allNull = id->IsNull();
-        for (TField *f : in)
-            allNull = allNull && f->IsNull();
+    for (const TRstTotalRow &row : rows) {
+        bool allNull = !row.Id;
+        for (const std::optional<double> &v : row.Sums)
+            allNull = allNull && !v;
         if (allNull)
             continue;
         try {
             TabRes.Append();
-            if (!id->IsNull()) {
-                rid->SetAsInteger(id->AsInteger());
-                nm->SetAsString(names.value(id->AsInteger()));
+            if (row.Id) {
+                rid->SetAsInteger(*row.Id);
+                nm->SetAsString(names.value(*row.Id));
             }
             std::array<int64_t, 6> units{};
             for (size_t i = 0; i < 6; ++i) {
-                units[i] = MoneyToUnits(in[i]->AsFloat());
-                if (!in[i]->IsNull())
+                units[i] = MoneyToUnits(row.Sums[i].value_or(0));
+                if (row.Sums[i])
                     out[i]->SetAsFloat(UnitsToMoney(units[i]));
             }
             for (size_t k = 0; k < 3; ++k)
                 results[k]->SetAsFloat(UnitsToMoney(units[2 * k] - units[2 * k + 1]));
-            if (accounts && !id->IsNull()) {
-                TabRes.FieldByName(U("cur"))->SetAsString(accountCurrency_.value(id->AsInteger()));
-                TabRes.FieldByName(U("rst"))->SetAsFloat(accountRest_.value(id->AsInteger()));
+            if (accounts && row.Id) {
+                TabRes.FieldByName(U("cur"))->SetAsString(accountCurrency_.value(*row.Id));
+                TabRes.FieldByName(U("rst"))->SetAsFloat(accountRest_.value(*row.Id));
             }
             TabRes.Post();
         } catch (...) {

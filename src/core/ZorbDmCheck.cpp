@@ -9,6 +9,8 @@
 #include "platform/sqltable/Sqlite.h"
 
 #include <QStringList>
+
+#include <algorithm>
 #include <optional>
 #include <set>
 
@@ -39,7 +41,8 @@ constexpr std::pair<const char *, const char *> WidenedFields[] = {
 // results window's date index, which the upgrade adds to older data sets;
 // the sums' index as earlier versions made it, which the upgrade replaces.
 constexpr const char *CoverIndex = "Tb_Hist_Cover";
-constexpr const char *OlderCoverFields = "Id_Account;Date_Real;Kind;Dt;Ct";
+constexpr const char *OlderCoverFields[] = {"Id_Account;Date_Real;Kind;Dt;Ct",
+                                            "Id_Account;Date_Real;Kind;Dt;Ct;Yr;Mn;Level1;Level2;Level3;Qdt;Qct"};
 constexpr const char *ItemIndex = "Tb_Hist_Item";
 constexpr const char *ItemFields = "Id_Account;Level3;Date_Real;Level2;Level1";
 // The results window's index by date (its fields in ZorbDmTables.h).
@@ -239,7 +242,7 @@ struct TExpectedIndex {
     QStringList Fields;
     bool Unique;
     bool Required;
-    QStringList OlderFields = {}; // the fields earlier versions gave it (none: the same)
+    std::vector<QStringList> OlderFields = {}; // the fields earlier versions gave it
 };
 
 std::vector<TExpectedIndex> ExpectedIndexes(const TDmTableDef &def)
@@ -253,7 +256,10 @@ std::vector<TExpectedIndex> ExpectedIndexes(const TDmTableDef &def)
         QStringList cover;
         for (const char *c : HistCoverColumns())
             cover << QString::fromLatin1(c);
-        indexes.push_back({QString::fromLatin1(CoverIndex), cover, false, false, fields(OlderCoverFields)});
+        std::vector<QStringList> older;
+        for (const char *o : OlderCoverFields)
+            older.push_back(fields(o));
+        indexes.push_back({QString::fromLatin1(CoverIndex), cover, false, false, older});
         indexes.push_back({QString::fromLatin1(ItemIndex), fields(ItemFields), false, false});
         indexes.push_back({QString::fromLatin1(DateIndex), fields(HistDateIndexFields), false, false});
     }
@@ -284,7 +290,7 @@ void CheckIndex(TSqliteDb &db, const QString &table, const QString &index, const
     const auto same = [&fields](const QStringList &Other) {
         return !Other.isEmpty() && fields.join(u';').compare(Other.join(u';'), Qt::CaseInsensitive) == 0;
     };
-    if (!same(expected.Fields) && !same(expected.OlderFields))
+    if (!same(expected.Fields) && std::none_of(expected.OlderFields.begin(), expected.OlderFields.end(), same))
         RefuseTable(table, U("индекс «%1»").arg(index));
 }
 

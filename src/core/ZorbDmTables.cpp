@@ -157,8 +157,8 @@ void CreateDmTable(TDatabase &db, const TDmTableDef &def)
 
 std::span<const char *const> HistCoverColumns()
 {
-    static constexpr const char *Columns[] = {"Id_Account", "Date_Real", "Kind",   "Dt",     "Ct",  "Yr",
-                                              "Mn",         "Level1",    "Level2", "Level3", "Qdt", "Qct"};
+    static constexpr const char *Columns[] = {"Id_Account", "Date_Real", "Kind",   "Dt",     "Ct",  "Yr",  "Mn",
+                                              "Level1",     "Level2",    "Level3", "Qdt",    "Qct", "Rate"};
     return Columns;
 }
 
@@ -167,8 +167,9 @@ void EnsureHistCoverIndex(TDatabase &db)
     QStringList columns;
     for (const char *c : HistCoverColumns())
         columns << QString::fromLatin1(c);
-    // Files of earlier versions hold the index with its first five columns
-    // only: the year and month analyses would read every row again.
+    // Files of earlier versions hold the index with its first five or its
+    // first twelve columns only: the year and month analyses, or the results
+    // window's totals of one account, would read every row again.
     QStringList stored;
     {
         TSqliteStatement st(db.Db(), QStringLiteral("SELECT name FROM pragma_index_info('Tb_Hist_Cover') ORDER BY seqno"));

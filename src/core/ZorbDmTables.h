@@ -50,8 +50,10 @@ void CreateDmTable(TDatabase &db, const TDmTableDef &def);
 void CreateTemplateDataSet(TDatabase &db);
 // The columns of the index "Tb_Hist_Cover", in order: the account, the date
 // and the kind lead, so that an account's sums up to a date read a range of
-// it; the rest are every column the balance sums, the year by category and
-// the month against limits read, so that none of them reads the rows.
+// it; the rest are every column the balance sums, the year by category, the
+// month against limits and the results window's totals and opening sums of
+// one account (amounts over the rate too) read, so that none of them reads
+// the rows.
 std::span<const char *const> HistCoverColumns();
 // Creates, when missing, the index "Tb_Hist_Cover" over HistCoverColumns
 // (an index of that name with other columns, as earlier versions made it,

@@ -100,6 +100,26 @@ protected:
 
     // How SQLite reads the rows of the year by category and of the month
     // against limits (their columns, over all accounts of a currency).
+    // How SQLite reads the results window's totals and opening sums of one
+    // account (the amounts over the rate among them).
+    QStringList ResultsPlans()
+    {
+        dm.Db.ReleaseStatements();
+        QStringList plans;
+        for (const char *query :
+             {"select level1 id,sum(dt) sdt,sum(ct) sct,sum(dt/rate) sdr,sum(ct/rate) scr,sum(qdt) sdq,"
+              "sum(qct) scq from tb_hist where (date_real between 43831 and 44196) and id_account=1 "
+              "and kind='1' group by level1",
+              "select sum(dt),sum(ct),sum(dt/rate),sum(ct/rate),sum(qdt),sum(qct) from tb_hist "
+              "where date_real between 0 and 43830 and id_account=1"}) {
+            TSqliteStatement st(dm.Db.Db(), QStringLiteral("explain query plan ") + QLatin1String(query));
+            QStringList details;
+            while (st.Step())
+                details << st.ColumnText(3);
+            plans << details.filter(QRegularExpression(QStringLiteral("^(SEARCH|SCAN) tb_hist"))).join(u';');
+        }
+        return plans;
+    }
     QStringList AnalysisPlans()
     {
         dm.Db.ReleaseStatements();
@@ -160,8 +180,11 @@ TEST_F(ZorbDmTest, TemplateOpensWithFirstAccountAndRootCategories)
     const TTableDef person = ReadTableDef(dm.Db.Db(), QStringLiteral("TB_Person"));
     EXPECT_EQ(person.Columns[size_t(person.ColumnIndex(QStringLiteral("Comment")))].Size, 200);
     // The balance sums read the index alone.
-    EXPECT_EQ(CoverColumns(), U("Id_Account,Date_Real,Kind,Dt,Ct,Yr,Mn,Level1,Level2,Level3,Qdt,Qct"));
+    EXPECT_EQ(CoverColumns(), U("Id_Account,Date_Real,Kind,Dt,Ct,Yr,Mn,Level1,Level2,Level3,Qdt,Qct,Rate"));
     EXPECT_TRUE(SumPlan().contains(U("COVERING INDEX Tb_Hist_Cover"))) << SumPlan().toStdString();
+    // So do the results window's totals and opening sums of one account.
+    for (const QString &plan : ResultsPlans())
+        EXPECT_TRUE(plan.startsWith(U("SEARCH tb_hist USING COVERING INDEX Tb_Hist_Cover (Id_Account=?"))) << plan.toStdString();
     EXPECT_EQ(ItemPlans(), QStringList(3, U("SEARCH tb_hist USING INDEX Tb_Hist_Item (Id_Account=? AND Level3=?)"))
                                .join(u';'));
     // The year and month analyses read the index alone, never the rows.
@@ -662,7 +685,7 @@ TEST_F(ZorbDmTest, OldStructureIsUpgraded)
     EXPECT_EQ(dm.Tb_Items.RecordCount(), 4); // no first-run categories in a used data set
     // The old file gained the balance-sum index, and rebuilding Tb_Hist for the
     // wider comment kept it.
-    EXPECT_EQ(CoverColumns(), U("Id_Account,Date_Real,Kind,Dt,Ct,Yr,Mn,Level1,Level2,Level3,Qdt,Qct"));
+    EXPECT_EQ(CoverColumns(), U("Id_Account,Date_Real,Kind,Dt,Ct,Yr,Mn,Level1,Level2,Level3,Qdt,Qct,Rate"));
     EXPECT_TRUE(SumPlan().contains(U("COVERING INDEX Tb_Hist_Cover"))) << SumPlan().toStdString();
     EXPECT_EQ(ItemPlans(), QStringList(3, U("SEARCH tb_hist USING INDEX Tb_Hist_Item (Id_Account=? AND Level3=?)"))
                                .join(u';'));
@@ -680,26 +703,35 @@ TEST_F(ZorbDmTest, TheSumsIndexOfEarlierVersionsIsReplacedKeepingTheRows)
     OpenFixture();
     const QStringList rows = Select(QStringLiteral("select * from tb_hist order by rowid"));
     ASSERT_FALSE(rows.isEmpty());
-    dm.CloseDataSet();
-    {
-        // The index as earlier versions made it, over the first five columns.
-        TDatabase db;
-        db.SetParams({QStringLiteral("PATH=") + dir.path()});
-        db.Open();
-        db.Db().Exec(QStringLiteral("drop index Tb_Hist_Cover; create index Tb_Hist_Cover on "
-                                    "Tb_Hist (Id_Account,Date_Real,Kind,Dt,Ct)"));
+    // The index as earlier versions made it: over the first five columns,
+    // then without the rate.
+    for (const char *older : {"Id_Account,Date_Real,Kind,Dt,Ct",
+                              "Id_Account,Date_Real,Kind,Dt,Ct,Yr,Mn,Level1,Level2,Level3,Qdt,Qct"}) {
+        SCOPED_TRACE(older);
+        dm.CloseDataSet();
+        {
+            TDatabase db;
+            db.SetParams({QStringLiteral("PATH=") + dir.path()});
+            db.Open();
+            db.Db().Exec(QStringLiteral("drop index Tb_Hist_Cover; create index Tb_Hist_Cover on Tb_Hist (") +
+                         QLatin1String(older) + u')');
+        }
+        ASSERT_TRUE(Open().Opened);
+        // The main window saves a data set whose indexes were made: a file
+        // only read would build them again at every opening.
+        EXPECT_TRUE(dm.IndexesMade());
+        EXPECT_EQ(CoverColumns(), U("Id_Account,Date_Real,Kind,Dt,Ct,Yr,Mn,Level1,Level2,Level3,Qdt,Qct,Rate"));
+        EXPECT_EQ(AnalysisPlans(),
+                  QStringList(2, U("SEARCH h USING COVERING INDEX Tb_Hist_Cover (Id_Account=? AND Date_Real>? AND "
+                                   "Date_Real<?)")));
+        EXPECT_EQ(ResultsPlans(),
+                  (QStringList{U("SEARCH tb_hist USING COVERING INDEX Tb_Hist_Cover (Id_Account=? AND Date_Real>? "
+                                 "AND Date_Real<?)"),
+                               U("SEARCH tb_hist USING COVERING INDEX Tb_Hist_Cover (Id_Account=? AND Date_Real>? "
+                                 "AND Date_Real<?)")}));
+        EXPECT_EQ(Select(QStringLiteral("select * from tb_hist order by rowid")), rows);
+        EXPECT_EQ(Select(QStringLiteral("pragma integrity_check")), QStringList{QStringLiteral("ok")});
     }
-    const TOpenResult upgraded = Open();
-    ASSERT_TRUE(upgraded.Opened);
-    // The main window saves a data set whose indexes were made: a file only
-    // read would build them again at every opening.
-    EXPECT_TRUE(dm.IndexesMade());
-    EXPECT_EQ(CoverColumns(), U("Id_Account,Date_Real,Kind,Dt,Ct,Yr,Mn,Level1,Level2,Level3,Qdt,Qct"));
-    EXPECT_EQ(AnalysisPlans(),
-              QStringList(2, U("SEARCH h USING COVERING INDEX Tb_Hist_Cover (Id_Account=? AND Date_Real>? AND "
-                               "Date_Real<?)")));
-    EXPECT_EQ(Select(QStringLiteral("select * from tb_hist order by rowid")), rows);
-    EXPECT_EQ(Select(QStringLiteral("pragma integrity_check")), QStringList{QStringLiteral("ok")});
 
     // With every index in place, opening changes nothing.
     dm.CloseDataSet();
