@@ -8,6 +8,8 @@
 #include "platform/sqltable/Query.h"
 
 #include <QString>
+#include <array>
+#include <map>
 #include <optional>
 #include <span>
 
@@ -90,5 +92,27 @@ struct TEngineSum {
 // The value in Column of St as a whole group key below 2^40 (null stays
 // null); false for text, blob, a fraction or a number beyond.
 bool WholeKey(const TSqliteStatement &St, int Column, std::optional<int64_t> &Out);
+
+// Walks Query's rows once into Groups: KeyOf(St, Key) reads a row's group
+// key, and the N terms from column FirstTerm on are added to that group's
+// sums. False, with Groups partly filled, as soon as a row's key or a term
+// is one the engine would treat by rules the sums do not model (the caller
+// then runs the grouped query instead).
+template <size_t N, typename TKey, typename TKeyOf>
+bool FoldTerms(TQuery &Query, int FirstTerm, TKeyOf KeyOf, std::map<TKey, std::array<TEngineSum, N>> &Groups)
+{
+    bool foldable = true;
+    Query.ForEachRow([&](const TSqliteStatement &St) {
+        TKey key{};
+        if (!KeyOf(St, key))
+            return foldable = false;
+        std::array<TEngineSum, N> &terms = Groups[key];
+        for (size_t i = 0; i < N; ++i)
+            if (!terms[i].Add(St, FirstTerm + int(i)))
+                return foldable = false;
+        return true;
+    });
+    return foldable;
+}
 
 } // namespace zorbel

@@ -206,10 +206,6 @@ namespace {
 // A group key of the day, month or year pass: null first, then ascending.
 using TFoldKey = std::array<std::optional<int64_t>, 2>;
 
-struct TFoldGroup {
-    std::array<TEngineSum, 9> Terms;
-};
-
 // The value positions whose query column is avg(term)/10; the others are sum(term).
 constexpr bool AverageTenth[9] = {false, false, true, false, false, true, true, false, false};
 
@@ -224,20 +220,14 @@ std::optional<TDynSource> FoldDynSource(TDatabase &Db, const TRstSql &Sql, int U
     TQuery q;
     q.SetDatabase(&Db);
     ApplyRstConditions(q, kind, Sql, D1, D2);
-    std::map<TFoldKey, TFoldGroup> groups;
-    bool foldable = true;
-    q.ForEachRow([&](const TSqliteStatement &st) {
-        TFoldKey key;
+    std::map<TFoldKey, std::array<TEngineSum, 9>> groups;
+    const auto keyOf = [keys](const TSqliteStatement &St, TFoldKey &Key) {
         for (int k = 0; k < keys; ++k)
-            if (!WholeKey(st, k, key[size_t(k)]))
-                return foldable = false;
-        TFoldGroup &g = groups[key];
-        for (int i = 0; i < 9; ++i)
-            if (!g.Terms[size_t(i)].Add(st, keys + i))
-                return foldable = false;
+            if (!WholeKey(St, k, Key[size_t(k)]))
+                return false;
         return true;
-    });
-    if (!foldable)
+    };
+    if (!FoldTerms(q, keys, keyOf, groups))
         return std::nullopt;
     TDynSource rows;
     rows.reserve(groups.size());
@@ -253,7 +243,7 @@ std::optional<TDynSource> FoldDynSource(TDatabase &Db, const TRstSql &Sql, int U
                 r.Mn = int(*key[1]);
         }
         for (int i = 0; i < 9; ++i) {
-            const TEngineSum &f = g.Terms[size_t(i)];
+            const TEngineSum &f = g[size_t(i)];
             if (AverageTenth[i]) {
                 if (const std::optional<double> avg = f.Average())
                     r.Values[size_t(i)] = *avg / 10;

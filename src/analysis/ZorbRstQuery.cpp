@@ -425,20 +425,12 @@ std::optional<TRstTotals> FoldRstTotals(TDatabase &Db, const TRstSql &Sql, TDate
     q.SetDatabase(&Db);
     ApplyRstConditions(q, TRstQueryKind::ResTerms, Sql, D1, D2);
     std::map<std::optional<int64_t>, std::array<TEngineSum, 6>> groups;
-    bool foldable = true;
-    q.ForEachRow([&](const TSqliteStatement &St) {
-        std::optional<int64_t> key;
-        // The grouped query's id is a small integer: a group beyond its range
-        // is left to the query.
-        if (!WholeKey(St, 0, key) || (key && (*key < -32768 || *key > 32767)))
-            return foldable = false;
-        std::array<TEngineSum, 6> &g = groups[key];
-        for (int i = 0; i < 6; ++i)
-            if (!g[size_t(i)].Add(St, 1 + i))
-                return foldable = false;
-        return true;
-    });
-    if (!foldable)
+    // The grouped query's id is a small integer: a group beyond its range is
+    // left to the query.
+    const auto keyOf = [](const TSqliteStatement &St, std::optional<int64_t> &Key) {
+        return WholeKey(St, 0, Key) && !(Key && (*Key < -32768 || *Key > 32767));
+    };
+    if (!FoldTerms(q, 1, keyOf, groups))
         return std::nullopt;
     TRstTotals rows;
     rows.reserve(groups.size());
