@@ -8,6 +8,7 @@
 #include "platform/system/SysFiles.h"
 #include "platform/system/SysNames.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -97,11 +98,13 @@ QString ReserveFolderFor(const QString &PathReserve, const QString &DefaultFolde
     return WithSeparator(DefaultFolder);
 }
 
-QString DefaultReserveFolder()
+QString ProgramDataPath(const QString &Name)
 {
-    return WithSeparator(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)) +
-           QStringLiteral("zorbel/Reserve/");
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+        .filePath(QStringLiteral("zorbel/") + Name);
 }
+
+QString DefaultReserveFolder() { return WithSeparator(ProgramDataPath(QStringLiteral("Reserve"))); }
 
 TBackupNames BackupNamesFor(const QString &Target, const QString &BackupFolder, const QString &ReserveFolder)
 {

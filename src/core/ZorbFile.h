@@ -55,6 +55,10 @@ QString ReserveFolderFor(const QString &PathReserve, const QString &DefaultFolde
 // user's data folder ($XDG_DATA_HOME), as the program's own folder is
 // usually not the user's to write.
 QString DefaultReserveFolder();
+// The program's own file or folder Name in the user's data folder
+// (<data home>/zorbel/Name): the reserve copies, the list of checked
+// contents, the kept day sums.
+QString ProgramDataPath(const QString &Name);
 
 struct TBackupNames {
     QString Target;   // T: the data file

@@ -4,11 +4,11 @@
 // CRC-32 among them) names nothing.
 #include "core/ZorbKnown.h"
 
+#include "core/ZorbFile.h"
+
 #include "platform/rtl/Exceptions.h"
 #include "platform/system/SysFiles.h"
 
-#include <QDir>
-#include <QStandardPaths>
 #include <cstring>
 #include <vector>
 
@@ -51,8 +51,7 @@ TKnownContents::TKnownContents(QString File) : file_(File.isEmpty() ? DefaultFil
 
 QString TKnownContents::DefaultFile()
 {
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
-        .filePath(QStringLiteral("zorbel/checked"));
+    return ProgramDataPath(QStringLiteral("checked"));
 }
 
 TContentFacts TKnownContents::Facts(const TContentKey &Key) const

@@ -3,6 +3,7 @@
 // when every check passes.
 #include "core/ZorbSumsStore.h"
 
+#include "core/ZorbFile.h"
 #include "core/ZorbSums.h"
 #include "platform/rtl/Exceptions.h"
 #include "platform/system/SysEnv.h"
@@ -10,7 +11,6 @@
 #include "platform/system/SysPaths.h"
 
 #include <QDir>
-#include <QStandardPaths>
 #include <algorithm>
 #include <cstring>
 #include <utility>
@@ -57,8 +57,7 @@ TSumsStore::TSumsStore(QString Folder) : folder_(Folder.isEmpty() ? DefaultFolde
 
 QString TSumsStore::DefaultFolder()
 {
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
-        .filePath(QStringLiteral("zorbel/sums"));
+    return ProgramDataPath(QStringLiteral("sums"));
 }
 
 QString TSumsStore::FileFor(const TContentKey &Key) const
