@@ -100,28 +100,30 @@ TSteps RunSteps(const QString &program, int operations)
         std::exit(1);
     }
     TFormCard &card = *f.Card();
+    // The parts go to the error stream, which the parent passes on: its
+    // standard output holds only the lines of times it parses.
     if (qEnvironmentVariableIsSet("POSTING_PARTS")) {
         TDm &dm = *f.Dm;
         dm.Tb_Hist.Insert();
         TPosting::SetOperationCategory(dm.Tb_Hist, TCategoryNode{101, 2, 100, 0});
         auto t = std::chrono::steady_clock::now();
         card.PrepareHistory(1);
-        std::printf("category history %.2f ms (%d rows)\n", Ms(t), card.QitmHist.RecordCount());
+        std::fprintf(stderr, "category history %.2f ms (%d rows)\n", Ms(t), card.QitmHist.RecordCount());
         t = std::chrono::steady_clock::now();
         card.ShowMonthTotals(false);
-        std::printf("month totals (three sums) %.2f ms\n", Ms(t));
+        std::fprintf(stderr, "month totals (three sums) %.2f ms\n", Ms(t));
         t = std::chrono::steady_clock::now();
         f.UpdateBalances(false, 0);
-        std::printf("UpdateBalances %.2f ms\n", Ms(t));
+        std::fprintf(stderr, "UpdateBalances %.2f ms\n", Ms(t));
         dm.Tb_Hist.Cancel();
         for (const QString &sql : card.QitmHist.SQL())
-            std::printf("  %s\n", qPrintable(sql));
+            std::fprintf(stderr, "  %s\n", qPrintable(sql));
         card.QitmHist.Close();
         sqlite3_stmt *st = nullptr;
         const QByteArray plan = ("explain query plan " + card.QitmHist.SQL().join(' ')).toUtf8();
         sqlite3_prepare_v2(dm.Db.Db().Handle(), plan.constData(), -1, &st, nullptr);
         while (st && sqlite3_step(st) == SQLITE_ROW)
-            std::printf("  plan: %s\n", sqlite3_column_text(st, 3));
+            std::fprintf(stderr, "  plan: %s\n", sqlite3_column_text(st, 3));
         sqlite3_finalize(st);
     }
 
