@@ -93,33 +93,46 @@ QString ReserveFolderFor(const QString &PathReserve, const QString &DefaultFolde
 {
     if (!PathReserve.isEmpty() && IsFolder(PathReserve))
         return WithSeparator(AbsoluteName(PathReserve));
-    return WithSeparator(DefaultFolder);
+    return DefaultFolder.isEmpty() ? QString() : WithSeparator(DefaultFolder);
 }
 
-QString ProgramDataFolder() { return UserDataHome() + QStringLiteral("/zorbel"); }
+QString ProgramDataFolder()
+{
+    const QString data = UserDataHome();
+    return data.isEmpty() ? QString() : data + QStringLiteral("/zorbel");
+}
 
-QString ProgramDataPath(const QString &Name) { return ProgramDataFolder() + u'/' + Name; }
+QString ProgramDataPath(const QString &Name)
+{
+    const QString folder = ProgramDataFolder();
+    return folder.isEmpty() ? QString() : folder + u'/' + Name;
+}
 
-QString DefaultReserveFolder() { return WithSeparator(ProgramDataPath(QStringLiteral("Reserve"))); }
+QString DefaultReserveFolder()
+{
+    const QString folder = ProgramDataPath(QStringLiteral("Reserve"));
+    return folder.isEmpty() ? QString() : WithSeparator(folder);
+}
 
 TPrivateFolder TakeProgramFolder(const QString &Folder, bool Make, QString *Refused)
 {
+    if (Folder.isEmpty()) {
+        // No data folder (no home): nothing is kept.
+        if (Refused)
+            Refused->clear();
+        return TPrivateFolder::Failed;
+    }
     const QString folder = AbsoluteName(Folder);
     const QString home = ProgramDataFolder();
-    TPrivateFolder state = TPrivateFolder::Ok;
-    QString at = folder;
-    if (folder != home && AbsoluteFolderOf(folder) == home) {
-        if (Make)
-            MakeFolders(AbsoluteFolderOf(home));
-        state = TakePrivateFolder(home, Make);
-        at = home;
-    }
-    if (state == TPrivateFolder::Ok) {
-        if (Make && folder == home)
-            MakeFolders(AbsoluteFolderOf(home));
-        state = TakePrivateFolder(folder, Make);
-        at = folder;
-    }
+    // A folder inside the program's data folder is reached through it: that
+    // one is checked first.
+    const bool inside = folder != home && AbsoluteFolderOf(folder) == home;
+    if (Make)
+        MakeFolders(AbsoluteFolderOf(inside ? home : folder));
+    QString at = inside ? home : folder;
+    TPrivateFolder state = TakePrivateFolder(at, Make);
+    if (state == TPrivateFolder::Ok && inside)
+        state = TakePrivateFolder(at = folder, Make);
     if (Refused)
         *Refused = state == TPrivateFolder::Ok ? QString() : at;
     return state;
@@ -163,6 +176,8 @@ QStringList ProgramFolderNotices()
         {ProgramDataPath(QStringLiteral("sums")), QStringLiteral("итоги по дням")}};
     QStringList notices, refused;
     for (const auto &[folder, kept] : folders) {
+        if (folder.isEmpty())
+            continue; // no data folder at all: nothing to tell of one
         QString at;
         const TPrivateFolder state = TakeProgramFolder(folder, false, &at);
         if (state != TPrivateFolder::Ok && !refused.contains(at)) {
@@ -180,8 +195,10 @@ TBackupNames BackupNamesFor(const QString &Target, const QString &BackupFolder, 
     n.Target = Target;
     const QString bakName = QFileInfo(Target).completeBaseName() + QStringLiteral(".bak");
     n.Backup = WithSeparator(BackupFolder) + bakName;
-    n.Reserve1 = WithSeparator(ReserveFolder) + QStringLiteral("1_") + bakName;
-    n.Reserve2 = WithSeparator(ReserveFolder) + QStringLiteral("2_") + bakName;
+    if (!ReserveFolder.isEmpty()) {
+        n.Reserve1 = WithSeparator(ReserveFolder) + QStringLiteral("1_") + bakName;
+        n.Reserve2 = WithSeparator(ReserveFolder) + QStringLiteral("2_") + bakName;
+    }
     return n;
 }
 
@@ -270,9 +287,9 @@ bool InstallDataFile(const QString &Z, const TBackupNames &Names, TNoticeHost &H
     // The reserve copies move on when B is at least a day newer than R1.
     // Why they could not (empty: they moved on, or had no need to).
     QString reserveFault;
-    const QString reserve = AbsoluteFolderOf(R1);
+    const QString reserve = R1.isEmpty() ? QString() : AbsoluteFolderOf(R1);
     bool rotate = false;
-    if (hadB) {
+    if (hadB && !reserve.isEmpty()) {
         reserveFault = PrepareReserveFolder(reserve);
         if (reserveFault.isEmpty() && AgeDays(B, R1) >= 1.0) {
             // A copy cannot come from or go over an entry that is no file

@@ -55,14 +55,16 @@ QString DataFileMessage(TDataFileState State, const QString &FileName);
 // a trailing separator.
 QString BackupFolderFor(const QString &PathBak, const QString &DataFile);
 // PathReserve when it names an existing folder, else DefaultFolder; with a
-// trailing separator. The folder is not created here.
+// trailing separator (empty when DefaultFolder is: no reserve copies). The
+// folder is not created here.
 QString ReserveFolderFor(const QString &PathReserve, const QString &DefaultFolder);
 // The reserve folder when no setting names one: "zorbel/Reserve" in the
 // user's data folder ($XDG_DATA_HOME), as the program's own folder is
 // usually not the user's to write.
 QString DefaultReserveFolder();
 // The program's own folder in the user's data folder, <data home>/zorbel,
-// named byte-exact (a home whose name is not UTF-8 keeps its files).
+// named byte-exact (a home whose name is not UTF-8 keeps its files). Empty,
+// like the names below, when the user has no home: nothing is kept then.
 QString ProgramDataFolder();
 // The program's own file or folder Name in it (<data home>/zorbel/Name):
 // the reserve copies, the list of checked contents, the kept day sums.
@@ -91,7 +93,7 @@ QStringList ProgramFolderNotices();
 struct TBackupNames {
     QString Target;   // T: the data file
     QString Backup;   // B: T's name with ".bak" in the backup folder
-    QString Reserve1; // R1: reserve folder + "1_" + B's name
+    QString Reserve1; // R1: reserve folder + "1_" + B's name (empty without a reserve folder)
     QString Reserve2; // R2: reserve folder + "2_" + B's name
 };
 TBackupNames BackupNamesFor(const QString &Target, const QString &BackupFolder, const QString &ReserveFolder);

@@ -217,6 +217,12 @@ void TFormSets::ShowReserveFolder(const QString &Folder)
     // Where the copies go by default, in the label's two lines: the home as
     // "~", and a folder still too long shortened in its middle (the hint
     // gives it whole).
+    if (Folder.isEmpty()) {
+        // No home, so no folder of the program's own: only one named here.
+        LbReserve->SetCaption(U("bak1, bak2 - в указанном месте:"));
+        LbReserve->SetHint(QString());
+        return;
+    }
     QString folder = ShownName(AbsoluteName(Folder));
     const QString home = ShownName(HomeFolder());
     if (!home.isEmpty() && home != QLatin1String("/") && folder.startsWith(home + u'/'))

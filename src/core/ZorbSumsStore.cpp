@@ -52,7 +52,7 @@ QByteArray KeyBytes(const TContentKey &key)
 
 } // namespace
 
-TSumsStore::TSumsStore(QString Folder) : folder_(AbsoluteName(Folder.isEmpty() ? DefaultFolder() : Folder)) {}
+TSumsStore::TSumsStore(QString Folder) : folder_(Folder.isEmpty() ? DefaultFolder() : AbsoluteName(Folder)) {}
 
 QString TSumsStore::DefaultFolder()
 {
