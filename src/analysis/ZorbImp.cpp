@@ -10,9 +10,7 @@
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Streams.h"
 
-#include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
 
 namespace zorbel {
 
@@ -394,7 +392,7 @@ void TFormImp::ButLoadClick(TObject *)
     if (!ExecuteOpenDialog || !ExecuteOpenDialog(fileName))
         return;
     if (LoadFile(fileName))
-        host_.ImportDir = QDir::toNativeSeparators(QFileInfo(fileName).absolutePath());
+        host_.ImportDir = AbsoluteFolderOf(fileName);
 }
 
 // ---- step 2 ------------------------------------------------------------------------

@@ -897,10 +897,9 @@ bool TZipReader::UnzipOne(int Index, bool &Rerun)
 
     if (outcome == TEntryOutcome::Good) {
         SetFileAgeDos(part, ClampDosDateTime(tmpHeader_.LastModFileDateTime));
-        struct stat st {};
-        if (retainAttributes_ && (tmpHeader_.ExternalFileAttributes & 0x01) &&
-            ::stat(EncodeSystemName(part).constData(), &st) == 0)
-            ChangeMode(part, int(st.st_mode & 07777 & ~mode_t(0222)));
+        const int partMode = FileModeOf(part);
+        if (retainAttributes_ && (tmpHeader_.ExternalFileAttributes & 0x01) && partMode >= 0)
+            ChangeMode(part, partMode & ~0222);
         // The rename replaces the name in one step (a link at it included).
         if (!TSysEnv::Rename(part, name)) {
             TSysEnv::Remove(part);

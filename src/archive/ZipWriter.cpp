@@ -73,8 +73,8 @@ bool MatchesList(const QStringList &Patterns, const QString &FullName)
 
 int32_t DosAttributesOf(const QString &FileName)
 {
-    struct stat st {};
-    const bool writable = ::stat(EncodeSystemName(FileName).constData(), &st) == 0 && (st.st_mode & S_IWUSR);
+    const int mode = FileModeOf(FileName);
+    const bool writable = mode >= 0 && (mode & S_IWUSR);
     return faArchive | (writable ? 0 : faReadOnly);
 }
 
@@ -670,9 +670,9 @@ void TZipWriter::CommitTempArchive()
     r.outFile->Flush();
     r.outFile.reset();
     const QString name = ZipName();
-    struct stat old {};
-    if (::stat(EncodeSystemName(name).constData(), &old) == 0) {
-        ChangeMode(r.outName, int(old.st_mode & 0777));
+    const int oldMode = FileModeOf(name);
+    if (oldMode >= 0) {
+        ChangeMode(r.outName, oldMode & 0777);
     } else {
         const mode_t mask = ::umask(0);
         ::umask(mask);

@@ -4,6 +4,7 @@
 #include "platform/rtl/CodePages.h"
 #include "platform/system/ShellOpen.h"
 #include "platform/system/SysEnv.h"
+#include "platform/system/SysPaths.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -260,12 +261,12 @@ void TFormCommon::FormShow(TObject *)
         icon = style()->standardIcon(QStyle::SP_ComputerIcon);
     Image1->SetPicture(icon.pixmap(32, 32));
     // The version the program file carries (the build's own when it carries none).
-    const QString program = QCoreApplication::applicationFilePath();
+    const QString program = ProgramFile();
     QString version;
     quint32 high = 0;
     if (!FileVersionText(program, version, high))
         version = ProgramVersionText();
-    PanName->SetCaption(QFileInfo(program).completeBaseName() + QLatin1Char(' ') + version);
+    PanName->SetCaption(ShownName(QFileInfo(program).completeBaseName()) + QLatin1Char(' ') + version);
     if (!LinkMail) {
         QFont small(QStringLiteral("Arial"));
         small.setPixelSize(11);

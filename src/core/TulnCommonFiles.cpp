@@ -6,15 +6,11 @@
 #include "platform/system/SysEnv.h"
 #include "platform/system/SysFiles.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QDirIterator>
 #include <QFile>
-#include <QFileInfo>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -25,14 +21,11 @@ namespace zorbel {
 
 namespace {
 
-QString DataHome()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-}
+QString DataHome() { return UserDataHome(); }
 
 QString ProgramPath()
 {
-    const QString path = QCoreApplication::applicationFilePath();
+    const QString path = ProgramFile();
     return path.isEmpty() ? QStringLiteral("zorbel") : path;
 }
 
@@ -219,18 +212,21 @@ bool ClearFolder(const QString &path, bool keepFolder)
 
 QString FindFileIn(const QString &folder, const QString &mask)
 {
-    const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(mask),
-                                QRegularExpression::CaseInsensitiveOption);
-    QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-    for (const QString &name : names)
-        if (re.match(name).hasMatch())
-            return QDir(folder).absoluteFilePath(name);
-    return {};
+    // The first file by name, so the same file is found at every start.
+    const QString base = AbsoluteName(folder);
+    QStringList names;
+    for (const TFolderEntry &e : FolderEntries(base, {mask}))
+        if (!e.Folder && IsRegularFile(base + u'/' + e.Name))
+            names << e.Name;
+    if (names.isEmpty())
+        return {};
+    std::sort(names.begin(), names.end());
+    return base + u'/' + names.first();
 }
 
 void FindFileNearExe(const QString &mask, QString &path)
 {
-    path = FindFileIn(QCoreApplication::applicationDirPath(), mask);
+    path = FindFileIn(AbsoluteFolderOf(ProgramFile()), mask);
 }
 
 QString MimePackageFile(const QString &typeName)
@@ -270,12 +266,12 @@ QString UserIconFile()
 
 QString InstalledDesktopEntry()
 {
-    const QString home = QDir::cleanPath(DataHome());
-    for (const QString &folder : QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation)) {
-        if (QDir::cleanPath(folder) == home)
+    const QString home = DataHome();
+    for (const QString &folder : SystemDataFolders()) {
+        if (folder == home)
             continue;
         const QString entry = folder + QStringLiteral("/applications/") + InstalledEntryName;
-        if (QFileInfo(entry).isFile())
+        if (IsRegularFile(entry))
             return entry;
     }
     return {};
@@ -316,11 +312,11 @@ bool RegisterFileType(const QString &extension, const QString &typeName, const Q
         // A stale key of another program's name holds no data of this one.
     }
     if (typeName.isEmpty())
-        return QFileInfo::exists(MimePackageFile(typeName));
+        return PathExists(MimePackageFile(typeName));
     const QString mimeFile = MimePackageFile(typeName);
     const QString desktopFile = DesktopEntryFile(typeName);
     const QString installed = InstalledDesktopEntry();
-    const bool existed = QFileInfo::exists(mimeFile) || !installed.isEmpty();
+    const bool existed = PathExists(mimeFile) || !installed.isEmpty();
     // The files of the user's registration: what the install ships, with the
     // Exec line naming this program file (extension and MIME type are those
     // of the shipped MIME package).

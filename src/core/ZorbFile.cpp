@@ -8,12 +8,10 @@
 #include "platform/system/SysFiles.h"
 #include "platform/system/SysNames.h"
 
-#include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
 
+#include <cerrno>
 #include <fcntl.h>
-#include <sys/stat.h>
 
 namespace zorbel {
 
@@ -95,16 +93,101 @@ QString ReserveFolderFor(const QString &PathReserve, const QString &DefaultFolde
 {
     if (!PathReserve.isEmpty() && IsFolder(PathReserve))
         return WithSeparator(AbsoluteName(PathReserve));
-    return WithSeparator(DefaultFolder);
+    return DefaultFolder.isEmpty() ? QString() : WithSeparator(DefaultFolder);
+}
+
+QString ProgramDataFolder()
+{
+    const QString data = UserDataHome();
+    return data.isEmpty() ? QString() : data + QStringLiteral("/zorbel");
 }
 
 QString ProgramDataPath(const QString &Name)
 {
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
-        .filePath(QStringLiteral("zorbel/") + Name);
+    const QString folder = ProgramDataFolder();
+    return folder.isEmpty() ? QString() : folder + u'/' + Name;
 }
 
-QString DefaultReserveFolder() { return WithSeparator(ProgramDataPath(QStringLiteral("Reserve"))); }
+QString DefaultReserveFolder()
+{
+    const QString folder = ProgramDataPath(QStringLiteral("Reserve"));
+    return folder.isEmpty() ? QString() : WithSeparator(folder);
+}
+
+TPrivateFolder TakeProgramFolder(const QString &Folder, bool Make, QString *Refused)
+{
+    if (Folder.isEmpty()) {
+        // No data folder (no home): nothing is kept.
+        if (Refused)
+            Refused->clear();
+        return TPrivateFolder::Failed;
+    }
+    const QString folder = AbsoluteName(Folder);
+    const QString home = ProgramDataFolder();
+    // A folder inside the program's data folder is reached through it: that
+    // one is checked first.
+    const bool inside = folder != home && AbsoluteFolderOf(folder) == home;
+    if (Make)
+        MakeFolders(AbsoluteFolderOf(inside ? home : folder));
+    QString at = inside ? home : folder;
+    TPrivateFolder state = TakePrivateFolder(at, Make);
+    if (state == TPrivateFolder::Ok && inside)
+        state = TakePrivateFolder(at = folder, Make);
+    if (Refused)
+        *Refused = state == TPrivateFolder::Ok ? QString() : at;
+    return state;
+}
+
+QString FolderFaultText(const QString &Folder, TPrivateFolder Fault)
+{
+    const QString name = QStringLiteral("«") + ShownName(Folder) + QStringLiteral("»");
+    switch (Fault) {
+    case TPrivateFolder::Ok:
+        return {};
+    case TPrivateFolder::Link:
+        return QStringLiteral("папка ") + name + QStringLiteral(" — ссылка на другую папку");
+    case TPrivateFolder::Foreign:
+        return QStringLiteral("папка ") + name + QStringLiteral(" принадлежит другому пользователю");
+    case TPrivateFolder::NotFolder:
+        return name + QStringLiteral(" — не папка");
+    case TPrivateFolder::Missing:
+    case TPrivateFolder::Failed:
+        break;
+    }
+    return QStringLiteral("папку ") + name + QStringLiteral(" не удалось создать");
+}
+
+QString RefusedFolderText(const QString &Folder, TPrivateFolder Fault, const QString &Kept)
+{
+    if (Fault == TPrivateFolder::Ok || Fault == TPrivateFolder::Missing)
+        return {};
+    QString text = FolderFaultText(Folder, Fault);
+    text[0] = text[0].toUpper();
+    return text + QStringLiteral(": программа не хранит там ") + Kept + QStringLiteral(".\rУдалите или переименуйте ") +
+           (Fault == TPrivateFolder::NotFolder ? QStringLiteral("этот файл") : QStringLiteral("её")) +
+           QStringLiteral(" — программа создаст свою папку.");
+}
+
+QStringList ProgramFolderNotices()
+{
+    // The data folder first: a fault there is told once, for all it holds.
+    const std::pair<QString, QString> folders[] = {
+        {ProgramDataFolder(), QStringLiteral("список проверенных файлов и итоги по дням")},
+        {ProgramDataPath(QStringLiteral("sums")), QStringLiteral("итоги по дням")}};
+    QStringList notices, refused;
+    for (const auto &[folder, kept] : folders) {
+        if (folder.isEmpty())
+            continue; // no data folder at all: nothing to tell of one
+        QString at;
+        const TPrivateFolder state = TakeProgramFolder(folder, false, &at);
+        if (state != TPrivateFolder::Ok && !refused.contains(at)) {
+            refused << at;
+            notices << RefusedFolderText(at, state, kept);
+        }
+    }
+    notices.removeAll(QString());
+    return notices;
+}
 
 TBackupNames BackupNamesFor(const QString &Target, const QString &BackupFolder, const QString &ReserveFolder)
 {
@@ -112,8 +195,10 @@ TBackupNames BackupNamesFor(const QString &Target, const QString &BackupFolder, 
     n.Target = Target;
     const QString bakName = QFileInfo(Target).completeBaseName() + QStringLiteral(".bak");
     n.Backup = WithSeparator(BackupFolder) + bakName;
-    n.Reserve1 = WithSeparator(ReserveFolder) + QStringLiteral("1_") + bakName;
-    n.Reserve2 = WithSeparator(ReserveFolder) + QStringLiteral("2_") + bakName;
+    if (!ReserveFolder.isEmpty()) {
+        n.Reserve1 = WithSeparator(ReserveFolder) + QStringLiteral("1_") + bakName;
+        n.Reserve2 = WithSeparator(ReserveFolder) + QStringLiteral("2_") + bakName;
+    }
     return n;
 }
 
@@ -143,13 +228,6 @@ bool Stage(TStaged &s)
     return s.Ready;
 }
 
-// The permission bits a file keeps; -1 when it cannot be read.
-int ModeOf(const QString &file)
-{
-    struct stat st {};
-    return ::stat(EncodeSystemName(file).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
-}
-
 } // namespace
 
 QString DiskFullText(const QString &Folder, const QString &DataFile)
@@ -158,11 +236,48 @@ QString DiskFullText(const QString &Folder, const QString &DataFile)
            QStringLiteral("» для сохранения файла данных!\r") + ShownName(DataFile);
 }
 
-bool InstallDataFile(const QString &Z, const TBackupNames &Names, TNoticeHost &Host)
+namespace {
+
+// The reserve folder made or checked for a save; empty when it can take the
+// copies, else what is wrong with it (FolderFaultText, naming the folder at
+// fault). The default one is the program's own and is checked as such; one
+// the user named is taken as they named it.
+QString PrepareReserveFolder(const QString &Reserve)
+{
+    if (Reserve == AbsoluteName(DefaultReserveFolder())) {
+        QString refused;
+        const TPrivateFolder state = TakeProgramFolder(Reserve, true, &refused);
+        return state == TPrivateFolder::Ok ? QString() : FolderFaultText(refused, state);
+    }
+    if (!PathExists(Reserve)) {
+        // A new reserve folder is the user's own, as the copies are.
+        MakeFolders(AbsoluteFolderOf(Reserve));
+        MakeFolder(Reserve, 0700);
+    }
+    if (IsFolder(Reserve))
+        return {};
+    return FolderFaultText(Reserve, PathExists(Reserve) || IsSymLink(Reserve) ? TPrivateFolder::NotFolder
+                                                                               : TPrivateFolder::Failed);
+}
+
+// The notice of reserve copies that did not move on, with why.
+QString ReserveNoticeText(const TBackupNames &Names, const QString &Why)
+{
+    return QStringLiteral("Файл данных сохранён, но резервные копии ") +
+           ShownName(QFileInfo(Names.Reserve1).fileName()) + QStringLiteral(", ") +
+           ShownName(QFileInfo(Names.Reserve2).fileName()) + QStringLiteral(" не обновлены: ") + Why +
+           QStringLiteral(".");
+}
+
+} // namespace
+
+bool InstallDataFile(const QString &Z, const TBackupNames &Names, TNoticeHost &Host, TInstallNotes *Notes)
 {
     const int noSpace = TSysEnv::NoSpaceCount();
     const QString &T = Names.Target;
     const QString &B = Names.Backup;
+    const QString &R1 = Names.Reserve1;
+    const QString &R2 = Names.Reserve2;
     const bool hadT = PathExists(T);
     const bool hadB = PathExists(B);
     RemoveSaveLeftovers(T);
@@ -170,51 +285,82 @@ bool InstallDataFile(const QString &Z, const TBackupNames &Names, TNoticeHost &H
         RemoveSaveLeftovers(B);
 
     // The reserve copies move on when B is at least a day newer than R1.
+    // Why they could not (empty: they moved on, or had no need to).
+    QString reserveFault;
+    const QString reserve = R1.isEmpty() ? QString() : AbsoluteFolderOf(R1);
     bool rotate = false;
-    if (hadB) {
-        const QString reserve = AbsoluteFolderOf(Names.Reserve1);
-        if (!PathExists(reserve)) {
-            // A new reserve folder is the user's own, as the copies are.
-            MakeFolders(AbsoluteFolderOf(reserve));
-            MakeFolder(reserve, 0700);
-        }
-        rotate = IsFolder(reserve) && AgeDays(B, Names.Reserve1) >= 1.0;
-        if (rotate) {
-            RemoveSaveLeftovers(Names.Reserve1);
-            RemoveSaveLeftovers(Names.Reserve2);
+    if (hadB && !reserve.isEmpty()) {
+        reserveFault = PrepareReserveFolder(reserve);
+        if (reserveFault.isEmpty() && AgeDays(B, R1) >= 1.0) {
+            // A copy cannot come from or go over an entry that is no file
+            // (a folder there would stop the rotation at every save).
+            const auto blocks = [](const QString &copy) { return PathExists(copy) && !IsRegularFile(copy); };
+            const bool r1Blocks = blocks(R1);
+            if (r1Blocks || (PathExists(R1) && blocks(R2))) {
+                reserveFault = ShownName(QFileInfo(r1Blocks ? R1 : R2).fileName()) + QStringLiteral(" в папке «") +
+                               ShownName(reserve) + QStringLiteral("» — не файл");
+            } else {
+                rotate = true;
+                RemoveSaveLeftovers(R1);
+                RemoveSaveLeftovers(R2);
+            }
         }
     }
 
-    TStaged newT{Z, T, {}}, newB{T, B, {}}, newR1{B, Names.Reserve1, {}}, newR2{Names.Reserve1, Names.Reserve2, {}};
-    TStaged *all[] = {&newT, &newB, &newR1, &newR2};
+    TStaged newT{Z, T, {}}, newB{T, B, {}}, newR1{B, R1, {}}, newR2{R1, R2, {}};
     // A copy or rename that failed: a full disk is named as such.
     auto failed = [&](const QString &from, const QString &to) {
         Host.Notice(TSysEnv::NoSpaceCount() != noSpace ? DiskFullText(AbsoluteFolderOf(to), T)
                                                        : CopyErrorText(from, to));
     };
-    auto discard = [&] {
-        for (TStaged *s : all)
-            if (s->Ready)
+    auto drop = [](std::initializer_list<TStaged *> staged) {
+        for (TStaged *s : staged)
+            if (s->Ready) {
                 TSysEnv::Remove(s->Staging);
+                s->Ready = false;
+            }
+    };
+    auto discard = [&] { drop({&newT, &newB, &newR1, &newR2}); };
+    // The reserve copies could not be written or moved: they stay as they were.
+    auto reserveFailed = [&](int noSpaceBefore) {
+        drop({&newR1, &newR2});
+        reserveFault = TSysEnv::NoSpaceCount() != noSpaceBefore
+                           ? QStringLiteral("на диске «") + ShownName(MountPointOf(reserve)) +
+                                 QStringLiteral("» недостаточно места")
+                           : QStringLiteral("в папке «") + ShownName(reserve) +
+                                 QStringLiteral("» их не удалось переписать");
     };
 
     // Stage every copy; nothing visible changes yet.
-    if (!Stage(newT)) {
+    int refusedBy = 0;
+    newT.Staging = StagingName(T);
+    newT.Ready = CopyFile(Z, newT.Staging, false, &refusedBy);
+    if (!newT.Ready) {
         discard();
-        failed(Z, T);
+        const bool refused = refusedBy == EACCES || refusedBy == EPERM || refusedBy == EROFS;
+        if (refused && Notes)
+            Notes->FolderRefused = true;
+        else
+            failed(Z, T);
         return false;
     }
     // The new data file keeps the old one's permissions; a first one is private.
-    const int mode = hadT ? ModeOf(T) : 0600;
+    const int mode = hadT ? FileModeOf(T) : 0600;
     if (mode >= 0)
         ChangeMode(newT.Staging, mode);
-    const bool staged = (!hadT || Stage(newB) || (failed(T, B), false)) &&
-                        (!rotate || Stage(newR1) || (failed(B, Names.Reserve1), false)) &&
-                        (!rotate || !PathExists(Names.Reserve1) || Stage(newR2) ||
-                         (failed(Names.Reserve1, Names.Reserve2), false));
-    if (!staged) {
+    if (hadT && !Stage(newB)) {
         discard();
+        failed(T, B);
         return false;
+    }
+    if (rotate) {
+        // R2 first: a first reserve copy that cannot be read is found before
+        // the backup is copied for nothing.
+        const int before = TSysEnv::NoSpaceCount();
+        if (!((!PathExists(R1) || Stage(newR2)) && Stage(newR1))) {
+            reserveFailed(before);
+            rotate = false;
+        }
     }
 
     // Install: the data file first, in one rename. At a failure nothing has changed.
@@ -228,26 +374,42 @@ bool InstallDataFile(const QString &Z, const TBackupNames &Names, TNoticeHost &H
     TSysEnv::Remove(Z);
 
     // Then the chain, oldest first, so that a failure leaves every copy not
-    // yet moved on as it was: R1 -> R2, B -> R1, T -> B.
-    for (TStaged *s : {&newR2, &newR1, &newB}) {
+    // yet moved on as it was: R1 -> R2, B -> R1, then T -> B, which goes on
+    // whatever became of the reserve copies.
+    bool movedToR1 = false;
+    for (TStaged *s : {&newR2, &newR1}) {
         if (!s->Ready)
             continue;
+        const int before = TSysEnv::NoSpaceCount();
         if (!TSysEnv::Rename(s->Staging, s->Final)) {
-            discard();
-            failed(s->Source, s->Final);
+            reserveFailed(before);
             break;
         }
         s->Ready = false;
+        movedToR1 = s == &newR1;
     }
+    if (newB.Ready && !TSysEnv::Rename(newB.Staging, B)) {
+        discard();
+        failed(T, B);
+    }
+    newB.Ready = false;
     // Without an old data file no new backup replaces B: it has moved to R1.
-    if (rotate && !hadT && !newR1.Ready && TSysEnv::Rename(B, StagingName(B)))
+    if (rotate && !hadT && movedToR1 && TSysEnv::Rename(B, StagingName(B)))
         TSysEnv::Remove(StagingName(B));
+
+    if (!reserveFault.isEmpty()) {
+        const QString text = ReserveNoticeText(Names, reserveFault);
+        if (Notes)
+            Notes->ReserveNotice = text;
+        else
+            Host.Notice(text);
+    }
     return true;
 }
 
 bool ReplaceDataFile(const QString &Z, const QString &Target)
 {
-    const int mode = PathExists(Target) ? ModeOf(Target) : 0600;
+    const int mode = PathExists(Target) ? FileModeOf(Target) : 0600;
     if (mode >= 0)
         ChangeMode(Z, mode);
     return MoveFileReplace(Z, Target);

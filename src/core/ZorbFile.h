@@ -12,17 +12,23 @@
 //   install   .~T -> T        (a failure: nothing changed, the save failed)
 //   chain     .~R2 -> R2, .~R1 -> R1, .~B -> B
 //
-// A failure while staging or installing leaves the data file, its backup and
-// the reserve copies exactly as they were. Once the data file is in place the
+// A failure while staging or installing the data file or its backup leaves
+// them and the reserve copies exactly as they were. The reserve copies are a
+// convenience: when they cannot be staged or moved on, they stay as they
+// were and the save goes on without them. Once the data file is in place the
 // save has succeeded; a failed rename of the chain is reported and leaves the
-// copies not yet moved on as they were.
+// copies not yet moved on as they were (B still takes the old data file when
+// the reserve copies could not move on).
 //
 // The new data file keeps the permissions of the one it replaces (a first
 // one is private to the user, 0600); the copies keep those of their sources.
 #pragma once
 
 #include "core/ZorbKnown.h"
+#include "platform/system/SysFiles.h"
+
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -49,21 +55,45 @@ QString DataFileMessage(TDataFileState State, const QString &FileName);
 // a trailing separator.
 QString BackupFolderFor(const QString &PathBak, const QString &DataFile);
 // PathReserve when it names an existing folder, else DefaultFolder; with a
-// trailing separator. The folder is not created here.
+// trailing separator (empty when DefaultFolder is: no reserve copies). The
+// folder is not created here.
 QString ReserveFolderFor(const QString &PathReserve, const QString &DefaultFolder);
 // The reserve folder when no setting names one: "zorbel/Reserve" in the
 // user's data folder ($XDG_DATA_HOME), as the program's own folder is
 // usually not the user's to write.
 QString DefaultReserveFolder();
-// The program's own file or folder Name in the user's data folder
-// (<data home>/zorbel/Name): the reserve copies, the list of checked
-// contents, the kept day sums.
+// The program's own folder in the user's data folder, <data home>/zorbel,
+// named byte-exact (a home whose name is not UTF-8 keeps its files). Empty,
+// like the names below, when the user has no home: nothing is kept then.
+QString ProgramDataFolder();
+// The program's own file or folder Name in it (<data home>/zorbel/Name):
+// the reserve copies, the list of checked contents, the kept day sums.
 QString ProgramDataPath(const QString &Name);
+
+// Checks Folder, one of the program's own folders, with TakePrivateFolder
+// (SysFiles.h): not a link, owned by the user, mode 0700; made when missing
+// and Make is set. A folder inside ProgramDataFolder() is taken only when
+// that folder passes too. What the program keeps there (the checked list,
+// the day sums, the reserve copies) is trusted as the user's own files are,
+// so it is never read from or written to a folder that leads elsewhere.
+// Returns Ok or the fault, with the folder at fault in Refused.
+TPrivateFolder TakeProgramFolder(const QString &Folder, bool Make, QString *Refused = nullptr);
+// What is wrong with Folder, for a notice, without a capital or a full stop:
+// "папка «…» — ссылка на другую папку", "папка «…» принадлежит другому
+// пользователю", "«…» — не папка", "папку «…» не удалось создать".
+QString FolderFaultText(const QString &Folder, TPrivateFolder Fault);
+// The notice of a program folder refused at start-up (ProgramFolderNotices).
+// Empty when Fault is Ok or Missing.
+QString RefusedFolderText(const QString &Folder, TPrivateFolder Fault, const QString &Kept);
+// The notices for the program's own folders that cannot be used (a link,
+// another user's folder, a file in their place), each naming the folder at
+// fault and what is not kept there. Nothing is made here.
+QStringList ProgramFolderNotices();
 
 struct TBackupNames {
     QString Target;   // T: the data file
     QString Backup;   // B: T's name with ".bak" in the backup folder
-    QString Reserve1; // R1: reserve folder + "1_" + B's name
+    QString Reserve1; // R1: reserve folder + "1_" + B's name (empty without a reserve folder)
     QString Reserve2; // R2: reserve folder + "2_" + B's name
 };
 TBackupNames BackupNamesFor(const QString &Target, const QString &BackupFolder, const QString &ReserveFolder);
@@ -141,12 +171,30 @@ QString DiskFullText(const QString &Folder, const QString &DataFile);
 // failure shows "Ошибка копирования\r<source name>\rв <target name>" through Host.
 bool MoveFileReport(const QString &Source, const QString &Target, TNoticeHost &Host);
 
+// What installing a data file leaves its caller to tell.
+struct TInstallNotes {
+    // The data file's folder took no new file (no write permission, a
+    // read-only disk): the save failed and nothing was shown; the caller
+    // offers another file.
+    bool FolderRefused = false;
+    // The reserve copies did not move on (the data file was saved all the
+    // same): the notice, naming the folder, which a caller tells once.
+    // Empty when they moved on or had no need to.
+    QString ReserveNotice;
+};
+
 // Puts the packed archive Z in place of Names.Target, keeping the old data
 // file as Names.Backup and rotating the reserve copies (see above). True when
 // the new archive is the data file; failures are reported with notices
 // through Host (a full disk by DiskFullText, naming the disk and the data
 // file, never the temporary names). Z is removed on success and kept on failure.
-bool InstallDataFile(const QString &Z, const TBackupNames &Names, TNoticeHost &Host);
+//
+// The reserve copies are a convenience: a reserve folder that cannot be had
+// (for the default one: a link, another user's folder) or an entry there
+// that cannot be copied (a folder, an unreadable file) leaves them as they
+// were, and the data file and its backup are saved all the same. With Notes
+// that notice and a refused folder are handed back instead of shown.
+bool InstallDataFile(const QString &Z, const TBackupNames &Names, TNoticeHost &Host, TInstallNotes *Notes = nullptr);
 
 // Moves the archive Z over Target in one step, with Target's permissions
 // (0600 for a new file); no backup is made. True when Z is Target.

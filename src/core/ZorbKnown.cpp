@@ -24,7 +24,10 @@ std::vector<TEntry> ReadList(const QString &file)
 {
     std::vector<TEntry> keys;
     QByteArray data;
-    if (!ReadWholeFile(file, data) || data.size() > 64 * 1024)
+    // A list in a folder that leads elsewhere could vouch for any file.
+    if (file.isEmpty() || TakeProgramFolder(AbsoluteFolderOf(file), false) != TPrivateFolder::Ok ||
+        !ReadWholeFile(file, data) ||
+        data.size() > 64 * 1024)
         return keys;
     for (const QByteArray &line : data.split('\n')) {
         const QList<QByteArray> parts = line.trimmed().split(' ');
@@ -76,6 +79,8 @@ void TKnownContents::Remember(const TContentKey &Key, bool YearsFilled) const
     for (const TEntry &e : keys)
         data += QByteArray(reinterpret_cast<const char *>(e.Key.Digest.data()), qsizetype(e.Key.Digest.size())).toHex() + ' ' + QByteArray::number(qlonglong(e.Key.Size)) + ' ' +
                 (e.YearsFilled ? '1' : '0') + '\n';
+    if (file_.isEmpty() || TakeProgramFolder(AbsoluteFolderOf(file_), true) != TPrivateFolder::Ok)
+        return; // not remembered: start-up told why
     try {
         // Replaced whole but not synced: a list lost to a power cut only
         // costs the next opening its checks, and a save need not wait.

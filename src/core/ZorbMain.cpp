@@ -16,7 +16,6 @@
 
 #include <QApplication>
 #include <QDesktopServices>
-#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -108,7 +107,7 @@ TFormAbout::~TFormAbout() { DoDestroy(); }
 // ---------------------------------------------------------------- layout
 
 TFormMain::TFormMain(const QStringList &Args, const QString &ProgramFolder)
-    : args_(Args), programFolder_(ProgramFolder.isEmpty() ? QCoreApplication::applicationDirPath() : ProgramFolder),
+    : args_(Args), programFolder_(ProgramFolder.isEmpty() ? AbsoluteFolderOf(ProgramFile()) : ProgramFolder),
       host_(std::make_unique<THost>(*this))
 {
     SetName(QStringLiteral("FormMain"));
@@ -292,8 +291,11 @@ void TFormMain::FormCreate(TObject *)
     // The decrypted tables are no one else's to read.
     ChangeMode(WorkDir, 0700);
     RemoveTempLeftovers(TempDir);
+    // The program's own folders that lead elsewhere keep nothing: said once.
+    for (const QString &text : ProgramFolderNotices())
+        TellOnce(text);
 
-    HelpFile = QDir(programFolder_).filePath(QStringLiteral("Zorbel.Hlp"));
+    HelpFile = programFolder_ + QStringLiteral("/Zorbel.Hlp");
     mManual->SetVisible(PathExists(HelpFile));
     Application().SetHelpFile(mManual->Visible() ? HelpFile : QString());
 
@@ -753,7 +755,7 @@ int ZorbelMain(const QStringList &Args, bool RunLoop)
     QString temp;
     TempFolder(temp);
     std::optional<TInstanceMutex> workMutex;
-    if (!temp.isEmpty() && QDir(temp).canonicalPath() != QDir(UserLockFolder()).canonicalPath())
+    if (!temp.isEmpty() && CanonicalName(temp) != CanonicalName(UserLockFolder()))
         workMutex.emplace(QStringLiteral("Ventaro_Zorbel"), temp);
     if (mutex.AlreadyExists() || (workMutex && workMutex->AlreadyExists())) {
         ShowNotice(QStringLiteral("Program is already running!"), true);

@@ -490,6 +490,16 @@ private:
     // save it into another file, close without saving, or stay. True when
     // closing may go on (saved elsewhere, or the changes given up).
     bool SaveFailedOnClose();
+    // A save the user asked for failed: a data file whose folder takes no
+    // new file (read-only) is offered a save into another file, which then
+    // becomes the data set's own (with StayOpen it stays open; a Copy, as
+    // "Сохранить как...", leaves it the file it had); a full disk was named
+    // already; anything else is "Файл не может быть сохранён!". True when
+    // the data set was saved into another file.
+    bool SaveFailed(bool StayOpen, bool Copy = false);
+    // Shows Text unless this run showed it before (a notice that would
+    // otherwise come back at every save).
+    void TellOnce(const QString &Text);
     // Takes the lock of the data file FileName into Lock (the open data
     // set's own lock moves over when it is the same file); when another copy
     // holds it, says so and returns false.
@@ -515,6 +525,9 @@ private:
     QString unopenedFile_;      // a data file not opened as its password box was cancelled
     bool passwordCancelled_ = false; // the password box of the file being unpacked was cancelled
     bool saveCancelled_ = false;     // the last save ended in a cancelled file dialog
+    QString saveRefused_;            // the file whose folder took no new file at the last save
+    bool saveFailureTold_ = false;   // the last save's failure was told already (a full disk)
+    QStringList toldNotices_;        // the notices TellOnce showed
     QString tiedFile_;               // the file the last save tied a data set without a file to
     bool endingSession_ = false;     // closing for the desktop session: no questions
     bool messageHook_ = false;

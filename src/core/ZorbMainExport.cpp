@@ -9,7 +9,6 @@
 #include "platform/dataset/DataSet.h"
 #include "platform/widgets/DBGrids.h"
 
-#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 
@@ -101,7 +100,7 @@ void TFormMain::SaveGridToFile(TDBGrid *Grid)
         if (QFileInfo(name).suffix().isEmpty())
             name += QLatin1String(suffixes[type - 1]);
     }
-    SaveDir = QDir::toNativeSeparators(QFileInfo(name).absolutePath());
+    SaveDir = AbsoluteFolderOf(name);
     Repaint();
     const TGridExportLayout layout = GridExportLayout(Grid);
     QString error;

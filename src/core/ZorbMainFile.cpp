@@ -21,8 +21,6 @@
 #include "platform/system/SysFiles.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QThread>
 #include <utility>
@@ -189,7 +187,9 @@ bool TFormMain::UnpackToStage(const QString &FileName)
         Vzp->ReadDirectory(FileName);
     } catch (const Exception &) {
         ResetZipper();
-        ShowNotice(U("Ошибка распаковки файла данных!"), false);
+        // Named like the other failures of an opening: at start-up the
+        // user would not know which file failed.
+        ShowNotice(U("Ошибка распаковки файла данных!\r") + FileName, false);
         return false;
     }
     openingFile_ = FileName;
@@ -237,7 +237,7 @@ bool TFormMain::UnpackToStage(const QString &FileName)
 
 bool TFormMain::StageHoldsDataSet() const
 {
-    const QString file = QDir(stageDir_).filePath(QString::fromLatin1(TDatabase::DatabaseFileName));
+    const QString file = stageDir_ + u'/' + QString::fromLatin1(TDatabase::DatabaseFileName);
     if (!IsRegularFile(file))
         return false;
     try {
@@ -356,10 +356,8 @@ void TFormMain::VzpBadPassword(int FileIndex, QString &NewPassword)
 bool TFormMain::NewFromTemplate()
 {
     ButRemCloseClick(this);
-    if (!SaveDataFile(false, false)) {
-        ShowNotice(U("Файл не может быть сохранён!"), false);
+    if (!SaveDataFile(false, false) && !SaveFailed(false))
         return false;
-    }
     CloseDataTables();
     ClearFolder(WorkDir, true);
     fileLock_.Release();
@@ -402,7 +400,7 @@ void TFormMain::OpenPath(const QString &FileName)
     // leaves the open data set as it is. The open data set's own file first
     // takes the changes, so that it is opened as saved.
     if (!Caption().isEmpty() && SameFile(Caption(), FileName) && !SaveDataFile(false, true)) {
-        ShowNotice(U("Файл не может быть сохранён!"), false);
+        SaveFailed(true);
         return;
     }
     // Another copy working on the file keeps it: it is not opened here.
@@ -419,10 +417,9 @@ void TFormMain::OpenPath(const QString &FileName)
         return;
     }
     const TFileIdentity before = FileIdentity(FileName);
-    if (!SaveDataFile(false, false)) {
+    if (!SaveDataFile(false, false) && !SaveFailed(false)) {
         ClearFolder(stageDir_, true);
         keepOpen();
-        ShowNotice(U("Файл не может быть сохранён!"), false);
         return;
     }
     // The save may have written this very file (named in the save dialog).
@@ -466,6 +463,8 @@ void TFormMain::CloseAndClearData()
 bool TFormMain::SaveDataFile(bool SaveAs, bool StayOpen)
 {
     saveCancelled_ = false;
+    saveRefused_.clear();
+    saveFailureTold_ = false;
     tiedFile_.clear();
     if (!Dm)
         return true;
@@ -517,6 +516,13 @@ bool TFormMain::SaveDataFile(bool SaveAs, bool StayOpen)
         return false;
     }
     target = AbsoluteName(target);
+    // A folder the user may not write (a read-only disk or share, someone
+    // else's folder) takes no save: the caller offers another file, without
+    // packing the data set for nothing.
+    if (!DataFileWritable(target)) {
+        saveRefused_ = target;
+        return false;
+    }
     // A data set without a file (or whose file is gone) belongs to the file
     // its save writes; save as of a data set that has a file writes a copy.
     const bool ties = c0.isEmpty() || (!SaveAs && !PathExists(c0));
@@ -535,12 +541,20 @@ bool TFormMain::SaveDataFile(bool SaveAs, bool StayOpen)
     bool saved = false;
     if (n > 0) {
         TDialogHost dialogs;
-        saved = InstallDataFile(z, names, dialogs);
+        TInstallNotes notes;
+        saved = InstallDataFile(z, names, dialogs, &notes);
+        if (notes.FolderRefused)
+            saveRefused_ = target;
+        // A full disk was named with the disk and the file.
+        saveFailureTold_ = !saved && TSysEnv::NoSpaceCount() != noSpace;
         if (saved)
             RememberPacked();
+        if (!notes.ReserveNotice.isEmpty())
+            TellOnce(notes.ReserveNotice);
     } else if (TSysEnv::NoSpaceCount() != noSpace) {
         // The archive is packed in the temporary folder: that disk is full.
         ShowNotice(DiskFullText(TempDir, target), false);
+        saveFailureTold_ = true;
     } else {
         ShowNotice(U("Ошибка упаковки!"), false);
     }
@@ -574,18 +588,50 @@ void TFormMain::mSaveClick(TObject *)
 {
     // A cancelled dialog is the user's choice, not a failure.
     if (!SaveDataFile(false, true) && !saveCancelled_)
-        ShowNotice(U("Файл не может быть сохранён!"), false);
+        SaveFailed(true);
 }
 
 void TFormMain::mSaveAsClick(TObject *)
 {
     const bool modified = Dm->Modified();
     const QString file = Caption();
+    // A copy into a folder that takes none is offered another file (which
+    // the data set then calls its own, as at any save into another file).
     if (!SaveDataFile(true, true) && !saveCancelled_)
-        ShowNotice(U("Файл не может быть сохранён!"), false);
+        SaveFailed(true, true);
     // The copy does not count as saving the data set, unless it was its first save.
     if (Caption() == file)
         Dm->SetModified(modified);
+}
+
+bool TFormMain::SaveFailed(bool StayOpen, bool Copy)
+{
+    while (!saveRefused_.isEmpty()) {
+        if (AskDialog(U("Файл не может быть сохранён: в его папку нельзя записать.\r") + ShownName(saveRefused_) +
+                          U("\rСохранить данные в другой файл?"),
+                      TMsgDlgType::mtWarning, mbYes | mbNo, false) != mrYes)
+            return false;
+        // Saved as a data set without a file, the file chosen becomes its own.
+        const QString file = Caption();
+        if (!Copy)
+            SetCaption(QString());
+        if (SaveDataFile(true, StayOpen))
+            return true;
+        SetCaption(file);
+        if (saveCancelled_)
+            return false;
+    }
+    if (!saveFailureTold_)
+        ShowNotice(U("Файл не может быть сохранён!"), false);
+    return false;
+}
+
+void TFormMain::TellOnce(const QString &Text)
+{
+    if (toldNotices_.contains(Text))
+        return;
+    toldNotices_ << Text;
+    ShowNotice(Text, false);
 }
 
 void TFormMain::CancelPendingEdits()

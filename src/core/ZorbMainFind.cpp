@@ -281,11 +281,9 @@ void TFormMain::WireCardSearches(TFormCard *CardForm)
 
 void TFormMain::mCalcClick(TObject *)
 {
-    // The stored default names the Windows calculator, which is not here: the
-    // program's own calculator serves unless the user named another program.
+    // The program's own calculator serves unless the user named another program.
     const QString program = Calc.trimmed();
-    if (!program.isEmpty() && program.compare(QStringLiteral("calc.exe"), Qt::CaseInsensitive) != 0 &&
-        (StartProgram ? StartProgram(program) : QProcess::startDetached(program, {})))
+    if (!IsOwnCalculator(program) && (StartProgram ? StartProgram(program) : QProcess::startDetached(program, {})))
         return;
     TFormCalc calc;
     calc.KeepOpen = true;

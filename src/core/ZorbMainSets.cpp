@@ -85,7 +85,7 @@ void TFormMain::mSetsClick(TObject *)
         box->SetChecked(value);
     f.EdCSV->SetText(CSV);
     f.EdFlag->SetText(Rem_Flag);
-    f.EdCalc->SetText(Calc);
+    f.EdCalc->SetText(IsOwnCalculator(Calc) ? QString() : Calc);
     f.EdReserve->SetText(PathReserve);
     f.EdBak->SetText(PathBak);
     f.EdDate->SetText(DateForm);
@@ -129,8 +129,8 @@ void TFormMain::mSetsClick(TObject *)
         }
     };
     f.ButReg->OnClick = [&f](TObject *) {
-        if (AskDialog(U("Очистить записи в системном реестре, сделанные программой ?"), TMsgDlgType::mtConfirmation,
-                      mbYes | mbNo, false) != mrYes)
+        if (AskDialog(U("Очистить записи, сделанные программой (её настройки и связь с *.den-файлами)?"),
+                      TMsgDlgType::mtConfirmation, mbYes | mbNo, false) != mrYes)
             return;
         f.ButReg->SetEnabled(false);
         RegisterFileType(QStringLiteral(".den"), QStringLiteral("Zorbel"), QStringLiteral("Zorbel"), false);
@@ -148,7 +148,8 @@ void TFormMain::mSetsClick(TObject *)
         }
         CSV = FirstChar(f.EdCSV);
         Rem_Flag = FirstChar(f.EdFlag);
-        Calc = f.EdCalc->Text();
+        // Left empty, the stored value keeps standing for the own calculator.
+        Calc = f.EdCalc->Text().trimmed().isEmpty() && IsOwnCalculator(Calc) ? Calc : f.EdCalc->Text();
         PathReserve = f.EdReserve->Text();
         PathBak = f.EdBak->Text();
         DateForm = f.EdDate->Text();

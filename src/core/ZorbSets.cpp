@@ -3,10 +3,13 @@
 // window's (ZorbMainSets.cpp).
 #include "core/ZorbSets.h"
 
+#include "core/ZorbFile.h"
 #include "core/ZorbText.h"
+#include "platform/system/SysPaths.h"
 #include "platform/widgets/Dialogs.h"
 
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QTabBar>
 
 namespace zorbel {
@@ -157,17 +160,22 @@ TFormSets::TFormSets()
     ChLast_Date = Check(g, "ChLast_Date", "Дата последней операции", 12, 44);
 
     ShSystem = Page("ShSystem", "Система и файлы");
-    ButReg = Button(ShSystem, "ButReg", "Удалить Zorbel-записи в системном регистре", "", 8, 8, 465, 28);
+    // The settings live in a file here, and the association in the desktop's
+    // files: the button names what it removes.
+    ButReg = Button(ShSystem, "ButReg", "Удалить Zorbel-записи: настройки и связь с *.den-файлами", "", 8, 8, 465, 28);
     g = Group(ShSystem, "Символ-разделитель при экспорте в CSV-файл", 8, 44, 465, 62);
     EdCSV = Edit(g, "EdCSV", 12, 26, 30, 1);
     Label(g, "например: , (запятая)   ; (точка с запятой)   t (табуляция)", 52, 22, 400, 30);
     g = Group(ShSystem, "Резервные копии", 8, 112, 465, 136);
     Label(g, "bak - рядом с *.den-файлом, или в указанном месте:", 12, 22);
     EdBak = Edit(g, "EdBak", 12, 40, 440);
-    Label(g, "bak1, bak2 - в папке Reserve рядом с Zorbel.exe, или в указанном месте:", 12, 66, 440, 32);
+    LbReserve = Label(g, "", 12, 66, 440, 32);
+    ShowReserveFolder(DefaultReserveFolder());
     EdReserve = Edit(g, "EdReserve", 12, 100, 440);
     g = Group(ShSystem, "Внешний калькулятор", 8, 254, 465, 60);
     EdCalc = Edit(g, "EdCalc", 12, 26, 400);
+    // Empty stands for the program's own calculator (IsOwnCalculator).
+    EdCalc->setPlaceholderText(U("встроенный калькулятор программы"));
     ButCalc = Button(g, "ButCalc", "...", "Выбор файла...", 418, 25, 34, 24);
     ChEscape = Check(ShSystem, "ChEscape", "Закрыть по Escape", 16, 324);
     ChAdmin = Check(ShSystem, "ChAdmin", "Доп. функции", 16, 348);
@@ -203,6 +211,37 @@ TFormSets::TFormSets()
 }
 
 TFormSets::~TFormSets() { DoDestroy(); }
+
+void TFormSets::ShowReserveFolder(const QString &Folder)
+{
+    // Where the copies go by default, in the label's two lines: the home as
+    // "~", and a folder still too long shortened in its middle (the hint
+    // gives it whole).
+    if (Folder.isEmpty()) {
+        // No home, so no folder of the program's own: only one named here.
+        LbReserve->SetCaption(U("bak1, bak2 - в указанном месте:"));
+        LbReserve->SetHint(QString());
+        return;
+    }
+    QString folder = ShownName(AbsoluteName(Folder));
+    const QString home = ShownName(HomeFolder());
+    if (!home.isEmpty() && home != QLatin1String("/") && folder.startsWith(home + u'/'))
+        folder = u'~' + folder.mid(home.size());
+    const auto text = [](const QString &f) {
+        return U("bak1, bak2 (1_имя.bak, 2_имя.bak) - в папке ") + f + U(", или в указанном месте:");
+    };
+    const QFontMetrics metrics(LbReserve->font());
+    const int width = LbReserve->Width();
+    QString shown = folder;
+    for (int room = metrics.horizontalAdvance(folder); room > 0; room -= 8) {
+        LbReserve->SetCaption(text(shown));
+        if (LbReserve->heightForWidth(width) <= LbReserve->Height() &&
+            metrics.horizontalAdvance(shown + u',') <= width)
+            break;
+        shown = metrics.elidedText(folder, Qt::ElideMiddle, room);
+    }
+    LbReserve->SetHint(ShownName(AbsoluteName(Folder)));
+}
 
 void TFormSets::ButFontClick(TButton *Button)
 {

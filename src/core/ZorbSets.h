@@ -37,6 +37,7 @@ public:
     // "Система и файлы"
     TButton *ButReg;
     TEdit *EdCSV, *EdBak, *EdReserve, *EdCalc;
+    TLabel *LbReserve; // where the reserve copies go when EdReserve is empty
     TButton *ButCalc;
     TCheckBox *ChEscape, *ChAdmin, *ChConfirm;
     // "Напоминания"
@@ -51,6 +52,9 @@ public:
     // chosen font, bold or regular only.
     void ButFontClick(TButton *Button);
     void ButCalcClick(TObject *Sender);
+    // Names Folder in LbReserve as the reserve copies' folder when none is
+    // given, within the label's two lines.
+    void ShowReserveFolder(const QString &Folder);
 
 private:
     TTabSheet *Page(const char *name, const char *caption);

@@ -120,6 +120,12 @@ std::span<const TSettingDef> SettingDefs() { return Defs; }
 
 QString SettingsKey() { return QStringLiteral("Software\\Ventaro\\Zorbel"); }
 
+bool IsOwnCalculator(const QString &Calc)
+{
+    const QString program = Calc.trimmed();
+    return program.isEmpty() || program.compare(QStringLiteral("calc.exe"), Qt::CaseInsensitive) == 0;
+}
+
 void ReadSettings(const TRegistry &reg, TZorbSettings &s, QStringList *badValues)
 {
     const TZorbSettings defaults;

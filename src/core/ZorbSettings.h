@@ -49,6 +49,9 @@ struct TMainOptions {
     int Day1 = 0, Day2 = 0;  // birthday reminders: days before and after
     QString CSV = QStringLiteral(";"); // one character: grid export separator
     QString Rem_Flag;        // one character: the mark of a reminder row
+    // The calculator F9 starts. The default names another system's program,
+    // which settings files carry: it, like an empty value, stands for the
+    // program's own calculator (IsOwnCalculator).
     QString Calc = QStringLiteral("calc.exe");
     QString PathReserve, PathBak, SaveDir, ImpList, ImpDelims;
     QString DateForm = QStringLiteral("dd.mm.yy ddd");
@@ -121,6 +124,10 @@ std::span<const TSettingDef> SettingDefs();
 
 // The registry key of the settings.
 QString SettingsKey();
+
+// Calc names no program to start: it is empty or the stored default
+// "calc.exe", and F9 opens the program's own calculator.
+bool IsOwnCalculator(const QString &Calc);
 
 // Window bounds read from the settings, made visible: a size that is not
 // positive becomes Fallback's, a size larger than the free area of a screen

@@ -10,7 +10,6 @@
 #include "platform/system/SysFiles.h"
 #include "platform/system/SysPaths.h"
 
-#include <QDir>
 #include <algorithm>
 #include <cstring>
 #include <utility>
@@ -53,7 +52,7 @@ QByteArray KeyBytes(const TContentKey &key)
 
 } // namespace
 
-TSumsStore::TSumsStore(QString Folder) : folder_(Folder.isEmpty() ? DefaultFolder() : std::move(Folder)) {}
+TSumsStore::TSumsStore(QString Folder) : folder_(Folder.isEmpty() ? DefaultFolder() : AbsoluteName(Folder)) {}
 
 QString TSumsStore::DefaultFolder()
 {
@@ -63,14 +62,17 @@ QString TSumsStore::DefaultFolder()
 QString TSumsStore::FileFor(const TContentKey &Key) const
 {
     const QByteArray digest(reinterpret_cast<const char *>(Key.Digest.data()), qsizetype(Key.Digest.size()));
-    return QDir(folder_).filePath(QString::fromLatin1(digest.toHex()) + u'-' + QString::number(Key.Size) +
-                                  QStringLiteral(".sums"));
+    return folder_ + u'/' + QString::fromLatin1(digest.toHex()) + u'-' + QString::number(Key.Size) +
+           QStringLiteral(".sums");
 }
 
 bool TSumsStore::Load(THistSums &Sums) const
 {
     const TContentKey key = Sums.Contents();
     if (!key.Valid())
+        return false;
+    // Sums from a folder that leads elsewhere are no one's the user vouches for.
+    if (TakeProgramFolder(folder_, false) != TPrivateFolder::Ok)
         return false;
     const QString file = FileFor(key);
     const qint64 size = IsRegularFile(file) ? FileSizeOf(file) : -1;
@@ -109,8 +111,9 @@ void TSumsStore::Save(THistSums &Sums) const
     data += DigestOf(data, data.size());
     if (data.size() > MaxFileSize)
         return;
-    // The folder is the user's alone, like the files in it.
-    if (!MakeFolders(folder_, 0700) || ChangeMode(folder_, 0700) != 0)
+    // The folder is the user's alone, like the files in it; one that leads
+    // elsewhere or is someone else's takes nothing (start-up said so).
+    if (TakeProgramFolder(folder_, true) != TPrivateFolder::Ok)
         return;
     try {
         // Not synced: a file lost to a power cut costs one walk.
@@ -128,7 +131,7 @@ void TSumsStore::Forget(const TContentKey &Key) const
     if (!Key.Valid())
         return;
     const QString file = FileFor(Key);
-    if (PathExists(file))
+    if (TakeProgramFolder(folder_, false) == TPrivateFolder::Ok && PathExists(file))
         TSysEnv::Remove(file); // one that stays is still refused for a file with a password
 }
 
@@ -136,7 +139,7 @@ void TSumsStore::Trim() const
 {
     std::vector<std::pair<QDateTime, QString>> files;
     for (const TFolderEntry &entry : FolderEntries(folder_, {QStringLiteral("*.sums")})) {
-        const QString path = QDir(folder_).filePath(entry.Name);
+        const QString path = folder_ + u'/' + entry.Name;
         if (!entry.Folder && IsRegularFile(path))
             files.emplace_back(TSysEnv::ModifiedTime(path), path);
     }

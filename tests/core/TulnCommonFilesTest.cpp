@@ -5,6 +5,7 @@
 #include "platform/system/Registry.h"
 #include "platform/system/SysFiles.h"
 #include "support/FaultEnv.h"
+#include "support/RawNames.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,7 @@
 #include <QStandardPaths>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace zorbel {
 namespace {
@@ -185,6 +187,19 @@ TEST(TulnCommon, FindFileInTakesTheFirstMatchIgnoringCase)
     TSandbox::Write(dir + QStringLiteral("/a.txt"), "");
     QDir(dir).mkdir(QStringLiteral("a.den"));
     EXPECT_EQ(FindFileIn(dir, QStringLiteral("*.den")), dir + QStringLiteral("/b.DEN"));
+
+    // A program folder and a file whose names are not UTF-8: the name found
+    // reaches the file.
+    const QByteArray odd = QFile::encodeName(dir) + "/\xef\xf0\xee\xe3"; // CP1251 "прог"
+    ASSERT_EQ(::mkdir(odd.constData(), 0700), 0);
+    ASSERT_TRUE(test::PutRaw(odd + "/\xf1\xe5\xec\xfc\xff.den", "PK"));
+    ASSERT_TRUE(test::PutRaw(odd + "/z.den", "PK"));
+    const QString found = FindFileIn(DecodeSystemName(odd), QStringLiteral("*.den"));
+    EXPECT_EQ(EncodeSystemName(found), odd + "/z.den"); // byte order: 'z' before 0xF1
+    ::unlink((odd + "/z.den").constData());
+    EXPECT_EQ(EncodeSystemName(FindFileIn(DecodeSystemName(odd), QStringLiteral("*.DEN"))),
+              odd + "/\xf1\xe5\xec\xfc\xff.den");
+    test::RemoveTreeRaw(odd);
 }
 
 TEST(TulnCommon, RegisterFileTypeWritesAndRemovesTheAssociation)

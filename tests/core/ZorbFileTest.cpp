@@ -3,12 +3,15 @@
 // failures at every step.
 #include "core/ZorbFile.h"
 #include "core/ZorbKnown.h"
+#include "core/ZorbSumsStore.h"
 
 #include "ZorbSandbox.h"
 #include "core/ZorbDialogHost.h"
 #include "platform/system/SysFiles.h"
 #include "platform/widgets/ModalScript.h"
+#include "support/Environment.h"
 #include "support/FaultEnv.h"
+#include "support/RawNames.h"
 
 #include <gtest/gtest.h>
 
@@ -131,6 +134,54 @@ TEST(ZorbFile, KnownContentsKeepTheNewestAndTrustNothingElse)
     EXPECT_FALSE(nowhere.Contains(Key("n", 1)));
 }
 
+// The program's own files follow a home or a data folder whose name is not
+// UTF-8 (made on a KOI8-R or CP1251 system): the list of checked contents,
+// the kept sums and the reserve copies are written under the bytes of that
+// name and found there again.
+TEST(ZorbFile, TheProgramsOwnFilesFollowAHomeWhoseNameIsNotUtf8)
+{
+    TSandbox box;
+    const QByteArray root = QFile::encodeName(box.Path("files"));
+    struct TRow {
+        const char *What;
+        QByteArray Home, DataHome; // null: unset
+        QByteArray Data;           // the data folder expected
+    };
+    const TRow rows[] = {
+        {"a home", root + "/\xe4\xee\xec", {}, root + "/\xe4\xee\xec/.local/share"},
+        {"a data folder", root + "/home", root + "/\xe4\xe0\xed\xed\xfb\xe5", root + "/\xe4\xe0\xed\xed\xfb\xe5"},
+    };
+    for (const TRow &row : rows) {
+        SCOPED_TRACE(row.What);
+        test::TEnvironment env{{"HOME", row.Home}, {"XDG_DATA_HOME", row.DataHome}};
+        const QByteArray own = row.Data + "/zorbel";
+        EXPECT_EQ(EncodeSystemName(ProgramDataFolder()), own);
+        EXPECT_EQ(EncodeSystemName(TKnownContents::DefaultFile()), own + "/checked");
+        EXPECT_EQ(EncodeSystemName(TSumsStore::DefaultFolder()), own + "/sums");
+        EXPECT_EQ(EncodeSystemName(DefaultReserveFolder()), own + "/Reserve/");
+
+        TKnownContents().Remember(Key("home", 1));
+        EXPECT_TRUE(TKnownContents().Contains(Key("home", 1)));
+        EXPECT_TRUE(test::ExistsRaw(own + "/checked"));
+
+        const TBackupNames names = BackupNamesFor(box.Path("files/my.den"), box.Path("files"),
+                                                  ReserveFolderFor(QString(), DefaultReserveFolder()));
+        TSandbox::Write(names.Target, "v1");
+        TSandbox::Write(names.Backup, "v0");
+        FileSetDate(names.Backup, FileAge(names.Backup).addDays(-3));
+        const QString z = box.Path("tmp/~~.bak");
+        TSandbox::Write(z, "v2");
+        TDialogHost dialogs;
+        TModalScript none;
+        ASSERT_TRUE(InstallDataFile(z, names, dialogs));
+        EXPECT_TRUE(none.Seen().empty());
+        EXPECT_EQ(test::ReadRaw(own + "/Reserve/1_my.bak"), QByteArray("v0"));
+        EXPECT_TRUE(ProgramFolderNotices().isEmpty());
+        test::RemoveTreeRaw(row.DataHome.isNull() ? row.Home : row.DataHome);
+        QFile::remove(names.Backup);
+    }
+}
+
 TEST(ZorbFile, BackupAndReserveNames)
 {
     TSandbox box;
@@ -171,7 +222,16 @@ protected:
     TDialogHost dialogs;
     TBackupNames names;
     QString z;
+    QString unreadable; // a reserve copy no one may read (the seam refuses it to root)
 };
+
+QStringList Texts(const TModalScript &script)
+{
+    QStringList texts;
+    for (const auto &seen : script.Seen())
+        texts << QString(seen.Text).replace(u'\n', u'\r');
+    return texts;
+}
 
 TEST_F(ZorbFileInstall, BackupAndReserveCopiesRotateAtMostOnceADay)
 {
@@ -209,8 +269,10 @@ TEST_F(ZorbFileInstall, BackupAndReserveCopiesRotateAtMostOnceADay)
 
 // A failure at any copy or rename of a save that also moves the reserve
 // copies on: a failed save changes nothing; a save that put the new data
-// file in place leaves each copy either moved on or as it was, never lost
-// out of order (R2 moves before R1, R1 before B), and no staging file stays.
+// file in place leaves each reserve copy either moved on or as it was, never
+// out of order (R2 moves before R1), the backup takes the old data file
+// whatever became of the reserve copies (they are a convenience, told in
+// one notice), and no staging file stays.
 TEST_F(ZorbFileInstall, AFailureAtAnyStepLeavesFileAndChainAsTheyWere)
 {
     struct TState {
@@ -232,7 +294,7 @@ TEST_F(ZorbFileInstall, AFailureAtAnyStepLeavesFileAndChainAsTheyWere)
     ASSERT_EQ(before, (TState{"v4", "v3", "v1", ""}));
     // R1 exists: the full chain is R1 -> R2, B -> R1, T -> B.
     const TState rotated{"new", "v4", "v3", "v1"};
-    int failedSaves = 0, partialChains = 0;
+    int failedSaves = 0, reserveLeft = 0, backupLeft = 0;
     for (TSysOp op : {TSysOp::Copy, TSysOp::Rename}) {
         for (int nth = 1; nth <= 8; ++nth) {
             const TState old = prepare();
@@ -258,19 +320,191 @@ TEST_F(ZorbFileInstall, AFailureAtAnyStepLeavesFileAndChainAsTheyWere)
                 const bool r2 = now.R2 == rotated.R2, r1 = now.R1 == rotated.R1, b = now.B == rotated.B;
                 EXPECT_TRUE(r2 || now.R2 == old.R2) << where;
                 EXPECT_TRUE(r1 ? r2 : now.R1 == old.R1) << where;
-                EXPECT_TRUE(b ? r1 : now.B == old.B) << where;
+                EXPECT_TRUE(b || now.B == old.B) << where;
                 if (!b)
-                    ++partialChains;
+                    ++backupLeft;
+                if (!r1) {
+                    ++reserveLeft;
+                    EXPECT_TRUE(b) << where;
+                    ASSERT_EQ(script.Seen().size(), 1u) << where;
+                    EXPECT_TRUE(script.Seen()[0].Text.startsWith(U("Файл данных сохранён, но резервные копии")))
+                        << where;
+                    EXPECT_TRUE(script.Seen()[0].Text.contains(box.Path("program/Reserve"))) << where;
+                }
             }
             for (const QString &folder : {box.Path("files"), box.Path("program/Reserve")})
                 EXPECT_TRUE(QDir(folder).entryList({".~*"}, QDir::Hidden | QDir::Files).isEmpty()) << where;
         }
     }
-    // Four copies and the data file's rename fail the save; the chain's three
-    // renames fail after it.
-    EXPECT_EQ(failedSaves, 4 + 5);
-    EXPECT_EQ(partialChains, 3);
+    // The copies and renames of the data file and its backup fail the save;
+    // the reserve copies' two copies, two staging renames and two renames
+    // of the chain leave them as they were; the backup's rename fails last.
+    EXPECT_EQ(failedSaves, 2 + 3);
+    EXPECT_EQ(reserveLeft, 2 + 4);
+    EXPECT_EQ(backupLeft, 1);
     EXPECT_TRUE(Save("v5"));
+}
+
+// A reserve entry or folder that cannot take the copies: every save still
+// writes the data file and its backup, and says once, naming the folder, that
+// the reserve copies stayed as they were; nothing is written where the
+// program's own folder would lead elsewhere, nor its mode changed there.
+TEST_F(ZorbFileInstall, AReserveThatCannotTakeTheCopiesNeverBlocksASave)
+{
+    const QString own = AbsoluteName(DefaultReserveFolder());
+    const QString elsewhere = box.Path("files/elsewhere");
+    struct TRow {
+        const char *What;
+        bool Own;                                   // the default reserve folder, not one the user named
+        std::function<QString(const TBackupNames &)> Break; // breaks it; the folder the notice names ("": none)
+    };
+    const auto folderAt = [](const QString &copy) {
+        EXPECT_TRUE(QDir().mkpath(copy));
+        return AbsoluteFolderOf(copy);
+    };
+    const TRow rows[] = {
+        {"a folder as the first copy", false, [&](const TBackupNames &n) { return folderAt(n.Reserve1); }},
+        {"a folder as the second copy", false,
+         [&](const TBackupNames &n) {
+             QDir().mkpath(AbsoluteFolderOf(n.Reserve1));
+             TSandbox::Write(n.Reserve1, "r1");
+             Age(n.Reserve1, 5);
+             return folderAt(n.Reserve2);
+         }},
+        {"a first copy no one may read", false,
+         [&](const TBackupNames &n) {
+             QDir().mkpath(AbsoluteFolderOf(n.Reserve1));
+             TSandbox::Write(n.Reserve1, "r1");
+             Age(n.Reserve1, 5);
+             ::chmod(QFile::encodeName(n.Reserve1).constData(), 0);
+             unreadable = n.Reserve1; // root reads it all the same: the seam refuses it then
+             return AbsoluteFolderOf(n.Reserve1);
+         }},
+        {"the own folder a link", true,
+         [&](const TBackupNames &) {
+             QDir().mkpath(AbsoluteFolderOf(own));
+             EXPECT_EQ(::symlink(QFile::encodeName(elsewhere).constData(), QFile::encodeName(own).constData()), 0);
+             return own;
+         }},
+        {"the program's data folder a link", true,
+         [&](const TBackupNames &) {
+             const QString data = ProgramDataFolder();
+             EXPECT_EQ(::symlink(QFile::encodeName(elsewhere).constData(), QFile::encodeName(data).constData()), 0);
+             return data;
+         }},
+        {"the own folder someone else's", true,
+         [&](const TBackupNames &) {
+             QDir().mkpath(own);
+             if (::chown(QFile::encodeName(own).constData(), ::getuid() + 1, ::getgid()) != 0)
+                 return QString(); // cannot be made here
+             return own;
+         }},
+        {"a file as the own folder", true,
+         [&](const TBackupNames &) {
+             QDir().mkpath(AbsoluteFolderOf(own));
+             TSandbox::Write(own, "not a folder");
+             return own;
+         }},
+        {"the own folder open to others", true,
+         [&](const TBackupNames &) {
+             QDir().mkpath(own);
+             ::chmod(QFile::encodeName(own).constData(), 0755);
+             return QString(); // taken, and made private
+         }},
+    };
+    for (const TRow &row : rows) {
+        SCOPED_TRACE(row.What);
+        test::RemoveTreeRaw(QFile::encodeName(box.Path("data")));
+        test::RemoveTreeRaw(QFile::encodeName(box.Path("program/Reserve")));
+        test::RemoveTreeRaw(QFile::encodeName(elsewhere));
+        QDir().mkpath(box.Path("data"));
+        QDir().mkpath(elsewhere);
+        ::chmod(QFile::encodeName(elsewhere).constData(), 0755);
+        unreadable.clear();
+        names = BackupNamesFor(box.Path("files/my.den"), box.Path("files"),
+                               row.Own ? DefaultReserveFolder() : box.Path("program/Reserve"));
+        TSandbox::Write(names.Target, "v1");
+        TSandbox::Write(names.Backup, "v0");
+        Age(names.Backup, 3); // the reserve copies are due to move on
+        const QString folder = row.Break(names);
+        if (folder.isEmpty() && std::string(row.What) != "the own folder open to others")
+            continue;
+        const bool moves = folder.isEmpty();
+        const QByteArray r1 = TSandbox::Read(names.Reserve1), r2 = TSandbox::Read(names.Reserve2);
+        test::TFaultEnv env;
+        if (!unreadable.isEmpty() && ::geteuid() == 0)
+            env.FailPath(unreadable);
+        TSysEnvScope scope(env);
+        TModalScript script;
+        if (!moves)
+            script.Press("OK");
+        ASSERT_TRUE(Save("v2"));
+        EXPECT_TRUE(script.Finished()) << Texts(script).join(" | ").toStdString();
+        EXPECT_EQ(TSandbox::Read(names.Target), QByteArray("v2"));
+        EXPECT_EQ(TSandbox::Read(names.Backup), QByteArray("v1"));
+        if (moves) {
+            EXPECT_TRUE(script.Seen().empty());
+            EXPECT_EQ(TSandbox::Read(names.Reserve1), QByteArray("v0"));
+            struct stat st {};
+            ASSERT_EQ(::lstat(QFile::encodeName(own).constData(), &st), 0);
+            EXPECT_EQ(st.st_mode & 07777, 0700u);
+            continue;
+        }
+        ASSERT_EQ(script.Seen().size(), 1u);
+        const QString text = script.Seen()[0].Text;
+        EXPECT_TRUE(text.startsWith(U("Файл данных сохранён, но резервные копии 1_my.bak, 2_my.bak не обновлены: ")))
+            << text.toStdString();
+        EXPECT_TRUE(text.contains(U("«") + folder + U("»"))) << text.toStdString();
+        if (unreadable.isEmpty()) {
+            EXPECT_EQ(TSandbox::Read(names.Reserve1), r1);
+            EXPECT_EQ(TSandbox::Read(names.Reserve2), r2);
+        }
+        // Nothing went where the link leads; its mode is as it was.
+        EXPECT_TRUE(test::ListRaw(QFile::encodeName(elsewhere)).isEmpty());
+        EXPECT_EQ(QFileInfo(elsewhere).permissions() & QFileDevice::ReadOther, QFileDevice::ReadOther);
+        // No staging copy stays behind.
+        for (const QString &f : {box.Path("files"), AbsoluteFolderOf(names.Reserve1)})
+            EXPECT_TRUE(QDir(f).entryList({".~*"}, QDir::Hidden | QDir::Files).isEmpty()) << f.toStdString();
+        // The next save as well; handed back, the notice is the caller's to show.
+        TInstallNotes notes;
+        TSandbox::Write(z, "v3");
+        ASSERT_TRUE(InstallDataFile(z, names, dialogs, &notes));
+        EXPECT_EQ(TSandbox::Read(names.Backup), QByteArray("v2"));
+        EXPECT_EQ(notes.ReserveNotice, text);
+        EXPECT_FALSE(notes.FolderRefused);
+        EXPECT_EQ(script.Seen().size(), 1u);
+    }
+}
+
+// A data file's folder the user may not write: the save fails, changes
+// nothing, and is handed back as such (the window offers another file)
+// instead of a copy error.
+TEST_F(ZorbFileInstall, AFolderThatTakesNoFileIsHandedBack)
+{
+    ASSERT_TRUE(Save("v1"));
+    ASSERT_TRUE(Save("v2"));
+    test::TFaultEnv env;
+    env.FailPath(box.Path("files"), EACCES, true);
+    TSysEnvScope scope(env);
+    for (int error : {EACCES, EROFS}) {
+        env.Heal();
+        env.FailPath(box.Path("files"), error, true);
+        TModalScript none;
+        TInstallNotes notes;
+        TSandbox::Write(z, "v3");
+        EXPECT_FALSE(InstallDataFile(z, names, dialogs, &notes));
+        EXPECT_TRUE(notes.FolderRefused);
+        EXPECT_TRUE(none.Seen().empty());
+        EXPECT_EQ(TSandbox::Read(names.Target), QByteArray("v2"));
+        EXPECT_EQ(TSandbox::Read(names.Backup), QByteArray("v1"));
+        EXPECT_TRUE(QFileInfo::exists(z));
+    }
+    // Without notes the failure is told as before.
+    TModalScript told;
+    told.Press("OK");
+    EXPECT_FALSE(Save("v3"));
+    EXPECT_TRUE(told.Finished());
+    EXPECT_TRUE(Texts(told).value(0).startsWith(U("Ошибка копирования"))) << Texts(told).join(" | ").toStdString();
 }
 
 TEST_F(ZorbFileInstall, ANewDataFileIsPrivateAndAReplacedOneKeepsItsMode)

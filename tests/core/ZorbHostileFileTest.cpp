@@ -87,7 +87,7 @@ TEST_F(ZorbHostileFile, EntriesPastTheSizeBoundAreRefusedBeforeAnythingIsWritten
     TModalScript refused;
     refused.Press("OK");
     EXPECT_FALSE(Start({File("declared.den")})->ReadyToRun());
-    EXPECT_EQ(Texts(refused), QStringList{U("Ошибка распаковки файла данных!")});
+    EXPECT_EQ(Texts(refused), QStringList{U("Ошибка распаковки файла данных!\r") + File("declared.den")});
     ExpectRefused(File("almost.den"), tooLarge);
     TDataZip::DataSetSizeBound = 2 << 20;
     ExpectRefused(File("inflates.den"), tooLarge);

@@ -289,6 +289,125 @@ TEST_F(ZorbMainEnd, AFullDiskIsNamedAndClosingAsksOnce)
     EXPECT_EQ(TSandbox::Read(File("full.bak")), backup);
 }
 
+// A reserve copy that cannot be copied (a folder in its place) never stops a
+// save: each Ctrl+S writes the data file and its backup, and the user is
+// told once, naming the folder, that the reserve copies stay as they were.
+TEST_F(ZorbMainEnd, ABrokenReserveCopyIsToldOnceAndTheFileIsSaved)
+{
+    const QString file = MakeDataFile("A.den", QString());
+    auto f = Start({file});
+    ASSERT_TRUE(f->ReadyToRun());
+    AddAccount(*f, U("Первая"));
+    f->mSaveClick(f.get()); // the backup A.bak is made
+    ASSERT_TRUE(QFileInfo::exists(File("A.bak")));
+    const QString reserve = AbsoluteName(DefaultReserveFolder());
+    ASSERT_TRUE(QDir().mkpath(reserve + "/1_A.bak"));
+    {
+        TModalScript told;
+        told.Press("OK");
+        AddAccount(*f, U("Вторая"));
+        f->mSaveClick(f.get());
+        ASSERT_TRUE(told.Finished()) << Texts(told).join(" | ").toStdString();
+        ASSERT_EQ(Texts(told).size(), 1);
+        EXPECT_TRUE(Texts(told)[0].startsWith(U("Файл данных сохранён, но резервные копии 1_A.bak, 2_A.bak")));
+        EXPECT_TRUE(Texts(told)[0].contains(U("«") + reserve + U("»"))) << Texts(told)[0].toStdString();
+        EXPECT_FALSE(f->Dm->Modified());
+    }
+    const QByteArray once = TSandbox::Read(file);
+    {
+        TModalScript quiet;
+        AddAccount(*f, U("Третья"));
+        f->mSaveClick(f.get());
+        EXPECT_TRUE(quiet.Seen().empty()) << Texts(quiet).join(" | ").toStdString();
+        EXPECT_FALSE(f->Dm->Modified());
+        EXPECT_NE(TSandbox::Read(file), once);
+        EXPECT_EQ(TSandbox::Read(File("A.bak")), once);
+    }
+    f->mCloseNotSaveClick(f.get());
+    f.reset();
+    EXPECT_TRUE(Holds(file, U("Третья")));
+}
+
+// Ctrl+S on a data file whose folder takes no new file (a read-only disk or
+// share, another user's folder; here refused through the seam) offers a save
+// into another file, which then becomes the data set's own; the file that
+// could not be written stays as it was.
+TEST_F(ZorbMainEnd, SavingWhereNoFileCanBeWrittenOffersAnotherFile)
+{
+    const QString file = MakeDataFile("ro.den", QString());
+    const QByteArray data = TSandbox::Read(file);
+    auto f = Start({file});
+    ASSERT_TRUE(f->ReadyToRun());
+    AddAccount(*f, U("Только для чтения"));
+    test::TFaultEnv env;
+    env.FailPath(box.Path("files"), EACCES, true);
+    TSysEnvScope scope(env);
+    const QString question = U("Файл не может быть сохранён: в его папку нельзя записать.\r") + file +
+                             U("\rСохранить данные в другой файл?");
+    {
+        TModalScript no;
+        no.Press("No");
+        f->mSaveClick(f.get());
+        ASSERT_TRUE(no.Finished());
+        EXPECT_EQ(Texts(no), QStringList{question});
+        EXPECT_TRUE(f->Dm->Modified());
+        EXPECT_EQ(f->Caption(), file);
+    }
+    const QString other = box.Path("program/copy.den");
+    {
+        TModalScript yes;
+        yes.Press("Yes");
+        saveAs = other;
+        f->mSaveClick(f.get());
+        saveAs.clear();
+        ASSERT_TRUE(yes.Finished()) << Texts(yes).join(" | ").toStdString();
+        EXPECT_EQ(Texts(yes), QStringList{question});
+        EXPECT_FALSE(f->Dm->Modified());
+        EXPECT_EQ(f->Caption(), other);
+    }
+    EXPECT_EQ(TSandbox::Read(file), data);
+    env.Heal();
+    f->mCloseNotSaveClick(f.get());
+    f.reset();
+    EXPECT_TRUE(Holds(other, U("Только для чтения")));
+}
+
+// The program's own folders that would lead elsewhere keep nothing, and a
+// start says so once, naming the folder.
+TEST_F(ZorbMainEnd, AStartNamesAProgramFolderThatLeadsElsewhere)
+{
+    const QString elsewhere = box.Path("files/elsewhere");
+    const QString data = ProgramDataFolder(), sums = ProgramDataPath(QStringLiteral("sums"));
+    struct TRow {
+        const char *What;
+        QString Link;  // made a link to elsewhere
+        QString Named; // the folder the notice names
+        QString Kept;  // what it says is not kept there
+    };
+    const TRow rows[] = {
+        {"the kept sums' folder", sums, sums, U("итоги по дням")},
+        {"the program's data folder", data, data, U("список проверенных файлов и итоги по дням")},
+    };
+    for (const TRow &row : rows) {
+        SCOPED_TRACE(row.What);
+        QDir(data).removeRecursively();
+        QFile::remove(data);
+        QDir().mkpath(elsewhere);
+        QDir().mkpath(AbsoluteFolderOf(row.Link));
+        ASSERT_EQ(::symlink(QFile::encodeName(elsewhere).constData(), QFile::encodeName(row.Link).constData()), 0);
+        TModalScript told;
+        told.Press("OK");
+        auto f = Start();
+        ASSERT_TRUE(f->ReadyToRun());
+        ASSERT_TRUE(told.Finished());
+        ASSERT_EQ(Texts(told).size(), 1);
+        EXPECT_EQ(Texts(told)[0], U("Папка «") + row.Named + U("» — ссылка на другую папку: программа не хранит там ") +
+                                      row.Kept + U(".\rУдалите или переименуйте её — программа создаст свою папку."));
+        f->mCloseNotSaveClick(f.get());
+        QFile::remove(row.Link);
+    }
+}
+
 // A forked copy of this test process runs the program until a notice box
 // is up (the box waits as for a person), then is sent SIGTERM. Returns the
 // milliseconds from the signal to the end (-1: it did not end within 3 s,

@@ -10,6 +10,7 @@
 #include "platform/system/Registry.h"
 #include "platform/widgets/Dialogs.h"
 #include "platform/widgets/ModalScript.h"
+#include "support/Environment.h"
 
 #include <QApplication>
 #include <QFontDialog>
@@ -125,7 +126,19 @@ TEST_F(MainSets, ShowsTheOptionsAndOkGivesThemToTheMainWindow)
             EXPECT_TRUE(s.ChStatus->Checked());
             EXPECT_TRUE(s.ChSum->Checked() && s.ChComm->Checked());
             EXPECT_EQ(s.EdCSV->Text(), ";");
-            EXPECT_EQ(s.EdCalc->Text(), "calc.exe");
+            // The stored default stands for the program's own calculator,
+            // which the empty box says.
+            EXPECT_EQ(s.EdCalc->Text(), "");
+            EXPECT_EQ(s.EdCalc->placeholderText(), U("встроенный калькулятор программы"));
+            // What the page says of this system is true here: the settings
+            // are a file, and the reserve copies are where it names.
+            EXPECT_EQ(s.ButReg->Caption(), U("Удалить Zorbel-записи: настройки и связь с *.den-файлами"));
+            QStringList texts;
+            for (const TLabel *l : s.ShSystem->findChildren<TLabel *>())
+                texts << l->text();
+            const QString all = texts.join(u'|');
+            EXPECT_FALSE(all.contains("Zorbel.exe") || all.contains(U("регистр"))) << all.toStdString();
+            EXPECT_TRUE(all.contains(AbsoluteName(DefaultReserveFolder()))) << all.toStdString();
             EXPECT_EQ(s.EdDate->Text(), "dd.mm.yy ddd");
             EXPECT_EQ(s.CbPrice->ItemIndex(), 3);
             EXPECT_EQ(s.CbPrice->Text(), U("всегда 2 цифры"));
@@ -165,6 +178,7 @@ TEST_F(MainSets, ShowsTheOptionsAndOkGivesThemToTheMainWindow)
     EXPECT_EQ(f->CSV, "t");
     EXPECT_EQ(f->Rem_Flag, "*");
     EXPECT_EQ(f->DateForm, "dd.mm.yyyy");
+    EXPECT_EQ(f->Calc, "calc.exe"); // left empty: still the own calculator
     EXPECT_EQ(f->Format_Prc, 5);
     EXPECT_EQ(f->PrcFormat, "#,##0");
     EXPECT_EQ(f->Format_Qnt, 2);
@@ -196,6 +210,34 @@ TEST_F(MainSets, ShowsTheOptionsAndOkGivesThemToTheMainWindow)
     EXPECT_FALSE(f->PanTop->Visible()); // unchanged
 }
 
+// The label names the reserve folder whole within its two lines: under the
+// home as "~", and a folder too long for them shortened in its middle, with
+// the whole name as its hint.
+TEST_F(MainSets, TheReserveFolderIsNamedWithinItsLabel)
+{
+    TFormSets s;
+    const QString home = box.Path("home");
+    const QString longName = QStringLiteral("/media/") + QString(120, u'д') + QStringLiteral("/Reserve");
+    const struct {
+        QString Folder, Home, Shown;
+    } rows[] = {
+        {box.Path("data/zorbel/Reserve/"), "/nowhere", box.Path("data/zorbel/Reserve")},
+        {home + "/.local/share/zorbel/Reserve/", home, "~/.local/share/zorbel/Reserve"},
+        {"/Reserve", "/", "/Reserve"},
+        {longName, "/nowhere", QString(u'…')},
+    };
+    for (const auto &row : rows) {
+        test::TEnvironment env{{"HOME", QFile::encodeName(row.Home)}};
+        s.ShowReserveFolder(row.Folder);
+        const QString text = s.LbReserve->Caption();
+        EXPECT_TRUE(text.startsWith(U("bak1, bak2 (1_имя.bak, 2_имя.bak) - в папке "))) << text.toStdString();
+        EXPECT_TRUE(text.endsWith(U(", или в указанном месте:"))) << text.toStdString();
+        EXPECT_TRUE(text.contains(row.Shown)) << text.toStdString();
+        EXPECT_LE(s.LbReserve->heightForWidth(s.LbReserve->Width()), s.LbReserve->Height()) << text.toStdString();
+        EXPECT_EQ(s.LbReserve->Hint(), AbsoluteName(row.Folder));
+    }
+}
+
 TEST_F(MainSets, CancelKeepsOptionsButNotWhatActedAtOnce)
 {
     f->Show();
@@ -223,7 +265,7 @@ TEST_F(MainSets, CancelKeepsOptionsButNotWhatActedAtOnce)
         },
         [](TModalScript &m) { m.Press("No").Press("Yes"); });
     ASSERT_EQ(seen.size(), 3);
-    EXPECT_EQ(seen[1], U("Очистить записи в системном реестре, сделанные программой ?"));
+    EXPECT_EQ(seen[1], U("Очистить записи, сделанные программой (её настройки и связь с *.den-файлами)?"));
     EXPECT_TRUE(f->Mem_Sum);
     EXPECT_FALSE(f->AdminMode);
     EXPECT_FALSE(f->mEmpty->Visible());

@@ -318,16 +318,17 @@ TEST_F(ZorbMainRun, AFailedSaveLeavesTheDataFileByteIdentical)
     EXPECT_TRUE(f->Dm->Modified());
     QDir().rmdir(box.Path("files/.~keep.den"));
 
-    // A full disk while packing.
+    // A full disk while packing: named once, with the disk and the file.
     TModalScript s2;
-    s2.Press("OK").Press("OK");
+    s2.Press("OK");
     {
         test::TFaultEnv env;
         env.FailCall(TSysOp::Write, 1, ENOSPC, true);
         TSysEnvScope scope(env);
         f->mSaveClick(f.get());
     }
-    EXPECT_EQ(Texts(s2), (QStringList{DiskFullText(f->TempDir, file), U("Файл не может быть сохранён!")}));
+    EXPECT_TRUE(s2.Finished());
+    EXPECT_EQ(Texts(s2), QStringList{DiskFullText(f->TempDir, file)});
     EXPECT_EQ(TSandbox::Read(file), before);
     EXPECT_TRUE(f->Dm->Modified());
 
@@ -371,7 +372,7 @@ TEST_F(ZorbMainRun, BadFilesGiveTheMessageAndLeaveNothingUnpacked)
         const char *file;
         const char *message;
     } cases[] = {
-        {"broken.den", "Ошибка распаковки файла данных!"},
+        {"broken.den", "Ошибка распаковки файла данных!\r"}, // its directory cannot be read
         {"foreign.den", "Ошибка распаковки файла данных!\r"},
         {"escape.den", "Ошибка распаковки файла данных!\r"},
         {"tables.den", "Ошибка распаковки файла данных!\r"},
@@ -384,6 +385,7 @@ TEST_F(ZorbMainRun, BadFilesGiveTheMessageAndLeaveNothingUnpacked)
         EXPECT_TRUE(script.Finished()) << c.file;
         EXPECT_TRUE(Texts(script).value(0).startsWith(U(c.message)))
             << c.file << ": " << Texts(script).join(" | ").toStdString();
+        EXPECT_TRUE(Texts(script).value(0).endsWith("\r" + File(c.file))) << c.file; // which file failed
         EXPECT_TRUE(IsFolderEmpty(f->WorkDir)) << c.file;
         EXPECT_TRUE(IsFolderEmpty(f->TempDir + "ZORB_NEW")) << c.file;
     }

@@ -10,12 +10,15 @@
 #include "ZorbSandbox.h"
 #include "platform/sqltable/Database.h"
 #include "platform/system/SysEnv.h"
+#include "platform/system/SysPaths.h"
+#include "support/RawNames.h"
 
 #include <gtest/gtest.h>
 
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <functional>
 #include <optional>
 #include <random>
 #include <sqlite3.h>
@@ -339,6 +342,84 @@ TEST_F(SumsStoreTest, ADamagedOrForeignFileIsPassedOver)
     Reopen();
     dm.HistSums.NameContents(key);
     EXPECT_TRUE(store.Load(dm.HistSums)) << "the good file is taken";
+}
+
+// The kept sums are trusted as the user's own files are: a folder that
+// leads elsewhere (a link, another user's folder, a link in place of the
+// program's data folder) neither takes them nor gives them back, and keeps
+// its mode; the user's own folder open to others is made private and used.
+TEST_F(SumsStoreTest, AFolderThatLeadsElsewhereKeepsNoSums)
+{
+    Fill();
+    dm.HistSums.Build();
+    dm.HistSums.NameContents(key);
+    const QString data = box.Path("data/zorbel"), elsewhere = box.Path("files/elsewhere");
+    // Good sums for these contents, planted where the folder would lead.
+    TSumsStore planted(box.Path("files/planted"));
+    planted.Save(dm.HistSums);
+    const QByteArray good = TSandbox::Read(planted.FileFor(key));
+    ASSERT_FALSE(good.isEmpty());
+    const auto link = [&](const QString &at) {
+        QDir().mkpath(AbsoluteFolderOf(at));
+        return ::symlink(QFile::encodeName(elsewhere).constData(), QFile::encodeName(at).constData()) == 0;
+    };
+    struct TRow {
+        const char *What;
+        std::function<bool()> Make; // false: cannot be made here
+        bool Used;                  // the folder is the program's own after all
+    };
+    const TRow rows[] = {
+        {"a link", [&] { return link(Folder()); }, false},
+        {"the data folder a link", [&] { return link(data); }, false},
+        {"another user's folder",
+         [&] {
+             QDir().mkpath(Folder());
+             return ::chown(QFile::encodeName(Folder()).constData(), ::getuid() + 1, ::getgid()) == 0;
+         },
+         false},
+        {"a file",
+         [&] {
+             QDir().mkpath(data);
+             TSandbox::Write(Folder(), "x");
+             return true;
+         },
+         false},
+        {"the user's own, open to others",
+         [&] {
+             QDir().mkpath(Folder());
+             return ::chmod(QFile::encodeName(Folder()).constData(), 0755) == 0;
+         },
+         true},
+    };
+    for (const TRow &row : rows) {
+        SCOPED_TRACE(row.What);
+        RemoveTreeRaw(QFile::encodeName(box.Path("data"))); // a link in it goes, not what it leads to
+        RemoveTreeRaw(QFile::encodeName(elsewhere));
+        QDir().mkpath(box.Path("data"));
+        QDir().mkpath(elsewhere);
+        ::chmod(QFile::encodeName(elsewhere).constData(), 0755);
+        if (!row.Make())
+            continue;
+        const QString target =
+            (row.Used ? Folder() : elsewhere) + QStringLiteral("/") + QFileInfo(planted.FileFor(key)).fileName();
+        TSandbox::Write(target, good);
+        TSumsStore store(Folder());
+        dm.HistSums.Drop();
+        dm.HistSums.NameContents(key);
+        EXPECT_EQ(store.Load(dm.HistSums), row.Used);
+        if (row.Used) {
+            EXPECT_EQ(Mode(Folder()), 0700);
+            continue;
+        }
+        EXPECT_FALSE(dm.HistSums.Ready());
+        QFile::remove(target);
+        dm.HistSums.Build();
+        dm.HistSums.NameContents(key);
+        store.Save(dm.HistSums);
+        store.Forget(key);
+        EXPECT_TRUE(ListRaw(QFile::encodeName(elsewhere)).isEmpty()) << "nothing written where it leads";
+        EXPECT_EQ(Mode(elsewhere), 0755);
+    }
 }
 
 TEST_F(SumsStoreTest, TheNewestCapacityFilesAreKept)

@@ -12,6 +12,7 @@
 #pragma once
 
 #include "platform/system/SysEnv.h"
+#include "platform/system/SysPaths.h"
 
 #include <array>
 #include <functional>
@@ -35,11 +36,21 @@ public:
         std::lock_guard lock(mutex_);
         rules_.push_back({Op, calls_[size_t(Op)] + Nth, 0, false, std::move(Action)});
     }
+    // Every call on Path, or on a name inside the folder Path, fails with
+    // Error from now on; with ChangesOnly only those that would create,
+    // write, rename or remove: a folder the user may read but not write, or
+    // (without) a file they may not read, also for a test run as root.
+    void FailPath(const QString &Path, int Error = EACCES, bool ChangesOnly = false)
+    {
+        std::lock_guard lock(mutex_);
+        paths_.push_back({AbsoluteName(Path), Error, ChangesOnly});
+    }
     // Lets every call run again (the counts go on).
     void Heal()
     {
         std::lock_guard lock(mutex_);
         rules_.clear();
+        paths_.clear();
     }
     // The calls of Op seen since the environment was made.
     int Calls(TSysOp Op) const
@@ -73,6 +84,17 @@ public:
         if (action)
             action();
         return error;
+    }
+    int PathFault(TSysOp, const QString &Path, bool Changes) override
+    {
+        std::lock_guard lock(mutex_);
+        if (paths_.empty())
+            return 0;
+        const QString name = AbsoluteName(Path);
+        for (const TPathRule &r : paths_)
+            if ((Changes || !r.ChangesOnly) && (name == r.Path || name.startsWith(r.Path + u'/')))
+                return r.Error;
+        return 0;
     }
     QDateTime Now() override
     {
@@ -108,9 +130,15 @@ private:
         bool Sticky; // also every later call
         std::function<void()> Action;
     };
+    struct TPathRule {
+        QString Path;     // absolute: the file, or the folder whose names fail
+        int Error;
+        bool ChangesOnly; // only calls that would change the file system
+    };
     mutable std::mutex mutex_;
     std::array<int, SysOpCount> calls_{};
     std::vector<TRule> rules_;
+    std::vector<TPathRule> paths_;
     QDateTime now_;
     int64_t diskFree_ = -1;
 };

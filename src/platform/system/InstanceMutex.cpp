@@ -3,10 +3,6 @@
 
 #include "platform/system/SysFiles.h"
 
-#include <QDir>
-#include <QFile>
-#include <QStandardPaths>
-
 #include <cassert>
 #include <cerrno>
 #include <fcntl.h>
@@ -21,7 +17,7 @@ QString UserLockFolder()
     const QString runtime = UserRuntimeFolder();
     if (!runtime.isEmpty())
         return runtime;
-    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    const QString config = UserConfigHome();
     if (config.isEmpty())
         return {};
     MakeFolders(config);

@@ -9,7 +9,6 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QStandardPaths>
 
 #include <cmath>
 #include <cstring>
@@ -41,8 +40,7 @@ TRegistry::~TRegistry()
 
 QString TRegistry::DefaultFileName()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-           + QStringLiteral("/zorbel/registry.json");
+    return UserConfigHome() + QStringLiteral("/zorbel/registry.json");
 }
 
 QString TRegistry::CleanKey(const QString &key)

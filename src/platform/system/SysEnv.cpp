@@ -42,6 +42,16 @@ bool Allowed(TSysOp Op)
     return false;
 }
 
+// True when the installed environment lets Op run on Path; else errno is set.
+bool AllowedAt(TSysOp Op, const QString &Path, bool Changes)
+{
+    const int error = TSysEnv::Current().PathFault(Op, Path, Changes);
+    if (error == 0)
+        return true;
+    errno = error;
+    return false;
+}
+
 } // namespace
 
 TSysEnv &TSysEnv::Current()
@@ -53,6 +63,14 @@ TSysEnv &TSysEnv::Current()
 int TSysEnv::Fault(TSysOp Op)
 {
     (void)Op;
+    return 0;
+}
+
+int TSysEnv::PathFault(TSysOp Op, const QString &Path, bool Changes)
+{
+    (void)Op;
+    (void)Path;
+    (void)Changes;
     return 0;
 }
 
@@ -76,7 +94,8 @@ int64_t TSysEnv::FreeBytes(const QString &Path)
 
 int TSysEnv::Open(const QString &Path, int Flags, int Mode)
 {
-    if (!Allowed(TSysOp::Open))
+    if (!Allowed(TSysOp::Open) ||
+        !AllowedAt(TSysOp::Open, Path, (Flags & (O_WRONLY | O_RDWR | O_CREAT | O_TRUNC)) != 0))
         return Counted(-1, false);
     int fd;
     do
@@ -87,7 +106,7 @@ int TSysEnv::Open(const QString &Path, int Flags, int Mode)
 
 int TSysEnv::OpenTemp(QByteArray &Template, int SuffixLength)
 {
-    if (!Allowed(TSysOp::Open))
+    if (!Allowed(TSysOp::Open) || !AllowedAt(TSysOp::Open, DecodeSystemName(Template), true))
         return Counted(-1, false);
     const int fd = ::mkostemps(Template.data(), SuffixLength, O_CLOEXEC);
     return Counted(fd, fd >= 0);
@@ -145,13 +164,14 @@ bool TSysEnv::Truncate(int Fd, int64_t Size)
 
 bool TSysEnv::Rename(const QString &From, const QString &To)
 {
-    return Allowed(TSysOp::Rename)
+    return Allowed(TSysOp::Rename) && AllowedAt(TSysOp::Rename, From, true) && AllowedAt(TSysOp::Rename, To, true)
            && ::rename(EncodeSystemName(From).constData(), EncodeSystemName(To).constData()) == 0;
 }
 
 bool TSysEnv::Remove(const QString &Path)
 {
-    return Allowed(TSysOp::Remove) && ::unlink(EncodeSystemName(Path).constData()) == 0;
+    return Allowed(TSysOp::Remove) && AllowedAt(TSysOp::Remove, Path, true) &&
+           ::unlink(EncodeSystemName(Path).constData()) == 0;
 }
 
 bool TSysEnv::Copy(int From, int To)

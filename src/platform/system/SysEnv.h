@@ -17,8 +17,9 @@
 // encodes them back byte-exact, so any name the file system holds is reached.
 //
 // The file functions keep POSIX's conventions: -1 (or false) with errno set
-// on failure. Every call first asks Current().Fault(op); a non-zero answer is
-// the errno the call fails with, before it touches the system.
+// on failure. Every call first asks Current().Fault(op), then, for each path
+// it names, Current().PathFault; a non-zero answer is the errno the call
+// fails with, before it touches the system.
 #pragma once
 
 #include <QByteArray>
@@ -58,6 +59,12 @@ public:
     // Asked before every operation: 0 lets it run, an errno value makes it
     // fail with that error. The real system lets everything run.
     virtual int Fault(TSysOp Op);
+    // Asked next, for each path an open, a temporary file, a rename or a
+    // removal names (Changes: the call would create, write, rename or remove;
+    // an open for reading does not): 0 lets it run, an errno value fails it,
+    // as a folder the user may not write or a file they may not read would.
+    // The real system lets everything run.
+    virtual int PathFault(TSysOp Op, const QString &Path, bool Changes);
     // The local date and time now.
     virtual QDateTime Now();
     // The bytes an unprivileged user may still write on the file system that

@@ -74,21 +74,32 @@ private:
 
 } // namespace
 
-namespace {
-
-// folder/name made (mode 0700) or taken when it is a real folder of this
-// user, narrowed to 0700; empty otherwise.
-QString OwnPrivateFolder(const QString &folder)
+TPrivateFolder TakePrivateFolder(const QString &folder, bool make)
 {
     const QByteArray native = Native(folder);
-    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
-        return {};
+    if (make && ::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
+        return TPrivateFolder::Failed;
     struct stat st {};
-    if (::lstat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
-        return {};
+    if (::lstat(native.constData(), &st) != 0)
+        return errno == ENOENT ? TPrivateFolder::Missing : TPrivateFolder::Failed;
+    if (S_ISLNK(st.st_mode))
+        return TPrivateFolder::Link;
+    if (!S_ISDIR(st.st_mode))
+        return TPrivateFolder::NotFolder;
+    if (st.st_uid != ::getuid())
+        return TPrivateFolder::Foreign;
     if ((st.st_mode & 07777) != 0700 && ::chmod(native.constData(), 0700) != 0)
-        return {};
-    return folder + QLatin1Char('/');
+        return TPrivateFolder::Failed;
+    return TPrivateFolder::Ok;
+}
+
+namespace {
+
+// folder made (mode 0700) or taken when it is a real folder of this user,
+// narrowed to 0700; with a trailing separator, empty otherwise.
+QString OwnPrivateFolder(const QString &folder)
+{
+    return TakePrivateFolder(folder, true) == TPrivateFolder::Ok ? folder + QLatin1Char('/') : QString();
 }
 
 } // namespace
@@ -138,8 +149,10 @@ QString MountPointOf(const QString &path)
     }
 }
 
-bool CopyFile(const QString &source, const QString &target, bool failIfExists)
+bool CopyFile(const QString &source, const QString &target, bool failIfExists, int *targetError)
 {
+    if (targetError)
+        *targetError = 0;
     const int from = TSysEnv::Open(source, O_RDONLY);
     if (from < 0)
         return false;
@@ -149,6 +162,8 @@ bool CopyFile(const QString &source, const QString &target, bool failIfExists)
         ok = false;
     if (ok) {
         TempBeside copy(target);
+        if (copy.Fd() < 0 && targetError)
+            *targetError = errno;
         ok = copy.Fd() >= 0 && TSysEnv::Copy(from, copy.Fd()) && ::fchmod(copy.Fd(), st.st_mode & 07777) == 0
              && TSysEnv::CopyTimes(st, copy.Fd()) && copy.Sync() && copy.Replace();
     }

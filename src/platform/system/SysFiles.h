@@ -27,6 +27,21 @@ constexpr int faHidden = 0x02;
 constexpr int faDirectory = 0x10;
 constexpr int faArchive = 0x20;
 
+// What a folder that must be the user's own and private turned out to be.
+enum class TPrivateFolder {
+    Ok,        // a real folder of this user with mode 0700 (made, or narrowed to it)
+    Missing,   // not there, and not to be made
+    Link,      // a symbolic link: what is written there would go elsewhere
+    Foreign,   // a folder of another user
+    NotFolder, // a file or another kind of entry holds the name
+    Failed,    // it could not be made or narrowed to 0700
+};
+// Checks folder as the program's private folders are checked: when missing
+// it is made with mode 0700 (make) or reported Missing; an existing one is
+// taken only when it is a real folder (not a link) owned by this user, and
+// its mode is narrowed to 0700. Only the last part of the path is checked.
+TPrivateFolder TakePrivateFolder(const QString &folder, bool make);
+
 // The user's private temporary folder "<systemTemp>/zorbel-<uid>/" with a
 // trailing separator. It is created with mode 0700 when missing; an existing
 // one is accepted only when it is a real folder (not a link) owned by this
@@ -58,8 +73,10 @@ bool MoveFileReplace(const QString &source, const QString &target);
 // Copies a regular file with its mode and modification time. The copy is
 // written beside the target and renamed over it, so a failed copy leaves an
 // existing target untouched. With failIfExists an existing target is kept and
-// the result is false.
-bool CopyFile(const QString &source, const QString &target, bool failIfExists);
+// the result is false. targetError, when given, is set to the errno with which
+// the target's folder refused the new file (0 when the failure, if any, lay
+// elsewhere): a caller tells a folder the user may not write from the rest.
+bool CopyFile(const QString &source, const QString &target, bool failIfExists, int *targetError = nullptr);
 
 // Modification time of a file in local time; invalid when the path is missing
 // or is a folder.

@@ -1,12 +1,16 @@
 // Path questions over POSIX calls with the byte-exact codec (see SysPaths.h).
 #include "platform/system/SysPaths.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <dirent.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,6 +26,68 @@ QString SystemTempFolder()
 {
     const QString tmp = DecodeSystemName(qgetenv("TMPDIR"));
     return QDir::cleanPath(QDir::isAbsolutePath(tmp) ? tmp : QStringLiteral("/tmp"));
+}
+
+namespace {
+
+// An environment variable's value as a folder: byte-exact, cleaned; empty
+// unless it is an absolute path.
+QString FolderFromEnvironment(const char *name)
+{
+    const QString value = DecodeSystemName(qgetenv(name));
+    return QDir::isAbsolutePath(value) ? QDir::cleanPath(value) : QString();
+}
+
+} // namespace
+
+QString HomeFolder()
+{
+    const QString home = FolderFromEnvironment("HOME");
+    if (!home.isEmpty())
+        return home;
+    const passwd *entry = ::getpwuid(::getuid());
+    const QString own = entry && entry->pw_dir ? DecodeSystemName(QByteArray(entry->pw_dir)) : QString();
+    return QDir::isAbsolutePath(own) ? QDir::cleanPath(own) : QString();
+}
+
+QString UserDataHome()
+{
+    const QString data = FolderFromEnvironment("XDG_DATA_HOME");
+    if (!data.isEmpty())
+        return data;
+    const QString home = HomeFolder();
+    return home.isEmpty() ? QString() : QDir::cleanPath(home + QStringLiteral("/.local/share"));
+}
+
+QString UserConfigHome()
+{
+    const QString config = FolderFromEnvironment("XDG_CONFIG_HOME");
+    if (!config.isEmpty())
+        return config;
+    const QString home = HomeFolder();
+    return home.isEmpty() ? QString() : QDir::cleanPath(home + QStringLiteral("/.config"));
+}
+
+QStringList SystemDataFolders()
+{
+    QStringList folders;
+    for (const QByteArray &entry : qgetenv("XDG_DATA_DIRS").split(':')) {
+        const QString folder = DecodeSystemName(entry);
+        if (QDir::isAbsolutePath(folder))
+            folders << QDir::cleanPath(folder);
+    }
+    if (folders.isEmpty())
+        folders << QStringLiteral("/usr/local/share") << QStringLiteral("/usr/share");
+    return folders;
+}
+
+QString ProgramFile()
+{
+    QByteArray name(PATH_MAX, Qt::Uninitialized);
+    const ssize_t n = ::readlink("/proc/self/exe", name.data(), size_t(name.size()));
+    if (n > 0 && n < name.size())
+        return DecodeSystemName(name.left(n));
+    return QCoreApplication::applicationFilePath();
 }
 
 QString AbsoluteName(const QString &path)
@@ -89,6 +155,24 @@ qint64 FileSizeOf(const QString &path)
 {
     struct stat st {};
     return StatOf(path, st) ? qint64(st.st_size) : -1;
+}
+
+int FileModeOf(const QString &path)
+{
+    struct stat st {};
+    return StatOf(path, st) ? int(st.st_mode & 07777) : -1;
+}
+
+QString CanonicalName(const QString &path)
+{
+    if (path.isEmpty())
+        return {};
+    char *resolved = ::realpath(Native(path).constData(), nullptr);
+    if (!resolved)
+        return {};
+    const QString name = DecodeSystemName(QByteArray(resolved));
+    ::free(resolved);
+    return name;
 }
 
 bool PathAccessible(const QString &path, int how) { return ::access(Native(path).constData(), how) == 0; }

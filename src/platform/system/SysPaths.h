@@ -19,6 +19,25 @@ namespace zorbel {
 // else /tmp; cleaned, without a trailing separator.
 QString SystemTempFolder();
 
+// The user's folders, read byte-exact from the environment (QStandardPaths
+// and QDir::homePath decode it lossily: a home whose name is not UTF-8 would
+// lead to another folder, or to none). Cleaned, without a trailing separator.
+// The home: $HOME when it is an absolute path, else the password database's
+// entry; empty when neither names one.
+QString HomeFolder();
+// The user's data folder: $XDG_DATA_HOME when it is an absolute path, else
+// <home>/.local/share. Empty without a home.
+QString UserDataHome();
+// The user's configuration folder: $XDG_CONFIG_HOME when it is an absolute
+// path, else <home>/.config. Empty without a home.
+QString UserConfigHome();
+// The system's data folders, in order: the absolute entries of
+// $XDG_DATA_DIRS, else /usr/local/share and /usr/share.
+QStringList SystemDataFolders();
+// The running program's file (the kernel's name for it, byte-exact); Qt's
+// answer when the system gives none.
+QString ProgramFile();
+
 // path made absolute against the current folder and cleaned (as
 // QFileInfo::absoluteFilePath, but the current folder read byte-exact).
 QString AbsoluteName(const QString &path);
@@ -33,6 +52,12 @@ bool IsRegularFile(const QString &path);
 bool IsSymLink(const QString &path);
 // The size of a file in bytes; -1 when it does not exist.
 qint64 FileSizeOf(const QString &path);
+// The permission bits (07777) of what path names, following links; -1 when
+// it does not exist.
+int FileModeOf(const QString &path);
+// path with every link and "." or ".." resolved, as the file system reaches
+// it; empty when it does not exist.
+QString CanonicalName(const QString &path);
 // access(2) for path: how is R_OK, W_OK, X_OK or F_OK.
 bool PathAccessible(const QString &path, int how);
 // Sets the permission bits; 0 on success, else the errno value.

@@ -1,7 +1,10 @@
 // Path questions and file primitives on names whose bytes are not UTF-8:
 // each reaches the file the bytes name, never another.
+#include "platform/system/InstanceMutex.h"
+#include "platform/system/Registry.h"
 #include "platform/system/SysFiles.h"
 #include "platform/system/SysPaths.h"
+#include "support/Environment.h"
 #include "support/RawNames.h"
 
 #include <QFile>
@@ -10,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -190,6 +195,74 @@ TEST_F(SysPathsTest, FilePrimitivesWriteUnderTheExactName)
     EXPECT_TRUE(FileAge(moved).isValid());
     EXPECT_EQ(FileSetAttr(moved, faReadOnly), 0);
     EXPECT_EQ(FileGetAttr(moved) & faReadOnly, faReadOnly);
+}
+
+// The user's folders come from the environment byte for byte: a home, data
+// or configuration folder whose name is not UTF-8 (made on a KOI8-R or
+// CP1251 system) must lead to itself, or the settings, the lock and the
+// program's own files go elsewhere or nowhere.
+TEST_F(SysPathsTest, TheUsersFoldersKeepTheBytesOfTheirNames)
+{
+    const QByteArray home = Raw("/\xe4\xee\xec"); // CP1251 "дом"
+    const passwd *entry = ::getpwuid(::getuid());
+    const QByteArray own = entry ? QByteArray(entry->pw_dir) : QByteArray();
+    struct TRow {
+        const char *What;
+        QByteArray Home, DataHome, ConfigHome; // null: unset
+        QByteArray Data, Config;               // the folders expected
+    };
+    const TRow rows[] = {
+        {"home only", home, {}, {}, home + "/.local/share", home + "/.config"},
+        {"both set", home, Raw("/d\xff"), Raw("/c\xfe/"), Raw("/d\xff"), Raw("/c\xfe")},
+        {"relative ones are no folders", home, "d\xff", "./c", home + "/.local/share", home + "/.config"},
+        {"home empty: the user's entry", "", {}, {}, own + "/.local/share", own + "/.config"},
+    };
+    for (const TRow &row : rows) {
+        test::TEnvironment env{
+            {"HOME", row.Home}, {"XDG_DATA_HOME", row.DataHome}, {"XDG_CONFIG_HOME", row.ConfigHome}};
+        EXPECT_EQ(EncodeSystemName(UserDataHome()), row.Data) << row.What;
+        EXPECT_EQ(EncodeSystemName(UserConfigHome()), row.Config) << row.What;
+        EXPECT_EQ(EncodeSystemName(TRegistry::DefaultFileName()), row.Config + "/zorbel/registry.json") << row.What;
+    }
+    {
+        // The lock of the single instance lives there too when no session
+        // folder is set.
+        test::TEnvironment env{{"HOME", home}, {"XDG_CONFIG_HOME", {}}, {"XDG_RUNTIME_DIR", {}}};
+        EXPECT_EQ(EncodeSystemName(UserLockFolder()), home + "/.config/zorbel-" + QByteArray::number(::getuid()) + "/");
+        EXPECT_TRUE(ExistsRaw(home + "/.config/zorbel-" + QByteArray::number(::getuid())));
+    }
+    {
+        test::TEnvironment env{{"XDG_DATA_DIRS", "/opt/z\xff/share::relative:/usr/share"}};
+        const QStringList folders = SystemDataFolders();
+        ASSERT_EQ(folders.size(), 2);
+        EXPECT_EQ(EncodeSystemName(folders[0]), QByteArray("/opt/z\xff/share"));
+        EXPECT_EQ(folders[1], QStringLiteral("/usr/share"));
+    }
+    {
+        test::TEnvironment env{{"XDG_DATA_DIRS", {}}};
+        EXPECT_EQ(SystemDataFolders(), (QStringList{"/usr/local/share", "/usr/share"}));
+    }
+}
+
+// The questions a save and a start ask of a path, byte-exact: the program's
+// own file, a folder's real name behind links, a file's permission bits.
+TEST_F(SysPathsTest, ProgramFileRealNamesAndModesReachTheBytes)
+{
+    EXPECT_TRUE(IsRegularFile(ProgramFile()));
+    EXPECT_TRUE(PathAccessible(ProgramFile(), X_OK));
+    const QByteArray folder = Raw("/p\xe0\xef\xea\xe0");
+    ASSERT_EQ(::symlink(folder.constData(), Raw("/l\xff").constData()), 0);
+    char *real = ::realpath(folder.constData(), nullptr);
+    ASSERT_NE(real, nullptr);
+    const QByteArray expected(real);
+    ::free(real);
+    EXPECT_EQ(EncodeSystemName(CanonicalName(Name("/l\xff/./"))), expected);
+    EXPECT_TRUE(CanonicalName(Name("/l\xff/none")).isEmpty());
+    const QString file = Name("/p\xe0\xef\xea\xe0/non\xff\xfeutf8.den");
+    ASSERT_EQ(::chmod(EncodeSystemName(file).constData(), 0640), 0);
+    EXPECT_EQ(FileModeOf(file), 0640);
+    EXPECT_EQ(FileModeOf(Name("/l\xff/non\xff\xfeutf8.den")), 0640); // through the link
+    EXPECT_EQ(FileModeOf(Name("/none")), -1);
 }
 
 } // namespace
