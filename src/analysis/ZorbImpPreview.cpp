@@ -113,8 +113,18 @@ public:
         TDateTime date = 0;
         if (map_.Number[icDate] > 0)
             date = ParseImportDate(Field(icDate), fmt.DateSep, fmt.DateOrder, &badDate);
-        const double income = Number(icIncome, badNumber);
-        const double expense = Number(icExpense, badNumber);
+        bool refund = false;
+        double income = Number(icIncome, badNumber, &refund);
+        double expense = Number(icExpense, badNumber);
+        // A negative figure in the income column is money going out (a
+        // refund given back, a correction): it is booked as an expense of
+        // that size and shown so in the preview, not as an income. In the
+        // expense column the minus is dropped, as statements write their
+        // debits negative.
+        if (refund && income != 0 && expense == 0) {
+            expense = income;
+            income = 0;
+        }
         std::array<QString, 3> names{Name(icItem1), Name(icItem2), Name(icItem3)};
         SplitItemPath(names, fmt.ItemSep);
         for (QString &name : names)
@@ -178,10 +188,10 @@ private:
     // category and written as a second "Хлеб". The note keeps its field as it
     // stands.
     QString Name(int column) const { return Field(column).trimmed(); }
-    double Number(int column, bool &bad) const
+    double Number(int column, bool &bad, bool *negative = nullptr) const
     {
         bool unreadable = false;
-        const double value = ParseImportAmount(Field(column), settings_.Format.DecimalChar, &unreadable);
+        const double value = ParseImportAmount(Field(column), settings_.Format.DecimalChar, &unreadable, negative);
         bad = bad || unreadable;
         return value;
     }
