@@ -21,6 +21,7 @@ struct TImpFieldDef {
 
 constexpr int NameWidth = 30;    // the width of category, person and firm names
 constexpr int CommentWidth = 200; // the width of the operations' comment
+constexpr int WhyWidth = 400;     // room for a refusal's reason with six names
 
 constexpr TImpFieldDef ImpFields[] = {
     {u"Date_Real", ftDate, 0, u"Дата", u""},
@@ -43,6 +44,7 @@ constexpr TImpFieldDef ImpFields[] = {
     {u"ID_Firm", ftSmallint, 0, u"", u""},
     {u"rdate", ftBoolean, 0, u"", u""},
     {u"rCt", ftBoolean, 0, u"", u""},
+    {u"Why", ftString, WhyWidth, u"", u""},
 };
 
 // The hidden level fields are labelled with the tree's three levels, so a
@@ -58,14 +60,15 @@ struct TImpFields {
           Pers(t.FieldByName(QStringLiteral("Pers"))), Firm(t.FieldByName(QStringLiteral("Firm"))),
           Comment(t.FieldByName(QStringLiteral("Comment"))), Rate(t.FieldByName(QStringLiteral("Rate"))),
           IdPerson(t.FieldByName(QStringLiteral("ID_Person"))), IdFirm(t.FieldByName(QStringLiteral("ID_Firm"))),
-          RDate(t.FieldByName(QStringLiteral("rdate"))), RCt(t.FieldByName(QStringLiteral("rCt")))
+          RDate(t.FieldByName(QStringLiteral("rdate"))), RCt(t.FieldByName(QStringLiteral("rCt"))),
+          Why(t.FieldByName(QStringLiteral("Why")))
     {
         for (int k = 0; k < 3; ++k) {
             Itm[k] = t.FieldByName(QStringLiteral("Itm%1").arg(k + 1));
             Level[k] = t.FieldByName(QStringLiteral("Level%1").arg(k + 1));
         }
     }
-    TField *Date, *Dt, *Ct, *Price, *Qdt, *Qct, *Pers, *Firm, *Comment, *Rate, *IdPerson, *IdFirm, *RDate, *RCt;
+    TField *Date, *Dt, *Ct, *Price, *Qdt, *Qct, *Pers, *Firm, *Comment, *Rate, *IdPerson, *IdFirm, *RDate, *RCt, *Why;
     TField *Itm[3], *Level[3];
 };
 
@@ -161,6 +164,8 @@ public:
             if (levels.Result[size_t(k)] != LevelEmpty)
                 f.Level[k]->SetAsInteger(levels.Result[size_t(k)]);
         }
+        if (!levels.Why.isEmpty())
+            f.Why->SetAsString(levels.Why);
         SetIfNotZero(f.Price, price);
         SetIfNotZero(f.Qdt, qdt);
         SetIfNotZero(f.Qct, qct);
