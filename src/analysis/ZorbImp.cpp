@@ -514,7 +514,13 @@ void TFormImp::ButImpClick(TObject *)
     TImportWriteResult result;
     try {
         THourGlass hourGlass;
-        result = WriteImport(dm_, TabImp, [this](int written) { SetCaption(QString::number(written)); });
+        // The count shows in steps of a hundred rows: a caption changed for
+        // every row keeps the window manager redrawing titles long after a
+        // large import has ended, and the closing notice waits behind them.
+        result = WriteImport(dm_, TabImp, [this](int written) {
+            if (written % 100 == 0)
+                SetCaption(QString::number(written));
+        });
     } catch (const Exception &e) {
         SetCaption(caption);
         ShowAccount();

@@ -546,6 +546,24 @@ TEST_F(ImportWindowTest, ARepeatedStepNeverBooksALineTwice)
     EXPECT_FALSE(form.ButImp->isEnabled());
 }
 
+// Step 3's progress in the caption changes once per hundred rows, and the
+// caption comes back at the end.
+TEST_F(ImportWindowTest, TheProgressCaptionChangesInSteps)
+{
+    host.ImpList = QStringLiteral("0;1;5");
+    form.FormShow(nullptr);
+    QStringList lines;
+    for (int i = 0; i < 250; ++i)
+        lines << QStringLiteral("%1.03.2024;").arg(1 + i % 28) + U("Хлеб;1,00");
+    form.M->SetText(lines.join(u'\n'));
+    form.ButTestClick(nullptr);
+    QStringList captions;
+    QObject::connect(&form, &QWidget::windowTitleChanged, [&](const QString &title) { captions << title; });
+    EXPECT_EQ(Import(), U("Импорт произведён!"));
+    EXPECT_EQ(captions, (QStringList{QStringLiteral("100"), QStringLiteral("200"), U("Импорт расходов и приходов")}));
+    EXPECT_EQ(HistRows(), 250);
+}
+
 // One line of binary bytes (NULs among them) in a readable file: the other
 // lines import, the damaged one is a marked row that is not imported, its
 // text in the note.
