@@ -585,9 +585,16 @@ TItemLevels TResolver::Run()
         TwoNames();
     else if (given == 1)
         OneName();
-    if (WrittenOrderBroken())
-        AsWritten();
+    const bool broken = WrittenOrderBroken();
     CompletePath();
+    // Only a line the tree rules would book out of its written order is
+    // placed again; a line they refuse stays refused.
+    if (broken && std::none_of(std::begin(pos_), std::end(pos_),
+                               [](const TPos &p) { return p.R == LevelInconsistent; })) {
+        transfer_ = false;
+        AsWritten();
+        CompletePath();
+    }
     TItemLevels out;
     for (int k = 0; k < 3; ++k) {
         out.Names[size_t(k)] = pos_[k].N;

@@ -26,11 +26,11 @@
 // new to the tree (no category bears its name): the tree rules would move a
 // known root above a new name written before it ("Подарки:Прочее" with a
 // root «Прочее» would book to Прочее › Подарки), and a new category would be
-// made where the user never put it. Such names are taken as written: the
-// first one's root and the chain of the next names below it, as far as the
-// tree has them, then new categories for the rest; a first name that the
-// tree holds only below its top leaves no room and is refused. Names the
-// tree knows may still come in any order.
+// made where the user never put it. A line the tree rules would book out of
+// its written order is taken as written instead: the first name's root and
+// the chain of the next names below it, as far as the tree has them, then
+// new categories for the rest. A line the tree rules refuse stays refused,
+// and names the tree knows may still come in any order.
 #pragma once
 
 #include <QHash>
