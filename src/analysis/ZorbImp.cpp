@@ -208,11 +208,26 @@ void TFormImp::BuildLayout()
                                       TGridDrawState State) {
         DBGImpDrawColumnCell(Sender, Rect, DataCol, Column, State);
     };
+    // A refused category cell tells why when the mouse rests on it.
+    DBGImp->OnCellHint = [this](TObject *, TColumn *Column) {
+        bool keep = true;
+        if (!Column || CellMark(TabImp, Column->FieldName(), keep) != TMark::Pink ||
+            !Column->FieldName().startsWith(QLatin1String("Itm")))
+            return QString();
+        return TabImp.FieldByName(QStringLiteral("Why"))->AsString();
+    };
 }
 
 // ---- lifecycle -------------------------------------------------------------------
 
 void TFormImp::FormCreate(TObject *)
+{
+    ShowAccount();
+    OpenImportTable(TabImp);
+    DataImpDataChange(&DataImp, nullptr);
+}
+
+void TFormImp::ShowAccount()
 {
     if (dm_.Tb_Account.Active() && !dm_.Tb_Account.IsEmpty()) {
         const TDataSet &a = dm_.Tb_Account;
@@ -220,8 +235,6 @@ void TFormImp::FormCreate(TObject *)
                            a.FieldByName(QStringLiteral("REST"))->AsString() + QLatin1Char(' ') +
                            a.FieldByName(QStringLiteral("CURRENCY"))->AsString());
     }
-    OpenImportTable(TabImp);
-    DataImpDataChange(&DataImp, nullptr);
 }
 
 void TFormImp::FormShow(TObject *)
@@ -416,14 +429,20 @@ void TFormImp::BuildImportPreview()
     const TDateTime fallback = entry > 0 && entry < today ? entry : today;
     THourGlass hourGlass;
     const TImportCatalog catalog = TImportCatalog::FromDataModule(dm_);
-    summary_ = zorbel::BuildImportPreview(TabImp, M->Text().split(QLatin1Char('\n')), Settings(), catalog, fallback);
+    // The preview is remade from the memo, not added to: what it shows is
+    // what step 3 writes, and a second load and step 2 of the same file
+    // must not put its lines in twice.
+    TabImp.EmptyTable();
+    previewText_ = M->Text();
+    previewOfWritten_ = written_ && previewText_ == writtenText_;
+    summary_ = zorbel::BuildImportPreview(TabImp, previewText_.split(QLatin1Char('\n')), Settings(), catalog, fallback);
     ShowSummary();
 }
 
 void TFormImp::ShowSummary()
 {
     total_ = TabImp.RecordCount();
-    PanRes->SetCaption(ImportSummaryLine(total_, summary_));
+    PanRes->SetCaption(total_ > 0 ? ImportSummaryLine(total_, summary_) : QString());
 }
 
 // ---- clearing ----------------------------------------------------------------------
@@ -471,29 +490,74 @@ void TFormImp::DataImpDataChange(TDataSource *, TField *)
 
 void TFormImp::ButImpClick(TObject *)
 {
-    if (AskDialog(U("Импортировать данные в Zorbel?"), TMsgDlgType::mtConfirmation, mbYes | mbNo, false) != mrYes)
+    // Each preview row is written once: the rows written leave the preview,
+    // a text changed since step 2 waits for a new step 2, and lines already
+    // written are written again only when the user says so.
+    if (M->Text() != previewText_) {
+        ShowNotice(U("Текст в окне изменён после шага 2. Нажмите «Шаг 2 - Предв. импорт», чтобы таблица показала, "
+                     "что будет записано."),
+                   false);
+        return;
+    }
+    if (CountImportable(TabImp).Importable == 0) {
+        ShowNotice(U("В таблице нет строк для записи."), false);
+        return;
+    }
+    const QString question = previewOfWritten_ ? U("Эти строки уже записаны в Zorbel. Записать их ещё раз?")
+                                               : U("Импортировать данные в Zorbel?");
+    if (AskDialog(question, TMsgDlgType::mtConfirmation, mbYes | mbNo, false) != mrYes)
         return;
     Repaint();
     const QString caption = Caption();
     TImportWriteResult result;
     try {
         THourGlass hourGlass;
-        result = WriteImport(dm_, TabImp, [this](int written) { SetCaption(QString::number(written)); });
+        // The count shows in steps of a hundred rows: a caption changed for
+        // every row keeps the window manager redrawing titles long after a
+        // large import has ended, and the closing notice waits behind them.
+        result = WriteImport(dm_, TabImp, [this](int written) {
+            if (written % 100 == 0)
+                SetCaption(QString::number(written));
+        });
     } catch (const Exception &e) {
         SetCaption(caption);
+        ShowAccount();
         ShowNotice(U("Импорт не выполнен, в данные ничего не записано.\n") + e.Message(), false);
         return;
     }
     SetCaption(caption);
+    writtenText_ = previewText_;
+    written_ = true;
+    previewOfWritten_ = false;
+    DropWrittenRows(result.WrittenRows);
+    ShowAccount();
     host_.UpdateBalances(true, 0);
     if (result.CategoriesCreated) {
         host_.BuildCategoryTree(true);
         host_.BuildCategoryTree(false);
     }
     QString notice = U("Импорт произведён!");
+    if (result.Refused > 0)
+        notice += U("\nНе записано строк с неверными статьями (розовые ячейки): ") + QString::number(result.Refused) +
+                  U(".\n") + result.FirstWhy;
     if (result.Failed > 0)
         notice += U("\nНе записано строк: ") + QString::number(result.Failed) + QLatin1Char('.');
     ShowNotice(notice, false);
+}
+
+void TFormImp::DropWrittenRows(const std::vector<int> &rows)
+{
+    {
+        TControlsOff off(TabImp);
+        for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
+            TabImp.SetRecNo(*row);
+            TabImp.Delete();
+        }
+        TabImp.First();
+    }
+    summary_ = CountImportable(TabImp);
+    ShowSummary();
+    DataImpDataChange(&DataImp, nullptr);
 }
 
 // ---- the preview grid's colours ----------------------------------------------------

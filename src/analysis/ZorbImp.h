@@ -95,7 +95,7 @@ public:
     bool LoadFile(const QString &FileName);
     void LoadImportLayout();
     void SaveImportLayout();
-    // Step 2 over the memo's lines.
+    // Step 2 over the memo's lines: the preview shows them, and only them.
     void BuildImportPreview();
     void DeletePreviewRow();
     // Inserts ("---" before the selected entry) or deletes (the selected
@@ -112,11 +112,19 @@ private:
     void BuildLayout();
     void MoveEntry(int Delta);
     void ShowSummary();
+    // The current account and its stored balance, in PanAcc.
+    void ShowAccount();
+    // Takes the rows just written out of the preview.
+    void DropWrittenRows(const std::vector<int> &rows);
 
     TDm &dm_;
     TImportHost &host_;
     int total_ = 0;          // rows of TabImp when the summary was made
     TImportSummary summary_; // of the last preview run (or recount)
+    QString previewText_;    // the memo's text the preview was made from
+    QString writtenText_;    // the memo's text of the last write, if any
+    bool written_ = false;   // writtenText_ holds a text
+    bool previewOfWritten_ = false; // the preview was remade from writtenText_
 };
 
 // The window while it exists (the data module's category default reads it).

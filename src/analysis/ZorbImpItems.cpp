@@ -13,6 +13,8 @@
 #include "core/ZorbDm.h"
 #include "platform/sqltable/Sqlite.h"
 
+#include <QStringList>
+#include <algorithm>
 #include <utility>
 
 namespace zorbel {
@@ -131,8 +133,11 @@ public:
     TResolver(const std::array<QString, 3> &names, QChar direction, const TImportCatalog &catalog)
         : direction_(direction), catalog_(catalog)
     {
-        for (int k = 0; k < 3; ++k)
-            pos_[k].N = names[size_t(k)];
+        for (int k = 0; k < 3; ++k) {
+            written_[k] = names[size_t(k)];
+            pos_[k].N = written_[k];
+            pos_[k].W = written_[k].isEmpty() ? -1 : k;
+        }
     }
 
     TItemLevels Run();
@@ -144,6 +149,7 @@ private:
         int P = LevelEmpty;
         int L = -1;
         int R = LevelEmpty;
+        int W = -1; // the position the name was written at; -1 for a name taken from the tree
     };
 
     bool Has(int k) const { return !pos_[k].N.isEmpty(); }
@@ -159,6 +165,7 @@ private:
         pos_[k].P = item.Ref;
         pos_[k].L = item.Lev;
         pos_[k].N = item.Name;
+        pos_[k].W = -1;
     }
     // Looks the parent up into position k; true when accepted.
     bool LookupParent(int parent, int k)
@@ -188,7 +195,19 @@ private:
     void MoveNotFoundUp();
     // Completes paths from the tree and marks broken ones (ZorbImpItems.h).
     void CompletePath();
+    // True when the names stand from level 1 on without a gap, one of them
+    // is new to the tree, and the tree rules moved them out of the order
+    // they were written in (or dropped one).
+    bool WrittenOrderBroken() const;
+    // Places the names as written (ZorbImpItems.h).
+    void AsWritten();
+    // Why the line is refused, or empty when it is not.
+    QString Why() const;
+    // The names from the root down to the category, joined by " › ".
+    QString BranchOf(const TImportItem &item) const;
 
+    QString written_[3];
+    bool transfer_ = false; // the names reached the transfer category
     TPos pos_[3];
     QChar direction_;
     const TImportCatalog &catalog_;
@@ -220,6 +239,7 @@ int TResolver::LookupPath()
     }
     for (int k = 0; k < depth; ++k) {
         Fill(k, *best[k]);
+        pos_[k].W = k; // the written name, found at its place
         R(k) = LevelEmpty;
     }
     return depth;
@@ -419,8 +439,10 @@ void TResolver::CompletePath()
     if (R(1) == LevelEmpty && R(2) != LevelEmpty)
         R(1) = LevelInconsistent;
     for (int k = 0; k < 3; ++k)
-        if (R(k) == TransferItemId)
+        if (R(k) == TransferItemId) {
             R(k) = LevelInconsistent;
+            transfer_ = true;
+        }
     // A name shown at a level that the write would leave empty.
     bool importable = true;
     for (int k = 0; k < 3; ++k)
@@ -428,6 +450,129 @@ void TResolver::CompletePath()
     for (int k = 0; importable && k < 3; ++k)
         if (Has(k) && R(k) == LevelEmpty)
             R(k) = LevelInconsistent;
+}
+
+bool TResolver::WrittenOrderBroken() const
+{
+    if (written_[0].isEmpty() || (written_[1].isEmpty() && !written_[2].isEmpty()))
+        return false;
+    bool fresh = false; // a name no category of the tree bears
+    int given = 0;
+    for (const QString &name : written_)
+        if (!name.isEmpty()) {
+            ++given;
+            fresh = fresh || catalog_.ItemsNamed(name).empty();
+        }
+    if (!fresh)
+        return false;
+    int last = -1, kept = 0;
+    for (const TPos &p : pos_) {
+        if (p.W < 0)
+            continue;
+        if (p.W < last)
+            return true;
+        last = p.W;
+        ++kept;
+    }
+    return kept < given;
+}
+
+void TResolver::AsWritten()
+{
+    int given = 0;
+    for (int k = 0; k < 3; ++k) {
+        pos_[k] = TPos();
+        pos_[k].N = written_[k];
+        pos_[k].W = written_[k].isEmpty() ? -1 : k;
+        given += int(!written_[k].isEmpty());
+    }
+    // Among the first name's roots, the one whose chain of the next names
+    // goes deepest.
+    const TImportItem *best[3] = {};
+    int depth = 0;
+    bool known = false;
+    for (const TImportItem *root : catalog_.ItemsNamed(written_[0])) {
+        if (!Accepted(root))
+            continue;
+        known = true;
+        if (root->Lev != 0)
+            continue;
+        const TImportItem *chain[3] = {root};
+        int d = 1;
+        while (d < given) {
+            const TImportItem *child = AcceptedChild(written_[d], d, chain[d - 1]->Id);
+            if (!child)
+                break;
+            chain[d++] = child;
+        }
+        if (d > depth) {
+            depth = d;
+            std::copy(chain, chain + d, best);
+        }
+    }
+    if (depth == 0 && known) {
+        // The first name is a category below the top of the tree: the
+        // written path has no room above it.
+        R(0) = LevelInconsistent;
+        return;
+    }
+    for (int k = 0; k < depth; ++k) {
+        Fill(k, *best[k]);
+        pos_[k].W = k;
+        R(k) = best[k]->Id;
+    }
+    for (int k = depth; k < given; ++k)
+        R(k) = LevelUnknown;
+}
+
+QString TResolver::BranchOf(const TImportItem &item) const
+{
+    QStringList names{item.Name};
+    const TImportItem *at = &item;
+    for (int guard = 0; guard < 3 && at->Lev > 0; ++guard) {
+        at = catalog_.FindItem(at->Ref);
+        if (!at)
+            break;
+        names.prepend(at->Name);
+    }
+    return names.join(QStringLiteral(" › "));
+}
+
+QString TResolver::Why() const
+{
+    int k = 0;
+    while (k < 3 && pos_[k].R != LevelInconsistent)
+        ++k;
+    if (k == 3)
+        return {};
+    if (transfer_)
+        return QStringLiteral("«ПЕРЕВОД» — статья переводов между счетами: импорт переводы не записывает.");
+    QStringList names;
+    for (const QString &name : written_)
+        if (!name.isEmpty())
+            names.append(name);
+    QString why = QStringLiteral("Статьи строки («%1») не образуют ветвь дерева статей").arg(names.join(QStringLiteral(" › ")));
+    // Where the refused level's name stands in the tree, and a kind that
+    // keeps the line out of that branch.
+    const QString &name = pos_[k].N;
+    const std::vector<const TImportItem *> namesakes = name.isEmpty() ? std::vector<const TImportItem *>()
+                                                                      : catalog_.ItemsNamed(name);
+    if (!namesakes.empty()) {
+        const TImportItem *item = namesakes.front();
+        for (const TImportItem *n : namesakes)
+            if (Accepted(n)) {
+                item = n;
+                break;
+            }
+        why += QStringLiteral(": «%1» стоит в ветви «%2»").arg(name, BranchOf(*item));
+        for (const TImportItem *at = item; at; at = at->Lev > 0 ? catalog_.FindItem(at->Ref) : nullptr)
+            if (!Accepted(at)) {
+                why += QStringLiteral(", а «%1» — статья только %2").arg(
+                    at->Name, at->C == u'+' ? QStringLiteral("доходов") : QStringLiteral("расходов"));
+                break;
+            }
+    }
+    return why + QStringLiteral(". Строка не будет записана.");
 }
 
 TItemLevels TResolver::Run()
@@ -440,12 +585,22 @@ TItemLevels TResolver::Run()
         TwoNames();
     else if (given == 1)
         OneName();
+    const bool broken = WrittenOrderBroken();
     CompletePath();
+    // Only a line the tree rules would book out of its written order is
+    // placed again; a line they refuse stays refused.
+    if (broken && std::none_of(std::begin(pos_), std::end(pos_),
+                               [](const TPos &p) { return p.R == LevelInconsistent; })) {
+        transfer_ = false;
+        AsWritten();
+        CompletePath();
+    }
     TItemLevels out;
     for (int k = 0; k < 3; ++k) {
         out.Names[size_t(k)] = pos_[k].N;
         out.Result[size_t(k)] = pos_[k].R;
     }
+    out.Why = Why();
     return out;
 }
 

@@ -20,6 +20,17 @@
 // A name that would be written nowhere (its level left empty on an
 // importable line) marks its level LevelInconsistent, so the preview never
 // shows a name that the write drops.
+//
+// Names written from level 1 on (a path "A:B" or the columns Статья1,
+// Статья2, ...) keep the order they were written in whenever one of them is
+// new to the tree (no category bears its name): the tree rules would move a
+// known root above a new name written before it ("Подарки:Прочее" with a
+// root «Прочее» would book to Прочее › Подарки), and a new category would be
+// made where the user never put it. A line the tree rules would book out of
+// its written order is taken as written instead: the first name's root and
+// the chain of the next names below it, as far as the tree has them, then
+// new categories for the rest. A line the tree rules refuse stays refused,
+// and names the tree knows may still come in any order.
 #pragma once
 
 #include <QHash>
@@ -85,6 +96,8 @@ private:
 struct TItemLevels {
     std::array<QString, 3> Names;
     std::array<int, 3> Result{LevelEmpty, LevelEmpty, LevelEmpty};
+    // When a level is LevelInconsistent: why the line is refused, in Russian.
+    QString Why;
 };
 
 // Places the names on the tree's levels. Direction is the kind the

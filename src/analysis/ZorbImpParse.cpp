@@ -142,10 +142,21 @@ TDateTime ParseImportDate(QStringView text, QChar sep, int order, bool *unreadab
     return result;
 }
 
-double ParseImportAmount(QStringView text, QChar decimalChar, bool *unreadable)
+double ParseImportAmount(QStringView text, QChar decimalChar, bool *unreadable, bool *negative)
 {
     if (unreadable)
         *unreadable = false;
+    if (negative) {
+        bool minus = false;
+        *negative = false;
+        for (QChar c : text) {
+            if (IsDigit(c)) {
+                *negative = minus;
+                break;
+            }
+            minus = minus || c == u'-' || c == QChar(0x2212);
+        }
+    }
     if (text.isEmpty() || decimalChar.isNull())
         return 0;
     const auto bad = [&] {

@@ -66,8 +66,10 @@ TDateTime ParseImportDate(QStringView text, QChar sep, int order, bool *unreadab
 // 0 returned, when the text cannot stand for one amount: more than one
 // decimal character, a point or comma between digits that is not a
 // thousands separator (12.50 when the decimal character is ','), or an
-// amount the money arithmetic cannot hold (MoneyInRange).
-double ParseImportAmount(QStringView text, QChar decimalChar, bool *unreadable = nullptr);
+// amount the money arithmetic cannot hold (MoneyInRange). Negative
+// (optional) is set when a minus (a hyphen or the minus sign) stands before
+// the first digit, so that a caller can tell money going out.
+double ParseImportAmount(QStringView text, QChar decimalChar, bool *unreadable = nullptr, bool *negative = nullptr);
 
 // Splits a category path held in one of the three names (exactly one
 // non-empty) at sep into levels 1, 2 and 3 (level 3 keeps further

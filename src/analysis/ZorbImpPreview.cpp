@@ -21,6 +21,7 @@ struct TImpFieldDef {
 
 constexpr int NameWidth = 30;    // the width of category, person and firm names
 constexpr int CommentWidth = 200; // the width of the operations' comment
+constexpr int WhyWidth = 400;     // room for a refusal's reason with six names
 
 constexpr TImpFieldDef ImpFields[] = {
     {u"Date_Real", ftDate, 0, u"Дата", u""},
@@ -43,6 +44,7 @@ constexpr TImpFieldDef ImpFields[] = {
     {u"ID_Firm", ftSmallint, 0, u"", u""},
     {u"rdate", ftBoolean, 0, u"", u""},
     {u"rCt", ftBoolean, 0, u"", u""},
+    {u"Why", ftString, WhyWidth, u"", u""},
 };
 
 // The hidden level fields are labelled with the tree's three levels, so a
@@ -58,14 +60,15 @@ struct TImpFields {
           Pers(t.FieldByName(QStringLiteral("Pers"))), Firm(t.FieldByName(QStringLiteral("Firm"))),
           Comment(t.FieldByName(QStringLiteral("Comment"))), Rate(t.FieldByName(QStringLiteral("Rate"))),
           IdPerson(t.FieldByName(QStringLiteral("ID_Person"))), IdFirm(t.FieldByName(QStringLiteral("ID_Firm"))),
-          RDate(t.FieldByName(QStringLiteral("rdate"))), RCt(t.FieldByName(QStringLiteral("rCt")))
+          RDate(t.FieldByName(QStringLiteral("rdate"))), RCt(t.FieldByName(QStringLiteral("rCt"))),
+          Why(t.FieldByName(QStringLiteral("Why")))
     {
         for (int k = 0; k < 3; ++k) {
             Itm[k] = t.FieldByName(QStringLiteral("Itm%1").arg(k + 1));
             Level[k] = t.FieldByName(QStringLiteral("Level%1").arg(k + 1));
         }
     }
-    TField *Date, *Dt, *Ct, *Price, *Qdt, *Qct, *Pers, *Firm, *Comment, *Rate, *IdPerson, *IdFirm, *RDate, *RCt;
+    TField *Date, *Dt, *Ct, *Price, *Qdt, *Qct, *Pers, *Firm, *Comment, *Rate, *IdPerson, *IdFirm, *RDate, *RCt, *Why;
     TField *Itm[3], *Level[3];
 };
 
@@ -113,8 +116,18 @@ public:
         TDateTime date = 0;
         if (map_.Number[icDate] > 0)
             date = ParseImportDate(Field(icDate), fmt.DateSep, fmt.DateOrder, &badDate);
-        const double income = Number(icIncome, badNumber);
-        const double expense = Number(icExpense, badNumber);
+        bool refund = false;
+        double income = Number(icIncome, badNumber, &refund);
+        double expense = Number(icExpense, badNumber);
+        // A negative figure in the income column is money going out (a
+        // refund given back, a correction): it is booked as an expense of
+        // that size and shown so in the preview, not as an income. In the
+        // expense column the minus is dropped, as statements write their
+        // debits negative.
+        if (refund && income != 0 && expense == 0) {
+            expense = income;
+            income = 0;
+        }
         std::array<QString, 3> names{Name(icItem1), Name(icItem2), Name(icItem3)};
         SplitItemPath(names, fmt.ItemSep);
         for (QString &name : names)
@@ -151,6 +164,8 @@ public:
             if (levels.Result[size_t(k)] != LevelEmpty)
                 f.Level[k]->SetAsInteger(levels.Result[size_t(k)]);
         }
+        if (!levels.Why.isEmpty())
+            f.Why->SetAsString(levels.Why);
         SetIfNotZero(f.Price, price);
         SetIfNotZero(f.Qdt, qdt);
         SetIfNotZero(f.Qct, qct);
@@ -178,10 +193,10 @@ private:
     // category and written as a second "Хлеб". The note keeps its field as it
     // stands.
     QString Name(int column) const { return Field(column).trimmed(); }
-    double Number(int column, bool &bad) const
+    double Number(int column, bool &bad, bool *negative = nullptr) const
     {
         bool unreadable = false;
-        const double value = ParseImportAmount(Field(column), settings_.Format.DecimalChar, &unreadable);
+        const double value = ParseImportAmount(Field(column), settings_.Format.DecimalChar, &unreadable, negative);
         bad = bad || unreadable;
         return value;
     }

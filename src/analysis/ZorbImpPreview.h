@@ -16,6 +16,11 @@
 //                          and the fallback date stands; null otherwise
 //   rCt        boolean     True: the line has no (readable) amount or holds
 //                          an unreadable number; null otherwise
+//   Why        string 400  why the line's categories are refused (Russian),
+//                          null when they are not
+//
+// A negative figure under "Приход" is money going out: the row is an
+// expense of that size (Ct), not an income.
 #pragma once
 
 #include "analysis/ZorbImpItems.h"

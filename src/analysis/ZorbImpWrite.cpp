@@ -202,9 +202,14 @@ TImportWriteResult TImportWriter::Run(const std::function<void(int)> &progress)
                              tab_.FieldByName(F("Level3"))};
     TField *itm[3] = {tab_.FieldByName(F("Itm1")), tab_.FieldByName(F("Itm2")), tab_.FieldByName(F("Itm3"))};
     PrepareOperations();
+    TField *why = tab_.FieldByName(F("Why"));
     for (tab_.First(); !tab_.Eof(); tab_.Next()) {
-        if (!ImportableRow(tab_))
+        if (!ImportableRow(tab_)) {
+            // Only a row with an amount has its categories looked at.
+            if (!why->IsNull() && result_.Refused++ == 0)
+                result_.FirstWhy = why->AsString();
             continue;
+        }
         const bool income = tab_.FieldByName(F("Ct"))->AsFloat() == 0;
         const int person = Reference(tab_.FieldByName(F("ID_Person")), tab_.FieldByName(F("Pers"))->AsString(),
                                      dm_.Tb_Person, "Name", "Id_Person", true);
@@ -221,6 +226,7 @@ TImportWriteResult TImportWriter::Run(const std::function<void(int)> &progress)
             continue;
         }
         ++result_.Written;
+        result_.WrittenRows.push_back(tab_.RecNo());
         if (progress)
             progress(result_.Written);
     }

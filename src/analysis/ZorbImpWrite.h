@@ -19,8 +19,10 @@
 // a found one of the other kind is widened to '0' (both kinds).
 #pragma once
 
+#include <QString>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 namespace zorbel {
 
@@ -30,6 +32,9 @@ class TVemtMemTable;
 struct TImportWriteResult {
     int Written = 0;          // operations posted
     int Failed = 0;           // importable rows not written
+    int Refused = 0;          // rows with an amount whose categories are refused
+    QString FirstWhy;         // the reason given for the first of those
+    std::vector<int> WrittenRows; // record numbers (from 1) of the rows written, ascending
     int64_t IncomeUnits = 0;  // sum of the written incomes, 1/10000
     int64_t ExpenseUnits = 0; // sum of the written expenses, 1/10000
     bool CategoriesCreated = false;

@@ -62,6 +62,30 @@ TEST_F(ImportItemsTest, NamesNotFoundBecomeNewChildrenBelowTheKnownOnes)
     EXPECT_EQ(Expense("Новое1", "", "Новое2").Result, (R{LevelUnknown, LevelUnknown, E}));
 }
 
+// A name new to the tree is never booked below a name written after it:
+// such a line is taken as written. Lines the tree rules refuse stay refused.
+TEST_F(ImportItemsTest, ANewNameKeepsTheOrderItWasWrittenIn)
+{
+    constexpr int U = LevelUnknown, X = LevelInconsistent;
+    const struct {
+        const char *A, *B, *C;
+        R Result;
+        const char *Names;
+    } cases[] = {
+        {"Отпуск", "Еда", "", {U, U, E}, "Отпуск|Еда|"},
+        {"Отпуск", "Статья расхода", "Еда", {U, U, U}, "Отпуск|Статья расхода|Еда"},
+        {"Статья расхода", "Отпуск", "Еда", {0, U, U}, "Статья расхода|Отпуск|Еда"},
+        {"Еда", "Новинка", "", {0, food, U}, "Статья расхода|Еда|Новинка"}, // ancestors still filled in
+        {"Статья расхода", "Еда", "Новинка", {0, food, U}, "Статья расхода|Еда|Новинка"},
+        {"Новое", "Еда", "Хлеб", {X, E, E}, "Новое|Еда|Хлеб"},               // refused by the tree rules
+    };
+    for (const auto &c : cases) {
+        const TItemLevels l = Expense(c.A, c.B, c.C);
+        EXPECT_EQ(l.Result, c.Result) << c.A << ':' << c.B << ':' << c.C;
+        EXPECT_EQ(QStringList(l.Names.begin(), l.Names.end()).join(u'|'), ::zorbel::U(c.Names)) << c.A << ':' << c.B;
+    }
+}
+
 TEST_F(ImportItemsTest, AnotherKindCountsAsNotFound)
 {
     // The only "Зарплата" is income-only: an expense line does not take it.

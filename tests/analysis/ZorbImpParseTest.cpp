@@ -93,6 +93,26 @@ TEST(ImportAmountTest, SignsSpacesAndThousandsSeparatorsAreDropped)
     EXPECT_EQ(ParseImportAmount(QStringLiteral("12"), QChar(), &bad), 0);
     EXPECT_EQ(ParseImportAmount(QStringLiteral("n/a"), u',', &bad), 0);
     EXPECT_FALSE(bad);
+
+    // The amount comes back unsigned; a minus before the first digit (a
+    // hyphen or the minus sign, blanks and currency signs between) says
+    // that the figure was negative, so the caller can tell a refund.
+    const struct {
+        const char *Text;
+        double Value;
+        bool Negative;
+    } signs[] = {
+        {"-9 876 543 210,98", 9876543210.98, true}, {"\u2212" "12,00", 12.0, true},
+        {"- 5,50", 5.5, true},                       {"$-7", 7.0, true},
+        {"12-00", 1200.0, false},                    {"12,00-", 12.0, false},
+        {"+3,00", 3.0, false},                       {"4,00", 4.0, false},
+        {"-", 0.0, false},                           {"-0,00", 0.0, true},
+    };
+    for (const auto &s : signs) {
+        bool negative = !s.Negative;
+        EXPECT_DOUBLE_EQ(ParseImportAmount(U(s.Text), u',', &bad, &negative), s.Value) << s.Text;
+        EXPECT_EQ(negative, s.Negative) << s.Text;
+    }
 }
 
 TEST(ImportAmountTest, APointThatIsNoThousandsSeparatorIsUnreadable)

@@ -232,6 +232,33 @@ protected:
                   QStringList{U("батон \"Нарезной\"")});
     }
 
+    // Orders the column list as a user does, selecting an entry and pressing
+    // the up button until the names stand first in this order.
+    void ArrangeColumns(const QStringList &order)
+    {
+        for (int i = 0; i < order.size(); ++i) {
+            const int at = form.Columns().indexOf(order[i]);
+            ASSERT_GE(at, i) << order[i].toStdString();
+            form.Lb->SetItemIndex(at);
+            for (int k = at; k > i; --k)
+                form.ButUpClick(nullptr);
+        }
+        ASSERT_EQ(form.Columns().mid(0, order.size()), order);
+    }
+    // Each written row's category path by its note, as "A>B>C"; a level
+    // that is not the child of the one above reads "?".
+    QStringList BookedPaths()
+    {
+        return data.Select(QStringLiteral(
+            "SELECT h.Comment || '=' || coalesce(i1.ITM, '~') || coalesce('>' || i2.ITM, '') || "
+            "coalesce('>' || i3.ITM, '') || CASE WHEN i1.ID_ITM IS NULL OR i1.ID_REF IS NOT NULL OR "
+            "(h.Level2 IS NOT NULL AND i2.ID_REF IS NOT i1.ID_ITM) OR (h.Level3 IS NOT NULL AND "
+            "(h.Level2 IS NULL OR i3.ID_REF IS NOT i2.ID_ITM)) THEN '?' ELSE '' END FROM Tb_Hist h LEFT JOIN Tb_Items i1 ON "
+            "i1.ID_ITM = h.Level1 LEFT JOIN Tb_Items i2 ON i2.ID_ITM = h.Level2 LEFT JOIN Tb_Items i3 ON "
+            "i3.ID_ITM = h.Level3 ORDER BY h.Date_Real, h.Comment"));
+    }
+    int HistRows() { return data.Select(QStringLiteral("SELECT COUNT(*) FROM Tb_Hist")).value(0).toInt(); }
+
     // Steps 1 to 3 over the spreadsheet saved as tab text in a character set.
     void ImportSpreadsheet(int charset)
     {
@@ -355,6 +382,186 @@ TEST_F(ImportWindowTest, AReimportedPathFromUtf16BooksToItsChild)
     EXPECT_EQ(data.Select(QStringLiteral("SELECT Level1, Level2, Level3 FROM Tb_Hist WHERE Comment = '") +
                           U("дубль-тест") + QStringLiteral("'")),
               QStringList{QStringLiteral("%1|%2|~").arg(gifts).arg(giftsOther)});
+}
+
+// The window's road with a data set that already holds the roots «Прочее»
+// and «Транспорт» (and Статья расхода › Продукты) when step 2 reads a
+// Windows-1251 bank file in the field order a user sets: every path books
+// where its text puts it, also a new name written before a known root, on
+// the first import and on the re-import; a root the file creates on one line
+// is the one a later line names; two known names that are no branch are
+// refused, and the user is told why; a negative income is an expense.
+TEST_F(ImportWindowTest, EveryPathBooksWhereItsTextPutsIt)
+{
+    data.Select(QStringLiteral("DELETE FROM Tb_Items WHERE ID_ITM > 1"));
+    data.Dm.Tb_Items.Close();
+    data.Dm.Tb_Items.Open();
+    data.AddItem("Прочее", 0, 0, "-");
+    data.AddItem("Транспорт", 0, 0, "-");
+    data.AddItem("Продукты", 1, TImportDataSet::ExpenseRoot, "-");
+    form.show(); // shown, as the refused cell's hint is read from the grid
+    ArrangeColumns({U("Дата"), U("Статья1"), U("Примеч."), U("Приход"), U("Расход")});
+    const auto file = [](const char *text) {
+        return UnicodeToWin1251(U(text).replace(QStringLiteral("\n"), QStringLiteral("\r\n")));
+    };
+    WriteFile(QStringLiteral("bank.csv"), file("\"15.01.2026\";\"Подарки:Прочее\";\"Ёлочные игрушки\";\"\";\"1 050,00\"\n"
+                                               "\"16.01.2026\";\"Хобби:Транспорт\";\"Журнал\";\"\";\"250,00\"\n"
+                                               "\"17.01.2026\";\"Транспорт:Продукты\";\"Не туда\";\"\";\"99,00\"\n"
+                                               "\"20.02.2025\";\"Дача:Транспорт:Бензин\";\"Канистра\";\"\";\"123 456 789,01\"\n"
+                                               "\"03.03.2026\";\"Продукты:Статья расхода\";\"Хлеб\";\"\";\"87,50\"\n"
+                                               "\"04.03.2026\";\"Транспорт:Такси\";\"Такси\";\"\";\"300,00\"\n"
+                                               "\"31.12.2025\";\"Прочее\";\"Возврат\";\"-9 876 543 210,98\";\"\"\n"
+                                               "\"05.05.2024\";\"Подарки\";\"Открытка\";\"\";\"10,00\"\n"
+                                               "\"06.05.2024\";\"Статья дохода\";\"Аванс\";\"500 000 000,00\";\"\"\n"));
+    form.ButLoadClick(nullptr);
+    form.ButTestClick(nullptr);
+    EXPECT_EQ(form.PanRes->Caption(),
+              U("Всего / К импорту = 9 / 8 строк ... Приход = 500\u00a0000\u00a0000,00  Расход = "
+                "10\u00a0000\u00a0001\u00a0697,49"));
+    TVemtMemTable &tab = form.TabImp;
+    const auto row = [&](int n) {
+        tab.SetRecNo(n);
+        QStringList cells;
+        for (const char *f : {"Itm1", "Itm2", "Itm3", "Dt", "Ct"})
+            cells.append(tab.FieldByName(QString::fromLatin1(f))->AsString());
+        return cells.join(u'|');
+    };
+    EXPECT_EQ(row(1), U("Подарки|Прочее|||1050")); // the preview shows the levels as written
+    EXPECT_EQ(row(2), U("Хобби|Транспорт|||250"));
+    EXPECT_EQ(row(7), U("Прочее||||9876543210,98")); // the refund is an expense
+    tab.SetRecNo(3);
+    EXPECT_EQ(tab.FieldByName(QStringLiteral("Level2"))->AsInteger(), LevelInconsistent);
+    // The refused cell says why, in its hint.
+    QCoreApplication::processEvents();
+    QAbstractItemModel *model = form.DBGImp->View()->model();
+    const QString why = model->data(model->index(2, 2), Qt::ToolTipRole).toString();
+    EXPECT_TRUE(why.contains(U("«Статья расхода › Продукты»"))) << why.toStdString();
+    EXPECT_TRUE(model->data(model->index(1, 2), Qt::ToolTipRole).toString().isEmpty());
+
+    const double rest = data.Rest();
+    const QString notice = Import();
+    EXPECT_TRUE(notice.startsWith(U("Импорт произведён!"))) << notice.toStdString();
+    EXPECT_TRUE(notice.contains(why)) << notice.toStdString();
+    EXPECT_EQ(MoneyToUnits(data.Rest()) - MoneyToUnits(rest),
+              MoneyToUnits(500000000.0) - MoneyToUnits(10000001697.49));
+    const QStringList booked{U("Открытка=Подарки"),
+                             U("Аванс=Статья дохода"),
+                             U("Канистра=Дача>Транспорт>Бензин"),
+                             U("Возврат=Прочее"),
+                             U("Ёлочные игрушки=Подарки>Прочее"),
+                             U("Журнал=Хобби>Транспорт"),
+                             U("Хлеб=Статья расхода>Продукты"),
+                             U("Такси=Транспорт>Такси")};
+    EXPECT_EQ(BookedPaths(), booked);
+    EXPECT_EQ(data.Select(QStringLiteral("SELECT coalesce(Dt, '~'), Ct FROM Tb_Hist WHERE Comment = '") + U("Возврат") +
+                          QStringLiteral("'")),
+              QStringList{QStringLiteral("~|9876543210.98")});
+    const QStringList items = data.Select(QStringLiteral("SELECT * FROM Tb_Items ORDER BY ID_ITM"));
+
+    // The re-import books to the categories the first one made, and makes none.
+    WriteFile(QStringLiteral("again.csv"), file("\"15.01.2027\";\"Подарки:Прочее\";\"снова игрушки\";\"\";\"1,00\"\n"
+                                                "\"16.01.2027\";\"Хобби:Транспорт\";\"снова журнал\";\"\";\"2,00\"\n"
+                                                "\"17.01.2027\";\"Дача:Транспорт:Бензин\";\"снова канистра\";\"\";\"3,00\"\n"));
+    form.ButLoadClick(nullptr);
+    form.ButTestClick(nullptr);
+    EXPECT_EQ(Import(), U("Импорт произведён!"));
+    EXPECT_EQ(BookedPaths().mid(booked.size()), (QStringList{U("снова игрушки=Подарки>Прочее"),
+                                                             U("снова журнал=Хобби>Транспорт"),
+                                                             U("снова канистра=Дача>Транспорт>Бензин")}));
+    EXPECT_EQ(data.Select(QStringLiteral("SELECT * FROM Tb_Items ORDER BY ID_ITM")), items);
+    form.hide();
+}
+
+// Step 2 shows what step 3 will write, and no repeated step books a line
+// twice: the same file loaded and previewed twice, step 3 pressed again,
+// step 2 run again over lines already written, a file loaded after step 2,
+// and a write that failed, then its retry. The account's caption follows
+// every write.
+TEST_F(ImportWindowTest, ARepeatedStepNeverBooksALineTwice)
+{
+    host.ImpList = QStringLiteral("0;1;5");
+    form.FormShow(nullptr);
+    const QString account = form.PanAcc->Caption();
+    ASSERT_EQ(account, U("Мой первый счёт = 0 $"));
+    WriteFile(QStringLiteral("a.csv"), UnicodeToWin1251(U("01.02.2024;Хлеб;10,00\n02.02.2024;Хлеб;20,00\n"
+                                                          "03.02.2024;ПЕРЕВОД;1,00\n")));
+    for (int i = 0; i < 2; ++i) {
+        form.ButLoadClick(nullptr);
+        form.ButTestClick(nullptr);
+    }
+    EXPECT_EQ(form.PanRes->Caption(), U("Всего / К импорту = 3 / 2 строк ... Приход = 0,00  Расход = 30,00"));
+    EXPECT_TRUE(Import().startsWith(U("Импорт произведён!")));
+    EXPECT_EQ(HistRows(), 2);
+    EXPECT_EQ(form.PanAcc->Caption(), U("Мой первый счёт = -30 $"));
+    // What stays in the preview is what was not written.
+    EXPECT_EQ(form.TabImp.RecordCount(), 1);
+    EXPECT_EQ(form.PanRes->Caption(), U("Всего / К импорту = 1 / 0 строк ... Приход = 0,00  Расход = 0,00"));
+
+    // Step 3 again: nothing is left to write, and the user is told so.
+    {
+        TModalScript script;
+        script.Press(QStringLiteral("OK"));
+        form.ButImpClick(nullptr);
+        ASSERT_EQ(script.Seen().size(), 1u);
+        EXPECT_EQ(script.Seen()[0].Text, U("В таблице нет строк для записи."));
+    }
+    // Step 2 again over the lines just written: step 3 asks before writing
+    // them a second time, and No writes nothing.
+    form.ButTestClick(nullptr);
+    {
+        TModalScript script;
+        script.Press(QStringLiteral("No"));
+        form.ButImpClick(nullptr);
+        ASSERT_EQ(script.Seen().size(), 1u);
+        EXPECT_EQ(script.Seen()[0].Text, U("Эти строки уже записаны в Zorbel. Записать их ещё раз?"));
+    }
+    EXPECT_EQ(HistRows(), 2);
+
+    // Another file loaded after step 2: step 3 waits for a new step 2.
+    WriteFile(QStringLiteral("b.csv"), UnicodeToWin1251(U("05.02.2024;Хлеб;5,00\n")));
+    form.ButLoadClick(nullptr);
+    {
+        TModalScript script;
+        script.Press(QStringLiteral("OK"));
+        form.ButImpClick(nullptr);
+        ASSERT_EQ(script.Seen().size(), 1u);
+        EXPECT_TRUE(script.Seen()[0].Text.startsWith(U("Текст в окне изменён после шага 2"))) <<
+            script.Seen()[0].Text.toStdString();
+    }
+    EXPECT_EQ(HistRows(), 2);
+
+    // A write that fails leaves nothing and keeps the preview; its retry
+    // writes each line once.
+    form.ButTestClick(nullptr);
+    auto saved = data.Dm.Tb_Account.BeforePost;
+    data.Dm.Tb_Account.BeforePost = [](TDataSet *) { throw Exception(QStringLiteral("disk full")); };
+    EXPECT_TRUE(Import().startsWith(U("Импорт не выполнен, в данные ничего не записано.")));
+    data.Dm.Tb_Account.BeforePost = saved;
+    EXPECT_EQ(HistRows(), 2);
+    EXPECT_EQ(form.TabImp.RecordCount(), 1);
+    EXPECT_EQ(form.PanAcc->Caption(), U("Мой первый счёт = -30 $"));
+    EXPECT_TRUE(Import().startsWith(U("Импорт произведён!")));
+    EXPECT_EQ(HistRows(), 3);
+    EXPECT_EQ(form.PanAcc->Caption(), U("Мой первый счёт = -35 $"));
+    EXPECT_FALSE(form.ButImp->isEnabled());
+}
+
+// Step 3's progress in the caption changes once per hundred rows, and the
+// caption comes back at the end.
+TEST_F(ImportWindowTest, TheProgressCaptionChangesInSteps)
+{
+    host.ImpList = QStringLiteral("0;1;5");
+    form.FormShow(nullptr);
+    QStringList lines;
+    for (int i = 0; i < 250; ++i)
+        lines << QStringLiteral("%1.03.2024;").arg(1 + i % 28) + U("Хлеб;1,00");
+    form.M->SetText(lines.join(u'\n'));
+    form.ButTestClick(nullptr);
+    QStringList captions;
+    QObject::connect(&form, &QWidget::windowTitleChanged, [&](const QString &title) { captions << title; });
+    EXPECT_EQ(Import(), U("Импорт произведён!"));
+    EXPECT_EQ(captions, (QStringList{QStringLiteral("100"), QStringLiteral("200"), U("Импорт расходов и приходов")}));
+    EXPECT_EQ(HistRows(), 250);
 }
 
 // One line of binary bytes (NULs among them) in a readable file: the other

@@ -440,21 +440,33 @@ bool TDBGrid::DataWalkedByRun() const
     return ds && ds->WalkedByRun();
 }
 
-QString TDBGrid::CellText(int row, TColumn *column) const
+QString TDBGrid::ReadAtRow(int row, const std::function<QString()> &read) const
 {
-    TField *field = column->Field();
-    if (!field || !link_->Active() || DataWalkedByRun() || row < 0 || row >= link_->RecordCount())
+    if (!link_->Active() || DataWalkedByRun() || row < 0 || row >= link_->RecordCount())
         return {};
     const int active = link_->ActiveRecord();
     link_->SetActiveRecord(row);
     QString text;
     try {
-        text = field->DisplayText();
+        text = read();
     } catch (const Exception &) {
         text.clear();
     }
     link_->SetActiveRecord(active);
     return text;
+}
+
+QString TDBGrid::CellText(int row, TColumn *column) const
+{
+    TField *field = column->Field();
+    return field ? ReadAtRow(row, [field] { return field->DisplayText(); }) : QString();
+}
+
+QString TDBGrid::CellHint(int row, TColumn *column) const
+{
+    if (!OnCellHint)
+        return {};
+    return ReadAtRow(row, [&] { return OnCellHint(const_cast<TDBGrid *>(this), column); });
 }
 
 void TDBGrid::DrawCell(QPainter *painter, const QRect &rect, int row, int viewColumn)

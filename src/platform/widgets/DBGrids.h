@@ -199,6 +199,8 @@ using TDBGridClickEvent = std::function<void(TObject *Sender, TColumn *Column)>;
 // canvas's font at the call measures it) and the text.
 using TCellTextDrawnEvent =
     std::function<void(TObject *Sender, TColumn *Column, const QRect &Cell, const QRect &Box, const QString &Text)>;
+// The hint of a cell, asked with the cell's record current; empty for none.
+using TCellHintEvent = std::function<QString(TObject *Sender, TColumn *Column)>;
 using TMovedEvent = std::function<void(TObject *Sender, int FromIndex, int ToIndex)>;
 using TMouseWheelEvent =
     std::function<void(TObject *Sender, TShiftState Shift, int WheelDelta, QPoint MousePos, bool &Handled)>;
@@ -281,6 +283,8 @@ public:
     // Fires for every text DefaultDrawColumnCell draws (the figure checks of
     // the windows' tests follow what a user sees through it).
     TCellTextDrawnEvent OnCellTextDrawn;
+    // A cell's own hint, shown when the mouse rests on it.
+    TCellHintEvent OnCellHint;
     TNotifyEvent OnCellClick, OnColEnter, OnColExit, OnEditButtonClick;
     TDBGridClickEvent OnTitleClick, OnColumnClick;
     TMovedEvent OnColumnMoved;
@@ -336,6 +340,10 @@ private:
     void CloseEditor(bool accept);
     void ColumnDragged(int logical, int oldVisual, int newVisual);
     QString CellText(int row, TColumn *column) const;
+    QString CellHint(int row, TColumn *column) const;
+    // What read returns with the record of a row of the link current
+    // (empty when there is no such row or read raises).
+    QString ReadAtRow(int row, const std::function<QString()> &read) const;
     // True while a run on another thread walks the dataset
     // (TDataSet::WalkedByRun): the grid then reads and writes nothing of it.
     bool DataWalkedByRun() const;

@@ -24,6 +24,11 @@ void TDBGrid::TGridDataLink::UpdateData()
 
 QVariant TDBGrid::TGridModel::data(const QModelIndex &index, int role) const
 {
+    if (role == Qt::ToolTipRole) {
+        TColumn *column = grid_->ShownColumn(index.column());
+        const QString hint = column ? grid_->CellHint(index.row(), column) : QString();
+        return hint.isEmpty() ? QVariant() : QVariant(hint);
+    }
     if (role != Qt::DisplayRole && role != Qt::EditRole)
         return {};
     TColumn *column = grid_->ShownColumn(index.column());
