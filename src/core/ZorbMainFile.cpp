@@ -657,7 +657,7 @@ void TFormMain::KeepSums()
     // nor sums kept before it had one.
     if (!FilePassword.isEmpty())
         TSumsStore().Forget(contents);
-    else if (Dm->HistSums.Ready() && TKnownContents().Contains(contents))
+    else if (Dm->HistSums.Checked() && TKnownContents().Contains(contents))
         TSumsStore().Save(Dm->HistSums);
 }
 

@@ -93,8 +93,10 @@ bool TSumsStore::Load(THistSums &Sums) const
 
 void TSumsStore::Save(THistSums &Sums) const
 {
+    // Only sums known to be the rows' are kept: an image taken back is kept
+    // again only once its check has ended.
     const TContentKey key = Sums.Contents();
-    if (!key.Valid())
+    if (!key.Valid() || !Sums.Checked())
         return;
     const QByteArray image = Sums.Image();
     if (image.isEmpty())

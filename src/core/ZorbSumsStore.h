@@ -17,7 +17,9 @@
 // format, and the contents key it was written for must match, and the sums'
 // image must fit the table as it stands (THistSums::Adopt). Anything else,
 // or a file that cannot be read, is passed over in silence: the window walks
-// the table as it would without it.
+// the table as it would without it. A file taken is still checked against
+// the rows by the window's walk; sums that fail the check are replaced and
+// their file is forgotten.
 //
 // File layout (little-endian):
 //   8 bytes   "ZORBSUMS"
@@ -46,9 +48,9 @@ public:
     // (THistSums::Contents). False when there is none, it does not pass its
     // checks, or it does not fit the database: Sums are left as they were.
     bool Load(THistSums &Sums) const;
-    // Keeps complete Sums for the contents they name while the database is
-    // unchanged since; nothing happens otherwise. Failing to write costs the
-    // next opening only its walk.
+    // Keeps complete and checked Sums for the contents they name while the
+    // database is unchanged since; nothing happens otherwise. Failing to
+    // write costs the next opening only its walk.
     void Save(THistSums &Sums) const;
 
     // Removes the file kept for Key, if any.
