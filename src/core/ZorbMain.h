@@ -176,10 +176,9 @@ public:
     // when the data set is sound, and keeps their day sums while the data
     // set is open.
     void RememberPacked();
-    // Keeps the complete and checked day sums of known contents the
-    // database still holds unchanged, for their next opening
-    // (ZorbSumsStore.h); for a file with a password, drops any kept for them
-    // instead.
+    // Keeps the complete and checked day sums of known contents whose sums
+    // the database still holds, for their next opening (ZorbSumsStore.h);
+    // for a file with a password, drops any kept for them instead.
     void KeepSums();
     void ResetZipper();
     TDateTime LastRealisedDate();

@@ -650,7 +650,7 @@ void TFormMain::KeepSums()
 {
     if (!Dm)
         return;
-    const TContentKey contents = Dm->HistSums.Contents();
+    const TContentKey contents = Dm->HistSums.SumsFor();
     if (!contents.Valid())
         return;
     // A file protected by a password leaves none of its figures in clear,

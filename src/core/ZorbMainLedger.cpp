@@ -276,7 +276,7 @@ void TFormMain::ScheduleSums()
             else if (progress == THistSums::TProgress::Ready && Dm->HistSums.Corrections() != corrections)
                 SumsCorrected();
             else if (progress == THistSums::TProgress::Ready &&
-                     (!checking || Dm->HistSums.Contents() != Dm->HistSums.AdoptedFor()))
+                     (!checking || Dm->HistSums.SumsFor() != Dm->HistSums.AdoptedFor()))
                 KeepSums(); // known contents whose sums are the rows': the next opening needs no walk
         });
     }

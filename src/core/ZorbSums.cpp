@@ -291,6 +291,19 @@ bool SameDays(const TCache &a, const TCache &b)
     return covered(a, b) && covered(b, a);
 }
 
+// Whether two readings of a row count alike in every cell.
+bool SameCells(const TRow &a, const TRow &b)
+{
+    if (a.Whole != b.Whole)
+        return false;
+    if (!a.Whole)
+        return true;
+    if (a.Account != b.Account || a.Date != b.Date || (a.Date == TDateShape::Day && a.Day != b.Day) ||
+        a.Summed != b.Summed)
+        return false;
+    return !a.Summed || (a.Class == b.Class && a.Dt == b.Dt && a.Ct == b.Ct);
+}
+
 } // namespace
 
 struct THistSums::TState {
@@ -322,6 +335,11 @@ struct THistSums::TState {
     // then: any change of these since means the database holds others.
     TContentKey Named;
     int64_t NamedChanges = 0, NamedSchema = -1, NamedData = -1;
+    bool NamedWritten = false; // anything written since they were named
+    // The rows still count as the named contents' in every cell (SumsFor):
+    // cleared by a change of a row's cells, of the table, or one unseen.
+    bool NamedSums = false;
+    int64_t NamedHooked = 0; // changes the hook saw since the naming
     TContentKey Adopted;
 
     void Reset()
@@ -356,9 +374,13 @@ struct THistSums::TState {
                           sqlite3_int64 oldRowid, sqlite3_int64 newRowid)
     {
         auto *s = static_cast<TState *>(self);
-        if (!s->Built && !s->Walking)
+        const bool counting = s->Built || s->Walking;
+        if (!counting && !s->NamedSums)
             return;
-        ++s->Hooked;
+        if (counting)
+            ++s->Hooked;
+        if (s->NamedSums)
+            ++s->NamedHooked;
         if (std::strcmp(dbName, "main") != 0 || sqlite3_stricmp(table, "Tb_Hist") != 0)
             return;
         const bool deletes = op == SQLITE_DELETE || op == SQLITE_UPDATE;
@@ -367,13 +389,16 @@ struct THistSums::TState {
         // then; its cells hold days only until the walk adds up the blocks.
         const bool walkedOld = deletes && s->Walking && oldRowid < s->NextRowid;
         const bool walkedNew = inserts && s->Walking && newRowid < s->NextRowid;
-        const bool needOld = deletes && (s->Built || walkedOld);
-        const bool needNew = inserts && (s->Built || walkedNew);
+        const bool needOld = deletes && (s->Built || walkedOld || s->NamedSums);
+        const bool needNew = inserts && (s->Built || walkedNew || s->NamedSums);
         TRow before, after;
         if ((needOld && !s->ReadChanged(db, true, before)) || (needNew && !s->ReadChanged(db, false, after))) {
             s->Reset();
+            s->NamedSums = false;
             return;
         }
+        if (s->NamedSums && (op != SQLITE_UPDATE || oldRowid != newRowid || !SameCells(before, after)))
+            s->NamedSums = false;
         if (s->Built) {
             if (deletes)
                 s->Cache.Apply(before, -1);
@@ -392,25 +417,29 @@ struct THistSums::TState {
     // "Tb_Hist" names drop the cache when they are prepared (sqlite3_exec
     // prepares each statement just before it runs it): a rollback, whole or
     // to a savepoint; dropping, altering or shadowing the table (a temporary
-    // table of that name); attaching another database. Nothing is refused.
+    // table of that name); attaching another database. All but a rollback
+    // (which undoes only changes the hook saw) also end the named contents'
+    // sums. Nothing is refused.
     static int Authorize(void *self, int action, const char *a1, const char *a2, const char *, const char *)
     {
         auto *s = static_cast<TState *>(self);
         const auto is = [](const char *text, const char *word) { return text && sqlite3_stricmp(text, word) == 0; };
-        bool drop = false;
+        bool rollback = false, table = false;
         switch (action) {
         case SQLITE_TRANSACTION:
-        case SQLITE_SAVEPOINT: drop = is(a1, "ROLLBACK"); break;
+        case SQLITE_SAVEPOINT: rollback = is(a1, "ROLLBACK"); break;
         case SQLITE_DROP_TABLE:
         case SQLITE_DROP_TEMP_TABLE:
-        case SQLITE_CREATE_TEMP_TABLE: drop = is(a1, "Tb_Hist"); break;
-        case SQLITE_ALTER_TABLE: drop = is(a2, "Tb_Hist"); break;
+        case SQLITE_CREATE_TEMP_TABLE: table = is(a1, "Tb_Hist"); break;
+        case SQLITE_ALTER_TABLE: table = is(a2, "Tb_Hist"); break;
         case SQLITE_ATTACH:
-        case SQLITE_DETACH: drop = true; break;
+        case SQLITE_DETACH: table = true; break;
         default: break;
         }
-        if (drop)
+        if (rollback || table)
             s->Reset();
+        if (table)
+            s->NamedSums = false;
         return SQLITE_OK;
     }
 
@@ -435,6 +464,7 @@ struct THistSums::TState {
         Db.Attach(this, [this] {
             Reset();
             Named = {};
+            NamedSums = false;
             Unhook();
         });
     }
@@ -816,21 +846,43 @@ void THistSums::NameContents(const TContentKey &Key)
     if (!s.Handle)
         s.Hook();
     s.Named = Key;
+    s.NamedWritten = false;
     s.NamedChanges = sqlite3_total_changes64(s.Handle);
     s.NamedSchema = s.SchemaVersion();
     s.NamedData = s.ReadNumber("PRAGMA main.data_version");
-    if (s.NamedSchema < 0 || s.NamedData < 0)
+    s.NamedHooked = 0;
+    // From here on the hook tells whether the rows still count as these
+    // contents' in every cell; it reads them by the columns' positions.
+    s.NamedSums = s.FindColumns();
+    if (s.NamedSchema < 0 || s.NamedData < 0) {
         s.Named = {};
+        s.NamedSums = false;
+    }
 }
 
 TContentKey THistSums::Contents()
 {
     TState &s = *s_;
-    if (!s.Named.Valid())
+    if (!s.Named.Valid() || s.NamedWritten)
         return {};
     if (!s.Db.Connected() || s.Db.Db().Handle() != s.Handle || sqlite3_total_changes64(s.Handle) != s.NamedChanges ||
-        s.SchemaVersion() != s.NamedSchema || s.ReadNumber("PRAGMA main.data_version") != s.NamedData)
-        s.Named = {}; // changed since: other contents, for good
+        s.SchemaVersion() != s.NamedSchema || s.ReadNumber("PRAGMA main.data_version") != s.NamedData) {
+        s.NamedWritten = true; // changed since: other contents, for good
+        return {};
+    }
+    return s.Named;
+}
+
+TContentKey THistSums::SumsFor()
+{
+    TState &s = *s_;
+    if (!s.Named.Valid() || !s.NamedSums)
+        return {};
+    if (!s.Db.Connected() || s.Db.Db().Handle() != s.Handle || !s.AllSeen(s.NamedChanges, s.NamedHooked) ||
+        s.ReadNumber("PRAGMA main.data_version") != s.NamedData) {
+        s.NamedSums = false; // a change the hook missed, or another connection's: for good
+        return {};
+    }
     return s.Named;
 }
 
@@ -847,7 +899,10 @@ QByteArray THistSums::Image()
     int64_t rows = s.Cache.GlobalUnsafe;
     for (const auto &[id, a] : s.Cache.Accounts)
         rows += a.Rows;
-    const int64_t schema = s.SchemaVersion();
+    // Sums of named contents are taken back when those contents are opened
+    // again, before anything writes to them: with their schema version, not
+    // the one a new index gave the table since.
+    const int64_t schema = SumsFor().Valid() ? s.NamedSchema : s.SchemaVersion();
     const int64_t last = rows > 0 ? s.ReadNumber("SELECT max(rowid) FROM \"Tb_Hist\"") : -1;
     if (schema < 0 || (rows > 0 && last == -1))
         return {};

@@ -63,6 +63,12 @@
 // bound of a planned balance, the analysis windows) asks for Checked sums, so
 // a damaged or edited image can show a wrong figure for the moment of the
 // check at most and never reaches a stored one.
+//
+// The sums stay those of the named contents (SumsFor) through the writes
+// that leave every row's account, date, kind and amounts as they were: the
+// opening's fill of years and months, the default account's mark, a new
+// index. So contents received from elsewhere, remembered after their whole
+// check, keep their sums although their opening wrote to them.
 #pragma once
 
 #include "core/ZorbKnown.h"
@@ -135,17 +141,26 @@ public:
     int Corrections() const;
 
     // Names the contents the connection's database holds at this moment
-    // (the key of the file just unpacked, or just packed from it). Requires:
-    // the database is connected and holds exactly those contents.
+    // (the key of the file just unpacked and checked, or just packed from
+    // it). Requires: the database is connected, holds exactly those contents
+    // and its structure has been checked (Tb_Hist is a table).
     void NameContents(const TContentKey &Key);
     // The contents named last while the database is unchanged since (no row
     // written by the connection, no change of schema, nothing committed by
     // another connection, the same connection); an invalid key otherwise.
     TContentKey Contents();
+    // The contents named last while the cache's cells are theirs: every
+    // change since was seen by the hook and left every row of Tb_Hist as the
+    // cache reads it (no row added, removed or renumbered, no account, date,
+    // kind or amount changed), nothing was committed by another connection
+    // and the table was neither altered nor replaced; an invalid key
+    // otherwise.
+    TContentKey SumsFor();
     // The contents whose kept image the cache was last taken from (Adopt
     // while contents were named); an invalid key when none.
     TContentKey AdoptedFor() const;
-    // The complete cache as bytes Adopt takes back; empty when not ready.
+    // The complete cache as bytes Adopt takes back (for the contents SumsFor
+    // names, when it names any: their schema version); empty when not ready.
     QByteArray Image();
     // Replaces the cache by the one Image made from the same contents as the
     // database holds now, and follows its changes from here on; it answers

@@ -95,7 +95,7 @@ void TSumsStore::Save(THistSums &Sums) const
 {
     // Only sums known to be the rows' are kept: an image taken back is kept
     // again only once its check has ended.
-    const TContentKey key = Sums.Contents();
+    const TContentKey key = Sums.SumsFor();
     if (!key.Valid() || !Sums.Checked())
         return;
     const QByteArray image = Sums.Image();

@@ -270,6 +270,60 @@ TEST_F(ZorbMainSums, ChangedContentsNeverGetTheSumsOfEarlierOnes)
     f->mCloseNotSaveClick(f.get());
 }
 
+// A file received from elsewhere is checked whole at its first opening and
+// remembered; its day sums are kept once the window has walked them, also
+// when its opening writes to it (the default account's mark, the years and
+// months of its rows, the index of the balance sums: all of it again at
+// every opening until the user saves), so its next opening needs no walk. A
+// change of an amount before the walk ends keeps none for those contents.
+TEST_F(ZorbMainSums, AReceivedFileKeepsItsSumsFromItsFirstCheckedOpening)
+{
+    const QString made = MakeLedgerFile("made.den", true);
+    const QByteArray original = TSandbox::Read(made);
+    struct TCase {
+        const char *What;
+        const char *Sql;  // what the other tool did to the file
+        bool EditBeforeTheWalk = false;
+    };
+    const TCase cases[] = {
+        {"without the default account's mark", "update Tb_Account set C=null"},
+        {"with rows whose years are missing", "update Tb_Hist set Yr=null, Mn=null where rowid%3=0"},
+        {"without the index of the balance sums", "drop index Tb_Hist_Cover"},
+        {"an amount changed before the walk ended", "", true},
+    };
+    int n = 0;
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.What);
+        // Each case its own contents: a comment of its own on one row.
+        const QString file = File(QStringLiteral("received%1.den").arg(n));
+        TSandbox::Write(file, original);
+        RewriteWithPython(file, QStringLiteral("update Tb_Hist set Comment='%1' where rowid=1; %2").arg(n++).arg(c.Sql));
+        const int kept = KeptFiles();
+        {
+            auto f = Start({file});
+            ASSERT_TRUE(f->ReadyToRun());
+            EXPECT_TRUE(f->Dm->CheckedWhole());
+            EXPECT_FALSE(f->Dm->HistSums.Ready());
+            if (c.EditBeforeTheWalk)
+                Sql(*f, "update tb_hist set ct=coalesce(ct,0)+1 where rowid=5");
+            WalkInWindow(*f);
+            f->Dm->SetModified(false); // not saved: the file stays as received
+            f->mCloseNotSaveClick(f.get());
+        }
+        EXPECT_EQ(KeptFiles(), kept + (c.EditBeforeTheWalk ? 0 : 1));
+        auto f = Start({file});
+        ASSERT_TRUE(f->ReadyToRun());
+        EXPECT_FALSE(f->Dm->CheckedWhole());
+        EXPECT_EQ(f->Dm->HistSums.Ready(), !c.EditBeforeTheWalk);
+        if (f->Dm->HistSums.Ready()) {
+            const QByteArray loaded = f->Dm->HistSums.Image();
+            EXPECT_EQ(Walked(*f), loaded);
+        }
+        f->Dm->SetModified(false);
+        f->mCloseNotSaveClick(f.get());
+    }
+}
+
 // Kept day sums that were edited and sealed again (or damaged by a fault of
 // the program's own) answer at the opening, but decide no stored balance:
 // the whole-period repair reads the rows while they are unchecked. The walk
