@@ -32,10 +32,11 @@ int64_t FillDays(TDatabase &Db, int AccountId, double Beg, TDateTime StartDay, T
     TbDays.EmptyTable();
     try {
         // The realised operations up to the day: from the day sums (every
-        // day they model, from the earliest), else from the operations.
+        // day they model, from the earliest) once checked against the rows,
+        // else from the operations.
         constexpr TDateTime Earliest = -1099511627775.0; // the day sums' first day
         int64_t in = 0, out = 0;
-        if (!Sums || !Sums->Sums(AccountId, TSumClass::Realised, Earliest, StartDay, in, out)) {
+        if (!Sums || !Sums->Checked() || !Sums->Sums(AccountId, TSumClass::Realised, Earliest, StartDay, in, out)) {
             TQuery qbeg;
             prepare(qbeg, {QStringLiteral("Select sum(dt),sum(ct) from tb_hist where date_real<=:d "),
                            QStringLiteral("and id_account=:a and kind='1'")});

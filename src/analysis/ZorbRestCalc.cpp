@@ -74,7 +74,9 @@ TRestMonths MonthsFromQuery(TDatabase &Db, const TAccountScope &Scope)
 // every operation.
 std::optional<TRestMonths> MonthsFromSums(TDatabase &Db, const TAccountScope &Scope, THistSums &Sums)
 {
-    if (Scope.NoTransfers || !Sums.Ready())
+    // Sums taken back and not yet checked against the rows are left to the
+    // status bar, which shows them again once checked; this window does not.
+    if (Scope.NoTransfers || !Sums.Checked())
         return std::nullopt;
     // The accounts the query's join meets, each as often as tb_account lists it.
     TQuery qa;

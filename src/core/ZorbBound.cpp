@@ -71,9 +71,10 @@ TField *AmountOutOfRange(TDataSet &Row)
 
 __int128 PlannedUnits(TDm &Dm, int Account)
 {
-    // Years 1 to 9999, the dates a row can hold: every planned row.
+    // Years 1 to 9999, the dates a row can hold: every planned row. Day sums
+    // taken back and not yet checked against the rows do not decide a write.
     int64_t income = 0, expense = 0;
-    if (Dm.HistSums.Sums(Account, TSumClass::Planned, -693593, 2958465, income, expense))
+    if (Dm.HistSums.Checked() && Dm.HistSums.Sums(Account, TSumClass::Planned, -693593, 2958465, income, expense))
         return __int128(income) - expense;
     __int128 sum = 0;
     TSqliteStatement st(Dm.Db.Db(), QStringLiteral("SELECT \"Dt\", \"Ct\" FROM \"Tb_Hist\" "

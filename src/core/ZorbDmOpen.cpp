@@ -154,10 +154,6 @@ TOpenResult TDm::OpenDataSet(const TOpenOptions &options)
         // Not a table of that name but a view is the check's to refuse.
         if (!SchemaObjectExists(Db.Db(), QStringLiteral("Tb_Account")))
             return result;
-        // Nothing has written to the file since it was unpacked: it holds
-        // the contents the digest names, until the first change.
-        if (options.Contents.Valid())
-            HistSums.NameContents(options.Contents);
     } catch (const Exception &) {
         OpenFailed(options.EnginePresent);
         throw;
@@ -167,6 +163,10 @@ TOpenResult TDm::OpenDataSet(const TOpenOptions &options)
     // bounded.
     checkedWhole_ = !options.CheckedBefore;
     CheckDataSet(checkedWhole_);
+    // Nothing has written to the file since it was unpacked (the check only
+    // reads): it holds the contents the digest names, until the first change.
+    if (options.Contents.Valid())
+        HistSums.NameContents(options.Contents);
     // Known contents bring their day sums from the user's own folder; the
     // writes of the opening below reach them through the hooks.
     if (options.CheckedBefore && options.KeptSums)

@@ -27,11 +27,14 @@ namespace {
 QString MoneyText(int64_t units) { return Trim(FormatFloat(QStringLiteral("#,##0.00"), UnitsToMoney(units))); }
 
 // Income and expense of one account over d1..d2, in units: from the data
-// module's day sums when they can answer, else by the query.
-void RunSums(TDm &dm, TSumClass kind, int account, TDateTime d1, TDateTime d2, int64_t &income, int64_t &expense)
+// module's day sums when they can answer, else by the query. True when the
+// answer came from sums taken back and not yet checked against the rows.
+bool RunSums(TDm &dm, TSumClass kind, int account, TDateTime d1, TDateTime d2, int64_t &income, int64_t &expense)
 {
-    if (!dm.HistSums.Sums(account, kind, d1, d2, income, expense))
-        QueryLedgerSums(dm, kind, account, d1, d2, income, expense);
+    if (dm.HistSums.Sums(account, kind, d1, d2, income, expense))
+        return !dm.HistSums.Checked();
+    QueryLedgerSums(dm, kind, account, d1, d2, income, expense);
+    return false;
 }
 
 // The first day of the quarter that holds month m.
@@ -190,11 +193,31 @@ void UpdateLedgerBalances(TDm &dm, const TBalanceContext &Context, bool Recomput
 
     if (RecomputeOpening) {
         int64_t in = 0, out = 0;
-        RunSums(dm, TSumClass::Realised, account, 0, Context.Period.Begin - 1, in, out);
+        Totals.OpeningUnchecked = RunSums(dm, TSumClass::Realised, account, 0, Context.Period.Begin - 1, in, out);
         Totals.OpeningBalance = in - out + beg;
     }
-    RunSums(dm, TSumClass::Realised, account, Context.Period.Begin, Context.Period.End, Totals.Income, Totals.Expense);
-    const int64_t closing = Totals.OpeningBalance + Totals.Income - Totals.Expense;
+    const bool unchecked = RunSums(dm, TSumClass::Realised, account, Context.Period.Begin, Context.Period.End,
+                                   Totals.Income, Totals.Expense) ||
+                           Totals.OpeningUnchecked;
+    int64_t closing = Totals.OpeningBalance + Totals.Income - Totals.Expense;
+    const bool repairs =
+        Context.WholeView && Context.Period.End == Context.AllEnd && std::llabs(r0 - closing) > 10;
+    if (repairs && unchecked) {
+        // Sums taken back from the user's folder and not yet checked against
+        // the rows never decide a stored balance: the rows do. Sums that
+        // differ from them are dropped and walked again.
+        int64_t in = 0, out = 0;
+        QueryLedgerSums(dm, TSumClass::Realised, account, 0, Context.Period.Begin - 1, in, out);
+        const int64_t opening = in - out + beg;
+        QueryLedgerSums(dm, TSumClass::Realised, account, Context.Period.Begin, Context.Period.End, in, out);
+        if (opening != Totals.OpeningBalance || in != Totals.Income || out != Totals.Expense)
+            dm.HistSums.Drop();
+        Totals.OpeningBalance = opening;
+        Totals.OpeningUnchecked = false;
+        Totals.Income = in;
+        Totals.Expense = out;
+        closing = opening + in - out;
+    }
     Totals.Panels[0] = U("Начало");
     Totals.Panels[1] = MoneyText(Totals.OpeningBalance);
     Totals.Panels[2] = U("Приход");
@@ -204,7 +227,7 @@ void UpdateLedgerBalances(TDm &dm, const TBalanceContext &Context, bool Recomput
     Totals.Panels[6] = U("Конец ");
     Totals.Panels[7] = MoneyText(closing);
 
-    if (Context.WholeView && Context.Period.End == Context.AllEnd && std::llabs(r0 - closing) > 10) {
+    if (repairs && std::llabs(r0 - closing) > 10) {
         // More than 0.001 apart: the stored balance follows the operations.
         try {
             acc.Edit();

@@ -74,6 +74,7 @@ struct TBalanceContext {
 // The totals the status bar shows, kept by the main window between calls.
 struct TLedgerTotals {
     int64_t OpeningBalance = 0;     // units; recomputed on request only
+    bool OpeningUnchecked = false;  // it came from day sums not yet checked against the rows
     int64_t Income = 0, Expense = 0;
     QString Panels[8];              // the status bar's texts, labels included
     QString PlannedIncomeText, PlannedExpenseText;
@@ -86,7 +87,9 @@ struct TLedgerTotals {
 // recomputes the totals of the period (and with RecomputeOpening the opening
 // balance) into Totals and, in the whole-period view reaching AllEnd,
 // corrects a stored balance that differs from the computed one by more than
-// 0.001. A failing correction is cancelled; a failing Delta raises.
+// 0.001; the correction is computed from the rows, never from day sums that
+// have not been checked against them. A failing correction is cancelled; a
+// failing Delta raises.
 // Requires: dm's tables open and Tb_Account on an account.
 void UpdateLedgerBalances(TDm &dm, const TBalanceContext &Context, bool RecomputeOpening, int64_t Delta,
                           TLedgerTotals &Totals);

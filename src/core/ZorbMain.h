@@ -176,9 +176,9 @@ public:
     // when the data set is sound, and keeps their day sums while the data
     // set is open.
     void RememberPacked();
-    // Keeps the complete day sums of known contents the database still
-    // holds unchanged, for their next opening (ZorbSumsStore.h); for a file
-    // with a password, drops any kept for them instead.
+    // Keeps the complete and checked day sums of known contents whose sums
+    // the database still holds, for their next opening (ZorbSumsStore.h);
+    // for a file with a password, drops any kept for them instead.
     void KeepSums();
     void ResetZipper();
     TDateTime LastRealisedDate();
@@ -559,8 +559,12 @@ private:
     // Fills the data module's day sums shortly after the window is shown and
     // after anything dropped them, when the event loop is idle: start-up and
     // the first paint do not wait for the walk, and a click before it ends
-    // sums by the queries.
+    // sums by the queries. Sums taken back from the user's folder answer at
+    // once and are checked by the same walk.
     void ScheduleSums();
+    // After a check found the kept day sums other than the rows: forgets
+    // their file, keeps the walked ones and shows the figures again.
+    void SumsCorrected();
     QTimer *sumsTimer_ = nullptr;
     // The ledger grid's own columns, in their default order.
     void SetDefaultLedgerColumns();

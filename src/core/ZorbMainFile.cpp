@@ -696,14 +696,14 @@ void TFormMain::KeepSums()
 {
     if (!Dm)
         return;
-    const TContentKey contents = Dm->HistSums.Contents();
+    const TContentKey contents = Dm->HistSums.SumsFor();
     if (!contents.Valid())
         return;
     // A file protected by a password leaves none of its figures in clear,
     // nor sums kept before it had one.
     if (!FilePassword.isEmpty())
         TSumsStore().Forget(contents);
-    else if (Dm->HistSums.Ready() && TKnownContents().Contains(contents))
+    else if (Dm->HistSums.Checked() && TKnownContents().Contains(contents))
         TSumsStore().Save(Dm->HistSums);
 }
 

@@ -8,6 +8,7 @@
 
 #include "core/Qar_date.h"
 #include "core/ZorbGridPaint.h"
+#include "core/ZorbSumsStore.h"
 #include "core/ZorbText.h"
 #include "platform/rtl/Format.h"
 
@@ -251,30 +252,51 @@ void TFormMain::UpdateBalances(bool RecomputeOpening, int64_t Delta)
 
 void TFormMain::ScheduleSums()
 {
-    if (!Dm || Dm->HistSums.Ready())
+    if (!Dm || Dm->HistSums.Checked())
         return;
     // The first slice comes late enough for the window's first paint to come
     // first; the others follow whenever the event loop has run, so an input
     // event waits at most one slice. Until the walk ends the balances are
-    // read by their queries.
+    // read by their queries. Sums taken back already answer every click: the
+    // walk that checks them takes shorter slices, so a click waits less.
     constexpr int AfterPaintMs = 100;
     constexpr int SliceMs = 4;
+    constexpr int CheckSliceMs = 2;
     if (!sumsTimer_) {
         sumsTimer_ = new QTimer(this);
         sumsTimer_->setSingleShot(true);
         connect(sumsTimer_, &QTimer::timeout, this, [this] {
             if (!Dm || !Dm->Db.Connected())
                 return;
-            const THistSums::TProgress progress = Dm->HistSums.BuildFor(SliceMs);
+            const bool checking = Dm->HistSums.Ready();
+            const int corrections = Dm->HistSums.Corrections();
+            const THistSums::TProgress progress = Dm->HistSums.BuildFor(checking ? CheckSliceMs : SliceMs);
             if (progress == THistSums::TProgress::Going)
                 sumsTimer_->start(0);
-            else if (progress == THistSums::TProgress::Ready)
-                KeepSums(); // known contents unchanged since opening: the next opening needs no walk
-
+            else if (progress == THistSums::TProgress::Ready && Dm->HistSums.Corrections() != corrections)
+                SumsCorrected();
+            else if (progress == THistSums::TProgress::Ready &&
+                     (!checking || Dm->HistSums.SumsFor() != Dm->HistSums.AdoptedFor()))
+                KeepSums(); // known contents whose sums are the rows': the next opening needs no walk
         });
     }
     if (!sumsTimer_->isActive())
         sumsTimer_->start(Dm->HistSums.Building() ? 0 : AfterPaintMs);
+}
+
+void TFormMain::SumsCorrected()
+{
+    // A derived cache that was wrong is mended in silence: nothing the user
+    // wrote is touched, and no stored balance was taken from it (the repair
+    // of a balance reads the rows while the sums are unchecked).
+    TSumsStore().Forget(Dm->HistSums.AdoptedFor());
+    KeepSums();
+    if (!Dm->Tb_Account.Active() || Dm->Tb_Account.IsEmpty())
+        return;
+    // The grid's row counts and the status bar came from the kept sums.
+    if (Dm->Tb_Hist.Active() && Dm->Tb_Hist.State() == dsBrowse)
+        Dm->Tb_Hist.Refresh();
+    UpdateBalances(true, 0);
 }
 
 void TFormMain::ShowTotals()

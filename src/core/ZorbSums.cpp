@@ -206,44 +206,17 @@ bool FitsInt64(TTotal t)
     return t >= TTotal(INT64_MIN) && t <= TTotal(INT64_MAX);
 }
 
-} // namespace
-
-struct THistSums::TState {
-    explicit TState(TDatabase &db) : Db(db) {}
-
-    TDatabase &Db;
-    sqlite3 *Handle = nullptr; // hooks installed on this connection; null: none
-    bool Built = false;
-    // A walk under way: the rows with a rowid below NextRowid are in the
-    // day cells, the others are still to read.
-    bool Walking = false;
-    int64_t NextRowid = INT64_MIN;
-    int Drops = 0;
-    int Columns[5] = {-1, -1, -1, -1, -1}; // Id_Account, Date_Real, Kind, Dt, Ct
-    int64_t Hooked = 0;       // rows the pre-update hook saw since the walk began
-    int64_t ChangesAtWalk = 0; // the connection's total changes when the walk began
-    int64_t SchemaAtWalk = -1; // the schema version when the walk began
-    int64_t GlobalUnsafe = 0;
+// The cells of every account, as the walk fills them (days only) or as they
+// answer (every level).
+struct TCache {
     std::unordered_map<int64_t, TAccount> Accounts;
-    // The contents named last (NameContents) and what the connection showed
-    // then: any change of these since means the database holds others.
-    TContentKey Named;
-    int64_t NamedChanges = 0, NamedSchema = -1, NamedData = -1;
+    int64_t GlobalUnsafe = 0;
 
-    void Reset()
+    void Clear()
     {
-        if (Built)
-            ++Drops;
-        Built = false;
-        Walking = false;
         Accounts.clear();
         GlobalUnsafe = 0;
-        Hooked = 0;
     }
-
-    // Whether a row the hook sees under this rowid is already in the cells:
-    // every row once built; during a walk only those it has passed.
-    bool Covers(int64_t rowid) const { return Built || (Walking && rowid < NextRowid); }
 
     // Adds (sign 1) or takes away (-1) a row, in the cells of the first
     // levels of its series (the walk fills the days only).
@@ -266,11 +239,128 @@ struct THistSums::TState {
             a.Unsafe += sign;
     }
 
+    // Adds up the blocks above the days from the day cells.
+    void AddUpBlocks()
+    {
+        for (auto &[id, account] : Accounts)
+            for (TSeries &s : account.Series)
+                for (const auto &[day, c] : s.Cells[0])
+                    for (int level = 1; level < Levels; ++level) {
+                        TCell &block = s.Cells[level][day >> (LevelBits * level)];
+                        block.Dt += c.Dt;
+                        block.Ct += c.Ct;
+                    }
+    }
+};
+
+// Whether every day cell of a holds what the same cell of b holds; a cell
+// or an account that one lacks counts as empty (taking rows away leaves
+// empty cells behind).
+bool SameDays(const TCells &a, const TCells &b)
+{
+    const auto covered = [](const TCells &x, const TCells &y) {
+        for (const auto &[day, c] : x) {
+            if (c.Dt == 0 && c.Ct == 0)
+                continue;
+            const auto it = y.find(day);
+            if (it == y.end() || it->second.Dt != c.Dt || it->second.Ct != c.Ct)
+                return false;
+        }
+        return true;
+    };
+    return covered(a, b) && covered(b, a);
+}
+
+bool SameDays(const TCache &a, const TCache &b)
+{
+    if (a.GlobalUnsafe != b.GlobalUnsafe)
+        return false;
+    static const TAccount empty;
+    const auto covered = [](const TCache &x, const TCache &y) {
+        for (const auto &[id, account] : x.Accounts) {
+            const auto it = y.Accounts.find(id);
+            const TAccount &other = it == y.Accounts.end() ? empty : it->second;
+            if (account.Rows != other.Rows || account.Odd != other.Odd || account.Unsafe != other.Unsafe)
+                return false;
+            for (int i = 0; i < 3; ++i)
+                if (!SameDays(account.Series[i].Cells[0], other.Series[i].Cells[0]))
+                    return false;
+        }
+        return true;
+    };
+    return covered(a, b) && covered(b, a);
+}
+
+// Whether two readings of a row count alike in every cell.
+bool SameCells(const TRow &a, const TRow &b)
+{
+    if (a.Whole != b.Whole)
+        return false;
+    if (!a.Whole)
+        return true;
+    if (a.Account != b.Account || a.Date != b.Date || (a.Date == TDateShape::Day && a.Day != b.Day) ||
+        a.Summed != b.Summed)
+        return false;
+    return !a.Summed || (a.Class == b.Class && a.Dt == b.Dt && a.Ct == b.Ct);
+}
+
+} // namespace
+
+struct THistSums::TState {
+    explicit TState(TDatabase &db) : Db(db) {}
+
+    TDatabase &Db;
+    sqlite3 *Handle = nullptr; // hooks installed on this connection; null: none
+    // The cells that answer: complete once Built, walked or taken back from
+    // an image; Checked once known to be those of the rows.
+    TCache Cache;
+    bool Built = false;
+    bool Checked = false;
+    // A walk under way: the rows with a rowid below NextRowid are in the
+    // walk's day cells, the others are still to read. Over a cache taken
+    // back, it checks that cache.
+    TCache Walked;
+    bool Walking = false;
+    int64_t NextRowid = INT64_MIN;
+    int Drops = 0;
+    int Corrections = 0;
+    int Columns[5] = {-1, -1, -1, -1, -1}; // Id_Account, Date_Real, Kind, Dt, Ct
+    // Rows the pre-update hook saw since the cache (or the walk that fills
+    // it) began, and the connection's total changes then: every change the
+    // connection makes passes the hook, so a difference is one it missed.
+    int64_t Hooked = 0;
+    int64_t ChangesAtWalk = 0;
+    int64_t SchemaAtWalk = -1; // the schema version when the walk began
+    // The contents named last (NameContents) and what the connection showed
+    // then: any change of these since means the database holds others.
+    TContentKey Named;
+    int64_t NamedChanges = 0, NamedSchema = -1, NamedData = -1;
+    bool NamedWritten = false; // anything written since they were named
+    // The rows still count as the named contents' in every cell (SumsFor):
+    // cleared by a change of a row's cells, of the table, or one unseen.
+    bool NamedSums = false;
+    int64_t NamedHooked = 0; // changes the hook saw since the naming
+    TContentKey Adopted;
+
+    void Reset()
+    {
+        if (Built)
+            ++Drops;
+        Built = false;
+        Checked = false;
+        Walking = false;
+        Cache.Clear();
+        Walked.Clear();
+        Hooked = 0;
+    }
+
     // The changed row's values before (old) or after the change.
     bool ReadChanged(sqlite3 *db, bool old, TRow &r)
     {
         sqlite3_value *values[5];
         for (int i = 0; i < 5; ++i) {
+            if (Columns[i] < 0)
+                return false;
             const int rc = old ? sqlite3_preupdate_old(db, Columns[i], &values[i])
                                : sqlite3_preupdate_new(db, Columns[i], &values[i]);
             if (rc != SQLITE_OK)
@@ -284,25 +374,41 @@ struct THistSums::TState {
                           sqlite3_int64 oldRowid, sqlite3_int64 newRowid)
     {
         auto *s = static_cast<TState *>(self);
-        if (!s->Built && !s->Walking)
+        const bool counting = s->Built || s->Walking;
+        if (!counting && !s->NamedSums)
             return;
-        ++s->Hooked;
+        if (counting)
+            ++s->Hooked;
+        if (s->NamedSums)
+            ++s->NamedHooked;
         if (std::strcmp(dbName, "main") != 0 || sqlite3_stricmp(table, "Tb_Hist") != 0)
             return;
+        const bool deletes = op == SQLITE_DELETE || op == SQLITE_UPDATE;
+        const bool inserts = op == SQLITE_INSERT || op == SQLITE_UPDATE;
         // During a walk a row past its position is read later as it stands
-        // then; the cells hold days only until the walk adds up the blocks.
-        const bool hasOld = (op == SQLITE_DELETE || op == SQLITE_UPDATE) && s->Covers(oldRowid);
-        const bool hasNew = (op == SQLITE_INSERT || op == SQLITE_UPDATE) && s->Covers(newRowid);
-        const int levels = s->Built ? Levels : 1;
+        // then; its cells hold days only until the walk adds up the blocks.
+        const bool walkedOld = deletes && s->Walking && oldRowid < s->NextRowid;
+        const bool walkedNew = inserts && s->Walking && newRowid < s->NextRowid;
+        const bool needOld = deletes && (s->Built || walkedOld || s->NamedSums);
+        const bool needNew = inserts && (s->Built || walkedNew || s->NamedSums);
         TRow before, after;
-        if ((hasOld && !s->ReadChanged(db, true, before)) || (hasNew && !s->ReadChanged(db, false, after))) {
+        if ((needOld && !s->ReadChanged(db, true, before)) || (needNew && !s->ReadChanged(db, false, after))) {
             s->Reset();
+            s->NamedSums = false;
             return;
         }
-        if (hasOld)
-            s->Apply(before, -1, levels);
-        if (hasNew)
-            s->Apply(after, 1, levels);
+        if (s->NamedSums && (op != SQLITE_UPDATE || oldRowid != newRowid || !SameCells(before, after)))
+            s->NamedSums = false;
+        if (s->Built) {
+            if (deletes)
+                s->Cache.Apply(before, -1);
+            if (inserts)
+                s->Cache.Apply(after, 1);
+        }
+        if (walkedOld)
+            s->Walked.Apply(before, -1, 1);
+        if (walkedNew)
+            s->Walked.Apply(after, 1, 1);
     }
 
     static void Rollback(void *self) { static_cast<TState *>(self)->Reset(); }
@@ -311,25 +417,29 @@ struct THistSums::TState {
     // "Tb_Hist" names drop the cache when they are prepared (sqlite3_exec
     // prepares each statement just before it runs it): a rollback, whole or
     // to a savepoint; dropping, altering or shadowing the table (a temporary
-    // table of that name); attaching another database. Nothing is refused.
+    // table of that name); attaching another database. All but a rollback
+    // (which undoes only changes the hook saw) also end the named contents'
+    // sums. Nothing is refused.
     static int Authorize(void *self, int action, const char *a1, const char *a2, const char *, const char *)
     {
         auto *s = static_cast<TState *>(self);
         const auto is = [](const char *text, const char *word) { return text && sqlite3_stricmp(text, word) == 0; };
-        bool drop = false;
+        bool rollback = false, table = false;
         switch (action) {
         case SQLITE_TRANSACTION:
-        case SQLITE_SAVEPOINT: drop = is(a1, "ROLLBACK"); break;
+        case SQLITE_SAVEPOINT: rollback = is(a1, "ROLLBACK"); break;
         case SQLITE_DROP_TABLE:
         case SQLITE_DROP_TEMP_TABLE:
-        case SQLITE_CREATE_TEMP_TABLE: drop = is(a1, "Tb_Hist"); break;
-        case SQLITE_ALTER_TABLE: drop = is(a2, "Tb_Hist"); break;
+        case SQLITE_CREATE_TEMP_TABLE: table = is(a1, "Tb_Hist"); break;
+        case SQLITE_ALTER_TABLE: table = is(a2, "Tb_Hist"); break;
         case SQLITE_ATTACH:
-        case SQLITE_DETACH: drop = true; break;
+        case SQLITE_DETACH: table = true; break;
         default: break;
         }
-        if (drop)
+        if (rollback || table)
             s->Reset();
+        if (table)
+            s->NamedSums = false;
         return SQLITE_OK;
     }
 
@@ -354,6 +464,7 @@ struct THistSums::TState {
         Db.Attach(this, [this] {
             Reset();
             Named = {};
+            NamedSums = false;
             Unhook();
         });
     }
@@ -367,14 +478,20 @@ struct THistSums::TState {
     // A number the connection's statements read one at a time: -1 when it
     // cannot be read.
     int64_t ReadNumber(const char *sql);
-    // Adds up the blocks above the days from the day cells.
-    void AddUpBlocks();
-    // Starts a walk from the first rowid.
+    // Starts a walk from the first rowid: one that fills the cache, or over
+    // a cache taken back, one that checks it.
     void BeginWalk();
     // Reads rows in rowid order for about ms milliseconds; false on an error.
     bool WalkFor(int ms);
-    // Adds the days up into the blocks and marks the cache built.
+    // Ends the walk: its cells become the cache (adding the days up into the
+    // blocks), unless they are the cache's own, which is then checked.
     void FinishWalk();
+    // Whether the connection made every change since the mark and the hook
+    // saw them all.
+    bool AllSeen(int64_t changesAtMark, int64_t hooked) const
+    {
+        return sqlite3_total_changes64(Handle) - changesAtMark == hooked;
+    }
 };
 
 bool THistSums::TState::FindColumns()
@@ -422,11 +539,16 @@ int64_t THistSums::TState::ReadNumber(const char *sql)
 
 void THistSums::TState::BeginWalk()
 {
-    Reset();
+    if (!Built) {
+        Reset();
+        Hooked = 0;
+        ChangesAtWalk = sqlite3_total_changes64(Handle);
+    }
+    // Over a cache taken back the marks stay those of its adoption: a change
+    // the hook missed since then ends the cache and its check alike.
+    Walked.Clear();
     Walking = true;
     NextRowid = INT64_MIN;
-    Hooked = 0;
-    ChangesAtWalk = sqlite3_total_changes64(Handle);
     SchemaAtWalk = SchemaVersion();
 }
 
@@ -455,7 +577,7 @@ bool THistSums::TState::WalkFor(int ms)
         sqlite3_value *values[5];
         for (int i = 0; i < 5; ++i)
             values[i] = sqlite3_column_value(st, i + 1);
-        Apply(ReadRow(values), 1, 1);
+        Walked.Apply(ReadRow(values), 1, 1);
         if (rowid == INT64_MAX) { // nothing can follow it
             step = SQLITE_DONE;
             NextRowid = rowid;
@@ -475,21 +597,18 @@ bool THistSums::TState::WalkFor(int ms)
 
 void THistSums::TState::FinishWalk()
 {
-    AddUpBlocks();
     Walking = false;
-    Built = true;
-}
-
-void THistSums::TState::AddUpBlocks()
-{
-    for (auto &[id, account] : Accounts)
-        for (TSeries &s : account.Series)
-            for (const auto &[day, c] : s.Cells[0])
-                for (int level = 1; level < Levels; ++level) {
-                    TCell &block = s.Cells[level][day >> (LevelBits * level)];
-                    block.Dt += c.Dt;
-                    block.Ct += c.Ct;
-                }
+    if (!Built || !SameDays(Cache, Walked)) {
+        // A check that found the image's cells other than the rows': the
+        // rows' own answer from here on.
+        if (Built)
+            ++Corrections;
+        Cache = std::move(Walked);
+        Cache.AddUpBlocks();
+        Built = true;
+    }
+    Walked.Clear();
+    Checked = true;
 }
 
 THistSums::THistSums(TDatabase &db) : s_(std::make_unique<TState>(db)) {}
@@ -505,12 +624,16 @@ bool THistSums::Ready()
     TState &s = *s_;
     if (!s.Built)
         return false;
-    if (!s.Db.Connected() || s.Db.Db().Handle() != s.Handle ||
-        sqlite3_total_changes64(s.Handle) - s.ChangesAtWalk != s.Hooked) {
+    if (!s.Db.Connected() || s.Db.Db().Handle() != s.Handle || !s.AllSeen(s.ChangesAtWalk, s.Hooked)) {
         s.Reset(); // a change the hook did not see
         return false;
     }
     return true;
+}
+
+bool THistSums::Checked()
+{
+    return Ready() && s_->Checked;
 }
 
 void THistSums::Build()
@@ -522,20 +645,26 @@ void THistSums::Build()
 THistSums::TProgress THistSums::BuildFor(int Ms)
 {
     TState &s = *s_;
-    if (Ready())
+    if (Checked())
         return TProgress::Ready;
     if (!s.Db.Connected())
         return TProgress::Failed;
     if (!s.Handle)
         s.Hook();
-    // A change the hook did not see since the walk began, or a new schema
-    // (rows may have been renumbered): start again.
-    if (s.Walking && (sqlite3_total_changes64(s.Handle) - s.ChangesAtWalk != s.Hooked ||
-                      s.SchemaVersion() != s.SchemaAtWalk))
-        s.Reset();
+    if (s.Walking) {
+        // A change the hook did not see since the walk began: start again.
+        // A new schema (rows may have been renumbered): walk again, keeping
+        // a cache taken back until its check ends.
+        if (!s.AllSeen(s.ChangesAtWalk, s.Hooked))
+            s.Reset();
+        else if (s.SchemaVersion() != s.SchemaAtWalk)
+            s.Walking = false;
+    }
     if (!s.Walking) {
-        if (!s.FindColumns())
+        if (!s.FindColumns()) {
+            s.Reset();
             return TProgress::Failed;
+        }
         s.BeginWalk();
         if (s.SchemaAtWalk < 0) {
             s.Reset();
@@ -546,7 +675,7 @@ THistSums::TProgress THistSums::BuildFor(int Ms)
         s.Reset();
         return TProgress::Failed;
     }
-    return s.Walking || !Ready() ? TProgress::Going : TProgress::Ready;
+    return s.Walking || !Checked() ? TProgress::Going : TProgress::Ready;
 }
 
 bool THistSums::Building() const
@@ -564,15 +693,20 @@ int THistSums::Drops() const
     return s_->Drops;
 }
 
+int THistSums::Corrections() const
+{
+    return s_->Corrections;
+}
+
 bool THistSums::Sums(int Account, TSumClass Class, TDateTime D1, TDateTime D2, int64_t &Income, int64_t &Expense)
 {
-    if (!Ready() || s_->GlobalUnsafe != 0)
+    if (!Ready() || s_->Cache.GlobalUnsafe != 0)
         return false;
     if (!(std::fabs(D1) < WholeLimit && std::fabs(D2) < WholeLimit) || D1 != std::trunc(D1) || D2 != std::trunc(D2))
         return false;
     Income = Expense = 0;
-    const auto it = s_->Accounts.find(Account);
-    if (it == s_->Accounts.end() || D1 > D2)
+    const auto it = s_->Cache.Accounts.find(Account);
+    if (it == s_->Cache.Accounts.end() || D1 > D2)
         return true; // no rows: the sums are null, which the totals take as 0
     if (it->second.Unsafe != 0)
         return false;
@@ -586,10 +720,10 @@ bool THistSums::Sums(int Account, TSumClass Class, TDateTime D1, TDateTime D2, i
 
 std::optional<int64_t> THistSums::Rows(int Account, bool Whole, TDateTime D1, TDateTime D2)
 {
-    if (!Ready() || s_->GlobalUnsafe != 0)
+    if (!Ready() || s_->Cache.GlobalUnsafe != 0)
         return std::nullopt;
-    const auto it = s_->Accounts.find(Account);
-    if (it == s_->Accounts.end())
+    const auto it = s_->Cache.Accounts.find(Account);
+    if (it == s_->Cache.Accounts.end())
         return 0;
     const TAccount &a = it->second;
     if (Whole)
@@ -605,12 +739,12 @@ std::optional<int64_t> THistSums::Rows(int Account, bool Whole, TDateTime D1, TD
 
 std::optional<int64_t> THistSums::RealisedRows(int Account, TDateTime D1, TDateTime D2)
 {
-    if (!Ready() || s_->GlobalUnsafe != 0)
+    if (!Ready() || s_->Cache.GlobalUnsafe != 0)
         return std::nullopt;
     if (!(std::fabs(D1) < WholeLimit && std::fabs(D2) < WholeLimit) || D1 != std::trunc(D1) || D2 != std::trunc(D2))
         return std::nullopt;
-    const auto it = s_->Accounts.find(Account);
-    if (it == s_->Accounts.end() || D1 > D2)
+    const auto it = s_->Cache.Accounts.find(Account);
+    if (it == s_->Cache.Accounts.end() || D1 > D2)
         return 0;
     if (it->second.Unsafe != 0)
         return std::nullopt; // a row of kind '1' may be among those not summed
@@ -712,22 +846,49 @@ void THistSums::NameContents(const TContentKey &Key)
     if (!s.Handle)
         s.Hook();
     s.Named = Key;
+    s.NamedWritten = false;
     s.NamedChanges = sqlite3_total_changes64(s.Handle);
     s.NamedSchema = s.SchemaVersion();
     s.NamedData = s.ReadNumber("PRAGMA main.data_version");
-    if (s.NamedSchema < 0 || s.NamedData < 0)
+    s.NamedHooked = 0;
+    // From here on the hook tells whether the rows still count as these
+    // contents' in every cell; it reads them by the columns' positions.
+    s.NamedSums = s.FindColumns();
+    if (s.NamedSchema < 0 || s.NamedData < 0) {
         s.Named = {};
+        s.NamedSums = false;
+    }
 }
 
 TContentKey THistSums::Contents()
 {
     TState &s = *s_;
-    if (!s.Named.Valid())
+    if (!s.Named.Valid() || s.NamedWritten)
         return {};
     if (!s.Db.Connected() || s.Db.Db().Handle() != s.Handle || sqlite3_total_changes64(s.Handle) != s.NamedChanges ||
-        s.SchemaVersion() != s.NamedSchema || s.ReadNumber("PRAGMA main.data_version") != s.NamedData)
-        s.Named = {}; // changed since: other contents, for good
+        s.SchemaVersion() != s.NamedSchema || s.ReadNumber("PRAGMA main.data_version") != s.NamedData) {
+        s.NamedWritten = true; // changed since: other contents, for good
+        return {};
+    }
     return s.Named;
+}
+
+TContentKey THistSums::SumsFor()
+{
+    TState &s = *s_;
+    if (!s.Named.Valid() || !s.NamedSums)
+        return {};
+    if (!s.Db.Connected() || s.Db.Db().Handle() != s.Handle || !s.AllSeen(s.NamedChanges, s.NamedHooked) ||
+        s.ReadNumber("PRAGMA main.data_version") != s.NamedData) {
+        s.NamedSums = false; // a change the hook missed, or another connection's: for good
+        return {};
+    }
+    return s.Named;
+}
+
+TContentKey THistSums::AdoptedFor() const
+{
+    return s_->Adopted;
 }
 
 QByteArray THistSums::Image()
@@ -735,10 +896,13 @@ QByteArray THistSums::Image()
     TState &s = *s_;
     if (!Ready())
         return {};
-    int64_t rows = s.GlobalUnsafe;
-    for (const auto &[id, a] : s.Accounts)
+    int64_t rows = s.Cache.GlobalUnsafe;
+    for (const auto &[id, a] : s.Cache.Accounts)
         rows += a.Rows;
-    const int64_t schema = s.SchemaVersion();
+    // Sums of named contents are taken back when those contents are opened
+    // again, before anything writes to them: with their schema version, not
+    // the one a new index gave the table since.
+    const int64_t schema = SumsFor().Valid() ? s.NamedSchema : s.SchemaVersion();
     const int64_t last = rows > 0 ? s.ReadNumber("SELECT max(rowid) FROM \"Tb_Hist\"") : -1;
     if (schema < 0 || (rows > 0 && last == -1))
         return {};
@@ -749,10 +913,10 @@ QByteArray THistSums::Image()
         w.I32(c);
     w.I64(rows);
     w.I64(last);
-    w.I64(s.GlobalUnsafe);
-    w.U32(uint32_t(s.Accounts.size()));
-    for (const int64_t id : SortedKeys(s.Accounts)) {
-        const TAccount &a = s.Accounts.at(id);
+    w.I64(s.Cache.GlobalUnsafe);
+    w.U32(uint32_t(s.Cache.Accounts.size()));
+    for (const int64_t id : SortedKeys(s.Cache.Accounts)) {
+        const TAccount &a = s.Cache.Accounts.at(id);
         w.I64(id);
         w.I64(a.Rows);
         w.I64(a.Odd);
@@ -830,13 +994,15 @@ bool THistSums::Adopt(const QByteArray &Image)
         (rows > 0 ? s.ReadNumber("SELECT max(rowid) FROM \"Tb_Hist\"") : -1) != last)
         return false;
     s.Reset();
-    s.Accounts = std::move(accounts);
-    s.GlobalUnsafe = globalUnsafe;
-    s.AddUpBlocks();
+    s.Cache.Accounts = std::move(accounts);
+    s.Cache.GlobalUnsafe = globalUnsafe;
+    s.Cache.AddUpBlocks();
     s.Hooked = 0;
     s.ChangesAtWalk = sqlite3_total_changes64(s.Handle);
     s.SchemaAtWalk = schema;
     s.Built = true;
+    s.Checked = false; // until the walk over the rows has checked it
+    s.Adopted = s.Named;
     return true;
 }
 

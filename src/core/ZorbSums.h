@@ -54,6 +54,21 @@
 // data versions are those seen when the contents were named) and only when
 // it fits the table (schema version, column positions, row count and largest
 // rowid); the blocks above the days are added up again from the days.
+//
+// An image taken back answers at once, but until it has been checked against
+// the rows it is a claim: the walk then runs over the rows in the same slices
+// as a walk for a cache that was never kept, into cells of its own, and where
+// its days differ from the image's the walked cells replace them (Corrections
+// counts it). Whatever writes or decides (the repair of a stored balance, the
+// bound of a planned balance, the analysis windows) asks for Checked sums, so
+// a damaged or edited image can show a wrong figure for the moment of the
+// check at most and never reaches a stored one.
+//
+// The sums stay those of the named contents (SumsFor) through the writes
+// that leave every row's account, date, kind and amounts as they were: the
+// opening's fill of years and months, the default account's mark, a new
+// index. So contents received from elsewhere, remembered after their whole
+// check, keep their sums although their opening wrote to them.
 #pragma once
 
 #include "core/ZorbKnown.h"
@@ -80,19 +95,25 @@ public:
     THistSums &operator=(const THistSums &) = delete;
 
     // True while the cache holds every row of the connection's Tb_Hist as it
-    // stands now (checks that no change escaped the hook).
+    // stands now (checks that no change escaped the hook), whether walked or
+    // taken back from an image.
     bool Ready();
-    // Fills the cache by one walk of Tb_Hist and starts following its
-    // changes. Nothing happens when it is ready or the database is closed; a
-    // failing walk leaves it not ready.
+    // True while Ready and the cells are known to be those of the rows: they
+    // were walked, or an image taken back has been checked by a walk.
+    bool Checked();
+    // Fills the cache by one walk of Tb_Hist (or checks an image taken back)
+    // and starts following its changes. Nothing happens when it is checked or
+    // the database is closed; a failing walk leaves it not ready.
     void Build();
 
     enum class TProgress { Ready, Going, Failed };
     // Walks on for about Ms milliseconds (at least a few rows), starting a
-    // walk when none is under way: Ready when the cache is complete, Going
-    // when rows are left for the next call, Failed when the table cannot be
-    // walked (closed database, a shape the hook cannot follow, an error).
-    // A rollback or an unseen change during the walk starts it again.
+    // walk when none is under way: Ready when the cache is complete and
+    // checked, Going when rows are left for the next call, Failed when the
+    // table cannot be walked (closed database, a shape the hook cannot
+    // follow, an error). A rollback or an unseen change during the walk
+    // starts it again; a new schema starts a check again (the image it
+    // checks stays).
     TProgress BuildFor(int Ms);
     // True while a walk has started and not finished.
     bool Building() const;
@@ -115,21 +136,37 @@ public:
 
     // How often the cache has been dropped since it was made (for tests).
     int Drops() const;
+    // How often the check of an image found cells that differ from the
+    // rows and replaced them by the walked ones.
+    int Corrections() const;
 
     // Names the contents the connection's database holds at this moment
-    // (the key of the file just unpacked, or just packed from it). Requires:
-    // the database is connected and holds exactly those contents.
+    // (the key of the file just unpacked and checked, or just packed from
+    // it). Requires: the database is connected, holds exactly those contents
+    // and its structure has been checked (Tb_Hist is a table).
     void NameContents(const TContentKey &Key);
     // The contents named last while the database is unchanged since (no row
     // written by the connection, no change of schema, nothing committed by
     // another connection, the same connection); an invalid key otherwise.
     TContentKey Contents();
-    // The complete cache as bytes Adopt takes back; empty when not ready.
+    // The contents named last while the cache's cells are theirs: every
+    // change since was seen by the hook and left every row of Tb_Hist as the
+    // cache reads it (no row added, removed or renumbered, no account, date,
+    // kind or amount changed), nothing was committed by another connection
+    // and the table was neither altered nor replaced; an invalid key
+    // otherwise.
+    TContentKey SumsFor();
+    // The contents whose kept image the cache was last taken from (Adopt
+    // while contents were named); an invalid key when none.
+    TContentKey AdoptedFor() const;
+    // The complete cache as bytes Adopt takes back (for the contents SumsFor
+    // names, when it names any: their schema version); empty when not ready.
     QByteArray Image();
     // Replaces the cache by the one Image made from the same contents as the
-    // database holds now, and follows its changes from here on. False, with
-    // the cache as before, when the bytes are damaged or of another format,
-    // or do not fit the table as it stands.
+    // database holds now, and follows its changes from here on; it answers
+    // at once and is checked by the next walk (Checked is false until then).
+    // False, with the cache as before, when the bytes are damaged or of
+    // another format, or do not fit the table as it stands.
     bool Adopt(const QByteArray &Image);
 
 private:

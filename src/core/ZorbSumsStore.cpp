@@ -95,8 +95,10 @@ bool TSumsStore::Load(THistSums &Sums) const
 
 void TSumsStore::Save(THistSums &Sums) const
 {
-    const TContentKey key = Sums.Contents();
-    if (!key.Valid())
+    // Only sums known to be the rows' are kept: an image taken back is kept
+    // again only once its check has ended.
+    const TContentKey key = Sums.SumsFor();
+    if (!key.Valid() || !Sums.Checked())
         return;
     const QByteArray image = Sums.Image();
     if (image.isEmpty())

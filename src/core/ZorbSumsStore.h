@@ -6,7 +6,8 @@
 //
 // Only contents named by their digest (core/ZorbKnown.h) are kept: those the
 // program packed itself into a data file it saved, and those remembered after
-// their whole check, once the walk over them ended with nothing changed. The
+// their whole check, once the walk over them ended with every row's sums as
+// unpacked (the opening may have filled years or made an index). The
 // files live in the user's own data folder (mode 0700, each file 0600), one
 // per contents, named by the digest and size; never in or beside a data file,
 // so a data file cannot bring sums of its own. At most Capacity are kept,
@@ -17,7 +18,9 @@
 // format, and the contents key it was written for must match, and the sums'
 // image must fit the table as it stands (THistSums::Adopt). Anything else,
 // or a file that cannot be read, is passed over in silence: the window walks
-// the table as it would without it.
+// the table as it would without it. A file taken is still checked against
+// the rows by the window's walk; sums that fail the check are replaced and
+// their file is forgotten.
 //
 // File layout (little-endian):
 //   8 bytes   "ZORBSUMS"
@@ -46,9 +49,9 @@ public:
     // (THistSums::Contents). False when there is none, it does not pass its
     // checks, or it does not fit the database: Sums are left as they were.
     bool Load(THistSums &Sums) const;
-    // Keeps complete Sums for the contents they name while the database is
-    // unchanged since; nothing happens otherwise. Failing to write costs the
-    // next opening only its walk.
+    // Keeps complete and checked Sums for the contents whose sums they are
+    // (THistSums::SumsFor); nothing happens otherwise. Failing to write costs
+    // the next opening only its walk.
     void Save(THistSums &Sums) const;
 
     // Removes the file kept for Key, if any.

@@ -8,6 +8,7 @@
 
 #include "ZorbPostFixture.h"
 #include "ZorbSandbox.h"
+#include "platform/rtl/Money.h"
 #include "platform/sqltable/Database.h"
 #include "platform/system/SysEnv.h"
 #include "platform/system/SysPaths.h"
@@ -18,6 +19,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <cstring>
 #include <functional>
 #include <optional>
 #include <random>
@@ -123,6 +125,64 @@ protected:
         ASSERT_FALSE(dm.HistSums.Ready());
     }
 
+    // A cell of an image (THistSums::Image): where it lies, whose it is
+    // (and where its account begins), its series (0 realised, 1 planned, 2
+    // row counts) and its day.
+    struct TCellAt {
+        qsizetype At = 0;
+        int64_t Account = 0;
+        qsizetype AccountAt = 0;
+        int Series = 0;
+        int64_t Day = 0;
+    };
+    static int64_t I64(const QByteArray &b, qsizetype at)
+    {
+        int64_t v = 0;
+        std::memcpy(&v, b.constData() + at, 8);
+        return v;
+    }
+    static std::vector<TCellAt> ImageCells(const QByteArray &image)
+    {
+        const auto u32 = [&](qsizetype at) {
+            uint32_t v = 0;
+            std::memcpy(&v, image.constData() + at, 4);
+            return v;
+        };
+        std::vector<TCellAt> cells;
+        qsizetype at = 4 + 8 + 20 + 24;
+        const uint32_t accountCount = u32(at);
+        at += 4;
+        for (uint32_t a = 0; a < accountCount; ++a) {
+            const qsizetype accountAt = at;
+            const int64_t id = I64(image, at);
+            at += 32;
+            for (int series = 0; series < 3; ++series) {
+                const uint32_t days = u32(at);
+                at += 4;
+                for (uint32_t d = 0; d < days; ++d, at += 40)
+                    cells.push_back({at, id, accountAt, series, I64(image, at)});
+            }
+        }
+        EXPECT_EQ(at, image.size());
+        return cells;
+    }
+    static TCellAt Cell(const std::vector<TCellAt> &cells, int64_t account, int series, size_t nth)
+    {
+        size_t seen = 0;
+        for (const TCellAt &c : cells)
+            if (c.Account == account && c.Series == series && seen++ == nth)
+                return c;
+        ADD_FAILURE() << "no cell " << nth << " of account " << account << " series " << series;
+        return TCellAt{};
+    }
+    // Adds units to the low half of a 128-bit total in an image (the
+    // totals stay far below 2^63: nothing carries into the high half).
+    static void AddUnits(QByteArray &b, qsizetype where, int64_t units)
+    {
+        const int64_t v = I64(b, where) + units;
+        std::memcpy(b.data() + where, &v, 8);
+    }
+
     // How many answers are given at all (not refused for the queries).
     static int Given(const std::vector<std::string> &answers)
     {
@@ -220,6 +280,114 @@ TEST_F(SumsImageTest, AnImageThatIsDamagedOrDoesNotFitTheTableIsRefused)
     Sql(QStringLiteral("alter table tb_hist add column spare integer"));
     EXPECT_FALSE(dm.HistSums.Adopt(same)) << "a new schema";
     EXPECT_FALSE(dm.HistSums.Ready());
+}
+
+// An image that fits the table but whose cells are not the rows' (damaged
+// by a fault of the program's own, or edited and sealed again) answers until
+// the walk has checked it, and then never again: the walked cells replace it,
+// writes made while the walk checks are followed by both, and a sound image
+// passes its check unchanged.
+TEST_F(SumsImageTest, AnImageTakenBackIsCheckedAgainstTheRows)
+{
+    Fill();
+    dm.HistSums.Build();
+    const QByteArray image = dm.HistSums.Image();
+    // Each case starts from the rows the image was made of.
+    const QString file = dm.Db.FileName(), kept = file + ".kept";
+    dm.Db.Close();
+    ASSERT_TRUE(QFile::copy(file, kept));
+
+    const std::vector<TCellAt> cells = ImageCells(image);
+    std::vector<std::pair<qsizetype, int64_t>> accounts; // where each account's row count lies
+    for (const TCellAt &c : cells)
+        if (accounts.empty() || accounts.back().second != c.Account)
+            accounts.emplace_back(c.AccountAt + 8, c.Account);
+    const auto cell = [&](int64_t account, int series, size_t nth) { return Cell(cells, account, series, nth); };
+    const auto add = AddUnits;
+
+    struct TCase {
+        const char *What;
+        std::function<void(QByteArray &)> Tamper;
+    };
+    const TCase cases[] = {
+        {"sound", [](QByteArray &) {}},
+        {"one unit more on a day", [&](QByteArray &b) { add(b, cell(1, 0, 3).At + 8, 1); }},
+        {"an expense moved to another day, the account's total kept",
+         [&](QByteArray &b) {
+             add(b, cell(2, 0, 5).At + 24, 70000);
+             add(b, cell(2, 0, 40).At + 24, -70000);
+         }},
+        {"a planned day changed", [&](QByteArray &b) { add(b, cell(1, 1, 0).At + 24, 123456789); }},
+        {"a row counted in another account",
+         [&](QByteArray &b) {
+             add(b, accounts[0].first, -1);
+             add(b, accounts[1].first, 1);
+         }},
+        {"a day's sums moved to the day before",
+         [&](QByteArray &b) {
+             for (size_t k = 1;; ++k) {
+                 const TCellAt c = cell(3, 0, k), before = cell(3, 0, k - 1);
+                 if (c.Day - before.Day > 1) {
+                     add(b, c.At, -1);
+                     return;
+                 }
+             }
+         }},
+    };
+    int visible = 0; // tampered images whose answers differ from the rows'
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.What);
+        QByteArray bytes = image;
+        c.Tamper(bytes);
+        const bool sound = bytes == image;
+        dm.Db.Close();
+        ASSERT_TRUE(QFile::remove(file) && QFile::copy(kept, file));
+        Reopen();
+        const std::vector<std::string> rows = WalkedAnswers();
+        dm.HistSums.Drop();
+        ASSERT_TRUE(dm.HistSums.Adopt(bytes));
+        ASSERT_TRUE(dm.HistSums.Ready());
+        EXPECT_FALSE(dm.HistSums.Checked());
+        EXPECT_EQ(dm.HistSums.Image() == image, sound);
+        const bool shown = Answers() != rows;
+        EXPECT_FALSE(sound && shown);
+        visible += shown ? 1 : 0;
+        // The check walks in slices, and the rows change between them: below
+        // its position, beyond it, a row added and one taken away.
+        const int corrections = dm.HistSums.Corrections();
+        ASSERT_EQ(dm.HistSums.BuildFor(0), THistSums::TProgress::Going);
+        ASSERT_TRUE(dm.HistSums.Building());
+        EXPECT_FALSE(dm.HistSums.Checked());
+        Sql(QStringLiteral("update tb_hist set ct=coalesce(ct,0)+2.5, date_real=date_real+1 where rowid in (3,590)"));
+        Sql(QStringLiteral("insert into tb_hist(id_account,date_real,date_create,kind,dt) values(2,%1,43000,'1',9.99)")
+                .arg(qint64(Date()) - 3));
+        Sql(QStringLiteral("delete from tb_hist where rowid in (7,480)"));
+        for (int slice = 0; dm.HistSums.BuildFor(0) == THistSums::TProgress::Going; ++slice)
+            ASSERT_LT(slice, 100);
+        ASSERT_TRUE(dm.HistSums.Checked());
+        EXPECT_EQ(dm.HistSums.Corrections(), corrections + (sound ? 0 : 1));
+        const std::vector<std::string> checked = Answers();
+        EXPECT_EQ(checked, WalkedAnswers());
+    }
+    EXPECT_GE(visible, 4);
+}
+
+// Until the walk has checked it, an image taken back decides no write: the
+// bound of an account's balance with its planned rows reads the rows, so an
+// image that claims planned expenses past the bound refuses nothing.
+TEST_F(SumsImageTest, AnUncheckedImageDecidesNoBound)
+{
+    Fill();
+    dm.HistSums.Build();
+    QByteArray image = dm.HistSums.Image();
+    AddUnits(image, Cell(ImageCells(image), 1, 1, 0).At + 24, int64_t(BalanceLimit) * 20000);
+    Reopen();
+    ASSERT_TRUE(dm.HistSums.Adopt(image));
+    ASSERT_FALSE(dm.HistSums.Checked());
+    GoAccount(1);
+    const int planned = Count(QStringLiteral("kind='2' and id_account=1"));
+    EXPECT_NO_THROW(Add(TCardMode::Expense, Bread(), 5, Date() + 30));
+    EXPECT_EQ(Count(QStringLiteral("kind='2' and id_account=1")), planned + 1);
 }
 
 class SumsStoreTest : public SumsImageTest {
@@ -436,6 +604,11 @@ TEST_F(SumsStoreTest, TheNewestCapacityFilesAreKept)
     dm.HistSums.NameContents(Key("0", 100));
     ASSERT_TRUE(store.Load(dm.HistSums));
     dm.HistSums.NameContents(Key("new", 100));
+    // Sums taken back are kept again only once the walk has checked them.
+    store.Save(dm.HistSums);
+    EXPECT_FALSE(QFileInfo::exists(store.FileFor(Key("new", 100))));
+    dm.HistSums.Build();
+    ASSERT_TRUE(dm.HistSums.Checked());
     store.Save(dm.HistSums);
     EXPECT_EQ(QDir(Folder()).entryList({"*.sums"}, QDir::Files).size(), TSumsStore::Capacity);
     EXPECT_TRUE(QFileInfo::exists(store.FileFor(Key("0", 100))));
