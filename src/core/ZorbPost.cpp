@@ -24,6 +24,17 @@ void SetUnits(TField *f, int64_t units)
 
 const QString KeyFields = QStringLiteral("Id_Account;Date_Create;Kind");
 
+// Yr and Mn := the year and month of Day on the row being written: the
+// limits, the year-by-category and the month figures select operations by
+// them, so every row, both legs of a transfer too, must count in its month.
+void SetYearMonth(TDataSet &hist, TDateTime Day)
+{
+    int y = 0, m = 0, d = 0;
+    DecodeDate(Day, y, m, d);
+    hist.FieldByName(QStringLiteral("Yr"))->SetAsInteger(y);
+    hist.FieldByName(QStringLiteral("Mn"))->SetAsInteger(m);
+}
+
 // Goes to the realised row of Account written at Created: the other leg of a
 // transfer. Its day is looked up beside the cursor first, so the table then
 // holds only that account's rows of that day and the write that follows
@@ -332,10 +343,7 @@ void TPosting::PostOperation(bool isNew, const TCardResult &card)
             if (RealiseFlag)
                 H("Kind")->SetAsString(U("1"));
         }
-        int y = 0, m = 0, d = 0;
-        DecodeDate(H("Date_Real")->AsDateTime(), y, m, d);
-        H("Yr")->SetAsInteger(y);
-        H("Mn")->SetAsInteger(m);
+        SetYearMonth(h, H("Date_Real")->AsDateTime());
         if (H("Comment")->AsString().isEmpty())
             H("Comment")->Clear();
         h.Post();
@@ -406,6 +414,7 @@ void TPosting::WriteTransferPair(bool isNew, const TCardResult &card)
     try {
         H("Date_Create")->SetAsVariant(created);
         H("Date_Real")->SetAsVariant(real);
+        SetYearMonth(h, real.AsDate());
         H("ID_Firm")->SetAsVariant(firm);
         H("ID_Person")->SetAsVariant(person);
         H("Comment")->SetAsVariant(comment);
@@ -497,10 +506,7 @@ int TPosting::CopyToFuture(const std::vector<int> &days)
         try {
             h.Insert();
             H("Date_Real")->SetAsDateTime(day);
-            int y = 0, m = 0, d = 0;
-            DecodeDate(day, y, m, d);
-            H("Yr")->SetAsInteger(y);
-            H("Mn")->SetAsInteger(m);
+            SetYearMonth(h, day);
             for (size_t i = 0; i < std::size(kept); ++i)
                 H(kept[i])->SetAsVariant(values[i]);
             H("Kind")->SetAsString(U("2"));

@@ -13,6 +13,8 @@
 //     Ref_Account the target) and the receiving leg in the target account
 //     (Level1 -1, amount in Dt, Ref_Account the sender, the same Date_Create,
 //     Kind '1'); a planned transfer has no receiving leg;
+//   - every row it writes, both legs of a transfer included, carries the
+//     year and month of its Date_Real in Yr and Mn, also after its date moved;
 //   - every change that writes more than one row runs in one transaction:
 //     after a failure part-way, every row and every balance is as before.
 //

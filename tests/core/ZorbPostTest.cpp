@@ -5,6 +5,7 @@
 #include "core/ZorbPost.h"
 
 #include "ZorbPostFixture.h"
+#include "platform/rtl/Format.h"
 #include "platform/rtl/Money.h"
 #include "support/FaultEnv.h"
 
@@ -207,6 +208,35 @@ TEST_F(PostTest, RealisingAPlannedTransferWritesTheReceivingLeg)
     EXPECT_DOUBLE_EQ(Rest(1), 700);
     EXPECT_DOUBLE_EQ(Rest(2), 5300);
     EXPECT_EQ(Count(U("id_account=2 and dt=300 and kind='1'")), 1);
+}
+
+// Both legs of a transfer count in the month of their date, whichever way
+// the transfer was written: new, realised, its date moved by the card's
+// "Дата" to another month or year, in one currency or across currencies.
+TEST_F(PostTest, BothLegsOfATransferCountInTheMonthOfTheirDate)
+{
+    struct TCase {
+        int Target;
+        double Received, CrossRate;
+        TDateTime Written, MovedTo;
+        bool Planned;
+    };
+    const TCase cases[] = {
+        {2, 0, 0, EncodeDate(2026, 11, 30), EncodeDate(2026, 12, 1), false},
+        {2, 0, 0, EncodeDate(2025, 12, 31), EncodeDate(2026, 1, 1), false},
+        {3, 10, 90, EncodeDate(2026, 3, 15), EncodeDate(2025, 7, 4), false},
+        {2, 0, 0, Date() + 40, EncodeDate(2024, 2, 29), true},
+    };
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(FormatDateTime(QStringLiteral("dd.mm.yyyy"), c.Written).toStdString());
+        GoAccount(1);
+        Add(TCardMode::Transfer, Transfer(), 900, c.Written, c.Target, c.Received, c.CrossRate);
+        const Variant stamp = LastStamp();
+        EXPECT_EQ(RowsOutOfTheirMonth(), 0);
+        Edit(stamp, 900, c.Planned, c.Received, c.MovedTo);
+        EXPECT_EQ(Count(QStringLiteral("level1=-1 and date_real=%1").arg(int(c.MovedTo))), 2);
+        EXPECT_EQ(RowsOutOfTheirMonth(), 0);
+    }
 }
 
 TEST_F(PostTest, DeletingTheSendingLegDeletesBothAndRestoresBothBalances)
