@@ -246,6 +246,9 @@ TEST_F(PacketData, FailingBalanceUndoesTheWholePacket)
     EXPECT_EQ(Sqlite("select count(*) from tb_hist not indexed"), count);
     EXPECT_DOUBLE_EQ(RestNow(), before);
     EXPECT_DOUBLE_EQ(dm.Tb_Account.FieldByName("Rest")->AsFloat(), before);
+    // The ledger shows what is stored: none of the rolled-back rows.
+    EXPECT_EQ(QString::number(dm.Tb_Hist.RecordCount()), Sqlite("select count(*) from tb_hist not indexed where id_account=1"));
+    EXPECT_FALSE(dm.Tb_Hist.Locate("Date_Real", Variant::FromDate(D(2024, 3, 5)), {}));
 }
 
 TEST_F(PacketData, EmptyPacketWritesNothing)
