@@ -172,12 +172,13 @@ public:
 
     // Folds (true) the realised operations before EntryDate into every
     // account's Beg, or sets (false) every Rest to Beg plus all realised
-    // operations. True when every account row was posted.
-    bool PurgeHistory(bool beforeEntryDate);
+    // operations. True when every account row was posted; otherwise Failure,
+    // when given, gets the reason of the first row refused.
+    bool PurgeHistory(bool beforeEntryDate, QString *Failure = nullptr);
 
     // The whole purge as one step: fold, delete the operations before
-    // EntryDate, recompute every Rest. False, with nothing changed, when a
-    // step failed.
+    // EntryDate, recompute every Rest. False, with nothing changed and the
+    // person told why, when a step failed.
     bool Purge();
 
 private:
@@ -185,7 +186,9 @@ private:
     // Positions Tb_Account on the account and runs f there, then goes back.
     void AtAccount(int account, const std::function<void()> &f);
     void RememberInCategory();
-    void UpdateCurrencyRate();
+    // Gives every account of the current account's currency the posted
+    // row's rate; the notice to give when it could not (empty when done).
+    QString UpdateCurrencyRate();
 
     TDm &dm_;
     TPostHost &host_;
