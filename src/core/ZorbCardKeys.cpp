@@ -78,6 +78,12 @@ void TFormCard::DBESumKeyPress(TObject *Sender, QChar &Key)
     if (Sender == DBETrans_Ref)
         target = DBETrans_Ref;
     const auto value = [&] {
+        // A field whose text still shows its value steps from the value as
+        // stored: the shown text is rounded to the ledger's format (a rate of
+        // 0,0125 shows as 0,01).
+        const TField *f = target->Field();
+        if (f && !f->IsNull() && !target->DataLink().IsModified())
+            return f->AsFloat();
         QString text = target->Text();
         text.remove(FormatSettings().ThousandSeparator);
         double v = 0;
