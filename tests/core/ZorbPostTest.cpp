@@ -119,6 +119,23 @@ TEST_F(PostTest, NewOperationTakesTheCategorysMemoryAndTheDaysRate)
     EXPECT_DOUBLE_EQ(Number(U("select rate from tb_account where id_account=1")), 1);
     EXPECT_DOUBLE_EQ(post.DayRate(3, Date()), 92.5);
     EXPECT_DOUBLE_EQ(post.DayRate(3, Date() - 1), 0);
+    // When the currency's rate cannot be written the operation stands and
+    // the person is told the rate did not change.
+    EXPECT_TRUE(host.notices.isEmpty());
+    dm.QRate.SQL() = QStringList{QStringLiteral("update tb_account set NoSuchColumn=:Rate where Currency=:Currency")};
+    h.Insert();
+    TPosting::SetOperationCategory(h, Bread());
+    post.PrepareNew();
+    h.FieldByName(QStringLiteral("Ct"))->SetAsFloat(10);
+    h.FieldByName(QStringLiteral("Rate"))->SetAsFloat(93);
+    card.BalanceDelta = CardDeltaOnOk(0, false, h);
+    post.PostOperation(true, card);
+    EXPECT_EQ(Count(U("id_account=3 and ct=10 and rate=93")), 1);
+    EXPECT_DOUBLE_EQ(Rest(3), 280);
+    EXPECT_DOUBLE_EQ(Number(U("select rate from tb_account where id_account=4")), 92.5);
+    ASSERT_EQ(host.notices.size(), 1);
+    EXPECT_TRUE(host.notices[0].startsWith(U("Операция записана, но курс валюты «$» не изменён: ")))
+        << host.notices[0].toStdString();
 }
 
 TEST_F(PostTest, RateTypedOnATransferBecomesTheCurrencysRate)
@@ -500,31 +517,6 @@ TEST_F(PostTest, FailedPurgeChangesNothingAndSaysWhy)
         EXPECT_EQ(host.notices[0], U("История не очищена, ничего не удалено: ") + c.Reason);
         dm.Tb_Account.BeforePost = accountCheck;
     }
-}
-
-// The currency's rate follows an operation's rate; when it cannot be
-// written the operation stands and the person is told the rate did not change.
-TEST_F(PostTest, ARateThatCannotBeWrittenIsReported)
-{
-    GoAccount(3);
-    dm.QRate.SQL() = QStringList{QStringLiteral("update tb_account set NoSuchColumn=:Rate where Currency=:Currency")};
-    post.CardMode = TCardMode::Expense;
-    TTable &h = dm.Tb_Hist;
-    h.Insert();
-    TPosting::SetOperationCategory(h, Bread());
-    post.PrepareNew();
-    h.FieldByName(QStringLiteral("Ct"))->SetAsFloat(10);
-    h.FieldByName(QStringLiteral("Rate"))->SetAsFloat(92.5);
-    TCardResult card;
-    card.BalanceDelta = CardDeltaOnOk(0, false, h);
-    post.PostOperation(true, card);
-    post.CardMode = TCardMode::Idle;
-    EXPECT_EQ(Count(U("id_account=3 and ct=10 and rate=92.5")), 1);
-    EXPECT_DOUBLE_EQ(Rest(3), 290);
-    EXPECT_DOUBLE_EQ(Number(U("select rate from tb_account where id_account=3")), 90);
-    ASSERT_EQ(host.notices.size(), 1);
-    EXPECT_TRUE(host.notices[0].startsWith(U("Операция записана, но курс валюты «$» не изменён: ")))
-        << host.notices[0].toStdString();
 }
 
 // ---- the random walk --------------------------------------------------------------
