@@ -135,7 +135,9 @@ TPacketResult WritePacketLines(TDm &dm, int Digit, TDateTime EntryDate, TDateTim
 
     int64_t total = 0;
     // On a failure the scope rolls back first and then refreshes the ledger
-    // and the account, so they show what is stored, none of the rows undone.
+    // and the account, so they show what is stored, none of the rows undone;
+    // the ledger goes back to the row the person stood on.
+    const TBookmark stoodOn = hist.IsEmpty() ? TBookmark() : hist.GetBookmark();
     TTransactionScope transaction(dm.Db, {&hist, &acc});
     hist.DisableControls();
     try {
@@ -191,6 +193,13 @@ TPacketResult WritePacketLines(TDm &dm, int Digit, TDateTime EntryDate, TDateTim
         transaction.Commit();
     } catch (...) {
         transaction.Rollback();
+        if (!stoodOn.isEmpty() && hist.BookmarkValid(stoodOn)) {
+            try {
+                hist.GotoBookmark(stoodOn);
+            } catch (const Exception &) {
+                // The ledger stays where the refresh left it.
+            }
+        }
         hist.EnableControls();
         throw;
     }
