@@ -225,35 +225,47 @@ TDiffOutcome ComputeYearItemTotals(TDatabase &Db, const TDiffOptions &Options, T
     TField *rs[12];
     for (int i = 0; i < 12; ++i)
         rs[i] = TbY.FieldByName(QStringLiteral("Rs%1").arg(i + 1));
-    TbY.DisableControls();
-    for (const auto &[name, months] : rows) {
-        TbY.Append();
-        itm->SetAsString(name);
-        int64_t rowSum = 0;
-        for (int i = 0; i < 12; ++i) {
-            rowSum += months[size_t(i)];
-            monthTotals[size_t(i)] += months[size_t(i)];
-            if (months[size_t(i)] != 0)
-                rs[i]->SetAsFloat(UnitsToMoney(months[size_t(i)]));
+    // TbY has no unique key and no required field, takes any float, and each
+    // name is cut to its 90 characters: no figure of the year makes a post
+    // fail. Should one fail all the same, the row is cancelled and the
+    // failure goes on to the window's notice rather than the row being left
+    // out in silence: the count and the grand total already hold it, and a
+    // year shown without one of its categories is a wrong figure. The table
+    // is left browsing with its controls on, so the next computation starts
+    // clean instead of posting the half-written row.
+    TControlsOff off(TbY);
+    try {
+        for (const auto &[name, months] : rows) {
+            TbY.Append();
+            itm->SetAsString(name);
+            int64_t rowSum = 0;
+            for (int i = 0; i < 12; ++i) {
+                rowSum += months[size_t(i)];
+                monthTotals[size_t(i)] += months[size_t(i)];
+                if (months[size_t(i)] != 0)
+                    rs[i]->SetAsFloat(UnitsToMoney(months[size_t(i)]));
+            }
+            if (rowSum != 0) {
+                outcome.GrandTotal += rowSum;
+                smRs->SetAsFloat(UnitsToMoney(rowSum));
+            }
+            TbY.Post();
+            ++outcome.Count;
         }
-        if (rowSum != 0) {
-            outcome.GrandTotal += rowSum;
-            smRs->SetAsFloat(UnitsToMoney(rowSum));
+        TbY.Sort();
+        if (Options.Totals && outcome.Count > 0) {
+            TbY.Append();
+            itm->SetAsString(QStringLiteral(" "));
+            for (int i = 0; i < 12; ++i)
+                if (monthTotals[size_t(i)] != 0)
+                    rs[i]->SetAsFloat(UnitsToMoney(monthTotals[size_t(i)]));
+            smRs->SetAsFloat(UnitsToMoney(outcome.GrandTotal));
+            TbY.Post();
         }
-        TbY.Post();
-        ++outcome.Count;
+    } catch (...) {
+        TbY.Cancel();
+        throw;
     }
-    TbY.Sort();
-    if (Options.Totals && outcome.Count > 0) {
-        TbY.Append();
-        itm->SetAsString(QStringLiteral(" "));
-        for (int i = 0; i < 12; ++i)
-            if (monthTotals[size_t(i)] != 0)
-                rs[i]->SetAsFloat(UnitsToMoney(monthTotals[size_t(i)]));
-        smRs->SetAsFloat(UnitsToMoney(outcome.GrandTotal));
-        TbY.Post();
-    }
-    TbY.EnableControls();
     TbY.First();
     return outcome;
 }

@@ -269,29 +269,41 @@ void ComputeLimitTurnovers(TDatabase &Db, const TLimOptions &Options, TVemtMemTa
         }
     }
 
-    TabLim.DisableControls();
+    // TabLim has no unique key and no required field, takes any float, each
+    // name is cut to its 90 characters and the ids are the small integers
+    // the opening checked: no row of the month makes a post fail. Should one
+    // fail all the same, the row is cancelled and the failure goes on to the
+    // window's notice rather than the category being left out in silence
+    // (its turnover would be missing from the totals strip summed from these
+    // rows). The table is left browsing with its controls on, so the next
+    // rebuild starts clean instead of posting the half-written row.
+    TControlsOff off(TabLim);
     auto field = [&TabLim](const char *name) { return TabLim.FieldByName(QString::fromLatin1(name)); };
-    for (const TLimRow &row : rows) {
-        TabLim.Append();
-        field("itm")->SetAsString(PathName(items, *row.Item).left(90));
-        field("id_itm")->SetAsInteger(row.Id);
-        field("lev")->SetAsInteger(row.Item->Lev);
-        if (row.Item->IdRef)
-            field("Id_Ref")->SetAsInteger(*row.Item->IdRef);
-        field("C")->SetAsString(row.Item->C);
-        const std::pair<const char *, const Opt *> values[] = {
-            {"Lim", &row.Lim},   {"Ct", &row.Ct},     {"CtP", &row.CtP},   {"Dt", &row.Dt},     {"DtP", &row.DtP},
-            {"Bal", &row.Bal},   {"Rb", &row.Rb},     {"QLim", &row.QLim}, {"Qdt", &row.Qdt},   {"QdtP", &row.QdtP},
-            {"Qct", &row.Qct},   {"QctP", &row.QctP}, {"QBal", &row.QBal}, {"QRb", &row.QRb}};
-        for (const auto &[name, value] : values)
-            Put(field(name), *value);
-        if (row.RbX)
-            field("RbX")->SetAsInteger(*row.RbX);
-        if (row.QRbX)
-            field("QRbX")->SetAsInteger(*row.QRbX);
-        TabLim.Post();
+    try {
+        for (const TLimRow &row : rows) {
+            TabLim.Append();
+            field("itm")->SetAsString(PathName(items, *row.Item).left(90));
+            field("id_itm")->SetAsInteger(row.Id);
+            field("lev")->SetAsInteger(row.Item->Lev);
+            if (row.Item->IdRef)
+                field("Id_Ref")->SetAsInteger(*row.Item->IdRef);
+            field("C")->SetAsString(row.Item->C);
+            const std::pair<const char *, const Opt *> values[] = {
+                {"Lim", &row.Lim},   {"Ct", &row.Ct},     {"CtP", &row.CtP},   {"Dt", &row.Dt},     {"DtP", &row.DtP},
+                {"Bal", &row.Bal},   {"Rb", &row.Rb},     {"QLim", &row.QLim}, {"Qdt", &row.Qdt},   {"QdtP", &row.QdtP},
+                {"Qct", &row.Qct},   {"QctP", &row.QctP}, {"QBal", &row.QBal}, {"QRb", &row.QRb}};
+            for (const auto &[name, value] : values)
+                Put(field(name), *value);
+            if (row.RbX)
+                field("RbX")->SetAsInteger(*row.RbX);
+            if (row.QRbX)
+                field("QRbX")->SetAsInteger(*row.QRbX);
+            TabLim.Post();
+        }
+    } catch (...) {
+        TabLim.Cancel();
+        throw;
     }
-    TabLim.EnableControls();
     TabLim.First();
 }
 
@@ -333,38 +345,47 @@ void ComputeLimitTotals(TVemtMemTable &TabLim, TVemtMemTable &TabSum)
                 ->SetAsInteger(LimitPercent(UnitsToMoney(value), UnitsToMoney(limit)));
     };
 
-    TabSum.Append();
-    TabSum.FieldByName(QStringLiteral("itm"))->SetAsString(QStringLiteral("Деньги"));
-    put("SumLimDt", lPlus, lPlus != 0);
-    put("SumResDt", dt - lPlus, lPlus != 0);
-    put("SumLimCt", lMinus, lMinus != 0);
-    put("SumResCt", lMinus - ct, lMinus != 0);
-    put("SumDt", dt);
-    put("SumCt", ct);
-    put("SumBal", dt + ct);
-    put("SumPlan", dtP + ctP);
-    put("SumDtPlan", dt + dtP, dt + dtP != 0);
-    put("SumCtPlan", ct + ctP, ct + ctP != 0);
-    put("SumBalPlan", dt + ct + dtP + ctP);
-    put("SumLimPlanDt", lPlus - dtP, lPlus - dtP != 0);
-    put("SumLimPlanCt", lMinus - ctP, lMinus - ctP != 0);
-    percent("SumPercDt", dt, lPlus);
-    percent("SumPercCt", ct, lMinus);
-    TabSum.Post();
+    // As for the rows above: nothing here is refused by TabSum (any float,
+    // percentages kept to the integer range), and should a post fail all the
+    // same, the failure is reported and the table left browsing, not a totals
+    // row dropped in silence.
+    try {
+        TabSum.Append();
+        TabSum.FieldByName(QStringLiteral("itm"))->SetAsString(QStringLiteral("Деньги"));
+        put("SumLimDt", lPlus, lPlus != 0);
+        put("SumResDt", dt - lPlus, lPlus != 0);
+        put("SumLimCt", lMinus, lMinus != 0);
+        put("SumResCt", lMinus - ct, lMinus != 0);
+        put("SumDt", dt);
+        put("SumCt", ct);
+        put("SumBal", dt + ct);
+        put("SumPlan", dtP + ctP);
+        put("SumDtPlan", dt + dtP, dt + dtP != 0);
+        put("SumCtPlan", ct + ctP, ct + ctP != 0);
+        put("SumBalPlan", dt + ct + dtP + ctP);
+        put("SumLimPlanDt", lPlus - dtP, lPlus - dtP != 0);
+        put("SumLimPlanCt", lMinus - ctP, lMinus - ctP != 0);
+        percent("SumPercDt", dt, lPlus);
+        percent("SumPercCt", ct, lMinus);
+        TabSum.Post();
 
-    TabSum.Append();
-    TabSum.FieldByName(QStringLiteral("itm"))->SetAsString(QStringLiteral("Кол-во"));
-    const std::pair<const char *, int64_t> quantities[] = {
-        {"SumLimDt", qPlus},          {"SumLimCt", qMinus},         {"SumDt", qdt},
-        {"SumCt", qct},               {"SumBal", qdt + qct},        {"SumPlan", qdtP + qctP},
-        {"SumDtPlan", qdt + qdtP},    {"SumCtPlan", qct + qctP},    {"SumBalPlan", qdt + qct + qdtP + qctP},
-        {"SumResDt", qPlus - qdt},    {"SumResCt", qMinus - qct},   {"SumLimPlanDt", qPlus - qdtP},
-        {"SumLimPlanCt", qMinus - qctP}};
-    for (const auto &[name, value] : quantities)
-        put(name, value, value != 0);
-    percent("SumPercDt", qdt, qPlus);
-    percent("SumPercCt", qct, qMinus);
-    TabSum.Post();
+        TabSum.Append();
+        TabSum.FieldByName(QStringLiteral("itm"))->SetAsString(QStringLiteral("Кол-во"));
+        const std::pair<const char *, int64_t> quantities[] = {
+            {"SumLimDt", qPlus},          {"SumLimCt", qMinus},         {"SumDt", qdt},
+            {"SumCt", qct},               {"SumBal", qdt + qct},        {"SumPlan", qdtP + qctP},
+            {"SumDtPlan", qdt + qdtP},    {"SumCtPlan", qct + qctP},    {"SumBalPlan", qdt + qct + qdtP + qctP},
+            {"SumResDt", qPlus - qdt},    {"SumResCt", qMinus - qct},   {"SumLimPlanDt", qPlus - qdtP},
+            {"SumLimPlanCt", qMinus - qctP}};
+        for (const auto &[name, value] : quantities)
+            put(name, value, value != 0);
+        percent("SumPercDt", qdt, qPlus);
+        percent("SumPercCt", qct, qMinus);
+        TabSum.Post();
+    } catch (...) {
+        TabSum.Cancel();
+        throw;
+    }
     TabSum.First();
 }
 

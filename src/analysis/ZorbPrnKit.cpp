@@ -62,6 +62,7 @@ void SetupPrintoutLayout(TBandReport &report, bool landscape)
     report.Frame.Color = clBlack;
     report.Frame.DrawTop = report.Frame.DrawBottom = report.Frame.DrawLeft = report.Frame.DrawRight = true;
     report.PreviewInitialState = 2; // maximised
+    report.PreviewWidth = report.PreviewHeight = 800; // its size once restored
     report.PrevInitialZoom = TRepZoomState::qrZoomToWidth;
     report.PrevShowThumbs = false;
     report.PrevShowSearch = false;

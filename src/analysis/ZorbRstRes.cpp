@@ -615,7 +615,11 @@ TRstOpening TFormRst::ComputeOpeningBalances()
     TQuery &q = main_.Dm->Qtemp;
     // The accounts the conditions select: the one account or the group when
     // the box is ticked and included, the others when it excludes, all of
-    // them when it is not ticked.
+    // them when it is not ticked. These are the accounts whose movements
+    // before the period QBegSum adds: taking the current account's opening
+    // amount whatever the box says would start "Начало" and the rest in the
+    // summary from one account while the movements are those of all of
+    // them, or of the others.
     const bool ticked = ChAcc->Checked();
     const bool exclude = Excluded(ChAcc);
     QString where;

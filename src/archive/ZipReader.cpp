@@ -339,6 +339,10 @@ bool TZipReader::ScanLocalHeaders()
     ecrec_.TotalEntries = uint16_t(files_->Count());
     ecrec_.EntriesThisDisk = ecrec_.TotalEntries;
     volumes_ = 1;
+    // Found only when a header was read: bytes that hold the signature but
+    // no readable header are reported as no zip file ("Not a valid zip
+    // file!"), not listed as an empty archive, which a caller listing,
+    // extracting or adding to it would take for a file with nothing in it.
     return files_->Count() > 0;
 }
 

@@ -201,6 +201,9 @@ void TFormCur::ButSelClick(TObject *)
         if (changed > 0)
             dm_.SetModified(true);
     }
+    // A file that could not be read, or is no table of dates and rates, is
+    // named in an error instead of the count: "0 days" would tell the user
+    // the file was read and held no day of these accounts.
     if (!error.isEmpty()) {
         ShowNotice(error, false);
         return;

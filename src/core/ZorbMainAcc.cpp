@@ -47,7 +47,13 @@ void TFormMain::ButAccClick(TObject *)
             } catch (const Exception &) {
                 // A failed search counts as a deleted account: the ledger then shows the current account with its own figures.
             }
-            if (!found) // the account was deleted: the ledger shows the account now current
+            // The account was deleted: the ledger's range and its opening
+            // balance still name it, so they are taken again for the account
+            // now current. Comparing the new account's opening amount with
+            // the deleted one's would leave an empty grid under another
+            // account's figures, or under the deleted account's own figures
+            // when the two amounts happen to match.
+            if (!found)
                 ApplyLedgerPeriod();
             else if (MoneyToUnits(acc.FieldByName(QStringLiteral("Beg"))->AsFloat()) != beg)
                 UpdateBalances(true, 0);

@@ -207,6 +207,11 @@ int ImportRatesDbf(TDm &dm, const std::vector<int> &Ids, const QString &FileName
             continue;
         const Variant date = table.Value(i, 0);
         const Variant rate = table.Value(i, int(fields.size()) - 1);
+        // A record without a date names no day (read as day 0 it would reach
+        // operations dated 30.12.1899), and a blank rate or one not above 0
+        // would make every у.е. figure of its day infinite or of the wrong
+        // sign: such a record is skipped, as the same rate typed by hand or
+        // read from a text file is refused.
         if (date.IsNull() || rate.IsNull() || !(date.AsDate() > 0) || !(rate.AsDouble() > 0))
             continue;
         days.push_back({std::trunc(date.AsDate()), rate.AsDouble()});

@@ -77,6 +77,10 @@ QByteArray RtfText(const QString &text)
 
 std::vector<TRtfFont> RtfFontList()
 {
+    // Sorted, case aside, before duplicates are dropped, so each family is
+    // listed once wherever the system happens to name it twice: a text's
+    // \f number is found by name (FontIndexOf, a binary search), and with a
+    // family listed twice the font table would carry entries no text uses.
     QStringList names = QFontDatabase::families();
     std::sort(names.begin(), names.end(),
               [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; });

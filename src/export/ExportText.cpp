@@ -223,6 +223,9 @@ void TRepCommaSeparatedFilter::WritePage()
         QString row;
         for (int column = 1; column <= ColumnTotal; ++column) {
             QString cell = GetCell(line, column);
+            // A quote inside a cell is doubled: written as it stands it would
+            // end the cell, and a spreadsheet or any CSV reader would split a
+            // name such as ООО "Ромашка" and shift every later cell of the row.
             cell.replace(quote, QStringLiteral("\"\""));
             row += quote + cell + quote;
             if (column < ColumnTotal)

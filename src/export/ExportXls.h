@@ -22,7 +22,11 @@
 //              a length byte and the text
 //   EOF        0x000A  (no data)
 // The cells are kept in memory until the document ends, so that DIMENSIONS
-// can hold the range really used and a failure leaves no file behind.
+// can hold the range really used and a failure leaves no file behind. The
+// range is the one the cells occupy, not 0 rows and 0 columns: readers
+// size the sheet from the record, and a file whose record says the sheet is
+// empty while cells follow is one they must repair (Python's xlrd reads it
+// with a note that DIMENSIONS is wrong) or may take for an empty sheet.
 #pragma once
 
 #include "export/ExportText.h"

@@ -34,7 +34,11 @@
 // with a null side is false, "and"/"or" with a null operand take the known
 // side's result ("or" with one null side gives the other side's result, "and"
 // gives false when one side is false, else null), and a null result hides the
-// record without raising.
+// record without raising. The program's own filters ("y > 2005", amounts
+// compared and joined by "and") meet no null operand, since a comparison is
+// never null; for any other text the rule keeps a record that passes one
+// side of an "or", which taking a null side as false for the whole "or"
+// would hide.
 #pragma once
 
 #include "memtable/VemtCommon.h"

@@ -450,6 +450,8 @@ Variant TVemtCustomMemTable::EvaluateNode(const TExprNode *node)
             }
         }
         case coAND: case coOR: {
+            // Three-valued, as VemtMemTable.h says why: a record that passes
+            // one side of an "or" stays shown when the other side is null.
             const bool andOp = node->Operator == coAND;
             if (Clear(a) && Clear(b))
                 return Variant::Null();

@@ -365,7 +365,7 @@ void TRepCustomBand::Paint(TCanvas &canvas)
     const QRect r(QPoint(0, 0), Bounds().size());
     canvas.Brush = {Enabled ? Color : clSilver, TBrushStyle::bsSolid};
     canvas.FillRect(r);
-    if (Report && Report->Page.Ruler)
+    if (Report && Report->Page.Ruler())
         DrawRuler(canvas, r.size(), Report->Units(), Zoom, Round(std::abs(Report->Font.pointSizeF())));
     canvas.Pen = colours.BandOutline;
     DrawOutline(canvas, r);
@@ -437,7 +437,7 @@ void TCustomBandReport::Paint(TCanvas &canvas)
     canvas.FillRect(QRect(QPoint(0, 0), size));
     if (!FirstPagePicture.Empty() && canvas.Painter())
         PlayMetafile(*canvas.Painter(), FirstPagePicture.Data(), QRectF(QPointF(0, 0), QSizeF(size)));
-    if (Page.Ruler)
+    if (Page.Ruler())
         DrawRuler(canvas, size, Units(), Zoom, Round(std::abs(Font.pointSizeF())));
     PaintMargins(canvas);
     PaintFrame(canvas);

@@ -117,6 +117,17 @@ void TRepPage::Rearrange() const
     Report->Repaint();
 }
 
+void TRepPage::SetRuler(bool on)
+{
+    if (on == ruler_)
+        return;
+    ruler_ = on;
+    if (!Report)
+        return;
+    Report->Repaint();
+    Report->SetUnits(Report->Units());
+}
+
 void TRepPage::SetOrientation(TPrinterOrientation o)
 {
     orientation_ = o;

@@ -79,7 +79,10 @@ public:
     void SetOrientation(TPrinterOrientation o);
     TRepPaperSize PaperSize() const { return paperSize_; }
     void SetPaperSize(TRepPaperSize p);
-    bool Ruler = true;
+    // The design grid; a change repaints the report and writes its unit
+    // again, so every measure shows in the unit the grid is drawn in.
+    bool Ruler() const { return ruler_; }
+    void SetRuler(bool on);
 
 private:
     // A report on the design surface follows a change of the page.
@@ -87,6 +90,7 @@ private:
     int columns_ = 1;
     TPrinterOrientation orientation_ = poPortrait;
     TRepPaperSize paperSize_ = rpA4;
+    bool ruler_ = true;
 };
 
 class TRepPrintableSize : public TRepUnitBase {

@@ -139,12 +139,16 @@ public:
     // design surface the designer is told SCircularLinking.
     bool SetLinkBand(TRepCustomBand *band);
 
-    // Takes ownership; the printable lies on this band.
+    // Takes ownership; the printable lies on this band and its measures read
+    // and write in the band's unit. Its values in 0.1 mm are kept as they
+    // are: the layouts give them exactly, and taking them back from the
+    // control's pixel bounds would round the printed positions to pixels.
     template <class T> T &Add(std::unique_ptr<T> printable)
     {
         T &p = *printable;
         p.Band = this;
         p.Report = Report;
+        p.Size.SetUnits(Size.GetUnits());
         printables_.push_back(std::move(printable));
         return p;
     }
@@ -385,10 +389,13 @@ public:
         bands_.push_back(std::move(band));
         return b;
     }
+    // Takes ownership; the printable lies on the report itself, its measures
+    // in the report's unit (its values in 0.1 mm kept, as for a band's).
     template <class T> T &AddPrintable(std::unique_ptr<T> printable)
     {
         T &p = *printable;
         p.Report = this;
+        p.Size.SetUnits(Units());
         printables_.push_back(std::move(printable));
         return p;
     }

@@ -448,6 +448,10 @@ void TRepPageList::ReadHeader()
         store_->ReadBuffer(signature, 4);
         old = std::memcmp(signature, "EMF\0", 4) == 0;
     }
+    // The file's own flag decides how its pages are decoded, whatever the
+    // setting of the report on screen: a report saved with compressed pages
+    // opens in any preview, where decoding by the current setting would fail
+    // on the user's own saved files.
     int32_t count;
     if (old) {
         // The older header: count at 8, time at 12, flag at 21.

@@ -2,10 +2,12 @@
 // account scope of a random ledger checked against sums over its operations,
 // the totals strip against sums over the rows, and the cases worked by hand.
 #include "AnalysisLedger.h"
+#include "analysis/ZorbDiffCalc.h"
 #include "analysis/ZorbLimCalc.h"
 #include "platform/rtl/Money.h"
 
 #include <cmath>
+#include <functional>
 #include <map>
 
 namespace zorbel {
@@ -275,6 +277,63 @@ TEST_F(LimCalcTest, LimitsWorkedByHand)
     EXPECT_TRUE(Run(2007, 3, 1, acc1, TLimContents::AllTurnovers).empty());
     ComputeLimitTotals(Lim, Sum);
     EXPECT_TRUE(Sum.IsEmpty());
+}
+
+// Every row the table holds, field by field, in table order.
+QStringList TableText(TVemtMemTable &t)
+{
+    QStringList rows;
+    for (t.First(); !t.Eof(); t.Next()) {
+        QStringList cells;
+        for (int i = 0; i < t.FieldCount(); ++i)
+            cells << t.Fields()[i]->AsString();
+        rows << cells.join(u'|');
+    }
+    return rows;
+}
+
+// A post the memory table refuses, at any row of the year, the month or the
+// totals strip, stops the computation with that failure (no row dropped in
+// silence) and leaves the table browsing with its controls on, so the next
+// computation gives exactly the rows of an undisturbed one.
+TEST_F(LimCalcTest, ARefusedPostIsReportedAndTheNextRunStartsClean)
+{
+    const TAccountScope acc1{1, QStringLiteral("$"), false, false};
+    L.Add({1, EncodeDate(2005, 1, 3), '1', {}, 300.0, {}, {}, L.Auto, {}, {}});
+    L.Add({1, EncodeDate(2005, 1, 4), '1', 400.0, {}, {}, {}, 1, L.Salary, {}});
+    L.Add({1, EncodeDate(2005, 3, 7), '1', {}, 9.0, {}, {}, 0, L.Food, {}});
+    TVemtMemTable year;
+    OpenDiffTable(year);
+    const struct {
+        const char *Name;
+        TVemtMemTable &Table;
+        std::function<void()> Run;
+    } cases[] = {
+        {"year", year, [&] { ComputeYearItemTotals(L.Ds.Dm.Db, {2005, 2, acc1, true}, year); }},
+        {"month", Lim,
+         [&] { ComputeLimitTurnovers(L.Ds.Dm.Db, {2005, 1, 2, acc1, TLimContents::TurnoversAndLimits}, Lim); }},
+        {"totals", Sum, [&] { ComputeLimitTotals(Lim, Sum); }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Name);
+        c.Run();
+        const QStringList undisturbed = TableText(c.Table);
+        ASSERT_GE(undisturbed.size(), 2);
+        for (int refused = 1; refused <= undisturbed.size(); ++refused) {
+            SCOPED_TRACE(refused);
+            int posts = 0;
+            c.Table.BeforePost = [&](TDataSet *) {
+                if (++posts == refused)
+                    DatabaseError(QStringLiteral("refused"));
+            };
+            EXPECT_THROW(c.Run(), EDatabaseError);
+            c.Table.BeforePost = nullptr;
+            EXPECT_EQ(c.Table.State(), dsBrowse);
+            EXPECT_FALSE(c.Table.ControlsDisabled());
+            c.Run();
+            EXPECT_EQ(TableText(c.Table), undisturbed);
+        }
+    }
 }
 
 TEST(LimitPercent, HalvesGoToEven)

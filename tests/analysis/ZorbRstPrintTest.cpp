@@ -135,6 +135,8 @@ TEST(RstPrintTotals, EachUnitPrintsItsColumnsSumsAndBalances)
         EXPECT_TRUE(q.contains(QString::fromUtf8(t))) << t;
     // Page decorations shared by the three layouts.
     EXPECT_EQ(r->PreviewInitialState, 2);
+    EXPECT_EQ(r->PreviewWidth, 800);
+    EXPECT_EQ(r->PreviewHeight, 800);
     EXPECT_EQ(r->PrevInitialZoom, TRepZoomState::qrZoomToWidth);
     EXPECT_TRUE(r->Frame.DrawTop && r->Frame.DrawBottom && r->Frame.DrawLeft && r->Frame.DrawRight);
     EXPECT_TRUE(r->RepBand3->Frame.DrawBottom);

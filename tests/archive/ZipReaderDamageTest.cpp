@@ -169,7 +169,7 @@ TEST_F(ZipDamageTest, CentralDirectoryOutsideTheFileIsListedFromLocalHeaders)
     ExpectOnlyGoodFiles(o);
 }
 
-TEST_F(ZipDamageTest, EndRecordOnly)
+TEST_F(ZipDamageTest, AnEndRecordOnlyOrACutLocalHeaderIsNoZip)
 {
     QByteArray end;
     Add32(end, 0x06054B50);
@@ -181,6 +181,11 @@ TEST_F(ZipDamageTest, EndRecordOnly)
     Add32(end, 0);
     Add16(end, 0);
     EXPECT_EQ(Attempt(end).error, "EBadZipFile");
+    // No end record, and a local signature with no whole header behind it:
+    // not an empty archive.
+    QByteArray cut("PK\x03\x04", 4);
+    cut += QByteArray(10, '\x11');
+    EXPECT_EQ(Attempt(cut, TIncompleteZipMode::izAssumeBad).error, "EBadZipFile");
 }
 
 TEST_F(ZipDamageTest, CentralDirectoryEndingEarlyIsRefused)

@@ -256,6 +256,18 @@ TEST(ExportXls, NumbersAreNumbersAndTextsReadBackInXlrdAndLibreOffice)
     const QJsonArray rows = book.value("rows").toArray();
     EXPECT_EQ(book.value("nrows").toInt(), rows.size());
     EXPECT_EQ(book.value("ncols").toInt(), 3);
+    // DIMENSIONS names the rows and columns the cells occupy.
+    int dimensions = 0;
+    const auto u16 = [&bytes](qsizetype i) { return int(uchar(bytes[i])) | int(uchar(bytes[i + 1])) << 8; };
+    for (qsizetype at = 0; at + 4 <= bytes.size(); at += 4 + u16(at + 2))
+        if (u16(at) == 0x0200 && at + 14 <= bytes.size()) {
+            ++dimensions;
+            EXPECT_EQ(u16(at + 4), 0);
+            EXPECT_EQ(u16(at + 6), rows.size());
+            EXPECT_EQ(u16(at + 8), 0);
+            EXPECT_EQ(u16(at + 10), 3);
+        }
+    EXPECT_EQ(dimensions, 1);
     int details = 0;
     for (const QJsonValue &row : rows) {
         const QJsonArray cells = row.toArray();

@@ -23,7 +23,7 @@ struct TSurface {
     {
         for (int i : {TRepPage::iTopMargin, TRepPage::iBottomMargin, TRepPage::iLeftMargin, TRepPage::iRightMargin})
             Report.Page.Values[i] = 0;
-        Report.Page.Ruler = false;
+        Report.Page.SetRuler(false);
         auto band = std::make_unique<TRepBand>(rbDetail);
         band->Size.Width = Tenths(400);
         band->Size.Length = Tenths(200);

@@ -489,6 +489,27 @@ TEST(RepLayout, MeasuresConvertAndThePageFollowsItsPaper)
     EXPECT_EQ(a.LinkBand(), nullptr);
 }
 
+// A printable put on a band reads and writes its measures in the band's
+// unit, one put on the report in the report's; its place in 0.1 mm is kept.
+TEST(RepLayout, APrintableMeasuresInTheUnitOfWhatItLiesOn)
+{
+    for (TRepUnit unit : {TRepUnit::MM, TRepUnit::Inches, TRepUnit::Pixels, TRepUnit::Native}) {
+        SCOPED_TRACE(int(unit));
+        TBandReport report;
+        TRepBand &band = report.AddBand(Band(rbDetail, 100));
+        report.SetUnits(unit);
+        TTestText &onBand = band.Add(Text(QString(), 254, 127));
+        TTestText &onReport = report.AddPrintable(Text(QString(), 254, 127));
+        for (TTestText *t : {&onBand, &onReport}) {
+            EXPECT_EQ(t->Size.GetUnits(), unit);
+            EXPECT_DOUBLE_EQ(t->Size.Values[TRepPrintableSize::iLeft], 254);
+            EXPECT_DOUBLE_EQ(t->Size.Left(), report.Page.FromNative(unit, true, 254));
+            t->Size.SetMeasure(TRepPrintableSize::iTop, report.Page.FromNative(unit, false, 508));
+            EXPECT_NEAR(t->Size.Values[TRepPrintableSize::iTop], 508, 1e-9);
+        }
+    }
+}
+
 TEST(RepLayout, ANewReportSnapsToTheGridInArialAndMeasuresOnePixelMore)
 {
     TBandReport report;

@@ -186,6 +186,12 @@ TEST(RepDesignSurface, PageChangesRearrangeTheBands)
     l.Report.Page.SetColumns(2);
     l.Report.Page.SetColumns(0);
     EXPECT_EQ(repaints, 2) << "only a real change of columns";
+    // Switching the grid repaints and gives every measure the report's unit again.
+    l.Box->Size.SetUnits(TRepUnit::Native);
+    l.Report.Page.SetRuler(false);
+    l.Report.Page.SetRuler(false);
+    EXPECT_EQ(repaints, 3) << "only a real change of the grid";
+    EXPECT_EQ(l.Box->Size.GetUnits(), TRepUnit::MM);
     l.Report.Page.SetOrientation(poLandscape);
     EXPECT_EQ(l.Report.PixelSize(), QSize(1123, 794));
 
