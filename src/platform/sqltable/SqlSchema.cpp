@@ -158,6 +158,13 @@ Variant StoredValue(const TColumnDef &column, const Variant &value)
     return value;
 }
 
+Variant SearchValue(const TColumnDef &column, const Variant &value)
+{
+    if (column.Kind == TColumnKind::Timestamp && !VarIsClear(value))
+        return Variant::FromDate(value.AsDate());
+    return StoredValue(column, value);
+}
+
 void BindVariant(TSqliteStatement &st, int index, const Variant &value)
 {
     switch (value.VarType()) {
