@@ -6,6 +6,7 @@
 
 #include "ZorbPostFixture.h"
 #include "platform/rtl/Money.h"
+#include "platform/sqltable/Sqlite.h"
 #include "support/FaultEnv.h"
 
 #include <gtest/gtest.h>
@@ -252,21 +253,32 @@ TEST_F(PostTest, EditedReceivingLegNotFoundIsReported)
 }
 
 // The other leg is found by its account and stamp whatever day it bears (a
-// file written elsewhere may date it apart), and among other rows of that
-// account and day.
+// file written elsewhere may date it apart, and give both legs a stamp that
+// is no whole millisecond), and among other rows of that account and day.
 TEST_F(PostTest, ReceivingLegDatedApartIsStillEditedAndDeletedWithItsSendingLeg)
 {
     GoAccount(2);
     Add(TCardMode::Expense, Bread(), 10, Date() - 3);
     GoAccount(1);
     Add(TCardMode::Transfer, Transfer(), 200, Date(), 2);
-    const Variant stamp = LastStamp();
     Scalar(U("select 1")); // keep Qtemp usable
     dm.Db.Db().Exec(QStringLiteral("update tb_hist set date_real=date_real-3 where id_account=2 and level1=-1"));
+    dm.Db.Db().Exec(QStringLiteral("update tb_hist set date_create=date_create+0.37/86400000.0 where level1=-1"));
+    const auto legStamps = [&] {
+        QStringList out;
+        TSqliteStatement st(dm.Db.Db(), QStringLiteral("select date_create from tb_hist where level1=-1"));
+        while (st.Step())
+            out << QString::number(st.ColumnDouble(0), 'g', 17);
+        return out;
+    };
+    ASSERT_EQ(legStamps().size(), 2);
+    const Variant stamp = Variant::FromDate(legStamps()[0].toDouble());
+    ASSERT_NE(stamp.AsDate() * 86400000.0, std::round(stamp.AsDate() * 86400000.0));
     dm.Tb_Hist.Refresh();
     ASSERT_EQ(Count(U("id_account=2 and level1=-1 and dt=200")), 1);
     Edit(stamp, 150);
     EXPECT_TRUE(host.notices.isEmpty()) << host.notices.join(u'|').toStdString();
+    EXPECT_EQ(legStamps(), QStringList(2, QString::number(stamp.AsDate(), 'g', 17)));
     EXPECT_EQ(Count(U("id_account=2 and level1=-1 and dt=150")), 1);
     EXPECT_EQ(Count(U("id_account=2")), 2); // the expense of that day is untouched
     EXPECT_DOUBLE_EQ(Rest(1), 850);

@@ -711,6 +711,15 @@ void TDateTimeField::SetAsDateTimeImpl(double value)
     case ftTime: WriteAs<int32_t>(b, stamp.Time); break;
     default: WriteAs<double>(b, double(stamp.Date) * MSecsPerDay + stamp.Time); break;
     }
+    // A date-time is kept as given where the dataset keeps values (a
+    // table's or a query's row), not at its whole millisecond: a stamp read
+    // from a file written elsewhere is none, and a row given it (the
+    // receiving leg of a transfer takes its sending leg's) must hold it to
+    // the bit, or the two no longer find each other.
+    if (DataType() == ftDateTime && FieldKind() == fkData && DataSet()) {
+        DataSet()->SetFieldDataExact(this, b.data(), Variant::FromDate(value + 0.0));
+        return;
+    }
     SetData(b.data());
 }
 

@@ -197,12 +197,11 @@ void TQuery::BindParams(TSqliteStatement &st, const QStringList &names)
         const TParam *p = params_.FindParam(names[i]);
         const Variant value = ParamValue(names[i]);
         TColumnKind kind = p ? KindOfFieldType(p->DataType()) : TColumnKind::Unknown;
-        // An untyped date-time (a field's value, a master field) is a stamp:
-        // bound as the field reads it, exactly as stored, so that a row whose
-        // stamp is no whole millisecond is found by it (SearchValue).
+        // An untyped date-time (a field's value, a master field) is bound as
+        // a stamp: as the field reads it, exactly as stored.
         if (kind == TColumnKind::Unknown && value.VarType() == varDate)
             kind = TColumnKind::Timestamp;
-        BindVariant(st, int(i) + 1, kind == TColumnKind::Unknown ? value : SearchValue({names[i], kind, 0, false}, value));
+        BindVariant(st, int(i) + 1, kind == TColumnKind::Unknown ? value : StoredValue({names[i], kind, 0, false}, value));
     }
 }
 

@@ -485,8 +485,8 @@ bool TTableCursor::FindKey(const TRowValues &key)
     std::vector<Variant> binds, wholeMs;
     for (size_t i = 0; i < key.size() && i < orderColumns_.size(); ++i) {
         const TColumnDef &c = def_.Columns[orderColumns_[i]];
-        binds.push_back(SearchValue(c, key[i]));
-        wholeMs.push_back(StoredValue(c, key[i]));
+        binds.push_back(StoredValue(c, key[i]));
+        wholeMs.push_back(WholeMsValue(c, key[i]));
         conditions << QuoteName(c.Name) + QStringLiteral(" IS ?p") + QString::number(binds.size());
     }
     return SeekExactThenWholeMs(conditions.join(QStringLiteral(" AND ")), binds, wholeMs);
@@ -520,7 +520,7 @@ QString TTableCursor::MatchConditions(const QStringList &fields, std::span<const
         const TColumnDef &c = def_.Columns[col];
         QString name = QuoteName(c.Name);
         Variant v = c.Kind == TColumnKind::Alpha && !VarIsClear(values[i]) ? Variant(values[i].AsString())
-                                                                          : SearchValue(c, values[i]);
+                                                                          : StoredValue(c, values[i]);
         if (c.Kind == TColumnKind::Alpha && !v.IsNull() && v.AsString().isEmpty())
             v = Variant::Null(); // an empty text is a null, as stored
         if (v.IsNull()) {
@@ -530,7 +530,7 @@ QString TTableCursor::MatchConditions(const QStringList &fields, std::span<const
         if (c.Kind == TColumnKind::Alpha && partialKey)
             name = QStringLiteral("substr(%1,1,%2)").arg(name).arg(v.AsString().size());
         if (wholeMs)
-            wholeMs->push_back(c.Kind == TColumnKind::Timestamp ? StoredValue(c, v) : v);
+            wholeMs->push_back(c.Kind == TColumnKind::Timestamp ? WholeMsValue(c, v) : v);
         binds.push_back(v);
         const QString param = QStringLiteral("?p") + QString::number(binds.size());
         if (c.Kind == TColumnKind::Alpha && caseInsensitive)

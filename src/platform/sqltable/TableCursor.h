@@ -143,7 +143,7 @@ private:
     bool SeekFirst(const QString &conditions, const std::vector<Variant> &binds);
     // SeekFirst by binds, which hold stamps as given; when no row matches,
     // once more by wholeMs (the same values, stamps at their whole
-    // millisecond) if any stamp differs there (SearchValue).
+    // millisecond: WholeMsValue) if any stamp differs there.
     bool SeekExactThenWholeMs(const QString &conditions, const std::vector<Variant> &binds,
                               const std::vector<Variant> &wholeMs);
     // Conditions "field = ?pN" (or IS NULL) for Locate and LookupRow, with
