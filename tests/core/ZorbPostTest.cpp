@@ -174,6 +174,21 @@ TEST_F(PostTest, TransferInOneCurrencyCreditsTheSentSum)
     EXPECT_DOUBLE_EQ(Rest(1), 850);
     EXPECT_DOUBLE_EQ(Rest(2), 5150);
     EXPECT_EQ(Count(U("id_account=2 and dt=150")), 1);
+    // Every id is an account, a negative one (files written elsewhere hold
+    // them) as well: a transfer to it writes its leg and its balance.
+    for (const char *sql : {"update tb_account set id_account=-1 where id_account=2",
+                            "update tb_hist set id_account=-1 where id_account=2",
+                            "update tb_hist set ref_account=-1 where ref_account=2"}) {
+        dm.Qtemp.Close();
+        dm.Qtemp.SQL() = QStringList{QString::fromLatin1(sql)};
+        dm.Qtemp.ExecSQL();
+    }
+    dm.Tb_Account.Refresh();
+    GoAccount(1);
+    Add(TCardMode::Transfer, Transfer(), 40, Date(), -1);
+    EXPECT_DOUBLE_EQ(Rest(1), 810);
+    EXPECT_DOUBLE_EQ(Rest(-1), 5190);
+    EXPECT_EQ(Count(U("id_account=-1 and level1=-1 and dt=40 and ref_account=1 and kind='1'")), 1);
 }
 
 // With no rate of its own that day, the receiving leg takes the target
