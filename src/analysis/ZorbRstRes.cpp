@@ -11,7 +11,6 @@
 #include "core/ZorbMain.h"
 #include "core/ZorbMarks.h"
 #include "core/ZorbText.h"
-#include "platform/canvas/Printers.h"
 #include "platform/dataset/Fields.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Money.h"
@@ -597,14 +596,7 @@ void TFormRst::ButPrnPieClick(TObject *Sender)
     auto *b = dynamic_cast<TControl *>(Sender);
     if (!b || !PrinterSetup || !PrinterSetup())
         return;
-    try {
-        TPrinter &p = Printer();
-        const bool landscape = p.Device().pageLayout().orientation() == QPageLayout::Landscape;
-        if (!(b->Tag() == 2 ? DBChBar : DBChPie)->Print(p, landscape))
-            ShowNotice(ChartPrintFailedText + ChartNotPrintedReason, false);
-    } catch (const Exception &e) {
-        ShowNotice(ChartPrintFailedText + e.Message(), false);
-    }
+    PrintChartOnPrinter(*(b->Tag() == 2 ? DBChBar : DBChPie));
 }
 
 // ---- opening balances and the summary ----------------------------------------------

@@ -386,11 +386,8 @@ TEST_F(RepPreviewFormTest, PrintRunsAgainOnThePrinterAndSetupCanBeCancelled)
 {
     QTemporaryDir dir;
     const QString pdf = dir.filePath(QStringLiteral("printed.pdf"));
-    Printer().SetOutputFile(pdf);
-    struct Back {
-        ~Back() { Printer().SetOutputFile(QString()); }
-    } back;
     PreviewReport r(3);
+    r.report.PrinterSettings.OutputFile = pdf; // as its set-up names it
     int printed = 0;
     r.report.AfterPrint = [&](TCustomBandReport &) { ++printed; };
     TRepStandardPreview &p = r.Preview();

@@ -26,10 +26,14 @@ struct RecordingTarget : TRepMessageTarget {
     void SendMessage(unsigned msg, intptr_t w, intptr_t l) override { Posts.push_back({msg, w, l, true}); }
 };
 
-// Prints into a PDF file for the scope of a test, then back to no device.
-struct PdfPrinter {
-    explicit PdfPrinter(const QString &file) { Printer().SetOutputFile(file); }
-    ~PdfPrinter() { Printer().SetOutputFile(QString()); }
+// A report printer that prints into a PDF file, as a set-up naming it makes it.
+struct PdfPrinter : TRepPrinter {
+    explicit PdfPrinter(const QString &file)
+    {
+        TRepPrinterSettings s;
+        s.OutputFile = file;
+        TakeSettings(s);
+    }
 };
 
 QString PdfText(const QString &pdf)
@@ -80,8 +84,7 @@ QStringList PageTexts(TRepPrinter &printer, int n)
 TEST(RepPrinter, ConvertsTenthsOfAMillimetreToDevicePixels)
 {
     QTemporaryDir dir;
-    PdfPrinter pdf(dir.filePath("out.pdf"));
-    TRepPrinter printer;
+    PdfPrinter printer(dir.filePath("out.pdf"));
     printer.Device().Device().setResolution(600);
     printer.SetDestination(TRepDestination::Printer);
     printer.BeginDoc();
@@ -165,8 +168,7 @@ TEST(RepPrinter, PrintsOnlyThePageRangeDirectly)
 {
     QTemporaryDir dir;
     const QString out = dir.filePath("range.pdf");
-    PdfPrinter pdf(out);
-    TRepPrinter printer;
+    PdfPrinter printer(out);
     ASSERT_TRUE(printer.PrintersAvailable());
     printer.SetDestination(TRepDestination::Printer);
     printer.FirstPage = 2;
@@ -187,8 +189,7 @@ TEST(RepPrinter, PrintsStoredPagesThroughThePdfDevice)
 {
     QTemporaryDir dir;
     const QString out = dir.filePath("stored.pdf");
-    PdfPrinter pdf(out);
-    TRepPrinter printer;
+    PdfPrinter printer(out);
     RecordPages(printer, 3);
     RecordingTarget status;
     printer.StatusWindow = &status;
