@@ -131,6 +131,12 @@ TFormAcc::TFormAcc(TFormMain &Main) : main_(Main), dm_(*Main.Dm)
         QFont title = Main.TitleFont;
         title.setBold(true);
         g->SetTitleFont(title);
+        // Titles whole at any font, and the window as wide as the columns.
+        g->SetTitlesWhole(true);
+        g->OnColumnWidths = [this, g](TObject *) {
+            if (g->Visible())
+                WidenFormToGrid(*this, *g);
+        };
     }
 
     PmAcc = new TPopupMenu(this, QStringLiteral("PmAcc"));
@@ -282,6 +288,7 @@ void TFormAcc::ButSumClick(TObject *)
     DBGAc->SetVisible(!sums);
     PanRb->SetVisible(sums);
     ButOk->SetVisible(!sums);
+    WidenFormToGrid(*this, sums ? *DBGRate : *DBGAc);
     if (sums) {
         ShowCurrencySums();
         DBGRate->SetFocus();

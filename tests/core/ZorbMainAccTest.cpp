@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QHeaderView>
 #include <gtest/gtest.h>
 
 namespace zorbel {
@@ -155,6 +156,37 @@ TEST_F(MainAcc, BookOffersItsCommandsByWhereItWasOpened)
     });
     SetFormRst(nullptr);
     EXPECT_EQ(FormRst(), nullptr);
+}
+
+// The book's titles are whole at any font ("Наименовани", "Валк" and "У..."
+// were cut at 16 pt), and the window is as wide as its columns: the
+// accounts' and, after Σ, the currencies' grid.
+TEST_F(MainAcc, BookShowsItsTitlesAndColumnsWholeAtLargeFonts)
+{
+    for (int points : {8, 16}) {
+        f->GridFont.setPointSize(points);
+        f->TitleFont.setPointSize(points);
+        f->ApplyGridFonts();
+        OpenBook([&](TFormAcc &b) {
+            const auto whole = [&](TDBGrid *g, const char *what) {
+                for (int i = 0; i < 3; ++i)
+                    QApplication::processEvents();
+                const QHeaderView *h = g->View()->horizontalHeader();
+                ASSERT_GT(h->count(), 0);
+                for (int i = 0; i < h->count(); ++i)
+                    EXPECT_GE(h->sectionSize(i), h->sectionSizeHint(i))
+                        << what << " at " << points << " pt: title " << i << " cut";
+                const int last = h->count() - 1;
+                EXPECT_EQ(h->offset(), 0) << what << " at " << points;
+                EXPECT_LE(h->sectionViewportPosition(last) + h->sectionSize(last), g->View()->viewport()->width())
+                    << what << " at " << points << " pt: the last column runs out of the window";
+            };
+            whole(b.DBGAc, "accounts");
+            b.ButSum->Click();
+            whole(b.DBGRate, "currencies");
+            b.ButCancel->Click();
+        });
+    }
 }
 
 TEST_F(MainAcc, ChoosingAnAccountMovesTheLedgerCancellingReturns)
