@@ -261,6 +261,38 @@ TEST_F(MainRef, InsAndCtrlDelAddAndDeleteAsTheirMenuItemsDo)
     dm->Tb_Log.Cancel();
 }
 
+// Deleting an entry that is still referred to shows the data module's
+// reason and nothing more (a firm's second box said "Operation aborted"),
+// and the entry stays.
+TEST_F(MainRef, DeletingAnEntryStillReferredToShowsOnlyItsReason)
+{
+    struct TCase {
+        int Page;
+        TDBGrid *Grid;
+        TTable *Table;
+        const char *Key;
+        int Id;
+        TMenuItem *Item;
+        const char *Reason;
+    };
+    for (const TCase &c : {TCase{2, f->DBGFirm, &dm->Tb_Firm, "ID_FIRM", shop, f->mpFirmDel,
+                                 "Есть ссылки в персональном справочнике!"},
+                           TCase{1, f->DBGPerson, &dm->Tb_Person, "ID_PERSON", ivanov, f->mpPersonDel,
+                                 "Есть ссылки в дневнике!"}}) {
+        f->ShowPage(c.Page);
+        c.Grid->SetFocus();
+        ASSERT_TRUE(c.Table->Locate(c.Key, Variant(c.Id), {}));
+        const int rows = c.Table->RecordCount();
+        TModalScript script;
+        script.Press("Yes").Press("OK");
+        c.Item->Click();
+        EXPECT_EQ(Texts(script), (QStringList{U("Удалить запись ?"), U(c.Reason)})) << c.Reason;
+        EXPECT_TRUE(script.Finished()) << script.Errors().join('|').toStdString();
+        EXPECT_EQ(c.Table->RecordCount(), rows);
+        EXPECT_EQ(c.Table->FieldByName(c.Key)->AsInteger(), c.Id);
+    }
+}
+
 TEST_F(MainRef, PickerMovesToAnExistingNameAndAsksForANewOne)
 {
     TFormRef picker(*f, &dm->DataPerson);
