@@ -295,7 +295,8 @@ void TFormRst::PmDynPopup(TObject *)
     const bool any = TabDyn.Active() && TabDyn.RecordCount() > 0;
     pmSaveDyn->SetEnabled(any);
     if (any)
-        pmSaveDyn->SetCaption(U("Со&хранить ") + QString::number(TabDyn.RecordCount()) + U(" строк в файл... "));
+        pmSaveDyn->SetCaption(U("Со&хранить ") + CountText(TabDyn.RecordCount(), U("строку"), U("строки"), U("строк")) +
+                              U(" в файл... "));
     pmPrintDyn->SetEnabled(any);
 }
 

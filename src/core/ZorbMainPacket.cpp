@@ -70,8 +70,8 @@ void TFormMain::EnterPacket(int Digit, bool ShowWindow)
         sum = Dm->SumPacket(count);
     }
     if (Grp_Conf &&
-        AskDialog(U("Вы уверены, что хотите выполнить пакетный ввод данных") + u'\r' + QString::number(count) +
-                      U(" строк на сумму ") + FormatFloat(QStringLiteral("#,##0.00"), sum) + u'?',
+        AskDialog(U("Вы уверены, что хотите выполнить пакетный ввод данных") + u'\r' + CountText(count, U("строка"), U("строки"), U("строк")) +
+                      U(" на сумму ") + FormatFloat(QStringLiteral("#,##0.00"), sum) + u'?',
                   TMsgDlgType::mtConfirmation, mbYes | mbNo, false) != mrYes)
         return;
     packetDigit_ = Digit;

@@ -363,7 +363,7 @@ TEST_F(RstDynTest, CenturiesAreAJokeAndChoicesAreKept)
     EXPECT_EQ(f->TabDyn.RecordCount(), 2);
 
     f->PmDynPopup(nullptr);
-    EXPECT_EQ(f->pmSaveDyn->Caption(), U("Со&хранить 2 строк в файл... "));
+    EXPECT_EQ(f->pmSaveDyn->Caption(), U("Со&хранить 2 строки в файл... "));
     EXPECT_TRUE(f->pmPrintDyn->Enabled());
 
     // Closing keeps the three choices and empties the table; a new window takes them.

@@ -317,9 +317,9 @@ TEST_F(MainAcc, DeletingDownToOneAccountTakesTheTransferCategoryAway)
     EXPECT_TRUE(script.Finished()) << script.Errors().join(u';').toStdString();
     ASSERT_EQ(script.Seen().size(), 6u);
     EXPECT_EQ(script.Seen()[1].Text, U("Нельзя удалить счёт по умолчанию!"));
-    EXPECT_TRUE(script.Seen()[2].Text.startsWith(U("Надо сначала удалить 1  записей со статьёй  \"")))
+    EXPECT_TRUE(script.Seen()[2].Text.startsWith(U("Надо сначала удалить 1  запись со статьёй  \"")))
         << script.Seen()[2].Text.toStdString();
-    EXPECT_EQ(script.Seen()[3].Text, U("1 записей по данному счёту будут удалены! Вы уверены ?"));
+    EXPECT_EQ(script.Seen()[3].Text, U("1 запись по данному счёту будет удалена! Вы уверены ?"));
     EXPECT_EQ(dm->Tb_Account.RecordCount(), 1);
     EXPECT_TRUE(f->PackOnClose);
     EXPECT_EQ(Current(), U("Кошелёк"));

@@ -111,7 +111,7 @@ TEST_F(MainRef, ReminderPanelListsAndLeadsToRows)
     EXPECT_TRUE(f->mRemind->Checked());
     EXPECT_TRUE(f->PanRemind->isVisible());
     EXPECT_EQ(dm->Tb_Rem.RecordCount(), 3); // Иванов today, Маша tomorrow, the daily entry
-    EXPECT_EQ(f->DBGRem->Columns()[1]->TitleCaption(), U("1 персон         1 родств.         1 напоминаний"));
+    EXPECT_EQ(f->DBGRem->Columns()[1]->TitleCaption(), U("1 персона         1 родств.         1 напоминание"));
 
     ASSERT_TRUE(ToKind(2));
     EXPECT_EQ(dm->Tb_Rem.FieldByName("Rem")->AsString(), U("Маша (Двойник)"));
