@@ -293,6 +293,32 @@ TEST_F(MainRef, DeletingAnEntryStillReferredToShowsOnlyItsReason)
     }
 }
 
+// Ctrl+F offers the current cell's text selected, as an input box does:
+// typing replaces it (it was added to it, and the search found nothing).
+TEST_F(MainRef, SearchBoxOffersTheCellTextSelected)
+{
+    f->ShowPage(2);
+    ASSERT_TRUE(dm->Tb_Firm.Locate("ID_FIRM", Variant(shop), {}));
+    f->DBGFirm->SetFocus();
+    f->FindText.clear();
+    TModalScript script;
+    QString offered, selected, typed;
+    script.Then([&](TForm &form) {
+        auto &find = dynamic_cast<TFormFind &>(form);
+        offered = find.EdFind->Text();
+        selected = find.EdFind->selectedText();
+        find.EdFind->setFocus();
+        SendKey(find.EdFind, Qt::Key_D, Qt::NoModifier, U("д"));
+        typed = find.EdFind->Text();
+        form.SetModalResult(mrCancel);
+    });
+    f->mFindTextClick(f.get());
+    EXPECT_TRUE(script.Finished()) << script.Errors().join('|').toStdString();
+    EXPECT_EQ(offered, U("Гастроном"));
+    EXPECT_EQ(selected, offered);
+    EXPECT_EQ(typed, U("д"));
+}
+
 TEST_F(MainRef, PickerMovesToAnExistingNameAndAsksForANewOne)
 {
     TFormRef picker(*f, &dm->DataPerson);
