@@ -13,6 +13,7 @@
 #include "platform/widgets/ModalScript.h"
 
 #include <QDialogButtonBox>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
@@ -120,7 +121,7 @@ private:
             return;
         // The next poll is set first: an action may open a modal window, and
         // the polls go on inside its loop.
-        QTimer::singleShot(20, [this] { Poll(); });
+        QTimer::singleShot(20, &context_, [this] { Poll(); });
         const TStep &step = steps_[next_];
         if (step.Ready()) {
             ++next_;
@@ -143,6 +144,7 @@ private:
     std::vector<TStep> steps_;
     size_t next_ = 0;
     QElapsedTimer deadline_;
+    QObject context_; // the polls end with the user
 };
 
 QByteArray Contents(const QString &file)
@@ -210,31 +212,33 @@ struct TRoad {
     const char *Name;
     bool Report; // a printout in the preview; else a chart printed at once
 };
-
-// Opens the road's window and presses its print command; returns when the
-// command (and its preview) is over.
-void Press(RstFixture &fx, const TRoad &road, std::unique_ptr<TFormRst> &f, std::unique_ptr<TFormRest> &rest);
+// The road's name in the test's listing (not the struct's bytes, which hold
+// a pointer and so change from build to build).
+void PrintTo(const TRoad &road, std::ostream *os) { *os << road.Name; }
 
 class PrintFileRoadsOf : public PrintFileRoads, public ::testing::WithParamInterface<TRoad> {
 protected:
-    void Print() { Press(*this, GetParam(), window, balances); }
+    // Opens the road's window and presses its print command; returns when
+    // the command (and its preview) is over.
+    void Print();
     std::unique_ptr<TFormRst> window;
     std::unique_ptr<TFormRest> balances;
 };
 
-void Press(RstFixture &fx, const TRoad &road, std::unique_ptr<TFormRst> &f, std::unique_ptr<TFormRest> &rest)
+void PrintFileRoadsOf::Print()
 {
-    const QString name = QString::fromLatin1(road.Name);
+    const QString name = QString::fromLatin1(GetParam().Name);
+    std::unique_ptr<TFormRst> &f = window;
     if (name == u"balances chart") {
-        if (!rest) {
-            rest = std::make_unique<TFormRest>(*fx.main);
-            rest->Show();
+        if (!balances) {
+            balances = std::make_unique<TFormRest>(*main);
+            balances->Show();
         }
-        rest->ButPrnClick(nullptr);
+        balances->ButPrnClick(nullptr);
         return;
     }
     if (!f) {
-        f = fx.OpenWindow();
+        f = OpenWindow();
         f->show();
         if (name == u"operations printout") {
             f->TcGrp->SetTabIndex(1);

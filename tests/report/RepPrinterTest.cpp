@@ -220,14 +220,20 @@ TEST(RepPrinter, PrintAsksTheOwnerReportToRunAgainOnThePrinter)
     EXPECT_EQ(report.Posts[1].LParam, reinterpret_cast<intptr_t>(&printer));
 }
 
-TEST(RepPrinter, WithoutAPrinterPrintingDoesNothing)
+// Without a printer the PDF file stands in for one, so printing is offered;
+// with no file named yet a print writes nothing and says it printed nothing.
+TEST(RepPrinter, WithoutAPrinterOrANamedFilePrintingDoesNothing)
 {
     if (!QPrinterInfo::availablePrinterNames().isEmpty())
         GTEST_SKIP() << "a printer is installed here";
     TRepPrinter printer;
-    EXPECT_FALSE(printer.PrintersAvailable());
+    EXPECT_TRUE(printer.PrintersAvailable());
+    EXPECT_FALSE(printer.Device().Available());
+    int after = 0;
+    printer.OnAfterPrint = [&](TRepPrinter &) { ++after; };
     RecordPages(printer, 1);
     printer.Print(); // nothing happens, nothing fails
+    EXPECT_EQ(after, 0);
     printer.SetPrinterIndex(0);
     EXPECT_EQ(printer.Device().PrinterIndex(), -1);
 }
