@@ -1,16 +1,42 @@
 // Shared pieces of the analysis windows (see ZorbAnalysisForms.h).
 #include "analysis/ZorbAnalysisForms.h"
 
+#include "core/TulnDlg.h"
 #include "core/ZorbDm.h"
 #include "core/ZorbMain.h"
+#include "platform/canvas/Printers.h"
+#include "platform/chart/Chart.h"
 
 #include <QApplication>
+#include <QPrintDialog>
 #include <QStyle>
 
 namespace zorbel {
 
 const QString ChartPrintFailedText = QString::fromUtf8("Диаграмма не напечатана.\n");
 const QString ChartNotPrintedReason = QString::fromUtf8("Принтер недоступен, или файл печати не может быть создан.");
+
+bool RunChartPrintDialog(QWidget *Parent)
+{
+    QPrintDialog dialog(&Printer().Device(), Parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    Printer().TakeDeviceChoice();
+    return true;
+}
+
+void PrintChartOnPrinter(TDBChart &Chart)
+{
+    TPrinter &printer = Printer();
+    if (printer.Available() && !printer.MayBeginDoc())
+        return; // the user keeps the file
+    try {
+        if (!Chart.Print(printer, printer.Device().pageLayout().orientation() == QPageLayout::Landscape))
+            ShowNotice(ChartPrintFailedText + ChartNotPrintedReason, false);
+    } catch (const Exception &e) {
+        ShowNotice(ChartPrintFailedText + e.Message(), false);
+    }
+}
 
 TAccountScope CurrentAccountScope(const TFormMain &Main, bool SameCurrency, bool NoTransfers)
 {

@@ -30,4 +30,14 @@ QPixmap SaveGlyph();
 extern const QString ChartPrintFailedText;
 extern const QString ChartNotPrintedReason;
 
+class TDBChart;
+// The print dialog of the charts on the application's printer: its printers
+// and a PDF file; true when confirmed, the printer then printing where the
+// user chose.
+bool RunChartPrintDialog(QWidget *Parent);
+// Prints Chart on the application's printer, landscape when the printer is
+// set so. A chart that could not be printed is said so; when the user keeps
+// the existing print file nothing is printed and nothing said.
+void PrintChartOnPrinter(TDBChart &Chart);
+
 } // namespace zorbel

@@ -35,6 +35,9 @@ TFormDays::TFormDays(TFormMain &Main) : main_(Main)
         c->SetWidth(width);
     }
     TakeLedgerFonts(Main, DBGDays);
+    // The window grows with its columns (a balance widened at a large font
+    // ran under the scroll bar).
+    DBGDays->OnColumnWidths = [this](TObject *) { WidenFormToGrid(*this, *DBGDays); };
 
     OnShow = [this](TObject *) {
         StartDay = Date();

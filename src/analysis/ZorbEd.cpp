@@ -331,7 +331,8 @@ void TFormEd::ButAllClick(TObject *)
     TGroupEditValues v;
     if (!Values(v))
         return;
-    if (AskDialog(U("Вы точно уверены, что хотите редактировать ") + QString::number(AllRows) + U(" строк?") +
+    if (AskDialog(U("Вы точно уверены, что хотите редактировать ") +
+                      CountText(AllRows, U("строку"), U("строки"), U("строк")) + u'?' +
                       u'\r' + ChangeList().join(u'\r'),
                   TMsgDlgType::mtConfirmation, mbYes | mbNo, false) != mrYes)
         return;

@@ -3,6 +3,7 @@
 
 #include "platform/rtl/CodePages.h"
 #include "platform/rtl/Money.h"
+#include "platform/rtl/StrUtils.h"
 
 #include <QStringDecoder>
 #include <algorithm>
@@ -352,9 +353,9 @@ TImportText DecodeImportFile(const QByteArray &bytes)
         while (end < n && text[end] != u'\n' && text[end] != u'\r')
             ++end;
         if (end - start > MaxImportLineLength) {
-            result.Error = QStringLiteral("Строка %1 длиннее %2 знаков: это не похоже на таблицу для импорта.")
+            result.Error = QStringLiteral("Строка %1 длиннее %2: это не похоже на таблицу для импорта.")
                                .arg(result.Lines.size() + 1)
-                               .arg(MaxImportLineLength);
+                               .arg(CountText(MaxImportLineLength, U("знака"), U("знаков"), U("знаков")));
             result.Lines.clear();
             return result;
         }

@@ -5,6 +5,7 @@
 #include "platform/rtl/Exceptions.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Money.h"
+#include "platform/rtl/StrUtils.h"
 
 namespace zorbel {
 
@@ -329,9 +330,9 @@ TImportSummary CountImportable(TVemtMemTable &tab)
 
 QString ImportSummaryLine(int total, const TImportSummary &summary)
 {
-    return QStringLiteral("Всего / К импорту = %1 / %2 строк ... Приход = %3  Расход = %4")
+    return QStringLiteral("Всего / К импорту = %1 / %2 ... Приход = %3  Расход = %4")
         .arg(total)
-        .arg(summary.Importable)
+        .arg(CountText(summary.Importable, U("строка"), U("строки"), U("строк")))
         .arg(FormatFloat(QStringLiteral("#,##0.00"), UnitsToMoney(summary.IncomeUnits)),
              FormatFloat(QStringLiteral("#,##0.00"), UnitsToMoney(summary.ExpenseUnits)));
 }

@@ -265,7 +265,7 @@ QString TFormLim::LayoutText(TDBGrid *Grid)
 {
     QStringList lines;
     for (int i = 0; i < Grid->Columns().Count(); ++i)
-        lines.append(Grid->Columns()[i]->FieldName() + u'=' + QString::number(Grid->Columns()[i]->Width()));
+        lines.append(Grid->Columns()[i]->FieldName() + u'=' + QString::number(Grid->Columns()[i]->OwnWidth()));
     return lines.join(u'\n');
 }
 

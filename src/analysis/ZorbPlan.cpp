@@ -249,7 +249,7 @@ void TFormPlan::PmDtPopup(TObject *)
     const int n = Lb->Count();
     mpDel->SetEnabled(n > 0);
     mpClear->SetEnabled(n > 0);
-    mpClear->SetCaption(n > 0 ? U("Очистить ") + QString::number(n) + U(" строк") : U("Очистить"));
+    mpClear->SetCaption(n > 0 ? U("Очистить ") + CountText(n, U("строку"), U("строки"), U("строк")) : U("Очистить"));
 }
 
 bool ChooseFutureDates(TDateTime From, TDateTime To, std::vector<int> &Days)

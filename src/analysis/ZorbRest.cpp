@@ -12,7 +12,6 @@
 #include "platform/rtl/FormatSettings.h"
 
 #include <QEvent>
-#include <QPageSetupDialog>
 #include <QVBoxLayout>
 
 namespace zorbel {
@@ -195,10 +194,10 @@ TFormRest::TFormRest(TFormMain &Main) : main_(Main)
                 t->Close();
             }
     };
-    ExecutePrinterSetup = [](TPrinter &printer) {
-        QPageSetupDialog dialog(&printer.Device());
-        return dialog.exec() == QDialog::Accepted;
-    };
+    // The printer set-up chooses the printer or the PDF file (with paper and
+    // orientation): a page set-up alone would print into whatever file an
+    // earlier print had named.
+    ExecutePrinterSetup = [this](TPrinter &) { return RunChartPrintDialog(this); };
     DoCreate();
 }
 
@@ -337,13 +336,7 @@ void TFormRest::ButPrnClick(TObject *)
     if (!ExecutePrinterSetup || !ExecutePrinterSetup(printer))
         return;
     DBCRest->SetTitle(CbSel->Text() + QStringLiteral("    ") + CbEqv->Text() + u' ' + CbYr->Text());
-    try {
-        // A chart not printed is said so: the window alone would look done.
-        if (!DBCRest->Print(printer, printer.Device().pageLayout().orientation() == QPageLayout::Landscape))
-            ShowNotice(ChartPrintFailedText + ChartNotPrintedReason, false);
-    } catch (const Exception &e) {
-        ShowNotice(ChartPrintFailedText + e.Message(), false);
-    }
+    PrintChartOnPrinter(*DBCRest);
     DBCRest->SetTitle(QString());
 }
 

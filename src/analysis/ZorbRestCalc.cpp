@@ -253,8 +253,9 @@ QStringList ComputeMonthlyBalances(TDatabase &Db, const TAccountScope &Scope, do
         SetUnits(TbY.FieldByName(QStringLiteral("SmDt")), sumDt);
         SetUnits(TbY.FieldByName(QStringLiteral("SmCt")), sumCt);
         SetUnits(TbY.FieldByName(QStringLiteral("SmBn")), sumBn);
+        // The average balance to the cent, as the balances it averages.
         SetUnits(TbY.FieldByName(QStringLiteral("SmRs")),
-                 restMonths ? RoundHalfEven(static_cast<long double>(sumRs) / restMonths) : 0);
+                 restMonths ? RoundUnitsToCents(static_cast<long double>(sumRs) / restMonths) : 0);
         TbY.Post();
     }
     TbRest.First();

@@ -15,12 +15,10 @@
 #include "core/TulnDlg.h"
 #include "core/ZorbMain.h"
 #include "core/ZorbText.h"
-#include "platform/canvas/Printers.h"
 #include "platform/dataset/Fields.h"
 #include "platform/rtl/Format.h"
 #include "platform/system/SysEnv.h"
 
-#include <QPrintDialog>
 
 namespace zorbel {
 
@@ -132,14 +130,7 @@ TFormRst::TFormRst(TFormMain &Main) : main_(Main)
             QhsQuery.FieldByName(U("qct"))->SetDisplayLabel(c->TitleCaption() + u'-');
         }
     }
-    PrinterSetup = [this] {
-        QPrintDialog dialog(&Printer().Device(), this);
-        if (dialog.exec() != QDialog::Accepted)
-            return false;
-        // The printer prints where the dialog says: a chosen PDF file included.
-        Printer().TakeDeviceChoice();
-        return true;
-    };
+    PrinterSetup = [this] { return RunChartPrintDialog(this); };
     Updating = false;
     SetFormRst(this);
 

@@ -179,6 +179,10 @@ public:
     void SbResClick(TObject *Sender);
     void SbResResize(TObject *Sender);
     void FitTotalsPane();
+    void FitTotalsGrid();
+    // The chart beside the totals keeps at least this width when the totals
+    // widen (its bar of buttons ends at 252 px); the splitter between them.
+    static constexpr int ChartMinWidth = 260, SplitterWidth = 3;
     void ButBarClick(TObject *Sender);
     void DBChPieClick();
     void DBChBarClick();

@@ -13,7 +13,6 @@
 #include "core/TulnDlg.h"
 #include "core/ZorbMain.h"
 #include "core/ZorbText.h"
-#include "platform/canvas/Printers.h"
 #include "platform/dataset/Fields.h"
 
 namespace zorbel {
@@ -276,13 +275,7 @@ void TFormRst::ButPrnChClick(TObject *Sender)
         return;
     TDBChart *chart = Cbars->ItemIndex() == dvBars ? DBChD : DBCh;
     chart->SetTitle(CbDyn->Text() + QString(6, u' ') + CbDay->Text());
-    try {
-        TPrinter &p = Printer();
-        if (!chart->Print(p, p.Device().pageLayout().orientation() == QPageLayout::Landscape))
-            ShowNotice(ChartPrintFailedText + ChartNotPrintedReason, false);
-    } catch (const Exception &e) {
-        ShowNotice(ChartPrintFailedText + e.Message(), false);
-    }
+    PrintChartOnPrinter(*chart);
     DBCh->SetTitle(QString());
     DBChD->SetTitle(QString());
 }
@@ -302,7 +295,8 @@ void TFormRst::PmDynPopup(TObject *)
     const bool any = TabDyn.Active() && TabDyn.RecordCount() > 0;
     pmSaveDyn->SetEnabled(any);
     if (any)
-        pmSaveDyn->SetCaption(U("Со&хранить ") + QString::number(TabDyn.RecordCount()) + U(" строк в файл... "));
+        pmSaveDyn->SetCaption(U("Со&хранить ") + CountText(TabDyn.RecordCount(), U("строку"), U("строки"), U("строк")) +
+                              U(" в файл... "));
     pmPrintDyn->SetEnabled(any);
 }
 

@@ -57,9 +57,12 @@ struct TDynValues {
 };
 
 // Writes an income and expense pair and, when either is present, their
-// difference and the running balance R advanced by it.
+// difference and the running balance R advanced by it. Cents: the balance is
+// written to the cent (R itself stays exact), as a balance in the common
+// unit, whose opening and amounts are quotients, would else carry four
+// decimals into the grid's export.
 void PutPair(TField *In, TField *Out, TField *Bal, TField *Rest, const std::optional<double> &VIn,
-             const std::optional<double> &VOut, int64_t &R)
+             const std::optional<double> &VOut, int64_t &R, bool Cents)
 {
     Put(In, VIn);
     Put(Out, VOut);
@@ -68,16 +71,16 @@ void PutPair(TField *In, TField *Out, TField *Bal, TField *Rest, const std::opti
     const double bal = VIn.value_or(0) - VOut.value_or(0);
     Bal->SetAsFloat(bal);
     R += MoneyToUnits(bal);
-    Rest->SetAsFloat(UnitsToMoney(R));
+    Rest->SetAsFloat(UnitsToMoney(Cents ? RoundUnitsToCents(R) : R));
 }
 
 // Writes the values of the row being appended and advances the running
 // balances in money and in the common unit.
 void PutValues(const TDynFields &F, const TDynValues &V, int64_t &R, int64_t &RY)
 {
-    PutPair(F.dt, F.ct, F.bal, F.rest, V.dt, V.ct, R);
+    PutPair(F.dt, F.ct, F.bal, F.rest, V.dt, V.ct, R, false);
     Put(F.price, V.price);
-    PutPair(F.dty, F.cty, F.baly, F.resty, V.dty, V.cty, RY);
+    PutPair(F.dty, F.cty, F.baly, F.resty, V.dty, V.cty, RY, true);
     Put(F.pricey, V.pricey);
     Put(F.rate, V.rate);
     Put(F.qdt, V.qdt);

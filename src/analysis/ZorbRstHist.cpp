@@ -829,7 +829,7 @@ QStringList TFormRst::StatisticsLines()
     };
     QStringList l;
     l << U("Всего строк = ") + FormatFloat(U("#,##0"), Qsm.FieldByName(U("cnt"))->AsFloat()) << QString();
-    l << U("Суммы за весь период - %1 дней:").arg(days) << U("(с ") + from + U(" по ") + to + u')' << QString();
+    l << U("Суммы за весь период - %1:").arg(CountText(days, U("день"), U("дня"), U("дней"))) << U("(с ") + from + U(" по ") + to + u')' << QString();
     l << U("На начало  =") + money(o.Amount) << U("Приход     =") + v("sdt") << U("Расход     =") + v("sct")
       << U("На конец   =") + money(units("sdt") + o.Amount - units("sct")) << QString();
     l << U("Кол. Нач.  =") + money(o.Quantity) << U("Кол. Прх.  =") + v("sqdt") << U("Кол. Рсх.  =") + v("sqct")

@@ -11,7 +11,6 @@
 #include "core/ZorbMain.h"
 #include "core/ZorbMarks.h"
 #include "core/ZorbText.h"
-#include "platform/canvas/Printers.h"
 #include "platform/dataset/Fields.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Money.h"
@@ -134,6 +133,7 @@ void TFormRst::BuildResPanel()
     QFont bold = DBGRes->TitleFont();
     bold.setBold(true);
     DBGRes->SetTitleFont(bold);
+    DBGRes->OnColumnWidths = [this](TObject *) { FitTotalsGrid(); };
 
     auto *split = new TSplitter(PanGrp, U("SplitRes"));
     split->SetAlign(TAlign::alLeft);
@@ -418,6 +418,24 @@ void TFormRst::FitTotalsPane()
         PanGrTb->SetWidth(pane);
 }
 
+// The totals grid shows its columns whole at any font (the result column
+// ran under the splitter at 16 pt): the pane widens to them, and the window
+// with it, as far as the screen allows, when the chart beside would be left
+// narrower than ChartMinWidth. A pane wider than its columns stays as the
+// user made it.
+void TFormRst::FitTotalsGrid()
+{
+    const int missing = DBGRes->WholeWidth() - DBGRes->width();
+    if (missing <= 0)
+        return;
+    const int want = PanGrTb->Width() + missing;
+    const int outside = Width() - PanGrp->width(); // frame and borders around the pane and the chart
+    if (Width() - outside - want - SplitterWidth < ChartMinWidth && WindowState() != TWindowState::wsMaximized)
+        SetBounds(Left(), Top(), outside + want + SplitterWidth + ChartMinWidth, Height());
+    // A screen too narrow leaves the chart its room and the grid its scroll bar.
+    PanGrTb->SetWidth(std::max(PanGrTb->Width(), std::min(want, Width() - outside - SplitterWidth - ChartMinWidth)));
+}
+
 void TFormRst::ShowTotals()
 {
     for (int i = 0; i < 3; ++i)
@@ -611,14 +629,7 @@ void TFormRst::ButPrnPieClick(TObject *Sender)
     auto *b = dynamic_cast<TControl *>(Sender);
     if (!b || !PrinterSetup || !PrinterSetup())
         return;
-    try {
-        TPrinter &p = Printer();
-        const bool landscape = p.Device().pageLayout().orientation() == QPageLayout::Landscape;
-        if (!(b->Tag() == 2 ? DBChBar : DBChPie)->Print(p, landscape))
-            ShowNotice(ChartPrintFailedText + ChartNotPrintedReason, false);
-    } catch (const Exception &e) {
-        ShowNotice(ChartPrintFailedText + e.Message(), false);
-    }
+    PrintChartOnPrinter(*(b->Tag() == 2 ? DBChBar : DBChPie));
 }
 
 // ---- opening balances and the summary ----------------------------------------------

@@ -131,6 +131,12 @@ TFormAcc::TFormAcc(TFormMain &Main) : main_(Main), dm_(*Main.Dm)
         QFont title = Main.TitleFont;
         title.setBold(true);
         g->SetTitleFont(title);
+        // Titles whole at any font, and the window as wide as the columns.
+        g->SetTitlesWhole(true);
+        g->OnColumnWidths = [this, g](TObject *) {
+            if (g->Visible())
+                WidenFormToGrid(*this, *g);
+        };
     }
 
     PmAcc = new TPopupMenu(this, QStringLiteral("PmAcc"));
@@ -168,7 +174,11 @@ TFormAcc::TFormAcc(TFormMain &Main) : main_(Main), dm_(*Main.Dm)
     OnKeyDown = [this](TObject *s, WORD &k, TShiftState sh) { FormKeyDown(s, k, sh); };
     // Once shown the window has its frame: the stored bounds include it, so
     // they are applied again, or the window would grow by its frame each time.
-    OnShow = [this](TObject *) { SetBounds(main_.Acc_Left, main_.Acc_Top, main_.Acc_Width, main_.Acc_Height); };
+    // The stored width may be narrower than the columns need at today's font.
+    OnShow = [this](TObject *) {
+        SetBounds(main_.Acc_Left, main_.Acc_Top, main_.Acc_Width, main_.Acc_Height);
+        WidenToShownGrid();
+    };
     OnClose = [this](TObject *, TCloseAction &) {
         main_.Acc_Left = Left();
         main_.Acc_Top = Top();
@@ -282,6 +292,7 @@ void TFormAcc::ButSumClick(TObject *)
     DBGAc->SetVisible(!sums);
     PanRb->SetVisible(sums);
     ButOk->SetVisible(!sums);
+    WidenToShownGrid();
     if (sums) {
         ShowCurrencySums();
         DBGRate->SetFocus();
@@ -292,6 +303,12 @@ void TFormAcc::ButSumClick(TObject *)
         DBGAc->SetFocus();
     }
     UpdateCommands();
+}
+
+void TFormAcc::WidenToShownGrid()
+{
+    QMetaObject::invokeMethod(
+        this, [this] { WidenFormToGrid(*this, SumsShown() ? *DBGRate : *DBGAc); }, Qt::QueuedConnection);
 }
 
 void TFormAcc::RbAllClick(TObject *)

@@ -68,6 +68,9 @@ private:
     void FormKeyDown(TObject *Sender, WORD &Key, TShiftState Shift);
     void ShowCurrencySums();
     void UpdateCommands();
+    // Once the grid shown has its place (after the event that shows it or
+    // the window), the window widens to show its columns and titles whole.
+    void WidenToShownGrid();
 
     TFormMain &main_;
     TDm &dm_;

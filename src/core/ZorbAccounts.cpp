@@ -201,11 +201,16 @@ bool DeleteAccount(TDm &dm, const std::function<bool(const QString &)> &Confirm)
             TSqliteStatement st(dm.Db.Db(), QStringLiteral("select itm from tb_items where id_itm=-1"));
             return st.Step() ? st.ColumnText(0) : QString();
         }();
-        dm.Host().Notice(U("Надо сначала удалить %1  записей со статьёй  \"%2\" !").arg(transfers).arg(transfer));
+        dm.Host().Notice(U("Надо сначала удалить %1  %2 со статьёй  \"%3\" !")
+                             .arg(transfers)
+                             .arg(PluralForm(transfers, U("запись"), U("записи"), U("записей")), transfer));
         return false;
     }
     const int64_t rows = ScalarCount(dm, QStringLiteral("select count(*) from tb_hist where id_account=?1"), bindId);
-    if (rows > 0 && !Confirm(QString::number(rows) + U(" записей по данному счёту будут удалены! Вы уверены ?")))
+    if (rows > 0 && !Confirm(QString::number(rows) +
+                             PluralForm(rows, U(" запись по данному счёту будет удалена! Вы уверены ?"),
+                                        U(" записи по данному счёту будут удалены! Вы уверены ?"),
+                                        U(" записей по данному счёту будут удалены! Вы уверены ?"))))
         return false;
     try {
         // The operations and the account go together or not at all.

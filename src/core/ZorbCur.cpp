@@ -208,7 +208,7 @@ void TFormCur::ButSelClick(TObject *)
         ShowNotice(error, false);
         return;
     }
-    ShowNotice(U("Изменены курсы для ") + QString::number(changed) + U(" дней"), false);
+    ShowNotice(U("Изменены курсы для ") + CountText(changed, U("дня"), U("дней"), U("дней")), false);
 }
 
 void TFormCur::FormKeyDown(TObject *, WORD &Key, TShiftState Shift)

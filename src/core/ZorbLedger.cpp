@@ -255,7 +255,8 @@ void UpdateLedgerBalances(TDm &dm, const TBalanceContext &Context, bool Recomput
                 Totals.Panels[5] + QStringLiteral("  (") + MoneyText(Totals.Expense + pout) + QStringLiteral(")");
     }
     Totals.Hint = U("Баланс = ") + MoneyText(Totals.Income - Totals.Expense) + QStringLiteral("  (") +
-                  Trim(FormatFloat(QStringLiteral("#,##0"), dm.Tb_Hist.RecordCount())) + U(" строк)");
+                  Trim(FormatFloat(QStringLiteral("#,##0"), dm.Tb_Hist.RecordCount())) + u' ' +
+                  PluralForm(dm.Tb_Hist.RecordCount(), U("строка"), U("строки"), U("строк")) + u')';
 }
 
 bool MoveOperationRow(TDm &dm, bool Up)

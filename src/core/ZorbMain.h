@@ -548,7 +548,8 @@ private:
     int packetDigit_ = 0;       // the packet EnterPacket is writing
     void BuildRefLayout();
     void BuildRemindLayout();
-    // Runs Step; a failure is shown in the program's message box.
+    // Runs Step; a failure is shown in the program's message box, except a
+    // refusal (EAbort) whose reason the data module has shown already.
     void ReportFailure(const std::function<void()> &Step);
     TDBGrid *PopupGrid(TPopupMenu *Menu) const;
     // Applies a layout BookColumnLayouts kept back until its grid's data had fields.

@@ -88,7 +88,9 @@ void TFormMain::SaveGridToFile(TDBGrid *Grid)
         const QStringList filters = {QStringLiteral("Comma files (*.csv)"), QStringLiteral("Text files (*.txt)"),
                                      QStringLiteral("Excel files (*.xls)")};
         QString chosen;
-        name = QFileDialog::getSaveFileName(this, U("Сохранение в файл %1 строк").arg(data->RecordCount()),
+        name = QFileDialog::getSaveFileName(this, U("Сохранение в файл %1")
+                                                      .arg(CountText(data->RecordCount(), U("строки"), U("строк"),
+                                                                     U("строк"))),
                                             ShownName(folder), filters.join(QStringLiteral(";;")), &chosen);
         name = ReachableDialogName(name);
         if (name.isEmpty())

@@ -514,7 +514,7 @@ QByteArray TFormMain::LedgerColumnsStream() const
         // "Field=width|visible|title": a hidden column and a title of its own
         // are kept as well (the title last, so it may hold any character).
         if (!c->FieldName().isEmpty())
-            lines << c->FieldName() + u'=' + QString::number(c->Width()) + u'|' + (c->Visible() ? u'1' : u'0') +
+            lines << c->FieldName() + u'=' + QString::number(c->OwnWidth()) + u'|' + (c->Visible() ? u'1' : u'0') +
                          u'|' + QString(c->Title().Caption).replace(u'\n', u' ');
     }
     return lines.join(u'\n').toUtf8();

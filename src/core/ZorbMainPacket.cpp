@@ -48,8 +48,8 @@ void TFormMain::EnterPacket(int Digit, bool ShowWindow)
     // The confirmation, when asked for; true to write.
     const auto confirmed = [&](double sum) {
         return !Grp_Conf ||
-               AskDialog(U("Вы уверены, что хотите выполнить пакетный ввод данных") + u'\r' + QString::number(count) +
-                             U(" строк на сумму ") + FormatFloat(QStringLiteral("#,##0.00"), sum) + u'?',
+               AskDialog(U("Вы уверены, что хотите выполнить пакетный ввод данных") + u'\r' +
+                             CountText(count, U("строка"), U("строки"), U("строк")) + U(" на сумму ") + FormatFloat(QStringLiteral("#,##0.00"), sum) + u'?',
                          TMsgDlgType::mtConfirmation, mbYes | mbNo, false) == mrYes;
     };
     if (!ShowWindow) {

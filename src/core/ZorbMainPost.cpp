@@ -186,7 +186,10 @@ void TFormMain::mpMoneyCopyClick(TObject *)
         UpdateBalances(false, 0);
         return;
     }
-    if (days.empty() || !AskYes(U("Добавить ") + QString::number(days.size()) + U(" планируемых строк?")))
+    if (days.empty() || !AskYes(U("Добавить ") +
+                                     CountText(qint64(days.size()), U("планируемую строку"), U("планируемые строки"),
+                                               U("планируемых строк")) +
+                                     u'?'))
         return;
     THourGlass hourglass;
     Posting->CopyToFuture(days);

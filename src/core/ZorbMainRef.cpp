@@ -270,6 +270,9 @@ void TFormMain::ReportFailure(const std::function<void()> &Step)
 {
     try {
         Step();
+    } catch (const EAbort &) {
+        // A refusal the data module has explained already ("Есть связи в
+        // истории!"): a second box would only say "Operation aborted".
     } catch (const Exception &e) {
         ShowNotice(e.Message(), false);
     }
@@ -330,11 +333,7 @@ void TFormMain::mpPersonNewClick(TObject *Sender)
         if (Inserting(*t)) {
             t->Cancel();
         } else {
-            try {
-                t->Delete();
-            } catch (const Exception &) {
-                // a person still referred to stays; the data module has said why
-            }
+            ReportFailure([t] { t->Delete(); });
         }
         break;
     case 3:

@@ -368,7 +368,9 @@ void TFormMain::mCategoryDeleteClick(TObject *)
         path = PathOfIds(NodeIds(node));
     const int count = CountPathOperations(*Dm, path);
     if (count > 0) {
-        ShowNotice(U("Удаление невозможно! - ") + QString::number(count) + U(" связей в истории"), false);
+        ShowNotice(U("Удаление невозможно! - ") + CountText(count, U("связь"), U("связи"), U("связей")) +
+                       U(" в истории"),
+                   false);
         return;
     }
     if (items.FindKey({Variant(int16_t(id))}))

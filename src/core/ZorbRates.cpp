@@ -16,6 +16,7 @@
 #include "platform/sqltable/Sqlite.h"
 #include "platform/system/SysFiles.h"
 #include "platform/rtl/Money.h"
+#include "platform/rtl/StrUtils.h"
 
 #include <QStringDecoder>
 #include <cstring>
@@ -98,8 +99,7 @@ std::vector<int> CurrencyAccounts(TDm &dm, const QString &Currency)
 
 QString AccountCountText(int Count)
 {
-    const char *word = Count == 1 ? " счёт " : Count > 4 ? " счетов " : " счёта ";
-    return QString::number(Count) + QString::fromUtf8(word);
+    return CountText(Count, U("счёт"), U("счёта"), U("счетов")) + u' ';
 }
 
 int SetDayRate(TDm &dm, const std::vector<int> &Ids, TDateTime Date, double Rate)

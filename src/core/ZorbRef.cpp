@@ -218,6 +218,9 @@ TFormFind::TFormFind(TFormMain &Main) : main_(Main)
     EdFind = new TEdit(top, QStringLiteral("EdFind"));
     EdFind->SetBounds(6, 6, 250, 22);
     EdFind->SetText(Main.FindText);
+    // Selected, as in an input box: what the user types replaces the text
+    // taken from the current cell rather than being added to it.
+    EdFind->SelectAll();
     ButFind = new TButton(top, QStringLiteral("ButFind"));
     ButFind->SetCaption(U("Найти"));
     ButFind->SetHint(QStringLiteral("(Enter)"));

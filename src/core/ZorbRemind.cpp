@@ -177,11 +177,11 @@ QString ReminderTitle(const TReminderCounts &Counts)
 {
     QString title;
     if (Counts.Persons > 0)
-        title += QString::number(Counts.Persons) + U(" персон         ");
+        title += CountText(Counts.Persons, U("персона"), U("персоны"), U("персон")) + U("         ");
     if (Counts.Family > 0)
         title += QString::number(Counts.Family) + U(" родств.         ");
     if (Counts.Diary > 0)
-        title += QString::number(Counts.Diary) + U(" напоминаний");
+        title += CountText(Counts.Diary, U("напоминание"), U("напоминания"), U("напоминаний"));
     return title;
 }
 

@@ -563,8 +563,28 @@ void TRepStandardPreview::PrintSetupClick()
 
 void TRepStandardPreview::PrintClick()
 {
-    if (printer_)
-        printer_->Print();
+    if (!printer_)
+        return;
+    // Nowhere to print yet (no printer installed, no file named for this
+    // report): the set-up asks where, then the print goes there.
+    if (!printer_->Device().Available()) {
+        if (printer_->OnPrintSetup) {
+            PrintSetupClick();
+        } else {
+            TRepPrintDialog dialog(&printer_->Device());
+            dialog.Options = poPageNums;
+            dialog.MinPage = dialog.FromPage = 1;
+            dialog.MaxPage = dialog.ToPage = std::max(1, printer_->RecordedPages());
+            if (dialog.Execute()) {
+                const bool range = dialog.PrintRange == TPrintRange::prPageNums;
+                printer_->FirstPage = range ? dialog.FromPage : 0;
+                printer_->LastPage = range ? dialog.ToPage : 0;
+            }
+        }
+        if (!printer_->Device().Available())
+            return;
+    }
+    printer_->Print();
 }
 
 void TRepStandardPreview::SaveClick()
@@ -710,6 +730,7 @@ void RegisterReportWindows()
     RepPreviewInterface() = std::make_unique<TRepStandardPreviewInterface>();
     RegisterRepProgressWindow();
     RepPrinterSetupHandler() = RunReportPrinterSetup;
+    TPrinter::ReplaceQuestion() = AskReplacePrintFile;
 }
 
 } // namespace zorbel

@@ -2,12 +2,15 @@
 #include "report/RepPrintDialog.h"
 
 #include "platform/rtl/Exceptions.h"
+#include "platform/system/SysNames.h"
 #include "platform/widgets/Forms.h"
+#include "platform/widgets/StdCtrls.h"
 #include "report/RepPrinter.h"
 #include "report/RepReport.h"
 
 #include <QApplication>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QPointer>
 #include <QPrintDialog>
 #include <QScreen>
@@ -57,6 +60,52 @@ QPoint RepDialogPlace(const QSize &dialog, const QSize &screen)
 
 QString RepNoPrinterText() { return QStringLiteral("No printers are installed."); }
 
+namespace {
+
+// The question before a print replaces a file: the file's name and the
+// buttons "Да" and "Нет" (Escape and the title bar say no).
+class TReplaceFileBox : public TForm {
+public:
+    explicit TReplaceFileBox(const QString &fileName)
+    {
+        SetName(QStringLiteral("RepReplaceFile"));
+        SetCaption(QStringLiteral("Печать"));
+        SetBorderStyle(TFormBorderStyle::bsDialog);
+        SetPosition(TPosition::poScreenCenter);
+        auto *message = new TLabel(this, QStringLiteral("Message"));
+        message->SetCaption(QStringLiteral("Файл уже существует:\n%1\nЗаменить его?").arg(fileName));
+        const QFontMetrics m(message->font());
+        const QSize text = m.boundingRect(QRect(0, 0, 4000, 4000), Qt::AlignLeft, message->Caption()).size();
+        auto *yes = new TButton(this, QStringLiteral("Yes"));
+        yes->SetCaption(QStringLiteral("Да"));
+        yes->SetModalResult(mrYes);
+        auto *no = new TButton(this, QStringLiteral("No"));
+        no->SetCaption(QStringLiteral("Нет"));
+        no->SetModalResult(mrNo);
+        no->SetCancel(true);
+        no->SetDefault(true);
+        const int button = std::max(75, m.horizontalAdvance(QStringLiteral("Нет")) + 24);
+        const int high = m.height() + 12;
+        const int width = std::max(text.width(), 2 * button + 8) + 24;
+        message->SetBounds(12, 12, text.width(), text.height());
+        const int top = 12 + text.height() + 14;
+        yes->SetBounds(width / 2 - button - 4, top, button, high);
+        no->SetBounds(width / 2 + 4, top, button, high);
+        ResizeClient(width, top + high + 12);
+        SetActiveControl(no); // Enter keeps the file, whichever button has the focus first
+        DoCreate();
+    }
+    ~TReplaceFileBox() override { DoDestroy(); }
+};
+
+} // namespace
+
+bool AskReplacePrintFile(const QString &fileName)
+{
+    TReplaceFileBox box(ShownName(fileName));
+    return box.ShowModal() == mrYes;
+}
+
 TRepBasePrintDialog::TRepBasePrintDialog(TPrinter *printer) : printer_(printer ? printer : &Printer()) {}
 
 void TRepPrintDialog::SetCopies(int copies)
@@ -65,13 +114,15 @@ void TRepPrintDialog::SetCopies(int copies)
     printer_->Device().setCopyCount(std::max(1, copies));
 }
 
+bool TRepPrintDialog::FileDeviceOffered() const { return !(Options & poDisablePrintToFile); }
+
 void TRepPrintDialog::Configure(QPrintDialog &dialog) const
 {
     QAbstractPrintDialog::PrintDialogOptions options = QAbstractPrintDialog::PrintCollateCopies |
                                                        QAbstractPrintDialog::PrintShowPageSize;
-    // A printer that is a file device shows its file among the printers, or
-    // the dialog would offer no printer at all.
-    if (((Options & poPrintToFile) || !printer_->OutputFile().isEmpty()) && !(Options & poDisablePrintToFile))
+    // The PDF file device is offered beside the printers (it is the only
+    // printer of a machine without one) unless printing to a file is off.
+    if (FileDeviceOffered())
         options |= QAbstractPrintDialog::PrintToFile;
     if (Options & poPageNums)
         options |= QAbstractPrintDialog::PrintPageRange;
@@ -106,6 +157,8 @@ void TRepPrintDialog::TakeResult(const QPrintDialog &dialog)
     const int index = int(printer_->Printers().indexOf(device.printerName()));
     if (toFile) {
         printer_->SetOutputFile(device.outputFileName());
+        // The dialog asked before it took a file that exists.
+        TPrinter::AgreedToReplace(printer_->OutputFile());
     } else if (index >= 0) {
         printer_->SetOutputFile(QString());
         printer_->SetPrinterIndex(index);
@@ -152,7 +205,7 @@ void TRepPrintDialog::TakeResult(const QPrintDialog &dialog)
 
 bool TRepPrintDialog::Execute()
 {
-    if ((Options & poWarning) && printer_->Printers().isEmpty() && printer_->OutputFile().isEmpty()) {
+    if ((Options & poWarning) && printer_->Printers().isEmpty() && !FileDeviceOffered()) {
         Application().ShowException(ERepError(RepNoPrinterText()));
         return false;
     }
@@ -196,6 +249,15 @@ void RunReportPrinterSetup(TCustomBandReport &report)
 {
     TPrinter &printer = Printer();
     printer.SetPrinterIndex(report.PrinterSettings.PrinterIndex);
+    // The dialog starts from the report's own file (none before its first
+    // set-up), never from one another print named; the application's
+    // printer gets its own back afterwards.
+    struct TSharedFile {
+        TPrinter &printer;
+        const QString file;
+        ~TSharedFile() { printer.SetOutputFile(file); }
+    } shared{printer, printer.OutputFile()};
+    printer.SetOutputFile(report.PrinterSettings.OutputFile);
     TRepPrintDialog dialog(&printer);
     const bool generated = report.RepPrinter && report.RepPrinter->Status() == TRepStatus::Ready;
     if (generated) {
@@ -214,6 +276,7 @@ void RunReportPrinterSetup(TCustomBandReport &report)
     }
     report.PrinterSettings.Copies = dialog.Copies;
     report.PrinterSettings.PrinterIndex = printer.PrinterIndex();
+    report.PrinterSettings.OutputFile = printer.OutputFile();
     report.Page.SetOrientation(dialog.Orientation == 2 ? poLandscape : poPortrait);
     TBandReportPrinterSettings &d = report.DialogSettings;
     d.UseCustomBinCode = true;
@@ -229,6 +292,7 @@ void RunReportPrinterSetup(TCustomBandReport &report)
     d.OutputBin = report.PrinterSettings.OutputBin;
     d.CustomPaperCode = dialog.PaperSize;
     d.PrinterIndex = report.PrinterSettings.PrinterIndex;
+    d.OutputFile = report.PrinterSettings.OutputFile;
     const bool range = dialog.PrintRange == TPrintRange::prPageNums;
     report.PrinterSettings.FirstPage = range ? dialog.FromPage : 0;
     report.PrinterSettings.LastPage = range ? dialog.ToPage : 0;

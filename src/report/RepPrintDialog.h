@@ -71,6 +71,8 @@ public:
     void SetCopies(int copies);
 
 private:
+    // The PDF file device is among the printers offered.
+    bool FileDeviceOffered() const;
     void Configure(QPrintDialog &dialog) const;
     void TakeResult(const QPrintDialog &dialog);
 };
@@ -83,7 +85,9 @@ constexpr int dmOrientation = 0x1, dmPaperSize = 0x2, dmPaperLength = 0x4, dmPap
 class TCustomBandReport;
 // A report's printer set-up: the print dialog on the application's printer
 // with the report's settings; the choices go into the report's settings and
-// its DialogSettings; Tag 1 when cancelled, 0 when confirmed.
+// its DialogSettings (a PDF file chosen there is the report's OutputFile;
+// the application's printer keeps its own); Tag 1 when cancelled, 0 when
+// confirmed.
 void RunReportPrinterSetup(TCustomBandReport &report);
 
 // Where the dialog appears: centred across, a third of the free height above.
@@ -91,5 +95,9 @@ QPoint RepDialogPlace(const QSize &dialog, const QSize &screen);
 
 // The text the "no printer" warning shows (English, as the engine's windows).
 QString RepNoPrinterText();
+
+// Asks whether an existing print file may be replaced (TPrinter's
+// ReplaceQuestion, which RegisterReportWindows sets to this): "Yes" true.
+bool AskReplacePrintFile(const QString &fileName);
 
 } // namespace zorbel

@@ -171,16 +171,17 @@ TRepPrinter::TRepPrinter(bool useStandardPrinter, int64_t spillLimit)
         printer_ = &Printer();
     } else {
         ownPrinter_ = std::make_unique<TPrinter>();
-        // The private printer prints where the global one does.
-        if (!Printer().OutputFile().isEmpty())
-            ownPrinter_->SetOutputFile(Printer().OutputFile());
-        else if (Printer().PrinterIndex() >= 0)
+        // The private printer prints on the printer the global one selected.
+        // A file is never taken over: it was named for another print, and a
+        // report prints into the file its own set-up named (TakeSettings).
+        if (Printer().PrinterIndex() >= 0)
             ownPrinter_->SetPrinterIndex(Printer().PrinterIndex());
         printer_ = ownPrinter_.get();
     }
-    printersAvailable_ = printer_->Available();
-    if (printersAvailable_)
-        settings_.SetPrinter(printer_);
+    // Every machine can print: without an installed printer into a PDF file,
+    // which the print dialog offers.
+    printersAvailable_ = true;
+    settings_.SetPrinter(printer_);
     leftOrigin_ = settings_.LeftOffset;
     topOrigin_ = settings_.TopOffset;
 }
@@ -237,6 +238,7 @@ void TRepPrinter::BeginDoc()
         throw ERepError(QStringLiteral("RepPrinter not ready"));
     pageNumber_ = 0;
     recordedPages_ = 0;
+    deviceTried_ = false;
     status_ = TRepStatus::Busy;
     if (destination_ == TRepDestination::Preview) {
         pageList_.SetStore(TRepStream::CreateInMemory(settings_.SpillLimit));
@@ -294,7 +296,10 @@ void TRepPrinter::NewPage()
     if (printer_->Printing()) {
         if (pendingDevicePage_)
             printer_->NewPage();
-    } else {
+    } else if (!deviceTried_) {
+        // Once per run: a device that refused (no printer, a file the user
+        // keeps) is not asked again at every page.
+        deviceTried_ = true;
         printer_->Title = Title;
         printer_->BeginDoc();
     }
@@ -356,9 +361,6 @@ void TRepPrinter::Print()
     }
     if (status_ != TRepStatus::Ready || !printersAvailable_)
         return;
-    printer_->Title = Title;
-    printer_->Abort();
-    settings_.ApplyDeviceSettings();
     int first = 1, last = recordedPages_;
     if (FirstPage > 0)
         first = std::max(first, FirstPage);
@@ -366,6 +368,11 @@ void TRepPrinter::Print()
         last = std::min(last, LastPage);
     if (first > last)
         return;
+    printer_->Title = Title;
+    printer_->Abort();
+    if (!printer_->MayBeginDoc())
+        return; // nothing printed, so nothing after it
+    settings_.ApplyDeviceSettings();
     std::unique_ptr<TRepMessageTarget> progress;
     if (RepProgressWindowFactory())
         progress = RepProgressWindowFactory()(*this);
@@ -577,7 +584,9 @@ void TRepPrinter::FollowLink(const QString &link)
 
 void TRepPrinter::SetPrinterIndex(int i)
 {
-    if (!printersAvailable_ || settings_.UseStandardprinter || printer_->Printing())
+    // Without an installed printer there is none to select (the PDF file
+    // comes from the report's set-up).
+    if (printer_->Printers().isEmpty() || settings_.UseStandardprinter || printer_->Printing())
         return;
     printer_->SetPrinterIndex(i);
     settings_.ReadDeviceSettings();
@@ -627,6 +636,12 @@ bool TRepPrinter::SetPaperSize(TRepPaperSize code)
 
 void TRepPrinter::TakeSettings(const TRepPrinterSettings &s)
 {
+    // The device first: reading its settings must not undo the ones below.
+    if (!printer_->Printing() && s.OutputFile != printer_->OutputFile()) {
+        printer_->SetOutputFile(s.OutputFile);
+        if (printer_->Available())
+            settings_.ReadDeviceSettings();
+    }
     SetCopies(s.Copies);
     settings_.OutputBin = s.OutputBin;
     settings_.Duplex = s.Duplex;

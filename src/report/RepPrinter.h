@@ -162,6 +162,10 @@ public:
     TRepPaperSize PaperSize = 1;
     QString Title;
     int PrinterIndex = -1;
+    // The PDF file the report prints into, named in its printer set-up;
+    // empty: the selected printer. A report never prints into a file named
+    // for another print.
+    QString OutputFile;
     int MemoryLimit = int(kRepDefaultSpillLimit);
 };
 
@@ -231,7 +235,8 @@ public:
     // A new copy of page n; nullptr outside 1..RecordedPages or before a run.
     std::unique_ptr<TMetafile> GetPageMetafile(int n);
     // Prints the stored pages (or asks the owner report to run again on the
-    // printer). Does nothing without a printer.
+    // printer). Does nothing without a printer or file to print into, or
+    // when the user keeps the existing file (TPrinter::MayBeginDoc).
     void Print();
     // Loads a report file (ERepFileError, EFOpenError on failure; the printer
     // is then cleared).
@@ -331,6 +336,7 @@ private:
     std::atomic<double> leftOrigin_ = 0, topOrigin_ = 0;
     TRepOutlineNodes *outlineView_ = nullptr;
     bool pendingDevicePage_ = false; // an in-range device page ended; the next one starts a device page
+    bool deviceTried_ = false;       // the run asked the device for its document (asked once per run)
 };
 
 } // namespace zorbel

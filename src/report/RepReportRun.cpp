@@ -233,6 +233,10 @@ void TCustomBandReport::PrintToPrinter()
         return;
     printer->SetDestination(TRepDestination::Printer);
     ApplyPrinterSettings();
+    // Asked before the run: no printer or file to print into, or a file the
+    // user keeps, prints nothing.
+    if (!printer->Device().MayBeginDoc())
+        return;
     if (ShowProgress && RepProgressWindowFactory())
         restore.window = RepProgressWindowFactory()(*printer);
     printer->StatusWindow = restore.window.get();

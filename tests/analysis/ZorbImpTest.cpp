@@ -330,7 +330,7 @@ TEST_F(ImportWindowTest, ABankStatementInCsvWithQuotesAndAHeaderImports)
     EXPECT_EQ(form.LabRecs->Caption(), QStringLiteral("4"));
     form.ButTestClick(nullptr);
     EXPECT_EQ(form.PanRes->Caption(),
-              U("Всего / К импорту = 4 / 3 строк ... Приход = 100\u00a0000,00  Расход = 1\u00a0244,56"));
+              U("Всего / К импорту = 4 / 3 строки ... Приход = 100\u00a0000,00  Расход = 1\u00a0244,56"));
     const double rest = data.Rest();
     EXPECT_EQ(Import(), U("Импорт произведён!"));
     EXPECT_EQ(MoneyToUnits(data.Rest()) - MoneyToUnits(rest),
@@ -583,7 +583,7 @@ TEST_F(ImportWindowTest, OneBinaryLineAmongGoodOnesIsMarkedAndTheRestImports)
     EXPECT_EQ(form.LabRecs->Caption(), QStringLiteral("4"));
     EXPECT_TRUE(form.M->Text().contains(QChar(ImportDamageMark)));
     form.ButTestClick(nullptr);
-    EXPECT_EQ(form.PanRes->Caption(), U("Всего / К импорту = 4 / 3 строк ... Приход = 0,00  Расход = 60,50"));
+    EXPECT_EQ(form.PanRes->Caption(), U("Всего / К импорту = 4 / 3 строки ... Приход = 0,00  Расход = 60,50"));
     TVemtMemTable &tab = form.TabImp;
     tab.First();
     tab.MoveBy(2);
@@ -641,7 +641,7 @@ TEST_F(ImportWindowTest, MalformedFilesGiveAMessageOrAPreview)
     form.ButLoadClick(nullptr);
     form.ButTestClick(nullptr);
     EXPECT_EQ(form.TabImp.RecordCount(), 2);
-    EXPECT_TRUE(form.PanRes->Caption().startsWith(U("Всего / К импорту = 2 / 1 строк")));
+    EXPECT_TRUE(form.PanRes->Caption().startsWith(U("Всего / К импорту = 2 / 1 строка")));
 
     // 100,000 lines: a preview of every one.
     QByteArray many;
@@ -731,7 +731,7 @@ TEST_F(ImportWindowTest, ClearingDeletingAndCancellingTheWrite)
     }
     EXPECT_EQ(form.TabImp.RecordCount(), 3);
     EXPECT_EQ(form.TabImp.RecNo(), 1);
-    EXPECT_EQ(form.PanRes->Caption(), U("Всего / К импорту = 3 / 2 строк ... Приход = 0,00  Расход = 4,00"));
+    EXPECT_EQ(form.PanRes->Caption(), U("Всего / К импорту = 3 / 2 строки ... Приход = 0,00  Расход = 4,00"));
 
     // Clearing asks first.
     {

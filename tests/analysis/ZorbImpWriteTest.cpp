@@ -71,7 +71,7 @@ TEST_F(ImportWriteTest, PreviewMarksWhatItCannotReadAndCountsTheRest)
     EXPECT_EQ(Row(7, {"Dt", "Level1", "Level2", "ID_Firm"}),
               QStringLiteral("Dt=100 Level1=1 Level2=%1 ID_Firm=-50").arg(data.Id("Зарплата", 1)));
     EXPECT_EQ(Row(8, {"rCt", "Price"}), QStringLiteral("rCt=True Price=~"));
-    EXPECT_EQ(ImportSummaryLine(8, s), U("Всего / К импорту = 8 / 4 строк ... Приход = 100,00  Расход = 1\u00a0249,50"));
+    EXPECT_EQ(ImportSummaryLine(8, s), U("Всего / К импорту = 8 / 4 строки ... Приход = 100,00  Расход = 1\u00a0249,50"));
 
     // Running step 2 again appends: the rows double.
     Preview({U("01.02.2024;Хлеб;1,00")});

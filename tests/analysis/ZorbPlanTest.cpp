@@ -111,7 +111,7 @@ TEST_F(PlanWindow, DeletingAndClearingFollowTheList)
     const int n = form.Lb->Count();
     ASSERT_GE(n, 3);
     form.PmDtPopup(nullptr);
-    EXPECT_EQ(form.mpClear->Caption(), QStringLiteral("Очистить %1 строк").arg(n));
+    EXPECT_EQ(form.mpClear->Caption(), U("Очистить ") + CountText(n, U("строку"), U("строки"), U("строк")));
     form.Lb->SetItemIndex(2);
     form.mpDel->Click();
     EXPECT_EQ(form.Lb->Count(), n - 1);

@@ -297,9 +297,8 @@ protected:
             TRepPDFDocumentFilter writer(out + U("/export.pdf"));
             report.ExportToFilter(writer);
         }
-        Printer().SetOutputFile(path(U("pdf")));
+        report.PrinterSettings.OutputFile = path(U("pdf"));
         report.PrintToPrinter();
-        Printer().SetOutputFile(QString());
         report.RepPrinter = nullptr;
 
         auto iconv = [](const QString &file) {

@@ -348,9 +348,8 @@ TEST(RstPrintExport, LayoutsOfferTheirWritersAndExportToSpreadsheetHtmlAndPdf)
         auto dyn = TabDyn();
         std::unique_ptr<TQprd> d = MakeDynPrintout({dyn.get(), 2});
         EXPECT_EQ(ExportFilterLibrary().Registered().size(), before + 18); // the dynamics carries its six too
-        Printer().SetOutputFile(pdf);
+        d->PrinterSettings.OutputFile = pdf;
         d->PrintToPrinter();
-        Printer().SetOutputFile(QString());
         ASSERT_TRUE(QFile::exists(pdf));
         const QString printed = Tool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
         for (const char *x : {"Месяцы", "2 нед. 2026", "Баланс у.е.", "2750"})

@@ -249,9 +249,8 @@ TEST_F(RstPrintWindow, PrintoutsOfTheWindowPrintIntoAPdfFile)
     {
         std::unique_ptr<TQrs> r = MakeTotalsPrintout(f->TotalsPrintState());
         ASSERT_TRUE(r);
-        Printer().SetOutputFile(pdf);
+        r->PrinterSettings.OutputFile = pdf;
         r->PrintToPrinter();
-        Printer().SetOutputFile(QString());
     }
     const QString printed = Tool(U("pdftotext"), {U("-layout"), pdf, U("-")});
     for (const QString &t : {U("Все Обороты за 01.01.2024 - 31.12.2024"), U("Зарплата"), U("Разное"), U("Результат")})

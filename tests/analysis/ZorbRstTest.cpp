@@ -1291,7 +1291,7 @@ TEST_F(RstListTest, StatisticsOfTheList)
             ++count, dt += Units(r.Dt), ct += Units(r.Ct);
     }
     EXPECT_EQ(l[0], U("Всего строк = ") + QString::number(count));
-    EXPECT_EQ(l[2], U("Суммы за весь период - 31 дней:"));
+    EXPECT_EQ(l[2], U("Суммы за весь период - 31 день:"));
     EXPECT_EQ(l[5], U("На начало  =") + FormatFloat(U("#,##0.00"), UnitsToMoney(opening)).rightJustified(20));
     EXPECT_EQ(l[8], U("На конец   =") + FormatFloat(U("#,##0.00"), UnitsToMoney(opening + dt - ct)).rightJustified(20));
     EXPECT_TRUE(l.contains(U("Средние за день:")));

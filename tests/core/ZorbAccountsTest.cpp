@@ -65,7 +65,10 @@ TEST(Rates, ReadRateTakesEitherSeparatorAndRefusesNonPositive)
     EXPECT_EQ(AccountCountText(1), U("1 счёт "));
     EXPECT_EQ(AccountCountText(3), U("3 счёта "));
     EXPECT_EQ(AccountCountText(5), U("5 счетов "));
-    EXPECT_EQ(AccountCountText(0), U("0 счёта "));
+    EXPECT_EQ(AccountCountText(0), U("0 счетов "));
+    EXPECT_EQ(AccountCountText(11), U("11 счетов "));
+    EXPECT_EQ(AccountCountText(21), U("21 счёт "));
+    EXPECT_EQ(AccountCountText(22), U("22 счёта "));
 }
 
 TEST(Rates, RateLines)
@@ -194,13 +197,13 @@ TEST_F(ZorbAccountsTest, DeletionRules)
     EXPECT_EQ(host.notices.value(0), U("Нельзя удалить счёт по умолчанию!"));
     Go(3); // one transfer
     EXPECT_FALSE(DeleteAccount(dm, confirm));
-    EXPECT_EQ(host.notices.value(1), U("Надо сначала удалить 1  записей со статьёй  \"ПЕРЕВОД\" !"));
+    EXPECT_EQ(host.notices.value(1), U("Надо сначала удалить 1  запись со статьёй  \"ПЕРЕВОД\" !"));
     EXPECT_TRUE(asked.empty());
 
     Go(2); // one ordinary operation: asked, and refused
     EXPECT_FALSE(DeleteAccount(dm, confirm));
     ASSERT_EQ(asked.size(), 1u);
-    EXPECT_EQ(asked[0], U("1 записей по данному счёту будут удалены! Вы уверены ?"));
+    EXPECT_EQ(asked[0], U("1 запись по данному счёту будет удалена! Вы уверены ?"));
     EXPECT_EQ(Select(QStringLiteral("select count(*) from tb_hist where id_account=2")), QStringList{U("1")});
     answer = true;
     Go(2);

@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QHeaderView>
 #include <gtest/gtest.h>
 
 namespace zorbel {
@@ -157,6 +158,38 @@ TEST_F(MainAcc, BookOffersItsCommandsByWhereItWasOpened)
     EXPECT_EQ(FormRst(), nullptr);
 }
 
+// The book's titles are whole at any font ("Наименовани", "Валк" and "У..."
+// were cut at 16 pt), and the window is as wide as its columns: the
+// accounts' and, after Σ, the currencies' grid.
+TEST_F(MainAcc, BookShowsItsTitlesAndColumnsWholeAtLargeFonts)
+{
+    for (int points : {8, 16}) {
+        f->GridFont.setPointSize(points);
+        f->TitleFont.setPointSize(points);
+        f->ApplyGridFonts();
+        OpenBook([&](TFormAcc &b) {
+            const auto whole = [&](TDBGrid *g, const char *what) {
+                // Paint, widen, the window follows, lay out again.
+                for (int i = 0; i < 12; ++i)
+                    QApplication::processEvents();
+                const QHeaderView *h = g->View()->horizontalHeader();
+                ASSERT_GT(h->count(), 0);
+                for (int i = 0; i < h->count(); ++i)
+                    EXPECT_GE(h->sectionSize(i), h->sectionSizeHint(i))
+                        << what << " at " << points << " pt: title " << i << " cut";
+                const int last = h->count() - 1;
+                EXPECT_EQ(h->offset(), 0) << what << " at " << points;
+                EXPECT_LE(h->sectionViewportPosition(last) + h->sectionSize(last), g->View()->viewport()->width())
+                    << what << " at " << points << " pt: the last column runs out of the window";
+            };
+            whole(b.DBGAc, "accounts");
+            b.ButSum->Press();
+            whole(b.DBGRate, "currencies");
+            b.ButCancel->Click();
+        });
+    }
+}
+
 TEST_F(MainAcc, ChoosingAnAccountMovesTheLedgerCancellingReturns)
 {
     OpenBook([&](TFormAcc &b) {
@@ -285,9 +318,9 @@ TEST_F(MainAcc, DeletingDownToOneAccountTakesTheTransferCategoryAway)
     EXPECT_TRUE(script.Finished()) << script.Errors().join(u';').toStdString();
     ASSERT_EQ(script.Seen().size(), 6u);
     EXPECT_EQ(script.Seen()[1].Text, U("Нельзя удалить счёт по умолчанию!"));
-    EXPECT_TRUE(script.Seen()[2].Text.startsWith(U("Надо сначала удалить 1  записей со статьёй  \"")))
+    EXPECT_TRUE(script.Seen()[2].Text.startsWith(U("Надо сначала удалить 1  запись со статьёй  \"")))
         << script.Seen()[2].Text.toStdString();
-    EXPECT_EQ(script.Seen()[3].Text, U("1 записей по данному счёту будут удалены! Вы уверены ?"));
+    EXPECT_EQ(script.Seen()[3].Text, U("1 запись по данному счёту будет удалена! Вы уверены ?"));
     EXPECT_EQ(dm->Tb_Account.RecordCount(), 1);
     EXPECT_TRUE(f->PackOnClose);
     EXPECT_EQ(Current(), U("Кошелёк"));

@@ -603,7 +603,7 @@ TEST_F(MainCat, MenuOpensTheRememberedPacketAndAsksBeforeWriting)
     EXPECT_EQ(count, U("Строк = 2 / 4      "));
     // The message box shows the carriage return as a line break.
     EXPECT_EQ(script.Seen().back().Text.toStdString(),
-              U("Вы уверены, что хотите выполнить пакетный ввод данных\n2 строк на сумму 150,00?").toStdString());
+              U("Вы уверены, что хотите выполнить пакетный ввод данных\n2 строки на сумму 150,00?").toStdString());
     EXPECT_EQ(HistCount(), ops);
 
     TModalScript yes;

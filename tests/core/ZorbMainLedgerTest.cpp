@@ -166,7 +166,7 @@ TEST_F(MainLedger, MonthStepsAndStatusBarFollowTheOperations)
     EXPECT_EQ(Value(f->Sb->PanelText(5)), 130);
     EXPECT_EQ(f->Sb->PanelText(0), U("Начало"));
     EXPECT_EQ(f->Sb->PanelText(6), U("Конец "));
-    EXPECT_TRUE(f->Sb->Hint().endsWith(U("(3 строк)")));
+    EXPECT_TRUE(f->Sb->Hint().endsWith(U("(3 строки)")));
 
     // "Период после" from 31 January: 29 February, and the period follows.
     f->ButPrevClick(f->mPerAfter);
@@ -445,7 +445,7 @@ TEST_F(MainLedger, RenameAndDeleteInTheTree)
     TModalScript used;
     used.Press("Yes").Press("OK");
     f->mCategoryDeleteClick(f->mCategoryDelete);
-    EXPECT_EQ(Texts(used), (QStringList{U("Удалить статью?"), U("Удаление невозможно! - 3 связей в истории")}));
+    EXPECT_EQ(Texts(used), (QStringList{U("Удалить статью?"), U("Удаление невозможно! - 3 связи в истории")}));
     EXPECT_NE(Node(f->TvCt, bread), nullptr);
     // A category without operations goes, and the other tree is emptied.
     const int spare = AddCategory(U("Запас"), food, 2, "-");
@@ -479,7 +479,7 @@ TEST_F(MainLedger, ATreeBehindTheTableCannotDeleteThroughAnOldPath)
     TModalScript used;
     used.Press("Yes").Press("OK");
     f->mCategoryDeleteClick(f->mCategoryDelete);
-    EXPECT_EQ(Texts(used), (QStringList{U("Удалить статью?"), U("Удаление невозможно! - 1 связей в истории")}));
+    EXPECT_EQ(Texts(used), (QStringList{U("Удалить статью?"), U("Удаление невозможно! - 1 связь в истории")}));
     EXPECT_EQ(Sqlite(QString("select count(*) from tb_items not indexed where id_itm=%1").arg(gift)), "1");
 
     // Clicking the checked tree item again leaves neither tree: the panel and

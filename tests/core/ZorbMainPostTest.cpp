@@ -191,7 +191,7 @@ TEST_F(MainPost, CopyIntoTheFutureAsksForTheCount)
     main->mpMoneyCopyClick(nullptr);
     EXPECT_EQ(offeredFrom, Date() + 1);
     ASSERT_EQ(script.Seen().size(), 1u);
-    EXPECT_EQ(script.Seen()[0].Text, U("Добавить 2 планируемых строк?"));
+    EXPECT_EQ(script.Seen()[0].Text, U("Добавить 2 планируемые строки?"));
     EXPECT_EQ(Count(U("kind='2' and ct=15")), 2);
 }
 

@@ -111,7 +111,7 @@ TEST_F(MainRef, ReminderPanelListsAndLeadsToRows)
     EXPECT_TRUE(f->mRemind->Checked());
     EXPECT_TRUE(f->PanRemind->isVisible());
     EXPECT_EQ(dm->Tb_Rem.RecordCount(), 3); // Иванов today, Маша tomorrow, the daily entry
-    EXPECT_EQ(f->DBGRem->Columns()[1]->TitleCaption(), U("1 персон         1 родств.         1 напоминаний"));
+    EXPECT_EQ(f->DBGRem->Columns()[1]->TitleCaption(), U("1 персона         1 родств.         1 напоминание"));
 
     ASSERT_TRUE(ToKind(2));
     EXPECT_EQ(dm->Tb_Rem.FieldByName("Rem")->AsString(), U("Маша (Двойник)"));
@@ -259,6 +259,64 @@ TEST_F(MainRef, InsAndCtrlDelAddAndDeleteAsTheirMenuItemsDo)
     SendKey(f->DBGLog->View(), Qt::Key_Insert);
     EXPECT_EQ(dm->Tb_Log.State(), dsInsert);
     dm->Tb_Log.Cancel();
+}
+
+// Deleting an entry that is still referred to shows the data module's
+// reason and nothing more (a firm's second box said "Operation aborted"),
+// and the entry stays.
+TEST_F(MainRef, DeletingAnEntryStillReferredToShowsOnlyItsReason)
+{
+    struct TCase {
+        int Page;
+        TDBGrid *Grid;
+        TTable *Table;
+        const char *Key;
+        int Id;
+        TMenuItem *Item;
+        const char *Reason;
+    };
+    for (const TCase &c : {TCase{2, f->DBGFirm, &dm->Tb_Firm, "ID_FIRM", shop, f->mpFirmDel,
+                                 "Есть ссылки в персональном справочнике!"},
+                           TCase{1, f->DBGPerson, &dm->Tb_Person, "ID_PERSON", ivanov, f->mpPersonDel,
+                                 "Есть ссылки в дневнике!"}}) {
+        f->ShowPage(c.Page);
+        c.Grid->SetFocus();
+        ASSERT_TRUE(c.Table->Locate(c.Key, Variant(c.Id), {}));
+        const int rows = c.Table->RecordCount();
+        TModalScript script;
+        script.Press("Yes").Press("OK");
+        c.Item->Click();
+        EXPECT_EQ(Texts(script), (QStringList{U("Удалить запись ?"), U(c.Reason)})) << c.Reason;
+        EXPECT_TRUE(script.Finished()) << script.Errors().join('|').toStdString();
+        EXPECT_EQ(c.Table->RecordCount(), rows);
+        EXPECT_EQ(c.Table->FieldByName(c.Key)->AsInteger(), c.Id);
+    }
+}
+
+// Ctrl+F offers the current cell's text selected, as an input box does:
+// typing replaces it (it was added to it, and the search found nothing).
+TEST_F(MainRef, SearchBoxOffersTheCellTextSelected)
+{
+    f->ShowPage(2);
+    ASSERT_TRUE(dm->Tb_Firm.Locate("ID_FIRM", Variant(shop), {}));
+    f->DBGFirm->SetFocus();
+    f->FindText.clear();
+    TModalScript script;
+    QString offered, selected, typed;
+    script.Then([&](TForm &form) {
+        auto &find = dynamic_cast<TFormFind &>(form);
+        offered = find.EdFind->Text();
+        selected = find.EdFind->selectedText();
+        find.EdFind->setFocus();
+        SendKey(find.EdFind, Qt::Key_D, Qt::NoModifier, U("д"));
+        typed = find.EdFind->Text();
+        form.SetModalResult(mrCancel);
+    });
+    f->mFindTextClick(f.get());
+    EXPECT_TRUE(script.Finished()) << script.Errors().join('|').toStdString();
+    EXPECT_EQ(offered, U("Гастроном"));
+    EXPECT_EQ(selected, offered);
+    EXPECT_EQ(typed, U("д"));
 }
 
 TEST_F(MainRef, PickerMovesToAnExistingNameAndAsksForANewOne)

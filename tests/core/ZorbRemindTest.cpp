@@ -68,9 +68,10 @@ TEST(ReminderDays, MarksListAlwaysOrNever)
 
 TEST(ReminderDays, TitleCounts)
 {
-    EXPECT_EQ(ReminderTitle({3, 0, 2}), U("3 персон         2 напоминаний"));
+    EXPECT_EQ(ReminderTitle({3, 0, 2}), U("3 персоны         2 напоминания"));
     EXPECT_EQ(ReminderTitle({0, 4, 0}), U("4 родств.         "));
-    EXPECT_EQ(ReminderTitle({1, 1, 1}), U("1 персон         1 родств.         1 напоминаний"));
+    EXPECT_EQ(ReminderTitle({1, 1, 1}), U("1 персона         1 родств.         1 напоминание"));
+    EXPECT_EQ(ReminderTitle({5, 0, 11}), U("5 персон         11 напоминаний"));
     EXPECT_EQ(ReminderTitle({}), QString());
 }
 
@@ -139,7 +140,7 @@ TEST_F(ReminderBuild, BirthdaysAndDueEntriesInOrder)
     // Persons by birth date, with firm; the daily entry since January with its person.
     EXPECT_EQ(Rem(), (QStringList{U("1|1975-03-05|Андреев А. [Аптека]"), U("1|1980-03-05|Иванов И.И. (111) [Магазин]"),
                                   U("3|2024-01-05|Оплатить (Ёлкин П.)")}));
-    EXPECT_EQ(dm.Tb_Rem.FieldByName("Rem")->DisplayLabel(), U("2 персон         1 напоминаний"));
+    EXPECT_EQ(dm.Tb_Rem.FieldByName("Rem")->DisplayLabel(), U("2 персоны         1 напоминание"));
     EXPECT_EQ(dm.Tb_Rem.FieldByName("Date_Rem")->DisplayLabel(), U("Дата"));
     EXPECT_FALSE(dm.Tb_Rem.FieldByName("Knd")->Visible());
     // The diary row carries its key; a person's row its identifier.

@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QPrintDialog>
@@ -304,6 +305,8 @@ TEST_F(RepPreviewFormTest, SaveDialogGivesATypedNameTheChosenTypesExtension)
     }
 }
 
+QString PdfText(const QString &pdf);
+
 TEST_F(RepPreviewFormTest, SaveLoadExportAndMissingFiles)
 {
     QTemporaryDir dir;
@@ -375,6 +378,25 @@ TEST_F(RepPreviewFormTest, SaveLoadExportAndMissingFiles)
         for (size_t i = 0; i < a.size(); ++i)
             EXPECT_EQ(a[i].Text, b[i].Text);
     }
+    // Print with nowhere to print (no printer here, no file named): the
+    // print dialog asks where, and the loaded pages go there.
+    if (loaded.Device().Printers().isEmpty()) {
+        const QString pdf = dir.filePath(QStringLiteral("loaded.pdf"));
+        bool asked = false;
+        QTimer::singleShot(0, [&] {
+            auto *d = qobject_cast<QPrintDialog *>(QApplication::activeModalWidget());
+            ASSERT_NE(d, nullptr);
+            auto *name = d->findChild<QLineEdit *>(QStringLiteral("filename"));
+            ASSERT_NE(name, nullptr);
+            name->setText(pdf);
+            asked = true;
+            d->accept();
+        });
+        view.Print->Click();
+        EXPECT_TRUE(asked);
+        const QString text = PdfText(pdf);
+        EXPECT_TRUE(text.contains(QStringLiteral("Итого TOTAL 5"))) << text.left(300).toStdString();
+    }
     TModalScript script;
     script.Press(QStringLiteral("OK"));
     view.SaveReport->Click();
@@ -395,11 +417,8 @@ TEST_F(RepPreviewFormTest, PrintRunsAgainOnThePrinterAndSetupCanBeCancelled)
 {
     QTemporaryDir dir;
     const QString pdf = dir.filePath(QStringLiteral("printed.pdf"));
-    Printer().SetOutputFile(pdf);
-    struct Back {
-        ~Back() { Printer().SetOutputFile(QString()); }
-    } back;
     PreviewReport r(3);
+    r.report.PrinterSettings.OutputFile = pdf; // as its set-up names it
     int printed = 0;
     r.report.AfterPrint = [&](TCustomBandReport &) { ++printed; };
     TRepStandardPreview &p = r.Preview();

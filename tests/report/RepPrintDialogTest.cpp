@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLineEdit>
 #include <QPrintDialog>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -150,7 +151,7 @@ TEST_F(RepPrintDialogTest, OneCopyKeepsTheDriversCount)
     EXPECT_EQ(dialog.Copies, std::max(1, printer_.Device().copyCount()));
 }
 
-TEST_F(RepPrintDialogTest, EmptyOptionsOfferNeitherPagesNorSelectionNorFile)
+TEST_F(RepPrintDialogTest, EmptyOptionsOfferNeitherPagesNorSelectionButThePdfFile)
 {
     TRepPrintDialog dialog(&printer_);
     dialog.Options = poSelection | poPrintToFile | poDisablePrintToFile;
@@ -172,30 +173,50 @@ TEST_F(RepPrintDialogTest, EmptyOptionsOfferNeitherPagesNorSelectionNorFile)
     });
     dialog.Execute();
     EXPECT_FALSE(seen.testFlag(QAbstractPrintDialog::PrintSelection));
-    EXPECT_FALSE(seen.testFlag(QAbstractPrintDialog::PrintToFile));
     EXPECT_FALSE(seen.testFlag(QAbstractPrintDialog::PrintPageRange));
+    // The PDF file is one of the printers (the only one without CUPS), not
+    // the desktop's "print to file" box: offered unless that is disabled.
+    EXPECT_TRUE(seen.testFlag(QAbstractPrintDialog::PrintToFile));
 }
 
-TEST_F(RepPrintDialogTest, MissingPrinterWarnsOnlyWhenAsked)
+// Without a printer the dialog offers the PDF file from the first print on
+// (it was offered only after a chart had printed into one): the warning
+// comes only where printing to a file is disabled, and only when asked for.
+TEST_F(RepPrintDialogTest, MissingPrinterOffersThePdfFileAndWarnsOnlyWithoutIt)
 {
     TPrinter bare; // no printer installed here and no file device
     if (!bare.Printers().isEmpty())
         GTEST_SKIP() << "this machine has printers";
     TRepPrintDialog dialog(&bare);
-    dialog.Options = poWarning;
+    dialog.Options = poWarning | poPageNums;
+    const QString file = dir_.filePath(QStringLiteral("first.pdf"));
+    AnswerPrintDialog([&](QPrintDialog &d) {
+        auto *name = d.findChild<QLineEdit *>(QStringLiteral("filename"));
+        EXPECT_TRUE(name && name->isEnabled()); // the PDF file is the printer chosen
+        if (name)
+            name->setText(file);
+        return true;
+    });
+    EXPECT_TRUE(dialog.Execute());
+    EXPECT_EQ(bare.OutputFile(), file);
+    EXPECT_TRUE(bare.Available());
+
+    TPrinter none;
+    TRepPrintDialog warned(&none);
+    warned.Options = poWarning | poDisablePrintToFile;
     TModalScript script;
     script.Press(QStringLiteral("OK"));
-    EXPECT_FALSE(dialog.Execute());
+    EXPECT_FALSE(warned.Execute());
     ASSERT_EQ(script.Seen().size(), 1u);
     EXPECT_EQ(script.Seen()[0].Text, RepNoPrinterText());
 
-    dialog.Options = 0; // no warning: the dialog itself opens
+    warned.Options = poDisablePrintToFile; // no warning: the dialog itself opens
     bool opened = false;
     AnswerPrintDialog([&](QPrintDialog &) {
         opened = true;
         return false;
     });
-    EXPECT_FALSE(dialog.Execute());
+    EXPECT_FALSE(warned.Execute());
     EXPECT_TRUE(opened);
 }
 
@@ -286,6 +307,35 @@ TEST(RepProgressFormTest, RegisteredWindowShowsWhilePrintingStoredPages)
     ASSERT_NE(form, nullptr);
     EXPECT_TRUE(form->isVisible());
     RepProgressWindowFactory() = nullptr;
+}
+
+// The question before a print replaces a file names the file and answers
+// yes only to "Да": Enter, Escape and the title bar keep the file, whichever
+// button had the focus (Enter on the focused "Да" replaced it).
+TEST(RepReplaceFileQuestion, OnlyYesReplaces)
+{
+    const QString file = QStringLiteral("/tmp/отчёт за год.pdf");
+    struct TCase {
+        const char *Name;
+        std::function<void(TModalScript &)> Answer;
+        bool Yes;
+    };
+    const TCase cases[] = {
+        {"yes", [](TModalScript &s) { s.Press(QStringLiteral("Yes")); }, true},
+        {"no", [](TModalScript &s) { s.Press(QStringLiteral("No")); }, false},
+        {"enter", [](TModalScript &s) { s.Then([](TForm &f) { SendKeyToFocus(f, Qt::Key_Return); }); }, false},
+        {"escape", [](TModalScript &s) { s.Then([](TForm &f) { SendKeyToFocus(f, Qt::Key_Escape); }); }, false},
+        {"title bar", [](TModalScript &s) { s.CloseFromTitleBar(); }, false},
+    };
+    for (const TCase &c : cases) {
+        TModalScript script;
+        c.Answer(script);
+        EXPECT_EQ(AskReplacePrintFile(file), c.Yes) << c.Name;
+        EXPECT_TRUE(script.Finished()) << c.Name << ": " << script.Errors().join(u'|').toStdString();
+        ASSERT_EQ(script.Seen().size(), 1u) << c.Name;
+        EXPECT_TRUE(script.Seen()[0].Text.contains(file)) << script.Seen()[0].Text.toStdString();
+        EXPECT_TRUE(script.Seen()[0].Text.contains(QStringLiteral("Заменить"))) << c.Name;
+    }
 }
 
 } // namespace

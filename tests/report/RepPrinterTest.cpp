@@ -26,10 +26,14 @@ struct RecordingTarget : TRepMessageTarget {
     void SendMessage(unsigned msg, intptr_t w, intptr_t l) override { Posts.push_back({msg, w, l, true}); }
 };
 
-// Prints into a PDF file for the scope of a test, then back to no device.
-struct PdfPrinter {
-    explicit PdfPrinter(const QString &file) { Printer().SetOutputFile(file); }
-    ~PdfPrinter() { Printer().SetOutputFile(QString()); }
+// A report printer that prints into a PDF file, as a set-up naming it makes it.
+struct PdfPrinter : TRepPrinter {
+    explicit PdfPrinter(const QString &file)
+    {
+        TRepPrinterSettings s;
+        s.OutputFile = file;
+        TakeSettings(s);
+    }
 };
 
 QString PdfText(const QString &pdf)
@@ -80,8 +84,7 @@ QStringList PageTexts(TRepPrinter &printer, int n)
 TEST(RepPrinter, ConvertsTenthsOfAMillimetreToDevicePixels)
 {
     QTemporaryDir dir;
-    PdfPrinter pdf(dir.filePath("out.pdf"));
-    TRepPrinter printer;
+    PdfPrinter printer(dir.filePath("out.pdf"));
     printer.Device().Device().setResolution(600);
     printer.SetDestination(TRepDestination::Printer);
     printer.BeginDoc();
@@ -165,8 +168,7 @@ TEST(RepPrinter, PrintsOnlyThePageRangeDirectly)
 {
     QTemporaryDir dir;
     const QString out = dir.filePath("range.pdf");
-    PdfPrinter pdf(out);
-    TRepPrinter printer;
+    PdfPrinter printer(out);
     ASSERT_TRUE(printer.PrintersAvailable());
     printer.SetDestination(TRepDestination::Printer);
     printer.FirstPage = 2;
@@ -187,8 +189,7 @@ TEST(RepPrinter, PrintsStoredPagesThroughThePdfDevice)
 {
     QTemporaryDir dir;
     const QString out = dir.filePath("stored.pdf");
-    PdfPrinter pdf(out);
-    TRepPrinter printer;
+    PdfPrinter printer(out);
     RecordPages(printer, 3);
     RecordingTarget status;
     printer.StatusWindow = &status;
@@ -219,14 +220,20 @@ TEST(RepPrinter, PrintAsksTheOwnerReportToRunAgainOnThePrinter)
     EXPECT_EQ(report.Posts[1].LParam, reinterpret_cast<intptr_t>(&printer));
 }
 
-TEST(RepPrinter, WithoutAPrinterPrintingDoesNothing)
+// Without a printer the PDF file stands in for one, so printing is offered;
+// with no file named yet a print writes nothing and says it printed nothing.
+TEST(RepPrinter, WithoutAPrinterOrANamedFilePrintingDoesNothing)
 {
     if (!QPrinterInfo::availablePrinterNames().isEmpty())
         GTEST_SKIP() << "a printer is installed here";
     TRepPrinter printer;
-    EXPECT_FALSE(printer.PrintersAvailable());
+    EXPECT_TRUE(printer.PrintersAvailable());
+    EXPECT_FALSE(printer.Device().Available());
+    int after = 0;
+    printer.OnAfterPrint = [&](TRepPrinter &) { ++after; };
     RecordPages(printer, 1);
     printer.Print(); // nothing happens, nothing fails
+    EXPECT_EQ(after, 0);
     printer.SetPrinterIndex(0);
     EXPECT_EQ(printer.Device().PrinterIndex(), -1);
 }

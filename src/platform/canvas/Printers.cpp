@@ -1,9 +1,42 @@
 // The printer device over QPrinter and the list of installed printers.
 #include "platform/canvas/Printers.h"
 
+#include "platform/system/SysPaths.h"
+
 #include <QPrinterInfo>
 
 namespace zorbel {
+
+namespace {
+
+// The one file the user last agreed to replace, until a document takes it.
+QString &AgreedFile()
+{
+    static QString file;
+    return file;
+}
+
+} // namespace
+
+void TPrinter::AgreedToReplace(const QString &fileName) { AgreedFile() = fileName; }
+
+std::function<bool(const QString &)> &TPrinter::ReplaceQuestion()
+{
+    static std::function<bool(const QString &)> question;
+    return question;
+}
+
+bool TPrinter::MayBeginDoc()
+{
+    if (!Available())
+        return false;
+    if (outputFile_.isEmpty() || !PathExists(outputFile_) || AgreedFile() == outputFile_)
+        return true;
+    if (!ReplaceQuestion() || !ReplaceQuestion()(outputFile_))
+        return false;
+    AgreedFile() = outputFile_; // BeginDoc takes this yes
+    return true;
+}
 
 TPrinter::TPrinter() : device_(std::make_unique<QPrinter>(QPrinter::HighResolution))
 {
@@ -45,6 +78,7 @@ void TPrinter::TakeDeviceChoice()
 {
     if (device_->outputFormat() == QPrinter::PdfFormat && !device_->outputFileName().isEmpty()) {
         SetOutputFile(device_->outputFileName());
+        AgreedToReplace(outputFile_);
         return;
     }
     const int i = int(printers_.indexOf(device_->printerName()));
@@ -56,7 +90,7 @@ void TPrinter::TakeDeviceChoice()
 
 void TPrinter::BeginDoc()
 {
-    if (!Available() || painter_)
+    if (painter_ || !MayBeginDoc())
         return;
     aborted_ = false;
     pages_ = 0;
@@ -66,6 +100,9 @@ void TPrinter::BeginDoc()
         return;
     painter_ = std::move(painter);
     pages_ = 1;
+    // The agreement is spent: a later document on the file asks again.
+    if (!outputFile_.isEmpty() && AgreedFile() == outputFile_)
+        AgreedFile().clear();
     canvas_.Begin(painter_.get());
 }
 

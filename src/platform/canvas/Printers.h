@@ -5,7 +5,12 @@
 // With no printer installed the object still exists, Available() is false and
 // documents do nothing. A PDF file may stand in for the device
 // (SetOutputFile): it counts as an available printer, so a print can be
-// checked without one.
+// checked without one; a machine without printers prints into PDF files.
+//
+// A document never replaces a file the user has not agreed to lose: when
+// the output file exists, BeginDoc goes on only after the user agreed to
+// replace it, in the print dialog that named it (AgreedToReplace) or in the
+// ReplaceQuestion asked then; each agreement lets one document through.
 #pragma once
 
 #include "platform/canvas/Graphics.h"
@@ -13,6 +18,7 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 namespace zorbel {
@@ -36,16 +42,29 @@ public:
     void SetOutputFile(const QString &fileName);
     const QString &OutputFile() const { return outputFile_; }
     // Takes over what a system print dialog chose on Device(): a PDF file
-    // becomes the output file, an installed printer the selected one.
+    // becomes the output file (agreed to replace: the dialog asked), an
+    // installed printer the selected one.
     void TakeDeviceChoice();
     // A printer (or a PDF file device) can take a document.
     bool Available() const { return index_ >= 0 || !outputFile_.isEmpty(); }
+    // Whether the next document may begin: the device is available and its
+    // output, when a file that exists, may be replaced (asked at most once:
+    // after a yes, BeginDoc does not ask again).
+    bool MayBeginDoc();
+    // The user agreed to replace fileName in the dialog that named it (the
+    // print dialog asks before it takes a file that exists): the next
+    // document begun on it replaces it without a question.
+    static void AgreedToReplace(const QString &fileName);
+    // Asks the user whether the existing fileName may be replaced; true for
+    // yes. Set by the program's windows; unset, no file is replaced.
+    static std::function<bool(const QString &fileName)> &ReplaceQuestion();
 
     // The job title of the next document.
     QString Title;
 
     // Document: BeginDoc opens it and page 1; NewPage starts the next page;
-    // EndDoc finishes it; Abort drops it. Without a device they do nothing.
+    // EndDoc finishes it; Abort drops it. Without a device, or when the user
+    // keeps an existing output file (MayBeginDoc), they do nothing.
     void BeginDoc();
     void NewPage();
     void EndDoc();

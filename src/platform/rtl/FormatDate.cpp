@@ -270,8 +270,10 @@ void AppendFormatted(QString &out, const QString &f, const DateParts &p, int dep
         return;
     const TFormatSettings &fs = FormatSettings();
     const auto tokens = DateFormatTokens(f);
+    bool afterDay = false; // the last token that was not text or a separator is a day number
     for (const DateToken &t : *tokens) {
         const int count = t.count;
+        const bool dayNumber = t.kind == K::Day && count <= 2;
         switch (t.kind) {
         case K::Literal: out += t.text; break;
         case K::DateSep: out += fs.DateSeparator; break;
@@ -291,7 +293,11 @@ void AppendFormatted(QString &out, const QString &f, const DateParts &p, int dep
             if (count <= 2)
                 AppendPadded(out, p.Month(), count);
             else if (p.Month() >= 1)
-                out += (count == 3 ? fs.ShortMonthNames : fs.LongMonthNames)[p.Month() - 1];
+                // A day number before the long name takes the genitive, as in
+                // the long date "11 декабря 2026 г."; alone it stays "Декабрь".
+                out += (count == 3 ? fs.ShortMonthNames
+                        : afterDay ? fs.GenitiveMonthNames
+                                   : fs.LongMonthNames)[p.Month() - 1];
             break;
         case K::Year:
             if (count <= 2)
@@ -320,6 +326,8 @@ void AppendFormatted(QString &out, const QString &f, const DateParts &p, int dep
             }
             break;
         }
+        if (t.kind != K::Literal && t.kind != K::DateSep)
+            afterDay = dayNumber;
     }
 }
 

@@ -25,11 +25,16 @@ struct TFormatSettings {
         QStringLiteral("янв"), QStringLiteral("фев"), QStringLiteral("мар"), QStringLiteral("апр"),
         QStringLiteral("май"), QStringLiteral("июн"), QStringLiteral("июл"), QStringLiteral("авг"),
         QStringLiteral("сен"), QStringLiteral("окт"), QStringLiteral("ноя"), QStringLiteral("дек")};
-    // Long month names, in the nominative wherever they stand ("5 Март").
+    // Long month names, in the nominative ("Март 2024").
     QString LongMonthNames[12] = {
         QStringLiteral("Январь"), QStringLiteral("Февраль"), QStringLiteral("Март"), QStringLiteral("Апрель"),
         QStringLiteral("Май"), QStringLiteral("Июнь"), QStringLiteral("Июль"), QStringLiteral("Август"),
         QStringLiteral("Сентябрь"), QStringLiteral("Октябрь"), QStringLiteral("Ноябрь"), QStringLiteral("Декабрь")};
+    // The long names in the genitive, written after a day number ("5 марта").
+    QString GenitiveMonthNames[12] = {
+        QStringLiteral("января"), QStringLiteral("февраля"), QStringLiteral("марта"), QStringLiteral("апреля"),
+        QStringLiteral("мая"), QStringLiteral("июня"), QStringLiteral("июля"), QStringLiteral("августа"),
+        QStringLiteral("сентября"), QStringLiteral("октября"), QStringLiteral("ноября"), QStringLiteral("декабря")};
     // Day names, Sunday first (index DayOfWeek - 1).
     QString ShortDayNames[7] = {QStringLiteral("Вс"), QStringLiteral("Пн"), QStringLiteral("Вт"), QStringLiteral("Ср"),
                                 QStringLiteral("Чт"), QStringLiteral("Пт"), QStringLiteral("Сб")};

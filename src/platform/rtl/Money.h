@@ -41,6 +41,11 @@ inline double UnitsToMoney(int64_t units)
     return static_cast<double>(units) / static_cast<double>(MoneyScale);
 }
 
+// Units rounded to whole hundredths, ties to even: a figure the program
+// computes (an average, a balance in the common unit) shown and written
+// with two decimals as every amount a person enters is.
+inline int64_t RoundUnitsToCents(long double units) { return RoundHalfEven(units / 100) * 100; }
+
 // The bound of every amount, price, quantity and rate a person enters or an
 // import reads: |value| < MoneyLimit. Below it a value with four decimals is
 // exact in 1/10000 and survives the trip through the stored double unchanged

@@ -145,4 +145,23 @@ int CompareStr(const QString &a, const QString &b) { return CompareBy(a, b, Plai
 int CompareText(const QString &a, const QString &b) { return CompareBy(a, b, PlainFoldedKey); }
 bool SameText(const QString &a, const QString &b) { return CompareText(a, b) == 0; }
 
+QString PluralForm(qint64 count, const QString &one, const QString &few, const QString &many)
+{
+    const qint64 n = count < 0 ? -(count % 100) : count % 100;
+    if (n >= 11 && n <= 14)
+        return many;
+    switch (n % 10) {
+    case 1: return one;
+    case 2:
+    case 3:
+    case 4: return few;
+    default: return many;
+    }
+}
+
+QString CountText(qint64 count, const QString &one, const QString &few, const QString &many)
+{
+    return QString::number(count) + u' ' + PluralForm(count, one, few, many);
+}
+
 } // namespace zorbel

@@ -74,4 +74,11 @@ int CompareStr(const QString &a, const QString &b);
 int CompareText(const QString &a, const QString &b);
 bool SameText(const QString &a, const QString &b);
 
+// The Russian noun form that goes with a count: One after 1, 21, 101...
+// (not 11), Few after 2-4, 22-24... (not 12-14), Many after the rest
+// (0, 5-20, 25-30, 111...): PluralForm(2, "связь", "связи", "связей").
+QString PluralForm(qint64 count, const QString &one, const QString &few, const QString &many);
+// The count, a blank and its noun form: CountText(2, ...) gives "2 связи".
+QString CountText(qint64 count, const QString &one, const QString &few, const QString &many);
+
 } // namespace zorbel

@@ -89,8 +89,12 @@ TDBGrid::TDBGrid(QWidget *parent, const QString &name)
     });
     connect(header, &QHeaderView::sectionResized, this, [this](int section, int, int size) {
         if (!updating_)
-            if (TColumn *column = ShownColumn(section))
+            if (TColumn *column = ShownColumn(section)) {
+                // The user's drag: the column's own width from now on (a
+                // figure that no longer fits widens it again after the paint).
                 column->width_ = size;
+                column->figureWidth_ = 0;
+            }
     });
     connect(header, &QHeaderView::sectionMoved, this,
             [this](int logical, int oldVisual, int newVisual) { ColumnDragged(logical, oldVisual, newVisual); });
@@ -191,6 +195,7 @@ void TDBGrid::SetFont(const QFont &font)
     view_->verticalHeader()->setDefaultSectionSize(DefaultRowHeight());
     ApplyColumnWidths();
     UpdateRowCount();
+    MeasureFiguresAgain(); // a smaller font may need less room than the figures took
 }
 
 void TDBGrid::SetColor(TColor color)
@@ -223,6 +228,7 @@ void TDBGrid::LinkActive()
     if (!link_->Active())
         selectedRows_.Clear();
     LayoutChanged();
+    MeasureFiguresAgain(); // other data, other figures
 }
 
 void TDBGrid::LayoutChanged()
@@ -245,10 +251,64 @@ void TDBGrid::LayoutChanged()
 void TDBGrid::ApplyColumnWidths()
 {
     updating_ = true;
+    bool changed = false;
+    QHeaderView *header = view_->horizontalHeader();
     const std::vector<TColumn *> shown = ShownColumns();
-    for (int i = 0; i < int(shown.size()) && i < model_->columnCount(); ++i)
-        view_->horizontalHeader()->resizeSection(i, shown[size_t(i)]->Width());
+    for (int i = 0; i < int(shown.size()) && i < model_->columnCount(); ++i) {
+        const int width = shown[size_t(i)]->Width();
+        changed = changed || header->sectionSize(i) != width;
+        header->resizeSection(i, width);
+    }
     updating_ = false;
+    if (changed && OnColumnWidths && !widthsNoticePending_) {
+        // After the event that changed them: the handler may resize windows.
+        widthsNoticePending_ = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                widthsNoticePending_ = false;
+                DispatchEvent([&] {
+                    if (OnColumnWidths)
+                        OnColumnWidths(this);
+                });
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void TDBGrid::SetTitlesWhole(bool whole)
+{
+    titlesWhole_ = whole;
+    ApplyColumnWidths();
+}
+
+int TDBGrid::TitleNeed(const TColumn *column) const
+{
+    if (!titlesWhole_ || !options_.Contains(dgTitles))
+        return 0;
+    const int viewColumn = ViewColumnOf(column->Index());
+    if (viewColumn < 0 || viewColumn >= model_->columnCount())
+        return 0;
+    // The header's own measure: the caption in the title font with the
+    // style's margins, so the header draws it without an ellipsis.
+    return view_->horizontalHeader()->sectionSizeHint(viewColumn);
+}
+
+int TDBGrid::WholeWidth() const
+{
+    int width = 2 * view_->frameWidth() + vbar_->sizeHint().width();
+    if (options_.Contains(dgIndicator))
+        width += view_->verticalHeader()->width();
+    for (const TColumn *c : ShownColumns())
+        width += c->Width();
+    return width;
+}
+
+void WidenFormToGrid(TForm &form, TDBGrid &grid)
+{
+    const int missing = grid.WholeWidth() - grid.width();
+    if (missing > 0)
+        form.SetBounds(form.Left(), form.Top(), form.Width() + missing, form.Height());
 }
 
 void TDBGrid::UpdateRowCount()
@@ -535,11 +595,33 @@ void TDBGrid::DefaultDrawColumnCell(const QRect &rect, int, TColumn *column, TGr
     // fits, else an empty cell until its column has widened.
     const bool figure = dynamic_cast<const TNumericField *>(field) || dynamic_cast<const TDateTimeField *>(field);
     const int room = rect.width() - 4;
-    if (figure && QFontMetrics(canvas_.Font).horizontalAdvance(text) > room) {
-        const auto advance = [&text](const QFontMetrics &fm) { return fm.horizontalAdvance(text); };
-        const QFont reduced = FontToFit(canvas_.Font, room, advance,
-                                        std::max(6.0, canvas_.Font.pointSizeF() * FigureFontShare));
-        if (advance(QFontMetrics(reduced)) > room || reduced.pointSizeF() <= 0) {
+    const auto advance = [&text](const QFontMetrics &fm) { return fm.horizontalAdvance(text); };
+    // Whether the figure fits a room: in the cell's font or one reduced to
+    // no less than FigureFontShare of it (that font, when it does).
+    const auto fits = [&](int space, QFont *font) {
+        if (advance(QFontMetrics(canvas_.Font)) <= space)
+            return true;
+        const QFont reduced =
+            FontToFit(canvas_.Font, space, advance, std::max(6.0, canvas_.Font.pointSizeF() * FigureFontShare));
+        if (advance(QFontMetrics(reduced)) > space || reduced.pointSizeF() <= 0)
+            return false;
+        if (font)
+            *font = reduced;
+        return true;
+    };
+    if (figure && measuring_ && column && column->measurePending_) {
+        // What the figure needs beyond the column's own width.
+        const int need = fits(column->OwnWidth() - 4, nullptr) ? 0 : advance(QFontMetrics(canvas_.Font)) + 4;
+        auto at = std::find_if(measured_.begin(), measured_.end(),
+                               [&](const std::pair<int, int> &m) { return m.first == column->Index(); });
+        if (at == measured_.end())
+            measured_.emplace_back(column->Index(), need);
+        else
+            at->second = std::max(at->second, need);
+    }
+    if (figure && advance(QFontMetrics(canvas_.Font)) > room) {
+        QFont reduced;
+        if (!fits(room, &reduced)) {
             WidenAfterPaint(column, column->Width() + advance(QFontMetrics(canvas_.Font)) - room);
             canvas_.FillRect(rect);
             return;
@@ -571,9 +653,63 @@ void TDBGrid::ApplyPendingWidths()
 {
     std::vector<std::pair<int, int>> pending;
     pending.swap(pendingWidths_);
+    bool changed = false;
     for (const auto &[index, width] : pending)
-        if (index >= 0 && index < columns_.Count() && columns_[index]->Width() < width)
-            columns_[index]->SetWidth(width);
+        if (index >= 0 && index < columns_.Count() && columns_[index]->Width() < width) {
+            columns_[index]->figureWidth_ = width;
+            changed = true;
+        }
+    if (changed)
+        ApplyColumnWidths();
+}
+
+void TDBGrid::MeasureFiguresAgain()
+{
+    for (int i = 0; i < columns_.Count(); ++i)
+        columns_[i]->measurePending_ = true;
+    view_->viewport()->update();
+}
+
+void TDBGrid::PaintStarts(const QRect &area)
+{
+    // Only a paint of every shown row sees all the figures a column shows.
+    measuring_ = area.contains(view_->viewport()->rect()) &&
+                 std::any_of(columns_.items_.begin(), columns_.items_.end(),
+                             [](const std::unique_ptr<TColumn> &c) { return c->measurePending_; });
+    if (measuring_)
+        measured_.clear();
+}
+
+void TDBGrid::PaintEnds()
+{
+    if (!measuring_)
+        return;
+    measuring_ = false;
+    // A column not drawn (out of view, no rows yet, a run walking the data)
+    // stays to be measured.
+    if (measured_.empty())
+        return;
+    std::vector<std::pair<int, int>> measured;
+    measured.swap(measured_);
+    for (const auto &[index, need] : measured)
+        if (index >= 0 && index < columns_.Count())
+            columns_[index]->measurePending_ = false;
+    // After the paint: a paint must not change the layout it walks.
+    QMetaObject::invokeMethod(
+        this,
+        [this, measured] {
+            bool changed = false;
+            for (const auto &[index, need] : measured)
+                if (index >= 0 && index < columns_.Count()) {
+                    TColumn *c = columns_[index];
+                    const int figure = need > c->OwnWidth() ? need : 0;
+                    changed = changed || figure != c->figureWidth_;
+                    c->figureWidth_ = figure;
+                }
+            if (changed)
+                ApplyColumnWidths();
+        },
+        Qt::QueuedConnection);
 }
 
 void TDBGrid::MouseCoord(int x, int y, int &col, int &row) const

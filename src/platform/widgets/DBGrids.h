@@ -29,8 +29,14 @@
 // time) is drawn whole: in the cell's font, or in one reduced to no less
 // than FigureFontShare of it where that fits; where even that does not fit
 // the cell stays empty for this paint and the column widens to take the
-// figure in the cell's font (the new width is the column's own, so a saved
-// layout keeps it), after which the grid paints again.
+// figure in the cell's font, after which the grid paints again. That
+// widening is the figures', not the column's own width: when the grid's
+// font or its dataset changes, the next whole paint measures the figures
+// again and a column widened only for them goes back as far as they allow
+// (while a figure is wider than its column the column never narrows). A
+// stored layout keeps the own widths (set by code, by a layout or by the
+// user's drag), so it never holds a width only a figure at another font
+// needed.
 //
 // Selection. The selected column (SelectedIndex) and the current record make
 // the focused cell; with dgRowSelect the whole current row is selected. With
@@ -50,8 +56,10 @@
 #include "platform/dataset/DataSource.h"
 #include "platform/dataset/DataSet.h"
 #include "platform/widgets/Controls.h"
+#include "platform/widgets/Forms.h"
 
 #include <QTableView>
+#include <algorithm>
 #include <QWidget>
 #include <memory>
 #include <vector>
@@ -106,10 +114,14 @@ public:
     void SetTitleColor(TColor color);
     void SetTitleFontColor(TColor color);
 
+    // The width shown: the own width, or wider while the column's figures
+    // need it (see the cell drawing above), or its title in a grid whose
+    // titles are shown whole (TDBGrid::SetTitlesWhole).
+    int Width() const;
     // The width set (by code, a layout or the user's drag); unset, the
     // default: the field's display width in digits, or
     // the title when that is wider, and 64 pixels without a field.
-    int Width() const { return width_ >= 0 ? width_ : DefaultWidth(); }
+    int OwnWidth() const { return width_ >= 0 ? width_ : DefaultWidth(); }
     void SetWidth(int width);
     int DefaultWidth() const;
     bool Visible() const { return visible_; }
@@ -133,7 +145,9 @@ private:
     TDBGrid *grid_;
     QString fieldName_;
     TColumnTitle title_;
-    int width_ = -1; // unset: DefaultWidth()
+    int width_ = -1;      // unset: DefaultWidth()
+    int figureWidth_ = 0;         // the width its figures need beyond the own width (0: none)
+    bool measurePending_ = false; // its figures are measured again when next painted whole
     bool visible_ = true;
     bool alignmentSet_ = false;
     TAlignment alignment_ = taLeftJustify;
@@ -240,6 +254,14 @@ public:
     void SetFont(const QFont &font);
     void SetColor(TColor color) override;
 
+    // Titles shown whole: no column is narrower than its title needs in the
+    // title font (a window whose titles are short words at any font).
+    bool TitlesWhole() const { return titlesWhole_; }
+    void SetTitlesWhole(bool whole);
+    // The width the grid needs to show every shown column whole: its frame,
+    // the row indicator, the columns and the scroll bar.
+    int WholeWidth() const;
+
     // Rows shown at once (the link's window).
     int VisibleRowCount() const;
     // Row height in pixels.
@@ -289,6 +311,10 @@ public:
     TDBGridClickEvent OnTitleClick, OnColumnClick;
     TMovedEvent OnColumnMoved;
     TMouseWheelEvent OnMouseWheel;
+    // Fires, after the event that caused it, when the shown columns' widths
+    // changed (a figure widened or narrowed a column, a font, a layout): a
+    // window that shows the grid whole follows it (WidenFormToGrid).
+    TNotifyEvent OnColumnWidths;
 
 protected:
     bool ControlEvent(QEvent *event) override;
@@ -352,6 +378,13 @@ private:
     // Asks for column to be at least width pixels wide after this paint.
     void WidenAfterPaint(TColumn *column, int width);
     void ApplyPendingWidths();
+    // Every column's figures are measured again at the next whole paint
+    // that draws it (a column scrolled out of view waits until it is seen).
+    void MeasureFiguresAgain();
+    // Around a paint of the cells: a whole paint after MeasureFiguresAgain
+    // sets each column it drew to the width its figures need.
+    void PaintStarts(const QRect &area);
+    void PaintEnds();
 
     std::unique_ptr<TGridDataLink> link_;
     TGridModel *model_;
@@ -375,6 +408,14 @@ private:
     // Widths figures asked for during a paint, by column index; applied
     // once the paint is over (a paint must not change the layout it walks).
     std::vector<std::pair<int, int>> pendingWidths_;
+    // Measuring the figures again: under way in this paint, and the width
+    // each painted column's figures need (0: they fit its own width).
+    bool measuring_ = false;
+    std::vector<std::pair<int, int>> measured_;
+    bool titlesWhole_ = false;
+    bool widthsNoticePending_ = false; // OnColumnWidths is queued
+    // The width a column's title needs when titles are shown whole, else 0.
+    int TitleNeed(const TColumn *column) const;
 };
 
 // The program's grid: the wheel moves WheelLinesMany records per step (or
@@ -407,5 +448,10 @@ private:
 // Storing first turns the default columns into the grid's own when it has at
 // most one column, then writes one line per column with a positive width.
 void ApplyColumnLayout(TDBGrid *grid, bool apply, QString &layout);
+
+// Widens form, as far as its screen allows, until grid (which takes the
+// form's extra width) shows every column whole; a form wide enough already
+// keeps its width.
+void WidenFormToGrid(TForm &form, TDBGrid &grid);
 
 } // namespace zorbel

@@ -48,6 +48,8 @@ void TColumn::SetTitleFontColor(TColor color)
     Changed(false);
 }
 
+int TColumn::Width() const { return std::max({OwnWidth(), figureWidth_, grid_->TitleNeed(this)}); }
+
 void TColumn::SetWidth(int width)
 {
     width_ = width;
@@ -201,8 +203,10 @@ void ApplyColumnLayout(TDBGrid *grid, bool apply, QString &layout)
         if (columns.Count() > 1) {
             QStringList lines;
             for (int i = 0; i < columns.Count(); ++i)
-                if (columns[i]->Width() > 0)
-                    lines << columns[i]->FieldName() + QLatin1Char('=') + QString::number(columns[i]->Width());
+                // The own width: a width only a figure at this font needed
+                // would stay too wide at a smaller one.
+                if (columns[i]->OwnWidth() > 0)
+                    lines << columns[i]->FieldName() + QLatin1Char('=') + QString::number(columns[i]->OwnWidth());
             layout = lines.join(QStringLiteral("\r\n"));
         }
         return;

@@ -2,10 +2,13 @@
 // of the grid, each step handed to the grid's own rules (DBGridsView.h).
 #include "platform/widgets/DBGridsView.h"
 
+#include <QPaintEvent>
+
 #include <QComboBox>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPaintEvent>
 #include <QWheelEvent>
 
 namespace zorbel {
@@ -251,6 +254,13 @@ void TDBGrid::TGridView::wheelEvent(QWheelEvent *event)
         event->accept();
     else
         QTableView::wheelEvent(event);
+}
+
+void TDBGrid::TGridView::paintEvent(QPaintEvent *event)
+{
+    grid_->PaintStarts(event->rect());
+    QTableView::paintEvent(event);
+    grid_->PaintEnds();
 }
 
 void TDBGrid::TGridView::updateGeometries()

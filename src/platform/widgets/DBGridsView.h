@@ -110,6 +110,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *) override {}
     void wheelEvent(QWheelEvent *event) override;
     void updateGeometries() override;
+    void paintEvent(QPaintEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
 

@@ -334,6 +334,11 @@ void TForm::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
     if (event->spontaneous())
         return;
+    // A dialog, shown modally or not (the start-up's splash with today's
+    // date), is at least as wide as its caption needs, so that a window
+    // manager never cuts the title of a small box ("Повто... роль!").
+    if (borderStyle_ == TFormBorderStyle::bsDialog && Width() < CaptionWidth())
+        SetWidth(std::min(CaptionWidth(), Screen().Width()));
     if (FixedSize())
         setFixedSize(size());
     if (position_ == TPosition::poScreenCenter)

@@ -109,10 +109,6 @@ int TForm::ShowModal()
         }
     } restore{this, savedDepth};
 
-    // A dialog is at least as wide as its caption needs, so that a window
-    // manager never cuts the title of a small box ("Повто... роль!").
-    if (borderStyle_ == TFormBorderStyle::bsDialog && Width() < CaptionWidth())
-        SetWidth(std::min(CaptionWidth(), Screen().Width()));
     setWindowModality(Qt::ApplicationModal);
     Show();
     activateWindow();

@@ -192,12 +192,12 @@ TEST(Fields, DatesTravelAsDayNumbersAndMilliseconds)
     EXPECT_EQ(ds.F("D")->AsDateTime(), EncodeDate(2005, 3, 8));
     EXPECT_EQ(ds.F("D")->AsString(), QStringLiteral("08.03.2005"));
     ds.F("D")->SetDisplayFormat(QStringLiteral("d mmmm yyyy"));
-    EXPECT_EQ(ds.F("D")->DisplayText(), QStringLiteral("8 Март 2005"));
+    EXPECT_EQ(ds.F("D")->DisplayText(), QStringLiteral("8 марта 2005"));
     // The last text is kept by value and format: both are looked at.
     EXPECT_EQ(ds.F("D")->AsString(), QStringLiteral("08.03.2005"));
     ds.F("D")->SetAsString(QStringLiteral("31.12.2004"));
     EXPECT_EQ(ds.F("D")->AsDateTime(), EncodeDate(2004, 12, 31));
-    EXPECT_EQ(ds.F("D")->DisplayText(), QStringLiteral("31 Декабрь 2004"));
+    EXPECT_EQ(ds.F("D")->DisplayText(), QStringLiteral("31 декабря 2004"));
     ds.F("D")->Clear();
     EXPECT_EQ(ds.F("D")->DisplayText(), QString());
     ds.F("D")->SetAsString(QStringLiteral("31.12.2004"));

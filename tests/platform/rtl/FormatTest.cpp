@@ -323,7 +323,7 @@ TEST(FormatDateTime, MasksOfTheProgram)
     EXPECT_EQ(FormatDateTime("dd mmm yyyy  dddd", Sample), "05 мар 2024  вторник");
     EXPECT_EQ(FormatDateTime("dd.mmm.yyyy ddd", Sample), "05.мар.2024 Вт");
     EXPECT_EQ(FormatDateTime("dd mmm yyyy", Sample), "05 мар 2024");
-    EXPECT_EQ(FormatDateTime("dd-mmmm-yyyy", Sample), "05-Март-2024");
+    EXPECT_EQ(FormatDateTime("dd-mmmm-yyyy", Sample), "05-марта-2024");
     EXPECT_EQ(FormatDateTime("dd/mm/yy", Sample), "05.03.24");
     EXPECT_EQ(FormatDateTime("c", Sample), "05.03.2024 9:07:03");
     EXPECT_EQ(FormatDateTime("c", EncodeDate(2024, 3, 5)), "05.03.2024");
@@ -339,8 +339,13 @@ TEST(FormatDateTime, Specifiers)
     EXPECT_EQ(FormatDateTime("ddd", EncodeDate(2024, 3, 9)), "Сб");
     EXPECT_EQ(FormatDateTime("mmmm", Sample), "Март");
     EXPECT_EQ(FormatDateTime("mmmm yyyy", EncodeDate(2024, 5, 1)), "Май 2024");
-    EXPECT_EQ(FormatDateTime("d mmmm", EncodeDate(2024, 5, 1)), "1 Май");
-    EXPECT_EQ(FormatDateTime("dddddd", Sample), "5 Март 2024 г.");
+    EXPECT_EQ(FormatDateTime("d mmmm", EncodeDate(2024, 5, 1)), "1 мая");
+    // The genitive only after a day number: not after a day name or a year.
+    EXPECT_EQ(FormatDateTime("dddd mmmm", EncodeDate(2024, 5, 1)), "среда Май");
+    EXPECT_EQ(FormatDateTime("yyyy mmmm d", EncodeDate(2024, 5, 1)), "2024 Май 1");
+    EXPECT_EQ(FormatDateTime("d.mm mmmm", EncodeDate(2024, 5, 1)), "1.05 Май");
+    EXPECT_EQ(FormatDateTime("dddddd", Sample), "5 марта 2024 г.");
+    EXPECT_EQ(FormatDateTime("dddddd", EncodeDate(2026, 12, 11)), "11 декабря 2026 г.");
     EXPECT_EQ(FormatDateTime("ddddd", Sample), "05.03.2024");
     EXPECT_EQ(FormatDateTime("hh:nn:ss.zzz", Sample), "09:07:03.045");
     EXPECT_EQ(FormatDateTime("h:n:s z", Sample), "9:7:3 45");
@@ -356,10 +361,12 @@ TEST(FormatDateTime, EveryMonthAndDayName)
 {
     const char *longNames[] = {"Январь", "Февраль", "Март", "Апрель", "Май", "Июнь",
                                "Июль", "Август", "Сентябрь", "Октябрь", "Ноябрь", "Декабрь"};
+    const char *genitive[] = {"января", "февраля", "марта",    "апреля",  "мая",    "июня",
+                              "июля",   "августа", "сентября", "октября", "ноября", "декабря"};
     const char *shortNames[] = {"янв", "фев", "мар", "апр", "май", "июн", "июл", "авг", "сен", "окт", "ноя", "дек"};
     for (int m = 1; m <= 12; ++m) {
         const TDateTime d = EncodeDate(2023, m, 1);
-        EXPECT_EQ(FormatDateTime("d mmmm", d), QStringLiteral("1 ") + QString::fromUtf8(longNames[m - 1]));
+        EXPECT_EQ(FormatDateTime("d mmmm", d), QStringLiteral("1 ") + QString::fromUtf8(genitive[m - 1]));
         EXPECT_EQ(FormatDateTime("mmmm", d), QString::fromUtf8(longNames[m - 1]));
         EXPECT_EQ(FormatDateTime("mmm", d), QString::fromUtf8(shortNames[m - 1]));
     }

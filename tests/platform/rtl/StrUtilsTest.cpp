@@ -92,3 +92,19 @@ TEST(StrUtils, RussianOrder)
     EXPECT_EQ(CompareText("Файл.ZIP", "Файл.zip"), 0);
     EXPECT_NE(CompareText("Файл", "файл"), 0);
 }
+
+// Every count the program shows with a noun takes the noun's Russian form:
+// the last two digits decide (11-14 many), then the last digit.
+TEST(StrUtils, PluralFormFollowsTheLastDigitsOfTheCount)
+{
+    const auto form = [](qint64 n) { return PluralForm(n, "связь", "связи", "связей"); };
+    for (qint64 n : {1, 21, 31, 101, 121, 1001, 1000001, -1, -21})
+        EXPECT_EQ(form(n), QStringLiteral("связь")) << n;
+    for (qint64 n : {2, 3, 4, 22, 23, 24, 32, 102, 104, 1002, -2, -24})
+        EXPECT_EQ(form(n), QStringLiteral("связи")) << n;
+    for (qint64 n : {0, 5, 6, 9, 10, 11, 12, 13, 14, 15, 19, 20, 25, 30, 100, 111, 112, 114, 211, 1000, -11, -5})
+        EXPECT_EQ(form(n), QStringLiteral("связей")) << n;
+    EXPECT_EQ(CountText(2, "связь", "связи", "связей"), QStringLiteral("2 связи"));
+    EXPECT_EQ(CountText(11, "день", "дня", "дней"), QStringLiteral("11 дней"));
+    EXPECT_EQ(CountText(21, "строка", "строки", "строк"), QStringLiteral("21 строка"));
+}

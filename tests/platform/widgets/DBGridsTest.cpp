@@ -408,11 +408,11 @@ TEST_F(GridFixture, NumbersWiderThanTheirCellAreDrawnWhole)
             ++numbers;
             if (text != column->Field()->DisplayText() || fm.horizontalAdvance(text) > cell.width() - 4)
                 errors.push_back("cut: " + text.toStdString());
-            if (grid->Canvas().Font.pointSizeF() < 16 * TDBGrid::FigureFontShare)
+            if (grid->Canvas().Font.pointSizeF() < grid->View()->font().pointSizeF() * TDBGrid::FigureFontShare)
                 errors.push_back("reduced too far: " + text.toStdString());
         } else if (column->FieldName() == QStringLiteral("NAME")) {
             ++texts;
-            if (grid->Canvas().Font.pointSizeF() != 16)
+            if (grid->Canvas().Font.pointSizeF() != grid->View()->font().pointSizeF())
                 errors.push_back("text reduced: " + text.toStdString());
         }
     };
@@ -423,10 +423,54 @@ TEST_F(GridFixture, NumbersWiderThanTheirCellAreDrawnWhole)
     EXPECT_GT(numbers, 0);
     EXPECT_GT(texts, 0);
     EXPECT_TRUE(errors.empty()) << errors.front();
-    // The width is the column's own, so a stored layout keeps it.
+    // The widening is the figures', not the column's: a stored layout keeps
+    // the column's own width (it kept 591 px of a 72 pt font at 8 pt).
+    const int wide = sum->Width();
     QString layout;
     ApplyColumnLayout(grid, false, layout);
-    EXPECT_TRUE(layout.contains(QStringLiteral("SUM=") + QString::number(sum->Width()))) << layout.toStdString();
+    EXPECT_TRUE(layout.contains(QStringLiteral("SUM=40"))) << layout.toStdString();
+
+    // Back at a small font the column narrows to what its widest figure
+    // needs there, or to its own width where they fit that.
+    const auto widest = [&](const QFont &font) {
+        int need = 0;
+        data.DisableControls();
+        for (data.First(); !data.Eof(); data.Next())
+            need = std::max(need, QFontMetrics(font).horizontalAdvance(data.FieldByName("SUM")->DisplayText()) + 4);
+        data.First();
+        data.EnableControls();
+        return need;
+    };
+    for (int points : {8, 6, 28, 9}) {
+        QFont font = grid->View()->font();
+        font.setPointSize(points);
+        grid->SetFont(font);
+        grid->View()->viewport()->repaint();
+        QApplication::processEvents();
+        grid->View()->viewport()->repaint(); // a paint after a widening draws the figures
+        QApplication::processEvents();
+        const int need = widest(font);
+        EXPECT_GE(sum->Width(), std::min(need, 40)) << points;
+        EXPECT_LE(sum->Width(), std::max(need, 40)) << points << " pt: " << sum->Width() << " > " << need;
+        EXPECT_TRUE(errors.empty()) << points << " pt: " << errors.front();
+        if (points == 28) {
+            EXPECT_GT(sum->Width(), wide / 2) << "widened again for the larger font";
+        }
+    }
+    EXPECT_EQ(sum->OwnWidth(), 40);
+
+    // A width the user drags is the user's and stays, at any font.
+    const int shown = grid->View()->horizontalHeader()->visualIndex(sum->Index());
+    grid->View()->horizontalHeader()->resizeSection(shown, 300);
+    EXPECT_EQ(sum->OwnWidth(), 300);
+    QFont small = grid->View()->font();
+    small.setPointSize(7);
+    grid->SetFont(small);
+    grid->View()->viewport()->repaint();
+    QApplication::processEvents();
+    EXPECT_EQ(sum->Width(), 300);
+    ApplyColumnLayout(grid, false, layout);
+    EXPECT_TRUE(layout.contains(QStringLiteral("SUM=300"))) << layout.toStdString();
 }
 
 TEST_F(GridFixture, TitleClickAndColumnMove)

@@ -254,23 +254,33 @@ TEST(ModalTest, ADialogIsAtLeastAsWideAsItsCaption)
         int Width;
         const char *Caption;
         bool Widened;
+        bool Modal = true; // else shown as the start-up's splash is
     };
     for (const TCase &c : {TCase{TFormBorderStyle::bsDialog, 200, "Повторите пароль!", true},
                            TCase{TFormBorderStyle::bsDialog, 200, "Пароль для файла Семья.den", true},
                            TCase{TFormBorderStyle::bsDialog, 600, "Повторите пароль!", false},
-                           TCase{TFormBorderStyle::bsSizeable, 200, "Пароль для файла Семья.den", false}}) {
+                           TCase{TFormBorderStyle::bsSizeable, 200, "Пароль для файла Семья.den", false},
+                           TCase{TFormBorderStyle::bsDialog, 200, "  11 декабря 2026 г.   пятница", true, false},
+                           TCase{TFormBorderStyle::bsSizeable, 200, "  11 декабря 2026 г.   пятница", false, false}}) {
         TForm form;
         form.SetBorderStyle(c.Style);
         form.SetCaption(QString::fromUtf8(c.Caption));
         form.SetWidth(c.Width);
         ASSERT_GT(form.CaptionWidth(), 200) << c.Caption;
         int shown = 0;
-        TModalScript script;
-        script.Then([&](TForm &f) {
-            shown = f.Width();
-            f.SetModalResult(mrOk);
-        });
-        form.ShowModal();
+        if (c.Modal) {
+            TModalScript script;
+            script.Then([&](TForm &f) {
+                shown = f.Width();
+                f.SetModalResult(mrOk);
+            });
+            form.ShowModal();
+        } else {
+            form.Show();
+            QCoreApplication::processEvents();
+            shown = form.Width();
+            form.hide();
+        }
         // (A shown form counts its own frame, a few pixels off the one assumed.)
         if (c.Widened)
             EXPECT_GE(shown, form.CaptionWidth()) << c.Caption;
