@@ -24,7 +24,8 @@ std::vector<TEntry> ReadList(const QString &file)
 {
     std::vector<TEntry> keys;
     QByteArray data;
-    if (!ReadWholeFile(file, data) || data.size() > 64 * 1024)
+    // Whatever cannot be read (not a regular file, past its bound) names nothing.
+    if (!ReadWholeFile(file, ReadBound::CheckedList, data).Ok())
         return keys;
     for (const QByteArray &line : data.split('\n')) {
         const QList<QByteArray> parts = line.trimmed().split(' ');

@@ -193,7 +193,7 @@ TEST_F(SysPathsTest, FilePrimitivesWriteUnderTheExactName)
     SaveFileAtomically(target, QByteArray("contents"));
     EXPECT_EQ(ListRaw(folder + "/new\xfd" "dir"), QList<QByteArray>{"saved\xff.den"}); // no temporary left
     QByteArray back;
-    ASSERT_TRUE(ReadWholeFile(target, back));
+    ASSERT_TRUE(ReadWholeFile(target, -1, back).Ok());
     EXPECT_EQ(back, "contents");
     const QString copy = DecodeSystemName(folder + "/copy\xfe.den");
     ASSERT_TRUE(CopyFile(target, copy, false));
