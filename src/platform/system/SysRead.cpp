@@ -141,11 +141,7 @@ QString ReadFaultText(const TReadResult &Result)
 namespace {
 
 // The errno values a file or disk operation meets, with their words.
-struct TErrorWords {
-    int Error;
-    const char16_t *Text;
-};
-constexpr TErrorWords ErrorWords[] = {
+constexpr TCodeWords ErrorWords[] = {
     // errno        words
     {EPERM, u"Действие не разрешено"},
     {ENOENT, u"Нет такого файла или папки"},
@@ -186,12 +182,18 @@ constexpr TErrorWords ErrorWords[] = {
 
 } // namespace
 
+QString CodeWords(std::span<const TCodeWords> Table, int Code)
+{
+    for (const TCodeWords &w : Table)
+        if (w.Code == Code)
+            return QString::fromUtf16(w.Text);
+    return {};
+}
+
 QString SystemErrorText(int Error)
 {
-    for (const TErrorWords &w : ErrorWords)
-        if (w.Error == Error)
-            return QString::fromUtf16(w.Text);
-    return QStringLiteral("Системная ошибка %1").arg(Error);
+    const QString words = CodeWords(ErrorWords, Error);
+    return words.isNull() ? QStringLiteral("Системная ошибка %1").arg(Error) : words;
 }
 
 } // namespace zorbel

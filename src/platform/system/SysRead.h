@@ -20,6 +20,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <span>
 
 namespace zorbel {
 
@@ -83,5 +84,14 @@ QString ReadFaultText(const TReadResult &Result);
 // capital and without a full stop ("Нет места на диске"). The program's
 // notices use it instead of the system's English texts.
 QString SystemErrorText(int Error);
+
+// A code with its words, a row of the tables that name codes in Russian
+// (errno values here, the database engine's result codes).
+struct TCodeWords {
+    int Code;
+    const char16_t *Text;
+};
+// The words of Code in Table; a null string when it has none.
+QString CodeWords(std::span<const TCodeWords> Table, int Code);
 
 } // namespace zorbel
