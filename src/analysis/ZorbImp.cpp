@@ -8,7 +8,7 @@
 #include "core/ZorbDm.h"
 #include "core/ZorbText.h"
 #include "platform/rtl/Format.h"
-#include "platform/rtl/Streams.h"
+#include "platform/system/SysRead.h"
 
 #include <QFileDialog>
 
@@ -368,25 +368,17 @@ void TFormImp::LbKeyDown(TObject *, WORD &Key, TShiftState)
 
 bool TFormImp::LoadFile(const QString &FileName)
 {
+    // Only a regular file, read within the import's bound: a FIFO or device
+    // chosen in the dialog would hold the window up for good or flood memory.
     QByteArray bytes;
-    try {
-        TFileStream file(FileName, fmOpenRead);
-        const int64_t size = file.Size();
-        if (size > MaxImportFileBytes) {
-            ShowNotice(U("Файл ") + FileName + U(" слишком велик для импорта."), false);
-            return false;
-        }
-        bytes.resize(qsizetype(size));
-        int64_t done = 0;
-        while (done < size) {
-            const int64_t got = file.Read(bytes.data() + done, size - done);
-            if (got <= 0)
-                break;
-            done += got;
-        }
-        bytes.truncate(qsizetype(done));
-    } catch (const Exception &e) {
-        ShowNotice(U("Не удалось прочитать файл ") + FileName + QStringLiteral("\n") + e.Message(), false);
+    const TReadResult read = ReadWholeFile(FileName, MaxImportFileBytes, bytes);
+    if (read.Fault == TReadFault::TooLarge) {
+        ShowNotice(U("Файл ") + ShownName(FileName) + U(" слишком велик для импорта."), false);
+        return false;
+    }
+    if (!read.Ok()) {
+        ShowNotice(U("Не удалось прочитать файл ") + ShownName(FileName) + QStringLiteral("\n") + ReadFaultText(read),
+                   false);
         return false;
     }
     const TImportText text = DecodeImportFile(bytes);

@@ -14,6 +14,7 @@
 #pragma once
 
 #include "platform/rtl/DateTime.h"
+#include "platform/system/SysRead.h"
 
 #include <QByteArray>
 #include <QString>
@@ -103,7 +104,7 @@ QString ImportDelimsText(const TImportDelims &delims);
 
 enum class TImportEncoding { Win1251, Utf8, Utf16 };
 
-constexpr qsizetype MaxImportFileBytes = 64 * 1024 * 1024;
+constexpr qsizetype MaxImportFileBytes = ReadBound::ImportFile;
 constexpr qsizetype MaxImportLineLength = 65536;
 
 struct TImportText {

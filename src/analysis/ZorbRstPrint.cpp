@@ -10,6 +10,7 @@
 #include "platform/dataset/DataSet.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Money.h"
+#include "platform/rtl/NoticeText.h"
 
 namespace zorbel {
 
@@ -52,7 +53,7 @@ template <class F> void RunAndFree(F make, bool background)
     } catch (const Exception &e) {
         failure = e.Message();
     } catch (const std::exception &e) {
-        failure = QString::fromLocal8Bit(e.what());
+        failure = ExceptionNotice(e);
     }
     ShowNotice(PrintFailedText + failure, false);
 }

@@ -178,7 +178,7 @@ bool IsTempFileName(const QString &Name)
 
 } // namespace
 
-TTempFileLock::TTempFileLock(const QString &FileName) : fd_(TSysEnv::Open(FileName, O_RDONLY | O_NOFOLLOW))
+TTempFileLock::TTempFileLock(const QString &FileName) : fd_(TSysEnv::Open(FileName, O_RDONLY | O_NOFOLLOW | O_NONBLOCK))
 {
     if (fd_ >= 0)
         ::flock(fd_, LOCK_EX);
@@ -198,7 +198,7 @@ void RemoveStaleTempFiles(const QString &Folder)
             continue;
         const QString path = folder + e.Name;
         // Never through a link, and only a file no run holds locked.
-        const int fd = TSysEnv::Open(path, O_RDONLY | O_NOFOLLOW);
+        const int fd = TSysEnv::Open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
         if (fd < 0)
             continue;
         struct stat st {};

@@ -33,8 +33,9 @@ QString ProgramPath()
 // ignored. True when the file was written.
 bool WriteIfChanged(const QString &fileName, const QByteArray &text)
 {
+    // A file longer than the text differs from it: no more of it is read.
     QByteArray old;
-    if (ReadWholeFile(fileName, old) && old == text)
+    if (ReadWholeFile(fileName, text.size(), old).Ok() && old == text)
         return false;
     try {
         SaveFileAtomically(fileName, text);
@@ -145,7 +146,7 @@ void RemoveAbandonedTempFolders(const QString &LockName)
         // A run holds its guard in its folder from the moment it made it; a
         // folder whose guard no one holds belongs to a run that has ended.
         const int fd =
-            TSysEnv::Open(folder + u'/' + LockName + QStringLiteral(".lock"), O_RDONLY | O_NOFOLLOW);
+            TSysEnv::Open(folder + u'/' + LockName + QStringLiteral(".lock"), O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
         bool abandoned;
         if (fd >= 0) {
             abandoned = ::flock(fd, LOCK_SH | LOCK_NB) == 0;

@@ -15,6 +15,7 @@
 //   +--------------------------------------------+
 #include "core/TulnDlg.h"
 
+#include "platform/rtl/NoticeText.h"
 #include "platform/system/SysPaths.h"
 #include "platform/widgets/ExtCtrls.h"
 #include "platform/widgets/StdCtrls.h"
@@ -119,8 +120,9 @@ std::unique_ptr<TMessageForm> CreateMessageDialog(const QString &text, TMsgDlgTy
     auto *message = new TLabel(form.get(), QStringLiteral("Message"));
     message->SetAutoSize(false);
     message->SetWordWrap(true);
-    // A file name in the text may hold bytes that are not UTF-8: shown as U+FFFD.
-    message->SetCaption(ShownName(text));
+    // A file name in the text may hold bytes that are not UTF-8: shown as
+    // U+FFFD. A platform text kept in English is shown in Russian.
+    message->SetCaption(NoticeText(ShownName(text)));
     const QRect textRect = metrics.boundingRect(QRect(0, 0, Screen().Width() / 2, 0),
                                                 Qt::TextWordWrap | Qt::TextExpandTabs, message->text());
     const int textWidth = textRect.width(), textHeight = textRect.height();

@@ -383,7 +383,7 @@ void TDm::Tb_AccountBeforePost(TDataSet *DataSet)
         counter = VarIsClear(max) ? 0 : int16_t(max.AsInteger());
     }
     if (counter == INT16_MAX)
-        throw EIntOverflow(QStringLiteral("Integer overflow"));
+        throw EIntOverflow(U("Переполнение целого числа: номера новых записей таблицы исчерпаны"));
     ++counter;
     id->SetAsInteger(counter);
 }

@@ -48,13 +48,19 @@ double AgeDays(const QString &newer, const QString &older)
 
 TDataFileState DataFileState(const QString &FileName)
 {
-    if (!IsRegularFile(FileName))
+    // A folder is no file; a FIFO, device or socket under the name is one
+    // that cannot be read (and is never opened, so nothing waits on it); a
+    // file past what the zip headers can address cannot be a data file.
+    if (!PathExists(FileName) || IsFolder(FileName))
         return TDataFileState::Missing;
     if (!FileName.toLower().endsWith(QStringLiteral(".den")))
         return TDataFileState::BadExtension;
-    const int fd = TSysEnv::Open(FileName, O_RDONLY);
+    TReadResult refused;
+    const int fd = OpenRegularFile(FileName, O_RDONLY, ReadBound::DataFile, refused);
     if (fd < 0)
-        return TDataFileState::NotReadable;
+        return refused.Fault == TReadFault::Missing    ? TDataFileState::Missing
+               : refused.Fault == TReadFault::TooLarge ? TDataFileState::BadFormat
+                                                       : TDataFileState::NotReadable;
     char head[2] = {};
     const int64_t n = TSysEnv::Read(fd, head, 2);
     TSysEnv::Close(fd);

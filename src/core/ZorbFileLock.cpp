@@ -54,13 +54,14 @@ bool TDataFileLock::Acquire(const QString &File, QString &Holder)
     const QString lockFile = LockFileOf(File);
     const QByteArray path = EncodeSystemName(lockFile);
     for (int attempt = 0; attempt < 5; ++attempt) {
-        int fd = TSysEnv::Open(lockFile, O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+        // Never waiting: a FIFO under the lock's name would hold the opening up.
+        int fd = TSysEnv::Open(lockFile, O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
         // Another user's lock file is locked just as well through a reading
         // descriptor. In a folder the user cannot write there may be none at
         // all (ENOENT): no copy then holds one.
         bool unwritable = fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM);
         if (unwritable) {
-            fd = TSysEnv::Open(lockFile, O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+            fd = TSysEnv::Open(lockFile, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
             unwritable = fd < 0 && (errno == ENOENT || errno == EACCES || errno == EROFS || errno == EPERM);
         }
         if (fd < 0) {
@@ -149,7 +150,7 @@ QString ReadOnlyDataFileText(const QString &File)
 QString LockFailedText(const QString &File, int Error)
 {
     return QStringLiteral("Не удалось заблокировать файл данных от записи другой копией программы (%1).\r")
-               .arg(QString::fromLocal8Bit(std::strerror(Error))) +
+               .arg(SystemErrorText(Error)) +
            ShownName(File);
 }
 

@@ -24,10 +24,10 @@ std::vector<TEntry> ReadList(const QString &file)
 {
     std::vector<TEntry> keys;
     QByteArray data;
-    // A list in a folder that leads elsewhere could vouch for any file.
+    // A list in a folder that leads elsewhere could vouch for any file;
+    // whatever cannot be read (not a regular file, past its bound) names nothing.
     if (file.isEmpty() || TakeProgramFolder(AbsoluteFolderOf(file), false) != TPrivateFolder::Ok ||
-        !ReadWholeFile(file, data) ||
-        data.size() > 64 * 1024)
+        !ReadWholeFile(file, ReadBound::CheckedList, data).Ok())
         return keys;
     for (const QByteArray &line : data.split('\n')) {
         const QList<QByteArray> parts = line.trimmed().split(' ');

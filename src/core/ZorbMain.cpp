@@ -666,7 +666,7 @@ void TFormMain::SaveSettings(const QString &RecentFile)
     TRegistry reg;
     if (!KeepRegistry) {
         if (reg.KeyExists(SettingsKey()) && !reg.DeleteKey(SettingsKey()))
-            throw Exception(QStringLiteral("Failed to delete key '%1'").arg(SettingsKey()));
+            throw Exception(U("Не удалось удалить настройки из файла %1").arg(reg.FileName()));
         return;
     }
     TZorbSettings s;

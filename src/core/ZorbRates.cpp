@@ -68,7 +68,15 @@ int WriteDay(TDm &dm, const QString &ids, TDateTime Date, double Rate)
 
 namespace {
 
-QString ReadFailure(const QString &FileName) { return QString::fromUtf8("Не удалось прочитать файл ") + FileName; }
+// Reads a rates file within its bound; on failure Error names the file and why.
+bool ReadRatesFile(const QString &FileName, QByteArray &Bytes, QString &Error)
+{
+    const TReadResult read = ReadWholeFile(FileName, ReadBound::RatesFile, Bytes);
+    if (read.Ok())
+        return true;
+    Error = QString::fromUtf8("Не удалось прочитать файл ") + ShownName(FileName) + u'\r' + ReadFaultText(read);
+    return false;
+}
 
 } // namespace
 
@@ -167,10 +175,8 @@ int ApplyRates(TDm &dm, const std::vector<int> &Ids, const std::vector<TDayRate>
 int ImportRatesText(TDm &dm, const std::vector<int> &Ids, const QString &FileName, QString &Error)
 {
     QByteArray bytes;
-    if (!ReadWholeFile(FileName, bytes)) {
-        Error = ReadFailure(FileName);
+    if (!ReadRatesFile(FileName, bytes, Error))
         return 0;
-    }
     QStringDecoder utf8(QStringDecoder::Utf8);
     QString text = utf8.decode(bytes);
     if (utf8.hasError())
@@ -187,10 +193,8 @@ int ImportRatesText(TDm &dm, const std::vector<int> &Ids, const QString &FileNam
 int ImportRatesDbf(TDm &dm, const std::vector<int> &Ids, const QString &FileName, QString &Error)
 {
     QByteArray bytes;
-    if (!ReadWholeFile(FileName, bytes)) {
-        Error = ReadFailure(FileName);
+    if (!ReadRatesFile(FileName, bytes, Error))
         return 0;
-    }
     const TDbfReader table(bytes);
     if (!table.Ok()) {
         Error = QString::fromUtf8("Файл повреждён или не является таблицей dBASE (%1):\r%2").arg(table.Error(), FileName);

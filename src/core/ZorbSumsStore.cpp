@@ -75,11 +75,8 @@ bool TSumsStore::Load(THistSums &Sums) const
     if (TakeProgramFolder(folder_, false) != TPrivateFolder::Ok)
         return false;
     const QString file = FileFor(key);
-    const qint64 size = IsRegularFile(file) ? FileSizeOf(file) : -1;
-    if (size < HeaderBytes + TrailerBytes || size > MaxFileSize)
-        return false;
     QByteArray data;
-    if (!ReadWholeFile(file, data) || data.size() < HeaderBytes + TrailerBytes || data.size() > MaxFileSize)
+    if (!ReadWholeFile(file, MaxFileSize, data).Ok() || data.size() < HeaderBytes + TrailerBytes)
         return false;
     const qsizetype body = data.size() - TrailerBytes;
     if (std::memcmp(data.constData(), Magic, sizeof Magic) != 0 || GetBytes(data, 8, 4) != FileFormat ||

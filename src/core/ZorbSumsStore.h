@@ -32,6 +32,8 @@
 
 #include "core/ZorbKnown.h"
 
+#include "platform/system/SysRead.h"
+
 #include <QString>
 
 namespace zorbel {
@@ -62,7 +64,7 @@ public:
 
     static constexpr int Capacity = TKnownContents::Capacity;
     // A larger file is never read: no household's sums come near it.
-    static constexpr qint64 MaxFileSize = qint64(256) << 20;
+    static constexpr qint64 MaxFileSize = ReadBound::KeptSums;
 
 private:
     // Drops the files beyond Capacity, the oldest first.

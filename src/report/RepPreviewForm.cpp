@@ -619,6 +619,12 @@ bool TRepStandardPreview::LoadFile(const QString &fileName)
     try {
         TRepPrinter probe;
         probe.Load(fileName);
+    } catch (const EFOpenError &e) {
+        // The file system's refusal (a folder, a FIFO or device under the
+        // name, a file past any report's size, no access) names the file and
+        // says why in the words of the program's file notices.
+        Application().ShowException(ERepError(e.Message()));
+        return false;
     } catch (const Exception &e) {
         Application().ShowException(ERepError(QStringLiteral("The report file cannot be loaded: ") + e.Message()));
         return false;

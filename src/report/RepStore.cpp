@@ -63,7 +63,7 @@ std::unique_ptr<TRepStream> TRepStream::CreateInMemory(int64_t spillLimit)
 std::unique_ptr<TRepStream> TRepStream::CreateOnFile(const QString &fileName)
 {
     std::unique_ptr<TRepStream> s(new TRepStream);
-    s->disk_ = std::make_unique<TFileStream>(fileName, fmOpenRead | fmShareDenyNone);
+    s->disk_ = std::make_unique<TFileStream>(fileName, fmOpenRead | fmShareDenyNone, ReadBound::ReportFile);
     s->readOnly_ = true;
     return s;
 }

@@ -24,6 +24,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QWheelEvent>
 #include <QWindow>
 
@@ -471,6 +472,30 @@ TEST_F(ZorbMainRun, RecentFileAndSettingsSurviveARestart)
     EXPECT_EQ(f->PanD->Width(), 222);
     EXPECT_EQ(QRect(f->Left(), f->Top(), f->Width(), f->Height()), QRect(40, 50, 700, 500));
     EXPECT_EQ(f->Format_Prc, 3);
+    f->KeepRegistry = false;
+    {
+        // The settings cannot be dropped on a full disk: the user reads why in
+        // Russian, and they stay for the next start.
+        test::TFaultEnv env;
+        env.FailCall(TSysOp::Write, 1, ENOSPC, true);
+        TSysEnvScope scope(env);
+        TModalScript full;
+        full.Press("OK");
+        EXPECT_TRUE(Close(*f));
+        ASSERT_TRUE(full.Finished()) << Texts(full).join(" | ").toStdString();
+        const QString notice = Texts(full).last();
+        EXPECT_TRUE(notice.startsWith(U("Настройки не могут быть сохранены!"))) << notice.toStdString();
+        QString words = notice;
+        words.remove(TRegistry::DefaultFileName());
+        EXPECT_FALSE(words.contains(QRegularExpression(QStringLiteral("[A-Za-z]{3}")))) << notice.toStdString();
+    }
+    {
+        TRegistry reg;
+        EXPECT_TRUE(reg.KeyExists(SettingsKey()));
+    }
+    f.reset();
+    f = Start();
+    ASSERT_TRUE(f->ReadyToRun());
     f->KeepRegistry = false;
     EXPECT_TRUE(Close(*f));
     TRegistry reg;

@@ -299,7 +299,7 @@ TEST_F(FilterRules, SettingTextAndFlag)
 TEST_F(FilterRules, EvaluatorFailuresPropagateAndRestoreTheState)
 {
     Add("x", {{"x", Variant(1)}});
-    EXPECT_EQ(MessageOf([&] { Shown("nm + 1 > 5"); }), QStringLiteral("Could not convert variant of type (String) into type (Double)"));
+    EXPECT_EQ(MessageOf([&] { Shown("nm + 1 > 5"); }), QString::fromUtf8("Значение типа «строка» нельзя преобразовать в тип «дробное число»"));
     EXPECT_EQ(t.State(), dsBrowse);
     EXPECT_FALSE(t.ControlsDisabled());
 }

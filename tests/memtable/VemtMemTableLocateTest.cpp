@@ -242,14 +242,14 @@ TEST(VemtMemTableLocate, KeyValuesAreConvertedToTheFieldsTypes)
     EXPECT_EQ(MessageOf([&] { t.Locate(QStringLiteral("nm;n"), Variant(QStringLiteral("abcde")), {}); }),
               QStringLiteral("More fields than values"));
     EXPECT_EQ(MessageOf([&] { t.Locate(QStringLiteral("nm;n"), VarArrayOf({Variant(1)}), {}); }),
-              QStringLiteral("Variant or safe array index out of bounds"));
+              QString::fromUtf8("Номер элемента массива вне его границ"));
     EXPECT_EQ(MessageOf([&] { t.Locate(QStringLiteral("nm"), VarArrayOf({VarArrayOf({Variant(1)})}), {}); }),
               QStringLiteral("Values variant array has invalid dimension count"));
     EXPECT_EQ(MessageOf([&] { t.Locate(QStringLiteral("zz"), Variant(1), {}); }), QStringLiteral("Field 'zz' not found"));
     EXPECT_EQ(MessageOf([&] { t.Locate(QString(), Variant(1), {}); }),
               QStringLiteral("There must be at least one field"));
     EXPECT_EQ(MessageOf([&] { t.Locate(QStringLiteral("d"), Variant(QStringLiteral("not a date")), {}); }),
-              QStringLiteral("Could not convert variant of type (String) into type (Date)"));
+              QString::fromUtf8("Значение типа «строка» нельзя преобразовать в тип «дата»"));
     EXPECT_EQ(t.RecNo(), 1); // failures leave the cursor
 }
 

@@ -228,7 +228,7 @@ TEST(VemtMemTable, BookmarksSurviveOtherChangesButNotTheirRecordsDeletionOrEmpty
     EXPECT_FALSE(tab->BookmarkValid(third));
     AddRes(*tab, 10, QStringLiteral("10"), 10, 0);
     EXPECT_FALSE(tab->BookmarkValid(third));
-    EXPECT_EQ(MessageOf([&] { tab->GotoBookmark(third); }), QStringLiteral("Record not found"));
+    EXPECT_EQ(MessageOf([&] { tab->GotoBookmark(third); }), QString::fromUtf8("Запись не найдена"));
     EXPECT_EQ(tab->CompareBookmarks(second, third), 0);
 
     ASSERT_TRUE(tab->BookmarkValid(second));
@@ -237,7 +237,7 @@ TEST(VemtMemTable, BookmarksSurviveOtherChangesButNotTheirRecordsDeletionOrEmpty
     AddRes(*tab, 1, QStringLiteral("1"), 1, 0);
     AddRes(*tab, 2, QStringLiteral("2"), 2, 0); // same slots and serials as before
     EXPECT_FALSE(tab->BookmarkValid(second));
-    EXPECT_EQ(MessageOf([&] { tab->GotoBookmark(second); }), QStringLiteral("Record not found"));
+    EXPECT_EQ(MessageOf([&] { tab->GotoBookmark(second); }), QString::fromUtf8("Запись не найдена"));
 
     const TBookmark last = tab->GetBookmark();
     tab->Close();

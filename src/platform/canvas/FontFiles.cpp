@@ -29,8 +29,7 @@ QByteArray FontFileData(const QString &family, bool bold, bool italic)
     FcPatternGetInteger(match, FC_INDEX, 0, &index);
     // A collection (index above 0) is no single font program.
     if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file && index == 0)
-        if (!ReadWholeFile(QString::fromUtf8(reinterpret_cast<const char *>(file)), data))
-            data.clear();
+        ReadWholeFile(QString::fromUtf8(reinterpret_cast<const char *>(file)), ReadBound::FontFile, data);
     FcPatternDestroy(match);
     return data;
 }

@@ -98,7 +98,7 @@ TMetafileRecorder::~TMetafileRecorder() = default;
 void TMetafileRecorder::Append(char *record)
 {
     if (!record)
-        throw EOutOfMemory(QStringLiteral("Out of memory while recording a metafile"));
+        throw EOutOfMemory(QStringLiteral("Недостаточно памяти для страницы отчёта"));
     const uint32_t size = reinterpret_cast<const U_EMR *>(record)->nSize;
     data_.append(record, qsizetype(size));
     std::free(record);
@@ -272,7 +272,7 @@ void TMetafileRecorder::TextOut(QPoint p, const QString &text, const std::vector
                                 const_cast<char16_t *>(reinterpret_cast<const char16_t *>(text.utf16())),
                                 options, RectL(box), dx.data());
     if (!emrtext)
-        throw EOutOfMemory(QStringLiteral("Out of memory while recording a metafile"));
+        throw EOutOfMemory(QStringLiteral("Недостаточно памяти для страницы отчёта"));
     // Bounds: the text box as far as it is known.
     const int width = std::accumulate(advances.begin(), advances.end(), 0);
     const U_RECTL bounds{p.x(), p.y(), p.x() + width, p.y()};

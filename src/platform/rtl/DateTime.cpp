@@ -105,7 +105,7 @@ TDateTime EncodeDate(int year, int month, int day)
 {
     TDateTime result;
     if (!TryEncodeDate(year, month, day, result))
-        throw EConvertError(QStringLiteral("Invalid argument to date encode"));
+        throw EConvertError(QStringLiteral("Недопустимая дата"));
     return result;
 }
 
@@ -121,7 +121,7 @@ TDateTime EncodeTime(int hour, int min, int sec, int msec)
 {
     TDateTime result;
     if (!TryEncodeTime(hour, min, sec, msec, result))
-        throw EConvertError(QStringLiteral("Invalid argument to time encode"));
+        throw EConvertError(QStringLiteral("Недопустимое время"));
     return result;
 }
 
@@ -189,10 +189,10 @@ TDateTime IncMonth(TDateTime date, int months)
 {
     int y, m, d;
     if (!DecodeDate(date, y, m, d))
-        throw EConvertError(QStringLiteral("Invalid argument to date encode"));
+        throw EConvertError(QStringLiteral("Недопустимая дата"));
     const int64_t total = int64_t(y) * 12 + (m - 1) + months;
     if (total < 12 || total >= 10000 * 12) // outside years 1..9999
-        throw EConvertError(QStringLiteral("Invalid argument to date encode"));
+        throw EConvertError(QStringLiteral("Недопустимая дата"));
     y = static_cast<int>(total / 12);
     m = static_cast<int>(total % 12) + 1;
     d = std::min(d, DaysInAMonth(y, m));

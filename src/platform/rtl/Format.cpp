@@ -241,9 +241,9 @@ bool TryStrToInt(const QString &text, int &value)
     return true;
 }
 
-int StrToInt(const QString &text) { return Strict<int>(text, TryStrToInt, "integer value"); }
+int StrToInt(const QString &text) { return Strict<int>(text, TryStrToInt, "не целое число"); }
 
-int64_t StrToInt64(const QString &text) { return Strict<int64_t>(text, TryStrToInt64, "integer value"); }
+int64_t StrToInt64(const QString &text) { return Strict<int64_t>(text, TryStrToInt64, "не целое число"); }
 
 int StrToIntDef(const QString &text, int defaultValue)
 {
@@ -374,7 +374,7 @@ bool TryStrToFloat(const QString &text, double &value)
     return true;
 }
 
-double StrToFloat(const QString &text) { return Strict<double>(text, TryStrToFloat, "floating point value"); }
+double StrToFloat(const QString &text) { return Strict<double>(text, TryStrToFloat, "не число"); }
 
 QString CurrToStr(double value)
 {
@@ -436,7 +436,7 @@ bool TryStrToCurr(const QString &text, double &value)
     return true;
 }
 
-double StrToCurr(const QString &text) { return Strict<double>(text, TryStrToCurr, "floating point value"); }
+double StrToCurr(const QString &text) { return Strict<double>(text, TryStrToCurr, "не число"); }
 
 // ---- FormatFloat ---------------------------------------------------------
 
@@ -645,7 +645,7 @@ namespace {
 
 [[noreturn]] void BadFormat(const QString &format)
 {
-    throw EConvertError(QStringLiteral("Format '%1' invalid or incompatible with argument").arg(format));
+    throw EConvertError(QStringLiteral("Формат «%1» неверен или не подходит к значению").arg(format));
 }
 
 int ScanCount(const QString &f, int &i)

@@ -464,11 +464,11 @@ bool ScanWhole(const QString &text, TDateTime &value, bool (*scan)(const QString
 
 bool TryStrToDate(const QString &text, TDateTime &value) { return ScanWhole(text, value, ScanDate); }
 
-TDateTime StrToDate(const QString &text) { return Strict<TDateTime>(text, TryStrToDate, "date"); }
+TDateTime StrToDate(const QString &text) { return Strict<TDateTime>(text, TryStrToDate, "не дата"); }
 
 bool TryStrToTime(const QString &text, TDateTime &value) { return ScanWhole(text, value, ScanTime); }
 
-TDateTime StrToTime(const QString &text) { return Strict<TDateTime>(text, TryStrToTime, "time"); }
+TDateTime StrToTime(const QString &text) { return Strict<TDateTime>(text, TryStrToTime, "не время"); }
 
 bool TryStrToDateTime(const QString &text, TDateTime &value)
 {
@@ -484,6 +484,6 @@ bool TryStrToDateTime(const QString &text, TDateTime &value)
     return true;
 }
 
-TDateTime StrToDateTime(const QString &text) { return Strict<TDateTime>(text, TryStrToDateTime, "date and time"); }
+TDateTime StrToDateTime(const QString &text) { return Strict<TDateTime>(text, TryStrToDateTime, "не дата и время"); }
 
 } // namespace zorbel

@@ -8,12 +8,13 @@
 
 namespace zorbel::FormatUnit {
 
-// The raising form of a Try conversion: "'text' is not a valid <what>".
+// The raising form of a Try conversion: "«text» — <what>" (what in UTF-8,
+// "не число").
 template <typename T, typename TryFunction> T Strict(const QString &text, TryFunction tryParse, const char *what)
 {
     T value{};
     if (!tryParse(text, value))
-        throw EConvertError(QStringLiteral("'%1' is not a valid %2").arg(text, QLatin1String(what)));
+        throw EConvertError(QStringLiteral("«%1» — %2").arg(text, QString::fromUtf8(what)));
     return value;
 }
 

@@ -2,6 +2,7 @@
 #include "platform/rtl/Streams.h"
 
 #include "platform/system/SysEnv.h"
+#include "platform/system/SysRead.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -23,13 +24,13 @@ int64_t TStream::Size()
 void TStream::ReadBuffer(void *buffer, int64_t count)
 {
     if (count != 0 && Read(buffer, count) != count)
-        throw EReadError(QStringLiteral("Stream read error"));
+        throw EReadError(QStringLiteral("Ошибка чтения данных"));
 }
 
 void TStream::WriteBuffer(const void *buffer, int64_t count)
 {
     if (count != 0 && Write(buffer, count) != count)
-        throw EWriteError(QStringLiteral("Stream write error"));
+        throw EWriteError(QStringLiteral("Ошибка записи данных"));
 }
 
 int64_t TStream::CopyFrom(TStream &source, int64_t count)
@@ -54,14 +55,11 @@ int64_t TStream::CopyFrom(TStream &source, int64_t count)
 
 namespace {
 
-QString SystemError()
-{
-    return qt_error_string(errno);
-}
+QString SystemError() { return SystemErrorText(errno); }
 
 } // namespace
 
-TFileStream::TFileStream(const QString &fileName, uint16_t mode) : fileName_(fileName)
+TFileStream::TFileStream(const QString &fileName, uint16_t mode, int64_t sizeBound) : fileName_(fileName)
 {
     const bool create = mode == fmCreate || (mode & 0xFF00) == fmCreate;
     int flags = O_RDONLY;
@@ -71,19 +69,16 @@ TFileStream::TFileStream(const QString &fileName, uint16_t mode) : fileName_(fil
         flags = O_WRONLY;
     else if ((mode & 0x3) == fmOpenReadWrite)
         flags = O_RDWR;
-    fd_ = TSysEnv::Open(fileName, flags);
-    // A folder is not a file, though the system opens it for reading.
-    struct stat st {};
-    if (fd_ >= 0 && ::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
-        TSysEnv::Close(fd_);
-        fd_ = -1;
-        errno = EISDIR;
-    }
+    // Only a regular file: a folder, or a FIFO or device under a file's name
+    // (whose open or reads would wait or never end), is turned away unopened.
+    TReadResult refused;
+    fd_ = OpenRegularFile(fileName, flags, create ? -1 : sizeBound, refused);
     if (fd_ >= 0)
         return;
+    const QString why = ReadFaultText(refused);
     if (create)
-        throw EFCreateError(QStringLiteral("Cannot create file \"%1\". %2").arg(fileName, SystemError()));
-    throw EFOpenError(QStringLiteral("Cannot open file \"%1\". %2").arg(fileName, SystemError()));
+        throw EFCreateError(QStringLiteral("Не удаётся создать файл «%1». %2").arg(fileName, why));
+    throw EFOpenError(QStringLiteral("Не удаётся открыть файл «%1». %2").arg(fileName, why));
 }
 
 TFileStream::~TFileStream()
@@ -102,7 +97,7 @@ int64_t TFileStream::Read(void *buffer, int64_t count)
     while (total < count) {
         const int64_t n = TSysEnv::Read(fd_, static_cast<char *>(buffer) + total, count - total);
         if (n < 0)
-            throw EReadError(QStringLiteral("Stream read error on \"%1\". %2").arg(fileName_, SystemError()));
+            throw EReadError(QStringLiteral("Ошибка чтения файла «%1». %2.").arg(fileName_, SystemError()));
         if (n == 0)
             break;
         total += n;
@@ -125,14 +120,14 @@ int64_t TFileStream::Seek(int64_t offset, int origin)
     else if (origin == soFromEnd)
         target += Size();
     if (target < 0 || ::lseek(fd_, off_t(target), SEEK_SET) != off_t(target))
-        throw EStreamError(QStringLiteral("Seek error on \"%1\"").arg(fileName_));
+        throw EStreamError(QStringLiteral("Ошибка перемещения по файлу «%1»").arg(fileName_));
     return target;
 }
 
 void TFileStream::SetSize(int64_t newSize)
 {
     if (newSize < 0 || !TSysEnv::Truncate(fd_, newSize))
-        throw EWriteError(QStringLiteral("Stream write error"));
+        throw EWriteError(QStringLiteral("Ошибка записи данных"));
     if (::lseek(fd_, 0, SEEK_CUR) > newSize)
         ::lseek(fd_, off_t(newSize), SEEK_SET);
 }
@@ -147,7 +142,7 @@ void TFileStream::Flush(bool ToDisk)
 {
     // Writes go straight to the file; only the way to the disk is left.
     if (ToDisk && !TSysEnv::Flush(fd_))
-        throw EWriteError(QStringLiteral("Stream write error"));
+        throw EWriteError(QStringLiteral("Ошибка записи данных"));
 }
 
 // ---- TMemoryStream -----------------------------------------------------------
@@ -183,7 +178,7 @@ int64_t TMemoryStream::Seek(int64_t offset, int origin)
     else if (origin == soFromEnd)
         target += Size();
     if (target < 0)
-        throw EStreamError(QStringLiteral("Seek error"));
+        throw EStreamError(QStringLiteral("Ошибка перемещения по данным"));
     position_ = target;
     return position_;
 }
@@ -191,7 +186,7 @@ int64_t TMemoryStream::Seek(int64_t offset, int origin)
 void TMemoryStream::SetSize(int64_t newSize)
 {
     if (newSize < 0)
-        throw EStreamError(QStringLiteral("Stream write error"));
+        throw EStreamError(QStringLiteral("Ошибка записи данных"));
     data_.resize(static_cast<size_t>(newSize));
     position_ = std::min(position_, newSize);
 }

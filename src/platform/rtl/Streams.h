@@ -59,9 +59,12 @@ constexpr uint16_t fmCreate = 0xFF00;
 class TFileStream : public TStream {
 public:
     // fmCreate creates or truncates the file (EFCreateError on failure);
-    // the open modes open an existing file (EFOpenError on failure).
-    // Every file operation goes through the system seam (SysEnv.h).
-    TFileStream(const QString &fileName, uint16_t mode);
+    // the open modes open an existing file (EFOpenError on failure), of at
+    // most sizeBound bytes when it is not negative. Only a regular file (or a
+    // link to one) is opened, never waiting: a folder, FIFO, device or socket
+    // is refused (SysRead.h). Every file operation goes through the system
+    // seam (SysEnv.h).
+    TFileStream(const QString &fileName, uint16_t mode, int64_t sizeBound = -1);
     ~TFileStream() override;
 
     int64_t Read(void *buffer, int64_t count) override;

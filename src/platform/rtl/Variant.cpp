@@ -19,7 +19,7 @@ bool IsIntegerType(uint16_t t) { return t == varSmallint || t == varInteger || t
 
 [[noreturn]] void IndexOutOfBounds()
 {
-    throw EVariantError(QStringLiteral("Variant or safe array index out of bounds"));
+    throw EVariantError(QStringLiteral("Номер элемента массива вне его границ"));
 }
 
 } // namespace
@@ -27,18 +27,18 @@ bool IsIntegerType(uint16_t t) { return t == varSmallint || t == varInteger || t
 QString VarTypeName(uint16_t type)
 {
     switch (type) {
-    case varEmpty: return QStringLiteral("Empty");
-    case varNull: return QStringLiteral("Null");
-    case varSmallint: return QStringLiteral("Smallint");
-    case varInteger: return QStringLiteral("Integer");
-    case varDouble: return QStringLiteral("Double");
-    case varCurrency: return QStringLiteral("Currency");
-    case varDate: return QStringLiteral("Date");
-    case varBoolean: return QStringLiteral("Boolean");
-    case varInt64: return QStringLiteral("Int64");
-    case varString: return QStringLiteral("String");
-    case VarArrayType: return QStringLiteral("Array Variant");
-    default: return QStringLiteral("Unknown");
+    case varEmpty: return QStringLiteral("пусто");
+    case varNull: return QStringLiteral("пустое значение");
+    case varSmallint: return QStringLiteral("короткое целое");
+    case varInteger: return QStringLiteral("целое");
+    case varDouble: return QStringLiteral("дробное число");
+    case varCurrency: return QStringLiteral("денежная сумма");
+    case varDate: return QStringLiteral("дата");
+    case varBoolean: return QStringLiteral("логическое");
+    case varInt64: return QStringLiteral("длинное целое");
+    case varString: return QStringLiteral("строка");
+    case VarArrayType: return QStringLiteral("массив");
+    default: return QStringLiteral("неизвестный");
     }
 }
 
@@ -79,7 +79,7 @@ bool Variant::IsNumeric() const { return IsIntegerType(type_) || type_ == varDou
 
 void Variant::CannotConvert(uint16_t target) const
 {
-    throw EVariantError(QStringLiteral("Could not convert variant of type (%1) into type (%2)")
+    throw EVariantError(QStringLiteral("Значение типа «%1» нельзя преобразовать в тип «%2»")
                             .arg(VarTypeName(type_), VarTypeName(target)));
 }
 
@@ -122,7 +122,7 @@ int64_t Variant::RoundedInteger(uint16_t target, int64_t low, int64_t high) cons
         CannotConvert(target);
     }
     if (result < low || result > high)
-        throw EVariantError(QStringLiteral("Overflow while converting variant of type (%1) into type (%2)")
+        throw EVariantError(QStringLiteral("Переполнение при преобразовании значения типа «%1» в тип «%2»")
                                 .arg(VarTypeName(type_), VarTypeName(target)));
     return result;
 }
@@ -185,7 +185,7 @@ int64_t Variant::AsCurrencyUnits() const
     case varDate: {
         const double d = AsDouble();
         if (!(std::fabs(d) < 922337203685477.0))
-            throw EVariantError(QStringLiteral("Overflow while converting variant of type (%1) into type (Currency)")
+            throw EVariantError(QStringLiteral("Переполнение при преобразовании значения типа «%1» в тип «денежная сумма»")
                                     .arg(VarTypeName(type_)));
         return MoneyToUnits(d);
     }
@@ -283,7 +283,7 @@ Variant Variant::AsType(uint16_t type) const
 int Variant::ArrayHighBound() const
 {
     if (!IsArray())
-        throw EVariantError(QStringLiteral("Variant is not an array"));
+        throw EVariantError(QStringLiteral("Значение не является массивом"));
     return static_cast<int>(array_.size()) - 1;
 }
 

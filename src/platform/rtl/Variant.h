@@ -100,7 +100,7 @@ private:
     std::vector<Variant> array_;
 };
 
-// The name of a type code as messages show it ("Double", "String").
+// The name of a type code as messages show it ("дробное число", "строка").
 QString VarTypeName(uint16_t type);
 
 inline uint16_t VarType(const Variant &v) { return v.VarType(); }

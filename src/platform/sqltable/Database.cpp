@@ -35,7 +35,7 @@ void TDatabase::SetConnected(bool value)
         return;
     if (value) {
         if (Path().isEmpty() || !IsFolder(Path()))
-            throw EDatabaseError(QStringLiteral("Invalid PATH for database %1: \"%2\"").arg(databaseName_, Path()));
+            throw EDatabaseError(QStringLiteral("Папка базы данных %1 не найдена: «%2»").arg(databaseName_, Path()));
         db_.Open(FileName());
         return;
     }
@@ -50,7 +50,7 @@ void TDatabase::SetConnected(bool value)
 TSqliteDb &TDatabase::Db()
 {
     if (!Connected())
-        throw EDatabaseError(QStringLiteral("Database %1 is not connected").arg(databaseName_));
+        throw EDatabaseError(QStringLiteral("База данных %1 не открыта").arg(databaseName_));
     return db_;
 }
 
@@ -82,7 +82,7 @@ void TDatabase::StartTransaction()
 void TDatabase::Commit()
 {
     if (depth_ == 0)
-        throw EDatabaseError(QStringLiteral("No transaction is active"));
+        throw EDatabaseError(QStringLiteral("Нет начатой транзакции"));
     --depth_;
     try {
         Db().Exec(QStringLiteral("RELEASE zb%1").arg(depth_));
@@ -102,7 +102,7 @@ void TDatabase::Commit()
 void TDatabase::Rollback()
 {
     if (depth_ == 0)
-        throw EDatabaseError(QStringLiteral("No transaction is active"));
+        throw EDatabaseError(QStringLiteral("Нет начатой транзакции"));
     ReleaseStatements();
     --depth_;
     Db().Exec(QStringLiteral("ROLLBACK TO zb%1; RELEASE zb%1").arg(depth_));

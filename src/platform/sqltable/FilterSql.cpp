@@ -68,7 +68,7 @@ const char *OperatorSql(TCanOp op)
 
 [[noreturn]] void Unsupported(const QString &what)
 {
-    throw EDatabaseError(QStringLiteral("Filter expression not supported: %1").arg(what));
+    throw EDatabaseError(QStringLiteral("Выражение фильтра не поддерживается: %1").arg(what));
 }
 
 QString Sql(const TExprNode *node);

@@ -78,7 +78,7 @@ TParam *TParams::ParamByName(const QString &name) const
 {
     TParam *p = FindParam(name);
     if (!p)
-        DatabaseError(QStringLiteral("Parameter '%1' not found").arg(name));
+        DatabaseError(QStringLiteral("Параметр «%1» не найден").arg(name));
     return p;
 }
 
@@ -119,7 +119,7 @@ TQuery::~TQuery()
 TSqliteDb &TQuery::Db() const
 {
     if (!Database())
-        DatabaseError(QStringLiteral("Query %1 has no database").arg(Name()));
+        DatabaseError(QStringLiteral("У запроса %1 нет базы данных").arg(Name()));
     return Database()->Db();
 }
 
@@ -188,7 +188,7 @@ Variant TQuery::ParamValue(const QString &name) const
             return f->AsVariant();
     if (!paramCheck_)
         return Variant::Null();
-    DatabaseError(QStringLiteral("No value for parameter '%1'").arg(name));
+    DatabaseError(QStringLiteral("Нет значения параметра «%1»").arg(name));
 }
 
 void TQuery::BindParams(TSqliteStatement &st, const QStringList &names)
@@ -248,7 +248,7 @@ void TQuery::InternalOpen()
     openedSql_ = sql_.join(u'\n');
     const TTranslatedSql t = TranslateSql(sql_.join(u'\n'));
     if (t.Statements.size() != 1)
-        DatabaseError(QStringLiteral("Query %1 does not return a result").arg(Name()));
+        DatabaseError(QStringLiteral("Запрос %1 не возвращает строк").arg(Name()));
     QString text = t.Statements.front();
     live_ = false;
     QString table;
@@ -270,7 +270,7 @@ void TQuery::InternalOpen()
         // Open is for statements with a result: one without a result still
         // runs, and the caller learns that it opened no cursor.
         st.Step();
-        DatabaseError(QStringLiteral("Error creating cursor handle"));
+        DatabaseError(QStringLiteral("Не удалось открыть результат запроса"));
     }
     const int first = live_ ? 1 : 0;
     std::vector<TColumnDef> columns;
@@ -511,11 +511,11 @@ void TQuery::ForEachRow(const std::function<bool(const TSqliteStatement &)> &Row
     SyncParams();
     const TTranslatedSql t = TranslateSql(sql_.join(u'\n'));
     if (t.Statements.size() != 1)
-        DatabaseError(QStringLiteral("Query %1 does not return a result").arg(Name()));
+        DatabaseError(QStringLiteral("Запрос %1 не возвращает строк").arg(Name()));
     TSqliteStatement st(Db(), t.Statements.front());
     BindParams(st, t.ParamNames);
     if (st.ColumnCount() == 0)
-        DatabaseError(QStringLiteral("Error creating cursor handle"));
+        DatabaseError(QStringLiteral("Не удалось открыть результат запроса"));
     while (st.Step())
         if (!Row(st))
             return;

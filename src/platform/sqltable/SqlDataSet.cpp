@@ -77,7 +77,7 @@ bool VariantToNative(const Variant &value, TFieldType type, int size, void *buff
         Put<double>(buffer, double(stamp.Date) * MSecsPerDay + stamp.Time);
         return true;
     }
-    default: throw EDatabaseError(QStringLiteral("Unsupported field type %1").arg(FieldTypeName(type)));
+    default: throw EDatabaseError(QStringLiteral("Тип поля %1 не поддерживается").arg(FieldTypeName(type)));
     }
 }
 
@@ -103,7 +103,7 @@ Variant NativeToVariant(TFieldType type, int size, const void *buffer)
         const double days = std::trunc(ms / MSecsPerDay);
         return Variant::FromDate(TimeStampToDateTime(TTimeStamp{int(ms - days * MSecsPerDay), int(days)}));
     }
-    default: throw EDatabaseError(QStringLiteral("Unsupported field type %1").arg(FieldTypeName(type)));
+    default: throw EDatabaseError(QStringLiteral("Тип поля %1 не поддерживается").arg(FieldTypeName(type)));
     }
 }
 

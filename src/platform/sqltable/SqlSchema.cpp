@@ -254,7 +254,7 @@ TTableDef ReadTableDef(TSqliteDb &db, const QString &table)
         TSqliteStatement st(db, QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' AND name=?1 COLLATE NOCASE"));
         st.BindText(1, table);
         if (!st.Step())
-            throw EDatabaseError(QStringLiteral("Table does not exist: %1").arg(table));
+            throw EDatabaseError(QStringLiteral("Таблицы нет: %1").arg(table));
         def.Name = st.ColumnText(0);
     }
     {

@@ -7,11 +7,60 @@
 #include "platform/rtl/StrUtils.h"
 #include "platform/sqltable/SqliteVfs.h"
 #include "platform/system/SysNames.h"
+#include "platform/system/SysRead.h"
 
 #include <sqlite3.h>
 
 namespace zorbel {
 namespace {
+
+// The engine's result codes in the words a user reads (its own texts are
+// English): a few extended codes, and the primary ones.
+constexpr TCodeWords EngineWords[] = {
+    // code                          words
+    {SQLITE_CONSTRAINT_PRIMARYKEY, u"запись с таким ключом уже есть"},
+    {SQLITE_CONSTRAINT_UNIQUE, u"запись с таким ключом уже есть"},
+    {SQLITE_CONSTRAINT_NOTNULL, u"обязательное поле не заполнено"},
+    {SQLITE_ERROR, u"ошибка в запросе к базе данных"},
+    {SQLITE_INTERNAL, u"внутренняя ошибка базы данных"},
+    {SQLITE_PERM, u"нет доступа к базе данных"},
+    {SQLITE_ABORT, u"действие с базой данных прервано"},
+    {SQLITE_BUSY, u"база данных занята"},
+    {SQLITE_LOCKED, u"таблица базы данных занята"},
+    {SQLITE_NOMEM, u"недостаточно памяти"},
+    {SQLITE_READONLY, u"база данных доступна только для чтения"},
+    {SQLITE_INTERRUPT, u"действие с базой данных прервано"},
+    {SQLITE_IOERR, u"ошибка чтения или записи на диске"},
+    {SQLITE_CORRUPT, u"файл базы данных повреждён"},
+    {SQLITE_FULL, u"нет места на диске"},
+    {SQLITE_CANTOPEN, u"файл базы данных не открывается"},
+    {SQLITE_PROTOCOL, u"база данных занята другой программой"},
+    {SQLITE_SCHEMA, u"структура базы данных изменилась"},
+    {SQLITE_TOOBIG, u"значение слишком велико"},
+    {SQLITE_CONSTRAINT, u"значение нарушает условие таблицы"},
+    {SQLITE_MISMATCH, u"значение не того типа"},
+    {SQLITE_MISUSE, u"база данных использована неверно"},
+    {SQLITE_NOLFS, u"файл слишком велик для системы"},
+    {SQLITE_AUTH, u"действие запрещено"},
+    {SQLITE_RANGE, u"номер параметра запроса вне допустимых"},
+    {SQLITE_NOTADB, u"файл не является базой данных"},
+};
+
+QString EngineErrorText(int code)
+{
+    QString words = CodeWords(EngineWords, code);
+    if (words.isNull())
+        words = CodeWords(EngineWords, code & 0xff);
+    return words.isNull() ? QStringLiteral("ошибка базы данных %1").arg(code) : words;
+}
+
+// The words of a code as a message of their own.
+QString EngineError(int code)
+{
+    QString text = EngineErrorText(code);
+    text[0] = text[0].toUpper();
+    return text;
+}
 
 QString ArgText(sqlite3_value *v)
 {
@@ -146,9 +195,9 @@ void TSqliteDb::Open(const QString &fileName)
     db_ = db;
     fileName_ = fileName;
     if (rc != SQLITE_OK) {
-        const QString message = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
+        const int code = db ? sqlite3_extended_errcode(db) : SQLITE_NOMEM;
         Close();
-        throw EDatabaseError(QStringLiteral("Cannot open database \"%1\": %2").arg(fileName, message));
+        throw EDatabaseError(QStringLiteral("Не удаётся открыть базу данных «%1»: %2").arg(fileName, EngineErrorText(code)));
     }
     // A data file comes from outside: nothing stored in it runs. Triggers
     // and views are off (the program's own tables have none), the file's
@@ -160,7 +209,7 @@ void TSqliteDb::Open(const QString &fileName)
         int now = -1;
         if (sqlite3_db_config(db_, option, on, &now) != SQLITE_OK || now != on) {
             Close();
-            throw EDatabaseError(QStringLiteral("Cannot secure database \"%1\"").arg(fileName));
+            throw EDatabaseError(QStringLiteral("Не удалось защитить базу данных «%1»").arg(fileName));
         }
     }
     sqlite3_progress_handler(db_, ProgressPeriod, &TSqliteDb::Progress, this);
@@ -223,7 +272,7 @@ void TSqliteDb::Close()
 
 void TSqliteDb::Fail(const QString &context) const
 {
-    const QString message = db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QStringLiteral("database is closed");
+    const QString message = db_ ? EngineError(sqlite3_extended_errcode(db_)) : QStringLiteral("База данных закрыта");
     throw EDatabaseError(context.isEmpty() ? message : context + QStringLiteral(": ") + message);
 }
 
@@ -244,10 +293,9 @@ void TSqliteDb::Exec(const QString &sql)
         Fail(QString());
     StartStep();
     char *error = nullptr;
-    if (sqlite3_exec(db_, sql.toUtf8().constData(), nullptr, nullptr, &error) != SQLITE_OK) {
-        const QString message = QString::fromUtf8(error ? error : "unknown error");
+    if (const int rc = sqlite3_exec(db_, sql.toUtf8().constData(), nullptr, nullptr, &error); rc != SQLITE_OK) {
         sqlite3_free(error);
-        throw EDatabaseError(message);
+        throw EDatabaseError(EngineError(sqlite3_extended_errcode(db_) != SQLITE_OK ? sqlite3_extended_errcode(db_) : rc));
     }
 }
 
@@ -276,7 +324,7 @@ TSqliteStatement::TSqliteStatement(TSqliteDb &db, const QString &sql) : db_(db)
     if (sqlite3_prepare16_v2(db.Handle(), sql.utf16(), int(sql.size() * 2), &stmt_, nullptr) != SQLITE_OK)
         db.Fail(QString());
     if (!stmt_)
-        throw EDatabaseError(QStringLiteral("Empty SQL statement"));
+        throw EDatabaseError(QStringLiteral("Пустой запрос SQL"));
 }
 
 TSqliteStatement::~TSqliteStatement()

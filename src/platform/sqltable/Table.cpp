@@ -17,7 +17,7 @@ TTable::~TTable()
 TSqliteDb &TTable::Db() const
 {
     if (!Database())
-        DatabaseError(QStringLiteral("Table %1 has no database").arg(tableName_));
+        DatabaseError(QStringLiteral("У таблицы %1 нет базы данных").arg(tableName_));
     return Database()->Db();
 }
 
@@ -65,7 +65,7 @@ void TTable::CreateTable()
         const TFieldDef *f = FieldDefs()[i];
         const TColumnKind kind = KindOfFieldType(f->DataType());
         if (kind == TColumnKind::Unknown)
-            DatabaseError(QStringLiteral("Field type %1 of '%2' cannot be stored")
+            DatabaseError(QStringLiteral("Поле «%2» типа %1 нельзя хранить в таблице")
                               .arg(FieldTypeName(f->DataType()), f->Name()));
         def.Columns.push_back({f->Name(), kind, kind == TColumnKind::Alpha ? f->Size() : 0, f->Required()});
     }

@@ -28,7 +28,7 @@ void TTableCursor::SetOrder(const QString &indexFieldNames, const QString &index
     } else if (!indexName.isEmpty()) {
         const TTableIndexDef *index = def_.IndexNamed(indexName);
         if (!index)
-            throw EDatabaseError(QStringLiteral("Index '%1' not found").arg(indexName));
+            throw EDatabaseError(DBConsts::SIndexNotFound.arg(indexName));
         fields = index->Fields;
     } else if (const TTableIndexDef *pk = def_.PrimaryKey()) {
         fields = pk->Fields;
@@ -37,7 +37,7 @@ void TTableCursor::SetOrder(const QString &indexFieldNames, const QString &index
     for (const QString &f : fields) {
         const int c = def_.ColumnIndex(f);
         if (c < 0)
-            throw EDatabaseError(QStringLiteral("Field '%1' not found").arg(f));
+            throw EDatabaseError(DBConsts::SFieldNotFound.arg(f));
         columns.push_back(c);
     }
     order_ = fields;
@@ -180,7 +180,7 @@ void TTableCursor::ReadRowInto(const TSqliteStatement &st, int firstColumn, TRow
 TRowValues TTableCursor::StoredRow(const TRowValues &values) const
 {
     if (values.size() != def_.Columns.size())
-        throw EDatabaseError(QStringLiteral("Wrong number of values for table %1").arg(def_.Name));
+        throw EDatabaseError(QStringLiteral("Число значений не совпадает с числом полей таблицы %1").arg(def_.Name));
     TRowValues stored;
     stored.reserve(values.size());
     for (size_t i = 0; i < values.size(); ++i) {
@@ -253,7 +253,7 @@ void TTableCursor::GoToPosition(int pos)
     ZORBEL_ASSERT(pos >= 0 && size_t(pos) < list_.size());
     streamLive_ = false;
     if (!FetchRow(list_[pos]))
-        throw EDatabaseError(QStringLiteral("Record not found"));
+        throw EDatabaseError(DBConsts::SRecordNotFound);
     pos_ = pos;
     bof_ = eof_ = false;
 }
@@ -511,12 +511,12 @@ QString TTableCursor::MatchConditions(const QStringList &fields, std::span<const
                                       bool partialKey, std::vector<Variant> &binds, std::vector<Variant> *wholeMs) const
 {
     if (fields.size() != qsizetype(values.size()))
-        throw EDatabaseError(QStringLiteral("Locate: %1 fields, %2 values").arg(fields.size()).arg(values.size()));
+        throw EDatabaseError(QStringLiteral("Поиск: полей %1, значений %2").arg(fields.size()).arg(values.size()));
     QStringList conditions;
     for (qsizetype i = 0; i < fields.size(); ++i) {
         const int col = def_.ColumnIndex(fields[i]);
         if (col < 0)
-            throw EDatabaseError(QStringLiteral("Field '%1' not found").arg(fields[i]));
+            throw EDatabaseError(DBConsts::SFieldNotFound.arg(fields[i]));
         const TColumnDef &c = def_.Columns[col];
         QString name = QuoteName(c.Name);
         Variant v = c.Kind == TColumnKind::Alpha && !VarIsClear(values[i]) ? Variant(values[i].AsString())
@@ -722,7 +722,7 @@ void TTableCursor::Insert(const TRowValues &values)
 void TTableCursor::Update(const TRowValues &values)
 {
     if (!current_)
-        throw EDatabaseError(QStringLiteral("No current record"));
+        throw EDatabaseError(QStringLiteral("Нет текущей записи"));
     TRowValues stored = StoredRow(values);
     // A value the edit left as it was read goes back exactly as stored: a
     // stamp of a file written elsewhere is no whole millisecond, and
@@ -752,7 +752,7 @@ void TTableCursor::Update(const TRowValues &values)
     update_->Reset();
     streamed_.clear();
     if (db_.Changes() == 0)
-        throw EDatabaseError(QStringLiteral("Record not found"));
+        throw EDatabaseError(DBConsts::SRecordNotFound);
     // The walk may go on by the key list; the order only changes when a key
     // field does.
     streamLive_ = false;
@@ -767,7 +767,7 @@ void TTableCursor::Update(const TRowValues &values)
 void TTableCursor::Delete()
 {
     if (!current_)
-        throw EDatabaseError(QStringLiteral("No current record"));
+        throw EDatabaseError(QStringLiteral("Нет текущей записи"));
     EnsureList();
     TSqliteStatement st(db_, QStringLiteral("DELETE FROM %1 WHERE rowid=?1").arg(QuoteName(def_.Name)));
     st.BindInt(1, *current_);
@@ -801,7 +801,7 @@ void TTableCursor::GotoBookmark(TRowId bookmark)
         return;
     const int pos = PositionOf(bookmark);
     if (pos < 0)
-        throw EDatabaseError(QStringLiteral("Record not found"));
+        throw EDatabaseError(DBConsts::SRecordNotFound);
     GoToPosition(pos);
 }
 

@@ -55,7 +55,7 @@ QString TRegistry::CleanKey(const QString &key)
 
 void TRegistry::Fail(const char *format, const QString &name)
 {
-    throw ERegistryException(QString::fromLatin1(format).arg(name));
+    throw ERegistryException(QString::fromUtf8(format).arg(name));
 }
 
 QStringList &TRegistry::damagedCopies()
@@ -92,14 +92,21 @@ void TRegistry::Load()
     QByteArray data;
     // A settings file past any size the program writes is never read into
     // memory (nor written back whole at exit): it is set aside like a
-    // damaged one.
-    const bool tooLarge = FileSizeOf(fileName_) > MaxFileSize;
-    if (tooLarge || !ReadWholeFile(fileName_, data) || data.size() > MaxFileSize) {
-        if (tooLarge || data.size() > MaxFileSize) {
+    // damaged one. So is a folder, FIFO or device under its name (or a link
+    // to one), which is never opened: the start goes on with the defaults,
+    // and the settings written at exit take the name again.
+    const TReadResult read = ReadWholeFile(fileName_, MaxFileSize, data);
+    if (!read.Ok()) {
+        if (read.Fault == TReadFault::TooLarge) {
             const QString kept =
                 fileName_ + TSysEnv::CurrentTime().toString(QStringLiteral(".'too-large'-yyyyMMdd-HHmmss"));
             if (TSysEnv::Rename(fileName_, kept))
                 oversizedCopies().append(kept);
+        } else if (read.Fault == TReadFault::Folder || read.Fault == TReadFault::NotAFile) {
+            const QString kept =
+                fileName_ + TSysEnv::CurrentTime().toString(QStringLiteral(".'not-a-file'-yyyyMMdd-HHmmss"));
+            if (TSysEnv::Rename(fileName_, kept))
+                damagedCopies().append(kept);
         }
         return;
     }
@@ -266,7 +273,7 @@ const TRegistry::Value &TRegistry::Get(const QString &name) const
 {
     const Value *value = Find(name);
     if (!value)
-        Fail("Failed to get data for '%1'", name);
+        Fail("Не удалось прочитать значение «%1»", name);
     return *value;
 }
 
@@ -317,7 +324,7 @@ int TRegistry::ReadBinaryData(const QString &name, void *buffer, int bufSize) co
         Fail("Invalid data type for '%1'", name);
     const QByteArray bytes = value.data.toByteArray();
     if (bytes.size() > bufSize)
-        Fail("Failed to get data for '%1'", name);
+        Fail("Не удалось прочитать значение «%1»", name);
     if (!bytes.isEmpty())
         std::memcpy(buffer, bytes.constData(), size_t(bytes.size()));
     return int(bytes.size());
@@ -326,7 +333,7 @@ int TRegistry::ReadBinaryData(const QString &name, void *buffer, int bufSize) co
 void TRegistry::Put(const QString &name, Kind kind, QVariant data)
 {
     if (currentPath_.isEmpty())
-        Fail("Failed to set data for '%1'", name);
+        Fail("Не удалось записать значение «%1»", name);
     keys_[currentPath_][name] = {kind, std::move(data)};
     dirty_ = true;
 }

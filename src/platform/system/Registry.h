@@ -57,7 +57,9 @@ public:
     // <XDG config home>/zorbel/registry.json
     static QString DefaultFileName();
     // A settings file that could not be read (garbage, cut short) is renamed
-    // "<file>.damaged-<yyyyMMdd-HHmmss>" and the store starts empty. Returns
+    // "<file>.damaged-<yyyyMMdd-HHmmss>" and the store starts empty; a
+    // folder, FIFO or device under its name (or a link to one) is renamed
+    // "<file>.not-a-file-<yyyyMMdd-HHmmss>" unopened. Returns
     // the names of the copies kept so since the last call, and forgets them,
     // so the user is told once.
     static QStringList TakeDamagedCopies();
@@ -65,7 +67,7 @@ public:
     // below it (window bounds, options, column layouts: some kilobytes); a
     // larger file is renamed "<file>.too-large-<yyyyMMdd-HHmmss>" unread and
     // the store starts empty. TakeOversizedCopies tells those names once.
-    static constexpr qint64 MaxFileSize = qint64(4) << 20;
+    static constexpr qint64 MaxFileSize = ReadBound::Settings;
     static QStringList TakeOversizedCopies();
     const QString &FileName() const { return fileName_; }
 

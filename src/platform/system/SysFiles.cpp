@@ -153,11 +153,16 @@ bool CopyFile(const QString &source, const QString &target, bool failIfExists, i
 {
     if (targetError)
         *targetError = 0;
-    const int from = TSysEnv::Open(source, O_RDONLY);
-    if (from < 0)
+    // Only a regular file is copied: a FIFO or a device under the source's
+    // name would hold the copy up for good or never end.
+    TReadResult refused;
+    const int from = OpenRegularFile(source, O_RDONLY, -1, refused);
+    if (from < 0) {
+        errno = refused.Fault == TReadFault::Failed || refused.Fault == TReadFault::Missing ? refused.Error : EINVAL;
         return false;
+    }
     struct stat st {};
-    bool ok = ::fstat(from, &st) == 0 && S_ISREG(st.st_mode);
+    bool ok = ::fstat(from, &st) == 0;
     if (ok && failIfExists && PathExists(target))
         ok = false;
     if (ok) {
@@ -221,20 +226,6 @@ int FileSetAttr(const QString &fileName, int attr)
     return ::chmod(native.constData(), mode) == 0 ? 0 : errno;
 }
 
-bool ReadWholeFile(const QString &fileName, QByteArray &data)
-{
-    data.clear();
-    const int fd = TSysEnv::Open(fileName, O_RDONLY);
-    if (fd < 0)
-        return false;
-    char buffer[65536];
-    int64_t n;
-    while ((n = TSysEnv::Read(fd, buffer, sizeof buffer)) > 0)
-        data.append(buffer, qsizetype(n));
-    TSysEnv::Close(fd);
-    return n == 0;
-}
-
 void SaveFileAtomically(const QString &fileName, const QByteArray &data)
 {
     bool given = false;
@@ -270,7 +261,7 @@ TFileReplacer::TFileReplacer(const QString &fileName, bool readable, bool synced
 {
     const QString folder = AbsoluteFolderOf(fileName);
     if (!MakeFolders(folder) || (fd_ = TSysEnv::OpenTemp(tempPath_)) < 0)
-        throw EFCreateError(QStringLiteral("Cannot create file \"%1\". %2").arg(fileName, qt_error_string(errno)));
+        throw EFCreateError(QStringLiteral("Не удаётся создать файл «%1». %2.").arg(fileName, SystemErrorText(errno)));
 }
 
 TFileReplacer::~TFileReplacer()
@@ -287,7 +278,7 @@ void TFileReplacer::Fail(int error)
     fd_ = -1;
     TSysEnv::Remove(DecodeSystemName(tempPath_));
     tempPath_.clear();
-    throw EWriteError(QStringLiteral("Cannot write %1: %2").arg(fileName_, qt_error_string(error)));
+    throw EWriteError(QStringLiteral("Не удаётся записать файл «%1». %2.").arg(fileName_, SystemErrorText(error)));
 }
 
 void TFileReplacer::Flush()

@@ -13,6 +13,7 @@
 #pragma once
 
 #include "platform/system/SysPaths.h"
+#include "platform/system/SysRead.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -102,9 +103,6 @@ int FileGetAttr(const QString &fileName);
 // permission back); the other bits cannot be set here and are ignored.
 // Returns 0 on success, else the system error number.
 int FileSetAttr(const QString &fileName, int attr);
-
-// Reads the whole file into data; false when it cannot be opened or read.
-bool ReadWholeFile(const QString &fileName, QByteArray &data);
 
 // Writes data as the new contents of fileName: into a temporary file in the
 // same folder (mode 0600), synced, then renamed over fileName, and the folder

@@ -257,13 +257,17 @@ QString ReachableName(const QString &shown, bool *ambiguous)
 {
     if (ambiguous)
         *ambiguous = false;
-    if (!shown.contains(QChar(0xFFFD)) || PathExists(shown))
+    if (!shown.contains(QChar(0xFFFD)))
         return shown;
+    // A part that holds U+FFFD is looked up among its folder's entries even
+    // when a name with that very text exists: a file truly named so and one
+    // whose bytes Qt shows so look the same in the dialog, and choosing one
+    // must not open (or save over) the other.
     const QStringList parts = AbsoluteName(shown).split(u'/');
     QString path;
     for (qsizetype i = 1; i < parts.size(); ++i) {
         QString next = path + u'/' + parts[i];
-        if (parts[i].contains(QChar(0xFFFD)) && !PathExists(next)) {
+        if (parts[i].contains(QChar(0xFFFD))) {
             QStringList found;
             for (const TFolderEntry &e : FolderEntries(path.isEmpty() ? QStringLiteral("/") : path))
                 if (QFile::decodeName(EncodeSystemName(e.Name)) == parts[i])

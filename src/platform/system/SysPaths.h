@@ -86,8 +86,9 @@ QList<TFolderEntry> FolderEntries(const QString &folder, const QStringList &patt
 // The name a file dialog gave back, as the file system holds it. Qt lists
 // folders through its lossy decoder: a name whose bytes are not UTF-8 comes
 // back with U+FFFD in their place and reaches no file. Each part of the path
-// that holds U+FFFD and is not itself on disk is looked up in its folder
-// among the entries Qt would show under that text. Returns the name found;
+// that holds U+FFFD is looked up in its folder among the entries Qt would
+// show under that text, a name that truly holds U+FFFD among them. Returns
+// the name found;
 // the given name when nothing needs finding or nothing matches (a new name
 // being typed). When two entries look the same, returns an empty string and
 // sets ambiguous (the caller tells the user: it cannot know which is meant).

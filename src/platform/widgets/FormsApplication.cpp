@@ -3,6 +3,8 @@
 // the active form and control); the hourglass cursor works through the screen.
 #include "platform/widgets/Forms.h"
 
+#include "platform/rtl/NoticeText.h"
+
 #include <QApplication>
 #include <QCursor>
 #include <QGuiApplication>
@@ -41,13 +43,14 @@ void TApplication::HandleException(TObject *sender)
         else
             ShowException(e);
     } catch (const std::exception &e) {
-        const Exception wrapped(QString::fromLocal8Bit(e.what()));
+        // The standard library's texts are English and say nothing to a user.
+        const Exception wrapped(ExceptionNotice(e));
         if (OnException)
             OnException(sender, wrapped);
         else
             ShowException(wrapped);
     } catch (...) {
-        ShowException(Exception(QStringLiteral("Unknown error")));
+        ShowException(Exception(QStringLiteral("Неизвестная ошибка")));
     }
 }
 

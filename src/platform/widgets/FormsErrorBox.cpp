@@ -2,6 +2,7 @@
 // shows modally: an error icon, the message and an OK button.
 #include "platform/widgets/Forms.h"
 
+#include "platform/rtl/NoticeText.h"
 #include "platform/widgets/StdCtrls.h"
 
 #include <QStyle>
@@ -49,11 +50,12 @@ public:
 
 void TApplication::ShowException(const Exception &e)
 {
-    // The message ends with a full stop unless it ends with punctuation.
-    QString text = e.Message();
+    // The message ends with a full stop unless it ends with punctuation; the
+    // box carries the program's name even before its title is set.
+    QString text = NoticeText(e.Message());
     if (!text.isEmpty() && text.back() > QLatin1Char('.'))
         text += QLatin1Char('.');
-    TErrorBox box(text, title_);
+    TErrorBox box(text, Title());
     box.ShowModal();
 }
 

@@ -87,7 +87,7 @@ void SetParentModalResult(TControl *control, int result)
 int TForm::ShowModal()
 {
     if (modal_ || isVisible())
-        throw Exception(QStringLiteral("Cannot make a visible window modal"));
+        throw Exception(QStringLiteral("Показанное окно нельзя сделать модальным"));
     modalResult_ = mrNone;
     modalEnded_ = false;
     modal_ = true;

@@ -40,7 +40,7 @@ TEST(DataSetNavigation, EmptyDatasetIsAtBothEndsWhateverMoves)
     EXPECT_TRUE(ds.Bof() && ds.Eof() && ds.IsEmpty());
     EXPECT_TRUE(ds.FieldByName(QStringLiteral("ID"))->IsNull());
     EXPECT_TRUE(ds.Bookmark().isEmpty());
-    EXPECT_RAISES(ds.Delete(), EDatabaseError, "Cannot perform this operation on an empty dataset");
+    EXPECT_RAISES(ds.Delete(), EDatabaseError, "Действие невозможно: таблица пуста");
     // Editing an empty dataset starts an insert.
     ds.Edit();
     EXPECT_EQ(ds.State(), dsInsert);
@@ -198,7 +198,7 @@ TEST(DataSetEditing, RefusedWritesAndFailedPostsKeepTheState)
     ds.FillNumbered(1);
     TField *name = ds.FieldByName(QStringLiteral("Name"));
     EXPECT_RAISES(name->SetAsString(QStringLiteral("x")), EDatabaseError, "Dataset is not in edit mode.");
-    EXPECT_RAISES(ds.Post(), EDatabaseError, "Dataset not in edit or insert mode");
+    EXPECT_RAISES(ds.Post(), EDatabaseError, "Таблица не в режиме правки или добавления");
     name->SetReadOnly(true);
     name->SetDisplayLabel(QStringLiteral("Имя"));
     ds.Edit();
@@ -236,7 +236,7 @@ TEST(DataSetBookmarks, ReturnToARowAndRefuseADeletedOne)
     ds.Delete();
     EXPECT_EQ(ds.Id(), 4);
     EXPECT_FALSE(ds.BookmarkValid(third));
-    EXPECT_RAISES(ds.GotoBookmark(third), EDatabaseError, "Record not found");
+    EXPECT_RAISES(ds.GotoBookmark(third), EDatabaseError, "Запись не найдена");
 
     // Deleting the last row moves to the new last; deleting the only row empties.
     ds.Last();

@@ -218,7 +218,7 @@ TEST(Fields, BooleanTextsAndVariantKinds)
     EXPECT_EQ(b->DisplayText(), QStringLiteral("Нет"));
     EXPECT_RAISES(b->SetAsString(QStringLiteral("может")), EDatabaseError,
                   "'может' - не логическое значение (поле 'B')");
-    EXPECT_RAISES(b->AsInteger(), EDatabaseError, "Cannot access field 'B' as type Integer");
+    EXPECT_RAISES(b->AsInteger(), EDatabaseError, "Поле «B» нельзя прочитать как Integer");
 
     ds.F("I")->SetValue(Variant(QStringLiteral("42")));
     EXPECT_EQ(ds.F("I")->AsVariant().VarType(), varInteger);
@@ -265,7 +265,7 @@ TEST(FieldDefs, DefinitionsAndIndexDefinitions)
     defs.Add(QStringLiteral("Name"), ftString, 30);
     EXPECT_EQ(defs.Find(QStringLiteral("NAME"))->FieldNo(), 2);
     EXPECT_TRUE(defs[0]->Required());
-    EXPECT_RAISES(defs.Add(QStringLiteral("name"), ftString, 5), EDatabaseError, "Duplicate field name 'name'");
+    EXPECT_RAISES(defs.Add(QStringLiteral("name"), ftString, 5), EDatabaseError, "Поле «name» названо дважды");
     EXPECT_RAISES(defs.Find(QStringLiteral("X")), EDatabaseError, "Field 'X' not found");
     defs.Delete(0);
     EXPECT_EQ(defs[0]->FieldNo(), 1);
@@ -277,7 +277,7 @@ TEST(FieldDefs, DefinitionsAndIndexDefinitions)
     EXPECT_EQ(indexes.GetIndexForFields(QStringLiteral("Name"), false), nullptr);
     EXPECT_EQ(indexes.FindIndexForFields(QStringLiteral("Name"))->Name(), QStringLiteral("ByName"));
     EXPECT_TRUE(indexes.Find(QStringLiteral("pk"))->Options().Contains(ixUnique));
-    EXPECT_RAISES(indexes.Find(QStringLiteral("Q")), EDatabaseError, "Index 'Q' not found");
+    EXPECT_RAISES(indexes.Find(QStringLiteral("Q")), EDatabaseError, "Индекс «Q» не найден");
 }
 
 namespace {
@@ -331,7 +331,7 @@ TEST(Fields, NamesAreFoundAgainAfterTheFieldsChange)
     EXPECT_EQ(ds.FindField(QStringLiteral("A")), nullptr);
     EXPECT_EQ(ds.FindField(QStringLiteral("x")), a);
     EXPECT_RAISES(ds.FieldByName(QStringLiteral("A")), EDatabaseError, "Field 'A' not found");
-    EXPECT_RAISES(c->SetFieldName(QStringLiteral("x")), EDatabaseError, "Duplicate field name 'x'");
+    EXPECT_RAISES(c->SetFieldName(QStringLiteral("x")), EDatabaseError, "Поле «x» названо дважды");
     EXPECT_EQ(ds.FindField(QStringLiteral("C")), c);
     EXPECT_EQ(ds.GetFieldList(QStringLiteral(" X ")), std::vector<TField *>{a});
 }
@@ -341,7 +341,7 @@ TEST(Fields, PersistentFieldsBindToDefinitionsOrFail)
     TVectorDataSet ds;
     ds.FieldDefs().Add(QStringLiteral("A"), ftInteger);
     ds.AddField<TStringField>(QStringLiteral("A"), fkData, 10);
-    EXPECT_RAISES(ds.Open(), EDatabaseError, "Type mismatch for field 'A', expecting: String actual: Integer");
+    EXPECT_RAISES(ds.Open(), EDatabaseError, "Тип поля «A» не тот: ожидался String, а он Integer");
     EXPECT_FALSE(ds.Active());
     TVectorDataSet other;
     other.FieldDefs().Add(QStringLiteral("A"), ftInteger);
@@ -350,7 +350,7 @@ TEST(Fields, PersistentFieldsBindToDefinitionsOrFail)
     TVectorDataSet lookup;
     lookup.FieldDefs().Add(QStringLiteral("A"), ftInteger);
     lookup.AddField<TStringField>(QStringLiteral("L"), fkLookup, 10);
-    EXPECT_RAISES(lookup.Open(), EDatabaseError, "Lookup information for field 'L' is incomplete");
+    EXPECT_RAISES(lookup.Open(), EDatabaseError, "Подстановка поля «L» описана не полностью");
 
     // Default fields of a failed open are dropped: the next open makes them again.
     TVectorDataSet unknown;

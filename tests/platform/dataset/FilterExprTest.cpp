@@ -138,8 +138,8 @@ TEST(FilterExpr, MalformedTextsRaiseClearMessages)
         {"null", "Incorrectly formed filter expression"},
         {"x + null = 1", "Incorrectly formed filter expression"},
         {"zz = 1", "Field 'zz' not found"},
-        {"y > 'abc'", "Constant is not correct type SmallInt"},
-        {"y > 70000", "Constant is not correct type SmallInt"},
+        {"y > 'abc'", "Константа не того типа: SmallInt"},
+        {"y > 70000", "Константа не того типа: SmallInt"},
     };
     for (const auto &[text, message] : cases)
         EXPECT_RAISES(TExprParser p(&ds, QString::fromUtf8(text)), EDatabaseError, message);

@@ -234,7 +234,7 @@ TEST(StrToFloat, StrictWithTheDecimalComma)
         StrToFloat("1.5");
         FAIL();
     } catch (const EConvertError &e) {
-        EXPECT_EQ(e.Message(), "'1.5' is not a valid floating point value");
+        EXPECT_EQ(e.Message(), QString::fromUtf8("«1.5» — не число"));
     }
 }
 
@@ -438,7 +438,7 @@ TEST(StrToDate, ShortDateFormat)
         StrToDate("30.02.2024");
         FAIL();
     } catch (const EConvertError &e) {
-        EXPECT_EQ(e.Message(), "'30.02.2024' is not a valid date");
+        EXPECT_EQ(e.Message(), QString::fromUtf8("«30.02.2024» — не дата"));
     }
 }
 

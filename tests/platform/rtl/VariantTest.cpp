@@ -68,7 +68,7 @@ TEST(Variant, BooleansEmptyAndNull)
         Variant::Null().AsDouble();
         FAIL();
     } catch (const EVariantError &e) {
-        EXPECT_EQ(e.Message(), "Could not convert variant of type (Null) into type (Double)");
+        EXPECT_EQ(e.Message(), QString::fromUtf8("Значение типа «пустое значение» нельзя преобразовать в тип «дробное число»"));
     }
 }
 

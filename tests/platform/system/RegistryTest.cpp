@@ -190,18 +190,18 @@ TEST_F(RegistryTest, MissingValuesAndMissingKeys)
     EXPECT_FALSE(reg.OpenKey(ZorbelKey, false));
     EXPECT_FALSE(reg.KeyExists(ZorbelKey));
     ExpectRegistryError([&] { reg.WriteInteger(QStringLiteral("Left"), 1); },
-                        QStringLiteral("Failed to set data for 'Left'"));
+                        QString::fromUtf8("Не удалось записать значение «Left»"));
 
     ASSERT_TRUE(reg.OpenKey(ZorbelKey, true));
     EXPECT_EQ(reg.CurrentPath(), ZorbelKey);
     EXPECT_EQ(reg.ReadString(QStringLiteral("SaveDir")), QString());
     ExpectRegistryError([&] { reg.ReadInteger(QStringLiteral("Left")); },
-                        QStringLiteral("Failed to get data for 'Left'"));
-    ExpectRegistryError([&] { reg.ReadBool(QStringLiteral("Bar")); }, QStringLiteral("Failed to get data for 'Bar'"));
+                        QString::fromUtf8("Не удалось прочитать значение «Left»"));
+    ExpectRegistryError([&] { reg.ReadBool(QStringLiteral("Bar")); }, QString::fromUtf8("Не удалось прочитать значение «Bar»"));
     reg.WriteBinaryData(QStringLiteral("Grid"), "abcd", 4);
     char small[3];
     ExpectRegistryError([&] { reg.ReadBinaryData(QStringLiteral("Grid"), small, 3); },
-                        QStringLiteral("Failed to get data for 'Grid'"));
+                        QString::fromUtf8("Не удалось прочитать значение «Grid»"));
     reg.CloseKey();
     EXPECT_TRUE(reg.CurrentPath().isEmpty());
     EXPECT_FALSE(reg.ValueExists(QStringLiteral("Grid")));
@@ -252,7 +252,7 @@ TEST_F(RegistryTest, FailedWriteLeavesTheOldFileAndKeepsChangesPending)
         env.FailCall(TSysOp::Write, 1, ENOSPC, true); // the disk is full
         TSysEnvScope scope(env);
         ExpectRegistryError([&] { reg.CloseKey(); },
-                            QStringLiteral("Cannot write %1: %2").arg(Path(), qt_error_string(ENOSPC)));
+                            QString::fromUtf8("Не удаётся записать файл «%1». Нет места на диске.").arg(Path()));
         EXPECT_EQ(FileBytes(), before);
         EXPECT_EQ(Strays(), QStringList());
     }

@@ -225,19 +225,40 @@ TEST_F(SysFilesTest, AtomicSaveCreatesTheFolderAndSurvivesFailures)
     EXPECT_EQ(Get(file), QByteArray());
 }
 
-TEST_F(SysFilesTest, WholeFileReadsEverythingOrFails)
+TEST_F(SysFilesTest, WholeFileReadsEverythingWithinItsBoundOrFails)
 {
     const QString file = At(QStringLiteral("store.json"));
     QByteArray big(200000, 'x');
     big[199999] = 'y';
     Put(file, big);
     QByteArray data;
-    EXPECT_TRUE(ReadWholeFile(file, data));
+    EXPECT_TRUE(ReadWholeFile(file, big.size(), data).Ok());
     EXPECT_EQ(data, big);
-    EXPECT_FALSE(ReadWholeFile(At(QStringLiteral("missing")), data));
+    EXPECT_EQ(ReadWholeFile(file, big.size() - 1, data).Fault, TReadFault::TooLarge);
     EXPECT_TRUE(data.isEmpty());
+    EXPECT_EQ(ReadFaultText(ReadWholeFile(file, ReadBound::CheckedList, data)), QString::fromUtf8("Файл больше 64 КБ."));
+    // A link to a regular file is followed.
+    const QString link = At(QStringLiteral("link.json"));
+    ASSERT_EQ(::symlink(QFile::encodeName(file).constData(), QFile::encodeName(link).constData()), 0);
+    EXPECT_TRUE(ReadWholeFile(link, -1, data).Ok());
+    EXPECT_EQ(data, big);
+    const TReadResult missing = ReadWholeFile(At(QStringLiteral("missing")), -1, data);
+    EXPECT_EQ(missing.Fault, TReadFault::Missing);
+    EXPECT_EQ(ReadFaultText(missing), QString::fromUtf8("Файл не найден."));
+    EXPECT_TRUE(data.isEmpty());
+    // A file whose size says nothing of what it yields (the kernel's own
+    // files say 0) is still read no further than one byte past the bound.
+    test::TFaultEnv counting;
+    {
+        TSysEnvScope scope(counting);
+        EXPECT_EQ(ReadWholeFile(QStringLiteral("/proc/self/maps"), 10, data).Fault, TReadFault::TooLarge);
+    }
+    EXPECT_EQ(counting.Calls(TSysOp::Read), 1) << "11 bytes in one read";
     test::TFaultEnv env;
-    env.FailCall(TSysOp::Read, 2); // after the first 64 KB
+    env.FailCall(TSysOp::Read, 2, EIO); // after the first 64 KB
     TSysEnvScope scope(env);
-    EXPECT_FALSE(ReadWholeFile(file, data));
+    const TReadResult failed = ReadWholeFile(file, -1, data);
+    EXPECT_EQ(failed.Fault, TReadFault::Failed);
+    EXPECT_EQ(ReadFaultText(failed), QString::fromUtf8("Ошибка ввода-вывода."));
+    EXPECT_TRUE(data.isEmpty());
 }

@@ -148,11 +148,28 @@ TEST_F(SysPathsTest, AFileDialogsLossyNameIsFoundOnDisk)
     // Nothing that looks the same: the name as given (a new file).
     const QString none = QFile::decodeName(folder + "/c\xff.den");
     EXPECT_EQ(ReachableName(none), none);
-    // Two names that look the same: no guess.
-    PutRaw(folder + "/d\xff.den", "1");
-    PutRaw(folder + "/d\xfe.den", "2");
-    EXPECT_TRUE(ReachableName(QFile::decodeName(folder + "/d\xff.den"), &ambiguous).isEmpty());
-    EXPECT_TRUE(ambiguous);
+    // Two names that look the same: no guess, also when one of them truly
+    // holds U+FFFD (and so exists under the very text the dialog gives back
+    // for either), and also for a folder on the way.
+    const struct {
+        QByteArray First, Second, Chosen;
+    } lookalikes[] = {
+        // first              second                      chosen
+        {"/d\xff.den", "/d\xfe.den", "/d\xff.den"},
+        {"/a\xff.den", "/a\xef\xbf\xbd.den", "/a\xff.den"},
+        {"/e\xff/x.den", "/e\xef\xbf\xbd/x.den", "/e\xff/x.den"},
+    };
+    for (const auto &l : lookalikes) {
+        SCOPED_TRACE(l.Chosen.toHex().toStdString());
+        for (const QByteArray &name : {l.First, l.Second}) {
+            if (const qsizetype slash = name.lastIndexOf('/'); slash > 0)
+                ::mkdir((folder + name.left(slash)).constData(), 0700);
+            PutRaw(folder + name, "x");
+        }
+        ambiguous = false;
+        EXPECT_TRUE(ReachableName(QFile::decodeName(folder + l.Chosen), &ambiguous).isEmpty());
+        EXPECT_TRUE(ambiguous);
+    }
 }
 
 TEST_F(SysPathsTest, ADroppedFilesUrlGivesItsBytes)
@@ -181,7 +198,7 @@ TEST_F(SysPathsTest, FilePrimitivesWriteUnderTheExactName)
     SaveFileAtomically(target, QByteArray("contents"));
     EXPECT_EQ(ListRaw(folder + "/new\xfd" "dir"), QList<QByteArray>{"saved\xff.den"}); // no temporary left
     QByteArray back;
-    ASSERT_TRUE(ReadWholeFile(target, back));
+    ASSERT_TRUE(ReadWholeFile(target, -1, back).Ok());
     EXPECT_EQ(back, "contents");
     const QString copy = DecodeSystemName(folder + "/copy\xfe.den");
     ASSERT_TRUE(CopyFile(target, copy, false));
