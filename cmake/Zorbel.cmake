@@ -232,6 +232,31 @@ function(zorbel_test name)
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 600)
 endfunction()
 
+# zorbel_fuzz(<name> SOURCE <file> SEEDS <path>... [DEPS <targets>...])
+# A fuzz harness (a source defining LLVMFuzzerTestOneInput) built from the
+# libraries themselves, so it links whatever they have come to need. In a
+# fuzz build (ZORBEL_SANITIZE=fuzz) it is the libFuzzer program fuzz_<name>;
+# with the tests it is also fuzz_<name>_replay (tests/support/FuzzReplay.cpp
+# as its main) and the test fuzz_<name>_seeds, which feeds it every file
+# under the SEEDS folders and files: the seed corpus and each input a fuzzer
+# ever crashed on.
+function(zorbel_fuzz name)
+  cmake_parse_arguments(ARG "" "SOURCE" "SEEDS;DEPS" ${ARGN})
+  if(ZORBEL_SANITIZE STREQUAL "fuzz")
+    add_executable(fuzz_${name} ${ARG_SOURCE})
+    target_link_libraries(fuzz_${name} PRIVATE ${ARG_DEPS})
+    target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
+    target_include_directories(fuzz_${name} PRIVATE ${PROJECT_SOURCE_DIR}/src)
+  endif()
+  if(ZORBEL_TESTS)
+    add_executable(fuzz_${name}_replay ${ARG_SOURCE} ${PROJECT_SOURCE_DIR}/tests/support/FuzzReplay.cpp)
+    target_link_libraries(fuzz_${name}_replay PRIVATE ${ARG_DEPS})
+    target_include_directories(fuzz_${name}_replay PRIVATE ${PROJECT_SOURCE_DIR}/src)
+    add_test(NAME fuzz_${name}_seeds COMMAND fuzz_${name}_replay ${ARG_SEEDS})
+    set_tests_properties(fuzz_${name}_seeds PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
+  endif()
+endfunction()
+
 # zorbel_bench(<name> SOURCES <files>... [DEPS <targets>...])
 function(zorbel_bench name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
