@@ -199,6 +199,17 @@ function(zorbel_link_closure target stop out)
   set(${out} ${seen} PARENT_SCOPE)
 endfunction()
 
+# zorbel_test_sanitizer_options(<target>)
+# In a ThreadSanitizer build, gives the test program <target> the
+# suppressions of tests/tsan.supp as its sanitizer defaults
+# (tests/support/SanitizerOptions.cpp).
+function(zorbel_test_sanitizer_options target)
+  target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support/SanitizerOptions.cpp)
+  if(ZORBEL_SANITIZE STREQUAL "thread")
+    target_compile_definitions(${target} PRIVATE ZORBEL_TSAN_SUPPRESSIONS="${PROJECT_SOURCE_DIR}/tests/tsan.supp")
+  endif()
+endfunction()
+
 # zorbel_test(<name> DIR <folder> [GUI] [FILES <test>... | EXCLUDE <test>...] [DEPS <targets>...])
 # One test executable from every .cpp under the folder (recursively), or with
 # FILES only the files named (by their name without .cpp), or with EXCLUDE
@@ -219,6 +230,7 @@ function(zorbel_test name)
     return()
   endif()
   add_executable(${name} ${sources} ${PROJECT_SOURCE_DIR}/tests/support/TestMain.cpp)
+  zorbel_test_sanitizer_options(${name})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock Qt6::Core)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
   target_compile_definitions(${name} PRIVATE ZORBEL_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data")
@@ -250,6 +262,7 @@ function(zorbel_fuzz name)
   endif()
   if(ZORBEL_TESTS)
     add_executable(fuzz_${name}_replay ${ARG_SOURCE} ${PROJECT_SOURCE_DIR}/tests/support/FuzzReplay.cpp)
+    zorbel_test_sanitizer_options(fuzz_${name}_replay)
     target_link_libraries(fuzz_${name}_replay PRIVATE ${ARG_DEPS})
     target_include_directories(fuzz_${name}_replay PRIVATE ${PROJECT_SOURCE_DIR}/src)
     add_test(NAME fuzz_${name}_seeds COMMAND fuzz_${name}_replay ${ARG_SEEDS})

@@ -6,12 +6,12 @@
 #include "ZorbMainRun.h"
 #include "core/ZorbDm.h"
 #include "core/ZorbSumsStore.h"
+#include "support/ChildProcess.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QProcess>
 #include <QThread>
 
 namespace zorbel {
@@ -177,8 +177,7 @@ TEST_F(ZorbMainSums, ChangedContentsNeverGetTheSumsOfEarlierOnes)
     // stays): contents new to the user,
     // checked whole and walked; remembered after the check, they keep their
     // sums once the walk ends.
-    QProcess py;
-    py.start("python3", {"-c",
+    const test::TChildRun py = test::RunChild("python3", {"-c",
                          "import zipfile,sys,sqlite3,os\n"
                          "d=os.path.join(os.path.dirname(sys.argv[1]),'Zorbel.db')\n"
                          "open(d,'wb').write(zipfile.ZipFile(sys.argv[1]).read('Zorbel.db'))\n"
@@ -188,8 +187,8 @@ TEST_F(ZorbMainSums, ChangedContentsNeverGetTheSumsOfEarlierOnes)
                          "z=zipfile.ZipFile(sys.argv[1],'w',zipfile.ZIP_DEFLATED); z.write(d,'Zorbel.db'); z.close()\n"
                          "os.remove(d)\n",
                          file});
-    ASSERT_TRUE(py.waitForFinished(60000));
-    ASSERT_EQ(py.exitCode(), 0) << py.readAllStandardError().toStdString();
+    ASSERT_TRUE(py.Finished);
+    ASSERT_EQ(py.ExitCode, 0) << py.Err.toStdString();
     {
         auto f = Start({file});
         ASSERT_TRUE(f->ReadyToRun());

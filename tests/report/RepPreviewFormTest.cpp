@@ -8,6 +8,8 @@
 #include "report/RepPrintDialog.h"
 
 #include "platform/widgets/ModalScript.h"
+#include "support/ChildProcess.h"
+#include "support/WallClock.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -16,7 +18,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QPrintDialog>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -165,7 +166,8 @@ TEST_F(RepPreviewFormTest, APreviewRunOnTheWindowThreadWaitsIdlyUntilItIsClosed)
 {
     PreviewReport r(2);
     bool sawPreview = false;
-    QTimer::singleShot(600, [&] {
+    // Time for the preview to show its two pages (longer in a sanitizer build).
+    QTimer::singleShot(test::WallClockBound(600), [&] {
         if (TRepStandardPreview *p = OpenPreview()) {
             sawPreview = p->Printer()->RecordedPages() == 2;
             p->close();
@@ -376,10 +378,9 @@ TEST_F(RepPreviewFormTest, SaveLoadExportAndMissingFiles)
 
 QString PdfText(const QString &pdf)
 {
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
-    EXPECT_TRUE(p.waitForFinished(60000));
-    return QString::fromUtf8(p.readAllStandardOutput());
+    const test::TChildRun p = test::RunChild(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    EXPECT_TRUE(p.Finished);
+    return QString::fromUtf8(p.Out);
 }
 
 TEST_F(RepPreviewFormTest, PrintRunsAgainOnThePrinterAndSetupCanBeCancelled)
