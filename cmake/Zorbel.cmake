@@ -199,6 +199,17 @@ function(zorbel_link_closure target stop out)
   set(${out} ${seen} PARENT_SCOPE)
 endfunction()
 
+# zorbel_test_sanitizer_options(<target>)
+# In a ThreadSanitizer build, gives the test program <target> the
+# suppressions of tests/tsan.supp as its sanitizer defaults
+# (tests/support/SanitizerOptions.cpp).
+function(zorbel_test_sanitizer_options target)
+  target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support/SanitizerOptions.cpp)
+  if(ZORBEL_SANITIZE STREQUAL "thread")
+    target_compile_definitions(${target} PRIVATE ZORBEL_TSAN_SUPPRESSIONS="${PROJECT_SOURCE_DIR}/tests/tsan.supp")
+  endif()
+endfunction()
+
 # zorbel_test(<name> DIR <folder> [GUI] [FILES <test>... | EXCLUDE <test>...] [DEPS <targets>...])
 # One test executable from every .cpp under the folder (recursively), or with
 # FILES only the files named (by their name without .cpp), or with EXCLUDE
@@ -219,6 +230,7 @@ function(zorbel_test name)
     return()
   endif()
   add_executable(${name} ${sources} ${PROJECT_SOURCE_DIR}/tests/support/TestMain.cpp)
+  zorbel_test_sanitizer_options(${name})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock Qt6::Core)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
   target_compile_definitions(${name} PRIVATE ZORBEL_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data")
@@ -230,6 +242,32 @@ function(zorbel_test name)
   # build (a sanitizer build starts slowly, hence the long wait).
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 300
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 600)
+endfunction()
+
+# zorbel_fuzz(<name> SOURCE <file> SEEDS <path>... [DEPS <targets>...])
+# A fuzz harness (a source defining LLVMFuzzerTestOneInput) built from the
+# libraries themselves, so it links whatever they have come to need. In a
+# fuzz build (ZORBEL_SANITIZE=fuzz) it is the libFuzzer program fuzz_<name>;
+# with the tests it is also fuzz_<name>_replay (tests/support/FuzzReplay.cpp
+# as its main) and the test fuzz_<name>_seeds, which feeds it every file
+# under the SEEDS folders and files: the seed corpus and each input a fuzzer
+# ever crashed on.
+function(zorbel_fuzz name)
+  cmake_parse_arguments(ARG "" "SOURCE" "SEEDS;DEPS" ${ARGN})
+  if(ZORBEL_SANITIZE STREQUAL "fuzz")
+    add_executable(fuzz_${name} ${ARG_SOURCE})
+    target_link_libraries(fuzz_${name} PRIVATE ${ARG_DEPS})
+    target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
+    target_include_directories(fuzz_${name} PRIVATE ${PROJECT_SOURCE_DIR}/src)
+  endif()
+  if(ZORBEL_TESTS)
+    add_executable(fuzz_${name}_replay ${ARG_SOURCE} ${PROJECT_SOURCE_DIR}/tests/support/FuzzReplay.cpp)
+    zorbel_test_sanitizer_options(fuzz_${name}_replay)
+    target_link_libraries(fuzz_${name}_replay PRIVATE ${ARG_DEPS})
+    target_include_directories(fuzz_${name}_replay PRIVATE ${PROJECT_SOURCE_DIR}/src)
+    add_test(NAME fuzz_${name}_seeds COMMAND fuzz_${name}_replay ${ARG_SEEDS})
+    set_tests_properties(fuzz_${name}_seeds PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
+  endif()
 endfunction()
 
 # zorbel_bench(<name> SOURCES <files>... [DEPS <targets>...])

@@ -2,11 +2,8 @@
 // fetches every page (at most 64) and plays each onto a small image, and the
 // texts are enumerated. A crash, sanitizer report or hang is a finding; a
 // clean ERepFileError or EMetafileError is the expected answer to damage.
-// Built with REP_FUZZ_SEEDS instead, it writes seed report files (plain and
-// compressed) into the folder given as its argument.
 #include "report/RepStore.h"
 
-#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
@@ -29,33 +26,6 @@ QGuiApplication *App()
 
 } // namespace
 
-#ifdef REP_FUZZ_SEEDS
-int main(int, char **argv)
-{
-    App();
-    for (bool compressed : {false, true}) {
-        TRepPageList list;
-        list.SetCompressed(compressed);
-        list.SetStore(TRepStream::CreateInMemory());
-        for (int n = 1; n <= 3; ++n) {
-            TMetafileRecorder recorder(200, 280);
-            TCanvas canvas;
-            canvas.BeginRecording(&recorder);
-            canvas.Font.setPixelSize(10);
-            canvas.TextOut(10, 10 * n, QStringLiteral("Страница %1").arg(n));
-            canvas.Rectangle(QRect(5, 100, 50, 30));
-            canvas.Ellipse(QRect(60, 100, 50, 30));
-            QImage picture(3, 2, QImage::Format_RGB32);
-            picture.fill(Qt::red);
-            canvas.StretchDraw(QRect(120, 100, 30, 20), picture);
-            list.AddPage(recorder.Finish());
-        }
-        list.WriteHeader();
-        list.SaveToFile(QString::fromLocal8Bit(argv[1]) + (compressed ? "/compressed.rep" : "/plain.rep"));
-    }
-    return 0;
-}
-#else
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Data, size_t Size)
 {
     App();
@@ -87,4 +57,3 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Data, size_t Size)
     }
     return 0;
 }
-#endif

@@ -6,15 +6,17 @@
 #include "platform/system/SysEnv.h"
 #include "platform/system/SysFiles.h"
 
+#include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QStandardPaths>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace zorbel {
@@ -278,6 +280,52 @@ QString InstalledDesktopEntry()
     return {};
 }
 
+namespace {
+
+// Runs tool on path, its input and (when waited for) its output going
+// nowhere; waits for it at most ten seconds (then it is killed), or leaves it
+// to run alone (through a second fork, so that no child is left unreaped).
+// Started with fork() and exec, not QProcess: Qt starts a program with a
+// vfork-like clone whose child runs in this process's own memory, and the
+// thread sanitizer build, which follows fork(), then loses sight of the
+// program's locks for the rest of the run.
+void RunDesktopTool(const QString &tool, const QString &path, bool wait)
+{
+    QByteArray program = QFile::encodeName(tool), argument = QFile::encodeName(path);
+    char *argv[] = {program.data(), argument.data(), nullptr};
+    const pid_t child = ::fork();
+    if (child < 0)
+        return;
+    if (child == 0) {
+        const int null = ::open("/dev/null", O_RDWR);
+        if (null >= 0) {
+            ::dup2(null, 0);
+            if (wait)
+                ::dup2(null, 1);
+        }
+        if (!wait && ::fork() != 0)
+            ::_exit(0);
+        ::execv(argv[0], argv);
+        ::_exit(127);
+    }
+    int status = 0;
+    if (wait) {
+        QElapsedTimer clock;
+        clock.start();
+        while (::waitpid(child, &status, WNOHANG) == 0) {
+            if (clock.elapsed() > 10000) {
+                ::kill(child, SIGKILL);
+                break;
+            }
+            ::usleep(10000);
+        }
+    }
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+}
+
+} // namespace
+
 void RefreshDesktopDatabases(const QString &dataFolder, bool wait)
 {
     // Each tool rebuilds the cache of one folder; a desktop without them
@@ -289,16 +337,7 @@ void RefreshDesktopDatabases(const QString &dataFolder, bool wait)
         const QString path = dataFolder + QLatin1String(folder);
         if (tool.isEmpty() || !FolderExists(path))
             continue;
-        if (!wait) {
-            QProcess::startDetached(tool, {path});
-            continue;
-        }
-        QProcess process;
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.setStandardOutputFile(QProcess::nullDevice());
-        process.start(tool, {path});
-        if (!process.waitForFinished(10000))
-            process.kill();
+        RunDesktopTool(tool, path, wait);
     }
 }
 

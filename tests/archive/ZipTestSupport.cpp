@@ -2,18 +2,12 @@
 #include "archive/ZipTestSupport.h"
 
 #include "archive/ZipCrc.h"
+#include "support/ChildProcess.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
-#include <cerrno>
-#include <csignal>
-#include <fcntl.h>
-#include <poll.h>
 #include <random>
 #include <stdexcept>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <zlib.h>
 
 namespace zorbel::test {
@@ -170,70 +164,13 @@ Bytes MakeZip(const QString &name, uint16_t method, uint16_t flags, const Bytes 
 
 int RunTool(const QString &program, const QStringList &args, const QString &workDir, QString *Output)
 {
-    // Started with fork() and exec, not QProcess: Qt starts a program with a
-    // vfork-like clone whose child runs in this process's memory, and under
-    // ThreadSanitizer that child's steps change the sanitizer's state of the
-    // calling thread, which then loses sight of its own locks: every test
-    // after the first tool run reported races on correctly locked data (the
-    // decryption and digest threads' counters). fork() it follows.
-    std::vector<QByteArray> argv{QFile::encodeName(program)};
-    for (const QString &a : args)
-        argv.push_back(a.toLocal8Bit());
-    std::vector<char *> ptrs;
-    for (QByteArray &a : argv)
-        ptrs.push_back(a.data());
-    ptrs.push_back(nullptr);
-    const QByteArray dir = QFile::encodeName(workDir);
-    int out[2];
-    if (::pipe(out) != 0)
-        return -1;
-    const pid_t child = ::fork();
-    if (child < 0) {
-        ::close(out[0]);
-        ::close(out[1]);
-        return -1;
-    }
-    if (child == 0) {
-        ::dup2(out[1], 1);
-        ::dup2(out[1], 2);
-        ::close(out[0]);
-        ::close(out[1]);
-        const int devnull = ::open("/dev/null", O_RDONLY);
-        if (devnull >= 0)
-            ::dup2(devnull, 0);
-        if (!dir.isEmpty() && ::chdir(dir.constData()) != 0)
-            ::_exit(127);
-        ::execvp(ptrs[0], ptrs.data());
-        ::_exit(127);
-    }
-    ::close(out[1]);
-    QByteArray text;
-    char buffer[4096];
-    QElapsedTimer clock;
-    clock.start();
-    for (;;) {
-        pollfd p{out[0], POLLIN, 0};
-        const int left = int(60000 - clock.elapsed());
-        if (left <= 0 || ::poll(&p, 1, left) <= 0) {
-            ::kill(child, SIGKILL);
-            ::waitpid(child, nullptr, 0);
-            ::close(out[0]);
-            return -1;
-        }
-        const ssize_t n = ::read(out[0], buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        text.append(buffer, n);
-    }
-    ::close(out[0]);
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
+    TChildOptions options;
+    options.WorkDir = workDir;
+    options.MergeErr = true;
+    const TChildRun run = RunChild(program, args, options);
     if (Output)
-        *Output = QString::fromLocal8Bit(text);
-    return WIFEXITED(status) && WEXITSTATUS(status) != 127 ? WEXITSTATUS(status) : -1;
+        *Output = QString::fromLocal8Bit(run.Out);
+    return run.ExitCode;
 }
 
 bool UnzipRefusesPassword(const QString &Archive, const QString &Password, const QString &WorkDir, QString *Output,

@@ -4,6 +4,7 @@
 #include "ZorbSandbox.h"
 #include "platform/system/Registry.h"
 #include "platform/system/SysFiles.h"
+#include "support/ChildProcess.h"
 #include "support/FaultEnv.h"
 #include "support/RawNames.h"
 
@@ -13,7 +14,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
-#include <QProcess>
+#include <QProcessEnvironment>
 #include <QStandardPaths>
 
 #include <sys/stat.h>
@@ -249,15 +250,15 @@ QByteArray RunTool(const TSandbox &box, const QString &tool, const QStringList &
     env.insert(QStringLiteral("XDG_DATA_DIRS"), box.Path("system"));
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), box.Path("config"));
     env.insert(QStringLiteral("XDG_CONFIG_DIRS"), box.Path("system"));
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.start(tool, arguments);
-    if (!process.waitForFinished(20000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-        ADD_FAILURE() << tool.toStdString() << ": " << process.readAllStandardOutput().toStdString()
-                      << process.readAllStandardError().toStdString();
+    test::TChildOptions options;
+    options.TimeoutMs = 20000;
+    options.Environment = env.toStringList();
+    const test::TChildRun process = test::RunChild(tool, arguments, options);
+    if (!process.Ok()) {
+        ADD_FAILURE() << tool.toStdString() << ": " << process.Out.toStdString() << process.Err.toStdString();
         return {};
     }
-    return process.readAllStandardOutput();
+    return process.Out;
 }
 
 // Run out of a build folder, the program registers itself for ".den" files

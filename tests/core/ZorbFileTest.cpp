@@ -10,6 +10,7 @@
 #include "platform/system/SysFiles.h"
 #include "platform/widgets/ModalScript.h"
 #include "support/Environment.h"
+#include "support/ChildProcess.h"
 #include "support/FaultEnv.h"
 #include "support/RawNames.h"
 
@@ -17,7 +18,6 @@
 
 #include <QDateTime>
 #include <QFileInfo>
-#include <QProcess>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -568,10 +568,9 @@ TEST(ZorbFilePack, PacksTheFolderButLockAndIniFiles)
     const QString archive = box.Path("tmp/out.zip");
     TSandbox::Write(archive, "old");
     ASSERT_EQ(zip.PackFolder(work, archive, "secret"), 1);
-    QProcess unzip;
-    unzip.start("unzip", {"-t", "-P", "secret", archive});
-    ASSERT_TRUE(unzip.waitForFinished(10000));
-    EXPECT_EQ(unzip.exitCode(), 0) << unzip.readAllStandardOutput().toStdString();
+    const test::TChildRun unzip = test::RunChild("unzip", {"-t", "-P", "secret", archive});
+    ASSERT_TRUE(unzip.Finished);
+    EXPECT_EQ(unzip.ExitCode, 0) << unzip.Out.toStdString();
     zip.ReadDirectory(archive);
     EXPECT_EQ(zip.Count(), 1);
     EXPECT_TRUE(zip.IsEntryEncrypted(0));

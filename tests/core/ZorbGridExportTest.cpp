@@ -7,12 +7,13 @@
 #include "platform/rtl/CodePages.h"
 #include "platform/rtl/DateTime.h"
 #include "platform/system/SysEnv.h"
+#include "support/ChildProcess.h"
 #include "support/FaultEnv.h"
 
 #include <QDate>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -28,19 +29,19 @@ QString S(const char *text) { return QString::fromUtf8(text); }
 // Runs a program; its standard output as UTF-8, "exit N: ..." when it fails.
 QString RunProgram(const QString &program, const QStringList &args, const QString &workDir = QString())
 {
-    QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("PYTHONIOENCODING"), QStringLiteral("utf-8"));
-    p.setProcessEnvironment(env);
-    if (!workDir.isEmpty())
-        p.setWorkingDirectory(workDir);
-    p.start(program, args);
-    EXPECT_TRUE(p.waitForFinished(180000)) << program.toStdString();
-    QString out = QString::fromUtf8(p.readAllStandardOutput());
-    if (p.exitCode() != 0)
-        ADD_FAILURE() << program.toStdString() << ": " << out.toStdString() << p.readAllStandardError().toStdString();
-    if (p.exitCode() != 0)
-        return QStringLiteral("exit %1: %2 %3").arg(p.exitCode()).arg(out, QString::fromUtf8(p.readAllStandardError()));
+    test::TChildOptions options;
+    options.TimeoutMs = 180000;
+    options.WorkDir = workDir;
+    options.Environment = env.toStringList();
+    const test::TChildRun p = test::RunChild(program, args, options);
+    EXPECT_TRUE(p.Finished) << program.toStdString();
+    QString out = QString::fromUtf8(p.Out);
+    if (p.ExitCode != 0)
+        ADD_FAILURE() << program.toStdString() << ": " << out.toStdString() << p.Err.toStdString();
+    if (p.ExitCode != 0)
+        return QStringLiteral("exit %1: %2 %3").arg(p.ExitCode).arg(out, QString::fromUtf8(p.Err));
     return out;
 }
 

@@ -9,12 +9,12 @@
 #include "core/ZorbKnown.h"
 #include "platform/sqltable/Sqlite.h"
 #include "platform/system/SysFiles.h"
+#include "support/ChildProcess.h"
 #include "support/FaultEnv.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QProcess>
 
 namespace zorbel {
 namespace {
@@ -22,25 +22,19 @@ namespace {
 // Runs a Python script with the given arguments; true when it ended well.
 bool Python(const QString &script, const QStringList &args)
 {
-    QProcess py;
-    py.start("python3", QStringList{"-c", script} + args);
-    if (!py.waitForFinished(60000)) {
-        py.kill();
-        py.waitForFinished(5000);
+    const test::TChildRun py = test::RunChild("python3", QStringList{"-c", script} + args);
+    if (!py.Finished)
         return false;
-    }
-    EXPECT_EQ(py.exitCode(), 0) << py.readAllStandardError().toStdString();
-    return py.exitCode() == 0;
+    EXPECT_EQ(py.ExitCode, 0) << py.Err.toStdString();
+    return py.ExitCode == 0;
 }
 
 // The names an archive lists, read by Python's zipfile.
 QStringList EntryNames(const QString &archive)
 {
-    QProcess py;
-    py.start("python3", {"-c", "import zipfile,sys\nprint('\\n'.join(zipfile.ZipFile(sys.argv[1]).namelist()))",
-                         archive});
-    py.waitForFinished(30000);
-    return QString::fromUtf8(py.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    const test::TChildRun py = test::RunChild(
+        "python3", {"-c", "import zipfile,sys\nprint('\\n'.join(zipfile.ZipFile(sys.argv[1]).namelist()))", archive});
+    return QString::fromUtf8(py.Out).split('\n', Qt::SkipEmptyParts);
 }
 
 class ZorbHostileFile : public ZorbMainRun {
@@ -226,12 +220,9 @@ print('%08x %d'%(zlib.crc32(old),len(old)))
 // Runs RewriteDatabase; the old database's "crc size" as it printed them.
 QByteArray Rewrite(const QString &file, const QString &sql, const QString &mode)
 {
-    QProcess py;
-    py.start("python3", {"-c", RewriteDatabase, file, sql, mode});
-    if (!py.waitForFinished(60000))
-        py.kill();
-    EXPECT_EQ(py.exitCode(), 0) << py.readAllStandardError().toStdString();
-    return py.readAllStandardOutput().trimmed();
+    const test::TChildRun py = test::RunChild("python3", {"-c", RewriteDatabase, file, sql, mode});
+    EXPECT_EQ(py.ExitCode, 0) << py.Err.toStdString();
+    return py.Out.trimmed();
 }
 
 // A database forged to the size and CRC-32 of contents the program saved

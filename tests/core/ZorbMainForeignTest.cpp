@@ -7,11 +7,11 @@
 #include "ZorbMainRun.h"
 
 #include "core/TulnCommon.h"
+#include "support/ChildProcess.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QProcess>
 
 namespace zorbel {
 namespace {
@@ -32,8 +32,7 @@ protected:
     // Writes File(name): the data file from, its database changed by sql.
     void Derive(const QString &from, const QString &name, const QString &sql)
     {
-        QProcess py;
-        py.start("python3", {"-c",
+        const test::TChildRun py = test::RunChild("python3", {"-c",
                              "import sqlite3,zipfile,sys,os\n"
                              "src,dst,sql=sys.argv[1:4]\n"
                              "db=dst+'.db'\n"
@@ -47,22 +46,21 @@ protected:
                              "z=zipfile.ZipFile(dst,'w',zipfile.ZIP_DEFLATED); z.write(db,'Zorbel.db'); z.close()\n"
                              "os.remove(db)\n",
                              from, File(name), sql});
-        ASSERT_TRUE(py.waitForFinished(30000));
-        ASSERT_EQ(py.exitCode(), 0) << py.readAllStandardError().toStdString();
+        ASSERT_TRUE(py.Finished);
+        ASSERT_EQ(py.ExitCode, 0) << py.Err.toStdString();
     }
     // The canary's rows in a data file, through Python.
     QString Canary(const QString &file)
     {
-        QProcess py;
-        py.start("python3", {"-c",
+        const test::TChildRun py = test::RunChild("python3", {"-c",
                              "import sqlite3,zipfile,sys\n"
                              "open(sys.argv[1]+'.db','wb').write(zipfile.ZipFile(sys.argv[1]).read('Zorbel.db'))\n"
                              "print(sqlite3.connect(sys.argv[1]+'.db').execute('select count(*) from canary')"
                              ".fetchone()[0])\n",
                              file});
-        EXPECT_TRUE(py.waitForFinished(30000));
+        EXPECT_TRUE(py.Finished);
         QFile::remove(file + ".db");
-        return QString::fromUtf8(py.readAllStandardOutput()).trimmed();
+        return QString::fromUtf8(py.Out).trimmed();
     }
 };
 

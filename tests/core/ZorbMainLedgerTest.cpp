@@ -9,6 +9,7 @@
 #include "core/ZorbText.h"
 #include "platform/rtl/Money.h"
 #include "platform/widgets/ModalScript.h"
+#include "support/ChildProcess.h"
 #include "support/FaultEnv.h"
 #include "support/ScriptTexts.h"
 
@@ -19,7 +20,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QThread>
 
 namespace zorbel {
@@ -109,11 +109,10 @@ protected:
     }
     QString Sqlite(const QString &sql)
     {
-        QProcess p;
-        p.start("sqlite3", {dm->Db.FileName(), sql});
-        EXPECT_TRUE(p.waitForFinished(10000));
-        EXPECT_TRUE(p.readAllStandardError().isEmpty()) << sql.toStdString();
-        return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+        const test::TChildRun p = test::RunChild("sqlite3", {dm->Db.FileName(), sql});
+        EXPECT_TRUE(p.Finished);
+        EXPECT_TRUE(p.Err.isEmpty()) << sql.toStdString();
+        return QString::fromUtf8(p.Out).trimmed();
     }
     // Realised income, expense of account 1 over day serials, as sqlite3 sums them.
     QString Sums(TDateTime d1, TDateTime d2)

@@ -9,12 +9,12 @@
 #include "platform/rtl/Format.h"
 #include "platform/rtl/StrUtils.h"
 #include "platform/sqltable/Sqlite.h"
+#include "support/ChildProcess.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QProcess>
 #include <QThread>
 #include <cstring>
 #include <functional>
@@ -109,8 +109,7 @@ protected:
     // it again (the contents are new to the user).
     static void RewriteWithPython(const QString &file, const QString &sql)
     {
-        QProcess py;
-        py.start("python3", {"-c",
+        const test::TChildRun py = test::RunChild("python3", {"-c",
                              "import zipfile,sys,sqlite3,os\n"
                              "d=os.path.join(os.path.dirname(sys.argv[1]),'Zorbel.db')\n"
                              "open(d,'wb').write(zipfile.ZipFile(sys.argv[1]).read('Zorbel.db'))\n"
@@ -120,8 +119,8 @@ protected:
                              "z=zipfile.ZipFile(sys.argv[1],'w',zipfile.ZIP_DEFLATED); z.write(d,'Zorbel.db'); z.close()\n"
                              "os.remove(d)\n",
                              file, sql});
-        ASSERT_TRUE(py.waitForFinished(60000));
-        ASSERT_EQ(py.exitCode(), 0) << py.readAllStandardError().toStdString();
+        ASSERT_TRUE(py.Finished);
+        ASSERT_EQ(py.ExitCode, 0) << py.Err.toStdString();
     }
     // A number the open data set's rows give (one value of one statement).
     static int64_t Number(TFormMain &f, const QString &sql)

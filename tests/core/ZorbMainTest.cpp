@@ -16,6 +16,7 @@
 #include "platform/system/Registry.h"
 #include "platform/system/SysFiles.h"
 #include "platform/widgets/ModalScript.h"
+#include "support/ChildProcess.h"
 #include "support/FaultEnv.h"
 #include "support/RawNames.h"
 
@@ -59,10 +60,9 @@ TEST_F(ZorbMainRun, NewDataSetSavedWithPasswordReopensIntact)
     EXPECT_EQ(f->Caption(), File("home.den"));
     EXPECT_FALSE(f->Dm->Modified());
     EXPECT_EQ(QFileInfo(saveAs).permissions() & 0x0077, 0); // no one else's to read
-    QProcess unzip;
-    unzip.start("unzip", {"-t", "-P", "pw", saveAs});
-    ASSERT_TRUE(unzip.waitForFinished(10000));
-    EXPECT_EQ(unzip.exitCode(), 0);
+    const test::TChildRun unzip = test::RunChild("unzip", {"-t", "-P", "pw", saveAs});
+    ASSERT_TRUE(unzip.Finished);
+    EXPECT_EQ(unzip.ExitCode, 0);
     // The desktop tells a data file from other zips by its first local
     // header naming the database (the MIME package's magic), password or not.
     const QByteArray head = TSandbox::Read(saveAs).left(39);
@@ -355,8 +355,7 @@ TEST_F(ZorbMainRun, BadFilesGiveTheMessageAndLeaveNothingUnpacked)
 {
     // A "PK" file that is no archive; a foreign archive; one whose entry escapes.
     TSandbox::Write(File("broken.den"), "PK\3\4 this is not an archive");
-    QProcess py;
-    py.start("python3", {"-c",
+    const test::TChildRun py = test::RunChild("python3", {"-c",
                          "import zipfile,sys\n"
                          "z=zipfile.ZipFile(sys.argv[1],'w'); z.writestr('notes.txt','hello'); z.close()\n"
                          "z=zipfile.ZipFile(sys.argv[2],'w'); z.writestr('Zorbel.db','x'); "
@@ -367,8 +366,8 @@ TEST_F(ZorbMainRun, BadFilesGiveTheMessageAndLeaveNothingUnpacked)
                          "c.commit(); c.close()\n"
                          "z=zipfile.ZipFile(sys.argv[3],'w'); z.write(db,'Zorbel.db'); z.close(); os.remove(db)\n",
                          File("foreign.den"), File("escape.den"), File("tables.den")});
-    ASSERT_TRUE(py.waitForFinished(10000));
-    ASSERT_EQ(py.exitCode(), 0);
+    ASSERT_TRUE(py.Finished);
+    ASSERT_EQ(py.ExitCode, 0);
     const struct {
         const char *file;
         const char *message;

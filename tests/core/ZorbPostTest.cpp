@@ -10,11 +10,11 @@
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Money.h"
 #include "platform/sqltable/Sqlite.h"
+#include "support/ChildProcess.h"
 #include "support/FaultEnv.h"
 
 #include <gtest/gtest.h>
 
-#include <QProcess>
 #include <QTemporaryDir>
 #include <random>
 
@@ -552,11 +552,10 @@ TEST_F(PostTest, FailedPurgeChangesNothingAndSaysWhy)
 // shares no code with the program.
 QStringList Shell(const QString &file, const QString &sql)
 {
-    QProcess p;
-    p.start(QStringLiteral("sqlite3"), {QStringLiteral("-readonly"), file, sql});
-    if (!p.waitForFinished(30000) || p.exitCode() != 0)
-        return {QStringLiteral("sqlite3 failed: ") + QString::fromUtf8(p.readAllStandardError())};
-    return QString::fromUtf8(p.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    const test::TChildRun p = test::RunChild(QStringLiteral("sqlite3"), {QStringLiteral("-readonly"), file, sql});
+    if (!p.Ok())
+        return {QStringLiteral("sqlite3 failed: ") + QString::fromUtf8(p.Err)};
+    return QString::fromUtf8(p.Out).split(u'\n', Qt::SkipEmptyParts);
 }
 
 TEST_F(PostTest, RandomWalkKeepsBalancesAndPairs)

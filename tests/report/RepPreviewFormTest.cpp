@@ -8,6 +8,8 @@
 #include "report/RepPrintDialog.h"
 
 #include "platform/widgets/ModalScript.h"
+#include "support/ChildProcess.h"
+#include "support/WallClock.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -17,7 +19,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QPrintDialog>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -176,7 +177,7 @@ TEST_F(RepPreviewFormTest, APreviewRunOnTheWindowThreadWaitsIdlyUntilItIsClosed)
         if (!p)
             return;
         sawPreview = p->Printer()->RecordedPages() == 2;
-        if ((sawPreview && wall.elapsed() >= 600) || wall.elapsed() > 30000) {
+        if ((sawPreview && wall.elapsed() >= test::WallClockBound(600)) || wall.elapsed() > 30000) {
             poll.stop();
             p->close();
         }
@@ -407,10 +408,9 @@ TEST_F(RepPreviewFormTest, SaveLoadExportAndMissingFiles)
 
 QString PdfText(const QString &pdf)
 {
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
-    EXPECT_TRUE(p.waitForFinished(60000));
-    return QString::fromUtf8(p.readAllStandardOutput());
+    const test::TChildRun p = test::RunChild(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    EXPECT_TRUE(p.Finished);
+    return QString::fromUtf8(p.Out);
 }
 
 TEST_F(RepPreviewFormTest, PrintRunsAgainOnThePrinterAndSetupCanBeCancelled)

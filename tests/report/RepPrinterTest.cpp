@@ -4,10 +4,10 @@
 #include "report/RepPrinter.h"
 
 #include "platform/system/ShellOpen.h"
+#include "support/ChildProcess.h"
 
 #include <QFile>
 #include <QPrinterInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -38,18 +38,16 @@ struct PdfPrinter : TRepPrinter {
 
 QString PdfText(const QString &pdf)
 {
-    QProcess p;
-    p.start("pdftotext", {"-layout", pdf, "-"});
-    EXPECT_TRUE(p.waitForFinished(60000));
-    return QString::fromUtf8(p.readAllStandardOutput());
+    const test::TChildRun p = test::RunChild("pdftotext", {"-layout", pdf, "-"});
+    EXPECT_TRUE(p.Finished);
+    return QString::fromUtf8(p.Out);
 }
 
 int PdfPages(const QString &pdf)
 {
-    QProcess p;
-    p.start("pdfinfo", {pdf});
-    EXPECT_TRUE(p.waitForFinished(60000));
-    const QString info = QString::fromUtf8(p.readAllStandardOutput());
+    const test::TChildRun p = test::RunChild("pdfinfo", {pdf});
+    EXPECT_TRUE(p.Finished);
+    const QString info = QString::fromUtf8(p.Out);
     for (const QString &line : info.split('\n'))
         if (line.startsWith("Pages:"))
             return line.mid(6).trimmed().toInt();

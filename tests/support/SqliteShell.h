@@ -2,7 +2,8 @@
 // returns its output: an oracle independent of the program's own tables.
 #pragma once
 
-#include <QProcess>
+#include "support/ChildProcess.h"
+
 #include <QString>
 #include <gtest/gtest.h>
 
@@ -10,12 +11,12 @@ namespace zorbel::test {
 
 inline QString RunSqlite3(const QString &file, const QString &sql)
 {
-    QProcess p;
-    p.start(QStringLiteral("sqlite3"), {file, sql});
-    EXPECT_TRUE(p.waitForFinished(10000));
-    const QByteArray err = p.readAllStandardError();
-    EXPECT_TRUE(err.isEmpty()) << err.toStdString() << " in " << sql.toStdString();
-    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+    TChildOptions options;
+    options.TimeoutMs = 10000;
+    const TChildRun run = RunChild(QStringLiteral("sqlite3"), {file, sql}, options);
+    EXPECT_TRUE(run.Finished);
+    EXPECT_TRUE(run.Err.isEmpty()) << run.Err.toStdString() << " in " << sql.toStdString();
+    return QString::fromUtf8(run.Out).trimmed();
 }
 
 } // namespace zorbel::test

@@ -1,9 +1,10 @@
 // External programs used as test oracles, run as child processes.
 #pragma once
 
+#include "support/ChildProcess.h"
+
 #include <QByteArray>
 #include <QFileInfo>
-#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <gtest/gtest.h>
@@ -14,12 +15,11 @@ namespace zorbel::test {
 // it fails or takes more than timeoutMs).
 inline QByteArray RunTool(const QString &program, const QStringList &args, int timeoutMs = 120000)
 {
-    QProcess p;
-    p.start(program, args);
-    const bool done = p.waitForFinished(timeoutMs);
-    EXPECT_TRUE(done && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0)
-        << program.toStdString() << ": " << p.readAllStandardError().toStdString();
-    return p.readAllStandardOutput();
+    TChildOptions options;
+    options.TimeoutMs = timeoutMs;
+    const TChildRun run = RunChild(program, args, options);
+    EXPECT_TRUE(run.Ok()) << program.toStdString() << ": " << run.Err.toStdString();
+    return run.Out;
 }
 
 // Converts files with LibreOffice (a private profile under folder) into

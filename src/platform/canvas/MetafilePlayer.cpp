@@ -156,6 +156,39 @@ Object DefaultFont()
     return f;
 }
 
+// How a text is drawn under the device transform: Qt's glyph cache renders
+// each glyph as a bitmap under the transform and fails (it crashed) on
+// glyphs of absurd device size or on transforms that squash one direction
+// (a nearly singular matrix, as damaged records give): such text is filled
+// as outlines. Text under a transform that is not finite, too small to see,
+// or wholly off the page is not drawn at all.
+enum class TTextRendering { Glyphs, Outlines, None };
+
+TTextRendering TextRendering(const QTransform &device, int pixelSize, const QRectF &box, const QRectF &page)
+{
+    const double m[] = {device.m11(), device.m12(), device.m13(), device.m21(), device.m22(),
+                        device.m23(), device.m31(), device.m32(), device.m33()};
+    for (double v : m)
+        if (!std::isfinite(v))
+            return TTextRendering::None;
+    // The singular values of the linear part: how much the transform
+    // stretches the text in its most and its least stretched direction.
+    const double a = device.m11(), b = device.m12(), c = device.m21(), d = device.m22();
+    const double sum = a * a + b * b + c * c + d * d, det = std::abs(a * d - b * c);
+    const double spread = std::sqrt(std::max(0.0, sum * sum - 4 * det * det));
+    const double most = std::sqrt((sum + spread) / 2), least = det / std::max(most, 1e-300);
+    const double glyph = pixelSize * std::sqrt(det);
+    if (!std::isfinite(glyph) || glyph < 0.5 || least <= 0)
+        return TTextRendering::None;
+    const QRectF onDevice = device.mapRect(box);
+    if (!std::isfinite(onDevice.left()) || !std::isfinite(onDevice.top()) || !std::isfinite(onDevice.width()) ||
+        !std::isfinite(onDevice.height()) || (!page.isNull() && !onDevice.intersects(page)))
+        return TTextRendering::None;
+    if (pixelSize * most > 1000 || most / least > 8 || !device.isAffine())
+        return TTextRendering::Outlines;
+    return TTextRendering::Glyphs;
+}
+
 class Player {
 public:
     Player(QPainter *painter, const Header &header, const QRectF &target,
@@ -167,6 +200,16 @@ public:
                     QTransform::fromScale(target.width() / header.FramePx.width(),
                                           target.height() / header.FramePx.height()) *
                     QTransform::fromTranslate(target.left(), target.top());
+        if (painter_) {
+            // The target is in device pixels. The page's records draw inside
+            // it alone, whatever their coordinates say: the preview paints
+            // its shadow and the thumbnails their neighbours around it. The
+            // clip in force now is the one a record's "no clip region"
+            // brings back.
+            painter_->setTransform(QTransform());
+            painter_->setClipRect(target, Qt::IntersectClip);
+            pageClip_ = painter_->clipPath();
+        }
         dc_.PenObj.Kind = Object::Pen;
         dc_.PenObj.PenValue = QPen(Qt::black, 0);
         dc_.BrushObj.Kind = Object::Brush;
@@ -187,7 +230,8 @@ private:
     QPainter *painter_;
     Header header_;
     const std::function<void(const TMetafileText &)> *texts_;
-    QTransform base_;
+    QTransform base_;        // the picture's frame to the target, in device pixels
+    QPainterPath pageClip_;  // the target, within the caller's clip, in device pixels
     DcState dc_;
     std::vector<DcState> stack_;
     std::map<uint32_t, Object> objects_;
@@ -420,20 +464,19 @@ void Player::Text(const char *r, uint32_t size)
         painter_->scale(width / natural, 1);
         painter_->translate(-left, 0);
     }
-    // The glyph cache fails on glyphs of absurd device size or distortion
-    // (damaged records): such text is drawn as outlines, and text too small
-    // to see or under a degenerate transform not at all.
-    const QTransform device = painter_->transform();
-    const double sx = std::hypot(device.m11(), device.m12()), sy = std::hypot(device.m21(), device.m22());
-    const double glyphSize = font.FontValue.pixelSize() * std::sqrt(std::abs(device.determinant()));
-    if (std::isfinite(glyphSize) && glyphSize >= 0.5 && sx > 0 && sy > 0) {
-        if (glyphSize > 1000 || sx / sy > 8 || sy / sx > 8 || !device.isAffine()) {
-            QPainterPath outline;
-            outline.addText(QPointF(left, baseline), font.FontValue, text);
-            painter_->fillPath(outline, dc_.TextColor);
-        } else {
-            painter_->drawText(QPointF(left, baseline), text);
-        }
+    // Drawn at the origin, so that the text engine's fixed-point positions
+    // stay small whatever the record's coordinates.
+    painter_->translate(left, baseline);
+    const QRectF box(0, -font.Ascent, std::max(std::abs(width), natural), font.Ascent + font.Descent);
+    switch (TextRendering(painter_->transform(), font.FontValue.pixelSize(), box, pageClip_.boundingRect())) {
+    case TTextRendering::Glyphs: painter_->drawText(QPointF(0, 0), text); break;
+    case TTextRendering::Outlines: {
+        QPainterPath outline;
+        outline.addText(QPointF(0, 0), font.FontValue, text);
+        painter_->fillPath(outline, dc_.TextColor);
+        break;
+    }
+    case TTextRendering::None: break;
     }
     painter_->restore();
 }
@@ -647,9 +690,11 @@ void Player::Play(const char *r, uint32_t size, uint32_t type)
         }
         break;
     case U_EMR_EXTSELECTCLIPRGN:
-        // Only "no region" (clipping off) is understood; other regions keep the clip.
-        if (painter_ && size >= 16 && Field<uint32_t>(r, 8) == 0 && Field<uint32_t>(r, 12) == U_RGN_COPY)
-            painter_->setClipping(false);
+        // Only "no region" (the page's clip) is understood; other regions keep the clip.
+        if (painter_ && size >= 16 && Field<uint32_t>(r, 8) == 0 && Field<uint32_t>(r, 12) == U_RGN_COPY) {
+            painter_->setTransform(QTransform());
+            painter_->setClipPath(pageClip_, Qt::ReplaceClip);
+        }
         break;
     case U_EMR_SAVEDC:
         stack_.push_back(dc_);
