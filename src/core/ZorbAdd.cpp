@@ -85,11 +85,32 @@ void TFormAdd::FillCur()
     }
 }
 
+namespace {
+
+// The edit still shows its field's value as it stands (as displayed or as
+// edited): the user left it alone. Such a value is written back exactly as
+// stored, never as the shown text, which the window's format rounds (a rate
+// of 0,0125 shows as 0,01 and would move every у.е. total).
+bool ShowsField(TDBEdit *Edit, const TField *Field)
+{
+    const QString text = Edit->Text().trimmed();
+    return text == Field->DisplayText().trimmed() || text == Field->Text().trimmed();
+}
+
+} // namespace
+
 void TFormAdd::ButOkClick(TObject *)
 {
     ButOk->SetFocus(); // the edits write what was typed to the row
+    TTable &acc = dm_.Tb_Account;
+    TField *rateField = acc.FieldByName(QStringLiteral("Rate"));
+    TField *begField = acc.FieldByName(QStringLiteral("Beg"));
+    const bool rateKept = ShowsField(DBRate, rateField);
+    const bool begKept = ShowsField(DBBeg, begField);
     TAccountField field = TAccountField::None;
-    const QString rateText = DBRate->Text();
+    // A rate left alone is checked as stored, a typed one as typed.
+    const QString rateText =
+        rateKept ? (rateField->IsNull() ? QString() : FloatToStr(rateField->AsFloat())) : DBRate->Text();
     const QString message = CheckAccountEntry(DBAccount->Text(), DBCur->Text(), rateText, field);
     if (!message.isEmpty()) {
         ShowNotice(message, false);
@@ -100,28 +121,33 @@ void TFormAdd::ButOkClick(TObject *)
         }
         return;
     }
-    TTable &acc = dm_.Tb_Account;
+    double begValue = 0;
+    if (!begKept) {
+        QString beg = DBBeg->Text().trimmed();
+        beg.replace(u'.', FormatSettings().DecimalSeparator).replace(u',', FormatSettings().DecimalSeparator);
+        if (!beg.isEmpty() && !TryStrToFloat(beg, begValue)) {
+            ShowNotice(U("Надо указать число!"), false);
+            DBBeg->SetFocus();
+            return;
+        }
+        if (!MoneyInRange(begValue)) {
+            ShowNotice(MoneyRangeMessage(), false);
+            DBBeg->SetFocus();
+            return;
+        }
+    }
     acc.FieldByName(QStringLiteral("Account"))->SetAsString(DBAccount->Text().trimmed());
     acc.FieldByName(QStringLiteral("Currency"))->SetAsString(DBCur->Text().trimmed());
-    double rate = 0;
-    if (ReadRate(rateText, rate))
-        acc.FieldByName(QStringLiteral("Rate"))->SetAsFloat(rate);
-    else
-        acc.FieldByName(QStringLiteral("Rate"))->Clear();
-    QString beg = DBBeg->Text().trimmed();
-    beg.replace(u'.', FormatSettings().DecimalSeparator).replace(u',', FormatSettings().DecimalSeparator);
-    double begValue = 0;
-    if (!beg.isEmpty() && !TryStrToFloat(beg, begValue)) {
-        ShowNotice(U("Надо указать число!"), false);
-        DBBeg->SetFocus();
-        return;
+    if (!rateKept) {
+        double rate = 0;
+        if (ReadRate(rateText, rate))
+            rateField->SetAsFloat(rate);
+        else
+            rateField->Clear();
     }
-    if (!MoneyInRange(begValue)) {
-        ShowNotice(MoneyRangeMessage(), false);
-        DBBeg->SetFocus();
-        return;
-    }
-    acc.FieldByName(QStringLiteral("Beg"))->SetAsFloat(begValue);
+    // A new account left without an opening sum opens with 0.
+    if (!begKept || (begField->IsNull() && acc.State() == dsInsert))
+        begField->SetAsFloat(begValue);
     SetModalResult(1);
 }
 

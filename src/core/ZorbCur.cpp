@@ -157,10 +157,13 @@ void TFormCur::DBGRateDblClick(TObject *)
     if (!Qrate.Active() || Qrate.IsEmpty())
         return;
     const TDateTime date = std::trunc(Qrate.FieldByName(QStringLiteral("DateRate"))->AsDateTime());
-    QString text = Qrate.FieldByName(QStringLiteral("Rate"))->AsString();
+    const QString shown = Qrate.FieldByName(QStringLiteral("Rate"))->AsString();
+    QString text = shown;
+    // The text shown is the average of the day's rates: confirmed unchanged,
+    // it writes nothing, and operations of that day keep rates of their own.
     if (!InputLine(U("Изменение курса на ") + FormatDateTime(QStringLiteral("dd.mm.yyyy"), date), U("Введите число"),
                    text, false) ||
-        text.trimmed().isEmpty())
+        text.trimmed().isEmpty() || text.trimmed() == shown.trimmed())
         return;
     double rate = 0;
     // A rate of 0 or below is refused too: operations divide by their rate.

@@ -129,6 +129,14 @@ TFormGrp::TFormGrp(TFormMain &Main) : main_(Main), dm_(*Main.Dm)
     OnShow = [this](TObject *s) { CbGrpClick(s); };
     OnKeyDown = [this](TObject *s, WORD &k, TShiftState sh) { FormKeyDown(s, k, sh); };
     OnClose = [this](TObject *s, TCloseAction &a) { FormClose(s, a); };
+    OnCloseQuery = [this](TObject *, bool &CanClose) {
+        if (ModalResult() != mrOk || !OnAccept)
+            return;
+        PostLine();
+        CanClose = OnAccept();
+        if (!CanClose)
+            CbGrpClick(CbGrp); // the packet's lines and totals as they stand
+    };
     DataGrp->OnDataChange = [this](TDataSource *s, TField *f) { DataGrpDataChange(s, f); };
     DBGrp->OnDblClick = [this](TObject *s) { DBGrpDblClick(s); };
 

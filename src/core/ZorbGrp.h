@@ -2,8 +2,9 @@
 // shows one packet's lines (the data module's live query Qgrp) in an editable
 // grid; what the user types is what the categories remember. Lines are added
 // and removed through the packet digit of each category (ZorbPacket.h); the
-// window never writes operations, EnterPacket on the main window does after
-// it closes with OK.
+// window never writes operations itself: OK hands the packet to OnAccept
+// (EnterPacket on the main window writes it there), and a packet that could
+// not be written keeps the window open on its lines.
 #pragma once
 
 #include "platform/dataset/DataSource.h"
@@ -13,6 +14,7 @@
 #include "platform/widgets/Menus.h"
 #include "platform/widgets/StdCtrls.h"
 
+#include <functional>
 #include <memory>
 
 namespace zorbel {
@@ -46,6 +48,9 @@ public:
     void PmmPopup(TObject *Sender);
     void DataGrpDataChange(TDataSource *Sender, TField *Field);
     void DBGrpDblClick(TObject *Sender);
+    // OK, with the pending line posted: true lets the window close; false
+    // (the packet was refused) keeps it open on the packet's lines again.
+    std::function<bool()> OnAccept;
 
     // Adds category Id to the shown packet (an id below 0 is ignored) and
     // moves to its line.

@@ -385,8 +385,11 @@ public:
     // ---- batch entry (ZorbMainPacket.cpp) ----
     // Shows (ShowWindow) or directly writes packet Digit, while the expense tree is shown.
     void EnterPacket(int Digit, bool ShowWindow);
-    // Writes the open packet (the digit of the last EnterPacket).
-    void WritePacket();
+    // Writes the open packet (the digit of the last EnterPacket); false when
+    // it was refused, with nothing written and the person told why. With
+    // KeepLines a refused packet's query is open on its lines again before
+    // the notice, for the packet window behind it.
+    bool WritePacket(bool KeepLines = false);
     void mpPackClick(TObject *Sender);
     // Ctrl+0..Ctrl+9: true when the key started a packet.
     bool PacketKey(WORD Key, TShiftState Shift);

@@ -45,40 +45,49 @@ void TFormMain::EnterPacket(int Digit, bool ShowWindow)
     if (!mCt->Checked() || !Dm)
         return;
     int count = 0;
+    // The confirmation, when asked for; true to write.
+    const auto confirmed = [&](double sum) {
+        return !Grp_Conf ||
+               AskDialog(U("Вы уверены, что хотите выполнить пакетный ввод данных") + u'\r' + QString::number(count) +
+                             U(" строк на сумму ") + FormatFloat(QStringLiteral("#,##0.00"), sum) + u'?',
+                         TMsgDlgType::mtConfirmation, mbYes | mbNo, false) == mrYes;
+    };
     if (!ShowWindow) {
         OpenPacket(*Dm, Digit);
-        if (Dm->SumPacket(count) == 0)
-            ShowWindow = true;
-    }
-    double sum = 0;
-    if (ShowWindow) {
-        TFormGrp form(*this);
-        form.CbGrp->SetItemIndex(Digit);
-        form.ChConf->SetChecked(Grp_Conf);
-        const int result = form.ShowModal();
-        Repaint();
-        LastPacket = Digit = std::max(0, form.CbGrp->ItemIndex());
-        Grp_Conf = form.ChConf->Checked();
-        if (result != mrOk)
-            return;
-        sum = Dm->SumPacket(count);
-        if (sum == 0) {
-            ShowNotice(U("Не внесены суммы!"), false);
+        const double sum = Dm->SumPacket(count);
+        if (sum != 0) {
+            if (confirmed(sum)) {
+                packetDigit_ = Digit;
+                WritePacket();
+            }
             return;
         }
-    } else {
-        sum = Dm->SumPacket(count);
     }
-    if (Grp_Conf &&
-        AskDialog(U("Вы уверены, что хотите выполнить пакетный ввод данных") + u'\r' + QString::number(count) +
-                      U(" строк на сумму ") + FormatFloat(QStringLiteral("#,##0.00"), sum) + u'?',
-                  TMsgDlgType::mtConfirmation, mbYes | mbNo, false) != mrYes)
-        return;
-    packetDigit_ = Digit;
-    WritePacket();
+    TFormGrp form(*this);
+    form.CbGrp->SetItemIndex(Digit);
+    form.ChConf->SetChecked(Grp_Conf);
+    // The packet is written while the window is still open: when the ledger
+    // refuses it, the window stays on the lines as they were typed.
+    form.OnAccept = [&] {
+        LastPacket = Digit = std::max(0, form.CbGrp->ItemIndex());
+        Grp_Conf = form.ChConf->Checked();
+        const double sum = Dm->SumPacket(count);
+        if (sum == 0) {
+            ShowNotice(U("Не внесены суммы!"), false);
+            return true;
+        }
+        if (!confirmed(sum))
+            return true;
+        packetDigit_ = Digit;
+        return WritePacket(true);
+    };
+    form.ShowModal();
+    Repaint();
+    LastPacket = std::max(0, form.CbGrp->ItemIndex());
+    Grp_Conf = form.ChConf->Checked();
 }
 
-void TFormMain::WritePacket()
+bool TFormMain::WritePacket(bool KeepLines)
 {
     TPacketOptions options;
     options.Mem_Price = Mem_Price;
@@ -91,15 +100,19 @@ void TFormMain::WritePacket()
     try {
         result = WritePacketLines(*Dm, packetDigit_, EntryDate, Date(), options);
     } catch (const Exception &e) {
-        Dm->Qgrp.Close();
+        if (KeepLines)
+            OpenPacket(*Dm, packetDigit_);
+        else
+            Dm->Qgrp.Close();
         UpdateBalances(false, 0);
         ShowNotice(U("Пакет не записан: ") + e.Message(), false);
-        return;
+        return false;
     }
     // The balance was written with the operations; only the totals follow.
     UpdateBalances(false, 0);
     if (!result.NotWritten.isEmpty())
         ShowNotice(U("Не записаны строки пакета:\r") + result.NotWritten.join(u'\r'), false);
+    return true;
 }
 
 } // namespace zorbel

@@ -134,7 +134,11 @@ TPacketResult WritePacketLines(TDm &dm, int Digit, TDateTime EntryDate, TDateTim
         paths[i].Ok = dm.GetCategoryLevels(int16_t(lines[i].Id), paths[i].L1, paths[i].L2, paths[i].L3);
 
     int64_t total = 0;
-    TTransactionScope transaction(dm.Db);
+    // On a failure the scope rolls back first and then refreshes the ledger
+    // and the account, so they show what is stored, none of the rows undone;
+    // the ledger goes back to the row the person stood on.
+    const TBookmark stoodOn = hist.IsEmpty() ? TBookmark() : hist.GetBookmark();
+    TTransactionScope transaction(dm.Db, {&hist, &acc});
     hist.DisableControls();
     try {
         for (size_t i = 0; i < lines.size(); ++i) {
@@ -188,10 +192,15 @@ TPacketResult WritePacketLines(TDm &dm, int Digit, TDateTime EntryDate, TDateTim
         }
         transaction.Commit();
     } catch (...) {
+        transaction.Rollback();
+        if (!stoodOn.isEmpty() && hist.BookmarkValid(stoodOn)) {
+            try {
+                hist.GotoBookmark(stoodOn);
+            } catch (const Exception &) {
+                // The ledger stays where the refresh left it.
+            }
+        }
         hist.EnableControls();
-        // The rows posted before the failure were rolled back with it.
-        hist.Refresh();
-        acc.Refresh();
         throw;
     }
     hist.EnableControls();

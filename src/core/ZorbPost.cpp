@@ -24,6 +24,17 @@ void SetUnits(TField *f, int64_t units)
 
 const QString KeyFields = QStringLiteral("Id_Account;Date_Create;Kind");
 
+// Yr and Mn := the year and month of Day on the row being written: the
+// limits, the year-by-category and the month figures select operations by
+// them, so every row, both legs of a transfer too, must count in its month.
+void SetYearMonth(TDataSet &hist, TDateTime Day)
+{
+    int y = 0, m = 0, d = 0;
+    DecodeDate(Day, y, m, d);
+    hist.FieldByName(QStringLiteral("Yr"))->SetAsInteger(y);
+    hist.FieldByName(QStringLiteral("Mn"))->SetAsInteger(m);
+}
+
 // Goes to the realised row of Account written at Created: the other leg of a
 // transfer. Its day is looked up beside the cursor first, so the table then
 // holds only that account's rows of that day and the write that follows
@@ -298,24 +309,29 @@ void TPosting::RememberInCategory()
         Sticky.WhereTag = H("ID_Firm")->AsInteger();
 }
 
-void TPosting::UpdateCurrencyRate()
+QString TPosting::UpdateCurrencyRate()
 {
     TTable &acc = dm_.Tb_Account;
     const TField *rowRate = H("Rate");
     const TField *accRate = acc.FieldByName(QStringLiteral("Rate"));
     // A row without a rate leaves the currency's rate alone.
     if (rowRate->IsNull() || (!accRate->IsNull() && rowRate->AsFloat() == accRate->AsFloat()))
-        return;
+        return {};
+    const QString currency = acc.FieldByName(QStringLiteral("Currency"))->AsString();
+    QString failure;
     try {
         TQuery &q = dm_.QRate;
         q.ParamByName(QStringLiteral("Rate"))->SetAsFloat(rowRate->AsFloat());
-        q.ParamByName(QStringLiteral("Currency"))->SetAsString(acc.FieldByName(QStringLiteral("Currency"))->AsString());
+        q.ParamByName(QStringLiteral("Currency"))->SetAsString(currency);
         q.ExecSQL();
-    } catch (const Exception &) {
-        // The rate is a convenience: a failing update is not the operation's failure.
+    } catch (const Exception &e) {
+        // Not the operation's failure, which stands; but the у.е. totals go
+        // on with the old rate, so the person is told once it is written.
+        failure = U("Операция записана, но курс валюты «") + currency + U("» не изменён: ") + e.Message();
     }
     acc.Refresh();
     dm_.SetModified(true);
+    return failure;
 }
 
 void TPosting::PostOperation(bool isNew, const TCardResult &card)
@@ -332,10 +348,7 @@ void TPosting::PostOperation(bool isNew, const TCardResult &card)
             if (RealiseFlag)
                 H("Kind")->SetAsString(U("1"));
         }
-        int y = 0, m = 0, d = 0;
-        DecodeDate(H("Date_Real")->AsDateTime(), y, m, d);
-        H("Yr")->SetAsInteger(y);
-        H("Mn")->SetAsInteger(m);
+        SetYearMonth(h, H("Date_Real")->AsDateTime());
         if (H("Comment")->AsString().isEmpty())
             H("Comment")->Clear();
         h.Post();
@@ -344,12 +357,13 @@ void TPosting::PostOperation(bool isNew, const TCardResult &card)
             h.Cancel();
         throw; // the scope rolls back
     }
+    QString rateNotWritten;
     try {
         if (CardMode == TCardMode::Expense || CardMode == TCardMode::Income)
             RememberInCategory();
         // Transfers too: a rate typed on a transfer is the currency's new rate,
         // which the у.е. totals read from the accounts.
-        UpdateCurrencyRate();
+        rateNotWritten = UpdateCurrencyRate();
         if (H("Kind")->AsString() == u"1") {
             host_.UpdateBalances(dm_, false, card.BalanceDelta);
             if (CardMode == TCardMode::Transfer)
@@ -363,6 +377,8 @@ void TPosting::PostOperation(bool isNew, const TCardResult &card)
         host_.UpdateBalances(dm_, true, 0);
         throw;
     }
+    if (!rateNotWritten.isEmpty())
+        host_.Notice(rateNotWritten);
 }
 
 void TPosting::WriteTransferPair(bool isNew, const TCardResult &card)
@@ -406,6 +422,7 @@ void TPosting::WriteTransferPair(bool isNew, const TCardResult &card)
     try {
         H("Date_Create")->SetAsVariant(created);
         H("Date_Real")->SetAsVariant(real);
+        SetYearMonth(h, real.AsDate());
         H("ID_Firm")->SetAsVariant(firm);
         H("ID_Person")->SetAsVariant(person);
         H("Comment")->SetAsVariant(comment);
@@ -497,10 +514,7 @@ int TPosting::CopyToFuture(const std::vector<int> &days)
         try {
             h.Insert();
             H("Date_Real")->SetAsDateTime(day);
-            int y = 0, m = 0, d = 0;
-            DecodeDate(day, y, m, d);
-            H("Yr")->SetAsInteger(y);
-            H("Mn")->SetAsInteger(m);
+            SetYearMonth(h, day);
             for (size_t i = 0; i < std::size(kept); ++i)
                 H(kept[i])->SetAsVariant(values[i]);
             H("Kind")->SetAsString(U("2"));
@@ -565,7 +579,7 @@ bool TPosting::MoveOperation(int target, double rate)
     return moved;
 }
 
-bool TPosting::PurgeHistory(bool beforeEntryDate)
+bool TPosting::PurgeHistory(bool beforeEntryDate, QString *Failure)
 {
     TTable &acc = dm_.Tb_Account;
     TQuery &q = beforeEntryDate ? dm_.QAccBeg : dm_.QAccSum;
@@ -586,8 +600,10 @@ bool TPosting::PurgeHistory(bool beforeEntryDate)
             acc.Edit();
             SetUnits(acc.FieldByName(beforeEntryDate ? QStringLiteral("Beg") : QStringLiteral("Rest")), beg + sum);
             acc.Post();
-        } catch (const Exception &) {
+        } catch (const Exception &e) {
             acc.Cancel();
+            if (all && Failure)
+                *Failure = e.Message();
             all = false;
         }
     }
@@ -603,26 +619,29 @@ bool TPosting::PurgeHistory(bool beforeEntryDate)
 bool TPosting::Purge()
 {
     bool done = false;
+    QString failure;
     {
         TTransactionScope tx(dm_.Db, {&dm_.Tb_Hist, &dm_.Tb_Account});
         try {
-            if (PurgeHistory(true)) {
+            if (PurgeHistory(true, &failure)) {
                 dm_.QdelHist.ParamByName(QStringLiteral("dt"))->SetAsDate(EntryDate);
                 dm_.QdelHist.ExecSQL();
                 dm_.Tb_Hist.Refresh();
-                if (PurgeHistory(false)) {
+                if (PurgeHistory(false, &failure)) {
                     tx.Commit();
                     done = true;
                 }
             }
-        } catch (const Exception &) {
-            // Nothing of the purge remains: the scope rolls back.
+        } catch (const Exception &e) {
+            failure = e.Message(); // nothing of the purge remains: the scope rolls back
         }
         if (!done)
             tx.Rollback();
     }
     if (done)
         host_.UpdateBalances(dm_, true, 0);
+    else
+        host_.Notice(U("История не очищена, ничего не удалено: ") + failure);
     dm_.SetModified(true);
     return done;
 }

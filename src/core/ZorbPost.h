@@ -13,6 +13,8 @@
 //     Ref_Account the target) and the receiving leg in the target account
 //     (Level1 -1, amount in Dt, Ref_Account the sender, the same Date_Create,
 //     Kind '1'); a planned transfer has no receiving leg;
+//   - every row it writes, both legs of a transfer included, carries the
+//     year and month of its Date_Real in Yr and Mn, also after its date moved;
 //   - every change that writes more than one row runs in one transaction:
 //     after a failure part-way, every row and every balance is as before.
 //
@@ -170,12 +172,13 @@ public:
 
     // Folds (true) the realised operations before EntryDate into every
     // account's Beg, or sets (false) every Rest to Beg plus all realised
-    // operations. True when every account row was posted.
-    bool PurgeHistory(bool beforeEntryDate);
+    // operations. True when every account row was posted; otherwise Failure,
+    // when given, gets the reason of the first row refused.
+    bool PurgeHistory(bool beforeEntryDate, QString *Failure = nullptr);
 
     // The whole purge as one step: fold, delete the operations before
-    // EntryDate, recompute every Rest. False, with nothing changed, when a
-    // step failed.
+    // EntryDate, recompute every Rest. False, with nothing changed and the
+    // person told why, when a step failed.
     bool Purge();
 
 private:
@@ -183,7 +186,9 @@ private:
     // Positions Tb_Account on the account and runs f there, then goes back.
     void AtAccount(int account, const std::function<void()> &f);
     void RememberInCategory();
-    void UpdateCurrencyRate();
+    // Gives every account of the current account's currency the posted
+    // row's rate; the notice to give when it could not (empty when done).
+    QString UpdateCurrencyRate();
 
     TDm &dm_;
     TPostHost &host_;

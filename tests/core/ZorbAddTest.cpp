@@ -93,5 +93,56 @@ TEST_F(ZorbAddTest, AddedAccountSharesItsRate)
     EXPECT_EQ(Select(QStringLiteral("select id_account from tb_account where c='!'")), QStringList{U("2")});
 }
 
+// The dialog shows the rate and the opening sum in the window's formats
+// (two decimals); OK writes back only what was typed, and a value left as
+// shown stays exactly as stored, with the balance it implies.
+TEST_F(ZorbAddTest, ValuesLeftAsShownStayExactlyAsStored)
+{
+    struct TCase {
+        const char *Beg, *Rate;  // typed, or nullptr to leave the shown text
+        double WantBeg, WantRate; // stored after OK
+    };
+    const double beg = 1234.5678, rate = 0.0125;
+    const TCase cases[] = {
+        {nullptr, nullptr, beg, rate},
+        {nullptr, "0,02", beg, 0.02},
+        {"2000", nullptr, 2000, rate},
+        {"1234,5678", "0.0125", beg, rate},
+    };
+    TTable &acc = dm.Tb_Account;
+    TField *rateField = acc.FieldByName(QStringLiteral("Rate"));
+    const QString shownRate = rateField->DisplayFormat();
+    rateField->SetDisplayFormat(QStringLiteral("0.00")); // as the accounts book shows it
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(std::string(c.Beg ? c.Beg : "-") + " " + (c.Rate ? c.Rate : "-"));
+        ASSERT_TRUE(acc.Locate(QStringLiteral("Id_Account"), Variant(2), {}));
+        acc.Edit();
+        acc.FieldByName(QStringLiteral("Beg"))->SetAsFloat(beg);
+        acc.FieldByName(QStringLiteral("Rest"))->SetAsFloat(beg + 100);
+        rateField->SetAsFloat(rate);
+        acc.Post();
+        TModalScript script;
+        script.Then([&](TForm &f) {
+            auto &d = dynamic_cast<TFormAdd &>(f);
+            EXPECT_EQ(d.DBRate->Text(), U("0,01"));
+            if (c.Beg)
+                d.DBBeg->SetText(U(c.Beg));
+            if (c.Rate)
+                d.DBRate->SetText(U(c.Rate));
+            d.ButOk->Click();
+        });
+        TAccountTotals totals;
+        EXPECT_EQ(EditAccount(dm, false, totals), 1);
+        EXPECT_TRUE(script.Finished()) << script.Errors().join(u';').toStdString();
+        const QStringList row = Select(QStringLiteral("select beg, rest, rate from tb_account where id_account=2"));
+        ASSERT_EQ(row.size(), 1);
+        const QStringList v = row[0].split(u'|');
+        EXPECT_EQ(v[0].toDouble(), c.WantBeg);
+        EXPECT_EQ(MoneyToUnits(v[1].toDouble()), MoneyToUnits(c.WantBeg + 100));
+        EXPECT_EQ(v[2].toDouble(), c.WantRate);
+    }
+    rateField->SetDisplayFormat(shownRate);
+}
+
 } // namespace
 } // namespace zorbel::test

@@ -180,6 +180,14 @@ TEST_F(CardTest, AmountKeys)
         c.DBESum->SetFocus();
         Type(c.DBESum, U("й"));
         EXPECT_TRUE(c.DBLWho->Focused());
+        // A rate shown rounded to two decimals steps from its stored value.
+        H("Rate")->SetDisplayFormat(QStringLiteral("0.00"));
+        H("Rate")->SetAsFloat(0.0125);
+        c.DBE_Rate->SetFocus();
+        EXPECT_EQ(c.DBE_Rate->Text(), U("0,01"));
+        SendKey(c.DBE_Rate, Qt::Key_Up);
+        EXPECT_EQ(c.DBE_Rate->Text(), U("1,0125"));
+        H("Rate")->SetDisplayFormat(QString());
         c.ButCancel->Click();
     });
     EXPECT_EQ(Count(QStringLiteral("1=1")), 0);

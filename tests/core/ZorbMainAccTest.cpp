@@ -356,6 +356,29 @@ TEST_F(MainRates, ListsTheCurrencysRatesByDateAndChangesOneByHand)
     EXPECT_TRUE(dm->Modified());
 }
 
+// The day's rate is shown as the average of its operations' rates; OK on
+// it unchanged writes nothing, so operations of one day at different rates
+// keep them.
+TEST_F(MainRates, ADayRateLeftAsShownChangesNothing)
+{
+    const QStringList before1 = Rates(acc1), before2 = Rates(acc2);
+    TModalScript script;
+    script.Then([&](TForm &w) {
+        auto &c = dynamic_cast<TFormCur &>(w);
+        c.Qrate.Last(); // 10.01.2024: 80 and 100, shown as 90
+        EXPECT_DOUBLE_EQ(c.Qrate.FieldByName("Rate")->AsFloat(), 90);
+        c.DBGRateDblClick(c.DBGRate);
+        w.SetModalResult(mrCancel);
+    });
+    script.Press("OK");
+    dm->SetModified(false);
+    f->mRateClick(f->mRate);
+    EXPECT_TRUE(script.Finished()) << script.Errors().join(u';').toStdString();
+    EXPECT_EQ(Rates(acc1), before1);
+    EXPECT_EQ(Rates(acc2), before2);
+    EXPECT_FALSE(dm->Modified());
+}
+
 TEST_F(MainRates, ImportsTextAndDbaseFilesAndReportsFailures)
 {
     const QString text = Write("rates.txt", U("Дата;Курс\r\n10.01.2024;91.25\r\n11.01.2024;92\r\n"

@@ -614,6 +614,48 @@ TEST_F(MainCat, MenuOpensTheRememberedPacketAndAsksBeforeWriting)
     EXPECT_DOUBLE_EQ(Rest(), rest - 150);
 }
 
+// A packet the balance bound refuses writes nothing and says so; the window
+// stays open on its lines, as typed, and the ledger shows what is stored.
+TEST_F(MainCat, RefusedPacketKeepsTheWindowOpenOnItsLines)
+{
+    for (const char *name : {"Раз", "Два", "Три", "Четыре", "Пять", "Шесть"})
+        AddCategory(U(name), food, 2, "-", "1", 99999999999.99);
+    f->Grp_Conf = true;
+    f->LastPacket = 1;
+    f->EntryDate = Date();
+    const int ops = HistCount();
+    const double rest = Rest();
+    bool openAfterRefusal = false;
+    int linesAfterRefusal = 0;
+    QString comment;
+    TModalScript script;
+    script.Then([&](TForm &form) {
+        auto &grp = dynamic_cast<TFormGrp &>(form);
+        dm->Qgrp.First();
+        dm->Qgrp.Edit();
+        dm->Qgrp.FieldByName("Comm")->SetAsString(U("напечатано"));
+        PressButton(form, "ButOk");
+        openAfterRefusal = form.ModalResult() == mrNone && form.isVisible();
+        linesAfterRefusal = dm->Qgrp.Active() ? dm->Qgrp.RecordCount() : -1;
+        if (dm->Qgrp.Active())
+            comment = dm->Qgrp.FieldByName("Comm")->AsString();
+        EXPECT_TRUE(grp.ButOk->Enabled());
+        PressButton(form, "ButCancel");
+    });
+    script.Press("Yes");
+    script.Press("OK");
+    f->mPacks->Click();
+    EXPECT_TRUE(script.Finished()) << script.Errors().join("; ").toStdString();
+    ASSERT_EQ(script.Seen().size(), 3u);
+    EXPECT_TRUE(script.Seen()[2].Text.startsWith(U("Пакет не записан: "))) << script.Seen()[2].Text.toStdString();
+    EXPECT_TRUE(openAfterRefusal);
+    EXPECT_EQ(linesAfterRefusal, 6);
+    EXPECT_EQ(comment, U("напечатано"));
+    EXPECT_EQ(HistCount(), ops);
+    EXPECT_EQ(dm->Tb_Hist.RecordCount(), ops);
+    EXPECT_DOUBLE_EQ(Rest(), rest);
+}
+
 TEST_F(MainCat, PacketWindowLineCommands)
 {
     const int coffee = AddCategory(U("Кофе"), food, 2, "-", "132", 100);

@@ -244,6 +244,31 @@ TEST_F(MainPost, PurgeAsksAndMarksForPacking)
     EXPECT_TRUE(main->Dm->Modified());
 }
 
+// A purge that cannot be done says so through the program's notice, and
+// leaves every operation and sum as it was.
+TEST_F(MainPost, FailedPurgeSaysSoAndDeletesNothing)
+{
+    AddExpense(U("3"));
+    main->EntryDate = Date() + 1;
+    TTable &acc = main->Dm->Tb_Account;
+    const double rest = acc.FieldByName("Rest")->AsFloat();
+    const auto check = acc.BeforePost;
+    acc.BeforePost = [check](TDataSet *d) {
+        check(d);
+        throw EDatabaseError(U("диск полон"));
+    };
+    TModalScript script;
+    script.Press(QStringLiteral("Yes"));
+    script.Press(QStringLiteral("OK"));
+    main->mEmptyClick(nullptr);
+    acc.BeforePost = check;
+    EXPECT_TRUE(script.Finished()) << script.Errors().join(u'\n').toStdString();
+    ASSERT_EQ(script.Seen().size(), 2u);
+    EXPECT_EQ(script.Seen()[1].Text, U("История не очищена, ничего не удалено: диск полон"));
+    EXPECT_EQ(Count(U("1=1")), 1);
+    EXPECT_DOUBLE_EQ(acc.FieldByName("Rest")->AsFloat(), rest);
+}
+
 // Four expenses each inside the money bound take the balance past 10^11: the
 // stored values pass the opening's check. Expenses that would take it past
 // the balance bound are refused through the menu with the Russian reason,

@@ -241,11 +241,19 @@ TEST_F(PacketData, FailingBalanceUndoesTheWholePacket)
     TenLines();
     const double before = RestNow();
     const QString count = Sqlite("select count(*) from tb_hist not indexed");
+    ASSERT_GE(dm.Tb_Hist.RecordCount(), 2);
+    dm.Tb_Hist.First();
+    dm.Tb_Hist.Next(); // the row the person stands on
+    const std::string stoodOn = dm.Tb_Hist.FieldByName("Date_Create")->AsString().toStdString();
     dm.Tb_Account.BeforePost = [](TDataSet *) { throw EDatabaseError("locked"); };
     EXPECT_THROW(WritePacketLines(dm, 5, D(2024, 3, 5), today, {}), EDatabaseError);
     EXPECT_EQ(Sqlite("select count(*) from tb_hist not indexed"), count);
     EXPECT_DOUBLE_EQ(RestNow(), before);
     EXPECT_DOUBLE_EQ(dm.Tb_Account.FieldByName("Rest")->AsFloat(), before);
+    // The ledger shows what is stored: none of the rolled-back rows.
+    EXPECT_EQ(QString::number(dm.Tb_Hist.RecordCount()), Sqlite("select count(*) from tb_hist not indexed where id_account=1"));
+    EXPECT_EQ(dm.Tb_Hist.FieldByName("Date_Create")->AsString().toStdString(), stoodOn);
+    EXPECT_FALSE(dm.Tb_Hist.Locate("Date_Real", Variant::FromDate(D(2024, 3, 5)), {}));
 }
 
 TEST_F(PacketData, EmptyPacketWritesNothing)

@@ -127,6 +127,13 @@ protected:
     {
         return Scalar(QStringLiteral("select count(*) from tb_hist where ") + where).toInt();
     }
+    // Rows whose Yr and Mn are not the year and month of their date, by the
+    // engine's own calendar (day 0 is 30 December 1899, Julian day 2415018.5).
+    int RowsOutOfTheirMonth()
+    {
+        return Count(QStringLiteral("yr is not cast(strftime('%Y', date_real + 2415018.5) as integer) or "
+                                    "mn is not cast(strftime('%m', date_real + 2415018.5) as integer)"));
+    }
 
     static TCategoryNode Bread() { return {11, 2, 10, 0}; }
     static TCategoryNode Salary() { return {20, 1, 1, 0}; }
@@ -160,8 +167,9 @@ protected:
         post.CardMode = TCardMode::Idle;
     }
 
-    // Edits (or, with realise, realises) the row with this creation stamp.
-    void Edit(const Variant &created, double sum, bool realise = false, double received = 0)
+    // Edits (or, with realise, realises) the row with this creation stamp;
+    // with moveTo the card's "Дата" gives it that day.
+    void Edit(const Variant &created, double sum, bool realise = false, double received = 0, TDateTime moveTo = 0)
     {
         TTable &h = dm.Tb_Hist;
         ASSERT_TRUE(h.Locate(QStringLiteral("Date_Create"), created, {}));
@@ -178,6 +186,10 @@ protected:
                 card.TransferAmount = MoneyToUnits(received);
         }
         card.BalanceDelta = CardDeltaOnOk(delta, realise, h);
+        if (moveTo != 0) {
+            post.EntryDate = moveTo;
+            card.TakeEntryDate = true;
+        }
         post.PostOperation(false, card);
         post.RealiseFlag = false;
         post.CardMode = TCardMode::Idle;

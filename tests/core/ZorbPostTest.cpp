@@ -4,7 +4,10 @@
 // against the sqlite3 command-line shell reading the same file.
 #include "core/ZorbPost.h"
 
+#include "core/ZorbBound.h"
+
 #include "ZorbPostFixture.h"
+#include "platform/rtl/Format.h"
 #include "platform/rtl/Money.h"
 #include "support/FaultEnv.h"
 
@@ -116,6 +119,23 @@ TEST_F(PostTest, NewOperationTakesTheCategorysMemoryAndTheDaysRate)
     EXPECT_DOUBLE_EQ(Number(U("select rate from tb_account where id_account=1")), 1);
     EXPECT_DOUBLE_EQ(post.DayRate(3, Date()), 92.5);
     EXPECT_DOUBLE_EQ(post.DayRate(3, Date() - 1), 0);
+    // When the currency's rate cannot be written the operation stands and
+    // the person is told the rate did not change.
+    EXPECT_TRUE(host.notices.isEmpty());
+    dm.QRate.SQL() = QStringList{QStringLiteral("update tb_account set NoSuchColumn=:Rate where Currency=:Currency")};
+    h.Insert();
+    TPosting::SetOperationCategory(h, Bread());
+    post.PrepareNew();
+    h.FieldByName(QStringLiteral("Ct"))->SetAsFloat(10);
+    h.FieldByName(QStringLiteral("Rate"))->SetAsFloat(93);
+    card.BalanceDelta = CardDeltaOnOk(0, false, h);
+    post.PostOperation(true, card);
+    EXPECT_EQ(Count(U("id_account=3 and ct=10 and rate=93")), 1);
+    EXPECT_DOUBLE_EQ(Rest(3), 280);
+    EXPECT_DOUBLE_EQ(Number(U("select rate from tb_account where id_account=4")), 92.5);
+    ASSERT_EQ(host.notices.size(), 1);
+    EXPECT_TRUE(host.notices[0].startsWith(U("Операция записана, но курс валюты «$» не изменён: ")))
+        << host.notices[0].toStdString();
 }
 
 TEST_F(PostTest, RateTypedOnATransferBecomesTheCurrencysRate)
@@ -207,6 +227,35 @@ TEST_F(PostTest, RealisingAPlannedTransferWritesTheReceivingLeg)
     EXPECT_DOUBLE_EQ(Rest(1), 700);
     EXPECT_DOUBLE_EQ(Rest(2), 5300);
     EXPECT_EQ(Count(U("id_account=2 and dt=300 and kind='1'")), 1);
+}
+
+// Both legs of a transfer count in the month of their date, whichever way
+// the transfer was written: new, realised, its date moved by the card's
+// "Дата" to another month or year, in one currency or across currencies.
+TEST_F(PostTest, BothLegsOfATransferCountInTheMonthOfTheirDate)
+{
+    struct TCase {
+        int Target;
+        double Received, CrossRate;
+        TDateTime Written, MovedTo;
+        bool Planned;
+    };
+    const TCase cases[] = {
+        {2, 0, 0, EncodeDate(2026, 11, 30), EncodeDate(2026, 12, 1), false},
+        {2, 0, 0, EncodeDate(2025, 12, 31), EncodeDate(2026, 1, 1), false},
+        {3, 10, 90, EncodeDate(2026, 3, 15), EncodeDate(2025, 7, 4), false},
+        {2, 0, 0, Date() + 40, EncodeDate(2024, 2, 29), true},
+    };
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(FormatDateTime(QStringLiteral("dd.mm.yyyy"), c.Written).toStdString());
+        GoAccount(1);
+        Add(TCardMode::Transfer, Transfer(), 900, c.Written, c.Target, c.Received, c.CrossRate);
+        const Variant stamp = LastStamp();
+        EXPECT_EQ(RowsOutOfTheirMonth(), 0);
+        Edit(stamp, 900, c.Planned, c.Received, c.MovedTo);
+        EXPECT_EQ(Count(QStringLiteral("level1=-1 and date_real=%1").arg(int(c.MovedTo))), 2);
+        EXPECT_EQ(RowsOutOfTheirMonth(), 0);
+    }
 }
 
 TEST_F(PostTest, DeletingTheSendingLegDeletesBothAndRestoresBothBalances)
@@ -417,19 +466,57 @@ TEST_F(PostTest, PurgeFoldsOldHistoryIntoOpeningSumsAndKeepsEveryRest)
     EXPECT_TRUE(dm.Modified());
 }
 
-TEST_F(PostTest, FailedPurgeChangesNothing)
+// A purge that cannot fold every account (a failing post, or an opening sum
+// the balance bound refuses) deletes nothing, changes no sum and says why.
+TEST_F(PostTest, FailedPurgeChangesNothingAndSaysWhy)
 {
     const TDateTime today = Date();
-    Add(TCardMode::Expense, Bread(), 100, today - 20);
-    Add(TCardMode::Transfer, Transfer(), 300, today - 5, 2);
-    post.EntryDate = today;
-    FailNthPost(dm.Tb_Account, 2); // the second account's fold fails
-    EXPECT_FALSE(post.Purge());
-    EXPECT_EQ(Count(QStringLiteral("1=1")), 3);
-    EXPECT_DOUBLE_EQ(Beg(1), 1000);
-    EXPECT_DOUBLE_EQ(Beg(2), 5000);
-    EXPECT_DOUBLE_EQ(Rest(1), 600);
-    EXPECT_DOUBLE_EQ(Rest(2), 5300);
+    const double big = 99999999999.99;
+    struct TCase {
+        const char *Name;
+        std::function<void()> Arrange;
+        QString Reason;
+    };
+    const TCase cases[] = {
+        {"a failing post",
+         [&] {
+             Add(TCardMode::Expense, Bread(), 100, today - 20);
+             Add(TCardMode::Transfer, Transfer(), 300, today - 5, 2);
+             FailNthPost(dm.Tb_Account, 2); // the second account's fold fails
+         },
+         QStringLiteral("injected failure")},
+        {"an opening sum past the bound",
+         [&] {
+             // Six incomes before the date, one expense after: Rest stays
+             // inside the bound, the folded opening sum would not.
+             for (int i = 0; i < 5; ++i)
+                 Add(TCardMode::Income, Salary(), big, today - 20);
+             Add(TCardMode::Expense, Bread(), big, today - 1);
+             Add(TCardMode::Income, Salary(), big, today - 20);
+         },
+         BalanceRangeMessage(U("Кошелёк"), false)},
+    };
+    const auto accountCheck = dm.Tb_Account.BeforePost;
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.Name);
+        Scalar(U("select 1")); // keep Qtemp usable
+        dm.Db.Db().Exec(QStringLiteral("delete from tb_hist"));
+        dm.Db.Db().Exec(QStringLiteral("update tb_account set beg=rest"));
+        dm.Tb_Hist.Refresh();
+        dm.Tb_Account.Refresh();
+        host.notices.clear();
+        c.Arrange();
+        const QString before = Scalar(U("select group_concat(id_account||':'||beg||':'||rest, ',') from tb_account")) +
+                               Scalar(U("select count(*) from tb_hist"));
+        post.EntryDate = today - 10;
+        EXPECT_FALSE(post.Purge());
+        EXPECT_EQ(Scalar(U("select group_concat(id_account||':'||beg||':'||rest, ',') from tb_account")) +
+                      Scalar(U("select count(*) from tb_hist")),
+                  before);
+        ASSERT_EQ(host.notices.size(), 1);
+        EXPECT_EQ(host.notices[0], U("История не очищена, ничего не удалено: ") + c.Reason);
+        dm.Tb_Account.BeforePost = accountCheck;
+    }
 }
 
 // ---- the random walk --------------------------------------------------------------
