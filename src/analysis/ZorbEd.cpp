@@ -16,13 +16,20 @@
 #include "platform/rtl/FormatSettings.h"
 #include "platform/rtl/Money.h"
 
+#include <tuple>
+
 namespace zorbel {
+
+bool FindOperationRow(TTable &Hist, const TOperationKey &Key)
+{
+    return Hist.FindKey({Variant(int16_t(Key.Account)), Variant::FromDate(Key.DateReal),
+                         Variant::FromDate(Key.DateCreate), Variant(Key.Kind)});
+}
 
 bool GroupEditRow(TDm &Dm, const TOperationKey &Key, const TGroupEditValues &V)
 {
     TTable &h = Dm.Tb_Hist;
-    if (!h.FindKey({Variant(Key.Account), Variant::FromDate(Key.DateReal), Variant::FromDate(Key.DateCreate),
-                    Variant(Key.Kind)}))
+    if (!FindOperationRow(h, Key))
         return false;
     if (h.FieldByName(U("Level1"))->AsInteger() < 0 && !h.FieldByName(U("Level1"))->IsNull())
         return false;
@@ -61,17 +68,13 @@ bool GroupEditRow(TDm &Dm, const TOperationKey &Key, const TGroupEditValues &V)
             else
                 h.FieldByName(U("Comment"))->SetAsString(V.Comment);
         }
-        if (V.Pers) {
-            if (V.PersId == 0)
-                h.FieldByName(U("Id_Person"))->Clear();
-            else if (V.PersId > 0)
-                h.FieldByName(U("Id_Person"))->SetAsInteger(V.PersId);
-        }
-        if (V.Firm) {
-            if (V.FirmId == 0)
-                h.FieldByName(U("Id_Firm"))->Clear();
-            else if (V.FirmId > 0)
-                h.FieldByName(U("Id_Firm"))->SetAsInteger(V.FirmId);
+        for (const auto &[flag, id, name] : {std::tuple{V.Pers, V.PersId, "Id_Person"}, {V.Firm, V.FirmId, "Id_Firm"}}) {
+            if (!flag)
+                continue;
+            if (id)
+                h.FieldByName(U(name))->SetAsInteger(*id);
+            else
+                h.FieldByName(U(name))->Clear();
         }
         int l1 = 0, l2 = 0, l3 = 0;
         if (V.Itm && V.ItmId >= 0 && Dm.GetCategoryLevels(int16_t(V.ItmId), l1, l2, l3)) {
@@ -84,9 +87,9 @@ bool GroupEditRow(TDm &Dm, const TOperationKey &Key, const TGroupEditValues &V)
             }
         }
         h.Post();
-    } catch (const Exception &) {
+    } catch (...) {
         h.Cancel();
-        return false;
+        throw;
     }
     return true;
 }
@@ -197,12 +200,32 @@ void TFormEd::SetDate(TDateTime D)
     ButDate->SetCaption(FormatDateTime(U("dd.mm.yyyy"), D));
 }
 
-void TFormEd::SelectId(TComboBox *Box, int Id)
+void TFormEd::SelectId(TComboBox *Box, std::optional<int> Id)
 {
     Box->SetItemIndex(0);
-    for (int i = 1; i < Box->Items().Count(); ++i)
-        if (Box->Items().Objects(i) == Id)
+    for (int i = 1; Id && i < Box->Items().Count(); ++i)
+        if (Box->Items().Objects(i) == *Id)
             Box->SetItemIndex(i);
+}
+
+void TFormEd::RememberRowValues()
+{
+    row_ = TRowValues{EdPrice->Text(), EdQuant->Text(), EdRate->Text(), EdComm->Text(), DateValue, ButItm->Tag(),
+                      CbPers->ItemIndex(), CbFirm->ItemIndex()};
+}
+
+void TFormEd::DropUnchanged(TGroupEditValues &V) const
+{
+    if (!row_)
+        return;
+    V.Price = V.Price && EdPrice->Text() != row_->Price;
+    V.Quant = V.Quant && EdQuant->Text() != row_->Quant;
+    V.Rate = V.Rate && EdRate->Text() != row_->Rate;
+    V.Comm = V.Comm && EdComm->Text() != row_->Comment;
+    V.Date = V.Date && DateValue != row_->Date;
+    V.Itm = V.Itm && ButItm->Tag() != row_->Itm;
+    V.Pers = V.Pers && CbPers->ItemIndex() != row_->Pers;
+    V.Firm = V.Firm && CbFirm->ItemIndex() != row_->Firm;
 }
 
 void TFormEd::FormShow(TObject *)
@@ -268,9 +291,12 @@ bool TFormEd::Values(TGroupEditValues &V)
     V.Itm = ChItm->Checked();
     V.ItmId = int(ButItm->Tag());
     V.Pers = ChPers->Checked();
-    V.PersId = CbPers->ItemIndex() > 0 ? int(CbPers->Items().Objects(CbPers->ItemIndex())) : 0;
+    const auto id = [](TComboBox *Box) {
+        return Box->ItemIndex() > 0 ? std::optional<int>(int(Box->Items().Objects(Box->ItemIndex()))) : std::nullopt;
+    };
+    V.PersId = id(CbPers);
     V.Firm = ChFirm->Checked();
-    V.FirmId = CbFirm->ItemIndex() > 0 ? int(CbFirm->Items().Objects(CbFirm->ItemIndex())) : 0;
+    V.FirmId = id(CbFirm);
     V.Comm = ChComm->Checked();
     V.Comment = EdComm->Text();
     return true;

@@ -25,11 +25,12 @@ struct TGroupEditValues {
     TDateTime DateValue = 0;
     int ItmId = -100;
     int64_t PriceUnits = 0, QuantUnits = 0, RateUnits = 0; // in 1/10000; 0: cleared
-    int PersId = 0, FirmId = 0;                           // 0: cleared
+    std::optional<int> PersId, FirmId;                    // none: cleared (any id is a person or firm)
     QString Comment;                                      // empty: cleared
 };
 
-// The operation key: account, date, creation stamp, kind.
+// The operation key: account, date, creation stamp, kind, as stored (a
+// stamp read from a row of a file written elsewhere is no whole millisecond).
 struct TOperationKey {
     int Account = 0;
     TDateTime DateReal = 0;
@@ -37,9 +38,14 @@ struct TOperationKey {
     QString Kind;
 };
 
+// Puts Hist (its range cancelled by the caller) on the operation Key; false
+// when no row has it.
+bool FindOperationRow(TTable &Hist, const TOperationKey &Key);
+
 // Writes the ticked values to the operation Key of Dm.Tb_Hist (whose range
 // the caller has cancelled). Transfers (Level1 below 0) and missing rows are
-// skipped; a failed post is cancelled. True when the row was written.
+// skipped (false); a failed post is cancelled and raises, so that the
+// caller's transaction undoes the whole edit. True when the row was written.
 bool GroupEditRow(TDm &Dm, const TOperationKey &Key, const TGroupEditValues &V);
 
 class TFormEd : public TForm {
@@ -64,8 +70,15 @@ public:
 
     void FormShow(TObject *Sender);
     void SetDate(TDateTime D);
-    // Selects the item whose object is Id, else the empty item.
-    static void SelectId(TComboBox *Box, int Id);
+    // Selects the item whose object is Id, else (and for none) the empty item.
+    static void SelectId(TComboBox *Box, std::optional<int> Id);
+    // Takes the editors' values as the row's own (the window fills them
+    // from the row before showing); DropUnchanged then leaves out of V
+    // every field whose editor still holds them, so that OK on one row
+    // writes only what the user changed and keeps the rest as stored (a
+    // rate or price of more than four decimals, a person or firm of id 0).
+    void RememberRowValues();
+    void DropUnchanged(TGroupEditValues &V) const;
     void UpdateButtons();
     void ButAllClick(TObject *Sender);
     void NumberKeyPress(TObject *Sender, QChar &Key);
@@ -77,6 +90,13 @@ public:
 private:
     TDm &dm_;
     bool admin_;
+    struct TRowValues {
+        QString Price, Quant, Rate, Comment;
+        TDateTime Date = 0;
+        intptr_t Itm = -100;
+        int Pers = 0, Firm = 0; // item indexes
+    };
+    std::optional<TRowValues> row_;
 };
 
 } // namespace zorbel

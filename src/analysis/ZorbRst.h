@@ -41,6 +41,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace zorbel {
 
@@ -264,20 +265,35 @@ private:
     // Finds the list's current operation in Tb_Hist by its key (range
     // cancelled); Body runs on the found row, then the range is reapplied.
     bool WithHistRow(const std::function<void()> &Body);
+    // Runs Body, which writes rows and the balances they imply, in one
+    // transaction: after a failure nothing of it is stored, the ledger and
+    // the accounts are read again and the user is told why. True when
+    // committed.
+    bool WriteStep(const std::function<void()> &Body);
+    // After a write: the main window's figures and the account box's balance
+    // as stored (a failed read is told).
+    void ShowStoredFigures();
+    // The account box's caption with the balance of its account as stored,
+    // when the box shows one (SetAccountBox); raises when it cannot be read.
+    void ShowAccountBoxRest();
 
     TFormMain &main_;
     QHash<int, QString> itemNames_, accountNames_, personNames_, firmNames_;
     QHash<int, QString> accountCurrency_;
     QHash<int, double> accountRest_;
     TRstSql sql_;
+    // The account whose balance the account box's caption shows; none when
+    // it names a group or only a name (offered from the list).
+    std::optional<int> restBoxAccount_;
 };
 
 // Creates the results window for the main window's period, shows it
 // modally and frees it (the launcher of the main window's seam).
 void OpenResults(TFormMain &Main, TTreeNode *Node, bool ContactMode);
 
-// Adds Change (1/10000) to the stored balance of account Id; nothing when
-// either is 0 or the account is missing. Does not touch the main window's totals.
+// Adds Change (1/10000) to the stored balance of account Id (any id, 0
+// included); nothing when Change is 0 or the account is missing. Does not
+// touch the main window's totals. Raises when the post is refused.
 void AdjustAccountRest(TFormMain &Main, int Id, int64_t Change);
 
 } // namespace zorbel

@@ -136,6 +136,7 @@ void TFormRst::SetAccountBox(int Id, const QString &Name, double Rest, const QSt
 {
     ChAcc->SetCaption(Name + U(" ...  ") + FormatFloat(U("#,##0.00"), Rest) + u' ' + Currency);
     ChAcc->SetTag(Id);
+    restBoxAccount_ = Id;
 }
 
 void TFormRst::But_ItmClick(TObject *Sender)
@@ -175,6 +176,7 @@ void TFormRst::But_ItmClick(TObject *Sender)
         } else if (result == mrAccountGroup) {
             PanCond->SetTag(1);
             ChAcc->SetCaption(QStringLiteral("*****"));
+            restBoxAccount_.reset();
         }
         if (result == mrOk || result == mrAccountGroup)
             RefreshResults();

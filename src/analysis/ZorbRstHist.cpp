@@ -5,9 +5,12 @@
 // statistics window.
 //
 // Every operation is addressed by its key (account, date, creation stamp,
-// kind) in Tb_Hist with the main window's range cancelled; the range is put
-// back afterwards. Names (categories, people, firms, accounts) come from
-// tables read once per refresh, not from a lookup per row.
+// kind) as stored, in Tb_Hist with the main window's range cancelled; the
+// range is put back afterwards. A command writes the rows and the balances
+// they imply in one transaction or not at all (WriteStep), and the main
+// window's figures and the account box are read again after it. Names
+// (categories, people, firms, accounts) come from tables read once per
+// refresh, not from a lookup per row.
 #include "analysis/ZorbEd.h"
 #include "analysis/ZorbRst.h"
 
@@ -21,6 +24,7 @@
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Money.h"
 
+#include <optional>
 #include <utility>
 
 namespace zorbel {
@@ -42,11 +46,19 @@ constexpr TNameField NameFields[] = {
     {"Ac_Ref", "ref_account", "Кор.счёт", 10},
 };
 
-int CurrentAccount(TFormMain &Main)
+// The main window's current account; none while the accounts are closed or
+// empty. Every id is an account, 0 (the first account of many data sets)
+// as well.
+std::optional<int> CurrentAccount(TFormMain &Main)
 {
     TTable &acc = Main.Dm->Tb_Account;
-    return acc.Active() && !acc.IsEmpty() ? acc.FieldByName(U("Id_Account"))->AsInteger() : 0;
+    if (!acc.Active() || acc.IsEmpty())
+        return std::nullopt;
+    return acc.FieldByName(U("Id_Account"))->AsInteger();
 }
+
+const QString RowNotFoundText = U("Операция не найдена в таблице: ничего не изменено.");
+const QString TransfersRefusedText = U("Переводы не обслуживатся!");
 
 TOperationKey KeyOf(TDataSet &Q)
 {
@@ -54,11 +66,6 @@ TOperationKey KeyOf(TDataSet &Q)
             Q.FieldByName(U("date_create"))->AsDateTime(), Q.FieldByName(U("kind"))->AsString()};
 }
 
-bool FindOperation(TTable &H, const TOperationKey &K)
-{
-    return H.FindKey({Variant(K.Account), Variant::FromDate(K.DateReal), Variant::FromDate(K.DateCreate),
-                      Variant(K.Kind)});
-}
 
 // Goes back to a row saved by bookmark; a row that went meanwhile is ignored.
 void ReturnTo(TDataSet &D, const TBookmark &Mark)
@@ -193,6 +200,17 @@ void TFormRst::BuildHistPanel()
         main_.PaintGridCell(DBGTab, st, c);
         DBGTab->DefaultDrawColumnCell(r, col, c, st);
     };
+    // F2 and Ctrl+Del run their commands as the popup's keys; on a transfer
+    // row the popup turns those commands off, and the keys then say why
+    // rather than doing nothing.
+    DBGTab->OnKeyDown = [this](TObject *, WORD &Key, TShiftState Shift) {
+        const bool command = (Key == VK_F2 && Shift == TShiftState{}) || (Key == VK_DELETE && Shift == TShiftState{ssCtrl});
+        TQuery &q = QhsQuery;
+        if (command && q.Active() && !q.IsEmpty() && q.FieldByName(U("level1"))->AsInteger() < 0) {
+            Key = 0;
+            ShowNotice(TransfersRefusedText, false);
+        }
+    };
     DBGTab->OnKeyPress = [this](TObject *, QChar &k) {
         if (k == u'+' || k == u'=') {
             k = QChar();
@@ -326,6 +344,7 @@ void TFormRst::DataHsDataChange(TDataSource *, TField *)
         // offer leaves the group mode as well).
         offer(ChAcc, "Acnt", "id_account");
         PanCond->SetTag(0);
+        restBoxAccount_.reset();
     }
     if (!ChPers->Checked())
         offer(ChPers, "Pers", "id_person");
@@ -405,7 +424,7 @@ bool TFormRst::WithHistRow(const std::function<void()> &Body)
     h.CancelRange();
     bool found = false;
     try {
-        found = FindOperation(h, key);
+        found = FindOperationRow(h, key);
         if (found)
             Body();
     } catch (...) {
@@ -426,7 +445,7 @@ void TFormRst::GroupEdit()
     if (!q.Active() || q.IsEmpty())
         return;
     if (q.FieldByName(U("level1"))->AsInteger() < 0) {
-        ShowNotice(U("Переводы не обслуживатся!"), false);
+        ShowNotice(TransfersRefusedText, false);
         return;
     }
     const TOperationKey key = KeyOf(q);
@@ -471,8 +490,11 @@ void TFormRst::GroupEdit()
         }
         t.Close();
     }
-    TFormEd::SelectId(form.CbPers, q.FieldByName(U("id_person"))->AsInteger());
-    TFormEd::SelectId(form.CbFirm, q.FieldByName(U("id_firm"))->AsInteger());
+    for (auto [box, name] : {std::pair{form.CbPers, "id_person"}, {form.CbFirm, "id_firm"}}) {
+        TField *id = q.FieldByName(U(name));
+        TFormEd::SelectId(box, id->IsNull() ? std::nullopt : std::optional<int>(id->AsInteger()));
+    }
+    form.RememberRowValues();
     form.AllRows = q.RecordCount();
     form.AskDate = [this](TDateTime d) { return main_.AskDate(d); };
     form.PickCategory = [this](int &Id, QString &Name) {
@@ -496,29 +518,35 @@ void TFormRst::GroupEdit()
     TGroupEditValues values;
     if ((result != mrOk && result != mrAll) || !form.Values(values))
         return;
+    // "&All" sets every row to what the dialog shows; OK on the one row
+    // writes what the user changed and keeps the rest as stored.
+    if (result == mrOk)
+        form.DropUnchanged(values);
     TTable &h = main_.Dm->Tb_Hist;
     const TBookmark mark = h.Bookmark();
     h.DisableControls();
     h.CancelRange();
-    try {
+    {
         THourGlass busy;
-        TTransactionScope tr(main_.Dm->Db);
+        // Every row of the step or none: a row that cannot be written undoes
+        // the others, and the user is told.
         if (result == mrOk) {
-            GroupEditRow(*main_.Dm, key, values);
+            WriteStep([&] { GroupEditRow(*main_.Dm, key, values); });
         } else {
             q.DisableControls();
-            for (q.First(); !q.Eof(); q.Next())
-                GroupEditRow(*main_.Dm, KeyOf(q), values);
+            WriteStep([&] {
+                for (q.First(); !q.Eof(); q.Next())
+                    GroupEditRow(*main_.Dm, KeyOf(q), values);
+            });
             q.EnableControls();
         }
-        tr.Commit();
-    } catch (const Exception &e) {
-        q.EnableControls();
-        ShowNotice(e.Message(), false);
     }
     main_.SetLedgerRange(h);
     ReturnTo(h, mark);
     h.EnableControls();
+    // A moved date takes the row into or out of the main window's period
+    // and its planned totals.
+    ShowStoredFigures();
     RefreshResults();
     TOperationKey edited = key;
     if (values.Date)
@@ -533,20 +561,52 @@ void TFormRst::GroupEdit()
     }
 }
 
+bool TFormRst::WriteStep(const std::function<void()> &Body)
+{
+    TDm &dm = *main_.Dm;
+    bool written = false;
+    try {
+        // A failure rolls back and re-reads the ledger and the accounts, so
+        // the tables show what is stored.
+        TTransactionScope tr(dm.Db, {&dm.Tb_Hist, &dm.Tb_Account});
+        Body();
+        tr.Commit();
+        written = true;
+    } catch (const Exception &e) {
+        ShowNotice(e.Message(), false);
+    }
+    return written;
+}
+
+void TFormRst::ShowStoredFigures()
+{
+    try {
+        // A row may lie before the main window's period, so its opening
+        // balance is read again too.
+        main_.UpdateBalances(true, 0);
+        ShowAccountBoxRest();
+    } catch (const Exception &e) {
+        ShowNotice(e.Message(), false);
+    }
+}
+
 void TFormRst::mpHsEdSumClick(TObject *)
 {
     TQuery &q = QhsQuery;
-    if (CurrentAccount(main_) == 0 || !q.Active() || q.IsEmpty())
+    if (!CurrentAccount(main_) || !q.Active() || q.IsEmpty())
         return;
     if (q.FieldByName(U("level1"))->AsInteger() < 0) {
-        ShowNotice(U("Переводы не обслуживатся!"), false);
+        ShowNotice(TransfersRefusedText, false);
         return;
     }
     const bool expense = !q.FieldByName(U("ct"))->IsNull();
-    const double old = q.FieldByName(expense ? U("ct") : U("dt"))->AsFloat();
-    QString text = q.FieldByName(expense ? U("ct") : U("dt"))->IsNull() ? QString() : PlainNumber(old);
-    if (text.isEmpty())
+    TField *amount = q.FieldByName(expense ? U("ct") : U("dt"));
+    if (amount->IsNull())
         return;
+    // The amount as the money arithmetic holds it, in 1/10000: a stored
+    // double shows no digits of its binary noise.
+    const int64_t old = MoneyToUnits(amount->AsFloat());
+    QString text = FormatFloat(U("0.####"), UnitsToMoney(old));
     const QString before = text;
     double value = 0;
     if (!InputLine(U("Изменение суммы"), U("Введите новое число:"), text, false) || text.isEmpty() ||
@@ -559,37 +619,38 @@ void TFormRst::mpHsEdSumClick(TObject *)
         ShowNotice(MoneyRangeMessage(), false);
         return;
     }
-    const int64_t change = expense ? MoneyToUnits(old) - MoneyToUnits(value) : MoneyToUnits(value) - MoneyToUnits(old);
+    const int64_t change = expense ? old - MoneyToUnits(value) : MoneyToUnits(value) - old;
     const TOperationKey key = KeyOf(q);
     const int recNo = q.RecNo();
     TTable &h = main_.Dm->Tb_Hist;
-    try {
-        TTransactionScope tr(main_.Dm->Db);
-        bool written = false;
-        WithHistRow([&] {
+    bool found = true;
+    // The row and its account's balance, the current account's too, go
+    // together or not at all.
+    WriteStep([&] {
+        found = WithHistRow([&] {
             h.Edit();
-            h.FieldByName(expense ? U("Ct") : U("Dt"))->SetAsFloat(value);
-            h.Post();
-            written = true;
+            try {
+                h.FieldByName(expense ? U("Ct") : U("Dt"))->SetAsFloat(value);
+                h.Post();
+            } catch (...) {
+                h.Cancel();
+                throw;
+            }
         });
-        if (written && key.Account != CurrentAccount(main_) && key.Kind == u"1")
+        if (found && key.Kind == u"1")
             AdjustAccountRest(main_, key.Account, change);
-        tr.Commit();
-        if (written && key.Account == CurrentAccount(main_))
-            main_.UpdateBalances(false, key.Kind == u"1" ? change : 0);
-    } catch (const Exception &e) {
-        if (h.State() == dsEdit)
-            h.Cancel();
-        ShowNotice(e.Message(), false);
-    }
-    FindOperation(h, key);
+    });
+    ShowStoredFigures();
+    if (!found)
+        ShowNotice(RowNotFoundText, false);
+    FindOperationRow(h, key);
     RefreshResults();
     ReopenHs(recNo);
 }
 
 void AdjustAccountRest(TFormMain &Main, int Id, int64_t Change)
 {
-    if (Id == 0 || Change == 0)
+    if (Change == 0)
         return;
     TTable &acc = Main.Dm->Tb_Account;
     const TBookmark mark = acc.Bookmark();
@@ -617,28 +678,26 @@ void AdjustAccountRest(TFormMain &Main, int Id, int64_t Change)
 void TFormRst::mHsDelClick(TObject *)
 {
     TQuery &q = QhsQuery;
-    if (CurrentAccount(main_) == 0 || !q.Active() || q.IsEmpty())
+    if (!CurrentAccount(main_) || !q.Active() || q.IsEmpty())
         return;
     const int recNo = q.RecNo();
     const TOperationKey key = KeyOf(q);
     TTable &h = main_.Dm->Tb_Hist;
+    bool found = true;
     if (key.Kind > u"1") {
         if (AskDialog(U("Удалить выбранную плановую строку?"), TMsgDlgType::mtConfirmation, mbYes | mbNo, false) !=
             mrYes)
             return;
-        try {
-            WithHistRow([&h] { h.Delete(); });
-        } catch (const Exception &e) {
-            ShowNotice(e.Message(), false);
-        }
-        if (key.Account == CurrentAccount(main_))
-            main_.UpdateBalances(false, 0);
+        WriteStep([&] { found = WithHistRow([&h] { h.Delete(); }); });
+        ShowStoredFigures();
+        if (!found)
+            ShowNotice(RowNotFoundText, false);
         RefreshResults();
         ReopenHs(recNo - 1);
         return;
     }
     if (q.FieldByName(U("level1"))->AsInteger() == -1) {
-        ShowNotice(U("Переводы не обслуживатся!"), false);
+        ShowNotice(TransfersRefusedText, false);
         return;
     }
     const bool expense = !q.FieldByName(U("ct"))->IsNull();
@@ -650,23 +709,16 @@ void TFormRst::mHsDelClick(TObject *)
         return;
     const int64_t change = MoneyToUnits(amount);
     const TBookmark mark = h.Bookmark();
-    try {
-        // The row and its account's balance go together or not at all.
-        TTransactionScope tr(main_.Dm->Db);
-        bool deleted = false;
-        WithHistRow([&] {
-            h.Delete();
-            deleted = true;
-        });
-        if (deleted && key.Account != CurrentAccount(main_))
+    // The row and its account's balance go together or not at all.
+    WriteStep([&] {
+        found = WithHistRow([&h] { h.Delete(); });
+        if (found)
             AdjustAccountRest(main_, key.Account, change);
-        tr.Commit();
-        if (deleted && key.Account == CurrentAccount(main_))
-            main_.UpdateBalances(false, change);
-    } catch (const Exception &e) {
-        ShowNotice(e.Message(), false);
-    }
+    });
     ReturnTo(h, mark);
+    ShowStoredFigures();
+    if (!found)
+        ShowNotice(RowNotFoundText, false);
     RefreshResults();
 }
 
@@ -685,29 +737,23 @@ void TFormRst::mDelPlanClick(TObject *)
         h.DisableControls();
         q.DisableControls();
         h.CancelRange();
-        try {
-            TTransactionScope tr(main_.Dm->Db);
+        // A row that cannot be deleted undoes the whole step: the user is
+        // told, and no part of the plans is gone.
+        WriteStep([&] {
             for (q.First(); !q.Eof(); q.Next()) {
                 const TOperationKey key = KeyOf(q);
-                if (key.Kind <= u"1")
-                    continue;
-                // A row that cannot be deleted undoes the whole step: the
-                // user is told below, and no part of the plans is gone.
-                if (FindOperation(h, key))
+                if (key.Kind > u"1" && FindOperationRow(h, key))
                     h.Delete();
             }
-            tr.Commit();
-        } catch (const Exception &e) {
-            ShowNotice(e.Message(), false);
-        }
+        });
         main_.SetLedgerRange(h);
         ReturnTo(h, mark);
         q.EnableControls();
         h.EnableControls();
     }
     main_.PackOnClose = true;
+    ShowStoredFigures();
     RefreshResults();
-    main_.UpdateBalances(false, 0);
 }
 
 void TFormRst::mpHsGoTabClick(TObject *)
@@ -715,7 +761,7 @@ void TFormRst::mpHsGoTabClick(TObject *)
     TQuery &q = QhsQuery;
     if (!q.Active() || q.IsEmpty())
         return;
-    FindOperation(main_.Dm->Tb_Hist, KeyOf(q));
+    FindOperationRow(main_.Dm->Tb_Hist, KeyOf(q));
 }
 
 void TFormRst::SetBookmark()

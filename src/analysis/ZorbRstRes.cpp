@@ -280,6 +280,20 @@ void TFormRst::LoadNames()
     load("select id_firm, firm from tb_firm", firmNames_);
 }
 
+void TFormRst::ShowAccountBoxRest()
+{
+    if (!restBoxAccount_ || PanCond->Tag() != 0 || ChAcc->Tag() != *restBoxAccount_)
+        return;
+    TQuery &q = main_.Dm->Qtemp;
+    TCloseOnExit closing(q);
+    q.Close();
+    q.SQL() = QStringList{U("select account, rest, currency from tb_account where id_account=:id")};
+    q.ParamByName(U("id"))->SetAsSmallInt(*restBoxAccount_);
+    q.Open();
+    if (!q.IsEmpty())
+        SetAccountBox(*restBoxAccount_, q.Fields()[0]->AsString(), q.Fields()[1]->AsFloat(), q.Fields()[2]->AsString());
+}
+
 void TFormRst::FillTabRes()
 {
     // The period's operations added up per group in memory; the grouped

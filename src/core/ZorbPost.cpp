@@ -390,12 +390,12 @@ void TPosting::WriteTransferPair(bool isNew, const TCardResult &card)
     const Variant real = H("Date_Real")->AsVariant();
     const Variant person = H("ID_Person")->AsVariant(), firm = H("ID_Firm")->AsVariant();
     const Variant comment = H("Comment")->AsVariant();
-    const int target = card.TargetAccount;
     const int sender = H("Id_Account")->AsInteger();
     const int64_t price = Units(H("Price"));
     const int64_t amount = card.TransferAmount != 0 ? card.TransferAmount : Units(H("Ct"));
-    if (amount == 0 || target < 0)
+    if (amount == 0 || !card.TargetAccount)
         return;
+    const int target = *card.TargetAccount;
 
     TControlsOff off(h);
     const TBookmark back = h.GetBookmark();

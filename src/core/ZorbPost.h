@@ -28,6 +28,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace zorbel {
@@ -60,7 +61,7 @@ struct TStickyRefs {
 struct TCardResult {
     int64_t BalanceDelta = 0;   // change of the current account's Rest, 1/10000
     int64_t TransferAmount = 0; // credited to a target in another currency, 1/10000; 0 otherwise
-    int TargetAccount = -1;     // the card's chosen target account (-1: none)
+    std::optional<int> TargetAccount; // the card's chosen target account, any id (none: no target)
     Variant TargetRate;         // that account's Rate as it stands (null when it has none)
     bool TakeEntryDate = false; // ChDate visible and checked
     bool TakeCategory = false;  // ChCategory visible and checked

@@ -13,6 +13,7 @@
 #include "platform/canvas/Printers.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Money.h"
+#include "platform/sqltable/Sqlite.h"
 
 #include <QChart>
 #include <QContextMenuEvent>
@@ -596,6 +597,448 @@ protected:
     }
 };
 
+// ---- the list's writing commands -------------------------------------------------
+
+// A small ledger for the list's commands: account 0 «Кошелёк» (the first
+// account of many data sets) whose balance lies 38 inside the balance bound,
+// account 1 «Банк», the month of today as the main window's period. Every
+// command writes the row and the balance it implies or nothing, says which,
+// and leaves the main window's figures and the account box as stored.
+class RstRoadTest : public RstFixture {
+protected:
+    static constexpr double Big = 99999999999.99;
+    const TDateTime today = Date();
+    TDateTime first = 0; // the first day of today's month
+
+    // Fills the data set: both accounts, the categories, Rows; every Rest
+    // then is Beg plus its realised rows.
+    void Build(const std::function<void(TDataSetBuilder &)> &Rows)
+    {
+        int y = 0, m = 0, d = 0;
+        DecodeDate(today, y, m, d);
+        first = EncodeDate(y, m, 1);
+        TDm &dm = *main->Dm;
+        {
+            TTransactionScope tr(dm.Db);
+            for (const char *t : {"tb_hist", "tb_account", "tb_items"})
+                Exec(U("delete from ") + QString::fromLatin1(t));
+            TDataSetBuilder build(dm.Db);
+            build.Account({.Id = 0, .Name = U("Кошелёк"), .Beg = -49755813949.05});
+            build.Account({.Id = 1, .Name = U("Банк"), .Beg = 1000});
+            build.Category({.Id = -1, .Name = U("ПЕРЕВОД"), .C = U("0")});
+            build.Category({.Id = 0, .Name = U("Еда")});
+            build.Category({.Id = 1, .Name = U("Зарплата"), .C = U("+")});
+            Rows(build);
+            Exec(U("update tb_account set rest = beg + coalesce((select sum(coalesce(dt, 0) - coalesce(ct, 0)) "
+                   "from tb_hist h where h.id_account = tb_account.id_account and h.kind = '1'), 0)"));
+            tr.Commit();
+        }
+        for (TTable *t : {&dm.Tb_Account, &dm.Tb_Items, &dm.Tb_Hist}) {
+            t->Close();
+            t->Open();
+        }
+    }
+    // The ledger's usual rows; Stamps names them: e1 (the 1,00 of account 0,
+    // the month before), in (its income of 100), big (its first expense of
+    // Big), plan (its planned 7), bank (the 100,00 of account 1).
+    void BuildLedger(const std::function<TDateTime(int)> &Stamp = {})
+    {
+        Build([&](TDataSetBuilder &b) {
+            const auto stamp = [&](int n) { return Stamp ? std::optional<TDateTime>(Stamp(n)) : std::nullopt; };
+            for (int i = 0; i < 5; ++i) {
+                const TDateTime s = b.Operation({.Account = 0, .Date = first + i % 3, .Ct = Big, .Level1 = 0,
+                                                 .Stamp = stamp(10 + i)});
+                if (i == 0)
+                    Stamps["big"] = s;
+            }
+            Stamps["e1"] = b.Operation({.Account = 0, .Date = first - 10, .Ct = 1, .Level1 = 0, .Stamp = stamp(1)});
+            Stamps["in"] = b.Operation({.Account = 0, .Date = first + 3, .Dt = 100, .Level1 = 1, .Stamp = stamp(2)});
+            Stamps["plan"] = b.Operation({.Account = 0, .Date = today + 1, .Kind = U("2"), .Ct = 7, .Level1 = 0,
+                                          .Stamp = stamp(3)});
+            Stamps["bank"] = b.Operation({.Account = 1, .Date = first + 1, .Ct = 100, .Level1 = 0, .Stamp = stamp(4)});
+            b.Operation({.Account = 1, .Date = first + 2, .Dt = 50, .Level1 = 1, .Stamp = stamp(5)});
+        });
+    }
+    // The main window on account Id over today's month, and a results window
+    // over every row of every account (made with the box naming account Id).
+    std::unique_ptr<TFormRst> OpenOn(int Id)
+    {
+        TTable &acc = main->Dm->Tb_Account;
+        EXPECT_TRUE(acc.Locate(U("Id_Account"), Variant(Id), {}));
+        main->EntryDate = today;
+        main->CbPer->SetItemIndex(3); // a month
+        main->ApplyLedgerPeriod();
+        auto f = OpenList();
+        f->Period.Kind = rpWhole;
+        f->Period.FromDate = first - 400;
+        f->Period.ToDate = first + 400;
+        f->RefreshResults();
+        return f;
+    }
+    // Puts the list on the row of stamp Name.
+    void Select(TFormRst &f, const char *Name)
+    {
+        ASSERT_TRUE(f.Qhs().Locate(U("Date_Create"), Variant::FromDate(Stamps.at(Name)), {})) << Name;
+    }
+    // The row of stamp Name as "dt|ct|kind|comment|b", "gone" when deleted.
+    QString Row(const char *Name)
+    {
+        TSqliteStatement st(main->Dm->Db.Db(), U("select dt, ct, kind, comment, b from tb_hist where date_create = ?"));
+        st.BindDouble(1, Stamps.at(Name));
+        if (!st.Step())
+            return U("gone");
+        QStringList cells;
+        for (int c = 0; c < 5; ++c)
+            cells << (st.IsNull(c) ? QString() : c < 2 ? QString::number(st.ColumnDouble(c), 'g', 15) : st.ColumnText(c));
+        return cells.join(u'|');
+    }
+    // Every stamp as stored, to the last bit; Without: but the one of that name.
+    QStringList StoredStamps(const char *Without = nullptr)
+    {
+        QStringList out;
+        TSqliteStatement st(main->Dm->Db.Db(), U("select date_create from tb_hist order by 1"));
+        while (st.Step())
+            if (!Without || st.ColumnDouble(0) != Stamps.at(Without))
+                out << QString::number(st.ColumnDouble(0), 'g', 17);
+        return out;
+    }
+    // Rest = Beg + the realised rows of every account; the main window's
+    // figures of its account and period, and the account box's balance,
+    // equal to the stored rows.
+    void ExpectStored(TFormRst &f, const std::string &What)
+    {
+        SCOPED_TRACE(What);
+        TSqliteDb &db = main->Dm->Db.Db();
+        std::map<int, int64_t> rest;
+        TSqliteStatement acc(db, U("select id_account, beg, rest, account from tb_account"));
+        while (acc.Step()) {
+            const int id = int(acc.ColumnInt(0));
+            int64_t sum = MoneyToUnits(acc.ColumnDouble(1));
+            TSqliteStatement h(db, U("select dt, ct from tb_hist where id_account = ? and kind = '1'"));
+            h.BindInt(1, id);
+            while (h.Step())
+                sum += MoneyToUnits(h.ColumnDouble(0)) - MoneyToUnits(h.ColumnDouble(1));
+            EXPECT_EQ(MoneyToUnits(acc.ColumnDouble(2)), sum) << "account " << id;
+            rest[id] = sum;
+            if (f.ChAcc->Tag() == id && f.ChAcc->Caption().contains(U(" ...  "))) { // the box shows a balance
+                EXPECT_EQ(f.ChAcc->Caption(), acc.ColumnText(3) + U(" ...  ") +
+                                                  FormatFloat(U("#,##0.00"), UnitsToMoney(sum)) + U(" руб"));
+            }
+        }
+        const int current = main->Dm->Tb_Account.FieldByName(U("Id_Account"))->AsInteger();
+        int64_t opening = 0, in = 0, out = 0, planned = 0;
+        TSqliteStatement h(db, U("select date_real, kind, dt, ct from tb_hist where id_account = ?"));
+        h.BindInt(1, current);
+        while (h.Step()) {
+            const double day = h.ColumnDouble(0);
+            const int64_t dt = MoneyToUnits(h.ColumnDouble(2)), ct = MoneyToUnits(h.ColumnDouble(3));
+            if (h.ColumnText(1) != u"1") {
+                if (today < main->PeriodEnd && day >= today && day <= main->PeriodEnd)
+                    planned += dt - ct;
+            } else if (day < main->PeriodBegin) {
+                opening += dt - ct;
+            } else if (day <= main->PeriodEnd) {
+                in += dt;
+                out += ct;
+            }
+        }
+        TSqliteStatement beg(db, U("select beg from tb_account where id_account = ?"));
+        beg.BindInt(1, current);
+        ASSERT_TRUE(beg.Step());
+        opening += MoneyToUnits(beg.ColumnDouble(0));
+        const auto text = [](int64_t u) { return Trim(FormatFloat(U("#,##0.00"), UnitsToMoney(u))); };
+        const int64_t closing = opening + in - out;
+        EXPECT_EQ(main->Sb->PanelText(1), text(opening));
+        EXPECT_EQ(main->Sb->PanelText(3), text(in));
+        EXPECT_EQ(main->Sb->PanelText(5), text(out));
+        EXPECT_EQ(main->Sb->PanelText(7),
+                  text(closing) + (planned ? U("  (") + text(closing + planned) + u')' : QString()));
+    }
+
+    std::map<std::string, TDateTime> Stamps;
+};
+
+// F2 and Ctrl+Del on either account, from either account's view: a change
+// the balance bound refuses leaves the row and every balance as they were
+// and says so; one it takes writes the row and its account's balance, the
+// current account's as any other's, and account 0 is an account as any.
+TEST_F(RstRoadTest, AmountChangesAndDeletesWriteTheRowWithItsBalanceOrNothing)
+{
+    enum TRoad { EdSum, Del };
+    struct TCase {
+        const char *What;
+        int Current;     // the main window's account
+        TRoad Road;
+        const char *Row; // the stamp's name
+        const char *Typed; // F2's new amount
+        const char *After; // the row afterwards ("dt|ct|kind|comment|b", or "gone")
+        bool Refused;
+    };
+    const TCase cases[] = {
+        {"F2 past the bound, current account 0", 0, EdSum, "e1", "100", "|1|1||", true},
+        {"F2 past the bound, from account 1", 1, EdSum, "e1", "100", "|1|1||", true},
+        {"F2 inside the bound, current account 0", 0, EdSum, "e1", "2", "|2|1||", false},
+        {"F2 inside the bound, from account 1", 1, EdSum, "e1", "2", "|2|1||", false},
+        {"F2 lowers a Big expense, current account 0", 0, EdSum, "big", "5", "|5|1||", false},
+        {"F2 on account 1 from account 0", 0, EdSum, "bank", "40", "|40|1||", false},
+        {"Ctrl+Del of an income past the bound, current account 0", 0, Del, "in", "", "100||1||", true},
+        {"Ctrl+Del of an income past the bound, from account 1", 1, Del, "in", "", "100||1||", true},
+        {"Ctrl+Del of an expense, current account 0", 0, Del, "e1", "", "gone", false},
+        {"Ctrl+Del of account 1's expense from account 0", 0, Del, "bank", "", "gone", false},
+        {"Ctrl+Del of a planned row, current account 0", 0, Del, "plan", "", "gone", false},
+    };
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.What);
+        BuildLedger();
+        auto f = OpenOn(c.Current);
+        Select(*f, c.Row);
+        TModalScript script;
+        if (c.Road == EdSum)
+            script.Enter(U("Edit"), U(c.Typed), U("OK"));
+        else
+            script.Press(U("Yes"));
+        script.Press(U("OK"));
+        if (c.Road == EdSum)
+            f->mpHsEdSumClick(nullptr);
+        else
+            f->mHsDelClick(nullptr);
+        EXPECT_EQ(Row(c.Row), U(c.After));
+        ASSERT_GE(script.Seen().size(), 1u);
+        if (c.Refused) {
+            ASSERT_EQ(script.Seen().size(), 2u);
+            EXPECT_EQ(script.Seen()[1].Text, BalanceRangeMessage(U("Кошелёк"), false));
+        } else {
+            EXPECT_EQ(script.Seen().size(), 1u) << script.Seen().back().Text.toStdString();
+        }
+        ExpectStored(*f, c.What);
+    }
+}
+
+// A file written by another tool holds creation stamps that are no whole
+// millisecond: each command finds such a row by its stamp and writes it
+// (or deletes it) like any other, leaving every stamp as stored.
+TEST_F(RstRoadTest, RowsWhoseStampsAreNoWholeMillisecondAreEditedLikeAnyOther)
+{
+    enum TRoad { EdSum, Del, Edit, Mark, GoTab };
+    struct TCase {
+        const char *What;
+        TRoad Road;
+        const char *Row;
+        const char *After;
+    };
+    const TCase cases[] = {
+        {"F2", EdSum, "bank", "|40|1||"},
+        {"Ctrl+Del of account 0's row from account 1", Del, "e1", "gone"},
+        {"Редактировать... OK", Edit, "bank", "|100|1|правка|"},
+        {"Закладка", Mark, "bank", "|100|1||+"},
+        {"F3", GoTab, "bank", "|100|1||"},
+    };
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.What);
+        BuildLedger([this](int n) { return first - 30 + n / 1000.0 + (0.123 + 0.01 * n) / 86400000.0; });
+        for (const auto &[name, stamp] : Stamps)
+            ASSERT_NE(stamp * 86400000.0, std::round(stamp * 86400000.0)) << name;
+        QStringList stamps = StoredStamps();
+        auto f = OpenOn(1);
+        Select(*f, c.Row);
+        TModalScript script;
+        switch (c.Road) {
+        case EdSum:
+            script.Enter(U("Edit"), U("40"), U("OK"));
+            f->mpHsEdSumClick(nullptr);
+            break;
+        case Del:
+            script.Press(U("Yes"));
+            stamps = StoredStamps(c.Row);
+            f->mHsDelClick(nullptr);
+            break;
+        case Edit:
+            script.Then([](TForm &form) {
+                auto &ed = static_cast<TFormEd &>(form);
+                ed.EdComm->SetText(U("правка"));
+                ed.ButOk->Click();
+            });
+            f->GroupEdit();
+            break;
+        case Mark:
+            f->SetBookmark();
+            break;
+        case GoTab:
+            f->mpHsGoTabClick(nullptr);
+            EXPECT_EQ(main->Dm->Tb_Hist.FieldByName(U("Date_Create"))->AsDateTime(), Stamps.at(c.Row));
+            break;
+        }
+        EXPECT_TRUE(script.Finished()) << script.Errors().join(u';').toStdString();
+        EXPECT_EQ(Row(c.Row), U(c.After));
+        EXPECT_EQ(StoredStamps(), stamps);
+        ExpectStored(*f, c.What);
+    }
+}
+
+// The edit dialog's OK and "&All" move rows across months: the main window
+// shows the moved income and the moved plans at once.
+TEST_F(RstRoadTest, GroupEditShowsTheMovedRowsInTheMainWindowAtOnce)
+{
+    Build([&](TDataSetBuilder &b) {
+        Stamps["in"] = b.Operation({.Account = 0, .Date = first + 2, .Dt = 1000, .Level1 = 1});
+        for (int i = 0; i < 4; ++i)
+            b.Operation({.Account = 0, .Date = first + 70 + i, .Kind = U("2"), .Ct = 10.0 * (i + 1), .Level1 = 0});
+    });
+    auto f = OpenOn(0);
+    ExpectStored(*f, "opened");
+    Select(*f, "in");
+    const auto moveTo = [&](TDateTime Day, bool All) {
+        TModalScript script;
+        script.Then([&](TForm &form) {
+            auto &ed = static_cast<TFormEd &>(form);
+            ed.ChDate->SetChecked(true);
+            ed.SetDate(Day);
+            if (All)
+                ed.ButAll->Click();
+            else
+                ed.ButOk->Click();
+        });
+        if (All)
+            script.Press(U("Yes")).Press(U("OK"));
+        f->GroupEdit();
+        EXPECT_TRUE(script.Finished()) << script.Errors().join(u';').toStdString();
+    };
+    moveTo(first - 1, false); // the income into the month before
+    ExpectStored(*f, "the income moved out of the month");
+    EXPECT_EQ(main->Sb->PanelText(3), U("0,00"));
+    // The main window on the next month; the plans of the month after it
+    // move into it.
+    main->EntryDate = IncMonth(first, 1);
+    main->ApplyLedgerPeriod();
+    main->AdminMode = true;
+    f->CbKind->SetItemIndex(1);
+    f->RefreshResults();
+    ASSERT_EQ(f->Qhs().RecordCount(), 4);
+    moveTo(IncMonth(first, 1) + 5, true);
+    ExpectStored(*f, "the plans moved into the month");
+    EXPECT_TRUE(main->Sb->PanelText(7).contains(u'(')) << main->Sb->PanelText(7).toStdString();
+}
+
+// The edit dialog's OK on one row writes what the user changed and keeps
+// the rest as stored: a price, quantity or rate of more than four decimals
+// (written by another tool) and a person of id 0, the first id of many data
+// sets. "&All" writes what the dialog shows to every row, person 0 included.
+TEST_F(RstRoadTest, EditDialogWritesWhatChangedAndPersonZeroIsAPerson)
+{
+    Build([&](TDataSetBuilder &b) {
+        b.Exec(U("delete from tb_person"));
+        b.Person(0, U("Иванов"));
+        b.Person(1, U("Петров"));
+        Stamps["fine"] = b.Operation({.Account = 0, .Date = first + 1, .Ct = 10, .Level1 = 0, .Price = 0.333333333,
+                                      .Qdt = 1.23456789, .Rate = 0.012345678, .Person = 0});
+        Stamps["other"] = b.Operation({.Account = 0, .Date = first + 2, .Ct = 20, .Level1 = 0, .Person = 1});
+    });
+    const auto stored = [&](const char *Name) {
+        TSqliteStatement st(main->Dm->Db.Db(), U("select price, qdt, rate, id_person, comment from tb_hist "
+                                                 "where date_create = ?"));
+        st.BindDouble(1, Stamps.at(Name));
+        EXPECT_TRUE(st.Step());
+        QStringList cells;
+        for (int c = 0; c < 5; ++c)
+            cells << (st.IsNull(c) ? U("~") : c < 3 ? QString::number(st.ColumnDouble(c), 'g', 17) : st.ColumnText(c));
+        return cells.join(u'|');
+    };
+    ASSERT_EQ(stored("fine"), U("0.33333333300000001|1.2345678899999999|0.012345678000000001|0|~"));
+    auto f = OpenOn(0);
+    Select(*f, "fine");
+    TModalScript script;
+    script.Then([](TForm &form) {
+        auto &ed = static_cast<TFormEd &>(form);
+        EXPECT_EQ(ed.CbPers->currentText(), U("Иванов"));
+        ed.EdComm->SetText(U("правка"));
+        ed.ButOk->Click();
+    });
+    f->GroupEdit();
+    EXPECT_TRUE(script.Finished()) << script.Errors().join(u';').toStdString();
+    EXPECT_EQ(stored("fine"), U("0.33333333300000001|1.2345678899999999|0.012345678000000001|0|правка"));
+    // A row without a person shows none (not person 0), and keeps none.
+    Exec(U("update tb_hist set id_person = null where ct = 20"));
+    f->RefreshResults();
+    Select(*f, "other");
+    TModalScript none;
+    none.Then([](TForm &form) {
+        auto &ed = static_cast<TFormEd &>(form);
+        EXPECT_EQ(ed.CbPers->ItemIndex(), 0);
+        ed.ButOk->Click();
+    });
+    f->GroupEdit();
+    EXPECT_TRUE(none.Finished()) << none.Errors().join(u';').toStdString();
+    EXPECT_EQ(stored("other"), U("~|~|1|~|~"));
+    // "&All" with person 0 chosen gives it to every row.
+    main->AdminMode = true;
+    TModalScript all;
+    all.Then([](TForm &form) {
+           auto &ed = static_cast<TFormEd &>(form);
+           ed.ChPers->SetChecked(true);
+           ed.CbPers->SetItemIndex(ed.CbPers->Items().IndexOf(U("Иванов")));
+           ed.ButAll->Click();
+       })
+        .Press(U("Yes"))
+        .Press(U("OK"));
+    f->GroupEdit();
+    EXPECT_TRUE(all.Finished()) << all.Errors().join(u';').toStdString();
+    EXPECT_EQ(Sqlite(U("select count(*) from tb_hist where id_person = 0")), U("2"));
+}
+
+// F2 and Ctrl+Del on a realised transfer say why they do nothing, as the
+// menu's commands would; and the account box, naming the window's account
+// with its balance, shows the balance as stored after a change.
+TEST_F(RstRoadTest, TransferKeysAnswerAndTheAccountBoxFollowsTheBalance)
+{
+    BuildLedger();
+    {
+        TTransactionScope tr(main->Dm->Db);
+        TDataSetBuilder b(main->Dm->Db);
+        Stamps["transfer"] = b.Transfer(0, 1, first + 1, 5, 5);
+        Exec(U("update tb_account set rest = rest - 5 where id_account = 0"));
+        Exec(U("update tb_account set rest = rest + 5 where id_account = 1"));
+        tr.Commit();
+        main->Dm->Tb_Account.Close();
+        main->Dm->Tb_Account.Open();
+    }
+    ASSERT_TRUE(main->Dm->Tb_Account.Locate(U("Id_Account"), Variant(0), {}));
+    main->EntryDate = today;
+    main->CbPer->SetItemIndex(3);
+    main->ApplyLedgerPeriod();
+    // As the main window opens it: the box ticked on its account.
+    auto f = std::make_unique<TFormRst>(*main);
+    f->Period.Kind = rpWhole;
+    f->Period.FromDate = first - 400;
+    f->Period.ToDate = first + 400;
+    f->CbKind->SetItemIndex(2);
+    f->TcGrp->SetTabIndex(1);
+    f->TcGrpChange(nullptr);
+    f->resize(900, 600);
+    f->show();
+    ASSERT_TRUE(f->ChAcc->Checked());
+    ASSERT_EQ(f->ChAcc->Tag(), 0);
+    ExpectStored(*f, "opened");
+    Select(*f, "transfer");
+    for (auto [key, modifiers] : {std::pair{Qt::Key_F2, Qt::NoModifier}, {Qt::Key_Delete, Qt::ControlModifier}}) {
+        TModalScript script;
+        script.Press(U("OK"));
+        SendKey(f->DBGTab->View(), key, modifiers);
+        EXPECT_TRUE(script.Finished()) << key;
+        ASSERT_EQ(script.Seen().size(), 1u) << key;
+        EXPECT_EQ(script.Seen()[0].Text, U("Переводы не обслуживатся!"));
+    }
+    EXPECT_EQ(Row("transfer"), U("|5|1||"));
+    // A change through the keys: the box's balance follows it.
+    Select(*f, "big");
+    TModalScript script;
+    script.Enter(U("Edit"), U("99999999998,99"), U("OK"));
+    SendKey(f->DBGTab->View(), Qt::Key_F2);
+    EXPECT_TRUE(script.Finished()) << script.Errors().join(u';').toStdString();
+    EXPECT_EQ(Row("big"), U("|99999999998.99|1||"));
+    ExpectStored(*f, "after F2");
+    EXPECT_EQ(f->ChAcc->Caption(), U("Кошелёк ...  ") + FormatFloat(U("#,##0.00"), -549755813854.0) + U(" руб"));
+}
+
 TEST_F(RstListTest, ListHoldsTheRowsWithNamesAndOrdersByTitles)
 {
     Populate(120);
@@ -753,6 +1196,11 @@ TEST_F(RstListTest, BookmarksToggleAndMoveDown)
 TEST_F(RstListTest, GroupEditOfManyRowsRewritesTicksOnlyAndKeepsYearAndMonth)
 {
     Populate(500);
+    // Balances as the rows give them: the main window's figures, read again
+    // after the edit, repair a stored balance that disagrees with its rows.
+    Exec(U("update tb_account set rest = coalesce(beg, 0) + coalesce((select sum(coalesce(dt, 0) - coalesce(ct, 0)) "
+           "from tb_hist h where h.id_account = tb_account.id_account and h.kind = '1'), 0)"));
+    main->Dm->Tb_Account.Refresh();
     main->AdminMode = true;
     auto f = OpenList();
     f->Period.Kind = rpWhole;

@@ -13,6 +13,7 @@
 
 #include <QTemporaryDir>
 #include <memory>
+#include <optional>
 
 namespace zorbel::test {
 
@@ -141,8 +142,8 @@ protected:
 
     // A new operation on the current account through the same steps as the
     // card: insert, category, preparation, the typed sum, OK.
-    void Add(TCardMode mode, const TCategoryNode &node, double sum, TDateTime entry, int target = -1,
-             double received = 0, double crossRate = 0)
+    void Add(TCardMode mode, const TCategoryNode &node, double sum, TDateTime entry,
+             std::optional<int> target = std::nullopt, double received = 0, double crossRate = 0)
     {
         host.entryDate = entry;
         post.EntryDate = entry;
@@ -154,7 +155,8 @@ protected:
         h.FieldByName(mode == TCardMode::Income ? QStringLiteral("Dt") : QStringLiteral("Ct"))->SetAsFloat(sum);
         TCardResult card;
         if (mode == TCardMode::Transfer) {
-            h.FieldByName(QStringLiteral("Ref_Account"))->SetAsInteger(target);
+            if (target)
+                h.FieldByName(QStringLiteral("Ref_Account"))->SetAsInteger(*target);
             if (crossRate > 0)
                 h.FieldByName(QStringLiteral("Price"))->SetAsFloat(crossRate);
             card.TargetAccount = target;

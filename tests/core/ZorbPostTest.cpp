@@ -9,6 +9,7 @@
 #include "ZorbPostFixture.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Money.h"
+#include "platform/sqltable/Sqlite.h"
 #include "support/FaultEnv.h"
 
 #include <gtest/gtest.h>
@@ -193,6 +194,21 @@ TEST_F(PostTest, TransferInOneCurrencyCreditsTheSentSum)
     EXPECT_DOUBLE_EQ(Rest(1), 850);
     EXPECT_DOUBLE_EQ(Rest(2), 5150);
     EXPECT_EQ(Count(U("id_account=2 and dt=150")), 1);
+    // Every id is an account, a negative one (files written elsewhere hold
+    // them) as well: a transfer to it writes its leg and its balance.
+    for (const char *sql : {"update tb_account set id_account=-1 where id_account=2",
+                            "update tb_hist set id_account=-1 where id_account=2",
+                            "update tb_hist set ref_account=-1 where ref_account=2"}) {
+        dm.Qtemp.Close();
+        dm.Qtemp.SQL() = QStringList{QString::fromLatin1(sql)};
+        dm.Qtemp.ExecSQL();
+    }
+    dm.Tb_Account.Refresh();
+    GoAccount(1);
+    Add(TCardMode::Transfer, Transfer(), 40, Date(), -1);
+    EXPECT_DOUBLE_EQ(Rest(1), 810);
+    EXPECT_DOUBLE_EQ(Rest(-1), 5190);
+    EXPECT_EQ(Count(U("id_account=-1 and level1=-1 and dt=40 and ref_account=1 and kind='1'")), 1);
 }
 
 // With no rate of its own that day, the receiving leg takes the target
@@ -301,21 +317,32 @@ TEST_F(PostTest, EditedReceivingLegNotFoundIsReported)
 }
 
 // The other leg is found by its account and stamp whatever day it bears (a
-// file written elsewhere may date it apart), and among other rows of that
-// account and day.
+// file written elsewhere may date it apart, and give both legs a stamp that
+// is no whole millisecond), and among other rows of that account and day.
 TEST_F(PostTest, ReceivingLegDatedApartIsStillEditedAndDeletedWithItsSendingLeg)
 {
     GoAccount(2);
     Add(TCardMode::Expense, Bread(), 10, Date() - 3);
     GoAccount(1);
     Add(TCardMode::Transfer, Transfer(), 200, Date(), 2);
-    const Variant stamp = LastStamp();
     Scalar(U("select 1")); // keep Qtemp usable
     dm.Db.Db().Exec(QStringLiteral("update tb_hist set date_real=date_real-3 where id_account=2 and level1=-1"));
+    dm.Db.Db().Exec(QStringLiteral("update tb_hist set date_create=date_create+0.37/86400000.0 where level1=-1"));
+    const auto legStamps = [&] {
+        QStringList out;
+        TSqliteStatement st(dm.Db.Db(), QStringLiteral("select date_create from tb_hist where level1=-1"));
+        while (st.Step())
+            out << QString::number(st.ColumnDouble(0), 'g', 17);
+        return out;
+    };
+    ASSERT_EQ(legStamps().size(), 2);
+    const Variant stamp = Variant::FromDate(legStamps()[0].toDouble());
+    ASSERT_NE(stamp.AsDate() * 86400000.0, std::round(stamp.AsDate() * 86400000.0));
     dm.Tb_Hist.Refresh();
     ASSERT_EQ(Count(U("id_account=2 and level1=-1 and dt=200")), 1);
     Edit(stamp, 150);
     EXPECT_TRUE(host.notices.isEmpty()) << host.notices.join(u'|').toStdString();
+    EXPECT_EQ(legStamps(), QStringList(2, QString::number(stamp.AsDate(), 'g', 17)));
     EXPECT_EQ(Count(U("id_account=2 and level1=-1 and dt=150")), 1);
     EXPECT_EQ(Count(U("id_account=2")), 2); // the expense of that day is untouched
     EXPECT_DOUBLE_EQ(Rest(1), 850);

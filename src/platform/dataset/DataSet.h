@@ -212,6 +212,15 @@ public:
     // then writes its native buffer). Not used while OnValidate is set.
     virtual bool StoreCalcText(TField *field, const QString &text) { (void)field; (void)text; return false; }
     virtual void SetFieldData(TField *field, const void *buffer);
+    // Writes a data field's value as the variant Value where the descendant
+    // keeps variants (StoredFieldValue), Buffer being its native form (for
+    // OnValidate); the base writes Buffer (SetFieldData). Date-time fields
+    // set so keep a stamp that is no whole millisecond.
+    virtual void SetFieldDataExact(TField *field, const void *buffer, const Variant &value)
+    {
+        (void)value;
+        SetFieldData(field, buffer);
+    }
     virtual bool GetBlobData(TField *field, QByteArray &data) const;
     virtual void SetBlobData(TField *field, const QByteArray *data);
     // Whether the field belongs to the current index.

@@ -659,14 +659,16 @@ TTimeField::TTimeField() : TDateTimeField(ftTime) {}
 
 bool TDateTimeField::GetValue(double &value) const
 {
-    // A whole day kept for a date field reads back as it is; anything else
+    // A whole day kept for a date field reads back as it is, and so does a
+    // date-time: a creation stamp of a file written elsewhere is no whole
+    // millisecond, and only its own value finds its row again. Anything else
     // passes through the native form, which keeps whole milliseconds.
-    if (const Variant *stored = StoredValue(); stored && DataType() == ftDate) {
+    if (const Variant *stored = StoredValue(); stored && (DataType() == ftDate || DataType() == ftDateTime)) {
         if (VarIsClear(*stored))
             return false;
         if (stored->VarType() == varDate) {
             const double day = stored->AsDate();
-            if (day == std::trunc(day) && day > -700000.0 && day < 2900000.0) {
+            if ((DataType() == ftDateTime || day == std::trunc(day)) && day > -700000.0 && day < 2900000.0) {
                 value = day + 0.0; // no negative zero, as the native form
                 return true;
             }
@@ -708,6 +710,15 @@ void TDateTimeField::SetAsDateTimeImpl(double value)
     case ftDate: WriteAs<int32_t>(b, stamp.Date); break;
     case ftTime: WriteAs<int32_t>(b, stamp.Time); break;
     default: WriteAs<double>(b, double(stamp.Date) * MSecsPerDay + stamp.Time); break;
+    }
+    // A date-time is kept as given where the dataset keeps values (a
+    // table's or a query's row), not at its whole millisecond: a stamp read
+    // from a file written elsewhere is none, and a row given it (the
+    // receiving leg of a transfer takes its sending leg's) must hold it to
+    // the bit, or the two no longer find each other.
+    if (DataType() == ftDateTime && FieldKind() == fkData && DataSet()) {
+        DataSet()->SetFieldDataExact(this, b.data(), Variant::FromDate(value + 0.0));
+        return;
     }
     SetData(b.data());
 }

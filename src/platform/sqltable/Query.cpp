@@ -197,9 +197,8 @@ void TQuery::BindParams(TSqliteStatement &st, const QStringList &names)
         const TParam *p = params_.FindParam(names[i]);
         const Variant value = ParamValue(names[i]);
         TColumnKind kind = p ? KindOfFieldType(p->DataType()) : TColumnKind::Unknown;
-        // An untyped date-time (a field's value, a master field) is rounded
-        // to whole milliseconds as stamps are stored: read back through a
-        // field it may be off in the last bit and would miss its row.
+        // An untyped date-time (a field's value, a master field) is bound as
+        // a stamp: as the field reads it, exactly as stored.
         if (kind == TColumnKind::Unknown && value.VarType() == varDate)
             kind = TColumnKind::Timestamp;
         BindVariant(st, int(i) + 1, kind == TColumnKind::Unknown ? value : StoredValue({names[i], kind, 0, false}, value));

@@ -271,6 +271,13 @@ const Variant *TSqlDataSet::StoredFieldValue(const TField *field) const
 
 void TSqlDataSet::SetFieldData(TField *field, const void *buffer)
 {
+    SetFieldDataExact(field, buffer,
+                      buffer && !IsComputed(field) ? NativeToVariant(field->DataType(), field->Size(), buffer)
+                                                   : Variant::Null());
+}
+
+void TSqlDataSet::SetFieldDataExact(TField *field, const void *buffer, const Variant &value)
+{
     if (IsComputed(field)) {
         TDataSet::SetFieldData(field, buffer);
         return;
@@ -281,7 +288,7 @@ void TSqlDataSet::SetFieldData(TField *field, const void *buffer)
     if (!active || field->FieldNo() < 1)
         return;
     field->Validate(buffer);
-    Variant v = buffer ? NativeToVariant(field->DataType(), field->Size(), buffer) : Variant::Null();
+    Variant v = buffer ? value : Variant::Null();
     std::vector<Variant> &values = Rec(active)->Values;
     if (size_t(field->FieldNo()) > values.size())
         values.resize(size_t(field->FieldNo()), Variant::Null());

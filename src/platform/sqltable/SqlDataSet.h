@@ -43,6 +43,7 @@ public:
     const Variant *StoredFieldValue(const TField *field) const override;
     bool StoreCalcText(TField *field, const QString &text) override;
     void SetFieldData(TField *field, const void *buffer) override;
+    void SetFieldDataExact(TField *field, const void *buffer, const Variant &value) override;
 
 protected:
     TSqlDataSet() = default;

@@ -151,11 +151,18 @@ Variant StoredValue(const TColumnDef &column, const Variant &value)
         return s.isEmpty() ? Variant::Null() : Variant(s);
     }
     case TColumnKind::Date: return Variant::FromDate(std::trunc(value.AsDate()));
-    case TColumnKind::Timestamp: return Variant::FromDate(std::round(value.AsDate() * MsPerDay) / MsPerDay);
+    case TColumnKind::Timestamp: return Variant::FromDate(value.AsDate() + 0.0);
     case TColumnKind::Boolean: return Variant(value.AsBoolean());
     case TColumnKind::Unknown: break;
     }
     return value;
+}
+
+Variant WholeMsValue(const TColumnDef &column, const Variant &value)
+{
+    if (column.Kind == TColumnKind::Timestamp && !VarIsClear(value))
+        return Variant::FromDate(std::round(value.AsDate() * MsPerDay) / MsPerDay);
+    return StoredValue(column, value);
 }
 
 void BindVariant(TSqliteStatement &st, int index, const Variant &value)

@@ -12,7 +12,9 @@
 //   Alpha n    VARCHAR(n) COLLATE RUSSIAN text of at most n characters (cut);
 //                                         an empty text is stored as NULL
 //   Date       DATE INTEGER               day serial (days since 30 Dec 1899)
-//   Timestamp  TIMESTAMP REAL             day serial with time, rounded to whole ms
+//   Timestamp  TIMESTAMP REAL             day serial with time, as given (the
+//                                         program's stamps are whole ms; files
+//                                         written elsewhere hold others)
 //   Boolean    BOOLEAN INTEGER            0 or 1
 //
 // String columns compare with the Russian collation (case-blind order, ties by
@@ -79,6 +81,12 @@ TColumnKind KindOfType(const QString &type, int &size);
 // EDatabaseError when a number lies outside the column's range and
 // EVariantError when the value does not convert to the kind.
 Variant StoredValue(const TColumnDef &column, const Variant &value);
+// StoredValue with a stamp at its whole millisecond: a key search that
+// finds no row by a stamp as given tries it next, since a value that went
+// through a millisecond form (a memory table's field) may be off in its
+// last bits from the one stored. Only a value that is not stored exactly
+// finds a row so: a stamp that is no whole millisecond is found by itself.
+Variant WholeMsValue(const TColumnDef &column, const Variant &value);
 // Binds a value already made by StoredValue (or a parameter value) to ?index.
 void BindVariant(TSqliteStatement &st, int index, const Variant &value);
 // Reads column col of the current row as a value of the kind.

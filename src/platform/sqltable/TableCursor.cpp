@@ -468,16 +468,28 @@ bool TTableCursor::SeekFirst(const QString &conditions, const std::vector<Varian
     return false;
 }
 
+bool TTableCursor::SeekExactThenWholeMs(const QString &conditions, const std::vector<Variant> &binds,
+                                        const std::vector<Variant> &wholeMs)
+{
+    if (SeekFirst(conditions, binds))
+        return true;
+    for (size_t i = 0; i < binds.size(); ++i)
+        if (VarCompareValue(binds[i], wholeMs[i]) != TVariantRelationship::vrEqual)
+            return SeekFirst(conditions, wholeMs);
+    return false;
+}
+
 bool TTableCursor::FindKey(const TRowValues &key)
 {
     QStringList conditions;
-    std::vector<Variant> binds;
+    std::vector<Variant> binds, wholeMs;
     for (size_t i = 0; i < key.size() && i < orderColumns_.size(); ++i) {
         const TColumnDef &c = def_.Columns[orderColumns_[i]];
         binds.push_back(StoredValue(c, key[i]));
+        wholeMs.push_back(WholeMsValue(c, key[i]));
         conditions << QuoteName(c.Name) + QStringLiteral(" IS ?p") + QString::number(binds.size());
     }
-    return SeekFirst(conditions.join(QStringLiteral(" AND ")), binds);
+    return SeekExactThenWholeMs(conditions.join(QStringLiteral(" AND ")), binds, wholeMs);
 }
 
 void TTableCursor::FindNearest(const TRowValues &key)
@@ -496,7 +508,7 @@ void TTableCursor::FindNearest(const TRowValues &key)
 }
 
 QString TTableCursor::MatchConditions(const QStringList &fields, std::span<const Variant> values, bool caseInsensitive,
-                                      bool partialKey, std::vector<Variant> &binds) const
+                                      bool partialKey, std::vector<Variant> &binds, std::vector<Variant> *wholeMs) const
 {
     if (fields.size() != qsizetype(values.size()))
         throw EDatabaseError(QStringLiteral("Locate: %1 fields, %2 values").arg(fields.size()).arg(values.size()));
@@ -517,6 +529,8 @@ QString TTableCursor::MatchConditions(const QStringList &fields, std::span<const
         }
         if (c.Kind == TColumnKind::Alpha && partialKey)
             name = QStringLiteral("substr(%1,1,%2)").arg(name).arg(v.AsString().size());
+        if (wholeMs)
+            wholeMs->push_back(c.Kind == TColumnKind::Timestamp ? WholeMsValue(c, v) : v);
         binds.push_back(v);
         const QString param = QStringLiteral("?p") + QString::number(binds.size());
         if (c.Kind == TColumnKind::Alpha && caseInsensitive)
@@ -529,9 +543,9 @@ QString TTableCursor::MatchConditions(const QStringList &fields, std::span<const
 
 bool TTableCursor::Locate(const QStringList &fields, const TRowValues &values, bool caseInsensitive, bool partialKey)
 {
-    std::vector<Variant> binds;
-    const QString conditions = MatchConditions(fields, values, caseInsensitive, partialKey, binds);
-    return SeekFirst(conditions, binds);
+    std::vector<Variant> binds, wholeMs;
+    const QString conditions = MatchConditions(fields, values, caseInsensitive, partialKey, binds, &wholeMs);
+    return SeekExactThenWholeMs(conditions, binds, wholeMs);
 }
 
 void TTableCursor::DropLookups()
@@ -709,7 +723,18 @@ void TTableCursor::Update(const TRowValues &values)
 {
     if (!current_)
         throw EDatabaseError(QStringLiteral("No current record"));
-    const TRowValues stored = StoredRow(values);
+    TRowValues stored = StoredRow(values);
+    // A value the edit left as it was read goes back exactly as stored: a
+    // stamp of a file written elsewhere is no whole millisecond, and
+    // StoredValue would move it (and with it the row's key, and the link of
+    // a transfer's two legs).
+    if (values_.size() == stored.size())
+        for (size_t i = 0; i < stored.size(); ++i)
+            if ((values[i].IsNull() && values_[i].IsNull()) ||
+                (!values[i].IsNull() && !values_[i].IsNull() &&
+                 values[i].VarType() == values_[i].VarType() &&
+                 VarCompareValue(values[i], values_[i]) == TVariantRelationship::vrEqual))
+                stored[i] = values_[i];
     if (!update_) {
         QStringList sets;
         for (size_t i = 0; i < def_.Columns.size(); ++i)

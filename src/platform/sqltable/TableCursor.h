@@ -141,10 +141,17 @@ private:
     void GoToPosition(int pos);
     void SetEmpty();
     bool SeekFirst(const QString &conditions, const std::vector<Variant> &binds);
+    // SeekFirst by binds, which hold stamps as given; when no row matches,
+    // once more by wholeMs (the same values, stamps at their whole
+    // millisecond: WholeMsValue) if any stamp differs there.
+    bool SeekExactThenWholeMs(const QString &conditions, const std::vector<Variant> &binds,
+                              const std::vector<Variant> &wholeMs);
     // Conditions "field = ?pN" (or IS NULL) for Locate and LookupRow, with
-    // their parameter values.
+    // their parameter values; wholeMs, when given, gets the same values with
+    // stamps at their whole millisecond.
     QString MatchConditions(const QStringList &fields, std::span<const Variant> values, bool caseInsensitive,
-                            bool partialKey, std::vector<Variant> &binds) const;
+                            bool partialKey, std::vector<Variant> &binds,
+                            std::vector<Variant> *wholeMs = nullptr) const;
     // The range's and the filter's parameters, then binds after them.
     void BindSearch(TSqliteStatement &st, const TWhere &range, const std::vector<Variant> &binds) const;
     // Renumbers "?pN" after the range's own parameters.

@@ -338,27 +338,107 @@ TEST_F(TableTest, SixteenBitRangeWidthCutsAndEmptyTextAsNull)
     EXPECT_TRUE(StoredValue(alpha, QString()).IsNull());
     const TColumnDef date{QStringLiteral("D"), TColumnKind::Date, 0, false};
     EXPECT_EQ(StoredValue(date, Variant::FromDate(45000.75)).AsDate(), 45000.0);
+    // A stamp is stored as given; its whole millisecond is a key search's
+    // second try.
     const TColumnDef stamp{QStringLiteral("S"), TColumnKind::Timestamp, 0, false};
-    EXPECT_EQ(StoredValue(stamp, Variant::FromDate(45000.0 + 0.4 / 86400000)).AsDate(), 45000.0);
+    EXPECT_EQ(StoredValue(stamp, Variant::FromDate(45000.0 + 0.4 / 86400000)).AsDate(), 45000.0 + 0.4 / 86400000);
+    EXPECT_EQ(WholeMsValue(stamp, Variant::FromDate(45000.0 + 0.4 / 86400000)).AsDate(), 45000.0);
 }
 
-TEST_F(TableTest, TimestampsCompareExactlyAfterRounding)
+TEST_F(TableTest, TimestampsSetThroughAFieldCompareExactly)
 {
-    // A stamp with a fraction of a millisecond is stored rounded; the rounded
-    // value then finds it by equality, as Qtrans does.
+    // A stamp set through a field keeps its fraction of a millisecond (a row
+    // given the stamp of a row of a file written elsewhere, as a transfer's
+    // receiving leg is, must hold it to the bit); the value the field reads
+    // finds it by equality, as Qtrans does, and its whole millisecond does not.
     hist.Append();
     hist.FieldByName(QStringLiteral("Id_Account"))->SetAsInteger(5);
     hist.FieldByName(QStringLiteral("Date_Real"))->SetAsDateTime(D(2024, 4, 1));
     const TDateTime stamp = Stamp(30) + 0.3 / 86400000.0;
     hist.FieldByName(QStringLiteral("Date_Create"))->SetAsDateTime(stamp);
+    EXPECT_EQ(hist.FieldByName(QStringLiteral("Date_Create"))->AsDateTime(), stamp);
     hist.FieldByName(QStringLiteral("Ct"))->SetAsFloat(1);
     hist.Post();
+    EXPECT_EQ(hist.FieldByName(QStringLiteral("Date_Create"))->AsDateTime(), stamp);
     TQuery q;
     q.SetDatabase(&db);
     q.SQL() << QStringLiteral("Select Ct from tb_hist where date_create=:date_create");
-    q.ParamByName(QStringLiteral("date_create"))->SetAsDateTime(Stamp(30));
-    q.Open();
-    EXPECT_EQ(Rows(q), QStringList({"1"}));
+    for (const TDateTime wanted : {stamp, Stamp(30)}) {
+        q.Close();
+        q.ParamByName(QStringLiteral("date_create"))->SetAsDateTime(wanted);
+        q.Open();
+        EXPECT_EQ(Rows(q), wanted == stamp ? QStringList({"1"}) : QStringList()) << wanted;
+    }
+}
+
+// Files written by other tools hold creation stamps that are no whole
+// millisecond. Such a row reads its stamp as stored, is found by it through
+// every search (key, locate, a query's parameter, a transfer's two legs by
+// their shared stamp), and keeps it bit for bit when another field is
+// written; the whole millisecond nearest to it finds no row. A stamp that is
+// a whole millisecond is still found by a value off in its last bits, as one
+// kept in a memory table is.
+TEST_F(TableTest, StampsThatAreNoWholeMillisecondAreFoundAndKeptExactly)
+{
+    // Rows 2 (account 1 alone) and the transfer pair 5/6 get fractions of a
+    // millisecond; the pair keeps one stamp for both legs.
+    Exec({QStringLiteral("update tb_hist set date_create = date_create + 0.37 / 86400000.0 where ct = 900 or dt = 10")});
+    Exec({QStringLiteral("update tb_hist set date_create = date_create + 0.123456 / 86400000.0 where dt = 5000")});
+    hist.Close();
+    hist.Open();
+    const auto stored = [&](const char *where) {
+        TSqliteStatement st(db.Db(), QStringLiteral("select date_create from tb_hist where ") + QString::fromUtf8(where));
+        EXPECT_TRUE(st.Step()) << where;
+        return st.ColumnDouble(0);
+    };
+    struct TCase {
+        const char *Where;
+        int Account;
+        TDateTime Day;
+        const char *Kind;
+    };
+    const TCase cases[] = {{"dt = 5000", 1, D(2024, 1, 15), "1"},
+                           {"ct = 900", 1, D(2024, 2, 5), "1"},
+                           {"dt = 10", 3, D(2024, 2, 5), "1"}};
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.Where);
+        const double exact = stored(c.Where);
+        ASSERT_NE(exact * 86400000.0, std::round(exact * 86400000.0));
+        const std::vector<Variant> key = {c.Account, Variant::FromDate(c.Day), Variant::FromDate(exact),
+                                          QString::fromUtf8(c.Kind)};
+        ASSERT_TRUE(hist.FindKey(key));
+        EXPECT_EQ(hist.FieldByName(QStringLiteral("Date_Create"))->AsDateTime(), exact);
+        EXPECT_EQ(hist.FieldByName(QStringLiteral("Date_Create"))->AsVariant().AsDate(), exact);
+        hist.First();
+        ASSERT_TRUE(hist.Locate(QStringLiteral("Id_Account;Date_Create;Kind"),
+                                VarArrayOf({c.Account, Variant::FromDate(exact), QString::fromUtf8(c.Kind)}), {}));
+        // The whole millisecond is another stamp: no row holds it.
+        const double rounded = std::round(exact * 86400000.0) / 86400000.0;
+        EXPECT_FALSE(hist.FindKey({c.Account, Variant::FromDate(c.Day), Variant::FromDate(rounded),
+                                   QString::fromUtf8(c.Kind)}));
+        // Writing another field leaves the stamp as it was.
+        ASSERT_TRUE(hist.FindKey(key));
+        hist.Edit();
+        hist.FieldByName(QStringLiteral("Comment"))->SetAsString(QStringLiteral("правка"));
+        hist.Post();
+        EXPECT_EQ(stored(c.Where), exact);
+        // A query finds the row by the stamp its field reads, as the
+        // transfer's receiving leg is found by the sending leg's stamp.
+        ASSERT_TRUE(hist.FindKey(key));
+        TQuery q;
+        q.SetDatabase(&db);
+        q.SQL() << QStringLiteral("select count(*) from tb_hist where date_create=:date_create");
+        q.ParamByName(QStringLiteral("date_create"))
+            ->SetAsDateTime(hist.FieldByName(QStringLiteral("Date_Create"))->AsDateTime());
+        q.Open();
+        EXPECT_EQ(q.Fields()[0]->AsInteger(), c.Account == 1 && c.Kind[0] == '1' && c.Day == D(2024, 1, 15) ? 1 : 2);
+    }
+    // A whole-millisecond stamp searched by a value a bit off from it.
+    const double whole = stored("ct = 250");
+    ASSERT_EQ(whole * 86400000.0, std::round(whole * 86400000.0));
+    EXPECT_TRUE(hist.FindKey({1, Variant::FromDate(D(2024, 2, 3)), Variant::FromDate(std::nextafter(whole, 1e9)),
+                              QStringLiteral("1")}));
+    EXPECT_TRUE(hist.Locate(QStringLiteral("Date_Create"), Variant::FromDate(std::nextafter(whole, 0.0)), {}));
 }
 
 TEST_F(TableTest, CreateExistsDeleteWidenAndPack)
