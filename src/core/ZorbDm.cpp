@@ -205,9 +205,11 @@ void TDm::DefineQueries()
         {&QItmOne, L({"Select sum(dt),sum(ct),sum(qdt),sum(qct) from tb_hist h,tb_account a",
                       "where a.id_account=h.id_account and kind='1' ", "and yr=2000"})},
         {&QdelHist, L({"delete from tb_hist where date_real<:dt"})},
-        {&QAccSum, L({"select id_account,sum(dt),sum(ct) from tb_hist", "where kind='1'", "group by id_account"})},
-        {&QAccBeg, L({"select id_account,sum(dt),sum(ct) from tb_hist", "where kind='1'", "and date_real<:dt",
-                      "group by id_account"})},
+        // The realised rows themselves, not their sums: the purge adds their
+        // units, which a sum of doubles in the engine would round away.
+        {&QAccSum, L({"select id_account,dt,ct from tb_hist", "where kind='1'", "order by id_account"})},
+        {&QAccBeg, L({"select id_account,dt,ct from tb_hist", "where kind='1'", "and date_real<:dt",
+                      "order by id_account"})},
         {&Qcalc, L({"Select sum(dt),sum(ct)", "from tb_hist", "where not B is null", "and id_account=:acc",
                     "and (date_real between :d1 and :d2) "})},
         {&QDayRate, L({"select avg(rate) from tb_hist", "where id_account=:a and date_real=:d"})},

@@ -590,9 +590,12 @@ bool TPosting::PurgeHistory(bool beforeEntryDate, QString *Failure)
     if (beforeEntryDate)
         q.ParamByName(QStringLiteral("dt"))->SetAsDate(EntryDate);
     q.Open();
-    for (; !q.Eof(); q.Next()) {
+    while (!q.Eof()) {
+        // One account's rows, added in units.
         const Variant id = q.Fields()[0]->AsVariant();
-        const int64_t sum = Units(q.Fields()[1]) - Units(q.Fields()[2]);
+        int64_t sum = 0;
+        for (; !q.Eof() && q.Fields()[0]->AsVariant() == id; q.Next())
+            sum += Units(q.Fields()[1]) - Units(q.Fields()[2]);
         if (!acc.Locate(QStringLiteral("Id_Account"), id, {}))
             continue;
         try {

@@ -9,16 +9,15 @@
 
 #include "ZorbPostFixture.h"
 #include "core/ZorbCardRules.h"
-#include "core/ZorbDmCheck.h"
 #include "core/ZorbLedger.h"
 #include "core/ZorbPacket.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Money.h"
 #include "platform/sqltable/Sqlite.h"
+#include "support/LedgerInvariants.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <random>
 
 namespace zorbel {
@@ -26,54 +25,11 @@ namespace {
 
 using namespace zorbel::test;
 
-using Int = __int128;
-
-// A stored double in units of 1/10000, read through its decimal text (the
-// value rounded to four places), independently of the program's conversion.
-Int ExactUnits(double v)
-{
-    char text[512];
-    std::snprintf(text, sizeof text, "%.4f", v);
-    Int units = 0;
-    bool negative = false;
-    for (const char *p = text; *p; ++p) {
-        if (*p == '-')
-            negative = true;
-        else if (*p >= '0' && *p <= '9')
-            units = units * 10 + (*p - '0');
-    }
-    return negative ? -units : units;
-}
-
-std::string Text(Int v)
-{
-    if (v == 0)
-        return "0";
-    std::string s;
-    const bool negative = v < 0;
-    for (Int a = negative ? -v : v; a > 0; a /= 10)
-        s.insert(s.begin(), char('0' + int(a % 10)));
-    return negative ? "-" + s : s;
-}
-
-constexpr Int LimitUnits = Int(BalanceLimitUnits);
-bool InBalance(Int units) { return units < LimitUnits && units > -LimitUnits; }
+using namespace zorbel::test::ledger;
 
 class BoundTest : public PostTest {
 protected:
-    // The rows of a table as text, to tell that a refused step left nothing.
-    QString Rows(const char *table)
-    {
-        TSqliteStatement st(dm.Db.Db(), QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(QLatin1String(table)));
-        QString all;
-        while (st.Step()) {
-            for (int c = 0; c < st.ColumnCount(); ++c)
-                all += (st.IsNull(c) ? QStringLiteral("~") : st.ColumnText(c)) + u'|';
-            all += u'\n';
-        }
-        return all;
-    }
-    QString State() { return Rows("Tb_Hist") + Rows("Tb_Account") + Rows("Tb_Items"); }
+    QString State() { return StoredState(dm.Db.Db()); }
 
     // Adds an operation whose sum field gets Sum as a number, the way the
     // derived roads ("=", AutoSum, AutoCor) write it; false when refused.
@@ -88,50 +44,14 @@ protected:
         }
     }
 
-    // Everything the test knows of an account from the rows alone.
-    struct TAccountSums {
-        Int Beg = 0, Rest = 0, Realised = 0, Planned = 0;
-    };
-    TAccountSums Sums(int account, TDateTime d1 = -1e9, TDateTime d2 = 1e9, Int *income = nullptr,
-                      Int *expense = nullptr)
-    {
-        TAccountSums s;
-        TSqliteStatement a(dm.Db.Db(), QStringLiteral("SELECT Beg, Rest FROM Tb_Account WHERE Id_Account = ?"));
-        a.BindInt(1, account);
-        EXPECT_TRUE(a.Step());
-        s.Beg = ExactUnits(a.ColumnDouble(0));
-        s.Rest = ExactUnits(a.ColumnDouble(1));
-        TSqliteStatement h(dm.Db.Db(),
-                           QStringLiteral("SELECT Kind, Dt, Ct, Date_Real FROM Tb_Hist WHERE Id_Account = ?"));
-        h.BindInt(1, account);
-        while (h.Step()) {
-            const Int dt = ExactUnits(h.ColumnDouble(1)), ct = ExactUnits(h.ColumnDouble(2));
-            const double day = h.ColumnDouble(3);
-            if (h.ColumnText(0) == u"1") {
-                s.Realised += dt - ct;
-                if (income && day >= d1 && day <= d2) {
-                    *income += dt;
-                    *expense += ct;
-                }
-            } else {
-                s.Planned += dt - ct;
-            }
-        }
-        return s;
-    }
+    TAccountFigures Sums(int account) { return AccountFigures(dm.Db.Db(), account); }
 
-    // The invariants after every step: every stored amount within the money
-    // range, every balance within the balance bound (alone and with the
-    // planned rows), Rest equal to Beg plus the realised rows, the status
-    // bar's figures equal to the rows' sums, and the opening's check quiet.
+    // The invariants after every step: those of the stored data set, and
+    // the status bar's figures of each account equal to its rows' sums.
     void Check(const std::string &what)
     {
         SCOPED_TRACE(what);
-        TSqliteStatement amounts(dm.Db.Db(), QStringLiteral("SELECT Dt, Ct, Price, Qdt, Qct, Rate FROM Tb_Hist"));
-        while (amounts.Step())
-            for (int c = 0; c < 6; ++c)
-                ASSERT_TRUE(amounts.IsNull(c) || MoneyInRange(amounts.ColumnDouble(c)))
-                    << c << " " << amounts.ColumnDouble(c);
+        CheckStoredLedger(dm.Db.Db());
         const TDateTime today = Date();
         int y = 0, m = 0, d = 0;
         DecodeDate(today, y, m, d);
@@ -140,28 +60,19 @@ protected:
         context.AllEnd = context.Period.End + 400;
         context.Today = today;
         const int current = dm.Tb_Account.FieldByName(QStringLiteral("Id_Account"))->AsInteger();
-        for (int account = 1; account <= 4; ++account) {
-            Int income = 0, expense = 0;
-            const TAccountSums s = Sums(account, context.Period.Begin, context.Period.End, &income, &expense);
-            ASSERT_EQ(Text(s.Rest), Text(s.Beg + s.Realised)) << "account " << account;
-            ASSERT_TRUE(InBalance(s.Rest)) << Text(s.Rest);
-            ASSERT_TRUE(InBalance(s.Rest + s.Planned)) << "account " << account << " " << Text(s.Rest) << " " << Text(s.Planned);
-            Int before = 0, ignored = 0;
-            Sums(account, -1e9, context.Period.Begin - 1, &before, &ignored);
-            before -= ignored;
+        for (const int account : AccountIds(dm.Db.Db())) {
+            const TAccountFigures s = AccountFigures(dm.Db.Db(), account, context.Period.Begin, context.Period.End);
             GoAccount(account);
             TLedgerTotals totals;
             UpdateLedgerBalances(dm, context, true, 0, totals);
-            EXPECT_EQ(Text(totals.OpeningBalance), Text(s.Beg + before)) << "account " << account;
-            EXPECT_EQ(Text(totals.Income), Text(income)) << "account " << account;
-            EXPECT_EQ(Text(totals.Expense), Text(expense)) << "account " << account;
-            const Int closing = s.Beg + before + income - expense;
+            EXPECT_EQ(Text(totals.OpeningBalance), Text(s.Opening())) << "account " << account;
+            EXPECT_EQ(Text(totals.Income), Text(s.Income)) << "account " << account;
+            EXPECT_EQ(Text(totals.Expense), Text(s.Expense)) << "account " << account;
             EXPECT_TRUE(totals.Panels[7].startsWith(
-                Trim(FormatFloat(QStringLiteral("#,##0.00"), double(closing) / 10000))))
+                Trim(FormatFloat(QStringLiteral("#,##0.00"), double(s.Closing()) / 10000))))
                 << totals.Panels[7].toStdString();
         }
         GoAccount(current);
-        EXPECT_EQ(ImpossibleValuesReport(dm.Db.Db()), QString());
         EXPECT_EQ(dm.Tb_Hist.State(), dsBrowse);
     }
 
@@ -383,6 +294,7 @@ TEST_F(BoundTest, RandomRoadsNearTheBoundsKeepEveryFigureExact)
     const TDateTime today = Date();
     TTable &h = dm.Tb_Hist;
     int accepted = 0, refusedMoney = 0, refusedBalance = 0;
+    int packets[2] = {}, purges[2] = {}, rates = 0, moves = 0; // [refused, written]
     // An amount: small, at the money bound, just past it, or derived from a
     // price and a quantity (the "=" road), any of which may pass it.
     const auto amount = [&]() -> double {
@@ -402,8 +314,8 @@ TEST_F(BoundTest, RandomRoadsNearTheBoundsKeepEveryFigureExact)
         GoAccount(account);
         const TDateTime day = pick(4) == 0 ? today + 1 + pick(20) : today - pick(20);
         const QString before = State();
-        const TAccountSums sums = Sums(account);
-        const int action = pick(12);
+        const TAccountFigures sums = Sums(account);
+        const int action = pick(15);
         std::string what = "step " + std::to_string(step) + " action " + std::to_string(action);
         try {
             if (action <= 3) {
@@ -434,9 +346,52 @@ TEST_F(BoundTest, RandomRoadsNearTheBoundsKeepEveryFigureExact)
                 Add(TCardMode::Transfer, Transfer(), sum, day, target, cross ? amount() : 0, cross ? 90 : 0);
             } else if (action == 5) {
                 OpenPacket(dm, 7);
+                ++packets[0];
                 WritePacketLines(dm, 7, day, today, {});
+                --packets[0], ++packets[1];
+            } else if (action == 13) {
+                // A rate typed on an operation of a dollar account is the
+                // currency's new rate, on every account of that currency.
+                if (account <= 2)
+                    continue;
+                const double rate = 50 + pick(10000) / 100.0;
+                what += " rate " + std::to_string(rate);
+                Add(TCardMode::Expense, Bread(), (1 + pick(100000)) / 100.0, day, std::nullopt, 0, 0, rate);
+                TSqliteStatement others(dm.Db.Db(), U("select count(*) from tb_account where currency = '$' and "
+                                                      "rate is not ?"));
+                others.BindDouble(1, rate);
+                ASSERT_TRUE(others.Step());
+                EXPECT_EQ(others.ColumnInt(0), 0) << what;
+                ++rates;
+            } else if (action == 14) {
+                // A purge before a day of the last month: it folds every
+                // account's older rows into its opening sum, or (when one
+                // is past the bound) deletes nothing and says why.
+                if (pick(5) != 0)
+                    continue;
+                post.EntryDate = today - 5 - pick(25);
+                what += " purge";
+                host.notices.clear();
+                const bool purged = post.Purge();
+                ++purges[purged];
+                if (purged) {
+                    EXPECT_EQ(Count(QStringLiteral("date_real < %1").arg(double(post.EntryDate), 0, 'f', 6)), 0) << what;
+                    EXPECT_TRUE(host.notices.isEmpty()) << what;
+                } else {
+                    EXPECT_EQ(State(), before) << what << ": a refused purge left something";
+                    EXPECT_EQ(host.notices.size(), 1) << what;
+                    EXPECT_TRUE(host.notices.value(0).startsWith(U("История не очищена, ничего не удалено: "))) << what;
+                }
             } else if (!h.IsEmpty()) {
                 h.SetRecNo(1 + pick(h.RecordCount()));
+                // The card's "Дата" moving a transfer (else any row) into
+                // another month.
+                for (int n = h.RecordCount(), i = 0; action == 12 && i < n; ++i) {
+                    if (h.FieldByName(QStringLiteral("Level1"))->AsInteger() == -1 &&
+                        !h.FieldByName(QStringLiteral("Ct"))->IsNull())
+                        break;
+                    h.SetRecNo(1 + (h.RecNo() % n));
+                }
                 const bool transfer = h.FieldByName(QStringLiteral("Level1"))->AsInteger() == -1;
                 const bool receiving = transfer && h.FieldByName(QStringLiteral("Ct"))->IsNull();
                 const bool planned = h.FieldByName(QStringLiteral("Kind"))->AsString() == u"2";
@@ -447,6 +402,13 @@ TEST_F(BoundTest, RandomRoadsNearTheBoundsKeepEveryFigureExact)
                     continue;
                 if (action <= 7) {
                     Edit(stamp, amount(), false, cross ? amount() : 0);
+                } else if (action == 12) {
+                    const TDateTime to = today - 75 + pick(110);
+                    what += " date to " + std::to_string(int(to)) + " transfer " + std::to_string(transfer);
+                    const TField *sum = h.FieldByName(transfer || h.FieldByName(QStringLiteral("Dt"))->IsNull()
+                                                          ? QStringLiteral("Ct") : QStringLiteral("Dt"));
+                    Edit(stamp, sum->AsFloat(), false, cross ? amount() : 0, to);
+                    moves += transfer;
                 } else if (action == 8 && planned) {
                     Edit(stamp, amount(), true, cross ? amount() : 0);
                 } else if (action == 9) {
@@ -456,7 +418,7 @@ TEST_F(BoundTest, RandomRoadsNearTheBoundsKeepEveryFigureExact)
                     what += " move to " + std::to_string(target) + " planned " + std::to_string(planned);
                     const bool moved = post.MoveOperation(target, 0);
                     EXPECT_EQ(moved, State() != before) << what; // a refused move changes nothing
-                } else if (!transfer) {
+                } else if (action == 11 && !transfer) {
                     post.CopyToFuture({int(today) + 2 + pick(30)});
                 }
             }
@@ -474,6 +436,13 @@ TEST_F(BoundTest, RandomRoadsNearTheBoundsKeepEveryFigureExact)
     EXPECT_GT(accepted, 150);
     EXPECT_GT(refusedMoney, 10);
     EXPECT_GT(refusedBalance, 5);
+    EXPECT_GT(packets[0], 0);
+    EXPECT_GT(packets[1], 5);
+    EXPECT_GT(purges[1], 2);
+    EXPECT_GT(rates, 5);
+    EXPECT_GT(moves, 3);
+    std::printf("walk: %d packets refused, %d written; %d purges refused, %d done; %d rates, %d transfer moves\n",
+                packets[0], packets[1], purges[0], purges[1], rates, moves);
 }
 
 } // namespace

@@ -803,10 +803,13 @@ TEST_F(ZorbDmTest, TotalsQueries)
     EXPECT_EQ(Rows(dm.Qcalc), QStringList{U("~|250")});
 
     dm.QAccSum.Open();
-    EXPECT_EQ(Rows(dm.QAccSum), (QStringList{U("1|5000|1280"), U("2|20000|~"), U("3|10|~")}));
+    // The realised rows by account, which the purge adds up in units.
+    const auto sorted = [](QStringList rows) { rows.sort(); return rows; };
+    EXPECT_EQ(sorted(Rows(dm.QAccSum)), (QStringList{U("1|5000|~"), U("1|~|100"), U("1|~|250"), U("1|~|30"),
+                                                     U("1|~|900"), U("2|20000|~"), U("3|10|~")}));
     dm.QAccBeg.ParamByName(QStringLiteral("dt"))->SetAsDate(D(2024, 1, 12));
     dm.QAccBeg.Open();
-    EXPECT_EQ(Rows(dm.QAccBeg), (QStringList{U("1|~|130"), U("2|20000|~")}));
+    EXPECT_EQ(sorted(Rows(dm.QAccBeg)), (QStringList{U("1|~|100"), U("1|~|30"), U("2|20000|~")}));
 
     dm.QDayRate.ParamByName(QStringLiteral("a"))->SetAsInteger(1);
     dm.QDayRate.ParamByName(QStringLiteral("d"))->SetAsDate(D(2024, 1, 10));

@@ -143,7 +143,7 @@ protected:
     // A new operation on the current account through the same steps as the
     // card: insert, category, preparation, the typed sum, OK.
     void Add(TCardMode mode, const TCategoryNode &node, double sum, TDateTime entry,
-             std::optional<int> target = std::nullopt, double received = 0, double crossRate = 0)
+             std::optional<int> target = std::nullopt, double received = 0, double crossRate = 0, double rate = 0)
     {
         host.entryDate = entry;
         post.EntryDate = entry;
@@ -153,6 +153,8 @@ protected:
         TPosting::SetOperationCategory(h, node);
         post.PrepareNew();
         h.FieldByName(mode == TCardMode::Income ? QStringLiteral("Dt") : QStringLiteral("Ct"))->SetAsFloat(sum);
+        if (rate > 0)
+            h.FieldByName(QStringLiteral("Rate"))->SetAsFloat(rate);
         TCardResult card;
         if (mode == TCardMode::Transfer) {
             if (target)
