@@ -489,7 +489,7 @@ TEST_F(ImportWindowTest, ARepeatedStepNeverBooksALineTwice)
         form.ButLoadClick(nullptr);
         form.ButTestClick(nullptr);
     }
-    EXPECT_EQ(form.PanRes->Caption(), U("Всего / К импорту = 3 / 2 строк ... Приход = 0,00  Расход = 30,00"));
+    EXPECT_EQ(form.PanRes->Caption(), U("Всего / К импорту = 3 / 2 строки ... Приход = 0,00  Расход = 30,00"));
     EXPECT_TRUE(Import().startsWith(U("Импорт произведён!")));
     EXPECT_EQ(HistRows(), 2);
     EXPECT_EQ(form.PanAcc->Caption(), U("Мой первый счёт = -30 $"));
