@@ -6,6 +6,10 @@
 #include "RstFixture.h"
 
 #include "analysis/ZorbEd.h"
+#include "analysis/ZorbImp.h"
+#include "core/ZorbAdd.h"
+#include "platform/rtl/CodePages.h"
+#include "support/LedgerInvariants.h"
 #include "core/ZorbMarks.h"
 #include "core/ZorbAcc.h"
 #include "analysis/ZorbFilt.h"
@@ -27,7 +31,9 @@
 #include <QPrintDialog>
 #include <QScrollBar>
 
+#include <algorithm>
 #include <map>
+#include <random>
 
 namespace zorbel::test {
 namespace {
@@ -1037,6 +1043,264 @@ TEST_F(RstRoadTest, TransferKeysAnswerAndTheAccountBoxFollowsTheBalance)
     EXPECT_EQ(Row("big"), U("|99999999998.99|1||"));
     ExpectStored(*f, "after F2");
     EXPECT_EQ(f->ChAcc->Caption(), U("Кошелёк ...  ") + FormatFloat(U("#,##0.00"), -549755813854.0) + U(" руб"));
+}
+
+// A random walk over the windows' writing roads near the bounds: the list's
+// F2, Ctrl+Del and group edit (OK and "&All") on either account, from either
+// account's view, on rows whose stamps are no whole millisecond and on the
+// rows the walk wrote; the accounts book's edit dialog left untouched or
+// given a new rate; the import window's steps, the first two repeated before
+// the write and the write repeated after it. After every step the stored
+// data set keeps the ledger's invariants; a step that wrote nothing said why
+// in Russian; and the main window shows the stored figures.
+TEST_F(RstRoadTest, RandomWindowRoadsNearTheBoundsKeepEveryFigureExact)
+{
+    BuildLedger([this](int n) { return first - 30 + n / 1000.0 + (n % 2 ? 0.123 + 0.01 * n : 0) / 86400000.0; });
+    Exec(U("update tb_account set rate = 0.0125")); // one currency, a rate of four decimals
+    main->Dm->Tb_Account.Refresh();
+    TSqliteDb &db = main->Dm->Db.Db();
+    QTemporaryDir dir;
+    std::mt19937 rng(67);
+    const auto pick = [&](int n) { return int(rng() % unsigned(n)); };
+    // Large amounts come from the steps that aim at the bound; the others
+    // keep the balances within reach of it.
+    const double amounts[] = {1, 0.01, 38, 39, 250.75, 12345678.9, 987654321.98};
+    const auto amount = [&] { return amounts[pick(int(std::size(amounts)))]; };
+    const auto text = [](double v) { return FormatFloat(U("0.00"), v); };
+    int current = 0;
+    auto f = OpenOn(current);
+    // The main window's figures for its account and period, from the rows.
+    const auto expectStatusBar = [&](const std::string &What) {
+        using namespace ledger;
+        const TAccountFigures s = AccountFigures(db, current, main->PeriodBegin, main->PeriodEnd, today);
+        const auto shown = [](Int u) { return Trim(FormatFloat(U("#,##0.00"), UnitsToMoney(int64_t(u)))); };
+        EXPECT_EQ(main->Sb->PanelText(1), shown(s.Opening())) << What;
+        EXPECT_EQ(main->Sb->PanelText(3), shown(s.Income)) << What;
+        EXPECT_EQ(main->Sb->PanelText(5), shown(s.Expense)) << What;
+        EXPECT_EQ(main->Sb->PanelText(7),
+                  shown(s.Closing()) + (s.PlannedInPeriod ? U("  (") + shown(s.Closing() + s.PlannedInPeriod) + u')'
+                                                          : QString()))
+            << What;
+    };
+    const auto toRow = [&](TQuery &q) {
+        if (q.RecordCount() == 0)
+            return false;
+        q.First();
+        q.MoveBy(pick(q.RecordCount()));
+        return true;
+    };
+    const auto cyrillic = [](const QString &t) {
+        return std::any_of(t.begin(), t.end(), [](QChar c) { return c.unicode() >= 0x410 && c.unicode() <= 0x44f; });
+    };
+    const auto HistRows = [&] {
+        TSqliteStatement st(db, U("select count(*) from tb_hist"));
+        return st.Step() ? int(st.ColumnInt(0)) : -1;
+    };
+    int written = 0, refused = 0;
+    for (int step = 0; step < 250; ++step) {
+        const QString before = ledger::StoredState(db);
+        const int rowsBefore = HistRows();
+        std::string what;
+        bool mustWrite = false; // the step writes unless it is refused
+        bool mayStay = false;   // the step may leave everything as it was without a word
+        int imported = -1;      // the lines an import adds
+        TModalScript script;
+        const int road = pick(8);
+        if (road == 0) {
+            current = 1 - current;
+            what = "view of account " + std::to_string(current);
+            f = OpenOn(current);
+            mayStay = true;
+        } else if (road == 1 || road == 2) {
+            TQuery &q = f->Qhs();
+            if (q.RecordCount() == 0)
+                continue;
+            // The amounts that put a realised row's balance on the bound or a
+            // cent short of it, where the money range allows, by row.
+            const auto amountOf = [&] {
+                TField *ct = q.FieldByName(U("Ct"));
+                return std::pair{!ct->IsNull(), (ct->IsNull() ? q.FieldByName(U("Dt")) : ct)->AsFloat()};
+            };
+            std::vector<std::pair<int, ledger::Int>> edges;
+            std::pair<int, ledger::Int> steer{-1, 0};
+            double steerAmount = 0;
+            int at = 0;
+            for (q.First(); !q.Eof(); q.Next(), ++at) {
+                if (q.FieldByName(U("kind"))->AsString() != u"1")
+                    continue;
+                const auto [expense, stored] = amountOf();
+                const ledger::Int rest = ledger::AccountFigures(db, q.FieldByName(U("id_account"))->AsInteger()).Rest;
+                const ledger::Int x = MoneyToUnits(stored);
+                for (const ledger::Int bound : {-ledger::LimitUnits, ledger::LimitUnits})
+                    for (const ledger::Int cent : {0, 100}) {
+                        const ledger::Int target = bound > 0 ? bound - cent : bound + cent;
+                        const ledger::Int y = expense ? x + rest - target : x - rest + target;
+                        if (y > 0 && y < ledger::Int(MoneyToUnits(MoneyLimit)))
+                            edges.emplace_back(at, y);
+                    }
+                // The row that goes farthest towards its balance's nearer bound.
+                const bool larger = (rest < 0) == expense;
+                const ledger::Int gain = larger ? MoneyToUnits(Big) - x : x - 100;
+                if (gain > steer.second) {
+                    steer = {at, gain};
+                    steerAmount = larger ? Big : 0.01;
+                }
+            }
+            double typedAmount = amount();
+            if (!edges.empty() && pick(3)) {
+                const auto [row, y] = edges[pick(int(edges.size()))];
+                q.First();
+                q.MoveBy(row);
+                typedAmount = UnitsToMoney(int64_t(y));
+            } else if (steer.first >= 0 && pick(2)) {
+                // Out of the bound's reach: towards it.
+                q.First();
+                q.MoveBy(steer.first);
+                typedAmount = steerAmount;
+            } else {
+                toRow(q);
+            }
+            const double stored = amountOf().second;
+            const QString typed = text(typedAmount);
+            mayStay = text(stored) == typed;
+            what = "F2 to " + typed.toStdString();
+            script.Enter(U("Edit"), typed, U("OK")).Press(U("OK")).Press(U("OK"));
+            f->mpHsEdSumClick(nullptr);
+            mustWrite = true;
+        } else if (road == 3) {
+            if (f->Qhs().RecordCount() < 6 || !toRow(f->Qhs()))
+                continue;
+            what = "Ctrl+Del";
+            script.Press(U("Yes")).Press(U("OK")).Press(U("OK"));
+            f->mHsDelClick(nullptr);
+            mustWrite = true;
+        } else if (road == 4 || road == 5) {
+            if (!toRow(f->Qhs()))
+                continue;
+            const bool all = road == 5 && pick(3) == 0;
+            const TDateTime day = first - 45 + pick(90);
+            const bool moveDate = pick(2) == 0;
+            what = std::string(all ? "group edit &All" : "group edit OK") + (moveDate ? " date" : " note");
+            main->AdminMode = all;
+            script.Then([&](TForm &form) {
+                auto &ed = static_cast<TFormEd &>(form);
+                if (moveDate) {
+                    ed.ChDate->SetChecked(true);
+                    ed.SetDate(day);
+                } else {
+                    ed.ChComm->SetChecked(true);
+                    ed.EdComm->SetText(U("шаг %1").arg(step));
+                }
+                (all ? ed.ButAll : ed.ButOk)->Click();
+            });
+            if (all)
+                script.Press(U("Yes"));
+            script.Press(U("OK")).Press(U("OK"));
+            f->GroupEdit();
+            main->AdminMode = false;
+            mayStay = true; // the same date or note again
+        } else if (road == 6) {
+            const bool rate = pick(2) == 0;
+            what = rate ? "account edit, new rate" : "account edit untouched";
+            script.Then([](TForm &w) {
+                auto &book = dynamic_cast<TFormAcc &>(w);
+                book.ButEdit_Acc->Click();
+                book.ButCancel->Click();
+            });
+            script.Then([&](TForm &w) {
+                auto &d = dynamic_cast<TFormAdd &>(w);
+                if (rate)
+                    d.DBRate->SetText(U("0,0%1").arg(1 + pick(9)));
+                d.ButOk->Click();
+            });
+            main->ButAccClick(main->ButAcc);
+            mayStay = true; // a rate typed as stored
+            if (!rate) {
+                EXPECT_EQ(ledger::StoredState(db), before) << step << " " << what;
+            }
+        } else {
+            // Import onto the current account: lines of expenses and incomes
+            // around the month, loaded and previewed twice, written once,
+            // and the write asked again (and declined).
+            const int lines = 1 + pick(3);
+            QString file;
+            for (int i = 0; i < lines; ++i) {
+                const bool income = pick(3) == 0;
+                // An expense that takes the balance to the bound or a cent
+                // short of it, where one line can.
+                const ledger::Int headroom = ledger::AccountFigures(db, current).Rest + ledger::LimitUnits - pick(2) * 100;
+                const double edge = !pick(3)                                             ? amount()
+                                    : headroom >= ledger::Int(MoneyToUnits(MoneyLimit)) ? Big
+                                    : headroom > 0                                       ? UnitsToMoney(int64_t(headroom))
+                                                                                         : amount();
+                file += FormatDateTime(U("dd.mm.yyyy"), first - 20 + pick(40)) + u';' +
+                        (income ? U("Зарплата") : pick(2) ? U("Еда") : U("Хобби:Журналы")) + u';' +
+                        (income ? QString() : text(i == 0 ? edge : amount())) + u';' + (income ? text(amount()) : QString()) + u'\n';
+            }
+            const QString name = dir.filePath(U("import%1.csv").arg(step));
+            QFile out(name);
+            ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+            out.write(UnicodeToWin1251(file));
+            out.close();
+            what = "import " + file.toStdString();
+            main->ImpList = U("0;1;5;4");
+            bool repeat = false;
+            script.Then([&](TForm &w) {
+                auto &imp = dynamic_cast<TFormImp &>(w);
+                imp.ExecuteOpenDialog = [&](QString &n) {
+                    n = name;
+                    return true;
+                };
+                imp.EdCSV->SetText(U(";"));
+                for (int i = 0; i < 2; ++i) {
+                    imp.ButLoadClick(nullptr);
+                    imp.ButTestClick(nullptr);
+                }
+                imp.ButImpClick(nullptr);
+                repeat = true;
+                imp.ButTestClick(nullptr);
+                imp.ButImpClick(nullptr);
+                imp.Close();
+            });
+            // Every question and notice of the steps: Yes to the write, No
+            // to writing the same lines again.
+            for (int i = 0; i < 6; ++i)
+                script.Then([&](TForm &w) {
+                    if (!PressButton(w, repeat ? U("No") : U("Yes")))
+                        PressButton(w, U("OK"));
+                });
+            main->mImportClick(main.get());
+            mustWrite = true;
+            imported = lines;
+        }
+        SCOPED_TRACE(std::to_string(step) + " " + what);
+        ledger::CheckStoredLedger(db);
+        if (HasFatalFailure())
+            return;
+        EXPECT_TRUE(script.Errors().isEmpty()) << script.Errors().join(u';').toStdString();
+        QStringList said;
+        for (const auto &seen : script.Seen())
+            if (!seen.Text.isEmpty())
+                said << seen.Text;
+        const bool changed = ledger::StoredState(db) != before;
+        if (changed) {
+            ++written;
+            if (imported >= 0) {
+                EXPECT_EQ(HistRows(), rowsBefore + imported);
+            }
+        } else if (mustWrite && !mayStay) {
+            ++refused;
+            ASSERT_FALSE(said.isEmpty());
+            EXPECT_TRUE(cyrillic(said.back())) << said.back().toStdString();
+        }
+        expectStatusBar(what);
+        ExpectStored(*f, what);
+        if (HasFailure())
+            return;
+    }
+    // The walk took both ways often enough to mean something.
+    EXPECT_GT(written, 150);
+    EXPECT_GE(refused, 8);
 }
 
 TEST_F(RstListTest, ListHoldsTheRowsWithNamesAndOrdersByTitles)
