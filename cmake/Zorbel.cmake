@@ -200,9 +200,10 @@ function(zorbel_link_closure target stop out)
 endfunction()
 
 # zorbel_test_sanitizer_options(<target>)
-# In a ThreadSanitizer build, gives the test program <target> the
-# suppressions of tests/tsan.supp as its sanitizer defaults
-# (tests/support/SanitizerOptions.cpp).
+# Gives the test program <target> its sanitizer defaults
+# (tests/support/SanitizerOptions.cpp): in a ThreadSanitizer build the
+# suppressions of tests/tsan.supp, in an AddressSanitizer build fontconfig's
+# allocations kept to the end.
 function(zorbel_test_sanitizer_options target)
   target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support/SanitizerOptions.cpp)
   if(ZORBEL_SANITIZE STREQUAL "thread")

@@ -19,7 +19,9 @@ int64_t Units(const TField *f) { return f->IsNull() ? 0 : MoneyToUnits(f->AsFloa
 void SetUnits(TField *f, int64_t units)
 {
     f->SetAsFloat(UnitsToMoney(units));
-    ZORBEL_ASSERT(Units(f) == units);
+    // Past the balance bound a double no longer holds every unit; such a
+    // balance is refused by the account's post, which the caller reports.
+    ZORBEL_ASSERT(!BalanceUnitsInRange(units) || Units(f) == units);
 }
 
 const QString KeyFields = QStringLiteral("Id_Account;Date_Create;Kind");
@@ -593,15 +595,18 @@ bool TPosting::PurgeHistory(bool beforeEntryDate, QString *Failure)
     while (!q.Eof()) {
         // One account's rows, added in units.
         const Variant id = q.Fields()[0]->AsVariant();
-        int64_t sum = 0;
+        // Added wide: many rows near the money bound may pass int64 on the way.
+        __int128 sum = 0;
         for (; !q.Eof() && q.Fields()[0]->AsVariant() == id; q.Next())
             sum += Units(q.Fields()[1]) - Units(q.Fields()[2]);
         if (!acc.Locate(QStringLiteral("Id_Account"), id, {}))
             continue;
         try {
-            const int64_t beg = Units(acc.FieldByName(QStringLiteral("Beg")));
+            const __int128 balance = Units(acc.FieldByName(QStringLiteral("Beg"))) + sum;
+            if (!BalanceUnitsInRange(balance))
+                throw EConvertError(BalanceRangeMessage(acc.FieldByName(QStringLiteral("Account"))->AsString(), false));
             acc.Edit();
-            SetUnits(acc.FieldByName(beforeEntryDate ? QStringLiteral("Beg") : QStringLiteral("Rest")), beg + sum);
+            SetUnits(acc.FieldByName(beforeEntryDate ? QStringLiteral("Beg") : QStringLiteral("Rest")), int64_t(balance));
             acc.Post();
         } catch (const Exception &e) {
             acc.Cancel();
